@@ -17,7 +17,7 @@ public:
         virtual void Update() = 0;
 
     protected:
-        ~Updatable() = default;
+        virtual ~Updatable() = default;
     };
 
     // Destroys one singleton type's instance (Singleton<T>::Destroy).

@@ -1,0 +1,50 @@
+#include "core/System.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/LogCapture.h"
+
+namespace GAME {
+
+namespace {
+bool IsDirectory(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+}  // namespace
+
+TEST(System, CreateDirectoryPathMakesEveryLevel) {
+    const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                       ("core_system_test_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    const std::string deep = (root / "save" / "fow" / "maps").string();
+    EXPECT_TRUE(CreateDirectoryPath(deep.c_str()));
+    EXPECT_TRUE(IsDirectory(deep));
+    EXPECT_TRUE(CreateDirectoryPath((deep + "/").c_str()));  // existing, trailing slash
+    EXPECT_TRUE(CreateDirectoryPath((root / "save//x").string().c_str()));
+
+    // A file in the way is a failure, not a success.
+    const std::string file = (root / "file").string();
+    std::FILE* f = std::fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    test::LogCapture log;
+    EXPECT_FALSE(CreateDirectoryPath(file.c_str()));
+    EXPECT_FALSE(CreateDirectoryPath((file + "/below").c_str()));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "below"));
+    EXPECT_FALSE(CreateDirectoryPath(""));
+    EXPECT_FALSE(CreateDirectoryPath(nullptr));
+    std::filesystem::remove_all(root);
+}
+
+TEST(System, MemoryUsageAndProcessorCountAreSensible) {
+    EXPECT_GT(GetProcessMemoryUsage(), 0u);
+    EXPECT_GE(GetProcessorCount(), 1);
+}
+
+}  // namespace GAME

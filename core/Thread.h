@@ -9,7 +9,8 @@
 // destructor requests a stop and joins. Because the base destructor runs after the derived parts
 // are gone, a derived class whose Run uses its own members, or that overrides RequestStop, calls
 // Stop() in its own destructor. Start on a thread whose previous run has finished joins that run
-// first, so a thread object can be started again.
+// first, so a thread object can be started again. A thread object is not destroyed from its own
+// Run.
 
 #include <atomic>
 #include <string>

@@ -1,0 +1,49 @@
+#pragma once
+// Overlap tests between the bounding volumes, and the ray-triangle distance.
+//
+// Frustum tests are plane tests: quick and conservative (a shape beyond the frustum's corner, but
+// not wholly behind any one plane, passes). Every test counts touching as overlapping.
+
+#include "core/ABBox.h"
+#include "core/Frustum.h"
+#include "core/OBBox.h"
+#include "core/Ray.h"
+#include "core/Sphere.h"
+#include "core/Vec3.h"
+
+#include <cmath>
+
+namespace GAME {
+
+inline bool TestIntersection(const Sphere& sphere, const Frustum& frustum) { return frustum.TestSphere(sphere); }
+
+inline bool TestIntersection(const ABBox& box, const Frustum& frustum) { return frustum.TestABBox(box); }
+
+// The plane test in the box's own space; each plane is carried into it on the fly rather than
+// copying the frustum.
+bool TestIntersection(const OBBox& box, const Frustum& frustum);
+
+// |centre difference| <= the sum of the half sizes on every axis.
+inline bool TestIntersection(const ABBox& a, const ABBox& b) {
+    const Vec3 gap = a.centre - b.centre;
+    const Vec3 reach = a.halfSize + b.halfSize;
+    return std::fabs(gap.x) <= reach.x && std::fabs(gap.y) <= reach.y && std::fabs(gap.z) <= reach.z;
+}
+
+// The squared distance from the sphere's centre to the box against the squared radius.
+inline bool TestIntersection(const ABBox& box, const Sphere& sphere) {
+    const Vec3 gap = sphere.centre - box.centre;
+    const float dx = Max(std::fabs(gap.x) - box.halfSize.x, 0.0f);
+    const float dy = Max(std::fabs(gap.y) - box.halfSize.y, 0.0f);
+    const float dz = Max(std::fabs(gap.z) - box.halfSize.z, 0.0f);
+    return dx * dx + dy * dy + dz * dz <= sphere.radius * sphere.radius;
+}
+
+// The t at which the ray meets the triangle (either side, edges included), +infinity on a miss,
+// behind the origin, or for a ray parallel to the triangle or a degenerate triangle.
+float IntersectRayTriangle(const Ray& ray, const Vec3& a, const Vec3& b, const Vec3& c);
+// The same; on a hit also writes the point (origin + t * direction), otherwise leaves it alone.
+float IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b, const Vec3& c,
+                           Vec3& hitPoint);
+
+}  // namespace GAME

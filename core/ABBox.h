@@ -54,16 +54,18 @@ struct ABBox {
     }
 
 private:
-    // Narrows [tNear, tFar] to the ray's span inside one slab. A direction component below 1e-30
-    // is taken as ±1e-30: a ray parallel to the slab then gets ±huge (never 0 * inf = NaN) bounds,
-    // so it stays in when its origin lies between the faces (or on one) and misses otherwise.
+    // Narrows [tNear, tFar] to the ray's span inside one slab. A direction component of (almost)
+    // zero never divides: the ray then stays inside the slab for all t when its origin lies between
+    // the faces or on one, and never enters it otherwise (no 0 * inf = NaN). Selects, not branches.
     static void Clip(float origin, float direction, float centre, float halfSize, float& tNear, float& tFar) {
         constexpr float tiny = 1e-30f;
-        const float inverse = 1.0f / (std::fabs(direction) > tiny ? direction : std::copysign(tiny, direction));
+        const bool parallel = !(std::fabs(direction) > tiny);
+        const float inverse = 1.0f / (parallel ? 1.0f : direction);
         const float t0 = (centre - halfSize - origin) * inverse;
         const float t1 = (centre + halfSize - origin) * inverse;
-        tNear = std::max(tNear, std::min(t0, t1));
-        tFar = std::min(tFar, std::max(t0, t1));
+        const float parallelNear = (t0 <= 0.0f && t1 >= 0.0f) ? -Infinity : Infinity;
+        tNear = std::max(tNear, parallel ? parallelNear : std::min(t0, t1));
+        tFar = std::min(tFar, parallel ? -parallelNear : std::max(t0, t1));
     }
 };
 

@@ -1,0 +1,217 @@
+#include "core/Frustum.h"
+
+#include "core/Coords.h"
+#include "core/IntersectionTests.h"
+#include "core/MathUtil.h"
+#include "MathExpect.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace GAME {
+namespace {
+
+using test::ExpectNear;
+
+// The cube [-1, 1]³ as six inward-facing planes.
+Frustum BoxFrustum() {
+    Frustum f;
+    f.AddPlane(Plane(Vec3(1, 0, 0), 1));
+    f.AddPlane(Plane(Vec3(-1, 0, 0), 1));
+    f.AddPlane(Plane(Vec3(0, 1, 0), 1));
+    f.AddPlane(Plane(Vec3(0, -1, 0), 1));
+    f.AddPlane(Plane(Vec3(0, 0, 1), 1));
+    f.AddPlane(Plane(Vec3(0, 0, -1), 1));
+    return f;
+}
+
+// A 90-degree view from the origin along +z, from z = 1 to z = 10 (or without a near plane).
+Frustum ViewFrustum(bool withNear = true) {
+    const float s = std::sqrt(0.5f);
+    Frustum f;
+    f.AddPlane(Plane(Vec3(s, 0, s), 0));
+    f.AddPlane(Plane(Vec3(-s, 0, s), 0));
+    f.AddPlane(Plane(Vec3(0, s, s), 0));
+    f.AddPlane(Plane(Vec3(0, -s, s), 0));
+    f.AddPlane(Plane(Vec3(0, 0, -1), 10));
+    if (withNear) {
+        f.AddPlane(Plane(Vec3(0, 0, 1), -1));
+    }
+    return f;
+}
+
+// How far a sphere's surface reaches inside the nearest plane; tests skip spheres so close to a
+// plane that rounding could decide them.
+float Margin(const Frustum& f, const Sphere& s) {
+    float margin = Infinity;
+    for (uint32_t i = 0; i < f.GetNumPlanes(); ++i) {
+        margin = Min(margin, f.GetPlane(i).GetDistance(s.centre) + s.radius);
+    }
+    return margin;
+}
+
+std::vector<Sphere> SampleSpheres() {
+    std::vector<Sphere> spheres;
+    for (int x = -6; x <= 6; x += 2) {
+        for (int y = -5; y <= 5; y += 2) {
+            for (int z = -3; z <= 13; z += 2) {
+                spheres.push_back(Sphere(Vec3(x * 1.07f, y * 0.93f, z * 1.01f), 0.3f + 0.1f * float((x + y + z) & 3)));
+            }
+        }
+    }
+    return spheres;
+}
+
+TEST(Frustum, WithoutPlanesNothingIsInside) {
+    const Frustum empty;
+    EXPECT_EQ(empty.GetNumPlanes(), 0u);
+    EXPECT_FALSE(empty.TestSphere(Sphere(Vec3(), 100.0f)));
+    EXPECT_FALSE(empty.TestSphere(Sphere(Vec3(), 1.0f), 1000.0f));
+    EXPECT_FALSE(empty.TestABBox(ABBox(Vec3(), Vec3(100, 100, 100))));
+    EXPECT_FALSE(TestIntersection(OBBox(Vec3(1, 1, 1), Coords()), empty));
+    Vec3 points[8];
+    EXPECT_EQ(Frustum::GetCornerPoints(points, 8, empty), 0);
+}
+
+TEST(Frustum, HoldsAtMost64PlanesInOrder) {
+    Frustum f;
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_TRUE(f.AddPlane(Plane(Vec3(0, 1, 0), float(i))));
+    }
+    EXPECT_FALSE(f.AddPlane(Plane(Vec3(1, 0, 0), -1.0f)));
+    EXPECT_EQ(f.GetNumPlanes(), 64u);
+    for (uint32_t i = 0; i < 64; ++i) {
+        EXPECT_EQ(f.GetPlane(i).d, float(i));
+    }
+}
+
+TEST(Frustum, SphereTestWithAnExtraDistance) {
+    const Frustum f = BoxFrustum();
+    EXPECT_TRUE(f.TestSphere(Sphere(Vec3(0, 0, 0), 0.1f)));
+    EXPECT_TRUE(f.TestSphere(Sphere(Vec3(1.5f, 0, 0), 0.5f)));  // touching the x = 1 face
+    EXPECT_FALSE(f.TestSphere(Sphere(Vec3(3, 0, 0), 0.5f)));    // its surface 1.5 beyond it
+    EXPECT_TRUE(f.TestSphere(Sphere(Vec3(3, 0, 0), 0.5f), 1.5f));
+    EXPECT_FALSE(f.TestSphere(Sphere(Vec3(3, 0, 0), 0.5f), 1.4f));
+    EXPECT_TRUE(TestIntersection(Sphere(Vec3(0, -1.2f, 0), 0.3f), f));
+}
+
+TEST(Frustum, ExpandPushesEveryPlaneOutInACopy) {
+    const Frustum f = BoxFrustum();
+    const Frustum grown = f.Expand(2.0f);
+    EXPECT_FALSE(f.TestSphere(Sphere(Vec3(3, 0, 0), 0.5f)));
+    EXPECT_TRUE(grown.TestSphere(Sphere(Vec3(3, 0, 0), 0.5f)));
+    EXPECT_FALSE(grown.TestSphere(Sphere(Vec3(0, 0, -3.6f), 0.5f)));
+    ASSERT_EQ(grown.GetNumPlanes(), f.GetNumPlanes());
+    for (uint32_t i = 0; i < f.GetNumPlanes(); ++i) {
+        EXPECT_EQ(grown.GetPlane(i).normal, f.GetPlane(i).normal);
+        EXPECT_EQ(grown.GetPlane(i).d, f.GetPlane(i).d + 2.0f);
+    }
+    // Expanding by the extra distance is the same as the sphere test's extra distance.
+    for (const Sphere& s : SampleSpheres()) {
+        if (std::fabs(Margin(f, s) + 0.75f) > 1e-3f) {
+            EXPECT_EQ(f.Expand(0.75f).TestSphere(s), f.TestSphere(s, 0.75f));
+        }
+    }
+}
+
+TEST(Frustum, BoxPlaneTest) {
+    const Frustum f = ViewFrustum();
+    EXPECT_TRUE(f.TestABBox(ABBox(Vec3(0, 0, 5), Vec3(1, 1, 1))));     // inside
+    EXPECT_TRUE(f.TestABBox(ABBox(Vec3(0, 0, 10.5f), Vec3(1, 1, 1))));  // straddling the far plane
+    EXPECT_TRUE(f.TestABBox(ABBox(Vec3(0, 0, 11), Vec3(1, 1, 1))));     // touching it
+    EXPECT_FALSE(f.TestABBox(ABBox(Vec3(0, 0, 11.5f), Vec3(1, 1, 1))));
+    EXPECT_FALSE(f.TestABBox(ABBox(Vec3(-8, 0, 5), Vec3(1, 1, 1))));
+    EXPECT_FALSE(f.TestABBox(ABBox(Vec3(0, 0, -3), Vec3(1, 1, 1))));    // behind the eye
+    EXPECT_TRUE(TestIntersection(ABBox(Vec3(5.5f, 0, 5), Vec3(1, 1, 1)), f));
+}
+
+TEST(Frustum, TranslateMatchesMovingTheObjectTheOtherWay) {
+    const Frustum f = ViewFrustum();
+    const Vec3 offset(1.3f, -2.1f, 3.7f);
+    Frustum moved = f;
+    moved.Translate(offset);
+    int inside = 0;
+    for (const Sphere& s : SampleSpheres()) {
+        const Sphere back(s.centre - offset, s.radius);
+        if (std::fabs(Margin(f, back)) < 1e-3f) {
+            continue;
+        }
+        EXPECT_EQ(moved.TestSphere(s), f.TestSphere(back));
+        EXPECT_EQ(moved.TestABBox(ABBox(s.centre, Vec3(s.radius, 0.5f, 0.2f))),
+                  f.TestABBox(ABBox(back.centre, Vec3(s.radius, 0.5f, 0.2f))));
+        inside += f.TestSphere(back) ? 1 : 0;
+    }
+    EXPECT_GT(inside, 10);  // the sample is not all on one side
+}
+
+TEST(Frustum, TransformMatchesCarryingTheObjectBackThroughTheFrame) {
+    const Frustum f = ViewFrustum();
+    const Coords frame = test::FrameA();
+    const Coords back = frame.Inverse();
+    Frustum moved = f;
+    moved.Transform(frame);
+    int inside = 0;
+    for (const Sphere& s : SampleSpheres()) {
+        const Sphere carried(back.TransformPoint(s.centre), s.radius);
+        if (std::fabs(Margin(f, carried)) < 1e-3f) {
+            continue;
+        }
+        EXPECT_EQ(moved.TestSphere(s), f.TestSphere(carried));
+        inside += f.TestSphere(carried) ? 1 : 0;
+    }
+    EXPECT_GT(inside, 10);
+    // A point inside stays inside when both move.
+    const Vec3 p(0.5f, -0.5f, 4);
+    for (uint32_t i = 0; i < f.GetNumPlanes(); ++i) {
+        EXPECT_NEAR(moved.GetPlane(i).GetDistance(frame.TransformPoint(p)), f.GetPlane(i).GetDistance(p), 1e-4f);
+    }
+}
+
+TEST(Frustum, CornerPointsOfABoxShapedFrustum) {
+    Vec3 points[16];
+    ASSERT_EQ(Frustum::GetCornerPoints(points, 16, BoxFrustum()), 8);
+    int seen = 0;
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_NEAR(std::fabs(points[i].x), 1.0f, 1e-6f);
+        EXPECT_NEAR(std::fabs(points[i].y), 1.0f, 1e-6f);
+        EXPECT_NEAR(std::fabs(points[i].z), 1.0f, 1e-6f);
+        seen |= 1 << ((points[i].x > 0 ? 1 : 0) | (points[i].y > 0 ? 2 : 0) | (points[i].z > 0 ? 4 : 0));
+    }
+    EXPECT_EQ(seen, 0xFF);  // all eight, once each
+    EXPECT_EQ(Frustum::GetCornerPoints(points, 5, BoxFrustum()), 5);
+    EXPECT_EQ(Frustum::GetCornerPoints(points, 0, BoxFrustum()), 0);
+}
+
+TEST(Frustum, CornerPointsOfViewFrusta) {
+    Vec3 points[16];
+    // With a near plane: four near and four far corners.
+    ASSERT_EQ(Frustum::GetCornerPoints(points, 16, ViewFrustum(true)), 8);
+    for (int i = 0; i < 8; ++i) {
+        const float z = points[i].z;
+        EXPECT_TRUE(std::fabs(z - 1) < 1e-5f || std::fabs(z - 10) < 1e-5f);
+        EXPECT_NEAR(std::fabs(points[i].x), z, 1e-4f);
+        EXPECT_NEAR(std::fabs(points[i].y), z, 1e-4f);
+    }
+    // Without one the four side planes meet at the eye, once per triple of them.
+    const int count = Frustum::GetCornerPoints(points, 16, ViewFrustum(false));
+    ASSERT_EQ(count, 8);
+    int atEye = 0;
+    for (int i = 0; i < count; ++i) {
+        atEye += points[i].Length() < 1e-5f ? 1 : 0;
+    }
+    EXPECT_EQ(atEye, 4);
+    // Transformed frusta give the transformed corners.
+    Frustum moved = ViewFrustum(true);
+    moved.Transform(test::FrameB());
+    Vec3 movedPoints[16];
+    ASSERT_EQ(Frustum::GetCornerPoints(movedPoints, 16, moved), 8);
+    Frustum::GetCornerPoints(points, 16, ViewFrustum(true));
+    for (int i = 0; i < 8; ++i) {
+        ExpectNear(movedPoints[i], test::FrameB().TransformPoint(points[i]), 1e-4f);
+    }
+}
+
+}  // namespace
+}  // namespace GAME

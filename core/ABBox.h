@@ -9,7 +9,7 @@
 #include "core/Ray.h"
 #include "core/Vec3.h"
 
-#include <algorithm>
+#include <cmath>
 
 namespace GAME {
 
@@ -50,22 +50,24 @@ struct ABBox {
         Clip(ray.origin.x, ray.direction.x, centre.x, halfSize.x, tNear, tFar);
         Clip(ray.origin.y, ray.direction.y, centre.y, halfSize.y, tNear, tFar);
         Clip(ray.origin.z, ray.direction.z, centre.z, halfSize.z, tNear, tFar);
-        return tNear <= tFar ? tNear : Infinity;  // false for NaN input too
+        return tNear <= tFar ? tNear : Infinity;
     }
 
 private:
-    // Narrows [tNear, tFar] to the ray's span inside one slab. A direction component of (almost)
-    // zero never divides: the ray then stays inside the slab for all t when its origin lies between
-    // the faces or on one, and never enters it otherwise (no 0 * inf = NaN). Selects, not branches.
+    // Narrows [tNear, tFar] to the ray's span inside one slab. The sign of the direction picks the
+    // entry face, so no min/max is needed. A zero component gives infinite bounds (the ray is
+    // inside the slab for all t or never), or NaN when the origin lies exactly on a face
+    // (0 * inf); the comparisons are written so that NaN leaves the span unchanged: a ray running
+    // along a face touches the box.
     static void Clip(float origin, float direction, float centre, float halfSize, float& tNear, float& tFar) {
-        constexpr float tiny = 1e-30f;
-        const bool parallel = !(std::fabs(direction) > tiny);
-        const float inverse = 1.0f / (parallel ? 1.0f : direction);
-        const float t0 = (centre - halfSize - origin) * inverse;
-        const float t1 = (centre + halfSize - origin) * inverse;
-        const float parallelNear = (t0 <= 0.0f && t1 >= 0.0f) ? -Infinity : Infinity;
-        tNear = std::max(tNear, parallel ? parallelNear : std::min(t0, t1));
-        tFar = std::min(tFar, parallel ? -parallelNear : std::max(t0, t1));
+        const float inverse = 1.0f / direction;
+        const float tLow = (centre - halfSize - origin) * inverse;
+        const float tHigh = (centre + halfSize - origin) * inverse;
+        const bool backwards = std::signbit(direction);
+        const float entry = backwards ? tHigh : tLow;
+        const float exit = backwards ? tLow : tHigh;
+        tNear = entry > tNear ? entry : tNear;
+        tFar = exit < tFar ? exit : tFar;
     }
 };
 

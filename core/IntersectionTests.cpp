@@ -19,27 +19,6 @@ bool TestIntersection(const OBBox& box, const Frustum& frustum) {
     return count != 0;
 }
 
-float IntersectRayTriangle(const Ray& ray, const Vec3& a, const Vec3& b, const Vec3& c) {
-    // Möller-Trumbore without division until the end: the barycentric tests are made on values
-    // scaled by the determinant, whose sign is folded in first, so nothing divides by zero.
-    const Vec3 edge1 = b - a;
-    const Vec3 edge2 = c - a;
-    const Vec3 p = Cross(ray.direction, edge2);
-    float det = Dot(edge1, p);
-    const Vec3 s = ray.origin - a;
-    const Vec3 q = Cross(s, edge1);
-    float u = Dot(s, p);
-    float v = Dot(ray.direction, q);
-    float t = Dot(edge2, q);
-    const float sign = det < 0.0f ? -1.0f : 1.0f;
-    det *= sign;
-    u *= sign;
-    v *= sign;
-    t *= sign;
-    const bool hit = det > 0.0f && u >= 0.0f && v >= 0.0f && u + v <= det && t >= 0.0f;
-    return hit ? t / det : Infinity;
-}
-
 float IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b, const Vec3& c,
                            Vec3& hitPoint) {
     const Ray ray(origin, direction);

@@ -41,7 +41,29 @@ inline bool TestIntersection(const ABBox& box, const Sphere& sphere) {
 
 // The t at which the ray meets the triangle (either side, edges included), +infinity on a miss,
 // behind the origin, or for a ray parallel to the triangle or a degenerate triangle.
-float IntersectRayTriangle(const Ray& ray, const Vec3& a, const Vec3& b, const Vec3& c);
+inline float IntersectRayTriangle(const Ray& ray, const Vec3& a, const Vec3& b, const Vec3& c) {
+    // Möller-Trumbore with the division left to the end: the barycentric tests are made on values
+    // scaled by the determinant, whose sign is folded in first, so nothing divides by zero. Most
+    // triangles a ray is tested against are missed, so each coordinate rejects as soon as it can.
+    const Vec3 edge1 = b - a;
+    const Vec3 edge2 = c - a;
+    const Vec3 p = Cross(ray.direction, edge2);
+    const float signedDet = Dot(edge1, p);
+    const float sign = signedDet < 0.0f ? -1.0f : 1.0f;
+    const float det = signedDet * sign;
+    const Vec3 s = ray.origin - a;
+    const float u = Dot(s, p) * sign;
+    if (!(det > 0.0f && u >= 0.0f && u <= det)) {
+        return Infinity;
+    }
+    const Vec3 q = Cross(s, edge1);
+    const float v = Dot(ray.direction, q) * sign;
+    if (!(v >= 0.0f && u + v <= det)) {
+        return Infinity;
+    }
+    const float t = Dot(edge2, q) * sign;
+    return t >= 0.0f ? t / det : Infinity;
+}
 // The same; on a hit also writes the point (origin + t * direction), otherwise leaves it alone.
 float IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b, const Vec3& c,
                            Vec3& hitPoint);

@@ -13,15 +13,16 @@ float WrapToRange(float value, float min, float max) {
 }
 
 bool IsInCone(const Vec3& apex, const Vec3& direction, float angle, const Vec3& point, float size) {
+    const float radius = Max(size, 0.0f);
     const Vec3 toPoint = point - apex;
     const float distanceSquared = toPoint.LengthSquared();
-    if (distanceSquared <= size * size) {
+    if (distanceSquared <= radius * radius) {
         return true;  // the sphere holds the apex
     }
     // The sphere meets the cone when the angle between the axis and the point is at most the
     // half aperture plus the angle the sphere subtends from the apex.
     const float distance = std::sqrt(distanceSquared);
-    const float limit = 0.5f * angle + std::asin(Max(size, 0.0f) / distance);
+    const float limit = 0.5f * angle + std::asin(radius / distance);
     if (limit >= Pi) {
         return true;
     }

@@ -31,56 +31,54 @@ private:
 
 // A 90-degree view frustum from z = 1 to 100, turned and moved so that no plane is axis-aligned.
 Frustum MakeViewFrustum() {
-    const float s = std::sqrt(0.5f);
+    const Vec3 eye;
+    const Vec3 farCorners[4] = {Vec3(-100, -100, 100), Vec3(100, -100, 100), Vec3(100, 100, 100), Vec3(-100, 100, 100)};
     Frustum f;
-    f.AddPlane(Plane(Vec3(s, 0, s), 0));
-    f.AddPlane(Plane(Vec3(-s, 0, s), 0));
-    f.AddPlane(Plane(Vec3(0, s, s), 0));
-    f.AddPlane(Plane(Vec3(0, -s, s), 0));
+    for (int i = 0; i < 4; ++i) {
+        const Plane side(eye, farCorners[i], farCorners[(i + 1) % 4]);
+        f.AddPlane(side.GetDistance(Vec3(0, 0, 50)) >= 0.0f ? side : Plane(-side.normal, -side.d));
+    }
     f.AddPlane(Plane(Vec3(0, 0, -1), 100));
     f.AddPlane(Plane(Vec3(0, 0, 1), -1));
     f.Transform(Coords::LookIn(Vec3(3, 1, -2), Vec3(0.2f, -0.1f, 1), Vec3(0, 1, 0)));
     return f;
 }
 
-void BM_FrustumABBox(benchmark::State& state) {
+// Culls every shape once per iteration; about one in ten is visible.
+template <typename Shape>
+void CountVisible(benchmark::State& state, const std::vector<Shape>& shapes) {
     const Frustum frustum = MakeViewFrustum();
+    for (auto _ : state) {
+        int visible = 0;
+        for (const Shape& shape : shapes) {
+            visible += TestIntersection(shape, frustum) ? 1 : 0;
+        }
+        benchmark::DoNotOptimize(visible);
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(shapes.size()));
+}
+
+void BM_FrustumABBox(benchmark::State& state) {
     Sequence random;
     std::vector<ABBox> boxes;
     for (int i = 0; i < kCount; ++i) {
         boxes.push_back(ABBox(random.NextVec3(120.0f), Vec3(1, 1, 1) + random.NextVec3(0.9f)));
     }
-    for (auto _ : state) {
-        int visible = 0;
-        for (const ABBox& box : boxes) {
-            visible += TestIntersection(box, frustum) ? 1 : 0;
-        }
-        benchmark::DoNotOptimize(visible);
-    }
-    state.SetItemsProcessed(state.iterations() * kCount);
+    CountVisible(state, boxes);
 }
 BENCHMARK(BM_FrustumABBox);
 
 void BM_FrustumSphere(benchmark::State& state) {
-    const Frustum frustum = MakeViewFrustum();
     Sequence random;
     std::vector<Sphere> spheres;
     for (int i = 0; i < kCount; ++i) {
         spheres.push_back(Sphere(random.NextVec3(120.0f), 1.0f + random.Next() * 0.9f));
     }
-    for (auto _ : state) {
-        int visible = 0;
-        for (const Sphere& sphere : spheres) {
-            visible += TestIntersection(sphere, frustum) ? 1 : 0;
-        }
-        benchmark::DoNotOptimize(visible);
-    }
-    state.SetItemsProcessed(state.iterations() * kCount);
+    CountVisible(state, spheres);
 }
 BENCHMARK(BM_FrustumSphere);
 
 void BM_FrustumOBBox(benchmark::State& state) {
-    const Frustum frustum = MakeViewFrustum();
     Sequence random;
     std::vector<OBBox> boxes;
     for (int i = 0; i < kCount; ++i) {
@@ -88,14 +86,7 @@ void BM_FrustumOBBox(benchmark::State& state) {
         frame.origin = random.NextVec3(120.0f);
         boxes.push_back(OBBox(Vec3(1, 1, 1) + random.NextVec3(0.9f), frame));
     }
-    for (auto _ : state) {
-        int visible = 0;
-        for (const OBBox& box : boxes) {
-            visible += TestIntersection(box, frustum) ? 1 : 0;
-        }
-        benchmark::DoNotOptimize(visible);
-    }
-    state.SetItemsProcessed(state.iterations() * kCount);
+    CountVisible(state, boxes);
 }
 BENCHMARK(BM_FrustumOBBox);
 

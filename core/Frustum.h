@@ -46,7 +46,7 @@ public:
     }
 
     // Plane test of a box: false when the box lies wholly behind one plane. Conservative like the
-    // sphere test (the exact separating-axis test is a different function).
+    // sphere test.
     bool TestABBox(const ABBox& box) const {
         for (uint32_t i = 0; i < numPlanes; ++i) {
             const Plane& p = planes[i];

@@ -12,7 +12,9 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/ChunkedBinaryWriter.h"
+#include "files/FileSystem.h"
 #include "support/LogCapture.h"
+#include "support/TempDirectory.h"
 
 namespace GAME {
 namespace {
@@ -266,6 +268,43 @@ TEST(BinaryReader, OwnsAndMovesItsBlock) {
     BinaryReader moved = std::move(owner);
     EXPECT_EQ(moved.ReadUInt8(), 42);
     EXPECT_EQ(moved.GetRemaining(), 7u);
+}
+
+TEST(BinaryWriter, WritesToAFileAndPatchesChunksThere) {
+    test::TempDirectory dir;
+    FileSystem files;
+    File* file = files.OpenFile(dir.Join("out.bin"), FileMode::Write);
+    ASSERT_NE(file, nullptr);
+    {
+        BinaryWriter w(*file);
+        w.BeginChunk(9);
+        w.Write(std::string("payload"));
+        w.EndChunk();
+        EXPECT_EQ(w.GetPosition(), 19u);
+        EXPECT_EQ(w.GetBuffer(), nullptr);
+        EXPECT_FALSE(w.Failed());
+    }
+    files.CloseFile(file);
+    const std::string bytes = dir.ReadFile("out.bin");
+    ASSERT_EQ(bytes.size(), 19u);
+    BinaryReader r(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    EXPECT_EQ(r.ReadUInt32(), 9u);
+    EXPECT_EQ(r.ReadUInt32(), 11u);
+}
+
+TEST(BinaryWriter, AFailedFileWriteIsReported) {
+    test::TempDirectory dir;
+    dir.WriteFile("read-only.bin", "x");
+    FileSystem files;
+    File* file = files.OpenFile(dir.Join("read-only.bin"), FileMode::Read);
+    ASSERT_NE(file, nullptr);
+    test::LogCapture log;
+    BinaryWriter w(*file);
+    w.Write(1u);
+    w.Write(2u);
+    EXPECT_TRUE(w.Failed());
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "BinaryWriter"));
+    files.CloseFile(file);
 }
 
 }  // namespace

@@ -1,0 +1,93 @@
+#include "files/FileSystem.h"
+
+#include <filesystem>
+
+#include "core/System.h"
+#include "core/CriticalSectionLock.h"
+#include "core/Log.h"
+#include "files/FileSource.h"
+
+namespace GAME {
+
+FileSystem::FileSystem() = default;
+FileSystem::~FileSystem() = default;
+
+void FileSystem::ConvertFileName(std::string& name) {
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+}
+
+bool FileSystem::AddDirectory(const std::string& path, bool writable) {
+    if (writable) CreateDirectoryPath(path.c_str());
+    auto source = std::make_unique<FileSource>(path, writable);
+    if (!source->Scan()) return false;
+    CriticalSectionLock lock(lock_);
+    sources_.push_back(std::move(source));
+    return true;
+}
+
+File* FileSystem::OpenFile(const std::string& name, FileMode mode) {
+    if (name.empty()) return nullptr;
+    return mode == FileMode::Write ? OpenForWriting(name) : OpenForReading(name);
+}
+
+File* FileSystem::OpenForReading(const std::string& name) {
+    std::string path;
+    if (name.front() == '/') {
+        path = name;
+    } else {
+        std::string normal = name;
+        ConvertFileName(normal);
+        CriticalSectionLock lock(lock_);
+        for (auto it = sources_.rbegin(); it != sources_.rend() && path.empty(); ++it) path = (*it)->FindFile(normal);
+        if (path.empty()) return nullptr;
+    }
+    return File::Open(path, FileMode::Read).release();
+}
+
+File* FileSystem::OpenForWriting(const std::string& name) {
+    if (name.front() == '/') {
+        const std::filesystem::path parent = std::filesystem::path(name).parent_path();
+        if (!parent.empty()) CreateDirectoryPath(parent.c_str());
+        std::unique_ptr<File> file = File::Open(name, FileMode::Write);
+        if (!file) Log(LogPriority::Error, "Could not open %s for writing", name.c_str());
+        return file.release();
+    }
+
+    // Held throughout, so that two threads writing new files cannot race on the index.
+    CriticalSectionLock lock(lock_);
+    FileSource* target = nullptr;
+    for (auto it = sources_.rbegin(); it != sources_.rend() && !target; ++it)
+        if ((*it)->IsWritable()) target = it->get();
+    if (!target) {
+        Log(LogPriority::Error, "Cannot write %s: no writable directory is mounted", name.c_str());
+        return nullptr;
+    }
+    const std::string relative = target->PrepareWrite(name);
+    if (relative.empty()) return nullptr;
+    std::unique_ptr<File> file = File::Open(target->GetRoot() + "/" + relative, FileMode::Write);
+    if (!file) {
+        Log(LogPriority::Error, "Could not open %s for writing", name.c_str());
+        return nullptr;
+    }
+    target->AddFile(relative);
+    return file.release();
+}
+
+void FileSystem::CloseFile(File*& file) {
+    delete file;
+    file = nullptr;
+}
+
+bool FileSystem::DoesFileExist(const std::string& name) {
+    File* file = OpenFile(name, FileMode::Read);
+    const bool exists = file != nullptr;
+    CloseFile(file);
+    return exists;
+}
+
+}  // namespace GAME

@@ -1,0 +1,50 @@
+#pragma once
+// FileSystem: the engine's view of its data, made of directory sources mounted in order.
+//
+// A relative name is looked up case-insensitively in its normal form (ConvertFileName) in the
+// sources from the last mounted to the first, so a later source overrides an earlier one. An
+// absolute name (starting with '/') bypasses the sources. A relative name opened for writing goes
+// to the last mounted writable source. Every operation may be called from any thread: the level
+// loading and resource threads open files while the main thread does.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/CriticalSection.h"
+#include "files/File.h"
+
+namespace GAME {
+
+class FileSource;
+
+class FileSystem {
+public:
+    FileSystem();
+    ~FileSystem();
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
+
+    // Mounts a directory above the ones mounted before. A writable directory that does not exist
+    // yet is created. False, with a logged error, when the directory cannot be used.
+    bool AddDirectory(const std::string& path, bool writable = false);
+
+    // Opens a file by name; null when it cannot (a missing file is not logged).
+    File* OpenFile(const std::string& name, FileMode mode);
+    // Closes a file from OpenFile and clears the pointer.
+    void CloseFile(File*& file);
+    // True when the file can be opened for reading.
+    bool DoesFileExist(const std::string& name);
+
+    // The engine's file-name normal form, made in place: lower case, '\' turned into '/'.
+    static void ConvertFileName(std::string& name);
+
+private:
+    File* OpenForReading(const std::string& name);
+    File* OpenForWriting(const std::string& name);
+
+    CriticalSection lock_;
+    std::vector<std::unique_ptr<FileSource>> sources_;  // in mount order
+};
+
+}  // namespace GAME

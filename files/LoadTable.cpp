@@ -1,0 +1,157 @@
+#include "files/LoadTable.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string_view>
+
+#include "core/Log.h"
+
+namespace GAME {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool ParseFloat(std::string_view text, float& out) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    float value = 0.0f;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;
+    out = value;
+    return true;
+}
+
+bool ParseInt(std::string_view text, int& out) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc() && end == digits.data() + digits.size()) {
+        out = value;
+        return true;
+    }
+    // "2.5" or "1e3": a number of another form, truncated toward 0 when an int can hold it.
+    double real = 0.0;
+    const auto [realEnd, realError] = std::from_chars(digits.data(), digits.data() + digits.size(), real);
+    if (realError != std::errc() || realEnd != digits.data() + digits.size() || !std::isfinite(real)) return false;
+    real = std::trunc(real);
+    if (real < std::numeric_limits<int>::min() || real > std::numeric_limits<int>::max()) return false;
+    out = static_cast<int>(real);
+    return true;
+}
+
+bool EqualsNoCase(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = (text[i] >= 'A' && text[i] <= 'Z') ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadTable::Parse(const char* text, uint32_t size) {
+    const std::string_view all = text ? std::string_view(text, size) : std::string_view();
+    int lineNumber = 0;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        const std::string_view line = Trim(all.substr(start, end - start));
+        start = end + 1;
+        ++lineNumber;
+        if (line.empty()) continue;
+
+        const size_t comma = line.find(',');
+        if (comma == std::string_view::npos) {
+            Log(LogPriority::Warning, "Record %s line %d has no comma", recordName_.c_str(), lineNumber);
+            continue;
+        }
+        const std::string_view key = Trim(line.substr(0, comma));
+        if (key.empty()) {
+            Log(LogPriority::Warning, "Record %s line %d has no key", recordName_.c_str(), lineNumber);
+            continue;
+        }
+        std::string_view value = line.substr(comma + 1);
+        value = Trim(value.substr(0, value.find(',')));
+
+        mem::vector<std::string> items;
+        for (size_t from = 0; !value.empty() && from <= value.size();) {
+            size_t to = value.find(';', from);
+            if (to == std::string_view::npos) to = value.size();
+            items.emplace_back(Trim(value.substr(from, to - from)));
+            from = to + 1;
+        }
+        fields_.insert_or_assign(std::string(key), std::move(items));
+    }
+    return !fields_.empty();
+}
+
+const std::string* LoadTable::FindItem(const char* key, int index) const {
+    const auto it = fields_.find(std::string_view(key));
+    if (it == fields_.end() || index < 0 || static_cast<size_t>(index) >= it->second.size()) return nullptr;
+    const std::string& item = it->second[static_cast<size_t>(index)];
+    return item.empty() ? nullptr : &item;
+}
+
+const char* LoadTable::GetValue(const char* key, const char* defaultValue) const {
+    return GetArrayValue(key, 0, defaultValue);
+}
+
+int LoadTable::GetInt(const char* key, int defaultValue) const {
+    const std::string* item = FindItem(key, 0);
+    int value = defaultValue;
+    return item && ParseInt(*item, value) ? value : defaultValue;
+}
+
+float LoadTable::GetFloat(const char* key, float defaultValue) const { return GetArrayReal(key, 0, defaultValue); }
+
+bool LoadTable::GetBool(const char* key, bool defaultValue) const {
+    const std::string* item = FindItem(key, 0);
+    if (!item) return defaultValue;
+    int value = 0;
+    if (ParseInt(*item, value)) return value != 0;
+    if (EqualsNoCase(*item, "true")) return true;
+    if (EqualsNoCase(*item, "false")) return false;
+    return defaultValue;
+}
+
+int LoadTable::GetNumElementsForField(const char* key) const {
+    const auto it = fields_.find(std::string_view(key));
+    return it == fields_.end() ? 0 : static_cast<int>(it->second.size());
+}
+
+const char* LoadTable::GetArrayValue(const char* key, int index, const char* defaultValue) const {
+    const std::string* item = FindItem(key, index);
+    return item ? item->c_str() : defaultValue;
+}
+
+float LoadTable::GetArrayReal(const char* key, int index, float defaultValue) const {
+    const std::string* item = FindItem(key, index);
+    float value = defaultValue;
+    return item && ParseFloat(*item, value) ? value : defaultValue;
+}
+
+template <typename T>
+void LoadTable::AppendParsed(const char* key, mem::vector<T>& out, bool (*parse)(std::string_view, T&)) const {
+    out.clear();
+    const auto it = fields_.find(std::string_view(key));
+    if (it == fields_.end()) return;
+    for (const std::string& item : it->second) {
+        T value{};
+        if (parse(item, value)) out.push_back(value);
+    }
+}
+
+void LoadTable::GetArrayInt(const char* key, mem::vector<int>& out) const { AppendParsed(key, out, ParseInt); }
+
+void LoadTable::GetArrayReal(const char* key, mem::vector<float>& out) const { AppendParsed(key, out, ParseFloat); }
+
+}  // namespace GAME

@@ -30,6 +30,13 @@ inline bool TestIntersection(const ABBox& a, const ABBox& b) {
     return std::fabs(gap.x) <= reach.x && std::fabs(gap.y) <= reach.y && std::fabs(gap.z) <= reach.z;
 }
 
+// Exact separating-axis tests of two boxes over the 15 axes (three face normals of each box and
+// the nine edge products). A small tolerance on the rotation terms keeps near-parallel edges, whose
+// products are almost zero, from separating boxes that overlap. The physics mesh tests its tree
+// nodes' boxes with the first form.
+bool TestIntersection(const ABBox& a, const OBBox& b);
+bool TestIntersection(const OBBox& a, const OBBox& b);
+
 // The squared distance from the sphere's centre to the box against the squared radius.
 inline bool TestIntersection(const ABBox& box, const Sphere& sphere) {
     const Vec3 gap = sphere.centre - box.centre;

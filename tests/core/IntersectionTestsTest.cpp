@@ -3,10 +3,12 @@
 #include "core/Coords.h"
 #include "core/MathUtil.h"
 #include "MathExpect.h"
+#include "support/ConvexDistance.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace GAME {
 namespace {
@@ -65,6 +67,62 @@ TEST(IntersectionTests, OrientedBoxMatchesCarryingTheFrustumIntoBoxSpace) {
         movedBox.Transform(test::FrameA());
         EXPECT_EQ(TestIntersection(movedBox, movedFrustum), TestIntersection(box, f)) << "box " << i;
     }
+}
+
+TEST(IntersectionTests, BoxesApartOnlyAcrossTheirEdges) {
+    // Two unit cubes turned 45 degrees, one about z and one about x, with the first one's edge
+    // along z facing the second one's edge along x: their face normals all overlap, and only the
+    // product of the two edges (the y axis) separates them. Each edge sticks out sqrt(2).
+    const float reach = std::sqrt(2.0f);
+    const OBBox a(Vec3(1, 1, 1), Coords::RotationZ(0.25f * Pi));
+    Coords turned = Coords::RotationX(0.25f * Pi);
+    turned.origin = Vec3(0, 2 * reach * 1.01f, 0);
+    EXPECT_FALSE(TestIntersection(a, OBBox(Vec3(1, 1, 1), turned)));
+    turned.origin = Vec3(0, 2 * reach * 0.99f, 0);
+    EXPECT_TRUE(TestIntersection(a, OBBox(Vec3(1, 1, 1), turned)));
+
+    // An axis-aligned box against a box turned 45 degrees beyond its corner edge: the bounds of the
+    // turned box overlap the box, the turned box itself does not.
+    const ABBox aligned(Vec3(), Vec3(1, 1, 1));
+    Coords diamond = Coords::RotationZ(0.25f * Pi);
+    diamond.origin = Vec3(1.8f, 1.8f, 0);
+    EXPECT_TRUE(TestIntersection(aligned, ABBox(OBBox(Vec3(1, 1, 1), diamond))));
+    EXPECT_FALSE(TestIntersection(aligned, OBBox(Vec3(1, 1, 1), diamond)));
+    const float touching = 1 + 1 / reach;  // the diamond's face on the box's corner edge
+    diamond.origin = Vec3(touching, touching, 0);
+    EXPECT_TRUE(TestIntersection(aligned, OBBox(Vec3(1, 1, 1), diamond)));
+    // Parallel boxes (zero edge products) side by side and one inside the other.
+    EXPECT_TRUE(TestIntersection(aligned, OBBox(Vec3(1, 1, 1), Coords::Translation(Vec3(2, 0, 0)))));
+    EXPECT_FALSE(TestIntersection(aligned, OBBox(Vec3(1, 1, 1), Coords::Translation(Vec3(2.001f, 0, 0)))));
+    EXPECT_TRUE(TestIntersection(aligned, OBBox(Vec3(0.1f, 0.1f, 0.1f), Coords::Translation(Vec3()))));
+}
+
+TEST(IntersectionTests, BoxOverlapAgreesWithTheDistanceOfRandomBoxes) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    auto randomBox = [&](bool aligned) {
+        Coords frame = aligned ? Coords::Identity
+                               : Coords::Rotation(Vec3(unit(random), unit(random), unit(random)).Unit(), 3.0f * unit(random));
+        frame.origin = Vec3(unit(random), unit(random), unit(random)) * 2.5f;
+        const Vec3 halfSize(0.85f + 0.65f * unit(random), 0.85f + 0.65f * unit(random), 0.85f + 0.65f * unit(random));
+        return OBBox(halfSize, frame);
+    };
+    int overlapping = 0, apart = 0;
+    for (int i = 0; i < 1500; ++i) {
+        const OBBox a = randomBox(i % 2 == 0);
+        const OBBox b = randomBox(false);
+        const float distance = test::DistanceBetween(a, b);
+        if (distance > 1e-4f && distance < 2e-2f) continue;  // too close to call by projections
+        const bool expected = distance <= 1e-4f;
+        (expected ? overlapping : apart) += 1;
+        EXPECT_EQ(TestIntersection(a, b), expected) << "case " << i << ", distance " << distance;
+        EXPECT_EQ(TestIntersection(b, a), expected) << "case " << i;
+        if (a.coords.xAxis == Vec3(1, 0, 0)) {
+            EXPECT_EQ(TestIntersection(ABBox(a.coords.origin, a.halfSize), b), expected) << "case " << i;
+        }
+    }
+    EXPECT_GT(overlapping, 300);
+    EXPECT_GT(apart, 300);
 }
 
 TEST(IntersectionTests, RayAgainstTriangle) {

@@ -172,7 +172,8 @@ void ToLibraryBox(const OBBox& box, dVector3 centre, dMatrix3 rotation, dVector3
 }  // namespace
 
 int CollideOBBoxOBBox(const OBBox& a, const OBBox& b, CollisionContact* contacts, int max) {
-    // The routine writes at least one contact whatever limit it is given, so a caller's empty
+    // dBoxBox is a plain function of its arguments: it needs neither the library's initialisation
+    // nor a world or geometry objects. The routine writes at least one contact whatever limit it is given, so a caller's empty
     // array must not reach it; it never finds more than eight (two clipped quadrilaterals).
     if (max <= 0) return 0;
     constexpr int kMostContacts = 8;

@@ -226,11 +226,9 @@ int PhysicsMesh::FindCollisions(int index, const OBBox& box, CollisionContact* c
                 if (IsExcluded(face.surface, excluded)) continue;
                 const Vec3 triangle[3] = {vertices_[face.vertices[0]], vertices_[face.vertices[1]],
                                           vertices_[face.vertices[2]]};
+                // The test writes surface None already; the entity is the caller's to fill.
                 const int found = CollideTriangleOBBox(triangle, box, contacts + written, max - written);
-                for (int j = written; j < written + found; ++j) {
-                    contacts[j].surface = PhysicsSurface::None;
-                    contacts[j].entity = nullptr;
-                }
+                for (int j = written; j < written + found; ++j) contacts[j].entity = nullptr;
                 written += found;
             }
             break;

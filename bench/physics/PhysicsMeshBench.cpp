@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace GAME {
@@ -21,16 +22,14 @@ namespace {
 constexpr int kQuads = 100;
 constexpr int kQueries = 1024;
 
-// A fixed sequence of floats in [-1, 1), the same on every run.
+// The same queries on every run.
 class Sequence {
 public:
-    float Next() {
-        state = state * 1664525u + 1013904223u;
-        return float(state >> 8) * (2.0f / 16777216.0f) - 1.0f;
-    }
+    float Next() { return unit_(engine_); }
 
 private:
-    uint32_t state = 12345u;
+    std::mt19937 engine_{12345u};
+    std::uniform_real_distribution<float> unit_{-1.0f, 1.0f};
 };
 
 float Height(float x, float z) { return 3.0f * std::sin(x * 0.13f) * std::cos(z * 0.11f) + 0.5f * std::sin(x * 0.9f + z); }

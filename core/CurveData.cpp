@@ -12,7 +12,8 @@ namespace GAME {
 CurveData::CurveData() : points_{{0.0f, kDefaultY}, {kDefaultDomain, kDefaultY}} {}
 
 float CurveData::GetYFast(float x) const {
-    if (loop_ && domain_ > 0.0f && std::isfinite(x)) {
+    // Callers mostly pass times already inside the domain; fmod is only paid outside it.
+    if (loop_ && domain_ > 0.0f && std::isfinite(x) && (x < 0.0f || x >= domain_)) {
         x = std::fmod(x, domain_);
         if (x < 0.0f) x += domain_;
     }
@@ -24,7 +25,10 @@ float CurveData::GetYFast(float x) const {
     const auto b = std::upper_bound(points_.begin(), points_.end(), x,
                                     [](float value, const Point& point) { return value < point.x; });
     const auto a = b - 1;
-    return a->y + (b->y - a->y) * ((x - a->x) / (b->x - a->x));
+    // In double, where differences of floats cannot overflow, and as a weighted sum, so that
+    // even extreme points give a value between their two y.
+    const double t = (static_cast<double>(x) - a->x) / (static_cast<double>(b->x) - a->x);
+    return static_cast<float>(a->y * (1.0 - t) + b->y * t);
 }
 
 float CurveData::GetMaxY() const {

@@ -92,6 +92,15 @@ TEST(CurveData, ZeroDomainAndStepsNeverDivideByZero) {
     EXPECT_EQ(curve.GetYFast(0.999f), 0.0f);
     EXPECT_EQ(curve.GetYFast(1.0f), 5.0f);
 
+    // Extreme points stay between their values rather than overflowing into NaN.
+    constexpr float kMax = std::numeric_limits<float>::max();
+    ASSERT_TRUE(curve.SetPoints({{-kMax, kMax}, {kMax, -kMax}}));
+    for (float x : {-kMax, -1.0f, 0.0f, 3.0e38f, kMax}) {
+        const float y = curve.GetYFast(x);
+        EXPECT_TRUE(std::isfinite(y)) << x;
+    }
+    EXPECT_NEAR(curve.GetYFast(0.0f), 0.0f, 1e32f);
+
     // A single point is a constant.
     ASSERT_TRUE(curve.SetPoints({{0.5f, 2.0f}}));
     EXPECT_EQ(curve.GetYFast(0.0f), 2.0f);

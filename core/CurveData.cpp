@@ -49,7 +49,7 @@ void CurveData::SetFirstLastY(float y) {
     points_.back().y = y;
 }
 
-bool CurveData::IsValid(const std::vector<Point>& points) {
+bool CurveData::IsValid(const mem::vector<Point>& points) {
     if (points.empty() || points.size() > kMaxPoints) return false;
     for (size_t i = 0; i < points.size(); ++i) {
         if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) return false;
@@ -58,7 +58,7 @@ bool CurveData::IsValid(const std::vector<Point>& points) {
     return true;
 }
 
-bool CurveData::SetPoints(const std::vector<Point>& points) {
+bool CurveData::SetPoints(const mem::vector<Point>& points) {
     if (!IsValid(points)) return false;
     points_ = points;
     return true;
@@ -96,7 +96,7 @@ bool CurveData::BinaryRead(BinaryReader& reader) {
         Log(LogPriority::Error, "Curve: point count %u is out of range or larger than the data", count);
         return false;
     }
-    std::vector<Point> points(count);
+    mem::vector<Point> points(count);
     for (Point& point : points) {
         point.x = reader.ReadFloat();
         point.y = reader.ReadFloat();

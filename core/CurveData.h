@@ -19,7 +19,8 @@
 //   u32 loop, u32 half graph (0 or 1), u32 editor colour (PSColor)
 
 #include <cstdint>
-#include <vector>
+
+#include "core/Mem.h"
 
 namespace GAME {
 
@@ -69,7 +70,7 @@ public:
     bool GetLoop() const { return loop_; }
     bool GetHalfGraph() const { return halfGraph_; }
     PSColor GetColor() const { return color_; }
-    const std::vector<Point>& GetPoints() const { return points_; }
+    const mem::vector<Point>& GetPoints() const { return points_; }
 
     // A negative or non-finite domain becomes 0. The points keep their x.
     void SetDomain(float domain);
@@ -81,7 +82,7 @@ public:
     // Sets y of the first and last points (the same point when there is one); ignored when not finite.
     void SetFirstLastY(float y);
     // Replaces the points; false (curve unchanged) unless they keep the invariants above.
-    bool SetPoints(const std::vector<Point>& points);
+    bool SetPoints(const mem::vector<Point>& points);
 
     // Makes this curve an exact copy of another.
     void Copy(const CurveData& other) { *this = other; }
@@ -95,9 +96,9 @@ public:
     bool BinaryRead(BinaryReader& reader);
 
 private:
-    static bool IsValid(const std::vector<Point>& points);
+    static bool IsValid(const mem::vector<Point>& points);
 
-    std::vector<Point> points_;  // sorted by x
+    mem::vector<Point> points_;  // sorted by x
     float domain_ = kDefaultDomain;
     float range_ = kDefaultRange;
     bool loop_ = false;

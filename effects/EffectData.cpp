@@ -11,7 +11,7 @@ EffectData::EffectData(const EffectData& other) { *this = other; }
 
 EffectData& EffectData::operator=(const EffectData& other) {
     if (this == &other) return *this;
-    std::vector<Entry> copies;
+    mem::vector<Entry> copies;
     copies.reserve(other.emitters_.size());
     for (const Entry& entry : other.emitters_)
         copies.push_back({entry.name, std::make_unique<EmitterData>(*entry.data)});

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "core/Mem.h"
 #include "effects/EmitterData.h"
 
 namespace GAME {
@@ -87,7 +87,7 @@ private:
     };
 
     // One list keeps each name with its emitter.
-    std::vector<Entry> emitters_;
+    mem::vector<Entry> emitters_;
 };
 
 }  // namespace GAME

@@ -24,14 +24,18 @@ const std::set<int> kEmitterTimeCurves = {6, 7, 9, 10, 11, 14, 15, 18, 19, 20, 2
 
 float Centred(const CurveData& curve, float x) { return curve.GetYFast(x) - curve.GetRange() * 0.5f; }
 
+// Reads one emitter over a start value from everything written, expecting a load that uses every byte.
+EmitterData ReadAll(const BinaryWriter& writer, EmitterData data = EmitterData()) {
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    EXPECT_TRUE(data.BinaryRead(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+    return data;
+}
+
 EmitterData WriteAndRead(const EmitterData& source) {
     BinaryWriter writer;
     source.BinaryWrite(writer);
-    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-    EmitterData back;
-    EXPECT_TRUE(back.BinaryRead(reader));
-    EXPECT_TRUE(reader.IsAtEnd());
-    return back;
+    return ReadAll(writer);
 }
 
 TEST(EmitterData, DefaultsSurviveARoundTrip) {
@@ -176,10 +180,7 @@ TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
     {
         BinaryWriter writer;
         test::WriteBlock(writer, edited, BlockCounts{1, 3, 1, 2, 5, 0});
-        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-        EmitterData data;
-        ASSERT_TRUE(data.BinaryRead(reader));
-        EXPECT_TRUE(reader.IsAtEnd());
+        const EmitterData data = ReadAll(writer);
         const EmitterData defaults;
         EXPECT_EQ(data.GetTextureName(), edited.GetTextureName());
         EXPECT_EQ(data.GetShaderName(), defaults.GetShaderName());
@@ -252,10 +253,7 @@ TEST(EmitterData, OldRecordsMapTheirFieldsAndBlendPairs) {
         record.curvesWritten = 3;
         BinaryWriter writer;
         record.Write(writer);
-        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-        EmitterData data;
-        ASSERT_TRUE(data.BinaryRead(reader));
-        EXPECT_TRUE(reader.IsAtEnd());
+        const EmitterData data = ReadAll(writer);
         EXPECT_EQ(data.GetShaderName(), pair.shader);
         EXPECT_EQ(data.GetTextureName(), "old/tex.tex");
         for (int i = 0; i < 6; ++i) EXPECT_EQ(data.GetBoolean(i), record.bools[i] != 0) << i;
@@ -276,11 +274,9 @@ TEST(EmitterData, OldRecordsMapTheirFieldsAndBlendPairs) {
         record.curveCount = count;
         BinaryWriter writer;
         record.Write(writer);
-        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-        EmitterData data;
-        for (int i = 6; i < 12; ++i) data.SetBoolean(i, i % 2 == 0);
-        ASSERT_TRUE(data.BinaryRead(reader)) << count;
-        EXPECT_TRUE(reader.IsAtEnd());
+        EmitterData start;
+        for (int i = 6; i < 12; ++i) start.SetBoolean(i, i % 2 == 0);
+        const EmitterData data = ReadAll(writer, start);
         for (int i = 6; i < 12; ++i) EXPECT_EQ(data.GetBoolean(i), i % 2 == 0) << i;
         for (int i = 0; i < EmitterData::kNumCurves; ++i) EXPECT_EQ(*data.GetCurve(i), *EmitterData().GetCurve(i)) << i;
     }

@@ -1,0 +1,301 @@
+// EmitterData: defaults, the loop flags of the emitter-time curves, copies, the "PFX1" block and
+// the old record.
+
+#include "effects/EmitterData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "EmitterSamples.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "support/LogCapture.h"
+
+namespace GAME {
+namespace {
+
+using test::BlockCounts;
+using test::EditedEmitter;
+using test::ExpectSameSlots;
+
+const std::set<int> kEmitterTimeCurves = {6, 7, 9, 10, 11, 14, 15, 18, 19, 20, 22, 23, 24, 25};
+
+float Centred(const CurveData& curve, float x) { return curve.GetYFast(x) - curve.GetRange() * 0.5f; }
+
+// Reads one emitter over a start value from everything written, expecting a load that uses every byte.
+EmitterData ReadAll(const BinaryWriter& writer, EmitterData data = EmitterData()) {
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    EXPECT_TRUE(data.BinaryRead(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+    return data;
+}
+
+EmitterData WriteAndRead(const EmitterData& source) {
+    BinaryWriter writer;
+    source.BinaryWrite(writer);
+    return ReadAll(writer);
+}
+
+TEST(EmitterData, DefaultsSurviveARoundTrip) {
+    const EmitterData data = WriteAndRead(EmitterData());
+    ExpectSameSlots(data, EmitterData());
+    EXPECT_EQ(data.GetTextureName(), "Effects/Default/particletest.tex");
+    EXPECT_EQ(data.GetShaderName(), "Shaders/Particle/ParticleAdditive.ssh");
+    for (int i = 0; i < EmitterData::kNumBooleans; ++i) EXPECT_FALSE(data.GetBoolean(i)) << i;
+    EXPECT_EQ(data.GetInteger(EmitterData::Integer_Shape), EmitterData::Shape_SphereVolume);
+    EXPECT_EQ(data.GetInteger(EmitterData::Integer_FramesPerSecond), 0);
+    EXPECT_EQ(data.GetFloat(EmitterData::Float_Life), 10.0f);
+    EXPECT_TRUE(data.GetEnabled());
+    EXPECT_TRUE(data.GetDebugLines());
+
+    const float t = 0.37f;
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Rate)->GetYFast(t), 80.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Rate)->GetMaxY(), 80.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Speed)->GetYFast(t), 0.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Radius)->GetYFast(t), 0.5f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Alpha)->GetYFast(t), 1.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Alpha)->GetRange(), 1.0f);
+    for (int grey : {EmitterData::Curve_Red, EmitterData::Curve_Green, EmitterData::Curve_Blue,
+                     EmitterData::Curve_LightRed, EmitterData::Curve_LightGreen, EmitterData::Curve_LightBlue})
+        EXPECT_EQ(data.GetCurve(grey)->GetYFast(t), 0.5f) << grey;
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Size)->GetYFast(t), 0.25f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_LightRadius)->GetYFast(t), 5.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Spread)->GetYFast(t), 10.0f);
+
+    // The centred curves all start at rest: no spin, gravity, offset or emitter spin.
+    for (int centred : {EmitterData::Curve_Spin, EmitterData::Curve_Gravity, EmitterData::Curve_OffsetX,
+                        EmitterData::Curve_OffsetY, EmitterData::Curve_OffsetZ, EmitterData::Curve_EmitterSpinX,
+                        EmitterData::Curve_EmitterSpinY, EmitterData::Curve_EmitterSpinZ, EmitterData::Curve_Unused16}) {
+        EXPECT_TRUE(data.GetCurve(centred)->GetHalfGraph()) << centred;
+        EXPECT_EQ(Centred(*data.GetCurve(centred), t), 0.0f) << centred;
+    }
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Spin)->GetRange(), 720.0f);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Alpha)->GetColor(), PSColor::Alpha);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Red)->GetColor(), PSColor::Red);
+    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Drag)->GetColor(), PSColor::None);
+    EXPECT_EQ(*data.GetCurve(EmitterData::Curve_Unused12), CurveData());
+}
+
+TEST(EmitterData, SetLoopDrivesExactlyTheEmitterTimeCurves) {
+    EmitterData data;
+    data.GetCurve(EmitterData::Curve_Size)->SetLoop(true);  // an age curve keeps its own flag
+    data.SetLoop(true);
+    EXPECT_TRUE(data.GetLoop());
+    EXPECT_TRUE(data.GetBoolean(EmitterData::Bool_Loop));
+    for (int i = 0; i < EmitterData::kNumCurves; ++i) {
+        const bool expected = kEmitterTimeCurves.count(i) > 0 || i == EmitterData::Curve_Size;
+        EXPECT_EQ(data.GetCurve(i)->GetLoop(), expected) << i;
+    }
+    data.SetLoop(false);
+    for (int i : kEmitterTimeCurves) EXPECT_FALSE(data.GetCurve(i)->GetLoop()) << i;
+    EXPECT_TRUE(data.GetCurve(EmitterData::Curve_Size)->GetLoop());
+}
+
+TEST(EmitterData, CopiesAreIndependentAndReapplyTheLoop) {
+    EmitterData source = EditedEmitter();
+    source.GetCurve(EmitterData::Curve_Rate)->SetLoop(false);  // out of step with bool 0
+    EmitterData copy(source);
+    ExpectSameSlots(copy, EditedEmitter());
+    EXPECT_TRUE(copy.GetCurve(EmitterData::Curve_Rate)->GetLoop());
+    EXPECT_FALSE(copy.GetEnabled());
+    EXPECT_FALSE(copy.GetDebugLines());
+
+    copy.SetTextureName("other.tex");
+    copy.GetCurve(EmitterData::Curve_Size)->SetFirstLastY(99.0f);
+    EXPECT_EQ(source.GetTextureName(), "tex/edited0.tex");
+    EXPECT_NE(source.GetCurve(EmitterData::Curve_Size)->GetMaxY(), 99.0f);
+
+    EmitterData assigned;
+    assigned = source;
+    EXPECT_TRUE(assigned.GetCurve(EmitterData::Curve_Rate)->GetLoop());
+    ExpectSameSlots(assigned, EditedEmitter());
+}
+
+TEST(EmitterData, SlotIndicesOutsideTheArraysAreHarmless) {
+    EmitterData data;
+    for (int bad : {-1, 1000}) {
+        data.SetString(bad, "x");
+        data.SetBoolean(bad, true);
+        data.SetInteger(bad, 5);
+        data.SetFloat(bad, 5.0f);
+    }
+    data.SetString(EmitterData::kNumStrings, "x");
+    data.SetBoolean(EmitterData::kNumBooleans, true);
+    data.SetInteger(EmitterData::kNumIntegers, 5);
+    data.SetFloat(EmitterData::kNumFloats, 5.0f);
+    ExpectSameSlots(data, EmitterData());
+    EXPECT_EQ(data.GetString(2), "");
+    EXPECT_FALSE(data.GetBoolean(12));
+    EXPECT_EQ(data.GetInteger(-1), 0);
+    EXPECT_EQ(data.GetFloat(4), 0.0f);
+    EXPECT_EQ(data.GetCurve(26), nullptr);
+    EXPECT_EQ(std::as_const(data).GetCurve(-1), nullptr);
+}
+
+TEST(EmitterData, BlockLayout) {
+    BinaryWriter writer;
+    EmitterData().BinaryWrite(writer);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    char tag[4];
+    ASSERT_TRUE(reader.ReadBytes(tag, 4));
+    EXPECT_EQ(std::memcmp(tag, "PFX1", 4), 0);
+    EXPECT_EQ(reader.ReadUInt32(), 0u) << "chunk id";
+    EXPECT_EQ(reader.ReadUInt32(), writer.GetPosition() - 12) << "chunk size";
+    EXPECT_EQ(reader.ReadUInt32(), 2u);
+    std::string text;
+    reader.ReadString(text);
+    reader.ReadString(text);
+    EXPECT_EQ(reader.ReadUInt32(), 12u);
+    reader.Skip(12 * 4);
+    EXPECT_EQ(reader.ReadUInt32(), 2u);
+    reader.Skip(2 * 4);
+    EXPECT_EQ(reader.ReadUInt32(), 4u);
+    reader.Skip(4 * 4);
+    EXPECT_EQ(reader.ReadUInt32(), 26u);
+}
+
+TEST(EmitterData, EveryEditedSlotRoundTrips) {
+    const EmitterData source = EditedEmitter();
+    const EmitterData back = WriteAndRead(source);
+    ExpectSameSlots(back, source);
+    EXPECT_TRUE(back.GetCurve(EmitterData::Curve_Alpha)->GetLoop()) << "age curves keep their stored flag";
+    EXPECT_TRUE(back.GetEnabled()) << "the flags are not stored";
+    EXPECT_TRUE(back.GetDebugLines());
+}
+
+TEST(EmitterData, EmitterTimeLoopFlagsFollowBoolZeroAfterReading) {
+    // Stored curve flags that disagree with bool 0 are overruled; an age curve's flag is kept.
+    EmitterData source;
+    source.GetCurve(EmitterData::Curve_Rate)->SetLoop(true);
+    source.GetCurve(EmitterData::Curve_Alpha)->SetLoop(true);
+    const EmitterData back = WriteAndRead(source);
+    EXPECT_FALSE(back.GetCurve(EmitterData::Curve_Rate)->GetLoop());
+    EXPECT_TRUE(back.GetCurve(EmitterData::Curve_Alpha)->GetLoop());
+}
+
+TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
+    const EmitterData edited = EditedEmitter();
+    {
+        BinaryWriter writer;
+        test::WriteBlock(writer, edited, BlockCounts{1, 3, 1, 2, 5, 0});
+        const EmitterData data = ReadAll(writer);
+        const EmitterData defaults;
+        EXPECT_EQ(data.GetTextureName(), edited.GetTextureName());
+        EXPECT_EQ(data.GetShaderName(), defaults.GetShaderName());
+        EXPECT_TRUE(data.GetBoolean(2));
+        EXPECT_FALSE(data.GetBoolean(3));
+        EXPECT_EQ(data.GetInteger(0), edited.GetInteger(0));
+        EXPECT_EQ(data.GetInteger(1), 0);
+        EXPECT_EQ(data.GetFloat(1), edited.GetFloat(1));
+        EXPECT_EQ(data.GetFloat(2), 0.0f);
+        EXPECT_EQ(*data.GetCurve(4), *edited.GetCurve(4));
+        EXPECT_EQ(data.GetCurve(5)->GetPoints(), defaults.GetCurve(5)->GetPoints());
+        // bool 0 was read as true, so the default emitter-time curves now loop.
+        EXPECT_TRUE(data.GetCurve(EmitterData::Curve_LightRadius)->GetLoop());
+    }
+    {
+        BinaryWriter writer;
+        test::WriteBlock(writer, edited, BlockCounts{4, 15, 3, 9, 28, 16});
+        writer.Write(0x5EEDu);
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        EmitterData data;
+        ASSERT_TRUE(data.BinaryRead(reader));
+        ExpectSameSlots(data, edited);
+        EXPECT_EQ(reader.ReadUInt32(), 0x5EEDu) << "the reader resumes after the chunk";
+    }
+}
+
+TEST(EmitterData, RefusesBlocksThatLieAboutTheirSize) {
+    test::LogCapture log;
+    BinaryWriter good;
+    EditedEmitter().BinaryWrite(good);
+
+    // Every truncation, including those that leave the chunk size pointing past the data.
+    for (uint32_t length = 0; length < good.GetPosition(); ++length) {
+        BinaryReader reader(good.GetBuffer(), length);
+        EmitterData data;
+        EXPECT_FALSE(data.BinaryRead(reader)) << length;
+    }
+
+    // A count far beyond the chunk at each array in turn (the arrays before it empty), then
+    // padding, so only the count is wrong.
+    for (int hostileArray = 0; hostileArray < 5; ++hostileArray) {
+        log.Clear();
+        BinaryWriter writer;
+        writer.Write("PFX1", 4);
+        writer.BeginChunk(0);
+        for (int i = 0; i < hostileArray; ++i) writer.Write(0u);
+        writer.Write(0xFFFFFFF0u);
+        for (int i = 0; i < 16; ++i) writer.Write(0u);
+        writer.EndChunk();
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        EmitterData data;
+        EXPECT_FALSE(data.BinaryRead(reader)) << hostileArray;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "cannot fit")) << hostileArray;
+    }
+}
+
+TEST(EmitterData, OldRecordsMapTheirFieldsAndBlendPairs) {
+    struct Pair {
+        uint32_t source, destination;
+        const char* shader;
+    };
+    for (const Pair& pair : {Pair{6, 0, "Shaders/Particle/ParticleAdditive.ssh"},
+                             Pair{6, 8, "Shaders/Particle/ParticleCombine.ssh"},
+                             Pair{9, 0, "Shaders/Particle/ParticleAdditiveSmooth.ssh"},
+                             Pair{1, 1, "Shaders/Particle/ParticleAdditive.ssh"}}) {
+        test::OldRecord record;
+        record.sourceBlend = pair.source;
+        record.destinationBlend = pair.destination;
+        record.curveCount = 3;
+        record.curvesWritten = 3;
+        BinaryWriter writer;
+        record.Write(writer);
+        const EmitterData data = ReadAll(writer);
+        EXPECT_EQ(data.GetShaderName(), pair.shader);
+        EXPECT_EQ(data.GetTextureName(), "old/tex.tex");
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(data.GetBoolean(i), record.bools[i] != 0) << i;
+        EXPECT_EQ(data.GetInteger(0), 3);
+        EXPECT_EQ(data.GetInteger(1), 24);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(data.GetFloat(i), record.floats[i]) << i;
+        const EmitterData edited = EditedEmitter();
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(data.GetCurve(i)->GetPoints(), edited.GetCurve(i)->GetPoints()) << i;
+        EXPECT_EQ(*data.GetCurve(3), *EmitterData().GetCurve(3));
+        EXPECT_TRUE(data.GetLoop());
+        for (int i : kEmitterTimeCurves) EXPECT_TRUE(data.GetCurve(i)->GetLoop()) << i;
+    }
+
+    // Bools 6 to 11 are not in an old record; counts of 0 and 27 name no curves.
+    for (uint32_t count : {0u, 27u}) {
+        test::OldRecord record;
+        record.bools[0] = 0;
+        record.curveCount = count;
+        BinaryWriter writer;
+        record.Write(writer);
+        EmitterData start;
+        for (int i = 6; i < 12; ++i) start.SetBoolean(i, i % 2 == 0);
+        const EmitterData data = ReadAll(writer, start);
+        for (int i = 6; i < 12; ++i) EXPECT_EQ(data.GetBoolean(i), i % 2 == 0) << i;
+        for (int i = 0; i < EmitterData::kNumCurves; ++i) EXPECT_EQ(*data.GetCurve(i), *EmitterData().GetCurve(i)) << i;
+    }
+}
+
+TEST(EmitterData, RefusesTruncatedOldRecords) {
+    test::LogCapture log;
+    test::OldRecord record;
+    record.curveCount = 2;
+    record.curvesWritten = 2;
+    BinaryWriter writer;
+    record.Write(writer);
+    for (uint32_t length = 0; length < writer.GetPosition(); ++length) {
+        BinaryReader reader(writer.GetBuffer(), length);
+        EmitterData data;
+        EXPECT_FALSE(data.BinaryRead(reader)) << length;
+    }
+    EXPECT_GE(log.Count(LogPriority::Error), 1u);
+}
+
+}  // namespace
+}  // namespace GAME

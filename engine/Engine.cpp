@@ -1,0 +1,7 @@
+#include "engine/Engine.h"
+
+namespace GAME {
+
+Engine* gEngine = nullptr;
+
+}  // namespace GAME

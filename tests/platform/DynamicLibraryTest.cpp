@@ -1,0 +1,56 @@
+#include "platform/DynamicLibrary.h"
+
+#include "render/RenderDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <utility>
+
+namespace GAME {
+namespace {
+
+// A system library every process here has: it is only loaded, never changed.
+constexpr const char* kSystemLibrary = "libm.so.6";
+
+TEST(DynamicLibraryTest, OpensFindsSymbolsAndCloses) {
+    DynamicLibrary library;
+    EXPECT_FALSE(library.IsOpen());
+    EXPECT_EQ(library.GetSymbol("cos"), nullptr);
+
+    ASSERT_TRUE(library.Open(kSystemLibrary));
+    EXPECT_NE(library.GetSymbol("cos"), nullptr);
+    EXPECT_EQ(library.GetSymbol("NoSuchSymbolAnywhere"), nullptr);
+    EXPECT_EQ(library.GetSymbol(nullptr), nullptr);
+    library.Close();
+    EXPECT_FALSE(library.IsOpen());
+
+    EXPECT_FALSE(library.Open("/nonexistent/libNothing.so"));
+    EXPECT_FALSE(library.IsOpen());
+}
+
+TEST(DynamicLibraryTest, MovesTheHandleWithoutClosingIt) {
+    DynamicLibrary first;
+    ASSERT_TRUE(first.Open(kSystemLibrary));
+    DynamicLibrary second(std::move(first));
+    EXPECT_FALSE(first.IsOpen());
+    ASSERT_TRUE(second.IsOpen());
+    EXPECT_NE(second.GetSymbol("sin"), nullptr);
+
+    DynamicLibrary third;
+    third = std::move(second);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_NE(third.GetSymbol("sin"), nullptr);
+}
+
+TEST(DynamicLibraryTest, FindsTheDirectoryOfTheFileHoldingAnAddress) {
+    // The engine library: device libraries are looked up next to it by default.
+    const auto engineFunction = &RenderDevice::GetGenerationForName;
+    EXPECT_EQ(DynamicLibrary::GetDirectoryOf(reinterpret_cast<const void*>(engineFunction)),
+              GAME_ENGINE_LIBRARY_DIRECTORY);
+    EXPECT_EQ(DynamicLibrary::GetDirectoryOf(nullptr), "");
+}
+
+}  // namespace
+}  // namespace GAME

@@ -21,9 +21,12 @@
 //
 // The virtual operations of every interface keep a fixed slot order. Slots named
 // ReservedOperationN have no role in this engine; they keep the order and every device implements
-// them as no-ops. Three former reserved slots carry operations the terrain and effects need:
+// them as no-ops. Three slots of that kind carry the operations the terrain and effects need:
 // RenderDevice::DrawPrimitive, RenderDynamicIndexBuffer::PrepareDraw and
 // RenderVertexDeclaration::GetStride.
+//
+// Containers are spelled std::vector (the type mem::vector names) so that this header does not
+// pull in every container of core/Mem.h; Color, Plane, Rect and Vec2 are only declared.
 
 #include "render/Viewport.h"
 
@@ -455,10 +458,10 @@ public:
     virtual bool SupportsDepthRenderTargets() const = 0;
     // Whether RenderTextureFormat::Color16WithDepth may be asked for.
     virtual bool Supports16bitColorWithDepth() const = 0;
-    // Draws into the surface: its colour texture becomes colour target index (0 in every use) and
-    // its own depth target, if any, the depth target.
+    // Draws into the surface: its colour becomes colour target index (0 in every use) and its own
+    // depth the depth target (none when the surface has no depth).
     virtual void SetTargetSurface(int index, RenderSurface* surface) = 0;
-    // The surface's colour texture becomes colour target index; the depth target is unchanged.
+    // The surface's colour becomes colour target index; the depth target is unchanged.
     virtual void SetRenderTarget(int index, RenderSurface* surface) = 0;
     // The surface's depth target becomes the depth target; null for none.
     virtual void SetDepthTarget(RenderSurface* surface) = 0;

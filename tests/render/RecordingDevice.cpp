@@ -323,7 +323,7 @@ void RecordingDevice::SetTargetSurface(int index, RenderSurface* surface) {
         return;
     }
     state_.colorTargets[index] = surface;
-    state_.depthTarget = surface != nullptr && surface->GetDepthTexture() != nullptr ? surface : nullptr;
+    state_.depthTarget = surface;
 }
 
 void RecordingDevice::SetRenderTarget(int index, RenderSurface* surface) {

@@ -83,7 +83,7 @@ struct RecordingDeviceState {
     Rect scissor;
     Color clearColor;
     RenderSurface* colorTargets[NumTargets] = {};
-    RenderSurface* depthTarget = nullptr;
+    RenderSurface* depthTarget = nullptr;  // the surface whose depth is the depth target
 
     const RenderVertexShader* vertexShader = nullptr;
     const RenderPixelShader* pixelShader = nullptr;

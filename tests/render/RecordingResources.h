@@ -178,9 +178,11 @@ private:
     uint32_t lockOffset_ = 0;
 };
 
-class RecordingVertexShader final : public RenderVertexShader, public RecordedResource {
+// A vertex or pixel program: the program text as given.
+template <class Interface>
+class RecordingProgram final : public Interface, public RecordedResource {
 public:
-    RecordingVertexShader(RecordingDevice& device, std::string name, std::string program)
+    RecordingProgram(RecordingDevice& device, std::string name, std::string program)
         : RecordedResource(device, std::move(name)), program_(std::move(program)) {}
 
     const std::string& GetProgram() const { return program_; }
@@ -193,20 +195,8 @@ private:
     const std::string program_;
 };
 
-class RecordingPixelShader final : public RenderPixelShader, public RecordedResource {
-public:
-    RecordingPixelShader(RecordingDevice& device, std::string name, std::string program)
-        : RecordedResource(device, std::move(name)), program_(std::move(program)) {}
-
-    const std::string& GetProgram() const { return program_; }
-    size_t GetBytes() const override { return program_.size(); }
-
-    size_t GetSystemMemoryUsage() const override { return 0; }
-    size_t GetVideoMemoryUsage() const override { return program_.size(); }
-
-private:
-    const std::string program_;
-};
+using RecordingVertexShader = RecordingProgram<RenderVertexShader>;
+using RecordingPixelShader = RecordingProgram<RenderPixelShader>;
 
 class RecordingVertexDeclaration final : public RenderVertexDeclaration, public RecordedResource {
 public:

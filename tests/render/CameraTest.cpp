@@ -1,5 +1,6 @@
 #include "render/Camera.h"
 
+#include "core/MathExpect.h"
 #include "core/Plane.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +10,13 @@
 namespace GAME {
 namespace {
 
+using test::ExpectNear;
+
 constexpr float kTolerance = 1e-4f;
 
 void ExpectNear(const Vec2& actual, const Vec2& expected, float tolerance = kTolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
     EXPECT_NEAR(actual.y, expected.y, tolerance);
-}
-
-void ExpectNear(const Vec3& actual, const Vec3& expected, float tolerance = kTolerance) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
 
 void ExpectNear(const Plane& actual, const Plane& expected) {

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/RenderDevice.h"
 
 namespace GAME {
 
@@ -60,11 +61,12 @@ constexpr CurveDefault kCurveDefaults[] = {
     {EmitterData::Curve_LightRadius, PSColor::Plain, false, 15.0f, 5.0f},
 };
 
-// RenderBlendFactor codes of the old records' blend pairs.
-constexpr uint32_t kBlendOne = 0;
-constexpr uint32_t kBlendSourceAlpha = 6;
-constexpr uint32_t kBlendInverseSourceAlpha = 8;
-constexpr uint32_t kBlendInverseDestinationAlpha = 9;
+// The old records' blend pairs are stored as RenderBlendFactor codes.
+constexpr uint32_t BlendCode(RenderBlendFactor factor) { return static_cast<uint32_t>(factor); }
+constexpr uint32_t kBlendOne = BlendCode(RenderBlendFactor::One);
+constexpr uint32_t kBlendSourceAlpha = BlendCode(RenderBlendFactor::SourceAlpha);
+constexpr uint32_t kBlendInverseSourceAlpha = BlendCode(RenderBlendFactor::InverseSourceAlpha);
+constexpr uint32_t kBlendInverseDestinationAlpha = BlendCode(RenderBlendFactor::InverseDestinationAlpha);
 
 // Reads an array's count. Every value takes at least 4 bytes, so a count the data cannot hold is
 // corrupt; refusing it here also keeps the skip loops below short.

@@ -1,0 +1,121 @@
+// LocalizationManager and the text decoding under it: UTF-16 files with surrogate pairs, narrow
+// files in UTF-8 or Windows-1252, the mod overlay, missing tags, the special font.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/Singleton.h"
+#include "files/FileSystem.h"
+#include "files/LocalizationManager.h"
+#include "files/TextEncoding.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+
+namespace GAME {
+namespace {
+
+// The UTF-16LE bytes of a text, after the byte-order mark FF FE.
+std::string Utf16File(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+class LocalizationManagerTest : public ::testing::Test {
+protected:
+    ~LocalizationManagerTest() override { Singleton<LocalizationManager>::Destroy(); }
+
+    // Mounts the directory; files must be written before.
+    LocalizationManager& Mount() {
+        files.AddDirectory(dir.GetPath());
+        return LocalizationManager::Instance();
+    }
+
+    test::TempDirectory dir;
+    FileSystem files;
+};
+
+TEST_F(LocalizationManagerTest, Utf16FileWithASurrogatePairAndNonAsciiText) {
+    dir.WriteFile("Text/German.txt", Utf16File(u"tagZoneA=Gr\u00FC\u00DFe \U0001D11E\r\n"
+                                               u"  SpecialFont = Fonts/Special.fnt\r\n"
+                                               u"tagSum=a=b\r\n"));
+    LocalizationManager& text = Mount();
+    ASSERT_TRUE(text.SetLanguage(files, "German"));
+    const std::wstring zone = text.Localize("tagZoneA");
+    EXPECT_EQ(zone, L"Gr\u00FC\u00DFe \U0001D11E");
+    EXPECT_EQ(zone.size(), 7u) << "the pair is one character";
+    EXPECT_EQ(text.Localize("tagSum"), L"a=b");
+    EXPECT_EQ(text.GetSpecialFont(), "Fonts/Special.fnt");
+    EXPECT_FALSE(text.IsEnglish());
+    EXPECT_EQ(text.GetLanguage(), "German");
+}
+
+TEST_F(LocalizationManagerTest, AnsiFileOverlaidByModStrings) {
+    dir.WriteFile("Text/English.txt",
+                  "tagInstallerText35=Your video card is not supported.\r\n"
+                  "tagZoneA=Helos\r\n"
+                  "tagQuote=\x93" "caf\xE9\x94\r\n"
+                  "no equals sign here\r\n"
+                  "=no tag\r\n");
+    dir.WriteFile("text/ModStrings.TXT", "tagZoneA=Override\n");
+    LocalizationManager& text = Mount();
+    ASSERT_TRUE(text.SetLanguage(files, "english"));
+    EXPECT_TRUE(text.IsEnglish());
+    EXPECT_EQ(text.Localize("tagInstallerText35"), L"Your video card is not supported.");
+    EXPECT_EQ(text.Localize("tagZoneA"), L"Override");
+    EXPECT_EQ(text.Localize("tagQuote"), L"\u201Ccaf\u00E9\u201D");
+    EXPECT_EQ(text.GetSpecialFont(), "");
+}
+
+TEST_F(LocalizationManagerTest, MissingTagGivesTheTagAndIsLoggedOnce) {
+    dir.WriteFile("Text/English.txt", "tagA=A\n");
+    LocalizationManager& text = Mount();
+    text.SetLanguage(files, "English");
+    test::LogCapture log;
+    EXPECT_EQ(text.Localize("tagMissing"), L"tagMissing");
+    EXPECT_EQ(text.Localize("tagMissing"), L"tagMissing");
+    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "tagMissing"));
+}
+
+TEST_F(LocalizationManagerTest, MissingLanguageFileIsLoggedAndTheOverlayStillApplies) {
+    dir.WriteFile("Text/modStrings.txt", "\xEF\xBB\xBFtagA=\xC3\xA9t\xC3\xA9\n");  // UTF-8 with its mark
+    LocalizationManager& text = Mount();
+    test::LogCapture log;
+    EXPECT_FALSE(text.SetLanguage(files, "Klingon"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Text/Klingon.txt"));
+    EXPECT_EQ(text.Localize("tagA"), L"\u00E9t\u00E9");
+}
+
+TEST(TextEncoding, BrokenUtf16BecomesReplacementCharacters) {
+    // A lone high surrogate before a letter, a lone low surrogate, a pair in the wrong order, a
+    // high surrogate at the very end, then an odd byte.
+    const char bytes[] = "\x00\xD8" "A\x00" "\x00\xDC" "\x00\xDC\x00\xD8" "\x3D\xD8" "\x41";
+    const std::wstring text = DecodeUtf16LE(bytes, sizeof(bytes) - 1);
+    EXPECT_EQ(text, L"\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(DecodeUtf16LE(nullptr, 4), L"");
+}
+
+TEST(TextEncoding, NarrowTextIsUtf8WhenValidAndWindows1252Otherwise) {
+    EXPECT_EQ(DecodeNarrow("plain"), L"plain");
+    EXPECT_EQ(DecodeNarrow("\xE2\x82\xAC \xF0\x9D\x84\x9E"), L"\u20AC \U0001D11E");
+    EXPECT_EQ(DecodeNarrow("\x80 \xE9"), L"\u20AC \u00E9");
+    EXPECT_EQ(DecodeNarrow("\xC0\xAF"), L"\u00C0\u00AF") << "an overlong form is not UTF-8";
+    EXPECT_EQ(DecodeNarrow("\xED\xA0\x80"), L"\u00ED\u00A0\u20AC") << "nor is an encoded surrogate";
+    EXPECT_EQ(DecodeNarrow("\xE2\x82"), L"\u00E2\u201A") << "nor a cut sequence";
+    EXPECT_EQ(LocalizationManager::ToWChar("Key \xC3\xA4"), L"Key \u00E4");
+}
+
+TEST(TextEncoding, Utf8EncodingRoundTrips) {
+    const std::wstring text = L"a\u00E9\u20AC\U0001D11E";
+    EXPECT_EQ(EncodeUtf8(text), "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E");
+    EXPECT_EQ(DecodeNarrow(EncodeUtf8(text)), text);
+    EXPECT_EQ(EncodeUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
+}
+
+}  // namespace
+}  // namespace GAME

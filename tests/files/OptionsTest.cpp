@@ -1,0 +1,129 @@
+// Options: defaults, the defaults file overlaid by the user's, every value form, and saving in the
+// "%-25s = " form without losing the lines it does not know.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "files/Options.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+
+namespace GAME {
+namespace {
+
+using Bool = Options::BoolName;
+using Quality = Options::QualityName;
+using Float = Options::FloatName;
+
+TEST(Options, DefaultsBeforeAnyFile) {
+    const Options options;
+    EXPECT_EQ(options.GetQuality(Quality::textureQuality), 1);
+    EXPECT_EQ(options.GetQuality(Quality::reflectionQuality), 1);
+    EXPECT_TRUE(options.GetBool(Bool::shadows));
+    EXPECT_TRUE(options.GetBool(Bool::detailObjects));
+    EXPECT_TRUE(options.GetBool(Bool::cameraShake));
+    EXPECT_FALSE(options.GetBool(Bool::antiAliasing));
+    EXPECT_FALSE(options.GetBool(Bool::skipCompatibilityChecks));
+    EXPECT_FLOAT_EQ(options.GetFloat(Float::gamma), 0.5f);
+    EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{1024, 768}));
+    EXPECT_EQ(options.GetString(Options::StringName::language), "English");
+}
+
+TEST(Options, UserFileOverridesTheDefaultsFile) {
+    test::TempDirectory dir;
+    dir.WriteFile("Settings/Default.txt",
+                  "resolution                = 1280 1024\n"
+                  "textureQuality            = 2\n"
+                  "shadows                   = true\n"
+                  "brightness                = 0.25\n"
+                  "language                  = German\n");
+    dir.WriteFile("Settings/User.txt", "shadows = false\r\nresolution=800x600\r\n");
+    Options options;
+    EXPECT_TRUE(options.Load(dir.Join("Settings/Default.txt")));
+    EXPECT_TRUE(options.Load(dir.Join("Settings/User.txt")));
+    EXPECT_FALSE(options.Load(dir.Join("Settings/Missing.txt")));
+    EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);
+    EXPECT_FALSE(options.GetBool(Bool::shadows));
+    EXPECT_FLOAT_EQ(options.GetFloat(Float::brightness), 0.25f);
+    EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{800, 600}));
+    EXPECT_EQ(options.GetString(Options::StringName::language), "German");
+}
+
+TEST(Options, ValueFormsAndUnreadableValues) {
+    test::LogCapture log;
+    Options options;
+    const std::string text =
+        "fullscreen = 0\n"
+        "tripleBuffer = TRUE\n"
+        "syncToRefresh = 7\n"
+        "ShadowQuality = 9\n"            // names in any case; qualities clamp to 0-2
+        "detailLevel = -3\n"
+        "resolution = 1600, 900\n"
+        "contrast = 0.75\n"
+        "gamma = bright\n"               // unreadable: kept at its value
+        "antiAliasing = maybe\n"
+        "resolution = 12\n";
+    options.Parse(text.data(), static_cast<uint32_t>(text.size()));
+    EXPECT_FALSE(options.GetBool(Bool::fullscreen));
+    EXPECT_TRUE(options.GetBool(Bool::tripleBuffer));
+    EXPECT_TRUE(options.GetBool(Bool::syncToRefresh));
+    EXPECT_EQ(options.GetQuality(Quality::shadowQuality), 2);
+    EXPECT_EQ(options.GetQuality(Quality::detailLevel), 0);
+    EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{1600, 900}));
+    EXPECT_FLOAT_EQ(options.GetFloat(Float::contrast), 0.75f);
+    EXPECT_FLOAT_EQ(options.GetFloat(Float::gamma), 0.5f);
+    EXPECT_FALSE(options.GetBool(Bool::antiAliasing));
+    EXPECT_EQ(log.Count(LogPriority::Warning), 3u);
+
+    options.SetQuality(Quality::textureQuality, 5);
+    EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);
+}
+
+TEST(Options, SaveWritesEveryOptionAndKeepsUnknownLines) {
+    test::TempDirectory dir;
+    dir.WriteFile("User.txt",
+                  "# the host's comment\n"
+                  "shadows = false\n"
+                  "hostOnlyKey = 7\n"
+                  "textureQuality = 0\n");
+    Options options;
+    ASSERT_TRUE(options.Load(dir.Join("User.txt")));
+    options.SetFloat(Float::brightness, 0.1f);
+    options.SetBool(Bool::advancedEffects, false);
+    options.SetString(Options::StringName::language, "French\nrest");
+    ASSERT_TRUE(options.Save(dir.Join("Saved/User.txt")));
+
+    const std::string saved = dir.ReadFile("Saved/User.txt");
+    EXPECT_NE(saved.find("shadows                   = false\n"), std::string::npos);
+    EXPECT_NE(saved.find("textureQuality            = 0\n"), std::string::npos);
+    EXPECT_NE(saved.find("brightness                = 0.1\n"), std::string::npos);
+    EXPECT_NE(saved.find("resolution                = 1024 768\n"), std::string::npos);
+    EXPECT_NE(saved.find("language                  = French\n"), std::string::npos);
+    EXPECT_NE(saved.find("skipCompatibilityChecks   = false\n"), std::string::npos);
+    EXPECT_NE(saved.find("hostOnlyKey = 7\n"), std::string::npos);
+    EXPECT_NE(saved.find("# the host's comment\n"), std::string::npos);
+
+    // Round trip: every value comes back, and the unknown lines are not doubled.
+    Options reloaded;
+    ASSERT_TRUE(reloaded.Load(dir.Join("User.txt")));
+    ASSERT_TRUE(reloaded.Load(dir.Join("Saved/User.txt")));
+    EXPECT_FALSE(reloaded.GetBool(Bool::shadows));
+    EXPECT_FALSE(reloaded.GetBool(Bool::advancedEffects));
+    EXPECT_EQ(reloaded.GetFloat(Float::brightness), 0.1f);
+    EXPECT_EQ(reloaded.GetString(Options::StringName::language), "French");
+    ASSERT_TRUE(reloaded.Save(dir.Join("Again.txt")));
+    EXPECT_EQ(dir.ReadFile("Again.txt"), saved);
+}
+
+TEST(Options, SaveThatCannotWriteReportsFailure) {
+    test::TempDirectory dir;
+    dir.WriteFile("file", "");
+    test::LogCapture log;
+    const Options options;
+    EXPECT_FALSE(options.Save(dir.Join("file/User.txt")));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "User.txt"));
+}
+
+}  // namespace
+}  // namespace GAME

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 
 #include "TestResource.h"
 #include "support/LogCapture.h"
@@ -98,7 +99,10 @@ TEST_P(ResourceRetryTest, PassingTroubleIsLoadedAgainOnceMoreThan60FramesHavePas
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, ResourceRetryTest,
-                         ::testing::Values(InitResult::PartlyInitialized, InitResult::OutOfMemory, InitResult::Retry));
+                         ::testing::Values(InitResult::PartlyInitialized, InitResult::OutOfMemory, InitResult::Retry),
+                         [](const ::testing::TestParamInfo<InitResult>& info) {
+                             return "Result" + std::to_string(static_cast<int>(info.param));
+                         });
 
 TEST_F(ResourceTest, ThrowingInitializeEndsLoadedWithTheStandIn) {
     test::LogCapture log;

@@ -31,8 +31,7 @@ protected:
     std::vector<const TestResource*> MakeLoaded(int count) {
         std::vector<const TestResource*> resources;
         for (int i = 0; i < count; ++i) {
-            char name[16];
-            std::snprintf(name, sizeof(name), "r%02d.bin", i);
+            const std::string name = (i < 10 ? "r0" : "r") + std::to_string(i) + ".bin";
             resources.push_back(Make(name));
             resources.back()->EnsureAvailable();
         }
@@ -87,6 +86,7 @@ TEST_F(ResourceManagerTest, ResourceReferencedAgainBeforeTheCleanUpStays) {
     manager.UnloadUnreferencedResources();
     EXPECT_FALSE(deleted);
     EXPECT_EQ(manager.GetNumResources(), 1);
+    Edit(resource).WatchDeletion(nullptr);  // the flag goes out of scope before the manager
 }
 
 TEST_F(ResourceManagerTest, ReleasingWhatItDoesNotHoldIsLoggedAndIgnored) {

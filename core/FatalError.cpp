@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Log.h"
+#include "core/TextEncoding.h"
 
 namespace GAME {
 
@@ -19,31 +20,6 @@ void DefaultHandler(const char* text) {
 
 std::atomic<FatalErrorHandler> gHandler{&DefaultHandler};
 
-// wchar_t is UTF-32 here; invalid code points become U+FFFD.
-std::string ToUtf8(const wchar_t* text) {
-    std::string out;
-    for (; *text; ++text) {
-        uint32_t c = static_cast<uint32_t>(*text);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 FatalErrorHandler SetFatalErrorHandler(FatalErrorHandler handler) {
@@ -55,6 +31,6 @@ void FatalError(const char* text) {
     std::exit(-1);
 }
 
-void FatalError(const wchar_t* text) { FatalError(text ? ToUtf8(text).c_str() : ""); }
+void FatalError(const wchar_t* text) { FatalError(text ? EncodeUtf8(text).c_str() : ""); }
 
 }  // namespace GAME

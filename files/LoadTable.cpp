@@ -6,40 +6,19 @@
 #include <string_view>
 
 #include "core/Log.h"
+#include "files/TextParsing.h"
 
 namespace GAME {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-bool ParseFloat(std::string_view text, float& out) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    float value = 0.0f;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;
-    out = value;
-    return true;
-}
-
+// An integer, or a number of another form ("2.5", "1e3") truncated toward 0 when an int holds it.
 bool ParseInt(std::string_view text, int& out) {
-    std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    int value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error == std::errc() && end == digits.data() + digits.size()) {
-        out = value;
-        return true;
-    }
-    // "2.5" or "1e3": a number of another form, truncated toward 0 when an int can hold it.
+    if (ParseWholeInt(text, out)) return true;
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     double real = 0.0;
-    const auto [realEnd, realError] = std::from_chars(digits.data(), digits.data() + digits.size(), real);
-    if (realError != std::errc() || realEnd != digits.data() + digits.size() || !std::isfinite(real)) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), real);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(real)) return false;
     real = std::trunc(real);
     if (real < std::numeric_limits<int>::min() || real > std::numeric_limits<int>::max()) return false;
     out = static_cast<int>(real);
@@ -62,10 +41,7 @@ bool LoadTable::Parse(const char* text, uint32_t size) {
     int lineNumber = 0;
     size_t start = 0;
     while (start < all.size()) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos) end = all.size();
-        const std::string_view line = Trim(all.substr(start, end - start));
-        start = end + 1;
+        const std::string_view line = TrimBlanks(NextLine(all, start));
         ++lineNumber;
         if (line.empty()) continue;
 
@@ -74,19 +50,19 @@ bool LoadTable::Parse(const char* text, uint32_t size) {
             Log(LogPriority::Warning, "Record %s line %d has no comma", recordName_.c_str(), lineNumber);
             continue;
         }
-        const std::string_view key = Trim(line.substr(0, comma));
+        const std::string_view key = TrimBlanks(line.substr(0, comma));
         if (key.empty()) {
             Log(LogPriority::Warning, "Record %s line %d has no key", recordName_.c_str(), lineNumber);
             continue;
         }
         std::string_view value = line.substr(comma + 1);
-        value = Trim(value.substr(0, value.find(',')));
+        value = TrimBlanks(value.substr(0, value.find(',')));
 
         mem::vector<std::string> items;
         for (size_t from = 0; !value.empty() && from <= value.size();) {
             size_t to = value.find(';', from);
             if (to == std::string_view::npos) to = value.size();
-            items.emplace_back(Trim(value.substr(from, to - from)));
+            items.emplace_back(TrimBlanks(value.substr(from, to - from)));
             from = to + 1;
         }
         fields_.insert_or_assign(std::string(key), std::move(items));
@@ -136,7 +112,7 @@ const char* LoadTable::GetArrayValue(const char* key, int index, const char* def
 float LoadTable::GetArrayReal(const char* key, int index, float defaultValue) const {
     const std::string* item = FindItem(key, index);
     float value = defaultValue;
-    return item && ParseFloat(*item, value) ? value : defaultValue;
+    return item && ParseWholeFloat(*item, value) ? value : defaultValue;
 }
 
 template <typename T>
@@ -152,6 +128,6 @@ void LoadTable::AppendParsed(const char* key, mem::vector<T>& out, bool (*parse)
 
 void LoadTable::GetArrayInt(const char* key, mem::vector<int>& out) const { AppendParsed(key, out, ParseInt); }
 
-void LoadTable::GetArrayReal(const char* key, mem::vector<float>& out) const { AppendParsed(key, out, ParseFloat); }
+void LoadTable::GetArrayReal(const char* key, mem::vector<float>& out) const { AppendParsed(key, out, ParseWholeFloat); }
 
 }  // namespace GAME

@@ -6,13 +6,14 @@
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
 #include "files/FileSystem.h"
-#include "files/TextEncoding.h"
+#include "files/TextParsing.h"
+#include "core/TextEncoding.h"
 
 namespace GAME {
 
 namespace {
 
-std::wstring_view TrimBlanks(std::wstring_view text) {
+std::wstring_view TrimWide(std::wstring_view text) {
     const size_t first = text.find_first_not_of(L" \t");
     if (first == std::wstring_view::npos) return {};
     return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
@@ -68,14 +69,11 @@ void LocalizationManager::AddText(const void* data, uint32_t size) {
     const std::wstring_view all(text);
     size_t start = 0;
     while (start < all.size()) {
-        size_t end = all.find(L'\n', start);
-        if (end == std::wstring_view::npos) end = all.size();
-        std::wstring_view line = all.substr(start, end - start);
-        start = end + 1;
+        std::wstring_view line = NextLine(all, start);
         if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
         const size_t equals = line.find(L'=');
         if (equals == std::wstring_view::npos) continue;
-        const std::wstring_view tag = TrimBlanks(line.substr(0, equals));
+        const std::wstring_view tag = TrimWide(line.substr(0, equals));
         if (tag.empty()) continue;
         texts_[EncodeUtf8(tag)] = std::wstring(line.substr(equals + 1));
     }
@@ -95,7 +93,7 @@ std::wstring LocalizationManager::Localize(const std::string& tag) const {
 std::string LocalizationManager::GetSpecialFont() const {
     CriticalSectionLock lock(lock_);
     const auto it = texts_.find(kSpecialFontTag);
-    return it == texts_.end() ? std::string() : EncodeUtf8(TrimBlanks(it->second));
+    return it == texts_.end() ? std::string() : EncodeUtf8(TrimWide(it->second));
 }
 
 bool LocalizationManager::IsEnglish() const {

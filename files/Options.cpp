@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
@@ -12,46 +11,47 @@
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
 #include "core/System.h"
+#include "files/TextParsing.h"
 
 namespace GAME {
 
 namespace {
 
-// An option's name in the settings file and its index.
+// An option's name in the settings file, which is its enumerator's name, and its index.
 struct OptionName {
     const char* name;
     int index;
 };
+#define GAME_OPTION(Kind, name) {#name, static_cast<int>(Options::Kind::name)}
 
 constexpr OptionName kBoolNames[] = {
-    {"antiAliasing", 5},  {"fullscreen", 6},       {"syncToRefresh", 7},
-    {"tripleBuffer", 8},  {"cameraShake", 9},      {"detailObjects", 10},
-    {"advancedEffects", 11}, {"skipCompatibilityChecks", 15}, {"shadows", 18},
+    GAME_OPTION(BoolName, antiAliasing),    GAME_OPTION(BoolName, fullscreen),
+    GAME_OPTION(BoolName, syncToRefresh),   GAME_OPTION(BoolName, tripleBuffer),
+    GAME_OPTION(BoolName, cameraShake),     GAME_OPTION(BoolName, detailObjects),
+    GAME_OPTION(BoolName, advancedEffects), GAME_OPTION(BoolName, skipCompatibilityChecks),
+    GAME_OPTION(BoolName, shadows),
 };
 constexpr OptionName kQualityNames[] = {
-    {"textureQuality", 0}, {"shadowQuality", 1}, {"detailLevel", 2}, {"reflectionQuality", 3},
+    GAME_OPTION(QualityName, textureQuality),
+    GAME_OPTION(QualityName, shadowQuality),
+    GAME_OPTION(QualityName, detailLevel),
+    GAME_OPTION(QualityName, reflectionQuality),
 };
-constexpr OptionName kFloatNames[] = {{"brightness", 5}, {"contrast", 6}, {"gamma", 7}};
-constexpr OptionName kInt2Names[] = {{"resolution", 0}};
-constexpr OptionName kStringNames[] = {{"language", 0}};
+constexpr OptionName kFloatNames[] = {
+    GAME_OPTION(FloatName, brightness),
+    GAME_OPTION(FloatName, contrast),
+    GAME_OPTION(FloatName, gamma),
+};
+constexpr OptionName kInt2Names[] = {GAME_OPTION(Int2Name, resolution)};
+constexpr OptionName kStringNames[] = {GAME_OPTION(StringName, language)};
+
+#undef GAME_OPTION
 
 template <size_t N>
 int FindIndex(const OptionName (&names)[N], const std::string& name) {
     for (const OptionName& option : names)
         if (strcasecmp(option.name, name.c_str()) == 0) return option.index;
     return -1;
-}
-
-std::string Trim(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    const size_t last = text.find_last_not_of(" \t\r");
-    return std::string(text.substr(first, last - first + 1));
-}
-
-bool ReadInt(std::string_view text, int& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
 }
 
 bool ReadBool(const std::string& text, bool& value) {
@@ -64,16 +64,8 @@ bool ReadBool(const std::string& text, bool& value) {
         return true;
     }
     int number = 0;
-    if (!ReadInt(text, number)) return false;
+    if (!ParseWholeInt(text, number)) return false;
     value = number != 0;
-    return true;
-}
-
-bool ReadFloat(const std::string& text, float& value) {
-    float number = 0.0f;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number)) return false;
-    value = number;
     return true;
 }
 
@@ -82,10 +74,10 @@ bool ReadInt2(const std::string& text, Options::Int2& value) {
     const size_t split = text.find_first_of(" \txX,");
     if (split == std::string::npos) return false;
     Options::Int2 pair;
-    if (!ReadInt(text.substr(0, split), pair.x)) return false;
-    std::string rest = Trim(std::string_view(text).substr(split));
-    if (!rest.empty() && (rest[0] == 'x' || rest[0] == 'X' || rest[0] == ',')) rest = Trim(rest.substr(1));
-    if (!ReadInt(rest, pair.y)) return false;
+    if (!ParseWholeInt(std::string_view(text).substr(0, split), pair.x)) return false;
+    std::string_view rest = TrimBlanks(std::string_view(text).substr(split));
+    if (!rest.empty() && (rest[0] == 'x' || rest[0] == 'X' || rest[0] == ',')) rest = TrimBlanks(rest.substr(1));
+    if (!ParseWholeInt(rest, pair.y)) return false;
     value = pair;
     return true;
 }
@@ -145,18 +137,16 @@ void Options::Parse(const char* text, uint32_t size) {
     CriticalSectionLock lock(lock_);
     size_t start = 0;
     while (start < all.size()) {
-        size_t end = all.find('\n', start);
-        if (end == std::string_view::npos) end = all.size();
-        const std::string line = Trim(all.substr(start, end - start));
-        start = end + 1;
+        const std::string line(TrimBlanks(NextLine(all, start)));
         if (line.empty()) continue;
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
             KeepUnknownLine(std::string(), line);
             continue;
         }
-        const std::string name = Trim(std::string_view(line).substr(0, equals));
-        if (!ParseSetting(name, Trim(std::string_view(line).substr(equals + 1)))) KeepUnknownLine(name, line);
+        const std::string name(TrimBlanks(std::string_view(line).substr(0, equals)));
+        if (!ParseSetting(name, std::string(TrimBlanks(std::string_view(line).substr(equals + 1)))))
+            KeepUnknownLine(name, line);
     }
 }
 
@@ -166,10 +156,10 @@ bool Options::ParseSetting(const std::string& name, const std::string& value) {
         valid = ReadBool(value, bools_[index]);
     } else if (const int index = FindIndex(kQualityNames, name); index >= 0) {
         int quality = 0;
-        valid = ReadInt(value, quality);
+        valid = ParseWholeInt(value, quality);
         if (valid) qualities_[index] = std::clamp(quality, 0, 2);
     } else if (const int index = FindIndex(kFloatNames, name); index >= 0) {
-        valid = ReadFloat(value, floats_[index]);
+        valid = ParseWholeFloat(value, floats_[index]);
     } else if (const int index = FindIndex(kInt2Names, name); index >= 0) {
         valid = ReadInt2(value, int2s_[index]);
     } else if (const int index = FindIndex(kStringNames, name); index >= 0) {

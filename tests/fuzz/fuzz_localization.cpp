@@ -6,7 +6,7 @@
 
 #include "core/Singleton.h"
 #include "files/LocalizationManager.h"
-#include "files/TextEncoding.h"
+#include "core/TextEncoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GAME::LocalizationManager& text = GAME::LocalizationManager::Instance();

@@ -1,0 +1,29 @@
+#pragma once
+// Small readers shared by the engine's text formats (records, settings files, localization
+// text): blank trimming, line splitting, and numbers read from a whole text without the locale.
+
+#include <cstddef>
+#include <string_view>
+
+namespace GAME {
+
+// The text without leading and trailing blanks (space, tab, carriage return, line feed).
+std::string_view TrimBlanks(std::string_view text);
+
+// The line that begins at start, without its '\n', and start moved past it. Callers loop while
+// start < text.size().
+template <class Char>
+std::basic_string_view<Char> NextLine(std::basic_string_view<Char> text, size_t& start) {
+    size_t end = text.find(Char('\n'), start);
+    if (end == std::basic_string_view<Char>::npos) end = text.size();
+    const std::basic_string_view<Char> line = text.substr(start, end - start);
+    start = end + 1;
+    return line;
+}
+
+// True when the whole text is a decimal integer (a leading '+' allowed) that fits an int.
+bool ParseWholeInt(std::string_view text, int& out);
+// True when the whole text is a finite decimal number (a leading '+' allowed).
+bool ParseWholeFloat(std::string_view text, float& out);
+
+}  // namespace GAME

@@ -6,14 +6,15 @@
 // Life of a resource: LoadResource makes it (unloaded) on first request and counts a reference
 // per call; it loads when it is queued with the loader or first used (Resource). UnloadResource
 // drops a reference. UnloadUnreferencedResources takes the resources without references out of
-// the registry; each is destroyed and deleted once every thread with an unload fence has passed a
-// newer fence (see below), so a thread that still holds a pointer it took before its last fence
-// never sees it freed. A name asked for again before then gets a new resource.
+// the registry; a later call destroys and deletes each once every thread with an unload fence has
+// set a newer one (see below), so a thread that still holds a pointer it took before its last fence
+// never sees it freed. Its requests are dropped from the loader first, and a load in progress is
+// waited for. A name asked for again meanwhile gets a new resource.
 //
 // Eviction frees the data of resources that are still referenced but have not been looked at for
 // a while (Destroy; they load again on next use). EvictOldResources looks at one slice of the
 // registry per call, taking the slices in turn: max(kMinEvictionSlice, count / kEvictionSlices)
-// resources, so every resource is seen every kEvictionSlices calls. With a delay, a resource is
+// resources, so every resource is seen about every kEvictionSlices calls. With a delay, a resource is
 // only marked, and unloaded by a later call once the delay has passed and it is still as old.
 //
 // Unload fences (static, shared by every manager): the main thread sets its fence at the end of
@@ -110,23 +111,23 @@ protected:
 private:
     // A registered resource.
     struct Entry {
-        std::unique_ptr<Resource> resource;
+        std::unique_ptr<Resource> resource;  // owned
         int references = 0;               // users' references plus the manager's own pins
         bool unloadPending = false;       // marked by a delayed eviction
         uint32_t unloadFrame = 0;         // frame from which the pending unload may happen
-        uint32_t framesSinceTouched = 0;  // the criteria of the pending unload
-        uint32_t framesSinceUsed = 0;
+        uint32_t framesSinceTouched = 0;  // the criteria of the pending unload, checked again
+        uint32_t framesSinceUsed = 0;     // when it is due
     };
     // A resource out of the registry, waiting for the fences.
     struct Waiting {
-        std::unique_ptr<Resource> resource;
+        std::unique_ptr<Resource> resource;  // owned
         uint64_t epoch;                   // fence epoch when it left the registry
     };
     // A pinned resource with the eviction criteria it is checked against.
     struct Candidate {
-        const Resource* resource;
-        uint32_t framesSinceTouched;
-        uint32_t framesSinceUsed;
+        const Resource* resource;     // pinned
+        uint32_t framesSinceTouched;  // unloaded when not touched for more frames than this
+        uint32_t framesSinceUsed;     // or not used for more frames than this
     };
     using Registry = mem::map<std::string, Entry>;
 
@@ -143,13 +144,15 @@ private:
     ResourceLoader& loader_;
     mutable CriticalSection lock_;
     Registry registry_;
+    // Registered resources by pointer, so that a pointer handed in is never followed before it is
+    // known to be one of ours.
     mem::hash_map<const Resource*, Registry::iterator> byResource_;
     mem::vector<const Resource*> unreferenced_;  // resources whose references dropped to 0
     mem::vector<const Resource*> pending_;       // resources with a pending unload
     mem::vector<Waiting> waiting_;               // out of the registry, waiting for the fences
     std::string evictionCursor_;                 // name where the last eviction slice ended
-    std::atomic<size_t> budget_{0};
-    std::atomic<int64_t> memoryUsage_{0};
+    std::atomic<size_t> budget_{0};               // bytes; 0 for none
+    std::atomic<int64_t> memoryUsage_{0};         // bytes, from Increment/DecrementMemoryUsage
 };
 
 }  // namespace GAME

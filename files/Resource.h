@@ -68,7 +68,7 @@ public:
     // Frames that must pass before a resource whose load had a passing trouble is tried again.
     static constexpr uint32_t kRetryFrames = 60;
 
-    // The manager must outlive the resource (it owns it).
+    // The manager owns the resource; it is never null.
     Resource(BaseResourceManager* manager, const std::string& fileName, ResourceType type);
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;

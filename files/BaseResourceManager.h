@@ -6,8 +6,8 @@
 // Life of a resource: LoadResource makes it (unloaded) on first request and counts a reference
 // per call; it loads when it is queued with the loader or first used (Resource). UnloadResource
 // drops a reference. UnloadUnreferencedResources takes the resources without references out of
-// the registry; a later call destroys and deletes each once every thread with an unload fence has
-// set a newer one (see below), so a thread that still holds a pointer it took before its last fence
+// the registry; each is destroyed and deleted (by that call or a later one) once every thread with
+// an unload fence has set a newer one (see below), so a thread that still holds a pointer it took before its last fence
 // never sees it freed. Its requests are dropped from the loader first, and a load in progress is
 // waited for. A name asked for again meanwhile gets a new resource.
 //

@@ -1,5 +1,7 @@
 #include "pathing/PathFunnel.h"
 
+#include <cmath>
+
 #include "pathing/PathMesh.h"
 
 namespace GAME {
@@ -20,6 +22,17 @@ struct Gate {
     Vec3 left, right;  // the ends of an edge crossed, as seen walking forward
 };
 
+// True when the point lies on the gate's edge (ends included). A funnel whose apex lies on its
+// next gate would open to a straight angle, so such gates are left out: the point is already
+// through them.
+bool IsOnGate(const Gate& gate, const Vec3& point) {
+    const float dx = gate.left.x - gate.right.x, dz = gate.left.z - gate.right.z;
+    const float lengthSquared = dx * dx + dz * dz;
+    const float along = (point.x - gate.right.x) * dx + (point.z - gate.right.z) * dz;
+    const float slack = 1.0e-6f * lengthSquared;
+    return std::fabs(Turn(gate.right, gate.left, point)) <= slack && along >= -slack && along <= lengthSquared + slack;
+}
+
 }  // namespace
 
 void StraightenPath(const PathMesh& mesh, const PathSearch::Step* steps, size_t count, const Vec3& from, const Vec3& to,
@@ -33,15 +46,28 @@ void StraightenPath(const PathMesh& mesh, const PathSearch::Step* steps, size_t 
         const PathMesh::Triangle& triangle = mesh.GetTriangle(steps[k].location.triangle);
         for (int i = 0; i < 3; ++i) {
             if (triangle.neighbour[i] != static_cast<int32_t>(steps[k + 1].location.triangle)) continue;
-            gates.push_back(Gate{mesh.GetVertex(triangle.vertex[(i + 1) % 3]), mesh.GetVertex(triangle.vertex[i])});
+            const Gate gate{mesh.GetVertex(triangle.vertex[(i + 1) % 3]), mesh.GetVertex(triangle.vertex[i])};
+            if (gates.size() > 1 || !IsOnGate(gate, from)) gates.push_back(gate);
             break;
         }
     }
+    while (gates.size() > 1 && IsOnGate(gates.back(), to)) gates.pop_back();
     gates.push_back(Gate{to, to});
 
-    const auto addCorner = [&points, &from](const Vec3& corner) {
-        const Vec3& last = points.empty() ? from : points.back();
-        if (!SameSpot(last, corner)) points.push_back(corner);
+    // The funnel closes on a straight line at every vertex the line passes through; a corner in line
+    // with the one before and the next is dropped.
+    const size_t first = points.size();
+    const auto addCorner = [&points, &from, first](const Vec3& corner) {
+        const Vec3& last = points.size() > first ? points.back() : from;
+        if (SameSpot(last, corner)) return;
+        if (points.size() > first) {
+            const Vec3& before = points.size() > first + 1 ? points[points.size() - 2] : from;
+            const Vec3 in = last - before, out = corner - last;
+            const float slack = 1.0e-6f * (in.x * in.x + in.z * in.z) * (out.x * out.x + out.z * out.z);
+            const float turn = in.x * out.z - in.z * out.x;
+            if (turn * turn <= slack && in.x * out.x + in.z * out.z > 0.0f) points.pop_back();
+        }
+        points.push_back(corner);
     };
     Vec3 apex = from, left = from, right = from;
     size_t apexIndex = 0, leftIndex = 0, rightIndex = 0;
@@ -74,7 +100,21 @@ void StraightenPath(const PathMesh& mesh, const PathSearch::Step* steps, size_t 
             }
         }
     }
-    points.push_back(to);
+    if (points.size() > first && SameSpot(points.back(), to)) points.pop_back();
+    addCorner(to);
+
+    // The corridor is the search's choice, and a straighter line may leave it: from each point kept,
+    // go on to the farthest of the following points in a walkable straight line.
+    mem::vector<Vec3> route(points.begin() + first, points.end());
+    points.resize(first);
+    Vec3 at = from;
+    for (size_t next = 0; next < route.size();) {
+        size_t reach = next;
+        while (reach + 1 < route.size() && mesh.IsLineWalkable(at, route[reach + 1])) ++reach;
+        at = route[reach];
+        points.push_back(at);
+        next = reach + 1;
+    }
 }
 
 }  // namespace GAME

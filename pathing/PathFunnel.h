@@ -1,7 +1,8 @@
 #pragma once
 // The funnel ("string pulling") that straightens a corridor of triangles into the shortest line
-// through it on the ground plane. The line turns only at corners of the corridor, which are mesh
-// vertices, so every point keeps a height on the mesh.
+// through it on the ground plane, then drops the corners that a straight walkable line can skip
+// (the search's corridor is not always the one the shortest line runs through). The line turns
+// only at mesh vertices, so every point keeps a height on the mesh.
 
 #include <cstddef>
 

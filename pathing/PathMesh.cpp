@@ -253,4 +253,35 @@ int32_t PathMesh::FindTriangle(const Vec3& point) const {
     return best;
 }
 
+bool PathMesh::IsLineWalkable(const Vec3& from, const Vec3& to) const {
+    // Start a little way along the line, so that a line leaving a vertex starts in the triangle it
+    // runs into rather than in any triangle around the vertex.
+    const float length = std::sqrt((to.x - from.x) * (to.x - from.x) + (to.z - from.z) * (to.z - from.z));
+    const float lead = length > 0.0f ? Min(1.0e-3f / length, 0.5f) : 0.0f;
+    int32_t t = FindTriangle(from + (to - from) * lead);
+    int32_t previous = -1;
+    for (size_t steps = 0; t >= 0 && steps <= triangles_.size(); ++steps) {
+        const Triangle& triangle = triangles_[t];
+        const Vec3& a = vertices_[triangle.vertex[0]];
+        const Vec3& b = vertices_[triangle.vertex[1]];
+        const Vec3& c = vertices_[triangle.vertex[2]];
+        const float slack = -kEdgeTolerance * DoubleGroundArea(a, b, c);
+        if (DoubleGroundArea(b, c, to) >= slack && DoubleGroundArea(c, a, to) >= slack && DoubleGroundArea(a, b, to) >= slack)
+            return true;
+        // Leave across an edge that `to` lies beyond and that the line meets.
+        int32_t next = -1;
+        for (int i = 0; i < 3 && next < 0; ++i) {
+            const Vec3& p = vertices_[triangle.vertex[i]];
+            const Vec3& q = vertices_[triangle.vertex[(i + 1) % 3]];
+            if (DoubleGroundArea(p, q, to) >= 0.0f) continue;
+            const float sideP = DoubleGroundArea(from, to, p), sideQ = DoubleGroundArea(from, to, q);
+            if ((sideP > 0.0f && sideQ > 0.0f) || (sideP < 0.0f && sideQ < 0.0f)) continue;
+            if (triangle.neighbour[i] != previous) next = triangle.neighbour[i];
+        }
+        previous = t;
+        t = next;
+    }
+    return false;
+}
+
 }  // namespace GAME

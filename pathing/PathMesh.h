@@ -76,6 +76,10 @@ public:
     // The triangle under a point: among those containing it on the ground plane (edges included),
     // the one whose surface lies nearest to it in height; -1 when there is none.
     int32_t FindTriangle(const Vec3& point) const;
+    // True when the straight line from one point to another on the ground plane stays on the mesh:
+    // it walks the triangles the line crosses, from the one the line leaves `from` through, and
+    // fails at a boundary edge. A line through a vertex where two parts of the mesh touch passes.
+    bool IsLineWalkable(const Vec3& from, const Vec3& to) const;
 
 private:
     // Orders the triangles counter-clockwise, links neighbours and files them for FindTriangle.

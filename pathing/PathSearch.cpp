@@ -1,6 +1,7 @@
 #include "pathing/PathSearch.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "pathing/PathMesh.h"
 
@@ -9,6 +10,18 @@ namespace GAME {
 namespace {
 
 constexpr uint32_t kNoNode = 0xffffffffu;
+
+// Where the path enters a triangle across the edge a-b, coming from `from`: the point where the line
+// from `from` towards `aim` crosses the edge, clamped to the edge. Aiming at the goal keeps corridors
+// straight in open ground, where edge midpoints would zigzag.
+Vec3 GetEntry(const Vec3& a, const Vec3& b, const Vec3& from, const Vec3& aim) {
+    const Vec3 edge = b - a, direction = aim - from, offset = from - a;
+    const float denominator = edge.x * direction.z - edge.z * direction.x;
+    float s = 0.5f;
+    if (std::fabs(denominator) > 1.0e-12f) s = (offset.x * direction.z - offset.z * direction.x) / denominator;
+    s = s > 0.0f ? (s < 1.0f ? s : 1.0f) : 0.0f;
+    return a + edge * s;
+}
 
 }  // namespace
 
@@ -80,10 +93,12 @@ bool PathSearch::Find(const mem::vector<const PathMesh*>& meshes, const mem::vec
         const PathMesh::Triangle& triangle = pathMesh.GetTriangle(node - meshStart_[mesh]);
         for (int i = 0; i < 3; ++i) {
             if (triangle.neighbour[i] < 0) continue;
-            const Vec3 midpoint =
-                (pathMesh.GetVertex(triangle.vertex[i]) + pathMesh.GetVertex(triangle.vertex[(i + 1) % 3])) * 0.5f;
+            const Vec3& a = pathMesh.GetVertex(triangle.vertex[i]);
+            const Vec3& b = pathMesh.GetVertex(triangle.vertex[(i + 1) % 3]);
+            // Outside the goal's mesh (another frame) the path aims at the edge's midpoint.
+            const Vec3 entry = GetEntry(a, b, entry_[node], mesh == goal.mesh ? goalPoint : (a + b) * 0.5f);
             reach(meshStart_[mesh] + static_cast<uint32_t>(triangle.neighbour[i]), mesh, node,
-                  cost_[node] + (midpoint - entry_[node]).Length(), midpoint, 0);
+                  cost_[node] + (entry - entry_[node]).Length(), entry, 0);
         }
         auto link = std::lower_bound(linksByNode.begin(), linksByNode.end(), std::make_pair(node, 0u));
         for (; link != linksByNode.end() && link->first == node; ++link) {

@@ -4,7 +4,8 @@
 // meshes along links (portal crossings).
 //
 // The cost of a step is the straight distance between the points where the path enters the two
-// triangles (the shared edge's midpoint, or the link's point). The estimate to the goal is the
+// triangles: on a shared edge, where the line towards the goal crosses it (clamped to the edge), or
+// the link's point. The estimate to the goal is the
 // straight distance within the goal's mesh and 0 in any other mesh (another region has another
 // frame), so it never overestimates; a node reached again more cheaply is searched again. The result
 // is a corridor of triangles that PathFunnel straightens. The work arrays are kept between searches.
@@ -36,7 +37,7 @@ public:
     // A triangle of the corridor and where the path enters it.
     struct Step {
         Location location;
-        Vec3 entry;        // the start point, a shared edge's midpoint, or the link's toPoint
+        Vec3 entry;        // the start point, a point of the edge crossed, or the link's toPoint
         bool linked;       // entered along a link rather than across an edge
         Vec3 linkExit;     // for a linked step: the link's fromPoint, in the previous step's mesh
     };

@@ -1,0 +1,168 @@
+// PathFinder: registration, straight and detouring paths, unreachable goals and portal links.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "pathing/PathFinder.h"
+#include "pathing/PathMesh.h"
+#include "pathing/PathPortalLinker.h"
+#include "tests/pathing/PathGrid.h"
+#include "world/WorldVec3.h"
+
+namespace GAME {
+namespace {
+
+// Stand-ins for regions and portals, which the search only compares by address.
+alignas(16) char gRegionA[16], gRegionB[16], gPortal[16];
+Region* const kRegionA = reinterpret_cast<Region*>(gRegionA);
+Region* const kRegionB = reinterpret_cast<Region*>(gRegionB);
+Portal* const kPortal = reinterpret_cast<Portal*>(gPortal);
+
+std::unique_ptr<Path> Find(PathFinder& finder, const WorldVec3& from, const WorldVec3& to) {
+    return finder.FindPath(0, from, to, Vec3(), 0.0f, 0.0f, 0.0f, 0.0f, 0);
+}
+
+float Length(const Path& path) {
+    float length = 0.0f;
+    for (size_t i = 1; i < path.points.size(); ++i)
+        length += (path.points[i].GetRegionPosition() - path.points[i - 1].GetRegionPosition()).Length();
+    return length;
+}
+
+// Every point of every leg lies on the mesh.
+void ExpectOnMesh(const PathMesh& mesh, const Path& path) {
+    for (size_t i = 1; i < path.points.size(); ++i) {
+        const Vec3 a = path.points[i - 1].GetRegionPosition(), b = path.points[i].GetRegionPosition();
+        for (int s = 0; s <= 100; ++s) {
+            const Vec3 p = a + (b - a) * (s / 100.0f);
+            EXPECT_GE(mesh.FindTriangle(p), 0) << "leg " << i << " at " << p.x << ", " << p.z;
+        }
+    }
+}
+
+class PathFinderTest : public testing::Test {
+protected:
+    void Build(PathMesh& mesh, Region* region, int size, const std::function<bool(int, int)>& walkable = {}) {
+        ASSERT_TRUE(mesh.Create(test::GridFaces(size, size, 0.0f, walkable), {}));
+        mesh.SetRegion(region);
+        finder.AddMesh(&mesh);
+    }
+
+    PathFinder finder;
+    PathMesh mesh;
+};
+
+TEST_F(PathFinderTest, OpenGroundGivesAStraightLine) {
+    Build(mesh, kRegionA, 10);
+    const WorldVec3 start(kRegionA, Vec3(0.5f, 0.0f, 0.5f)), goal(kRegionA, Vec3(9.5f, 0.0f, 7.25f));
+    const std::unique_ptr<Path> path = Find(finder, start, goal);
+    ASSERT_TRUE(path);
+    ASSERT_EQ(path->points.size(), 2u);
+    EXPECT_EQ(path->points[0].GetRegionPosition(), start.GetRegionPosition());
+    EXPECT_EQ(path->points[1].GetRegionPosition(), goal.GetRegionPosition());
+    EXPECT_EQ(path->points[1].GetRegion(), kRegionA);
+
+    // Start and goal in one triangle.
+    const std::unique_ptr<Path> short_ = Find(finder, start, WorldVec3(kRegionA, Vec3(0.75f, 0.0f, 0.5f)));
+    ASSERT_TRUE(short_);
+    EXPECT_EQ(short_->points.size(), 2u);
+}
+
+TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
+    // A wall of missing cells at x = 5 for z < 8.
+    Build(mesh, kRegionA, 10, [](int x, int z) { return x != 5 || z >= 8; });
+    const std::unique_ptr<Path> path =
+        Find(finder, WorldVec3(kRegionA, Vec3(2.5f, 0.0f, 2.5f)), WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 2.5f)));
+    ASSERT_TRUE(path);
+    ASSERT_EQ(path->points.size(), 4u);
+    EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(5.0f, 0.0f, 8.0f));
+    EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(6.0f, 0.0f, 8.0f));
+    EXPECT_NEAR(Length(*path), 2.0f * std::sqrt(2.5f * 2.5f + 5.5f * 5.5f) + 1.0f, 1e-4f);
+    ExpectOnMesh(mesh, *path);
+}
+
+TEST_F(PathFinderTest, WindingCorridorStaysOnTheMesh) {
+    // A serpentine: walls from alternate sides every other column.
+    Build(mesh, kRegionA, 12, [](int x, int z) {
+        if (x % 4 == 1) return z >= 10;
+        if (x % 4 == 3) return z < 2;
+        return true;
+    });
+    const std::unique_ptr<Path> path =
+        Find(finder, WorldVec3(kRegionA, Vec3(0.5f, 0.0f, 0.5f)), WorldVec3(kRegionA, Vec3(11.5f, 0.0f, 0.5f)));
+    ASSERT_TRUE(path);
+    EXPECT_GE(path->points.size(), 7u);
+    ExpectOnMesh(mesh, *path);
+}
+
+TEST_F(PathFinderTest, NoPathWhenTheGoalIsEnclosedOrOffTheMesh) {
+    // A ring of missing cells around cell (5, 5).
+    Build(mesh, kRegionA, 10, [](int x, int z) { return std::max(std::abs(x - 5), std::abs(z - 5)) != 1; });
+    const WorldVec3 start(kRegionA, Vec3(0.5f, 0.0f, 0.5f));
+    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(5.5f, 0.0f, 5.5f))));
+    EXPECT_TRUE(Find(finder, start, WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 8.5f))));
+    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(20.0f, 0.0f, 0.5f))));  // off the mesh
+    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionB, Vec3(8.5f, 0.0f, 8.5f))));   // no mesh there
+    EXPECT_FALSE(Find(finder, start, WorldVec3(nullptr, Vec3(8.5f, 0.0f, 8.5f))));    // outside the world
+
+    finder.RemoveMesh(&mesh);
+    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 8.5f))));
+}
+
+TEST_F(PathFinderTest, RegistrationCountsEachOnce) {
+    Build(mesh, kRegionA, 2);
+    finder.AddMesh(&mesh);
+    finder.AddMesh(nullptr);
+    EXPECT_EQ(finder.GetNumMeshes(), 1u);
+    finder.AddPortal(kPortal);
+    finder.AddPortal(kPortal);
+    EXPECT_EQ(finder.GetNumPortals(), 1u);
+    // A portal that moves is removed and added again.
+    finder.RemovePortal(kPortal);
+    finder.RemovePortal(kPortal);
+    EXPECT_EQ(finder.GetNumPortals(), 0u);
+    EXPECT_FALSE(finder.IsDebuggingEnabled());
+    finder.SetDebuggingEnabled(true);
+    EXPECT_TRUE(finder.IsDebuggingEnabled());
+}
+
+TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
+    // Region B lies east of region A; the portal joins A's (4, z) edge to B's (0, z) edge.
+    struct Linker : PathPortalLinker {
+        bool GetCrossing(const Portal& portal, WorldVec3& front, WorldVec3& back) const override {
+            if (&portal != kPortal) return false;
+            front = WorldVec3(kRegionA, Vec3(3.9f, 0.0f, 2.0f));
+            back = WorldVec3(kRegionB, Vec3(0.1f, 0.0f, 2.0f));
+            return true;
+        }
+    } linker;
+    PathMesh other;
+    Build(mesh, kRegionA, 4);
+    Build(other, kRegionB, 4);
+    finder.AddPortal(kPortal);
+    const WorldVec3 start(kRegionA, Vec3(0.5f, 0.0f, 0.5f)), goal(kRegionB, Vec3(3.5f, 0.0f, 3.5f));
+
+    EXPECT_FALSE(Find(finder, start, goal));  // no linker: regions stay apart
+
+    finder.SetPortalLinker(&linker);
+    std::unique_ptr<Path> path = Find(finder, start, goal);
+    ASSERT_TRUE(path);
+    ASSERT_EQ(path->points.size(), 4u);
+    EXPECT_EQ(path->points[1].GetRegion(), kRegionA);
+    EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(3.9f, 0.0f, 2.0f));
+    EXPECT_EQ(path->points[2].GetRegion(), kRegionB);
+    EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(0.1f, 0.0f, 2.0f));
+    EXPECT_EQ(path->points[3].GetRegion(), kRegionB);
+
+    // Back the other way.
+    path = Find(finder, goal, start);
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path->points.back().GetRegion(), kRegionA);
+
+    finder.RemovePortal(kPortal);
+    EXPECT_FALSE(Find(finder, start, goal));
+}
+
+}  // namespace
+}  // namespace GAME

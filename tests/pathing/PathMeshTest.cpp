@@ -1,0 +1,200 @@
+// PathMesh: building from faces and obstacles, the chunk 10 round trip, hostile blocks, point
+// location and debug drawing.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/Coords.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "pathing/PathDebugDrawer.h"
+#include "pathing/PathMesh.h"
+#include "support/LogCapture.h"
+#include "tests/pathing/PathGrid.h"
+
+namespace GAME {
+namespace {
+
+std::vector<unsigned char> Saved(const PathMesh& mesh) {
+    BinaryWriter writer;
+    mesh.Save(writer);
+    return std::vector<unsigned char>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
+
+bool LoadBytes(PathMesh& mesh, const std::vector<unsigned char>& bytes) {
+    BinaryReader reader(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return mesh.Load(reader);
+}
+
+uint32_t CountLinks(const PathMesh& mesh) {
+    uint32_t links = 0;
+    for (uint32_t t = 0; t < mesh.GetNumTriangles(); ++t)
+        for (int32_t n : mesh.GetTriangle(t).neighbour) links += n >= 0;
+    return links;
+}
+
+TEST(PathMesh, CreateWeldsOrdersAndLinks) {
+    PathMesh mesh;
+    EXPECT_FALSE(mesh.HasMesh());
+    ASSERT_TRUE(mesh.Create(test::GridFaces(3, 2, 0.0f), {}));
+    EXPECT_EQ(mesh.GetNumVertices(), 12u);
+    EXPECT_EQ(mesh.GetNumTriangles(), 12u);
+    // Interior edges: 6 diagonals, 4 vertical and 3 horizontal cell edges, each linked both ways.
+    EXPECT_EQ(CountLinks(mesh), 2u * (6u + 4u + 3u));
+    for (uint32_t t = 0; t < mesh.GetNumTriangles(); ++t) {
+        const PathMesh::Triangle& tri = mesh.GetTriangle(t);
+        const Vec3 &a = mesh.GetVertex(tri.vertex[0]), &b = mesh.GetVertex(tri.vertex[1]), &c = mesh.GetVertex(tri.vertex[2]);
+        EXPECT_GT((b.x - a.x) * (c.z - a.z) - (b.z - a.z) * (c.x - a.x), 0.0f);
+        for (int i = 0; i < 3; ++i) {
+            if (tri.neighbour[i] < 0) continue;
+            // The neighbour runs the shared edge the other way.
+            const PathMesh::Triangle& other = mesh.GetTriangle(static_cast<uint32_t>(tri.neighbour[i]));
+            bool reversed = false;
+            for (int j = 0; j < 3; ++j)
+                reversed |= other.vertex[j] == tri.vertex[(i + 1) % 3] && other.vertex[(j + 1) % 3] == tri.vertex[i];
+            EXPECT_TRUE(reversed);
+        }
+    }
+}
+
+TEST(PathMesh, CreateSkipsUnusableFaces) {
+    mem::vector<PathFace> faces = test::GridFaces(1, 1, 0.0f);
+    faces.push_back(PathFace{{Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(1, 5, 0)}});             // vertical wall
+    faces.push_back(PathFace{{Vec3(0, 0, 0), Vec3(NAN, 0, 0), Vec3(1, 0, 1)}});           // not finite
+    faces.push_back(PathFace{{Vec3(5, 0, 5), Vec3(5.0004f, 0, 5), Vec3(5, 0, 5.0004f)}}); // welds to a point
+    PathMesh mesh;
+    ASSERT_TRUE(mesh.Create(faces, {}));
+    EXPECT_EQ(mesh.GetNumTriangles(), 2u);
+    EXPECT_FALSE(mesh.Create({}, {}));
+    EXPECT_FALSE(mesh.HasMesh());
+}
+
+TEST(PathMesh, ObstaclesRemoveTheFacesTheyStandOn) {
+    // A wall across x = 2.5 (a vertical face, a segment seen from above), a canopy high above
+    // cell (0, 0) and a block's top resting on cell (4, 0).
+    const mem::vector<PathFace> obstacles = {
+        PathFace{{Vec3(2.5f, -0.5f, 0.0f), Vec3(2.5f, -0.5f, 1.0f), Vec3(2.5f, 3.0f, 0.5f)}},
+        PathFace{{Vec3(0.1f, 10.0f, 0.1f), Vec3(0.9f, 10.0f, 0.1f), Vec3(0.5f, 10.0f, 0.9f)}},
+        PathFace{{Vec3(4.2f, 1.0f, 0.2f), Vec3(4.8f, 1.0f, 0.2f), Vec3(4.5f, 1.0f, 0.8f)}},
+    };
+    PathMesh mesh;
+    ASSERT_TRUE(mesh.Create(test::GridFaces(5, 1, 0.0f), obstacles));
+    EXPECT_GE(mesh.FindTriangle(Vec3(0.5f, 0.0f, 0.5f)), 0);   // under the canopy: clear
+    EXPECT_GE(mesh.FindTriangle(Vec3(1.5f, 0.0f, 0.5f)), 0);
+    EXPECT_LT(mesh.FindTriangle(Vec3(2.3f, 0.0f, 0.5f)), 0);   // the wall's cell is gone
+    EXPECT_LT(mesh.FindTriangle(Vec3(2.7f, 0.0f, 0.5f)), 0);
+    EXPECT_GE(mesh.FindTriangle(Vec3(3.5f, 0.0f, 0.5f)), 0);
+    EXPECT_LT(mesh.FindTriangle(Vec3(4.5f, 0.0f, 0.5f)), 0);   // the block's cell is gone
+}
+
+TEST(PathMesh, FindTriangleTakesTheNearestFloor) {
+    mem::vector<PathFace> faces = test::GridFaces(2, 2, 0.0f);
+    const mem::vector<PathFace> upper = test::GridFaces(2, 2, 4.0f);
+    faces.insert(faces.end(), upper.begin(), upper.end());
+    PathMesh mesh;
+    ASSERT_TRUE(mesh.Create(faces, {}));
+    const int32_t low = mesh.FindTriangle(Vec3(0.3f, 0.5f, 0.6f));
+    const int32_t high = mesh.FindTriangle(Vec3(0.3f, 3.5f, 0.6f));
+    ASSERT_GE(low, 0);
+    ASSERT_GE(high, 0);
+    EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(low).vertex[0]).y, 0.0f);
+    EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(high).vertex[0]).y, 4.0f);
+    EXPECT_GE(mesh.FindTriangle(Vec3(2.0f, 0.0f, 2.0f)), 0);  // on the outer corner
+    EXPECT_LT(mesh.FindTriangle(Vec3(2.1f, 0.0f, 1.0f)), 0);
+    EXPECT_LT(mesh.FindTriangle(Vec3(NAN, 0.0f, 1.0f)), 0);
+}
+
+TEST(PathMesh, SaveAndLoadRoundTrip) {
+    PathMesh original;
+    ASSERT_TRUE(original.Create(test::GridFaces(4, 3, 1.5f, [](int x, int z) { return x != 1 || z != 1; }), {}));
+    const std::vector<unsigned char> bytes = Saved(original);
+    ASSERT_EQ(std::memcmp(bytes.data(), "PMSH", 4), 0);
+    EXPECT_EQ(bytes.size(), 4u + 4u + 4u + 12u * original.GetNumVertices() + 4u + 12u * original.GetNumTriangles());
+
+    PathMesh copy;
+    ASSERT_TRUE(LoadBytes(copy, bytes));
+    ASSERT_EQ(copy.GetNumVertices(), original.GetNumVertices());
+    ASSERT_EQ(copy.GetNumTriangles(), original.GetNumTriangles());
+    for (uint32_t v = 0; v < copy.GetNumVertices(); ++v) EXPECT_EQ(copy.GetVertex(v), original.GetVertex(v));
+    for (uint32_t t = 0; t < copy.GetNumTriangles(); ++t) {
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(copy.GetTriangle(t).vertex[i], original.GetTriangle(t).vertex[i]);
+            EXPECT_EQ(copy.GetTriangle(t).neighbour[i], original.GetTriangle(t).neighbour[i]);
+        }
+    }
+    EXPECT_EQ(Saved(copy), bytes);
+
+    copy.Clear();
+    EXPECT_FALSE(copy.HasMesh());
+    EXPECT_LT(copy.FindTriangle(Vec3(0.5f, 1.5f, 0.5f)), 0);
+}
+
+TEST(PathMesh, EveryTruncationFailsAndLogs) {
+    PathMesh original;
+    ASSERT_TRUE(original.Create(test::GridFaces(2, 1, 0.0f), {}));
+    const std::vector<unsigned char> bytes = Saved(original);
+    for (size_t size = 0; size < bytes.size(); ++size) {
+        test::LogCapture log;
+        PathMesh mesh;
+        EXPECT_FALSE(LoadBytes(mesh, std::vector<unsigned char>(bytes.begin(), bytes.begin() + size))) << size;
+        EXPECT_FALSE(mesh.HasMesh());
+        EXPECT_EQ(log.Count(LogPriority::Error), 1u) << size;
+    }
+}
+
+TEST(PathMesh, RefusesCorruptBlocks) {
+    PathMesh original;
+    ASSERT_TRUE(original.Create(test::GridFaces(1, 1, 0.0f), {}));
+    const std::vector<unsigned char> good = Saved(original);
+    // Offsets: magic 0, version 4, vertex count 8, vertices 12..59, triangle count 60, indices 64..87.
+    const auto patched = [&good](size_t offset, uint32_t word) {
+        std::vector<unsigned char> bytes = good;
+        std::memcpy(bytes.data() + offset, &word, 4);
+        return bytes;
+    };
+    const float nan = NAN;
+    uint32_t nanWord = 0;
+    std::memcpy(&nanWord, &nan, 4);
+
+    struct Case {
+        std::vector<unsigned char> bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        {patched(0, 0x4853454d), "PMSH"},          // wrong magic
+        {patched(4, 2), "version"},                 // unknown version
+        {patched(8, 0x40000000), "vertices"},       // vertex count past the data
+        {patched(16, nanWord), "not finite"},       // a vertex coordinate
+        {patched(60, 0xffffffff), "triangles"},     // triangle count past the data
+        {patched(64, 4), "refers to a vertex"},     // index == vertex count
+        {patched(68, 0), "no area"},                // two corners on one vertex
+    };
+    for (const Case& c : cases) {
+        test::LogCapture log;
+        PathMesh mesh;
+        EXPECT_FALSE(LoadBytes(mesh, c.bytes)) << c.message;
+        EXPECT_FALSE(mesh.HasMesh());
+        EXPECT_TRUE(log.Contains(LogPriority::Error, c.message)) << c.message;
+    }
+}
+
+TEST(PathMesh, DebugRenderDrawsEachEdgeOnceInWorldSpace) {
+    struct Recorder : PathDebugDrawer {
+        std::vector<std::pair<Vec3, Vec3>> lines;
+        void DrawLine(const Vec3& from, const Vec3& to) override { lines.emplace_back(from, to); }
+    } recorder;
+    PathMesh mesh;
+    ASSERT_TRUE(mesh.Create(test::GridFaces(1, 1, 0.0f), {}));
+    mesh.DebugRender(recorder, Coords::Translation(Vec3(100.0f, 0.0f, 0.0f)));
+    ASSERT_EQ(recorder.lines.size(), 5u);
+    for (const auto& line : recorder.lines) {
+        EXPECT_GE(line.first.x, 100.0f);
+        EXPECT_GE(line.second.x, 100.0f);
+    }
+}
+
+}  // namespace
+}  // namespace GAME

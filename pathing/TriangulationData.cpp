@@ -70,7 +70,10 @@ void TriangulationData::RemoveSegment(uint32_t position) {
         const Segment& s = segments_[at];
         auto [first, last] = segmentsByEnds_.equal_range(GetKey(s.from, s.to));
         for (auto it = first; it != last; ++it) {
-            if (it->second == at) return segmentsByEnds_.erase(it), void();
+            if (it->second == at) {
+                segmentsByEnds_.erase(it);
+                return;
+            }
         }
     };
     // The last segment moves into the freed place.

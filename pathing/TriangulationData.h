@@ -18,6 +18,7 @@
 // segment through them, interpolated along it.
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "core/Mem.h"
 #include "core/Vec3.h"

@@ -1,7 +1,329 @@
 #include "engine/Engine.h"
 
+#include <algorithm>
+#include <cstdio>
+
+#include "core/CriticalSectionLock.h"
+#include "core/GameClock.h"
+#include "core/SingletonManager.h"
+#include "core/Thread.h"
+#include "core/UniqueIdMap.h"
+#include "editor/EditorFilter.h"
+#include "engine/MapChunkCallback.h"
+#include "engine/ObjectManager.h"
+#include "files/BaseResourceManager.h"
+#include "files/FileSystem.h"
+#include "files/LocalizationManager.h"
+#include "files/Options.h"
+#include "files/ResourceLoader.h"
+#include "files/TableDepot.h"
+#include "network/StandAloneConnectionManager.h"
+#include "render/ResetObject.h"
+
 namespace GAME {
 
 Engine* gEngine = nullptr;
+
+namespace {
+
+// Hands every GAME::Log line to the engine.
+void ForwardLogToEngine(LogPriority priority, unsigned category, const char* message) {
+    if (Engine* engine = gEngine) engine->Log(priority, category, "%s", message);
+}
+
+}  // namespace
+
+Engine::Engine() : previousLogSink_(SetLogSink(&ForwardLogToEngine)) { gEngine = this; }
+
+Engine::~Engine() {
+    Shutdown();
+    DeleteChunkCallbacks();
+    SetLogSink(previousLogSink_);
+    if (gEngine == this) gEngine = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+// ---------------------------------------------------------------------------------------------
+
+bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settings*/, bool /*suppressInput*/, bool,
+                        FileSystem* fileSystem) {
+    if (initialized_) {
+        Log(LogPriority::Error, "Engine::Initialize: the engine is already running");
+        return false;
+    }
+    if (!fileSystem) {
+        Log(LogPriority::Error, "Engine::Initialize: no file system");
+        return false;
+    }
+    fileSystem_ = fileSystem;
+
+    OpenLogFiles();
+    SetUpMainThread();
+    SetLanguage();
+    CreateLogCategories();
+    StartTime();
+    LoadDatabase();
+    StartResourceLoader();
+    StartNetwork();
+    StartFrames();
+    initialized_ = true;
+    return true;
+}
+
+void Engine::Update(const WorldFrustum& /*viewer*/, bool /*updateWorld*/) {
+    AdvanceFrame();
+    DestroyPendingObjects();
+    SingletonManager::Update();
+    UpdateNetwork();
+    BaseResourceManager::SetThreadUnloadFence();
+}
+
+void Engine::Render() {}
+
+void Engine::Shutdown() {
+    if (!initialized_) return;
+    StopResourceLoaderThread();
+    ShutdownNetwork();
+    DestroyManagers();
+    DestroyObjects();
+    ReleaseSubsystems();
+    DeleteChunkCallbacks();
+    SingletonManager::DestroyAll();
+    CloseLogFiles();
+    initialized_ = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Initialize steps
+// ---------------------------------------------------------------------------------------------
+
+void Engine::OpenLogFiles() { logFiles_.Open(logPath_); }
+
+void Engine::SetUpMainThread() {
+    // The main thread is not pinned to a processor: on Linux the threads it starts would inherit
+    // the pinning and share that one processor.
+    Thread::SetMainThread();
+    Thread::SetCurrentThreadName(kMainThreadName);
+}
+
+void Engine::SetLanguage() {
+    const std::string language = GetOptions()->GetString(Options::StringName::language);
+    LocalizationManager::Instance().SetLanguage(*fileSystem_, language);
+}
+
+void Engine::CreateLogCategories() {
+    CreateLogCategory("Engine");
+    CreateLogCategory("Graphics");
+}
+
+void Engine::StartTime() {
+    GameClock& clock = GameClock::Get();
+    clock.Reset();
+    clock.SetPaused(true);
+}
+
+void Engine::LoadDatabase() {
+    database_ = std::make_unique<TableDepot>(*fileSystem_);
+    Singleton<ObjectManager>::Get()->SetTableDepot(database_.get());
+}
+
+void Engine::StartResourceLoader() {
+    resourceLoader_ = std::make_unique<ResourceLoader>(*fileSystem_);
+    if (!resourceLoader_->StartThread())
+        Log(LogPriority::Error, "The resource loader thread could not be started; resources load when first used");
+}
+
+void Engine::StartNetwork() { connectionManager_ = std::make_unique<StandAloneConnectionManager>(); }
+
+void Engine::StartFrames() {
+    GameClock& clock = GameClock::Get();
+    clock.Advance();  // still paused: the time spent starting up is not play
+    clock.SetPaused(false);
+    frameTimer_.Reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Update steps
+// ---------------------------------------------------------------------------------------------
+
+void Engine::AdvanceFrame() {
+    GameClock::Get().Advance();
+    ++frameCount_;
+    frameTimer_.Update(false);
+    updateTime_ = frameTimer_.GetElapsedTime();
+    statisticText_.clear();
+    if (resourceLoader_) resourceLoader_->SetFrameCount(frameCount_);
+}
+
+void Engine::DestroyPendingObjects() {
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(ObjectManager::kMaxDestroyedPerFrame);
+}
+
+void Engine::UpdateNetwork() {
+    if (connectionManager_) connectionManager_->Update();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shutdown steps
+// ---------------------------------------------------------------------------------------------
+
+void Engine::StopResourceLoaderThread() {
+    if (resourceLoader_) resourceLoader_->StopThread();
+}
+
+void Engine::ShutdownNetwork() {
+    connectionManager_.reset();
+    networkEntityList_.Clear();
+}
+
+void Engine::DestroyManagers() {
+    Singleton<EditorFilter>::Destroy();
+    Singleton<UniqueIdMap>::Destroy();
+}
+
+void Engine::DestroyObjects() {
+    ObjectManager* objects = Singleton<ObjectManager>::Get();
+    objects->DestroyPendingObjects(-1);
+    objects->LogLeakedObjects();
+    Singleton<ObjectManager>::Destroy();
+}
+
+void Engine::ReleaseSubsystems() {
+    resourceLoader_.reset();
+    database_.reset();
+    // The main thread holds no resource any more: do not hold back frees in other threads.
+    BaseResourceManager::RemoveThreadFenceCounter();
+}
+
+void Engine::DeleteChunkCallbacks() {
+    for (const auto& [chunkId, callback] : chunkCallbacks_) delete callback;
+    chunkCallbacks_.clear();
+}
+
+void Engine::CloseLogFiles() {
+    if (!logFiles_.Close()) Log(LogPriority::Warning, "The log files could not be written completely");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Log
+// ---------------------------------------------------------------------------------------------
+
+void Engine::Log(LogPriority priority, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Log(priority, 0, format, args);
+    va_end(args);
+}
+
+void Engine::Log(LogPriority priority, unsigned category, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Log(priority, category, format, args);
+    va_end(args);
+}
+
+void Engine::Log(LogPriority, unsigned, const char*, va_list) {}
+
+unsigned Engine::CreateLogCategory(const char* name) {
+    const std::string text = name ? name : "";
+    std::lock_guard<std::mutex> lock(logCategoryLock_);
+    const auto it = std::find(logCategories_.begin(), logCategories_.end(), text);
+    if (it != logCategories_.end()) return static_cast<unsigned>(it - logCategories_.begin()) + 1;
+    logCategories_.push_back(text);
+    return static_cast<unsigned>(logCategories_.size());
+}
+
+std::string Engine::GetLogCategoryName(unsigned category) const {
+    std::lock_guard<std::mutex> lock(logCategoryLock_);
+    return category >= 1 && category <= logCategories_.size() ? logCategories_[category - 1] : std::string();
+}
+
+void Engine::WriteToLogFiles(LogPriority priority, unsigned category, const char* text) {
+    logFiles_.Write(priority, GetLogCategoryName(category), text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Subsystems and state
+// ---------------------------------------------------------------------------------------------
+
+Options* Engine::GetOptions() {
+    std::lock_guard<std::mutex> lock(optionsLock_);
+    if (!options_) {
+        options_ = std::make_unique<Options>();
+        if (!defaultSettingsPath_.empty()) options_->Load(defaultSettingsPath_);
+        if (!normalSettingsPath_.empty()) options_->Load(normalSettingsPath_);
+    }
+    return options_.get();
+}
+
+void Engine::AddStatisticText(const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(line, sizeof(line), format, args);
+    va_end(args);
+    if (length >= 0) statisticText_.emplace_back(line);
+}
+
+bool Engine::IsNetworkServer() const { return connectionManager_ && connectionManager_->IsServer(); }
+
+bool Engine::IsNetworkClient() const { return connectionManager_ && connectionManager_->IsClient(); }
+
+void Engine::SetCinematicText(const std::string& text, float alpha) {
+    cinematicText_ = text;
+    cinematicTextAlpha_ = alpha;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device reset
+// ---------------------------------------------------------------------------------------------
+
+void Engine::RegisterResetObject(ResetObject* object) {
+    CriticalSectionLock lock(resetObjectLock_);
+    if (object && std::find(resetObjects_.begin(), resetObjects_.end(), object) == resetObjects_.end())
+        resetObjects_.push_back(object);
+}
+
+void Engine::UnregisterResetObject(ResetObject* object) {
+    CriticalSectionLock lock(resetObjectLock_);
+    resetObjects_.erase(std::remove(resetObjects_.begin(), resetObjects_.end(), object), resetObjects_.end());
+}
+
+mem::vector<ResetObject*> Engine::GetResetObjects() const {
+    CriticalSectionLock lock(resetObjectLock_);
+    return resetObjects_;
+}
+
+bool Engine::IsResetObjectRegistered(const ResetObject* object) const {
+    CriticalSectionLock lock(resetObjectLock_);
+    return std::find(resetObjects_.begin(), resetObjects_.end(), object) != resetObjects_.end();
+}
+
+void Engine::PreDeviceReset() {
+    // Told one by one from a copy: an object may unregister (or delete) another while it is told.
+    for (ResetObject* object : GetResetObjects())
+        if (IsResetObjectRegistered(object)) object->PreDeviceReset();
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+}
+
+void Engine::PostDeviceReset() {
+    for (ResetObject* object : GetResetObjects())
+        if (IsResetObjectRegistered(object)) object->PostDeviceReset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Map-chunk callbacks
+// ---------------------------------------------------------------------------------------------
+
+bool Engine::InstallMapChunkCallback(MapChunkCallback* callback) {
+    if (!callback) return false;
+    const unsigned chunkId = callback->GetChunkId();
+    if (!chunkCallbacks_.emplace(chunkId, callback).second) {
+        Log(LogPriority::Error, "Duplicate MapChunkCallback being installed for Id %d", static_cast<int>(chunkId));
+        return false;
+    }
+    return true;
+}
 
 }  // namespace GAME

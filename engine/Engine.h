@@ -1,10 +1,287 @@
 #pragma once
-// The engine object. gEngine is the one instance (null until the engine is made); render devices
-// receive it at creation.
+// Engine: the root of the engine. The host makes one, gives it its paths and a mounted file
+// system, initializes it, calls Update and Render once a frame, shuts it down and deletes it.
+// gEngine is the one instance (the constructor stores it; null while there is none); every part
+// of the engine reaches the engine through it, and render devices receive it at creation.
+//
+// From Initialize to Shutdown the engine owns the subsystems it starts: the record store, the
+// resource loader with its thread, sound, the network connection, and the log files. The object
+// manager, the unique id map and the other managers are singletons that it destroys at shutdown.
+//
+// Initialize, in order: creates the HTML and XML log files; names the calling thread
+// "Main Thread" and records it as the main thread; sets the localization language from the
+// options; makes the log categories "Engine" and "Graphics"; starts game time, paused; creates
+// the record store over the file system and hands it to the object manager; creates the resource
+// loader and starts its thread; creates the sound manager; makes the stand-alone connection
+// manager active, so the engine starts offline; unpauses game time (the start-up does not count
+// as play) and resets the frame timer.
+//
+// Update, in order, on the main thread: advances game time, counts the frame and measures it
+// (GetUpdateTime); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
+// destruction; updates the singletons; updates the active connection manager; sets the main
+// thread's resource unload fence.
+//
+// Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
+// jukebox, the path finder, the editor filter and the unique id map; deletes every object pending
+// destruction and logs the objects never destroyed; releases the object manager, sound, the
+// resource loader and the record store; deletes the installed map-chunk callbacks and the
+// remaining singletons; closes the log files last.
+//
+// Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
+// gEngine->Log, and the destructor puts back the sink it replaced. The base Log writes nothing: a
+// host that wants a log overrides it (WriteToLogFiles puts a line into the log files).
+//
+// Threads: Initialize, Update, Render, Shutdown and the setters run on the main thread. Log,
+// CreateLogCategory, GetOptions and the reset-object list may be used from any thread.
+
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/CriticalSection.h"
+#include "core/GameTimer.h"
+#include "core/Log.h"
+#include "core/Mem.h"
+#include "engine/LogFiles.h"
+#include "network/NetworkEntityList.h"
 
 namespace GAME {
 
-class Engine;
+class ConnectionManager;
+class Entity;
+class FileSystem;
+class GraphicsEngine;
+class MapChunkCallback;
+class NetworkController;
+class Options;
+class PhysicsEngine;
+class ResetObject;
+class ResourceLoader;
+class TableDepot;
+class WorldFrustum;
+struct GraphicsEngineSettings;
+template <class T>
+class FilterFunction;
+
+class Engine {
+public:
+    static constexpr const char* kMainThreadName = "Main Thread";
+    // The record of the font style of debug text and overlays.
+    static constexpr const char* kUtilityFontStyle = "Records/Engine/Styles/Utility.dbr";
+
+    // Stores the engine in gEngine and installs the log sink.
+    Engine();
+    // Shuts down when the host has not, deletes the map-chunk callbacks, and clears gEngine.
+    virtual ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Paths, set by the host before Initialize. The settings paths are the defaults file and the
+    // user's options file; the log files go to the log path (the working directory when empty).
+    void SetBaseUserPath(const std::string& path) { baseUserPath_ = path; }
+    void SetLogPath(const std::string& path) { logPath_ = path; }
+    void SetDumpPath(const std::string& path) { dumpPath_ = path; }
+    void SetDefaultSettingsPath(const std::string& path) { defaultSettingsPath_ = path; }
+    void SetNormalSettingsPath(const std::string& path) { normalSettingsPath_ = path; }
+    void SetKeymapPath(const std::string& path) { keymapPath_ = path; }
+    void SetSavePath(const std::string& path) { savePath_ = path; }
+    const std::string& GetBaseUserPath() const { return baseUserPath_; }
+    const std::string& GetLogPath() const { return logPath_; }
+    const std::string& GetDumpPath() const { return dumpPath_; }
+    const std::string& GetDefaultSettingsPath() const { return defaultSettingsPath_; }
+    const std::string& GetNormalSettingsPath() const { return normalSettingsPath_; }
+    const std::string& GetKeymapPath() const { return keymapPath_; }
+    const std::string& GetSavePath() const { return savePath_; }
+
+    // Starts the engine (see above) on the window with the graphics settings. suppressInput
+    // leaves out input and the debug widgets; the second flag is accepted as hosts pass it. The
+    // file system must outlive the engine's shutdown. False, with an error, without a file system
+    // or when the engine is already running.
+    virtual bool Initialize(void* window, const GraphicsEngineSettings& settings, bool suppressInput, bool,
+                            FileSystem* fileSystem);
+    // One frame (see above), for the viewer's frustum; updateWorld says whether the world moves on.
+    void Update(const WorldFrustum& viewer, bool updateWorld);
+    // Draws the interface frame; the host presents it.
+    void Render();
+    // Stops the engine (see above); does nothing when it is not running.
+    void Shutdown();
+    bool IsInitialized() const { return initialized_; }
+
+    // The log: priority, optional category (from CreateLogCategory; 0 for none), printf format.
+    void Log(LogPriority priority, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void Log(LogPriority priority, unsigned category, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    // Both forms end here; the base writes nothing.
+    virtual void Log(LogPriority priority, unsigned category, const char* format, va_list args);
+    // The id of a named category, made on first request: 1, 2, ... in order of creation.
+    unsigned CreateLogCategory(const char* name);
+    // The category's name; empty for 0 or an id never made.
+    std::string GetLogCategoryName(unsigned category) const;
+
+    // Subsystems.
+    // The file system given to Initialize; null before.
+    FileSystem* GetFileSystem() const { return fileSystem_; }
+    // Null while the engine is not running.
+    ResourceLoader* GetResourceLoader() const { return resourceLoader_.get(); }
+    // The user's options, made and loaded (defaults file, then the user's file) on first use.
+    Options* GetOptions();
+    // The engine has no graphics engine and no physics engine of its own yet.
+    GraphicsEngine* GetGraphicsEngine() const { return nullptr; }
+    PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
+
+    // The frame.
+    // Updates so far.
+    uint32_t GetFrameCount() const { return frameCount_; }
+    // Game milliseconds between the last two Updates: the elapsed time the world is updated by.
+    int GetUpdateTime() const { return updateTime_; }
+    // Distances (world units) by which the viewer's frustum is pushed out to choose the levels to
+    // load, the entities to preload and the entities to update.
+    float GetLevelLoadInflation() const { return levelLoadInflation_; }
+    float GetEntityPreLoadInflation() const { return entityPreLoadInflation_; }
+    float GetEntityUpdateInflation() const { return entityUpdateInflation_; }
+    void SetLevelLoadInflation(float distance) { levelLoadInflation_ = distance; }
+    void SetEntityPreLoadInflation(float distance) { entityPreLoadInflation_ = distance; }
+    void SetEntityUpdateInflation(float distance) { entityUpdateInflation_ = distance; }
+
+    // Adds a line to this frame's statistics overlay; the lines are cleared when the next frame
+    // starts.
+    void AddStatisticText(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const mem::vector<std::string>& GetStatisticText() const { return statisticText_; }
+
+    // The network.
+    bool IsNetworkServer() const;
+    bool IsNetworkClient() const;
+    // Server or client.
+    bool IsNetworkEnabled() const { return IsNetworkServer() || IsNetworkClient(); }
+    // The entities replicated to each client.
+    NetworkEntityList* GetNetworkEntityList() { return &networkEntityList_; }
+    // The host's network controller; not owned, may be null.
+    NetworkController* GetNetworkController() const { return networkController_; }
+    void SetNetworkController(NetworkController* controller) { networkController_ = controller; }
+
+    // Rendering state.
+    // Entities the scene leaves out unless the filter accepts them; null (the default) keeps all.
+    // Not owned.
+    const FilterFunction<Entity>* GetEntityRenderFilter() const { return entityRenderFilter_; }
+    void SetEntityRenderFilter(const FilterFunction<Entity>* filter) { entityRenderFilter_ = filter; }
+    // True while the overhead map is drawn.
+    void SetMapRendering(bool mapRendering) { mapRendering_ = mapRendering; }
+    bool IsMapRendering() const { return mapRendering_; }
+    const char* GetUtilityFontStyle() const { return kUtilityFontStyle; }
+    // Whether text escapes are interpreted (true by default); when false every character is drawn.
+    bool DoCharacterProcessing() const { return characterProcessing_; }
+    void SetCharacterProcessing(bool process) { characterProcessing_ = process; }
+    // The area-name caption: shown or not, its text and its opacity.
+    void SetTextCinematic(bool show) { textCinematic_ = show; }
+    bool IsTextCinematic() const { return textCinematic_; }
+    void SetCinematicText(const std::string& text, float alpha);
+    const std::string& GetCinematicText() const { return cinematicText_; }
+    float GetCinematicTextAlpha() const { return cinematicTextAlpha_; }
+
+    // Modes; the editors' hosts override them.
+    virtual bool IsEditorMode() const { return false; }
+    virtual bool IsPSEditorMode() const { return false; }
+    // Trails draw their quads as lines.
+    bool GetTrailDebugging() const { return trailDebugging_; }
+    void SetTrailDebugging(bool debugging) { trailDebugging_ = debugging; }
+
+    // Device reset. Objects register to be told before and after the render device is reset;
+    // registering twice or unregistering an unknown object changes nothing, and an object may
+    // unregister (itself or another) while it is told.
+    void RegisterResetObject(ResetObject* object);
+    void UnregisterResetObject(ResetObject* object);
+    // Tells every registered object, then deletes every object pending destruction.
+    void PreDeviceReset();
+    // Tells every registered object.
+    void PostDeviceReset();
+
+    // Map-chunk callbacks. Installs the host's reader under its chunk id; the engine owns it from
+    // then on. A second callback for an id is refused (false, with an error) and stays the
+    // caller's.
+    bool InstallMapChunkCallback(MapChunkCallback* callback);
+    mem::map<unsigned, MapChunkCallback*>& GetChunkCallbackMap() { return chunkCallbacks_; }
+
+protected:
+    // Puts a line into the HTML and XML log files (while they are open), for hosts whose Log
+    // writes there.
+    void WriteToLogFiles(LogPriority priority, unsigned category, const char* text);
+
+private:
+    // Initialize, step by step.
+    void OpenLogFiles();
+    void SetUpMainThread();
+    void SetLanguage();
+    void CreateLogCategories();
+    void StartTime();
+    void LoadDatabase();
+    void StartResourceLoader();
+    void StartNetwork();
+    void StartFrames();
+
+    // Update, step by step.
+    void AdvanceFrame();
+    void DestroyPendingObjects();
+    void UpdateNetwork();
+
+    // Shutdown, step by step.
+    void StopResourceLoaderThread();
+    void ShutdownNetwork();
+    void DestroyManagers();
+    void DestroyObjects();
+    void ReleaseSubsystems();
+    void DeleteChunkCallbacks();
+    void CloseLogFiles();
+
+    // The registered reset objects, in registration order, to tell one by one.
+    mem::vector<ResetObject*> GetResetObjects() const;
+    bool IsResetObjectRegistered(const ResetObject* object) const;
+
+    LogSink previousLogSink_;  // the sink before the engine's, put back by the destructor
+    bool initialized_ = false;
+
+    std::string baseUserPath_;
+    std::string logPath_;
+    std::string dumpPath_;
+    std::string defaultSettingsPath_;
+    std::string normalSettingsPath_;
+    std::string keymapPath_;
+    std::string savePath_;
+
+    mutable std::mutex logCategoryLock_;
+    mem::vector<std::string> logCategories_;  // category id - 1 -> name
+    LogFiles logFiles_;
+
+    FileSystem* fileSystem_ = nullptr;         // the host's
+    std::mutex optionsLock_;
+    std::unique_ptr<Options> options_;         // made on first use
+    std::unique_ptr<TableDepot> database_;
+    std::unique_ptr<ResourceLoader> resourceLoader_;
+
+    uint32_t frameCount_ = 0;
+    int updateTime_ = 0;
+    GameTimer frameTimer_;                     // measures the game time between Updates
+    float levelLoadInflation_ = 50.0f;
+    float entityPreLoadInflation_ = 30.0f;
+    float entityUpdateInflation_ = 20.0f;
+    mem::vector<std::string> statisticText_;   // this frame's overlay lines
+
+    std::unique_ptr<ConnectionManager> connectionManager_;  // the active one; null when not running
+    NetworkEntityList networkEntityList_;
+    NetworkController* networkController_ = nullptr;
+
+    const FilterFunction<Entity>* entityRenderFilter_ = nullptr;
+    bool mapRendering_ = false;
+    bool characterProcessing_ = true;
+    bool textCinematic_ = false;
+    std::string cinematicText_;
+    float cinematicTextAlpha_ = 0.0f;
+    bool trailDebugging_ = false;
+
+    mutable CriticalSection resetObjectLock_;
+    mem::vector<ResetObject*> resetObjects_;
+    mem::map<unsigned, MapChunkCallback*> chunkCallbacks_;  // owned
+};
 
 extern Engine* gEngine;
 

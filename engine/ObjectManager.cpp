@@ -68,8 +68,8 @@ Object* ObjectManager::CreateFromRecord(const std::string& recordName, uint32_t 
         return nullptr;
     }
     if (requiredClass && !classInfo->IsA(requiredClass)) {
-        Log(LogPriority::Error, "ObjectManager: record '%s' makes a %s, which is not a %s", recordName.c_str(),
-            className, requiredClass->GetClassName());
+        Log(LogPriority::Error, "ObjectManager: record '%s' names the class %s, which is not derived from %s",
+            recordName.c_str(), className, requiredClass->GetClassName());
         return nullptr;
     }
 

@@ -1,0 +1,277 @@
+// The engine headless: start-up, the frame loop, the log, shutdown, and the host hooks.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestEngine.h"
+#include "TestRecords.h"
+#include "core/GameClock.h"
+#include "core/Singleton.h"
+#include "core/Thread.h"
+#include "core/UniqueIdMap.h"
+#include "engine/Entity.h"
+#include "engine/MapChunkCallback.h"
+#include "engine/ObjectManager.h"
+#include "files/LocalizationManager.h"
+#include "files/Options.h"
+#include "files/ResourceLoader.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/ResetObject.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+#include "world/WorldFrustum.h"
+
+namespace GAME::test {
+namespace {
+
+TestRecords::Files RecordsWithText() {
+    TestRecords::Files files = TestRecords::Standard();
+    files.push_back({"Text/English.txt", "tagHello=Hello\n"});
+    files.push_back({"Text/German.txt", "tagHello=Hallo\n"});
+    return files;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    EngineTest() : records(RecordsWithText()) {
+        engine.SetLogPath(user.Join("Logs"));
+        engine.SetDefaultSettingsPath(user.Join("Settings/Default.txt"));
+        engine.SetNormalSettingsPath(user.Join("Settings/User.txt"));
+    }
+
+    bool Start() { return engine.Initialize(nullptr, GraphicsEngineSettings(), true, false, &records.GetFileSystem()); }
+    void RunFrames(int count) {
+        for (int i = 0; i < count; ++i) {
+            engine.Update(WorldFrustum(), true);
+            engine.Render();
+        }
+    }
+    ObjectManager* Objects() { return Singleton<ObjectManager>::Get(); }
+
+    TempDirectory user;
+    TestRecords records;
+    TestEngine engine;  // shut down before the file system it was given goes
+};
+
+TEST_F(EngineTest, HundredFramesHeadless) {
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine.IsInitialized());
+    EXPECT_TRUE(Thread::IsMainThread());
+    EXPECT_EQ(engine.GetLogCategoryName(1), "Engine");
+    EXPECT_EQ(engine.GetLogCategoryName(2), "Graphics");
+    ASSERT_NE(engine.GetResourceLoader(), nullptr);
+    EXPECT_TRUE(engine.GetResourceLoader()->IsThreadRunning());
+
+    // 25 objects destroyed before the first frame are gone after the second.
+    for (int i = 0; i < 25; ++i)
+        Objects()->DestroyObjectEx(Objects()->CreateObjectFromFile(kEntityRecord), __FILE__, __LINE__);
+    RunFrames(1);
+    EXPECT_EQ(Objects()->GetNumDeletedObjects(), 5);
+    RunFrames(1);
+    EXPECT_EQ(Objects()->GetNumDeletedObjects(), 0);
+
+    // Game time flows into the frames' update times without loss.
+    int updateTotal = engine.GetUpdateTime();
+    const int gameTimeBefore = GetGameTime() - updateTotal;
+    for (int frame = 2; frame < 100; ++frame) {
+        engine.AddStatisticText("frame %d", frame);
+        Objects()->CreateObjectFromFile<Entity>(kActorRecord)->GetUniqueID();
+        RunFrames(1);
+        updateTotal += engine.GetUpdateTime();
+        EXPECT_TRUE(engine.GetStatisticText().empty());
+        EXPECT_EQ(engine.GetResourceLoader()->GetFrameCount(), engine.GetFrameCount());
+    }
+    EXPECT_EQ(engine.GetFrameCount(), 100u);
+    EXPECT_EQ(updateTotal, GetGameTime() - gameTimeBefore);
+
+    std::thread([] { GAME::Log(LogPriority::Info, "hello from a loading thread"); }).join();
+    EXPECT_TRUE(engine.Contains(LogPriority::Info, "hello from a loading thread"));
+
+    engine.Shutdown();
+    EXPECT_FALSE(engine.IsInitialized());
+    EXPECT_EQ(engine.GetResourceLoader(), nullptr);
+    // The 98 actors were never destroyed; their unique ids went with the map before them.
+    EXPECT_TRUE(engine.Contains(LogPriority::Warning, "98 objects were never destroyed"));
+    EXPECT_TRUE(engine.Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
+    EXPECT_EQ(engine.Count(LogPriority::Error), 0u);
+    EXPECT_FALSE(Singleton<UniqueIdMap>::HasInstantiated());
+
+    const std::string html = user.ReadFile("Logs/EngineLog.html");
+    const std::string xml = user.ReadFile("Logs/EngineLog.xml");
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+    EXPECT_NE(html.find("<td>hello from a loading thread</td>"), std::string::npos);
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n", 0), 0u);
+    EXPECT_EQ(xml.substr(xml.size() - 7), "</log>\n");
+    EXPECT_NE(xml.find("priority=\"warning\" category=\"\">98 objects were never destroyed</entry>"), std::string::npos);
+}
+
+TEST_F(EngineTest, LogFilesEscapeTheirText) {
+    ASSERT_TRUE(Start());
+    const unsigned category = engine.CreateLogCategory("<Tools>");
+    EXPECT_EQ(engine.CreateLogCategory("<Tools>"), category);
+    EXPECT_EQ(category, 3u);
+    GAME::Log(LogPriority::Error, category, "a < b & \"c\"\x01");
+    engine.Shutdown();
+    const std::string xml = user.ReadFile("Logs/EngineLog.xml");
+    EXPECT_NE(xml.find("priority=\"error\" category=\"&lt;Tools&gt;\">a &lt; b &amp; &quot;c&quot;?</entry>"),
+              std::string::npos);
+    EXPECT_NE(user.ReadFile("Logs/EngineLog.html").find("<tr class=\"error\">"), std::string::npos);
+}
+
+TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {
+    LogCapture before;
+    {
+        TestEngine engine;
+        EXPECT_EQ(gEngine, &engine);
+        GAME::Log(LogPriority::Warning, 7u, "through the core log %d", 1);
+        engine.Log(LogPriority::Info, "directly %d", 2);
+        const std::vector<TestEngine::Line> lines = engine.Lines();
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(lines[0].priority, LogPriority::Warning);
+        EXPECT_EQ(lines[0].category, 7u);
+        EXPECT_EQ(lines[0].text, "through the core log 1");
+        EXPECT_EQ(lines[1].text, "directly 2");
+        EXPECT_TRUE(before.Lines().empty());
+    }
+    EXPECT_EQ(gEngine, nullptr);
+    GAME::Log(LogPriority::Info, "after the engine");
+    EXPECT_TRUE(before.Contains(LogPriority::Info, "after the engine"));
+
+    // The base engine writes nothing.
+    {
+        Engine silent;
+        GAME::Log(LogPriority::Error, "dropped");
+    }
+    EXPECT_FALSE(before.Contains(LogPriority::Error, "dropped"));
+}
+
+TEST_F(EngineTest, OptionsAndLanguageComeFromTheSettingsFiles) {
+    user.WriteFile("Settings/Default.txt", "brightness                = 0.25\nlanguage                  = German\n");
+    user.WriteFile("Settings/User.txt", "brightness = 0.75\n");
+    ASSERT_TRUE(Start());
+    Options* options = engine.GetOptions();
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(engine.GetOptions(), options);
+    EXPECT_FLOAT_EQ(options->GetFloat(Options::FloatName::brightness), 0.75f);
+    EXPECT_EQ(LocalizationManager::Instance().GetLanguage(), "German");
+    EXPECT_EQ(LocalizationManager::Instance().Localize("tagHello"), L"Hallo");
+}
+
+TEST_F(EngineTest, StartUpAndShutdownMisuse) {
+    EXPECT_FALSE(engine.Initialize(nullptr, GraphicsEngineSettings(), true, false, nullptr));
+    EXPECT_TRUE(engine.Contains(LogPriority::Error, "no file system"));
+    engine.Shutdown();  // not running: nothing to do
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(Start());
+    EXPECT_TRUE(engine.Contains(LogPriority::Error, "already running"));
+    engine.Shutdown();
+    engine.Shutdown();
+    // It starts again after a shutdown.
+    ASSERT_TRUE(Start());
+    RunFrames(3);
+    EXPECT_EQ(engine.GetFrameCount(), 3u);
+}
+
+TEST_F(EngineTest, TheDestructorShutsDownAForgottenEngine) {
+    auto forgotten = std::make_unique<TestEngine>();
+    forgotten->SetLogPath(user.Join("Forgotten"));
+    ASSERT_TRUE(forgotten->Initialize(nullptr, GraphicsEngineSettings(), true, false, &records.GetFileSystem()));
+    forgotten.reset();
+    const std::string xml = user.ReadFile("Forgotten/EngineLog.xml");
+    EXPECT_EQ(xml.substr(xml.size() - 7), "</log>\n");
+}
+
+TEST_F(EngineTest, GameTimeStandsStillWhilePaused) {
+    ASSERT_TRUE(Start());
+    RunFrames(1);
+    GameClock::Get().SetPaused(true);
+    RunFrames(2);
+    EXPECT_EQ(engine.GetUpdateTime(), 0);
+    GameClock::Get().SetPaused(false);
+}
+
+TEST_F(EngineTest, TheEngineStartsStandAlone) {
+    ASSERT_TRUE(Start());
+    RunFrames(1);
+    EXPECT_FALSE(engine.IsNetworkServer());
+    EXPECT_FALSE(engine.IsNetworkClient());
+    EXPECT_FALSE(engine.IsNetworkEnabled());
+    EXPECT_EQ(engine.GetNetworkEntityList()->GetNumClients(), 0);
+    EXPECT_EQ(engine.GetNetworkController(), nullptr);
+}
+
+class CountedCallback : public MapChunkCallback {
+public:
+    CountedCallback(unsigned chunkId, int& deleted) : MapChunkCallback(chunkId), deleted_(deleted) {}
+    ~CountedCallback() override { ++deleted_; }
+    void ReadChunk(BinaryReader&) override {}
+
+private:
+    int& deleted_;
+};
+
+TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
+    int deleted = 0;
+    auto refused = std::make_unique<CountedCallback>(7, deleted);
+    {
+        TestEngine engine;
+        EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
+        EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(9, deleted)));
+        EXPECT_FALSE(engine.InstallMapChunkCallback(refused.get()));
+        EXPECT_FALSE(engine.InstallMapChunkCallback(nullptr));
+        EXPECT_TRUE(engine.Contains(LogPriority::Error, "Duplicate MapChunkCallback being installed for Id 7"));
+        EXPECT_EQ(engine.GetChunkCallbackMap().size(), 2u);
+        EXPECT_EQ(engine.GetChunkCallbackMap().at(7)->GetChunkId(), 7u);
+    }
+    EXPECT_EQ(deleted, 2);
+    refused.reset();
+    EXPECT_EQ(deleted, 3);
+}
+
+// Writes what it is told into a journal, and can unregister another object while it is told.
+class JournalResetObject : public ResetObject {
+public:
+    JournalResetObject(std::vector<std::string>& journal, std::string label)
+        : journal_(journal), label_(std::move(label)) {}
+    void PreDeviceReset() override {
+        journal_.push_back(label_ + " pre");
+        if (victim) gEngine->UnregisterResetObject(victim);
+    }
+    void PostDeviceReset() override { journal_.push_back(label_ + " post"); }
+
+    ResetObject* victim = nullptr;
+
+private:
+    std::vector<std::string>& journal_;
+    std::string label_;
+};
+
+TEST_F(EngineTest, ResetObjectsAreToldInOrderAndPendingObjectsGo) {
+    ASSERT_TRUE(Start());
+    std::vector<std::string> journal;
+    JournalResetObject a(journal, "a");
+    JournalResetObject b(journal, "b");
+    JournalResetObject c(journal, "c");
+    engine.RegisterResetObject(&a);
+    engine.RegisterResetObject(&b);
+    engine.RegisterResetObject(&a);
+    engine.RegisterResetObject(&c);
+    a.victim = &b;  // b leaves before it is told
+    Objects()->DestroyObjectEx(Objects()->CreateObject("Entity"), __FILE__, __LINE__);
+
+    engine.PreDeviceReset();
+    EXPECT_EQ(Objects()->GetNumDeletedObjects(), 0);
+    engine.PostDeviceReset();
+    const std::vector<std::string> expected = {"a pre", "c pre", "a post", "c post"};
+    EXPECT_EQ(journal, expected);
+    engine.UnregisterResetObject(&a);
+    engine.UnregisterResetObject(&c);
+}
+
+}  // namespace
+}  // namespace GAME::test

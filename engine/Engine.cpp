@@ -68,6 +68,8 @@ bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settin
     StartNetwork();
     StartFrames();
     initialized_ = true;
+    Log(LogPriority::Info, engineLogCategory_, "Engine started (language %s)",
+        GetOptions()->GetString(Options::StringName::language).c_str());
     return true;
 }
 
@@ -83,6 +85,7 @@ void Engine::Render() {}
 
 void Engine::Shutdown() {
     if (!initialized_) return;
+    Log(LogPriority::Info, engineLogCategory_, "Engine shutting down after %u frames", frameCount_);
     StopResourceLoaderThread();
     ShutdownNetwork();
     DestroyManagers();
@@ -113,7 +116,7 @@ void Engine::SetLanguage() {
 }
 
 void Engine::CreateLogCategories() {
-    CreateLogCategory("Engine");
+    engineLogCategory_ = CreateLogCategory("Engine");
     CreateLogCategory("Graphics");
 }
 

@@ -250,6 +250,7 @@ private:
 
     mutable std::mutex logCategoryLock_;
     mem::vector<std::string> logCategories_;  // category id - 1 -> name
+    unsigned engineLogCategory_ = 0;          // "Engine", the category of the engine's own lines
     LogFiles logFiles_;
 
     FileSystem* fileSystem_ = nullptr;         // the host's

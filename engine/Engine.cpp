@@ -18,7 +18,10 @@
 #include "files/ResourceLoader.h"
 #include "files/TableDepot.h"
 #include "network/StandAloneConnectionManager.h"
+#include "pathing/PathFinder.h"
 #include "render/ResetObject.h"
+#include "sound/Jukebox.h"
+#include "sound/SoundManager.h"
 
 namespace GAME {
 
@@ -65,6 +68,7 @@ bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settin
     StartTime();
     LoadDatabase();
     StartResourceLoader();
+    StartSound();
     StartNetwork();
     StartFrames();
     initialized_ = true;
@@ -137,6 +141,8 @@ void Engine::StartResourceLoader() {
         Log(LogPriority::Error, "The resource loader thread could not be started; resources load when first used");
 }
 
+void Engine::StartSound() { Singleton<SoundManager>::Get(); }
+
 void Engine::StartNetwork() { connectionManager_ = std::make_unique<StandAloneConnectionManager>(); }
 
 void Engine::StartFrames() {
@@ -181,6 +187,8 @@ void Engine::ShutdownNetwork() {
 }
 
 void Engine::DestroyManagers() {
+    Singleton<Jukebox>::Destroy();
+    Singleton<PathFinder>::Destroy();
     Singleton<EditorFilter>::Destroy();
     Singleton<UniqueIdMap>::Destroy();
 }
@@ -193,6 +201,7 @@ void Engine::DestroyObjects() {
 }
 
 void Engine::ReleaseSubsystems() {
+    Singleton<SoundManager>::Destroy();
     resourceLoader_.reset();
     database_.reset();
     // The main thread holds no resource any more: do not hold back frees in other threads.

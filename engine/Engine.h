@@ -103,7 +103,8 @@ public:
                             FileSystem* fileSystem);
     // One frame (see above), for the viewer's frustum; updateWorld says whether the world moves on.
     void Update(const WorldFrustum& viewer, bool updateWorld);
-    // Draws the interface frame; the host presents it.
+    // Draws the interface frame through the graphics engine, for the host to present; without a
+    // graphics engine there is nothing to draw.
     void Render();
     // Stops the engine (see above); does nothing when it is not running.
     void Shutdown();
@@ -126,7 +127,7 @@ public:
     ResourceLoader* GetResourceLoader() const { return resourceLoader_.get(); }
     // The user's options, made and loaded (defaults file, then the user's file) on first use.
     Options* GetOptions();
-    // The engine has no graphics engine and no physics engine of its own yet.
+    // Null while the engine runs without a graphics engine and without a physics engine.
     GraphicsEngine* GetGraphicsEngine() const { return nullptr; }
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
@@ -216,6 +217,7 @@ private:
     void StartTime();
     void LoadDatabase();
     void StartResourceLoader();
+    void StartSound();
     void StartNetwork();
     void StartFrames();
 

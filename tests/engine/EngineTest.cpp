@@ -21,6 +21,7 @@
 #include "files/ResourceLoader.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/ResetObject.h"
+#include "sound/SoundManager.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
@@ -65,6 +66,7 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_EQ(engine.GetLogCategoryName(2), "Graphics");
     ASSERT_NE(engine.GetResourceLoader(), nullptr);
     EXPECT_TRUE(engine.GetResourceLoader()->IsThreadRunning());
+    EXPECT_TRUE(Singleton<SoundManager>::HasInstantiated());
 
     // 25 objects destroyed before the first frame are gone after the second.
     for (int i = 0; i < 25; ++i)
@@ -99,6 +101,7 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_TRUE(engine.Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
     EXPECT_EQ(engine.Count(LogPriority::Error), 0u);
     EXPECT_FALSE(Singleton<UniqueIdMap>::HasInstantiated());
+    EXPECT_FALSE(Singleton<SoundManager>::HasInstantiated());
 
     const std::string html = user.ReadFile("Logs/EngineLog.html");
     const std::string xml = user.ReadFile("Logs/EngineLog.xml");

@@ -91,15 +91,15 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_EQ(updateTotal, GetGameTime() - gameTimeBefore);
 
     std::thread([] { GAME::Log(LogPriority::Info, "hello from a loading thread"); }).join();
-    EXPECT_TRUE(engine.Contains(LogPriority::Info, "hello from a loading thread"));
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Info, "hello from a loading thread"));
 
     engine.Shutdown();
     EXPECT_FALSE(engine.IsInitialized());
     EXPECT_EQ(engine.GetResourceLoader(), nullptr);
     // The 98 actors were never destroyed; their unique ids went with the map before them.
-    EXPECT_TRUE(engine.Contains(LogPriority::Warning, "98 objects were never destroyed"));
-    EXPECT_TRUE(engine.Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
-    EXPECT_EQ(engine.Count(LogPriority::Error), 0u);
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "98 objects were never destroyed"));
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
+    EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
     EXPECT_FALSE(Singleton<UniqueIdMap>::HasInstantiated());
     EXPECT_FALSE(Singleton<SoundManager>::HasInstantiated());
 
@@ -133,7 +133,7 @@ TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {
         EXPECT_EQ(gEngine, &engine);
         GAME::Log(LogPriority::Warning, 7u, "through the core log %d", 1);
         engine.Log(LogPriority::Info, "directly %d", 2);
-        const std::vector<TestEngine::Line> lines = engine.Lines();
+        const std::vector<LogLines::Line> lines = engine.GetLog().Lines();
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(lines[0].priority, LogPriority::Warning);
         EXPECT_EQ(lines[0].category, 7u);
@@ -167,11 +167,11 @@ TEST_F(EngineTest, OptionsAndLanguageComeFromTheSettingsFiles) {
 
 TEST_F(EngineTest, StartUpAndShutdownMisuse) {
     EXPECT_FALSE(engine.Initialize(nullptr, GraphicsEngineSettings(), true, false, nullptr));
-    EXPECT_TRUE(engine.Contains(LogPriority::Error, "no file system"));
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "no file system"));
     engine.Shutdown();  // not running: nothing to do
     ASSERT_TRUE(Start());
     EXPECT_FALSE(Start());
-    EXPECT_TRUE(engine.Contains(LogPriority::Error, "already running"));
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "already running"));
     engine.Shutdown();
     engine.Shutdown();
     // It starts again after a shutdown.
@@ -227,7 +227,7 @@ TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
         EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(9, deleted)));
         EXPECT_FALSE(engine.InstallMapChunkCallback(refused.get()));
         EXPECT_FALSE(engine.InstallMapChunkCallback(nullptr));
-        EXPECT_TRUE(engine.Contains(LogPriority::Error, "Duplicate MapChunkCallback being installed for Id 7"));
+        EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "Duplicate MapChunkCallback being installed for Id 7"));
         EXPECT_EQ(engine.GetChunkCallbackMap().size(), 2u);
         EXPECT_EQ(engine.GetChunkCallbackMap().at(7)->GetChunkId(), 7u);
     }

@@ -3,33 +3,21 @@
 // engine headless.
 
 #include <cstdarg>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "engine/Engine.h"
+#include "support/LogLines.h"
 
 namespace GAME::test {
 
 class TestEngine : public Engine {
 public:
-    struct Line {
-        LogPriority priority;
-        unsigned category;
-        std::string text;
-    };
-
     using Engine::Log;
     void Log(LogPriority priority, unsigned category, const char* format, va_list args) override;
 
-    std::vector<Line> Lines() const;
-    // True when a line at the priority contains the text.
-    bool Contains(LogPriority priority, const std::string& text) const;
-    size_t Count(LogPriority priority) const;
+    const LogLines& GetLog() const { return log_; }
 
 private:
-    mutable std::mutex lock_;
-    std::vector<Line> lines_;
+    LogLines log_;
 };
 
 }  // namespace GAME::test

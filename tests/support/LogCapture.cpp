@@ -3,8 +3,7 @@
 namespace GAME::test {
 
 namespace {
-std::mutex gMutex;
-std::vector<LogCapture::Line> gLines;
+LogLines gLines;
 }  // namespace
 
 LogCapture::LogCapture() : previous_(SetLogSink(&LogCapture::Sink)) { Clear(); }
@@ -12,32 +11,17 @@ LogCapture::LogCapture() : previous_(SetLogSink(&LogCapture::Sink)) { Clear(); }
 LogCapture::~LogCapture() { SetLogSink(previous_); }
 
 void LogCapture::Sink(LogPriority priority, unsigned category, const char* message) {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gLines.push_back({priority, category, message});
+    gLines.Add(priority, category, message);
 }
 
-std::vector<LogCapture::Line> LogCapture::Lines() const {
-    std::lock_guard<std::mutex> lock(gMutex);
-    return gLines;
-}
+std::vector<LogCapture::Line> LogCapture::Lines() const { return gLines.Lines(); }
 
 bool LogCapture::Contains(LogPriority priority, const std::string& text) const {
-    std::lock_guard<std::mutex> lock(gMutex);
-    for (const Line& line : gLines)
-        if (line.priority == priority && line.text.find(text) != std::string::npos) return true;
-    return false;
+    return gLines.Contains(priority, text);
 }
 
-size_t LogCapture::Count(LogPriority priority) const {
-    std::lock_guard<std::mutex> lock(gMutex);
-    size_t n = 0;
-    for (const Line& line : gLines) n += line.priority == priority;
-    return n;
-}
+size_t LogCapture::Count(LogPriority priority) const { return gLines.Count(priority); }
 
-void LogCapture::Clear() {
-    std::lock_guard<std::mutex> lock(gMutex);
-    gLines.clear();
-}
+void LogCapture::Clear() { gLines.Clear(); }
 
 }  // namespace GAME::test

@@ -2,21 +2,17 @@
 // Captures everything logged through GAME::Log while in scope, so tests can assert that a failure
 // was reported (and that a success was quiet).
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/Log.h"
+#include "support/LogLines.h"
 
 namespace GAME::test {
 
 class LogCapture {
 public:
-    struct Line {
-        LogPriority priority;
-        unsigned category;
-        std::string text;
-    };
+    using Line = LogLines::Line;
 
     LogCapture();
     ~LogCapture();

@@ -73,7 +73,8 @@ public:
 
     // Stores the engine in gEngine and installs the log sink.
     Engine();
-    // Shuts down when the host has not, deletes the map-chunk callbacks, and clears gEngine.
+    // Shuts down when the host has not (the derived engine is gone by then, so those messages
+    // reach only the base Log), deletes the map-chunk callbacks, and clears gEngine.
     virtual ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;

@@ -118,7 +118,7 @@ private:
     std::deque<Pending> pending_;                  // queued for destruction, oldest first
     mem::hash_set<const Object*> pendingObjects_;  // the same objects, by address
     uint32_t nextCounter_ = 1;                     // counter of the next new id
-    const LoadTable emptyTable_;
+    const LoadTable emptyTable_{};
 };
 
 }  // namespace GAME

@@ -956,6 +956,10 @@ void GLDevice::SetClipPlane(uint32_t index, const Plane& plane) {
 
 void GLDevice::ClearClipPlane(uint32_t index) {
     if (index < MaxClipPlanes) {
+        // A distance of 0 never clips: some drivers clip by every distance a program writes,
+        // enabled or not.
+        const float none[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        constants_.Set(GLConstants::Device, GLShaderText::ClipPlaneRegister + index, none, 1);
         state_.clipPlanes &= ~(1u << index);
     }
 }

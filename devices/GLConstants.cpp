@@ -8,13 +8,7 @@
 
 namespace GAME {
 
-namespace {
-
-constexpr uint32_t kRingBytes = 4u << 20;
-
-}  // namespace
-
-GLConstants::GLConstants() : ring_(kRingBytes) {
+GLConstants::GLConstants() {
     const uint32_t sizes[BlockCount] = {GLShaderText::VertexRegisters, GLShaderText::PixelRegisters,
                                         GLShaderText::DeviceRegisters};
     const uint32_t bindings[BlockCount] = {GLShaderText::VertexConstantsBinding, GLShaderText::PixelConstantsBinding,
@@ -22,6 +16,14 @@ GLConstants::GLConstants() : ring_(kRingBytes) {
     for (uint32_t i = 0; i < BlockCount; ++i) {
         blocks_[i].registers.assign(size_t(sizes[i]) * 4, 0.0f);
         blocks_[i].binding = bindings[i];
+    }
+}
+
+GLConstants::~GLConstants() {
+    for (RegisterBlock& block : blocks_) {
+        if (block.buffer != 0) {
+            glDeleteBuffers(1, &block.buffer);
+        }
     }
 }
 
@@ -35,45 +37,32 @@ bool GLConstants::Set(Block block, uint32_t first, const float* data, uint32_t c
         return true;
     }
     std::memcpy(&target.registers[size_t(first) * 4], data, size_t(count) * 16);
-    target.highWater = std::max(target.highWater, first + count);
-    target.dirty = true;
+    if (target.dirtyBegin == target.dirtyEnd) {
+        target.dirtyBegin = first;
+        target.dirtyEnd = first + count;
+    } else {
+        target.dirtyBegin = std::min(target.dirtyBegin, first);
+        target.dirtyEnd = std::max(target.dirtyEnd, first + count);
+    }
     return true;
 }
 
-void GLConstants::Invalidate() {
-    for (RegisterBlock& block : blocks_) {
-        block.dirty = true;
-    }
-}
-
 void GLConstants::Upload(GLStateCache& state) {
-    if (alignment_ == 0) {
-        GLint alignment = 256;
-        glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &alignment);
-        alignment_ = uint32_t(alignment);
-    }
-    uint32_t worstCase = 0;
-    for (const RegisterBlock& block : blocks_) {
-        worstCase += uint32_t(block.registers.size() * 4) + alignment_;
-    }
-    // Orphaning would drop the ranges of unchanged blocks too, so it is done up front, with every
-    // block written again.
-    if (ring_.GetName() == 0 || ring_.GetFree() < worstCase) {
-        ring_.Orphan();
-        Invalidate();
-    }
     for (RegisterBlock& block : blocks_) {
-        if (!block.dirty) {
-            continue;
+        const uint32_t bytes = uint32_t(block.registers.size() * sizeof(float));
+        if (block.buffer == 0) {
+            // The whole block goes up once, with every register set so far.
+            glGenBuffers(1, &block.buffer);
+            glBindBuffer(GL_COPY_WRITE_BUFFER, block.buffer);
+            glBufferData(GL_COPY_WRITE_BUFFER, bytes, block.registers.data(), GL_DYNAMIC_DRAW);
+            block.dirtyBegin = block.dirtyEnd = 0;
+        } else if (block.dirtyEnd > block.dirtyBegin) {
+            glBindBuffer(GL_COPY_WRITE_BUFFER, block.buffer);
+            glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(block.dirtyBegin) * 16,
+                            GLsizeiptr(block.dirtyEnd - block.dirtyBegin) * 16, &block.registers[size_t(block.dirtyBegin) * 4]);
+            block.dirtyBegin = block.dirtyEnd = 0;
         }
-        // The bound range spans the whole block; only the registers ever set are copied.
-        const uint32_t blockBytes = uint32_t(block.registers.size() * 4);
-        const uint32_t offset = ring_.Allocate(blockBytes, alignment_);
-        if (block.highWater > 0) {
-            ring_.Write(offset, block.registers.data(), block.highWater * 16);
-        }
-        state.SetUniformRange(block.binding, ring_.GetName(), offset, blockBytes);
-        block.dirty = false;
+        state.SetUniformRange(block.binding, block.buffer, 0, bytes);
     }
 }
 

@@ -28,6 +28,7 @@
 #include "devices/GLFramebufferCache.h"
 #include "devices/GLProgramCache.h"
 #include "devices/GLResourceQueue.h"
+#include "devices/GLRingBuffer.h"
 #include "devices/GLSamplerCache.h"
 #include "devices/GLStateCache.h"
 #include "devices/GLTexture.h"

@@ -1,6 +1,6 @@
 #pragma once
 // GLRingBuffer: a GL buffer handed out front to back in fresh ranges, for data written once per
-// draw (the canvas's dynamic buffers, the 2-D draws, shader constants). When the rest is too small
+// draw (the canvas's dynamic buffers, the 2-D draws). When the rest is too small
 // the storage is orphaned, so draws already made keep the data they read, and allocation starts
 // again at 0. Writes never wait for the GPU: a range is written only once until the next wrap.
 // Render thread only.
@@ -22,10 +22,6 @@ public:
     // given, tells whether the storage was orphaned to make room. The caller checks that size
     // fits in the capacity.
     uint32_t Allocate(uint32_t size, uint32_t alignment, bool* wrapped = nullptr);
-    // Fresh storage; allocation starts again at 0.
-    void Orphan();
-    // Bytes left after the last allocation (before alignment).
-    uint32_t GetFree() const { return capacity_ - head_; }
     // Copies size bytes into an allocated range.
     void Write(uint32_t offset, const void* data, uint32_t size);
 
@@ -33,6 +29,9 @@ public:
     uint32_t GetCapacity() const { return capacity_; }
 
 private:
+    // Fresh storage; allocation starts again at 0.
+    void Orphan();
+
     const uint32_t capacity_;
     GLuint name_ = 0;
     uint32_t head_ = 0;  // first free byte

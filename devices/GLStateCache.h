@@ -22,7 +22,7 @@ struct GLRect {
 
 class GLStateCache {
 public:
-    static constexpr uint32_t MaxUnits = 8;
+    static constexpr uint32_t MaxUnits = 16;  // the engine's 8 stages and the device's upload unit
     static constexpr uint32_t MaxUniformBindings = 4;
 
     // Sets every cached state in GL to its default below.

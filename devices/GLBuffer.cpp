@@ -23,6 +23,7 @@ GLBuffer::~GLBuffer() {
         device_.ForgetBuffer(this, name_);
         glDeleteBuffers(1, &name_);
     }
+    device_.GetVideoMemory().Release(data_.size());
 }
 
 void* GLBuffer::Lock(uint32_t offset, uint32_t size) {

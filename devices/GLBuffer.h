@@ -21,7 +21,8 @@ class GLDevice;
 
 class GLBuffer : public GLObject {
 public:
-    // size bytes, zero-filled; usage is the GL usage hint.
+    // size bytes, zero-filled, counted against the video-memory budget by the device; usage is the
+    // GL usage hint.
     GLBuffer(GLDevice& device, uint32_t size, GLenum usage);
     ~GLBuffer() override;
 

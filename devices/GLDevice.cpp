@@ -448,8 +448,7 @@ RenderSurface* GLDevice::CreateRenderSurface(int width, int height, const Render
 }
 
 void GLDevice::DestroyRenderSurface(RenderSurface*& surface) {
-    DestroyObject(static_cast<GLSurface*>(surface));
-    surface = nullptr;
+    Destroy<GLSurface>(surface);
 }
 
 void GLDevice::ResetViewportToTarget() {
@@ -635,6 +634,12 @@ void GLDevice::DestroyObject(GLObject* object) {
     }
 }
 
+template <typename Concrete, typename Interface>
+void GLDevice::Destroy(Interface*& resource) {
+    DestroyObject(static_cast<Concrete*>(resource));
+    resource = nullptr;
+}
+
 RenderVertexBuffer* GLDevice::CreateVertexBuffer(uint32_t flags, uint32_t size) {
     if (size == 0 || !videoMemory_.Reserve(size)) {
         Log(LogPriority::Error, "GLDevice: no vertex buffer of %u bytes.", size);
@@ -644,12 +649,7 @@ RenderVertexBuffer* GLDevice::CreateVertexBuffer(uint32_t flags, uint32_t size) 
 }
 
 void GLDevice::DestroyVertexBuffer(RenderVertexBuffer*& buffer) {
-    if (buffer != nullptr) {
-        GLVertexBuffer* concrete = static_cast<GLVertexBuffer*>(buffer);
-        videoMemory_.Release(concrete->GetSize());
-        DestroyObject(concrete);
-    }
-    buffer = nullptr;
+    Destroy<GLVertexBuffer>(buffer);
 }
 
 RenderIndexBuffer* GLDevice::CreateIndexBuffer(uint32_t count, RenderIndexFormat format) {
@@ -666,12 +666,7 @@ RenderIndexBuffer* GLDevice::CreateIndexBuffer(uint32_t count, RenderIndexFormat
 }
 
 void GLDevice::DestroyIndexBuffer(RenderIndexBuffer*& buffer) {
-    if (buffer != nullptr) {
-        GLIndexBuffer* concrete = static_cast<GLIndexBuffer*>(buffer);
-        videoMemory_.Release(concrete->GetSize());
-        DestroyObject(concrete);
-    }
-    buffer = nullptr;
+    Destroy<GLIndexBuffer>(buffer);
 }
 
 RenderDynamicVertexBuffer* GLDevice::CreateDynamicVertexBuffer(uint32_t size) {
@@ -683,12 +678,7 @@ RenderDynamicVertexBuffer* GLDevice::CreateDynamicVertexBuffer(uint32_t size) {
 }
 
 void GLDevice::DestroyDynamicVertexBuffer(RenderDynamicVertexBuffer*& buffer) {
-    if (buffer != nullptr) {
-        GLDynamicVertexBuffer* concrete = static_cast<GLDynamicVertexBuffer*>(buffer);
-        videoMemory_.Release(concrete->GetCapacity());
-        DestroyObject(concrete);
-    }
-    buffer = nullptr;
+    Destroy<GLDynamicVertexBuffer>(buffer);
 }
 
 RenderDynamicIndexBuffer* GLDevice::CreateDynamicIndexBuffer(uint32_t size) {
@@ -700,12 +690,7 @@ RenderDynamicIndexBuffer* GLDevice::CreateDynamicIndexBuffer(uint32_t size) {
 }
 
 void GLDevice::DestroyDynamicIndexBuffer(RenderDynamicIndexBuffer*& buffer) {
-    if (buffer != nullptr) {
-        GLDynamicIndexBuffer* concrete = static_cast<GLDynamicIndexBuffer*>(buffer);
-        videoMemory_.Release(concrete->GetCapacity());
-        DestroyObject(concrete);
-    }
-    buffer = nullptr;
+    Destroy<GLDynamicIndexBuffer>(buffer);
 }
 
 RenderVertexDeclaration* GLDevice::CreateVertexDeclaration(const RenderVertexElement* elements, uint32_t count) {
@@ -717,8 +702,7 @@ RenderVertexDeclaration* GLDevice::CreateVertexDeclaration(const RenderVertexEle
 }
 
 void GLDevice::DestroyVertexDeclaration(RenderVertexDeclaration*& declaration) {
-    DestroyObject(static_cast<GLVertexDeclaration*>(declaration));
-    declaration = nullptr;
+    Destroy<GLVertexDeclaration>(declaration);
 }
 
 void GLDevice::UnregisterVertexDeclaration(RenderVertexDeclaration* declaration) {
@@ -736,8 +720,7 @@ RenderVertexShader* GLDevice::CreateVertexShader(const void* program, uint32_t l
 }
 
 void GLDevice::DestroyVertexShader(RenderVertexShader*& shader) {
-    DestroyObject(static_cast<GLVertexShader*>(shader));
-    shader = nullptr;
+    Destroy<GLVertexShader>(shader);
 }
 
 RenderPixelShader* GLDevice::CreatePixelShader(const void* program, uint32_t length) {
@@ -749,8 +732,7 @@ RenderPixelShader* GLDevice::CreatePixelShader(const void* program, uint32_t len
 }
 
 void GLDevice::DestroyPixelShader(RenderPixelShader*& shader) {
-    DestroyObject(static_cast<GLPixelShader*>(shader));
-    shader = nullptr;
+    Destroy<GLPixelShader>(shader);
 }
 
 uint32_t GLDevice::GetTextureDataLength(const void* data, uint32_t available, int /*reduction*/) const {
@@ -823,8 +805,7 @@ RenderTexture* GLDevice::CreateDynamicTexture(int width, int height) {
 }
 
 void GLDevice::DestroyTexture(RenderTexture*& texture) {
-    DestroyObject(static_cast<GLTexture*>(texture));
-    texture = nullptr;
+    Destroy<GLTexture>(texture);
 }
 
 RenderFont* GLDevice::CreateDeviceFont(const char* name, const void* data, uint32_t size) {
@@ -842,8 +823,7 @@ RenderFont* GLDevice::CreateDeviceFont(const char* name, const void* data, uint3
 }
 
 void GLDevice::DestroyDeviceFont(RenderFont*& font) {
-    DestroyObject(static_cast<GLDeviceFont*>(font));
-    font = nullptr;
+    Destroy<GLDeviceFont>(font);
 }
 
 void GLDevice::BindTextureForUpload(GLuint texture) {
@@ -1239,7 +1219,7 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
         return;
     }
     const uint32_t bytes = count * uint32_t(sizeof(GLVertex2D));
-    if (bytes > kRing2DBytes) {
+    if (count == 0 || bytes > kRing2DBytes) {
         ReportDrawProblem(kTooMany2D, "a 2-D draw has too many vertices");
         return;
     }
@@ -1250,17 +1230,15 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
     // Target pixels to clip space through the viewport asked for (it may exceed the target).
     const float scaleX = viewport_.width > 0 ? 2.0f / float(viewport_.width) : 0.0f;
     const float scaleY = viewport_.height > 0 ? 2.0f / float(viewport_.height) : 0.0f;
-    scratch2D_.resize(count);
+    GLVertex2D* mapped = static_cast<GLVertex2D*>(ring2D_->Lock(bytes, 16));
     for (uint32_t i = 0; i < count; ++i) {
-        GLVertex2D& v = scratch2D_[i];
-        v = vertices[i];
-        v.x = (vertices[i].x - float(viewport_.x)) * scaleX - 1.0f;
-        v.y = 1.0f - (vertices[i].y - float(viewport_.y)) * scaleY;
+        mapped[i] = vertices[i];
+        mapped[i].x = (vertices[i].x - float(viewport_.x)) * scaleX - 1.0f;
+        mapped[i].y = 1.0f - (vertices[i].y - float(viewport_.y)) * scaleY;
     }
-    const uint32_t offset = ring2D_->Allocate(bytes, 16);
-    ring2D_->Write(offset, scratch2D_.data(), bytes);
+    ring2D_->Unlock();
     GLStreamBinding streams[GLVertexDeclaration::MaxStreams];
-    streams[0] = GLStreamBinding{ring2D_->GetName(), offset, uint32_t(sizeof(GLVertex2D))};
+    streams[0] = GLStreamBinding{ring2D_->GetName(), ring2D_->GetLockOffset(), uint32_t(sizeof(GLVertex2D))};
     declaration2D_->Bind(glState_, streams, 0);
     glDrawArrays(mode, 0, GLsizei(count));
     RecordDraw(kind, mode == GL_TRIANGLE_FAN ? RenderPrimitiveType::TriangleFan

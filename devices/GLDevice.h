@@ -261,7 +261,11 @@ private:
     // Makes a surface's textures; false when the formats or the budget refuse.
     bool MakeTargets(int width, int height, RenderTextureFormat colorFormat, RenderTextureFormat depthFormat,
                      std::unique_ptr<GLTexture>& color, std::unique_ptr<GLTexture>& depth);
+    // Deletes the object now on the render thread, else at the render thread's next drain.
     void DestroyObject(GLObject* object);
+    // DestroyObject of a resource given by its interface, and the caller's pointer set to null.
+    template <typename Concrete, typename Interface>
+    void Destroy(Interface*& resource);
     void UpdateAlphaTestRegister();
     // The viewport as the whole of the colour (or depth) target.
     void ResetViewportToTarget();
@@ -312,7 +316,6 @@ private:
     std::unique_ptr<GLTexture> greyTexture_;
     std::unique_ptr<GLVertexDeclaration> declaration2D_;
     std::unique_ptr<GLRingBuffer> ring2D_;
-    std::vector<GLVertex2D> scratch2D_;
     GLuint presentProgram_ = 0;
     GLint presentRampLocation_ = -1;
     GLuint emptyVertexArray_ = 0;

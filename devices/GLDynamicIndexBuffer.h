@@ -8,21 +8,19 @@
 #include "devices/GLRingBuffer.h"
 #include "render/RenderDevice.h"
 
-#include <vector>
-
 namespace GAME {
 
 class GLDevice;
 
 class GLDynamicIndexBuffer : public RenderDynamicIndexBuffer, public GLObject {
 public:
+    // size bytes (a multiple of 4 is used), counted against the video-memory budget by the device.
     GLDynamicIndexBuffer(GLDevice& device, uint32_t size) : device_(device), ring_(size & ~3u) {}
-
     ~GLDynamicIndexBuffer() override;
 
     void ReservedOperation1() override {}
     uint32_t* Lock(uint32_t count) override;
-    void Unlock() override;
+    void Unlock() override { ring_.Unlock(); }
     void SetIndices() override;
     int32_t GetDrawOffset() const override { return 0; }
     RenderIndexedDraw PrepareDraw(uint32_t vertexCount, uint32_t primitiveCount, uint32_t startIndex,
@@ -32,15 +30,9 @@ public:
     void ReservedOperation3() override {}
     void Upload() override {}
 
-    uint32_t GetCapacity() const { return ring_.GetCapacity(); }
-
 private:
     GLDevice& device_;
     GLRingBuffer ring_;
-    std::vector<uint32_t> staging_;  // the locked indices until Unlock copies them into the ring
-    uint32_t lockOffset_ = 0;        // bytes
-    uint32_t lockCount_ = 0;
-    bool locked_ = false;
 };
 
 }  // namespace GAME

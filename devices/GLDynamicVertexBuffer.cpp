@@ -7,33 +7,21 @@ namespace GAME {
 
 GLDynamicVertexBuffer::~GLDynamicVertexBuffer() {
     device_.ForgetBuffer(nullptr, ring_.GetName());
+    device_.GetVideoMemory().Release(ring_.GetCapacity());
 }
 
 void* GLDynamicVertexBuffer::Lock(uint32_t size) {
-    if (size == 0 || size > ring_.GetCapacity() || locked_ || !device_.IsRenderThread()) {
+    // 16-byte alignment keeps every attribute of the range aligned whatever the stride.
+    void* bytes = device_.IsRenderThread() ? ring_.Lock(size, 16) : nullptr;
+    if (bytes == nullptr) {
         Log(LogPriority::Error, "Dynamic vertex buffer lock of %u bytes refused (capacity %u).", size,
             ring_.GetCapacity());
-        return nullptr;
     }
-    // 16-byte alignment keeps every attribute of the range aligned whatever the stride.
-    lockOffset_ = ring_.Allocate(size, 16);
-    lockSize_ = size;
-    locked_ = true;
-    if (staging_.size() < size) {
-        staging_.resize(size);
-    }
-    return staging_.data();
-}
-
-void GLDynamicVertexBuffer::Unlock() {
-    if (locked_) {
-        ring_.Write(lockOffset_, staging_.data(), lockSize_);
-        locked_ = false;
-    }
+    return bytes;
 }
 
 void GLDynamicVertexBuffer::SetStreamSource(uint32_t stream, uint32_t stride) {
-    device_.SetStream(stream, nullptr, ring_.GetName(), lockOffset_, stride);
+    device_.SetStream(stream, nullptr, ring_.GetName(), ring_.GetLockOffset(), stride);
 }
 
 }  // namespace GAME

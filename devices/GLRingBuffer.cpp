@@ -19,8 +19,10 @@ void GLRingBuffer::Orphan() {
     head_ = 0;
 }
 
-uint32_t GLRingBuffer::Allocate(uint32_t size, uint32_t alignment, bool* wrapped) {
-    bool orphaned = false;
+void* GLRingBuffer::Lock(uint32_t size, uint32_t alignment) {
+    if (size == 0 || size > capacity_ || locked_) {
+        return nullptr;
+    }
     if (name_ == 0) {
         Orphan();
     }
@@ -28,22 +30,28 @@ uint32_t GLRingBuffer::Allocate(uint32_t size, uint32_t alignment, bool* wrapped
     if (offset > capacity_ || size > capacity_ - offset) {
         Orphan();
         offset = 0;
-        orphaned = true;
     }
     head_ = offset + size;
-    if (wrapped != nullptr) {
-        *wrapped = orphaned;
+    lockOffset_ = offset;
+    lockSize_ = size;
+    locked_ = true;
+    if (staging_.size() < size) {
+        staging_.resize(size);
     }
-    return offset;
+    return staging_.data();
 }
 
-void GLRingBuffer::Write(uint32_t offset, const void* data, uint32_t size) {
+void GLRingBuffer::Unlock() {
+    if (!locked_) {
+        return;
+    }
+    locked_ = false;
     glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
     // The range is fresh, so the driver need not synchronise with draws reading other ranges.
-    void* target = glMapBufferRange(GL_COPY_WRITE_BUFFER, offset, size,
+    void* target = glMapBufferRange(GL_COPY_WRITE_BUFFER, lockOffset_, lockSize_,
                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
     if (target != nullptr) {
-        std::memcpy(target, data, size);
+        std::memcpy(target, staging_.data(), lockSize_);
         glUnmapBuffer(GL_COPY_WRITE_BUFFER);
     }
 }

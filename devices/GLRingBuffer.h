@@ -1,13 +1,14 @@
 #pragma once
 // GLRingBuffer: a GL buffer handed out front to back in fresh ranges, for data written once per
-// draw (the canvas's dynamic buffers, the 2-D draws). When the rest is too small
-// the storage is orphaned, so draws already made keep the data they read, and allocation starts
-// again at 0. Writes never wait for the GPU: a range is written only once until the next wrap.
-// Render thread only.
+// draw (the canvas's dynamic buffers, the 2-D draws). Lock gives room on the CPU for the next
+// range and Unlock copies it in. When the rest of the buffer is too small the storage is orphaned,
+// so draws already made keep the data they read, and allocation starts again at 0. Writes never
+// wait for the GPU: a range is written only once until the next wrap. Render thread only.
 
 #include "devices/GLHeaders.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace GAME {
 
@@ -18,15 +19,16 @@ public:
     GLRingBuffer(const GLRingBuffer&) = delete;
     GLRingBuffer& operator=(const GLRingBuffer&) = delete;
 
-    // The offset of size free bytes, a multiple of alignment (a power of two). wrapped, when
-    // given, tells whether the storage was orphaned to make room. The caller checks that size
-    // fits in the capacity.
-    uint32_t Allocate(uint32_t size, uint32_t alignment, bool* wrapped = nullptr);
-    // Copies size bytes into an allocated range.
-    void Write(uint32_t offset, const void* data, uint32_t size);
+    // size writable bytes for the next range, which starts at a multiple of alignment (a power of
+    // two); null when size is 0, exceeds the capacity or a lock is open.
+    void* Lock(uint32_t size, uint32_t alignment);
+    // Copies the locked bytes into the buffer.
+    void Unlock();
 
     GLuint GetName() const { return name_; }
     uint32_t GetCapacity() const { return capacity_; }
+    // The byte offset of the last locked range.
+    uint32_t GetLockOffset() const { return lockOffset_; }
 
 private:
     // Fresh storage; allocation starts again at 0.
@@ -34,7 +36,11 @@ private:
 
     const uint32_t capacity_;
     GLuint name_ = 0;
-    uint32_t head_ = 0;  // first free byte
+    uint32_t head_ = 0;             // first free byte
+    std::vector<uint8_t> staging_;  // the locked bytes until Unlock
+    uint32_t lockOffset_ = 0;
+    uint32_t lockSize_ = 0;
+    bool locked_ = false;
 };
 
 }  // namespace GAME

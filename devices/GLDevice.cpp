@@ -296,8 +296,8 @@ void GLDevice::GetSupportedDisplayModes(std::vector<RenderDisplayMode>& modes) {
     const int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0) {
-            continue;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0 || mode.w <= 0 || mode.h <= 0) {
+            continue;  // the offscreen driver lists a mode without a size
         }
         const RenderDisplayMode entry{mode.w, mode.h, mode.refresh_rate};
         const bool known = std::any_of(modes.begin(), modes.end(), [&](const RenderDisplayMode& m) {

@@ -369,5 +369,56 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
 }
 
+TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    device_->SetDepthTestFunction(RenderTestFunction::Less);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));  // equal depth fails "less"
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    const float bias = -0.01f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &bias, sizeof(bits));
+    device_->SetRenderStateB(bits);  // pulled nearer: passes
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
+    device_->SetRenderStateB(0);
+    device_->SetDepthTestFunction(RenderTestFunction::Always);
+
+    // Render state D reaches the programs as d_constantColor.
+    RenderPixelShader* constant = MakePixelShader("void main() { o_color = d_constantColor; }\n");
+    device_->SetPixelShader(constant);
+    device_->SetRenderStateD(Color(0.0f, 0.0f, 1.0f, 1.0f));
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+    device_->SetPixelShader(nullptr);
+    device_->DestroyPixelShader(constant);
+
+    // Wireframe draws the edges only.
+    ClearTo(Color(0, 0, 0, 1));
+    device_->EnableWireframe(true);
+    device_->DrawRect(Rect(8.5f, 8.5f, 31, 31), 0xFFFFFFFF, 0.0f);  // edges through pixel centres
+    device_->EnableWireframe(false);
+    EXPECT_EQ(PrimaryPixel(8, 20), Rgba(255, 255, 255));
+    EXPECT_EQ(PrimaryPixel(30, 20), Rgba(0, 0, 0));
+
+    // Texture coordinates beyond 0..1 wrap by default and clamp when asked.
+    const uint32_t texels[2] = {0xFFFF0000, 0xFF0000FF};  // red, blue
+    RenderTexture* texture = device_->CreateTextureFromPixels(2, 1, texels, 1, 0);
+    device_->SetTexture(0, texture);
+    device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(255, 0, 0));  // u in 1..1.5: wrapped to the red texel
+    device_->SetSamplerState(0, RenderSamplerState::AddressU, 1);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));  // clamped to the blue edge
+    device_->SetTexture(0, nullptr);
+    device_->DestroyTexture(texture);
+
+    std::vector<RenderDisplayMode> modes(3);
+    device_->GetSupportedDisplayModes(modes);
+    for (const RenderDisplayMode& mode : modes) {
+        EXPECT_GT(mode.width, 0);
+    }
+}
+
 }  // namespace
 }  // namespace GAME::test

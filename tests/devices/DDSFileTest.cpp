@@ -1,0 +1,166 @@
+// DDS headers, level layout, reduction and refusal of hostile files; the CPU DXT decoder.
+
+#include "DDSBuilder.h"
+#include "devices/DDSFile.h"
+#include "devices/DXTDecoder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace GAME::test {
+namespace {
+
+std::vector<uint8_t> Zeros(DDSFormat format, uint32_t width, uint32_t height, uint32_t levels) {
+    return DDSBuilder::File(format, width, height, levels, [](uint32_t, std::vector<uint8_t>&) {});
+}
+
+TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
+    const struct {
+        DDSFormat format;
+        uint32_t topLevelBytes;  // of a 16 x 8 texture
+    } cases[] = {
+        {DDSFormat::DXT1, 64},      {DDSFormat::DXT3, 128},     {DDSFormat::DXT5, 128},
+        {DDSFormat::A8R8G8B8, 512}, {DDSFormat::X8R8G8B8, 512}, {DDSFormat::A8B8G8R8, 512},
+        {DDSFormat::X8B8G8R8, 512}, {DDSFormat::R5G6B5, 256},   {DDSFormat::X1R5G5B5, 256},
+        {DDSFormat::A1R5G5B5, 256}, {DDSFormat::A4R4G4B4, 256}, {DDSFormat::L8, 128},
+        {DDSFormat::A8, 128},       {DDSFormat::A8L8, 256},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> file = Zeros(c.format, 16, 8, 5);
+        DDSFile dds;
+        ASSERT_TRUE(dds.Parse(file.data(), uint32_t(file.size()), 0)) << int(c.format);
+        EXPECT_EQ(dds.GetFormat(), c.format);
+        ASSERT_EQ(dds.GetLevels().size(), 5u);
+        EXPECT_EQ(dds.GetLevels()[0].size, c.topLevelBytes);
+        EXPECT_EQ(dds.GetLevels()[0].offset, DDSFile::HeaderSize);
+        EXPECT_EQ(dds.GetLevels()[4].width, 1u);
+        EXPECT_EQ(dds.GetLevels()[4].height, 1u);
+        EXPECT_EQ(dds.GetLevels()[4].offset + dds.GetLevels()[4].size, file.size());
+        EXPECT_EQ(DDSFile::GetFileLength(file.data(), DDSFile::HeaderSize), file.size());
+    }
+}
+
+TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
+    const std::vector<uint8_t> plain = Zeros(DDSFormat::A8R8G8B8, 32, 32, 6);
+    DDSFile dds;
+    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 2));
+    EXPECT_EQ(dds.GetLevels().front().width, 8u);
+    EXPECT_EQ(dds.GetLevels().size(), 4u);
+    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 99));  // at least one level stays
+    EXPECT_EQ(dds.GetLevels().size(), 1u);
+    EXPECT_EQ(dds.GetLevels().front().width, 1u);
+    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), -2));  // negative: no reduction
+    EXPECT_EQ(dds.GetLevels().front().width, 32u);
+
+    const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, 32, 16, 5);
+    ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), 4));
+    EXPECT_EQ(dds.GetLevels().front().width, 8u);  // 8 x 4: the smallest of whole blocks
+    EXPECT_EQ(dds.GetLevels().front().height, 4u);
+    // The full length is needed whatever the reduction: the large levels come first.
+    EXPECT_EQ(DDSFile::GetFileLength(compressed.data(), uint32_t(compressed.size())), compressed.size());
+}
+
+TEST(DDSFileTest, HostileHeadersAreRefusedWithoutReadingPastTheData) {
+    LogCapture log;
+    const std::vector<uint8_t> good = Zeros(DDSFormat::DXT1, 64, 64, 7);
+    DDSFile dds;
+    // Every truncation fails cleanly (ASan checks that nothing reads past the copy).
+    for (size_t length = 0; length < good.size(); length += 7) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + long(length));
+        EXPECT_FALSE(dds.Parse(cut.data(), uint32_t(cut.size()), 0)) << length;
+    }
+    std::vector<uint8_t> trailing = good;
+    trailing.resize(good.size() + 100, 0xAB);
+    EXPECT_TRUE(dds.Parse(trailing.data(), uint32_t(trailing.size()), 0));
+    EXPECT_FALSE(dds.Parse(nullptr, 500, 0));
+
+    auto refused = [&](size_t at, uint32_t value) {
+        std::vector<uint8_t> bad = good;
+        DDSBuilder::Put(bad, at, value);
+        return !dds.Parse(bad.data(), uint32_t(bad.size()), 0) && DDSFile::GetFileLength(bad.data(), 128) == 0;
+    };
+    EXPECT_TRUE(refused(0, 0x20534444 + 1));  // tag
+    EXPECT_TRUE(refused(4, 100));             // header size
+    EXPECT_TRUE(refused(12, 0));              // height 0
+    EXPECT_TRUE(refused(16, 0x7FFFFFFF));     // width beyond any texture
+    EXPECT_TRUE(refused(84, 0x31545844 + 1)); // unknown four-character code
+    EXPECT_TRUE(refused(112, 0x200));         // cube map
+    EXPECT_GT(log.Count(LogPriority::Error), 0u);
+
+    // A level count beyond the chain is cut back to it rather than trusted.
+    std::vector<uint8_t> manyLevels = good;
+    DDSBuilder::Put(manyLevels, 28, 1000);
+    ASSERT_TRUE(dds.Parse(manyLevels.data(), uint32_t(manyLevels.size()), 0));
+    EXPECT_EQ(dds.GetLevels().size(), 7u);
+    // A huge texture's length is computed without overflow and its data found missing.
+    const std::vector<uint8_t> huge = DDSBuilder::Header(DDSFormat::A8R8G8B8, 16384, 16384, 15);
+    EXPECT_GT(DDSFile::GetFileLength(huge.data(), uint32_t(huge.size())), 1u << 30);
+    EXPECT_FALSE(dds.Parse(huge.data(), uint32_t(huge.size()), 0));
+}
+
+TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {
+    // DXT1, four-colour mode: colour0 = pure red (0xF800) > colour1 = pure blue (0x001F).
+    // Indices: row 0 all 0, row 1 all 1, row 2 all 2, row 3 all 3.
+    const uint8_t fourColour[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x55, 0xAA, 0xFF};
+    uint8_t rgba[16 * 4];
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT1, 4, 4, fourColour, rgba));
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[2], 0);
+    EXPECT_EQ(rgba[4 * 4 + 2], 255);   // row 1: blue
+    EXPECT_EQ(rgba[8 * 4 + 0], 170);   // row 2: 2/3 red + 1/3 blue
+    EXPECT_EQ(rgba[8 * 4 + 2], 85);
+    EXPECT_EQ(rgba[12 * 4 + 0], 85);   // row 3: 1/3 red + 2/3 blue
+    EXPECT_EQ(rgba[12 * 4 + 3], 255);
+
+    // Three-colour mode (colour0 <= colour1): index 2 is the mean, index 3 transparent black.
+    const uint8_t threeColour[8] = {0x1F, 0x00, 0x00, 0xF8, 0x00, 0x00, 0xAA, 0xFF};
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT1, 4, 4, threeColour, rgba));
+    EXPECT_EQ(rgba[8 * 4 + 0], 127);
+    EXPECT_EQ(rgba[8 * 4 + 2], 127);
+    EXPECT_EQ(rgba[12 * 4 + 3], 0);
+    EXPECT_EQ(rgba[12 * 4 + 0], 0);
+
+    // DXT3: explicit 4-bit alpha, texel t takes nibble t.
+    uint8_t dxt3[16] = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
+    std::memcpy(dxt3 + 8, fourColour, 8);
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT3, 4, 4, dxt3, rgba));
+    for (int t = 0; t < 16; ++t) {
+        EXPECT_EQ(rgba[t * 4 + 3], t * 17);
+    }
+    // DXT5, eight-value mode (alpha0 > alpha1) and six-value mode with 0 and 255.
+    uint8_t dxt5[16] = {200, 60};
+    uint64_t indices = 0;
+    for (int t = 0; t < 16; ++t) {
+        indices |= uint64_t(t % 8) << (3 * t);
+    }
+    for (int i = 0; i < 6; ++i) {
+        dxt5[2 + i] = uint8_t(indices >> (8 * i));
+    }
+    std::memcpy(dxt5 + 8, fourColour, 8);
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT5, 4, 4, dxt5, rgba));
+    EXPECT_EQ(rgba[0 * 4 + 3], 200);
+    EXPECT_EQ(rgba[1 * 4 + 3], 60);
+    EXPECT_EQ(rgba[2 * 4 + 3], (6 * 200 + 60) / 7);
+    EXPECT_EQ(rgba[7 * 4 + 3], (200 + 6 * 60) / 7);
+    dxt5[0] = 60;
+    dxt5[1] = 200;
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT5, 4, 4, dxt5, rgba));
+    EXPECT_EQ(rgba[2 * 4 + 3], (4 * 60 + 200) / 5);
+    EXPECT_EQ(rgba[6 * 4 + 3], 0);
+    EXPECT_EQ(rgba[7 * 4 + 3], 255);
+
+    EXPECT_FALSE(DXTDecoder::Decode(DDSFormat::A8R8G8B8, 4, 4, dxt5, rgba));
+}
+
+TEST(DXTDecoderTest, LevelsSmallerThanABlockAreCut) {
+    const uint8_t block[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x55, 0xAA, 0xFF};
+    uint8_t rgba[2 * 2 * 4 + 4];
+    rgba[16] = 0x5A;  // a guard past the level
+    ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT1, 2, 2, block, rgba));
+    EXPECT_EQ(rgba[0], 255);           // (0, 0): index 0
+    EXPECT_EQ(rgba[2 * 4 + 2], 255);   // (0, 1): index 1, blue
+    EXPECT_EQ(rgba[16], 0x5A);
+}
+
+}  // namespace
+}  // namespace GAME::test

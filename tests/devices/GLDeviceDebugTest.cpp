@@ -1,0 +1,126 @@
+// Statistics, the draw-call limit, debug labels and switches, and what the device answers before
+// it has a window.
+
+#include "DeviceTest.h"
+
+#include "core/Vec2.h"
+#include "support/LogCapture.h"
+
+#include <SDL2/SDL.h>
+
+#include <string>
+
+namespace GAME::test {
+namespace {
+
+class GLDeviceDebugTest : public DeviceTest {};
+
+TEST_F(GLDeviceDebugTest, CountsDrawsAndAppliesTheLimitFromTheNextFrame) {
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
+    EXPECT_EQ(device_->GetNumDrawCalls(), 2u);
+    EXPECT_EQ(device_->GetNumFacesRendered(), 4u);
+    device_->SetDrawCallLimit(1);
+    device_->DrawRect(Rect(8, 0, 4, 4), 0xFFFF0000, 0.0f);  // this frame has no limit yet
+    EXPECT_EQ(PrimaryPixel(9, 1), Rgba(255, 0, 0));
+    ASSERT_TRUE(device_->BeginScene());
+    EXPECT_EQ(device_->GetNumDrawCalls(), 0u);
+    device_->DrawRect(Rect(16, 0, 4, 4), 0xFF00FF00, 0.0f);
+    device_->DrawRect(Rect(24, 0, 4, 4), 0xFF00FF00, 0.0f);  // past the limit: counted, not drawn
+    EXPECT_EQ(device_->GetNumDrawCalls(), 2u);
+    EXPECT_EQ(device_->GetNumFacesRendered(), 2u);
+    EXPECT_EQ(PrimaryPixel(17, 1), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(25, 1), Rgba(0, 0, 0));
+}
+
+TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
+    EXPECT_STREQ(device_->GetLastShaderName(), "");
+    device_->SetDebugName("Shaders/A.ssh", "Solid", "Rock");
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
+    device_->SetDebugName("Shaders/B.ssh", "Glow", "Tree");  // nothing drawn with these yet
+    EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/A.ssh");
+    EXPECT_STREQ(device_->GetLastStyleName(), "Solid");
+    EXPECT_STREQ(device_->GetLastObjectName(), "Rock");
+    device_->SetDebugCullPrimitives(true);
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);  // skipped: not executed
+    EXPECT_STREQ(device_->GetLastObjectName(), "Rock");
+    device_->SetDebugCullPrimitives(false);
+    device_->SetSourceBlendFactor(RenderBlendFactor::SourceAlpha);
+    device_->DrawTriangleFan(std::vector<Vec2>{Vec2(0, 0), Vec2(4, 0), Vec2(4, 4)}.data(), 3, 0xFFFFFFFF);
+    EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/B.ssh");
+    EXPECT_STREQ(device_->GetLastObjectName(), "Tree");
+    ASSERT_GE(device_->GetNumInfoLines(), 3u);
+    EXPECT_NE(std::string(device_->GetInfoLine(0)).find("fan"), std::string::npos);
+    EXPECT_NE(std::string(device_->GetInfoLine(3)).find("blend 6/1"), std::string::npos) << device_->GetInfoLine(3);
+    EXPECT_EQ(device_->GetInfoLine(device_->GetNumInfoLines()), nullptr);
+    device_->SetDebugName(nullptr, nullptr, nullptr);
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
+    EXPECT_STREQ(device_->GetLastShaderName(), "");
+}
+
+TEST_F(GLDeviceDebugTest, SwitchesOverrideTexturesProgramsScissorAndBlending) {
+    const uint32_t red[1] = {0xFFFF0000};
+    RenderTexture* texture = device_->CreateTextureFromPixels(1, 1, red, 1, 0);
+    device_->SetTexture(0, texture);
+    ClearTo(Color(0, 0, 0, 1));
+    device_->SetDebugTextures(true);
+    device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 8, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(4, 4), Rgba(128, 128, 128));
+    device_->SetDebugTextures(false);
+    device_->SetTexture(0, nullptr);
+    device_->DestroyTexture(texture);
+
+    RenderPixelShader* green = MakePixelShader("void main() { o_color = vec4(0.0, 1.0, 0.0, 1.0); }\n");
+    device_->SetPixelShader(green);
+    device_->SetDebugPixelShaders(true);
+    device_->DrawRect(Rect(8, 0, 8, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(12, 4), Rgba(128, 128, 128));
+    device_->SetDebugPixelShaders(false);
+    device_->DrawRect(Rect(8, 0, 8, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(12, 4), Rgba(0, 255, 0));
+    device_->SetPixelShader(nullptr);
+    device_->DestroyPixelShader(green);
+
+    device_->SetDebugCullPixels(true);
+    device_->DrawRect(Rect(0, 0, 64, 64), 0xFF0000FF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(0, 0), Rgba(0, 0, 255));
+    EXPECT_EQ(PrimaryPixel(1, 0), Rgba(128, 128, 128));
+    device_->SetDebugCullPixels(false);
+
+    device_->SetSourceBlendFactor(RenderBlendFactor::Zero);
+    device_->SetDestinationBlendFactor(RenderBlendFactor::One);  // keeps the target as it is
+    device_->SetDebugAlpha(false);                                // blending off: the rect shows
+    device_->DrawRect(Rect(32, 32, 8, 8), 0xFFFFFF00, 0.0f);
+    EXPECT_EQ(PrimaryPixel(34, 34), Rgba(255, 255, 0));
+}
+
+TEST_F(GLDeviceDebugTest, AnswersBeforeAnyWindowAndRefusesWindowsWithoutGL) {
+    RenderDevice* fresh = RenderDevice::Create("GLDevice");
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_NE(fresh, device_);
+    EXPECT_TRUE(fresh->Initialize());
+    EXPECT_EQ(fresh->GetGenerationId(), RenderGenerationId::GeForce6);
+    EXPECT_EQ(fresh->GetDeviceId(), 0xFFFFFFFFu);
+    EXPECT_GE(fresh->GetVideoMemory(), size_t(57) << 20);
+    EXPECT_EQ(fresh->GetAvailableVideoMemory(), fresh->GetVideoMemory());
+    EXPECT_FALSE(fresh->BeginScene());
+    EXPECT_NE(std::string(fresh->GetDescription()).find("GLDevice"), std::string::npos);
+    // Resources made before the context wait for it; destroyed before it, they just go.
+    RenderTexture* early = fresh->CreateTextureFromPixels(4, 4, nullptr, 1, 0);
+    ASSERT_NE(early, nullptr);
+    EXPECT_EQ(fresh->GetAvailableVideoMemory(), fresh->GetVideoMemory() - 64);
+    fresh->DestroyTexture(early);
+
+    LogCapture log;
+    SDL_Window* plain = SDL_CreateWindow("plain", 0, 0, 8, 8, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(fresh->CreatePrimarySurface(plain, RenderDeviceSettings()), nullptr);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "SDL_WINDOW_OPENGL"));
+    SDL_DestroyWindow(plain);
+    RenderDevice::Destroy(fresh);
+    EXPECT_EQ(fresh, nullptr);
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -1,0 +1,424 @@
+// Indexed and non-indexed draws through GLSL programs: constants as rows, vertex layouts, buffers,
+// depth, alpha test, clip planes and culling, read back as pixels.
+
+#include "DeviceTest.h"
+
+#include "core/Mat4.h"
+#include "core/Plane.h"
+#include "support/LogCapture.h"
+
+#include <cstring>
+
+namespace GAME::test {
+namespace {
+
+// A vertex with a position, a packed colour and a texture coordinate.
+struct Vertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+};
+
+const RenderVertexElement kLayout[] = {
+    {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+    {0, RenderVertexUsage::Color, RenderVertexElementType::UByte4},
+    {0, RenderVertexUsage::TexCoord0, RenderVertexElementType::Float2},
+};
+
+// Transforms by the rows vc[0..3] and passes colour and texture coordinate on.
+const char* const kRowsVertexProgram = R"(
+void main() {
+    gl_Position = vec4(dot(vc[0], a_position), dot(vc[1], a_position), dot(vc[2], a_position),
+                       dot(vc[3], a_position));
+    v_uv0 = a_texcoord0.xy;
+    v_color = a_color;
+}
+)";
+
+class GLDeviceDrawTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        if (device_ == nullptr) {
+            return;
+        }
+        declaration_ = device_->CreateVertexDeclaration(kLayout, 3);
+        ASSERT_NE(declaration_, nullptr);
+        EXPECT_EQ(declaration_->GetStride(), sizeof(Vertex));
+        ClearTo(Color(0, 0, 0, 1));
+    }
+    void TearDown() override {
+        if (device_ != nullptr) {
+            device_->SetVertexDeclaration(nullptr);
+            device_->DestroyVertexDeclaration(declaration_);
+        }
+        DeviceTest::TearDown();
+    }
+
+    // A static vertex buffer holding the vertices.
+    RenderVertexBuffer* MakeVertices(const std::vector<Vertex>& vertices) {
+        const uint32_t bytes = uint32_t(vertices.size() * sizeof(Vertex));
+        RenderVertexBuffer* buffer = device_->CreateVertexBuffer(0, bytes);
+        void* target = buffer->Lock(0, 0, 0);
+        std::memcpy(target, vertices.data(), bytes);
+        buffer->Unlock();
+        return buffer;
+    }
+    // A quad in clip space from (x0, y0) to (x1, y1) at depth z: top-left, top-right, bottom-left,
+    // bottom-right (y up).
+    static std::vector<Vertex> Quad(float x0, float y0, float x1, float y1, float z, uint32_t color) {
+        return {{x0, y1, z, color, 0, 0}, {x1, y1, z, color, 1, 0}, {x0, y0, z, color, 0, 1}, {x1, y0, z, color, 1, 1}};
+    }
+    // Draws the vertices as a strip (no index buffer).
+    void DrawStrip(const std::vector<Vertex>& vertices) {
+        RenderVertexBuffer* buffer = MakeVertices(vertices);
+        device_->SetVertexDeclaration(declaration_);
+        device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+        device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, uint32_t(vertices.size() - 2));
+        device_->DestroyVertexBuffer(buffer);
+    }
+
+    RenderVertexDeclaration* declaration_ = nullptr;
+};
+
+TEST_F(GLDeviceDrawTest, TexturedIndexedTrianglesThroughProgramsWithConstantRows) {
+    RenderVertexShader* vertexShader = MakeVertexShader(kRowsVertexProgram);
+    RenderPixelShader* pixelShader = MakePixelShader(R"(
+uniform sampler2D s0;
+void main() { o_color = texture(s0, v_uv0) * v_color * pc[2]; }
+)");
+    // Texels 0xAARRGGBB, top row first: red, green / blue, white.
+    const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    RenderTexture* texture = device_->CreateTextureFromPixels(2, 2, texels, 1, 0);
+    // The unit square (x right, y down, v = y) onto the top-left quarter of the target. The
+    // translation makes a row / column mix-up visible.
+    const Mat4 toClip(1, 0, 0, -1,
+                      0, -1, 0, 1,
+                      0, 0, 1, 0,
+                      0, 0, 0, 1);
+    device_->SetVertexShaderConstants(0, toClip.GetData(), 4);
+    const float tint[4] = {1.0f, 1.0f, 0.5f, 1.0f};
+    device_->SetPixelShaderConstants(2, tint, 1);
+    const std::vector<Vertex> vertices = {
+        {0, 0, 0.5f, 0xFFFFFFFF, 0, 0}, {1, 0, 0.5f, 0xFFFFFFFF, 1, 0},
+        {0, 1, 0.5f, 0xFFFFFFFF, 0, 1}, {1, 1, 0.5f, 0xFFFFFFFF, 1, 1}};
+    RenderVertexBuffer* buffer = MakeVertices(vertices);
+    RenderIndexBuffer* indices = device_->CreateIndexBuffer(6, RenderIndexFormat::Index16);
+    const uint16_t triangles[6] = {0, 1, 2, 2, 1, 3};
+    std::memcpy(indices->Lock(), triangles, sizeof(triangles));
+    indices->Unlock();
+
+    device_->SetVertexShader(vertexShader);
+    device_->SetPixelShader(pixelShader);
+    device_->SetTexture(0, texture);
+    device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
+    device_->SetVertexDeclaration(declaration_);
+    device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+    device_->SetIndices(indices);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
+
+    EXPECT_EQ(PrimaryPixel(8, 8), Rgba(255, 0, 0));
+    EXPECT_EQ(PrimaryPixel(24, 8), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(8, 24), Rgba(0, 0, 128));
+    EXPECT_EQ(PrimaryPixel(24, 24), Rgba(255, 255, 128));
+    EXPECT_EQ(PrimaryPixel(40, 8), Rgba(0, 0, 0));
+    EXPECT_EQ(PrimaryPixel(8, 40), Rgba(0, 0, 0));
+
+    // Registers are device-global: a second program pair reads the same ones.
+    RenderPixelShader* constant = MakePixelShader("void main() { o_color = pc[2]; }\n");
+    device_->SetPixelShader(constant);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
+    EXPECT_EQ(PrimaryPixel(8, 8), Rgba(255, 255, 128));
+
+    device_->DestroyPixelShader(constant);
+    device_->DestroyIndexBuffer(indices);
+    device_->DestroyVertexBuffer(buffer);
+    device_->DestroyTexture(texture);
+    device_->DestroyVertexShader(vertexShader);
+    device_->DestroyPixelShader(pixelShader);
+}
+
+TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
+    // Without programs, positions are clip space and the colour attribute shades.
+    DrawStrip(Quad(-1, -1, 0, 1, 0.5f, 0xFF102030));
+    EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0x10, 0x20, 0x30));
+
+    // Positions from stream 0, colours from stream 1; an element's offset counts per stream.
+    const RenderVertexElement split[] = {
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+        {1, RenderVertexUsage::Color, RenderVertexElementType::UByte4},
+    };
+    RenderVertexDeclaration* declaration = device_->CreateVertexDeclaration(split, 2);
+    ASSERT_NE(declaration, nullptr);
+    const float positions[4][3] = {{0, 1, 0}, {1, 1, 0}, {0, -1, 0}, {1, -1, 0}};
+    const uint32_t colors[4] = {0xFF405060, 0xFF405060, 0xFF405060, 0xFF405060};
+    RenderVertexBuffer* first = device_->CreateVertexBuffer(0, sizeof(positions));
+    std::memcpy(first->Lock(0, 0, 0), positions, sizeof(positions));
+    first->Unlock();
+    RenderVertexBuffer* second = device_->CreateVertexBuffer(0, sizeof(colors) + 4);
+    std::memcpy(static_cast<uint8_t*>(second->Lock(0, 0, 0)) + 4, colors, sizeof(colors));
+    second->Unlock();
+    device_->SetVertexDeclaration(declaration);
+    device_->SetStreamSource(0, first, 0, 12);
+    device_->SetStreamSource(1, second, 4, 4);
+    device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
+    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0x40, 0x50, 0x60));
+    EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0x10, 0x20, 0x30));
+    device_->SetVertexDeclaration(nullptr);
+    device_->DestroyVertexDeclaration(declaration);
+    device_->DestroyVertexBuffer(first);
+    device_->DestroyVertexBuffer(second);
+
+    // Layouts the device cannot bind are refused.
+    const RenderVertexElement twice[] = {
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float2},
+    };
+    EXPECT_EQ(device_->CreateVertexDeclaration(twice, 2), nullptr);
+    const RenderVertexElement badStream[] = {{9, RenderVertexUsage::Position, RenderVertexElementType::Float3}};
+    EXPECT_EQ(device_->CreateVertexDeclaration(badStream, 1), nullptr);
+}
+
+TEST_F(GLDeviceDrawTest, DepthRunsFromZeroToOneAndTestsAsSet) {
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    DrawStrip(Quad(-1, -1, 1, 1, 0.75f, 0xFF00FF00));  // behind: hidden
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    DrawStrip(Quad(-1, -1, 1, 1, 0.0f, 0xFF0000FF));  // the near plane itself is inside
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+    ClearTo(Color(0, 0, 0, 1));
+    DrawStrip(Quad(-1, -1, 1, 1, -0.01f, 0xFF0000FF));  // in front of the near plane: clipped
+    DrawStrip(Quad(-1, -1, 1, 1, 1.01f, 0xFF0000FF));   // beyond the far plane: clipped
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+    DrawStrip(Quad(-1, -1, 1, 1, 1.0f, 0xFFFF0000));    // the far plane passes less-equal
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+
+    device_->SetDepthTestFunction(RenderTestFunction::Greater);
+    device_->SetDepthWriteMode(RenderWriteMode::Off);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));  // nearer: fails "greater"
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    device_->SetDepthTestFunction(RenderTestFunction::Always);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.9f, 0xFF00FF00));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
+    device_->SetDepthTestFunction(RenderTestFunction::Less);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.95f, 0xFF0000FF));  // depth still 1.0: writes were off
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+}
+
+TEST_F(GLDeviceDrawTest, AlphaTestRunsAfterThePixelProgram) {
+    RenderPixelShader* translucent = MakePixelShader("void main() { o_color = vec4(1.0, 1.0, 0.0, pc[0].x); }\n");
+    const float alpha[4] = {0.3f, 0, 0, 0};
+    device_->SetPixelShaderConstants(0, alpha, 1);
+    device_->SetPixelShader(translucent);
+    device_->SetAlphaTestFunction(RenderTestFunction::Greater);
+    device_->SetAlphaReference(0.5f);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+    device_->SetAlphaReference(0.2f);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+    EXPECT_TRUE(Near(PrimaryPixel(5, 5), Rgba(255, 255, 0, 77), 1));
+    device_->SetPixelShader(nullptr);
+    device_->DestroyPixelShader(translucent);
+
+    // The device's own programs are tested too: the canvas's 0.05 cut-off on a textured rectangle.
+    ClearTo(Color(0, 0, 0, 1));
+    device_->SetAlphaReference(0.05f);
+    device_->DrawRect(Rect(0, 0, 8, 8), 0x03FFFFFF, 0.0f);  // alpha 3/255: discarded
+    device_->DrawRect(Rect(8, 0, 8, 8), 0x80FFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(2, 2), Rgba(0, 0, 0));
+    EXPECT_EQ(PrimaryPixel(10, 2), Rgba(255, 255, 255, 128));
+}
+
+TEST_F(GLDeviceDrawTest, ClipPlanesAreInClipSpace) {
+    // Keep x >= 0: the right half.
+    device_->SetClipPlane(0, Plane(Vec3(1, 0, 0), 0));
+    // Keep y <= 0.5 w: everything below the top quarter (clip y runs up).
+    device_->SetClipPlane(3, Plane(Vec3(0, -1, 0), 0.5f));
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    EXPECT_EQ(PrimaryPixel(20, 40), Rgba(0, 0, 0));
+    EXPECT_EQ(PrimaryPixel(40, 40), Rgba(255, 0, 0));
+    EXPECT_EQ(PrimaryPixel(40, 10), Rgba(0, 0, 0));
+    device_->ClearClipPlane(0);
+    device_->ClearClipPlane(3);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.4f, 0xFF00FF00));
+    EXPECT_EQ(PrimaryPixel(20, 10), Rgba(0, 255, 0));
+}
+
+TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
+    // Top-left, top-right, bottom-left: clockwise as seen on the target.
+    const std::vector<Vertex> clockwise = {
+        {-1, 1, 0.5f, 0xFFFF0000, 0, 0}, {1, 1, 0.5f, 0xFFFF0000, 0, 0}, {-1, -1, 0.5f, 0xFFFF0000, 0, 0}};
+    auto draw = [&](uint32_t mode) {
+        ClearTo(Color(0, 0, 0, 1));
+        device_->SetRenderStateA(mode);
+        RenderVertexBuffer* buffer = MakeVertices(clockwise);
+        device_->SetVertexDeclaration(declaration_);
+        device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+        device_->DrawPrimitive(RenderPrimitiveType::TriangleList, 0, 1);
+        device_->DestroyVertexBuffer(buffer);
+        return PrimaryPixel(5, 5);
+    };
+    EXPECT_EQ(draw(0), Rgba(255, 0, 0));
+    EXPECT_EQ(draw(1), Rgba(0, 0, 0));
+    EXPECT_EQ(draw(2), Rgba(255, 0, 0));
+}
+
+TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
+    RenderDynamicVertexBuffer* vertices = device_->CreateDynamicVertexBuffer(4 << 20);
+    RenderDynamicIndexBuffer* indices = device_->CreateDynamicIndexBuffer(4 << 20);
+    ASSERT_NE(vertices, nullptr);
+    ASSERT_NE(indices, nullptr);
+    EXPECT_EQ(vertices->Lock(0), nullptr);
+    EXPECT_EQ(vertices->Lock((4 << 20) + 1), nullptr);
+
+    // An earlier lock leaves other data in the ring; draws read the last lock's range only.
+    std::memset(vertices->Lock(1000), 0x7F, 1000);
+    vertices->Unlock();
+    const std::vector<Vertex> quad = Quad(-1, 0, 0, 1, 0.5f, 0xFF00FF00);  // top-left quarter
+    std::memcpy(vertices->Lock(uint32_t(quad.size() * sizeof(Vertex))), quad.data(), quad.size() * sizeof(Vertex));
+    vertices->Unlock();
+    indices->Lock(10);
+    indices->Unlock();
+    uint32_t* relative = indices->Lock(6);
+    const uint32_t triangles[6] = {0, 1, 2, 2, 1, 3};
+    std::memcpy(relative, triangles, sizeof(triangles));
+    indices->Unlock();
+
+    device_->SetVertexDeclaration(declaration_);
+    vertices->SetStreamSource(0, sizeof(Vertex));
+    indices->SetIndices();
+    EXPECT_EQ(indices->GetDrawOffset(), 0);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, indices->GetDrawOffset(), 4, 1, 0, 0);
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));      // first triangle
+    EXPECT_EQ(PrimaryPixel(28, 28), Rgba(0, 0, 0));      // second not drawn yet
+    const RenderIndexedDraw second = indices->PrepareDraw(4, 1, 3, 0);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, second.baseVertex, second.vertexCount,
+                                  second.primitiveCount, second.startIndex, second.flags);
+    EXPECT_EQ(PrimaryPixel(28, 28), Rgba(0, 255, 0));
+
+    // The terrain's way: absolute indices into a static buffer, through the dynamic index buffer.
+    RenderVertexBuffer* ground = MakeVertices(Quad(0, -1, 1, 0, 0.5f, 0xFFFF0000));  // bottom-right
+    uint32_t* absolute = indices->Lock(6);
+    std::memcpy(absolute, triangles, sizeof(triangles));
+    indices->Unlock();
+    device_->SetStreamSource(0, ground, 0, sizeof(Vertex));
+    indices->SetIndices();
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, indices->GetDrawOffset(), 4, 2, 0, 0);
+    EXPECT_EQ(PrimaryPixel(50, 50), Rgba(255, 0, 0));
+
+    // Wrapping the ring keeps working: many locks later the draw still reads its own range.
+    for (int i = 0; i < 200; ++i) {
+        vertices->Lock(30000);
+        vertices->Unlock();
+    }
+    const std::vector<Vertex> blue = Quad(0, 0, 1, 1, 0.4f, 0xFF0000FF);  // top-right
+    std::memcpy(vertices->Lock(uint32_t(blue.size() * sizeof(Vertex))), blue.data(), blue.size() * sizeof(Vertex));
+    vertices->Unlock();
+    vertices->SetStreamSource(0, sizeof(Vertex));
+    std::memcpy(indices->Lock(6), triangles, sizeof(triangles));
+    indices->Unlock();
+    indices->SetIndices();
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
+    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 255));
+
+    device_->SetVertexDeclaration(nullptr);
+    device_->DestroyVertexBuffer(ground);
+    device_->DestroyDynamicVertexBuffer(vertices);
+    device_->DestroyDynamicIndexBuffer(indices);
+}
+
+TEST_F(GLDeviceDrawTest, ThirtyTwoBitIndicesWithABaseVertexAndStrips) {
+    std::vector<Vertex> vertices = Quad(-1, -1, -0.5f, -0.5f, 0.5f, 0xFFFF0000);
+    const std::vector<Vertex> second = Quad(0, 0, 1, 1, 0.5f, 0xFF00FF00);
+    vertices.insert(vertices.end(), second.begin(), second.end());
+    RenderVertexBuffer* buffer = MakeVertices(vertices);
+    RenderIndexBuffer* indices = device_->CreateIndexBuffer(8, RenderIndexFormat::Index32);
+    const uint32_t strip[8] = {7, 7, 0, 1, 2, 3};  // two unused, then a strip
+    std::memcpy(indices->Lock(), strip, sizeof(strip));
+    indices->Unlock();
+    device_->SetVertexDeclaration(declaration_);
+    device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+    device_->SetIndices(indices);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);  // the second quad
+    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(4, 60), Rgba(0, 0, 0));
+    device_->DestroyIndexBuffer(indices);
+    device_->DestroyVertexBuffer(buffer);
+}
+
+TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
+    LogCapture log;
+    RenderVertexShader* broken = MakeVertexShader("void main() { gl_Position = undefined_name; }\n");
+    device_->SetVertexShader(broken);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "does not compile"));
+    device_->SetVertexShader(nullptr);
+    device_->DestroyVertexShader(broken);
+
+    device_->SetVertexDeclaration(declaration_);
+    device_->SetStreamSource(0, nullptr, 0, 0);
+    device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
+    device_->SetIndices(nullptr);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+
+    const float registers[8] = {};
+    log.Clear();
+    device_->SetVertexShaderConstants(255, registers, 2);
+    device_->SetPixelShaderConstants(224, registers, 1);
+    EXPECT_EQ(log.Count(LogPriority::Error), 2u);
+}
+
+TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    device_->SetDepthTestFunction(RenderTestFunction::Less);
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));  // equal depth fails "less"
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    const float bias = -0.01f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &bias, sizeof(bits));
+    device_->SetRenderStateB(bits);  // pulled nearer: passes
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
+    device_->SetRenderStateB(0);
+    device_->SetDepthTestFunction(RenderTestFunction::Always);
+
+    // Render state D reaches the programs as d_constantColor.
+    RenderPixelShader* constant = MakePixelShader("void main() { o_color = d_constantColor; }\n");
+    device_->SetPixelShader(constant);
+    device_->SetRenderStateD(Color(0.0f, 0.0f, 1.0f, 1.0f));
+    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+    device_->SetPixelShader(nullptr);
+    device_->DestroyPixelShader(constant);
+
+    // Wireframe draws the edges only.
+    ClearTo(Color(0, 0, 0, 1));
+    device_->EnableWireframe(true);
+    device_->DrawRect(Rect(8.5f, 8.5f, 31, 31), 0xFFFFFFFF, 0.0f);  // edges through pixel centres
+    device_->EnableWireframe(false);
+    EXPECT_EQ(PrimaryPixel(8, 20), Rgba(255, 255, 255));
+    EXPECT_EQ(PrimaryPixel(30, 20), Rgba(0, 0, 0));
+
+    // Texture coordinates beyond 0..1 wrap by default and clamp when asked.
+    const uint32_t texels[2] = {0xFFFF0000, 0xFF0000FF};  // red, blue
+    RenderTexture* texture = device_->CreateTextureFromPixels(2, 1, texels, 1, 0);
+    device_->SetTexture(0, texture);
+    device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(255, 0, 0));  // u in 1..1.5: wrapped to the red texel
+    device_->SetSamplerState(0, RenderSamplerState::AddressU, 1);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));  // clamped to the blue edge
+    device_->SetTexture(0, nullptr);
+    device_->DestroyTexture(texture);
+
+    std::vector<RenderDisplayMode> modes(3);
+    device_->GetSupportedDisplayModes(modes);
+    for (const RenderDisplayMode& mode : modes) {
+        EXPECT_GT(mode.width, 0);
+    }
+}
+
+}  // namespace
+}  // namespace GAME::test

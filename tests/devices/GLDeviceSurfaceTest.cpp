@@ -1,0 +1,213 @@
+// Targets, clears, read-backs and copies of the GL device, read back as pixels.
+
+#include "DeviceTest.h"
+
+namespace GAME::test {
+namespace {
+
+constexpr uint32_t kRed = 0xFFFF0000;
+constexpr uint32_t kGreen = 0xFF00FF00;
+constexpr uint32_t kBlue = 0xFF0000FF;
+
+class GLDeviceSurfaceTest : public DeviceTest {};
+
+TEST_F(GLDeviceSurfaceTest, ClearCoversOnlyTheViewportAndScissorWhateverTheWriteModes) {
+    ClearTo(Color(1, 0, 0, 1));
+    device_->SetViewport(Viewport(8, 8, 16, 16));
+    device_->SetColorWriteMode(RenderWriteMode::Off);
+    ClearTo(Color(0, 1, 0, 1));
+    EXPECT_EQ(PrimaryPixel(8, 8), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(23, 23), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(7, 8), Rgba(255, 0, 0));
+    EXPECT_EQ(PrimaryPixel(24, 23), Rgba(255, 0, 0));
+
+    device_->SetViewport(Viewport(0, 0, 64, 64));
+    const Rect scissor(30, 40, 4, 2);
+    device_->SetScissorRect(&scissor);
+    ClearTo(Color(0, 0, 1, 1));
+    EXPECT_EQ(PrimaryPixel(30, 40), Rgba(0, 0, 255));
+    EXPECT_EQ(PrimaryPixel(33, 41), Rgba(0, 0, 255));
+    EXPECT_EQ(PrimaryPixel(34, 41), Rgba(255, 0, 0));
+    EXPECT_EQ(PrimaryPixel(30, 42), Rgba(255, 0, 0));
+}
+
+TEST_F(GLDeviceSurfaceTest, ReadPixelsIsTopDownAndReadFrameBufferBottomUp) {
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DrawRect(Rect(0, 0, 64, 1), kRed, 0.0f);
+    device_->DrawRect(Rect(0, 63, 64, 1), kBlue, 0.0f);
+
+    const std::vector<uint32_t> topDown = OffscreenDevice::Read(primary_, 64, 64);
+    ASSERT_EQ(topDown.size(), 64u * 64u);
+    EXPECT_EQ(topDown[0], Rgba(255, 0, 0));
+    EXPECT_EQ(topDown[63 * 64], Rgba(0, 0, 255));
+
+    std::vector<Pixel> bottomUp(64 * 64);
+    ASSERT_TRUE(device_->ReadFrameBuffer(bottomUp.data(), 64, 64));
+    EXPECT_EQ(bottomUp[0].b, 255);
+    EXPECT_EQ(bottomUp[0].r, 0);
+    EXPECT_EQ(bottomUp[63 * 64].r, 255);
+
+    // A rectangle beyond the surface: what lies outside is written as zeros.
+    std::vector<uint32_t> larger(70 * 66, 0xDEADBEEF);
+    ASSERT_TRUE(primary_->ReadPixels(larger.data(), 70, 66, RenderTextureFormat::RGBA));
+    EXPECT_EQ(larger[0], Rgba(255, 0, 0));
+    EXPECT_EQ(larger[64], 0u);
+    EXPECT_EQ(larger[65 * 70], 0u);
+    EXPECT_FALSE(primary_->ReadPixels(larger.data(), 70, 66, RenderTextureFormat::R32F));
+}
+
+TEST_F(GLDeviceSurfaceTest, RenderSurfaceIsSampledTopRowFirst) {
+    RenderSurface* surface = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    ASSERT_NE(surface, nullptr);
+    ASSERT_NE(surface->GetTexture(), nullptr);
+    EXPECT_EQ(surface->GetTexture()->GetWidth(), 16);
+    device_->SetTargetSurface(0, surface);
+    EXPECT_EQ(device_->GetViewport(), Viewport(0, 0, 16, 16));
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DrawRect(Rect(0, 0, 8, 16), kRed, 0.0f);   // left half
+    device_->DrawRect(Rect(8, 0, 8, 4), kGreen, 0.0f);  // top of the right half
+
+    device_->SetTargetSurface(0, primary_);
+    ClearTo(Color(0, 0, 0, 1));
+    device_->SetTexture(0, surface->GetTexture());
+    device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
+    device_->SetSamplerState(0, RenderSamplerState::MinFilter, 0);
+    device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 32, 32), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(2, 30), Rgba(255, 0, 0));
+    EXPECT_EQ(PrimaryPixel(20, 2), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 0, 0));
+    device_->SetTexture(0, nullptr);
+    device_->DestroyRenderSurface(surface);
+    EXPECT_EQ(surface, nullptr);
+}
+
+TEST_F(GLDeviceSurfaceTest, DepthTextureComparesAsShadowMap) {
+    RenderSurface* shadow = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    ASSERT_NE(shadow, nullptr);
+    ASSERT_NE(shadow->GetDepthTexture(), nullptr);
+    device_->SetTargetSurface(0, shadow);
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DrawRect(Rect(0, 0, 8, 16), kRed, 0.25f);  // left half at depth 0.25
+
+    device_->SetTargetSurface(0, primary_);
+    ClearTo(Color(0, 0, 1, 1));
+    RenderPixelShader* compare = MakePixelShader(R"(
+uniform sampler2DShadow s1;
+void main() { o_color = vec4(vec3(texture(s1, vec3(v_uv0, 0.5))), 1.0); }
+)");
+    device_->SetPixelShader(compare);
+    device_->SetTexture(1, shadow->GetDepthTexture());
+    device_->SetSamplerState(1, RenderSamplerState::MagFilter, 0);
+    device_->SetSamplerState(1, RenderSamplerState::MinFilter, 0);
+    device_->SetSamplerState(1, RenderSamplerState::MipFilter, 0);
+    device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 16, 16), 0xFFFFFFFF, 0.0f);
+    // 0.5 <= stored depth passes: the cleared half (1.0) gives 1, the drawn half (0.25) 0.
+    EXPECT_EQ(PrimaryPixel(2, 8), Rgba(0, 0, 0));
+    EXPECT_EQ(PrimaryPixel(12, 8), Rgba(255, 255, 255));
+    device_->SetPixelShader(nullptr);
+    device_->SetTexture(1, nullptr);
+    device_->DestroyPixelShader(compare);
+    device_->DestroyRenderSurface(shadow);
+}
+
+TEST_F(GLDeviceSurfaceTest, DepthOnlySurfaceAndSeparateDepthTarget) {
+    RenderSurface* depthOnly = device_->CreateRenderSurface(64, 64, RenderTextureFormat::None, RenderTextureFormat::D16);
+    ASSERT_NE(depthOnly, nullptr);
+    EXPECT_EQ(depthOnly->GetTexture(), nullptr);
+    // Colour into the primary surface, depth into the other surface.
+    device_->SetTargetSurface(0, primary_);
+    device_->SetDepthTarget(depthOnly);
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DrawRect(Rect(0, 0, 16, 16), kRed, 0.5f);
+    device_->DrawRect(Rect(0, 0, 16, 16), kGreen, 0.75f);  // behind: fails the depth test
+    EXPECT_EQ(PrimaryPixel(4, 4), Rgba(255, 0, 0));
+    device_->SetDepthTarget(nullptr);  // no depth at all: everything passes
+    device_->DrawRect(Rect(0, 0, 16, 16), kGreen, 0.75f);
+    EXPECT_EQ(PrimaryPixel(4, 4), Rgba(0, 255, 0));
+    device_->DestroyRenderSurface(depthOnly);
+    EXPECT_EQ(device_->CreateRenderSurface(0, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::D24, RenderTextureFormat::None), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(1 << 20, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
+}
+
+TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
+    RenderSurface* source = device_->CreateRenderSurface(32, 32, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    RenderSurface* destination = device_->CreateRenderSurface(8, 8, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(destination, nullptr);
+    device_->SetTargetSurface(0, source);
+    device_->DrawRect(Rect(0, 0, 16, 32), kRed, 0.0f);
+    device_->DrawRect(Rect(16, 0, 16, 32), kGreen, 0.0f);
+    device_->DrawRect(Rect(16, 0, 16, 8), kBlue, 0.0f);
+
+    const Rect left(0, 0, 16, 32);
+    source->CopyToTexture(destination->GetTexture(), &left, 0);
+    std::vector<uint32_t> pixels = OffscreenDevice::Read(destination, 8, 8);
+    ASSERT_EQ(pixels.size(), 64u);
+    for (uint32_t pixel : pixels) {
+        EXPECT_EQ(pixel, Rgba(255, 0, 0));
+    }
+    const Rect topRight(16, 0, 16, 8);
+    source->CopyToTexture(destination->GetTexture(), &topRight, 0);
+    pixels = OffscreenDevice::Read(destination, 8, 8);
+    EXPECT_EQ(pixels[0], Rgba(0, 0, 255));
+    EXPECT_EQ(pixels[63], Rgba(0, 0, 255));
+    source->CopyToTexture(destination->GetTexture(), nullptr, 0);  // the whole surface
+    pixels = OffscreenDevice::Read(destination, 8, 8);
+    EXPECT_EQ(pixels[7 * 8], Rgba(255, 0, 0));
+    EXPECT_EQ(pixels[7], Rgba(0, 0, 255));
+    EXPECT_EQ(pixels[63], Rgba(0, 255, 0));
+    device_->DestroyRenderSurface(source);
+    device_->DestroyRenderSurface(destination);
+}
+
+TEST_F(GLDeviceSurfaceTest, SurfaceOverAnExistingTextureDrawsIntoIt) {
+    std::vector<uint32_t> texels(16 * 16, 0xFF000000);
+    RenderTexture* texture = device_->CreateTextureFromPixels(16, 16, texels.data(), 1, 0);
+    ASSERT_NE(texture, nullptr);
+    RenderSurface* surface = device_->CreateRenderSurface(16, 16, texture, RenderTextureFormat::D24);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->GetTexture(), texture);
+    device_->SetTargetSurface(0, surface);
+    device_->DrawRect(Rect(4, 4, 4, 4), kGreen, 0.0f);
+    const std::vector<uint32_t> pixels = OffscreenDevice::Read(surface, 16, 16);
+    EXPECT_EQ(pixels[5 * 16 + 5], Rgba(0, 255, 0));
+    EXPECT_EQ(pixels[0], Rgba(0, 0, 0));
+    device_->DestroyRenderSurface(surface);
+    device_->DestroyTexture(texture);
+}
+
+TEST_F(GLDeviceSurfaceTest, ViewportLargerThanTheTargetShrinksTwoDDraws) {
+    RenderSurface* half = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    ASSERT_NE(half, nullptr);
+    device_->SetTargetSurface(0, half);
+    ClearTo(Color(0, 0, 0, 1));
+    device_->SetViewport(Viewport(0, 0, 32, 32));
+    device_->DrawRect(Rect(0, 0, 16, 16), kRed, 0.0f);
+    const std::vector<uint32_t> pixels = OffscreenDevice::Read(half, 16, 16);
+    EXPECT_EQ(pixels[7 * 16 + 7], Rgba(255, 0, 0));
+    EXPECT_EQ(pixels[8 * 16 + 8], Rgba(0, 0, 0));
+    device_->DestroyRenderSurface(half);
+}
+
+TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
+    RenderDeviceSettings settings;
+    settings.width = 32;
+    settings.height = 48;
+    ASSERT_TRUE(device_->ResetDevice(settings));
+    EXPECT_EQ(device_->GetWidth(), 32);
+    EXPECT_EQ(device_->GetHeight(), 48);
+    EXPECT_EQ(device_->GetViewport(), Viewport(0, 0, 32, 48));
+    ClearTo(Color(0, 1, 0, 1));
+    device_->SetGammaRamp(0.75f, 0.5f, 1.75f);
+    device_->Present(primary_);
+    EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
+    settings.width = OffscreenDevice::Width;
+    settings.height = OffscreenDevice::Height;
+    ASSERT_TRUE(device_->ResetDevice(settings));
+    device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
+    EXPECT_EQ(device_->GetWidth(), OffscreenDevice::Width);
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -1,0 +1,188 @@
+// Textures of every kind the device makes, drawn and read back; DXT against the CPU decoder;
+// video-memory accounting.
+
+#include "DDSBuilder.h"
+#include "DeviceTest.h"
+
+#include "devices/DXTDecoder.h"
+#include "devices/GLDevice.h"
+
+#include <cstring>
+
+namespace GAME::test {
+namespace {
+
+class GLDeviceTextureTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        if (device_ == nullptr) {
+            return;
+        }
+        target_ = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+        ASSERT_NE(target_, nullptr);
+    }
+    void TearDown() override {
+        if (device_ != nullptr) {
+            device_->SetTexture(0, nullptr);
+            device_->SetTargetSurface(0, primary_);
+            device_->DestroyRenderSurface(target_);
+        }
+        DeviceTest::TearDown();
+    }
+    // The texture drawn texel for texel (point sampling, no blending) into the top-left of a
+    // 16 x 16 surface cleared to transparent black, read back.
+    std::vector<uint32_t> Draw(RenderTexture* texture) {
+        device_->SetTargetSurface(0, target_);
+        ClearTo(Color(0, 0, 0, 0));
+        device_->SetTexture(0, texture);
+        device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
+        device_->SetSamplerState(0, RenderSamplerState::MinFilter, 0);
+        device_->SetSamplerState(0, RenderSamplerState::MipFilter, 0);
+        device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, float(texture->GetWidth()), float(texture->GetHeight())),
+                                  0xFFFFFFFF, 0.0f);
+        return OffscreenDevice::Read(target_, 16, 16);
+    }
+    RenderTexture* FromFile(const std::vector<uint8_t>& file, int reduction = 0) {
+        return device_->CreateTextureFromFile(file.data(), uint32_t(file.size()), reduction);
+    }
+
+    RenderSurface* target_ = nullptr;
+};
+
+TEST_F(GLDeviceTextureTest, CompressedTexturesMatchTheCPUDecoderWithAndWithoutS3TC) {
+    GLDevice& gl = *static_cast<GLDevice*>(device_);
+    uint32_t seed = 12345;
+    for (DDSFormat format : {DDSFormat::DXT1, DDSFormat::DXT3, DDSFormat::DXT5}) {
+        const std::vector<uint8_t> file = DDSBuilder::File(format, 16, 16, 1, [&](uint32_t, std::vector<uint8_t>& level) {
+            for (uint8_t& byte : level) {
+                seed = seed * 1664525u + 1013904223u;
+                byte = uint8_t(seed >> 24);
+            }
+        });
+        std::vector<uint8_t> reference(16 * 16 * 4);
+        ASSERT_TRUE(DXTDecoder::Decode(format, 16, 16, file.data() + DDSFile::HeaderSize, reference.data()));
+        for (bool s3tc : {true, false}) {
+            gl.SetUseS3TC(s3tc);
+            RenderTexture* texture = FromFile(file);
+            ASSERT_NE(texture, nullptr);
+            const std::vector<uint32_t> drawn = Draw(texture);
+            // The driver's decoder may round interpolated values differently; the device's own is exact.
+            const int tolerance = s3tc ? 3 : 0;
+            int mismatches = 0;
+            for (size_t i = 0; i < drawn.size(); ++i) {
+                uint32_t expected = 0;
+                std::memcpy(&expected, &reference[i * 4], 4);
+                mismatches += Near(drawn[i], expected, tolerance) ? 0 : 1;
+            }
+            EXPECT_EQ(mismatches, 0) << "format " << int(format) << (s3tc ? " through S3TC" : " decoded");
+            device_->DestroyTexture(texture);
+        }
+    }
+    gl.SetUseS3TC(true);
+}
+
+TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
+    const struct {
+        DDSFormat format;
+        std::vector<uint8_t> texel;  // one texel's bytes
+        uint32_t expected;           // as read back
+    } cases[] = {
+        {DDSFormat::A8R8G8B8, {0x30, 0x20, 0x10, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80)},
+        {DDSFormat::X8R8G8B8, {0x30, 0x20, 0x10, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
+        {DDSFormat::A8B8G8R8, {0x10, 0x20, 0x30, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80)},
+        {DDSFormat::X8B8G8R8, {0x10, 0x20, 0x30, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
+        {DDSFormat::R5G6B5, {0x1F, 0xF8}, Rgba(0xFF, 0x00, 0xFF)},         // red and blue full
+        {DDSFormat::A1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0x00)}, // green, alpha bit clear
+        {DDSFormat::X1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0xFF)},
+        {DDSFormat::A4R4G4B4, {0x0F, 0x8F}, Rgba(0xFF, 0x00, 0xFF, 0x88)},
+        {DDSFormat::L8, {0x40}, Rgba(0x40, 0x40, 0x40, 0xFF)},
+        {DDSFormat::A8, {0x40}, Rgba(0x00, 0x00, 0x00, 0x40)},
+        {DDSFormat::A8L8, {0x40, 0x90}, Rgba(0x40, 0x40, 0x40, 0x90)},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> file = DDSBuilder::File(c.format, 2, 2, 1, [&](uint32_t, std::vector<uint8_t>& level) {
+            for (size_t i = 0; i < level.size(); ++i) {
+                level[i] = c.texel[i % c.texel.size()];
+            }
+        });
+        RenderTexture* texture = FromFile(file);
+        ASSERT_NE(texture, nullptr) << int(c.format);
+        EXPECT_EQ(Draw(texture)[17], c.expected) << "format " << int(c.format);
+        device_->DestroyTexture(texture);
+    }
+}
+
+TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
+    const uint8_t colors[4][4] = {{0, 0, 255, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+    const std::vector<uint8_t> file =
+        DDSBuilder::File(DDSFormat::A8R8G8B8, 8, 8, 4, [&](uint32_t index, std::vector<uint8_t>& level) {
+            for (size_t i = 0; i < level.size(); ++i) {
+                level[i] = colors[index][i % 4];
+            }
+        });
+    EXPECT_EQ(device_->GetTextureDataLength(file.data(), 128, 2), file.size());
+    RenderTexture* texture = FromFile(file, 2);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetWidth(), 2);
+    EXPECT_EQ(Draw(texture)[0], Rgba(0, 0, 255));  // level 2 holds bytes B, G, R = 255, 0, 0
+    device_->DestroyTexture(texture);
+    EXPECT_EQ(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)), nullptr);
+    EXPECT_FALSE(device_->IsOutOfVideoMemory());
+}
+
+TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
+    const uint8_t texels[2] = {0x40, 0xC0};
+    RenderTexture* texture = device_->CreateTexture(2, 1, texels, 0, RenderDevice::TextureUpdatable);
+    ASSERT_NE(texture, nullptr);
+    std::vector<uint32_t> drawn = Draw(texture);
+    EXPECT_EQ(drawn[0], Rgba(0x40, 0x40, 0x40, 0x40));
+    EXPECT_EQ(drawn[1], Rgba(0xC0, 0xC0, 0xC0, 0xC0));
+    const uint8_t next[2] = {0xFF, 0x00};
+    texture->UpdatePixels(next);
+    drawn = Draw(texture);
+    EXPECT_EQ(drawn[0], Rgba(0xFF, 0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(drawn[1], Rgba(0, 0, 0, 0));
+    uint32_t pitch = 0;
+    EXPECT_EQ(texture->Lock(pitch), nullptr);  // only dynamic textures lock
+    device_->DestroyTexture(texture);
+    EXPECT_EQ(device_->CreateTexture(2, 1, texels, 5, 0), nullptr);  // unknown format
+    EXPECT_EQ(device_->CreateTexture(0, 1, texels, 0, 0), nullptr);
+
+    RenderTexture* dynamic = device_->CreateDynamicTexture(4, 2);
+    ASSERT_NE(dynamic, nullptr);
+    uint32_t* pixels = static_cast<uint32_t*>(dynamic->Lock(pitch));
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(pitch, 16u);
+    for (int i = 0; i < 8; ++i) {
+        pixels[i] = i < 4 ? 0xFF00FF00 : 0x80FF0000;
+    }
+    dynamic->Unlock();
+    drawn = Draw(dynamic);
+    EXPECT_EQ(drawn[3], Rgba(0, 255, 0));
+    EXPECT_EQ(drawn[16], Rgba(255, 0, 0, 0x80));
+    device_->DestroyTexture(dynamic);
+}
+
+TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {
+    GLDevice& gl = *static_cast<GLDevice*>(device_);
+    const size_t total = device_->GetVideoMemory();
+    const size_t before = device_->GetAvailableVideoMemory();
+    RenderTexture* texture = device_->CreateTextureFromPixels(64, 64, nullptr, 1, 0);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetVideoMemoryUsage(), 64u * 64u * 4u);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), before - 64 * 64 * 4);
+    gl.SetVideoMemoryTotal(total - before + 64 * 64 * 4 + 100);
+    EXPECT_EQ(device_->CreateTextureFromPixels(64, 64, nullptr, 1, 0), nullptr);
+    EXPECT_TRUE(device_->IsOutOfVideoMemory());
+    EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
+    EXPECT_EQ(device_->CreateTexture(0, 0, nullptr, 0, 0), nullptr);  // a failure of another kind
+    EXPECT_FALSE(device_->IsOutOfVideoMemory());
+    device_->DestroyTexture(texture);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), 100u + 64 * 64 * 4);
+    gl.SetVideoMemoryTotal(total);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -1,0 +1,124 @@
+#include "support/OffscreenDevice.h"
+
+#include "core/Color.h"
+#include "core/Log.h"
+
+#include <SDL2/SDL.h>
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+namespace GAME::test {
+
+namespace {
+
+OffscreenDevice* gShared = nullptr;
+bool gTried = false;
+
+}  // namespace
+
+void PinGLDriver() {
+    static const bool pinned = [] {
+        // Extra references that are never dropped; a library missing here is simply not pinned.
+        dlopen("libEGL_mesa.so.0", RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL);
+        dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL);
+        return true;
+    }();
+    (void)pinned;
+}
+
+OffscreenDevice* OffscreenDevice::Get() {
+    if (gTried) {
+        return gShared;
+    }
+    gTried = true;
+    PinGLDriver();
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        Log(LogPriority::Error, "OffscreenDevice: SDL video does not start: %s", SDL_GetError());
+        return nullptr;
+    }
+    auto* shared = new OffscreenDevice();
+    shared->window_ = SDL_CreateWindow("tests", 0, 0, Width, Height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    shared->device_ = shared->window_ != nullptr ? RenderDevice::Create("GLDevice") : nullptr;
+    if (shared->device_ != nullptr && shared->device_->Initialize()) {
+        RenderDeviceSettings settings;
+        settings.width = Width;
+        settings.height = Height;
+        shared->primary_ = shared->device_->CreatePrimarySurface(shared->window_, settings);
+    }
+    gShared = shared;
+    std::atexit(&OffscreenDevice::Shutdown);
+    if (shared->primary_ == nullptr) {
+        Log(LogPriority::Error, "OffscreenDevice: no GL device on an offscreen window.");
+        return nullptr;
+    }
+    return shared;
+}
+
+void OffscreenDevice::Shutdown() {
+    OffscreenDevice* shared = gShared;
+    gShared = nullptr;
+    if (shared == nullptr) {
+        return;
+    }
+    if (shared->device_ != nullptr) {
+        shared->device_->DestroyRenderSurface(shared->primary_);
+        RenderDevice::Destroy(shared->device_);
+    }
+    if (shared->window_ != nullptr) {
+        SDL_DestroyWindow(shared->window_);
+    }
+    SDL_Quit();
+    delete shared;
+}
+
+void OffscreenDevice::ResetState() {
+    RenderDevice& d = *device_;
+    d.SetTargetSurface(0, primary_);
+    d.SetScissorRect(nullptr);
+    d.SetVertexShader(nullptr);
+    d.SetPixelShader(nullptr);
+    for (uint32_t stage = 0; stage < 8; ++stage) {
+        d.SetTexture(stage, nullptr);
+        d.SetSamplerState(stage, RenderSamplerState::AddressU, 0);
+        d.SetSamplerState(stage, RenderSamplerState::AddressV, 0);
+        d.SetSamplerState(stage, RenderSamplerState::MagFilter, 1);
+        d.SetSamplerState(stage, RenderSamplerState::MinFilter, 1);
+        d.SetSamplerState(stage, RenderSamplerState::MipFilter, 2);
+        d.ClearClipPlane(stage);
+    }
+    d.SetSourceBlendFactor(RenderBlendFactor::One);
+    d.SetDestinationBlendFactor(RenderBlendFactor::Zero);
+    d.SetDepthTestFunction(RenderTestFunction::LessEqual);
+    d.SetDepthWriteMode(RenderWriteMode::On);
+    d.SetColorWriteMode(RenderWriteMode::On);
+    d.SetAlphaWriteMode(RenderWriteMode::On);
+    d.SetAlphaTestFunction(RenderTestFunction::Always);
+    d.SetAlphaReference(0.0f);
+    d.SetRenderStateA(0);
+    d.SetRenderStateB(0);
+    d.SetRenderStateC(0);
+    d.SetRenderStateD(Color(1.0f, 1.0f, 1.0f, 1.0f));
+    d.EnableWireframe(false);
+    d.SetDebugAlpha(true);
+    d.SetDebugPixelShaders(false);
+    d.SetDebugTextures(false);
+    d.SetDebugCullPixels(false);
+    d.SetDebugCullPrimitives(false);
+    d.SetDrawCallLimit(RenderDevice::NoDrawCallLimit);
+    d.SetDebugName(nullptr, nullptr, nullptr);
+    d.SetVertexDeclaration(nullptr);
+    d.SetIndices(nullptr);
+    d.BeginScene();
+}
+
+std::vector<uint32_t> OffscreenDevice::Read(const RenderSurface* surface, int width, int height) {
+    std::vector<uint32_t> pixels(size_t(width) * height, 0xDEADBEEF);
+    if (surface == nullptr || !surface->ReadPixels(pixels.data(), width, height, RenderTextureFormat::RGBA)) {
+        pixels.clear();
+    }
+    return pixels;
+}
+
+}  // namespace GAME::test

@@ -2,6 +2,7 @@
 
 #include "core/Mat3.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace GAME {
@@ -44,6 +45,41 @@ Quaternion Quaternion::Normalized() const {
     }
     const float scale = 1.0f / std::sqrt(lengthSquared);
     return Quaternion(x * scale, y * scale, z * scale, w * scale);
+}
+
+Quaternion Quaternion::Slerp(const Quaternion& a, const Quaternion& b, float w) {
+    float d = Dot(a, b);
+    Quaternion to = b;
+    if (d < 0.0f) {
+        d = -d;
+        to = -b;
+    }
+    if (d < 1.0f - 0.0001f) {
+        const float theta = std::acos(d);
+        const float inverseSine = 1.0f / std::sin(theta);
+        return a * (std::sin((1.0f - w) * theta) * inverseSine) + to * (std::sin(w * theta) * inverseSine);
+    }
+    return a * (1.0f - w) + to * w;
+}
+
+namespace {
+
+uint32_t PackComponent(float c) {
+    c = std::isnan(c) ? 0.0f : std::clamp(c, -1.0f, 1.0f);
+    return static_cast<uint32_t>((c + 1.0f) * 127.5f);
+}
+
+float UnpackComponent(uint32_t byte) { return static_cast<float>(byte & 0xFFu) * (2.0f / 255.0f) - 1.0f; }
+
+}  // namespace
+
+uint32_t Quaternion::Pack() const {
+    return PackComponent(x) | PackComponent(y) << 8 | PackComponent(z) << 16 | PackComponent(w) << 24;
+}
+
+Quaternion Quaternion::Unpack(uint32_t packed) {
+    return Quaternion(UnpackComponent(packed), UnpackComponent(packed >> 8), UnpackComponent(packed >> 16),
+                      UnpackComponent(packed >> 24));
 }
 
 }  // namespace GAME

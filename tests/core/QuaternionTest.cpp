@@ -65,5 +65,55 @@ TEST(Quaternion, FromCoordsMatchesTheFrame) {
     ExpectNear(Mat3(c.GetQuaternion()), c.GetMat3());
 }
 
+TEST(Quaternion, SlerpFollowsTheArcAndTakesTheShorterWay) {
+    const Quaternion quarter = AxisAngle(Vec3(0, 0, 1), 0.5f * Pi);
+    const Quaternion half = Quaternion::Slerp(Quaternion(), quarter, 0.5f);
+    const Quaternion eighth = AxisAngle(Vec3(0, 0, 1), 0.25f * Pi);
+    EXPECT_NEAR(half.x, eighth.x, 1e-6f);
+    EXPECT_NEAR(half.z, eighth.z, 1e-6f);
+    EXPECT_NEAR(half.w, eighth.w, 1e-6f);
+    EXPECT_NEAR(Quaternion::Slerp(Quaternion(), quarter, 0.0f).w, 1.0f, 1e-6f);
+    EXPECT_NEAR(Quaternion::Slerp(Quaternion(), quarter, 1.0f).z, quarter.z, 1e-6f);
+
+    // The same end rotation with all signs flipped: the path stays the 45-degree one.
+    const Quaternion flipped = Quaternion::Slerp(Quaternion(), -quarter, 0.5f);
+    EXPECT_NEAR(flipped.z, eighth.z, 1e-6f);
+    EXPECT_NEAR(flipped.w, eighth.w, 1e-6f);
+}
+
+TEST(Quaternion, SlerpNearlyParallelIsLinearAndNotNormalised) {
+    // Dot product -0.99999: the second is negated, then the two are blended linearly.
+    const Quaternion a(0.0f, 0.0f, 0.0f, 1.0f);
+    const Quaternion b(0.0f, 0.0f, 0.00447212f, -0.99999f);
+    const Quaternion r = Quaternion::Slerp(a, b, 0.5f);
+    EXPECT_NEAR(r.z, -0.5f * 0.00447212f, 1e-7f);
+    EXPECT_NEAR(r.w, 0.5f * (1.0f + 0.99999f), 1e-7f);
+
+    // Unnormalised inputs stay unnormalised: the blend of two half-length quaternions is short.
+    const Quaternion shortQ = Quaternion::Slerp(a * 0.5f, AxisAngle(Vec3(1, 0, 0), 1.0f) * 0.5f, 0.5f);
+    EXPECT_LT(shortQ.LengthSquared(), 0.5f);
+}
+
+TEST(Quaternion, PackingUsesOneByteAComponentXLowest) {
+    EXPECT_EQ(Quaternion(1, 1, 1, 1).Pack(), 0xFFFFFFFFu);
+    EXPECT_EQ(Quaternion(-1, -1, -1, -1).Pack(), 0u);
+    EXPECT_EQ(Quaternion(1, -1, 0, 1).Pack(), 0xFF7F00FFu);
+    EXPECT_EQ(Quaternion::Unpack(0xFF7F00FFu).x, 1.0f);
+    EXPECT_EQ(Quaternion::Unpack(0xFF7F00FFu).y, -1.0f);
+    EXPECT_NEAR(Quaternion::Unpack(0xFF7F00FFu).z, -0.0039216f, 1e-6f);
+    EXPECT_EQ(Quaternion::Unpack(0xFF7F00FFu).w, 1.0f);
+
+    // Out-of-range components clamp instead of wrapping to the other sign; NaN packs as 0.
+    const float nan = std::nanf("");
+    EXPECT_EQ(Quaternion(1.5f, -7.0f, nan, 1.004f).Pack(), 0xFF7F00FFu);
+
+    const Quaternion q = AxisAngle(Vec3(1, -2, 3), 2.2f);
+    const Quaternion back = Quaternion::Unpack(q.Pack());
+    EXPECT_NEAR(back.x, q.x, 2.0f / 255.0f);
+    EXPECT_NEAR(back.y, q.y, 2.0f / 255.0f);
+    EXPECT_NEAR(back.z, q.z, 2.0f / 255.0f);
+    EXPECT_NEAR(back.w, q.w, 2.0f / 255.0f);
+}
+
 }  // namespace
 }  // namespace GAME

@@ -1,5 +1,7 @@
 #include "core/IntersectionTests.h"
 
+#include <algorithm>
+
 namespace GAME {
 
 namespace {
@@ -89,6 +91,65 @@ bool TestIntersection(const OBBox& box, const Frustum& frustum) {
         }
     }
     return count != 0;
+}
+
+bool TestIntersection(const Frustum& frustum, const ABBox& box) {
+    if (!frustum.TestABBox(box)) {
+        return false;
+    }
+    // The shapes meet when part of the box's surface lies inside the frustum, or when the frustum
+    // lies wholly inside the box. The first is found by clipping each face of the box by every
+    // plane; a clip adds at most one corner to the polygon.
+    constexpr float tolerance = 0.001f;
+    constexpr uint32_t maxCorners = 4 + Frustum::MaxPlanes;
+    static constexpr int faces[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
+    Vec3 corners[8];
+    box.GetCorners(corners);
+    Vec3 polygon[maxCorners];
+    Vec3 clipped[maxCorners];
+    const uint32_t numPlanes = frustum.GetNumPlanes();
+    for (const auto& face : faces) {
+        uint32_t count = 4;
+        for (int i = 0; i < 4; ++i) {
+            polygon[i] = corners[face[i]];
+        }
+        for (uint32_t p = 0; p < numPlanes && count > 0; ++p) {
+            const Plane& plane = frustum.GetPlane(p);
+            uint32_t kept = 0;
+            for (uint32_t i = 0; i < count; ++i) {
+                const Vec3& a = polygon[i];
+                const Vec3& b = polygon[(i + 1) % count];
+                const float da = plane.GetDistance(a) + tolerance;
+                const float db = plane.GetDistance(b) + tolerance;
+                if (da >= 0.0f) {
+                    clipped[kept++] = a;
+                }
+                if ((da >= 0.0f) != (db >= 0.0f)) {
+                    clipped[kept++] = a + (b - a) * (da / (da - db));
+                }
+            }
+            count = kept;
+            std::copy(clipped, clipped + kept, polygon);
+        }
+        if (count > 0) {
+            return true;
+        }
+    }
+    // No face reaches inside. A frustum wholly inside the box is bounded, so it has corners, and
+    // all of them lie in the box.
+    Vec3 frustumCorner;
+    if (Frustum::GetCornerPoints(&frustumCorner, 1, frustum) == 0) {
+        return false;
+    }
+    const Vec3 gap = frustumCorner - box.centre;
+    return std::fabs(gap.x) <= box.halfSize.x + tolerance && std::fabs(gap.y) <= box.halfSize.y + tolerance &&
+           std::fabs(gap.z) <= box.halfSize.z + tolerance;
+}
+
+bool TestIntersection(const Frustum& frustum, const OBBox& box) {
+    Frustum local = frustum;
+    local.Transform(box.coords.Inverse());
+    return TestIntersection(local, ABBox(Vec3(), box.halfSize));
 }
 
 float IntersectRayTriangle(const Vec3& origin, const Vec3& direction, const Vec3& a, const Vec3& b, const Vec3& c,

@@ -37,6 +37,13 @@ inline bool TestIntersection(const ABBox& a, const ABBox& b) {
 bool TestIntersection(const ABBox& a, const OBBox& b);
 bool TestIntersection(const OBBox& a, const OBBox& b);
 
+// Exact tests of a frustum against a box: true only when some point lies inside both (within the
+// 0.001 tolerance of Frustum::GetCornerPoints). The renderers and the world run the quick plane
+// test first and confirm with these. A frustum without planes meets nothing.
+bool TestIntersection(const Frustum& frustum, const ABBox& box);
+// The frustum is carried into the box's space (the box frame is rigid).
+bool TestIntersection(const Frustum& frustum, const OBBox& box);
+
 // The squared distance from the sphere's centre to the box against the squared radius.
 inline bool TestIntersection(const ABBox& box, const Sphere& sphere) {
     const Vec3 gap = sphere.centre - box.centre;

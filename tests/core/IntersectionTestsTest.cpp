@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace GAME {
 namespace {
@@ -123,6 +125,104 @@ TEST(IntersectionTests, BoxOverlapAgreesWithTheDistanceOfRandomBoxes) {
     }
     EXPECT_GT(overlapping, 300);
     EXPECT_GT(apart, 300);
+}
+
+// A frustum at the origin looking along +z: half angle 0.5 radians on both image axes, from 1 to 10.
+Frustum ViewFrustum() {
+    const float c = std::cos(0.5f), s = std::sin(0.5f);
+    Frustum f;
+    f.AddPlane(Plane(Vec3(0, 0, 1), -1));
+    f.AddPlane(Plane(Vec3(0, 0, -1), 10));
+    f.AddPlane(Plane(Vec3(c, 0, s), 0));
+    f.AddPlane(Plane(Vec3(-c, 0, s), 0));
+    f.AddPlane(Plane(Vec3(0, c, s), 0));
+    f.AddPlane(Plane(Vec3(0, -c, s), 0));
+    return f;
+}
+
+// The largest gap between the projections of a bounded frustum (its corner points) and a box over
+// the candidate separating axes: the box's axes, the planes' normals, and each box axis crossed
+// with each line where two planes meet. Negative when no axis separates them.
+float LargestGap(const Frustum& frustum, const OBBox& box) {
+    Vec3 corners[64];
+    const int numCorners = Frustum::GetCornerPoints(corners, 64, frustum);
+    const Vec3 boxAxes[3] = {box.coords.xAxis, box.coords.yAxis, box.coords.zAxis};
+    std::vector<Vec3> axes(boxAxes, boxAxes + 3);
+    for (uint32_t i = 0; i < frustum.GetNumPlanes(); ++i) {
+        axes.push_back(frustum.GetPlane(i).normal);
+        for (uint32_t j = i + 1; j < frustum.GetNumPlanes(); ++j) {
+            const Vec3 edge = Cross(frustum.GetPlane(i).normal, frustum.GetPlane(j).normal);
+            for (const Vec3& boxAxis : boxAxes) axes.push_back(Cross(boxAxis, edge));
+        }
+    }
+    float largest = -Infinity;
+    for (const Vec3& candidate : axes) {
+        if (candidate.LengthSquared() < 1e-8f) continue;
+        const Vec3 axis = candidate.Unit();
+        float low = Infinity, high = -Infinity;
+        for (int k = 0; k < numCorners; ++k) {
+            low = std::min(low, Dot(axis, corners[k]));
+            high = std::max(high, Dot(axis, corners[k]));
+        }
+        const float centre = Dot(axis, box.coords.origin);
+        const float reach = std::fabs(Dot(axis, boxAxes[0])) * box.halfSize.x +
+                            std::fabs(Dot(axis, boxAxes[1])) * box.halfSize.y + std::fabs(Dot(axis, boxAxes[2])) * box.halfSize.z;
+        largest = std::max({largest, low - (centre + reach), (centre - reach) - high});
+    }
+    return largest;
+}
+
+TEST(IntersectionTests, ExactFrustumTestsAgreeWithSeparatingAxes) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    Frustum frustum = ViewFrustum();
+    frustum.Transform(test::FrameA());
+    int overlapping = 0, apart = 0, cornerCases = 0;
+    for (int i = 0; i < 3000; ++i) {
+        Coords frame = i % 2 ? Coords::Rotation(Vec3(unit(random), unit(random), unit(random)).Unit(), 3.0f * unit(random))
+                             : Coords::Identity;
+        frame.origin = Vec3(unit(random) * 9, unit(random) * 9, 5 + unit(random) * 8);
+        frame = test::FrameA() * frame;
+        const Vec3 half(1.2f + unit(random), 1.2f + unit(random), 1.2f + unit(random));
+        const OBBox box(half, frame);
+        const float gap = LargestGap(frustum, box);
+        if (std::fabs(gap) < 0.01f) continue;
+        const bool expected = gap < 0.0f;
+        (expected ? overlapping : apart) += 1;
+        EXPECT_EQ(TestIntersection(frustum, box), expected) << "case " << i << ", gap " << gap;
+        if (!expected && TestIntersection(box, frustum)) ++cornerCases;
+        if (i % 2 == 0) {
+            // Axis-aligned in the frustum's frame: the same answer for the box carried back.
+            Frustum local = ViewFrustum();
+            const Coords inFrustum = test::FrameA().Inverse() * frame;
+            EXPECT_EQ(TestIntersection(local, ABBox(inFrustum.origin, half)), expected) << "case " << i;
+        }
+    }
+    EXPECT_GT(overlapping, 300);
+    EXPECT_GT(apart, 300);
+    EXPECT_GT(cornerCases, 20);  // boxes that the plane test lets through
+}
+
+TEST(IntersectionTests, ExactFrustumTestEdgeCases) {
+    const Frustum frustum = ViewFrustum();
+    // Beyond the edge where a side plane meets the far plane: in front of each plane alone.
+    const ABBox beyondCorner(Vec3(7.0f, 0, 10.9f), Vec3(1, 1, 1));
+    EXPECT_TRUE(TestIntersection(beyondCorner, frustum));
+    EXPECT_FALSE(TestIntersection(frustum, beyondCorner));
+    // A box around the whole frustum, and one inside it.
+    EXPECT_TRUE(TestIntersection(frustum, ABBox(Vec3(0, 0, 5), Vec3(20, 20, 20))));
+    EXPECT_TRUE(TestIntersection(frustum, ABBox(Vec3(0, 0, 5), Vec3(0.1f, 0.1f, 0.1f))));
+    // Touching the far plane.
+    EXPECT_TRUE(TestIntersection(frustum, ABBox(Vec3(0, 0, 11), Vec3(1, 1, 1))));
+    EXPECT_FALSE(TestIntersection(frustum, ABBox(Vec3(0, 0, 11.1f), Vec3(1, 1, 1))));
+    // No planes: nothing.
+    EXPECT_FALSE(TestIntersection(Frustum(), ABBox(Vec3(), Vec3(1, 1, 1))));
+    EXPECT_FALSE(TestIntersection(Frustum(), OBBox(Vec3(1, 1, 1), Coords::Identity)));
+    // One plane: an unbounded half space, met by everything in front of it.
+    Frustum halfSpace;
+    halfSpace.AddPlane(Plane(Vec3(1, 0, 0), 0));
+    EXPECT_TRUE(TestIntersection(halfSpace, ABBox(Vec3(50, 3, -7), Vec3(1, 1, 1))));
+    EXPECT_FALSE(TestIntersection(halfSpace, ABBox(Vec3(-2, 0, 0), Vec3(1, 1, 1))));
 }
 
 TEST(IntersectionTests, RayAgainstTriangle) {

@@ -1,9 +1,6 @@
 #pragma once
 // WorldFrustum: a view volume in the world: a Frustum expressed in the space of a region. The
 // viewer's frustum reaches the engine's frame update as one.
-//
-// This is the value type alone; carrying the frustum into another region's space needs Region's
-// definition and belongs with Region.
 
 #include "core/Frustum.h"
 
@@ -25,6 +22,9 @@ public:
     Region* GetRegion() const { return region_; }
     // The frustum in its region's space.
     const Frustum& GetRegionFrustum() const { return frustum_; }
+    // The frustum in region's space, moved by the difference of the two regions' offsets; a
+    // frustum without planes when either region is missing.
+    void GetRelativeFrustum(const Region* region, Frustum& out) const;
 
 private:
     Region* region_ = nullptr;

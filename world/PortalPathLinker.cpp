@@ -1,0 +1,18 @@
+#include "world/PortalPathLinker.h"
+
+#include "core/Coords.h"
+#include "world/Portal.h"
+#include "world/WorldCoords.h"
+
+namespace GAME {
+
+bool PortalPathLinker::GetCrossing(const Portal& portal, WorldVec3& front, WorldVec3& back) const {
+    Coords frontToBack;
+    Region* connected = nullptr;
+    if (!portal.GetIsOpen() || !portal.GetRegion() || !portal.GetFrontToBackCoords(frontToBack, connected)) return false;
+    front = portal.GetChokePoint().GetOrigin();
+    back = WorldVec3(connected, frontToBack.TransformPoint(front.GetRegionPosition()));
+    return true;
+}
+
+}  // namespace GAME

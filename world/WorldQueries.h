@@ -1,0 +1,28 @@
+#pragma once
+// WorldQueries: what regions, portals and positions ask of the world that owns them: a region by
+// its id, the region containing a point, and the floor under a position. World implements it;
+// each Region knows its world through it (null for a region outside any world).
+
+namespace GAME {
+
+class Region;
+class RegionId;
+class WorldVec3;
+struct Vec3;
+
+class WorldQueries {
+public:
+    // The region with the id; null when the world has none.
+    virtual Region* GetRegionById(const RegionId& id) = 0;
+    // The first region whose box contains the point (given in ref's space, faces included); null
+    // when none does.
+    virtual Region* GetRegionContainingPoint(Region* ref, const Vec3& point) = 0;
+    // The height, in the position's region, of the floor below the position (or, failing that,
+    // above it); -infinity when there is none.
+    virtual float GetNearestFloorHeight(const WorldVec3& position) = 0;
+
+protected:
+    ~WorldQueries() = default;
+};
+
+}  // namespace GAME

@@ -139,12 +139,25 @@ public:
 
     // The objects whose box overlaps the query box on all three axes (touching counts).
     void GetInBox(mem::vector<T*>& out, const ABBox& box, bool useAlternateBox = false) const {
-        CollectInBox(root_, out, box, useAlternateBox, false);
+        const auto classify = [&box](const ABBox& node) {
+            if (!OverlapsXZ(node, box)) return 0;
+            return insideNodes == SpaceInsideNodes::TakeAll && Contains(box, node) ? 2 : 1;
+        };
+        Collect(root_, out, useAlternateBox, classify, [&box](const ABBox& object) { return TestIntersection(object, box); });
     }
 
     // The objects whose box reaches into the sphere (touching counts).
     void GetInSphere(mem::vector<T*>& out, const Sphere& sphere, bool useAlternateBox = false) const {
-        CollectInSphere(root_, out, sphere, useAlternateBox, false);
+        const auto classify = [&sphere](const ABBox& node) {
+            if (!TestIntersection(node, sphere)) return 0;
+            // Wholly inside when the farthest corner is.
+            const Vec3 gap = sphere.centre - node.centre;
+            const Vec3 far(std::fabs(gap.x) + node.halfSize.x, std::fabs(gap.y) + node.halfSize.y,
+                           std::fabs(gap.z) + node.halfSize.z);
+            return far.LengthSquared() <= sphere.radius * sphere.radius ? 2 : 1;
+        };
+        Collect(root_, out, useAlternateBox, classify,
+                [&sphere](const ABBox& object) { return TestIntersection(object, sphere); });
     }
 
     // The objects whose box passes the plane test of any of count frusta, each listed once.
@@ -317,42 +330,23 @@ private:
         }
     }
 
-    static void CollectInBox(const Node& node, mem::vector<T*>& out, const ABBox& box, bool alternate, bool inside) {
-        if (!inside) {
-            if (!OverlapsXZ(node.box, box)) return;
-            inside = insideNodes == SpaceInsideNodes::TakeAll && Contains(box, node.box);
-        }
-        if (inside) {
+    // The culled walk of the box and sphere queries: classify(node box) answers 0 (outside: skip
+    // the subtree), 1 (intersecting: keep the objects whose box meets the query) or 2 (wholly
+    // inside: take the subtree untested).
+    template <class Classify, class Meets>
+    static void Collect(const Node& node, mem::vector<T*>& out, bool alternate, const Classify& classify,
+                        const Meets& meets) {
+        const int state = classify(node.box);
+        if (state == 0) return;
+        if (state == 2) {
             AppendAll(node, out);
             return;
         }
         for (T* object = node.first; object; object = Traits::GetLinks(*object).next) {
-            if (TestIntersection(Traits::GetBoundingBox(*object, alternate), box)) out.push_back(object);
+            if (meets(Traits::GetBoundingBox(*object, alternate))) out.push_back(object);
         }
         for (const std::unique_ptr<Node>& child : node.children) {
-            if (child) CollectInBox(*child, out, box, alternate, false);
-        }
-    }
-
-    static void CollectInSphere(const Node& node, mem::vector<T*>& out, const Sphere& sphere, bool alternate,
-                                bool inside) {
-        if (!inside) {
-            if (!TestIntersection(node.box, sphere)) return;
-            // Wholly inside when the farthest corner is.
-            const Vec3 gap = sphere.centre - node.box.centre;
-            const Vec3 far(std::fabs(gap.x) + node.box.halfSize.x, std::fabs(gap.y) + node.box.halfSize.y,
-                           std::fabs(gap.z) + node.box.halfSize.z);
-            inside = far.LengthSquared() <= sphere.radius * sphere.radius;
-        }
-        if (inside) {
-            AppendAll(node, out);
-            return;
-        }
-        for (T* object = node.first; object; object = Traits::GetLinks(*object).next) {
-            if (TestIntersection(Traits::GetBoundingBox(*object, alternate), sphere)) out.push_back(object);
-        }
-        for (const std::unique_ptr<Node>& child : node.children) {
-            if (child) CollectInSphere(*child, out, sphere, alternate, false);
+            if (child) Collect(*child, out, alternate, classify, meets);
         }
     }
 

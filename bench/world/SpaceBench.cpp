@@ -1,10 +1,12 @@
 // Loose quadtree queries against scanning every object, over 10,000 and 100,000 entity-sized
 // objects spread over a 2,048 x 2,048 square (up to 40 units tall), and the cost of inserting and
 // moving objects. Queries are entity-sized: boxes 40 units across, spheres of radius 20, view
-// frusta 150 units deep, and rays that stop at the first object hit.
+// camera frusta 150 units deep, and rays that stop at the first object hit.
 
 #include "core/Coords.h"
 #include "core/IntersectionTests.h"
+#include "render/Camera.h"
+#include "render/Viewport.h"
 #include "world/Space.h"
 
 #include <benchmark/benchmark.h>
@@ -53,16 +55,11 @@ ABBox RandomObjectBox(Sequence& sequence) {
 }
 
 Frustum ViewFrustum(const Vec3& origin, const Vec3& forward) {
-    const float c = std::cos(0.6f), s = std::sin(0.6f);
-    Frustum f;
-    f.AddPlane(Plane(Vec3(0, 0, 1), -0.5f));
-    f.AddPlane(Plane(Vec3(0, 0, -1), 150.0f));
-    f.AddPlane(Plane(Vec3(c, 0, s), 0));
-    f.AddPlane(Plane(Vec3(-c, 0, s), 0));
-    f.AddPlane(Plane(Vec3(0, c, s), 0));
-    f.AddPlane(Plane(Vec3(0, -c, s), 0));
-    f.Transform(Coords::LookIn(origin, forward, Vec3(0, 1, 0)));
-    return f;
+    Camera camera;
+    camera.SetCoords(Coords::LookIn(origin, forward, Vec3(0, 1, 0)));
+    camera.SetFOV(1.2f);
+    camera.SetFarPlane(150.0f);
+    return camera.GetFrustum(Viewport(0, 0, 1024, 768));
 }
 
 // One populated tree per object count, and the queries every benchmark of that count runs.
@@ -95,71 +92,50 @@ struct Scene {
     }
 };
 
-template <class Test>
-void ScanAll(benchmark::State& state, Test&& test) {
+// One query per iteration, cycling through the scene's queries; query(scene, i, found) fills found.
+template <class Query>
+void RunQueries(benchmark::State& state, const Query& query) {
     Scene& scene = Scene::Get(int(state.range(0)));
     mem::vector<Object*> found;
     int i = 0;
     for (auto _ : state) {
         found.clear();
-        for (Object& object : scene.objects) {
-            if (test(object, i)) found.push_back(&object);
-        }
+        query(scene, size_t(i), found);
         benchmark::DoNotOptimize(found.data());
         i = (i + 1) % kQueries;
     }
     state.SetItemsProcessed(state.iterations());
+}
+
+// The same query answered by testing every object.
+template <class Test>
+void ScanAll(benchmark::State& state, const Test& test) {
+    RunQueries(state, [&test](Scene& scene, size_t i, mem::vector<Object*>& found) {
+        for (Object& object : scene.objects) {
+            if (test(scene, object, i)) found.push_back(&object);
+        }
+    });
 }
 
 void BM_BoxTree(benchmark::State& state) {
-    Scene& scene = Scene::Get(int(state.range(0)));
-    mem::vector<Object*> found;
-    int i = 0;
-    for (auto _ : state) {
-        found.clear();
-        scene.tree.GetInBox(found, scene.boxes[size_t(i)]);
-        benchmark::DoNotOptimize(found.data());
-        i = (i + 1) % kQueries;
-    }
-    state.SetItemsProcessed(state.iterations());
+    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInBox(found, scene.boxes[i]); });
 }
 void BM_BoxScan(benchmark::State& state) {
-    const Scene& scene = Scene::Get(int(state.range(0)));
-    ScanAll(state, [&](const Object& object, int i) { return TestIntersection(object.box, scene.boxes[size_t(i)]); });
+    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return TestIntersection(object.box, scene.boxes[i]); });
 }
 
 void BM_SphereTree(benchmark::State& state) {
-    Scene& scene = Scene::Get(int(state.range(0)));
-    mem::vector<Object*> found;
-    int i = 0;
-    for (auto _ : state) {
-        found.clear();
-        scene.tree.GetInSphere(found, scene.spheres[size_t(i)]);
-        benchmark::DoNotOptimize(found.data());
-        i = (i + 1) % kQueries;
-    }
-    state.SetItemsProcessed(state.iterations());
+    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInSphere(found, scene.spheres[i]); });
 }
 void BM_SphereScan(benchmark::State& state) {
-    const Scene& scene = Scene::Get(int(state.range(0)));
-    ScanAll(state, [&](const Object& object, int i) { return TestIntersection(object.box, scene.spheres[size_t(i)]); });
+    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return TestIntersection(object.box, scene.spheres[i]); });
 }
 
 void BM_FrustumTree(benchmark::State& state) {
-    Scene& scene = Scene::Get(int(state.range(0)));
-    mem::vector<Object*> found;
-    int i = 0;
-    for (auto _ : state) {
-        found.clear();
-        scene.tree.GetInFrustum(found, &scene.frusta[size_t(i)], 1);
-        benchmark::DoNotOptimize(found.data());
-        i = (i + 1) % kQueries;
-    }
-    state.SetItemsProcessed(state.iterations());
+    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInFrustum(found, &scene.frusta[i], 1); });
 }
 void BM_FrustumScan(benchmark::State& state) {
-    const Scene& scene = Scene::Get(int(state.range(0)));
-    ScanAll(state, [&](const Object& object, int i) { return scene.frusta[size_t(i)].TestABBox(object.box); });
+    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return scene.frusta[i].TestABBox(object.box); });
 }
 
 void BM_RayTree(benchmark::State& state) {

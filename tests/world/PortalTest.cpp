@@ -238,10 +238,10 @@ TEST_F(PortalTest, TracingFindsTheNearestOpenPortal) {
 TEST_F(PortalTest, FrustaMeetThePortalBoxExactly) {
     const Coords choke = NearChoke();
     Frustum looking = test::MakeViewFrustum(choke.TransformPoint(Vec3(0, 1, 5)), choke.TransformVector(Vec3(0, 0, -1)),
-                                            0.3f, 0.1f, 50);
+                                            0.6f, 50);
     EXPECT_TRUE(front->TestIntersection(looking));
     Frustum away = test::MakeViewFrustum(choke.TransformPoint(Vec3(0, 1, 5)), choke.TransformVector(Vec3(0, 0, 1)),
-                                         0.3f, 0.1f, 50);
+                                         0.6f, 50);
     EXPECT_FALSE(front->TestIntersection(away));
     EXPECT_FALSE(front->TestIntersection(Frustum()));
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <deque>
+#include <string>
+#include <type_traits>
 
 namespace GAME {
 namespace {
@@ -154,17 +156,29 @@ void ExpectQueriesMatchScan(const Tree& tree, std::deque<Thing>& things, test::S
 template <class Tree>
 class SpaceForms : public ::testing::Test {};
 using Forms = ::testing::Types<EntityForm, TerrainForm>;
-TYPED_TEST_SUITE(SpaceForms, Forms);
+struct FormNames {
+    template <class Tree>
+    static std::string GetName(int) {
+        return std::is_same_v<Tree, EntityForm> ? "EntityForm" : "TerrainForm";
+    }
+};
+TYPED_TEST_SUITE(SpaceForms, Forms, FormNames);
 
-TYPED_TEST(SpaceForms, QueriesMatchAScanOfEveryObject) {
-    test::Shapes shapes(7);
-    TypeParam tree(Vec2(0, 0), Vec2(100, 100));
-    std::deque<Thing> things(3000);
+// Numbers the things, gives each a random box and adds it.
+template <class Tree>
+void Fill(Tree& tree, std::deque<Thing>& things, test::Shapes& shapes) {
     for (size_t i = 0; i < things.size(); ++i) {
         things[i].id = int(i);
         things[i].box = RandomBox(shapes);
         ASSERT_TRUE(tree.AddObject(things[i]));
     }
+}
+
+TYPED_TEST(SpaceForms, QueriesMatchAScanOfEveryObject) {
+    test::Shapes shapes(7);
+    TypeParam tree(Vec2(0, 0), Vec2(100, 100));
+    std::deque<Thing> things(3000);
+    Fill(tree, things, shapes);
     ExpectConsistent(tree, things);
     ExpectQueriesMatchScan(tree, things, shapes, 200);
 }
@@ -173,11 +187,7 @@ TYPED_TEST(SpaceForms, MovedAndRemovedObjectsKeepTheTreeConsistent) {
     test::Shapes shapes(11);
     TypeParam tree(Vec2(0, 0), Vec2(100, 100));
     std::deque<Thing> things(2000);
-    for (size_t i = 0; i < things.size(); ++i) {
-        things[i].id = int(i);
-        things[i].box = RandomBox(shapes);
-        tree.AddObject(things[i]);
-    }
+    Fill(tree, things, shapes);
     for (int round = 0; round < 5; ++round) {
         for (Thing& thing : things) {
             const float roll = shapes.Uniform(0.0f, 1.0f);
@@ -217,10 +227,7 @@ TYPED_TEST(SpaceForms, SeveralFrustaListEachObjectOnceAndMarkTheFirstFrustum) {
     test::Shapes shapes(3);
     TypeParam tree(Vec2(0, 0), Vec2(100, 100));
     std::deque<Thing> things(1000);
-    for (Thing& thing : things) {
-        thing.box = RandomBox(shapes);
-        tree.AddObject(thing);
-    }
+    Fill(tree, things, shapes);
     for (int q = 0; q < 30; ++q) {
         const Frustum frusta[3] = {shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120),
                                    shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120), Frustum()};

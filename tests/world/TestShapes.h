@@ -4,27 +4,21 @@
 #include "core/Coords.h"
 #include "core/Frustum.h"
 #include "core/Vec3.h"
+#include "render/Camera.h"
+#include "render/Viewport.h"
 
-#include <cmath>
 #include <random>
 
 namespace GAME::test {
 
-// A view frustum at origin looking along forward, with the given half angle (radians) on both
-// image axes, between the near and far distances.
-inline Frustum MakeViewFrustum(const Vec3& origin, const Vec3& forward, float halfAngle, float nearDistance,
-                               float farDistance) {
-    const float c = std::cos(halfAngle);
-    const float s = std::sin(halfAngle);
-    Frustum frustum;
-    frustum.AddPlane(Plane(Vec3(0, 0, 1), -nearDistance));
-    frustum.AddPlane(Plane(Vec3(0, 0, -1), farDistance));
-    frustum.AddPlane(Plane(Vec3(c, 0, s), 0));
-    frustum.AddPlane(Plane(Vec3(-c, 0, s), 0));
-    frustum.AddPlane(Plane(Vec3(0, c, s), 0));
-    frustum.AddPlane(Plane(Vec3(0, -c, s), 0));
-    frustum.Transform(Coords::LookIn(origin, forward, Vec3(0, 1, 0)));
-    return frustum;
+// A camera's view frustum at origin looking along forward, with the given vertical angle of view
+// (radians) over a 4:3 view, reaching farDistance.
+inline Frustum MakeViewFrustum(const Vec3& origin, const Vec3& forward, float fov, float farDistance) {
+    Camera camera;
+    camera.SetCoords(Coords::LookIn(origin, forward, Vec3(0, 1, 0)));
+    camera.SetFOV(fov);
+    camera.SetFarPlane(farDistance);
+    return camera.GetFrustum(Viewport(0, 0, 640, 480));
 }
 
 // Uniform numbers from a fixed seed, so every run tests the same shapes.
@@ -43,7 +37,7 @@ public:
         }
     }
     Frustum ViewFrustum(const Vec3& low, const Vec3& high, float farDistance) {
-        return MakeViewFrustum(Point(low, high), Direction(), Uniform(0.2f, 0.8f), Uniform(0.1f, 2.0f), farDistance);
+        return MakeViewFrustum(Point(low, high), Direction(), Uniform(0.4f, 1.6f), farDistance);
     }
 
 private:

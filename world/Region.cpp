@@ -121,7 +121,8 @@ bool Region::LoadRegionIcon(BinaryReader& reader) {
     const int32_t count = reader.ReadInt32();
     if (count > 0 && !reader.Failed()) {
         if (uint32_t(count) > reader.GetRemaining()) {
-            Log(LogPriority::Error, "Region %s: icon of %d bytes runs past the end of its record", name_.c_str(), count);
+            Log(LogPriority::Error, "Region %s: icon of %d bytes runs past the end of its record", name_.c_str(),
+                count);
             return false;
         }
         icon.bytes.resize(uint32_t(count));

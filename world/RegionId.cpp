@@ -21,7 +21,8 @@ RegionId RegionId::CreateUnique() {
     UniqueId guid;
     guid.Create();
     const uint32_t middle = guid.GetPart(1);
-    return RegionId(guid.GetPart(0), (middle << 16) | (middle >> 16), ByteSwap(guid.GetPart(2)), ByteSwap(guid.GetPart(3)));
+    return RegionId(guid.GetPart(0), (middle << 16) | (middle >> 16), ByteSwap(guid.GetPart(2)),
+                    ByteSwap(guid.GetPart(3)));
 }
 
 void RegionId::Read(BinaryReader& reader) {

@@ -143,7 +143,8 @@ public:
             if (!OverlapsXZ(node, box)) return 0;
             return insideNodes == SpaceInsideNodes::TakeAll && Contains(box, node) ? 2 : 1;
         };
-        Collect(root_, out, useAlternateBox, classify, [&box](const ABBox& object) { return TestIntersection(object, box); });
+        Collect(root_, out, useAlternateBox, classify,
+                [&box](const ABBox& object) { return TestIntersection(object, box); });
     }
 
     // The objects whose box reaches into the sphere (touching counts).
@@ -188,7 +189,8 @@ public:
         if (inFirst) {
             std::sort(first.begin(), first.end());
             inFirst->resize(out.size());
-            for (size_t i = 0; i < out.size(); ++i) (*inFirst)[i] = std::binary_search(first.begin(), first.end(), out[i]);
+            for (size_t i = 0; i < out.size(); ++i)
+                (*inFirst)[i] = std::binary_search(first.begin(), first.end(), out[i]);
         }
     }
 
@@ -357,7 +359,8 @@ private:
         for (uint32_t i = 0; i < frustum.GetNumPlanes(); ++i) {
             if (!(planes & (uint64_t(1) << i))) continue;
             const Plane& plane = frustum.GetPlane(i);
-            const float extent = std::fabs(plane.normal.x) * box.halfSize.x + std::fabs(plane.normal.y) * box.halfSize.y +
+            const float extent = std::fabs(plane.normal.x) * box.halfSize.x +
+                                 std::fabs(plane.normal.y) * box.halfSize.y +
                                  std::fabs(plane.normal.z) * box.halfSize.z;
             const float distance = plane.GetDistance(box.centre);
             if (distance < -extent) return;
@@ -377,10 +380,12 @@ private:
     }
 
     template <class Accept>
-    static T* PickIn(const Node& node, const Ray& ray, Intersection& best, PhysicsSurface surface, const Accept& accept) {
+    static T* PickIn(const Node& node, const Ray& ray, Intersection& best, PhysicsSurface surface,
+                     const Accept& accept) {
         T* result = nullptr;
         for (T* object = node.first; object; object = Traits::GetLinks(*object).next) {
-            if (!(Traits::GetBoundingBox(*object, false).GetIntersection(ray) < best.distance) || !accept(object)) continue;
+            if (!(Traits::GetBoundingBox(*object, false).GetIntersection(ray) < best.distance) || !accept(object))
+                continue;
             Intersection hit;
             Traits::GetIntersection(*object, ray, hit, surface);
             if (hit.distance < best.distance) {
@@ -404,7 +409,8 @@ private:
             if (hit.distance < maxDistance) out.push_back(object);
         }
         for (const std::unique_ptr<Node>& child : node.children) {
-            if (child && child->box.GetIntersection(ray) < maxDistance) PickAllIn(*child, ray, out, maxDistance, surface, alternate);
+            if (child && child->box.GetIntersection(ray) < maxDistance)
+                PickAllIn(*child, ray, out, maxDistance, surface, alternate);
         }
     }
 

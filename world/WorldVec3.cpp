@@ -16,7 +16,8 @@ namespace {
 // Faces count as inside, as for the world's point query.
 bool BoxHolds(const ABBox& box, const Vec3& point) {
     const Vec3 gap = point - box.centre;
-    return std::fabs(gap.x) <= box.halfSize.x && std::fabs(gap.y) <= box.halfSize.y && std::fabs(gap.z) <= box.halfSize.z;
+    return std::fabs(gap.x) <= box.halfSize.x && std::fabs(gap.y) <= box.halfSize.y &&
+           std::fabs(gap.z) <= box.halfSize.z;
 }
 
 }  // namespace

@@ -40,7 +40,9 @@ using Tree = Space<Object, ObjectTraits, SpaceInsideNodes::TakeAll>;
 class Sequence {
 public:
     float Uniform(float low, float high) { return std::uniform_real_distribution<float>(low, high)(engine_); }
-    Vec3 Point(float height) { return Vec3(Uniform(-kHalfWorld, kHalfWorld), Uniform(0, height), Uniform(-kHalfWorld, kHalfWorld)); }
+    Vec3 Point(float height) {
+        return Vec3(Uniform(-kHalfWorld, kHalfWorld), Uniform(0, height), Uniform(-kHalfWorld, kHalfWorld));
+    }
     Vec3 Direction() {
         const float angle = Uniform(0, 6.2831853f);
         return Vec3(std::cos(angle), Uniform(-0.2f, 0.2f), std::sin(angle)).Unit();
@@ -51,7 +53,8 @@ private:
 };
 
 ABBox RandomObjectBox(Sequence& sequence) {
-    return ABBox(sequence.Point(40.0f), Vec3(sequence.Uniform(0.3f, 2.0f), sequence.Uniform(0.5f, 3.0f), sequence.Uniform(0.3f, 2.0f)));
+    return ABBox(sequence.Point(40.0f),
+                 Vec3(sequence.Uniform(0.3f, 2.0f), sequence.Uniform(0.5f, 3.0f), sequence.Uniform(0.3f, 2.0f)));
 }
 
 Frustum ViewFrustum(const Vec3& origin, const Vec3& forward) {
@@ -118,24 +121,34 @@ void ScanAll(benchmark::State& state, const Test& test) {
 }
 
 void BM_BoxTree(benchmark::State& state) {
-    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInBox(found, scene.boxes[i]); });
+    RunQueries(state,
+               [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInBox(found, scene.boxes[i]); });
 }
 void BM_BoxScan(benchmark::State& state) {
-    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return TestIntersection(object.box, scene.boxes[i]); });
+    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) {
+        return TestIntersection(object.box, scene.boxes[i]);
+    });
 }
 
 void BM_SphereTree(benchmark::State& state) {
-    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInSphere(found, scene.spheres[i]); });
+    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) {
+        scene.tree.GetInSphere(found, scene.spheres[i]);
+    });
 }
 void BM_SphereScan(benchmark::State& state) {
-    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return TestIntersection(object.box, scene.spheres[i]); });
+    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) {
+        return TestIntersection(object.box, scene.spheres[i]);
+    });
 }
 
 void BM_FrustumTree(benchmark::State& state) {
-    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) { scene.tree.GetInFrustum(found, &scene.frusta[i], 1); });
+    RunQueries(state, [](Scene& scene, size_t i, mem::vector<Object*>& found) {
+        scene.tree.GetInFrustum(found, &scene.frusta[i], 1);
+    });
 }
 void BM_FrustumScan(benchmark::State& state) {
-    ScanAll(state, [](const Scene& scene, const Object& object, size_t i) { return scene.frusta[i].TestABBox(object.box); });
+    ScanAll(state,
+            [](const Scene& scene, const Object& object, size_t i) { return scene.frusta[i].TestABBox(object.box); });
 }
 
 void BM_RayTree(benchmark::State& state) {
@@ -193,7 +206,8 @@ void BM_Move(benchmark::State& state) {
         tree.AddObject(object);
     }
     std::vector<Vec3> steps;
-    for (int i = 0; i < 4096; ++i) steps.push_back(Vec3(sequence.Uniform(-1, 1), sequence.Uniform(-0.1f, 0.1f), sequence.Uniform(-1, 1)));
+    for (int i = 0; i < 4096; ++i)
+        steps.push_back(Vec3(sequence.Uniform(-1, 1), sequence.Uniform(-0.1f, 0.1f), sequence.Uniform(-1, 1)));
     size_t next = 0;
     for (auto _ : state) {
         Object& object = objects[next % objects.size()];

@@ -166,7 +166,8 @@ float LargestGap(const Frustum& frustum, const OBBox& box) {
         }
         const float centre = Dot(axis, box.coords.origin);
         const float reach = std::fabs(Dot(axis, boxAxes[0])) * box.halfSize.x +
-                            std::fabs(Dot(axis, boxAxes[1])) * box.halfSize.y + std::fabs(Dot(axis, boxAxes[2])) * box.halfSize.z;
+                            std::fabs(Dot(axis, boxAxes[1])) * box.halfSize.y +
+                            std::fabs(Dot(axis, boxAxes[2])) * box.halfSize.z;
         largest = std::max({largest, low - (centre + reach), (centre - reach) - high});
     }
     return largest;
@@ -179,8 +180,9 @@ TEST(IntersectionTests, ExactFrustumTestsAgreeWithSeparatingAxes) {
     frustum.Transform(test::FrameA());
     int overlapping = 0, apart = 0, cornerCases = 0;
     for (int i = 0; i < 3000; ++i) {
-        Coords frame = i % 2 ? Coords::Rotation(Vec3(unit(random), unit(random), unit(random)).Unit(), 3.0f * unit(random))
-                             : Coords::Identity;
+        Coords frame =
+            i % 2 ? Coords::Rotation(Vec3(unit(random), unit(random), unit(random)).Unit(), 3.0f * unit(random))
+                  : Coords::Identity;
         frame.origin = Vec3(unit(random) * 9, unit(random) * 9, 5 + unit(random) * 8);
         frame = test::FrameA() * frame;
         const Vec3 half(1.2f + unit(random), 1.2f + unit(random), 1.2f + unit(random));

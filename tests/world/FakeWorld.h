@@ -43,7 +43,8 @@ public:
         for (const auto& region : regions_) {
             const Vec3 gap = point + GetOffsetDifference(ref, region.get()) - region->GetBoundingBox().centre;
             const Vec3& half = region->GetBoundingBox().halfSize;
-            if (std::fabs(gap.x) <= half.x && std::fabs(gap.y) <= half.y && std::fabs(gap.z) <= half.z) return region.get();
+            if (std::fabs(gap.x) <= half.x && std::fabs(gap.y) <= half.y && std::fabs(gap.z) <= half.z)
+                return region.get();
         }
         return nullptr;
     }

@@ -129,7 +129,8 @@ TEST_F(PortalTest, TransformsRoundTripToIdentity) {
 
     // A point keeps its place relative to the two choke frames.
     const Vec3 inDoorway(0.3f, 1.2f, 2.5f);
-    ExpectNear(there.TransformPoint(NearChoke().TransformPoint(inDoorway)), FarChoke().TransformPoint(inDoorway), 1e-4f);
+    ExpectNear(there.TransformPoint(NearChoke().TransformPoint(inDoorway)), FarChoke().TransformPoint(inDoorway),
+               1e-4f);
     const Vec3 start(3, 4, -5);
     ExpectNear(backAgain.TransformPoint(there.TransformPoint(start)), start, 1e-4f);
 }
@@ -331,8 +332,10 @@ TEST_F(PortalTest, PathsCrossTheDoorwayAtItsChokePoint) {
     ASSERT_TRUE(path);
     bool crossedNear = false, crossedFar = false;
     for (const WorldVec3& point : path->points) {
-        if (point.GetRegion() == near && (point.GetRegionPosition() - Vec3(5.9f, 0, 3)).Length() < 1e-4f) crossedNear = true;
-        if (point.GetRegion() == far && (point.GetRegionPosition() - Vec3(3, 0, 0.1f)).Length() < 1e-4f) crossedFar = true;
+        if (point.GetRegion() == near && (point.GetRegionPosition() - Vec3(5.9f, 0, 3)).Length() < 1e-4f)
+            crossedNear = true;
+        if (point.GetRegion() == far && (point.GetRegionPosition() - Vec3(3, 0, 0.1f)).Length() < 1e-4f)
+            crossedFar = true;
     }
     EXPECT_TRUE(crossedNear);
     EXPECT_TRUE(crossedFar);

@@ -193,7 +193,8 @@ TEST(RegionConnectivity, WalksCountStepsBeyondTheDirectNeighbours) {
     // A chain a - b - c - d - e of touching boxes along x, and f apart.
     test::FakeWorld world;
     mem::vector<Region*> chain;
-    for (int i = 0; i < 5; ++i) chain.push_back(world.Add(std::string(1, char('a' + i)), ABBox(Vec3(), Vec3(5, 5, 5)), IntVec3(10 * i, 0, 0)));
+    for (int i = 0; i < 5; ++i)
+        chain.push_back(world.Add(std::string(1, char('a' + i)), ABBox(Vec3(), Vec3(5, 5, 5)), IntVec3(10 * i, 0, 0)));
     Region* apart = world.Add("f", ABBox(Vec3(), Vec3(5, 5, 5)), IntVec3(0, 0, 100));
     for (Region* region : world.GetRegions()) region->BuildRegionConnectivity(world.GetRegions());
     Region* a = chain[0];

@@ -76,13 +76,15 @@ ABBox RandomBox(test::Shapes& shapes) {
 }
 
 Ray RandomRay(test::Shapes& shapes) {
-    return Ray(shapes.Point(Vec3(-120, -20, -120), Vec3(120, 40, 120)), shapes.Direction() * shapes.Uniform(0.5f, 3.0f));
+    return Ray(shapes.Point(Vec3(-120, -20, -120), Vec3(120, 40, 120)),
+               shapes.Direction() * shapes.Uniform(0.5f, 3.0f));
 }
 
 ThingList BruteInBox(std::deque<Thing>& things, const ABBox& box, bool alternate) {
     ThingList out;
     for (Thing& thing : things) {
-        if (thing.links.node && TestIntersection(ThingTraits::GetBoundingBox(thing, alternate), box)) out.push_back(&thing);
+        if (thing.links.node && TestIntersection(ThingTraits::GetBoundingBox(thing, alternate), box))
+            out.push_back(&thing);
     }
     return out;
 }

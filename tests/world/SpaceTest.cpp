@@ -155,8 +155,24 @@ void ExpectQueriesMatchScan(const Tree& tree, std::deque<Thing>& things, test::S
     }
 }
 
+// A tree of either form over a 200 x 200 square, filled with numbered things of random boxes.
 template <class Tree>
-class SpaceForms : public ::testing::Test {};
+class SpaceForms : public ::testing::Test {
+protected:
+    void Fill(unsigned seed, size_t count) {
+        shapes = test::Shapes(seed);
+        things.resize(count);
+        for (size_t i = 0; i < things.size(); ++i) {
+            things[i].id = int(i);
+            things[i].box = RandomBox(shapes);
+            ASSERT_TRUE(tree.AddObject(things[i]));
+        }
+    }
+
+    test::Shapes shapes{0};
+    Tree tree{Vec2(0, 0), Vec2(100, 100)};
+    std::deque<Thing> things;
+};
 using Forms = ::testing::Types<EntityForm, TerrainForm>;
 struct FormNames {
     template <class Tree>
@@ -166,30 +182,20 @@ struct FormNames {
 };
 TYPED_TEST_SUITE(SpaceForms, Forms, FormNames);
 
-// Numbers the things, gives each a random box and adds it.
-template <class Tree>
-void Fill(Tree& tree, std::deque<Thing>& things, test::Shapes& shapes) {
-    for (size_t i = 0; i < things.size(); ++i) {
-        things[i].id = int(i);
-        things[i].box = RandomBox(shapes);
-        ASSERT_TRUE(tree.AddObject(things[i]));
-    }
-}
-
 TYPED_TEST(SpaceForms, QueriesMatchAScanOfEveryObject) {
-    test::Shapes shapes(7);
-    TypeParam tree(Vec2(0, 0), Vec2(100, 100));
-    std::deque<Thing> things(3000);
-    Fill(tree, things, shapes);
+    this->Fill(7, 3000);
+    test::Shapes& shapes = this->shapes;
+    TypeParam& tree = this->tree;
+    std::deque<Thing>& things = this->things;
     ExpectConsistent(tree, things);
     ExpectQueriesMatchScan(tree, things, shapes, 200);
 }
 
 TYPED_TEST(SpaceForms, MovedAndRemovedObjectsKeepTheTreeConsistent) {
-    test::Shapes shapes(11);
-    TypeParam tree(Vec2(0, 0), Vec2(100, 100));
-    std::deque<Thing> things(2000);
-    Fill(tree, things, shapes);
+    this->Fill(11, 2000);
+    test::Shapes& shapes = this->shapes;
+    TypeParam& tree = this->tree;
+    std::deque<Thing>& things = this->things;
     for (int round = 0; round < 5; ++round) {
         for (Thing& thing : things) {
             const float roll = shapes.Uniform(0.0f, 1.0f);
@@ -226,10 +232,10 @@ TYPED_TEST(SpaceForms, MovedAndRemovedObjectsKeepTheTreeConsistent) {
 }
 
 TYPED_TEST(SpaceForms, SeveralFrustaListEachObjectOnceAndMarkTheFirstFrustum) {
-    test::Shapes shapes(3);
-    TypeParam tree(Vec2(0, 0), Vec2(100, 100));
-    std::deque<Thing> things(1000);
-    Fill(tree, things, shapes);
+    this->Fill(3, 1000);
+    test::Shapes& shapes = this->shapes;
+    TypeParam& tree = this->tree;
+    std::deque<Thing>& things = this->things;
     for (int q = 0; q < 30; ++q) {
         const Frustum frusta[3] = {shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120),
                                    shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120), Frustum()};

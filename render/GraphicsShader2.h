@@ -1,0 +1,179 @@
+#pragma once
+// GraphicsShader2: the shader resource, one ".ssh" file (ShaderFormat.h) read for the graphics
+// engine's current generation.
+//
+// A section of the file holds constant values (numbers, textures, and the vertex and pixel
+// programs with their constant bindings), named parameters that code sets, and named styles, each
+// a list of device state assignments. Drawing code picks a style (FindStyleByName), calls
+// Begin(style), sets parameters, calls Render before each draw and End at the end.
+//
+// Render sends only what changed: constant states of the style on the first Render after Begin,
+// a parameter when it was set since the previous Render, a parameter's default on the first
+// Render. A parameter set during one Begin depth cannot be set again from another (the setter
+// fails) and falls back to its default when that depth ends. End at the outermost depth puts the
+// style's states back to the device defaults.
+//
+// Everything the file says is checked at load: lengths, counts and indices against the file and
+// against each other, default values against their parameter's type, constant registers against
+// the device's. A file that fails any check is refused (InitResult::InvalidData, logged).
+//
+// Threads: Initialize and Destroy may run on the loader thread; the drawing operations (Begin,
+// setters, Render, End) belong to the main thread. Users hold shaders as const pointers, like
+// every resource; the drawing state is per-use scratch, so the drawing operations are const too.
+
+#include "core/Mem.h"
+#include "core/Name.h"
+#include "files/Resource.h"
+#include "render/ShaderFormat.h"
+
+#include <cstdint>
+#include <string>
+
+namespace GAME {
+
+class BinaryReader;
+class GraphicsEngine;
+class GraphicsTexture;
+class Mat4;
+class RenderPixelShader;
+class RenderTexture;
+class RenderVertexShader;
+struct Color;
+struct Coords;
+struct Vec2;
+struct Vec3;
+
+class GraphicsShader2 final : public Resource {
+public:
+    // FindStyleByName's answer for a style the shader lacks.
+    static constexpr uint32_t kNoStyle = 0xFFFFFFFFu;
+
+    GraphicsShader2(BaseResourceManager* manager, const std::string& fileName, GraphicsEngine& graphics);
+    ~GraphicsShader2() override;
+
+    // Queues every texture value with the resource loader.
+    void PreLoadDependentResources() const override;
+    InitResult Initialize(const void* data, uint32_t size) override;
+    void Destroy() override;
+    size_t GetSystemMemoryUsage() const override;
+    // The programs' device memory.
+    size_t GetVideoMemoryUsage() const override;
+
+    // Loaded (with or without success); marks the shader touched.
+    bool GetIsReadyToUse() const;
+
+    uint32_t FindStyleByName(const Name& name) const;
+    // The style's sort order; 0 for a style the shader lacks.
+    int GetSortOrder(uint32_t style) const;
+    bool HasParameter(const Name& name) const;
+
+    // Makes the style current and opens a Begin depth; false for a style the shader lacks.
+    bool Begin(uint32_t style) const;
+    // Opens a nested Begin depth over the current style.
+    void Begin() const;
+    // Closes the innermost Begin depth (see the header comment).
+    void End() const;
+    // Sends the current style's changed states and constants to the device; the device labels
+    // the following draws with the shader, the style and debugName.
+    void Render(const char* debugName) const;
+
+    // Setters: store one element of a parameter for the next Render. A name the shader lacks is
+    // no error (true, nothing stored); false when the type differs, the element is out of range
+    // or the parameter was set during another Begin depth.
+    bool SetInt(const Name& name, uint32_t element, int value) const;
+    bool SetFloat(const Name& name, uint32_t element, float value) const;
+    bool SetFloat2(const Name& name, uint32_t element, float x, float y) const;
+    bool SetFloat2(const Name& name, uint32_t element, const Vec2& value) const;
+    bool SetFloat3(const Name& name, uint32_t element, float x, float y, float z) const;
+    bool SetFloat3(const Name& name, uint32_t element, const Vec3& value) const;
+    // Red, green and blue.
+    bool SetFloat3(const Name& name, uint32_t element, const Color& value) const;
+    bool SetFloat4(const Name& name, uint32_t element, float x, float y, float z, float w) const;
+    // Three rows of four floats.
+    bool SetFloat4x3(const Name& name, uint32_t element, const float* rows) const;
+    // Rows (x axis i, y axis i, z axis i, origin i) for i = 0, 1, 2.
+    bool SetFloat4x3(const Name& name, uint32_t element, const Coords& value) const;
+    // Four rows of four floats.
+    bool SetFloat4x4(const Name& name, uint32_t element, const float* rows) const;
+    bool SetFloat4x4(const Name& name, uint32_t element, const Mat4& value) const;
+    bool SetTexture(const Name& name, uint32_t element, const RenderTexture* value) const;
+
+private:
+    // The elements of a value or parameter.
+    struct Storage {
+        ShaderValueType type = ShaderValueType::None;
+        uint32_t count = 0;                          // elements
+        mem::vector<float> floats;                   // float-like elements (4, 12 or 16 floats each);
+                                                     // int and bool elements as one word of bits each
+        mem::vector<const RenderTexture*> textures;  // Texture elements
+    };
+    // One entry of the value list: a single element, or a program or a texture.
+    struct Value {
+        Storage storage;
+        const GraphicsTexture* texture = nullptr;      // TextureFile: held with a reference
+        RenderVertexShader* vertexProgram = nullptr;  // VertexProgram: owned
+        RenderPixelShader* pixelProgram = nullptr;    // PixelProgram: owned
+        mem::vector<ShaderBinding> bindings;          // programs: their constants
+    };
+    struct Parameter {
+        Name name;
+        std::string nameText;
+        Storage storage;
+        uint32_t usedCount = 0;         // highest element set + 1
+        uint32_t setDepth = 0;          // the Begin depth it was set at; 0 when not set
+        uint64_t renderStamp = 0;       // render counter when last set (or unset by End)
+        uint32_t defaultValue = kNone;  // value index, or kNone
+    };
+    struct Style {
+        Name name;
+        std::string nameText;
+        int sortOrder = 0;
+        mem::vector<ShaderStateRecord> records;
+    };
+    // What a record or binding takes its value from this Render: a value's or a parameter's
+    // storage (null storage: nothing, the state goes back to its default), and whether it changed.
+    struct Source {
+        const Storage* storage = nullptr;
+        const Value* value = nullptr;  // set when the storage is a value's
+        bool send = false;
+    };
+
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+    // Reading: each returns false (after logging why) when the file is refused.
+    bool Refuse(const char* reason);
+    bool ReadSection(BinaryReader& section);
+    bool ReadValues(BinaryReader& chunk);
+    bool ReadValue(BinaryReader& chunk, Value& value);
+    bool ReadProgram(BinaryReader& chunk, Value& value);
+    bool ReadParameters(BinaryReader& chunk);
+    bool ReadStyles(BinaryReader& chunk);
+    // Checks the indices of records, bindings and defaults once the whole section is read.
+    bool CheckReferences();
+
+    Source GetSource(bool fromValues, uint32_t index) const;
+    void Apply(const ShaderStateRecord& record, const Source& source) const;
+    void ApplyDefault(const ShaderStateRecord& record) const;
+    void UploadConstants(const Value& program) const;
+
+    Parameter* FindParameter(const Name& name) const;
+    // The parameter, when it may take the element of the type now; sets known = false for a name
+    // the shader lacks.
+    Parameter* BeginSet(const Name& name, uint32_t element, ShaderValueType type, bool& known) const;
+    void EndSet(Parameter& parameter, uint32_t element) const;
+    bool SetFloats(const Name& name, uint32_t element, ShaderValueType type, const float* data, uint32_t count) const;
+
+    GraphicsEngine& graphics_;
+    mem::vector<Value> values_;
+    mutable mem::vector<Parameter> parameters_;
+    mem::hash_map<Name, uint32_t> parameterIndex_;
+    mem::vector<Style> styles_;
+
+    // Drawing state (main thread).
+    mutable uint32_t currentStyle_ = kNoStyle;
+    mutable uint32_t depth_ = 0;
+    mutable uint64_t renderCounter_ = 1;
+    mutable bool firstPass_ = true;
+};
+
+}  // namespace GAME

@@ -1,0 +1,434 @@
+#include "render/GraphicsShader2.h"
+
+#include "GraphicsTestBed.h"
+#include "core/Color.h"
+#include "core/Coords.h"
+#include "core/Mat4.h"
+#include "files/BaseResourceManager.h"
+#include "files/BinaryWriter.h"
+#include "render/ShaderFileWriter.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace GAME {
+namespace {
+
+using test::GraphicsTestBed;
+using test::LogCapture;
+using test::MakeShaderFile;
+
+const Name kNormal = Name::Create("normal");
+const Name kMatrix = Name::Create("objectToScreenMatrix");
+const Name kColor = Name::Create("color");
+const Name kTint = Name::Create("tint");
+const Name kAlphaReference = Name::Create("alphaReference");
+const Name kWeights = Name::Create("weights");
+const Name kBaseTexture = Name::Create("baseTexture");
+const Name kFrame = Name::Create("frame");
+
+// Indices of the reference section.
+enum Values : uint32_t { kVertexProgram, kPixelProgram, kSourceAlpha, kInverseSourceAlpha, kWhite, kTextureValue };
+enum Parameters : uint32_t { kMatrixParameter, kColorParameter, kTextureParameter, kTintParameter,
+                             kAlphaParameter, kWeightsParameter, kFrameParameter };
+
+ShaderStateRecord Record(ShaderStateCode code, bool fromValues, uint32_t index, uint32_t stage = 0) {
+    return ShaderStateRecord{code, stage, fromValues, index};
+}
+
+// A shader as renderers use it: programs with constants, blending, a texture and a few
+// parameters, in two styles.
+ShaderFileSection MakeSection(const std::string& generation) {
+    ShaderFileSection section;
+    section.generation = generation;
+    section.values = {
+        ShaderFileValue::VertexProgram("vertex program", {{0, 4, false, kMatrixParameter}, {4, 1, false, kColorParameter},
+                                                          {5, 3, false, kFrameParameter}}),
+        ShaderFileValue::PixelProgram("pixel program", {{0, 1, false, kTintParameter}, {1, 1, false, kWeightsParameter}}),
+        ShaderFileValue::Int(6),
+        ShaderFileValue::Int(8),
+        ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),
+        ShaderFileValue::TextureFile("Textures/Missing.dds"),
+    };
+    section.parameters = {
+        {"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+        {"color", ShaderValueType::Float4, 1, kWhite},
+        {"baseTexture", ShaderValueType::Texture, 1, kTextureValue},
+        {"tint", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault},
+        {"alphaReference", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault},
+        {"weights", ShaderValueType::Float4, 2, ShaderFileParameter::kNoDefault},
+        {"frame", ShaderValueType::Float4x3, 1, ShaderFileParameter::kNoDefault},
+    };
+    section.styles = {
+        {"normal", 5,
+         {Record(ShaderStateCode::VertexProgram, true, kVertexProgram),
+          Record(ShaderStateCode::PixelProgram, true, kPixelProgram),
+          Record(ShaderStateCode::SourceBlend, true, kSourceAlpha),
+          Record(ShaderStateCode::DestinationBlend, true, kInverseSourceAlpha),
+          Record(ShaderStateCode::Texture, false, kTextureParameter),
+          Record(ShaderStateCode::AlphaReference, false, kAlphaParameter)}},
+        {"opaque", 2, {Record(ShaderStateCode::DepthWrite, true, kSourceAlpha)}},
+    };
+    return section;
+}
+
+class GraphicsShader2Test : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bed.Start()); }
+
+    // Writes the file and loads it through the graphics engine; the shader is loaded when first used.
+    const GraphicsShader2* Load(const std::vector<uint8_t>& bytes) {
+        bed.WriteFile("Shaders/Test.ssh", bytes);
+        const GraphicsShader2* shader = bed.Graphics().LoadShader2("Shaders/Test.ssh");
+        EXPECT_NE(shader, nullptr);
+        return shader;
+    }
+    const GraphicsShader2* LoadReference() { return Load(MakeShaderFile({MakeSection("GeForce6")})); }
+
+    // Initialises a shader of its own on the bytes.
+    Resource::InitResult Read(const std::vector<uint8_t>& bytes) {
+        GraphicsShader2 shader(bed.Graphics().GetShaderResourceManager(), "Shaders/Direct.ssh", bed.Graphics());
+        return shader.Initialize(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    }
+
+    size_t Count(const std::string& call) { return bed.Device().CountCalls(call); }
+
+    GraphicsTestBed bed;
+};
+
+// A file whose section has an extra chunk of an unknown id before its own chunks.
+std::vector<uint8_t> InsertChunk(std::vector<uint8_t> file, uint32_t id, uint32_t payloadSize) {
+    // Header (4), name length (4), "GeForce6" (8), section size (4), then the body.
+    constexpr size_t kSizeField = 16;
+    constexpr size_t kBody = 20;
+    std::vector<uint8_t> chunk(8 + payloadSize, 0xAB);
+    std::memcpy(chunk.data(), &id, 4);
+    std::memcpy(chunk.data() + 4, &payloadSize, 4);
+    uint32_t sectionSize = 0;
+    std::memcpy(&sectionSize, file.data() + kSizeField, 4);
+    sectionSize += static_cast<uint32_t>(chunk.size());
+    std::memcpy(file.data() + kSizeField, &sectionSize, 4);
+    file.insert(file.begin() + kBody, chunk.begin(), chunk.end());
+    return file;
+}
+
+// -- Reading ------------------------------------------------------------------------------------
+
+TEST_F(GraphicsShader2Test, ReadsTheSectionOfTheCurrentGenerationAndPassesOverTheOthers) {
+    ShaderFileSection other = MakeSection("GeForce4");
+    other.styles[0].sortOrder = 99;
+    const GraphicsShader2* shader = Load(MakeShaderFile({other, MakeSection("GeForce6")}));
+    const uint32_t style = shader->FindStyleByName(kNormal);
+    ASSERT_EQ(style, 0u);
+    EXPECT_EQ(shader->GetSortOrder(style), 5);
+    EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_TRUE(shader->HasParameter(kTint));
+    EXPECT_EQ(bed.Device().GetCalls("CreateVertexShader"), std::vector<std::string>{"CreateVertexShader(data, 14)"});
+}
+
+TEST_F(GraphicsShader2Test, RefusesWrongMagicVersionAndMissingGeneration) {
+    LogCapture log;
+    std::vector<uint8_t> file = MakeShaderFile({MakeSection("GeForce6")});
+    std::vector<uint8_t> version = file;
+    version[3] = 3;
+    EXPECT_EQ(Read(version), Resource::InitResult::InvalidData);
+    std::vector<uint8_t> magic = file;
+    magic[1] = 'X';  // 'S', 'X', 'H': the first and third bytes match
+    EXPECT_EQ(Read(magic), Resource::InitResult::InvalidData);
+    EXPECT_EQ(Read(MakeShaderFile({MakeSection("GeForce4"), MakeSection("GeForce3")})),
+              Resource::InitResult::InvalidData);
+    EXPECT_EQ(Read(std::vector<uint8_t>{'S', 'S'}), Resource::InitResult::InvalidData);
+    EXPECT_EQ(log.Count(LogPriority::Error), 4u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "no section for generation GeForce6"));
+}
+
+TEST_F(GraphicsShader2Test, PassesOverChunksOfUnknownIds) {
+    const GraphicsShader2* shader = Load(InsertChunk(MakeShaderFile({MakeSection("GeForce6")}), 7, 12));
+    EXPECT_EQ(shader->FindStyleByName(kNormal), 0u);
+    EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
+}
+
+TEST_F(GraphicsShader2Test, EveryTruncationIsRefusedWithoutLeakingDeviceObjects) {
+    const std::vector<uint8_t> file = MakeShaderFile({MakeSection("GeForce4"), MakeSection("GeForce6")});
+    ASSERT_EQ(Read(file), Resource::InitResult::Success);
+    const size_t live = bed.Device().GetNumLiveResources();
+    LogCapture log;
+    for (size_t length = 0; length < file.size(); ++length) {
+        const std::vector<uint8_t> cut(file.begin(), file.begin() + length);
+        ASSERT_EQ(Read(cut), Resource::InitResult::InvalidData) << length;
+        ASSERT_EQ(bed.Device().GetNumLiveResources(), live) << length;
+    }
+    EXPECT_EQ(log.Count(LogPriority::Error), file.size());
+}
+
+TEST_F(GraphicsShader2Test, RefusesIndicesCountsAndTypesThatDoNotFit) {
+    LogCapture log;
+    const auto refused = [&](auto change) {
+        ShaderFileSection section = MakeSection("GeForce6");
+        change(section);
+        return Read(MakeShaderFile({section})) == Resource::InitResult::InvalidData;
+    };
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[0].index = 6; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[4].index = 7; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values[0].bindings[1].index = 7; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values[0].bindings[0].firstRegister = 253; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values[1].bindings[0].registerLimit = 225; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.parameters[kColorParameter].defaultValue = 6; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.parameters[kColorParameter].defaultValue = kSourceAlpha; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.parameters[kWeightsParameter].elements = 257; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[4].stage = 8; }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[0].code = ShaderStateCode(24); }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values[2].type = ShaderValueType(16); }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values.resize(1001, ShaderFileValue::Int(0)); }));
+    EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles.resize(1001); }));
+    EXPECT_EQ(log.Count(LogPriority::Error), 13u);
+    // A texture parameter may default to a texture file value.
+    EXPECT_FALSE(refused([](ShaderFileSection&) {}));
+}
+
+TEST_F(GraphicsShader2Test, RefusesStylesOfAnotherKind) {
+    std::vector<uint8_t> file = MakeShaderFile({MakeSection("GeForce6")});
+    // The kind word of the first style follows its name and sort order.
+    const std::string name = "normal";
+    const auto at = std::search(file.begin(), file.end(), name.begin(), name.end());
+    ASSERT_NE(at, file.end());
+    const size_t kind = static_cast<size_t>(at - file.begin()) + name.size() + 4;
+    ASSERT_EQ(file[kind], 1);
+    file[kind] = 2;
+    LogCapture log;
+    EXPECT_EQ(Read(file), Resource::InitResult::InvalidData);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "unknown style kind"));
+}
+
+TEST_F(GraphicsShader2Test, ReadsTheOlderTypeCodes) {
+    // Values 12 and 13 hold three and four floats; value 7 is a texture file; parameter 12 is float3.
+    BinaryWriter body;
+    body.BeginChunk(1);
+    body.Write(4u);
+    body.Write(12u);
+    for (float f : {1.0f, 2.0f, 3.0f}) body.Write(f);
+    body.Write(13u);
+    for (float f : {1.0f, 2.0f, 3.0f, 4.0f}) body.Write(f);
+    body.Write(7u);
+    body.Write(std::string("Textures/Old.dds"));
+    body.Write(0u);
+    body.Write(5u);
+    body.EndChunk();
+    body.BeginChunk(0);
+    body.Write(1u);
+    body.Write(std::string("old"));
+    body.Write(12u);
+    body.Write(1u);
+    body.Write(0u);
+    body.Write(0u);
+    body.Write(true);
+    body.Write(0u);  // defaults to the float3 value
+    body.EndChunk();
+    BinaryWriter file;
+    file.Write("SSH\x04", 4);
+    file.Write(std::string("GeForce6"));
+    file.Write(body.GetPosition());
+    file.Write(body.GetBuffer(), body.GetPosition());
+    const GraphicsShader2* shader = Load(std::vector<uint8_t>(file.GetBuffer(), file.GetBuffer() + file.GetPosition()));
+    ASSERT_EQ(shader->FindStyleByName(kNormal), GraphicsShader2::kNoStyle);
+    EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_TRUE(shader->SetFloat3(Name::Create("old"), 0, 1.0f, 2.0f, 3.0f));
+    EXPECT_NE(bed.Graphics().GetTextureResourceManager()->GetNumResources(), 0);
+}
+
+// -- Drawing -------------------------------------------------------------------------------------
+
+TEST_F(GraphicsShader2Test, TwoRendersWithoutChangesSendTheConstantStatesOnce) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(shader->FindStyleByName(kNormal)));
+    bed.Device().ClearCalls();
+    shader->Render("first");
+    shader->Render("second");
+    EXPECT_EQ(Count("SetVertexShader"), 1u);
+    EXPECT_EQ(Count("SetPixelShader"), 1u);
+    EXPECT_EQ(bed.Device().GetCalls("SetSourceBlendFactor"), std::vector<std::string>{"SetSourceBlendFactor(6)"});
+    EXPECT_EQ(Count("SetDestinationBlendFactor"), 1u);
+    // The texture parameter's default (a missing file: the checker board) goes on the first pass.
+    EXPECT_EQ(bed.Device().GetCalls("SetTexture"), std::vector<std::string>{"SetTexture(0, texture1)"});
+    // The colour's default is a constant of the vertex program: uploaded on the first pass only.
+    EXPECT_EQ(bed.Device().GetCalls("SetVertexShaderConstants"),
+              std::vector<std::string>{"SetVertexShaderConstants(4, [1, 1, 1, 1], 1)"});
+    // Without a value or a default the alpha reference goes back to its default every time.
+    EXPECT_EQ(Count("SetAlphaReference"), 2u);
+    EXPECT_EQ(bed.Device().GetCalls("SetDebugName"),
+              (std::vector<std::string>{"SetDebugName(\"Shaders/Test.ssh\", \"normal\", \"first\")",
+                                        "SetDebugName(\"Shaders/Test.ssh\", \"normal\", \"second\")"}));
+    shader->End();
+    EXPECT_TRUE(bed.Device().GetErrors().empty());
+}
+
+TEST_F(GraphicsShader2Test, AParameterGoesToTheDeviceOnlyAfterItWasSet) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("first");
+    bed.Device().ClearCalls();
+    EXPECT_TRUE(shader->SetFloat4(kTint, 0, 0.5f, 0.25f, 0.0f, 1.0f));
+    shader->Render("second");
+    shader->Render("third");
+    EXPECT_EQ(bed.Device().GetCalls("SetPixelShaderConstants"),
+              std::vector<std::string>{"SetPixelShaderConstants(0, [0.5, 0.25, 0, 1], 1)"});
+    EXPECT_EQ(Count("SetVertexShaderConstants"), 0u);
+    EXPECT_EQ(Count("SetVertexShader"), 0u);
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, ParametersFallBackToTheirDefaultsWhenTheirBeginDepthEnds) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("first");
+    shader->Begin();  // a nested pass
+    EXPECT_TRUE(shader->SetFloat4(kColor, 0, 1.0f, 0.0f, 0.0f, 1.0f));
+    bed.Device().ClearCalls();
+    shader->Render("pass");
+    shader->End();
+    shader->Render("after");
+    EXPECT_EQ(bed.Device().GetCalls("SetVertexShaderConstants"),
+              (std::vector<std::string>{"SetVertexShaderConstants(4, [1, 0, 0, 1], 1)",
+                                        "SetVertexShaderConstants(4, [1, 1, 1, 1], 1)"}));
+    // The inner End leaves the style's states alone.
+    EXPECT_EQ(Count("SetVertexShader"), 0u);
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, TheOutermostEndPutsTheStyleStatesBack) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("draw");
+    bed.Device().ClearCalls();
+    shader->End();
+    EXPECT_EQ(bed.Device().GetCalls(),
+              (std::vector<std::string>{"SetVertexShader(null)", "SetPixelShader(null)", "SetSourceBlendFactor(0)",
+                                        "SetDestinationBlendFactor(1)", "SetTexture(0, null)", "SetAlphaReference(0)",
+                                        "SetDebugName(null, null, null)"}));
+    // The next Begin sends the constant states again.
+    ASSERT_TRUE(shader->Begin(0));
+    bed.Device().ClearCalls();
+    shader->Render("again");
+    EXPECT_EQ(Count("SetVertexShader"), 1u);
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, SettersCheckNameTypeElementAndBeginDepth) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    EXPECT_FALSE(shader->SetFloat(kColor, 0, 1.0f));               // a float4 parameter
+    EXPECT_TRUE(shader->SetFloat(Name::Create("absent"), 0, 1.0f));  // not an error
+    EXPECT_FALSE(shader->HasParameter(Name::Create("absent")));
+    EXPECT_TRUE(shader->SetFloat4(kWeights, 1, 1.0f, 2.0f, 3.0f, 4.0f));
+    EXPECT_FALSE(shader->SetFloat4(kWeights, 2, 1.0f, 2.0f, 3.0f, 4.0f));
+    EXPECT_FALSE(shader->SetInt(kAlphaReference, 0, 1));
+    EXPECT_TRUE(shader->SetFloat4(kTint, 0, 1.0f, 1.0f, 1.0f, 1.0f));
+    shader->Begin();
+    EXPECT_FALSE(shader->SetFloat4(kTint, 0, 0.0f, 0.0f, 0.0f, 0.0f));  // set during the outer depth
+    EXPECT_TRUE(shader->SetFloat4(kColor, 0, 0.0f, 0.0f, 0.0f, 0.0f));
+    shader->End();
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, ArraysSendTheElementsSetAndMatricesTheirRows) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("first");
+    bed.Device().ClearCalls();
+    // The weights' binding reserves one register: the second element is cut off.
+    EXPECT_TRUE(shader->SetFloat4(kWeights, 1, 5.0f, 6.0f, 7.0f, 8.0f));
+    const Mat4 matrix(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    EXPECT_TRUE(shader->SetFloat4x4(kMatrix, 0, matrix));
+    const Coords frame(Vec3(1, 2, 3), Vec3(4, 5, 6), Vec3(7, 8, 9), Vec3(10, 11, 12));
+    EXPECT_TRUE(shader->SetFloat4x3(kFrame, 0, frame));
+    shader->Render("second");
+    EXPECT_EQ(bed.Device().GetCalls("SetVertexShaderConstants"),
+              (std::vector<std::string>{
+                  "SetVertexShaderConstants(0, [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16], 4)",
+                  "SetVertexShaderConstants(5, [1, 4, 7, 10, 2, 5, 8, 11, 3, 6, 9, 12], 3)"}));
+    EXPECT_EQ(bed.Device().GetCalls("SetPixelShaderConstants"),
+              std::vector<std::string>{"SetPixelShaderConstants(1, [0, 0, 0, 0], 1)"});
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, ATextureParameterBindsTheTextureGiven) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("first");
+    const RenderTexture* texture = bed.Graphics().GetEmptyTexture();
+    EXPECT_TRUE(shader->SetTexture(kBaseTexture, 0, texture));
+    bed.Device().ClearCalls();
+    shader->Render("second");
+    EXPECT_EQ(bed.Device().GetCalls("SetTexture"), std::vector<std::string>{"SetTexture(0, texture2)"});
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, AnAbsentStyleCannotBegin) {
+    const GraphicsShader2* shader = LoadReference();
+    EXPECT_EQ(shader->FindStyleByName(Name::Create("absent")), GraphicsShader2::kNoStyle);
+    EXPECT_FALSE(shader->Begin(GraphicsShader2::kNoStyle));
+    EXPECT_FALSE(shader->Begin(2));
+    EXPECT_EQ(shader->GetSortOrder(GraphicsShader2::kNoStyle), 0);
+    EXPECT_TRUE(shader->Begin(1));
+    EXPECT_EQ(shader->GetSortOrder(1), 2);
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, ColourStatesTakePackedIntegersAndFloats) {
+    ShaderFileSection section = MakeSection("GeForce6");
+    section.values.push_back(ShaderFileValue::Int(static_cast<int32_t>(0x80FF0000u)));
+    section.values.push_back(ShaderFileValue::Float3(0.0f, 1.0f, 0.0f));
+    section.values.push_back(ShaderFileValue::Int(128));
+    section.styles[1].records = {Record(ShaderStateCode::ConstantColor, true, 6),
+                                 Record(ShaderStateCode::AlphaReference, true, 8)};
+    section.styles.push_back({"green", 0, {Record(ShaderStateCode::ConstantColor, true, 7)}});
+    const GraphicsShader2* shader = Load(MakeShaderFile({section}));
+    ASSERT_TRUE(shader->Begin(1));
+    bed.Device().ClearCalls();
+    shader->Render("packed");
+    EXPECT_EQ(bed.Device().GetCalls("SetRenderStateD"), std::vector<std::string>{"SetRenderStateD((1, 0, 0, 0.501961))"});
+    EXPECT_EQ(bed.Device().GetCalls("SetAlphaReference"), std::vector<std::string>{"SetAlphaReference(0.501961)"});
+    shader->End();
+    ASSERT_TRUE(shader->Begin(2));
+    bed.Device().ClearCalls();
+    shader->Render("float");
+    EXPECT_EQ(bed.Device().GetCalls("SetRenderStateD"), std::vector<std::string>{"SetRenderStateD((0, 1, 0, 1))"});
+    shader->End();
+}
+
+TEST_F(GraphicsShader2Test, DestroyReleasesProgramsAndTextures) {
+    const size_t live = bed.Device().GetNumLiveResources();
+    const GraphicsShader2* shader = LoadReference();
+    EXPECT_EQ(shader->FindStyleByName(kNormal), 0u);
+    EXPECT_EQ(bed.Device().GetNumLiveResources(), live + 2);
+    EXPECT_GT(shader->GetVideoMemoryUsage(), 0u);
+    const_cast<GraphicsShader2*>(shader)->Destroy();
+    EXPECT_EQ(bed.Device().GetNumLiveResources(), live);
+    EXPECT_EQ(shader->GetVideoMemoryUsage(), 0u);
+    bed.Graphics().GetTextureResourceManager()->UnloadUnreferencedResources();
+    EXPECT_EQ(bed.Graphics().GetTextureResourceManager()->GetNumResources(), 0);
+}
+
+TEST_F(GraphicsShader2Test, DependentTexturesAreQueued) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_EQ(shader->FindStyleByName(kNormal), 0u);
+    EXPECT_TRUE(shader->GetIsReadyToUse());
+    const int queued = bed.GetLoader().GetNumQueued();
+    shader->PreLoadDependentResources();
+    EXPECT_EQ(bed.GetLoader().GetNumQueued(), queued + 1);
+}
+
+TEST_F(GraphicsShader2Test, AProgramTheDeviceCannotMakeIsAPassingTrouble) {
+    bed.Device().Script().failCreates = true;
+    EXPECT_EQ(Read(MakeShaderFile({MakeSection("GeForce6")})), Resource::InitResult::PartlyInitialized);
+    bed.Device().Script().deviceLost = true;
+    EXPECT_EQ(Read(MakeShaderFile({MakeSection("GeForce6")})), Resource::InitResult::Retry);
+}
+
+}  // namespace
+}  // namespace GAME

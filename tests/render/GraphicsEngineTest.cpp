@@ -1,0 +1,493 @@
+#include "render/GraphicsEngine.h"
+
+#include "GraphicsTestBed.h"
+#include "core/FatalError.h"
+#include "core/Rect.h"
+#include "files/BaseResourceManager.h"
+#include "files/Options.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "render/ShaderFileWriter.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace GAME {
+namespace {
+
+using test::GraphicsTestBed;
+using test::LogCapture;
+using test::RecordingDevice;
+using Bool = Options::BoolName;
+using Quality = Options::QualityName;
+
+// Turns the fatal error into an exception carrying its text.
+struct FatalErrorThrows {
+    FatalErrorThrows() : previous(SetFatalErrorHandler([](const char* text) { throw std::runtime_error(text); })) {}
+    ~FatalErrorThrows() { SetFatalErrorHandler(previous); }
+    FatalErrorHandler previous;
+};
+
+class GraphicsEngineTest : public ::testing::Test {
+protected:
+    RecordingDevice& Device() { return bed.Device(); }
+    Options& GetOptions() { return bed.GetOptions(); }
+    GraphicsEngine& Graphics() { return bed.Graphics(); }
+    size_t Count(const std::string& call) { return Device().CountCalls(call); }
+
+    GraphicsTestBed bed;
+};
+
+// -- Creation ----------------------------------------------------------------------------------
+
+TEST_F(GraphicsEngineTest, ADeviceWithoutASurfaceIsAskedAHundredTimesWithPauses) {
+    Device().Script().failCreates = true;
+    LogCapture log;
+    EXPECT_FALSE(bed.CreateDevice());
+    EXPECT_EQ(bed.Graphics().GetNumWaits(), 100);
+    EXPECT_EQ(bed.Graphics().GetWaitedMilliseconds(), 100 * 100);
+    EXPECT_EQ(Count("Initialize"), 101u);
+    // Each attempt asks with the options, then with the hardware defaults.
+    EXPECT_EQ(Count("CreatePrimarySurface"), 200u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't create the primary rendering surface"));
+}
+
+TEST_F(GraphicsEngineTest, ASurfaceFromTheHardwareDefaultsSavesThem) {
+    // Options asking for a size the device refuses (0 x 0), then the defaults work.
+    GetOptions().SetInt2(Options::Int2Name::resolution, {0, 0});
+    EXPECT_TRUE(bed.CreateDevice());
+    EXPECT_EQ(Device().GetCalls("CreatePrimarySurface"),
+              (std::vector<std::string>{"CreatePrimarySurface(null, 0, 0, 2, 8, 49, 0)",
+                                        "CreatePrimarySurface(null, 1024, 768, 2, 8, 49, 0)"}));
+    EXPECT_NE(bed.GetDirectory().ReadFile("Settings/options.txt").find("1024 768"), std::string::npos);
+    EXPECT_EQ(bed.Graphics().GetNumWaits(), 0);
+}
+
+TEST_F(GraphicsEngineTest, ADeviceThatDoesNotInitializeOrLoadFailsCreation) {
+    LogCapture log;
+    Device().Script().initializeResult = false;
+    EXPECT_FALSE(bed.CreateDevice());
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't initialize the rendering device"));
+    log.Clear();
+    GraphicsEngineSettings settings = GraphicsTestBed::MakeSettings();
+    settings.deviceName = "NoSuchDevice";
+    GraphicsEngine graphics;
+    EXPECT_FALSE(graphics.CreateDevice(nullptr, settings));
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(GraphicsEngineTest, SettingsOfWidthZeroWriteTheHardwareDefaultsFirst) {
+    GetOptions().SetQuality(Quality::detailLevel, 0);
+    GraphicsEngineSettings settings = GraphicsTestBed::MakeSettings();
+    settings.width = 0;
+    ASSERT_TRUE(bed.CreateDevice(settings));
+    const std::string saved = bed.GetDirectory().ReadFile("Settings/options.txt");
+    // A GeForce6 with 512 MiB: everything high.
+    EXPECT_NE(saved.find("detailLevel               = 2"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("textureQuality            = 2"), std::string::npos) << saved;
+    EXPECT_EQ(Device().GetCalls("CreatePrimarySurface"),
+              std::vector<std::string>{"CreatePrimarySurface(null, 1024, 768, 2, 8, 49, 0)"});
+}
+
+TEST_F(GraphicsEngineTest, TheOptionsMakeTheDeviceSettings) {
+    Options& options = GetOptions();
+    options.SetInt2(Options::Int2Name::resolution, {800, 600});
+    options.SetBool(Bool::fullscreen, true);
+    options.SetBool(Bool::syncToRefresh, true);
+    options.SetBool(Bool::tripleBuffer, true);
+    options.SetBool(Bool::antiAliasing, true);
+    options.SetBool(Bool::detailObjects, false);
+    options.SetBool(Bool::advancedEffects, false);
+    ASSERT_TRUE(bed.CreateDevice());
+    EXPECT_EQ(Device().GetCalls("CreatePrimarySurface"),
+              std::vector<std::string>{"CreatePrimarySurface(null, 800, 600, 2, 8, 7, 1)"});
+    EXPECT_TRUE(Graphics().IsFullscreen());
+    EXPECT_EQ(Graphics().GetWidth(), 800);
+}
+
+TEST_F(GraphicsEngineTest, AForcedWindowHasNeitherFullScreenNorVerticalSync) {
+    GetOptions().SetBool(Bool::syncToRefresh, true);
+    GraphicsEngineSettings settings = GraphicsTestBed::MakeSettings();
+    settings.forceWindowed = true;
+    ASSERT_TRUE(bed.CreateDevice(settings));
+    EXPECT_FALSE(Graphics().IsFullscreen());
+    EXPECT_EQ(Device().GetCalls("CreatePrimarySurface"),
+              std::vector<std::string>{"CreatePrimarySurface(null, 1024, 768, 2, 8, 48, 0)"});
+}
+
+// The beds below come one after another: the recording device library hands out one device at a
+// time.
+TEST(GraphicsEngineHardwareTest, TheCheckEndsTheProcessOnUnknownOrSmallHardware) {
+    FatalErrorThrows fatal;
+    {
+        GraphicsTestBed bed;
+        bed.Device().Script().generation = RenderGenerationId::Unknown;
+        try {
+            bed.CreateDevice();
+            ADD_FAILURE() << "no fatal error";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "tagInstallerText35");  // no language loaded: the tag itself
+        }
+    }
+    {
+        GraphicsTestBed bed;
+        bed.Device().Script().videoMemory = GraphicsEngine::kMinVideoMemory - 1;
+        EXPECT_THROW(bed.CreateDevice(), std::runtime_error);
+    }
+    {
+        GraphicsTestBed bed;
+        bed.Device().Script().videoMemory = GraphicsEngine::kMinVideoMemory;
+        EXPECT_TRUE(bed.CreateDevice());
+    }
+    {
+        GraphicsTestBed bed;
+        bed.Device().Script().generation = RenderGenerationId::Unknown;
+        bed.GetOptions().SetBool(Bool::skipCompatibilityChecks, true);
+        EXPECT_TRUE(bed.CreateDevice());
+    }
+}
+
+TEST_F(GraphicsEngineTest, InitializeMakesTheSharedObjects) {
+    LogCapture log;
+    ASSERT_TRUE(bed.Start());
+    EXPECT_NE(Graphics().GetCanvas(), nullptr);
+    EXPECT_NE(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
+    EXPECT_NE(Graphics().GetBasicShader(), nullptr);
+    EXPECT_NE(Graphics().GetOverlayShader(), Graphics().GetBasicShader());
+    EXPECT_EQ(Device().GetCalls("CreateTextureFromPixels"),
+              (std::vector<std::string>{"CreateTextureFromPixels(64, 64, data, 1, 0)",
+                                        "CreateTextureFromPixels(16, 16, data, 1, 0)"}));
+    const auto* checker = static_cast<const test::RecordingTexture*>(Graphics().GetDefaultTexture());
+    // Texel (8, 0) lies in an odd cell: bytes 255, 255, 0, 255; texel (0, 0) 0, 0, 255, 255.
+    EXPECT_EQ(checker->GetTexels()[0], 0);
+    EXPECT_EQ(checker->GetTexels()[2], 255);
+    EXPECT_EQ(checker->GetTexels()[8 * 4], 255);
+    EXPECT_EQ(checker->GetTexels()[8 * 4 + 2], 0);
+    EXPECT_EQ(Device().GetCalls("CreateVertexDeclaration"), std::vector<std::string>{"CreateVertexDeclaration([{0, 0, 2}, {0, 1, 2}, {0, 4, 1}, {0, 14, 4}], 4)"});
+    EXPECT_EQ(Graphics().GetBasicVertexDeclaration()->GetStride(), 36u);
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "Graphics engine initialized successfully"));
+    EXPECT_TRUE(Graphics().AreShadowsEnabled());
+    EXPECT_FALSE(Graphics().AreStatsEnabled());
+}
+
+// -- Options -----------------------------------------------------------------------------------
+
+TEST_F(GraphicsEngineTest, TheDetailLevelLowersTheGeneration) {
+    GetOptions().SetQuality(Quality::detailLevel, 1);
+    ASSERT_TRUE(bed.Start());
+    EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce4);
+    EXPECT_STREQ(Graphics().GetGenerationName(), "GeForce4");
+    EXPECT_EQ(Graphics().GetPixelShaderVersion(), 3);
+    EXPECT_EQ(Graphics().GetMaxNumBones(), 24);
+
+    // A GeForce6 at detail level 1 reads the GeForce4 section of its shaders.
+    ShaderFileSection geForce4;
+    geForce4.generation = "GeForce4";
+    geForce4.styles = {{"low", 0, {}}};
+    ShaderFileSection geForce6;
+    geForce6.generation = "GeForce6";
+    geForce6.styles = {{"high", 0, {}}};
+    bed.WriteFile("Shaders/Two.ssh", test::MakeShaderFile({geForce6, geForce4}));
+    const GraphicsShader2* shader = Graphics().LoadShader2("Shaders/Two.ssh");
+    EXPECT_EQ(shader->FindStyleByName(Name::Create("low")), 0u);
+
+    // Back at detail 2 the shaders load again from their GeForce6 section.
+    GetOptions().SetQuality(Quality::detailLevel, 2);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce6);
+    EXPECT_EQ(shader->FindStyleByName(Name::Create("high")), 0u);
+    EXPECT_EQ(Graphics().GetMaxNumBones(), 27);
+
+    GetOptions().SetQuality(Quality::detailLevel, 0);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce3);
+    EXPECT_TRUE(Graphics().UseLowQualityTerrain());
+    EXPECT_TRUE(Graphics().UseLowQualityLighting());
+}
+
+TEST(GraphicsEngineGenerationTest, OtherCardsAtLowerDetailLevels) {
+    const struct {
+        RenderGenerationId device;
+        int detail;
+        RenderGenerationId effective;
+    } cases[] = {
+        {RenderGenerationId::GeForce5, 1, RenderGenerationId::GeForce4},
+        {RenderGenerationId::GeForce4, 1, RenderGenerationId::GeForce4},
+        {RenderGenerationId::GeForce4, 0, RenderGenerationId::GeForce3},
+        {RenderGenerationId::Radeon9000, 1, RenderGenerationId::R200},
+        {RenderGenerationId::Radeon9000, 2, RenderGenerationId::Radeon9000},
+        {RenderGenerationId::R200, 0, RenderGenerationId::R200},
+    };
+    for (const auto& c : cases) {
+        GraphicsTestBed other;
+        other.Device().Script().generation = c.device;
+        other.GetOptions().SetQuality(Quality::detailLevel, c.detail);
+        ASSERT_TRUE(other.Start());
+        EXPECT_EQ(other.Graphics().GetGenerationId(), c.effective) << int(c.device) << " " << c.detail;
+    }
+}
+
+TEST_F(GraphicsEngineTest, TextureQualitySetsTheGlobalReduction) {
+    ASSERT_TRUE(bed.Start());
+    GetOptions().SetQuality(Quality::textureQuality, 2);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Graphics().GetTextureReduction(), -2);
+    EXPECT_EQ(Graphics().GetTextureReduction("Creatures/Wolf.tex"), 0);  // -2 + 2
+    EXPECT_EQ(Graphics().GetTextureReduction("Effects/Fire.tex"), 0);
+    GetOptions().SetQuality(Quality::textureQuality, 0);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Graphics().GetTextureReduction("Creatures/Wolf.tex"), 3);
+    EXPECT_EQ(Graphics().GetTextureReduction("Textures/Wall.tex"), 1);
+}
+
+TEST_F(GraphicsEngineTest, GammaAloneDoesNotResetTheDeviceButAntiAliasingDoes) {
+    ASSERT_TRUE(bed.Start());
+    Device().ClearCalls();
+    GetOptions().SetFloat(Options::FloatName::gamma, 1.0f);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Count("ResetDevice"), 0u);
+    EXPECT_EQ(Device().GetCalls("SetGammaRamp"), std::vector<std::string>{"SetGammaRamp(0.5, 0.5, 1.75)"});
+
+    LogCapture log;
+    GetOptions().SetBool(Bool::antiAliasing, true);
+    Graphics().UpdateFromOptions();
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Device().GetCalls("ResetDevice"), std::vector<std::string>{"ResetDevice(1024, 768, 2, 8, 49, 1)"});
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Resetting device due to settings change."));
+
+    // A device that cannot reset keeps the new settings: it is not reset again every frame.
+    Device().Script().resetResult = false;
+    GetOptions().SetBool(Bool::antiAliasing, false);
+    Graphics().UpdateFromOptions();
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Count("ResetDevice"), 2u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "could not be reset"));
+}
+
+TEST_F(GraphicsEngineTest, ShadowAndReflectionQualities) {
+    ASSERT_TRUE(bed.Start());
+    const int qualities[] = {0, 1, 2};
+    const unsigned sizes[3][2] = {{512, 256}, {1024, 512}, {2048, 1024}};
+    for (const int quality : qualities) {
+        GetOptions().SetQuality(Quality::shadowQuality, quality);
+        GetOptions().SetQuality(Quality::reflectionQuality, quality);
+        Graphics().UpdateFromOptions();
+        EXPECT_EQ(Graphics().GetNormalRendererTargetSize(0), sizes[quality][0]);
+        EXPECT_EQ(Graphics().GetNormalRendererTargetSize(1), sizes[quality][1]);
+        EXPECT_EQ(Graphics().AreReflectionsEnabled(), quality == 2);
+    }
+    Graphics().EnableShadows(false);
+    EXPECT_FALSE(GetOptions().GetBool(Bool::shadows));
+    Graphics().EnableBloom(false);
+    EXPECT_FALSE(GetOptions().GetBool(Bool::advancedEffects));
+}
+
+TEST_F(GraphicsEngineTest, HardwareDefaultsFollowGenerationMemoryAndCard) {
+    ASSERT_TRUE(bed.CreateDevice());
+    const auto defaults = [&](RenderGenerationId generation, size_t memoryMiB, uint32_t deviceId) {
+        Device().Script().videoMemory = memoryMiB << 20;
+        Device().Script().deviceId = deviceId;
+        Graphics().SetGeneration(generation);
+        Options& options = GetOptions();
+        options.SetBool(Bool::fullscreen, false);
+        Graphics().SetOptionsToDefaults(&options);
+        EXPECT_TRUE(options.GetBool(Bool::fullscreen));
+        return std::vector<int>{options.GetQuality(Quality::detailLevel), options.GetQuality(Quality::reflectionQuality),
+                                options.GetQuality(Quality::textureQuality), options.GetQuality(Quality::shadowQuality),
+                                options.GetBool(Bool::shadows), options.GetBool(Bool::detailObjects),
+                                options.GetBool(Bool::advancedEffects)};
+    };
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0xFFFFFFFF), (std::vector<int>{2, 2, 2, 2, 1, 1, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 256, 0xFFFFFFFF), (std::vector<int>{2, 2, 1, 2, 1, 1, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 128, 0xFFFFFFFF), (std::vector<int>{2, 2, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 64, 0xFFFFFFFF), (std::vector<int>{2, 2, 0, 0, 1, 1, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce3, 128, 0xFFFFFFFF), (std::vector<int>{0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce4, 256, 0xFFFFFFFF), (std::vector<int>{0, 0, 1, 0, 1, 0, 0}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce5, 256, 0xFFFFFFFF), (std::vector<int>{1, 1, 1, 1, 1, 0, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::R200, 128, 0xFFFFFFFF), (std::vector<int>{0, 0, 0, 0, 1, 0, 0}));
+    // The card table overrides the five it names.
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0x82F), (std::vector<int>{1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0x410), (std::vector<int>{0, 0, 0, 0, 0, 1, 1}));
+}
+
+// -- The frame ---------------------------------------------------------------------------------
+
+TEST_F(GraphicsEngineTest, UpdateBracketsTheFrameAndPresentShowsThePrimarySurface) {
+    ASSERT_TRUE(bed.Start());
+    Device().ClearCalls();
+    Graphics().Update(true);
+    EXPECT_EQ(Count("BeginScene"), 1u);
+    EXPECT_EQ(Device().GetCalls("EnableWireframe"), std::vector<std::string>{"EnableWireframe(false)"});
+    EXPECT_EQ(Count("EndScene"), 1u);
+    EXPECT_EQ(Count("Present"), 0u);
+    Graphics().PresentSurface();
+    EXPECT_EQ(Device().GetCalls("Present"), std::vector<std::string>{"Present(primarySurface1)"});
+
+    Device().Script().beginSceneResult = false;
+    Device().Script().deviceLost = true;
+    Device().ClearCalls();
+    Graphics().Update(true);
+    Graphics().PresentSurface();
+    EXPECT_EQ(Count("EndScene"), 0u);
+    EXPECT_EQ(Count("Present"), 0u);
+}
+
+TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
+    ASSERT_TRUE(bed.Start());
+    // Without an advancing engine every frame is a statistics frame, all within a millisecond or
+    // so; none may divide by zero.
+    for (int i = 0; i < 50; ++i) Graphics().Update(true);
+    GraphicsStats stats;
+    Graphics().GetStats(stats);
+    EXPECT_GE(stats.framesPerSecond, 0.0f);
+    EXPECT_GT(stats.freeVideoMemory, 0.0f);
+    Graphics().IncrementLightCount(3, 1);
+    Graphics().IncrementReflectionCount(2);
+    Graphics().GetStats(stats);
+    EXPECT_EQ(stats.lights, 3);
+    EXPECT_EQ(stats.shadowCastingLights, 1);
+    EXPECT_EQ(stats.reflections, 2);
+}
+
+// Loads a shader at frame 0 and reports whether it is still loaded after the budget steps of the
+// frames given. Its program is large enough (9000 bytes of video memory) not to be spared as small.
+bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list<uint32_t> frames) {
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    section.values = {ShaderFileValue::VertexProgram(std::string(9000, ' '), {})};
+    section.styles = {{"normal", 0, {}}};
+    bed.WriteFile("Shaders/Big.ssh", test::MakeShaderFile({section}));
+    const GraphicsShader2* shader = bed.Graphics().LoadShader2("Shaders/Big.ssh");
+    EXPECT_EQ(shader->FindStyleByName(Name::Create("normal")), 0u);
+    EXPECT_EQ(shader->GetVideoMemoryUsage(), 9000u);
+    bed.Device().Script().videoMemory = videoMemory;
+    for (const uint32_t frame : frames) {
+        bed.GetLoader().SetFrameCount(frame);
+        bed.Graphics().Update(true);
+    }
+    return shader->GetLoadedState() == Resource::LoadedState::Loaded;
+}
+
+constexpr size_t kMiB = 1 << 20;
+
+TEST(GraphicsEngineBudgetTest, NothingIsEvictedWithSixtyFourMiBFree) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    EXPECT_TRUE(StaysLoaded(bed, 80 * kMiB, {5000, 10000}));
+}
+
+TEST(GraphicsEngineBudgetTest, BetweenTwentyFourAndSixtyFourMiBFreeResourcesUnusedForFourHundredFramesAreKept) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    // Marked at frame 700, to go at frame 900.
+    EXPECT_TRUE(StaysLoaded(bed, 40 * kMiB, {400, 700}));
+}
+
+TEST(GraphicsEngineBudgetTest, BetweenTwentyFourAndSixtyFourMiBFreeResourcesUnusedForLongerGo) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    // Unused for 401 frames: marked, and unloaded 200 frames later.
+    EXPECT_FALSE(StaysLoaded(bed, 40 * kMiB, {401, 601}));
+}
+
+TEST(GraphicsEngineBudgetTest, BelowTwentyFourMiBFreeTheWaitShrinksWithTheFreeMemory) {
+    {
+        GraphicsTestBed bed;
+        ASSERT_TRUE(bed.Start());
+        // About 10 MiB free: 10 MiB x 2.3047130e-06 + 2 gives 26 frames.
+        EXPECT_FALSE(StaysLoaded(bed, 10 * kMiB, {27, 227}));
+    }
+    {
+        GraphicsTestBed bed;
+        ASSERT_TRUE(bed.Start());
+        EXPECT_TRUE(StaysLoaded(bed, 10 * kMiB, {26, 226}));
+    }
+}
+
+// -- Resets and output -------------------------------------------------------------------------
+
+TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceAndSharedTextures) {
+    ASSERT_TRUE(bed.Start());
+    const size_t live = Device().GetNumLiveResources();
+    Device().ClearCalls();
+    Graphics().PreDeviceReset();
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 3);
+    EXPECT_EQ(Graphics().GetDefaultTexture(), nullptr);
+    EXPECT_EQ(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
+    Graphics().PostDeviceReset();
+    EXPECT_EQ(Device().GetNumLiveResources(), live);
+    EXPECT_NE(Graphics().GetDefaultTexture(), nullptr);
+    EXPECT_NE(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
+    Graphics().ForceDeviceReset();
+    EXPECT_EQ(Device().GetCalls("ResetDevice"), std::vector<std::string>{"ResetDevice(1024, 768, 2, 8, 49, 0)"});
+}
+
+TEST_F(GraphicsEngineTest, SurfacesAreReadBackAtTheirOwnSizeTopRowFirst) {
+    ASSERT_TRUE(bed.Start());
+    std::vector<uint8_t> rgba;
+    int width = 0, height = 0;
+    // The primary surface comes from the frame buffer, bottom row first, and is turned over.
+    ASSERT_TRUE(Graphics().ReadRenderSurface(Graphics().GetCanvas()->GetPrimarySurface(), rgba, width, height));
+    EXPECT_EQ(width, 1024);
+    EXPECT_EQ(height, 768);
+    // The recording pattern: pixel (x, y) is (x & 255, y & 255, 0, 255).
+    const size_t pixel = (size_t(10) * 1024 + 3) * 4;
+    EXPECT_EQ(rgba[pixel], 3);
+    EXPECT_EQ(rgba[pixel + 1], 10);
+
+    RenderSurface* surface = Device().CreateRenderSurface(32, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    ASSERT_TRUE(Graphics().ReadRenderSurface(surface, rgba, width, height));
+    EXPECT_EQ(width, 32);
+    EXPECT_EQ(height, 16);
+    EXPECT_EQ(rgba.size(), 32u * 16u * 4u);
+    EXPECT_EQ(rgba[(size_t(15) * 32 + 31) * 4 + 1], 15);
+    Device().DestroyRenderSurface(surface);
+
+    LogCapture log;
+    EXPECT_FALSE(Graphics().ReadRenderSurface(nullptr, rgba, width, height));
+    EXPECT_TRUE(rgba.empty());
+}
+
+TEST_F(GraphicsEngineTest, LayoutsScaleFromTenTwentyFourBySevenSixtyEight) {
+    GetOptions().SetInt2(Options::Int2Name::resolution, {512, 384});
+    ASSERT_TRUE(bed.Start());
+    float x = 100.0f, w = 10.0f, y = 300.0f;
+    Graphics().GetResAdjValuesX(&x, &w, nullptr);
+    Graphics().GetResAdjValuesY(&y, nullptr);
+    EXPECT_EQ(x, 50.0f);
+    EXPECT_EQ(w, 5.0f);
+    EXPECT_EQ(y, 150.0f);
+    Rect out;
+    Graphics().GetResAdjRect(Rect(10.0f, 20.0f, 33.0f, 15.0f), out);
+    EXPECT_EQ(out, Rect(5.0f, 10.0f, 17.0f, 8.0f));
+    EXPECT_TRUE(Graphics().IsDownsizing());
+    EXPECT_STREQ(GraphicsEngine::GetQualityName(2), "High");
+    EXPECT_EQ(GraphicsEngine::GetQualityName(3), nullptr);
+}
+
+TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
+    ASSERT_TRUE(bed.Start());
+    bed.WriteFile("Textures/Wall.dds", test::MakeDdsFile(4, 4));
+    const GraphicsTexture* texture = Graphics().LoadTexture("Textures/Wall.dds");
+    ASSERT_EQ(texture->GetNumFrames(), 1);
+    Device().ClearCalls();
+    Graphics().ReloadAllResources();
+    EXPECT_EQ(Count("CreateTextureFromFile"), 1u);
+    EXPECT_EQ(Count("SetVertexShader"), 1u);  // the canvas's default state
+    LogCapture log;
+    Graphics().ListLoadedResources();
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "Textures/Wall.dds"));
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "Animations"));
+    Graphics().UnloadTexture(texture);
+    Graphics().UnloadUnreferencedResources();
+    EXPECT_EQ(Graphics().GetTextureResourceManager()->GetNumResources(), 0);
+    EXPECT_EQ(Graphics().GetFontResourceManager(), nullptr);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/CriticalSectionLock.h"
+#include "core/FatalError.h"
 #include "core/GameClock.h"
 #include "core/SingletonManager.h"
 #include "core/Thread.h"
@@ -19,6 +20,7 @@
 #include "files/TableDepot.h"
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
+#include "render/GraphicsEngine.h"
 #include "render/ResetObject.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
@@ -49,7 +51,7 @@ Engine::~Engine() {
 // Life cycle
 // ---------------------------------------------------------------------------------------------
 
-bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settings*/, bool /*suppressInput*/, bool,
+bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bool /*suppressInput*/, bool,
                         FileSystem* fileSystem) {
     if (initialized_) {
         Log(LogPriority::Error, "Engine::Initialize: the engine is already running");
@@ -64,10 +66,12 @@ bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settin
     OpenLogFiles();
     SetUpMainThread();
     SetLanguage();
+    CreateGraphicsDevice(window, settings);
     CreateLogCategories();
     StartTime();
     LoadDatabase();
     StartResourceLoader();
+    InitializeGraphics(window, settings);
     StartSound();
     StartNetwork();
     StartFrames();
@@ -80,12 +84,21 @@ bool Engine::Initialize(void* /*window*/, const GraphicsEngineSettings& /*settin
 void Engine::Update(const WorldFrustum& /*viewer*/, bool /*updateWorld*/) {
     AdvanceFrame();
     DestroyPendingObjects();
+    UnloadUnreferencedResources();
     SingletonManager::Update();
     UpdateNetwork();
+    EvictOldResources();
     BaseResourceManager::SetThreadUnloadFence();
 }
 
-void Engine::Render() {}
+void Engine::Render() {
+    // The display's widgets update here (unless the device is lost) once the interface layer exists.
+    if (graphicsEngine_) graphicsEngine_->Update(true);
+}
+
+void Engine::PresentSurface() {
+    if (graphicsEngine_) graphicsEngine_->PresentSurface();
+}
 
 void Engine::Shutdown() {
     if (!initialized_) return;
@@ -119,6 +132,13 @@ void Engine::SetLanguage() {
     LocalizationManager::Instance().SetLanguage(*fileSystem_, language);
 }
 
+void Engine::CreateGraphicsDevice(void* window, const GraphicsEngineSettings& settings) {
+    graphicsEngine_ = std::make_unique<GraphicsEngine>();
+    if (!graphicsEngine_->CreateDevice(window, settings)) {
+        FatalError(LocalizationManager::Instance().Localize("tagGraphicsDeviceError").c_str());
+    }
+}
+
 void Engine::CreateLogCategories() {
     engineLogCategory_ = CreateLogCategory("Engine");
     CreateLogCategory("Graphics");
@@ -139,6 +159,12 @@ void Engine::StartResourceLoader() {
     resourceLoader_ = std::make_unique<ResourceLoader>(*fileSystem_);
     if (!resourceLoader_->StartThread())
         Log(LogPriority::Error, "The resource loader thread could not be started; resources load when first used");
+}
+
+void Engine::InitializeGraphics(void* window, const GraphicsEngineSettings& settings) {
+    if (!graphicsEngine_->Initialize(window, settings, resourceLoader_.get())) {
+        FatalError(LocalizationManager::Instance().Localize("tagGraphicsEngineError").c_str());
+    }
 }
 
 void Engine::StartSound() { Singleton<SoundManager>::Get(); }
@@ -169,8 +195,16 @@ void Engine::DestroyPendingObjects() {
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(ObjectManager::kMaxDestroyedPerFrame);
 }
 
+void Engine::UnloadUnreferencedResources() {
+    if (graphicsEngine_) graphicsEngine_->UnloadUnreferencedResources();
+}
+
 void Engine::UpdateNetwork() {
     if (connectionManager_) connectionManager_->Update();
+}
+
+void Engine::EvictOldResources() {
+    if (graphicsEngine_) graphicsEngine_->EvictOldResources(kEvictionFrames);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -202,6 +236,7 @@ void Engine::DestroyObjects() {
 
 void Engine::ReleaseSubsystems() {
     Singleton<SoundManager>::Destroy();
+    graphicsEngine_.reset();
     resourceLoader_.reset();
     database_.reset();
     // The main thread holds no resource any more: do not hold back frees in other threads.
@@ -313,6 +348,7 @@ bool Engine::IsResetObjectRegistered(const ResetObject* object) const {
 }
 
 void Engine::PreDeviceReset() {
+    if (graphicsEngine_) graphicsEngine_->PreDeviceReset();
     // Told one by one from a copy: an object may unregister (or delete) another while it is told.
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PreDeviceReset();
@@ -322,6 +358,7 @@ void Engine::PreDeviceReset() {
 void Engine::PostDeviceReset() {
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PostDeviceReset();
+    if (graphicsEngine_) graphicsEngine_->PostDeviceReset();
 }
 
 // ---------------------------------------------------------------------------------------------

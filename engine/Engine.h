@@ -4,27 +4,34 @@
 // gEngine is the one instance (the constructor stores it; null while there is none); every part
 // of the engine reaches the engine through it, and render devices receive it at creation.
 //
-// From Initialize to Shutdown the engine owns the subsystems it starts: the record store, the
-// resource loader with its thread, sound, the network connection, and the log files. The object
+// From Initialize to Shutdown the engine owns the subsystems it starts: the graphics engine with
+// its render device, the record store, the resource loader with its thread, sound, the network
+// connection, and the log files. The object
 // manager, the unique id map and the other managers are singletons that it destroys at shutdown.
 //
 // Initialize, in order: creates the HTML and XML log files; names the calling thread
 // "Main Thread" and records it as the main thread; sets the localization language from the
-// options; makes the log categories "Engine" and "Graphics"; starts game time, paused; creates
-// the record store over the file system and hands it to the object manager; creates the resource
-// loader and starts its thread; creates the sound manager; makes the stand-alone connection
+// options; creates the graphics engine and its render device for the window and settings; makes
+// the log categories "Engine" and "Graphics"; starts game time, paused; creates the record store
+// over the file system and hands it to the object manager; creates the resource loader and starts
+// its thread; initializes the graphics engine over the loader; creates the sound manager; makes the stand-alone connection
 // manager active, so the engine starts offline; unpauses game time (the start-up does not count
-// as play) and resets the frame timer.
+// as play) and resets the frame timer. A graphics engine that cannot start is fatal (FatalError
+// with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
 // (GetUpdateTime); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
-// destruction; updates the singletons; updates the active connection manager; sets the main
-// thread's resource unload fence.
+// destruction; unloads the graphics resources nobody references; updates the singletons; updates
+// the active connection manager; evicts graphics resources unused for kEvictionFrames frames; sets
+// the main thread's resource unload fence.
+//
+// Render draws the interface frame through the graphics engine; the host shows it with
+// PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
 // jukebox, the path finder, the editor filter and the unique id map; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
-// resource loader and the record store; deletes the installed map-chunk callbacks and the
+// graphics engine, the resource loader and the record store; deletes the installed map-chunk callbacks and the
 // remaining singletons; closes the log files last.
 //
 // Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
@@ -70,6 +77,8 @@ public:
     static constexpr const char* kMainThreadName = "Main Thread";
     // The record of the font style of debug text and overlays.
     static constexpr const char* kUtilityFontStyle = "Records/Engine/Styles/Utility.dbr";
+    // Graphics resources not used for this many frames give up their data (they load again on use).
+    static constexpr uint32_t kEvictionFrames = 1800;
 
     // Stores the engine in gEngine and installs the log sink.
     Engine();
@@ -107,6 +116,8 @@ public:
     // Draws the interface frame through the graphics engine, for the host to present; without a
     // graphics engine there is nothing to draw.
     void Render();
+    // Shows the frame Render drew, unless the render device is lost.
+    void PresentSurface();
     // Stops the engine (see above); does nothing when it is not running.
     void Shutdown();
     bool IsInitialized() const { return initialized_; }
@@ -128,8 +139,9 @@ public:
     ResourceLoader* GetResourceLoader() const { return resourceLoader_.get(); }
     // The user's options, made and loaded (defaults file, then the user's file) on first use.
     Options* GetOptions();
-    // Null while the engine runs without a graphics engine and without a physics engine.
-    GraphicsEngine* GetGraphicsEngine() const { return nullptr; }
+    // Null while the engine is not running.
+    GraphicsEngine* GetGraphicsEngine() const { return graphicsEngine_.get(); }
+    // Null: the engine runs without a physics engine so far.
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
     // The frame.
@@ -193,9 +205,10 @@ public:
     // unregister (itself or another) while it is told.
     void RegisterResetObject(ResetObject* object);
     void UnregisterResetObject(ResetObject* object);
-    // Tells every registered object, then deletes every object pending destruction.
+    // Tells the graphics engine, then every registered object, then deletes every object pending
+    // destruction.
     void PreDeviceReset();
-    // Tells every registered object.
+    // Tells every registered object, then the graphics engine.
     void PostDeviceReset();
 
     // Map-chunk callbacks. Installs the host's reader under its chunk id; the engine owns it from
@@ -214,10 +227,12 @@ private:
     void OpenLogFiles();
     void SetUpMainThread();
     void SetLanguage();
+    void CreateGraphicsDevice(void* window, const GraphicsEngineSettings& settings);
     void CreateLogCategories();
     void StartTime();
     void LoadDatabase();
     void StartResourceLoader();
+    void InitializeGraphics(void* window, const GraphicsEngineSettings& settings);
     void StartSound();
     void StartNetwork();
     void StartFrames();
@@ -225,7 +240,9 @@ private:
     // Update, step by step.
     void AdvanceFrame();
     void DestroyPendingObjects();
+    void UnloadUnreferencedResources();
     void UpdateNetwork();
+    void EvictOldResources();
 
     // Shutdown, step by step.
     void StopResourceLoaderThread();
@@ -261,6 +278,7 @@ private:
     std::unique_ptr<Options> options_;         // made on first use
     std::unique_ptr<TableDepot> database_;
     std::unique_ptr<ResourceLoader> resourceLoader_;
+    std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
 
     uint32_t frameCount_ = 0;
     int updateTime_ = 0;

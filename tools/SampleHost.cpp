@@ -1,19 +1,24 @@
-// The sample host: starts the engine headless on a sample-data directory, makes an entity carrying
-// an actor from their records, runs frames, and shuts down, printing the engine's log.
+// The sample host: opens a window, starts the engine on a sample-data directory with the GL
+// device, makes an entity carrying an actor from their records, runs and shows frames, and shuts
+// down, printing the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
-// Without --data the host writes a small sample-data directory (two records and the English text)
-// into a temporary directory; without --logs the log files go there too. The temporary directory
-// is removed at exit. The exit code is 1 when the engine logged an error.
+// Without --data the host writes the sample data (SampleData.h) into a temporary directory;
+// without --logs the log files go there too. The temporary directory is removed at exit. The
+// window is an offscreen one unless SDL_VIDEODRIVER names another video driver. The exit code is 1
+// when the engine logged an error.
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
+
+#include <SDL2/SDL.h>
+
+#include "SampleData.h"
 
 #include "core/Singleton.h"
 #include "engine/Actor.h"
@@ -28,8 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kEntityRecord = "Records/Sample/Entity.dbr";
-constexpr const char* kActorRecord = "Records/Sample/Actor.dbr";
+using GAME::sample::kActorRecord;
+using GAME::sample::kEntityRecord;
 
 // Prints every log line, and keeps it in the engine's log files.
 class SampleEngine : public GAME::Engine {
@@ -72,26 +77,43 @@ private:
     std::string path_;
 };
 
-bool WriteFile(const fs::path& path, const char* contents) {
-    std::error_code error;
-    fs::create_directories(path.parent_path(), error);
-    std::ofstream file(path, std::ios::binary);
-    file << contents;
-    return static_cast<bool>(file);
-}
+// An SDL window for the GL device, with SDL's video started for it.
+class Window {
+public:
+    Window(int width, int height) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
+        window_ = SDL_CreateWindow("Sample host", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                   SDL_WINDOW_OPENGL);
+    }
+    ~Window() {
+        if (window_) SDL_DestroyWindow(window_);
+        SDL_Quit();
+    }
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
 
-bool WriteSampleData(const std::string& directory) {
-    const fs::path root(directory);
-    return WriteFile(root / kEntityRecord, "Class,Entity,\n") &&
-           WriteFile(root / kActorRecord, "Class,Actor,\ncastsShadows,1,\n") &&
-           WriteFile(root / "Text/English.txt", "tagSampleGreeting=Hello from the sample data\n");
-}
+    SDL_Window* Get() const { return window_; }
+
+private:
+    SDL_Window* window_ = nullptr;
+};
 
 // Runs the engine on the mounted data; the number of errors it logged, or -1 when it did not start.
-int RunEngine(GAME::FileSystem& fileSystem, const std::string& logDirectory, int frames) {
+int RunEngine(GAME::FileSystem& fileSystem, const std::string& dataDirectory, const std::string& logDirectory,
+              int frames) {
+    GAME::GraphicsEngineSettings settings;
+    settings.width = 640;
+    settings.height = 480;
+    const Window window(settings.width, settings.height);
+    if (!window.Get()) {
+        std::fprintf(stderr, "Sample host: no window: %s\n", SDL_GetError());
+        return -1;
+    }
     SampleEngine engine;
     engine.SetLogPath(logDirectory);
-    if (!engine.Initialize(nullptr, GAME::GraphicsEngineSettings(), true, false, &fileSystem)) return -1;
+    engine.SetDefaultSettingsPath(dataDirectory + "/" + GAME::sample::kOptionsFile);
+    if (!engine.Initialize(window.Get(), settings, true, false, &fileSystem)) return -1;
 
     GAME::ObjectManager* objects = GAME::Singleton<GAME::ObjectManager>::Get();
     GAME::Entity* entity = objects->CreateObjectFromFile<GAME::Entity>(kEntityRecord);
@@ -103,6 +125,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const std::string& logDirectory, int
         engine.Update(viewer, true);
         if (entity) entity->Update(engine.GetUpdateTime());
         engine.Render();
+        engine.PresentSurface();
     }
     engine.Log(GAME::LogPriority::Info, "Sample host: %u frames, %d objects", engine.GetFrameCount(),
                objects->GetNumObjects());
@@ -140,7 +163,7 @@ int main(int argc, char** argv) {
     }
     if (dataDirectory.empty()) {
         dataDirectory = temporary.GetPath() + "/Data";
-        if (!WriteSampleData(dataDirectory)) {
+        if (!GAME::sample::WriteSampleData(dataDirectory)) {
             std::fprintf(stderr, "Sample host: the sample data could not be written\n");
             return 1;
         }
@@ -152,7 +175,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Sample host: %s cannot be mounted\n", dataDirectory.c_str());
         return 1;
     }
-    const int errors = RunEngine(fileSystem, logDirectory, frames);
+    const int errors = RunEngine(fileSystem, dataDirectory, logDirectory, frames);
     if (errors < 0) std::fprintf(stderr, "Sample host: the engine did not start\n");
     return errors == 0 ? 0 : 1;
 }

@@ -44,7 +44,7 @@ protected:
         engine.SetNormalSettingsPath(user.Join("Settings/User.txt"));
     }
 
-    bool Start() { return engine.Initialize(nullptr, GraphicsEngineSettings(), true, false, &records.GetFileSystem()); }
+    bool Start() { return engine.Initialize(nullptr, TestEngine::MakeHeadlessGraphicsSettings(), true, false, &records.GetFileSystem()); }
     void RunFrames(int count) {
         for (int i = 0; i < count; ++i) {
             engine.Update(WorldFrustum(), true);
@@ -183,7 +183,7 @@ TEST_F(EngineTest, StartUpAndShutdownMisuse) {
 TEST_F(EngineTest, TheDestructorShutsDownAForgottenEngine) {
     auto forgotten = std::make_unique<TestEngine>();
     forgotten->SetLogPath(user.Join("Forgotten"));
-    ASSERT_TRUE(forgotten->Initialize(nullptr, GraphicsEngineSettings(), true, false, &records.GetFileSystem()));
+    ASSERT_TRUE(forgotten->Initialize(nullptr, TestEngine::MakeHeadlessGraphicsSettings(), true, false, &records.GetFileSystem()));
     forgotten.reset();
     const std::string xml = user.ReadFile("Forgotten/EngineLog.xml");
     EXPECT_EQ(xml.substr(xml.size() - 7), "</log>\n");

@@ -2,7 +2,16 @@
 
 #include <cstdio>
 
+#include "render/RenderDevice.h"
+
 namespace GAME::test {
+
+GraphicsEngineSettings TestEngine::MakeHeadlessGraphicsSettings() {
+    RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
+    GraphicsEngineSettings settings;
+    settings.deviceName = "RecordingDevice";
+    return settings;
+}
 
 void TestEngine::Log(LogPriority priority, unsigned category, const char* format, va_list args) {
     char text[1024];

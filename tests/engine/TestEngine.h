@@ -1,16 +1,21 @@
 #pragma once
 // An Engine whose Log keeps every line (and writes it to the log files), for tests that drive the
-// engine headless.
+// engine headless: its graphics engine runs on the recording device.
 
 #include <cstdarg>
 
 #include "engine/Engine.h"
+#include "render/GraphicsEngineSettings.h"
 #include "support/LogLines.h"
 
 namespace GAME::test {
 
 class TestEngine : public Engine {
 public:
+    // Graphics settings for an engine without a window: the recording device of the render tests
+    // (its library directory becomes the device directory).
+    static GraphicsEngineSettings MakeHeadlessGraphicsSettings();
+
     using Engine::Log;
     void Log(LogPriority priority, unsigned category, const char* format, va_list args) override;
 

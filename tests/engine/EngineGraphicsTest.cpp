@@ -1,0 +1,97 @@
+// The engine's graphics: made at start-up on the recording device, drawn by Render, told about
+// device resets around the reset objects, released at shutdown; a device that cannot start is
+// fatal.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestEngine.h"
+#include "TestRecords.h"
+#include "core/FatalError.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/ResetObject.h"
+#include "support/TempDirectory.h"
+#include "world/WorldFrustum.h"
+
+namespace GAME::test {
+namespace {
+
+TestRecords::Files RecordsWithText() {
+    TestRecords::Files files = TestRecords::Standard();
+    files.push_back({"Text/English.txt", "tagHello=Hello\n"});
+    return files;
+}
+
+class EngineGraphicsTest : public ::testing::Test {
+protected:
+    EngineGraphicsTest() : records(RecordsWithText()) { engine.SetLogPath(user.Join("Logs")); }
+
+    bool Start(const GraphicsEngineSettings& settings = TestEngine::MakeHeadlessGraphicsSettings()) {
+        return engine.Initialize(nullptr, settings, true, false, &records.GetFileSystem());
+    }
+
+    TempDirectory user;
+    TestRecords records;
+    TestEngine engine;
+};
+
+TEST_F(EngineGraphicsTest, TheGraphicsEngineRunsFromStartUpToShutdown) {
+    EXPECT_EQ(engine.GetGraphicsEngine(), nullptr);
+    ASSERT_TRUE(Start());
+    GraphicsEngine* graphics = engine.GetGraphicsEngine();
+    ASSERT_NE(graphics, nullptr);
+    ASSERT_NE(graphics->GetRenderDevice(), nullptr);
+    EXPECT_NE(graphics->GetCanvas(), nullptr);
+    EXPECT_NE(graphics->GetBasicShader(), nullptr);
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Info, "Graphics engine initialized successfully"));
+    for (int i = 0; i < 3; ++i) {
+        engine.Update(WorldFrustum(), true);
+        engine.Render();
+        engine.PresentSurface();
+    }
+    engine.Shutdown();
+    EXPECT_EQ(engine.GetGraphicsEngine(), nullptr);
+    EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
+}
+
+// Notes whether the graphics engine had released its shared textures when it was told.
+class ResetWitness : public ResetObject {
+public:
+    void PreDeviceReset() override { texturesAtPre = gEngine->GetGraphicsEngine()->GetDefaultTexture() != nullptr; }
+    void PostDeviceReset() override { texturesAtPost = gEngine->GetGraphicsEngine()->GetDefaultTexture() != nullptr; }
+    bool texturesAtPre = true;
+    bool texturesAtPost = true;
+};
+
+TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterIt) {
+    ASSERT_TRUE(Start());
+    ResetWitness witness;
+    engine.RegisterResetObject(&witness);
+    engine.PreDeviceReset();
+    engine.PostDeviceReset();
+    engine.UnregisterResetObject(&witness);
+    EXPECT_FALSE(witness.texturesAtPre);
+    EXPECT_FALSE(witness.texturesAtPost);
+    EXPECT_NE(engine.GetGraphicsEngine()->GetDefaultTexture(), nullptr);
+}
+
+TEST_F(EngineGraphicsTest, ADeviceThatCannotStartIsFatal) {
+    const FatalErrorHandler previous = SetFatalErrorHandler([](const char* text) { throw std::runtime_error(text); });
+    GraphicsEngineSettings settings = TestEngine::MakeHeadlessGraphicsSettings();
+    settings.deviceName = "NoSuchDevice";
+    try {
+        Start(settings);
+        ADD_FAILURE() << "no fatal error";
+    } catch (const std::runtime_error& error) {
+        // The fixture's language has no such text: the tag stands for it.
+        EXPECT_STREQ(error.what(), "tagGraphicsDeviceError");
+    }
+    SetFatalErrorHandler(previous);
+}
+
+}  // namespace
+}  // namespace GAME::test

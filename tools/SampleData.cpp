@@ -1,0 +1,296 @@
+#include "SampleData.h"
+
+#include "core/Log.h"
+#include "files/BinaryWriter.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "files/Options.h"
+#include "render/RenderDevice.h"
+#include "render/ShaderFileWriter.h"
+#include "render/TextureFileWriter.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace GAME::sample {
+
+namespace {
+
+// -- Files ----------------------------------------------------------------------------------------
+
+bool WriteBytes(FileSystem& files, const std::string& name, const void* data, uint32_t size) {
+    File* file = files.OpenFile(name, FileMode::Write);
+    const bool written = file != nullptr && (size == 0 || file->Write(0, data, size));
+    if (file != nullptr) files.CloseFile(file);
+    if (!written) Log(LogPriority::Error, "Sample data: %s could not be written", name.c_str());
+    return written;
+}
+
+bool WriteText(FileSystem& files, const std::string& name, const std::string& text) {
+    return WriteBytes(files, name, text.data(), static_cast<uint32_t>(text.size()));
+}
+
+bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter& writer) {
+    return !writer.Failed() && WriteBytes(files, name, writer.GetBuffer(), writer.GetPosition());
+}
+
+// -- Settings, text and records ---------------------------------------------------------------------
+
+bool WriteOptions(const std::string& directory) {
+    using Bool = Options::BoolName;
+    using Quality = Options::QualityName;
+    Options options;
+    options.SetInt2(Options::Int2Name::resolution, {640, 480});
+    options.SetBool(Bool::fullscreen, false);
+    options.SetBool(Bool::syncToRefresh, false);
+    options.SetQuality(Quality::detailLevel, 2);
+    options.SetQuality(Quality::textureQuality, 2);
+    options.SetQuality(Quality::shadowQuality, 1);
+    options.SetQuality(Quality::reflectionQuality, 1);
+    return options.Save(directory + "/" + kOptionsFile);
+}
+
+bool WriteTextAndRecords(FileSystem& files) {
+    return WriteText(files, "Text/English.txt",
+                     "tagInstallerText35=Your graphics hardware cannot run this program.\n"
+                     "tagGraphicsDeviceError=The graphics device could not be started.\n"
+                     "tagGraphicsEngineError=The graphics engine could not be started.\n"
+                     "tagSampleGreeting=Hello from the sample data\n") &&
+           WriteText(files, kEntityRecord, "Class,Entity,\n") &&
+           WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n");
+}
+
+// -- Shaders ----------------------------------------------------------------------------------------
+
+// The generations every sample shader has a section for: the device's own (GeForce6) and the two
+// that lower detail levels select on it.
+const char* const kGenerations[] = {"GeForce6", "GeForce4", "GeForce3"};
+
+// Programs see the device's registers vc[] (vertex) and pc[] (pixel), the attributes a_* and the
+// varyings v_color and v_uv0 (see the GL device). Matrices arrive as rows.
+const char* const kTransformVertexProgram = R"(
+void main() {
+    vec4 position = vec4(a_position.xyz, 1.0);
+    gl_Position = vec4(dot(vc[0], position), dot(vc[1], position), dot(vc[2], position), dot(vc[3], position));
+    v_color = a_color * vc[4];
+    v_uv0 = a_texcoord0.xy;
+}
+)";
+
+const char* const kTextureTimesColorPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    o_color = texture(s0, v_uv0) * v_color;
+}
+)";
+
+// The filter programs read eight samples at the offsets pc[0] to pc[7].
+const char* const kBlurPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    vec4 sum = vec4(0.0);
+    for (int i = 0; i < 8; ++i) {
+        float weight = i < 4 ? pc[8][i] : pc[9][i - 4];
+        sum += texture(s0, v_uv0 + pc[i].xy) * weight;
+    }
+    o_color = sum * v_color;
+}
+)";
+
+// The bright part above the threshold (pc[10]: 1 - threshold, scale), its saturation pc[11].x.
+const char* const kExtractHotPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    vec3 sum = vec3(0.0);
+    for (int i = 0; i < 8; ++i) {
+        sum += texture(s0, v_uv0 + pc[i].xy).rgb;
+    }
+    vec3 hot = max(sum / 8.0 - pc[10].rgb, vec3(0.0)) * pc[10].w;
+    float grey = dot(hot, vec3(0.3, 0.59, 0.11));
+    o_color = vec4(mix(vec3(grey), hot, pc[11].x), 1.0);
+}
+)";
+
+const char* const kAlphaMaskPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    float alpha = 0.0;
+    for (int i = 0; i < 8; ++i) {
+        alpha += texture(s0, v_uv0 + pc[i].xy).a;
+    }
+    o_color = vec4(alpha / 8.0);
+}
+)";
+
+ShaderStateRecord FromValue(ShaderStateCode code, uint32_t value, uint32_t stage = 0) {
+    return ShaderStateRecord{code, stage, true, value};
+}
+
+ShaderStateRecord FromParameter(ShaderStateCode code, uint32_t parameter, uint32_t stage = 0) {
+    return ShaderStateRecord{code, stage, false, parameter};
+}
+
+ShaderFileValue Code(RenderBlendFactor factor) { return ShaderFileValue::Int(static_cast<int32_t>(factor)); }
+ShaderFileValue Code(RenderTestFunction function) { return ShaderFileValue::Int(static_cast<int32_t>(function)); }
+
+// The basic and overlay shaders: geometry transformed by "objectToScreenMatrix", coloured by
+// "color" (white by default) and textured by "baseTexture", alpha blended. The overlay draws over
+// everything: no depth test, no depth writes.
+ShaderFileSection MakeBasicSection(bool overlay) {
+    enum Value : uint32_t { kVertex, kPixel, kSourceAlpha, kInverseSourceAlpha, kWhite, kAlways, kOff };
+    enum Parameter : uint32_t { kMatrix, kColor, kTexture };
+    ShaderFileSection section;
+    section.values = {
+        ShaderFileValue::VertexProgram(kTransformVertexProgram, {{0, 4, false, kMatrix}, {4, 1, false, kColor}}),
+        ShaderFileValue::PixelProgram(kTextureTimesColorPixelProgram, {}),
+        Code(RenderBlendFactor::SourceAlpha),
+        Code(RenderBlendFactor::InverseSourceAlpha),
+        ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),
+        Code(RenderTestFunction::Always),
+        ShaderFileValue::Int(static_cast<int32_t>(RenderWriteMode::Off)),
+    };
+    section.parameters = {
+        {"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+        {"color", ShaderValueType::Float4, 1, kWhite},
+        {"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault},
+    };
+    ShaderFileStyle normal{"normal", 0,
+                           {FromValue(ShaderStateCode::VertexProgram, kVertex),
+                            FromValue(ShaderStateCode::PixelProgram, kPixel),
+                            FromValue(ShaderStateCode::SourceBlend, kSourceAlpha),
+                            FromValue(ShaderStateCode::DestinationBlend, kInverseSourceAlpha),
+                            FromParameter(ShaderStateCode::Texture, kTexture)}};
+    if (overlay) {
+        normal.sortOrder = 10000;
+        normal.records.push_back(FromValue(ShaderStateCode::DepthTest, kAlways));
+        normal.records.push_back(FromValue(ShaderStateCode::DepthWrite, kOff));
+    }
+    section.styles = {normal};
+    return section;
+}
+
+// The filter shader of the canvas's frame-buffer effects. Its pixel programs shade the device's
+// textured rectangles; each style samples "texture" on stage 0, clamped.
+ShaderFileSection MakeFilterSection() {
+    enum Value : uint32_t { kBlur, kExtractHot, kAlphaMask, kClamp, kOne };
+    // Parameters 0 to 7 are "sampleOffset0" to "sampleOffset7", in registers pc[0] to pc[7].
+    enum Parameter : uint32_t { kWeight0 = 8, kWeight1, kExtract, kSaturation, kTexture, kBlendDestination };
+    std::vector<ShaderBinding> samples;
+    for (uint32_t i = 0; i < 8; ++i) samples.push_back({i, 1, false, i});
+    std::vector<ShaderBinding> blur = samples;
+    blur.push_back({8, 1, false, kWeight0});
+    blur.push_back({9, 1, false, kWeight1});
+    std::vector<ShaderBinding> extract = samples;
+    extract.push_back({10, 1, false, kExtract});
+    extract.push_back({11, 1, false, kSaturation});
+
+    ShaderFileSection section;
+    section.values = {
+        ShaderFileValue::PixelProgram(kBlurPixelProgram, blur),
+        ShaderFileValue::PixelProgram(kExtractHotPixelProgram, extract),
+        ShaderFileValue::PixelProgram(kAlphaMaskPixelProgram, samples),
+        ShaderFileValue::Int(1),  // clamp addressing
+        Code(RenderBlendFactor::One),
+    };
+    for (int i = 0; i < 8; ++i) {
+        section.parameters.push_back(
+            {"sampleOffset" + std::to_string(i), ShaderValueType::Float2, 1, ShaderFileParameter::kNoDefault});
+    }
+    section.parameters.push_back({"sampleWeight0", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"sampleWeight1", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"extractConst", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"saturation", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"texture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"blendDstFactor", ShaderValueType::Int, 1, ShaderFileParameter::kNoDefault});
+
+    const auto style = [&](const char* name, uint32_t program) {
+        return ShaderFileStyle{name, 0,
+                               {FromValue(ShaderStateCode::PixelProgram, program),
+                                FromParameter(ShaderStateCode::Texture, kTexture),
+                                FromValue(ShaderStateCode::AddressU, kClamp),
+                                FromValue(ShaderStateCode::AddressV, kClamp)}};
+    };
+    ShaderFileStyle normal = style("normal", kBlur);
+    normal.records.push_back(FromValue(ShaderStateCode::SourceBlend, kOne));
+    normal.records.push_back(FromParameter(ShaderStateCode::DestinationBlend, kBlendDestination));
+    section.styles = {normal, style("extractHot", kExtractHot), style("alphaMask", kAlphaMask)};
+    return section;
+}
+
+bool WriteShader(FileSystem& files, const std::string& name, const ShaderFileSection& section) {
+    std::vector<ShaderFileSection> sections;
+    for (const char* generation : kGenerations) {
+        sections.push_back(section);
+        sections.back().generation = generation;
+    }
+    BinaryWriter writer;
+    ShaderFileWriter::Write(writer, sections);
+    return WriteBinary(files, name, writer);
+}
+
+bool WriteShaders(FileSystem& files) {
+    return WriteShader(files, "Shaders/Basic.ssh", MakeBasicSection(false)) &&
+           WriteShader(files, "Shaders/Overlay.ssh", MakeBasicSection(true)) &&
+           WriteShader(files, "Shaders/Filter.ssh", MakeFilterSection());
+}
+
+// -- Textures ---------------------------------------------------------------------------------------
+
+// Texels are 0xAARRGGBB, rows top first.
+std::vector<uint32_t> MakeChecker(uint32_t size, uint32_t cell, uint32_t light, uint32_t dark) {
+    std::vector<uint32_t> texels(size_t(size) * size);
+    for (uint32_t y = 0; y < size; ++y) {
+        for (uint32_t x = 0; x < size; ++x) texels[y * size + x] = ((x / cell + y / cell) & 1) != 0 ? dark : light;
+    }
+    return texels;
+}
+
+// Left to right from transparent black to opaque white.
+std::vector<uint32_t> MakeGradient(uint32_t width, uint32_t height) {
+    std::vector<uint32_t> texels(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t level = x * 255 / (width - 1);
+            texels[y * width + x] = level << 24 | level << 16 | level << 8 | level;
+        }
+    }
+    return texels;
+}
+
+std::vector<uint8_t> MakeDds(uint32_t width, uint32_t height, const std::vector<uint32_t>& texels) {
+    BinaryWriter writer;
+    TextureFileWriter::WriteDDS(writer, width, height, texels.data(), 0);
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
+
+bool WriteDds(FileSystem& files, const std::string& name, uint32_t width, uint32_t height,
+              const std::vector<uint32_t>& texels) {
+    const std::vector<uint8_t> bytes = MakeDds(width, height, texels);
+    return WriteBytes(files, name, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+// Four frames at 10 frames a second: red, green, blue and white squares.
+bool WritePulse(FileSystem& files) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (const uint32_t color : {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu}) {
+        frames.push_back(MakeDds(16, 16, std::vector<uint32_t>(16 * 16, color)));
+    }
+    BinaryWriter writer;
+    TextureFileWriter::WriteTEX(writer, 10, frames);
+    return WriteBinary(files, "Textures/Pulse.tex", writer);
+}
+
+bool WriteTextures(FileSystem& files) {
+    return WriteDds(files, "Textures/Checker.dds", 64, 64, MakeChecker(64, 8, 0xFFE0E0E0u, 0xFF404040u)) &&
+           WriteDds(files, "Textures/Gradient.dds", 128, 16, MakeGradient(128, 16)) && WritePulse(files);
+}
+
+}  // namespace
+
+bool WriteSampleData(const std::string& directory) {
+    FileSystem files;
+    if (!files.AddDirectory(directory, true)) return false;
+    return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files);
+}
+
+}  // namespace GAME::sample

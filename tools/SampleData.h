@@ -1,0 +1,30 @@
+#pragma once
+// The sample data: everything the engine reads at start-up and the small set of files the sample
+// host and the tests run on, generated with the engine's own writers.
+//
+// Layout of a sample-data directory:
+//   Settings/Options.txt       the defaults file (640 x 480 windowed, high detail)
+//   Text/English.txt           the English text
+//   Records/...                records of the sample objects
+//   Shaders/Basic.ssh          the basic and overlay shaders ("normal" style) and the filter
+//   Shaders/Overlay.ssh        shader of the frame-buffer effects ("normal", "extractHot",
+//   Shaders/Filter.ssh         "alphaMask"); GLSL 3.30 for GeForce6, GeForce4 and GeForce3
+//   Textures/...               DDS images and an animated TEX container
+//
+// Later parts of the engine add their own files here.
+
+#include <string>
+
+namespace GAME::sample {
+
+// The defaults file, relative to the directory (a host passes it to Engine::SetDefaultSettingsPath).
+constexpr const char* kOptionsFile = "Settings/Options.txt";
+// Records of the sample objects: an entity and an actor.
+constexpr const char* kEntityRecord = "Records/Sample/Entity.dbr";
+constexpr const char* kActorRecord = "Records/Sample/Actor.dbr";
+
+// Writes the sample data into the directory (made when missing). False, with the failure
+// logged, when a file could not be written.
+bool WriteSampleData(const std::string& directory);
+
+}  // namespace GAME::sample

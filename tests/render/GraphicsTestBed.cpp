@@ -18,9 +18,10 @@ std::vector<uint8_t> TakeBytes(const BinaryWriter& writer) {
 
 }  // namespace
 
-GraphicsTestBed::GraphicsTestBed() : loader_(fileSystem_) {
+GraphicsTestBed::GraphicsTestBed(const std::string& dataDirectory) : loader_(fileSystem_) {
     engine_.SetNormalSettingsPath(directory_.Join("Settings/options.txt"));
-    if (!fileSystem_.AddDirectory(directory_.Join("Data"), true)) throw std::runtime_error("no data directory");
+    const std::string data = dataDirectory.empty() ? directory_.Join("Data") : dataDirectory;
+    if (!fileSystem_.AddDirectory(data, true)) throw std::runtime_error("no data directory");
     RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
     device_ = static_cast<RecordingDevice*>(RenderDevice::Create(kDeviceName));
     if (device_ == nullptr) throw std::runtime_error("no recording device");

@@ -3,8 +3,8 @@
 // pixels.
 //
 // It holds an engine object that is never started (it answers for the options, which the bed sets
-// to detail level 2 so that the generation is the device's own), a temporary data directory
-// mounted writable, a resource loader without its thread (resources load when first used), and
+// to detail level 2 so that the generation is the device's own), a data directory mounted writable
+// (a temporary one unless the test names one), a resource loader without its thread (resources load when first used), and
 // the recording device from libRecordingDeviceSingle, made before the graphics engine so that a
 // test can script it first: the graphics engine's CreateDevice gets the same device.
 
@@ -49,7 +49,8 @@ class GraphicsTestBed {
 public:
     static constexpr const char* kDeviceName = "RecordingDeviceSingle";
 
-    GraphicsTestBed();
+    // dataDirectory: the directory to mount; empty for a fresh temporary one.
+    explicit GraphicsTestBed(const std::string& dataDirectory = std::string());
     ~GraphicsTestBed();
     GraphicsTestBed(const GraphicsTestBed&) = delete;
     GraphicsTestBed& operator=(const GraphicsTestBed&) = delete;

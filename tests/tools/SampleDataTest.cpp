@@ -1,0 +1,117 @@
+// The generated sample data, read back by the engine on the recording device: the options, the
+// text, the shaders of every generation with the styles and parameters their users name, and the
+// textures.
+
+#include "SampleData.h"
+
+#include "GraphicsTestBed.h"
+#include "files/LocalizationManager.h"
+#include "files/Options.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace GAME::test {
+namespace {
+
+class SampleDataTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sample::WriteSampleData(directory.GetPath())); }
+
+    TempDirectory directory;
+};
+
+TEST_F(SampleDataTest, TheOptionsAskForASmallWindowAtHighDetail) {
+    Options options;
+    ASSERT_TRUE(options.Load(directory.Join(sample::kOptionsFile)));
+    EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{640, 480}));
+    EXPECT_FALSE(options.GetBool(Options::BoolName::fullscreen));
+    EXPECT_EQ(options.GetQuality(Options::QualityName::detailLevel), 2);
+}
+
+TEST_F(SampleDataTest, TheTextHasTheStartUpMessages) {
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(directory.GetPath()));
+    LocalizationManager& text = LocalizationManager::Instance();
+    ASSERT_TRUE(text.SetLanguage(files, "English"));
+    for (const char* tag : {"tagInstallerText35", "tagGraphicsDeviceError", "tagGraphicsEngineError"}) {
+        EXPECT_NE(text.Localize(tag), LocalizationManager::ToWChar(tag)) << tag;
+    }
+}
+
+// Each shader with the styles and parameters its users look for.
+struct ShaderContents {
+    const char* file;
+    std::vector<const char*> styles;
+    std::vector<const char*> parameters;
+};
+
+const ShaderContents kShaders[] = {
+    {"Shaders/Basic.ssh", {"normal"}, {"objectToScreenMatrix", "color", "baseTexture"}},
+    {"Shaders/Overlay.ssh", {"normal"}, {"objectToScreenMatrix", "color", "baseTexture"}},
+    {"Shaders/Filter.ssh",
+     {"normal", "extractHot", "alphaMask"},
+     {"texture", "sampleOffset0", "sampleOffset7", "sampleWeight0", "sampleWeight1", "blendDstFactor", "extractConst",
+      "saturation"}},
+};
+
+TEST_F(SampleDataTest, EveryShaderReadsForEachGenerationTheDetailLevelsSelect) {
+    for (const int detail : {2, 1, 0}) {
+        GraphicsTestBed bed(directory.GetPath());
+        bed.GetOptions().SetQuality(Options::QualityName::detailLevel, detail);
+        ASSERT_TRUE(bed.Start());
+        LogCapture log;
+        for (const ShaderContents& contents : kShaders) {
+            const GraphicsShader2* shader = bed.Graphics().LoadShader2(contents.file);
+            for (const char* style : contents.styles) {
+                EXPECT_NE(shader->FindStyleByName(Name::Create(style)), GraphicsShader2::kNoStyle)
+                    << contents.file << " " << style << " detail " << detail;
+            }
+            for (const char* parameter : contents.parameters) {
+                EXPECT_TRUE(shader->HasParameter(Name::Create(parameter))) << contents.file << " " << parameter;
+            }
+            EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success) << contents.file;
+            bed.Graphics().UnloadShader2(shader);
+        }
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+        EXPECT_TRUE(bed.Device().GetErrors().empty());
+    }
+}
+
+TEST_F(SampleDataTest, TheBlurSendsTheDestinationBlendFactorItIsGiven) {
+    GraphicsTestBed bed(directory.GetPath());
+    ASSERT_TRUE(bed.Start());
+    const GraphicsShader2* filter = bed.Graphics().LoadShader2("Shaders/Filter.ssh");
+    ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create("normal"))));
+    EXPECT_TRUE(filter->SetInt(Name::Create("blendDstFactor"), 0, 1));
+    EXPECT_TRUE(filter->SetFloat2(Name::Create("sampleOffset3"), 0, 0.25f, 0.5f));
+    bed.Device().ClearCalls();
+    filter->Render("BlurFrameBuffer");
+    EXPECT_EQ(bed.Device().GetCalls("SetDestinationBlendFactor"), std::vector<std::string>{"SetDestinationBlendFactor(1)"});
+    EXPECT_EQ(bed.Device().GetCalls("SetPixelShaderConstants"),
+              std::vector<std::string>{"SetPixelShaderConstants(3, [0.25, 0.5, 0, 0], 1)"});
+    filter->End();
+    bed.Graphics().UnloadShader2(filter);
+}
+
+TEST_F(SampleDataTest, TheTexturesLoad) {
+    GraphicsTestBed bed(directory.GetPath());
+    ASSERT_TRUE(bed.Start());
+    const GraphicsTexture* checker = bed.Graphics().LoadTexture("Textures/Checker.dds");
+    EXPECT_EQ(checker->GetNumFrames(), 1);
+    EXPECT_EQ(checker->GetInitResult(), Resource::InitResult::Success);
+    const GraphicsTexture* pulse = bed.Graphics().LoadTexture("Textures/Pulse.tex");
+    EXPECT_EQ(pulse->GetNumFrames(), 4);
+    EXPECT_EQ(pulse->GetFrameRate(), 10.0f);
+    bed.Graphics().UnloadTexture(checker);
+    bed.Graphics().UnloadTexture(pulse);
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -460,8 +460,7 @@ BaseResourceManager* GraphicsEngine::GetShaderResourceManager() const { return s
 
 mem::vector<BaseResourceManager*> GraphicsEngine::GetManagers() const {
     mem::vector<BaseResourceManager*> managers;
-    for (BaseResourceManager* manager : {fontManager_.get(), meshManager_.get(), GetShaderResourceManager(),
-                                         GetTextureResourceManager(), animationManager_.get()}) {
+    for (const auto& [title, manager] : GetTitledManagers()) {
         if (manager != nullptr) managers.push_back(manager);
     }
     return managers;
@@ -490,20 +489,21 @@ void GraphicsEngine::EvictOldResources(uint32_t frames) {
     }
 }
 
+mem::vector<std::pair<const char*, BaseResourceManager*>> GraphicsEngine::GetTitledManagers() const {
+    return {{"Fonts", fontManager_.get()},
+            {"Meshes", meshManager_.get()},
+            {"Shaders", GetShaderResourceManager()},
+            {"Textures", GetTextureResourceManager()},
+            {"Animations", animationManager_.get()}};
+}
+
 void GraphicsEngine::ListLoadedResources() {
     static const std::string kRule(49, '=');
     static const std::string kThinRule(49, '-');
     Log(LogPriority::Info, "Loaded Resources");
     Log(LogPriority::Info, "%s", kRule.c_str());
     Log(LogPriority::Info, "%s", "");
-    const std::pair<const char*, BaseResourceManager*> managers[] = {
-        {"Fonts", fontManager_.get()},
-        {"Meshes", meshManager_.get()},
-        {"Shaders", GetShaderResourceManager()},
-        {"Textures", GetTextureResourceManager()},
-        {"Animations", animationManager_.get()},
-    };
-    for (const auto& [title, manager] : managers) {
+    for (const auto& [title, manager] : GetTitledManagers()) {
         Log(LogPriority::Info, "%s", title);
         Log(LogPriority::Info, "%s", kThinRule.c_str());
         if (manager != nullptr) manager->ListLoadedResources();
@@ -512,14 +512,7 @@ void GraphicsEngine::ListLoadedResources() {
 }
 
 void GraphicsEngine::WriteResourceLog(FILE* file) {
-    const std::pair<const char*, BaseResourceManager*> managers[] = {
-        {"Fonts", fontManager_.get()},
-        {"Meshes", meshManager_.get()},
-        {"Shaders", GetShaderResourceManager()},
-        {"Textures", GetTextureResourceManager()},
-        {"Animations", animationManager_.get()},
-    };
-    for (const auto& [title, manager] : managers) {
+    for (const auto& [title, manager] : GetTitledManagers()) {
         if (manager != nullptr) manager->WriteResourceLog(title, file);
     }
 }

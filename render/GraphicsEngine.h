@@ -33,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace GAME {
 
@@ -296,6 +297,9 @@ private:
     void AddStatisticLines(float budgetMs, float displayMs) const;
     // The existing managers in resource-operation order (see the header comment).
     mem::vector<BaseResourceManager*> GetManagers() const;
+    // Every manager slot (null when empty) with its title in resource logs: fonts, meshes,
+    // shaders, textures, animations.
+    mem::vector<std::pair<const char*, BaseResourceManager*>> GetTitledManagers() const;
     void ScaleValues(float scale, float* first, va_list args) const;
 
     RenderDevice* device_ = nullptr;

@@ -97,8 +97,8 @@ TEST_F(GraphicsTextureTest, FramesOfATruncatedContainerGetWhatIsLeft) {
     EXPECT_EQ(bed.Device().GetCalls("CreateTextureFromFile"), (std::vector<std::string>{full, full}));
     // A frame cut short goes to the device with the bytes there are.
     bed.Device().ClearCalls();
-    std::vector<uint8_t> cut = MakeTexFile(10, {frame, frame});
-    cut.resize(cut.size() - 10);
+    const std::vector<uint8_t> whole = MakeTexFile(10, {frame, frame});
+    const std::vector<uint8_t> cut(whole.begin(), whole.end() - 10);
     EXPECT_EQ(Load("Textures/Cut.tex", cut)->GetNumFrames(), 2);
     EXPECT_EQ(bed.Device().GetCalls("CreateTextureFromFile"),
               (std::vector<std::string>{full, "CreateTextureFromFile(data, " + std::to_string(frame.size() - 10) + ", 0)"}));

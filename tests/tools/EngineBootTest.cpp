@@ -1,0 +1,186 @@
+// The engine end to end: it boots with the GL device on an offscreen window over the generated
+// sample data, draws and presents frames, and the sample shaders and textures work on the real
+// device (the programs compile and draw, the DDS and TEX files parse).
+
+#include "SampleData.h"
+
+#include "core/Color.h"
+#include "core/Mat4.h"
+#include "core/Rect.h"
+#include "engine/Engine.h"
+#include "files/FileSystem.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
+#include "support/TempDirectory.h"
+#include "world/WorldFrustum.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace GAME::test {
+namespace {
+
+constexpr int kWidth = 640;  // the sample options' resolution
+constexpr int kHeight = 480;
+
+class EngineBootTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PinGLDriver();
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        window = SDL_CreateWindow("boot", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        ASSERT_NE(window, nullptr) << SDL_GetError();
+        ASSERT_TRUE(sample::WriteSampleData(data.GetPath()));
+        ASSERT_TRUE(files.AddDirectory(data.GetPath()));
+        engine.SetLogPath(user.Join("Logs"));
+        engine.SetDefaultSettingsPath(data.Join(sample::kOptionsFile));
+        engine.SetNormalSettingsPath(user.Join("Settings/Options.txt"));
+        GraphicsEngineSettings settings;
+        settings.width = kWidth;
+        settings.height = kHeight;
+        ASSERT_TRUE(engine.Initialize(window, settings, true, false, &files));
+        graphics = engine.GetGraphicsEngine();
+        device = graphics->GetRenderDevice();
+    }
+
+    void TearDown() override {
+        engine.Shutdown();
+        if (window != nullptr) SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
+
+    // The primary surface's pixel, as bytes R, G, B, A.
+    Pixel ReadPixel(int x, int y) {
+        std::vector<uint8_t> rgba;
+        int width = 0, height = 0;
+        Pixel pixel;
+        if (graphics->ReadRenderSurface(graphics->GetCanvas()->GetPrimarySurface(), rgba, width, height) &&
+            x < width && y < height) {
+            std::memcpy(&pixel, rgba.data() + (size_t(y) * width + x) * 4, 4);
+        }
+        return pixel;
+    }
+
+    void ClearTo(const Color& color) {
+        device->SetClearColor(color);
+        device->Clear(RenderDevice::ClearColor | RenderDevice::ClearDepth, 1.0f);
+    }
+
+    TempDirectory data;
+    TempDirectory user;
+    FileSystem files;
+    SDL_Window* window = nullptr;
+    Engine engine;
+    GraphicsEngine* graphics = nullptr;
+    RenderDevice* device = nullptr;
+};
+
+void ExpectPixel(const Pixel& pixel, int r, int g, int b) {
+    EXPECT_NEAR(pixel.r, r, 2);
+    EXPECT_NEAR(pixel.g, g, 2);
+    EXPECT_NEAR(pixel.b, b, 2);
+}
+
+TEST_F(EngineBootTest, PresentsAClearedFrame) {
+    LogCapture log;
+    EXPECT_EQ(graphics->GetWidth(), kWidth);
+    EXPECT_EQ(graphics->GetGenerationId(), RenderGenerationId::GeForce6);
+    for (int frame = 0; frame < 3; ++frame) {
+        engine.Update(WorldFrustum(), true);
+        engine.Render();
+        ClearTo(Color(0.0f, 0.5f, 1.0f, 1.0f));
+        engine.PresentSurface();
+    }
+    ExpectPixel(ReadPixel(0, 0), 0, 128, 255);
+    ExpectPixel(ReadPixel(kWidth - 1, kHeight - 1), 0, 128, 255);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// One vertex of the basic vertex declaration.
+struct BasicVertex {
+    float position[3];
+    float normal[3];
+    float uv[2];
+    uint32_t color;  // 0xAARRGGBB
+};
+
+TEST_F(EngineBootTest, TheBasicShaderDrawsOnTheDevice) {
+    LogCapture log;
+    const GraphicsShader2* shader = graphics->GetBasicShader();
+    ASSERT_TRUE(shader->Begin(shader->FindStyleByName(Name::Create("normal"))));
+    EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
+    // A quad over the whole target in clip space; the identity matrix leaves it there.
+    const BasicVertex quad[4] = {{{-1, 1, 0.5f}, {0, 0, 1}, {0, 0}, 0xFFFFFFFFu},
+                                 {{1, 1, 0.5f}, {0, 0, 1}, {1, 0}, 0xFFFFFFFFu},
+                                 {{-1, -1, 0.5f}, {0, 0, 1}, {0, 1}, 0xFFFFFFFFu},
+                                 {{1, -1, 0.5f}, {0, 0, 1}, {1, 1}, 0xFFFFFFFFu}};
+    RenderVertexBuffer* buffer = device->CreateVertexBuffer(0, sizeof(quad));
+    ASSERT_NE(buffer, nullptr);
+    std::memcpy(buffer->Lock(), quad, sizeof(quad));
+    buffer->Unlock();
+
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(shader->SetFloat4x4(Name::Create("objectToScreenMatrix"), 0, Mat4()));
+    EXPECT_TRUE(shader->SetFloat4(Name::Create("color"), 0, 1.0f, 0.0f, 0.0f, 1.0f));
+    shader->Render("EngineBootTest");
+    device->SetVertexDeclaration(graphics->GetBasicVertexDeclaration());
+    device->SetStreamSource(0, buffer, 0, sizeof(BasicVertex));
+    device->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
+    shader->End();
+    engine.PresentSurface();
+    ExpectPixel(ReadPixel(kWidth / 2, kHeight / 2), 255, 0, 0);
+    device->DestroyVertexBuffer(buffer);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
+    LogCapture log;
+    const GraphicsTexture* checker = graphics->LoadTexture("Textures/Checker.dds");
+    EXPECT_EQ(checker->GetWidth(), 64);
+    EXPECT_EQ(checker->GetInitResult(), Resource::InitResult::Success);
+    const GraphicsTexture* gradient = graphics->LoadTexture("Textures/Gradient.dds");
+    EXPECT_EQ(gradient->GetWidth(), 128);
+    EXPECT_EQ(gradient->GetHeight(), 16);
+    const GraphicsTexture* pulse = graphics->LoadTexture("Textures/Pulse.tex");
+    EXPECT_EQ(pulse->GetNumFrames(), 4);
+    EXPECT_EQ(pulse->GetWidth(), 16);
+
+    // Each filter style draws the checker board through its program; the blur with one full
+    // weight at offset 0 copies it.
+    const GraphicsShader2* filter = graphics->LoadShader2("Shaders/Filter.ssh");
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    for (const char* style : {"extractHot", "alphaMask", "normal"}) {
+        ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+        ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(style)))) << style;
+        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, checker->GetTexture()));
+        EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight0"), 0, 1.0f, 0.0f, 0.0f, 0.0f));
+        EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight1"), 0, 0.0f, 0.0f, 0.0f, 0.0f));
+        EXPECT_TRUE(filter->SetFloat4(Name::Create("extractConst"), 0, 0.5f, 0.5f, 0.5f, 1.0f));
+        EXPECT_TRUE(filter->SetFloat(Name::Create("saturation"), 0, 1.0f));
+        EXPECT_TRUE(filter->SetInt(Name::Create("blendDstFactor"), 0, static_cast<int>(RenderBlendFactor::Zero)));
+        filter->Render(style);
+        device->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 64, 64), 0xFFFFFFFFu, 0.0f);
+        filter->End();
+    }
+    ExpectPixel(ReadPixel(2, 2), 0xE0, 0xE0, 0xE0);
+    ExpectPixel(ReadPixel(10, 2), 0x40, 0x40, 0x40);
+    graphics->UnloadShader2(filter);
+    for (const GraphicsTexture* texture : {checker, gradient, pulse}) graphics->UnloadTexture(texture);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+}  // namespace
+}  // namespace GAME::test

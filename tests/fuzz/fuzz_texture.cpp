@@ -1,12 +1,15 @@
-// Fuzzes the texture reader (GraphicsTexture::Initialize: the DDS and TEX forms and the TEX frame
-// walk) on the recording device. A failed load must leave no device texture behind, and a
-// destroyed texture none at all.
+// Fuzzes the texture path: the texture reader (GraphicsTexture::Initialize: the DDS and TEX forms
+// and the TEX frame walk) on the recording device, and the GL device's DDS reader on the same
+// bytes, as the engine hands them over (whole, and the header alone for the reduced length). A
+// failed load must leave no device texture behind, a destroyed texture none at all, and the DDS
+// reader's levels must lie inside the bytes.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "FuzzGraphics.h"
+#include "devices/DDSFile.h"
 #include "render/GraphicsTexture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,5 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (fuzz.Device().GetNumLiveResources() != live) std::abort();
     fuzz.Device().ClearCalls();
+
+    const uint32_t length = static_cast<uint32_t>(size);
+    DDSFile::GetFileLength(data, length < 244 ? length : 244);
+    for (int reduction = -1; reduction <= 3; ++reduction) {
+        DDSFile dds;
+        if (!dds.Parse(data, length, reduction)) continue;
+        if (dds.GetLevels().empty()) std::abort();
+        for (const DDSLevel& level : dds.GetLevels()) {
+            if (uint64_t(level.offset) + level.size > length) std::abort();
+        }
+    }
     return 0;
 }

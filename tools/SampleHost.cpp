@@ -26,6 +26,7 @@
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
 #include "files/FileSystem.h"
+#include "platform/GLDriver.h"
 #include "render/GraphicsEngineSettings.h"
 #include "world/WorldFrustum.h"
 
@@ -82,6 +83,7 @@ class Window {
 public:
     Window(int width, int height) {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        GAME::KeepGLDriverLoaded();
         if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
         window_ = SDL_CreateWindow("Sample host", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                                    SDL_WINDOW_OPENGL);

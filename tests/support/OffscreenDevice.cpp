@@ -2,9 +2,9 @@
 
 #include "core/Color.h"
 #include "core/Log.h"
+#include "platform/GLDriver.h"
 
 #include <SDL2/SDL.h>
-#include <dlfcn.h>
 
 #include <cstdlib>
 
@@ -17,22 +17,12 @@ bool gTried = false;
 
 }  // namespace
 
-void PinGLDriver() {
-    static const bool pinned = [] {
-        // Extra references that are never dropped; a library missing here is simply not pinned.
-        dlopen("libEGL_mesa.so.0", RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL);
-        dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE | RTLD_GLOBAL);
-        return true;
-    }();
-    (void)pinned;
-}
-
 OffscreenDevice* OffscreenDevice::Get() {
     if (gTried) {
         return gShared;
     }
     gTried = true;
-    PinGLDriver();
+    KeepGLDriverLoaded();
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         Log(LogPriority::Error, "OffscreenDevice: SDL video does not start: %s", SDL_GetError());

@@ -15,11 +15,6 @@ struct SDL_Window;
 
 namespace GAME::test {
 
-// Keeps Mesa's EGL and software-rasteriser libraries loaded until the process ends. The driver
-// unloads them when the last context goes, before LeakSanitizer looks, which then cannot read
-// their frames and reports their caches as leaks. Call before the first context is made.
-void PinGLDriver();
-
 class OffscreenDevice {
 public:
     static constexpr int Width = 64;   // the window and primary surface

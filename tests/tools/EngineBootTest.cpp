@@ -14,8 +14,8 @@
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "platform/GLDriver.h"
 #include "support/LogCapture.h"
-#include "support/OffscreenDevice.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
 
@@ -35,7 +35,7 @@ constexpr int kHeight = 480;
 class EngineBootTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PinGLDriver();
+        KeepGLDriverLoaded();
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         window = SDL_CreateWindow("boot", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);

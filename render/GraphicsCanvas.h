@@ -2,9 +2,9 @@
 // GraphicsCanvas: the frame and 2-D drawing front end over the render device. One exists per
 // device; the graphics engine makes it with the device's primary surface.
 //
-// So far the canvas holds the frame bracket (BeginFrame, EndFrame, PresentSurface), the default
-// render state and the primary surface; the 2-D drawing, the temporary surfaces and the shared
-// dynamic buffers join it with the interface drawing.
+// Here: the frame bracket (BeginFrame, EndFrame, PresentSurface), the default render state and the
+// primary surface. The 2-D drawing, the temporary surfaces and the shared dynamic buffers belong
+// to the canvas too and come with the interface drawing.
 
 #include <cstdint>
 

@@ -269,24 +269,6 @@ TEST_F(GraphicsEngineTest, GammaAloneDoesNotResetTheDeviceButAntiAliasingDoes) {
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "could not be reset"));
 }
 
-TEST_F(GraphicsEngineTest, ShadowAndReflectionQualities) {
-    ASSERT_TRUE(bed.Start());
-    const int qualities[] = {0, 1, 2};
-    const unsigned sizes[3][2] = {{512, 256}, {1024, 512}, {2048, 1024}};
-    for (const int quality : qualities) {
-        GetOptions().SetQuality(Quality::shadowQuality, quality);
-        GetOptions().SetQuality(Quality::reflectionQuality, quality);
-        Graphics().UpdateFromOptions();
-        EXPECT_EQ(Graphics().GetNormalRendererTargetSize(0), sizes[quality][0]);
-        EXPECT_EQ(Graphics().GetNormalRendererTargetSize(1), sizes[quality][1]);
-        EXPECT_EQ(Graphics().AreReflectionsEnabled(), quality == 2);
-    }
-    Graphics().EnableShadows(false);
-    EXPECT_FALSE(GetOptions().GetBool(Bool::shadows));
-    Graphics().EnableBloom(false);
-    EXPECT_FALSE(GetOptions().GetBool(Bool::advancedEffects));
-}
-
 TEST_F(GraphicsEngineTest, HardwareDefaultsFollowGenerationMemoryAndCard) {
     ASSERT_TRUE(bed.CreateDevice());
     const auto defaults = [&](RenderGenerationId generation, size_t memoryMiB, uint32_t deviceId) {

@@ -222,14 +222,6 @@ TEST_F(GraphicsTextureTest, AReducedSingleFrameContainerReadsOnlyWhatTheReducedI
               "CreateTextureFromFile(data, " + std::to_string(frame.size()) + ", 1)");
 }
 
-TEST_F(GraphicsTextureTest, ReportsItsMemory) {
-    const GraphicsTexture* texture = Load("Textures/Plain.dds", MakeDdsFile(8, 8));
-    EXPECT_EQ(texture->GetNumFrames(), 1);
-    EXPECT_EQ(texture->GetVideoMemoryUsage(), 0u);  // the recording device keeps no texels of files
-    EXPECT_EQ(texture->GetDebugInfo(), "0 kb");
-    EXPECT_EQ(texture->GetSystemMemoryUsage(), std::string("Textures/Plain.dds").size() + 24);
-}
-
 // -- Writer ------------------------------------------------------------------------------------
 
 uint32_t Word(const std::vector<uint8_t>& bytes, size_t offset) {

@@ -1,0 +1,279 @@
+#include "terrain/TerrainBase.h"
+
+#include <algorithm>
+
+#include "core/Frustum.h"
+#include "core/OBBox.h"
+#include "core/Vec2.h"
+#include "physics/CollisionContact.h"
+#include "terrain/TerrainBlock.h"
+
+namespace GAME {
+
+namespace {
+
+// The coordinate clamped to [0, last]; NaN reads as 0.
+float ClampToGrid(float value, float last) { return value > 0.0f ? std::min(value, last) : 0.0f; }
+
+// The corner indices and the fraction of a clamped coordinate on an axis of count entries.
+struct GridSpan {
+    uint32_t low;
+    uint32_t high;
+    float fraction;
+
+    GridSpan(float value, uint32_t count) {
+        const float clamped = ClampToGrid(value, float(count - 1));
+        low = std::min(uint32_t(clamped), count - 1);
+        high = low + 1 < count ? low + 1 : low;
+        fraction = clamped - float(low);
+    }
+};
+
+float Blend(float a, float b, float t) { return a + (b - a) * t; }
+
+uint32_t CeilPowerOfTwo(uint32_t n) {
+    uint32_t power = 1;
+    while (power < n) power <<= 1;
+    return power;
+}
+
+}  // namespace
+
+TerrainBase::TerrainBase(TerrainBaseType type, Region* region) : type_(type), region_(region) {}
+
+TerrainBase::~TerrainBase() { DestroySpace(); }
+
+// ---------------------------------------------------------------------------------------------
+// The kind's life
+// ---------------------------------------------------------------------------------------------
+
+void TerrainBase::Unload() {
+    // Tiles belong to their entities and outlive this; leaving the tree clears their links, so
+    // removing them later touches no freed node.
+    DestroySpace();
+    numXSamples_ = 0;
+    numYSamples_ = 0;
+}
+
+void TerrainBase::PreDeviceReset() {
+    mem::vector<TerrainObject*> objects;
+    GetAllObjects(objects);
+    for (TerrainObject* object : objects) object->PreDeviceReset();
+}
+
+void TerrainBase::PostDeviceReset() {
+    mem::vector<TerrainObject*> objects;
+    GetAllObjects(objects);
+    for (TerrainObject* object : objects) object->PostDeviceReset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Heights, normals and opacities
+// ---------------------------------------------------------------------------------------------
+
+float TerrainBase::GetHeightInterpolated(float x, float z) const {
+    if (numXSamples_ == 0 || numYSamples_ == 0) return 0.0f;
+    const GridSpan sx(x, numXSamples_);
+    const GridSpan sz(z, numYSamples_);
+    const float a = Blend(GetHeight(sx.low, sz.low), GetHeight(sx.high, sz.low), sx.fraction);
+    const float b = Blend(GetHeight(sx.low, sz.high), GetHeight(sx.high, sz.high), sx.fraction);
+    return Blend(a, b, sz.fraction);
+}
+
+Vec3 TerrainBase::GetFastNormal(unsigned x, unsigned z) const {
+    if (numXSamples_ == 0 || numYSamples_ == 0) return Vec3(0.0f, 1.0f, 0.0f);
+    x = std::min(x, numXSamples_ - 1);
+    z = std::min(z, numYSamples_ - 1);
+    // At an edge the missing neighbour is the one across, so the difference there is 0.
+    float dx = 0.0f;
+    if (numXSamples_ > 1) {
+        const float left = GetHeight(x > 0 ? x - 1 : x + 1, z);
+        const float right = GetHeight(x + 1 < numXSamples_ ? x + 1 : x - 1, z);
+        dx = left - right;
+    }
+    float dz = 0.0f;
+    if (numYSamples_ > 1) {
+        const float down = GetHeight(x, z > 0 ? z - 1 : z + 1);
+        const float up = GetHeight(x, z + 1 < numYSamples_ ? z + 1 : z - 1);
+        dz = down - up;
+    }
+    return Vec3(dx, 2.0f, dz).Unit();
+}
+
+Vec3 TerrainBase::GetNormalInterpolated(float x, float z) const {
+    if (numXSamples_ == 0 || numYSamples_ == 0) return Vec3(0.0f, 1.0f, 0.0f);
+    const GridSpan sx(x, numXSamples_);
+    const GridSpan sz(z, numYSamples_);
+    const auto blendX = [&](unsigned z) {
+        return GetFastNormal(sx.low, z) * (1.0f - sx.fraction) + GetFastNormal(sx.high, z) * sx.fraction;
+    };
+    return (blendX(sz.low) * (1.0f - sz.fraction) + blendX(sz.high) * sz.fraction).Unit();
+}
+
+uint8_t TerrainBase::GetLayerOpacityInterpolated(unsigned layer, float x, float z) const {
+    if (numXSamples_ < 2 || numYSamples_ < 2) return 0;
+    const GridSpan sx(x, numXSamples_ - 1);
+    const GridSpan sz(z, numYSamples_ - 1);
+    const float a = Blend(GetLayerOpacity(layer, sx.low, sz.low), GetLayerOpacity(layer, sx.high, sz.low), sx.fraction);
+    const float b =
+        Blend(GetLayerOpacity(layer, sx.low, sz.high), GetLayerOpacity(layer, sx.high, sz.high), sx.fraction);
+    return uint8_t(std::min(Blend(a, b, sz.fraction), 255.0f));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The grid
+// ---------------------------------------------------------------------------------------------
+
+TerrainBlock* TerrainBase::GetBlock(unsigned column, unsigned row) const {
+    if (column >= numBlocksX_ || row >= numBlocksY_) return nullptr;
+    return &blocks_[size_t(row) * numBlocksX_ + column];
+}
+
+ABBox TerrainBase::GetBoundingBox() const {
+    // Computed in floats so that an unloaded terrain (no samples) is an empty box, not a huge one.
+    const float halfX = numXSamples_ > 0 ? float(numXSamples_ - 1) * 0.5f : 0.0f;
+    const float halfZ = numYSamples_ > 0 ? float(numYSamples_ - 1) * 0.5f : 0.0f;
+    float centreY = kNoTreeHeight;
+    float halfY = kNoTreeHeight;
+    if (space_) {
+        centreY = space_->GetBoundingBox().centre.y;
+        halfY = space_->GetBoundingBox().halfSize.y;
+    }
+    return ABBox(Vec3(halfX, centreY, halfZ), Vec3(halfX, halfY, halfZ));
+}
+
+bool TerrainBase::SetNumSamples(uint32_t numXSamples, uint32_t numYSamples) {
+    if (!IsValidSampleCount(numXSamples) || !IsValidSampleCount(numYSamples)) return false;
+    numXSamples_ = numXSamples;
+    numYSamples_ = numYSamples;
+    return true;
+}
+
+void TerrainBase::InitializeBlocks(bool createMapGeometry) {
+    if (createMapGeometry) CreateMapGeometry();
+    ConstructBlocks();
+}
+
+void TerrainBase::ConstructBlocks() {
+    DestroySpace();
+    // The number of 9-cell blocks that cover X - 1 cells (0 for a terrain of one sample).
+    numBlocksX_ = (numXSamples_ + kBlockCells - 2) / kBlockCells;
+    numBlocksY_ = (numYSamples_ + kBlockCells - 2) / kBlockCells;
+    blocks_ = std::make_unique<TerrainBlock[]>(size_t(numBlocksX_) * numBlocksY_);
+    for (uint32_t row = 0; row < numBlocksY_; ++row) {
+        const uint32_t z0 = row * kBlockCells;
+        const uint32_t ny = std::min(z0 + kBlockCells, numYSamples_ - 1) - z0 + 1;
+        for (uint32_t column = 0; column < numBlocksX_; ++column) {
+            const uint32_t x0 = column * kBlockCells;
+            const uint32_t nx = std::min(x0 + kBlockCells, numXSamples_ - 1) - x0 + 1;
+            GetBlock(column, row)->Initialize(*this, column, row, nx, ny);
+        }
+    }
+    const uint32_t blocks = std::max(numBlocksX_, numBlocksY_);
+    const float half = blocks == 0 ? 0.0f : float(kBlockCells) * float(CeilPowerOfTwo(blocks)) * 0.5f;
+    space_ = std::make_unique<TerrainSpace>(Vec2(half, half), Vec2(half, half));
+    const size_t count = size_t(numBlocksX_) * numBlocksY_;
+    for (size_t i = 0; i < count; ++i) space_->AddObject(blocks_[i]);
+}
+
+void TerrainBase::DestroyTerrainBlocks() {
+    // Every block leaves the tree, built or not, before the array goes.
+    const size_t count = size_t(numBlocksX_) * numBlocksY_;
+    for (size_t i = 0; i < count; ++i) {
+        loadedObjects_.erase(&blocks_[i]);
+        RemoveObjectFromSpace(&blocks_[i]);
+    }
+    DeleteBlocks();
+    DestroyMapGeometry();
+}
+
+void TerrainBase::DestroySpace() {
+    if (space_) {
+        mem::vector<TerrainObject*> objects;
+        space_->GetAll(objects);
+        for (TerrainObject* object : objects) space_->RemoveFromNode(*object);
+    }
+    loadedObjects_.clear();
+    DeleteBlocks();
+    space_.reset();
+}
+
+void TerrainBase::DeleteBlocks() {
+    blocks_.reset();
+    numBlocksX_ = 0;
+    numBlocksY_ = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Objects
+// ---------------------------------------------------------------------------------------------
+
+void TerrainBase::AddObjectToSpace(TerrainObject* object) {
+    if (space_ && object) space_->AddObject(*object);
+}
+
+void TerrainBase::RemoveObjectFromSpace(TerrainObject* object) {
+    if (space_ && object) space_->RemoveFromNode(*object);
+}
+
+void TerrainBase::UpdateObjectInSpace(TerrainObject* object) {
+    if (space_ && object) space_->UpdateObject(*object);
+}
+
+void TerrainBase::AddLoadedObject(TerrainObject* object) {
+    if (space_ && object) loadedObjects_.insert(object);
+}
+
+bool TerrainBase::IsObjectLoaded(const TerrainObject* object) const {
+    return loadedObjects_.count(object) != 0;
+}
+
+void TerrainBase::UnloadOldObjects() {
+    const uint32_t frame = TerrainObject::GetCurrentFrame();
+    for (auto it = loadedObjects_.begin(); it != loadedObjects_.end();) {
+        TerrainObject* object = *it;
+        if (frame - object->GetLastFrameUsed() >= kIdleFrames) {
+            it = loadedObjects_.erase(it);
+            object->Unload();
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TerrainBase::UpdateObjects(const Frustum* frusta, unsigned count, int elapsedMs) {
+    mem::vector<TerrainObject*> objects;
+    GetObjectsInFrustum(objects, frusta, count, nullptr);
+    for (TerrainObject* object : objects) object->Update(*this, elapsedMs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+// ---------------------------------------------------------------------------------------------
+
+void TerrainBase::GetObjectsInBox(mem::vector<TerrainObject*>& out, const ABBox& box) const {
+    if (space_) space_->GetInBox(out, box);
+}
+
+void TerrainBase::GetAllObjects(mem::vector<TerrainObject*>& out) const {
+    if (space_) space_->GetAll(out);
+}
+
+void TerrainBase::GetObjectsInFrustum(mem::vector<TerrainObject*>& out, const Frustum* frusta, unsigned count,
+                                      mem::vector<bool>* inFirst) const {
+    if (space_) space_->GetInFrustum(out, frusta, count, inFirst);
+}
+
+int TerrainBase::FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const {
+    if (!space_ || max <= 0) return 0;
+    mem::vector<TerrainObject*> objects;
+    space_->GetInBox(objects, ABBox(box));
+    int total = 0;
+    for (TerrainObject* object : objects) {
+        if (total >= max) break;
+        total += object->FindCollisions(*this, box, contacts + total, max - total, surface);
+    }
+    return total;
+}
+
+}  // namespace GAME

@@ -1,0 +1,199 @@
+#pragma once
+// TerrainBase: the abstract ground of one terrain region, a regular height field cut into square
+// blocks, with every object that lies on the ground kept in one loose quadtree. The editable
+// Terrain and the read-only run-time TerrainRT derive from it; the rest of the engine asks the
+// ground everything (objects in a box or in view, contacts, heights, normals, layers) through
+// this interface, so the two kinds are interchangeable for every caller.
+//
+// The sample grid: X x Y height samples, where X - 1 and Y - 1 are each zero or a power of two.
+// Sample (x, z) lies at (x, height, z) in the region's space, one unit apart, stored at index
+// z * X + x; the second count runs along z, the height is y. Cell (x, z) is the square to the next
+// sample in x and z, stored at index z * (X - 1) + x. Blocks group 9 x 9 cells (blockSize samples
+// a side), fewer in the last column and row; block (i, j) starts at sample (9i, 9j) and is stored
+// at index j * numBlocksX + i.
+//
+// The tree holds the blocks, which the base makes, and the objects the concrete kinds add; those
+// stay alive until they leave the tree or the terrain lets go of them (Unload, destruction). The
+// base keeps the set of objects whose render data are built (the blocks register themselves when
+// they build them); an object there that has not been used for kIdleFrames frames gives its
+// render data back (UnloadOldObjects) and builds them again when it is next used.
+//
+// The concrete kinds own the heights, layers and device resources; the base reaches them through
+// the virtual operations. The interpolated height, normal and opacity helpers are written once
+// here over the per-sample and per-cell accessors, and never read outside the grid: coordinates
+// are clamped to it, and an axis of one sample has no slope along it.
+//
+// Threads: a terrain is made and filled on the thread that loads its level, then used on the main
+// thread only. It takes no lock.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/ABBox.h"
+#include "core/MathUtil.h"
+#include "core/Mem.h"
+#include "core/PhysicsSurface.h"
+#include "core/Vec3.h"
+#include "terrain/TerrainSpace.h"
+
+namespace GAME {
+
+class BinaryReader;
+class Frustum;
+class Region;
+class TerrainBlock;
+class TerrainObject;
+class TerrainType;
+struct CollisionContact;
+struct OBBox;
+
+class TerrainBase {
+public:
+    enum class TerrainBaseType : int {
+        Editable = 0,  // Terrain, made and changed by the editor
+        RunTime = 1,   // TerrainRT, read from the run-time block
+    };
+
+    // Samples a block spans along each axis (9 cells).
+    static constexpr uint32_t blockSize = 10;
+    static constexpr uint32_t kBlockCells = blockSize - 1;
+    // Frames an object with built render data may stay unused before it gives them back.
+    static constexpr uint32_t kIdleFrames = 11;
+    // The vertical centre and half size GetBoundingBox reports while there is no tree.
+    static constexpr float kNoTreeHeight = 12.0f;
+
+    TerrainBase(TerrainBaseType type, Region* region);
+    // Takes every object out of the tree, then deletes the tree and the blocks.
+    virtual ~TerrainBase();
+    TerrainBase(const TerrainBase&) = delete;
+    TerrainBase& operator=(const TerrainBase&) = delete;
+
+    // -- The kind's life ---------------------------------------------------------------------------
+
+    // Reads the ground block of the level file (version: the level file's).
+    virtual bool Load(BinaryReader& reader, int version) = 0;
+    // Makes the device resources after loading, on the same thread.
+    virtual bool LoadRenderData() = 0;
+    // The frame's update for the count frusta the viewer sees; the kinds run UpdateObjects and
+    // UnloadOldObjects.
+    virtual void Update(const Frustum* frusta, unsigned count, int elapsedMs) = 0;
+    // Loads ahead what the objects inside the frusta will need.
+    virtual void PreLoad(int priority, const Frustum* frusta, unsigned count) = 0;
+    // Back to the empty state: every object leaves the tree, the blocks and the tree are deleted
+    // and the sample and block counts become 0. Objects owned elsewhere survive, out of any tree.
+    virtual void Unload();
+    // Tell every object of the tree, in tree order.
+    virtual void PreDeviceReset();
+    virtual void PostDeviceReset();
+
+    // -- Heights and normals -----------------------------------------------------------------------
+
+    // The height of a sample; x < X and z < Y.
+    virtual float GetHeight(unsigned x, unsigned z) const = 0;
+    // Bilinear over the cell holding (x, z), clamped to the grid (NaN reads as 0); 0 on a terrain
+    // without samples.
+    virtual float GetHeightInterpolated(float x, float z) const;
+    // The unit normal at a sample from the height differences to its neighbours, 2 units apart:
+    // (h(x-1) - h(x+1), 2, h(z-1) - h(z+1)) normalised. At an edge, and along an axis of one
+    // sample, the difference across it is 0. Indices are clamped to the grid; (0, 1, 0) without
+    // samples.
+    virtual Vec3 GetFastNormal(unsigned x, unsigned z) const;
+    // The fast normals of the cell's corners blended bilinearly and normalised, clamped as heights.
+    virtual Vec3 GetNormalInterpolated(float x, float z) const;
+
+    // -- Layers ------------------------------------------------------------------------------------
+
+    // The type of a layer; null for a layer without one.
+    virtual const TerrainType* GetLayerTerrainType(unsigned layer) const = 0;
+    // The opacity 0-255 of a layer in a cell; x < X - 1 and z < Y - 1.
+    virtual uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const = 0;
+    // Bilinear over the cell opacities, with the coordinates clamped to the cells (a point beyond
+    // the last cell reads it); 0 on a terrain without cells.
+    virtual uint8_t GetLayerOpacityInterpolated(unsigned layer, float x, float z) const;
+    // Replaces out with the layers that show inside the box, ascending.
+    virtual void GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const = 0;
+    // True while the terrain draws in its low-quality mode.
+    virtual bool LowQuality() const = 0;
+
+    // -- The grid ----------------------------------------------------------------------------------
+
+    // X (or Y) is a valid sample count when X - 1 is zero or a power of two.
+    static bool IsValidSampleCount(uint32_t samples) { return samples != 0 && IsPowerOfTwo(samples - 1); }
+
+    TerrainBaseType GetTerainType() const { return type_; }
+    // The region the ground belongs to; null for a terrain made without one.
+    Region* GetRegion() const { return region_; }
+    unsigned GetNumXSamples() const { return numXSamples_; }
+    unsigned GetNumYSamples() const { return numYSamples_; }
+    unsigned GetNumBlocksX() const { return numBlocksX_; }
+    unsigned GetNumBlocksY() const { return numBlocksY_; }
+    // Block (column, row); null outside the block grid.
+    TerrainBlock* GetBlock(unsigned column, unsigned row) const;
+    // The grid's extent on x and z; vertically the tree's (kNoTreeHeight both ways without a tree).
+    ABBox GetBoundingBox() const;
+
+    // -- Objects -----------------------------------------------------------------------------------
+
+    // Each does nothing without a tree or for a null object. Update re-places an object whose
+    // bounds changed.
+    void AddObjectToSpace(TerrainObject* object);
+    void RemoveObjectFromSpace(TerrainObject* object);
+    void UpdateObjectInSpace(TerrainObject* object);
+    // Enters an object that built its render data into the loaded set.
+    void AddLoadedObject(TerrainObject* object);
+    bool IsObjectLoaded(const TerrainObject* object) const;
+    size_t GetNumLoadedObjects() const { return loadedObjects_.size(); }
+    // Calls Unload of every object of the loaded set unused for kIdleFrames frames or more (the
+    // engine's frame count minus its last use) and takes it out of the set.
+    void UnloadOldObjects();
+    // Gathers the objects inside the frusta and updates each.
+    void UpdateObjects(const Frustum* frusta, unsigned count, int elapsedMs);
+
+    // -- Queries (each appends; nothing without a tree) --------------------------------------------
+
+    // The objects whose bounds meet the box (touching counts).
+    void GetObjectsInBox(mem::vector<TerrainObject*>& out, const ABBox& box) const;
+    void GetAllObjects(mem::vector<TerrainObject*>& out) const;
+    // The objects whose bounds pass the plane test of any of count frusta, each once; frusta
+    // without planes see nothing. inFirst, when given, tells which of them the first frustum saw.
+    void GetObjectsInFrustum(mem::vector<TerrainObject*>& out, const Frustum* frusta, unsigned count,
+                             mem::vector<bool>* inFirst) const;
+    // The contacts of an oriented box with the objects under its axis-aligned bounds, asked in
+    // tree order with the room left, at most max in all; returns their number.
+    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const;
+
+protected:
+    // Sets the grid; false (and nothing changed) unless both counts are valid. The kinds set it
+    // before InitializeBlocks.
+    bool SetNumSamples(uint32_t numXSamples, uint32_t numYSamples);
+    // Makes the ground mesh when asked (CreateMapGeometry), then the blocks and the tree
+    // (replacing any there were).
+    void InitializeBlocks(bool createMapGeometry);
+    // Takes every block out of the tree and the loaded set, deletes them and the ground mesh.
+    void DestroyTerrainBlocks();
+
+private:
+    // The ground mesh of the concrete kind.
+    virtual void CreateMapGeometry() = 0;
+    virtual void DestroyMapGeometry() = 0;
+
+    // Blocks over the grid, then a tree S = 9 x (the least power of two >= the larger block
+    // count) units square with every block in it, in array order.
+    void ConstructBlocks();
+    // Every object out of the tree, then no loaded objects, no blocks, no tree.
+    void DestroySpace();
+    // Deletes the block array (its blocks must be out of the tree and the loaded set).
+    void DeleteBlocks();
+
+    const TerrainBaseType type_;
+    Region* const region_;                       // not owned
+    uint32_t numBlocksX_ = 0;
+    uint32_t numBlocksY_ = 0;
+    std::unique_ptr<TerrainSpace> space_;        // null until the blocks are made
+    mem::set<TerrainObject*, std::less<>> loadedObjects_;  // objects whose render data are built; not owned
+    std::unique_ptr<TerrainBlock[]> blocks_;     // numBlocksX x numBlocksY, row-major
+    uint32_t numXSamples_ = 0;
+    uint32_t numYSamples_ = 0;
+};
+
+}  // namespace GAME

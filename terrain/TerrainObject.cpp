@@ -1,0 +1,31 @@
+#include "terrain/TerrainObject.h"
+
+#include "engine/Engine.h"
+
+namespace GAME {
+
+RTTI_ClassInfo TerrainObject::classInfo("TerrainObject", nullptr, nullptr);
+
+TerrainObject::TerrainObject() : lastFrameUsed_(GetCurrentFrame()) {}
+
+TerrainObject::~TerrainObject() = default;
+
+void TerrainObject::Update(const TerrainBase&, int) {}
+
+void TerrainObject::Unload() { preLoaded_ = NotLoaded; }
+
+void TerrainObject::Load(int, bool preLoad) { preLoaded_ = preLoad ? PreLoaded : Loaded; }
+
+int TerrainObject::FindCollisions(const TerrainBase&, const OBBox&, CollisionContact*, int, PhysicsSurface) const {
+    return 0;
+}
+
+void TerrainObject::RefreshLayers() {}
+
+void TerrainObject::PreDeviceReset() {}
+
+void TerrainObject::PostDeviceReset() {}
+
+uint32_t TerrainObject::GetCurrentFrame() { return gEngine ? gEngine->GetFrameCount() : 0; }
+
+}  // namespace GAME

@@ -1,0 +1,275 @@
+// Terrain types: records read with and without their keys, the surface names, the blade
+// variation choice, creation through the object manager, and the textures with and without a
+// graphics engine.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "engine/Engine.h"
+#include "engine/ObjectManager.h"
+#include "files/BaseResourceManager.h"
+#include "files/FileSystem.h"
+#include "files/Options.h"
+#include "files/ResourceLoader.h"
+#include "files/TableDepot.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/RenderDevice.h"
+#include "support/TempDirectory.h"
+#include "terrain/TerrainType.h"
+
+namespace GAME::test {
+namespace {
+
+constexpr const char* kGrass = "Records/Terrain/Grass.dbr";
+constexpr const char* kBare = "Records/Terrain/Bare.dbr";
+constexpr const char* kOdd = "Records/Terrain/Odd.dbr";
+constexpr const char* kNotAType = "Records/Terrain/NotAType.dbr";
+
+// Records in a temporary directory, read through an object manager of the test's own.
+class TerrainTypeTest : public ::testing::Test {
+protected:
+    TerrainTypeTest() {
+        directory.WriteFile(kGrass,
+                            "Class,TerrainType,\n"
+                            "TextureFileName1,Terrain/Grass.tex,\n"
+                            "BumpMapFileName1,Terrain/GrassBump.tex,\n"
+                            "BladeTextureFileName,Terrain/Blades.tex,\n"
+                            "ActorName,Records/Effects/Dust.dbr,\n"
+                            "minimapRed,255,\nminimapGreen,51,\nminimapBlue,0,\n"
+                            "VariationProbability,1;0;3,\n"
+                            "VariationClumpiness,0.5;0.25;1,\n"
+                            "NoiseScale,2;4;8,\n"
+                            "MinimumBladeOpacity,50,\n"
+                            "BladeSpacing,4,\n"
+                            "BladeVariations,3,\n"
+                            "BladeWidth,0.75,\n"
+                            "BladeHeight,2.5,\n"
+                            "surfaceType,Grass,\n");
+        directory.WriteFile(kBare, "Class,TerrainType,\n");
+        directory.WriteFile(kOdd,
+                            "Class,TerrainType,\n"
+                            "surfaceType,grass,\n"
+                            "BladeVariations,-2,\n"
+                            "BladeSpacing,-7,\n"
+                            "MinimumBladeOpacity,-50,\n"
+                            "VariationProbability,5;x;2,\n");
+        directory.WriteFile(kNotAType, "Class,Entity,\n");
+        fileSystem.AddDirectory(directory.GetPath());
+        depot = std::make_unique<TableDepot>(fileSystem);
+        objects.SetTableDepot(depot.get());
+    }
+
+    TerrainType* Create(const char* record) { return objects.CreateObjectFromFile<TerrainType>(record); }
+    // A type read straight from a record's text.
+    static std::unique_ptr<TerrainType> FromText(const std::string& text) {
+        LoadTable table("records/terrain/inline.dbr");
+        table.Parse(text.data(), uint32_t(text.size()));
+        auto type = std::make_unique<TerrainType>();
+        EXPECT_TRUE(type->Load(table));
+        return type;
+    }
+
+    TempDirectory directory;
+    FileSystem fileSystem;
+    std::unique_ptr<TableDepot> depot;
+    ObjectManager objects;
+};
+
+TEST_F(TerrainTypeTest, AFullRecordSetsEveryField) {
+    const TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(type->GetObjectName(), "records/terrain/grass.dbr");
+    EXPECT_EQ(type->GetSurface(), PhysicsSurface::Grass);
+    EXPECT_EQ(type->GetActorName(), "Records/Effects/Dust.dbr");
+    EXPECT_FLOAT_EQ(type->GetMiniMapColor().r, 255 * 0.00392157f);
+    EXPECT_FLOAT_EQ(type->GetMiniMapColor().g, 51 * 0.00392157f);
+    EXPECT_FLOAT_EQ(type->GetMiniMapColor().b, 0.0f);
+    EXPECT_FLOAT_EQ(type->GetMiniMapColor().a, 1.0f);
+    EXPECT_EQ(type->GetVariationProbabilities(), (mem::vector<int>{1, 0, 3}));
+    EXPECT_EQ(type->GetVariationClumpiness(), (mem::vector<float>{0.5f, 0.25f, 1.0f}));
+    EXPECT_EQ(type->GetNoiseScale(), (mem::vector<float>{2, 4, 8}));
+    EXPECT_EQ(type->GetMinimumBladeOpacity(), 127u);
+    EXPECT_EQ(type->GetBladeSpacing(), 4u);
+    EXPECT_EQ(type->GetNumBladeVariations(), 3u);
+    EXPECT_FLOAT_EQ(type->GetBladeWidth(), 0.75f);
+    EXPECT_FLOAT_EQ(type->GetBladeHeight(), 2.5f);
+    // Reading the record loads no texture.
+    EXPECT_EQ(type->GetNumTextures(), 0u);
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 0u);
+    EXPECT_EQ(type->GetBladeTexture(), nullptr);
+}
+
+TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaults) {
+    const TerrainType* type = Create(kBare);
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(type->GetSurface(), PhysicsSurface::None);
+    EXPECT_EQ(type->GetActorName(), "");
+    EXPECT_EQ(type->GetMiniMapColor(), Color(0, 0, 0, 1));
+    EXPECT_TRUE(type->GetVariationProbabilities().empty());
+    EXPECT_TRUE(type->GetVariationClumpiness().empty());
+    EXPECT_TRUE(type->GetNoiseScale().empty());
+    EXPECT_EQ(type->GetMinimumBladeOpacity(), 0u);
+    EXPECT_EQ(type->GetBladeSpacing(), 0u);
+    EXPECT_EQ(type->GetNumBladeVariations(), 1u);
+    EXPECT_FLOAT_EQ(type->GetBladeWidth(), 1.0f);
+    EXPECT_FLOAT_EQ(type->GetBladeHeight(), 1.5f);
+    EXPECT_EQ(type->GetRandomTexture(12345), 0);
+}
+
+TEST_F(TerrainTypeTest, NegativeCountsReadAsZeroAndUnparsableItemsAreSkipped) {
+    const TerrainType* type = Create(kOdd);
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(type->GetSurface(), PhysicsSurface::None);  // names are case-sensitive
+    EXPECT_EQ(type->GetNumBladeVariations(), 0u);
+    EXPECT_EQ(type->GetBladeSpacing(), 0u);
+    EXPECT_EQ(type->GetMinimumBladeOpacity(), 0u);
+    EXPECT_EQ(type->GetVariationProbabilities(), (mem::vector<int>{5, 2}));
+    // Two probabilities for no variations: r modulo 0 variations is 0.
+    EXPECT_EQ(type->GetRandomTexture(9), 0);
+}
+
+TEST_F(TerrainTypeTest, SurfaceNamesMapExactly) {
+    const char* names[] = {"Unwalkable", "Grass", "Dirt", "Sand", "Snow", "Stone", "Wood", "Water"};
+    for (int i = 0; i < 8; ++i) {
+        const std::unique_ptr<TerrainType> type = FromText(std::string("surfaceType,") + names[i] + ",\n");
+        EXPECT_EQ(type->GetSurface(), PhysicsSurface(i)) << names[i];
+    }
+    for (const char* other : {"grass", "STONE", "Metal", "100", ""}) {
+        EXPECT_EQ(FromText(std::string("surfaceType,") + other + ",\n")->GetSurface(), PhysicsSurface::None) << other;
+    }
+}
+
+TEST_F(TerrainTypeTest, BladeVariationsFollowTheirProbabilities) {
+    const std::unique_ptr<TerrainType> weighted = FromText("BladeVariations,3,\nVariationProbability,1;0;3,\n");
+    EXPECT_EQ(weighted->GetRandomTexture(5), 2);  // 5 mod 4 = 1: past variation 0's share of 1
+    EXPECT_EQ(weighted->GetRandomTexture(4), 0);
+    EXPECT_EQ(weighted->GetRandomTexture(7), 2);
+    // A negative number still picks a valid variation.
+    const int fromNegative = weighted->GetRandomTexture(-1);
+    EXPECT_TRUE(fromNegative == 0 || fromNegative == 2);
+
+    // Without one probability per variation the number is taken modulo the variations.
+    EXPECT_EQ(FromText("BladeVariations,4,\nVariationProbability,1;1,\n")->GetRandomTexture(6), 2);
+    // Probabilities that sum to 0 choose the first.
+    EXPECT_EQ(FromText("BladeVariations,2,\nVariationProbability,0;0,\n")->GetRandomTexture(6), 0);
+    // Huge probabilities do not overflow their sum.
+    const std::unique_ptr<TerrainType> huge =
+        FromText("BladeVariations,2,\nVariationProbability,2000000000;2000000000,\n");
+    EXPECT_EQ(huge->GetRandomTexture(2100000000), 1);
+}
+
+TEST_F(TerrainTypeTest, OnlyTerrainTypeRecordsMakeTerrainTypes) {
+    EXPECT_EQ(Create(kNotAType), nullptr);
+    EXPECT_EQ(Create("Records/Terrain/Missing.dbr"), nullptr);
+    EXPECT_EQ(objects.GetNumObjects(), 0);
+    EXPECT_NE(Create(kBare), nullptr);
+}
+
+TEST_F(TerrainTypeTest, WithoutAGraphicsEngineNoTextureIsLoadedOrQueued) {
+    TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    type->LoadTextures();
+    type->ReloadBumpmaps();
+    type->PreLoad(true);
+    type->SetShaderParams(nullptr, 0);
+    type->SetGrassShaderParams(nullptr);
+    EXPECT_EQ(type->GetNumTextures(), 0u);
+    EXPECT_EQ(type->GetTexture(0), nullptr);
+    EXPECT_EQ(type->GetBumpMapTexture(0), nullptr);
+    EXPECT_EQ(type->GetBladeTexture(), nullptr);
+}
+
+// The same records with the engine started headless on the recording device.
+class TerrainTypeGraphicsTest : public TerrainTypeTest {
+protected:
+    void SetUp() override {
+        RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
+        GraphicsEngineSettings settings;
+        settings.deviceName = "RecordingDevice";
+        engine.SetLogPath(directory.Join("Logs"));
+        // The device's own generation, whose pixel shaders take bump maps.
+        engine.GetOptions()->SetQuality(Options::QualityName::detailLevel, 2);
+        ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &fileSystem));
+        graphics = engine.GetGraphicsEngine();
+        ASSERT_NE(graphics, nullptr);
+        textures = graphics->GetTextureResourceManager();
+        // Requests stay queued, so the test can count them.
+        engine.GetResourceLoader()->StopThread();
+        texturesBefore = textures->GetNumResources();
+    }
+    void TearDown() override {
+        objects.DestroyPendingObjects(-1);
+        engine.Shutdown();
+    }
+
+    // Textures held by the types since SetUp.
+    int HeldTextures() {
+        textures->UnloadUnreferencedResources();
+        return textures->GetNumResources() - texturesBefore;
+    }
+
+    Engine engine;
+    GraphicsEngine* graphics = nullptr;
+    BaseResourceManager* textures = nullptr;
+    int texturesBefore = 0;
+};
+
+TEST_F(TerrainTypeGraphicsTest, TexturesLoadOnceAndAreGivenBackWithTheType) {
+    TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    ASSERT_GE(graphics->GetPixelShaderVersion(), TerrainType::kMinBumpMapShaderVersion);
+    type->LoadTextures();
+    EXPECT_EQ(type->GetNumTextures(), 1u);
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 1u);
+    EXPECT_NE(type->GetTexture(0), nullptr);
+    EXPECT_NE(type->GetBumpMapTexture(0), nullptr);
+    EXPECT_EQ(type->GetTexture(1), nullptr);
+    EXPECT_NE(type->GetBladeTexture(), nullptr);
+    EXPECT_EQ(HeldTextures(), 3);
+
+    // Loading again keeps one of each.
+    type->LoadTextures();
+    EXPECT_EQ(type->GetNumTextures(), 1u);
+    type->ReloadBumpmaps();
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 1u);
+
+    // The type holds exactly one reference to each: destroying it frees them.
+    objects.DestroyObjectEx(type, __FILE__, __LINE__);
+    objects.DestroyPendingObjects(-1);
+    EXPECT_EQ(HeldTextures(), 0);
+}
+
+TEST_F(TerrainTypeGraphicsTest, PreLoadQueuesEveryTextureOnlyWhenAsked) {
+    TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    type->LoadTextures();
+    ResourceLoader& loader = *engine.GetResourceLoader();
+    const int queuedBefore = loader.GetNumQueued();
+    type->PreLoad(false);
+    EXPECT_EQ(loader.GetNumQueued(), queuedBefore);
+    type->PreLoad(true);
+    EXPECT_EQ(loader.GetNumQueued(), queuedBefore + 3);
+}
+
+TEST_F(TerrainTypeGraphicsTest, OlderHardwareGetsNoBumpMap) {
+    graphics->SetGeneration("GeForce4");
+    ASSERT_LT(graphics->GetPixelShaderVersion(), TerrainType::kMinBumpMapShaderVersion);
+    TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    type->LoadTextures();
+    EXPECT_EQ(type->GetNumTextures(), 1u);
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 0u);
+    EXPECT_EQ(HeldTextures(), 2);
+
+    // A newer generation brings the bump map back.
+    graphics->SetGeneration("GeForce6");
+    type->ReloadBumpmaps();
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 1u);
+    EXPECT_EQ(HeldTextures(), 3);
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -85,13 +85,6 @@ protected:
     TestTerrain terrain;
 };
 
-TEST_F(TerrainQueryTest, AllObjectsAreTheBlocksAndTheMarkersEachOnce) {
-    ObjectList all;
-    terrain.GetAllObjects(all);
-    EXPECT_EQ(all.size(), 15u * 15u + markers.size());
-    EXPECT_EQ(Sorted(all), Sorted(Everything()));
-}
-
 TEST_F(TerrainQueryTest, BoxQueriesMatchScanning) {
     ExpectBoxQueriesMatchScanning(400);
     // Touching counts: a box whose face lies on a block's face finds it.
@@ -129,7 +122,7 @@ TEST_F(TerrainQueryTest, SeveralFrustaListEachObjectOnceAndFlagWhatTheFirstSees)
     }
 }
 
-TEST_F(TerrainQueryTest, TwoIdenticalFrustaSeeEachObjectOnceAndFlagAll) {
+TEST_F(TerrainQueryTest, TwoIdenticalFrustaSeeEachObjectOnceAndFrustaWithoutPlanesNothing) {
     const Frustum frustum = MakeViewFrustum(Vec3(64, 30, -10), Vec3(0, -0.3f, 1).Unit(), 1.2f, 200.0f);
     const Frustum frusta[2] = {frustum, frustum};
     ObjectList once, twice;
@@ -139,16 +132,12 @@ TEST_F(TerrainQueryTest, TwoIdenticalFrustaSeeEachObjectOnceAndFlagAll) {
     ASSERT_FALSE(once.empty());
     EXPECT_EQ(Sorted(once), twice);
     EXPECT_EQ(inFirst, mem::vector<bool>(twice.size(), true));
-}
 
-TEST_F(TerrainQueryTest, FrustaWithoutPlanesSeeNothing) {
     const Frustum empty[2];
-    ObjectList found;
-    mem::vector<bool> inFirst(3, true);
-    terrain.GetObjectsInFrustum(found, empty, 2, &inFirst);
-    terrain.GetObjectsInFrustum(found, empty, 1, nullptr);
-    terrain.GetObjectsInFrustum(found, empty, 0, nullptr);
-    EXPECT_TRUE(found.empty());
+    ObjectList none;
+    terrain.GetObjectsInFrustum(none, empty, 2, &inFirst);
+    terrain.GetObjectsInFrustum(none, empty, 1, nullptr);
+    EXPECT_TRUE(none.empty());
     EXPECT_TRUE(inFirst.empty());
 }
 
@@ -162,6 +151,7 @@ TEST_F(TerrainQueryTest, MovedAndRemovedObjectsAreFoundWhereTheyAreNow) {
     ObjectList all;
     terrain.GetAllObjects(all);
     EXPECT_EQ(Sorted(all), Sorted(Everything()));
+    EXPECT_EQ(all.size(), 15u * 15u + markers.size() - (markers.size() + 1) / 3);
 }
 
 TEST_F(TerrainQueryTest, OrientedBoxesAskTheObjectsUnderThemWithTheRoomLeft) {
@@ -179,12 +169,10 @@ TEST_F(TerrainQueryTest, OrientedBoxesAskTheObjectsUnderThemWithTheRoomLeft) {
     EXPECT_EQ(givers[0].roomAsked, (mem::vector<int>{1}));
     EXPECT_EQ(contacts[2].position, Vec3(200.5f, 0, 200));
 
-    EXPECT_EQ(terrain.FindCollisions(box, contacts, 8, PhysicsSurface::None), 4);
     EXPECT_EQ(terrain.FindCollisions(box, contacts, 0, PhysicsSurface::None), 0);
-    // A box over nothing gathers nothing.
     const OBBox nowhere(Vec3(1, 1, 1), Coords::Translation(Vec3(500, 0, 500)));
     EXPECT_EQ(terrain.FindCollisions(nowhere, contacts, 8, PhysicsSurface::None), 0);
-    EXPECT_EQ(givers[0].roomAsked.size(), 2u);
+    EXPECT_EQ(givers[0].roomAsked.size(), 1u);
     // An oriented box is gathered by its axis-aligned bounds: rotated by 45 degrees about y, a
     // box 0.4 units from the spot reaches it.
     OBBox moved(Vec3(1, 1, 1), Coords::RotationY(0.785398f));

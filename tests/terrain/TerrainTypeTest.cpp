@@ -102,44 +102,34 @@ TEST_F(TerrainTypeTest, AFullRecordSetsEveryField) {
     EXPECT_EQ(type->GetBladeTexture(), nullptr);
 }
 
-TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaults) {
-    const TerrainType* type = Create(kBare);
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(type->GetSurface(), PhysicsSurface::None);
-    EXPECT_EQ(type->GetActorName(), "");
-    EXPECT_EQ(type->GetMiniMapColor(), Color(0, 0, 0, 1));
-    EXPECT_TRUE(type->GetVariationProbabilities().empty());
-    EXPECT_TRUE(type->GetVariationClumpiness().empty());
-    EXPECT_TRUE(type->GetNoiseScale().empty());
-    EXPECT_EQ(type->GetMinimumBladeOpacity(), 0u);
-    EXPECT_EQ(type->GetBladeSpacing(), 0u);
-    EXPECT_EQ(type->GetNumBladeVariations(), 1u);
-    EXPECT_FLOAT_EQ(type->GetBladeWidth(), 1.0f);
-    EXPECT_FLOAT_EQ(type->GetBladeHeight(), 1.5f);
-    EXPECT_EQ(type->GetRandomTexture(12345), 0);
-}
+TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaultsAndNegativeCountsReadAsZero) {
+    const TerrainType* bare = Create(kBare);
+    ASSERT_NE(bare, nullptr);
+    EXPECT_EQ(bare->GetSurface(), PhysicsSurface::None);
+    EXPECT_EQ(bare->GetActorName(), "");
+    EXPECT_EQ(bare->GetMiniMapColor(), Color(0, 0, 0, 1));
+    EXPECT_TRUE(bare->GetVariationProbabilities().empty() && bare->GetVariationClumpiness().empty() &&
+                bare->GetNoiseScale().empty());
+    EXPECT_EQ(bare->GetMinimumBladeOpacity() + bare->GetBladeSpacing(), 0u);
+    EXPECT_EQ(bare->GetNumBladeVariations(), 1u);
+    EXPECT_FLOAT_EQ(bare->GetBladeWidth(), 1.0f);
+    EXPECT_FLOAT_EQ(bare->GetBladeHeight(), 1.5f);
+    EXPECT_EQ(bare->GetRandomTexture(12345), 0);
 
-TEST_F(TerrainTypeTest, NegativeCountsReadAsZeroAndUnparsableItemsAreSkipped) {
-    const TerrainType* type = Create(kOdd);
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(type->GetSurface(), PhysicsSurface::None);  // names are case-sensitive
-    EXPECT_EQ(type->GetNumBladeVariations(), 0u);
-    EXPECT_EQ(type->GetBladeSpacing(), 0u);
-    EXPECT_EQ(type->GetMinimumBladeOpacity(), 0u);
-    EXPECT_EQ(type->GetVariationProbabilities(), (mem::vector<int>{5, 2}));
+    const TerrainType* odd = Create(kOdd);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(odd->GetSurface(), PhysicsSurface::None);  // names are case-sensitive
+    EXPECT_EQ(odd->GetNumBladeVariations() + odd->GetBladeSpacing() + odd->GetMinimumBladeOpacity(), 0u);
+    EXPECT_EQ(odd->GetVariationProbabilities(), (mem::vector<int>{5, 2}));
     // Two probabilities for no variations: r modulo 0 variations is 0.
-    EXPECT_EQ(type->GetRandomTexture(9), 0);
+    EXPECT_EQ(odd->GetRandomTexture(9), 0);
 }
 
 TEST_F(TerrainTypeTest, SurfaceNamesMapExactly) {
     const char* names[] = {"Unwalkable", "Grass", "Dirt", "Sand", "Snow", "Stone", "Wood", "Water"};
-    for (int i = 0; i < 8; ++i) {
-        const std::unique_ptr<TerrainType> type = FromText(std::string("surfaceType,") + names[i] + ",\n");
-        EXPECT_EQ(type->GetSurface(), PhysicsSurface(i)) << names[i];
-    }
-    for (const char* other : {"grass", "STONE", "Metal", "100", ""}) {
-        EXPECT_EQ(FromText(std::string("surfaceType,") + other + ",\n")->GetSurface(), PhysicsSurface::None) << other;
-    }
+    const auto surface = [](const std::string& name) { return FromText("surfaceType," + name + ",\n")->GetSurface(); };
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(surface(names[i]), PhysicsSurface(i)) << names[i];
+    for (const char* other : {"STONE", "Metal", "100", ""}) EXPECT_EQ(surface(other), PhysicsSurface::None) << other;
 }
 
 TEST_F(TerrainTypeTest, BladeVariationsFollowTheirProbabilities) {
@@ -161,14 +151,10 @@ TEST_F(TerrainTypeTest, BladeVariationsFollowTheirProbabilities) {
     EXPECT_EQ(huge->GetRandomTexture(2100000000), 1);
 }
 
-TEST_F(TerrainTypeTest, OnlyTerrainTypeRecordsMakeTerrainTypes) {
+TEST_F(TerrainTypeTest, OnlyTerrainTypeRecordsMakeTypesAndWithoutGraphicsTheyHoldNoTexture) {
     EXPECT_EQ(Create(kNotAType), nullptr);
     EXPECT_EQ(Create("Records/Terrain/Missing.dbr"), nullptr);
     EXPECT_EQ(objects.GetNumObjects(), 0);
-    EXPECT_NE(Create(kBare), nullptr);
-}
-
-TEST_F(TerrainTypeTest, WithoutAGraphicsEngineNoTextureIsLoadedOrQueued) {
     TerrainType* type = Create(kGrass);
     ASSERT_NE(type, nullptr);
     type->LoadTextures();
@@ -176,9 +162,8 @@ TEST_F(TerrainTypeTest, WithoutAGraphicsEngineNoTextureIsLoadedOrQueued) {
     type->PreLoad(true);
     type->SetShaderParams(nullptr, 0);
     type->SetGrassShaderParams(nullptr);
-    EXPECT_EQ(type->GetNumTextures(), 0u);
+    EXPECT_EQ(type->GetNumTextures() + type->GetNumBumpMapTextures(), 0u);
     EXPECT_EQ(type->GetTexture(0), nullptr);
-    EXPECT_EQ(type->GetBumpMapTexture(0), nullptr);
     EXPECT_EQ(type->GetBladeTexture(), nullptr);
 }
 

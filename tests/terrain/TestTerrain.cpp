@@ -12,19 +12,13 @@ bool TestTerrain::Make(uint32_t numXSamples, uint32_t numYSamples, const SampleF
     for (uint32_t z = 0; z < numYSamples; ++z) {
         for (uint32_t x = 0; x < numXSamples; ++x) heights_.push_back(heights ? heights(x, z) : 0.0f);
     }
-    for (Layer& layer : layers_) {
-        layer.cells.clear();
-        for (uint32_t z = 0; z + 1 < numYSamples; ++z) {
-            for (uint32_t x = 0; x + 1 < numXSamples; ++x) layer.cells.push_back(layer.opacity(x, z));
-        }
-    }
     outOfGridReads_ = 0;
     InitializeBlocks(true);
     return true;
 }
 
 void TestTerrain::AddLayer(const CellFunction& opacity, const TerrainType* type) {
-    layers_.push_back(Layer{opacity, type, {}});
+    layers_.push_back(Layer{opacity, type});
 }
 
 void TestTerrain::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
@@ -58,7 +52,7 @@ uint8_t TestTerrain::GetLayerOpacity(unsigned layer, unsigned x, unsigned z) con
         ++outOfGridReads_;
         return 0;
     }
-    return layers_[layer].cells[size_t(z) * (GetNumXSamples() - 1) + x];
+    return layers_[layer].opacity(x, z);
 }
 
 void TestTerrain::GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const {

@@ -23,7 +23,7 @@ public:
     // Sets the grid, the heights (flat at 0 without a function) and builds the blocks; false for
     // invalid counts. Layers are kept: add them first so the blocks see them.
     bool Make(uint32_t numXSamples, uint32_t numYSamples, const SampleFunction& heights = nullptr);
-    // A layer with its opacity per cell (over the grid Make is given next) and its type.
+    // A layer with its opacity per cell and its type.
     void AddLayer(const CellFunction& opacity, const TerrainType* type = nullptr);
     void SetLowQuality(bool lowQuality) { lowQuality_ = lowQuality; }
 
@@ -53,7 +53,6 @@ private:
     struct Layer {
         CellFunction opacity;
         const TerrainType* type;
-        mem::vector<uint8_t> cells;
     };
 
     void CreateMapGeometry() override { ++mapGeometryCreated_; }

@@ -2,6 +2,9 @@
 // Color: red, green, blue and alpha as floats, handed by value through the canvas and the scene.
 // Channels are nominally 0..1 but may leave that range (lighting sums, bloom).
 
+#include <cmath>
+#include <cstdint>
+
 namespace GAME {
 
 struct Color {
@@ -18,6 +21,12 @@ struct Color {
     // Perceived brightness: 0.3 r + 0.59 g + 0.11 b (alpha ignored).
     constexpr float GetLuminance() const { return 0.3f * r + 0.59f * g + 0.11f * b; }
 
+    // The packed form handed to render devices: 0xAARRGGBB, each channel rint(channel x 255),
+    // clamped to 0..255 so that a channel out of range cannot spill into its neighbour.
+    uint32_t ToPacked() const {
+        return PackChannel(a) << 24 | PackChannel(r) << 16 | PackChannel(g) << 8 | PackChannel(b);
+    }
+
     // Clamps all four channels into [min, max].
     constexpr void Clamp(float min, float max) {
         r = ClampChannel(r, min, max);
@@ -33,6 +42,9 @@ struct Color {
     }
 
 private:
+    static uint32_t PackChannel(float value) {
+        return static_cast<uint32_t>(std::lrint(ClampChannel(value, 0.0f, 1.0f) * 255.0f));
+    }
     static constexpr float ClampChannel(float value, float min, float max) {
         return value < min ? min : (value > max ? max : value);
     }

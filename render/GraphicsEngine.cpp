@@ -15,9 +15,12 @@
 #include "render/GraphicsBudget.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngineSettings.h"
+#include "render/GraphicsFont.h"
 #include "render/GraphicsResourceManager.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "render/Image.h"
+#include "render/StyleManager.h"
 
 #include <algorithm>
 #include <chrono>
@@ -101,10 +104,14 @@ mem::vector<uint32_t> MakeCheckerBoard() {
 GraphicsEngine::GraphicsEngine() = default;
 
 GraphicsEngine::~GraphicsEngine() {
+    // The font styles hold fonts of this engine's manager.
+    StyleManager::ReleaseFonts(*this);
     UnloadShader2(basicShader_);
     UnloadShader2(overlayShader_);
+    UnloadFont(defaultFont_);
     basicShader_ = nullptr;
     overlayShader_ = nullptr;
+    defaultFont_ = nullptr;
     canvas_.reset();
     fontManager_.reset();
     meshManager_.reset();
@@ -196,10 +203,12 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
 
     budget_ = std::make_unique<GraphicsBudget>(*device_);
     textureManager_ = std::make_unique<GraphicsResourceManager<GraphicsTexture>>(*loader, *this, budget_.get());
+    fontManager_ = std::make_unique<GraphicsResourceManager<GraphicsFont>>(*loader, *this, budget_.get());
     shaderManager_ = std::make_unique<GraphicsResourceManager<GraphicsShader2>>(*loader, *this, budget_.get());
 
     Log(LogPriority::Info, "%s", device_->GetDescription());
     canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_);
+    defaultFont_ = LoadFont(kDefaultFont);
 
     showLights_ = wireframe_ = stats_ = false;
     shadows_ = lighting_ = rendering_ = reflections_ = transparency_ = fog_ = bloom_ = true;
@@ -442,6 +451,10 @@ const GraphicsTexture* GraphicsEngine::LoadTexture(const std::string& fileName) 
     return textureManager_ != nullptr ? textureManager_->LoadResource(fileName) : nullptr;
 }
 
+const GraphicsFont* GraphicsEngine::LoadFont(const std::string& fileName) {
+    return fontManager_ != nullptr && !fileName.empty() ? fontManager_->LoadResource(fileName) : nullptr;
+}
+
 const GraphicsShader2* GraphicsEngine::LoadShader2(const std::string& fileName) {
     return shaderManager_ != nullptr ? shaderManager_->LoadResource(fileName) : nullptr;
 }
@@ -450,11 +463,17 @@ void GraphicsEngine::UnloadTexture(const GraphicsTexture* texture) {
     if (textureManager_ != nullptr) textureManager_->UnloadResource(texture);
 }
 
+void GraphicsEngine::UnloadFont(const GraphicsFont* font) {
+    if (fontManager_ != nullptr) fontManager_->UnloadResource(font);
+}
+
 void GraphicsEngine::UnloadShader2(const GraphicsShader2* shader) {
     if (shaderManager_ != nullptr) shaderManager_->UnloadResource(shader);
 }
 
 BaseResourceManager* GraphicsEngine::GetTextureResourceManager() const { return textureManager_.get(); }
+
+BaseResourceManager* GraphicsEngine::GetFontResourceManager() const { return fontManager_.get(); }
 
 BaseResourceManager* GraphicsEngine::GetShaderResourceManager() const { return shaderManager_.get(); }
 
@@ -490,7 +509,7 @@ void GraphicsEngine::EvictOldResources(uint32_t frames) {
 }
 
 mem::vector<std::pair<const char*, BaseResourceManager*>> GraphicsEngine::GetTitledManagers() const {
-    return {{"Fonts", fontManager_.get()},
+    return {{"Fonts", GetFontResourceManager()},
             {"Meshes", meshManager_.get()},
             {"Shaders", GetShaderResourceManager()},
             {"Textures", GetTextureResourceManager()},
@@ -673,44 +692,47 @@ void GraphicsEngine::PresentSurface() {
     canvas_->PresentSurface(primarySurface_);
 }
 
-bool GraphicsEngine::ReadRenderSurface(const RenderSurface* surface, mem::vector<uint8_t>& rgba, int& width,
-                                       int& height) const {
-    width = height = 0;
-    rgba.clear();
+bool GraphicsEngine::ReadRenderSurface(const RenderSurface* surface, Image& image) const {
+    image.Destroy();
     if (surface == nullptr || device_ == nullptr) return false;
     const bool primary = surface == primarySurface_;
     const RenderTexture* const texture = surface->GetTexture();
-    if (primary || texture == nullptr) {
-        width = settings_.width;
-        height = settings_.height;
-    } else {
-        width = texture->GetWidth();
-        height = texture->GetHeight();
-    }
+    // Any surface is read at its own size, so that the pixels fill the image exactly.
+    const int width = primary || texture == nullptr ? settings_.width : texture->GetWidth();
+    const int height = primary || texture == nullptr ? settings_.height : texture->GetHeight();
     if (width <= 0 || height <= 0) {
         Log(LogPriority::Error, "The render surface has no size to read");
         return false;
     }
-    const size_t rowBytes = size_t(width) * 4;
-    rgba.resize(rowBytes * height);
+    if (!image.Create(uint32_t(width), uint32_t(height), Image::Format::RGBA)) return false;
     bool read = false;
     if (primary) {
+        read = device_->ReadFrameBuffer(reinterpret_cast<Pixel*>(image.GetBuffer()), width, height);
         // The frame buffer comes bottom row first.
-        read = device_->ReadFrameBuffer(reinterpret_cast<Pixel*>(rgba.data()), width, height);
-        for (int y = 0; read && y < height / 2; ++y) {
-            std::swap_ranges(rgba.begin() + y * rowBytes, rgba.begin() + (y + 1) * rowBytes,
-                             rgba.begin() + (height - 1 - y) * rowBytes);
-        }
+        if (read) image.FlipVertically();
     } else {
-        read = surface->ReadPixels(rgba.data(), width, height, RenderTextureFormat::RGBA);
+        read = surface->ReadPixels(image.GetBuffer(), width, height, RenderTextureFormat::RGBA);
     }
     if (!read) {
         Log(LogPriority::Error, "The render surface could not be read");
-        rgba.clear();
-        width = height = 0;
+        image.Destroy();
     }
     return read;
 }
+
+bool GraphicsEngine::SaveRenderSurface(const char* path, const RenderSurface* surface) const {
+    Image image;
+    if (!ReadRenderSurface(surface, image)) return false;
+    const Image::Error error = image.SaveJPG(path);
+    if (error != Image::Error::None) {
+        Log(LogPriority::Error, "The picture could not be saved to %s (error %u)", path != nullptr ? path : "",
+            static_cast<unsigned>(error));
+        return false;
+    }
+    return true;
+}
+
+bool GraphicsEngine::SaveScreenShot(const char* path) const { return SaveRenderSurface(path, primarySurface_); }
 
 // ---------------------------------------------------------------------------------------------
 // Layout scaling

@@ -12,7 +12,7 @@
 // Options: the engine's options (gEngine->GetOptions()) drive the device settings, qualities and
 // gamma every frame. Without an engine or options, the settings stay as the host gave them.
 //
-// Resource managers: textures and shaders exist; the slots for fonts, meshes and animations stay
+// Resource managers: textures, fonts and shaders exist; the slots for meshes and animations stay
 // empty until those resources exist, and every operation over all managers passes over empty
 // slots. The order of those operations is effects (when the engine has them), fonts, meshes,
 // shaders, textures, animations.
@@ -39,8 +39,10 @@ namespace GAME {
 
 class BaseResourceManager;
 class Display;
+class Image;
 class GraphicsBudget;
 class GraphicsCanvas;
+class GraphicsFont;
 class GraphicsShader2;
 class GraphicsTexture;
 class Options;
@@ -67,6 +69,7 @@ class GraphicsEngine {
 public:
     static constexpr const char* kBasicShader = "Shaders/Basic.ssh";
     static constexpr const char* kOverlayShader = "Shaders/Overlay.ssh";
+    static constexpr const char* kDefaultFont = "Fonts/Arial.fnt";
     // The size interface layouts are designed at.
     static constexpr float kLayoutWidth = 1024.0f;
     static constexpr float kLayoutHeight = 768.0f;
@@ -92,8 +95,8 @@ public:
     // False (logged, except when the library does not load) when there is no device or surface.
     bool CreateDevice(void* window, const GraphicsEngineSettings& settings);
     // Makes the resource managers over the loader (which must outlive the engine), the canvas,
-    // the shared textures, the basic shaders and the basic vertex declaration, and takes the
-    // options. After CreateDevice succeeded.
+    // the default font, the shared textures, the basic shaders and the basic vertex declaration,
+    // and takes the options. After CreateDevice succeeded.
     bool Initialize(void* window, const GraphicsEngineSettings& settings, ResourceLoader* loader);
     // Once a frame: the video-memory budget, the options, and the interface frame (the display's
     // widgets and, with statistics on, the statistics lines) between the canvas's BeginFrame and
@@ -114,9 +117,11 @@ public:
     // The shared resource of the file with one more reference; null when there is no manager or
     // the name is empty.
     const GraphicsTexture* LoadTexture(const std::string& fileName);
+    const GraphicsFont* LoadFont(const std::string& fileName);
     const GraphicsShader2* LoadShader2(const std::string& fileName);
     // One reference less.
     void UnloadTexture(const GraphicsTexture* texture);
+    void UnloadFont(const GraphicsFont* font);
     void UnloadShader2(const GraphicsShader2* shader);
     void ReloadAllResources();
     // Every loaded resource of every manager is loaded again: at once, with the loader paused,
@@ -129,7 +134,7 @@ public:
     void ListLoadedResources();
     void WriteResourceLog(FILE* file);
     BaseResourceManager* GetTextureResourceManager() const;
-    BaseResourceManager* GetFontResourceManager() const { return fontManager_.get(); }
+    BaseResourceManager* GetFontResourceManager() const;
     BaseResourceManager* GetShaderResourceManager() const;
     BaseResourceManager* GetMeshResourceManager() const { return meshManager_.get(); }
     BaseResourceManager* GetAnimationResourceManager() const { return animationManager_.get(); }
@@ -150,6 +155,8 @@ public:
     RenderDevice* GetRenderDevice() const { return device_; }
     const GraphicsShader2* GetBasicShader() const { return basicShader_; }
     const GraphicsShader2* GetOverlayShader() const { return overlayShader_; }
+    // kDefaultFont, for text that has no style of its own.
+    const GraphicsFont* GetDefaultFont() const { return defaultFont_; }
     // Position float3, normal float3, texture coordinate float2, colour: 36 bytes a vertex.
     const RenderVertexDeclaration* GetBasicVertexDeclaration() const { return basicDeclaration_; }
     // The checker board that stands in for textures with bad data.
@@ -253,10 +260,15 @@ public:
     void PostDeviceReset();
     // Hands the primary surface to the device to show, unless the device is lost.
     void PresentSurface();
-    // Reads a surface back at its own size (the primary surface at the device settings' size):
-    // rgba gets width x height pixels of 4 bytes (R, G, B, A), rows top first. False (logged)
-    // when nothing could be read.
-    bool ReadRenderSurface(const RenderSurface* surface, mem::vector<uint8_t>& rgba, int& width, int& height) const;
+    // Reads a surface back at its own size (the primary surface at the device settings' size)
+    // into an RGBA image, rows top first. False (logged, and an empty image) when nothing could be
+    // read.
+    bool ReadRenderSurface(const RenderSurface* surface, Image& image) const;
+    // Saves what the surface holds as a JPEG file (Image::SaveJPG); false (logged) when it could
+    // not be read or written.
+    bool SaveRenderSurface(const char* path, const RenderSurface* surface) const;
+    // SaveRenderSurface of the primary surface.
+    bool SaveScreenShot(const char* path) const;
 
     // -- Layout scaling (interfaces are designed at 1024 x 768) -------------------------------------
 
@@ -312,13 +324,14 @@ private:
 
     std::unique_ptr<GraphicsBudget> budget_;
     std::unique_ptr<GraphicsResourceManager<GraphicsTexture>> textureManager_;
-    std::unique_ptr<BaseResourceManager> fontManager_;       // made with fonts
+    std::unique_ptr<GraphicsResourceManager<GraphicsFont>> fontManager_;
     std::unique_ptr<GraphicsResourceManager<GraphicsShader2>> shaderManager_;
     std::unique_ptr<BaseResourceManager> meshManager_;       // made with meshes
     std::unique_ptr<BaseResourceManager> animationManager_;  // made with animations
 
     const GraphicsShader2* basicShader_ = nullptr;
     const GraphicsShader2* overlayShader_ = nullptr;
+    const GraphicsFont* defaultFont_ = nullptr;
     RenderVertexDeclaration* basicDeclaration_ = nullptr;
     std::atomic<RenderTexture*> defaultTexture_{nullptr};
     std::atomic<RenderTexture*> emptyTexture_{nullptr};

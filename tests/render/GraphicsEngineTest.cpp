@@ -8,6 +8,7 @@
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "render/Image.h"
 #include "render/ShaderFileWriter.h"
 #include "support/LogCapture.h"
 
@@ -338,6 +339,7 @@ TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
 
 // Loads a shader at frame 0 and reports whether it is still loaded after the budget steps of the
 // frames given. Its program is large enough (9000 bytes of video memory) not to be spared as small.
+// videoMemory is the device's total besides the canvas's dynamic buffers.
 bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list<uint32_t> frames) {
     ShaderFileSection section;
     section.generation = "GeForce6";
@@ -347,7 +349,7 @@ bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list
     const GraphicsShader2* shader = bed.Graphics().LoadShader2("Shaders/Big.ssh");
     EXPECT_EQ(shader->FindStyleByName(Name::Create("normal")), 0u);
     EXPECT_EQ(shader->GetVideoMemoryUsage(), 9000u);
-    bed.Device().Script().videoMemory = videoMemory;
+    bed.Device().Script().videoMemory = videoMemory + 2 * GraphicsCanvas::kDynamicBufferBytes;
     for (const uint32_t frame : frames) {
         bed.GetLoader().SetFrameCount(frame);
         bed.Graphics().Update(true);
@@ -398,10 +400,16 @@ TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceAndSharedTextur
     const size_t live = Device().GetNumLiveResources();
     Device().ClearCalls();
     Graphics().PreDeviceReset();
-    EXPECT_EQ(Device().GetNumLiveResources(), live - 3);
+    // The primary surface, the shared textures and the canvas's dynamic buffers.
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 5);
     EXPECT_EQ(Graphics().GetDefaultTexture(), nullptr);
     EXPECT_EQ(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
+    EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), nullptr);
     Graphics().PostDeviceReset();
+    EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
+    // The buffers come back when asked for.
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 2);
+    EXPECT_NE(Graphics().GetCanvas()->GetDynamicVertexBuffer(), nullptr);
     EXPECT_EQ(Device().GetNumLiveResources(), live);
     EXPECT_NE(Graphics().GetDefaultTexture(), nullptr);
     EXPECT_NE(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
@@ -411,28 +419,27 @@ TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceAndSharedTextur
 
 TEST_F(GraphicsEngineTest, SurfacesAreReadBackAtTheirOwnSizeTopRowFirst) {
     ASSERT_TRUE(bed.Start());
-    std::vector<uint8_t> rgba;
-    int width = 0, height = 0;
+    Image image;
     // The primary surface comes from the frame buffer, bottom row first, and is turned over.
-    ASSERT_TRUE(Graphics().ReadRenderSurface(Graphics().GetCanvas()->GetPrimarySurface(), rgba, width, height));
-    EXPECT_EQ(width, 1024);
-    EXPECT_EQ(height, 768);
+    ASSERT_TRUE(Graphics().ReadRenderSurface(Graphics().GetCanvas()->GetPrimarySurface(), image));
+    EXPECT_EQ(image.GetWidth(), 1024u);
+    EXPECT_EQ(image.GetHeight(), 768u);
+    EXPECT_EQ(image.GetFormat(), Image::Format::RGBA);
     // The recording pattern: pixel (x, y) is (x & 255, y & 255, 0, 255).
     const size_t pixel = (size_t(10) * 1024 + 3) * 4;
-    EXPECT_EQ(rgba[pixel], 3);
-    EXPECT_EQ(rgba[pixel + 1], 10);
+    EXPECT_EQ(image.GetBuffer()[pixel], 3);
+    EXPECT_EQ(image.GetBuffer()[pixel + 1], 10);
 
     RenderSurface* surface = Device().CreateRenderSurface(32, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None);
-    ASSERT_TRUE(Graphics().ReadRenderSurface(surface, rgba, width, height));
-    EXPECT_EQ(width, 32);
-    EXPECT_EQ(height, 16);
-    EXPECT_EQ(rgba.size(), 32u * 16u * 4u);
-    EXPECT_EQ(rgba[(size_t(15) * 32 + 31) * 4 + 1], 15);
+    ASSERT_TRUE(Graphics().ReadRenderSurface(surface, image));
+    EXPECT_EQ(image.GetWidth(), 32u);
+    EXPECT_EQ(image.GetHeight(), 16u);
+    EXPECT_EQ(image.GetBuffer()[(size_t(15) * 32 + 31) * 4 + 1], 15);
     Device().DestroyRenderSurface(surface);
 
     LogCapture log;
-    EXPECT_FALSE(Graphics().ReadRenderSurface(nullptr, rgba, width, height));
-    EXPECT_TRUE(rgba.empty());
+    EXPECT_FALSE(Graphics().ReadRenderSurface(nullptr, image));
+    EXPECT_EQ(image.GetBuffer(), nullptr);
 }
 
 TEST_F(GraphicsEngineTest, LayoutsScaleFromTenTwentyFourBySevenSixtyEight) {
@@ -468,7 +475,8 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     Graphics().UnloadTexture(texture);
     Graphics().UnloadUnreferencedResources();
     EXPECT_EQ(Graphics().GetTextureResourceManager()->GetNumResources(), 0);
-    EXPECT_EQ(Graphics().GetFontResourceManager(), nullptr);
+    EXPECT_EQ(Graphics().GetFontResourceManager()->GetNumResources(), 1);  // the default font
+    EXPECT_EQ(Graphics().GetMeshResourceManager(), nullptr);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "render/Image.h"
 #include "platform/GLDriver.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
@@ -61,12 +62,11 @@ protected:
 
     // The primary surface's pixel, as bytes R, G, B, A.
     Pixel ReadPixel(int x, int y) {
-        std::vector<uint8_t> rgba;
-        int width = 0, height = 0;
+        Image image;
         Pixel pixel;
-        if (graphics->ReadRenderSurface(graphics->GetCanvas()->GetPrimarySurface(), rgba, width, height) &&
-            x < width && y < height) {
-            std::memcpy(&pixel, rgba.data() + (size_t(y) * width + x) * 4, 4);
+        if (graphics->ReadRenderSurface(graphics->GetCanvas()->GetPrimarySurface(), image) &&
+            uint32_t(x) < image.GetWidth() && uint32_t(y) < image.GetHeight()) {
+            std::memcpy(&pixel, image.GetBuffer() + (size_t(y) * image.GetWidth() + x) * 4, 4);
         }
         return pixel;
     }

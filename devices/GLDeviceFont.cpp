@@ -34,12 +34,13 @@ int GLDeviceFont::DrawText(const char* text, int count, const Rect* position, ui
 }
 
 void GLDeviceFont::Begin() {
-    batching_ = true;
+    ++batchDepth_;
 }
 
 void GLDeviceFont::End() {
-    Flush();
-    batching_ = false;
+    if (batchDepth_ > 0 && --batchDepth_ == 0) {
+        Flush();
+    }
 }
 
 size_t GLDeviceFont::GetSystemMemoryUsage() const {
@@ -127,7 +128,7 @@ int GLDeviceFont::Layout(const Char* text, int count, const Rect* position, uint
     if (bold && count > 0) {
         pen += 1.0f;
     }
-    if (draw && !batching_) {
+    if (draw && batchDepth_ == 0) {
         Flush();
     }
     return int(std::lround(pen));
@@ -152,6 +153,9 @@ void GLDeviceFont::AddQuad(const Face& face, const DeviceFontGlyph& glyph, float
     const GLVertex2D topRight{x1 + shearTop, y0, 0.0f, color, u1, v0};
     const GLVertex2D bottomLeft{x0 + shearBottom, y1, 0.0f, color, u0, v1};
     const GLVertex2D bottomRight{x1 + shearBottom, y1, 0.0f, color, u1, v1};
+    if (batch_.size() >= kMaxBatchGlyphs * 6) {
+        Flush();
+    }
     batch_.insert(batch_.end(), {topLeft, topRight, bottomLeft, topRight, bottomRight, bottomLeft});
 }
 

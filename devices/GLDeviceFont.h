@@ -6,7 +6,8 @@
 // missing glyph draws '?'. A style without a face of its own is made from the regular one: bold by
 // drawing each glyph again one pixel to the right, italic by shearing glyphs by 0.2 of their
 // height about the baseline. Between Begin and End glyph quads are batched in call order (so drop
-// shadows drawn first stay below); otherwise each DrawText draws at once. Drawing forces alpha
+// shadows drawn first stay below); otherwise each DrawText draws at once. Brackets nest: the batch
+// is drawn when the outermost End comes, or when it reaches kMaxBatchGlyphs. Drawing forces alpha
 // blending without touching the state the engine set.
 
 #include "devices/GLObject.h"
@@ -24,6 +25,9 @@ class GLDevice;
 
 class GLDeviceFont : public RenderFont, public GLObject {
 public:
+    // Glyphs drawn at most in one draw call (well within the device's 2-D vertex ring).
+    static constexpr size_t kMaxBatchGlyphs = 4096;
+
     // faces: at least one; the atlases are made through the device.
     GLDeviceFont(GLDevice& device, std::vector<DeviceFontFace> faces);
 
@@ -56,7 +60,7 @@ private:
 
     GLDevice& device_;
     std::vector<Face> faces_;
-    bool batching_ = false;
+    int batchDepth_ = 0;                // Begin calls not yet ended
     std::vector<GLVertex2D> batch_;     // six vertices a glyph
     const Face* batchFace_ = nullptr;   // the atlas of the batched quads
     bool batchFilter_ = false;

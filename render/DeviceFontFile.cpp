@@ -22,13 +22,19 @@ const DeviceFontGlyph* DeviceFontFace::FindGlyph(uint16_t code) const {
     return it != glyphs.end() && it->code == code ? &*it : nullptr;
 }
 
+namespace {
+
+bool KerningBefore(const DeviceFontKerning& a, const DeviceFontKerning& b) {
+    return a.first != b.first ? a.first < b.first : a.second < b.second;
+}
+
+}  // namespace
+
 int DeviceFontFace::GetKerning(uint16_t first, uint16_t second) const {
-    for (const DeviceFontKerning& pair : kerning) {
-        if (pair.first == first && pair.second == second) {
-            return pair.amount;
-        }
-    }
-    return 0;
+    // Looked up for every glyph laid out, so by halving rather than by walking the pairs.
+    const DeviceFontKerning key{first, second, 0};
+    const auto it = std::lower_bound(kerning.begin(), kerning.end(), key, KerningBefore);
+    return it != kerning.end() && it->first == first && it->second == second ? it->amount : 0;
 }
 
 bool DeviceFontFile::IsOldFormat(const void* data, uint32_t size) {
@@ -120,6 +126,7 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
             pair.amount = static_cast<int16_t>(reader.ReadUInt16());
             reader.ReadUInt16();
         }
+        std::sort(face.kerning.begin(), face.kerning.end(), KerningBefore);
         const uint32_t atlasBytes = reader.ReadUInt32();
         if (reader.Failed() || face.atlasWidth > MaxAtlasSize || face.atlasHeight > MaxAtlasSize ||
             atlasBytes != face.atlasWidth * face.atlasHeight || atlasBytes > reader.GetRemaining()) {

@@ -12,7 +12,8 @@
 //     u32 glyph count (<= 65536), glyphs sorted by strictly increasing code:
 //       u16 UTF-16 code unit, u16 x, u16 y, u8 width, u8 height, i8 x offset, i8 y offset,
 //       u8 advance, u8 padding (0)
-//     u32 kerning pair count (<= 65536), pairs: u16 first, u16 second, i16 amount, u16 padding
+//     u32 kerning pair count (<= 65536), pairs in any order: u16 first, u16 second, i16 amount,
+//       u16 padding
 //     u32 atlas byte count (= atlas width * atlas height), the atlas: 8-bit coverage, rows top first
 //
 // A glyph's offsets place its atlas rectangle relative to the pen at the top-left corner of the
@@ -56,7 +57,7 @@ struct DeviceFontFace {
     uint32_t atlasWidth = 0;   // texels
     uint32_t atlasHeight = 0;  // texels
     std::vector<DeviceFontGlyph> glyphs;      // sorted by code
-    std::vector<DeviceFontKerning> kerning;   // any order
+    std::vector<DeviceFontKerning> kerning;   // sorted by first, then second (Read sorts them)
     std::vector<uint8_t> atlas;               // atlasWidth * atlasHeight coverage bytes, rows top first
 
     // The glyph of the code, or null.

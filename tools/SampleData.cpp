@@ -1,12 +1,18 @@
 #include "SampleData.h"
 
+#include "FontRasterizer.h"
+
 #include "core/Log.h"
+#include "engine/Engine.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
+#include "render/DeviceFontFile.h"
+#include "render/GraphicsEngine.h"
 #include "render/RenderDevice.h"
 #include "render/ShaderFileWriter.h"
+#include "render/StyleManager.h"
 #include "render/TextureFileWriter.h"
 
 #include <cstdint>
@@ -50,6 +56,20 @@ bool WriteOptions(const std::string& directory) {
     return options.Save(directory + "/" + kOptionsFile);
 }
 
+// Font styles. At the sample resolution (480 lines) sizes scale by 480 / 768: the title's 32
+// becomes 20, the body's 16 and the utility style's 12 fall below 12 and become 12 in the default
+// font.
+bool WriteStyles(FileSystem& files) {
+    return WriteText(files, Engine::kUtilityFontStyle,
+                     "fontName,Fonts/Arial.fnt,\nfontSize,12,\nfontDropShadow,1,\n") &&
+           WriteText(files, kTitleStyle,
+                     "fontSize,32,\nfontShadowDistance,2,\nfontDropShadow,1,\nfontAttribBold,1,\n"
+                     "fontColorRed,1.0,\nfontColorGreen,0.82,\nfontColorBlue,0.35,\n") &&
+           WriteText(files, kBodyStyle,
+                     "fontName,Fonts/Arial.fnt,\nfontSize,16,\nlowResFontName,Fonts/Arial.fnt,\n"
+                     "fontColorRed,0.9,\nfontColorGreen,0.92,\nfontColorBlue,0.95,\n");
+}
+
 bool WriteTextAndRecords(FileSystem& files) {
     return WriteText(files, "Text/English.txt",
                      "tagInstallerText35=Your graphics hardware cannot run this program.\n"
@@ -57,7 +77,7 @@ bool WriteTextAndRecords(FileSystem& files) {
                      "tagGraphicsEngineError=The graphics engine could not be started.\n"
                      "tagSampleGreeting=Hello from the sample data\n") &&
            WriteText(files, kEntityRecord, "Class,Entity,\n") &&
-           WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n");
+           WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n") && WriteStyles(files);
 }
 
 // -- Shaders ----------------------------------------------------------------------------------------
@@ -285,12 +305,40 @@ bool WriteTextures(FileSystem& files) {
            WriteDds(files, "Textures/Gradient.dds", 128, 16, MakeGradient(128, 16)) && WritePulse(files);
 }
 
+// -- Fonts ------------------------------------------------------------------------------------------
+
+// Printable ASCII and Latin-1.
+std::vector<uint16_t> FontCodes() {
+    std::vector<uint16_t> codes;
+    for (uint16_t code = 32; code < 127; ++code) codes.push_back(code);
+    for (uint16_t code = 160; code < 256; ++code) codes.push_back(code);
+    return codes;
+}
+
+bool WriteFont(FileSystem& files, const std::string& name, uint32_t pixelSize) {
+    const std::vector<uint16_t> codes = FontCodes();
+    DeviceFontFile font;
+    font.faces.resize(2);
+    if (!FontRasterizer::Rasterize(kRegularFace, pixelSize, RenderFontStyle::Regular, codes, font.faces[0]) ||
+        !FontRasterizer::Rasterize(kBoldFace, pixelSize, RenderFontStyle::Bold, codes, font.faces[1])) {
+        Log(LogPriority::Error, "Sample data: %s could not be drawn (is fonts-dejavu-core installed?)", name.c_str());
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    return font.Write(bytes) && WriteBytes(files, name, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+bool WriteFonts(FileSystem& files) {
+    return WriteFont(files, GraphicsEngine::kDefaultFont, 12) && WriteFont(files, StyleManager::kDefaultFontName, 20);
+}
+
 }  // namespace
 
 bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
-    return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files);
+    return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
+           WriteFonts(files);
 }
 
 }  // namespace GAME::sample

@@ -10,6 +10,12 @@
 //   Shaders/Overlay.ssh        shader of the frame-buffer effects ("normal", "extractHot",
 //   Shaders/Filter.ssh         "alphaMask"); GLSL 3.30 for GeForce6, GeForce4 and GeForce3
 //   Textures/...               DDS images and an animated TEX container
+//   Fonts/Arial.fnt            the graphics engine's default font, 12 pixels, regular and bold
+//   Fonts/Albertus MT.fnt      the font styles' default font, 20 pixels, regular and bold
+//   Records/.../Styles/...     the utility font style and the sample host's two styles
+//
+// The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
+// their pixel sizes are what the styles come to at the sample resolution.
 //
 // Later parts of the engine add their own files here.
 
@@ -22,6 +28,12 @@ constexpr const char* kOptionsFile = "Settings/Options.txt";
 // Records of the sample objects: an entity and an actor.
 constexpr const char* kEntityRecord = "Records/Sample/Entity.dbr";
 constexpr const char* kActorRecord = "Records/Sample/Actor.dbr";
+// The sample host's font styles: a large bold title and body text.
+constexpr const char* kTitleStyle = "Records/Sample/Styles/Title.dbr";
+constexpr const char* kBodyStyle = "Records/Sample/Styles/Body.dbr";
+// The faces the fonts are drawn from.
+constexpr const char* kRegularFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr const char* kBoldFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.

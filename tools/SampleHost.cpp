@@ -1,13 +1,19 @@
 // The sample host: opens a window, starts the engine on a sample-data directory with the GL
-// device, makes an entity carrying an actor from their records, runs and shows frames, and shuts
-// down, printing the engine's log.
+// device, makes an entity carrying an actor from their records, and runs frames in which it draws
+// an interface with the canvas: text in two font styles, textured and blended rectangles, a fan
+// and a paragraph. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
+// prints the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
+//                   [--output <file.jpg>] [--window]
 // Without --data the host writes the sample data (SampleData.h) into a temporary directory;
 // without --logs the log files go there too. The temporary directory is removed at exit. The
-// window is an offscreen one unless SDL_VIDEODRIVER names another video driver. The exit code is 1
-// when the engine logged an error.
+// screenshot goes to --output (default "screenshot.jpg"), the TGA next to it with the extension
+// ".tga". The window is an offscreen one unless --window is given and a display is there, or
+// SDL_VIDEODRIVER names another video driver. The exit code is 1 when the engine logged an error
+// or the screenshot could not be saved.
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -20,22 +26,45 @@
 
 #include "SampleData.h"
 
+#include "core/Color.h"
+#include "core/Rect.h"
 #include "core/Singleton.h"
+#include "core/Vec2.h"
 #include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
+#include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
 #include "platform/GLDriver.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
+#include "render/GraphicsTexture.h"
+#include "render/Image.h"
 #include "world/WorldFrustum.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+using GAME::Color;
+using GAME::Rect;
+using GAME::XAlignment;
+using GAME::YAlignment;
 using GAME::sample::kActorRecord;
+using GAME::sample::kBodyStyle;
 using GAME::sample::kEntityRecord;
+using GAME::sample::kTitleStyle;
+
+// What the command line asks for.
+struct HostOptions {
+    int frames = 10;
+    std::string dataDirectory;
+    std::string logDirectory;
+    std::string output = "screenshot.jpg";
+    bool window = false;  // a real window when there is a display
+};
 
 // Prints every log line, and keeps it in the engine's log files.
 class SampleEngine : public GAME::Engine {
@@ -78,11 +107,14 @@ private:
     std::string path_;
 };
 
-// An SDL window for the GL device, with SDL's video started for it.
+// An SDL window for the GL device, with SDL's video started for it: offscreen unless a real
+// window is asked for and a display is there.
 class Window {
 public:
-    Window(int width, int height) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    Window(int width, int height, bool real) {
+        const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+        if (real && !display) std::fprintf(stderr, "Sample host: no display; the window is offscreen\n");
+        if (!real || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
         GAME::KeepGLDriverLoaded();
         if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
         window_ = SDL_CreateWindow("Sample host", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
@@ -101,59 +133,160 @@ private:
     SDL_Window* window_ = nullptr;
 };
 
-// Runs the engine on the mounted data; the number of errors it logged, or -1 when it did not start.
-int RunEngine(GAME::FileSystem& fileSystem, const std::string& dataDirectory, const std::string& logDirectory,
-              int frames) {
+// The interface the host draws each frame, with the textures it shows.
+class SampleScreen {
+public:
+    explicit SampleScreen(GAME::GraphicsEngine& graphics)
+        : graphics_(graphics),
+          checker_(graphics.LoadTexture("Textures/Checker.dds")),
+          gradient_(graphics.LoadTexture("Textures/Gradient.dds")),
+          pulse_(graphics.LoadTexture("Textures/Pulse.tex")) {}
+    ~SampleScreen() {
+        for (const GAME::GraphicsTexture* texture : {checker_, gradient_, pulse_}) graphics_.UnloadTexture(texture);
+    }
+    SampleScreen(const SampleScreen&) = delete;
+    SampleScreen& operator=(const SampleScreen&) = delete;
+
+    void Draw(GAME::GraphicsCanvas& canvas, uint32_t frame) const {
+        const float width = float(canvas.GetWidth());
+        canvas.SetDefaultState();
+        canvas.ClearRenderSurface(nullptr, Color(0.07f, 0.09f, 0.13f, 1.0f),
+                                  GAME::RenderDevice::ClearColor | GAME::RenderDevice::ClearDepth);
+
+        canvas.RenderText(Rect(0.0f, 14.0f, width, 0.0f), "The engine draws its interface", kTitleStyle, 1.0f,
+                          XAlignment::Center, YAlignment::Top);
+        canvas.RenderRect(Rect(24.0f, 48.0f, width - 48.0f, 2.0f), Color(1.0f, 0.82f, 0.35f, 0.8f));
+
+        // Textured rectangles, one of them animated, and a translucent fill over them.
+        canvas.RenderRect(Rect(40.0f, 72.0f, 192.0f, 192.0f), Rect(0.0f, 0.0f, 64.0f, 64.0f), checker_,
+                          Color(1.0f, 1.0f, 1.0f, 1.0f));
+        canvas.RenderRect(Rect(248.0f, 72.0f, 48.0f, 48.0f), Rect(0.0f, 0.0f, 16.0f, 16.0f), pulse_,
+                          Color(1.0f, 1.0f, 1.0f, 1.0f));
+        canvas.RenderRect(Rect(136.0f, 168.0f, 144.0f, 120.0f), Color(0.85f, 0.2f, 0.25f, 0.55f));
+        canvas.RenderRect(Rect(40.0f, 300.0f, 256.0f, 20.0f), Rect(0.0f, 0.0f, 128.0f, 16.0f), gradient_,
+                          Color(0.45f, 0.8f, 1.0f, 1.0f));
+
+        // Three quarters of a disc, clockwise from the top.
+        const GAME::Vec2 centre(480.0f, 168.0f);
+        mem::vector<GAME::Vec2> fan = {centre};
+        for (int degrees = 0; degrees <= 270; degrees += 10) {
+            const float angle = float(degrees) * 3.14159265f / 180.0f;
+            fan.emplace_back(centre.x + 88.0f * std::sin(angle), centre.y - 88.0f * std::cos(angle));
+        }
+        canvas.RenderTriFan(fan, Color(0.2f, 0.75f, 0.65f, 0.9f));
+        canvas.RenderText(Rect(392.0f, 272.0f, 176.0f, 0.0f), "a fan", kBodyStyle, 1.0f, XAlignment::Center,
+                          YAlignment::Top);
+
+        canvas.RenderText(40, 340, "Body text in the ^Ysecond style^W, with ^Gcolour^W escapes and &Bbold&S words.",
+                          kBodyStyle, 1.0f, XAlignment::Left, YAlignment::Top);
+        const mem::vector<std::wstring> lines = {L"A paragraph on a translucent box,",
+                                                       L"measured by its longest line,",
+                                                       L"with lines drawn in one batch."};
+        canvas.RenderTextParagraph(43, 378, Color(0.9f, 0.92f, 0.95f, 1.0f), Color(0.2f, 0.3f, 0.45f, 0.6f), lines,
+                                   kBodyStyle, false);
+        const std::string counter = "frame " + std::to_string(frame);
+        const Color counterColor(0.07f, 0.09f, 0.13f, 1.0f);
+        canvas.RenderTextBox(int(width) - 64, 456, Color(1.0f, 0.82f, 0.35f, 0.9f), counter.c_str(), kBodyStyle, 1.0f,
+                             true, &counterColor);
+    }
+
+private:
+    GAME::GraphicsEngine& graphics_;
+    const GAME::GraphicsTexture* checker_;
+    const GAME::GraphicsTexture* gradient_;
+    const GAME::GraphicsTexture* pulse_;
+};
+
+// The path with its extension replaced.
+std::string WithExtension(const std::string& path, const char* extension) {
+    return fs::path(path).replace_extension(extension).string();
+}
+
+// Saves the primary surface as JPEG at the path and as TGA next to it; false on failure.
+bool SaveScreenShots(const GAME::GraphicsEngine& graphics, const std::string& path) {
+    if (!graphics.SaveScreenShot(path.c_str())) return false;
+    GAME::Image image;
+    GAME::BinaryWriter writer;
+    // The frame buffer's alpha is what blending left there, not coverage: the TGA is opaque.
+    if (!graphics.ReadRenderSurface(graphics.GetCanvas()->GetPrimarySurface(), image) ||
+        !image.ChangeFormat(GAME::Image::Format::RGB) || !image.WriteTGA(writer)) {
+        return false;
+    }
+    const std::string tga = WithExtension(path, ".tga");
+    std::FILE* file = std::fopen(tga.c_str(), "wb");
+    const bool written = file != nullptr && std::fwrite(writer.GetBuffer(), 1, writer.GetPosition(), file) ==
+                                                writer.GetPosition();
+    if (file != nullptr && std::fclose(file) != 0) return false;
+    if (!written) std::fprintf(stderr, "Sample host: %s could not be written\n", tga.c_str());
+    return written;
+}
+
+// Runs the engine on the mounted data; the number of errors it logged (a screenshot that could not
+// be saved counts as one), or -1 when it did not start.
+int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     GAME::GraphicsEngineSettings settings;
     settings.width = 640;
     settings.height = 480;
-    const Window window(settings.width, settings.height);
+    const Window window(settings.width, settings.height, options.window);
     if (!window.Get()) {
         std::fprintf(stderr, "Sample host: no window: %s\n", SDL_GetError());
         return -1;
     }
     SampleEngine engine;
-    engine.SetLogPath(logDirectory);
-    engine.SetDefaultSettingsPath(dataDirectory + "/" + GAME::sample::kOptionsFile);
+    engine.SetLogPath(options.logDirectory);
+    engine.SetDefaultSettingsPath(options.dataDirectory + "/" + GAME::sample::kOptionsFile);
     if (!engine.Initialize(window.Get(), settings, true, false, &fileSystem)) return -1;
+    GAME::GraphicsEngine& graphics = *engine.GetGraphicsEngine();
 
     GAME::ObjectManager* objects = GAME::Singleton<GAME::ObjectManager>::Get();
     GAME::Entity* entity = objects->CreateObjectFromFile<GAME::Entity>(kEntityRecord);
     GAME::Actor* actor = objects->CreateObjectFromFile<GAME::Actor>(kActorRecord);
     if (entity && actor) entity->Attach(actor, GAME::Coords::Identity, "");
 
-    const GAME::WorldFrustum viewer;
-    for (int frame = 0; frame < frames; ++frame) {
-        engine.Update(viewer, true);
-        if (entity) entity->Update(engine.GetUpdateTime());
-        engine.Render();
-        engine.PresentSurface();
+    int failures = 0;
+    {
+        const SampleScreen screen(graphics);
+        const GAME::WorldFrustum viewer;
+        for (int frame = 0; frame < options.frames; ++frame) {
+            engine.Update(viewer, true);
+            if (entity) entity->Update(engine.GetUpdateTime());
+            engine.Render();
+            screen.Draw(*graphics.GetCanvas(), engine.GetFrameCount());
+            if (frame + 1 == options.frames && !SaveScreenShots(graphics, options.output)) ++failures;
+            engine.PresentSurface();
+        }
     }
-    engine.Log(GAME::LogPriority::Info, "Sample host: %u frames, %d objects", engine.GetFrameCount(),
-               objects->GetNumObjects());
+    engine.Log(GAME::LogPriority::Info, "Sample host: %u frames, %d objects, screenshot %s", engine.GetFrameCount(),
+               objects->GetNumObjects(), failures == 0 && options.frames > 0 ? options.output.c_str() : "not saved");
 
     objects->DestroyObjectEx(actor, __FILE__, __LINE__);
     objects->DestroyObjectEx(entity, __FILE__, __LINE__);
-    engine.Update(viewer, true);
+    engine.Update(GAME::WorldFrustum(), true);
     engine.Shutdown();
-    return engine.GetNumErrors();
+    return engine.GetNumErrors() + failures;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int frames = 10;
-    std::string dataDirectory;
-    std::string logDirectory;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--frames") == 0) {
-            frames = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--data") == 0) {
-            dataDirectory = argv[i + 1];
-        } else if (std::strcmp(argv[i], "--logs") == 0) {
-            logDirectory = argv[i + 1];
+    HostOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(argv[i], "--window") == 0) {
+            options.window = true;
+        } else if (hasValue && std::strcmp(argv[i], "--frames") == 0) {
+            options.frames = std::atoi(argv[++i]);
+        } else if (hasValue && std::strcmp(argv[i], "--data") == 0) {
+            options.dataDirectory = argv[++i];
+        } else if (hasValue && std::strcmp(argv[i], "--logs") == 0) {
+            options.logDirectory = argv[++i];
+        } else if (hasValue && std::strcmp(argv[i], "--output") == 0) {
+            options.output = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--data <directory>] [--logs <directory>] [--frames <count>]\n", argv[0]);
+            std::fprintf(stderr,
+                         "usage: %s [--data <directory>] [--logs <directory>] [--frames <count>] "
+                         "[--output <file.jpg>] [--window]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -163,21 +296,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "Sample host: no temporary directory\n");
         return 1;
     }
-    if (dataDirectory.empty()) {
-        dataDirectory = temporary.GetPath() + "/Data";
-        if (!GAME::sample::WriteSampleData(dataDirectory)) {
+    if (options.dataDirectory.empty()) {
+        options.dataDirectory = temporary.GetPath() + "/Data";
+        if (!GAME::sample::WriteSampleData(options.dataDirectory)) {
             std::fprintf(stderr, "Sample host: the sample data could not be written\n");
             return 1;
         }
     }
-    if (logDirectory.empty()) logDirectory = temporary.GetPath() + "/Logs";
+    if (options.logDirectory.empty()) options.logDirectory = temporary.GetPath() + "/Logs";
 
     GAME::FileSystem fileSystem;
-    if (!fileSystem.AddDirectory(dataDirectory)) {
-        std::fprintf(stderr, "Sample host: %s cannot be mounted\n", dataDirectory.c_str());
+    if (!fileSystem.AddDirectory(options.dataDirectory)) {
+        std::fprintf(stderr, "Sample host: %s cannot be mounted\n", options.dataDirectory.c_str());
         return 1;
     }
-    const int errors = RunEngine(fileSystem, dataDirectory, logDirectory, frames);
+    const int errors = RunEngine(fileSystem, options);
     if (errors < 0) std::fprintf(stderr, "Sample host: the engine did not start\n");
     return errors == 0 ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -18,6 +19,9 @@
 namespace GAME {
 
 namespace {
+
+// Zero bytes after the data handed to DevIL.
+constexpr size_t kReadPadding = 16;
 
 // Serialises every use of DevIL (see the header).
 std::mutex& DevILLock() {
@@ -148,15 +152,26 @@ void Image::Destroy() {
 // ---------------------------------------------------------------------------------------------
 
 Image::Error Image::Load(const void* data, uint32_t size, Format wanted) {
+    const Error error = Decode(data, size, wanted);
+    if (error != Error::None) {
+        Log(LogPriority::Error, "Image: %u bytes could not be decoded (error %u)", size, unsigned(error));
+    }
+    return error;
+}
+
+Image::Error Image::Decode(const void* data, uint32_t size, Format wanted) {
     Destroy();
     if (data == nullptr || size == 0) return Error::BadFileData;
+    // DevIL's readers look a byte past the end of what they are given: they get a copy with room.
+    std::vector<uint8_t> padded(size_t(size) + kReadPadding, 0);
+    std::memcpy(padded.data(), data, size);
     std::lock_guard<std::mutex> lock(DevILLock());
     PrepareDevIL();
     const BoundDevILImage bound;
-    if (!ilLoadL(IL_TYPE_UNKNOWN, data, size)) {
-        const Error error = TakeDevILError();
-        return error != Error::None ? error : Error::FormatNotSupported;
-    }
+    // Some readers note errors (a missing optional footer) on loads that succeed: the result counts.
+    const bool loaded = ilLoadL(IL_TYPE_UNKNOWN, padded.data(), size);
+    const Error error = TakeDevILError();
+    if (!loaded) return error != Error::None ? error : Error::FormatNotSupported;
     return CopyFromBoundImage(wanted);
 }
 
@@ -166,6 +181,12 @@ Image::Error Image::CopyFromBoundImage(Format wanted) {
     const ILint bits = ilGetInteger(IL_IMAGE_BITS_PER_PIXEL);
     if (width <= 0 || height <= 0) return Error::BadFileData;
     if (wanted == Format::None) wanted = bits >= 32 ? Format::RGBA : bits < 24 ? Format::Luminance : Format::RGB;
+    // DevIL's copy of palettised pixels into another format writes out of bounds (it crashes on a
+    // plain 8-bit BMP), so colour indices are turned into colours first.
+    if (ilGetInteger(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE)) {
+        const Error error = TakeDevILError();
+        return error != Error::None ? error : Error::BadFileData;
+    }
     if (!Create(uint32_t(width), uint32_t(height), wanted)) return Error::OutOfMemory;
     if (!ilCopyPixels(0, 0, 0, ILuint(width), ILuint(height), 1, ToDevILFormat(wanted), IL_UNSIGNED_BYTE, pixels_)) {
         const Error error = TakeDevILError();
@@ -178,21 +199,25 @@ Image::Error Image::CopyFromBoundImage(Format wanted) {
 Image::Error Image::Load(const char* path, Format wanted) {
     Destroy();
     std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-    if (file == nullptr) return Error::FileCannotBeOpened;
+    if (file == nullptr) {
+        Log(LogPriority::Error, "Image: %s cannot be opened", path != nullptr ? path : "");
+        return Error::FileCannotBeOpened;
+    }
     Error error = Error::None;
     void* bytes = nullptr;
     long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
     if (length < 0 || length > long(std::numeric_limits<uint32_t>::max()) || std::fseek(file, 0, SEEK_SET) != 0) {
         error = Error::FileReadWriteError;
-    } else if ((bytes = std::malloc(size_t(length) + 1)) == nullptr) {
+    } else if ((bytes = std::malloc(std::max<size_t>(size_t(length), 1))) == nullptr) {
         error = Error::OutOfMemory;
     } else if (std::fread(bytes, 1, size_t(length), file) != size_t(length)) {
         error = Error::FileReadWriteError;
     }
     std::fclose(file);
-    if (error == Error::None) error = Load(bytes, uint32_t(length), wanted);
+    if (error == Error::None) error = Decode(bytes, uint32_t(length), wanted);
     std::free(bytes);
+    if (error != Error::None) Log(LogPriority::Error, "Image: %s could not be read (error %u)", path, unsigned(error));
     return error;
 }
 

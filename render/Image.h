@@ -62,7 +62,8 @@ public:
     const uint8_t* GetBuffer() const { return pixels_; }
 
     // Decodes a file's bytes. wanted None keeps what the file holds: 32 bits or more RGBA, fewer
-    // than 24 luminance (palettised files too), else RGB. A failure leaves an empty image.
+    // than 24 luminance (palettised files too), else RGB. A failure leaves an empty image and is
+    // logged.
     Error Load(const void* data, uint32_t size, Format wanted);
     // Reads the file whole and decodes it.
     Error Load(const char* path, Format wanted);
@@ -89,6 +90,8 @@ public:
 private:
     // Byte count of width x height pixels of the format; false when it does not fit.
     static bool GetByteCount(uint32_t width, uint32_t height, Format format, size_t& bytes);
+    // Load without the log line.
+    Error Decode(const void* data, uint32_t size, Format wanted);
     // Decodes what DevIL has bound; the caller holds the DevIL lock.
     Error CopyFromBoundImage(Format wanted);
     // Moves each pixel to where map sends it in a new buffer of the same size; the buffer then

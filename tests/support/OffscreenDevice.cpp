@@ -2,9 +2,6 @@
 
 #include "core/Color.h"
 #include "core/Log.h"
-#include "platform/GLDriver.h"
-
-#include <SDL2/SDL.h>
 
 #include <cstdlib>
 
@@ -22,20 +19,14 @@ OffscreenDevice* OffscreenDevice::Get() {
         return gShared;
     }
     gTried = true;
-    KeepGLDriverLoaded();
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        Log(LogPriority::Error, "OffscreenDevice: SDL video does not start: %s", SDL_GetError());
-        return nullptr;
-    }
     auto* shared = new OffscreenDevice();
-    shared->window_ = SDL_CreateWindow("tests", 0, 0, Width, Height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    shared->device_ = shared->window_ != nullptr ? RenderDevice::Create("GLDevice") : nullptr;
+    shared->window_ = std::make_unique<OffscreenWindow>(Width, Height);
+    shared->device_ = shared->window_->Get() != nullptr ? RenderDevice::Create("GLDevice") : nullptr;
     if (shared->device_ != nullptr && shared->device_->Initialize()) {
         RenderDeviceSettings settings;
         settings.width = Width;
         settings.height = Height;
-        shared->primary_ = shared->device_->CreatePrimarySurface(shared->window_, settings);
+        shared->primary_ = shared->device_->CreatePrimarySurface(shared->window_->Get(), settings);
     }
     gShared = shared;
     std::atexit(&OffscreenDevice::Shutdown);
@@ -56,10 +47,6 @@ void OffscreenDevice::Shutdown() {
         shared->device_->DestroyRenderSurface(shared->primary_);
         RenderDevice::Destroy(shared->device_);
     }
-    if (shared->window_ != nullptr) {
-        SDL_DestroyWindow(shared->window_);
-    }
-    SDL_Quit();
     delete shared;
 }
 

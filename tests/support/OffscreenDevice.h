@@ -7,11 +7,11 @@
 // (targets, programs, states), or call ResetState.
 
 #include "render/RenderDevice.h"
+#include "support/OffscreenWindow.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
-
-struct SDL_Window;
 
 namespace GAME::test {
 
@@ -38,7 +38,7 @@ private:
     OffscreenDevice() = default;
     static void Shutdown();
 
-    SDL_Window* window_ = nullptr;
+    std::unique_ptr<OffscreenWindow> window_;
     RenderDevice* device_ = nullptr;
     RenderSurface* primary_ = nullptr;
 };

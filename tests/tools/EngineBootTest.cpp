@@ -15,15 +15,13 @@
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
-#include "platform/GLDriver.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
 
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -36,11 +34,7 @@ constexpr int kHeight = 480;
 class EngineBootTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        KeepGLDriverLoaded();
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        window = SDL_CreateWindow("boot", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window, nullptr) << SDL_GetError();
+        ASSERT_NE(window.Get(), nullptr);
         ASSERT_TRUE(sample::WriteSampleData(data.GetPath()));
         ASSERT_TRUE(files.AddDirectory(data.GetPath()));
         engine.SetLogPath(user.Join("Logs"));
@@ -49,16 +43,12 @@ protected:
         GraphicsEngineSettings settings;
         settings.width = kWidth;
         settings.height = kHeight;
-        ASSERT_TRUE(engine.Initialize(window, settings, true, false, &files));
+        ASSERT_TRUE(engine.Initialize(window.Get(), settings, true, false, &files));
         graphics = engine.GetGraphicsEngine();
         device = graphics->GetRenderDevice();
     }
 
-    void TearDown() override {
-        engine.Shutdown();
-        if (window != nullptr) SDL_DestroyWindow(window);
-        SDL_Quit();
-    }
+    void TearDown() override { engine.Shutdown(); }
 
     // The primary surface's pixel, as bytes R, G, B, A.
     Pixel ReadPixel(int x, int y) {
@@ -79,7 +69,7 @@ protected:
     TempDirectory data;
     TempDirectory user;
     FileSystem files;
-    SDL_Window* window = nullptr;
+    OffscreenWindow window{kWidth, kHeight};
     Engine engine;
     GraphicsEngine* graphics = nullptr;
     RenderDevice* device = nullptr;

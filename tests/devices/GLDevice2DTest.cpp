@@ -3,6 +3,7 @@
 #include "DeviceTest.h"
 
 #include "core/Vec2.h"
+#include "devices/GLDeviceFont.h"
 #include "render/DeviceFontFile.h"
 #include "support/LogCapture.h"
 
@@ -132,6 +133,30 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     EXPECT_EQ(PrimaryPixel(8, 5), Rgba(0, 0, 255));   // the shadow's bar end, not covered
     device_->DestroyDeviceFont(font);
     EXPECT_EQ(font, nullptr);
+}
+
+TEST_F(GLDevice2DTest, BatchesNestAndStayBounded) {
+    RenderFont* font = device_->CreateDeviceFont("Missing", nullptr, 0);
+    ASSERT_NE(font, nullptr);
+    const Rect at(4, 4, 0, 0);
+    const uint32_t before = device_->GetNumDrawCalls();
+    font->Begin();
+    font->Begin();
+    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, false);
+    font->End();
+    EXPECT_EQ(device_->GetNumDrawCalls(), before);  // the inner End leaves the batch open
+    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, false);
+    font->End();
+    EXPECT_EQ(device_->GetNumDrawCalls(), before + 1);
+    EXPECT_EQ(PrimaryPixel(6, 4), Rgba(255, 0, 0));
+    font->End();  // an End too many changes nothing
+    // A batch larger than the bound is drawn in parts.
+    const std::string text(GLDeviceFont::kMaxBatchGlyphs + 10, 'I');
+    font->Begin();
+    font->DrawText(text.c_str(), int(text.size()), &at, 0, 0xFFFF0000, 1, RenderFontStyle::Regular, false);
+    font->End();
+    EXPECT_EQ(device_->GetNumDrawCalls(), before + 3);
+    device_->DestroyDeviceFont(font);
 }
 
 TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {

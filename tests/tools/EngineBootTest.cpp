@@ -7,14 +7,17 @@
 #include "core/Color.h"
 #include "core/Mat4.h"
 #include "core/Rect.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
+#include "render/GraphicsFont.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
+#include "render/StyleManager.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
@@ -169,6 +172,50 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
     ExpectPixel(ReadPixel(10, 2), 0x40, 0x40, 0x40);
     graphics->UnloadShader2(filter);
     for (const GraphicsTexture* texture : {checker, gradient, pulse}) graphics->UnloadTexture(texture);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
+    LogCapture log;
+    // At 480 lines the styles come to the sizes their fonts were drawn at.
+    const FontStyle& title = *Singleton<StyleManager>::Get()->GetStyle(sample::kTitleStyle);
+    EXPECT_EQ(title.size, 20);
+    EXPECT_EQ(title.fontName, "Fonts/Albertus MT.fnt");
+    EXPECT_EQ(title.attributes, RenderFontStyle::Bold);
+    const FontStyle& body = *Singleton<StyleManager>::Get()->GetStyle(sample::kBodyStyle);
+    EXPECT_EQ(body.size, 12);
+    EXPECT_EQ(body.fontName, "Fonts/Arial.fnt");
+    const FontStyle& utility = *Singleton<StyleManager>::Get()->GetStyle(engine.GetUtilityFontStyle());
+    EXPECT_EQ(utility.size, 12);
+    EXPECT_EQ(graphics->GetDefaultFont()->MeasureText("Sample", 12, RenderFontStyle::Regular),
+              body.font->MeasureText("Sample", 12, RenderFontStyle::Regular));
+
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    GraphicsCanvas& canvas = *graphics->GetCanvas();
+    const float width = canvas.RenderText(Rect(0.0f, 100.0f, float(kWidth), 0.0f), "Title", sample::kTitleStyle, 1.0f,
+                                          XAlignment::Center, YAlignment::Top);
+    EXPECT_GT(width, 40.0f);
+    EXPECT_EQ(width, float(title.font->MeasureText("Title", 20, RenderFontStyle::Bold)));
+    // The title's colour shows inside its line, left of the centre; nothing is drawn above it.
+    bool golden = false;
+    for (int x = kWidth / 2 - int(width) / 2; x < kWidth / 2 && !golden; ++x) {
+        for (int y = 100; y < 120 && !golden; ++y) {
+            const Pixel pixel = ReadPixel(x, y);
+            golden = pixel.r > 200 && pixel.g > 150 && pixel.b < 120;
+        }
+    }
+    EXPECT_TRUE(golden);
+    ExpectPixel(ReadPixel(kWidth / 2, 90), 0, 0, 0);
+
+    const std::string shot = user.Join("Shots/screenshot.jpg");
+    ASSERT_TRUE(graphics->SaveScreenShot(shot.c_str()));
+    engine.PresentSurface();
+    Image image;
+    ASSERT_EQ(image.Load(shot.c_str(), Image::Format::None), Image::Error::None);
+    EXPECT_EQ(image.GetWidth(), uint32_t(kWidth));
+    EXPECT_EQ(image.GetHeight(), uint32_t(kHeight));
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

@@ -7,6 +7,7 @@
 #include "GraphicsTestBed.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
+#include "render/DeviceFontFile.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "support/LogCapture.h"
@@ -111,6 +112,37 @@ TEST_F(SampleDataTest, TheTexturesLoad) {
     EXPECT_EQ(pulse->GetFrameRate(), 10.0f);
     bed.Graphics().UnloadTexture(checker);
     bed.Graphics().UnloadTexture(pulse);
+}
+
+TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo) {
+    const struct {
+        const char* file;
+        uint32_t size;
+    } fonts[] = {{"Fonts/Arial.fnt", 12}, {"Fonts/Albertus MT.fnt", 20}};
+    for (const auto& expected : fonts) {
+        const std::string bytes = directory.ReadFile(expected.file);
+        DeviceFontFile font;
+        ASSERT_TRUE(font.Read(bytes.data(), uint32_t(bytes.size()), expected.file)) << expected.file;
+        ASSERT_EQ(font.faces.size(), 2u);
+        EXPECT_EQ(font.faces[0].style, RenderFontStyle::Regular);
+        EXPECT_EQ(font.faces[1].style, RenderFontStyle::Bold);
+        for (const DeviceFontFace& face : font.faces) {
+            EXPECT_EQ(face.baseSize, expected.size);
+            EXPECT_GT(face.ascent, 0);
+            EXPECT_GE(face.lineHeight, face.ascent + face.descent - 1);
+            // Printable ASCII and Latin-1.
+            EXPECT_EQ(face.glyphs.size(), size_t(95 + 96));
+            const DeviceFontGlyph* e = face.FindGlyph(0xE9);
+            ASSERT_NE(e, nullptr);
+            uint32_t ink = 0;
+            for (uint32_t y = e->y; y < uint32_t(e->y + e->height); ++y) {
+                for (uint32_t x = e->x; x < uint32_t(e->x + e->width); ++x) ink += face.atlas[y * face.atlasWidth + x];
+            }
+            EXPECT_GT(ink, 255u * 4);
+            EXPECT_NE(face.GetKerning('A', 'V'), 0);
+        }
+        EXPECT_GT(font.faces[1].FindGlyph('m')->advance, font.faces[0].FindGlyph('m')->advance - 1);
+    }
 }
 
 }  // namespace

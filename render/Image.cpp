@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/System.h"
 #include "files/BinaryWriter.h"
+#include "render/ImageFileCheck.h"
 
 #include <IL/il.h>
 
@@ -75,6 +76,17 @@ public:
 private:
     ILuint name_ = 0;
 };
+
+ILenum ToDevILType(ImageFileCheck::Kind kind) {
+    switch (kind) {
+        case ImageFileCheck::Kind::Tga: return IL_TGA;
+        case ImageFileCheck::Kind::Bmp: return IL_BMP;
+        case ImageFileCheck::Kind::Png: return IL_PNG;
+        case ImageFileCheck::Kind::Jpeg: return IL_JPG;
+        case ImageFileCheck::Kind::None: break;
+    }
+    return IL_TYPE_UNKNOWN;
+}
 
 ILenum ToDevILFormat(Image::Format format) {
     switch (format) {
@@ -163,13 +175,20 @@ Image::Error Image::Decode(const void* data, uint32_t size, Format wanted) {
     Destroy();
     if (data == nullptr || size == 0) return Error::BadFileData;
     // DevIL's readers look a byte past the end of what they are given: they get a copy with room.
+    // Only files whose head ImageFileCheck accepts reach DevIL at all.
     std::vector<uint8_t> padded(size_t(size) + kReadPadding, 0);
     std::memcpy(padded.data(), data, size);
     std::lock_guard<std::mutex> lock(DevILLock());
     PrepareDevIL();
     const BoundDevILImage bound;
+    const char* why = nullptr;
+    const ILenum type = ToDevILType(ImageFileCheck::Inspect(padded.data(), size, why));
+    if (type == IL_TYPE_UNKNOWN) {
+        Log(LogPriority::Error, "Image: the data is %s", why);
+        return Error::FormatNotSupported;
+    }
     // Some readers note errors (a missing optional footer) on loads that succeed: the result counts.
-    const bool loaded = ilLoadL(IL_TYPE_UNKNOWN, padded.data(), size);
+    const bool loaded = ilLoadL(type, padded.data(), size);
     const Error error = TakeDevILError();
     if (!loaded) return error != Error::None ? error : Error::FormatNotSupported;
     return CopyFromBoundImage(wanted);
@@ -180,6 +199,8 @@ Image::Error Image::CopyFromBoundImage(Format wanted) {
     const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
     const ILint bits = ilGetInteger(IL_IMAGE_BITS_PER_PIXEL);
     if (width <= 0 || height <= 0) return Error::BadFileData;
+    // A few header bytes can claim any size; more than this is not a picture the engine uses.
+    if (uint64_t(width) * uint64_t(height) > kMaxDecodedPixels) return Error::OutOfMemory;
     if (wanted == Format::None) wanted = bits >= 32 ? Format::RGBA : bits < 24 ? Format::Luminance : Format::RGB;
     // DevIL's copy of palettised pixels into another format writes out of bounds (it crashes on a
     // plain 8-bit BMP), so colour indices are turned into colours first.

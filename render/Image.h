@@ -1,6 +1,7 @@
 #pragma once
 // Image: a picture in system memory (screenshots, surface captures, generated maps). It decodes
-// any file the DevIL library reads, saves JPEG through DevIL, writes uncompressed TGA itself,
+// TGA, BMP, PNG and JPEG files through the DevIL library, once ImageFileCheck has found their head
+// sound (DevIL trusts what files declare), saves JPEG through DevIL, writes uncompressed TGA itself,
 // mirrors and transposes, and converts between its three formats. It never touches the render
 // device.
 //
@@ -41,6 +42,9 @@ public:
 
     // The largest width and height a TGA header can hold.
     static constexpr uint32_t kMaxTgaSize = 65535;
+    // The most pixels Load accepts (4096 x 4096, ImageFileCheck's limit): larger claims are
+    // refused as OutOfMemory.
+    static constexpr uint64_t kMaxDecodedPixels = uint64_t(1) << 24;
 
     Image() = default;
     Image(const Image& other);

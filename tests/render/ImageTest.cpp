@@ -4,6 +4,7 @@
 #include "render/Image.h"
 
 #include "files/BinaryWriter.h"
+#include "render/ImageFileCheck.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
@@ -11,6 +12,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,8 +150,7 @@ TEST(ImageTest, PalettisedFilesReadAsLuminanceAndBrokenFilesFail) {
     EXPECT_EQ(Pixel(image, 3, 1), std::vector<uint8_t>{7 * 30});
 
     const std::vector<uint8_t> tga = Tga(MakePattern(8, 8, Image::Format::RGBA));
-    // DevIL refuses a cut header; short pixel data it fills in itself.
-    for (const uint32_t size : {1u, 12u}) {
+    for (const uint32_t size : {1u, 18u, 100u, uint32_t(tga.size() - 1)}) {
         EXPECT_NE(image.Load(tga.data(), size, Image::Format::None), Image::Error::None) << size;
         EXPECT_EQ(image.GetBuffer(), nullptr);
         EXPECT_EQ(image.GetWidth(), 0u);
@@ -158,6 +159,55 @@ TEST(ImageTest, PalettisedFilesReadAsLuminanceAndBrokenFilesFail) {
     EXPECT_NE(image.Load(noise.data(), uint32_t(noise.size()), Image::Format::None), Image::Error::None);
     EXPECT_EQ(image.Load(nullptr, 0, Image::Format::None), Image::Error::BadFileData);
     EXPECT_EQ(image.Load("/no/such/file.png", Image::Format::None), Image::Error::FileCannotBeOpened);
+}
+
+// Heads that claim more than the file holds, or sizes no picture of the engine has, never reach
+// DevIL.
+TEST(ImageTest, FileHeadsAreCheckedBeforeDecoding) {
+    LogCapture log;
+    const char* why = nullptr;
+    std::vector<uint8_t> bmp = MakePalettisedBmp();
+    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::Bmp);
+    bmp[21] = 0x31;  // a width of about 822 million
+    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::None);
+    EXPECT_STREQ(why, "a BMP image of an unsupported size");
+    bmp = MakePalettisedBmp();
+    bmp[30] = 1;  // run-length encoded
+    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::None);
+    Image image;
+    EXPECT_EQ(image.Load(bmp.data(), uint32_t(bmp.size()), Image::Format::None), Image::Error::FormatNotSupported);
+
+    std::vector<uint8_t> tga = Tga(MakePattern(4, 4, Image::Format::RGB));
+    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::Tga);
+    tga[2] = 10;  // run-length encoded
+    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::None);
+    tga = Tga(MakePattern(4, 4, Image::Format::RGB));
+    tga[13] = 0x20;  // 8196 wide
+    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::None);
+
+    // PNG and JPEG by their declared size.
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                0, 0, 0x40, 0, 0, 0, 0, 1, 8, 2, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
+    png[18] = 0;
+    png[19] = 16;
+    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
+    EXPECT_STREQ(why, "a PNG file cut short");
+    // With its end chunk, and a chunk whose length runs past the end.
+    const uint8_t end[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    png.insert(png.end(), std::begin(end), std::end(end));
+    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::Png);
+    png[36] = 0x3F;
+    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
+    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0,    11,   8,
+                                 0xFF, 0xDC, 0,    16,   3, 0, 0, 0, 0xFF, 0xDA, 0,    2,    0xFF, 0xD9};
+    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size()), why), ImageFileCheck::Kind::None);
+    EXPECT_STREQ(why, "a JPEG image of an unsupported size");
+    jpeg[13] = 0;
+    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size()), why), ImageFileCheck::Kind::Jpeg);
+    // Without its end marker, or cut inside a segment.
+    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size() - 1), why), ImageFileCheck::Kind::None);
+    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), 14, why), ImageFileCheck::Kind::None);
 }
 
 TEST(ImageTest, FlipsMoveEveryPixel) {

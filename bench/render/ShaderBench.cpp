@@ -4,20 +4,15 @@
 // constants and nothing else. For comparison: Renders with nothing changed, and Renders that are
 // each the first of a Begin (every state and constant sent, then reset by End).
 
-#include <SDL2/SDL.h>
 #include <benchmark/benchmark.h>
 
+#include "BenchEngine.h"
 #include "core/Mat4.h"
 #include "files/BinaryWriter.h"
-#include "files/FileSystem.h"
-#include "files/ResourceLoader.h"
 #include "render/GraphicsEngine.h"
-#include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsShader2.h"
 #include "render/ShaderFileWriter.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -78,12 +73,8 @@ std::vector<uint8_t> MakeShaderFile() {
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
 
-// The window, a graphics engine on the GL device and the shader, made once.
+// The shader, made once on the benchmark engine's graphics.
 struct Scene {
-    SDL_Window* window = nullptr;
-    FileSystem files;
-    std::unique_ptr<ResourceLoader> loader;
-    std::unique_ptr<GraphicsEngine> graphics;
     std::unique_ptr<GraphicsShader2> shader;
     uint32_t style = 0;
 
@@ -94,29 +85,12 @@ struct Scene {
 
 private:
     Scene() {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(SDL_GetError());
-        GraphicsEngineSettings settings;
-        settings.width = 256;
-        settings.height = 256;
-        window = SDL_CreateWindow("bench", 0, 0, settings.width, settings.height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        loader = std::make_unique<ResourceLoader>(files);
-        graphics = std::make_unique<GraphicsEngine>();
-        if (window == nullptr || !graphics->CreateDevice(window, settings) ||
-            !graphics->Initialize(window, settings, loader.get())) {
-            Fail("no graphics engine on the GL device");
-        }
-        shader = std::make_unique<GraphicsShader2>(graphics->GetShaderResourceManager(), "Bench.ssh", *graphics);
+        GraphicsEngine& graphics = *bench::BenchEngine::Get().GetGraphicsEngine();
+        shader = std::make_unique<GraphicsShader2>(graphics.GetShaderResourceManager(), "Bench.ssh", graphics);
         const std::vector<uint8_t> file = MakeShaderFile();
         if (shader->Initialize(file.data(), static_cast<uint32_t>(file.size())) != Resource::InitResult::Success) {
-            Fail("the shader does not load");
+            bench::BenchEngine::Fail("the shader does not load");
         }
-        graphics->GetRenderDevice()->BeginScene();
-    }
-
-    static void Fail(const char* why) {
-        std::fprintf(stderr, "ShaderBench: %s\n", why);
-        std::exit(1);
     }
 };
 

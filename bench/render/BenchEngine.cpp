@@ -1,0 +1,65 @@
+#include "BenchEngine.h"
+
+#include "files/FileSystem.h"
+#include "files/Options.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/RenderDevice.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace GAME::bench {
+
+namespace {
+
+void WriteFile(const std::filesystem::path& path, const std::string& contents) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+}  // namespace
+
+void BenchEngine::Fail(const char* why) {
+    std::fprintf(stderr, "render bench: %s\n", why);
+    std::exit(1);
+}
+
+Engine& BenchEngine::Get() {
+    static Engine* const engine = [] {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(SDL_GetError());
+        SDL_Window* window =
+            SDL_CreateWindow("bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window == nullptr) Fail(SDL_GetError());
+
+        std::string directory = (std::filesystem::temp_directory_path() / "render-bench-XXXXXX").string();
+        if (::mkdtemp(directory.data()) == nullptr) Fail("no temporary directory");
+        WriteFile(std::filesystem::path(directory) / "Fonts/Bench.fnt", std::string("FNT\x01", 4));
+        WriteFile(std::filesystem::path(directory) / kParagraphStyle,
+                  "fontName,Fonts/Bench.fnt,\nfontSize,12,\nfontColorGreen,0.9,\n");
+        auto* files = new FileSystem();
+        if (!files->AddDirectory(directory)) Fail("the data directory cannot be mounted");
+
+        auto* started = new Engine();
+        started->SetLogPath(directory + "/Logs");
+        Options& options = *started->GetOptions();
+        options.SetInt2(Options::Int2Name::resolution, {kWidth, kHeight});
+        options.SetBool(Options::BoolName::fullscreen, false);
+        options.SetQuality(Options::QualityName::detailLevel, 2);
+        GraphicsEngineSettings settings;
+        settings.width = kWidth;
+        settings.height = kHeight;
+        if (!started->Initialize(window, settings, true, false, files)) Fail("the engine does not start");
+        started->GetGraphicsEngine()->GetRenderDevice()->BeginScene();
+        return started;
+    }();
+    return *engine;
+}
+
+}  // namespace GAME::bench

@@ -39,12 +39,12 @@ namespace GAME {
 
 class BaseResourceManager;
 class Display;
-class Image;
 class GraphicsBudget;
 class GraphicsCanvas;
 class GraphicsFont;
 class GraphicsShader2;
 class GraphicsTexture;
+class Image;
 class Options;
 class ResourceLoader;
 struct GraphicsEngineSettings;
@@ -80,6 +80,8 @@ public:
     static constexpr size_t kMinVideoMemory = 59768832;  // 57 MiB
 
     GraphicsEngine();
+    // Takes the font styles' fonts back first (StyleManager::ReleaseFonts), then releases every
+    // resource and the device.
     virtual ~GraphicsEngine();
     GraphicsEngine(const GraphicsEngine&) = delete;
     GraphicsEngine& operator=(const GraphicsEngine&) = delete;

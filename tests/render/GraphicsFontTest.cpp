@@ -1,6 +1,6 @@
 // Fonts and canvas text over the recording device, whose font draws every character size / 2
 // pixels wide: the file formats, the escapes and how text splits into runs, shadows, measuring,
-// and where the canvas puts aligned text, text boxes and paragraphs.
+// and what the canvas hands the font for aligned text and text boxes.
 
 #include "render/GraphicsFont.h"
 
@@ -163,24 +163,12 @@ TEST_F(GraphicsFontTest, MeasuringDrawsNothing) {
     EXPECT_EQ(calls[1], "font1.DrawText(\"cd\", 2, (10, 0, 0, 0), 1312, 0xffff4200, 10, 1, false)");
 }
 
-TEST_F(GraphicsFontTest, TheCanvasAlignsTextByItsMeasuredWidthAndTheSize) {
-    // "abcd" at size 10 is 20 wide.
-    const Rect rect(100.0f, 50.0f, 200.0f, 40.0f);
+// (Where aligned text lands is read back from the GL device in CanvasPixelTest.)
+TEST_F(GraphicsFontTest, TheCanvasTruncatesTextCornersTowardZero) {
     const Color white(1.0f, 1.0f, 1.0f, 1.0f);
-    const auto at = [&](XAlignment x, YAlignment y) {
-        bed.Device().ClearCalls();
-        EXPECT_EQ(Canvas().RenderText(rect, white, "abcd", font, 10, x, y, false, 1, RenderFontStyle::Regular, true),
-                  20.0f);
-        const std::string call = bed.Device().GetCalls("font1.DrawText").back();
-        return call.substr(call.find('('), call.find(')') - call.find('(') + 1);
-    };
-    EXPECT_EQ(at(XAlignment::Left, YAlignment::Top), "(\"abcd\", 4, (100, 50, 0, 0)");
-    EXPECT_EQ(at(XAlignment::Right, YAlignment::Bottom), "(\"abcd\", 4, (280, 80, 0, 0)");
-    EXPECT_EQ(at(XAlignment::Center, YAlignment::Center), "(\"abcd\", 4, (190, 65, 0, 0)");
-    // Corners are truncated toward zero.
-    bed.Device().ClearCalls();
-    Canvas().RenderText(Rect(-3.7f, 10.9f, 0.0f, 0.0f), white, L"ab", font, 10, XAlignment::Left, YAlignment::Top,
-                        false, 1, RenderFontStyle::Regular, false);
+    EXPECT_EQ(Canvas().RenderText(Rect(-3.7f, 10.9f, 0.0f, 0.0f), white, L"ab", font, 10, XAlignment::Left,
+                                  YAlignment::Top, false, 1, RenderFontStyle::Regular, false),
+              10.0f);
     EXPECT_NE(bed.Device().GetCalls("font1.DrawText").back().find("(-3, 10, 0, 0), 288"), std::string::npos);
     EXPECT_EQ(Canvas().RenderText(0, 0, white, "x", nullptr, 10, XAlignment::Left, YAlignment::Top, false, 1,
                                   RenderFontStyle::Regular, false),

@@ -21,6 +21,7 @@
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
 #include "render/GraphicsEngine.h"
+#include "render/RenderDevice.h"
 #include "render/ResetObject.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
@@ -102,7 +103,7 @@ void Engine::PresentSurface() {
 
 void Engine::Shutdown() {
     if (!initialized_) return;
-    Log(LogPriority::Info, engineLogCategory_, "Engine shutting down after %u frames", frameCount_);
+    Log(LogPriority::Info, engineLogCategory_, "Engine shutting down after %u frames", GetFrameCount());
     StopResourceLoaderThread();
     ShutdownNetwork();
     DestroyManagers();
@@ -184,11 +185,11 @@ void Engine::StartFrames() {
 
 void Engine::AdvanceFrame() {
     GameClock::Get().Advance();
-    ++frameCount_;
+    const uint32_t frame = frameCount_.fetch_add(1, std::memory_order_relaxed) + 1;
     frameTimer_.Update(false);
     updateTime_ = frameTimer_.GetElapsedTime();
     statisticText_.clear();
-    if (resourceLoader_) resourceLoader_->SetFrameCount(frameCount_);
+    if (resourceLoader_) resourceLoader_->SetFrameCount(frame);
 }
 
 void Engine::DestroyPendingObjects() {
@@ -237,6 +238,9 @@ void Engine::DestroyObjects() {
 void Engine::ReleaseSubsystems() {
     Singleton<SoundManager>::Destroy();
     graphicsEngine_.reset();
+    // The device is gone with the graphics engine: its library row goes too, or every start in
+    // one process would fill another row of the device factory's table.
+    RenderDevice::UnloadLibraries();
     resourceLoader_.reset();
     database_.reset();
     // The main thread holds no resource any more: do not hold back frees in other threads.

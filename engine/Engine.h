@@ -31,8 +31,9 @@
 // Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
 // jukebox, the path finder, the editor filter and the unique id map; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
-// graphics engine, the resource loader and the record store; deletes the installed map-chunk callbacks and the
-// remaining singletons; closes the log files last.
+// graphics engine (then unloads the render device libraries), the resource loader and the record
+// store; deletes the installed map-chunk callbacks and the remaining singletons; closes the log
+// files last.
 //
 // Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
 // gEngine->Log, and the destructor puts back the sink it replaced. The base Log writes nothing: a
@@ -41,6 +42,7 @@
 // Threads: Initialize, Update, Render, Shutdown and the setters run on the main thread. Log,
 // CreateLogCategory, GetOptions and the reset-object list may be used from any thread.
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
@@ -145,8 +147,8 @@ public:
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
     // The frame.
-    // Updates so far.
-    uint32_t GetFrameCount() const { return frameCount_; }
+    // Updates so far; any thread may ask (loading threads build objects that note the frame).
+    uint32_t GetFrameCount() const { return frameCount_.load(std::memory_order_relaxed); }
     // Game milliseconds between the last two Updates: the elapsed time the world is updated by.
     int GetUpdateTime() const { return updateTime_; }
     // Distances (world units) by which the viewer's frustum is pushed out to choose the levels to
@@ -280,7 +282,7 @@ private:
     std::unique_ptr<ResourceLoader> resourceLoader_;
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
 
-    uint32_t frameCount_ = 0;
+    std::atomic<uint32_t> frameCount_{0};  // written by Update, read from any thread
     int updateTime_ = 0;
     GameTimer frameTimer_;                     // measures the game time between Updates
     float levelLoadInflation_ = 50.0f;
@@ -306,5 +308,8 @@ private:
 };
 
 extern Engine* gEngine;
+
+// gEngine's graphics engine; null without an engine or while it is not running.
+inline GraphicsEngine* GetEngineGraphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
 
 }  // namespace GAME

@@ -6,7 +6,9 @@
 #include <string_view>
 
 #include "core/Log.h"
+#include "engine/Engine.h"
 #include "files/TextParsing.h"
+#include "render/GraphicsEngine.h"
 
 namespace GAME {
 
@@ -129,5 +131,17 @@ void LoadTable::AppendParsed(const char* key, mem::vector<T>& out, bool (*parse)
 void LoadTable::GetArrayInt(const char* key, mem::vector<int>& out) const { AppendParsed(key, out, ParseInt); }
 
 void LoadTable::GetArrayReal(const char* key, mem::vector<float>& out) const { AppendParsed(key, out, ParseWholeFloat); }
+
+const GraphicsTexture* LoadTable::LoadTexture(const char* key, int index) const {
+    const std::string* item = FindItem(key, index);
+    GraphicsEngine* const graphics = GetEngineGraphics();
+    return item != nullptr && graphics != nullptr ? graphics->LoadTexture(*item) : nullptr;
+}
+
+const GraphicsShader2* LoadTable::LoadShader2(const char* key, int index) const {
+    const std::string* item = FindItem(key, index);
+    GraphicsEngine* const graphics = GetEngineGraphics();
+    return item != nullptr && graphics != nullptr ? graphics->LoadShader2(*item) : nullptr;
+}
 
 }  // namespace GAME

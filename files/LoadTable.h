@@ -23,6 +23,9 @@
 
 namespace GAME {
 
+class GraphicsShader2;
+class GraphicsTexture;
+
 class LoadTable {
 public:
     LoadTable() = default;
@@ -49,6 +52,13 @@ public:
     // Empties out, then appends every item of the field that reads as a number.
     void GetArrayInt(const char* key, mem::vector<int>& out) const;
     void GetArrayReal(const char* key, mem::vector<float>& out) const;
+
+    // The texture or shader file named by the item at an index, loaded through the running
+    // graphics engine (gEngine's) with one reference for the caller, who gives it back through
+    // the graphics engine's UnloadTexture or UnloadShader2. Null for a missing or empty item or
+    // without a graphics engine.
+    const GraphicsTexture* LoadTexture(const char* key, int index) const;
+    const GraphicsShader2* LoadShader2(const char* key, int index) const;
 
 private:
     // The item at an index; null when absent or empty.

@@ -9,6 +9,7 @@
 #include "core/Time.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
+#include "files/ResourceManager.h"
 #include "files/FileSystem.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
@@ -21,6 +22,7 @@
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
 #include "render/StyleManager.h"
+#include "scene/GraphicsAnim.h"
 
 #include <algorithm>
 #include <chrono>
@@ -205,6 +207,7 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
     textureManager_ = std::make_unique<GraphicsResourceManager<GraphicsTexture>>(*loader, *this, budget_.get());
     fontManager_ = std::make_unique<GraphicsResourceManager<GraphicsFont>>(*loader, *this, budget_.get());
     shaderManager_ = std::make_unique<GraphicsResourceManager<GraphicsShader2>>(*loader, *this, budget_.get());
+    animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(*loader);
 
     Log(LogPriority::Info, "%s", device_->GetDescription());
     canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_);
@@ -459,6 +462,10 @@ const GraphicsShader2* GraphicsEngine::LoadShader2(const std::string& fileName) 
     return shaderManager_ != nullptr ? shaderManager_->LoadResource(fileName) : nullptr;
 }
 
+const GraphicsAnim* GraphicsEngine::LoadAnimation(const std::string& fileName) {
+    return animationManager_ != nullptr ? animationManager_->LoadResource(fileName) : nullptr;
+}
+
 void GraphicsEngine::UnloadTexture(const GraphicsTexture* texture) {
     if (textureManager_ != nullptr) textureManager_->UnloadResource(texture);
 }
@@ -471,11 +478,17 @@ void GraphicsEngine::UnloadShader2(const GraphicsShader2* shader) {
     if (shaderManager_ != nullptr) shaderManager_->UnloadResource(shader);
 }
 
+void GraphicsEngine::UnloadAnimation(const GraphicsAnim* animation) {
+    if (animationManager_ != nullptr) animationManager_->UnloadResource(animation);
+}
+
 BaseResourceManager* GraphicsEngine::GetTextureResourceManager() const { return textureManager_.get(); }
 
 BaseResourceManager* GraphicsEngine::GetFontResourceManager() const { return fontManager_.get(); }
 
 BaseResourceManager* GraphicsEngine::GetShaderResourceManager() const { return shaderManager_.get(); }
+
+BaseResourceManager* GraphicsEngine::GetAnimationResourceManager() const { return animationManager_.get(); }
 
 mem::vector<BaseResourceManager*> GraphicsEngine::GetManagers() const {
     mem::vector<BaseResourceManager*> managers;
@@ -513,7 +526,7 @@ mem::vector<std::pair<const char*, BaseResourceManager*>> GraphicsEngine::GetTit
             {"Meshes", meshManager_.get()},
             {"Shaders", GetShaderResourceManager()},
             {"Textures", GetTextureResourceManager()},
-            {"Animations", animationManager_.get()}};
+            {"Animations", GetAnimationResourceManager()}};
 }
 
 void GraphicsEngine::ListLoadedResources() {

@@ -12,10 +12,10 @@
 // Options: the engine's options (gEngine->GetOptions()) drive the device settings, qualities and
 // gamma every frame. Without an engine or options, the settings stay as the host gave them.
 //
-// Resource managers: textures, fonts and shaders exist; the slots for meshes and animations stay
-// empty until those resources exist, and every operation over all managers passes over empty
-// slots. The order of those operations is effects (when the engine has them), fonts, meshes,
-// shaders, textures, animations.
+// Resource managers: textures, fonts, shaders (budgeted) and animations (not budgeted) exist; the
+// slot for meshes stays empty until meshes exist, and every operation over all managers passes
+// over empty slots. The order of those operations is effects (when the engine has them), fonts,
+// meshes, shaders, textures, animations.
 //
 // Texture reduction: a texture drops max(global level + directory level, 0) top mip levels. The
 // global level follows the texture quality (high -2, medium 0, low 1); the directory level is that
@@ -39,6 +39,7 @@ namespace GAME {
 
 class BaseResourceManager;
 class Display;
+class GraphicsAnim;
 class GraphicsBudget;
 class GraphicsCanvas;
 class GraphicsFont;
@@ -51,6 +52,8 @@ struct GraphicsEngineSettings;
 struct Rect;
 template <class T>
 class GraphicsResourceManager;
+template <class T>
+class ResourceManager;
 
 // The frame statistics (GraphicsEngine::GetStats).
 struct GraphicsStats {
@@ -96,7 +99,8 @@ public:
     // kMinVideoMemory of video memory ends the process with the localized "tagInstallerText35".
     // False (logged, except when the library does not load) when there is no device or surface.
     bool CreateDevice(void* window, const GraphicsEngineSettings& settings);
-    // Makes the resource managers over the loader (which must outlive the engine), the canvas,
+    // Makes the resource managers over the loader (which must outlive the engine): textures, fonts
+    // and shaders with the budget keeper, then animations without it. Then the canvas,
     // the default font, the shared textures, the basic shaders and the basic vertex declaration,
     // and takes the options. After CreateDevice succeeded.
     bool Initialize(void* window, const GraphicsEngineSettings& settings, ResourceLoader* loader);
@@ -121,10 +125,12 @@ public:
     const GraphicsTexture* LoadTexture(const std::string& fileName);
     const GraphicsFont* LoadFont(const std::string& fileName);
     const GraphicsShader2* LoadShader2(const std::string& fileName);
+    const GraphicsAnim* LoadAnimation(const std::string& fileName);
     // One reference less.
     void UnloadTexture(const GraphicsTexture* texture);
     void UnloadFont(const GraphicsFont* font);
     void UnloadShader2(const GraphicsShader2* shader);
+    void UnloadAnimation(const GraphicsAnim* animation);
     void ReloadAllResources();
     // Every loaded resource of every manager is loaded again: at once, with the loader paused,
     // when full; otherwise queued.
@@ -139,7 +145,7 @@ public:
     BaseResourceManager* GetFontResourceManager() const;
     BaseResourceManager* GetShaderResourceManager() const;
     BaseResourceManager* GetMeshResourceManager() const { return meshManager_.get(); }
-    BaseResourceManager* GetAnimationResourceManager() const { return animationManager_.get(); }
+    BaseResourceManager* GetAnimationResourceManager() const;
 
     // -- Texture reduction -------------------------------------------------------------------------
 
@@ -329,7 +335,7 @@ private:
     std::unique_ptr<GraphicsResourceManager<GraphicsFont>> fontManager_;
     std::unique_ptr<GraphicsResourceManager<GraphicsShader2>> shaderManager_;
     std::unique_ptr<BaseResourceManager> meshManager_;       // made with meshes
-    std::unique_ptr<BaseResourceManager> animationManager_;  // made with animations
+    std::unique_ptr<ResourceManager<GraphicsAnim>> animationManager_;
 
     const GraphicsShader2* basicShader_ = nullptr;
     const GraphicsShader2* overlayShader_ = nullptr;

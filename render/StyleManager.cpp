@@ -11,22 +11,23 @@
 
 namespace GAME {
 
-StyleManager::~StyleManager() { Clear(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr); }
+StyleManager::~StyleManager() { UnloadFonts(GetEngineGraphics()); }
 
-void StyleManager::Clear(GraphicsEngine* graphics) {
-    if (graphics != nullptr) {
-        for (const auto& [name, style] : styles_) graphics->UnloadFont(style->font);
+void StyleManager::UnloadFonts(GraphicsEngine* graphics) {
+    for (const auto& [name, style] : styles_) {
+        if (graphics != nullptr) graphics->UnloadFont(style->font);
+        style->font = nullptr;
+        withoutFont_.insert(name);
     }
-    styles_.clear();
 }
 
 void StyleManager::ReleaseFonts(GraphicsEngine& graphics) {
-    if (Singleton<StyleManager>::HasInstantiated()) Singleton<StyleManager>::Get()->Clear(&graphics);
+    if (Singleton<StyleManager>::HasInstantiated()) Singleton<StyleManager>::Get()->UnloadFonts(&graphics);
 }
 
 FontStyle* StyleManager::GetStyle(const std::string& name) {
     auto found = styles_.find(name);
-    if (found == styles_.end()) {
+    if (found == styles_.end() || (withoutFont_.count(name) != 0 && GetEngineGraphics() != nullptr)) {
         LoadStyle(name);
         found = styles_.find(name);
     }
@@ -35,7 +36,7 @@ FontStyle* StyleManager::GetStyle(const std::string& name) {
 
 void StyleManager::LoadStyle(const std::string& name) {
     const LoadTable& table = Singleton<ObjectManager>::Get()->GetLoadTable(name);
-    GraphicsEngine* const graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* const graphics = GetEngineGraphics();
     const LocalizationManager& localization = LocalizationManager::Instance();
     auto style = std::make_unique<FontStyle>();
 
@@ -54,7 +55,12 @@ void StyleManager::LoadStyle(const std::string& name) {
             style->size = minimum;
         }
     }
-    if (graphics != nullptr) style->font = graphics->LoadFont(style->fontName);
+    if (graphics != nullptr) {
+        style->font = graphics->LoadFont(style->fontName);
+        withoutFont_.erase(name);
+    } else {
+        withoutFont_.insert(name);
+    }
 
     style->color = Color(table.GetFloat("fontColorRed", 1.0f), table.GetFloat("fontColorGreen", 1.0f),
                          table.GetFloat("fontColorBlue", 1.0f), 1.0f);

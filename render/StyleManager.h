@@ -15,8 +15,10 @@
 // logs the miss).
 //
 // The styles hold references on fonts of the graphics engine that was running when they loaded
-// (gEngine's). That graphics engine releases them before it goes (ReleaseFonts), after which the
-// styles are loaded again on next use.
+// (gEngine's). That graphics engine takes the fonts back before it goes (ReleaseFonts); the styles
+// themselves stay (holders keep pointers to them, for as long as the style manager lives) and are
+// loaded again, in place, on their next use under a running graphics engine. A style loaded while
+// no graphics engine runs has no font and is loaded again the same way.
 //
 // Main thread only.
 
@@ -24,6 +26,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace GAME {
@@ -45,19 +48,22 @@ public:
     StyleManager(const StyleManager&) = delete;
     StyleManager& operator=(const StyleManager&) = delete;
 
-    // The style of the record, loaded first when new; never null.
+    // The style of the record, loaded first when new or without a font; never null, and the same
+    // object for the name as long as the style manager lives.
     FontStyle* GetStyle(const std::string& name);
     // Loads (again) the style of the record.
     void LoadStyle(const std::string& name);
 
     // Called by a graphics engine as it goes: the style manager, if there is one, unloads every
-    // style's font through it and forgets its styles.
+    // style's font through it; the styles stay, without fonts.
     static void ReleaseFonts(GraphicsEngine& graphics);
 
 private:
-    void Clear(GraphicsEngine* graphics);
+    // Unloads every style's font through the graphics engine (when there is one).
+    void UnloadFonts(GraphicsEngine* graphics);
 
     std::map<std::string, std::unique_ptr<FontStyle>> styles_;
+    std::set<std::string> withoutFont_;  // styles to load again once a graphics engine runs
 };
 
 }  // namespace GAME

@@ -31,8 +31,6 @@ uint32_t GetCount(const LoadTable& table, const char* key, int defaultValue) {
     return uint32_t(std::max(table.GetInt(key, defaultValue), 0));
 }
 
-GraphicsEngine* GetGraphics() { return gEngine ? gEngine->GetGraphicsEngine() : nullptr; }
-
 bool CanLoadBumpMaps(const GraphicsEngine& graphics) {
     return graphics.GetPixelShaderVersion() >= TerrainType::kMinBumpMapShaderVersion;
 }
@@ -44,7 +42,7 @@ void AppendTexture(GraphicsEngine& graphics, const std::string& fileName, mem::v
 }
 
 void ReleaseList(mem::vector<const GraphicsTexture*>& list) {
-    if (GraphicsEngine* graphics = GetGraphics()) {
+    if (GraphicsEngine* graphics = GetEngineGraphics()) {
         for (const GraphicsTexture* texture : list) graphics->UnloadTexture(texture);
     }
     list.clear();
@@ -77,7 +75,7 @@ bool TerrainType::Load(const LoadTable& table) {
 }
 
 void TerrainType::LoadTextures() {
-    GraphicsEngine* graphics = GetGraphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (!graphics) return;
     // Loading twice must not take a second reference to what is held.
     ReleaseTextures();
@@ -88,7 +86,7 @@ void TerrainType::LoadTextures() {
 
 void TerrainType::ReloadBumpmaps() {
     ReleaseList(bumpMaps_);
-    GraphicsEngine* graphics = GetGraphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (graphics && CanLoadBumpMaps(*graphics)) AppendTexture(*graphics, bumpMapFileName_, bumpMaps_);
 }
 
@@ -154,7 +152,7 @@ void TerrainType::ReleaseTextures() {
     ReleaseList(textures_);
     ReleaseList(bumpMaps_);
     if (bladeTexture_) {
-        if (GraphicsEngine* graphics = GetGraphics()) graphics->UnloadTexture(bladeTexture_);
+        if (GraphicsEngine* graphics = GetEngineGraphics()) graphics->UnloadTexture(bladeTexture_);
         bladeTexture_ = nullptr;
     }
 }

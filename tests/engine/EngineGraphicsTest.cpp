@@ -11,8 +11,12 @@
 #include "TestEngine.h"
 #include "TestRecords.h"
 #include "core/FatalError.h"
+#include "files/BaseResourceManager.h"
+#include "files/LoadTable.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
 #include "render/ResetObject.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
@@ -77,6 +81,30 @@ TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterIt)
     EXPECT_FALSE(witness.texturesAtPre);
     EXPECT_FALSE(witness.texturesAtPost);
     EXPECT_NE(engine.GetGraphicsEngine()->GetDefaultTexture(), nullptr);
+}
+
+TEST_F(EngineGraphicsTest, RecordsLoadTexturesAndShadersThroughTheRunningGraphicsEngine) {
+    const std::string record = "textures,Textures/A.dds;;Textures/B.dds,\nshader,Shaders/Basic.ssh,\n";
+    LoadTable table;
+    ASSERT_TRUE(table.Parse(record.data(), uint32_t(record.size())));
+    EXPECT_EQ(table.LoadTexture("textures", 0), nullptr);  // no graphics engine yet
+    ASSERT_TRUE(Start());
+    GraphicsEngine& graphics = *engine.GetGraphicsEngine();
+    const GraphicsTexture* texture = table.LoadTexture("textures", 2);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture, graphics.LoadTexture("Textures/B.dds"));
+    EXPECT_EQ(table.LoadTexture("textures", 1), nullptr);  // an empty item
+    EXPECT_EQ(table.LoadTexture("textures", 3), nullptr);
+    EXPECT_EQ(table.LoadShader2("missing", 0), nullptr);
+    const GraphicsShader2* shader = table.LoadShader2("shader", 0);
+    EXPECT_EQ(shader, graphics.GetBasicShader());
+    // Each load held one reference of its own.
+    graphics.UnloadShader2(shader);
+    for (int i = 0; i < 2; ++i) graphics.UnloadTexture(texture);
+    graphics.UnloadUnreferencedResources();
+    EXPECT_EQ(graphics.GetTextureResourceManager()->GetNumResources(), 0);
+    engine.Shutdown();
+    EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
 }
 
 TEST_F(EngineGraphicsTest, ADeviceThatCannotStartIsFatal) {

@@ -140,15 +140,19 @@ TEST_F(StyleManagerTest, TheGraphicsEngineTakesItsFontsBackFromTheStyles) {
     Start(768);
     GraphicsEngine& graphics = *engine.GetGraphicsEngine();
     Style(kPartial);
-    Style(kFull);
+    const FontStyle* held = &Style(kFull);  // as a holder such as the render debugger keeps it
     BaseResourceManager& fonts = *graphics.GetFontResourceManager();
     graphics.UnloadUnreferencedResources();
     EXPECT_EQ(fonts.GetNumResources(), 3);  // the default font and the two styles' fonts
     StyleManager::ReleaseFonts(graphics);
     graphics.UnloadUnreferencedResources();
     EXPECT_EQ(fonts.GetNumResources(), 1);
-    // Styles load again on next use.
-    EXPECT_NE(Style(kFull).font, nullptr);
+    // The styles stay, without fonts, and load their fonts again in place on next use.
+    EXPECT_EQ(held->font, nullptr);
+    EXPECT_EQ(&Style(kFull), held);
+    ASSERT_NE(held->font, nullptr);
+    EXPECT_EQ(held->font->GetFileName(), "Fonts/Body.fnt");
+    EXPECT_EQ(held->size, 20);
     engine.Shutdown();
     EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
 }

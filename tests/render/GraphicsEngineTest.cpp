@@ -4,12 +4,15 @@
 #include "core/FatalError.h"
 #include "core/Rect.h"
 #include "files/BaseResourceManager.h"
+#include "files/BinaryWriter.h"
 #include "files/Options.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
 #include "render/ShaderFileWriter.h"
+#include "scene/GraphicsAnim.h"
+#include "scene/GraphicsAnimWriter.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -464,6 +467,19 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     bed.WriteFile("Textures/Wall.dds", test::MakeDdsFile(4, 4));
     const GraphicsTexture* texture = Graphics().LoadTexture("Textures/Wall.dds");
     ASSERT_EQ(texture->GetNumFrames(), 1);
+    GraphicsAnimWriter::Contents walk;
+    walk.frameCount = 1;
+    walk.tracks.resize(1);
+    walk.tracks[0].nameText = "Root";
+    walk.tracks[0].frames.resize(1);
+    BinaryWriter animation;
+    ASSERT_TRUE(GraphicsAnimWriter::Write(animation, walk));
+    bed.WriteFile("Anims/Walk.anm", std::vector<uint8_t>(animation.GetBuffer(), animation.GetBuffer() + animation.GetPosition()));
+    const GraphicsAnim* anim = Graphics().LoadAnimation("Anims/Walk.anm");
+    ASSERT_NE(anim, nullptr);
+    EXPECT_EQ(Graphics().LoadAnimation("Anims/Walk.anm"), anim);
+    Graphics().UnloadAnimation(anim);
+    EXPECT_EQ(anim->GetNumBones(), 1);
     Device().ClearCalls();
     Graphics().ReloadAllResources();
     EXPECT_EQ(Count("CreateTextureFromFile"), 1u);
@@ -472,9 +488,14 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     Graphics().ListLoadedResources();
     EXPECT_TRUE(log.Contains(LogPriority::Info, "Textures/Wall.dds"));
     EXPECT_TRUE(log.Contains(LogPriority::Info, "Animations"));
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "Anims/Walk.anm"));
     Graphics().UnloadTexture(texture);
     Graphics().UnloadUnreferencedResources();
     EXPECT_EQ(Graphics().GetTextureResourceManager()->GetNumResources(), 0);
+    EXPECT_EQ(Graphics().GetAnimationResourceManager()->GetNumResources(), 1);
+    Graphics().UnloadAnimation(anim);
+    Graphics().UnloadUnreferencedResources();
+    EXPECT_EQ(Graphics().GetAnimationResourceManager()->GetNumResources(), 0);
     EXPECT_EQ(Graphics().GetFontResourceManager()->GetNumResources(), 1);  // the default font
     EXPECT_EQ(Graphics().GetMeshResourceManager(), nullptr);
 }

@@ -38,6 +38,13 @@ struct ABBox {
     // The smallest box holding both.
     static ABBox Union(const ABBox& a, const ABBox& b);
 
+    // True when the boxes overlap on all three axes; touching counts.
+    static bool Overlap(const ABBox& a, const ABBox& b) {
+        return std::fabs(a.centre.x - b.centre.x) <= a.halfSize.x + b.halfSize.x &&
+               std::fabs(a.centre.y - b.centre.y) <= a.halfSize.y + b.halfSize.y &&
+               std::fabs(a.centre.z - b.centre.z) <= a.halfSize.z + b.halfSize.z;
+    }
+
     // The oriented box with this box's half sizes, the frame's axes and the centre carried through
     // the frame.
     static OBBox Transform(const Coords& frame, const ABBox& box);

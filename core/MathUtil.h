@@ -29,6 +29,14 @@ constexpr Vec3 Max(const Vec3& a, const Vec3& b) { return Vec3(Max(a.x, b.x), Ma
 // top: WrapToRange(-1, 0, 24) is 23). An empty or inverted range gives min.
 float WrapToRange(float value, float min, float max);
 
+// The value truncated toward zero after clamping into [low, high], so that no float, however large
+// (or NaN, which gives low), reaches an int conversion out of range.
+constexpr int TruncateClamped(float value, int low, int high) {
+    if (!(value > float(low))) return low;
+    if (value >= float(high)) return high;
+    return int(value);
+}
+
 // (n & -n) == n: true for the powers of two and, on purpose, for 0 (readers test sizes minus one).
 constexpr bool IsPowerOfTwo(unsigned n) { return (n & (0u - n)) == n; }
 

@@ -1,12 +1,18 @@
 #include "terrain/TerrainBase.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/Frustum.h"
+#include "core/Intersection.h"
 #include "core/OBBox.h"
 #include "core/Vec2.h"
+#include "engine/Entity.h"
+#include "physics/CollisionBox.h"
 #include "physics/CollisionContact.h"
 #include "terrain/TerrainBlock.h"
+#include "world/Region.h"
+#include "world/WorldVec3.h"
 
 namespace GAME {
 
@@ -30,6 +36,8 @@ struct GridSpan {
 };
 
 float Blend(float a, float b, float t) { return a + (b - a) * t; }
+
+float Component(const Vec3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
 uint32_t CeilPowerOfTwo(uint32_t n) {
     uint32_t power = 1;
@@ -265,15 +273,76 @@ void TerrainBase::GetObjectsInFrustum(mem::vector<TerrainObject*>& out, const Fr
 }
 
 int TerrainBase::FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const {
+    return CollideObjects(ABBox(box), box, contacts, max, surface);
+}
+
+int TerrainBase::FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const Region* region,
+                                PhysicsSurface surface) const {
+    OBBox box;
+    if (!entity || !entity->GetCollisionProxy(box)) return 0;
+    // The entity's region origin seen from the terrain's region.
+    const Vec3 offset =
+        region ? region->GetRelativePosition(WorldVec3(entity->GetRegion(), Vec3(0.0f, 0.0f, 0.0f))) : Vec3();
+    ABBox query = entity->GetRegionBoundingBox(false);
+    query.Translate(offset);
+    box.coords.origin += offset;
+    return CollideObjects(query, box, contacts, max, surface);
+}
+
+int TerrainBase::CollideObjects(const ABBox& query, const OBBox& box, CollisionContact* contacts, int max,
+                                PhysicsSurface surface) const {
     if (!space_ || max <= 0) return 0;
     mem::vector<TerrainObject*> objects;
-    space_->GetInBox(objects, ABBox(box));
+    space_->GetInBox(objects, query);
     int total = 0;
     for (TerrainObject* object : objects) {
         if (total >= max) break;
         total += object->FindCollisions(*this, box, contacts + total, max - total, surface);
     }
     return total;
+}
+
+void TerrainBase::FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const {
+    mem::vector<TerrainObject*> objects;
+    GetObjectsInBox(objects, bounds);
+    for (const TerrainObject* object : objects) object->FindCollisions(*this, boxes, surface);
+}
+
+void TerrainBase::GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const {
+    out.distance = Infinity;
+    out.surface = PhysicsSurface::None;
+    if (space_) space_->Pick(ray, out, surface);
+}
+
+bool TerrainBase::IsPointInFace(const IntersectionFace& face, const Vec3& point) {
+    // Work in the two axes the normal leans on least (x wins ties, then y).
+    const float nx = std::fabs(face.plane.normal.x), ny = std::fabs(face.plane.normal.y);
+    const float nz = std::fabs(face.plane.normal.z);
+    int i = 0, j = 1;  // dropping z: (x, y)
+    if (nx >= ny && nx >= nz) {
+        i = 2;  // dropping x: (z, y)
+        j = 1;
+    } else if (ny >= nz) {
+        i = 2;  // dropping y: (z, x)
+        j = 0;
+    }
+    const float ai = Component(face.a, i), aj = Component(face.a, j);
+    const float bi = Component(face.b, i), bj = Component(face.b, j);
+    const float ci = Component(face.c, i), cj = Component(face.c, j);
+    const float pi = Component(point, i), pj = Component(point, j);
+    const float d = (cj - aj) * (bi - ai) - (bj - aj) * (ci - ai);
+    if (d == 0.0f) return false;
+    const float u = ((cj - pj) * (bi - pi) - (bj - pj) * (ci - pi)) / d;
+    const float v = ((cj - aj) * (pi - ai) - (pj - aj) * (ci - ai)) / d;
+    const float w = 1.0f - (u + v);
+    // Written so that a NaN weight counts as outside.
+    return u >= 0.0f && v >= 0.0f && w >= 0.0f;
+}
+
+float TerrainBase::GetFaceIntersection(const IntersectionFace& face, const Ray& ray) {
+    const float t = face.plane.GetRayDistance(ray);
+    if (!(t < Infinity) || !IsPointInFace(face, ray.GetPoint(t))) return Infinity;
+    return Dot(Cross(face.b - face.a, face.b - face.c), ray.direction) >= 0.0f ? t : Infinity;
 }
 
 }  // namespace GAME

@@ -33,19 +33,24 @@
 #include "core/MathUtil.h"
 #include "core/Mem.h"
 #include "core/PhysicsSurface.h"
+#include "core/Plane.h"
 #include "core/Vec3.h"
 #include "terrain/TerrainSpace.h"
 
 namespace GAME {
 
 class BinaryReader;
+class CollisionBox;
+class Entity;
 class Frustum;
 class Region;
 class TerrainBlock;
 class TerrainObject;
 class TerrainType;
 struct CollisionContact;
+struct Intersection;
 struct OBBox;
+struct Ray;
 
 class TerrainBase {
 public:
@@ -54,6 +59,8 @@ public:
         RunTime = 1,   // TerrainRT, read from the run-time block
     };
 
+    // The most samples along either side of a terrain.
+    static constexpr uint32_t kMaxSamples = 4097;
     // Samples a block spans along each axis (9 cells).
     static constexpr uint32_t blockSize = 10;
     static constexpr uint32_t kBlockCells = blockSize - 1;
@@ -61,6 +68,14 @@ public:
     static constexpr uint32_t kIdleFrames = 11;
     // The vertical centre and half size GetBoundingBox reports while there is no tree.
     static constexpr float kNoTreeHeight = 12.0f;
+
+    // One triangle for ray tests: its corners, then its plane.
+    struct IntersectionFace {
+        Vec3 a;
+        Vec3 b;
+        Vec3 c;
+        Plane plane;
+    };
 
     TerrainBase(TerrainBaseType type, Region* region);
     // Takes every object out of the tree, then deletes the tree and the blocks.
@@ -101,6 +116,22 @@ public:
     // The fast normals of the cell's corners blended bilinearly and normalised, clamped as heights.
     virtual Vec3 GetNormalInterpolated(float x, float z) const;
 
+    // True when the sample is hidden (its cells are cut out of the ground under a tile); false
+    // outside the grid.
+    virtual bool IsInvisible(int x, int z) const = 0;
+
+    // -- Cell-range queries (the ground blocks call them with their own cells) -------------------
+
+    // The nearest ray hit with the cells of the inclusive rectangle: replaces hit.distance when
+    // nearer and reports the cell hit; the caller starts hit.distance.
+    virtual void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
+                                 int& cellZ) const = 0;
+    // Offers the box the contacts of the rectangle's cells.
+    virtual void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const = 0;
+    // Writes at most max contacts of the box with the rectangle's cells; returns their number.
+    virtual int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
+                               PhysicsSurface surface) const = 0;
+
     // -- Layers ------------------------------------------------------------------------------------
 
     // The type of a layer; null for a layer without one.
@@ -117,8 +148,10 @@ public:
 
     // -- The grid ----------------------------------------------------------------------------------
 
-    // X (or Y) is a valid sample count when X - 1 is zero or a power of two.
-    static bool IsValidSampleCount(uint32_t samples) { return samples != 0 && IsPowerOfTwo(samples - 1); }
+    // X (or Y) is a valid sample count when X - 1 is zero or a power of two, up to kMaxSamples.
+    static bool IsValidSampleCount(uint32_t samples) {
+        return samples != 0 && samples <= kMaxSamples && IsPowerOfTwo(samples - 1);
+    }
 
     TerrainBaseType GetTerainType() const { return type_; }
     // The region the ground belongs to; null for a terrain made without one.
@@ -161,6 +194,23 @@ public:
     // The contacts of an oriented box with the objects under its axis-aligned bounds, asked in
     // tree order with the room left, at most max in all; returns their number.
     int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const;
+    // The same for an entity's collision box (none: no contacts); the entity may stand in any
+    // region, the terrain lies in region (null: the entity's).
+    int FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const Region* region,
+                       PhysicsSurface surface) const;
+    // Offers every box of the list the contacts of the objects under bounds, which enclose them all.
+    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const;
+    // The nearest hit of the ray over every object, walking the tree nearest-first by box: out
+    // starts at no hit (+infinity, surface None); of equal distances the first found stays.
+    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const;
+
+    // The triangle tests of the cell-range ray walks. A point lies in a face when its barycentric
+    // weights, taken in the plane of the two axes the face's normal leans on least, are all >= 0
+    // (edges and corners count; a degenerate face holds no point).
+    static bool IsPointInFace(const IntersectionFace& face, const Vec3& point);
+    // t where the ray meets the face from its front, +infinity when it misses, runs parallel or
+    // meets the back: the front is the side (b - a) x (c - a) points to.
+    static float GetFaceIntersection(const IntersectionFace& face, const Ray& ray);
 
 protected:
     // Sets the grid; false (and nothing changed) unless both counts are valid. The kinds set it
@@ -177,6 +227,9 @@ private:
     virtual void CreateMapGeometry() = 0;
     virtual void DestroyMapGeometry() = 0;
 
+    // The contacts of box with the objects in query, in tree order with the room left.
+    int CollideObjects(const ABBox& query, const OBBox& box, CollisionContact* contacts, int max,
+                       PhysicsSurface surface) const;
     // Blocks over the grid, then a tree S = 9 x (the least power of two >= the larger block
     // count) units square with every block in it, in array order.
     void ConstructBlocks();

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/Intersection.h"
+#include "core/OBBox.h"
+#include "physics/CollisionBox.h"
 #include "terrain/TerrainBase.h"
 #include "terrain/TerrainType.h"
 
@@ -16,11 +19,11 @@ void TerrainBlock::Initialize(TerrainBase& terrain, uint32_t column, uint32_t ro
     row_ = row;
     numXSamples_ = numXSamples;
     numYSamples_ = numYSamples;
-    UpdateBounds();
+    ComputeBounds();
     RefreshLayers();
 }
 
-void TerrainBlock::UpdateBounds() {
+void TerrainBlock::ComputeBounds() {
     // A block covers at least two samples each way, so low and high are always set.
     const uint32_t x0 = column_ * TerrainBase::kBlockCells;
     const uint32_t z0 = row_ * TerrainBase::kBlockCells;
@@ -70,6 +73,62 @@ void TerrainBlock::RefreshLayers() {
 
 void TerrainBlock::PreDeviceReset() { ReleaseGeometry(); }
 
+void TerrainBlock::Invalidate() { ReleaseGeometry(); }
+
 void TerrainBlock::ReleaseGeometry() { dirty_ = true; }
+
+void TerrainBlock::GetCellsUnder(const ABBox& box, int& x0, int& z0, int& x1, int& z1) const {
+    const int firstX = int(column_ * TerrainBase::kBlockCells), firstZ = int(row_ * TerrainBase::kBlockCells);
+    const int lastX = firstX + int(numXSamples_) - 2, lastZ = firstZ + int(numYSamples_) - 2;
+    const Vec3 low = box.GetMin(), high = box.GetMax();
+    x0 = TruncateClamped(low.x, firstX, lastX);
+    x1 = TruncateClamped(high.x, firstX, lastX);
+    z0 = TruncateClamped(low.z, firstZ, lastZ);
+    z1 = TruncateClamped(high.z, firstZ, lastZ);
+}
+
+void TerrainBlock::GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) const {
+    hit.distance = Infinity;
+    hit.surface = PhysicsSurface::None;
+    if (!(GetBoundingBox().GetIntersection(ray) < Infinity)) return;
+    const int firstX = int(column_ * TerrainBase::kBlockCells), firstZ = int(row_ * TerrainBase::kBlockCells);
+    int cellX = 0, cellZ = 0;
+    terrain_->GetIntersection(ray, firstX, firstZ, firstX + int(numXSamples_) - 2, firstZ + int(numYSamples_) - 2, hit,
+                              cellX, cellZ);
+    if (!(hit.distance < Infinity)) return;
+    if (!layers_.empty()) {
+        float best = 0.0f, weight = 0.0f;
+        unsigned chosen = layers_.front();
+        for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
+            const float remaining = 1.0f - weight;
+            if (best > remaining) break;
+            weight = float(terrain_->GetLayerOpacity(*layer, unsigned(cellX), unsigned(cellZ))) / 255.0f * remaining;
+            if (weight > best) {
+                best = weight;
+                chosen = *layer;
+            }
+        }
+        if (const TerrainType* type = terrain_->GetLayerTerrainType(chosen)) hit.surface = type->GetSurface();
+    }
+    hit.point = ray.GetPoint(hit.distance);
+}
+
+int TerrainBlock::FindCollisions(const TerrainBase& terrain, const OBBox& box, CollisionContact* contacts, int max,
+                                 PhysicsSurface surface) const {
+    int x0 = 0, z0 = 0, x1 = 0, z1 = 0;
+    GetCellsUnder(ABBox(box), x0, z0, x1, z1);
+    return terrain.FindCollisions(box, x0, z0, x1, z1, contacts, max, surface);
+}
+
+void TerrainBlock::FindCollisions(const TerrainBase& terrain, mem::vector<CollisionBox>& boxes,
+                                  PhysicsSurface surface) const {
+    const ABBox& bounds = GetBoundingBox();
+    for (CollisionBox& box : boxes) {
+        if (!ABBox::Overlap(box.GetABBox(), bounds)) continue;
+        int x0 = 0, z0 = 0, x1 = 0, z1 = 0;
+        GetCellsUnder(box.GetABBox(), x0, z0, x1, z1);
+        terrain.FindCollisions(box, x0, z0, x1, z1, surface);
+    }
+}
 
 }  // namespace GAME

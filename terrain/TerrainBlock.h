@@ -28,6 +28,9 @@ public:
     // (9 column, 9 row): its bounds come from the heights there, then its layers.
     void Initialize(TerrainBase& terrain, uint32_t column, uint32_t row, uint32_t numXSamples, uint32_t numYSamples);
 
+    // Takes its bounds from the terrain's heights again; the terrain re-places the block in its
+    // tree afterwards.
+    void ComputeBounds();
     // Builds the render data when they are missing or were built for the other quality mode.
     void Prepare();
     // Whether the layer shows inside the block.
@@ -40,6 +43,19 @@ public:
     // Takes the terrain's layers inside the bounds and releases the render data.
     void RefreshLayers() override;
     void PreDeviceReset() override;
+    // Drops the render data so that the next Prepare builds them from the changed ground.
+    void Invalidate() override;
+
+    // The ground of the block's cells: the nearest ray hit, with the surface of the layer that
+    // shows most at the cell hit (walking the layers from the top: each takes its opacity's share
+    // of what the layer above left, and the walk stops once the best share exceeds what is left).
+    void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const override;
+    // The box's contacts with the cells under its axis-aligned bounds, clamped to the block's.
+    int FindCollisions(const TerrainBase& terrain, const OBBox& box, CollisionContact* contacts, int max,
+                       PhysicsSurface surface) const override;
+    // The same for each box of the list whose bounds meet the block's.
+    void FindCollisions(const TerrainBase& terrain, mem::vector<CollisionBox>& boxes,
+                        PhysicsSurface surface) const override;
 
     uint32_t GetColumn() const { return column_; }
     uint32_t GetRow() const { return row_; }
@@ -53,8 +69,9 @@ public:
     bool IsLowQuality() const { return lowQuality_; }
 
 private:
-    // Heights of every sample of the block give the vertical extent.
-    void UpdateBounds();
+    // The inclusive cell rectangle of the block under the box: its bounds truncated toward zero,
+    // clamped to the block's cells.
+    void GetCellsUnder(const ABBox& box, int& x0, int& z0, int& x1, int& z1) const;
     void ReleaseGeometry();
 
     TerrainBase* terrain_ = nullptr;  // owner; not owned

@@ -1,5 +1,6 @@
 #include "terrain/TerrainObject.h"
 
+#include "core/Intersection.h"
 #include "engine/Engine.h"
 
 namespace GAME {
@@ -19,6 +20,15 @@ void TerrainObject::Load(int, bool preLoad) { preLoaded_ = preLoad ? PreLoaded :
 int TerrainObject::FindCollisions(const TerrainBase&, const OBBox&, CollisionContact*, int, PhysicsSurface) const {
     return 0;
 }
+
+void TerrainObject::FindCollisions(const TerrainBase&, mem::vector<CollisionBox>&, PhysicsSurface) const {}
+
+void TerrainObject::GetIntersection(const Ray&, Intersection& hit, PhysicsSurface) const {
+    hit.distance = Infinity;
+    hit.surface = PhysicsSurface::None;
+}
+
+void TerrainObject::Invalidate() {}
 
 void TerrainObject::RefreshLayers() {}
 

@@ -16,15 +16,19 @@
 #include <cstdint>
 
 #include "core/ABBox.h"
+#include "core/Mem.h"
 #include "core/PhysicsSurface.h"
 #include "core/RTTI.h"
 #include "world/Space.h"
 
 namespace GAME {
 
+class CollisionBox;
 class TerrainBase;
 struct CollisionContact;
+struct Intersection;
 struct OBBox;
+struct Ray;
 
 class TerrainObject {
 public:
@@ -56,6 +60,14 @@ public:
     // has no surface and writes none.
     virtual int FindCollisions(const TerrainBase& terrain, const OBBox& box, CollisionContact* contacts, int max,
                                PhysicsSurface surface) const;
+    // Offers each box of the list its contacts with the object; the base has none.
+    virtual void FindCollisions(const TerrainBase& terrain, mem::vector<CollisionBox>& boxes,
+                                PhysicsSurface surface) const;
+    // The object's own nearest hit by the ray, written to hit (distance +infinity and surface None
+    // on a miss, which is all the base writes).
+    virtual void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const;
+    // The ground under the object changed: drop what was built from it; the base has nothing.
+    virtual void Invalidate();
     // Re-reads the terrain layers that show inside the bounds; the base has none.
     virtual void RefreshLayers();
     // Device resources go before a device reset and may be remade after it; the base has none.

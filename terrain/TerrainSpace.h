@@ -12,6 +12,10 @@ struct TerrainObjectSpaceTraits {
     static SpaceLinks<TerrainObject>& GetLinks(TerrainObject& object) { return object.links_; }
     // Terrain objects have one box; queries never ask for another.
     static const ABBox& GetBoundingBox(const TerrainObject& object, bool) { return object.bounds_; }
+    static void GetIntersection(const TerrainObject& object, const Ray& ray, Intersection& hit,
+                                PhysicsSurface surface) {
+        object.GetIntersection(ray, hit, surface);
+    }
 };
 
 using TerrainSpace = Space<TerrainObject, TerrainObjectSpaceTraits, SpaceInsideNodes::TestEach>;

@@ -2,15 +2,24 @@
 // blocks on rolling hills) through the terrain's tree, against testing every object. The frusta
 // are a game camera's: 30 to 60 units above the ground, looking a little down, reaching 150 or
 // 400 units; they stand anywhere over the terrain and look any way.
+//
+// Ray queries over the same terrain through the terrain (the tree walked nearest-first, each block
+// whose bounds the ray enters testing its cells), against testing every triangle of the blocks
+// the ray's box touches with the same cell walk. The rays are picking rays of the same cameras:
+// from the eye to a point of the ground 20 to 150 (or 400) units away, reaching 10% beyond it.
 
 #include "core/Coords.h"
 #include "core/Frustum.h"
+#include "core/Intersection.h"
+#include "core/Ray.h"
+#include "terrain/TerrainBlock.h"
 #include "render/Camera.h"
 #include "render/Viewport.h"
-#include "terrain/TerrainBase.h"
+#include "terrain/Terrain.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -24,36 +33,26 @@ float Hills(uint32_t x, uint32_t z) {
     return 20.0f * std::sin(float(x) * 0.013f) * std::cos(float(z) * 0.017f) + 6.0f * std::sin(float(x + z) * 0.05f);
 }
 
-// A terrain of heights only: the blocks and the tree are what the queries walk.
-class HillTerrain final : public TerrainBase {
-public:
-    HillTerrain() : TerrainBase(TerrainBaseType::RunTime, nullptr) {
-        SetNumSamples(kSamples, kSamples);
-        InitializeBlocks(false);
+// The editable terrain raised to the hills the way the editor shapes it: heights sample by sample,
+// then one rebuild of the whole area.
+void RaiseHills(Terrain& terrain) {
+    terrain.New(kSamples - 1, kSamples - 1);
+    for (uint32_t z = 0; z < kSamples; ++z) {
+        for (uint32_t x = 0; x < kSamples; ++x) terrain.SetBaseHeight(x, z, Hills(x, z));
     }
-
-    bool Load(BinaryReader&, int) override { return false; }
-    bool LoadRenderData() override { return true; }
-    void Update(const Frustum*, unsigned, int) override {}
-    void PreLoad(int, const Frustum*, unsigned) override {}
-    float GetHeight(unsigned x, unsigned z) const override { return Hills(x, z); }
-    const TerrainType* GetLayerTerrainType(unsigned) const override { return nullptr; }
-    uint8_t GetLayerOpacity(unsigned, unsigned, unsigned) const override { return 0; }
-    void GetLayersInBox(mem::vector<unsigned>& out, const ABBox&) const override { out.clear(); }
-    bool LowQuality() const override { return false; }
-
-private:
-    void CreateMapGeometry() override {}
-    void DestroyMapGeometry() override {}
-};
+    terrain.AddDirtyRect(DirtyRect(0, 0, int(kSamples), int(kSamples)));
+    terrain.ProcessDirtyRects();
+}
 
 // The terrain, every object in it, and the frusta of each reach.
 struct Scene {
-    HillTerrain terrain;
+    Terrain terrain{nullptr};
     mem::vector<TerrainObject*> objects;
     mem::vector<Frustum> frusta[2];
+    mem::vector<Ray> rays[2];
 
     Scene() {
+        RaiseHills(terrain);
         terrain.GetAllObjects(objects);
         std::mt19937 random(1025u);
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
@@ -69,6 +68,12 @@ struct Scene {
                 camera.SetFOV(1.0f);
                 camera.SetFarPlane(reach[r]);
                 frusta[r].push_back(camera.GetFrustum(Viewport(0, 0, 1024, 768)));
+                const float distance = 20.0f + (reach[r] - 20.0f) * unit(random);
+                const float angle = heading + (unit(random) - 0.5f);
+                const float tx = std::clamp(x + std::cos(angle) * distance, 0.0f, float(kSamples - 1));
+                const float tz = std::clamp(z + std::sin(angle) * distance, 0.0f, float(kSamples - 1));
+                const Vec3 target(tx, terrain.GetHeightInterpolated(tx, tz), tz);
+                rays[r].emplace_back(eye, (target - eye) * 1.1f);
             }
         }
     }
@@ -99,7 +104,7 @@ void RunQueries(benchmark::State& state, const Query& query) {
 }
 
 void BM_TerrainFrustumTree(benchmark::State& state) {
-    const HillTerrain& terrain = Scene::Get().terrain;
+    const Terrain& terrain = Scene::Get().terrain;
     RunQueries(state, [&terrain](const Frustum& frustum, mem::vector<TerrainObject*>& found) {
         terrain.GetObjectsInFrustum(found, &frustum, 1, nullptr);
     });
@@ -114,6 +119,50 @@ void BM_TerrainFrustumScan(benchmark::State& state) {
     });
 }
 
+// One ray per iteration, cycling through the rays of the reach; query(ray, hit).
+template <class Query>
+void RunRays(benchmark::State& state, const Query& query) {
+    const mem::vector<Ray>& rays = Scene::Get().rays[state.range(0) == 150 ? 0 : 1];
+    size_t hits = 0;
+    int i = 0;
+    for (auto _ : state) {
+        Intersection hit;
+        query(rays[size_t(i)], hit);
+        hits += hit.distance < Infinity;
+        benchmark::DoNotOptimize(hit.distance);
+        i = (i + 1) % kQueries;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["hit share"] = benchmark::Counter(double(hits) / double(state.iterations()));
+    state.counters["rays/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_TerrainRayTree(benchmark::State& state) {
+    const Terrain& terrain = Scene::Get().terrain;
+    RunRays(state, [&terrain](const Ray& ray, Intersection& hit) {
+        terrain.GetIntersection(ray, hit, PhysicsSurface::None);
+    });
+}
+
+void BM_TerrainRayBlocks(benchmark::State& state) {
+    const Terrain& terrain = Scene::Get().terrain;
+    RunRays(state, [&terrain](const Ray& ray, Intersection& hit) {
+        // The blocks under the box of the ray's segment, every cell of each.
+        const Vec3 low = Min(ray.origin, ray.origin + ray.direction), high = Max(ray.origin, ray.origin + ray.direction);
+        const int last = int(terrain.GetNumBlocksX()) - 1;
+        const int c0 = std::clamp(int(low.x) / 9, 0, last), c1 = std::clamp(int(high.x) / 9, 0, last);
+        const int r0 = std::clamp(int(low.z) / 9, 0, last), r1 = std::clamp(int(high.z) / 9, 0, last);
+        int cellX = 0, cellZ = 0;
+        for (int row = r0; row <= r1; ++row) {
+            for (int column = c0; column <= c1; ++column) {
+                terrain.GetIntersection(ray, column * 9, row * 9, column * 9 + 8, row * 9 + 8, hit, cellX, cellZ);
+            }
+        }
+    });
+}
+
+BENCHMARK(BM_TerrainRayTree)->ArgName("reach")->Arg(150)->Arg(400);
+BENCHMARK(BM_TerrainRayBlocks)->ArgName("reach")->Arg(150)->Arg(400);
 BENCHMARK(BM_TerrainFrustumTree)->ArgName("reach")->Arg(150)->Arg(400);
 BENCHMARK(BM_TerrainFrustumScan)->ArgName("reach")->Arg(150)->Arg(400);
 

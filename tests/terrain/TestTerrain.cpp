@@ -12,6 +12,8 @@ bool TestTerrain::Make(uint32_t numXSamples, uint32_t numYSamples, const SampleF
     for (uint32_t z = 0; z < numYSamples; ++z) {
         for (uint32_t x = 0; x < numXSamples; ++x) heights_.push_back(heights ? heights(x, z) : 0.0f);
     }
+    hidden_.assign(heights_.size(), 0);
+    field_ = HeightField(numXSamples, numYSamples, heights_.data(), hidden_.data(), 1, 1, 1);
     outOfGridReads_ = 0;
     InitializeBlocks(true);
     return true;

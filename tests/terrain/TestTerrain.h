@@ -8,6 +8,7 @@
 
 #include "core/ABBox.h"
 #include "core/Mem.h"
+#include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
 #include "terrain/TerrainObject.h"
 
@@ -42,6 +43,20 @@ public:
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
 
     float GetHeight(unsigned x, unsigned z) const override;
+    bool IsInvisible(int, int) const override { return false; }
+    using TerrainBase::FindCollisions;
+    using TerrainBase::GetIntersection;
+    void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
+                         int& cellZ) const override {
+        field_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
+    }
+    void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const override {
+        field_.FindCollisions(box, x0, z0, x1, z1);
+    }
+    int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
+                       PhysicsSurface) const override {
+        return field_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
+    }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override;
     uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const override;
     // The layers with a non-zero opacity in the cells under the box, as the run-time terrain
@@ -59,6 +74,8 @@ private:
     void DestroyMapGeometry() override { ++mapGeometryDestroyed_; }
 
     mem::vector<float> heights_;
+    mem::vector<uint8_t> hidden_;  // all visible
+    HeightField field_;
     mem::vector<Layer> layers_;
     bool lowQuality_ = false;
     mutable int outOfGridReads_ = 0;

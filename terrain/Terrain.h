@@ -1,0 +1,266 @@
+#pragma once
+// Terrain: the editable ground of a terrain level, the height field the level editor shapes,
+// paints and marks (TerrainBase kind Editable). Besides what every terrain has, it keeps per
+// sample a height, a hidden flag and the tile-blending record Offset; per cell the passability
+// byte; the texture layers with their opacity and visibility maps; two sets of dirty rectangles
+// that defer rebuilding; and the device buffers of the ground mesh.
+//
+// Editing is deferred: the editor writes heights sample by sample (SetBaseHeight) and paints
+// opacities cell by cell (SetLayerOpacity), then marks the touched area (AddDirtyRect in samples,
+// AddOpacityDirtyRect in cells); the next Update rebuilds exactly those areas (normals and
+// vertices, block bounds, hidden samples, layer visibility) and tells the objects there.
+//
+// Layers: index 0 is the base layer and covers everything; higher layers blend over lower ones
+// by their per-cell opacity (0-255). From the opacities each layer gets a visibility state per
+// cell: Covered (an opaque layer above hides it), Transparent (absent all around the cell),
+// Blended, Opaque (opaque all around the cell). A layer's type is a TerrainType record made
+// through the object manager; its opacity texture is a one-byte-a-texel device texture of
+// (X - 1) x (Y - 1) texels, made when a graphics engine with a device runs.
+//
+// Passability: one byte per cell, 0 passable, 1 impassable; painted, derived from slopes, or
+// copied from and to the level's ImpassableData (the run-time block carries none). Hidden samples
+// lie under attached tiles; their cells are cut out of the ground (HeightField.h gives the rules
+// the queries follow).
+//
+// Sizes: New takes cell counts, each 0 or a power of two up to kMaxCells, and refuses any other.
+//
+// Threads: made and filled on the thread that loads its level, then used on the main thread.
+
+#include <cstdint>
+#include <string>
+
+#include "core/Mem.h"
+#include "render/DirtyRect.h"
+#include "terrain/HeightField.h"
+#include "terrain/TerrainBase.h"
+
+namespace GAME {
+
+class ImpassableData;
+class RenderTexture;
+class RenderVertexBuffer;
+class RenderVertexDeclaration;
+class SimplePolygon;
+class Terrain;
+
+// Receives each sample a rasterised polygon covers, in terrain-grid coordinates, unclipped.
+class TerrainRasterizeCallback {
+public:
+    virtual ~TerrainRasterizeCallback() = default;
+    virtual void operator()(int x, int z) = 0;
+};
+
+// Hides the samples it receives (those outside the terrain's grid are ignored).
+class MakeInvisibleCallback final : public TerrainRasterizeCallback {
+public:
+    explicit MakeInvisibleCallback(Terrain& terrain) : terrain_(terrain) {}
+    void operator()(int x, int z) override;
+
+private:
+    Terrain& terrain_;
+};
+
+class Terrain final : public TerrainBase {
+public:
+    // Cells along either side of the largest terrain New accepts.
+    static constexpr uint32_t kMaxCells = TerrainBase::kMaxSamples - 1;
+    // Bytes of one ground vertex: position, then normal (three floats each).
+    static constexpr uint32_t kVertexSize = 24;
+    // A corner further than this from its cell's mean height makes the cell too steep to walk.
+    static constexpr float kMaxSlopeDeviation = 0.6f;
+    // Opacity at or above which a cell counts as opaque, and below which as transparent, when its
+    // whole neighbourhood agrees.
+    static constexpr uint8_t kOpaqueOpacity = 250;
+    static constexpr uint8_t kTransparentOpacity = 6;
+
+    // The tile-blending record of a sample: height = baseHeight + (targetHeight - baseHeight) * blend.
+    struct Offset {
+        float baseHeight = 0.0f;    // the height as edited
+        float targetHeight = 0.0f;  // weighted mean height of the nearby tile outlines; 0 when none
+        float blend = 0.0f;         // 0 to 1: how far the height is pulled to targetHeight
+    };
+
+    // The visibility state of a layer in a cell.
+    enum LayerVisibility : uint32_t {
+        Covered = 0,      // an opaque layer above hides this one here
+        Transparent = 1,  // the layer is (nearly) absent around the cell
+        Blended = 2,      // the layer shows in part and blends with those below
+        Opaque = 3,       // the layer covers the cell and its neighbours
+    };
+
+    struct TerrainLayer {
+        TerrainType* terrainType = nullptr;        // made through the object manager; owned
+        RenderTexture* opacityTexture = nullptr;   // the opacity bytes on the device; null without one
+        mem::vector<uint8_t> opacity;              // per cell
+        mem::vector<uint32_t> visibility;          // per cell, a LayerVisibility
+    };
+
+    explicit Terrain(Region* region);
+    ~Terrain() override;
+
+    // -- Size --------------------------------------------------------------------------------------
+
+    // Replaces whatever the terrain held by a flat terrain of (cellsX + 1) x (cellsY + 1) samples,
+    // all heights and offsets 0, nothing hidden, every cell passable, no layers. False (logged,
+    // the terrain left empty) for a count that is neither 0 nor a power of two up to kMaxCells.
+    bool New(unsigned cellsX, unsigned cellsY);
+
+    // The editor block is read by the level loader's terrain reader; until then no block loads.
+    bool Load(BinaryReader& reader, int version) override;
+    bool LoadRenderData() override { return true; }
+    // Back to the empty state: layers, arrays, device buffers, blocks and tree go.
+    void Unload() override;
+
+    // -- Heights -----------------------------------------------------------------------------------
+
+    float GetHeight(unsigned x, unsigned z) const override { return heights_[size_t(z) * GetNumXSamples() + x]; }
+    float GetBaseHeight(unsigned x, unsigned z) const { return offsets_[size_t(z) * GetNumXSamples() + x].baseHeight; }
+    // Sets the edited height; the height follows through the sample's blend. Marks nothing dirty:
+    // the editor adds the touched area (AddDirtyRect) when it is done.
+    void SetBaseHeight(unsigned x, unsigned z, float height);
+    const Offset* GetOffset() const { return offsets_.data(); }
+    // (x, height, z).
+    void GetTerrainVertex(Vec3& out, unsigned x, unsigned z) const;
+
+    // -- Rebuild after edits -----------------------------------------------------------------------
+
+    // Marks a rectangle of samples for rebuilding; the part outside the grid is dropped.
+    void AddDirtyRect(const DirtyRect& samples);
+    // Rebuilds the marked samples: vertices and normals, hidden flags cleared, the objects within
+    // reach of the change invalidated, the blocks there given new bounds; then forgets the marks.
+    void ProcessDirtyRects();
+    const DirtyRectSet& GetDirtyRects() const { return dirtyRects_; }
+
+    // -- The frame ---------------------------------------------------------------------------------
+
+    // Rebuilds what was marked (samples, then opacities), unloads idle objects, updates the
+    // objects in view.
+    void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
+    // Loads what the objects inside the frusta will need and have not loaded.
+    void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
+    // The opacity textures and the ground mesh go before a device reset and come back after it.
+    void PreDeviceReset() override;
+    void PostDeviceReset() override;
+    bool LowQuality() const override { return false; }
+
+    // -- Cell-range queries ------------------------------------------------------------------------
+
+    using TerrainBase::FindCollisions;
+    using TerrainBase::GetIntersection;
+    void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
+                         int& cellZ) const override;
+    void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const override;
+    int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
+                       PhysicsSurface surface) const override;
+    // The heights and hidden flags as the queries see them.
+    const HeightField& GetHeightField() const { return heightField_; }
+
+    // -- Layers ------------------------------------------------------------------------------------
+
+    unsigned GetNumTextureLayers() const { return unsigned(layers_.size()); }
+    TerrainType* GetLayerTerrainType(unsigned layer) { return layers_[layer].terrainType; }
+    const TerrainType* GetLayerTerrainType(unsigned layer) const override { return layers_[layer].terrainType; }
+    const RenderTexture* GetLayerOpacityTexture(unsigned layer) const { return layers_[layer].opacityTexture; }
+    uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const override {
+        return layers_[layer].opacity[CellIndex(x, z)];
+    }
+    uint32_t GetLayerVisibility(unsigned layer, unsigned x, unsigned z) const {
+        return layers_[layer].visibility[CellIndex(x, z)];
+    }
+    TerrainLayer* GetTerrainLayer(int layer) { return &layers_[size_t(layer)]; }
+    // The layers showing (Blended or Opaque) in some cell under the box, ascending, none below the
+    // highest layer Opaque in every cell under it.
+    void GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const override;
+
+    // Appends a layer of the TerrainType record: opaque everywhere when it is the first, else clear
+    // everywhere. False (nothing added) when the record makes no TerrainType.
+    bool AddLayer(const std::string& recordName);
+    // Removes a layer; the next one down the list becomes the base layer (opaque everywhere) when
+    // the base layer goes.
+    void DeleteLayer(unsigned layer);
+    // Swap a layer with the one below (MoveUp) or above (MoveDown); nothing at the ends.
+    void MoveUpLayer(unsigned layer);
+    void MoveDownLayer(unsigned layer);
+    // Gives a layer the type of another record; nothing changes when it makes no TerrainType.
+    void SetLayerTerrainType(unsigned layer, const char* recordName);
+    // Paints one cell of a layer above the base; it updates neither the texture nor the
+    // visibility: UpdateLayerOpacity and AddOpacityDirtyRect follow a stroke.
+    void SetLayerOpacity(unsigned layer, unsigned x, unsigned z, uint8_t value);
+    // The layer's opacity texture takes its opacity bytes.
+    void UpdateLayerOpacity(unsigned layer);
+    // Marks a rectangle of cells whose layer visibility must be recomputed.
+    void AddOpacityDirtyRect(const DirtyRect& cells);
+    // Recomputes the visibility of the marked cells and has the objects there refresh their layers.
+    void ProcessDirtyOpacityRects();
+
+    // -- Passability -------------------------------------------------------------------------------
+
+    // True for an impassable cell and for any cell outside the grid.
+    bool IsImpassable(unsigned x, unsigned z) const;
+    // Mode 1 makes a cell passable, any other nonzero mode impassable, 0 changes nothing; cells
+    // outside the grid are ignored.
+    void SetPassable(unsigned x, unsigned z, uint8_t mode);
+    // Copies the level's passability, when it was loaded or primed for exactly this grid of cells
+    // (a grid of another size is refused with a warning: its cells would land in the wrong place).
+    void SetImpassableData(const ImpassableData& data);
+    // Writes the passability into the level's data, primed to this grid of cells.
+    void GetImpassableData(ImpassableData& data) const;
+    // Recomputes every cell from the ground: passable where its first corner is hidden, else
+    // impassable when it is too steep.
+    void PathingFirstPass();
+
+    // -- Hidden samples ----------------------------------------------------------------------------
+
+    // False outside the grid.
+    bool IsInvisible(int x, int z) const override;
+    // x < X and z < Y.
+    void SetInvisible(int x, int z, bool invisible);
+    // Reports each sample the polygon covers, conservatively: every vertex is first pushed 0.5
+    // outward along its corner's bisector, then the polygon is scan-converted row by row, each
+    // row taking the extent its edges reach over the whole unit strip. Fewer than 3 vertices
+    // report nothing; samples outside the grid are reported too.
+    void Rasterize(const SimplePolygon& polygon, TerrainRasterizeCallback& callback) const;
+    // Hides the samples the polygon covers.
+    void MakeInvisible(const SimplePolygon& polygon);
+
+private:
+    size_t CellIndex(unsigned x, unsigned z) const { return size_t(z) * (GetNumXSamples() - 1) + x; }
+    size_t SampleIndex(unsigned x, unsigned z) const { return size_t(z) * GetNumXSamples() + x; }
+    // The rectangle clipped to a grid of width x height; false when nothing is left.
+    static bool ClipRect(DirtyRect& rect, int width, int height);
+
+    void CreateMapGeometry() override;
+    void DestroyMapGeometry() override;
+    // Positions and normals of the set's samples into the vertex buffer.
+    void UpdateVertexBuffer(const DirtyRectSet& samples);
+    // Clears the hidden flag of the rectangle's samples.
+    void MakeVisible(const DirtyRect& samples);
+    // The objects whose bounds, widened by margin on x and z, meet a rectangle of the set; each once.
+    void GetObjectsInDirtySet(mem::vector<TerrainObject*>& out, const DirtyRectSet& set, float margin) const;
+
+    // Makes the layer from a record; the opacity bytes are copied when given, else the layer is
+    // opaque when it is the base layer and clear otherwise.
+    bool InternalAddLayer(const std::string& recordName, const uint8_t* opacity);
+    void CreateOpacityTexture(TerrainLayer& layer) const;
+    void DestroyLayer(TerrainLayer& layer) const;
+    // Recomputes the visibility states of a rectangle of cells, from the top layer down.
+    void UpdateVisibilityMap(const DirtyRect& cells);
+    // Every object takes the layers in its box again.
+    void RefreshAllObjects();
+
+    // True when a corner of the cell lies further than kMaxSlopeDeviation from their mean.
+    bool SlopeImpassable(int x, int z) const;
+
+    mem::vector<float> heights_;           // per sample
+    mem::vector<uint8_t> hidden_;          // per sample: 1 hidden
+    mem::vector<Offset> offsets_;          // per sample
+    mem::vector<uint8_t> passability_;     // per cell: 1 impassable
+    mem::vector<TerrainLayer> layers_;     // index 0 the base layer
+    DirtyRectSet dirtyRects_;              // samples to rebuild
+    DirtyRectSet opacityDirtyRects_;       // cells whose layer visibility to recompute
+    HeightField heightField_;              // over heights_ and hidden_
+    RenderVertexBuffer* vertexBuffer_ = nullptr;             // X x Y ground vertices
+    RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal
+};
+
+}  // namespace GAME

@@ -1,0 +1,52 @@
+// Dirty rectangle sets against a grid of flags: whatever is added, the set covers exactly the
+// union of the rectangles, each point once.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+#include "render/DirtyRect.h"
+
+namespace GAME::test {
+namespace {
+
+TEST(DirtyRectTest, SetsCoverTheUnionOnceAndIgnoreEmptyRectangles) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> place(-4, 40), size(0, 12);
+    for (int round = 0; round < 50; ++round) {
+        DirtyRectSet set;
+        int expected[64][64] = {};
+        for (int i = 0; i < 12; ++i) {
+            const DirtyRect rect(place(random), place(random), size(random), size(random));
+            set.AddRect(rect);
+            for (int y = rect.top; y < rect.Bottom(); ++y) {
+                for (int x = rect.left; x < rect.Right(); ++x) expected[y + 4][x + 4] = 1;
+            }
+        }
+        int covered[64][64] = {};
+        for (int i = 0; i < set.GetNumRects(); ++i) {
+            const DirtyRect& rect = set.GetRect(i);
+            ASSERT_GT(rect.width, 0);
+            ASSERT_GT(rect.height, 0);
+            for (int y = rect.top; y < rect.Bottom(); ++y) {
+                for (int x = rect.left; x < rect.Right(); ++x) ++covered[y + 4][x + 4];
+            }
+        }
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) ASSERT_EQ(covered[y][x], expected[y][x]) << round << ": " << x << ", " << y;
+        }
+    }
+    DirtyRectSet set;
+    EXPECT_EQ(set.GetBoundingRect().left, INT_MAX);
+    set.AddRect(DirtyRect(2, 3, 4, 5));
+    set.AddRect(DirtyRect(-1, 6, 2, 9));
+    const DirtyRect bounds = set.GetBoundingRect();
+    EXPECT_EQ(bounds.left, -1);
+    EXPECT_EQ(bounds.top, 3);
+    EXPECT_EQ(bounds.Right(), 6);
+    EXPECT_EQ(bounds.Bottom(), 15);
+}
+
+}  // namespace
+}  // namespace GAME::test

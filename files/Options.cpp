@@ -152,18 +152,18 @@ void Options::Parse(const char* text, uint32_t size) {
 
 bool Options::ParseSetting(const std::string& name, const std::string& value) {
     bool valid = true;
-    if (const int index = FindIndex(kBoolNames, name); index >= 0) {
-        valid = ReadBool(value, bools_[index]);
-    } else if (const int index = FindIndex(kQualityNames, name); index >= 0) {
+    if (const int boolIndex = FindIndex(kBoolNames, name); boolIndex >= 0) {
+        valid = ReadBool(value, bools_[boolIndex]);
+    } else if (const int qualityIndex = FindIndex(kQualityNames, name); qualityIndex >= 0) {
         int quality = 0;
         valid = ParseWholeInt(value, quality);
-        if (valid) qualities_[index] = std::clamp(quality, 0, 2);
-    } else if (const int index = FindIndex(kFloatNames, name); index >= 0) {
-        valid = ParseWholeFloat(value, floats_[index]);
-    } else if (const int index = FindIndex(kInt2Names, name); index >= 0) {
-        valid = ReadInt2(value, int2s_[index]);
-    } else if (const int index = FindIndex(kStringNames, name); index >= 0) {
-        strings_[index] = value;
+        if (valid) qualities_[qualityIndex] = std::clamp(quality, 0, 2);
+    } else if (const int floatIndex = FindIndex(kFloatNames, name); floatIndex >= 0) {
+        valid = ParseWholeFloat(value, floats_[floatIndex]);
+    } else if (const int int2Index = FindIndex(kInt2Names, name); int2Index >= 0) {
+        valid = ReadInt2(value, int2s_[int2Index]);
+    } else if (const int stringIndex = FindIndex(kStringNames, name); stringIndex >= 0) {
+        strings_[stringIndex] = value;
     } else {
         return false;
     }

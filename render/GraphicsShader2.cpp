@@ -74,8 +74,8 @@ Color GetColor(ShaderValueType type, const std::vector<float>& floats) {
     if (floats.empty()) return Color(1.0f, 1.0f, 1.0f, 1.0f);
     if (IsIntegral(type)) {
         const uint32_t packed = GetWord(floats);
-        return Color(((packed >> 16) & 0xFF) / 255.0f, ((packed >> 8) & 0xFF) / 255.0f, (packed & 0xFF) / 255.0f,
-                     (packed >> 24) / 255.0f);
+        const auto channel = [packed](int shift) { return static_cast<float>((packed >> shift) & 0xFF) / 255.0f; };
+        return Color(channel(16), channel(8), channel(0), channel(24));
     }
     const float alpha = type == ShaderValueType::Float4 ? floats[3] : 1.0f;
     return Color(floats[0], floats[1], floats[2], alpha);

@@ -112,8 +112,8 @@ Vec3 TerrainBase::GetNormalInterpolated(float x, float z) const {
     if (numXSamples_ == 0 || numYSamples_ == 0) return Vec3(0.0f, 1.0f, 0.0f);
     const GridSpan sx(x, numXSamples_);
     const GridSpan sz(z, numYSamples_);
-    const auto blendX = [&](unsigned z) {
-        return GetFastNormal(sx.low, z) * (1.0f - sx.fraction) + GetFastNormal(sx.high, z) * sx.fraction;
+    const auto blendX = [&](unsigned row) {
+        return GetFastNormal(sx.low, row) * (1.0f - sx.fraction) + GetFastNormal(sx.high, row) * sx.fraction;
     };
     return (blendX(sz.low) * (1.0f - sz.fraction) + blendX(sz.high) * sz.fraction).Unit();
 }

@@ -16,7 +16,7 @@ std::string gCalls;
 
 // Records each call; an optional action runs inside the handler.
 struct Recorder : EventManager::Handler {
-    explicit Recorder(std::string name) : name(std::move(name)) {}
+    explicit Recorder(std::string recorderName) : name(std::move(recorderName)) {}
     void HandleEvent(const GameEvent* event, unsigned id) override {
         gCalls += name + ":" + std::to_string(event->GetType()) + "/" + std::to_string(id) + " ";
         if (action) action();

@@ -57,7 +57,7 @@ std::vector<Sphere> SampleSpheres() {
     for (int x = -6; x <= 6; x += 2) {
         for (int y = -5; y <= 5; y += 2) {
             for (int z = -3; z <= 13; z += 2) {
-                spheres.push_back(Sphere(Vec3(x * 1.07f, y * 0.93f, z * 1.01f), 0.3f + 0.1f * float((x + y + z) & 3)));
+                spheres.push_back(Sphere(Vec3(float(x) * 1.07f, float(y) * 0.93f, float(z) * 1.01f), 0.3f + 0.1f * float((x + y + z) & 3)));
             }
         }
     }

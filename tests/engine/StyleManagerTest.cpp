@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include "TestEngine.h"
 #include "TestRecords.h"
 #include "core/Singleton.h"

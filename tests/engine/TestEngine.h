@@ -12,7 +12,7 @@ namespace GAME::test {
 
 class TestEngine : public Engine {
 public:
-    // Graphics settings for an engine without a window: the recording device of the render tests
+    // Graphics settings for an engine without a window: the recording device of the tests
     // (its library directory becomes the device directory).
     static GraphicsEngineSettings MakeHeadlessGraphicsSettings();
 

@@ -149,7 +149,7 @@ TEST(File, LockChecksItsRange) {
 
 TEST(FileSystem, ConcurrentOpensAndWritesFromSeveralThreads) {
     test::TempDirectory data, saves;
-    for (int i = 0; i < 16; ++i) data.WriteFile("Levels/Level" + std::to_string(i) + ".lvl", std::string(100 + i, 'a' + i));
+    for (int i = 0; i < 16; ++i) data.WriteFile("Levels/Level" + std::to_string(i) + ".lvl", std::string(100 + i, char('a' + i)));
     FileSystem files;
     ASSERT_TRUE(files.AddDirectory(data.GetPath()));
     ASSERT_TRUE(files.AddDirectory(saves.GetPath(), true));
@@ -161,7 +161,7 @@ TEST(FileSystem, ConcurrentOpensAndWritesFromSeveralThreads) {
             for (int round = 0; round < 50; ++round) {
                 const int i = (round + t) % 16;
                 const std::string text = ReadAll(files, "LEVELS/level" + std::to_string(i) + ".LVL");
-                if (text != std::string(100 + i, 'a' + i)) ++failures;
+                if (text != std::string(100 + i, char('a' + i))) ++failures;
                 const std::string name = "Saves/Thread" + std::to_string(t) + "/f" + std::to_string(round % 5) + ".sav";
                 File* file = files.OpenFile(name, FileMode::Write);
                 if (!file || !file->Write(0, name.data(), static_cast<uint32_t>(name.size()))) ++failures;

@@ -100,8 +100,8 @@ TEST_P(ResourceRetryTest, PassingTroubleIsLoadedAgainOnceMoreThan60FramesHavePas
 
 INSTANTIATE_TEST_SUITE_P(Results, ResourceRetryTest,
                          ::testing::Values(InitResult::PartlyInitialized, InitResult::OutOfMemory, InitResult::Retry),
-                         [](const ::testing::TestParamInfo<InitResult>& info) {
-                             return "Result" + std::to_string(static_cast<int>(info.param));
+                         [](const ::testing::TestParamInfo<InitResult>& result) {
+                             return "Result" + std::to_string(static_cast<int>(result.param));
                          });
 
 TEST_F(ResourceTest, ThrowingInitializeEndsLoadedWithTheStandIn) {

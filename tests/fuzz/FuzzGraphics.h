@@ -4,7 +4,7 @@
 // over an empty file system. Without an engine object there are no options: the generation is
 // the device's own, "GeForce6".
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include "files/FileSystem.h"
 #include "files/ResourceLoader.h"
 #include "render/GraphicsEngine.h"

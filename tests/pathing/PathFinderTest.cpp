@@ -35,7 +35,7 @@ void ExpectOnMesh(const PathMesh& mesh, const Path& path) {
     for (size_t i = 1; i < path.points.size(); ++i) {
         const Vec3 a = path.points[i - 1].GetRegionPosition(), b = path.points[i].GetRegionPosition();
         for (int s = 0; s <= 100; ++s) {
-            const Vec3 p = a + (b - a) * (s / 100.0f);
+            const Vec3 p = a + (b - a) * (float(s) / 100.0f);
             EXPECT_GE(mesh.FindTriangle(p), 0) << "leg " << i << " at " << p.x << ", " << p.z;
         }
     }
@@ -43,10 +43,10 @@ void ExpectOnMesh(const PathMesh& mesh, const Path& path) {
 
 class PathFinderTest : public testing::Test {
 protected:
-    void Build(PathMesh& mesh, Region* region, int size, const std::function<bool(int, int)>& walkable = {}) {
-        ASSERT_TRUE(mesh.Create(test::GridFaces(size, size, 0.0f, walkable), {}));
-        mesh.SetRegion(region);
-        finder.AddMesh(&mesh);
+    void Build(PathMesh& target, Region* region, int size, const std::function<bool(int, int)>& walkable = {}) {
+        ASSERT_TRUE(target.Create(test::GridFaces(size, size, 0.0f, walkable), {}));
+        target.SetRegion(region);
+        finder.AddMesh(&target);
     }
 
     PathFinder finder;

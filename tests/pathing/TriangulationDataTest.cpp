@@ -218,14 +218,14 @@ TEST(TriangulationData, ThreadsTriangulateTheirOwnData) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &areas] {
             TriangulationData data;
-            AddLoop(data, Square(0, 0, 10.0f + t, 10, true));
+            AddLoop(data, Square(0, 0, 10.0f + float(t), 10, true));
             AddLoop(data, Square(2, 2, 4, 4, false));
             for (int i = 0; i < 5; ++i) data.Triangulate();
             areas[t] = KeptArea(data);
         });
     }
     for (std::thread& thread : threads) thread.join();
-    for (int t = 0; t < 4; ++t) EXPECT_FLOAT_EQ(areas[t], (10.0f + t) * 10.0f - 4.0f);
+    for (int t = 0; t < 4; ++t) EXPECT_FLOAT_EQ(areas[t], (10.0f + float(t)) * 10.0f - 4.0f);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // shadowed; text boxes fit their text; blended and textured rectangles; the fan; batched text
 // takes one draw; screenshots read back through Image.
 
-#include "GLGraphicsBed.h"
+#include "support/GLGraphicsBed.h"
 
 #include "core/Vec2.h"
 #include "render/GraphicsCanvas.h"

@@ -4,7 +4,7 @@
 
 #include "render/GraphicsCanvas.h"
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include "core/Vec2.h"
 
 #include <gtest/gtest.h>

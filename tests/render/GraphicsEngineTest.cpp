@@ -1,6 +1,6 @@
 #include "render/GraphicsEngine.h"
 
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 #include "core/FatalError.h"
 #include "core/Rect.h"
 #include "files/BaseResourceManager.h"

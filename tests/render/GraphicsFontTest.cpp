@@ -4,7 +4,7 @@
 
 #include "render/GraphicsFont.h"
 
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 #include "render/GraphicsCanvas.h"
 #include "support/LogCapture.h"
 

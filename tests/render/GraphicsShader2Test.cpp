@@ -1,6 +1,6 @@
 #include "render/GraphicsShader2.h"
 
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 #include "core/Color.h"
 #include "core/Coords.h"
 #include "core/Mat4.h"

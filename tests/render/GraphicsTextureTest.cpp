@@ -1,6 +1,6 @@
 #include "render/GraphicsTexture.h"
 
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 #include "core/GameClock.h"
 #include "files/BaseResourceManager.h"
 #include "files/BinaryWriter.h"

@@ -137,7 +137,7 @@ std::vector<uint8_t> MakePalettisedBmp() {
         for (const uint8_t channel : {grey, grey, grey, uint8_t(0)}) writer.Write(channel);
     }
     // Bottom row first: indices 4..7, then 0..3.
-    for (const uint8_t index : {4, 5, 6, 7, 0, 1, 2, 3}) writer.Write(index);
+    for (const uint8_t index : std::initializer_list<uint8_t>{4, 5, 6, 7, 0, 1, 2, 3}) writer.Write(index);
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
 

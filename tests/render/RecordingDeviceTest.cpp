@@ -2,7 +2,7 @@
 // (names and arguments in the log, real lock memory, the dynamic-buffer draw contract, frame
 // statistics, leak and misuse reports).
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 
 #include "core/Vec2.h"
 

@@ -1,6 +1,6 @@
 #include "render/RenderDevice.h"
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include "engine/Engine.h"
 #include "support/LogCapture.h"
 
@@ -122,7 +122,7 @@ TEST_F(RenderDeviceFactoryTest, NamesThatDoNotNameADeviceLibraryInTheDirectoryGi
     EXPECT_EQ(RenderDevice::Create(""), nullptr);
     EXPECT_EQ(RenderDevice::Create(nullptr), nullptr);
     // A name may not reach outside the device directory.
-    EXPECT_EQ(RenderDevice::Create("../render/RecordingDevice"), nullptr);
+    EXPECT_EQ(RenderDevice::Create("../support/RecordingDevice"), nullptr);
     EXPECT_EQ(RenderDevice::Create(LibraryPath("RecordingDevice").c_str()), nullptr);
     EXPECT_FALSE(IsLoaded("RecordingDevice"));
     // Failures are the caller's to log.

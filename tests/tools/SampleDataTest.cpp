@@ -4,7 +4,7 @@
 
 #include "SampleData.h"
 
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
 #include "render/DeviceFontFile.h"

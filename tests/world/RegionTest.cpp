@@ -138,7 +138,7 @@ TEST(RegionIcon, RecordsRoundTripAndRefuseBytesPastTheEnd) {
     Region* region = world.Add("Crypt", ABBox(), IntVec3());
     std::vector<unsigned char> record;
     for (uint32_t word : {9u, 64u, 32u, 5u}) PutWord(record, word);
-    for (unsigned char byte : {1, 2, 3, 4, 5}) record.push_back(byte);
+    record.insert(record.end(), {1, 2, 3, 4, 5});
     BinaryReader reader(record.data(), uint32_t(record.size()));
     ASSERT_TRUE(region->LoadRegionIcon(reader));
     EXPECT_EQ(region->GetIconData().value, 9u);

@@ -160,18 +160,18 @@ template <class Tree>
 class SpaceForms : public ::testing::Test {
 protected:
     void Fill(unsigned seed, size_t count) {
-        shapes = test::Shapes(seed);
-        things.resize(count);
-        for (size_t i = 0; i < things.size(); ++i) {
-            things[i].id = int(i);
-            things[i].box = RandomBox(shapes);
-            ASSERT_TRUE(tree.AddObject(things[i]));
+        shapes_ = test::Shapes(seed);
+        things_.resize(count);
+        for (size_t i = 0; i < things_.size(); ++i) {
+            things_[i].id = int(i);
+            things_[i].box = RandomBox(shapes_);
+            ASSERT_TRUE(tree_.AddObject(things_[i]));
         }
     }
 
-    test::Shapes shapes{0};
-    Tree tree{Vec2(0, 0), Vec2(100, 100)};
-    std::deque<Thing> things;
+    test::Shapes shapes_{0};
+    Tree tree_{Vec2(0, 0), Vec2(100, 100)};
+    std::deque<Thing> things_;
 };
 using Forms = ::testing::Types<EntityForm, TerrainForm>;
 struct FormNames {
@@ -184,18 +184,18 @@ TYPED_TEST_SUITE(SpaceForms, Forms, FormNames);
 
 TYPED_TEST(SpaceForms, QueriesMatchAScanOfEveryObject) {
     this->Fill(7, 3000);
-    test::Shapes& shapes = this->shapes;
-    TypeParam& tree = this->tree;
-    std::deque<Thing>& things = this->things;
+    test::Shapes& shapes = this->shapes_;
+    TypeParam& tree = this->tree_;
+    std::deque<Thing>& things = this->things_;
     ExpectConsistent(tree, things);
     ExpectQueriesMatchScan(tree, things, shapes, 200);
 }
 
 TYPED_TEST(SpaceForms, MovedAndRemovedObjectsKeepTheTreeConsistent) {
     this->Fill(11, 2000);
-    test::Shapes& shapes = this->shapes;
-    TypeParam& tree = this->tree;
-    std::deque<Thing>& things = this->things;
+    test::Shapes& shapes = this->shapes_;
+    TypeParam& tree = this->tree_;
+    std::deque<Thing>& things = this->things_;
     for (int round = 0; round < 5; ++round) {
         for (Thing& thing : things) {
             const float roll = shapes.Uniform(0.0f, 1.0f);
@@ -233,9 +233,9 @@ TYPED_TEST(SpaceForms, MovedAndRemovedObjectsKeepTheTreeConsistent) {
 
 TYPED_TEST(SpaceForms, SeveralFrustaListEachObjectOnceAndMarkTheFirstFrustum) {
     this->Fill(3, 1000);
-    test::Shapes& shapes = this->shapes;
-    TypeParam& tree = this->tree;
-    std::deque<Thing>& things = this->things;
+    test::Shapes& shapes = this->shapes_;
+    TypeParam& tree = this->tree_;
+    std::deque<Thing>& things = this->things_;
     for (int q = 0; q < 30; ++q) {
         const Frustum frusta[3] = {shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120),
                                    shapes.ViewFrustum(Vec3(-100, 0, -100), Vec3(100, 20, 100), 120), Frustum()};

@@ -8,7 +8,7 @@
 // the recording device from libRecordingDeviceSingle, made before the graphics engine so that a
 // test can script it first: the graphics engine's CreateDevice gets the same device.
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
 #include "files/ResourceLoader.h"

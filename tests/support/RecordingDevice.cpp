@@ -1,4 +1,4 @@
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 
 #include "core/Vec2.h"
 

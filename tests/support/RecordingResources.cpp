@@ -1,6 +1,6 @@
-#include "RecordingResources.h"
+#include "support/RecordingResources.h"
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 
 #include <algorithm>
 #include <cstring>

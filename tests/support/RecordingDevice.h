@@ -22,8 +22,8 @@
 // Resource creation, Lock/Unlock and destruction may come from any thread, as on a real device;
 // the rest from one thread at a time.
 //
-// Built into the render tests and, with the exports of device/RecordingDeviceLibrary.cpp, into the
-// loadable libraries libRecordingDevice.so (a new device per create) and
+// Built into the tests' support library and, with the exports of device/RecordingDeviceLibrary.cpp,
+// into the loadable libraries libRecordingDevice.so (a new device per create) and
 // libRecordingDeviceSingle.so (one device, handed out again until destroyed).
 
 #include "render/RenderDevice.h"
@@ -31,7 +31,7 @@
 #include "core/Color.h"
 #include "core/Plane.h"
 #include "core/Rect.h"
-#include "RecordingResources.h"
+#include "support/RecordingResources.h"
 
 #include <map>
 #include <memory>

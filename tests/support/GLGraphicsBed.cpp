@@ -1,4 +1,4 @@
-#include "GLGraphicsBed.h"
+#include "support/GLGraphicsBed.h"
 
 #include "files/File.h"
 #include "files/Options.h"

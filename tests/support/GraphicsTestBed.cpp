@@ -1,4 +1,4 @@
-#include "GraphicsTestBed.h"
+#include "support/GraphicsTestBed.h"
 
 #include "files/BinaryWriter.h"
 #include "files/File.h"

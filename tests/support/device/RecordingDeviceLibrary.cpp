@@ -2,7 +2,7 @@
 // every create; libRecordingDeviceSingle.so (RECORDING_DEVICE_SINGLE) hands out one device again
 // and again until it is destroyed, as a device library may.
 
-#include "RecordingDevice.h"
+#include "support/RecordingDevice.h"
 
 namespace {
 

@@ -213,9 +213,10 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
     canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_);
     defaultFont_ = LoadFont(kDefaultFont);
 
-    showLights_ = wireframe_ = stats_ = false;
-    shadows_ = lighting_ = rendering_ = reflections_ = transparency_ = fog_ = bloom_ = true;
-    terrain_ = grass_ = gridTiles_ = meshes_ = effects_ = decals_ = water_ = true;
+    GraphicsSwitches& on = switches_;
+    on.showLights = on.wireframe = on.stats = false;
+    on.shadows = on.lighting = on.rendering = on.reflections = on.transparency = on.fog = on.bloom = true;
+    on.terrain = on.grass = on.gridTiles = on.meshes = on.effects = on.decals = on.water = true;
 
     CreateSharedTextures();
     Log(LogPriority::Info, "Graphics engine initialized successfully");
@@ -262,7 +263,7 @@ void GraphicsEngine::Update(bool renderDisplay) {
     if (display_ != nullptr && !device_->DeviceLost() && renderDisplay) {
         // The display's widgets (and the noise textures they use) draw here once the interface
         // layer exists.
-        if (stats_) AddStatisticLines(budgetMs, 0.0f);
+        if (switches_.stats) AddStatisticLines(budgetMs, 0.0f);
     }
     faceAccumulator_ += device_->GetNumFacesRendered();
     canvas_->EndFrame();
@@ -333,7 +334,7 @@ RenderDeviceSettings GraphicsEngine::GetSettingsFromOptions(const RenderDeviceSe
 void GraphicsEngine::UpdateFromOptions() {
     Options* const options = GetOptions();
     if (options == nullptr || device_ == nullptr) return;
-    reflections_ = options->GetQuality(Quality::reflectionQuality) == 2;
+    switches_.reflections = options->GetQuality(Quality::reflectionQuality) == 2;
 
     static constexpr unsigned kTargetSizes[3][2] = {{512, 256}, {1024, 512}, {2048, 1024}};
     const int shadowQuality = std::clamp(options->GetQuality(Quality::shadowQuality), 0, 2);
@@ -345,7 +346,7 @@ void GraphicsEngine::UpdateFromOptions() {
 
     const int detailLevel = options->GetQuality(Quality::detailLevel);
     SetGeneration(GetGenerationForDetail(detailLevel));
-    lowQualityLighting_ = lowQualityTerrain_ = detailLevel == 0;
+    switches_.lowQualityLighting = switches_.lowQualityTerrain = detailLevel == 0;
 
     const RenderDeviceSettings settings = GetSettingsFromOptions(settings_);
     if (!SameSettings(settings, settings_)) {
@@ -663,12 +664,12 @@ void GraphicsEngine::EnableVerticalSync(bool enable) {
 }
 
 void GraphicsEngine::EnableShadows(bool enable) {
-    shadows_ = enable;
+    switches_.shadows = enable;
     if (Options* const options = GetOptions()) options->SetBool(Bool::shadows, enable);
 }
 
 void GraphicsEngine::EnableBloom(bool enable) {
-    bloom_ = enable;
+    switches_.bloom = enable;
     if (Options* const options = GetOptions()) options->SetBool(Bool::advancedEffects, enable);
 }
 

@@ -68,6 +68,35 @@ struct GraphicsStats {
     int shadowCastingLights = 0;      // this frame
 };
 
+// The graphics engine's on/off switches (GraphicsEngine's Enable... and Is... accessors). All off at
+// construction; Initialize turns on shadows, lighting, rendering, reflections, transparency, fog,
+// bloom and every kind of scene content, and turns off show lights, wire frame and statistics.
+struct GraphicsSwitches {
+    bool showLights = false;          // the scene's lights are drawn as debug shapes
+    bool showBoundingBoxes = false;   // bounding boxes are drawn as debug shapes
+    bool regionList = false;          // the region walk is written to the statistics overlay
+    bool wireframe = false;           // scenes draw as wire frames
+    bool stats = false;               // Update draws the statistics lines on the interface frame
+    bool shadows = false;             // lights cast shadows; mirrored in the option "shadows"
+    bool lighting = false;            // scenes are lit
+    bool rendering = false;           // the world is drawn at all
+    bool reflections = false;         // reflections render; follows the reflection quality (on at 2)
+    bool fog = false;                 // depth and height fog
+    bool terrain = false;             // scene content: terrain
+    bool grass = false;               // scene content: grass
+    bool gridTiles = false;           // scene content: grid tiles
+    bool meshes = false;              // scene content: meshes
+    bool effects = false;             // scene content: effects
+    bool decals = false;              // scene content: decals
+    bool water = false;               // scene content: water
+    bool transparency = false;        // transparent objects are drawn
+    bool bloom = false;               // the bloom pass; mirrored in the option "advancedEffects"
+    bool lowQualityTerrain = false;   // cheaper terrain; on at detail level 0
+    bool lowQualityLighting = false;  // fewer shadows and no specular; on at detail level 0
+    bool shadowDebugging = false;     // shadow maps are drawn on the screen
+    bool optimizationTest = false;    // a renderer's switch for trying out an optimisation
+};
+
 class GraphicsEngine {
 public:
     static constexpr const char* kBasicShader = "Shaders/Basic.ssh";
@@ -200,55 +229,55 @@ public:
 
     // -- Switches ----------------------------------------------------------------------------------
 
-    void EnableStats(bool enable) { stats_ = enable; }
-    bool AreStatsEnabled() const { return stats_; }
+    void EnableStats(bool enable) { switches_.stats = enable; }
+    bool AreStatsEnabled() const { return switches_.stats; }
     void EnableVerticalSync(bool enable);
-    void EnableWireframe(bool enable) { wireframe_ = enable; }
-    bool IsWireframeEnabled() const { return wireframe_; }
+    void EnableWireframe(bool enable) { switches_.wireframe = enable; }
+    bool IsWireframeEnabled() const { return switches_.wireframe; }
     // Also the option "shadows".
     void EnableShadows(bool enable);
-    bool AreShadowsEnabled() const { return shadows_; }
-    void EnableLighting(bool enable) { lighting_ = enable; }
-    bool IsLightingEnabled() const { return lighting_; }
-    void UseLowQualityLighting(bool enable) { lowQualityLighting_ = enable; }
-    bool UseLowQualityLighting() const { return lowQualityLighting_; }
-    void EnableRendering(bool enable) { rendering_ = enable; }
-    bool IsRenderingEnabled() const { return rendering_; }
-    void EnableTerrain(bool enable) { terrain_ = enable; }
-    bool IsTerrainEnabled() const { return terrain_; }
-    void UseLowQualityTerrain(bool enable) { lowQualityTerrain_ = enable; }
-    bool UseLowQualityTerrain() const { return lowQualityTerrain_; }
-    void EnableGrass(bool enable) { grass_ = enable; }
-    bool IsGrassEnabled() const { return grass_; }
-    void EnableGridTiles(bool enable) { gridTiles_ = enable; }
-    bool AreGridTilesEnabled() const { return gridTiles_; }
-    void EnableMeshes(bool enable) { meshes_ = enable; }
-    bool AreMeshesEnabled() const { return meshes_; }
-    void EnableEffects(bool enable) { effects_ = enable; }
-    bool AreEffectsEnabled() const { return effects_; }
-    void EnableDecals(bool enable) { decals_ = enable; }
-    bool AreDecalsEnabled() const { return decals_; }
-    void EnableWater(bool enable) { water_ = enable; }
-    bool IsWaterEnabled() const { return water_; }
-    void EnableShowLights(bool enable) { showLights_ = enable; }
-    bool IsShowLightsEnabled() const { return showLights_; }
-    void EnableShowBoundingBoxes(bool enable) { showBoundingBoxes_ = enable; }
-    bool IsShowBoundingBoxesEnabled() const { return showBoundingBoxes_; }
-    void EnableRegionList(bool enable) { regionList_ = enable; }
-    bool IsRegionListEnabled() const { return regionList_; }
-    void EnableTransparency(bool enable) { transparency_ = enable; }
-    bool IsTransparencyEnabled() const { return transparency_; }
+    bool AreShadowsEnabled() const { return switches_.shadows; }
+    void EnableLighting(bool enable) { switches_.lighting = enable; }
+    bool IsLightingEnabled() const { return switches_.lighting; }
+    void UseLowQualityLighting(bool enable) { switches_.lowQualityLighting = enable; }
+    bool UseLowQualityLighting() const { return switches_.lowQualityLighting; }
+    void EnableRendering(bool enable) { switches_.rendering = enable; }
+    bool IsRenderingEnabled() const { return switches_.rendering; }
+    void EnableTerrain(bool enable) { switches_.terrain = enable; }
+    bool IsTerrainEnabled() const { return switches_.terrain; }
+    void UseLowQualityTerrain(bool enable) { switches_.lowQualityTerrain = enable; }
+    bool UseLowQualityTerrain() const { return switches_.lowQualityTerrain; }
+    void EnableGrass(bool enable) { switches_.grass = enable; }
+    bool IsGrassEnabled() const { return switches_.grass; }
+    void EnableGridTiles(bool enable) { switches_.gridTiles = enable; }
+    bool AreGridTilesEnabled() const { return switches_.gridTiles; }
+    void EnableMeshes(bool enable) { switches_.meshes = enable; }
+    bool AreMeshesEnabled() const { return switches_.meshes; }
+    void EnableEffects(bool enable) { switches_.effects = enable; }
+    bool AreEffectsEnabled() const { return switches_.effects; }
+    void EnableDecals(bool enable) { switches_.decals = enable; }
+    bool AreDecalsEnabled() const { return switches_.decals; }
+    void EnableWater(bool enable) { switches_.water = enable; }
+    bool IsWaterEnabled() const { return switches_.water; }
+    void EnableShowLights(bool enable) { switches_.showLights = enable; }
+    bool IsShowLightsEnabled() const { return switches_.showLights; }
+    void EnableShowBoundingBoxes(bool enable) { switches_.showBoundingBoxes = enable; }
+    bool IsShowBoundingBoxesEnabled() const { return switches_.showBoundingBoxes; }
+    void EnableRegionList(bool enable) { switches_.regionList = enable; }
+    bool IsRegionListEnabled() const { return switches_.regionList; }
+    void EnableTransparency(bool enable) { switches_.transparency = enable; }
+    bool IsTransparencyEnabled() const { return switches_.transparency; }
     // Also the option "advancedEffects".
     void EnableBloom(bool enable);
-    bool IsBloomEnabled() const { return bloom_; }
-    void EnableReflections(bool enable) { reflections_ = enable; }
-    bool AreReflectionsEnabled() const { return reflections_; }
-    void EnableFog(bool enable) { fog_ = enable; }
-    bool GetIsFogEnabled() const { return fog_; }
-    void SetShadowDebugging(bool enable) { shadowDebugging_ = enable; }
-    bool GetShadowDebugging() const { return shadowDebugging_; }
-    void SetOptimizationTest(bool enable) { optimizationTest_ = enable; }
-    bool GetOptimizationTest() const { return optimizationTest_; }
+    bool IsBloomEnabled() const { return switches_.bloom; }
+    void EnableReflections(bool enable) { switches_.reflections = enable; }
+    bool AreReflectionsEnabled() const { return switches_.reflections; }
+    void EnableFog(bool enable) { switches_.fog = enable; }
+    bool GetIsFogEnabled() const { return switches_.fog; }
+    void SetShadowDebugging(bool enable) { switches_.shadowDebugging = enable; }
+    bool GetShadowDebugging() const { return switches_.shadowDebugging; }
+    void SetOptimizationTest(bool enable) { switches_.optimizationTest = enable; }
+    bool GetOptimizationTest() const { return switches_.optimizationTest; }
 
     // Counters of this frame.
     void IncrementReflectionCount(int count) { reflectionCount_ += count; }
@@ -358,29 +387,7 @@ private:
     int lightCount_ = 0;
     int shadowCasterCount_ = 0;
 
-    bool showLights_ = false;
-    bool showBoundingBoxes_ = false;
-    bool regionList_ = false;
-    bool wireframe_ = false;
-    bool stats_ = false;
-    bool shadows_ = false;
-    bool lighting_ = false;
-    bool rendering_ = false;
-    bool reflections_ = false;
-    bool fog_ = false;
-    bool terrain_ = false;
-    bool grass_ = false;
-    bool gridTiles_ = false;
-    bool meshes_ = false;
-    bool effects_ = false;
-    bool decals_ = false;
-    bool water_ = false;
-    bool transparency_ = false;
-    bool bloom_ = false;
-    bool lowQualityTerrain_ = false;
-    bool lowQualityLighting_ = false;
-    bool shadowDebugging_ = false;
-    bool optimizationTest_ = false;
+    GraphicsSwitches switches_;
     bool forceFullScreen_ = false;
     bool forceWindowed_ = false;
 };

@@ -5,7 +5,7 @@
 namespace GAME {
 
 bool Frustum::AddPlane(const Plane& plane) {
-    if (numPlanes >= MaxPlanes) {
+    if (numPlanes >= kMaxPlanes) {
         return false;
     }
     planes[numPlanes++] = plane;
@@ -33,9 +33,9 @@ void Frustum::Translate(const Vec3& offset) {
 }
 
 int Frustum::GetCornerPoints(Vec3* points, int maxPoints, const Frustum& frustum) {
-    constexpr float insideTolerance = -0.001f;
+    constexpr float kInsideTolerance = -0.001f;
     // Below this triple product (of unit normals) the planes meet in a line or not at all.
-    constexpr float parallelLimit = 1e-6f;
+    constexpr float kParallelLimit = 1e-6f;
     const uint32_t n = frustum.numPlanes;
     const Plane* planes = frustum.planes;
     int count = 0;
@@ -47,7 +47,7 @@ int Frustum::GetCornerPoints(Vec3* points, int maxPoints, const Frustum& frustum
                     return count;
                 }
                 const float det = Dot(ij, planes[k].normal);
-                if (std::fabs(det) < parallelLimit) {
+                if (std::fabs(det) < kParallelLimit) {
                     continue;
                 }
                 // Cramer's rule for n_i·p = -d_i, n_j·p = -d_j, n_k·p = -d_k.
@@ -56,7 +56,7 @@ int Frustum::GetCornerPoints(Vec3* points, int maxPoints, const Frustum& frustum
                 const Vec3 point = (jk * planes[i].d + ki * planes[j].d + ij * planes[k].d) * (-1.0f / det);
                 bool inside = true;
                 for (uint32_t p = 0; p < n && inside; ++p) {
-                    inside = planes[p].GetDistance(point) >= insideTolerance;
+                    inside = planes[p].GetDistance(point) >= kInsideTolerance;
                 }
                 if (inside) {
                     points[count++] = point;

@@ -19,9 +19,9 @@ struct Coords;
 
 class Frustum {
 public:
-    static constexpr uint32_t MaxPlanes = 64;
+    static constexpr uint32_t kMaxPlanes = 64;
 
-    // Appends a plane; false (and nothing added) when MaxPlanes are already held.
+    // Appends a plane; false (and nothing added) when kMaxPlanes are already held.
     bool AddPlane(const Plane& plane);
 
     uint32_t GetNumPlanes() const { return numPlanes; }
@@ -66,7 +66,7 @@ public:
 
 private:
     uint32_t numPlanes = 0;
-    Plane planes[MaxPlanes];
+    Plane planes[kMaxPlanes];
 };
 
 }  // namespace GAME

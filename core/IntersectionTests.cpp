@@ -101,13 +101,13 @@ bool TestIntersection(const Frustum& frustum, const ABBox& box) {
     // lies wholly inside the box. The first is found by clipping each face of the box by every
     // plane; a clip adds at most one corner to the polygon.
     constexpr float tolerance = 0.001f;
-    constexpr uint32_t maxCorners = 4 + Frustum::MaxPlanes;
+    constexpr uint32_t kMaxCorners = 4 + Frustum::kMaxPlanes;
     static constexpr int faces[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1},
                                         {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
     Vec3 corners[8];
     box.GetCorners(corners);
-    Vec3 polygon[maxCorners];
-    Vec3 clipped[maxCorners];
+    Vec3 polygon[kMaxCorners];
+    Vec3 clipped[kMaxCorners];
     const uint32_t numPlanes = frustum.GetNumPlanes();
     for (const auto& face : faces) {
         uint32_t count = 4;

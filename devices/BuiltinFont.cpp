@@ -12,7 +12,7 @@ constexpr uint32_t kCellHeight = 10;
 constexpr uint32_t kCellsPerRow = 16;
 
 // One row of bits per line of a glyph, top first; bit 4 is the leftmost column.
-constexpr uint8_t kGlyphs[BuiltinFont::LastCode - BuiltinFont::FirstCode + 1][kGlyphHeight] = {
+constexpr uint8_t kGlyphs[BuiltinFont::kLastCode - BuiltinFont::kFirstCode + 1][kGlyphHeight] = {
     {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},  // space
     {0x04, 0x04, 0x04, 0x04, 0x04, 0x00, 0x04, 0x00},  // !
     {0x0A, 0x0A, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00},  // double quote
@@ -113,7 +113,7 @@ constexpr uint8_t kGlyphs[BuiltinFont::LastCode - BuiltinFont::FirstCode + 1][kG
 }  // namespace
 
 DeviceFontFace BuiltinFont::MakeFace() {
-    constexpr uint32_t count = LastCode - FirstCode + 1;
+    constexpr uint32_t count = kLastCode - kFirstCode + 1;
     DeviceFontFace face;
     face.style = RenderFontStyle::Regular;
     face.baseSize = 8;
@@ -125,7 +125,7 @@ DeviceFontFace BuiltinFont::MakeFace() {
     face.atlas.assign(size_t(face.atlasWidth) * face.atlasHeight, 0);
     for (uint32_t i = 0; i < count; ++i) {
         DeviceFontGlyph glyph;
-        glyph.code = uint16_t(FirstCode + i);
+        glyph.code = uint16_t(kFirstCode + i);
         glyph.x = uint16_t((i % kCellsPerRow) * kCellWidth + 1);
         glyph.y = uint16_t((i / kCellsPerRow) * kCellHeight + 1);
         glyph.width = kGlyphWidth;

@@ -9,8 +9,8 @@ namespace GAME {
 
 class BuiltinFont {
 public:
-    static constexpr uint32_t FirstCode = 32;
-    static constexpr uint32_t LastCode = 126;
+    static constexpr uint32_t kFirstCode = 32;
+    static constexpr uint32_t kLastCode = 126;
 
     // The font as a face at base size 8, with its atlas.
     static DeviceFontFace MakeFace();

@@ -111,7 +111,7 @@ uint32_t DDSFile::GetLevelSize(DDSFormat format, uint32_t width, uint32_t height
 }
 
 bool DDSFile::ReadHeader(const uint8_t* data, uint32_t available, Header& header) {
-    if (data == nullptr || available < HeaderSize) {
+    if (data == nullptr || available < kHeaderSize) {
         Log(LogPriority::Error, "DDS texture: %u bytes cannot hold a header.", data ? available : 0);
         return false;
     }
@@ -126,7 +126,7 @@ bool DDSFile::ReadHeader(const uint8_t* data, uint32_t available, Header& header
     }
     header.height = ReadU32(data + 12);
     header.width = ReadU32(data + 16);
-    if (header.width == 0 || header.height == 0 || header.width > MaxSize || header.height > MaxSize) {
+    if (header.width == 0 || header.height == 0 || header.width > kMaxSize || header.height > kMaxSize) {
         Log(LogPriority::Error, "DDS texture: size %u x %u out of range.", header.width, header.height);
         return false;
     }
@@ -150,7 +150,7 @@ uint32_t DDSFile::GetFileLength(const void* data, uint32_t available) {
     if (!ReadHeader(static_cast<const uint8_t*>(data), available, header)) {
         return 0;
     }
-    uint64_t length = HeaderSize;
+    uint64_t length = kHeaderSize;
     for (uint32_t i = 0; i < header.levelCount; ++i) {
         length += GetLevelSize(header.format, std::max(1u, header.width >> i), std::max(1u, header.height >> i));
     }
@@ -165,7 +165,7 @@ bool DDSFile::Parse(const void* data, uint32_t length, int reduction) {
         return false;
     }
     std::vector<DDSLevel> all(header.levelCount);
-    uint64_t offset = HeaderSize;
+    uint64_t offset = kHeaderSize;
     for (uint32_t i = 0; i < header.levelCount; ++i) {
         DDSLevel& level = all[i];
         level.width = std::max(1u, header.width >> i);

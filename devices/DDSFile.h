@@ -7,7 +7,7 @@
 // stored largest first, rows top first; sizes come from the dimensions (the header's pitch field
 // is unreliable in files written by common tools and is ignored). Trailing bytes are allowed.
 //
-// The reader trusts nothing: a bad tag, sizes beyond MaxSize, an unknown pixel format or data
+// The reader trusts nothing: a bad tag, sizes beyond kMaxSize, an unknown pixel format or data
 // shorter than the levels need fail with a logged error, and no byte past the given length is read.
 
 #include <cstdint>
@@ -43,9 +43,9 @@ struct DDSLevel {
 
 class DDSFile {
 public:
-    static constexpr uint32_t HeaderSize = 128;  // the tag and the 124-byte header
-    static constexpr uint32_t MaxSize = 16384;   // texels per side
-    static constexpr uint32_t MaxLevels = 15;    // a full chain of a MaxSize texture
+    static constexpr uint32_t kHeaderSize = 128;  // the tag and the 124-byte header
+    static constexpr uint32_t kMaxSize = 16384;   // texels per side
+    static constexpr uint32_t kMaxLevels = 15;    // a full chain of a kMaxSize texture
 
     // Bytes of the whole file its header describes, all levels included; 0 (logged) when the first
     // available bytes hold no header this reader accepts.

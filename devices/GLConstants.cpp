@@ -9,10 +9,10 @@
 namespace GAME {
 
 GLConstants::GLConstants() {
-    const uint32_t sizes[BlockCount] = {GLShaderText::VertexRegisters, GLShaderText::PixelRegisters,
-                                        GLShaderText::DeviceRegisters};
-    const uint32_t bindings[BlockCount] = {GLShaderText::VertexConstantsBinding, GLShaderText::PixelConstantsBinding,
-                                           GLShaderText::DeviceConstantsBinding};
+    const uint32_t sizes[BlockCount] = {GLShaderText::kVertexRegisters, GLShaderText::kPixelRegisters,
+                                        GLShaderText::kDeviceRegisters};
+    const uint32_t bindings[BlockCount] = {GLShaderText::kVertexConstantsBinding, GLShaderText::kPixelConstantsBinding,
+                                           GLShaderText::kDeviceConstantsBinding};
     for (uint32_t i = 0; i < BlockCount; ++i) {
         blocks_[i].registers.assign(size_t(sizes[i]) * 4, 0.0f);
         blocks_[i].binding = bindings[i];

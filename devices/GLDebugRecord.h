@@ -29,7 +29,7 @@ struct GLDrawSnapshot {
 
 class GLDebugRecord {
 public:
-    static constexpr uint32_t NoLimit = 0xFFFFFFFFu;
+    static constexpr uint32_t kNoLimit = 0xFFFFFFFFu;
 
     // A new frame: counters to 0, and the limit set for it takes effect.
     void BeginFrame();
@@ -67,8 +67,8 @@ private:
 
     uint32_t drawCalls_ = 0;
     uint32_t faces_ = 0;
-    uint32_t limit_ = NoLimit;
-    uint32_t pendingLimit_ = NoLimit;
+    uint32_t limit_ = kNoLimit;
+    uint32_t pendingLimit_ = kNoLimit;
 
     Labels current_;             // set by SetLabels
     Labels previous_;            // the labels of the last executed draw, once current_ changed

@@ -122,7 +122,7 @@ GLDevice::Context::~Context() {
 
 GLDevice::GLDevice() {
     const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    constants_.Set(GLConstants::Device, GLShaderText::ConstantColorRegister, white, 1);
+    constants_.Set(GLConstants::Device, GLShaderText::kConstantColorRegister, white, 1);
     UpdateAlphaTestRegister();
 }
 
@@ -176,7 +176,7 @@ bool GLDevice::CreateContext(SDL_Window* window) {
     samplers_.SetMaxAnisotropy(maxAnisotropy);
     GLint maxTextureSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
-    maxTextureSize_ = std::min(maxTextureSize, int(DDSFile::MaxSize));
+    maxTextureSize_ = std::min(maxTextureSize, int(DDSFile::kMaxSize));
     description_ = std::string("GLDevice (OpenGL ") + reinterpret_cast<const char*>(glGetString(GL_VERSION)) + ", " +
                    reinterpret_cast<const char*>(glGetString(GL_RENDERER)) + ")";
 
@@ -194,9 +194,9 @@ bool GLDevice::CreateContext(SDL_Window* window) {
 
 void GLDevice::CreateRenderObjects() {
     passThroughVertexShader_ =
-        std::make_unique<GLShader>(*this, GLShaderStage::Vertex, GLShaderText::PassThroughVertexProgram);
+        std::make_unique<GLShader>(*this, GLShaderStage::Vertex, GLShaderText::kPassThroughVertexProgram);
     textureTimesColorShader_ =
-        std::make_unique<GLShader>(*this, GLShaderStage::Pixel, GLShaderText::TextureTimesColorPixelProgram);
+        std::make_unique<GLShader>(*this, GLShaderStage::Pixel, GLShaderText::kTextureTimesColorPixelProgram);
     std::vector<GLTexture::Level> white(1);
     white[0] = GLTexture::Level{1, 1, {255, 255, 255, 255}};
     whiteTexture_ = std::make_unique<GLTexture>(*this, GLTexture::Kind::Pixels, GLTextureFormat::ForPixels(),
@@ -213,8 +213,8 @@ void GLDevice::CreateRenderObjects() {
     declaration2D_ = std::make_unique<GLVertexDeclaration>(*this, elements, 3);
     ring2D_ = std::make_unique<GLRingBuffer>(kRing2DBytes);
 
-    const GLuint vertex = CompileRaw(GL_VERTEX_SHADER, GLShaderText::PresentVertexSource);
-    const GLuint pixel = CompileRaw(GL_FRAGMENT_SHADER, GLShaderText::PresentPixelSource);
+    const GLuint vertex = CompileRaw(GL_VERTEX_SHADER, GLShaderText::kPresentVertexSource);
+    const GLuint pixel = CompileRaw(GL_FRAGMENT_SHADER, GLShaderText::kPresentPixelSource);
     presentProgram_ = glCreateProgram();
     glAttachShader(presentProgram_, vertex);
     glAttachShader(presentProgram_, pixel);
@@ -256,7 +256,7 @@ RenderSurface* GLDevice::CreatePrimarySurface(void* window, const RenderDeviceSe
     colorTarget_ = depthTarget_ = primary_;
     targetDirty_ = true;
     ResetViewportToTarget();
-    EnableVerticalSync((settings.flags & RenderDeviceSettings::VerticalSync) != 0);
+    EnableVerticalSync((settings.flags & RenderDeviceSettings::kVerticalSync) != 0);
     return primary_;
 }
 
@@ -264,8 +264,8 @@ bool GLDevice::ResetDevice(const RenderDeviceSettings& settings) {
     if (primary_ == nullptr || !IsRenderThread()) {
         return false;
     }
-    SDL_SetWindowFullscreen(context_.window, (settings.flags & RenderDeviceSettings::FullScreen) ? SDL_WINDOW_FULLSCREEN : 0);
-    EnableVerticalSync((settings.flags & RenderDeviceSettings::VerticalSync) != 0);
+    SDL_SetWindowFullscreen(context_.window, (settings.flags & RenderDeviceSettings::kFullScreen) ? SDL_WINDOW_FULLSCREEN : 0);
+    EnableVerticalSync((settings.flags & RenderDeviceSettings::kVerticalSync) != 0);
     int width = settings.width;
     int height = settings.height;
     if (width <= 0 || height <= 0) {
@@ -602,12 +602,12 @@ void GLDevice::Clear(uint32_t flags, float depth) {
         return;
     }
     GLbitfield bits = 0;
-    if (flags & ClearColor) {
+    if (flags & kClearColor) {
         bits |= GL_COLOR_BUFFER_BIT;
         glState_.SetColorMask(true, true);
         glClearColor(clearColor_.r, clearColor_.g, clearColor_.b, clearColor_.a);
     }
-    if (flags & ClearDepth) {
+    if (flags & kClearDepth) {
         bits |= GL_DEPTH_BUFFER_BIT;
         glState_.SetDepth(ToGL(state_.depthFunction), true);
         glClearDepth(depth);
@@ -835,7 +835,7 @@ void GLDevice::BindTextureForUpload(GLuint texture) {
 // ---------------------------------------------------------------------------------------------
 
 void GLDevice::ForgetBuffer(const GLBuffer* buffer, GLuint name) {
-    for (uint32_t s = 0; s < GLVertexDeclaration::MaxStreams; ++s) {
+    for (uint32_t s = 0; s < GLVertexDeclaration::kMaxStreams; ++s) {
         if ((buffer != nullptr && input_.streamBuffers[s] == buffer) || (name != 0 && input_.streams[s].buffer == name)) {
             input_.streamBuffers[s] = nullptr;
             input_.streams[s] = GLStreamBinding{};
@@ -920,26 +920,26 @@ void GLDevice::SetPixelShaderConstants(uint32_t first, const float* data, uint32
 }
 
 void GLDevice::SetTexture(uint32_t stage, const RenderTexture* texture) {
-    if (stage < MaxStages) {
+    if (stage < kMaxStages) {
         state_.textures[stage] = const_cast<GLTexture*>(static_cast<const GLTexture*>(texture));
     }
 }
 
 void GLDevice::SetClipPlane(uint32_t index, const Plane& plane) {
-    if (index >= MaxClipPlanes) {
+    if (index >= kMaxClipPlanes) {
         return;
     }
     const float value[4] = {plane.normal.x, plane.normal.y, plane.normal.z, plane.d};
-    constants_.Set(GLConstants::Device, GLShaderText::ClipPlaneRegister + index, value, 1);
+    constants_.Set(GLConstants::Device, GLShaderText::kClipPlaneRegister + index, value, 1);
     state_.clipPlanes |= 1u << index;
 }
 
 void GLDevice::ClearClipPlane(uint32_t index) {
-    if (index < MaxClipPlanes) {
+    if (index < kMaxClipPlanes) {
         // A distance of 0 never clips: some drivers clip by every distance a program writes,
         // enabled or not.
         const float none[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-        constants_.Set(GLConstants::Device, GLShaderText::ClipPlaneRegister + index, none, 1);
+        constants_.Set(GLConstants::Device, GLShaderText::kClipPlaneRegister + index, none, 1);
         state_.clipPlanes &= ~(1u << index);
     }
 }
@@ -972,7 +972,7 @@ void GLDevice::SetDebugPixelShaders(bool enable) {
 void GLDevice::UpdateAlphaTestRegister() {
     const float value[4] = {float(static_cast<uint32_t>(state_.alphaFunction)), state_.alphaReference,
                             debugPixelShaders_ ? 1.0f : 0.0f, 0.0f};
-    constants_.Set(GLConstants::Device, GLShaderText::AlphaTestRegister, value, 1);
+    constants_.Set(GLConstants::Device, GLShaderText::kAlphaTestRegister, value, 1);
 }
 
 void GLDevice::SetRenderStateA(uint32_t value) {
@@ -989,7 +989,7 @@ void GLDevice::SetRenderStateC(uint32_t value) {
 
 void GLDevice::SetRenderStateD(const Color& color) {
     const float value[4] = {color.r, color.g, color.b, color.a};
-    constants_.Set(GLConstants::Device, GLShaderText::ConstantColorRegister, value, 1);
+    constants_.Set(GLConstants::Device, GLShaderText::kConstantColorRegister, value, 1);
 }
 
 void GLDevice::SetSourceBlendFactor(RenderBlendFactor factor) {
@@ -1005,7 +1005,7 @@ void GLDevice::SetDestinationBlendFactor(RenderBlendFactor factor) {
 }
 
 void GLDevice::SetSamplerState(uint32_t stage, RenderSamplerState state, uint32_t value) {
-    if (stage >= MaxStages || value > 2) {
+    if (stage >= kMaxStages || value > 2) {
         return;
     }
     GLSamplerState& sampler = state_.samplers[stage];
@@ -1023,7 +1023,7 @@ void GLDevice::SetDebugName(const char* shader, const char* style, const char* o
 }
 
 void GLDevice::SetStream(uint32_t stream, GLBuffer* buffer, GLuint name, uint32_t offset, uint32_t stride) {
-    if (stream >= GLVertexDeclaration::MaxStreams) {
+    if (stream >= GLVertexDeclaration::kMaxStreams) {
         Log(LogPriority::Error, "GLDevice: stream %u out of range.", stream);
         return;
     }
@@ -1111,7 +1111,7 @@ bool GLDevice::ApplyDrawState(GLShader& vertexShader, GLShader& pixelShader) {
     glState_.SetClipDistances(state_.clipPlanes);
 
     const uint32_t samplerMask = program.GetSamplerMask();
-    for (uint32_t stage = 0; stage < MaxStages; ++stage) {
+    for (uint32_t stage = 0; stage < kMaxStages; ++stage) {
         if (!(samplerMask & (1u << stage))) {
             continue;
         }
@@ -1136,7 +1136,7 @@ void GLDevice::RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t p
     snapshot.primitiveCount = primitives;
     snapshot.vertexShader = &vertexShader == passThroughVertexShader_.get() ? 0 : vertexShader.GetId();
     snapshot.pixelShader = &pixelShader == textureTimesColorShader_.get() ? 0 : pixelShader.GetId();
-    for (uint32_t stage = 0; stage < MaxStages; ++stage) {
+    for (uint32_t stage = 0; stage < kMaxStages; ++stage) {
         snapshot.textures[stage] = static_cast<const RenderTexture*>(state_.textures[stage]);
     }
     snapshot.sourceBlend = static_cast<uint32_t>(state_.sourceBlend);
@@ -1154,8 +1154,8 @@ bool GLDevice::BindVertexInput(bool indexed) {
         ReportDrawProblem(kNoDeclaration, "no vertex declaration is set");
         return false;
     }
-    GLStreamBinding streams[GLVertexDeclaration::MaxStreams];
-    for (uint32_t s = 0; s < GLVertexDeclaration::MaxStreams; ++s) {
+    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
+    for (uint32_t s = 0; s < GLVertexDeclaration::kMaxStreams; ++s) {
         if (!(declaration->GetStreamMask() & (1u << s))) {
             continue;
         }
@@ -1237,7 +1237,7 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
         mapped[i].y = 1.0f - (vertices[i].y - float(viewport_.y)) * scaleY;
     }
     ring2D_->Unlock();
-    GLStreamBinding streams[GLVertexDeclaration::MaxStreams];
+    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
     streams[0] = GLStreamBinding{ring2D_->GetName(), ring2D_->GetLockOffset(), uint32_t(sizeof(GLVertex2D))};
     declaration2D_->Bind(glState_, streams, 0);
     glDrawArrays(mode, 0, GLsizei(count));

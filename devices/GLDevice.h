@@ -55,9 +55,9 @@ class GLSurface;
 class GLDevice final : public RenderDevice {
 public:
     // The id GetDeviceId reports: outside every card table.
-    static constexpr uint32_t DeviceId = 0xFFFFFFFFu;
-    static constexpr uint32_t MaxStages = 8;
-    static constexpr uint32_t MaxClipPlanes = 8;
+    static constexpr uint32_t kDeviceId = 0xFFFFFFFFu;
+    static constexpr uint32_t kMaxStages = 8;
+    static constexpr uint32_t kMaxClipPlanes = 8;
 
     GLDevice();
     ~GLDevice() override;
@@ -180,7 +180,7 @@ public:
     void ReservedOperation12() override {}
     void SetDebugCullPrimitives(bool enable) override { debugCullPrimitives_ = enable; }
     RenderGenerationId GetGenerationId() const override { return RenderGenerationId::GeForce6; }
-    uint32_t GetDeviceId() const override { return DeviceId; }
+    uint32_t GetDeviceId() const override { return kDeviceId; }
 
     bool ResetDevice(const RenderDeviceSettings& settings) override;
     bool ReadFrameBuffer(Pixel* pixels, int width, int height) const override;
@@ -229,8 +229,8 @@ private:
     struct DrawState {
         GLShader* vertexShader = nullptr;
         GLShader* pixelShader = nullptr;
-        GLTexture* textures[MaxStages] = {};
-        GLSamplerState samplers[MaxStages];
+        GLTexture* textures[kMaxStages] = {};
+        GLSamplerState samplers[kMaxStages];
         RenderBlendFactor sourceBlend = RenderBlendFactor::One;
         RenderBlendFactor destinationBlend = RenderBlendFactor::Zero;
         RenderTestFunction depthFunction = RenderTestFunction::LessEqual;
@@ -248,8 +248,8 @@ private:
     // Vertex input of the next draw.
     struct InputState {
         GLVertexDeclaration* declaration = nullptr;
-        GLBuffer* streamBuffers[GLVertexDeclaration::MaxStreams] = {};  // static buffers (uploaded at draw)
-        GLStreamBinding streams[GLVertexDeclaration::MaxStreams];
+        GLBuffer* streamBuffers[GLVertexDeclaration::kMaxStreams] = {};  // static buffers (uploaded at draw)
+        GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
         GLBuffer* indexBuffer = nullptr;  // a static index buffer, or null with indexName a ring's
         GLuint indexName = 0;
         GLenum indexType = GL_UNSIGNED_SHORT;

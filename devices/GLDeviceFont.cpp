@@ -91,7 +91,7 @@ int GLDeviceFont::Layout(const Char* text, int count, const Rect* position, uint
     bool italic = false;
     const Face& face = PickFace(style, bold, italic);
     const float scale = size > 0 ? float(size) / float(face.data.baseSize) : 1.0f;
-    const bool draw = !(flags & CalculateRect) && position != nullptr && face.atlas != nullptr;
+    const bool draw = !(flags & kCalculateRect) && position != nullptr && face.atlas != nullptr;
     if (draw && (batchFace_ != &face || batchFilter_ != filter)) {
         Flush();
         batchFace_ = &face;

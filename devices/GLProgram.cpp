@@ -45,9 +45,9 @@ void GLProgram::BindInterface() {
         const char* name;
         GLuint binding;
     } blocks[] = {
-        {"VSConst", GLShaderText::VertexConstantsBinding},
-        {"PSConst", GLShaderText::PixelConstantsBinding},
-        {"DeviceConst", GLShaderText::DeviceConstantsBinding},
+        {"VSConst", GLShaderText::kVertexConstantsBinding},
+        {"PSConst", GLShaderText::kPixelConstantsBinding},
+        {"DeviceConst", GLShaderText::kDeviceConstantsBinding},
     };
     for (const auto& block : blocks) {
         const GLuint index = glGetUniformBlockIndex(name_, block.name);

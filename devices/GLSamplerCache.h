@@ -29,7 +29,7 @@ struct GLSamplerState {
 
 class GLSamplerCache {
 public:
-    static constexpr uint32_t KeyCount = 1u << 11;
+    static constexpr uint32_t kKeyCount = 1u << 11;
 
     GLSamplerCache() = default;
     ~GLSamplerCache();
@@ -43,7 +43,7 @@ public:
 private:
     GLuint Create(const GLSamplerState& state, bool compare) const;
 
-    GLuint samplers_[KeyCount] = {};
+    GLuint samplers_[kKeyCount] = {};
     float maxAnisotropy_ = 1.0f;
 };
 

@@ -91,7 +91,7 @@ std::string GLShaderText::Wrap(GLShaderStage stage, const std::string& program) 
     return text;
 }
 
-const char* const GLShaderText::PassThroughVertexProgram = R"(
+const char* const GLShaderText::kPassThroughVertexProgram = R"(
 void main() {
     gl_Position = a_position;
     v_color = a_color;
@@ -99,14 +99,14 @@ void main() {
 }
 )";
 
-const char* const GLShaderText::TextureTimesColorPixelProgram = R"(
+const char* const GLShaderText::kTextureTimesColorPixelProgram = R"(
 uniform sampler2D s0;
 void main() {
     o_color = texture(s0, v_uv0) * v_color;
 }
 )";
 
-const char* const GLShaderText::PresentVertexSource = R"(#version 330 core
+const char* const GLShaderText::kPresentVertexSource = R"(#version 330 core
 out vec2 uv;
 void main() {
     // One triangle over the whole window; the image's first row goes to the window's top.
@@ -116,7 +116,7 @@ void main() {
 }
 )";
 
-const char* const GLShaderText::PresentPixelSource = R"(#version 330 core
+const char* const GLShaderText::kPresentPixelSource = R"(#version 330 core
 uniform sampler2D image;
 uniform vec3 ramp;  // brightness, contrast, gamma; 0.5, 0.5, 1.0 change nothing
 in vec2 uv;

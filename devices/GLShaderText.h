@@ -26,30 +26,30 @@ namespace GAME {
 class GLShaderText {
 public:
     // Binding points of the uniform blocks.
-    static constexpr unsigned VertexConstantsBinding = 0;
-    static constexpr unsigned PixelConstantsBinding = 1;
-    static constexpr unsigned DeviceConstantsBinding = 2;
-    static constexpr unsigned VertexRegisters = 256;
-    static constexpr unsigned PixelRegisters = 224;
+    static constexpr unsigned kVertexConstantsBinding = 0;
+    static constexpr unsigned kPixelConstantsBinding = 1;
+    static constexpr unsigned kDeviceConstantsBinding = 2;
+    static constexpr unsigned kVertexRegisters = 256;
+    static constexpr unsigned kPixelRegisters = 224;
     // The device block, in registers: 8 clip planes, the constant colour, the alpha test
     // (function, reference, flat-colour switch, unused).
-    static constexpr unsigned ClipPlaneRegister = 0;
-    static constexpr unsigned ConstantColorRegister = 8;
-    static constexpr unsigned AlphaTestRegister = 9;
-    static constexpr unsigned DeviceRegisters = 10;
+    static constexpr unsigned kClipPlaneRegister = 0;
+    static constexpr unsigned kConstantColorRegister = 8;
+    static constexpr unsigned kAlphaTestRegister = 9;
+    static constexpr unsigned kDeviceRegisters = 10;
 
     // The full source of a stage around the program's text.
     static std::string Wrap(GLShaderStage stage, const std::string& program);
 
     // The device's vertex program for 2-D draws and programs without one: positions already in
     // clip space, colour and first texture coordinate passed on.
-    static const char* const PassThroughVertexProgram;
+    static const char* const kPassThroughVertexProgram;
     // The device's pixel program: texture stage 0 times the colour.
-    static const char* const TextureTimesColorPixelProgram;
+    static const char* const kTextureTimesColorPixelProgram;
     // Present's two stages (not wrapped): the primary surface flipped onto the window with the
     // gamma ramp.
-    static const char* const PresentVertexSource;
-    static const char* const PresentPixelSource;
+    static const char* const kPresentVertexSource;
+    static const char* const kPresentPixelSource;
 };
 
 }  // namespace GAME

@@ -23,13 +23,13 @@ void GLStateCache::Reset() {
     glUseProgram(0);
     glBindVertexArray(0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    for (uint32_t unit = 0; unit < MaxUnits; ++unit) {
+    for (uint32_t unit = 0; unit < kMaxUnits; ++unit) {
         glActiveTexture(GL_TEXTURE0 + unit);
         glBindTexture(GL_TEXTURE_2D, 0);
         glBindSampler(unit, 0);
     }
     glActiveTexture(GL_TEXTURE0);
-    for (uint32_t binding = 0; binding < MaxUniformBindings; ++binding) {
+    for (uint32_t binding = 0; binding < kMaxUniformBindings; ++binding) {
         glBindBufferBase(GL_UNIFORM_BUFFER, binding, 0);
     }
 }

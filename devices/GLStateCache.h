@@ -22,8 +22,8 @@ struct GLRect {
 
 class GLStateCache {
 public:
-    static constexpr uint32_t MaxUnits = 16;  // the engine's 8 stages and the device's upload unit
-    static constexpr uint32_t MaxUniformBindings = 4;
+    static constexpr uint32_t kMaxUnits = 16;  // the engine's 8 stages and the device's upload unit
+    static constexpr uint32_t kMaxUniformBindings = 4;
 
     // Sets every cached state in GL to its default below.
     void Reset();
@@ -79,14 +79,14 @@ private:
     GLuint vertexArray_ = 0;
     GLuint framebuffer_ = 0;
     uint32_t activeUnit_ = 0;
-    GLuint textures_[MaxUnits] = {};
-    GLuint samplers_[MaxUnits] = {};
+    GLuint textures_[kMaxUnits] = {};
+    GLuint samplers_[kMaxUnits] = {};
     struct UniformRange {
         GLuint buffer = 0;
         uint32_t offset = 0;
         uint32_t size = 0;
     };
-    UniformRange uniformRanges_[MaxUniformBindings];
+    UniformRange uniformRanges_[kMaxUniformBindings];
 };
 
 }  // namespace GAME

@@ -6,14 +6,14 @@
 namespace GAME {
 
 const char* GLVertexDeclaration::Validate(const RenderVertexElement* elements, uint32_t count) {
-    if (elements == nullptr || count == 0 || count > MaxElements) {
+    if (elements == nullptr || count == 0 || count > kMaxElements) {
         return "no elements, or more than 16";
     }
     uint32_t usages = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const RenderVertexElement& element = elements[i];
         const uint32_t usage = static_cast<uint32_t>(element.usage);
-        if (element.stream >= MaxStreams) {
+        if (element.stream >= kMaxStreams) {
             return "stream out of range";
         }
         if (usage > static_cast<uint32_t>(RenderVertexUsage::Color)) {
@@ -84,7 +84,7 @@ void GLVertexDeclaration::ForgetBuffer(GLuint buffer) {
     }
 }
 
-void GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&streams)[MaxStreams], GLuint indexBuffer) {
+void GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer) {
     if (vertexArray_ == 0) {
         glGenVertexArrays(1, &vertexArray_);
         device_.RegisterVertexArray(*this);
@@ -99,7 +99,7 @@ void GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&stre
     } else {
         state.SetVertexArray(vertexArray_);
     }
-    for (uint32_t s = 0; s < MaxStreams; ++s) {
+    for (uint32_t s = 0; s < kMaxStreams; ++s) {
         if (!(streamMask_ & (1u << s))) {
             continue;
         }

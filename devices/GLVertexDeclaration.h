@@ -31,8 +31,8 @@ struct GLStreamBinding {
 
 class GLVertexDeclaration : public RenderVertexDeclaration, public GLObject {
 public:
-    static constexpr uint32_t MaxStreams = 4;
-    static constexpr uint32_t MaxElements = 16;
+    static constexpr uint32_t kMaxStreams = 4;
+    static constexpr uint32_t kMaxElements = 16;
 
     // Why the elements cannot make a declaration (logged by the caller), or null when they can.
     static const char* Validate(const RenderVertexElement* elements, uint32_t count);
@@ -50,7 +50,7 @@ public:
 
     // Binds the vertex array for these streams and index buffer, re-specifying what changed
     // (render thread). Streams whose stride is 0 take the declaration's own stride for the stream.
-    void Bind(GLStateCache& state, const GLStreamBinding (&streams)[MaxStreams], GLuint indexBuffer);
+    void Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer);
     // Deletes the vertex array (it is made again at the next Bind).
     void ReleaseVertexArray();
     // Forgets every stream and index binding on the buffer object, which is being deleted.
@@ -69,12 +69,12 @@ private:
 
     GLDevice& device_;
     std::vector<Attribute> attributes_;
-    uint32_t streamStrides_[MaxStreams] = {};
+    uint32_t streamStrides_[kMaxStreams] = {};
     uint32_t streamMask_ = 0;  // streams the elements use
     uint32_t totalStride_ = 0;
 
     GLuint vertexArray_ = 0;
-    GLStreamBinding specified_[MaxStreams];  // what the array's attributes point at
+    GLStreamBinding specified_[kMaxStreams];  // what the array's attributes point at
     GLuint specifiedIndexBuffer_ = 0;
 };
 

@@ -4,7 +4,7 @@
 
 namespace GAME {
 
-GLVideoMemory::GLVideoMemory() : total_(DefaultTotal) {
+GLVideoMemory::GLVideoMemory() : total_(kDefaultTotal) {
     if (const char* text = std::getenv("GLDEVICE_VIDEO_MEMORY_MB")) {
         const long long megabytes = std::atoll(text);
         if (megabytes > 0) {

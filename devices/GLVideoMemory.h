@@ -10,10 +10,10 @@ namespace GAME {
 
 class GLVideoMemory {
 public:
-    static constexpr size_t DefaultTotal = size_t(512) << 20;
+    static constexpr size_t kDefaultTotal = size_t(512) << 20;
 
     // The total: the environment variable GLDEVICE_VIDEO_MEMORY_MB when it holds a positive
-    // number, else DefaultTotal.
+    // number, else kDefaultTotal.
     GLVideoMemory();
 
     size_t GetTotal() const { return total_.load(std::memory_order_relaxed); }

@@ -45,17 +45,17 @@ const char* DeviceFontFile::Validate(const DeviceFontFace& face) {
     if (static_cast<uint32_t>(face.style) > static_cast<uint32_t>(RenderFontStyle::BoldItalic)) {
         return "unknown style";
     }
-    if (face.baseSize < MinBaseSize || face.baseSize > MaxBaseSize) {
+    if (face.baseSize < kMinBaseSize || face.baseSize > kMaxBaseSize) {
         return "base size out of range";
     }
-    if (face.atlasWidth == 0 || face.atlasHeight == 0 || face.atlasWidth > MaxAtlasSize ||
-        face.atlasHeight > MaxAtlasSize) {
+    if (face.atlasWidth == 0 || face.atlasHeight == 0 || face.atlasWidth > kMaxAtlasSize ||
+        face.atlasHeight > kMaxAtlasSize) {
         return "atlas size out of range";
     }
     if (face.atlas.size() != size_t(face.atlasWidth) * face.atlasHeight) {
         return "atlas byte count does not match its size";
     }
-    if (face.glyphs.size() > MaxGlyphs || face.kerning.size() > MaxKerningPairs) {
+    if (face.glyphs.size() > kMaxGlyphs || face.kerning.size() > kMaxKerningPairs) {
         return "too many glyphs or kerning pairs";
     }
     for (size_t i = 0; i < face.glyphs.size(); ++i) {
@@ -82,7 +82,7 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
         return false;
     }
     const uint32_t faceCount = reader.ReadUInt32();
-    if (reader.Failed() || faceCount == 0 || faceCount > MaxFaces) {
+    if (reader.Failed() || faceCount == 0 || faceCount > kMaxFaces) {
         Log(LogPriority::Error, "Font '%s' has a bad face count %u.", name, faceCount);
         return false;
     }
@@ -98,7 +98,7 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
         const uint32_t glyphCount = reader.ReadUInt32();
         // Each count is checked against what the rest of the file can hold before anything is
         // allocated for it.
-        if (reader.Failed() || glyphCount > MaxGlyphs || uint64_t(glyphCount) * 12 > reader.GetRemaining()) {
+        if (reader.Failed() || glyphCount > kMaxGlyphs || uint64_t(glyphCount) * 12 > reader.GetRemaining()) {
             Log(LogPriority::Error, "Font '%s' is truncated or has a bad glyph count.", name);
             return false;
         }
@@ -115,7 +115,7 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
             reader.ReadUInt8();
         }
         const uint32_t kerningCount = reader.ReadUInt32();
-        if (reader.Failed() || kerningCount > MaxKerningPairs || uint64_t(kerningCount) * 8 > reader.GetRemaining()) {
+        if (reader.Failed() || kerningCount > kMaxKerningPairs || uint64_t(kerningCount) * 8 > reader.GetRemaining()) {
             Log(LogPriority::Error, "Font '%s' is truncated or has a bad kerning count.", name);
             return false;
         }
@@ -128,7 +128,7 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
         }
         std::sort(face.kerning.begin(), face.kerning.end(), KerningBefore);
         const uint32_t atlasBytes = reader.ReadUInt32();
-        if (reader.Failed() || face.atlasWidth > MaxAtlasSize || face.atlasHeight > MaxAtlasSize ||
+        if (reader.Failed() || face.atlasWidth > kMaxAtlasSize || face.atlasHeight > kMaxAtlasSize ||
             atlasBytes != face.atlasWidth * face.atlasHeight || atlasBytes > reader.GetRemaining()) {
             Log(LogPriority::Error, "Font '%s' is truncated or its atlas size is wrong.", name);
             return false;
@@ -145,8 +145,8 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
 }
 
 bool DeviceFontFile::Write(std::vector<uint8_t>& out) const {
-    if (faces.empty() || faces.size() > MaxFaces) {
-        Log(LogPriority::Error, "A font file needs 1 to %u faces, not %zu.", MaxFaces, faces.size());
+    if (faces.empty() || faces.size() > kMaxFaces) {
+        Log(LogPriority::Error, "A font file needs 1 to %u faces, not %zu.", kMaxFaces, faces.size());
         return false;
     }
     BinaryWriter writer;

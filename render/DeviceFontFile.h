@@ -68,12 +68,12 @@ struct DeviceFontFace {
 
 class DeviceFontFile {
 public:
-    static constexpr uint32_t MaxFaces = 4;
-    static constexpr uint32_t MinBaseSize = 4;
-    static constexpr uint32_t MaxBaseSize = 256;
-    static constexpr uint32_t MaxAtlasSize = 4096;
-    static constexpr uint32_t MaxGlyphs = 65536;
-    static constexpr uint32_t MaxKerningPairs = 65536;
+    static constexpr uint32_t kMaxFaces = 4;
+    static constexpr uint32_t kMinBaseSize = 4;
+    static constexpr uint32_t kMaxBaseSize = 256;
+    static constexpr uint32_t kMaxAtlasSize = 4096;
+    static constexpr uint32_t kMaxGlyphs = 65536;
+    static constexpr uint32_t kMaxKerningPairs = 65536;
 
     // True when the bytes start with the old format's tag ('F','N','T',0x01).
     static bool IsOldFormat(const void* data, uint32_t size);

@@ -155,9 +155,9 @@ bool GraphicsEngine::CreateDevice(void* window, const GraphicsEngineSettings& se
     settings_.height = settings.height;
     settings_.colorFormat = RenderTextureFormat::RGBA;
     settings_.depthFormat = RenderTextureFormat::D24;
-    settings_.flags = (settings.fullScreen ? RenderDeviceSettings::FullScreen : 0) |
-                      (settings.verticalSync ? RenderDeviceSettings::VerticalSync : 0) |
-                      (settings.tripleBuffering ? RenderDeviceSettings::TripleBuffering : 0);
+    settings_.flags = (settings.fullScreen ? RenderDeviceSettings::kFullScreen : 0) |
+                      (settings.verticalSync ? RenderDeviceSettings::kVerticalSync : 0) |
+                      (settings.tripleBuffering ? RenderDeviceSettings::kTripleBuffering : 0);
 
     if (!CreatePrimarySurface(window, options)) return false;
     CheckHardware(options);
@@ -201,7 +201,7 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
     if (device_ == nullptr || loader == nullptr) return false;
     window_ = window;
     device_->SetClearColor(Color(0.0f, 0.0f, 0.0f, 1.0f));
-    device_->Clear(RenderDevice::ClearColor, 1.0f);
+    device_->Clear(RenderDevice::kClearColor, 1.0f);
 
     budget_ = std::make_unique<GraphicsBudget>(*device_);
     textureManager_ = std::make_unique<GraphicsResourceManager<GraphicsTexture>>(*loader, *this, budget_.get());
@@ -319,15 +319,15 @@ RenderDeviceSettings GraphicsEngine::GetSettingsFromOptions(const RenderDeviceSe
     // Options exist only through the engine.
     if (!gEngine->IsEditorMode()) {
         const bool fullScreen = (forceFullScreen_ || options->GetBool(Bool::fullscreen)) && !forceWindowed_;
-        if (fullScreen) settings.flags |= RenderDeviceSettings::FullScreen;
+        if (fullScreen) settings.flags |= RenderDeviceSettings::kFullScreen;
         const Options::Int2 resolution = options->GetInt2(Options::Int2Name::resolution);
         settings.width = resolution.x;
         settings.height = resolution.y;
     }
-    if (options->GetBool(Bool::syncToRefresh) && !forceWindowed_) settings.flags |= RenderDeviceSettings::VerticalSync;
-    if (options->GetBool(Bool::tripleBuffer)) settings.flags |= RenderDeviceSettings::TripleBuffering;
-    if (options->GetBool(Bool::detailObjects)) settings.flags |= RenderDeviceSettings::DetailObjects;
-    if (options->GetBool(Bool::advancedEffects)) settings.flags |= RenderDeviceSettings::AdvancedEffects;
+    if (options->GetBool(Bool::syncToRefresh) && !forceWindowed_) settings.flags |= RenderDeviceSettings::kVerticalSync;
+    if (options->GetBool(Bool::tripleBuffer)) settings.flags |= RenderDeviceSettings::kTripleBuffering;
+    if (options->GetBool(Bool::detailObjects)) settings.flags |= RenderDeviceSettings::kDetailObjects;
+    if (options->GetBool(Bool::advancedEffects)) settings.flags |= RenderDeviceSettings::kAdvancedEffects;
     return settings;
 }
 

@@ -202,7 +202,7 @@ public:
     const RenderTexture* GetEmptyTexture() const { return emptyTexture_.load(); }
     int GetWidth() const { return settings_.width; }
     int GetHeight() const { return settings_.height; }
-    bool IsFullscreen() const { return (settings_.flags & RenderDeviceSettings::FullScreen) != 0; }
+    bool IsFullscreen() const { return (settings_.flags & RenderDeviceSettings::kFullScreen) != 0; }
     const RenderDeviceSettings& GetDeviceSettings() const { return settings_; }
 
     // The effective generation: the device's, lowered by the detail level.

@@ -39,8 +39,8 @@ public:
     // The longest run handed to the device at once.
     static constexpr int kMaxRun = 511;
     // Device text flags: drawing is one line without clipping; measuring adds calculate-rectangle.
-    static constexpr uint32_t kDrawFlags = RenderFont::SingleLine | RenderFont::NoClip;
-    static constexpr uint32_t kMeasureFlags = kDrawFlags | RenderFont::CalculateRect;
+    static constexpr uint32_t kDrawFlags = RenderFont::kSingleLine | RenderFont::kNoClip;
+    static constexpr uint32_t kMeasureFlags = kDrawFlags | RenderFont::kCalculateRect;
 
     GraphicsFont(BaseResourceManager* manager, const std::string& fileName, GraphicsEngine& graphics);
     ~GraphicsFont() override;

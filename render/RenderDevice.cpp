@@ -20,7 +20,7 @@ struct DeviceLibraryRow {
 // The process-wide library table. Rows stay until UnloadLibraries, so a destroyed device's
 // library stays loaded until shutdown.
 struct DeviceLibraryTable {
-    DeviceLibraryRow rows[RenderDevice::MaxLibraries];
+    DeviceLibraryRow rows[RenderDevice::kMaxLibraries];
     int numRows = 0;
     std::string deviceDirectory;
 };
@@ -63,7 +63,7 @@ std::string GetLibraryPath(const char* name) {
 
 RenderDevice* RenderDevice::Create(const char* name) {
     DeviceLibraryTable& table = GetTable();
-    if (table.numRows >= MaxLibraries) {
+    if (table.numRows >= kMaxLibraries) {
         return nullptr;
     }
     const std::string path = GetLibraryPath(name);

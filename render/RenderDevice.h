@@ -176,11 +176,11 @@ enum class RenderFontStyle : uint32_t {
 // How the primary surface is made (CreatePrimarySurface, ResetDevice): six 32-bit fields in this
 // order. The graphics engine fills it from the options.
 struct RenderDeviceSettings {
-    static constexpr uint32_t FullScreen = 0x01;
-    static constexpr uint32_t VerticalSync = 0x02;      // wait for vertical retrace
-    static constexpr uint32_t TripleBuffering = 0x04;
-    static constexpr uint32_t DetailObjects = 0x10;     // option "detailObjects" on
-    static constexpr uint32_t AdvancedEffects = 0x20;   // option "advancedEffects" on
+    static constexpr uint32_t kFullScreen = 0x01;
+    static constexpr uint32_t kVerticalSync = 0x02;      // wait for vertical retrace
+    static constexpr uint32_t kTripleBuffering = 0x04;
+    static constexpr uint32_t kDetailObjects = 0x10;     // option "detailObjects" on
+    static constexpr uint32_t kAdvancedEffects = 0x20;   // option "advancedEffects" on
 
     int32_t width = 0;                                            // back buffer, pixels
     int32_t height = 0;                                           // back buffer, pixels
@@ -236,7 +236,7 @@ public:
     virtual int GetWidth() const = 0;   // texels
     virtual int GetHeight() const = 0;  // texels
     // Replaces the contents with texels laid out as at creation (CreateTexture with the flag
-    // RenderDevice::TextureUpdatable: one byte a texel, rows top first).
+    // RenderDevice::kTextureUpdatable: one byte a texel, rows top first).
     virtual void UpdatePixels(const void* texels) = 0;
     virtual void ReservedOperation1() = 0;
     virtual size_t GetSystemMemoryUsage() const = 0;  // bytes
@@ -359,10 +359,10 @@ public:
 class RenderFont {
 public:
     // Flags of DrawText (the values of the Win32 text functions): drawing passes
-    // SingleLine | NoClip, measuring adds CalculateRect, which draws nothing.
-    static constexpr uint32_t SingleLine = 0x020;
-    static constexpr uint32_t NoClip = 0x100;
-    static constexpr uint32_t CalculateRect = 0x400;
+    // kSingleLine | kNoClip, measuring adds kCalculateRect, which draws nothing.
+    static constexpr uint32_t kSingleLine = 0x020;
+    static constexpr uint32_t kNoClip = 0x100;
+    static constexpr uint32_t kCalculateRect = 0x400;
 
     virtual ~RenderFont() = default;
     // Draws count characters of text with the top-left corner at (position->x, position->y) of
@@ -386,21 +386,21 @@ public:
 class RenderDevice {
 public:
     // Bits of Clear.
-    static constexpr uint32_t ClearColor = 0x01;
-    static constexpr uint32_t ClearDepth = 0x20;
-    static constexpr uint32_t ClearStencil = 0x40;
+    static constexpr uint32_t kClearColor = 0x01;
+    static constexpr uint32_t kClearDepth = 0x20;
+    static constexpr uint32_t kClearStencil = 0x40;
     // Flags of CreateVertexBuffer: 0 a static buffer, filled once.
-    static constexpr uint32_t BufferDynamic = 0x01;
+    static constexpr uint32_t kBufferDynamic = 0x01;
     // Flags of CreateTexture: the texture will be refreshed with RenderTexture::UpdatePixels.
-    static constexpr uint32_t TextureUpdatable = 0x01;
+    static constexpr uint32_t kTextureUpdatable = 0x01;
     // SetDrawCallLimit: execute every draw call.
-    static constexpr uint32_t NoDrawCallLimit = 0xFFFFFFFFu;
+    static constexpr uint32_t kNoDrawCallLimit = 0xFFFFFFFFu;
 
     // -- Factory (process-wide, main thread only) ------------------------------------------------
 
     // Loads lib<name>.so from the device directory and creates a device with its
     // "CreateRenderDevice" export, given gEngine. Null when the name is empty or holds a '/', the
-    // table already holds MaxLibraries rows, the library does not load, or it has no such export
+    // table already holds kMaxLibraries rows, the library does not load, or it has no such export
     // (the library is unloaded again). A device the library had already handed out keeps its row,
     // which takes the new library handle (the old one is released). The device a library returns,
     // null included, is returned as it is; failures are not logged (the caller logs).
@@ -418,7 +418,7 @@ public:
     // engine library itself.
     static void SetDeviceDirectory(const char* directory);
 
-    static constexpr int MaxLibraries = 32;
+    static constexpr int kMaxLibraries = 32;
 
     // The generation's name ("Unknown", "GeForce3", ...); "Unknown" for a value outside the table.
     static const char* GetNameForGeneration(RenderGenerationId id);
@@ -481,7 +481,7 @@ public:
     virtual void SetScissorRect(const Rect* rect) = 0;
     virtual void SetClearColor(const Color& color) = 0;
     virtual void ReservedOperation3() = 0;
-    // Clears the targets named by flags (ClearColor, ClearDepth) inside the viewport (and the
+    // Clears the targets named by flags (kClearColor, kClearDepth) inside the viewport (and the
     // scissor rectangle when set), to the clear colour and the depth, whatever the write modes.
     virtual void Clear(uint32_t flags, float depth) = 0;
 
@@ -510,7 +510,7 @@ public:
     // A texture from a DDS file, dropping reduction top mip levels (<= 0: none); null on failure.
     virtual RenderTexture* CreateTextureFromFile(const void* data, uint32_t length, int reduction) = 0;
     // A texture from one byte a texel, rows top first, shown as grey; format 0 (the only one);
-    // flags TextureUpdatable or 0.
+    // flags kTextureUpdatable or 0.
     virtual RenderTexture* CreateTexture(int width, int height, const uint8_t* texels, uint32_t format,
                                          uint32_t flags) = 0;
     // A texture from 32-bit texels 0xAARRGGBB, rows top first; mipLevels 1 and flags 0 in every use.
@@ -595,7 +595,7 @@ public:
     // Statistics and the render debugger.
     virtual uint32_t GetNumFacesRendered() const = 0;  // in the current frame
     virtual uint32_t GetNumDrawCalls() const = 0;      // in the current frame, skipped ones included
-    // Draw calls to execute from the next frame on; NoDrawCallLimit for all.
+    // Draw calls to execute from the next frame on; kNoDrawCallLimit for all.
     virtual void SetDrawCallLimit(uint32_t limit) = 0;
     virtual void SetDebugAlpha(bool enable) = 0;          // true: blending as set; false: no blending
     virtual void SetDebugPixelShaders(bool enable) = 0;   // true: flat colour for pixel programs

@@ -282,7 +282,7 @@ void Terrain::CreateOpacityTexture(TerrainLayer& layer) const {
     RenderDevice* device = GetDevice();
     if (!device || layer.opacity.empty()) return;
     layer.opacityTexture = device->CreateTexture(int(GetNumXSamples() - 1), int(GetNumYSamples() - 1),
-                                                 layer.opacity.data(), 0, RenderDevice::TextureUpdatable);
+                                                 layer.opacity.data(), 0, RenderDevice::kTextureUpdatable);
 }
 
 void Terrain::DestroyLayer(TerrainLayer& layer) const {

@@ -113,7 +113,7 @@ bool FontRasterizer::Rasterize(const std::string& faceFile, uint32_t pixelSize, 
     }
     face.atlasWidth = kAtlasWidth;
     face.atlasHeight = std::max<uint32_t>(y + shelfHeight + kPadding, 1);
-    if (face.atlasHeight > DeviceFontFile::MaxAtlasSize) {
+    if (face.atlasHeight > DeviceFontFile::kMaxAtlasSize) {
         Log(LogPriority::Error, "FontRasterizer: the glyphs of %s at %u pixels do not fit an atlas", faceFile.c_str(),
             pixelSize);
         return false;

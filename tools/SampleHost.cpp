@@ -151,7 +151,7 @@ public:
         const float width = float(canvas.GetWidth());
         canvas.SetDefaultState();
         canvas.ClearRenderSurface(nullptr, Color(0.07f, 0.09f, 0.13f, 1.0f),
-                                  GAME::RenderDevice::ClearColor | GAME::RenderDevice::ClearDepth);
+                                  GAME::RenderDevice::kClearColor | GAME::RenderDevice::kClearDepth);
 
         canvas.RenderText(Rect(0.0f, 14.0f, width, 0.0f), "The engine draws its interface", kTitleStyle, 1.0f,
                           XAlignment::Center, YAlignment::Top);

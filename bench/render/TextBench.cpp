@@ -65,7 +65,7 @@ void RunFrames(benchmark::State& state, const mem::vector<std::wstring>& lines, 
     for (auto _ : state) {
         canvas.BeginFrame();
         canvas.SetDefaultState();
-        canvas.ClearRenderSurface(nullptr, Color(0.1f, 0.1f, 0.15f, 1.0f), RenderDevice::ClearColor);
+        canvas.ClearRenderSurface(nullptr, Color(0.1f, 0.1f, 0.15f, 1.0f), RenderDevice::kClearColor);
         draw(canvas);
         drawCalls = device.GetNumDrawCalls();
         canvas.EndFrame();

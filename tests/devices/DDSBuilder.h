@@ -13,7 +13,7 @@ class DDSBuilder {
 public:
     // The 128-byte header of a 2-D texture.
     static std::vector<uint8_t> Header(DDSFormat format, uint32_t width, uint32_t height, uint32_t levels) {
-        std::vector<uint8_t> bytes(DDSFile::HeaderSize, 0);
+        std::vector<uint8_t> bytes(DDSFile::kHeaderSize, 0);
         std::memcpy(bytes.data(), "DDS ", 4);
         Put(bytes, 4, 124);
         Put(bytes, 8, 0x1007 | (levels > 1 ? 0x20000 : 0));

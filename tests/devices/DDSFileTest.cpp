@@ -32,11 +32,11 @@ TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
         EXPECT_EQ(dds.GetFormat(), c.format);
         ASSERT_EQ(dds.GetLevels().size(), 5u);
         EXPECT_EQ(dds.GetLevels()[0].size, c.topLevelBytes);
-        EXPECT_EQ(dds.GetLevels()[0].offset, DDSFile::HeaderSize);
+        EXPECT_EQ(dds.GetLevels()[0].offset, DDSFile::kHeaderSize);
         EXPECT_EQ(dds.GetLevels()[4].width, 1u);
         EXPECT_EQ(dds.GetLevels()[4].height, 1u);
         EXPECT_EQ(dds.GetLevels()[4].offset + dds.GetLevels()[4].size, file.size());
-        EXPECT_EQ(DDSFile::GetFileLength(file.data(), DDSFile::HeaderSize), file.size());
+        EXPECT_EQ(DDSFile::GetFileLength(file.data(), DDSFile::kHeaderSize), file.size());
     }
 }
 

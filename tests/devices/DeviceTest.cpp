@@ -22,7 +22,7 @@ void DeviceTest::TearDown() {
 
 void DeviceTest::ClearTo(const Color& color) {
     device_->SetClearColor(color);
-    device_->Clear(RenderDevice::ClearColor | RenderDevice::ClearDepth, 1.0f);
+    device_->Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
 }
 
 uint32_t DeviceTest::PrimaryPixel(int x, int y) const {

@@ -102,11 +102,11 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     ASSERT_NE(font, nullptr);
     const Rect at(4, 4, 0, 0);
     // Size 16 doubles the 8-pixel face: "Hi" advances 2 x 12 pixels.
-    EXPECT_EQ(font->DrawText("Hi", -1, &at, RenderFont::SingleLine | RenderFont::CalculateRect, 0xFFFFFFFF, 16,
+    EXPECT_EQ(font->DrawText("Hi", -1, &at, RenderFont::kSingleLine | RenderFont::kCalculateRect, 0xFFFFFFFF, 16,
                              RenderFontStyle::Regular, false),
               24);
     EXPECT_EQ(LitBox(), (std::vector<int>{-1, -1, -1, -1}));
-    EXPECT_EQ(font->DrawText(L"Hi", 2, &at, RenderFont::SingleLine | RenderFont::NoClip, 0xFFFFFFFF, 16,
+    EXPECT_EQ(font->DrawText(L"Hi", 2, &at, RenderFont::kSingleLine | RenderFont::kNoClip, 0xFFFFFFFF, 16,
                              RenderFontStyle::Regular, false),
               24);
     const std::vector<int> box = LitBox();
@@ -118,7 +118,7 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     EXPECT_EQ(device_->GetSourceBlendFactor(), RenderBlendFactor::One);
     EXPECT_EQ(device_->GetDestinationBlendFactor(), RenderBlendFactor::Zero);
     // Synthesised bold draws one pixel further and is measured so.
-    EXPECT_EQ(font->DrawText("Hi", 2, &at, RenderFont::CalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false),
+    EXPECT_EQ(font->DrawText("Hi", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false),
               25);
     // Batched runs come out in call order: the shadow first, the text over it.
     ClearTo(Color(0, 0, 0, 1));
@@ -188,11 +188,11 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     RenderFont* font = device_->CreateDeviceFont("Test", bytes.data(), uint32_t(bytes.size()));
     ASSERT_NE(font, nullptr);
     const Rect at(10, 20, 0, 0);
-    EXPECT_EQ(font->DrawText("AA", 2, &at, RenderFont::CalculateRect, 0xFFFFFFFF, 8, RenderFontStyle::Regular, true),
+    EXPECT_EQ(font->DrawText("AA", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 8, RenderFontStyle::Regular, true),
               16);
     EXPECT_EQ(font->DrawText("A", 1, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::Regular, false), 10);
     EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 17, 27}));
-    EXPECT_EQ(font->DrawText("B", 1, &at, RenderFont::CalculateRect, 0xFFFFFFFF, 4, RenderFontStyle::Regular, false),
+    EXPECT_EQ(font->DrawText("B", 1, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 4, RenderFontStyle::Regular, false),
               2);  // drawn as '?'
     device_->DestroyDeviceFont(font);
 
@@ -202,11 +202,11 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     font = device_->CreateDeviceFont("Broken", bytes.data(), uint32_t(bytes.size()));
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Broken"));
-    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::CalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
+    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
     device_->DestroyDeviceFont(font);
     const uint8_t old[8] = {'F', 'N', 'T', 1, 0, 0, 0, 0};
     font = device_->CreateDeviceFont("Old", old, sizeof(old));
-    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::CalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
+    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
     device_->DestroyDeviceFont(font);
 }
 

@@ -202,11 +202,11 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     device_->SetGammaRamp(0.75f, 0.5f, 1.75f);
     device_->Present(primary_);
     EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
-    settings.width = OffscreenDevice::Width;
-    settings.height = OffscreenDevice::Height;
+    settings.width = OffscreenDevice::kWidth;
+    settings.height = OffscreenDevice::kHeight;
     ASSERT_TRUE(device_->ResetDevice(settings));
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
-    EXPECT_EQ(device_->GetWidth(), OffscreenDevice::Width);
+    EXPECT_EQ(device_->GetWidth(), OffscreenDevice::kWidth);
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(GLDeviceTextureTest, CompressedTexturesMatchTheCPUDecoderWithAndWithoutS3
             }
         });
         std::vector<uint8_t> reference(16 * 16 * 4);
-        ASSERT_TRUE(DXTDecoder::Decode(format, 16, 16, file.data() + DDSFile::HeaderSize, reference.data()));
+        ASSERT_TRUE(DXTDecoder::Decode(format, 16, 16, file.data() + DDSFile::kHeaderSize, reference.data()));
         for (bool s3tc : {true, false}) {
             gl.SetUseS3TC(s3tc);
             RenderTexture* texture = FromFile(file);
@@ -133,7 +133,7 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
 
 TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
     const uint8_t texels[2] = {0x40, 0xC0};
-    RenderTexture* texture = device_->CreateTexture(2, 1, texels, 0, RenderDevice::TextureUpdatable);
+    RenderTexture* texture = device_->CreateTexture(2, 1, texels, 0, RenderDevice::kTextureUpdatable);
     ASSERT_NE(texture, nullptr);
     std::vector<uint32_t> drawn = Draw(texture);
     EXPECT_EQ(drawn[0], Rgba(0x40, 0x40, 0x40, 0x40));

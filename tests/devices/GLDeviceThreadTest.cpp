@@ -103,7 +103,7 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
 
 TEST_F(GLDeviceThreadTest, UpdatesRaceDrawsSafely) {
     std::vector<uint8_t> texels(16 * 16, 0);
-    RenderTexture* texture = device_->CreateTexture(16, 16, texels.data(), 0, RenderDevice::TextureUpdatable);
+    RenderTexture* texture = device_->CreateTexture(16, 16, texels.data(), 0, RenderDevice::kTextureUpdatable);
     ASSERT_NE(texture, nullptr);
     device_->SetTexture(0, texture);
     std::atomic<bool> done{false};

@@ -176,7 +176,7 @@ TEST_F(EngineTest, StartUpAndShutdownMisuse) {
     engine.Shutdown();
     engine.Shutdown();
     // It starts again after a shutdown, more often than the device factory has library rows.
-    for (int start = 0; start < RenderDevice::MaxLibraries; ++start) {
+    for (int start = 0; start < RenderDevice::kMaxLibraries; ++start) {
         ASSERT_TRUE(Start());
         engine.Shutdown();
     }

@@ -40,7 +40,7 @@ protected:
 
     void ClearTo(const Color& color) {
         Canvas().SetDefaultState();
-        Canvas().ClearRenderSurface(nullptr, color, RenderDevice::ClearColor | RenderDevice::ClearDepth);
+        Canvas().ClearRenderSurface(nullptr, color, RenderDevice::kClearColor | RenderDevice::kClearDepth);
     }
     float Text(const Rect& rect, const char* text, XAlignment x, YAlignment y, bool shadow = false) {
         return Canvas().RenderText(rect, Color(1.0f, 1.0f, 1.0f, 1.0f), text, font, kSize, x, y, shadow, 2,
@@ -189,7 +189,7 @@ TEST_F(CanvasPixelTest, ScreenshotsAreReadBackThroughImage) {
     // Any surface at its own size; a missing one fails.
     RenderSurface* surface =
         Canvas().CreateTemporaryTextureSurface(16, 8, RenderTextureFormat::RGBA, RenderTextureFormat::None);
-    Canvas().ClearRenderSurface(surface, Color(0.0f, 1.0f, 0.0f, 1.0f), RenderDevice::ClearColor);
+    Canvas().ClearRenderSurface(surface, Color(0.0f, 1.0f, 0.0f, 1.0f), RenderDevice::kClearColor);
     Canvas().SetTargetSurface(nullptr);
     ASSERT_TRUE(bed.Graphics().SaveRenderSurface(path.c_str(), surface));
     ASSERT_EQ(image.Load(path.c_str(), Image::Format::RGB), Image::Error::None);

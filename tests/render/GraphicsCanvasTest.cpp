@@ -144,7 +144,7 @@ TEST_F(GraphicsCanvasTest, TargetsFallBackToThePrimarySurface) {
     canvas->SetTargetSurface(nullptr);
     EXPECT_EQ(canvas->GetTargetSurface(), primary);
     EXPECT_EQ(device.GetState().colorTargets[0], primary);
-    canvas->ClearRenderSurface(surface, Color(0.0f, 0.0f, 1.0f, 1.0f), RenderDevice::ClearColor);
+    canvas->ClearRenderSurface(surface, Color(0.0f, 0.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
     EXPECT_EQ(device.GetCalls("Clear"), std::vector<std::string>{"Clear(1, 1)"});
     EXPECT_EQ(device.GetState().clearColor, Color(0.0f, 0.0f, 1.0f, 1.0f));
     canvas->DestroySurface(surface);

@@ -27,7 +27,7 @@ TEST(RecordingDeviceTest, RecordsCallsWithResourceNamesAndArguments) {
     device.SetTexture(2, surface->GetDepthTexture());
     device.SetTargetSurface(0, surface);
     device.SetClearColor(Color(0.0f, 0.5f, 1.0f, 1.0f));
-    device.Clear(RenderDevice::ClearColor | RenderDevice::ClearDepth, 1.0f);
+    device.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
     device.SetSourceBlendFactor(RenderBlendFactor::SourceAlpha);
     device.DrawRect(Rect(10.0f, 11.0f, 100.0f, 20.0f), 0xff336699u, 0.5f);
     device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
@@ -207,7 +207,7 @@ TEST(RecordingDeviceTest, ResourcesComeAndGoOnAnyThread) {
     for (std::thread& loader : loaders) {
         loader = std::thread([&device] {
             for (int i = 0; i < 50; ++i) {
-                RenderTexture* texture = device.CreateTexture(2, 2, nullptr, 0, RenderDevice::TextureUpdatable);
+                RenderTexture* texture = device.CreateTexture(2, 2, nullptr, 0, RenderDevice::kTextureUpdatable);
                 const uint8_t texels[4] = {1, 2, 3, 4};
                 texture->UpdatePixels(texels);
                 device.DestroyTexture(texture);

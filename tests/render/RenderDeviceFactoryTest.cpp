@@ -95,7 +95,7 @@ TEST_F(RenderDeviceFactoryTest, TheSameDeviceTwiceKeepsOneRowAndReleasesTheRepla
 }
 
 TEST_F(RenderDeviceFactoryTest, TheThirtyThirdLibraryIsRefused) {
-    for (int i = 0; i < RenderDevice::MaxLibraries; ++i) {
+    for (int i = 0; i < RenderDevice::kMaxLibraries; ++i) {
         ASSERT_NE(Create("RecordingDevice"), nullptr) << "device " << i;
         EXPECT_EQ(RenderDevice::FindDeviceLibrary(devices_.back()), i);
     }

@@ -20,12 +20,12 @@ OffscreenDevice* OffscreenDevice::Get() {
     }
     gTried = true;
     auto* shared = new OffscreenDevice();
-    shared->window_ = std::make_unique<OffscreenWindow>(Width, Height);
+    shared->window_ = std::make_unique<OffscreenWindow>(kWidth, kHeight);
     shared->device_ = shared->window_->Get() != nullptr ? RenderDevice::Create("GLDevice") : nullptr;
     if (shared->device_ != nullptr && shared->device_->Initialize()) {
         RenderDeviceSettings settings;
-        settings.width = Width;
-        settings.height = Height;
+        settings.width = kWidth;
+        settings.height = kHeight;
         shared->primary_ = shared->device_->CreatePrimarySurface(shared->window_->Get(), settings);
     }
     gShared = shared;
@@ -83,7 +83,7 @@ void OffscreenDevice::ResetState() {
     d.SetDebugTextures(false);
     d.SetDebugCullPixels(false);
     d.SetDebugCullPrimitives(false);
-    d.SetDrawCallLimit(RenderDevice::NoDrawCallLimit);
+    d.SetDrawCallLimit(RenderDevice::kNoDrawCallLimit);
     d.SetDebugName(nullptr, nullptr, nullptr);
     d.SetVertexDeclaration(nullptr);
     d.SetIndices(nullptr);

@@ -17,8 +17,8 @@ namespace GAME::test {
 
 class OffscreenDevice {
 public:
-    static constexpr int Width = 64;   // the window and primary surface
-    static constexpr int Height = 64;
+    static constexpr int kWidth = 64;   // the window and primary surface
+    static constexpr int kHeight = 64;
 
     // The shared device; null when none can be made (the caller should skip or fail).
     static OffscreenDevice* Get();

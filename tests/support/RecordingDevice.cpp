@@ -91,7 +91,7 @@ void RecordingDevice::Record(std::string call) const {
 
 void RecordingDevice::BindDynamicStream(uint32_t stream, const RenderDynamicVertexBuffer* buffer, uint32_t offset,
                                         uint32_t stride) {
-    if (stream >= RecordingDeviceState::NumStreams) {
+    if (stream >= RecordingDeviceState::kNumStreams) {
         AddError("stream out of range");
         return;
     }
@@ -318,7 +318,7 @@ bool RecordingDevice::Supports16bitColorWithDepth() const {
 
 void RecordingDevice::SetTargetSurface(int index, RenderSurface* surface) {
     RecordCall("SetTargetSurface", index, static_cast<const void*>(surface));
-    if (index < 0 || uint32_t(index) >= RecordingDeviceState::NumTargets) {
+    if (index < 0 || uint32_t(index) >= RecordingDeviceState::kNumTargets) {
         AddError("SetTargetSurface: target index out of range");
         return;
     }
@@ -328,7 +328,7 @@ void RecordingDevice::SetTargetSurface(int index, RenderSurface* surface) {
 
 void RecordingDevice::SetRenderTarget(int index, RenderSurface* surface) {
     RecordCall("SetRenderTarget", index, static_cast<const void*>(surface));
-    if (index < 0 || uint32_t(index) >= RecordingDeviceState::NumTargets) {
+    if (index < 0 || uint32_t(index) >= RecordingDeviceState::kNumTargets) {
         AddError("SetRenderTarget: target index out of range");
         return;
     }
@@ -554,7 +554,7 @@ void RecordingDevice::SetVertexShader(const RenderVertexShader* shader) {
 
 void RecordingDevice::SetVertexShaderConstants(uint32_t first, const float* data, uint32_t count) {
     RecordCall("SetVertexShaderConstants", first, Floats(data, count * 4), count);
-    if (data == nullptr || uint64_t(first) + count > RecordingDeviceState::NumVertexRegisters) {
+    if (data == nullptr || uint64_t(first) + count > RecordingDeviceState::kNumVertexRegisters) {
         AddError("SetVertexShaderConstants: registers out of range");
         return;
     }
@@ -568,7 +568,7 @@ void RecordingDevice::SetPixelShader(const RenderPixelShader* shader) {
 
 void RecordingDevice::SetPixelShaderConstants(uint32_t first, const float* data, uint32_t count) {
     RecordCall("SetPixelShaderConstants", first, Floats(data, count * 4), count);
-    if (data == nullptr || uint64_t(first) + count > RecordingDeviceState::NumPixelRegisters) {
+    if (data == nullptr || uint64_t(first) + count > RecordingDeviceState::kNumPixelRegisters) {
         AddError("SetPixelShaderConstants: registers out of range");
         return;
     }
@@ -577,7 +577,7 @@ void RecordingDevice::SetPixelShaderConstants(uint32_t first, const float* data,
 
 void RecordingDevice::SetTexture(uint32_t stage, const RenderTexture* texture) {
     RecordCall("SetTexture", stage, static_cast<const void*>(texture));
-    if (stage >= RecordingDeviceState::NumStages) {
+    if (stage >= RecordingDeviceState::kNumStages) {
         AddError("SetTexture: stage out of range");
         return;
     }
@@ -588,7 +588,7 @@ void RecordingDevice::ReservedOperation4() { RecordCall("ReservedOperation4"); }
 
 void RecordingDevice::SetClipPlane(uint32_t index, const Plane& plane) {
     RecordCall("SetClipPlane", index, plane);
-    if (index >= RecordingDeviceState::NumClipPlanes) {
+    if (index >= RecordingDeviceState::kNumClipPlanes) {
         AddError("SetClipPlane: index out of range");
         return;
     }
@@ -598,7 +598,7 @@ void RecordingDevice::SetClipPlane(uint32_t index, const Plane& plane) {
 
 void RecordingDevice::ClearClipPlane(uint32_t index) {
     RecordCall("ClearClipPlane", index);
-    if (index >= RecordingDeviceState::NumClipPlanes) {
+    if (index >= RecordingDeviceState::kNumClipPlanes) {
         AddError("ClearClipPlane: index out of range");
         return;
     }
@@ -723,7 +723,7 @@ void RecordingDevice::SetRenderStateE(uint32_t value) {
 
 void RecordingDevice::SetSamplerState(uint32_t stage, RenderSamplerState state, uint32_t value) {
     RecordCall("SetSamplerState", stage, state, value);
-    if (stage >= RecordingDeviceState::NumSamplers || uint32_t(state) >= RecordingDeviceState::NumSamplerStates) {
+    if (stage >= RecordingDeviceState::kNumSamplers || uint32_t(state) >= RecordingDeviceState::kNumSamplerStates) {
         AddError("SetSamplerState: sampler or state out of range");
         return;
     }
@@ -735,7 +735,7 @@ void RecordingDevice::ReservedOperation7() { RecordCall("ReservedOperation7"); }
 void RecordingDevice::SetStreamSource(uint32_t stream, const RenderVertexBuffer* buffer, uint32_t offset,
                                       uint32_t stride) {
     RecordCall("SetStreamSource", stream, static_cast<const void*>(buffer), offset, stride);
-    if (stream >= RecordingDeviceState::NumStreams) {
+    if (stream >= RecordingDeviceState::kNumStreams) {
         AddError("SetStreamSource: stream out of range");
         return;
     }

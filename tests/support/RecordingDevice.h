@@ -61,14 +61,14 @@ struct RecordingDeviceScript {
 
 // The state the calls set, with a fresh device's values.
 struct RecordingDeviceState {
-    static constexpr uint32_t NumTargets = 4;
-    static constexpr uint32_t NumStages = 8;
-    static constexpr uint32_t NumSamplers = 16;
-    static constexpr uint32_t NumSamplerStates = 6;
-    static constexpr uint32_t NumStreams = 16;
-    static constexpr uint32_t NumClipPlanes = 8;
-    static constexpr uint32_t NumVertexRegisters = 256;
-    static constexpr uint32_t NumPixelRegisters = 224;
+    static constexpr uint32_t kNumTargets = 4;
+    static constexpr uint32_t kNumStages = 8;
+    static constexpr uint32_t kNumSamplers = 16;
+    static constexpr uint32_t kNumSamplerStates = 6;
+    static constexpr uint32_t kNumStreams = 16;
+    static constexpr uint32_t kNumClipPlanes = 8;
+    static constexpr uint32_t kNumVertexRegisters = 256;
+    static constexpr uint32_t kNumPixelRegisters = 224;
 
     // One vertex stream: a static buffer with an offset, or a dynamic buffer at its last lock.
     struct Stream {
@@ -82,16 +82,16 @@ struct RecordingDeviceState {
     bool scissorEnabled = false;
     Rect scissor;
     Color clearColor;
-    RenderSurface* colorTargets[NumTargets] = {};
+    RenderSurface* colorTargets[kNumTargets] = {};
     RenderSurface* depthTarget = nullptr;  // the surface whose depth is the depth target
 
     const RenderVertexShader* vertexShader = nullptr;
     const RenderPixelShader* pixelShader = nullptr;
-    float vertexConstants[NumVertexRegisters][4] = {};
-    float pixelConstants[NumPixelRegisters][4] = {};
-    const RenderTexture* textures[NumStages] = {};
-    bool clipPlaneEnabled[NumClipPlanes] = {};
-    Plane clipPlanes[NumClipPlanes];
+    float vertexConstants[kNumVertexRegisters][4] = {};
+    float pixelConstants[kNumPixelRegisters][4] = {};
+    const RenderTexture* textures[kNumStages] = {};
+    bool clipPlaneEnabled[kNumClipPlanes] = {};
+    Plane clipPlanes[kNumClipPlanes];
 
     RenderTestFunction depthTest = RenderTestFunction::LessEqual;
     RenderTestFunction alphaTest = RenderTestFunction::Always;
@@ -107,9 +107,9 @@ struct RecordingDeviceState {
     RenderBlendFactor sourceBlend = RenderBlendFactor::One;
     RenderBlendFactor destinationBlend = RenderBlendFactor::Zero;
     // [sampler][RenderSamplerState]: wrap, wrap, (unused), linear, linear, linear mips.
-    uint32_t samplerStates[NumSamplers][NumSamplerStates] = {};
+    uint32_t samplerStates[kNumSamplers][kNumSamplerStates] = {};
 
-    Stream streams[NumStreams];
+    Stream streams[kNumStreams];
     const RenderVertexDeclaration* declaration = nullptr;
     // The index source: a static buffer, or a dynamic buffer read from firstIndex (its last lock).
     const RenderIndexBuffer* indexBuffer = nullptr;
@@ -118,7 +118,7 @@ struct RecordingDeviceState {
 
     bool wireframe = false;
     bool verticalSync = false;
-    uint32_t drawCallLimit = RenderDevice::NoDrawCallLimit;  // as last set; applies from the next frame
+    uint32_t drawCallLimit = RenderDevice::kNoDrawCallLimit;  // as last set; applies from the next frame
     bool debugAlpha = true;
     bool debugPixelShaders = false;
     bool debugTextures = false;
@@ -345,7 +345,7 @@ private:
 
     int width_ = 0;
     int height_ = 0;
-    uint32_t frameDrawCallLimit_ = NoDrawCallLimit;
+    uint32_t frameDrawCallLimit_ = kNoDrawCallLimit;
     uint32_t drawCalls_ = 0;
     uint32_t executedDrawCalls_ = 0;
     uint32_t faces_ = 0;

@@ -66,7 +66,7 @@ protected:
 
     void ClearTo(const Color& color) {
         device->SetClearColor(color);
-        device->Clear(RenderDevice::ClearColor | RenderDevice::ClearDepth, 1.0f);
+        device->Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
     }
 
     TempDirectory data;

@@ -25,6 +25,7 @@
 #include "render/ResetObject.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
+#include "world/SectorDataManager.h"
 
 namespace GAME {
 
@@ -39,7 +40,10 @@ void ForwardLogToEngine(LogPriority priority, unsigned category, const char* mes
 
 }  // namespace
 
-Engine::Engine() : previousLogSink_(SetLogSink(&ForwardLogToEngine)) { gEngine = this; }
+Engine::Engine()
+    : previousLogSink_(SetLogSink(&ForwardLogToEngine)), sectorDataManager_(std::make_unique<SectorDataManager>()) {
+    gEngine = this;
+}
 
 Engine::~Engine() {
     Shutdown();

@@ -68,6 +68,7 @@ class Options;
 class PhysicsEngine;
 class ResetObject;
 class ResourceLoader;
+class SectorDataManager;
 class TableDepot;
 class WorldFrustum;
 struct GraphicsEngineSettings;
@@ -143,6 +144,8 @@ public:
     Options* GetOptions();
     // Null while the engine is not running.
     GraphicsEngine* GetGraphicsEngine() const { return graphicsEngine_.get(); }
+    // The sector styles of the loaded world (empty without one); lives as long as the engine.
+    SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
     // Null: the engine runs without a physics engine so far.
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
@@ -281,6 +284,7 @@ private:
     std::unique_ptr<TableDepot> database_;
     std::unique_ptr<ResourceLoader> resourceLoader_;
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
+    std::unique_ptr<SectorDataManager> sectorDataManager_;
 
     std::atomic<uint32_t> frameCount_{0};  // written by Update, read from any thread
     int updateTime_ = 0;

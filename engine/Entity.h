@@ -39,6 +39,7 @@
 #include "core/UniqueId.h"
 #include "core/Vec3.h"
 #include "physics/PhysicsObject.h"
+#include "world/SpaceLinks.h"
 #include "world/WorldCoords.h"
 
 namespace GAME {
@@ -162,6 +163,9 @@ public:
     // Whether at most one entity of this object name may exist (a restored copy then yields to
     // the one that exists).
     virtual bool IsUniqueByName() const;
+    // The entity's place in its level's entity tree (EntitySpace); no node while it is in none.
+    SpaceLinks<Entity>& GetSpaceLinks() { return spaceLinks_; }
+    bool IsInSpace() const { return spaceLinks_.node != nullptr; }
 
     // Rendering and picking.
     // Adds the entity's renderables and lights to the scene; the base draws nothing.
@@ -218,6 +222,7 @@ private:
     static uint32_t GetEngineFrame();
 
     WorldCoords coords_;
+    SpaceLinks<Entity> spaceLinks_;
     Entity* parent_ = nullptr;
     mem::vector<Attachment> attached_;
     ABBox regionBox_;

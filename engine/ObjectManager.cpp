@@ -170,11 +170,14 @@ Object* ObjectManager::GetObject(uint32_t objectId) const {
     return it != byId_.end() ? it->second : nullptr;
 }
 
-Object* ObjectManager::GetObjectByName(const Name& name) const {
+Object* ObjectManager::GetObjectByName(const Name& name) const { return GetObjectByName(name, nullptr); }
+
+Object* ObjectManager::GetObjectByName(const Name& name, const Object* except) const {
     CriticalSectionLock lock(lock_);
     Object* found = nullptr;
     for (const auto& [id, object] : byId_)
-        if (object->GetObjectNameHash() == name && (!found || id < found->GetObjectId())) found = object;
+        if (object != except && object->GetObjectNameHash() == name && (!found || id < found->GetObjectId()))
+            found = object;
     return found;
 }
 

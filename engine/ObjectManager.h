@@ -85,6 +85,9 @@ public:
     // The live object with the name hash (the one with the lowest id when several share it);
     // null when there is none. Looks at every object: for occasional checks, not per frame.
     Object* GetObjectByName(const Name& name) const;
+    // As GetObjectByName, passing over one object (the caller's own, to ask whether another
+    // object of its name exists).
+    Object* GetObjectByName(const Name& name, const Object* except) const;
 
     // The record's table; null, with an error, when there is no such record.
     const LoadTable* LoadTableFile(const std::string& recordName);

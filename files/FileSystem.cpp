@@ -1,5 +1,8 @@
 #include "files/FileSystem.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "core/System.h"
@@ -49,33 +52,68 @@ File* FileSystem::OpenForReading(const std::string& name) {
     return File::Open(path, FileMode::Read).release();
 }
 
-File* FileSystem::OpenForWriting(const std::string& name) {
+std::string FileSystem::PrepareWritePath(const std::string& name, FileSource*& target, std::string& relative) {
+    target = nullptr;
+    relative.clear();
     if (name.front() == '/') {
         const std::filesystem::path parent = std::filesystem::path(name).parent_path();
         if (!parent.empty()) CreateDirectoryPath(parent.c_str());
-        std::unique_ptr<File> file = File::Open(name, FileMode::Write);
-        if (!file) Log(LogPriority::Error, "Could not open %s for writing", name.c_str());
-        return file.release();
+        return name;
     }
-
-    // Held throughout, so that two threads writing new files cannot race on the index.
-    CriticalSectionLock lock(lock_);
-    FileSource* target = nullptr;
     for (auto it = sources_.rbegin(); it != sources_.rend() && !target; ++it)
         if ((*it)->IsWritable()) target = it->get();
     if (!target) {
         Log(LogPriority::Error, "Cannot write %s: no writable directory is mounted", name.c_str());
-        return nullptr;
+        return std::string();
     }
-    const std::string relative = target->PrepareWrite(name);
-    if (relative.empty()) return nullptr;
-    std::unique_ptr<File> file = File::Open(target->GetRoot() + "/" + relative, FileMode::Write);
+    relative = target->PrepareWrite(name);
+    return relative.empty() ? std::string() : target->GetRoot() + "/" + relative;
+}
+
+File* FileSystem::OpenForWriting(const std::string& name) {
+    // Held throughout, so that two threads writing new files cannot race on the index.
+    CriticalSectionLock lock(lock_);
+    FileSource* target = nullptr;
+    std::string relative;
+    const std::string path = PrepareWritePath(name, target, relative);
+    if (path.empty()) return nullptr;
+    std::unique_ptr<File> file = File::Open(path, FileMode::Write);
     if (!file) {
         Log(LogPriority::Error, "Could not open %s for writing", name.c_str());
         return nullptr;
     }
-    target->AddFile(relative);
+    if (target) target->AddFile(relative);
     return file.release();
+}
+
+bool FileSystem::SaveFile(const std::string& name, const void* data, uint32_t size) {
+    if (name.empty()) return false;
+    FileSource* target = nullptr;
+    std::string relative;
+    std::string path;
+    {
+        CriticalSectionLock lock(lock_);
+        path = PrepareWritePath(name, target, relative);
+    }
+    if (path.empty()) return false;
+    const std::string temporary = path + ".tmp";
+    std::unique_ptr<File> file = File::Open(temporary, FileMode::Write);
+    bool saved = file && file->Write(0, data, size) && file->Sync();
+    file.reset();
+    if (saved && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        Log(LogPriority::Error, "Could not replace %s: %s", path.c_str(), std::strerror(errno));
+        saved = false;
+    }
+    if (!saved) {
+        Log(LogPriority::Error, "Could not save %s; the previous file is kept", name.c_str());
+        std::remove(temporary.c_str());
+        return false;
+    }
+    if (target) {
+        CriticalSectionLock lock(lock_);
+        target->AddFile(relative);
+    }
+    return true;
 }
 
 void FileSystem::CloseFile(File*& file) {

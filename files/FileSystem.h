@@ -31,6 +31,11 @@ public:
 
     // Opens a file by name; null when it cannot (a missing file is not logged).
     File* OpenFile(const std::string& name, FileMode mode);
+    // Writes a whole file so that it is never left half written: the bytes go to a temporary file
+    // beside it ("<name>.tmp"), which is flushed to disk and then renamed over the file. When
+    // anything fails (a full disk, a cut write) the temporary file is removed, the previous file
+    // stays as it was, the error is logged and the result is false. Names resolve as for writing.
+    bool SaveFile(const std::string& name, const void* data, uint32_t size);
     // Closes a file from OpenFile and clears the pointer.
     void CloseFile(File*& file);
     // True when the file can be opened for reading.
@@ -42,6 +47,10 @@ public:
 private:
     File* OpenForReading(const std::string& name);
     File* OpenForWriting(const std::string& name);
+    // The real path a name is written to, with its directories made; empty (logged) when there
+    // is none. target and relative receive the source and the real relative path, for a relative
+    // name (null for an absolute one).
+    std::string PrepareWritePath(const std::string& name, FileSource*& target, std::string& relative);
 
     CriticalSection lock_;
     std::vector<std::unique_ptr<FileSource>> sources_;  // in mount order

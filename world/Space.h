@@ -46,6 +46,7 @@
 #include "core/Ray.h"
 #include "core/Sphere.h"
 #include "core/Vec2.h"
+#include "world/SpaceLinks.h"
 
 namespace GAME {
 
@@ -56,14 +57,6 @@ struct SpaceNode {
     ABBox box;                                  // holds every object placed through the node
     T* first = nullptr;                         // head of the node's object list
     uint32_t depth = 0;                         // 0 at the root
-};
-
-// The fields an object carries for the tree.
-template <class T>
-struct SpaceLinks {
-    SpaceNode<T>* node = nullptr;  // the node holding the object; null while it is in no tree
-    T* prev = nullptr;             // neighbours in the node's object list
-    T* next = nullptr;
 };
 
 enum class SpaceInsideNodes {

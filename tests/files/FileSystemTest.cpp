@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <csignal>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -119,6 +123,39 @@ TEST(FileSystem, RefusesUnsafeOrImpossibleWrites) {
     EXPECT_EQ(files.OpenFile("a/../../escape.txt", FileMode::Write), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "leaves the directory"));
     EXPECT_EQ(saves.ReadFile("escape.txt"), "");
+}
+
+// A save that fails halfway (here the process may not write past 100 bytes, as on a full disk)
+// leaves the previous file whole and no temporary file behind.
+TEST(FileSystem, SaveFileReplacesAFileWholeOrNotAtAll) {
+    test::TempDirectory dir;
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(dir.GetPath(), true));
+    const std::string first(64, 'a');
+    ASSERT_TRUE(files.SaveFile("Saves/Level.lvl", first.data(), uint32_t(first.size())));
+    EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
+
+    const std::string second(4096, 'b');
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const sighandler_t handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = previous;
+    limited.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool saved;
+    {
+        test::LogCapture log;
+        saved = files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size()));
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "the previous file is kept"));
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
+    EXPECT_FALSE(std::filesystem::exists(dir.Join("Saves/Level.lvl.tmp")));
+
+    ASSERT_TRUE(files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size())));
+    EXPECT_EQ(ReadAll(files, "SAVES/LEVEL.LVL"), second);
 }
 
 TEST(File, LockChecksItsRange) {

@@ -1,0 +1,425 @@
+#include "world/Level.h"
+
+#include "LevelFixture.h"
+#include "core/Frustum.h"
+#include "core/MathUtil.h"
+#include "core/Sphere.h"
+#include "engine/ObjectManager.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "support/LogCapture.h"
+#include "world/Region.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace GAME {
+namespace {
+
+using test::LevelRecords;
+using test::LevelStateEntity;
+using test::LevelTestEntity;
+using test::LogCapture;
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Take(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
+
+UniqueId MakeId(uint32_t seed) {
+    UniqueId id;
+    for (int i = 0; i < 4; ++i) id.SetPart(i, seed * 10 + uint32_t(i) + 1);
+    return id;
+}
+
+// One entry of a hand-built entity chunk.
+struct Entry {
+    uint32_t name;
+    Vec3 position;
+    UniqueId id;  // written when not null (versions 12 and later write the flag either way)
+};
+
+// A level file built field by field for a version: chunk 5 with the names and entries, chunk 20
+// with the extra records, and a chunk 6 holding a ground block of another system.
+Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::vector<Entry>& entries,
+                 const std::vector<std::pair<uint32_t, std::string>>& extra) {
+    BinaryWriter writer;
+    writer.Write("LVL", 3);
+    writer.Write(static_cast<unsigned char>(version));
+    writer.BeginChunk(Level::kChunkGround);
+    if (version >= 11) writer.Write(uint32_t(0));
+    writer.Write(uint32_t(0xDEADBEEF));
+    writer.EndChunk();
+    writer.BeginChunk(Level::kChunkEntities);
+    writer.Write(uint32_t(names.size()));
+    for (const std::string& name : names) writer.Write(name);
+    writer.Write(uint32_t(entries.size()));
+    for (const Entry& entry : entries) {
+        writer.Write(entry.name);
+        writer.Write(Coords::Translation(entry.position));
+        if (version >= 12) {
+            writer.Write(!entry.id.IsNull());
+            if (!entry.id.IsNull()) writer.Write(entry.id);
+        }
+    }
+    writer.EndChunk();
+    writer.BeginChunk(Level::kChunkEntityData);
+    for (const auto& [index, text] : extra) {
+        BinaryWriter bytes;
+        bytes.Write(text);
+        writer.Write(index);
+        writer.Write(bytes.GetPosition());
+        writer.Write(bytes.GetBuffer(), bytes.GetPosition());
+    }
+    writer.EndChunk();
+    return Take(writer);
+}
+
+mem::vector<Entity*> All(const Level& level, Level::EntityListType type = Level::EntityListType::All) {
+    mem::vector<Entity*> all;
+    level.GetEntities(all, type);
+    return all;
+}
+
+// What identifies a loaded entity: record, position, extra data, unique id.
+using Summary = std::tuple<std::string, float, float, float, std::string, UniqueId>;
+
+std::vector<Summary> Summarize(const Level& level) {
+    std::vector<Summary> out;
+    for (Entity* entity : All(level)) {
+        const Vec3 p = entity->GetCoords().GetOrigin().GetRegionPosition();
+        const auto* test = static_cast<LevelTestEntity*>(entity);
+        out.emplace_back(entity->GetObjectName(), p.x, p.y, p.z, test->extra,
+                         entity->HasUniqueID() ? entity->GetUniqueID() : UniqueId());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Frustum Everywhere(const Region& region) {
+    Frustum frustum;
+    region.GetEnclosingFrustum(frustum);
+    return frustum;
+}
+
+class LevelTest : public ::testing::Test {
+protected:
+    LevelTestEntity* Add(Level& level, const char* record, const Vec3& position) {
+        auto* entity = static_cast<LevelTestEntity*>(LevelRecords::Make<LevelTestEntity>(record));
+        EXPECT_TRUE(level.AddEntity(entity, Coords::Translation(position)));
+        return entity;
+    }
+
+    test::LevelTestEngine engine_;
+    LevelRecords records_;
+    Region* region_ = records_.GetRegion();
+};
+
+TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
+    for (int version = Level::kOldestVersion; version <= Level::kVersion; ++version) {
+        SCOPED_TRACE(version);
+        const Bytes file = BuildLevel(version, {test::kPlainRecord, test::kStateRecord},
+                                      {{0, Vec3(1, 2, 3), MakeId(1)}, {1, Vec3(4, 0, 5), UniqueId()}},
+                                      {{0, "hello"}});
+        LogCapture log;
+        Level level(region_);
+        ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), false));
+        EXPECT_TRUE(level.IsLoaded());
+        EXPECT_TRUE(log.Contains(LogPriority::Warning, "ground"));
+        // Versions 10 and 11 have no unique-id fields: the builder wrote none, so any id read
+        // would come from the wrong bytes.
+        const UniqueId expectedId = version >= 12 ? MakeId(1) : UniqueId();
+        EXPECT_EQ(Summarize(level), (std::vector<Summary>{{test::kPlainRecord, 1, 2, 3, "hello", expectedId},
+                                                          {test::kStateRecord, 4, 0, 5, "", UniqueId()}}));
+        // Entities made by a load enter their level in post-load.
+        mem::vector<Entity*> near;
+        level.GetEntitiesInSphere(near, Sphere(Vec3(1, 2, 3), 0.1f), false);
+        ASSERT_EQ(near.size(), 1u);
+        const auto* plain = static_cast<LevelTestEntity*>(near[0]);
+        EXPECT_EQ(plain->added, 0);
+        EXPECT_TRUE(level.PostLoad(false));
+        EXPECT_EQ(plain->added, 1);
+    }
+    for (int version : {Level::kOldestVersion - 1, Level::kVersion + 1}) {
+        Bytes file = BuildLevel(Level::kVersion, {}, {}, {});
+        file[3] = static_cast<unsigned char>(version);
+        Level level(region_);
+        EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
+        EXPECT_FALSE(level.IsLoaded());
+    }
+    Bytes file = BuildLevel(Level::kVersion, {}, {}, {});
+    file[0] = 'X';
+    Level level(region_);
+    EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
+}
+
+TEST_F(LevelTest, SaveAndLoadKeepEntitiesTheirDataAndTheSectorLayers) {
+    Level level(region_);
+    level.NewSpace(Vec2(100, 100));
+    for (int i = 0; i < 3; ++i) Add(level, test::kPlainRecord, Vec3(float(10 * i), 0, 5))->extra = std::string(size_t(i), 'x');
+    Add(level, test::kStateRecord, Vec3(50, 1, 50))->SetUniqueID(MakeId(7));
+    Add(level, test::kServerRecord, Vec3(-20, 0, 150));
+    level.GetSectorLayers().Initialize(4, 3);
+    ASSERT_TRUE(level.GetSectorLayers().PrimeForEdit(2, MakeId(3)));
+    level.GetSectorLayers().Edit(3, 1, true);
+
+    BinaryWriter writer;
+    level.Save(writer, false);
+    const Bytes file = Take(writer);
+    // A record used by many entities is named once: chunk 5 comes first and opens with the table.
+    BinaryReader header(file.data(), uint32_t(file.size()));
+    header.Skip(4);
+    EXPECT_EQ(header.ReadUInt32(), Level::kChunkEntities);
+    header.ReadUInt32();
+    EXPECT_EQ(header.ReadUInt32(), 3u);
+
+    const std::vector<Summary> saved = Summarize(level);
+    level.Unload(false);
+    LevelRecords::Flush();
+    Level loaded(region_);
+    ASSERT_TRUE(loaded.Load(file.data(), uint32_t(file.size()), false));
+    EXPECT_EQ(Summarize(loaded), saved);
+    EXPECT_EQ(loaded.GetSectorLayers().GetTargetId(2, 3, 1), MakeId(3));
+    EXPECT_EQ(loaded.GetSectorLayers().GetWidth(), 4u);
+
+    // Without an engine file system nothing is written, and the failure is reported.
+    LogCapture log;
+    EXPECT_FALSE(loaded.Save("level.lvl", false));
+    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
+}
+
+TEST_F(LevelTest, EntitiesThatKeepTheirStateWaitForTheSavedStateOrTheServer) {
+    const Bytes file = BuildLevel(Level::kVersion, {test::kPlainRecord, test::kStateRecord, test::kServerRecord},
+                                  {{0, Vec3(1, 0, 1), {}}, {1, Vec3(2, 0, 2), {}}, {2, Vec3(3, 0, 3), {}}},
+                                  {{1, "state"}});
+    struct Case {
+        bool editor;
+        bool restoring;
+        size_t expected;
+    };
+    for (const Case& c : {Case{false, false, 3}, Case{false, true, 2}, Case{true, true, 3}}) {
+        SCOPED_TRACE(testing::Message() << "editor " << c.editor << " restoring " << c.restoring);
+        engine_.editor = c.editor;
+        const int before = LevelRecords::Flush();
+        {
+            Level level(region_);
+            ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), c.restoring));
+            EXPECT_EQ(All(level).size(), c.expected);
+            EXPECT_EQ(level.GetNumEntities(), int(c.expected));
+        }
+        // Dropped entities are destroyed, not leaked.
+        EXPECT_EQ(LevelRecords::Flush(), before);
+    }
+}
+
+TEST_F(LevelTest, BadEntriesAndTheirDataAreLeftOut) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Bytes file = BuildLevel(Level::kVersion, {test::kPlainRecord, "records/test/level/missing.dbr"},
+                                  {{7, Vec3(1, 0, 1), {}},
+                                   {0, Vec3(nan, 0, 0), MakeId(2)},
+                                   {1, Vec3(2, 0, 2), {}},
+                                   {0, Vec3(3, 0, 3), MakeId(4)}},
+                                  {{0, "skipped"}, {2, "missing"}, {9, "beyond"}, {3, "kept"}});
+    LogCapture log;
+    Level level(region_);
+    ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), false));
+    EXPECT_EQ(Summarize(level), (std::vector<Summary>{{test::kPlainRecord, 3, 0, 3, "kept", MakeId(4)}}));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Entity 'records/test/level/plain.dbr' has non-finite coords, skipping"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "names record 7"));
+}
+
+TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelEmpty) {
+    Level source(region_);
+    source.NewSpace(Vec2(50, 50));
+    for (int i = 0; i < 4; ++i) Add(source, i % 2 ? test::kStateRecord : test::kPlainRecord, Vec3(float(i), 0, 2))->extra = "data";
+    source.GetSectorLayers().Initialize(3, 2);
+    BinaryWriter writer;
+    source.Save(writer, false);
+    source.Unload(false);
+    const Bytes file = Take(writer);
+    const int baseline = LevelRecords::Flush();
+
+    // A chunk whose length runs past the data ends the walk; the load stands.
+    Bytes cut = file;
+    for (unsigned char byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) cut.push_back(byte);
+    {
+        LogCapture log;
+        Level level(region_);
+        EXPECT_TRUE(level.Load(cut.data(), uint32_t(cut.size()), false));
+        EXPECT_EQ(level.GetNumEntities(), 4);
+        EXPECT_TRUE(log.Contains(LogPriority::Warning, "Level file truncated prematurely"));
+    }
+
+    LogCapture quiet;
+    auto check = [&](const Bytes& bytes) {
+        {
+            Level level(region_);
+            if (!level.Load(bytes.data(), uint32_t(bytes.size()), false)) {
+                EXPECT_FALSE(level.IsLoaded());
+                EXPECT_EQ(level.GetNumEntities(), 0);
+                EXPECT_TRUE(All(level).empty());
+            } else {
+                EXPECT_EQ(size_t(level.GetNumEntities()), All(level).size());
+            }
+        }
+        EXPECT_EQ(LevelRecords::Flush(), baseline);
+    };
+    for (size_t size = 0; size < file.size(); ++size) check(Bytes(file.begin(), file.begin() + ptrdiff_t(size)));
+    for (size_t at = 0; at < file.size(); ++at) {
+        for (unsigned char value : {0x00, 0x7F, 0xFF}) {
+            Bytes damaged = file;
+            damaged[at] = value;
+            check(damaged);
+        }
+    }
+}
+
+TEST_F(LevelTest, EntitiesEnterLeaveAndAreFoundByListType) {
+    Level level(region_);
+    level.NewSpace(Vec2(100, 100));
+    LevelTestEntity* a = Add(level, test::kPlainRecord, Vec3(10, 0, 10));
+    LevelTestEntity* b = Add(level, test::kPlainRecord, Vec3(20, 0, 20));
+    EXPECT_EQ(a->added, 1);
+    EXPECT_FALSE(level.AddEntity(a, Coords::Identity));
+    EXPECT_TRUE(level.HasEntity(*b));
+
+    // Type 2 keeps entities whose first update ran, type 3 those of them that belong to the file.
+    const Frustum all = Everywhere(*region_);
+    level.Update(&all, 1, 16);
+    LevelTestEntity* fresh = Add(level, test::kPlainRecord, Vec3(30, 0, 30));
+    b->SetIsPartOfLevel(true);
+    EXPECT_EQ(All(level).size(), 3u);
+    EXPECT_EQ(All(level, Level::EntityListType::Updated).size(), 2u);
+    EXPECT_EQ(All(level, Level::EntityListType::UpdatedPartOfLevel), mem::vector<Entity*>{b});
+    mem::vector<Entity*> near;
+    level.GetEntitiesInSphere(near, Sphere(Vec3(30, 0, 30), 2), false, Level::EntityListType::All);
+    EXPECT_EQ(near, mem::vector<Entity*>{fresh});
+
+    level.MoveEntity(fresh, Coords::Translation(Vec3(150, 0, 150)));
+    near.clear();
+    level.GetEntitiesInBox(near, ABBox(Vec3(150, 0, 150), Vec3(1, 1, 1)), false);
+    EXPECT_EQ(near, mem::vector<Entity*>{fresh});
+
+    level.RemoveEntity(a);
+    EXPECT_EQ(a->removed, 1);
+    EXPECT_EQ(a->GetRegion(), nullptr);
+    EXPECT_EQ(level.GetNumEntities(), 2);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(a, __FILE__, __LINE__);
+}
+
+TEST_F(LevelTest, UpdateReplacesMovedEntitiesAndPreloadTakesATenthAtATime) {
+    Level level(region_);
+    level.NewSpace(Vec2(100, 100));
+    mem::vector<LevelTestEntity*> entities;
+    for (int i = 0; i < 20; ++i) entities.push_back(Add(level, test::kPlainRecord, Vec3(float(5 * i), 0, 40)));
+    const Frustum all = Everywhere(*region_);
+
+    for (int call = 0; call < Level::kPreLoadTurns; ++call) level.PreLoad(0, &all, 1, false);
+    for (const LevelTestEntity* entity : entities) EXPECT_EQ(entity->preloads, 1);
+    level.PreLoad(0, &all, 1, true);
+    for (const LevelTestEntity* entity : entities) EXPECT_EQ(entity->preloads, 2);
+
+    // Exactly the threshold keeps the node; beyond it the entity is found where it went.
+    LevelTestEntity* walker = entities[3];
+    const SpaceNode<Entity>* node = walker->GetSpaceLinks().node;
+    walker->step = Vec3(Level::kReplaceDistance, 0, 0);
+    level.Update(&all, 1, 16);
+    EXPECT_EQ(walker->GetSpaceLinks().node, node);
+    walker->step = Vec3(0, 0, 120);
+    level.Update(&all, 1, 16);
+    mem::vector<Entity*> found;
+    level.GetEntitiesInBox(found, ABBox(Vec3(16, 0, 160), Vec3(1, 1, 1)), false);
+    EXPECT_EQ(found, mem::vector<Entity*>{walker});
+    walker->step = Vec3();
+    // No time passed: nothing moves.
+    entities[0]->step = Vec3(50, 0, 0);
+    level.Update(&all, 1, 0);
+    EXPECT_FLOAT_EQ(entities[0]->GetCoords().GetOrigin().GetRegionPosition().x, 0.0f);
+}
+
+TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
+    Level level(region_);
+    level.NewSpace(Vec2(100, 100));
+    mem::vector<LevelTestEntity*> entities;
+    for (int i = 0; i < 10; ++i) entities.push_back(Add(level, test::kPlainRecord, Vec3(float(i), 0, 0)));
+    level.AddEntityToNetworkList(entities[0]);
+    level.AddEntityToNetworkList(entities[0]);
+    EXPECT_TRUE(level.IsInNetworkList(entities[0]));
+
+    for (int step = 0; step < 4; ++step) EXPECT_FALSE(level.PostLoad(true)) << step;
+    EXPECT_TRUE(level.PostLoad(true));
+    EXPECT_EQ(entities[0]->added, 2);
+    EXPECT_TRUE(level.PostLoad(true));
+
+    // Eight entities per step until none is left, then the path mesh, then the tree.
+    const int removedBefore = entities[0]->removed + entities[9]->removed;
+    for (int step = 0; step < 4; ++step) EXPECT_FALSE(level.Unload(true)) << step;
+    EXPECT_EQ(entities[0]->removed + entities[9]->removed, removedBefore + 2);
+    EXPECT_FALSE(level.IsInNetworkList(entities[0]));
+    EXPECT_TRUE(level.Unload(true));
+    EXPECT_FALSE(level.IsLoaded());
+    EXPECT_EQ(level.GetNumEntities(), 0);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumDeletedObjects(), 10);
+
+    level.NewSpace(Vec2(10, 10));
+    for (int i = 0; i < 8; ++i) Add(level, test::kPlainRecord, Vec3(float(i), 0, 0));
+    EXPECT_FALSE(level.DestroyAllEntities(8));
+    EXPECT_TRUE(level.DestroyAllEntities(8));
+}
+
+TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
+    Level level(region_);
+    level.NewSpace(Vec2(100, 100));
+    Add(level, test::kPlainRecord, Vec3(1, 0, 1));
+    auto* kept = static_cast<LevelStateEntity*>(Add(level, test::kStateRecord, Vec3(2, 0, 2)));
+    kept->value = 7;
+    kept->SetUniqueID(MakeId(5));
+    BinaryWriter state;
+    ASSERT_TRUE(level.SaveState(&state));
+    EXPECT_FALSE(level.SaveState(nullptr));
+    // A second chunk: a record whose class is gone, then a valid record and a unique entity that
+    // already exists outside the level.
+    state.BeginChunk(Level::kChunkState);
+    for (const auto& [name, value] : {std::pair<std::string, uint32_t>{"records/test/level/gone.dbr", 1},
+                                      {test::kStateRecord, 11},
+                                      {test::kUniqueRecord, 5}}) {
+        state.Write(name);
+        state.Write(uint32_t(0));
+        state.Write(Coords::Translation(Vec3(float(value), 0, 9)));
+        state.Write(false);
+        state.Write(uint32_t(4));
+        state.Write(value);
+    }
+    state.EndChunk();
+    const Bytes bytes = Take(state);
+    level.Unload(false);
+    auto* unique = LevelRecords::Make<LevelStateEntity>(test::kUniqueRecord);
+
+    LogCapture log;
+    Level restored(region_);
+    restored.NewSpace(Vec2(100, 100));
+    EXPECT_FALSE(restored.RestoreState(bytes.data(), uint32_t(bytes.size())));
+    EXPECT_TRUE(log.Contains(LogPriority::Error,
+                             "Failed to create entity 'records/test/level/gone.dbr' while restoring level state"));
+    std::vector<std::pair<uint32_t, UniqueId>> values;
+    for (Entity* entity : All(restored)) {
+        EXPECT_TRUE(entity->IsRestored());
+        values.emplace_back(static_cast<LevelStateEntity*>(entity)->value,
+                            entity->HasUniqueID() ? entity->GetUniqueID() : UniqueId());
+    }
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ(values, (std::vector<std::pair<uint32_t, UniqueId>>{{7, MakeId(5)}, {11, UniqueId()}}));
+    // The existing unique entity takes its state on the main thread, in post-load.
+    EXPECT_EQ(unique->value, 0u);
+    restored.PostLoad(false);
+    EXPECT_EQ(unique->value, 5u);
+    EXPECT_EQ(unique->GetRegion(), region_);
+    EXPECT_EQ(restored.GetNumEntities(), 3);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -1,0 +1,84 @@
+#pragma once
+// DayNightCycle: how the outdoor light changes over the 24-hour clock: sunrise and sunset, where
+// the sun and the moon stand, and a table of light setups (sun/moon light, sky ambient and ground
+// ambient colours at given times), kept sorted by time. The ambiance manager holds the default
+// cycle; every day/night sector style holds one that overrides it where it is painted. This is
+// the cycle's data and its stored form; the ambiance code evaluates it.
+//
+// A new cycle has no setups, sunrise 2:01, sunset 22:59, sun azimuth 45 degrees (SetDefault
+// uses 138), sun minimum angle 25 degrees, moon azimuth 138 degrees, moon minimum angle 40
+// degrees. Hours are float hours on the 24-hour clock; angles are radians.
+//
+// Stored form ("DNC" block, inside the sector data), little-endian:
+//   'D' 'N' 'C', u8 version (2), f32 sunset, f32 sunrise, f32 sun azimuth, f32 sun minimum angle,
+//   f32 moon azimuth, f32 moon minimum angle, u32 setup count n, then n setups of 10 f32: time,
+//   light r g b, sky r g b, ground r g b.
+// Alpha is not stored (read back as 1); Read keeps the stored order.
+
+#include <cstdint>
+
+#include "core/Color.h"
+#include "core/Mem.h"
+
+namespace GAME {
+
+class BinaryReader;
+class BinaryWriter;
+
+class DayNightCycle {
+public:
+    struct LightSetup {
+        float time;    // hours in [0, 24)
+        Color light;   // sun or moon light
+        Color sky;     // sky ambient
+        Color ground;  // ground ambient
+    };
+
+    static constexpr uint8_t kVersion = 2;
+
+    DayNightCycle();
+
+    float GetSunRise() const { return sunRise_; }
+    float GetSunSet() const { return sunSet_; }
+    void SetSunRise(float hours) { sunRise_ = hours; }
+    void SetSunSet(float hours) { sunSet_ = hours; }
+    float GetSunAzimuth() const { return sunAzimuth_; }
+    float GetSunMinAngle() const { return sunMinAngle_; }
+    float GetMoonAzimuth() const { return moonAzimuth_; }
+    float GetMoonMinAngle() const { return moonMinAngle_; }
+    void SetSunAzimuth(float radians) { sunAzimuth_ = radians; }
+    void SetSunMinAngle(float radians) { sunMinAngle_ = radians; }
+    void SetMoonAzimuth(float radians) { moonAzimuth_ = radians; }
+    void SetMoonMinAngle(float radians) { moonMinAngle_ = radians; }
+
+    unsigned GetNumLightSetups() const { return unsigned(setups_.size()); }
+    // The index is the caller's to keep in range.
+    const LightSetup& GetLightSetup(unsigned index) const { return setups_[index]; }
+    // Wraps the time into [0, 24) and inserts the setup after every setup of an equal or earlier
+    // time; returns its index.
+    unsigned AddLightSetup(float time, const Color& light, const Color& sky, const Color& ground);
+    // Removes every setup; the sun and moon values stay.
+    void Clear() { setups_.clear(); }
+    // Replaces everything with the built-in table.
+    void SetDefault();
+
+    void Write(BinaryWriter& writer) const;
+    // Removes every setup first. False when the block is cut short, not tagged "DNC" or of another
+    // version; when only the setups are cut short the sun and moon values are already replaced.
+    bool Read(BinaryReader& reader);
+
+    // Hours of a clock string such as " 2:01 AM" or "10:59 PM" (" %d : %d %2s"; "pm" in any case
+    // adds 12), wrapped into [0, 24); 0 when the string has no hours, minutes and suffix.
+    static float ParseClockTime(const char* text);
+
+private:
+    mem::vector<LightSetup> setups_;
+    float sunSet_;
+    float sunRise_;
+    float sunAzimuth_;
+    float sunMinAngle_;
+    float moonAzimuth_;
+    float moonMinAngle_;
+};
+
+}  // namespace GAME

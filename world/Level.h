@@ -1,0 +1,254 @@
+#pragma once
+// Level: the loaded content of one Region: its entities, kept in a loose quadtree (EntitySpace),
+// its navigation mesh, its sector layers and its network update list. A region owns at most one
+// level. The level is made and filled on the level loading thread (Load, RestoreState), finished
+// on the main thread in steps (PostLoad), updated each frame while its region is in view, and torn
+// down in steps (Unload).
+//
+// The ground (editable or run-time terrain, or an interior grid), the water and the decals join
+// the level with their subsystems. Until then a level has none: its box is the entity tree's, its
+// ground height is 0, and the file reader passes over those chunks with a warning, so a level file
+// that has them still loads.
+//
+// Entity tree: made by Load (centred on the level's box) or NewSpace. Entities enter through
+// AddEntity (or the loaders), leave through RemoveEntity or DestroyAllEntities, and are re-placed
+// by MoveEntity and by Update when they moved more than kReplaceDistance along some axis.
+//
+// Level file ("LVL"), little-endian: "LVL", a signed version byte (14 written; 10 to 14 read),
+// then chunks {u32 id, u32 length, payload} to the end of the data:
+//   5  entities: the record-name table (StringTable), u32 count N, then N entries: u32 name index,
+//      the region-space Coords (12 f32), and from version 12 on u32 has-unique-id and, when 1, the
+//      UniqueId (stream form);
+//   20 per-entity extra data: records {u32 entry index, u32 length, bytes of Entity::Write} for
+//      the entries that wrote something;
+//   6  ground: u32 kind (absent in version 10) and the ground block;
+//   9  water; 10 the path mesh (PathMesh); 3 passability (ImpassableData, read only);
+//   23 sector layers (SectorLayers).
+// Every chunk is read through its own bounded reader, so a block reader that stops early or
+// reads too far cannot move the chunk walk. Chunks 5 and 20 are read after the walk, once the
+// entity tree exists. A chunk that runs past the data ends the walk with the warning "Level file
+// truncated prematurely"; the chunks before it stand and the load succeeds. Bad magic, an
+// unsupported version or a damaged entity chunk fail the load: the error is logged and the level
+// is left empty and unloaded, never half filled.
+//
+// Entity drop rules on loading: a server drops the entities that keep their own state when it
+// restores a region, a client drops the ones the server spawns, and a single player (not in
+// the editor) drops, when restoring, the ones that keep their own state. Entities that keep their
+// state come back from the saved state (SaveState / RestoreState); a client receives the rest from
+// the server.
+//
+// Saved state (kept in memory by the streaming code, never in a file): chunk 5 of records {object
+// name, u32 object id, Coords, u32 has-unique-id [, UniqueId], u32 length, bytes of
+// Entity::SaveState}. The length lets a record whose entity cannot be made be passed over without
+// losing the records after it.
+//
+// Threads: Load and RestoreState run on the level loading thread under the region lock; all else
+// on the main thread. An entity that is unique by name and already exists is restored on the main
+// thread, in PostLoad, since the existing one belongs to the main thread.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/Coords.h"
+#include "core/Mem.h"
+#include "core/Name.h"
+#include "core/Vec2.h"
+#include "pathing/PathMesh.h"
+#include "world/EntitySpace.h"
+#include "world/SectorLayers.h"
+
+namespace GAME {
+
+class BinaryReader;
+class BinaryWriter;
+class Frustum;
+class Region;
+class StringTable;
+struct ABBox;
+struct Intersection;
+struct Ray;
+struct Sphere;
+template <class T>
+class FilterFunction;
+
+class Level {
+public:
+    // What the entity queries keep (the multi-frustum query keeps all).
+    enum class EntityListType : int {
+        All = 0,
+        Updated = 2,              // entities whose first update ran
+        UpdatedPartOfLevel = 3,   // and that belong to the level file
+    };
+
+    static constexpr char kMagic[3] = {'L', 'V', 'L'};
+    static constexpr int kVersion = 14;
+    static constexpr int kOldestVersion = 10;
+    // Chunk ids of the level file.
+    static constexpr uint32_t kChunkPassability = 3;
+    static constexpr uint32_t kChunkEntities = 5;
+    static constexpr uint32_t kChunkGround = 6;
+    static constexpr uint32_t kChunkWater = 9;
+    static constexpr uint32_t kChunkPathMesh = 10;
+    static constexpr uint32_t kChunkEntityData = 20;
+    static constexpr uint32_t kChunkSectorLayers = 23;
+    // The saved state's one chunk.
+    static constexpr uint32_t kChunkState = 5;
+
+    // A moving entity is re-placed in the tree only when it moved further than this along an axis.
+    static constexpr float kReplaceDistance = 1.0f;
+    // Entities destroyed per Unload step.
+    static constexpr int kEntitiesPerUnloadStep = 8;
+    // Preloading takes one tenth of the entities per call.
+    static constexpr int kPreLoadTurns = 10;
+    // Records whose entities are players; the network list logs them.
+    static constexpr const char* kPlayerRecords[2] = {"Records/Addon/Creatures/PC/FemalePC01.dbr",
+                                                      "Records/Addon/Creatures/PC/MalePC01.dbr"};
+
+    // An empty level of the region: no tree, not loaded.
+    explicit Level(Region* region);
+    // Destroys what Unload has not: the entities still in the tree are handed to the object
+    // manager for destruction.
+    virtual ~Level();
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+    // Content.
+    // Replaces any content by an empty entity tree centred at the origin with the half size, and
+    // marks the level loaded with its render data.
+    void NewSpace(const Vec2& halfSize);
+    Region* GetRegion() const { return region_; }
+    PathMesh& GetPathMesh() { return pathMesh_; }
+    SectorLayers& GetSectorLayers() { return sectorLayers_; }
+    const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
+    bool IsLoaded() const { return loaded_; }
+    bool HasLoadedRenderData() const { return renderDataLoaded_; }
+    bool GetPostLoadCalled() const { return postLoadCalled_; }
+    // True for a level whose ground is an interior grid; a level without ground is not.
+    bool IsUnderground() const { return false; }
+    // The entity tree's box; without a tree, a box at the origin of half size 100.
+    ABBox GetBoundingBox() const;
+    // The ground's height at (x, z); 0 without ground.
+    float GetGroundHeight(float x, float z) const;
+    // Marks the render data loaded (the ground's, once there is one); true.
+    bool LoadRenderData();
+
+    // Entities.
+    // Places the entity at the coordinates (region space), recomputes its box, and adds it to the
+    // tree; then OnAddToLevel. False, with an error, when the level has no tree or the entity is
+    // already in one.
+    bool AddEntity(Entity* entity, const Coords& coords);
+    // OnRemoveFromLevel, takes it out of the tree, and leaves it outside the world.
+    void RemoveEntity(Entity* entity);
+    // Moves the entity within the level and re-places it in the tree; then OnMoveInLevel.
+    void MoveEntity(Entity* entity, const Coords& coords);
+    // Whether an entity of the same object name is in the level.
+    bool HasEntity(const Entity& entity) const;
+    int GetNumEntities() const { return numEntities_; }
+    // Destroys up to max entities (every one for a negative max): see Unload. A limited call
+    // returns false while it destroyed any, true once it found none; an unlimited call true.
+    bool DestroyAllEntities(int max);
+
+    // Queries: region space; results are appended.
+    void GetEntities(mem::vector<Entity*>& out, EntityListType type = EntityListType::All) const;
+    void GetEntities(mem::vector<Entity*>& out, const FilterFunction<Entity>& filter,
+                     EntityListType type = EntityListType::All) const;
+    void GetEntitiesInSphere(mem::vector<Entity*>& out, const Sphere& sphere, bool useAlternateBox,
+                             EntityListType type = EntityListType::All) const;
+    void GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, bool useAlternateBox,
+                          EntityListType type = EntityListType::All) const;
+    // Each entity once; no list-type filter.
+    void GetEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum* frusta, unsigned count,
+                              bool useAlternateBox, bool exact) const;
+    // The nearest entity the ray hits; null when none.
+    Entity* PickEntity(const Ray& ray) const;
+    Entity* PickEntity(const Ray& ray, const FilterFunction<Entity>& filter) const;
+    // Every entity the ray hits (only in a loaded level).
+    void PickEntities(const Ray& ray, mem::vector<Entity*>& out, bool useAlternateBox) const;
+    // Every entity the ray hits nearer than maxDistance.
+    void GetAllIntersections(const Ray& ray, mem::vector<Entity*>& out, bool useAlternateBox, float maxDistance) const;
+    // The nearest hit of the level's content nearer than intersection.distance, written there
+    // (entities unless skipEntities). False when nothing is nearer.
+    bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface excluded, bool skipEntities) const;
+
+    // The entities replicated from this level.
+    void AddEntityToNetworkList(Entity* entity);
+    void RemoveEntityFromNetworkList(Entity* entity);
+    bool IsInNetworkList(const Entity* entity) const;
+
+    // Frame work (main thread).
+    // Preloads the entities inside the frusta: every entity when immediate, else the tenth whose
+    // object id mod 10 is this call's turn. Entities in the first frustum are marked as seen.
+    void PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate);
+    // Updates the entities inside the frusta pushed out by the engine's entity update inflation
+    // (nothing for a non-positive elapsed time).
+    void Update(const Frustum* frusta, unsigned count, int elapsedMs);
+
+    // Loading and saving.
+    // Parses a level file image (see above); restoring selects the drop rules of a region whose
+    // saved state follows. On failure the level is left empty and unloaded.
+    bool Load(const void* data, uint32_t size, bool restoring);
+    // Loads the file through the engine's file system.
+    bool Load(const char* fileName, bool restoring);
+    // Writes the level file atomically through the engine's file system (the previous file stays
+    // whole when the save fails). runTimeFormat asks for the run-time ground block.
+    bool Save(const char* fileName, bool runTimeFormat) const;
+    // The level file image.
+    void Save(BinaryWriter& writer, bool runTimeFormat) const;
+    // The entity chunk after its name table: creates, places and adds the entities; created gets
+    // one pointer per entry, null for entries skipped or dropped. False, with an error, when the
+    // chunk is cut short or damaged (the entities made so far stay, for the caller to destroy).
+    bool LoadEntities(BinaryReader& reader, const StringTable& names, bool restoring, bool hasUniqueIds,
+                      mem::vector<Entity*>& created);
+
+    // The entities that keep their own state.
+    bool SaveState(BinaryWriter* writer) const;
+    // False when a record's entity could not be made (logged; the other records are restored).
+    bool RestoreState(const void* data, uint32_t size);
+
+    // Steps (see the source): one step per call when incremental, all remaining steps otherwise.
+    // PostLoad returns whether post-load is done; Unload whether the level is no longer loaded.
+    bool PostLoad(bool incremental);
+    bool Unload(bool incremental);
+
+private:
+    // A restore of an entity that is unique by name and already exists, applied in PostLoad.
+    struct PendingRestore {
+        Name name;
+        Coords coords;
+        mem::vector<unsigned char> state;
+    };
+
+    // Keeps the entities of the list type, in order.
+    static void FilterByType(mem::vector<Entity*>& entities, size_t from, EntityListType type);
+    // Places a loaded or restored entity: coords, box, tree, count. No OnAddToLevel (PostLoad runs it).
+    void InsertEntity(Entity* entity, const Coords& coords);
+    // The entity chunks of a file image, once the tree exists.
+    bool LoadEntityChunks(BinaryReader* entities, BinaryReader* entityData, int version, bool restoring);
+    // Back to an empty, unloaded level after a failed load.
+    void DiscardLoad();
+    void UpdateEntity(Entity* entity, int elapsedMs);
+    void ApplyPendingRestores();
+    bool RunPostLoadStep();
+    bool RunUnloadStep();
+
+    Region* region_;
+    std::unique_ptr<EntitySpace> space_;   // null until loaded or made
+    PathMesh pathMesh_;
+    bool loaded_ = false;
+    bool renderDataLoaded_ = false;
+    int numEntities_ = 0;                  // entities added to this level
+    int preLoadTurn_ = 0;                  // 0 .. kPreLoadTurns - 1
+    bool postLoadCalled_ = false;
+    SectorLayers sectorLayers_;
+    mem::vector<Entity*> scratch_;         // reused by the frame queries
+    mem::vector<bool> scratchInFirst_;
+    mem::vector<Entity*> networkList_;
+    uint32_t lastNetworkTick_ = 0;
+    bool postLoadInProgress_ = false;
+    int postLoadStep_ = 0;
+    bool unloading_ = false;
+    int unloadStep_ = 0;
+    mem::vector<PendingRestore> pendingRestores_;
+};
+
+}  // namespace GAME

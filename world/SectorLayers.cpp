@@ -1,0 +1,191 @@
+#include "world/SectorLayers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/Log.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "world/SectorDataManager.h"
+
+namespace GAME {
+
+namespace {
+
+const UniqueId kNullId;
+
+bool IsLayer(int layer) { return layer >= 0 && layer < SectorLayers::kNumLayers; }
+
+}  // namespace
+
+void SectorLayers::Initialize(uint32_t width, uint32_t height) {
+    Destroy();
+    const size_t cells = size_t(width) * height;
+    for (std::unique_ptr<uint8_t[]>& plane : planes_) plane = std::make_unique<uint8_t[]>(cells);
+    width_ = width;
+    height_ = height;
+}
+
+void SectorLayers::Destroy() {
+    for (std::unique_ptr<uint8_t[]>& plane : planes_) plane.reset();
+    width_ = 0;
+    height_ = 0;
+}
+
+void SectorLayers::Clear() {
+    Destroy();
+    for (mem::vector<Entry>& table : tables_) table.clear();
+    editLayer_ = 0;
+    editValue_ = 0;
+}
+
+bool SectorLayers::IsInside(int x, int y) const {
+    return x >= 0 && y >= 0 && uint32_t(x) < width_ && uint32_t(y) < height_;
+}
+
+size_t SectorLayers::ClampedIndex(int x, int y) const {
+    const uint32_t cx = uint32_t(std::clamp<int64_t>(x, 0, int64_t(width_) - 1));
+    const uint32_t cy = uint32_t(std::clamp<int64_t>(y, 0, int64_t(height_) - 1));
+    return size_t(cy) * width_ + cx;
+}
+
+uint8_t SectorLayers::GetValue(int layer, int x, int y) const {
+    // A grid of no cells has nothing to clamp into.
+    if (!IsLayer(layer) || !IsInitialized() || width_ == 0 || height_ == 0) return 0;
+    return planes_[size_t(layer)][ClampedIndex(x, y)];
+}
+
+UniqueId SectorLayers::GetTargetId(int layer, int x, int y) const {
+    const uint8_t value = GetValue(layer, x, y);
+    return value == 0 ? kNullId : GetUniqueIdForValue(layer, value);
+}
+
+const UniqueId& SectorLayers::GetUniqueIdForValue(int layer, uint8_t value) const {
+    if (!IsLayer(layer)) return kNullId;
+    for (const Entry& entry : tables_[size_t(layer)])
+        if (entry.value == value) return entry.id;
+    return kNullId;
+}
+
+bool SectorLayers::PrimeForEdit(int layer, const UniqueId& id) {
+    if (!IsLayer(layer)) {
+        Log(LogPriority::Error, "Sector layer %d does not exist", layer);
+        return false;
+    }
+    mem::vector<Entry>& table = tables_[size_t(layer)];
+    const auto found = std::find_if(table.begin(), table.end(), [&id](const Entry& entry) { return entry.id == id; });
+    if (found != table.end()) {
+        editLayer_ = layer;
+        editValue_ = found->value;
+        return true;
+    }
+    bool used[256] = {};
+    for (const Entry& entry : table) used[entry.value] = true;
+    int value = 1;
+    while (value < 256 && used[value]) ++value;
+    if (value == 256) {
+        Log(LogPriority::Error, "Sector layer %d already holds 255 styles", layer);
+        return false;
+    }
+    table.push_back({uint8_t(value), id});
+    editLayer_ = layer;
+    editValue_ = uint8_t(value);
+    return true;
+}
+
+void SectorLayers::Edit(int x, int y, bool paint) { Edit(editLayer_, x, y, !paint); }
+
+void SectorLayers::Edit(int layer, int x, int y, bool erase) {
+    if (!IsLayer(layer) || !IsInitialized() || !IsInside(x, y)) return;
+    planes_[size_t(layer)][size_t(y) * width_ + uint32_t(x)] = erase ? 0 : editValue_;
+}
+
+void SectorLayers::Fill() {
+    if (!IsInitialized()) return;
+    std::memset(planes_[size_t(editLayer_)].get(), editValue_, size_t(width_) * height_);
+}
+
+void SectorLayers::ValidateMapping(const SectorDataManager& manager) {
+    const size_t cells = IsInitialized() ? size_t(width_) * height_ : 0;
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        mem::vector<Entry>& table = tables_[size_t(layer)];
+        uint8_t* plane = planes_[size_t(layer)].get();
+        std::erase_if(table, [&](const Entry& entry) {
+            if (manager.IsValidSectorValue(layer, entry.id)) return false;
+            for (size_t i = 0; i < cells; ++i)
+                if (plane[i] == entry.value) plane[i] = 0;
+            return true;
+        });
+    }
+}
+
+void SectorLayers::Save(BinaryWriter& writer) const {
+    writer.Write(kVersion);
+    writer.Write(uint32_t(kNumLayers));
+    for (const mem::vector<Entry>& table : tables_) {
+        writer.Write(uint32_t(table.size()));
+        for (const Entry& entry : table) {
+            writer.Write(entry.value);
+            writer.Write(entry.id);
+        }
+    }
+    const uint32_t width = IsInitialized() ? width_ : 0;
+    const uint32_t height = IsInitialized() ? height_ : 0;
+    writer.Write(width);
+    writer.Write(height);
+    mem::vector<uint8_t> column(size_t(height) * kNumLayers);
+    for (uint32_t x = 0; x < width; ++x) {
+        uint8_t* out = column.data();
+        for (uint32_t y = 0; y < height; ++y)
+            for (const std::unique_ptr<uint8_t[]>& plane : planes_) *out++ = plane[size_t(y) * width + x];
+        writer.Write(column.data(), uint32_t(column.size()));
+    }
+}
+
+bool SectorLayers::Load(BinaryReader& reader) {
+    const uint32_t version = reader.ReadUInt32();
+    if (reader.Failed() || version != kVersion) {
+        Log(LogPriority::Error, "Sector layers: version %u is not supported", version);
+        return false;
+    }
+    const uint32_t layers = reader.ReadUInt32();
+    std::array<mem::vector<Entry>, kNumLayers> tables;
+    constexpr uint32_t kEntrySize = 1 + 16;
+    for (uint32_t layer = 0; layer < layers && !reader.Failed(); ++layer) {
+        const uint32_t count = reader.ReadUInt32();
+        if (uint64_t(count) * kEntrySize > reader.GetRemaining()) {
+            Log(LogPriority::Error, "Sector layers: table %u of %u entries runs past the block", layer, count);
+            return false;
+        }
+        if (layer >= kNumLayers) {
+            reader.Skip(count * kEntrySize);
+            continue;
+        }
+        tables[layer].reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t value = reader.ReadUInt8();
+            tables[layer].push_back({value, reader.ReadUniqueId()});
+        }
+    }
+    const uint32_t width = reader.ReadUInt32();
+    const uint32_t height = reader.ReadUInt32();
+    const uint64_t cells = uint64_t(width) * height;
+    if (reader.Failed() || cells > kMaxCells || cells * layers > reader.GetRemaining()) {
+        Log(LogPriority::Error, "Sector layers: the block is cut short or its %u x %u grid is too large", width, height);
+        return false;
+    }
+
+    const uint32_t kept = std::min<uint32_t>(layers, kNumLayers);
+    for (uint32_t layer = 0; layer < kept; ++layer) tables_[layer] = std::move(tables[layer]);
+    if (!IsInitialized() || width != width_ || height != height_) Initialize(width, height);
+    const unsigned char* cell = reader.GetCursor();
+    for (uint32_t x = 0; x < width; ++x) {
+        for (uint32_t y = 0; y < height; ++y, cell += layers) {
+            for (uint32_t layer = 0; layer < kept; ++layer) planes_[layer][size_t(y) * width + x] = cell[layer];
+        }
+    }
+    reader.Skip(uint32_t(cells * layers));
+    return true;
+}
+
+}  // namespace GAME

@@ -44,7 +44,8 @@ unsigned DayNightCycle::AddLightSetup(float time, const Color& light, const Colo
     const float wrapped = WrapToRange(time, 0.0f, 24.0f);
     const auto at = std::upper_bound(setups_.begin(), setups_.end(), wrapped,
                                      [](float t, const LightSetup& setup) { return t < setup.time; });
-    return unsigned(setups_.insert(at, LightSetup{wrapped, light, sky, ground}) - setups_.begin());
+    const auto inserted = setups_.insert(at, LightSetup{wrapped, light, sky, ground});
+    return unsigned(inserted - setups_.begin());
 }
 
 void DayNightCycle::SetDefault() {

@@ -1,0 +1,181 @@
+#include "world/SectorLayers.h"
+
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "support/LogCapture.h"
+#include "world/SectorDataManager.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace GAME {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+UniqueId MakeId(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+    UniqueId id;
+    id.SetPart(0, w0);
+    id.SetPart(1, w1);
+    id.SetPart(2, w2);
+    id.SetPart(3, w3);
+    return id;
+}
+
+void PutWord(Bytes& bytes, uint32_t word) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(word >> (8 * i)));
+}
+
+// A block of a given layer count: one table entry {value, id} in layer 0, the cells of a 2 x 3 grid
+// with cell (x, y) holding 10 * x + y + layer in every stored layer.
+Bytes BuildBlock(uint32_t layers, uint8_t value, const UniqueId& id) {
+    Bytes bytes;
+    PutWord(bytes, 1);
+    PutWord(bytes, layers);
+    for (uint32_t layer = 0; layer < layers; ++layer) {
+        PutWord(bytes, layer == 0 ? 1 : 0);
+        if (layer == 0) {
+            bytes.push_back(value);
+            for (uint32_t word : id.ToStreamWords()) PutWord(bytes, word);
+        }
+    }
+    PutWord(bytes, 2);
+    PutWord(bytes, 3);
+    for (uint32_t x = 0; x < 2; ++x)
+        for (uint32_t y = 0; y < 3; ++y)
+            for (uint32_t layer = 0; layer < layers; ++layer) bytes.push_back(static_cast<unsigned char>(10 * x + y + layer));
+    return bytes;
+}
+
+TEST(SectorLayers, LooksUpPaintedCellsClampedIntoTheGrid) {
+    SectorLayers layers;
+    EXPECT_TRUE(layers.GetTargetId(0, 0, 0).IsNull());  // no planes yet
+    layers.Initialize(4, 3);
+    const UniqueId fog = MakeId(1, 2, 3, 4);
+    ASSERT_TRUE(layers.PrimeForEdit(0, fog));
+    layers.Edit(0, 2, true);
+    layers.Edit(7, 1, true);   // outside: ignored
+    layers.Edit(-1, 0, true);
+    EXPECT_EQ(layers.GetTargetId(0, 0, 2), fog);
+    EXPECT_EQ(layers.GetTargetId(0, -5, 3 + 3), fog);  // answers for cell (0, height - 1)
+    EXPECT_TRUE(layers.GetTargetId(0, 1, 2).IsNull());
+    EXPECT_TRUE(layers.GetTargetId(1, 0, 2).IsNull());
+    EXPECT_TRUE(layers.GetTargetId(6, 0, 2).IsNull());
+    layers.Edit(0, 2, false);
+    EXPECT_TRUE(layers.GetTargetId(0, 0, 2).IsNull());
+
+    // The second form names the layer and erases with true.
+    layers.Edit(0, 1, 1, false);
+    EXPECT_EQ(layers.GetTargetId(0, 1, 1), fog);
+    layers.Edit(0, 1, 1, true);
+    EXPECT_TRUE(layers.GetTargetId(0, 1, 1).IsNull());
+}
+
+TEST(SectorLayers, ValidateDropsLostStylesAndANewStyleTakesTheFreedValue) {
+    SectorDataManager manager;
+    const UniqueId kept1 = manager.NewSectorData(2)->id;
+    const UniqueId lost = manager.NewSectorData(2)->id;
+    const UniqueId kept3 = manager.NewSectorData(2)->id;
+    SectorLayers layers;
+    layers.Initialize(3, 3);
+    layers.PrimeForEdit(2, kept1);
+    layers.PrimeForEdit(2, lost);
+    layers.Fill();
+    layers.PrimeForEdit(2, kept1);
+    layers.Edit(0, 0, true);
+    layers.PrimeForEdit(2, kept3);
+    layers.Edit(2, 2, true);
+    manager.DeleteSectorData(2, 1);
+    layers.ValidateMapping(manager);
+    ASSERT_EQ(layers.GetTable(2).size(), 2u);
+    EXPECT_EQ(layers.GetTable(2)[0].value, 1);
+    EXPECT_EQ(layers.GetTable(2)[1].value, 3);
+    EXPECT_EQ(layers.GetValue(2, 1, 1), 0);
+    EXPECT_EQ(layers.GetTargetId(2, 0, 0), kept1);
+    EXPECT_EQ(layers.GetTargetId(2, 2, 2), kept3);
+    // With values 1 and 3 in use, a new id gets 2.
+    ASSERT_TRUE(layers.PrimeForEdit(2, MakeId(9, 9, 9, 9)));
+    EXPECT_EQ(layers.GetTable(2).back().value, 2);
+
+    // A layer holds at most 255 styles.
+    SectorLayers full;
+    for (uint32_t i = 0; i < 255; ++i) ASSERT_TRUE(full.PrimeForEdit(5, MakeId(i + 1, 0, 0, 0)));
+    test::LogCapture log;
+    EXPECT_FALSE(full.PrimeForEdit(5, MakeId(999, 0, 0, 0)));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "255"));
+}
+
+TEST(SectorLayers, BlockStoresCellsColumnByColumnAndIdsInStreamOrder) {
+    const UniqueId id = MakeId(1, 2, 3, 4);
+    SectorLayers layers;
+    layers.Initialize(2, 3);
+    layers.PrimeForEdit(0, id);
+    layers.Edit(1, 0, true);
+    BinaryWriter writer;
+    layers.Save(writer);
+    const Bytes saved(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+    Bytes golden;
+    PutWord(golden, 1);
+    PutWord(golden, 6);
+    PutWord(golden, 1);
+    golden.push_back(1);
+    for (uint32_t word : {4u, 3u, 2u, 1u}) PutWord(golden, word);
+    for (int layer = 1; layer < 6; ++layer) PutWord(golden, 0);
+    PutWord(golden, 2);
+    PutWord(golden, 3);
+    // x = 0: three cells of six zero bytes; x = 1: cell (1, 0) holds 1 in layer 0.
+    golden.insert(golden.end(), 18, 0);
+    golden.push_back(1);
+    golden.insert(golden.end(), 17, 0);
+    EXPECT_EQ(saved, golden);
+
+    SectorLayers loaded;
+    BinaryReader reader(saved.data(), uint32_t(saved.size()));
+    ASSERT_TRUE(loaded.Load(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+    EXPECT_EQ(loaded.GetTargetId(0, 1, 0), id);
+    EXPECT_TRUE(loaded.GetTargetId(0, 0, 1).IsNull());
+}
+
+TEST(SectorLayers, BlocksOfOtherLayerCountsAndDamagedBlocks) {
+    const UniqueId id = MakeId(1, 2, 3, 4);
+    for (uint32_t count : {4u, 8u}) {
+        SCOPED_TRACE(count);
+        SectorLayers layers;
+        layers.Initialize(2, 3);
+        layers.PrimeForEdit(5, id);
+        layers.Fill();
+        const Bytes block = BuildBlock(count, 7, id);
+        BinaryReader reader(block.data(), uint32_t(block.size()));
+        ASSERT_TRUE(layers.Load(reader));
+        EXPECT_TRUE(reader.IsAtEnd());
+        EXPECT_EQ(layers.GetUniqueIdForValue(0, 7), id);
+        for (int layer = 0; layer < 4; ++layer) EXPECT_EQ(layers.GetValue(layer, 1, 2), 12 + layer);
+        // Layers the block does not hold keep their tables and, at the same size, their cells.
+        EXPECT_EQ(layers.GetValue(5, 0, 0), count == 4 ? 1 : 5);
+        EXPECT_EQ(layers.GetTable(5).size(), count == 4 ? 1u : 0u);
+    }
+
+    const Bytes block = BuildBlock(6, 7, id);
+    test::LogCapture log;
+    for (size_t size = 0; size < block.size(); ++size) {
+        SectorLayers layers;
+        layers.Initialize(5, 5);
+        layers.PrimeForEdit(1, id);
+        layers.Fill();
+        BinaryReader reader(block.data(), uint32_t(size));
+        EXPECT_FALSE(layers.Load(reader)) << size;
+        EXPECT_EQ(layers.GetWidth(), 5u);
+        EXPECT_EQ(layers.GetTargetId(1, 4, 4), id);
+    }
+    Bytes wrongVersion = block;
+    wrongVersion[0] = 2;
+    SectorLayers layers;
+    BinaryReader reader(wrongVersion.data(), uint32_t(wrongVersion.size()));
+    EXPECT_FALSE(layers.Load(reader));
+    EXPECT_FALSE(layers.IsInitialized());
+}
+
+}  // namespace
+}  // namespace GAME

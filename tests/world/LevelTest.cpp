@@ -245,7 +245,7 @@ TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelE
 
     // A chunk whose length runs past the data ends the walk; the load stands.
     Bytes cut = file;
-    for (unsigned char byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) cut.push_back(byte);
+    for (int byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) cut.push_back(static_cast<unsigned char>(byte));
     {
         LogCapture log;
         Level level(region_);
@@ -270,9 +270,9 @@ TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelE
     };
     for (size_t size = 0; size < file.size(); ++size) check(Bytes(file.begin(), file.begin() + ptrdiff_t(size)));
     for (size_t at = 0; at < file.size(); ++at) {
-        for (unsigned char value : {0x00, 0x7F, 0xFF}) {
+        for (int value : {0x00, 0x7F, 0xFF}) {
             Bytes damaged = file;
-            damaged[at] = value;
+            damaged[at] = static_cast<unsigned char>(value);
             check(damaged);
         }
     }

@@ -14,14 +14,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-UniqueId MakeId(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
-    UniqueId id;
-    id.SetPart(0, w0);
-    id.SetPart(1, w1);
-    id.SetPart(2, w2);
-    id.SetPart(3, w3);
-    return id;
-}
+UniqueId MakeId(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) { return UniqueId::FromNameOrderWords({w0, w1, w2, w3}); }
 
 void PutWord(Bytes& bytes, uint32_t word) {
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<unsigned char>(word >> (8 * i)));

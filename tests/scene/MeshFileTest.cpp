@@ -1,0 +1,680 @@
+// Mesh files: files of every version built field by field read back to the expected members,
+// writer-reader round trips of every version, files cut at every byte, random corruption and a
+// table of hostile files.
+
+#include "scene/MeshFileReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+
+#include "MeshTestData.h"
+#include "core/MathExpect.h"
+#include "physics/PhysicsMeshWriter.h"
+#include "support/LogCapture.h"
+
+namespace GAME {
+namespace {
+
+using InitResult = Resource::InitResult;
+using Contents = MeshFileWriter::Contents;
+using test::ExpectNear;
+
+// ---- Field-by-field builders ----------------------------------------------------------------
+
+void Head(BinaryWriter& w, unsigned char version) {
+    w.Write("MSH", 3);
+    w.Write(version);
+}
+
+void Chunk(BinaryWriter& w, uint32_t id, const std::function<void()>& body) {
+    w.BeginChunk(id);
+    body();
+    w.EndChunk();
+}
+
+void U32(BinaryWriter& w, uint32_t value) { w.Write(static_cast<unsigned int>(value)); }
+void U16s(BinaryWriter& w, std::initializer_list<uint16_t> values) {
+    for (const uint16_t v : values) w.Write(static_cast<unsigned short>(v));
+}
+void F32s(BinaryWriter& w, std::initializer_list<float> values) {
+    for (const float v : values) w.Write(v);
+}
+void Fixed(BinaryWriter& w, const char* name) {
+    char bytes[32] = {};
+    std::strncpy(bytes, name, sizeof(bytes));
+    w.Write(bytes, sizeof(bytes));
+}
+void Str(BinaryWriter& w, const char* text) { w.Write(std::string(text)); }
+
+// Four vertices of position and texture coordinate (20 bytes).
+void Vertices(BinaryWriter& w) {
+    U32(w, 2);
+    U32(w, 20);
+    U32(w, 4);
+    U32(w, 0);
+    U32(w, 4);
+    for (int v = 0; v < 4; ++v) F32s(w, {float(v & 1), float(v >> 1), 0.0f, 0.25f * float(v), 0.5f});
+}
+
+// Two faces in one face set over material 0 and bones 0 and 2.
+void Faces(BinaryWriter& w, bool version11) {
+    U32(w, 2);
+    U32(w, 1);
+    U16s(w, {0, 1, 2, 2, 1, 3});
+    U32(w, 0);
+    U32(w, 0);
+    U32(w, 2);
+    if (version11) {
+        U32(w, 1);
+        F32s(w, {0.5f, 0.5f, 0.0f, 0.5f, 0.5f, 0.25f});
+    }
+    U32(w, 2);
+    U32(w, 0);
+    U32(w, 2);
+}
+
+// Root (turned a quarter about z, up 1) with the children Arm (x + 1) and Leg (y + 2).
+void Bones(BinaryWriter& w) {
+    Fixed(w, "Root");
+    U32(w, 1);
+    U32(w, 2);
+    F32s(w, {0, 1, 0, -1, 0, 0, 0, 0, 1, 0, 0, 1});
+    Fixed(w, "Arm");
+    U32(w, 0);
+    U32(w, 0);
+    F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 0, 0});
+    Fixed(w, "Leg");
+    U32(w, 0);
+    U32(w, 0);
+    F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 2, 0});
+}
+
+// One material; parameters of every kind of payload, with the ones that are dropped in between.
+void Materials(BinaryWriter& w) {
+    Str(w, "Shaders/Mesh.ssh");
+    U32(w, 8);
+    Str(w, "baseTexture");
+    U32(w, 7);
+    Str(w, "Textures/Crate.tex");
+    Str(w, "future");  // type 12: no payload, dropped
+    U32(w, 12);
+    Str(w, "tint");
+    U32(w, 9);
+    F32s(w, {1.0f, 0.5f, 0.25f});
+    Str(w, "sampler");  // type 5: dropped
+    U32(w, 5);
+    Str(w, "mode");
+    U32(w, 0);
+    U32(w, 7);
+    Str(w, "lit");
+    U32(w, 1);
+    U32(w, 5);
+    Str(w, "note");  // type 2: kept without its text
+    U32(w, 2);
+    Str(w, "anything");
+    Str(w, "frame");
+    U32(w, 3);
+    for (int i = 0; i < 12; ++i) w.Write(float(i));
+}
+
+void HitBoxes(BinaryWriter& w, bool withBad) {
+    Fixed(w, "Head");
+    F32s(w, {1, 2, 3});
+    F32s(w, {2, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 4});
+    U32(w, 2);
+    if (!withBad) return;
+    Fixed(w, "Bad");
+    F32s(w, {std::numeric_limits<float>::quiet_NaN(), 1, 1});
+    F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+    U32(w, 0xFFFFFFFF);
+}
+
+mem::vector<uint8_t> CollisionBuffer() {
+    BinaryWriter w;
+    mem::vector<PhysicsMesh::Face> faces(1);
+    faces[0].vertices[1] = 1;
+    faces[0].vertices[2] = 2;
+    EXPECT_TRUE(PhysicsMeshWriter::Write(w, faces, {Vec3(-2, 0, 0), Vec3(2, 0, 4), Vec3(0, 6, 0)}));
+    return mem::vector<uint8_t>(w.GetBuffer(), w.GetBuffer() + w.GetPosition());
+}
+
+void Collision(BinaryWriter& w) {
+    const mem::vector<uint8_t> buffer = CollisionBuffer();
+    w.Write(buffer.data(), static_cast<uint32_t>(buffer.size()));
+}
+
+// The legacy block of the same mesh: everything but contours, portals, sections, blended faces.
+void LegacyBlock(BinaryWriter& w) {
+    for (const uint32_t count : {4u, 2u, 1u, 6u, 3u, 1u, 1u, 2u, 20u}) U32(w, count);
+    U32(w, 0);
+    U32(w, 4);
+    F32s(w, {0, 0, 0, 1, 1, 0});
+    for (int v = 0; v < 4; ++v) F32s(w, {float(v & 1), float(v >> 1), 0.0f, 0.25f * float(v), 0.5f});
+    U16s(w, {0, 1, 2, 2, 1, 3});
+    for (const uint32_t word : {0u, 0u, 2u, 2u, 0u, 2u}) U32(w, word);
+    Bones(w);
+    HitBoxes(w, false);
+    Materials(w);
+}
+
+const char* const kText = "SkeletonEmitterBones { Arm }";
+
+// A version-10 or -11 file with every chunk, an unknown chunk and a vertex chunk whose size lies.
+void ChunkedFile(BinaryWriter& w, unsigned char version) {
+    Head(w, version);
+    Chunk(w, 0, [&] { Str(w, "exported by hand"); });
+    Chunk(w, 20, [&] { w.Write("junk!", 5); });
+    U32(w, 4);  // the vertex chunk says 3 bytes; it is read by its fields
+    U32(w, 3);
+    Vertices(w);
+    Chunk(w, 5, [&] { Faces(w, version >= 11); });
+    Chunk(w, 6, [&] {
+        U32(w, 3);
+        Bones(w);
+    });
+    Chunk(w, 7, [&] {
+        U32(w, 1);
+        Materials(w);
+    });
+    Chunk(w, 8, [&] {
+        U32(w, 2);
+        HitBoxes(w, true);
+    });
+    Chunk(w, 9, [&] {
+        U32(w, 1);
+        U32(w, 4);
+        for (const float p : {0.0f, 1.0f, 3.0f, 2.0f}) F32s(w, {float(int(p) & 1), float(int(p) >> 1), 0, 0, 0, 1});
+    });
+    Chunk(w, 10, [&] { F32s(w, {0, 0, 0, 1, 1, 0}); });
+    Chunk(w, 11, [&] {
+        U32(w, 1);
+        U16s(w, {3, 2, 1});
+    });
+    Chunk(w, 12, [&] {
+        U32(w, 1);
+        U32(w, 2);
+        for (int i = 0; i < 18; ++i) w.Write(float(i));
+    });
+    Chunk(w, 13, [&] {
+        U32(w, 2);
+        Str(w, "Body");
+        Str(w, "Glass");
+    });
+    Chunk(w, 2, [&] { Collision(w); });
+    Chunk(w, 3, [&] { w.Write(kText, static_cast<uint32_t>(std::strlen(kText))); });
+}
+
+// What every version holds: vertices, faces, bones, materials, the good hit box, the text.
+void ExpectCommonMembers(const GraphicsMesh& mesh) {
+    ASSERT_EQ(mesh.GetInitResult(), InitResult::Success);
+    EXPECT_EQ(mesh.GetNumVertices(), 4u);
+    EXPECT_EQ(mesh.GetVertexStride(), 20u);
+    EXPECT_EQ(mesh.GetVertexAttributes(), (mem::vector<uint32_t>{0, 4}));
+    EXPECT_EQ(mesh.GetAttributeOffset(4), 12u);
+    EXPECT_EQ(mesh.GetAttributeOffset(GraphicsMesh::kAttributeSkinBones), GraphicsMesh::kNoBone);
+    ASSERT_EQ(mesh.GetVertexData().size(), 80u);
+    float v3[5];
+    std::memcpy(v3, mesh.GetVertexData().data() + 60, sizeof(v3));
+    EXPECT_EQ(v3[0], 1.0f);
+    EXPECT_EQ(v3[1], 1.0f);
+    EXPECT_EQ(v3[3], 0.75f);
+    EXPECT_EQ(mesh.GetNumFaces(), 2u);
+    EXPECT_EQ(mesh.GetIndices(), (mem::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
+    ExpectNear(mesh.GetBoundingBox().centre, Vec3(0.5f, 0.5f, 0));
+    ExpectNear(mesh.GetBoundingBox().halfSize, Vec3(0.5f, 0.5f, 0));
+
+    ASSERT_EQ(mesh.GetNumFaceSets(), 1);
+    const GraphicsMesh::FaceSet& set = mesh.GetFaceSet(0);
+    EXPECT_EQ(set.faceCount, 2u);
+    EXPECT_EQ(set.bones, (mem::vector<uint32_t>{0, 2}));
+
+    // Bones: parents from the child ranges, depths, absolute coords with rotation before offset.
+    ASSERT_EQ(mesh.GetNumBones(), 3);
+    EXPECT_EQ(mesh.GetBone(0).parent, GraphicsMesh::kNoBone);
+    EXPECT_EQ(mesh.GetBone(1).parent, 0u);
+    EXPECT_EQ(mesh.GetBone(2).parent, 0u);
+    EXPECT_EQ(mesh.GetBone(0).depth, 1u);
+    EXPECT_EQ(mesh.GetBone(2).depth, 0u);
+    EXPECT_EQ(mesh.GetBone(1).nameText, "Arm");
+    ExpectNear(mesh.GetBone(1).absoluteCoords.origin, Vec3(0, 1, 1));
+    ExpectNear(mesh.GetBone(2).absoluteCoords.origin, Vec3(-2, 0, 1));
+    ExpectNear(mesh.GetBone(2).absoluteCoords.xAxis, Vec3(0, 1, 0));
+    EXPECT_EQ(mesh.GetBoneIndex(Name::Create("Leg")), 2);
+    EXPECT_EQ(mesh.GetBoneIndex(Name::Create("Tail")), -1);
+    EXPECT_EQ(mesh.GetRootMotionBone(), Name::Create("Root"));
+
+    // Parameters 12 and 5 are dropped; the others keep their payload, and alignment after them.
+    ASSERT_EQ(mesh.GetNumMaterials(), 1);
+    const GraphicsMesh::Material& material = mesh.GetMaterial(0);
+    EXPECT_EQ(material.shaderName, "Shaders/Mesh.ssh");
+    ASSERT_EQ(material.parameters.size(), 6u);
+    EXPECT_EQ(material.parameters[0].name, Name::Create("baseTexture"));
+    EXPECT_EQ(material.parameters[0].text, "Textures/Crate.tex");
+    float tint[3];
+    std::memcpy(tint, material.parameters[1].payload, sizeof(tint));
+    EXPECT_EQ(material.parameters[1].type, 9u);
+    EXPECT_EQ(tint[2], 0.25f);
+    EXPECT_EQ(material.parameters[2].payload[0], 7u);
+    EXPECT_EQ(material.parameters[3].payload[0], 1u);
+    EXPECT_EQ(material.parameters[4].type, 2u);
+    EXPECT_TRUE(material.parameters[4].text.empty());
+    float frame[12];
+    std::memcpy(frame, material.parameters[5].payload, sizeof(frame));
+    EXPECT_EQ(frame[11], 11.0f);
+
+    ASSERT_GE(mesh.GetNumHitBoxes(), 1);
+    const GraphicsMesh::HitBox& box = mesh.GetHitBox(0);
+    EXPECT_EQ(box.name, Name::Create("Head"));
+    EXPECT_EQ(box.bone, 2);
+    ExpectNear(box.extents, Vec3(1, 2, 3));
+    ExpectNear(box.coords.xAxis, Vec3(1, 0, 0));
+    ExpectNear(box.coords.yAxis, Vec3(0, 1, 0));
+    ExpectNear(box.coords.origin, Vec3(0, 0, 4));
+    EXPECT_EQ(mesh.GetDescriptionText(), kText);
+}
+
+using MeshFileTest = test::MeshFixture;
+
+TEST_F(MeshFileTest, VersionElevenBuiltByHandReadsEveryChunk) {
+    test::LogCapture log;
+    BinaryWriter file;
+    ChunkedFile(file, 11);
+    const GraphicsMesh* mesh = Load("Meshes/Crate.msh", file);
+    ExpectCommonMembers(*mesh);
+    EXPECT_EQ(mesh->GetExporterText(), "exported by hand");
+    const GraphicsMesh::FaceSet& set = mesh->GetFaceSet(0);
+    EXPECT_EQ(set.section, 1u);
+    ExpectNear(set.box.halfSize, Vec3(0.5f, 0.5f, 0.25f));
+    // The hit box with a NaN extent is dropped with a warning.
+    EXPECT_EQ(mesh->GetNumHitBoxes(), 1);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Mesh 'Meshes/Crate.msh' has a bad hit box"));
+
+    ASSERT_EQ(mesh->GetNumContours(), 1);
+    const GraphicsMesh::Contour& contour = mesh->GetContour(0);
+    ASSERT_EQ(contour.points.size(), 4u);
+    ExpectNear(contour.points[0].side, Vec3(-0.70710678f, -0.70710678f, 0));
+    ExpectNear(contour.points[2].side, Vec3(0.70710678f, 0.70710678f, 0));
+    EXPECT_EQ(mesh->GetNumBlendedFaces(), 1u);
+    EXPECT_EQ(mesh->GetBlendedIndices(), (mem::vector<uint16_t>{3, 2, 1}));
+    ASSERT_EQ(mesh->GetNumPortals(), 1);
+    ASSERT_EQ(mesh->GetPortal(0).points.size(), 2u);
+    ExpectNear(mesh->GetPortal(0).points[1].vectors[2], Vec3(15, 16, 17));
+    ASSERT_EQ(mesh->GetNumSections(), 2);
+    EXPECT_EQ(mesh->GetSection(1), "Glass");
+    ASSERT_NE(mesh->GetPhysicsMesh(), nullptr);
+    EXPECT_EQ(mesh->GetPhysicsMesh()->GetNumFaces(), 1);
+    EXPECT_EQ(manager.GetMemoryUsage(), file.GetPosition());
+    manager.UnloadResource(mesh);
+    manager.UnloadUnreferencedResources();
+    EXPECT_EQ(manager.GetMemoryUsage(), 0u);
+}
+
+TEST_F(MeshFileTest, OlderVersionsBuiltByHandReadTheSameMesh) {
+    // Version 10: face sets without section or box take the bounds.
+    BinaryWriter w10;
+    ChunkedFile(w10, 10);
+    const GraphicsMesh* v10 = Load("v10.msh", w10);
+    ExpectCommonMembers(*v10);
+    EXPECT_EQ(v10->GetFaceSet(0).section, 0u);
+    EXPECT_EQ(v10->GetFaceSet(0).box, v10->GetBoundingBox());
+
+    // Version 9: exporter string, legacy block, collision buffer, then text.
+    BinaryWriter w9;
+    Head(w9, 9);
+    Chunk(w9, 0, [&] { Str(w9, "nine"); });
+    Chunk(w9, 1, [&] { LegacyBlock(w9); });
+    Chunk(w9, 2, [&] { Collision(w9); });
+    w9.Write(kText, static_cast<uint32_t>(std::strlen(kText)));
+    const GraphicsMesh* v9 = Load("v9.msh", w9);
+    ExpectCommonMembers(*v9);
+    EXPECT_EQ(v9->GetExporterText(), "nine");
+    EXPECT_NE(v9->GetPhysicsMesh(), nullptr);
+    ASSERT_EQ(v9->GetNumSections(), 1);
+    EXPECT_EQ(v9->GetSection(0), "");
+
+    BinaryWriter w8;
+    Head(w8, 8);
+    LegacyBlock(w8);
+    w8.Write(kText, static_cast<uint32_t>(std::strlen(kText)));
+    ExpectCommonMembers(*Load("v8.msh", w8));
+
+    // A version-9 file whose first header has id 5 is all text from offset 4.
+    BinaryWriter text9;
+    Head(text9, 9);
+    U32(text9, 5);
+    U32(text9, 0);
+    text9.Write("Rest", 4);
+    const GraphicsMesh* allText = Load("text9.msh", text9);
+    ASSERT_EQ(allText->GetInitResult(), InitResult::Success);
+    EXPECT_EQ(allText->GetDescriptionText(), std::string("\5\0\0\0\0\0\0\0Rest", 12));
+    EXPECT_EQ(allText->GetNumFaceSets(), 0);
+
+    // Version 10 without bounds and vertices takes the collision mesh's box.
+    BinaryWriter shape;
+    Head(shape, 10);
+    Chunk(shape, 2, [&] { Collision(shape); });
+    const GraphicsMesh* collisionOnly = Load("shape.msh", shape);
+    ASSERT_EQ(collisionOnly->GetInitResult(), InitResult::Success);
+    ExpectNear(collisionOnly->GetBoundingBox().centre, Vec3(0, 3, 2));
+    ExpectNear(collisionOnly->GetBoundingBox().halfSize, Vec3(2, 3, 2));
+}
+
+// Every member the writer writes must come back, in every version that can hold it.
+void ExpectRoundTrip(const GraphicsMesh& mesh, const Contents& contents, uint32_t version) {
+    SCOPED_TRACE(version);
+    ASSERT_EQ(mesh.GetInitResult(), InitResult::Success);
+    EXPECT_EQ(mesh.GetVertexAttributes(), contents.attributes);
+    EXPECT_EQ(mesh.GetVertexData(), contents.vertexData);
+    EXPECT_EQ(mesh.GetIndices(), contents.indices);
+    EXPECT_EQ(mesh.GetBlendedIndices(), contents.blendedIndices);
+    EXPECT_EQ(mesh.GetBoundingBox(), contents.bounds);
+    ASSERT_EQ(mesh.GetNumFaceSets(), int(contents.faceSets.size()));
+    for (int i = 0; i < mesh.GetNumFaceSets(); ++i) {
+        const GraphicsMesh::FaceSet& expected = contents.faceSets[size_t(i)];
+        const GraphicsMesh::FaceSet& set = mesh.GetFaceSet(i);
+        EXPECT_EQ(set.material, expected.material);
+        EXPECT_EQ(set.firstFace, expected.firstFace);
+        EXPECT_EQ(set.faceCount, expected.faceCount);
+        EXPECT_EQ(set.bones, expected.bones);
+        EXPECT_EQ(set.section, version >= 11 ? expected.section : 0u);
+        EXPECT_EQ(set.box, version >= 11 ? expected.box : contents.bounds);
+    }
+    ASSERT_EQ(mesh.GetNumBones(), int(contents.bones.size()));
+    for (int i = 0; i < mesh.GetNumBones(); ++i) {
+        EXPECT_EQ(mesh.GetBone(i).nameText, contents.bones[size_t(i)].nameText);
+        EXPECT_EQ(mesh.GetBone(i).relativeCoords, contents.bones[size_t(i)].relativeCoords);
+    }
+    ASSERT_EQ(mesh.GetNumMaterials(), int(contents.materials.size()));
+    for (int i = 0; i < mesh.GetNumMaterials(); ++i) {
+        const GraphicsMesh::Material& material = mesh.GetMaterial(i);
+        ASSERT_EQ(material.parameters.size(), contents.materials[size_t(i)].parameters.size());
+        for (size_t p = 0; p < material.parameters.size(); ++p) {
+            const GraphicsMesh::MaterialParameter& expected = contents.materials[size_t(i)].parameters[p];
+            EXPECT_EQ(material.parameters[p].nameText, expected.nameText);
+            EXPECT_EQ(material.parameters[p].type, expected.type);
+            EXPECT_EQ(material.parameters[p].text, expected.text);
+            EXPECT_EQ(0, std::memcmp(material.parameters[p].payload, expected.payload, sizeof(expected.payload)));
+        }
+    }
+    ASSERT_EQ(mesh.GetNumHitBoxes(), int(contents.hitBoxes.size()));
+    for (int i = 0; i < mesh.GetNumHitBoxes(); ++i) {
+        EXPECT_EQ(mesh.GetHitBox(i).nameText, contents.hitBoxes[size_t(i)].nameText);
+        EXPECT_EQ(mesh.GetHitBox(i).extents, contents.hitBoxes[size_t(i)].extents);
+        EXPECT_EQ(mesh.GetHitBox(i).coords, contents.hitBoxes[size_t(i)].coords);
+        EXPECT_EQ(mesh.GetHitBox(i).bone, contents.hitBoxes[size_t(i)].bone);
+    }
+    ASSERT_EQ(mesh.GetNumContours(), int(contents.contours.size()));
+    for (int i = 0; i < mesh.GetNumContours(); ++i) {
+        ASSERT_EQ(mesh.GetContour(i).points.size(), contents.contours[size_t(i)].points.size());
+        EXPECT_EQ(mesh.GetContour(i).points[0].normal, contents.contours[size_t(i)].points[0].normal);
+    }
+    ASSERT_EQ(mesh.GetNumPortals(), int(contents.portals.size()));
+    for (int i = 0; i < mesh.GetNumPortals(); ++i) {
+        ASSERT_EQ(mesh.GetPortal(i).points.size(), contents.portals[size_t(i)].points.size());
+        EXPECT_EQ(mesh.GetPortal(i).points.back().vectors[2], contents.portals[size_t(i)].points.back().vectors[2]);
+    }
+    const mem::vector<std::string> sections = contents.sections.empty() ? mem::vector<std::string>{""} : contents.sections;
+    ASSERT_EQ(mesh.GetNumSections(), int(sections.size()));
+    for (int i = 0; i < mesh.GetNumSections(); ++i) EXPECT_EQ(mesh.GetSection(i), sections[size_t(i)]);
+    EXPECT_EQ(mesh.GetPhysicsMesh() != nullptr, !contents.collisionBuffer.empty());
+    EXPECT_EQ(mesh.GetDescriptionText(), contents.descriptionText);
+    EXPECT_EQ(mesh.GetExporterText(), contents.exporterText);
+}
+
+Contents FullContents() {
+    Contents contents = test::SkinnedQuad();
+    contents.faceSets[0].section = 1;
+    contents.faceSets[0].box = ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6));
+    contents.faceSets.push_back(contents.faceSets[0]);
+    contents.faceSets[1].firstFace = 1;
+    contents.faceSets[1].faceCount = 1;
+    contents.faceSets[1].section = 0;
+    contents.faceSets[1].bones = {1};
+    GraphicsMesh::MaterialParameter vec4;
+    vec4.nameText = "glow";
+    vec4.type = GraphicsMesh::kParamVec4;
+    const float glow[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+    std::memcpy(vec4.payload, glow, sizeof(glow));
+    contents.materials[0].parameters.push_back(vec4);
+    contents.materials.push_back(GraphicsMesh::Material{"Shaders/Glass.ssh", {}});
+    GraphicsMesh::Contour contour;
+    contour.points.resize(3);
+    contour.points[0].normal = Vec3(0, 0, 1);
+    contour.points[1].position = Vec3(1, 0, 0);
+    contour.points[2].position = Vec3(0, 1, 0);
+    contents.contours.push_back(contour);
+    GraphicsMesh::Portal portal;
+    portal.points.resize(4);
+    portal.points[3].vectors[2] = Vec3(7, 8, 9);
+    contents.portals.push_back(portal);
+    contents.blendedIndices = {3, 2, 1};
+    contents.sections = {"Body", "Glass"};
+    contents.collisionBuffer = CollisionBuffer();
+    contents.descriptionText = "AttachPoint { name = \"Hand\" }";
+    contents.exporterText = "writer";
+    return contents;
+}
+
+TEST_F(MeshFileTest, WriterRoundTripsEveryVersion) {
+    const Contents full = FullContents();
+    for (const uint32_t version : {10u, 11u}) {
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, full, version));
+        ExpectRoundTrip(*Load("full" + std::to_string(version) + ".msh", writer), full, version);
+    }
+    Contents legacy = test::SkinnedQuad();
+    legacy.descriptionText = full.descriptionText;
+    for (const uint32_t version : {8u, 9u}) {
+        if (version == 9) {
+            legacy.collisionBuffer = full.collisionBuffer;
+            legacy.exporterText = "nine";
+        }
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, legacy, version));
+        ExpectRoundTrip(*Load("legacy" + std::to_string(version) + ".msh", writer), legacy, version);
+    }
+
+    // What a version cannot hold is refused before anything is written.
+    test::LogCapture log;
+    BinaryWriter refused;
+    EXPECT_FALSE(MeshFileWriter::Write(refused, full, 9));
+    Contents longName = legacy;
+    longName.bones[0].nameText = std::string(33, 'x');
+    EXPECT_FALSE(MeshFileWriter::Write(refused, longName, 11));
+    Contents crooked = legacy;
+    crooked.vertexData.pop_back();
+    EXPECT_FALSE(MeshFileWriter::Write(refused, crooked, 11));
+    EXPECT_FALSE(MeshFileWriter::Write(refused, legacy, 12));
+    EXPECT_EQ(refused.GetPosition(), 0u);
+}
+
+TEST_F(MeshFileTest, FilesCutAtEveryByteFailInsideAChunk) {
+    test::LogCapture log;
+    BinaryWriter writer;
+    ASSERT_TRUE(MeshFileWriter::Write(writer, FullContents(), 11));
+    const uint8_t* bytes = writer.GetBuffer();
+    std::set<uint32_t> boundaries;
+    for (uint32_t at = 4; at < writer.GetPosition();) {
+        boundaries.insert(at);
+        uint32_t size;
+        std::memcpy(&size, bytes + at + 4, 4);
+        at += 8 + size;
+    }
+    // A cut between chunks may leave a whole file (or one whose face sets miss their materials).
+    for (uint32_t cut = 0; cut < writer.GetPosition(); ++cut) {
+        const InitResult result = Read(bytes, cut);
+        if (boundaries.count(cut) == 0) {
+            EXPECT_EQ(result, InitResult::InvalidData) << "cut at " << cut;
+        }
+    }
+
+    // A legacy file fails when cut anywhere in its block; the text after it may be cut anywhere.
+    BinaryWriter legacy;
+    Contents contents = test::SkinnedQuad();
+    contents.descriptionText = "text";
+    ASSERT_TRUE(MeshFileWriter::Write(legacy, contents, 8));
+    const uint32_t textStart = legacy.GetPosition() - 4;
+    for (uint32_t cut = 0; cut < legacy.GetPosition(); ++cut) {
+        EXPECT_EQ(Read(legacy.GetBuffer(), cut), cut >= textStart ? InitResult::Success : InitResult::InvalidData)
+            << "cut at " << cut;
+    }
+}
+
+TEST_F(MeshFileTest, RandomCorruptionFailsCleanly) {
+    test::LogCapture log;
+    std::mt19937 random(24);
+    for (const uint32_t version : {9u, 11u}) {
+        Contents contents = version == 11 ? FullContents() : test::SkinnedQuad();
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, contents, version));
+        const mem::vector<uint8_t> original(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+        for (int round = 0; round < 3000; ++round) {
+            mem::vector<uint8_t> bytes = original;
+            const int changes = 1 + int(random() % 4);
+            for (int i = 0; i < changes; ++i) {
+                const size_t at = random() % bytes.size();
+                bytes[at] = random() % 3 == 0 ? 0xFF : uint8_t(random());
+            }
+            const InitResult result = Read(bytes.data(), static_cast<uint32_t>(bytes.size()));
+            EXPECT_TRUE(result == InitResult::Success || result == InitResult::InvalidData);
+        }
+    }
+}
+
+// A small valid version-11 file with knobs for one hostile field at a time.
+struct Hostile {
+    uint32_t attribute = 0;
+    uint32_t stride = 12;
+    uint32_t vertexCount = 3;
+    uint16_t lastIndex = 2;
+    uint32_t firstFace = 0;
+    uint32_t material = 0;
+    uint32_t section = 0;
+    uint32_t faceSetBone = 0;
+    uint32_t rootFirstChild = 1;
+    uint32_t rootChildCount = 1;
+    uint32_t childFirstChild = 0;
+    uint32_t childChildCount = 0;
+    uint32_t materialCount = 1;
+    uint32_t exporterLength = 2;
+    uint32_t collisionVersion = 2;
+    uint32_t chunkSizeExtra = 0;
+    uint32_t trailingBytes = 0;
+
+    mem::vector<uint8_t> Build() const {
+        BinaryWriter w;
+        Head(w, 11);
+        U32(w, 0);
+        U32(w, 4 + 2);
+        U32(w, exporterLength);
+        w.Write("hi", 2);
+        Chunk(w, 4, [&] {
+            U32(w, 1);
+            U32(w, stride);
+            U32(w, vertexCount);
+            U32(w, attribute);
+            for (int i = 0; i < 9; ++i) w.Write(float(i));
+        });
+        Chunk(w, 5, [&] {
+            U32(w, 1);
+            U32(w, 1);
+            U16s(w, {0, 1, lastIndex});
+            for (const uint32_t word : {material, firstFace, 1u, section}) U32(w, word);
+            F32s(w, {0, 0, 0, 1, 1, 1});
+            U32(w, 1);
+            U32(w, faceSetBone);
+        });
+        Chunk(w, 6, [&] {
+            U32(w, 2);
+            Fixed(w, "Root");
+            U32(w, rootFirstChild);
+            U32(w, rootChildCount);
+            F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+            Fixed(w, "Child");
+            U32(w, childFirstChild);
+            U32(w, childChildCount);
+            F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+        });
+        Chunk(w, 7, [&] {
+            U32(w, materialCount);
+            Str(w, "Shaders/A.ssh");
+            U32(w, 0);
+        });
+        Chunk(w, 2, [&] {
+            U32(w, collisionVersion);
+            for (int i = 0; i < 3; ++i) U32(w, 0);
+        });
+        U32(w, 20);
+        U32(w, 4 + chunkSizeExtra);
+        U32(w, 0);
+        for (uint32_t i = 0; i < trailingBytes; ++i) w.Write(static_cast<unsigned char>(0));
+        return mem::vector<uint8_t>(w.GetBuffer(), w.GetBuffer() + w.GetPosition());
+    }
+};
+
+TEST_F(MeshFileTest, HostileFieldsFailWithALoggedError) {
+    {
+        const mem::vector<uint8_t> good = Hostile().Build();
+        EXPECT_EQ(Read(good.data(), uint32_t(good.size())), InitResult::Success);
+    }
+    const std::pair<const char*, std::function<void(Hostile&)>> cases[] = {
+        {"unknown attribute", [](Hostile& h) { h.attribute = 15; }},
+        {"attribute wider than the stride", [](Hostile& h) { h.stride = 8; }},
+        {"vertices past the end", [](Hostile& h) { h.vertexCount = 0x10000000; }},
+        {"index past the vertices", [](Hostile& h) { h.lastIndex = 3; }},
+        {"face set past the faces", [](Hostile& h) { h.firstFace = 1; }},
+        {"face set material", [](Hostile& h) { h.material = 1; }},
+        {"face set section", [](Hostile& h) { h.section = 1; }},
+        {"face set bone", [](Hostile& h) { h.faceSetBone = 2; }},
+        {"children past the bones", [](Hostile& h) { h.rootChildCount = 2; }},
+        {"huge child count", [](Hostile& h) { h.rootFirstChild = 0xFFFFFFFF; }},
+        {"two parents", [](Hostile& h) { h.childFirstChild = 1, h.childChildCount = 1, h.rootChildCount = 1; }},
+        {"bones in a cycle", [](Hostile& h) { h.rootFirstChild = 0; }},
+        {"materials past the end", [](Hostile& h) { h.materialCount = 0x7FFFFFFF; }},
+        {"no material", [](Hostile& h) { h.materialCount = 0; }},
+        {"string over 1 MiB", [](Hostile& h) { h.exporterLength = 0x100001; }},
+        {"collision buffer refused", [](Hostile& h) { h.collisionVersion = 3; }},
+        {"chunk size past the end", [](Hostile& h) { h.chunkSizeExtra = 1; }},
+        {"bytes after the last chunk", [](Hostile& h) { h.trailingBytes = 7; }},
+    };
+    for (const auto& [what, change] : cases) {
+        Hostile hostile;
+        change(hostile);
+        const mem::vector<uint8_t> bytes = hostile.Build();
+        test::LogCapture log;
+        EXPECT_EQ(Read(bytes.data(), uint32_t(bytes.size())), InitResult::InvalidData) << what;
+        EXPECT_GE(log.Count(LogPriority::Error), 1u) << what;
+    }
+}
+
+TEST_F(MeshFileTest, BadHeadsAndLegacyLimitsAreRefused) {
+    test::LogCapture log;
+    for (const char* head : {"MSX\x0b", "MSH\x07", "MSH\x0c", "MS"}) {
+        EXPECT_EQ(Read(head, uint32_t(std::strlen(head))), InitResult::InvalidData) << head;
+    }
+    // Legacy heads: 257 bones, 31 attributes, no vertices, no face sets.
+    const uint32_t heads[][9] = {
+        {4, 2, 1, 6, 257, 0, 1, 1, 12},
+        {4, 2, 1, 6, 0, 0, 1, 31, 400},
+        {0, 2, 1, 6, 0, 0, 1, 1, 12},
+        {4, 2, 0, 6, 0, 0, 1, 1, 12},
+    };
+    for (const auto& head : heads) {
+        BinaryWriter w;
+        Head(w, 8);
+        for (const uint32_t word : head) U32(w, word);
+        for (int i = 0; i < 400; ++i) U32(w, 0);
+        EXPECT_EQ(Read(w.GetBuffer(), w.GetPosition()), InitResult::InvalidData) << head[4] << " " << head[7];
+    }
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "legacy block counts out of range"));
+}
+
+}  // namespace
+}  // namespace GAME

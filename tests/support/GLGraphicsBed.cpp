@@ -71,22 +71,21 @@ void GLGraphicsBed::WriteFile(const std::string& name, const std::vector<uint8_t
     fileSystem_.CloseFile(file);
 }
 
-std::vector<uint32_t> GLGraphicsBed::ReadPixels() {
+std::vector<uint32_t> ReadPrimaryPixels(const GraphicsEngine& graphics) {
     Image image;
     std::vector<uint32_t> pixels;
-    if (graphics_->ReadRenderSurface(Canvas().GetPrimarySurface(), image)) {
+    if (graphics.ReadRenderSurface(graphics.GetCanvas()->GetPrimarySurface(), image)) {
         pixels.resize(size_t(image.GetWidth()) * image.GetHeight());
         std::memcpy(pixels.data(), image.GetBuffer(), pixels.size() * 4);
     }
     return pixels;
 }
 
-std::vector<int> GLGraphicsBed::FindDrawn(uint32_t background) {
-    const std::vector<uint32_t> pixels = ReadPixels();
-    int left = kWidth, top = kHeight, right = 0, bottom = 0;
-    for (int y = 0; y < kHeight && !pixels.empty(); ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            if (pixels[size_t(y) * kWidth + x] == background) continue;
+std::vector<int> FindDrawn(const std::vector<uint32_t>& pixels, int width, int height, uint32_t background) {
+    int left = width, top = height, right = 0, bottom = 0;
+    for (int y = 0; y < height && !pixels.empty(); ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (pixels[size_t(y) * width + x] == background) continue;
             left = std::min(left, x);
             top = std::min(top, y);
             right = std::max(right, x + 1);

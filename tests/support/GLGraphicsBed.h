@@ -32,6 +32,13 @@ struct BlockFont {
     static std::vector<uint8_t> Write();
 };
 
+// The primary surface's pixels as 0xAABBGGRR words (bytes R, G, B, A), rows top first; empty when
+// they cannot be read.
+std::vector<uint32_t> ReadPrimaryPixels(const GraphicsEngine& graphics);
+// The smallest rectangle holding every pixel that differs from background, as {left, top, right,
+// bottom} (right and bottom exclusive); all zero when there is none.
+std::vector<int> FindDrawn(const std::vector<uint32_t>& pixels, int width, int height, uint32_t background);
+
 class GLGraphicsBed {
 public:
     static constexpr int kWidth = 128;
@@ -51,11 +58,10 @@ public:
 
     // Writes a file into the mounted directory.
     void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
-    // The primary surface's pixels as 0xAABBGGRR words (bytes R, G, B, A), rows top first.
-    std::vector<uint32_t> ReadPixels();
-    // The smallest rectangle holding every pixel of ReadPixels that differs from background, as
-    // {left, top, right, bottom} (right and bottom exclusive); all zero when there is none.
-    std::vector<int> FindDrawn(uint32_t background);
+    std::vector<uint32_t> ReadPixels() { return ReadPrimaryPixels(*graphics_); }
+    std::vector<int> FindDrawn(uint32_t background) {
+        return test::FindDrawn(ReadPixels(), kWidth, kHeight, background);
+    }
 
 private:
     OffscreenWindow window_;

@@ -1,0 +1,106 @@
+#include "GLEngineBed.h"
+
+#include "GLGraphicsBed.h"
+#include "GraphicsTestBed.h"
+#include "core/Color.h"
+#include "files/Options.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/ShaderFileWriter.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace GAME::test {
+
+namespace {
+
+ShaderFileSection MakeBasicSection() {
+    enum Value : uint32_t { kVertex, kPixel, kSourceAlpha, kInverseSourceAlpha, kWhite };
+    enum Parameter : uint32_t { kMatrix, kColor, kTexture };
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    section.values = {
+        ShaderFileValue::VertexProgram(R"(
+void main() {
+    vec4 p = vec4(a_position.xyz, 1.0);
+    gl_Position = vec4(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p), dot(vc[3], p));
+    v_color = a_color * vc[4];
+    v_uv0 = a_texcoord0.xy;
+}
+)",
+                                       {{0, 4, false, kMatrix}, {4, 1, false, kColor}}),
+        ShaderFileValue::PixelProgram(R"(
+uniform sampler2D s0;
+void main() {
+    o_color = texture(s0, v_uv0) * v_color;
+}
+)",
+                                      {}),
+        ShaderFileValue::Int(static_cast<int32_t>(RenderBlendFactor::SourceAlpha)),
+        ShaderFileValue::Int(static_cast<int32_t>(RenderBlendFactor::InverseSourceAlpha)),
+        ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),
+    };
+    section.parameters = {
+        {"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+        {"color", ShaderValueType::Float4, 1, kWhite},
+        {"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault},
+    };
+    const auto record = [](ShaderStateCode code, bool fromValues, uint32_t index) {
+        return ShaderStateRecord{code, 0, fromValues, index};
+    };
+    section.styles = {{"normal",
+                       0,
+                       {record(ShaderStateCode::VertexProgram, true, kVertex),
+                        record(ShaderStateCode::PixelProgram, true, kPixel),
+                        record(ShaderStateCode::SourceBlend, true, kSourceAlpha),
+                        record(ShaderStateCode::DestinationBlend, true, kInverseSourceAlpha),
+                        record(ShaderStateCode::Texture, false, kTexture)}}};
+    return section;
+}
+
+}  // namespace
+
+GLEngineBed::GLEngineBed() : window_(kWidth, kHeight) {
+    const std::vector<uint8_t> shader = MakeShaderFile({MakeBasicSection()});
+    std::filesystem::create_directories(directory_.Join("Shaders"));
+    for (const char* name : {GraphicsEngine::kBasicShader, GraphicsEngine::kOverlayShader}) {
+        std::ofstream(directory_.Join(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(shader.data()), std::streamsize(shader.size()));
+    }
+    if (window_.Get() == nullptr || !files_.AddDirectory(directory_.GetPath())) return;
+    engine_.SetLogPath(directory_.Join("Logs"));
+    Options& options = *engine_.GetOptions();
+    options.SetInt2(Options::Int2Name::resolution, {kWidth, kHeight});
+    options.SetBool(Options::BoolName::fullscreen, false);
+    options.SetQuality(Options::QualityName::detailLevel, 2);
+    GraphicsEngineSettings settings;
+    settings.width = kWidth;
+    settings.height = kHeight;
+    ready_ = engine_.Initialize(window_.Get(), settings, true, false, &files_) && Canvas().BeginFrame();
+}
+
+GLEngineBed::~GLEngineBed() {
+    if (ready_) Canvas().EndFrame();
+    engine_.Shutdown();
+}
+
+GraphicsEngine& GLEngineBed::Graphics() const { return *engine_.GetGraphicsEngine(); }
+GraphicsCanvas& GLEngineBed::Canvas() const { return *Graphics().GetCanvas(); }
+RenderDevice& GLEngineBed::Device() const { return *Graphics().GetRenderDevice(); }
+
+void GLEngineBed::Clear() {
+    Canvas().SetDefaultState();
+    Canvas().SetViewport(Viewport(0, 0, kWidth, kHeight));
+    Canvas().ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 0.0f, 1.0f),
+                                RenderDevice::ClearColor | RenderDevice::ClearDepth);
+}
+
+std::vector<uint32_t> GLEngineBed::ReadPixels() const { return ReadPrimaryPixels(Graphics()); }
+
+std::vector<int> GLEngineBed::FindDrawn(uint32_t background) const {
+    return test::FindDrawn(ReadPixels(), kWidth, kHeight, background);
+}
+
+}  // namespace GAME::test

@@ -1,0 +1,55 @@
+#pragma once
+// GLEngineBed: the engine started on the GL device over a small offscreen window, for tests of
+// code that reaches the graphics engine through gEngine (the primitive drawer takes its basic
+// shader and vertex declaration from there). Its data directory holds "Shaders/Basic.ssh": the
+// sample data's basic shader in miniature ("normal": positions through "objectToScreenMatrix",
+// vertex colour times "color" times "baseTexture", alpha blended), and "Shaders/Overlay.ssh", the
+// same shader again. A frame is begun on the canvas.
+
+#include "engine/Engine.h"
+#include "files/FileSystem.h"
+#include "support/OffscreenWindow.h"
+#include "support/TempDirectory.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace GAME {
+class GraphicsCanvas;
+class GraphicsEngine;
+class RenderDevice;
+}  // namespace GAME
+
+namespace GAME::test {
+
+class GLEngineBed {
+public:
+    static constexpr int kWidth = 128;
+    static constexpr int kHeight = 64;
+
+    GLEngineBed();
+    ~GLEngineBed();
+    GLEngineBed(const GLEngineBed&) = delete;
+    GLEngineBed& operator=(const GLEngineBed&) = delete;
+
+    // False when the engine could not start (the reason is logged).
+    bool IsReady() const { return ready_; }
+    GraphicsEngine& Graphics() const;
+    GraphicsCanvas& Canvas() const;
+    RenderDevice& Device() const;
+
+    // Clears the whole target to opaque black and depth 1 (default state first).
+    void Clear();
+    // As GLGraphicsBed's.
+    std::vector<uint32_t> ReadPixels() const;
+    std::vector<int> FindDrawn(uint32_t background) const;
+
+private:
+    TempDirectory directory_;
+    FileSystem files_;
+    OffscreenWindow window_;
+    Engine engine_;
+    bool ready_ = false;
+};
+
+}  // namespace GAME::test

@@ -1,0 +1,265 @@
+// The primitive drawer on the GL device, read back: 2-D mode in pixels, a box and a sphere under
+// known cameras (placed by Camera::Project, an independent path from the drawer's matrix), region
+// offsets; batching by draw-call counts; buffers that cannot be locked.
+
+#include "render/GraphicsPrimitiveDrawer.h"
+
+#include "GLEngineBed.h"
+#include "core/ABBox.h"
+#include "core/Coords.h"
+#include "core/MathUtil.h"
+#include "core/OBBox.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
+#include "world/Region.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace GAME::test {
+namespace {
+
+using Type = GraphicsPrimitiveDrawer::PrimitiveType;
+
+constexpr uint32_t kBlack = Rgba(0, 0, 0);
+constexpr int kWidth = GLEngineBed::kWidth;
+constexpr int kHeight = GLEngineBed::kHeight;
+const Viewport kWhole(0, 0, kWidth, kHeight);
+const Color kWhite(1.0f, 1.0f, 1.0f, 1.0f);
+
+class GraphicsPrimitiveDrawerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        ASSERT_NE(bed.Graphics().GetBasicShader(), nullptr);
+        bed.Clear();
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    uint32_t At(int x, int y) const { return bed.ReadPixels()[size_t(y) * kWidth + x]; }
+    uint32_t DrawCalls() const { return bed.Device().GetNumDrawCalls(); }
+
+    // The pixel rectangle {left, top, right, bottom} around the projections of the points.
+    static std::vector<int> ProjectedBounds(const Camera& camera, const std::vector<Vec3>& points) {
+        float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+        for (const Vec3& point : points) {
+            const Vec2 p = camera.Project(point, kWhole);
+            left = std::min(left, p.x);
+            top = std::min(top, p.y);
+            right = std::max(right, p.x);
+            bottom = std::max(bottom, p.y);
+        }
+        return {int(std::lround(left)), int(std::lround(top)), int(std::lround(right)), int(std::lround(bottom))};
+    }
+
+    static void ExpectNear(const std::vector<int>& actual, const std::vector<int>& expected, int tolerance) {
+        ASSERT_EQ(actual.size(), 4u);
+        for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << "edge " << i;
+    }
+
+    LogCapture log;
+    GLEngineBed bed;
+};
+
+TEST_F(GraphicsPrimitiveDrawerTest, TwoDModeDrawsInViewportPixels) {
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        EXPECT_TRUE(drawer.Is2DMode());
+        // Two triangles covering pixels 10..29 x 10..19, in red.
+        drawer.SetColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+        drawer.Begin(Type::Triangles);
+        for (const Vec2& p : {Vec2(10, 10), Vec2(30, 10), Vec2(30, 20), Vec2(10, 10), Vec2(30, 20), Vec2(10, 20)}) {
+            drawer.SetVertex(p);
+        }
+        drawer.End();
+        drawer.Flush();
+    }
+    EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{10, 10, 30, 20}));
+    EXPECT_EQ(At(10, 10), Rgba(255, 0, 0));
+    EXPECT_EQ(At(29, 19), Rgba(255, 0, 0));
+
+    bed.Clear();
+    {
+        // A horizontal line through the centres of row 40, then a vertical one through column 100.
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        drawer.SetColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
+        drawer.Begin(Type::Lines);
+        drawer.SetVertex(Vec2(50.0f, 40.5f));
+        drawer.SetVertex(Vec2(90.0f, 40.5f));
+        drawer.SetVertex(Vec2(100.5f, 5.0f));
+        drawer.SetVertex(Vec2(100.5f, 30.0f));
+        drawer.End();
+    }  // the destructor draws
+    EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{50, 5, 101, 41}));
+    EXPECT_EQ(At(70, 40), Rgba(0, 255, 0));
+    EXPECT_EQ(At(100, 20), Rgba(0, 255, 0));
+    EXPECT_EQ(At(70, 39), kBlack);
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, SolidBoxLandsWhereThePerspectiveCameraProjectsIt) {
+    // A turned, lifted camera, so a wrong matrix order or handedness moves the box.
+    Camera camera;
+    camera.SetCoords(Coords::LookAt(Vec3(2.0f, 1.0f, -3.0f), Vec3(0.5f, 0.0f, 10.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    const ABBox box(Vec3(-1.0f, 0.5f, 9.0f), Vec3(1.5f, 1.0f, 2.0f));
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.SetCamera(nullptr, camera, kWhole);
+        drawer.SetColor(kWhite);
+        DrawSolidBox(drawer, box);
+    }
+    Vec3 corners[8];
+    box.GetCorners(corners);
+    ExpectNear(bed.FindDrawn(kBlack), ProjectedBounds(camera, {corners, corners + 8}), 1);
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, RegionGeometryIsDrawnInTheCameraRegionsFrame) {
+    const Region cameraRegion(nullptr, 0, "camera", ABBox(), IntVec3(100, 0, -50), RegionId(1, 0, 0, 0));
+    const Region boxRegion(nullptr, 1, "box", ABBox(), IntVec3(103, 1, -40), RegionId(2, 0, 0, 0));
+    Camera camera;  // at the camera region's origin, looking along +z
+    const OBBox box(Vec3(1.0f, 1.0f, 1.0f), Coords::Translation(Vec3(-3.0f, -1.0f, 0.0f)));
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        // Without a camera region, a region changes nothing.
+        drawer.SetRegion(&boxRegion);
+        drawer.SetCamera(&cameraRegion, camera, kWhole);
+        EXPECT_EQ(drawer.GetCameraRegion(), &cameraRegion);
+        drawer.SetRegion(&boxRegion);
+        DrawWireframeBox(drawer, box);
+    }
+    // The box sits at (0, 0, 10) of the camera region: centred on the view.
+    const OBBox moved(box.halfSize, Coords::Translation(Vec3(0.0f, 0.0f, 10.0f)));
+    Vec3 corners[8];
+    moved.GetCorners(corners);
+    ExpectNear(bed.FindDrawn(kBlack), ProjectedBounds(camera, {corners, corners + 8}), 1);
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, AxisSphereFillsItsOrthographicExtent) {
+    // 4 pixels a unit; the sphere of radius 3 spans 24 pixels around the view's centre.
+    Camera camera;
+    camera.SetType(CameraType::Orthographic);
+    camera.SetWidth(32.0f);
+    camera.SetHeight(16.0f);
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.SetCamera(nullptr, camera, kWhole);
+        DrawAxisSphere(drawer, Vec3(2.0f, -1.0f, 10.0f), 3.0f, 65);
+    }
+    // x = 2 lies 8 pixels left of the centre (camera x maps to -u), y = -1 4 pixels down.
+    ExpectNear(bed.FindDrawn(kBlack), {64 - 8 - 12, 32 + 4 - 12, 64 - 8 + 12, 32 + 4 + 12}, 1);
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesOfOneKindBatchUntilTheStateChangesOrTheBatchIsFull) {
+    GraphicsPrimitiveDrawer drawer(bed.Canvas());
+    drawer.Enable2DMode(kWhole);
+    const auto line = [&](float y) {
+        drawer.Begin(Type::Lines);
+        drawer.SetVertex(Vec2(0.0f, y));
+        drawer.SetVertex(Vec2(10.0f, y));
+        drawer.End();
+    };
+    const uint32_t start = DrawCalls();
+    // 400 lines: one batch of 800 vertices, drawn by Flush in one call.
+    for (int i = 0; i < 400; ++i) line(float(i % 60) + 0.5f);
+    EXPECT_EQ(DrawCalls(), start);
+    drawer.Flush();
+    EXPECT_EQ(DrawCalls(), start + 1);
+
+    // 400 more, then a primitive of 300 vertices: the 800 are drawn first.
+    for (int i = 0; i < 400; ++i) line(0.5f);
+    drawer.Begin(Type::Lines);
+    for (int i = 0; i < 300; ++i) drawer.SetVertex(Vec2(float(i % 100), 1.5f));
+    drawer.End();
+    EXPECT_EQ(DrawCalls(), start + 2);
+    // Vertices beyond 1000 in one primitive are dropped; the batch of 300 is drawn first.
+    drawer.Begin(Type::Lines);
+    for (int i = 0; i < 1200; ++i) drawer.SetVertex(Vec2(float(i % 100), 2.5f));
+    drawer.End();
+    drawer.Flush();
+    EXPECT_EQ(DrawCalls(), start + 4);
+
+    // A change of kind, texture or shader draws what came before.
+    const RenderTexture* texture = bed.Graphics().GetDefaultTexture();
+    line(3.5f);
+    drawer.Begin(Type::Triangles);  // kind
+    EXPECT_EQ(DrawCalls(), start + 5);
+    line(4.5f);
+    drawer.SetTexture0(texture);  // texture
+    line(5.5f);
+    drawer.SetTexture0(texture);  // unchanged: no draw
+    line(6.5f);
+    drawer.SetShader(bed.Graphics().GetOverlayShader());  // shader
+    line(7.5f);
+    drawer.SetShader(bed.Graphics().GetOverlayShader());
+    EXPECT_EQ(DrawCalls(), start + 7);
+    drawer.Flush();
+    drawer.Flush();  // nothing left
+    EXPECT_EQ(DrawCalls(), start + 8);
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesThatCannotBeStoredAreDroppedAndTheBuffersHandedBack) {
+    RenderDynamicVertexBuffer* vertices = bed.Canvas().GetDynamicVertexBuffer();
+    RenderDynamicIndexBuffer* indices = bed.Canvas().GetDynamicIndexBuffer();
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        // Another user holds the vertex buffer: the primitive is dropped.
+        ASSERT_NE(vertices->Lock(64), nullptr);
+        DrawAxisLines(drawer, Vec3(20.0f, 0.0f, 20.0f), 5.0f);
+        vertices->Unlock();
+        // ... or the index buffer: the vertex lock that succeeded is handed back.
+        ASSERT_NE(indices->Lock(16), nullptr);
+        DrawAxisLines(drawer, Vec3(20.0f, 0.0f, 20.0f), 5.0f);
+        indices->Unlock();
+        // Circles of fewer than two points draw nothing (and do not run for ever).
+        DrawWireframeCircle(drawer, Vec3(40.0f, 0.0f, 30.0f), 10.0f, 0);
+        DrawSolidCircle(drawer, Vec3(40.0f, 0.0f, 30.0f), 10.0f, 1);
+        drawer.Flush();
+    }
+    EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{0, 0, 0, 0}));
+    {
+        // Without a shader the batch waits; the destructor drops it and hands the locks back.
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        drawer.SetShader(nullptr);
+        DrawAxisLines(drawer, Vec3(20.0f, 0.0f, 20.0f), 5.0f);
+        drawer.Flush();
+    }
+    EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{0, 0, 0, 0}));
+    ASSERT_NE(vertices->Lock(64), nullptr);
+    vertices->Unlock();
+    ASSERT_NE(indices->Lock(16), nullptr);
+    indices->Unlock();
+}
+
+TEST_F(GraphicsPrimitiveDrawerTest, OrientedQuadTurnsItsTextureTowardsTheTarget) {
+    // A texture white on top, black below, on a quad whose top points right (at the target).
+    std::vector<uint32_t> texels(16, 0xFF000000u);
+    std::fill(texels.begin(), texels.begin() + 8, 0xFFFFFFFFu);
+    RenderTexture* texture = bed.Device().CreateTextureFromPixels(4, 4, texels.data(), 1, 0);
+    ASSERT_NE(texture, nullptr);
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        drawer.SetTexture0(texture);
+        Draw2DOrientedQuad(drawer, Vec2(64.0f, 32.0f), Vec2(100.0f, 32.0f), Vec2(20.0f, 40.0f));
+    }
+    // 40 pixels along the arrow (x 44..83), 20 across (y 22..41); the target's half is white
+    // (sampled between texel rows, away from the filtered middle and the wrapped ends).
+    EXPECT_EQ(At(74, 32), Rgba(255, 255, 255));
+    EXPECT_EQ(At(74, 22), Rgba(255, 255, 255));
+    EXPECT_EQ(At(74, 41), Rgba(255, 255, 255));
+    EXPECT_EQ(At(74, 21), kBlack);
+    EXPECT_EQ(At(74, 42), kBlack);
+    EXPECT_EQ(At(54, 32), kBlack);
+    bed.Device().DestroyTexture(texture);
+}
+
+}  // namespace
+}  // namespace GAME::test

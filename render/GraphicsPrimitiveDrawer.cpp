@@ -228,6 +228,17 @@ void DrawBoxFaces(GraphicsPrimitiveDrawer& drawer, const Vec3 (&corners)[8]) {
     drawer.End();
 }
 
+template <class Box>
+void DrawBox(GraphicsPrimitiveDrawer& drawer, const Box& box, bool solid) {
+    Vec3 corners[8];
+    box.GetCorners(corners);
+    if (solid) {
+        DrawBoxFaces(drawer, corners);
+    } else {
+        DrawBoxEdges(drawer, corners);
+    }
+}
+
 // Point k of a circle of `points` points (the last one back on the first) in the plane of the
 // axes a and b.
 Vec3 CirclePoint(const Vec3& centre, float radius, unsigned k, unsigned points, const Vec3& a, const Vec3& b) {
@@ -276,29 +287,10 @@ void DrawTriangleWithEdges(GraphicsPrimitiveDrawer& drawer, const Vec3& a, const
 
 }  // namespace
 
-void DrawWireframeBox(GraphicsPrimitiveDrawer& drawer, const ABBox& box) {
-    Vec3 corners[8];
-    box.GetCorners(corners);
-    DrawBoxEdges(drawer, corners);
-}
-
-void DrawWireframeBox(GraphicsPrimitiveDrawer& drawer, const OBBox& box) {
-    Vec3 corners[8];
-    box.GetCorners(corners);
-    DrawBoxEdges(drawer, corners);
-}
-
-void DrawSolidBox(GraphicsPrimitiveDrawer& drawer, const ABBox& box) {
-    Vec3 corners[8];
-    box.GetCorners(corners);
-    DrawBoxFaces(drawer, corners);
-}
-
-void DrawSolidBox(GraphicsPrimitiveDrawer& drawer, const OBBox& box) {
-    Vec3 corners[8];
-    box.GetCorners(corners);
-    DrawBoxFaces(drawer, corners);
-}
+void DrawWireframeBox(GraphicsPrimitiveDrawer& drawer, const ABBox& box) { DrawBox(drawer, box, false); }
+void DrawWireframeBox(GraphicsPrimitiveDrawer& drawer, const OBBox& box) { DrawBox(drawer, box, false); }
+void DrawSolidBox(GraphicsPrimitiveDrawer& drawer, const ABBox& box) { DrawBox(drawer, box, true); }
+void DrawSolidBox(GraphicsPrimitiveDrawer& drawer, const OBBox& box) { DrawBox(drawer, box, true); }
 
 void DrawWireframeCircle(GraphicsPrimitiveDrawer& drawer, const Vec3& centre, float radius, unsigned points) {
     DrawCircle(drawer, centre, radius, points, kX, kZ);

@@ -4,7 +4,7 @@
 
 #include "render/GraphicsPrimitiveDrawer.h"
 
-#include "GLEngineBed.h"
+#include "support/GLEngineBed.h"
 #include "core/ABBox.h"
 #include "core/Coords.h"
 #include "core/MathUtil.h"

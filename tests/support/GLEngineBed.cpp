@@ -1,13 +1,13 @@
-#include "GLEngineBed.h"
+#include "support/GLEngineBed.h"
 
-#include "GLGraphicsBed.h"
-#include "GraphicsTestBed.h"
 #include "core/Color.h"
 #include "files/Options.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/ShaderFileWriter.h"
+#include "support/GLGraphicsBed.h"
+#include "support/GraphicsTestBed.h"
 
 #include <filesystem>
 #include <fstream>

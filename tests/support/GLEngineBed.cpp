@@ -94,7 +94,7 @@ void GLEngineBed::Clear() {
     Canvas().SetDefaultState();
     Canvas().SetViewport(Viewport(0, 0, kWidth, kHeight));
     Canvas().ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 0.0f, 1.0f),
-                                RenderDevice::ClearColor | RenderDevice::ClearDepth);
+                                RenderDevice::kClearColor | RenderDevice::kClearDepth);
 }
 
 std::vector<uint32_t> GLEngineBed::ReadPixels() const { return ReadPrimaryPixels(Graphics()); }

@@ -1,14 +1,22 @@
 #include "files/TextParsing.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace GAME {
 
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
 std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
     return text;
 }
 
@@ -27,6 +35,23 @@ bool ParseWholeFloat(std::string_view text, float& out) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;
     out = value;
+    return true;
+}
+
+bool ParseLeadingInt(std::string_view text, int& out) {
+    while (!text.empty() && (IsBlank(text.front()) || text.front() == '\v' || text.front() == '\f')) text.remove_prefix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    // Accumulated as a magnitude that stops growing just past the int range.
+    constexpr int64_t kLimit = int64_t(std::numeric_limits<int>::max()) + 1;
+    int64_t magnitude = 0;
+    size_t digits = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        magnitude = std::min(magnitude * 10 + (text[digits] - '0'), kLimit);
+    }
+    if (digits == 0) return false;
+    const int64_t value = negative ? -magnitude : magnitude;
+    out = int(std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     return true;
 }
 

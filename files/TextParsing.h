@@ -25,5 +25,10 @@ std::basic_string_view<Char> NextLine(std::basic_string_view<Char> text, size_t&
 bool ParseWholeInt(std::string_view text, int& out);
 // True when the whole text is a finite decimal number (a leading '+' allowed).
 bool ParseWholeFloat(std::string_view text, float& out);
+// The integer at the start of the text, read as the C library's integer conversion reads it:
+// leading blanks, an optional sign, decimal digits, and the rest ignored ("12.0" and "12abc" are
+// 12, "1e1" is 1); a value beyond an int is clamped to its range. False, with out unchanged, when
+// no digit follows the blanks and the sign.
+bool ParseLeadingInt(std::string_view text, int& out);
 
 }  // namespace GAME

@@ -55,9 +55,17 @@ bool ReadBlockEntries(BasicTextParser<char>& parser, const char* block, const st
     }
 }
 
+// A point's frame word: its leading integer, with a warning when more follows; false (the point
+// is dropped, with a warning) when it has no leading digits.
 bool ParseFrame(const std::string& value, const char* block, const std::string& fileName, int& frame) {
     if (ParseWholeInt(value, frame)) return true;
-    Log(LogPriority::Error, "animation - %s - %s frame '%s' is not an integer", fileName.c_str(), block, value.c_str());
+    if (ParseLeadingInt(value, frame)) {
+        Log(LogPriority::Warning, "animation - %s - %s frame '%s' is not an integer; frame %d is used",
+            fileName.c_str(), block, value.c_str(), frame);
+        return true;
+    }
+    Log(LogPriority::Warning, "animation - %s - %s frame '%s' is not a number; the point is dropped",
+        fileName.c_str(), block, value.c_str());
     return false;
 }
 
@@ -190,7 +198,7 @@ bool GraphicsAnim::ReadTrailer(const char* text, uint32_t length) {
                 }
             });
         }
-        if (!ok || badFrame) return false;
+        if (!ok) return false;
     }
     return true;
 }

@@ -18,7 +18,10 @@
 //     CreateEntity { frame = 3 entity = "record" attach = "point" }   kept when it has a frame
 //     RagDollData { effectType = "" direction = "Push"|"Pull" elevation = "Upward"|"Downward"
 //                   push = "Left"|"Right" }
-//   Unknown top-level words and unknown keys (with their values) are passed over.
+//   Unknown top-level words and unknown keys (with their values) are passed over. A frame is the
+//   word's leading integer ("12.0" is frame 12, with a warning); a frame word without leading
+//   digits drops its point, with a warning. Only a block word without "{" or a key without "="
+//   fails the load.
 //
 // The stored quaternions are conjugates: x, y and z of both are negated on load. Version-1 frames
 // get scale (1, 1, 1) and stretch (0, 0, 0, 1).
@@ -89,7 +92,7 @@ public:
     ~GraphicsAnim() override;
 
     // Reads the file. InvalidData (after Destroy), with the error logged, for a bad version, data
-    // that ends early or a trailer that does not parse. On success the file's size is added to the
+    // that ends early or a trailer block without "{" or key without "=". On success the file's size is added to the
     // manager's memory usage, which Destroy takes off again.
     InitResult Initialize(const void* data, uint32_t size) override;
     void Destroy() override;
@@ -129,7 +132,7 @@ public:
 private:
     // The body after the magic; false (logged) when it is truncated or inconsistent.
     bool ReadTracks(BinaryReader& reader, uint32_t version);
-    // The text blocks after the last track; false (logged) when one is malformed.
+    // The text blocks after the last track; false (logged) when a block lacks "{" or a key "=".
     bool ReadTrailer(const char* text, uint32_t length);
     // Logs a rag-doll value outside its two words.
     void CheckRagDollValue(const char* what, const std::string& value, const char* a, const char* b) const;

@@ -233,6 +233,9 @@ TEST_F(GraphicsAnimTest, TrailerKeepsCompletePointsAndPassesOverUnknownWords) {
         "CallbackPoint { name = \"Hit\" colour = \"red\" }\n"      // frame 0, unknown key passed over
         "CreateEntity { entity = \"a.dbr\" attach = \"Hand\" }\n"  // no frame: dropped
         "CreateEntity { frame = 1 entity = \"b.dbr\" }\n"
+        "CallbackPoint { name = \"Step\" frame = 12.0 }\n"       // frame 12, with a warning
+        "CreateEntity { frame = 1e1 entity = \"c.dbr\" }\n"      // frame 1, with a warning
+        "CreateEntity { frame = twelve entity = \"d.dbr\" }\n"   // no digits: dropped, with a warning
         "Extra { frame = 9 }\n"
         "RagDollData { direction = \"Sideways\" elevation = \"Upward\" }\n"
         "CallbackPoint { name = \"Open\"";  // left open at the end of the text
@@ -241,17 +244,24 @@ TEST_F(GraphicsAnimTest, TrailerKeepsCompletePointsAndPassesOverUnknownWords) {
     test::LogCapture log;
     const GraphicsAnim* anim = LoadBytes("Anims/Trailer.anm", writer.GetBuffer(), writer.GetPosition());
     ASSERT_EQ(anim->GetInitResult(), InitResult::Success);
-    ASSERT_EQ(anim->GetNumCallbackPoints(), 2);
+    ASSERT_EQ(anim->GetNumCallbackPoints(), 3);
     EXPECT_EQ(anim->GetCallbackPoint(0).nameText, "Hit");
     EXPECT_EQ(anim->GetCallbackPoint(0).frame, 0);
-    EXPECT_EQ(anim->GetCallbackPoint(1).nameText, "Open");
-    ASSERT_EQ(anim->GetNumCreateEntity(), 1);
+    EXPECT_EQ(anim->GetCallbackPoint(1).nameText, "Step");
+    EXPECT_EQ(anim->GetCallbackPoint(1).frame, 12);
+    EXPECT_EQ(anim->GetCallbackPoint(2).nameText, "Open");
+    ASSERT_EQ(anim->GetNumCreateEntity(), 2);
     EXPECT_EQ(anim->GetCreateEntity(0).entity, "b.dbr");
     EXPECT_EQ(anim->GetCreateEntity(0).attach, "");
+    EXPECT_EQ(anim->GetCreateEntity(1).entity, "c.dbr");
+    EXPECT_EQ(anim->GetCreateEntity(1).frame, 1u);
     // An illegal rag-doll word is kept, with a warning naming the file.
     EXPECT_EQ(anim->GetRagDollDirection(), "Sideways");
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "animation - Anims/Trailer.anm - illegal ragDollDirection - Sideways"));
-    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "CallbackPoint frame '12.0' is not an integer; frame 12 is used"));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "CreateEntity frame 'twelve' is not a number; the point is dropped"));
+    EXPECT_EQ(log.Count(LogPriority::Warning), 4u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
 TEST_F(GraphicsAnimTest, MalformedTrailersFailTheLoad) {
@@ -266,7 +276,6 @@ TEST_F(GraphicsAnimTest, MalformedTrailersFailTheLoad) {
     const char* trailers[] = {
         "CallbackPoint name = \"x\" }",         // keyword without "{"
         "CallbackPoint { name \"x\" }",         // key without "="
-        "CreateEntity { frame = twelve }",      // frame that is no integer
         "RagDollData { push : \"Left\" }",      // ":" in place of "="
         "CallbackPoint { name",                 // key at the end of the text
     };
@@ -279,7 +288,7 @@ TEST_F(GraphicsAnimTest, MalformedTrailersFailTheLoad) {
         EXPECT_EQ(anim->GetNumBones(), 0) << trailer;
         EXPECT_EQ(anim->GetNumCallbackPoints(), 0) << trailer;
     }
-    EXPECT_EQ(log.Count(LogPriority::Error), 5u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 4u);
     EXPECT_EQ(manager.GetMemoryUsage(), 0u);
 }
 

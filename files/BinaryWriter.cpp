@@ -8,6 +8,7 @@
 #include "core/Name.h"
 #include "core/UniqueId.h"
 #include "core/Vec3.h"
+#include "files/BinaryReader.h"
 #include "files/File.h"
 
 namespace GAME {
@@ -87,8 +88,9 @@ void BinaryWriter::WriteWordOrder(const UniqueId& value) {
 }
 
 void BinaryWriter::Write(const std::string& value) {
-    if (value.size() > UINT32_MAX) {
-        Fail("a string is longer than 4 GiB");
+    // Readers refuse longer strings as corrupt: such a save could never be loaded again.
+    if (value.size() > BinaryReader::kMaxStringLength) {
+        Fail("a string is longer than readers accept (1 MiB)");
         return;
     }
     Write(static_cast<unsigned int>(value.size()));

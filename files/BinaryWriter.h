@@ -3,8 +3,9 @@
 //
 // Chunks are {u32 id, u32 size, payload}: BeginChunk writes the id and a size of 0, EndChunk
 // patches the size of the innermost open chunk with the bytes written after its size field, so
-// chunks nest. A write that cannot be done (a file error, a stream past 4 GiB) marks the writer
-// failed and is logged; the flag is sticky, so a saver tests Failed() once before reporting success.
+// chunks nest. A write that cannot be done (a file error, a stream past 4 GiB, a string too long
+// to be read back) marks the writer failed and is logged; the flag is sticky, so a saver tests
+// Failed() once before reporting success.
 
 #include <cstdint>
 #include <string>
@@ -44,7 +45,8 @@ public:
     void Write(const UniqueId& value);
     // The id as four words in the order 0, 1, 2, 3 (the form of the Name).
     void WriteWordOrder(const UniqueId& value);
-    // A u32 byte length, then the bytes, no terminator.
+    // A u32 byte length, then the bytes, no terminator. A string longer than readers accept
+    // (BinaryReader::kMaxStringLength) is not written and fails the writer.
     void Write(const std::string& value);
     // Raw bytes.
     void Write(const void* data, uint32_t size);

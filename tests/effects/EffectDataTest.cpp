@@ -132,10 +132,13 @@ TEST(EffectData, TruncatedOrCorruptFilesFailAndLeaveItEmpty) {
         EXPECT_TRUE(log.Contains(LogPriority::Error, "LOAD_EFFECT")) << length;
     }
 
-    // A name whose length is over the limit, with the bytes present.
+    // A name whose length is over the limit, with the bytes present (written by hand: the writer
+    // refuses such a string).
     BinaryWriter longName;
     longName.Write(101u);
-    longName.Write(std::string(0x100001, 'n'));
+    const std::string name(0x100001, 'n');
+    longName.Write(uint32_t(name.size()));
+    longName.Write(name.data(), uint32_t(name.size()));
     EmitterData().BinaryWrite(longName);
     EffectData effect;
     EXPECT_FALSE(effect.BufferLoad(longName.GetBuffer(), longName.GetPosition()));

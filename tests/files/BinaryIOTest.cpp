@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/Coords.h"
@@ -305,6 +306,25 @@ TEST(BinaryWriter, AFailedFileWriteIsReported) {
     EXPECT_TRUE(w.Failed());
     EXPECT_TRUE(log.Contains(LogPriority::Error, "BinaryWriter"));
     files.CloseFile(file);
+}
+
+TEST(BinaryWriter, AStringNoReaderAcceptsFailsTheWriter) {
+    const std::string longest(BinaryReader::kMaxStringLength, 'a');
+    BinaryWriter fits;
+    fits.Write(longest);
+    EXPECT_FALSE(fits.Failed());
+    std::string back;
+    BinaryReader r(fits.GetBuffer(), fits.GetPosition());
+    EXPECT_TRUE(r.ReadString(back));
+    EXPECT_EQ(back.size(), longest.size());
+
+    test::LogCapture log;
+    BinaryWriter over;
+    over.Write(1u);
+    over.Write(longest + 'b');
+    EXPECT_TRUE(over.Failed());
+    EXPECT_EQ(over.GetPosition(), 4u);  // nothing of the string was written
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "BinaryWriter: a string is longer than readers accept"));
 }
 
 }  // namespace

@@ -11,12 +11,7 @@
 // (equal x allowed, a step), every number finite, the domain 0 or more. So GetYFast never divides
 // by zero and never returns NaN, even for a zero domain.
 //
-// Stored form (little-endian, ours; the reader consumes exactly what the writer wrote):
-//   u32 version (kVersion)
-//   u32 point count n (1 to kMaxPoints)
-//   n x { f32 x, f32 y }
-//   f32 domain, f32 range
-//   u32 loop, u32 half graph (0 or 1), u32 editor colour (PSColor)
+// The stored form is this engine's own; it is described next to the reader below.
 
 #include <cstdint>
 
@@ -90,9 +85,19 @@ public:
     // Heap bytes held by the points.
     uint32_t GetAllocatedSize() const;
 
+    // The stored form, inside effect files (each emitter block holds its curves in it). It is
+    // this engine's own layout, so effect files made by other tools must be converted to it.
+    // Little-endian, 28 + 8 n bytes, no padding, nothing before or after:
+    //   offset 0       u32 version, kVersion (1); any other value is refused
+    //   offset 4       u32 point count n, 1 to kMaxPoints (1024)
+    //   offset 8       n points, each f32 x then f32 y; sorted by x (equal x allowed), finite
+    //   offset 8 + 8n  f32 domain (finite, 0 or more), f32 range (finite)
+    //   offset 16 + 8n u32 loop, u32 half graph: written 0 or 1, read as true when not 0
+    //   offset 24 + 8n u32 editor colour: a PSColor code, kept as stored
     void BinaryWrite(BinaryWriter& writer) const;
-    // Reads the stored form. On an unknown version, a bad count, a truncated record or a value
-    // that breaks the invariants it logs the reason, leaves the curve unchanged and returns false.
+    // Reads the stored form (above). On an unknown version, a bad count, a truncated record or a
+    // value that breaks the invariants it logs the reason, leaves the curve unchanged and returns
+    // false.
     bool BinaryRead(BinaryReader& reader);
 
 private:

@@ -185,14 +185,14 @@ bool EmitterData::BinaryRead(BinaryReader& reader) {
     return OldBinaryRead(reader);
 }
 
-bool EmitterData::InternalBinaryRead(BinaryReader& outer) {
-    outer.Skip(sizeof(kTag));
-    outer.ReadUInt32();  // the chunk id, always 0
-    const uint32_t chunkSize = outer.ReadUInt32();
-    // Reads stay inside the chunk, so a corrupt count cannot run into the next emitter.
-    BinaryReader reader = outer.ReadBlock(chunkSize);
-    if (outer.Failed()) {
-        Log(LogPriority::Error, "Emitter block: its header or its %u bytes run past the end of the data", chunkSize);
+bool EmitterData::InternalBinaryRead(BinaryReader& reader) {
+    reader.Skip(sizeof(kTag));
+    // The chunk id and size are information only: files in use carry sizes that do not match the
+    // block (zero, say), so the block ends where its last curve ends.
+    reader.ReadUInt32();
+    reader.ReadUInt32();
+    if (reader.Failed()) {
+        Log(LogPriority::Error, "Emitter block: its header runs past the end of the data");
         return false;
     }
 

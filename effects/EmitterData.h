@@ -15,7 +15,9 @@
 //   u32 integer count (2), the i32 values
 //   u32 float count (4),   the f32 values
 //   u32 curve count (26),  the curves in their stored form (CurveData)
-// The reader bounds the block by its chunk size and skips values past the end of an array.
+// The reader takes the chunk id and size as information only (stored files may carry a size that
+// does not match the block): it reads the block field by field, bounded by the data, and skips
+// values past the end of an array; the block ends after its last curve.
 //
 // Old record: string texture, u32 source and destination blend factors (they pick the shader),
 // bools 0 to 3, integer 0, bool 4, integer 1, bool 5, floats 0 to 3, u32 curve count n, then n

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "EmitterSamples.h"
 #include "files/BinaryReader.h"
@@ -179,7 +180,7 @@ TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
     const EmitterData edited = EditedEmitter();
     {
         BinaryWriter writer;
-        test::WriteBlock(writer, edited, BlockCounts{1, 3, 1, 2, 5, 0});
+        test::WriteBlock(writer, edited, BlockCounts{1, 3, 1, 2, 5});
         const EmitterData data = ReadAll(writer);
         const EmitterData defaults;
         EXPECT_EQ(data.GetTextureName(), edited.GetTextureName());
@@ -197,29 +198,45 @@ TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
     }
     {
         BinaryWriter writer;
-        test::WriteBlock(writer, edited, BlockCounts{4, 15, 3, 9, 28, 16});
+        test::WriteBlock(writer, edited, BlockCounts{4, 15, 3, 9, 28});
         writer.Write(0x5EEDu);
         BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
         EmitterData data;
         ASSERT_TRUE(data.BinaryRead(reader));
         ExpectSameSlots(data, edited);
-        EXPECT_EQ(reader.ReadUInt32(), 0x5EEDu) << "the reader resumes after the chunk";
+        EXPECT_EQ(reader.ReadUInt32(), 0x5EEDu) << "the reader resumes after the last curve";
     }
 }
 
-TEST(EmitterData, RefusesBlocksThatLieAboutTheirSize) {
+TEST(EmitterData, TheChunkSizeIsInformationOnlyAndTheDataBoundsTheBlock) {
     test::LogCapture log;
     BinaryWriter good;
     EditedEmitter().BinaryWrite(good);
 
-    // Every truncation, including those that leave the chunk size pointing past the data.
+    // Sizes that do not match the block (zero, short, past the data) read the same block, and
+    // the reader resumes after its last curve.
+    for (const uint32_t size : {0u, 40u, good.GetPosition(), 0xFFFFFFFFu}) {
+        std::vector<unsigned char> bytes(good.GetBuffer(), good.GetBuffer() + good.GetPosition());
+        std::memcpy(bytes.data() + 8, &size, sizeof(size));
+        const uint32_t next = 0x5EED;
+        bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(&next),
+                     reinterpret_cast<const unsigned char*>(&next) + sizeof(next));
+        BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
+        EmitterData data;
+        ASSERT_TRUE(data.BinaryRead(reader)) << size;
+        ExpectSameSlots(data, EditedEmitter());
+        EXPECT_EQ(reader.ReadUInt32(), next) << size;
+    }
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+
+    // Every truncation fails: fields that run past the data.
     for (uint32_t length = 0; length < good.GetPosition(); ++length) {
         BinaryReader reader(good.GetBuffer(), length);
         EmitterData data;
         EXPECT_FALSE(data.BinaryRead(reader)) << length;
     }
 
-    // A count far beyond the chunk at each array in turn (the arrays before it empty), then
+    // A count far beyond the data at each array in turn (the arrays before it empty), then
     // padding, so only the count is wrong.
     for (int hostileArray = 0; hostileArray < 5; ++hostileArray) {
         log.Clear();

@@ -68,7 +68,6 @@ void WriteBlock(BinaryWriter& writer, const EmitterData& source, const BlockCoun
     writer.Write(counts.curves);
     for (uint32_t i = 0; i < counts.curves; ++i)
         (i < EmitterData::kNumCurves ? *source.GetCurve(static_cast<int>(i)) : CurveData()).BinaryWrite(writer);
-    for (uint32_t i = 0; i < counts.trailingBytes; ++i) writer.Write(static_cast<unsigned char>(0));
     writer.EndChunk();
 }
 

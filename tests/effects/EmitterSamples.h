@@ -35,7 +35,6 @@ struct BlockCounts {
     uint32_t integers = 2;
     uint32_t floats = 4;
     uint32_t curves = 26;
-    uint32_t trailingBytes = 0;  // zero bytes after the curves, inside the chunk
 };
 
 // A "PFX1" block of the source's values with the given counts; values past the known slots are

@@ -51,6 +51,9 @@ DDSFormat IdentifyFormat(const uint8_t* pf) {
         if (bits == 32 && r == 0xFF && g == 0xFF00 && b == 0xFF0000) {
             return a == 0xFF000000 ? DDSFormat::A8B8G8R8 : DDSFormat::X8B8G8R8;
         }
+        if (bits == 24 && r == 0xFF0000 && g == 0xFF00 && b == 0xFF) {
+            return DDSFormat::R8G8B8;
+        }
         if (bits == 16 && r == 0xF800 && g == 0x7E0 && b == 0x1F) {
             return DDSFormat::R5G6B5;
         }
@@ -95,6 +98,8 @@ uint32_t DDSFile::GetLevelSize(DDSFormat format, uint32_t width, uint32_t height
         case DDSFormat::A8B8G8R8:
         case DDSFormat::X8B8G8R8:
             return width * height * 4;
+        case DDSFormat::R8G8B8:
+            return width * height * 3;
         case DDSFormat::R5G6B5:
         case DDSFormat::X1R5G5B5:
         case DDSFormat::A1R5G5B5:

@@ -2,7 +2,7 @@
 // DDSFile: reads the header of a DDS texture file and locates its mip levels, without copying.
 //
 // Supported: 2-D textures in DXT1, DXT3 and DXT5, 32-bit RGB with or without alpha (either
-// channel order), the 16-bit formats R5G6B5, X1R5G5B5, A1R5G5B5 and A4R4G4B4, and 8-bit L8 and A8
+// channel order), 24-bit R8G8B8 (common tools write it for opaque pictures), the 16-bit formats R5G6B5, X1R5G5B5, A1R5G5B5 and A4R4G4B4, and 8-bit L8 and A8
 // and 16-bit A8L8. Cube maps, volumes and the DX10 extension header are refused. Levels are
 // stored largest first, rows top first; sizes come from the dimensions (the header's pitch field
 // is unreliable in files written by common tools and is ignored). Trailing bytes are allowed.
@@ -24,6 +24,7 @@ enum class DDSFormat : uint32_t {
     X8R8G8B8,  // bytes B, G, R, unused
     A8B8G8R8,  // bytes R, G, B, A
     X8B8G8R8,  // bytes R, G, B, unused
+    R8G8B8,    // bytes B, G, R
     R5G6B5,
     X1R5G5B5,
     A1R5G5B5,

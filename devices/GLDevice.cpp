@@ -108,6 +108,22 @@ GLuint CompileRaw(GLenum stage, const char* source) {
     return shader;
 }
 
+// The texels of one level of a DDS file as the texture keeps them: 24-bit texels gain a fourth,
+// unused byte, so every uncompressed colour texture has 4-byte texels (and rows GL need not pad).
+std::vector<uint8_t> CopyLevel(const uint8_t* file, const DDSLevel& level, DDSFormat format) {
+    const uint8_t* const begin = file + level.offset;
+    if (format != DDSFormat::R8G8B8) {
+        return std::vector<uint8_t>(begin, begin + level.size);
+    }
+    std::vector<uint8_t> texels;
+    texels.reserve(size_t(level.size) / 3 * 4);
+    for (uint32_t i = 0; i + 3 <= level.size; i += 3) {
+        texels.insert(texels.end(), begin + i, begin + i + 3);
+        texels.push_back(0xFF);
+    }
+    return texels;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -749,8 +765,7 @@ RenderTexture* GLDevice::CreateTextureFromFile(const void* data, uint32_t length
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     std::vector<GLTexture::Level> levels;
     for (const DDSLevel& level : file.GetLevels()) {
-        levels.push_back(GLTexture::Level{level.width, level.height,
-                                          std::vector<uint8_t>(bytes + level.offset, bytes + level.offset + level.size)});
+        levels.push_back(GLTexture::Level{level.width, level.height, CopyLevel(bytes, level, file.GetFormat())});
     }
     return MakeTexture(GLTexture::Kind::File, GLTextureFormat::ForDDS(file.GetFormat()), std::move(levels)).release();
 }

@@ -42,6 +42,7 @@ GLTextureFormat GLTextureFormat::ForDDS(DDSFormat format) {
         }
         case DDSFormat::A8R8G8B8: return Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4);
         case DDSFormat::X8R8G8B8:
+        case DDSFormat::R8G8B8:  // expanded to X8R8G8B8 texels before upload
             return Swizzled(Make(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, 4), GL_RED, GL_GREEN, GL_BLUE, GL_ONE);
         case DDSFormat::A8B8G8R8: return Make(GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, 4);
         case DDSFormat::X8B8G8R8:

@@ -27,7 +27,7 @@ struct GLTextureFormat {
     uint32_t GetLevelSize(uint32_t width, uint32_t height) const;
 
     // The format of a DDS file's data (compressed data stays compressed here; the texture decodes
-    // it when the driver lacks S3TC).
+    // it when the driver lacks S3TC). 24-bit data is taken as 32-bit: the device expands it.
     static GLTextureFormat ForDDS(DDSFormat format);
     // One byte a texel, read as grey with that value as alpha too (CreateTexture).
     static GLTextureFormat ForBytes();

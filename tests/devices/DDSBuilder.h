@@ -30,6 +30,7 @@ public:
             case DDSFormat::X8R8G8B8: flags = 0x40; bits = 32; r = 0xFF0000; g = 0xFF00; b = 0xFF; break;
             case DDSFormat::A8B8G8R8: flags = 0x41; bits = 32; r = 0xFF; g = 0xFF00; b = 0xFF0000; a = 0xFF000000; break;
             case DDSFormat::X8B8G8R8: flags = 0x40; bits = 32; r = 0xFF; g = 0xFF00; b = 0xFF0000; break;
+            case DDSFormat::R8G8B8: flags = 0x40; bits = 24; r = 0xFF0000; g = 0xFF00; b = 0xFF; break;
             case DDSFormat::R5G6B5: flags = 0x40; bits = 16; r = 0xF800; g = 0x7E0; b = 0x1F; break;
             case DDSFormat::X1R5G5B5: flags = 0x40; bits = 16; r = 0x7C00; g = 0x3E0; b = 0x1F; break;
             case DDSFormat::A1R5G5B5: flags = 0x41; bits = 16; r = 0x7C00; g = 0x3E0; b = 0x1F; a = 0x8000; break;

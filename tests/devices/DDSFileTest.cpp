@@ -21,9 +21,9 @@ TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
     } cases[] = {
         {DDSFormat::DXT1, 64},      {DDSFormat::DXT3, 128},     {DDSFormat::DXT5, 128},
         {DDSFormat::A8R8G8B8, 512}, {DDSFormat::X8R8G8B8, 512}, {DDSFormat::A8B8G8R8, 512},
-        {DDSFormat::X8B8G8R8, 512}, {DDSFormat::R5G6B5, 256},   {DDSFormat::X1R5G5B5, 256},
-        {DDSFormat::A1R5G5B5, 256}, {DDSFormat::A4R4G4B4, 256}, {DDSFormat::L8, 128},
-        {DDSFormat::A8, 128},       {DDSFormat::A8L8, 256},
+        {DDSFormat::X8B8G8R8, 512}, {DDSFormat::R8G8B8, 384},   {DDSFormat::R5G6B5, 256},
+        {DDSFormat::X1R5G5B5, 256}, {DDSFormat::A1R5G5B5, 256}, {DDSFormat::A4R4G4B4, 256},
+        {DDSFormat::L8, 128},       {DDSFormat::A8, 128},       {DDSFormat::A8L8, 256},
     };
     for (const auto& c : cases) {
         const std::vector<uint8_t> file = Zeros(c.format, 16, 8, 5);
@@ -33,6 +33,10 @@ TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
         ASSERT_EQ(dds.GetLevels().size(), 5u);
         EXPECT_EQ(dds.GetLevels()[0].size, c.topLevelBytes);
         EXPECT_EQ(dds.GetLevels()[0].offset, DDSFile::kHeaderSize);
+        EXPECT_EQ(dds.GetLevels()[0].width, 16u);
+        EXPECT_EQ(dds.GetLevels()[0].height, 8u);
+        EXPECT_EQ(dds.GetLevels()[3].width, 2u);
+        EXPECT_EQ(dds.GetLevels()[3].height, 1u);
         EXPECT_EQ(dds.GetLevels()[4].width, 1u);
         EXPECT_EQ(dds.GetLevels()[4].height, 1u);
         EXPECT_EQ(dds.GetLevels()[4].offset + dds.GetLevels()[4].size, file.size());

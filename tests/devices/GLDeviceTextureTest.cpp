@@ -92,6 +92,7 @@ TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
         {DDSFormat::X8R8G8B8, {0x30, 0x20, 0x10, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
         {DDSFormat::A8B8G8R8, {0x10, 0x20, 0x30, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80)},
         {DDSFormat::X8B8G8R8, {0x10, 0x20, 0x30, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
+        {DDSFormat::R8G8B8, {0x30, 0x20, 0x10}, Rgba(0x10, 0x20, 0x30, 0xFF)},
         {DDSFormat::R5G6B5, {0x1F, 0xF8}, Rgba(0xFF, 0x00, 0xFF)},         // red and blue full
         {DDSFormat::A1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0x00)}, // green, alpha bit clear
         {DDSFormat::X1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0xFF)},
@@ -115,8 +116,9 @@ TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
 
 TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
     const uint8_t colors[4][4] = {{0, 0, 255, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+    // Wider than high, so a width and height swapped anywhere shows.
     const std::vector<uint8_t> file =
-        DDSBuilder::File(DDSFormat::A8R8G8B8, 8, 8, 4, [&](uint32_t index, std::vector<uint8_t>& level) {
+        DDSBuilder::File(DDSFormat::A8R8G8B8, 16, 4, 4, [&](uint32_t index, std::vector<uint8_t>& level) {
             for (size_t i = 0; i < level.size(); ++i) {
                 level[i] = colors[index][i % 4];
             }
@@ -124,8 +126,13 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
     EXPECT_EQ(device_->GetTextureDataLength(file.data(), 128, 2), file.size());
     RenderTexture* texture = FromFile(file, 2);
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->GetWidth(), 2);
-    EXPECT_EQ(Draw(texture)[0], Rgba(0, 0, 255));  // level 2 holds bytes B, G, R = 255, 0, 0
+    EXPECT_EQ(texture->GetWidth(), 4);
+    EXPECT_EQ(texture->GetHeight(), 1);
+    const std::vector<uint32_t> drawn = Draw(texture);
+    // Level 2 (4 x 1) holds bytes B, G, R = 255, 0, 0 and covers exactly its own texels.
+    EXPECT_EQ(drawn[3], Rgba(0, 0, 255));
+    EXPECT_EQ(drawn[4], Rgba(0, 0, 0, 0));
+    EXPECT_EQ(drawn[16], Rgba(0, 0, 0, 0));
     device_->DestroyTexture(texture);
     EXPECT_EQ(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)), nullptr);
     EXPECT_FALSE(device_->IsOutOfVideoMemory());

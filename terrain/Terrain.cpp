@@ -118,6 +118,16 @@ bool Terrain::ClipRect(DirtyRect& rect, int width, int height) {
     return true;
 }
 
+DirtyRectSet Terrain::Grow(const DirtyRectSet& set, int width, int height) {
+    DirtyRectSet grown;
+    for (int i = 0; i < set.GetNumRects(); ++i) {
+        const DirtyRect& rect = set.GetRect(i);
+        DirtyRect ring(rect.left - 1, rect.top - 1, rect.width + 2, rect.height + 2);
+        if (ClipRect(ring, width, height)) grown.AddRect(ring);
+    }
+    return grown;
+}
+
 void Terrain::AddDirtyRect(const DirtyRect& samples) {
     DirtyRect rect = samples;
     if (ClipRect(rect, int(GetNumXSamples()), int(GetNumYSamples()))) dirtyRects_.AddRect(rect);
@@ -125,7 +135,9 @@ void Terrain::AddDirtyRect(const DirtyRect& samples) {
 
 void Terrain::ProcessDirtyRects() {
     if (dirtyRects_.GetNumRects() == 0) return;
-    UpdateVertexBuffer(dirtyRects_);
+    // A sample's normal follows its neighbours' heights, so the vertices one sample around the
+    // marks change too.
+    UpdateVertexBuffer(Grow(dirtyRects_, int(GetNumXSamples()), int(GetNumYSamples())));
     // Normals and grass reach a sample's neighbours, so objects a little beyond the rectangles
     // change too.
     mem::vector<TerrainObject*> objects;
@@ -359,12 +371,7 @@ void Terrain::AddOpacityDirtyRect(const DirtyRect& cells) {
 void Terrain::ProcessDirtyOpacityRects() {
     if (opacityDirtyRects_.GetNumRects() == 0) return;
     // A cell's state depends on its neighbours, so the ring around a painted area changes too.
-    DirtyRectSet grown;
-    for (int i = 0; i < opacityDirtyRects_.GetNumRects(); ++i) {
-        const DirtyRect& rect = opacityDirtyRects_.GetRect(i);
-        DirtyRect ring(rect.left - 1, rect.top - 1, rect.width + 2, rect.height + 2);
-        if (ClipRect(ring, int(GetNumXSamples() - 1), int(GetNumYSamples() - 1))) grown.AddRect(ring);
-    }
+    const DirtyRectSet grown = Grow(opacityDirtyRects_, int(GetNumXSamples() - 1), int(GetNumYSamples() - 1));
     for (int i = 0; i < grown.GetNumRects(); ++i) UpdateVisibilityMap(grown.GetRect(i));
     mem::vector<TerrainObject*> objects;
     GetObjectsInDirtySet(objects, grown, 0.0f);

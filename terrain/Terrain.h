@@ -126,8 +126,9 @@ public:
 
     // Marks a rectangle of samples for rebuilding; the part outside the grid is dropped.
     void AddDirtyRect(const DirtyRect& samples);
-    // Rebuilds the marked samples: vertices and normals, hidden flags cleared, the objects within
-    // reach of the change invalidated, the blocks there given new bounds; then forgets the marks.
+    // Rebuilds the marked samples: vertices and normals (also of the samples next to them, whose
+    // normals follow), hidden flags cleared, the objects within reach of the change invalidated,
+    // the blocks there given new bounds; then forgets the marks.
     void ProcessDirtyRects();
     const DirtyRectSet& GetDirtyRects() const { return dirtyRects_; }
 
@@ -142,6 +143,10 @@ public:
     void PreDeviceReset() override;
     void PostDeviceReset() override;
     bool LowQuality() const override { return false; }
+    // The ground mesh: X x Y vertices of kVertexSize bytes (position, normal), vertex (x, z) at
+    // z * X + x; null without a device.
+    const RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
+    const RenderVertexDeclaration* GetVertexDeclaration() const { return vertexDeclaration_; }
 
     // -- Cell-range queries ------------------------------------------------------------------------
 
@@ -228,6 +233,8 @@ private:
     size_t SampleIndex(unsigned x, unsigned z) const { return size_t(z) * GetNumXSamples() + x; }
     // The rectangle clipped to a grid of width x height; false when nothing is left.
     static bool ClipRect(DirtyRect& rect, int width, int height);
+    // Each rectangle of the set widened by one on every side, clipped to a grid of width x height.
+    static DirtyRectSet Grow(const DirtyRectSet& set, int width, int height);
 
     void CreateMapGeometry() override;
     void DestroyMapGeometry() override;

@@ -1,0 +1,102 @@
+// The editable terrain's device resources with the engine started headless on the recording
+// device: the ground mesh follows height edits, the layers' opacity textures follow painting, and
+// both survive a device reset.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/Engine.h"
+#include "files/FileSystem.h"
+#include "files/ResourceLoader.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
+#include "render/RenderDevice.h"
+#include "support/RecordingResources.h"
+#include "support/TempDirectory.h"
+#include "terrain/Terrain.h"
+
+namespace GAME::test {
+namespace {
+
+constexpr const char* kGrass = "Records/Terrain/Grass.dbr";
+
+class TerrainDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory.WriteFile(kGrass, "Class,TerrainType,\nsurfaceType,Grass,\n");
+        fileSystem.AddDirectory(directory.GetPath());
+        RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
+        GraphicsEngineSettings settings;
+        settings.deviceName = "RecordingDevice";
+        engine.SetLogPath(directory.Join("Logs"));
+        ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &fileSystem));
+        engine.GetResourceLoader()->StopThread();
+    }
+    void TearDown() override {
+        terrain.Unload();
+        engine.Shutdown();
+    }
+
+    // Vertex (x, z) of the ground mesh: position, then normal.
+    Vec3 Vertex(unsigned x, unsigned z, bool normal = false) const {
+        const auto* buffer = static_cast<const RecordingVertexBuffer*>(terrain.GetVertexBuffer());
+        float values[6];
+        std::memcpy(values, buffer->GetData().data() + (size_t(z) * terrain.GetNumXSamples() + x) * Terrain::kVertexSize,
+                    sizeof(values));
+        return normal ? Vec3(values[3], values[4], values[5]) : Vec3(values[0], values[1], values[2]);
+    }
+    const std::vector<uint8_t>& Texels(unsigned layer) const {
+        return static_cast<const RecordingTexture*>(terrain.GetLayerOpacityTexture(layer))->GetTexels();
+    }
+
+    TempDirectory directory;
+    FileSystem fileSystem;
+    Engine engine;
+    Terrain terrain{nullptr};
+};
+
+TEST_F(TerrainDeviceTest, TheGroundMeshAndOpacityTexturesFollowEditsAndResets) {
+    ASSERT_TRUE(terrain.New(16, 16));
+    ASSERT_NE(terrain.GetVertexBuffer(), nullptr);
+    ASSERT_NE(terrain.GetVertexDeclaration(), nullptr);
+    EXPECT_EQ(static_cast<const RecordingVertexBuffer*>(terrain.GetVertexBuffer())->GetData().size(), 17u * 17u * 24u);
+    EXPECT_EQ(Vertex(3, 5), Vec3(3, 0, 5));
+    EXPECT_EQ(Vertex(3, 5, true), Vec3(0, 1, 0));
+
+    // One sample raised: its vertex moves, its neighbours' normals tilt, the rest stays.
+    terrain.SetBaseHeight(3, 5, 2.0f);
+    terrain.AddDirtyRect(DirtyRect(3, 5, 1, 1));
+    EXPECT_EQ(Vertex(3, 5), Vec3(3, 0, 5));
+    terrain.Update(nullptr, 0, 0);
+    EXPECT_EQ(Vertex(3, 5), Vec3(3, 2, 5));
+    EXPECT_EQ(Vertex(4, 5, true), terrain.GetFastNormal(4, 5));
+    EXPECT_LT(Vertex(4, 5, true).y, 0.99f);
+    EXPECT_EQ(Vertex(3, 4, true), terrain.GetFastNormal(3, 4));
+    EXPECT_EQ(Vertex(5, 5, true), Vec3(0, 1, 0));
+
+    ASSERT_TRUE(terrain.AddLayer(kGrass));
+    ASSERT_TRUE(terrain.AddLayer(kGrass));
+    const RenderTexture* texture = terrain.GetLayerOpacityTexture(1);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->GetWidth(), 16);
+    EXPECT_EQ(texture->GetHeight(), 16);
+    EXPECT_EQ(Texels(0), std::vector<uint8_t>(256, 255));
+    EXPECT_EQ(Texels(1), std::vector<uint8_t>(256, 0));
+    terrain.SetLayerOpacity(1, 7, 2, 90);
+    EXPECT_EQ(Texels(1)[2 * 16 + 7], 0);
+    terrain.UpdateLayerOpacity(1);
+    EXPECT_EQ(Texels(1)[2 * 16 + 7], 90);
+
+    terrain.PreDeviceReset();
+    EXPECT_EQ(terrain.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(terrain.GetLayerOpacityTexture(1), nullptr);
+    terrain.PostDeviceReset();
+    ASSERT_NE(terrain.GetLayerOpacityTexture(1), nullptr);
+    EXPECT_EQ(Texels(1)[2 * 16 + 7], 90);
+    ASSERT_NE(terrain.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(Vertex(3, 5), Vec3(3, 2, 5));
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -21,6 +21,7 @@
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
 #include "render/GraphicsEngine.h"
+#include "render/InputDevice.h"
 #include "render/RenderDevice.h"
 #include "render/ResetObject.h"
 #include "sound/Jukebox.h"
@@ -56,7 +57,7 @@ Engine::~Engine() {
 // Life cycle
 // ---------------------------------------------------------------------------------------------
 
-bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bool /*suppressInput*/, bool,
+bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bool suppressInput, bool,
                         FileSystem* fileSystem) {
     if (initialized_) {
         Log(LogPriority::Error, "Engine::Initialize: the engine is already running");
@@ -77,6 +78,7 @@ bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bo
     LoadDatabase();
     StartResourceLoader();
     InitializeGraphics(window, settings);
+    if (!suppressInput) StartInput(window);
     StartSound();
     StartNetwork();
     StartFrames();
@@ -93,6 +95,7 @@ void Engine::Update(const WorldFrustum& /*viewer*/, bool /*updateWorld*/) {
     SingletonManager::Update();
     UpdateNetwork();
     EvictOldResources();
+    ReadInput();
     BaseResourceManager::SetThreadUnloadFence();
 }
 
@@ -172,6 +175,14 @@ void Engine::InitializeGraphics(void* window, const GraphicsEngineSettings& sett
     }
 }
 
+void Engine::StartInput(void* window) {
+    inputDevice_ = InputDevice::Create();
+    if (!inputDevice_->Initialize(window, kKeyboardBufferSize, kMouseBufferSize)) {
+        Log(LogPriority::Error, "The input device could not be started; the engine runs without input");
+        inputDevice_.reset();
+    }
+}
+
 void Engine::StartSound() { Singleton<SoundManager>::Get(); }
 
 void Engine::StartNetwork() { connectionManager_ = std::make_unique<StandAloneConnectionManager>(); }
@@ -212,6 +223,10 @@ void Engine::EvictOldResources() {
     if (graphicsEngine_) graphicsEngine_->EvictOldResources(kEvictionFrames);
 }
 
+void Engine::ReadInput() {
+    if (inputDevice_) inputDevice_->Update();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Shutdown steps
 // ---------------------------------------------------------------------------------------------
@@ -228,6 +243,7 @@ void Engine::ShutdownNetwork() {
 void Engine::DestroyManagers() {
     Singleton<Jukebox>::Destroy();
     Singleton<PathFinder>::Destroy();
+    inputDevice_.reset();
     Singleton<EditorFilter>::Destroy();
     Singleton<UniqueIdMap>::Destroy();
 }

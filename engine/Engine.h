@@ -14,22 +14,24 @@
 // options; creates the graphics engine and its render device for the window and settings; makes
 // the log categories "Engine" and "Graphics"; starts game time, paused; creates the record store
 // over the file system and hands it to the object manager; creates the resource loader and starts
-// its thread; initializes the graphics engine over the loader; creates the sound manager; makes the stand-alone connection
-// manager active, so the engine starts offline; unpauses game time (the start-up does not count
+// its thread; initializes the graphics engine over the loader; creates the input device for the
+// window unless input is suppressed (one that cannot start is logged, and the engine runs
+// without input); creates the sound manager; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
 // as play) and resets the frame timer. A graphics engine that cannot start is fatal (FatalError
 // with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
 // (GetUpdateTime); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
 // destruction; unloads the graphics resources nobody references; updates the singletons; updates
-// the active connection manager; evicts graphics resources unused for kEvictionFrames frames; sets
-// the main thread's resource unload fence.
+// the active connection manager; evicts graphics resources unused for kEvictionFrames frames; reads
+// the frame's input (InputDevice::Update), whose events the display's widgets take; sets the main
+// thread's resource unload fence.
 //
 // Render draws the interface frame through the graphics engine; the host shows it with
 // PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
-// jukebox, the path finder, the editor filter and the unique id map; deletes every object pending
+// jukebox, the path finder, the input device, the editor filter and the unique id map; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
 // graphics engine (then unloads the render device libraries), the resource loader and the record
 // store; deletes the installed map-chunk callbacks and the remaining singletons; closes the log
@@ -62,6 +64,7 @@ class ConnectionManager;
 class Entity;
 class FileSystem;
 class GraphicsEngine;
+class InputDevice;
 class MapChunkCallback;
 class NetworkController;
 class Options;
@@ -82,6 +85,9 @@ public:
     static constexpr const char* kUtilityFontStyle = "Records/Engine/Styles/Utility.dbr";
     // Graphics resources not used for this many frames give up their data (they load again on use).
     static constexpr uint32_t kEvictionFrames = 1800;
+    // Keyboard and mouse events the input device keeps for one frame.
+    static constexpr unsigned kKeyboardBufferSize = 64;
+    static constexpr unsigned kMouseBufferSize = 64;
 
     // Stores the engine in gEngine and installs the log sink.
     Engine();
@@ -146,6 +152,9 @@ public:
     GraphicsEngine* GetGraphicsEngine() const { return graphicsEngine_.get(); }
     // The sector styles of the loaded world (empty without one); lives as long as the engine.
     SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
+    // The keyboard and mouse; null while the engine is not running, or when input was suppressed
+    // or could not start.
+    InputDevice* GetInputDevice() const { return inputDevice_.get(); }
     // Null: the engine runs without a physics engine so far.
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
@@ -238,6 +247,7 @@ private:
     void LoadDatabase();
     void StartResourceLoader();
     void InitializeGraphics(void* window, const GraphicsEngineSettings& settings);
+    void StartInput(void* window);
     void StartSound();
     void StartNetwork();
     void StartFrames();
@@ -248,6 +258,7 @@ private:
     void UnloadUnreferencedResources();
     void UpdateNetwork();
     void EvictOldResources();
+    void ReadInput();
 
     // Shutdown, step by step.
     void StopResourceLoaderThread();
@@ -285,6 +296,7 @@ private:
     std::unique_ptr<ResourceLoader> resourceLoader_;
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
+    std::unique_ptr<InputDevice> inputDevice_;
 
     std::atomic<uint32_t> frameCount_{0};  // written by Update, read from any thread
     int updateTime_ = 0;

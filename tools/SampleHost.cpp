@@ -42,6 +42,7 @@
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
+#include "render/InputDevice.h"
 #include "world/WorldFrustum.h"
 
 namespace {
@@ -56,6 +57,8 @@ using GAME::sample::kActorRecord;
 using GAME::sample::kBodyStyle;
 using GAME::sample::kEntityRecord;
 using GAME::sample::kTitleStyle;
+
+constexpr unsigned kEscapeKey = 1;
 
 // What the command line asks for.
 struct HostOptions {
@@ -221,6 +224,16 @@ bool SaveScreenShots(const GAME::GraphicsEngine& graphics, const std::string& pa
     return written;
 }
 
+// Whether the user pressed Escape in the frame the engine read.
+bool EscapePressed(const GAME::Engine& engine) {
+    const GAME::InputDevice* input = engine.GetInputDevice();
+    for (unsigned i = 0; input != nullptr && i < input->GetNumButtonEvents(); ++i) {
+        const GAME::InputDevice::ButtonEvent event = input->GetButtonEvent(i);
+        if (event.keyCode == kEscapeKey && event.state == GAME::InputDevice::ButtonEvent::Pressed) return true;
+    }
+    return false;
+}
+
 // Runs the engine on the mounted data; the number of errors it logged (a screenshot that could not
 // be saved counts as one), or -1 when it did not start.
 int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
@@ -235,7 +248,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     SampleEngine engine;
     engine.SetLogPath(options.logDirectory);
     engine.SetDefaultSettingsPath(options.dataDirectory + "/" + GAME::sample::kOptionsFile);
-    if (!engine.Initialize(window.Get(), settings, true, false, &fileSystem)) return -1;
+    if (!engine.Initialize(window.Get(), settings, false, false, &fileSystem)) return -1;
     GAME::GraphicsEngine& graphics = *engine.GetGraphicsEngine();
 
     GAME::ObjectManager* objects = GAME::Singleton<GAME::ObjectManager>::Get();
@@ -249,6 +262,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
         const GAME::WorldFrustum viewer;
         for (int frame = 0; frame < options.frames; ++frame) {
             engine.Update(viewer, true);
+            if (EscapePressed(engine)) break;
             if (entity) entity->Update(engine.GetUpdateTime());
             engine.Render();
             screen.Draw(*graphics.GetCanvas(), engine.GetFrameCount());

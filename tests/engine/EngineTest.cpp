@@ -19,11 +19,15 @@
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
 #include "files/ResourceLoader.h"
+#include "platform/KeyCodes.h"
+#include "render/InputDevice.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
 #include "render/ResetObject.h"
 #include "sound/SoundManager.h"
+#include "support/InputEvents.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
 
@@ -211,6 +215,36 @@ TEST_F(EngineTest, TheEngineStartsStandAlone) {
     EXPECT_FALSE(engine.IsNetworkEnabled());
     EXPECT_EQ(engine.GetNetworkEntityList()->GetNumClients(), 0);
     EXPECT_EQ(engine.GetNetworkController(), nullptr);
+}
+
+TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(engine.GetInputDevice(), nullptr);  // suppressed
+    engine.Shutdown();
+
+    OffscreenWindow window(32, 32, true);
+    ASSERT_TRUE(engine.Initialize(window.Get(), TestEngine::MakeHeadlessGraphicsSettings(), false, false,
+                                  &records.GetFileSystem()));
+    InputDevice* input = engine.GetInputDevice();
+    ASSERT_NE(input, nullptr);
+    PushKey(window.Get(), ScancodeFromKeyCode(1), true);
+    PushButton(window.Get(), 1, true);
+    RunFrames(1);
+    ASSERT_EQ(input->GetNumButtonEvents(), 1u);
+    EXPECT_EQ(input->GetButtonEvent(0).keyCode, 1u);
+    EXPECT_EQ(input->GetNumMouseEvents(), 2u);
+    RunFrames(1);
+    EXPECT_EQ(input->GetNumButtonEvents(), 0u);
+    EXPECT_TRUE(input->IsKeyDown(1));
+    engine.Shutdown();
+    EXPECT_EQ(engine.GetInputDevice(), nullptr);
+    DrainEvents();
+
+    // Input asked for without a window: the engine runs without it.
+    ASSERT_TRUE(engine.Initialize(nullptr, TestEngine::MakeHeadlessGraphicsSettings(), false, false,
+                                  &records.GetFileSystem()));
+    EXPECT_EQ(engine.GetInputDevice(), nullptr);
+    EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "without input"));
 }
 
 class CountedCallback : public MapChunkCallback {

@@ -1,7 +1,7 @@
 #pragma once
 // OffscreenWindow: a hidden SDL window that can hold a GL context, for tests that run the GL
 // device. SDL's video starts with it (on the offscreen driver unless SDL_VIDEODRIVER names
-// another, so no display is needed) and stops when it goes. One at a time per process.
+// another, so no display is needed) and stops when the last user of it goes.
 
 struct SDL_Window;
 
@@ -9,7 +9,8 @@ namespace GAME::test {
 
 class OffscreenWindow {
 public:
-    OffscreenWindow(int width, int height);
+    // Hidden unless shown is asked for.
+    OffscreenWindow(int width, int height, bool shown = false);
     ~OffscreenWindow();
     OffscreenWindow(const OffscreenWindow&) = delete;
     OffscreenWindow& operator=(const OffscreenWindow&) = delete;

@@ -20,6 +20,13 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
+std::string_view Unquote(std::string_view token) {
+    if (token.empty() || token.front() != '"') return token;
+    token.remove_prefix(1);
+    if (!token.empty() && token.back() == '"') token.remove_suffix(1);
+    return token;
+}
+
 bool ParseWholeInt(std::string_view text, int& out) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     int value = 0;

@@ -21,6 +21,10 @@ std::basic_string_view<Char> NextLine(std::basic_string_view<Char> text, size_t&
     return line;
 }
 
+// The text between the quotes of a double-quoted token (an unterminated one runs to its end); any
+// other token as it is.
+std::string_view Unquote(std::string_view token);
+
 // True when the whole text is a decimal integer (a leading '+' allowed) that fits an int.
 bool ParseWholeInt(std::string_view text, int& out);
 // True when the whole text is a finite decimal number (a leading '+' allowed).

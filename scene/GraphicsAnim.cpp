@@ -31,13 +31,6 @@ AffineParts ReadFrame(BinaryReader& reader, uint32_t version) {
     return parts;
 }
 
-// The text between the quotes of a quoted token; a word as it is.
-std::string Unquote(const std::string& token) {
-    if (token.empty() || token.front() != '"') return token;
-    const size_t end = token.size() > 1 && token.back() == '"' ? token.size() - 1 : token.size();
-    return token.substr(1, end - 1);
-}
-
 // Reads "key = value" entries after a block's "{" up to its "}" (or the end of the text, which
 // closes an unterminated block), calling entry(key, value). False when a key is not followed by "=".
 template <class Entry>
@@ -51,7 +44,7 @@ bool ReadBlockEntries(BasicTextParser<char>& parser, const char* block, const st
                 key.c_str());
             return false;
         }
-        entry(key, Unquote(parser.ReadToken()));
+        entry(key, std::string(Unquote(parser.ReadToken())));
     }
 }
 

@@ -48,6 +48,7 @@ void GraphicsMesh::Destroy() {
     mem::vector<std::string>().swap(sections_);
     physicsMesh_.reset();
     std::string().swap(descriptionText_);
+    mifData_.Clear();
     std::string().swap(exporterText_);
 }
 
@@ -74,6 +75,7 @@ size_t GraphicsMesh::GetSystemMemoryUsage() const {
     for (const Contour& contour : contours_) bytes += sizeof(contour) + contour.points.capacity() * sizeof(ContourPoint);
     for (const Portal& portal : portals_) bytes += sizeof(portal) + portal.points.capacity() * sizeof(PortalPoint);
     for (const std::string& section : sections_) bytes += sizeof(section) + section.capacity();
+    bytes += mifData_.GetAllocatedSize();
     if (physicsMesh_) bytes += sizeof(PhysicsMesh) + physicsMesh_->GetAllocatedSize();
     return bytes;
 }
@@ -222,6 +224,72 @@ const PhysicsMesh* GraphicsMesh::GetPhysicsMesh() const {
 const std::string& GraphicsMesh::GetDescriptionText() const {
     EnsureAvailable();
     return descriptionText_;
+}
+
+const GraphicsMesh::MIFData& GraphicsMesh::GetMIFData() const {
+    EnsureAvailable();
+    return mifData_;
+}
+
+const GraphicsMesh::AttachPoint* GraphicsMesh::GetAttachPoint(const Name& name) const {
+    EnsureAvailable();
+    return mifData_.attachPoints.Get(name);
+}
+
+void GraphicsMesh::GetAllAttachedPoints(mem::vector<Name>& names) const {
+    EnsureAvailable();
+    mifData_.attachPoints.ForEach([&](const Name& name, const AttachPoint&) { names.push_back(name); });
+}
+
+int GraphicsMesh::GetNumCreationData() const {
+    EnsureAvailable();
+    return static_cast<int>(mifData_.creationEntities.size());
+}
+
+bool GraphicsMesh::GetCreationData(int index, std::string& entity, std::string& attach) const {
+    EnsureAvailable();
+    if (index < 0 || size_t(index) >= mifData_.creationEntities.size() ||
+        size_t(index) >= mifData_.creationAttaches.size()) {
+        return false;
+    }
+    entity = mifData_.creationEntities[size_t(index)];
+    attach = mifData_.creationAttaches[size_t(index)];
+    return true;
+}
+
+int GraphicsMesh::GetNumSkeletonEmitterBones() const {
+    EnsureAvailable();
+    return static_cast<int>(mifData_.skeletonEmitterBones.size());
+}
+
+const std::string& GraphicsMesh::GetSkeletonEmitterBone(int index) const {
+    EnsureAvailable();
+    return mifData_.skeletonEmitterBones[static_cast<size_t>(index)];
+}
+
+int GraphicsMesh::GetNumRigidBodyDescriptions() const {
+    EnsureAvailable();
+    return static_cast<int>(mifData_.rigidBodies.size());
+}
+
+const RigidBodyDescription& GraphicsMesh::GetRigidBodyDescription(int index) const {
+    EnsureAvailable();
+    return mifData_.rigidBodies[static_cast<size_t>(index)];
+}
+
+bool GraphicsMesh::HasRigidBodyData() const {
+    EnsureAvailable();
+    return !mifData_.rigidBodies.empty();
+}
+
+int GraphicsMesh::GetNumJointDescriptions() const {
+    EnsureAvailable();
+    return static_cast<int>(mifData_.joints.size());
+}
+
+const JointDescription& GraphicsMesh::GetJointDescription(int index) const {
+    EnsureAvailable();
+    return mifData_.joints[static_cast<size_t>(index)];
 }
 
 const std::string& GraphicsMesh::GetExporterText() const {

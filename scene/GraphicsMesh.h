@@ -1,8 +1,8 @@
 #pragma once
 // GraphicsMesh: a mesh file loaded as a resource. It holds what the file carries: the vertex
 // format and the vertex bytes, the triangles and their face sets, the bone hierarchy with its bind
-// pose, materials, hit boxes, contours, portals, section names, the optional collision mesh and the
-// mesh description text. MeshFileReader fills these members (the file format is described there);
+// pose, materials, hit boxes, contours, portals, section names, the optional collision mesh and what
+// the description text says (MIFData: attach points, created entities, rag doll). MeshFileReader fills these members (the file format is described there);
 // MeshFileWriter writes the same file.
 //
 // Until the mesh is drawn these are system-memory copies: the vertex bytes as the file stores them
@@ -20,6 +20,7 @@
 #include "core/Name.h"
 #include "files/Resource.h"
 #include "physics/PhysicsMesh.h"
+#include "scene/MeshDescription.h"
 #include "scene/NameTable.h"
 
 namespace GAME {
@@ -28,6 +29,9 @@ class GraphicsMesh : public Resource {
 public:
     // Parent of a root bone, and the bone of a hit box that follows none.
     static constexpr uint32_t kNoBone = 0xFFFFFFFF;
+    using MIFData = MeshDescription;
+    using AttachPoint = MeshDescription::AttachPoint;
+
     // Vertex attribute ids: 0-3 three floats, 4 and 7-13 two floats, 5 the four skin weights,
     // 6 the four skin bone bytes (indices into the face set's bone list), 14 four bytes.
     static constexpr uint32_t kAttributeSkinWeights = 5;
@@ -160,8 +164,24 @@ public:
     const std::string& GetSection(int index) const;
     // The collision mesh; null when the file has none.
     const PhysicsMesh* GetPhysicsMesh() const;
-    // The description text of the file, as stored.
+    // The description text of the file, as stored, and what it says.
     const std::string& GetDescriptionText() const;
+    const MIFData& GetMIFData() const;
+    // Null when the mesh has no attach point of that name.
+    const AttachPoint* GetAttachPoint(const Name& name) const;
+    // Appends the name of every attach point, in table order.
+    void GetAllAttachedPoints(mem::vector<Name>& names) const;
+    int GetNumCreationData() const;
+    // The record and attach point names of entry i; false when i is outside either list.
+    bool GetCreationData(int index, std::string& entity, std::string& attach) const;
+    int GetNumSkeletonEmitterBones() const;
+    const std::string& GetSkeletonEmitterBone(int index) const;
+    int GetNumRigidBodyDescriptions() const;
+    const RigidBodyDescription& GetRigidBodyDescription(int index) const;
+    // True when the mesh has at least one rigid body.
+    bool HasRigidBodyData() const;
+    int GetNumJointDescriptions() const;
+    const JointDescription& GetJointDescription(int index) const;
     // The text the exporter left in the file; nothing reads it.
     const std::string& GetExporterText() const;
 
@@ -191,6 +211,7 @@ private:
     mem::vector<std::string> sections_;
     std::unique_ptr<PhysicsMesh> physicsMesh_;
     std::string descriptionText_;
+    MIFData mifData_;
     std::string exporterText_;
     uint32_t dataSize_ = 0;  // bytes added to the manager's memory usage; 0 when not counted
 };

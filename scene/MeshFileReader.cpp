@@ -426,6 +426,10 @@ bool MeshFileReader::Finish() {
     if (mesh_.sections_.empty()) mesh_.sections_.emplace_back();
     if (!CheckFaces() || !LinkBones()) return false;
     CheckHitBoxes();
+    if (!mesh_.mifData_.Parse(mesh_.descriptionText_.data(), static_cast<uint32_t>(mesh_.descriptionText_.size()),
+                              mesh_.GetFileName())) {
+        return false;
+    }
     for (size_t i = 0; i < mesh_.bones_.size(); ++i) mesh_.boneTable_.Set(mesh_.bones_[i].name, static_cast<int>(i));
     for (const GraphicsMesh::Bone& bone : mesh_.bones_) {
         if (bone.parent == GraphicsMesh::kNoBone) {

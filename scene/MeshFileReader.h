@@ -45,7 +45,8 @@
 // After the data: face sets of files before version 11 take the mesh bounds as their box; a mesh
 // without bounds, without vertices and with a collision mesh takes the collision mesh's box; a
 // mesh without section names gets one empty name; bones get their parents, depths and absolute
-// bind coords; the first root bone becomes the root-motion bone.
+// bind coords; the first root bone becomes the root-motion bone; the description text is parsed
+// (MeshDescription).
 //
 // Nothing read is trusted. The load fails, with the error logged, on: a bad head; a chunk header
 // cut short or a chunk size past the end; any field, count or string that runs past the data (a
@@ -53,7 +54,8 @@
 // attribute id above 14, attributes wider than the stride, or vertices of no bytes; a legacy
 // count outside its limits; an index past the vertices; a face set outside the faces, or naming a
 // material, section or bone the mesh does not have; a bone's children outside the bones, a bone
-// with two parents, or bones in a cycle; a collision buffer that PhysicsMesh refuses. A hit box
+// with two parents, or bones in a cycle; a collision buffer that PhysicsMesh refuses; a description
+// text that does not parse. A hit box
 // whose half sizes are not finite (not checked in the legacy block) or whose bone does not exist
 // is dropped with the warning "Mesh '%s' has a bad hit box".
 

@@ -10,8 +10,10 @@
 // without --logs the log files go there too. The temporary directory is removed at exit. The
 // screenshot goes to --output (default "screenshot.jpg"), the TGA next to it with the extension
 // ".tga". The window is an offscreen one unless --window is given and a display is there, or
-// SDL_VIDEODRIVER names another video driver. The exit code is 1 when the engine logged an error
-// or the screenshot could not be saved.
+// SDL_VIDEODRIVER names another video driver. The host reads input through the engine: Escape
+// (or closing the window) makes the frame the last one. Without --frames an offscreen window runs
+// 10 frames and a real one until the user ends it. The exit code is 1 when the engine logged an
+// error or the screenshot could not be saved.
 
 #include <cmath>
 #include <cstdarg>
@@ -21,8 +23,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-
-#include <SDL2/SDL.h>
 
 #include "SampleData.h"
 
@@ -36,11 +36,11 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
-#include "platform/GLDriver.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsTexture.h"
+#include "render/EWindow.h"
 #include "render/Image.h"
 #include "render/InputDevice.h"
 #include "world/WorldFrustum.h"
@@ -59,10 +59,11 @@ using GAME::sample::kEntityRecord;
 using GAME::sample::kTitleStyle;
 
 constexpr unsigned kEscapeKey = 1;
+constexpr int kOffscreenFrames = 10;  // without a count or a real window
 
 // What the command line asks for.
 struct HostOptions {
-    int frames = 10;
+    int frames = 0;  // 0: not given
     std::string dataDirectory;
     std::string logDirectory;
     std::string output = "screenshot.jpg";
@@ -110,31 +111,14 @@ private:
     std::string path_;
 };
 
-// An SDL window for the GL device, with SDL's video started for it: offscreen unless a real
-// window is asked for and a display is there.
-class Window {
-public:
-    Window(int width, int height, bool real) {
-        const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-        if (real && !display) std::fprintf(stderr, "Sample host: no display; the window is offscreen\n");
-        if (!real || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        GAME::KeepGLDriverLoaded();
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
-        window_ = SDL_CreateWindow("Sample host", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
-                                   SDL_WINDOW_OPENGL);
-    }
-    ~Window() {
-        if (window_) SDL_DestroyWindow(window_);
-        SDL_Quit();
-    }
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-
-    SDL_Window* Get() const { return window_; }
-
-private:
-    SDL_Window* window_ = nullptr;
-};
+// Sends the host's window to the offscreen video driver unless a real window is asked for and a
+// display is there; true for a real window.
+bool ChooseVideoDriver(bool real) {
+    const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    if (real && !display) std::fprintf(stderr, "Sample host: no display; the window is offscreen\n");
+    if (!real || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    return real && display;
+}
 
 // The interface the host draws each frame, with the textures it shows.
 class SampleScreen {
@@ -240,15 +224,17 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     GAME::GraphicsEngineSettings settings;
     settings.width = 640;
     settings.height = 480;
-    const Window window(settings.width, settings.height, options.window);
-    if (!window.Get()) {
-        std::fprintf(stderr, "Sample host: no window: %s\n", SDL_GetError());
+    const bool realWindow = ChooseVideoDriver(options.window);
+    const int frames = options.frames > 0 ? options.frames : realWindow ? 0 : kOffscreenFrames;
+    GAME::EWindow window;
+    if (!window.Initialize("Sample host", settings.width, settings.height, nullptr, GAME::EWindow::Windowed)) {
+        std::fprintf(stderr, "Sample host: no window\n");
         return -1;
     }
     SampleEngine engine;
     engine.SetLogPath(options.logDirectory);
     engine.SetDefaultSettingsPath(options.dataDirectory + "/" + GAME::sample::kOptionsFile);
-    if (!engine.Initialize(window.Get(), settings, false, false, &fileSystem)) return -1;
+    if (!engine.Initialize(window.GetSystemWindow(), settings, false, false, &fileSystem)) return -1;
     GAME::GraphicsEngine& graphics = *engine.GetGraphicsEngine();
 
     GAME::ObjectManager* objects = GAME::Singleton<GAME::ObjectManager>::Get();
@@ -260,18 +246,22 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     {
         const SampleScreen screen(graphics);
         const GAME::WorldFrustum viewer;
-        for (int frame = 0; frame < options.frames; ++frame) {
+        // The last frame is the asked-for count, or the one in which the user pressed Escape or
+        // closed the window; a real window without a count runs until the user ends it.
+        bool last = false;
+        for (int frame = 0; !last; ++frame) {
+            last = !window.ProcessMessages() || frame + 1 == frames;
             engine.Update(viewer, true);
-            if (EscapePressed(engine)) break;
+            last = last || EscapePressed(engine);
             if (entity) entity->Update(engine.GetUpdateTime());
             engine.Render();
             screen.Draw(*graphics.GetCanvas(), engine.GetFrameCount());
-            if (frame + 1 == options.frames && !SaveScreenShots(graphics, options.output)) ++failures;
+            if (last && !SaveScreenShots(graphics, options.output)) ++failures;
             engine.PresentSurface();
         }
     }
     engine.Log(GAME::LogPriority::Info, "Sample host: %u frames, %d objects, screenshot %s", engine.GetFrameCount(),
-               objects->GetNumObjects(), failures == 0 && options.frames > 0 ? options.output.c_str() : "not saved");
+               objects->GetNumObjects(), failures == 0 ? options.output.c_str() : "not saved");
 
     objects->DestroyObjectEx(actor, __FILE__, __LINE__);
     objects->DestroyObjectEx(entity, __FILE__, __LINE__);

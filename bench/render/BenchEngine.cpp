@@ -2,11 +2,10 @@
 
 #include "files/FileSystem.h"
 #include "files/Options.h"
+#include "render/EWindow.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
-
-#include <SDL2/SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,10 +32,8 @@ void BenchEngine::Fail(const char* why) {
 Engine& BenchEngine::Get() {
     static Engine* const engine = [] {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(SDL_GetError());
-        SDL_Window* window =
-            SDL_CreateWindow("bench", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window == nullptr) Fail(SDL_GetError());
+        auto* window = new EWindow();
+        if (!window->Initialize("bench", kWidth, kHeight, nullptr, EWindow::Windowed)) Fail("no window");
 
         std::string directory = (std::filesystem::temp_directory_path() / "render-bench-XXXXXX").string();
         if (::mkdtemp(directory.data()) == nullptr) Fail("no temporary directory");
@@ -55,7 +52,7 @@ Engine& BenchEngine::Get() {
         GraphicsEngineSettings settings;
         settings.width = kWidth;
         settings.height = kHeight;
-        if (!started->Initialize(window, settings, true, false, files)) Fail("the engine does not start");
+        if (!started->Initialize(window->GetSystemWindow(), settings, true, false, files)) Fail("the engine does not start");
         started->GetGraphicsEngine()->GetRenderDevice()->BeginScene();
         return started;
     }();

@@ -222,7 +222,7 @@ TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
     EXPECT_EQ(engine.GetInputDevice(), nullptr);  // suppressed
     engine.Shutdown();
 
-    OffscreenWindow window(32, 32, true);
+    OffscreenWindow window(32, 32);
     ASSERT_TRUE(engine.Initialize(window.Get(), TestEngine::MakeHeadlessGraphicsSettings(), false, false,
                                   &records.GetFileSystem()));
     InputDevice* input = engine.GetInputDevice();

@@ -33,7 +33,7 @@ protected:
         DrainEvents();
     }
 
-    OffscreenWindow window{64, 48, true};
+    OffscreenWindow window{64, 48};
     std::unique_ptr<InputDevice> device = InputDevice::Create();
 };
 
@@ -212,7 +212,7 @@ TEST_F(InputDeviceTest, KeyNamesAndOtherWindowsAndActivation) {
     EXPECT_EQ(name, L"kept");
 
     // Another window's input is not this window's.
-    OffscreenWindow other(16, 16, true);
+    OffscreenWindow other(16, 16);
     PushKey(other.Get(), ScancodeFromKeyCode(30), true);
     PushButton(other.Get(), 1, true);
     PushKey(nullptr, ScancodeFromKeyCode(31), true);  // no window named: taken

@@ -73,11 +73,38 @@ void PushMotion(void* window, int x, int y) {
     SDL_PushEvent(&event);
 }
 
+void PushWindowChange(void* window, WindowChange change) {
+    static constexpr uint8_t kEvents[] = {SDL_WINDOWEVENT_CLOSE,     SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESTORED,
+                                          SDL_WINDOWEVENT_MAXIMIZED, SDL_WINDOWEVENT_RESIZED,   SDL_WINDOWEVENT_FOCUS_LOST};
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = IdOf(window);
+    event.window.event = kEvents[static_cast<int>(change)];
+    SDL_PushEvent(&event);
+}
+
+void PushQuit() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+}
+
 void DrainEvents() {
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
 }
 
 int ScancodeOf(const char* keyName) { return SDL_GetScancodeFromName(keyName); }
+
+}  // namespace GAME::test
+
+namespace GAME::test {
+
+void GetScreenSize(int& width, int& height) {
+    SDL_Rect bounds{};
+    SDL_GetDisplayBounds(0, &bounds);
+    width = bounds.w;
+    height = bounds.h;
+}
 
 }  // namespace GAME::test

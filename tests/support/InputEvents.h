@@ -1,5 +1,5 @@
 #pragma once
-// Input events put into the system's event queue as if the user had made them, for tests of the
+// Input and window events put into the system's event queue as if the user had made them, for tests of the
 // input device and windows. The window is an SDL_Window* (null: the event names no window);
 // scancodes are SDL's.
 
@@ -21,10 +21,17 @@ void PushText(void* window, const std::string& text);
 void PushButton(void* window, int button, bool down, int x = 0, int y = 0);
 void PushWheel(void* window, int x, int y);
 void PushMotion(void* window, int x, int y);
+// What the system tells a window.
+enum class WindowChange { Close, Minimized, Restored, Maximized, Resized, FocusLost };
+void PushWindowChange(void* window, WindowChange change);
+// The system's request to quit.
+void PushQuit();
 // Delivers nothing new but empties the queue, as a window's pump would.
 void DrainEvents();
 
 // SDL's scancodes the tests name.
 int ScancodeOf(const char* keyName);
+// The size of the first display.
+void GetScreenSize(int& width, int& height);
 
 }  // namespace GAME::test

@@ -1,26 +1,22 @@
 #pragma once
-// OffscreenWindow: a hidden SDL window that can hold a GL context, for tests that run the GL
-// device. SDL's video starts with it (on the offscreen driver unless SDL_VIDEODRIVER names
-// another, so no display is needed) and stops when the last user of it goes.
+// OffscreenWindow: a window that can hold a GL context, for tests that run the GL device or read
+// input. It is an engine window (EWindow), on SDL's offscreen driver unless SDL_VIDEODRIVER names
+// another, so no display is needed.
 
-struct SDL_Window;
+#include "render/EWindow.h"
 
 namespace GAME::test {
 
 class OffscreenWindow {
 public:
-    // Hidden unless shown is asked for.
-    OffscreenWindow(int width, int height, bool shown = false);
-    ~OffscreenWindow();
-    OffscreenWindow(const OffscreenWindow&) = delete;
-    OffscreenWindow& operator=(const OffscreenWindow&) = delete;
+    OffscreenWindow(int width, int height);
 
-    // Null when no window could be made (SDL's reason is logged).
-    SDL_Window* Get() const { return window_; }
+    // The SDL_Window*; null when no window could be made (the reason is logged).
+    void* Get() const { return window_.GetSystemWindow(); }
+    EWindow& GetWindow() { return window_; }
 
 private:
-    bool started_ = false;
-    SDL_Window* window_ = nullptr;
+    EWindow window_;
 };
 
 }  // namespace GAME::test

@@ -1,0 +1,139 @@
+// Engine windows on the offscreen video driver: size and centring, the host's handler, the pump
+// across windows, the full-screen window's quit rules and the child window.
+
+#include <gtest/gtest.h>
+
+#include "render/EWindow.h"
+#include "render/WindowEventHandler.h"
+#include "support/InputEvents.h"
+#include "support/LogCapture.h"
+
+namespace GAME::test {
+namespace {
+
+class CountingHandler : public WindowEventHandler {
+public:
+    void OnAltEnter() override { ++altEnters; }
+    void OnMinimize() override { ++minimizes; }
+    void OnRestore() override { ++restores; }
+
+    int altEnters = 0;
+    int minimizes = 0;
+    int restores = 0;
+};
+
+class EWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { DrainEvents(); }
+    void TearDown() override { DrainEvents(); }
+};
+
+TEST_F(EWindowTest, TheClientAreaHasTheSizeAskedForAndIsCentred) {
+    EWindow window;
+    ASSERT_TRUE(window.Initialize("sized", 320, 200, nullptr, EWindow::Windowed));
+    EXPECT_EQ(window.GetClientWidth(), 320);
+    EXPECT_EQ(window.GetClientHeight(), 200);
+    EXPECT_NE(window.GetSystemWindow(), nullptr);
+
+    window.SetSize(800, 600, EWindow::Resizable);
+    window.Center();
+    int screenWidth = 0, screenHeight = 0;
+    GetScreenSize(screenWidth, screenHeight);
+    EXPECT_EQ(window.GetClientWidth(), 800);
+    EXPECT_EQ(window.GetClientHeight(), 600);
+    EXPECT_EQ(window.GetX(), (screenWidth - 800) / 2);
+    EXPECT_EQ(window.GetY(), (screenHeight - 600) / 2);
+    EXPECT_EQ(window.GetStyle(), EWindow::Resizable);
+
+    LogCapture log;
+    window.SetSize(640, 480, static_cast<EWindow::Style>(7));  // not a style
+    EXPECT_EQ(window.GetStyle(), EWindow::Windowed);
+    EXPECT_EQ(window.GetClientWidth(), 640);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "not a window style"));
+
+    // A full-screen window keeps the size it was made with.
+    window.SetSize(100, 100, EWindow::FullScreen);
+    EXPECT_EQ(window.GetClientWidth(), 640);
+
+    window.Destroy();
+    EXPECT_TRUE(window.IsClosed());
+    EXPECT_EQ(window.GetSystemWindow(), nullptr);
+}
+
+TEST_F(EWindowTest, ThePumpTellsTheHandlerOfEachWindowAndClosesOnlyItsWindow) {
+    EWindow first, second;
+    CountingHandler firstHandler, secondHandler;
+    ASSERT_TRUE(first.Initialize("first", 64, 64, nullptr, EWindow::Windowed));
+    ASSERT_TRUE(second.Initialize("second", 64, 64, nullptr, EWindow::Borderless));
+    first.SetEventHandler(&firstHandler);
+    second.SetEventHandler(&secondHandler);
+
+    PushKey(first.GetSystemWindow(), ScancodeOf("Return"), true, KeyModifiers::Alt);
+    PushKey(first.GetSystemWindow(), ScancodeOf("Return"), true);  // without Alt
+    PushWindowChange(first.GetSystemWindow(), WindowChange::Minimized);
+    PushWindowChange(first.GetSystemWindow(), WindowChange::Restored);
+    PushWindowChange(second.GetSystemWindow(), WindowChange::Maximized);
+    PushWindowChange(second.GetSystemWindow(), WindowChange::Resized);
+    PushWindowChange(second.GetSystemWindow(), WindowChange::Close);
+    EXPECT_TRUE(first.ProcessMessages());  // serves the second window's messages too
+    EXPECT_EQ(firstHandler.altEnters, 1);
+    EXPECT_EQ(firstHandler.minimizes, 1);
+    EXPECT_EQ(firstHandler.restores, 1);
+    EXPECT_EQ(secondHandler.restores, 2);
+    EXPECT_EQ(secondHandler.altEnters + secondHandler.minimizes, 0);
+    EXPECT_TRUE(second.IsClosed());
+    EXPECT_FALSE(second.ProcessMessages());
+    EXPECT_FALSE(first.IsClosed());
+
+    PushQuit();
+    EXPECT_FALSE(first.ProcessMessages());
+    EXPECT_TRUE(first.IsClosed());
+}
+
+TEST_F(EWindowTest, AFullScreenWindowQuitsOnInputAndAfterTwentyFiveMoves) {
+    {
+        EWindow window;
+        ASSERT_TRUE(window.Initialize("keys", 64, 64, nullptr, EWindow::FullScreen));
+        EXPECT_TRUE(window.ProcessMessages());
+        PushKey(window.GetSystemWindow(), ScancodeOf("A"), true);
+        EXPECT_FALSE(window.ProcessMessages());
+        ASSERT_TRUE(window.Initialize("clicks", 64, 64, nullptr, EWindow::FullScreen));
+        PushButton(window.GetSystemWindow(), 3, true);
+        EXPECT_FALSE(window.ProcessMessages());
+    }
+
+    EWindow saver;
+    ASSERT_TRUE(saver.Initialize("saver", 64, 64, nullptr, EWindow::FullScreen));
+    for (int i = 1; i < EWindow::kFullScreenMoveLimit - 1; ++i) PushMotion(saver.GetSystemWindow(), i, i);
+    PushWindowChange(saver.GetSystemWindow(), WindowChange::FocusLost);
+    EXPECT_TRUE(saver.ProcessMessages());  // 24
+    PushMotion(saver.GetSystemWindow(), 1, 1);
+    EXPECT_FALSE(saver.ProcessMessages());  // the 25th
+
+    // The count goes on for a later window.
+    ASSERT_TRUE(saver.Initialize("later", 64, 64, nullptr, EWindow::FullScreen));
+    PushMotion(saver.GetSystemWindow(), 2, 2);
+    EXPECT_FALSE(saver.ProcessMessages());
+}
+
+TEST_F(EWindowTest, AChildCoversItsParentAndInputDoesNotCloseIt) {
+    EWindow parent, child;
+    ASSERT_TRUE(parent.Initialize("parent", 200, 120, nullptr, EWindow::Windowed));
+    ASSERT_TRUE(child.Initialize("child", 10, 10, nullptr, EWindow::Child, parent.GetSystemWindow()));
+    EXPECT_EQ(child.GetClientWidth(), 200);
+    EXPECT_EQ(child.GetClientHeight(), 120);
+    EXPECT_EQ(child.GetX(), parent.GetX());
+    EXPECT_EQ(child.GetY(), parent.GetY());
+    for (int i = 0; i < 2 * EWindow::kFullScreenMoveLimit; ++i) PushMotion(child.GetSystemWindow(), i, i);
+    PushKey(child.GetSystemWindow(), ScancodeOf("A"), true);
+    PushButton(child.GetSystemWindow(), 1, true);
+    EXPECT_TRUE(child.ProcessMessages());
+
+    LogCapture log;
+    EWindow orphan;
+    EXPECT_FALSE(orphan.Initialize("orphan", 10, 10, nullptr, EWindow::Child));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "needs a parent"));
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -103,6 +103,7 @@ public:
     void Enable2DMode(const Viewport& viewport);
 
     bool Is2DMode() const { return is2DMode_; }
+    const GraphicsShader2* GetShader() const { return shader_; }
     GraphicsCanvas& GetCanvas() const { return canvas_; }
     const Camera& GetCamera() const { return camera_; }
     const Region* GetCameraRegion() const { return cameraRegion_; }

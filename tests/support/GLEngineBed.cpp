@@ -63,12 +63,18 @@ void main() {
 }  // namespace
 
 GLEngineBed::GLEngineBed() : window_(kWidth, kHeight) {
-    const std::vector<uint8_t> shader = MakeShaderFile({MakeBasicSection()});
-    std::filesystem::create_directories(directory_.Join("Shaders"));
-    for (const char* name : {GraphicsEngine::kBasicShader, GraphicsEngine::kOverlayShader}) {
+    const auto write = [this](const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(directory_.Join(name)).parent_path());
         std::ofstream(directory_.Join(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(shader.data()), std::streamsize(shader.size()));
-    }
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    };
+    const std::vector<uint8_t> shader = MakeShaderFile({MakeBasicSection()});
+    write(GraphicsEngine::kBasicShader, shader);
+    write(GraphicsEngine::kOverlayShader, shader);
+    write(kBlockFont, BlockFont::Write());
+    // 96 at 768 lines is the block font's own size at kHeight lines.
+    const std::string style = std::string("fontName,") + kBlockFont + ",\nfontSize,96,\nlowResMinimumFontSize,8,\n";
+    write(Engine::kUtilityFontStyle, std::vector<uint8_t>(style.begin(), style.end()));
     if (window_.Get() == nullptr || !files_.AddDirectory(directory_.GetPath())) return;
     engine_.SetLogPath(directory_.Join("Logs"));
     Options& options = *engine_.GetOptions();

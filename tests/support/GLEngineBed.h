@@ -4,7 +4,8 @@
 // shader and vertex declaration from there). Its data directory holds "Shaders/Basic.ssh": the
 // sample data's basic shader in miniature ("normal": positions through "objectToScreenMatrix",
 // vertex colour times "color" times "baseTexture", alpha blended), and "Shaders/Overlay.ssh", the
-// same shader again. A frame is begun on the canvas.
+// same shader again; and the engine's utility font style: kBlockFont (GLGraphicsBed.h's BlockFont)
+// at its own size, without shadow. A frame is begun on the canvas.
 
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
@@ -26,6 +27,7 @@ class GLEngineBed {
 public:
     static constexpr int kWidth = 128;
     static constexpr int kHeight = 64;
+    static constexpr const char* kBlockFont = "Fonts/Blocks.fnt";
 
     GLEngineBed();
     ~GLEngineBed();

@@ -4,12 +4,16 @@
 
 #include "SampleData.h"
 
+#include "core/ABBox.h"
 #include "core/Color.h"
+#include "core/Coords.h"
 #include "core/Mat4.h"
 #include "core/Rect.h"
 #include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
+#include "render/Camera.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
@@ -21,6 +25,7 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
+#include "world/Region.h"
 #include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +140,37 @@ TEST_F(EngineBootTest, TheBasicShaderDrawsOnTheDevice) {
     engine.PresentSurface();
     ExpectPixel(ReadPixel(kWidth / 2, kHeight / 2), 255, 0, 0);
     device->DestroyVertexBuffer(buffer);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineBootTest, DebugShapesDrawThroughTheSampleBasicShader) {
+    LogCapture log;
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    // 10 pixels a unit: the box's outline runs 20 pixels left and right of the centre, 10 above
+    // and below; its inside stays clear.
+    Camera camera;
+    camera.SetType(CameraType::Orthographic);
+    camera.SetWidth(64.0f);
+    camera.SetHeight(48.0f);
+    Region region(nullptr, 0, "region", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    debug.RenderBox(&region, ABBox(Vec3(0.0f, 0.0f, 10.0f), Vec3(2.0f, 1.0f, 1.0f)), Color(0.0f, 1.0f, 0.0f, 1.0f));
+    debug.Flush(*graphics->GetCanvas(), &region, camera, Viewport(0, 0, kWidth, kHeight));
+    const auto green = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x) {
+                const Pixel pixel = ReadPixel(x, y);
+                if (pixel.g > 200 && pixel.r < 50) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(green(kWidth / 2, kHeight / 2 - 11, kWidth / 2, kHeight / 2 - 9));
+    EXPECT_TRUE(green(kWidth / 2 + 19, kHeight / 2, kWidth / 2 + 21, kHeight / 2));
+    EXPECT_FALSE(green(kWidth / 2 - 15, kHeight / 2 - 5, kWidth / 2 + 15, kHeight / 2 + 5));
+    engine.PresentSurface();
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

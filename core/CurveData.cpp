@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/BinaryInput.h"
+#include "core/BinaryOutput.h"
 #include "core/Log.h"
-#include "files/BinaryReader.h"
-#include "files/BinaryWriter.h"
 
 namespace GAME {
 
@@ -66,7 +66,7 @@ bool CurveData::SetPoints(const mem::vector<Point>& points) {
 
 uint32_t CurveData::GetAllocatedSize() const { return static_cast<uint32_t>(points_.capacity() * sizeof(Point)); }
 
-void CurveData::BinaryWrite(BinaryWriter& writer) const {
+void CurveData::BinaryWrite(BinaryOutput& writer) const {
     writer.Write(kVersion);
     writer.Write(static_cast<uint32_t>(points_.size()));
     for (const Point& point : points_) {
@@ -80,7 +80,7 @@ void CurveData::BinaryWrite(BinaryWriter& writer) const {
     writer.Write(static_cast<uint32_t>(color_));
 }
 
-bool CurveData::BinaryRead(BinaryReader& reader) {
+bool CurveData::BinaryRead(BinaryInput& reader) {
     const uint32_t version = reader.ReadUInt32();
     if (reader.Failed()) {
         Log(LogPriority::Error, "Curve: the record is truncated");

@@ -19,8 +19,8 @@
 
 namespace GAME {
 
-class BinaryReader;
-class BinaryWriter;
+class BinaryInput;
+class BinaryOutput;
 
 // The colour the particle editor draws a curve in. It is only stored with the curve; how each
 // code looks is the editor's choice.
@@ -94,11 +94,12 @@ public:
     //   offset 8 + 8n  f32 domain (finite, 0 or more), f32 range (finite)
     //   offset 16 + 8n u32 loop, u32 half graph: written 0 or 1, read as true when not 0
     //   offset 24 + 8n u32 editor colour: a PSColor code, kept as stored
-    void BinaryWrite(BinaryWriter& writer) const;
+    // Through files' BinaryWriter and BinaryReader, as BinaryOutput and BinaryInput.
+    void BinaryWrite(BinaryOutput& writer) const;
     // Reads the stored form (above). On an unknown version, a bad count, a truncated record or a
     // value that breaks the invariants it logs the reason, leaves the curve unchanged and returns
     // false.
-    bool BinaryRead(BinaryReader& reader);
+    bool BinaryRead(BinaryInput& reader);
 
 private:
     static bool IsValid(const mem::vector<Point>& points);

@@ -7,11 +7,14 @@
 // once. A failed string read is the one exception to the cursor rule: the length word stays
 // consumed and the cursor stays just after it, which callers that skip bad names rely on.
 //
-// The reader does not log; the format readers built on it report what went wrong.
+// The reader does not log; the format readers built on it report what went wrong. It is the
+// BinaryInput through which core's stored forms read.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "core/BinaryInput.h"
 
 namespace GAME {
 
@@ -20,7 +23,7 @@ struct Coords;
 class Name;
 class UniqueId;
 
-class BinaryReader {
+class BinaryReader final : public BinaryInput {
 public:
     // Longest string a stream may hold; longer lengths are refused as corrupt.
     static constexpr uint32_t kMaxStringLength = 0x100000;
@@ -41,11 +44,11 @@ public:
 
     uint8_t ReadUInt8();
     uint16_t ReadUInt16();
-    uint32_t ReadUInt32();
+    uint32_t ReadUInt32() override;
     int32_t ReadInt32();
-    float ReadFloat();
+    float ReadFloat() override;
     // A 4-byte word; true when it is not 0.
-    bool ReadBool();
+    bool ReadBool() override;
     Vec3 ReadVec3();
     // 12 floats: the x, y and z axes, then the origin.
     Coords ReadCoords();
@@ -71,10 +74,10 @@ public:
     const unsigned char* GetCursor() const { return cursor_; }
     uint32_t GetSize() const { return size_; }
     uint32_t GetPosition() const { return static_cast<uint32_t>(cursor_ - start_); }
-    uint32_t GetRemaining() const { return size_ - GetPosition(); }
+    uint32_t GetRemaining() const override { return size_ - GetPosition(); }
     bool IsAtEnd() const { return GetPosition() >= size_; }
     // True once any read has failed.
-    bool Failed() const { return failed_; }
+    bool Failed() const override { return failed_; }
 
 private:
     // Copies count bytes at the cursor, or fails as described above.

@@ -6,10 +6,13 @@
 // chunks nest. A write that cannot be done (a file error, a stream past 4 GiB, a string too long
 // to be read back) marks the writer failed and is logged; the flag is sticky, so a saver tests
 // Failed() once before reporting success.
+// It is the BinaryOutput through which core's stored forms write.
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/BinaryOutput.h"
 
 namespace GAME {
 
@@ -19,7 +22,7 @@ class File;
 class Name;
 class UniqueId;
 
-class BinaryWriter {
+class BinaryWriter : public BinaryOutput {
 public:
     // A memory writer owning its buffer, with room for capacity bytes before it grows.
     explicit BinaryWriter(uint32_t capacity = 1024);
@@ -31,11 +34,11 @@ public:
 
     void Write(unsigned char value);
     void Write(unsigned short value);
-    void Write(unsigned int value);
+    void Write(unsigned int value) final;
     void Write(int value);
-    void Write(float value);
+    void Write(float value) final;
     // A 4-byte word, 0 or 1.
-    void Write(bool value);
+    void Write(bool value) final;
     void Write(const Vec3& value);
     // 12 floats: the x, y and z axes, then the origin.
     void Write(const Coords& value);

@@ -4,7 +4,7 @@
 // corners the path turns at.
 
 #include "core/Mem.h"
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 namespace GAME {
 

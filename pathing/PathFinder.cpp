@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "core/CriticalSectionLock.h"
+#include "core/WorldVec3.h"
 #include "pathing/PathFunnel.h"
 #include "pathing/PathMesh.h"
 #include "pathing/PathPortalLinker.h"
-#include "world/WorldVec3.h"
 
 namespace GAME {
 

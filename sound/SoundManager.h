@@ -6,7 +6,7 @@
 // starts from them; nothing reaches an audio device.
 
 #include "core/Vec3.h"
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 namespace GAME {
 

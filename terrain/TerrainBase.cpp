@@ -7,12 +7,12 @@
 #include "core/Intersection.h"
 #include "core/OBBox.h"
 #include "core/Vec2.h"
+#include "core/WorldVec3.h"
 #include "engine/Entity.h"
 #include "physics/CollisionBox.h"
 #include "physics/CollisionContact.h"
 #include "terrain/TerrainBlock.h"
 #include "world/Region.h"
-#include "world/WorldVec3.h"
 
 namespace GAME {
 

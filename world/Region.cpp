@@ -6,11 +6,11 @@
 #include "core/IntersectionTests.h"
 #include "core/Log.h"
 #include "core/Ray.h"
+#include "core/WorldVec3.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
-#include "world/WorldVec3.h"
 
 namespace GAME {
 

@@ -7,7 +7,7 @@
 
 #include "core/Coords.h"
 #include "core/Vec3.h"
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 namespace GAME {
 

@@ -3,7 +3,7 @@
 // where the hit was found) and what was hit. The default is "nothing hit".
 
 #include "core/MathUtil.h"
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 namespace GAME {
 

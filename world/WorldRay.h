@@ -3,7 +3,7 @@
 // space. World ray queries (intersections, picking, portal tracing) take one.
 
 #include "core/Vec3.h"
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 namespace GAME {
 

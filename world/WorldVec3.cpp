@@ -1,4 +1,4 @@
-#include "world/WorldVec3.h"
+#include "core/WorldVec3.h"
 
 #include <cmath>
 

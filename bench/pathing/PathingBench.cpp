@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "core/Random.h"
+#include "core/WorldVec3.h"
 #include "pathing/PathFinder.h"
 #include "pathing/PathMesh.h"
 #include "pathing/TriangulationData.h"
-#include "world/WorldVec3.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 
 #include <cmath>
 
+#include "core/WorldVec3.h"
 #include "pathing/PathFinder.h"
 #include "pathing/PathMesh.h"
 #include "pathing/PathPortalLinker.h"
 #include "tests/pathing/PathGrid.h"
-#include "world/WorldVec3.h"
 
 namespace GAME {
 namespace {

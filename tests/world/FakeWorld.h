@@ -10,9 +10,9 @@
 
 #include "core/MathUtil.h"
 #include "core/Mem.h"
+#include "core/WorldVec3.h"
 #include "world/Region.h"
 #include "world/WorldQueries.h"
-#include "world/WorldVec3.h"
 
 namespace GAME::test {
 

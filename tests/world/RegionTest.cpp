@@ -3,6 +3,7 @@
 #include "FakeWorld.h"
 #include "core/Frustum.h"
 #include "core/MathExpect.h"
+#include "core/WorldVec3.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/ChunkedBinaryWriter.h"
@@ -11,7 +12,6 @@
 #include "world/RegionId.h"
 #include "world/RegionRecord.h"
 #include "world/WorldFrustum.h"
-#include "world/WorldVec3.h"
 
 #include <gtest/gtest.h>
 

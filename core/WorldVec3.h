@@ -5,6 +5,11 @@
 // carried with their region. Moving a position may take it into another region: through a portal
 // it crosses, or into the region whose box holds its new place when it leaves its own (asked of
 // the region's world).
+//
+// The type is core's, so that the services below the world (pathing, sound) can carry positions.
+// Regions and portals live in the world folder above core, so the operations that walk them
+// (operator-, MakeRelative, Translate, TranslateToFloor, PutOnFloor) are defined there, in
+// world/WorldVec3.cpp; core itself calls none of them.
 
 #include "core/Vec3.h"
 

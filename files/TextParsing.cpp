@@ -46,7 +46,8 @@ bool ParseWholeFloat(std::string_view text, float& out) {
 }
 
 bool ParseLeadingInt(std::string_view text, int& out) {
-    while (!text.empty() && (IsBlank(text.front()) || text.front() == '\v' || text.front() == '\f')) text.remove_prefix(1);
+    const auto space = [](char c) { return IsBlank(c) || c == '\v' || c == '\f'; };  // as isspace
+    while (!text.empty() && space(text.front())) text.remove_prefix(1);
     const bool negative = !text.empty() && text.front() == '-';
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
     // Accumulated as a magnitude that stops growing just past the int range.

@@ -1,7 +1,5 @@
 #include "scene/SkeletalPose.h"
 
-#include <atomic>
-
 #include "core/Log.h"
 #include "core/Mat3.h"
 #include "files/BinaryReader.h"
@@ -68,12 +66,10 @@ const SkeletalPose::AffineParts& SkeletalPose::GetBone(const Name& bone) const {
 
 void SkeletalPose::SetBone(const Name& bone, const AffineParts& parts) {
     if (bone == Name::noName) return;
-    if (!GetTable().Set(bone, parts)) {
-        static std::atomic<bool> logged{false};
-        if (!logged.exchange(true)) {
-            Log(LogPriority::Warning, "SkeletalPose - more than %d bones; further bones are dropped",
-                BoneTable::kSlotCount);
-        }
+    if (!GetTable().Set(bone, parts) && !droppedBones_) {
+        droppedBones_ = true;
+        Log(LogPriority::Warning, "SkeletalPose - more than %d bones; further bones are dropped",
+            BoneTable::kSlotCount);
     }
 }
 

@@ -61,7 +61,8 @@ public:
     // The bone's parts, the identity parts when the pose does not have it.
     const AffineParts& GetBone(const Name& bone) const;
     // Writes the bone, making the table on the first write. When the table is full of other bones
-    // nothing is written (logged once per process); Name::noName is never written.
+    // nothing is written (logged once per pose: the first bone it drops); Name::noName is never
+    // written.
     void SetBone(const Name& bone, const AffineParts& parts);
     // The bone's frame, the identity when the pose does not have it.
     Coords GetBoneCoords(const Name& bone) const;
@@ -96,6 +97,7 @@ private:
     BoneTable& GetTable();
 
     std::unique_ptr<BoneTable> bones_;  // absent until the first write
+    bool droppedBones_ = false;         // the full table was reported (not copied)
 };
 
 }  // namespace GAME

@@ -217,9 +217,14 @@ TEST(SkeletalPose, FullTableDropsFurtherBonesWithOneWarning) {
     SkeletalPose pose;
     for (int i = 0; i < 253; ++i) pose.SetBone(Name::Create(("bone" + std::to_string(i)).c_str()), AffineParts());
     EXPECT_EQ(pose.GetNumBones(), 251);
-    EXPECT_LE(log.Count(LogPriority::Warning), 1u);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "SkeletalPose - more than 251 bones; further bones are dropped"));
     pose.SetBone(Name::noName, AffineParts());
     EXPECT_EQ(pose.GetNumBones(), 251);
+    // Another pose that overflows says so too.
+    SkeletalPose other(pose);
+    other.SetBone(Name::Create("one more"), AffineParts());
+    EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
 }
 
 }  // namespace

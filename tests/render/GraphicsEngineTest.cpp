@@ -3,6 +3,7 @@
 #include "support/GraphicsTestBed.h"
 #include "core/FatalError.h"
 #include "core/Rect.h"
+#include "core/Time.h"
 #include "files/BaseResourceManager.h"
 #include "files/BinaryWriter.h"
 #include "files/Options.h"
@@ -17,8 +18,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace GAME {
@@ -252,10 +256,13 @@ TEST_F(GraphicsEngineTest, TextureQualitySetsTheGlobalReduction) {
 TEST_F(GraphicsEngineTest, GammaAloneDoesNotResetTheDeviceButAntiAliasingDoes) {
     ASSERT_TRUE(bed.Start());
     Device().ClearCalls();
+    // Each option maps into its own range: brightness and gamma low, contrast high.
     GetOptions().SetFloat(Options::FloatName::gamma, 1.0f);
+    GetOptions().SetFloat(Options::FloatName::brightness, 0.0f);
+    GetOptions().SetFloat(Options::FloatName::contrast, 0.8f);
     Graphics().UpdateFromOptions();
     EXPECT_EQ(Count("ResetDevice"), 0u);
-    EXPECT_EQ(Device().GetCalls("SetGammaRamp"), std::vector<std::string>{"SetGammaRamp(0.5, 0.5, 1.75)"});
+    EXPECT_EQ(Device().GetCalls("SetGammaRamp"), std::vector<std::string>{"SetGammaRamp(0.25, 0.65, 1.75)"});
 
     LogCapture log;
     GetOptions().SetBool(Bool::antiAliasing, true);
@@ -330,8 +337,20 @@ TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
     for (int i = 0; i < 50; ++i) Graphics().Update(true);
     GraphicsStats stats;
     Graphics().GetStats(stats);
+    EXPECT_TRUE(std::isfinite(stats.framesPerSecond));
     EXPECT_GE(stats.framesPerSecond, 0.0f);
     EXPECT_GT(stats.freeVideoMemory, 0.0f);
+    // Two statistics frames at least 30 ms apart, timed on the same clock: 15 frames over the
+    // milliseconds between them.
+    const int64_t before = GetSystemMilliseconds();
+    Graphics().Update(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Graphics().Update(true);
+    const int64_t elapsedAtMost = GetSystemMilliseconds() - before;
+    Graphics().GetStats(stats);
+    // (Within float rounding: the engine computes 1000 / elapsed x 15.)
+    EXPECT_LE(stats.framesPerSecond, 15000.0f / 30.0f * 1.0001f);
+    EXPECT_GE(stats.framesPerSecond, 15000.0f / float(elapsedAtMost) * 0.9999f);
     Graphics().IncrementLightCount(3, 1);
     Graphics().IncrementReflectionCount(2);
     Graphics().GetStats(stats);

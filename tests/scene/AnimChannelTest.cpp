@@ -142,6 +142,19 @@ TEST_F(AnimChannelTest, PointsFireOncePerPassIncludingAcrossTheLoop) {
     entity.calls.clear();
     ASSERT_TRUE(Step(0));
     EXPECT_TRUE(entity.calls.empty());
+
+    // Steps that end exactly on a point's frame: the point fires once, in the step that starts
+    // there. At 10 fps, 100 ms steps land on frames 1, 2, 4 and 5 exactly.
+    const GraphicsAnim* exact = MakeAnim("Anims/Exact.anm", 11, 10, Vec3(), {{Name(), "A", 2}, {Name(), "B", 5}});
+    channel.PlayAnimation(exact, false, 1.0f, 0);
+    std::vector<std::vector<std::string>> perStep;
+    for (int i = 0; i < 6; ++i) {
+        entity.calls.clear();
+        ASSERT_TRUE(Step(100));
+        perStep.push_back(entity.calls);
+    }
+    const std::vector<std::vector<std::string>> expected = {{}, {}, {"A"}, {}, {}, {"B"}};
+    EXPECT_EQ(perStep, expected);
 }
 
 TEST_F(AnimChannelTest, NonLoopingAnimationEndsOnceAndHoldsItsLastFrame) {
@@ -262,10 +275,12 @@ TEST_F(AnimChannelTest, RequestsDuringAFadeWaitAndFadeInWithTheirOwnTime) {
     const GraphicsAnim* a = MakeAnim("Anims/A.anm", 11, 10, Vec3(0, 0, 0));
     const GraphicsAnim* b = MakeAnim("Anims/B.anm", 11, 10, Vec3(4, 0, 0));
     const GraphicsAnim* c = MakeAnim("Anims/C.anm", 11, 10, Vec3(0, 8, 0));
+    const GraphicsAnim* d = MakeAnim("Anims/D.anm", 11, 10, Vec3(0, 0, 6));
     channel.PlayAnimation(a, true, 1.0f, 0);
     ASSERT_TRUE(Step(10));
     channel.PlayAnimation(b, true, 1.0f, 100);
     channel.PlayAnimation(c, false, 1.0f, 40);  // queued behind the running fade
+    channel.PlayAnimation(d, true, 1.0f, 20);   // and behind C: requests start in their order
     EXPECT_EQ(channel.GetCurrentAnimationName(), "Anims/B.anm");
     ASSERT_TRUE(Step(50));
     ExpectNear(pose.GetBone(kArm).translation, Vec3(2, 0, 0));
@@ -276,8 +291,13 @@ TEST_F(AnimChannelTest, RequestsDuringAFadeWaitAndFadeInWithTheirOwnTime) {
     EXPECT_EQ(channel.GetCurrentFrame(), 0);
     ASSERT_TRUE(Step(10));  // 10 of 40 ms
     ExpectNear(pose.GetBone(kArm).translation, Vec3(3, 2, 0));
-    ASSERT_TRUE(Step(40));  // past 40 ms: C alone
+    ASSERT_TRUE(Step(40));  // past 40 ms: D starts fading in from C, at weight 0
+    EXPECT_EQ(channel.GetCurrentAnimationName(), "Anims/D.anm");
     ExpectNear(pose.GetBone(kArm).translation, Vec3(0, 8, 0));
+    ASSERT_TRUE(Step(10));  // 10 of 20 ms
+    ExpectNear(pose.GetBone(kArm).translation, Vec3(0, 4, 3));
+    ASSERT_TRUE(Step(20));  // past 20 ms: D alone
+    ExpectNear(pose.GetBone(kArm).translation, Vec3(0, 0, 6));
     EXPECT_TRUE(channel.IsValid());
 }
 

@@ -342,11 +342,21 @@ TEST(GraphicsAnimSampling, NotLoopingHoldsTheLastFrameAndBadFramesGiveIdentity) 
     ExpectNear(GraphicsAnim::SampleTrack(frames, 9.75f, false).translation, Vec3(9.75f, 0, 0));
     ExpectNear(GraphicsAnim::SampleTrack(frames, 10.5f, false).translation, Vec3(10, 0, 0));
 
+    // Bad frames give the identity parts, not frame 0: here no frame is the identity in any part.
+    mem::vector<AffineParts> moved = frames;
+    for (AffineParts& frame : moved) {
+        frame.translation += Vec3(0, 3, 0);
+        frame.rotation = AxisAngle(Vec3(1, 0, 0), 0.5f);
+        frame.scale = Vec3(2, 2, 2);
+        frame.stretch = AxisAngle(Vec3(0, 1, 0), 0.25f);
+    }
     for (const bool loop : {false, true}) {
         for (const float bad : {-0.5f, std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
-            const AffineParts parts = GraphicsAnim::SampleTrack(frames, bad, loop);
+            const AffineParts parts = GraphicsAnim::SampleTrack(moved, bad, loop);
             EXPECT_EQ(parts.translation, Vec3());
             EXPECT_EQ(parts.rotation, Quaternion());
+            EXPECT_EQ(parts.scale, Vec3(1, 1, 1));
+            EXPECT_EQ(parts.stretch, Quaternion());
         }
     }
     EXPECT_EQ(GraphicsAnim::SampleTrack(frames, std::numeric_limits<float>::infinity(), false).translation,

@@ -1,11 +1,12 @@
 // Terrain types: records read with and without their keys, the surface names, the blade
-// variation choice, creation through the object manager, and the textures with and without a
-// graphics engine.
+// variation choice, creation through the object manager, the textures with and without a
+// graphics engine, and the shader parameters the textures and blade height reach the device as.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
@@ -16,7 +17,12 @@
 #include "files/TableDepot.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
 #include "render/RenderDevice.h"
+#include "render/ShaderFileWriter.h"
+#include "support/GraphicsTestBed.h"
+#include "support/RecordingDevice.h"
 #include "support/TempDirectory.h"
 #include "terrain/TerrainType.h"
 
@@ -27,6 +33,25 @@ constexpr const char* kGrass = "Records/Terrain/Grass.dbr";
 constexpr const char* kBare = "Records/Terrain/Bare.dbr";
 constexpr const char* kOdd = "Records/Terrain/Odd.dbr";
 constexpr const char* kNotAType = "Records/Terrain/NotAType.dbr";
+
+constexpr const char* kParameterShader = "Shaders/TerrainParameters.ssh";
+
+// A shader whose style puts "baseTexture" and "bumpTexture" in texture stages 0 and 1 and
+// "bladeHeight" in vertex register 0.
+ShaderFileSection MakeParameterShaderSection() {
+    ShaderFileSection section;
+    section.generation = "GeForce6";  // the recording device's
+    section.values = {ShaderFileValue::VertexProgram("vertex program", {{0, 1, false, 2}})};
+    section.parameters = {{"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault},
+                          {"bumpTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault},
+                          {"bladeHeight", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault}};
+    section.styles = {{"normal",
+                       0,
+                       {{ShaderStateCode::VertexProgram, 0, true, 0},
+                        {ShaderStateCode::Texture, 0, false, 0},
+                        {ShaderStateCode::Texture, 1, false, 1}}}};
+    return section;
+}
 
 // Records in a temporary directory, read through an object manager of the test's own.
 class TerrainTypeTest : public ::testing::Test {
@@ -57,6 +82,13 @@ protected:
                             "MinimumBladeOpacity,-50,\n"
                             "VariationProbability,5;x;2,\n");
         directory.WriteFile(kNotAType, "Class,Entity,\n");
+        // The textures kGrass names, each its own device texture, and a shader for their parameters.
+        for (const char* name : {"Terrain/Grass.tex", "Terrain/GrassBump.tex", "Terrain/Blades.tex"}) {
+            const std::vector<uint8_t> dds = MakeDdsFile(4, 4);
+            directory.WriteFile(name, std::string(dds.begin(), dds.end()));
+        }
+        const std::vector<uint8_t> shader = MakeShaderFile({MakeParameterShaderSection()});
+        directory.WriteFile(kParameterShader, std::string(shader.begin(), shader.end()));
         fileSystem.AddDirectory(directory.GetPath());
         depot = std::make_unique<TableDepot>(fileSystem);
         objects.SetTableDepot(depot.get());
@@ -190,6 +222,9 @@ protected:
         engine.Shutdown();
     }
 
+    RecordingDevice& Device() { return *static_cast<RecordingDevice*>(graphics->GetRenderDevice()); }
+
+
     // Textures held by the types since SetUp.
     int HeldTextures() {
         textures->UnloadUnreferencedResources();
@@ -220,6 +255,29 @@ TEST_F(TerrainTypeGraphicsTest, TexturesLoadOnceAndAreGivenBackWithTheType) {
     EXPECT_EQ(type->GetNumTextures(), 1u);
     type->ReloadBumpmaps();
     EXPECT_EQ(type->GetNumBumpMapTextures(), 1u);
+
+    // The shader parameters reach the device as the textures and blade height of this type: the
+    // ground texture in stage 0, the bump map in stage 1; for grass the blades in stage 0.
+    const GraphicsShader2* shader = graphics->LoadShader2(kParameterShader);
+    ASSERT_TRUE(shader->Begin(0));
+    shader->Render("defaults");
+    type->SetShaderParams(shader, 0);
+    Device().ClearCalls();
+    shader->Render("terrain");
+    const std::string ground = Device().GetResourceName(type->GetTexture(0)->GetTexture());
+    const std::string bump = Device().GetResourceName(type->GetBumpMapTexture(0)->GetTexture());
+    EXPECT_NE(ground, bump);
+    EXPECT_EQ(Device().GetCalls("SetTexture"),
+              (std::vector<std::string>{"SetTexture(0, " + ground + ")", "SetTexture(1, " + bump + ")"}));
+    type->SetGrassShaderParams(shader);
+    Device().ClearCalls();
+    shader->Render("grass");
+    EXPECT_EQ(Device().GetCalls("SetTexture"),
+              std::vector<std::string>{"SetTexture(0, " + Device().GetResourceName(type->GetBladeTexture()->GetTexture()) + ")"});
+    EXPECT_EQ(Device().GetCalls("SetVertexShaderConstants"),
+              std::vector<std::string>{"SetVertexShaderConstants(0, [2.5, 0, 0, 0], 1)"});
+    shader->End();
+    graphics->UnloadShader2(shader);
 
     // The type holds exactly one reference to each: destroying it frees them.
     objects.DestroyObjectEx(type, __FILE__, __LINE__);

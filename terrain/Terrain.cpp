@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Coords.h"
 #include "core/Log.h"
 #include "core/SimplePolygon.h"
 #include "core/Singleton.h"
@@ -10,6 +11,7 @@
 #include "engine/ObjectManager.h"
 #include "pathing/ImpassableData.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "render/RenderDevice.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainObject.h"
@@ -492,6 +494,47 @@ void Terrain::PathingFirstPass() {
         for (unsigned x = 0; x + 1 < GetNumXSamples(); ++x) {
             passability_[CellIndex(x, z)] = hidden_[SampleIndex(x, z)] ? 0 : SlopeImpassable(int(x), int(z));
         }
+    }
+}
+
+void Terrain::RenderImpassableAreas(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const {
+    const GraphicsEngine* graphics = gEngine ? gEngine->GetGraphicsEngine() : nullptr;
+    if (!graphics || GetNumXSamples() < 2 || GetNumYSamples() < 2) return;
+    drawer.SetShader(graphics->GetOverlayShader());
+    // One primitive a cell: the drawer stages a bounded number of vertices per primitive.
+    for (unsigned x = 0; x + 1 < GetNumXSamples(); ++x) {
+        for (unsigned z = 0; z + 1 < GetNumYSamples(); ++z) {
+            if (!passability_[CellIndex(x, z)]) continue;
+            drawer.SetColor((x & 1) == (z & 1) ? Color(1.0f, 0.0f, 0.0f, 0.25f) : Color(0.0f, 0.0f, 0.0f, 0.25f));
+            Vec3 triangles[2][3];
+            heightField_.GetCellTriangles(x, z, triangles[0], triangles[1]);
+            drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Triangles);
+            for (const Vec3* corners : triangles) {
+                for (int i = 0; i < 3; ++i) drawer.SetVertex(toWorld.TransformPoint(corners[i]));
+            }
+            drawer.End();
+        }
+    }
+    drawer.Flush();
+}
+
+void Terrain::RenderBorder(GraphicsPrimitiveDrawer& drawer) const {
+    if (heights_.empty()) return;
+    drawer.SetColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
+    const auto segment = [&](unsigned x0, unsigned z0, unsigned x1, unsigned z1) {
+        drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);
+        drawer.SetVertex(heightField_.GetPoint(x0, z0));
+        drawer.SetVertex(heightField_.GetPoint(x1, z1));
+        drawer.End();
+    };
+    const unsigned lastX = GetNumXSamples() - 1, lastZ = GetNumYSamples() - 1;
+    for (unsigned x = 0; x < lastX; ++x) {
+        segment(x, 0, x + 1, 0);
+        segment(x, lastZ, x + 1, lastZ);
+    }
+    for (unsigned z = 0; z < lastZ; ++z) {
+        segment(0, z, 0, z + 1);
+        segment(lastX, z, lastX, z + 1);
     }
 }
 

@@ -36,7 +36,9 @@
 
 namespace GAME {
 
+class GraphicsPrimitiveDrawer;
 class ImpassableData;
+struct Coords;
 class RenderTexture;
 class RenderVertexBuffer;
 class RenderVertexDeclaration;
@@ -213,6 +215,14 @@ public:
     // Recomputes every cell from the ground: passable where its first corner is hidden, else
     // impassable when it is too steep.
     void PathingFirstPass();
+
+    // Editor overlay: the impassable cells as two triangles each over their corners carried by
+    // toWorld, in the graphics engine's overlay shader, a red and black checkerboard of quarter
+    // opacity. Nothing without a graphics engine.
+    void RenderImpassableAreas(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const;
+    // Editor outline: white lines between neighbouring edge samples at their heights, in the
+    // terrain's own space.
+    void RenderBorder(GraphicsPrimitiveDrawer& drawer) const;
 
     // -- Hidden samples ----------------------------------------------------------------------------
 

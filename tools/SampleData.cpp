@@ -77,7 +77,13 @@ bool WriteTextAndRecords(FileSystem& files) {
                      "tagGraphicsEngineError=The graphics engine could not be started.\n"
                      "tagSampleGreeting=Hello from the sample data\n") &&
            WriteText(files, kEntityRecord, "Class,Entity,\n") &&
-           WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n") && WriteStyles(files);
+           WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n") && WriteStyles(files) &&
+           WriteText(files, kGrassTerrainType,
+                     "Class,TerrainType,\nTextureFileName1,Textures/Terrain/Grass.dds,\nsurfaceType,Grass,\n"
+                     "minimapRed,60,\nminimapGreen,140,\nminimapBlue,50,\n") &&
+           WriteText(files, kRockTerrainType,
+                     "Class,TerrainType,\nTextureFileName1,Textures/Terrain/Rock.dds,\nsurfaceType,Stone,\n"
+                     "minimapRed,120,\nminimapGreen,115,\nminimapBlue,110,\n");
 }
 
 // -- Shaders ----------------------------------------------------------------------------------------
@@ -302,7 +308,9 @@ bool WritePulse(FileSystem& files) {
 
 bool WriteTextures(FileSystem& files) {
     return WriteDds(files, "Textures/Checker.dds", 64, 64, MakeChecker(64, 8, 0xFFE0E0E0u, 0xFF404040u)) &&
-           WriteDds(files, "Textures/Gradient.dds", 128, 16, MakeGradient(128, 16)) && WritePulse(files);
+           WriteDds(files, "Textures/Gradient.dds", 128, 16, MakeGradient(128, 16)) && WritePulse(files) &&
+           WriteDds(files, "Textures/Terrain/Grass.dds", 64, 64, MakeChecker(64, 4, 0xFF4C8C32u, 0xFF3A7A28u)) &&
+           WriteDds(files, "Textures/Terrain/Rock.dds", 64, 64, MakeChecker(64, 16, 0xFF78736Eu, 0xFF5A5550u));
 }
 
 // -- Fonts ------------------------------------------------------------------------------------------

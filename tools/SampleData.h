@@ -13,6 +13,8 @@
 //   Fonts/Arial.fnt            the graphics engine's default font, 12 pixels, regular and bold
 //   Fonts/Albertus MT.fnt      the font styles' default font, 20 pixels, regular and bold
 //   Records/.../Styles/...     the utility font style and the sample host's two styles
+//   Records/Terrain/...        two terrain types, grass and rock, with their ground textures in
+//                              Textures/Terrain/
 //
 // The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
 // their pixel sizes are what the styles come to at the sample resolution.
@@ -28,6 +30,9 @@ constexpr const char* kOptionsFile = "Settings/Options.txt";
 // Records of the sample objects: an entity and an actor.
 constexpr const char* kEntityRecord = "Records/Sample/Entity.dbr";
 constexpr const char* kActorRecord = "Records/Sample/Actor.dbr";
+// Terrain types for the layers of a terrain: grass and rock, each with a ground texture.
+constexpr const char* kGrassTerrainType = "Records/Terrain/Grass.dbr";
+constexpr const char* kRockTerrainType = "Records/Terrain/Rock.dbr";
 // The sample host's font styles: a large bold title and body text.
 constexpr const char* kTitleStyle = "Records/Sample/Styles/Title.dbr";
 constexpr const char* kBodyStyle = "Records/Sample/Styles/Body.dbr";

@@ -9,6 +9,7 @@
 
 #include "core/IntersectionTests.h"
 #include "core/Intersection.h"
+#include "engine/Entity.h"
 #include "physics/CollisionBox.h"
 #include "physics/CollisionTests.h"
 #include "terrain/Terrain.h"
@@ -259,6 +260,38 @@ TEST_F(TerrainBruteForceTest, BoxContactsAgreeWithEveryTriangle) {
         EXPECT_EQ(kept, depths) << i;
     }
     EXPECT_GT(touching, 50);
+}
+
+// An entity whose collision box is given.
+class Boxed final : public Entity {
+public:
+    explicit Boxed(const OBBox* box) : box_(box) {
+        if (box) SetRegionBoundingBox(ABBox(*box), false);
+    }
+    bool GetCollisionProxy(OBBox& box) const override {
+        if (box_) box = *box_;
+        return box_ != nullptr;
+    }
+
+private:
+    const OBBox* box_;
+};
+
+TEST_F(TerrainBruteForceTest, AnEntityCollidesThroughItsBox) {
+    int touching = 0;
+    for (int i = 0; i < 100; ++i) {
+        const OBBox box = RandomBox();
+        CollisionContact byBox[512], byEntity[512];
+        const int count = terrain.FindCollisions(box, byBox, 512, PhysicsSurface::None);
+        const Boxed entity(&box);
+        ASSERT_EQ(terrain.FindCollisions(&entity, byEntity, 512, nullptr, PhysicsSurface::None), count);
+        EXPECT_EQ(Keys(byEntity, size_t(count)), Keys(byBox, size_t(count)));
+        touching += count > 0;
+    }
+    EXPECT_GT(touching, 20);
+    const Boxed none(nullptr);
+    CollisionContact contacts[4];
+    EXPECT_EQ(terrain.FindCollisions(&none, contacts, 4, nullptr, PhysicsSurface::None), 0);
 }
 
 TEST(TerrainFaceTest, EdgesCountAndDegenerateFacesHoldNothing) {

@@ -1,17 +1,21 @@
 // The generated sample data, read back by the engine on the recording device: the options, the
-// text, the shaders of every generation with the styles and parameters their users name, and the
-// textures.
+// text, the shaders of every generation with the styles and parameters their users name, the
+// textures and the terrain types.
 
 #include "SampleData.h"
 
 #include "support/GraphicsTestBed.h"
+#include "engine/ObjectManager.h"
+#include "files/FileSystem.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
+#include "files/TableDepot.h"
 #include "render/DeviceFontFile.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
+#include "terrain/TerrainType.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +116,25 @@ TEST_F(SampleDataTest, TheTexturesLoad) {
     EXPECT_EQ(pulse->GetFrameRate(), 10.0f);
     bed.Graphics().UnloadTexture(checker);
     bed.Graphics().UnloadTexture(pulse);
+    for (const char* ground : {"Textures/Terrain/Grass.dds", "Textures/Terrain/Rock.dds"}) {
+        const GraphicsTexture* texture = bed.Graphics().LoadTexture(ground);
+        EXPECT_EQ(texture->GetInitResult(), Resource::InitResult::Success) << ground;
+        bed.Graphics().UnloadTexture(texture);
+    }
+}
+
+TEST_F(SampleDataTest, TheTerrainTypesAreGrassAndStone) {
+    FileSystem files;
+    files.AddDirectory(directory.GetPath());
+    TableDepot depot(files);
+    ObjectManager objects;
+    objects.SetTableDepot(&depot);
+    const TerrainType* grass = objects.CreateObjectFromFile<TerrainType>(sample::kGrassTerrainType);
+    const TerrainType* rock = objects.CreateObjectFromFile<TerrainType>(sample::kRockTerrainType);
+    ASSERT_NE(grass, nullptr);
+    ASSERT_NE(rock, nullptr);
+    EXPECT_EQ(grass->GetSurface(), PhysicsSurface::Grass);
+    EXPECT_EQ(rock->GetSurface(), PhysicsSurface::Stone);
 }
 
 TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "render/EWindow.h"
 #include "render/WindowEventHandler.h"
 #include "support/InputEvents.h"
@@ -102,6 +104,10 @@ TEST_F(EWindowTest, AFullScreenWindowQuitsOnInputAndAfterTwentyFiveMoves) {
         EXPECT_FALSE(window.ProcessMessages());
     }
 
+    // The move count is the process's and never starts again, so only the first run in a process
+    // (not a repeat) can watch it from 25.
+    static bool counted = false;
+    if (std::exchange(counted, true)) GTEST_SKIP() << "this process's full-screen move count is spent";
     EWindow saver;
     ASSERT_TRUE(saver.Initialize("saver", 64, 64, nullptr, EWindow::FullScreen));
     for (int i = 1; i < EWindow::kFullScreenMoveLimit - 1; ++i) PushMotion(saver.GetSystemWindow(), i, i);

@@ -243,14 +243,19 @@ ShaderFileSection MakeFilterSection() {
     return section;
 }
 
-bool WriteShader(FileSystem& files, const std::string& name, const ShaderFileSection& section) {
+// The shader file of the section, one copy for each sample generation.
+void WriteShaderFile(BinaryWriter& writer, const ShaderFileSection& section) {
     std::vector<ShaderFileSection> sections;
     for (const char* generation : kGenerations) {
         sections.push_back(section);
         sections.back().generation = generation;
     }
-    BinaryWriter writer;
     ShaderFileWriter::Write(writer, sections);
+}
+
+bool WriteShader(FileSystem& files, const std::string& name, const ShaderFileSection& section) {
+    BinaryWriter writer;
+    WriteShaderFile(writer, section);
     return WriteBinary(files, name, writer);
 }
 
@@ -347,6 +352,12 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteFonts(files);
+}
+
+std::vector<uint8_t> MakeBasicShaderFile() {
+    BinaryWriter writer;
+    WriteShaderFile(writer, MakeBasicSection(false));
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
 
 }  // namespace GAME::sample

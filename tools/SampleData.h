@@ -21,7 +21,9 @@
 //
 // Later parts of the engine add their own files here.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace GAME::sample {
 
@@ -43,5 +45,7 @@ constexpr const char* kBoldFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans-B
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.
 bool WriteSampleData(const std::string& directory);
+// The bytes of "Shaders/Basic.ssh", for programs that need the basic shader without the rest.
+std::vector<uint8_t> MakeBasicShaderFile();
 
 }  // namespace GAME::sample

@@ -1,5 +1,7 @@
 #include "BenchEngine.h"
 
+#include "SampleData.h"
+
 #include "files/FileSystem.h"
 #include "files/Options.h"
 #include "render/EWindow.h"
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace GAME::bench {
 
@@ -40,6 +43,9 @@ Engine& BenchEngine::Get() {
         WriteFile(std::filesystem::path(directory) / "Fonts/Bench.fnt", std::string("FNT\x01", 4));
         WriteFile(std::filesystem::path(directory) / kParagraphStyle,
                   "fontName,Fonts/Bench.fnt,\nfontSize,12,\nfontColorGreen,0.9,\n");
+        const std::vector<uint8_t> basicShader = sample::MakeBasicShaderFile();
+        WriteFile(std::filesystem::path(directory) / GraphicsEngine::kBasicShader,
+                  std::string(basicShader.begin(), basicShader.end()));
         auto* files = new FileSystem();
         if (!files->AddDirectory(directory)) Fail("the data directory cannot be mounted");
 

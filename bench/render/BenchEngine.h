@@ -2,8 +2,8 @@
 // BenchEngine: the engine started once for the render benchmarks, on the GL device over an
 // offscreen window (contexts are slow to make, and one device serves the whole program), with a
 // data directory of its own holding what the benchmarks load: a font ("Fonts/Bench.fnt", the
-// device's built-in face) and a font style over it (kParagraphStyle). The program exits when the
-// engine cannot start.
+// device's built-in face), a font style over it (kParagraphStyle) and the sample data's basic
+// shader. The program exits when the engine cannot start.
 
 #include "engine/Engine.h"
 

@@ -2,103 +2,21 @@
 
 #include "core/Log.h"
 #include "core/System.h"
-#include "files/BinaryWriter.h"
+#include "render/BmpFile.h"
 #include "render/ImageFileCheck.h"
-
-#include <IL/il.h>
+#include "render/JpegFile.h"
+#include "render/PngFile.h"
+#include "render/TgaFile.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <mutex>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace GAME {
-
-namespace {
-
-// Zero bytes after the data handed to DevIL.
-constexpr size_t kReadPadding = 16;
-
-// Serialises every use of DevIL (see the header).
-std::mutex& DevILLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-// Starts DevIL once and sets the origin every sequence relies on: rows top first. The caller
-// holds the DevIL lock.
-void PrepareDevIL() {
-    static bool started = false;
-    if (!started) {
-        ilInit();
-        started = true;
-    }
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-    // Errors left from an earlier sequence must not be taken for this one's.
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-}
-
-// The most recent DevIL error as an Image::Error; the rest of DevIL's error stack is emptied.
-Image::Error TakeDevILError() {
-    const ILenum error = ilGetError();
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-    switch (error) {
-        case IL_NO_ERROR: return Image::Error::None;
-        case IL_OUT_OF_MEMORY: return Image::Error::OutOfMemory;
-        case IL_FORMAT_NOT_SUPPORTED: return Image::Error::FormatNotSupported;
-        case IL_ILLEGAL_FILE_VALUE:
-        case IL_INVALID_FILE_HEADER: return Image::Error::BadFileData;
-        case IL_COULD_NOT_OPEN_FILE: return Image::Error::FileCannotBeOpened;
-        case IL_FILE_READ_ERROR: return Image::Error::FileReadWriteError;  // also IL_FILE_WRITE_ERROR
-        default: return Image::Error::Other;
-    }
-}
-
-// A DevIL image, bound while it lives; the caller holds the DevIL lock.
-class BoundDevILImage {
-public:
-    BoundDevILImage() {
-        ilGenImages(1, &name_);
-        ilBindImage(name_);
-    }
-    ~BoundDevILImage() { ilDeleteImages(1, &name_); }
-    BoundDevILImage(const BoundDevILImage&) = delete;
-    BoundDevILImage& operator=(const BoundDevILImage&) = delete;
-
-private:
-    ILuint name_ = 0;
-};
-
-ILenum ToDevILType(ImageFileCheck::Kind kind) {
-    switch (kind) {
-        case ImageFileCheck::Kind::Tga: return IL_TGA;
-        case ImageFileCheck::Kind::Bmp: return IL_BMP;
-        case ImageFileCheck::Kind::Png: return IL_PNG;
-        case ImageFileCheck::Kind::Jpeg: return IL_JPG;
-        case ImageFileCheck::Kind::None: break;
-    }
-    return IL_TYPE_UNKNOWN;
-}
-
-ILenum ToDevILFormat(Image::Format format) {
-    switch (format) {
-        case Image::Format::RGB: return IL_RGB;
-        case Image::Format::RGBA: return IL_RGBA;
-        case Image::Format::Luminance: return IL_LUMINANCE;
-        case Image::Format::None: break;
-    }
-    return 0;
-}
-
-}  // namespace
 
 Image::Image(const Image& other) { Create(other.width_, other.height_, other.format_, other.pixels_); }
 
@@ -174,46 +92,45 @@ Image::Error Image::Load(const void* data, uint32_t size, Format wanted) {
 Image::Error Image::Decode(const void* data, uint32_t size, Format wanted) {
     Destroy();
     if (data == nullptr || size == 0) return Error::BadFileData;
-    // DevIL's readers look a byte past the end of what they are given: they get a copy with room.
-    // Only files whose head ImageFileCheck accepts reach DevIL at all.
-    std::vector<uint8_t> padded(size_t(size) + kReadPadding, 0);
-    std::memcpy(padded.data(), data, size);
-    std::lock_guard<std::mutex> lock(DevILLock());
-    PrepareDevIL();
-    const BoundDevILImage bound;
-    const char* why = nullptr;
-    const ILenum type = ToDevILType(ImageFileCheck::Inspect(padded.data(), size, why));
-    if (type == IL_TYPE_UNKNOWN) {
-        Log(LogPriority::Error, "Image: the data is %s", why);
-        return Error::FormatNotSupported;
+    const uint8_t* const bytes = static_cast<const uint8_t*>(data);
+    uint32_t fileBits = 0;
+    Error error = Error::FormatNotSupported;
+    switch (ImageFileCheck::Identify(bytes, size)) {
+        case ImageFileCheck::Kind::Tga: error = TgaFile::Read(bytes, size, *this, fileBits); break;
+        case ImageFileCheck::Kind::Bmp: error = BmpFile::Read(bytes, size, *this, fileBits); break;
+        case ImageFileCheck::Kind::Png: error = PngFile::Read(bytes, size, *this, fileBits); break;
+        case ImageFileCheck::Kind::Jpeg: error = JpegFile::Read(bytes, size, *this, fileBits); break;
+        case ImageFileCheck::Kind::None: Log(LogPriority::Error, "Image: the data is too short for an image file"); break;
     }
-    // Some readers note errors (a missing optional footer) on loads that succeed: the result counts.
-    const bool loaded = ilLoadL(type, padded.data(), size);
-    const Error error = TakeDevILError();
-    if (!loaded) return error != Error::None ? error : Error::FormatNotSupported;
-    return CopyFromBoundImage(wanted);
+    if (error == Error::None) {
+        if (wanted == Format::None) wanted = fileBits >= 32 ? Format::RGBA : fileBits < 24 ? Format::Luminance : Format::RGB;
+        error = ConvertDecoded(wanted);
+    }
+    if (error != Error::None) Destroy();
+    return error;
 }
 
-Image::Error Image::CopyFromBoundImage(Format wanted) {
-    const ILint width = ilGetInteger(IL_IMAGE_WIDTH);
-    const ILint height = ilGetInteger(IL_IMAGE_HEIGHT);
-    const ILint bits = ilGetInteger(IL_IMAGE_BITS_PER_PIXEL);
-    if (width <= 0 || height <= 0) return Error::BadFileData;
-    // A few header bytes can claim any size; more than this is not a picture the engine uses.
-    if (uint64_t(width) * uint64_t(height) > kMaxDecodedPixels) return Error::OutOfMemory;
-    if (wanted == Format::None) wanted = bits >= 32 ? Format::RGBA : bits < 24 ? Format::Luminance : Format::RGB;
-    // DevIL's copy of palettised pixels into another format writes out of bounds (it crashes on a
-    // plain 8-bit BMP), so colour indices are turned into colours first.
-    if (ilGetInteger(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE)) {
-        const Error error = TakeDevILError();
-        return error != Error::None ? error : Error::BadFileData;
+Image::Error Image::ConvertDecoded(Format target) {
+    if (target == format_) return Error::None;
+    Image converted;
+    if (!converted.Create(width_, height_, target)) return Error::OutOfMemory;
+    const size_t from = bitsPerPixel_ / 8;
+    const size_t to = converted.bitsPerPixel_ / 8;
+    const size_t count = size_t(width_) * height_;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* in = pixels_ + i * from;
+        uint8_t* out = converted.pixels_ + i * to;
+        if (to == 1) {
+            // Integer weights summing to 256, rounded, unlike ChangeFormat's: grey stays grey.
+            out[0] = from == 1 ? in[0] : uint8_t((77u * in[0] + 150u * in[1] + 29u * in[2] + 128u) >> 8);
+            continue;
+        }
+        for (size_t c = 0; c < 3; ++c) out[c] = in[from == 1 ? 0 : c];
+        if (to == 4) out[3] = from == 4 ? in[3] : 255;
     }
-    if (!Create(uint32_t(width), uint32_t(height), wanted)) return Error::OutOfMemory;
-    if (!ilCopyPixels(0, 0, 0, ILuint(width), ILuint(height), 1, ToDevILFormat(wanted), IL_UNSIGNED_BYTE, pixels_)) {
-        const Error error = TakeDevILError();
-        Destroy();
-        return error != Error::None ? error : Error::Other;
-    }
+    std::swap(pixels_, converted.pixels_);
+    format_ = target;
+    bitsPerPixel_ = converted.bitsPerPixel_;
     return Error::None;
 }
 
@@ -243,64 +160,17 @@ Image::Error Image::Load(const char* path, Format wanted) {
 }
 
 Image::Error Image::SaveJPG(const char* path) const {
-    const ILenum format = ToDevILFormat(format_);
-    if (format == 0 || pixels_ == nullptr) return Error::FormatNotSupported;
+    if (format_ == Format::None || pixels_ == nullptr) return Error::FormatNotSupported;
     if (path == nullptr) return Error::FileCannotBeOpened;
     const std::string file = path;
     const size_t slash = file.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !CreateDirectoryPath(file.substr(0, slash).c_str())) {
         return Error::FileCannotBeOpened;
     }
-    std::lock_guard<std::mutex> lock(DevILLock());
-    PrepareDevIL();
-    const BoundDevILImage bound;
-    if (!ilTexImage(width_, height_, 1, ILubyte(bitsPerPixel_ / 8), format, IL_UNSIGNED_BYTE, pixels_)) {
-        TakeDevILError();
-        return Error::FormatNotSupported;
-    }
-    // The pixels are top row first; DevIL assumes the other way round for images it is handed.
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-    ilEnable(IL_FILE_OVERWRITE);
-    if (!ilSave(IL_JPG, path)) {
-        const Error error = TakeDevILError();
-        return error != Error::None ? error : Error::Other;
-    }
-    return Error::None;
+    return JpegFile::Write(*this, path);
 }
 
-bool Image::WriteTGA(BinaryWriter& writer) const {
-    if ((format_ != Format::RGB && format_ != Format::RGBA) || width_ > kMaxTgaSize || height_ > kMaxTgaSize) {
-        return false;
-    }
-    writer.Write(uint8_t(0));   // identification length
-    writer.Write(uint8_t(0));   // no colour map
-    writer.Write(uint8_t(2));   // uncompressed true colour
-    writer.Write(uint16_t(0));  // colour map start
-    writer.Write(uint16_t(0));  // colour map length
-    writer.Write(uint8_t(0));   // colour map depth
-    writer.Write(uint16_t(0));  // x origin
-    writer.Write(uint16_t(0));  // y origin
-    writer.Write(uint16_t(width_));
-    writer.Write(uint16_t(height_));
-    writer.Write(uint8_t(bitsPerPixel_));
-    writer.Write(uint8_t(0));  // bottom row first, no alpha bits declared
-    const uint32_t pixelBytes = bitsPerPixel_ / 8;
-    const uint32_t pitch = GetPitch();
-    std::vector<uint8_t> row(pitch);
-    for (uint32_t y = height_; y-- > 0;) {
-        const uint8_t* source = pixels_ + size_t(y) * pitch;
-        for (uint32_t x = 0; x < width_; ++x) {
-            const uint8_t* pixel = source + size_t(x) * pixelBytes;
-            uint8_t* target = row.data() + size_t(x) * pixelBytes;
-            target[0] = pixel[2];
-            target[1] = pixel[1];
-            target[2] = pixel[0];
-            if (pixelBytes == 4) target[3] = pixel[3];
-        }
-        writer.Write(row.data(), pitch);
-    }
-    return !writer.Failed();
-}
+bool Image::WriteTGA(BinaryWriter& writer) const { return TgaFile::Write(*this, writer); }
 
 // ---------------------------------------------------------------------------------------------
 // Flips and conversion

@@ -1,18 +1,19 @@
 #pragma once
 // Image: a picture in system memory (screenshots, surface captures, generated maps). It decodes
-// TGA, BMP, PNG and JPEG files through the DevIL library, once ImageFileCheck has found their head
-// sound (DevIL trusts what files declare), saves JPEG through DevIL, writes uncompressed TGA itself,
+// TGA, BMP, PNG and JPEG files (TgaFile and BmpFile are our own bounds-checked readers, PngFile
+// and JpegFile go through libpng and libjpeg-turbo), saves JPEG files, writes uncompressed TGA,
 // mirrors and transposes, and converts between its three formats. It never touches the render
-// device.
+// device. Every reader keeps its state to itself, so images load on any thread.
 //
 // Pixels are packed rows, top row first, without gaps: pitch = bits per pixel / 8 x width.
 //
-// DevIL keeps global state (the bound image, its error stack) and is not thread-safe, while images
-// load on the level thread and screenshots are saved on the main thread: every DevIL sequence here
-// runs under one process-wide lock.
-//
 // Sizes are checked: a buffer whose byte count does not fit is refused (OutOfMemory) rather than
-// wrapped around.
+// wrapped around, and files declaring more than 4096 pixels either way are not decoded
+// (FormatNotSupported).
+//
+// Load's errors by meaning: FormatNotSupported for data that is no image file read here (or a
+// form of one that is not read), BadFileData for a file that is cut short, corrupt or
+// inconsistent, OutOfMemory when the pixels cannot be allocated.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,9 +43,6 @@ public:
 
     // The largest width and height a TGA header can hold.
     static constexpr uint32_t kMaxTgaSize = 65535;
-    // The most pixels Load accepts (4096 x 4096, ImageFileCheck's limit): larger claims are
-    // refused as OutOfMemory.
-    static constexpr uint64_t kMaxDecodedPixels = uint64_t(1) << 24;
 
     Image() = default;
     Image(const Image& other);
@@ -65,9 +63,11 @@ public:
     uint8_t* GetBuffer() { return pixels_; }
     const uint8_t* GetBuffer() const { return pixels_; }
 
-    // Decodes a file's bytes. wanted None keeps what the file holds: 32 bits or more RGBA, fewer
-    // than 24 luminance (palettised files too), else RGB. A failure leaves an empty image and is
-    // logged.
+    // Decodes a file's bytes; the rows come top first whatever order the file keeps. wanted None
+    // follows the bits per pixel the file stores: 32 or more RGBA, fewer than 24 luminance
+    // (8-bit palettised files too), else RGB. Other formats are converted to: colours become
+    // luminance as 0.3 R + 0.59 G + 0.11 B rounded (a grey colour keeps its value), grey becomes
+    // R = G = B, missing alpha is 255. A failure leaves an empty image and is logged.
     Error Load(const void* data, uint32_t size, Format wanted);
     // Reads the file whole and decodes it.
     Error Load(const char* path, Format wanted);
@@ -96,8 +96,8 @@ private:
     static bool GetByteCount(uint32_t width, uint32_t height, Format format, size_t& bytes);
     // Load without the log line.
     Error Decode(const void* data, uint32_t size, Format wanted);
-    // Decodes what DevIL has bound; the caller holds the DevIL lock.
-    Error CopyFromBoundImage(Format wanted);
+    // Converts a decoded picture to the format (see Load).
+    Error ConvertDecoded(Format target);
     // Moves each pixel to where map sends it in a new buffer of the same size; the buffer then
     // has width x height pixels.
     template <class Map>

@@ -9,7 +9,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # engine dependencies
-  zlib1g-dev libssl-dev libdevil-dev libode-dev libcgal-dev libgmp-dev libmpfr-dev
+  zlib1g-dev libssl-dev libpng-dev libjpeg-dev libode-dev libcgal-dev libgmp-dev libmpfr-dev
   libsdl2-dev libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # OpenGL through Mesa (software rendering for headless tests)
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 mesa-utils

@@ -1,10 +1,11 @@
-// Images: TGA bytes and round trips through DevIL, JPEG round trips, palettised and broken files,
-// flips (a non-square transpose included), format changes, copies, and loads on several threads.
+// Images: TGA bytes and round trips, JPEG round trips, every form of every file format read against
+// the pixels it was made from, the formats callers get, hostile and cut files, flips (a non-square
+// transpose included), format changes, copies, and loads on several threads.
 
 #include "render/Image.h"
 
 #include "files/BinaryWriter.h"
-#include "render/ImageFileCheck.h"
+#include "support/ImageFiles.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
@@ -12,6 +13,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -70,7 +72,7 @@ TEST(ImageTest, TgaFilesAreBottomUpBgrAndReadBackAsTheyWere) {
     EXPECT_EQ(rgbBytes[16], 24);
     ASSERT_EQ(read.Load(rgbBytes.data(), uint32_t(rgbBytes.size()), Image::Format::None), Image::Error::None);
     EXPECT_TRUE(SamePixels(read, rgb));
-    // Asked for luminance, colour files are converted by DevIL.
+    // Asked for luminance, colour files are converted.
     ASSERT_EQ(read.Load(rgbBytes.data(), uint32_t(rgbBytes.size()), Image::Format::Luminance), Image::Error::None);
     EXPECT_EQ(read.GetFormat(), Image::Format::Luminance);
 
@@ -161,53 +163,209 @@ TEST(ImageTest, PalettisedFilesReadAsLuminanceAndBrokenFilesFail) {
     EXPECT_EQ(image.Load("/no/such/file.png", Image::Format::None), Image::Error::FileCannotBeOpened);
 }
 
-// Heads that claim more than the file holds, or sizes no picture of the engine has, never reach
-// DevIL.
-TEST(ImageTest, FileHeadsAreCheckedBeforeDecoding) {
-    LogCapture log;
-    const char* why = nullptr;
-    std::vector<uint8_t> bmp = MakePalettisedBmp();
-    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::Bmp);
-    bmp[21] = 0x31;  // a width of about 822 million
-    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::None);
-    EXPECT_STREQ(why, "a BMP image of an unsupported size");
-    bmp = MakePalettisedBmp();
-    bmp[30] = 1;  // run-length encoded
-    EXPECT_EQ(ImageFileCheck::Inspect(bmp.data(), uint32_t(bmp.size()), why), ImageFileCheck::Kind::None);
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> Jpeg(const Image& image) {
+    const TempDirectory directory;
+    const std::string path = directory.Join("image.jpg");
+    EXPECT_EQ(image.SaveJPG(path.c_str()), Image::Error::None);
+    return ReadBytes(path);
+}
+
+Image Converted(Image image, Image::Format format) {
+    EXPECT_TRUE(image.ChangeFormat(format));
+    return image;
+}
+
+// A picture with runs of equal pixels that cross rows, for the run-length forms.
+Image MakeRuns(Image::Format format) {
+    Image image = MakePattern(9, 4, format);
+    const uint32_t bytes = image.GetBitsPerPixel() / 8;
+    for (uint32_t i = 5; i < 22; ++i) std::memcpy(image.GetBuffer() + i * bytes, image.GetBuffer(), bytes);
+    return image;
+}
+
+// Each form each reader takes decodes to the pixels it was made from, top row first. The width
+// of 5 pads BMP rows.
+TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
+    const Image rgb = MakePattern(5, 3, Image::Format::RGB);
+    const Image rgba = MakePattern(5, 3, Image::Format::RGBA);
+    const Image grey = Converted(rgb, Image::Format::Luminance);
+    const Image runs = MakeRuns(Image::Format::RGBA);
+    const Image greyRuns = Converted(MakeRuns(Image::Format::RGB), Image::Format::Luminance);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const Image& expected;
+    };
+    const Case cases[] = {
+        {"TGA 24 bits", MakeTga(rgb, {}), rgb},
+        {"TGA 32 bits, top first, right to left", MakeTga(rgba, {.topFirst = true, .rightToLeft = true}), rgba},
+        {"TGA 32 bits, right to left", MakeTga(rgba, {.rightToLeft = true}), rgba},
+        {"TGA run-length", MakeTga(runs, {.runLength = true}), runs},
+        {"TGA colour-mapped 24 bits", MakeTga(rgb, {.colourMapped = true, .mapStart = 5}), rgb},
+        {"TGA colour-mapped 32 bits, run-length", MakeTga(runs, {.colourMapped = true, .runLength = true}), runs},
+        {"TGA grey", MakeTga(grey, {.topFirst = true}), grey},
+        {"TGA grey run-length", MakeTga(greyRuns, {.runLength = true}), greyRuns},
+        {"BMP 24 bits", MakeBmp(rgb, {}), rgb},
+        {"BMP 24 bits, V5 header", MakeBmp(rgb, {.headerBytes = 124}), rgb},
+        {"BMP 24 bits, top first", MakeBmp(rgb, {.topFirst = true}), rgb},
+        {"BMP 8 bits", MakeBmp(rgb, {.palettised = true}), rgb},
+        {"BMP 32 bits", MakeBmp(rgba, {}), rgba},
+        {"BMP 32 bits, masks after the header", MakeBmp(rgba, {.masks = true}), rgba},
+        {"BMP 32 bits, V4 header with masks", MakeBmp(rgba, {.headerBytes = 108, .masks = true}), rgba},
+        {"BMP 32 bits, V5 header with masks", MakeBmp(rgba, {.headerBytes = 124, .masks = true}), rgba},
+        {"PNG grey", MakePng(grey, {}), grey},
+        {"PNG RGB", MakePng(rgb, {}), rgb},
+        {"PNG RGBA, interlaced", MakePng(rgba, {.interlaced = true}), rgba},
+        {"PNG RGB, 16 bits", MakePng(rgb, {.sixteenBits = true}), rgb},
+        {"PNG grey, 16 bits, interlaced", MakePng(grey, {.sixteenBits = true, .interlaced = true}), grey},
+        {"PNG palettised", MakePng(rgb, {.palettised = true}), rgb},
+        {"PNG palettised with transparency", MakePng(rgba, {.palettised = true}), rgba},
+    };
+    for (const Case& test : cases) {
+        Image image;
+        ASSERT_EQ(image.Load(test.bytes.data(), uint32_t(test.bytes.size()), test.expected.GetFormat()),
+                  Image::Error::None)
+            << test.name;
+        EXPECT_TRUE(SamePixels(image, test.expected)) << test.name;
+    }
+    // A 32-bit BMP whose fourth bytes are all 0 holds no alpha.
+    Image clear = rgba;
+    for (uint32_t i = 3; i < 5 * 3 * 4; i += 4) clear.GetBuffer()[i] = 0;
+    const std::vector<uint8_t> bmp = MakeBmp(clear, {});
     Image image;
-    EXPECT_EQ(image.Load(bmp.data(), uint32_t(bmp.size()), Image::Format::None), Image::Error::FormatNotSupported);
+    ASSERT_EQ(image.Load(bmp.data(), uint32_t(bmp.size()), Image::Format::None), Image::Error::None);
+    EXPECT_EQ(Pixel(image, 4, 2), (std::vector<uint8_t>{40, 40, 6, 255}));
+}
 
-    std::vector<uint8_t> tga = Tga(MakePattern(4, 4, Image::Format::RGB));
-    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::Tga);
-    tga[2] = 10;  // run-length encoded
-    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::None);
-    tga = Tga(MakePattern(4, 4, Image::Format::RGB));
+// wanted None follows the depth the file stores; other wants are converted to.
+TEST(ImageTest, FormatsFollowTheFileOrTheWish) {
+    const Image rgb = MakePattern(4, 4, Image::Format::RGB);
+    const Image rgba = MakePattern(4, 4, Image::Format::RGBA);
+    Image greyColours = Converted(Converted(rgb, Image::Format::Luminance), Image::Format::RGB);
+    const struct {
+        std::vector<uint8_t> bytes;
+        Image::Format format;
+    } files[] = {
+        {MakeTga(rgb, {}), Image::Format::RGB},
+        {MakeTga(rgba, {.runLength = true}), Image::Format::RGBA},
+        {MakeTga(greyColours, {.colourMapped = true}), Image::Format::Luminance},
+        {MakeBmp(rgb, {.headerBytes = 124}), Image::Format::RGB},
+        {MakeBmp(rgba, {.headerBytes = 124, .masks = true}), Image::Format::RGBA},
+        {MakeBmp(greyColours, {.palettised = true}), Image::Format::Luminance},
+        {MakePng(rgb, {}), Image::Format::RGB},
+        {MakePng(rgba, {}), Image::Format::RGBA},
+        {MakePng(greyColours, {.palettised = true}), Image::Format::Luminance},
+        {MakePng(Converted(rgb, Image::Format::Luminance), {}), Image::Format::Luminance},
+        {Jpeg(rgb), Image::Format::RGB},
+        {Jpeg(Converted(rgb, Image::Format::Luminance)), Image::Format::Luminance},
+    };
+    for (const auto& file : files) {
+        Image image;
+        ASSERT_EQ(image.Load(file.bytes.data(), uint32_t(file.bytes.size()), Image::Format::None), Image::Error::None);
+        EXPECT_EQ(image.GetFormat(), file.format) << &file - files;
+    }
+    // Palettised grey reads back exactly.
+    Image image;
+    ASSERT_EQ(image.Load(files[2].bytes.data(), uint32_t(files[2].bytes.size()), Image::Format::None),
+              Image::Error::None);
+    EXPECT_TRUE(SamePixels(image, Converted(greyColours, Image::Format::Luminance)));
+    // Colours to luminance rounded: (10, 20, 2) gives 0.3 x 10 + 0.59 x 20 + 0.11 x 2 = 15.02.
+    ASSERT_EQ(image.Load(files[0].bytes.data(), uint32_t(files[0].bytes.size()), Image::Format::Luminance),
+              Image::Error::None);
+    EXPECT_EQ(Pixel(image, 1, 1), std::vector<uint8_t>{15});
+    ASSERT_EQ(image.Load(files[0].bytes.data(), uint32_t(files[0].bytes.size()), Image::Format::RGBA),
+              Image::Error::None);
+    EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{10, 20, 2, 255}));
+    ASSERT_EQ(image.Load(files[9].bytes.data(), uint32_t(files[9].bytes.size()), Image::Format::RGBA),
+              Image::Error::None);
+    EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{15, 15, 15, 255}));
+}
+
+// Forms that are not read are unsupported (2); files that contradict themselves are bad data
+// (3); both are logged.
+TEST(ImageTest, HostileFilesAreRefusedByMeaning) {
+    LogCapture log;
+    Image image;
+    const auto load = [&image](const std::vector<uint8_t>& bytes) {
+        const Image::Error error = image.Load(bytes.data(), uint32_t(bytes.size()), Image::Format::None);
+        EXPECT_EQ(image.GetBuffer(), nullptr);
+        return error;
+    };
+    // The colour-mapped TGA that crashed the old decoder: its indices leave its colour map.
+    const std::vector<uint8_t> crash = ReadBytes(GAME_IMAGE_CORPUS_DIRECTORY "/crash-palette-tga");
+    ASSERT_FALSE(crash.empty());
+    EXPECT_EQ(load(crash), Image::Error::BadFileData);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "a colour index lies outside the colour map"));
+
+    const Image rgb = MakePattern(4, 4, Image::Format::RGB);
+    std::vector<uint8_t> tga = MakeTga(rgb, {.colourMapped = true, .mapStart = 2});
+    tga[tga.size() - 1] = 1;  // below the map's first index
+    EXPECT_EQ(load(tga), Image::Error::BadFileData);
+    tga = MakeTga(rgb, {});
+    tga[16] = 16;  // 16-bit colours are not read
+    EXPECT_EQ(load(tga), Image::Error::FormatNotSupported);
+    tga = MakeTga(rgb, {});
     tga[13] = 0x20;  // 8196 wide
-    EXPECT_EQ(ImageFileCheck::Inspect(tga.data(), uint32_t(tga.size()), why), ImageFileCheck::Kind::None);
+    EXPECT_EQ(load(tga), Image::Error::FormatNotSupported);
+    EXPECT_EQ(load(std::vector<uint8_t>(200, 0x5A)), Image::Error::FormatNotSupported);
 
-    // PNG and JPEG by their declared size.
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                                0, 0, 0x40, 0, 0, 0, 0, 1, 8, 2, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
-    png[18] = 0;
-    png[19] = 16;
-    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
-    EXPECT_STREQ(why, "a PNG file cut short");
-    // With its end chunk, and a chunk whose length runs past the end.
-    const uint8_t end[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-    png.insert(png.end(), std::begin(end), std::end(end));
-    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::Png);
-    png[36] = 0x3F;
-    EXPECT_EQ(ImageFileCheck::Inspect(png.data(), uint32_t(png.size()), why), ImageFileCheck::Kind::None);
-    std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0,    11,   8,
-                                 0xFF, 0xDC, 0,    16,   3, 0, 0, 0, 0xFF, 0xDA, 0,    2,    0xFF, 0xD9};
-    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size()), why), ImageFileCheck::Kind::None);
-    EXPECT_STREQ(why, "a JPEG image of an unsupported size");
-    jpeg[13] = 0;
-    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size()), why), ImageFileCheck::Kind::Jpeg);
-    // Without its end marker, or cut inside a segment.
-    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), uint32_t(jpeg.size() - 1), why), ImageFileCheck::Kind::None);
-    EXPECT_EQ(ImageFileCheck::Inspect(jpeg.data(), 14, why), ImageFileCheck::Kind::None);
+    std::vector<uint8_t> bmp = MakeBmp(rgb, {.palettised = true});
+    bmp.back() = 200;  // past the 16 palette entries
+    EXPECT_EQ(load(bmp), Image::Error::BadFileData);
+    bmp = MakeBmp(rgb, {});
+    bmp[21] = 0x31;  // a width of about 822 million
+    EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
+    bmp = MakeBmp(rgb, {});
+    bmp[30] = 1;  // run-length encoded
+    EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
+    bmp = MakeBmp(MakePattern(4, 4, Image::Format::RGBA), {.masks = true});
+    bmp[56] = 0x01;  // a red mask of two runs: 0x000100FF
+    EXPECT_EQ(load(bmp), Image::Error::BadFileData);
+
+    Image wide;
+    ASSERT_TRUE(wide.Create(5000, 1, Image::Format::Luminance));
+    std::memset(wide.GetBuffer(), 7, 5000);
+    EXPECT_EQ(load(MakePng(wide, {})), Image::Error::FormatNotSupported);
+    EXPECT_EQ(load(Jpeg(wide)), Image::Error::FormatNotSupported);
+    std::vector<uint8_t> png = MakePng(rgb, {});
+    png[png.size() - 20] ^= 0x40;  // inside the pixel data: its checksum no longer holds
+    EXPECT_EQ(load(png), Image::Error::BadFileData);
+    std::vector<uint8_t> jpeg = Jpeg(MakePattern(16, 16, Image::Format::RGB));
+    jpeg.insert(jpeg.end() - 2, 40, 0x33);  // bytes that are no part of the scan
+    EXPECT_EQ(load(jpeg), Image::Error::BadFileData);
+}
+
+// Cut anywhere, a file fails: bad data once the reader has what it needs to know its kind.
+TEST(ImageTest, CutFilesFailAtEveryLength) {
+    LogCapture log;
+    const Image rgba = MakePattern(4, 4, Image::Format::RGBA);
+    const Image rgb = MakePattern(8, 8, Image::Format::RGB);
+    const std::vector<uint8_t> files[] = {
+        MakeTga(rgba, {}),
+        MakeTga(MakeRuns(Image::Format::RGB), {.runLength = true}),
+        MakeTga(rgba, {.colourMapped = true}),
+        MakeBmp(rgba, {.headerBytes = 124, .masks = true}),
+        MakeBmp(rgb, {.palettised = true}),
+        MakePng(rgba, {.interlaced = true}),
+        Jpeg(rgb),
+    };
+    for (const std::vector<uint8_t>& file : files) {
+        Image image;
+        for (uint32_t size = 0; size < file.size(); ++size) {
+            const Image::Error error = image.Load(file.data(), size, Image::Format::None);
+            if (size >= 18) {
+                ASSERT_EQ(error, Image::Error::BadFileData) << &file - files << " cut to " << size;
+            } else {
+                ASSERT_NE(error, Image::Error::None) << &file - files << " cut to " << size;
+            }
+            ASSERT_EQ(image.GetBuffer(), nullptr);
+        }
+    }
 }
 
 TEST(ImageTest, FlipsMoveEveryPixel) {

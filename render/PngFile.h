@@ -1,0 +1,21 @@
+#pragma once
+// PngFile: the PNG reader, over libpng. Every colour type and depth is read: palettes become
+// their colours, transparency becomes alpha, grey with alpha becomes RGBA, 16-bit samples are
+// scaled to 8 bits, interlaced pictures are put together. A cut or corrupt file (a bad checksum
+// included) fails as bad data, with libpng's reason logged.
+
+#include "render/Image.h"
+
+#include <cstdint>
+
+namespace GAME {
+
+class PngFile {
+public:
+    // Decodes into image as luminance, RGB or RGBA (whichever holds the file's samples);
+    // fileBits is the file's bit depth times its samples per pixel (the depth of the index for a
+    // palettised file).
+    static Image::Error Read(const uint8_t* data, uint32_t size, Image& image, uint32_t& fileBits);
+};
+
+}  // namespace GAME

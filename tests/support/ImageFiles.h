@@ -1,0 +1,44 @@
+#pragma once
+// Image files of chosen forms, built from an Image for the image tests and the fuzz seeds: TGA
+// and BMP byte by byte, PNG through libpng. Colour-mapped and palettised forms index the image's
+// distinct colours (at most 256) in the order they first appear.
+
+#include "render/Image.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace GAME::test {
+
+// Luminance images become grey TGA files, RGB and RGBA true colour (24 or 32 bits) or a colour
+// map of that depth.
+struct TgaForm {
+    bool colourMapped = false;
+    uint16_t mapStart = 0;  // the index of the map's first entry
+    bool runLength = false;
+    bool topFirst = false;
+    bool rightToLeft = false;
+};
+std::vector<uint8_t> MakeTga(const Image& image, const TgaForm& form);
+
+// RGB images become 24-bit files (8-bit with a palette when palettised), RGBA images 32-bit.
+struct BmpForm {
+    uint32_t headerBytes = 40;  // 40, or 108 and 124 for the V4 and V5 headers
+    bool palettised = false;
+    bool topFirst = false;
+    // 32 bits: bit-field masks for R, G, B, A in the bytes' own order (R first), inside a V4 or V5
+    // header or after a 40-byte one; without them the pixels are B, G, R, A.
+    bool masks = false;
+};
+std::vector<uint8_t> MakeBmp(const Image& image, const BmpForm& form);
+
+// Luminance images become grey files, RGB and RGBA colour files or palettised ones (with a
+// transparency chunk for RGBA).
+struct PngForm {
+    bool palettised = false;
+    bool sixteenBits = false;  // each sample v stored as v x 257
+    bool interlaced = false;
+};
+std::vector<uint8_t> MakePng(const Image& image, const PngForm& form);
+
+}  // namespace GAME::test

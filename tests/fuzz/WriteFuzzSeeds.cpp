@@ -1,0 +1,246 @@
+// Writes the seed inputs of the fuzz targets' corpora: tests/fuzz/corpus/<target>/seed-*, small
+// valid inputs from the sample data and the engine's own writers. The inputs that once crashed a
+// target (crash-*) sit beside them and are left alone. Built with the tests (not by the fuzz
+// preset); tools/fuzz.sh replays every corpus input before it fuzzes.
+//
+// Usage: WriteFuzzSeeds <corpus directory>
+
+#include "SampleData.h"
+#include "effects/EffectData.h"
+#include "effects/EmitterData.h"
+#include "files/BinaryWriter.h"
+#include "files/StringTable.h"
+#include "pathing/ImpassableData.h"
+#include "pathing/PathMesh.h"
+#include "physics/PhysicsMeshWriter.h"
+#include "render/Image.h"
+#include "scene/GraphicsAnimWriter.h"
+#include "support/ImageFiles.h"
+#include "support/TempDirectory.h"
+#include "world/Region.h"
+#include "world/RegionRecord.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace GAME;
+namespace fs = std::filesystem;
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Written(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
+
+Bytes ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// The selector byte some targets read first, then the payload.
+Bytes Selected(uint8_t selector, const Bytes& payload) {
+    Bytes bytes{selector};
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+class Corpus {
+public:
+    explicit Corpus(fs::path root) : root_(std::move(root)) {}
+
+    void Add(const std::string& target, const std::string& name, const Bytes& bytes) {
+        const fs::path folder = root_ / target;
+        fs::create_directories(folder);
+        std::ofstream file(folder / ("seed-" + name), std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        if (!file) {
+            std::fprintf(stderr, "WriteFuzzSeeds: %s/seed-%s could not be written\n", target.c_str(), name.c_str());
+            failed_ = true;
+        }
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    fs::path root_;
+    bool failed_ = false;
+};
+
+// A picture whose pixels all differ, and one with runs that cross rows.
+Image Pattern(Image::Format format, bool runs) {
+    Image image;
+    image.Create(8, 8, format);
+    const uint32_t bytes = image.GetBitsPerPixel() / 8;
+    for (uint32_t i = 0; i < 64; ++i) {
+        const uint32_t source = runs && i >= 5 && i < 22 ? 0 : i;
+        for (uint32_t c = 0; c < bytes; ++c) image.GetBuffer()[i * bytes + c] = uint8_t(source * 29 + c * 71);
+    }
+    return image;
+}
+
+void AddImages(Corpus& corpus) {
+    using test::MakeBmp;
+    using test::MakePng;
+    using test::MakeTga;
+    const Image rgb = Pattern(Image::Format::RGB, false);
+    const Image rgba = Pattern(Image::Format::RGBA, true);
+    const Image grey = Pattern(Image::Format::Luminance, true);
+    BinaryWriter tga;
+    rgb.WriteTGA(tga);
+    corpus.Add("fuzz_image", "true-colour.tga", Written(tga));
+    corpus.Add("fuzz_image", "run-length.tga", MakeTga(rgba, {.runLength = true, .topFirst = true}));
+    corpus.Add("fuzz_image", "colour-mapped.tga", MakeTga(rgba, {.colourMapped = true, .runLength = true}));
+    corpus.Add("fuzz_image", "grey.tga", MakeTga(grey, {.rightToLeft = true}));
+    corpus.Add("fuzz_image", "24-bit.bmp", MakeBmp(rgb, {}));
+    corpus.Add("fuzz_image", "32-bit-v5-masks.bmp", MakeBmp(rgba, {.headerBytes = 124, .masks = true}));
+    corpus.Add("fuzz_image", "palettised.bmp", MakeBmp(rgb, {.palettised = true, .topFirst = true}));
+    corpus.Add("fuzz_image", "rgb.png", MakePng(rgb, {}));
+    corpus.Add("fuzz_image", "palettised-alpha.png", MakePng(rgba, {.palettised = true}));
+    corpus.Add("fuzz_image", "grey-16-bit-interlaced.png", MakePng(grey, {.sixteenBits = true, .interlaced = true}));
+    const test::TempDirectory directory;
+    for (const Image* image : {&rgb, &grey}) {
+        const std::string path = directory.Join("image.jpg");
+        image->SaveJPG(path.c_str());
+        corpus.Add("fuzz_image", image == &rgb ? "colour.jpg" : "grey.jpg", ReadFile(path));
+    }
+}
+
+void AddAnimation(Corpus& corpus) {
+    GraphicsAnimWriter::Contents contents;
+    contents.frameCount = 3;
+    for (const char* bone : {"root", "arm"}) {
+        GraphicsAnim::Track track;
+        track.nameText = bone;
+        for (int frame = 0; frame < 3; ++frame) {
+            SkeletalPose::AffineParts parts;
+            parts.translation = Vec3(float(frame), 0.5f, -1.0f);
+            parts.rotation = Quaternion(0.0f, 0.6f, 0.0f, 0.8f);
+            track.frames.push_back(parts);
+        }
+        contents.tracks.push_back(track);
+    }
+    GraphicsAnim::CallbackPoint step;
+    step.nameText = "step";
+    step.frame = 1;
+    contents.callbackPoints.push_back(step);
+    BinaryWriter writer;
+    GraphicsAnimWriter::Write(writer, contents);
+    corpus.Add("fuzz_anim", "two-bones.anm", Written(writer));
+}
+
+void AddEffect(Corpus& corpus) {
+    EffectData effect;
+    effect.AddEmitterData(std::make_unique<EmitterData>());
+    effect.SetName(0, "sparks");
+    BinaryWriter writer;
+    effect.BinaryWrite(writer);
+    corpus.Add("fuzz_effect_file", "one-emitter.fx", Written(writer));
+}
+
+void AddPathing(Corpus& corpus) {
+    ImpassableData impassable;
+    impassable.Prime(4, 3);
+    impassable.SetImpassable(1, 1, true);
+    BinaryWriter cells;
+    impassable.Save(cells);
+    corpus.Add("fuzz_path_mesh", "impassable", Selected(0, Written(cells)));
+
+    // A square of two triangles with a third beside it.
+    const Vec3 a(0, 0, 0), b(4, 0, 0), c(4, 0, 4), d(0, 0, 4), e(8, 0, 0);
+    PathMesh mesh;
+    mesh.Create({PathFace{{a, b, c}}, PathFace{{a, c, d}}, PathFace{{b, e, c}}}, {});
+    BinaryWriter triangles;
+    mesh.Save(triangles);
+    corpus.Add("fuzz_path_mesh", "mesh", Selected(1, Written(triangles)));
+}
+
+void AddPhysicsMesh(Corpus& corpus) {
+    // A box of twelve triangles.
+    mem::vector<Vec3> vertices;
+    for (int i = 0; i < 8; ++i) vertices.push_back(Vec3(float(i & 1), float(i >> 1 & 1), float(i >> 2 & 1)));
+    const uint32_t corners[12][3] = {{0, 1, 3}, {0, 3, 2}, {4, 6, 7}, {4, 7, 5}, {0, 4, 5}, {0, 5, 1},
+                                     {2, 3, 7}, {2, 7, 6}, {0, 2, 6}, {0, 6, 4}, {1, 5, 7}, {1, 7, 3}};
+    mem::vector<PhysicsMesh::Face> faces;
+    for (const auto& corner : corners) {
+        PhysicsMesh::Face face;
+        for (int i = 0; i < 3; ++i) face.vertices[i] = corner[i];
+        face.surface = PhysicsSurface::Stone;
+        faces.push_back(face);
+    }
+    BinaryWriter writer;
+    PhysicsMeshWriter::Write(writer, faces, vertices);
+    corpus.Add("fuzz_physics_mesh", "box", Written(writer));
+}
+
+void AddRegionRecords(Corpus& corpus) {
+    RegionRecord record;
+    record.name = "Sample";
+    record.zoneRecord = "Records/Zones/Sample.dbr";
+    record.box = ABBox(Vec3(1, 2, 3), Vec3(10, 5, 10));
+    record.offset = IntVec3(64, 0, -32);
+    record.id = RegionId(1, 2, 3, 4);
+    BinaryWriter withZone;
+    record.Write(withZone);
+    corpus.Add("fuzz_region_records", "with-zone", Selected(0, Written(withZone)));
+    // Without the zone record, which the writer always adds (empty: its length word alone).
+    record.zoneRecord.clear();
+    BinaryWriter withoutZone;
+    record.Write(withoutZone);
+    Bytes bytes = Written(withoutZone);
+    bytes.erase(bytes.end() - 4, bytes.end());
+    corpus.Add("fuzz_region_records", "without-zone", Selected(1, bytes));
+    const Region region(nullptr, 0, "Sample", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+    BinaryWriter icon;
+    region.SaveRegionIcon(icon);
+    corpus.Add("fuzz_region_records", "no-icon", Selected(2, Written(icon)));
+}
+
+void AddStringTable(Corpus& corpus) {
+    StringTable table;
+    for (const char* text : {"alpha", "beta", "gamma delta"}) table.Add(text);
+    BinaryWriter writer;
+    table.Write(writer);
+    corpus.Add("fuzz_string_table", "three", Written(writer));
+}
+
+// The sample data's options, text, records, shaders and textures, as the engine reads them.
+void AddSampleData(Corpus& corpus) {
+    const test::TempDirectory directory;
+    sample::WriteSampleData(directory.GetPath());
+    const fs::path root = directory.GetPath();
+    corpus.Add("fuzz_options", "options.txt", ReadFile(root / sample::kOptionsFile));
+    corpus.Add("fuzz_localization", "english.txt", ReadFile(root / "Text/English.txt"));
+    for (const auto& [folder, target] : {std::pair("Records", "fuzz_record"), std::pair("Shaders", "fuzz_shader"),
+                                         std::pair("Textures", "fuzz_texture")}) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root / folder)) {
+            // Large files only slow the replay down: their forms are among the small ones.
+            if (!entry.is_regular_file() || entry.file_size() > 32 * 1024) continue;
+            std::string name = fs::relative(entry.path(), root / folder).string();
+            for (char& c : name) c = c == '/' || c == ' ' ? '-' : c;
+            corpus.Add(target, name, ReadFile(entry.path()));
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
+        return 2;
+    }
+    Corpus corpus(argv[1]);
+    AddImages(corpus);
+    AddAnimation(corpus);
+    AddEffect(corpus);
+    AddPathing(corpus);
+    AddPhysicsMesh(corpus);
+    AddRegionRecords(corpus);
+    AddStringTable(corpus);
+    AddSampleData(corpus);
+    return corpus.Failed() ? 1 : 0;
+}

@@ -6,10 +6,17 @@
 // Usage: WriteFuzzSeeds <corpus directory>
 
 #include "SampleData.h"
+#include "core/Coords.h"
+#include "core/Vec2.h"
+#include "core/Singleton.h"
 #include "effects/EffectData.h"
 #include "effects/EmitterData.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
+#include "files/FileSystem.h"
 #include "files/StringTable.h"
+#include "files/TableDepot.h"
 #include "pathing/ImpassableData.h"
 #include "pathing/PathMesh.h"
 #include "physics/PhysicsMeshWriter.h"
@@ -17,6 +24,7 @@
 #include "scene/GraphicsAnimWriter.h"
 #include "support/ImageFiles.h"
 #include "support/TempDirectory.h"
+#include "world/Level.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
 
@@ -199,6 +207,37 @@ void AddRegionRecords(Corpus& corpus) {
     corpus.Add("fuzz_region_records", "no-icon", Selected(2, Written(icon)));
 }
 
+// Levels over the records the level target mounts: "records/a.dbr" and "records/b.dbr" make
+// entities.
+void AddLevels(Corpus& corpus) {
+    const test::TempDirectory directory;
+    directory.WriteFile("records/a.dbr", "Class,Entity,\n");
+    directory.WriteFile("records/b.dbr", "Class,Entity,\n");
+    FileSystem files;
+    files.AddDirectory(directory.GetPath());
+    TableDepot depot(files);
+    ObjectManager* const objects = Singleton<ObjectManager>::Get();
+    objects->SetTableDepot(&depot);
+    Region region(nullptr, 0, "Fuzz", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId());
+    {
+        Level level(&region);
+        level.NewSpace(Vec2(100, 100));
+        BinaryWriter empty;
+        level.Save(empty, false);
+        corpus.Add("fuzz_level", "empty.lvl", Written(empty));
+        const char* const records[] = {"records/a.dbr", "records/b.dbr", "records/a.dbr"};
+        for (int i = 0; i < 3; ++i) {
+            Entity* entity = objects->CreateObjectFromFile<Entity>(records[i]);
+            if (entity != nullptr) level.AddEntity(entity, Coords::Translation(Vec3(float(10 * i), 0, 20)));
+        }
+        BinaryWriter entities;
+        level.Save(entities, false);
+        corpus.Add("fuzz_level", "three-entities.lvl", Written(entities));
+    }
+    objects->DestroyPendingObjects(-1);
+    objects->SetTableDepot(nullptr);
+}
+
 void AddStringTable(Corpus& corpus) {
     StringTable table;
     for (const char* text : {"alpha", "beta", "gamma delta"}) table.Add(text);
@@ -240,6 +279,7 @@ int main(int argc, char** argv) {
     AddPathing(corpus);
     AddPhysicsMesh(corpus);
     AddRegionRecords(corpus);
+    AddLevels(corpus);
     AddStringTable(corpus);
     AddSampleData(corpus);
     return corpus.Failed() ? 1 : 0;

@@ -81,8 +81,9 @@ public:
     // Adds the staged vertices to the batch, drawing the batch first when they would not fit. When
     // the dynamic buffers are missing or cannot be locked the primitive is dropped.
     void End();
-    // Draws the batch. Without a shader the batch stays; with a shader that lacks the style it is
-    // discarded.
+    // Draws the batch. Without a shader the batch stays; with a shader that lacks the style, or
+    // without a running graphics engine (whose basic vertex declaration the batch is drawn with),
+    // it is discarded.
     void Flush();
 
     // -- State (a change draws the batch first) ----------------------------------------------------

@@ -111,6 +111,11 @@ bool PlatformWindow::IsActive() const {
 void PlatformWindow::SetCursorVisible(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
 bool PlatformWindow::ShowPixels(const uint32_t* pixels, int width, int height) {
+    // A window surface may otherwise be a GL texture drawn with a context of SDL's own, made
+    // current over the render device's.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Window* const glWindow = SDL_GL_GetCurrentWindow();
+    const SDL_GLContext glContext = SDL_GL_GetCurrentContext();
     SDL_Surface* surface = window_ != nullptr ? SDL_GetWindowSurface(AsSdl(window_)) : nullptr;
     SDL_Surface* source = surface != nullptr ? SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width,
                                                                                  height, 32, width * 4,
@@ -120,6 +125,7 @@ bool PlatformWindow::ShowPixels(const uint32_t* pixels, int width, int height) {
                        SDL_UpdateWindowSurface(AsSdl(window_)) == 0;
     if (!shown) Log(LogPriority::Error, "Window: the pixels cannot be shown: %s", SDL_GetError());
     SDL_FreeSurface(source);
+    if (glContext != nullptr && SDL_GL_GetCurrentContext() != glContext) SDL_GL_MakeCurrent(glWindow, glContext);
     return shown;
 }
 

@@ -15,6 +15,7 @@
 #include "render/BaseListView.h"
 #include "render/StyleManager.h"
 #include "support/GLEngineBed.h"
+#include "support/GLGraphicsBed.h"
 #include "support/InputEvents.h"
 #include "support/OffscreenDevice.h"
 #include "support/WindowPixels.h"
@@ -125,12 +126,13 @@ TEST(BaseListViewTest, TheReportIsDrawnInItsWindow) {
     EXPECT_GT(count(0, 0, 60, row - 1, BaseListView::kText), 0);                   // "Name"
     EXPECT_TRUE(Near(at(59, row + 5), Packed(BaseListView::kGrid)));               // between the columns
     EXPECT_TRUE(Near(at(30, 2 * row - 1), Packed(BaseListView::kGrid)));           // under the first row
-    EXPECT_GT(count(0, row, 59, 2 * row - 1, BaseListView::kText), 10);            // "alpha"
-    EXPECT_GT(count(80, row, 99, 2 * row - 1, BaseListView::kText), 0);            // "12", at the right
+    const int glyph = BlockFont::kGlyphWidth * BlockFont::kGlyphHeight;
+    EXPECT_EQ(count(0, row, 59, 2 * row - 1, BaseListView::kText), 5 * glyph);     // "alpha"
+    EXPECT_EQ(count(80, row, 99, 2 * row - 1, BaseListView::kText), 2 * glyph);    // "12", at the right
     EXPECT_EQ(count(60, row, 75, 2 * row - 1, BaseListView::kText), 0);
     EXPECT_EQ(count(0, 2 * row, 59, 3 * row - 1, BaseListView::kBackground), 59 * (row - 1));  // empty row
     EXPECT_TRUE(Near(at(150, 3 * row + 5), Packed(BaseListView::kSelection)));     // selected across
-    EXPECT_GT(count(0, 3 * row, 59, 4 * row - 1, BaseListView::kSelectedText), 0);  // "b"
+    EXPECT_EQ(count(0, 3 * row, 59, 4 * row - 1, BaseListView::kSelectedText), glyph);  // "b"
 
     // Sorted by name (a click on its title), the empty row comes first; a click on it selects it.
     void* const window = list.GetWindow().GetSystemWindow();
@@ -145,7 +147,7 @@ TEST(BaseListViewTest, TheReportIsDrawnInItsWindow) {
     EXPECT_EQ(list.GetSelection(), 0);
     pixels = ReadWindowPixels(list.GetWindow().GetSystemWindow(), width, height);
     EXPECT_TRUE(Near(at(30, row + 5), Packed(BaseListView::kSelection)));
-    EXPECT_GT(count(0, 2 * row, 59, 3 * row - 1, BaseListView::kText), 10);
+    EXPECT_EQ(count(0, 2 * row, 59, 3 * row - 1, BaseListView::kText), 5 * glyph);
 }
 
 }  // namespace

@@ -328,6 +328,8 @@ Options* Engine::GetOptions() {
     return options_.get();
 }
 
+RecordResourceLoader* Engine::GetRecordResourceLoader() const { return graphicsEngine_.get(); }
+
 void Engine::AddStatisticText(const char* format, ...) {
     char line[512];
     va_list args;

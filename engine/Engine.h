@@ -69,6 +69,7 @@ class MapChunkCallback;
 class NetworkController;
 class Options;
 class PhysicsEngine;
+class RecordResourceLoader;
 class ResetObject;
 class ResourceLoader;
 class SectorDataManager;
@@ -150,6 +151,9 @@ public:
     Options* GetOptions();
     // Null while the engine is not running.
     GraphicsEngine* GetGraphicsEngine() const { return graphicsEngine_.get(); }
+    // The graphics engine as the loader of the resources records name (files sits below render);
+    // null while the engine is not running.
+    RecordResourceLoader* GetRecordResourceLoader() const;
     // The sector styles of the loaded world (empty without one); lives as long as the engine.
     SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
     // The keyboard and mouse; null while the engine is not running, or when input was suppressed

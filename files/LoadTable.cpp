@@ -7,8 +7,8 @@
 
 #include "core/Log.h"
 #include "engine/Engine.h"
+#include "files/RecordResourceLoader.h"
 #include "files/TextParsing.h"
-#include "render/GraphicsEngine.h"
 
 namespace GAME {
 
@@ -134,14 +134,14 @@ void LoadTable::GetArrayReal(const char* key, mem::vector<float>& out) const { A
 
 const GraphicsTexture* LoadTable::LoadTexture(const char* key, int index) const {
     const std::string* item = FindItem(key, index);
-    GraphicsEngine* const graphics = GetEngineGraphics();
-    return item != nullptr && graphics != nullptr ? graphics->LoadTexture(*item) : nullptr;
+    RecordResourceLoader* const loader = gEngine != nullptr ? gEngine->GetRecordResourceLoader() : nullptr;
+    return item != nullptr && loader != nullptr ? loader->LoadTexture(*item) : nullptr;
 }
 
 const GraphicsShader2* LoadTable::LoadShader2(const char* key, int index) const {
     const std::string* item = FindItem(key, index);
-    GraphicsEngine* const graphics = GetEngineGraphics();
-    return item != nullptr && graphics != nullptr ? graphics->LoadShader2(*item) : nullptr;
+    RecordResourceLoader* const loader = gEngine != nullptr ? gEngine->GetRecordResourceLoader() : nullptr;
+    return item != nullptr && loader != nullptr ? loader->LoadShader2(*item) : nullptr;
 }
 
 }  // namespace GAME

@@ -24,6 +24,7 @@
 
 #include "core/Mem.h"
 #include "core/SystemTimer.h"
+#include "files/RecordResourceLoader.h"
 #include "render/RenderDevice.h"
 
 #include <atomic>
@@ -97,7 +98,7 @@ struct GraphicsSwitches {
     bool optimizationTest = false;    // a renderer's switch for trying out an optimisation
 };
 
-class GraphicsEngine {
+class GraphicsEngine : public RecordResourceLoader {
 public:
     static constexpr const char* kBasicShader = "Shaders/Basic.ssh";
     static constexpr const char* kOverlayShader = "Shaders/Overlay.ssh";
@@ -151,9 +152,9 @@ public:
 
     // The shared resource of the file with one more reference; null when there is no manager or
     // the name is empty.
-    const GraphicsTexture* LoadTexture(const std::string& fileName);
+    const GraphicsTexture* LoadTexture(const std::string& fileName) override;
     const GraphicsFont* LoadFont(const std::string& fileName);
-    const GraphicsShader2* LoadShader2(const std::string& fileName);
+    const GraphicsShader2* LoadShader2(const std::string& fileName) override;
     const GraphicsAnim* LoadAnimation(const std::string& fileName);
     // One reference less.
     void UnloadTexture(const GraphicsTexture* texture);

@@ -1,0 +1,25 @@
+#pragma once
+// RecordResourceLoader: loads the graphics resources that records name (LoadTable::LoadTexture and
+// LoadTable::LoadShader2). Records are read here in files, below render, so they load through this
+// interface: the graphics engine implements it, and the engine hands out its running one
+// (Engine::GetRecordResourceLoader).
+
+#include <string>
+
+namespace GAME {
+
+class GraphicsShader2;
+class GraphicsTexture;
+
+class RecordResourceLoader {
+public:
+    // The shared resource of the file with one more reference for the caller; null when the name
+    // is empty or there is no manager.
+    virtual const GraphicsTexture* LoadTexture(const std::string& fileName) = 0;
+    virtual const GraphicsShader2* LoadShader2(const std::string& fileName) = 0;
+
+protected:
+    ~RecordResourceLoader() = default;
+};
+
+}  // namespace GAME

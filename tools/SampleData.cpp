@@ -1,6 +1,7 @@
 #include "SampleData.h"
 
 #include "FontRasterizer.h"
+#include "LevelBuilder.h"
 
 #include "core/Log.h"
 #include "engine/Engine.h"
@@ -8,12 +9,14 @@
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
+#include "files/TableDepot.h"
 #include "render/DeviceFontFile.h"
 #include "render/GraphicsEngine.h"
 #include "render/RenderDevice.h"
 #include "render/ShaderFileWriter.h"
 #include "render/StyleManager.h"
 #include "render/TextureFileWriter.h"
+#include "world/SectorDataManager.h"
 
 #include <cstdint>
 #include <vector>
@@ -345,13 +348,35 @@ bool WriteFonts(FileSystem& files) {
     return WriteFont(files, GraphicsEngine::kDefaultFont, 12) && WriteFont(files, StyleManager::kDefaultFontName, 20);
 }
 
+// -- Levels -----------------------------------------------------------------------------------------
+
+bool WriteLevels(FileSystem& files) {
+    SectorDataManager styles;
+    SectorData* fog = styles.NewSectorData(SectorDataManager::kFog);
+    fog->name = "Sample Mist";
+    auto* place = static_cast<NameSectorData*>(styles.NewSectorData(SectorDataManager::kName));
+    place->name = "Sample Field";
+    place->tag = "tagSampleGreeting";
+    BinaryWriter styleWriter(1024);
+    styles.Save(styleWriter);
+    if (!WriteBinary(files, kSampleSectorData, styleWriter)) return false;
+
+    TableDepot records(files);
+    LevelBuilder builder(records, Vec2(kSampleLevelHalfSize, kSampleLevelHalfSize));
+    const int size = int(2.0f * kSampleLevelHalfSize);
+    if (builder.Scatter({kEntityRecord, kActorRecord}, kSampleLevelEntities, 29) != kSampleLevelEntities) return false;
+    builder.PaintSector(SectorDataManager::kFog, fog->id, 0, 0, size / 2, size);
+    builder.PaintSector(SectorDataManager::kName, place->id, 0, 0, size, size);
+    return builder.Save(files, kSampleLevel);
+}
+
 }  // namespace
 
 bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteFonts(files);
+           WriteFonts(files) && WriteLevels(files);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

@@ -15,6 +15,10 @@
 //   Records/.../Styles/...     the utility font style and the sample host's two styles
 //   Records/Terrain/...        two terrain types, grass and rock, with their ground textures in
 //                              Textures/Terrain/
+//   Levels/Sample.lvl          a level of 400 sample entities and actors scattered over 256 x 256
+//                              units, its west half painted with a fog style and all of it
+//                              with a place-name style
+//   Levels/Sample.sd           the sector styles the level paints
 //
 // The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
 // their pixel sizes are what the styles come to at the sample resolution.
@@ -38,6 +42,11 @@ constexpr const char* kRockTerrainType = "Records/Terrain/Rock.dbr";
 // The sample host's font styles: a large bold title and body text.
 constexpr const char* kTitleStyle = "Records/Sample/Styles/Title.dbr";
 constexpr const char* kBodyStyle = "Records/Sample/Styles/Body.dbr";
+// The sample level and its sector styles.
+constexpr const char* kSampleLevel = "Levels/Sample.lvl";
+constexpr const char* kSampleSectorData = "Levels/Sample.sd";
+constexpr int kSampleLevelEntities = 400;
+constexpr float kSampleLevelHalfSize = 128.0f;
 // The faces the fonts are drawn from.
 constexpr const char* kRegularFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr const char* kBoldFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";

@@ -5,7 +5,10 @@
 #include "SampleData.h"
 
 #include "support/GraphicsTestBed.h"
+#include "core/ABBox.h"
+#include "engine/Actor.h"
 #include "engine/ObjectManager.h"
+#include "files/BinaryReader.h"
 #include "files/FileSystem.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
@@ -16,6 +19,9 @@
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "terrain/TerrainType.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/SectorDataManager.h"
 
 #include <gtest/gtest.h>
 
@@ -166,6 +172,40 @@ TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo)
         }
         EXPECT_GT(font.faces[1].FindGlyph('m')->advance, font.faces[0].FindGlyph('m')->advance - 1);
     }
+}
+
+TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
+    const std::string styleBytes = directory.ReadFile(sample::kSampleSectorData);
+    SectorDataManager styles;
+    BinaryReader styleReader(styleBytes.data(), uint32_t(styleBytes.size()));
+    ASSERT_TRUE(styles.Load(styleReader));
+    ASSERT_EQ(styles.GetNumSectorData(SectorDataManager::kFog), 1);
+    ASSERT_EQ(styles.GetNumSectorData(SectorDataManager::kName), 1);
+
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(directory.GetPath()));
+    TableDepot records(files);
+    ObjectManager* objects = Singleton<ObjectManager>::Get();
+    objects->SetTableDepot(&records);
+    const std::string levelBytes = directory.ReadFile(sample::kSampleLevel);
+    Region region(nullptr, 0, "Sample", ABBox(), IntVec3(), RegionId());
+    {
+        Level level(&region);
+        ASSERT_TRUE(level.Load(levelBytes.data(), uint32_t(levelBytes.size()), false));
+        EXPECT_EQ(level.GetNumEntities(), sample::kSampleLevelEntities);
+        mem::vector<Entity*> actors;
+        level.GetEntities(actors);
+        std::erase_if(actors, [](const Entity* entity) { return !entity->GetRTTIClassInfo()->IsA(&Actor::classInfo); });
+        EXPECT_EQ(actors.size(), size_t(sample::kSampleLevelEntities / 2));
+        const SectorLayers& layers = level.GetSectorLayers();
+        const UniqueId& fog = styles.GetSectorData(SectorDataManager::kFog, 0)->id;
+        const UniqueId& place = styles.GetSectorData(SectorDataManager::kName, 0)->id;
+        EXPECT_EQ(layers.GetTargetId(SectorDataManager::kFog, 10, 200), fog);
+        EXPECT_TRUE(layers.GetTargetId(SectorDataManager::kFog, 200, 10).IsNull());
+        EXPECT_EQ(layers.GetTargetId(SectorDataManager::kName, 200, 10), place);
+    }
+    objects->DestroyPendingObjects(-1);
+    objects->SetTableDepot(nullptr);
 }
 
 }  // namespace

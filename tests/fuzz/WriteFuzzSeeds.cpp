@@ -27,6 +27,7 @@
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
+#include "world/SectorDataManager.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -238,6 +239,15 @@ void AddLevels(Corpus& corpus) {
     objects->SetTableDepot(nullptr);
 }
 
+// One style of every kind, the day/night one with its default cycle.
+void AddSectorData(Corpus& corpus) {
+    SectorDataManager styles;
+    for (int layer = 0; layer < SectorDataManager::kNumLayers; ++layer) styles.NewSectorData(layer);
+    BinaryWriter writer;
+    styles.Save(writer);
+    corpus.Add("fuzz_sector_data", "every-kind.sd", Written(writer));
+}
+
 void AddStringTable(Corpus& corpus) {
     StringTable table;
     for (const char* text : {"alpha", "beta", "gamma delta"}) table.Add(text);
@@ -280,6 +290,7 @@ int main(int argc, char** argv) {
     AddPhysicsMesh(corpus);
     AddRegionRecords(corpus);
     AddLevels(corpus);
+    AddSectorData(corpus);
     AddStringTable(corpus);
     AddSampleData(corpus);
     return corpus.Failed() ? 1 : 0;

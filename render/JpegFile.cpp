@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 #include <jerror.h>
@@ -167,7 +169,9 @@ Image::Error JpegFile::Write(const Image& image, const char* path) {
         Log(LogPriority::Error, "Image: %s could not be written: %s", path, Reason(reinterpret_cast<j_common_ptr>(&info)).c_str());
     }
     jpeg_destroy_compress(&info);
-    if (std::fclose(file) != 0 && error == Image::Error::None) {
+    // On disk before it replaces the earlier file.
+    const bool synced = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    if ((std::fclose(file) != 0 || !synced) && error == Image::Error::None) {
         Log(LogPriority::Error, "Image: %s could not be written", path);
         error = Image::Error::FileReadWriteError;
     }

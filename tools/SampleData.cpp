@@ -2,6 +2,7 @@
 
 #include "FontRasterizer.h"
 #include "LevelBuilder.h"
+#include "SampleMeshes.h"
 
 #include "core/Log.h"
 #include "engine/Engine.h"
@@ -23,8 +24,6 @@
 
 namespace GAME::sample {
 
-namespace {
-
 // -- Files ----------------------------------------------------------------------------------------
 
 bool WriteBytes(FileSystem& files, const std::string& name, const void* data, uint32_t size) {
@@ -42,6 +41,8 @@ bool WriteText(FileSystem& files, const std::string& name, const std::string& te
 bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter& writer) {
     return !writer.Failed() && WriteBytes(files, name, writer.GetBuffer(), writer.GetPosition());
 }
+
+namespace {
 
 // -- Settings, text and records ---------------------------------------------------------------------
 
@@ -376,7 +377,7 @@ bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteFonts(files) && WriteLevels(files);
+           WriteFonts(files) && WriteLevels(files) && WriteMeshes(files);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

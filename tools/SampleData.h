@@ -19,6 +19,7 @@
 //                              units, its west half painted with a fog style and all of it
 //                              with a place-name style
 //   Levels/Sample.sd           the sector styles the level paints
+//   Meshes/...                 the sample meshes (SampleMeshes.h)
 //
 // The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
 // their pixel sizes are what the styles come to at the sample resolution.
@@ -28,6 +29,11 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace GAME {
+class BinaryWriter;
+class FileSystem;
+}  // namespace GAME
 
 namespace GAME::sample {
 
@@ -50,6 +56,11 @@ constexpr float kSampleLevelHalfSize = 128.0f;
 // The faces the fonts are drawn from.
 constexpr const char* kRegularFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr const char* kBoldFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+
+// Writes one file of the sample data. False, with the failure logged, when it could not be written.
+bool WriteBytes(FileSystem& files, const std::string& name, const void* data, uint32_t size);
+bool WriteText(FileSystem& files, const std::string& name, const std::string& text);
+bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter& writer);
 
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.

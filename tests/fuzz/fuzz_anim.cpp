@@ -7,41 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
-#include "files/File.h"
-#include "files/FileSystem.h"
-#include "files/ResourceLoader.h"
-#include "files/ResourceManager.h"
+#include "FuzzResources.h"
 #include "scene/GraphicsAnim.h"
 
-namespace {
-
-struct Harness {
-    Harness() {
-        char path[] = "/tmp/fuzz_anim_XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        directory = path;
-        if (!files.AddDirectory(directory, true)) std::abort();
-    }
-    ~Harness() { std::filesystem::remove_all(directory); }
-
-    std::string directory;
-    GAME::FileSystem files;
-    GAME::ResourceLoader loader{files};
-    GAME::ResourceManager<GAME::GraphicsAnim> manager{loader};
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Harness harness;
+    static GAME::fuzz::ResourceHarness<GAME::GraphicsAnim> harness;
     if (size > 0x1000000) return 0;
 
-    GAME::File* file = harness.files.OpenFile("input.anm", GAME::FileMode::Write);
-    if (!file || (size && !file->Write(0, data, static_cast<uint32_t>(size)))) std::abort();
-    harness.files.CloseFile(file);
+    harness.WriteInput("input.anm", data, size);
 
     const GAME::GraphicsAnim* anim = harness.manager.LoadResource("input.anm");
     anim->EnsureAvailable();

@@ -22,6 +22,7 @@
 #include "physics/PhysicsMeshWriter.h"
 #include "render/Image.h"
 #include "scene/GraphicsAnimWriter.h"
+#include "scene/MeshFileWriter.h"
 #include "support/ImageFiles.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
@@ -256,7 +257,29 @@ void AddStringTable(Corpus& corpus) {
     corpus.Add("fuzz_string_table", "three", Written(writer));
 }
 
-// The sample data's options, text, records, shaders and textures, as the engine reads them.
+// A triangle in the legacy layouts, with a description text (the sample meshes are version 11).
+void AddLegacyMeshes(Corpus& corpus) {
+    MeshFileWriter::Contents contents;
+    contents.attributes = {0};
+    contents.stride = 12;
+    for (const float coordinate : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f}) {
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&coordinate);
+        contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + sizeof(coordinate));
+    }
+    contents.indices = {0, 1, 2};
+    GraphicsMesh::FaceSet set;
+    set.faceCount = 1;
+    contents.faceSets.push_back(set);
+    contents.materials.push_back(GraphicsMesh::Material{"Shaders/Basic.ssh", {}});
+    contents.descriptionText = "AttachPoint { name = \"Tip\" origin = (0, 1, 0) }";
+    for (const uint32_t version : {8u, 9u}) {
+        BinaryWriter writer;
+        MeshFileWriter::Write(writer, contents, version);
+        corpus.Add("fuzz_mesh", "triangle-v" + std::to_string(version) + ".msh", Written(writer));
+    }
+}
+
+// The sample data's options, text, records, shaders, textures and meshes, as the engine reads them.
 void AddSampleData(Corpus& corpus) {
     const test::TempDirectory directory;
     sample::WriteSampleData(directory.GetPath());
@@ -264,7 +287,7 @@ void AddSampleData(Corpus& corpus) {
     corpus.Add("fuzz_options", "options.txt", ReadFile(root / sample::kOptionsFile));
     corpus.Add("fuzz_localization", "english.txt", ReadFile(root / "Text/English.txt"));
     for (const auto& [folder, target] : {std::pair("Records", "fuzz_record"), std::pair("Shaders", "fuzz_shader"),
-                                         std::pair("Textures", "fuzz_texture")}) {
+                                         std::pair("Textures", "fuzz_texture"), std::pair("Meshes", "fuzz_mesh")}) {
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root / folder)) {
             // Large files only slow the replay down: their forms are among the small ones.
             if (!entry.is_regular_file() || entry.file_size() > 32 * 1024) continue;
@@ -292,6 +315,7 @@ int main(int argc, char** argv) {
     AddLevels(corpus);
     AddSectorData(corpus);
     AddStringTable(corpus);
+    AddLegacyMeshes(corpus);
     AddSampleData(corpus);
     return corpus.Failed() ? 1 : 0;
 }

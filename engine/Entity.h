@@ -38,9 +38,9 @@
 #include "core/PhysicsSurface.h"
 #include "core/UniqueId.h"
 #include "core/Vec3.h"
+#include "core/WorldCoords.h"
 #include "physics/PhysicsObject.h"
 #include "world/SpaceLinks.h"
-#include "world/WorldCoords.h"
 
 namespace GAME {
 

@@ -5,9 +5,9 @@
 #include "core/MathUtil.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
+#include "core/WorldCoords.h"
 #include "pathing/PathFinder.h"
 #include "world/Region.h"
-#include "world/WorldCoords.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {

@@ -1,8 +1,8 @@
 #include "world/PortalPathLinker.h"
 
 #include "core/Coords.h"
+#include "core/WorldCoords.h"
 #include "world/Portal.h"
-#include "world/WorldCoords.h"
 
 namespace GAME {
 

@@ -6,13 +6,13 @@
 #include "core/Ray.h"
 #include "core/Singleton.h"
 #include "core/Sphere.h"
+#include "core/WorldCoords.h"
 #include "core/WorldVec3.h"
 #include "pathing/PathFinder.h"
 #include "pathing/PathGrid.h"
 #include "pathing/PathMesh.h"
 #include "world/PortalPathLinker.h"
 #include "world/Region.h"
-#include "world/WorldCoords.h"
 
 #include <gtest/gtest.h>
 

@@ -102,7 +102,7 @@ uint32_t GraphicsMesh::GetAttributeOffset(uint32_t attribute) const {
         if (id == attribute) return offset;
         offset += MeshFileReader::GetAttributeSize(id);
     }
-    return kNoBone;
+    return kNoAttribute;
 }
 
 const mem::vector<uint8_t>& GraphicsMesh::GetVertexData() const {

@@ -29,6 +29,8 @@ class GraphicsMesh : public Resource {
 public:
     // Parent of a root bone, and the bone of a hit box that follows none.
     static constexpr uint32_t kNoBone = 0xFFFFFFFF;
+    // The offset of an attribute the vertices do not have.
+    static constexpr uint32_t kNoAttribute = 0xFFFFFFFF;
     using MIFData = MeshDescription;
     using AttachPoint = MeshDescription::AttachPoint;
 
@@ -131,7 +133,7 @@ public:
     uint32_t GetVertexStride() const;
     // The attribute ids in vertex order.
     const mem::vector<uint32_t>& GetVertexAttributes() const;
-    // Byte offset of an attribute within a vertex; kNoBone when the mesh has none.
+    // Byte offset of an attribute within a vertex; kNoAttribute when the vertices have none.
     uint32_t GetAttributeOffset(uint32_t attribute) const;
     // vertex count x stride bytes.
     const mem::vector<uint8_t>& GetVertexData() const;

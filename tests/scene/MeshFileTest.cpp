@@ -218,7 +218,7 @@ void ExpectCommonMembers(const GraphicsMesh& mesh) {
     EXPECT_EQ(mesh.GetVertexStride(), 20u);
     EXPECT_EQ(mesh.GetVertexAttributes(), (mem::vector<uint32_t>{0, 4}));
     EXPECT_EQ(mesh.GetAttributeOffset(4), 12u);
-    EXPECT_EQ(mesh.GetAttributeOffset(GraphicsMesh::kAttributeSkinBones), GraphicsMesh::kNoBone);
+    EXPECT_EQ(mesh.GetAttributeOffset(GraphicsMesh::kAttributeSkinBones), GraphicsMesh::kNoAttribute);
     ASSERT_EQ(mesh.GetVertexData().size(), 80u);
     float v3[5];
     std::memcpy(v3, mesh.GetVertexData().data() + 60, sizeof(v3));

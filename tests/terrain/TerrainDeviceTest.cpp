@@ -36,6 +36,8 @@ protected:
     void TearDown() override {
         terrain.Unload();
         engine.Shutdown();
+        // Later tests of the process load the engine's own devices.
+        RenderDevice::SetDeviceDirectory(nullptr);
     }
 
     // Vertex (x, z) of the ground mesh: position, then normal.

@@ -220,6 +220,8 @@ protected:
     void TearDown() override {
         objects.DestroyPendingObjects(-1);
         engine.Shutdown();
+        // Later tests of the process load the engine's own devices.
+        RenderDevice::SetDeviceDirectory(nullptr);
     }
 
     RecordingDevice& Device() { return *static_cast<RecordingDevice*>(graphics->GetRenderDevice()); }

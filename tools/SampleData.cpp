@@ -5,12 +5,14 @@
 #include "SampleMeshes.h"
 
 #include "core/Log.h"
+#include "core/System.h"
 #include "engine/Engine.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
 #include "files/TableDepot.h"
+#include "platform/VideoFileWriter.h"
 #include "render/DeviceFontFile.h"
 #include "render/GraphicsEngine.h"
 #include "render/RenderDevice.h"
@@ -371,13 +373,36 @@ bool WriteLevels(FileSystem& files) {
     return builder.Save(files, kSampleLevel);
 }
 
+// -- Videos -----------------------------------------------------------------------------------------
+
+// The intro clip: two seconds of a bar sweeping over a slowly changing sky.
+bool WriteIntroVideo(const std::string& path) {
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 180;
+    constexpr uint32_t kFrames = 48;
+    return WriteVideoFile(path, {kWidth, kHeight, kFrames, 24}, [&](uint32_t frame, uint32_t* pixels) {
+        const int bar = static_cast<int>(frame) * kWidth / static_cast<int>(kFrames);
+        for (int y = 0; y < kHeight; ++y) {
+            const uint32_t sky = 0xFF000000u | uint32_t(40 + y / 3) << 16 | uint32_t(60 + y / 2) << 8 | (120 + frame * 2);
+            for (int x = 0; x < kWidth; ++x) {
+                pixels[y * kWidth + x] = x >= bar && x < bar + 24 ? 0xFFF0C040u : sky;
+            }
+        }
+    });
+}
+
+bool WriteVideos(const std::string& directory) {
+    const std::string folder = directory + "/Videos";
+    return CreateDirectoryPath(folder.c_str()) && WriteIntroVideo(directory + "/" + kIntroVideo);
+}
+
 }  // namespace
 
 bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteFonts(files) && WriteLevels(files) && WriteMeshes(files);
+           WriteFonts(files) && WriteLevels(files) && WriteMeshes(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

@@ -20,13 +20,13 @@
 //                              with a place-name style
 //   Levels/Sample.sd           the sector styles the level paints
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
+//   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //
 // The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
 // their pixel sizes are what the styles come to at the sample resolution.
 //
 // Later parts of the engine add their own files here.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,6 +61,8 @@ constexpr const char* kBoldFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans-B
 bool WriteBytes(FileSystem& files, const std::string& name, const void* data, uint32_t size);
 bool WriteText(FileSystem& files, const std::string& name, const std::string& text);
 bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter& writer);
+// The sample host's video (FFV1 in Matroska): two seconds of a bar sweeping over a sky.
+constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.

@@ -5,7 +5,7 @@
 // prints the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
-//                   [--output <file.jpg>] [--window]
+//                   [--output <file.jpg>] [--window] [--video <file>]
 // Without --data the host writes the sample data (SampleData.h) into a temporary directory;
 // without --logs the log files go there too. The temporary directory is removed at exit. The
 // screenshot goes to --output (default "screenshot.jpg"), the TGA next to it with the extension
@@ -13,7 +13,9 @@
 // SDL_VIDEODRIVER names another video driver. The host reads input through the engine: Escape
 // (or closing the window) makes the frame the last one. Without --frames an offscreen window runs
 // 10 frames and a real one until the user ends it. The exit code is 1 when the engine logged an
-// error or the screenshot could not be saved.
+// error or the screenshot could not be saved. --video plays a video before the frames (a relative
+// name is looked up in the data directory first: "--video Videos/Intro.mkv" plays the sample
+// clip); any key or button skips it.
 
 #include <cmath>
 #include <cstdarg>
@@ -38,6 +40,7 @@
 #include "files/FileSystem.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/VideoPlayer.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsTexture.h"
 #include "render/EWindow.h"
@@ -68,6 +71,7 @@ struct HostOptions {
     std::string logDirectory;
     std::string output = "screenshot.jpg";
     bool window = false;  // a real window when there is a display
+    std::string video;    // played before the frames when given
 };
 
 // Prints every log line, and keeps it in the engine's log files.
@@ -218,6 +222,20 @@ bool EscapePressed(const GAME::Engine& engine) {
     return false;
 }
 
+// Plays the video to its end, or until a key or button skips it or the window closes.
+void PlayVideo(GAME::Engine& engine, GAME::EWindow& window, const HostOptions& options) {
+    std::string path = options.dataDirectory + "/" + options.video;
+    if (options.video.front() == '/' || !std::filesystem::exists(path)) path = options.video;
+    GAME::VideoPlayer player;
+    if (!player.Open(path.c_str(), true, true)) return;
+    while (player.GetIsPlaying() && window.ProcessMessages()) {
+        engine.Update(GAME::WorldFrustum(), true);
+        player.Update();
+        player.Render();
+        engine.PresentSurface();
+    }
+}
+
 // Runs the engine on the mounted data; the number of errors it logged (a screenshot that could not
 // be saved counts as one), or -1 when it did not start.
 int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
@@ -241,6 +259,8 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     GAME::Entity* entity = objects->CreateObjectFromFile<GAME::Entity>(kEntityRecord);
     GAME::Actor* actor = objects->CreateObjectFromFile<GAME::Actor>(kActorRecord);
     if (entity && actor) entity->Attach(actor, GAME::Coords::Identity, "");
+
+    if (!options.video.empty()) PlayVideo(engine, window, options);
 
     int failures = 0;
     {
@@ -286,10 +306,12 @@ int main(int argc, char** argv) {
             options.logDirectory = argv[++i];
         } else if (hasValue && std::strcmp(argv[i], "--output") == 0) {
             options.output = argv[++i];
+        } else if (hasValue && std::strcmp(argv[i], "--video") == 0) {
+            options.video = argv[++i];
         } else {
             std::fprintf(stderr,
                          "usage: %s [--data <directory>] [--logs <directory>] [--frames <count>] "
-                         "[--output <file.jpg>] [--window]\n",
+                         "[--output <file.jpg>] [--window] [--video <file>]\n",
                          argv[0]);
             return 2;
         }

@@ -62,7 +62,7 @@ void main() {
 
 }  // namespace
 
-GLEngineBed::GLEngineBed() : window_(kWidth, kHeight) {
+GLEngineBed::GLEngineBed(bool withInput) : window_(kWidth, kHeight) {
     const auto write = [this](const std::string& name, const std::vector<uint8_t>& bytes) {
         std::filesystem::create_directories(std::filesystem::path(directory_.Join(name)).parent_path());
         std::ofstream(directory_.Join(name), std::ios::binary)
@@ -84,7 +84,7 @@ GLEngineBed::GLEngineBed() : window_(kWidth, kHeight) {
     GraphicsEngineSettings settings;
     settings.width = kWidth;
     settings.height = kHeight;
-    ready_ = engine_.Initialize(window_.Get(), settings, true, false, &files_) && Canvas().BeginFrame();
+    ready_ = engine_.Initialize(window_.Get(), settings, !withInput, false, &files_) && Canvas().BeginFrame();
 }
 
 GLEngineBed::~GLEngineBed() {

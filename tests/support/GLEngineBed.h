@@ -5,7 +5,8 @@
 // sample data's basic shader in miniature ("normal": positions through "objectToScreenMatrix",
 // vertex colour times "color" times "baseTexture", alpha blended), and "Shaders/Overlay.ssh", the
 // same shader again; and the engine's utility font style: kBlockFont (GLGraphicsBed.h's BlockFont)
-// at its own size, without shadow. A frame is begun on the canvas.
+// at its own size, without shadow. A frame is begun on the canvas. The engine reads no input
+// unless asked to (withInput): then events pushed to Window() reach its input device each Update.
 
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
@@ -29,7 +30,7 @@ public:
     static constexpr int kHeight = 64;
     static constexpr const char* kBlockFont = "Fonts/Blocks.fnt";
 
-    GLEngineBed();
+    explicit GLEngineBed(bool withInput = false);
     ~GLEngineBed();
     GLEngineBed(const GLEngineBed&) = delete;
     GLEngineBed& operator=(const GLEngineBed&) = delete;
@@ -39,6 +40,8 @@ public:
     GraphicsEngine& Graphics() const;
     GraphicsCanvas& Canvas() const;
     RenderDevice& Device() const;
+    Engine& GetEngine() { return engine_; }
+    void* Window() const { return window_.Get(); }
 
     // Clears the whole target to opaque black and depth 1 (default state first).
     void Clear();

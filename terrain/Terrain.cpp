@@ -6,9 +6,7 @@
 #include "core/Coords.h"
 #include "core/Log.h"
 #include "core/SimplePolygon.h"
-#include "core/Singleton.h"
 #include "engine/Engine.h"
-#include "engine/ObjectManager.h"
 #include "pathing/ImpassableData.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsPrimitiveDrawer.h"
@@ -20,22 +18,6 @@
 namespace GAME {
 
 namespace {
-
-// The running engine's render device; null without one (a headless engine, tests).
-RenderDevice* GetDevice() {
-    GraphicsEngine* graphics = gEngine ? gEngine->GetGraphicsEngine() : nullptr;
-    return graphics ? graphics->GetRenderDevice() : nullptr;
-}
-
-// The TerrainType the record makes, or null (what it made of another class is not kept).
-TerrainType* MakeTerrainType(const std::string& recordName) {
-    return Singleton<ObjectManager>::Get()->CreateObjectFromFile<TerrainType>(recordName, 0, true);
-}
-
-void DestroyTerrainType(TerrainType*& type) {
-    if (type) Singleton<ObjectManager>::Get()->DestroyObjectEx(type, __FILE__, __LINE__);
-    type = nullptr;
-}
 
 }  // namespace
 
@@ -69,17 +51,12 @@ bool Terrain::New(unsigned cellsX, unsigned cellsY) {
     return true;
 }
 
-bool Terrain::Load(BinaryReader&, int) {
-    Unload();
-    Log(LogPriority::Error, "Terrain: the editable terrain block cannot be read");
-    return false;
-}
-
 void Terrain::Unload() {
     for (TerrainLayer& layer : layers_) DestroyLayer(layer);
     layers_.clear();
-    DestroyMapGeometry();
+    // The blocks give their grass back to the pool before the ground mesh and the pool go.
     TerrainBase::Unload();
+    DestroyMapGeometry();
     heights_.clear();
     hidden_.clear();
     offsets_.clear();
@@ -190,7 +167,7 @@ void Terrain::PreLoad(int priority, const Frustum* frusta, unsigned count) {
 
 void Terrain::PreDeviceReset() {
     TerrainBase::PreDeviceReset();
-    if (RenderDevice* device = GetDevice()) {
+    if (RenderDevice* device = GetRenderDevice()) {
         for (TerrainLayer& layer : layers_) {
             if (layer.opacityTexture) device->DestroyTexture(layer.opacityTexture);
         }
@@ -205,7 +182,7 @@ void Terrain::PostDeviceReset() {
 }
 
 void Terrain::CreateMapGeometry() {
-    RenderDevice* device = GetDevice();
+    RenderDevice* device = GetRenderDevice();
     if (!device || heights_.empty()) return;
     const RenderVertexElement elements[2] = {
         {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
@@ -220,10 +197,12 @@ void Terrain::CreateMapGeometry() {
     DirtyRectSet all;
     all.AddRect(DirtyRect(0, 0, int(GetNumXSamples()), int(GetNumYSamples())));
     UpdateVertexBuffer(all);
+    grass_.CreateIndexBuffer();
 }
 
 void Terrain::DestroyMapGeometry() {
-    RenderDevice* device = GetDevice();
+    grass_.Clear();
+    RenderDevice* device = GetRenderDevice();
     if (!device) return;
     if (vertexBuffer_) device->DestroyVertexBuffer(vertexBuffer_);
     if (vertexDeclaration_) device->DestroyVertexDeclaration(vertexDeclaration_);
@@ -240,11 +219,8 @@ void Terrain::UpdateVertexBuffer(const DirtyRectSet& samples) {
         const DirtyRect& rect = samples.GetRect(i);
         for (int z = rect.top; z < rect.Bottom(); ++z) {
             for (int x = rect.left; x < rect.Right(); ++x) {
-                float* vertex = vertices + SampleIndex(unsigned(x), unsigned(z)) * (kVertexSize / sizeof(float));
-                const Vec3 normal = GetFastNormal(unsigned(x), unsigned(z));
-                const float values[6] = {float(x), GetHeight(unsigned(x), unsigned(z)), float(z),
-                                         normal.x, normal.y, normal.z};
-                std::copy(values, values + 6, vertex);
+                WriteGroundVertex(vertices + SampleIndex(unsigned(x), unsigned(z)) * (kVertexSize / sizeof(float)),
+                                  unsigned(x), unsigned(z));
             }
         }
     }
@@ -274,7 +250,7 @@ int Terrain::FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, Co
 // ---------------------------------------------------------------------------------------------
 
 bool Terrain::InternalAddLayer(const std::string& recordName, const uint8_t* opacity) {
-    TerrainType* type = MakeTerrainType(recordName);
+    TerrainType* type = TerrainType::Create(recordName);
     if (!type) return false;
     type->LoadTextures();
     const size_t cells = size_t(GetNumXSamples() - 1) * (GetNumYSamples() - 1);
@@ -293,7 +269,7 @@ bool Terrain::InternalAddLayer(const std::string& recordName, const uint8_t* opa
 }
 
 void Terrain::CreateOpacityTexture(TerrainLayer& layer) const {
-    RenderDevice* device = GetDevice();
+    RenderDevice* device = GetRenderDevice();
     if (!device || layer.opacity.empty()) return;
     layer.opacityTexture = device->CreateTexture(int(GetNumXSamples() - 1), int(GetNumYSamples() - 1),
                                                  layer.opacity.data(), 0, RenderDevice::kTextureUpdatable);
@@ -301,12 +277,12 @@ void Terrain::CreateOpacityTexture(TerrainLayer& layer) const {
 
 void Terrain::DestroyLayer(TerrainLayer& layer) const {
     if (layer.opacityTexture) {
-        if (RenderDevice* device = GetDevice()) device->DestroyTexture(layer.opacityTexture);
+        if (RenderDevice* device = GetRenderDevice()) device->DestroyTexture(layer.opacityTexture);
         layer.opacityTexture = nullptr;
     }
     layer.opacity.clear();
     layer.visibility.clear();
-    DestroyTerrainType(layer.terrainType);
+    TerrainType::Destroy(layer.terrainType);
 }
 
 bool Terrain::AddLayer(const std::string& recordName) {
@@ -346,9 +322,9 @@ void Terrain::MoveDownLayer(unsigned layer) {
 }
 
 void Terrain::SetLayerTerrainType(unsigned layer, const char* recordName) {
-    TerrainType* type = MakeTerrainType(recordName);
+    TerrainType* type = TerrainType::Create(recordName);
     if (!type) return;
-    DestroyTerrainType(layers_[layer].terrainType);
+    TerrainType::Destroy(layers_[layer].terrainType);
     layers_[layer].terrainType = type;
     type->LoadTextures();
     RefreshAllObjects();

@@ -31,6 +31,7 @@
 
 #include "core/Mem.h"
 #include "render/DirtyRect.h"
+#include "terrain/GrassGeometryPool.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
 
@@ -39,6 +40,7 @@ namespace GAME {
 class GraphicsPrimitiveDrawer;
 class ImpassableData;
 struct Coords;
+class RenderIndexBuffer;
 class RenderTexture;
 class RenderVertexBuffer;
 class RenderVertexDeclaration;
@@ -67,7 +69,7 @@ public:
     // Cells along either side of the largest terrain New accepts.
     static constexpr uint32_t kMaxCells = TerrainBase::kMaxSamples - 1;
     // Bytes of one ground vertex: position, then normal (three floats each).
-    static constexpr uint32_t kVertexSize = 24;
+    static constexpr uint32_t kVertexSize = TerrainBase::kGroundVertexSize;
     // A corner further than this from its cell's mean height makes the cell too steep to walk.
     static constexpr float kMaxSlopeDeviation = 0.6f;
     // Opacity at or above which a cell counts as opaque, and below which as transparent, when its
@@ -107,8 +109,30 @@ public:
     // the terrain left empty) for a count that is neither 0 nor a power of two up to kMaxCells.
     bool New(unsigned cellsX, unsigned cellsY);
 
-    // The editor block is read by the level loader's terrain reader; until then no block loads.
+    // The editor block (the level file's ground of kind Editable), in TerrainFile.cpp:
+    //   u32 X, u32 Y, u32 L (layers);
+    //   L layers: the string record name of its type (empty without one), then for layers 1 and
+    //     up the (X - 1)(Y - 1) opacity bytes by cell;
+    //   X * Y samples: f32 height, bool hidden;
+    //   X * Y offsets: f32 baseHeight, targetHeight, blend;
+    //   from level version 13 on, (X - 1)(Y - 1) bools by cell: impassable.
+    // Strings are a u32 length and the bytes, bools u32 words (0 or 1).
+    //
+    // Load replaces whatever the terrain held. A layer whose record makes no TerrainType is left
+    // out (the layers after it move down; its opacity bytes are passed over); a leading '\' of a
+    // name is dropped. Hidden flags are not taken (tiles hide their samples again when they
+    // attach). Files before version 13 have every cell passable. False (logged, the terrain left
+    // empty) for sizes that are no terrain's or a block that runs past the reader's end: its
+    // whole length is checked before anything is made.
     bool Load(BinaryReader& reader, int version) override;
+    // Writes the editor block, passability included (the version-13 form).
+    void Save(BinaryWriter& writer) const;
+    // The run-time block (TerrainRT.h gives its layout): heights, each sample's mask of the layers
+    // showing there and whether it is visible, the layers, the plugs.
+    void SaveRunTimeFormat(BinaryWriter& writer) const;
+    // The level's ground chunk: kind Editable and the editor block, or kind RunTime and the
+    // run-time block.
+    void Write(BinaryWriter& writer, bool runTime) const override;
     bool LoadRenderData() override { return true; }
     // Back to the empty state: layers, arrays, device buffers, blocks and tree go.
     void Unload() override;
@@ -164,10 +188,12 @@ public:
 
     // -- Layers ------------------------------------------------------------------------------------
 
-    unsigned GetNumTextureLayers() const { return unsigned(layers_.size()); }
+    unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
     TerrainType* GetLayerTerrainType(unsigned layer) { return layers_[layer].terrainType; }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override { return layers_[layer].terrainType; }
-    const RenderTexture* GetLayerOpacityTexture(unsigned layer) const { return layers_[layer].opacityTexture; }
+    const RenderTexture* GetLayerOpacityTexture(unsigned layer) const override {
+        return layers_[layer].opacityTexture;
+    }
     uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const override {
         return layers_[layer].opacity[CellIndex(x, z)];
     }
@@ -200,6 +226,13 @@ public:
     // Recomputes the visibility of the marked cells and has the objects there refresh their layers.
     void ProcessDirtyOpacityRects();
 
+    // -- Grass -------------------------------------------------------------------------------------
+
+    GrassGeometry CreateGrassGeometry() override { return grass_.Create(); }
+    void DestroyGrassGeometry(GrassGeometry& geometry) override { grass_.Destroy(geometry); }
+    // The grass buffers' shared quad indices; null without a device.
+    const RenderIndexBuffer* GetGrassIndexBuffer() const { return grass_.GetIndexBuffer(); }
+
     // -- Passability -------------------------------------------------------------------------------
 
     // True for an impassable cell and for any cell outside the grid.
@@ -209,7 +242,7 @@ public:
     void SetPassable(unsigned x, unsigned z, uint8_t mode);
     // Copies the level's passability, when it was loaded or primed for exactly this grid of cells
     // (a grid of another size is refused with a warning: its cells would land in the wrong place).
-    void SetImpassableData(const ImpassableData& data);
+    void SetImpassableData(const ImpassableData& data) override;
     // Writes the passability into the level's data, primed to this grid of cells.
     void GetImpassableData(ImpassableData& data) const;
     // Recomputes every cell from the ground: passable where its first corner is hidden, else
@@ -276,6 +309,7 @@ private:
     DirtyRectSet dirtyRects_;              // samples to rebuild
     DirtyRectSet opacityDirtyRects_;       // cells whose layer visibility to recompute
     HeightField heightField_;              // over heights_ and hidden_
+    GrassGeometryPool grass_;              // made with the ground mesh
     RenderVertexBuffer* vertexBuffer_ = nullptr;             // X x Y ground vertices
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal
 };

@@ -8,10 +8,14 @@
 #include "core/OBBox.h"
 #include "core/Vec2.h"
 #include "core/WorldVec3.h"
+#include "engine/Engine.h"
 #include "engine/Entity.h"
 #include "physics/CollisionBox.h"
 #include "physics/CollisionContact.h"
+#include "render/GraphicsEngine.h"
 #include "terrain/TerrainBlock.h"
+#include "terrain/TerrainPlug.h"
+#include "world/PhysicsGrassWind.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -120,17 +124,59 @@ Vec3 TerrainBase::GetNormalInterpolated(float x, float z) const {
 
 uint8_t TerrainBase::GetLayerOpacityInterpolated(unsigned layer, float x, float z) const {
     if (numXSamples_ < 2 || numYSamples_ < 2) return 0;
-    const GridSpan sx(x, numXSamples_ - 1);
-    const GridSpan sz(z, numYSamples_ - 1);
-    const float a = Blend(GetLayerOpacity(layer, sx.low, sz.low), GetLayerOpacity(layer, sx.high, sz.low), sx.fraction);
-    const float b =
-        Blend(GetLayerOpacity(layer, sx.low, sz.high), GetLayerOpacity(layer, sx.high, sz.high), sx.fraction);
-    return uint8_t(std::min(Blend(a, b, sz.fraction), 255.0f));
+    // Only the cell indices are clamped: the grass samples half a cell before each blade, so just
+    // before the first row and column the fractions are negative and extrapolate from the first
+    // cell; the result is then clamped.
+    const auto span = [](float value, uint32_t cells, uint32_t& low, uint32_t& high) {
+        low = uint32_t(TruncateClamped(value, 0, int(cells) - 1));
+        high = low + 1 < cells ? low + 1 : low;
+        return value - float(low);
+    };
+    uint32_t x0 = 0, x1 = 0, z0 = 0, z1 = 0;
+    const float fx = span(x, numXSamples_ - 1, x0, x1);
+    const float fz = span(z, numYSamples_ - 1, z0, z1);
+    const float a = Blend(GetLayerOpacity(layer, x0, z0), GetLayerOpacity(layer, x1, z0), fx);
+    const float b = Blend(GetLayerOpacity(layer, x0, z1), GetLayerOpacity(layer, x1, z1), fx);
+    const float value = Blend(a, b, fz);
+    return value > 0.0f ? uint8_t(std::min(value, 255.0f)) : uint8_t(0);
+}
+
+void TerrainBase::WriteGroundVertex(float* vertex, unsigned x, unsigned z) const {
+    const Vec3 normal = GetFastNormal(x, z);
+    const float values[6] = {float(x), GetHeight(x, z), float(z), normal.x, normal.y, normal.z};
+    std::copy(values, values + 6, vertex);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grass
+// ---------------------------------------------------------------------------------------------
+
+void TerrainBase::DisplaceGrass(float x, float z, float radius, float strength) {
+    mem::vector<TerrainObject*> objects;
+    GetObjectsInBox(objects, ABBox(Vec3(x, 0.0f, z), Vec3(radius, Infinity, radius)));
+    for (TerrainObject* object : objects) object->DisplaceGrass(x, z, radius, strength);
+}
+
+void TerrainBase::CreateGrassWind(const PhysicsGrassWind& wind) {
+    mem::vector<TerrainObject*> objects;
+    GetObjectsInBox(objects, ABBox(Vec3(wind.x, 0.0f, wind.z), Vec3(wind.radius, Infinity, wind.radius)));
+    for (TerrainObject* object : objects) object->CreateGrassWind(wind);
+}
+
+void TerrainBase::RemoveGrassWind() {
+    mem::vector<TerrainObject*> objects;
+    GetAllObjects(objects);
+    for (TerrainObject* object : objects) object->RemoveGrassWind();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The grid
 // ---------------------------------------------------------------------------------------------
+
+RenderDevice* TerrainBase::GetRenderDevice() {
+    GraphicsEngine* graphics = gEngine ? gEngine->GetGraphicsEngine() : nullptr;
+    return graphics ? graphics->GetRenderDevice() : nullptr;
+}
 
 TerrainBlock* TerrainBase::GetBlock(unsigned column, unsigned row) const {
     if (column >= numBlocksX_ || row >= numBlocksY_) return nullptr;
@@ -199,7 +245,11 @@ void TerrainBase::DestroySpace() {
     if (space_) {
         mem::vector<TerrainObject*> objects;
         space_->GetAll(objects);
-        for (TerrainObject* object : objects) space_->RemoveFromNode(*object);
+        for (TerrainObject* object : objects) {
+            space_->RemoveFromNode(*object);
+            // Plugs belong to their terrain; tiles to their entities, which outlive this.
+            if (object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) delete object;
+        }
     }
     loadedObjects_.clear();
     DeleteBlocks();

@@ -36,6 +36,7 @@
 #include "core/Plane.h"
 #include "core/Vec3.h"
 #include "terrain/TerrainSpace.h"
+#include "world/LevelGround.h"
 
 namespace GAME {
 
@@ -44,15 +45,19 @@ class CollisionBox;
 class Entity;
 class Frustum;
 class Region;
+class RenderDevice;
+class RenderTexture;
+class RenderVertexBuffer;
 class TerrainBlock;
 class TerrainObject;
 class TerrainType;
 struct CollisionContact;
 struct Intersection;
 struct OBBox;
+struct PhysicsGrassWind;
 struct Ray;
 
-class TerrainBase {
+class TerrainBase : public LevelGround {
 public:
     enum class TerrainBaseType : int {
         Editable = 0,  // Terrain, made and changed by the editor
@@ -77,6 +82,19 @@ public:
         Plane plane;
     };
 
+    // The pair of buffers one layer's grass in one block draws from: kGrassVertexSize-byte blade
+    // vertices and kGrassDisplacementSize-byte tip offsets, four of each a blade.
+    struct GrassGeometry {
+        RenderVertexBuffer* vertices = nullptr;
+        RenderVertexBuffer* displacements = nullptr;
+    };
+    // Blades at most per layer and block.
+    static constexpr uint32_t maxNumGrassPlanes = 350;
+    static constexpr uint32_t kGrassVertexSize = 32;       // position, normal, u, v
+    static constexpr uint32_t kGrassDisplacementSize = 8;  // x, z
+    // Bytes of one vertex of the ground mesh: position, then normal (three floats each).
+    static constexpr uint32_t kGroundVertexSize = 24;
+
     TerrainBase(TerrainBaseType type, Region* region);
     // Takes every object out of the tree, then deletes the tree and the blocks.
     virtual ~TerrainBase();
@@ -85,17 +103,14 @@ public:
 
     // -- The kind's life ---------------------------------------------------------------------------
 
-    // Reads the ground block of the level file (version: the level file's).
-    virtual bool Load(BinaryReader& reader, int version) = 0;
-    // Makes the device resources after loading, on the same thread.
-    virtual bool LoadRenderData() = 0;
-    // The frame's update for the count frusta the viewer sees; the kinds run UpdateObjects and
-    // UnloadOldObjects.
-    virtual void Update(const Frustum* frusta, unsigned count, int elapsedMs) = 0;
+    // Load (the ground block of the level file, version: the level file's), LoadRenderData and
+    // Update (for the count frusta the viewer sees; the kinds run UpdateObjects and
+    // UnloadOldObjects) are the level's (LevelGround.h).
     // Loads ahead what the objects inside the frusta will need.
     virtual void PreLoad(int priority, const Frustum* frusta, unsigned count) = 0;
-    // Back to the empty state: every object leaves the tree, the blocks and the tree are deleted
-    // and the sample and block counts become 0. Objects owned elsewhere survive, out of any tree.
+    // Back to the empty state: every object leaves the tree, the blocks, the plugs and the tree are
+    // deleted and the sample and block counts become 0. Objects owned elsewhere survive, out of
+    // any tree.
     virtual void Unload();
     // Tell every object of the tree, in tree order.
     virtual void PreDeviceReset();
@@ -107,7 +122,7 @@ public:
     virtual float GetHeight(unsigned x, unsigned z) const = 0;
     // Bilinear over the cell holding (x, z), clamped to the grid (NaN reads as 0); 0 on a terrain
     // without samples.
-    virtual float GetHeightInterpolated(float x, float z) const;
+    float GetHeightInterpolated(float x, float z) const override;
     // The unit normal at a sample from the height differences to its neighbours, 2 units apart:
     // (h(x-1) - h(x+1), 2, h(z-1) - h(z+1)) normalised. At an edge, and along an axis of one
     // sample, the difference across it is 0. Indices are clamped to the grid; (0, 1, 0) without
@@ -134,19 +149,39 @@ public:
 
     // -- Layers ------------------------------------------------------------------------------------
 
+    virtual unsigned GetNumTextureLayers() const = 0;
     // The type of a layer; null for a layer without one.
     virtual const TerrainType* GetLayerTerrainType(unsigned layer) const = 0;
+    // The layer's opacity on the device; null without one.
+    virtual const RenderTexture* GetLayerOpacityTexture(unsigned layer) const = 0;
     // The opacity 0-255 of a layer in a cell; x < X - 1 and z < Y - 1.
     virtual uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const = 0;
-    // Bilinear over the cell opacities, with the coordinates clamped to the cells (a point beyond
-    // the last cell reads it); 0 on a terrain without cells.
+    // Bilinear over the cell opacities from the cell holding (x, z): its indices are clamped to
+    // the cells, the fractions are not (a point just before the first cell extrapolates from it),
+    // and the result is clamped to 0-255 (NaN reads as 0); 0 on a terrain without cells.
     virtual uint8_t GetLayerOpacityInterpolated(unsigned layer, float x, float z) const;
     // Replaces out with the layers that show inside the box, ascending.
     virtual void GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const = 0;
     // True while the terrain draws in its low-quality mode.
     virtual bool LowQuality() const = 0;
 
+    // -- Grass -------------------------------------------------------------------------------------
+
+    // A pair of grass buffers (from the kind's pool) and its return; a pair without buffers is
+    // ignored.
+    virtual GrassGeometry CreateGrassGeometry() = 0;
+    virtual void DestroyGrassGeometry(GrassGeometry& geometry) = 0;
+    // Pushes the grass of the objects within radius of (x, z) away from it.
+    virtual void DisplaceGrass(float x, float z, float radius, float strength);
+    // Blows the wind over the grass of the objects under it.
+    virtual void CreateGrassWind(const PhysicsGrassWind& wind);
+    virtual void RemoveGrassWind();
+
     // -- The grid ----------------------------------------------------------------------------------
+
+    // The running engine's render device, which terrains make their resources on; null without one
+    // (a headless engine).
+    static RenderDevice* GetRenderDevice();
 
     // X (or Y) is a valid sample count when X - 1 is zero or a power of two, up to kMaxSamples.
     static bool IsValidSampleCount(uint32_t samples) {
@@ -163,7 +198,7 @@ public:
     // Block (column, row); null outside the block grid.
     TerrainBlock* GetBlock(unsigned column, unsigned row) const;
     // The grid's extent on x and z; vertically the tree's (kNoTreeHeight both ways without a tree).
-    ABBox GetBoundingBox() const;
+    ABBox GetBoundingBox() const override;
 
     // -- Objects -----------------------------------------------------------------------------------
 
@@ -202,7 +237,7 @@ public:
     void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const;
     // The nearest hit of the ray over every object, walking the tree nearest-first by box: out
     // starts at no hit (+infinity, surface None); of equal distances the first found stays.
-    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const;
+    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const override;
 
     // The triangle tests of the cell-range ray walks. A point lies in a face when its barycentric
     // weights, taken in the plane of the two axes the face's normal leans on least, are all >= 0
@@ -221,6 +256,8 @@ protected:
     void InitializeBlocks(bool createMapGeometry);
     // Takes every block out of the tree and the loaded set, deletes them and the ground mesh.
     void DestroyTerrainBlocks();
+    // Writes the ground-mesh vertex of a sample: position (x, height, z), then its fast normal.
+    void WriteGroundVertex(float* vertex, unsigned x, unsigned z) const;
 
 private:
     // The ground mesh of the concrete kind.

@@ -32,6 +32,12 @@ void TerrainObject::Invalidate() {}
 
 void TerrainObject::RefreshLayers() {}
 
+void TerrainObject::DisplaceGrass(float, float, float, float) {}
+
+void TerrainObject::CreateGrassWind(const PhysicsGrassWind&) {}
+
+void TerrainObject::RemoveGrassWind() {}
+
 void TerrainObject::PreDeviceReset() {}
 
 void TerrainObject::PostDeviceReset() {}

@@ -28,6 +28,7 @@ class TerrainBase;
 struct CollisionContact;
 struct Intersection;
 struct OBBox;
+struct PhysicsGrassWind;
 struct Ray;
 
 class TerrainObject {
@@ -70,6 +71,11 @@ public:
     virtual void Invalidate();
     // Re-reads the terrain layers that show inside the bounds; the base has none.
     virtual void RefreshLayers();
+    // Grass: a push away from (x, z) within radius, a wind, the end of the winds; the base has no
+    // grass.
+    virtual void DisplaceGrass(float x, float z, float radius, float strength);
+    virtual void CreateGrassWind(const PhysicsGrassWind& wind);
+    virtual void RemoveGrassWind();
     // Device resources go before a device reset and may be remade after it; the base has none.
     virtual void PreDeviceReset();
     virtual void PostDeviceReset();

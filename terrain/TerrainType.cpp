@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "core/Name.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
+#include "engine/ObjectManager.h"
 #include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
 #include "render/GraphicsEngine.h"
@@ -14,6 +16,15 @@
 namespace GAME {
 
 GAME_RTTI_DEFINE_CLASS(TerrainType, Object);
+
+TerrainType* TerrainType::Create(const std::string& recordName) {
+    return Singleton<ObjectManager>::Get()->CreateObjectFromFile<TerrainType>(recordName, 0, true);
+}
+
+void TerrainType::Destroy(TerrainType*& type) {
+    if (type) Singleton<ObjectManager>::Get()->DestroyObjectEx(type, __FILE__, __LINE__);
+    type = nullptr;
+}
 
 namespace {
 

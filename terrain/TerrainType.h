@@ -40,6 +40,12 @@ public:
     TerrainType() = default;
     ~TerrainType() override;
 
+    // The type the record makes through the object manager, or null (a missing record, or one of
+    // another class, logged by the manager); the caller owns it and gives it back with Destroy.
+    static TerrainType* Create(const std::string& recordName);
+    // Hands the type to the object manager for destruction; null stays null.
+    static void Destroy(TerrainType*& type);
+
     bool Load(const LoadTable& table) override;
 
     // Loads the ground texture, the bump map (with a capable device) and the blade texture that

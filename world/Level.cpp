@@ -60,15 +60,16 @@ void Level::NewSpace(const Vec2& halfSize) {
 }
 
 ABBox Level::GetBoundingBox() const {
+    if (ground_) return ground_->GetBoundingBox();
     if (space_) return space_->GetBoundingBox();
     return ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
 }
 
-float Level::GetGroundHeight(float, float) const { return 0.0f; }
+float Level::GetGroundHeight(float x, float z) const { return ground_ ? ground_->GetHeightInterpolated(x, z) : 0.0f; }
 
 bool Level::LoadRenderData() {
     renderDataLoaded_ = true;
-    return true;
+    return ground_ ? ground_->LoadRenderData() : true;
 }
 
 // Entities.
@@ -208,7 +209,16 @@ void Level::GetAllIntersections(const Ray& ray, mem::vector<Entity*>& out, bool 
 
 bool Level::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface excluded,
                             bool skipEntities) const {
-    return !skipEntities && space_ && space_->Pick(ray, intersection, excluded);
+    bool found = false;
+    if (ground_) {
+        Intersection ground;
+        ground_->GetIntersection(ray, ground, PhysicsSurface::None);
+        if (ground.distance < intersection.distance && (excluded == PhysicsSurface::None || ground.surface != excluded)) {
+            intersection = ground;
+            found = true;
+        }
+    }
+    return (!skipEntities && space_ && space_->Pick(ray, intersection, excluded)) || found;
 }
 
 // The network update list.
@@ -260,7 +270,9 @@ void Level::UpdateEntity(Entity* entity, int elapsedMs) {
 }
 
 void Level::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
-    if (elapsedMs <= 0 || !space_) return;
+    if (elapsedMs <= 0) return;
+    if (ground_) ground_->Update(frusta, count, elapsedMs);
+    if (!space_) return;
     const float inflation = gEngine ? gEngine->GetEntityUpdateInflation() : 0.0f;
     mem::vector<Frustum> inflated;
     inflated.reserve(count);
@@ -442,6 +454,7 @@ bool Level::RunUnloadStep() {
         return false;
     default:
         space_.reset();
+        ground_.reset();
         loaded_ = false;
         renderDataLoaded_ = false;
         numEntities_ = 0;
@@ -452,7 +465,7 @@ bool Level::RunUnloadStep() {
 }
 
 bool Level::Unload(bool incremental) {
-    if (!loaded_ && !space_) return true;
+    if (!loaded_ && !space_ && !ground_) return true;
     if (!unloading_) {
         unloading_ = true;
         unloadStep_ = 0;

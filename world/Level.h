@@ -5,10 +5,12 @@
 // on the main thread in steps (PostLoad), updated each frame while its region is in view, and torn
 // down in steps (Unload).
 //
-// The ground (editable or run-time terrain, or an interior grid), the water and the decals join
-// the level with their subsystems. Until then a level has none: its box is the entity tree's, its
-// ground height is 0, and the file reader passes over those chunks with a warning, so a level file
-// that has them still loads.
+// The ground of a terrain level is an editable or a run-time terrain (LevelGround.h), read from the
+// ground chunk and written back by Save; a ground that cannot be made or read fails the level's
+// load. With a ground, the level's box and ground height are the ground's and rays hit it; without
+// one the box is the entity tree's and the ground height 0. The interior grid, the water and the
+// decals join the level with their subsystems; until then the file reader passes over their chunks
+// with a warning, so a level file that has them still loads.
 //
 // Entity tree: made by Load (centred on the level's box) or NewSpace. Entities enter through
 // AddEntity (or the loaders), leave through RemoveEntity or DestroyAllEntities, and are re-placed
@@ -21,8 +23,9 @@
 //      UniqueId (stream form);
 //   20 per-entity extra data: records {u32 entry index, u32 length, bytes of Entity::Write} for
 //      the entries that wrote something;
-//   6  ground: u32 kind (absent in version 10) and the ground block;
-//   9  water; 10 the path mesh (PathMesh); 3 passability (ImpassableData, read only);
+//   6  ground: u32 kind (absent in version 10) and the ground block (empty: no ground);
+//   9  water; 10 the path mesh (PathMesh); 3 passability (ImpassableData, read only, handed to
+//      the ground);
 //   23 sector layers (SectorLayers).
 // Every chunk is read through its own bounded reader, so a block reader that stops early or
 // reads too far cannot move the chunk walk. Chunks 5 and 20 are read after the walk, once the
@@ -55,6 +58,7 @@
 #include "core/Vec2.h"
 #include "pathing/PathMesh.h"
 #include "world/EntitySpace.h"
+#include "world/LevelGround.h"
 #include "world/SectorLayers.h"
 
 namespace GAME {
@@ -117,6 +121,10 @@ public:
     // marks the level loaded with its render data.
     void NewSpace(const Vec2& halfSize);
     Region* GetRegion() const { return region_; }
+    // The ground; null for a level without one. The terrain kinds derive from LevelGround.
+    LevelGround* GetGround() const { return ground_.get(); }
+    // Replaces the ground (the editor's new terrain, the sample-data generator's).
+    void SetGround(std::unique_ptr<LevelGround> ground) { ground_ = std::move(ground); }
     PathMesh& GetPathMesh() { return pathMesh_; }
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
@@ -125,11 +133,12 @@ public:
     bool GetPostLoadCalled() const { return postLoadCalled_; }
     // True for a level whose ground is an interior grid; a level without ground is not.
     bool IsUnderground() const { return false; }
-    // The entity tree's box; without a tree, a box at the origin of half size 100.
+    // The ground's box; without one the entity tree's; without a tree, a box at the origin of half
+    // size 100.
     ABBox GetBoundingBox() const;
     // The ground's height at (x, z); 0 without ground.
     float GetGroundHeight(float x, float z) const;
-    // Marks the render data loaded (the ground's, once there is one); true.
+    // Makes the ground's render data and marks the render data loaded; the ground's result.
     bool LoadRenderData();
 
     // Entities.
@@ -222,6 +231,8 @@ private:
     static void FilterByType(mem::vector<Entity*>& entities, size_t from, EntityListType type);
     // Places a loaded or restored entity: coords, box, tree, count. No OnAddToLevel (PostLoad runs it).
     void InsertEntity(Entity* entity, const Coords& coords);
+    // Makes and reads the ground of a ground chunk; false (logged) when it cannot.
+    bool LoadGround(BinaryReader& chunk, int version);
     // The entity chunks of a file image, once the tree exists.
     bool LoadEntityChunks(BinaryReader* entities, BinaryReader* entityData, int version, bool restoring);
     // Back to an empty, unloaded level after a failed load.
@@ -233,6 +244,7 @@ private:
 
     Region* region_;
     std::unique_ptr<EntitySpace> space_;   // null until loaded or made
+    std::unique_ptr<LevelGround> ground_;  // null without ground
     PathMesh pathMesh_;
     bool loaded_ = false;
     bool renderDataLoaded_ = false;

@@ -12,6 +12,7 @@
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/StringTable.h"
+#include "pathing/ImpassableData.h"
 #include "world/Level.h"
 
 namespace GAME {
@@ -70,6 +71,7 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
 
     BinaryReader entities;
     BinaryReader entityData;
+    ImpassableData impassable;
     bool hasEntities = false;
     bool hasEntityData = false;
     while (!reader.IsAtEnd()) {
@@ -92,16 +94,15 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
         case kChunkPathMesh:
             if (!pathMesh_.Load(chunk)) Log(LogPriority::Warning, "Error loading path mesh");
             break;
-        case kChunkGround: {
-            // A ground-less level writes an empty chunk (or one holding only the kind word of a
-            // version 10 file, which has none).
-            const uint32_t kindSize = version >= kFirstVersionWithGroundKind ? 4 : 0;
-            if (length > kindSize) {
-                Log(LogPriority::Warning, "Level file: the ground (kind %u) is passed over; no ground system is present",
-                    kindSize ? chunk.ReadUInt32() : 0u);
+        case kChunkGround:
+            if (!LoadGround(chunk, version)) {
+                DiscardLoad();
+                return false;
             }
             break;
-        }
+        case kChunkPassability:
+            if (!impassable.Load(chunk)) Log(LogPriority::Warning, "Level file: the passability was not read");
+            break;
         case kChunkWater:
             Log(LogPriority::Warning, "Level file: the water is passed over; no water system is present");
             break;
@@ -109,10 +110,11 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
             if (!sectorLayers_.Load(chunk)) Log(LogPriority::Warning, "Level file: the sector layers were not read");
             break;
         default:
-            // Includes the passability data (chunk 3), which only an editable terrain keeps.
             break;
         }
     }
+    // Only an editable ground keeps the passability.
+    if (ground_ && impassable.HasBeenLoadedOrPrimed()) ground_->SetImpassableData(impassable);
 
     const ABBox box = GetBoundingBox();
     const float hx = box.halfSize.x;
@@ -127,6 +129,31 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
         return false;
     }
     loaded_ = true;
+    return true;
+}
+
+bool Level::LoadGround(BinaryReader& chunk, int version) {
+    ground_.reset();
+    // A ground-less level writes an empty chunk (or one holding only the kind word of a version
+    // 10 file, which has none).
+    const uint32_t kindSize = version >= kFirstVersionWithGroundKind ? 4 : 0;
+    if (chunk.GetSize() <= kindSize) return true;
+    const uint32_t kind = kindSize ? chunk.ReadUInt32() : uint32_t(LevelGround::Kind::Editable);
+    if (kind == uint32_t(LevelGround::Kind::Grid)) {
+        Log(LogPriority::Warning, "Level file: the ground (kind %u) is passed over; no interior grid system is present",
+            kind);
+        return true;
+    }
+    ground_.reset(LevelGround::Make(LevelGround::Kind(kind), region_));
+    if (!ground_) {
+        Log(LogPriority::Error, "Level file: a ground of kind %u cannot be made", kind);
+        return false;
+    }
+    if (!ground_->Load(chunk, version)) {
+        Log(LogPriority::Error, "Level file: the ground (kind %u) failed to load", kind);
+        ground_.reset();
+        return false;
+    }
     return true;
 }
 
@@ -205,13 +232,14 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
 void Level::DiscardLoad() {
     DestroyAllEntities(-1);
     space_.reset();
+    ground_.reset();
     pathMesh_.Clear();
     sectorLayers_.Clear();
     numEntities_ = 0;
     loaded_ = false;
 }
 
-void Level::Save(BinaryWriter& writer, bool) const {
+void Level::Save(BinaryWriter& writer, bool runTimeFormat) const {
     mem::vector<Entity*> all;
     if (space_) space_->GetAll(all);
     StringTable names;
@@ -242,9 +270,9 @@ void Level::Save(BinaryWriter& writer, bool) const {
     }
     writer.EndChunk();
 
-    // The ground chunk is written empty until the level has a ground (runTimeFormat then picks
-    // its block).
+    // Empty without a ground (and for a run-time ground, which is not saved again).
     writer.BeginChunk(kChunkGround);
+    if (ground_) ground_->Write(writer, runTimeFormat);
     writer.EndChunk();
 
     if (pathMesh_.HasMesh()) {

@@ -8,6 +8,7 @@
 
 #include "core/ABBox.h"
 #include "core/Mem.h"
+#include "terrain/GrassGeometryPool.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
 #include "terrain/TerrainObject.h"
@@ -20,6 +21,8 @@ public:
     using CellFunction = std::function<uint8_t(unsigned x, unsigned z)>;
 
     TestTerrain() : TerrainBase(TerrainBaseType::RunTime, nullptr) {}
+    // The blocks give their grass back to the pool while the terrain is whole.
+    ~TestTerrain() override { TerrainBase::Unload(); }
 
     // Sets the grid, the heights (flat at 0 without a function) and builds the blocks; false for
     // invalid counts. Layers are kept: add them first so the blocks see them.
@@ -38,6 +41,7 @@ public:
     using TerrainBase::SetNumSamples;
 
     bool Load(BinaryReader&, int) override { return false; }
+    void Write(BinaryWriter&, bool) const override {}
     bool LoadRenderData() override { return true; }
     void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
@@ -57,7 +61,12 @@ public:
                        PhysicsSurface) const override {
         return field_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
     }
+    unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override;
+    const RenderTexture* GetLayerOpacityTexture(unsigned) const override { return nullptr; }
+    GrassGeometry CreateGrassGeometry() override { return grass_.Create(); }
+    void DestroyGrassGeometry(GrassGeometry& geometry) override { grass_.Destroy(geometry); }
+    const GrassGeometryPool& GetGrassPool() const { return grass_; }
     uint8_t GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const override;
     // The layers with a non-zero opacity in the cells under the box, as the run-time terrain
     // finds them.
@@ -78,6 +87,7 @@ private:
     HeightField field_;
     mem::vector<Layer> layers_;
     bool lowQuality_ = false;
+    GrassGeometryPool grass_;
     mutable int outOfGridReads_ = 0;
     int mapGeometryCreated_ = 0;
     int mapGeometryDestroyed_ = 0;

@@ -44,15 +44,21 @@ struct Entry {
 };
 
 // A level file built field by field for a version: chunk 5 with the names and entries, chunk 20
-// with the extra records, and a chunk 6 holding a ground block of another system.
+// with the extra records, and a chunk 6 holding the ground: an interior grid's (another system's,
+// passed over) where the file names the kind, else an editor block of one sample at height 2.5.
 Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::vector<Entry>& entries,
                  const std::vector<std::pair<uint32_t, std::string>>& extra) {
     BinaryWriter writer;
     writer.Write("LVL", 3);
     writer.Write(static_cast<unsigned char>(version));
     writer.BeginChunk(Level::kChunkGround);
-    if (version >= 11) writer.Write(uint32_t(0));
-    writer.Write(uint32_t(0xDEADBEEF));
+    if (version >= 11) {
+        writer.Write(uint32_t(LevelGround::Kind::Grid));
+        writer.Write(uint32_t(0xDEADBEEF));
+    } else {
+        for (uint32_t word : {1u, 1u, 0u}) writer.Write(word);  // 1 x 1 samples, no layers
+        for (float value : {2.5f, 0.0f, 2.5f, 0.0f, 0.0f}) writer.Write(value);
+    }
     writer.EndChunk();
     writer.BeginChunk(Level::kChunkEntities);
     writer.Write(uint32_t(names.size()));
@@ -129,7 +135,12 @@ TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
         Level level(region_);
         ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), false));
         EXPECT_TRUE(level.IsLoaded());
-        EXPECT_TRUE(log.Contains(LogPriority::Warning, "ground"));
+        if (version >= 11) {
+            EXPECT_TRUE(log.Contains(LogPriority::Warning, "ground"));
+        } else {
+            ASSERT_NE(level.GetGround(), nullptr);
+            EXPECT_EQ(level.GetGroundHeight(0, 0), 2.5f);
+        }
         // Versions 10 and 11 have no unique-id fields: the builder wrote none, so any id read
         // would come from the wrong bytes.
         const UniqueId expectedId = version >= 12 ? MakeId(1) : UniqueId();

@@ -1,0 +1,189 @@
+#include "terrain/TerrainRT.h"
+
+#include <algorithm>
+
+#include "core/Log.h"
+#include "render/RenderDevice.h"
+#include "terrain/TerrainType.h"
+
+namespace GAME {
+
+TerrainRT::TerrainRT(Region* region) : TerrainBase(TerrainBaseType::RunTime, region) {}
+
+TerrainRT::~TerrainRT() { Unload(); }
+
+void TerrainRT::Unload() {
+    RenderDevice* device = GetRenderDevice();
+    for (TerrainLayer& layer : layers_) {
+        if (device) device->DestroyTexture(layer.opacityTexture);
+        TerrainType::Destroy(layer.terrainType);
+    }
+    layers_.clear();
+    // The blocks give their grass back to the pool before the ground mesh and the pool go.
+    TerrainBase::Unload();
+    DestroyMapGeometry();
+    heights_.clear();
+    masks_.clear();
+    maskBytes_ = 0;
+    heightField_ = HeightField();
+}
+
+bool TerrainRT::LoadRenderData() {
+    for (TerrainLayer& layer : layers_) {
+        if (layer.terrainType) layer.terrainType->LoadTextures();
+        CreateOpacityTexture(layer);
+    }
+    CreateMapGeometry();
+    renderDataLoaded_ = true;
+    return true;
+}
+
+void TerrainRT::CreateOpacityTexture(TerrainLayer& layer) const {
+    RenderDevice* device = GetRenderDevice();
+    if (!device || layer.opacityTexture) return;
+    if (layer.opacity.empty()) {
+        const mem::vector<uint8_t> opaque(64, 0xFF);
+        layer.opacityTexture = device->CreateTexture(8, 8, opaque.data(), 0, 0);
+        return;
+    }
+    mem::vector<uint32_t> texels(layer.opacity.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const int opacity = layer.opacity[i];
+        const uint32_t red = uint32_t(std::clamp(4 * (127 - opacity), 0, 255));
+        texels[i] = uint32_t(opacity) << 24 | red << 16;
+    }
+    layer.opacityTexture =
+        device->CreateTextureFromPixels(int(GetNumXSamples() - 1), int(GetNumYSamples() - 1), texels.data(), 1, 0);
+}
+
+void TerrainRT::CreateMapGeometry() {
+    RenderDevice* device = GetRenderDevice();
+    if (!device || heights_.empty() || vertexBuffer_) return;
+    const RenderVertexElement elements[2] = {
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+        {0, RenderVertexUsage::Normal, RenderVertexElementType::Float3},
+    };
+    vertexDeclaration_ = device->CreateVertexDeclaration(elements, 2);
+    const uint32_t size = uint32_t(heights_.size()) * kGroundVertexSize;
+    vertexBuffer_ = device->CreateVertexBuffer(0, size);
+    if (!vertexBuffer_) {
+        Log(LogPriority::Error, "Couldn't create terrain vertex buffer");
+        return;
+    }
+    auto* vertices = static_cast<float*>(vertexBuffer_->Lock(0, size, 0));
+    if (!vertices) {
+        Log(LogPriority::Error, "Couldn't lock terrain vertex buffer");
+    } else {
+        for (unsigned z = 0; z < GetNumYSamples(); ++z) {
+            for (unsigned x = 0; x < GetNumXSamples(); ++x) {
+                WriteGroundVertex(vertices + (size_t(z) * GetNumXSamples() + x) * (kGroundVertexSize / sizeof(float)),
+                                  x, z);
+            }
+        }
+        vertexBuffer_->Unlock();
+    }
+    grass_.CreateIndexBuffer();
+}
+
+void TerrainRT::DestroyMapGeometry() {
+    grass_.Clear();
+    if (RenderDevice* device = GetRenderDevice()) {
+        device->DestroyVertexBuffer(vertexBuffer_);
+        device->DestroyVertexDeclaration(vertexDeclaration_);
+    }
+    vertexBuffer_ = nullptr;
+    vertexDeclaration_ = nullptr;
+}
+
+void TerrainRT::ReloadGenerationDependentData() {
+    for (TerrainLayer& layer : layers_) {
+        if (layer.terrainType) layer.terrainType->ReloadBumpmaps();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The frame and the device
+// ---------------------------------------------------------------------------------------------
+
+void TerrainRT::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
+    UnloadOldObjects();
+    UpdateObjects(frusta, count, elapsedMs);
+}
+
+void TerrainRT::PreLoad(int priority, const Frustum* frusta, unsigned count) {
+    mem::vector<TerrainObject*> objects;
+    mem::vector<bool> inFirst;
+    GetObjectsInFrustum(objects, frusta, count, &inFirst);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        if (!objects[i]->IsLoaded(inFirst[i])) objects[i]->Load(priority, inFirst[i]);
+    }
+}
+
+void TerrainRT::PreDeviceReset() {
+    TerrainBase::PreDeviceReset();
+    if (RenderDevice* device = GetRenderDevice()) {
+        for (TerrainLayer& layer : layers_) device->DestroyTexture(layer.opacityTexture);
+    }
+    DestroyMapGeometry();
+}
+
+void TerrainRT::PostDeviceReset() {
+    // The textures come back as LoadRenderData made them, so the ground looks the same after a
+    // reset.
+    if (renderDataLoaded_) {
+        for (TerrainLayer& layer : layers_) CreateOpacityTexture(layer);
+        CreateMapGeometry();
+    }
+    TerrainBase::PostDeviceReset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Samples, queries and layers
+// ---------------------------------------------------------------------------------------------
+
+bool TerrainRT::IsInvisible(int x, int z) const {
+    if (x < 0 || z < 0 || unsigned(x) >= GetNumXSamples() || unsigned(z) >= GetNumYSamples()) return false;
+    return (GetMask(unsigned(x), unsigned(z))[0] & kVisibleBit) == 0;
+}
+
+bool TerrainRT::LayerShowsAt(unsigned layer, unsigned x, unsigned z) const {
+    const unsigned bit = layer + 1;
+    return (GetMask(x, z)[bit / 8] >> (bit % 8) & 1) != 0;
+}
+
+void TerrainRT::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
+                                int& cellZ) const {
+    heightField_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
+}
+
+void TerrainRT::FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const {
+    heightField_.FindCollisions(box, x0, z0, x1, z1);
+}
+
+int TerrainRT::FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
+                              PhysicsSurface) const {
+    return heightField_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
+}
+
+uint8_t TerrainRT::GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const {
+    const mem::vector<uint8_t>& opacity = layers_[layer].opacity;
+    return opacity.empty() ? uint8_t(255) : opacity[size_t(z) * (GetNumXSamples() - 1) + x];
+}
+
+void TerrainRT::GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const {
+    out.clear();
+    if (layers_.empty() || GetNumXSamples() < 2 || GetNumYSamples() < 2) return;
+    const Vec3 low = box.GetMin(), high = box.GetMax();
+    const int lastX = int(GetNumXSamples()) - 2, lastZ = int(GetNumYSamples()) - 2;
+    const int x0 = TruncateClamped(low.x, 0, lastX + 1), z0 = TruncateClamped(low.z, 0, lastZ + 1);
+    const int x1 = TruncateClamped(high.x + 0.5f, -1, lastX), z1 = TruncateClamped(high.z + 0.5f, -1, lastZ);
+    for (unsigned layer = unsigned(layers_.size()); layer-- > 0;) {
+        bool shows = false;
+        for (int z = z0; z <= z1 && !shows; ++z) {
+            for (int x = x0; x <= x1 && !shows; ++x) shows = LayerShowsAt(layer, unsigned(x), unsigned(z));
+        }
+        if (shows) out.insert(out.begin(), layer);
+    }
+}
+
+}  // namespace GAME

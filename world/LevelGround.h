@@ -1,0 +1,64 @@
+#pragma once
+// LevelGround: what a level asks of its ground. The ground of a terrain level is an editable or a
+// run-time terrain; both live in the terrain folder, which builds on the world, so the level holds
+// its ground through this interface and makes it through the maker the terrain folder installs
+// (SetMaker, when the engine library loads). Without a maker no ground can be made, and a level
+// file with a ground fails to load.
+//
+// The ground chunk of a level file holds a u32 kind (from version 11 on) and the kind's block:
+// kind 0 the editor block, 2 the run-time block (1, a grid region, has no block of its own).
+
+#include <cstdint>
+
+#include "core/ABBox.h"
+#include "core/PhysicsSurface.h"
+
+namespace GAME {
+
+class BinaryReader;
+class BinaryWriter;
+class Frustum;
+class ImpassableData;
+class Region;
+struct Intersection;
+struct Ray;
+
+class LevelGround {
+public:
+    enum class Kind : uint32_t {
+        Editable = 0,  // the editor block
+        Grid = 1,      // an interior grid region
+        RunTime = 2,   // the run-time block
+    };
+
+    // Makes an empty ground of the kind for the region; null for a kind it cannot make.
+    using Maker = LevelGround* (*)(Kind kind, Region* region);
+
+    virtual ~LevelGround() = default;
+
+    // Reads the kind's block (version: the level file's); false (logged) for a block that is cut
+    // short or does not describe a ground.
+    virtual bool Load(BinaryReader& reader, int version) = 0;
+    // Makes the device resources after loading, on the same thread.
+    virtual bool LoadRenderData() = 0;
+    // The frame's update for the count frusta the viewer sees.
+    virtual void Update(const Frustum* frusta, unsigned count, int elapsedMs) = 0;
+    // Writes the ground chunk's payload: the kind word and the block. runTime asks for the run-time
+    // block; a ground that cannot be written in the form asked writes nothing.
+    virtual void Write(BinaryWriter& writer, bool runTime) const = 0;
+    // The level's passability (the file's chunk 3); only an editable ground keeps it.
+    virtual void SetImpassableData(const ImpassableData&) {}
+
+    // Region space.
+    virtual ABBox GetBoundingBox() const = 0;
+    virtual float GetHeightInterpolated(float x, float z) const = 0;
+    // The nearest hit of the ray with the ground (distance +infinity when none).
+    virtual void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const = 0;
+
+    static void SetMaker(Maker maker);
+    // A new ground of the kind through the installed maker; null without one or for a kind it
+    // cannot make.
+    static LevelGround* Make(Kind kind, Region* region);
+};
+
+}  // namespace GAME

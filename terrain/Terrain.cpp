@@ -46,7 +46,7 @@ bool Terrain::New(unsigned cellsX, unsigned cellsY) {
     hidden_.assign(samples, 0);
     offsets_.assign(samples, Offset());
     passability_.assign(size_t(cellsX) * cellsY, 0);
-    heightField_ = HeightField(cellsX + 1, cellsY + 1, heights_.data(), hidden_.data(), 1, 1, 1);
+    SetHeightField(HeightField(cellsX + 1, cellsY + 1, heights_.data(), hidden_.data(), 1, 1, 1));
     InitializeBlocks(true);
     return true;
 }
@@ -63,7 +63,7 @@ void Terrain::Unload() {
     passability_.clear();
     dirtyRects_.Clear();
     opacityDirtyRects_.Clear();
-    heightField_ = HeightField();
+    SetHeightField(HeightField());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -230,20 +230,6 @@ void Terrain::UpdateVertexBuffer(const DirtyRectSet& samples) {
 // ---------------------------------------------------------------------------------------------
 // Cell-range queries
 // ---------------------------------------------------------------------------------------------
-
-void Terrain::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                              int& cellZ) const {
-    heightField_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
-}
-
-void Terrain::FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const {
-    heightField_.FindCollisions(box, x0, z0, x1, z1);
-}
-
-int Terrain::FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                            PhysicsSurface) const {
-    return heightField_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Layers
@@ -483,7 +469,7 @@ void Terrain::RenderImpassableAreas(GraphicsPrimitiveDrawer& drawer, const Coord
             if (!passability_[CellIndex(x, z)]) continue;
             drawer.SetColor((x & 1) == (z & 1) ? Color(1.0f, 0.0f, 0.0f, 0.25f) : Color(0.0f, 0.0f, 0.0f, 0.25f));
             Vec3 triangles[2][3];
-            heightField_.GetCellTriangles(x, z, triangles[0], triangles[1]);
+            GetHeightField().GetCellTriangles(x, z, triangles[0], triangles[1]);
             drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Triangles);
             for (const Vec3* corners : triangles) {
                 for (int i = 0; i < 3; ++i) drawer.SetVertex(toWorld.TransformPoint(corners[i]));
@@ -499,8 +485,8 @@ void Terrain::RenderBorder(GraphicsPrimitiveDrawer& drawer) const {
     drawer.SetColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
     const auto segment = [&](unsigned x0, unsigned z0, unsigned x1, unsigned z1) {
         drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);
-        drawer.SetVertex(heightField_.GetPoint(x0, z0));
-        drawer.SetVertex(heightField_.GetPoint(x1, z1));
+        drawer.SetVertex(GetHeightField().GetPoint(x0, z0));
+        drawer.SetVertex(GetHeightField().GetPoint(x1, z1));
         drawer.End();
     };
     const unsigned lastX = GetNumXSamples() - 1, lastZ = GetNumYSamples() - 1;

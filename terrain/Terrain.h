@@ -32,7 +32,6 @@
 #include "core/Mem.h"
 #include "render/DirtyRect.h"
 #include "terrain/GrassGeometryPool.h"
-#include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
 
 namespace GAME {
@@ -174,18 +173,6 @@ public:
     const RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
     const RenderVertexDeclaration* GetVertexDeclaration() const { return vertexDeclaration_; }
 
-    // -- Cell-range queries ------------------------------------------------------------------------
-
-    using TerrainBase::FindCollisions;
-    using TerrainBase::GetIntersection;
-    void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                         int& cellZ) const override;
-    void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const override;
-    int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                       PhysicsSurface surface) const override;
-    // The heights and hidden flags as the queries see them.
-    const HeightField& GetHeightField() const { return heightField_; }
-
     // -- Layers ------------------------------------------------------------------------------------
 
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
@@ -308,7 +295,6 @@ private:
     mem::vector<TerrainLayer> layers_;     // index 0 the base layer
     DirtyRectSet dirtyRects_;              // samples to rebuild
     DirtyRectSet opacityDirtyRects_;       // cells whose layer visibility to recompute
-    HeightField heightField_;              // over heights_ and hidden_
     GrassGeometryPool grass_;              // made with the ground mesh
     RenderVertexBuffer* vertexBuffer_ = nullptr;             // X x Y ground vertices
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal

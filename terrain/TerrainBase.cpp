@@ -141,6 +141,29 @@ uint8_t TerrainBase::GetLayerOpacityInterpolated(unsigned layer, float x, float 
     return value > 0.0f ? uint8_t(std::min(value, 255.0f)) : uint8_t(0);
 }
 
+void TerrainBase::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
+                                  int& cellZ) const {
+    heightField_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
+}
+
+void TerrainBase::FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const {
+    heightField_.FindCollisions(box, x0, z0, x1, z1);
+}
+
+int TerrainBase::FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
+                                PhysicsSurface) const {
+    return heightField_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
+}
+
+void TerrainBase::PreLoadObjects(int priority, const Frustum* frusta, unsigned count) {
+    mem::vector<TerrainObject*> objects;
+    mem::vector<bool> inFirst;
+    GetObjectsInFrustum(objects, frusta, count, &inFirst);
+    for (size_t i = 0; i < objects.size(); ++i) {
+        if (!objects[i]->IsLoaded(inFirst[i])) objects[i]->Load(priority, inFirst[i]);
+    }
+}
+
 void TerrainBase::WriteGroundVertex(float* vertex, unsigned x, unsigned z) const {
     const Vec3 normal = GetFastNormal(x, z);
     const float values[6] = {float(x), GetHeight(x, z), float(z), normal.x, normal.y, normal.z};

@@ -35,6 +35,7 @@
 #include "core/PhysicsSurface.h"
 #include "core/Plane.h"
 #include "core/Vec3.h"
+#include "terrain/HeightField.h"
 #include "terrain/TerrainSpace.h"
 #include "world/LevelGround.h"
 
@@ -138,14 +139,17 @@ public:
     // -- Cell-range queries (the ground blocks call them with their own cells) -------------------
 
     // The nearest ray hit with the cells of the inclusive rectangle: replaces hit.distance when
-    // nearer and reports the cell hit; the caller starts hit.distance.
+    // nearer and reports the cell hit; the caller starts hit.distance. Both kinds walk their
+    // height field (SetHeightField).
     virtual void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                                 int& cellZ) const = 0;
+                                 int& cellZ) const;
     // Offers the box the contacts of the rectangle's cells.
-    virtual void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const = 0;
+    virtual void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const;
     // Writes at most max contacts of the box with the rectangle's cells; returns their number.
     virtual int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                               PhysicsSurface surface) const = 0;
+                               PhysicsSurface surface) const;
+    // The heights and hidden samples as the queries see them.
+    const HeightField& GetHeightField() const { return heightField_; }
 
     // -- Layers ------------------------------------------------------------------------------------
 
@@ -256,6 +260,11 @@ protected:
     void InitializeBlocks(bool createMapGeometry);
     // Takes every block out of the tree and the loaded set, deletes them and the ground mesh.
     void DestroyTerrainBlocks();
+    // Points the cell walks at the kind's arrays (an empty field while it has none).
+    void SetHeightField(const HeightField& field) { heightField_ = field; }
+    // Preloads the objects inside the frusta that are not loaded the way they are asked: in
+    // advance for those the first frustum sees.
+    void PreLoadObjects(int priority, const Frustum* frusta, unsigned count);
     // Writes the ground-mesh vertex of a sample: position (x, height, z), then its fast normal.
     void WriteGroundVertex(float* vertex, unsigned x, unsigned z) const;
 
@@ -284,6 +293,7 @@ private:
     std::unique_ptr<TerrainBlock[]> blocks_;     // numBlocksX x numBlocksY, row-major
     uint32_t numXSamples_ = 0;
     uint32_t numYSamples_ = 0;
+    HeightField heightField_;                    // over the kind's heights and hidden flags
 };
 
 }  // namespace GAME

@@ -60,7 +60,7 @@ bool Terrain::Load(BinaryReader& reader, int version) {
     hidden_.assign(samples, 0);
     offsets_.resize(samples);
     passability_.assign(cells, 0);
-    heightField_ = HeightField(numX, numY, heights_.data(), hidden_.data(), 1, 1, 1);
+    SetHeightField(HeightField(numX, numY, heights_.data(), hidden_.data(), 1, 1, 1));
 
     for (uint32_t i = 0; i < numLayers && !reader.Failed(); ++i) {
         const std::string name = ReadLayerName(reader);

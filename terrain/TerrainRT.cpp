@@ -25,7 +25,7 @@ void TerrainRT::Unload() {
     heights_.clear();
     masks_.clear();
     maskBytes_ = 0;
-    heightField_ = HeightField();
+    SetHeightField(HeightField());
 }
 
 bool TerrainRT::LoadRenderData() {
@@ -110,14 +110,7 @@ void TerrainRT::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     UpdateObjects(frusta, count, elapsedMs);
 }
 
-void TerrainRT::PreLoad(int priority, const Frustum* frusta, unsigned count) {
-    mem::vector<TerrainObject*> objects;
-    mem::vector<bool> inFirst;
-    GetObjectsInFrustum(objects, frusta, count, &inFirst);
-    for (size_t i = 0; i < objects.size(); ++i) {
-        if (!objects[i]->IsLoaded(inFirst[i])) objects[i]->Load(priority, inFirst[i]);
-    }
-}
+void TerrainRT::PreLoad(int priority, const Frustum* frusta, unsigned count) { PreLoadObjects(priority, frusta, count); }
 
 void TerrainRT::PreDeviceReset() {
     TerrainBase::PreDeviceReset();
@@ -149,20 +142,6 @@ bool TerrainRT::IsInvisible(int x, int z) const {
 bool TerrainRT::LayerShowsAt(unsigned layer, unsigned x, unsigned z) const {
     const unsigned bit = layer + 1;
     return (GetMask(x, z)[bit / 8] >> (bit % 8) & 1) != 0;
-}
-
-void TerrainRT::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                                int& cellZ) const {
-    heightField_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
-}
-
-void TerrainRT::FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const {
-    heightField_.FindCollisions(box, x0, z0, x1, z1);
-}
-
-int TerrainRT::FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                              PhysicsSurface) const {
-    return heightField_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
 }
 
 uint8_t TerrainRT::GetLayerOpacity(unsigned layer, unsigned x, unsigned z) const {

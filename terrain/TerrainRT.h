@@ -30,7 +30,6 @@
 
 #include "core/Mem.h"
 #include "terrain/GrassGeometryPool.h"
-#include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
 
 namespace GAME {
@@ -80,16 +79,6 @@ public:
     // Whether layer k's bit is set in the sample's mask.
     bool LayerShowsAt(unsigned layer, unsigned x, unsigned z) const;
 
-    // -- Cell-range queries ------------------------------------------------------------------------
-
-    using TerrainBase::FindCollisions;
-    using TerrainBase::GetIntersection;
-    void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                         int& cellZ) const override;
-    void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface surface) const override;
-    int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                       PhysicsSurface surface) const override;
-
     // -- Layers ------------------------------------------------------------------------------------
 
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
@@ -128,7 +117,6 @@ private:
     mem::vector<uint8_t> masks_;         // maskBytes_ per sample
     uint32_t maskBytes_ = 0;
     mem::vector<TerrainLayer> layers_;   // index 0 the base layer
-    HeightField heightField_;            // over heights_ and the visible bits of masks_
     GrassGeometryPool grass_;
     RenderVertexBuffer* vertexBuffer_ = nullptr;
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;

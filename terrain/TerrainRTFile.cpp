@@ -124,7 +124,7 @@ bool TerrainRT::Load(BinaryReader& reader, int) {
     }
 
     SetNumSamples(numX, numY);
-    heightField_ = HeightField(numX, numY, heights_.data(), masks_.data(), maskBytes_, kVisibleBit, 0);
+    SetHeightField(HeightField(numX, numY, heights_.data(), masks_.data(), maskBytes_, kVisibleBit, 0));
     InitializeBlocks(false);
     for (uint32_t i = 0; i < numPlugs; ++i) {
         auto* plug = new TerrainPlug;

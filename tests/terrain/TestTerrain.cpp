@@ -13,7 +13,7 @@ bool TestTerrain::Make(uint32_t numXSamples, uint32_t numYSamples, const SampleF
         for (uint32_t x = 0; x < numXSamples; ++x) heights_.push_back(heights ? heights(x, z) : 0.0f);
     }
     hidden_.assign(heights_.size(), 0);
-    field_ = HeightField(numXSamples, numYSamples, heights_.data(), hidden_.data(), 1, 1, 1);
+    SetHeightField(HeightField(numXSamples, numYSamples, heights_.data(), hidden_.data(), 1, 1, 1));
     outOfGridReads_ = 0;
     InitializeBlocks(true);
     return true;
@@ -29,12 +29,7 @@ void TestTerrain::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
 }
 
 void TestTerrain::PreLoad(int priority, const Frustum* frusta, unsigned count) {
-    mem::vector<TerrainObject*> objects;
-    mem::vector<bool> inFirst;
-    GetObjectsInFrustum(objects, frusta, count, &inFirst);
-    for (size_t i = 0; i < objects.size(); ++i) {
-        if (!objects[i]->IsLoaded(inFirst[i])) objects[i]->Load(priority, inFirst[i]);
-    }
+    PreLoadObjects(priority, frusta, count);
 }
 
 float TestTerrain::GetHeight(unsigned x, unsigned z) const {

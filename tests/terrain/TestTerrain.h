@@ -48,19 +48,6 @@ public:
 
     float GetHeight(unsigned x, unsigned z) const override;
     bool IsInvisible(int, int) const override { return false; }
-    using TerrainBase::FindCollisions;
-    using TerrainBase::GetIntersection;
-    void GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
-                         int& cellZ) const override {
-        field_.GetIntersection(ray, x0, z0, x1, z1, hit, cellX, cellZ);
-    }
-    void FindCollisions(CollisionBox& box, int x0, int z0, int x1, int z1, PhysicsSurface) const override {
-        field_.FindCollisions(box, x0, z0, x1, z1);
-    }
-    int FindCollisions(const OBBox& box, int x0, int z0, int x1, int z1, CollisionContact* contacts, int max,
-                       PhysicsSurface) const override {
-        return field_.FindCollisions(box, x0, z0, x1, z1, contacts, max);
-    }
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override;
     const RenderTexture* GetLayerOpacityTexture(unsigned) const override { return nullptr; }
@@ -84,7 +71,6 @@ private:
 
     mem::vector<float> heights_;
     mem::vector<uint8_t> hidden_;  // all visible
-    HeightField field_;
     mem::vector<Layer> layers_;
     bool lowQuality_ = false;
     GrassGeometryPool grass_;

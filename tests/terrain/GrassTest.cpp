@@ -59,6 +59,8 @@ protected:
         terrain.reset();
         for (TerrainType*& type : types) TerrainType::Destroy(type);
         engine.Shutdown();
+        // Later tests of the process load the engine's own devices.
+        RenderDevice::SetDeviceDirectory(nullptr);
     }
 
     const TerrainType* Type(const char* record) {

@@ -20,10 +20,12 @@
 #include "files/TableDepot.h"
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
+#include "render/Display.h"
 #include "render/GraphicsEngine.h"
 #include "render/InputDevice.h"
 #include "render/RenderDevice.h"
 #include "render/ResetObject.h"
+#include "render/StatisticsWidget.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
 #include "world/SectorDataManager.h"
@@ -79,6 +81,7 @@ bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bo
     StartResourceLoader();
     InitializeGraphics(window, settings);
     if (!suppressInput) StartInput(window);
+    StartDisplay(!suppressInput);
     StartSound();
     StartNetwork();
     StartFrames();
@@ -100,8 +103,10 @@ void Engine::Update(const WorldFrustum& /*viewer*/, bool /*updateWorld*/) {
 }
 
 void Engine::Render() {
-    // The display's widgets update here (unless the device is lost) once the interface layer exists.
-    if (graphicsEngine_) graphicsEngine_->Update(true);
+    if (!graphicsEngine_) return;
+    const RenderDevice* device = graphicsEngine_->GetRenderDevice();
+    if (display_ && device != nullptr && !device->DeviceLost()) display_->Update();
+    graphicsEngine_->Update(true);
 }
 
 void Engine::PresentSurface() {
@@ -114,6 +119,7 @@ void Engine::Shutdown() {
     StopResourceLoaderThread();
     ShutdownNetwork();
     DestroyManagers();
+    DestroyDisplay();
     DestroyObjects();
     ReleaseSubsystems();
     DeleteChunkCallbacks();
@@ -183,6 +189,14 @@ void Engine::StartInput(void* window) {
     }
 }
 
+void Engine::StartDisplay(bool debugWidgets) {
+    display_ = std::make_unique<Display>();
+    graphicsEngine_->SetDisplay(display_.get());
+    if (!debugWidgets) return;
+    statisticsWidget_ = std::make_unique<StatisticsWidget>();
+    display_->AddWidget(statisticsWidget_.get());
+}
+
 void Engine::StartSound() { Singleton<SoundManager>::Get(); }
 
 void Engine::StartNetwork() { connectionManager_ = std::make_unique<StandAloneConnectionManager>(); }
@@ -224,7 +238,9 @@ void Engine::EvictOldResources() {
 }
 
 void Engine::ReadInput() {
-    if (inputDevice_) inputDevice_->Update();
+    if (!inputDevice_) return;
+    inputDevice_->Update();
+    if (display_) display_->HandleInput(*inputDevice_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -246,6 +262,12 @@ void Engine::DestroyManagers() {
     inputDevice_.reset();
     Singleton<EditorFilter>::Destroy();
     Singleton<UniqueIdMap>::Destroy();
+}
+
+void Engine::DestroyDisplay() {
+    if (graphicsEngine_) graphicsEngine_->SetDisplay(nullptr);
+    display_.reset();
+    statisticsWidget_.reset();
 }
 
 void Engine::DestroyObjects() {

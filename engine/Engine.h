@@ -16,7 +16,8 @@
 // over the file system and hands it to the object manager; creates the resource loader and starts
 // its thread; initializes the graphics engine over the loader; creates the input device for the
 // window unless input is suppressed (one that cannot start is logged, and the engine runs
-// without input); creates the sound manager; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
+// without input); makes the display, hands it to the graphics engine and, unless input is
+// suppressed, puts the statistics widget on it; creates the sound manager; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
 // as play) and resets the frame timer. A graphics engine that cannot start is fatal (FatalError
 // with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
@@ -24,14 +25,16 @@
 // (GetUpdateTime); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
 // destruction; unloads the graphics resources nobody references; updates the singletons; updates
 // the active connection manager; evicts graphics resources unused for kEvictionFrames frames; reads
-// the frame's input (InputDevice::Update), whose events the display's widgets take; sets the main
-// thread's resource unload fence.
+// the frame's input (InputDevice::Update) and hands its events to the display's widgets; sets the
+// main thread's resource unload fence.
 //
-// Render draws the interface frame through the graphics engine; the host shows it with
+// Render updates the display's widgets (unless the render device is lost) and draws the interface
+// frame, with the widgets in it, through the graphics engine; the host shows it with
 // PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
-// jukebox, the path finder, the input device, the editor filter and the unique id map; deletes every object pending
+// jukebox, the path finder, the input device, the editor filter and the unique id map; takes
+// the display from the graphics engine and destroys it with the statistics widget; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
 // graphics engine (then unloads the render device libraries), the resource loader and the record
 // store; deletes the installed map-chunk callbacks and the remaining singletons; closes the log
@@ -61,6 +64,7 @@
 namespace GAME {
 
 class ConnectionManager;
+class Display;
 class Entity;
 class FileSystem;
 class GraphicsEngine;
@@ -73,6 +77,7 @@ class RecordResourceLoader;
 class ResetObject;
 class ResourceLoader;
 class SectorDataManager;
+class StatisticsWidget;
 class TableDepot;
 class WorldFrustum;
 struct GraphicsEngineSettings;
@@ -123,8 +128,8 @@ public:
                             FileSystem* fileSystem);
     // One frame (see above), for the viewer's frustum; updateWorld says whether the world moves on.
     void Update(const WorldFrustum& viewer, bool updateWorld);
-    // Draws the interface frame through the graphics engine, for the host to present; without a
-    // graphics engine there is nothing to draw.
+    // Updates the display's widgets and draws the interface frame through the graphics engine, for
+    // the host to present; without a graphics engine there is nothing to draw.
     void Render();
     // Shows the frame Render drew, unless the render device is lost.
     void PresentSurface();
@@ -159,6 +164,10 @@ public:
     // The keyboard and mouse; null while the engine is not running, or when input was suppressed
     // or could not start.
     InputDevice* GetInputDevice() const { return inputDevice_.get(); }
+    // The widgets on the screen, which the graphics engine draws each frame; null while the engine
+    // is not running. Hosts add their interface screens here (and remove them before deleting
+    // them).
+    Display* GetDisplay() const { return display_.get(); }
     // Null: the engine runs without a physics engine so far.
     PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
 
@@ -252,6 +261,7 @@ private:
     void StartResourceLoader();
     void InitializeGraphics(void* window, const GraphicsEngineSettings& settings);
     void StartInput(void* window);
+    void StartDisplay(bool debugWidgets);
     void StartSound();
     void StartNetwork();
     void StartFrames();
@@ -268,6 +278,7 @@ private:
     void StopResourceLoaderThread();
     void ShutdownNetwork();
     void DestroyManagers();
+    void DestroyDisplay();
     void DestroyObjects();
     void ReleaseSubsystems();
     void DeleteChunkCallbacks();
@@ -301,6 +312,8 @@ private:
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
     std::unique_ptr<InputDevice> inputDevice_;
+    std::unique_ptr<Display> display_;
+    std::unique_ptr<StatisticsWidget> statisticsWidget_;  // on the display unless input is suppressed
 
     std::atomic<uint32_t> frameCount_{0};  // written by Update, read from any thread
     int updateTime_ = 0;

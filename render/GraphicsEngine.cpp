@@ -13,6 +13,7 @@
 #include "files/FileSystem.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
+#include "render/Display.h"
 #include "render/GraphicsBudget.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngineSettings.h"
@@ -261,9 +262,13 @@ void GraphicsEngine::Update(bool renderDisplay) {
     device_->EnableWireframe(false);
     UpdateStatistics();
     if (display_ != nullptr && !device_->DeviceLost() && renderDisplay) {
-        // The display's widgets (and the noise textures they use) draw here once the interface
-        // layer exists.
-        if (switches_.stats) AddStatisticLines(budgetMs, 0.0f);
+        // The statistics are drawn by a widget of the display, so their lines go in before it
+        // renders (added after, they would be cleared with the next frame unseen); the display's
+        // time is therefore the previous frame's.
+        if (switches_.stats) AddStatisticLines(budgetMs, displayMs_);
+        const uint64_t displayStart = GetPerformanceCounter();
+        display_->Render(*canvas_);
+        displayMs_ = ElapsedMilliseconds(displayStart, GetPerformanceCounter());
     }
     faceAccumulator_ += device_->GetNumFacesRendered();
     canvas_->EndFrame();

@@ -134,9 +134,10 @@ public:
     // the default font, the shared textures, the basic shaders and the basic vertex declaration,
     // and takes the options. After CreateDevice succeeded.
     bool Initialize(void* window, const GraphicsEngineSettings& settings, ResourceLoader* loader);
-    // Once a frame: the video-memory budget, the options, and the interface frame (the display's
-    // widgets and, with statistics on, the statistics lines) between the canvas's BeginFrame and
-    // EndFrame. The host presents the frame with PresentSurface.
+    // Once a frame: the video-memory budget, the options, and the interface frame between the
+    // canvas's BeginFrame and EndFrame: with a display, a device that is not lost and renderDisplay,
+    // the statistics lines (with statistics on; see Engine::AddStatisticText) and then the display's
+    // widgets. The host presents the frame with PresentSurface.
     void Update(bool renderDisplay);
 
     // -- Options -----------------------------------------------------------------------------------
@@ -387,6 +388,7 @@ private:
     int reflectionCount_ = 0;
     int lightCount_ = 0;
     int shadowCasterCount_ = 0;
+    float displayMs_ = 0.0f;  // the last display render
 
     GraphicsSwitches switches_;
     bool forceFullScreen_ = false;

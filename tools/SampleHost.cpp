@@ -1,7 +1,7 @@
 // The sample host: opens a window, starts the engine on a sample-data directory with the GL
-// device, makes an entity carrying an actor from their records, and runs frames in which it draws
-// an interface with the canvas: text in two font styles, textured and blended rectangles, a fan
-// and a paragraph. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
+// device, makes an entity carrying an actor from their records, and runs frames in which the
+// engine draws the host's interface widget (text in two font styles, textured and blended
+// rectangles, a fan and a paragraph) under the statistics overlay. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
 // prints the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
@@ -38,6 +38,8 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
+#include "render/Display.h"
+#include "render/DisplayWidget.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/VideoPlayer.h"
@@ -124,21 +126,23 @@ bool ChooseVideoDriver(bool real) {
     return real && display;
 }
 
-// The interface the host draws each frame, with the textures it shows.
-class SampleScreen {
+// The interface the host draws each frame, with the textures it shows: the back widget of the
+// engine's display, so the engine draws it inside its frame under its own widgets.
+class SampleScreen final : public GAME::DisplayWidget {
 public:
     explicit SampleScreen(GAME::GraphicsEngine& graphics)
         : graphics_(graphics),
           checker_(graphics.LoadTexture("Textures/Checker.dds")),
           gradient_(graphics.LoadTexture("Textures/Gradient.dds")),
           pulse_(graphics.LoadTexture("Textures/Pulse.tex")) {}
-    ~SampleScreen() {
+    ~SampleScreen() override {
         for (const GAME::GraphicsTexture* texture : {checker_, gradient_, pulse_}) graphics_.UnloadTexture(texture);
     }
     SampleScreen(const SampleScreen&) = delete;
     SampleScreen& operator=(const SampleScreen&) = delete;
 
-    void Draw(GAME::GraphicsCanvas& canvas, uint32_t frame) const {
+    void Render(GAME::GraphicsCanvas& canvas) const override {
+        const uint32_t frame = GAME::gEngine->GetFrameCount();
         const float width = float(canvas.GetWidth());
         canvas.SetDefaultState();
         canvas.ClearRenderSurface(nullptr, Color(0.07f, 0.09f, 0.13f, 1.0f),
@@ -254,6 +258,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
     engine.SetDefaultSettingsPath(options.dataDirectory + "/" + GAME::sample::kOptionsFile);
     if (!engine.Initialize(window.GetSystemWindow(), settings, false, false, &fileSystem)) return -1;
     GAME::GraphicsEngine& graphics = *engine.GetGraphicsEngine();
+    graphics.EnableStats(true);  // the statistics overlay over the host's interface
 
     GAME::ObjectManager* objects = GAME::Singleton<GAME::ObjectManager>::Get();
     GAME::Entity* entity = objects->CreateObjectFromFile<GAME::Entity>(kEntityRecord);
@@ -264,7 +269,9 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
 
     int failures = 0;
     {
-        const SampleScreen screen(graphics);
+        SampleScreen screen(graphics);
+        GAME::Display& display = *engine.GetDisplay();
+        display.AddWidget(&screen);
         const GAME::WorldFrustum viewer;
         // The last frame is the asked-for count, or the one in which the user pressed Escape or
         // closed the window; a real window without a count runs until the user ends it.
@@ -275,10 +282,10 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
             last = last || EscapePressed(engine);
             if (entity) entity->Update(engine.GetUpdateTime());
             engine.Render();
-            screen.Draw(*graphics.GetCanvas(), engine.GetFrameCount());
             if (last && !SaveScreenShots(graphics, options.output)) ++failures;
             engine.PresentSurface();
         }
+        display.RemoveWidget(&screen);
     }
     engine.Log(GAME::LogPriority::Info, "Sample host: %u frames, %d objects, screenshot %s", engine.GetFrameCount(),
                objects->GetNumObjects(), failures == 0 ? options.output.c_str() : "not saved");

@@ -20,6 +20,8 @@
 #include "files/Options.h"
 #include "files/ResourceLoader.h"
 #include "platform/KeyCodes.h"
+#include "render/Display.h"
+#include "render/DisplayWidget.h"
 #include "render/InputDevice.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
@@ -217,9 +219,29 @@ TEST_F(EngineTest, TheEngineStartsStandAlone) {
     EXPECT_EQ(engine.GetNetworkController(), nullptr);
 }
 
+// Counts what the display hands it.
+struct EventWidget final : DisplayWidget {
+    void Update() override { ++updates; }
+    void Render(GraphicsCanvas&) const override {}
+    bool HandleKeyEvent(const InputDevice::ButtonEvent& event) override {
+        keys.push_back(event.keyCode);
+        return false;
+    }
+    bool HandleMouseEvent(const InputDevice::MouseEvent& event) override {
+        mouseTypes.push_back(event.type);
+        return false;
+    }
+
+    int updates = 0;
+    std::vector<uint32_t> keys;
+    std::vector<uint32_t> mouseTypes;
+};
+
 TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(engine.GetInputDevice(), nullptr);  // suppressed
+    ASSERT_NE(engine.GetDisplay(), nullptr);
+    EXPECT_EQ(engine.GetDisplay()->GetNumWidgets(), 0);  // and with it the debug widgets
     engine.Shutdown();
 
     OffscreenWindow window(32, 32);
@@ -227,17 +249,28 @@ TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
                                   &records.GetFileSystem()));
     InputDevice* input = engine.GetInputDevice();
     ASSERT_NE(input, nullptr);
+    // The statistics widget is there; a widget in front of it gets the frame's events and an
+    // update before the frame is drawn.
+    Display* display = engine.GetDisplay();
+    ASSERT_EQ(display->GetNumWidgets(), 1);
+    EventWidget widget;
+    display->AddWidget(&widget);
     PushKey(window.Get(), ScancodeFromKeyCode(1), true);
     PushButton(window.Get(), 1, true);
     RunFrames(1);
     ASSERT_EQ(input->GetNumButtonEvents(), 1u);
     EXPECT_EQ(input->GetButtonEvent(0).keyCode, 1u);
     EXPECT_EQ(input->GetNumMouseEvents(), 2u);
+    EXPECT_EQ(widget.keys, std::vector<uint32_t>{1u});
+    EXPECT_EQ(widget.mouseTypes, (std::vector<uint32_t>{InputDevice::MouseEvent::State, InputDevice::MouseEvent::LeftDown}));
+    EXPECT_EQ(widget.updates, 1);
+    display->RemoveWidget(&widget);
     RunFrames(1);
     EXPECT_EQ(input->GetNumButtonEvents(), 0u);
     EXPECT_TRUE(input->IsKeyDown(1));
     engine.Shutdown();
     EXPECT_EQ(engine.GetInputDevice(), nullptr);
+    EXPECT_EQ(engine.GetDisplay(), nullptr);
     DrainEvents();
 
     // Input asked for without a window: the engine runs without it.

@@ -14,6 +14,8 @@
 #include "files/FileSystem.h"
 #include "render/Camera.h"
 #include "render/DebugRenderManager.h"
+#include "render/Display.h"
+#include "render/DisplayWidget.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
@@ -21,6 +23,7 @@
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
+#include "render/StatisticsWidget.h"
 #include "render/StyleManager.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
@@ -252,6 +255,43 @@ TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
     ASSERT_EQ(image.Load(shot.c_str(), Image::Format::None), Image::Error::None);
     EXPECT_EQ(image.GetWidth(), uint32_t(kWidth));
     EXPECT_EQ(image.GetHeight(), uint32_t(kHeight));
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// Fills the screen with red.
+struct FillWidget final : DisplayWidget {
+    void Render(GraphicsCanvas& canvas) const override {
+        canvas.ClearRenderSurface(nullptr, Color(1.0f, 0.0f, 0.0f, 1.0f), RenderDevice::kClearColor);
+    }
+};
+
+TEST_F(EngineBootTest, TheDisplayDrawsInTheFrameWithTheStatisticsOnTop) {
+    LogCapture log;
+    FillWidget fill;
+    StatisticsWidget statistics;
+    Display& display = *engine.GetDisplay();
+    display.AddWidget(&statistics);
+    display.AddWidget(&fill);
+    graphics->EnableStats(true);
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    display.RemoveWidget(&fill);
+    display.RemoveWidget(&statistics);
+    ExpectPixel(ReadPixel(kWidth - 1, kHeight - 1), 255, 0, 0);
+    // The statistics box darkens the red under it in the top left corner, with light text in it.
+    const Pixel box = ReadPixel(StatisticsWidget::kMargin - 2, StatisticsWidget::kMargin - 2);
+    EXPECT_NEAR(box.r, 128, 4);
+    EXPECT_NEAR(box.g, 0, 2);
+    Image image;
+    ASSERT_TRUE(graphics->ReadRenderSurface(graphics->GetCanvas()->GetPrimarySurface(), image));
+    int textPixels = 0;
+    for (int y = StatisticsWidget::kMargin; y < StatisticsWidget::kMargin + 12; ++y) {
+        for (int x = StatisticsWidget::kMargin; x < StatisticsWidget::kMargin + 120; ++x) {
+            if (image.GetBuffer()[(size_t(y) * image.GetWidth() + size_t(x)) * 4 + 1] > 128) ++textPixels;
+        }
+    }
+    EXPECT_GT(textPixels, 20);
+    EXPECT_GE(engine.GetStatisticText().size(), 9u);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

@@ -6,6 +6,7 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
+#include "terrain/Terrain.h"
 
 namespace GAME {
 
@@ -42,10 +43,19 @@ int LevelBuilder::Scatter(const std::vector<std::string>& records, int count, ui
     for (int i = 0; i < count; ++i) {
         const float x = Rand15Float() * 2.0f * halfSize_.x;
         const float z = Rand15Float() * 2.0f * halfSize_.y;
-        const Coords coords = Coords::Translation(Vec3(x, 0.0f, z)) * Coords::RotationY(Rand15Float() * 2.0f * Pi);
+        const Vec3 position(x, level_.GetGroundHeight(x, z), z);
+        const Coords coords = Coords::Translation(position) * Coords::RotationY(Rand15Float() * 2.0f * Pi);
         if (AddEntity(records[size_t(i) % records.size()], coords)) ++placed;
     }
     return placed;
+}
+
+Terrain* LevelBuilder::MakeTerrain() {
+    auto terrain = std::make_unique<Terrain>(&region_);
+    if (!terrain->New(unsigned(2.0f * halfSize_.x), unsigned(2.0f * halfSize_.y))) return nullptr;  // logged
+    Terrain* made = terrain.get();
+    level_.SetGround(std::move(terrain));
+    return made;
 }
 
 void LevelBuilder::PaintSector(int layer, const UniqueId& style, int x0, int z0, int x1, int z1) {
@@ -55,9 +65,9 @@ void LevelBuilder::PaintSector(int layer, const UniqueId& style, int x0, int z0,
         for (int x = x0; x < x1; ++x) layers.Edit(x, z, true);
 }
 
-bool LevelBuilder::Save(FileSystem& files, const std::string& name) const {
+bool LevelBuilder::Save(FileSystem& files, const std::string& name, bool runTime) const {
     BinaryWriter writer(1024);
-    Write(writer);
+    Write(writer, runTime);
     return !writer.Failed() && files.SaveFile(name, writer.GetBuffer(), writer.GetPosition());
 }
 

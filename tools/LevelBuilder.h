@@ -19,6 +19,7 @@ namespace GAME {
 class BinaryWriter;
 class FileSystem;
 class TableDepot;
+class Terrain;
 
 class LevelBuilder {
 public:
@@ -32,17 +33,21 @@ public:
 
     // Places an entity of the record; false, with an error, when the record makes no entity.
     bool AddEntity(const std::string& record, const Coords& coords);
+    // Gives the level a flat editable terrain over its square (one sample a unit), for the caller
+    // to shape and paint; null, with an error, when the square is no terrain's size.
+    Terrain* MakeTerrain();
     // Places count entities, taking the records in turn, at random positions over the level's
-    // square turned by a random angle about y (the engine's 15-bit generator from seed). Returns
-    // how many were placed.
+    // square, on its ground, turned by a random angle about y (the engine's 15-bit generator from
+    // seed). Returns how many were placed.
     int Scatter(const std::vector<std::string>& records, int count, uint32_t seed);
     // Paints the cells [x0, x1) x [z0, z1) of a sector layer with the style.
     void PaintSector(int layer, const UniqueId& style, int x0, int z0, int x1, int z1);
 
     Level& GetLevel() { return level_; }
-    void Write(BinaryWriter& writer) const { level_.Save(writer, false); }
+    // runTime writes the ground in its run-time form.
+    void Write(BinaryWriter& writer, bool runTime = false) const { level_.Save(writer, runTime); }
     // Saves the level file atomically; false, with an error, when it cannot.
-    bool Save(FileSystem& files, const std::string& name) const;
+    bool Save(FileSystem& files, const std::string& name, bool runTime = false) const;
 
 private:
     Vec2 halfSize_;

@@ -19,8 +19,11 @@
 #include "render/ShaderFileWriter.h"
 #include "render/StyleManager.h"
 #include "render/TextureFileWriter.h"
+#include "terrain/Terrain.h"
 #include "world/SectorDataManager.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -86,7 +89,9 @@ bool WriteTextAndRecords(FileSystem& files) {
            WriteText(files, kActorRecord, "Class,Actor,\ncastsShadows,1,\n") && WriteStyles(files) &&
            WriteText(files, kGrassTerrainType,
                      "Class,TerrainType,\nTextureFileName1,Textures/Terrain/Grass.dds,\nsurfaceType,Grass,\n"
-                     "minimapRed,60,\nminimapGreen,140,\nminimapBlue,50,\n") &&
+                     "minimapRed,60,\nminimapGreen,140,\nminimapBlue,50,\n"
+                     "BladeTextureFileName,Textures/Terrain/Blades.dds,\nBladeVariations,2,\nBladeSpacing,1,\n"
+                     "BladeWidth,0.4,\nBladeHeight,1.2,\nMinimumBladeOpacity,40,\n") &&
            WriteText(files, kRockTerrainType,
                      "Class,TerrainType,\nTextureFileName1,Textures/Terrain/Rock.dds,\nsurfaceType,Stone,\n"
                      "minimapRed,120,\nminimapGreen,115,\nminimapBlue,110,\n");
@@ -306,6 +311,21 @@ bool WriteDds(FileSystem& files, const std::string& name, uint32_t width, uint32
     return WriteBytes(files, name, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
+// Two grass blades side by side (the grass type's two variations): green strokes that taper to
+// their tips, clear around them.
+std::vector<uint32_t> MakeBlades(uint32_t width, uint32_t height) {
+    std::vector<uint32_t> texels(size_t(width) * height, 0x00000000u);
+    const uint32_t half = width / 2;
+    for (uint32_t y = 0; y < height; ++y) {
+        const float reach = float(half) * 0.25f * float(y + 1) / float(height);  // widest at the root
+        for (uint32_t x = 0; x < width; ++x) {
+            const float centre = float(x < half ? half / 2 : half + half / 2) + float(height - y) * (x < half ? 0.2f : -0.2f);
+            if (std::fabs(float(x) - centre) <= reach) texels[y * width + x] = x < half ? 0xFF3C9A2Au : 0xFF5AAA30u;
+        }
+    }
+    return texels;
+}
+
 // Four frames at 10 frames a second: red, green, blue and white squares.
 bool WritePulse(FileSystem& files) {
     std::vector<std::vector<uint8_t>> frames;
@@ -321,7 +341,8 @@ bool WriteTextures(FileSystem& files) {
     return WriteDds(files, "Textures/Checker.dds", 64, 64, MakeChecker(64, 8, 0xFFE0E0E0u, 0xFF404040u)) &&
            WriteDds(files, "Textures/Gradient.dds", 128, 16, MakeGradient(128, 16)) && WritePulse(files) &&
            WriteDds(files, "Textures/Terrain/Grass.dds", 64, 64, MakeChecker(64, 4, 0xFF4C8C32u, 0xFF3A7A28u)) &&
-           WriteDds(files, "Textures/Terrain/Rock.dds", 64, 64, MakeChecker(64, 16, 0xFF78736Eu, 0xFF5A5550u));
+           WriteDds(files, "Textures/Terrain/Rock.dds", 64, 64, MakeChecker(64, 16, 0xFF78736Eu, 0xFF5A5550u)) &&
+           WriteDds(files, "Textures/Terrain/Blades.dds", 64, 32, MakeBlades(64, 32));
 }
 
 // -- Fonts ------------------------------------------------------------------------------------------
@@ -353,6 +374,31 @@ bool WriteFonts(FileSystem& files) {
 
 // -- Levels -----------------------------------------------------------------------------------------
 
+// Rolling hills of grass, with rock where the ground is steep.
+bool ShapeSampleTerrain(Terrain* terrain) {
+    if (!terrain || !terrain->AddLayer(kGrassTerrainType) || !terrain->AddLayer(kRockTerrainType)) return false;
+    const unsigned samples = terrain->GetNumXSamples();
+    for (unsigned z = 0; z < samples; ++z) {
+        for (unsigned x = 0; x < samples; ++x) {
+            const float height = 6.0f * std::sin(float(x) * 0.031f) * std::cos(float(z) * 0.023f) +
+                                 2.5f * std::sin(float(x + 2 * z) * 0.09f) + 8.0f;
+            terrain->SetBaseHeight(x, z, height);
+        }
+    }
+    terrain->AddDirtyRect(DirtyRect(0, 0, int(samples), int(samples)));
+    terrain->ProcessDirtyRects();
+    for (unsigned z = 0; z + 1 < samples; ++z) {
+        for (unsigned x = 0; x + 1 < samples; ++x) {
+            const float steep = 1.0f - terrain->GetNormalInterpolated(float(x) + 0.5f, float(z) + 0.5f).y;
+            terrain->SetLayerOpacity(1, x, z, uint8_t(std::clamp((steep - 0.02f) * 4000.0f, 0.0f, 255.0f)));
+        }
+    }
+    terrain->UpdateLayerOpacity(1);
+    terrain->AddOpacityDirtyRect(DirtyRect(0, 0, int(samples - 1), int(samples - 1)));
+    terrain->ProcessDirtyOpacityRects();
+    return true;
+}
+
 bool WriteLevels(FileSystem& files) {
     SectorDataManager styles;
     SectorData* fog = styles.NewSectorData(SectorDataManager::kFog);
@@ -367,10 +413,11 @@ bool WriteLevels(FileSystem& files) {
     TableDepot records(files);
     LevelBuilder builder(records, Vec2(kSampleLevelHalfSize, kSampleLevelHalfSize));
     const int size = int(2.0f * kSampleLevelHalfSize);
+    if (!ShapeSampleTerrain(builder.MakeTerrain())) return false;
     if (builder.Scatter({kEntityRecord, kActorRecord}, kSampleLevelEntities, 29) != kSampleLevelEntities) return false;
     builder.PaintSector(SectorDataManager::kFog, fog->id, 0, 0, size / 2, size);
     builder.PaintSector(SectorDataManager::kName, place->id, 0, 0, size, size);
-    return builder.Save(files, kSampleLevel);
+    return builder.Save(files, kSampleLevel, true);
 }
 
 // -- Videos -----------------------------------------------------------------------------------------

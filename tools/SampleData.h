@@ -13,11 +13,12 @@
 //   Fonts/Arial.fnt            the graphics engine's default font, 12 pixels, regular and bold
 //   Fonts/Albertus MT.fnt      the font styles' default font, 20 pixels, regular and bold
 //   Records/.../Styles/...     the utility font style and the sample host's two styles
-//   Records/Terrain/...        two terrain types, grass and rock, with their ground textures in
-//                              Textures/Terrain/
-//   Levels/Sample.lvl          a level of 400 sample entities and actors scattered over 256 x 256
-//                              units, its west half painted with a fog style and all of it
-//                              with a place-name style
+//   Records/Terrain/...        two terrain types, grass (with two blade variations) and rock,
+//                              with their ground and blade textures in Textures/Terrain/
+//   Levels/Sample.lvl          a level over 256 x 256 units: a 257 x 257-sample terrain of grassy
+//                              hills with rock on the steep slopes, saved in its run-time form,
+//                              and 400 sample entities and actors scattered on it; its west half
+//                              painted with a fog style and all of it with a place-name style
 //   Levels/Sample.sd           the sector styles the level paints
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames

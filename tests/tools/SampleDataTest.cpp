@@ -18,6 +18,7 @@
 #include "render/GraphicsTexture.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
+#include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
 #include "world/Level.h"
 #include "world/Region.h"
@@ -197,6 +198,23 @@ TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
         level.GetEntities(actors);
         std::erase_if(actors, [](const Entity* entity) { return !entity->GetRTTIClassInfo()->IsA(&Actor::classInfo); });
         EXPECT_EQ(actors.size(), size_t(sample::kSampleLevelEntities / 2));
+        // The ground: the run-time form of grassy hills with rock on the steep slopes, and the
+        // entities stand on it.
+        const auto* ground = static_cast<const TerrainRT*>(level.GetGround());
+        ASSERT_NE(ground, nullptr);
+        ASSERT_EQ(ground->GetTerainType(), TerrainBase::TerrainBaseType::RunTime);
+        EXPECT_EQ(ground->GetNumXSamples(), 257u);
+        ASSERT_EQ(ground->GetNumTextureLayers(), 2u);
+        EXPECT_EQ(ground->GetLayerTerrainType(0u)->GetSurface(), PhysicsSurface::Grass);
+        EXPECT_GT(ground->GetLayerTerrainType(0u)->GetNumBladeVariations(), 1u);
+        EXPECT_EQ(ground->GetLayerTerrainType(1u)->GetSurface(), PhysicsSurface::Stone);
+        mem::vector<unsigned> shown;
+        ground->GetLayersInBox(shown, ground->GetBoundingBox());
+        EXPECT_EQ(shown, (mem::vector<unsigned>{0, 1}));
+        for (const Entity* entity : actors) {
+            const Vec3 at = entity->GetCoords().GetOrigin().GetRegionPosition();
+            EXPECT_FLOAT_EQ(at.y, ground->GetHeightInterpolated(at.x, at.z));
+        }
         const SectorLayers& layers = level.GetSectorLayers();
         const UniqueId& fog = styles.GetSectorData(SectorDataManager::kFog, 0)->id;
         const UniqueId& place = styles.GetSectorData(SectorDataManager::kName, 0)->id;

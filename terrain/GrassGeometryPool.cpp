@@ -26,8 +26,8 @@ void GrassGeometryPool::CreateIndexBuffer() {
     if (!indices) return;
     for (uint32_t q = 0; q < TerrainBase::maxNumGrassPlanes; ++q) {
         const uint16_t first = uint16_t(4 * q);
-        const uint16_t quad[6] = {first, uint16_t(first + 3), uint16_t(first + 2),
-                                  uint16_t(first + 2), uint16_t(first + 1), first};
+        const uint16_t quad[6] = {
+            first, uint16_t(first + 3), uint16_t(first + 2), uint16_t(first + 2), uint16_t(first + 1), first};
         for (int i = 0; i < 6; ++i) indices[6 * q + uint32_t(i)] = quad[i];
     }
     indexBuffer_->Unlock();

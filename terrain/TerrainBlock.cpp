@@ -56,7 +56,8 @@ void TerrainBlock::ComputeBounds() {
     float high = -Infinity;
     for (uint32_t z = z0; z < z0 + numYSamples_; ++z) {
         for (uint32_t x = x0; x < x0 + numXSamples_; ++x) {
-            const float height = terrain_->GetHeightInterpolated(float(x), float(z));
+            // At a sample the interpolated height is the sample's own.
+            const float height = terrain_->GetHeight(x, z);
             low = std::min(low, height);
             high = std::max(high, height);
         }

@@ -10,12 +10,12 @@ namespace {
 
 LevelGround* MakeGround(LevelGround::Kind kind, Region* region) {
     switch (kind) {
-    case LevelGround::Kind::Editable:
-        return new Terrain(region);
-    case LevelGround::Kind::RunTime:
-        return new TerrainRT(region);
-    default:
-        return nullptr;  // interior grids have no ground block of their own
+        case LevelGround::Kind::Editable:
+            return new Terrain(region);
+        case LevelGround::Kind::RunTime:
+            return new TerrainRT(region);
+        default:
+            return nullptr;  // interior grids have no ground block of their own
     }
 }
 

@@ -110,7 +110,9 @@ void TerrainRT::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     UpdateObjects(frusta, count, elapsedMs);
 }
 
-void TerrainRT::PreLoad(int priority, const Frustum* frusta, unsigned count) { PreLoadObjects(priority, frusta, count); }
+void TerrainRT::PreLoad(int priority, const Frustum* frusta, unsigned count) {
+    PreLoadObjects(priority, frusta, count);
+}
 
 void TerrainRT::PreDeviceReset() {
     TerrainBase::PreDeviceReset();

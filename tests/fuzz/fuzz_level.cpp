@@ -6,39 +6,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
+#include "FuzzRecords.h"
 #include "core/ABBox.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
-#include "files/FileSystem.h"
-#include "files/TableDepot.h"
 #include "world/Level.h"
 #include "world/Region.h"
 
 namespace {
 
 struct Harness {
-    Harness() {
-        char path[] = "/tmp/fuzz_level_XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        directory = path;
-        std::filesystem::create_directories(directory + "/records");
-        std::ofstream(directory + "/records/a.dbr") << "Class,Entity,\n";
-        std::ofstream(directory + "/records/b.dbr") << "Class,Entity,\n";
-        if (!files.AddDirectory(directory)) std::abort();
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(&depot);
-    }
-    ~Harness() {
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(nullptr);
-        std::filesystem::remove_all(directory);
-    }
-
-    std::string directory;
-    GAME::FileSystem files;
-    GAME::TableDepot depot{files};
+    GAME::test::FuzzRecords records{"fuzz_level",
+                                    {{"records/a.dbr", "Class,Entity,\n"}, {"records/b.dbr", "Class,Entity,\n"}}};
     GAME::Region region{nullptr, 0, "Fuzz", GAME::ABBox(GAME::Vec3(), GAME::Vec3(100, 100, 100)),
                         GAME::IntVec3(), GAME::RegionId()};
 };

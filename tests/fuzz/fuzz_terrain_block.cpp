@@ -8,44 +8,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
+#include "FuzzRecords.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
-#include "files/FileSystem.h"
-#include "files/TableDepot.h"
 #include "terrain/Terrain.h"
 
-namespace {
-
-struct Harness {
-    Harness() {
-        char path[] = "/tmp/fuzz_terrain_block_XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        directory = path;
-        std::filesystem::create_directories(directory + "/records");
-        std::ofstream(directory + "/records/grass.dbr") << "Class,TerrainType,\nsurfaceType,Grass,\n";
-        std::ofstream(directory + "/records/door.dbr") << "Class,Entity,\n";
-        if (!files.AddDirectory(directory)) std::abort();
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(&depot);
-    }
-    ~Harness() {
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(nullptr);
-        std::filesystem::remove_all(directory);
-    }
-
-    std::string directory;
-    GAME::FileSystem files;
-    GAME::TableDepot depot{files};
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Harness harness;
+    static GAME::test::FuzzRecords records(
+        "fuzz_terrain_block",
+        {{"records/grass.dbr", "Class,TerrainType,\nsurfaceType,Grass,\n"}, {"records/door.dbr", "Class,Entity,\n"}});
     if (size < 1 || size > 0x100000) return 0;
     const int version = (data[0] & 1) ? 12 : 14;
     {

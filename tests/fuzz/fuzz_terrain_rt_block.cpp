@@ -5,46 +5,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 
+#include "FuzzRecords.h"
 #include "core/Intersection.h"
 #include "core/OBBox.h"
 #include "core/Ray.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
-#include "files/FileSystem.h"
-#include "files/TableDepot.h"
 #include "physics/CollisionContact.h"
 #include "terrain/TerrainRT.h"
 
-namespace {
-
-struct Harness {
-    Harness() {
-        char path[] = "/tmp/fuzz_terrain_rt_block_XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        directory = path;
-        std::filesystem::create_directories(directory + "/records");
-        std::ofstream(directory + "/records/grass.dbr") << "Class,TerrainType,\nsurfaceType,Grass,\n";
-        if (!files.AddDirectory(directory)) std::abort();
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(&depot);
-    }
-    ~Harness() {
-        GAME::Singleton<GAME::ObjectManager>::Get()->SetTableDepot(nullptr);
-        std::filesystem::remove_all(directory);
-    }
-
-    std::string directory;
-    GAME::FileSystem files;
-    GAME::TableDepot depot{files};
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Harness harness;
+    static GAME::test::FuzzRecords records("fuzz_terrain_rt_block",
+                                           {{"records/grass.dbr", "Class,TerrainType,\nsurfaceType,Grass,\n"}});
     if (size > 0x100000) return 0;
     {
         GAME::TerrainRT terrain(nullptr);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "TestTerrain.h"
 #include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
@@ -20,7 +21,6 @@
 #include "support/TempDirectory.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainType.h"
-#include "TestTerrain.h"
 #include "world/PhysicsGrassWind.h"
 
 namespace GAME::test {

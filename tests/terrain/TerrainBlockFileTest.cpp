@@ -141,9 +141,9 @@ TEST_F(TerrainBlockFileTest, TheEditorBlockRoundTripsAndDropsOnlyTheHiddenFlags)
 
 TEST_F(TerrainBlockFileTest, EditorBlockLayersWithoutATypeAreDroppedAndTheRestReadOn) {
     BinaryWriter writer(256);
-    for (uint32_t word : {3u, 3u, 4u}) writer.Write(word);  // 3 x 3 samples, 4 layers
-    writer.Write(std::string("\\Records/Terrain/Grass.dbr"));   // the backslash is dropped
-    writer.Write(std::string("Records/Terrain/Door.dbr"));      // not a terrain type
+    for (uint32_t word : {3u, 3u, 4u}) writer.Write(word);     // 3 x 3 samples, 4 layers
+    writer.Write(std::string("\\Records/Terrain/Grass.dbr"));  // the backslash is dropped
+    writer.Write(std::string("Records/Terrain/Door.dbr"));     // not a terrain type
     WriteBytes(writer, 4, '\x11');
     writer.Write(std::string("Records/Terrain/Missing.dbr"));
     WriteBytes(writer, 4, '\x22');
@@ -228,8 +228,8 @@ TEST_F(TerrainBlockFileTest, TheRunTimeTerrainAnswersAsTheTerrainItWasWrittenFro
                 ASSERT_EQ(actual.distance, expected.distance);
             }
 
-            const OBBox box(Vec3(1.5f, 0.5f, 0.75f),
-                            Coords(Vec3(x, editable.GetHeightInterpolated(x, z), z), Coords::RotationY(float(i)).GetMat3()));
+            const OBBox box(Vec3(1.5f, 0.5f, 0.75f), Coords(Vec3(x, editable.GetHeightInterpolated(x, z), z),
+                                                            Coords::RotationY(float(i)).GetMat3()));
             CollisionContact expected[16], actual[16];
             const int count = editable.FindCollisions(box, expected, 16, PhysicsSurface::None);
             ASSERT_EQ(runTime.FindCollisions(box, actual, 16, PhysicsSurface::None), count);
@@ -259,7 +259,7 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
     ASSERT_EQ(runTime.GetMaskBytes(), 2u);
     EXPECT_EQ(runTime.GetMask(2, 2)[0], 0x00);  // opaque layer 7 above, hidden
     EXPECT_EQ(runTime.GetMask(2, 2)[1], 0x01);
-    EXPECT_EQ(runTime.GetMask(3, 2)[0], 0x01);  // visible
+    EXPECT_EQ(runTime.GetMask(3, 2)[0], 0x01);                     // visible
     EXPECT_EQ(runTime.GetMask(12, 5)[0], 0x01 | 1 << 1 | 1 << 4);  // layer 0 and layer 3 over it
     EXPECT_EQ(runTime.GetMask(12, 5)[1], 0x00);
     // The last column repeats the cells before it.

@@ -58,4 +58,10 @@ private:
     Vec3 position_;
 };
 
+// The shift that carries points of from's space into to's: from's offset minus to's, taken as
+// whole numbers before it becomes a float. A null region counts as offset zero. Defined with the
+// regions, in world/Region.cpp; declared here so that the drawing code below the world can place
+// a region's points in a camera region's frame.
+Vec3 GetOffsetDifference(const Region* from, const Region* to);
+
 }  // namespace GAME

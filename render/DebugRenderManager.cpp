@@ -11,7 +11,7 @@
 #include "render/Camera.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsPrimitiveDrawer.h"
-#include "world/Region.h"
+#include "core/WorldVec3.h"
 
 #include <cmath>
 #include <string>

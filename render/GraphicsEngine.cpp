@@ -23,7 +23,6 @@
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
 #include "render/StyleManager.h"
-#include "scene/GraphicsAnim.h"
 
 #include <algorithm>
 #include <chrono>
@@ -208,7 +207,7 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
     textureManager_ = std::make_unique<GraphicsResourceManager<GraphicsTexture>>(*loader, *this, budget_.get());
     fontManager_ = std::make_unique<GraphicsResourceManager<GraphicsFont>>(*loader, *this, budget_.get());
     shaderManager_ = std::make_unique<GraphicsResourceManager<GraphicsShader2>>(*loader, *this, budget_.get());
-    animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(*loader);
+    CreateSceneManagers(*loader);
 
     Log(LogPriority::Info, "%s", device_->GetDescription());
     canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_);
@@ -468,10 +467,6 @@ const GraphicsShader2* GraphicsEngine::LoadShader2(const std::string& fileName) 
     return shaderManager_ != nullptr ? shaderManager_->LoadResource(fileName) : nullptr;
 }
 
-const GraphicsAnim* GraphicsEngine::LoadAnimation(const std::string& fileName) {
-    return animationManager_ != nullptr ? animationManager_->LoadResource(fileName) : nullptr;
-}
-
 void GraphicsEngine::UnloadTexture(const GraphicsTexture* texture) {
     if (textureManager_ != nullptr) textureManager_->UnloadResource(texture);
 }
@@ -484,17 +479,11 @@ void GraphicsEngine::UnloadShader2(const GraphicsShader2* shader) {
     if (shaderManager_ != nullptr) shaderManager_->UnloadResource(shader);
 }
 
-void GraphicsEngine::UnloadAnimation(const GraphicsAnim* animation) {
-    if (animationManager_ != nullptr) animationManager_->UnloadResource(animation);
-}
-
 BaseResourceManager* GraphicsEngine::GetTextureResourceManager() const { return textureManager_.get(); }
 
 BaseResourceManager* GraphicsEngine::GetFontResourceManager() const { return fontManager_.get(); }
 
 BaseResourceManager* GraphicsEngine::GetShaderResourceManager() const { return shaderManager_.get(); }
-
-BaseResourceManager* GraphicsEngine::GetAnimationResourceManager() const { return animationManager_.get(); }
 
 mem::vector<BaseResourceManager*> GraphicsEngine::GetManagers() const {
     mem::vector<BaseResourceManager*> managers;

@@ -176,7 +176,7 @@ public:
     BaseResourceManager* GetFontResourceManager() const;
     BaseResourceManager* GetShaderResourceManager() const;
     BaseResourceManager* GetMeshResourceManager() const { return meshManager_.get(); }
-    BaseResourceManager* GetAnimationResourceManager() const;
+    BaseResourceManager* GetAnimationResourceManager() const { return animationManager_.get(); }
 
     // -- Texture reduction -------------------------------------------------------------------------
 
@@ -324,6 +324,8 @@ protected:
     virtual void WaitBeforeRetry(int milliseconds);
 
 private:
+    // Makes the scene resources' managers (defined in scene/GraphicsEngineScene.cpp).
+    void CreateSceneManagers(ResourceLoader& loader);
     // A row of the directory reduction table.
     struct DirectoryReduction {
         std::string path;  // normalised
@@ -365,8 +367,11 @@ private:
     std::unique_ptr<GraphicsResourceManager<GraphicsTexture>> textureManager_;
     std::unique_ptr<GraphicsResourceManager<GraphicsFont>> fontManager_;
     std::unique_ptr<GraphicsResourceManager<GraphicsShader2>> shaderManager_;
+    // The scene's resources (meshes, animations) are typed in scene/, which builds on this folder:
+    // their managers are held by their base here, and made and used by the operations defined in
+    // scene/GraphicsEngineScene.cpp, so that render/ never includes scene/.
     std::unique_ptr<BaseResourceManager> meshManager_;       // made with meshes
-    std::unique_ptr<ResourceManager<GraphicsAnim>> animationManager_;
+    std::unique_ptr<BaseResourceManager> animationManager_;  // a ResourceManager<GraphicsAnim>
 
     const GraphicsShader2* basicShader_ = nullptr;
     const GraphicsShader2* overlayShader_ = nullptr;

@@ -9,7 +9,7 @@
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
-#include "world/Region.h"
+#include "core/WorldVec3.h"
 
 #include <cmath>
 #include <cstring>

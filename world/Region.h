@@ -22,6 +22,7 @@
 #include "core/IntVec3.h"
 #include "core/Mem.h"
 #include "core/Vec3.h"
+#include "core/WorldVec3.h"
 #include "world/RegionId.h"
 
 namespace GAME {
@@ -132,8 +133,5 @@ private:
     RegionIcon icon_;
 };
 
-// The shift that carries points of from's space into to's: from's offset minus to's, taken as
-// whole numbers before it becomes a float. A null region counts as offset zero.
-Vec3 GetOffsetDifference(const Region* from, const Region* to);
 
 }  // namespace GAME

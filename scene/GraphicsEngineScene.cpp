@@ -1,0 +1,32 @@
+// The graphics engine's operations on the scene's resources. They are defined here, beside the
+// scene types they make, because scene/ builds on render/: the graphics engine holds their
+// managers by their base (GraphicsEngine.h) and render/ never includes scene/.
+
+#include "render/GraphicsEngine.h"
+
+#include "files/ResourceManager.h"
+#include "scene/GraphicsAnim.h"
+
+namespace GAME {
+
+namespace {
+
+ResourceManager<GraphicsAnim>* Animations(const std::unique_ptr<BaseResourceManager>& manager) {
+    return static_cast<ResourceManager<GraphicsAnim>*>(manager.get());
+}
+
+}  // namespace
+
+void GraphicsEngine::CreateSceneManagers(ResourceLoader& loader) {
+    animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(loader);
+}
+
+const GraphicsAnim* GraphicsEngine::LoadAnimation(const std::string& fileName) {
+    return animationManager_ != nullptr ? Animations(animationManager_)->LoadResource(fileName) : nullptr;
+}
+
+void GraphicsEngine::UnloadAnimation(const GraphicsAnim* animation) {
+    if (animationManager_ != nullptr) Animations(animationManager_)->UnloadResource(animation);
+}
+
+}  // namespace GAME

@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "engine/Engine.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
 #include "files/ResourceLoader.h"
 #include "render/GraphicsEngine.h"
@@ -15,6 +17,7 @@
 #include "support/RecordingResources.h"
 #include "support/TempDirectory.h"
 #include "terrain/Terrain.h"
+#include "terrain/TerrainRT.h"
 
 namespace GAME::test {
 namespace {
@@ -98,6 +101,69 @@ TEST_F(TerrainDeviceTest, TheGroundMeshAndOpacityTexturesFollowEditsAndResets) {
     EXPECT_EQ(Texels(1)[2 * 16 + 7], 90);
     ASSERT_NE(terrain.GetVertexBuffer(), nullptr);
     EXPECT_EQ(Vertex(3, 5), Vec3(3, 2, 5));
+}
+
+TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextures) {
+    ASSERT_TRUE(terrain.New(16, 16));
+    terrain.SetBaseHeight(3, 5, 2.0f);
+    terrain.AddDirtyRect(DirtyRect(3, 5, 1, 1));
+    ASSERT_TRUE(terrain.AddLayer(kGrass));
+    ASSERT_TRUE(terrain.AddLayer(kGrass));
+    terrain.SetLayerOpacity(1, 7, 2, 90);
+    terrain.SetLayerOpacity(1, 8, 2, 20);
+    terrain.Update(nullptr, 0, 0);
+    BinaryWriter writer(4096);
+    terrain.SaveRunTimeFormat(writer);
+    TerrainRT runTime(nullptr);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(runTime.Load(reader, 14));
+    EXPECT_EQ(runTime.GetVertexBuffer(), nullptr);  // made with the render data
+    ASSERT_TRUE(runTime.LoadRenderData());
+    ASSERT_TRUE(runTime.HasLoadedRenderData());
+
+    const auto vertices = [](const RenderVertexBuffer* buffer) -> const std::vector<uint8_t>& {
+        return static_cast<const RecordingVertexBuffer*>(buffer)->GetData();
+    };
+    ASSERT_NE(runTime.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(vertices(runTime.GetVertexBuffer()), vertices(terrain.GetVertexBuffer()));
+    EXPECT_EQ(runTime.GetVertexDeclaration()->GetStride(), 24u);
+    // Quad q of the grass: 4q, 4q + 3, 4q + 2, 4q + 2, 4q + 1, 4q, for 350 quads.
+    const auto* indices = static_cast<const RecordingIndexBuffer*>(runTime.GetGrassIndexBuffer());
+    ASSERT_NE(indices, nullptr);
+    EXPECT_EQ(indices->GetCount(), 2100u);
+    const uint32_t quad[6] = {4, 7, 6, 6, 5, 4};
+    for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(indices->GetIndex(6 + i), quad[i]);
+    EXPECT_EQ(indices->GetIndex(2099), 4u * 349);
+
+    // The base layer: 8 x 8 opaque; the painted layer: A opacity, R 4 (127 - opacity) clamped.
+    const auto texels = [&runTime](unsigned layer) -> const std::vector<uint8_t>& {
+        return static_cast<const RecordingTexture*>(runTime.GetLayerOpacityTexture(layer))->GetTexels();
+    };
+    ASSERT_NE(runTime.GetLayerOpacityTexture(0), nullptr);
+    EXPECT_EQ(runTime.GetLayerOpacityTexture(0)->GetWidth(), 8);
+    EXPECT_EQ(texels(0), std::vector<uint8_t>(64, 0xFF));
+    ASSERT_EQ(texels(1).size(), 16u * 16u * 4u);
+    const auto texel = [&](unsigned x, unsigned z) {
+        const uint8_t* bytes = texels(1).data() + (z * 16 + x) * 4;
+        uint32_t value = 0;
+        std::memcpy(&value, bytes, 4);
+        return value;
+    };
+    EXPECT_EQ(texel(7, 2), 90u << 24 | 148u << 16);
+    EXPECT_EQ(texel(8, 2), 20u << 24 | 255u << 16);
+    EXPECT_EQ(texel(0, 0), 255u << 16);
+
+    // A reset makes the same resources again.
+    const std::vector<uint8_t> before = texels(1);
+    runTime.PreDeviceReset();
+    EXPECT_EQ(runTime.GetLayerOpacityTexture(1), nullptr);
+    EXPECT_EQ(runTime.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(runTime.GetGrassIndexBuffer(), nullptr);
+    runTime.PostDeviceReset();
+    ASSERT_NE(runTime.GetLayerOpacityTexture(1), nullptr);
+    EXPECT_EQ(texels(1), before);
+    EXPECT_EQ(vertices(runTime.GetVertexBuffer()), vertices(terrain.GetVertexBuffer()));
+    EXPECT_NE(runTime.GetGrassIndexBuffer(), nullptr);
 }
 
 }  // namespace

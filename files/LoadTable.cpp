@@ -144,4 +144,10 @@ const GraphicsShader2* LoadTable::LoadShader2(const char* key, int index) const 
     return item != nullptr && loader != nullptr ? loader->LoadShader2(*item) : nullptr;
 }
 
+const GraphicsMesh* LoadTable::LoadMesh(const char* key, int index) const {
+    const std::string* item = FindItem(key, index);
+    RecordResourceLoader* const loader = gEngine != nullptr ? gEngine->GetRecordResourceLoader() : nullptr;
+    return item != nullptr && loader != nullptr ? loader->LoadMesh(*item) : nullptr;
+}
+
 }  // namespace GAME

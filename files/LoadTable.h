@@ -23,6 +23,7 @@
 
 namespace GAME {
 
+class GraphicsMesh;
 class GraphicsShader2;
 class GraphicsTexture;
 
@@ -53,12 +54,13 @@ public:
     void GetArrayInt(const char* key, mem::vector<int>& out) const;
     void GetArrayReal(const char* key, mem::vector<float>& out) const;
 
-    // The texture or shader file named by the item at an index, loaded through the running
+    // The texture, shader or mesh file named by the item at an index, loaded through the running
     // graphics engine (gEngine's) with one reference for the caller, who gives it back through
-    // the graphics engine's UnloadTexture or UnloadShader2. Null for a missing or empty item or
-    // without a graphics engine.
+    // the graphics engine's UnloadTexture, UnloadShader2 or UnloadMesh. Null for a missing or
+    // empty item or without a graphics engine.
     const GraphicsTexture* LoadTexture(const char* key, int index) const;
     const GraphicsShader2* LoadShader2(const char* key, int index) const;
+    const GraphicsMesh* LoadMesh(const char* key, int index) const;
 
 private:
     // The item at an index; null when absent or empty.

@@ -12,10 +12,9 @@
 // Options: the engine's options (gEngine->GetOptions()) drive the device settings, qualities and
 // gamma every frame. Without an engine or options, the settings stay as the host gave them.
 //
-// Resource managers: textures, fonts, shaders (budgeted) and animations (not budgeted) exist; the
-// slot for meshes stays empty until meshes exist, and every operation over all managers passes
-// over empty slots. The order of those operations is effects (when the engine has them), fonts,
-// meshes, shaders, textures, animations.
+// Resource managers: textures, fonts, shaders and meshes (budgeted) and animations (not budgeted);
+// every operation over all managers passes over empty slots. The order of those operations is
+// effects (when the engine has them), fonts, meshes, shaders, textures, animations.
 //
 // Texture reduction: a texture drops max(global level + directory level, 0) top mip levels. The
 // global level follows the texture quality (high -2, medium 0, low 1); the directory level is that
@@ -44,6 +43,7 @@ class GraphicsAnim;
 class GraphicsBudget;
 class GraphicsCanvas;
 class GraphicsFont;
+class GraphicsMesh;
 class GraphicsShader2;
 class GraphicsTexture;
 class Image;
@@ -129,8 +129,8 @@ public:
     // kMinVideoMemory of video memory ends the process with the localized "tagInstallerText35".
     // False (logged, except when the library does not load) when there is no device or surface.
     bool CreateDevice(void* window, const GraphicsEngineSettings& settings);
-    // Makes the resource managers over the loader (which must outlive the engine): textures, fonts
-    // and shaders with the budget keeper, then animations without it. Then the canvas,
+    // Makes the resource managers over the loader (which must outlive the engine): textures, fonts,
+    // shaders and meshes with the budget keeper, then animations without it. Then the canvas,
     // the default font, the shared textures, the basic shaders and the basic vertex declaration,
     // and takes the options. After CreateDevice succeeded.
     bool Initialize(void* window, const GraphicsEngineSettings& settings, ResourceLoader* loader);
@@ -157,11 +157,13 @@ public:
     const GraphicsFont* LoadFont(const std::string& fileName);
     const GraphicsShader2* LoadShader2(const std::string& fileName) override;
     const GraphicsAnim* LoadAnimation(const std::string& fileName);
+    const GraphicsMesh* LoadMesh(const std::string& fileName) override;
     // One reference less.
     void UnloadTexture(const GraphicsTexture* texture);
     void UnloadFont(const GraphicsFont* font);
     void UnloadShader2(const GraphicsShader2* shader);
     void UnloadAnimation(const GraphicsAnim* animation);
+    void UnloadMesh(const GraphicsMesh* mesh);
     void ReloadAllResources();
     // Every loaded resource of every manager is loaded again: at once, with the loader paused,
     // when full; otherwise queued.
@@ -370,7 +372,7 @@ private:
     // The scene's resources (meshes, animations) are typed in scene/, which builds on this folder:
     // their managers are held by their base here, and made and used by the operations defined in
     // scene/GraphicsEngineScene.cpp, so that render/ never includes scene/.
-    std::unique_ptr<BaseResourceManager> meshManager_;       // made with meshes
+    std::unique_ptr<BaseResourceManager> meshManager_;       // a GraphicsResourceManager<GraphicsMesh>
     std::unique_ptr<BaseResourceManager> animationManager_;  // a ResourceManager<GraphicsAnim>
 
     const GraphicsShader2* basicShader_ = nullptr;

@@ -5,7 +5,9 @@
 #include "render/GraphicsEngine.h"
 
 #include "files/ResourceManager.h"
+#include "render/GraphicsResourceManager.h"
 #include "scene/GraphicsAnim.h"
+#include "scene/GraphicsMesh.h"
 
 namespace GAME {
 
@@ -15,10 +17,23 @@ ResourceManager<GraphicsAnim>* Animations(const std::unique_ptr<BaseResourceMana
     return static_cast<ResourceManager<GraphicsAnim>*>(manager.get());
 }
 
+GraphicsResourceManager<GraphicsMesh>* Meshes(const std::unique_ptr<BaseResourceManager>& manager) {
+    return static_cast<GraphicsResourceManager<GraphicsMesh>*>(manager.get());
+}
+
 }  // namespace
 
 void GraphicsEngine::CreateSceneManagers(ResourceLoader& loader) {
+    meshManager_ = std::make_unique<GraphicsResourceManager<GraphicsMesh>>(loader, *this, budget_.get());
     animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(loader);
+}
+
+const GraphicsMesh* GraphicsEngine::LoadMesh(const std::string& fileName) {
+    return meshManager_ != nullptr ? Meshes(meshManager_)->LoadResource(fileName) : nullptr;
+}
+
+void GraphicsEngine::UnloadMesh(const GraphicsMesh* mesh) {
+    if (meshManager_ != nullptr) Meshes(meshManager_)->UnloadResource(mesh);
 }
 
 const GraphicsAnim* GraphicsEngine::LoadAnimation(const std::string& fileName) {

@@ -1,14 +1,30 @@
 #pragma once
-// GraphicsMesh: a mesh file loaded as a resource. It holds what the file carries: the vertex
-// format and the vertex bytes, the triangles and their face sets, the bone hierarchy with its bind
-// pose, materials, hit boxes, contours, portals, section names, the optional collision mesh and what
-// the description text says (MIFData: attach points, created entities, rag doll). MeshFileReader fills these members (the file format is described there);
+// GraphicsMesh: a mesh file loaded as a resource of the graphics engine's mesh manager. It holds
+// what the file carries: the vertex format and the vertex bytes, the triangles and their face sets,
+// the bone hierarchy with its bind pose, materials, hit boxes, contours, portals, section names, the
+// optional collision mesh and what the description text says (MIFData: attach points, created
+// entities, rag doll). MeshFileReader fills these members (the file format is described there);
 // MeshFileWriter writes the same file.
 //
-// Until the mesh is drawn these are system-memory copies: the vertex bytes as the file stores them
-// (stride bytes per vertex, attributes in file order), 16-bit indices three per triangle, and
-// materials by shader file name with their parameters as read.
-// Queries make the resource available first (Resource::EnsureAvailable); indices must be in range.
+// With a graphics engine (the one given, else the running engine's) a load also makes the device
+// objects on whichever thread loads it (the device allows that): a vertex buffer with its
+// declaration (each attribute id is its element's usage code), an index buffer and one of the
+// blended faces. It loads every material's shaders, the main one and its 'T' form (a 'T' before
+// the last '.' of the name, when the file system has such a file; else the main name again), and
+// every texture a parameter names. Without a graphics engine only the system-memory data loads.
+// The system-memory copies stay: the vertex bytes as the file stores them (stride bytes per vertex,
+// attributes in file order, skin bone bytes as palette reduction left them), 16-bit indices three
+// per triangle; posed queries and CPU skinning read them.
+//
+// Palette reduction: a face set whose bone list is longer than the graphics engine's
+// GetMaxNumBones folds bones into their parents (leaves first, then bones one and two levels above
+// them) and its vertices' skin bone bytes are renumbered into the shorter list, once, after the
+// file is read. A bone folded into a parent that was folded too takes the first kept bone up its
+// parent chain (slot 0 when there is none); a bone byte outside the list is left alone; a face set
+// naming a bone of index 256 or more is not reduced (warned), since vertices hold bones as bytes.
+//
+// Queries make the resource available first (Resource::EnsureAvailable); indices must be in range,
+// except in the posed queries, where a bone index outside the bones gives the identity.
 
 #include <cstdint>
 #include <memory>
@@ -18,12 +34,22 @@
 #include "core/Coords.h"
 #include "core/Mem.h"
 #include "core/Name.h"
+#include "core/OBBox.h"
 #include "files/Resource.h"
 #include "physics/PhysicsMesh.h"
 #include "scene/MeshDescription.h"
 #include "scene/NameTable.h"
 
 namespace GAME {
+
+class GraphicsEngine;
+class GraphicsShader2;
+class GraphicsTexture;
+class RenderDevice;
+class RenderIndexBuffer;
+class RenderVertexBuffer;
+class RenderVertexDeclaration;
+class SkeletalPose;
 
 class GraphicsMesh : public Resource {
 public:
@@ -92,11 +118,16 @@ public:
         uint32_t type = kParamInt;
         uint32_t payload[16] = {};   // integers as they are, floats by their bits
         std::string text;            // the texture file name of kParamTexture
+        const GraphicsTexture* texture = nullptr;  // that texture, loaded with a graphics engine
     };
 
     struct Material {
         std::string shaderName;      // the shader file
         mem::vector<MaterialParameter> parameters;
+        // Loaded with a graphics engine: the shader and its 'T' form, drawn for faces whose
+        // section is not fully opaque.
+        const GraphicsShader2* shader = nullptr;
+        const GraphicsShader2* secondShader = nullptr;
     };
 
     struct ContourPoint {
@@ -116,18 +147,53 @@ public:
         mem::vector<PortalPoint> points;
     };
 
+    // What a draw of the mesh needs (GetMeshRenderInfo).
+    struct MeshRenderInfo {
+        uint32_t faceCount = 0;
+        uint32_t vertexCount = 0;
+        uint32_t boneCount = 0;
+        const RenderVertexBuffer* vertexBuffer = nullptr;
+        const RenderVertexDeclaration* declaration = nullptr;
+        const RenderIndexBuffer* indexBuffer = nullptr;
+        const mem::vector<FaceSet>* faceSets = nullptr;
+    };
+
+    // The running engine's graphics engine, if any.
     GraphicsMesh(BaseResourceManager* manager, const std::string& fileName);
+    GraphicsMesh(BaseResourceManager* manager, const std::string& fileName, GraphicsEngine& graphics);
     ~GraphicsMesh() override;
 
-    // Reads the file. InvalidData (after Destroy), with the error logged, for anything the reader
-    // refuses. On success the file's size is added to the manager's memory usage, which Destroy
-    // takes off again.
+    // Queues every material's shaders and every parameter texture with the loader.
+    void PreLoadDependentResources() const override;
+    // Reads the file, reduces the palettes and makes the device objects (see the header comment).
+    // Retry, with nothing read, while the device is lost; InvalidData (after Destroy), with the
+    // error logged, for anything the reader refuses; PartlyInitialized when a device object could
+    // not be made. On success the manager's memory usage grows by the file's size and the video
+    // memory, which Destroy takes off again.
     InitResult Initialize(const void* data, uint32_t size) override;
+    // The stand-in: no geometry, bounds centred on the origin with half sizes 1.
+    void InitializeDefault() override;
+    // Releases the device objects, the shaders and the textures, and empties every table.
     void Destroy() override;
     // "%u vertices, %u faces, %u face sets, %u bones".
     std::string GetDebugInfo() const override;
+    // The base lines, then the counts, bounds and device objects.
+    void LogInfo() const override;
     size_t GetSystemMemoryUsage() const override;
+    // The vertex buffer's bytes and the index buffers'.
+    size_t GetVideoMemoryUsage() const override;
     static const char* GetDefaultName() { return "?DefaultMesh"; }
+
+    // The bounds' half sizes around the mesh origin.
+    OBBox GetOBBox() const;
+    // False unless loaded; marks the mesh touched; then every material's shader (and its second
+    // one when asked) and every parameter texture must be ready.
+    bool GetIsReadyToUse(bool bothShaders) const;
+    // Null without a graphics engine or when the object could not be made.
+    const RenderVertexBuffer* GetVertexBuffer() const;
+    const RenderVertexDeclaration* GetVertexDeclaration() const;
+    const RenderIndexBuffer* GetIndexBuffer() const;
+    void GetMeshRenderInfo(MeshRenderInfo& info) const;
 
     uint32_t GetNumVertices() const;
     uint32_t GetVertexStride() const;
@@ -187,8 +253,74 @@ public:
     // The text the exporter left in the file; nothing reads it.
     const std::string& GetExporterText() const;
 
+    // -- Posed queries (no allocation) ------------------------------------------------------------
+    // A bone's world frame is its parent's world frame * its relative bind frame * the pose's frame
+    // of the bone (identity above a root and for a bone the pose lacks).
+
+    // The bone's world frame; the identity for an index outside the bones.
+    Coords GetAbsCoords(const SkeletalPose& pose, int bone) const;
+    // By name; the identity for a name the mesh lacks.
+    Coords GetAbsCoords(const SkeletalPose& pose, const Name& bone) const;
+    // The skinning matrices, GetNumBones of them: world frame * inverse absolute bind frame.
+    void GetAbsCoords(const SkeletalPose& pose, Coords* out) const;
+    // The skinning matrices of a mesh worn on another mesh's skeleton: a root bone that the
+    // skeleton has (by name) takes the skeleton bone's world frame under skeletonPose as its own
+    // world frame; other roots start from the identity under this mesh's pose.
+    void GetAbsCoords(const SkeletalPose& pose, Coords* out, const GraphicsMesh* skeleton,
+                      const SkeletalPose& skeletonPose) const;
+    // The hit box placed by its bone's world frame, its axes made unit length and its half sizes
+    // scaled by their former lengths (an axis of length 0 stays as it is); unchanged without bone.
+    HitBox GetHitBox(int index, const SkeletalPose& pose) const;
+    // The attach point's bone's world frame * the point's frame; the identity for an attach point
+    // the mesh lacks.
+    void GetAttachedCoords(const SkeletalPose& pose, const Name& attachPoint, Coords& out) const;
+
+    // -- CPU skinning -----------------------------------------------------------------------------
+
+    // Every vertex position skinned by the matrices (GetNumBones of them, as GetAbsCoords makes):
+    // the sum over the vertex's four influences of weight x (matrix of the palette's bone) x
+    // position, the palette being that of the first face set that draws the vertex. A mesh without
+    // skin attributes gives its positions; vertices no face set draws give the origin. out holds
+    // GetNumVertices positions.
+    void SkinPositions(const Coords* skinMatrices, Vec3* out) const;
+
+    // -- Shading ----------------------------------------------------------------------------------
+
+    // Sends the material's parameters to the shader: textures, float pairs, triples, singles and
+    // quadruples; other types are not sent.
+    void SetShaderParameters(const GraphicsShader2& shader, int materialIndex) const;
+    // True when every material that has a shader has the text in its shader's file name (true for
+    // a mesh without materials).
+    bool UsesShaderOfType(const char* text) const;
+    // Draws the blended faces over all vertices with the shader's current style, when the mesh has
+    // them and its device objects.
+    void RenderBlendedFaces(RenderDevice& device, const GraphicsShader2& shader) const;
+
 private:
     friend class MeshFileReader;
+
+    // One vertex as CPU skinning reads it.
+    struct SkinVertex {
+        Vec3 position;
+        float weights[4];
+        uint32_t bones[4];  // mesh bone indices (0 with weight 0 where the palette has none)
+    };
+
+    // World frames of every bone into out (parents before children); a root found by name in the
+    // skeleton takes that bone's world frame.
+    void GetWorldCoords(const SkeletalPose& pose, Coords* out, const GraphicsMesh* skeleton,
+                        const SkeletalPose* skeletonPose) const;
+    // After reading: inverse bind frames, the parent-first bone order, the skin vertices.
+    void PrepareSkeleton();
+    void PrepareSkinVertices();
+    void ReducePalettes(uint32_t maxBones);
+    void ReducePalette(FaceSet& set, uint32_t excess, mem::vector<uint8_t>& visited);
+    // Shaders and textures of the materials; device objects. False when one could not be made.
+    void LoadMaterials();
+    bool CreateDeviceObjects();
+    void ReleaseDeviceObjects();
+
+    GraphicsEngine* const graphics_;  // null: data only
 
     // Vertices.
     uint32_t vertexCount_ = 0;
@@ -215,7 +347,16 @@ private:
     std::string descriptionText_;
     MIFData mifData_;
     std::string exporterText_;
-    uint32_t dataSize_ = 0;  // bytes added to the manager's memory usage; 0 when not counted
+    // Made after reading.
+    mem::vector<Coords> inverseBind_;       // per bone
+    mem::vector<uint32_t> boneOrder_;       // every bone, each after its parent
+    mem::vector<SkinVertex> skinVertices_;  // empty without skin attributes
+    // Device objects; null without a graphics engine.
+    RenderVertexBuffer* vertexBuffer_ = nullptr;
+    RenderVertexDeclaration* declaration_ = nullptr;
+    RenderIndexBuffer* indexBuffer_ = nullptr;
+    RenderIndexBuffer* blendedIndexBuffer_ = nullptr;
+    size_t countedMemory_ = 0;  // bytes added to the manager's memory usage; 0 when not counted
 };
 
 }  // namespace GAME

@@ -516,7 +516,8 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     Graphics().UnloadUnreferencedResources();
     EXPECT_EQ(Graphics().GetAnimationResourceManager()->GetNumResources(), 0);
     EXPECT_EQ(Graphics().GetFontResourceManager()->GetNumResources(), 1);  // the default font
-    EXPECT_EQ(Graphics().GetMeshResourceManager(), nullptr);
+    ASSERT_NE(Graphics().GetMeshResourceManager(), nullptr);
+    EXPECT_EQ(Graphics().GetMeshResourceManager()->GetNumResources(), 0);
 }
 
 }  // namespace

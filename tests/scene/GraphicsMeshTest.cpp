@@ -1,0 +1,466 @@
+#include "scene/GraphicsMesh.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "MeshTestData.h"
+#include "core/Mat4.h"
+#include "core/MathExpect.h"
+#include "files/BinaryWriter.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "scene/MeshFileWriter.h"
+#include "scene/SkeletalPose.h"
+#include "support/GraphicsTestBed.h"
+#include "support/LogCapture.h"
+#include "support/RecordingResources.h"
+
+namespace GAME {
+namespace {
+
+using Contents = MeshFileWriter::Contents;
+using test::ExpectNear;
+using test::RecordingIndexBuffer;
+using test::RecordingVertexBuffer;
+
+struct BoneSpec {
+    const char* name;
+    int parent;  // -1 for a root
+    Coords relative;
+};
+
+struct VertexSpec {
+    Vec3 position;
+    float weights[4];
+    uint8_t slots[4];
+};
+
+// Bones in the given order (each bone's children must follow one another), vertices of
+// position, weights and palette slots, and face sets of {bones, first face, face count}.
+Contents SkinnedMesh(const std::vector<BoneSpec>& bones, const std::vector<VertexSpec>& vertices,
+                     const std::vector<uint16_t>& indices, const std::vector<GraphicsMesh::FaceSet>& sets) {
+    Contents contents;
+    contents.attributes = {0, 5, 6};
+    contents.stride = 12 + 16 + 4;
+    for (const VertexSpec& vertex : vertices) {
+        const auto append = [&](const void* data, size_t size) {
+            const uint8_t* bytes = static_cast<const uint8_t*>(data);
+            contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + size);
+        };
+        append(&vertex.position, 12);
+        append(vertex.weights, 16);
+        append(vertex.slots, 4);
+    }
+    contents.indices.assign(indices.begin(), indices.end());
+    contents.faceSets.assign(sets.begin(), sets.end());
+    for (size_t b = 0; b < bones.size(); ++b) {
+        GraphicsMesh::Bone bone;
+        bone.nameText = bones[b].name;
+        bone.relativeCoords = bones[b].relative;
+        for (size_t c = b + 1; c < bones.size(); ++c) {
+            if (bones[c].parent != int(b)) continue;
+            if (bone.childCount == 0) bone.firstChild = uint32_t(c);
+            ++bone.childCount;
+        }
+        contents.bones.push_back(bone);
+    }
+    contents.bounds = ABBox(Vec3(), Vec3(4, 4, 4));
+    contents.materials.emplace_back().shaderName = "Shaders/Skinned.ssh";
+    return contents;
+}
+
+GraphicsMesh::FaceSet MakeSet(std::vector<uint32_t> bones, uint32_t firstFace, uint32_t faceCount) {
+    GraphicsMesh::FaceSet set;
+    set.bones.assign(bones.begin(), bones.end());
+    set.firstFace = firstFace;
+    set.faceCount = faceCount;
+    return set;
+}
+
+std::vector<uint8_t> Bytes(const Contents& contents) {
+    BinaryWriter writer;
+    EXPECT_TRUE(MeshFileWriter::Write(writer, contents));
+    const uint8_t* data = static_cast<const uint8_t*>(writer.GetBuffer());
+    return std::vector<uint8_t>(data, data + writer.GetPosition());
+}
+
+Vec3 Apply(const Mat4& m, const Vec3& p) {
+    return Vec3(m(0, 0) * p.x + m(0, 1) * p.y + m(0, 2) * p.z + m(0, 3),
+                m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2) * p.z + m(1, 3),
+                m(2, 0) * p.x + m(2, 1) * p.y + m(2, 2) * p.z + m(2, 3));
+}
+
+// A four-bone creature: Root with Spine and Tail, Spine with Hand; rotated and moved frames.
+const std::vector<BoneSpec> kCreature = {
+    {"Root", -1, Coords::RotationZ(0.3f) * Coords::Translation(Vec3(1, 0, 0))},
+    {"Spine", 0, Coords::RotationX(0.5f) * Coords::Translation(Vec3(0, 1, 0))},
+    {"Tail", 0, Coords::Translation(Vec3(0, -1, 0))},
+    {"Hand", 1, Coords::RotationY(-0.4f) * Coords::Translation(Vec3(0, 0, 1))},
+};
+
+Contents Creature() {
+    // The palette lists the bones out of order, so that slots and bones differ.
+    const std::vector<VertexSpec> vertices = {
+        {Vec3(1, 2, 3), {1, 0, 0, 0}, {0, 0, 0, 0}},
+        {Vec3(-1, 0.5f, 2), {0.25f, 0.75f, 0, 0}, {1, 2, 0, 0}},
+        {Vec3(0, -2, 1), {0.5f, 0.2f, 0.2f, 0.1f}, {3, 2, 1, 0}},
+        {Vec3(2, 2, -1), {0, 0, 1, 0}, {0, 0, 2, 0}},
+    };
+    Contents contents = SkinnedMesh(kCreature, vertices, {0, 1, 2, 1, 2, 3}, {MakeSet({3, 0, 1, 2}, 0, 2)});
+    contents.descriptionText =
+        "AttachPoint { name = \"Grip\" parent = \"Hand\" origin = (0.5, 0, 0) xAxis = (0, 1, 0) "
+        "yAxis = (-1, 0, 0) zAxis = (0, 0, 1) }";
+    GraphicsMesh::HitBox box;
+    box.nameText = "Palm";
+    box.extents = Vec3(0.5f, 0.25f, 0.125f);
+    box.coords = Coords::RotationZ(0.2f) * Coords::Translation(Vec3(0, 0, 1));
+    box.bone = 3;
+    contents.hitBoxes.push_back(box);
+    return contents;
+}
+
+// World frames and skinning matrices computed with 4 x 4 matrices, bone by bone from the specs.
+struct ReferenceSkeleton {
+    ReferenceSkeleton(const std::vector<BoneSpec>& bones, const SkeletalPose& pose) {
+        for (const BoneSpec& bone : bones) {
+            const Mat4 parentWorld = bone.parent < 0 ? Mat4() : world[size_t(bone.parent)];
+            const Mat4 parentBind = bone.parent < 0 ? Mat4() : bind[size_t(bone.parent)];
+            world.push_back(parentWorld * Mat4(bone.relative) * Mat4(pose.GetBoneCoords(Name::Create(bone.name))));
+            bind.push_back(parentBind * Mat4(bone.relative));
+            skin.push_back(world.back() * bind.back().Inverse());
+        }
+    }
+    std::vector<Mat4> world, bind, skin;
+};
+
+SkeletalPose CreaturePose() {
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Root"), Coords::RotationZ(0.7f) * Coords::Translation(Vec3(0.2f, 0, 0)));
+    pose.SetBoneCoords(Name::Create("Spine"), Coords::RotationX(-0.6f));
+    pose.SetBoneCoords(Name::Create("Hand"), Coords::RotationY(1.1f) * Coords::Translation(Vec3(0, 0.3f, 0)));
+    return pose;
+}
+
+class GraphicsMeshTest : public test::MeshFixture {
+protected:
+    const GraphicsMesh* LoadContents(const std::string& name, const Contents& contents) {
+        const std::vector<uint8_t> bytes = Bytes(contents);
+        return LoadBytes(name, bytes.data(), uint32_t(bytes.size()));
+    }
+};
+
+TEST_F(GraphicsMeshTest, PosedMeshPutsVerticesAttachPointsAndHitBoxesWhereTheBonesSay) {
+    const Contents contents = Creature();
+    const GraphicsMesh* mesh = LoadContents("Meshes/Creature.msh", contents);
+    ASSERT_EQ(mesh->GetNumBones(), 4);
+    const SkeletalPose pose = CreaturePose();
+    const ReferenceSkeleton reference(kCreature, pose);
+
+    Coords skin[4];
+    mesh->GetAbsCoords(pose, skin);
+    Vec3 skinned[4];
+    mesh->SkinPositions(skin, skinned);
+    const uint32_t palette[4] = {3, 0, 1, 2};
+    for (int v = 0; v < 4; ++v) {
+        const uint8_t* vertex = contents.vertexData.data() + v * contents.stride;
+        Vec3 position;
+        float weights[4];
+        std::memcpy(&position, vertex, 12);
+        std::memcpy(weights, vertex + 12, 16);
+        Vec3 expected;
+        for (int k = 0; k < 4; ++k) expected += Apply(reference.skin[palette[vertex[28 + k]]], position) * weights[k];
+        SCOPED_TRACE(v);
+        ExpectNear(skinned[v], expected, 1e-4f);
+    }
+
+    for (int b = 0; b < 4; ++b) {
+        ExpectNear(Mat4(mesh->GetAbsCoords(pose, b)), reference.world[size_t(b)], 1e-4f);
+    }
+    ExpectNear(Mat4(mesh->GetAbsCoords(pose, Name::Create("Hand"))), reference.world[3], 1e-4f);
+    ExpectNear(mesh->GetAbsCoords(pose, 4), Coords::Identity);
+    ExpectNear(mesh->GetAbsCoords(pose, -1), Coords::Identity);
+    ExpectNear(mesh->GetAbsCoords(pose, Name::Create("Wing")), Coords::Identity);
+
+    const Coords grip(Vec3(0, 1, 0), Vec3(-1, 0, 0), Vec3(0, 0, 1), Vec3(0.5f, 0, 0));
+    Coords attached;
+    mesh->GetAttachedCoords(pose, Name::Create("Grip"), attached);
+    ExpectNear(Mat4(attached), reference.world[3] * Mat4(grip), 1e-4f);
+    mesh->GetAttachedCoords(pose, Name::Create("Nowhere"), attached);
+    ExpectNear(attached, Coords::Identity);
+
+    // A rigid pose keeps the box's sizes; a bone scaled 2 along x stretches the box's x.
+    const GraphicsMesh::HitBox placed = mesh->GetHitBox(0, pose);
+    ExpectNear(Mat4(placed.coords), reference.world[3] * Mat4(contents.hitBoxes[0].coords), 1e-4f);
+    ExpectNear(placed.extents, Vec3(0.5f, 0.25f, 0.125f), 1e-5f);
+    SkeletalPose scaled;
+    SkeletalPose::AffineParts parts;
+    parts.scale = Vec3(2, 1, 1);
+    scaled.SetBone(Name::Create("Hand"), parts);
+    const GraphicsMesh::HitBox stretched = mesh->GetHitBox(0, scaled);
+    const float length = std::sqrt(std::pow(2 * std::cos(0.2f), 2.0f) + std::pow(std::sin(0.2f), 2.0f));
+    EXPECT_NEAR(stretched.extents.x, 0.5f * length, 1e-4f);
+    EXPECT_NEAR(stretched.coords.xAxis.Length(), 1.0f, 1e-5f);
+}
+
+TEST_F(GraphicsMeshTest, WornMeshFollowsItsWearersBones) {
+    const GraphicsMesh* creature = LoadContents("Meshes/Creature.msh", Creature());
+    const SkeletalPose creaturePose = CreaturePose();
+    const ReferenceSkeleton creatureReference(kCreature, creaturePose);
+
+    // A sleeve bound where the creature's spine is bound, with a cuff below it, and a cape that
+    // the creature has no bone for.
+    const Mat4 spineBind = creatureReference.bind[1];
+    Coords spineBindCoords;
+    spineBindCoords.xAxis = Vec3(spineBind(0, 0), spineBind(1, 0), spineBind(2, 0));
+    spineBindCoords.yAxis = Vec3(spineBind(0, 1), spineBind(1, 1), spineBind(2, 1));
+    spineBindCoords.zAxis = Vec3(spineBind(0, 2), spineBind(1, 2), spineBind(2, 2));
+    spineBindCoords.origin = Vec3(spineBind(0, 3), spineBind(1, 3), spineBind(2, 3));
+    const std::vector<BoneSpec> sleeveBones = {
+        {"Spine", -1, spineBindCoords},
+        {"Cape", -1, Coords::RotationY(0.3f) * Coords::Translation(Vec3(0, 0, 2))},
+        {"Cuff", 0, Coords::RotationZ(-0.2f) * Coords::Translation(Vec3(0, 0.5f, 0))},
+    };
+    const std::vector<VertexSpec> vertices = {
+        {Vec3(1, 1, 1), {1, 0, 0, 0}, {0, 0, 0, 0}},
+        {Vec3(0, 2, 1), {1, 0, 0, 0}, {1, 0, 0, 0}},
+        {Vec3(2, 0, 1), {1, 0, 0, 0}, {2, 0, 0, 0}},
+    };
+    const GraphicsMesh* sleeve =
+        LoadContents("Meshes/Sleeve.msh", SkinnedMesh(sleeveBones, vertices, {0, 1, 2}, {MakeSet({0, 2, 1}, 0, 1)}));
+    SkeletalPose sleevePose;
+    sleevePose.SetBoneCoords(Name::Create("Spine"), Coords::RotationX(1.0f));  // ignored: the wearer moves it
+    sleevePose.SetBoneCoords(Name::Create("Cuff"), Coords::RotationZ(0.4f));
+    sleevePose.SetBoneCoords(Name::Create("Cape"), Coords::Translation(Vec3(0, 0, 0.5f)));
+
+    Coords skin[3];
+    sleeve->GetAbsCoords(sleevePose, skin, creature, creaturePose);
+    Vec3 skinned[3];
+    sleeve->SkinPositions(skin, skinned);
+
+    const Mat4 spineWorld = creatureReference.world[1];
+    const Mat4 cuffBind = spineBind * Mat4(sleeveBones[2].relative);
+    const Mat4 cuffWorld =
+        spineWorld * Mat4(sleeveBones[2].relative) * Mat4(sleevePose.GetBoneCoords(Name::Create("Cuff")));
+    const Mat4 capeBind(sleeveBones[1].relative);
+    const Mat4 capeWorld = capeBind * Mat4(sleevePose.GetBoneCoords(Name::Create("Cape")));
+    // The sleeve's spine vertex moves exactly as the creature's spine skins it.
+    ExpectNear(skinned[0], Apply(creatureReference.skin[1], Vec3(1, 1, 1)), 1e-4f);
+    ExpectNear(skinned[1], Apply(cuffWorld * cuffBind.Inverse(), Vec3(0, 2, 1)), 1e-4f);
+    ExpectNear(skinned[2], Apply(capeWorld * capeBind.Inverse(), Vec3(2, 0, 1)), 1e-4f);
+}
+
+TEST_F(GraphicsMeshTest, MeshWithoutSkinGivesItsPositionsAndNoMatrices) {
+    const GraphicsMesh* mesh = LoadContents("Meshes/Quad.msh", [] {
+        Contents contents = test::SkinnedQuad();
+        contents.attributes = {0, 4};
+        contents.stride = 20;
+        contents.vertexData.clear();
+        for (int v = 0; v < 4; ++v) {
+            const float vertex[5] = {float(v), 2.0f * float(v), 3.0f, 0.0f, 0.0f};
+            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(vertex);
+            contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + sizeof(vertex));
+        }
+        contents.bones.clear();
+        contents.hitBoxes.clear();
+        contents.faceSets[0].bones.clear();
+        return contents;
+    }());
+    EXPECT_EQ(mesh->GetRootMotionBone(), Name::noName);
+    Vec3 positions[4];
+    mesh->SkinPositions(nullptr, positions);
+    ExpectNear(positions[3], Vec3(3, 6, 3));
+}
+
+// A graphics engine over the recording device: meshes with device buffers, shaders and palette
+// reduction.
+class GraphicsMeshDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(bed.Start()); }
+    void TearDown() override { bed.GetLoader().StopThread(); }
+
+    const GraphicsMesh* Load(const std::string& name, const Contents& contents) {
+        bed.WriteFile(name, Bytes(contents));
+        const GraphicsMesh* mesh = bed.Graphics().LoadMesh(name);
+        mesh->EnsureAvailable();
+        return mesh;
+    }
+
+    test::GraphicsTestBed bed;
+};
+
+TEST_F(GraphicsMeshDeviceTest, PaletteReductionKeepsEveryDrawWithinTheLimitAndTheSkinnedPositions) {
+    // Root; its children P0..P26 and L0..L28; each Pi with one child Qi.
+    std::vector<BoneSpec> bones = {{"Root", -1, Coords::Translation(Vec3(0, 0, 1))}};
+    const auto name = [](char letter, int i) { return std::string(1, letter) + std::to_string(i); };
+    std::vector<std::string> names;
+    for (int i = 0; i < 27; ++i) names.push_back(name('P', i));
+    for (int i = 0; i < 29; ++i) names.push_back(name('L', i));
+    for (int i = 0; i < 27; ++i) names.push_back(name('Q', i));
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int parent = i < 56 ? 0 : int(i) - 55;
+        bones.push_back({names[i].c_str(), parent,
+                         Coords::RotationZ(0.01f * float(i)) * Coords::Translation(Vec3(0.1f * float(i), 0, 0))});
+    }
+    // Set A lists Root and the 29 leaves L (3 over the limit of 27); set B lists Root, every P and
+    // every Q (28 over), so that P0 folds into Root after its child Q0 folded into it.
+    std::vector<uint32_t> listA = {0}, listB = {0};
+    for (uint32_t i = 0; i < 29; ++i) listA.push_back(28 + i);
+    for (uint32_t i = 0; i < 27; ++i) listB.push_back(1 + i);
+    for (uint32_t i = 0; i < 27; ++i) listB.push_back(57 + i);
+    std::vector<VertexSpec> vertices;
+    std::vector<uint16_t> indices;
+    for (const std::vector<uint32_t>* list : {&listA, &listB}) {
+        const size_t first = vertices.size();
+        for (size_t slot = 0; slot < list->size(); ++slot) {
+            const uint8_t other = uint8_t((slot + 1) % list->size());
+            vertices.push_back(
+                {Vec3(float(slot), 1.0f, float(first)), {0.75f, 0.25f, 0, 0}, {uint8_t(slot), other, 0, 0}});
+        }
+        while ((vertices.size() - first) % 3 != 0) vertices.push_back({Vec3(), {1, 0, 0, 0}, {0, 0, 0, 0}});
+        for (size_t v = first; v < vertices.size(); ++v) indices.push_back(uint16_t(v));
+    }
+    const uint32_t facesA = 10;
+    const Contents contents =
+        SkinnedMesh(bones, vertices, indices,
+                    {MakeSet(listA, 0, facesA), MakeSet(listB, facesA, uint32_t(indices.size() / 3) - facesA)});
+    const GraphicsMesh* reduced = Load("Meshes/Many.msh", contents);
+    // The same file without a graphics engine is not reduced.
+    GraphicsMesh plain(bed.Graphics().GetMeshResourceManager(), "Meshes/Many.msh");
+    const std::vector<uint8_t> bytes = Bytes(contents);
+    ASSERT_EQ(plain.Initialize(bytes.data(), uint32_t(bytes.size())), Resource::InitResult::Success);
+    ASSERT_EQ(plain.GetFaceSet(1).bones.size(), 55u);
+
+    ASSERT_EQ(reduced->GetNumFaceSets(), 2);
+    const uint32_t limit = uint32_t(bed.Graphics().GetMaxNumBones());
+    const uint32_t offset = reduced->GetAttributeOffset(GraphicsMesh::kAttributeSkinBones);
+    const auto& data = static_cast<const RecordingVertexBuffer*>(reduced->GetVertexBuffer())->GetData();
+    ASSERT_EQ(data, reduced->GetVertexData());
+    for (int s = 0; s < 2; ++s) {
+        const GraphicsMesh::FaceSet& set = reduced->GetFaceSet(s);
+        EXPECT_EQ(set.bones.size(), limit);
+        for (uint32_t i = set.firstFace * 3; i < (set.firstFace + set.faceCount) * 3; ++i) {
+            for (int k = 0; k < 4; ++k) EXPECT_LT(data[reduced->GetIndices()[i] * contents.stride + offset + k], limit);
+        }
+    }
+    EXPECT_EQ(reduced->GetFaceSet(0).bones[1], 31u);  // L0, L1 and L2 folded into Root
+    EXPECT_EQ(reduced->GetFaceSet(1).bones[1], 2u);   // P0 folded into Root
+    // Q0 folded into P0, which folded into Root: Q0's vertex takes Root's slot.
+    const size_t q0Vertex = 30 + 28;
+    EXPECT_EQ(data[q0Vertex * contents.stride + offset], 0);
+
+    // Under a pose that moves only the bones kept, every vertex skins to the same place.
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Root"), Coords::RotationX(0.8f) * Coords::Translation(Vec3(1, 2, 3)));
+    for (int i = 1; i < 27; ++i)
+        pose.SetBoneCoords(Name::Create(name('P', i).c_str()), Coords::RotationY(0.1f * float(i)));
+    std::vector<Coords> skinReduced(bones.size()), skinPlain(bones.size());
+    reduced->GetAbsCoords(pose, skinReduced.data());
+    plain.GetAbsCoords(pose, skinPlain.data());
+    std::vector<Vec3> positionsReduced(vertices.size()), positionsPlain(vertices.size());
+    reduced->SkinPositions(skinReduced.data(), positionsReduced.data());
+    plain.SkinPositions(skinPlain.data(), positionsPlain.data());
+    for (size_t v = 0; v < vertices.size(); ++v) {
+        SCOPED_TRACE(v);
+        ExpectNear(positionsReduced[v], positionsPlain[v], 1e-4f);
+    }
+    bed.Graphics().UnloadMesh(reduced);
+}
+
+TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
+    Contents contents = Creature();
+    contents.blendedIndices = {3, 2, 1};
+    GraphicsMesh::Material plainShader, twoDots;
+    plainShader.shaderName = "Shaders/Plain.ssh";
+    twoDots.shaderName = "Shaders/Glass.v2.ssh";
+    contents.materials = {test::SkinnedQuad().materials[0], plainShader, twoDots};  // Skinned.ssh with a texture
+    contents.faceSets.push_back(MakeSet({}, 1, 1));
+    contents.faceSets[0].faceCount = 1;
+    contents.faceSets[1].material = 2;
+    bed.WriteFile("Shaders/SkinnedT.ssh", {1});
+    bed.WriteFile("Shaders/Glass.v2T.ssh", {1});
+    bed.WriteFile("Meshes/Creature.msh", Bytes(contents));
+
+    const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Creature.msh");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->GetLoadedState(), Resource::LoadedState::NotLoaded);
+    ASSERT_TRUE(bed.GetLoader().StartThread());
+    bed.GetLoader().EnqueueResource(mesh, ResourcePriority::Normal, true, false);
+    const uint32_t marker = bed.GetLoader().CreateMarker();
+    for (int i = 0; i < 2000 && !bed.GetLoader().GetHasMarkerPast(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(mesh->GetLoadedState(), Resource::LoadedState::Loaded);
+    bed.GetLoader().StopThread();
+
+    // The device objects hold the file's vertices and triangles.
+    const auto* vertices = static_cast<const RecordingVertexBuffer*>(mesh->GetVertexBuffer());
+    ASSERT_NE(vertices, nullptr);
+    EXPECT_EQ(vertices->GetData(), contents.vertexData);
+    const auto* indices = static_cast<const RecordingIndexBuffer*>(mesh->GetIndexBuffer());
+    ASSERT_NE(indices, nullptr);
+    ASSERT_EQ(indices->GetCount(), 6u);
+    for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(indices->GetIndex(i), contents.indices[i]);
+    ASSERT_NE(mesh->GetVertexDeclaration(), nullptr);
+    EXPECT_EQ(mesh->GetVertexDeclaration()->GetStride(), contents.stride);
+    EXPECT_EQ(mesh->GetVideoMemoryUsage(), contents.vertexData.size() + (6 + 3) * sizeof(uint16_t));
+    GraphicsMesh::MeshRenderInfo info;
+    mesh->GetMeshRenderInfo(info);
+    EXPECT_EQ(info.vertexBuffer, vertices);
+    EXPECT_EQ(info.boneCount, 4u);
+
+    // 'T' shaders: beside the main one when the file exists (before the last dot), else the main
+    // one again.
+    ASSERT_EQ(mesh->GetNumMaterials(), 3);
+    EXPECT_EQ(mesh->GetMaterial(0).secondShader->GetFileName(), "Shaders/SkinnedT.ssh");
+    EXPECT_EQ(mesh->GetMaterial(1).secondShader, mesh->GetMaterial(1).shader);
+    EXPECT_EQ(mesh->GetMaterial(2).secondShader->GetFileName(), "Shaders/Glass.v2T.ssh");
+    ASSERT_NE(mesh->GetMaterial(0).parameters[0].texture, nullptr);
+    EXPECT_EQ(mesh->GetMaterial(0).parameters[0].texture->GetFileName(), "Textures/Skin.tex");
+    EXPECT_TRUE(mesh->UsesShaderOfType("Shaders/"));
+    EXPECT_FALSE(mesh->UsesShaderOfType("Skinned"));
+
+    bed.Device().ClearCalls();
+    mesh->RenderBlendedFaces(bed.Device(), *bed.Graphics().GetBasicShader());
+    const std::vector<std::string> draws = bed.Device().GetCalls("DrawIndexedPrimitive");
+    ASSERT_EQ(draws.size(), 1u);
+    // The blended faces' own index buffer, one triangle.
+    const auto* blended = static_cast<const RecordingIndexBuffer*>(bed.Device().GetState().indexBuffer);
+    ASSERT_NE(blended, nullptr);
+    EXPECT_NE(static_cast<const RenderIndexBuffer*>(blended), mesh->GetIndexBuffer());
+    EXPECT_EQ(blended->GetIndex(0), 3u);
+    EXPECT_EQ(bed.Device().GetState().streams[0].buffer, mesh->GetVertexBuffer());
+    EXPECT_EQ(bed.Device().GetState().declaration, mesh->GetVertexDeclaration());
+
+    // Unloading gives every device object, shader and texture back.
+    const size_t live = bed.Device().GetNumLiveResources();
+    bed.Graphics().UnloadMesh(mesh);
+    bed.Graphics().UnloadUnreferencedResources();
+    EXPECT_LE(bed.Device().GetNumLiveResources() + 4, live);
+    EXPECT_EQ(bed.Graphics().GetMeshResourceManager()->GetMemoryUsage(), 0u);
+}
+
+TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {
+    test::LogCapture log;
+    Contents contents = Creature();
+    std::vector<uint8_t> bytes = Bytes(contents);
+    bytes.resize(bytes.size() / 2);
+    bed.WriteFile("Meshes/Broken.msh", bytes);
+    const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Broken.msh");
+    EXPECT_EQ(mesh->GetNumVertices(), 0u);
+    EXPECT_EQ(mesh->GetInitResult(), Resource::InitResult::InvalidData);
+    EXPECT_EQ(mesh->GetLoadedState(), Resource::LoadedState::Loaded);
+    ExpectNear(mesh->GetBoundingBox().centre, Vec3());
+    ExpectNear(mesh->GetBoundingBox().halfSize, Vec3(1, 1, 1));
+    ExpectNear(mesh->GetOBBox().halfSize, Vec3(1, 1, 1));
+    EXPECT_EQ(mesh->GetVertexBuffer(), nullptr);
+    EXPECT_EQ(mesh->GetNumBones(), 0);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Meshes/Broken.msh"));
+    bed.Graphics().UnloadMesh(mesh);
+}
+
+}  // namespace
+}  // namespace GAME

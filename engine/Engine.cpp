@@ -29,6 +29,7 @@
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
 #include "world/SectorDataManager.h"
+#include "world/World.h"
 
 namespace GAME {
 
@@ -44,12 +45,14 @@ void ForwardLogToEngine(LogPriority priority, unsigned category, const char* mes
 }  // namespace
 
 Engine::Engine()
-    : previousLogSink_(SetLogSink(&ForwardLogToEngine)), sectorDataManager_(std::make_unique<SectorDataManager>()) {
+    : previousLogSink_(SetLogSink(&ForwardLogToEngine)), sectorDataManager_(std::make_unique<SectorDataManager>()),
+      world_(std::make_unique<World>()) {
     gEngine = this;
 }
 
 Engine::~Engine() {
     Shutdown();
+    world_->Unload();
     DeleteChunkCallbacks();
     SetLogSink(previousLogSink_);
     if (gEngine == this) gEngine = nullptr;
@@ -118,6 +121,7 @@ void Engine::Shutdown() {
     Log(LogPriority::Info, engineLogCategory_, "Engine shutting down after %u frames", GetFrameCount());
     StopResourceLoaderThread();
     ShutdownNetwork();
+    world_->Unload();
     DestroyManagers();
     DestroyDisplay();
     DestroyObjects();

@@ -32,9 +32,10 @@
 // frame, with the widgets in it, through the graphics engine; the host shows it with
 // PresentSurface.
 //
-// Shutdown, in order: stops the resource loader thread; shuts down networking; destroys the
-// jukebox, the path finder, the input device, the editor filter and the unique id map; takes
-// the display from the graphics engine and destroys it with the statistics widget; deletes every object pending
+// Shutdown, in order: stops the resource loader thread; shuts down networking; unloads the world
+// (its regions, levels and entities); destroys the jukebox, the path finder, the input device, the
+// editor filter and the unique id map; takes the display from the graphics engine and destroys it
+// with the statistics widget; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
 // graphics engine (then unloads the render device libraries), the resource loader and the record
 // store; deletes the installed map-chunk callbacks and the remaining singletons; closes the log
@@ -79,6 +80,7 @@ class ResourceLoader;
 class SectorDataManager;
 class StatisticsWidget;
 class TableDepot;
+class World;
 class WorldFrustum;
 struct GraphicsEngineSettings;
 template <class T>
@@ -161,6 +163,8 @@ public:
     RecordResourceLoader* GetRecordResourceLoader() const;
     // The sector styles of the loaded world (empty without one); lives as long as the engine.
     SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
+    // The one world, empty until a world or map file is loaded; unloaded at shutdown.
+    World* GetWorld() const { return world_.get(); }
     // The keyboard and mouse; null while the engine is not running, or when input was suppressed
     // or could not start.
     InputDevice* GetInputDevice() const { return inputDevice_.get(); }
@@ -311,6 +315,7 @@ private:
     std::unique_ptr<ResourceLoader> resourceLoader_;
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
+    std::unique_ptr<World> world_;
     std::unique_ptr<InputDevice> inputDevice_;
     std::unique_ptr<Display> display_;
     std::unique_ptr<StatisticsWidget> statisticsWidget_;  // on the display unless input is suppressed

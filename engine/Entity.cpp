@@ -6,6 +6,7 @@
 #include "core/UniqueIdMap.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
+#include "world/Region.h"
 
 namespace GAME {
 
@@ -22,6 +23,10 @@ Name MakeAttachPointName(const std::string& attachPoint) {
 Entity::Entity() = default;
 
 Entity::~Entity() {
+    // An entity destroyed while still in a level must not leave the level's tree pointing at it.
+    if (IsInSpace()) {
+        if (Region* region = GetRegion()) region->RemoveEntity(this);
+    }
     if (parent_) parent_->Detach(this);
     for (const Attachment& attachment : attached_) attachment.child->parent_ = nullptr;
     // The engine destroys the map before the objects left at shutdown; do not make a new one.

@@ -7,10 +7,16 @@
 #include "core/Log.h"
 #include "core/Ray.h"
 #include "core/WorldVec3.h"
+#include "engine/Engine.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "world/Level.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
+#include "world/WorldCoords.h"
+#include "world/WorldQueries.h"
 
 namespace GAME {
 
@@ -30,7 +36,74 @@ Region::Region(WorldQueries* world, int index, const std::string& name, const AB
       name_(name),
       box_(box) {}
 
-Region::~Region() = default;
+Region::~Region() { SetLevel(nullptr); }
+
+void Region::UpdateBoundingBox() {
+    if (level_) box_ = level_->GetBoundingBox();
+}
+
+bool Region::IsLevelLoaded() const { return level_ && level_->IsLoaded() && level_->GetPostLoadCalled(); }
+
+void Region::SetLevel(std::unique_ptr<Level> level) {
+    if (level_) {
+        if (world_) world_->SetRegionLoaded(this, false);
+        level_->Unload(false);
+        level_.reset();
+    }
+    level_ = std::move(level);
+    if (!level_) return;
+    UpdateBoundingBox();
+    if (world_ && level_->IsLoaded()) world_->SetRegionLoaded(this, true);
+}
+
+bool Region::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {
+    if (!entity || coords.GetRegion() != this) return false;
+    if (!IsLevelLoaded()) {
+        if (entity->DeleteOnEnteringUnloadedLevel()) {
+            Log(LogPriority::Error,
+                "Entity (%s, id: %d) could not be added to the world because it's level is not loaded.",
+                entity->GetObjectName().c_str(), int(entity->GetObjectId()));
+            entity->DestroyPhysicsObject();
+            Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
+        }
+        return false;
+    }
+    if (!level_->AddEntity(entity, coords.GetRegionCoords())) return false;
+    if (updateNow) entity->Update(0);
+    return true;
+}
+
+void Region::RemoveEntity(Entity* entity) {
+    if (!entity) return;
+    if (level_) {
+        level_->RemoveEntityFromNetworkList(entity);
+        level_->RemoveEntity(entity);
+    }
+    entity->SetCoords(WorldCoords());
+    entity->DestroyPhysicsObject();
+}
+
+void Region::GetEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
+                                  bool followPortals) const {
+    mem::set<const Region*> visited;
+    GatherEntitiesInFrustum(out, frustum, useAlternateBox, followPortals, visited);
+}
+
+void Region::GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
+                                     bool followPortals, mem::set<const Region*>& visited) const {
+    if (!visited.insert(this).second) return;
+    if (IsLevelLoaded()) level_->GetEntitiesInFrustum(out, &frustum, 1, useAlternateBox, false);
+    if (!followPortals) return;
+    for (const std::unique_ptr<Portal>& portal : portals_) {
+        if (!portal->GetIsOpen() || !portal->TestIntersection(frustum)) continue;
+        Coords frontToBack;
+        Region* behind = nullptr;
+        if (!portal->GetFrontToBackCoords(frontToBack, behind) || visited.count(behind)) continue;
+        Frustum carried = frustum;
+        carried.Transform(frontToBack);
+        behind->GatherEntitiesInFrustum(out, carried, useAlternateBox, followPortals, visited);
+    }
+}
 
 Vec3 Region::GetRelativePosition(const WorldVec3& position) const {
     return position.GetRegionPosition() + GetOffsetDifference(position.GetRegion(), this);

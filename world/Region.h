@@ -8,8 +8,9 @@
 // regions), or through a portal's frame (regions joined by a doorway, which need not share axes).
 //
 // The World owns the regions and gives each its index; a region reaches its world through the
-// WorldQueries interface (null for a region outside any world). The level a region streams in and
-// its fog of war are added by the streaming and fog code, under the two locks kept here.
+// WorldQueries interface (null for a region outside any world). The region owns its level while
+// one is loaded and tells the world when it comes and goes; streaming the level in and out, and the
+// fog of war, are the streaming and fog code's, under the two locks kept here.
 //
 // Threads: everything here runs on the main thread, except what the locks guard.
 
@@ -29,8 +30,11 @@ namespace GAME {
 
 class BinaryReader;
 class BinaryWriter;
+class Entity;
 class Frustum;
+class Level;
 class Portal;
+class WorldCoords;
 class UniqueId;
 class WorldQueries;
 class WorldVec3;
@@ -52,6 +56,7 @@ public:
     // An invalid id is replaced by a new unique one.
     Region(WorldQueries* world, int index, const std::string& name, const ABBox& box, const IntVec3& offset,
            const RegionId& id);
+    // Destroys the level with its entities, and leaves the world's loaded list.
     virtual ~Region();
     Region(const Region&) = delete;
     Region& operator=(const Region&) = delete;
@@ -70,6 +75,8 @@ public:
     void SetOffsetFromWorld(const IntVec3& offset) { offset_ = offset; }
     // In the region's space.
     const ABBox& GetBoundingBox() const { return box_; }
+    // Takes the level's box (main thread, once the level is loaded).
+    void UpdateBoundingBox();
     void SetZoneRecord(const std::string& zoneRecord) { zoneRecord_ = zoneRecord; }
     const std::string& GetZoneRecord() const { return zoneRecord_; }
 
@@ -80,6 +87,29 @@ public:
     // Replaces out by the six inward-facing planes of the box: +x through its low x face, -x
     // through its high x face, then +y, -y, +z, -z likewise.
     void GetEnclosingFrustum(Frustum& out) const;
+
+    // The level. The region owns it; null while none is loaded.
+    Level* GetLevel() const { return level_.get(); }
+    // The level is there, loaded and post-loaded: entities may enter it.
+    bool IsLevelLoaded() const;
+    // Replaces the level (the old one is destroyed with its entities), takes its box and tells the
+    // world whether a loaded level is now there. The id stays: portals of other regions lead here
+    // by it.
+    void SetLevel(std::unique_ptr<Level> level);
+
+    // Entities.
+    // Places the entity into the level at the coordinates (which must be in this region) and, with
+    // updateNow, gives it an update of 0 ms. False for a null entity, coordinates of another
+    // region, or a level that is not loaded: then an entity that asks for it is destroyed, with
+    // the error logged.
+    bool AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow);
+    // Takes the entity out of the network list and the level and leaves it outside the world.
+    void RemoveEntity(Entity* entity);
+    // The entities of the loaded levels inside the frustum (region space): this region's, and
+    // with followPortals those seen through its open portals, region after region, each region
+    // visited once per query so that rings of doorways end. Each entity once.
+    void GetEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
+                              bool followPortals) const;
 
     // Portals. The region owns its portals; each knows the region.
     Portal* CreatePortal();
@@ -119,12 +149,17 @@ public:
     CriticalSection& GetFogLock() const { return fogLock_; }
 
 private:
+    // One step of the portal walk of GetEntitiesInFrustum.
+    void GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
+                                 bool followPortals, mem::set<const Region*>& visited) const;
+
     mutable CriticalSection regionLock_;
     RegionId id_;
     WorldQueries* world_;
     int index_;
     IntVec3 offset_;
     std::string name_;
+    std::unique_ptr<Level> level_;
     ABBox box_;
     mem::vector<std::unique_ptr<Portal>> portals_;
     std::string zoneRecord_;

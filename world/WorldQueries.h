@@ -1,6 +1,6 @@
 #pragma once
 // WorldQueries: what regions, portals and positions ask of the world that owns them: a region by
-// its id, the region containing a point, and the floor under a position. World implements it;
+// its id, the region containing a point, and the floor under a position; and what regions tell it. World implements it;
 // each Region knows its world through it (null for a region outside any world).
 
 namespace GAME {
@@ -20,6 +20,9 @@ public:
     // The height, in the position's region, of the floor below the position (or, failing that,
     // above it); -infinity when there is none.
     virtual float GetNearestFloorHeight(const WorldVec3& position) = 0;
+    // The region's level became loaded (true) or went away (false); the world keeps the list of
+    // loaded regions that its queries search.
+    virtual void SetRegionLoaded(const Region* region, bool loaded) = 0;
 
 protected:
     ~WorldQueries() = default;

@@ -49,6 +49,7 @@ public:
         return nullptr;
     }
     float GetNearestFloorHeight(const WorldVec3&) override { return floor_; }
+    void SetRegionLoaded(const Region*, bool) override {}
 
 private:
     mem::vector<std::unique_ptr<Region>> regions_;

@@ -1,0 +1,345 @@
+#include "world/World.h"
+
+#include <algorithm>
+
+#include "LevelFixture.h"
+#include "TestShapes.h"
+#include "core/Intersection.h"
+#include "core/IntersectionTests.h"
+#include "core/MathUtil.h"
+#include "core/Ray.h"
+#include "core/Singleton.h"
+#include "core/Sphere.h"
+#include "engine/ObjectManager.h"
+#include "pathing/PathFinder.h"
+#include "world/Portal.h"
+#include "world/Region.h"
+#include "world/WorldFrustum.h"
+#include "world/WorldGrid.h"
+#include "world/WorldIntersection.h"
+#include "world/WorldRay.h"
+
+#include <gtest/gtest.h>
+
+namespace GAME {
+namespace test {
+
+// A level entity that rays hit on its box.
+class WorldTestEntity : public LevelTestEntity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
+        const float t = GetRegionBoundingBox(false).GetIntersection(ray);
+        if (!(t < hit.distance)) return false;
+        hit.distance = t;
+        hit.point = ray.GetPoint(t);
+        return true;
+    }
+};
+GAME_RTTI_DEFINE_CLASS(WorldTestEntity, LevelTestEntity);
+
+}  // namespace test
+
+namespace {
+
+using test::WorldTestEntity;
+
+mem::set<Entity*> AsSet(const mem::vector<Entity*>& entities) { return {entities.begin(), entities.end()}; }
+mem::set<Region*> AsSet(const mem::vector<Region*>& regions) { return {regions.begin(), regions.end()}; }
+
+// A doorway two wide and two high in the x/y plane of portal space, facing -z (or +z).
+mem::vector<Portal::Triangle> Doorway(bool facingPlusZ) {
+    mem::vector<Portal::Triangle> triangles{Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
+                                            Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
+    if (!facingPlusZ) {
+        for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
+    }
+    return triangles;
+}
+
+class WorldTest : public ::testing::Test {
+protected:
+    ~WorldTest() override {
+        world.Unload();
+        test::LevelRecords::Flush();
+        Singleton<PathFinder>::Destroy();
+    }
+
+    // A region whose loaded level spans half size (size, size) on x/z around its origin.
+    Region* AddRegion(const std::string& name, const IntVec3& offset, float size) {
+        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(size, size));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
+        return region;
+    }
+    WorldTestEntity* AddEntity(Region* region, const Vec3& position) {
+        auto* entity = static_cast<WorldTestEntity*>(Singleton<ObjectManager>::Get()->CreateObject("WorldTestEntity"));
+        EXPECT_TRUE(world.AddEntity(entity, WorldCoords(region, Coords::Translation(position)), false));
+        return entity;
+    }
+    // After entities went in: the regions take their levels' boxes, then connectivity and grid.
+    void Finish() {
+        for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
+        world.BuildConnectivity();
+    }
+    // Two regions far apart by their offsets, joined by a doorway: near's at z = 10 facing back to
+    // near's origin, far's at z = -10 of far facing into far.
+    void JoinByDoorway(Region* near, Region* far) {
+        Portal* front = near->CreatePortal();
+        front->SetTriangles(Doorway(false));
+        front->SetCoords(Coords::Translation(Vec3(0, 0, 10)));
+        Portal* back = far->CreatePortal();
+        back->SetTriangles(Doorway(true));
+        back->SetCoords(Coords::Translation(Vec3(0, 0, -10)));
+        front->SetConnectedRegionId(far->GetId());
+        front->SetConnectedPortalId(back->GetId());
+        back->SetConnectedRegionId(near->GetId());
+        back->SetConnectedPortalId(front->GetId());
+    }
+
+    test::LevelTestEngine engine;
+    test::LevelRecords records;
+    World world;
+};
+
+// Every query of the world against a scan of every region and entity, before the grid exists and
+// after, over regions of random sizes and offsets (some overlapping) and entities in them.
+TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
+    test::Shapes shapes(30);
+    mem::vector<Entity*> all;
+    for (int i = 0; i < 10; ++i) {
+        const IntVec3 offset(int(shapes.Uniform(-400, 400)), int(shapes.Uniform(-20, 20)), int(shapes.Uniform(-400, 400)));
+        const float size = shapes.Uniform(20, 120);
+        Region* region = AddRegion("r" + std::to_string(i), offset, size);
+        for (int e = 0; e < 30; ++e)
+            all.push_back(AddEntity(region, shapes.Point(Vec3(-size, -10, -size), Vec3(size, 10, size))));
+    }
+    const auto scanEntities = [&](auto&& inside) {
+        mem::set<Entity*> found;
+        for (Entity* entity : all) {
+            if (inside(entity)) found.insert(entity);
+        }
+        return found;
+    };
+    for (const bool withGrid : {false, true}) {
+        SCOPED_TRACE(withGrid ? "grid" : "scan");
+        if (withGrid) {
+            Finish();
+            ASSERT_NE(world.GetWorldGrid(), nullptr);
+        } else {
+            for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
+        }
+        for (int trial = 0; trial < 40; ++trial) {
+            Region* ref = world.GetRegion(trial % world.GetNumRegions());
+            const auto toRef = [ref](const Region* region) { return GetOffsetDifference(region, ref); };
+
+            const ABBox box(shapes.Point(Vec3(-300, -30, -300), Vec3(300, 30, 300)),
+                            shapes.Point(Vec3(1, 1, 1), Vec3(120, 30, 120)));
+            mem::vector<Region*> regions;
+            world.GetRegionsInBox(regions, ref, box);
+            mem::set<Region*> expectedRegions;
+            for (int i = 0; i < world.GetNumRegions(); ++i) {
+                Region* region = world.GetRegion(i);
+                ABBox moved = region->GetBoundingBox();
+                moved.Translate(toRef(region));
+                if (ABBox::Overlap(moved, box)) expectedRegions.insert(region);
+            }
+            EXPECT_EQ(AsSet(regions), expectedRegions);
+
+            const Vec3 point = shapes.Point(Vec3(-400, -20, -400), Vec3(400, 20, 400));
+            Region* holder = world.GetRegionContainingPoint(ref, point);
+            bool anyHolds = false;
+            for (int i = 0; i < world.GetNumRegions(); ++i) {
+                const Region* region = world.GetRegion(i);
+                ABBox moved = region->GetBoundingBox();
+                moved.Translate(toRef(region));
+                const bool holds = ABBox::Overlap(moved, ABBox(point, Vec3()));
+                anyHolds = anyHolds || holds;
+                if (region == holder) {
+                    EXPECT_TRUE(holds);
+                }
+            }
+            EXPECT_EQ(holder != nullptr, anyHolds);
+
+            mem::vector<Entity*> found;
+            world.GetEntitiesInBox(found, box, ref, false);
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
+                          ABBox moved = e->GetRegionBoundingBox(false);
+                          moved.Translate(toRef(e->GetRegion()));
+                          return TestIntersection(moved, box);
+                      }));
+
+            const Sphere sphere(point, shapes.Uniform(5, 150));
+            found.clear();
+            world.GetEntitiesInSphere(found, ref, sphere, false);
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
+                          ABBox moved = e->GetRegionBoundingBox(false);
+                          moved.Translate(toRef(e->GetRegion()));
+                          return TestIntersection(moved, sphere);
+                      }));
+
+            const Frustum frustum = shapes.ViewFrustum(Vec3(-200, -10, -200), Vec3(200, 10, 200), 300.0f);
+            regions.clear();
+            world.GetRegionsInFrustum(regions, ref, frustum, false);
+            expectedRegions.clear();
+            for (int i = 0; i < world.GetNumRegions(); ++i) {
+                Region* region = world.GetRegion(i);
+                ABBox moved = region->GetBoundingBox();
+                moved.Translate(toRef(region));
+                if (TestIntersection(moved, frustum) && TestIntersection(frustum, moved)) expectedRegions.insert(region);
+            }
+            EXPECT_EQ(AsSet(regions), expectedRegions);
+
+            found.clear();
+            world.GetEntitiesInFrustum(found, WorldFrustum(ref, frustum), false, false, false);
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
+                          ABBox moved = e->GetRegionBoundingBox(false);
+                          moved.Translate(toRef(e->GetRegion()));
+                          return TestIntersection(moved, frustum);
+                      }));
+
+            // The nearest entity along a ray, over every region.
+            const WorldRay ray(WorldVec3(ref, point), shapes.Direction());
+            WorldIntersection hit;
+            world.GetIntersection(ray, hit, PhysicsSurface::None, false);
+            float nearest = Infinity;
+            for (Entity* e : all) {
+                ABBox moved = e->GetRegionBoundingBox(false);
+                moved.Translate(toRef(e->GetRegion()));
+                nearest = std::min(nearest, moved.GetIntersection(Ray(point, ray.direction)));
+            }
+            if (nearest < Infinity) {
+                EXPECT_NEAR(hit.distance, nearest, 1e-3f);
+            } else {
+                EXPECT_EQ(hit.distance, Infinity);
+            }
+            if (hit.entity) {
+                EXPECT_NE(world.PickEntity(ray), nullptr);
+            }
+        }
+    }
+}
+
+TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
+    Region* region = AddRegion("cone", IntVec3(), 50);
+    Entity* ahead = AddEntity(region, Vec3(0, 0, 20));
+    Entity* aside = AddEntity(region, Vec3(8, 0, 20));
+    Entity* behind = AddEntity(region, Vec3(0, 0, -20));
+    Finish();
+    const WorldVec3 apex(region, Vec3());
+    mem::vector<Entity*> found{behind};  // replaced, not appended to
+    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 1.0f, 40.0f, false);
+    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside}));
+    // An angle of zero or less is a thin cone, not an empty one.
+    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), -1.0f, 40.0f, false);
+    EXPECT_EQ(found, (mem::vector<Entity*>{ahead}));
+    // A full turn keeps everything outside a thin cone pointing back.
+    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 2.0f * Pi, 40.0f, false);
+    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside}));
+}
+
+// Near and far lie a thousand units apart by their offsets; only the doorway joins them.
+TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
+    Region* near = AddRegion("near", IntVec3(0, 0, 0), 20);
+    Region* far = AddRegion("far", IntVec3(1000, 0, 0), 20);
+    JoinByDoorway(near, far);
+    Entity* target = AddEntity(far, Vec3(0, 1, -5));
+    Finish();
+
+    const WorldRay ray(WorldVec3(near, Vec3(0, 1, 0)), Vec3(0, 0, 1));
+    WorldIntersection hit;
+    world.GetIntersection(ray, hit, PhysicsSurface::None, false);
+    EXPECT_EQ(hit.entity, target);
+    EXPECT_EQ(hit.position.GetRegion(), far);
+    EXPECT_NEAR(hit.distance, 14.5f, 1e-4f);
+
+    // A wall in near before the doorway hides what is behind it.
+    Entity* wall = AddEntity(near, Vec3(0, 1, 6));
+    world.GetIntersection(ray, hit, PhysicsSurface::None, false);
+    EXPECT_EQ(hit.entity, wall);
+    EXPECT_NEAR(hit.distance, 5.5f, 1e-4f);
+
+    const WorldVec3 a(near, Vec3(0, 1, 9));
+    const WorldVec3 b(far, Vec3(0, 1, -9));
+    EXPECT_NEAR(world.GetDistance(a, b), 2.0f, 1e-4f);
+    EXPECT_NEAR(world.GetDirection(a, b).z, 2.0f, 1e-4f);
+    EXPECT_EQ(world.GetDistanceSquared(a, WorldVec3()), Infinity);
+
+    // A frustum looking through the doorway sees the target by the portal walk, once.
+    Frustum frustum = test::MakeViewFrustum(Vec3(0, 1, 0), Vec3(0, 0, 1), 1.0f, 100.0f);
+    mem::vector<Entity*> seen;
+    near->GetEntitiesInFrustum(seen, frustum, false, true);
+    EXPECT_EQ(AsSet(seen), (mem::set<Entity*>{wall, target}));
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST_F(WorldTest, FloorHeightIsFoundBelowThenAbove) {
+    Region* region = AddRegion("floor", IntVec3(0, 5, 0), 20);
+    AddEntity(region, Vec3(0, -0.5f, 0));  // a slab whose top is at y = 0
+    Finish();
+    EXPECT_NEAR(world.GetNearestFloorHeight(WorldVec3(region, Vec3(0, 1, 0))), 0.0f, 1e-4f);
+    // Under the slab the ray down finds nothing, the one up finds its underside.
+    EXPECT_NEAR(world.GetNearestFloorHeight(WorldVec3(region, Vec3(0, -4, 0))), -1.0f, 1e-4f);
+    EXPECT_EQ(world.GetNearestFloorHeight(WorldVec3(region, Vec3(10, 1, 10))), -Infinity);
+    WorldVec3 dropped(region, Vec3(0.2f, 1.7f, 0.1f));
+    EXPECT_TRUE(dropped.PutOnFloor());
+    EXPECT_NEAR(dropped.GetRegionPosition().y, 0.0f, 1e-4f);
+}
+
+TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
+    Region* a = AddRegion("a", IntVec3(0, 0, 0), 10);
+    Region* b = AddRegion("b", IntVec3(100, 0, 0), 10);
+    Region* c = AddRegion("c", IntVec3(200, 0, 0), 10);
+    Finish();
+    const RegionId cId = c->GetId();
+    world.RemoveRegion(world.GetRegionIndex(b));
+    EXPECT_EQ(world.GetRegionById(cId), c);
+    EXPECT_EQ(c->GetIndex(), 1);
+    EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(200, 0, 0)), c);
+    EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(100, 0, 0)), nullptr);
+    EXPECT_EQ(world.GetLoadedRegions(), (mem::vector<Region*>{a, c}));
+    EXPECT_EQ(a->GetConnectedRegions().size(), 0u);
+    // A point on a face belongs to the region, also at the far edge of the grid.
+    EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(210, 0, 0)), c);
+    EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(210, 0, 0)), c);
+}
+
+TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
+    Region* a = AddRegion("a", IntVec3(0, 0, 0), 10);
+    Region* b = AddRegion("b", IntVec3(100, 0, 0), 10);
+    Finish();
+    WorldTestEntity* entity = AddEntity(a, Vec3(1, 0, 1));
+    EXPECT_FALSE(world.AddEntity(entity, WorldCoords(b), false));  // already in a region
+    world.AddEntityToNetworkList(entity);
+    world.SetCoords(entity, WorldCoords(b, Coords::Translation(Vec3(2, 0, 2))));
+    EXPECT_EQ(entity->GetRegion(), b);
+    EXPECT_EQ(a->GetLevel()->GetNumEntities(), 0);
+    EXPECT_TRUE(b->GetLevel()->IsInNetworkList(entity));
+    EXPECT_FALSE(a->GetLevel()->IsInNetworkList(entity));
+    EXPECT_EQ(entity->added, 2);
+    EXPECT_EQ(entity->removed, 1);
+
+    // Destroyed while still in b's tree: the tree must not keep it.
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
+    test::LevelRecords::Flush();
+    mem::vector<Entity*> left;
+    world.GetEntities(left);
+    EXPECT_TRUE(left.empty());
+    EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
+}
+
+TEST_F(WorldTest, ASmallWorldStillHasAGridCell) {
+    Region* a = AddRegion("a", IntVec3(0, 0, 0), 5);
+    Finish();
+    ASSERT_NE(world.GetWorldGrid(), nullptr);
+    EXPECT_EQ(world.GetWorldGrid()->GetNumCells(), 1u);
+    EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(1, 0, 1)), a);
+    EXPECT_EQ(World::GetSectorDataFileName("worlds/a.b/world.wrl"), "worlds/a.b/world.sd");
+    EXPECT_EQ(World::GetSectorDataFileName("worlds/a.b/world"), "worlds/a.b/world.sd");
+}
+
+}  // namespace
+}  // namespace GAME

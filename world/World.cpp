@@ -1,0 +1,272 @@
+#include "world/World.h"
+
+#include <algorithm>
+
+#include "core/CriticalSectionLock.h"
+#include "core/Log.h"
+#include "engine/Engine.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/RegionConnectivity.h"
+#include "world/WorldGrid.h"
+
+namespace GAME {
+
+World::World() = default;
+
+World::~World() { Unload(); }
+
+void World::Unload() {
+    questFiles_.clear();
+    spawnPoints_.clear();
+    for (const std::unique_ptr<Region>& region : regions_) {
+        if (Level* level = region->GetLevel()) level->DestroyAllEntities(-1);
+    }
+    grid_.reset();
+    loadedRegions_.clear();
+    regionIndex_.clear();
+    // Regions go one by one from the back, so a portal that asks for its connected region while
+    // its own is destroyed finds either a whole region or none.
+    while (!regions_.empty()) regions_.pop_back();
+    loadedRegions_.clear();
+    worldBox_ = ABBox();
+    regionsLoaded_ = false;
+    connectivityBuilt_ = false;
+    CriticalSectionLock lock(mapFileLock_);
+    if (mapFile_ && gEngine && gEngine->GetFileSystem()) gEngine->GetFileSystem()->CloseFile(mapFile_);
+    mapFile_ = nullptr;
+}
+
+std::string World::GetSectorDataFileName(const std::string& worldFileName) {
+    const size_t slash = worldFileName.find_last_of("/\\");
+    const size_t dot = worldFileName.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? worldFileName.substr(0, dot) : worldFileName) + ".sd";
+}
+
+// Regions.
+
+Region* World::GetRegion(int index) const {
+    return index >= 0 && index < GetNumRegions() ? regions_[size_t(index)].get() : nullptr;
+}
+
+int World::GetRegionIndex(const Region* region) const {
+    for (size_t i = 0; i < regions_.size(); ++i) {
+        if (regions_[i].get() == region) return int(i);
+    }
+    return -1;
+}
+
+int World::GetRegionIndex(const RegionId& id) const {
+    const auto found = regionIndex_.find(id);
+    return found == regionIndex_.end() ? -1 : found->second;
+}
+
+Region* World::GetRegionById(const RegionId& id) { return GetRegion(GetRegionIndex(id)); }
+
+int World::GetLevelRegion(const Level* level) const {
+    return level && level->GetRegion() ? GetRegionIndex(level->GetRegion()) : -1;
+}
+
+Level* World::GetRegionLevel(int index) const {
+    const Region* region = GetRegion(index);
+    return region ? region->GetLevel() : nullptr;
+}
+
+int World::AppendRegion(std::unique_ptr<Region> region) {
+    const int index = GetNumRegions();
+    region->SetIndex(index);
+    regionIndex_[region->GetId()] = index;
+    regions_.push_back(std::move(region));
+    // The grid and the connected lists describe the regions as they were.
+    grid_.reset();
+    return index;
+}
+
+int World::AddRegion(std::unique_ptr<Level> level, const IntVec3& offset) {
+    const ABBox box = level ? level->GetBoundingBox() : ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
+    auto region = std::make_unique<Region>(this, GetNumRegions(), "Unnamed", box, offset, RegionId());
+    Region* added = region.get();
+    const int index = AppendRegion(std::move(region));
+    added->SetLevel(std::move(level));
+    return index;
+}
+
+int World::AddRegion(const std::string& name, const IntVec3& offset, const ABBox& box, const RegionId& id) {
+    return AppendRegion(std::make_unique<Region>(this, GetNumRegions(), name, box, offset, id));
+}
+
+void World::RemoveRegion(int index) {
+    Region* removed = GetRegion(index);
+    if (!removed) return;
+    std::erase(loadedRegions_, removed);
+    for (const std::unique_ptr<Region>& region : regions_) region->RemoveConnectedRegion(removed);
+    if (Level* level = removed->GetLevel()) level->DestroyAllEntities(-1);
+    regions_.erase(regions_.begin() + index);
+    RebuildIndex();
+    grid_.reset();
+    if (connectivityBuilt_) CreateWorldGrid();
+}
+
+void World::RebuildIndex() {
+    regionIndex_.clear();
+    for (size_t i = 0; i < regions_.size(); ++i) {
+        regions_[i]->SetIndex(int(i));
+        regionIndex_[regions_[i]->GetId()] = int(i);
+    }
+}
+
+void World::SetRegionLoaded(const Region* region, bool loaded) {
+    if (!region) return;
+    const auto found = std::find(loadedRegions_.begin(), loadedRegions_.end(), region);
+    if (loaded && found == loadedRegions_.end()) {
+        loadedRegions_.push_back(const_cast<Region*>(region));
+    } else if (!loaded && found != loadedRegions_.end()) {
+        loadedRegions_.erase(found);
+    }
+}
+
+void World::UpdateRegionBoundingBox(const Level* level) {
+    for (const std::unique_ptr<Region>& region : regions_) {
+        if (region->GetLevel() == level) {
+            region->UpdateBoundingBox();
+            return;
+        }
+    }
+}
+
+void World::BuildConnectivity() {
+    mem::vector<Region*> all;
+    for (const std::unique_ptr<Region>& region : regions_) all.push_back(region.get());
+    for (Region* region : all) region->BuildRegionConnectivity(all);
+    connectivityBuilt_ = true;
+    CreateWorldGrid();
+}
+
+ABBox World::GetWorldSpaceBox(const Region* region) {
+    ABBox box = region->GetBoundingBox();
+    const IntVec3& offset = region->GetOffsetFromWorld();
+    box.Translate(Vec3(float(offset.x), float(offset.y), float(offset.z)));
+    return box;
+}
+
+void World::CreateWorldGrid() {
+    grid_.reset();
+    if (regions_.empty()) return;
+    worldBox_ = GetWorldSpaceBox(regions_.front().get());
+    for (const std::unique_ptr<Region>& region : regions_) worldBox_ = ABBox::Union(worldBox_, GetWorldSpaceBox(region.get()));
+    grid_ = WorldGrid::Create(worldBox_);
+    if (!grid_) return;
+    for (const std::unique_ptr<Region>& region : regions_) grid_->Insert(region.get());
+}
+
+void World::GetCandidates(float x, float z, float width, float depth, mem::vector<Region*>& out) const {
+    if (grid_) {
+        WorldGrid::RegionSet candidates;
+        grid_->Query(x, z, width, depth, candidates);
+        out.assign(candidates.begin(), candidates.end());
+        return;
+    }
+    out.clear();
+    for (const std::unique_ptr<Region>& region : regions_) out.push_back(region.get());
+}
+
+// Entities.
+
+bool World::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {
+    Region* region = coords.GetRegion();
+    if (!entity || !region || entity->GetRegion()) return false;
+    return region->AddEntity(entity, coords, updateNow);
+}
+
+void World::RemoveEntity(Entity* entity) {
+    if (!entity) return;
+    if (gEngine) gEngine->GetNetworkEntityList()->RemoveEntityFromAllClients(entity);
+    if (Region* region = entity->GetRegion()) region->RemoveEntity(entity);
+}
+
+void World::SetCoords(Entity* entity, const WorldCoords& coords) {
+    Region* from = entity ? entity->GetRegion() : nullptr;
+    Region* to = coords.GetRegion();
+    if (!from || !to) return;
+    const bool deleteIfUnloaded = entity->DeleteOnEnteringUnloadedLevel();
+    // Without the streaming of the target's level on demand, an entity that will not be deleted
+    // stays where it is rather than leaving its level for nowhere.
+    if (!deleteIfUnloaded && !to->IsLevelLoaded()) return;
+    bool wasListed = false;
+    if (from != to && from->GetLevel()) {
+        Level* old = from->GetLevel();
+        wasListed = old->IsInNetworkList(entity);
+        if (wasListed) old->RemoveEntityFromNetworkList(entity);
+        old->RemoveEntity(entity);
+    }
+    if (!to->IsLevelLoaded()) {
+        Log(LogPriority::Warning, "Entity '%s' tried to move into an unloaded level.", entity->GetObjectName().c_str());
+        entity->DestroyPhysicsObject();
+        Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
+        return;
+    }
+    Level* level = to->GetLevel();
+    if (from != to) {
+        level->AddEntity(entity, coords.GetRegionCoords());
+        if (wasListed) level->AddEntityToNetworkList(entity);
+    } else {
+        level->MoveEntity(entity, coords.GetRegionCoords());
+    }
+}
+
+void World::AddEntityToNetworkList(Entity* entity) {
+    Region* region = entity ? entity->GetRegion() : nullptr;
+    if (region && region->IsLevelLoaded()) region->GetLevel()->AddEntityToNetworkList(entity);
+}
+
+void World::RemoveEntityFromNetworkList(Entity* entity) {
+    Region* region = entity ? entity->GetRegion() : nullptr;
+    if (!region) return;
+    if (Level* level = region->GetLevel()) {
+        level->RemoveEntityFromNetworkList(entity);
+    } else {
+        Log(LogPriority::Error, "Attempt to remove entity from NetworkList on NULL level (%s, id: %d).",
+            entity->GetObjectName().c_str(), int(entity->GetObjectId()));
+    }
+}
+
+void World::DestroyAllEntities() {
+    for (const std::unique_ptr<Region>& region : regions_) {
+        if (Level* level = region->GetLevel()) level->DestroyAllEntities(-1);
+    }
+}
+
+void World::ValidateSectorLayers() {
+    if (!gEngine) return;
+    for (Region* region : loadedRegions_) region->GetLevel()->GetSectorLayers().ValidateMapping(*gEngine->GetSectorDataManager());
+}
+
+// Spawn points and the map file.
+
+WorldCoords World::GetPlayerSpawnPoint(unsigned index) const {
+    if (spawnPoints_.empty()) return WorldCoords();
+    return spawnPoints_[index % spawnPoints_.size()];
+}
+
+void World::SetPlayerSpawnPoint(const WorldCoords& coords) {
+    if (coords.GetRegion()) spawnPoints_.push_back(coords);
+}
+
+File* World::LockMapFile() const {
+    mapFileLock_.Enter();
+    // The lock is recursive: a thread that holds the file already gets null, and its outer holder
+    // keeps the file until the outer UnlockMapFile.
+    return ++mapFileUsers_ == 1 ? mapFile_ : nullptr;
+}
+
+void World::UnlockMapFile() const {
+    --mapFileUsers_;
+    mapFileLock_.Exit();
+}
+
+}  // namespace GAME

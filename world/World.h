@@ -1,0 +1,239 @@
+#pragma once
+// World: the owner of every Region of the running game or editor. It keeps the region list (a
+// region's index in it is its world index) with an index by RegionId, the list of regions whose
+// level is loaded, the regions' connectivity and a grid of cells over the region boxes that speeds
+// up region queries. It places entities into the levels of their regions, moves them between
+// regions, and answers the spatial questions that cross region borders (regions, entities, rays,
+// distances, heights), handing the per-entity work to each candidate region's Level.
+//
+// Every query takes its shape relative to one region and moves it into each candidate region by
+// the difference of the regions' whole-unit offsets; the candidate's box is tested first, and only
+// then its level asked.
+//
+// The region index is keyed by each region's own id, read back from the region after it was made,
+// so a record without an id (which the region replaces by a new one) is still found by it. Removing
+// a region re-indexes the regions after it and rebuilds the grid.
+//
+// Files: the editor's world file ".wrl" (WorldFile) and the compiled map file (LoadMap), which
+// stays open under its lock for the regions' later ranged reads of their level data.
+//
+// Threads: everything runs on the main thread, except LockMapFile / UnlockMapFile, which the level
+// loading thread uses. Lock order: a region's lock, then the map-file lock.
+
+#include <memory>
+#include <string>
+
+#include "core/ABBox.h"
+#include "core/CriticalSection.h"
+#include "core/IntVec3.h"
+#include "core/Mem.h"
+#include "world/Level.h"
+#include "world/RegionId.h"
+#include "world/WorldCoords.h"
+#include "world/WorldQueries.h"
+
+namespace GAME {
+
+class Entity;
+class File;
+class Frustum;
+class Portal;
+class Region;
+class WorldFrustum;
+class WorldGrid;
+struct Ray;
+struct Sphere;
+struct WorldIntersection;
+struct WorldRay;
+template <class T>
+class FilterFunction;
+
+class World : public WorldQueries {
+public:
+    using EntityListType = Level::EntityListType;
+
+    // GetRegionsInFrustum accepts a connected region this many connectivity steps away.
+    static constexpr int kFrustumConnectionDepth = 8;
+    // GetNearestFloorHeight casts its rays from this far above (then below) the position.
+    static constexpr float kFloorRayLift = 2.5f;
+    // GetHighestTerrainHeight's answer where no region lies under the point.
+    static constexpr float kNoTerrainHeight = -9999999.0f;
+
+    World();
+    virtual ~World();
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    // Life cycle.
+    // Unloads, then reads a map file (version 5 and later, 6 and later when strict; connectivity
+    // and the grid are built when asked) or a world file with its sector data beside it. False
+    // leaves the world empty.
+    bool Load(const char* fileName, bool buildConnectivity, bool strictMapVersion);
+    // Destroys every region with its level and entities; closes the map file.
+    void Unload();
+    // Writes the world file (atomically) and the sector data file beside it; false when either
+    // could not be written.
+    bool Save() const;
+    void SetFileName(const std::string& fileName) { fileName_ = fileName; }
+    const std::string& GetFileName() const { return fileName_; }
+    // The name of the sector data file beside a world file: the extension of the file's own name
+    // (not of a directory) replaced by ".sd", or ".sd" appended when it has none.
+    static std::string GetSectorDataFileName(const std::string& worldFileName);
+
+    // Regions.
+    int GetNumRegions() const { return static_cast<int>(regions_.size()); }
+    // Null for an index outside the list.
+    Region* GetRegion(int index) const;
+    // -1 when the region is not in the world.
+    int GetRegionIndex(const Region* region) const;
+    int GetRegionIndex(const RegionId& id) const;
+    Region* GetRegionById(const RegionId& id) override;
+    // The world index of the level's region; -1 without one.
+    int GetLevelRegion(const Level* level) const;
+    // The level of the region at the index; null for -1 or a region without a level.
+    Level* GetRegionLevel(int index) const;
+    // Editor: a region around the level (box from the level, or half size 100 at the origin
+    // without one), named "Unnamed". Returns its index.
+    int AddRegion(std::unique_ptr<Level> level, const IntVec3& offset);
+    // A region without a level; an invalid id is replaced by a new one. Returns its index.
+    int AddRegion(const std::string& name, const IntVec3& offset, const ABBox& box, const RegionId& id);
+    // Destroys the region at the index (with its level and entities); the regions after it move up.
+    void RemoveRegion(int index);
+    // The regions whose level is loaded, in the order they became loaded.
+    const mem::vector<Region*>& GetLoadedRegions() const { return loadedRegions_; }
+    // Called by regions as their level comes and goes; null is ignored.
+    void SetRegionLoaded(const Region* region, bool loaded) override;
+    // The first region whose level is the level takes the level's box.
+    void UpdateRegionBoundingBox(const Level* level);
+    // Connected regions for every region, then the grid; both are made again after regions change.
+    void BuildConnectivity();
+    bool IsConnectivityBuilt() const { return connectivityBuilt_; }
+    // True once a map file's region table was read.
+    bool RegionsLoaded() const { return regionsLoaded_; }
+    // The union of the region boxes in world space, and the grid laid over it.
+    void CreateWorldGrid();
+    const ABBox& GetWorldBox() const { return worldBox_; }
+    const WorldGrid* GetWorldGrid() const { return grid_.get(); }
+
+    // Entities.
+    // Places the entity into the level of the coordinates' region; false when the coordinates have
+    // no region, the entity is already in one, or the region refused it.
+    bool AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow = true);
+    // Takes the entity out of the world (network list, level, physics); nothing outside the world.
+    void RemoveEntity(Entity* entity);
+    // Moves the entity, within its region's level or into another region's.
+    void SetCoords(Entity* entity, const WorldCoords& coords);
+    void AddEntityToNetworkList(Entity* entity);
+    void RemoveEntityFromNetworkList(Entity* entity);
+    void DestroyAllEntities();
+
+    // World-wide operations, forwarded to the regions' levels.
+    void ValidateSectorLayers();
+
+    // Quest files and spawn points.
+    unsigned GetNumQuestFiles() const { return unsigned(questFiles_.size()); }
+    void SetNumQuestFiles(unsigned count) { questFiles_.resize(count); }
+    const std::string& GetQuestFile(unsigned index) const { return questFiles_[index]; }
+    void SetQuestFile(unsigned index, const std::string& file) { questFiles_[index] = file; }
+    void RemoveAllQuestFiles() { questFiles_.clear(); }
+    // The point at index modulo their count; a frame outside the world when there are none.
+    WorldCoords GetPlayerSpawnPoint(unsigned index) const;
+    unsigned GetNumPlayerSpawnPoints() const { return unsigned(spawnPoints_.size()); }
+    // Appended when it has a region.
+    void SetPlayerSpawnPoint(const WorldCoords& coords);
+
+    // The map file, for a region's ranged reads of its level data and mini-map image. Null when no
+    // map file is open, or when this thread already holds it (then it must not read). Every
+    // LockMapFile is paired with one UnlockMapFile, also when it returned null.
+    File* LockMapFile() const;
+    void UnlockMapFile() const;
+
+    // Region queries (shapes in the reference region's space).
+    // Regions whose boxes meet the frustum; connectedOnly keeps those connected to the viewer.
+    void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
+                             bool connectedOnly);
+    void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box);
+    // The first region whose box holds the point, faces included; null when none does.
+    Region* GetRegionContainingPoint(Region* ref, const Vec3& point) override;
+    // The same for a position in world space, over the regions in index order.
+    Region* GetRegionContainingPoint(const IntVec3& point);
+    // Loaded regions whose boxes meet the frustum; neighboursOnly keeps the viewer's neighbours
+    // through portals.
+    void GetLoadedRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
+                                   bool neighboursOnly);
+
+    // Entity queries over the loaded regions; results are appended.
+    void GetEntities(mem::vector<Entity*>& out, EntityListType type = EntityListType::All) const;
+    void GetEntities(mem::vector<Entity*>& out, const FilterFunction<Entity>& filter,
+                     EntityListType type = EntityListType::All) const;
+    void GetEntitiesInSphere(mem::vector<Entity*>& out, Region* ref, const Sphere& sphere, bool useAlternateBox,
+                             EntityListType type = EntityListType::All) const;
+    void GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool useAlternateBox,
+                          EntityListType type = EntityListType::All);
+    // Each entity once, whichever regions it was found from.
+    void GetEntitiesInFrustum(mem::vector<Entity*>& out, const WorldFrustum& frustum, bool useAlternateBox,
+                              bool neighboursOnly, bool exact);
+    // Replaces out by the entities of the sphere (apex, range) inside the cone, those most nearly
+    // along the direction first. An angle at or below 0 counts as 0.01, one of 2 pi or more as
+    // 2 pi - 0.01, and pi as pi - 0.01; angles above pi keep what lies outside the reversed cone.
+    void GetEntitiesInCone(mem::vector<Entity*>& out, const WorldVec3& apex, const Vec3& direction, float angle,
+                           float range, bool useAlternateBox, EntityListType type = EntityListType::All) const;
+
+    // Rays and picking.
+    // The nearest hit: first through the portal the ray meets in its own region (and in that
+    // region before the portal); when nothing is hit that way, in every loaded region.
+    void GetIntersection(const WorldRay& ray, WorldIntersection& out, PhysicsSurface excluded,
+                         bool skipEntities) const;
+    // The hit in the region before its nearest portal, or else behind that portal (one crossing).
+    void GetIntersectionThroughPortals(Region* region, const Ray& ray, WorldIntersection& out,
+                                       PhysicsSurface excluded) const;
+    Entity* PickEntity(const WorldRay& ray) const;
+    Entity* PickEntity(const WorldRay& ray, const FilterFunction<Entity>& filter) const;
+    void PickEntities(const WorldRay& ray, mem::vector<Entity*>& out) const;
+    void GetAllIntersections(const WorldRay& ray, mem::vector<Entity*>& out, bool useAlternateBox,
+                             float maxDistance) const;
+    // The index of the loaded region whose ground the ray hits first; -1 when none.
+    int PickRegion(const WorldRay& ray) const;
+    // The first portal a loaded region finds along the ray; distance becomes its hit distance.
+    Portal* TraceRayAgainstPortals(const WorldRay& ray, float& distance, bool twoSided) const;
+
+    // Distances and heights.
+    // The squared distance, the shorter of the offset path and the way through a portal of a's
+    // region into b's; +infinity when either has no region.
+    float GetDistanceSquared(const WorldVec3& a, const WorldVec3& b) const;
+    float GetDistance(const WorldVec3& a, const WorldVec3& b) const;
+    // b - a along the shorter way (see GetDistanceSquared), in a's region's space.
+    Vec3 GetDirection(const WorldVec3& a, const WorldVec3& b) const;
+    float GetNearestFloorHeight(const WorldVec3& position) override;
+    // The highest ground height, relative to ref, of the regions over (x, z) of ref's space.
+    float GetHighestTerrainHeight(Region* ref, float x, float z);
+
+private:
+    // Adds the region at the end of the list and indexes it by its own id.
+    int AppendRegion(std::unique_ptr<Region> region);
+    void RebuildIndex();
+    // The region's box in world space.
+    static ABBox GetWorldSpaceBox(const Region* region);
+    // The region's candidates for a shape whose world-space XZ rectangle is given: the grid's when
+    // there is one, else every region.
+    void GetCandidates(float x, float z, float width, float depth, mem::vector<Region*>& out) const;
+    // The nearest hit of one region's level; out keeps the nearer of it and what it held.
+    static void IntersectLevel(Region* region, const Ray& ray, WorldIntersection& out, PhysicsSurface excluded,
+                               bool skipEntities);
+
+    std::string fileName_;
+    mem::vector<std::string> questFiles_;
+    ABBox worldBox_;
+    std::unique_ptr<WorldGrid> grid_;
+    mem::vector<std::unique_ptr<Region>> regions_;
+    mem::vector<Region*> loadedRegions_;
+    mem::vector<WorldCoords> spawnPoints_;
+    mem::map<RegionId, int> regionIndex_;
+    bool regionsLoaded_ = false;
+    bool connectivityBuilt_ = false;
+    File* mapFile_ = nullptr;              // opened and closed through the engine's file system
+    mutable CriticalSection mapFileLock_;
+    mutable int mapFileUsers_ = 0;         // LockMapFile calls not yet unlocked, under the lock
+};
+
+}  // namespace GAME

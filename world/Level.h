@@ -136,8 +136,6 @@ public:
     // The ground's box; without one the entity tree's; without a tree, a box at the origin of half
     // size 100.
     ABBox GetBoundingBox() const;
-    // Whether the level has ground (terrain or an interior grid); none until their code joins.
-    bool HasGround() const { return false; }
     // The ground's height at (x, z); 0 without ground.
     float GetGroundHeight(float x, float z) const;
     // Makes the ground's render data and marks the render data loaded; the ground's result.

@@ -15,7 +15,7 @@
 #include "world/Level.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
-#include "world/WorldCoords.h"
+#include "core/WorldCoords.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {

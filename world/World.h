@@ -29,7 +29,7 @@
 #include "core/Mem.h"
 #include "world/Level.h"
 #include "world/RegionId.h"
-#include "world/WorldCoords.h"
+#include "core/WorldCoords.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {

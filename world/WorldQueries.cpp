@@ -270,7 +270,7 @@ int World::PickRegion(const WorldRay& ray) const {
     int result = -1;
     for (Region* region : loadedRegions_) {
         // A level without ground has nothing to pick the region by.
-        if (!region->GetLevel()->HasGround()) continue;
+        if (!region->GetLevel()->GetGround()) continue;
         WorldIntersection hit;
         hit.distance = nearest;
         IntersectLevel(region, Ray(region->GetRelativePosition(ray.origin), ray.direction), hit, PhysicsSurface::None,
@@ -339,10 +339,10 @@ float World::GetHighestTerrainHeight(Region* ref, float x, float z) {
     if (regions.empty()) return kNoTerrainHeight;
     float highest = -Infinity;
     for (const Region* region : regions) {
-        const Level* level = region->GetLevel();
-        if (!region->IsLevelLoaded() || !level->HasGround()) continue;
+        const LevelGround* ground = region->IsLevelLoaded() ? region->GetLevel()->GetGround() : nullptr;
+        if (!ground) continue;
         const Vec3 d = GetOffsetDifference(region, ref);
-        highest = std::max(highest, level->GetGroundHeight(x - d.x, z - d.z) + d.y);
+        highest = std::max(highest, ground->GetHeightInterpolated(x - d.x, z - d.z) + d.y);
     }
     return highest;
 }

@@ -7,18 +7,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "RecordingEngineTest.h"
 #include "TestTerrain.h"
-#include "core/Singleton.h"
-#include "engine/Engine.h"
-#include "engine/ObjectManager.h"
-#include "files/FileSystem.h"
-#include "files/ResourceLoader.h"
-#include "render/GraphicsEngine.h"
-#include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
 #include "support/GraphicsTestBed.h"
 #include "support/RecordingResources.h"
-#include "support/TempDirectory.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainType.h"
 #include "world/PhysicsGrassWind.h"
@@ -38,7 +31,7 @@ struct BladeVertex {
     float uv[2];
 };
 
-class GrassTest : public ::testing::Test {
+class GrassTest : public RecordingEngineTest {
 protected:
     void SetUp() override {
         const std::vector<uint8_t> dds = MakeDdsFile(4, 4);
@@ -47,20 +40,12 @@ protected:
         directory.WriteFile(kMeadow, blades + "BladeHeight,2.0,\nBladeWidth,0.5,\nMinimumBladeOpacity,50,\n");
         directory.WriteFile(kShort, blades + "BladeHeight,1.5,\nBladeVariations,0,\n");
         directory.WriteFile(kBare, "Class,TerrainType,\n");
-        fileSystem.AddDirectory(directory.GetPath());
-        RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
-        GraphicsEngineSettings settings;
-        settings.deviceName = "RecordingDevice";
-        engine.SetLogPath(directory.Join("Logs"));
-        ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &fileSystem));
-        engine.GetResourceLoader()->StopThread();
+        StartEngine();
     }
     void TearDown() override {
         terrain.reset();
         for (TerrainType*& type : types) TerrainType::Destroy(type);
-        engine.Shutdown();
-        // Later tests of the process load the engine's own devices.
-        RenderDevice::SetDeviceDirectory(nullptr);
+        RecordingEngineTest::TearDown();
     }
 
     const TerrainType* Type(const char* record) {
@@ -88,9 +73,6 @@ protected:
             static_cast<const RecordingVertexBuffer*>(record.geometry.displacements)->GetData().data());
     }
 
-    TempDirectory directory;
-    FileSystem fileSystem;
-    Engine engine;
     std::unique_ptr<TestTerrain> terrain;
     std::vector<TerrainType*> types;
 };

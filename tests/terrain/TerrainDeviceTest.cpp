@@ -6,16 +6,11 @@
 
 #include <cstring>
 
-#include "engine/Engine.h"
+#include "RecordingEngineTest.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
-#include "files/FileSystem.h"
-#include "files/ResourceLoader.h"
-#include "render/GraphicsEngine.h"
-#include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
 #include "support/RecordingResources.h"
-#include "support/TempDirectory.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainRT.h"
 
@@ -24,23 +19,15 @@ namespace {
 
 constexpr const char* kGrass = "Records/Terrain/Grass.dbr";
 
-class TerrainDeviceTest : public ::testing::Test {
+class TerrainDeviceTest : public RecordingEngineTest {
 protected:
     void SetUp() override {
         directory.WriteFile(kGrass, "Class,TerrainType,\nsurfaceType,Grass,\n");
-        fileSystem.AddDirectory(directory.GetPath());
-        RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
-        GraphicsEngineSettings settings;
-        settings.deviceName = "RecordingDevice";
-        engine.SetLogPath(directory.Join("Logs"));
-        ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &fileSystem));
-        engine.GetResourceLoader()->StopThread();
+        StartEngine();
     }
     void TearDown() override {
         terrain.Unload();
-        engine.Shutdown();
-        // Later tests of the process load the engine's own devices.
-        RenderDevice::SetDeviceDirectory(nullptr);
+        RecordingEngineTest::TearDown();
     }
 
     // Vertex (x, z) of the ground mesh: position, then normal.
@@ -55,9 +42,6 @@ protected:
         return static_cast<const RecordingTexture*>(terrain.GetLayerOpacityTexture(layer))->GetTexels();
     }
 
-    TempDirectory directory;
-    FileSystem fileSystem;
-    Engine engine;
     Terrain terrain{nullptr};
 };
 

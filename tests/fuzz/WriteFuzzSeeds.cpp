@@ -25,6 +25,8 @@
 #include "scene/MeshFileWriter.h"
 #include "support/ImageFiles.h"
 #include "support/TempDirectory.h"
+#include "terrain/Terrain.h"
+#include "terrain/TerrainPlug.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
@@ -240,6 +242,59 @@ void AddLevels(Corpus& corpus) {
     objects->SetTableDepot(nullptr);
 }
 
+// A small terrain over the record the terrain targets mount ("records/grass.dbr" is a terrain
+// type) in both block forms: hills, a painted layer over the base, a hidden sample, an impassable
+// cell and (in the run-time form) a plug; and a level that has it as its ground.
+void AddTerrainBlocks(Corpus& corpus) {
+    const test::TempDirectory directory;
+    directory.WriteFile("records/grass.dbr", "Class,TerrainType,\nsurfaceType,Grass,\n");
+    FileSystem files;
+    files.AddDirectory(directory.GetPath());
+    TableDepot depot(files);
+    ObjectManager* const objects = Singleton<ObjectManager>::Get();
+    objects->SetTableDepot(&depot);
+    {
+        auto terrain = std::make_unique<Terrain>(nullptr);
+        terrain->New(8, 8);
+        terrain->AddLayer("records/grass.dbr");
+        terrain->AddLayer("records/grass.dbr");
+        for (unsigned z = 0; z <= 8; ++z) {
+            for (unsigned x = 0; x <= 8; ++x) {
+                terrain->SetBaseHeight(x, z, float((x * 3 + z * 5) % 7) * 0.5f);
+                if (x < 8 && z < 8) terrain->SetLayerOpacity(1, x, z, uint8_t(x < 4 ? 255 : x * 20));
+            }
+        }
+        terrain->AddDirtyRect(DirtyRect(0, 0, 9, 9));
+        terrain->AddOpacityDirtyRect(DirtyRect(0, 0, 8, 8));
+        terrain->Update(nullptr, 0, 0);
+        terrain->SetInvisible(2, 3, true);
+        terrain->SetPassable(5, 5, 2);
+        BinaryWriter editor;
+        terrain->Save(editor);
+        corpus.Add("fuzz_terrain_block", "9x9-two-layers.bin", Selected(0, Written(editor)));
+
+        auto* plug = new TerrainPlug;  // the terrain deletes it
+        plug->SetTerrain(terrain.get());
+        plug->AddTriangle({{{1, 1, 2}, {0, 1, 0}}, {{1, 3, 2.5f}, {0, 1, 0}}, {{3, 3, 4}, {0, 1, 0}}});
+        plug->SetLayers({0, 1});
+        plug->UpdateBounds();
+        terrain->AddObjectToSpace(plug);
+        BinaryWriter runTime;
+        terrain->SaveRunTimeFormat(runTime);
+        corpus.Add("fuzz_terrain_rt_block", "9x9-two-layers-one-plug.bin", Written(runTime));
+
+        Region region(nullptr, 0, "Fuzz", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId());
+        Level level(&region);
+        level.NewSpace(Vec2(4, 4));
+        level.SetGround(std::move(terrain));
+        BinaryWriter ground;
+        level.Save(ground, true);
+        corpus.Add("fuzz_level", "run-time-ground.lvl", Written(ground));
+    }
+    objects->DestroyPendingObjects(-1);
+    objects->SetTableDepot(nullptr);
+}
+
 // One style of every kind, the day/night one with its default cycle.
 void AddSectorData(Corpus& corpus) {
     SectorDataManager styles;
@@ -313,6 +368,7 @@ int main(int argc, char** argv) {
     AddPhysicsMesh(corpus);
     AddRegionRecords(corpus);
     AddLevels(corpus);
+    AddTerrainBlocks(corpus);
     AddSectorData(corpus);
     AddStringTable(corpus);
     AddLegacyMeshes(corpus);

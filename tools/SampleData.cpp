@@ -345,6 +345,23 @@ bool WriteTextures(FileSystem& files) {
            WriteDds(files, "Textures/Terrain/Blades.dds", 64, 32, MakeBlades(64, 32));
 }
 
+// -- Interface skin ---------------------------------------------------------------------------------
+
+bool WriteInterfaceSkin(FileSystem& files) {
+    std::vector<uint32_t> texels(64 * 48, 0xFFFFFFFFu);
+    for (uint32_t y = 0; y < 32; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) texels[y * 64 + x] = x < 32 ? 0xFF3060C0u : 0xFFE08020u;
+    }
+    const std::string skin = std::string("// The sample host's interface pieces.\n") +
+                             "Area\n{\n    name = \"" + kButtonUpArea + "\"\n    bitmap = \"" + kSkinBitmap +
+                             "\"\n    region = ( 0, 0, 32, 32 )\n}\n"
+                             "Area\n{\n    name = \"" + kButtonDownArea + "\"\n    bitmap = \"" + kSkinBitmap +
+                             "\"\n    region = ( 32, 0, 32, 32 )\n}\n"
+                             "Area\n{\n    name = \"" + kBarArea + "\"\n    bitmap = \"" + kSkinBitmap +
+                             "\"\n    region = ( 0, 32, 64, 16 )\n}\n";
+    return WriteDds(files, kSkinBitmap, 64, 48, texels) && WriteText(files, kInterfaceSkin, skin);
+}
+
 // -- Fonts ------------------------------------------------------------------------------------------
 
 // Printable ASCII and Latin-1.
@@ -449,7 +466,8 @@ bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteFonts(files) && WriteLevels(files) && WriteMeshes(files) && WriteVideos(directory);
+           WriteInterfaceSkin(files) && WriteFonts(files) && WriteLevels(files) && WriteMeshes(files) &&
+           WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

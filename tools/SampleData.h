@@ -22,6 +22,9 @@
 //   Levels/Sample.sd           the sector styles the level paints
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
+//   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
+//                              and an orange 32 x 32 button face side by side over a 64 x 16
+//                              white bar
 //
 // The fonts are drawn from the DejaVu Sans faces Debian ships (fonts-dejavu-core) with FreeType;
 // their pixel sizes are what the styles come to at the sample resolution.
@@ -63,6 +66,12 @@ bool WriteBytes(FileSystem& files, const std::string& name, const void* data, ui
 bool WriteText(FileSystem& files, const std::string& name, const std::string& text);
 bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter& writer);
 // The sample host's video (FFV1 in Matroska): two seconds of a bar sweeping over a sky.
+// The interface skin, its bitmap (64 x 48) and its areas.
+constexpr const char* kInterfaceSkin = "Interface/Sample.uis";
+constexpr const char* kSkinBitmap = "Interface/Skin.dds";
+constexpr const char* kButtonUpArea = "ButtonUp";      // (0, 0, 32, 32): blue, 0xFF3060C0
+constexpr const char* kButtonDownArea = "ButtonDown";  // (32, 0, 32, 32): orange, 0xFFE08020
+constexpr const char* kBarArea = "Bar";                // (0, 32, 64, 16): white
 constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 
 // Writes the sample data into the directory (made when missing). False, with the failure

@@ -334,13 +334,15 @@ void AddLegacyMeshes(Corpus& corpus) {
     }
 }
 
-// The sample data's options, text, records, shaders, textures and meshes, as the engine reads them.
+// The sample data's options, text, records, shaders, textures, interface skin and meshes, as the
+// engine reads them.
 void AddSampleData(Corpus& corpus) {
     const test::TempDirectory directory;
     sample::WriteSampleData(directory.GetPath());
     const fs::path root = directory.GetPath();
     corpus.Add("fuzz_options", "options.txt", ReadFile(root / sample::kOptionsFile));
     corpus.Add("fuzz_localization", "english.txt", ReadFile(root / "Text/English.txt"));
+    corpus.Add("fuzz_interface_skin", "sample.uis", ReadFile(root / sample::kInterfaceSkin));
     for (const auto& [folder, target] : {std::pair("Records", "fuzz_record"), std::pair("Shaders", "fuzz_shader"),
                                          std::pair("Textures", "fuzz_texture"), std::pair("Meshes", "fuzz_mesh")}) {
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root / folder)) {

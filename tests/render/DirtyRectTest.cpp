@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <random>
 
@@ -46,6 +47,22 @@ TEST(DirtyRectTest, SetsCoverTheUnionOnceAndIgnoreEmptyRectangles) {
     EXPECT_EQ(bounds.top, 3);
     EXPECT_EQ(bounds.Right(), 6);
     EXPECT_EQ(bounds.Bottom(), 15);
+}
+
+TEST(DirtyRectTest, AnOverlappingRectangleIsCutAroundTheMemberItMeets) {
+    DirtyRectSet set;
+    set.AddRect(DirtyRect(5, 5, 10, 10));
+    set.AddRect(DirtyRect(5, 5, 10, 10));  // already covered: nothing added
+    set.AddRect(DirtyRect(0, 0, 10, 10));
+    ASSERT_EQ(set.GetNumRects(), 3);
+    const DirtyRect left = set.GetRect(1), top = set.GetRect(2);
+    EXPECT_EQ((std::array{left.left, left.top, left.width, left.height}), (std::array{0, 5, 5, 5}));
+    EXPECT_EQ((std::array{top.left, top.top, top.width, top.height}), (std::array{0, 0, 10, 5}));
+    // A rectangle that only touches a member's edge is kept whole.
+    set.AddRect(DirtyRect(15, 5, 3, 3));
+    ASSERT_EQ(set.GetNumRects(), 4);
+    EXPECT_EQ(set.GetRect(3).left, 15);
+    EXPECT_EQ(set.GetRect(3).width, 3);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
+#include "render/InterfaceSkin.h"
 #include "render/StatisticsWidget.h"
 #include "render/StyleManager.h"
 #include "support/LogCapture.h"
@@ -255,6 +256,33 @@ TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
     ASSERT_EQ(image.Load(shot.c_str(), Image::Format::None), Image::Error::None);
     EXPECT_EQ(image.GetWidth(), uint32_t(kWidth));
     EXPECT_EQ(image.GetHeight(), uint32_t(kHeight));
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineBootTest, TheSampleSkinsAreasDrawTheirRegions) {
+    LogCapture log;
+    const InterfaceSkin skin(sample::kInterfaceSkin);
+    ASSERT_EQ(skin.GetNumAreas(), 3);
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    GraphicsCanvas& canvas = *graphics->GetCanvas();
+    canvas.SetDefaultState();
+    // Each area scaled to 64 x 64 pixels side by side.
+    float x = 16.0f;
+    for (const char* name : {sample::kButtonUpArea, sample::kButtonDownArea, sample::kBarArea}) {
+        const InterfaceSkin::Area* area = skin.GetArea(name);
+        ASSERT_NE(area, nullptr) << name;
+        ASSERT_EQ(area->texture->GetInitResult(), Resource::InitResult::Success) << name;
+        canvas.RenderRect(Rect(x, 16.0f, 64.0f, 64.0f), area->region, area->texture, Color(1.0f, 1.0f, 1.0f, 1.0f));
+        x += 80.0f;
+    }
+    // Well inside each rectangle, away from the filtered edges between the regions.
+    ExpectPixel(ReadPixel(48, 48), 0x30, 0x60, 0xC0);
+    ExpectPixel(ReadPixel(128, 48), 0xE0, 0x80, 0x20);
+    ExpectPixel(ReadPixel(208, 48), 0xFF, 0xFF, 0xFF);
+    ExpectPixel(ReadPixel(8, 48), 0, 0, 0);
+    engine.PresentSurface();
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

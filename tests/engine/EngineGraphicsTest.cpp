@@ -83,8 +83,9 @@ TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterIt)
     EXPECT_NE(engine.GetGraphicsEngine()->GetDefaultTexture(), nullptr);
 }
 
-TEST_F(EngineGraphicsTest, RecordsLoadTexturesAndShadersThroughTheRunningGraphicsEngine) {
-    const std::string record = "textures,Textures/A.dds;;Textures/B.dds,\nshader,Shaders/Basic.ssh,\n";
+TEST_F(EngineGraphicsTest, RecordsLoadTexturesShadersAndMeshesThroughTheRunningGraphicsEngine) {
+    const std::string record =
+        "textures,Textures/A.dds;;Textures/B.dds,\nshader,Shaders/Basic.ssh,\nmesh,Meshes/Box.msh,\n";
     LoadTable table;
     ASSERT_TRUE(table.Parse(record.data(), uint32_t(record.size())));
     EXPECT_EQ(table.LoadTexture("textures", 0), nullptr);  // no graphics engine yet
@@ -98,11 +99,17 @@ TEST_F(EngineGraphicsTest, RecordsLoadTexturesAndShadersThroughTheRunningGraphic
     EXPECT_EQ(table.LoadShader2("missing", 0), nullptr);
     const GraphicsShader2* shader = table.LoadShader2("shader", 0);
     EXPECT_EQ(shader, graphics.GetBasicShader());
+    const GraphicsMesh* mesh = table.LoadMesh("mesh", 0);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh, graphics.LoadMesh("Meshes/Box.msh"));
+    EXPECT_EQ(table.LoadMesh("mesh", 1), nullptr);
     // Each load held one reference of its own.
+    for (int i = 0; i < 2; ++i) graphics.UnloadMesh(mesh);
     graphics.UnloadShader2(shader);
     for (int i = 0; i < 2; ++i) graphics.UnloadTexture(texture);
     graphics.UnloadUnreferencedResources();
     EXPECT_EQ(graphics.GetTextureResourceManager()->GetNumResources(), 0);
+    EXPECT_EQ(graphics.GetMeshResourceManager()->GetNumResources(), 0);
     engine.Shutdown();
     EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
 }

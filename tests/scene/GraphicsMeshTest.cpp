@@ -328,10 +328,9 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionKeepsEveryDrawWithinTheLimitAndTh
         SkinnedMesh(bones, vertices, indices,
                     {MakeSet(listA, 0, facesA), MakeSet(listB, facesA, uint32_t(indices.size() / 3) - facesA)});
     const GraphicsMesh* reduced = Load("Meshes/Many.msh", contents);
-    // The same file without a graphics engine is not reduced.
-    GraphicsMesh plain(bed.Graphics().GetMeshResourceManager(), "Meshes/Many.msh");
-    const std::vector<uint8_t> bytes = Bytes(contents);
-    ASSERT_EQ(plain.Initialize(bytes.data(), uint32_t(bytes.size())), Resource::InitResult::Success);
+    // The same file loaded without a graphics engine is not reduced.
+    ResourceManager<GraphicsMesh> dataOnly(bed.GetLoader());
+    const GraphicsMesh& plain = *dataOnly.LoadResource("Meshes/Many.msh");
     ASSERT_EQ(plain.GetFaceSet(1).bones.size(), 55u);
 
     ASSERT_EQ(reduced->GetNumFaceSets(), 2);
@@ -368,6 +367,7 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionKeepsEveryDrawWithinTheLimitAndTh
         ExpectNear(positionsReduced[v], positionsPlain[v], 1e-4f);
     }
     bed.Graphics().UnloadMesh(reduced);
+    dataOnly.UnloadResource(&plain);
 }
 
 TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {

@@ -2,15 +2,18 @@
 // input becomes a file that a mesh manager loads. Whatever loads must hold together: every index
 // within the vertices, every face set within the faces, materials, sections and bones, every
 // bone's parent before the root and no deeper than the bones, hit boxes on bones that exist. The
-// manager's memory usage must hold the file size exactly while a load succeeded.
+// manager's memory usage must hold the file size exactly while a load succeeded. Posed queries
+// and CPU skinning run over whatever loads.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "FuzzResources.h"
 #include "scene/GraphicsMesh.h"
+#include "scene/SkeletalPose.h"
 
 namespace {
 
@@ -46,6 +49,17 @@ void CheckMesh(const GAME::GraphicsMesh& mesh) {
     for (const GAME::Name& name : points) Check(mesh.GetAttachPoint(name) != nullptr);
     std::string entity, attach;
     for (int i = 0; i < mesh.GetNumCreationData() + 1; ++i) mesh.GetCreationData(i, entity, attach);
+    // Posing and skinning read only what the mesh holds (the sanitizers watch the reads).
+    const GAME::SkeletalPose pose;
+    std::vector<GAME::Coords> skin(static_cast<size_t>(boneCount));
+    mesh.GetAbsCoords(pose, skin.data());
+    std::vector<GAME::Vec3> positions(mesh.GetNumVertices());
+    mesh.SkinPositions(skin.data(), positions.data());
+    for (int i = 0; i < mesh.GetNumHitBoxes(); ++i) mesh.GetHitBox(i, pose);
+    for (const GAME::Name& name : points) {
+        GAME::Coords coords;
+        mesh.GetAttachedCoords(pose, name, coords);
+    }
 }
 
 }  // namespace

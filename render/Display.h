@@ -36,7 +36,8 @@ public:
 
 private:
     // Calls visit(widget) from index 0 on, re-reading the list each step, until it returns true;
-    // whether one did.
+    // whether one did. Walks do not nest: a widget does not update the display or hand it events
+    // from inside its own Update or handler.
     template <class Visit>
     bool VisitFrontToBack(Visit visit);
 

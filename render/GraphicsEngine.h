@@ -77,7 +77,7 @@ struct GraphicsSwitches {
     bool showBoundingBoxes = false;   // bounding boxes are drawn as debug shapes
     bool regionList = false;          // the region walk is written to the statistics overlay
     bool wireframe = false;           // scenes draw as wire frames
-    bool stats = false;               // Update draws the statistics lines on the interface frame
+    bool stats = false;               // Update adds the frame statistics to the statistics overlay
     bool shadows = false;             // lights cast shadows; mirrored in the option "shadows"
     bool lighting = false;            // scenes are lit
     bool rendering = false;           // the world is drawn at all

@@ -13,6 +13,7 @@
 #include "files/BinaryWriter.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "render/ShaderFileWriter.h"
 #include "scene/MeshFileWriter.h"
 #include "scene/SkeletalPose.h"
 #include "support/GraphicsTestBed.h"
@@ -441,6 +442,47 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     bed.Graphics().UnloadUnreferencedResources();
     EXPECT_LE(bed.Device().GetNumLiveResources() + 4, live);
     EXPECT_EQ(bed.Graphics().GetMeshResourceManager()->GetMemoryUsage(), 0u);
+}
+
+TEST_F(GraphicsMeshDeviceTest, MaterialParametersReachTheShader) {
+    // A shader whose pixel program reads "tint" from register 0, "gloss" from 1 and "offset" from 2.
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    section.values = {ShaderFileValue::VertexProgram("vertex", {}),
+                      ShaderFileValue::PixelProgram("pixel", {{0, 1, false, 0}, {1, 1, false, 1}, {2, 1, false, 2}})};
+    section.parameters = {{"tint", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault},
+                          {"gloss", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault},
+                          {"offset", ShaderValueType::Float2, 1, ShaderFileParameter::kNoDefault}};
+    section.styles = {{"normal",
+                       0,
+                       {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                        ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}}}};
+    bed.WriteFile("Shaders/Tinted.ssh", test::MakeShaderFile({section}));
+
+    Contents contents = Creature();
+    const auto parameter = [](const char* name, uint32_t type, std::vector<float> values) {
+        GraphicsMesh::MaterialParameter result;
+        result.nameText = name;
+        result.type = type;
+        std::memcpy(result.payload, values.data(), values.size() * sizeof(float));
+        return result;
+    };
+    contents.materials[0].shaderName = "Shaders/Tinted.ssh";
+    contents.materials[0].parameters = {parameter("tint", GraphicsMesh::kParamVec4, {0.25f, 0.5f, 0.75f, 1.0f}),
+                                        parameter("gloss", GraphicsMesh::kParamFloat, {8.0f}),
+                                        parameter("offset", GraphicsMesh::kParamVec2, {-1.0f, 2.0f})};
+    const GraphicsMesh* mesh = Load("Meshes/Tinted.msh", contents);
+    const GraphicsShader2& shader = *mesh->GetMaterial(0).shader;
+    ASSERT_TRUE(shader.Begin(shader.FindStyleByName(Name::Create("normal"))));
+    mesh->SetShaderParameters(shader, 0);
+    shader.Render("Meshes/Tinted.msh");
+    shader.End();
+    const auto& constants = bed.Device().GetState().pixelConstants;
+    EXPECT_EQ(std::vector<float>(constants[0], constants[0] + 4), (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f}));
+    EXPECT_EQ(constants[1][0], 8.0f);
+    EXPECT_EQ(constants[2][0], -1.0f);
+    EXPECT_EQ(constants[2][1], 2.0f);
+    bed.Graphics().UnloadMesh(mesh);
 }
 
 TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {

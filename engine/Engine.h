@@ -252,6 +252,8 @@ protected:
     // Puts a line into the HTML and XML log files (while they are open), for hosts whose Log
     // writes there.
     void WriteToLogFiles(LogPriority priority, unsigned category, const char* text);
+    // For engines that read and write files without being initialised (tools, tests).
+    void UseFileSystem(FileSystem* fileSystem) { fileSystem_ = fileSystem; }
 
 private:
     // Initialize, step by step.

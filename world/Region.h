@@ -88,6 +88,21 @@ public:
     // through its high x face, then +y, -y, +z, -z likewise.
     void GetEnclosingFrustum(Frustum& out) const;
 
+    // Where the region's level file and mini-map image lie in the world's map file (position 0:
+    // none there).
+    void SetLevelData(uint32_t position, uint32_t size) {
+        levelDataPosition_ = position;
+        levelDataSize_ = size;
+    }
+    uint32_t GetLevelDataPosition() const { return levelDataPosition_; }
+    uint32_t GetLevelDataSize() const { return levelDataSize_; }
+    void SetMinimapData(uint32_t position, uint32_t size) {
+        minimapPosition_ = position;
+        minimapSize_ = size;
+    }
+    uint32_t GetMinimapPosition() const { return minimapPosition_; }
+    uint32_t GetMinimapSize() const { return minimapSize_; }
+
     // The level. The region owns it; null while none is loaded.
     Level* GetLevel() const { return level_.get(); }
     // The level is there, loaded and post-loaded: entities may enter it.
@@ -160,6 +175,10 @@ private:
     IntVec3 offset_;
     std::string name_;
     std::unique_ptr<Level> level_;
+    uint32_t levelDataPosition_ = 0;
+    uint32_t levelDataSize_ = 0;
+    uint32_t minimapPosition_ = 0;
+    uint32_t minimapSize_ = 0;
     ABBox box_;
     mem::vector<std::unique_ptr<Portal>> portals_;
     std::string zoneRecord_;

@@ -103,6 +103,10 @@ void ReadBloomData(BloomSectorData& bloom, BinaryReader& reader) {
 
 }  // namespace
 
+void SectorDataManager::Clear() {
+    for (auto& set : sets_) set.clear();
+}
+
 int SectorDataManager::GetNumSectorData(int layer) const {
     return IsLayer(layer) ? int(sets_[size_t(layer)].size()) : 0;
 }

@@ -78,6 +78,8 @@ public:
     // Destroys the record; the others keep their order. Nothing for a bad index.
     void DeleteSectorData(int layer, int index);
 
+    // Empties the six sets (a world load starts from none).
+    void Clear();
     void Save(BinaryWriter& writer) const;
     bool Load(BinaryReader& reader);
     // Writes the file atomically through the engine's file system; false, with the error "Could

@@ -1,17 +1,24 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
+#include "world/InstanceGroupStore.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/RegionConnectivity.h"
+#include "world/RegionRecord.h"
+#include "world/SectorDataManager.h"
+#include "world/WorldFile.h"
 #include "world/WorldGrid.h"
 
 namespace GAME {
@@ -23,22 +30,119 @@ World::~World() { Unload(); }
 void World::Unload() {
     questFiles_.clear();
     spawnPoints_.clear();
+    instanceData_.clear();
+    ClearRegions();
+    regionsLoaded_ = false;
+    connectivityBuilt_ = false;
+    CriticalSectionLock lock(mapFileLock_);
+    if (mapFile_ && gEngine && gEngine->GetFileSystem()) gEngine->GetFileSystem()->CloseFile(mapFile_);
+    mapFile_ = nullptr;
+}
+
+void World::ClearRegions() {
     for (const std::unique_ptr<Region>& region : regions_) {
         if (Level* level = region->GetLevel()) level->DestroyAllEntities(-1);
     }
     grid_.reset();
-    loadedRegions_.clear();
     regionIndex_.clear();
     // Regions go one by one from the back, so a portal that asks for its connected region while
     // its own is destroyed finds either a whole region or none.
     while (!regions_.empty()) regions_.pop_back();
     loadedRegions_.clear();
     worldBox_ = ABBox();
-    regionsLoaded_ = false;
-    connectivityBuilt_ = false;
-    CriticalSectionLock lock(mapFileLock_);
-    if (mapFile_ && gEngine && gEngine->GetFileSystem()) gEngine->GetFileSystem()->CloseFile(mapFile_);
-    mapFile_ = nullptr;
+}
+
+bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVersion) {
+    Unload();
+    fileName_ = fileName ? fileName : "";
+    FileSystem* files = gEngine ? gEngine->GetFileSystem() : nullptr;
+    File* file = files ? files->OpenFile(fileName_, FileMode::Read) : nullptr;
+    if (!file) {
+        Log(LogPriority::Error, "World file %s cannot be opened", fileName_.c_str());
+        return false;
+    }
+    char header[4] = {};
+    if (const void* bytes = file->Lock(0, 4)) std::memcpy(header, bytes, 4);
+    file->Unlock();
+    if (IsValidMapFile(header, strictMapVersion)) {
+        {
+            CriticalSectionLock lock(mapFileLock_);
+            mapFile_ = file;
+        }
+        if (!LoadMap()) {
+            Unload();
+            return false;
+        }
+        if (buildConnectivity) BuildConnectivity();
+        return true;
+    }
+    const bool loaded = IsValidWorldFile(header) && LoadWorldFile(file);
+    files->CloseFile(file);
+    if (!loaded) {
+        Log(LogPriority::Error, "%s is neither a world file nor a map file this engine reads", fileName_.c_str());
+        Unload();
+    }
+    return loaded;
+}
+
+bool World::LoadWorldFile(File* file) {
+    // A world without its sector data still loads: the editor makes the file on the first save.
+    const std::string sectorData = GetSectorDataFileName(fileName_);
+    SectorDataManager* sectors = gEngine->GetSectorDataManager();
+    sectors->Clear();
+    if (gEngine->GetFileSystem()->DoesFileExist(sectorData) && !sectors->Load(sectorData.c_str())) return false;
+    const void* bytes = file->Lock();
+    BinaryReader reader(bytes, bytes ? file->GetLength() : 0);
+    WorldFile world;
+    const bool parsed = world.Read(reader);
+    file->Unlock();
+    if (!parsed) return false;
+    questFiles_ = world.GetQuestFiles();
+    for (const RegionRecord& record : world.GetRegions()) {
+        GetRegion(AddRegion(record.name, record.offset, record.box, record.id))->SetZoneRecord(record.zoneRecord);
+    }
+    if (world.HasIconData()) {
+        BinaryReader icons(world.GetIconData().data(), uint32_t(world.GetIconData().size()));
+        for (const std::unique_ptr<Region>& region : regions_) {
+            if (!region->LoadRegionIcon(icons)) return false;
+        }
+    }
+    if (!world.GetInstanceData().empty()) {
+        BinaryReader instances(world.GetInstanceData().data(), uint32_t(world.GetInstanceData().size()));
+        if (!LoadInstanceGroups(instances)) return false;
+    }
+    return true;
+}
+
+bool World::LoadInstanceGroups(BinaryReader& reader) {
+    if (instanceGroups_) return instanceGroups_->Load(reader);
+    instanceData_.assign(reader.GetCursor(), reader.GetCursor() + reader.GetRemaining());
+    return true;
+}
+
+bool World::Save() const {
+    FileSystem* files = gEngine ? gEngine->GetFileSystem() : nullptr;
+    if (!files) return false;
+    mem::vector<RegionRecord> records;
+    for (const std::unique_ptr<Region>& region : regions_) {
+        records.push_back(RegionRecord{region->GetName(), region->GetZoneRecord(), region->GetBoundingBox(),
+                                       region->GetOffsetFromWorld(), region->GetId()});
+    }
+    BinaryWriter writer(kSaveBufferSize);
+    WorldFile::Write(
+        writer, questFiles_, records,
+        [this](BinaryWriter& out) {
+            for (const std::unique_ptr<Region>& region : regions_) region->SaveRegionIcon(out);
+        },
+        [this](BinaryWriter& out) {
+            if (instanceGroups_) {
+                instanceGroups_->Save(out);
+            } else if (!instanceData_.empty()) {
+                out.Write(instanceData_.data(), uint32_t(instanceData_.size()));
+            }
+        });
+    if (writer.Failed() || !files->SaveFile(fileName_, writer.GetBuffer(), writer.GetPosition())) return false;
+    return gEngine->GetSectorDataManager()->Save(GetSectorDataFileName(fileName_).c_str());
 }
 
 std::string World::GetSectorDataFileName(const std::string& worldFileName) {
@@ -154,11 +258,17 @@ ABBox World::GetWorldSpaceBox(const Region* region) {
     return box;
 }
 
-void World::CreateWorldGrid() {
-    grid_.reset();
+void World::CreateWorldBox() {
+    worldBox_ = ABBox();
     if (regions_.empty()) return;
     worldBox_ = GetWorldSpaceBox(regions_.front().get());
     for (const std::unique_ptr<Region>& region : regions_) worldBox_ = ABBox::Union(worldBox_, GetWorldSpaceBox(region.get()));
+}
+
+void World::CreateWorldGrid() {
+    grid_.reset();
+    CreateWorldBox();
+    if (regions_.empty()) return;
     grid_ = WorldGrid::Create(worldBox_);
     if (!grid_) return;
     for (const std::unique_ptr<Region>& region : regions_) grid_->Insert(region.get());

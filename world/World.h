@@ -35,8 +35,10 @@
 namespace GAME {
 
 class Entity;
+class BinaryReader;
 class File;
 class Frustum;
+class InstanceGroupStore;
 class Portal;
 class Region;
 class WorldFrustum;
@@ -52,6 +54,8 @@ class World : public WorldQueries {
 public:
     using EntityListType = Level::EntityListType;
 
+    // The world file is put together in memory before it is written.
+    static constexpr uint32_t kSaveBufferSize = 1u << 20;
     // GetRegionsInFrustum accepts a connected region this many connectivity steps away.
     static constexpr int kFrustumConnectionDepth = 8;
     // GetNearestFloorHeight casts its rays from this far above (then below) the position.
@@ -79,6 +83,16 @@ public:
     // The name of the sector data file beside a world file: the extension of the file's own name
     // (not of a directory) replaced by ".sd", or ".sd" appended when it has none.
     static std::string GetSectorDataFileName(const std::string& worldFileName);
+    // "WRL" (any version) / "MAP" of version 5 and later, 6 and later when strict: four bytes.
+    static bool IsValidWorldFile(const char* header);
+    static bool IsValidMapFile(const char* header, bool strict);
+    // Reads the open map file's chunk area (MapFile.h): regions, spawn points, sector data,
+    // mini-map index, quest files, instance groups and the host's chunks. False, with the error
+    // logged, for a file that is not a map of version 4 or later, or that is cut or damaged.
+    bool LoadMap();
+    // The instance-group manager's reader and writer of chunk 17; not owned, null to keep the
+    // chunk's bytes as read.
+    void SetInstanceGroupStore(InstanceGroupStore* store) { instanceGroups_ = store; }
 
     // Regions.
     int GetNumRegions() const { return static_cast<int>(regions_.size()); }
@@ -110,7 +124,7 @@ public:
     bool IsConnectivityBuilt() const { return connectivityBuilt_; }
     // True once a map file's region table was read.
     bool RegionsLoaded() const { return regionsLoaded_; }
-    // The union of the region boxes in world space, and the grid laid over it.
+    // The grid over the world box (the union of the region boxes in world space).
     void CreateWorldGrid();
     const ABBox& GetWorldBox() const { return worldBox_; }
     const WorldGrid* GetWorldGrid() const { return grid_.get(); }
@@ -209,6 +223,13 @@ public:
     float GetHighestTerrainHeight(Region* ref, float x, float z);
 
 private:
+    // Destroys every region (with its level and entities), the grid and the index.
+    void ClearRegions();
+    // The world box: the union of the region boxes in world space.
+    void CreateWorldBox();
+    // Chunk 17 through the instance-group store, or kept as bytes without one.
+    bool LoadInstanceGroups(BinaryReader& reader);
+    bool LoadWorldFile(File* file);
     // Adds the region at the end of the list and indexes it by its own id.
     int AppendRegion(std::unique_ptr<Region> region);
     void RebuildIndex();
@@ -222,6 +243,8 @@ private:
                                bool skipEntities);
 
     std::string fileName_;
+    InstanceGroupStore* instanceGroups_ = nullptr;
+    mem::vector<unsigned char> instanceData_;  // chunk 17 as read, when no store reads it
     mem::vector<std::string> questFiles_;
     ABBox worldBox_;
     std::unique_ptr<WorldGrid> grid_;

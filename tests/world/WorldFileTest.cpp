@@ -1,0 +1,227 @@
+#include "world/WorldFile.h"
+
+#include <cstring>
+
+#include "LevelFixture.h"
+#include "core/Singleton.h"
+#include "engine/MapChunkCallback.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "pathing/PathFinder.h"
+#include "support/TempDirectory.h"
+#include "world/Level.h"
+#include "world/MapFile.h"
+#include "world/Region.h"
+#include "world/SectorDataManager.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+namespace GAME {
+namespace {
+
+using Bytes = mem::vector<unsigned char>;
+
+// An engine that reads and writes the test's directory.
+class FileEngine : public test::LevelTestEngine {
+public:
+    explicit FileEngine(FileSystem* files) { UseFileSystem(files); }
+};
+
+// Keeps what it was handed.
+class RecordingCallback : public MapChunkCallback {
+public:
+    RecordingCallback(unsigned id, Bytes* out) : MapChunkCallback(id), out_(out) {}
+    void ReadChunk(BinaryReader& reader) override {
+        out_->resize(reader.GetRemaining());
+        reader.ReadBytes(out_->data(), uint32_t(out_->size()));
+    }
+
+private:
+    Bytes* out_;
+};
+
+Bytes Image(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
+
+class WorldFileTest : public ::testing::Test {
+protected:
+    WorldFileTest() { files.AddDirectory(directory.GetPath(), true); }
+    ~WorldFileTest() override {
+        world.Unload();
+        test::LevelRecords::Flush();
+        Singleton<PathFinder>::Destroy();
+    }
+    void Write(const std::string& name, const Bytes& bytes) {
+        ASSERT_TRUE(files.SaveFile(name, bytes.data(), uint32_t(bytes.size())));
+    }
+    // A level file with one entity.
+    Bytes LevelImage(Region* region) {
+        Level level(region);
+        level.NewSpace(Vec2(50, 50));
+        level.AddEntity(test::LevelRecords::Make(test::kPlainRecord), Coords::Translation(Vec3(3, 0, 4)));
+        BinaryWriter writer;
+        level.Save(writer, true);
+        level.DestroyAllEntities(-1);
+        return Image(writer);
+    }
+    MapFile::Contents SmallMap() {
+        MapFile::Contents map;
+        for (int i = 0; i < 2; ++i) {
+            MapFile::Region region;
+            region.record = RegionRecord{"region" + std::to_string(i), i ? "records/zone.dbr" : "",
+                                         ABBox(Vec3(64, 0, 64), Vec3(64, 32, 64)), IntVec3(200 * i, 0, -50),
+                                         RegionId(1, 2, 3, uint32_t(i + 4))};
+            region.level = LevelImage(nullptr);
+            map.regions.push_back(std::move(region));
+        }
+        map.spawnPoints = {{1, Vec3(1, 2, 3)}, {7, Vec3()}, {0, Vec3(4, 5, 6)}};
+        map.questFiles = {"quests/a.qst", "quests/b.qst"};
+        map.sectorData = engine.GetSectorDataManager();
+        map.extraChunks = {{40, Bytes{9, 8, 7}}, {41, Bytes{1, 2}}};
+        return map;
+    }
+
+    test::TempDirectory directory;
+    FileSystem files;
+    FileEngine engine{&files};
+    test::LevelRecords records;
+    World world;
+};
+
+TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
+    Region* a = world.GetRegion(world.AddRegion("a", IntVec3(5, -6, 7), ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)), RegionId()));
+    a->SetZoneRecord("records/zones/a.dbr");
+    world.AddRegion("b", IntVec3(), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(7, 7, 7, 7));
+    BinaryWriter icon;
+    icon.Write(3u);  // value, width, height, 4 bytes
+    icon.Write(2u);
+    icon.Write(1u);
+    icon.Write(4);
+    icon.Write(Bytes{1, 2, 3, 4}.data(), 4);
+    BinaryReader iconReader(icon.GetBuffer(), icon.GetPosition());
+    ASSERT_TRUE(a->LoadRegionIcon(iconReader));
+    world.SetNumQuestFiles(1);
+    world.SetQuestFile(0, "quests/main.qst");
+    const RegionId aId = a->GetId();
+    world.SetFileName("worlds/test.wrl");
+    ASSERT_TRUE(world.Save());
+    EXPECT_TRUE(files.DoesFileExist("worlds/test.sd"));
+
+    ASSERT_TRUE(world.Load("worlds/test.wrl", false, false));
+    ASSERT_EQ(world.GetNumRegions(), 2);
+    const Region* loaded = world.GetRegionById(aId);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetName(), "a");
+    EXPECT_EQ(loaded->GetZoneRecord(), "records/zones/a.dbr");
+    EXPECT_EQ(loaded->GetOffsetFromWorld(), IntVec3(5, -6, 7));
+    EXPECT_EQ(loaded->GetBoundingBox(), ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)));
+    EXPECT_EQ(loaded->GetIconData().bytes, (mem::vector<unsigned char>{1, 2, 3, 4}));
+    EXPECT_EQ(loaded->GetIconData().width, 2u);
+    EXPECT_EQ(world.GetRegionIndex(RegionId(7, 7, 7, 7)), 1);
+    EXPECT_EQ(world.GetQuestFile(0), "quests/main.qst");
+
+    // Every cut of the file inside its body fails, or reads what lies before the cut; none reads past.
+    world.Save();
+    File* file = files.OpenFile("worlds/test.wrl", FileMode::Read);
+    const auto* bytes = static_cast<const unsigned char*>(file->Lock());
+    const Bytes whole(bytes, bytes + file->GetLength());
+    file->Unlock();
+    files.CloseFile(file);
+    for (uint32_t cut = 0; cut < whole.size(); ++cut) {
+        BinaryReader reader(whole.data(), cut);
+        WorldFile parsed;
+        if (parsed.Read(reader)) {
+            EXPECT_LE(parsed.GetRegions().size(), 2u);
+        }
+    }
+}
+
+TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
+    BinaryWriter writer;
+    writer.Write(WorldFile::kMagic, 3);
+    writer.Write(static_cast<unsigned char>(4));
+    writer.Write(std::string("ignored"));
+    writer.Write(1u);
+    writer.Write(std::string("old"));
+    writer.Write(Vec3(1, 1, 1));
+    writer.Write(Vec3(2, 2, 2));
+    writer.Write(Vec3(12.9f, -3.7f, 0.5f));
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    WorldFile file;
+    ASSERT_TRUE(file.Read(reader));
+    ASSERT_EQ(file.GetRegions().size(), 1u);
+    EXPECT_EQ(file.GetRegions()[0].offset, IntVec3(12, -3, 0));
+    EXPECT_TRUE(file.GetRegions()[0].id.IsInvalid());
+}
+
+TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
+    const MapFile::Contents map = SmallMap();
+    BinaryWriter writer;
+    MapFile::Write(writer, map);
+    Write("worlds/test.map", Image(writer));
+    Bytes chunk40;
+    engine.InstallMapChunkCallback(new RecordingCallback(40, &chunk40));
+
+    ASSERT_TRUE(world.Load("worlds/test.map", true, true));
+    EXPECT_TRUE(world.RegionsLoaded());
+    EXPECT_TRUE(world.IsConnectivityBuilt());
+    ASSERT_EQ(world.GetNumRegions(), 2);
+    EXPECT_EQ(chunk40, (Bytes{9, 8, 7}));
+    const Region* second = world.GetRegionById(RegionId(1, 2, 3, 5));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetName(), "region1");
+    EXPECT_EQ(second->GetZoneRecord(), "records/zone.dbr");
+    EXPECT_EQ(second->GetOffsetFromWorld(), IntVec3(200, 0, -50));
+    EXPECT_EQ(second->GetBoundingBox(), ABBox(Vec3(64, 0, 64), Vec3(64, 32, 64)));
+    EXPECT_EQ(world.GetQuestFile(1), "quests/b.qst");
+    // The spawn point in a region the map lacks is dropped.
+    ASSERT_EQ(world.GetNumPlayerSpawnPoints(), 2u);
+    EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), second);
+    EXPECT_EQ(world.GetPlayerSpawnPoint(3).GetOrigin().GetRegionPosition(), Vec3(4, 5, 6));
+
+    // The level data lies where the table says, in the file the world keeps open.
+    File* file = world.LockMapFile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(world.LockMapFile(), nullptr);  // the same thread again
+    world.UnlockMapFile();
+    const void* data = file->Lock(second->GetLevelDataPosition(), second->GetLevelDataSize());
+    Level level(nullptr);
+    EXPECT_TRUE(level.Load(data, second->GetLevelDataSize(), false));
+    EXPECT_EQ(level.GetNumEntities(), 1);
+    level.DestroyAllEntities(-1);
+    file->Unlock();
+    world.UnlockMapFile();
+    EXPECT_NE(world.LockMapFile(), nullptr);
+    world.UnlockMapFile();
+}
+
+TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
+    BinaryWriter writer;
+    MapFile::Write(writer, SmallMap());
+    Bytes whole = Image(writer);
+    whole[3] = 5;
+    Write("worlds/five.map", whole);
+    EXPECT_TRUE(world.Load("worlds/five.map", false, false));
+    EXPECT_FALSE(world.Load("worlds/five.map", false, true));
+    EXPECT_EQ(world.GetNumRegions(), 0);
+
+    uint32_t areaSize = 0;
+    std::memcpy(&areaSize, whole.data() + 4, 4);
+    for (uint32_t cut = 0; cut < MapFile::kHeaderSize + areaSize; cut += 3) {
+        Write("worlds/cut.map", Bytes(whole.begin(), whole.begin() + cut));
+        EXPECT_FALSE(world.Load("worlds/cut.map", true, false)) << cut;
+        EXPECT_EQ(world.GetNumRegions(), 0);
+    }
+    // Counts and lengths turned huge.
+    for (uint32_t at = MapFile::kHeaderSize; at + 4 <= MapFile::kHeaderSize + areaSize; at += 4) {
+        Bytes damaged = whole;
+        std::memset(damaged.data() + at, 0xff, 4);
+        Write("worlds/damaged.map", damaged);
+        world.Load("worlds/damaged.map", true, false);
+    }
+}
+
+}  // namespace
+}  // namespace GAME

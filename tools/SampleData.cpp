@@ -2,6 +2,7 @@
 
 #include "FontRasterizer.h"
 #include "LevelBuilder.h"
+#include "MapBuilder.h"
 #include "SampleMeshes.h"
 
 #include "core/Log.h"
@@ -20,7 +21,11 @@
 #include "render/StyleManager.h"
 #include "render/TextureFileWriter.h"
 #include "terrain/Terrain.h"
+#include "world/Region.h"
+#include "world/RegionRecord.h"
 #include "world/SectorDataManager.h"
+#include "world/World.h"
+#include "world/WorldFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -437,6 +442,41 @@ bool WriteLevels(FileSystem& files) {
     return builder.Save(files, kSampleLevel, true);
 }
 
+// -- World ------------------------------------------------------------------------------------------
+
+// Six regions of 64 x 64 units side by side, three by two, each with a level of scattered sample
+// entities; the world file lists them, and the map builder compiles the map from the two.
+bool WriteWorld(FileSystem& files) {
+    mem::vector<RegionRecord> regions;
+    TableDepot records(files);
+    for (int i = 0; i < kSampleWorldRegions; ++i) {
+        const std::string level = std::string(kSampleWorldLevels) + std::to_string(i) + ".lvl";
+        const float half = 0.5f * kSampleWorldRegionSize;
+        regions.push_back(RegionRecord{level, "", ABBox(Vec3(half, 0, half), Vec3(half, 16, half)),
+                                       IntVec3(int(kSampleWorldRegionSize) * (i % 3), 0, int(kSampleWorldRegionSize) * (i / 3)),
+                                       RegionId(0x5a3b1e00u, 0, 0, uint32_t(i + 1))});
+        LevelBuilder builder(records, Vec2(half, half));
+        if (builder.Scatter({kEntityRecord}, 20, uint32_t(100 + i)) != 20 || !builder.Save(files, level, true)) return false;
+    }
+    BinaryWriter world;
+    WorldFile::Write(
+        world, {}, regions,
+        [&regions](BinaryWriter& out) {
+            Region blank(nullptr, 0, "", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+            for (size_t i = 0; i < regions.size(); ++i) blank.SaveRegionIcon(out);
+        },
+        [](BinaryWriter&) {});
+    BinaryWriter sectors(1024);
+    SectorDataManager().Save(sectors);
+    if (!WriteBinary(files, kSampleWorld, world) ||
+        !WriteBinary(files, World::GetSectorDataFileName(kSampleWorld), sectors))
+        return false;
+    MapBuilder map(files);
+    if (!map.ReadWorld(kSampleWorld)) return false;
+    map.AddSpawnPoint(0, Vec3(8, 0, 8));
+    return map.Write(kSampleMap);
+}
+
 // -- Videos -----------------------------------------------------------------------------------------
 
 // The intro clip: two seconds of a bar sweeping over a slowly changing sky.
@@ -466,8 +506,8 @@ bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteInterfaceSkin(files) && WriteFonts(files) && WriteLevels(files) && WriteMeshes(files) &&
-           WriteVideos(directory);
+           WriteInterfaceSkin(files) && WriteFonts(files) && WriteLevels(files) && WriteWorld(files) &&
+           WriteMeshes(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

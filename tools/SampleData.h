@@ -20,6 +20,11 @@
 //                              and 400 sample entities and actors scattered on it; its west half
 //                              painted with a fog style and all of it with a place-name style
 //   Levels/Sample.sd           the sector styles the level paints
+//   Levels/World/...           a world of six 64 x 64 regions side by side (three by two), each
+//                              a level of 20 scattered sample entities (Region0.lvl ...); the
+//                              world file Sample.wrl with its sector data Sample.sd, and the map
+//                              Sample.map compiled from them by the map builder, with a spawn
+//                              point in the first region
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
@@ -56,6 +61,12 @@ constexpr const char* kBodyStyle = "Records/Sample/Styles/Body.dbr";
 constexpr const char* kSampleLevel = "Levels/Sample.lvl";
 constexpr const char* kSampleSectorData = "Levels/Sample.sd";
 constexpr int kSampleLevelEntities = 400;
+// The sample world: its world file, its map file, and its regions' levels (numbered from 0).
+constexpr const char* kSampleWorld = "Levels/World/Sample.wrl";
+constexpr const char* kSampleMap = "Levels/World/Sample.map";
+constexpr const char* kSampleWorldLevels = "Levels/World/Region";
+constexpr int kSampleWorldRegions = 6;
+constexpr float kSampleWorldRegionSize = 64.0f;
 constexpr float kSampleLevelHalfSize = 128.0f;
 // The faces the fonts are drawn from.
 constexpr const char* kRegularFace = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";

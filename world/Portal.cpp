@@ -7,10 +7,21 @@
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
 #include "pathing/PathFinder.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "world/Region.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {
+
+void Portal::Render(GraphicsPrimitiveDrawer& drawer, const Coords& frame) const {
+    const Coords placed = frame * coords_;
+    drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Triangles);
+    for (const Triangle& triangle : triangles_) {
+        for (int corner = 2; corner >= 0; --corner) drawer.SetVertex(placed.TransformPoint(triangle.corner[corner]));
+    }
+    drawer.End();
+}
+
 
 namespace {
 

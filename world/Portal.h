@@ -31,6 +31,7 @@
 namespace GAME {
 
 class Frustum;
+class GraphicsPrimitiveDrawer;
 class Region;
 class WorldCoords;
 struct Ray;
@@ -94,6 +95,10 @@ public:
     // box). A portal is given its triangles before it is placed.
     void SetTriangles(const mem::vector<Triangle>& triangles);
     const mem::vector<Triangle>& GetTriangles() const { return triangles_; }
+
+    // Debug drawing: the triangles, each corner at frame(coords(corner)), wound the other way round
+    // (third, second, first corner) so that they face the viewer in front of the doorway.
+    void Render(GraphicsPrimitiveDrawer& drawer, const Coords& frame) const;
 
     // The plane of the first triangle (unit normal of (b - a) x (c - a)) in region space. A
     // portal without triangles has the zero plane, which faces nowhere.

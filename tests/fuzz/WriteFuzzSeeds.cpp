@@ -28,9 +28,11 @@
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
 #include "world/Level.h"
+#include "world/MapFile.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
 #include "world/SectorDataManager.h"
+#include "world/WorldFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -304,6 +306,46 @@ void AddSectorData(Corpus& corpus) {
     corpus.Add("fuzz_sector_data", "every-kind.sd", Written(writer));
 }
 
+// A world file of two regions with a zone record, an icon and quest files; the same regions as a
+// map file with level images, spawn points, sector data and a host chunk.
+void AddWorldFiles(Corpus& corpus) {
+    mem::vector<RegionRecord> regions{
+        RegionRecord{"first", "records/zone.dbr", ABBox(Vec3(64, 0, 64), Vec3(64, 32, 64)), IntVec3(0, 0, 0),
+                     RegionId(1, 2, 3, 4)},
+        RegionRecord{"second", "", ABBox(Vec3(32, 0, 32), Vec3(32, 16, 32)), IntVec3(128, 0, 0), RegionId(5, 6, 7, 8)}};
+    BinaryWriter world;
+    WorldFile::Write(
+        world, {"quests/main.qst"}, regions,
+        [](BinaryWriter& out) {
+            for (int i = 0; i < 2; ++i) {
+                out.Write(1u);
+                out.Write(2u);
+                out.Write(1u);
+                out.Write(i == 0 ? 8 : 0);
+                if (i == 0) out.Write(Bytes{1, 2, 3, 4, 5, 6, 7, 8}.data(), 8);
+            }
+        },
+        [](BinaryWriter&) {});
+    corpus.Add("fuzz_world_file", "two-regions.wrl", Written(world));
+
+    MapFile::Contents map;
+    for (const RegionRecord& record : regions) {
+        Level level(nullptr);
+        level.NewSpace(Vec2(64, 64));
+        BinaryWriter image;
+        level.Save(image, true);
+        map.regions.push_back(MapFile::Region{record, Written(image)});
+    }
+    map.spawnPoints = {{0, Vec3(1, 2, 3)}, {1, Vec3(4, 5, 6)}};
+    map.questFiles = {"quests/main.qst"};
+    SectorDataManager sectors;
+    map.sectorData = &sectors;
+    map.extraChunks = {{40, Bytes{1, 2, 3}}};
+    BinaryWriter mapImage;
+    MapFile::Write(mapImage, map);
+    corpus.Add("fuzz_map", "two-regions.map", Written(mapImage));
+}
+
 void AddStringTable(Corpus& corpus) {
     StringTable table;
     for (const char* text : {"alpha", "beta", "gamma delta"}) table.Add(text);
@@ -373,6 +415,7 @@ int main(int argc, char** argv) {
     AddTerrainBlocks(corpus);
     AddSectorData(corpus);
     AddStringTable(corpus);
+    AddWorldFiles(corpus);
     AddLegacyMeshes(corpus);
     AddSampleData(corpus);
     return corpus.Failed() ? 1 : 0;

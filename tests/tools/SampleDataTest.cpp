@@ -23,6 +23,9 @@
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/SectorDataManager.h"
+#include "world/World.h"
+#include "engine/Engine.h"
+#include "files/File.h"
 
 #include <gtest/gtest.h>
 
@@ -221,6 +224,43 @@ TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
         EXPECT_EQ(layers.GetTargetId(SectorDataManager::kFog, 10, 200), fog);
         EXPECT_TRUE(layers.GetTargetId(SectorDataManager::kFog, 200, 10).IsNull());
         EXPECT_EQ(layers.GetTargetId(SectorDataManager::kName, 200, 10), place);
+    }
+    objects->DestroyPendingObjects(-1);
+    objects->SetTableDepot(nullptr);
+}
+
+// The sample world's map, loaded by a world: six regions side by side, each touching its
+// neighbours, each with its level file in the map where its entry says.
+TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels) {
+    class FileEngine : public Engine {
+    public:
+        explicit FileEngine(FileSystem* files) { UseFileSystem(files); }
+    };
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(directory.GetPath()));
+    TableDepot records(files);
+    ObjectManager* objects = Singleton<ObjectManager>::Get();
+    objects->SetTableDepot(&records);
+    {
+        FileEngine engine(&files);
+        World& world = *engine.GetWorld();
+        ASSERT_TRUE(world.Load(sample::kSampleMap, true, true));
+        ASSERT_EQ(world.GetNumRegions(), sample::kSampleWorldRegions);
+        EXPECT_EQ(world.GetRegion(4)->GetConnectedRegions().size(), 5u);  // the middle of the far row
+        EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(130, 0, 70)), world.GetRegion(5));
+        EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), world.GetRegion(0));
+        File* map = world.LockMapFile();
+        ASSERT_NE(map, nullptr);
+        for (int i = 0; i < world.GetNumRegions(); ++i) {
+            Region* region = world.GetRegion(i);
+            Level level(region);
+            const void* data = map->Lock(region->GetLevelDataPosition(), region->GetLevelDataSize());
+            EXPECT_TRUE(level.Load(data, region->GetLevelDataSize(), false));
+            EXPECT_EQ(level.GetNumEntities(), 20);
+            map->Unlock();
+            level.DestroyAllEntities(-1);
+        }
+        world.UnlockMapFile();
     }
     objects->DestroyPendingObjects(-1);
     objects->SetTableDepot(nullptr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/CriticalSectionLock.h"
 #include "core/Frustum.h"
 #include "core/IntersectionTests.h"
 #include "core/Log.h"
@@ -45,15 +46,20 @@ void Region::UpdateBoundingBox() {
 bool Region::IsLevelLoaded() const { return level_ && level_->IsLoaded() && level_->GetPostLoadCalled(); }
 
 void Region::SetLevel(std::unique_ptr<Level> level) {
-    if (level_) {
-        if (world_) world_->SetRegionLoaded(this, false);
-        level_->Unload(false);
-        level_.reset();
+    std::unique_ptr<Level> old;
+    {
+        // The level loading thread reads the pointer under the lock; the old level is torn down
+        // outside it.
+        CriticalSectionLock lock(regionLock_);
+        old.swap(level_);
+        level_ = std::move(level);
+        UpdateBoundingBox();
     }
-    level_ = std::move(level);
-    if (!level_) return;
-    UpdateBoundingBox();
-    if (world_ && level_->IsLoaded()) world_->SetRegionLoaded(this, true);
+    if (old) {
+        if (world_) world_->SetRegionLoaded(this, false);
+        old->Unload(false);
+    }
+    if (world_ && level_ && level_->IsLoaded()) world_->SetRegionLoaded(this, true);
 }
 
 bool Region::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {
@@ -76,6 +82,8 @@ bool Region::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow
 void Region::RemoveEntity(Entity* entity) {
     if (!entity) return;
     if (level_) {
+        // A level still waiting for its post-load may be filled by the loading thread.
+        CriticalSectionLock lock(regionLock_);
         level_->RemoveEntityFromNetworkList(entity);
         level_->RemoveEntity(entity);
     }

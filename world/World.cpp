@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "core/CriticalSectionLock.h"
+#include "core/EventManager.h"
+#include "core/GameEvent.h"
+#include "core/Singleton.h"
 #include "core/Log.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
@@ -61,6 +64,8 @@ bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVer
         Log(LogPriority::Error, "World file %s cannot be opened", fileName_.c_str());
         return false;
     }
+    // Sector styles load by appending: a new world starts from none.
+    gEngine->GetSectorDataManager()->Clear();
     char header[4] = {};
     if (const void* bytes = file->Lock(0, 4)) std::memcpy(header, bytes, 4);
     file->Unlock();
@@ -74,6 +79,7 @@ bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVer
             return false;
         }
         if (buildConnectivity) BuildConnectivity();
+        SendWorldLoaded();
         return true;
     }
     const bool loaded = IsValidWorldFile(header) && LoadWorldFile(file);
@@ -81,15 +87,21 @@ bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVer
     if (!loaded) {
         Log(LogPriority::Error, "%s is neither a world file nor a map file this engine reads", fileName_.c_str());
         Unload();
+        return false;
     }
-    return loaded;
+    SendWorldLoaded();
+    return true;
+}
+
+void World::SendWorldLoaded() {
+    const GameEvent loaded(kWorldLoadedEvent);
+    Singleton<EventManager>::Get()->Send(&loaded, kWorldLoadedEvent);
 }
 
 bool World::LoadWorldFile(File* file) {
     // A world without its sector data still loads: the editor makes the file on the first save.
     const std::string sectorData = GetSectorDataFileName(fileName_);
     SectorDataManager* sectors = gEngine->GetSectorDataManager();
-    sectors->Clear();
     if (gEngine->GetFileSystem()->DoesFileExist(sectorData) && !sectors->Load(sectorData.c_str())) return false;
     const void* bytes = file->Lock();
     BinaryReader reader(bytes, bytes ? file->GetLength() : 0);

@@ -54,6 +54,8 @@ class World : public WorldQueries {
 public:
     using EntityListType = Level::EntityListType;
 
+    // The event (type and id) sent through the event manager once a world or map file has loaded.
+    static constexpr unsigned kWorldLoadedEvent = 4;
     // The world file is put together in memory before it is written.
     static constexpr uint32_t kSaveBufferSize = 1u << 20;
     // GetRegionsInFrustum accepts a connected region this many connectivity steps away.
@@ -70,8 +72,8 @@ public:
 
     // Life cycle.
     // Unloads, then reads a map file (version 5 and later, 6 and later when strict; connectivity
-    // and the grid are built when asked) or a world file with its sector data beside it. False
-    // leaves the world empty.
+    // and the grid are built when asked) or a world file with its sector data beside it, then sends
+    // kWorldLoadedEvent. False leaves the world empty.
     bool Load(const char* fileName, bool buildConnectivity, bool strictMapVersion);
     // Destroys every region with its level and entities; closes the map file.
     void Unload();
@@ -230,6 +232,7 @@ private:
     // Chunk 17 through the instance-group store, or kept as bytes without one.
     bool LoadInstanceGroups(BinaryReader& reader);
     bool LoadWorldFile(File* file);
+    static void SendWorldLoaded();
     // Adds the region at the end of the list and indexes it by its own id.
     int AppendRegion(std::unique_ptr<Region> region);
     void RebuildIndex();

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "LevelFixture.h"
+#include "core/EventManager.h"
+#include "core/GameEvent.h"
 #include "core/Singleton.h"
 #include "engine/MapChunkCallback.h"
 #include "files/BinaryReader.h"
@@ -157,14 +159,22 @@ TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
 }
 
 TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
+    engine.GetSectorDataManager()->NewSectorData(SectorDataManager::kFog);
     const MapFile::Contents map = SmallMap();
     BinaryWriter writer;
     MapFile::Write(writer, map);
     Write("worlds/test.map", Image(writer));
     Bytes chunk40;
     engine.InstallMapChunkCallback(new RecordingCallback(40, &chunk40));
+    struct : EventManager::Handler {
+        void HandleEvent(const GameEvent* event, unsigned id) override { received += event->GetType() == id; }
+        int received = 0;
+    } loaded;
+    Singleton<EventManager>::Get()->RegisterHandler(World::kWorldLoadedEvent, &loaded);
 
     ASSERT_TRUE(world.Load("worlds/test.map", true, true));
+    Singleton<EventManager>::Get()->UnregisterHandler(&loaded);
+    EXPECT_EQ(loaded.received, 1);
     EXPECT_TRUE(world.RegionsLoaded());
     EXPECT_TRUE(world.IsConnectivityBuilt());
     ASSERT_EQ(world.GetNumRegions(), 2);
@@ -176,6 +186,7 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     EXPECT_EQ(second->GetOffsetFromWorld(), IntVec3(200, 0, -50));
     EXPECT_EQ(second->GetBoundingBox(), ABBox(Vec3(64, 0, 64), Vec3(64, 32, 64)));
     EXPECT_EQ(world.GetQuestFile(1), "quests/b.qst");
+    EXPECT_EQ(engine.GetSectorDataManager()->GetNumSectorData(SectorDataManager::kFog), 1);
     // The spawn point in a region the map lacks is dropped.
     ASSERT_EQ(world.GetNumPlayerSpawnPoints(), 2u);
     EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), second);
@@ -195,6 +206,10 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     world.UnlockMapFile();
     EXPECT_NE(world.LockMapFile(), nullptr);
     world.UnlockMapFile();
+
+    // A second load starts from no sector styles rather than adding the map's again.
+    ASSERT_TRUE(world.Load("worlds/test.map", false, true));
+    EXPECT_EQ(engine.GetSectorDataManager()->GetNumSectorData(SectorDataManager::kFog), 1);
 }
 
 TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {

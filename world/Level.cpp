@@ -17,6 +17,7 @@
 #include "files/BinaryWriter.h"
 #include "network/NetworkController.h"
 #include "pathing/PathFinder.h"
+#include "world/Region.h"
 
 namespace GAME {
 
@@ -423,6 +424,8 @@ bool Level::RunPostLoadStep() {
     default:
         postLoadCalled_ = true;
         postLoadInProgress_ = false;
+        // The region takes the loaded level's box here, on the main thread that reads it.
+        if (region_ && region_->GetLevel() == this) region_->UpdateBoundingBox();
         return true;
     }
 }

@@ -337,6 +337,13 @@ TEST_F(WorldTest, ASmallWorldStillHasAGridCell) {
     ASSERT_NE(world.GetWorldGrid(), nullptr);
     EXPECT_EQ(world.GetWorldGrid()->GetNumCells(), 1u);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(1, 0, 1)), a);
+    // A level finished in its region gives the region its box.
+    Region* b = world.GetRegion(world.AddRegion("b", IntVec3(500, 0, 0), ABBox(), RegionId()));
+    b->SetLevel(std::make_unique<Level>(b));
+    b->GetLevel()->NewSpace(Vec2(7, 7));
+    b->GetLevel()->PostLoad(false);
+    EXPECT_EQ(b->GetBoundingBox(), b->GetLevel()->GetBoundingBox());
+    EXPECT_LT(b->GetBoundingBox().halfSize.x, 100.0f);
     EXPECT_EQ(World::GetSectorDataFileName("worlds/a.b/world.wrl"), "worlds/a.b/world.sd");
     EXPECT_EQ(World::GetSectorDataFileName("worlds/a.b/world"), "worlds/a.b/world.sd");
 }

@@ -175,6 +175,7 @@ void Engine::LoadDatabase() {
 
 void Engine::StartResourceLoader() {
     resourceLoader_ = std::make_unique<ResourceLoader>(*fileSystem_);
+    CreateEffectResourceManager(*resourceLoader_);
     if (!resourceLoader_->StartThread())
         Log(LogPriority::Error, "The resource loader thread could not be started; resources load when first used");
 }
@@ -287,6 +288,7 @@ void Engine::ReleaseSubsystems() {
     // The device is gone with the graphics engine: its library row goes too, or every start in
     // one process would fill another row of the device factory's table.
     RenderDevice::UnloadLibraries();
+    effectResourceManager_.reset();
     resourceLoader_.reset();
     database_.reset();
     // The main thread holds no resource any more: do not hold back frees in other threads.

@@ -64,6 +64,7 @@
 
 namespace GAME {
 
+class BaseResourceManager;
 class ConnectionManager;
 class Display;
 class Entity;
@@ -161,6 +162,9 @@ public:
     // The graphics engine as the loader of the resources records name (files sits below render);
     // null while the engine is not running.
     RecordResourceLoader* GetRecordResourceLoader() const;
+    // The manager of the effect files' resources (EffectResource); null while the engine is not
+    // running.
+    BaseResourceManager* GetEffectResourceManager() const { return effectResourceManager_.get(); }
     // The sector styles of the loaded world (empty without one); lives as long as the engine.
     SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
     // The one world, empty until a world or map file is loaded; unloaded at shutdown.
@@ -265,6 +269,8 @@ private:
     void StartTime();
     void LoadDatabase();
     void StartResourceLoader();
+    // Defined with the effect resource (effects sit above the engine).
+    void CreateEffectResourceManager(ResourceLoader& loader);
     void InitializeGraphics(void* window, const GraphicsEngineSettings& settings);
     void StartInput(void* window);
     void StartDisplay(bool debugWidgets);
@@ -315,6 +321,7 @@ private:
     std::unique_ptr<Options> options_;         // made on first use
     std::unique_ptr<TableDepot> database_;
     std::unique_ptr<ResourceLoader> resourceLoader_;
+    std::unique_ptr<BaseResourceManager> effectResourceManager_;  // goes before the loader it uses
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
     std::unique_ptr<World> world_;

@@ -23,6 +23,7 @@
 
 namespace GAME {
 
+class EffectResource;
 class GraphicsMesh;
 class GraphicsShader2;
 class GraphicsTexture;
@@ -61,6 +62,10 @@ public:
     const GraphicsTexture* LoadTexture(const char* key, int index) const;
     const GraphicsShader2* LoadShader2(const char* key, int index) const;
     const GraphicsMesh* LoadMesh(const char* key, int index) const;
+    // The effect file named by the item, from the engine's effect resource manager with one
+    // reference for the caller (given back through the manager's UnloadResource). Null for a
+    // missing or empty item or without a manager. Defined with the effect resource.
+    const EffectResource* LoadResourceEffect(const char* key, int index) const;
 
 private:
     // The item at an index; null when absent or empty.

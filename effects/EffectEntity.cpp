@@ -1,0 +1,181 @@
+#include "effects/EffectEntity.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/Singleton.h"
+#include "effects/Effect.h"
+#include "effects/EffectResource.h"
+#include "engine/Engine.h"
+#include "engine/ObjectManager.h"
+#include "files/BaseResourceManager.h"
+#include "files/LoadTable.h"
+#include "files/ResourceLoader.h"
+#include "files/ResourceManager.h"
+#include "world/World.h"
+
+namespace GAME {
+
+GAME_RTTI_DEFINE_CLASS(EffectEntity, Entity);
+
+EffectEntity::EffectEntity() { SetRegionBoundingBox(ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)), false); }
+
+EffectEntity::~EffectEntity() {
+    effect_.reset();
+    ReleaseResource();
+}
+
+void EffectEntity::ReleaseResource() {
+    if (resource_ && resource_->GetResourceManager()) resource_->GetResourceManager()->UnloadResource(resource_);
+    resource_ = nullptr;
+}
+
+bool EffectEntity::Load(const LoadTable& table) {
+    if (!Entity::Load(table)) return false;
+    ReleaseResource();
+    resource_ = table.LoadResourceEffect("effectFile", 0);
+    const std::string type = table.GetValue("emitterType", "");
+    if (type.empty() || type == "Standard" || type == "BoneList" || type == "AllBones") {
+        boneList_ = type == "BoneList" || type == "AllBones";
+        allBones_ = type == "AllBones";
+    }
+    anchored_ = table.GetBool("Anchored", false);
+    boneNames_.clear();
+    for (int i = 0; i < table.GetNumElementsForField("boneList"); ++i)
+        boneNames_.emplace_back(table.GetArrayValue("boneList", i, ""));
+    return true;
+}
+
+void EffectEntity::Load(const std::string& fileName) {
+    ReleaseResource();
+    BaseResourceManager* const manager = gEngine != nullptr ? gEngine->GetEffectResourceManager() : nullptr;
+    if (manager) resource_ = static_cast<ResourceManager<EffectResource>*>(manager)->LoadResource(fileName);
+    ReLoad();
+}
+
+void EffectEntity::MakeEffect() {
+    effect_ = std::make_unique<Effect>(resource_->GetEffectData());
+    effect_->SetAnchored(anchored_);
+    if (emitting_) {
+        effect_->StartEmitting();
+    } else {
+        effect_->StopEmitting();
+    }
+}
+
+void EffectEntity::ReLoad() {
+    effect_.reset();
+    if (resource_) MakeEffect();
+}
+
+void EffectEntity::Reset() {
+    const EffectData* data = resource_ ? resource_->GetEffectData() : nullptr;
+    if (effect_ && data) effect_->Reset(*data);
+}
+
+bool EffectEntity::AddToWorld(const WorldCoords& coords, bool selfRemove) {
+    World* world = gEngine != nullptr ? gEngine->GetWorld() : nullptr;
+    selfRemove_ = selfRemove;
+    return world && world->AddEntity(this, coords, true);
+}
+
+void EffectEntity::StartEmitting() {
+    emitting_ = true;
+    if (effect_) effect_->StartEmitting();
+}
+
+void EffectEntity::StopEmitting() {
+    emitting_ = false;
+    if (effect_) effect_->StopEmitting();
+}
+
+bool EffectEntity::HasActiveParticles() const { return effect_ && effect_->HasActiveParticles(); }
+
+void EffectEntity::SetAnchored(bool anchored) {
+    anchorsGiven_ = true;
+    if (effect_) effect_->SetAnchored(anchored);
+}
+
+void EffectEntity::SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags) {
+    segments_.clear();
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Vec3 start = segments[i].start;
+        Vec3 end = segments[i].end;
+        if ((start - end).LengthSquared() < 0.001f) end = start + Vec3(0.001f, 0.001f, 0.001f);
+        EmitterBone bone;
+        bone.start = start;
+        bone.end = end;
+        bone.length = (start - end).Length();
+        bone.active = i < flags.size() && flags[i];
+        segments_.push_back(bone);
+    }
+    if (effect_) effect_->SetBoneList(segments_);
+    UpdateBoundingBox();
+}
+
+bool EffectEntity::PreLoad(int priority, bool enqueue) {
+    if (!Entity::PreLoad(priority, enqueue)) return false;
+    if (resource_ && resource_->GetResourceLoader())
+        resource_->GetResourceLoader()->EnqueueResource(resource_, ResourcePriority::Normal, false, false);
+    return true;
+}
+
+void EffectEntity::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
+    Entity::AddToScene(renderer, frustum);
+    if (effect_) effect_->MarkDrawn();
+}
+
+void EffectEntity::UpdateBoundingBox() {
+    if (hasEffectBox_) {
+        SetRegionBoundingBox(effectBox_, false);
+    } else {
+        SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(3.0f, 3.0f, 3.0f)), false);
+    }
+}
+
+size_t EffectEntity::CalculateAllocatedMemory() const {
+    size_t bytes = Entity::CalculateAllocatedMemory() + segments_.capacity() * sizeof(EmitterBone) +
+                   boneNames_.capacity() * sizeof(std::string);
+    for (const std::string& name : boneNames_) bytes += name.capacity();
+    if (effect_) bytes += sizeof(Effect);
+    return bytes;
+}
+
+void EffectEntity::UpdateSelf(int elapsedMs) {
+    Entity::UpdateSelf(elapsedMs);
+    if (anchorsGiven_ && effect_) effect_->SetAnchored(true);
+    if (!effect_ && resource_ && resource_->GetIsReadyToUse()) MakeEffect();
+    const EffectData* data = resource_ ? resource_->GetEffectData() : nullptr;
+    if (!GetRegion() || !effect_ || !data || destroyQueued_) return;
+
+    if (anchorsGiven_) {
+        effect_->SetAnchored(true);
+        effect_->SetAnchor1(anchor1_);
+        effect_->SetAnchor2(anchor2_);
+    } else if (anchored_) {
+        if (Entity* parent = GetParent()) {
+            anchor1_ = parent->GetAttachedCoordsInRegion(Name::Create("Anchor1")).GetOrigin();
+            anchor2_ = parent->GetAttachedCoordsInRegion(Name::Create("Anchor2")).GetOrigin();
+        } else {
+            anchor1_ = anchor2_ = GetCoords().GetOrigin();
+        }
+        effect_->SetAnchor1(anchor1_);
+        effect_->SetAnchor2(anchor2_);
+    }
+    effect_->Update(GetCoords(), *data, effectBox_);
+    hasEffectBox_ = true;
+    UpdateBoundingBox();
+
+    if (!effect_->IsComplete()) return;
+    Entity* parent = GetParent();
+    if (!selfRemove_ && !(selfDeletingChild_ && parent)) return;
+    if (selfRemove_) {
+        if (World* world = gEngine != nullptr ? gEngine->GetWorld() : nullptr) world->RemoveEntity(this);
+    } else {
+        parent->Detach(this);
+    }
+    destroyQueued_ = true;
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(this, __FILE__, __LINE__);
+}
+
+}  // namespace GAME

@@ -1,0 +1,103 @@
+#pragma once
+// EffectEntity (class "EffectEntity"): the world entity that plays one effect file. It holds the
+// file's EffectResource and makes its Effect on the first update after the resource has loaded,
+// then feeds the effect its frame every update, follows anchors and bone segments, and can take
+// itself out of the world once the effect is complete.
+//
+// Record keys: "effectFile" (the effect file), "emitterType" ("Standard" by default, "BoneList",
+// "AllBones"), "Anchored", "boneList" (bone names).
+//
+// The effect steps only while it is drawn: the entity marks it drawn when it is added to the scene,
+// so an effect out of sight costs no particle work (its clock still runs).
+//
+// Self removal: with self remove, or as a self-deleting child of its parent, the entity leaves
+// the world and is queued for destruction in the update in which its effect completes, once only,
+// even when both are set.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ABBox.h"
+#include "core/WorldVec3.h"
+#include "effects/Emitter.h"
+#include "engine/Entity.h"
+
+namespace GAME {
+
+class Effect;
+class EffectResource;
+
+class EffectEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    // A segment between two points given by code (SetDynamicLines).
+    struct Segment {
+        Vec3 start;
+        Vec3 end;
+    };
+
+    EffectEntity();
+    // Gives back the resource and deletes the effect.
+    ~EffectEntity() override;
+
+    bool Load(const LoadTable& table) override;
+    size_t CalculateAllocatedMemory() const override;
+    bool PreLoad(int priority, bool enqueue) override;
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;
+    void UpdateBoundingBox() override;
+    void UpdateSelf(int elapsedMs) override;
+
+    // Plays the effect file (the resource of that name); replaces the effect.
+    void Load(const std::string& fileName);
+    // A new effect from the loaded resource, started or stopped as the entity is.
+    void ReLoad();
+    void Reset();
+    // World::AddEntity at coords; self remove as given.
+    bool AddToWorld(const WorldCoords& coords, bool selfRemove);
+    void SetSelfRemove(bool selfRemove) { selfRemove_ = selfRemove; }
+    // Destroys itself when the effect completes while it is attached to a parent.
+    void MakeSelfDeletingChild() { selfDeletingChild_ = true; }
+    void StartEmitting();
+    void StopEmitting();
+    bool HasActiveParticles() const;
+    // Anchors given by code win over the parent's "Anchor1" and "Anchor2" attach points.
+    void SetAnchored(bool anchored);
+    void SetAnchor1(const WorldVec3& position) { anchor1_ = position; }
+    void SetAnchor2(const WorldVec3& position) { anchor2_ = position; }
+    // Replaces the bone segments with the given ones (flags: whether each emits). A segment
+    // shorter than the emitter can draw along is lengthened to run toward (0.001, 0.001, 0.001).
+    void SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags);
+    const std::vector<EmitterBone>& GetBoneSegments() const { return segments_; }
+
+    const Effect* GetEffect() const { return effect_.get(); }
+    const EffectResource* GetResource() const { return resource_; }
+    bool GetIsAnchored() const { return anchored_; }
+    bool GetUsesBoneList() const { return boneList_; }
+    bool GetUsesAllBones() const { return allBones_; }
+    const std::vector<std::string>& GetBoneNames() const { return boneNames_; }
+
+private:
+    void MakeEffect();
+    void ReleaseResource();
+
+    ABBox effectBox_{Vec3(), Vec3(1.0f, 1.0f, 1.0f)};
+    std::vector<EmitterBone> segments_;
+    std::vector<std::string> boneNames_;
+    bool boneList_ = false;
+    bool allBones_ = false;
+    bool selfRemove_ = false;
+    bool emitting_ = true;
+    bool anchored_ = false;
+    bool hasEffectBox_ = false;
+    bool anchorsGiven_ = false;
+    bool selfDeletingChild_ = false;
+    bool destroyQueued_ = false;  // destroyed once, whichever flag asked first
+    const EffectResource* resource_ = nullptr;
+    std::unique_ptr<Effect> effect_;
+    WorldVec3 anchor1_;
+    WorldVec3 anchor2_;
+};
+
+}  // namespace GAME

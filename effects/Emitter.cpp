@@ -1,0 +1,428 @@
+#include "effects/Emitter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Log.h"
+#include "core/Random.h"
+#include "effects/EmitterData.h"
+#include "engine/Engine.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsTexture.h"
+#include "world/Region.h"
+
+namespace GAME {
+
+namespace {
+
+constexpr float kPi = 3.1415927f;
+constexpr float kDegreesToRadians = 3.1415927f * 0.0055555557f;
+constexpr float kRandScale = 1.0f / 32767.0f;
+constexpr float kMaxDelta = 0.1f;
+
+float CurveAt(const EmitterData& data, int slot, float x) { return data.GetCurve(slot)->GetYFast(x); }
+
+// A centred curve is read as y - range / 2.
+float CentredAt(const EmitterData& data, int slot, float x) {
+    const CurveData* curve = data.GetCurve(slot);
+    return curve->GetYFast(x) - curve->GetRange() * 0.5f;
+}
+
+float Duration(const EmitterData& data) { return data.GetCurve(EmitterData::Curve_Radius)->GetDomain(); }
+
+// A point drawn uniformly in the cube of half size radius (three draws, x then y then z).
+Vec3 DrawInCube(float radius, bool flat) {
+    Vec3 p;
+    p.x = -radius + static_cast<float>(Rand15()) * kRandScale * 2.0f * radius;
+    if (!flat) p.y = -radius + static_cast<float>(Rand15()) * kRandScale * 2.0f * radius;
+    p.z = -radius + static_cast<float>(Rand15()) * kRandScale * 2.0f * radius;
+    return p;
+}
+
+// Rejection sampling inside radius (strictly, or on the surface too); the origin after ten misses.
+Vec3 DrawInside(float radius, bool flat, bool inclusive) {
+    for (int attempt = 0; attempt <= 10; ++attempt) {
+        const Vec3 p = DrawInCube(radius, flat);
+        const float length = p.Length();
+        if (inclusive ? length <= radius : length < radius) return p;
+    }
+    return Vec3();
+}
+
+// The uniform Catmull-Rom point at f between the second and third control points.
+Vec3 CatmullRom(const Vec3 points[4], float f) {
+    const Vec3& p0 = points[0];
+    const Vec3& p1 = points[1];
+    const Vec3& p2 = points[2];
+    const Vec3& p3 = points[3];
+    return (p1 * 2.0f + (p2 - p0) * f + (p0 * 2.0f - p1 * 5.0f + p2 * 4.0f - p3) * (f * f) +
+            (p1 * 3.0f - p0 - p2 * 3.0f + p3) * (f * f * f)) *
+           0.5f;
+}
+
+bool InEditor() { return gEngine != nullptr && gEngine->IsPSEditorMode(); }
+
+}  // namespace
+
+void Particle::Initialize(const Vec3& position_, const Vec3& centre, const Vec3& velocity_, bool moveToCentre) {
+    age = 0.0f;
+    spin = 1.0f;
+    position = position_;
+    velocity = velocity_;
+    if (!moveToCentre) return;
+    const float speed = velocity.Length();
+    const Vec3 toCentre = centre - position;
+    const float distance = toCentre.Length();
+    if (distance == 0.0f) {
+        velocity = Vec3();
+        life = 0.0f;
+        return;
+    }
+    velocity = toCentre * (speed / distance);
+    life = std::min(life, distance / speed);
+}
+
+void Particle::SetRandomSpin() { spin = static_cast<float>(Rand15() % 360); }
+
+Emitter::Emitter(const EmitterData& data) {
+    timer_.Reset();
+    Reset(data);
+}
+
+Emitter::~Emitter() {
+    if (GraphicsEngine* graphics = GetEngineGraphics(); graphics && texture_) graphics->UnloadTexture(texture_);
+}
+
+void Emitter::Reset(const EmitterData& data) {
+    finished_ = false;
+    restart_ = true;
+    emitterTime_ = 0.0f;
+    timer_.Update(false);
+    UpdateTexture(data);
+    bones_.clear();
+    orientation_ = Coords::RotationZ(data.GetFloat(EmitterData::Float_RotationZ) * kDegreesToRadians) *
+                   Coords::RotationY(data.GetFloat(EmitterData::Float_RotationY) * kDegreesToRadians) *
+                   Coords::RotationX(data.GetFloat(EmitterData::Float_RotationX) * kDegreesToRadians);
+}
+
+bool Emitter::IsComplete() const { return liveCount_ == 0 && (finished_ || stopped_); }
+
+float Emitter::GetProgress(const EmitterData& data) const {
+    if (data.GetLoop()) return 0.0f;
+    const float duration = Duration(data);
+    return duration > 0.0f ? emitterTime_ / duration : 1.0f;
+}
+
+void Emitter::SetAnchor(const WorldVec3& position, std::deque<WorldVec3>& history, Vec3 points[4]) {
+    history.push_back(position);
+    if (history.size() <= 4) {
+        // Until a fifth position arrives the curve is the first one, repeated.
+        anchorRegion_ = history.front().GetRegion();
+        std::fill(points, points + 4, history.front().GetRegionPosition());
+        return;
+    }
+    history.pop_front();
+    anchorRegion_ = history.back().GetRegion();
+    for (int i = 0; i < 4; ++i) {
+        WorldVec3 relative = history[static_cast<size_t>(i)];
+        relative.MakeRelative(anchorRegion_);
+        points[i] = relative.GetRegionPosition();
+    }
+}
+
+void Emitter::UpdateTexture(const EmitterData& data) {
+    GraphicsEngine* graphics = GetEngineGraphics();
+    if (!graphics) return;
+    const std::string& name = data.GetTextureName();
+    if (texture_ && texture_->GetFileName() == name) return;
+    if (!texture_ && name.empty()) return;
+    if (texture_) graphics->UnloadTexture(texture_);
+    texture_ = name.empty() ? nullptr : graphics->LoadTexture(name);
+}
+
+void Emitter::Update(const WorldCoords& coords, ABBox& box, const EmitterData& data,
+                     const std::vector<EmitterBone>* bones) {
+    emitLocally_ = data.GetBoolean(EmitterData::Bool_EmitLocally);
+    box_ = ABBox(emitLocally_ ? Vec3() : coords.GetOrigin().GetRegionPosition(), Vec3(1.0f, 1.0f, 1.0f));
+
+    timer_.Update(false);
+    accumulated_ += static_cast<float>(timer_.GetElapsedTime()) * 0.001f;
+    delta_ = std::min(accumulated_, kMaxDelta);
+
+    const float duration = Duration(data);
+    const bool loops = data.GetLoop() && duration > 0.0f;
+    if (!stopped_ && (!finished_ || loops)) {
+        emitterTime_ += delta_;
+        if (loops) {
+            emitterTime_ -= std::trunc(emitterTime_ / duration) * duration;
+        } else if (emitterTime_ >= duration) {
+            emitterTime_ = std::max(duration, 0.0f);
+            finished_ = true;
+        }
+    }
+
+    if (drawn_) {
+        drawn_ = false;
+        alignToVelocity_ = data.GetBoolean(EmitterData::Bool_AlignToVelocity);
+        if (paused_) accumulated_ = delta_ = 0.0f;
+        AllocateParticleArray(data);
+        UpdateTexture(data);
+        position_ = coords.GetOrigin();
+        coords_ = coords;
+        if (restart_) {
+            previousPosition_ = position_;
+            restart_ = false;
+        }
+        offset_ = Vec3(CentredAt(data, EmitterData::Curve_OffsetX, emitterTime_),
+                       CentredAt(data, EmitterData::Curve_OffsetY, emitterTime_),
+                       CentredAt(data, EmitterData::Curve_OffsetZ, emitterTime_));
+        UpdateBoneList(bones);
+        EmitParticles(data, bones);
+        if (liveCount_ > 0) UpdateParticles(data);
+        accumulated_ = 0.0f;
+    }
+
+    box_.halfSize = Vec3(std::max(box_.halfSize.x, 1.0f), std::max(box_.halfSize.y, 1.0f),
+                         std::max(box_.halfSize.z, 1.0f));
+    box = box_;
+    previousPosition_ = position_;
+}
+
+void Emitter::AllocateParticleArray(const EmitterData& data) {
+    const double wanted = static_cast<double>(data.GetFloat(EmitterData::Float_Life)) *
+                          data.GetCurve(EmitterData::Curve_Rate)->GetMaxY() * 1.25;
+    // Compared in double so that huge or non-finite stored values cannot overflow the integer.
+    double need = std::max({10.0, static_cast<double>(liveCount_), std::isfinite(wanted) ? std::trunc(wanted) : 0.0});
+    if (anchored_ && anchorLength_ > 0.0001f) need = std::max(std::trunc(need * anchorLength_), static_cast<double>(liveCount_));
+    if (need > kMaxParticles) {
+        Log(LogPriority::Warning, "Emitter has requested %u particles which is more than the maximum of %u.",
+            static_cast<unsigned>(std::min(need, 4294967295.0)), static_cast<unsigned>(kMaxParticles));
+        need = kMaxParticles;
+        liveCount_ = std::min(liveCount_, kMaxParticles);
+    }
+    const size_t needed = static_cast<size_t>(need);
+    if (needed <= particles_.size() && particles_.size() <= needed + 200) return;
+    particles_.resize(needed + 100);
+}
+
+void Emitter::UpdateBoneList(const std::vector<EmitterBone>* bones) {
+    if (!bones) return;
+    if (bones_.empty()) {
+        bones_ = *bones;
+        return;
+    }
+    const size_t kept = std::min(bones_.size(), bones->size());
+    bones_.resize(bones->size());
+    for (size_t i = 0; i < bones->size(); ++i) {
+        if (i >= kept) {
+            bones_[i] = (*bones)[i];
+            continue;
+        }
+        bones_[i].start = (*bones)[i].start;
+        bones_[i].end = (*bones)[i].end;
+        bones_[i].length = (*bones)[i].length;
+    }
+}
+
+void Emitter::EmitParticles(const EmitterData& data, const std::vector<EmitterBone>* bones) {
+    if (stopped_ || (finished_ && !(data.GetLoop() && Duration(data) > 0.0f))) return;
+    const float rate = CurveAt(data, EmitterData::Curve_Rate, emitterTime_);
+    const bool followAnchors = anchored_ && !InEditor();
+    if (followAnchors && !anchor1History_.empty() && !anchor2History_.empty()) {
+        anchorLength_ = std::max(0.1f, (anchor1History_.back() - anchor2History_.back()).Length());
+        owed_ += static_cast<double>(rate) * delta_ * anchorLength_;
+    } else {
+        owed_ += static_cast<double>(rate) * delta_;
+    }
+    const int count = static_cast<int>(std::trunc(owed_) - emitted_);
+
+    const int spinSlots[3] = {EmitterData::Curve_EmitterSpinX, EmitterData::Curve_EmitterSpinY,
+                              EmitterData::Curve_EmitterSpinZ};
+    const Vec3 axes[3] = {Vec3(1.0f, 0.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 0.0f, 1.0f)};
+    for (int axis = 0; axis < 3; ++axis) {
+        const float angle = CentredAt(data, spinSlots[axis], emitterTime_) * delta_;
+        if (std::fabs(angle) > 0.0001f) orientation_ = Coords::Rotation(axes[axis], angle) * orientation_;
+    }
+
+    if (bones) {
+        EmitBoneParticles(count, data);
+        emitted_ += count;
+        return;
+    }
+    Region* region = coords_.GetRegion();
+    if (!region) return;
+    const Coords local = coords_.GetRegionCoords();
+    WorldVec3 previous = previousPosition_;
+    previous.MakeRelative(region);
+    WorldVec3 current = position_;
+    current.MakeRelative(region);
+    const Vec3 from = previous.GetRegionPosition();
+    const Vec3 path = current.GetRegionPosition() - from;
+    for (int i = 0; i < count; ++i) {
+        const float f = static_cast<float>(i) / static_cast<float>(count);
+        if (followAnchors) {
+            // Nothing to emit along until an anchor has been set.
+            if (anchorRegion_) {
+                EmitAnchoredParticle(WorldVec3(anchorRegion_, CatmullRom(anchor1Points_, f)),
+                                     WorldVec3(anchorRegion_, CatmullRom(anchor2Points_, f)), data);
+            }
+        } else if (emitLocally_) {
+            EmitParticle(Coords::Identity, data);
+        } else {
+            Coords frame = local;
+            frame.origin = from + path * f;
+            EmitParticle(frame, data);
+        }
+        ++emitted_;  // also when the array was full: the rate is not made up later
+    }
+}
+
+Particle* Emitter::NewParticle() {
+    if (liveCount_ >= static_cast<int>(particles_.size())) return nullptr;
+    return &particles_[static_cast<size_t>(liveCount_++)];
+}
+
+void Emitter::EmitParticle(const Coords& frame, const EmitterData& data) {
+    Particle* particle = NewParticle();
+    if (!particle) return;
+
+    const float spread = CurveAt(data, EmitterData::Curve_Spread, emitterTime_) * kDegreesToRadians;
+    const float elevation =
+        1.57f + (spread != 0.0f ? static_cast<float>(Rand15()) * kRandScale * spread - spread * 0.5f : 0.0f);
+    const float azimuth = static_cast<float>(Rand15()) * kRandScale * 2.0f * kPi - spread * 0.5f;
+    Vec3 direction(std::cos(azimuth) * std::cos(elevation), std::sin(elevation),
+                   std::sin(azimuth) * std::cos(elevation));
+    if (data.GetBoolean(EmitterData::Bool_FlatEmission)) direction.y = 0.0f;
+    Vec3 velocity = direction.Unit() * CurveAt(data, EmitterData::Curve_Speed, emitterTime_);
+
+    Vec3 start = offset_;
+    const float radius = std::max(0.01f, CurveAt(data, EmitterData::Curve_Radius, emitterTime_));
+    if (anchored_) {
+        start.z = anchorLength_ != 0.0f ? start.z + static_cast<float>(Rand15()) * kRandScale * anchorLength_ : 0.0f;
+    } else {
+        switch (data.GetInteger(EmitterData::Integer_Shape)) {
+        case EmitterData::Shape_SphereVolume: start += DrawInside(radius, false, false); break;
+        case EmitterData::Shape_Disc: start += DrawInside(radius, true, false); break;
+        case EmitterData::Shape_Ring: {
+            const float angle = static_cast<float>(Rand15()) * kRandScale * 2.0f * kPi;
+            start.x += std::cos(angle) * radius;
+            start.z += std::sin(angle) * radius;
+            break;
+        }
+        case EmitterData::Shape_VerticalLine: start.y += static_cast<float>(Rand15()) * kRandScale * radius; break;
+        case EmitterData::Shape_SphereSurface: start += DrawInside(radius, false, true).Unit() * radius; break;
+        default: break;
+        }
+    }
+    particle->life = data.GetFloat(EmitterData::Float_Life);
+
+    velocity = frame.TransformVector(orientation_.TransformVector(velocity));
+    if (velocity == Vec3()) velocity = Vec3(0.001f, 0.001f, 0.001f);
+    const Vec3 position = frame.TransformPoint(orientation_.TransformPoint(start));
+    const Vec3 centre = frame.TransformPoint(orientation_.TransformPoint(offset_));
+    particle->Initialize(position, centre, velocity, data.GetBoolean(EmitterData::Bool_MoveToCentre));
+    if (data.GetBoolean(EmitterData::Bool_RandomSpin)) particle->SetRandomSpin();
+}
+
+Vec3 Emitter::RandomVelocity(const EmitterData& data) const {
+    Vec3 direction;
+    direction.x = static_cast<float>(Rand15() % 1000) * 0.001f - 0.5f;
+    direction.y = static_cast<float>(Rand15() % 1000) * 0.001f - 0.5f;
+    direction.z = static_cast<float>(Rand15() % 1000) * 0.001f - 0.5f;
+    const Vec3 velocity = direction.Unit() * CurveAt(data, EmitterData::Curve_Speed, emitterTime_);
+    return velocity.LengthSquared() < 0.001f ? Vec3(0.0f, 0.001f, 0.0f) : velocity;
+}
+
+void Emitter::EmitAnchoredParticle(const WorldVec3& anchor1, const WorldVec3& anchor2, const EmitterData& data) {
+    WorldVec3 first = anchor1;
+    first.MakeRelative(coords_.GetRegion());
+    WorldVec3 second = anchor2;
+    second.MakeRelative(coords_.GetRegion());
+    const Vec3 p1 = first.GetRegionPosition();
+    Vec3 p2 = second.GetRegionPosition();
+    if (p1 == p2) p2.x += 0.01f;
+    Particle* particle = NewParticle();
+    if (!particle) return;
+    const Vec3 position = p1 + (p2 - p1) * (static_cast<float>(Rand15() % 1000) * 0.001f);
+    particle->life = data.GetFloat(EmitterData::Float_Life);
+    particle->Initialize(position, offset_, RandomVelocity(data), data.GetBoolean(EmitterData::Bool_MoveToCentre));
+    if (data.GetBoolean(EmitterData::Bool_RandomSpin)) particle->SetRandomSpin();
+}
+
+void Emitter::EmitBoneParticles(int count, const EmitterData& data) {
+    for (EmitterBone& bone : bones_) {
+        bone.owed += static_cast<double>(count) * bone.length;
+        const int due = static_cast<int>(std::trunc(bone.owed - bone.emitted));
+        if (!bone.active) {
+            bone.emitted += due;
+            continue;
+        }
+        const Vec3 direction = (bone.start - bone.end).Unit();
+        // A segment shorter than a thousandth leaves no range to draw on: its end point it is.
+        const int range = static_cast<int>(std::trunc(bone.length * 1000.0f));
+        for (int i = 0; i < due && liveCount_ < GetCapacity(); ++i) {
+            Particle* particle = NewParticle();
+            const float distance = range > 0 ? static_cast<float>(Rand15() % range) * 0.001f : 0.0f;
+            particle->life = data.GetFloat(EmitterData::Float_Life);
+            particle->Initialize(bone.end + direction * distance, offset_, RandomVelocity(data),
+                                 data.GetBoolean(EmitterData::Bool_MoveToCentre));
+            if (data.GetBoolean(EmitterData::Bool_RandomSpin)) particle->SetRandomSpin();
+            ++bone.emitted;
+        }
+    }
+}
+
+void Emitter::UpdateParticles(const EmitterData& data) {
+    const int64_t frames = texture_ ? texture_->GetNumFrames() : 0;
+    const int64_t fps = data.GetInteger(EmitterData::Integer_FramesPerSecond);
+    const bool toCentre = data.GetBoolean(EmitterData::Bool_MoveToCentre);
+    const float gravityFactor = toCentre ? 0.0f : delta_;
+    const float dragFactor = toCentre ? 0.0f : 1.0f;
+    const CurveData& alpha = *data.GetCurve(EmitterData::Curve_Alpha);
+    const CurveData& red = *data.GetCurve(EmitterData::Curve_Red);
+    const CurveData& green = *data.GetCurve(EmitterData::Curve_Green);
+    const CurveData& blue = *data.GetCurve(EmitterData::Curve_Blue);
+    const CurveData& spin = *data.GetCurve(EmitterData::Curve_Spin);
+    const CurveData& size = *data.GetCurve(EmitterData::Curve_Size);
+    const CurveData& gravity = *data.GetCurve(EmitterData::Curve_Gravity);
+    const CurveData& stretch = *data.GetCurve(EmitterData::Curve_Stretch);
+    const CurveData& drag = *data.GetCurve(EmitterData::Curve_Drag);
+    const float spinCentre = spin.GetRange() * 0.5f;
+    const float gravityCentre = gravity.GetRange() * 0.5f;
+
+    Vec3 low(1e30f, 1e30f, 1e30f);
+    Vec3 high(-1e30f, -1e30f, -1e30f);
+    for (int i = 0; i < liveCount_;) {
+        Particle& p = particles_[static_cast<size_t>(i)];
+        p.age += accumulated_;
+        if (p.age >= p.life) {
+            // Swap in the last live record and look at this slot again.
+            p = particles_[static_cast<size_t>(--liveCount_)];
+            continue;
+        }
+        const float age = p.age;
+        p.size = size.GetYFast(age);
+        p.stretch = stretch.GetYFast(age);
+        p.position += p.velocity * accumulated_;
+        p.spin += (spin.GetYFast(age) - spinCentre) * accumulated_;
+        p.velocity.y -= (gravity.GetYFast(age) - gravityCentre) * gravityFactor;
+        p.velocity *= 1.0f - drag.GetYFast(age) * dragFactor;
+        p.colour = Vec3(red.GetYFast(age), green.GetYFast(age), blue.GetYFast(age));
+        p.alpha = alpha.GetYFast(age);
+        // Frames are wrapped into [0, frames) in 64 bits, so hostile rates cannot index outside.
+        const int64_t step = fps != 0 ? static_cast<int64_t>(static_cast<double>(fps) * age)
+                                      : static_cast<int64_t>(static_cast<double>(age) / p.life * static_cast<double>(frames));
+        p.frame = frames > 0 ? static_cast<uint32_t>(((step % frames) + frames) % frames) : 0u;
+        low = Vec3(std::min(low.x, p.position.x), std::min(low.y, p.position.y), std::min(low.z, p.position.z));
+        high = Vec3(std::max(high.x, p.position.x), std::max(high.y, p.position.y), std::max(high.z, p.position.z));
+        ++i;
+    }
+    if (liveCount_ == 0) low = high = particles_[0].position;
+    const float pad = size.GetMaxY();
+    const Vec3 padding(pad, pad, pad);
+    low -= padding;
+    high += padding;
+    box_ = ABBox((low + high) * 0.5f, (high - low) * 0.5f);
+}
+
+}  // namespace GAME

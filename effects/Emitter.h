@@ -1,0 +1,169 @@
+#pragma once
+// Emitter: the running instance of one EmitterData. It owns a flat particle array, its own clock
+// (looping or finishing at the duration, the domain of the radius curve), an orientation turned
+// by the emitter spin curves, and emission from a shape, from two anchor curves or along bone
+// segments. Particles age and move under gravity and drag, taking colour, size, spin and frame
+// from the age curves.
+//
+// The emitter keeps no pointer to its data: every call that needs it takes it, and the owner
+// keeps the data alive. Randomness comes from Rand15 only, so a seeded run is repeatable.
+//
+// A simulation step runs only when the emitter has been drawn since its last step (MarkDrawn):
+// an emitter out of sight keeps its clock running but does no per-particle work, and its next
+// step ages the particles by all the time that passed.
+//
+// Decisions made here, where stored data could otherwise break the simulation:
+// - particles age and die with or without a loaded texture (frame 0 without one), so an effect
+//   whose texture is missing still completes;
+// - a duration of 0 or less finishes the emitter at once instead of looping on a NaN clock;
+// - the array never shrinks below the live count, anchored or not;
+// - a bone segment too short to draw a distance on emits at its end point;
+// - owed particles are counted in double, so emission does not stall after 2^24 particles.
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "core/ABBox.h"
+#include "core/Coords.h"
+#include "core/GameTimer.h"
+#include "core/WorldCoords.h"
+#include "core/WorldVec3.h"
+
+namespace GAME {
+
+class EmitterData;
+class GraphicsTexture;
+class Region;
+
+// One record of the particle array (sixteen 4-byte fields, drawn as they stand).
+struct Particle {
+    float life = 0.0f;     // seconds it lives
+    float age = 0.0f;      // seconds since emission
+    float spin = 0.0f;     // rotation in degrees
+    float size = 0.0f;     // size curve at the age
+    float stretch = 0.0f;  // stretch curve at the age
+    uint32_t frame = 0;    // texture frame
+    Vec3 position;         // region space, or emitter space when emitting locally
+    Vec3 velocity;         // units per second, same space
+    Vec3 colour;           // colour curves at the age
+    float alpha = 0.0f;    // alpha curve at the age
+
+    // Age 0, spin 1, position and velocity stored. Moving to the centre, the particle heads for it
+    // at the same speed and dies on arrival (or at once when born on it).
+    void Initialize(const Vec3& position, const Vec3& centre, const Vec3& velocity, bool moveToCentre);
+    // A whole number of degrees, 0 to 359.
+    void SetRandomSpin();
+};
+static_assert(sizeof(Particle) == 64, "the particle record is sixteen 4-byte fields");
+
+// One emission segment of a bone emitter: a bone and its parent.
+struct EmitterBone {
+    Vec3 start;          // the bone's position
+    Vec3 end;            // its parent's position
+    float length = 0.0f; // distance from start to end
+    int32_t emitted = 0; // particles emitted from this segment so far
+    double owed = 0.0;   // particles owed to this segment so far
+    bool active = true;  // false: particles are counted as emitted but not created
+};
+
+class Emitter {
+public:
+    static constexpr int kMaxParticles = 10000;
+
+    explicit Emitter(const EmitterData& data);
+    ~Emitter();
+    Emitter(const Emitter&) = delete;
+    Emitter& operator=(const Emitter&) = delete;
+
+    // Starts the clock again (live particles stay) and turns the orientation by the data's
+    // initial rotation about x, then y, then z.
+    void Reset(const EmitterData& data);
+    // One game update at the effect's coordinates; box receives the emitter's bounds (region
+    // space, or emitter space when emitting locally). bones, when given, replaces shape emission.
+    void Update(const WorldCoords& coords, ABBox& box, const EmitterData& data,
+                const std::vector<EmitterBone>* bones);
+
+    void StartEmitting() { restart_ = true; stopped_ = false; }
+    // No new particles; live ones finish.
+    void StopEmitting() { stopped_ = true; }
+    // A paused emitter steps with zero time.
+    void SetPause(bool paused) { paused_ = paused; }
+    void SetAnchored(bool anchored) { anchored_ = anchored; }
+    // Append a position to an anchor's history; the last four positions are the control points
+    // of the curve anchored particles are emitted along (the first, repeated, until a fifth is set).
+    void SetAnchor1(const WorldVec3& position) { SetAnchor(position, anchor1History_, anchor1Points_); }
+    void SetAnchor2(const WorldVec3& position) { SetAnchor(position, anchor2History_, anchor2Points_); }
+    // Set by drawing: the next update runs a simulation step.
+    void MarkDrawn() { drawn_ = true; }
+
+    const Particle* GetParticles() const { return particles_.data(); }
+    int GetNumParticles() const { return liveCount_; }
+    int GetCapacity() const { return static_cast<int>(particles_.size()); }
+    bool HasActiveParticles() const { return liveCount_ > 0; }
+    bool HasEmittedParticles() const { return emitted_ > 0; }
+    bool GetIsEmitLocally() const { return emitLocally_; }
+    bool GetAlignToVelocity() const { return alignToVelocity_; }
+    float GetEmitterTime() const { return emitterTime_; }
+    const Coords& GetOrientation() const { return orientation_; }
+    const std::vector<EmitterBone>& GetBones() const { return bones_; }
+    const Vec3* GetAnchor1Points() const { return anchor1Points_; }
+    Region* GetAnchorRegion() const { return anchorRegion_; }
+    // No particle lives, and the emitter has finished or was stopped.
+    bool IsComplete() const;
+    // 0 for a looping emitter, else the emitter time over the duration (1 for no duration).
+    float GetProgress(const EmitterData& data) const;
+
+private:
+    void SetAnchor(const WorldVec3& position, std::deque<WorldVec3>& history, Vec3 points[4]);
+    void UpdateTexture(const EmitterData& data);
+    void AllocateParticleArray(const EmitterData& data);
+    void UpdateBoneList(const std::vector<EmitterBone>* bones);
+    void EmitParticles(const EmitterData& data, const std::vector<EmitterBone>* bones);
+    void EmitParticle(const Coords& frame, const EmitterData& data);
+    void EmitAnchoredParticle(const WorldVec3& anchor1, const WorldVec3& anchor2, const EmitterData& data);
+    void EmitBoneParticles(int count, const EmitterData& data);
+    // The next free record, counted live; null when the array is full.
+    Particle* NewParticle();
+    // A random direction (each part in [-0.5, 0.5)) at the emitter time's speed.
+    Vec3 RandomVelocity(const EmitterData& data) const;
+    void UpdateParticles(const EmitterData& data);
+
+    std::vector<Particle> particles_;  // capacity records; the first liveCount_ are alive
+    int liveCount_ = 0;
+
+    bool restart_ = true;
+    bool paused_ = false;
+    bool alignToVelocity_ = false;
+    bool stopped_ = false;
+    bool finished_ = false;
+    bool drawn_ = true;  // a new emitter steps on its first update
+    bool anchored_ = false;
+    bool emitLocally_ = false;
+
+    float delta_ = 0.0f;        // seconds of this step (at most 0.1)
+    float accumulated_ = 0.0f;  // seconds since the last step
+    float emitterTime_ = 0.0f;
+    double owed_ = 0.0;
+    int32_t emitted_ = 0;
+    Vec3 offset_;  // the offset curves at the emitter time, centred
+
+    Region* anchorRegion_ = nullptr;  // shared by both anchors: the last one set wins
+    Vec3 anchor1Points_[4];
+    Vec3 anchor2Points_[4];
+    std::deque<WorldVec3> anchor1History_;
+    std::deque<WorldVec3> anchor2History_;
+    float anchorLength_ = 0.0f;
+
+    WorldVec3 position_;
+    WorldVec3 previousPosition_;
+    ABBox box_;
+    std::vector<EmitterBone> bones_;
+    WorldCoords coords_;
+    Coords orientation_;
+    GameTimer timer_;
+
+    const GraphicsTexture* texture_ = nullptr;
+};
+
+}  // namespace GAME

@@ -1,0 +1,117 @@
+// Effects and effect resources: an effect file loads once as a resource and plays as one emitter
+// per emitter of the file; a bad file plays as an empty, finished effect; the effect's progress
+// and bounds gather its emitters'.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/GameClock.h"
+#include "effects/Effect.h"
+#include "effects/EffectData.h"
+#include "effects/EffectResource.h"
+#include "effects/EmitterData.h"
+#include "files/BinaryWriter.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "files/ResourceLoader.h"
+#include "files/ResourceManager.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+#include "world/Region.h"
+
+namespace GAME {
+namespace {
+
+using test::LogCapture;
+using test::TempDirectory;
+
+EffectData TwoEmitters(bool loop, bool local) {
+    EffectData data;
+    for (int i = 0; i < 2; ++i) {
+        auto emitter = std::make_unique<EmitterData>();
+        emitter->SetLoop(loop && i == 1);
+        emitter->SetBoolean(EmitterData::Bool_EmitLocally, local && i == 0);
+        data.AddEmitterData(std::move(emitter));
+    }
+    return data;
+}
+
+class EffectTest : public ::testing::Test {
+protected:
+    EffectTest() {
+        files.AddDirectory(dir.GetPath(), true);
+        GameClock::Get().Reset();
+    }
+
+    void WriteFile(const std::string& name, const void* bytes, uint32_t size) {
+        File* file = files.OpenFile(name, FileMode::Write);
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(file->Write(0, bytes, size));
+        files.CloseFile(file);
+    }
+
+    TempDirectory dir;
+    FileSystem files;
+    ResourceLoader loader{files};
+    ResourceManager<EffectResource> manager{loader};
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+};
+
+TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
+    LogCapture log;
+    BinaryWriter writer;
+    TwoEmitters(false, false).BinaryWrite(writer);
+    WriteFile("fire.pfx", writer.GetBuffer(), writer.GetPosition());
+    const uint32_t wrongVersion = 7;
+    WriteFile("old.pfx", &wrongVersion, sizeof(wrongVersion));
+
+    const EffectResource* fire = manager.LoadResource("fire.pfx");
+    ASSERT_NE(fire->GetEffectData(), nullptr);
+    EXPECT_TRUE(fire->GetIsReadyToUse());
+    EXPECT_EQ(fire->GetEffectData()->GetNumEmitters(), 2);
+    EXPECT_EQ(Effect(fire->GetEffectData()).GetNumEmitters(), 2);
+
+    // A bad file is loaded as an empty effect, which is over before it starts.
+    const EffectResource* old = manager.LoadResource("old.pfx");
+    ASSERT_NE(old->GetEffectData(), nullptr);
+    EXPECT_TRUE(old->GetIsReadyToUse());
+    EXPECT_EQ(old->GetEffectData()->GetNumEmitters(), 0);
+    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
+    Effect empty(old->GetEffectData());
+    EXPECT_TRUE(empty.IsComplete());
+    EXPECT_EQ(empty.GetProgress(*old->GetEffectData()), 1.0f);
+
+    EXPECT_EQ(manager.LoadResource("missing.pfx")->GetEffectData(), nullptr);
+    for (const Resource* resource : {static_cast<const Resource*>(fire), static_cast<const Resource*>(old)})
+        manager.UnloadResource(resource);
+}
+
+TEST_F(EffectTest, ProgressAndBoundsGatherTheEmitters) {
+    const EffectData data = TwoEmitters(true, true);
+    Effect effect(&data);
+    const Vec3 origin(40.0f, 2.0f, -30.0f);
+    const WorldCoords coords(&region, Coords::Translation(origin));
+    ABBox box;
+    for (int i = 0; i < 5; ++i) {
+        GameClock::Get().AdvanceBy(100.0);
+        effect.MarkDrawn();
+        effect.Update(coords, data, box);
+    }
+    EXPECT_EQ(effect.GetProgress(data), 0.0f);  // one emitter loops
+    EXPECT_EQ(effect.GetNumParticles(), 80);
+    EXPECT_TRUE(effect.HasActiveParticles());
+    // The local emitter's particles sit around the origin of its space, the effect's position.
+    EXPECT_LT((box.centre - origin).Length(), 1.0f);
+    EXPECT_LT(box.halfSize.Length(), 5.0f);
+
+    effect.StopEmitting();
+    EXPECT_FALSE(effect.IsComplete());
+    effect.RemoveEmitter(5);
+    effect.RemoveEmitter(0);
+    EXPECT_EQ(effect.GetNumEmitters(), 1);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -1,0 +1,277 @@
+// The particle simulation: seeded runs repeat exactly; over random parameters no particle outlives
+// its life, the live count stays within the array and the per-particle values are the age curves;
+// emission shapes, counting, clock, anchors, bones and the data faults the emitter withstands.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "core/GameClock.h"
+#include "core/Random.h"
+#include "effects/Emitter.h"
+#include "effects/EmitterData.h"
+#include "support/LogCapture.h"
+#include "world/Region.h"
+
+namespace GAME {
+namespace {
+
+using test::LogCapture;
+
+void SetFlat(EmitterData& data, int slot, float y, float domain = 1.0f) {
+    CurveData* curve = data.GetCurve(slot);
+    curve->SetDomain(domain);
+    ASSERT_TRUE(curve->SetPoints({{0.0f, y}, {domain, y}}));
+}
+
+class EmitterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GameClock::Get().Reset();
+        SeedRand15(7);
+        coords = WorldCoords(&region, Coords::Translation(origin));
+    }
+
+    // One update after ms of game time, drawn since the last one (unless told otherwise).
+    void Step(Emitter& emitter, const EmitterData& data, double ms, bool drawn = true,
+              const std::vector<EmitterBone>* bones = nullptr) {
+        GameClock::Get().AdvanceBy(ms);
+        if (drawn) emitter.MarkDrawn();
+        emitter.Update(coords, box, data, bones);
+    }
+
+    std::vector<Particle> Live(const Emitter& emitter) const {
+        return {emitter.GetParticles(), emitter.GetParticles() + emitter.GetNumParticles()};
+    }
+
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    Vec3 origin{3.0f, 4.0f, 5.0f};
+    WorldCoords coords;
+    ABBox box;
+};
+
+// Random but valid data: every switch, shape, rate, life and curve shape the editor can make.
+EmitterData RandomData(std::mt19937& random) {
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    EmitterData data;
+    for (int b = 0; b < EmitterData::kNumBooleans; ++b) data.SetBoolean(b, unit(random) < 0.3f);
+    data.SetLoop(unit(random) < 0.5f);
+    data.SetInteger(EmitterData::Integer_Shape, static_cast<int32_t>(random() % 6));
+    data.SetInteger(EmitterData::Integer_FramesPerSecond, static_cast<int32_t>(random() % 3));
+    data.SetFloat(EmitterData::Float_Life, 0.05f + unit(random) * 3.0f);
+    for (int slot = 0; slot < EmitterData::kNumCurves; ++slot) {
+        CurveData* curve = data.GetCurve(slot);
+        const float domain = 0.5f + unit(random) * 3.0f;
+        curve->SetDomain(domain);
+        curve->SetPoints({{0.0f, unit(random) * 5.0f}, {domain * unit(random), unit(random) * 5.0f},
+                          {domain, unit(random) * 5.0f}});
+    }
+    SetFlat(data, EmitterData::Curve_Rate, 50.0f + unit(random) * 400.0f);
+    SetFlat(data, EmitterData::Curve_Drag, unit(random) * 0.1f);
+    return data;
+}
+
+TEST_F(EmitterTest, SeededRunsGiveTheSameParticles) {
+    std::mt19937 random(3);
+    const EmitterData data = RandomData(random);
+    std::vector<Particle> runs[2];
+    for (auto& run : runs) {
+        GameClock::Get().Reset();
+        SeedRand15(42);
+        Emitter emitter(data);
+        for (int i = 0; i < 60; ++i) Step(emitter, data, i % 3 == 0 ? 100.0 : 16.0);
+        run = Live(emitter);
+    }
+    ASSERT_GT(runs[0].size(), 10u);
+    ASSERT_EQ(runs[0].size(), runs[1].size());
+    EXPECT_EQ(0, std::memcmp(runs[0].data(), runs[1].data(), runs[0].size() * sizeof(Particle)));
+}
+
+TEST_F(EmitterTest, RandomParametersKeepTheParticleInvariants) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 40; ++trial) {
+        SCOPED_TRACE(trial);
+        const EmitterData data = RandomData(random);
+        Emitter emitter(data);
+        for (int i = 0; i < 80; ++i) {
+            Step(emitter, data, static_cast<double>(random() % 150), random() % 5 != 0);
+            ASSERT_LE(emitter.GetNumParticles(), emitter.GetCapacity());
+            ASSERT_LE(emitter.GetCapacity(), Emitter::kMaxParticles + 100);
+            ASSERT_GE(emitter.GetEmitterTime(), 0.0f);
+            ASSERT_LE(emitter.GetEmitterTime(), data.GetCurve(EmitterData::Curve_Radius)->GetDomain());
+        }
+        for (const Particle& p : Live(emitter)) {
+            ASSERT_LT(p.age, p.life);
+            ASSERT_TRUE(p.position.IsValid());
+            ASSERT_EQ(p.size, data.GetCurve(EmitterData::Curve_Size)->GetYFast(p.age));
+            ASSERT_EQ(p.stretch, data.GetCurve(EmitterData::Curve_Stretch)->GetYFast(p.age));
+            ASSERT_EQ(p.alpha, data.GetCurve(EmitterData::Curve_Alpha)->GetYFast(p.age));
+            ASSERT_EQ(p.colour.y, data.GetCurve(EmitterData::Curve_Green)->GetYFast(p.age));
+            ASSERT_EQ(p.frame, 0u);  // no texture, no frames
+        }
+    }
+}
+
+TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
+    struct Case {
+        int shape;
+        bool flat;
+        bool (*inside)(const Vec3& d, float r);
+    };
+    constexpr float kTolerance = 2e-3f;  // the still particles creep at 0.001 per second
+    const Case cases[] = {
+        {EmitterData::Shape_SphereVolume, false, [](const Vec3& d, float r) { return d.Length() < r + kTolerance; }},
+        {EmitterData::Shape_Disc, false,
+         [](const Vec3& d, float r) { return std::fabs(d.y) < kTolerance && d.Length() < r + kTolerance; }},
+        {EmitterData::Shape_Ring, false, [](const Vec3& d, float r) { return std::fabs(d.Length() - r) < kTolerance; }},
+        {EmitterData::Shape_VerticalLine, false,
+         [](const Vec3& d, float r) { return d.y > -kTolerance && d.y < r + kTolerance && std::fabs(d.x) < kTolerance; }},
+        {EmitterData::Shape_SphereSurface, false,
+         [](const Vec3& d, float r) { return std::fabs(d.Length() - r) < kTolerance || d.Length() < kTolerance; }},
+        {EmitterData::Shape_SphereVolume, true, [](const Vec3&, float) { return true; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shape);
+        EmitterData data;
+        data.SetInteger(EmitterData::Integer_Shape, c.shape);
+        data.SetBoolean(EmitterData::Bool_FlatEmission, c.flat);
+        SetFlat(data, EmitterData::Curve_Radius, 2.0f, 100.0f);
+        SetFlat(data, EmitterData::Curve_Rate, 10000.0f);
+        if (c.flat) SetFlat(data, EmitterData::Curve_Speed, 3.0f);
+        Emitter emitter(data);
+        Step(emitter, data, 100.0);
+        ASSERT_EQ(emitter.GetNumParticles(), 1000);
+        for (const Particle& p : Live(emitter)) {
+            ASSERT_TRUE(c.inside(p.position - origin, 2.0f)) << p.position.x << " " << p.position.y << " " << p.position.z;
+            if (c.flat) {
+                ASSERT_NEAR(p.velocity.y, 0.0f, 1e-5f);
+            }
+        }
+    }
+}
+
+TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
+    EmitterData data;  // 80 per second, life 10, speed 0
+    SetFlat(data, EmitterData::Curve_Radius, 0.5f, 2.0f);
+    data.SetLoop(true);
+    Emitter emitter(data);
+    for (int i = 0; i < 10; ++i) Step(emitter, data, 100.0);
+    EXPECT_EQ(emitter.GetNumParticles(), 80);
+    EXPECT_EQ(emitter.GetCapacity(), 1100);  // 80 x 10 x 1.25, plus the margin
+    // A zero speed still moves, after turning.
+    EXPECT_EQ(emitter.GetParticles()[0].velocity, Vec3(0.001f, 0.001f, 0.001f));
+    for (int i = 0; i < 9; ++i) Step(emitter, data, 100.0);
+    Step(emitter, data, 50.0);
+    EXPECT_NEAR(emitter.GetEmitterTime(), 1.95f, 1e-4f);
+    Step(emitter, data, 100.0);
+    EXPECT_NEAR(emitter.GetEmitterTime(), 0.05f, 1e-4f);
+    EXPECT_EQ(emitter.GetProgress(data), 0.0f);
+
+    // The delta is clamped to 0.1 s, but particles age by the whole time.
+    const float ageBefore = emitter.GetParticles()[0].age;
+    Step(emitter, data, 500.0);
+    EXPECT_NEAR(emitter.GetEmitterTime(), 0.15f, 1e-4f);
+    EXPECT_NEAR(emitter.GetParticles()[0].age - ageBefore, 0.5f, 1e-4f);
+
+    // A one-shot emitter stops at its duration, then completes when its particles die.
+    data.SetLoop(false);
+    data.SetFloat(EmitterData::Float_Life, 0.5f);
+    Emitter once(data);
+    for (int i = 0; i < 21; ++i) Step(once, data, 100.0);
+    EXPECT_EQ(once.GetEmitterTime(), 2.0f);
+    EXPECT_EQ(once.GetProgress(data), 1.0f);
+    const int emitted = once.GetNumParticles();
+    EXPECT_FALSE(once.IsComplete());
+    for (int i = 0; i < 6; ++i) Step(once, data, 100.0);
+    EXPECT_EQ(once.GetNumParticles(), 0);
+    EXPECT_TRUE(once.IsComplete());
+    EXPECT_GT(emitted, 0);
+}
+
+TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 0.5f, 10.0f);
+    Emitter emitter(data);
+    Step(emitter, data, 100.0);
+    ASSERT_EQ(emitter.GetNumParticles(), 8);
+    const float age = emitter.GetParticles()[0].age;
+    for (int i = 0; i < 5; ++i) Step(emitter, data, 100.0, false);
+    EXPECT_NEAR(emitter.GetEmitterTime(), 0.6f, 1e-4f);
+    EXPECT_EQ(emitter.GetNumParticles(), 8);
+    EXPECT_EQ(emitter.GetParticles()[0].age, age);
+    Step(emitter, data, 100.0);
+    EXPECT_NEAR(emitter.GetParticles()[0].age - age, 0.6f, 1e-4f);
+}
+
+TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
+    LogCapture log;
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 3.0f, 10.0f);
+    SetFlat(data, EmitterData::Curve_Spread, 0.0f);
+    SetFlat(data, EmitterData::Curve_Speed, 2.0f);
+    data.SetInteger(EmitterData::Integer_Shape, EmitterData::Shape_Ring);
+    Emitter straight(data);
+    Step(straight, data, 100.0);
+    for (const Particle& p : Live(straight)) EXPECT_NEAR(p.velocity.Unit().y, 1.0f, 1e-5f);
+
+    // Born 3 units from the centre at speed 2, a particle heading there lives 1.5 s.
+    data.SetBoolean(EmitterData::Bool_MoveToCentre, true);
+    Emitter inward(data);
+    Step(inward, data, 16.0);
+    ASSERT_GT(inward.GetNumParticles(), 0);
+    for (const Particle& p : Live(inward)) EXPECT_NEAR(p.life, 1.5f, 1e-3f);
+
+    SetFlat(data, EmitterData::Curve_Rate, 1000.0f);
+    Emitter capped(data);
+    Step(capped, data, 16.0);
+    EXPECT_EQ(capped.GetCapacity(), Emitter::kMaxParticles + 100);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning,
+                             "Emitter has requested 12500 particles which is more than the maximum of 10000."));
+}
+
+TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
+    EmitterData data;
+    Emitter emitter(data);
+    for (int i = 1; i <= 4; ++i) emitter.SetAnchor1(WorldVec3(&region, Vec3(static_cast<float>(i), 0.0f, 0.0f)));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(emitter.GetAnchor1Points()[i], Vec3(1.0f, 0.0f, 0.0f));
+    emitter.SetAnchor1(WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(emitter.GetAnchor1Points()[i], Vec3(static_cast<float>(i + 2), 0.0f, 0.0f));
+    EXPECT_EQ(emitter.GetAnchorRegion(), &region);
+
+    // Anchored particles are emitted between the two curves, more the longer the span.
+    emitter.SetAnchor2(WorldVec3(&region, Vec3(0.0f, 0.0f, 4.0f)));
+    emitter.SetAnchored(true);
+    Step(emitter, data, 100.0);
+    EXPECT_GT(emitter.GetNumParticles(), 8);
+}
+
+TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
+    LogCapture log;
+    // A looping emitter without a duration finishes instead of wrapping into NaN.
+    EmitterData data;
+    data.SetLoop(true);
+    data.GetCurve(EmitterData::Curve_Radius)->SetDomain(0.0f);
+    Emitter still(data);
+    Step(still, data, 100.0);
+    EXPECT_EQ(still.GetEmitterTime(), 0.0f);
+    EXPECT_EQ(still.GetNumParticles(), 0);
+    EXPECT_TRUE(still.IsComplete());
+    EXPECT_EQ(still.GetProgress(data), 0.0f);
+
+    // A bone segment too short for a distance draw emits at its end point.
+    EmitterData bonesData;
+    SetFlat(bonesData, EmitterData::Curve_Rate, 100000.0f);
+    SetFlat(bonesData, EmitterData::Curve_Radius, 0.5f, 10.0f);
+    const std::vector<EmitterBone> bones = {{Vec3(1.0f, 1.0f, 1.0f), Vec3(1.0f, 1.0f, 1.0005f), 0.0005f, 0, 0.0, true}};
+    Emitter boneEmitter(bonesData);
+    Step(boneEmitter, bonesData, 100.0, true, &bones);
+    ASSERT_EQ(boneEmitter.GetNumParticles(), 5);
+    for (const Particle& p : Live(boneEmitter)) EXPECT_NEAR((p.position - Vec3(1.0f, 1.0f, 1.0005f)).Length(), 0.0f, 0.01f);
+    EXPECT_EQ(boneEmitter.GetBones()[0].emitted, 5);
+}
+
+}  // namespace
+}  // namespace GAME

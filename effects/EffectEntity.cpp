@@ -47,9 +47,13 @@ bool EffectEntity::Load(const LoadTable& table) {
 }
 
 void EffectEntity::Load(const std::string& fileName) {
-    ReleaseResource();
     BaseResourceManager* const manager = gEngine != nullptr ? gEngine->GetEffectResourceManager() : nullptr;
-    if (manager) resource_ = static_cast<ResourceManager<EffectResource>*>(manager)->LoadResource(fileName);
+    SetResource(manager ? static_cast<ResourceManager<EffectResource>*>(manager)->LoadResource(fileName) : nullptr);
+}
+
+void EffectEntity::SetResource(const EffectResource* resource) {
+    ReleaseResource();
+    resource_ = resource;
     ReLoad();
 }
 
@@ -168,12 +172,12 @@ void EffectEntity::UpdateSelf(int elapsedMs) {
 
     if (!effect_->IsComplete()) return;
     Entity* parent = GetParent();
-    if (!selfRemove_ && !(selfDeletingChild_ && parent)) return;
+    const bool childGoes = selfDeletingChild_ && parent;
+    if (!selfRemove_ && !childGoes) return;
     if (selfRemove_) {
         if (World* world = gEngine != nullptr ? gEngine->GetWorld() : nullptr) world->RemoveEntity(this);
-    } else {
-        parent->Detach(this);
     }
+    if (childGoes) parent->Detach(this);
     destroyQueued_ = true;
     Singleton<ObjectManager>::Get()->DestroyObjectEx(this, __FILE__, __LINE__);
 }

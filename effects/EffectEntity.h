@@ -10,8 +10,8 @@
 // The effect steps only while it is drawn: the entity marks it drawn when it is added to the scene,
 // so an effect out of sight costs no particle work (its clock still runs).
 //
-// Self removal: with self remove, or as a self-deleting child of its parent, the entity leaves
-// the world and is queued for destruction in the update in which its effect completes, once only,
+// Self removal: in the update in which its effect completes, an entity set to remove itself leaves
+// the world, a self-deleting child leaves its parent, and either is queued for destruction once,
 // even when both are set.
 
 #include <memory>
@@ -51,6 +51,8 @@ public:
 
     // Plays the effect file (the resource of that name); replaces the effect.
     void Load(const std::string& fileName);
+    // Plays the resource, taking over the caller's reference (null: nothing); replaces the effect.
+    void SetResource(const EffectResource* resource);
     // A new effect from the loaded resource, started or stopped as the entity is.
     void ReLoad();
     void Reset();
@@ -71,6 +73,8 @@ public:
     void SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags);
     const std::vector<EmitterBone>& GetBoneSegments() const { return segments_; }
 
+    // Null until the resource has loaded.
+    Effect* GetEffect() { return effect_.get(); }
     const Effect* GetEffect() const { return effect_.get(); }
     const EffectResource* GetResource() const { return resource_; }
     bool GetIsAnchored() const { return anchored_; }

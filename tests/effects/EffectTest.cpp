@@ -10,7 +10,11 @@
 #include "core/GameClock.h"
 #include "effects/Effect.h"
 #include "effects/EffectData.h"
+#include "effects/EffectEntity.h"
 #include "effects/EffectResource.h"
+#include "engine/ObjectManager.h"
+#include "core/Singleton.h"
+#include "files/LoadTable.h"
 #include "effects/EmitterData.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
@@ -111,6 +115,64 @@ TEST_F(EffectTest, ProgressAndBoundsGatherTheEmitters) {
     effect.RemoveEmitter(5);
     effect.RemoveEmitter(0);
     EXPECT_EQ(effect.GetNumEmitters(), 1);
+}
+
+}  // namespace
+}  // namespace GAME
+
+namespace GAME {
+namespace {
+
+TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
+    EffectEntity plain;
+    LoadTable empty;
+    ASSERT_TRUE(plain.Load(empty));
+    EXPECT_FALSE(plain.GetUsesBoneList());
+    EXPECT_FALSE(plain.GetIsAnchored());
+    EXPECT_EQ(plain.GetResource(), nullptr);
+
+    EffectEntity bones;
+    LoadTable table;
+    const std::string text = "emitterType,AllBones,\nAnchored,1,\nboneList,spine;head,\n";
+    ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
+    ASSERT_TRUE(bones.Load(table));
+    EXPECT_TRUE(bones.GetUsesBoneList());
+    EXPECT_TRUE(bones.GetUsesAllBones());
+    EXPECT_TRUE(bones.GetIsAnchored());
+    EXPECT_EQ(bones.GetBoneNames(), (std::vector<std::string>{"spine", "head"}));
+}
+
+TEST_F(EffectTest, AnEntityDestroysItselfOnceAfterItsLastParticle) {
+    EffectData data;
+    auto emitter = std::make_unique<EmitterData>();
+    emitter->SetFloat(EmitterData::Float_Life, 0.3f);  // a one-second emitter of 0.3 s particles
+    data.AddEmitterData(std::move(emitter));
+    BinaryWriter writer;
+    data.BinaryWrite(writer);
+    WriteFile("puff.pfx", writer.GetBuffer(), writer.GetPosition());
+
+    ObjectManager* objects = Singleton<ObjectManager>::Get();
+    Entity parent;
+    auto* child = static_cast<EffectEntity*>(objects->CreateObject("EffectEntity"));
+    ASSERT_NE(child, nullptr);
+    parent.Attach(child, Coords::Identity, "");
+    parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
+    child->SetResource(manager.LoadResource("puff.pfx"));
+    child->MakeSelfDeletingChild();
+    child->SetSelfRemove(true);  // both ways of going: it must still go once
+
+    int updates = 0;
+    bool hadParticles = false;
+    while (parent.GetNumAttachedEntities() > 0 && updates < 20) {
+        GameClock::Get().AdvanceBy(100.0);
+        child->GetEffect()->MarkDrawn();
+        parent.Update(100);
+        if (parent.GetNumAttachedEntities() > 0) hadParticles |= child->HasActiveParticles();
+        ++updates;
+    }
+    EXPECT_TRUE(hadParticles);
+    EXPECT_EQ(updates, 11);  // the clock stops at 1 s; the particles born at 0.9 s die 0.3 s later
+    EXPECT_EQ(objects->DestroyPendingObjects(-1), 1);
 }
 
 }  // namespace

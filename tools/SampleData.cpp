@@ -3,6 +3,7 @@
 #include "FontRasterizer.h"
 #include "LevelBuilder.h"
 #include "MapBuilder.h"
+#include "SampleEffects.h"
 #include "SampleMeshes.h"
 
 #include "core/Log.h"
@@ -507,7 +508,7 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteFonts(files) && WriteLevels(files) && WriteWorld(files) &&
-           WriteMeshes(files) && WriteVideos(directory);
+           WriteMeshes(files) && WriteEffects(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeBasicShaderFile() {

@@ -4,12 +4,16 @@
 #include "core/Singleton.h"
 #include "core/Vec2.h"
 #include "render/FontStyle.h"
+#include "render/GraphicsEngine.h"
 #include "render/GraphicsFont.h"
+#include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/StyleManager.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+#include <string>
 
 namespace GAME {
 
@@ -25,6 +29,28 @@ constexpr float kAlphaTestReference = 0.05f;
 constexpr Color kWhite(1.0f, 1.0f, 1.0f, 1.0f);
 
 float SnapValue(float value) { return std::floor(value + 0.5f); }
+
+// The filter shader's styles, passes' parameters, and the sample positions of the blur, in
+// texels from the centre.
+const Name kNormalStyle = Name::Create("normal");
+const Name kExtractHotStyle = Name::Create("extractHot");
+const Name kAlphaMaskStyle = Name::Create("alphaMask");
+const Name kTextureParameter = Name::Create("texture");
+const Name kSampleWeight0 = Name::Create("sampleWeight0");
+const Name kSampleWeight1 = Name::Create("sampleWeight1");
+const Name kBlendDestination = Name::Create("blendDstFactor");
+const Name kExtractConst = Name::Create("extractConst");
+const Name kSaturation = Name::Create("saturation");
+const Name kSampleOffsets[8] = {Name::Create("sampleOffset0"), Name::Create("sampleOffset1"),
+                                Name::Create("sampleOffset2"), Name::Create("sampleOffset3"),
+                                Name::Create("sampleOffset4"), Name::Create("sampleOffset5"),
+                                Name::Create("sampleOffset6"), Name::Create("sampleOffset7")};
+constexpr float kBlurTaps[8] = {-3.5f, -2.5f, -1.5f, -0.5f, 0.5f, 1.5f, 2.5f, 3.5f};
+// Pixel shader version from which a pass reads eight samples; below it, four.
+constexpr int kEightSampleVersion = 5;
+// Temporary surfaces of the effects: colour with alpha, no depth.
+constexpr RenderTextureFormat kEffectColor = RenderTextureFormat::RGBA;
+constexpr RenderTextureFormat kEffectDepth = RenderTextureFormat::None;
 
 FontStyle& GetFontStyle(const std::string& name) { return *Singleton<StyleManager>::Get()->GetStyle(name); }
 
@@ -51,8 +77,10 @@ const char* GetTextureFormatName(RenderTextureFormat format) {
     }
 }
 
-GraphicsCanvas::GraphicsCanvas(RenderDevice& device, RenderSurface* primarySurface)
-    : device_(device),
+GraphicsCanvas::GraphicsCanvas(RenderDevice& device, RenderSurface* primarySurface, GraphicsEngine* graphics)
+    : graphics_(graphics),
+      filterShader_(graphics != nullptr ? graphics->LoadShader2(kFilterShader) : nullptr),
+      device_(device),
       primarySurface_(primarySurface),
       targetSurface_(primarySurface),
       canvasRect_(0.0f, 0.0f, float(device.GetWidth()), float(device.GetHeight())) {
@@ -61,6 +89,7 @@ GraphicsCanvas::GraphicsCanvas(RenderDevice& device, RenderSurface* primarySurfa
 
 GraphicsCanvas::~GraphicsCanvas() {
     DestroyTemporarySurfaces();
+    if (filterShader_ != nullptr) graphics_->UnloadShader2(filterShader_);
     DestroyDynamicBuffers();
 }
 
@@ -244,6 +273,184 @@ void GraphicsCanvas::RenderTriFan(const mem::vector<Vec2>& points, const Color& 
     device_.SetDestinationBlendFactor(RenderBlendFactor::InverseSourceAlpha);
     device_.SetTexture(0, nullptr);
     device_.DrawTriangleFan(points.data(), static_cast<uint32_t>(points.size()), color.ToPacked());
+}
+
+void GraphicsCanvas::RenderLine(const Vec2& /*from*/, const Vec2& /*to*/, const Color& /*color*/) {}
+
+// ---------------------------------------------------------------------------------------------
+// Frame-buffer effects
+// ---------------------------------------------------------------------------------------------
+
+bool GraphicsCanvas::BeginFilterStyle(const Name& style) const {
+    if (filterShader_ == nullptr) return false;
+    const uint32_t index = filterShader_->FindStyleByName(style);
+    return index != GraphicsShader2::kNoStyle && filterShader_->Begin(index);
+}
+
+void GraphicsCanvas::RenderBlurPass(RenderSurface* source, RenderSurface* destination,
+                                    RenderBlendFactor blendDestination, const float weights[8],
+                                    const Vec2 offsets[8]) {
+    const RenderTexture* const texture = source->GetTexture();
+    const RenderTexture* const target = destination->GetTexture();
+    // The destination becomes the target before the viewport is set (a device puts its viewport
+    // over a new target), and the source is drawn over the whole destination, so a smaller
+    // destination is a reduced copy.
+    SetRenderTarget(0, destination);
+    device_.SetDepthTarget(nullptr);
+    const Viewport viewport(0, 0, target->GetWidth(), target->GetHeight());
+    device_.SetViewport(viewport);
+    const Rect whole(0.0f, 0.0f, float(viewport.width), float(viewport.height));
+    const bool eightSamples = graphics_->GetPixelShaderVersion() >= kEightSampleVersion;
+    const int samplesPerPass = eightSamples ? 8 : 4;
+    for (int first = 0; first < 8; first += samplesPerPass) {
+        filterShader_->Begin();
+        filterShader_->SetFloat4(kSampleWeight0, 0, weights[first], weights[first + 1], weights[first + 2],
+                                 weights[first + 3]);
+        if (eightSamples) filterShader_->SetFloat4(kSampleWeight1, 0, weights[4], weights[5], weights[6], weights[7]);
+        for (int i = 0; i < samplesPerPass; ++i) filterShader_->SetFloat2(kSampleOffsets[i], 0, offsets[first + i]);
+        // The second of two passes adds to the first.
+        const RenderBlendFactor blend = first == 0 ? blendDestination : RenderBlendFactor::One;
+        filterShader_->SetInt(kBlendDestination, 0, int(blend));
+        filterShader_->SetTexture(kTextureParameter, 0, texture);
+        filterShader_->Render("BlurFrameBuffer");
+        device_.DrawTexturedRect(Rect(0.0f, 0.0f, 1.0f, 1.0f), whole, kWhite.ToPacked(), 0.0f);
+        filterShader_->End();
+    }
+}
+
+RenderSurface* GraphicsCanvas::BlurSurface(RenderSurface* source, float strength) {
+    if (source == nullptr || source->GetTexture() == nullptr) return nullptr;
+    const int width = source->GetTexture()->GetWidth();
+    const int height = source->GetTexture()->GetHeight();
+    RenderSurface* const oldTarget = targetSurface_;
+    const Viewport oldViewport = device_.GetViewport();
+
+    float weights[8];
+    Vec2 vertical[8];
+    Vec2 horizontal[8];
+    for (int i = 0; i < 8; ++i) {
+        weights[i] = strength * kBlurWeights[i];
+        vertical[i] = Vec2(0.0f, kBlurTaps[i] / float(height));
+        horizontal[i] = Vec2(kBlurTaps[i] / float(width), 0.0f);
+    }
+    RenderSurface* const tall = CreateTemporaryTextureSurface(width, height / 2, kEffectColor, kEffectDepth);
+    RenderSurface* const result = CreateTemporaryTextureSurface(width / 2, height / 2, kEffectColor, kEffectDepth);
+    if (tall != nullptr && result != nullptr && BeginFilterStyle(kNormalStyle)) {
+        RenderBlurPass(source, tall, RenderBlendFactor::Zero, weights, vertical);
+        RenderBlurPass(tall, result, RenderBlendFactor::Zero, weights, horizontal);
+        filterShader_->End();
+    }
+    SetTargetSurface(oldTarget);
+    device_.SetViewport(oldViewport);
+    device_.SetVertexShader(nullptr);
+    device_.SetPixelShader(nullptr);
+    return result;
+}
+
+RenderSurface* GraphicsCanvas::BlurFrameBuffer(unsigned width, unsigned height, const Rect& region) {
+    RenderSurface* const copy = CreateTemporaryTextureSurface(int(width), int(height), kEffectColor, kEffectDepth);
+    if (copy == nullptr || targetSurface_ == nullptr) return nullptr;
+    targetSurface_->CopyToTexture(copy->GetTexture(), &region, 0);
+    return BlurSurface(copy, 1.0f);
+}
+
+RenderSurface* GraphicsCanvas::ExtractFrameBuffer(unsigned width, unsigned height, const Name& style,
+                                                  const char* passName, bool allSamples, const float* extract,
+                                                  float saturation) {
+    if (targetSurface_ == nullptr || filterShader_ == nullptr ||
+        filterShader_->FindStyleByName(style) == GraphicsShader2::kNoStyle) {
+        return nullptr;
+    }
+    const int w = int(width);
+    const int h = int(height);
+    RenderSurface* const copy = CreateTemporaryTextureSurface(w, h, kEffectColor, kEffectDepth);
+    RenderSurface* const reduced = CreateTemporaryTextureSurface(w / 2, h / 2, kEffectColor, kEffectDepth);
+    if (copy == nullptr || reduced == nullptr) return nullptr;
+
+    RenderSurface* const oldTarget = targetSurface_;
+    const Viewport oldViewport = device_.GetViewport();
+    const Rect shown(0.0f, 0.0f, float(oldViewport.width), float(oldViewport.height));
+    oldTarget->CopyToTexture(copy->GetTexture(), &shown, 0);
+    if (!BeginFilterStyle(style)) {
+        device_.SetViewport(oldViewport);
+        return nullptr;
+    }
+    SetRenderTarget(0, reduced);
+    device_.SetDepthTarget(nullptr);
+    const Viewport pass(0, 0, w / 2, h / 2);
+    device_.SetViewport(pass);
+    const float u = 1.0f / float(w);
+    const float v = 1.0f / float(h);
+    const Vec2 offsets[8] = {Vec2(0.5f * u, 0.5f * v), Vec2(0.5f * u, -0.5f * v), Vec2(-0.5f * u, 0.5f * v),
+                             Vec2(-0.5f * u, -0.5f * v), Vec2(u, 0.0f), Vec2(-u, 0.0f), Vec2(0.0f, v),
+                             Vec2(0.0f, -v)};
+    const int samples = allSamples || graphics_->GetPixelShaderVersion() >= kEightSampleVersion ? 8 : 4;
+    filterShader_->Begin();
+    filterShader_->SetTexture(kTextureParameter, 0, copy->GetTexture());
+    for (int i = 0; i < samples; ++i) filterShader_->SetFloat2(kSampleOffsets[i], 0, offsets[i]);
+    if (extract != nullptr) {
+        filterShader_->SetFloat4(kExtractConst, 0, extract[0], extract[1], extract[2], extract[3]);
+        filterShader_->SetFloat(kSaturation, 0, saturation);
+    }
+    filterShader_->Render(passName);
+    device_.DrawTexturedRect(Rect(0.0f, 0.0f, 1.0f, 1.0f), Rect(0.0f, 0.0f, float(pass.width), float(pass.height)),
+                             kWhite.ToPacked(), 0.0f);
+    filterShader_->End();
+    filterShader_->End();
+    SetTargetSurface(oldTarget);
+    return reduced;
+}
+
+void GraphicsCanvas::HotBlurFrameBuffer(unsigned width, unsigned height, float threshold, float blurStrength,
+                                        float saturation) {
+    const float t = std::clamp(threshold, 0.0f, 1.0f);
+    // At threshold 0 nothing is brighter than white, and the scale would divide by zero.
+    if (t <= 0.0f) return;
+    const float extract[4] = {1.0f - t, 1.0f - t, 1.0f - t, 0.5f / t};
+    const Viewport oldViewport = device_.GetViewport();
+    RenderSurface* const hot =
+        ExtractFrameBuffer(width, height, kExtractHotStyle, "HotBlur", false, extract, saturation);
+    if (hot == nullptr) return;
+    RenderSurface* const glow = BlurSurface(hot, blurStrength);
+    if (glow != nullptr && glow->GetTexture() != nullptr) {
+        const RenderTexture* const texture = glow->GetTexture();
+        device_.SetViewport(Viewport(int(std::lround(canvasRect_.x)), int(std::lround(canvasRect_.y)),
+                                     int(std::lround(canvasRect_.width)), int(std::lround(canvasRect_.height))));
+        RenderRect(Rect(0.0f, 0.0f, float(oldViewport.width), float(oldViewport.height)),
+                   Rect(0.0f, 0.0f, float(texture->GetWidth()), float(texture->GetHeight())), texture,
+                   RenderBlendFactor::One, RenderBlendFactor::One, kWhite, false);
+    }
+    device_.SetViewport(oldViewport);
+}
+
+RenderSurface* GraphicsCanvas::MaskFrameBuffer(unsigned width, unsigned height, const Rect& /*region*/) {
+    RenderSurface* const mask = ExtractFrameBuffer(width, height, kAlphaMaskStyle, "AlphaMask", true, nullptr, 0.0f);
+    if (mask == nullptr) return nullptr;
+    RenderSurface* const blurred = BlurSurface(mask, 1.0f);
+    device_.SetViewport(Viewport(0, 0, int(width), int(height)));
+    return blurred;
+}
+
+void GraphicsCanvas::RenderSquareRadialWipeEffect(const Rect& rect, const Vec2& offset, const Color& color,
+                                                  float fraction) {
+    const float hw = rect.width * 0.5f;
+    const float hh = rect.height * 0.5f;
+    const Vec2 centre(rect.x + offset.x + hw, rect.y + offset.y + hh);
+    const float reach = std::sqrt(hw * hw + hh * hh);
+    const float start = 2.0f * std::numbers::pi_v<float> * fraction;
+    // Angle 0 points up and angles run clockwise (y grows downward); the point is pushed out to
+    // the square's edge.
+    const auto edgePoint = [&](float angle) {
+        const float a = angle - std::numbers::pi_v<float> * 0.5f;
+        return Vec2(std::clamp(centre.x + reach * std::cos(a), centre.x - hw, centre.x + hw),
+                    std::clamp(centre.y + reach * std::sin(a), centre.y - hh, centre.y + hh));
+    };
+    mem::vector<Vec2> fan{centre, edgePoint(start)};
+    for (int i = 0; i <= 8; ++i) {
+        const float corner = std::numbers::pi_v<float> * 0.25f * float(i);
+        if (corner > start) fan.push_back(edgePoint(corner));
+    }
+    RenderTriFan(fan, color);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,13 +14,20 @@
 //   order;
 // - the two shared dynamic buffers (4 MiB each), made again on request after a device reset;
 // - text: aligned, coloured and shadowed text in a font or a font style, text boxes and
-//   paragraphs (the escapes and runs are GraphicsFont's).
+//   paragraphs (the escapes and runs are GraphicsFont's);
+// - frame-buffer effects on the temporary surfaces through its filter shader
+//   ("Shaders/Filter.ssh"): a separable blur to half size, a blurred copy of the frame, a glow of
+//   the frame's bright parts, a blurred alpha mask and a square radial wipe. Each effect puts the
+//   target surface back; all but the mask put the viewport back too. Without the shader, its
+//   style or a temporary surface an effect does nothing (or returns null).
 //
 // Colours reach the device packed (Color::ToPacked). Main thread only.
 
 #include "core/Color.h"
 #include "core/Mem.h"
+#include "core/Name.h"
 #include "core/Rect.h"
+#include "core/Vec2.h"
 #include "render/RenderDevice.h"
 
 #include <cstdint>
@@ -28,11 +35,12 @@
 
 namespace GAME {
 
+class GraphicsEngine;
 class GraphicsFont;
+class GraphicsShader2;
 class GraphicsTexture;
 struct FontStyle;
 struct Plane;
-struct Vec2;
 
 enum class XAlignment : uint32_t {
     Left = 0,
@@ -59,10 +67,17 @@ public:
     static constexpr int kParagraphMargin = 3;
     static constexpr int kParagraphLineGap = 2;
 
+    // The file of the filter shader of the frame-buffer effects.
+    static constexpr const char* kFilterShader = "Shaders/Filter.ssh";
+    // Texel weights of the blur, nearest to farthest each way out from the centre; they sum to 1.
+    static constexpr float kBlurWeights[8] = {0.10f, 0.11f, 0.14f, 0.15f, 0.15f, 0.14f, 0.11f, 0.10f};
+
     // Neither the device nor the primary surface is owned. The canvas rectangle starts as the
-    // device's back buffer; the dynamic buffers are made at once.
-    GraphicsCanvas(RenderDevice& device, RenderSurface* primarySurface);
-    // Destroys the temporary surfaces and the dynamic buffers.
+    // device's back buffer; the dynamic buffers are made at once. With a graphics engine the
+    // canvas holds a reference on the filter shader for its life; without one (tests of the
+    // drawing alone) it has no effects.
+    GraphicsCanvas(RenderDevice& device, RenderSurface* primarySurface, GraphicsEngine* graphics = nullptr);
+    // Destroys the temporary surfaces and the dynamic buffers, releases the filter shader.
     virtual ~GraphicsCanvas();
     GraphicsCanvas(const GraphicsCanvas&) = delete;
     GraphicsCanvas& operator=(const GraphicsCanvas&) = delete;
@@ -151,6 +166,35 @@ public:
     // A fan of the points (the first is the centre; not moved by the canvas origin), alpha
     // blended over the default state without depth test.
     void RenderTriFan(const mem::vector<Vec2>& points, const Color& color);
+    // Draws nothing: lines go through the primitive drawer, which batches them.
+    void RenderLine(const Vec2& from, const Vec2& to, const Color& color);
+
+    // -- Frame-buffer effects ---------------------------------------------------------------------
+
+    // One blur pass (the filter shader's "normal" style begun by the caller): the source texture
+    // sampled at the eight offsets (texture coordinates) with the weights, written over the whole
+    // destination, which becomes the target (no depth target); blendDestination is the blend
+    // factor of the destination. Devices below pixel shader version 5 take two passes of four
+    // samples, the second added over the first.
+    void RenderBlurPass(RenderSurface* source, RenderSurface* destination, RenderBlendFactor blendDestination,
+                        const float weights[8], const Vec2 offsets[8]);
+    // The source blurred vertically, then horizontally, into a temporary surface of half its width
+    // and height; its texels are strength times the weighted sums. Target, viewport and programs
+    // are put back (programs off). Null without a source texture or a temporary surface.
+    RenderSurface* BlurSurface(RenderSurface* source, float strength);
+    // The region of the target surface stretched into a width x height temporary surface and
+    // blurred (so the result is half that size).
+    RenderSurface* BlurFrameBuffer(unsigned width, unsigned height, const Rect& region);
+    // A glow: the target's parts brighter than 1 - threshold (threshold clamped to [0, 1]; 0 has
+    // nothing to extract), scaled by 0.5 / threshold and saturated by saturation (0 grey, 1 their
+    // own colour), taken at width x height, blurred with the strength and added over the canvas.
+    void HotBlurFrameBuffer(unsigned width, unsigned height, float threshold, float blurStrength, float saturation);
+    // The target's alpha taken at width x height and blurred; the region is not used. The viewport
+    // is left at (0, 0, width, height). Null when the mask cannot be made.
+    RenderSurface* MaskFrameBuffer(unsigned width, unsigned height, const Rect& region);
+    // Covers the part of the rectangle (moved by offset) from the angle fraction x 360 degrees
+    // clockwise from the top back to the top, in the colour: fraction 0 covers all of it, 1 none.
+    void RenderSquareRadialWipeEffect(const Rect& rect, const Vec2& offset, const Color& color, float fraction);
 
     // -- Text -------------------------------------------------------------------------------------
 
@@ -226,6 +270,9 @@ public:
     // The canvas rectangle becomes (0, 0, width, height).
     void SetResolution(int width, int height);
     const Rect& GetCanvasRect() const { return canvasRect_; }
+    // Kept for the interface's layout code; nothing in the canvas scales by it.
+    void SetResolutionAdjustment(float x, float y) { resolutionAdjustment_ = Vec2(x, y); }
+    const Vec2& GetResolutionAdjustment() const { return resolutionAdjustment_; }
 
     RenderDevice& GetRenderDevice() const { return device_; }
 
@@ -242,6 +289,13 @@ private:
 
     // The rectangle moved by the canvas origin and snapped to whole pixels.
     Rect Snap(const Rect& rect) const;
+    // The style of the filter shader, begun; false (nothing begun) without shader or style.
+    bool BeginFilterStyle(const Name& style) const;
+    // The target taken at width x height into a temporary surface and reduced by one pass of the
+    // style into a second of half that size, returned (null when any step fails; the target is
+    // put back, the viewport is the pass's). The glow's pass also extracts and saturates.
+    RenderSurface* ExtractFrameBuffer(unsigned width, unsigned height, const Name& style, const char* passName,
+                                      bool allSamples, const float* extract, float saturation);
     void DestroyTemporarySurfaces();
 
     template <class Char>
@@ -260,6 +314,8 @@ private:
     template <class Char>
     void DrawColoredText(int x, int y, const Char* text, const std::string& styleName, const Color& color);
 
+    GraphicsEngine* graphics_;
+    const GraphicsShader2* filterShader_ = nullptr;  // one reference held
     float depth_ = 0.0f;
     RenderDevice& device_;
     RenderSurface* primarySurface_;
@@ -268,6 +324,7 @@ private:
     RenderDynamicVertexBuffer* dynamicVertexBuffer_ = nullptr;  // owned
     RenderDynamicIndexBuffer* dynamicIndexBuffer_ = nullptr;    // owned
     mem::vector<TemporarySurface> temporarySurfaces_;
+    Vec2 resolutionAdjustment_{1.0f, 1.0f};
 };
 
 }  // namespace GAME

@@ -210,7 +210,7 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
     CreateSceneManagers(*loader);
 
     Log(LogPriority::Info, "%s", device_->GetDescription());
-    canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_);
+    canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_, this);
     defaultFont_ = LoadFont(kDefaultFont);
 
     GraphicsSwitches& on = switches_;

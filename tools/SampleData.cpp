@@ -511,10 +511,18 @@ bool WriteSampleData(const std::string& directory) {
            WriteMeshes(files) && WriteEffects(files) && WriteVideos(directory);
 }
 
-std::vector<uint8_t> MakeBasicShaderFile() {
+namespace {
+
+std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {
     BinaryWriter writer;
-    WriteShaderFile(writer, MakeBasicSection(false));
+    WriteShaderFile(writer, section);
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
+
+}  // namespace
+
+std::vector<uint8_t> MakeBasicShaderFile() { return MakeShaderFile(MakeBasicSection(false)); }
+
+std::vector<uint8_t> MakeFilterShaderFile() { return MakeShaderFile(MakeFilterSection()); }
 
 }  // namespace GAME::sample

@@ -90,5 +90,7 @@ constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 bool WriteSampleData(const std::string& directory);
 // The bytes of "Shaders/Basic.ssh", for programs that need the basic shader without the rest.
 std::vector<uint8_t> MakeBasicShaderFile();
+// The bytes of "Shaders/Filter.ssh", the canvas's frame-buffer effects.
+std::vector<uint8_t> MakeFilterShaderFile();
 
 }  // namespace GAME::sample

@@ -1,6 +1,8 @@
 #include "support/GLEngineBed.h"
 
+
 #include "core/Color.h"
+#include "files/File.h"
 #include "files/Options.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
@@ -11,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 namespace GAME::test {
 
@@ -75,7 +78,7 @@ GLEngineBed::GLEngineBed(bool withInput) : window_(kWidth, kHeight) {
     // 96 at 768 lines is the block font's own size at kHeight lines.
     const std::string style = std::string("fontName,") + kBlockFont + ",\nfontSize,96,\nlowResMinimumFontSize,8,\n";
     write(Engine::kUtilityFontStyle, std::vector<uint8_t>(style.begin(), style.end()));
-    if (window_.Get() == nullptr || !files_.AddDirectory(directory_.GetPath())) return;
+    if (window_.Get() == nullptr || !files_.AddDirectory(directory_.GetPath(), true)) return;
     engine_.SetLogPath(directory_.Join("Logs"));
     Options& options = *engine_.GetOptions();
     options.SetInt2(Options::Int2Name::resolution, {kWidth, kHeight});
@@ -90,6 +93,14 @@ GLEngineBed::GLEngineBed(bool withInput) : window_(kWidth, kHeight) {
 GLEngineBed::~GLEngineBed() {
     if (ready_) Canvas().EndFrame();
     engine_.Shutdown();
+}
+
+void GLEngineBed::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    File* file = files_.OpenFile(name, FileMode::Write);
+    if (file == nullptr || !file->Write(0, bytes.data(), static_cast<uint32_t>(bytes.size()))) {
+        throw std::runtime_error("cannot write " + name);
+    }
+    files_.CloseFile(file);
 }
 
 GraphicsEngine& GLEngineBed::Graphics() const { return *engine_.GetGraphicsEngine(); }

@@ -43,6 +43,8 @@ public:
     Engine& GetEngine() { return engine_; }
     void* Window() const { return window_.Get(); }
 
+    // Writes a file into the mounted (writable) data directory.
+    void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
     // Clears the whole target to opaque black and depth 1 (default state first).
     void Clear();
     // As GLGraphicsBed's.

@@ -1,0 +1,197 @@
+#include "scene/GraphicsSceneRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "core/Log.h"
+#include "core/OBBox.h"
+#include "engine/Engine.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
+#include "scene/GraphicsRenderable.h"
+
+namespace GAME {
+
+namespace {
+
+const GraphicsShader2* gPortalMaskShader = nullptr;
+
+bool IsFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+float SquaredDistance(const ABBox& box, const Vec3& point) {
+    const Vec3 min = box.GetMin();
+    const Vec3 max = box.GetMax();
+    const auto axis = [](float p, float lo, float hi) {
+        const float d = p < lo ? lo - p : (p > hi ? p - hi : 0.0f);
+        return d * d;
+    };
+    return axis(point.x, min.x, max.x) + axis(point.y, min.y, max.y) + axis(point.z, min.z, max.z);
+}
+
+}  // namespace
+
+const SceneStyleNames& SceneStyleNames::Get() {
+    static const SceneStyleNames names{
+        Name::Create("ambientLightStyle"),         Name::Create("depthOnlyStyle"),
+        Name::Create("depthStyle"),                Name::Create("emissiveStyle"),
+        Name::Create("fogStyle"),                  Name::Create("colorStyle"),
+        Name::Create("postRenderStyle"),           Name::Create("dLightDiffuseAmbientStyle"),
+        Name::Create("pLightDiffuseAmbientStyle"), Name::Create("dLightDiffuseStyle"),
+        Name::Create("pLightDiffuseStyle"),        Name::Create("pLightSimpleStyle"),
+        Name::Create("pLightSimpleAmbientStyle"),  Name::Create("transparencyMaskStyle"),
+    };
+    return names;
+}
+
+GraphicsSceneRenderer::GraphicsSceneRenderer()
+    : graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
+
+GraphicsSceneRenderer::~GraphicsSceneRenderer() = default;
+
+void GraphicsSceneRenderer::CreateResources(GraphicsEngine& graphics) {
+    if (gPortalMaskShader == nullptr) gPortalMaskShader = graphics.LoadShader2("Shaders/PortalMask.ssh");
+}
+
+void GraphicsSceneRenderer::DestroyResources(GraphicsEngine& graphics) {
+    if (gPortalMaskShader != nullptr) graphics.UnloadShader2(gPortalMaskShader);
+    gPortalMaskShader = nullptr;
+}
+
+const GraphicsShader2* GraphicsSceneRenderer::GetPortalMaskShader() { return gPortalMaskShader; }
+
+void GraphicsSceneRenderer::SetViewer(Region* viewerRegion, const Camera& camera, const Viewport& viewport,
+                                      const Frustum& frustum) {
+    camera_ = camera;
+    viewerRegion_ = viewerRegion;
+    frustum_ = frustum;
+    viewport_ = viewport;
+    if (graphics_ != nullptr) shadows_ = graphics_->AreShadowsEnabled();
+    worldToCamera_ = camera.GetCoords().Inverse();
+    Mat4 cameraToScreen;
+    camera.GetCameraToScreenMatrix(cameraToScreen, viewport);
+    worldToScreen_ = cameraToScreen * Mat4(worldToCamera_);
+}
+
+void GraphicsSceneRenderer::SetRegionToSceneCoords(Region* region, const Coords& regionToScene) {
+    regionToScene_.emplace(region, regionToScene);
+}
+
+Coords GraphicsSceneRenderer::GetRegionToSceneCoords(Region* region) const {
+    const auto found = regionToScene_.find(region);
+    return found != regionToScene_.end() ? found->second : Coords();
+}
+
+void GraphicsSceneRenderer::AddRegionToScene(Region* region, const Coords& regionToScene, Region*) {
+    SetRegionToSceneCoords(region, regionToScene);
+    Frustum regionFrustum = frustum_;
+    regionFrustum.Transform(regionToScene.Inverse());
+    AddRegionContents(region, regionToScene, regionFrustum);
+}
+
+void GraphicsSceneRenderer::AddRegionContents(Region*, const Coords&, const Frustum&) {}
+
+void GraphicsSceneRenderer::AddRenderable(GraphicsRenderable* renderable, Region* region) {
+    if (renderable == nullptr || region == nullptr) return;
+    const Coords& regionToScene = regionToScene_.emplace(region, Coords()).first->second;
+    OBBox box(renderable->GetRenderPassBoundingBox());
+    box.Transform(regionToScene);
+    const ABBox sceneBox(box);
+    if (IsFinite(sceneBox.centre) && IsFinite(sceneBox.halfSize)) {
+        queue_.push_back({renderable, region, &regionToScene, sceneBox});
+        return;
+    }
+    static const char* const kSeparator = "=======================================";
+    Log(LogPriority::Error, "%s", kSeparator);
+    Log(LogPriority::Error, "Invalid bounding box for renderable %p", static_cast<const void*>(renderable));
+    Log(LogPriority::Info, "Region to scene coords: (%f, %f, %f)", double(regionToScene.origin.x),
+        double(regionToScene.origin.y), double(regionToScene.origin.z));
+    renderable->LogInfo();
+    Log(LogPriority::Error, "%s", kSeparator);
+}
+
+void GraphicsSceneRenderer::AddLight(const GraphicsLight& light) {
+    const Color& color = light.GetColor();
+    if (color.r <= kDimLight && color.g <= kDimLight && color.b <= kDimLight) return;
+    lights_.push_back(light);
+    if (!shadows_) lights_.back().SetCastsShadows(false);
+}
+
+int GraphicsSceneRenderer::GetNumPassesWithStyle(const Name& style) const {
+    int count = 0;
+    for (const QueueEntry& entry : queue_) count += entry.renderable->GetNumRenderPasses(style, generation_);
+    return count;
+}
+
+void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder,
+                                          int maxSortOrder, const Sphere* lightSphere,
+                                          const GraphicsLight* light) const {
+    for (const QueueEntry& entry : queue_) {
+        if (lightSphere != nullptr &&
+            SquaredDistance(entry.sceneBox, lightSphere->centre) > lightSphere->radius * lightSphere->radius) {
+            continue;
+        }
+        const int count = entry.renderable->GetNumRenderPasses(style, generation_);
+        for (int pass = 0; pass < count; ++pass) {
+            const int sortOrder = entry.renderable->GetRenderPassSortOrder(pass, style, generation_);
+            if (sortOrder < minSortOrder || sortOrder > maxSortOrder) continue;
+            const GraphicsShader2* shader = entry.renderable->GetShader2(pass, style);
+            if (shader == nullptr) continue;
+            const uint32_t styleIndex =
+                shader->FindStyleByName(entry.renderable->GetShaderStyle(pass, style, generation_, light));
+            if (styleIndex == GraphicsShader2::kNoStyle) continue;
+            RenderablePass& built = passes.emplace_back();
+            built.renderable = entry.renderable;
+            built.region = entry.region;
+            built.pass = pass;
+            built.shader = shader;
+            built.styleIndex = styleIndex;
+            built.regionToScene = *entry.regionToScene;
+            built.sceneBox = entry.sceneBox;
+            built.sortOrder = sortOrder;
+            if (lightSphere != nullptr) {
+                const Vec3 centre = lightSphere->centre - entry.regionToScene->origin;
+                built.lightSphere[0] = centre.x;
+                built.lightSphere[1] = centre.y;
+                built.lightSphere[2] = centre.z;
+                built.lightSphere[3] = lightSphere->radius;
+            }
+            built.texture = entry.renderable->GetTexture(pass, style);
+            built.opacity = entry.renderable->GetOpacity(pass, style);
+        }
+    }
+}
+
+void GraphicsSceneRenderer::RenderPasses(GraphicsCanvas& canvas, mem::vector<RenderablePass>& passes,
+                                         const Name& style) const {
+    // Addresses compare as unsigned numbers: std::less gives pointers a total order.
+    std::stable_sort(passes.begin(), passes.end(), [](const RenderablePass& a, const RenderablePass& b) {
+        if (a.sortOrder != b.sortOrder) return a.sortOrder < b.sortOrder;
+        if (a.shader != b.shader) return std::less<const GraphicsShader2*>()(a.shader, b.shader);
+        if (a.styleIndex != b.styleIndex) return a.styleIndex < b.styleIndex;
+        return std::less<const GraphicsTexture*>()(a.texture, b.texture);
+    });
+    const GraphicsShader2* shader = nullptr;
+    uint32_t styleIndex = GraphicsShader2::kNoStyle;
+    for (const RenderablePass& pass : passes) {
+        if (pass.shader != shader || pass.styleIndex != styleIndex) {
+            if (shader != nullptr) shader->End();
+            shader = pass.shader;
+            styleIndex = pass.styleIndex;
+            canvas.SetDefaultState();
+            shader->Begin(styleIndex);
+            SetShaderConstants(canvas, shader);
+        }
+        pass.renderable->RenderPass(pass, style, canvas, *this);
+    }
+    if (shader != nullptr) shader->End();
+}
+
+void GraphicsSceneRenderer::RenderStyle(GraphicsCanvas& canvas, const Name& style) const {
+    mem::vector<RenderablePass> passes;
+    CollectPasses(passes, style, kMinSortOrder, kMaxSortOrder);
+    RenderPasses(canvas, passes, style);
+}
+
+}  // namespace GAME

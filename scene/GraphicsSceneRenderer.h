@@ -1,0 +1,179 @@
+#pragma once
+// GraphicsSceneRenderer: gathers what one render of one region shows and draws it by shader
+// style. Use: construct; SetViewer; optionally SetGenerationId and the switches;
+// AddRegionToScene for every region to show (its contents call AddRenderable and AddLight); then
+// RenderStyle (or CollectPasses and RenderPasses) for each style; destroy.
+//
+// The transparency frustum lives with the renderers that know regions (world/), which add it to
+// their region contents.
+//
+// Scene space is the viewer region's coordinates; every other region is placed in it by its
+// region-to-scene coords, of which the first given for a region stay for the whole render.
+// The queue holds raw pointers: renderables must outlive the render. A renderable added for a
+// region that has no coords yet places that region at the scene origin.
+//
+// Passes are sorted by sort order, then shader, style and texture, so each change of shader style
+// costs one End/Begin and one SetShaderConstants, and equal keys keep their submission order.
+
+#include <cstdint>
+
+#include "core/ABBox.h"
+#include "core/Coords.h"
+#include "core/Frustum.h"
+#include "core/Mat4.h"
+#include "core/Mem.h"
+#include "core/Name.h"
+#include "core/Sphere.h"
+#include "render/Camera.h"
+#include "render/RenderDevice.h"
+#include "render/Viewport.h"
+#include "scene/GraphicsLight.h"
+#include "scene/RenderablePass.h"
+
+namespace GAME {
+
+class GraphicsCanvas;
+class GraphicsEngine;
+class GraphicsRenderable;
+class GraphicsShader2;
+class Region;
+
+// The shader style names the scene renderers draw with.
+struct SceneStyleNames {
+    Name ambientLight;                // "ambientLightStyle"
+    Name depthOnly;                   // "depthOnlyStyle"
+    Name depth;                       // "depthStyle"
+    Name emissive;                    // "emissiveStyle"
+    Name fog;                         // "fogStyle"
+    Name color;                       // "colorStyle"
+    Name postRender;                  // "postRenderStyle"
+    Name directionalDiffuseAmbient;   // "dLightDiffuseAmbientStyle"
+    Name pointDiffuseAmbient;         // "pLightDiffuseAmbientStyle"
+    Name directionalDiffuse;          // "dLightDiffuseStyle"
+    Name pointDiffuse;                // "pLightDiffuseStyle"
+    Name pointSimple;                 // "pLightSimpleStyle"
+    Name pointSimpleAmbient;          // "pLightSimpleAmbientStyle"
+    Name transparencyMask;            // "transparencyMaskStyle"
+
+    // Made on first use.
+    static const SceneStyleNames& Get();
+};
+
+class GraphicsSceneRenderer {
+public:
+    // What the region contents and the submitters draw; all but BoundingBoxes set at construction.
+    enum RenderFlag : uint32_t {
+        kTerrain = 1,
+        kGrass = 2,
+        kGridTiles = 4,
+        kMeshes = 8,
+        kEffects = 16,
+        kDecals = 32,
+        kWater = 64,
+        kBoundingBoxes = 128,
+    };
+    // A light whose red, green and blue are all at most this is too dim to draw.
+    static constexpr float kDimLight = 0.03f;
+    // The sort orders RenderStyle draws, both ends included.
+    static constexpr int kMinSortOrder = -1;
+    static constexpr int kMaxSortOrder = 20000;
+
+    // Takes the graphics engine from the running engine (none when there is no engine).
+    GraphicsSceneRenderer();
+    virtual ~GraphicsSceneRenderer();
+    GraphicsSceneRenderer(const GraphicsSceneRenderer&) = delete;
+    GraphicsSceneRenderer& operator=(const GraphicsSceneRenderer&) = delete;
+
+    // The portal mask shader all scene renderers share.
+    static void CreateResources(GraphicsEngine& graphics);
+    static void DestroyResources(GraphicsEngine& graphics);
+    static const GraphicsShader2* GetPortalMaskShader();
+
+    // Copies the viewer, refreshes the shadows switch from the graphics engine and makes the
+    // world-to-camera coords and the world-to-screen matrix.
+    void SetViewer(Region* viewerRegion, const Camera& camera, const Viewport& viewport, const Frustum& frustum);
+    void SetWorldToScreenMatrix(const Mat4& matrix) { worldToScreen_ = matrix; }
+
+    // Keeps the first coords given for a region.
+    void SetRegionToSceneCoords(Region* region, const Coords& regionToScene);
+    // The identity for a region without coords.
+    Coords GetRegionToSceneCoords(Region* region) const;
+    const mem::map<Region*, Coords>& GetRegionToSceneCoordsMap() const { return regionToScene_; }
+    // Enters the coords, moves the scene frustum into the region's coordinates and adds the
+    // region's contents (AddRegionContents).
+    void AddRegionToScene(Region* region, const Coords& regionToScene, Region* from);
+
+    // Queues the renderable with its box in scene space; a box that is not finite is refused and
+    // logged. Nothing happens for a null pointer.
+    void AddRenderable(GraphicsRenderable* renderable, Region* region);
+    // Copies the light unless it is too dim (kDimLight); without shadows the copy casts none.
+    void AddLight(const GraphicsLight& light);
+    const mem::vector<GraphicsLight>& GetLights() const { return lights_; }
+    int GetNumPassesWithStyle(const Name& style) const;
+
+    void SetGenerationId(RenderGenerationId generation) { generation_ = generation; }
+    RenderGenerationId GetGenerationId() const { return generation_; }
+    // True when any of the bits is set.
+    bool IsRenderFlagSet(uint32_t flags) const { return (flags_ & flags) != 0; }
+    void EnableTerrain(bool enable) { SetFlag(kTerrain, enable); }
+    void EnableGrass(bool enable) { SetFlag(kGrass, enable); }
+    void EnableGridTiles(bool enable) { SetFlag(kGridTiles, enable); }
+    void EnableMeshes(bool enable) { SetFlag(kMeshes, enable); }
+    void EnableEffects(bool enable) { SetFlag(kEffects, enable); }
+    void EnableDecals(bool enable) { SetFlag(kDecals, enable); }
+    void EnableWater(bool enable) { SetFlag(kWater, enable); }
+    void EnableBoundingBoxes(bool enable) { SetFlag(kBoundingBoxes, enable); }
+    uint32_t GetRenderFlags() const { return flags_; }
+
+    const Frustum& GetFrustum() const { return frustum_; }
+    Region* GetViewerRegion() const { return viewerRegion_; }
+    const Coords& GetWorldToCameraCoords() const { return worldToCamera_; }
+    virtual const Camera& GetCamera() const { return camera_; }
+    virtual const Viewport& GetViewport() const { return viewport_; }
+    virtual const Mat4& GetWorldToScreenMatrix() const { return worldToScreen_; }
+    // Sets the frame's constants of a shader; called each time a shader style is begun.
+    virtual void SetShaderConstants(GraphicsCanvas& canvas, const GraphicsShader2* shader) const = 0;
+    virtual bool IsShadowOnly() const { return false; }
+
+    // Appends a pass for every pass of every queued renderable that has the style, a sort order
+    // within [minSortOrder, maxSortOrder], a shader and the style in that shader. With a light
+    // sphere only renderables whose scene box meets the sphere take part.
+    void CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder, int maxSortOrder,
+                       const Sphere* lightSphere = nullptr, const GraphicsLight* light = nullptr) const;
+    // Sorts the passes (stable: sort order, shader, style, texture) and draws them.
+    void RenderPasses(GraphicsCanvas& canvas, mem::vector<RenderablePass>& passes, const Name& style) const;
+    // Every pass of the style with sort orders kMinSortOrder to kMaxSortOrder, without a light.
+    void RenderStyle(GraphicsCanvas& canvas, const Name& style) const;
+
+protected:
+    // Adds what the region shows; nothing in the base.
+    virtual void AddRegionContents(Region* region, const Coords& regionToScene, const Frustum& regionFrustum);
+
+    GraphicsEngine* GetGraphicsEngine() const { return graphics_; }
+
+private:
+    struct QueueEntry {
+        GraphicsRenderable* renderable;
+        Region* region;
+        const Coords* regionToScene;  // the value in regionToScene_
+        ABBox sceneBox;
+    };
+
+    void SetFlag(uint32_t flag, bool enable) { flags_ = enable ? flags_ | flag : flags_ & ~flag; }
+
+    mem::vector<QueueEntry> queue_;
+    mem::vector<GraphicsLight> lights_;
+    Camera camera_;
+    Region* viewerRegion_ = nullptr;
+    Frustum frustum_;
+    Viewport viewport_;
+    Coords worldToCamera_;
+    Mat4 worldToScreen_;
+    mem::map<Region*, Coords> regionToScene_;
+    RenderGenerationId generation_{};
+    uint32_t flags_ = 127;
+    bool shadows_ = false;
+    GraphicsEngine* const graphics_;
+};
+
+}  // namespace GAME

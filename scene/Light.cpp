@@ -1,0 +1,77 @@
+#include "scene/Light.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/Frustum.h"
+#include "core/Intersection.h"
+#include "core/Ray.h"
+#include "core/Sphere.h"
+#include "engine/Engine.h"
+#include "files/LoadTable.h"
+#include "render/GraphicsEngine.h"
+#include "scene/GraphicsLight.h"
+#include "scene/GraphicsSceneRenderer.h"
+
+namespace GAME {
+
+GAME_RTTI_DEFINE_CLASS(Light, Entity);
+
+bool Light::Load(const LoadTable& table) {
+    if (!Entity::Load(table)) return false;
+    radius_ = table.GetFloat("radius", 0.0f);
+    color_ = Color(table.GetFloat("color.r", 0.0f), table.GetFloat("color.g", 0.0f), table.GetFloat("color.b", 0.0f),
+                   1.0f);
+    castsShadows_ = table.GetBool("castsShadows", false);
+    return true;
+}
+
+void Light::InitialUpdate() {
+    Entity::InitialUpdate();
+    UpdateBoundingBox();
+}
+
+void Light::SetIntensity(float intensity) { intensity_ = std::clamp(intensity, 0.0f, 1.0f); }
+
+void Light::SetRadius(float radius) {
+    radius_ = radius;
+    UpdateBoundingBox();
+}
+
+void Light::UpdateBoundingBox() {
+    SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(radius_, radius_, radius_)), false);
+}
+
+void Light::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
+    if (!enabled_) return;
+    const Vec3 position = GetCoords().GetOrigin().GetRegionPosition();
+    if (frustum != nullptr && !frustum->TestSphere(Sphere(position, radius_))) return;
+    GraphicsLight light;
+    light.SetType(GraphicsLight::Type::Point);
+    light.SetColor(Color(color_.r * intensity_, color_.g * intensity_, color_.b * intensity_, 1.0f));
+    light.SetObjectToWorldCoords(GetCoords());
+    light.SetRadius(radius_);
+    light.SetShadowIntensity(shadowIntensity_);
+    light.SetCastsShadows(false);
+    light.SetCastsSpecular(false);
+    if (!simpleMode_) {
+        const GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+        const bool lowQuality = graphics != nullptr && graphics->UseLowQualityLighting();
+        light.SetCastsSpecular(!lowQuality);
+        light.SetCastsShadows(castsShadows_ && (!lowQuality || forceShadows_));
+    }
+    renderer.AddLight(light);
+}
+
+bool Light::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) {
+    intersection.distance = std::numeric_limits<float>::infinity();
+    if (surface == PhysicsSurface{0} || gEngine == nullptr || !gEngine->IsEditorMode()) return false;
+    const float distance = Sphere(GetCoords().GetOrigin().GetRegionPosition(), radius_).GetIntersection(ray);
+    intersection.distance = distance;
+    if (distance == std::numeric_limits<float>::infinity()) return false;
+    intersection.point = ray.GetPoint(distance);
+    intersection.entity = nullptr;
+    return true;
+}
+
+}  // namespace GAME

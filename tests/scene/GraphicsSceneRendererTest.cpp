@@ -1,0 +1,389 @@
+#include "scene/GraphicsSceneRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "core/Intersection.h"
+#include "core/Log.h"
+#include "core/Ray.h"
+#include "engine/Engine.h"
+#include "files/BinaryWriter.h"
+#include "files/LoadTable.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
+#include "render/ShaderFileWriter.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsRenderable.h"
+#include "scene/Light.h"
+#include "scene/MeshFileWriter.h"
+#include "scene/SkeletalPose.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
+#include "support/LogCapture.h"
+
+namespace GAME {
+namespace {
+
+// A renderer that counts the shader styles it begins.
+class CountingRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override { ++styleChanges; }
+    mutable int styleChanges = 0;
+};
+
+// A renderable of scripted passes that writes its name and pass into a shared list when drawn.
+class ScriptedRenderable : public GraphicsRenderable {
+public:
+    struct Pass {
+        int sortOrder;
+        const GraphicsShader2* shader;
+        const GraphicsTexture* texture;
+    };
+    ScriptedRenderable(std::string name, std::vector<Pass> passes, std::vector<std::string>& drawn)
+        : name_(std::move(name)), passes_(std::move(passes)), drawn_(drawn) {}
+
+    int GetNumRenderPasses(const Name&, RenderGenerationId) const override { return int(passes_.size()); }
+    const ABBox& GetRenderPassBoundingBox() const override { return box; }
+    int GetRenderPassSortOrder(int pass, const Name&, RenderGenerationId) const override {
+        return passes_[size_t(pass)].sortOrder;
+    }
+    const GraphicsShader2* GetShader2(int pass, const Name&) const override { return passes_[size_t(pass)].shader; }
+    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
+        return style;
+    }
+    const GraphicsTexture* GetTexture(int pass, const Name&) const override { return passes_[size_t(pass)].texture; }
+    void RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas&,
+                    const GraphicsSceneRenderer&) const override {
+        drawn_.push_back(name_ + std::to_string(pass.pass));
+    }
+    void LogInfo() const override { Log(LogPriority::Info, "scripted %s", name_.c_str()); }
+
+    ABBox box{Vec3(), Vec3(1, 1, 1)};
+
+private:
+    std::string name_;
+    std::vector<Pass> passes_;
+    std::vector<std::string>& drawn_;
+};
+
+// Two styles: "normal" (sort order 0) and "light" (sort order 5).
+ShaderFileSection TwoStyleSection() {
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    section.values = {ShaderFileValue::VertexProgram("vertex", {}), ShaderFileValue::PixelProgram("pixel", {})};
+    const std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                                                     ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+    section.styles = {{"normal", 0, programs}, {"light", 5, programs}};
+    return section;
+}
+
+Region* FakeRegion(int& key) { return reinterpret_cast<Region*>(&key); }
+
+class SceneRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.Start());
+        bed.WriteFile("Shaders/A.ssh", test::MakeShaderFile({TwoStyleSection()}));
+        bed.WriteFile("Shaders/B.ssh", test::MakeShaderFile({TwoStyleSection()}));
+        a = bed.Graphics().LoadShader2("Shaders/A.ssh");
+        b = bed.Graphics().LoadShader2("Shaders/B.ssh");
+        a->EnsureAvailable();
+        b->EnsureAvailable();
+        if (std::less<const GraphicsShader2*>()(b, a)) std::swap(a, b);
+    }
+
+    test::GraphicsTestBed bed;
+    const GraphicsShader2* a = nullptr;  // the lower address
+    const GraphicsShader2* b = nullptr;
+    const Name normal = Name::Create("normal");
+    int regionKey = 0;
+};
+
+TEST_F(SceneRendererTest, PassesDrawBySortOrderShaderAndTextureKeepingSubmissionOrderOtherwise) {
+    const auto* t1 = reinterpret_cast<const GraphicsTexture*>(uintptr_t(0x1000));
+    const auto* t2 = reinterpret_cast<const GraphicsTexture*>(uintptr_t(0x2000));
+    std::vector<std::string> drawn;
+    ScriptedRenderable first("first", {{5, b, t1}, {0, b, t2}, {0, b, t1}, {20001, a, t1}}, drawn);
+    ScriptedRenderable second("second", {{0, a, t2}, {-1, b, nullptr}, {0, nullptr, t1}, {0, b, t1}}, drawn);
+    CountingRenderer renderer;
+    Region* region = FakeRegion(regionKey);
+    renderer.AddRenderable(&first, region);
+    renderer.AddRenderable(&second, region);
+    renderer.AddRenderable(nullptr, region);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(normal), 8);
+
+    ASSERT_NE(bed.Graphics().GetCanvas(), nullptr);
+    renderer.RenderStyle(*bed.Graphics().GetCanvas(), normal);
+    // -1 first; then sort order 0: shader a, then b with texture t1 (submission order), then t2;
+    // 20001 and the pass without a shader never.
+    EXPECT_EQ(drawn, (std::vector<std::string>{"second1", "second0", "first2", "second3", "first1", "first0"}));
+    // b (-1), a (0), b (0 and 5: the same shader style goes on across sort orders).
+    EXPECT_EQ(renderer.styleChanges, 3);
+
+    // A style the shaders lack draws nothing.
+    drawn.clear();
+    renderer.RenderStyle(*bed.Graphics().GetCanvas(), Name::Create("missing"));
+    EXPECT_TRUE(drawn.empty());
+}
+
+TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
+    test::LogCapture log;
+    CountingRenderer renderer;
+    EXPECT_EQ(renderer.GetRenderFlags(), 127u);
+    renderer.EnableBoundingBoxes(true);
+    EXPECT_TRUE(renderer.IsRenderFlagSet(GraphicsSceneRenderer::kBoundingBoxes | GraphicsSceneRenderer::kWater));
+    renderer.EnableBoundingBoxes(false);
+    renderer.EnableMeshes(false);
+    EXPECT_FALSE(renderer.IsRenderFlagSet(GraphicsSceneRenderer::kMeshes | GraphicsSceneRenderer::kBoundingBoxes));
+    EXPECT_EQ(renderer.GetRenderFlags(), 127u & ~8u);
+
+    // The first coords of a region stay; boxes go into scene space by them.
+    Region* region = FakeRegion(regionKey);
+    renderer.AddRegionToScene(region, Coords::RotationZ(1.5707964f) * Coords::Translation(Vec3(10, 0, 0)), nullptr);
+    renderer.SetRegionToSceneCoords(region, Coords::Translation(Vec3(99, 0, 0)));
+    EXPECT_NEAR(renderer.GetRegionToSceneCoords(region).origin.y, 10.0f, 1e-4f);
+    std::vector<std::string> drawn;
+    ScriptedRenderable placed("placed", {{0, a, nullptr}}, drawn);
+    placed.box = ABBox(Vec3(1, 0, 0), Vec3(2, 1, 3));
+    renderer.AddRenderable(&placed, region);
+    mem::vector<RenderablePass> passes;
+    renderer.CollectPasses(passes, normal, 0, 0);
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_NEAR(passes[0].sceneBox.centre.y, 11.0f, 1e-4f);
+    EXPECT_NEAR(passes[0].sceneBox.halfSize.x, 1.0f, 1e-4f);
+    EXPECT_NEAR(passes[0].sceneBox.halfSize.y, 2.0f, 1e-4f);
+    EXPECT_EQ(passes[0].lightSphere[3], 0.0f);
+
+    // A light sphere keeps only the renderables it reaches, and travels with the pass.
+    passes.clear();
+    const Sphere far(Vec3(0, 20, 0), 5.0f);
+    renderer.CollectPasses(passes, normal, 0, 0, &far);
+    EXPECT_TRUE(passes.empty());
+    const Sphere near(Vec3(0, 15, 0), 2.5f);
+    renderer.CollectPasses(passes, normal, 0, 0, &near);
+    ASSERT_EQ(passes.size(), 1u);
+    EXPECT_NEAR(passes[0].lightSphere[1], 5.0f, 1e-4f);
+    EXPECT_EQ(passes[0].lightSphere[3], 2.5f);
+
+    // A box that is not finite is refused with five log lines.
+    const size_t before = log.Lines().size();
+    placed.box.halfSize.x = std::numeric_limits<float>::quiet_NaN();
+    renderer.AddRenderable(&placed, region);
+    EXPECT_EQ(log.Lines().size(), before + 5);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(normal), 1);
+
+    // Dim lights are dropped; without shadows no light casts them.
+    GraphicsLight light;
+    light.SetColor(Color(0.03f, 0.03f, 0.03f, 1.0f));
+    renderer.AddLight(light);
+    EXPECT_TRUE(renderer.GetLights().empty());
+    light.SetColor(Color(0.031f, 0.0f, 0.0f, 1.0f));
+    light.SetCastsShadows(true);
+    renderer.AddLight(light);
+    ASSERT_EQ(renderer.GetLights().size(), 1u);
+    EXPECT_FALSE(renderer.GetLights()[0].GetCastsShadows());
+}
+
+TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
+    const std::string text = "Class,Light,\nradius,6.5,\ncolor.r,0.5,\ncolor.g,0.25,\ncastsShadows,1,\n";
+    LoadTable table("Records/Lamp.dbr");
+    ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())));
+    Light light;
+    ASSERT_TRUE(light.Load(table));
+    EXPECT_EQ(light.GetRadius(), 6.5f);
+    EXPECT_EQ(light.GetColor().r, 0.5f);
+    EXPECT_EQ(light.GetColor().g, 0.25f);
+    EXPECT_EQ(light.GetColor().b, 0.0f);
+    light.SetIntensity(1.5f);
+    EXPECT_EQ(light.GetIntensity(), 1.0f);
+    light.SetIntensity(0.5f);
+
+    CountingRenderer renderer;
+    light.AddToScene(renderer, nullptr);
+    ASSERT_EQ(renderer.GetLights().size(), 1u);
+    const GraphicsLight& added = renderer.GetLights()[0];
+    EXPECT_EQ(added.GetType(), GraphicsLight::Type::Point);
+    EXPECT_EQ(added.GetColor().r, 0.25f);
+    EXPECT_EQ(added.GetColor().g, 0.125f);
+    EXPECT_EQ(added.GetRadius(), 6.5f);
+    EXPECT_TRUE(added.GetCastsSpecular());
+
+    // Too dim at a low intensity; nothing while disabled; outside the editor no ray hits it.
+    light.SetIntensity(0.05f);
+    light.AddToScene(renderer, nullptr);
+    light.SetIntensity(1.0f);
+    light.Disable();
+    light.AddToScene(renderer, nullptr);
+    EXPECT_EQ(renderer.GetLights().size(), 1u);
+    Intersection hit;
+    EXPECT_FALSE(light.GetIntersection(Ray(Vec3(0, 0, -20), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+}
+
+// -- Drawn on the GL device -------------------------------------------------------------------
+
+constexpr uint32_t kBlack = 0xFF000000u;
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+
+// Positions through "objectToScreenMatrix" (vc[0..3]), optionally skinned rigidly by the first bone
+// slot's "boneMatrix" (vc[8 + 3 slot]); the colour is twice "diffuseColor" (vc[4]).
+const char* const kFlatVertexProgram = R"(
+void main() {
+    vec4 p = vec4(a_position.xyz, 1.0);
+    gl_Position = vec4(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p), dot(vc[3], p));
+    v_color = vec4(vc[4].rgb * 2.0, 1.0);
+}
+)";
+const char* const kSkinnedVertexProgram = R"(
+void main() {
+    vec4 p = vec4(a_position.xyz, 1.0);
+    int r = 8 + 3 * int(a_blendindices.x);
+    vec4 s = vec4(dot(vc[r], p), dot(vc[r + 1], p), dot(vc[r + 2], p), 1.0);
+    gl_Position = vec4(dot(vc[0], s), dot(vc[1], s), dot(vc[2], s), dot(vc[3], s));
+    v_color = vec4(vc[4].rgb * 2.0, 1.0);
+}
+)";
+const char* const kColorPixelProgram = R"(
+void main() {
+    o_color = v_color;
+}
+)";
+
+std::vector<uint8_t> FlatShaderFile(bool skinned) {
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    std::vector<ShaderBinding> bindings = {{0, 4, false, 0}, {4, 1, false, 1}};
+    if (skinned) bindings.push_back({8, 12, false, 2});
+    section.values = {ShaderFileValue::VertexProgram(skinned ? kSkinnedVertexProgram : kFlatVertexProgram, bindings),
+                      ShaderFileValue::PixelProgram(kColorPixelProgram, {})};
+    section.parameters = {{"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+                          {"diffuseColor", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault},
+                          {"boneMatrix", ShaderValueType::Float4x3, 4, ShaderFileParameter::kNoDefault}};
+    section.styles = {{"normal",
+                       0,
+                       {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                        ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}}}};
+    BinaryWriter writer;
+    ShaderFileWriter::Write(writer, {section});
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
+
+// Boxes of half size 0.5 around the centres, each rigidly skinned to the palette slot of its
+// index when skinned (one bone per box, the bone at the box's centre).
+MeshFileWriter::Contents Boxes(const std::vector<Vec3>& centres, bool skinned) {
+    MeshFileWriter::Contents contents;
+    contents.attributes = skinned ? std::vector<uint32_t>{0, 5, 6} : std::vector<uint32_t>{0};
+    contents.stride = skinned ? 12 + 16 + 4 : 12;
+    static const uint16_t kFaces[36] = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
+                                        2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
+    GraphicsMesh::FaceSet set;
+    for (size_t b = 0; b < centres.size(); ++b) {
+        const auto append = [&](const void* data, size_t size) {
+            const uint8_t* bytes = static_cast<const uint8_t*>(data);
+            contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + size);
+        };
+        for (int v = 0; v < 8; ++v) {
+            const Vec3 corner = centres[b] + Vec3(v & 1 ? 0.5f : -0.5f, v & 2 ? 0.5f : -0.5f, v & 4 ? 0.5f : -0.5f);
+            append(&corner, 12);
+            if (!skinned) continue;
+            const float weights[4] = {1, 0, 0, 0};
+            const uint8_t slots[4] = {uint8_t(b), 0, 0, 0};
+            append(weights, 16);
+            append(slots, 4);
+        }
+        for (uint16_t index : kFaces) contents.indices.push_back(uint16_t(index + b * 8));
+        if (!skinned) continue;
+        GraphicsMesh::Bone bone;
+        bone.nameText = "Bone" + std::to_string(b);
+        bone.relativeCoords = Coords::Translation(centres[b]);
+        contents.bones.push_back(bone);
+        set.bones.push_back(uint32_t(b));
+    }
+    set.faceCount = uint32_t(contents.indices.size() / 3);
+    contents.faceSets.push_back(set);
+    contents.materials.emplace_back().shaderName = skinned ? "Shaders/Skinned.ssh" : "Shaders/Flat.ssh";
+    contents.bounds = ABBox(Vec3(), Vec3(4, 4, 4));
+    return contents;
+}
+
+class SceneRendererPixelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        Write("Shaders/Flat.ssh", FlatShaderFile(false));
+        Write("Shaders/Skinned.ssh", FlatShaderFile(true));
+        // 4 pixels a unit, looking along +z from z = -10.
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(32.0f);
+        camera.SetHeight(16.0f);
+        camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    void Write(const std::string& name, const std::vector<uint8_t>& bytes) { bed.WriteFile(name, bytes); }
+    void WriteMesh(const std::string& name, const MeshFileWriter::Contents& contents) {
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, contents));
+        Write(name, std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    }
+    std::vector<int> Draw(GraphicsMeshInstance& instance, Region* region) {
+        bed.Clear();
+        CountingRenderer frame;
+        frame.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        frame.SetRegionToSceneCoords(region, Coords::Translation(Vec3(0.0f, 1.0f, 0.0f)));
+        frame.AddRenderable(&instance, region);
+        frame.RenderStyle(bed.Canvas(), Name::Create("normal"));
+        return bed.FindDrawn(kBlack);
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    Camera camera;
+    CountingRenderer renderer;
+    int regionKey = 0;
+};
+
+TEST_F(SceneRendererPixelTest, MeshInstanceCoversItsPlacedScaledBoxInItsColour) {
+    WriteMesh("Meshes/Box.msh", Boxes({Vec3()}, false));
+    GraphicsMeshInstance instance;
+    instance.SetMesh("Meshes/Box.msh");
+    ASSERT_NE(instance.GetMesh(), nullptr);
+    instance.GetMesh()->EnsureAvailable();
+    instance.SetScale(Vec3(4.0f, 2.0f, 1.0f));
+    instance.SetObjectToRegionCoords(Coords::Translation(Vec3(2.0f, 0.0f, 0.0f)));
+    instance.SetDiffuseColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
+    // Region x +2 lands 8 pixels left of the middle (camera x is -u); the region is 1 unit up.
+    EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{64 - 16, 32 - 8, 64, 32}));
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    EXPECT_EQ(pixels[size_t(28) * kWidth + 56], 0xFF00FF00u);
+
+    // A section at opacity 0 is not drawn.
+    instance.SetSectionOpacity(0.0f, 0);
+    EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST_F(SceneRendererPixelTest, SkinnedMeshDrawsItsPose) {
+    // Two boxes: one at the origin, one 2 units to the +x side (8 pixels left on screen).
+    WriteMesh("Meshes/Pair.msh", Boxes({Vec3(), Vec3(2.0f, 0.0f, 0.0f)}, true));
+    GraphicsMeshInstance instance;
+    instance.SetMesh("Meshes/Pair.msh");
+    instance.GetMesh()->EnsureAvailable();
+    instance.PrepareForRendering();
+    EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{64 - 10, 32 - 6, 64 + 2, 32 - 2}));
+
+    // The second bone lifts its box by 2 units.
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Bone1"), Coords::Translation(Vec3(0.0f, 2.0f, 0.0f)));
+    instance.SetSkeletalPose(pose);
+    instance.UpdatePose(nullptr, true);
+    EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{64 - 10, 32 - 14, 64 + 2, 32 - 2}));
+}
+
+}  // namespace
+}  // namespace GAME

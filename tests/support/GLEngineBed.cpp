@@ -1,6 +1,5 @@
 #include "support/GLEngineBed.h"
 
-
 #include "core/Color.h"
 #include "files/File.h"
 #include "files/Options.h"

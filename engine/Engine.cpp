@@ -20,6 +20,7 @@
 #include "files/TableDepot.h"
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
+#include "physics/PhysicsEngine.h"
 #include "render/Display.h"
 #include "render/GraphicsEngine.h"
 #include "render/InputDevice.h"
@@ -86,6 +87,7 @@ bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bo
     if (!suppressInput) StartInput(window);
     StartDisplay(!suppressInput);
     StartSound();
+    StartPhysics();
     StartNetwork();
     StartFrames();
     initialized_ = true;
@@ -125,6 +127,7 @@ void Engine::Shutdown() {
     DestroyManagers();
     DestroyDisplay();
     DestroyObjects();
+    physicsEngine_.reset();  // after the objects, whose physics objects hold its bodies
     ReleaseSubsystems();
     DeleteChunkCallbacks();
     SingletonManager::DestroyAll();
@@ -232,6 +235,12 @@ void Engine::DestroyPendingObjects() {
 
 void Engine::UnloadUnreferencedResources() {
     if (graphicsEngine_) graphicsEngine_->UnloadUnreferencedResources();
+}
+
+void Engine::StartPhysics() {
+    physicsEngine_ = std::make_unique<PhysicsEngine>();
+    // The world does not answer collision queries yet: simulated entities fall freely.
+    if (!physicsEngine_->Initialize(nullptr)) Log(LogPriority::Error, "Couldn't initialize physics engine.");
 }
 
 void Engine::UpdateNetwork() {

@@ -176,8 +176,8 @@ public:
     // is not running. Hosts add their interface screens here (and remove them before deleting
     // them).
     Display* GetDisplay() const { return display_.get(); }
-    // Null: the engine runs without a physics engine so far.
-    PhysicsEngine* GetPhysicsEngine() const { return nullptr; }
+    // The rigid-body simulation; null while the engine is not running.
+    PhysicsEngine* GetPhysicsEngine() const { return physicsEngine_.get(); }
 
     // The frame.
     // Updates so far; any thread may ask (loading threads build objects that note the frame).
@@ -275,6 +275,7 @@ private:
     void StartInput(void* window);
     void StartDisplay(bool debugWidgets);
     void StartSound();
+    void StartPhysics();
     void StartNetwork();
     void StartFrames();
 
@@ -325,6 +326,7 @@ private:
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
     std::unique_ptr<World> world_;
+    std::unique_ptr<PhysicsEngine> physicsEngine_;
     std::unique_ptr<InputDevice> inputDevice_;
     std::unique_ptr<Display> display_;
     std::unique_ptr<StatisticsWidget> statisticsWidget_;  // on the display unless input is suppressed

@@ -6,6 +6,8 @@
 #include "core/UniqueIdMap.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
+#include "physics/PhysicsEngine.h"
+#include "physics/PhysicsRigidBody.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -211,6 +213,16 @@ void Entity::SetPhysicsObject(std::unique_ptr<PhysicsObject> object) {
 void Entity::DestroyPhysicsObject() {
     if (physicsObject_) physicsCleanup_.push_back(std::move(physicsObject_));
 }
+
+void Entity::SetPhysicsType(PhysicsType type) {
+    PhysicsEngine* physics = gEngine != nullptr ? gEngine->GetPhysicsEngine() : nullptr;
+    const bool resimulate = physics != nullptr && IsInWorld();
+    if (resimulate) physics->RemoveEntityFromSimulation(this);
+    physicsType_ = type;
+    if (resimulate) physics->AddEntityToSimulation(this);
+}
+
+void Entity::CreatePhysicsObject(PhysicsEngine& engine) { SetPhysicsObject(std::make_unique<PhysicsRigidBody>(this, engine)); }
 
 void Entity::CleanupPhysicsObjects() { physicsCleanup_.clear(); }
 

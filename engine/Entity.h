@@ -49,6 +49,7 @@ class BinaryWriter;
 class Frustum;
 class GraphicsSceneRenderer;
 class Level;
+class PhysicsEngine;
 class PhysicsMesh;
 class Region;
 struct CollisionData;
@@ -184,7 +185,11 @@ public:
     bool IsSimulationEnabled() const { return physicsObject_ != nullptr; }
     PhysicsObject* GetPhysicsObject() const { return physicsObject_.get(); }
     PhysicsType GetPhysicsType() const { return physicsType_; }
-    void SetPhysicsType(PhysicsType type) { physicsType_ = type; }
+    // Takes the entity out of the simulation, and back in under the new type, when it is in the
+    // world and the engine simulates.
+    void SetPhysicsType(PhysicsType type);
+    // Makes the physics object for the entity's physics type: the base, a rigid body.
+    virtual void CreatePhysicsObject(PhysicsEngine& engine);
     // Hands the physics object to the clean-up list; the entity is no longer simulated.
     void DestroyPhysicsObject();
     // Deletes the physics objects on the clean-up list.

@@ -1,0 +1,271 @@
+#include "physics/PhysicsEngine.h"
+
+#include "core/CriticalSectionLock.h"
+#include "core/Log.h"
+#include "core/Singleton.h"
+#include "engine/Engine.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
+#include "physics/PhysicsWorld.h"
+
+#include <ode/ode.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <limits>
+
+namespace GAME {
+
+static_assert(sizeof(dReal) == sizeof(double), "the physics helpers convert to double-precision bodies");
+
+namespace {
+
+void LogOdeMessage(LogPriority priority, int number, const char* format, va_list args) {
+    char text[512];
+    vsnprintf(text, sizeof(text), format, args);
+    Log(priority, "Physics library message %d: %s", number, text);
+}
+void OdeError(int number, const char* format, va_list args) { LogOdeMessage(LogPriority::Error, number, format, args); }
+void OdeDebug(int number, const char* format, va_list args) { LogOdeMessage(LogPriority::Error, number, format, args); }
+void OdeMessage(int number, const char* format, va_list args) { LogOdeMessage(LogPriority::Warning, number, format, args); }
+
+// The library is started once per process and closed at exit.
+struct OdeLibrary {
+    OdeLibrary() {
+        dInitODE2(0);
+        dSetErrorHandler(OdeError);
+        dSetDebugHandler(OdeDebug);
+        dSetMessageHandler(OdeMessage);
+    }
+    ~OdeLibrary() { dCloseODE(); }
+    OdeLibrary(const OdeLibrary&) = delete;
+    OdeLibrary& operator=(const OdeLibrary&) = delete;
+};
+
+bool IsSimulatedType(Entity::PhysicsType type) {
+    return type == Entity::PhysicsType::RigidBody || type == Entity::PhysicsType::RagDoll;
+}
+
+}  // namespace
+
+PhysicsEngine::PhysicsEngine() = default;
+
+PhysicsEngine::~PhysicsEngine() { Shutdown(); }
+
+bool PhysicsEngine::Initialize(PhysicsWorld* world) {
+    static OdeLibrary library;
+    Shutdown();
+    physicsWorld_ = world;
+    world_ = dWorldCreate();
+    contactGroup_ = dJointGroupCreate(0);
+    debugging_ = false;
+    stats_ = false;
+    dWorldSetGravity(world_, 0.0, -9.81, 0.0);
+    return true;
+}
+
+void PhysicsEngine::Shutdown() {
+    if (contactGroup_ != nullptr) {
+        dJointGroupDestroy(contactGroup_);
+        contactGroup_ = nullptr;
+    }
+    if (world_ != nullptr) {
+        dWorldDestroy(world_);
+        world_ = nullptr;
+    }
+}
+
+void PhysicsEngine::SetConstants(float stepSize, float erp, float cfm, int iterations) {
+    stepSize_ = stepSize;
+    erp_ = erp;
+    cfm_ = cfm;
+    iterations_ = iterations;
+}
+
+Entity* PhysicsEngine::ResolveEntity(uint32_t id) {
+    Object* object = Singleton<ObjectManager>::Get()->GetObject(id);
+    if (object == nullptr || !object->GetRTTIClassInfo()->IsA(&Entity::classInfo)) return nullptr;
+    return static_cast<Entity*>(object);
+}
+
+bool PhysicsEngine::AddEntityToSimulation(Entity* entity) {
+    CriticalSectionLock hold(lock_);
+    if (!entity->IsInWorld()) {
+        Log(LogPriority::Warning, "Entity %s added to simulation but not in the world.", entity->GetObjectName().c_str());
+        return false;
+    }
+    if (centre_.GetRegion() == nullptr) {
+        Log(LogPriority::Warning, "Attempting to add entity %s to physics system before initialization.",
+            entity->GetObjectName().c_str());
+        return false;
+    }
+    if (!entity->IsSimulationEnabled() && IsSimulatedType(entity->GetPhysicsType())) {
+        entity->CreatePhysicsObject(*this);
+        entity->GetPhysicsObject()->Init(centre_);
+        pendingEntities_.push_back(entity->GetObjectId());
+    }
+    return true;
+}
+
+void PhysicsEngine::RemoveEntityFromSimulation(Entity* entity) {
+    CriticalSectionLock hold(lock_);
+    if (entity->IsSimulationEnabled()) entity->DestroyPhysicsObject();
+}
+
+void PhysicsEngine::RemoveAllEntities() {
+    CriticalSectionLock hold(lock_);
+    for (uint32_t id : entities_) {
+        Entity* entity = ResolveEntity(id);
+        if (entity != nullptr && entity->IsSimulationEnabled()) entity->DestroyPhysicsObject();
+    }
+    entities_.clear();
+}
+
+void PhysicsEngine::SetEntityLinearVelocity(Entity* entity, const Vec3& velocity) {
+    if (AddEntityToSimulation(entity) && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->SetLinearVelocity(velocity);
+}
+
+void PhysicsEngine::SetEntityAngularVelocity(Entity* entity, const Vec3& velocity) {
+    if (IsSimulatedType(entity->GetPhysicsType()) && AddEntityToSimulation(entity))
+        entity->GetPhysicsObject()->SetAngularVelocity(velocity);
+}
+
+void PhysicsEngine::AddForceToEntity(Entity* entity, const Vec3& force) {
+    if (IsSimulatedType(entity->GetPhysicsType()) && AddEntityToSimulation(entity)) entity->GetPhysicsObject()->AddForce(force);
+}
+
+void PhysicsEngine::AddForceToEntity(Entity* entity, const Vec3& force, const WorldVec3& position) {
+    if (IsSimulatedType(entity->GetPhysicsType()) && AddEntityToSimulation(entity))
+        entity->GetPhysicsObject()->AddForce(force, position);
+}
+
+void PhysicsEngine::SetEntityMaxFallVelocity(Entity* entity, float velocity) {
+    if (entity->IsSimulationEnabled()) entity->GetPhysicsObject()->SetMaxFallVelocity(velocity);
+}
+
+Vec3 PhysicsEngine::GetEntityLinearVelocity(Entity* entity) const {
+    return entity->IsSimulationEnabled() ? entity->GetPhysicsObject()->GetLinearVelocity() : Vec3();
+}
+
+int PhysicsEngine::CountSteps(float elapsed, float stepSize, int maxSteps) {
+    int steps = 0;
+    while (elapsed > stepSize && steps < maxSteps) {
+        elapsed -= stepSize;
+        ++steps;
+    }
+    return elapsed > 0.0f ? steps + 1 : steps;
+}
+
+void PhysicsEngine::Update(const WorldVec3& centre) {
+    CriticalSectionLock hold(lock_);
+    timer_.Update(false);
+    Simulate(centre, static_cast<float>(timer_.GetElapsedTime()) * 0.001f);
+}
+
+void PhysicsEngine::Simulate(const WorldVec3& centre, float elapsed) {
+    CriticalSectionLock hold(lock_);
+    centre_ = centre;
+    entities_.insert(entities_.end(), pendingEntities_.begin(), pendingEntities_.end());
+    pendingEntities_.clear();
+    SynchronizeGravity();
+    dWorldSetERP(world_, erp_);
+    dWorldSetCFM(world_, cfm_);
+    const int steps = CountSteps(elapsed, stepSize_, kMaxSteps);
+    for (int step = 0; step < steps; ++step) RunSimulation(stepSize_, iterations_);
+    DebugRender();
+    if (stats_ && gEngine != nullptr) gEngine->AddStatisticText("%d entities in physics simulation", GetNumEntities());
+}
+
+void PhysicsEngine::RunSimulation(float stepSize, int iterations) {
+    UpdateSimulationFromEntities();
+    FindCollisions();
+    dWorldSetQuickStepNumIterations(world_, iterations);
+    dWorldQuickStep(world_, stepSize);
+    dJointGroupEmpty(contactGroup_);
+    UpdateEntitiesFromSimulation();
+    RemoveNonSimulatedEntities();
+}
+
+void PhysicsEngine::SynchronizeGravity() {
+    for (uint32_t id : entities_) {
+        Entity* entity = ResolveEntity(id);
+        if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->SetGravityMode(entity->GetGravityEnabled());
+    }
+}
+
+void PhysicsEngine::UpdateSimulationFromEntities() {
+    for (uint32_t id : entities_) {
+        Entity* entity = ResolveEntity(id);
+        if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->UpdateSimulationFromGameObject(centre_);
+    }
+}
+
+void PhysicsEngine::FindCollisions() {
+    for (uint32_t id : entities_) {
+        Entity* entity = ResolveEntity(id);
+        if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->FindCollisions();
+    }
+}
+
+void PhysicsEngine::UpdateEntitiesFromSimulation() {
+    const uint32_t frame = gEngine != nullptr ? gEngine->GetFrameCount() : 0;
+    const int updateTime = gEngine != nullptr ? gEngine->GetUpdateTime() : 0;
+    for (uint32_t id : entities_) {
+        Entity* entity = ResolveEntity(id);
+        if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
+        entity->GetPhysicsObject()->UpdateGameObjectFromSimulation();
+        // Placing the entity may have destroyed it or ended its simulation.
+        entity = ResolveEntity(id);
+        if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
+        // An entity the world no longer updates (it is out of sight) still moves on.
+        if (frame > entity->GetLastFrameUpdated() + 1) entity->Update(updateTime);
+    }
+}
+
+void PhysicsEngine::RemoveNonSimulatedEntities() {
+    std::erase_if(entities_, [](uint32_t id) {
+        Entity* entity = ResolveEntity(id);
+        if (entity == nullptr) return true;
+        bool erase = false;
+        if (entity->GetRegion() == nullptr) {
+            entity->DestroyPhysicsObject();
+            erase = true;
+        } else if (!entity->IsSimulationEnabled()) {
+            erase = true;
+        } else if (!entity->GetPhysicsObject()->IsEnabled()) {
+            entity->GetPhysicsObject()->OnDisabled();
+            entity->DestroyPhysicsObject();
+            erase = true;
+        }
+        entity->CleanupPhysicsObjects();
+        return erase;
+    });
+}
+
+void PhysicsEngine::DebugRender() const {
+    if (!debugging_ || gEngine == nullptr) return;
+    for (uint32_t id : entities_) {
+        const Entity* entity = ResolveEntity(id);
+        if (entity == nullptr) continue;
+        const Vec3 velocity = entity->IsSimulationEnabled() ? entity->GetPhysicsObject()->GetLinearVelocity() : Vec3();
+        const Vec3 origin = entity->GetCoords().GetRegionCoords().origin;
+        gEngine->AddStatisticText("%s (%0.2f %0.2f %0.2f) <%0.3f %0.3f %0.3f>", entity->GetObjectName().c_str(), origin.x,
+                                  origin.y, origin.z, velocity.x, velocity.y, velocity.z);
+    }
+}
+
+void PhysicsEngine::AddContactJoint(const CollisionContact& contact, PhysicsObject::Body body, PhysicsObject::Body other) const {
+    dContact joint{};
+    joint.surface.mode = 0;
+    joint.surface.mu = dInfinity;
+    joint.geom.pos[0] = contact.position.x;
+    joint.geom.pos[1] = contact.position.y;
+    joint.geom.pos[2] = contact.position.z;
+    joint.geom.normal[0] = contact.normal.x;
+    joint.geom.normal[1] = contact.normal.y;
+    joint.geom.normal[2] = contact.normal.z;
+    joint.geom.depth = contact.depth;
+    dJointAttach(dJointCreateContact(world_, contactGroup_, &joint), body, other);
+}
+
+}  // namespace GAME

@@ -1,0 +1,170 @@
+// The physics engine stepping rigid bodies: fixed steps, contact merging, free fall, coming to rest
+// on the ground, and entities joining and leaving around the steps.
+
+#include "physics/PhysicsEngine.h"
+
+#include "core/GameClock.h"
+#include "core/OBBox.h"
+#include "core/Singleton.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
+#include "physics/CollisionTests.h"
+#include "physics/PhysicsRigidBody.h"
+#include "physics/PhysicsWorld.h"
+#include "world/Region.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace GAME {
+namespace {
+
+constexpr float kGravity = 9.81f;
+
+// Flat ground at y = 0 under every entity; entities are placed directly.
+class GroundWorld : public PhysicsWorld {
+public:
+    int FindCollisions(Entity* entity, const WorldVec3&, CollisionContact* contacts, int max) override {
+        const OBBox box{Vec3(0.5f, 0.5f, 0.5f), entity->GetCoords().GetRegionCoords()};
+        const Vec3 ground[2][3] = {{Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)},
+                                   {Vec3(-50, 0, -50), Vec3(50, 0, 50), Vec3(50, 0, -50)}};
+        int count = 0;
+        for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
+        return count;
+    }
+    void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
+    void CreatePointDisturbance(const WorldVec3&, float, float, int) override { ++disturbances; }
+
+    int disturbances = 0;
+};
+
+class PhysicsEngineTest : public testing::Test {
+protected:
+    void SetUp() override {
+        engine.Initialize(&ground);
+        engine.Simulate(centre, 0.0f);  // gives the simulation its centre
+    }
+    void TearDown() override {
+        engine.RemoveAllEntities();
+        for (Entity* entity : created) {
+            entity->CleanupPhysicsObjects();
+            Objects()->DestroyObjectEx(entity, __FILE__, __LINE__);
+        }
+        Objects()->DestroyPendingObjects(1000);
+    }
+    static ObjectManager* Objects() { return Singleton<ObjectManager>::Get(); }
+
+    // A simulated entity (a unit box) resting unrotated at the position.
+    Entity* MakeBox(const Vec3& position) {
+        auto* entity = static_cast<Entity*>(Objects()->CreateObject("Entity"));
+        entity->SetCoords(WorldCoords(&region, Coords::Translation(position)));
+        entity->SetPhysicsType(Entity::PhysicsType::RigidBody);
+        created.push_back(entity);
+        return entity;
+    }
+    float Height(const Entity* entity) const { return entity->GetCoords().GetRegionCoords().origin.y; }
+
+    Region region{nullptr, 0, "Physics", ABBox(Vec3(-1000, -1000, -1000), Vec3(1000, 1000, 1000)), IntVec3(),
+                  RegionId(1, 0, 0, 0)};
+    WorldVec3 centre{&region, Vec3()};
+    GroundWorld ground;
+    PhysicsEngine engine;
+    std::vector<Entity*> created;
+};
+
+TEST(PhysicsEngineSteps, WholeStepsAreBoundedAndARemainderTakesAFullStep) {
+    EXPECT_EQ(PhysicsEngine::CountSteps(0.0f, 0.02f, 5), 0);
+    EXPECT_EQ(PhysicsEngine::CountSteps(0.02f, 0.02f, 5), 1);
+    EXPECT_EQ(PhysicsEngine::CountSteps(0.033f, 0.02f, 5), 2);
+    EXPECT_EQ(PhysicsEngine::CountSteps(1.0f, 0.02f, 5), 6);
+}
+
+TEST(PhysicsContactMerging, NearbyContactsWithCloseNormalsMergeAndWaterIsLeftOut) {
+    const Vec3 up(0, 1, 0);
+    const Vec3 tilted995(0.0998749f, 0.995f, 0.0f);  // unit length, dot product 0.995 with up
+    const Vec3 tilted98(0.198997f, 0.98f, 0.0f);
+    CollisionContact contacts[4];
+    contacts[0] = {Vec3(1, 0, 0), up, 0.1f, PhysicsSurface::None, nullptr};
+    contacts[1] = {Vec3(1.02f, 0, 0), tilted995, 0.2f, PhysicsSurface::None, nullptr};
+    contacts[2] = {Vec3(1.01f, 0, 0), up, 0.5f, PhysicsSurface::Water, nullptr};
+    contacts[3] = {Vec3(5, 0, 0), up, 0.05f, PhysicsSurface::None, nullptr};
+    PhysicsObject::MergedContact merged[4];
+    ASSERT_EQ(PhysicsObject::MergeContacts(contacts, 4, merged, 4), 2);
+    EXPECT_EQ(merged[0].count, 2);
+    EXPECT_NEAR(merged[0].contact.position.x, 1.01f, 1e-5f);
+    EXPECT_FLOAT_EQ(merged[0].contact.depth, 0.2f);
+    EXPECT_EQ(merged[0].contact.normal, up);
+    EXPECT_EQ(merged[1].count, 1);
+    EXPECT_EQ(merged[1].contact.position, Vec3(5, 0, 0));
+
+    contacts[1].normal = tilted98;
+    EXPECT_EQ(PhysicsObject::MergeContacts(contacts, 2, merged, 4), 2);
+    // A full list drops further groups rather than overrunning.
+    EXPECT_EQ(PhysicsObject::MergeContacts(contacts, 4, merged, 1), 1);
+}
+
+TEST_F(PhysicsEngineTest, FreeFallFollowsTheClosedFormOverASecond) {
+    Entity* box = MakeBox(Vec3(0, 100, 0));
+    ASSERT_TRUE(engine.AddEntityToSimulation(box));
+    ASSERT_TRUE(box->IsSimulationEnabled());
+    const float step = engine.GetStepSize();
+    const int steps = static_cast<int>(1.0f / step + 0.5f);
+    for (int i = 0; i < steps; ++i) engine.Simulate(centre, step);
+    // The stepper integrates velocity first, so it leads the closed form by g h t / 2.
+    const float time = static_cast<float>(steps) * step;
+    EXPECT_NEAR(Height(box), 100.0f - 0.5f * kGravity * time * time, 0.5f * kGravity * step * time + 1e-3f);
+    EXPECT_NEAR(engine.GetEntityLinearVelocity(box).y, -kGravity * time, 1e-3f);
+    EXPECT_EQ(ground.disturbances, 0);
+}
+
+TEST_F(PhysicsEngineTest, ABoxDroppedOnTheGroundComesToRestAndLeavesTheSimulation) {
+    GameClock::Get().Reset();
+    Entity* box = MakeBox(Vec3(0, 2, 0));
+    ASSERT_TRUE(engine.AddEntityToSimulation(box));
+    int steps = 0;
+    while (box->IsSimulationEnabled() && steps < 500) {
+        GameClock::Get().AdvanceBy(20.0);
+        engine.Simulate(centre, engine.GetStepSize());
+        ++steps;
+    }
+    EXPECT_FALSE(box->IsSimulationEnabled());
+    EXPECT_LT(steps, 200);
+    EXPECT_NEAR(Height(box), 0.5f, 0.05f);
+    EXPECT_EQ(engine.GetNumEntities(), 0);
+    // Touching the ground disturbs it, at most once per interval.
+    EXPECT_GE(ground.disturbances, 1);
+    EXPECT_LE(ground.disturbances, steps * 20 / static_cast<int>(PhysicsObject::kDisturbanceInterval) + 1);
+}
+
+TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) {
+    PhysicsEngine fresh;
+    fresh.Initialize(nullptr);
+    Entity* early = MakeBox(Vec3(0, 10, 0));
+    EXPECT_FALSE(fresh.AddEntityToSimulation(early));  // no frame has given it a centre yet
+    EXPECT_FALSE(early->IsSimulationEnabled());
+
+    Entity* removed = MakeBox(Vec3(0, 10, 0));
+    Entity* destroyed = MakeBox(Vec3(5, 10, 0));
+    Entity* kept = MakeBox(Vec3(-5, 10, 0));
+    for (Entity* entity : {removed, destroyed, kept}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
+    // Added entities wait for the next frame.
+    EXPECT_EQ(engine.GetNumEntities(), 0);
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_EQ(engine.GetNumEntities(), 3);
+
+    engine.RemoveEntityFromSimulation(removed);
+    // Out of the id look-ups at once, deleted later (with its body) by the object manager.
+    Objects()->DestroyObjectEx(destroyed, __FILE__, __LINE__);
+    created.erase(std::find(created.begin(), created.end(), destroyed));
+    const float keptHeight = Height(kept);
+    const float removedHeight = Height(removed);
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_EQ(engine.GetNumEntities(), 1);
+    EXPECT_LT(Height(kept), keptHeight);
+    EXPECT_EQ(Height(removed), removedHeight);
+    EXPECT_FALSE(removed->IsSimulationEnabled());
+}
+
+}  // namespace
+}  // namespace GAME

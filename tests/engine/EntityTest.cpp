@@ -43,6 +43,19 @@ public:
     explicit WatchedPhysicsObject(bool& deleted) : deleted_(deleted) {}
     ~WatchedPhysicsObject() override { deleted_ = true; }
 
+    void Init(const WorldVec3&) override {}
+    void UpdateGameObjectFromSimulation() override {}
+    void UpdateSimulationFromGameObject(const WorldVec3&) override {}
+    bool IsEnabled() const override { return true; }
+    void AddForce(const Vec3&, const WorldVec3&) override {}
+    void AddForce(const Vec3&) override {}
+    void SetLinearVelocity(const Vec3&) override {}
+    void SetAngularVelocity(const Vec3&) override {}
+    Vec3 GetLinearVelocity(const Name&) const override { return Vec3(); }
+    Vec3 GetLinearVelocity() const override { return Vec3(); }
+    void SetGravityMode(bool) override {}
+    void FindCollisions() override {}
+
 private:
     bool& deleted_;
 };

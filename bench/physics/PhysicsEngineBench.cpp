@@ -95,10 +95,8 @@ void BM_RawBoxes(benchmark::State& state) {
         }
         for (int step = 0; step < kSteps; ++step) {
             for (dBodyID body : bodies) {
-                const dReal* p = dBodyGetPosition(body);
-                const dReal* r = dBodyGetRotation(body);
-                const Coords frame(Vec3(float(r[0]), float(r[4]), float(r[8])), Vec3(float(r[1]), float(r[5]), float(r[9])),
-                                   Vec3(float(r[2]), float(r[6]), float(r[10])), Vec3(float(p[0]), float(p[1]), float(p[2])));
+                Coords frame;
+                PhysicsObject::GetBodyCoords(body, frame);
                 CollisionContact contacts[kMaxContacts];
                 const int count = GroundContacts(OBBox{kHalfSize, frame}, contacts);
                 for (int c = 0; c < count; ++c) {

@@ -30,7 +30,9 @@
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
 #include "world/SectorDataManager.h"
+#include "world/LevelLoadingThread.h"
 #include "world/World.h"
+#include "world/WorldFrustum.h"
 
 namespace GAME {
 
@@ -96,8 +98,13 @@ bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bo
     return true;
 }
 
-void Engine::Update(const WorldFrustum& /*viewer*/, bool /*updateWorld*/) {
+void Engine::Update(const WorldFrustum& viewer, bool updateWorld) {
     AdvanceFrame();
+    if (updateWorld) {
+        world_->Update({viewer});
+        world_->UpdateRegionUsage();
+        world_->PostLoadPass();
+    }
     DestroyPendingObjects();
     UnloadUnreferencedResources();
     SingletonManager::Update();
@@ -124,6 +131,7 @@ void Engine::Shutdown() {
     StopResourceLoaderThread();
     ShutdownNetwork();
     world_->Unload();
+    LevelLoadingThread::Get().Stop();
     DestroyManagers();
     DestroyDisplay();
     DestroyObjects();

@@ -22,7 +22,8 @@
 // with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
-// (GetUpdateTime); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
+// (GetUpdateTime); with updateWorld, streams the world's regions for the viewer (World::Update,
+// UpdateRegionUsage, PostLoadPass); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
 // destruction; unloads the graphics resources nobody references; updates the singletons; updates
 // the active connection manager; evicts graphics resources unused for kEvictionFrames frames; reads
 // the frame's input (InputDevice::Update) and hands its events to the display's widgets; sets the
@@ -33,7 +34,7 @@
 // PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; unloads the world
-// (its regions, levels and entities); destroys the jukebox, the path finder, the input device, the
+// (its regions, levels and entities) and stops the level loading thread; destroys the jukebox, the path finder, the input device, the
 // editor filter and the unique id map; takes the display from the graphics engine and destroys it
 // with the statistics widget; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the
@@ -253,6 +254,9 @@ public:
     mem::map<unsigned, MapChunkCallback*>& GetChunkCallbackMap() { return chunkCallbacks_; }
 
 protected:
+    // For an engine that runs without Initialize (tools, tests): the file system its levels and
+    // records are read through. It must outlive the engine's use of it.
+    void SetFileSystem(FileSystem* fileSystem) { fileSystem_ = fileSystem; }
     // Puts a line into the HTML and XML log files (while they are open), for hosts whose Log
     // writes there.
     void WriteToLogFiles(LogPriority priority, unsigned category, const char* text);

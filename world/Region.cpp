@@ -1,22 +1,28 @@
 #include "world/Region.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 #include "core/CriticalSectionLock.h"
 #include "core/Frustum.h"
 #include "core/IntersectionTests.h"
 #include "core/Log.h"
 #include "core/Ray.h"
+#include "core/Sphere.h"
 #include "core/WorldVec3.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "files/File.h"
 #include "world/Level.h"
+#include "world/LevelLoadingThread.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
 #include "core/WorldCoords.h"
+#include "world/WorldFrustum.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {
@@ -37,7 +43,11 @@ Region::Region(WorldQueries* world, int index, const std::string& name, const AB
       name_(name),
       box_(box) {}
 
-Region::~Region() { SetLevel(nullptr); }
+Region::~Region() {
+    WaitForLoadingToFinish();
+    SetLevel(nullptr);
+    if (world_) world_->RemovePendingPostLoadRegion(this);
+}
 
 void Region::UpdateBoundingBox() {
     if (level_) box_ = level_->GetBoundingBox();
@@ -48,18 +58,347 @@ bool Region::IsLevelLoaded() const { return level_ && level_->IsLoaded() && leve
 void Region::SetLevel(std::unique_ptr<Level> level) {
     std::unique_ptr<Level> old;
     {
-        // The level loading thread reads the pointer under the lock; the old level is torn down
-        // outside it.
+        // Swapped under the lock that guards the hand-over; the old level is torn down outside it.
         CriticalSectionLock lock(regionLock_);
         old.swap(level_);
         level_ = std::move(level);
         UpdateBoundingBox();
     }
     if (old) {
-        if (world_) world_->SetRegionLoaded(this, false);
+        if (world_) {
+            world_->SetRegionLoaded(this, false);
+            world_->RemovePendingPostLoadRegion(this);
+        }
         old->Unload(false);
     }
     if (world_ && level_ && level_->IsLoaded()) world_->SetRegionLoaded(this, true);
+}
+
+namespace {
+
+bool IsEditor() { return gEngine && gEngine->IsEditorMode(); }
+
+// The first frustum that meets the box; -1 when none does.
+int FindFrustumMeeting(const ABBox& box, const Frustum* frusta, unsigned count) {
+    for (unsigned j = 0; j < count; ++j) {
+        if (frusta[j].TestABBox(box)) return int(j);
+    }
+    return -1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Streaming
+// ---------------------------------------------------------------------------------------------
+
+Level* Region::GetLevel(bool doNotMarkUsed) {
+    if (!doNotMarkUsed) framesNotUpdated_ = 0;
+    return level_.get();
+}
+
+Level* Region::GuaranteedGetLevel(bool loadRenderData) {
+    if (!LoadLevel(loadRenderData)) return nullptr;
+    framesNotUpdated_ = 0;
+    return level_.get();
+}
+
+void Region::Update(int elapsed) {
+    Frustum whole;
+    GetEnclosingFrustum(whole);
+    const WorldFrustum viewer(this, whole);
+    Update(this, &viewer, 1, elapsed, false, nullptr, 0);
+}
+
+void Region::Update(Region* root, const WorldFrustum* frusta, unsigned count, int elapsed, bool followConnected,
+                    Region* cameFrom, int depth) {
+    const uint32_t frame = gEngine ? gEngine->GetFrameCount() : 0;
+    if (frame == lastUpdateFrame_) return;
+    lastUpdateFrame_ = frame;
+    if (count > kMaxFrusta) return;
+
+    Frustum local[kMaxFrusta];
+    for (unsigned j = 0; j < count; ++j) frusta[j].GetRelativeFrustum(this, local[j]);
+    const float inflation = gEngine ? gEngine->GetLevelLoadInflation() : 0.0f;
+    const Sphere bounds(box_.centre, box_.halfSize.Length());
+    if (std::none_of(local, local + count, [&](const Frustum& f) { return f.TestSphere(bounds, inflation); }))
+        return;
+
+    PreLoad(elapsed, local, count, false);
+    const int seen = FindFrustumMeeting(box_, local, count);
+    if (seen < 0) {
+        // Just out of view: read the level ahead of time, and go no further.
+        for (unsigned j = 0; j < count; ++j) {
+            if (!local[j].Expand(inflation).TestABBox(box_)) continue;
+            framesNotUpdated_ = 0;
+            BackgroundLoadLevel(j == 0);
+            return;
+        }
+        return;
+    }
+
+    framesNotUpdated_ = 0;
+    // Render data are for the local viewer, the first frustum.
+    const bool loadRenderData = seen == 0;
+    if (!cameFrom) {
+        LoadLevel(loadRenderData);
+    } else {
+        BackgroundLoadLevel(loadRenderData);
+    }
+    if (depth < kMaxPortalDepth) UpdatePortals(root, frusta, local, count, elapsed, followConnected, cameFrom, depth);
+    if (followConnected) {
+        for (Region* connected : connectedRegions_)
+            connected->Update(root, frusta, count, elapsed, followConnected, cameFrom, depth);
+    }
+    if (depth <= kMaxPortalDepth && IsLevelLoaded()) level_->Update(local, count, elapsed);
+}
+
+void Region::UpdatePortals(Region* root, const WorldFrustum* frusta, const Frustum* local, unsigned count,
+                           int elapsed, bool followConnected, Region* cameFrom, int depth) {
+    const float inflation = gEngine ? gEngine->GetLevelLoadInflation() : 0.0f;
+    const int numPortals = std::min(GetNumPortals(), kMaxPortals);
+    bool openInView[kMaxPortals] = {};
+    bool nearView[kMaxPortals] = {};
+    bool inFirstView[kMaxPortals] = {};
+    for (int i = 0; i < numPortals; ++i) {
+        const Portal& portal = *portals_[i];
+        for (unsigned j = 0; j < count && !openInView[i]; ++j) {
+            if (portal.TestIntersection(local[j])) {
+                openInView[i] = portal.GetIsOpen();
+                nearView[i] = true;
+            } else if (!nearView[i] && portal.TestIntersection(local[j].Expand(inflation))) {
+                nearView[i] = true;
+            }
+            if (j == 0 && (openInView[i] || nearView[i])) inFirstView[i] = true;
+        }
+    }
+    // The doorways in view first, then those only near it.
+    for (const bool inView : {true, false}) {
+        for (int i = 0; i < numPortals; ++i) {
+            if (inView ? !openInView[i] : (openInView[i] || !nearView[i])) continue;
+            const Portal& portal = *portals_[i];
+            Region* next = portal.GetConnectedRegion();
+            if (!next || next == cameFrom) continue;
+            if (!inView && (!next->level_ || next->levelLoading_)) {
+                next->framesNotUpdated_ = 0;
+                next->BackgroundLoadLevel(inFirstView[i]);
+                continue;
+            }
+            // The connected pass reaches the root's connected regions.
+            if (followConnected && (next == root || std::count(root->connectedRegions_.begin(),
+                                                                root->connectedRegions_.end(), next)))
+                continue;
+            Coords frontToBack;
+            Region* behind = nullptr;
+            if (!portal.GetFrontToBackCoords(frontToBack, behind)) continue;
+            WorldFrustum carried[kMaxFrusta];
+            for (unsigned j = 0; j < count; ++j) {
+                if (frusta[j].GetRegion() != this) {
+                    carried[j] = frusta[j];
+                    continue;
+                }
+                Frustum moved = local[j];
+                moved.Transform(frontToBack);
+                carried[j].Initialize(behind, moved);
+            }
+            behind->Update(root, carried, count, elapsed, followConnected, this, depth + 1);
+        }
+    }
+}
+
+void Region::PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate) {
+    if (!level_ || count > kMaxFrusta) return;
+    const float inflation = gEngine ? gEngine->GetEntityPreLoadInflation() : 0.0f;
+    Frustum pushed[kMaxFrusta];
+    for (unsigned j = 0; j < count; ++j) pushed[j] = frusta[j].Expand(inflation);
+    if (FindFrustumMeeting(box_, pushed, count) >= 0) level_->PreLoad(priority, pushed, count, immediate);
+}
+
+void Region::PreLoad(int priority, bool immediate) {
+    Frustum whole;
+    GetEnclosingFrustum(whole);
+    PreLoad(priority, &whole, 1, immediate);
+}
+
+void Region::BackgroundLoadLevel(bool loadRenderData) {
+    if (level_ && (!loadRenderData || level_->HasLoadedRenderData())) return;
+    if (levelLoading_ || renderDataLoading_ || loadFailed_) return;
+    if (level_) {
+        // Render data are made on the main thread, in the post-load pass.
+        renderDataLoading_ = true;
+        if (world_) world_->AddPendingPostLoadRegion(this);
+        return;
+    }
+    levelLoading_ = true;
+    LevelLoadingThread::Get().Enqueue({this, loadRenderData});
+}
+
+bool Region::LoadLevel(bool loadRenderData) {
+    if (!level_) {
+        if (IsLevelLoading()) WaitForLoadingToFinish();
+        bool handedOver = false;
+        {
+            CriticalSectionLock lock(regionLock_);
+            handedOver = loadedLevel_ != nullptr;
+        }
+        if (!handedOver) {
+            Log(LogPriority::Warning, "Forcing load of level %s in main thread.", name_.c_str());
+            levelLoading_ = true;
+            if (!InternalLoadLevel(loadRenderData)) {
+                Log(LogPriority::Error, "Internal Load Level failed on %s.", name_.c_str());
+                return false;
+            }
+        }
+    } else if (loadRenderData && !level_->HasLoadedRenderData() && !renderDataLoading_) {
+        Log(LogPriority::Warning, "^gForcing load of level %s render data in main thread.", name_.c_str());
+    }
+    if (loadRenderData) renderDataLoading_ = true;
+    PostLoadLevel(false);
+    return IsLevelLoaded();
+}
+
+bool Region::InternalLoadLevel(bool loadRenderData) {
+    auto level = std::make_unique<Level>(this);
+    std::unique_ptr<BinaryWriter> state;
+    bool restoring = false;
+    std::string fileName;
+    {
+        CriticalSectionLock lock(regionLock_);
+        restoring = hasSavedState_;
+        fileName = GetLoadFileName();
+        if (CanRestoreLevelState()) state = std::move(savedState_);
+    }
+    const bool loaded = levelDataPosition_ != 0 ? LoadLevelFromMapFile(*level, restoring)
+                                                : level->Load(fileName.c_str(), restoring);
+    if (!loaded) {
+        Log(LogPriority::Error, levelDataPosition_ != 0 ? "Couldn't load %s" : "Couldn't load %s\n", name_.c_str());
+        level.reset();
+        {
+            // The state waits for a load that succeeds.
+            CriticalSectionLock lock(regionLock_);
+            savedState_ = std::move(state);
+        }
+        loadFailed_ = true;
+        renderDataLoading_ = false;
+        levelLoading_ = false;
+        return false;
+    }
+    if (state) level->RestoreState(state->GetBuffer(), state->GetPosition());
+    {
+        CriticalSectionLock lock(regionLock_);
+        // The state in memory is applied once; the editor's temporary file stays the level's source.
+        if (state) hasSavedState_ = false;
+        loadedLevel_ = std::move(level);
+        if (loadRenderData) renderDataLoading_ = true;
+    }
+    loadFailed_ = false;
+    if (world_) world_->AddPendingPostLoadRegion(this);
+    return true;
+}
+
+bool Region::LoadLevelFromMapFile(Level& level, bool restoring) {
+    if (!world_) return false;
+    mem::vector<unsigned char> bytes;
+    if (File* file = world_->LockMapFile()) {
+        Log(LogPriority::Info, "Begin Loading Level %s", name_.c_str());
+        // Parsed after the lock is left, so other readers of the map file do not wait for it.
+        if (const auto* block = static_cast<const unsigned char*>(file->Lock(levelDataPosition_, levelDataSize_)))
+            bytes.assign(block, block + levelDataSize_);
+        file->Unlock();
+        Log(LogPriority::Info, "End Loading Level %s", name_.c_str());
+    }
+    world_->UnlockMapFile();
+    if (bytes.empty() || !level.Load(bytes.data(), uint32_t(bytes.size()), restoring)) return false;
+    loadedFromMap_ = true;
+    return true;
+}
+
+bool Region::PostLoadLevel(bool incremental) {
+    if (!level_) {
+        {
+            CriticalSectionLock lock(regionLock_);
+            level_ = std::move(loadedLevel_);
+        }
+        // Nothing handed over: the load failed, or the level went meanwhile.
+        if (!level_) return true;
+        levelLoading_ = false;
+        UpdateBoundingBox();
+    }
+    if (renderDataLoading_) {
+        if (!level_->HasLoadedRenderData()) level_->LoadRenderData();
+        renderDataLoading_ = false;
+    }
+    if (level_->GetPostLoadCalled()) return true;
+    if (!level_->PostLoad(incremental)) return false;
+    if (world_) {
+        world_->SetRegionLoaded(this, true);
+    } else {
+        Log(LogPriority::Error, "Region::PostLoadLevel failed because of invalid world.");
+    }
+    return true;
+}
+
+void Region::UpdateUsage() {
+    if (!level_ || !level_->GetPostLoadCalled()) return;
+    ++framesNotUpdated_;
+    if (framesNotUpdated_ <= kUnloadFrames + uint32_t(index_ * 7 % 23)) return;
+    // Never wait here: a busy lock means another frame.
+    if (!regionLock_.TryToEnter()) return;
+    UnloadLevel(true, false);
+    regionLock_.Exit();
+}
+
+void Region::UnloadLevel(bool keepState, bool forgetSavedState) {
+    if (!level_) return;
+    Log(LogPriority::Info, "Unloading level %s\n", name_.c_str());
+    CriticalSectionLock lock(regionLock_);
+    if (forgetSavedState) {
+        hasSavedState_ = false;
+        savedState_.reset();
+    }
+    if (keepState && IsEditor()) {
+        if (level_->Save(GetSavedStateFileName().c_str(), false)) {
+            hasSavedState_ = true;
+        } else {
+            Log(LogPriority::Warning, "Error saving temp level %s", name_.c_str());
+        }
+    } else if (keepState && CanRestoreLevelState()) {
+        savedState_ = std::make_unique<BinaryWriter>(1024);
+        if (level_->SaveState(savedState_.get())) {
+            Log(LogPriority::Info, "Saved level state %s", name_.c_str());
+        } else {
+            Log(LogPriority::Warning, "Error saving level state %s", name_.c_str());
+        }
+        hasSavedState_ = true;
+    }
+    SetLevel(nullptr);
+}
+
+void Region::WaitForLoadingToFinish() {
+    LevelLoadingThread& thread = LevelLoadingThread::Get();
+    // A request taken back never ran: the region may ask again.
+    if (thread.Cancel(this)) levelLoading_ = false;
+    thread.WaitFor(this);
+}
+
+void Region::DestroyLevelEntities() {
+    CriticalSectionLock lock(regionLock_);
+    if (level_) level_->DestroyAllEntities(-1);
+}
+
+bool Region::CanRestoreLevelState() {
+    if (gEngine && gEngine->IsNetworkClient()) return false;
+    return !IsEditor();
+}
+
+std::string Region::GetLoadFileName() const { return IsEditor() && hasSavedState_ ? GetSavedStateFileName() : name_; }
+
+std::string Region::GetSavedStateFileName() const {
+    const size_t separator = name_.find_last_of("/\\");
+    const std::string base = separator == std::string::npos ? name_ : name_.substr(separator + 1);
+    char address[32];
+    std::snprintf(address, sizeof(address), "%p", static_cast<const void*>(this));
+    return (std::filesystem::temp_directory_path() / (std::string(address) + base)).string();
 }
 
 bool Region::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {

@@ -9,11 +9,31 @@
 //
 // The World owns the regions and gives each its index; a region reaches its world through the
 // WorldQueries interface (null for a region outside any world). The region owns its level while
-// one is loaded and tells the world when it comes and goes; streaming the level in and out, and the
-// fog of war, are the streaming and fog code's, under the two locks kept here.
+// one is loaded and tells the world when it comes and goes.
 //
-// Threads: everything here runs on the main thread, except what the locks guard.
+// Streaming: every frame the world walks the regions its viewers see (Update): a region in view is
+// marked used and has its level loaded (the viewer's own region at once, the others through the
+// LevelLoadingThread), a region just out of view (within the engine's level-load inflation) is
+// requested in the background, and the walk goes on through open portals (two hops at most) and
+// to connected regions. A level loaded in the background waits on the world's pending list until
+// the main thread finishes it (PostLoadLevel). A level unused for 600 to 622 frames (the count
+// differs by region index so that unloads spread over frames) is unloaded; its entities' state is
+// kept in memory (in the editor, in a temporary level file) and restored when it comes back.
+//
+// Decisions on threads: the loading thread never touches the region's level pointer. It reads the
+// level into a level of its own and hands the finished level over under the region lock; the main
+// thread adopts it in PostLoadLevel, and loads render data there too. So a level the main thread
+// uses is never being filled, and no level is freed while another thread reads it. The load flags
+// are atomics; the queued flag is written under the loading thread's queue lock. A region waits
+// for (or takes back) its request before it is destroyed. A level that fails to load is not asked
+// for again by the background walk (which would read and log the broken file every frame), only by
+// a forced load.
+//
+// Threads: everything here runs on the main thread, except InternalLoadLevel (loading thread) and
+// what the locks guard.
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -36,6 +56,7 @@ class Level;
 class Portal;
 class WorldCoords;
 class UniqueId;
+class WorldFrustum;
 class WorldQueries;
 class WorldVec3;
 struct Ray;
@@ -52,6 +73,12 @@ class Region {
 public:
     // Boxes closer than this on every axis (after offsets) make two regions connected.
     static constexpr float kConnectionDistance = 2.0f;
+    // Streaming limits: frusta per walk, portals followed per region, portal hops from the root.
+    static constexpr unsigned kMaxFrusta = 16;
+    static constexpr int kMaxPortals = 32;
+    static constexpr int kMaxPortalDepth = 2;
+    // A level unused for more than kUnloadFrames + (index * 7) mod 23 frames is unloaded.
+    static constexpr uint32_t kUnloadFrames = 600;
 
     // An invalid id is replaced by a new unique one.
     Region(WorldQueries* world, int index, const std::string& name, const ABBox& box, const IntVec3& offset,
@@ -103,14 +130,68 @@ public:
     uint32_t GetMinimapPosition() const { return minimapPosition_; }
     uint32_t GetMinimapSize() const { return minimapSize_; }
 
-    // The level. The region owns it; null while none is loaded.
+    // The level. The region owns it; null while none is loaded. No lock, no mark.
     Level* GetLevel() const { return level_.get(); }
+    // The level, marking the region used unless doNotMarkUsed; null while it is loading.
+    Level* GetLevel(bool doNotMarkUsed);
+    // Loads the level now when need be (LoadLevel) and returns it, marked used; null when it
+    // cannot be loaded.
+    Level* GuaranteedGetLevel(bool loadRenderData);
     // The level is there, loaded and post-loaded: entities may enter it.
     bool IsLevelLoaded() const;
     // Replaces the level (the old one is destroyed with its entities), takes its box and tells the
     // world whether a loaded level is now there. The id stays: portals of other regions lead here
     // by it.
     void SetLevel(std::unique_ptr<Level> level);
+
+    // The level was last read from the map file (else from the level file named like the region).
+    bool GetLoadedFromMap() const { return loadedFromMap_; }
+
+    // Streaming (main thread unless said otherwise).
+    // The per-frame walk, from the root region through this one (see above); frusta are up to
+    // kMaxFrusta viewers, the first the local viewer's (only it loads render data).
+    void Update(Region* root, const WorldFrustum* frusta, unsigned count, int elapsed, bool followConnected,
+                Region* cameFrom, int depth);
+    // The walk of this region alone, seen whole.
+    void Update(int elapsed);
+    // Preloads the entities near the frusta (region space) of a loaded level.
+    void PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate);
+    void PreLoad(int priority, bool immediate);
+    // Queues a load of the level (or of its render data) unless it is there, already asked for,
+    // or failed last time.
+    void BackgroundLoadLevel(bool loadRenderData);
+    // Loads the level (and render data) now on this thread, taking back a queued request or
+    // waiting for the one being served, and finishes it. True when the level is loaded.
+    bool LoadLevel(bool loadRenderData);
+    // Loading thread: reads the level into a level of its own and hands it over; false (logged)
+    // when it cannot be read, and then the region keeps no level.
+    bool InternalLoadLevel(bool loadRenderData);
+    // Adopts a level the loading thread handed over, loads asked-for render data, and post-loads
+    // (one step when incremental). True when nothing is left to do.
+    bool PostLoadLevel(bool incremental);
+    // Once a frame: counts the frames the level went unused and unloads it past the threshold.
+    void UpdateUsage();
+    // keepState saves the entities' state (or, in the editor, the level to a temporary file) for
+    // the next load; forgetSavedState drops a state kept from before.
+    void UnloadLevel(bool keepState, bool forgetSavedState);
+    void MarkAsUsedThisFrame() { framesNotUpdated_ = 0; }
+    // The level goes at the next UpdateUsage unless it is used meanwhile.
+    void PrepareUnload() { framesNotUpdated_ = kUnloadFrames - 1; }
+    uint32_t GetFramesNotUpdated() const { return framesNotUpdated_; }
+    // A request is queued or being served (any thread).
+    bool IsLevelLoading() const { return queued_.load(std::memory_order_acquire); }
+    // The last load failed (the background walk does not ask again).
+    bool GetLoadFailed() const { return loadFailed_.load(std::memory_order_acquire); }
+    bool HasSavedState() const { return hasSavedState_; }
+    // Returns once no load of this region is queued or running.
+    void WaitForLoadingToFinish();
+    // The file an unloaded level's edits are kept in (editor): in the temporary directory, named
+    // by this region's address and the base name of the region, never the level's own file.
+    std::string GetSavedStateFileName() const;
+    // Under the region lock, destroys every entity of the level.
+    void DestroyLevelEntities();
+    // Set by the loading thread under its queue lock.
+    void SetQueued(bool queued) { queued_.store(queued, std::memory_order_release); }
 
     // Entities.
     // Places the entity into the level at the coordinates (which must be in this region) and, with
@@ -164,6 +245,15 @@ public:
     CriticalSection& GetFogLock() const { return fogLock_; }
 
 private:
+    // Entity state survives unloading (not on a networked client, not in the editor).
+    static bool CanRestoreLevelState();
+    // The file the level is read from.
+    std::string GetLoadFileName() const;
+    // Reads the level's bytes from the world's map file into level; false (logged) when it cannot.
+    bool LoadLevelFromMapFile(Level& level, bool restoring);
+    // The portal step of Update: follows the portals in or near view into the regions behind.
+    void UpdatePortals(Region* root, const WorldFrustum* frusta, const Frustum* local, unsigned count, int elapsed,
+                       bool followConnected, Region* cameFrom, int depth);
     // One step of the portal walk of GetEntitiesInFrustum.
     void GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
                                  bool followPortals, mem::set<const Region*>& visited) const;
@@ -179,7 +269,17 @@ private:
     uint32_t levelDataSize_ = 0;
     uint32_t minimapPosition_ = 0;
     uint32_t minimapSize_ = 0;
+    std::unique_ptr<Level> loadedLevel_;       // handed over by the loading thread, under the lock
     ABBox box_;
+    uint32_t framesNotUpdated_ = 0;
+    uint32_t lastUpdateFrame_ = UINT32_MAX;    // never a real frame, so the first frame counts
+    std::atomic<bool> levelLoading_{false};    // a load that makes the level is asked for or running
+    std::atomic<bool> renderDataLoading_{false};  // render data of the level are asked for
+    std::atomic<bool> queued_{false};
+    std::atomic<bool> loadFailed_{false};
+    std::atomic<bool> loadedFromMap_{false};
+    bool hasSavedState_ = false;               // under the lock
+    std::unique_ptr<BinaryWriter> savedState_; // under the lock
     mem::vector<std::unique_ptr<Portal>> portals_;
     std::string zoneRecord_;
     mem::vector<Region*> connectedRegions_;

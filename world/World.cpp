@@ -22,6 +22,7 @@
 #include "world/RegionRecord.h"
 #include "world/SectorDataManager.h"
 #include "world/WorldFile.h"
+#include "world/WorldFrustum.h"
 #include "world/WorldGrid.h"
 
 namespace GAME {
@@ -389,6 +390,59 @@ File* World::LockMapFile() const {
 void World::UnlockMapFile() const {
     --mapFileUsers_;
     mapFileLock_.Exit();
+}
+
+void World::Update(const mem::vector<WorldFrustum>& frusta) {
+    const int time = gEngine ? gEngine->GetUpdateTime() : 0;
+    const auto count = unsigned(frusta.size());
+    if (connectivityBuilt_) {
+        for (const WorldFrustum& frustum : frusta) {
+            if (Region* region = frustum.GetRegion()) region->Update(region, frusta.data(), count, time, true, nullptr, 0);
+        }
+        return;
+    }
+    for (const std::unique_ptr<Region>& region : regions_)
+        region->Update(region.get(), frusta.data(), count, time, false, nullptr, 0);
+}
+
+void World::UpdateRegionUsage() {
+    for (const std::unique_ptr<Region>& region : regions_) region->UpdateUsage();
+}
+
+void World::PostLoadPass() {
+    mem::vector<Region*> pending;
+    {
+        CriticalSectionLock lock(pendingLock_);
+        pending = pendingPostLoad_;
+    }
+    for (Region* region : pending) {
+        if (region->PostLoadLevel(true)) RemovePendingPostLoadRegion(region);
+    }
+}
+
+void World::AddPendingPostLoadRegion(Region* region) {
+    CriticalSectionLock lock(pendingLock_);
+    if (std::find(pendingPostLoad_.begin(), pendingPostLoad_.end(), region) == pendingPostLoad_.end())
+        pendingPostLoad_.push_back(region);
+}
+
+void World::RemovePendingPostLoadRegion(Region* region) {
+    CriticalSectionLock lock(pendingLock_);
+    std::erase(pendingPostLoad_, region);
+}
+
+unsigned World::GetNumLevelsLoading() const {
+    return unsigned(std::count_if(regions_.begin(), regions_.end(),
+                                  [](const std::unique_ptr<Region>& region) { return region->IsLevelLoading(); }));
+}
+
+unsigned World::GetNumLevelsLoaded() const {
+    return unsigned(std::count_if(regions_.begin(), regions_.end(),
+                                  [](const std::unique_ptr<Region>& region) { return region->IsLevelLoaded(); }));
+}
+
+void World::UnloadExtraRegions() {
+    for (const std::unique_ptr<Region>& region : regions_) region->PrepareUnload();
 }
 
 }  // namespace GAME

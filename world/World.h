@@ -17,8 +17,10 @@
 // Files: the editor's world file ".wrl" (WorldFile) and the compiled map file (LoadMap), which
 // stays open under its lock for the regions' later ranged reads of their level data.
 //
-// Threads: everything runs on the main thread, except LockMapFile / UnlockMapFile, which the level
-// loading thread uses. Lock order: a region's lock, then the map-file lock.
+// Threads: everything runs on the main thread, except LockMapFile / UnlockMapFile and
+// AddPendingPostLoadRegion, which the level loading thread uses. Lock order: a region's lock, then
+// the map-file lock or the pending lock; PostLoadPass takes a copy of the pending list and leaves
+// the pending lock before it enters any region's lock, so no thread takes them the other way.
 
 #include <memory>
 #include <string>
@@ -161,8 +163,22 @@ public:
     // The map file, for a region's ranged reads of its level data and mini-map image. Null when no
     // map file is open, or when this thread already holds it (then it must not read). Every
     // LockMapFile is paired with one UnlockMapFile, also when it returned null.
-    File* LockMapFile() const;
-    void UnlockMapFile() const;
+    File* LockMapFile() const override;
+    void UnlockMapFile() const override;
+
+    // Streaming, once a frame on the main thread, in this order: the walk from the viewers'
+    // regions (from every region while connectivity is not built), the usage count that unloads
+    // what went unused, and the post-load pass that finishes the levels read in the background.
+    void Update(const mem::vector<WorldFrustum>& frusta);
+    void UpdateRegionUsage();
+    void PostLoadPass();
+    void AddPendingPostLoadRegion(Region* region) override;
+    void RemovePendingPostLoadRegion(Region* region) override;
+    // Regions with a load queued or running, and regions whose level is loaded.
+    unsigned GetNumLevelsLoading() const;
+    unsigned GetNumLevelsLoaded() const;
+    // Every region's level goes at the next usage count unless it is used meanwhile.
+    void UnloadExtraRegions();
 
     // Region queries (shapes in the reference region's space).
     // Regions whose boxes meet the frustum; connectedOnly keeps those connected to the viewer.
@@ -260,6 +276,8 @@ private:
     File* mapFile_ = nullptr;              // opened and closed through the engine's file system
     mutable CriticalSection mapFileLock_;
     mutable int mapFileUsers_ = 0;         // LockMapFile calls not yet unlocked, under the lock
+    mem::vector<Region*> pendingPostLoad_; // under the pending lock
+    mutable CriticalSection pendingLock_;
 };
 
 }  // namespace GAME

@@ -5,6 +5,7 @@
 
 namespace GAME {
 
+class File;
 class Region;
 class RegionId;
 class WorldVec3;
@@ -23,6 +24,14 @@ public:
     // The region's level became loaded (true) or went away (false); the world keeps the list of
     // loaded regions that its queries search.
     virtual void SetRegionLoaded(const Region* region, bool loaded) = 0;
+    // A level was read in the background and waits for the main thread's PostLoadPass; the
+    // region leaves that list when its level goes. Both may come from any thread, and neither
+    // lists a region twice.
+    virtual void AddPendingPostLoadRegion(Region* region) = 0;
+    virtual void RemovePendingPostLoadRegion(Region* region) = 0;
+    // The open map file for a ranged read of a region's level; see World::LockMapFile.
+    virtual File* LockMapFile() const = 0;
+    virtual void UnlockMapFile() const = 0;
 
 protected:
     ~WorldQueries() = default;

@@ -33,6 +33,11 @@ public:
     // The floor height, the same in every region; -infinity for none.
     void SetFloor(float height) { floor_ = height; }
 
+    // Regions of the fake world do not stream.
+    void AddPendingPostLoadRegion(Region*) override {}
+    void RemovePendingPostLoadRegion(Region*) override {}
+    File* LockMapFile() const override { return nullptr; }
+    void UnlockMapFile() const override {}
     Region* GetRegionById(const RegionId& id) override {
         for (const auto& region : regions_) {
             if (region->GetId() == id) return region.get();

@@ -1,0 +1,103 @@
+#include "world/LevelLoadingThread.h"
+
+#include <algorithm>
+
+#include "files/BaseResourceManager.h"
+#include "world/Region.h"
+
+namespace GAME {
+
+LevelLoadingThread& LevelLoadingThread::Get() {
+    static LevelLoadingThread thread;
+    return thread;
+}
+
+LevelLoadingThread::~LevelLoadingThread() { Stop(); }
+
+void LevelLoadingThread::Enqueue(const Request& request) {
+    std::unique_lock lock(lock_);
+    if (request.region == serving_ ||
+        std::any_of(queue_.begin(), queue_.end(), [&](const Request& r) { return r.region == request.region; }))
+        return;
+    queue_.push_back(request);
+    request.region->SetQueued(true);
+    const bool start = !manual_ && !IsRunning();
+    lock.unlock();
+    wake_.notify_all();
+    if (start) Start("Level Loading Thread");
+}
+
+bool LevelLoadingThread::Cancel(const Region* region) {
+    std::lock_guard lock(lock_);
+    const auto found = std::find_if(queue_.begin(), queue_.end(), [&](const Request& r) { return r.region == region; });
+    if (found == queue_.end()) return false;
+    queue_.erase(found);
+    const_cast<Region*>(region)->SetQueued(false);
+    return true;
+}
+
+void LevelLoadingThread::WaitFor(const Region* region) {
+    Cancel(region);
+    std::unique_lock lock(lock_);
+    wake_.wait(lock, [&] { return serving_ != region; });
+}
+
+bool LevelLoadingThread::ServeNextRequest() {
+    Request request;
+    {
+        std::lock_guard lock(lock_);
+        if (queue_.empty()) return false;
+        request = queue_.front();
+        queue_.pop_front();
+        serving_ = request.region;
+    }
+    Serve(request);
+    return true;
+}
+
+size_t LevelLoadingThread::GetNumQueued() const {
+    std::lock_guard lock(lock_);
+    return queue_.size();
+}
+
+void LevelLoadingThread::SetManual(bool manual) {
+    {
+        std::lock_guard lock(lock_);
+        manual_ = manual;
+    }
+    if (manual) Stop();
+}
+
+void LevelLoadingThread::RequestStop() {
+    {
+        std::lock_guard lock(lock_);
+        Thread::RequestStop();
+    }
+    wake_.notify_all();
+}
+
+void LevelLoadingThread::Serve(const Request& request) {
+    BaseResourceManager::SetThreadUnloadFence();
+    request.region->InternalLoadLevel(request.loadRenderData);
+    BaseResourceManager::SetThreadUnloadFence();
+    {
+        std::lock_guard lock(lock_);
+        serving_ = nullptr;
+        request.region->SetQueued(false);
+    }
+    wake_.notify_all();
+    BaseResourceManager::RemoveThreadFenceCounter();
+}
+
+void LevelLoadingThread::Run() {
+    for (;;) {
+        {
+            std::unique_lock lock(lock_);
+            wake_.wait(lock, [&] { return IsStopRequested() || !queue_.empty(); });
+            if (IsStopRequested()) return;
+        }
+        ServeNextRequest();
+    }
+}
+
+}  // namespace GAME

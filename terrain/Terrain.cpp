@@ -13,6 +13,7 @@
 #include "render/RenderDevice.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainObject.h"
+#include "terrain/TerrainPlug.h"
 #include "terrain/TerrainType.h"
 
 namespace GAME {
@@ -123,13 +124,21 @@ void Terrain::ProcessDirtyRects() {
     GetObjectsInDirtySet(objects, dirtyRects_, 5.0f);
     for (TerrainObject* object : objects) object->Invalidate();
     for (int i = 0; i < dirtyRects_.GetNumRects(); ++i) MakeVisible(dirtyRects_.GetRect(i));
+    // The plugs touched are made again over their whole area.
     for (TerrainObject* object : objects) {
+        if (object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) {
+            AddDirtyRect(GetRectForBox(object->GetBoundingBox()));
+            RemoveObjectFromSpace(object);
+            delete object;
+            continue;
+        }
         if (!object->GetRTTIClassInfo()->IsA(&TerrainBlock::classInfo)) continue;
         auto* block = static_cast<TerrainBlock*>(object);
         block->Unload();
         block->ComputeBounds();
         UpdateObjectInSpace(block);
     }
+    BuildPlugs(dirtyRects_);
     dirtyRects_.Clear();
 }
 

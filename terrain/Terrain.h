@@ -258,6 +258,22 @@ public:
     // Hides the samples the polygon covers.
     void MakeInvisible(const SimplePolygon& polygon);
 
+    // -- Plugs (TerrainPlugBuilder.cpp) ------------------------------------------------------------
+
+    // Ground units a side of the square buckets plugs are cut into, aligned to multiples of it.
+    static constexpr float kPlugBucketSize = 15.0f;
+    // Outline points closer than this are one point.
+    static constexpr double kPlugSnapTolerance = 0.001;
+    // Closes the hidden parts of the set's rectangles with new plugs: the outline between hidden and
+    // visible samples (the hidden side to be filled), with the open edges of the plugs already next
+    // to the set toggled in reverse so the new plugs meet them without overlapping, triangulated and
+    // cut into kPlugBucketSize buckets, each bucket one plug in the tree. The rebuild calls it after
+    // deleting the plugs it touched; a caller that hides samples itself calls it for their area.
+    void BuildPlugs(const DirtyRectSet& samples);
+    // The sample rectangle around a box, one sample wider on every side, clipped to end one sample
+    // short of the far edges (empty when nothing is left).
+    DirtyRect GetRectForBox(const ABBox& box) const;
+
 private:
     size_t CellIndex(unsigned x, unsigned z) const { return size_t(z) * (GetNumXSamples() - 1) + x; }
     size_t SampleIndex(unsigned x, unsigned z) const { return size_t(z) * GetNumXSamples() + x; }

@@ -7,6 +7,12 @@
 // (x, y, z); a triangle is three of them, a, b, c (72 bytes). The plug record of the run-time
 // block: u32 triangle count T, the T triangles, u32 layer count N, N u32 terrain layer indices
 // (the layers showing inside the plug, ascending).
+//
+// Queries treat a plug as the ground: a ray hits a triangle only from the side its face normal
+// (b - a) x (b - c) points to (a ray along the face counts), so triangles wound counter-clockwise
+// in (x, z) - as the plug builder's triangulation gives them - are hit from above. Box contacts
+// are taken with each triangle as (c, b, a), the winding the triangle-box test expects of a face
+// seen from above.
 
 #include <cstdint>
 
@@ -35,6 +41,10 @@ public:
         Vertex a, b, c;
     };
     static_assert(sizeof(Triangle) == 72, "a stored triangle is 72 bytes");
+    // A directed edge between two stored vertices.
+    struct Edge {
+        Vertex from, to;
+    };
 
     // The most triangles a plug holds: its vertices are drawn through 16-bit indices.
     static constexpr uint32_t kMaxTriangles = 65535 / 3;
@@ -53,6 +63,20 @@ public:
     // The bounds of the triangles' positions; a plug without triangles gets a box of 0.1 around
     // (0.1, 0.1, 0.1).
     void UpdateBounds();
+    // Recomputes the open edges: every directed triangle edge p -> q whose reverse q -> p no
+    // triangle has, in triangle order. Vertices are compared exactly, position then normal, so an
+    // edge shared by two triangles wound alike is interior.
+    void FindBoundaryEdges();
+    const mem::vector<Edge>& GetBoundaryEdges() const { return boundaryEdges_; }
+
+    // TerrainObject
+    void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const override;
+    int FindCollisions(const TerrainBase& terrain, const OBBox& box, CollisionContact* contacts, int max,
+                       PhysicsSurface surface) const override;
+    void FindCollisions(const TerrainBase& terrain, mem::vector<CollisionBox>& boxes,
+                        PhysicsSurface surface) const override;
+    // The terrain's layers inside the bounds; nothing before SetTerrain.
+    void RefreshLayers() override;
 
     uint32_t GetNumTriangles() const { return uint32_t(triangles_.size()); }
     const mem::vector<Triangle>& GetTriangles() const { return triangles_; }
@@ -60,7 +84,11 @@ public:
     void SetLayers(const mem::vector<unsigned>& layers) { layers_ = layers; }
 
 private:
-    TerrainBase* terrain_ = nullptr;  // not owned
+    // Writes at most max contacts of the box with the triangles, each marked as ground.
+    int CollideTriangles(const OBBox& box, CollisionContact* contacts, int max) const;
+
+    mem::vector<Edge> boundaryEdges_;  // built by FindBoundaryEdges
+    TerrainBase* terrain_ = nullptr;   // not owned
     mem::vector<Triangle> triangles_;
     mem::vector<unsigned> layers_;    // terrain layers showing inside the bounds, ascending
 };

@@ -30,6 +30,13 @@ void AddSquare(TerrainPlug& plug, float x0, float z0, float x1, float z1, float 
     plug.AddTriangle({At(x0, y, z0), At(x1, y, z1), At(x0, y, z1)});
 }
 
+// Hides the samples of the square [from, to] x [from, to].
+void Hide(Terrain& terrain, int from, int to) {
+    for (int z = from; z <= to; ++z) {
+        for (int x = from; x <= to; ++x) terrain.SetInvisible(x, z, true);
+    }
+}
+
 float Distance(const TerrainBase& terrain, const Ray& ray) {
     Intersection hit;
     terrain.GetIntersection(ray, hit, PhysicsSurface::None);
@@ -42,9 +49,7 @@ class TerrainPlugTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(terrain.New(16, 16));
-        for (int z = 4; z <= 8; ++z) {
-            for (int x = 4; x <= 8; ++x) terrain.SetInvisible(x, z, true);
-        }
+        Hide(terrain, 4, 8);
     }
 
     TerrainPlug* AddPlug() {
@@ -163,9 +168,7 @@ class PlugBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(terrain.New(32, 32));
-        for (int z = 10; z <= 14; ++z) {
-            for (int x = 10; x <= 14; ++x) terrain.SetInvisible(x, z, true);
-        }
+        Hide(terrain, 10, 14);
         area.AddRect(DirtyRect(8, 8, 10, 10));
     }
 
@@ -190,9 +193,7 @@ TEST_F(PlugBuilderTest, TheHiddenAreaIsClosedByPlugsOnceAndTheSameEveryTime) {
     // Another terrain with the same ground gets the same triangles.
     Terrain twin(nullptr);
     ASSERT_TRUE(twin.New(32, 32));
-    for (int z = 10; z <= 14; ++z) {
-        for (int x = 10; x <= 14; ++x) twin.SetInvisible(x, z, true);
-    }
+    Hide(twin, 10, 14);
     twin.BuildPlugs(area);
     const mem::vector<TerrainPlug::Triangle> again = AllTriangles(twin);
     ASSERT_EQ(again.size(), built.size());

@@ -1,4 +1,5 @@
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsNoiseGen.h"
 
 #include "core/Color.h"
 #include "core/FatalError.h"
@@ -106,6 +107,8 @@ mem::vector<uint32_t> MakeCheckerBoard() {
 GraphicsEngine::GraphicsEngine() = default;
 
 GraphicsEngine::~GraphicsEngine() {
+    // The noise generator holds device objects and a shader of this engine.
+    if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Destroy();
     // The font styles hold fonts of this engine's manager.
     StyleManager::ReleaseFonts(*this);
     UnloadShader2(basicShader_);
@@ -259,6 +262,8 @@ void GraphicsEngine::Update(bool renderDisplay) {
     const float budgetMs = ElapsedMilliseconds(start, GetPerformanceCounter());
     if (canvas_ == nullptr || !canvas_->BeginFrame()) return;
     device_->EnableWireframe(false);
+    // Noise textures are drawn before anything that samples them this frame.
+    if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->Update(*canvas_);
     UpdateStatistics();
     if (display_ != nullptr && !device_->DeviceLost() && renderDisplay) {
         // The statistics are drawn by a widget of the display, so their lines go in before it
@@ -680,6 +685,7 @@ void GraphicsEngine::ForceDeviceReset() {
 void GraphicsEngine::PreDeviceReset() {
     if (device_ == nullptr) return;
     ReloadAllResources(true);
+    if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->PreDeviceReset();
     if (canvas_ != nullptr) canvas_->PreDeviceReset();
     DestroySharedTextures();
     device_->DestroyRenderSurface(primarySurface_);
@@ -692,6 +698,7 @@ void GraphicsEngine::PostDeviceReset() {
     if (primarySurface_ != nullptr) {
         if (canvas_ != nullptr) canvas_->SetPrimarySurface(primarySurface_);
         CreateSharedTextures();
+        if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->PostDeviceReset();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "MapBuilder.h"
 #include "SampleEffects.h"
 #include "SampleMeshes.h"
+#include "SampleNoise.h"
 
 #include "core/Log.h"
 #include "core/System.h"
@@ -507,19 +508,15 @@ bool WriteSampleData(const std::string& directory) {
     FileSystem files;
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
-           WriteInterfaceSkin(files) && WriteFonts(files) && WriteLevels(files) && WriteWorld(files) &&
-           WriteMeshes(files) && WriteEffects(files) && WriteVideos(directory);
+           WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
+           WriteWorld(files) && WriteMeshes(files) && WriteEffects(files) && WriteVideos(directory);
 }
-
-namespace {
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {
     BinaryWriter writer;
     WriteShaderFile(writer, section);
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
-
-}  // namespace
 
 std::vector<uint8_t> MakeBasicShaderFile() { return MakeShaderFile(MakeBasicSection(false)); }
 

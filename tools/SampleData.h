@@ -26,6 +26,8 @@
 //                              Sample.map compiled from them by the map builder, with a spawn
 //                              point in the first region
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
+//   Shaders/NoiseTextureGen.ssh, Records/Sample/Noise.dbr   the noise generator's shader and a
+//                              noise texture (SampleNoise.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
 //                              and an orange 32 x 32 button face side by side over a 64 x 16
@@ -42,6 +44,7 @@
 namespace GAME {
 class BinaryWriter;
 class FileSystem;
+struct ShaderFileSection;
 }  // namespace GAME
 
 namespace GAME::sample {
@@ -88,6 +91,8 @@ constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.
 bool WriteSampleData(const std::string& directory);
+// A shader file of the section, one copy for each sample generation.
+std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section);
 // The bytes of "Shaders/Basic.ssh", for programs that need the basic shader without the rest.
 std::vector<uint8_t> MakeBasicShaderFile();
 // The bytes of "Shaders/Filter.ssh", the canvas's frame-buffer effects.

@@ -14,6 +14,7 @@
 #include "support/TempDirectory.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace GAME {
@@ -43,6 +44,7 @@ public:
     Engine& GetEngine() { return engine_; }
     void* Window() const { return window_.Get(); }
 
+    const TempDirectory& GetDirectory() const { return directory_; }
     // Writes a file into the mounted (writable) data directory.
     void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
     // Clears the whole target to opaque black and depth 1 (default state first).

@@ -1,0 +1,110 @@
+// Water types: the record's byte form, the opacity ramp and sharing through the manager.
+
+#include <gtest/gtest.h>
+
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "terrain/WaterType.h"
+#include "terrain/WaterTypeManager.h"
+
+namespace GAME {
+namespace {
+
+WaterType MakeLake() {
+    WaterType type("Lake");
+    WaterType::Settings& s = type.EditSettings();
+    s.MinDepthOpacity = 0.1f;
+    s.MaxDepthOpacity = 0.9f;
+    s.MinDepth = 2.0f;
+    s.MaxDepth = 2.5f;
+    s.ScrollSpeed = -3.0f;
+    s.Smoothness = 5.0f;
+    s.Specularity = 50.0f;
+    s.Reflectivity = 0.5f;
+    s.Direction = 90.0f;
+    s.TextureScale = Vec2(8.0f, 4.0f);
+    s.WaterColor = Color(0.2f, 0.3f, 0.4f, 0.5f);
+    s.SkyMapFilename = "Sky.tex";
+    s.NoiseTextureName = "Noise.dbr";
+    return type;
+}
+
+TEST(WaterType, RecordReadsToItsValuesAndKeepsTheReadersAlpha) {
+    BinaryWriter writer;
+    MakeLake().Save(writer);
+    ASSERT_EQ(writer.GetPosition(), 60u + 8u + 11u + 13u);
+
+    WaterType loaded;
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(loaded.Load(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+    const WaterType::Settings& s = loaded.GetSettings();
+    EXPECT_EQ(loaded.GetTypeName(), "Lake");
+    EXPECT_EQ(s.MinDepthOpacity, 0.1f);
+    EXPECT_EQ(s.MaxDepth, 2.5f);
+    EXPECT_EQ(s.ScrollSpeed, -3.0f);
+    EXPECT_EQ(s.Direction, 90.0f);
+    EXPECT_EQ(s.TextureScale.y, 4.0f);
+    EXPECT_EQ(s.WaterColor.b, 0.4f);
+    EXPECT_EQ(s.WaterColor.a, 1.0f);  // not stored
+    EXPECT_EQ(s.SkyMapFilename, "Sky.tex");
+    EXPECT_EQ(s.NoiseTextureName, "Noise.dbr");
+
+    // Cut inside the floats: the fields not reached keep their values, and a zero scale read
+    // from a record cannot reach the divisions.
+    BinaryWriter cut;
+    cut.Write(1u);
+    for (float value : {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f}) cut.Write(value);
+    WaterType partial("Kept");
+    BinaryReader cutReader(cut.GetBuffer(), cut.GetPosition());
+    EXPECT_TRUE(partial.Load(cutReader));
+    EXPECT_EQ(partial.GetTypeName(), "Kept");
+    EXPECT_EQ(partial.GetSettings().TextureScale.y, 16.0f);
+    EXPECT_GT(partial.GetSettings().TextureScale.x, 0.0f);
+    EXPECT_EQ(partial.GetSettings().Specularity, 0.0f);
+}
+
+TEST(WaterType, OpacityRampNeverDividesBelowOne) {
+    const WaterType lake = MakeLake();  // depths 2 .. 2.5, opacities 0.1 .. 0.9
+    EXPECT_FLOAT_EQ(lake.CalculateOpacity(2.25f), 0.75f * 0.1f + 0.25f * 0.9f);
+    EXPECT_EQ(lake.CalculateOpacity(100.0f), 0.9f);
+    EXPECT_EQ(lake.CalculateOpacity(-1.0f), 0.1f);
+    const Vec2 drift = lake.CalculateVelocity();
+    EXPECT_NEAR(drift.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(drift.y, -3.0f, 1e-5f);
+}
+
+TEST(WaterTypeManager, SharesTypesByNameAndFreesThemAtZero) {
+    WaterTypeManager manager;
+    WaterType* lake = manager.CreateWaterType("Lake");
+    ASSERT_NE(lake, nullptr);
+    EXPECT_EQ(manager.GetWaterType("LAKE"), lake);
+    EXPECT_EQ(manager.CreateWaterType("lake"), lake);
+    EXPECT_EQ(manager.GetReferenceCount("Lake"), 3);
+    EXPECT_EQ(manager.AddWaterType(WaterType("lAKE")), nullptr);
+    EXPECT_EQ(manager.GetWaterType("Sea"), nullptr);
+
+    WaterType seaSource = MakeLake();
+    seaSource.SetTypeName("Sea");
+    WaterType* sea = manager.AddWaterType(seaSource);
+    ASSERT_NE(sea, nullptr);
+    EXPECT_TRUE(manager.RenameWaterType("Lake", "Pond"));
+    EXPECT_FALSE(manager.RenameWaterType("Pond", "Pond"));
+    EXPECT_FALSE(manager.IsWaterType("Lake"));
+
+    EXPECT_FALSE(manager.ReleaseWaterType(lake));
+    EXPECT_FALSE(manager.ReleaseWaterType(lake));
+    EXPECT_TRUE(manager.ReleaseWaterType(lake));
+    EXPECT_FALSE(manager.IsWaterType("Pond"));
+    EXPECT_FALSE(manager.ReleaseWaterType(nullptr));
+
+    // The freed slot comes first again; the other type keeps its place.
+    manager.CreateWaterType("River");
+    mem::vector<std::string> names{"stale"};
+    manager.GetWaterTypeNames(names);
+    EXPECT_EQ(names, (mem::vector<std::string>{"River", "Sea"}));
+    EXPECT_EQ(manager.GetWaterType("sea")->GetSettings().MaxDepth, 2.5f);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -1,6 +1,7 @@
 #include "world/DayNightCycle.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -30,6 +31,23 @@ Color ReadRgb(BinaryReader& reader) {
     return Color(r, g, b, 1.0f);
 }
 
+float CatmullRom(float p0, float p1, float p2, float p3, float f) {
+    return 0.5f * (2.0f * p1 + (p2 - p0) * f + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * f * f +
+                   (-p0 + 3.0f * p1 - 3.0f * p2 + p3) * f * f * f);
+}
+
+Color CatmullRom(const Color& c0, const Color& c1, const Color& c2, const Color& c3, float f) {
+    return Color(CatmullRom(c0.r, c1.r, c2.r, c3.r, f), CatmullRom(c0.g, c1.g, c2.g, c3.g, f),
+                 CatmullRom(c0.b, c1.b, c2.b, c3.b, f), 1.0f);
+}
+
+// 0 at the event, rising smoothly to 1 an hour or more away from it.
+float FadeNear(float time, float event) {
+    const float away = std::min(std::fabs(time - event), 1.0f);
+    const float s = (std::cos((1.0f - away) * Pi) + 1.0f) * 0.5f;
+    return s * s;
+}
+
 }  // namespace
 
 DayNightCycle::DayNightCycle()
@@ -46,6 +64,77 @@ unsigned DayNightCycle::AddLightSetup(float time, const Color& light, const Colo
                                      [](float t, const LightSetup& setup) { return t < setup.time; });
     const auto inserted = setups_.insert(at, LightSetup{wrapped, light, sky, ground});
     return unsigned(inserted - setups_.begin());
+}
+
+unsigned DayNightCycle::SetLightSetupTime(unsigned index, float time) {
+    setups_[index].time = time;
+    const bool beforePrevious = index >= 1 && time < setups_[index - 1].time;
+    const bool afterNext = index + 1 < setups_.size() && time > setups_[index + 1].time;
+    if (!beforePrevious && !afterNext) return index;
+    const LightSetup moved = setups_[index];
+    setups_.erase(setups_.begin() + index);
+    return AddLightSetup(moved.time, moved.light, moved.sky, moved.ground);
+}
+
+bool DayNightCycle::GetTimeFraction(float time, float start, float end, float& fraction) {
+    if (time < start) time += 24.0f;
+    if (end < start) end += 24.0f;
+    fraction = (time - start) / (end - start);
+    return fraction >= 0.0f && fraction < 1.0f;
+}
+
+bool DayNightCycle::GetIsDay(float time) const {
+    float fraction;
+    return GetTimeFraction(time, sunRise_, sunSet_, fraction);
+}
+
+void DayNightCycle::GetLighting(float time, Color& light, Color& sky, Color& ground) const {
+    const size_t n = setups_.size();
+    if (n == 0) {
+        light = sky = ground = Color(0, 0, 0, 1);
+        return;
+    }
+    const auto next = std::upper_bound(setups_.begin(), setups_.end(), time,
+                                       [](float t, const LightSetup& setup) { return t < setup.time; });
+    const size_t i = next == setups_.end() ? 0 : size_t(next - setups_.begin());
+    const LightSetup& s0 = setups_[(i + 2 * n - 2) % n];
+    const LightSetup& s1 = setups_[(i + n - 1) % n];
+    const LightSetup& s2 = setups_[i];
+    const LightSetup& s3 = setups_[(i + 1) % n];
+
+    float span = s2.time - s1.time;
+    if (span < 0.0f) span += 24.0f;
+    float f = 0.0f;
+    if (span != 0.0f) f = ((time < s1.time ? time + 24.0f : time) - s1.time) / span;
+
+    light = CatmullRom(s0.light, s1.light, s2.light, s3.light, f);
+    sky = CatmullRom(s0.sky, s1.sky, s2.sky, s3.sky, f);
+    ground = CatmullRom(s0.ground, s1.ground, s2.ground, s3.ground, f);
+    if (sunRise_ != sunSet_) {
+        const float fade = FadeNear(time, sunRise_) * FadeNear(time, sunSet_);
+        light = Color(light.r * fade, light.g * fade, light.b * fade, 1.0f);
+    }
+    light.Clamp(0.0f, 1.0f);
+    sky.Clamp(0.0f, 1.0f);
+    ground.Clamp(0.0f, 1.0f);
+}
+
+Vec3 DayNightCycle::GetLightDirection(float time, bool ignoreAzimuth) const {
+    // A time off the clock (outside [0, 24) or not a number) keeps the sun at its minimum angle.
+    float elevation = sunMinAngle_;
+    float azimuth = sunAzimuth_;
+    float f;
+    if (sunRise_ != sunSet_) {
+        if (GetTimeFraction(time, sunRise_, sunSet_, f)) {
+            elevation = sunMinAngle_ + (Pi - 2.0f * sunMinAngle_) * f;
+        } else if (GetTimeFraction(time, sunSet_, sunRise_ + 24.0f, f)) {
+            elevation = moonMinAngle_ + (Pi - 2.0f * moonMinAngle_) * f;
+            azimuth = moonAzimuth_;
+        }
+    }
+    if (ignoreAzimuth) azimuth = 0.0f;
+    return Vec3(std::cos(elevation) * std::cos(azimuth), std::sin(elevation),
+                std::cos(elevation) * std::sin(azimuth));
 }
 
 void DayNightCycle::SetDefault() {

@@ -2,8 +2,13 @@
 // DayNightCycle: how the outdoor light changes over the 24-hour clock: sunrise and sunset, where
 // the sun and the moon stand, and a table of light setups (sun/moon light, sky ambient and ground
 // ambient colours at given times), kept sorted by time. The ambiance manager holds the default
-// cycle; every day/night sector style holds one that overrides it where it is painted. This is
-// the cycle's data and its stored form; the ambiance code evaluates it.
+// cycle; every day/night sector style holds one that overrides it where it is painted. The cycle
+// is a plain value: it stores its table and evaluates it for a time of day.
+//
+// Lighting runs a Catmull-Rom spline through the setups around the time (the table wraps past
+// midnight), and fades the sun/moon light to black within an hour of sunrise and sunset so the
+// switch between sun and moon is never seen. The sun climbs over the zenith from its minimum
+// angle at sunrise to the mirrored angle at sunset; the moon does the same through the night.
 //
 // A new cycle has no setups, sunrise 2:01, sunset 22:59, sun azimuth 45 degrees (SetDefault
 // uses 138), sun minimum angle 25 degrees, moon azimuth 138 degrees, moon minimum angle 40
@@ -18,6 +23,7 @@
 #include <cstdint>
 
 #include "core/Color.h"
+#include "core/Vec3.h"
 #include "core/Mem.h"
 
 namespace GAME {
@@ -57,10 +63,26 @@ public:
     // Wraps the time into [0, 24) and inserts the setup after every setup of an equal or earlier
     // time; returns its index.
     unsigned AddLightSetup(float time, const Color& light, const Color& sky, const Color& ground);
+    void SetLightSetupLightColor(unsigned index, const Color& color) { setups_[index].light = color; }
+    void SetLightSetupSkyColor(unsigned index, const Color& color) { setups_[index].sky = color; }
+    void SetLightSetupGroundColor(unsigned index, const Color& color) { setups_[index].ground = color; }
+    // Stores the time unchanged; a setup that now falls out of order is re-inserted as by
+    // AddLightSetup. Returns the setup's index afterwards.
+    unsigned SetLightSetupTime(unsigned index, float time);
+    void RemoveLightSetup(unsigned index) { setups_.erase(setups_.begin() + index); }
     // Removes every setup; the sun and moon values stay.
     void Clear() { setups_.clear(); }
     // Replaces everything with the built-in table.
     void SetDefault();
+
+    // Whether the time lies in [sunrise, sunset) on the wrapping clock.
+    bool GetIsDay(float time) const;
+    // The sun/moon light, sky ambient and ground ambient colours at a time of day, each in [0, 1]
+    // with alpha 1; all black with no setups.
+    void GetLighting(float time, Color& light, Color& sky, Color& ground) const;
+    // Unit vector towards the sun by day and the moon by night (y up); with ignoreAzimuth the
+    // body moves in the x-y plane.
+    Vec3 GetLightDirection(float time, bool ignoreAzimuth) const;
 
     void Write(BinaryWriter& writer) const;
     // Removes every setup first. False when the block is cut short, not tagged "DNC" or of another
@@ -70,6 +92,9 @@ public:
     // Hours of a clock string such as " 2:01 AM" or "10:59 PM" (" %d : %d %2s"; "pm" in any case
     // adds 12), wrapped into [0, 24); 0 when the string has no hours, minutes and suffix.
     static float ParseClockTime(const char* text);
+    // Where a time lies in the interval [start, end), which may wrap past midnight: fraction is
+    // 0 at start and 1 at end; true when the time lies inside.
+    static bool GetTimeFraction(float time, float start, float end, float& fraction);
 
 private:
     mem::vector<LightSetup> setups_;

@@ -49,7 +49,7 @@ protected:
 
     // Runs frames until the player stops or the time is up; the number of frames run.
     int PlayOut(bool pressEachFrame) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         int frames = 0;
         while (player.GetIsPlaying() && std::chrono::steady_clock::now() < deadline) {
             if (pressEachFrame) PushKey(bed.Window(), ScancodeOf("Space"), true);

@@ -12,11 +12,19 @@
 #include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
 #include "files/ResourceManager.h"
+#include "scene/AnimChannel.h"
 #include "world/World.h"
 
 namespace GAME {
 
 GAME_RTTI_DEFINE_CLASS(EffectEntity, Entity);
+
+// An animation's creation points make self-deleting children of their effects (AnimChannel.h).
+void AnimChannel::PrepareCreatedEntity(Entity& created) {
+    if (created.GetRTTIClassInfo()->IsA(&EffectEntity::classInfo)) {
+        static_cast<EffectEntity&>(created).MakeSelfDeletingChild();
+    }
+}
 
 EffectEntity::EffectEntity() { SetRegionBoundingBox(ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)), false); }
 

@@ -109,7 +109,10 @@ void AnimChannel::Advance(PlayState& state, int dtMs, const Name& rootBone, Skel
         }
         for (int i = 0; i < anim.GetNumCreateEntity(); ++i) {
             const GraphicsAnim::CreateEntity& point = anim.GetCreateEntity(i);
-            if (passed(static_cast<float>(point.frame))) entity_->CreateAttachedEntity(point.entity, point.attach);
+            if (!passed(static_cast<float>(point.frame))) continue;
+            if (Entity* created = entity_->CreateAttachedEntity(point.entity, point.attach)) {
+                PrepareCreatedEntity(*created);
+            }
         }
         const float last = frameCount - 1.0f;
         ended = state.loop ? wrapped : (f0 < last && last <= f1);

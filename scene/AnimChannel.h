@@ -14,7 +14,8 @@
 // 1000; wrapped into [0, frame count) when looping). A point at frame p is passed when
 // f0 <= p < f1, or, when the loop wrapped (f1 < f0), when p >= f0 or p < f1; each fires once per
 // pass, callback points first (Entity::AnimationCallback), then creation points
-// (Entity::CreateAttachedEntity). The end is reached when a looping animation wraps, or when a
+// (Entity::CreateAttachedEntity, then PrepareCreatedEntity: an effect made there is a
+// self-deleting child, gone when its effect is done). The end is reached when a looping animation wraps, or when a
 // non-looping one steps onto or past its last frame; the entity then gets the Name of "End" after
 // the time has moved on. Callback frames wrap with the frame count while looped sampling repeats
 // every frame count - 1 frames (GraphicsAnim), so on long loops the points drift a frame a cycle
@@ -61,6 +62,11 @@ public:
 
     // True while an animation plays, fades out or waits in the queue.
     bool IsValid() const { return current_.anim || fadeOut_.anim || !queue_.empty(); }
+    // Readies an entity made at a creation point: an effect entity (or one derived from it) is made
+    // a self-deleting child. Defined with the effect entity (effects/EffectEntity.cpp), which
+    // scene/ does not include.
+    static void PrepareCreatedEntity(Entity& created);
+
     // The current animation's frame (truncated toward zero); 0 without one.
     int GetCurrentFrame() const;
     // The current animation's file name, or "(none)".

@@ -4,12 +4,20 @@
 #include <cmath>
 #include <limits>
 
+#include "core/Intersection.h"
+#include "core/IntersectionTests.h"
 #include "core/Log.h"
 #include "core/Mat4.h"
 #include "engine/Engine.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "files/ResourceLoader.h"
+#include "physics/PhysicsMesh.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "scene/GMIEffect.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "scene/RenderablePass.h"
 
@@ -30,6 +38,10 @@ struct ParameterNames {
     Name transparency = Name::Create("transparencyValue");
     Name boneMatrix = Name::Create("boneMatrix");
     Name baseTexture = Name::Create("baseTexture");
+    Name bumpTexture = Name::Create("bumpTexture");
+    Name dissolveColor = Name::Create("dissolveColor");
+    Name dissolveValue = Name::Create("dissolveValue");
+    Name dissolveTexture = Name::Create("dissolveTexture");
 };
 
 const ParameterNames& Names() {
@@ -41,12 +53,73 @@ Coords Scaled(const Coords& coords, const Vec3& scale) {
     return Coords(coords.xAxis * scale.x, coords.yAxis * scale.y, coords.zAxis * scale.z, coords.origin);
 }
 
+Vec3 Multiply(const Vec3& a, const Vec3& b) { return Vec3(a.x * b.x, a.y * b.y, a.z * b.z); }
+
+// A full change of a section's opacity takes 750 ms.
+constexpr float kSectionFadePerMs = 1.0f / 750.0f;
+
+// Moves a dissolve or fade value by ms over the duration toward its end (1 or 0); true when it got
+// there. A duration under a millisecond gets there at once.
+bool Step(float& value, int ms, int duration, bool rising) {
+    const float step = duration > 0 ? float(ms) / float(duration) : 1.0f;
+    value += rising ? step : -step;
+    if (rising ? value < 1.0f : value > 0.0f) return false;
+    value = rising ? 1.0f : 0.0f;
+    return true;
+}
+
+int Milliseconds(float seconds) { return int(seconds * 1000.0f); }
+
 }  // namespace
 
 GraphicsMeshInstance::GraphicsMeshInstance()
     : graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
 
-GraphicsMeshInstance::~GraphicsMeshInstance() { ReleaseMesh(); }
+GraphicsMeshInstance::~GraphicsMeshInstance() {
+    // Effects clean up against a whole instance.
+    if (effect_ != nullptr) RetireGMIEffect(effect_.get());
+    retiredEffects_.clear();
+    ReleaseMesh();
+    ReplaceTexture(baseTexture_, nullptr);
+    ReplaceTexture(bumpTexture_, nullptr);
+    ReplaceTexture(dissolveTexture_, nullptr);
+    UnloadOverrideShader(nullptr);
+}
+
+void GraphicsMeshInstance::ReplaceTexture(const GraphicsTexture*& slot, const char* fileName) {
+    const GraphicsTexture* loaded = fileName != nullptr && graphics_ != nullptr ? graphics_->LoadTexture(fileName) : nullptr;
+    if (slot != nullptr && graphics_ != nullptr) graphics_->UnloadTexture(slot);
+    slot = loaded;
+}
+
+void GraphicsMeshInstance::SetBaseTexture(const char* fileName) { ReplaceTexture(baseTexture_, fileName); }
+
+void GraphicsMeshInstance::SetBumpTexture(const char* fileName) { ReplaceTexture(bumpTexture_, fileName); }
+
+const GraphicsShader2* GraphicsMeshInstance::SetOverrideShader(const char* fileName) {
+    if (fileName == nullptr || graphics_ == nullptr) return overrideShader_;
+    // The new reference first, so that naming the current shader again cannot free it.
+    const GraphicsShader2* loaded = graphics_->LoadShader2(fileName);
+    UnloadOverrideShader(nullptr);
+    overrideShader_ = loaded;
+    return overrideShader_;
+}
+
+void GraphicsMeshInstance::UnloadOverrideShader(const GraphicsShader2* only) {
+    if (overrideShader_ == nullptr || (only != nullptr && only != overrideShader_)) return;
+    if (graphics_ != nullptr) graphics_->UnloadShader2(overrideShader_);
+    if (dissolveShader_ == overrideShader_) dissolveShader_ = nullptr;
+    overrideShader_ = nullptr;
+}
+
+void GraphicsMeshInstance::PreLoad(int, bool withTextures) {
+    ResourceLoader* loader = gEngine != nullptr ? gEngine->GetResourceLoader() : nullptr;
+    if (loader == nullptr) return;
+    loader->EnqueueResource(mesh_, ResourcePriority::Normal, withTextures, false);
+    if (!withTextures) return;
+    loader->EnqueueResource(baseTexture_, ResourcePriority::Normal, true, false);
+    loader->EnqueueResource(bumpTexture_, ResourcePriority::Normal, true, false);
+}
 
 void GraphicsMeshInstance::ReleaseMesh() {
     if (mesh_ != nullptr && graphics_ != nullptr) graphics_->UnloadMesh(mesh_);
@@ -79,6 +152,7 @@ int GraphicsMeshInstance::GetRenderPassSortOrder(int pass, const Name& style, Re
 }
 
 const GraphicsShader2* GraphicsMeshInstance::GetShader2(int pass, const Name&) const {
+    if (overrideShader_ != nullptr) return overrideShader_;
     const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
     if (set == nullptr || set->material >= uint32_t(mesh_->GetNumMaterials())) return nullptr;
     const GraphicsMesh::Material& material = mesh_->GetMaterial(int(set->material));
@@ -92,6 +166,7 @@ const Name& GraphicsMeshInstance::GetShaderStyle(int, const Name& style, RenderG
 }
 
 const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) const {
+    if (baseTexture_ != nullptr) return baseTexture_;
     const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
     if (set == nullptr || set->material >= uint32_t(mesh_->GetNumMaterials())) return nullptr;
     for (const GraphicsMesh::MaterialParameter& parameter : mesh_->GetMaterial(int(set->material)).parameters) {
@@ -109,10 +184,53 @@ float GraphicsMeshInstance::GetOpacity(int pass, const Name&) const {
 
 int GraphicsMeshInstance::GetNumSections() const { return mesh_ != nullptr ? mesh_->GetNumSections() : 0; }
 
+void GraphicsMeshInstance::SizeSectionLists() {
+    const size_t count = size_t(GetNumSections());
+    if (sectionOpacities_.size() < count) sectionOpacities_.resize(count, 1.0f);
+    if (fadeMarks_.size() < count) fadeMarks_.resize(count, 0);
+}
+
 void GraphicsMeshInstance::SetSectionOpacity(float opacity, unsigned section) {
     if (int64_t(section) >= GetNumSections()) return;
-    if (sectionOpacities_.size() <= section) sectionOpacities_.resize(size_t(GetNumSections()), 1.0f);
+    SizeSectionLists();
     sectionOpacities_[section] = opacity;
+}
+
+void GraphicsMeshInstance::UpdateSectionOpacities(int ms, float minimum) {
+    const float step = float(ms) * kSectionFadePerMs;
+    for (size_t s = 0; s < sectionOpacities_.size(); ++s) {
+        float& opacity = sectionOpacities_[s];
+        opacity = s < fadeMarks_.size() && fadeMarks_[s] != 0 ? std::max(opacity - step, minimum)
+                                                              : std::min(opacity + step, 1.0f);
+    }
+    std::fill(fadeMarks_.begin(), fadeMarks_.end(), uint8_t(0));
+}
+
+void GraphicsMeshInstance::SetTransparency(const Frustum& frustum, Region*, const Color&, bool useHitBoxes) {
+    if (mesh_ == nullptr || !mesh_->GetIsLoaded(false)) return;
+    const auto meets = [&frustum](OBBox box) { return TestIntersection(box, frustum) && TestIntersection(frustum, box); };
+    if (useHitBoxes) {
+        bool any = false;
+        for (int i = 0; i < mesh_->GetNumHitBoxes() && !any; ++i) {
+            const GraphicsMesh::HitBox hit = mesh_->GetHitBox(i, pose_);
+            any = meets(OBBox(hit.extents, objectToRegion_ * hit.coords));
+        }
+        if (!any) return;
+    }
+    SizeSectionLists();
+    static const std::string kNoTransparency = "NoTransparency";
+    for (int i = 0; i < mesh_->GetNumFaceSets(); ++i) {
+        const GraphicsMesh::FaceSet& set = mesh_->GetFaceSet(i);
+        if (set.section >= fadeMarks_.size() || fadeMarks_[set.section] != 0) continue;
+        if (mesh_->GetSection(int(set.section)) == kNoTransparency) continue;
+        OBBox box(set.box);
+        box.Transform(objectToRegion_);
+        if (meets(box)) fadeMarks_[set.section] = 1;
+    }
+}
+
+size_t GraphicsMeshInstance::CalculateAllocatedMemory() const {
+    return sectionOpacities_.capacity() * sizeof(float) + fadeMarks_.capacity() * sizeof(uint8_t);
 }
 
 float GraphicsMeshInstance::GetSectionOpacity(uint32_t section) const {
@@ -124,8 +242,16 @@ float GraphicsMeshInstance::GetSectionOpacity(uint32_t section) const {
 
 float GraphicsMeshInstance::GetGlobalBlendAlphaMultiplier() const { return std::min(globalBlend_, maxGlobalBlend_); }
 
+float GraphicsMeshInstance::GetBlendedGlobalFadeFactor() const {
+    const bool fadeApplies = fading_ || unfading_ || faded_;
+    return std::min(fadeApplies ? globalBlend_ * fadeValue_ : globalBlend_, maxGlobalBlend_);
+}
+
 bool GraphicsMeshInstance::GetIsReadyToRender(bool bothShaders) const {
-    return mesh_ != nullptr && mesh_->GetIsReadyToUse(bothShaders);
+    return mesh_ != nullptr && mesh_->GetIsReadyToUse(bothShaders) &&
+           (overrideShader_ == nullptr || overrideShader_->GetIsLoaded(false)) &&
+           (baseTexture_ == nullptr || baseTexture_->GetIsReadyToUse()) &&
+           (bumpTexture_ == nullptr || bumpTexture_->GetIsReadyToUse());
 }
 
 void GraphicsMeshInstance::SetObjectToRegionCoords(const Coords& coords) {
@@ -140,9 +266,11 @@ void GraphicsMeshInstance::SetScale(const Vec3& scale) {
 
 void GraphicsMeshInstance::UpdateBoundingBox(bool force) {
     if (!force && (mesh_ == nullptr || !mesh_->GetIsLoaded(false))) {
+        if (boxRestored_) return UpdateRegionSpaceBoundingBox();
         objectBox_ = ABBox(Vec3(), Vec3(unloadedExtent_, unloadedExtent_, unloadedExtent_));
-    } else if (mesh_->GetNumBones() == 0 || mesh_->GetNumHitBoxes() == 0) {
-        objectBox_ = mesh_->GetBoundingBox();
+    } else if (mesh_ == nullptr || mesh_->GetNumBones() == 0 || mesh_->GetNumHitBoxes() == 0) {
+        if (boxRestored_) return UpdateRegionSpaceBoundingBox();
+        objectBox_ = mesh_ != nullptr ? mesh_->GetBoundingBox() : ABBox();
     } else {
         constexpr float kInf = std::numeric_limits<float>::infinity();
         Vec3 min(kInf, kInf, kInf);
@@ -157,11 +285,11 @@ void GraphicsMeshInstance::UpdateBoundingBox(bool force) {
             }
         }
         objectBox_ = ABBox((min + max) * 0.5f, (max - min) * 0.5f);
+        boxRestored_ = false;
     }
-    objectBox_.centre = Vec3(objectBox_.centre.x * scale_.x, objectBox_.centre.y * scale_.y,
-                             objectBox_.centre.z * scale_.z);
-    objectBox_.halfSize = Vec3(objectBox_.halfSize.x * scale_.x, objectBox_.halfSize.y * scale_.y,
-                               objectBox_.halfSize.z * scale_.z);
+    // A negative scale mirrors the box; its half sizes stay positive.
+    objectBox_.centre = Multiply(objectBox_.centre, scale_);
+    objectBox_.halfSize = Multiply(objectBox_.halfSize, Vec3(std::fabs(scale_.x), std::fabs(scale_.y), std::fabs(scale_.z)));
     UpdateRegionSpaceBoundingBox();
 }
 
@@ -187,19 +315,161 @@ void GraphicsMeshInstance::PrepareForRendering() {
     if (boneCoords_.empty()) UpdatePose(nullptr, true);
 }
 
-void GraphicsMeshInstance::Update(int ms, Vec3& movement, bool rootOnly) {
-    movement = Vec3();
-    if (!channel_.IsValid()) return;
-    const Name& root = mesh_ != nullptr ? mesh_->GetRootMotionBone() : Name::noName;
-    channel_.Update(ms, root, pose_, movement, rootOnly);
-    if (root != Name::noName) {
-        const int bone = mesh_->GetBoneIndex(root);
-        if (bone >= 0) {
-            const Coords& bind = mesh_->GetBone(bone).absoluteCoords;
-            movement = Coords(bind.xAxis, bind.yAxis, bind.zAxis, Vec3()).TransformVector(movement);
+void GraphicsMeshInstance::SetPoseFromObjectSpace(const SkeletalPose& objectSpace) {
+    if (mesh_ == nullptr) return;
+    for (int b = 0; b < mesh_->GetNumBones(); ++b) {
+        const GraphicsMesh::Bone& bone = mesh_->GetBone(b);
+        Coords relative = objectSpace.GetBoneCoords(bone.name);
+        if (bone.parent != GraphicsMesh::kNoBone) {
+            relative = objectSpace.GetBoneCoords(mesh_->GetBone(int(bone.parent)).name).Inverse() * relative;
         }
+        pose_.SetBoneCoords(bone.name, bone.relativeCoords.Inverse() * relative);
     }
-    movement = Vec3(movement.x * scale_.x, movement.y * scale_.y, movement.z * scale_.z);
+}
+
+void GraphicsMeshInstance::GetAllAttachedPoints(mem::vector<Name>& names) const {
+    if (mesh_ != nullptr) mesh_->GetAllAttachedPoints(names);
+}
+
+void GraphicsMeshInstance::UpdateDissolveAndFade(int ms) {
+    if (dissolving_ && Step(dissolveValue_, ms, dissolveDuration_, true)) {
+        dissolved_ = true;
+        dissolving_ = false;
+        UnloadOverrideShader(dissolveShader_);
+    } else if (undissolving_ && Step(dissolveValue_, ms, dissolveDuration_, false)) {
+        undissolving_ = false;
+        UnloadOverrideShader(dissolveShader_);
+    }
+    if (fading_ && Step(fadeValue_, ms, fadeDuration_, false)) {
+        faded_ = true;
+        fading_ = false;
+    } else if (unfading_ && Step(fadeValue_, ms, fadeDuration_, true)) {
+        unfading_ = false;
+    }
+}
+
+void GraphicsMeshInstance::Update(int ms, Vec3& movement, bool rootOnly) {
+    if (effect_ != nullptr) effect_->Update(ms);
+    UpdateDissolveAndFade(ms);
+    movement = Vec3();
+    if (channel_.IsValid()) {
+        const Name& root = mesh_ != nullptr ? mesh_->GetRootMotionBone() : Name::noName;
+        channel_.Update(ms, root, pose_, movement, rootOnly);
+        if (root != Name::noName) {
+            const int bone = mesh_->GetBoneIndex(root);
+            if (bone >= 0) {
+                const Coords& bind = mesh_->GetBone(bone).absoluteCoords;
+                movement = Coords(bind.xAxis, bind.yAxis, bind.zAxis, Vec3()).TransformVector(movement);
+            }
+        }
+        movement = Multiply(movement, scale_);
+    }
+    retiredEffects_.clear();
+}
+
+void GraphicsMeshInstance::SaveState(BinaryWriter& writer) const {
+    pose_.WriteData(writer, true);
+    writer.Write(objectBox_.centre);
+    writer.Write(objectBox_.halfSize);
+}
+
+bool GraphicsMeshInstance::RestoreState(BinaryReader& reader) {
+    SkeletalPose pose;
+    if (!pose.ReadData(reader)) return false;
+    const Vec3 centre = reader.ReadVec3();
+    const Vec3 halfSize = reader.ReadVec3();
+    if (reader.Failed()) {
+        Log(LogPriority::Error, "GraphicsMeshInstance: the saved state ends inside its bounding box");
+        return false;
+    }
+    pose_ = std::move(pose);
+    objectBox_ = ABBox(centre, halfSize);
+    boxRestored_ = true;
+    UpdateRegionSpaceBoundingBox();
+    return true;
+}
+
+void GraphicsMeshInstance::BeginDissolve(int r, int g, int b, float seconds, const std::string& texture) {
+    dissolving_ = true;
+    undissolving_ = false;
+    dissolveColor_ = Color(float(r) / 255.0f, float(g) / 255.0f, float(b) / 255.0f, 1.0f);
+    dissolveValue_ = 0.0f;
+    dissolveDuration_ = Milliseconds(seconds);
+    ReplaceTexture(dissolveTexture_, texture.c_str());
+    const bool skinned = mesh_ != nullptr && mesh_->GetNumBones() > 0;
+    dissolveShader_ = SetOverrideShader(skinned ? "Shaders/StandardDissolveSkinned.ssh"
+                                                : "Shaders/StandardDissolveStatic.ssh");
+}
+
+void GraphicsMeshInstance::BeginUnDissolve(int r, int g, int b, float seconds, const std::string& texture) {
+    BeginDissolve(r, g, b, seconds, texture);
+    dissolving_ = false;
+    undissolving_ = true;
+    dissolveValue_ = 1.0f;
+    dissolved_ = false;
+}
+
+void GraphicsMeshInstance::BeginFade(float seconds) {
+    fading_ = true;
+    unfading_ = false;
+    fadeValue_ = 1.0f;
+    fadeDuration_ = Milliseconds(seconds);
+}
+
+void GraphicsMeshInstance::BeginUnFade(float seconds) {
+    fading_ = false;
+    unfading_ = true;
+    fadeValue_ = 0.0f;
+    fadeDuration_ = Milliseconds(seconds);
+    faded_ = false;
+}
+
+void GraphicsMeshInstance::InstallGMIEffect(GMIEffect* effect) {
+    if (effect == nullptr || effect == effect_.get()) return;
+    // The old effect cleans up with its successor in place, so that it can leave alone what the
+    // successor set up (made before it was installed).
+    std::unique_ptr<GMIEffect> old = std::move(effect_);
+    effect_.reset(effect);
+    if (old == nullptr) return;
+    old->CleanParent();
+    retiredEffects_.push_back(std::move(old));
+}
+
+void GraphicsMeshInstance::RetireGMIEffect(GMIEffect* effect) {
+    if (effect == nullptr || effect != effect_.get()) return;
+    std::unique_ptr<GMIEffect> retired = std::move(effect_);
+    retired->CleanParent();
+    retiredEffects_.push_back(std::move(retired));
+}
+
+bool GraphicsMeshInstance::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) const {
+    intersection.distance = Infinity;
+    // The ray in unscaled object space: the same parameter t reaches the same point.
+    const Coords toObject = objectToRegion_.Inverse();
+    const Vec3 inverseScale(scale_.x != 0.0f ? 1.0f / scale_.x : 0.0f, scale_.y != 0.0f ? 1.0f / scale_.y : 0.0f,
+                            scale_.z != 0.0f ? 1.0f / scale_.z : 0.0f);
+    const Vec3 scaledOrigin = toObject.TransformPoint(ray.origin);
+    const Vec3 scaledDirection = toObject.TransformVector(ray.direction);
+    const Ray objectRay(Multiply(scaledOrigin, inverseScale), Multiply(scaledDirection, inverseScale));
+    float distance = Infinity;
+    const PhysicsMesh* physics = mesh_ != nullptr ? mesh_->GetPhysicsMesh() : nullptr;
+    if (physics != nullptr) {
+        physics->GetIntersection(objectRay, intersection, surface);
+        distance = intersection.distance;
+    } else if (surface != PhysicsSurface{0}) {
+        const int hitBoxes = mesh_ != nullptr && mesh_->GetIsLoaded(false) ? mesh_->GetNumHitBoxes() : 0;
+        for (int i = 0; i < hitBoxes; ++i) {
+            const GraphicsMesh::HitBox box = mesh_->GetHitBox(i, pose_);
+            distance = std::min(distance, OBBox(box.extents, box.coords).GetIntersection(objectRay));
+        }
+        // The object box is scaled already: it meets the ray in scaled object space.
+        if (hitBoxes == 0) distance = OBBox(objectBox_).GetIntersection(Ray(scaledOrigin, scaledDirection));
+    }
+    intersection.distance = distance;
+    if (distance == Infinity) return false;
+    intersection.point = ray.GetPoint(distance);
+    intersection.entity = nullptr;
+    return true;
 }
 
 void GraphicsMeshInstance::GetPassFaces(int pass, int& firstIndex, int& count) const {
@@ -213,17 +483,26 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
     shader.SetFloat4(names.diffuseColor, 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f, diffuseColor_.b * 0.5f,
                      highlight_);
     shader.SetFloat(names.shadowBias, 0, shadowBias_);
-    shader.SetFloat(names.globalFade, 0, GetGlobalBlendAlphaMultiplier());
+    shader.SetFloat(names.globalFade, 0, GetBlendedGlobalFadeFactor());
     const float opacity = GetOpacity(pass, Name::noName);
     const float curved = std::pow(opacity, kTransparencyExponent);
     shader.SetFloat4(names.transparency, 0, curved, curved, opacity, curved);
+    if (dissolveTexture_ != nullptr) {
+        shader.SetFloat3(names.dissolveColor, 0, dissolveColor_);
+        shader.SetFloat(names.dissolveValue, 0, dissolveValue_);
+        shader.SetTexture(names.dissolveTexture, 0, dissolveTexture_->GetTexture());
+    }
+    if (baseTexture_ != nullptr) shader.SetTexture(names.baseTexture, 0, baseTexture_->GetTexture());
+    if (bumpTexture_ != nullptr) shader.SetTexture(names.bumpTexture, 0, bumpTexture_->GetTexture());
     const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
-    if (set == nullptr || boneCoords_.empty()) return;
-    for (size_t j = 0; j < set->bones.size(); ++j) {
-        if (set->bones[j] < boneCoords_.size()) {
-            shader.SetFloat4x3(names.boneMatrix, uint32_t(j), boneCoords_[set->bones[j]]);
+    if (set != nullptr && !boneCoords_.empty()) {
+        for (size_t j = 0; j < set->bones.size(); ++j) {
+            if (set->bones[j] < boneCoords_.size()) {
+                shader.SetFloat4x3(names.boneMatrix, uint32_t(j), boneCoords_[set->bones[j]]);
+            }
         }
     }
+    if (effect_ != nullptr) effect_->SetShaderParameters(shader);
 }
 
 void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,

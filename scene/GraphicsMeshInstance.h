@@ -12,9 +12,30 @@
 //
 // Section opacity: a section named "FadeIn" draws at 1 - its stored opacity; sections outside the
 // list draw at 1 (at 0 when named "FadeIn"). A face set whose section is below 1 draws with its
-// material's transparent ('T') shader; one at exactly 0 is not drawn.
+// material's transparent ('T') shader; one at exactly 0 is not drawn. See-through walls: each
+// frame the renderer marks with SetTransparency the sections that stand between the camera and
+// the player (never one named "NoTransparency"), and UpdateSectionOpacities fades marked sections
+// down to a minimum and the rest back up, over 750 ms for a full change.
+//
+// Overrides: an override shader draws every pass in place of the materials'; override base and
+// bump textures go to the shader as "baseTexture" and "bumpTexture".
+//
+// Dissolve and fade: a dissolve draws with the dissolve shader ("Shaders/StandardDissolveStatic.ssh",
+// or "Shaders/StandardDissolveSkinned.ssh" for a mesh with bones) and sends "dissolveColor",
+// "dissolveValue" (0 to 1 over the duration) and "dissolveTexture"; an undissolve runs it back
+// and then drops the shader. A fade takes "blendedGlobalFadeFactor" from the global multiplier
+// down to 0 over the duration, an unfade back. Durations under a millisecond finish at the next
+// update.
+//
+// Effects: the instance owns its installed GMIEffect and the effects it has retired; it updates
+// the installed one at the start of Update, and deletes retired ones at its end.
+//
+// Saved state (SaveState / RestoreState): the pose (SkeletalPose stream, with scale and stretch),
+// then the object-space box centre and half size (three f32 each). A restored box stays until the
+// mesh's hit boxes give a posed one.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/ABBox.h"
@@ -22,6 +43,7 @@
 #include "core/Coords.h"
 #include "core/Mem.h"
 #include "core/OBBox.h"
+#include "core/PhysicsSurface.h"
 #include "scene/AnimChannel.h"
 #include "scene/GraphicsMesh.h"
 #include "scene/GraphicsRenderable.h"
@@ -29,7 +51,14 @@
 
 namespace GAME {
 
+class BinaryReader;
+class BinaryWriter;
+class Frustum;
+class GMIEffect;
 class GraphicsEngine;
+class Region;
+struct Intersection;
+struct Ray;
 
 class GraphicsMeshInstance : public GraphicsRenderable {
 public:
@@ -46,11 +75,12 @@ public:
     const ABBox& GetRenderPassBoundingBox() const override { return regionABBox_; }
     // The style's sort order in the pass's shader; 0 when there is no such pass, shader or style.
     int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
+    // The override shader when set; else the material's ('T' form while the section is below 1).
     const GraphicsShader2* GetShader2(int pass, const Name& style) const override;
     // The style asked for.
     const Name& GetShaderStyle(int pass, const Name& style, RenderGenerationId generation,
                                const GraphicsLight* light) const override;
-    // The material's "baseTexture" parameter, or null.
+    // The base texture override when set; else the material's "baseTexture" parameter, or null.
     const GraphicsTexture* GetTexture(int pass, const Name& style) const override;
     float GetOpacity(int pass, const Name& style) const override;
     bool GetCastsShadows() const override { return castsShadows_; }
@@ -73,8 +103,25 @@ public:
     void SetMaxGlobalBlendAlphaMultiplier(float multiplier) { maxGlobalBlend_ = multiplier; }
     // The smaller of the multiplier and its maximum.
     float GetGlobalBlendAlphaMultiplier() const;
-    // The mesh is loaded and its shaders and textures are ready.
+    // "blendedGlobalFadeFactor": the multiplier, times the fade value while a fade runs or holds,
+    // no more than the maximum.
+    float GetBlendedGlobalFadeFactor() const;
+    // The mesh is loaded and its shaders and textures are ready, and so are the overrides.
     bool GetIsReadyToRender(bool bothShaders) const;
+    // Queues the mesh (its dependents with textures) and, with textures, the override textures.
+    void PreLoad(int priority, bool withTextures);
+
+    // Override textures: the named one replaces the old (null clears).
+    void SetBaseTexture(const char* fileName);
+    void SetBumpTexture(const char* fileName);
+    const GraphicsTexture* GetBaseTexture() const { return baseTexture_; }
+    const GraphicsTexture* GetBumpTexture() const { return bumpTexture_; }
+    // Loads the named shader as the override, releasing the old one, and returns it; null leaves
+    // the override as it is and returns it.
+    const GraphicsShader2* SetOverrideShader(const char* fileName);
+    const GraphicsShader2* GetOverrideShader() const { return overrideShader_; }
+    // Releases the override when it is that shader, or whatever it is for null.
+    void UnloadOverrideShader(const GraphicsShader2* only);
 
     // -- Placement and boxes ----------------------------------------------------------------------
     void SetObjectToRegionCoords(const Coords& coords);
@@ -108,9 +155,47 @@ public:
     void PrepareForRendering();
     // The skinning matrices; empty until made.
     const mem::vector<Coords>& GetBoneCoords() const { return boneCoords_; }
-    // Advances the channel; movement is the root bone's motion, in the bind frame of that bone and
+    // Stores, for every bone of the mesh, the pose that puts the bone at its object-space frame in
+    // the given pose (a pose of object-space frames, as a rag doll makes).
+    void SetPoseFromObjectSpace(const SkeletalPose& objectSpace);
+    // Appends the mesh's attach point names.
+    void GetAllAttachedPoints(mem::vector<Name>& names) const;
+    // Runs the installed effect, the dissolve and the fade, advances the channel and deletes the
+    // retired effects. movement is the root bone's motion, in the bind frame of that bone and
     // scaled (zero without an animation).
     void Update(int ms, Vec3& movement, bool rootOnly);
+
+    // -- Saved state ------------------------------------------------------------------------------
+    void SaveState(BinaryWriter& writer) const;
+    // False, with the pose and boxes as they were, when the stream is short or corrupt.
+    bool RestoreState(BinaryReader& reader);
+
+    // -- Dissolve and fade (see the header comment) -----------------------------------------------
+    // r, g, b in 0..255; the texture is the dissolve pattern.
+    void BeginDissolve(int r, int g, int b, float seconds, const std::string& texture);
+    void BeginUnDissolve(int r, int g, int b, float seconds, const std::string& texture);
+    bool GetIsDissolving() const { return dissolving_ || fading_; }
+    bool GetIsUnDissolving() const { return undissolving_ || unfading_; }
+    bool GetIsDissolved() const { return dissolved_; }
+    float GetDissolveParam() const { return dissolveValue_; }
+    void BeginFade(float seconds);
+    void BeginUnFade(float seconds);
+    float GetFadeValue() const { return fadeValue_; }
+
+    // -- Effects ----------------------------------------------------------------------------------
+    // Takes ownership; an effect already installed is retired.
+    void InstallGMIEffect(GMIEffect* effect);
+    // Runs the effect's CleanParent and keeps it to be deleted at the end of the next Update (or
+    // with the instance). Retiring an effect again, or one the instance does not hold, does nothing.
+    void RetireGMIEffect(GMIEffect* effect);
+    GMIEffect* GetGMIEffect() const { return effect_.get(); }
+
+    // -- Hit tests --------------------------------------------------------------------------------
+    // The nearest hit of a region-space ray: the collision mesh's (its faces of that surface left
+    // out) when the mesh has one; else, for a surface other than 0, the posed and scaled hit boxes
+    // (the object box when there are none). The intersection gets the distance and point and no
+    // entity; false on a miss.
+    bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) const;
 
     // -- Sections ---------------------------------------------------------------------------------
     int GetNumSections() const;
@@ -118,6 +203,16 @@ public:
     void SetSectionOpacity(float opacity, unsigned section);
     // The opacity a section draws at (see the header comment).
     float GetSectionOpacity(uint32_t section) const;
+    // Marked sections fall by ms / 750 to no less than minimum, the others rise to 1; the marks
+    // are then cleared.
+    void UpdateSectionOpacities(int ms, float minimum);
+    // Marks the sections whose face sets' boxes meet the frustum (region space). With hit boxes,
+    // only when one of the posed hit boxes meets it. Only for a loaded mesh. The region and colour
+    // are the caller's own and change nothing.
+    void SetTransparency(const Frustum& frustum, Region* region, const Color& color, bool useHitBoxes);
+    bool IsSectionMarked(unsigned section) const { return section < fadeMarks_.size() && fadeMarks_[section] != 0; }
+    // The bytes the section lists hold.
+    size_t CalculateAllocatedMemory() const;
 
 protected:
     // Sends the instance's parameters (see the header comment) to the shader.
@@ -129,10 +224,19 @@ private:
     // The face set of a pass; null outside them or without a mesh.
     const GraphicsMesh::FaceSet* GetFaceSet(int pass) const;
     void ReleaseMesh();
+    // Loads the named texture into slot, releasing the old one (null clears).
+    void ReplaceTexture(const GraphicsTexture*& slot, const char* fileName);
+    // The section list sized to the mesh's sections.
+    void SizeSectionLists();
+    void UpdateDissolveAndFade(int ms);
 
     GraphicsEngine* const graphics_;
     const GraphicsMesh* mesh_ = nullptr;
+    const GraphicsShader2* overrideShader_ = nullptr;
     float unloadedExtent_ = 0.0f;
+    bool boxRestored_ = false;  // the object box came from a saved state
+    const GraphicsTexture* baseTexture_ = nullptr;
+    const GraphicsTexture* bumpTexture_ = nullptr;
     Coords objectToRegion_;
     AnimChannel channel_;
     SkeletalPose pose_;
@@ -144,10 +248,28 @@ private:
     Color diffuseColor_{1.0f, 1.0f, 1.0f, 1.0f};
     float highlight_ = 0.0f;
     mem::vector<float> sectionOpacities_;  // one per mesh section once set
+    mem::vector<uint8_t> fadeMarks_;       // 1: the section fades this frame
     bool castsShadows_ = true;
     float shadowBias_ = 0.01f;
     float globalBlend_ = 1.0f;
     float maxGlobalBlend_ = 1.0f;
+    mem::vector<std::unique_ptr<GMIEffect>> retiredEffects_;
+    std::unique_ptr<GMIEffect> effect_;
+    // Dissolve.
+    bool dissolving_ = false;
+    bool undissolving_ = false;
+    int dissolveDuration_ = 1;  // milliseconds
+    float dissolveValue_ = 0.0f;
+    Color dissolveColor_{1.0f, 0.0f, 0.0f, 1.0f};
+    const GraphicsShader2* dissolveShader_ = nullptr;  // the override the dissolve set, while it is
+    const GraphicsTexture* dissolveTexture_ = nullptr;
+    bool dissolved_ = false;
+    // Fade.
+    bool fading_ = false;
+    bool unfading_ = false;
+    int fadeDuration_ = 1;  // milliseconds
+    float fadeValue_ = 1.0f;
+    bool faded_ = false;
 };
 
 }  // namespace GAME

@@ -21,6 +21,7 @@
 #include "files/FileSystem.h"
 #include "files/ResourceLoader.h"
 #include "files/ResourceManager.h"
+#include "scene/AnimChannel.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/Region.h"
@@ -54,6 +55,36 @@ protected:
         ASSERT_NE(file, nullptr);
         ASSERT_TRUE(file->Write(0, bytes, size));
         files.CloseFile(file);
+    }
+
+    // A one-second emitter of 0.3 s particles in "puff.pfx", played by an effect entity attached to
+    // the parent, which stands in the region.
+    EffectEntity* AttachPuff(Entity& parent) {
+        EffectData data;
+        auto emitter = std::make_unique<EmitterData>();
+        emitter->SetFloat(EmitterData::Float_Life, 0.3f);
+        data.AddEmitterData(std::move(emitter));
+        BinaryWriter writer;
+        data.BinaryWrite(writer);
+        WriteFile("puff.pfx", writer.GetBuffer(), writer.GetPosition());
+        auto* child = static_cast<EffectEntity*>(Singleton<ObjectManager>::Get()->CreateObject("EffectEntity"));
+        EXPECT_NE(child, nullptr);
+        parent.Attach(child, Coords::Identity, "");
+        parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
+        child->SetResource(manager.LoadResource("puff.pfx"));
+        return child;
+    }
+    // Updates the parent 100 ms a step until the child has left it, at most 20 steps; the steps.
+    static int UpdateUntilDetached(Entity& parent, EffectEntity* child, bool& hadParticles) {
+        int updates = 0;
+        while (parent.GetNumAttachedEntities() > 0 && updates < 20) {
+            GameClock::Get().AdvanceBy(100.0);
+            child->GetEffect()->MarkDrawn();
+            parent.Update(100);
+            if (parent.GetNumAttachedEntities() > 0) hadParticles |= child->HasActiveParticles();
+            ++updates;
+        }
+        return updates;
     }
 
     TempDirectory dir;
@@ -143,36 +174,28 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
 }
 
 TEST_F(EffectTest, AnEntityDestroysItselfOnceAfterItsLastParticle) {
-    EffectData data;
-    auto emitter = std::make_unique<EmitterData>();
-    emitter->SetFloat(EmitterData::Float_Life, 0.3f);  // a one-second emitter of 0.3 s particles
-    data.AddEmitterData(std::move(emitter));
-    BinaryWriter writer;
-    data.BinaryWrite(writer);
-    WriteFile("puff.pfx", writer.GetBuffer(), writer.GetPosition());
-
-    ObjectManager* objects = Singleton<ObjectManager>::Get();
     Entity parent;
-    auto* child = static_cast<EffectEntity*>(objects->CreateObject("EffectEntity"));
-    ASSERT_NE(child, nullptr);
-    parent.Attach(child, Coords::Identity, "");
-    parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
-    child->SetResource(manager.LoadResource("puff.pfx"));
+    EffectEntity* child = AttachPuff(parent);
     child->MakeSelfDeletingChild();
     child->SetSelfRemove(true);  // both ways of going: it must still go once
 
-    int updates = 0;
     bool hadParticles = false;
-    while (parent.GetNumAttachedEntities() > 0 && updates < 20) {
-        GameClock::Get().AdvanceBy(100.0);
-        child->GetEffect()->MarkDrawn();
-        parent.Update(100);
-        if (parent.GetNumAttachedEntities() > 0) hadParticles |= child->HasActiveParticles();
-        ++updates;
-    }
+    EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);  // the clock stops at 1 s; the
+                                                                      // particles born at 0.9 s die 0.3 s later
     EXPECT_TRUE(hadParticles);
-    EXPECT_EQ(updates, 11);  // the clock stops at 1 s; the particles born at 0.9 s die 0.3 s later
-    EXPECT_EQ(objects->DestroyPendingObjects(-1), 1);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+}
+
+TEST_F(EffectTest, AnEffectMadeAtAnAnimationPointGoesWhenDone) {
+    Entity parent;
+    EffectEntity* child = AttachPuff(parent);
+    AnimChannel::PrepareCreatedEntity(*child);
+    Entity plain;
+    AnimChannel::PrepareCreatedEntity(plain);  // not an effect: nothing to do
+
+    bool hadParticles = false;
+    EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
 }
 
 }  // namespace

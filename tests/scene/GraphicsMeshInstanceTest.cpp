@@ -1,0 +1,301 @@
+// GraphicsMeshInstance on the GL device: the ice effect's course and its listener, dissolve and
+// fade timing, see-through sections, saved state and ray hits; the actor that owns an instance.
+
+#include "scene/GraphicsMeshInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "MeshInstanceTestData.h"
+#include "core/Intersection.h"
+#include "core/Ray.h"
+#include "engine/Actor.h"
+#include "files/BinaryReader.h"
+#include "files/LoadTable.h"
+#include "render/Camera.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
+#include "scene/GMIEffectIcey.h"
+#include "scene/GMIEffectListener.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
+#include "support/LogCapture.h"
+
+namespace GAME {
+namespace {
+
+using test::Boxes;
+using test::FlatShaderFile;
+using Rect = std::vector<int>;
+
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+
+class NullRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+class RecordingListener : public GMIEffectListener {
+public:
+    void OnGMIEffectFinished(int id) override {
+        ids.push_back(id);
+        if (onFinished) onFinished();
+    }
+    std::vector<int> ids;
+    std::function<void()> onFinished;
+};
+
+class MeshInstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        for (const char* shader : {"Shaders/Standard.ssh", "Shaders/StandardDissolveStatic.ssh",
+                                   "Addon/Shaders/IceyStatic.ssh"}) {
+            bed.WriteFile(shader, FlatShaderFile(false));
+        }
+        bed.WriteFile("Textures/Ice.dds", test::MakeDdsFile(4, 4));
+        WriteMesh("Meshes/Box.msh", Boxes({Vec3()}, false, {}, "Shaders/Standard.ssh"));
+        // 4 pixels a unit, looking along +z from z = -10; +x is to the left.
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(32.0f);
+        camera.SetHeight(16.0f);
+        camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    void WriteMesh(const std::string& name, const MeshFileWriter::Contents& contents) {
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, contents));
+        bed.WriteFile(name, std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    }
+    void Load(GraphicsMeshInstance& instance, const char* mesh = "Meshes/Box.msh") {
+        instance.SetMesh(mesh);
+        ASSERT_NE(instance.GetMesh(), nullptr);
+        instance.GetMesh()->EnsureAvailable();
+        instance.UpdateBoundingBox(false);
+    }
+    Rect Draw(GraphicsMeshInstance& instance) {
+        bed.Clear();
+        NullRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        renderer.AddRenderable(&instance, Place());
+        renderer.RenderStyle(bed.Canvas(), Name::Create("normal"));
+        return bed.FindDrawn(0xFF000000u);
+    }
+    // A region the renderers only use as a key.
+    Region* Place() { return reinterpret_cast<Region*>(&regionKey); }
+    static void Step(GraphicsMeshInstance& instance, int ms) {
+        Vec3 movement;
+        instance.Update(ms, movement, false);
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    Camera camera;
+    int regionKey = 0;
+};
+
+TEST_F(MeshInstanceTest, IceInflatesHoldsAndDeflatesThenTellsItsListenerOnceAndRetires) {
+    GraphicsMeshInstance instance;
+    Load(instance);
+    ASSERT_TRUE(GMIEffectIcey::IsCompatible(&instance));
+    EXPECT_EQ(Draw(instance), (Rect{62, 30, 66, 34}));
+
+    RecordingListener listener;
+    auto* ice = new GMIEffectIcey(&instance, &listener, 7, 1.0f, 2.0f, 4.0f, "Textures/Ice.dds");
+    instance.InstallGMIEffect(ice);
+    ASSERT_NE(instance.GetOverrideShader(), nullptr);
+    EXPECT_NE(instance.GetOverrideShader()->GetFileName().find("IceyStatic"), std::string::npos);
+
+    Step(instance, 250);
+    EXPECT_EQ(ice->GetState(), GMIEffectIcey::State::Inflating);
+    EXPECT_FLOAT_EQ(instance.GetScale().x, 1.5f);
+    Step(instance, 250);  // 500 ms at 2 a second reach the maximum of 1
+    EXPECT_EQ(ice->GetState(), GMIEffectIcey::State::Holding);
+    Step(instance, 1000);
+    EXPECT_FLOAT_EQ(instance.GetScale().y, 2.0f);
+    EXPECT_EQ(Draw(instance), (Rect{60, 28, 68, 36}));
+
+    ice->BeginFinishing();
+    Step(instance, 125);
+    ice->BeginFinishing();  // does not restart the deflation
+    Step(instance, 0);
+    EXPECT_EQ(ice->GetState(), GMIEffectIcey::State::Deflating);
+    EXPECT_FLOAT_EQ(ice->GetInflation(), 0.5f);
+    Step(instance, 125);
+    EXPECT_EQ(listener.ids, std::vector<int>{7});
+    EXPECT_EQ(instance.GetGMIEffect(), nullptr);
+    EXPECT_EQ(instance.GetOverrideShader(), nullptr);
+    Step(instance, 100);
+    EXPECT_EQ(listener.ids, std::vector<int>{7});
+    EXPECT_EQ(Draw(instance), (Rect{62, 30, 66, 34}));
+}
+
+TEST_F(MeshInstanceTest, AFollowUpEffectInstalledByTheListenerKeepsItsShaderAndScale) {
+    GraphicsMeshInstance instance;
+    Load(instance);
+    RecordingListener listener;
+    // The follow-up has no inflation: it never touches the scale.
+    listener.onFinished = [&] {
+        instance.SetScale(Vec3(3.0f, 3.0f, 3.0f));
+        instance.InstallGMIEffect(new GMIEffectIcey(&instance, nullptr, 8, 0.0f, 1.0f, 1.0f, "Textures/Ice.dds"));
+    };
+    auto* first = new GMIEffectIcey(&instance, &listener, 1, 0.5f, 10.0f, 10.0f, "Textures/Ice.dds");
+    instance.InstallGMIEffect(first);
+    Step(instance, 50);
+    first->BeginFinishing();
+    Step(instance, 50);
+    EXPECT_EQ(listener.ids, std::vector<int>{1});
+    ASSERT_NE(instance.GetGMIEffect(), nullptr);
+    EXPECT_EQ(instance.GetGMIEffect()->GetId(), 8);
+    EXPECT_NE(instance.GetOverrideShader(), nullptr);
+    Step(instance, 100);
+    EXPECT_FLOAT_EQ(instance.GetScale().z, 3.0f);
+
+    // An effect made while the instance dissolves sets no shader, and leaves the dissolve's alone.
+    instance.BeginDissolve(255, 0, 0, 1.0f, "Textures/Ice.dds");
+    const GraphicsShader2* dissolve = instance.GetOverrideShader();
+    instance.InstallGMIEffect(new GMIEffectIcey(&instance, nullptr, 9, 0.0f, 1.0f, 1.0f, "Textures/Ice.dds"));
+    EXPECT_EQ(instance.GetOverrideShader(), dissolve);
+    instance.InstallGMIEffect(new GMIEffectIcey(&instance, nullptr, 10, 0.0f, 1.0f, 1.0f, "Textures/Ice.dds"));
+    EXPECT_EQ(instance.GetOverrideShader(), dissolve);
+}
+
+TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
+    GraphicsMeshInstance instance;
+    Load(instance);
+    instance.BeginDissolve(255, 128, 0, 2.0f, "Textures/Ice.dds");
+    ASSERT_NE(instance.GetOverrideShader(), nullptr);
+    EXPECT_NE(instance.GetOverrideShader()->GetFileName().find("StandardDissolveStatic"), std::string::npos);
+    Step(instance, 1999);
+    EXPECT_TRUE(instance.GetIsDissolving());
+    EXPECT_FALSE(instance.GetIsDissolved());
+    Step(instance, 1);
+    EXPECT_TRUE(instance.GetIsDissolved());
+    EXPECT_FLOAT_EQ(instance.GetDissolveParam(), 1.0f);
+    EXPECT_EQ(instance.GetOverrideShader(), nullptr);
+
+    // Under a millisecond finishes at the next update, even one of 0 ms.
+    instance.BeginUnDissolve(0, 0, 0, 0.0004f, "Textures/Ice.dds");
+    EXPECT_TRUE(instance.GetIsUnDissolving());
+    Step(instance, 0);
+    EXPECT_FALSE(instance.GetIsUnDissolving());
+    EXPECT_FLOAT_EQ(instance.GetDissolveParam(), 0.0f);
+    EXPECT_EQ(instance.GetOverrideShader(), nullptr);
+
+    instance.SetGlobalBlendAlphaMultiplier(0.8f);
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.8f);
+    instance.BeginFade(1.0f);
+    Step(instance, 500);
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.4f);
+    Step(instance, 600);
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.0f);  // faded, and it stays so
+    instance.BeginUnFade(0.5f);
+    Step(instance, 250);
+    instance.SetMaxGlobalBlendAlphaMultiplier(0.3f);
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.3f);
+}
+
+TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
+    WriteMesh("Meshes/Walls.msh",
+              Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "Far"}));
+    GraphicsMeshInstance instance;
+    Load(instance, "Meshes/Walls.msh");
+    instance.SetObjectToRegionCoords(Coords::Translation(Vec3(0, 0, 5)));
+    // The slab x < 1.2 around the first two boxes.
+    Frustum slab;
+    slab.AddPlane(Plane(Vec3(-1, 0, 0), 1.2f));
+    slab.AddPlane(Plane(Vec3(1, 0, 0), 3.0f));
+    instance.SetTransparency(slab, nullptr, Color(), false);
+    EXPECT_TRUE(instance.IsSectionMarked(0));
+    EXPECT_FALSE(instance.IsSectionMarked(1));
+    EXPECT_FALSE(instance.IsSectionMarked(2));
+    // A box without hit boxes never takes part when they are asked for.
+    instance.SetTransparency(slab, nullptr, Color(), true);
+    instance.UpdateSectionOpacities(375, 0.2f);
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.5f);
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(1), 1.0f);
+    instance.SetTransparency(slab, nullptr, Color(), false);
+    instance.UpdateSectionOpacities(750, 0.2f);
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.2f);
+    EXPECT_FALSE(instance.IsSectionMarked(0));
+    instance.UpdateSectionOpacities(300, 0.2f);
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.6f);
+    EXPECT_GE(instance.CalculateAllocatedMemory(), 3 * sizeof(float));
+}
+
+TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBox) {
+    WriteMesh("Meshes/Pair.msh", Boxes({Vec3(), Vec3(2.0f, 0.0f, 0.0f)}, true));
+    GraphicsMeshInstance saved;
+    Load(saved, "Meshes/Pair.msh");
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Bone1"), Coords::Translation(Vec3(0.0f, 2.0f, 0.0f)));
+    saved.SetSkeletalPose(pose);
+    saved.SetScale(Vec3(2.0f, 1.0f, 1.0f));
+    BinaryWriter writer;
+    saved.SaveState(writer);
+
+    GraphicsMeshInstance restored;
+    Load(restored, "Meshes/Pair.msh");
+    restored.SetObjectToRegionCoords(Coords::Translation(Vec3(10, 0, 0)));
+    // Cut short: nothing changes.
+    BinaryReader cut(writer.GetBuffer(), writer.GetPosition() - 4);
+    EXPECT_FALSE(restored.RestoreState(cut));
+    EXPECT_TRUE(restored.GetSkeletalPose().IsEmpty());
+    log.Clear();
+    BinaryReader whole(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(restored.RestoreState(whole));
+    EXPECT_EQ(restored.GetSkeletalPose().GetBoneCoords(Name::Create("Bone1")).origin.y, 2.0f);
+    EXPECT_EQ(restored.GetObjectSpaceBoundingBox(), saved.GetObjectSpaceBoundingBox());
+    EXPECT_FLOAT_EQ(restored.GetRegionSpaceABBox().centre.x, 10.0f + saved.GetObjectSpaceBoundingBox().centre.x);
+
+    // The box mesh scaled (4, 2, 1), turned a quarter about y and moved: its x extent now lies
+    // along -z, 2 units from its centre.
+    GraphicsMeshInstance box;
+    Load(box);
+    box.SetScale(Vec3(4.0f, 2.0f, 1.0f));
+    box.SetObjectToRegionCoords(Coords::Translation(Vec3(0, 0, 10)) * Coords::RotationY(1.5707964f));
+    Intersection hit;
+    ASSERT_TRUE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+    EXPECT_NEAR(hit.distance, 8.0f, 1e-4f);
+    EXPECT_NEAR(hit.point.z, 8.0f, 1e-4f);
+    EXPECT_EQ(hit.entity, nullptr);
+    EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 1.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+    EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Unwalkable));
+}
+
+TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
+    const std::string text = "Class,Actor,\nmesh,Meshes/Box.msh,\nscale,2.0,\ncastsShadows,0,\n";
+    LoadTable table("Records/Crate.dbr");
+    ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())));
+    Actor actor;
+    ASSERT_TRUE(actor.Load(table));
+    GraphicsMeshInstance* instance = actor.GetMeshInstance();
+    ASSERT_NE(instance, nullptr);
+    instance->GetMesh()->EnsureAvailable();
+    EXPECT_FALSE(instance->GetCastsShadows());
+    actor.SetCoords(WorldCoords(Place(), Coords::Translation(Vec3(3, 0, 0))));
+    const ABBox& box = actor.GetRegionBoundingBox(false);
+    EXPECT_FLOAT_EQ(box.centre.x, 3.0f);
+    EXPECT_FLOAT_EQ(box.halfSize.y, 1.0f);
+
+    NullRenderer renderer;
+    actor.AddToScene(renderer, nullptr);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("normal")), 1);
+    Intersection hit;
+    ASSERT_TRUE(actor.GetIntersection(Ray(Vec3(3, 0, -5), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+    EXPECT_EQ(hit.entity, &actor);
+    EXPECT_FLOAT_EQ(hit.distance, 4.0f);
+    actor.SetVisible(false);
+    NullRenderer hidden;
+    actor.AddToScene(hidden, nullptr);
+    EXPECT_EQ(hidden.GetNumPassesWithStyle(Name::Create("normal")), 0);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -72,14 +72,10 @@ bool EffectData::Save(const std::string& fileName, FileSystem& fileSystem) const
     BinaryWriter writer(1024);
     BinaryWrite(writer);
     if (writer.Failed()) return false;  // already logged by the writer
-    File* file = fileSystem.OpenFile(fileName, FileMode::Write);
-    if (!file) {
-        Log(LogPriority::Error, "Could not open: %s  for saving.", fileName.c_str());
-        return false;
-    }
-    const bool written = file->Write(0, writer.GetBuffer(), writer.GetPosition());
-    fileSystem.CloseFile(file);
-    return written;
+    // Through a temporary file, so a failed save leaves the previous effect whole.
+    if (fileSystem.SaveFile(fileName, writer.GetBuffer(), writer.GetPosition())) return true;
+    Log(LogPriority::Error, "Could not open: %s  for saving.", fileName.c_str());
+    return false;
 }
 
 EmitterData* EffectData::GetEmitterData(int index) {

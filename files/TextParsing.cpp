@@ -28,7 +28,8 @@ std::string_view Unquote(std::string_view token) {
 }
 
 bool ParseWholeInt(std::string_view text, int& out) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    // from_chars takes no '+' of its own; one is dropped here, and a sign after it stays an error.
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) return false;
@@ -37,7 +38,7 @@ bool ParseWholeInt(std::string_view text, int& out) {
 }
 
 bool ParseWholeFloat(std::string_view text, float& out) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
     float value = 0.0f;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;

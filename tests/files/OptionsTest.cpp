@@ -61,6 +61,8 @@ TEST(Options, ValueFormsAndUnreadableValues) {
         "detailLevel = -3\n"
         "resolution = 1600, 900\n"
         "contrast = 0.75\n"
+        "contrast = +-0.5\n"            // a sign after the '+' is unreadable
+        "shadowQuality = +-1\n"
         "gamma = bright\n"               // unreadable: kept at its value
         "antiAliasing = maybe\n"
         "resolution = 12\n";
@@ -74,7 +76,7 @@ TEST(Options, ValueFormsAndUnreadableValues) {
     EXPECT_FLOAT_EQ(options.GetFloat(Float::contrast), 0.75f);
     EXPECT_FLOAT_EQ(options.GetFloat(Float::gamma), 0.5f);
     EXPECT_FALSE(options.GetBool(Bool::antiAliasing));
-    EXPECT_EQ(log.Count(LogPriority::Warning), 3u);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 5u);
 
     options.SetQuality(Quality::textureQuality, 5);
     EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);

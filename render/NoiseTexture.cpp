@@ -1,6 +1,7 @@
 #include "render/NoiseTexture.h"
 
 #include "core/Name.h"
+#include "core/Random.h"
 #include "engine/Engine.h"
 #include "files/LoadTable.h"
 #include "render/GraphicsEngine.h"
@@ -8,7 +9,6 @@
 #include "render/RenderDevice.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace GAME {
 
@@ -55,7 +55,7 @@ void NoiseTexture::UpdateLayers(unsigned count) {
         if (layer.phase < 1.0f) continue;
         layer.from = layer.to;
         layer.phase -= std::floor(layer.phase);
-        const unsigned step = count >= 1 && count < 32767 ? unsigned(std::rand()) % count : 0u;
+        const unsigned step = count >= 1 && count < 32767 ? unsigned(Rand15()) % count : 0u;
         layer.to = count > 0 ? (layer.from + step) % count : 0u;
     }
 }

@@ -4,6 +4,7 @@
 
 #include "files/BinaryWriter.h"
 #include "render/GraphicsNoiseGen.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderFileWriter.h"
 
 namespace GAME::sample {
@@ -18,16 +19,24 @@ void main() {
 }
 )";
 
-// pc[0] blend factors, pc[1] levels, pc[2] tilings of the four layers.
+// pc[0] blend factors, pc[1] levels, pc[2] tilings. Four layers in one pass carry four tilings;
+// two passes give two layers a pass, their fades and levels in x and w and their tilings in x and
+// y (z is 0), and the second pass adds its two to the first's.
 const char* const kCompositePixelProgram = R"(
 uniform sampler2D s0; uniform sampler2D s1; uniform sampler2D s2; uniform sampler2D s3;
 uniform sampler2D s4; uniform sampler2D s5; uniform sampler2D s6; uniform sampler2D s7;
-float Layer(sampler2D from, sampler2D to, int i) {
-    vec2 uv = v_uv0 * pc[2][i];
-    return mix(texture(from, uv).r, texture(to, uv).r, pc[0][i]) * pc[1][i];
+float Layer(sampler2D from, sampler2D to, float fade, float level, float tiling) {
+    vec2 uv = v_uv0 * tiling;
+    return mix(texture(from, uv).r, texture(to, uv).r, fade) * level;
 }
 void main() {
-    float height = Layer(s0, s1, 0) + Layer(s2, s3, 1) + Layer(s4, s5, 2) + Layer(s6, s7, 3);
+    float height;
+    if (pc[2].z == 0.0) {
+        height = Layer(s0, s1, pc[0].x, pc[1].x, pc[2].x) + Layer(s2, s3, pc[0].w, pc[1].w, pc[2].y);
+    } else {
+        height = Layer(s0, s1, pc[0].x, pc[1].x, pc[2].x) + Layer(s2, s3, pc[0].y, pc[1].y, pc[2].y) +
+                 Layer(s4, s5, pc[0].z, pc[1].z, pc[2].z) + Layer(s6, s7, pc[0].w, pc[1].w, pc[2].w);
+    }
     o_color = vec4(vec3(height), 1.0);
 }
 )";
@@ -44,7 +53,7 @@ void main() {
 )";
 
 ShaderFileSection MakeNoiseSection() {
-    enum Value : uint32_t { kVertex, kComposite, kConvert };
+    enum Value : uint32_t { kVertex, kComposite, kConvert, kOne };
     enum Parameter : uint32_t { kBlend, kLevel, kScale, kOffset, kTexture0 };
     ShaderFileSection section;
     section.values = {
@@ -52,6 +61,7 @@ ShaderFileSection MakeNoiseSection() {
         ShaderFileValue::PixelProgram(kCompositePixelProgram,
                                       {{0, 1, false, kBlend}, {1, 1, false, kLevel}, {2, 1, false, kScale}}),
         ShaderFileValue::PixelProgram(kConvertPixelProgram, {{3, 1, false, kOffset}}),
+        ShaderFileValue::Int(static_cast<int32_t>(RenderBlendFactor::One)),
     };
     section.parameters = {
         {"blendFactor", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault},
@@ -70,7 +80,10 @@ ShaderFileSection MakeNoiseSection() {
         for (uint32_t i = 0; i < textures; ++i) result.records.push_back({ShaderStateCode::Texture, i, false, kTexture0 + i});
         return result;
     };
-    section.styles = {style("compositeBaseStyle", kComposite, 8), style("convertStyle", kConvert, 1)};
+    ShaderFileStyle add = style("compositeAddStyle", kComposite, 4);
+    add.records.push_back({ShaderStateCode::SourceBlend, 0, true, kOne});
+    add.records.push_back({ShaderStateCode::DestinationBlend, 0, true, kOne});
+    section.styles = {style("compositeBaseStyle", kComposite, 8), add, style("convertStyle", kConvert, 1)};
     return section;
 }
 

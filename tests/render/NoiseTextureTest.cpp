@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -63,22 +64,53 @@ TEST(NoiseTextureTest, BaseTexturesFollowTheLatticeFormula) {
     EXPECT_NE(GraphicsNoiseGen::MakeBaseNoise(0), GraphicsNoiseGen::MakeBaseNoise(201));
 }
 
-TEST(NoiseTextureTest, GeneratorCachesByNameAndRemakesSurfacesAfterAReset) {
+// A GL engine with the sample noise shader; the engine reads no records before it is started, so
+// the objects get the test's own record depot.
+class NoiseGeneratorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        bed.WriteFile(GraphicsNoiseGen::kShaderFile, sample::MakeNoiseShaderFile());
+        // Still layers (rate 0) all fade from base texture 0 to itself.
+        WriteRecord("Records/Sample/Noise.dbr", "Class,NoiseTexture,\nsize,16,\nlevels,1;0;0;0,\nrates,0;0;0;0,\n");
+        WriteRecord("One.dbr", "Class,NoiseTexture,\nsize,32,\nlevels,1;0;0;0,\n");
+        WriteRecord("All.dbr", "Class,NoiseTexture,\nsize,32,\nlevels,0.4;0.3;0.2;0.1,\n");
+        WriteRecord("Normal.dbr", "Class,NoiseTexture,\nsize,32,\nnormalMap,true,\nlevels,0.4;0.3;0.2;0.1,\n");
+        // The directory is indexed when it is added.
+        ASSERT_TRUE(files.AddDirectory(bed.GetDirectory().GetPath()));
+        Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+    }
+    void TearDown() override {
+        Singleton<GraphicsNoiseGen>::Destroy();
+        Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+    void WriteRecord(const std::string& name, const std::string& text) {
+        bed.WriteFile(name, std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    GraphicsEngine& Graphics() { return *bed.GetEngine().GetGraphicsEngine(); }
+    // Draws the texture in the graphics engine's update and reads its red channel, rows top first.
+    std::vector<int> Draw(NoiseTexture& texture) {
+        texture.SetNeedsUpdate(true);
+        Graphics().Update(true);
+        EXPECT_FALSE(texture.GetNeedsUpdate());
+        const int size = int(texture.GetSize());
+        std::vector<uint8_t> bytes(size_t(size * size) * 4);
+        EXPECT_TRUE(texture.GetRenderSurface()->ReadPixels(bytes.data(), size, size, RenderTextureFormat::RGBA));
+        std::vector<int> red(size_t(size * size));
+        for (size_t i = 0; i < red.size(); ++i) red[i] = bytes[i * 4];
+        return red;
+    }
+
     LogCapture log;
     GLEngineBed bed;
-    ASSERT_TRUE(bed.IsReady());
-    bed.WriteFile(GraphicsNoiseGen::kShaderFile, sample::MakeNoiseShaderFile());
-    const std::string record = "Records/Sample/Noise.dbr";
-    const std::string text = "Class,NoiseTexture,\nsize,16,\nlevels,1;0;0;0,\nrates,0;0;0;0,\n";
-    bed.WriteFile(record, std::vector<uint8_t>(text.begin(), text.end()));
-
-    // The engine reads no records before it is started: the test hands the objects its own.
     FileSystem files;
-    ASSERT_TRUE(files.AddDirectory(bed.GetDirectory().GetPath()));
-    TableDepot records(files);
-    Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+    TableDepot records{files};
+};
 
+TEST_F(NoiseGeneratorTest, GeneratorCachesByNameAndRemakesSurfacesAfterAReset) {
     GraphicsNoiseGen& generator = *Singleton<GraphicsNoiseGen>::Get();
+    const std::string record = "Records/Sample/Noise.dbr";
     NoiseTexture* const texture = generator.AcquireNoiseTexture(record.c_str());
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(generator.AcquireNoiseTexture("RECORDS/sample/noise.DBR"), texture);
@@ -86,13 +118,13 @@ TEST(NoiseTextureTest, GeneratorCachesByNameAndRemakesSurfacesAfterAReset) {
     ASSERT_NE(texture->GetTexture(), nullptr);
     EXPECT_TRUE(texture->GetNeedsUpdate());
 
-    bed.GetEngine().GetGraphicsEngine()->Update(true);
+    Graphics().Update(true);
     EXPECT_FALSE(texture->GetNeedsUpdate());
 
     // A device reset makes the surface again and marks the texture for drawing.
-    bed.GetEngine().GetGraphicsEngine()->PreDeviceReset();
+    Graphics().PreDeviceReset();
     EXPECT_EQ(texture->GetRenderSurface(), nullptr);
-    bed.GetEngine().GetGraphicsEngine()->PostDeviceReset();
+    Graphics().PostDeviceReset();
     EXPECT_NE(texture->GetTexture(), nullptr);
     EXPECT_NE(generator.GetBaseTexture(255), nullptr);
     EXPECT_TRUE(texture->GetNeedsUpdate());
@@ -101,9 +133,55 @@ TEST(NoiseTextureTest, GeneratorCachesByNameAndRemakesSurfacesAfterAReset) {
     EXPECT_EQ(generator.AcquireNoiseTexture(record.c_str()), texture);
     generator.ReleaseNoiseTexture(texture);
     generator.ReleaseNoiseTexture(texture);
-    Singleton<GraphicsNoiseGen>::Destroy();
-    Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
-    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(NoiseGeneratorTest, DrawsTheLayersInOneOrTwoPassesAndConvertsNormalMaps) {
+    GraphicsNoiseGen& generator = *Singleton<GraphicsNoiseGen>::Get();
+    NoiseTexture* const one = generator.AcquireNoiseTexture("One.dbr");
+    NoiseTexture* const all = generator.AcquireNoiseTexture("All.dbr");
+    NoiseTexture* const normal = generator.AcquireNoiseTexture("Normal.dbr");
+    ASSERT_TRUE(one != nullptr && all != nullptr && normal != nullptr);
+
+    // One layer untiled over a texture of the base size: each texel is the base texel (the quad
+    // puts the base texture's first row at the bottom).
+    const auto base = GraphicsNoiseGen::MakeBaseNoise(0);
+    const std::vector<int> single = Draw(*one);
+    int mismatches = 0;
+    for (int r = 0; r < 32; ++r) {
+        for (int c = 0; c < 32; ++c) {
+            if (std::abs(single[size_t(r * 32 + c)] - int(base[size_t((31 - r) * 32 + c)])) > 1) ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+
+    // Four tiled layers: the same picture whether one pass composes them or two passes add them.
+    Graphics().SetGeneration(RenderGenerationId::GeForce6);
+    const std::vector<int> onePass = Draw(*all);
+    Graphics().SetGeneration(RenderGenerationId::GeForce4);
+    ASSERT_LT(Graphics().GetPixelShaderVersion(), NoiseTexture::kOnePassShaderVersion);
+    const std::vector<int> twoPasses = Draw(*all);
+    int lowest = 255, highest = 0, different = 0;
+    for (size_t i = 0; i < onePass.size(); ++i) {
+        lowest = std::min(lowest, onePass[i]);
+        highest = std::max(highest, onePass[i]);
+        if (std::abs(onePass[i] - twoPasses[i]) > 2) ++different;
+    }
+    EXPECT_EQ(different, 0);
+    EXPECT_GT(highest - lowest, 30);
+    EXPECT_NE(onePass, single);
+
+    // A normal map faces up everywhere (blue above half) and leans with the noise.
+    normal->SetNeedsUpdate(true);
+    Graphics().Update(true);
+    std::vector<uint8_t> bytes(32 * 32 * 4);
+    ASSERT_TRUE(normal->GetRenderSurface()->ReadPixels(bytes.data(), 32, 32, RenderTextureFormat::RGBA));
+    int leaning = 0;
+    for (size_t i = 0; i < 32 * 32; ++i) {
+        EXPECT_GT(bytes[i * 4 + 2], 128) << i;
+        if (std::abs(int(bytes[i * 4]) - 128) > 8) ++leaning;
+    }
+    EXPECT_GT(leaning, 100);
+    for (NoiseTexture* texture : {one, all, normal}) generator.ReleaseNoiseTexture(texture);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "render/InputDevice.h"
 #include "render/RenderDevice.h"
 #include "render/ResetObject.h"
+#include "render/RenderDebugger.h"
 #include "render/StatisticsWidget.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
@@ -121,6 +122,10 @@ void Engine::Render() {
     graphicsEngine_->Update(true);
 }
 
+void Engine::ShowRenderDebugger(bool show) {
+    if (renderDebugger_) renderDebugger_->SetVisible(show);
+}
+
 void Engine::PresentSurface() {
     if (graphicsEngine_) graphicsEngine_->PresentSurface();
 }
@@ -208,6 +213,9 @@ void Engine::StartInput(void* window) {
 void Engine::StartDisplay(bool debugWidgets) {
     display_ = std::make_unique<Display>();
     graphicsEngine_->SetDisplay(display_.get());
+    // First, so that it stays in front and sees every draw call of the frame.
+    renderDebugger_ = std::make_unique<RenderDebugger>();
+    display_->AddWidget(renderDebugger_.get());
     if (!debugWidgets) return;
     statisticsWidget_ = std::make_unique<StatisticsWidget>();
     display_->AddWidget(statisticsWidget_.get());
@@ -290,6 +298,7 @@ void Engine::DestroyDisplay() {
     if (graphicsEngine_) graphicsEngine_->SetDisplay(nullptr);
     display_.reset();
     statisticsWidget_.reset();
+    renderDebugger_.reset();
 }
 
 void Engine::DestroyObjects() {

@@ -1,7 +1,8 @@
 // The sample host: opens a window, starts the engine on a sample-data directory with the GL
 // device, makes an entity carrying an actor from their records, and runs frames in which the
 // engine draws the host's interface widget (text in two font styles, textured and blended
-// rectangles, a fan and a paragraph) under the statistics overlay. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
+// rectangles, a fan, a glow over the frame's bright parts, a radial wipe and a paragraph) under
+// the statistics overlay. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
 // prints the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
@@ -65,6 +66,7 @@ using GAME::sample::kTitleStyle;
 
 constexpr unsigned kEscapeKey = 1;
 constexpr int kOffscreenFrames = 10;  // without a count or a real window
+constexpr uint32_t kWipeFrames = 90;
 
 // What the command line asks for.
 struct HostOptions {
@@ -169,6 +171,12 @@ public:
             fan.emplace_back(centre.x + 88.0f * std::sin(angle), centre.y - 88.0f * std::cos(angle));
         }
         canvas.RenderTriFan(fan, Color(0.2f, 0.75f, 0.65f, 0.9f));
+
+        // The bright parts drawn so far glow; a square sweeps shut over the animated texture once
+        // every kWipeFrames frames.
+        canvas.HotBlurFrameBuffer(unsigned(canvas.GetWidth()) / 2, unsigned(canvas.GetHeight()) / 2, 0.3f, 1.0f, 1.0f);
+        canvas.RenderSquareRadialWipeEffect(Rect(248.0f, 72.0f, 48.0f, 48.0f), GAME::Vec2(0.0f, 0.0f),
+                                            Color(0.07f, 0.09f, 0.13f, 0.85f), float(frame % kWipeFrames) / float(kWipeFrames));
         canvas.RenderText(Rect(392.0f, 272.0f, 176.0f, 0.0f), "a fan", kBodyStyle, 1.0f, XAlignment::Center,
                           YAlignment::Top);
 

@@ -5,6 +5,7 @@
 #include "files/FileSystem.h"
 #include "files/Options.h"
 #include "render/EWindow.h"
+#include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/RenderDevice.h"
@@ -46,6 +47,9 @@ Engine& BenchEngine::Get() {
         const std::vector<uint8_t> basicShader = sample::MakeBasicShaderFile();
         WriteFile(std::filesystem::path(directory) / GraphicsEngine::kBasicShader,
                   std::string(basicShader.begin(), basicShader.end()));
+        const std::vector<uint8_t> filterShader = sample::MakeFilterShaderFile();
+        WriteFile(std::filesystem::path(directory) / GraphicsCanvas::kFilterShader,
+                  std::string(filterShader.begin(), filterShader.end()));
         auto* files = new FileSystem();
         if (!files->AddDirectory(directory)) Fail("the data directory cannot be mounted");
 

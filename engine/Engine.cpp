@@ -213,10 +213,10 @@ void Engine::StartInput(void* window) {
 void Engine::StartDisplay(bool debugWidgets) {
     display_ = std::make_unique<Display>();
     graphicsEngine_->SetDisplay(display_.get());
+    if (!debugWidgets) return;
     // First, so that it stays in front and sees every draw call of the frame.
     renderDebugger_ = std::make_unique<RenderDebugger>();
     display_->AddWidget(renderDebugger_.get());
-    if (!debugWidgets) return;
     statisticsWidget_ = std::make_unique<StatisticsWidget>();
     display_->AddWidget(statisticsWidget_.get());
 }

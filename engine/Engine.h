@@ -179,7 +179,7 @@ public:
     // them).
     Display* GetDisplay() const { return display_.get(); }
     // Shows or hides the render debugger, the display's front widget; nothing while the engine
-    // is not running.
+    // is not running or runs without input (and so without debug widgets).
     void ShowRenderDebugger(bool show);
     // The rigid-body simulation; null while the engine is not running.
     PhysicsEngine* GetPhysicsEngine() const { return physicsEngine_.get(); }
@@ -337,7 +337,7 @@ private:
     std::unique_ptr<PhysicsEngine> physicsEngine_;
     std::unique_ptr<InputDevice> inputDevice_;
     std::unique_ptr<Display> display_;
-    std::unique_ptr<RenderDebugger> renderDebugger_;      // the display's front widget, hidden at first
+    std::unique_ptr<RenderDebugger> renderDebugger_;      // in front of the statistics, hidden at first
     std::unique_ptr<StatisticsWidget> statisticsWidget_;  // on the display unless input is suppressed
 
     std::atomic<uint32_t> frameCount_{0};  // written by Update, read from any thread

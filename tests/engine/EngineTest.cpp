@@ -249,10 +249,10 @@ TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
                                   &records.GetFileSystem()));
     InputDevice* input = engine.GetInputDevice();
     ASSERT_NE(input, nullptr);
-    // The statistics widget is there; a widget in front of it gets the frame's events and an
-    // update before the frame is drawn.
+    // The render debugger (hidden, in front) and the statistics widget are there; a widget
+    // behind them gets the frame's events they leave and an update before the frame is drawn.
     Display* display = engine.GetDisplay();
-    ASSERT_EQ(display->GetNumWidgets(), 1);
+    ASSERT_EQ(display->GetNumWidgets(), 2);
     EventWidget widget;
     display->AddWidget(&widget);
     PushKey(window.Get(), ScancodeFromKeyCode(1), true);

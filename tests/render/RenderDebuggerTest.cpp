@@ -72,7 +72,7 @@ protected:
     }
 
     LogCapture log;
-    GLEngineBed bed;
+    GLEngineBed bed{true};  // debug widgets come with input
     Display* display = nullptr;
     RenderDebugger* debugger = nullptr;
     ThreeSquares squares;

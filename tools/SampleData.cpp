@@ -5,6 +5,7 @@
 #include "MapBuilder.h"
 #include "SampleEffects.h"
 #include "SampleMeshes.h"
+#include "SampleMeshShaders.h"
 #include "SampleNoise.h"
 
 #include "core/Log.h"
@@ -509,7 +510,7 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteWorld(files) && WriteMeshes(files) && WriteEffects(files) && WriteVideos(directory);
+           WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) && WriteEffects(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

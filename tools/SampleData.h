@@ -26,6 +26,7 @@
 //                              Sample.map compiled from them by the map builder, with a spawn
 //                              point in the first region
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
+//   Shaders/Standard*.ssh, Addon/Shaders/Icey*.ssh   the mesh shaders (SampleMeshShaders.h)
 //   Shaders/NoiseTextureGen.ssh, Records/Sample/Noise.dbr   the noise generator's shader and a
 //                              noise texture (SampleNoise.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames

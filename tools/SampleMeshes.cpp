@@ -1,6 +1,7 @@
 #include "SampleMeshes.h"
 
 #include "SampleData.h"
+#include "SampleMeshShaders.h"
 
 #include "core/Log.h"
 #include "core/MathUtil.h"
@@ -27,7 +28,7 @@ public:
                                                                               GraphicsMesh::kAttributeSkinBones});
         for (const uint32_t attribute : contents_.attributes) contents_.stride += MeshFileReader::GetAttributeSize(attribute);
         GraphicsMesh::Material material;
-        material.shaderName = "Shaders/Basic.ssh";
+        material.shaderName = skinned ? kStandardSkinnedShader : kStandardShader;
         GraphicsMesh::MaterialParameter texture;
         texture.nameText = "baseTexture";
         texture.type = GraphicsMesh::kParamTexture;

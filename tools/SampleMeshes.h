@@ -9,7 +9,8 @@
 //                        with Head), one rigidly skinned box per bone, hit boxes on Spine and
 //                        Head, attach points "Mouth" and "Back", an entity created at "Back", and
 //                        a rag doll of three bodies and two joints
-// Every mesh draws with the basic shader and the checker texture.
+// Every mesh draws with the checker texture and the standard shader, static or skinned
+// (SampleMeshShaders.h).
 
 namespace GAME {
 class FileSystem;

@@ -3,6 +3,7 @@
 // device (the programs compile and draw, the DDS and TEX files parse).
 
 #include "SampleData.h"
+#include "SampleMeshes.h"
 
 #include "core/ABBox.h"
 #include "core/Color.h"
@@ -29,6 +30,10 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
+#include "scene/GMIEffectIcey.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLGraphicsBed.h"
 #include "world/Region.h"
 #include "world/WorldFrustum.h"
 
@@ -320,6 +325,74 @@ TEST_F(EngineBootTest, TheDisplayDrawsInTheFrameWithTheStatisticsOnTop) {
     }
     EXPECT_GT(textPixels, 20);
     EXPECT_GE(engine.GetStatisticText().size(), 9u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// A scene renderer that sends no frame constants: the mesh shaders' default ambient lights evenly.
+class PlainSceneRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+TEST_F(EngineBootTest, TheSampleMeshesDrawWithTheStandardShadersAsPlacedAndPosed) {
+    LogCapture log;
+    // 10 pixels a unit, looking along +z from z = -10; +x is to the left.
+    Camera camera;
+    camera.SetType(CameraType::Orthographic);
+    camera.SetWidth(64.0f);
+    camera.SetHeight(48.0f);
+    camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+    int regionKey = 0;
+    const auto draw = [&](GraphicsMeshInstance& instance) {
+        engine.Update(WorldFrustum(), true);
+        engine.Render();
+        ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
+        instance.PrepareForRendering();
+        PlainSceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        renderer.AddRenderable(&instance, reinterpret_cast<Region*>(&regionKey));
+        renderer.RenderStyle(*graphics->GetCanvas(), Name::Create("ambientLightStyle"));
+        return ReadPrimaryPixels(*graphics);
+    };
+    const auto drawn = [](const std::vector<uint32_t>& pixels) {
+        return FindDrawn(pixels, kWidth, kHeight, 0xFF000000u);
+    };
+
+    GraphicsMeshInstance box;
+    box.SetMesh(sample::kBoxMesh);
+    box.GetMesh()->EnsureAvailable();
+    box.SetScale(Vec3(4.0f, 2.0f, 1.0f));
+    const std::vector<uint32_t> opaque = draw(box);
+    EXPECT_EQ(drawn(opaque), (std::vector<int>{300, 230, 340, 250}));
+    // At half opacity the 'T' form blends the same texels half over the black.
+    box.SetSectionOpacity(0.5f, 0);
+    const std::vector<uint32_t> half = draw(box);
+    const size_t centre = size_t(240) * kWidth + 322;
+    EXPECT_GT(opaque[centre] & 0xFFu, 40u);
+    EXPECT_NEAR(double(half[centre] & 0xFFu), (opaque[centre] & 0xFFu) * 0.5, 3.0);
+    // The dissolve and the ice draw too.
+    box.SetSectionOpacity(1.0f, 0);
+    box.BeginDissolve(255, 0, 0, 1.0f, "Textures/Checker.dds");
+    EXPECT_EQ(drawn(draw(box)), (std::vector<int>{300, 230, 340, 250}));
+    Vec3 movement;
+    box.Update(1000, movement, false);
+    box.InstallGMIEffect(new GMIEffectIcey(&box, nullptr, 1, 0.0f, 1.0f, 1.0f, "Textures/Checker.dds"));
+    ASSERT_NE(box.GetOverrideShader(), nullptr);
+    EXPECT_EQ(drawn(draw(box)), (std::vector<int>{300, 230, 340, 250}));
+
+    // The creature's head, lifted a unit, raises the top of its silhouette by 10 pixels.
+    GraphicsMeshInstance creature;
+    creature.SetMesh(sample::kCreatureMesh);
+    creature.GetMesh()->EnsureAvailable();
+    const std::vector<int> standing = drawn(draw(creature));
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Head"), Coords::Translation(Vec3(0.0f, 1.0f, 0.0f)));
+    creature.SetSkeletalPose(pose);
+    creature.UpdatePose(nullptr, true);
+    const std::vector<int> lifted = drawn(draw(creature));
+    EXPECT_GT(standing[3], standing[1]);
+    EXPECT_EQ(lifted[1], standing[1] - 10);
+    EXPECT_EQ(lifted[3], standing[3]);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

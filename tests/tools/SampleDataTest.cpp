@@ -67,7 +67,26 @@ struct ShaderContents {
     std::vector<const char*> parameters;
 };
 
+// What the scene renderers draw meshes with, and what mesh instances send.
+const std::vector<const char*> kMeshStyles = {
+    "ambientLightStyle", "dLightDiffuseAmbientStyle", "pLightDiffuseAmbientStyle", "pLightSimpleAmbientStyle",
+    "dLightDiffuseStyle", "pLightDiffuseStyle", "pLightSimpleStyle", "reflectionStyle", "fogStyle", "depthStyle",
+    "transparencyMaskStyle", "shadow", "pLightShadowStyle"};
+const std::vector<const char*> kMeshParameters = {
+    "objectToScreenMatrix", "objectToWorldMatrix", "diffuseColor", "transparencyValue", "blendedGlobalFadeFactor",
+    "baseTexture", "boneMatrix", "skyAmbientColor", "groundAmbientColor", "lightColor", "lightPosition",
+    "lightMaxDistance", "lightDirection", "cameraOrigin", "fogColor", "depthFogParams", "heightFogParams",
+    "dissolveValue", "dissolveColor", "dissolveTexture", "iceyAlphaMultiplier", "envmapTexture"};
+
 const ShaderContents kShaders[] = {
+    {"Shaders/Standard.ssh", kMeshStyles, kMeshParameters},
+    {"Shaders/StandardT.ssh", kMeshStyles, kMeshParameters},
+    {"Shaders/StandardSkinned.ssh", kMeshStyles, kMeshParameters},
+    {"Shaders/StandardSkinnedT.ssh", kMeshStyles, kMeshParameters},
+    {"Shaders/StandardDissolveStatic.ssh", kMeshStyles, kMeshParameters},
+    {"Shaders/StandardDissolveSkinned.ssh", kMeshStyles, kMeshParameters},
+    {"Addon/Shaders/IceyStatic.ssh", kMeshStyles, kMeshParameters},
+    {"Addon/Shaders/IceySkinned.ssh", kMeshStyles, kMeshParameters},
     {"Shaders/Basic.ssh", {"normal"}, {"objectToScreenMatrix", "color", "baseTexture"}},
     {"Shaders/Overlay.ssh", {"normal"}, {"objectToScreenMatrix", "color", "baseTexture"}},
     {"Shaders/Filter.ssh",

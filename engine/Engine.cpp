@@ -9,6 +9,7 @@
 #include "core/SingletonManager.h"
 #include "core/Thread.h"
 #include "core/UniqueIdMap.h"
+#include "core/WorldVec3.h"
 #include "editor/EditorFilter.h"
 #include "engine/MapChunkCallback.h"
 #include "engine/ObjectManager.h"
@@ -102,6 +103,7 @@ bool Engine::Initialize(void* window, const GraphicsEngineSettings& settings, bo
 void Engine::Update(const WorldFrustum& viewer, bool updateWorld) {
     AdvanceFrame();
     if (updateWorld) {
+        UpdatePhysics(viewer);
         world_->Update({viewer});
         world_->UpdateRegionUsage();
         world_->PostLoadPass();
@@ -255,8 +257,17 @@ void Engine::UnloadUnreferencedResources() {
 
 void Engine::StartPhysics() {
     physicsEngine_ = std::make_unique<PhysicsEngine>();
-    // The world does not answer collision queries yet: simulated entities fall freely.
-    if (!physicsEngine_->Initialize(nullptr)) Log(LogPriority::Error, "Couldn't initialize physics engine.");
+    if (!physicsEngine_->Initialize(world_.get())) Log(LogPriority::Error, "Couldn't initialize physics engine.");
+}
+
+void Engine::UpdatePhysics(const WorldFrustum& viewer) {
+    // A viewer in no region sees no world to simulate.
+    if (!physicsEngine_ || viewer.GetRegion() == nullptr) return;
+    Vec3 corners[kMaxViewerCorners];
+    const int count = Frustum::GetCornerPoints(corners, kMaxViewerCorners, viewer.GetRegionFrustum());
+    Vec3 position;
+    for (int i = 0; i < count; ++i) position += corners[i] / static_cast<float>(count);
+    physicsEngine_->Update(WorldVec3(viewer.GetRegion(), position));
 }
 
 void Engine::UpdateNetwork() {

@@ -22,8 +22,8 @@
 // with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
-// (GetUpdateTime); with updateWorld, streams the world's regions for the viewer (World::Update,
-// UpdateRegionUsage, PostLoadPass); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
+// (GetUpdateTime); with updateWorld, steps the physics around the viewer (UpdatePhysics) and
+// streams the world's regions for the viewer (World::Update, UpdateRegionUsage, PostLoadPass); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
 // destruction; unloads the graphics resources nobody references; updates the singletons; updates
 // the active connection manager; evicts graphics resources unused for kEvictionFrames frames; reads
 // the frame's input (InputDevice::Update) and hands its events to the display's widgets; sets the
@@ -99,6 +99,8 @@ public:
     // Keyboard and mouse events the input device keeps for one frame.
     static constexpr unsigned kKeyboardBufferSize = 64;
     static constexpr unsigned kMouseBufferSize = 64;
+    // The most corners of the viewer's frustum the physics centre is taken from.
+    static constexpr int kMaxViewerCorners = 64;
 
     // Stores the engine in gEngine and installs the log sink.
     Engine();
@@ -284,6 +286,9 @@ private:
     void StartDisplay(bool debugWidgets);
     void StartSound();
     void StartPhysics();
+    // The physics step around the viewer: the middle of its frustum's corners (its region's origin
+    // for a frustum without corners).
+    void UpdatePhysics(const WorldFrustum& viewer);
     void StartNetwork();
     void StartFrames();
 

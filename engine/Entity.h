@@ -61,10 +61,10 @@ class Entity : public Object {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
-    // How an entity takes part in the physics simulation. Type 1 is not simulated either, and the
-    // collision queries leave it out.
+    // How an entity takes part in the physics simulation.
     enum class PhysicsType : int {
         None = 0,
+        NotCollided = 1,  // not simulated either, and the collision queries leave it out
         RigidBody = 2,
         RagDoll = 3,
     };

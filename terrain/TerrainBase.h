@@ -176,7 +176,7 @@ public:
     virtual GrassGeometry CreateGrassGeometry() = 0;
     virtual void DestroyGrassGeometry(GrassGeometry& geometry) = 0;
     // Pushes the grass of the objects within radius of (x, z) away from it.
-    virtual void DisplaceGrass(float x, float z, float radius, float strength);
+    void DisplaceGrass(float x, float z, float radius, float strength) override;
     // Blows the wind over the grass of the objects under it.
     virtual void CreateGrassWind(const PhysicsGrassWind& wind);
     virtual void RemoveGrassWind();
@@ -232,13 +232,13 @@ public:
                              mem::vector<bool>* inFirst) const;
     // The contacts of an oriented box with the objects under its axis-aligned bounds, asked in
     // tree order with the room left, at most max in all; returns their number.
-    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const;
+    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const override;
     // The same for an entity's collision box (none: no contacts); the entity may stand in any
     // region, the terrain lies in region (null: the entity's).
     int FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const Region* region,
                        PhysicsSurface surface) const;
     // Offers every box of the list the contacts of the objects under bounds, which enclose them all.
-    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const;
+    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const override;
     // The nearest hit of the ray over every object, walking the tree nearest-first by box: out
     // starts at no hit (+infinity, surface None); of equal distances the first found stays.
     void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const override;

@@ -11,16 +11,20 @@
 #include <cstdint>
 
 #include "core/ABBox.h"
+#include "core/Mem.h"
 #include "core/PhysicsSurface.h"
 
 namespace GAME {
 
 class BinaryReader;
 class BinaryWriter;
+class CollisionBox;
 class Frustum;
 class ImpassableData;
 class Region;
+struct CollisionContact;
 struct Intersection;
+struct OBBox;
 struct Ray;
 
 class LevelGround {
@@ -54,6 +58,13 @@ public:
     virtual float GetHeightInterpolated(float x, float z) const = 0;
     // The nearest hit of the ray with the ground (distance +infinity when none).
     virtual void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const = 0;
+    // The contacts of the oriented box with the ground, at most max; returns their number. A
+    // ground without collision geometry meets nothing.
+    virtual int FindCollisions(const OBBox&, CollisionContact*, int, PhysicsSurface) const { return 0; }
+    // Offers every box of the list the ground's contacts with it; bounds enclose them all.
+    virtual void FindCollisions(mem::vector<CollisionBox>&, const ABBox&, PhysicsSurface) const {}
+    // Pushes the grass within radius of (x, z) away from it; ground without grass ignores it.
+    virtual void DisplaceGrass(float, float, float, float) {}
 
     static void SetMaker(Maker maker);
     // A new ground of the kind through the installed maker; null without one or for a kind it

@@ -32,6 +32,7 @@
 #include "world/Level.h"
 #include "world/RegionId.h"
 #include "core/WorldCoords.h"
+#include "physics/PhysicsWorld.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {
@@ -52,7 +53,7 @@ struct WorldRay;
 template <class T>
 class FilterFunction;
 
-class World : public WorldQueries {
+class World : public WorldQueries, public PhysicsWorld {
 public:
     using EntityListType = Level::EntityListType;
 
@@ -140,7 +141,7 @@ public:
     // Takes the entity out of the world (network list, level, physics); nothing outside the world.
     void RemoveEntity(Entity* entity);
     // Moves the entity, within its region's level or into another region's.
-    void SetCoords(Entity* entity, const WorldCoords& coords);
+    void SetCoords(Entity* entity, const WorldCoords& coords) override;
     void AddEntityToNetworkList(Entity* entity);
     void RemoveEntityFromNetworkList(Entity* entity);
     void DestroyAllEntities();
@@ -228,6 +229,28 @@ public:
     int PickRegion(const WorldRay& ray) const;
     // The first portal a loaded region finds along the ray; distance becomes its hit distance.
     Portal* TraceRayAgainstPortals(const WorldRay& ray, float& distance, bool twoSided) const;
+
+    // Collisions (WorldCollisions.cpp). Shapes and contact positions are relative to the centre
+    // (see PhysicsWorld.h). Contacts come from the ground of every loaded region the shape reaches,
+    // then from the entities in its bounds that the entity may meet: each other entity's physics
+    // mesh, or its collision proxy when it has no mesh. Each pair of simulated entities is reported
+    // by one of the two only (the one stored first), so their contact is not counted twice.
+    // The entity's collision proxy; 0 contacts for an entity without one.
+    int FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const WorldVec3& centre,
+                       EntityListType type, PhysicsSurface excluded);
+    // A box moving with the entity (null: with nothing); the entity itself is not met.
+    int FindCollisions(const Entity* entity, const OBBox& box, CollisionContact* contacts, int max,
+                       const WorldVec3& centre, EntityListType type, PhysicsSurface excluded);
+    // Each collision box keeps its best contacts.
+    void FindCollisions(const Entity* entity, mem::vector<CollisionBox>& boxes, const WorldVec3& centre,
+                        EntityListType type, PhysicsSurface excluded);
+    // The physics step's forms: rigid bodies meet updated entities, rag dolls those of the level file.
+    int FindCollisions(Entity* entity, const WorldVec3& centre, CollisionContact* contacts, int max) override;
+    int FindCollisions(Entity* entity, const OBBox& box, const WorldVec3& centre, CollisionContact* contacts,
+                       int max) override;
+    void FindCollisions(Entity* entity, mem::vector<CollisionBox>& boxes, const WorldVec3& centre) override;
+    // Pushes the grass of every loaded region's ground within radius of the position away from it.
+    void CreatePointDisturbance(const WorldVec3& position, float radius, float strength, int splash) override;
 
     // Distances and heights.
     // The squared distance, the shorter of the offset path and the way through a portal of a's

@@ -39,6 +39,8 @@ public:
     int FindCollisions(Entity* entity, const WorldVec3&, CollisionContact* contacts, int) override {
         return GroundContacts(OBBox{kHalfSize, entity->GetCoords().GetRegionCoords()}, contacts);
     }
+    int FindCollisions(Entity*, const OBBox&, const WorldVec3&, CollisionContact*, int) override { return 0; }
+    void FindCollisions(Entity*, mem::vector<CollisionBox>&, const WorldVec3&) override {}
     void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
     void CreatePointDisturbance(const WorldVec3&, float, float, int) override {}
 };

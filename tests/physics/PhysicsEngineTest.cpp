@@ -33,6 +33,8 @@ public:
         for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
         return count;
     }
+    int FindCollisions(Entity*, const OBBox&, const WorldVec3&, CollisionContact*, int) override { return 0; }
+    void FindCollisions(Entity*, mem::vector<CollisionBox>&, const WorldVec3&) override {}
     void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
     void CreatePointDisturbance(const WorldVec3&, float, float, int) override { ++disturbances; }
 

@@ -52,6 +52,9 @@ public:
     const Vec3& GetAnimationMovement() const { return movement_; }
 
     // -- Entity -----------------------------------------------------------------------------------
+    // A rag doll of the mesh for the rag-doll physics type (when the actor has a mesh instance),
+    // otherwise the entity's rigid body.
+    void CreatePhysicsObject(PhysicsEngine& engine) override;
     void SetCoords(const WorldCoords& coords) override;
     // Plays the animation, poses the mesh (worn on a parent actor's skeleton) and refreshes the box.
     void UpdateSelf(int elapsedMs) override;

@@ -7,6 +7,7 @@
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
 #include "physics/PhysicsWorld.h"
+#include "render/DebugRenderManager.h"
 
 #include <ode/ode.h>
 
@@ -247,11 +248,33 @@ void PhysicsEngine::DebugRender() const {
     for (uint32_t id : entities_) {
         const Entity* entity = ResolveEntity(id);
         if (entity == nullptr) continue;
-        const Vec3 velocity = entity->IsSimulationEnabled() ? entity->GetPhysicsObject()->GetLinearVelocity() : Vec3();
+        Vec3 velocity;
+        if (const PhysicsObject* object = entity->GetPhysicsObject()) {
+            object->DebugRender();
+            velocity = object->GetLinearVelocity();
+        }
         const Vec3 origin = entity->GetCoords().GetRegionCoords().origin;
         gEngine->AddStatisticText("%s (%0.2f %0.2f %0.2f) <%0.3f %0.3f %0.3f>", entity->GetObjectName().c_str(), origin.x,
                                   origin.y, origin.z, velocity.x, velocity.y, velocity.z);
     }
+}
+
+void PhysicsEngine::RenderContacts(const CollisionContact* contacts, int count) const {
+    if (!debugging_ || contacts == nullptr || centre_.GetRegion() == nullptr || !Singleton<DebugRenderManager>::HasInstantiated())
+        return;
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    // Contact positions are offsets from the centre.
+    for (int i = 1; i < count; ++i) {
+        const Vec3 at = centre_.GetRegionPosition() + contacts[i].position;
+        debug.RenderArrow(centre_.GetRegion(), at, at + contacts[i].normal, Color(1.0f, 0.5f, 0.5f, 1.0f));
+    }
+}
+
+void PhysicsEngine::RenderContacts(const PhysicsObject::MergedContact* contacts, int count) const {
+    if (!debugging_ || count <= 0) return;
+    mem::vector<CollisionContact> plain;
+    for (int i = 0; i < count; ++i) plain.push_back(contacts[i].contact);
+    RenderContacts(plain.data(), count);
 }
 
 void PhysicsEngine::AddContactJoint(const CollisionContact& contact, PhysicsObject::Body body, PhysicsObject::Body other) const {

@@ -85,6 +85,10 @@ public:
     // How many steps a frame of elapsed seconds takes (see above).
     static int CountSteps(float elapsed, float stepSize, int maxSteps);
 
+    // With debugging on, arrows along the contacts' normals (all but the first contact).
+    void RenderContacts(const CollisionContact* contacts, int count) const;
+    void RenderContacts(const PhysicsObject::MergedContact* contacts, int count) const;
+
     // Adds a contact joint between body and other (null: the static surroundings) for the step
     // under way: no bounce and unbounded friction, so resting bodies neither jitter nor slide.
     void AddContactJoint(const CollisionContact& contact, PhysicsObject::Body body, PhysicsObject::Body other) const;

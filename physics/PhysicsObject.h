@@ -62,6 +62,8 @@ public:
     virtual void FindCollisions() = 0;
     // The engine is about to let go of the object because IsEnabled turned false.
     virtual void OnDisabled();
+    // Draws the object's bodies through the debug render manager.
+    virtual void DebugRender() const = 0;
 
     static void ConvertToRotation(double rotation[12], const Coords& frame);
     static void ConvertToCoords(Coords& frame, const double rotation[12]);

@@ -3,11 +3,13 @@
 #include "core/GameClock.h"
 #include "core/Log.h"
 #include "core/OBBox.h"
+#include "core/Singleton.h"
 #include "engine/CollisionData.h"
 #include "engine/Entity.h"
 #include "physics/CollisionPair.h"
 #include "physics/PhysicsEngine.h"
 #include "physics/PhysicsWorld.h"
+#include "render/DebugRenderManager.h"
 
 #include <ode/ode.h>
 
@@ -98,6 +100,7 @@ void PhysicsRigidBody::FindCollisions() {
 
     MergedContact merged[kMaxContacts];
     const int numMerged = MergeContacts(contacts, count, merged, kMaxContacts);
+    engine_.RenderContacts(merged, numMerged);
     for (int i = 0; i < numMerged; ++i) {
         const CollisionContact& contact = merged[i].contact;
         if (contact.depth >= kMaxJointDepth) continue;
@@ -138,6 +141,12 @@ void PhysicsRigidBody::Collision(const CollisionPair& pair) {
                                                           pair.surface == PhysicsSurface::Water ? 2 : 0);
     }
     entity_->CollisionCallback(CollisionData{nullptr, pair.surface, pair.normal, pair.flag});
+}
+
+void PhysicsRigidBody::DebugRender() const {
+    OBBox proxy;
+    if (!Singleton<DebugRenderManager>::HasInstantiated() || !entity_->GetCollisionProxy(proxy)) return;
+    Singleton<DebugRenderManager>::Get()->RenderBox(entity_->GetRegion(), proxy, Color(0.5f, 0.5f, 1.0f, 1.0f));
 }
 
 }  // namespace GAME

@@ -45,6 +45,8 @@ public:
     // Follows the entity's own gravity switch.
     void SetGravityMode(bool enabled) override;
     void FindCollisions() override;
+    // The entity's collision proxy, in its region.
+    void DebugRender() const override;
 
     Body GetBody() const { return body_; }
 

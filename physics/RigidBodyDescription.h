@@ -23,11 +23,11 @@ struct RigidBodyDescription {
     Name parentName;
     std::string childNameText;
     Name childName;
-    Coords parentCoords;  // the body's frame relative to the parent bone
-    Coords childCoords;   // the body's frame relative to the child bone
-    Vec3 extents;         // half sizes of the body's box
+    Coords parentCoords;  // the parent bone's frame relative to the body's
+    Coords childCoords;   // the child bone's frame relative to the body's
+    Vec3 extents;         // the box: side lengths for its mass, half sizes for its collisions
     bool collides = false;
-    float density = 0.0f;
+    float density = 100.0f;
     bool playFallSound = false;
     mem::vector<FusedBone> fusedBones;
 };

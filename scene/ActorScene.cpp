@@ -7,6 +7,8 @@
 #include "core/Frustum.h"
 #include "core/Intersection.h"
 #include "core/Log.h"
+#include "physics/PhysicsRagDoll.h"
+#include "scene/ActorRagDollSkeleton.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "scene/SkeletalPose.h"
@@ -48,6 +50,14 @@ void Actor::GetPose(SkeletalPose& pose) const {
 
 void Actor::StopAnimations() {
     if (meshInstance_ != nullptr) meshInstance_->GetAnimChannel(0).StopAnimation();
+}
+
+void Actor::CreatePhysicsObject(PhysicsEngine& engine) {
+    if (GetPhysicsType() != PhysicsType::RagDoll || meshInstance_ == nullptr) {
+        Entity::CreatePhysicsObject(engine);
+        return;
+    }
+    SetPhysicsObject(std::make_unique<PhysicsRagDoll>(this, std::make_unique<ActorRagDollSkeleton>(*this), engine));
 }
 
 void Actor::SetCoords(const WorldCoords& coords) {

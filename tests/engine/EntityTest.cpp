@@ -55,6 +55,7 @@ public:
     Vec3 GetLinearVelocity() const override { return Vec3(); }
     void SetGravityMode(bool) override {}
     void FindCollisions() override {}
+    void DebugRender() const override {}
 
 private:
     bool& deleted_;

@@ -1,0 +1,283 @@
+// Rag dolls driven by the physics engine over flat ground: bodies placed from the pose and the
+// pose given back, a chain that falls and settles, breakable joints, a mesh without bodies.
+
+#include "core/OBBox.h"
+#include "core/Random.h"
+#include "core/Singleton.h"
+#include "engine/CollisionData.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
+#include "physics/CollisionBox.h"
+#include "physics/CollisionTests.h"
+#include "physics/PhysicsEngine.h"
+#include "physics/PhysicsRagDoll.h"
+#include "physics/PhysicsWorld.h"
+#include "physics/RagDollSkeleton.h"
+#include "world/Region.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace GAME {
+
+// What a skeleton was told; it outlives the rag doll that owns the skeleton.
+struct SkeletonRecord {
+    std::map<Name, Coords> posed;  // the last pose
+    int poses = 0;
+    int stops = 0;
+};
+
+// A chain of bones b0, b1, ... one unit apart along x in object space, a body between each bone
+// and the next, and a ball joint at each bone between two bodies.
+class ChainSkeleton : public RagDollSkeleton {
+public:
+    ChainSkeleton(int bodies, const Vec3& scale, std::shared_ptr<SkeletonRecord> record = std::make_shared<SkeletonRecord>())
+        : record_(std::move(record)), scale_(scale) {
+        for (int i = 0; i <= bodies; ++i) bones_[BoneName(i)] = Coords::Translation(Vec3(float(i), 0, 0));
+        for (int i = 0; i < bodies; ++i) {
+            RigidBodyDescription body;
+            body.parentNameText = "b" + std::to_string(i);
+            body.parentName = BoneName(i);
+            body.childNameText = "b" + std::to_string(i + 1);
+            body.childName = BoneName(i + 1);
+            body.parentCoords = Coords::Translation(Vec3(-0.5f, 0, 0));
+            body.childCoords = Coords::Translation(Vec3(0.5f, 0, 0));
+            body.extents = Vec3(0.5f, 0.1f, 0.1f);
+            body.collides = true;
+            bodies_.push_back(body);
+        }
+        for (int i = 0; i + 1 < bodies; ++i) {
+            JointDescription joint;
+            joint.rigidBody0 = i;
+            joint.rigidBody1 = i + 1;
+            joint.jointType = JointDescription::kBall;
+            joint.jointConnection = 1;  // at the first body's child bone
+            joints_.push_back(joint);
+        }
+    }
+    static Name BoneName(int index) { return Name::Create(("b" + std::to_string(index)).c_str()); }
+
+    int GetNumRigidBodies() const override { return int(bodies_.size()); }
+    const RigidBodyDescription& GetRigidBody(int index) const override { return bodies_[size_t(index)]; }
+    int GetNumJoints() const override { return int(joints_.size()); }
+    const JointDescription& GetJoint(int index) const override { return joints_[size_t(index)]; }
+    Coords GetBoneCoords(const Name& bone) const override {
+        auto found = bones_.find(bone);
+        return found != bones_.end() ? found->second : Coords();
+    }
+    void SetPose(const mem::vector<Bone>& bones) override {
+        ++record_->poses;
+        record_->posed.clear();
+        for (const Bone& bone : bones) record_->posed[bone.name] = bone.coords;
+    }
+    Vec3 GetScale() const override { return scale_; }
+    OBBox GetRegionSpaceBox() const override { return OBBox(); }
+    std::string GetMeshName() const override { return "chain.msh"; }
+    void StopAnimations() override { ++record_->stops; }
+
+    mem::vector<RigidBodyDescription> bodies_;
+    mem::vector<JointDescription> joints_;
+    std::map<Name, Coords> bones_;
+
+private:
+    std::shared_ptr<SkeletonRecord> record_;
+    Vec3 scale_;
+};
+
+// An entity that falls as a rag doll of the skeleton it is given.
+class RagDollTestEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    void CreatePhysicsObject(PhysicsEngine& engine) override {
+        SetPhysicsObject(std::make_unique<PhysicsRagDoll>(this, std::move(skeleton), engine));
+    }
+    void CollisionCallback(const CollisionData&) override { ++collisions; }
+    PhysicsRagDoll* GetRagDoll() const { return static_cast<PhysicsRagDoll*>(GetPhysicsObject()); }
+
+    std::unique_ptr<RagDollSkeleton> skeleton;
+    int collisions = 0;
+};
+GAME_RTTI_DEFINE_CLASS(RagDollTestEntity, Entity);
+
+namespace {
+
+// Flat ground at y = 0; the simulation centre is the region's origin.
+int GroundContacts(const OBBox& box, CollisionContact* contacts, int max) {
+    static const Vec3 ground[2][3] = {{Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)},
+                                      {Vec3(-50, 0, -50), Vec3(50, 0, 50), Vec3(50, 0, -50)}};
+    int count = 0;
+    for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
+    return count;
+}
+
+class GroundWorld : public PhysicsWorld {
+public:
+    int FindCollisions(Entity*, const WorldVec3&, CollisionContact*, int) override { return 0; }
+    int FindCollisions(Entity*, const OBBox& box, const WorldVec3&, CollisionContact* contacts, int max) override {
+        ++boxQueries;
+        return GroundContacts(box, contacts, max);
+    }
+    void FindCollisions(Entity*, mem::vector<CollisionBox>& boxes, const WorldVec3&) override {
+        for (CollisionBox& box : boxes) {
+            CollisionContact found[8];
+            const int count = GroundContacts(box.GetOBBox(), found, 8);
+            for (int i = 0; i < count; ++i) box.AddContact(found[i]);
+        }
+    }
+    void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
+    void CreatePointDisturbance(const WorldVec3&, float, float, int) override {}
+
+    int boxQueries = 0;
+};
+
+class PhysicsRagDollTest : public testing::Test {
+protected:
+    void SetUp() override {
+        engine.Initialize(&ground);
+        engine.Simulate(centre, 0.0f);
+    }
+    void TearDown() override {
+        engine.RemoveAllEntities();
+        for (Entity* entity : created) {
+            entity->CleanupPhysicsObjects();
+            Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
+        }
+        Singleton<ObjectManager>::Get()->DestroyPendingObjects(1000);
+    }
+
+    // A rag doll of the skeleton, its actor at the frame.
+    RagDollTestEntity* Start(std::unique_ptr<ChainSkeleton> skeleton, const Coords& frame) {
+        auto* actor = static_cast<RagDollTestEntity*>(Singleton<ObjectManager>::Get()->CreateObject("RagDollTestEntity"));
+        created.push_back(actor);
+        actor->skeleton = std::move(skeleton);
+        actor->SetCoords(WorldCoords(&region, frame));
+        actor->SetPhysicsType(Entity::PhysicsType::RagDoll);
+        EXPECT_TRUE(engine.AddEntityToSimulation(actor));
+        return actor;
+    }
+    int Run(const Entity* actor) {
+        int steps = 0;
+        for (; actor->IsSimulationEnabled() && steps < 2000; ++steps) engine.Simulate(centre, engine.GetStepSize());
+        return steps;
+    }
+
+    Region region{nullptr, 0, "RagDoll", ABBox(Vec3(), Vec3(1000, 1000, 1000)), IntVec3(), RegionId(1, 0, 0, 0)};
+    WorldVec3 centre{&region, Vec3()};
+    GroundWorld ground;
+    PhysicsEngine engine;
+    std::vector<Entity*> created;
+};
+
+TEST(PhysicsRagDollNames, JointTypesAndAxesReadAndWriteTheirNames) {
+    for (const char* name : {"ball", "hinge", "fixed", "universal"})
+        EXPECT_STREQ(PhysicsRagDoll::ToText(PhysicsRagDoll::ToJointType(name)), name);
+    EXPECT_EQ(PhysicsRagDoll::ToJointType("Ball"), JointDescription::kNone);
+    EXPECT_EQ(PhysicsRagDoll::ToJointType(nullptr), JointDescription::kNone);
+    EXPECT_EQ(PhysicsRagDoll::ToJointAxis("z"), JointDescription::kAxisZ);
+    EXPECT_EQ(PhysicsRagDoll::ToJointAxis("w"), JointDescription::kAxisX);
+    EXPECT_STREQ(PhysicsRagDoll::ToText(static_cast<JointDescription::Axis>(7)), "x");
+}
+
+TEST(PhysicsRagDollFrames, ABodyTakesItsParentsAxesHalfWayAndIsNeverMirrored) {
+    Coords parent = Coords::RotationY(0.5f);
+    parent.origin = Vec3(1, 2, 3);
+    parent.zAxis = -parent.zAxis;  // mirrored
+    const Coords frame = PhysicsRagDoll::GetRigidBodyCoords(parent, Coords::Translation(Vec3(3, 2, 1)));
+    EXPECT_FALSE(frame.IsMirrored());
+    EXPECT_EQ(frame.origin, Vec3(2, 2, 2));
+    EXPECT_EQ(frame.xAxis, parent.xAxis);
+    EXPECT_EQ(frame.yAxis, -parent.yAxis);
+}
+
+TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
+    auto record = std::make_shared<SkeletonRecord>();
+    auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(2, 2, 2), record);
+    const std::map<Name, Coords> bones = skeleton->bones_;
+    Coords frame = Coords::RotationY(0.7f);
+    frame.origin = Vec3(4, 20, -3);
+    RagDollTestEntity* actor = Start(std::move(skeleton), frame);
+    EXPECT_EQ(record->stops, 1);
+    PhysicsRagDoll& doll = *actor->GetRagDoll();
+    ASSERT_EQ(doll.GetRigidBodies().size(), 3u);
+    EXPECT_EQ(doll.GetNumJoints(), 2);
+    // The first body lies between the first two bones, scaled, in the actor's region.
+    const Vec3 expected = frame.TransformPoint(Vec3(1, 0, 0));
+    const Vec3 first = doll.GetRigidBodyPosition(0);
+    EXPECT_NEAR(first.x, expected.x, 1e-4f);
+    EXPECT_NEAR(first.y, expected.y, 1e-4f);
+    EXPECT_NEAR(first.z, expected.z, 1e-4f);
+
+    doll.UpdateGameObjectFromSimulation();
+    ASSERT_EQ(record->posed.size(), 4u);
+    for (const auto& [bone, coords] : bones) {
+        const Coords& back = record->posed.at(bone);
+        for (const auto& [a, b] : {std::pair{back.origin, coords.origin}, std::pair{back.xAxis, coords.xAxis},
+                                   std::pair{back.zAxis, coords.zAxis}})
+            EXPECT_LT((a - b).Length(), 1e-4f);
+    }
+}
+
+TEST_F(PhysicsRagDollTest, AThreeBodyChainFallsTouchesOnceAndSettlesWithAFinitePose) {
+    auto record = std::make_shared<SkeletonRecord>();
+    auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1), record);
+    Coords frame = Coords::Rotation(Vec3(1, 0, 1) * (1.0f / std::sqrt(2.0f)), 0.6f);
+    frame.origin = Vec3(0, 3, 0);
+    RagDollTestEntity* actor = Start(std::move(skeleton), frame);
+    const PhysicsRagDoll& doll = *actor->GetRagDoll();
+
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_FALSE(doll.HasCollided());  // still falling: one box query a step, no contacts
+    const int steps = Run(actor) + 1;
+    EXPECT_LT(steps, 1000);
+    EXPECT_FALSE(actor->IsSimulationEnabled());
+    EXPECT_GT(actor->collisions, 0);
+    EXPECT_GT(record->poses, 0);
+    for (const auto& [bone, coords] : record->posed) {
+        EXPECT_TRUE(coords.origin.IsValid());
+        // In the actor's space: the bones lie on the ground, 3 below the actor, within a box's height.
+        const float height = frame.TransformPoint(coords.origin).y;
+        EXPECT_GT(height, -0.05f);
+        EXPECT_LT(height, 0.35f);
+    }
+    // The joints held: neighbouring bones written by two bodies stay a unit apart.
+    for (int i = 0; i < 3; ++i) {
+        const float gap = (record->posed.at(ChainSkeleton::BoneName(i + 1)).origin - record->posed.at(ChainSkeleton::BoneName(i)).origin).Length();
+        EXPECT_NEAR(gap, 1.0f, 0.05f);
+    }
+}
+
+TEST_F(PhysicsRagDollTest, ABreakableJointIsMadeAsItsChanceSays) {
+    SeedRand15(7);
+    for (const auto& [chance, joints] : {std::pair{100, 0}, std::pair{0, 2}}) {
+        auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1));
+        for (JointDescription& joint : skeleton->joints_) {
+            joint.breakable = true;
+            joint.breakChance = chance;
+        }
+        EXPECT_EQ(Start(std::move(skeleton), Coords::Translation(Vec3(0, 5, 0)))->GetRagDoll()->GetNumJoints(), joints);
+    }
+    // A half chance over many joints leaves out some and keeps some.
+    auto skeleton = std::make_unique<ChainSkeleton>(41, Vec3(1, 1, 1));
+    for (JointDescription& joint : skeleton->joints_) {
+        joint.breakable = true;
+        joint.breakChance = 50;
+    }
+    const int made = Start(std::move(skeleton), Coords::Translation(Vec3(0, 5, 0)))->GetRagDoll()->GetNumJoints();
+    EXPECT_GT(made, 5);
+    EXPECT_LT(made, 35);
+}
+
+TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {
+    RagDollTestEntity* actor = Start(std::make_unique<ChainSkeleton>(0, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 5, 0)));
+    EXPECT_TRUE(actor->GetRagDoll()->WasMaxFallVelocityReached());
+    EXPECT_EQ(Run(actor), PhysicsRagDoll::kRestSteps);
+    EXPECT_EQ(ground.boxQueries, 0);
+}
+
+}  // namespace
+}  // namespace GAME

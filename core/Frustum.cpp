@@ -67,4 +67,58 @@ int Frustum::GetCornerPoints(Vec3* points, int maxPoints, const Frustum& frustum
     return count;
 }
 
+void Frustum::Extrude(Frustum& out, const Frustum& frustum, const Vec3& direction) {
+    Frustum result;
+    for (uint32_t i = 0; i < frustum.numPlanes; ++i) {
+        if (Dot(frustum.planes[i].normal, direction) <= 0.0f) {
+            result.AddPlane(frustum.planes[i]);
+        }
+    }
+    constexpr int kMaxCorners = 256;
+    Vec3 corners[kMaxCorners];
+    const int numCorners = GetCornerPoints(corners, kMaxCorners, frustum);
+    if (numCorners > 0) {
+        Vec3 centre;
+        float scale = 1.0f;
+        for (int c = 0; c < numCorners; ++c) {
+            centre += corners[c];
+            scale = std::fmax(scale, std::fmax(std::fabs(corners[c].x), std::fmax(std::fabs(corners[c].y), std::fabs(corners[c].z))));
+        }
+        centre = centre * (1.0f / float(numCorners));
+        const float onPlane = 1e-4f * scale;
+        for (uint32_t i = 0; i < frustum.numPlanes; ++i) {
+            const Plane& kept = frustum.planes[i];
+            // A plane along direction is its own side plane at every one of its edges.
+            if (Dot(kept.normal, direction) > -1e-6f) continue;
+            for (uint32_t j = 0; j < frustum.numPlanes; ++j) {
+                const Plane& dropped = frustum.planes[j];
+                if (Dot(dropped.normal, direction) <= 0.0f) continue;
+                // A real edge has two distinct corners on both planes.
+                const Vec3* first = nullptr;
+                const Vec3* second = nullptr;
+                for (int c = 0; c < numCorners && !second; ++c) {
+                    if (std::fabs(kept.GetDistance(corners[c])) > onPlane ||
+                        std::fabs(dropped.GetDistance(corners[c])) > onPlane) {
+                        continue;
+                    }
+                    if (!first) {
+                        first = &corners[c];
+                    } else if ((corners[c] - *first).LengthSquared() > onPlane * onPlane) {
+                        second = &corners[c];
+                    }
+                }
+                if (!second) continue;
+                Vec3 normal = Cross(*second - *first, direction);
+                const float length = normal.Length();
+                if (!(length > 0.0f)) continue;  // the edge runs along direction: no new side
+                normal = normal * (1.0f / length);
+                Plane side(normal, -Dot(normal, *first));
+                if (side.GetDistance(centre) < 0.0f) side = Plane(-normal, Dot(normal, *first));
+                result.AddPlane(side);
+            }
+        }
+    }
+    out = result;
+}
+
 }  // namespace GAME

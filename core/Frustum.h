@@ -64,6 +64,16 @@ public:
     // meet is found once per triple.
     static int GetCornerPoints(Vec3* points, int maxPoints, const Frustum& frustum);
 
+    // The frustum swept without end against direction: every point p - t * direction (t >= 0)
+    // for p inside it, the volume that holds whatever a light shining along direction could cast
+    // a shadow into the frustum from. The planes facing away from direction stay (those facing
+    // along it would cut the sweep off); each edge between a kept and a dropped plane (the
+    // silhouette seen along direction) adds the plane through that edge parallel to direction.
+    // Edges are found from the corner points, so an unbounded frustum (with no corners along some
+    // edge) keeps only its facing-away planes: a larger volume, never a smaller one. Planes past
+    // kMaxPlanes are dropped, which again only enlarges the volume.
+    static void Extrude(Frustum& out, const Frustum& frustum, const Vec3& direction);
+
 private:
     uint32_t numPlanes = 0;
     Plane planes[kMaxPlanes];

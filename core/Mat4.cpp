@@ -117,4 +117,14 @@ Mat4 Mat4::Inverse() const {
     return r;
 }
 
+Mat4 MakeCropMatrix(float minX, float minY, float maxX, float maxY) {
+    constexpr float kMinExtent = 1e-6f;
+    const float width = std::fmax(maxX - minX, kMinExtent);
+    const float height = std::fmax(maxY - minY, kMinExtent);
+    return Mat4(2.0f / width, 0.0f, 0.0f, -(minX + maxX) / width,
+                0.0f, 2.0f / height, 0.0f, -(minY + maxY) / height,
+                0.0f, 0.0f, 1.0f, 0.0f,
+                0.0f, 0.0f, 0.0f, 1.0f);
+}
+
 }  // namespace GAME

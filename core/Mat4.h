@@ -40,4 +40,10 @@ private:
     float m[16];
 };
 
+// The matrix that scales and offsets projected x and y so that the rectangle [minX, maxX] x
+// [minY, maxY] fills [-1, 1] x [-1, 1]; z and w pass unchanged. The offset goes through w, so it
+// applies after a perspective projection as well. Extents below 1e-6 count as 1e-6, so a flat
+// rectangle gives a large finite scale rather than infinities.
+Mat4 MakeCropMatrix(float minX, float minY, float maxX, float maxY);
+
 }  // namespace GAME

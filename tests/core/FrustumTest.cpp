@@ -213,5 +213,83 @@ TEST(Frustum, CornerPointsOfViewFrusta) {
     }
 }
 
+// How far inside the frustum the ray from point along direction gets at best: the largest, over
+// t >= 0, of the smallest plane distance of point + t * direction (each plane's distance is linear
+// in t, so the best t is 0, a crossing of two planes' distances, or as far as one can go).
+float SweptDepth(const Frustum& f, const Vec3& point, const Vec3& direction) {
+    std::vector<float> ts{0.0f, 1e4f};
+    for (uint32_t i = 0; i < f.GetNumPlanes(); ++i) {
+        for (uint32_t j = i + 1; j < f.GetNumPlanes(); ++j) {
+            const Plane& a = f.GetPlane(i);
+            const Plane& b = f.GetPlane(j);
+            const float slope = Dot(a.normal - b.normal, direction);
+            if (std::fabs(slope) < 1e-9f) continue;
+            const float t = (b.GetDistance(point) - a.GetDistance(point)) / slope;
+            if (t > 0.0f) ts.push_back(t);
+        }
+    }
+    float best = -Infinity;
+    for (const float t : ts) {
+        float depth = Infinity;
+        for (uint32_t i = 0; i < f.GetNumPlanes(); ++i) {
+            depth = Min(depth, f.GetPlane(i).GetDistance(point + direction * t));
+        }
+        best = Max(best, depth);
+    }
+    return best;
+}
+
+TEST(Frustum, ExtrudeHoldsExactlyThePointsThatReachTheFrustumAlongTheDirection) {
+    Frustum rotated = ViewFrustum(true);
+    rotated.Transform(test::FrameB());
+    const Vec3 directions[] = {Vec3(0, 0, 1), Vec3(0, 0, -1), Vec3(1, 0, 0), Vec3(0.3f, -0.8f, 0.52f).Unit(),
+                               test::FrameB().TransformVector(Vec3(0.1f, 0.2f, 0.97f)).Unit()};
+    for (const Frustum& frustum : {ViewFrustum(true), rotated, BoxFrustum()}) {
+        for (const Vec3& direction : directions) {
+            Frustum extruded;
+            Frustum::Extrude(extruded, frustum, direction);
+            for (uint32_t i = 0; i < extruded.GetNumPlanes(); ++i) {
+                EXPECT_LE(extruded.GetPlane(i).DotNormal(direction), 1e-5f) << "a kept or side plane faces along the sweep";
+            }
+            // A grid over the frustum's bounds, grown to twice their size each way.
+            Vec3 corners[16];
+            const int numCorners = Frustum::GetCornerPoints(corners, 16, frustum);
+            Vec3 low = corners[0], high = corners[0];
+            for (int c = 1; c < numCorners; ++c) {
+                low = Min(low, corners[c]);
+                high = Max(high, corners[c]);
+            }
+            const Vec3 centre = (low + high) * 0.5f;
+            const Vec3 reach = (high - low) * 1.0f;
+            int inside = 0;
+            int checked = 0;
+            for (int x = -6; x <= 6; ++x) {
+                for (int y = -6; y <= 6; ++y) {
+                    for (int z = -6; z <= 6; ++z) {
+                        const Vec3 point = centre + Vec3(reach.x * float(x), reach.y * float(y), reach.z * float(z)) * (1.0f / 6.1f);
+                        const float depth = SweptDepth(frustum, point, direction);  // follows the light
+                        if (std::fabs(depth) < 0.02f) continue;  // too near a side for rounding to decide
+                        ++checked;
+                        inside += depth > 0.0f ? 1 : 0;
+                        EXPECT_EQ(depth > 0.0f, extruded.TestSphere(Sphere(point, 0.0f)))
+                            << "point " << point.x << ", " << point.y << ", " << point.z;
+                    }
+                }
+            }
+            EXPECT_GT(inside, 100);
+            EXPECT_GT(checked - inside, 100);
+        }
+    }
+}
+
+TEST(Frustum, ExtrudeOfAnUnboundedFrustumKeepsItsFacingAwayPlanes) {
+    Frustum extruded;
+    Frustum::Extrude(extruded, ViewFrustum(false), Vec3(0, 0, 1));
+    ASSERT_GE(extruded.GetNumPlanes(), 1u);
+    EXPECT_TRUE(extruded.TestSphere(Sphere(Vec3(0, 0, -500), 0.0f)));  // upstream of the eye: it can cast
+    Frustum::Extrude(extruded, Frustum(), Vec3(0, 0, 1));
+    EXPECT_EQ(extruded.GetNumPlanes(), 0u);
+}
+
 }  // namespace
 }  // namespace GAME

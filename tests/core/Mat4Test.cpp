@@ -111,5 +111,26 @@ TEST(Mat4, SingularMatricesGiveNoInfinitiesOrNaNs) {
     }
 }
 
+TEST(Mat4, CropMatrixFillsTheClipRangeWithTheRectangleAfterAPerspective) {
+    // A projection with w = z, so the crop's offset must scale with w to land right.
+    const Mat4 perspective(1, 0, 0, 0,
+                           0, 1, 0, 0,
+                           0, 0, 1, -1,
+                           0, 0, 1, 0);
+    const Mat4 crop = MakeCropMatrix(-0.2f, 0.1f, 0.6f, 0.5f);
+    const Mat4 m = crop * perspective;
+    const auto project = [&](float x, float y, float z) {
+        float out[4];
+        for (int row = 0; row < 4; ++row) out[row] = m(row, 0) * x + m(row, 1) * y + m(row, 2) * z + m(row, 3);
+        return Vec3(out[0] / out[3], out[1] / out[3], out[2]);
+    };
+    for (const float z : {2.0f, 7.5f}) {
+        ExpectNear(project(-0.2f * z, 0.1f * z, z), Vec3(-1, -1, z - 1), 1e-5f);
+        ExpectNear(project(0.6f * z, 0.5f * z, z), Vec3(1, 1, z - 1), 1e-5f);
+        ExpectNear(project(0.2f * z, 0.3f * z, z), Vec3(0, 0, z - 1), 1e-5f);
+    }
+    ExpectAllFinite(MakeCropMatrix(0.5f, 0.5f, 0.5f, 0.5f));  // a flat rectangle
+}
+
 }  // namespace
 }  // namespace GAME

@@ -31,6 +31,7 @@
 #include "render/StatisticsWidget.h"
 #include "sound/Jukebox.h"
 #include "sound/SoundManager.h"
+#include "world/AmbianceManager.h"
 #include "world/SectorDataManager.h"
 #include "world/LevelLoadingThread.h"
 #include "world/World.h"
@@ -51,13 +52,13 @@ void ForwardLogToEngine(LogPriority priority, unsigned category, const char* mes
 
 Engine::Engine()
     : previousLogSink_(SetLogSink(&ForwardLogToEngine)), sectorDataManager_(std::make_unique<SectorDataManager>()),
-      world_(std::make_unique<World>()) {
+      world_(std::make_unique<World>()), ambianceManager_(std::make_unique<AmbianceManager>()) {
     gEngine = this;
 }
 
 Engine::~Engine() {
     Shutdown();
-    world_->Unload();
+    UnloadWorld();
     DeleteChunkCallbacks();
     SetLogSink(previousLogSink_);
     if (gEngine == this) gEngine = nullptr;
@@ -108,6 +109,7 @@ void Engine::Update(const WorldFrustum& viewer, bool updateWorld) {
         world_->UpdateRegionUsage();
         world_->PostLoadPass();
     }
+    ambianceManager_->Update(updateTime_);
     DestroyPendingObjects();
     UnloadUnreferencedResources();
     SingletonManager::Update();
@@ -116,6 +118,13 @@ void Engine::Update(const WorldFrustum& viewer, bool updateWorld) {
     ReadInput();
     BaseResourceManager::SetThreadUnloadFence();
 }
+
+void Engine::UnloadWorld() {
+    world_->Unload();
+    ambianceManager_->Reset();
+}
+
+SceneAmbiance* Engine::GetSceneAmbiance() const { return ambianceManager_.get(); }
 
 void Engine::Render() {
     if (!graphicsEngine_) return;
@@ -137,7 +146,7 @@ void Engine::Shutdown() {
     Log(LogPriority::Info, engineLogCategory_, "Engine shutting down after %u frames", GetFrameCount());
     StopResourceLoaderThread();
     ShutdownNetwork();
-    world_->Unload();
+    UnloadWorld();
     LevelLoadingThread::Get().Stop();
     DestroyManagers();
     DestroyDisplay();
@@ -223,7 +232,10 @@ void Engine::StartDisplay(bool debugWidgets) {
     display_->AddWidget(statisticsWidget_.get());
 }
 
-void Engine::StartSound() { Singleton<SoundManager>::Get(); }
+void Engine::StartSound() {
+    Singleton<SoundManager>::Get();
+    Singleton<Jukebox>::Get()->SetAmbiance(ambianceManager_.get());
+}
 
 void Engine::StartNetwork() { connectionManager_ = std::make_unique<StandAloneConnectionManager>(); }
 

@@ -17,13 +17,15 @@
 // its thread; initializes the graphics engine over the loader; creates the input device for the
 // window unless input is suppressed (one that cannot start is logged, and the engine runs
 // without input); makes the display, hands it to the graphics engine and, unless input is
-// suppressed, puts the statistics widget on it; creates the sound manager; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
+// suppressed, puts the statistics widget on it; creates the sound manager and hands the jukebox the ambiance manager to call back; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
 // as play) and resets the frame timer. A graphics engine that cannot start is fatal (FatalError
 // with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
 // (GetUpdateTime); with updateWorld, steps the physics around the viewer (UpdatePhysics) and
-// streams the world's regions for the viewer (World::Update, UpdateRegionUsage, PostLoadPass); deletes up to ObjectManager::kMaxDestroyedPerFrame objects pending
+// streams the world's regions for the viewer (World::Update, UpdateRegionUsage, PostLoadPass);
+// updates the ambiance manager by the frame's milliseconds; deletes up to
+// ObjectManager::kMaxDestroyedPerFrame objects pending
 // destruction; unloads the graphics resources nobody references; updates the singletons; updates
 // the active connection manager; evicts graphics resources unused for kEvictionFrames frames; reads
 // the frame's input (InputDevice::Update) and hands its events to the display's widgets; sets the
@@ -65,6 +67,7 @@
 
 namespace GAME {
 
+class AmbianceManager;
 class BaseResourceManager;
 class ConnectionManager;
 class Display;
@@ -79,6 +82,7 @@ class PhysicsEngine;
 class RecordResourceLoader;
 class ResetObject;
 class ResourceLoader;
+class SceneAmbiance;
 class SectorDataManager;
 class RenderDebugger;
 class StatisticsWidget;
@@ -173,6 +177,12 @@ public:
     SectorDataManager* GetSectorDataManager() const { return sectorDataManager_.get(); }
     // The one world, empty until a world or map file is loaded; unloaded at shutdown.
     World* GetWorld() const { return world_.get(); }
+    // Unloads the world and resets the ambiance (names announced, music played, the viewer).
+    void UnloadWorld();
+    // The ambiance around the viewer, updated every frame; lives as long as the engine. The scene
+    // reads it as SceneAmbiance.
+    AmbianceManager* GetAmbianceManager() const { return ambianceManager_.get(); }
+    SceneAmbiance* GetSceneAmbiance() const;
     // The keyboard and mouse; null while the engine is not running, or when input was suppressed
     // or could not start.
     InputDevice* GetInputDevice() const { return inputDevice_.get(); }
@@ -339,6 +349,7 @@ private:
     std::unique_ptr<GraphicsEngine> graphicsEngine_;  // goes before the loader its managers use
     std::unique_ptr<SectorDataManager> sectorDataManager_;
     std::unique_ptr<World> world_;
+    std::unique_ptr<AmbianceManager> ambianceManager_;
     std::unique_ptr<PhysicsEngine> physicsEngine_;
     std::unique_ptr<InputDevice> inputDevice_;
     std::unique_ptr<Display> display_;

@@ -3,6 +3,7 @@
 #include "FontRasterizer.h"
 #include "LevelBuilder.h"
 #include "MapBuilder.h"
+#include "SampleAmbiance.h"
 #include "SampleEffects.h"
 #include "SampleMeshes.h"
 #include "SampleMeshShaders.h"
@@ -510,7 +511,8 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) && WriteEffects(files) && WriteVideos(directory);
+           WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) && WriteEffects(files) &&
+           WriteAmbiance(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -55,6 +55,12 @@ void Region::UpdateBoundingBox() {
 
 bool Region::IsLevelLoaded() const { return level_ && level_->IsLoaded() && level_->GetPostLoadCalled(); }
 
+bool Region::IsUnderground() {
+    if (GuaranteedGetLevel(false) == nullptr) return false;
+    CriticalSectionLock lock(regionLock_);
+    return level_ && level_->IsUnderground();
+}
+
 void Region::SetLevel(std::unique_ptr<Level> level) {
     std::unique_ptr<Level> old;
     {

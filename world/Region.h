@@ -139,6 +139,8 @@ public:
     Level* GuaranteedGetLevel(bool loadRenderData);
     // The level is there, loaded and post-loaded: entities may enter it.
     bool IsLevelLoaded() const;
+    // Whether the level (loaded now when need be) is an interior; false without a level.
+    bool IsUnderground();
     // Replaces the level (the old one is destroyed with its entities), takes its box and tells the
     // world whether a loaded level is now there. The id stays: portals of other regions lead here
     // by it.

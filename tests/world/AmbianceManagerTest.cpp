@@ -1,0 +1,308 @@
+// Ambiance manager: fog blended by the share of painted cells around the viewer, the music names
+// the jukebox is handed, area names, day/night styles, night lights and the clock.
+
+#include "world/AmbianceManager.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "LevelFixture.h"
+#include "core/Frustum.h"
+#include "core/Singleton.h"
+#include "files/LoadTable.h"
+#include "sound/Jukebox.h"
+#include "world/Level.h"
+#include "world/NightLight.h"
+#include "world/Region.h"
+#include "world/SectorDataManager.h"
+#include "world/World.h"
+
+namespace GAME {
+namespace {
+
+constexpr float kTolerance = 1e-5f;
+
+void ExpectColor(const Color& actual, float r, float g, float b) {
+    EXPECT_NEAR(actual.r, r, kTolerance);
+    EXPECT_NEAR(actual.g, g, kTolerance);
+    EXPECT_NEAR(actual.b, b, kTolerance);
+}
+
+void ExpectVec(const Vec3& actual, float x, float y, float z) {
+    EXPECT_NEAR(actual.x, x, 1e-4f);
+    EXPECT_NEAR(actual.y, y, 1e-4f);
+    EXPECT_NEAR(actual.z, z, 1e-4f);
+}
+
+// One outdoor region whose level has 200 x 20 sector cells, and the engine's manager with the
+// clock stopped.
+class AmbianceTest : public ::testing::Test {
+protected:
+    AmbianceTest() {
+        World& world = *engine.GetWorld();
+        region = world.GetRegion(world.AddRegion("valley", IntVec3(0, 0, 0), ABBox(), RegionId()));
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(300, 300));
+        level->PostLoad(false);
+        level->GetSectorLayers().Initialize(200, 20);
+        region->SetLevel(std::move(level));
+        manager.SetTimeEnabled(false);
+    }
+    ~AmbianceTest() override {
+        engine.UnloadWorld();
+        Singleton<Jukebox>::Destroy();
+    }
+
+    template <class T>
+    T& NewStyle(int layer) {
+        return static_cast<T&>(*engine.GetSectorDataManager()->NewSectorData(layer));
+    }
+    // Paints the columns x in [x0, x1) of the layer, every z, with the style.
+    void Paint(int layer, const SectorData& style, int x0, int x1) {
+        SectorLayers& layers = region->GetLevel()->GetSectorLayers();
+        ASSERT_TRUE(layers.PrimeForEdit(layer, style.id));
+        for (int x = x0; x < x1; ++x) {
+            for (int z = 0; z < 20; ++z) layers.Edit(x, z, true);
+        }
+    }
+    // The viewer at (x, 0, 10), then one frame of ms milliseconds.
+    void StandAt(float x, int ms = 16) {
+        manager.SetTarget(WorldVec3(region, Vec3(x, 0, 10)), WorldFrustum(region, Frustum()));
+        manager.Update(ms);
+    }
+    const AmbianceManager::Environment kOut = AmbianceManager::kOutdoor;
+
+    test::LevelTestEngine engine;
+    Region* region = nullptr;
+    AmbianceManager& manager = *engine.GetAmbianceManager();
+};
+
+// Two fog styles meet at x = 100 with unpainted ground beyond x = 160. The viewer gathers the
+// cells within 20 units (41 columns), so the fog changes between x = 80 and x = 120 in proportion
+// to the columns of each style, unpainted cells untint, and distances stay the styles' own.
+TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
+    auto& mist = NewStyle<FogSectorData>(SectorDataManager::kFog);
+    mist.colors[0] = Color(1, 0, 0, 1);
+    mist.colors[1] = Color(0.5f, 0.5f, 0.5f, 1);
+    mist.values[0] = 0.02f;
+    mist.values[1] = 0.01f;
+    mist.integers[0] = 10, mist.integers[1] = 50, mist.integers[2] = 0, mist.integers[3] = 20;
+    auto& haze = NewStyle<FogSectorData>(SectorDataManager::kFog);
+    haze.colors[0] = Color(0, 0, 1, 1);
+    haze.colors[1] = Color(1, 1, 0, 1);
+    haze.values[0] = 0.06f;
+    haze.values[1] = 0.0f;
+    haze.integers[0] = 30, haze.integers[1] = 90, haze.integers[2] = 4, haze.integers[3] = 8;
+    Paint(SectorDataManager::kFog, mist, 0, 100);
+    Paint(SectorDataManager::kFog, haze, 100, 160);
+
+    // Wholly in the mist, and on the last step before the haze comes into reach.
+    for (const float x : {50.0f, 79.4f}) {
+        StandAt(x);
+        ExpectVec(manager.GetDepthFog(kOut), 10, 50, 0.02f);
+        ExpectVec(manager.GetHeightFog(kOut), 0, 20, 0.01f);
+        ExpectColor(manager.GetFogColor(kOut), 1, 0, 0);
+        EXPECT_TRUE(manager.GetIsFogEnabled(kOut));
+    }
+    // Columns 80 .. 120 around x = 100: 20 of mist, 21 of haze.
+    StandAt(100);
+    const float h = 21.0f / 41.0f, m = 20.0f / 41.0f;
+    ExpectVec(manager.GetDepthFog(kOut), m * 10 + h * 30, m * 50 + h * 90, m * 0.02f + h * 0.06f);
+    ExpectVec(manager.GetHeightFog(kOut), h * 4, m * 20 + h * 8, m * 0.01f);
+    ExpectColor(manager.GetFogColor(kOut), m, 0, h);
+    // The sun is tinted by the blended light tint.
+    Color light, sky, ground;
+    manager.GetDefaultDayNightCycle().GetLighting(manager.GetTime(), light, sky, ground);
+    ExpectColor(manager.GetLightColor(kOut), light.r * (m * 0.5f + h), light.g * (m * 0.5f + h), light.b * m * 0.5f);
+    // The haze alone from x = 120.
+    StandAt(120);
+    ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
+    // At x = 160 columns 140 .. 159 are haze and 21 unpainted: the distances are the haze's, the
+    // density and the fog colour its share, the tint partly white.
+    StandAt(160);
+    const float w = 20.0f / 41.0f;
+    ExpectVec(manager.GetDepthFog(kOut), 30, 90, w * 0.06f);
+    ExpectVec(manager.GetHeightFog(kOut), 4, 8, 0);
+    ExpectColor(manager.GetFogColor(kOut), 0, 0, w);
+    ExpectColor(manager.GetLightColor(kOut), light.r, light.g, light.b * (1 - w));
+    // Nothing painted in reach: no fog, no tint, and no division by the missing weight.
+    StandAt(195);
+    ExpectVec(manager.GetDepthFog(kOut), 0, 0, 0);
+    ExpectVec(manager.GetHeightFog(kOut), 0, 0, 0);
+    EXPECT_FALSE(manager.GetIsFogEnabled(kOut));
+    ExpectColor(manager.GetLightColor(kOut), light.r, light.g, light.b);
+
+    // Without environment effects the densities and the tint are off.
+    manager.EnableEnvironmentEffects(false);
+    StandAt(50);
+    ExpectVec(manager.GetDepthFog(kOut), 10, 50, 0);
+    EXPECT_FALSE(manager.GetIsFogEnabled(kOut));
+    ExpectColor(manager.GetLightColor(kOut), light.r, light.g, light.b);
+}
+
+// The jukebox gets the music, ambient and event names of the viewer's cell; event music plays
+// once per world; while music is off only the ambient playlist changes; deleting boss music makes
+// the manager hand the place's playlist again. The boss zone and area names follow the cell too.
+TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
+    auto& forest = NewStyle<AmbientSectorData>(SectorDataManager::kAmbient);
+    forest.musicPlaylist = "Music/Forest";
+    forest.ambientSoundPlaylist = "Ambient/Wind";
+    forest.eventMusic = "Music/Discovery";
+    auto& caves = NewStyle<AmbientSectorData>(SectorDataManager::kAmbient);
+    caves.musicPlaylist = "Music/Caves";
+    caves.ambientSoundPlaylist = "Ambient/Drips";
+    caves.eventMusic = "Music/Ambush";
+    Paint(SectorDataManager::kAmbient, forest, 0, 100);
+    Paint(SectorDataManager::kAmbient, caves, 100, 200);
+    Paint(SectorDataManager::kBoss, NewStyle<BossSectorData>(SectorDataManager::kBoss), 150, 200);
+    auto& valley = NewStyle<NameSectorData>(SectorDataManager::kName);
+    valley.tag = "tagValley";
+    valley.cinematic = true;
+    auto& cave = NewStyle<NameSectorData>(SectorDataManager::kName);
+    cave.tag = "tagCave";
+    Paint(SectorDataManager::kName, valley, 0, 100);
+    Paint(SectorDataManager::kName, cave, 100, 200);
+    Jukebox& jukebox = *Singleton<Jukebox>::Get();
+    jukebox.SetAmbiance(&manager);
+
+    StandAt(50);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
+    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Wind");
+    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Discovery");
+    EXPECT_FALSE(manager.TargetIsInBossMusicZone());
+    EXPECT_EQ(engine.GetCinematicText(), "tagValley");
+    EXPECT_TRUE(engine.IsTextCinematic());
+    EXPECT_FLOAT_EQ(engine.GetCinematicTextAlpha(), 0.0f);
+    StandAt(50, 1500);  // half way through the fade-in
+    EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.5f, 1e-5f);
+
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
+    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Drips");
+    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Ambush");
+    EXPECT_EQ(engine.GetCinematicText(), "tagCave");
+    EXPECT_FALSE(engine.IsTextCinematic());
+    StandAt(170);
+    EXPECT_TRUE(manager.TargetIsInBossMusicZone());
+
+    // Back in the forest: its playlists again, but its event music was played in this world, and
+    // its name is announced at text scale 0 (first visit only).
+    StandAt(50);
+    StandAt(50, 4500);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
+    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Ambush");
+    EXPECT_FALSE(manager.TargetIsInBossMusicZone());
+    EXPECT_EQ(engine.GetCinematicText(), "tagValley");
+    EXPECT_FLOAT_EQ(engine.GetCinematicTextAlpha(), 0.0f);
+
+    // With music off only the ambient playlist follows.
+    jukebox.EnableMusic(false);
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
+    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Drips");
+    jukebox.EnableMusic(true);
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
+
+    // Boss music overrides the playlist; once the jukebox deletes it the place's comes back.
+    jukebox.PlayEventMusic("Music/Boss", true);
+    jukebox.LoadMusicPlaylist("Music/BossFight");
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/BossFight");
+    jukebox.StopEventMusic();
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
+
+    // A new world forgets what was seen: the forest's event music plays again.
+    manager.Reset();
+    StandAt(50);
+    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Discovery");
+    jukebox.SetAmbiance(nullptr);
+}
+
+// A day/night style painted on 20 of the 41 columns around the viewer gives that share of its
+// lighting and the rest from the default cycle; night lights follow how dark it is; the shadow
+// intensity rises after sunset and holds by day; the clock runs even without a target.
+TEST_F(AmbianceTest, DayNightStylesNightLightsAndTheClock) {
+    auto& dusk = NewStyle<DayNightCycleSectorData>(SectorDataManager::kDayNightCycle);
+    DayNightCycle& cycle = dusk.GetDayNightCycle();
+    cycle.Clear();
+    cycle.SetSunRise(6);
+    cycle.SetSunSet(18);
+    cycle.AddLightSetup(12, Color(0, 1, 0, 1), Color(0, 0, 1, 1), Color(1, 0, 0, 1));
+    Paint(SectorDataManager::kDayNightCycle, dusk, 80, 100);
+    auto& glow = NewStyle<BloomSectorData>(SectorDataManager::kBloom);
+    Paint(SectorDataManager::kBloom, glow, 0, 200);
+
+    manager.SetTime(12);
+    StandAt(100);
+    const float w = 20.0f / 41.0f;
+    Color light, sky, ground;
+    manager.GetDefaultDayNightCycle().GetLighting(12, light, sky, ground);
+    ExpectColor(manager.GetLightColor(kOut), (1 - w) * light.r, w + (1 - w) * light.g, (1 - w) * light.b);
+    ExpectColor(manager.GetSkyAmbientColor(kOut), (1 - w) * sky.r, (1 - w) * sky.g, w + (1 - w) * sky.b);
+    ExpectColor(manager.GetGroundAmbientColor(kOut), w + (1 - w) * ground.r, (1 - w) * ground.g, (1 - w) * ground.b);
+    const Vec3 sum = cycle.GetLightDirection(12, false) * w +
+                     manager.GetDefaultDayNightCycle().GetLightDirection(12, false) * (1 - w);
+    const Vec3 direction = manager.GetLightDirection(kOut);
+    ExpectVec(direction, sum.x / sum.Length(), sum.y / sum.Length(), sum.z / sum.Length());
+    // The day follows the style under the viewer's cell (x = 100 is outside it).
+    manager.SetTime(19);
+    StandAt(90);
+    EXPECT_FALSE(manager.GetIsDay());
+    StandAt(100);
+    EXPECT_TRUE(manager.GetIsDay());  // the default cycle's day lasts until 22:59
+
+    // Bloom from the style plus the increments, clamped; none without environment effects.
+    manager.IncrementBloomParams(0.5f, 5.0f, -2.0f);
+    StandAt(100);
+    ExpectVec(manager.GetBloomParameters(kOut), 0.75f, 4.0f, 0.0f);
+    manager.EnableEnvironmentEffects(false);
+    ExpectVec(manager.GetBloomParameters(kOut), 0, 0, 0);
+    manager.EnableEnvironmentEffects(true);
+
+    // Night lights: dark at 2 o'clock, bright at noon (away from the style).
+    NightLight lamp;
+    NightLight blended;
+    const std::string record = "Class,NightLight,\nradius,8,\nuseInterpolatedEnvironment,1,\n";
+    LoadTable table;
+    ASSERT_TRUE(table.Parse(record.data(), uint32_t(record.size())));
+    ASSERT_TRUE(blended.Load(table));
+    EXPECT_TRUE(blended.GetUseInterpolatedEnvironment());
+    EXPECT_FLOAT_EQ(blended.GetRadius(), 8.0f);
+    for (const auto& [hour, scale] : {std::pair{2.0f, 1.0f}, std::pair{12.0f, 0.0f}}) {
+        manager.SetTime(hour);
+        StandAt(30);
+        lamp.UpdateSelf(16);
+        blended.UpdateSelf(16);
+        EXPECT_FLOAT_EQ(manager.GetNightLightScale(kOut), scale) << hour;
+        EXPECT_FLOAT_EQ(lamp.GetIntensity(), scale) << hour;
+        EXPECT_FLOAT_EQ(blended.GetIntensity(), scale) << hour;  // outdoors the blend is whole
+    }
+
+    // Shadow intensity: half way through the six minutes after the default sunset, then held.
+    const float sunset = manager.GetDefaultDayNightCycle().GetSunSet();
+    manager.SetTime(sunset + 0.05f);
+    StandAt(30);
+    EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
+    manager.SetTime(12);
+    StandAt(30);
+    EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
+    manager.SetTime(0);
+    StandAt(30);
+    EXPECT_FLOAT_EQ(manager.GetShadowIntensity(), 1.0f);
+
+    // The clock: 30 game hours an hour, wrapped; with no target only the time moves.
+    manager.SetTime(25);
+    EXPECT_FLOAT_EQ(manager.GetTime(), 1.0f);
+    manager.Reset();
+    manager.SetTimeEnabled(true);
+    manager.SetTime(23.5f);
+    manager.Update(120000);  // one game hour
+    EXPECT_NEAR(manager.GetTime(), 0.5f, 1e-4f);
+    EXPECT_FLOAT_EQ(manager.GetShadowIntensity(), 1.0f);
+}
+
+}  // namespace
+}  // namespace GAME

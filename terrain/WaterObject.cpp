@@ -20,9 +20,9 @@ uint16_t PackWaterDepth(const Vec3& vertex, const LevelGround* ground) {
 
 WaterElement::~WaterElement() { DestroyVertexBuffer(); }
 
-RenderVertexBuffer* WaterElement::CreateVertexBuffer(RenderDevice& device, uint32_t size) {
+RenderVertexBuffer* WaterElement::CreateVertexBuffer(RenderDevice& device, uint32_t size, uint32_t flags) {
     DestroyVertexBuffer();
-    vertexBuffer_ = device.CreateVertexBuffer(0, size);
+    vertexBuffer_ = device.CreateVertexBuffer(flags, size);
     if (vertexBuffer_) device_ = &device;
     return vertexBuffer_;
 }

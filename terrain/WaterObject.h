@@ -75,9 +75,10 @@ public:
     RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
 
 protected:
-    // Makes a static vertex buffer of size bytes on the device, giving back any held; null (the
-    // element then has no geometry) when the device cannot.
-    RenderVertexBuffer* CreateVertexBuffer(RenderDevice& device, uint32_t size);
+    // Makes a vertex buffer of size bytes on the device (flags as RenderDevice::CreateVertexBuffer:
+    // static unless kBufferDynamic), giving back any held; null (the element then has no
+    // geometry) when the device cannot.
+    RenderVertexBuffer* CreateVertexBuffer(RenderDevice& device, uint32_t size, uint32_t flags = 0);
     void DestroyVertexBuffer();
 
     ABBox box_;

@@ -1,0 +1,277 @@
+// Water paths and wave sets: the Bezier stretches, river strips that join without gaps or folds
+// and fade at the path's ends, picking, mirrors, rays and drift along a path; wave counts, the
+// band and roller motion against the formulas, and every draw staying inside its vertices.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "core/CubicBezier2D.h"
+#include "core/Random.h"
+#include "core/Ray.h"
+#include "core/WorldCoords.h"
+#include "support/RecordingDevice.h"
+#include "terrain/WaterPath.h"
+#include "terrain/WaterType.h"
+#include "terrain/WaterTypeManager.h"
+#include "terrain/WaterWaveSet.h"
+
+namespace GAME {
+namespace {
+
+ControlPoint Point(float x, float z, float tx, float tz, float width) {
+    ControlPoint p{x, z, tx, tz, 0.0f, 0.0f, width};
+    p.UpdateNormal();
+    return p;
+}
+
+float Cross2(const Vec2& a, const Vec2& b) { return a.x * b.y - a.y * b.x; }
+
+struct DrawCall {
+    int type;
+    int base;
+    unsigned vertexCount, primitives, startIndex;
+};
+
+std::vector<DrawCall> Draws(const test::RecordingDevice& device) {
+    std::vector<DrawCall> draws;
+    for (const std::string& call : device.GetCalls("DrawIndexedPrimitive")) {
+        DrawCall d{};
+        unsigned flags = 0;
+        if (std::sscanf(call.c_str(), "DrawIndexedPrimitive(%d, %d, %u, %u, %u, %u)", &d.type, &d.base, &d.vertexCount,
+                        &d.primitives, &d.startIndex, &flags) == 6) {
+            draws.push_back(d);
+        }
+    }
+    return draws;
+}
+
+class WaterCurveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WaterType* river = WaterTypeManager::Get().CreateWaterType("River");
+        river->EditSettings().TextureScale = Vec2(4.0f, 2.0f);
+        river->EditSettings().ScrollSpeed = 3.0f;
+    }
+    void TearDown() override {
+        WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("River"));
+        WaterTypeManager::Destroy();
+    }
+
+    test::RecordingDevice device;
+    WaterSpace tree{Vec2(0.0f, 0.0f), Vec2(256.0f, 256.0f)};
+};
+
+TEST_F(WaterCurveTest, StretchesFollowTheBezierFormula) {
+    const ControlPoint a = Point(1, 2, 4, 0, 1), b = Point(9, 7, 0, 5, 1);
+    for (const float t : {0.0f, 0.2f, 0.5f, 0.9f, 1.0f}) {
+        const float s = 1 - t;
+        const float x = s * s * s * 1 + 3 * s * s * t * (1 + 4) + 3 * s * t * t * 9 + t * t * t * 9;
+        const float z = s * s * s * 2 + 3 * s * s * t * 2 + 3 * s * t * t * (7 - 5) + t * t * t * 7;
+        const Vec2 p = GetBezierPoint(a, b, t);
+        EXPECT_NEAR(p.x, x, 1e-5f);
+        EXPECT_NEAR(p.y, z, 1e-5f);
+    }
+    // A straight stretch with handles a third of the way measures its chord.
+    EXPECT_NEAR(CalcBezierLength(Point(0, 0, 10, 0, 1), Point(30, 0, 10, 0, 1), 20), 30.0f, 1e-3f);
+}
+
+TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
+    for (const float turn : {0.3f, 1.5f}) {  // a gentle and a sharp bend at the middle point
+        WaterPath path(0, tree, device, nullptr);
+        ASSERT_TRUE(path.Initialize("River", 5.0f, Point(0, 0, 8, 0, 3)));
+        EXPECT_EQ(path.GetNumSegments(), 0u);
+        path.AddControlPoint(Point(30, 0, 8 * std::cos(turn), 8 * std::sin(turn), 4));
+        ASSERT_EQ(path.GetNumSegments(), 1u);
+        // A single stretch fades at both ends.
+        const auto alpha = [&](unsigned segment, unsigned row) {
+            return path.GetSegment(segment).GetVertices()[row * WaterPathSegment::kAcross + 4].colour >> 24;
+        };
+        const unsigned single = path.GetSegment(0).GetNumSteps();
+        EXPECT_EQ(alpha(0, 0), 0u);
+        EXPECT_EQ(alpha(0, single), 0u);
+        path.AddControlPoint(Point(30 + 30 * std::cos(2 * turn), 30 * std::sin(2 * turn), 8 * std::cos(2 * turn),
+                                   8 * std::sin(2 * turn), 2));
+        ASSERT_EQ(path.GetNumSegments(), 2u);
+        EXPECT_EQ(tree.GetNumObjects(), 2u);
+
+        const WaterPathSegment& first = path.GetSegment(0);
+        const WaterPathSegment& second = path.GetSegment(1);
+        const unsigned n0 = first.GetNumSteps(), n1 = second.GetNumSteps();
+        ASSERT_GE(n0, 10u);
+        ASSERT_GE(n1, 10u);
+        EXPECT_EQ(alpha(0, 0), 0u);
+        EXPECT_EQ(alpha(0, 1), 127u);
+        EXPECT_EQ(alpha(0, n0), 255u) << "adding a point rebuilt the first stretch without its end fade";
+        EXPECT_EQ(alpha(1, 0), 255u);
+        EXPECT_EQ(alpha(1, n1 - 1), 127u);
+        EXPECT_EQ(alpha(1, n1), 0u);
+
+        for (unsigned k = 0; k < WaterPathSegment::kAcross; ++k) {
+            const Vec3 end = first.GetVertices()[n0 * WaterPathSegment::kAcross + k].position;
+            const Vec3 start = second.GetVertices()[k].position;
+            EXPECT_NEAR((end - start).Length(), 0.0f, 1e-4f) << "gap at column " << k;
+            EXPECT_EQ(end.y, 5.0f);
+        }
+        // Every quad of both strips winds the same way: no triangle folds over.
+        for (const WaterPathSegment* segment : {&first, &second}) {
+            const auto& v = segment->GetVertices();
+            for (unsigned i = 0; i < segment->GetNumSteps(); ++i) {
+                for (unsigned k = 0; k + 1 < WaterPathSegment::kAcross; ++k) {
+                    const Vec3 a = v[i * 10 + k].position, b = v[i * 10 + k + 1].position, c = v[(i + 1) * 10 + k].position;
+                    const float area = Cross2(Vec2(b.x - a.x, b.z - a.z), Vec2(c.x - a.x, c.z - a.z));
+                    ASSERT_GT(area, 0.0f) << "turn " << turn << " step " << i << " column " << k;
+                }
+            }
+            // The along coordinate ends near a whole number of repeats of the 4-unit texture (exactly
+            // on the centre line's length; the banks' mean length differs a little on a bend).
+            const float u = v[segment->GetNumSteps() * 10].texCoord.y;
+            EXPECT_NEAR(u, std::round(u), 0.1f);
+            EXPECT_GE(u, 1.0f);
+        }
+        // Picking: on a point, near it, on a handle end.
+        const WorldCoords camera;
+        const auto down = [](float x, float z) { return Ray{Vec3(x, 50, z), Vec3(0, -1, 0)}; };
+        EXPECT_EQ(path.SelectPoint(down(30.3f, 0), camera), WaterCurve::SelectionType::Point);
+        EXPECT_EQ(path.GetCurrentControlPointIndex(), 1u);
+        const WaterCurve::SelectionType near = path.SelectPoint(down(0.7f, 0), camera);
+        EXPECT_TRUE(near == WaterCurve::SelectionType::NearAlongView || near == WaterCurve::SelectionType::NearAcrossView);
+        EXPECT_EQ(path.GetCurrentControlPointIndex(), 0u);
+        EXPECT_EQ(path.SelectPoint(down(8.5f, 0), camera), WaterCurve::SelectionType::ForwardHandle);
+        EXPECT_EQ(path.SelectPoint(down(-8.5f, 0), camera), WaterCurve::SelectionType::BackwardHandle);
+        EXPECT_EQ(path.SelectPoint(down(15, 20), camera), WaterCurve::SelectionType::Nothing);
+
+        // Rays stop on the river and pass its banks; the drift follows the river.
+        unsigned segment = 99;
+        float t = -1;
+        EXPECT_NEAR(path.RayIntersection(down(10, 0), 100, segment, t), 45.0f, 1e-4f);
+        EXPECT_EQ(segment, 0u);
+        EXPECT_GT(t, 0.1f);
+        EXPECT_EQ(path.RayIntersection(down(10, 9), 100, segment, t), Infinity);
+        EXPECT_EQ(path.RayIntersection(down(10, 0), 40, segment, t), Infinity);
+        Vec3 v;
+        path.CalcSurfaceVelocity(0, 0.0f, v);
+        EXPECT_NEAR(v.x, 3.0f, 0.05f);
+        path.CalcSurfaceVelocity(0, 0.97f, v);  // the end point's tangent
+        EXPECT_NEAR(v.x, 3.0f * std::cos(turn), 1e-4f);
+        EXPECT_NEAR(v.z, 3.0f * std::sin(turn), 1e-4f);
+
+        // Mirroring twice restores every field.
+        const ControlPoint before = path.GetControlPoint(2);
+        path.MirrorX(7.0f);
+        EXPECT_NEAR(path.GetControlPoint(2).x, 14.0f - before.x, 1e-4f);
+        path.MirrorX(7.0f);
+        path.MirrorXZ();
+        path.MirrorXZ();
+        const ControlPoint after = path.GetControlPoint(2);
+        EXPECT_NEAR(after.x, before.x, 1e-4f);
+        EXPECT_NEAR(after.tangentZ, before.tangentZ, 1e-5f);
+        EXPECT_NEAR(after.normalX, before.normalX, 1e-5f);
+        EXPECT_NEAR(after.normalZ, before.normalZ, 1e-5f);
+        EXPECT_EQ(after.width, before.width);
+
+        path.RemoveEndControlPoint();
+        EXPECT_EQ(path.GetNumSegments(), 1u);
+        EXPECT_EQ(tree.GetNumObjects(), 1u);
+    }
+    EXPECT_EQ(tree.GetNumObjects(), 0u);
+    EXPECT_EQ(device.GetNumLiveResources(), 0u);
+}
+
+TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
+    WaterPath path(0, tree, device, nullptr);
+    path.Initialize("River", 0.0f, Point(0, 0, 60, 0, 2));
+    path.AddControlPoint(Point(200, 0, 60, 0, 2));
+    EXPECT_EQ(path.GetSegment(0).GetNumSteps(), 64u);
+    WaterPath shortPath(1, tree, device, nullptr);
+    shortPath.Initialize("River", 0.0f, Point(0, 0, 0.5f, 0, 2));
+    shortPath.AddControlPoint(Point(1.5f, 0, 0.5f, 0, 2));  // 1.5 units: no steps
+    const WaterPathSegment& tiny = shortPath.GetSegment(0);
+    EXPECT_EQ(tiny.GetNumSteps(), 0u);
+    EXPECT_EQ(tiny.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(tiny.GetNumPrimitives(), 0u);
+    EXPECT_TRUE(tiny.GetVertices().empty());
+    EXPECT_FALSE(shortPath.GetSegment(0).GetBoundingBox().halfSize.x == 0.0f);
+    const size_t before = device.GetCalls("DrawIndexedPrimitive").size();
+    tiny.Render(device, 0);
+    EXPECT_EQ(device.GetCalls("DrawIndexedPrimitive").size(), before);
+    // The strip indices of the longest stretch reach exactly its vertices.
+    static uint16_t indices[WaterPathSegment::kNumStripIndices];
+    WaterPathSegment::WriteStripIndices(indices);
+    path.GetSegment(0).Render(device, 0);
+    const DrawCall draw = Draws(device).back();
+    for (unsigned i = draw.startIndex; i < draw.startIndex + draw.primitives + 2; ++i) ASSERT_LT(indices[i], draw.vertexCount);
+    EXPECT_EQ(draw.primitives + 2, WaterPathSegment::kNumStripIndices);
+}
+
+TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
+    SeedRand15(7);
+    WaterWaveSet waves(1, tree, device, nullptr);
+    waves.Initialize(2.0f, Point(0, 0, 1, 0, 3));
+    waves.AddControlPoint(Point(3, 0, 1, 0, 3));     // length 3: 8 roller steps, 6 bands
+    waves.AddControlPoint(Point(63, 0, 20, 0, 0.5f));  // length 60: 50 steps, 100 bands, no rollers
+    const WaterWaveSegment& shortOne = waves.GetSegment(0);
+    const WaterWaveSegment& longOne = waves.GetSegment(1);
+    EXPECT_EQ(shortOne.GetNumRollerSteps(), 8u);
+    EXPECT_EQ(shortOne.GetNumBands(), 6u);
+    EXPECT_TRUE(shortOne.HasRollers());
+    EXPECT_EQ(longOne.GetNumRollerSteps(), 50u);
+    EXPECT_EQ(longOne.GetNumBands(), 100u);
+    EXPECT_FALSE(longOne.HasRollers());
+    EXPECT_NEAR(shortOne.GetBoundingBox().centre.y, 2.1f, 1e-6f);
+
+    float phases[6];
+    for (unsigned k = 0; k < 6; ++k) phases[k] = shortOne.GetPhase(k);
+    const WaterWaveSegment::Roller roller = shortOne.GetRoller(0);
+    waves.UpdateWaves(250);
+    const float step = 0.25f * 0.333f;
+    const float bandLength = shortOne.GetLength() / 6.0f;
+    for (unsigned k = 0; k < 6; ++k) {
+        const float ph = phases[k];
+        EXPECT_FLOAT_EQ(shortOne.GetPhase(k), ph + step > 2.0f ? 0.0f : ph + step);
+        // The band's first corner from the phase before the step; the stretch runs along +x.
+        const float a = (ph - 1) * 0.5f - 1, g = ph * bandLength * 0.5f + 1;
+        const float qx = CubicBezier2D(Vec2(0, 0), Vec2(1, 0), Vec2(2, 0), Vec2(3, 0), float(k) / 6.0f).x;
+        const WaterWaveSegment::Vertex& corner = shortOne.GetVertices()[k * 4];
+        EXPECT_NEAR(corner.position.x, qx + g, 1e-4f);
+        EXPECT_NEAR(corner.position.z, -a, 1e-4f);
+        EXPECT_NEAR(corner.position.y, 2.1f, 1e-6f);
+        const float fade = 1 - std::fabs(ph - 1);
+        EXPECT_EQ(corner.colour >> 24, uint32_t(fade * fade * fade * 255));
+        EXPECT_NEAR(shortOne.GetVertices()[k * 4 + 1].position.y, 2.1f + ph * bandLength * 0.25f, 1e-4f);
+    }
+    const float s = roller.position - (std::fabs(roller.position) + 0.5f) * 1.0f * 0.25f * 0.1f;
+    EXPECT_FLOAT_EQ(shortOne.GetRoller(0).position, s < -1 ? s + 2 : s);
+
+    // Every pass's draws read the shared indices inside their segment's vertices.
+    static uint16_t indices[WaterWaveSegment::kNumIndices];
+    WaterWaveSegment::WriteIndexPattern(indices);
+    for (const WaterWaveSegment* segment : {&shortOne, &longOne}) {
+        const size_t before = Draws(device).size();
+        for (int pass = 0; pass < 3; ++pass) segment->Render(device, pass);
+        const std::vector<DrawCall> draws = Draws(device);
+        EXPECT_EQ(draws.size() - before, segment->HasRollers() ? 9u : 1u);
+        for (size_t d = before; d < draws.size(); ++d) {
+            const DrawCall& draw = draws[d];
+            const unsigned count = draw.type == 0 ? draw.primitives * 3 : draw.primitives + 2;
+            ASSERT_LE(draw.startIndex + count, WaterWaveSegment::kNumIndices);
+            ASSERT_LE(draw.base + int(draw.vertexCount), int(segment->GetVertices().size()));
+            for (unsigned i = draw.startIndex; i < draw.startIndex + count; ++i) ASSERT_LT(indices[i], draw.vertexCount);
+        }
+    }
+
+    // The same height rebuilds nothing; a roller pushed out by a negative speed keeps a sane fade.
+    const RenderVertexBuffer* buffer = shortOne.GetVertexBuffer();
+    waves.UpdateHeight(2.0f);
+    EXPECT_EQ(shortOne.GetVertexBuffer(), buffer);
+    waves.GetWaveParams().rollerSpeed = -400.0f;
+    waves.UpdateWaves(1000);
+    EXPECT_EQ(shortOne.GetVertices().back().colour >> 24, 0u);
+    waves.RemoveEndControlPoint();
+    EXPECT_EQ(waves.GetNumSegments(), 1u);
+}
+
+}  // namespace
+}  // namespace GAME

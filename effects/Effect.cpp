@@ -14,7 +14,13 @@ Effect::Effect(const EffectData* data) {
 
 Effect::~Effect() = default;
 
-void Effect::AddEmitter(const EmitterData& data) { emitters_.push_back(std::make_unique<Emitter>(data)); }
+void Effect::AddEmitter(const EmitterData& data) {
+    Emitter& emitter = *emitters_.emplace_back(std::make_unique<Emitter>(data));
+    emitter.SetParentEntity(parent_);
+    emitter.SetLightMultiplier(lightMultiplier_);
+    emitter.SetPause(paused_);
+    emitter.SetAnchored(anchored_);
+}
 
 void Effect::RemoveEmitter(int index) {
     if (index < 0 || index >= GetNumEmitters()) return;
@@ -43,10 +49,12 @@ void Effect::Reset(const EffectData& data) {
 }
 
 void Effect::SetPause(bool paused) {
+    paused_ = paused;
     for (auto& emitter : emitters_) emitter->SetPause(paused);
 }
 
 void Effect::SetAnchored(bool anchored) {
+    anchored_ = anchored;
     for (auto& emitter : emitters_) emitter->SetAnchored(anchored);
 }
 
@@ -68,6 +76,54 @@ void Effect::StopEmitting() {
 
 void Effect::MarkDrawn() {
     for (auto& emitter : emitters_) emitter->MarkDrawn();
+}
+
+void Effect::SetLightMultiplier(float multiplier) {
+    lightMultiplier_ = multiplier;
+    for (auto& emitter : emitters_) emitter->SetLightMultiplier(multiplier);
+}
+
+void Effect::SetParentEntity(Entity* parent) {
+    parent_ = parent;
+    for (auto& emitter : emitters_) emitter->SetParentEntity(parent);
+}
+
+void Effect::SetEditorRegion(Region* region) {
+    for (auto& emitter : emitters_) emitter->SetEditorRegion(region);
+}
+
+void Effect::SetLocalOrientFix(bool fix) {
+    for (auto& emitter : emitters_) emitter->SetLocalOrientFix(fix);
+}
+
+void Effect::SetBoundingBox(const ABBox& box) {
+    box_ = box;
+    for (auto& emitter : emitters_) emitter->SetBoundingBox(box);
+}
+
+void Effect::PreLoad(int priority, bool enqueue) const {
+    for (const auto& emitter : emitters_) emitter->PreLoad(priority, enqueue);
+}
+
+void Effect::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
+    for (auto& emitter : emitters_) emitter->AddToScene(renderer, frustum);
+}
+
+EmitterLight* Effect::GetLight(int index) const {
+    const Emitter* emitter = GetEmitter(index);
+    return emitter ? emitter->GetLight() : nullptr;
+}
+
+float Effect::GetFrameScore() {
+    float score = 0.0f;
+    for (auto& emitter : emitters_) score += emitter->GetFrameScore();
+    return score;
+}
+
+size_t Effect::CalculateMemoryUsage() const {
+    size_t bytes = sizeof(*this) + emitters_.capacity() * sizeof(emitters_[0]) + bones_.capacity() * sizeof(EmitterBone);
+    for (const auto& emitter : emitters_) bytes += emitter->CalculateMemoryUsage();
+    return bytes;
 }
 
 Emitter* Effect::GetEmitter(int index) const {

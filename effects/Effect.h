@@ -4,6 +4,9 @@
 // emitter. It keeps no pointer to the EffectData: every call that needs it takes it, and the
 // owner keeps the effect resource loaded while the effect plays. It owns its emitters, so it is
 // not copied.
+//
+// An emitter added later takes the effect's parent, light multiplier, pause and anchoring. Emitter
+// lights are never attached to the parent entity: the emitter owns and places its light.
 
 #include <memory>
 #include <vector>
@@ -15,6 +18,10 @@
 namespace GAME {
 
 class EffectData;
+class EmitterLight;
+class Entity;
+class Frustum;
+class GraphicsSceneRenderer;
 
 class Effect {
 public:
@@ -45,9 +52,20 @@ public:
     void StopEmitting();
     // Sets every emitter's drawn-since-last-step flag (done by drawing).
     void MarkDrawn();
+    void SetLightMultiplier(float multiplier);
+    // The entity the emitters are drawn under.
+    void SetParentEntity(Entity* parent);
+    void SetEditorRegion(Region* region);
+    void SetLocalOrientFix(bool fix);
+    void SetBoundingBox(const ABBox& box);
+    void PreLoad(int priority, bool enqueue) const;
+    // Every emitter's lights and particles.
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum);
 
     int GetNumEmitters() const { return static_cast<int>(emitters_.size()); }
     Emitter* GetEmitter(int index) const;
+    // That emitter's light; null past the end or without one.
+    EmitterLight* GetLight(int index) const;
     // Every emitter complete (true with none).
     bool IsComplete() const;
     bool HasActiveParticles() const;
@@ -55,12 +73,19 @@ public:
     // The smallest emitter progress, 1 with no emitters.
     float GetProgress(const EffectData& data) const;
     const ABBox& GetBoundingBox() const { return box_; }
+    // The sum of the emitters' frame scores.
+    float GetFrameScore();
+    size_t CalculateMemoryUsage() const;
 
 private:
     std::vector<std::unique_ptr<Emitter>> emitters_;
     std::vector<EmitterBone> bones_;
     Coords coords_;  // region coordinates of the last update
     ABBox box_;
+    Entity* parent_ = nullptr;
+    float lightMultiplier_ = 1.0f;
+    bool paused_ = false;
+    bool anchored_ = false;
 };
 
 }  // namespace GAME

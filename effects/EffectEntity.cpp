@@ -2,17 +2,26 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
+#include "core/Intersection.h"
+#include "core/Ray.h"
 #include "core/Singleton.h"
+#include "core/Sphere.h"
 #include "effects/Effect.h"
 #include "effects/EffectResource.h"
+#include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/BaseResourceManager.h"
 #include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
 #include "files/ResourceManager.h"
+#include "render/DebugRenderManager.h"
 #include "scene/AnimChannel.h"
+#include "scene/GraphicsMesh.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "world/World.h"
 
 namespace GAME {
@@ -48,6 +57,7 @@ bool EffectEntity::Load(const LoadTable& table) {
         allBones_ = type == "AllBones";
     }
     anchored_ = table.GetBool("Anchored", false);
+    localOrientFix_ = table.GetBool("localOrientFix", false);
     boneNames_.clear();
     for (int i = 0; i < table.GetNumElementsForField("boneList"); ++i)
         boneNames_.emplace_back(table.GetArrayValue("boneList", i, ""));
@@ -67,7 +77,9 @@ void EffectEntity::SetResource(const EffectResource* resource) {
 
 void EffectEntity::MakeEffect() {
     effect_ = std::make_unique<Effect>(resource_->GetEffectData());
+    effect_->SetParentEntity(this);
     effect_->SetAnchored(anchored_);
+    effect_->SetLocalOrientFix(localOrientFix_);
     if (emitting_) {
         effect_->StartEmitting();
     } else {
@@ -134,7 +146,50 @@ bool EffectEntity::PreLoad(int priority, bool enqueue) {
 
 void EffectEntity::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
     Entity::AddToScene(renderer, frustum);
-    if (effect_) effect_->MarkDrawn();
+    if (!effect_) return;
+    effect_->AddToScene(renderer, frustum);
+    if (renderer.IsRenderFlagSet(GraphicsSceneRenderer::kBoundingBoxes)) {
+        Singleton<DebugRenderManager>::Get()->RenderBox(GetRegion(), GetRegionBoundingBox(false),
+                                                        Color(1.0f, 0.0f, 0.0f, 1.0f));
+    }
+}
+
+bool EffectEntity::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) {
+    intersection.distance = std::numeric_limits<float>::infinity();
+    if (surface == PhysicsSurface{0} || gEngine == nullptr || !gEngine->IsEditorMode()) return false;
+    const float distance = Sphere(GetCoords().GetOrigin().GetRegionPosition(), 1.0f).GetIntersection(ray);
+    intersection.distance = distance;
+    if (distance == std::numeric_limits<float>::infinity()) return false;
+    intersection.point = ray.GetPoint(distance);
+    return true;
+}
+
+bool EffectEntity::PullParentBones(std::vector<EmitterBone>& bones) const {
+    const Entity* parent = GetParent();
+    const Actor* actor = parent && parent->GetRTTIClassInfo()->IsA(&Actor::classInfo) ? static_cast<const Actor*>(parent) : nullptr;
+    const GraphicsMeshInstance* instance = actor ? actor->GetMeshInstance() : nullptr;
+    const GraphicsMesh* mesh = instance ? instance->GetMesh() : nullptr;
+    if (!mesh) return false;
+    std::vector<int> chosen;
+    if (allBones_) {
+        for (int bone = 0; bone < mesh->GetNumBones(); ++bone) chosen.push_back(bone);
+    } else {
+        for (const std::string& name : boneNames_) {
+            const int bone = mesh->GetBoneIndex(Name::Create(name.c_str()));
+            if (bone >= 0) chosen.push_back(bone);
+        }
+    }
+    const SkeletalPose& pose = instance->GetSkeletalPose();
+    for (const int bone : chosen) {
+        const uint32_t parentBone = mesh->GetBone(bone).parent;
+        if (parentBone == GraphicsMesh::kNoBone) continue;
+        EmitterBone segment;
+        segment.start = mesh->GetAbsCoords(pose, bone).origin;
+        segment.end = mesh->GetAbsCoords(pose, static_cast<int>(parentBone)).origin;
+        segment.length = (segment.start - segment.end).Length();
+        bones.push_back(segment);
+    }
+    return true;
 }
 
 void EffectEntity::UpdateBoundingBox() {
@@ -149,16 +204,29 @@ size_t EffectEntity::CalculateAllocatedMemory() const {
     size_t bytes = Entity::CalculateAllocatedMemory() + segments_.capacity() * sizeof(EmitterBone) +
                    boneNames_.capacity() * sizeof(std::string);
     for (const std::string& name : boneNames_) bytes += name.capacity();
-    if (effect_) bytes += sizeof(Effect);
+    if (effect_) bytes += effect_->CalculateMemoryUsage();
     return bytes;
 }
 
 void EffectEntity::UpdateSelf(int elapsedMs) {
     Entity::UpdateSelf(elapsedMs);
+    if (lightMultiplier_ != lightTarget_) {
+        const float step = static_cast<float>(elapsedMs) * 0.001f;
+        if (std::fabs(lightMultiplier_ - lightTarget_) <= step) {
+            lightMultiplier_ = lightTarget_;
+        } else {
+            lightMultiplier_ += lightMultiplier_ < lightTarget_ ? step : -step;
+        }
+    }
     if (anchorsGiven_ && effect_) effect_->SetAnchored(true);
-    if (!effect_ && resource_ && resource_->GetIsReadyToUse()) MakeEffect();
+    if (!effect_ && resource_ && resource_->GetIsReadyToUse()) {
+        MakeEffect();
+        effect_->SetBoundingBox(GetRegionBoundingBox(false));
+    }
     const EffectData* data = resource_ ? resource_->GetEffectData() : nullptr;
     if (!GetRegion() || !effect_ || !data || destroyQueued_) return;
+
+    effect_->SetLightMultiplier(lightMultiplier_);
 
     if (anchorsGiven_) {
         effect_->SetAnchored(true);

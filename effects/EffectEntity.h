@@ -5,10 +5,12 @@
 // itself out of the world once the effect is complete.
 //
 // Record keys: "effectFile" (the effect file), "emitterType" ("Standard" by default, "BoneList",
-// "AllBones"), "Anchored", "boneList" (bone names).
+// "AllBones"), "Anchored", "localOrientFix", "boneList" (bone names).
 //
-// The effect steps only while it is drawn: the entity marks it drawn when it is added to the scene,
-// so an effect out of sight costs no particle work (its clock still runs).
+// The effect's emitters are drawn in the entity's region; they step only after being drawn, so an
+// effect out of sight costs no particle work (its clock still runs). The entity scales its
+// emitters' lights by a multiplier that moves toward its target at one unit a second (FadeLight
+// takes them out over a second).
 //
 // Self removal: in the update in which its effect completes, an entity set to remove itself leaves
 // the world, a self-deleting child leaves its parent, and either is queued for destruction once,
@@ -45,8 +47,12 @@ public:
     bool Load(const LoadTable& table) override;
     size_t CalculateAllocatedMemory() const override;
     bool PreLoad(int priority, bool enqueue) override;
+    // The effect, and with the bounding-box flag a red box around the entity.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;
     void UpdateBoundingBox() override;
+    // Only in the editor and for a surface argument other than 0: a sphere of radius 1 at the
+    // entity's position.
+    bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) override;
     void UpdateSelf(int elapsedMs) override;
 
     // Plays the effect file (the resource of that name); replaces the effect.
@@ -64,6 +70,9 @@ public:
     void StartEmitting();
     void StopEmitting();
     bool HasActiveParticles() const;
+    // The lights go out over one second.
+    void FadeLight() { lightTarget_ = 0.0f; }
+    float GetLightMultiplier() const { return lightMultiplier_; }
     // Anchors given by code win over the parent's "Anchor1" and "Anchor2" attach points.
     void SetAnchored(bool anchored);
     void SetAnchor1(const WorldVec3& position) { anchor1_ = position; }
@@ -72,6 +81,10 @@ public:
     // shorter than the emitter can draw along is lengthened to run toward (0.001, 0.001, 0.001).
     void SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags);
     const std::vector<EmitterBone>& GetBoneSegments() const { return segments_; }
+    // Appends a segment from each chosen bone of the parent actor's posed mesh to its parent bone
+    // (all bones, or the named ones the mesh has; roots are skipped). False when the parent is no
+    // actor with a mesh.
+    bool PullParentBones(std::vector<EmitterBone>& bones) const;
 
     // Null until the resource has loaded.
     Effect* GetEffect() { return effect_.get(); }
@@ -80,6 +93,7 @@ public:
     bool GetIsAnchored() const { return anchored_; }
     bool GetUsesBoneList() const { return boneList_; }
     bool GetUsesAllBones() const { return allBones_; }
+    bool GetLocalOrientFix() const { return localOrientFix_; }
     const std::vector<std::string>& GetBoneNames() const { return boneNames_; }
 
 private:
@@ -98,6 +112,9 @@ private:
     bool anchorsGiven_ = false;
     bool selfDeletingChild_ = false;
     bool destroyQueued_ = false;  // destroyed once, whichever flag asked first
+    bool localOrientFix_ = false;
+    float lightMultiplier_ = 1.0f;
+    float lightTarget_ = 1.0f;
     const EffectResource* resource_ = nullptr;
     std::unique_ptr<Effect> effect_;
     WorldVec3 anchor1_;

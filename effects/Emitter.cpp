@@ -3,12 +3,25 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Frustum.h"
 #include "core/Log.h"
+#include "core/Mat4.h"
+#include "core/OBBox.h"
 #include "core/Random.h"
+#include "core/Singleton.h"
+#include "core/Time.h"
 #include "effects/EmitterData.h"
+#include "effects/EmitterLight.h"
 #include "engine/Engine.h"
+#include "engine/Entity.h"
+#include "files/ResourceLoader.h"
+#include "render/DebugRenderManager.h"
+#include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "scene/RenderablePass.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -62,6 +75,25 @@ Vec3 CatmullRom(const Vec3 points[4], float f) {
 
 bool InEditor() { return gEngine != nullptr && gEngine->IsPSEditorMode(); }
 
+// The cost is counted in ticks of 100 ns, the unit the frame score's scale was made for.
+uint64_t CostTicksSince(uint64_t start) { return (GetPerformanceCounter() - start) / 100; }
+
+// The shader parameters the emitter sets, made once.
+struct ParameterNames {
+    Name objectToScreen = Name::Create("objectToScreenMatrix");
+    Name invObjectToWorld = Name::Create("invObjectToWorldMatrix");
+    Name orientVertically = Name::Create("orientVertically");
+    Name baseTexture = Name::Create("baseTexture");
+
+    static const ParameterNames& Get() {
+        static const ParameterNames names;
+        return names;
+    }
+};
+
+// The corners of a particle's quad, in vertex order.
+constexpr float kCorners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
+
 }  // namespace
 
 void Particle::Initialize(const Vec3& position_, const Vec3& centre, const Vec3& velocity_, bool moveToCentre) {
@@ -87,10 +119,27 @@ void Particle::SetRandomSpin() { spin = static_cast<float>(Rand15() % 360); }
 Emitter::Emitter(const EmitterData& data) {
     timer_.Reset();
     Reset(data);
+    const GraphicsEngine* graphics = GetEngineGraphics();
+    if (RenderDevice* device = graphics ? graphics->GetRenderDevice() : nullptr) {
+        // Position, corner, axis and stretch, rotation-size-length, colour.
+        static const RenderVertexElement kElements[] = {
+            {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+            {0, RenderVertexUsage::TexCoord0, RenderVertexElementType::Float2},
+            {0, RenderVertexUsage::TexCoord1, RenderVertexElementType::Float4},
+            {0, static_cast<RenderVertexUsage>(8), RenderVertexElementType::Float4},
+            {0, RenderVertexUsage::Color, RenderVertexElementType::Float4},
+        };
+        declaration_ = device->CreateVertexDeclaration(kElements, 5);
+    }
 }
 
 Emitter::~Emitter() {
-    if (GraphicsEngine* graphics = GetEngineGraphics(); graphics && texture_) graphics->UnloadTexture(texture_);
+    light_.reset();
+    GraphicsEngine* graphics = GetEngineGraphics();
+    if (!graphics) return;
+    if (RenderDevice* device = graphics->GetRenderDevice()) device->DestroyVertexDeclaration(declaration_);
+    if (texture_) graphics->UnloadTexture(texture_);
+    if (shader_) graphics->UnloadShader2(shader_);
 }
 
 void Emitter::Reset(const EmitterData& data) {
@@ -99,6 +148,7 @@ void Emitter::Reset(const EmitterData& data) {
     emitterTime_ = 0.0f;
     timer_.Update(false);
     UpdateTexture(data);
+    UpdateShader(data);
     bones_.clear();
     orientation_ = Coords::RotationZ(data.GetFloat(EmitterData::Float_RotationZ) * kDegreesToRadians) *
                    Coords::RotationY(data.GetFloat(EmitterData::Float_RotationY) * kDegreesToRadians) *
@@ -140,10 +190,80 @@ void Emitter::UpdateTexture(const EmitterData& data) {
     texture_ = name.empty() ? nullptr : graphics->LoadTexture(name);
 }
 
+void Emitter::UpdateShader(const EmitterData& data) {
+    GraphicsEngine* graphics = GetEngineGraphics();
+    if (!graphics) return;
+    const std::string& name = data.GetShaderName();
+    if (shader_ && shader_->GetFileName() == name) return;
+    if (!shader_ && name.empty()) return;
+    if (shader_) graphics->UnloadShader2(shader_);
+    shader_ = name.empty() ? nullptr : graphics->LoadShader2(name);
+}
+
+void Emitter::UpdateLight(const EmitterData& data) {
+    const bool wanted = data.GetBoolean(EmitterData::Bool_Light);
+    if (!light_) {
+        if (!wanted) return;
+        light_ = std::make_unique<EmitterLight>();
+        light_->Disable();
+    }
+    const Coords local = coords_.GetRegionCoords();
+    light_->SetPosition(WorldVec3(coords_.GetRegion(), local.origin + orientation_.TransformVector(offset_)));
+    if (!wanted) {
+        light_->Disable();
+        return;
+    }
+    light_->Enable();
+    light_->SetShadowCasting(data.GetBoolean(EmitterData::Bool_LightShadows));
+    light_->SetSimpleMode(data.GetBoolean(EmitterData::Bool_LightSimple));
+    lightFade_ = std::min(1.0f, lightFade_ + delta_ * 0.5f);
+    light_->SetColor(Color(CurveAt(data, EmitterData::Curve_LightRed, emitterTime_) * lightFade_,
+                           CurveAt(data, EmitterData::Curve_LightGreen, emitterTime_) * lightFade_,
+                           CurveAt(data, EmitterData::Curve_LightBlue, emitterTime_) * lightFade_, 1.0f));
+    light_->SetRadius(CurveAt(data, EmitterData::Curve_LightRadius, emitterTime_));
+}
+
+void Emitter::DrawDebugLines(const EmitterData& data) const {
+    if (!editorRegion_) return;
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const GraphicsEngine* graphics = GetEngineGraphics();
+    const GraphicsShader2* basic = graphics ? graphics->GetBasicShader() : nullptr;
+    const Color axisColours[3] = {Color(1.0f, 0.0f, 0.0f, 1.0f), Color(0.0f, 1.0f, 0.0f, 1.0f),
+                                  Color(0.0f, 0.0f, 1.0f, 1.0f)};
+    const Vec3 axes[3] = {Vec3(1.0f, 0.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 0.0f, 1.0f)};
+    for (int a = 0; a < 3; ++a) {
+        debug.RenderLine(editorRegion_, Vec3(), axes[a] * 50.0f, axisColours[a], basic);
+        // Ticks every half unit over the first ten, reaching 0.05 to each side.
+        const Vec3 across = axes[(a + 1) % 3] * 0.05f;
+        for (int tick = 1; tick <= 20; ++tick) {
+            const Vec3 at = axes[a] * (static_cast<float>(tick) * 0.5f);
+            debug.RenderLine(editorRegion_, at - across, at + across, axisColours[a], basic);
+        }
+    }
+    // The emission shape's outline about its offset, in the three axis planes.
+    const float radius = CurveAt(data, EmitterData::Curve_Radius, emitterTime_);
+    const Vec3 centre = orientation_.TransformVector(offset_);
+    const Color white(1.0f, 1.0f, 1.0f, 1.0f);
+    for (int plane = 0; plane < 3; ++plane) {
+        const Vec3 u = axes[plane] * radius;
+        const Vec3 v = axes[(plane + 1) % 3] * radius;
+        Vec3 previous = centre + u;
+        for (float angle = 0.2f; angle < 6.3f; angle += 0.2f) {
+            const Vec3 next = centre + u * std::cos(angle) + v * std::sin(angle);
+            debug.RenderLine(editorRegion_, previous, next, white, basic);
+            previous = next;
+        }
+        debug.RenderLine(editorRegion_, previous, centre + u, white, basic);
+    }
+}
+
 void Emitter::Update(const WorldCoords& coords, ABBox& box, const EmitterData& data,
                      const std::vector<EmitterBone>* bones) {
+    const uint64_t start = GetPerformanceCounter();
     emitLocally_ = data.GetBoolean(EmitterData::Bool_EmitLocally);
     box_ = ABBox(emitLocally_ ? Vec3() : coords.GetOrigin().GetRegionPosition(), Vec3(1.0f, 1.0f, 1.0f));
+    enabled_ = data.GetEnabled();
+    nightLight_ = data.GetBoolean(EmitterData::Bool_LightNightScale);
 
     timer_.Update(false);
     accumulated_ += static_cast<float>(timer_.GetElapsedTime()) * 0.001f;
@@ -167,6 +287,8 @@ void Emitter::Update(const WorldCoords& coords, ABBox& box, const EmitterData& d
         if (paused_) accumulated_ = delta_ = 0.0f;
         AllocateParticleArray(data);
         UpdateTexture(data);
+        UpdateShader(data);
+        if (InEditor() && data.GetDebugLines()) DrawDebugLines(data);
         position_ = coords.GetOrigin();
         coords_ = coords;
         if (restart_) {
@@ -176,16 +298,31 @@ void Emitter::Update(const WorldCoords& coords, ABBox& box, const EmitterData& d
         offset_ = Vec3(CentredAt(data, EmitterData::Curve_OffsetX, emitterTime_),
                        CentredAt(data, EmitterData::Curve_OffsetY, emitterTime_),
                        CentredAt(data, EmitterData::Curve_OffsetZ, emitterTime_));
+        UpdateLight(data);
         UpdateBoneList(bones);
         EmitParticles(data, bones);
         if (liveCount_ > 0) UpdateParticles(data);
         accumulated_ = 0.0f;
     }
 
-    box_.halfSize = Vec3(std::max(box_.halfSize.x, 1.0f), std::max(box_.halfSize.y, 1.0f),
-                         std::max(box_.halfSize.z, 1.0f));
+    const float reach = light_ ? std::max(1.0f, light_->GetRadius()) : 1.0f;
+    box_.halfSize = Vec3(std::max(box_.halfSize.x, reach), std::max(box_.halfSize.y, reach),
+                         std::max(box_.halfSize.z, reach));
     box = box_;
+    drawnBox_ = box_;
+    if (emitLocally_) {
+        OBBox placed(box_);
+        placed.Transform(LocalFrame(coords));
+        drawnBox_ = ABBox(placed);
+    }
     previousPosition_ = position_;
+    cost_ = CostTicksSince(start);
+}
+
+Coords Emitter::LocalFrame(const WorldCoords& coords) const {
+    Coords frame = coords.GetRegionCoords();
+    if (localOrientFix_) frame = Coords::Translation(frame.origin);
+    return frame;
 }
 
 void Emitter::AllocateParticleArray(const EmitterData& data) {
@@ -285,6 +422,7 @@ Particle* Emitter::NewParticle() {
 void Emitter::EmitParticle(const Coords& frame, const EmitterData& data) {
     Particle* particle = NewParticle();
     if (!particle) return;
+    orientVertically_ = data.GetBoolean(EmitterData::Bool_OrientVertically);
 
     const float spread = CurveAt(data, EmitterData::Curve_Spread, emitterTime_) * kDegreesToRadians;
     const float elevation =
@@ -423,6 +561,208 @@ void Emitter::UpdateParticles(const EmitterData& data) {
     low -= padding;
     high += padding;
     box_ = ABBox((low + high) * 0.5f, (high - low) * 0.5f);
+}
+
+// -- Drawing ------------------------------------------------------------------------------------
+
+void Emitter::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
+    if (!renderer.IsRenderFlagSet(GraphicsSceneRenderer::kEffects)) return;
+    if (light_) {
+        light_->SetIntensity(lightMultiplier_);
+        light_->AddToScene(renderer, frustum);
+    }
+    if (!enabled_) return;
+    if (InEditor()) {
+        renderer.AddRenderable(this, editorRegion_);
+    } else if (parent_) {
+        renderer.AddRenderable(this, parent_->GetRegion());
+    }
+}
+
+void Emitter::PreLoad(int, bool enqueue) const {
+    if (!enqueue) return;
+    for (const Resource* resource : {static_cast<const Resource*>(texture_), static_cast<const Resource*>(shader_)}) {
+        if (resource && resource->GetResourceLoader())
+            resource->GetResourceLoader()->EnqueueResource(resource, ResourcePriority::Normal, false, false);
+    }
+}
+
+float Emitter::GetFrameScore() {
+    // Each call moves the score a tenth of the way to the latest cost, 1.0 for 10 ms.
+    frameScore_ += (static_cast<float>(cost_) / 1000.0f * 0.01f - frameScore_) * 0.1f;
+    return frameScore_;
+}
+
+size_t Emitter::CalculateMemoryUsage() const {
+    size_t bytes = sizeof(*this) + particles_.capacity() * sizeof(Particle) + bones_.capacity() * sizeof(EmitterBone);
+    for (const std::vector<uint32_t>& group : faceGroups_) bytes += group.capacity() * sizeof(uint32_t);
+    return bytes;
+}
+
+int Emitter::GetNumRenderPasses(const Name& style, RenderGenerationId) const {
+    return shader_ && shader_->FindStyleByName(style) != GraphicsShader2::kNoStyle ? 1 : 0;
+}
+
+int Emitter::GetRenderPassSortOrder(int, const Name& style, RenderGenerationId) const {
+    return shader_ ? shader_->GetSortOrder(shader_->FindStyleByName(style)) : 0;
+}
+
+void Emitter::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
+                         const GraphicsSceneRenderer& renderer) const {
+    const uint64_t start = GetPerformanceCounter();
+    if (!shader_ || !texture_) return;
+    drawn_ = true;
+    if (liveCount_ > 0) DrawParticles(pass, canvas, renderer);
+    cost_ += CostTicksSince(start);
+}
+
+bool Emitter::RebuildFaceGroup() const {
+    faceGroups_.clear();
+    faceGroupCapacity_ = 0;
+    try {
+        faceGroups_.resize(static_cast<size_t>(texture_->GetNumFrames()));
+        for (std::vector<uint32_t>& group : faceGroups_) group.reserve(particles_.size());
+    } catch (const std::bad_alloc&) {
+        faceGroups_.clear();
+        if (parent_) {
+            Log(LogPriority::Error, "Failed to allocate face group of %u particles in effect '%s'.",
+                static_cast<unsigned>(particles_.size()), parent_->GetObjectName().c_str());
+        } else {
+            Log(LogPriority::Error, "Failed to allocate face group of %u particles.",
+                static_cast<unsigned>(particles_.size()));
+        }
+        return false;
+    }
+    faceGroupCapacity_ = particles_.size();
+    return true;
+}
+
+bool Emitter::WriteVertices(ParticleVertex* vertices) const {
+    const uint32_t frames = static_cast<uint32_t>(faceGroups_.size());
+    uint32_t invalid = 0;
+    uint32_t invalidFrame = 0;
+    for (int i = 0; i < liveCount_; ++i) {
+        const Particle& p = particles_[static_cast<size_t>(i)];
+        uint32_t frame = p.frame;
+        if (frame >= frames) {
+            invalid += 1;
+            invalidFrame = frame;
+            frame = 0;
+        }
+        const uint32_t first = 4 * static_cast<uint32_t>(i);
+        faceGroups_[frame].push_back(first);
+
+        const bool dying = p.age + accumulated_ >= p.life;
+        const Vec3 axis = alignToVelocity_ ? p.velocity : Vec3(0.0f, 1.0f, 0.0f);
+        const float rotation = alignToVelocity_ ? 0.0f : p.spin * kDegreesToRadians;
+        const float length = p.stretch > 0.01f ? p.velocity.Length() : 0.0f;
+        ParticleVertex vertex{p.position,
+                              {0.0f, 0.0f},
+                              {axis.x, axis.y, axis.z, p.stretch},
+                              {rotation, p.size, length, 0.0f},
+                              {p.colour.x, p.colour.y, p.colour.z, p.alpha}};
+        if (dying) std::fill(std::begin(vertex.colour), std::end(vertex.colour), 0.0f);
+        for (int corner = 0; corner < 4; ++corner) {
+            vertex.corner[0] = kCorners[corner][0];
+            vertex.corner[1] = kCorners[corner][1];
+            vertices[first + static_cast<uint32_t>(corner)] = vertex;
+        }
+    }
+    // Once per draw rather than once per particle: a bad texture must not flood the log.
+    if (invalid > 0) Log(LogPriority::Error, "Particle using invalid frame %u of %u frames.", invalidFrame, frames);
+    size_t listed = 0;
+    for (const std::vector<uint32_t>& group : faceGroups_) listed += group.size();
+    return listed == static_cast<size_t>(liveCount_);
+}
+
+void Emitter::DrawParticles(const RenderablePass& pass, GraphicsCanvas& canvas,
+                            const GraphicsSceneRenderer& renderer) const {
+    // A texture without frames has nothing to draw with (and no list to fall back on).
+    if (texture_->GetNumFrames() <= 0 || !declaration_) return;
+    if (faceGroups_.size() != static_cast<size_t>(texture_->GetNumFrames()) || faceGroupCapacity_ != particles_.size()) {
+        if (!RebuildFaceGroup()) return;
+    }
+    RenderDynamicVertexBuffer* vertexBuffer = canvas.GetDynamicVertexBuffer();
+    RenderDynamicIndexBuffer* indexBuffer = canvas.GetDynamicIndexBuffer();
+    if (!vertexBuffer || !indexBuffer) return;
+    for (std::vector<uint32_t>& group : faceGroups_) group.clear();
+
+    const uint32_t live = static_cast<uint32_t>(liveCount_);
+    auto* vertices = static_cast<ParticleVertex*>(vertexBuffer->Lock(4 * live * sizeof(ParticleVertex)));
+    if (!vertices) return;
+    const bool listed = WriteVertices(vertices);
+    vertexBuffer->Unlock();
+    if (!listed) return;
+
+    uint32_t* indices = indexBuffer->Lock(6 * live);
+    if (!indices) return;
+    uint32_t written = 0;
+    for (const std::vector<uint32_t>& group : faceGroups_) {
+        for (const uint32_t b : group) {
+            const uint32_t quad[6] = {b + 2, b + 1, b, b, b + 3, b + 2};
+            std::copy(std::begin(quad), std::end(quad), indices + written);
+            written += 6;
+        }
+    }
+    indexBuffer->Unlock();
+    if (written != 6 * live) return;
+
+    RenderDevice& device = canvas.GetRenderDevice();
+    vertexBuffer->SetStreamSource(0, sizeof(ParticleVertex));
+    indexBuffer->SetIndices();
+    device.SetVertexDeclaration(declaration_);
+
+    const ParameterNames& names = ParameterNames::Get();
+    shader_->Begin();
+    if (emitLocally_) {
+        const Coords objectToWorld = pass.regionToScene * LocalFrame(coords_);
+        shader_->SetFloat4x4(names.invObjectToWorld, 0, Mat4(objectToWorld.Inverse()));
+        shader_->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * Mat4(objectToWorld));
+    } else {
+        shader_->SetFloat4x4(names.invObjectToWorld, 0, Mat4(Coords::Identity));
+        shader_->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * Mat4(pass.regionToScene));
+    }
+    shader_->SetFloat(names.orientVertically, 0, orientVertically_ ? 1.0f : 0.0f);
+    uint32_t firstIndex = 0;
+    for (size_t frame = 0; frame < faceGroups_.size(); ++frame) {
+        const uint32_t count = static_cast<uint32_t>(faceGroups_[frame].size());
+        if (count == 0) continue;
+        shader_->Begin();
+        shader_->SetTexture(names.baseTexture, 0, texture_->GetTexture(static_cast<int>(frame)));
+        shader_->Render("Emitter");
+        const RenderIndexedDraw draw = indexBuffer->PrepareDraw(4 * live, 2 * count, firstIndex, 0);
+        device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, draw.baseVertex, draw.vertexCount,
+                                    draw.primitiveCount, draw.startIndex, draw.flags);
+        shader_->End();
+        firstIndex += 6 * count;
+    }
+    shader_->End();
+}
+
+void Emitter::LogInfo() const {
+    Log(LogPriority::Info, "Emitter:");
+    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(box_.centre.x), double(box_.centre.y),
+        double(box_.centre.z));
+    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(box_.halfSize.x), double(box_.halfSize.y),
+        double(box_.halfSize.z));
+    Log(LogPriority::Info, "   offset: (%f, %f, %f)", double(offset_.x), double(offset_.y), double(offset_.z));
+    Log(LogPriority::Info, "   numParticles: %u", static_cast<unsigned>(liveCount_));
+    Log(LogPriority::Info, "   parent: %p", static_cast<const void*>(parent_));
+    Log(LogPriority::Info, "   light: %p", static_cast<const void*>(light_.get()));
+    if (const Region* region = coords_.GetRegion()) {
+        const Vec3 origin = coords_.GetRegionCoords().origin;
+        Log(LogPriority::Info, "   region: %s(%u)", region->GetName().c_str(), static_cast<unsigned>(region->GetIndex()));
+        Log(LogPriority::Info, "   coords position: (%f, %f, %f)", double(origin.x), double(origin.y), double(origin.z));
+    } else {
+        Log(LogPriority::Info, "   region: NULL");
+    }
+    const auto logLocation = [](const char* label, const WorldVec3& location) {
+        const Vec3 p = location.GetRegionPosition();
+        Log(LogPriority::Info, "   %s: [%p](%f, %f, %f)", label, static_cast<const void*>(location.GetRegion()),
+            double(p.x), double(p.y), double(p.z));
+    };
+    logLocation("location", position_);
+    logLocation("old location", previousPosition_);
 }
 
 }  // namespace GAME

@@ -8,9 +8,16 @@
 // The emitter keeps no pointer to its data: every call that needs it takes it, and the owner
 // keeps the data alive. Randomness comes from Rand15 only, so a seeded run is repeatable.
 //
-// A simulation step runs only when the emitter has been drawn since its last step (MarkDrawn):
-// an emitter out of sight keeps its clock running but does no per-particle work, and its next
-// step ages the particles by all the time that passed.
+// A simulation step runs only when the emitter has been drawn since its last step (RenderPass or
+// MarkDrawn): an emitter out of sight keeps its clock running but does no per-particle work, and
+// its next step ages the particles by all the time that passed.
+//
+// Drawing: the emitter is a renderable of the scene renderer, queued under its parent entity's
+// region (or the editor region in the particle-system editor). Each live particle is a quad of
+// four vertices that share its position and differ in their corners; the shader expands them
+// facing the camera. Particles are grouped by texture frame, one draw per frame in use, in frame
+// order; there is no depth sorting. The emitter with the light flag owns a point light that fades
+// in over two seconds and follows the emitter's offset.
 //
 // Decisions made here, where stored data could otherwise break the simulation:
 // - particles age and die with or without a loaded texture (frame 0 without one), so an effect
@@ -18,10 +25,14 @@
 // - a duration of 0 or less finishes the emitter at once instead of looping on a NaN clock;
 // - the array never shrinks below the live count, anchored or not;
 // - a bone segment too short to draw a distance on emits at its end point;
-// - owed particles are counted in double, so emission does not stall after 2^24 particles.
+// - owed particles are counted in double, so emission does not stall after 2^24 particles;
+// - the drawn box of a local emitter is moved to the emitter's origin, so the scene renderer culls
+//   and lights it where it is drawn;
+// - a particle on a frame the texture lacks is drawn with frame 0, logged once per draw.
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "core/ABBox.h"
@@ -29,11 +40,17 @@
 #include "core/GameTimer.h"
 #include "core/WorldCoords.h"
 #include "core/WorldVec3.h"
+#include "scene/GraphicsRenderable.h"
 
 namespace GAME {
 
 class EmitterData;
+class EmitterLight;
+class Entity;
+class Frustum;
+class GraphicsShader2;
 class GraphicsTexture;
+class RenderVertexDeclaration;
 class Region;
 
 // One record of the particle array (sixteen 4-byte fields, drawn as they stand).
@@ -67,7 +84,19 @@ struct EmitterBone {
     bool active = true;  // false: particles are counted as emitted but not created
 };
 
-class Emitter {
+// One corner of a drawn particle (four per particle, 68 bytes).
+struct ParticleVertex {
+    Vec3 position;        // the particle's position
+    float corner[2];      // (0,0), (1,0), (1,1), (0,1) in order
+    float axis[4];        // the velocity when aligned to it, else (0, 1, 0); then the stretch
+    float shape[4];       // rotation in radians (0 when aligned), size, length (the speed when
+                          // stretched more than 0.01, else 0), 0
+    float colour[4];      // red, green, blue, alpha; all 0 once the particle dies within the
+                          // time accumulated since the last step
+};
+static_assert(sizeof(ParticleVertex) == 68, "a particle vertex is seventeen floats");
+
+class Emitter final : public GraphicsRenderable {
 public:
     static constexpr int kMaxParticles = 10000;
 
@@ -96,6 +125,45 @@ public:
     void SetAnchor2(const WorldVec3& position) { SetAnchor(position, anchor2History_, anchor2Points_); }
     // Set by drawing: the next update runs a simulation step.
     void MarkDrawn() { drawn_ = true; }
+    // Scales the light's intensity (an entity fading its light).
+    void SetLightMultiplier(float multiplier) { lightMultiplier_ = multiplier; }
+    // The entity whose region the emitter is drawn in; null draws nothing outside the editor.
+    void SetParentEntity(Entity* parent) { parent_ = parent; }
+    // The region the particle-system editor draws the emitter and its debug lines in.
+    void SetEditorRegion(Region* region) { editorRegion_ = region; }
+    // A local emitter drawn with the effect's position but not its turn.
+    void SetLocalOrientFix(bool fix) { localOrientFix_ = fix; }
+    void SetBoundingBox(const ABBox& box) { box_ = box; }
+
+    // With the effects flag of the renderer: the light (scaled by the multiplier and, for a
+    // night light outside the editors, by the ambiance's night-light scale), then the emitter
+    // itself under its parent's region (the editor region in the particle-system editor).
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum);
+    // Queues the texture and the shader with the loader when asked to.
+    void PreLoad(int priority, bool enqueue) const;
+    // Null until the data first asks for a light.
+    EmitterLight* GetLight() const { return light_.get(); }
+    // Smooths the cost of the last update and draw into the score and returns it.
+    float GetFrameScore();
+    // The object and its arrays, in bytes.
+    size_t CalculateMemoryUsage() const;
+    const GraphicsShader2* GetShader() const { return shader_; }
+    const GraphicsTexture* GetTexture() const { return texture_; }
+
+    // GraphicsRenderable: one pass for a style the shader has.
+    int GetNumRenderPasses(const Name& style, RenderGenerationId generation) const override;
+    // Region space; a local emitter's box is placed at its origin.
+    const ABBox& GetRenderPassBoundingBox() const override { return drawnBox_; }
+    int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
+    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
+    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
+        return style;
+    }
+    const GraphicsTexture* GetTexture(int, const Name&) const override { return texture_; }
+    // Fills the canvas's dynamic buffers with the quads and draws them, one draw per frame in use.
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                    const GraphicsSceneRenderer& renderer) const override;
+    void LogInfo() const override;
 
     const Particle* GetParticles() const { return particles_.data(); }
     int GetNumParticles() const { return liveCount_; }
@@ -117,6 +185,17 @@ public:
 private:
     void SetAnchor(const WorldVec3& position, std::deque<WorldVec3>& history, Vec3 points[4]);
     void UpdateTexture(const EmitterData& data);
+    void UpdateShader(const EmitterData& data);
+    // The frame a local emitter's particles live in: the region coords, with identity axes under
+    // the local orient fix.
+    Coords LocalFrame(const WorldCoords& coords) const;
+    void DrawParticles(const RenderablePass& pass, GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer) const;
+    void UpdateLight(const EmitterData& data);
+    void DrawDebugLines(const EmitterData& data) const;
+    // One list of first vertices per texture frame, each with room for the whole array.
+    bool RebuildFaceGroup() const;
+    // Writes the quads and frame lists; false when the lists do not account for every particle.
+    bool WriteVertices(ParticleVertex* vertices) const;
     void AllocateParticleArray(const EmitterData& data);
     void UpdateBoneList(const std::vector<EmitterBone>* bones);
     void EmitParticles(const EmitterData& data, const std::vector<EmitterBone>* bones);
@@ -137,9 +216,13 @@ private:
     bool alignToVelocity_ = false;
     bool stopped_ = false;
     bool finished_ = false;
-    bool drawn_ = true;  // a new emitter steps on its first update
+    mutable bool drawn_ = true;  // a new emitter steps on its first update
     bool anchored_ = false;
     bool emitLocally_ = false;
+    bool enabled_ = true;
+    bool nightLight_ = false;
+    bool orientVertically_ = false;
+    bool localOrientFix_ = false;
 
     float delta_ = 0.0f;        // seconds of this step (at most 0.1)
     float accumulated_ = 0.0f;  // seconds since the last step
@@ -158,12 +241,28 @@ private:
     WorldVec3 position_;
     WorldVec3 previousPosition_;
     ABBox box_;
+    ABBox drawnBox_;  // box_ in region space
     std::vector<EmitterBone> bones_;
     WorldCoords coords_;
     Coords orientation_;
     GameTimer timer_;
 
+    float lightMultiplier_ = 1.0f;
+    Entity* parent_ = nullptr;
+    Region* editorRegion_ = nullptr;
+    std::unique_ptr<EmitterLight> light_;
+    float lightFade_ = 0.0f;  // 0 to 1 over the light's first two seconds
+
+    mutable uint64_t cost_ = 0;  // performance-counter ticks of the last update and draws
+    float frameScore_ = 0.0f;
+
     const GraphicsTexture* texture_ = nullptr;
+    const GraphicsShader2* shader_ = nullptr;
+    RenderVertexDeclaration* declaration_ = nullptr;  // owned; null without a render device
+    // First vertices of the particles on each texture frame, rebuilt when the frame count or the
+    // capacity changes.
+    mutable std::vector<std::vector<uint32_t>> faceGroups_;
+    mutable size_t faceGroupCapacity_ = 0;
 };
 
 }  // namespace GAME

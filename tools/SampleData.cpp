@@ -449,7 +449,7 @@ bool WriteLevels(FileSystem& files) {
 // -- World ------------------------------------------------------------------------------------------
 
 // Six regions of 64 x 64 units side by side, three by two, each with a level of scattered sample
-// entities; the world file lists them, and the map builder compiles the map from the two.
+// entities (the first also a fire, so the effects must be written first); the world file lists them, and the map builder compiles the map from the two.
 bool WriteWorld(FileSystem& files) {
     mem::vector<RegionRecord> regions;
     TableDepot records(files);
@@ -460,7 +460,10 @@ bool WriteWorld(FileSystem& files) {
                                        IntVec3(int(kSampleWorldRegionSize) * (i % 3), 0, int(kSampleWorldRegionSize) * (i / 3)),
                                        RegionId(0x5a3b1e00u, 0, 0, uint32_t(i + 1))});
         LevelBuilder builder(records, Vec2(half, half));
-        if (builder.Scatter({kEntityRecord}, 20, uint32_t(100 + i)) != 20 || !builder.Save(files, level, true)) return false;
+        if (builder.Scatter({kEntityRecord}, 20, uint32_t(100 + i)) != 20) return false;
+        // A fire near the spawn point, lighting its surroundings.
+        if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, 0.3f, 8)))) return false;
+        if (!builder.Save(files, level, true)) return false;
     }
     BinaryWriter world;
     WorldFile::Write(
@@ -511,7 +514,7 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) && WriteEffects(files) &&
+           WriteEffects(files) && WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) &&
            WriteAmbiance(files) && WriteVideos(directory);
 }
 

@@ -1,0 +1,224 @@
+// Particles drawn on the GL device: quads around each particle's position, textured by the
+// particle's frame (one draw per frame in use), fading with the alpha curve until the last dies;
+// and emitter lights that fade in with the emitter and out with their entity.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleEffects.h"
+#include "core/GameClock.h"
+#include "effects/Effect.h"
+#include "effects/EffectData.h"
+#include "effects/EffectEntity.h"
+#include "effects/EmitterData.h"
+#include "effects/EmitterLight.h"
+#include "files/ResourceLoader.h"
+#include "files/ResourceManager.h"
+#include "effects/EffectResource.h"
+#include "files/BinaryWriter.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "render/RenderDevice.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+#include "files/FileSystem.h"
+#include "world/Region.h"
+
+namespace GAME {
+namespace {
+
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+
+class SceneRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+void SetConstant(EmitterData& data, int slot, float y) { data.GetCurve(slot)->SetPoints({{0.0f, y}, {1.0f, y}}); }
+
+// Particles of life 1 s born 10 a second (of emitter time, which runs at most 0.1 s an update) at one point, rising at 8 units a second, 0.4 units
+// across each side of their centre, white, their alpha falling from 1 to 0 over their life; the
+// texture's frames follow at 4 a second. The emitter runs for 10 s.
+EmitterData RisingParticles() {
+    EmitterData data;
+    data.SetTextureName("Textures/Frames.tex");
+    data.SetInteger(EmitterData::Integer_Shape, 99);
+    data.SetInteger(EmitterData::Integer_FramesPerSecond, 4);
+    data.SetFloat(EmitterData::Float_Life, 1.0f);
+    data.GetCurve(EmitterData::Curve_Radius)->SetDomain(10.0f);
+    SetConstant(data, EmitterData::Curve_Rate, 10.0f);
+    SetConstant(data, EmitterData::Curve_Speed, 8.0f);
+    SetConstant(data, EmitterData::Curve_Spread, 0.0f);
+    SetConstant(data, EmitterData::Curve_Size, 0.4f);
+    for (int slot : {EmitterData::Curve_Red, EmitterData::Curve_Green, EmitterData::Curve_Blue})
+        SetConstant(data, slot, 1.0f);
+    data.GetCurve(EmitterData::Curve_Alpha)->SetPoints({{0.0f, 1.0f}, {1.0f, 0.0f}});
+    return data;
+}
+
+class ParticleRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        GameClock::Get().Reset();
+        const sample::ParticleBlend additive = sample::ParticleBlend::Additive;
+        bed.WriteFile(sample::ParticleShaderName(additive), sample::MakeParticleShaderFile(additive));
+        // Frames 0 to 3: red, green, blue, white.
+        bed.WriteFile("Textures/Frames.tex",
+                      test::MakeTexFile(0, {test::MakeDdsFile(4, 4, 0xFFFF0000u), test::MakeDdsFile(4, 4, 0xFF00FF00u),
+                                            test::MakeDdsFile(4, 4, 0xFF0000FFu), test::MakeDdsFile(4, 4, 0xFFFFFFFFu)}));
+        // 4 pixels a unit, looking along +z from z = -10; the region sits 6 units down in the scene,
+        // so particles stay in view for their whole life.
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(32.0f);
+        camera.SetHeight(16.0f);
+        camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+        parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(2.0f, 0.0f, 0.0f))));
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    // One game update of ms and a frame of the emitter drawn; the draw calls it took.
+    uint32_t Step(Emitter& emitter, const EmitterData& data, double ms) {
+        GameClock::Get().AdvanceBy(ms);
+        ABBox box;
+        emitter.Update(parent.GetCoords(), box, data, nullptr);
+        bed.Clear();
+        SceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        renderer.SetRegionToSceneCoords(&region, Coords::Translation(Vec3(0.0f, -6.0f, 0.0f)));
+        emitter.AddToScene(renderer, nullptr);
+        const uint32_t before = bed.Device().GetNumDrawCalls();
+        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+        return bed.Device().GetNumDrawCalls() - before;
+    }
+    // The pixel at scene point (x, y) (bytes R, G, B, A).
+    uint32_t PixelAt(const std::vector<uint32_t>& pixels, float x, float y) const {
+        const int column = int(32.0f - 4.0f * x) + 32;
+        const int row = int(32.0f - 4.0f * y);
+        return pixels[size_t(row) * kWidth + size_t(column)];
+    }
+    static uint64_t Brightness(const std::vector<uint32_t>& pixels) {
+        uint64_t sum = 0;
+        for (uint32_t p : pixels) sum += (p & 0xFF) + (p >> 8 & 0xFF) + (p >> 16 & 0xFF);
+        return sum;
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    Camera camera;
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    Entity parent;
+};
+
+TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAsTheyDie) {
+    const EmitterData data = RisingParticles();
+    Emitter emitter(data);
+    emitter.SetParentEntity(&parent);
+    ASSERT_NE(emitter.GetShader(), nullptr);
+    ASSERT_NE(emitter.GetTexture(), nullptr);
+    emitter.GetShader()->EnsureAvailable();
+    emitter.GetTexture()->EnsureAvailable();
+    // An emitter without a parent is not drawn outside the particle-system editor.
+    Emitter orphan(data);
+    SceneRenderer renderer;
+    orphan.AddToScene(renderer, nullptr);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 0);
+
+    uint32_t draws = 0;
+    for (int step = 0; step < 6; ++step) draws = Step(emitter, data, 120.0);
+    ASSERT_EQ(emitter.GetNumParticles(), 6);
+    // Ages 0.12 to 0.72 s at 4 frames a second: frames 0, 0, 1, 1, 2, 2; frame 3 is not drawn.
+    EXPECT_EQ(draws, 3u);
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    const auto dominant = [](uint32_t pixel) {
+        const uint32_t r = pixel & 0xFF, g = pixel >> 8 & 0xFF, b = pixel >> 16 & 0xFF;
+        return r > 2 * (g + b) ? 'r' : g > 2 * (r + b) ? 'g' : b > 2 * (r + g) ? 'b' : '-';
+    };
+    std::string colours;
+    for (int i = 1; i <= 6; ++i) colours += dominant(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f * float(i)));
+    EXPECT_EQ(colours, "rrggbb");
+    // Nothing beside the column of particles, nor above the oldest.
+    EXPECT_EQ(PixelAt(pixels, 4.0f, -3.0f) & 0xFFFFFF, 0u);
+    EXPECT_EQ(PixelAt(pixels, 2.0f, 0.6f) & 0xFFFFFF, 0u);
+    const std::vector<int> drawn = bed.FindDrawn(0xFF000000u);
+    EXPECT_GE(drawn[0], 56 - 3);
+    EXPECT_LE(drawn[2], 56 + 3);
+
+    // Stopped, the particles age out: the picture dims every frame until nothing is left.
+    emitter.StopEmitting();
+    uint64_t brightness = Brightness(bed.ReadPixels());
+    int frames = 0;
+    while (emitter.GetNumParticles() > 0 && frames < 20) {
+        Step(emitter, data, 120.0);
+        const uint64_t now = Brightness(bed.ReadPixels());
+        EXPECT_LT(now, brightness);
+        brightness = now;
+        ++frames;
+    }
+    EXPECT_TRUE(emitter.IsComplete());
+    EXPECT_EQ(Step(emitter, data, 120.0), 0u);
+    EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
+}
+
+TEST_F(ParticleRenderTest, LightsFadeInWithTheEmitterAndOutWithTheirEntity) {
+    EffectData effectData;
+    {
+        auto emitter = std::make_unique<EmitterData>(RisingParticles());
+        emitter->SetBoolean(EmitterData::Bool_Light, true);
+        SetConstant(*emitter, EmitterData::Curve_LightRed, 1.0f);
+        SetConstant(*emitter, EmitterData::Curve_LightGreen, 0.5f);
+        SetConstant(*emitter, EmitterData::Curve_LightBlue, 0.25f);
+        SetConstant(*emitter, EmitterData::Curve_LightRadius, 6.0f);
+        effectData.AddEmitterData(std::move(emitter));
+    }
+    BinaryWriter writer;
+    effectData.BinaryWrite(writer);
+    bed.WriteFile("Effects/Lit.pfx", std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+
+    EffectEntity entity;
+    entity.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(2.0f, 0.0f, 0.0f))));
+    entity.Load("Effects/Lit.pfx");
+    ASSERT_NE(entity.GetEffect(), nullptr);
+    const auto lightAfter = [&](int updates) {
+        for (int i = 0; i < updates; ++i) {
+            GameClock::Get().AdvanceBy(100.0);
+            entity.GetEffect()->MarkDrawn();
+            entity.Update(100);
+        }
+        SceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        entity.AddToScene(renderer, nullptr);
+        return renderer.GetLights();
+    };
+    // The light fades in over two seconds of emitter time (a twentieth per 100 ms).
+    auto lights = lightAfter(10);
+    ASSERT_EQ(lights.size(), 1u);
+    EXPECT_NEAR(lights[0].GetColor().r, 0.5f, 1e-4f);
+    EXPECT_NEAR(lights[0].GetColor().g, 0.25f, 1e-4f);
+    EXPECT_EQ(lights[0].GetRadius(), 6.0f);
+    EXPECT_EQ(lights[0].GetObjectToWorldCoords().GetOrigin().GetRegionPosition(), Vec3(2.0f, 0.0f, 0.0f));
+    // The entity's box reaches the light's radius.
+    EXPECT_GE(entity.GetRegionBoundingBox(false).halfSize.x, 6.0f);
+    lights = lightAfter(10);
+    ASSERT_EQ(lights.size(), 1u);
+    EXPECT_NEAR(lights[0].GetColor().r, 1.0f, 1e-4f);
+
+    // Faded by the entity: half-way after half a second, gone (too dim to add) after one.
+    entity.FadeLight();
+    lights = lightAfter(5);
+    ASSERT_EQ(lights.size(), 1u);
+    EXPECT_NEAR(lights[0].GetColor().r, 0.5f, 1e-4f);
+    EXPECT_TRUE(lightAfter(5).empty());
+    EXPECT_EQ(entity.GetLightMultiplier(), 0.0f);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -56,6 +56,13 @@ bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter&
     return !writer.Failed() && WriteBytes(files, name, writer.GetBuffer(), writer.GetPosition());
 }
 
+const char* const kTextureTimesColorPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    o_color = texture(s0, v_uv0) * v_color;
+}
+)";
+
 namespace {
 
 // -- Settings, text and records ---------------------------------------------------------------------
@@ -120,13 +127,6 @@ void main() {
     gl_Position = vec4(dot(vc[0], position), dot(vc[1], position), dot(vc[2], position), dot(vc[3], position));
     v_color = a_color * vc[4];
     v_uv0 = a_texcoord0.xy;
-}
-)";
-
-const char* const kTextureTimesColorPixelProgram = R"(
-uniform sampler2D s0;
-void main() {
-    o_color = texture(s0, v_uv0) * v_color;
 }
 )";
 

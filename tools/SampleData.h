@@ -92,6 +92,8 @@ constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 // Writes the sample data into the directory (made when missing). False, with the failure
 // logged, when a file could not be written.
 bool WriteSampleData(const std::string& directory);
+// The pixel program that shades with texture stage 0 times the vertex colour.
+extern const char* const kTextureTimesColorPixelProgram;
 // A shader file of the section, one copy for each sample generation.
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section);
 // The bytes of "Shaders/Basic.ssh", for programs that need the basic shader without the rest.

@@ -50,13 +50,6 @@ void main() {
 }
 )";
 
-const char* const kParticlePixelProgram = R"(
-uniform sampler2D s0;
-void main() {
-    o_color = texture(s0, v_uv0) * v_color;
-}
-)";
-
 const char* const kSmoothParticlePixelProgram = R"(
 uniform sampler2D s0;
 void main() {
@@ -84,7 +77,7 @@ ShaderFileSection MakeParticleSection(ParticleBlend blend) {
                                                                 {4, 4, false, kInvObjectToWorld},
                                                                 {8, 1, false, kOrientVertically}}),
         ShaderFileValue::PixelProgram(
-            blend == ParticleBlend::AdditiveSmooth ? kSmoothParticlePixelProgram : kParticlePixelProgram, {}),
+            blend == ParticleBlend::AdditiveSmooth ? kSmoothParticlePixelProgram : kTextureTimesColorPixelProgram, {}),
         ShaderFileValue::Int(static_cast<int32_t>(source)),
         ShaderFileValue::Int(static_cast<int32_t>(destination)),
         ShaderFileValue::Int(static_cast<int32_t>(RenderWriteMode::Off)),

@@ -22,6 +22,7 @@
 #include "render/GraphicsTexture.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "scene/RenderablePass.h"
+#include "scene/SceneAmbiance.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -568,7 +569,13 @@ void Emitter::UpdateParticles(const EmitterData& data) {
 void Emitter::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) {
     if (!renderer.IsRenderFlagSet(GraphicsSceneRenderer::kEffects)) return;
     if (light_) {
-        light_->SetIntensity(lightMultiplier_);
+        float intensity = lightMultiplier_;
+        const bool inEditor = gEngine != nullptr && (gEngine->IsEditorMode() || gEngine->IsPSEditorMode());
+        if (nightLight_ && !inEditor) {
+            if (const SceneAmbiance* ambiance = gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr)
+                intensity *= ambiance->GetNightLightScale(SceneAmbiance::kOutdoor);
+        }
+        light_->SetIntensity(intensity);
         light_->AddToScene(renderer, frustum);
     }
     if (!enabled_) return;

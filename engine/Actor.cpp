@@ -1,6 +1,8 @@
 #include "engine/Actor.h"
 
+#include "engine/Engine.h"
 #include "files/LoadTable.h"
+#include "physics/PhysicsEngine.h"
 
 namespace GAME {
 
@@ -15,6 +17,16 @@ bool Actor::Load(const LoadTable& table) {
     scale_ = table.GetFloat("scale", 1.0f);
     SetMesh(table.GetValue("mesh", ""));
     return true;
+}
+
+void Actor::SetVelocity(const Vec3& velocity) {
+    if (PhysicsEngine* physics = gEngine != nullptr ? gEngine->GetPhysicsEngine() : nullptr)
+        physics->SetEntityLinearVelocity(this, velocity);
+}
+
+Vec3 Actor::GetVelocity() const {
+    const PhysicsEngine* physics = gEngine != nullptr ? gEngine->GetPhysicsEngine() : nullptr;
+    return physics != nullptr ? physics->GetEntityLinearVelocity(this) : Vec3();
 }
 
 }  // namespace GAME

@@ -51,6 +51,12 @@ public:
     // the game moves the actor by it.
     const Vec3& GetAnimationMovement() const { return movement_; }
 
+    // -- Physics ----------------------------------------------------------------------------------
+    // The velocity of the actor's simulated body: setting it starts the simulation of a rigid body
+    // or rag doll; zero while the actor is not simulated.
+    void SetVelocity(const Vec3& velocity);
+    Vec3 GetVelocity() const;
+
     // -- Entity -----------------------------------------------------------------------------------
     // A rag doll of the mesh for the rag-doll physics type (when the actor has a mesh instance),
     // otherwise the entity's rigid body.

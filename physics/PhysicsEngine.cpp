@@ -144,7 +144,7 @@ void PhysicsEngine::SetEntityMaxFallVelocity(Entity* entity, float velocity) {
     if (entity->IsSimulationEnabled()) entity->GetPhysicsObject()->SetMaxFallVelocity(velocity);
 }
 
-Vec3 PhysicsEngine::GetEntityLinearVelocity(Entity* entity) const {
+Vec3 PhysicsEngine::GetEntityLinearVelocity(const Entity* entity) const {
     return entity->IsSimulationEnabled() ? entity->GetPhysicsObject()->GetLinearVelocity() : Vec3();
 }
 
@@ -244,7 +244,7 @@ void PhysicsEngine::RemoveNonSimulatedEntities() {
 }
 
 void PhysicsEngine::DebugRender() const {
-    if (!debugging_ || gEngine == nullptr) return;
+    if (!debugging_) return;
     for (uint32_t id : entities_) {
         const Entity* entity = ResolveEntity(id);
         if (entity == nullptr) continue;
@@ -253,6 +253,7 @@ void PhysicsEngine::DebugRender() const {
             object->DebugRender();
             velocity = object->GetLinearVelocity();
         }
+        if (gEngine == nullptr) continue;
         const Vec3 origin = entity->GetCoords().GetRegionCoords().origin;
         gEngine->AddStatisticText("%s (%0.2f %0.2f %0.2f) <%0.3f %0.3f %0.3f>", entity->GetObjectName().c_str(), origin.x,
                                   origin.y, origin.z, velocity.x, velocity.y, velocity.z);

@@ -76,7 +76,7 @@ public:
     void AddForceToEntity(Entity* entity, const Vec3& force, const WorldVec3& position);
     void SetEntityMaxFallVelocity(Entity* entity, float velocity);
     // Zero for an entity that is not simulated.
-    Vec3 GetEntityLinearVelocity(Entity* entity) const;
+    Vec3 GetEntityLinearVelocity(const Entity* entity) const;
 
     // The frame's simulation around the viewer's position, for the game time since the last one.
     void Update(const WorldVec3& centre);

@@ -3,9 +3,12 @@
 #include "core/IntersectionTests.h"
 #include "core/Log.h"
 #include "core/MathUtil.h"
+#include "core/OBBox.h"
+#include "core/Singleton.h"
 #include "files/BinaryReader.h"
 #include "physics/CollisionContact.h"
 #include "physics/CollisionTests.h"
+#include "render/DebugRenderManager.h"
 
 #include <utility>
 
@@ -237,6 +240,18 @@ int PhysicsMesh::FindCollisions(int index, const OBBox& box, CollisionContact* c
         index = node.child1;
     }
     return written;
+}
+
+void PhysicsMesh::DebugRender(Region* region, const Coords& frame) const {
+    if (!nodes_.empty() && Singleton<DebugRenderManager>::HasInstantiated()) DebugRender(0, region, frame);
+}
+
+void PhysicsMesh::DebugRender(int node, Region* region, const Coords& frame) const {
+    const Node& at = nodes_[static_cast<size_t>(node)];
+    Singleton<DebugRenderManager>::Get()->RenderBox(
+        region, OBBox(at.box.halfSize, frame * Coords::Translation(at.box.centre)), Color(1.0f, 0.0f, 0.0f, 1.0f));
+    if (at.child0 >= 0) DebugRender(at.child0, region, frame);
+    if (at.child1 >= 0) DebugRender(at.child1, region, frame);
 }
 
 }  // namespace GAME

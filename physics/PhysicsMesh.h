@@ -29,6 +29,7 @@
 
 namespace GAME {
 
+class Region;
 struct CollisionContact;
 
 class PhysicsMesh {
@@ -82,6 +83,10 @@ public:
     // surface None and no entity.
     int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) const;
 
+    // Draws every node's box, placed by the frame (mesh to region space), in the region through the
+    // debug render manager.
+    void DebugRender(Region* region, const Coords& frame) const;
+
 private:
     void Clear();
     // Every face's corners are vertices, every vertex and node box is finite, and the nodes
@@ -92,6 +97,7 @@ private:
     // The recursive forms start at a node and keep to its subtree.
     void GetIntersection(int node, const Ray& ray, Intersection& result, PhysicsSurface excluded) const;
     int FindCollisions(int node, const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) const;
+    void DebugRender(int node, Region* region, const Coords& frame) const;
 
     mem::vector<Face> faces_;
     mem::vector<Vec3> vertices_;

@@ -4,10 +4,13 @@
 #include "physics/PhysicsMesh.h"
 
 #include "core/IntersectionTests.h"
+#include "core/Singleton.h"
 #include "files/BinaryWriter.h"
 #include "physics/CollisionContact.h"
 #include "physics/CollisionTests.h"
 #include "physics/PhysicsMeshWriter.h"
+#include "render/DebugRenderManager.h"
+#include "world/Region.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -345,6 +348,18 @@ TEST(PhysicsMesh, WriterRoundTrip) {
     EXPECT_EQ(mesh.GetNumFaces(), 2);
     EXPECT_EQ(copy.GetNumFaces(), 300);
     EXPECT_EQ(copy.GetNumNodes(), int(nodes.size()));
+}
+
+TEST(PhysicsMesh, DebugDrawingQueuesABoxForEveryNode) {
+    PhysicsMesh mesh;
+    ASSERT_TRUE(Load(mesh, WrittenBuffer(RandomMesh(6, 120))));
+    ASSERT_GT(mesh.GetNumNodes(), 1);
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const size_t before = debug.GetNumQueued();
+    Region region(nullptr, 0, "Mesh", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId(1, 0, 0, 0));
+    mesh.DebugRender(&region, Coords::RotationY(0.3f));
+    EXPECT_EQ(debug.GetNumQueued() - before, size_t(mesh.GetNumNodes()));
+    Singleton<DebugRenderManager>::Destroy();
 }
 
 TEST(PhysicsMesh, RayQueriesMatchBruteForce) {

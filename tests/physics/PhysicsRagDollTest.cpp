@@ -13,6 +13,7 @@
 #include "physics/PhysicsRagDoll.h"
 #include "physics/PhysicsWorld.h"
 #include "physics/RagDollSkeleton.h"
+#include "render/DebugRenderManager.h"
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
@@ -249,6 +250,21 @@ TEST_F(PhysicsRagDollTest, AThreeBodyChainFallsTouchesOnceAndSettlesWithAFiniteP
         const float gap = (record->posed.at(ChainSkeleton::BoneName(i + 1)).origin - record->posed.at(ChainSkeleton::BoneName(i)).origin).Length();
         EXPECT_NEAR(gap, 1.0f, 0.05f);
     }
+}
+
+TEST_F(PhysicsRagDollTest, DebuggingDrawsEachBodyWithItsAxesAndTheContactsOnceTouching) {
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    engine.EnableDebugging(true);
+    RagDollTestEntity* actor = Start(std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 1, 0)));
+    size_t before = debug.GetNumQueued();
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_EQ(debug.GetNumQueued() - before, 3u * 4u);  // a box and three axes a body, no contacts yet
+    for (int steps = 0; !actor->GetRagDoll()->HasCollided() && steps < 100; ++steps)
+        engine.Simulate(centre, engine.GetStepSize());
+    before = debug.GetNumQueued();
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_GT(debug.GetNumQueued() - before, 3u * 4u);
+    Singleton<DebugRenderManager>::Destroy();
 }
 
 TEST_F(PhysicsRagDollTest, ABreakableJointIsMadeAsItsChanceSays) {

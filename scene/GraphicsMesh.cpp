@@ -542,6 +542,19 @@ const std::string& GraphicsMesh::GetSection(int index) const {
     return sections_[static_cast<size_t>(index)];
 }
 
+bool GraphicsMesh::GetFaceSetParts(int index, const FaceSet*& set, const Material*& material,
+                                   const std::string*& section) const {
+    EnsureAvailable();
+    set = nullptr;
+    material = nullptr;
+    section = nullptr;
+    if (index < 0 || size_t(index) >= faceSets_.size()) return false;
+    set = &faceSets_[size_t(index)];
+    if (set->material < materials_.size()) material = &materials_[set->material];
+    if (set->section < sections_.size()) section = &sections_[set->section];
+    return true;
+}
+
 const PhysicsMesh* GraphicsMesh::GetPhysicsMesh() const {
     EnsureAvailable();
     return physicsMesh_.get();

@@ -230,6 +230,10 @@ public:
     // A mesh without section names has one empty one.
     int GetNumSections() const;
     const std::string& GetSection(int index) const;
+    // Face set index with its material and section name in one look-up, for code that asks per
+    // draw: false, and all null, for an index outside the face sets; the material or section null
+    // when the face set's index lies outside theirs.
+    bool GetFaceSetParts(int index, const FaceSet*& set, const Material*& material, const std::string*& section) const;
     // The collision mesh; null when the file has none.
     const PhysicsMesh* GetPhysicsMesh() const;
     // The description text of the file, as stored, and what it says.

@@ -55,6 +55,8 @@ Coords Scaled(const Coords& coords, const Vec3& scale) {
 
 Vec3 Multiply(const Vec3& a, const Vec3& b) { return Vec3(a.x * b.x, a.y * b.y, a.z * b.z); }
 
+const std::string kFadeIn = "FadeIn";
+
 // A full change of a section's opacity takes 750 ms.
 constexpr float kSectionFadePerMs = 1.0f / 750.0f;
 
@@ -137,9 +139,10 @@ void GraphicsMeshInstance::SetMesh(const GraphicsMesh* mesh) {
     UpdateBoundingBox(false);
 }
 
-const GraphicsMesh::FaceSet* GraphicsMeshInstance::GetFaceSet(int pass) const {
-    if (mesh_ == nullptr || pass < 0 || pass >= mesh_->GetNumFaceSets()) return nullptr;
-    return &mesh_->GetFaceSet(pass);
+GraphicsMeshInstance::PassParts GraphicsMeshInstance::GetPassParts(int pass) const {
+    PassParts parts;
+    if (mesh_ != nullptr) mesh_->GetFaceSetParts(pass, parts.set, parts.material, parts.section);
+    return parts;
 }
 
 int GraphicsMeshInstance::GetNumRenderPasses(const Name&, RenderGenerationId) const {
@@ -153,11 +156,10 @@ int GraphicsMeshInstance::GetRenderPassSortOrder(int pass, const Name& style, Re
 
 const GraphicsShader2* GraphicsMeshInstance::GetShader2(int pass, const Name&) const {
     if (overrideShader_ != nullptr) return overrideShader_;
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
-    if (set == nullptr || set->material >= uint32_t(mesh_->GetNumMaterials())) return nullptr;
-    const GraphicsMesh::Material& material = mesh_->GetMaterial(int(set->material));
-    if (GetSectionOpacity(set->section) < 1.0f && material.secondShader != nullptr) return material.secondShader;
-    return material.shader;
+    const PassParts parts = GetPassParts(pass);
+    if (parts.material == nullptr) return nullptr;
+    if (GetOpacity(parts) < 1.0f && parts.material->secondShader != nullptr) return parts.material->secondShader;
+    return parts.material->shader;
 }
 
 const Name& GraphicsMeshInstance::GetShaderStyle(int, const Name& style, RenderGenerationId,
@@ -167,9 +169,9 @@ const Name& GraphicsMeshInstance::GetShaderStyle(int, const Name& style, RenderG
 
 const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) const {
     if (baseTexture_ != nullptr) return baseTexture_;
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
-    if (set == nullptr || set->material >= uint32_t(mesh_->GetNumMaterials())) return nullptr;
-    for (const GraphicsMesh::MaterialParameter& parameter : mesh_->GetMaterial(int(set->material)).parameters) {
+    const PassParts parts = GetPassParts(pass);
+    if (parts.material == nullptr) return nullptr;
+    for (const GraphicsMesh::MaterialParameter& parameter : parts.material->parameters) {
         if (parameter.type == GraphicsMesh::kParamTexture && parameter.name == Names().baseTexture) {
             return parameter.texture;
         }
@@ -177,9 +179,11 @@ const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) c
     return nullptr;
 }
 
-float GraphicsMeshInstance::GetOpacity(int pass, const Name&) const {
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
-    return GetSectionOpacity(set != nullptr ? set->section : 0);
+float GraphicsMeshInstance::GetOpacity(int pass, const Name&) const { return GetOpacity(GetPassParts(pass)); }
+
+float GraphicsMeshInstance::GetOpacity(const PassParts& parts) const {
+    if (parts.set == nullptr) return GetSectionOpacity(0);
+    return SectionOpacity(parts.set->section, parts.section != nullptr && *parts.section == kFadeIn);
 }
 
 int GraphicsMeshInstance::GetNumSections() const { return mesh_ != nullptr ? mesh_->GetNumSections() : 0; }
@@ -234,8 +238,11 @@ size_t GraphicsMeshInstance::CalculateAllocatedMemory() const {
 }
 
 float GraphicsMeshInstance::GetSectionOpacity(uint32_t section) const {
-    const bool fadeIn = mesh_ != nullptr && int64_t(section) < mesh_->GetNumSections() &&
-                        mesh_->GetSection(int(section)) == "FadeIn";
+    return SectionOpacity(section, mesh_ != nullptr && int64_t(section) < mesh_->GetNumSections() &&
+                                       mesh_->GetSection(int(section)) == kFadeIn);
+}
+
+float GraphicsMeshInstance::SectionOpacity(uint32_t section, bool fadeIn) const {
     if (section >= sectionOpacities_.size()) return fadeIn ? 0.0f : 1.0f;
     return fadeIn ? 1.0f - sectionOpacities_[section] : sectionOpacities_[section];
 }
@@ -473,7 +480,7 @@ bool GraphicsMeshInstance::GetIntersection(const Ray& ray, Intersection& interse
 }
 
 void GraphicsMeshInstance::GetPassFaces(int pass, int& firstIndex, int& count) const {
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
+    const GraphicsMesh::FaceSet* set = GetPassParts(pass).set;
     firstIndex = set != nullptr ? int(set->firstFace * 3) : 0;
     count = set != nullptr ? int(set->faceCount) : 0;
 }
@@ -484,7 +491,8 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
                      highlight_);
     shader.SetFloat(names.shadowBias, 0, shadowBias_);
     shader.SetFloat(names.globalFade, 0, GetBlendedGlobalFadeFactor());
-    const float opacity = GetOpacity(pass, Name::noName);
+    const PassParts parts = GetPassParts(pass);
+    const float opacity = GetOpacity(parts);
     const float curved = std::pow(opacity, kTransparencyExponent);
     shader.SetFloat4(names.transparency, 0, curved, curved, opacity, curved);
     if (dissolveTexture_ != nullptr) {
@@ -494,7 +502,7 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
     }
     if (baseTexture_ != nullptr) shader.SetTexture(names.baseTexture, 0, baseTexture_->GetTexture());
     if (bumpTexture_ != nullptr) shader.SetTexture(names.bumpTexture, 0, bumpTexture_->GetTexture());
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass);
+    const GraphicsMesh::FaceSet* set = parts.set;
     if (set != nullptr && !boneCoords_.empty()) {
         for (size_t j = 0; j < set->bones.size(); ++j) {
             if (set->bones[j] < boneCoords_.size()) {
@@ -507,8 +515,8 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
 
 void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
                                       const GraphicsSceneRenderer& renderer) const {
-    const GraphicsMesh::FaceSet* set = GetFaceSet(pass.pass);
-    if (set == nullptr || GetSectionOpacity(set->section) == 0.0f) return;
+    const PassParts parts = GetPassParts(pass.pass);
+    if (parts.set == nullptr || GetOpacity(parts) == 0.0f) return;
     GraphicsMesh::MeshRenderInfo info;
     mesh_->GetMeshRenderInfo(info);
     if (info.vertexBuffer == nullptr || info.indexBuffer == nullptr || info.declaration == nullptr) return;
@@ -524,9 +532,7 @@ void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, G
     pass.shader->SetFloat4x4(names.objectToWorld, 0, objectToWorldMatrix);
     pass.shader->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
     pass.shader->SetFloat3(names.objectToRegionOffset, 0, objectToWorld.origin);
-    if (set->material < uint32_t(mesh_->GetNumMaterials())) {
-        mesh_->SetShaderParameters(*pass.shader, int(set->material));
-    }
+    if (parts.material != nullptr) mesh_->SetShaderParameters(*pass.shader, int(parts.set->material));
     SetShaderParameters(*pass.shader, pass.pass);
     pass.shader->Render(mesh_->GetFileName().c_str());
     int firstIndex = 0;

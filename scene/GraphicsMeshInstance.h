@@ -221,8 +221,17 @@ protected:
     virtual void GetPassFaces(int pass, int& firstIndex, int& count) const;
 
 private:
-    // The face set of a pass; null outside them or without a mesh.
-    const GraphicsMesh::FaceSet* GetFaceSet(int pass) const;
+    // A pass's face set, material and section name (null where there is none), in one look-up
+    // of the mesh.
+    struct PassParts {
+        const GraphicsMesh::FaceSet* set = nullptr;
+        const GraphicsMesh::Material* material = nullptr;
+        const std::string* section = nullptr;
+    };
+    PassParts GetPassParts(int pass) const;
+    float GetOpacity(const PassParts& parts) const;
+    // The opacity a section draws at, given whether it is named "FadeIn".
+    float SectionOpacity(uint32_t section, bool fadeIn) const;
     void ReleaseMesh();
     // Loads the named texture into slot, releasing the old one (null clears).
     void ReplaceTexture(const GraphicsTexture*& slot, const char* fileName);

@@ -22,6 +22,7 @@
 #include "physics/PhysicsMeshWriter.h"
 #include "render/Image.h"
 #include "scene/GraphicsAnimWriter.h"
+#include "scene/GraphicsMeshInstance.h"
 #include "scene/MeshFileWriter.h"
 #include "support/ImageFiles.h"
 #include "support/TempDirectory.h"
@@ -144,6 +145,20 @@ void AddAnimation(Corpus& corpus) {
     BinaryWriter writer;
     GraphicsAnimWriter::Write(writer, contents);
     corpus.Add("fuzz_anim", "two-bones.anm", Written(writer));
+}
+
+// A mesh instance's saved state: a pose of two bones and the box.
+void AddMeshInstanceState(Corpus& corpus) {
+    GraphicsMeshInstance instance;
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Root"), Coords::Translation(Vec3(0.0f, 1.0f, 0.0f)));
+    pose.SetBoneCoords(Name::Create("Head"), Coords::RotationZ(0.5f));
+    instance.SetSkeletalPose(pose);
+    instance.SetUnloadedBoundingBoxExtents(2.0f);
+    instance.UpdateBoundingBox(false);
+    BinaryWriter writer;
+    instance.SaveState(writer);
+    corpus.Add("fuzz_mesh_instance_state", "posed.state", Written(writer));
 }
 
 void AddEffect(Corpus& corpus) {
@@ -408,6 +423,7 @@ int main(int argc, char** argv) {
     AddImages(corpus);
     AddAnimation(corpus);
     AddEffect(corpus);
+    AddMeshInstanceState(corpus);
     AddPathing(corpus);
     AddPhysicsMesh(corpus);
     AddRegionRecords(corpus);

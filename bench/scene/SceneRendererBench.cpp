@@ -1,0 +1,143 @@
+// Draw submission of 1,000 mesh instances of the sample box on the GL device (offscreen window):
+// through the scene renderer (queued, collected, sorted and drawn in "ambientLightStyle"), against
+// the same draws issued straight to the device: one shader style begun, then for each instance
+// the same constants, the mesh's buffers and one indexed draw. Items are instances drawn.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleData.h"
+#include "SampleMeshShaders.h"
+#include "SampleMeshes.h"
+#include "core/Mat4.h"
+#include "files/BinaryWriter.h"
+#include "files/FileSystem.h"
+#include "render/BenchEngine.h"
+#include "render/Camera.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
+#include "render/TextureFileWriter.h"
+#include "render/Viewport.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsSceneRenderer.h"
+
+namespace {
+
+using namespace GAME;
+
+constexpr int kInstances = 1000;
+constexpr int kColumns = 40;  // 40 x 25 boxes, 1.5 units apart
+
+// A renderer without frame constants: the shader's defaults light the boxes.
+class PlainRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+struct Boxes {
+    std::vector<std::unique_ptr<GraphicsMeshInstance>> instances;
+    Camera camera;
+    Viewport viewport{0, 0, bench::BenchEngine::kWidth, bench::BenchEngine::kHeight};
+    const Name style = Name::Create("ambientLightStyle");
+
+    static Boxes& Get() {
+        static Boxes* const boxes = new Boxes();
+        return *boxes;
+    }
+
+private:
+    // The sample meshes and mesh shaders, and the box's texture, in a directory of their own.
+    Boxes() {
+        Engine& engine = bench::BenchEngine::Get();
+        std::string directory = (std::filesystem::temp_directory_path() / "scene-bench-XXXXXX").string();
+        FileSystem& files = *engine.GetFileSystem();
+        if (::mkdtemp(directory.data()) == nullptr || !files.AddDirectory(directory, true)) std::abort();
+        BinaryWriter texture;
+        const std::vector<uint32_t> grey(64 * 64, 0xFF808080u);
+        TextureFileWriter::WriteDDS(texture, 64, 64, grey.data(), 1);
+        if (!sample::WriteMeshes(files) || !sample::WriteMeshShaders(files) ||
+            !sample::WriteBytes(files, "Textures/Checker.dds", texture.GetBuffer(), texture.GetPosition())) {
+            std::abort();
+        }
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(64.0f);
+        camera.SetHeight(40.0f);
+        camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+        for (int i = 0; i < kInstances; ++i) {
+            auto instance = std::make_unique<GraphicsMeshInstance>();
+            instance->SetMesh(sample::kBoxMesh);
+            instance->GetMesh()->EnsureAvailable();
+            const Vec3 at(1.5f * float(i % kColumns - kColumns / 2), 1.5f * float(i / kColumns - 12), 0.0f);
+            instance->SetObjectToRegionCoords(Coords::Translation(at));
+            instance->UpdateBoundingBox(false);
+            instances.push_back(std::move(instance));
+        }
+    }
+};
+
+void BM_SceneRendererDraws1000Instances(benchmark::State& state) {
+    Boxes& boxes = Boxes::Get();
+    GraphicsCanvas& canvas = *bench::BenchEngine::Get().GetGraphicsEngine()->GetCanvas();
+    int regionKey = 0;
+    Region* const region = reinterpret_cast<Region*>(&regionKey);
+    for (auto _ : state) {
+        PlainRenderer renderer;
+        renderer.SetViewer(nullptr, boxes.camera, boxes.viewport, Frustum());
+        for (const auto& instance : boxes.instances) renderer.AddRenderable(instance.get(), region);
+        renderer.RenderStyle(canvas, boxes.style);
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kInstances);
+}
+BENCHMARK(BM_SceneRendererDraws1000Instances)->Unit(benchmark::kMicrosecond);
+
+// The baseline: what the renderer's draws come to, issued by hand.
+void BM_DeviceDraws1000Instances(benchmark::State& state) {
+    Boxes& boxes = Boxes::Get();
+    RenderDevice& device = *bench::BenchEngine::Get().GetGraphicsEngine()->GetRenderDevice();
+    const GraphicsMesh& mesh = *boxes.instances.front()->GetMesh();
+    GraphicsMesh::MeshRenderInfo info;
+    mesh.GetMeshRenderInfo(info);
+    const GraphicsShader2& shader = *mesh.GetMaterial(0).shader;
+    const uint32_t style = shader.FindStyleByName(boxes.style);
+    PlainRenderer viewer;
+    viewer.SetViewer(nullptr, boxes.camera, boxes.viewport, Frustum());
+    const Mat4& worldToScreen = viewer.GetWorldToScreenMatrix();
+    const Name objectToWorld = Name::Create("objectToWorldMatrix");
+    const Name objectToScreen = Name::Create("objectToScreenMatrix");
+    const Name objectToRegionOffset = Name::Create("objectToRegionOffset");
+    const Name diffuse = Name::Create("diffuseColor");
+    const Name shadowBias = Name::Create("shadowBias");
+    const Name fade = Name::Create("blendedGlobalFadeFactor");
+    const Name transparency = Name::Create("transparencyValue");
+    for (auto _ : state) {
+        shader.Begin(style);
+        for (const auto& instance : boxes.instances) {
+            const Coords& coords = instance->GetObjectToRegionCoords();
+            const Mat4 world(coords);
+            device.SetVertexDeclaration(info.declaration);
+            device.SetStreamSource(0, info.vertexBuffer, 0, mesh.GetVertexStride());
+            device.SetIndices(info.indexBuffer);
+            shader.SetFloat4x4(objectToWorld, 0, world);
+            shader.SetFloat4x4(objectToScreen, 0, worldToScreen * world);
+            shader.SetFloat3(objectToRegionOffset, 0, coords.origin);
+            mesh.SetShaderParameters(shader, 0);
+            shader.SetFloat4(diffuse, 0, 0.5f, 0.5f, 0.5f, 0.0f);
+            shader.SetFloat(shadowBias, 0, 0.01f);
+            shader.SetFloat(fade, 0, 1.0f);
+            shader.SetFloat4(transparency, 0, 1.0f, 1.0f, 1.0f, 1.0f);
+            shader.Render(mesh.GetFileName().c_str());
+            device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, info.vertexCount, info.faceCount, 0, 0);
+        }
+        shader.End();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kInstances);
+}
+BENCHMARK(BM_DeviceDraws1000Instances)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

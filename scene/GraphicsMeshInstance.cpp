@@ -8,11 +8,13 @@
 #include "core/IntersectionTests.h"
 #include "core/Log.h"
 #include "core/Mat4.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/ResourceLoader.h"
 #include "physics/PhysicsMesh.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
@@ -477,6 +479,19 @@ bool GraphicsMeshInstance::GetIntersection(const Ray& ray, Intersection& interse
     intersection.point = ray.GetPoint(distance);
     intersection.entity = nullptr;
     return true;
+}
+
+void GraphicsMeshInstance::RenderBoundingBox(Region* region, const Color& color) const {
+    Singleton<DebugRenderManager>::Get()->RenderBox(region, regionOBBox_, color);
+}
+
+void GraphicsMeshInstance::RenderHitBoxes(Region* region, const Color& color) const {
+    if (mesh_ == nullptr || !mesh_->GetIsLoaded(false)) return;
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    for (int i = 0; i < mesh_->GetNumHitBoxes(); ++i) {
+        const GraphicsMesh::HitBox hit = mesh_->GetHitBox(i, pose_);
+        debug.RenderBox(region, OBBox(hit.extents, objectToRegion_ * hit.coords), color);
+    }
 }
 
 void GraphicsMeshInstance::GetPassFaces(int pass, int& firstIndex, int& count) const {

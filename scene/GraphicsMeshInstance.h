@@ -196,6 +196,9 @@ public:
     // (the object box when there are none). The intersection gets the distance and point and no
     // entity; false on a miss.
     bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) const;
+    // Debug boxes (DebugRenderManager) in the region: the region-space box, and each posed hit box.
+    void RenderBoundingBox(Region* region, const Color& color) const;
+    void RenderHitBoxes(Region* region, const Color& color) const;
 
     // -- Sections ---------------------------------------------------------------------------------
     int GetNumSections() const;

@@ -11,6 +11,7 @@
 #include "core/UniqueIdMap.h"
 #include "core/WorldVec3.h"
 #include "editor/EditorFilter.h"
+#include "effects/DecalTypeMgr.h"
 #include "engine/MapChunkCallback.h"
 #include "engine/ObjectManager.h"
 #include "files/BaseResourceManager.h"
@@ -312,6 +313,7 @@ void Engine::ShutdownNetwork() {
 void Engine::DestroyManagers() {
     Singleton<Jukebox>::Destroy();
     Singleton<PathFinder>::Destroy();
+    DecalTypeMgr::Destroy();  // after the world, whose levels hold decal types
     inputDevice_.reset();
     Singleton<EditorFilter>::Destroy();
     Singleton<UniqueIdMap>::Destroy();

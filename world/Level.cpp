@@ -49,7 +49,7 @@ bool IsPlayerRecord(const std::string& name) {
 
 }  // namespace
 
-Level::Level(Region* region) : region_(region) { pathMesh_.SetRegion(region); }
+Level::Level(Region* region) : region_(region), decals_(LevelDecals::Make(region)) { pathMesh_.SetRegion(region); }
 
 Level::~Level() { Unload(false); }
 
@@ -273,6 +273,7 @@ void Level::UpdateEntity(Entity* entity, int elapsedMs) {
 void Level::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     if (elapsedMs <= 0) return;
     if (ground_) ground_->Update(frusta, count, elapsedMs);
+    if (decals_) decals_->Update(uint32_t(elapsedMs));
     if (!space_) return;
     const float inflation = gEngine ? gEngine->GetEntityUpdateInflation() : 0.0f;
     mem::vector<Frustum> inflated;

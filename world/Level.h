@@ -58,6 +58,7 @@
 #include "core/Vec2.h"
 #include "pathing/PathMesh.h"
 #include "world/EntitySpace.h"
+#include "world/LevelDecals.h"
 #include "world/LevelGround.h"
 #include "world/SectorLayers.h"
 
@@ -125,6 +126,8 @@ public:
     LevelGround* GetGround() const { return ground_.get(); }
     // Replaces the ground (the editor's new terrain, the sample-data generator's).
     void SetGround(std::unique_ptr<LevelGround> ground) { ground_ = std::move(ground); }
+    // The decals placed in the level (World::PlaceDecal); null when no maker is installed.
+    LevelDecals* GetDecalSet() const { return decals_.get(); }
     PathMesh& GetPathMesh() { return pathMesh_; }
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
@@ -245,6 +248,7 @@ private:
     Region* region_;
     std::unique_ptr<EntitySpace> space_;   // null until loaded or made
     std::unique_ptr<LevelGround> ground_;  // null without ground
+    std::unique_ptr<LevelDecals> decals_;  // made with the level
     PathMesh pathMesh_;
     bool loaded_ = false;
     bool renderDataLoaded_ = false;

@@ -15,8 +15,10 @@
 #include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
+#include "files/Options.h"
 #include "world/InstanceGroupStore.h"
 #include "world/Level.h"
+#include "world/LevelDecals.h"
 #include "world/Region.h"
 #include "world/RegionConnectivity.h"
 #include "world/RegionRecord.h"
@@ -299,6 +301,27 @@ void World::GetCandidates(float x, float z, float width, float depth, mem::vecto
 }
 
 // Entities.
+
+void World::PlaceDecal(const WorldCoords& coords, const DecalType* type, uint32_t flags) {
+    Region* const region = coords.GetRegion();
+    if (region == nullptr) return;
+    // Without options (an engine that never started) decals are placed.
+    if (Options* options = gEngine != nullptr ? gEngine->GetOptions() : nullptr;
+        options != nullptr && !options->GetBool(Options::BoolName::detailObjects)) {
+        return;
+    }
+    if (!region->IsLevelLoaded()) return;
+    if (LevelDecals* decals = region->GetLevel()->GetDecalSet()) decals->AddDecal(type, coords.GetRegionCoords(), flags);
+}
+
+void World::PlaceDecalOnGround(const WorldCoords& coords, const DecalType* type, uint32_t flags) {
+    WorldVec3 origin = coords.GetOrigin();
+    origin.TranslateToFloor(Vec3());
+    origin.TranslateInRegion(Vec3(0.0f, 0.25f, 0.0f));
+    WorldCoords placed = coords;
+    placed.SetOrigin(origin);
+    PlaceDecal(placed, type, flags);
+}
 
 bool World::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {
     Region* region = coords.GetRegion();

@@ -37,6 +37,7 @@
 
 namespace GAME {
 
+class DecalType;
 class Entity;
 class BinaryReader;
 class File;
@@ -145,6 +146,14 @@ public:
     void AddEntityToNetworkList(Entity* entity);
     void RemoveEntityFromNetworkList(Entity* entity);
     void DestroyAllEntities();
+
+    // Decals.
+    // A decal of the type in the decals of the level of the coordinates' region (at the
+    // coordinates in that region's space), unless the coordinates have no region, the options
+    // turn detail objects off, or the region's level is not loaded or keeps no decals.
+    void PlaceDecal(const WorldCoords& coords, const DecalType* type, uint32_t flags);
+    // As PlaceDecal, with the origin first moved down onto the floor and then 0.25 up.
+    void PlaceDecalOnGround(const WorldCoords& coords, const DecalType* type, uint32_t flags);
 
     // World-wide operations, forwarded to the regions' levels.
     void ValidateSectorLayers();

@@ -1,0 +1,108 @@
+// Colour pulses: the colour over whole cycles, ending on the default colour or stopping without
+// one, a zero pulse time, and the settings of a record.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/Singleton.h"
+#include "effects/ColorPulse.h"
+#include "engine/ObjectManager.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "files/TableDepot.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+
+namespace GAME {
+namespace {
+
+const Color kA(0.0f, 0.0f, 0.0f, 1.0f);
+const Color kB(1.0f, 0.5f, 0.0f, 1.0f);
+
+void ExpectColor(const Color& actual, const Color& expected) {
+    EXPECT_NEAR(actual.r, expected.r, 1e-5f);
+    EXPECT_NEAR(actual.g, expected.g, 1e-5f);
+    EXPECT_NEAR(actual.b, expected.b, 1e-5f);
+    EXPECT_NEAR(actual.a, expected.a, 1e-5f);
+}
+
+TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
+    ColorPulse pulse(100, kA, kB);
+    // No time left at first: the first update completes a rising half at B.
+    ExpectColor(pulse.Update(16), kB);
+    EXPECT_EQ(pulse.GetCyclesDone(), 1);
+    EXPECT_FALSE(pulse.IsRising());
+    // Down to A over one pulse time, then up again.
+    ExpectColor(pulse.Update(25), Color::Lerp(kA, kB, 0.75f));
+    ExpectColor(pulse.Update(50), Color::Lerp(kA, kB, 0.25f));
+    ExpectColor(pulse.Update(25), kA);
+    EXPECT_TRUE(pulse.IsRising());
+    ExpectColor(pulse.Update(40), Color::Lerp(kA, kB, 0.4f));
+    ExpectColor(pulse.Update(60), kB);
+    EXPECT_EQ(pulse.GetCyclesDone(), 2);
+    EXPECT_TRUE(pulse.IsPulsing());  // for ever
+
+}
+
+TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
+    test::LogCapture log;
+    test::TempDirectory dir;
+    FileSystem files;
+    files.AddDirectory(dir.GetPath(), true);
+    const auto write = [&](const std::string& name, const std::string& text) {
+        File* file = files.OpenFile(name, FileMode::Write);
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(file->Write(0, text.data(), uint32_t(text.size())));
+        files.CloseFile(file);
+    };
+    const std::string colours =
+        "pulseTime,100,\nnumberOfCycles,2,\npulseColorARed,0,\npulseColorAAlpha,1,\npulseColorBRed,1,\n"
+        "pulseColorBGreen,0.5,\npulseColorBAlpha,1,\n";
+    write("Stop.dbr", colours);
+    write("Settle.dbr", colours + "defaultPulseColorRed,0.2,\ndefaultPulseColorGreen,0.2,\ndefaultPulseColorBlue,0.2,\n"
+                                  "defaultPulseColorAlpha,0.5,\n");
+    write("Blank.dbr", "pulseTime,0,\n");
+    TableDepot records(files);
+    Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+
+    ColorPulse stop("Stop.dbr");
+    ColorPulse settle("Settle.dbr");
+    EXPECT_TRUE(stop.IsPulsing());
+    // The record starts with a full half cycle: two whole cycles take four halves.
+    for (ColorPulse* p : {&stop, &settle}) {
+        for (int half = 0; half < 4; ++half) p->Update(100);
+        EXPECT_EQ(p->GetCyclesDone(), 2);
+        EXPECT_TRUE(p->IsPulsing());
+    }
+    // The third rising half: to the default colour, or nowhere (the pulse stops where it was).
+    ExpectColor(settle.Update(50), Color::Lerp(kA, Color(0.2f, 0.2f, 0.2f, 0.5f), 0.5f));
+    ExpectColor(settle.Update(50), Color(0.2f, 0.2f, 0.2f, 0.5f));
+    EXPECT_FALSE(settle.IsPulsing());
+    ExpectColor(stop.Update(50), kA);
+    EXPECT_FALSE(stop.IsPulsing());
+    // Over, the colour stays where the pulse ended.
+    ExpectColor(stop.Update(100), kA);
+    ExpectColor(settle.Update(100), Color(0.2f, 0.2f, 0.2f, 0.5f));
+    // Reset starts the counted cycles again.
+    stop.Reset();
+    EXPECT_TRUE(stop.IsPulsing());
+    ExpectColor(stop.Update(50), Color::Lerp(kA, kB, 0.5f));
+
+    // No time: each update ends a half, alternately at B and at A; no colours: transparent black.
+    ColorPulse blank("Blank.dbr");
+    blank.SetColorB(kB);
+    ExpectColor(blank.Update(0), kB);
+    ExpectColor(blank.Update(0), Color());
+    ExpectColor(blank.Update(0), kB);
+
+    // A missing record keeps the settings it has (logged).
+    ColorPulse missing("Missing.dbr");
+    EXPECT_GE(log.Count(LogPriority::Error) + log.Count(LogPriority::Warning), 1u);
+    ExpectColor(missing.Update(10), Color());
+    EXPECT_TRUE(missing.IsPulsing());
+    Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -1,0 +1,167 @@
+// Decal entities: their opacity over the fade times and their removal at the end; projected onto a
+// sloping ground, every corner lies on it, the texture spans the square once, and ground that
+// stops under part of the square leaves that part out.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "core/Coords.h"
+#include "core/Intersection.h"
+#include "core/Ray.h"
+#include "core/Singleton.h"
+#include "effects/Decal.h"
+#include "engine/ObjectManager.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "files/TableDepot.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+#include "world/Level.h"
+#include "world/LevelGround.h"
+#include "world/Region.h"
+
+namespace GAME {
+namespace {
+
+// The plane y = 1 + 0.4 x + 0.2 z, which ends at x = edge.
+struct SlopeGround final : LevelGround {
+    static float Height(float x, float z) { return 1.0f + 0.4f * x + 0.2f * z; }
+    bool Load(BinaryReader&, int) override { return false; }
+    bool LoadRenderData() override { return true; }
+    void Update(const Frustum*, unsigned, int) override {}
+    void Write(BinaryWriter&, bool) const override {}
+    ABBox GetBoundingBox() const override { return ABBox(); }
+    float GetHeightInterpolated(float x, float z) const override { return Height(x, z); }
+    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface) const override {
+        // y(t) - Height(x(t), z(t)) = 0 along the ray.
+        const float start = ray.origin.y - Height(ray.origin.x, ray.origin.z);
+        const float rate = ray.direction.y - 0.4f * ray.direction.x - 0.2f * ray.direction.z;
+        if (rate == 0.0f) return;
+        const float t = -start / rate;
+        if (t < 0.0f || ray.GetPoint(t).x > edge) return;
+        out.distance = t;
+        out.point = ray.GetPoint(t);
+        out.surface = PhysicsSurface::Dirt;
+    }
+    float edge = 1000.0f;
+};
+
+class DecalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        files.AddDirectory(dir.GetPath(), true);
+        Write("Plain.dbr", "Class,Decal,\nsize,2,\nopacity,0.8,\n");
+        Write("Sudden.dbr", "Class,Decal,\nbeginFadeSeconds,10,\nendFadeSeconds,10,\n");
+        Write("Permanent.dbr", "Class,Decal,\nbeginFadeSeconds,0,\nendFadeSeconds,0,\nopacity,0.5,\n");
+        Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+    }
+    void TearDown() override {
+        Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+        Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+    void Write(const std::string& name, const std::string& text) {
+        File* file = files.OpenFile(name, FileMode::Write);
+        ASSERT_NE(file, nullptr);
+        ASSERT_TRUE(file->Write(0, text.data(), uint32_t(text.size())));
+        files.CloseFile(file);
+    }
+    static Decal* Make(const char* record) {
+        return Singleton<ObjectManager>::Get()->CreateObjectFromFile<Decal>(record);
+    }
+    // Advances the decal by ms in steps of at most 1000; false once it has destroyed itself.
+    static bool Age(Decal* decal, int ms) {
+        const int before = Singleton<ObjectManager>::Get()->GetNumDeletedObjects();
+        for (; ms > 0; ms -= 1000) decal->UpdateSelf(std::min(ms, 1000));
+        return Singleton<ObjectManager>::Get()->GetNumDeletedObjects() == before;
+    }
+
+    test::LogCapture log;
+    test::TempDirectory dir;
+    FileSystem files;
+    TableDepot records{files};
+};
+
+TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
+    Decal* decal = Make("Plain.dbr");
+    ASSERT_NE(decal, nullptr);
+    EXPECT_TRUE(decal->IsFading());
+    EXPECT_FLOAT_EQ(decal->GetOpacity(), 0.0f);
+    ASSERT_TRUE(Age(decal, 50));
+    EXPECT_FLOAT_EQ(decal->GetOpacity(), 0.4f);  // half way into the fade-in
+    ASSERT_TRUE(Age(decal, 29950));
+    EXPECT_FLOAT_EQ(decal->GetOpacity(), 0.8f);  // 30 s: the fade begins
+    ASSERT_TRUE(Age(decal, 7500));
+    EXPECT_NEAR(decal->GetOpacity(), 0.4f, 1e-5f);
+    ASSERT_TRUE(Age(decal, 7499));
+    EXPECT_NEAR(decal->GetOpacity(), 0.0f, 1e-4f);
+    EXPECT_FALSE(Age(decal, 1));  // 45 s: removed and destroyed
+    EXPECT_FALSE(decal->IsFading());
+
+    // Equal fade times: whole, then gone at once.
+    Decal* sudden = Make("Sudden.dbr");
+    ASSERT_TRUE(Age(sudden, 9999));
+    EXPECT_FLOAT_EQ(sudden->GetOpacity(), 1.0f);
+    EXPECT_FALSE(Age(sudden, 1));
+    EXPECT_FLOAT_EQ(sudden->GetOpacity(), 0.0f);
+
+    // No fade times: it stays, at its opacity.
+    Decal* permanent = Make("Permanent.dbr");
+    EXPECT_FALSE(permanent->IsFading());
+    ASSERT_TRUE(Age(permanent, 100000));
+    EXPECT_EQ(permanent->GetAge(), 0);
+    EXPECT_FLOAT_EQ(permanent->GetOpacity(), 0.5f);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(permanent, __FILE__, __LINE__);
+}
+
+TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
+    Region region(nullptr, 0, "Slope", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId(1, 0, 0, 0));
+    auto level = std::make_unique<Level>(&region);
+    auto ground = std::make_unique<SlopeGround>();
+    SlopeGround& slope = *ground;
+    level->SetGround(std::move(ground));
+    region.SetLevel(std::move(level));
+
+    Decal* decal = Make("Plain.dbr");
+    ASSERT_NE(decal, nullptr);
+    // Turned a little about y and a little above the ground at its centre.
+    Coords at = Coords::RotationY(0.3f);
+    at.origin = Vec3(3.0f, SlopeGround::Height(3.0f, 4.0f) + 0.25f, 4.0f);
+    decal->SetCoords(WorldCoords(&region, at));
+    decal->UpdateSelf(16);
+    const auto& faces = decal->GetFaces();
+    ASSERT_EQ(faces.size(), size_t(2 * Decal::kGridCells * Decal::kGridCells));
+    float minU = 1.0f, maxU = 0.0f;
+    for (const Decal::DecalFace& face : faces) {
+        for (const Vec3& corner : {face.a, face.b, face.c}) {
+            EXPECT_NEAR(corner.y, SlopeGround::Height(corner.x, corner.z), 1e-4f);
+            // Within the square of half size 2 about the centre, in the decal's own axes.
+            const Vec3 local = corner - at.origin;
+            EXPECT_LE(std::fabs(Dot(local, at.xAxis)), 2.0f + 1e-4f);
+            EXPECT_LE(std::fabs(Dot(local, at.zAxis)), 2.0f + 1e-4f);
+        }
+        for (const float* uv : {face.uvA, face.uvB, face.uvC}) {
+            minU = std::min(minU, uv[0]);
+            maxU = std::max(maxU, uv[0]);
+        }
+        EXPECT_GT(face.normal.y, 0.8f);
+    }
+    EXPECT_EQ(minU, 0.0f);
+    EXPECT_EQ(maxU, 1.0f);
+
+    // Moved onto ground that ends part way under it: cells over no ground are left out, and the
+    // faces are made again because it moved.
+    slope.edge = 3.0f;
+    at = Coords::Translation(Vec3(3.0f, SlopeGround::Height(3.0f, 4.0f) + 0.25f, 5.0f));
+    decal->SetCoords(WorldCoords(&region, at));
+    decal->UpdateSelf(16);
+    EXPECT_EQ(decal->GetFaces().size(), size_t(Decal::kGridCells * Decal::kGridCells));
+    for (const Decal::DecalFace& face : decal->GetFaces()) EXPECT_LE(face.a.x, 3.0f);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
+}
+
+}  // namespace
+}  // namespace GAME

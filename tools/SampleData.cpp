@@ -4,9 +4,10 @@
 #include "LevelBuilder.h"
 #include "MapBuilder.h"
 #include "SampleAmbiance.h"
+#include "SampleAnimations.h"
 #include "SampleEffects.h"
-#include "SampleMeshes.h"
 #include "SampleMeshShaders.h"
+#include "SampleMeshes.h"
 #include "SampleNoise.h"
 
 #include "core/Log.h"
@@ -515,7 +516,7 @@ bool WriteSampleData(const std::string& directory) {
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
            WriteEffects(files) && WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) &&
-           WriteAmbiance(files) && WriteVideos(directory);
+           WriteAnimations(files) && WriteAmbiance(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -27,6 +27,7 @@
 //                              point in the first region
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
 //   Shaders/Standard*.ssh, Addon/Shaders/Icey*.ssh   the mesh shaders (SampleMeshShaders.h)
+//   Anims/...                  the sample animations (SampleAnimations.h)
 //   Shaders/NoiseTextureGen.ssh, Records/Sample/Noise.dbr   the noise generator's shader and a
 //                              noise texture (SampleNoise.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames

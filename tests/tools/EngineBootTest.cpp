@@ -2,6 +2,7 @@
 // sample data, draws and presents frames, and the sample shaders and textures work on the real
 // device (the programs compile and draw, the DDS and TEX files parse).
 
+#include "SampleAnimations.h"
 #include "SampleData.h"
 #include "SampleMeshes.h"
 
@@ -11,8 +12,10 @@
 #include "core/Mat4.h"
 #include "core/Rect.h"
 #include "core/Singleton.h"
+#include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
+#include "files/LoadTable.h"
 #include "render/Camera.h"
 #include "render/DebugRenderManager.h"
 #include "render/Display.h"
@@ -27,19 +30,21 @@
 #include "render/InterfaceSkin.h"
 #include "render/StatisticsWidget.h"
 #include "render/StyleManager.h"
-#include "support/LogCapture.h"
-#include "support/OffscreenWindow.h"
-#include "support/TempDirectory.h"
 #include "scene/GMIEffectIcey.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLGraphicsBed.h"
+#include "support/LogCapture.h"
+#include "support/OffscreenWindow.h"
+#include "support/TempDirectory.h"
 #include "world/Region.h"
 #include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace GAME::test {
@@ -334,29 +339,38 @@ public:
     void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
 };
 
-TEST_F(EngineBootTest, TheSampleMeshesDrawWithTheStandardShadersAsPlacedAndPosed) {
-    LogCapture log;
-    // 10 pixels a unit, looking along +z from z = -10; +x is to the left.
+// Draws in "ambientLightStyle" what add gives the renderer (with the region it stands for), 10
+// pixels a unit, looking along +z from z = -10 (+x is to the left), over black; the pixels.
+std::vector<uint32_t> DrawScene(Engine& engine, const std::function<void(GraphicsSceneRenderer&, Region*)>& add) {
+    GraphicsEngine& graphics = *engine.GetGraphicsEngine();
     Camera camera;
     camera.SetType(CameraType::Orthographic);
     camera.SetWidth(64.0f);
     camera.SetHeight(48.0f);
     camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    graphics.GetRenderDevice()->SetClearColor(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    graphics.GetRenderDevice()->Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
     int regionKey = 0;
+    PlainSceneRenderer renderer;
+    renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+    add(renderer, reinterpret_cast<Region*>(&regionKey));
+    renderer.RenderStyle(*graphics.GetCanvas(), Name::Create("ambientLightStyle"));
+    return ReadPrimaryPixels(graphics);
+}
+
+std::vector<int> Drawn(const std::vector<uint32_t>& pixels) { return FindDrawn(pixels, kWidth, kHeight, 0xFF000000u); }
+
+TEST_F(EngineBootTest, TheSampleMeshesDrawWithTheStandardShadersAsPlacedAndPosed) {
+    LogCapture log;
     const auto draw = [&](GraphicsMeshInstance& instance) {
-        engine.Update(WorldFrustum(), true);
-        engine.Render();
-        ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
         instance.PrepareForRendering();
-        PlainSceneRenderer renderer;
-        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
-        renderer.AddRenderable(&instance, reinterpret_cast<Region*>(&regionKey));
-        renderer.RenderStyle(*graphics->GetCanvas(), Name::Create("ambientLightStyle"));
-        return ReadPrimaryPixels(*graphics);
+        return DrawScene(engine, [&](GraphicsSceneRenderer& renderer, Region* region) {
+            renderer.AddRenderable(&instance, region);
+        });
     };
-    const auto drawn = [](const std::vector<uint32_t>& pixels) {
-        return FindDrawn(pixels, kWidth, kHeight, 0xFF000000u);
-    };
+    const auto drawn = Drawn;
 
     GraphicsMeshInstance box;
     box.SetMesh(sample::kBoxMesh);
@@ -393,6 +407,37 @@ TEST_F(EngineBootTest, TheSampleMeshesDrawWithTheStandardShadersAsPlacedAndPosed
     EXPECT_GT(standing[3], standing[1]);
     EXPECT_EQ(lifted[1], standing[1] - 10);
     EXPECT_EQ(lifted[3], standing[3]);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
+    LogCapture log;
+    const std::string text = std::string("Class,Actor,\nmesh,") + sample::kCreatureMesh + ",\n";
+    LoadTable table("Records/Creature.dbr");
+    ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())));
+    Actor actor;
+    ASSERT_TRUE(actor.Load(table));
+    ASSERT_NE(actor.GetMeshInstance(), nullptr);
+    actor.GetMeshInstance()->GetMesh()->EnsureAvailable();
+    const GraphicsAnim* wave = graphics->LoadAnimation(sample::kCreatureWaveAnimation);
+    actor.GetMeshInstance()->GetAnimChannel(0).PlayAnimation(wave, true, 1.0f, 0);
+    int regionKey = 0;
+    actor.SetCoords(WorldCoords(reinterpret_cast<Region*>(&regionKey), Coords::Identity));
+    const auto draw = [&] {
+        return Drawn(
+            DrawScene(engine, [&](GraphicsSceneRenderer& renderer, Region*) { actor.AddToScene(renderer, nullptr); }));
+    };
+
+    actor.Update(0);
+    const std::vector<int> first = draw();
+    EXPECT_GT(first[3], first[1]);
+    actor.Update(250);  // frame 2.5: the head half a unit up, the root walking a unit a second
+    const std::vector<int> second = draw();
+    EXPECT_EQ(second[1], first[1] - 5);
+    EXPECT_EQ(second[3], first[3]);
+    EXPECT_NEAR(actor.GetAnimationMovement().z, 1.0f, 1e-3f);
+    actor.StopAnimations();
+    graphics->UnloadAnimation(wave);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

@@ -25,7 +25,8 @@ GMIEffectIcey::GMIEffectIcey(GraphicsMeshInstance* instance, GMIEffectListener* 
     if (instance->GetIsDissolving()) return;
     const GraphicsMesh* mesh = instance->GetMesh();
     const bool skinned = mesh != nullptr && mesh->GetNumBones() > 0;
-    iceShader_ = instance->SetOverrideShader(skinned ? "Addon/Shaders/IceySkinned.ssh" : "Addon/Shaders/IceyStatic.ssh");
+    iceShader_ =
+        instance->SetOverrideShader(skinned ? "Addon/Shaders/IceySkinned.ssh" : "Addon/Shaders/IceyStatic.ssh");
 }
 
 GMIEffectIcey::~GMIEffectIcey() {

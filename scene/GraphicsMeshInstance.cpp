@@ -91,7 +91,8 @@ GraphicsMeshInstance::~GraphicsMeshInstance() {
 }
 
 void GraphicsMeshInstance::ReplaceTexture(const GraphicsTexture*& slot, const char* fileName) {
-    const GraphicsTexture* loaded = fileName != nullptr && graphics_ != nullptr ? graphics_->LoadTexture(fileName) : nullptr;
+    const GraphicsTexture* loaded =
+        fileName != nullptr && graphics_ != nullptr ? graphics_->LoadTexture(fileName) : nullptr;
     if (slot != nullptr && graphics_ != nullptr) graphics_->UnloadTexture(slot);
     slot = loaded;
 }
@@ -214,7 +215,9 @@ void GraphicsMeshInstance::UpdateSectionOpacities(int ms, float minimum) {
 
 void GraphicsMeshInstance::SetTransparency(const Frustum& frustum, Region*, const Color&, bool useHitBoxes) {
     if (mesh_ == nullptr || !mesh_->GetIsLoaded(false)) return;
-    const auto meets = [&frustum](OBBox box) { return TestIntersection(box, frustum) && TestIntersection(frustum, box); };
+    const auto meets = [&frustum](OBBox box) {
+        return TestIntersection(box, frustum) && TestIntersection(frustum, box);
+    };
     if (useHitBoxes) {
         bool any = false;
         for (int i = 0; i < mesh_->GetNumHitBoxes() && !any; ++i) {
@@ -298,7 +301,8 @@ void GraphicsMeshInstance::UpdateBoundingBox(bool force) {
     }
     // A negative scale mirrors the box; its half sizes stay positive.
     objectBox_.centre = Multiply(objectBox_.centre, scale_);
-    objectBox_.halfSize = Multiply(objectBox_.halfSize, Vec3(std::fabs(scale_.x), std::fabs(scale_.y), std::fabs(scale_.z)));
+    objectBox_.halfSize =
+        Multiply(objectBox_.halfSize, Vec3(std::fabs(scale_.x), std::fabs(scale_.y), std::fabs(scale_.z)));
     UpdateRegionSpaceBoundingBox();
 }
 
@@ -406,8 +410,8 @@ void GraphicsMeshInstance::BeginDissolve(int r, int g, int b, float seconds, con
     dissolveDuration_ = Milliseconds(seconds);
     ReplaceTexture(dissolveTexture_, texture.c_str());
     const bool skinned = mesh_ != nullptr && mesh_->GetNumBones() > 0;
-    dissolveShader_ = SetOverrideShader(skinned ? "Shaders/StandardDissolveSkinned.ssh"
-                                                : "Shaders/StandardDissolveStatic.ssh");
+    dissolveShader_ =
+        SetOverrideShader(skinned ? "Shaders/StandardDissolveSkinned.ssh" : "Shaders/StandardDissolveStatic.ssh");
 }
 
 void GraphicsMeshInstance::BeginUnDissolve(int r, int g, int b, float seconds, const std::string& texture) {

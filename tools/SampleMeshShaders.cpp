@@ -135,8 +135,18 @@ enum Parameter : uint32_t {
     kEnvmap,
 };
 
-enum Value : uint32_t { kWhite, kBlack, kOne, kZero3, kSourceAlpha, kInverseSourceAlpha, kBlendOne, kLessEqual, kOff,
-                        kCullBack };
+enum Value : uint32_t {
+    kWhite,
+    kBlack,
+    kOne,
+    kZero3,
+    kSourceAlpha,
+    kInverseSourceAlpha,
+    kBlendOne,
+    kLessEqual,
+    kOff,
+    kCullBack
+};
 
 // How a style draws.
 enum class Pass { Lit, LitAdded, Fog, Depth, Mask };
@@ -229,9 +239,10 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
 
     const bool sortsLast = kind == MeshShaderKind::Transparent || kind == MeshShaderKind::Icey;
     for (const StyleForm& form : kStyles) {
-        const uint32_t terms = addValue(ShaderFileValue::Float4(form.terms[0], form.terms[1], form.terms[2], form.terms[3]));
+        const uint32_t terms =
+            addValue(ShaderFileValue::Float4(form.terms[0], form.terms[1], form.terms[2], form.terms[3]));
         mem::vector<ShaderBinding> bindings;
-        const Parameter vertexParameters[] = {kObjectToScreen, kObjectToWorld, kDiffuse,      kSkyAmbient,
+        const Parameter vertexParameters[] = {kObjectToScreen, kObjectToWorld, kDiffuse,       kSkyAmbient,
                                               kGroundAmbient,  kLightColor,    kLightPosition, kLightMaxDistance,
                                               kLightDirection, kTransparency,  kGlobalFade};
         uint32_t reg = 0;
@@ -268,7 +279,8 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
                 if (kind == MeshShaderKind::Dissolve) {
                     records.push_back(FromParameter(ShaderStateCode::Texture, kDissolveTexture, 1));
                 }
-                if (kind == MeshShaderKind::Icey) records.push_back(FromParameter(ShaderStateCode::Texture, kEnvmap, 1));
+                if (kind == MeshShaderKind::Icey)
+                    records.push_back(FromParameter(ShaderStateCode::Texture, kEnvmap, 1));
                 blend(kSourceAlpha, form.pass == Pass::Lit ? kInverseSourceAlpha : kBlendOne);
                 if (form.pass == Pass::LitAdded) onTop();
                 break;

@@ -54,8 +54,8 @@ class MeshInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bed.IsReady());
-        for (const char* shader : {"Shaders/Standard.ssh", "Shaders/StandardDissolveStatic.ssh",
-                                   "Addon/Shaders/IceyStatic.ssh"}) {
+        for (const char* shader :
+             {"Shaders/Standard.ssh", "Shaders/StandardDissolveStatic.ssh", "Addon/Shaders/IceyStatic.ssh"}) {
             bed.WriteFile(shader, FlatShaderFile(false));
         }
         bed.WriteFile("Textures/Ice.dds", test::MakeDdsFile(4, 4));

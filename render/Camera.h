@@ -85,10 +85,11 @@ public:
     // with out unchanged, when no part of any box's image lies inside the view.
     bool GetMinFrustum(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes,
                        Frustum& out) const;
+    // Half extents of the image rectangle (at distance 1 for a perspective camera) for a
+    // horizontal widening (A, or A C).
+    Vec2 GetImageHalfSize(float aspect) const;
 
 private:
-    // Half extents of the image rectangle for a horizontal widening (A, or A C).
-    Vec2 GetImageHalfSize(float aspect) const;
     // The image coordinates (0..1 across the viewport) of a camera-space point.
     Vec2 GetImageCoordinates(const Vec3& cameraPoint, const Viewport& viewport) const;
 

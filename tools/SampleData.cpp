@@ -9,6 +9,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
+#include "SampleScene.h"
 
 #include "core/Log.h"
 #include "core/System.h"
@@ -516,7 +517,7 @@ bool WriteSampleData(const std::string& directory) {
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
            WriteEffects(files) && WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) &&
-           WriteAnimations(files) && WriteAmbiance(files) && WriteVideos(directory);
+           WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -20,6 +20,7 @@ class BinaryReader;
 class BinaryWriter;
 class CollisionBox;
 class Frustum;
+class GraphicsSceneRenderer;
 class ImpassableData;
 class Region;
 struct CollisionContact;
@@ -54,6 +55,9 @@ public:
     virtual void SetImpassableData(const ImpassableData&) {}
 
     // Region space.
+    // Adds what the ground draws inside the frustum (region space) to the renderer; a ground that
+    // draws nothing adds nothing.
+    virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
     virtual ABBox GetBoundingBox() const = 0;
     virtual float GetHeightInterpolated(float x, float z) const = 0;
     // The nearest hit of the ray with the ground (distance +infinity when none).

@@ -1,0 +1,39 @@
+#pragma once
+// SceneWorld: what the scene renderers ask of the world of regions. The renderers live in scene/,
+// which may not include world/; the world layer implements this interface (WorldScene) and hands
+// it to each renderer it builds. A renderer without one draws only what is added to it directly.
+
+#include "core/Coords.h"
+#include "core/Mem.h"
+
+namespace GAME {
+
+class Frustum;
+class GraphicsPrimitiveDrawer;
+class GraphicsSceneRenderer;
+class Region;
+
+class SceneWorld {
+public:
+    // Adds what the region shows inside regionFrustum (the region's space) to the renderer. With a
+    // transparency frustum (in transparencyRegion's space; null for none), what stands inside it
+    // is made see-through first.
+    virtual void AddRegionContents(GraphicsSceneRenderer& renderer, Region* region, const Frustum& regionFrustum,
+                                   Region* transparencyRegion, const Frustum* transparencyFrustum) = 0;
+    // Replaces out by the viewer's region and the regions seen from it inside the frustum (the
+    // viewer's space): those whose level is loaded, or all of them with includeUnloaded.
+    virtual void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
+                                     bool includeUnloaded) = 0;
+    // Adds the region's elements that stand inside the frustum (the region's space) and are drawn
+    // across portals.
+    virtual void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) = 0;
+    // Draws every portal of the region, placed by regionToScene, with the drawer's shader.
+    virtual void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) = 0;
+    // The height of the region's origin above the world's.
+    virtual float GetVerticalOffset(const Region* region) const = 0;
+
+protected:
+    ~SceneWorld() = default;
+};
+
+}  // namespace GAME

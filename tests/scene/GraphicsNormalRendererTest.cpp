@@ -1,0 +1,165 @@
+// The normal renderer on the GL device, read back, with the sample data's standard shader and lit
+// box.
+
+#include "scene/GraphicsNormalRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "SampleMeshShaders.h"
+#include "SampleScene.h"
+#include "core/WorldCoords.h"
+#include "render/GraphicsEngine.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "support/GLEngineBed.h"
+#include "support/LogCapture.h"
+
+namespace GAME {
+namespace {
+
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+
+struct Rgb {
+    int r, g, b;
+};
+
+Rgb At(const std::vector<uint32_t>& pixels, const Vec2& p) {
+    const uint32_t c = pixels[size_t(int(p.y)) * kWidth + size_t(int(p.x))];
+    return {int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16 & 0xFF)};
+}
+
+bool Near(const Rgb& c, int r, int g, int b, int tolerance) {
+    return std::abs(c.r - r) <= tolerance && std::abs(c.g - g) <= tolerance && std::abs(c.b - b) <= tolerance;
+}
+
+class NormalRendererPixelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
+        bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
+        bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
+        bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+        GraphicsSceneRenderer::CreateResources(bed.Graphics());
+    }
+    void TearDown() override {
+        GraphicsSceneRenderer::DestroyResources(bed.Graphics());
+        GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+
+    // A lit box of the colour, scaled and placed in the fake region.
+    void Box(GraphicsMeshInstance& instance, const Vec3& position, float scale, const Color& color) {
+        instance.SetMesh(sample::kLitBoxMesh);
+        ASSERT_NE(instance.GetMesh(), nullptr);
+        instance.GetMesh()->EnsureAvailable();
+        instance.SetScale(Vec3(scale, scale, scale));
+        instance.SetObjectToRegionCoords(Coords::Translation(position));
+        instance.SetDiffuseColor(color);
+    }
+    Region* FakeRegion() { return reinterpret_cast<Region*>(&regionKey); }
+    void View(GraphicsNormalRenderer& renderer, const Vec3& eye, const Vec3& target) {
+        camera.SetCoords(Coords::LookAt(eye, target, Vec3(0.0f, 1.0f, 0.0f)));
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), camera.GetFrustum(Viewport(0, 0, kWidth, kHeight)));
+    }
+    std::vector<uint32_t> Draw(GraphicsNormalRenderer& renderer) {
+        renderer.Render(bed.Canvas(), false, false);
+        return bed.ReadPixels();
+    }
+    Vec2 Project(const Vec3& point) const { return camera.Project(point, Viewport(0, 0, kWidth, kHeight)); }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    Camera camera;
+    int regionKey = 0;
+};
+
+// Seen from (-4, 0, -4), the box shows its -x face (lit by a red sun shining along +x and a green
+// point light at (-3, 0, 0)) and its -z face, turned away from both: ambient grey only.
+TEST_F(NormalRendererPixelTest, LitBoxShowsTheLightsOnFacesTurnedToThemAndAmbientElsewhere) {
+    GraphicsMeshInstance box;
+    Box(box, Vec3(), 2.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    GraphicsNormalRenderer renderer;
+    View(renderer, Vec3(-4.0f, 0.0f, -4.0f), Vec3());
+    renderer.SetSkyAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+    renderer.SetGroundAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetColor(Color(0.8f, 0.0f, 0.0f, 1.0f));
+    sun.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::LookIn(Vec3(), Vec3(1, 0, 0), Vec3(0, 1, 0))));
+    renderer.AddLight(sun);
+    GraphicsLight lamp;
+    lamp.SetColor(Color(0.0f, 0.6f, 0.0f, 1.0f));
+    lamp.SetRadius(10.0f);
+    lamp.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(Vec3(-3.0f, 0.0f, 0.0f))));
+    renderer.AddLight(lamp);
+    // A lamp wholly behind the camera covers nothing and is dropped.
+    GraphicsLight behind = lamp;
+    behind.SetRadius(1.0f);
+    behind.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(Vec3(-20.0f, 0.0f, -20.0f))));
+    renderer.AddLight(behind);
+    renderer.AddRenderable(&box, FakeRegion());
+    mem::vector<GraphicsNormalRenderer::LightRecord> records;
+    renderer.BuildLightRecords(records);
+    ASSERT_EQ(records.size(), 2u);
+
+    const std::vector<uint32_t> pixels = Draw(renderer);
+    const Rgb litFace = At(pixels, Project(Vec3(-1.0f, 0.0f, -0.3f)));
+    const Rgb darkFace = At(pixels, Project(Vec3(-0.3f, 0.0f, -1.0f)));
+    EXPECT_TRUE(Near(darkFace, 51, 51, 51, 3)) << darkFace.r << " " << darkFace.g << " " << darkFace.b;
+    EXPECT_GE(litFace.r, 250);
+    EXPECT_GT(litFace.g, 51 + 40);  // ambient and the lamp at about 2 units
+    EXPECT_LE(litFace.g, 51 + 160);
+    EXPECT_NEAR(litFace.b, 51, 3);
+
+    // Without lighting only the ambient passes draw: both faces grey.
+    GraphicsNormalRenderer unlit;
+    View(unlit, Vec3(-4.0f, 0.0f, -4.0f), Vec3());
+    unlit.SetSkyAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+    unlit.SetGroundAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+    unlit.AddLight(sun);
+    unlit.EnableLighting(false);
+    unlit.AddRenderable(&box, FakeRegion());
+    const std::vector<uint32_t> flat = Draw(unlit);
+    EXPECT_TRUE(Near(At(flat, Project(Vec3(-1.0f, 0.0f, -0.3f))), 51, 51, 51, 3));
+    EXPECT_TRUE(Near(At(flat, Project(Vec3(-0.3f, 0.0f, -1.0f))), 51, 51, 51, 3));
+}
+
+// White boxes in white light under black depth fog from 0 to 20: each darkens by its distance.
+TEST_F(NormalRendererPixelTest, FogDarkensWithDistanceAsItsParametersSay) {
+    GraphicsMeshInstance nearBox, farBox;
+    Box(nearBox, Vec3(-1.5f, 0.0f, 6.0f), 1.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    Box(farBox, Vec3(4.0f, 0.0f, 16.0f), 3.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    const Vec3 nearFace(-1.5f, 0.0f, 5.5f);
+    const Vec3 farFace(4.0f, 0.0f, 14.5f);
+    const auto draw = [&](float amount) {
+        GraphicsNormalRenderer renderer;
+        View(renderer, Vec3(), Vec3(0.0f, 0.0f, 1.0f));
+        renderer.SetSkyAmbientColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
+        renderer.SetGroundAmbientColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
+        renderer.EnableFog(true);
+        renderer.SetFogColor(Color(0.0f, 0.0f, 0.0f, 1.0f));
+        renderer.SetDepthFogParams(0.0f, 20.0f, amount);
+        renderer.AddRenderable(&nearBox, FakeRegion());
+        renderer.AddRenderable(&farBox, FakeRegion());
+        return Draw(renderer);
+    };
+    const std::vector<uint32_t> fogged = draw(1.0f);
+    const auto expected = [](const Vec3& point) { return int(std::lround(255.0f * (1.0f - point.Length() / 20.0f))); };
+    EXPECT_NEAR(At(fogged, Project(nearFace)).g, expected(nearFace), 8);
+    EXPECT_NEAR(At(fogged, Project(farFace)).g, expected(farFace), 8);
+
+    // No fog amount: no fog passes.
+    const std::vector<uint32_t> clear = draw(0.0f);
+    EXPECT_TRUE(Near(At(clear, Project(nearFace)), 255, 255, 255, 1));
+    EXPECT_TRUE(Near(At(clear, Project(farFace)), 255, 255, 255, 1));
+}
+
+}  // namespace
+}  // namespace GAME

@@ -1,0 +1,66 @@
+#include "world/WorldScene.h"
+
+#include "core/Frustum.h"
+#include "engine/Engine.h"
+#include "engine/Entity.h"
+#include "engine/FilterFunction.h"
+#include "world/Level.h"
+#include "world/Portal.h"
+#include "world/Region.h"
+#include "world/World.h"
+#include "world/WorldFrustum.h"
+
+namespace GAME {
+
+void WorldScene::AddRegionContents(GraphicsSceneRenderer& renderer, Region* region, const Frustum& regionFrustum,
+                                   Region* transparencyRegion, const Frustum* transparencyFrustum) {
+    if (region == nullptr) return;
+    Level* level = region->GetLevel(false);
+    if (level == nullptr || !level->IsLoaded()) return;
+    Frustum transparency;
+    if (transparencyFrustum != nullptr) {
+        WorldFrustum(transparencyRegion, *transparencyFrustum).GetRelativeFrustum(region, transparency);
+    }
+    const FilterFunction<Entity>* filter = gEngine != nullptr ? gEngine->GetEntityRenderFilter() : nullptr;
+    scratch_.clear();
+    if (regionFrustum.GetNumPlanes() > 0) level->GetEntitiesInFrustum(scratch_, &regionFrustum, 1, false, false);
+    for (Entity* entity : scratch_) {
+        if (filter != nullptr && !(*filter)(entity)) continue;
+        if (transparencyFrustum != nullptr) entity->SetTransparency(transparency);
+        entity->AddToScene(renderer, &regionFrustum);
+    }
+    scratch_.clear();
+    if (LevelGround* ground = level->GetGround()) ground->AddToScene(renderer, regionFrustum);
+}
+
+void WorldScene::GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
+                                     bool includeUnloaded) {
+    out.clear();
+    if (world_ == nullptr) return;
+    mem::vector<Region*> regions;
+    world_->GetRegionsInFrustum(regions, viewer, frustum, false);
+    for (Region* region : regions) {
+        if (includeUnloaded || region->IsLevelLoaded()) out.push_back(region);
+    }
+}
+
+void WorldScene::AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) {
+    Level* level = region->GuaranteedGetLevel(false);
+    if (level == nullptr) return;
+    scratch_.clear();
+    level->GetEntitiesInFrustum(scratch_, &frustum, 1, false, false);
+    for (Entity* entity : scratch_) {
+        if (entity->GetShouldRenderAcrossPortals()) entity->AddToScene(renderer, &frustum);
+    }
+    scratch_.clear();
+}
+
+void WorldScene::RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) {
+    for (int i = 0; i < region->GetNumPortals(); ++i) {
+        if (const Portal* portal = region->GetPortal(i)) portal->Render(drawer, regionToScene);
+    }
+}
+
+float WorldScene::GetVerticalOffset(const Region* region) const { return float(region->GetOffsetFromWorld().y); }
+
+}  // namespace GAME

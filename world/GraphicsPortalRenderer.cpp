@@ -1,0 +1,285 @@
+#include "world/GraphicsPortalRenderer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/Singleton.h"
+#include "core/WorldCoords.h"
+#include "engine/Engine.h"
+#include "render/DebugRenderManager.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/Image.h"
+#include "scene/GraphicsLight.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "world/GraphicsTransparencyManager.h"
+#include "world/Level.h"
+#include "world/Portal.h"
+#include "world/Region.h"
+#include "world/World.h"
+
+namespace GAME {
+
+namespace {
+
+constexpr int kMaxStatisticDashes = 15;
+
+// 1 - (value - start) / (end - start) clamped to [0, 1]; a step at start for an empty range.
+float FadeBetween(float value, float start, float end) {
+    if (!(end > start)) return value <= start ? 1.0f : 0.0f;
+    return 1.0f - std::clamp((value - start) / (end - start), 0.0f, 1.0f);
+}
+
+GraphicsEngine* Graphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
+
+}  // namespace
+
+GraphicsPortalRenderer::GraphicsPortalRenderer(GraphicsCanvas& canvas, Region* cameraRegion, const Camera& camera,
+                                               const Viewport& viewport, bool underground)
+    : world_(gEngine != nullptr ? gEngine->GetWorld() : nullptr),
+      scene_(world_),
+      canvas_(canvas),
+      viewport_(viewport),
+      cameraRegion_(cameraRegion),
+      camera_(camera),
+      frustum_(camera.GetFrustum(viewport)),
+      underground_(underground),
+      regionList_(Graphics() != nullptr && Graphics()->IsRegionListEnabled()) {}
+
+GraphicsPortalRenderer::~GraphicsPortalRenderer() = default;
+
+void GraphicsPortalRenderer::SetEnvironment(int environment, const SceneEnvironment& values) {
+    if (environment == 0 || environment == 1) environments_[environment] = values;
+}
+
+int GraphicsPortalRenderer::GetEnvironment(const Region* region) {
+    const Level* level = region != nullptr ? region->GetLevel() : nullptr;
+    return level != nullptr && level->IsUnderground() ? 0 : 1;
+}
+
+float GraphicsPortalRenderer::GetPortalFadeValue(const Portal& portal, const Vec3& point, float start, float end) {
+    const Plane plane = portal.GetPlane();
+    const float d = std::max(plane.GetDistance(point), 0.0f);
+    const Vec3 along = point - portal.GetChokePoint().GetRegionCoords().origin - plane.normal * d;
+    return std::min(FadeBetween(d, start, end), FadeBetween(along.Length(), start, end));
+}
+
+Vec3 GraphicsPortalRenderer::GetTargetIn(const Region* region) const {
+    return region->GetRelativePosition(transparency_->GetTargetPosition());
+}
+
+float GraphicsPortalRenderer::GetFade(const Portal& portal, const Region* region) const {
+    if (transparency_ == nullptr) return 0.0f;
+    return GetPortalFadeValue(portal, GetTargetIn(region), fadeStart_, fadeEnd_);
+}
+
+void GraphicsPortalRenderer::AddStatisticLine(int depth, const char* format, const char* name) const {
+    if (!regionList_ || gEngine == nullptr) return;
+    const std::string dashes(size_t(std::min(depth + 1, kMaxStatisticDashes)), '-');
+    gEngine->AddStatisticText(format, dashes.c_str(), name);
+}
+
+// -- Frame ------------------------------------------------------------------------------------
+
+void GraphicsPortalRenderer::Render() {
+    if (cameraRegion_ == nullptr) return;
+    const float blend =
+        transparency_ != nullptr ? transparency_->GetRegionBlendAmount(cameraRegion_) : 1.0f;
+    path_.clear();
+    WalkRegion(cameraRegion_, Coords(), nullptr, 1.0f - blend, nullptr, 0);
+
+    GraphicsEngine* graphics = Graphics();
+    if (graphics != nullptr && graphics->IsBloomEnabled()) {
+        const Vec3& bloom = environments_[GetEnvironment(cameraRegion_)].bloom;
+        if (bloom.x > 0.0f && bloom.y > 0.25f) {
+            canvas_.SetViewport(viewport_);
+            canvas_.HotBlurFrameBuffer(512, 512, bloom.x, bloom.y, bloom.z);
+        }
+    }
+    Singleton<DebugRenderManager>::Get()->Flush(canvas_, cameraRegion_, camera_, viewport_);
+}
+
+bool GraphicsPortalRenderer::RenderScreenShot(unsigned width, unsigned height, Image& image) {
+    RenderSurface* surface = canvas_.CreateTemporaryTextureSurface(int(width), int(height), RenderTextureFormat::RGBA,
+                                                                    RenderTextureFormat::D16);
+    if (surface == nullptr) return false;
+    canvas_.SetTargetSurface(surface);
+    Render();
+    canvas_.SetTargetSurface(nullptr);
+    mem::vector<uint8_t> pixels(size_t(width) * height * 4);
+    if (!surface->ReadPixels(pixels.data(), int(width), int(height), RenderTextureFormat::RGBA)) return false;
+    return image.Create(width, height, Image::Format::RGBA, pixels.data());
+}
+
+// -- The walk ---------------------------------------------------------------------------------
+
+RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& toCamera, Region* from, float blend,
+                                                  RenderTexture* texture, int depth) {
+    Frustum frustum = frustum_;
+    frustum.Transform(toCamera.Inverse());
+    mem::vector<Region*> regions;
+    if (world_ != nullptr) {
+        world_->GetRegionsInFrustum(regions, region, frustum, underground_ && GetEnvironment(region) == 0);
+    }
+    path_.push_back(region);
+
+    FoundPortal back = FindPortal(regions, region, toCamera, false);
+    const bool frontFound = texture != nullptr || FindPortal(regions, region, toCamera, true).portal != nullptr;
+    if (frontFound && from == nullptr) {
+        texture = RenderPortals(region, toCamera, regions, true, nullptr, texture, depth + 1);
+    }
+    if (from == nullptr && back.portal != nullptr && back.fade == 0.0f) back.portal = nullptr;
+    texture = RenderRegion(region, toCamera, regions, blend, texture, back.portal != nullptr, frontFound, depth,
+                           back.portal);
+    if (back.portal != nullptr) texture = RenderPortals(region, toCamera, regions, false, from, texture, depth + 1);
+
+    path_.pop_back();
+    return texture;
+}
+
+GraphicsPortalRenderer::FoundPortal GraphicsPortalRenderer::FindPortal(const mem::vector<Region*>& regions,
+                                                                       Region* region, const Coords& toCamera,
+                                                                       bool front) const {
+    for (Region* candidate : regions) {
+        const Coords candidateToCamera = toCamera * candidate->GetRelativeTransformation(region);
+        const Coords cameraToCandidate = candidateToCamera.Inverse();
+        const Vec3 eye = cameraToCandidate.TransformPoint(camera_.GetCoords().origin);
+        Frustum frustum = frustum_;
+        frustum.Transform(cameraToCandidate);
+        for (int i = 0; i < candidate->GetNumPortals(); ++i) {
+            const Portal* portal = candidate->GetPortal(i);
+            if (portal == nullptr || portal->GetConnectedRegion() == nullptr || !portal->GetIsOpen() ||
+                portal->IsFrontFacing(eye) != front) {
+                continue;
+            }
+            const float fade = GetFade(*portal, candidate);
+            if (fade > 0.0f || portal->TestIntersection(frustum)) return {portal, fade};
+        }
+    }
+    return {};
+}
+
+RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coords& toCamera,
+                                                     const mem::vector<Region*>& regions, bool front, Region* excluded,
+                                                     RenderTexture* texture, int depth) {
+    AddStatisticLine(depth - 1,
+                     front ? "%s Rendering FRONT facing portals of region %s"
+                           : "%s Rendering BACK facing portals of region %s",
+                     region->GetName().c_str());
+    if (depth > kMaxWalkDepth) return texture;
+    for (Region* candidate : regions) {
+        const Coords candidateToCamera = toCamera * candidate->GetRelativeTransformation(region);
+        const Coords cameraToCandidate = candidateToCamera.Inverse();
+        const Vec3 eye = cameraToCandidate.TransformPoint(camera_.GetCoords().origin);
+        Frustum frustum = frustum_;
+        frustum.Transform(cameraToCandidate);
+        for (int i = 0; i < candidate->GetNumPortals(); ++i) {
+            const Portal* portal = candidate->GetPortal(i);
+            if (portal == nullptr || portal->IsFrontFacing(eye) != front || !portal->GetIsOpen()) continue;
+            const float fade = GetFade(*portal, candidate);
+            float blend = 2.0f;
+            if (transparency_ != nullptr) {
+                blend = transparency_->GetRegionBlendAmount(candidate);
+                if (!front) blend += 1.0f - fade;
+            }
+            if (!(fade > 0.0f) && !portal->TestIntersection(frustum)) continue;
+            Coords backToFront;
+            Region* far = nullptr;
+            if (!portal->GetBackToFrontCoords(backToFront, far) || far == excluded) continue;
+            if (std::find(path_.begin(), path_.end(), far) != path_.end()) continue;
+            texture = WalkRegion(far, candidateToCamera * backToFront, candidate, blend, texture, depth);
+        }
+    }
+    return texture;
+}
+
+// -- One region -------------------------------------------------------------------------------
+
+void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const {
+    GraphicsEngine* graphics = Graphics();
+    const SceneEnvironment& environment = environments_[GetEnvironment(region)];
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetCastsShadows(graphics == nullptr || !graphics->UseLowQualityLighting() || isDay_);
+    sun.SetObjectToWorldCoords(
+        WorldCoords(region, Coords::LookIn(Vec3(), environment.lightDirection, Vec3(0.0f, 1.0f, 0.0f))));
+    sun.SetColor(environment.lightColor);
+    renderer.SetSkyAmbientColor(environment.skyAmbientColor);
+    renderer.SetGroundAmbientColor(environment.groundAmbientColor);
+    renderer.AddLight(sun);
+    if (graphics != nullptr) renderer.SetGenerationId(graphics->GetGenerationId());
+    if (transparency_ != nullptr) {
+        const WorldFrustum& frustum = transparency_->GetTransparencyFrustum();
+        renderer.SetTransparency(frustum.GetRegion(), frustum.GetRegionFrustum(),
+                                 transparency_->GetTransparencyHeight());
+        renderer.SetTransparencyTarget(GetTargetIn(region));
+    }
+    renderer.ShowLights(showLights_ || (graphics != nullptr && graphics->IsShowLightsEnabled()));
+    if (graphics != nullptr) {
+        renderer.EnableBoundingBoxes(graphics->IsShowBoundingBoxesEnabled());
+        renderer.EnableShadows(graphics->AreShadowsEnabled());
+        renderer.EnableLighting(graphics->IsLightingEnabled());
+        renderer.EnableTransparency(graphics->IsTransparencyEnabled());
+        renderer.EnableTerrain(graphics->IsTerrainEnabled());
+        renderer.EnableGrass(graphics->IsGrassEnabled());
+        renderer.EnableGridTiles(graphics->AreGridTilesEnabled());
+        renderer.EnableMeshes(graphics->AreMeshesEnabled());
+        renderer.EnableDecals(graphics->AreDecalsEnabled());
+        renderer.EnableEffects(graphics->AreEffectsEnabled());
+        renderer.EnableWater(graphics->IsWaterEnabled());
+    }
+    renderer.EnableFog(environment.fogEnabled);
+    renderer.SetFogColor(environment.fogColor);
+    renderer.SetDepthFogParams(environment.depthFog.x, environment.depthFog.y, environment.depthFog.z);
+    renderer.SetHeightFogParams(environment.heightFog.x, environment.heightFog.y, environment.heightFog.z);
+}
+
+RenderTexture* GraphicsPortalRenderer::RenderRegion(Region* region, const Coords& toCamera,
+                                                    const mem::vector<Region*>& regions, float blend,
+                                                    RenderTexture* texture, bool backFound, bool frontFound, int depth,
+                                                    const Portal* clippingPortal) {
+    GraphicsNormalRenderer renderer(&scene_);
+    renderer.EnableWireframe(wireframe_);
+    Camera camera = camera_;
+    camera.SetCoords(toCamera.Inverse() * camera_.GetCoords());
+    renderer.SetViewer(region, camera, viewport_, region == cameraRegion_ ? frustum_ : camera.GetFrustum(viewport_));
+    ConfigureRenderer(renderer, region);
+
+    for (Region* shown : regions) {
+        AddStatisticLine(depth, "%s> Rendering Region %s", shown->GetName().c_str());
+        renderer.AddRegionToScene(shown, shown->GetRelativeTransformation(region), nullptr);
+    }
+    renderer.SetPortalRegions(&regions);
+    renderer.SetRegionToSceneCoords(cameraRegion_, toCamera.Inverse());
+    AddPortalNeighbours(renderer, region, regions, renderer.GetFrustum());
+
+    if (clippingPortal != nullptr) {
+        Plane plane = clippingPortal->GetPlane();
+        plane.d += kClipPlaneOffset;
+        renderer.SetClippingPlane(
+            renderer.GetRegionToSceneCoords(clippingPortal->GetRegion()).TransformPlane(plane));
+    }
+    return renderer.Render(canvas_, blend, texture, backFound, frontFound, canvas_.GetTargetSurface(),
+                           GetEnvironment(region) == 0);
+}
+
+void GraphicsPortalRenderer::AddPortalNeighbours(GraphicsNormalRenderer& renderer, Region* region,
+                                                 const mem::vector<Region*>& regions, const Frustum& frustum) const {
+    for (Region* candidate : regions) {
+        Frustum candidateFrustum = frustum;
+        candidateFrustum.Transform(candidate->GetRelativeTransformation(region).Inverse());
+        const Coords candidateToScene = renderer.GetRegionToSceneCoords(candidate);
+        for (int i = 0; i < candidate->GetNumPortals(); ++i) {
+            const Portal* portal = candidate->GetPortal(i);
+            if (portal == nullptr || !portal->GetIsOpen() || !portal->TestIntersection(candidateFrustum)) continue;
+            Coords frontToBack;
+            Region* far = nullptr;
+            if (!portal->GetFrontToBackCoords(frontToBack, far)) continue;
+            OBBox box = portal->GetRegionBoundingBox();
+            box.Transform(frontToBack);
+            renderer.AddElementsInBox(far, box, candidateToScene * frontToBack.Inverse());
+        }
+    }
+}
+
+}  // namespace GAME

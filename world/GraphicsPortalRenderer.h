@@ -1,0 +1,137 @@
+#pragma once
+// GraphicsPortalRenderer: draws one frame of the 3-D world for one camera. It starts at the
+// camera's region, finds the regions visible from it, walks the portals of those regions (regions
+// seen through portals facing the camera first, those seen through portals facing away after)
+// and renders every region it reaches with its own GraphicsNormalRenderer in that region's
+// coordinates, handing the mask of one region's render to the next; then it glows the frame
+// (bloom) and draws the frame's debug shapes. The host builds one on the stack each frame,
+// configures it and calls Render. The engine's World holds the regions.
+//
+// Decisions:
+// - The walk and the region rendering live here, in world/, since they read regions, portals and
+//   levels; the normal renderer (scene/) reaches regions through the WorldScene handed to it.
+// - A region already on the current walk is not entered again, and the walk goes at most
+//   kMaxWalkDepth portals deep, so any cycle of open portals ends.
+// - The sun, ambient colours, fog and bloom of each environment (0 underground, 1 outdoors) are
+//   given as SceneEnvironment values (the place's ambiance supplies them); unset ones are dark
+//   and without fog or bloom.
+// - Fade distances with end <= start make a step: 1 within start of the portal, 0 beyond.
+// - Whether a region is underground is read from its loaded level; rendering never forces a load.
+// - Without a transparency manager there is no target: portals have fade 0 and are found by
+//   meeting the view alone.
+
+#include "core/Color.h"
+#include "core/Coords.h"
+#include "core/Frustum.h"
+#include "core/Mem.h"
+#include "core/Vec3.h"
+#include "render/Camera.h"
+#include "render/Viewport.h"
+#include "world/WorldScene.h"
+
+namespace GAME {
+
+class GraphicsCanvas;
+class GraphicsNormalRenderer;
+class GraphicsTransparencyManager;
+class Image;
+class Portal;
+class RenderTexture;
+class World;
+
+// The lighting of one environment.
+struct SceneEnvironment {
+    Vec3 lightDirection{0.0f, -1.0f, 0.0f};  // where the sun shines
+    Color lightColor{0.0f, 0.0f, 0.0f, 1.0f};
+    Color skyAmbientColor{0.0f, 0.0f, 0.0f, 1.0f};
+    Color groundAmbientColor{0.0f, 0.0f, 0.0f, 1.0f};
+    bool fogEnabled = false;
+    Color fogColor{0.0f, 0.0f, 0.0f, 1.0f};
+    Vec3 depthFog;   // start, end, amount
+    Vec3 heightFog;  // start, end, amount
+    Vec3 bloom;      // threshold, strength, saturation; glow when x > 0 and y > 0.25
+};
+
+class GraphicsPortalRenderer {
+public:
+    static constexpr float kDefaultFadeStart = 8.0f;
+    static constexpr float kDefaultFadeEnd = 11.0f;
+    static constexpr int kMaxWalkDepth = 8;
+    // The clipping plane of a region seen through a portal lies this far before the portal.
+    static constexpr float kClipPlaneOffset = 3.0f;
+
+    // With underground, the region search of an underground region keeps to connected regions.
+    GraphicsPortalRenderer(GraphicsCanvas& canvas, Region* cameraRegion, const Camera& camera,
+                           const Viewport& viewport, bool underground);
+    ~GraphicsPortalRenderer();
+    GraphicsPortalRenderer(const GraphicsPortalRenderer&) = delete;
+    GraphicsPortalRenderer& operator=(const GraphicsPortalRenderer&) = delete;
+
+    // The camera frustum, in the camera region's space.
+    void SetFrustum(const Frustum& frustum) { frustum_ = frustum; }
+    void SetTransparencyManager(const GraphicsTransparencyManager* manager) { transparency_ = manager; }
+    void SetFadeParameters(float start, float end) {
+        fadeStart_ = start;
+        fadeEnd_ = end;
+    }
+    void EnableWireframe(bool enable) { wireframe_ = enable; }
+    void EnableShowLights(bool enable) { showLights_ = enable; }
+    // environment: 0 underground, 1 outdoors.
+    void SetEnvironment(int environment, const SceneEnvironment& values);
+    // At night with low-quality lighting the sun casts no shadows.
+    void SetIsDay(bool isDay) { isDay_ = isDay; }
+
+    // Draws the frame into the canvas's current target.
+    void Render();
+    // Renders into a width x height surface and reads it into image (RGBA); false when the
+    // surface could not be made or read.
+    bool RenderScreenShot(unsigned width, unsigned height, Image& image);
+
+    // How much a portal shows the region behind it for a target at point (the portal region's
+    // space): 1 within start of the portal both across and along its plane, 0 beyond end.
+    static float GetPortalFadeValue(const Portal& portal, const Vec3& point, float start, float end);
+
+private:
+    struct FoundPortal {
+        const Portal* portal = nullptr;
+        float fade = 0.0f;
+    };
+
+    RenderTexture* WalkRegion(Region* region, const Coords& toCamera, Region* from, float blend, RenderTexture* texture,
+                              int depth);
+    // The first open portal of the regions facing as asked that fades or meets the view.
+    FoundPortal FindPortal(const mem::vector<Region*>& regions, Region* region, const Coords& toCamera, bool front) const;
+    RenderTexture* RenderPortals(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, bool front,
+                                 Region* excluded, RenderTexture* texture, int depth);
+    RenderTexture* RenderRegion(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, float blend,
+                                RenderTexture* texture, bool backFound, bool frontFound, int depth,
+                                const Portal* clippingPortal);
+    void AddPortalNeighbours(GraphicsNormalRenderer& renderer, Region* region, const mem::vector<Region*>& regions,
+                             const Frustum& frustum) const;
+    void ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const;
+    // The transparency target in the region's space (a transparency manager is set).
+    Vec3 GetTargetIn(const Region* region) const;
+    float GetFade(const Portal& portal, const Region* region) const;
+    static int GetEnvironment(const Region* region);
+    void AddStatisticLine(int depth, const char* format, const char* name) const;
+
+    World* world_;
+    WorldScene scene_;
+    const GraphicsTransparencyManager* transparency_ = nullptr;
+    GraphicsCanvas& canvas_;
+    Viewport viewport_;
+    Region* cameraRegion_;
+    Camera camera_;
+    Frustum frustum_;
+    float fadeStart_ = kDefaultFadeStart;
+    float fadeEnd_ = kDefaultFadeEnd;
+    bool underground_;
+    bool regionList_;
+    bool wireframe_ = false;
+    bool showLights_ = false;
+    bool isDay_ = true;
+    SceneEnvironment environments_[2];
+    mem::vector<Region*> path_;  // the regions of the walk from the camera region to the current one
+};
+
+}  // namespace GAME

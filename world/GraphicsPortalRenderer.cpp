@@ -44,17 +44,13 @@ GraphicsPortalRenderer::GraphicsPortalRenderer(GraphicsCanvas& canvas, Region* c
       camera_(camera),
       frustum_(camera.GetFrustum(viewport)),
       underground_(underground),
-      regionList_(Graphics() != nullptr && Graphics()->IsRegionListEnabled()) {}
+      regionList_(Graphics() != nullptr && Graphics()->IsRegionListEnabled()),
+      ambiance_(gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr) {}
 
 GraphicsPortalRenderer::~GraphicsPortalRenderer() = default;
 
-void GraphicsPortalRenderer::SetEnvironment(int environment, const SceneEnvironment& values) {
-    if (environment == 0 || environment == 1) environments_[environment] = values;
-}
-
-int GraphicsPortalRenderer::GetEnvironment(const Region* region) {
-    const Level* level = region != nullptr ? region->GetLevel() : nullptr;
-    return level != nullptr && level->IsUnderground() ? 0 : 1;
+SceneAmbiance::Environment GraphicsPortalRenderer::GetEnvironment(Region* region) {
+    return region != nullptr && region->IsUnderground() ? SceneAmbiance::kUnderground : SceneAmbiance::kOutdoor;
 }
 
 float GraphicsPortalRenderer::GetPortalFadeValue(const Portal& portal, const Vec3& point, float start, float end) {
@@ -89,8 +85,8 @@ void GraphicsPortalRenderer::Render() {
     WalkRegion(cameraRegion_, Coords(), nullptr, 1.0f - blend, nullptr, 0);
 
     GraphicsEngine* graphics = Graphics();
-    if (graphics != nullptr && graphics->IsBloomEnabled()) {
-        const Vec3& bloom = environments_[GetEnvironment(cameraRegion_)].bloom;
+    if (graphics != nullptr && graphics->IsBloomEnabled() && ambiance_ != nullptr) {
+        const Vec3 bloom = ambiance_->GetBloomParameters(GetEnvironment(cameraRegion_));
         if (bloom.x > 0.0f && bloom.y > 0.25f) {
             canvas_.SetViewport(viewport_);
             canvas_.HotBlurFrameBuffer(512, 512, bloom.x, bloom.y, bloom.z);
@@ -119,7 +115,7 @@ RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& 
     frustum.Transform(toCamera.Inverse());
     mem::vector<Region*> regions;
     if (world_ != nullptr) {
-        world_->GetRegionsInFrustum(regions, region, frustum, underground_ && GetEnvironment(region) == 0);
+        world_->GetRegionsInFrustum(regions, region, frustum, underground_ && region->IsUnderground());
     }
     path_.push_back(region);
 
@@ -137,23 +133,28 @@ RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& 
     return texture;
 }
 
+GraphicsPortalRenderer::RegionView GraphicsPortalRenderer::GetRegionView(Region* candidate, Region* region,
+                                                                         const Coords& toCamera) const {
+    RegionView view{toCamera * candidate->GetRelativeTransformation(region), Vec3(), frustum_};
+    const Coords cameraToCandidate = view.toCamera.Inverse();
+    view.eye = cameraToCandidate.TransformPoint(camera_.GetCoords().origin);
+    view.frustum.Transform(cameraToCandidate);
+    return view;
+}
+
 GraphicsPortalRenderer::FoundPortal GraphicsPortalRenderer::FindPortal(const mem::vector<Region*>& regions,
                                                                        Region* region, const Coords& toCamera,
                                                                        bool front) const {
     for (Region* candidate : regions) {
-        const Coords candidateToCamera = toCamera * candidate->GetRelativeTransformation(region);
-        const Coords cameraToCandidate = candidateToCamera.Inverse();
-        const Vec3 eye = cameraToCandidate.TransformPoint(camera_.GetCoords().origin);
-        Frustum frustum = frustum_;
-        frustum.Transform(cameraToCandidate);
+        const RegionView view = GetRegionView(candidate, region, toCamera);
         for (int i = 0; i < candidate->GetNumPortals(); ++i) {
             const Portal* portal = candidate->GetPortal(i);
             if (portal == nullptr || portal->GetConnectedRegion() == nullptr || !portal->GetIsOpen() ||
-                portal->IsFrontFacing(eye) != front) {
+                portal->IsFrontFacing(view.eye) != front) {
                 continue;
             }
             const float fade = GetFade(*portal, candidate);
-            if (fade > 0.0f || portal->TestIntersection(frustum)) return {portal, fade};
+            if (fade > 0.0f || portal->TestIntersection(view.frustum)) return {portal, fade};
         }
     }
     return {};
@@ -168,26 +169,22 @@ RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coord
                      region->GetName().c_str());
     if (depth > kMaxWalkDepth) return texture;
     for (Region* candidate : regions) {
-        const Coords candidateToCamera = toCamera * candidate->GetRelativeTransformation(region);
-        const Coords cameraToCandidate = candidateToCamera.Inverse();
-        const Vec3 eye = cameraToCandidate.TransformPoint(camera_.GetCoords().origin);
-        Frustum frustum = frustum_;
-        frustum.Transform(cameraToCandidate);
+        const RegionView view = GetRegionView(candidate, region, toCamera);
         for (int i = 0; i < candidate->GetNumPortals(); ++i) {
             const Portal* portal = candidate->GetPortal(i);
-            if (portal == nullptr || portal->IsFrontFacing(eye) != front || !portal->GetIsOpen()) continue;
+            if (portal == nullptr || portal->IsFrontFacing(view.eye) != front || !portal->GetIsOpen()) continue;
             const float fade = GetFade(*portal, candidate);
             float blend = 2.0f;
             if (transparency_ != nullptr) {
                 blend = transparency_->GetRegionBlendAmount(candidate);
                 if (!front) blend += 1.0f - fade;
             }
-            if (!(fade > 0.0f) && !portal->TestIntersection(frustum)) continue;
+            if (!(fade > 0.0f) && !portal->TestIntersection(view.frustum)) continue;
             Coords backToFront;
             Region* far = nullptr;
             if (!portal->GetBackToFrontCoords(backToFront, far) || far == excluded) continue;
             if (std::find(path_.begin(), path_.end(), far) != path_.end()) continue;
-            texture = WalkRegion(far, candidateToCamera * backToFront, candidate, blend, texture, depth);
+            texture = WalkRegion(far, view.toCamera * backToFront, candidate, blend, texture, depth);
         }
     }
     return texture;
@@ -197,16 +194,25 @@ RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coord
 
 void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const {
     GraphicsEngine* graphics = Graphics();
-    const SceneEnvironment& environment = environments_[GetEnvironment(region)];
-    GraphicsLight sun;
-    sun.SetType(GraphicsLight::Type::Directional);
-    sun.SetCastsShadows(graphics == nullptr || !graphics->UseLowQualityLighting() || isDay_);
-    sun.SetObjectToWorldCoords(
-        WorldCoords(region, Coords::LookIn(Vec3(), environment.lightDirection, Vec3(0.0f, 1.0f, 0.0f))));
-    sun.SetColor(environment.lightColor);
-    renderer.SetSkyAmbientColor(environment.skyAmbientColor);
-    renderer.SetGroundAmbientColor(environment.groundAmbientColor);
-    renderer.AddLight(sun);
+    if (ambiance_ != nullptr) {
+        const SceneAmbiance::Environment environment = GetEnvironment(region);
+        GraphicsLight sun;
+        sun.SetType(GraphicsLight::Type::Directional);
+        sun.SetCastsShadows(graphics == nullptr || !graphics->UseLowQualityLighting() || ambiance_->GetIsDay());
+        // The ambiance gives the direction towards the sun; the light shines the other way.
+        sun.SetObjectToWorldCoords(WorldCoords(
+            region, Coords::LookIn(Vec3(), -ambiance_->GetLightDirection(environment), Vec3(0.0f, 1.0f, 0.0f))));
+        sun.SetColor(ambiance_->GetLightColor(environment));
+        renderer.SetSkyAmbientColor(ambiance_->GetSkyAmbientColor(environment));
+        renderer.SetGroundAmbientColor(ambiance_->GetGroundAmbientColor(environment));
+        renderer.AddLight(sun);
+        renderer.EnableFog(ambiance_->GetIsFogEnabled(environment));
+        renderer.SetFogColor(ambiance_->GetFogColor(environment));
+        const Vec3& depthFog = ambiance_->GetDepthFog(environment);
+        const Vec3& heightFog = ambiance_->GetHeightFog(environment);
+        renderer.SetDepthFogParams(depthFog.x, depthFog.y, depthFog.z);
+        renderer.SetHeightFogParams(heightFog.x, heightFog.y, heightFog.z);
+    }
     if (graphics != nullptr) renderer.SetGenerationId(graphics->GetGenerationId());
     if (transparency_ != nullptr) {
         const WorldFrustum& frustum = transparency_->GetTransparencyFrustum();
@@ -228,10 +234,6 @@ void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer,
         renderer.EnableEffects(graphics->AreEffectsEnabled());
         renderer.EnableWater(graphics->IsWaterEnabled());
     }
-    renderer.EnableFog(environment.fogEnabled);
-    renderer.SetFogColor(environment.fogColor);
-    renderer.SetDepthFogParams(environment.depthFog.x, environment.depthFog.y, environment.depthFog.z);
-    renderer.SetHeightFogParams(environment.heightFog.x, environment.heightFog.y, environment.heightFog.z);
 }
 
 RenderTexture* GraphicsPortalRenderer::RenderRegion(Region* region, const Coords& toCamera,
@@ -260,7 +262,7 @@ RenderTexture* GraphicsPortalRenderer::RenderRegion(Region* region, const Coords
             renderer.GetRegionToSceneCoords(clippingPortal->GetRegion()).TransformPlane(plane));
     }
     return renderer.Render(canvas_, blend, texture, backFound, frontFound, canvas_.GetTargetSurface(),
-                           GetEnvironment(region) == 0);
+                           GetEnvironment(region) == SceneAmbiance::kUnderground);
 }
 
 void GraphicsPortalRenderer::AddPortalNeighbours(GraphicsNormalRenderer& renderer, Region* region,

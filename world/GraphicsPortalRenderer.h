@@ -12,21 +12,19 @@
 //   levels; the normal renderer (scene/) reaches regions through the WorldScene handed to it.
 // - A region already on the current walk is not entered again, and the walk goes at most
 //   kMaxWalkDepth portals deep, so any cycle of open portals ends.
-// - The sun, ambient colours, fog and bloom of each environment (0 underground, 1 outdoors) are
-//   given as SceneEnvironment values (the place's ambiance supplies them); unset ones are dark
-//   and without fog or bloom.
+// - The sun, ambient colours, fog and bloom of each environment come from the engine's ambiance
+//   (SceneAmbiance), or from the one given; without any the frame is dark, without fog or bloom.
 // - Fade distances with end <= start make a step: 1 within start of the portal, 0 beyond.
-// - Whether a region is underground is read from its loaded level; rendering never forces a load.
 // - Without a transparency manager there is no target: portals have fade 0 and are found by
 //   meeting the view alone.
 
-#include "core/Color.h"
 #include "core/Coords.h"
 #include "core/Frustum.h"
 #include "core/Mem.h"
 #include "core/Vec3.h"
 #include "render/Camera.h"
 #include "render/Viewport.h"
+#include "scene/SceneAmbiance.h"
 #include "world/WorldScene.h"
 
 namespace GAME {
@@ -38,19 +36,6 @@ class Image;
 class Portal;
 class RenderTexture;
 class World;
-
-// The lighting of one environment.
-struct SceneEnvironment {
-    Vec3 lightDirection{0.0f, -1.0f, 0.0f};  // where the sun shines
-    Color lightColor{0.0f, 0.0f, 0.0f, 1.0f};
-    Color skyAmbientColor{0.0f, 0.0f, 0.0f, 1.0f};
-    Color groundAmbientColor{0.0f, 0.0f, 0.0f, 1.0f};
-    bool fogEnabled = false;
-    Color fogColor{0.0f, 0.0f, 0.0f, 1.0f};
-    Vec3 depthFog;   // start, end, amount
-    Vec3 heightFog;  // start, end, amount
-    Vec3 bloom;      // threshold, strength, saturation; glow when x > 0 and y > 0.25
-};
 
 class GraphicsPortalRenderer {
 public:
@@ -76,10 +61,8 @@ public:
     }
     void EnableWireframe(bool enable) { wireframe_ = enable; }
     void EnableShowLights(bool enable) { showLights_ = enable; }
-    // environment: 0 underground, 1 outdoors.
-    void SetEnvironment(int environment, const SceneEnvironment& values);
-    // At night with low-quality lighting the sun casts no shadows.
-    void SetIsDay(bool isDay) { isDay_ = isDay; }
+    // Replaces the engine's ambiance; null for none.
+    void SetAmbiance(const SceneAmbiance* ambiance) { ambiance_ = ambiance; }
 
     // Draws the frame into the canvas's current target.
     void Render();
@@ -99,6 +82,15 @@ private:
 
     RenderTexture* WalkRegion(Region* region, const Coords& toCamera, Region* from, float blend, RenderTexture* texture,
                               int depth);
+    // A region of the walk's list as the camera sees it: its coords to the camera region, and the
+    // camera origin and the view in its space.
+    struct RegionView {
+        Coords toCamera;
+        Vec3 eye;
+        Frustum frustum;
+    };
+
+    RegionView GetRegionView(Region* candidate, Region* region, const Coords& toCamera) const;
     // The first open portal of the regions facing as asked that fades or meets the view.
     FoundPortal FindPortal(const mem::vector<Region*>& regions, Region* region, const Coords& toCamera, bool front) const;
     RenderTexture* RenderPortals(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, bool front,
@@ -112,7 +104,7 @@ private:
     // The transparency target in the region's space (a transparency manager is set).
     Vec3 GetTargetIn(const Region* region) const;
     float GetFade(const Portal& portal, const Region* region) const;
-    static int GetEnvironment(const Region* region);
+    static SceneAmbiance::Environment GetEnvironment(Region* region);
     void AddStatisticLine(int depth, const char* format, const char* name) const;
 
     World* world_;
@@ -129,8 +121,7 @@ private:
     bool regionList_;
     bool wireframe_ = false;
     bool showLights_ = false;
-    bool isDay_ = true;
-    SceneEnvironment environments_[2];
+    const SceneAmbiance* ambiance_;
     mem::vector<Region*> path_;  // the regions of the walk from the camera region to the current one
 };
 

@@ -1,0 +1,255 @@
+// The portal renderer on the GL device, read back: regions of the engine's world joined by
+// doorways, each holding boxes drawn with the sample data's standard shaders.
+
+#include "world/GraphicsPortalRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleMeshShaders.h"
+#include "SampleScene.h"
+#include "core/Singleton.h"
+#include "engine/ObjectManager.h"
+#include "pathing/PathFinder.h"
+#include "render/GraphicsEngine.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GLGraphicsBed.h"
+#include "support/LogCapture.h"
+#include "world/GraphicsTransparencyManager.h"
+#include "world/Level.h"
+#include "world/Portal.h"
+#include "world/Region.h"
+#include "world/World.h"
+
+namespace GAME {
+namespace test {
+
+// A lit box that counts how often it is added to a scene, and turns see-through (a section
+// opacity of one half) while it stands in the transparency frustum.
+class FrameBoxEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    void Make(float size, const Color& color) {
+        box.SetMesh(sample::kLitBoxMesh);
+        box.GetMesh()->EnsureAvailable();
+        box.SetScale(Vec3(size, size, size));
+        box.SetDiffuseColor(color);
+        half = size * 0.5f;
+    }
+    void UpdateBoundingBox() override {
+        SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(half, half, half)), false);
+    }
+    void SetTransparency(const Frustum& frustum) override {
+        box.SetSectionOpacity(frustum.TestABBox(GetRegionBoundingBox(false)) ? 0.5f : 1.0f, 0);
+    }
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum*) override {
+        ++drawn;
+        box.SetObjectToRegionCoords(GetCoords().GetRegionCoords());
+        renderer.AddRenderable(&box, GetCoords().GetRegion());
+    }
+
+    GraphicsMeshInstance box;
+    float half = 0.5f;
+    int drawn = 0;
+};
+GAME_RTTI_DEFINE_CLASS(FrameBoxEntity, Entity);
+
+}  // namespace test
+
+namespace {
+
+using test::FrameBoxEntity;
+
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+const Viewport kView(0, 0, kWidth, kHeight);
+constexpr uint32_t kRed = 0xFF0000FFu;
+
+// White ambient light everywhere, no sun, no fog, no bloom.
+class WhiteAmbiance final : public SceneAmbiance {
+public:
+    Color GetLightColor(Environment) const override { return Color(0.0f, 0.0f, 0.0f, 1.0f); }
+    Color GetSkyAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
+    Color GetGroundAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
+    const Vec3& GetLightDirection(Environment) const override { return up_; }
+    bool GetIsFogEnabled(Environment) const override { return false; }
+    const Color& GetFogColor(Environment) const override { return black_; }
+    const Vec3& GetDepthFog(Environment) const override { return zero_; }
+    const Vec3& GetHeightFog(Environment) const override { return zero_; }
+    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
+    float GetNightLightScale(Environment) const override { return 0.0f; }
+    float GetInterpolatedNightLightScale() const override { return 0.0f; }
+    float GetShadowIntensity() const override { return 0.0f; }
+    bool GetIsDay() const override { return true; }
+
+private:
+    Vec3 up_{0.0f, 1.0f, 0.0f};
+    Vec3 zero_;
+    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
+};
+
+class PortalRendererTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        using sample::MeshShaderKind;
+        bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(MeshShaderKind::Standard, false));
+        bed.WriteFile("Shaders/StandardT.ssh", sample::MakeMeshShaderFile(MeshShaderKind::Transparent, false));
+        bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
+        bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
+        bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+        GraphicsSceneRenderer::CreateResources(bed.Graphics());
+        camera.SetCoords(Coords::LookAt(Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 1.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    }
+    void TearDown() override {
+        world.Unload();
+        Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+        Singleton<PathFinder>::Destroy();
+        GraphicsSceneRenderer::DestroyResources(bed.Graphics());
+        GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+
+    // A region with a loaded level 20 units each way around its origin.
+    Region* AddRegion(const std::string& name, const IntVec3& offset) {
+        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(20.0f, 20.0f));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
+        return region;
+    }
+    FrameBoxEntity* AddBox(Region* region, const Vec3& position, float size, const Color& color) {
+        auto* entity = static_cast<FrameBoxEntity*>(Singleton<ObjectManager>::Get()->CreateObject("FrameBoxEntity"));
+        entity->Make(size, color);
+        EXPECT_TRUE(world.AddEntity(entity, WorldCoords(region, Coords::Translation(position)), false));
+        return entity;
+    }
+    // A doorway two wide and two high on z = at of each region, the first facing -z (or +z), and
+    // the matching side in the second region facing +z, so the two sides face the same way.
+    Portal* Join(Region* from, float fromZ, bool fromFacesPlusZ, Region* to, float toZ) {
+        const auto side = [](Region* region, float z, bool facesPlusZ) {
+            mem::vector<Portal::Triangle> triangles{Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
+                                                    Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
+            if (!facesPlusZ) {
+                for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
+            }
+            Portal* portal = region->CreatePortal();
+            portal->SetTriangles(triangles);
+            portal->SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, z)));
+            return portal;
+        };
+        Portal* a = side(from, fromZ, fromFacesPlusZ);
+        Portal* b = side(to, toZ, true);
+        a->SetConnectedRegionId(to->GetId());
+        a->SetConnectedPortalId(b->GetId());
+        b->SetConnectedRegionId(from->GetId());
+        b->SetConnectedPortalId(a->GetId());
+        return a;
+    }
+    void Finish() {
+        for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
+        world.BuildConnectivity();
+    }
+    std::vector<uint32_t> Draw(Region* cameraRegion, const GraphicsTransparencyManager* manager = nullptr) {
+        bed.Clear();
+        GraphicsPortalRenderer renderer(bed.Canvas(), cameraRegion, camera, kView, false);
+        renderer.SetAmbiance(&ambiance);
+        renderer.SetTransparencyManager(manager);
+        renderer.Render();
+        return bed.ReadPixels();
+    }
+    uint32_t At(const std::vector<uint32_t>& pixels, const Vec3& point) const {
+        const Vec2 p = camera.Project(point, kView);
+        return pixels[size_t(int(p.y)) * kWidth + size_t(int(p.x))] | 0xFF000000u;
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    World& world = *bed.GetEngine().GetWorld();
+    Camera camera;
+    WhiteAmbiance ambiance;
+};
+
+// The camera stands in near looking at the doorway 10 units ahead; far lies 1000 units aside and
+// holds a large red box beyond its side of the doorway, near a green box beside the doorway.
+TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotBehindAClosedOne) {
+    Region* nearRegion = AddRegion("near", IntVec3(0, 0, 0));
+    Region* farRegion = AddRegion("far", IntVec3(1000, 0, 0));
+    Portal* doorway = Join(nearRegion, 10.0f, false, farRegion, -10.0f);
+    FrameBoxEntity* beside = AddBox(nearRegion, Vec3(4.0f, 1.0f, 10.0f), 1.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
+    FrameBoxEntity* beyond = AddBox(farRegion, Vec3(0.0f, 1.0f, 0.0f), 12.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    Finish();
+
+    const std::vector<uint32_t> open = Draw(nearRegion);
+    EXPECT_EQ(beside->drawn, 1);
+    EXPECT_EQ(beyond->drawn, 1);
+    // The red pixels fill the doorway's image (its corners (-1, 0, 10) and (1, 2, 10)) exactly.
+    std::vector<uint32_t> onlyRed(open.size());
+    for (size_t i = 0; i < open.size(); ++i) onlyRed[i] = (open[i] | 0xFF000000u) == kRed ? 1u : 0u;
+    const std::vector<int> doorway2D = test::FindDrawn(onlyRed, kWidth, kHeight, 0);
+    const Vec2 a = camera.Project(Vec3(1.0f, 2.0f, 10.0f), kView);
+    const Vec2 b = camera.Project(Vec3(-1.0f, 0.0f, 10.0f), kView);
+    ASSERT_EQ(doorway2D.size(), 4u);
+    EXPECT_NEAR(doorway2D[0], std::min(a.x, b.x), 1.0f);
+    EXPECT_NEAR(doorway2D[1], std::min(a.y, b.y), 1.0f);
+    EXPECT_NEAR(doorway2D[2], std::max(a.x, b.x), 1.0f);
+    EXPECT_NEAR(doorway2D[3], std::max(a.y, b.y), 1.0f);
+    EXPECT_EQ(At(open, Vec3(0.0f, 1.0f, 10.0f)), kRed);
+    EXPECT_EQ(At(open, Vec3(4.0f, 1.0f, 9.5f)), 0xFF00FF00u);
+
+    // Closed, the doorway leads nowhere: far is not drawn at all.
+    doorway->SetIsOpen(false);
+    const std::vector<uint32_t> closed = Draw(nearRegion);
+    EXPECT_EQ(beyond->drawn, 1);
+    for (uint32_t pixel : closed) ASSERT_NE(pixel | 0xFF000000u, kRed);
+    EXPECT_EQ(At(closed, Vec3(4.0f, 1.0f, 9.5f)), 0xFF00FF00u);
+}
+
+// Doorways lead from a to b, b to c and c back to a, each region's way on facing away from the
+// camera: the walk draws every region once and ends.
+TEST_F(PortalRendererTest, RegionsJoinedInACycleRenderOnceEach) {
+    Region* a = AddRegion("a", IntVec3(0, 0, 0));
+    Region* b = AddRegion("b", IntVec3(1000, 0, 0));
+    Region* c = AddRegion("c", IntVec3(2000, 0, 0));
+    Join(a, 10.0f, false, b, -10.0f);
+    Join(b, 10.0f, true, c, -10.0f);
+    Join(c, 10.0f, true, a, -10.0f);
+    FrameBoxEntity* boxes[3] = {AddBox(a, Vec3(4.0f, 1.0f, 9.0f), 1.0f, Color(0.0f, 1.0f, 0.0f, 1.0f)),
+                                AddBox(b, Vec3(0.0f, 1.0f, 0.0f), 1.0f, Color(1.0f, 0.0f, 0.0f, 1.0f)),
+                                AddBox(c, Vec3(0.0f, 1.0f, 0.0f), 1.0f, Color(0.0f, 0.0f, 1.0f, 1.0f))};
+    Finish();
+    Draw(a);
+    for (const FrameBoxEntity* box : boxes) EXPECT_EQ(box->drawn, 1);
+}
+
+// A white wall stands between the camera and a red box; the transparency frustum reaches from
+// the camera to just short of the box.
+TEST_F(PortalRendererTest, MeshBetweenCameraAndTargetTurnsSeeThrough) {
+    Region* region = AddRegion("room", IntVec3(0, 0, 0));
+    AddBox(region, Vec3(0.0f, 1.0f, 5.0f), 2.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    AddBox(region, Vec3(0.0f, 1.0f, 9.0f), 3.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    Finish();
+    EXPECT_EQ(At(Draw(region), Vec3(0.0f, 1.0f, 4.0f)), 0xFFFFFFFFu);
+
+    GraphicsTransparencyManager manager;
+    Frustum toTarget = camera.GetFrustum(kView);
+    toTarget.AddPlane(Plane(Vec3(0.0f, 0.0f, -1.0f), 7.0f));
+    manager.SetTransparencyFrustum(WorldFrustum(region, toTarget));
+    const uint32_t seen = At(Draw(region, &manager), Vec3(0.0f, 1.0f, 4.0f));
+    EXPECT_EQ(seen & 0xFF, 0xFFu);  // the red box and the wall both give full red
+    EXPECT_GT(seen >> 8 & 0xFF, 64u);
+    EXPECT_LT(seen >> 8 & 0xFF, 240u);
+    EXPECT_EQ(seen >> 8 & 0xFF, seen >> 16 & 0xFF);
+}
+
+}  // namespace
+}  // namespace GAME

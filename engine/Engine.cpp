@@ -457,10 +457,12 @@ void Engine::PreDeviceReset() {
     // Told one by one from a copy: an object may unregister (or delete) another while it is told.
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PreDeviceReset();
+    world_->PreDeviceReset();
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
 
 void Engine::PostDeviceReset() {
+    world_->PostDeviceReset();
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PostDeviceReset();
     if (graphicsEngine_) graphicsEngine_->PostDeviceReset();

@@ -114,8 +114,8 @@ public:
     // any tree.
     virtual void Unload();
     // Tell every object of the tree, in tree order.
-    virtual void PreDeviceReset();
-    virtual void PostDeviceReset();
+    void PreDeviceReset() override;
+    void PostDeviceReset() override;
 
     // -- Heights and normals -----------------------------------------------------------------------
 

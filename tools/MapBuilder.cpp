@@ -43,7 +43,7 @@ bool MapBuilder::ReadWorld(const std::string& worldFile) {
     contents_.questFiles = world.GetQuestFiles();
     contents_.instanceData = world.GetInstanceData();
     for (const RegionRecord& record : world.GetRegions()) {
-        MapFile::Region region{record, {}};
+        MapFile::Region region{record, {}, {}};
         if (!ReadFile(record.name, region.level))
             Log(LogPriority::Warning, "MapBuilder: region %s has no level file", record.name.c_str());
         contents_.regions.push_back(std::move(region));

@@ -1,8 +1,10 @@
 // The sample host: opens a window, starts the engine on a sample-data directory with the GL
-// device, makes an entity carrying an actor from their records, and runs frames in which the
-// engine draws the host's interface widget (text in two font styles, textured and blended
-// rectangles, a fan, a glow over the frame's bright parts, a radial wipe and a paragraph) under
-// the statistics overlay. After the last frame it saves a screenshot as JPEG and TGA, shuts down and
+// device, makes an entity carrying an actor from their records, loads the sample world's map with
+// a camera flying over it (the regions stream in and out under it; arrow keys orbit, the wheel
+// zooms), and runs frames in which the engine draws the host's interface widget (text in two font
+// styles, textured and blended rectangles, a fan, a glow over the frame's bright parts, a radial
+// wipe and a paragraph) under the statistics overlay. After the last frame it saves a screenshot
+// as JPEG and TGA, shuts down and
 // prints the engine's log.
 //
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
@@ -27,6 +29,7 @@
 #include <string>
 #include <system_error>
 
+#include "HostCamera.h"
 #include "SampleData.h"
 
 #include "core/Color.h"
@@ -49,6 +52,8 @@
 #include "render/EWindow.h"
 #include "render/Image.h"
 #include "render/InputDevice.h"
+#include "render/Viewport.h"
+#include "world/World.h"
 #include "world/WorldFrustum.h"
 
 namespace {
@@ -280,13 +285,20 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
         SampleScreen screen(graphics);
         GAME::Display& display = *engine.GetDisplay();
         display.AddWidget(&screen);
-        const GAME::WorldFrustum viewer;
+        // The camera flies over the sample world, whose regions stream in and out under it.
+        GAME::World& world = *engine.GetWorld();
+        const bool worldLoaded = world.Load(GAME::sample::kSampleMap, true, true);
+        GAME::HostCamera camera(world, engine.GetInputDevice());
+        const GAME::Viewport viewport(0, 0, settings.width, settings.height);
         // The last frame is the asked-for count, or the one in which the user pressed Escape or
         // closed the window; a real window without a count runs until the user ends it.
         bool last = false;
         for (int frame = 0; !last; ++frame) {
             last = !window.ProcessMessages() || frame + 1 == frames;
-            engine.Update(viewer, true);
+            camera.UpdateFromInput();
+            camera.Advance(engine.GetUpdateTime());
+            camera.Update();
+            engine.Update(worldLoaded ? camera.GetFrustum(viewport) : GAME::WorldFrustum(), true);
             last = last || EscapePressed(engine);
             if (entity) entity->Update(engine.GetUpdateTime());
             engine.Render();

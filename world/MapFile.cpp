@@ -2,6 +2,7 @@
 
 #include "world/MapFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -29,7 +30,13 @@ constexpr uint32_t kMinimapEntrySize = 8;
 
 int32_t StoredInt(float value) { return int32_t(std::lround(value)); }
 
-void WriteChunkArea(BinaryWriter& area, const MapFile::Contents& contents, const mem::vector<uint32_t>& positions) {
+// Where the level files and mini-map images lie in the file (0: none).
+struct MapLayout {
+    mem::vector<uint32_t> levels;
+    mem::vector<uint32_t> minimaps;
+};
+
+void WriteChunkArea(BinaryWriter& area, const MapFile::Contents& contents, const MapLayout& layout) {
     area.BeginChunk(MapFile::kChunkQuestFiles);
     area.Write(static_cast<unsigned int>(contents.questFiles.size()));
     for (const std::string& file : contents.questFiles) area.Write(file);
@@ -49,7 +56,7 @@ void WriteChunkArea(BinaryWriter& area, const MapFile::Contents& contents, const
         record.id.Write(area);
         area.Write(record.zoneRecord);
         area.Write(record.name);
-        area.Write(static_cast<unsigned int>(positions[i]));
+        area.Write(static_cast<unsigned int>(layout.levels[i]));
         area.Write(static_cast<unsigned int>(contents.regions[i].level.size()));
     }
     area.EndChunk();
@@ -70,6 +77,17 @@ void WriteChunkArea(BinaryWriter& area, const MapFile::Contents& contents, const
         area.Write(contents.instanceData.data(), uint32_t(contents.instanceData.size()));
         area.EndChunk();
     }
+    if (std::any_of(contents.regions.begin(), contents.regions.end(),
+                    [](const MapFile::Region& region) { return !region.minimap.empty(); })) {
+        area.BeginChunk(MapFile::kChunkMinimapIndex);
+        area.Write(0u);
+        area.Write(static_cast<unsigned int>(contents.regions.size()));
+        for (size_t i = 0; i < contents.regions.size(); ++i) {
+            area.Write(static_cast<unsigned int>(layout.minimaps[i]));
+            area.Write(static_cast<unsigned int>(contents.regions[i].minimap.size()));
+        }
+        area.EndChunk();
+    }
     for (const auto& [id, payload] : contents.extraChunks) {
         area.BeginChunk(id);
         if (!payload.empty()) area.Write(payload.data(), uint32_t(payload.size()));
@@ -82,22 +100,30 @@ void WriteChunkArea(BinaryWriter& area, const MapFile::Contents& contents, const
 void MapFile::Write(BinaryWriter& writer, const Contents& contents) {
     // The entries' sizes do not depend on the positions they hold: measure the area once, then
     // write it with the level files' positions after it.
-    mem::vector<uint32_t> positions(contents.regions.size(), 0);
+    MapLayout layout{mem::vector<uint32_t>(contents.regions.size(), 0), mem::vector<uint32_t>(contents.regions.size(), 0)};
     BinaryWriter measure;
-    WriteChunkArea(measure, contents, positions);
+    WriteChunkArea(measure, contents, layout);
     uint32_t position = kHeaderSize + measure.GetPosition();
-    for (size_t i = 0; i < contents.regions.size(); ++i) {
-        positions[i] = contents.regions[i].level.empty() ? 0 : position;
-        position += uint32_t(contents.regions[i].level.size());
+    // The level files, then the mini-map images.
+    for (mem::vector<unsigned char> Region::*part : {&Region::level, &Region::minimap}) {
+        mem::vector<uint32_t>& positions = part == &Region::level ? layout.levels : layout.minimaps;
+        for (size_t i = 0; i < contents.regions.size(); ++i) {
+            const mem::vector<unsigned char>& bytes = contents.regions[i].*part;
+            positions[i] = bytes.empty() ? 0 : position;
+            position += uint32_t(bytes.size());
+        }
     }
     BinaryWriter area;
-    WriteChunkArea(area, contents, positions);
+    WriteChunkArea(area, contents, layout);
     writer.Write(kMagic, 3);
     writer.Write(static_cast<unsigned char>(kVersion));
     writer.Write(static_cast<unsigned int>(area.GetPosition()));
     writer.Write(area.GetBuffer(), area.GetPosition());
-    for (const Region& region : contents.regions) {
-        if (!region.level.empty()) writer.Write(region.level.data(), uint32_t(region.level.size()));
+    for (mem::vector<unsigned char> Region::*part : {&Region::level, &Region::minimap}) {
+        for (const Region& region : contents.regions) {
+            const mem::vector<unsigned char>& bytes = region.*part;
+            if (!bytes.empty()) writer.Write(bytes.data(), uint32_t(bytes.size()));
+        }
     }
 }
 

@@ -13,7 +13,8 @@
 //   17 instance groups (InstanceGroupStore; ignored when empty);
 //   22 an old mini-map form: skipped with a warning;
 //   24 sector data (SectorDataManager's stream);
-//   25 mini-map index: u32 (ignored), u32 count, then per region u32 position and u32 size;
+//   25 mini-map index: u32 (ignored), u32 count, then per region u32 position and u32 size
+//      (written when any region has an image; the images follow the level files);
 //   27 quest files: u32 count, the strings;
 //   any other id goes to the host's MapChunkCallback for it, or is skipped.
 // Every chunk is read through a reader bounded to its payload, and the walk continues at the next
@@ -50,6 +51,7 @@ public:
     struct Region {
         RegionRecord record;                // box stored as whole numbers (rounded)
         mem::vector<unsigned char> level;   // the region's level file
+        mem::vector<unsigned char> minimap; // its mini-map image (an image file); none when empty
     };
     struct SpawnPoint {
         uint32_t region = 0;  // index into the regions

@@ -51,21 +51,23 @@ Region* Portal::GetConnectedRegion() const {
     return world ? world->GetRegionById(connectedRegionId_) : nullptr;
 }
 
-Portal* Portal::GetConnectedPortal() const {
+Portal* Portal::GetConnectedPortal(bool loadConnectedLevel) const {
     Region* region = GetConnectedRegion();
-    return region ? region->GetPortal(connectedPortalId_) : nullptr;
+    if (!region) return nullptr;
+    if (loadConnectedLevel && !region->IsLevelLoaded() && !region->GetLoadFailed()) region->GuaranteedGetLevel(false);
+    return region->GetPortal(connectedPortalId_);
 }
 
-bool Portal::GetFrontToBackCoords(Coords& out, Region*& region) const {
-    const Portal* other = GetConnectedPortal();
+bool Portal::GetFrontToBackCoords(Coords& out, Region*& region, bool loadConnectedLevel) const {
+    const Portal* other = GetConnectedPortal(loadConnectedLevel);
     if (!other) return false;
     out = other->GetChokeFrame() * GetChokeFrame().Inverse();
     region = other->GetRegion();
     return true;
 }
 
-bool Portal::GetBackToFrontCoords(Coords& out, Region*& region) const {
-    const Portal* other = GetConnectedPortal();
+bool Portal::GetBackToFrontCoords(Coords& out, Region*& region, bool loadConnectedLevel) const {
+    const Portal* other = GetConnectedPortal(loadConnectedLevel);
     if (!other) return false;
     out = GetChokeFrame() * other->GetChokeFrame().Inverse();
     region = other->GetRegion();

@@ -17,7 +17,7 @@
 // it is destroyed.
 //
 // Threads: portals are placed and used on the main thread; the path finder reads placed portals
-// from the thread that searches, under its own lock.
+// from the thread that searches, under its own lock, through the variants that never load.
 
 #include "core/ABBox.h"
 #include "core/Coords.h"
@@ -71,15 +71,20 @@ public:
 
     // The region behind the portal, from the world of the portal's region; null without one.
     Region* GetConnectedRegion() const;
-    // The matching portal in the connected region; null when either is missing.
-    Portal* GetConnectedPortal() const;
+    // The matching portal in the connected region; null when either is missing. The matching
+    // portal comes with the connected region's level, so with loadConnectedLevel that level is
+    // loaded first on this thread when it is not there (unless its last load failed: a broken
+    // level is not read again at every crossing). Without it nothing is loaded and no region lock
+    // is taken (the path finder's linker asks under its own lock): an unloaded region's doorway
+    // is then missing.
+    Portal* GetConnectedPortal(bool loadConnectedLevel = true) const;
 
     // The frame that carries points of this portal's region into the connected region, which is
     // written to region; false (nothing written) when the connected region or portal is missing.
-    bool GetFrontToBackCoords(Coords& out, Region*& region) const;
+    bool GetFrontToBackCoords(Coords& out, Region*& region, bool loadConnectedLevel = true) const;
     // The reverse: points of the connected region carried into this portal's region; region is
     // set to the connected region as well.
-    bool GetBackToFrontCoords(Coords& out, Region*& region) const;
+    bool GetBackToFrontCoords(Coords& out, Region*& region, bool loadConnectedLevel = true) const;
 
     // The exact test of the frustum (in region space) against the portal's oriented box.
     bool TestIntersection(const Frustum& frustum) const;

@@ -6,7 +6,9 @@
 //
 // The path finder asks from the thread that searches, while it holds its lock; the linker reads
 // both portals of a doorway and the world's region index, which change on the main thread, so
-// searches that cross portals run on the main thread.
+// searches that cross portals run on the main thread. It never loads the region behind a doorway
+// (a load takes the region's lock, which must never be taken under the path finder's): a doorway
+// into a region whose level is not loaded has no crossing.
 
 #include "pathing/PathPortalLinker.h"
 

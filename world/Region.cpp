@@ -21,6 +21,7 @@
 #include "world/LevelLoadingThread.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
+#include "world/ZoneManager.h"
 #include "core/WorldCoords.h"
 #include "world/WorldFrustum.h"
 #include "world/WorldQueries.h"
@@ -42,6 +43,13 @@ Region::Region(WorldQueries* world, int index, const std::string& name, const AB
       offset_(offset),
       name_(name),
       box_(box) {}
+
+Region::Region(const ABBox& box) : Region(nullptr, 0, "", box, IntVec3(), RegionId()) {
+    auto level = std::make_unique<Level>(this);
+    level->NewSpace(Vec2(box.halfSize.x, box.halfSize.z));
+    level->PostLoad(false);
+    level_ = std::move(level);
+}
 
 Region::~Region() {
     WaitForLoadingToFinish();
@@ -304,19 +312,25 @@ bool Region::InternalLoadLevel(bool loadRenderData) {
 
 bool Region::LoadLevelFromMapFile(Level& level, bool restoring) {
     if (!world_) return false;
-    mem::vector<unsigned char> bytes;
-    if (File* file = world_->LockMapFile()) {
-        Log(LogPriority::Info, "Begin Loading Level %s", name_.c_str());
-        // Parsed after the lock is left, so other readers of the map file do not wait for it.
-        if (const auto* block = static_cast<const unsigned char*>(file->Lock(levelDataPosition_, levelDataSize_)))
-            bytes.assign(block, block + levelDataSize_);
-        file->Unlock();
-        Log(LogPriority::Info, "End Loading Level %s", name_.c_str());
-    }
-    world_->UnlockMapFile();
+    Log(LogPriority::Info, "Begin Loading Level %s", name_.c_str());
+    // Parsed after the map file's lock is left, so other readers of the map file do not wait.
+    const mem::vector<unsigned char> bytes = ReadMapFileRange(levelDataPosition_, levelDataSize_);
+    Log(LogPriority::Info, "End Loading Level %s", name_.c_str());
     if (bytes.empty() || !level.Load(bytes.data(), uint32_t(bytes.size()), restoring)) return false;
     loadedFromMap_ = true;
     return true;
+}
+
+mem::vector<unsigned char> Region::ReadMapFileRange(uint32_t position, uint32_t size) const {
+    mem::vector<unsigned char> bytes;
+    if (!world_ || size == 0) return bytes;
+    if (File* file = world_->LockMapFile()) {
+        if (const auto* block = static_cast<const unsigned char*>(file->Lock(position, size)))
+            bytes.assign(block, block + size);
+        file->Unlock();
+    }
+    world_->UnlockMapFile();
+    return bytes;
 }
 
 bool Region::PostLoadLevel(bool incremental) {
@@ -559,7 +573,45 @@ bool Region::LoadRegionIcon(BinaryReader& reader) {
         return false;
     }
     icon_ = std::move(icon);
+    if (!icon_.bytes.empty()) iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));
     return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Zone, images, device resets and drawing
+// ---------------------------------------------------------------------------------------------
+
+Color Region::GetTintColor() const {
+    const ZoneManager::ZoneData* zone = ZoneManager::Get()->GetZoneData(zoneRecord_);
+    if (!zone) return Color(0.0f, 0.0f, 0.0f, 1.0f);
+    return Color(zone->keyColor.r, zone->keyColor.g, zone->keyColor.b, 1.0f);
+}
+
+RenderTexture* Region::GetMinimapImage(bool load) {
+    if (!minimapImage_.GetTexture() && load && minimapPosition_ != 0) {
+        const mem::vector<unsigned char> bytes = ReadMapFileRange(minimapPosition_, minimapSize_);
+        if (!bytes.empty()) minimapImage_.Make(bytes.data(), uint32_t(bytes.size()));
+    }
+    return minimapImage_.GetTexture();
+}
+
+void Region::PreDeviceReset() {
+    CriticalSectionLock lock(regionLock_);
+    minimapImage_.Release();
+    iconImage_.Release();
+    if (level_) level_->PreDeviceReset();
+}
+
+void Region::PostDeviceReset() {
+    CriticalSectionLock lock(regionLock_);
+    if (!icon_.bytes.empty()) iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));
+    if (level_) level_->PostDeviceReset();
+}
+
+// The renderer already holds the region's scene coords: the level adds its contents in region space.
+void Region::AddToScene(GraphicsSceneRenderer& renderer, const Coords&, const Frustum& frustum,
+                        const WorldFrustum* transparencyFrustum) {
+    if (Level* level = GuaranteedGetLevel(false)) level->AddToScene(renderer, frustum, transparencyFrustum);
 }
 
 }  // namespace GAME

@@ -38,6 +38,7 @@
 #include <string>
 
 #include "core/ABBox.h"
+#include "core/Color.h"
 #include "core/Coords.h"
 #include "core/CriticalSection.h"
 #include "core/IntVec3.h"
@@ -45,6 +46,7 @@
 #include "core/Vec3.h"
 #include "core/WorldVec3.h"
 #include "world/RegionId.h"
+#include "world/RegionImage.h"
 
 namespace GAME {
 
@@ -52,8 +54,10 @@ class BinaryReader;
 class BinaryWriter;
 class Entity;
 class Frustum;
+class GraphicsSceneRenderer;
 class Level;
 class Portal;
+class RenderTexture;
 class WorldCoords;
 class UniqueId;
 class WorldFrustum;
@@ -83,6 +87,9 @@ public:
     // An invalid id is replaced by a new unique one.
     Region(WorldQueries* world, int index, const std::string& name, const ABBox& box, const IntVec3& offset,
            const RegionId& id);
+    // A region outside any world (the editor's): index 0, no offset, a new id, and an empty level
+    // sized from the box, made and post-loaded at once.
+    explicit Region(const ABBox& box);
     // Destroys the level with its entities, and leaves the world's loaded list.
     virtual ~Region();
     Region(const Region&) = delete;
@@ -106,6 +113,9 @@ public:
     void UpdateBoundingBox();
     void SetZoneRecord(const std::string& zoneRecord) { zoneRecord_ = zoneRecord; }
     const std::string& GetZoneRecord() const { return zoneRecord_; }
+    // The key colour of the region's zone (ZoneManager), alpha 1; opaque black for a zone without
+    // data.
+    Color GetTintColor() const;
 
     // The position in this region's space (shifted by the offset difference of the regions).
     Vec3 GetRelativePosition(const WorldVec3& position) const;
@@ -129,6 +139,23 @@ public:
     }
     uint32_t GetMinimapPosition() const { return minimapPosition_; }
     uint32_t GetMinimapSize() const { return minimapSize_; }
+    // The mini-map texture; when there is none and load is set, it is first read from the map
+    // file. Null when the region has no mini-map image or it cannot be made.
+    RenderTexture* GetMinimapImage(bool load);
+    void ReleaseMinimapImage() { minimapImage_.Release(); }
+    // The icon texture, made from the icon's bytes when they were loaded; null without an icon.
+    RenderTexture* GetIcon() const { return iconImage_.GetTexture(); }
+
+    // Device resets (under the region lock): the mini-map and icon textures are released, the
+    // icon's made again afterwards (the mini-map's when next asked for); the level is told.
+    void PreDeviceReset();
+    void PostDeviceReset();
+
+    // Adds the level's contents inside the frustum (region space) to the scene, loading the level
+    // on this thread when need be; regionToScene places the region in the scene. Entities meeting
+    // the transparency frustum (when given) fade.
+    void AddToScene(GraphicsSceneRenderer& renderer, const Coords& regionToScene, const Frustum& frustum,
+                    const WorldFrustum* transparencyFrustum);
 
     // The level. The region owns it; null while none is loaded. No lock, no mark.
     Level* GetLevel() const { return level_.get(); }
@@ -253,6 +280,8 @@ private:
     std::string GetLoadFileName() const;
     // Reads the level's bytes from the world's map file into level; false (logged) when it cannot.
     bool LoadLevelFromMapFile(Level& level, bool restoring);
+    // Copies size bytes at position of the world's map file; empty when they cannot be read.
+    mem::vector<unsigned char> ReadMapFileRange(uint32_t position, uint32_t size) const;
     // The portal step of Update: follows the portals in or near view into the regions behind.
     void UpdatePortals(Region* root, const WorldFrustum* frusta, const Frustum* local, unsigned count, int elapsed,
                        bool followConnected, Region* cameFrom, int depth);
@@ -287,6 +316,8 @@ private:
     mem::vector<Region*> connectedRegions_;
     mutable CriticalSection fogLock_;
     RegionIcon icon_;
+    RegionImage iconImage_;
+    RegionImage minimapImage_;
 };
 
 

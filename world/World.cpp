@@ -392,6 +392,18 @@ void World::ValidateSectorLayers() {
     for (Region* region : loadedRegions_) region->GetLevel()->GetSectorLayers().ValidateMapping(*gEngine->GetSectorDataManager());
 }
 
+void World::PreDeviceReset() {
+    for (const auto& region : regions_) region->PreDeviceReset();
+}
+
+void World::PostDeviceReset() {
+    for (const auto& region : regions_) region->PostDeviceReset();
+}
+
+void World::ReleaseMinimapImages() {
+    for (const auto& region : regions_) region->ReleaseMinimapImage();
+}
+
 // Spawn points and the map file.
 
 WorldCoords World::GetPlayerSpawnPoint(unsigned index) const {

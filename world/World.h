@@ -157,6 +157,12 @@ public:
 
     // World-wide operations, forwarded to the regions' levels.
     void ValidateSectorLayers();
+    // Every region releases its device resources before a device reset and makes them again
+    // after it (the engine forwards its resets here).
+    void PreDeviceReset();
+    void PostDeviceReset();
+    // Every region lets its mini-map texture go (it is read again when next asked for).
+    void ReleaseMinimapImages();
 
     // Quest files and spawn points.
     unsigned GetNumQuestFiles() const { return unsigned(questFiles_.size()); }

@@ -349,7 +349,7 @@ void AddWorldFiles(Corpus& corpus) {
         level.NewSpace(Vec2(64, 64));
         BinaryWriter image;
         level.Save(image, true);
-        map.regions.push_back(MapFile::Region{record, Written(image)});
+        map.regions.push_back(MapFile::Region{record, Written(image), {0, 0, 0, 0}});
     }
     map.spawnPoints = {{0, Vec3(1, 2, 3)}, {1, Vec3(4, 5, 6)}};
     map.questFiles = {"quests/main.qst"};

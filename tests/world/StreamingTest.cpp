@@ -10,12 +10,17 @@
 
 #include "LevelFixture.h"
 #include "core/Frustum.h"
+#include "core/Singleton.h"
+#include "core/WorldCoords.h"
+#include "pathing/PathFinder.h"
 #include "engine/Entity.h"
 #include "files/BinaryWriter.h"
 #include "files/ResourceLoader.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
+#include "world/Portal.h"
+#include "world/PortalPathLinker.h"
 #include "world/LevelLoadingThread.h"
 #include "world/Region.h"
 #include "world/RegionLoader.h"
@@ -166,6 +171,50 @@ TEST_F(Streaming, ARegionWhoseLevelCannotBeReadStaysUnloadedAndTheOthersStreamOn
     EXPECT_TRUE(world_->GetRegion(2)->GetLoadFailed());
     for (int i : {0, 1, 3, 4, 5}) EXPECT_TRUE(world_->GetRegion(i)->IsLevelLoaded()) << i;
     EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
+}
+
+TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) {
+    Build(true, 4);
+    // Doorways from region 0 into region 3 (readable) and region 4 (broken), each with its other side.
+    const auto join = [&](int from, int to) {
+        Portal* front = world_->GetRegion(from)->CreatePortal();
+        Portal* back = world_->GetRegion(to)->CreatePortal();
+        for (Portal* portal : {front, back})
+            portal->SetTriangles({Portal::Triangle{{Vec3(0, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4)}}});
+        front->SetConnectedRegionId(world_->GetRegion(to)->GetId());
+        front->SetConnectedPortalId(back->GetId());
+        back->SetConnectedRegionId(world_->GetRegion(from)->GetId());
+        back->SetConnectedPortalId(front->GetId());
+        front->SetCoords(Coords::Translation(Vec3(10, 0, 10)));
+        back->SetCoords(Coords::Translation(Vec3(5, 0, 5)));
+        return front;
+    };
+    Portal* toThree = join(0, 3);
+    Portal* toFour = join(0, 4);
+    LogCapture log;
+    PortalPathLinker linker;
+    WorldVec3 front, back;
+    ASSERT_TRUE(linker.GetCrossing(*toThree, front, back));
+    EXPECT_EQ(back.GetRegion(), world_->GetRegion(3));
+    EXPECT_NEAR(back.GetRegionPosition().x, 5.0f + (front.GetRegionPosition().x - 10.0f), 1e-4f);
+    EXPECT_FALSE(world_->GetRegion(3)->GetLevel());
+
+    Coords frontToBack;
+    Region* behind = nullptr;
+    ASSERT_TRUE(toThree->GetFrontToBackCoords(frontToBack, behind));
+    EXPECT_EQ(behind, world_->GetRegion(3));
+    EXPECT_TRUE(world_->GetRegion(3)->IsLevelLoaded());
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Forcing load of level level3.lvl"));
+
+    // A level that cannot be read is tried once, not at every crossing.
+    for (int i = 0; i < 3; ++i) toFour->GetFrontToBackCoords(frontToBack, behind);
+    EXPECT_FALSE(world_->GetRegion(4)->GetLevel());
+    size_t failures = 0;
+    for (const LogCapture::Line& line : log.Lines())
+        failures += line.text.find("Internal Load Level failed on level4.lvl") != std::string::npos;
+    EXPECT_EQ(failures, 1u);
+    world_->Unload();
+    Singleton<PathFinder>::Destroy();
 }
 
 TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {

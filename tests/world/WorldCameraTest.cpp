@@ -1,0 +1,99 @@
+// The world camera: the orbit offset, easing (a share of the way under ten units, a jump beyond),
+// the camera offset after easing, a target outside every region, and the projection and picking
+// ray of the region camera pointing at the target.
+
+#include "world/WorldCamera.h"
+
+#include "FakeWorld.h"
+#include "core/MathUtil.h"
+#include "render/Viewport.h"
+
+#include <gtest/gtest.h>
+
+namespace GAME {
+namespace {
+
+class TestCamera : public WorldCamera {
+public:
+    WorldVec3 GetTargetPosition() const override { return target; }
+    void ProcessInput() override {}
+    Vec3 Position() const { return GetRegionCamera().GetCoords().origin; }
+
+    WorldVec3 target;
+};
+
+void ExpectNear(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+
+class WorldCameraTest : public ::testing::Test {
+protected:
+    test::FakeWorld world;
+    Region* region = world.Add("Field", ABBox(Vec3(), Vec3(500, 500, 500)), IntVec3());
+    TestCamera camera;
+};
+
+TEST_F(WorldCameraTest, OrbitOffsetFollowsYawAndPitch) {
+    camera.SetCameraDistance(20.0f);
+    camera.SetCameraYaw(0.0f);
+    camera.SetCameraPitch(0.0f);
+    ExpectNear(camera.GetOffsetFromTarget(), Vec3(0, 0, 20));
+    camera.SetCameraPitch(DegreesToRadians(90.0f));
+    ExpectNear(camera.GetOffsetFromTarget(), Vec3(0, 20, 0));
+    camera.SetCameraYaw(DegreesToRadians(90.0f));
+    camera.SetCameraPitch(0.0f);
+    ExpectNear(camera.GetOffsetFromTarget(), Vec3(20, 0, 0));
+}
+
+TEST_F(WorldCameraTest, EasingMovesAShareOfTheWayUnderTenUnitsAndJumpsBeyond) {
+    camera.SetCameraDistance(20.0f);
+    camera.SetCameraYaw(0.0f);
+    camera.SetCameraPitch(0.0f);
+    camera.target = WorldVec3(region, Vec3(0, 0, 0));
+    camera.Update();  // no acceleration: at the view position at once
+    ExpectNear(camera.Position(), Vec3(0, 0, 20));
+
+    camera.SetAcceleration(0.5f);
+    camera.target = WorldVec3(region, Vec3(4, 0, 0));
+    camera.Update();
+    ExpectNear(camera.Position(), Vec3(2, 0, 20));
+    camera.target = WorldVec3(region, Vec3(14, 0, 0));  // the view is 12 away: a jump
+    camera.Update();
+    ExpectNear(camera.Position(), Vec3(14, 0, 20));
+
+    // The offset comes after easing: the eased position moves by it whole.
+    camera.GetCameraOffset() = Vec3(0, 5, 0);
+    camera.target = WorldVec3(region, Vec3(18, 0, 0));
+    camera.Update();
+    ExpectNear(camera.Position(), Vec3(16, 5, 20));
+}
+
+TEST_F(WorldCameraTest, TargetWithoutRegionOnlyUpdatesTheProjection) {
+    camera.target = WorldVec3(region, Vec3(1, 2, 3));
+    camera.Update();
+    const Vec3 before = camera.Position();
+    camera.target = WorldVec3();
+    camera.SetCameraFOV(1.0f);
+    camera.SetCameraFarPlane(99.0f);
+    camera.Update();
+    ExpectNear(camera.Position(), before);
+    EXPECT_EQ(camera.GetRegionCamera().GetFOV(), 1.0f);
+    EXPECT_EQ(camera.GetRegionCamera().GetFarPlane(), 99.0f);
+}
+
+TEST_F(WorldCameraTest, TheViewCentreLooksAtTheTarget) {
+    camera.target = WorldVec3(region, Vec3(10, 3, -7));
+    camera.Update();
+    const Viewport viewport(0, 0, 640, 480);
+    const Vec2 centre = camera.Project(camera.target, viewport);
+    EXPECT_NEAR(centre.x, 320.0f, 0.5f);
+    EXPECT_NEAR(centre.y, 240.0f, 0.5f);
+    const WorldRay ray = camera.GetRayThroughImagePoint(Vec2(0.5f, 0.5f), viewport);  // image coordinates 0..1
+    ExpectNear(ray.direction, (Vec3(10, 3, -7) - camera.Position()).Unit());
+    EXPECT_EQ(camera.GetFrustum(viewport).GetRegion(), region);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "core/Log.h"
 #include "core/Thread.h"
@@ -223,8 +224,11 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
         objects->LoadObjectData(entity);
         InsertEntity(entity, coords);
         created[i] = entity;
-        // Give the main thread room while a large level streams in.
-        if (yield) Thread::Sleep(1);
+        // Give the main thread room while a large level streams in: the processor is offered
+        // after each entity. (A millisecond's sleep an entity made a level of a few hundred
+        // entities take longer to read than a viewer takes to reach it, and the main thread then
+        // waited for it.)
+        if (yield) std::this_thread::yield();
     }
     return true;
 }

@@ -4,6 +4,19 @@
 
 namespace GAME {
 
+Frustum Frustum::FromBox(const ABBox& box) {
+    const Vec3 low = box.GetMin();
+    const Vec3 high = box.GetMax();
+    Frustum out;
+    out.AddPlane(Plane(Vec3(1, 0, 0), -low.x));
+    out.AddPlane(Plane(Vec3(-1, 0, 0), high.x));
+    out.AddPlane(Plane(Vec3(0, 1, 0), -low.y));
+    out.AddPlane(Plane(Vec3(0, -1, 0), high.y));
+    out.AddPlane(Plane(Vec3(0, 0, 1), -low.z));
+    out.AddPlane(Plane(Vec3(0, 0, -1), high.z));
+    return out;
+}
+
 bool Frustum::AddPlane(const Plane& plane) {
     if (numPlanes >= kMaxPlanes) {
         return false;

@@ -21,6 +21,10 @@ class Frustum {
 public:
     static constexpr uint32_t kMaxPlanes = 64;
 
+    // The box's six inward-facing planes, in this order: +x through its low x face, -x through its
+    // high x face, then +y, -y, +z, -z likewise.
+    static Frustum FromBox(const ABBox& box);
+
     // Appends a plane; false (and nothing added) when kMaxPlanes are already held.
     bool AddPlane(const Plane& plane);
 

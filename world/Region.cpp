@@ -480,17 +480,7 @@ Coords Region::GetRelativeTransformation(const Region* other) const {
     return Coords::Translation(GetOffsetDifference(this, other));
 }
 
-void Region::GetEnclosingFrustum(Frustum& out) const {
-    const Vec3 low = box_.GetMin();
-    const Vec3 high = box_.GetMax();
-    out = Frustum();
-    out.AddPlane(Plane(Vec3(1, 0, 0), -low.x));
-    out.AddPlane(Plane(Vec3(-1, 0, 0), high.x));
-    out.AddPlane(Plane(Vec3(0, 1, 0), -low.y));
-    out.AddPlane(Plane(Vec3(0, -1, 0), high.y));
-    out.AddPlane(Plane(Vec3(0, 0, 1), -low.z));
-    out.AddPlane(Plane(Vec3(0, 0, -1), high.z));
-}
+void Region::GetEnclosingFrustum(Frustum& out) const { out = Frustum::FromBox(box_); }
 
 Portal* Region::CreatePortal() {
     portals_.push_back(std::make_unique<Portal>());

@@ -40,17 +40,6 @@ public:
     using Engine::SetFileSystem;
 };
 
-// A cube-shaped view volume of the half size around the point (region space).
-Frustum ViewBox(const Vec3& centre, float half) {
-    Frustum frustum;
-    frustum.AddPlane(Plane(Vec3(1, 0, 0), half - centre.x));
-    frustum.AddPlane(Plane(Vec3(-1, 0, 0), half + centre.x));
-    frustum.AddPlane(Plane(Vec3(0, 1, 0), half - centre.y));
-    frustum.AddPlane(Plane(Vec3(0, -1, 0), half + centre.y));
-    frustum.AddPlane(Plane(Vec3(0, 0, 1), half - centre.z));
-    frustum.AddPlane(Plane(Vec3(0, 0, -1), half + centre.z));
-    return frustum;
-}
 
 class Streaming : public ::testing::Test {
 protected:
@@ -97,7 +86,7 @@ protected:
         const int index = std::clamp(int((x - box_.centre.x + box_.halfSize.x) / width_), 0, kRegions - 1);
         Region* region = world_->GetRegion(index);
         const Vec3 local(x - width_ * float(index), box_.centre.y, box_.centre.z);
-        engine_.Update(WorldFrustum(region, ViewBox(local, 30.0f)), true);
+        engine_.Update(WorldFrustum(region, Frustum::FromBox(ABBox(local, Vec3(30.0f, 30.0f, 30.0f)))), true);
         while (serve && LevelLoadingThread::Get().ServeNextRequest()) {
         }
     }

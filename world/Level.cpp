@@ -18,7 +18,6 @@
 #include "network/NetworkController.h"
 #include "pathing/PathFinder.h"
 #include "world/Region.h"
-#include "world/WorldFrustum.h"
 
 namespace GAME {
 
@@ -269,24 +268,6 @@ void Level::UpdateEntity(Entity* entity, int elapsedMs) {
     // An entity that crossed into another region is moved between levels by the world; here it
     // only finds its new node in this level's tree.
     if (entity->GetRegion() == region_) space_->UpdateObject(*entity);
-}
-
-void Level::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum,
-                       const WorldFrustum* transparencyFrustum) {
-    Frustum transparency;
-    if (transparencyFrustum) transparencyFrustum->GetRelativeFrustum(region_, transparency);
-    if (space_ && frustum.GetNumPlanes() > 0) {
-        const FilterFunction<Entity>* filter = gEngine ? gEngine->GetEntityRenderFilter() : nullptr;
-        scratch_.reserve(scratch_.size() + 200);
-        space_->GetInFrustum(scratch_, &frustum, 1);
-        for (Entity* entity : scratch_) {
-            if (filter && !(*filter)(entity)) continue;
-            if (transparencyFrustum) entity->SetTransparency(transparency);
-            entity->AddToScene(renderer, &frustum);
-        }
-        scratch_.clear();
-    }
-    if (ground_) ground_->AddToScene(renderer, frustum);
 }
 
 void Level::PreDeviceReset() {

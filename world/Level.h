@@ -67,10 +67,8 @@ namespace GAME {
 class BinaryReader;
 class BinaryWriter;
 class Frustum;
-class GraphicsSceneRenderer;
 class Region;
 class StringTable;
-class WorldFrustum;
 struct ABBox;
 struct Intersection;
 struct Ray;
@@ -196,10 +194,6 @@ public:
     // Updates the entities inside the frusta pushed out by the engine's entity update inflation
     // (nothing for a non-positive elapsed time).
     void Update(const Frustum* frusta, unsigned count, int elapsedMs);
-    // Adds the level's contents inside the frustum (region space) to the scene: the entities that
-    // pass the engine's entity render filter (made to fade where they meet the transparency
-    // frustum, when one is given), then the ground.
-    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum, const WorldFrustum* transparencyFrustum);
     // The ground's device resources go before a device reset and come back after it, when every
     // entity is placed again at its own coordinates so that its render state is made anew.
     void PreDeviceReset();

@@ -53,8 +53,6 @@ public:
     virtual void Write(BinaryWriter& writer, bool runTime) const = 0;
     // The level's passability (the file's chunk 3); only an editable ground keeps it.
     virtual void SetImpassableData(const ImpassableData&) {}
-    // Adds what the ground shows inside the frustum (region space) to the scene.
-    virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
     // Release and make again the device resources around a device reset.
     virtual void PreDeviceReset() {}
     virtual void PostDeviceReset() {}

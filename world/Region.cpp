@@ -598,10 +598,4 @@ void Region::PostDeviceReset() {
     if (level_) level_->PostDeviceReset();
 }
 
-// The renderer already holds the region's scene coords: the level adds its contents in region space.
-void Region::AddToScene(GraphicsSceneRenderer& renderer, const Coords&, const Frustum& frustum,
-                        const WorldFrustum* transparencyFrustum) {
-    if (Level* level = GuaranteedGetLevel(false)) level->AddToScene(renderer, frustum, transparencyFrustum);
-}
-
 }  // namespace GAME

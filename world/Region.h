@@ -54,7 +54,6 @@ class BinaryReader;
 class BinaryWriter;
 class Entity;
 class Frustum;
-class GraphicsSceneRenderer;
 class Level;
 class Portal;
 class RenderTexture;
@@ -150,12 +149,6 @@ public:
     // icon's made again afterwards (the mini-map's when next asked for); the level is told.
     void PreDeviceReset();
     void PostDeviceReset();
-
-    // Adds the level's contents inside the frustum (region space) to the scene, loading the level
-    // on this thread when need be; regionToScene places the region in the scene. Entities meeting
-    // the transparency frustum (when given) fade.
-    void AddToScene(GraphicsSceneRenderer& renderer, const Coords& regionToScene, const Frustum& frustum,
-                    const WorldFrustum* transparencyFrustum);
 
     // The level. The region owns it; null while none is loaded. No lock, no mark.
     Level* GetLevel() const { return level_.get(); }

@@ -21,7 +21,7 @@ inline constexpr const char* kStateRecord = "records/test/level/state.dbr";
 inline constexpr const char* kServerRecord = "records/test/level/server.dbr";
 inline constexpr const char* kUniqueRecord = "records/test/level/unique.dbr";
 
-// Counts its level hooks, its fades and its draws, keeps a box of half size 0.5 around its origin, writes its extra text
+// Counts its level hooks, keeps a box of half size 0.5 around its origin, writes its extra text
 // as its level-file data, moves by step on each update and counts its preloads.
 class LevelTestEntity : public Entity {
     GAME_RTTI_DECLARE_CLASS()
@@ -34,12 +34,8 @@ public:
     void UpdateBoundingBox() override;
     bool PreLoad(int, bool) override;
     void UpdateSelf(int) override;
-    void SetTransparency(const Frustum&) override { ++faded; }
-    void AddToScene(GraphicsSceneRenderer&, const Frustum*) override { ++drawn; }
 
     std::string extra;
-    int faded = 0;
-    int drawn = 0;
     int added = 0;
     int removed = 0;
     int preloads = 0;

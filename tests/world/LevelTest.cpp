@@ -8,11 +8,8 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "support/LogCapture.h"
-#include "scene/GraphicsSceneRenderer.h"
 #include "world/Region.h"
-#include "world/WorldFrustum.h"
 #include "core/WorldCoords.h"
-#include "engine/FilterFunction.h"
 
 #include <gtest/gtest.h>
 
@@ -436,45 +433,16 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
     EXPECT_EQ(restored.GetNumEntities(), 3);
 }
 
-// Queues nothing of its own: the entities count their draws.
-class SceneRecorder : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
-
-TEST(LevelScene, AnEditorRegionHasItsLevelAtOnceAndDrawsWhatTheFrustumAndFilterLetThrough) {
+TEST(LevelRegion, AnEditorRegionHasItsLevelAtOnce) {
     LevelRecords records;
-    test::LevelTestEngine engine;
     Region region(ABBox(Vec3(0, 0, 0), Vec3(50, 10, 50)));
     ASSERT_TRUE(region.IsLevelLoaded());
     EXPECT_EQ(region.GetWorld(), nullptr);
     EXPECT_FALSE(region.GetId().IsInvalid());
-
-    LevelTestEntity* entities[3];
-    const float xs[3] = {-30.0f, 10.0f, 30.0f};
-    for (int i = 0; i < 3; ++i) {
-        entities[i] = LevelRecords::Make(test::kPlainRecord);
-        ASSERT_TRUE(region.AddEntity(entities[i], WorldCoords(&region, Coords::Translation(Vec3(xs[i], 0, 0))), false));
-    }
-    // The view keeps x >= 0; the filter keeps x < 20.
-    Frustum view;
-    view.AddPlane(Plane(Vec3(1, 0, 0), 0.0f));
-    struct : FilterFunction<Entity> {
-        bool operator()(const Entity* entity) const override {
-            return entity->GetCoords().GetOrigin().GetRegionPosition().x < 20.0f;
-        }
-    } nearOnly;
-    engine.SetEntityRenderFilter(&nearOnly);
-    SceneRecorder scene;
-    region.AddToScene(scene, Coords::Identity, view, nullptr);
-    const WorldFrustum fade(&region, view);
-    region.AddToScene(scene, Coords::Identity, view, &fade);
-    engine.SetEntityRenderFilter(nullptr);
-    EXPECT_EQ(entities[0]->drawn, 0);
-    EXPECT_EQ(entities[1]->drawn, 2);
-    EXPECT_EQ(entities[1]->faded, 1);
-    EXPECT_EQ(entities[2]->drawn, 0);
-    EXPECT_EQ(entities[2]->faded, 0);
+    LevelTestEntity* entity = LevelRecords::Make(test::kPlainRecord);
+    ASSERT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(Vec3(10, 0, 0))), false));
+    EXPECT_EQ(entity->added, 1);
+    EXPECT_EQ(region.GetLevel()->GetNumEntities(), 1);
 }
 
 }  // namespace

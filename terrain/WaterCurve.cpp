@@ -1,6 +1,7 @@
 #include "terrain/WaterCurve.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/Color.h"
@@ -8,6 +9,8 @@
 #include "core/MathUtil.h"
 #include "core/Ray.h"
 #include "core/WorldCoords.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 
 namespace GAME {
@@ -16,6 +19,40 @@ void ControlPoint::UpdateNormal() {
     const Vec2 normal = Vec2(-tangentZ, tangentX).Unit();
     normalX = normal.x;
     normalZ = normal.y;
+}
+
+void WriteControlPoint(BinaryWriter& writer, const ControlPoint& point) {
+    for (const float value : {point.x, point.z, point.tangentX, point.tangentZ, point.normalX, point.normalZ, point.width}) {
+        writer.Write(value);
+    }
+    const unsigned char zeros[kStoredControlPointSize - sizeof(ControlPoint)] = {};
+    writer.Write(zeros, sizeof zeros);
+}
+
+ControlPoint ReadControlPoint(BinaryReader& reader) {
+    ControlPoint point;
+    for (float* value : {&point.x, &point.z, &point.tangentX, &point.tangentZ, &point.normalX, &point.normalZ, &point.width}) {
+        *value = reader.ReadFloat();
+    }
+    reader.Skip(kStoredControlPointSize - sizeof(ControlPoint));
+    return point;
+}
+
+bool ReadControlPoints(BinaryReader& reader, mem::vector<ControlPoint>& points) {
+    const uint32_t count = reader.ReadUInt32();
+    points.clear();
+    if (count > reader.GetRemaining() / kStoredControlPointSize) {
+        reader.Skip(UINT32_MAX);  // more points than bytes: the block is cut short
+        return false;
+    }
+    points.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) points.push_back(ReadControlPoint(reader));
+    return !reader.Failed();
+}
+
+void WriteControlPoints(BinaryWriter& writer, const mem::vector<ControlPoint>& points) {
+    writer.Write(uint32_t(points.size()));
+    for (const ControlPoint& point : points) WriteControlPoint(writer, point);
 }
 
 void GetBezierPoints(const ControlPoint& a, const ControlPoint& b, Vec2 (&points)[4]) {

@@ -16,6 +16,8 @@
 
 namespace GAME {
 
+class BinaryReader;
+class BinaryWriter;
 class GraphicsPrimitiveDrawer;
 class WorldCoords;
 struct Ray;
@@ -38,6 +40,15 @@ struct ControlPoint {
     void UpdateNormal();
 };
 static_assert(sizeof(ControlPoint) == 28);
+
+// A control point in the water block: its seven floats, then 36 zero bytes.
+constexpr uint32_t kStoredControlPointSize = 64;
+void WriteControlPoint(BinaryWriter& writer, const ControlPoint& point);
+ControlPoint ReadControlPoint(BinaryReader& reader);
+// The stored point count and points into points; false, with the reader failed, when the count
+// is larger than the bytes left could hold.
+bool ReadControlPoints(BinaryReader& reader, mem::vector<ControlPoint>& points);
+void WriteControlPoints(BinaryWriter& writer, const mem::vector<ControlPoint>& points);
 
 // The point at t of the stretch from a to b, and the stretch's four Bezier points.
 Vec2 GetBezierPoint(const ControlPoint& a, const ControlPoint& b, float t);

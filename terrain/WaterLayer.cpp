@@ -1,10 +1,14 @@
 #include "terrain/WaterLayer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "core/Log.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "core/MathUtil.h"
 #include "core/Ray.h"
 #include "terrain/WaterType.h"
@@ -179,6 +183,50 @@ void WaterLayer::CalcSurfaceVelocity(Vec3& v) const {
     if (!waterType_) return;
     const Vec2 velocity = waterType_->CalculateVelocity();
     v = Vec3(velocity.x, 0.0f, velocity.y);
+}
+
+bool WaterLayer::Load(BinaryReader& reader, unsigned) {
+    std::string name;
+    reader.ReadString(name);  // a bad length leaves the name empty
+    const float height = reader.ReadFloat();
+    const float sizeX = reader.ReadFloat();
+    const float sizeZ = reader.ReadFloat();
+    const bool typed = Initialize(name.c_str(), height, Vec2(sizeX, sizeZ));
+    const uint32_t count = reader.ReadUInt32();
+    constexpr uint32_t kRecordSize = 4 + WaterBlock::kNumSamples;
+    if (count > reader.GetRemaining() / kRecordSize) {
+        reader.Skip(UINT32_MAX);  // more records than bytes: the block is cut short
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t index = reader.ReadUInt32();
+        std::array<uint8_t, WaterBlock::kNumSamples> coverage;
+        reader.ReadBytes(coverage.data(), WaterBlock::kNumSamples);
+        // Outside the grid, or outside the layer's size (where a block would have no extent).
+        if (index >= blocksX_ * blocksZ_ || float(index % blocksX_) * blockSize_ >= size_.x ||
+            float(index / blocksX_) * blockSize_ >= size_.y) {
+            continue;
+        }
+        WaterBlock* block = AddBlock(index % blocksX_, index / blocksX_);
+        block->GetCoverage() = coverage;
+        block->UpdateGeometry(ground_);
+    }
+    UpdateReflectionPlane();
+    return typed;
+}
+
+void WaterLayer::Save(BinaryWriter& writer) const {
+    const char* name = GetWaterTypeName();
+    writer.Write(std::string(name ? name : ""));
+    writer.Write(height_);
+    writer.Write(size_.x);
+    writer.Write(size_.y);
+    writer.Write(numBlocks_);
+    for (unsigned index = 0; index < blocks_.size(); ++index) {
+        if (!blocks_[index]) continue;
+        writer.Write(index);
+        writer.Write(blocks_[index]->GetCoverage().data(), WaterBlock::kNumSamples);
+    }
 }
 
 void WaterLayer::UpdateReflectionPlane() {

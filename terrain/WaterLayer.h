@@ -34,6 +34,11 @@ public:
     bool Initialize(const char* typeName, float height, const Vec2& size);
 
     void Update() override;
+    // The layer record: the type name, height, size x and z, u32 block count, then per block its
+    // u32 index (bz x blocksX + bx) and its 100 coverage bytes. A block index outside the grid is
+    // passed over; a count larger than the records left fails the reader.
+    bool Load(BinaryReader& reader, unsigned version) override;
+    void Save(BinaryWriter& writer) const override;
     // Mirrors within the layer's own extent; the axis is not used.
     void MirrorX(float axis) override;
     void MirrorZ(float axis) override;

@@ -21,6 +21,8 @@ namespace GAME {
 class LevelGround;
 class RenderDevice;
 class RenderVertexBuffer;
+class BinaryReader;
+class BinaryWriter;
 class Water;
 class WaterElement;
 class WaterType;
@@ -110,6 +112,11 @@ public:
 
     // Recomputes the elements' depths from the ground.
     virtual void Update() = 0;
+    // The object's record in the water block (version: the block's). Reading a record stops at its
+    // end whatever happens, so the records after a failed one still read; a record cut short by
+    // the end of the data leaves the reader failed.
+    virtual bool Load(BinaryReader& reader, unsigned version) = 0;
+    virtual void Save(BinaryWriter& writer) const = 0;
     // Mirror the body within its own extent.
     virtual void MirrorX(float axis) = 0;
     virtual void MirrorZ(float axis) = 0;

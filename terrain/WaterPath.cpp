@@ -5,6 +5,8 @@
 #include "core/Color.h"
 #include "core/Log.h"
 #include "core/Ray.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "terrain/WaterType.h"
 
@@ -120,6 +122,37 @@ void WaterPath::CalcSurfaceVelocity(unsigned segment, float t, Vec3& v) const {
         (t < 0.95f ? GetBezierPoint(p, q, t + 0.05f) - GetBezierPoint(p, q, t) : q.GetTangent()).Unit();
     const float speed = waterType_->GetSettings().ScrollSpeed;
     v = Vec3(direction.x * speed, 0.0f, direction.y * speed);
+}
+
+bool WaterPath::Load(BinaryReader& reader, unsigned) {
+    std::string name;
+    reader.ReadString(name);  // a bad length leaves the name empty
+    const bool typed = AcquireWaterType(name.c_str());
+    height_ = reader.ReadFloat();
+    for (std::unique_ptr<WaterPathSegment>& segment : segments_) tree_.RemoveFromNode(*segment);
+    segments_.clear();
+    ReadControlPoints(reader, points_);
+    currentPoint_ = 0;
+    for (unsigned i = 0; i + 1 < points_.size(); ++i) {
+        auto segment = std::make_unique<WaterPathSegment>();
+        segment->SetWaterType(waterType_);
+        segment->SetReflectionPlane(&reflectionPlane_);
+        segments_.push_back(std::move(segment));
+    }
+    for (unsigned i = 0; i < segments_.size(); ++i) {
+        BuildSegment(i);
+        tree_.AddObject(*segments_[i]);
+    }
+    UpdateReflectionPlane();
+    if (!typed) Log(LogPriority::Error, "Failed to load water type '%s' for water path.", name.c_str());
+    return typed;
+}
+
+void WaterPath::Save(BinaryWriter& writer) const {
+    const char* name = GetWaterTypeName();
+    writer.Write(std::string(name ? name : ""));
+    writer.Write(height_);
+    WriteControlPoints(writer, points_);
 }
 
 void WaterPath::ConstructSegmentGeometry() {

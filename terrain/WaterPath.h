@@ -32,6 +32,10 @@ public:
     void UpdateHeight(float height) override;
     // Rebuilds every segment.
     void Update() override;
+    // The path record: the type name, height, u32 point count, then per point its seven floats
+    // and 36 zero bytes. False (logged) when the type is not registered; the record is read whole.
+    bool Load(BinaryReader& reader, unsigned version) override;
+    void Save(BinaryWriter& writer) const override;
     // Each segment's centre line in translucent white at the path's height, then the handles.
     void DrawEditing(GraphicsPrimitiveDrawer& drawer, const Vec3& offset) const override;
 

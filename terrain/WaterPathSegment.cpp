@@ -24,7 +24,8 @@ void WaterPathSegment::Build(RenderDevice& device, const ControlPoint& p, const 
                              uint32_t endFlags, const LevelGround* ground) {
     GetBezierPoints(p, q, bezier_);
     const float length = CalcBezierLength(p, q, 20);
-    numSteps_ = length >= 2.0f ? std::min(uint32_t(length * 0.5f), kMaxSteps) : 0u;  // also NaN
+    // In floats first: a stretch from stored points may be infinitely long (or NaN: no steps).
+    numSteps_ = length >= 2.0f ? uint32_t(std::min(length * 0.5f, float(kMaxSteps))) : 0u;
     vertices_.clear();
     DestroyVertexBuffer();
 

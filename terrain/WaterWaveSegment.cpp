@@ -17,7 +17,8 @@ namespace {
 constexpr uint32_t kFaceColumns = 4;
 constexpr uint32_t kEdgeColumns = 2;
 
-uint32_t FadeColour(float fade) { return uint32_t(std::clamp(fade, 0.0f, 1.0f) * 255.0f) << 24; }
+// NaN (a roller of stored NaN speed) fades out altogether.
+uint32_t FadeColour(float fade) { return uint32_t((fade > 0.0f ? std::min(fade, 1.0f) : 0.0f) * 255.0f) << 24; }
 
 }  // namespace
 
@@ -36,7 +37,7 @@ void WaterWaveSegment::Build(RenderDevice& device, const ControlPoint& p, const 
     GetBezierPoints(p, q, bezier_);
     length_ = CalcBezierLength(p, q, 20);
     const float spacing = std::max(params_->waveSpacing, 0.001f);
-    numRollerSteps_ = uint32_t(std::clamp(length_, 8.0f, float(kMaxRollerSteps)));
+    numRollerSteps_ = std::isnan(length_) ? 8u : uint32_t(std::clamp(length_, 8.0f, float(kMaxRollerSteps)));
     const float bands = length_ / (spacing * 0.5f);
     numBands_ = std::isnan(bands) ? 1u : uint32_t(std::clamp(bands, 1.0f, float(kMaxBands)));
     drawnHeight_ = height + 0.1f;

@@ -1,6 +1,10 @@
 #include "terrain/WaterWaveSet.h"
 
+#include <algorithm>
+
 #include "core/MathUtil.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 
 namespace GAME {
 
@@ -50,6 +54,37 @@ void WaterWaveSet::UpdateHeight(float height) {
     if (height == height_) return;
     height_ = height;
     Update();
+}
+
+bool WaterWaveSet::Load(BinaryReader& reader, unsigned) {
+    height_ = reader.ReadFloat();
+    params_.rollerSpeed = reader.ReadFloat();
+    params_.rollerHeight = reader.ReadFloat();
+    params_.drawFlags = reader.ReadUInt32();
+    const float spacing = reader.ReadFloat();
+    params_.waveSpacing = spacing >= 1.0f ? std::min(spacing, 10.0f) : 1.0f;  // NaN too
+    reader.Skip(kParamsPadding);
+    for (std::unique_ptr<WaterWaveSegment>& segment : segments_) tree_.RemoveFromNode(*segment);
+    segments_.clear();
+    ReadControlPoints(reader, points_);
+    currentPoint_ = 0;
+    for (unsigned i = 0; i + 1 < points_.size(); ++i) {
+        segments_.push_back(std::make_unique<WaterWaveSegment>(&params_));
+        BuildSegment(i);
+        tree_.AddObject(*segments_[i]);
+    }
+    return !reader.Failed();
+}
+
+void WaterWaveSet::Save(BinaryWriter& writer) const {
+    writer.Write(height_);
+    writer.Write(params_.rollerSpeed);
+    writer.Write(params_.rollerHeight);
+    writer.Write(params_.drawFlags);
+    writer.Write(params_.waveSpacing);
+    const unsigned char zeros[kParamsPadding] = {};
+    writer.Write(zeros, kParamsPadding);
+    WriteControlPoints(writer, points_);
 }
 
 void WaterWaveSet::UpdateWaves(int elapsedMs) {

@@ -24,6 +24,11 @@ public:
     // Rebuilds every segment at a new height; the same height does nothing.
     void UpdateHeight(float height) override;
     void Update() override;
+    // The wave-set record: f32 height; roller speed, roller height, u32 draw flags, wave spacing
+    // (kept within [1, 10]) and 40 zero bytes; u32 point count and the points as a path stores
+    // them. True unless the data ends inside it.
+    bool Load(BinaryReader& reader, unsigned version) override;
+    void Save(BinaryWriter& writer) const override;
 
     void UpdateWaves(int elapsedMs);
     // Build or give back every segment's vertex buffer (device reset).
@@ -38,6 +43,8 @@ public:
 
 private:
     void BuildSegment(unsigned index) { segments_[index]->Build(device_, points_[index], points_[index + 1], height_); }
+
+    static constexpr uint32_t kParamsPadding = 40;  // after the four stored parameters
 
     WaveParams params_;
     mem::vector<std::unique_ptr<WaterWaveSegment>> segments_;  // i joins points i and i + 1

@@ -17,6 +17,7 @@
 #include "files/BinaryWriter.h"
 #include "network/NetworkController.h"
 #include "pathing/PathFinder.h"
+#include "render/GraphicsEngine.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -64,6 +65,16 @@ ABBox Level::GetBoundingBox() const {
     if (ground_) return ground_->GetBoundingBox();
     if (space_) return space_->GetBoundingBox();
     return ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
+}
+
+LevelWater* Level::NewWater() {
+    water_.reset(LevelWater::Make(region_));
+    if (!water_) return nullptr;
+    const ABBox box = GetBoundingBox();
+    GraphicsEngine* graphics = GetEngineGraphics();
+    water_->Initialize(ground_ ? unsigned(2.0f * box.halfSize.x) : 0u, ground_ ? unsigned(2.0f * box.halfSize.z) : 0u,
+                       ground_.get(), graphics ? graphics->GetRenderDevice() : nullptr);
+    return water_.get();
 }
 
 float Level::GetGroundHeight(float x, float z) const { return ground_ ? ground_->GetHeightInterpolated(x, z) : 0.0f; }
@@ -219,6 +230,13 @@ bool Level::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsS
             found = true;
         }
     }
+    if (water_) {
+        Intersection water;
+        if (water_->GetIntersection(ray, water, excluded) && water.distance < intersection.distance) {
+            intersection = water;
+            found = true;
+        }
+    }
     return (!skipEntities && space_ && space_->Pick(ray, intersection, excluded)) || found;
 }
 
@@ -286,6 +304,7 @@ void Level::PostDeviceReset() {
 void Level::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     if (elapsedMs <= 0) return;
     if (ground_) ground_->Update(frusta, count, elapsedMs);
+    if (water_) water_->Update(elapsedMs);
     if (decals_) decals_->Update(uint32_t(elapsedMs));
     if (!space_) return;
     const float inflation = gEngine ? gEngine->GetEntityUpdateInflation() : 0.0f;
@@ -471,6 +490,7 @@ bool Level::RunUnloadStep() {
         return false;
     default:
         space_.reset();
+        water_.reset();
         ground_.reset();
         loaded_ = false;
         renderDataLoaded_ = false;

@@ -8,9 +8,12 @@
 // The ground of a terrain level is an editable or a run-time terrain (LevelGround.h), read from the
 // ground chunk and written back by Save; a ground that cannot be made or read fails the level's
 // load. With a ground, the level's box and ground height are the ground's and rays hit it; without
-// one the box is the entity tree's and the ground height 0. The interior grid, the water and the
-// decals join the level with their subsystems; until then the file reader passes over their chunks
-// with a warning, so a level file that has them still loads.
+// one the box is the entity tree's and the ground height 0. The water (LevelWater.h) is made after
+// the chunk walk, sized to the ground, and read from the water chunk; a water block that cannot be
+// read leaves the level without water (logged) rather than failing it. Rays, collisions and
+// disturbances reach the water too. The interior grid and the decals join the level with their
+// subsystems; until then the file reader passes over their chunks with a warning, so a level file
+// that has them still loads.
 //
 // Entity tree: made by Load (centred on the level's box) or NewSpace. Entities enter through
 // AddEntity (or the loaders), leave through RemoveEntity or DestroyAllEntities, and are re-placed
@@ -60,6 +63,7 @@
 #include "world/EntitySpace.h"
 #include "world/LevelDecals.h"
 #include "world/LevelGround.h"
+#include "world/LevelWater.h"
 #include "world/SectorLayers.h"
 
 namespace GAME {
@@ -128,6 +132,13 @@ public:
     void SetGround(std::unique_ptr<LevelGround> ground) { ground_ = std::move(ground); }
     // The decals placed in the level (World::PlaceDecal); null when no maker is installed.
     LevelDecals* GetDecalSet() const { return decals_.get(); }
+    // The water; null for a level without one.
+    LevelWater* GetWater() const { return water_.get(); }
+    // Replaces the water by a new, empty one sized to the ground (its box, truncated) on the
+    // graphics engine's device; null (and no water) when no water can be made.
+    LevelWater* NewWater();
+    // Replaces the water (the sample-data generator's, a tool's own).
+    void SetWater(std::unique_ptr<LevelWater> water) { water_ = std::move(water); }
     PathMesh& GetPathMesh() { return pathMesh_; }
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
@@ -253,6 +264,7 @@ private:
     std::unique_ptr<EntitySpace> space_;   // null until loaded or made
     std::unique_ptr<LevelGround> ground_;  // null without ground
     std::unique_ptr<LevelDecals> decals_;  // made with the level
+    std::unique_ptr<LevelWater> water_;    // null without water
     PathMesh pathMesh_;
     bool loaded_ = false;
     bool renderDataLoaded_ = false;

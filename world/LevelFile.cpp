@@ -72,6 +72,8 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
 
     BinaryReader entities;
     BinaryReader entityData;
+    BinaryReader waterChunk;
+    bool hasWater = false;
     ImpassableData impassable;
     bool hasEntities = false;
     bool hasEntityData = false;
@@ -105,7 +107,8 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
             if (!impassable.Load(chunk)) Log(LogPriority::Warning, "Level file: the passability was not read");
             break;
         case kChunkWater:
-            Log(LogPriority::Warning, "Level file: the water is passed over; no water system is present");
+            waterChunk = std::move(chunk);  // read once the ground it lies on is known
+            hasWater = true;
             break;
         case kChunkSectorLayers:
             if (!sectorLayers_.Load(chunk)) Log(LogPriority::Warning, "Level file: the sector layers were not read");
@@ -116,6 +119,14 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     }
     // Only an editable ground keeps the passability.
     if (ground_ && impassable.HasBeenLoadedOrPrimed()) ground_->SetImpassableData(impassable);
+    water_.reset();
+    if (hasWater) {
+        if (!NewWater()) {
+            Log(LogPriority::Warning, "Level file: the water is passed over; no water system is present");
+        } else if (!water_->Load(waterChunk)) {
+            water_.reset();  // logged by the water
+        }
+    }
 
     const ABBox box = GetBoundingBox();
     const float hx = box.halfSize.x;
@@ -236,6 +247,7 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
 void Level::DiscardLoad() {
     DestroyAllEntities(-1);
     space_.reset();
+    water_.reset();
     ground_.reset();
     pathMesh_.Clear();
     sectorLayers_.Clear();
@@ -278,6 +290,12 @@ void Level::Save(BinaryWriter& writer, bool runTimeFormat) const {
     writer.BeginChunk(kChunkGround);
     if (ground_) ground_->Write(writer, runTimeFormat);
     writer.EndChunk();
+
+    if (water_) {
+        writer.BeginChunk(kChunkWater);
+        water_->Save(writer);
+        writer.EndChunk();
+    }
 
     if (pathMesh_.HasMesh()) {
         writer.BeginChunk(kChunkPathMesh);

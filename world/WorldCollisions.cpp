@@ -72,14 +72,18 @@ int World::FindCollisions(const Entity* entity, const OBBox& box, CollisionConta
     int count = 0;
     for (Region* region : loadedRegions_) {
         const LevelGround* ground = region->GetLevel()->GetGround();
-        if (count >= max || ground == nullptr) continue;
+        const LevelWater* water = region->GetLevel()->GetWater();
+        if (count >= max || (ground == nullptr && water == nullptr)) continue;
         const Vec3 shift = region->GetRelativePosition(centre);
         ABBox moved = bounds;
         moved.Translate(shift);
         if (!ABBox::Overlap(moved, region->GetBoundingBox())) continue;
         OBBox local = box;
         local.coords.origin += shift;
-        const int found = ground->FindCollisions(local, contacts + count, max - count, excluded);
+        int found = ground ? ground->FindCollisions(local, contacts + count, max - count, excluded) : 0;
+        if (water && count + found < max) {
+            found += water->FindCollisions(local, contacts + count + found, max - count - found, excluded);
+        }
         MoveContacts(contacts + count, found, -shift);
         count += found;
     }
@@ -131,13 +135,15 @@ void World::FindCollisions(const Entity* entity, mem::vector<CollisionBox>& boxe
 
     for (Region* region : loadedRegions_) {
         const LevelGround* ground = region->GetLevel()->GetGround();
-        if (ground == nullptr) continue;
+        const LevelWater* water = region->GetLevel()->GetWater();
+        if (ground == nullptr && water == nullptr) continue;
         const Vec3 shift = region->GetRelativePosition(centre);
         ABBox area = bounds;
         area.Translate(shift);
         if (!ABBox::Overlap(area, region->GetBoundingBox())) continue;
         mem::vector<CollisionBox> local = moved(shift);
-        ground->FindCollisions(local, area, excluded);
+        if (ground) ground->FindCollisions(local, area, excluded);
+        if (water) water->FindCollisions(local, area, excluded);
         offer(local, shift);
     }
 
@@ -177,13 +183,14 @@ void World::FindCollisions(Entity* entity, mem::vector<CollisionBox>& boxes, con
     FindCollisions(entity, boxes, centre, EntityListType::UpdatedPartOfLevel, PhysicsSurface::None);
 }
 
-void World::CreatePointDisturbance(const WorldVec3& position, float radius, float strength, int) {
+void World::CreatePointDisturbance(const WorldVec3& position, float radius, float strength, int splash) {
     for (Region* region : loadedRegions_) {
         LevelGround* ground = region->GetLevel()->GetGround();
-        if (ground == nullptr) continue;
+        LevelWater* water = region->GetLevel()->GetWater();
         const Vec3 at = region->GetRelativePosition(position);
-        if (ABBox::Overlap(ABBox(at, Vec3(radius, radius, radius)), region->GetBoundingBox()))
-            ground->DisplaceGrass(at.x, at.z, radius, strength);
+        if (!ABBox::Overlap(ABBox(at, Vec3(radius, radius, radius)), region->GetBoundingBox())) continue;
+        if (ground) ground->DisplaceGrass(at.x, at.z, radius, strength);
+        if (water) water->CreateRipple(at, radius, strength, LevelWater::SplashType(splash));
     }
 }
 

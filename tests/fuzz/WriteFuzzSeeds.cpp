@@ -25,9 +25,15 @@
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/MeshFileWriter.h"
 #include "support/ImageFiles.h"
+#include "support/RecordingDevice.h"
 #include "support/TempDirectory.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
+#include "terrain/Water.h"
+#include "terrain/WaterLayer.h"
+#include "terrain/WaterPath.h"
+#include "terrain/WaterTypeManager.h"
+#include "terrain/WaterWaveSet.h"
 #include "world/Level.h"
 #include "world/MapFile.h"
 #include "world/Region.h"
@@ -312,6 +318,29 @@ void AddTerrainBlocks(Corpus& corpus) {
     objects->SetTableDepot(nullptr);
 }
 
+// A lake layer, a river and shore waves, as a level's water chunk.
+void AddWaterBlock(Corpus& corpus) {
+    test::RecordingDevice device;
+    {
+        Water water(nullptr);
+        water.Initialize(64, 64, nullptr, &device);
+        WaterTypeManager::Get().CreateWaterType("Lake");
+        WaterTypeManager::Get().CreateWaterType("River");
+        WaterLayer* layer = water.AddWaterLayer("Lake", 0.5f);
+        layer->UpdateArea(Vec3(20, 0, 20), 8.0f, true);
+        ControlPoint bend{0, 40, 8, 0, 0, 1, 2};
+        WaterPath* river = water.AddWaterPath("River", 1.0f, bend);
+        bend = ControlPoint{30, 50, 6, 6, -0.7071f, 0.7071f, 3};
+        river->AddControlPoint(bend);
+        WaterWaveSet* waves = water.AddWaveSet(0.5f, ControlPoint{10, 10, 4, 0, 0, 1, 2});
+        waves->AddControlPoint(ControlPoint{24, 12, 4, 0, 0, 1, 2});
+        BinaryWriter writer;
+        water.Save(writer);
+        corpus.Add("fuzz_water_block", "lake-river-waves.bin", Written(writer));
+    }
+    WaterTypeManager::Destroy();
+}
+
 // One style of every kind, the day/night one with its default cycle.
 void AddSectorData(Corpus& corpus) {
     SectorDataManager styles;
@@ -430,6 +459,7 @@ int main(int argc, char** argv) {
     AddLevels(corpus);
     AddTerrainBlocks(corpus);
     AddSectorData(corpus);
+    AddWaterBlock(corpus);
     AddStringTable(corpus);
     AddWorldFiles(corpus);
     AddLegacyMeshes(corpus);

@@ -1,0 +1,301 @@
+// The water of a level: the water block round trip and its layout byte by byte, cut and corrupt
+// blocks, water types loaded once per block, slot tables, and the surface as rays, collisions,
+// point queries and splashes see it, alone and through a world over a terrain with a lake.
+
+#include "TestTerrain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "core/Intersection.h"
+#include "core/OBBox.h"
+#include "core/Ray.h"
+#include "core/Singleton.h"
+#include "engine/ObjectManager.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "physics/CollisionContact.h"
+#include "support/LogCapture.h"
+#include "support/RecordingDevice.h"
+#include "terrain/Water.h"
+#include "terrain/WaterLayer.h"
+#include "terrain/WaterPath.h"
+#include "terrain/WaterType.h"
+#include "terrain/WaterTypeManager.h"
+#include "terrain/WaterWaveSet.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/World.h"
+#include "world/WorldIntersection.h"
+#include "world/WorldRay.h"
+
+namespace GAME::test {
+namespace {
+
+ControlPoint Point(float x, float z, float tx, float tz, float width) {
+    ControlPoint p{x, z, tx, tz, 0.0f, 0.0f, width};
+    p.UpdateNormal();
+    return p;
+}
+
+// Ground 3 below the water's height 0 inside the lake x, z in [8, 40), 5 above it elsewhere.
+float LakeGround(unsigned x, unsigned z) { return x >= 8 && x < 40 && z >= 8 && z < 40 ? -3.0f : 5.0f; }
+
+class WaterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ground.Make(65, 65, LakeGround));
+        WaterType* lake = WaterTypeManager::Get().CreateWaterType("Lake");
+        lake->EditSettings().MaxDepth = 7.0f;
+        WaterTypeManager::Get().CreateWaterType("River")->EditSettings().ScrollSpeed = 2.0f;
+    }
+    void TearDown() override {
+        for (const char* name : {"Lake", "River"}) {
+            WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType(name));
+        }
+        WaterTypeManager::Destroy();
+    }
+    // A lake layer over the basin, a river and shore waves.
+    void Fill(Water& water) {
+        WaterLayer* layer = water.AddWaterLayer("Lake", 0.0f);
+        ASSERT_NE(layer, nullptr);
+        layer->UpdateArea(Vec3(24, 0, 24), 12.0f, true);
+        ASSERT_GT(layer->GetNumBlocks(), 0u);
+        WaterPath* river = water.AddWaterPath("River", 1.0f, Point(4, 50, 10, 0, 2));
+        ASSERT_NE(river, nullptr);
+        river->AddControlPoint(Point(40, 56, 10, 0, 3));
+        WaterWaveSet* waves = water.AddWaveSet(0.0f, Point(10, 10, 4, 0, 2));
+        waves->AddControlPoint(Point(30, 10, 4, 0, 2));
+        waves->GetWaveParams().waveSpacing = 2.5f;
+    }
+    static mem::vector<unsigned char> Saved(Water& water) {
+        BinaryWriter writer(256);
+        water.Save(writer);
+        return mem::vector<unsigned char>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+    }
+    std::unique_ptr<Water> Fresh() {
+        auto water = std::make_unique<Water>(nullptr);
+        water->Initialize(64, 64, &ground, &device);
+        return water;
+    }
+
+    TestTerrain ground;
+    RecordingDevice device;
+};
+
+TEST_F(WaterTest, TheBlockRoundTripsAndKeepsItsLayout) {
+    auto water = Fresh();
+    EXPECT_EQ(water->GetBlocksX(), 8u);
+    Fill(*water);
+    const mem::vector<unsigned char> bytes = Saved(*water);
+    uint32_t header[6];
+    std::memcpy(header, bytes.data(), sizeof header);
+    EXPECT_EQ(header[0], 0xFEEDCBA9u);
+    EXPECT_EQ(header[1], 2u);
+    EXPECT_EQ(header[2], 2u) << "one type record per layer and path";
+    EXPECT_EQ(header[3], 1u);
+    EXPECT_EQ(header[4], 1u);
+    EXPECT_EQ(header[5], 1u);
+
+    auto loaded = Fresh();
+    BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
+    ASSERT_TRUE(loaded->Load(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+    EXPECT_EQ(Saved(*loaded), bytes);
+    const WaterLayer* layer = loaded->GetLayer(0);
+    ASSERT_NE(layer, nullptr);
+    EXPECT_STREQ(layer->GetWaterTypeName(), "Lake");
+    EXPECT_EQ(layer->GetNumBlocks(), water->GetLayer(0)->GetNumBlocks());
+    ASSERT_NE(loaded->GetPath(0), nullptr);
+    EXPECT_EQ(loaded->GetPath(0)->GetNumSegments(), 1u);
+    EXPECT_EQ(loaded->GetPath(0)->GetControlPoint(1).width, 3.0f);
+    ASSERT_NE(loaded->GetWaveSet(0), nullptr);
+    EXPECT_EQ(loaded->GetWaveSet(0)->GetWaveParams().waveSpacing, 2.5f);
+    // The registered types keep their values and their references return to what the objects hold.
+    const WaterType* lake = WaterTypeManager::Get().GetWaterType("Lake");
+    EXPECT_EQ(lake->GetSettings().MaxDepth, 7.0f);
+    WaterTypeManager::Get().ReleaseWaterType(lake);
+    EXPECT_EQ(WaterTypeManager::Get().GetReferenceCount("Lake"), 3) << "the test's, and one per layer of two waters";
+
+    // Saving drops a layer left without blocks and a curve of one point, and counts only what it writes.
+    WaterLayer* empty = water->AddWaterLayer("Lake", 2.0f);
+    ASSERT_NE(empty, nullptr);
+    water->AddWaveSet(0.0f, Point(1, 1, 1, 0, 1));
+    EXPECT_EQ(Saved(*water), bytes);
+    EXPECT_EQ(water->GetNumLayers(), 1u);
+}
+
+TEST_F(WaterTest, BlocksBuiltByteByByteLoad) {
+    // Version 1: no wave-set count; one type, one layer of one block, one path of two points.
+    BinaryWriter w(256);
+    for (uint32_t v : {0xFEEDCBA9u, 1u, 1u, 1u, 1u}) w.Write(v);
+    WaterType river("River");
+    river.EditSettings().ScrollSpeed = 9.0f;  // already registered: the registered values stay
+    river.Save(w);
+    w.Write(std::string("lake"));  // names match in any case
+    for (float f : {0.0f, 64.0f, 64.0f}) w.Write(f);
+    w.Write(2u);
+    w.Write(3u * 8 + 2);  // block (2, 3)
+    unsigned char coverage[100];
+    std::memset(coverage, 255, sizeof coverage);
+    w.Write(coverage, 100);
+    w.Write(64u * 64u);  // outside the grid: passed over with its bytes
+    w.Write(coverage, 100);
+    w.Write(std::string("River"));
+    w.Write(1.5f);
+    w.Write(2u);
+    for (float x : {0.0f, 20.0f}) {
+        for (float f : {x, 30.0f, 5.0f, 0.0f, 0.0f, 1.0f, 2.0f}) w.Write(f);
+        const unsigned char zeros[36] = {};
+        w.Write(zeros, 36);
+    }
+    auto water = Fresh();
+    LogCapture log;
+    BinaryReader reader(w.GetBuffer(), w.GetPosition());
+    ASSERT_TRUE(water->Load(reader));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Warning water data is version 1, current version is 2, please rebuild the map."));
+    ASSERT_NE(water->GetLayer(0), nullptr);
+    EXPECT_EQ(water->GetLayer(0)->GetNumBlocks(), 1u);
+    EXPECT_NE(water->GetLayer(0)->GetBlock(2, 3), nullptr);
+    ASSERT_NE(water->GetPath(0), nullptr);
+    EXPECT_EQ(water->GetPath(0)->GetHeight(), 1.5f);
+    EXPECT_EQ(water->GetNumWaveSets(), 0u);
+    const WaterType* registered = WaterTypeManager::Get().GetWaterType("River");
+    EXPECT_EQ(registered->GetSettings().ScrollSpeed, 2.0f);
+    WaterTypeManager::Get().ReleaseWaterType(registered);
+
+    // An unknown type fails its own record only; the records after it still read.
+    mem::vector<unsigned char> bytes(w.GetBuffer(), w.GetBuffer() + w.GetPosition());
+    const size_t lakeName = 20 + (bytes.size() - 20 - (4 + 4 + 12 + 4 + 2 * 104) - (4 + 5 + 4 + 4 + 128));
+    ASSERT_EQ(bytes[lakeName + 4], 'l');
+    bytes[lakeName + 4] = 'x';
+    auto other = Fresh();
+    BinaryReader second(bytes.data(), uint32_t(bytes.size()));
+    EXPECT_TRUE(other->Load(second));
+    EXPECT_EQ(other->GetLayer(0), nullptr);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Failed to load water layer 0."));
+    EXPECT_NE(other->GetPath(0), nullptr);
+}
+
+TEST_F(WaterTest, CutCorruptAndOverfullBlocksFailCleanly) {
+    auto source = Fresh();
+    Fill(*source);
+    const mem::vector<unsigned char> bytes = Saved(*source);
+    LogCapture log;
+    for (size_t size = 0; size < bytes.size(); ++size) {
+        auto water = Fresh();
+        BinaryReader reader(bytes.data(), uint32_t(size));
+        ASSERT_FALSE(water->Load(reader)) << "cut at " << size;
+        EXPECT_EQ(water->GetNumLayers() + water->GetNumPaths() + water->GetNumWaveSets(), 0u);
+    }
+    std::mt19937 random(5);
+    for (int trial = 0; trial < 300; ++trial) {
+        mem::vector<unsigned char> corrupt = bytes;
+        for (int k = 0; k < 4; ++k) corrupt[random() % corrupt.size()] = uint8_t(random());
+        auto water = Fresh();
+        BinaryReader reader(corrupt.data(), uint32_t(corrupt.size()));
+        water->Load(reader);  // either way, within the bytes and the slots
+    }
+    // More layers than a level holds.
+    mem::vector<unsigned char> overfull = bytes;
+    const uint32_t many = 129;
+    std::memcpy(overfull.data() + 12, &many, 4);
+    auto water = Fresh();
+    BinaryReader reader(overfull.data(), uint32_t(overfull.size()));
+    EXPECT_FALSE(water->Load(reader));
+    // Before a device there is nothing to load into.
+    Water headless(nullptr);
+    headless.Initialize(64, 64, &ground, nullptr);
+    BinaryReader again(bytes.data(), uint32_t(bytes.size()));
+    EXPECT_FALSE(headless.Load(again));
+    EXPECT_EQ(headless.AddWaterLayer("Lake", 0.0f), nullptr);
+}
+
+TEST_F(WaterTest, SlotTablesCountToTheHighestSlot) {
+    Water narrow(nullptr);
+    narrow.Initialize(63, 10, nullptr, &device);
+    EXPECT_EQ(narrow.GetBlocksX(), 7u);
+    EXPECT_EQ(narrow.GetBlocksZ(), 2u);
+    auto water = Fresh();
+    WaterLayer* layers[6];
+    for (WaterLayer*& layer : layers) layer = water->AddWaterLayer("Lake", 0.0f);
+    water->RemoveWaterLayer(layers[3]);
+    EXPECT_EQ(layers[3], nullptr);
+    EXPECT_EQ(water->GetNumLayers(), 6u);
+    water->RemoveWaterLayer(layers[5]);
+    EXPECT_EQ(water->GetNumLayers(), 5u);
+    EXPECT_EQ(water->AddWaterLayer("Lake", 1.0f)->GetIndex(), 3u);
+    EXPECT_EQ(water->FindLayer("LAKE", 1.0f), water->GetLayer(3));
+    EXPECT_EQ(water->AddWaterPath("Sea", 0.0f, Point(0, 0, 1, 0, 1)), nullptr);
+}
+
+TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
+    auto water = Fresh();
+    Fill(*water);
+    Intersection hit;
+    EXPECT_TRUE(water->GetIntersection(Ray{Vec3(24, 10, 24), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
+    EXPECT_FLOAT_EQ(hit.distance, 10.0f);
+    EXPECT_EQ(hit.surface, PhysicsSurface::Water);
+    EXPECT_FALSE(water->GetIntersection(Ray{Vec3(24, 10, 24), Vec3(0, -1, 0)}, hit, PhysicsSurface::Water));
+    EXPECT_FALSE(water->GetIntersection(Ray{Vec3(2, 10, 2), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
+    // The river lies above the lake's height where they do not overlap.
+    EXPECT_TRUE(water->GetIntersection(Ray{Vec3(20, 10, 53), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
+    EXPECT_FLOAT_EQ(hit.distance, 9.0f);
+
+    CollisionContact contacts[2];
+    const OBBox oneUnder(Vec3(1, 2, 1), Coords::Translation(Vec3(24, 1, 24)));  // bottom at -1, height 4
+    ASSERT_EQ(water->FindCollisions(oneUnder, contacts, 2, PhysicsSurface::None), 1);
+    EXPECT_FLOAT_EQ(contacts[0].depth, 1.0f);
+    EXPECT_EQ(contacts[0].normal, Vec3(0, 1, 0));
+    EXPECT_EQ(contacts[0].surface, PhysicsSurface::Water);
+    const OBBox deep(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -3, 24)));  // bottom 5 under
+    EXPECT_EQ(water->FindCollisions(deep, contacts, 2, PhysicsSurface::None), 0);
+    EXPECT_EQ(water->FindCollisions(oneUnder, contacts, 2, PhysicsSurface::Water), 0);
+
+    Vec3 surface, velocity;
+    ASSERT_TRUE(water->GetWaterPointInfo(Vec3(20, -2, 53), surface, velocity));
+    EXPECT_FLOAT_EQ(surface.y, 1.0f);
+    EXPECT_GT(velocity.x, 1.5f);  // the river's drift
+    EXPECT_FALSE(water->GetWaterPointInfo(Vec3(24, 3, 24), surface, velocity));
+
+    // A wake above the surface ripples but makes no effect (no splash records here either).
+    water->CreateRipple(Vec3(24, 1, 24), 1.0f, 1.0f, LevelWater::SplashType::Wake);
+    water->Update(10);
+    EXPECT_EQ(water->GetRipples().GetNumRipplesWritten(), 1u);
+    water->CreateRipple(Vec3(24, -3, 24), 1.0f, 1.0f, LevelWater::SplashType::Object);  // too deep
+    water->Update(10);
+    EXPECT_EQ(water->GetRipples().GetNumRipplesWritten(), 1u);
+}
+
+TEST_F(WaterTest, AWorldFindsTheLakeOverItsTerrain) {
+    World world;
+    Region* region = world.GetRegion(world.AddRegion("lake", IntVec3(100, 0, 0), ABBox(), RegionId()));
+    auto terrain = std::make_unique<TestTerrain>();
+    ASSERT_TRUE(terrain->Make(65, 65, LakeGround));
+    auto level = std::make_unique<Level>(region);
+    level->NewSpace(Vec2(32, 32));
+    auto water = std::make_unique<Water>(region);
+    water->Initialize(64, 64, terrain.get(), &device);
+    Fill(*water);
+    level->SetGround(std::move(terrain));
+    level->SetWater(std::move(water));
+    level->PostLoad(false);
+    region->SetLevel(std::move(level));
+    world.UpdateRegionBoundingBox(region->GetLevel());
+
+    WorldIntersection hit;
+    world.GetIntersection(WorldRay(WorldVec3(region, Vec3(24, 10, 24)), Vec3(0, -1, 0)), hit, PhysicsSurface::None, true);
+    EXPECT_FLOAT_EQ(hit.distance, 10.0f) << "the lake's surface, not the basin 3 below";
+    hit = WorldIntersection();
+    world.GetIntersection(WorldRay(WorldVec3(region, Vec3(4, 10, 4)), Vec3(0, -1, 0)), hit, PhysicsSurface::None, true);
+    EXPECT_FLOAT_EQ(hit.distance, 5.0f) << "the shore's ground";
+    Vec3 surface, velocity;
+    ASSERT_TRUE(region->GetLevel()->GetWater()->GetWaterPointInfo(Vec3(30, -2.5f, 30), surface, velocity));
+    EXPECT_FLOAT_EQ(surface.y, 0.0f);
+    world.Unload();
+}
+
+}  // namespace
+}  // namespace GAME::test

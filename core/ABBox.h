@@ -33,6 +33,16 @@ struct ABBox {
 
     void GetCorners(Vec3 corners[8]) const;
 
+    // The squared distance from the point to the nearest point of the box; 0 inside.
+    float GetSquaredDistance(const Vec3& point) const {
+        const auto axis = [](float p, float c, float h) {
+            const float d = std::fabs(p - c) - h;
+            return d > 0.0f ? d * d : 0.0f;
+        };
+        return axis(point.x, centre.x, halfSize.x) + axis(point.y, centre.y, halfSize.y) +
+               axis(point.z, centre.z, halfSize.z);
+    }
+
     constexpr void Translate(const Vec3& offset) { centre += offset; }
 
     // The smallest box holding both.

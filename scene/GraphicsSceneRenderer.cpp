@@ -20,16 +20,6 @@ const GraphicsShader2* gPortalMaskShader = nullptr;
 
 bool IsFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-float SquaredDistance(const ABBox& box, const Vec3& point) {
-    const Vec3 min = box.GetMin();
-    const Vec3 max = box.GetMax();
-    const auto axis = [](float p, float lo, float hi) {
-        const float d = p < lo ? lo - p : (p > hi ? p - hi : 0.0f);
-        return d * d;
-    };
-    return axis(point.x, min.x, max.x) + axis(point.y, min.y, max.y) + axis(point.z, min.z, max.z);
-}
-
 }  // namespace
 
 const SceneStyleNames& SceneStyleNames::Get() {
@@ -129,7 +119,7 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
                                           const GraphicsLight* light) const {
     for (const QueueEntry& entry : queue_) {
         if (lightSphere != nullptr &&
-            SquaredDistance(entry.sceneBox, lightSphere->centre) > lightSphere->radius * lightSphere->radius) {
+            entry.sceneBox.GetSquaredDistance(lightSphere->centre) > lightSphere->radius * lightSphere->radius) {
             continue;
         }
         const int count = entry.renderable->GetNumRenderPasses(style, generation_);

@@ -14,6 +14,7 @@
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainObject.h"
 #include "terrain/TerrainPlug.h"
+#include "terrain/TerrainRenderInterface.h"
 #include "terrain/TerrainType.h"
 
 namespace GAME {
@@ -27,7 +28,8 @@ void MakeInvisibleCallback::operator()(int x, int z) {
         terrain_.SetInvisible(x, z, true);
 }
 
-Terrain::Terrain(Region* region) : TerrainBase(TerrainBaseType::Editable, region) {}
+Terrain::Terrain(Region* region)
+    : TerrainBase(TerrainBaseType::Editable, region), renderInterface_(std::make_unique<TerrainRenderInterface>(*this)) {}
 
 Terrain::~Terrain() { Unload(); }
 
@@ -55,6 +57,8 @@ bool Terrain::New(unsigned cellsX, unsigned cellsY) {
 void Terrain::Unload() {
     for (TerrainLayer& layer : layers_) DestroyLayer(layer);
     layers_.clear();
+    // The interface forgets the blocks, which go now.
+    renderInterface_->Update(IntVec3(), {});
     // The blocks give their grass back to the pool before the ground mesh and the pool go.
     TerrainBase::Unload();
     DestroyMapGeometry();
@@ -165,6 +169,10 @@ void Terrain::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     UnloadOldObjects();
     UpdateObjects(frusta, count, elapsedMs);
 }
+
+bool Terrain::LowQuality() const { return renderInterface_->LowQuality(); }
+
+TerrainRenderInterfaceBase* Terrain::GetRenderInterface() const { return renderInterface_.get(); }
 
 void Terrain::PreLoad(int priority, const Frustum* frusta, unsigned count) {
     mem::vector<TerrainObject*> objects;

@@ -27,6 +27,7 @@
 // Threads: made and filled on the thread that loads its level, then used on the main thread.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/Mem.h"
@@ -45,6 +46,7 @@ class RenderVertexBuffer;
 class RenderVertexDeclaration;
 class SimplePolygon;
 class Terrain;
+class TerrainRenderInterface;
 
 // Receives each sample a rasterised polygon covers, in terrain-grid coordinates, unclipped.
 class TerrainRasterizeCallback {
@@ -167,7 +169,9 @@ public:
     // The opacity textures and the ground mesh go before a device reset and come back after it.
     void PreDeviceReset() override;
     void PostDeviceReset() override;
-    bool LowQuality() const override { return false; }
+    // The quality the render interface chose at its last Update.
+    bool LowQuality() const override;
+    TerrainRenderInterfaceBase* GetRenderInterface() const override;
     // The ground mesh: X x Y vertices of kVertexSize bytes (position, normal), vertex (x, z) at
     // z * X + x; null without a device.
     const RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
@@ -314,6 +318,7 @@ private:
     GrassGeometryPool grass_;              // made with the ground mesh
     RenderVertexBuffer* vertexBuffer_ = nullptr;             // X x Y ground vertices
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal
+    std::unique_ptr<TerrainRenderInterface> renderInterface_;  // made with the terrain
 };
 
 }  // namespace GAME

@@ -13,8 +13,10 @@
 #include "physics/CollisionBox.h"
 #include "physics/CollisionContact.h"
 #include "render/GraphicsEngine.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainPlug.h"
+#include "terrain/TerrainRenderInterfaceBase.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Region.h"
 
@@ -65,6 +67,20 @@ void TerrainBase::Unload() {
     DestroySpace();
     numXSamples_ = 0;
     numYSamples_ = 0;
+}
+
+void TerrainBase::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) {
+    TerrainRenderInterfaceBase* renderInterface = GetRenderInterface();
+    if (!region_ || !renderInterface) return;
+    mem::vector<TerrainObject*> objects;
+    GetObjectsInFrustum(objects, &frustum, 1, nullptr);
+    if (objects.empty()) return;
+    for (TerrainObject* object : objects) {
+        object->Touch();
+        object->AddToScene(renderer, *this);
+    }
+    renderInterface->Update(region_->GetOffsetFromWorld(), objects);
+    renderer.AddRenderable(renderInterface, region_);
 }
 
 void TerrainBase::PreDeviceReset() {

@@ -45,12 +45,14 @@ class BinaryReader;
 class CollisionBox;
 class Entity;
 class Frustum;
+class GraphicsSceneRenderer;
 class Region;
 class RenderDevice;
 class RenderTexture;
 class RenderVertexBuffer;
 class TerrainBlock;
 class TerrainObject;
+class TerrainRenderInterfaceBase;
 class TerrainType;
 struct CollisionContact;
 struct Intersection;
@@ -109,6 +111,11 @@ public:
     // UnloadOldObjects) are the level's (LevelGround.h).
     // Loads ahead what the objects inside the frusta will need.
     virtual void PreLoad(int priority, const Frustum* frusta, unsigned count) = 0;
+    // With a region and objects in the frustum: each object is touched and adds itself, then the
+    // render interface takes the objects (Update) and is queued for the region.
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
+    // The terrain's renderable; null for a kind that draws nothing.
+    virtual TerrainRenderInterfaceBase* GetRenderInterface() const { return nullptr; }
     // Back to the empty state: every object leaves the tree, the blocks, the plugs and the tree are
     // deleted and the sample and block counts become 0. Objects owned elsewhere survive, out of
     // any tree.

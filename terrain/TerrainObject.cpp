@@ -13,6 +13,8 @@ TerrainObject::~TerrainObject() = default;
 
 void TerrainObject::Update(const TerrainBase&, int) {}
 
+void TerrainObject::AddToScene(GraphicsSceneRenderer&, const TerrainBase&) {}
+
 void TerrainObject::Unload() { preLoaded_ = NotLoaded; }
 
 void TerrainObject::Load(int, bool preLoad) { preLoaded_ = preLoad ? PreLoaded : Loaded; }

@@ -24,6 +24,7 @@
 namespace GAME {
 
 class CollisionBox;
+class GraphicsSceneRenderer;
 class TerrainBase;
 struct CollisionContact;
 struct Intersection;
@@ -52,6 +53,9 @@ public:
 
     // The per-frame update of an object the terrain's frusta see; the base does nothing.
     virtual void Update(const TerrainBase& terrain, int elapsedMs);
+    // Queues the object's own renderables for the terrain's region; the base has none (the ground
+    // blocks are drawn by the terrain's render interface).
+    virtual void AddToScene(GraphicsSceneRenderer& renderer, const TerrainBase& terrain);
     // Gives the render data back; the base only forgets its load state.
     virtual void Unload();
     // Readies the object's resources; the base records the load state (PreLoaded when preLoad,

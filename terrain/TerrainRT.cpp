@@ -4,11 +4,13 @@
 
 #include "core/Log.h"
 #include "render/RenderDevice.h"
+#include "terrain/TerrainRenderInterfaceRT.h"
 #include "terrain/TerrainType.h"
 
 namespace GAME {
 
-TerrainRT::TerrainRT(Region* region) : TerrainBase(TerrainBaseType::RunTime, region) {}
+TerrainRT::TerrainRT(Region* region)
+    : TerrainBase(TerrainBaseType::RunTime, region), renderInterface_(std::make_unique<TerrainRenderInterfaceRT>(*this)) {}
 
 TerrainRT::~TerrainRT() { Unload(); }
 
@@ -19,6 +21,8 @@ void TerrainRT::Unload() {
         TerrainType::Destroy(layer.terrainType);
     }
     layers_.clear();
+    // The interface forgets the blocks, which go now.
+    renderInterface_->Update(IntVec3(), {});
     // The blocks give their grass back to the pool before the ground mesh and the pool go.
     TerrainBase::Unload();
     DestroyMapGeometry();
@@ -135,6 +139,10 @@ void TerrainRT::PostDeviceReset() {
 // ---------------------------------------------------------------------------------------------
 // Samples, queries and layers
 // ---------------------------------------------------------------------------------------------
+
+bool TerrainRT::LowQuality() const { return renderInterface_->LowQuality(); }
+
+TerrainRenderInterfaceBase* TerrainRT::GetRenderInterface() const { return renderInterface_.get(); }
 
 bool TerrainRT::IsInvisible(int x, int z) const {
     if (x < 0 || z < 0 || unsigned(x) >= GetNumXSamples() || unsigned(z) >= GetNumYSamples()) return false;

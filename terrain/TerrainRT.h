@@ -27,6 +27,7 @@
 // thread.
 
 #include <cstdint>
+#include <memory>
 
 #include "core/Mem.h"
 #include "terrain/GrassGeometryPool.h"
@@ -35,6 +36,7 @@
 namespace GAME {
 
 class RenderVertexDeclaration;
+class TerrainRenderInterfaceRT;
 
 class TerrainRT final : public TerrainBase {
 public:
@@ -92,8 +94,8 @@ public:
     // The layers whose bit is set at some sample of the cells under the box, ascending; the
     // masks already leave out the layers opaque layers cover.
     void GetLayersInBox(mem::vector<unsigned>& out, const ABBox& box) const override;
-    // Both kinds draw in their standard mode until the terrain renderer picks one.
-    bool LowQuality() const override { return false; }
+    // The quality the render interface chose at its last Update.
+    bool LowQuality() const override;
 
     // -- Grass and the ground mesh -----------------------------------------------------------------
 
@@ -105,6 +107,7 @@ public:
     const RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
     const RenderVertexDeclaration* GetVertexDeclaration() const { return vertexDeclaration_; }
     bool HasLoadedRenderData() const { return renderDataLoaded_; }
+    TerrainRenderInterfaceBase* GetRenderInterface() const override;
 
 private:
     void CreateMapGeometry() override;
@@ -121,6 +124,7 @@ private:
     RenderVertexBuffer* vertexBuffer_ = nullptr;
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;
     bool renderDataLoaded_ = false;      // kept by Unload
+    std::unique_ptr<TerrainRenderInterfaceRT> renderInterface_;  // made with the terrain
 };
 
 }  // namespace GAME

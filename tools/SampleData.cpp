@@ -10,6 +10,7 @@
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
 #include "SampleScene.h"
+#include "SampleTerrain.h"
 
 #include "core/Log.h"
 #include "core/System.h"
@@ -517,7 +518,8 @@ bool WriteSampleData(const std::string& directory) {
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
            WriteEffects(files) && WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) &&
-           WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) && WriteVideos(directory);
+           WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) && WriteTerrainShaders(files) &&
+           WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -32,6 +32,8 @@
 //                              noise texture (SampleNoise.h)
 //   Shaders/PortalMask.ssh, Meshes/LitBox.msh, System/Textures/InvTransparencyMask.tex
 //                              the 3-D frame's portal mask, lit box and texture (SampleScene.h)
+//   Shaders/Terrain/TerrainStandard.ssh, Shaders/Terrain/TerrainLowQuality.ssh, Shaders/Grass.ssh
+//                              the terrain's ground and grass shaders (SampleTerrain.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
 //                              and an orange 32 x 32 button face side by side over a 64 x 16

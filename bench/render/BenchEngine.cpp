@@ -51,7 +51,7 @@ Engine& BenchEngine::Get() {
         WriteFile(std::filesystem::path(directory) / GraphicsCanvas::kFilterShader,
                   std::string(filterShader.begin(), filterShader.end()));
         auto* files = new FileSystem();
-        if (!files->AddDirectory(directory)) Fail("the data directory cannot be mounted");
+        if (!files->AddDirectory(directory, true)) Fail("the data directory cannot be mounted");
 
         auto* started = new Engine();
         started->SetLogPath(directory + "/Logs");

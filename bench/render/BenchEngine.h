@@ -3,7 +3,8 @@
 // offscreen window (contexts are slow to make, and one device serves the whole program), with a
 // data directory of its own holding what the benchmarks load: a font ("Fonts/Bench.fnt", the
 // device's built-in face), a font style over it (kParagraphStyle) and the sample data's basic
-// shader and filter shader. The program exits when the engine cannot start.
+// shader and filter shader. The directory is writable through the engine's file system, for
+// benchmarks that add their own files. The program exits when the engine cannot start.
 
 #include "engine/Engine.h"
 

@@ -1,0 +1,155 @@
+#pragma once
+// TerrainRenderInterfaceBase: the one scene renderable of a terrain. Each frame the terrain's
+// AddToScene hands it the terrain objects in view (Update); it keeps the ground blocks among them
+// and, when the scene renderer draws it, draws the ground in three passes:
+//   pass 0, sort order -1, "TerrainGroundSolid": every visible cell once, in the layer shader's
+//     depth, alpha, shadow-filter or fog style (GetShaderStyle maps the renderer's style);
+//   pass 1, sort order 3, "TerrainGround": each texture layer over the cells where it shows,
+//     blended by its opacity texture, top layer first (bottom first in "reflectionStyle");
+//   pass 2, sort order 1000, "TerrainGrass": the blades of every block, layer by layer (not while
+//     the overhead map is drawn).
+// With no block in view it has no pass at all.
+//
+// The ground is never rebuilt for drawing: each pass writes six 32-bit indices a cell (vertex
+// z * X + x of the terrain's one static vertex buffer is sample (x, z)) into the canvas's
+// dynamic index buffer and draws them in one call. A lock takes at most kIndicesPerBlock indices
+// a block; blocks are drawn in batches of what the canvas's buffer holds, so a terrain seen whole
+// (an overview, the overhead map) draws every block instead of failing the lock. A pass with a
+// light sphere draws only the blocks the sphere reaches.
+//
+// The per-frame choice between the standard and the low-quality terrain shader follows the
+// graphics engine's switch at each Update; the blocks rebuild their grass for it when prepared.
+//
+// The pass loops are written once here. The editable and the run-time terrain each derive an
+// interface (TerrainRenderInterface, TerrainRenderInterfaceRT) that supplies where its buffers
+// are and whether a layer shows in a cell; whether a sample is visible both answer through
+// TerrainBase::IsInvisible.
+//
+// Shaders (GLSL in ".ssh" files): "Shaders/Terrain/TerrainStandard.ssh" and
+// "Shaders/Terrain/TerrainLowQuality.ssh" draw the ground with the parameters
+// "objectToScreenMatrix", "objectToRegionMatrix", "regionToSceneOffset", "textureOffset",
+// "textureScale", "opacityTexture" and the terrain types' "baseTexture" and "bumpTexture";
+// "Shaders/Grass.ssh" draws the blades with "objectToWorldMatrix", "objectToScreenMatrix",
+// "terrainOffset", "baseTexture" and "bladeHeight". Without a graphics engine no shader loads
+// and nothing is drawn.
+
+#include <cstdint>
+
+#include "core/ABBox.h"
+#include "core/IntVec3.h"
+#include "core/Mem.h"
+#include "scene/GraphicsRenderable.h"
+
+namespace GAME {
+
+class DebugRenderManager;
+class RenderDevice;
+class RenderDynamicIndexBuffer;
+class RenderIndexBuffer;
+class RenderVertexBuffer;
+class RenderVertexDeclaration;
+class TerrainBase;
+class TerrainBlock;
+class TerrainObject;
+struct Coords;
+struct Sphere;
+
+class TerrainRenderInterfaceBase : public GraphicsRenderable {
+public:
+    static constexpr int kSolidPass = 0;
+    static constexpr int kGroundPass = 1;
+    static constexpr int kGrassPass = 2;
+    // The most indices one block adds: 81 cells of two triangles.
+    static constexpr uint32_t kIndicesPerBlock = 486;
+    static constexpr const char* kStandardShader = "Shaders/Terrain/TerrainStandard.ssh";
+    static constexpr const char* kLowQualityShader = "Shaders/Terrain/TerrainLowQuality.ssh";
+    static constexpr const char* kGrassShader = "Shaders/Grass.ssh";
+
+    // Makes the grass vertex declaration and loads the three shaders (when an engine with a
+    // graphics engine runs); the standard shader draws the layers.
+    explicit TerrainRenderInterfaceBase(const TerrainBase& terrain);
+    virtual ~TerrainRenderInterfaceBase();
+    TerrainRenderInterfaceBase(const TerrainRenderInterfaceBase&) = delete;
+    TerrainRenderInterfaceBase& operator=(const TerrainRenderInterfaceBase&) = delete;
+
+    // -- GraphicsRenderable ------------------------------------------------------------------------
+
+    // 3 with a block in view, else 0.
+    int GetNumRenderPasses(const Name& style, RenderGenerationId generation) const override;
+    const ABBox& GetRenderPassBoundingBox() const override { return bounds_; }
+    int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
+    // The grass shader for the grass pass, the layer shader otherwise.
+    const GraphicsShader2* GetShader2(int pass, const Name& style) const override;
+    // The ground and grass passes draw in the renderer's style (the ground pass has none for
+    // "fogStyle"); the solid pass lays depth under the ambient styles, the light mask under the
+    // light styles and the fog under "fogStyle", by the tables in the source.
+    const Name& GetShaderStyle(int pass, const Name& style, RenderGenerationId generation,
+                               const GraphicsLight* light) const override;
+    const GraphicsTexture* GetTexture(int, const Name&) const override { return nullptr; }
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                    const GraphicsSceneRenderer& renderer) const override;
+    void LogInfo() const override;
+
+    // -- The frame ---------------------------------------------------------------------------------
+
+    // Keeps the ground blocks among the objects (each prepared for drawing), the box around all
+    // of them and the region's offset from the world, and picks the layer shader for the
+    // graphics engine's low-quality switch.
+    void Update(const IntVec3& worldOffset, const mem::vector<TerrainObject*>& objects);
+    const GraphicsShader2* GetLayerShader() const { return layerShader_; }
+    bool LowQuality() const { return lowQuality_; }
+    const mem::vector<TerrainBlock*>& GetBlocks() const { return blocks_; }
+
+    // Replaces out with the blocks in view that the sphere reaches (every block for a radius of 0
+    // or less) and in which the layer shows, each prepared for drawing.
+    void GetBlocksInLayer(unsigned layer, mem::vector<TerrainBlock*>& out, const Sphere& sphere) const;
+    // Debugging aid of the editable terrain: the number of layers showing in each cell of the
+    // blocks in view, as white text at coords applied to the cell's first sample, in the terrain's
+    // region. Nothing here.
+    virtual void DrawLayerCountLabels(DebugRenderManager& debug, const Coords& coords) const;
+
+    // ((ox mod 10) x 0.1, (oz mod 10) x 0.1), the remainder taking the dividend's sign: ground
+    // textures repeat every 10 units across regions.
+    static void GetTextureOffset(const IntVec3& worldOffset, float& u, float& v);
+
+protected:
+    const TerrainBase& GetTerrain() const { return terrain_; }
+
+private:
+    // What the two terrain kinds supply.
+    virtual const RenderVertexBuffer* GetGroundVertexBuffer() const = 0;
+    virtual const RenderVertexDeclaration* GetGroundVertexDeclaration() const = 0;
+    // The grass buffers' shared quad indices.
+    virtual const RenderIndexBuffer* GetGrassIndexBuffer() const = 0;
+    // Whether the layer shows (blended or opaque) in cell (x, z); x < X - 1 and z < Y - 1.
+    virtual bool LayerShowsInCell(unsigned layer, unsigned x, unsigned z) const = 0;
+
+    void RenderGroundSolid(GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer,
+                           const RenderablePass& pass) const;
+    void RenderGround(GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer, const RenderablePass& pass,
+                      bool topDown) const;
+    void RenderGrass(GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer, const RenderablePass& pass) const;
+    // Binds the ground mesh and sets the ground passes' matrices on the pass's shader; false (and
+    // nothing bound) when the device, the dynamic index buffer or the mesh is missing.
+    bool BeginGround(GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer, const RenderablePass& pass,
+                     RenderDynamicIndexBuffer*& indices) const;
+    // Writes the cells of the blocks that are visible and, for a layer (not kAllLayers), in which
+    // the layer shows, renders the shader under the label and draws them, a batch of blocks at a
+    // time. False when a lock failed (logged).
+    static constexpr unsigned kAllLayers = 0xFFFFFFFFu;
+    bool DrawCells(RenderDevice& device, RenderDynamicIndexBuffer& indices, const GraphicsShader2& shader,
+                   const char* label, const mem::vector<TerrainBlock*>& blocks, unsigned layer) const;
+
+    const TerrainBase& terrain_;
+    bool lowQuality_ = false;
+    IntVec3 worldOffset_;
+    mem::vector<TerrainBlock*> blocks_;  // the ground blocks in view; not owned
+    ABBox bounds_;                       // around every object of the last Update
+    RenderVertexDeclaration* grassVertexDeclaration_ = nullptr;
+    const GraphicsShader2* lowQualityShader_ = nullptr;
+    const GraphicsShader2* standardShader_ = nullptr;
+    const GraphicsShader2* layerShader_ = nullptr;  // one of the two above
+    const GraphicsShader2* grassShader_ = nullptr;
+};
+
+}  // namespace GAME

@@ -1,0 +1,271 @@
+// The terrain drawn through the scene renderer on the GL device with the sample data's terrain
+// shaders, and read back: layers where they show, holes where samples are hidden, depth between
+// hills, grass on the blocks in view, and the same picture from the editable and the run-time
+// terrain of the same data.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SampleTerrain.h"
+#include "core/Frustum.h"
+#include "core/Mat4.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "render/TextureFileWriter.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
+#include "terrain/Terrain.h"
+#include "terrain/TerrainRT.h"
+#include "terrain/TerrainRenderInterfaceBase.h"
+#include "world/Region.h"
+
+namespace GAME::test {
+namespace {
+
+constexpr int kWidth = GLEngineBed::kWidth;
+constexpr int kHeight = GLEngineBed::kHeight;
+constexpr uint32_t kBlack = Rgba(0, 0, 0);
+constexpr uint32_t kRed = Rgba(255, 0, 0);
+constexpr uint32_t kGreen = Rgba(0, 255, 0);
+constexpr uint32_t kWhite = Rgba(255, 255, 255);
+constexpr const char* kRedType = "Records/Test/Red.dbr";
+constexpr const char* kGreenType = "Records/Test/Green.dbr";
+constexpr const char* kGrassType = "Records/Test/Grass.dbr";
+
+class Renderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+std::vector<uint8_t> SolidDds(uint32_t texel) {
+    const std::vector<uint32_t> texels(16, texel);
+    BinaryWriter writer;
+    TextureFileWriter::WriteDDS(writer, 4, 4, texels.data(), 0);
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
+
+std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+// A frustum of the six inward planes of the box.
+Frustum BoxFrustum(const Vec3& low, const Vec3& high) {
+    Frustum frustum;
+    frustum.AddPlane(Plane(Vec3(1, 0, 0), -low.x));
+    frustum.AddPlane(Plane(Vec3(-1, 0, 0), high.x));
+    frustum.AddPlane(Plane(Vec3(0, 1, 0), -low.y));
+    frustum.AddPlane(Plane(Vec3(0, -1, 0), high.y));
+    frustum.AddPlane(Plane(Vec3(0, 0, 1), -low.z));
+    frustum.AddPlane(Plane(Vec3(0, 0, -1), high.z));
+    return frustum;
+}
+
+// Seen from above: x 0..16 across the window, z 0..16 down it, higher ground nearer.
+const Mat4 kFromAbove(0.125f, 0, 0, -1, 0, 0, -0.125f, 1, 0, -0.01f, 0, 0.5f, 0, 0, 0, 1);
+
+class TerrainRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        bed.WriteFile(TerrainRenderInterfaceBase::kStandardShader, sample::MakeTerrainShaderFile());
+        bed.WriteFile(TerrainRenderInterfaceBase::kLowQualityShader, sample::MakeTerrainShaderFile());
+        bed.WriteFile(TerrainRenderInterfaceBase::kGrassShader, sample::MakeGrassShaderFile());
+        bed.WriteFile("Textures/Red.dds", SolidDds(0xFFFF0000u));
+        bed.WriteFile("Textures/Green.dds", SolidDds(0xFF00FF00u));
+        bed.WriteFile("Textures/White.dds", SolidDds(0xFFFFFFFFu));
+        bed.WriteFile(kRedType, Text("Class,TerrainType,\nTextureFileName1,Textures/Red.dds,\n"));
+        bed.WriteFile(kGreenType, Text("Class,TerrainType,\nTextureFileName1,Textures/Green.dds,\n"));
+        bed.WriteFile(kGrassType, Text("Class,TerrainType,\nTextureFileName1,Textures/Red.dds,\n"
+                                       "BladeTextureFileName,Textures/White.dds,\nBladeSpacing,0,\n"
+                                       "BladeWidth,0.5,\nBladeHeight,2.0,\n"));
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    // Draws what the frustum sees of the terrain in the ambient style through the matrix.
+    std::vector<uint32_t> Draw(TerrainBase& terrain, const Mat4& worldToScreen, const Frustum& frustum) {
+        bed.Clear();
+        Renderer renderer;
+        renderer.SetWorldToScreenMatrix(worldToScreen);
+        terrain.AddToScene(renderer, frustum);
+        renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().ambientLight);
+        return bed.ReadPixels();
+    }
+    std::vector<uint32_t> Draw(TerrainBase& terrain, const Mat4& worldToScreen) {
+        return Draw(terrain, worldToScreen, BoxFrustum(Vec3(-100, -100, -100), Vec3(100, 100, 100)));
+    }
+
+    // A 17 x 17 terrain: layer 0 red, layer 1 green painted over cells 4-9 both ways, sample
+    // (12, 12) hidden.
+    void Paint(Terrain& terrain) {
+        ASSERT_TRUE(terrain.New(16, 16));
+        ASSERT_TRUE(terrain.AddLayer(kRedType));
+        ASSERT_TRUE(terrain.AddLayer(kGreenType));
+        for (unsigned z = 4; z < 10; ++z) {
+            for (unsigned x = 4; x < 10; ++x) terrain.SetLayerOpacity(1, x, z, 255);
+        }
+        terrain.UpdateLayerOpacity(1);
+        terrain.AddOpacityDirtyRect(DirtyRect(0, 0, 16, 16));
+        terrain.ProcessDirtyOpacityRects();
+        terrain.SetInvisible(12, 12, true);
+    }
+
+    GLEngineBed bed;
+    LogCapture log;
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+};
+
+uint32_t At(const std::vector<uint32_t>& pixels, int x, int y) { return pixels[size_t(y) * kWidth + size_t(x)]; }
+
+// The pixel at the centre of cell (x, z) seen from above.
+uint32_t Cell(const std::vector<uint32_t>& pixels, int x, int z) { return At(pixels, x * 8 + 4, z * 4 + 2); }
+
+TEST_F(TerrainRenderTest, LayersShowWhereTheyArePaintedAndHiddenSamplesLeaveHoles) {
+    Terrain terrain(&region);
+    Paint(terrain);
+    const std::vector<uint32_t> pixels = Draw(terrain, kFromAbove);
+    for (int z = 0; z < 16; ++z) {
+        for (int x = 0; x < 16; ++x) {
+            const bool painted = x >= 5 && x <= 8 && z >= 5 && z <= 8;  // clear of the blended rim
+            const bool rim = x >= 3 && x <= 10 && z >= 3 && z <= 10;
+            if (x == 12 && z == 12) {
+                EXPECT_EQ(Cell(pixels, x, z), kBlack) << "hidden sample";
+            } else if (painted) {
+                EXPECT_EQ(Cell(pixels, x, z), kGreen) << x << ", " << z;
+            } else if (!rim) {
+                EXPECT_EQ(Cell(pixels, x, z), kRed) << x << ", " << z;
+            }
+        }
+    }
+    // On the rim the green fades out into the red.
+    const uint32_t rim = Cell(pixels, 3, 6);
+    EXPECT_GT(rim & 0xFF, 0u);
+    EXPECT_GT(rim >> 8 & 0xFF, 0u);
+}
+
+TEST_F(TerrainRenderTest, EditableAndRunTimeTerrainsDrawTheSamePicture) {
+    Terrain editable(&region);
+    Paint(editable);
+    for (unsigned z = 0; z <= 16; ++z) {
+        for (unsigned x = 0; x <= 16; ++x) editable.SetBaseHeight(x, z, float((x * 7 + z * 3) % 5) * 0.4f);
+    }
+    editable.AddDirtyRect(DirtyRect(0, 0, 17, 17));
+    editable.ProcessDirtyRects();
+    editable.SetInvisible(12, 12, true);
+    BinaryWriter writer;
+    editable.SaveRunTimeFormat(writer);
+    TerrainRT runTime(&region);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(runTime.Load(reader, 14));
+    ASSERT_TRUE(runTime.LoadRenderData());
+
+    const std::vector<uint32_t> a = Draw(editable, kFromAbove);
+    const std::vector<uint32_t> b = Draw(runTime, kFromAbove);
+    int differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            if (std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) > 2) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(Cell(b, 12, 12), kBlack);
+    EXPECT_EQ(Cell(b, 6, 6) & 0xFF, 0u);  // green (lit by the hemisphere, so not exactly)
+}
+
+TEST_F(TerrainRenderTest, ARidgeHidesTheGroundBehindIt) {
+    // Seen from the front (looking along +z): x across, height 0..8 up the window.
+    const Mat4 fromFront(0.125f, 0, 0, -1, 0, 0.25f, 0, -1, 0, 0, 0.05f, 0.1f, 0, 0, 0, 1);
+    Terrain terrain(&region);
+    ASSERT_TRUE(terrain.New(16, 16));
+    for (unsigned z = 0; z <= 16; ++z) {
+        const float height = z >= 3 && z <= 5 ? 4.0f : (z >= 10 ? 6.0f : 0.0f);
+        for (unsigned x = 0; x <= 16; ++x) terrain.SetBaseHeight(x, z, height);
+    }
+    terrain.AddDirtyRect(DirtyRect(0, 0, 17, 17));
+    terrain.ProcessDirtyRects();
+    ASSERT_TRUE(terrain.AddLayer(kRedType));
+    ASSERT_TRUE(terrain.AddLayer(kGreenType));
+    for (unsigned z = 8; z < 16; ++z) {
+        for (unsigned x = 0; x < 16; ++x) terrain.SetLayerOpacity(1, x, z, 255);
+    }
+    terrain.UpdateLayerOpacity(1);
+    terrain.AddOpacityDirtyRect(DirtyRect(0, 0, 16, 16));
+    terrain.ProcessDirtyOpacityRects();
+
+    const std::vector<uint32_t> pixels = Draw(terrain, fromFront);
+    // Window row r shows height (kHeight - r) / 8; the green plateau (drawn first, as the top
+    // layer) stands behind the red ridge and shows only above it.
+    for (int x = 4; x < kWidth; x += 16) {
+        EXPECT_EQ(At(pixels, x, kHeight - 12), kRed) << x;       // height 1.5
+        EXPECT_EQ(At(pixels, x, kHeight - 28), kRed) << x;       // height 3.5
+        EXPECT_EQ(At(pixels, x, kHeight - 40) & 0xFF, 0u) << x;  // height 5: the plateau
+        EXPECT_EQ(At(pixels, x, kHeight - 40) >> 8 & 0xFF, 255u) << x;
+        EXPECT_EQ(At(pixels, x, kHeight - 56), kBlack) << x;     // height 7: above everything
+    }
+}
+
+TEST_F(TerrainRenderTest, GrassGrowsOnTheBlocksInViewOnly) {
+    // Seen from the side (looking along +x): z across, height 0..8 up the window, 4 pixels a unit.
+    const Mat4 fromSide(0, 0, 0.0625f, -1, 0, 0.25f, 0, -1, 0.01f, 0, 0, 0.5f, 0, 0, 0, 1);
+    Terrain terrain(&region);
+    ASSERT_TRUE(terrain.New(32, 32));
+    ASSERT_TRUE(terrain.AddLayer(kGrassType));
+    // The view ends before the second row of blocks (from z = 9).
+    const std::vector<uint32_t> pixels =
+        Draw(terrain, fromSide, BoxFrustum(Vec3(-1, -10, -1), Vec3(40, 10, 8.5f)));
+    int nearBlades = 0, farBlades = 0;
+    for (int x = 0; x < kWidth; ++x) {
+        for (int y = 0; y < kHeight - 2; ++y) {  // above the ground line
+            if (At(pixels, x, y) != kWhite) continue;
+            (x < 38 ? nearBlades : farBlades) += 1;
+        }
+    }
+    EXPECT_GT(nearBlades, 100);
+    EXPECT_EQ(farBlades, 0);
+}
+
+TEST_F(TerrainRenderTest, ATerrainBeyondOneIndexLockIsDrawnInBatches) {
+    // 57 x 57 blocks: more than the canvas's index buffer holds at once.
+    Terrain terrain(&region);
+    ASSERT_TRUE(terrain.New(512, 512));
+    ASSERT_TRUE(terrain.AddLayer(kRedType));
+    const Mat4 whole(0.125f / 32, 0, 0, -1, 0, 0, -0.125f / 32, 1, 0, -0.01f, 0, 0.5f, 0, 0, 0, 1);
+    const std::vector<uint32_t> pixels = Draw(terrain, whole, BoxFrustum(Vec3(-1, -10, -1), Vec3(600, 10, 600)));
+    EXPECT_EQ(bed.FindDrawn(kRed), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_FALSE(log.Contains(LogPriority::Warning, "Couldn't lock index buffer"));
+}
+
+// The solid pass's style for each renderer style, light and quality; the texture offset.
+TEST(TerrainRenderStyleTest, SolidPassStylesFollowTheLightAndQuality) {
+    TerrainRT terrain(nullptr);
+    TerrainRenderInterfaceBase& renderable = *terrain.GetRenderInterface();
+    const SceneStyleNames& styles = SceneStyleNames::Get();
+    GraphicsLight shadowless;
+    const auto solid = [&](const Name& style, const GraphicsLight* light) {
+        return renderable.GetShaderStyle(TerrainRenderInterfaceBase::kSolidPass, style, RenderGenerationId{}, light);
+    };
+    EXPECT_EQ(solid(styles.ambientLight, nullptr), styles.depth);
+    EXPECT_EQ(solid(styles.directionalDiffuse, nullptr), Name::Create("dShadowFilterStyle"));
+    EXPECT_EQ(solid(styles.directionalDiffuse, &shadowless), Name::Create("alphaStyle"));
+    EXPECT_EQ(solid(styles.pointSimple, nullptr), Name::Create("alphaStyle"));
+    EXPECT_EQ(solid(styles.fog, nullptr), styles.fog);
+    EXPECT_EQ(solid(styles.emissive, nullptr), Name::Create("None"));
+    EXPECT_EQ(renderable.GetShaderStyle(TerrainRenderInterfaceBase::kGroundPass, styles.fog, RenderGenerationId{},
+                                        nullptr),
+              Name::Create("None"));
+    EXPECT_EQ(renderable.GetNumRenderPasses(styles.ambientLight, RenderGenerationId{}), 0);  // nothing in view
+
+    float u = 0.0f, v = 0.0f;
+    TerrainRenderInterfaceBase::GetTextureOffset(IntVec3(-13, 0, 27), u, v);
+    EXPECT_FLOAT_EQ(u, -0.3f);
+    EXPECT_FLOAT_EQ(v, 0.7f);
+}
+
+}  // namespace
+}  // namespace GAME::test

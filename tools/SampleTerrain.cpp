@@ -145,10 +145,11 @@ const char* const kModes[] = {
 };
 enum Mode : uint32_t { kAmbientMode, kLightMode, kLightAmbientMode, kFogMode, kNumModes };
 
-// The parameters both shaders share (in this order, first), with their registers; the colours'
-// defaults are the values kWhite and kBlack of the section.
-void AddFrameParameters(ShaderFileSection& section, uint32_t white, uint32_t black,
-                        mem::vector<ShaderBinding>& bindings) {
+// The parameters both shaders share (in this order, first), with their registers (the types the
+// scene renderers set: colours as four floats); defaults: the ambient colours white (the values
+// kWhite4), the light and fog black (kBlack4), points and fog ranges zero (kZero3).
+enum FrameValue : uint32_t { kWhite4, kBlack4, kZero3 };
+void AddFrameParameters(ShaderFileSection& section, mem::vector<ShaderBinding>& bindings) {
     const struct {
         const char* name;
         ShaderValueType type;
@@ -156,16 +157,16 @@ void AddFrameParameters(ShaderFileSection& section, uint32_t white, uint32_t bla
         uint32_t defaultValue;
     } frame[] = {
         {"objectToScreenMatrix", ShaderValueType::Float4x4, kScreenRegister, ShaderFileParameter::kNoDefault},
-        {"skyAmbientColor", ShaderValueType::Float3, kSkyRegister, white},
-        {"groundAmbientColor", ShaderValueType::Float3, kGroundRegister, white},
-        {"lightColor", ShaderValueType::Float3, kLightColorRegister, black},
-        {"lightDirection", ShaderValueType::Float3, kLightDirectionRegister, black},
-        {"lightPosition", ShaderValueType::Float3, kLightPositionRegister, black},
+        {"skyAmbientColor", ShaderValueType::Float4, kSkyRegister, kWhite4},
+        {"groundAmbientColor", ShaderValueType::Float4, kGroundRegister, kWhite4},
+        {"lightColor", ShaderValueType::Float4, kLightColorRegister, kBlack4},
+        {"lightDirection", ShaderValueType::Float3, kLightDirectionRegister, kZero3},
+        {"lightPosition", ShaderValueType::Float3, kLightPositionRegister, kZero3},
         {"lightMaxDistance", ShaderValueType::Float, kLightDistanceRegister, ShaderFileParameter::kNoDefault},
-        {"fogColor", ShaderValueType::Float3, kFogColorRegister, black},
-        {"depthFogParams", ShaderValueType::Float3, kDepthFogRegister, black},
-        {"heightFogParams", ShaderValueType::Float3, kHeightFogRegister, black},
-        {"cameraOrigin", ShaderValueType::Float3, kCameraRegister, black},
+        {"fogColor", ShaderValueType::Float4, kFogColorRegister, kBlack4},
+        {"depthFogParams", ShaderValueType::Float3, kDepthFogRegister, kZero3},
+        {"heightFogParams", ShaderValueType::Float3, kHeightFogRegister, kZero3},
+        {"cameraOrigin", ShaderValueType::Float3, kCameraRegister, kZero3},
     };
     for (const auto& parameter : frame) {
         bindings.push_back({parameter.reg, parameter.type == ShaderValueType::Float4x4 ? 4u : 1u, false,
@@ -176,9 +177,7 @@ void AddFrameParameters(ShaderFileSection& section, uint32_t white, uint32_t bla
 
 ShaderFileSection MakeGroundSection() {
     enum Value : uint32_t {
-        kWhite,
-        kBlack,
-        kOne,
+        kOne = kZero3 + 1,
         kInverseDestinationAlpha,
         kSourceAlpha,
         kInverseSourceAlpha,
@@ -202,8 +201,8 @@ ShaderFileSection MakeGroundSection() {
     };
     ShaderFileSection section;
     mem::vector<ShaderBinding> bindings;
-    AddFrameParameters(section, kWhite, kBlack, bindings);
-    section.parameters.push_back({"regionToSceneOffset", ShaderValueType::Float3, 1, kBlack});
+    AddFrameParameters(section, bindings);
+    section.parameters.push_back({"regionToSceneOffset", ShaderValueType::Float3, 1, kZero3});
     section.parameters.push_back({"textureOffset", ShaderValueType::Float2, 1, ShaderFileParameter::kNoDefault});
     section.parameters.push_back({"textureScale", ShaderValueType::Float2, 1, ShaderFileParameter::kNoDefault});
     section.parameters.push_back({"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
@@ -214,7 +213,8 @@ ShaderFileSection MakeGroundSection() {
     bindings.push_back({kTextureScaleRegister, 1, false, kTextureScale});
 
     section.values = {
-        ShaderFileValue::Float3(1.0f, 1.0f, 1.0f),
+        ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),
+        ShaderFileValue::Float4(0.0f, 0.0f, 0.0f, 1.0f),
         ShaderFileValue::Float3(0.0f, 0.0f, 0.0f),
         Code(RenderBlendFactor::One),
         Code(RenderBlendFactor::InverseDestinationAlpha),
@@ -278,16 +278,17 @@ ShaderFileSection MakeGroundSection() {
 }
 
 ShaderFileSection MakeGrassSection() {
-    enum Value : uint32_t { kWhite, kBlack, kOne, kGreater, kHalf, kOff, kPixel, kVertex };
+    enum Value : uint32_t { kOne = kZero3 + 1, kGreater, kHalf, kOff, kPixel, kVertex };
     enum Parameter : uint32_t { kTerrainOffset = 11, kBaseTexture };
     ShaderFileSection section;
     mem::vector<ShaderBinding> bindings;
-    AddFrameParameters(section, kWhite, kBlack, bindings);
-    section.parameters.push_back({"terrainOffset", ShaderValueType::Float3, 1, kBlack});
+    AddFrameParameters(section, bindings);
+    section.parameters.push_back({"terrainOffset", ShaderValueType::Float3, 1, kZero3});
     section.parameters.push_back({"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
     bindings.push_back({kSceneOffsetRegister, 1, false, kTerrainOffset});
     section.values = {
-        ShaderFileValue::Float3(1.0f, 1.0f, 1.0f),
+        ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),
+        ShaderFileValue::Float4(0.0f, 0.0f, 0.0f, 1.0f),
         ShaderFileValue::Float3(0.0f, 0.0f, 0.0f),
         Code(RenderBlendFactor::One),
         Code(RenderTestFunction::Greater),

@@ -48,9 +48,6 @@ public:
     virtual bool LoadRenderData() = 0;
     // The frame's update for the count frusta the viewer sees.
     virtual void Update(const Frustum* frusta, unsigned count, int elapsedMs) = 0;
-    // Queues what the frustum (in the region's space) sees of the ground with the renderer; a
-    // ground that draws nothing queues nothing.
-    virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
     // Writes the ground chunk's payload: the kind word and the block. runTime asks for the run-time
     // block; a ground that cannot be written in the form asked writes nothing.
     virtual void Write(BinaryWriter& writer, bool runTime) const = 0;

@@ -90,6 +90,58 @@ GraphicsMeshInstance::~GraphicsMeshInstance() {
     UnloadOverrideShader(nullptr);
 }
 
+GraphicsMeshInstance::GraphicsMeshInstance(const GraphicsMeshInstance& other) : GraphicsMeshInstance() {
+    *this = other;
+}
+
+GraphicsMeshInstance& GraphicsMeshInstance::operator=(const GraphicsMeshInstance& other) {
+    if (this == &other) return *this;
+    // The new references before the old ones go: the source may hold the last reference to what
+    // this instance gives up.
+    GraphicsEngine* graphics = graphics_;
+    const auto again = [graphics](const Resource* resource, auto load) {
+        return resource != nullptr && graphics != nullptr ? load(resource->GetFileName()) : nullptr;
+    };
+    const GraphicsMesh* mesh =
+        again(other.mesh_, [graphics](const std::string& name) { return graphics->LoadMesh(name); });
+    const GraphicsShader2* shader =
+        again(other.overrideShader_, [graphics](const std::string& name) { return graphics->LoadShader2(name); });
+    const auto texture = [graphics, &again](const GraphicsTexture* from) {
+        return again(from, [graphics](const std::string& name) { return graphics->LoadTexture(name); });
+    };
+    const GraphicsTexture* base = texture(other.baseTexture_);
+    const GraphicsTexture* bump = texture(other.bumpTexture_);
+    const GraphicsTexture* dissolve = texture(other.dissolveTexture_);
+    ReleaseMesh();
+    UnloadOverrideShader(nullptr);
+    for (const GraphicsTexture** slot : {&baseTexture_, &bumpTexture_, &dissolveTexture_})
+        ReplaceTexture(*slot, nullptr);
+    mesh_ = mesh;
+    overrideShader_ = shader;
+    baseTexture_ = base;
+    bumpTexture_ = bump;
+    dissolveTexture_ = dissolve;
+
+    dissolving_ = other.dissolving_;
+    undissolving_ = other.undissolving_;
+    dissolveDuration_ = other.dissolveDuration_;
+    dissolveValue_ = other.dissolveValue_;
+    dissolved_ = other.dissolved_;
+    fading_ = other.fading_;
+    unfading_ = other.unfading_;
+    fadeDuration_ = other.fadeDuration_;
+    fadeValue_ = other.fadeValue_;
+    faded_ = other.faded_;
+    objectToRegion_ = other.objectToRegion_;
+    objectBox_ = other.objectBox_;
+    regionOBBox_ = other.regionOBBox_;
+    regionABBox_ = other.regionABBox_;
+    diffuseColor_ = other.diffuseColor_;
+    castsShadows_ = other.castsShadows_;
+    shadowBias_ = other.shadowBias_;
+    return *this;
+}
+
 void GraphicsMeshInstance::ReplaceTexture(const GraphicsTexture*& slot, const char* fileName) {
     const GraphicsTexture* loaded =
         fileName != nullptr && graphics_ != nullptr ? graphics_->LoadTexture(fileName) : nullptr;

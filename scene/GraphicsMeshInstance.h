@@ -65,8 +65,13 @@ public:
     // Mesh loads go through the running engine's graphics engine.
     GraphicsMeshInstance();
     virtual ~GraphicsMeshInstance();
-    GraphicsMeshInstance(const GraphicsMeshInstance&) = delete;
-    GraphicsMeshInstance& operator=(const GraphicsMeshInstance&) = delete;
+    // A copy takes references of its own to the source's mesh, override shader and textures and
+    // dissolve texture, and copies the dissolve and fade state (not the dissolve colour or
+    // shader), the placement and boxes, the colour, the shadow flag and bias. The animation, pose,
+    // scale, highlight, sections, effects, blend multipliers and unloaded extent start afresh
+    // (a copy) or stay (an assignment).
+    GraphicsMeshInstance(const GraphicsMeshInstance& other);
+    GraphicsMeshInstance& operator=(const GraphicsMeshInstance& other);
 
     // -- GraphicsRenderable -----------------------------------------------------------------------
     // The mesh's face-set count (0 without a mesh).

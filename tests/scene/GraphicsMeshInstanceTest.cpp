@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,29 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     EXPECT_EQ(hit.entity, nullptr);
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 1.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Unwalkable));
+}
+
+TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
+    auto source = std::make_unique<GraphicsMeshInstance>();
+    Load(*source);
+    source->SetBaseTexture("Textures/Ice.dds");
+    source->SetScale(Vec3(2.0f, 2.0f, 2.0f));
+    source->SetObjectToRegionCoords(Coords::Translation(Vec3(1, 2, 3)));
+    source->BeginDissolve(0, 255, 0, 1.0f, "Textures/Ice.dds");
+    GraphicsMeshInstance copy(*source);
+    copy = copy;
+    const GraphicsMesh* mesh = source->GetMesh();
+    const GraphicsShader2* dissolve = source->GetOverrideShader();
+    const ABBox box = source->GetRegionSpaceABBox();
+    // The source goes, and with it its references: the copy's keep everything loaded.
+    source.reset();
+    EXPECT_EQ(copy.GetMesh(), mesh);
+    EXPECT_EQ(copy.GetOverrideShader(), dissolve);
+    EXPECT_TRUE(copy.GetIsDissolving());
+    EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
+    EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
+    EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(Draw(copy), (Rect{58, 22, 62, 26}));  // placed as the source, at its own scale of 1
 }
 
 TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {

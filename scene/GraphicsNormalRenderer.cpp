@@ -210,17 +210,8 @@ void GraphicsNormalRenderer::BuildScene(bool includeUnloaded) {
 void GraphicsNormalRenderer::AddElementsInBox(Region* region, const OBBox& box, const Coords& regionToScene) {
     SetRegionToSceneCoords(region, regionToScene);
     if (world_ == nullptr || region == nullptr) return;
-    // The six inward planes of the box: +x and -x faces, then y, then z.
-    Frustum frustum;
-    const Vec3 axes[3] = {box.coords.xAxis, box.coords.yAxis, box.coords.zAxis};
-    const float half[3] = {box.halfSize.x, box.halfSize.y, box.halfSize.z};
-    for (int i = 0; i < 3; ++i) {
-        const Vec3 n = axes[i].Unit();
-        const float centre = Dot(n, box.coords.origin);
-        const float reach = half[i] * axes[i].Length();
-        frustum.AddPlane(Plane(n, reach - centre));
-        frustum.AddPlane(Plane(-n, reach + centre));
-    }
+    Frustum frustum = Frustum::FromBox(ABBox(Vec3(), box.halfSize));
+    frustum.Transform(box.coords);
     world_->AddElementsInFrustum(*this, region, frustum);
 }
 

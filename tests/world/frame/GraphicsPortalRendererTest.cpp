@@ -30,8 +30,8 @@
 namespace GAME {
 namespace test {
 
-// A lit box that counts how often it is added to a scene, and turns see-through (a section
-// opacity of one half) while it stands in the transparency frustum.
+// A lit box that counts how often it is added to a scene, turns see-through (a section opacity
+// of one half) while it stands in the transparency frustum, and may be drawn across portals.
 class FrameBoxEntity : public Entity {
     GAME_RTTI_DECLARE_CLASS()
 
@@ -49,6 +49,7 @@ public:
     void SetTransparency(const Frustum& frustum) override {
         box.SetSectionOpacity(frustum.TestABBox(GetRegionBoundingBox(false)) ? 0.5f : 1.0f, 0);
     }
+    bool GetShouldRenderAcrossPortals() const override { return acrossPortals; }
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum*) override {
         ++drawn;
         box.SetObjectToRegionCoords(GetCoords().GetRegionCoords());
@@ -58,6 +59,7 @@ public:
     GraphicsMeshInstance box;
     float half = 0.5f;
     int drawn = 0;
+    bool acrossPortals = false;
 };
 GAME_RTTI_DEFINE_CLASS(FrameBoxEntity, Entity);
 
@@ -187,11 +189,18 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     Portal* doorway = Join(nearRegion, 10.0f, false, farRegion, -10.0f);
     FrameBoxEntity* beside = AddBox(nearRegion, Vec3(4.0f, 1.0f, 10.0f), 1.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
     FrameBoxEntity* beyond = AddBox(farRegion, Vec3(0.0f, 1.0f, 0.0f), 12.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    // Two small boxes standing in far's side of the doorway; near draws the one that asks to be
+    // drawn across portals too.
+    FrameBoxEntity* inDoorway = AddBox(farRegion, Vec3(0.5f, 0.3f, -10.0f), 0.2f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    FrameBoxEntity* across = AddBox(farRegion, Vec3(-0.5f, 0.3f, -10.0f), 0.2f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    across->acrossPortals = true;
     Finish();
 
     const std::vector<uint32_t> open = Draw(nearRegion);
     EXPECT_EQ(beside->drawn, 1);
     EXPECT_EQ(beyond->drawn, 1);
+    EXPECT_EQ(inDoorway->drawn, 1);
+    EXPECT_EQ(across->drawn, 2);
     // The red pixels fill the doorway's image (its corners (-1, 0, 10) and (1, 2, 10)) exactly.
     std::vector<uint32_t> onlyRed(open.size());
     for (size_t i = 0; i < open.size(); ++i) onlyRed[i] = (open[i] | 0xFF000000u) == kRed ? 1u : 0u;

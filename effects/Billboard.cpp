@@ -13,6 +13,7 @@
 #include "render/GraphicsTexture.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "scene/RenderablePass.h"
+#include "world/Level.h"
 
 #include <algorithm>
 
@@ -33,6 +34,12 @@ const ParameterNames& Names() {
     static const ParameterNames names;
     return names;
 }
+
+// The editor shows a billboard where a level names a missing record; installed when the engine
+// library loads.
+struct MakerInstaller {
+    MakerInstaller() { Level::SetMissingRecordMaker(&Billboard::MakeMissingRecordStandIn); }
+} gMakerInstaller;
 
 }  // namespace
 

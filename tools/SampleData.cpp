@@ -5,6 +5,7 @@
 #include "MapBuilder.h"
 #include "SampleAmbiance.h"
 #include "SampleAnimations.h"
+#include "SampleDecals.h"
 #include "SampleEffects.h"
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
@@ -517,9 +518,9 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteEffects(files) && WriteWorld(files) && WriteMeshes(files) && WriteMeshShaders(files) &&
-           WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) && WriteTerrainShaders(files) &&
-           WriteVideos(directory);
+           WriteEffects(files) && WriteDecals(files) && WriteWorld(files) && WriteMeshes(files) &&
+           WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
+           WriteTerrainShaders(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -2,9 +2,10 @@
 // The sample data's noise: the noise generator's shader "Shaders/NoiseTextureGen.ssh" and a noise
 // texture record.
 //
-// The shader's "compositeBaseStyle" sums the four layers in one pass (the layout of pixel shader
-// version 5 and later, which the sample generations' device has): layer i fades from texture 2i
-// to 2i + 1 by "blendFactor"[i], tiled "textureScale"[i] times, weighted by "level"[i], into grey.
+// The shader's "compositeBaseStyle" sums the layers into grey: from pixel shader version 5 all four
+// in one pass (layer i fades from texture 2i to 2i + 1 by "blendFactor"[i], tiled
+// "textureScale"[i] times, weighted by "level"[i]); below it two a pass (fades and levels in x
+// and w, tilings in x and y), "compositeAddStyle" adding the second pass's two.
 // "convertStyle" turns the grey heights in "texture0" into a normal map (x, y, z packed as 0..1)
 // from the differences one "textureOffset" apart.
 

@@ -54,6 +54,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/Coords.h"
 #include "core/Mem.h"
@@ -112,6 +113,11 @@ public:
     // Records whose entities are players; the network list logs them.
     static constexpr const char* kPlayerRecords[2] = {"Records/Addon/Creatures/PC/FemalePC01.dbr",
                                                       "Records/Addon/Creatures/PC/MalePC01.dbr"};
+
+    // Makes the editor's stand-in for an entity whose record is missing, named after the record
+    // (the effects folder installs one when the engine library loads: a billboard).
+    using MissingRecordMaker = Entity* (*)(const std::string& recordName);
+    static void SetMissingRecordMaker(MissingRecordMaker maker);
 
     // An empty level of the region: no tree, not loaded.
     explicit Level(Region* region);

@@ -26,6 +26,9 @@ constexpr uint32_t kEntryBaseSize = 4 + 12 * 4;
 constexpr int kFirstVersionWithUniqueIds = 12;
 constexpr int kFirstVersionWithGroundKind = 11;
 
+// Constant-initialised, so a maker installed while the library loads is never overwritten.
+Level::MissingRecordMaker gMissingRecordMaker = nullptr;
+
 bool IsFinite(const Coords& coords) {
     return coords.xAxis.IsValid() && coords.yAxis.IsValid() && coords.zAxis.IsValid() && coords.origin.IsValid();
 }
@@ -39,6 +42,8 @@ bool IsDropped(const Entity& entity, bool restoring) {
 }
 
 }  // namespace
+
+void Level::SetMissingRecordMaker(MissingRecordMaker maker) { gMissingRecordMaker = maker; }
 
 bool Level::Load(const char* fileName, bool restoring) {
     FileSystem* files = gEngine ? gEngine->GetFileSystem() : nullptr;
@@ -223,8 +228,11 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
             Log(LogPriority::Error, "Entity '%s' has non-finite coords, skipping", name);
             continue;
         }
-        // Made without its record's fields: it is placed first, then loaded.
+        // Made without its record's fields: it is placed first, then loaded. In the editor a missing
+        // record is shown by a stand-in, which has no record to load.
         Entity* entity = objects->CreateObjectFromFile<Entity>(name, 0, false);
+        const bool standIn = !entity && gEngine && gEngine->IsEditorMode() && gMissingRecordMaker;
+        if (standIn) entity = gMissingRecordMaker(name);
         if (!entity) continue;
         if (IsDropped(*entity, restoring)) {
             objects->DestroyObjectEx(entity, __FILE__, __LINE__);
@@ -232,7 +240,7 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
         }
         if (!uniqueId.IsNull()) entity->SetUniqueID(uniqueId);
         entity->SetCoords(WorldCoords(region_, coords));
-        objects->LoadObjectData(entity);
+        if (!standIn) objects->LoadObjectData(entity);
         InsertEntity(entity, coords);
         created[i] = entity;
         // Give the main thread room while a large level streams in: the processor is offered

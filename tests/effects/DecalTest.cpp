@@ -12,7 +12,14 @@
 #include "core/Intersection.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
+#include "SampleDecals.h"
 #include "effects/Decal.h"
+#include "effects/DecalSet.h"
+#include "effects/DecalTypeMgr.h"
+#include "render/Camera.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
 #include "engine/ObjectManager.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
@@ -160,6 +167,76 @@ TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
     decal->UpdateSelf(16);
     EXPECT_EQ(decal->GetFaces().size(), size_t(Decal::kGridCells * Decal::kGridCells));
     for (const Decal::DecalFace& face : decal->GetFaces()) EXPECT_LE(face.a.x, 3.0f);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
+}
+
+class NullRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+// The sample decal shader on the GL device: seen from above, a decal covers its square on the
+// slope and a decal set's decal its type's quad, drawn even before the set's first update.
+TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
+    test::GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    Singleton<ObjectManager>::Get()->SetTableDepot(&records);  // the engine brought its own
+    bed.WriteFile(sample::kDecalShader, sample::MakeDecalShaderFile());
+    bed.WriteFile("Textures/White.dds", test::MakeDdsFile(4, 4, 0xFFFFFFFFu));
+    const std::string look = std::string("texture,Textures/White.dds,\nshader,") + sample::kDecalShader + ",\n";
+    Write("Mark.dbr", "Class,Decal,\nsize,2,\nbeginFadeSeconds,0,\nendFadeSeconds,0,\n" + look);
+    Write("Spot.dbr", "Class,DecalType,\nwidth,2,\nheight,2,\n" + look);
+
+    Region region(nullptr, 0, "Slope", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId(1, 0, 0, 0));
+    auto level = std::make_unique<Level>(&region);
+    level->SetGround(std::make_unique<SlopeGround>());
+    region.SetLevel(std::move(level));
+    Decal* decal = Make("Mark.dbr");
+    ASSERT_NE(decal, nullptr);
+    decal->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(0.0f, SlopeGround::Height(0, 0), 0.0f))));
+    decal->UpdateBoundingBox();
+    decal->UpdateSelf(200);
+    ASSERT_FALSE(decal->GetFaces().empty());
+
+    // Looking straight down at 4 pixels a unit.
+    Camera camera;
+    camera.SetType(CameraType::Orthographic);
+    camera.SetWidth(32.0f);
+    camera.SetHeight(16.0f);
+    Coords above;
+    above.zAxis = Vec3(0.0f, -1.0f, 0.0f);
+    above.yAxis = Vec3(0.0f, 0.0f, 1.0f);
+    above.xAxis = Cross(above.yAxis, above.zAxis);
+    above.origin = Vec3(0.0f, 50.0f, 0.0f);
+    camera.SetCoords(above);
+    const auto draw = [&](const auto& add) {
+        bed.Clear();
+        NullRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight),
+                           Frustum());
+        renderer.EnableDecals(true);
+        add(renderer);
+        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+        return bed.FindDrawn(0xFF000000u);
+    };
+    EXPECT_EQ(draw([&](GraphicsSceneRenderer& r) { decal->AddToScene(r, nullptr); }), (std::vector<int>{56, 24, 72, 40}));
+    EXPECT_EQ(bed.ReadPixels()[size_t(32 * test::GLEngineBed::kWidth + 64)], 0xFFFFFFFFu);
+
+    // A decal set's decal at (4, 0, 2): a 2 x 2 quad, 8 pixels a side.
+    const DecalType* spot = DecalTypeMgr::Get().LoadDecalType("Spot.dbr");
+    ASSERT_NE(spot, nullptr);
+    {
+        DecalSet set(&region);
+        ASSERT_TRUE(set.AddDecal(spot, Coords::Translation(Vec3(4.0f, 0.0f, 2.0f)), 0));
+        const std::vector<int> drawn = draw([&](GraphicsSceneRenderer& r) { set.AddToScene(r, nullptr); });
+        ASSERT_EQ(drawn.size(), 4u);
+        EXPECT_EQ(drawn[2] - drawn[0], 8);
+        EXPECT_EQ(drawn[3] - drawn[1], 8);
+        EXPECT_EQ(std::abs(drawn[0] + drawn[2] - 128), 32);  // 4 units, 16 pixels off the middle
+        EXPECT_EQ(std::abs(drawn[1] + drawn[3] - 64), 16);
+    }
+    DecalTypeMgr::Get().UnloadDecalType(spot);
+    DecalTypeMgr::Destroy();
     Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
 }
 

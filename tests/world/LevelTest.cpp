@@ -244,6 +244,29 @@ TEST_F(LevelTest, BadEntriesAndTheirDataAreLeftOut) {
     EXPECT_TRUE(log.Contains(LogPriority::Error, "names record 7"));
 }
 
+TEST_F(LevelTest, InTheEditorAMissingRecordIsShownByAStandIn) {
+    const Bytes file = BuildLevel(Level::kVersion, {"records/test/level/missing.dbr", test::kPlainRecord},
+                                  {{0, Vec3(2, 0, 2), {}}, {1, Vec3(4, 0, 4), {}}}, {});
+    LogCapture log;
+    Level game(region_);
+    ASSERT_TRUE(game.Load(file.data(), uint32_t(file.size()), false));
+    EXPECT_EQ(All(game).size(), 1u);
+
+    engine_.editor = true;
+    Level editor(region_);
+    ASSERT_TRUE(editor.Load(file.data(), uint32_t(file.size()), false));
+    ASSERT_EQ(All(editor).size(), 2u);
+    Entity* standIn = nullptr;
+    for (Entity* entity : All(editor)) {
+        if (std::string(entity->GetRTTIClassInfo()->GetClassName()) == "Billboard") standIn = entity;
+    }
+    ASSERT_NE(standIn, nullptr);
+    EXPECT_EQ(standIn->GetObjectName(), "records/test/level/missing.dbr");
+    EXPECT_EQ(standIn->GetCoords().GetOrigin().GetRegionPosition(), Vec3(2, 0, 2));
+    // Its quad stands 1.5 above the entry's place.
+    EXPECT_EQ(standIn->GetRegionBoundingBox(false).centre, Vec3(2, 1.5f, 2));
+}
+
 TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelEmpty) {
     Level source(region_);
     source.NewSpace(Vec2(50, 50));

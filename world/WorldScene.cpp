@@ -5,6 +5,7 @@
 #include "engine/Entity.h"
 #include "engine/FilterFunction.h"
 #include "world/Level.h"
+#include "world/LevelDecals.h"
 #include "world/Portal.h"
 #include "world/Region.h"
 #include "world/World.h"
@@ -31,6 +32,8 @@ void WorldScene::AddRegionContents(GraphicsSceneRenderer& renderer, Region* regi
     }
     scratch_.clear();
     if (LevelGround* ground = level->GetGround()) ground->AddToScene(renderer, regionFrustum);
+    // The decals go last.
+    if (LevelDecals* decals = level->GetDecalSet()) decals->AddToScene(renderer, &regionFrustum);
 }
 
 void WorldScene::GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,

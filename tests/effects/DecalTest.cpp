@@ -29,6 +29,7 @@
 #include "world/Level.h"
 #include "world/LevelGround.h"
 #include "world/Region.h"
+#include "world/WorldScene.h"
 
 namespace GAME {
 namespace {
@@ -226,9 +227,14 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
     const DecalType* spot = DecalTypeMgr::Get().LoadDecalType("Spot.dbr");
     ASSERT_NE(spot, nullptr);
     {
-        DecalSet set(&region);
-        ASSERT_TRUE(set.AddDecal(spot, Coords::Translation(Vec3(4.0f, 0.0f, 2.0f)), 0));
-        const std::vector<int> drawn = draw([&](GraphicsSceneRenderer& r) { set.AddToScene(r, nullptr); });
+        // The level's own set, added to the scene with the level's contents.
+        Level& loaded = *region.GetLevel();
+        loaded.NewSpace(Vec2(100.0f, 100.0f));
+        ASSERT_NE(loaded.GetDecalSet(), nullptr);
+        ASSERT_TRUE(loaded.GetDecalSet()->AddDecal(spot, Coords::Translation(Vec3(4.0f, 0.0f, 2.0f)), 0));
+        WorldScene scene(nullptr);
+        const std::vector<int> drawn =
+            draw([&](GraphicsSceneRenderer& r) { scene.AddRegionContents(r, &region, Frustum(), nullptr, nullptr); });
         ASSERT_EQ(drawn.size(), 4u);
         EXPECT_EQ(drawn[2] - drawn[0], 8);
         EXPECT_EQ(drawn[3] - drawn[1], 8);

@@ -163,7 +163,7 @@ GraphicsPortalRenderer::FoundPortal GraphicsPortalRenderer::FindPortal(const mem
 RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coords& toCamera,
                                                      const mem::vector<Region*>& regions, bool front, Region* excluded,
                                                      RenderTexture* texture, int depth) {
-    AddStatisticLine(depth - 1,
+    AddStatisticLine(depth,
                      front ? "%s Rendering FRONT facing portals of region %s"
                            : "%s Rendering BACK facing portals of region %s",
                      region->GetName().c_str());

@@ -236,8 +236,16 @@ TEST_F(PortalRendererTest, RegionsJoinedInACycleRenderOnceEach) {
                                 AddBox(b, Vec3(0.0f, 1.0f, 0.0f), 1.0f, Color(1.0f, 0.0f, 0.0f, 1.0f)),
                                 AddBox(c, Vec3(0.0f, 1.0f, 0.0f), 1.0f, Color(0.0f, 0.0f, 1.0f, 1.0f))};
     Finish();
+    bed.Graphics().EnableRegionList(true);
+    const size_t before = bed.GetEngine().GetStatisticText().size();
     Draw(a);
     for (const FrameBoxEntity* box : boxes) EXPECT_EQ(box->drawn, 1);
+    // The walk as the region list shows it: a's doorway first, c's way back to a not taken.
+    const mem::vector<std::string>& lines = bed.GetEngine().GetStatisticText();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + std::ptrdiff_t(before), lines.end()),
+              (std::vector<std::string>{"-- Rendering FRONT facing portals of region a", "--> Rendering Region b",
+                                        "--- Rendering BACK facing portals of region b", "---> Rendering Region c",
+                                        "---- Rendering BACK facing portals of region c", "-> Rendering Region a"}));
 }
 
 // A white wall stands between the camera and a red box; the transparency frustum reaches from

@@ -10,6 +10,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
+#include "SampleRibbons.h"
 #include "SampleScene.h"
 #include "SampleTerrain.h"
 
@@ -518,7 +519,8 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteEffects(files) && WriteDecals(files) && WriteWorld(files) && WriteMeshes(files) &&
+           WriteEffects(files) && WriteDecals(files) && WriteRibbons(files) &&
+           WriteWorld(files) && WriteMeshes(files) &&
            WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
            WriteTerrainShaders(files) && WriteVideos(directory);
 }

@@ -1,0 +1,279 @@
+// Ribbons: a line effect drawn on the GL device covers its path with the window's points, narrowed
+// and dimmed at the tapered ends; chaos beams put a point every 0.2 units with the shared wobble
+// growing from both ends; trails keep their world positions across regions and smooth their
+// segments into the expected number of points.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "SampleRibbons.h"
+#include "core/Random.h"
+#include "effects/ChaosBeam.h"
+#include "effects/LineEffect.h"
+#include "effects/TrailEffect.h"
+#include "effects/WeaponTrail.h"
+#include "files/LoadTable.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
+#include "render/RenderDevice.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
+#include "support/LogCapture.h"
+#include "world/Region.h"
+
+namespace GAME {
+namespace {
+
+constexpr int kWidth = test::GLEngineBed::kWidth;
+constexpr int kHeight = test::GLEngineBed::kHeight;
+
+class SceneRenderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+LoadTable Record(const std::string& text) {
+    LoadTable table;
+    table.Parse(text.data(), static_cast<uint32_t>(text.size()));
+    return table;
+}
+
+class RibbonPixelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        bed.WriteFile(sample::kRibbonShader, sample::MakeRibbonShaderFile(false));
+        bed.WriteFile(LineEffect::kDefaultTexture, test::MakeDdsFile(4, 4, 0xFFFFFFFFu));
+        // 4 pixels a unit, looking along +z from z = -10.
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(32.0f);
+        camera.SetHeight(16.0f);
+        camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+    }
+    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+
+    // Draws the line effect; the draw calls it took.
+    uint32_t Draw(LineEffect& line) {
+        bed.Clear();
+        SceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        line.AddToScene(renderer, nullptr);
+        const uint32_t before = bed.Device().GetNumDrawCalls();
+        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+        pixels = bed.ReadPixels();
+        return bed.Device().GetNumDrawCalls() - before;
+    }
+    // The lit rows and the brightest red byte of the column of pixels whose centre is nearest
+    // region x (column c's centre lies at x = (63.5 - c) / 4), among the rows of the path (y = 0,
+    // rows 24 to 39) or of the second polyline (y = 3, rows 12 to 23).
+    std::pair<int, uint32_t> Column(float x, bool second = false) const {
+        const size_t column = size_t(std::lround(63.5f - 4.0f * x));
+        int rows = 0;
+        uint32_t brightest = 0;
+        for (size_t row = second ? 12 : 24; row < (second ? 24u : 40u); ++row) {
+            const uint32_t red = pixels[row * kWidth + column] & 0xFF;
+            rows += red > 0 ? 1 : 0;
+            brightest = std::max(brightest, red);
+        }
+        return {rows, brightest};
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    Camera camera;
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    std::vector<uint32_t> pixels;
+};
+
+TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
+    LineEffect line;
+    line.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(-5.0f, 0.0f, 0.0f))));
+    ASSERT_NE(line.GetLoadedShader(), nullptr);
+    line.GetLoadedShader()->EnsureAvailable();
+    line.GetLoadedTexture()->EnsureAvailable();
+    // Eleven points a unit apart from x = -5 to 5, and a second polyline of two points; 2 units wide.
+    std::vector<Vec3> path;
+    for (int i = 0; i <= 10; ++i) path.push_back(Vec3(float(i), 0.0f, 0.0f));
+    line.SetBeams({path, {Vec3(0.0f, 3.0f, 0.0f), Vec3(10.0f, 3.0f, 0.0f)}}, Vec3(0, -1, -1), Vec3(10, 4, 1));
+    // The end sets the ribbon's direction on screen.
+    line.SetEndPoints(WorldVec3(&region, Vec3(-5.0f, 0.0f, 0.0f)), WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
+    line.SetWidth(2.0f);
+
+    // The default window (0, 0) shows nothing.
+    EXPECT_EQ(Draw(line), 0u);
+    EXPECT_EQ(Column(0.0f).first, 0);
+
+    // The whole polylines, tapered over two points: full width (8 pixels) and colour inside,
+    // narrower and dimmer toward both ends, nothing past them. The two-point polyline, no longer
+    // than the taper, narrows only at its first point.
+    line.SetTopBottomPercent(1.0f, 0.0f);
+    line.SetTaperPoints(2);
+    EXPECT_EQ(Draw(line), 2u);
+    for (float x : {-3.0f, -1.0f, 0.0f, 2.0f, 3.0f}) {
+        EXPECT_EQ(Column(x).first, 8) << x;
+        EXPECT_EQ(Column(x).second, 255u) << x;
+    }
+    EXPECT_LT(Column(-4.9f, true).first, Column(4.9f, true).first);
+    EXPECT_GT(Column(4.9f, true).second, 240u);
+    for (float x : {-4.9f, 4.9f}) {
+        EXPECT_LT(Column(x).first, 8) << x;
+        EXPECT_GT(Column(x).second, 30u) << x;
+        EXPECT_LT(Column(x).second, 200u) << x;
+    }
+    for (bool second : {false, true}) {
+        EXPECT_EQ(Column(5.2f, second).first, 0);
+        EXPECT_EQ(Column(-5.2f, second).first, 0);
+    }
+
+    // The lower half of each polyline: the path stops at its sixth point (x = 0).
+    line.SetTopBottomPercent(0.5f, 0.0f);
+    EXPECT_EQ(Draw(line), 1u);  // one point of the second polyline is not enough
+    EXPECT_GT(Column(-2.0f).first, 0);
+    EXPECT_EQ(Column(1.0f).first, 0);
+    EXPECT_EQ(Column(-2.0f, true).first, 0);
+
+    // A window past the end ends the pass; one inverted skips the polyline; taper 1 narrows the
+    // window's ends to nothing.
+    line.SetTopBottomPercent(1.2f, 0.0f);
+    EXPECT_EQ(Draw(line), 0u);
+    line.SetTopBottomPercent(0.3f, 0.6f);
+    EXPECT_EQ(Draw(line), 0u);
+    line.SetTopBottomPercent(1.0f, 0.0f);
+    line.SetTaperPoints(1);
+    EXPECT_EQ(Draw(line), 2u);
+    EXPECT_LT(Column(-4.9f).first, 3);
+    EXPECT_EQ(Column(0.0f).first, 8);
+    EXPECT_EQ(Column(0.0f, true).first, 0);  // both of its points are ends
+}
+
+TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEnds) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    const auto build = [&](float length, float ampScale) {
+        SeedRand15(7);
+        ChaosBeam beam;
+        beam.SetAmpScale(ampScale);
+        beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(1.0f + length, 2.0f, 3.0f)));
+        beam.Update(250);
+        return beam.GetBeams();
+    };
+    const std::vector<std::vector<Vec3>> two = build(2.0f, 1.0f);
+    ASSERT_EQ(two.size(), 4u);  // three strands and the extra, empty one
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(two[size_t(b)].size(), 10u);
+    EXPECT_TRUE(two[3].empty());
+    EXPECT_EQ(two[0][0], Vec3());  // no wobble and no jitter at the start
+    EXPECT_NE(two[0][5], two[1][5]);  // strands differ by their periods
+
+    // The shared wobble, seen as the difference from a beam without it, is across the beam (z),
+    // zero at the start and a twentieth of its full size a point further in.
+    const std::vector<std::vector<Vec3>> still = build(2.0f, 0.0f);
+    const float time = 0.25f;
+    for (int k : {0, 1, 5}) {
+        const Vec3 wobble = two[0][size_t(k)] - still[0][size_t(k)];
+        const float expected = 2.0f * (std::cos(float(k) / 31.0f + 2.0f * time) + std::sin(float(k) / 23.0f - time / 3.0f)) *
+                               0.05f * float(std::min(k, 10 - k));
+        EXPECT_NEAR(std::fabs(wobble.z), std::fabs(expected), 1e-4f) << k;
+        EXPECT_NEAR(wobble.x, 0.0f, 1e-5f);
+        EXPECT_NEAR(wobble.y, 0.0f, 1e-5f);
+    }
+
+    // Over 100 units the strands stop at 500 points, short of the end; under 0.2 there are none.
+    const std::vector<std::vector<Vec3>> longBeam = build(150.0f, 1.0f);
+    EXPECT_EQ(longBeam[0].size(), 500u);
+    EXPECT_NEAR(longBeam[0].back().x, 499.0f * 0.2f, 2.0f);
+    EXPECT_TRUE(build(0.1f, 1.0f)[0].empty());
+}
+
+TEST(ChaosBeamTest, RecordsKeepTheDefaultTextureLengthWithoutAStretch) {
+    ChaosBeam stretched;
+    ASSERT_TRUE(stretched.Load(Record("TextureStretch,3.5,\n")));
+    EXPECT_EQ(stretched.GetTextureLength(), 3.5f);
+    ChaosBeam plain;
+    ASSERT_TRUE(plain.Load(LoadTable()));
+    EXPECT_EQ(plain.GetTextureLength(), 6.0f);
+}
+
+// A parent whose four anchor points sit at fixed offsets (Anchor3 and Anchor4 a unit higher).
+class Weapon : public Entity {
+public:
+    bool GetAttachPointCoords(const Name& point, Coords& coords) const override {
+        for (int i = 0; i < 4; ++i) {
+            if (point != Name::Create(("Anchor" + std::to_string(i + 1)).c_str())) continue;
+            coords = Coords::Translation(Vec3(0.0f, float(i % 2) + float(i / 2) * 10.0f, 0.0f));
+            return true;
+        }
+        return Entity::GetAttachPointCoords(point, coords);
+    }
+};
+
+constexpr const char* kLastingTrail = "Alpha256,255,\nRed256,255,\nMSFadeTime,100000,\nTrailShrinkSpeed,0,\n";
+
+TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    Weapon weapon;
+    WeaponTrail trail;
+    ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
+    weapon.Attach(&trail, Coords::Identity, "");
+    trail.Start();
+    // The weapon moves 0.35 a frame: each gap gives trunc(3.5) = 3 spline points and the segment.
+    for (int frame = 0; frame < 4; ++frame) {
+        weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(5.0f + 0.35f * float(frame), 1.0f, 0.0f))));
+        weapon.Update(16);
+    }
+    ASSERT_EQ(trail.GetSegments().size(), 4u);
+    EXPECT_EQ(trail.GetPoints().size(), 1u + 3u * 4u);
+    EXPECT_NEAR(trail.GetSegments()[0].upper.y, 1.0f, 1e-5f);  // Anchor1 on the weapon
+    EXPECT_NEAR(trail.GetSegments()[0].lower.y, 2.0f, 1e-5f);  // Anchor2
+    // Spline points lie between their segments.
+    EXPECT_NEAR(trail.GetPoints()[2].upper.x, 5.0f + 0.35f * 2.0f / 3.0f, 0.01f);
+
+    // A jump of 3 units is joined straight across; point set 7 follows Anchor3 and Anchor4.
+    trail.SetPointSetIndex(7);
+    weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(9.0f, 1.0f, 0.0f))));
+    weapon.Update(16);
+    ASSERT_EQ(trail.GetSegments().size(), 5u);
+    EXPECT_EQ(trail.GetPoints().size(), 1u + 3u * 4u + 0u);
+    EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
+    weapon.Detach(&trail);
+}
+
+TEST(TrailTest, ATrailCrossingIntoAnotherRegionKeepsItsWorldPositions) {
+    Region west{nullptr, 0, "west", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 1)};
+    Region east{nullptr, 1, "east", ABBox(), IntVec3(64, 0, 0), RegionId(1, 0, 0, 2)};
+    TrailEffect trail;
+    ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
+    trail.Start();
+    const auto moveTo = [&](float worldX) {
+        Region& region = worldX < 64.0f ? west : east;
+        const float x = worldX - float(region.GetOffsetFromWorld().x);
+        trail.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(x, 1.0f, 0.0f))));
+        trail.SetAnchorPoints(WorldVec3(&region, Vec3(x, 2.0f, 0.0f)), WorldVec3(&region, Vec3(x, 1.0f, 0.0f)));
+        trail.Update(16);
+    };
+    const auto worldUppers = [&]() {
+        std::vector<float> xs;
+        for (const TrailPoint& s : trail.GetSegments())
+            xs.push_back(s.upper.x + float(trail.GetRegion()->GetOffsetFromWorld().x));
+        return xs;
+    };
+    for (float x : {60.0f, 61.0f, 62.0f, 63.0f}) moveTo(x);
+    const std::vector<float> before = worldUppers();
+    ASSERT_EQ(before.size(), 3u);  // an unparented trail waits one update
+    moveTo(64.5f);
+    std::vector<float> after = worldUppers();
+    ASSERT_EQ(after.size(), 4u);
+    after.pop_back();
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(trail.GetSegments().back().upper.x, 0.5f);
+
+    // A frame over 250 ms restarts the trail.
+    moveTo(65.0f);
+    trail.Update(251);
+    EXPECT_LE(trail.GetSegments().size(), 1u);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -34,6 +34,8 @@
 #include "sound/SoundManager.h"
 #include "world/AmbianceManager.h"
 #include "world/SectorDataManager.h"
+#include "world/FOWSavingThread.h"
+#include "world/InstanceGroupManager.h"
 #include "world/LevelLoadingThread.h"
 #include "world/World.h"
 #include "world/WorldFrustum.h"
@@ -55,6 +57,7 @@ Engine::Engine()
     : previousLogSink_(SetLogSink(&ForwardLogToEngine)), sectorDataManager_(std::make_unique<SectorDataManager>()),
       world_(std::make_unique<World>()), ambianceManager_(std::make_unique<AmbianceManager>()) {
     gEngine = this;
+    world_->SetInstanceGroupStore(InstanceGroupManager::Get());
 }
 
 Engine::~Engine() {
@@ -149,6 +152,7 @@ void Engine::Shutdown() {
     ShutdownNetwork();
     UnloadWorld();
     LevelLoadingThread::Get().Stop();
+    FOWSavingThread::Get().Stop();  // writes the fog the unloaded regions handed over
     DestroyManagers();
     DestroyDisplay();
     DestroyObjects();

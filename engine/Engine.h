@@ -36,7 +36,7 @@
 // PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; unloads the world
-// (its regions, levels and entities) and stops the level loading thread; destroys the jukebox, the path finder, the input device, the
+// (its regions, levels and entities) and stops the level loading thread and the fog-of-war saving thread (which writes what it was handed first); destroys the jukebox, the path finder, the input device, the
 // editor filter and the unique id map; takes the display from the graphics engine and destroys it
 // with the statistics widget; deletes every object pending
 // destruction and logs the objects never destroyed; releases the object manager, sound, the

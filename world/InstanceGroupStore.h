@@ -14,6 +14,8 @@ public:
     // Reads the groups from the chunk's payload; false (logged) for a damaged stream.
     virtual bool Load(BinaryReader& reader) = 0;
     virtual void Save(BinaryWriter& writer) const = 0;
+    // Forgets the groups (the world unloads).
+    virtual void Clear() = 0;
 
 protected:
     ~InstanceGroupStore() = default;

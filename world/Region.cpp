@@ -17,6 +17,8 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
+#include "world/FOWSavingThread.h"
+#include "world/FogOfWar.h"
 #include "world/Level.h"
 #include "world/LevelLoadingThread.h"
 #include "world/Portal.h"
@@ -55,6 +57,7 @@ Region::~Region() {
     WaitForLoadingToFinish();
     SetLevel(nullptr);
     if (world_) world_->RemovePendingPostLoadRegion(this);
+    UnloadFOW();
 }
 
 void Region::UpdateBoundingBox() {
@@ -392,6 +395,46 @@ void Region::UnloadLevel(bool keepState, bool forgetSavedState) {
         hasSavedState_ = true;
     }
     SetLevel(nullptr);
+    UnloadFOW();
+}
+
+// Fog of war.
+
+FogOfWar* Region::GetFogOfWar(bool blank) {
+    const int width = int(2.0f * box_.halfSize.x);
+    const int depth = int(2.0f * box_.halfSize.z);
+    if (blank) {
+        if (!blankFog_) {
+            blankFog_ = std::make_unique<FogOfWar>();
+            blankFog_->Initialize(width, depth);
+        }
+        return blankFog_.get();
+    }
+    CriticalSectionLock lock(fogLock_);
+    if (!fog_) {
+        const std::string path = GetFOWFileName();
+        fog_ = FOWSavingThread::Get().Reclaim(path);
+        if (!fog_) {
+            fog_ = std::make_unique<FogOfWar>();
+            fog_->Initialize(width, depth);
+            fog_->Read(path);
+        }
+    }
+    return fog_.get();
+}
+
+bool Region::IsInFog(const WorldVec3& position) { return GetFogOfWar(false)->IsInFog(GetRelativePosition(position)); }
+
+std::string Region::GetFOWFileName() const {
+    std::string name = name_;
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    return "fow/" + name + ".fow";
+}
+
+void Region::UnloadFOW() {
+    CriticalSectionLock lock(fogLock_);
+    if (fog_) FOWSavingThread::Get().Save(GetFOWFileName(), std::move(fog_));
 }
 
 void Region::WaitForLoadingToFinish() {

@@ -20,6 +20,10 @@
 // differs by region index so that unloads spread over frames) is unloaded; its entities' state is
 // kept in memory (in the editor, in a temporary level file) and restored when it comes back.
 //
+// Fog of war: the region's grid is handed whole to the saving thread when the level unloads, so
+// the thread never shares it with the main thread, and a region destroyed meanwhile leaves nothing
+// behind that the thread would touch.
+//
 // Decisions on threads: the loading thread never touches the region's level pointer. It reads the
 // level into a level of its own and hands the finished level over under the region lock; the main
 // thread adopts it in PostLoadLevel, and loads render data there too. So a level the main thread
@@ -53,6 +57,7 @@ namespace GAME {
 class BinaryReader;
 class BinaryWriter;
 class Entity;
+class FogOfWar;
 class Frustum;
 class Level;
 class Portal;
@@ -266,6 +271,19 @@ public:
     // Guards the region's fog of war against the thread that saves it.
     CriticalSection& GetFogLock() const { return fogLock_; }
 
+    // Fog of war. The region's grid is made on first use over its box and read from its file;
+    // when the level unloads (or the region goes) the grid is handed to the FOWSavingThread,
+    // which writes and destroys it, and the next use takes it back or reads the file again. With
+    // blank, a second grid of the same extent kept by the region (never saved), which stamps
+    // uncover together with the first. The pointer is valid until the level unloads.
+    FogOfWar* GetFogOfWar(bool blank);
+    // Whether the position (in any region) is hidden in this region's fog of war.
+    bool IsInFog(const WorldVec3& position);
+    // "fow/" + the region's name + ".fow", path separators in the name made '_'.
+    std::string GetFOWFileName() const;
+    // Hands the grid to the saving thread; nothing without one.
+    void UnloadFOW();
+
 private:
     // Entity state survives unloading (not on a networked client, not in the editor).
     static bool CanRestoreLevelState();
@@ -308,6 +326,8 @@ private:
     std::string zoneRecord_;
     mem::vector<Region*> connectedRegions_;
     mutable CriticalSection fogLock_;
+    std::unique_ptr<FogOfWar> fog_;        // under the fog lock; null until used or once handed over
+    std::unique_ptr<FogOfWar> blankFog_;   // main thread
     RegionIcon icon_;
     RegionImage iconImage_;
     RegionImage minimapImage_;

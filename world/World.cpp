@@ -17,6 +17,7 @@
 #include "files/FileSystem.h"
 #include "files/Options.h"
 #include "world/InstanceGroupStore.h"
+#include "world/FogOfWar.h"
 #include "world/Level.h"
 #include "world/LevelDecals.h"
 #include "world/Region.h"
@@ -37,6 +38,7 @@ void World::Unload() {
     questFiles_.clear();
     spawnPoints_.clear();
     instanceData_.clear();
+    if (instanceGroups_) instanceGroups_->Clear();
     ClearRegions();
     regionsLoaded_ = false;
     connectivityBuilt_ = false;
@@ -474,6 +476,27 @@ unsigned World::GetNumLevelsLoading() const {
 unsigned World::GetNumLevelsLoaded() const {
     return unsigned(std::count_if(regions_.begin(), regions_.end(),
                                   [](const std::unique_ptr<Region>& region) { return region->IsLevelLoaded(); }));
+}
+
+bool World::IsInFog(const WorldVec3& position) {
+    mem::vector<Region*> regions;
+    GetRegionsInBox(regions, position.GetRegion(), ABBox(position.GetRegionPosition(), Vec3(kFogReach, kFogReach, kFogReach)));
+    return std::none_of(regions.begin(), regions.end(), [&](Region* region) { return !region->IsInFog(position); });
+}
+
+void World::AddFOWVisibility(const WorldVec3& position, int argument) {
+    mem::vector<Region*> regions;
+    GetRegionsInBox(regions, position.GetRegion(), ABBox(position.GetRegionPosition(), Vec3(kFogReach, kFogReach, kFogReach)));
+    for (Region* region : regions) {
+        StampFogPair(region->GetFogOfWar(true), region->GetFogOfWar(false), region->GetRelativePosition(position),
+                     argument);
+    }
+}
+
+void World::UnloadFOWForMapClose() {
+    for (const std::unique_ptr<Region>& region : regions_) {
+        if (!region->IsLevelLoaded()) region->UnloadFOW();
+    }
 }
 
 void World::UnloadExtraRegions() {

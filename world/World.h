@@ -68,6 +68,8 @@ public:
     static constexpr float kFloorRayLift = 2.5f;
     // GetHighestTerrainHeight's answer where no region lies under the point.
     static constexpr float kNoTerrainHeight = -9999999.0f;
+    // The half size of the box in which fog-of-war queries and stamps find their regions.
+    static constexpr float kFogReach = 30.0f;
 
     World();
     virtual ~World();
@@ -99,6 +101,7 @@ public:
     // The instance-group manager's reader and writer of chunk 17; not owned, null to keep the
     // chunk's bytes as read.
     void SetInstanceGroupStore(InstanceGroupStore* store) { instanceGroups_ = store; }
+    InstanceGroupStore* GetInstanceGroupStore() const { return instanceGroups_; }
 
     // Regions.
     int GetNumRegions() const { return static_cast<int>(regions_.size()); }
@@ -163,6 +166,14 @@ public:
     void PostDeviceReset();
     // Every region lets its mini-map texture go (it is read again when next asked for).
     void ReleaseMinimapImages();
+
+    // Fog of war, over the regions whose boxes meet a box of half size kFogReach around the
+    // position. Hidden unless one of them has uncovered it (hidden too where no region is).
+    bool IsInFog(const WorldVec3& position);
+    // Stamps each such region's two grids together (StampFogPair); the integer has no effect.
+    void AddFOWVisibility(const WorldVec3& position, int);
+    // Hands the fog of every region without a loaded level to the saving thread (a map closes).
+    void UnloadFOWForMapClose();
 
     // Quest files and spawn points.
     unsigned GetNumQuestFiles() const { return unsigned(questFiles_.size()); }

@@ -38,6 +38,7 @@
 #include "world/MapFile.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
+#include "world/FogOfWar.h"
 #include "world/SectorDataManager.h"
 #include "world/WorldFile.h"
 
@@ -350,6 +351,16 @@ void AddSectorData(Corpus& corpus) {
     corpus.Add("fuzz_sector_data", "every-kind.sd", Written(writer));
 }
 
+// A fog of war over 100 x 40 units with a path uncovered.
+void AddFogOfWar(Corpus& corpus) {
+    FogOfWar fog;
+    fog.Initialize(100, 40);
+    for (float x = 0; x < 100; x += 9) fog.AddVisibility(Vec3(x, 0, 20));
+    BinaryWriter writer;
+    fog.Save(writer);
+    corpus.Add("fuzz_fog_of_war", "path.fow", Written(writer));
+}
+
 // A world file of two regions with a zone record, an icon and quest files; the same regions as a
 // map file with level images, spawn points, sector data and a host chunk.
 void AddWorldFiles(Corpus& corpus) {
@@ -460,6 +471,7 @@ int main(int argc, char** argv) {
     AddTerrainBlocks(corpus);
     AddSectorData(corpus);
     AddWaterBlock(corpus);
+    AddFogOfWar(corpus);
     AddStringTable(corpus);
     AddWorldFiles(corpus);
     AddLegacyMeshes(corpus);

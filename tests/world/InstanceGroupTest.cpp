@@ -1,0 +1,226 @@
+// Instance groups: affiliations decide who may join, members keep where they were last seen, and
+// the groups go through chunk 17 of the world file and survive their members' levels unloading.
+
+#include "world/InstanceGroupManager.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "LevelFixture.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
+#include "scene/Light.h"
+#include "support/LogCapture.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/World.h"
+#include "world/WorldRay.h"
+
+namespace GAME {
+namespace {
+
+using test::LevelRecords;
+using test::LevelStateEntity;
+using test::LevelTestEntity;
+
+class FileEngine : public test::LevelTestEngine {
+public:
+    using Engine::SetFileSystem;
+};
+
+// The engine's world over a writable directory, with the test entities affiliated to
+// "Encounter" (LevelStateEntity derives from LevelTestEntity) and nothing to "Patrol".
+class InstanceGroupTest : public ::testing::Test {
+protected:
+    InstanceGroupTest() {
+        files.AddDirectory(directory.GetPath(), true);
+        engine.SetFileSystem(&files);
+        manager.AddGroupAffiliation("Encounter", &LevelTestEntity::classInfo);
+        manager.AddGroupAffiliation("Patrol", &Light::classInfo);
+    }
+    ~InstanceGroupTest() override {
+        engine.UnloadWorld();
+        LevelRecords::Flush();
+        InstanceGroupManager::Destroy();
+    }
+    Region* AddRegion(const std::string& name, const IntVec3& offset) {
+        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(64, 64));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
+        return region;
+    }
+    Entity* Place(Region* region, const Vec3& position, const char* record = test::kPlainRecord) {
+        Entity* entity = LevelRecords::Make(record);
+        EXPECT_TRUE(world.AddEntity(entity, WorldCoords(region, Coords::Translation(position)), false));
+        return entity;
+    }
+
+    test::TempDirectory directory;
+    FileSystem files;
+    FileEngine engine;
+    LevelRecords records;
+    World& world = *engine.GetWorld();
+    InstanceGroupManager& manager = *InstanceGroupManager::Get();
+};
+
+TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
+    Region* region = AddRegion("Camp", IntVec3(0, 0, 0));
+    Entity* grunt = Place(region, Vec3(1, 0, 2));
+    Entity* chief = Place(region, Vec3(5, 0, 2), test::kStateRecord);
+    Light lamp;
+
+    InstanceGroup& encounter = *manager.CreateNewGroup();
+    EXPECT_EQ(encounter.GetName(), "New Group");
+    EXPECT_EQ(encounter.GetTypeString(), "Encounter");  // the first type in order
+    encounter.AddEntity(grunt);
+    encounter.AddEntity(chief);   // derives from the declared class
+    encounter.AddEntity(&lamp);   // not declared for this type
+    encounter.AddEntity(grunt);   // already a member
+    encounter.AddEntity(nullptr);
+    ASSERT_EQ(encounter.GetNumID(), 2);
+    EXPECT_EQ(encounter.GetID(0), grunt->GetUniqueID());
+    EXPECT_EQ(encounter.GetEntityData(1).region, region->GetId());
+    EXPECT_EQ(encounter.GetEntityData(1).position, Vec3(5, 0, 2));
+    EXPECT_EQ(encounter.GetCenter().GetRegionPosition(), Vec3(3, 0, 2));
+    EXPECT_TRUE(manager.FilterEntity("Patrol", &lamp));
+    EXPECT_FALSE(manager.FilterEntity("Patrol", grunt));
+    EXPECT_FALSE(manager.FilterEntity("Ambush", grunt));  // a type without affiliations
+    EXPECT_EQ(manager.GetKeyIndex("Patrol"), 1);
+    EXPECT_EQ(manager.GetKeyIndex("Ambush"), -1);
+
+    EXPECT_FALSE(encounter.MoveEntityUp(0));
+    EXPECT_FALSE(encounter.MoveEntityDown(1));
+    EXPECT_TRUE(encounter.MoveEntityUp(1));
+    EXPECT_EQ(encounter.GetID(0), chief->GetUniqueID());
+    EXPECT_EQ(encounter.GetEntityData(0).position, Vec3(5, 0, 2));  // data move with their ids
+
+    // The pick ray meets the centre disc.
+    EXPECT_EQ(manager.WorldGroupSelection(WorldRay(WorldVec3(region, Vec3(3, 10, 2)), Vec3(0, -1, 0))), 0);
+    EXPECT_EQ(manager.WorldGroupSelection(WorldRay(WorldVec3(region, Vec3(9, 10, 2)), Vec3(0, -1, 0))), -1);
+
+    // A new type empties the group, ids and data alike, so the next member is paired right.
+    encounter.SetType("Patrol");
+    EXPECT_EQ(encounter.GetNumID(), 0);
+    encounter.AddEntity(grunt);
+    EXPECT_EQ(encounter.GetNumID(), 0);
+    encounter.AddEntity(&lamp);
+    ASSERT_EQ(encounter.GetNumID(), 1);
+    EXPECT_EQ(encounter.GetEntityData(lamp.GetUniqueID())->position, Vec3(0, 0, 0));
+
+    manager.DisavowAllKnowledge(&lamp);
+    EXPECT_EQ(encounter.GetNumID(), 0);
+}
+
+TEST_F(InstanceGroupTest, GroupsRoundTripThroughTheWorldFileAndSurviveTheirMembersLevelsUnloading) {
+    Region* west = AddRegion("West", IntVec3(0, 0, 0));
+    Region* east = AddRegion("East", IntVec3(200, 0, 0));
+    Entity* a = Place(west, Vec3(10, 0, 4));
+    Entity* b = Place(east, Vec3(-10, 0, 8));
+    InstanceGroup& raid = *manager.CreateNewGroup();
+    raid.SetName("Raid");
+    raid.AddEntity(a);
+    raid.AddEntity(b);
+    // The centre averages both in the first member's region: (10 + 190) / 2.
+    EXPECT_EQ(raid.GetCenter().GetRegion(), west);
+    EXPECT_EQ(raid.GetCenter().GetRegionPosition(), Vec3(100, 0, 6));
+    InstanceGroup& scouts = *manager.CreateNewGroup();
+    scouts.SetName("Scouts");
+    scouts.AddEntity(b);
+    raid.AddChild(&scouts);
+    raid.AddChild(&scouts);
+    ASSERT_EQ(raid.GetNumChildren(), 1);
+    const UniqueId idA = a->GetUniqueID(), idB = b->GetUniqueID();
+    const RegionId eastId = east->GetId();
+
+    // The members' levels go (their entities with them); the groups keep where they were.
+    west->UnloadLevel(true, false);
+    east->UnloadLevel(true, false);
+    LevelRecords::Flush();
+    raid.CalcCenter();
+    EXPECT_EQ(raid.GetCenter().GetRegionPosition(), Vec3(100, 0, 6));
+    ASSERT_NE(manager.GetEntityData(idB), nullptr);
+    EXPECT_EQ(manager.GetEntityData(idB)->region, east->GetId());
+    EXPECT_EQ(manager.GetEntityData(idB)->position, Vec3(-10, 0, 8));
+    mem::vector<int> holding;
+    manager.GetGroupsThatContain(idB, holding);
+    EXPECT_EQ(holding, (mem::vector<int>{0, 1}));
+
+    // Through the world file and back; unloading the world forgets them meanwhile.
+    world.SetFileName("worlds/groups.wrl");
+    ASSERT_TRUE(world.Save());
+    const UniqueId raidId = raid.GetGroupID(), scoutsId = scouts.GetGroupID();
+    world.Unload();
+    EXPECT_EQ(manager.GetNumGroups(), 0);
+    ASSERT_TRUE(world.Load("worlds/groups.wrl", false, false));
+    ASSERT_EQ(manager.GetNumGroups(), 2);
+    const InstanceGroup& loaded = *manager.GetGroup("Raid");
+    EXPECT_EQ(loaded.GetGroupID(), raidId);
+    EXPECT_EQ(loaded.GetTypeString(), "Encounter");
+    ASSERT_EQ(loaded.GetNumID(), 2);
+    EXPECT_EQ(loaded.GetID(0), idA);
+    EXPECT_EQ(loaded.GetEntityData(0).position, Vec3(10, 0, 4));
+    EXPECT_EQ(loaded.GetEntityData(1).region, eastId);
+    ASSERT_EQ(loaded.GetNumChildren(), 1);
+    EXPECT_EQ(loaded.GetChildId(0), scoutsId);
+    EXPECT_EQ(manager.GetGroup(scoutsId)->GetName(), "Scouts");
+
+    // Deleting a group removes the links to it.
+    manager.DeleteGroup(1);
+    EXPECT_EQ(manager.GetGroup("Raid")->GetNumChildren(), 0);
+}
+
+TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
+    InstanceGroup& kept = *manager.CreateNewGroup();
+    // A version-1 record: members, no group id, no children.
+    BinaryWriter block;
+    block.Write(0u);
+    block.Write(1u);
+    block.Write(1u);
+    block.Write(std::string("Old"));
+    block.Write(std::string("Encounter"));
+    block.Write(1u);
+    UniqueId member;
+    member.Create();
+    block.WriteWordOrder(member);
+    RegionId(1, 2, 3, 4).Write(block);
+    block.Write(Vec3(1, 2, 3));
+    BinaryReader reader(block.GetBuffer(), block.GetPosition());
+    ASSERT_TRUE(manager.Load(reader, true));
+    ASSERT_EQ(manager.GetNumGroups(), 2);
+    EXPECT_EQ(manager.GetGroup(0), &kept);
+    const InstanceGroup& old = *manager.GetGroup(1);
+    EXPECT_EQ(old.GetName(), "Old");
+    EXPECT_FALSE(old.GetGroupID().IsNull());
+    EXPECT_EQ(old.GetNumChildren(), 0);
+    EXPECT_EQ(old.GetEntityData(member)->region, RegionId(1, 2, 3, 4));
+
+    // Every cut of a saved block fails or reads what lies before the cut; a huge member count
+    // or an unknown version is damage, not an allocation or a misread.
+    kept.AddChild(&old);
+    BinaryWriter saved;
+    manager.Save(saved);
+    const mem::vector<unsigned char> whole(saved.GetBuffer(), saved.GetBuffer() + saved.GetPosition());
+    for (uint32_t cut = 0; cut + 1 < whole.size(); ++cut) {
+        test::LogCapture log;
+        BinaryReader partial(whole.data(), cut);
+        EXPECT_FALSE(manager.Load(partial, false)) << cut;
+        EXPECT_LE(manager.GetNumGroups(), 1);
+    }
+    BinaryReader full(whole.data(), uint32_t(whole.size()));
+    ASSERT_TRUE(manager.Load(full, false));
+    EXPECT_EQ(manager.GetNumGroups(), 2);
+    for (const uint32_t version : {0u, 3u}) {
+        mem::vector<unsigned char> bad = whole;
+        std::memcpy(bad.data() + 8, &version, 4);
+        test::LogCapture log;
+        BinaryReader damaged(bad.data(), uint32_t(bad.size()));
+        EXPECT_FALSE(manager.Load(damaged, false));
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "unknown version"));
+    }
+}
+
+}  // namespace
+}  // namespace GAME

@@ -96,8 +96,8 @@ FogOfWar::CellRange FogOfWar::GetStampRange(const Vec3& position) const {
     return range;
 }
 
-void FogOfWar::AddVisibility(const Vec3& position) {
-    if (!cells_) return;
+template <class Visit>
+void FogOfWar::ForEachCellInReach(const Vec3& position, Visit&& visit) const {
     const CellRange range = GetStampRange(position);
     for (int z = range.z0; z < range.z1; ++z) {
         const float dz = float(z) / yScale_ - position.z;
@@ -105,13 +105,19 @@ void FogOfWar::AddVisibility(const Vec3& position) {
         for (int x = range.x0; x < range.x1; ++x) {
             const float dx = float(x) / xScale_ - position.x;
             const float d2 = dx * dx + dz * dz;
-            if (d2 >= kRadiusSquared) continue;
-            // Clear within half the radius (v < 127), then linear in the distance up to 255.
-            const int v = int(std::lround(std::sqrt(d2) * 8.5f));
-            const int value = v < 127 ? 0 : 2 * v - 254;
-            if (value < GetCell(x, z)) SetCell(x, z, uint8_t(value));
+            if (d2 < kRadiusSquared) visit(x, z, d2);
         }
     }
+}
+
+void FogOfWar::AddVisibility(const Vec3& position) {
+    if (!cells_) return;
+    ForEachCellInReach(position, [&](int x, int z, float d2) {
+        // Clear within half the radius (v < 127), then linear in the distance up to 255.
+        const int v = int(std::lround(std::sqrt(d2) * 8.5f));
+        const int value = v < 127 ? 0 : 2 * v - 254;
+        if (value < GetCell(x, z)) SetCell(x, z, uint8_t(value));
+    });
 }
 
 void StampFogPair(FogOfWar* a, FogOfWar* b, const Vec3& position, int) {
@@ -121,22 +127,15 @@ void StampFogPair(FogOfWar* a, FogOfWar* b, const Vec3& position, int) {
         b->AddVisibility(position);
         return;
     }
-    const FogOfWar::CellRange range = a->GetStampRange(position);
-    for (int z = range.z0; z < range.z1; ++z) {
-        const float dz = float(z) / a->yScale_ - position.z;
-        if (dz * dz >= kRadiusSquared) continue;
-        for (int x = range.x0; x < range.x1; ++x) {
-            const float dx = float(x) / a->xScale_ - position.x;
-            const float d2 = dx * dx + dz * dz;
-            const uint8_t cellA = a->GetCell(x, z);
-            const uint8_t cellB = b->GetCell(x, z);
-            if (d2 >= kRadiusSquared || (cellA == 0 && cellB == 0)) continue;
-            // Clear within sqrt(450) units, then linear in the squared distance up to 255.
-            const int value = d2 < 450.0f ? 0 : int(std::lround((d2 - 450.0f) * 0.56666666f));
-            if (value < cellA) a->SetCell(x, z, uint8_t(value));
-            if (value < cellB) b->SetCell(x, z, uint8_t(value));
-        }
-    }
+    a->ForEachCellInReach(position, [&](int x, int z, float d2) {
+        const uint8_t cellA = a->GetCell(x, z);
+        const uint8_t cellB = b->GetCell(x, z);
+        if (cellA == 0 && cellB == 0) return;
+        // Clear within sqrt(450) units, then linear in the squared distance up to 255.
+        const int value = d2 < 450.0f ? 0 : int(std::lround((d2 - 450.0f) * 0.56666666f));
+        if (value < cellA) a->SetCell(x, z, uint8_t(value));
+        if (value < cellB) b->SetCell(x, z, uint8_t(value));
+    });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -97,6 +97,10 @@ private:
 
     size_t Index(int column, int row) const { return size_t(ySize_ - row - 1) * size_t(xSize_) + size_t(column); }
     CellRange GetStampRange(const Vec3& position) const;
+    // Calls visit(column, world row, squared distance) for every cell within kRadius of the
+    // position (the distance from the cell's corner).
+    template <class Visit>
+    void ForEachCellInReach(const Vec3& position, Visit&& visit) const;
     bool CreateTexture();
     void DestroyTexture();
 

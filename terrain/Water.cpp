@@ -13,7 +13,11 @@
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
 #include "effects/EffectEntity.h"
+#include "engine/Engine.h"
 #include "engine/ObjectManager.h"
+#include "render/GraphicsEngine.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "world/Region.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/LoadTable.h"
@@ -71,6 +75,48 @@ void Water::ReleaseAll() {
     tree_.reset();
     ReleaseIndexBuffers();
     ripples_.ReleaseBuffers();
+    UnloadTextures();
+    renderInterface_.Destroy();
+}
+
+void Water::LoadTextures() {
+    GraphicsEngine* graphics = GetEngineGraphics();
+    if (!graphics) return;
+    waterShader_ = graphics->LoadShader2("Shaders/Water/WaterBasic.ssh");
+    wavesShader_ = graphics->LoadShader2("Shaders/Water/WaterWaves.ssh");
+    const char* textures[3] = {"Effects/Waves/Wake.tex", "Effects/Waves/Bump.tex", "Effects/Waves/ShoreWave.tex"};
+    for (int i = 0; i < 3; ++i) wavesTextures_[i] = graphics->LoadTexture(textures[i]);
+}
+
+void Water::UnloadTextures() {
+    GraphicsEngine* graphics = GetEngineGraphics();
+    if (graphics) {
+        for (const GraphicsShader2* shader : {waterShader_, wavesShader_}) {
+            if (shader) graphics->UnloadShader2(shader);
+        }
+        for (const GraphicsTexture* texture : wavesTextures_) {
+            if (texture) graphics->UnloadTexture(texture);
+        }
+    }
+    waterShader_ = wavesShader_ = nullptr;
+    for (const GraphicsTexture*& texture : wavesTextures_) texture = nullptr;
+}
+
+const Name& Water::GetWavesStyle(int i) {
+    static const Name blend = Name::Create("blendStyle");
+    static const Name bump = Name::Create("bumpStyle");
+    return i == 1 ? bump : blend;
+}
+
+void Water::GetBlocksInFrustum(mem::vector<WaterElement*>& out, const Frustum* frusta, unsigned count) const {
+    if (tree_) tree_->GetInFrustum(out, frusta, count);
+}
+
+void Water::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) {
+    if (!region_ || !renderer.IsRenderFlagSet(GraphicsSceneRenderer::kWater)) return;
+    UpdateWaterTypes();
+    if (!renderInterface_.Update(region_->GetOffsetFromWorld(), frustum)) return;
+    renderer.AddRenderable(&renderInterface_, region_);
 }
 
 void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground, RenderDevice* device) {
@@ -85,8 +131,10 @@ void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground
     const float half = float(std::max(width, depth)) * 0.5f;
     tree_ = std::make_unique<WaterSpace>(Vec2(float(width) * 0.5f, float(depth) * 0.5f), Vec2(half, half));
     CreateIndexBuffers();
+    renderInterface_.Initialize(*device_);
     ripples_.CreateBuffers(*device_);
     LoadInteraction();
+    LoadTextures();
 }
 
 void Water::CreateIndexBuffers() {

@@ -19,6 +19,9 @@
 //   records than bytes), fails its load with a logged error and leaves the water empty: the level
 //   then has no water rather than part of it. Bad magic fails the same way; a failed record of a
 //   whole block (an unknown water type) leaves only its own slot empty, as before.
+// - The shaders ("Shaders/Water/WaterBasic.ssh", "Shaders/Water/WaterWaves.ssh") and the waves
+//   textures ("Effects/Waves/Wake.tex", "Bump.tex", "ShoreWave.tex") load with Initialize when a
+//   graphics engine runs; without them the water is kept and queried but not drawn.
 // - The splash effects are entities made from the records the interaction record names, placed
 //   at the surface and left to remove themselves.
 
@@ -29,12 +32,15 @@
 #include "terrain/WaterCurve.h"
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
+#include "terrain/WaterRenderInterface.h"
 #include "terrain/WaterRippleSet.h"
 #include "terrain/WaterWaveSet.h"
 #include "world/LevelWater.h"
 
 namespace GAME {
 
+class GraphicsShader2;
+class GraphicsTexture;
 class RenderIndexBuffer;
 
 class Water final : public LevelWater {
@@ -60,6 +66,9 @@ public:
     void Save(BinaryWriter& writer) override;
     // Advances the waves and the ripples.
     void Update(int elapsedMs) override;
+    // The frame's drift of the types, then the elements in view as the render interface, a
+    // renderable of the region. (The ripples are not drawn yet.)
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
 
     bool GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface excluded) const override;
     bool GetWaterPointInfo(const Vec3& p, Vec3& surfacePoint, Vec3& velocity) const override;
@@ -114,6 +123,15 @@ public:
     RenderIndexBuffer* GetBlockIndexBuffer() const { return blockIndices_; }
     RenderIndexBuffer* GetWavesIndexBuffer() const { return wavesIndices_; }
     const std::string& GetSplashEffect(SplashType kind) const;
+    // The elements in the frustums, appended.
+    void GetBlocksInFrustum(mem::vector<WaterElement*>& out, const Frustum* frusta, unsigned count) const;
+    // Null until loaded (or without a graphics engine).
+    const GraphicsShader2* GetWaterShader() const { return waterShader_; }
+    const GraphicsShader2* GetWavesShader() const { return wavesShader_; }
+    const GraphicsTexture* GetWavesTexture(int i) const { return wavesTextures_[i]; }
+    // "blendStyle", "bumpStyle", "blendStyle": the style each waves texture draws in.
+    static const Name& GetWavesStyle(int i);
+    const WaterRenderInterface& GetRenderInterface() const { return renderInterface_; }
 
 private:
     template <class T, size_t N>
@@ -132,6 +150,9 @@ private:
     void CreateIndexBuffers();
     void ReleaseIndexBuffers();
     void LoadInteraction();
+    // The shaders and waves textures through the graphics engine, and back.
+    void LoadTextures();
+    void UnloadTextures();
     // The nearest hit of every layer and path with the ray, nearer than best; which gave it.
     struct SurfaceHit {
         float distance = Infinity;
@@ -157,6 +178,10 @@ private:
     SlotTable<WaterWaveSet, kMaxWaveSets> waveSets_;
     WaterRippleSet ripples_;
     std::string splashEffects_[3];  // wake, object, body
+    const GraphicsShader2* waterShader_ = nullptr;
+    const GraphicsShader2* wavesShader_ = nullptr;
+    const GraphicsTexture* wavesTextures_[3] = {};
+    WaterRenderInterface renderInterface_{*this};
 };
 
 }  // namespace GAME

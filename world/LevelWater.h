@@ -17,6 +17,8 @@ namespace GAME {
 class BinaryReader;
 class BinaryWriter;
 class CollisionBox;
+class Frustum;
+class GraphicsSceneRenderer;
 class LevelGround;
 class Region;
 class RenderDevice;
@@ -60,6 +62,8 @@ public:
     virtual int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) const = 0;
     // Offers every box of the list its contact with the surface (the area is not consulted).
     virtual void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& area, PhysicsSurface excluded) const = 0;
+    // Adds the water in the frustum to the scene renderer (when it draws water).
+    virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
     // A ripple, and the splash effect of the kind, where the point meets the surface.
     virtual void CreateRipple(const Vec3& position, float radius, float strength, SplashType kind) = 0;
 

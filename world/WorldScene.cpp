@@ -32,6 +32,7 @@ void WorldScene::AddRegionContents(GraphicsSceneRenderer& renderer, Region* regi
     }
     scratch_.clear();
     if (LevelGround* ground = level->GetGround()) ground->AddToScene(renderer, regionFrustum);
+    if (LevelWater* water = level->GetWater()) water->AddToScene(renderer, regionFrustum);
     // The decals go last.
     if (LevelDecals* decals = level->GetDecalSet()) decals->AddToScene(renderer, &regionFrustum);
 }

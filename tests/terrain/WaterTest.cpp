@@ -19,6 +19,8 @@
 #include "physics/CollisionContact.h"
 #include "support/LogCapture.h"
 #include "support/RecordingDevice.h"
+#include "core/Frustum.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "terrain/Water.h"
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
@@ -295,6 +297,46 @@ TEST_F(WaterTest, AWorldFindsTheLakeOverItsTerrain) {
     ASSERT_TRUE(region->GetLevel()->GetWater()->GetWaterPointInfo(Vec3(30, -2.5f, 30), surface, velocity));
     EXPECT_FLOAT_EQ(surface.y, 0.0f);
     world.Unload();
+}
+
+TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
+    auto water = Fresh();
+    WaterTypeManager::Get().CreateWaterType("Sea");
+    // Alternating types, so the tree gathers them interleaved.
+    for (int i = 0; i < 4; ++i) {
+        WaterLayer* layer = water->AddWaterLayer(i % 2 ? "Sea" : "Lake", 0.0f);
+        layer->UpdateArea(Vec3(12.0f + 9.0f * float(i), 0, 20), 3.0f, true);
+    }
+    WaterRenderInterface& view = const_cast<WaterRenderInterface&>(water->GetRenderInterface());
+    Frustum nothing;
+    nothing.AddPlane(Plane(Vec3(0, 1, 0), -100));  // everything lies below y = 100
+    EXPECT_FALSE(view.Update(IntVec3(), nothing));
+    EXPECT_EQ(view.GetNumRenderPasses(SceneStyleNames::Get().emissive, RenderGenerationId()), 0);
+
+    Frustum all;
+    all.AddPlane(Plane(Vec3(0, 1, 0), 100));
+    ASSERT_TRUE(view.Update(IntVec3(), all));
+    const mem::vector<WaterElement*>& visible = view.GetVisibleElements();
+    ASSERT_GE(visible.size(), 4u);
+    int changes = 0;
+    for (size_t i = 1; i < visible.size(); ++i) changes += visible[i]->GetWaterType() != visible[i - 1]->GetWaterType();
+    EXPECT_EQ(changes, 1) << "one change of type parameters between the two groups";
+    EXPECT_EQ(view.GetNumRenderPasses(SceneStyleNames::Get().emissive, RenderGenerationId()), 5);
+    const ABBox& bounds = view.GetRenderPassBoundingBox();
+    for (const WaterElement* element : visible) {
+        EXPECT_TRUE(ABBox::Overlap(bounds, element->GetBoundingBox()));
+        EXPECT_LE(bounds.centre.x - bounds.halfSize.x, element->GetBoundingBox().centre.x - element->GetBoundingBox().halfSize.x);
+        EXPECT_GE(bounds.centre.x + bounds.halfSize.x, element->GetBoundingBox().centre.x + element->GetBoundingBox().halfSize.x);
+    }
+    // Without reflections the emissive style maps to the plain water styles; others pass through.
+    const Name& emissive = SceneStyleNames::Get().emissive;
+    EXPECT_EQ(view.GetShaderStyle(0, emissive, RenderGenerationId(), nullptr), Name::Create("waterBlockStyle"));
+    EXPECT_EQ(view.GetShaderStyle(1, emissive, RenderGenerationId(), nullptr), Name::Create("waterPathStyle"));
+    EXPECT_EQ(view.GetShaderStyle(3, emissive, RenderGenerationId(), nullptr), Name::Create("bumpStyle"));
+    EXPECT_EQ(view.GetShaderStyle(4, emissive, RenderGenerationId(), nullptr), Name::Create("blendStyle"));
+    EXPECT_EQ(view.GetShaderStyle(0, SceneStyleNames::Get().fog, RenderGenerationId(), nullptr), SceneStyleNames::Get().fog);
+    water.reset();
+    WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Sea"));
 }
 
 }  // namespace

@@ -77,6 +77,8 @@ public:
     // The mesh's attach points in the current pose, their origins scaled with the mesh; then the
     // entity's own.
     bool GetAttachPointCoords(const Name& attachPoint, Coords& coords) const override;
+    // The mesh instance's box in region space: an actor collides as its mesh's box.
+    bool GetCollisionProxy(OBBox& box) const override;
     // The mesh instance's hit, with this actor as the entity hit.
     bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface excluded) override;
     void LogInfo() const override;

@@ -128,6 +128,12 @@ bool Actor::GetAttachPointCoords(const Name& attachPoint, Coords& coords) const 
     return true;
 }
 
+bool Actor::GetCollisionProxy(OBBox& box) const {
+    if (meshInstance_ == nullptr) return false;
+    box = meshInstance_->GetRegionSpaceOBBox();
+    return true;
+}
+
 bool Actor::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface excluded) {
     if (meshInstance_ == nullptr || !meshInstance_->GetIntersection(ray, intersection, excluded)) return false;
     intersection.entity = this;

@@ -10,6 +10,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
+#include "SamplePhysics.h"
 #include "SampleRibbons.h"
 #include "SampleScene.h"
 #include "SampleTerrain.h"
@@ -522,7 +523,7 @@ bool WriteSampleData(const std::string& directory) {
            WriteEffects(files) && WriteDecals(files) && WriteRibbons(files) &&
            WriteWorld(files) && WriteMeshes(files) &&
            WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
-           WriteTerrainShaders(files) && WriteVideos(directory);
+           WriteTerrainShaders(files) && WritePhysics(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -37,6 +37,8 @@
 //   Shaders/Effects/DecalCombine.ssh, Records/Decals/..., Records/Effects/Scorch.dbr, Marker.dbr,
 //   Pulse.dbr, System/Textures/MissingRecord.tex   decals, a billboard, a colour pulse and the
 //                              editor's missing-record stand-in (SampleDecals.h)
+//   Records/Sample/Crate.dbr, Records/Sample/RagDoll.dbr, Levels/Physics.lvl   crates and a rag
+//                              doll over a sloping terrain (SamplePhysics.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
 //                              and an orange 32 x 32 button face side by side over a 64 x 16

@@ -5,6 +5,7 @@
 #include "SampleAnimations.h"
 #include "SampleData.h"
 #include "SampleMeshes.h"
+#include "SamplePhysics.h"
 
 #include "core/ABBox.h"
 #include "core/Color.h"
@@ -37,11 +38,16 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
+#include "physics/PhysicsEngine.h"
+#include "scene/GraphicsMesh.h"
+#include "world/Level.h"
 #include "world/Region.h"
+#include "world/World.h"
 #include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -438,6 +444,64 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
     EXPECT_NEAR(actor.GetAnimationMovement().z, 1.0f, 1e-3f);
     actor.StopAnimations();
     graphics->UnloadAnimation(wave);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// The physics sample in the booted engine's world: the crates fall and rest on the ground (the
+// upper of a pair on the lower), and the creature falls down the slope as a rag doll of its mesh.
+TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFallsDownTheSlope) {
+    LogCapture log;
+    World& world = *engine.GetWorld();
+    Region* region = world.GetRegion(world.AddRegion("Physics", IntVec3(), ABBox(), RegionId()));
+    auto level = std::make_unique<Level>(region);
+    ASSERT_TRUE(level->Load(sample::kPhysicsLevel, false));
+    level->PostLoad(false);
+    region->SetLevel(std::move(level));
+    world.UpdateRegionBoundingBox(region->GetLevel());
+    mem::vector<Entity*> entities;
+    region->GetLevel()->GetEntities(entities);
+    ASSERT_EQ(entities.size(), size_t(sample::kPhysicsCrates + 1));
+    Actor* doll = nullptr;
+    for (Entity* entity : entities) {
+        auto* actor = static_cast<Actor*>(entity);
+        ASSERT_NE(actor->GetMeshInstance(), nullptr);
+        actor->GetMeshInstance()->GetMesh()->EnsureAvailable();
+        actor->Update(0);  // the world's first update of the entity, which boxes it
+        if (actor->GetMeshInstance()->GetMesh()->GetNumRigidBodyDescriptions() > 0) doll = actor;
+    }
+    ASSERT_NE(doll, nullptr);
+    GraphicsMeshInstance& body = *doll->GetMeshInstance();
+    const Name root = Name::Create("Root");
+    const Vec3 rootStart = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
+
+    PhysicsEngine& physics = *engine.GetPhysicsEngine();
+    const WorldVec3 centre(region, Vec3(16, 0, 16));
+    physics.Simulate(centre, 0.0f);
+    sample::StartPhysicsSample(*region->GetLevel());
+    EXPECT_TRUE(doll->IsSimulationEnabled());
+    int steps = 0;
+    for (; steps < 2000 && std::any_of(entities.begin(), entities.end(), [](const Entity* e) { return e->IsSimulationEnabled(); });
+         ++steps)
+        physics.Simulate(centre, physics.GetStepSize());
+    EXPECT_LT(steps, 2000);
+
+    int stacked = 0;
+    for (const Entity* entity : entities) {
+        if (entity == doll) continue;
+        const Vec3 at = entity->GetCoords().GetRegionCoords().origin;
+        const float above = at.y - sample::PhysicsGroundHeight(at.x);
+        EXPECT_GT(above, 0.45f) << entity->GetObjectId();
+        EXPECT_LT(above, 1.8f) << entity->GetObjectId();
+        if (above > 1.3f) ++stacked;
+    }
+    EXPECT_GE(stacked, 2);
+    // The rag doll has posed the creature lying on the slope below where it started (the actor
+    // itself stays put), every bone finite.
+    const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
+    EXPECT_LT(rootEnd.y, rootStart.y - 1.5f);
+    EXPECT_LT(rootEnd.x, rootStart.x);
+    body.UpdatePose(nullptr, true);
+    for (const Coords& bone : body.GetBoneCoords()) EXPECT_TRUE(bone.origin.IsValid());
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

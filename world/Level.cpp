@@ -18,6 +18,7 @@
 #include "network/NetworkController.h"
 #include "pathing/PathFinder.h"
 #include "render/GraphicsEngine.h"
+#include "world/GridRegion.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -288,6 +289,8 @@ void Level::UpdateEntity(Entity* entity, int elapsedMs) {
     if (entity->GetRegion() == region_) space_->UpdateObject(*entity);
 }
 
+bool Level::IsUnderground() const { return dynamic_cast<const GridRegion*>(ground_.get()) != nullptr; }
+
 void Level::PreDeviceReset() {
     if (ground_) ground_->PreDeviceReset();
 }
@@ -442,7 +445,7 @@ bool Level::RunPostLoadStep() {
         if (pathMesh_.HasMesh()) Singleton<PathFinder>::Get()->AddMesh(&pathMesh_);
         return false;
     case 1:
-        // The interior grid's post-load comes with grid regions.
+        if (ground_) ground_->PostLoad();
         return false;
     case 2: {
         mem::vector<Entity*> all;

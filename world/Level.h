@@ -8,12 +8,12 @@
 // The ground of a terrain level is an editable or a run-time terrain (LevelGround.h), read from the
 // ground chunk and written back by Save; a ground that cannot be made or read fails the level's
 // load. With a ground, the level's box and ground height are the ground's and rays hit it; without
-// one the box is the entity tree's and the ground height 0. The water (LevelWater.h) is made after
-// the chunk walk, sized to the ground, and read from the water chunk; a water block that cannot be
-// read leaves the level without water (logged) rather than failing it. Rays, collisions and
-// disturbances reach the water too. The interior grid and the decals join the level with their
-// subsystems; until then the file reader passes over their chunks with a warning, so a level file
-// that has them still loads.
+// one the box is the entity tree's and the ground height 0. An interior level's ground is its grid
+// (GridRegion, ground kind 1). The water (LevelWater.h) is made after the chunk walk, sized to the
+// ground, and read from the water chunk; a water block that cannot be read leaves the level
+// without water (logged) rather than failing it. Rays, collisions and disturbances reach the water
+// too. The decals join the level with their subsystem; until then the file reader passes over
+// their chunk with a warning, so a level file that has them still loads.
 //
 // Entity tree: made by Load (centred on the level's box) or NewSpace. Entities enter through
 // AddEntity (or the loaders), leave through RemoveEntity or DestroyAllEntities, and are re-placed
@@ -152,7 +152,7 @@ public:
     bool HasLoadedRenderData() const { return renderDataLoaded_; }
     bool GetPostLoadCalled() const { return postLoadCalled_; }
     // True for a level whose ground is an interior grid; a level without ground is not.
-    bool IsUnderground() const { return false; }
+    bool IsUnderground() const;
     // The ground's box; without one the entity tree's; without a tree, a box at the origin of half
     // size 100.
     ABBox GetBoundingBox() const;

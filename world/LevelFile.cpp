@@ -14,6 +14,7 @@
 #include "files/FileSystem.h"
 #include "files/StringTable.h"
 #include "pathing/ImpassableData.h"
+#include "world/GridRegion.h"
 #include "world/Level.h"
 
 namespace GAME {
@@ -157,11 +158,10 @@ bool Level::LoadGround(BinaryReader& chunk, int version) {
     if (chunk.GetSize() <= kindSize) return true;
     const uint32_t kind = kindSize ? chunk.ReadUInt32() : uint32_t(LevelGround::Kind::Editable);
     if (kind == uint32_t(LevelGround::Kind::Grid)) {
-        Log(LogPriority::Warning, "Level file: the ground (kind %u) is passed over; no interior grid system is present",
-            kind);
-        return true;
+        ground_ = std::make_unique<GridRegion>(region_);
+    } else {
+        ground_.reset(LevelGround::Make(LevelGround::Kind(kind), region_));
     }
-    ground_.reset(LevelGround::Make(LevelGround::Kind(kind), region_));
     if (!ground_) {
         Log(LogPriority::Error, "Level file: a ground of kind %u cannot be made", kind);
         return false;

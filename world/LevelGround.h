@@ -53,6 +53,8 @@ public:
     virtual void Write(BinaryWriter& writer, bool runTime) const = 0;
     // The level's passability (the file's chunk 3); only an editable ground keeps it.
     virtual void SetImpassableData(const ImpassableData&) {}
+    // The level's post-load on the main thread, once the level is read.
+    virtual void PostLoad() {}
     // Release and make again the device resources around a device reset.
     virtual void PreDeviceReset() {}
     virtual void PostDeviceReset() {}

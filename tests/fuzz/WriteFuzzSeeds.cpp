@@ -34,6 +34,7 @@
 #include "terrain/WaterPath.h"
 #include "terrain/WaterTypeManager.h"
 #include "terrain/WaterWaveSet.h"
+#include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/MapFile.h"
 #include "world/Region.h"
@@ -359,6 +360,17 @@ void AddFogOfWar(Corpus& corpus) {
     BinaryWriter writer;
     fog.Save(writer);
     corpus.Add("fuzz_fog_of_war", "path.fow", Written(writer));
+// A 2 x 2 x 2 grid with a walled room, a floor and a feature.
+void AddGridBlock(Corpus& corpus) {
+    GridRegion grid(nullptr);
+    grid.Resize(2, 2, 2);
+    for (int i = 0; i <= 2; ++i)
+        for (int k = 0; k <= 2; ++k) grid.SetLatticeValue(i, 1, k, 1);
+    grid.SetCellFloor(0, 1, 0, 1);
+    grid.SetCellFeature(1, 0, 1, 1, 3);
+    BinaryWriter writer;
+    grid.SaveBlock(writer);
+    corpus.Add("fuzz_grid_block", "room.grid", Written(writer));
 }
 
 // A world file of two regions with a zone record, an icon and quest files; the same regions as a
@@ -472,6 +484,7 @@ int main(int argc, char** argv) {
     AddSectorData(corpus);
     AddWaterBlock(corpus);
     AddFogOfWar(corpus);
+    AddGridBlock(corpus);
     AddStringTable(corpus);
     AddWorldFiles(corpus);
     AddLegacyMeshes(corpus);

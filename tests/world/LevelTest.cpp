@@ -8,6 +8,7 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "support/LogCapture.h"
+#include "world/GridRegion.h"
 #include "world/Region.h"
 #include "core/WorldCoords.h"
 
@@ -45,8 +46,8 @@ struct Entry {
 };
 
 // A level file built field by field for a version: chunk 5 with the names and entries, chunk 20
-// with the extra records, and a chunk 6 holding the ground: an interior grid's (another system's,
-// passed over) where the file names the kind, else an editor block of one sample at height 2.5.
+// with the extra records, and a chunk 6 holding the ground: an interior grid of one cell with a
+// floor where the file names the kind, else an editor block of one sample at height 2.5.
 Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::vector<Entry>& entries,
                  const std::vector<std::pair<uint32_t, std::string>>& extra) {
     BinaryWriter writer;
@@ -55,7 +56,11 @@ Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::
     writer.BeginChunk(Level::kChunkGround);
     if (version >= 11) {
         writer.Write(uint32_t(LevelGround::Kind::Grid));
-        writer.Write(uint32_t(0xDEADBEEF));
+        writer.Write(1u);  // a grid block of the first version: no system, one cell, a floor
+        writer.Write(std::string());
+        for (uint32_t size : {1u, 1u, 1u}) writer.Write(size);
+        for (int point = 0; point < 9; ++point) writer.Write(static_cast<unsigned char>(point == 4));
+        writer.Write(static_cast<unsigned short>(0));
     } else {
         for (uint32_t word : {1u, 1u, 0u}) writer.Write(word);  // 1 x 1 samples, no layers
         for (float value : {2.5f, 0.0f, 2.5f, 0.0f, 0.0f}) writer.Write(value);
@@ -137,7 +142,8 @@ TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
         ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), false));
         EXPECT_TRUE(level.IsLoaded());
         if (version >= 11) {
-            EXPECT_TRUE(log.Contains(LogPriority::Warning, "ground"));
+            ASSERT_TRUE(level.IsUnderground());
+            EXPECT_EQ(static_cast<const GridRegion*>(level.GetGround())->GetCellFloor(0, 0, 0), 1);
         } else {
             ASSERT_NE(level.GetGround(), nullptr);
             EXPECT_EQ(level.GetGroundHeight(0, 0), 2.5f);

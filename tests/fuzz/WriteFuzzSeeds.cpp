@@ -360,6 +360,8 @@ void AddFogOfWar(Corpus& corpus) {
     BinaryWriter writer;
     fog.Save(writer);
     corpus.Add("fuzz_fog_of_war", "path.fow", Written(writer));
+}
+
 // A 2 x 2 x 2 grid with a walled room, a floor and a feature.
 void AddGridBlock(Corpus& corpus) {
     GridRegion grid(nullptr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "core/CriticalSectionLock.h"
 #include "core/FatalError.h"
@@ -314,7 +315,36 @@ void Engine::ShutdownNetwork() {
     networkEntityList_.Clear();
 }
 
+namespace {
+
+struct ManagerDestroyers {
+    std::mutex lock;
+    mem::vector<Engine::ManagerDestroyFunction> functions;
+};
+
+ManagerDestroyers& GetManagerDestroyers() {
+    static ManagerDestroyers destroyers;
+    return destroyers;
+}
+
+}  // namespace
+
+void Engine::RegisterManagerDestroyer(ManagerDestroyFunction destroy) {
+    ManagerDestroyers& destroyers = GetManagerDestroyers();
+    std::lock_guard<std::mutex> hold(destroyers.lock);
+    if (std::find(destroyers.functions.begin(), destroyers.functions.end(), destroy) == destroyers.functions.end()) {
+        destroyers.functions.push_back(destroy);
+    }
+}
+
 void Engine::DestroyManagers() {
+    mem::vector<ManagerDestroyFunction> registered;
+    {
+        ManagerDestroyers& destroyers = GetManagerDestroyers();
+        std::lock_guard<std::mutex> hold(destroyers.lock);
+        registered = destroyers.functions;
+    }
+    for (ManagerDestroyFunction destroy : registered) destroy();  // after the world, whose levels hold their contents
     Singleton<Jukebox>::Destroy();
     Singleton<PathFinder>::Destroy();
     DecalTypeMgr::Destroy();  // after the world, whose levels hold decal types

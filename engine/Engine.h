@@ -146,6 +146,12 @@ public:
     void PresentSurface();
     // Stops the engine (see above); does nothing when it is not running.
     void Shutdown();
+    // A process-wide manager of a folder the engine does not include (the water types) registers
+    // how it is destroyed; Shutdown calls every one registered with the engine's own managers,
+    // while the objects and the graphics engine its contents release into still exist. Registering
+    // a function again changes nothing; any thread.
+    using ManagerDestroyFunction = void (*)();
+    static void RegisterManagerDestroyer(ManagerDestroyFunction destroy);
     bool IsInitialized() const { return initialized_; }
 
     // The log: priority, optional category (from CreateLogCategory; 0 for none), printf format.

@@ -9,9 +9,12 @@
 #include "engine/Engine.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "core/Singleton.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsNoiseGen.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "render/NoiseTexture.h"
 
 namespace GAME {
 
@@ -34,7 +37,10 @@ WaterType& WaterType::operator=(const WaterType& other) {
     return *this;
 }
 
-WaterType::~WaterType() { ReleaseSkyMap(); }
+WaterType::~WaterType() {
+    ReleaseSkyMap();
+    ReleaseNoise();
+}
 
 void WaterType::SetDefaultValues() {
     settings_ = Settings();
@@ -91,7 +97,22 @@ void WaterType::ReleaseSkyMap() {
     skyMap_ = nullptr;
 }
 
+void WaterType::ReloadNoise() {
+    ReleaseNoise();
+    noiseAsked_ = false;
+}
+
+void WaterType::ReleaseNoise() {
+    if (!noise_) return;
+    if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->ReleaseNoiseTexture(noise_);
+    noise_ = nullptr;
+}
+
 void WaterType::Update() {
+    if (!noiseAsked_ && GetEngineGraphics()) {
+        noiseAsked_ = true;
+        noise_ = Singleton<GraphicsNoiseGen>::Get()->AcquireNoiseTexture(settings_.NoiseTextureName.c_str());
+    }
     const uint32_t frame = gEngine ? gEngine->GetFrameCount() : 0;
     if (frame == updateFrame_) return;
     updateFrame_ = frame;
@@ -117,6 +138,11 @@ void WaterType::SetShaderParams(const GraphicsShader2* shader, const IntVec3& of
     shader->SetFloat2(textureOffset, 0, Fraction(float(offset.x) / s.TextureScale.x) + textureOffset_,
                       Fraction(float(offset.z) / s.TextureScale.y));
     shader->SetTexture(skyTexture, 0, skyMap_ ? skyMap_->GetTexture() : nullptr);
+    if (noise_) {
+        static const Name bumpTexture = Name::Create("bumpTexture");
+        shader->SetTexture(bumpTexture, 0, noise_->GetTexture());
+        noise_->SetNeedsUpdate(true);
+    }
 }
 
 float WaterType::CalculateOpacity(float depth) const {

@@ -23,6 +23,7 @@ class BinaryReader;
 class BinaryWriter;
 class GraphicsShader2;
 class GraphicsTexture;
+class NoiseTexture;
 struct IntVec3;
 
 class WaterType {
@@ -66,15 +67,22 @@ public:
     // Load reports success, as the block loader expects.
     bool Load(BinaryReader& reader);
 
-    // Loads the sky map through the graphics engine; without one it does nothing.
+    // Loads the sky map through the graphics engine; without one it does nothing. The noise
+    // texture is not acquired here: types load on the level-loading thread, and the noise
+    // generator belongs to the main thread, so the first Update acquires it.
     void LoadResources();
     // Gives back the sky map and loads SkyMapFilename again (the editor changed it).
     void ReloadSkyMap();
+    // Gives back the noise texture; the next Update acquires NoiseTextureName again (the editor
+    // changed it).
+    void ReloadNoise();
 
-    // Advances the texture offset once per engine frame however many users call it.
+    // Advances the texture offset once per engine frame however many users call it, and with a
+    // graphics engine acquires the noise texture when it has none yet (main thread).
     void Update();
     // Sets the water shader's parameters; offset is the integer position the elements are drawn
-    // relative to (x and z used).
+    // relative to (x and z used). With a noise texture, "bumpTexture" is its texture and the
+    // noise is marked to be drawn again this frame.
     void SetShaderParams(const GraphicsShader2* shader, const IntVec3& offset) const;
     // The opacity at a depth: the ramp from MinDepthOpacity to MaxDepthOpacity over
     // [MinDepth, MaxDepth], its length taken as at least 1.
@@ -88,15 +96,19 @@ public:
     Settings& EditSettings() { return settings_; }
     float GetTextureOffset() const { return textureOffset_; }
     const GraphicsTexture* GetSkyMap() const { return skyMap_; }
+    const NoiseTexture* GetNoiseTexture() const { return noise_; }
 
 private:
     void ReleaseSkyMap();
+    void ReleaseNoise();
 
     std::string name_;                          // unique, compared without regard to case
     Settings settings_;
     float textureOffset_ = 0.0f;                // drift along x, in repeats (fraction)
     uint32_t updateFrame_ = 0;                  // engine frame of the last Update
     const GraphicsTexture* skyMap_ = nullptr;   // referenced; null until loaded
+    NoiseTexture* noise_ = nullptr;             // referenced by the noise generator; null until acquired
+    bool noiseAsked_ = false;                   // acquiring was tried (a failed record is not retried each frame)
 };
 
 }  // namespace GAME

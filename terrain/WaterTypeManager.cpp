@@ -20,7 +20,11 @@ std::unique_ptr<WaterTypeManager> gInstance;
 
 WaterTypeManager& WaterTypeManager::Get() {
     CriticalSectionLock hold(gInstanceLock);
-    if (!gInstance) gInstance = std::make_unique<WaterTypeManager>();
+    if (!gInstance) {
+        gInstance = std::make_unique<WaterTypeManager>();
+        // The engine's shutdown destroys the manager with its own.
+        Engine::RegisterManagerDestroyer(&WaterTypeManager::Destroy);
+    }
     return *gInstance;
 }
 

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Singleton.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsNoiseGen.h"
+#include "render/NoiseTexture.h"
+#include "support/LogCapture.h"
+#include "terrain/RecordingEngineTest.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
 
@@ -104,6 +109,40 @@ TEST(WaterTypeManager, SharesTypesByNameAndFreesThemAtZero) {
     manager.GetWaterTypeNames(names);
     EXPECT_EQ(names, (mem::vector<std::string>{"River", "Sea"}));
     EXPECT_EQ(manager.GetWaterType("sea")->GetSettings().MaxDepth, 2.5f);
+}
+
+// With a graphics engine the water type's noise record becomes its bump texture, shared through
+// the noise generator; the engine's shutdown destroys the manager and what it still holds.
+class WaterTypeEngineTest : public test::RecordingEngineTest {
+protected:
+    void SetUp() override {
+        directory.WriteFile("Noise.dbr", "Class,NoiseTexture,\nsize,16,\nlevels,1;0;0;0,\n");
+        StartEngine();
+    }
+};
+
+TEST_F(WaterTypeEngineTest, TheNoiseRecordIsSharedAndTheManagerGoesAtShutdown) {
+    test::LogCapture log;
+    WaterType* lake = WaterTypeManager::Get().AddWaterType(MakeLake());
+    ASSERT_NE(lake, nullptr);
+    EXPECT_EQ(lake->GetNoiseTexture(), nullptr);  // the main thread acquires it
+    lake->Update();
+    const NoiseTexture* noise = lake->GetNoiseTexture();
+    ASSERT_NE(noise, nullptr);
+    GraphicsNoiseGen& generator = *Singleton<GraphicsNoiseGen>::Get();
+    NoiseTexture* shared = generator.AcquireNoiseTexture("noise.DBR");
+    EXPECT_EQ(shared, noise);
+    generator.ReleaseNoiseTexture(shared);
+    lake->ReloadNoise();
+    EXPECT_EQ(lake->GetNoiseTexture(), nullptr);
+    lake->Update();
+    EXPECT_NE(lake->GetNoiseTexture(), nullptr);
+
+    // Still referenced at shutdown: destroyed with a warning, and a later Get starts empty.
+    engine.Shutdown();
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "removing water type 'Lake' with '1' references remaining"));
+    EXPECT_EQ(WaterTypeManager::Get().GetReferenceCount("Lake"), 0);
+    WaterTypeManager::Destroy();
 }
 
 }  // namespace

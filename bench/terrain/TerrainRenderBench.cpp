@@ -82,7 +82,21 @@ public:
 // The whole terrain from above: x and z over the window, higher ground nearer.
 const Mat4 kFromAbove(2.0f / kCells, 0, 0, -1, 0, 0, -2.0f / kCells, 1, 0, -0.002f, 0, 0.5f, 0, 0, 0, 1);
 
+// The shaders, textures and terrain types, written before the terrain loads its shaders.
+bool WriteData() {
+    Write(TerrainRenderInterfaceBase::kStandardShader, sample::MakeTerrainShaderFile());
+    Write(TerrainRenderInterfaceBase::kLowQualityShader, sample::MakeTerrainShaderFile());
+    Write(TerrainRenderInterfaceBase::kGrassShader, sample::MakeGrassShaderFile());
+    Write("Bench/Plain.ssh", PlainShaderFile());
+    Write("Bench/Grass.dds", SolidDds(0xFF4C8C32u));
+    Write("Bench/Rock.dds", SolidDds(0xFF78736Eu));
+    Write("Bench/Grass.dbr", Text("Class,TerrainType,\nTextureFileName1,Bench/Grass.dds,\n"));
+    Write("Bench/Rock.dbr", Text("Class,TerrainType,\nTextureFileName1,Bench/Rock.dds,\n"));
+    return true;
+}
+
 struct Scene {
+    bool written = WriteData();
     Region region{nullptr, 0, "bench", ABBox(), IntVec3(), RegionId(1, 0, 0, 0)};
     Terrain terrain{&region};
     Frustum frustum;
@@ -97,14 +111,6 @@ struct Scene {
 private:
     Scene() {
         GraphicsEngine& graphics = *bench::BenchEngine::Get().GetGraphicsEngine();
-        Write(TerrainRenderInterfaceBase::kStandardShader, sample::MakeTerrainShaderFile());
-        Write(TerrainRenderInterfaceBase::kLowQualityShader, sample::MakeTerrainShaderFile());
-        Write(TerrainRenderInterfaceBase::kGrassShader, sample::MakeGrassShaderFile());
-        Write("Bench/Plain.ssh", PlainShaderFile());
-        Write("Bench/Grass.dds", SolidDds(0xFF4C8C32u));
-        Write("Bench/Rock.dds", SolidDds(0xFF78736Eu));
-        Write("Bench/Grass.dbr", Text("Class,TerrainType,\nTextureFileName1,Bench/Grass.dds,\n"));
-        Write("Bench/Rock.dbr", Text("Class,TerrainType,\nTextureFileName1,Bench/Rock.dds,\n"));
 
         terrain.New(kCells, kCells);
         for (uint32_t z = 0; z < kSamples; ++z) {

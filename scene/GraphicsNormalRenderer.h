@@ -40,7 +40,7 @@
 namespace GAME {
 
 class GraphicsTexture;
-class OBBox;
+struct OBBox;
 class RenderSurface;
 class RenderTexture;
 class SceneWorld;

@@ -48,7 +48,7 @@ class NameSectorData;
 class Region;
 class SectorData;
 
-class AmbianceManager : public SceneAmbiance, public JukeboxAmbiance {
+class AmbianceManager final : public SceneAmbiance, public JukeboxAmbiance {
 public:
     // Milliseconds to hours.
     static constexpr float kHoursPerMillisecond = 2.777778e-7f;

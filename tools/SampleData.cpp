@@ -62,6 +62,15 @@ bool WriteBinary(FileSystem& files, const std::string& name, const BinaryWriter&
     return !writer.Failed() && WriteBytes(files, name, writer.GetBuffer(), writer.GetPosition());
 }
 
+const char* const kSceneSpaceVertexProgram = R"(
+void main() {
+    vec4 p = vec4(a_position.xyz, 1.0);
+    gl_Position = vec4(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p), dot(vc[3], p));
+    v_color = a_color;
+    v_uv0 = a_texcoord0.xy;
+}
+)";
+
 const char* const kTextureTimesColorPixelProgram = R"(
 uniform sampler2D s0;
 void main() {

@@ -104,6 +104,9 @@ constexpr const char* kIntroVideo = "Videos/Intro.mkv";
 bool WriteSampleData(const std::string& directory);
 // The pixel program that shades with texture stage 0 times the vertex colour.
 extern const char* const kTextureTimesColorPixelProgram;
+// The vertex program of vertices already in scene space: vc[0..3] "objectToScreenMatrix"; the
+// colour and texture coordinate 0 passed on.
+extern const char* const kSceneSpaceVertexProgram;
 // A shader file of the section, one copy for each sample generation.
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section);
 // The bytes of "Shaders/Basic.ssh", for programs that need the basic shader without the rest.

@@ -16,15 +16,6 @@ namespace GAME::sample {
 
 namespace {
 
-const char* const kDecalVertexProgram = R"(
-void main() {
-    vec4 p = vec4(a_position.xyz, 1.0);
-    gl_Position = vec4(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p), dot(vc[3], p));
-    v_color = a_color;
-    v_uv0 = a_texcoord0.xy;
-}
-)";
-
 // After the opaque scene, before the particles.
 constexpr int kDecalSortOrder = 2000;
 
@@ -33,7 +24,7 @@ ShaderFileSection MakeDecalSection() {
     enum Parameter : uint32_t { kObjectToScreen, kBaseTexture };
     ShaderFileSection section;
     section.values = {
-        ShaderFileValue::VertexProgram(kDecalVertexProgram, {{0, 4, false, kObjectToScreen}}),
+        ShaderFileValue::VertexProgram(kSceneSpaceVertexProgram, {{0, 4, false, kObjectToScreen}}),
         ShaderFileValue::PixelProgram(kTextureTimesColorPixelProgram, {}),
         ShaderFileValue::Int(int32_t(RenderBlendFactor::SourceAlpha)),
         ShaderFileValue::Int(int32_t(RenderBlendFactor::InverseSourceAlpha)),

@@ -14,16 +14,6 @@ namespace GAME::sample {
 
 namespace {
 
-// vc[0..3] "objectToScreenMatrix"; the vertices are already in scene space.
-const char* const kRibbonVertexProgram = R"(
-void main() {
-    vec4 p = vec4(a_position.xyz, 1.0);
-    gl_Position = vec4(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p), dot(vc[3], p));
-    v_color = a_color;
-    v_uv0 = a_texcoord0.xy;
-}
-)";
-
 const char* const kChaosPixelProgram = R"(
 uniform sampler2D s0;
 void main() {
@@ -37,7 +27,7 @@ ShaderFileSection MakeRibbonSection(bool chaos) {
     enum Parameter : uint32_t { kObjectToScreen, kBaseTexture };
     ShaderFileSection section;
     section.values = {
-        ShaderFileValue::VertexProgram(kRibbonVertexProgram, {{0, 4, false, kObjectToScreen}}),
+        ShaderFileValue::VertexProgram(kSceneSpaceVertexProgram, {{0, 4, false, kObjectToScreen}}),
         ShaderFileValue::PixelProgram(chaos ? kChaosPixelProgram : kTextureTimesColorPixelProgram, {}),
         ShaderFileValue::Int(static_cast<int32_t>(RenderBlendFactor::SourceAlpha)),
         ShaderFileValue::Int(static_cast<int32_t>(RenderBlendFactor::One)),

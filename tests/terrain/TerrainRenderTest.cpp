@@ -52,17 +52,8 @@ std::vector<uint8_t> SolidDds(uint32_t texel) {
 
 std::vector<uint8_t> Text(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-// A frustum of the six inward planes of the box.
-Frustum BoxFrustum(const Vec3& low, const Vec3& high) {
-    Frustum frustum;
-    frustum.AddPlane(Plane(Vec3(1, 0, 0), -low.x));
-    frustum.AddPlane(Plane(Vec3(-1, 0, 0), high.x));
-    frustum.AddPlane(Plane(Vec3(0, 1, 0), -low.y));
-    frustum.AddPlane(Plane(Vec3(0, -1, 0), high.y));
-    frustum.AddPlane(Plane(Vec3(0, 0, 1), -low.z));
-    frustum.AddPlane(Plane(Vec3(0, 0, -1), high.z));
-    return frustum;
-}
+// A frustum of the six inward planes of the box from low to high.
+Frustum BoxFrustum(const Vec3& low, const Vec3& high) { return Frustum::FromBox(ABBox((low + high) * 0.5f, (high - low) * 0.5f)); }
 
 // Seen from above: x 0..16 across the window, z 0..16 down it, higher ground nearer.
 const Mat4 kFromAbove(0.125f, 0, 0, -1, 0, 0, -0.125f, 1, 0, -0.01f, 0, 0.5f, 0, 0, 0, 1);

@@ -82,10 +82,9 @@ void Water::ReleaseAll() {
 void Water::LoadTextures() {
     GraphicsEngine* graphics = GetEngineGraphics();
     if (!graphics) return;
-    waterShader_ = graphics->LoadShader2("Shaders/Water/WaterBasic.ssh");
-    wavesShader_ = graphics->LoadShader2("Shaders/Water/WaterWaves.ssh");
-    const char* textures[3] = {"Effects/Waves/Wake.tex", "Effects/Waves/Bump.tex", "Effects/Waves/ShoreWave.tex"};
-    for (int i = 0; i < 3; ++i) wavesTextures_[i] = graphics->LoadTexture(textures[i]);
+    waterShader_ = graphics->LoadShader2(kWaterShader);
+    wavesShader_ = graphics->LoadShader2(kWavesShader);
+    for (int i = 0; i < 3; ++i) wavesTextures_[i] = graphics->LoadTexture(kWavesTextures[i]);
 }
 
 void Water::UnloadTextures() {
@@ -171,7 +170,7 @@ void Water::ReleaseIndexBuffers() {
 void Water::LoadInteraction() {
     ObjectManager* objects = Singleton<ObjectManager>::Get();
     if (!objects) return;
-    const LoadTable& table = objects->GetLoadTable("Records/WaterType/WaterInteraction.dbr");
+    const LoadTable& table = objects->GetLoadTable(kInteractionRecord);
     const char* keys[3] = {"WakeSplashEffect", "ObjectSplashEffect", "BodySplashEffect"};
     for (int i = 0; i < 3; ++i) splashEffects_[i] = table.GetValue(keys[i], "");
 }

@@ -50,6 +50,12 @@ public:
     static constexpr unsigned kMaxLayers = 128;
     static constexpr unsigned kMaxPaths = 128;
     static constexpr unsigned kMaxWaveSets = 256;
+    static constexpr const char* kWaterShader = "Shaders/Water/WaterBasic.ssh";
+    static constexpr const char* kWavesShader = "Shaders/Water/WaterWaves.ssh";
+    // The waves textures, by index (GetWavesTexture).
+    static constexpr const char* kWavesTextures[3] = {"Effects/Waves/Wake.tex", "Effects/Waves/Bump.tex",
+                                                      "Effects/Waves/ShoreWave.tex"};
+    static constexpr const char* kInteractionRecord = "Records/WaterType/WaterInteraction.dbr";
     static constexpr float kBlockSize = 9.0f;
     static constexpr uint32_t kBlockIndices = 1280;
 

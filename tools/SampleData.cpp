@@ -14,6 +14,7 @@
 #include "SampleRibbons.h"
 #include "SampleScene.h"
 #include "SampleTerrain.h"
+#include "SampleWater.h"
 
 #include "core/Log.h"
 #include "core/System.h"
@@ -532,7 +533,7 @@ bool WriteSampleData(const std::string& directory) {
            WriteEffects(files) && WriteDecals(files) && WriteRibbons(files) &&
            WriteWorld(files) && WriteMeshes(files) &&
            WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
-           WriteTerrainShaders(files) && WritePhysics(files) && WriteVideos(directory);
+           WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -39,6 +39,8 @@
 //                              editor's missing-record stand-in (SampleDecals.h)
 //   Records/Sample/Crate.dbr, Records/Sample/RagDoll.dbr, Levels/Physics.lvl   crates and a rag
 //                              doll over a sloping terrain (SamplePhysics.h)
+//   Shaders/Water/..., Effects/Waves/..., Records/WaterType/WaterInteraction.dbr
+//                              the water's shaders, waves textures and interaction (SampleWater.h)
 //   Videos/Intro.mkv           a two-second clip the sample host can play before its frames
 //   Interface/Sample.uis       an interface skin of three areas of Interface/Skin.dds: a blue
 //                              and an orange 32 x 32 button face side by side over a 64 x 16

@@ -1,0 +1,139 @@
+// The water drawn through the scene renderer on the GL device with the sample data's water
+// shaders, and read back: a lake covers the basin it lies over and nothing where the ground rises
+// above it, and a river shows all along its course.
+
+#include "TestTerrain.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "SampleWater.h"
+#include "core/Frustum.h"
+#include "core/Mat4.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
+#include "terrain/Water.h"
+#include "terrain/WaterLayer.h"
+#include "terrain/WaterPath.h"
+#include "terrain/WaterType.h"
+#include "terrain/WaterTypeManager.h"
+#include "world/Region.h"
+
+namespace GAME::test {
+namespace {
+
+constexpr int kWidth = GLEngineBed::kWidth;
+constexpr uint32_t kBlack = Rgba(0, 0, 0);
+constexpr uint32_t kBlue = Rgba(0, 0, 255);
+
+class Renderer : public GraphicsSceneRenderer {
+public:
+    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
+};
+
+// Ground 3 below the lake's surface (height 0) over samples 8-24 both ways, 5 above it elsewhere.
+float Basin(unsigned x, unsigned z) { return x >= 8 && x <= 24 && z >= 8 && z <= 24 ? -3.0f : 5.0f; }
+
+// Seen from above: x 0..32 across the window (4 pixels a unit), z 0..32 down it (2 a unit).
+const Mat4 kFromAbove(0.0625f, 0, 0, -1, 0, 0, -0.0625f, 1, 0, -0.01f, 0, 0.5f, 0, 0, 0, 1);
+
+void MakeType(const char* name, const Color& colour) {
+    WaterType::Settings& s = WaterTypeManager::Get().CreateWaterType(name)->EditSettings();
+    s.WaterColor = colour;
+    s.MinDepthOpacity = 1.0f;  // opaque at every depth, so only coverage and dry ground leave gaps
+    s.MaxDepthOpacity = 1.0f;
+}
+
+class WaterRenderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        bed.WriteFile(Water::kWaterShader, sample::MakeWaterShaderFile(false));
+        bed.WriteFile(Water::kWavesShader, sample::MakeWaterShaderFile(true));
+        ASSERT_TRUE(ground.Make(33, 33, Basin));
+        MakeType("Lake", Color(0, 0, 1, 1));
+        MakeType("River", Color(0, 1, 0, 1));
+        water->Initialize(32, 32, &ground, &bed.Device());
+    }
+    void TearDown() override {
+        water.reset();  // gives the types back
+        for (const char* name : {"Lake", "River"}) {
+            WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType(name));
+        }
+        WaterTypeManager::Destroy();
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+    std::vector<uint32_t> Draw() {
+        bed.Clear();
+        Renderer renderer;
+        renderer.SetWorldToScreenMatrix(kFromAbove);
+        Frustum frustum;
+        for (const Plane& plane : {Plane(Vec3(1, 0, 0), 100.0f), Plane(Vec3(-1, 0, 0), 100.0f),
+                                   Plane(Vec3(0, 1, 0), 100.0f), Plane(Vec3(0, -1, 0), 100.0f),
+                                   Plane(Vec3(0, 0, 1), 100.0f), Plane(Vec3(0, 0, -1), 100.0f)}) {
+            frustum.AddPlane(plane);
+        }
+        water->AddToScene(renderer, frustum);
+        renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().emissive);
+        return bed.ReadPixels();
+    }
+    // The pixel over the point (x, z) of the ground.
+    static uint32_t At(const std::vector<uint32_t>& pixels, float x, float z) {
+        return pixels[size_t(z * 2.0f) * kWidth + size_t(x * 4.0f)];
+    }
+
+    GLEngineBed bed;
+    LogCapture log;
+    TestTerrain ground;
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    std::unique_ptr<Water> water = std::make_unique<Water>(&region);
+};
+
+TEST_F(WaterRenderTest, ALakeCoversItsBasinAndNotTheGroundAboveIt) {
+    WaterLayer* lake = water->AddWaterLayer("Lake", 0.0f);
+    ASSERT_NE(lake, nullptr);
+    lake->UpdateArea(Vec3(16, 0, 16), 40.0f, true);  // painted everywhere the ground allows
+    ASSERT_GT(lake->GetNumBlocks(), 0u);
+    const std::vector<uint32_t> pixels = Draw();
+    for (float z = 0.5f; z < 32.0f; z += 1.0f) {
+        for (float x = 0.5f; x < 32.0f; x += 1.0f) {
+            const bool wet = x > 8.0f && x < 24.0f && z > 8.0f && z < 24.0f;
+            const bool dry = x < 7.0f || x > 25.0f || z < 7.0f || z > 25.0f;  // clear of the shore's blend
+            if (wet) {
+                EXPECT_EQ(At(pixels, x, z), kBlue) << x << ", " << z;
+            } else if (dry) {
+                EXPECT_EQ(At(pixels, x, z), kBlack) << x << ", " << z;
+            }
+        }
+    }
+    // The shore fades: partly blue between the last dry and the first wet sample.
+    const uint32_t shore = At(pixels, 7.5f, 16.5f);
+    EXPECT_GT(shore & 0xFF, 0u);
+    EXPECT_LT(shore & 0xFF, 255u);
+}
+
+TEST_F(WaterRenderTest, ARiverShowsAllAlongItsCourse) {
+    ControlPoint first{2, 28, 10, 0, 0, 0, 2};
+    first.UpdateNormal();
+    ControlPoint last{30, 28, 10, 0, 0, 0, 2};
+    last.UpdateNormal();
+    WaterPath* river = water->AddWaterPath("River", 6.0f, first);
+    ASSERT_NE(river, nullptr);
+    river->AddControlPoint(last);
+    const std::vector<uint32_t> pixels = Draw();
+    // No gap along the course; full strength away from the ends, which fade in.
+    for (float x = 3.5f; x < 28.5f; x += 0.25f) {
+        const uint32_t green = At(pixels, x, 28.0f) >> 8 & 0xFF;
+        EXPECT_GT(green, 0u) << x;
+        if (x > 10.0f && x < 22.0f) EXPECT_EQ(green, 255u) << x;
+    }
+    EXPECT_EQ(At(pixels, 16.0f, 16.0f), kBlack);  // nothing but the river
+    EXPECT_EQ(At(pixels, 16.0f, 31.5f), kBlack);
+}
+
+}  // namespace
+}  // namespace GAME::test

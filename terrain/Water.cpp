@@ -140,10 +140,16 @@ void Water::CreateIndexBuffers() {
     ReleaseIndexBuffers();
     blockIndices_ = device_->CreateIndexBuffer(kBlockIndices, RenderIndexFormat::Index16);
     if (auto* indices = blockIndices_ ? static_cast<uint16_t*>(blockIndices_->Lock()) : nullptr) {
-        // The pairs (v + 10, v): the 10 x 10 grid of a block as one strip, and a path's rows.
-        for (uint32_t v = 0; v < kBlockIndices / 2; ++v) {
-            indices[2 * v] = uint16_t(v + 10);
-            indices[2 * v + 1] = uint16_t(v);
+        // Rows of 10 vertices (a block's grid, a path's rows) as one strip: each band between
+        // two rows pairs (upper, lower) vertices, every other band walking back. Walking back
+        // makes the two triangles joining bands degenerate (three vertices on one edge column);
+        // running every band forward would join the last vertex of a row to the first of the row
+        // after next with a sliver across the whole band.
+        for (uint32_t pair = 0; pair < kBlockIndices / 2; ++pair) {
+            const uint32_t band = pair / 10;
+            const uint32_t column = band % 2 == 0 ? pair % 10 : 9 - pair % 10;
+            indices[2 * pair] = uint16_t((band + 1) * 10 + column);
+            indices[2 * pair + 1] = uint16_t(band * 10 + column);
         }
         blockIndices_->Unlock();
     } else {

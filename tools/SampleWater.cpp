@@ -10,6 +10,7 @@
 #include "render/ShaderFileWriter.h"
 #include "render/TextureFileWriter.h"
 #include "terrain/Water.h"
+#include "terrain/WaterType.h"
 
 namespace GAME::sample {
 
@@ -163,7 +164,7 @@ ShaderFileSection MakeWavesSection() {
     return section;
 }
 
-// 32 x 32 texels; shade(u, v) gives the grey level and the alpha, each in [0, 1].
+// 32 x 32 texels (the waves textures, the sky map); shade(u, v) gives the grey level and the alpha, each in [0, 1].
 template <typename Shade>
 bool WriteWavesTexture(FileSystem& files, const char* name, Shade shade) {
     constexpr uint32_t kSize = 32;
@@ -209,6 +210,8 @@ bool WriteWater(FileSystem& files) {
                              }) &&
            WriteWavesTexture(files, Water::kWavesTextures[2],
                              [](float, float v) { return Texel{1.0f, std::sin(v * kTwoPi * 0.5f)}; }) &&
+           WriteWavesTexture(files, WaterType::Settings().SkyMapFilename.c_str(),
+                             [](float, float v) { return Texel{0.6f + 0.4f * v, 1.0f}; }) &&
            WriteText(files, Water::kInteractionRecord,
                      "Class,WaterInteraction,\nWakeSplashEffect,,\nObjectSplashEffect,,\nBodySplashEffect,,\n");
 }

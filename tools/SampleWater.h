@@ -12,6 +12,7 @@
 //                                  under it ("bumpStyle")
 //   Effects/Waves/Wake.tex, Bump.tex, ShoreWave.tex   a white streak fading across, grey ripples
 //                                  around mid-grey, and a foam band fading toward the land
+//   Effects/EnvironmentMaps/SkyBright.tex   the water types' default sky map, a grey ramp
 //   Records/WaterType/WaterInteraction.dbr   no splash effects
 
 #include <cstdint>

@@ -45,6 +45,8 @@ public:
     void* Window() const { return window_.Get(); }
 
     const TempDirectory& GetDirectory() const { return directory_; }
+    // The engine's files, for writers of whole sets of data (the files it sees are indexed here).
+    FileSystem& Files() { return files_; }
     // Writes a file into the mounted (writable) data directory.
     void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
     // Clears the whole target to opaque black and depth 1 (default state first).

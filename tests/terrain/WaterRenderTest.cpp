@@ -27,8 +27,9 @@ namespace GAME::test {
 namespace {
 
 constexpr int kWidth = GLEngineBed::kWidth;
-constexpr uint32_t kBlack = Rgba(0, 0, 0);
-constexpr uint32_t kBlue = Rgba(0, 0, 255);
+// Colours without the destination alpha, which the blending changes.
+constexpr uint32_t kBlack = Rgba(0, 0, 0, 0);
+constexpr uint32_t kBlue = Rgba(0, 0, 255, 0);
 
 class Renderer : public GraphicsSceneRenderer {
 public:
@@ -52,8 +53,7 @@ class WaterRenderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bed.IsReady());
-        bed.WriteFile(Water::kWaterShader, sample::MakeWaterShaderFile(false));
-        bed.WriteFile(Water::kWavesShader, sample::MakeWaterShaderFile(true));
+        ASSERT_TRUE(sample::WriteWater(bed.Files()));
         ASSERT_TRUE(ground.Make(33, 33, Basin));
         MakeType("Lake", Color(0, 0, 1, 1));
         MakeType("River", Color(0, 1, 0, 1));
@@ -81,9 +81,9 @@ protected:
         renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().emissive);
         return bed.ReadPixels();
     }
-    // The pixel over the point (x, z) of the ground.
+    // The colour over the point (x, z) of the ground.
     static uint32_t At(const std::vector<uint32_t>& pixels, float x, float z) {
-        return pixels[size_t(z * 2.0f) * kWidth + size_t(x * 4.0f)];
+        return pixels[size_t(z * 2.0f) * kWidth + size_t(x * 4.0f)] & Rgba(255, 255, 255, 0);
     }
 
     GLEngineBed bed;
@@ -112,8 +112,8 @@ TEST_F(WaterRenderTest, ALakeCoversItsBasinAndNotTheGroundAboveIt) {
     }
     // The shore fades: partly blue between the last dry and the first wet sample.
     const uint32_t shore = At(pixels, 7.5f, 16.5f);
-    EXPECT_GT(shore & 0xFF, 0u);
-    EXPECT_LT(shore & 0xFF, 255u);
+    EXPECT_GT(shore >> 16 & 0xFF, 0u);
+    EXPECT_LT(shore >> 16 & 0xFF, 255u);
 }
 
 TEST_F(WaterRenderTest, ARiverShowsAllAlongItsCourse) {
@@ -129,7 +129,9 @@ TEST_F(WaterRenderTest, ARiverShowsAllAlongItsCourse) {
     for (float x = 3.5f; x < 28.5f; x += 0.25f) {
         const uint32_t green = At(pixels, x, 28.0f) >> 8 & 0xFF;
         EXPECT_GT(green, 0u) << x;
-        if (x > 10.0f && x < 22.0f) EXPECT_EQ(green, 255u) << x;
+        if (x > 10.0f && x < 22.0f) {
+            EXPECT_EQ(green, 255u) << x;
+        }
     }
     EXPECT_EQ(At(pixels, 16.0f, 16.0f), kBlack);  // nothing but the river
     EXPECT_EQ(At(pixels, 16.0f, 31.5f), kBlack);

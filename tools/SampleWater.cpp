@@ -212,6 +212,8 @@ bool WriteWater(FileSystem& files) {
                              [](float, float v) { return Texel{1.0f, std::sin(v * kTwoPi * 0.5f)}; }) &&
            WriteWavesTexture(files, WaterType::Settings().SkyMapFilename.c_str(),
                              [](float, float v) { return Texel{0.6f + 0.4f * v, 1.0f}; }) &&
+           WriteText(files, WaterType::Settings().NoiseTextureName,
+                     "Class,NoiseTexture,\nsize,64,\nlevels,0.5;0.3;0.2,\nrates,0.2;0.4;0.8,\n") &&
            WriteText(files, Water::kInteractionRecord,
                      "Class,WaterInteraction,\nWakeSplashEffect,,\nObjectSplashEffect,,\nBodySplashEffect,,\n");
 }

@@ -13,6 +13,7 @@
 //   Effects/Waves/Wake.tex, Bump.tex, ShoreWave.tex   a white streak fading across, grey ripples
 //                                  around mid-grey, and a foam band fading toward the land
 //   Effects/EnvironmentMaps/SkyBright.tex   the water types' default sky map, a grey ramp
+//   Records/WaterType/NoiseTextures/defaultWaves.dbr   the water types' default bump noise
 //   Records/WaterType/WaterInteraction.dbr   no splash effects
 
 #include <cstdint>

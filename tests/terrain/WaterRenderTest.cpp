@@ -9,9 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "SampleNoise.h"
 #include "SampleWater.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
+#include "render/GraphicsNoiseGen.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
@@ -54,6 +56,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(bed.IsReady());
         ASSERT_TRUE(sample::WriteWater(bed.Files()));
+        bed.WriteFile(GraphicsNoiseGen::kShaderFile, sample::MakeNoiseShaderFile());
         ASSERT_TRUE(ground.Make(33, 33, Basin));
         MakeType("Lake", Color(0, 0, 1, 1));
         MakeType("River", Color(0, 1, 0, 1));

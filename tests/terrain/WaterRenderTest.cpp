@@ -74,13 +74,7 @@ protected:
         bed.Clear();
         Renderer renderer;
         renderer.SetWorldToScreenMatrix(kFromAbove);
-        Frustum frustum;
-        for (const Plane& plane : {Plane(Vec3(1, 0, 0), 100.0f), Plane(Vec3(-1, 0, 0), 100.0f),
-                                   Plane(Vec3(0, 1, 0), 100.0f), Plane(Vec3(0, -1, 0), 100.0f),
-                                   Plane(Vec3(0, 0, 1), 100.0f), Plane(Vec3(0, 0, -1), 100.0f)}) {
-            frustum.AddPlane(plane);
-        }
-        water->AddToScene(renderer, frustum);
+        water->AddToScene(renderer, Frustum::FromBox(ABBox(Vec3(16, 0, 16), Vec3(100, 100, 100))));
         renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().emissive);
         return bed.ReadPixels();
     }

@@ -137,7 +137,9 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     const ABBox box = GetBoundingBox();
     const float hx = box.halfSize.x;
     const float hz = box.halfSize.z;
-    if (!sectorLayers_.IsInitialized()) sectorLayers_.Initialize(uint32_t(2.0f * hx), uint32_t(2.0f * hz));
+    // Sides outside the grids sector layers can hold (or not numbers) leave the level without them.
+    const auto side = [](float extent) { return extent > 0.0f && extent < 65536.0f ? uint32_t(extent) : 0u; };
+    if (!sectorLayers_.IsInitialized()) sectorLayers_.Initialize(side(2.0f * hx), side(2.0f * hz));
     const float half = std::max(hx, hz);
     space_ = std::make_unique<EntitySpace>(Vec2(hx, hz), Vec2(half, half));
 

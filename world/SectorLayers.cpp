@@ -20,6 +20,9 @@ bool IsLayer(int layer) { return layer >= 0 && layer < SectorLayers::kNumLayers;
 
 void SectorLayers::Initialize(uint32_t width, uint32_t height) {
     Destroy();
+    // No cells is no grid: a side of 0 beside a huge one passes every count of cells, and the
+    // writer's column of the huge side would not fit in memory.
+    if (width == 0 || height == 0 || uint64_t(width) * height > kMaxCells) return;
     const size_t cells = size_t(width) * height;
     for (std::unique_ptr<uint8_t[]>& plane : planes_) plane = std::make_unique<uint8_t[]>(cells);
     width_ = width;

@@ -49,7 +49,8 @@ public:
     SectorLayers(const SectorLayers&) = delete;
     SectorLayers& operator=(const SectorLayers&) = delete;
 
-    // Replaces the planes by six zeroed planes of width x height cells; the tables stay.
+    // Replaces the planes by six zeroed planes of width x height cells; the tables stay. A grid
+    // with a side of 0, or of more than kMaxCells cells, leaves the layers without planes.
     void Initialize(uint32_t width, uint32_t height);
     // Frees the planes; the size becomes 0 x 0.
     void Destroy();

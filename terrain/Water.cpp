@@ -15,6 +15,7 @@
 #include "effects/EffectEntity.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
+#include "files/Options.h"
 #include "render/GraphicsEngine.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "world/Region.h"
@@ -74,7 +75,7 @@ void Water::ReleaseAll() {
     waveSets_.Clear();
     tree_.reset();
     ReleaseIndexBuffers();
-    ripples_.ReleaseBuffers();
+    ripples_.Destroy();
     UnloadTextures();
     renderInterface_.Destroy();
 }
@@ -116,6 +117,8 @@ void Water::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) 
     UpdateWaterTypes();
     if (!renderInterface_.Update(region_->GetOffsetFromWorld(), frustum)) return;
     renderer.AddRenderable(&renderInterface_, region_);
+    const Options* options = gEngine ? gEngine->GetOptions() : nullptr;
+    if (options && options->GetBool(Options::BoolName::detailObjects)) renderer.AddRenderable(&ripples_, region_);
 }
 
 void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground, RenderDevice* device) {
@@ -131,7 +134,7 @@ void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground
     tree_ = std::make_unique<WaterSpace>(Vec2(float(width) * 0.5f, float(depth) * 0.5f), Vec2(half, half));
     CreateIndexBuffers();
     renderInterface_.Initialize(*device_);
-    ripples_.CreateBuffers(*device_);
+    ripples_.Initialize(*device_);
     LoadInteraction();
     LoadTextures();
 }
@@ -584,7 +587,7 @@ void Water::PostDeviceReset() {
     for (unsigned i = 0; i < waveSets_.count; ++i) {
         if (waveSets_.slots[i]) waveSets_.slots[i]->ConstructSegmentGeometry();
     }
-    ripples_.CreateBuffers(*device_);
+    ripples_.CreateBuffers();
 }
 
 void Water::LogInfo() const {

@@ -73,7 +73,7 @@ public:
     // Advances the waves and the ripples.
     void Update(int elapsedMs) override;
     // The frame's drift of the types, then the elements in view as the render interface, a
-    // renderable of the region. (The ripples are not drawn yet.)
+    // renderable of the region, and with them the ripples while detail objects are shown.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
 
     bool GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface excluded) const override;

@@ -18,6 +18,16 @@ uint16_t PackWaterDepth(const Vec3& vertex, const LevelGround* ground) {
     return uint16_t((unsigned(whole) << 8) | unsigned((d - whole) * 255.0f));
 }
 
+RenderVertexDeclaration* CreateWaterVertexDeclaration(RenderDevice& device) {
+    const RenderVertexElement elements[] = {
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+        {0, RenderVertexUsage::TexCoord0, RenderVertexElementType::Float2},
+        {0, RenderVertexUsage::Normal, RenderVertexElementType::Float2},
+        {0, RenderVertexUsage::Color, RenderVertexElementType::UByte4},
+    };
+    return device.CreateVertexDeclaration(elements, 4);
+}
+
 WaterElement::~WaterElement() { DestroyVertexBuffer(); }
 
 RenderVertexBuffer* WaterElement::CreateVertexBuffer(RenderDevice& device, uint32_t size, uint32_t flags) {

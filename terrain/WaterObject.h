@@ -21,6 +21,7 @@ namespace GAME {
 class LevelGround;
 class RenderDevice;
 class RenderVertexBuffer;
+class RenderVertexDeclaration;
 class BinaryReader;
 class BinaryWriter;
 class Water;
@@ -45,6 +46,11 @@ using WaterSpace = Space<WaterElement, WaterElementSpaceTraits, SpaceInsideNodes
 // The depth of the water at a vertex, packed for the vertex colour: d = vertex y - ground height
 // (ground 0 without ground), clamped to [0, 255]; (trunc(d) << 8) | trunc(frac(d) x 255).
 uint16_t PackWaterDepth(const Vec3& vertex, const LevelGround* ground);
+
+// The declaration of the 32-byte vertex every piece of water (and every ripple) is drawn from:
+// f32 x 3 position, f32 x 2 texture coordinate, f32 x 2 in the normal's place, u32 colour. Null
+// when the device cannot make it.
+RenderVertexDeclaration* CreateWaterVertexDeclaration(RenderDevice& device);
 
 class WaterElement {
 public:

@@ -53,13 +53,7 @@ WaterRenderInterface::~WaterRenderInterface() { Destroy(); }
 void WaterRenderInterface::Initialize(RenderDevice& device) {
     Destroy();
     device_ = &device;
-    const RenderVertexElement elements[] = {
-        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
-        {0, RenderVertexUsage::TexCoord0, RenderVertexElementType::Float2},
-        {0, RenderVertexUsage::Normal, RenderVertexElementType::Float2},
-        {0, RenderVertexUsage::Color, RenderVertexElementType::UByte4},
-    };
-    declaration_ = device.CreateVertexDeclaration(elements, 4);
+    declaration_ = CreateWaterVertexDeclaration(device);
 }
 
 void WaterRenderInterface::Destroy() {

@@ -4,10 +4,16 @@
 #include <cstring>
 
 #include "core/Log.h"
+#include "core/Mat4.h"
 #include "core/Random.h"
 #include "engine/Engine.h"
+#include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
 #include "render/RenderDevice.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "scene/RenderablePass.h"
+#include "terrain/WaterObject.h"
 
 namespace GAME {
 
@@ -26,15 +32,28 @@ WaterRippleSet::~WaterRippleSet() {
     if (shader_) {
         if (GraphicsEngine* graphics = GetEngineGraphics()) graphics->UnloadShader2(shader_);
     }
-    ReleaseBuffers();
+    Destroy();
 }
 
-void WaterRippleSet::CreateBuffers(RenderDevice& device) {
-    ReleaseBuffers();
+void WaterRippleSet::Initialize(RenderDevice& device) {
+    Destroy();
     device_ = &device;
-    vertexBuffer_ = device.CreateVertexBuffer(RenderDevice::kBufferDynamic, kNumVertices * kVertexSize);
+    declaration_ = CreateWaterVertexDeclaration(device);
+    CreateBuffers();
+}
+
+void WaterRippleSet::Destroy() {
+    ReleaseBuffers();
+    if (declaration_) device_->DestroyVertexDeclaration(declaration_);
+    declaration_ = nullptr;
+}
+
+void WaterRippleSet::CreateBuffers() {
+    ReleaseBuffers();
+    if (!device_) return;
+    vertexBuffer_ = device_->CreateVertexBuffer(RenderDevice::kBufferDynamic, kNumVertices * kVertexSize);
     if (!vertexBuffer_) Log(LogPriority::Error, "Failed to create vertex buffer of %u vertices for a ripple set.", kNumVertices);
-    indexBuffer_ = device.CreateIndexBuffer(kNumIndices, RenderIndexFormat::Index16);
+    indexBuffer_ = device_->CreateIndexBuffer(kNumIndices, RenderIndexFormat::Index16);
     if (!indexBuffer_) {
         Log(LogPriority::Error, "Failed to create index buffer for a ripple set.");
     } else if (auto* indices = static_cast<uint16_t*>(indexBuffer_->Lock())) {
@@ -100,6 +119,33 @@ void WaterRippleSet::Update(int elapsedMs) {
         ++numWritten_;
     }
     vertexBuffer_->Unlock();
+}
+
+const ABBox& WaterRippleSet::GetRenderPassBoundingBox() const {
+    static const ABBox kEmpty;
+    return kEmpty;
+}
+
+int WaterRippleSet::GetRenderPassSortOrder(int, const Name& style, RenderGenerationId) const {
+    return shader_ ? shader_->GetSortOrder(shader_->FindStyleByName(style)) : 0;
+}
+
+void WaterRippleSet::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
+                                const GraphicsSceneRenderer& renderer) const {
+    if (numWritten_ == 0 || !shader_ || !vertexBuffer_ || !indexBuffer_) return;
+    static const Name objectToWorldName = Name::Create("objectToWorldMatrix");
+    static const Name objectToScreenName = Name::Create("objectToScreenMatrix");
+    RenderDevice& device = canvas.GetRenderDevice();
+    device.SetIndices(indexBuffer_);
+    device.SetStreamSource(0, vertexBuffer_, 0, kVertexSize);
+    shader_->Begin();
+    device.SetVertexDeclaration(declaration_);
+    const Mat4 objectToWorld(pass.regionToScene);
+    shader_->SetFloat4x4(objectToWorldName, 0, objectToWorld);
+    shader_->SetFloat4x4(objectToScreenName, 0, renderer.GetWorldToScreenMatrix() * objectToWorld);
+    shader_->Render("WaterRippleSet");
+    device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4 * numWritten_, 2 * numWritten_, 0, 0);
+    shader_->End();
 }
 
 }  // namespace GAME

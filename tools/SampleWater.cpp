@@ -67,6 +67,17 @@ void main() {
 }
 )";
 
+// A white ring at 0.8 of the quad's half size, its strength the vertex alpha.
+const char* const kRipplePixelProgram = R"(
+void main() {
+    float ring = 1.0 - smoothstep(0.0, 0.2, abs(length(v_uv0 * 2.0 - 1.0) - 0.8));
+    o_color = vec4(1.0, 1.0, 1.0, ring * v_color.a);
+}
+)";
+
+// Drawn after the water's surface and waves.
+constexpr int32_t kRippleSortOrder = WaterRenderInterface::kSortOrder + 1;
+
 ShaderFileValue Code(RenderBlendFactor factor) { return ShaderFileValue::Int(int32_t(factor)); }
 
 ShaderStateRecord FromValue(ShaderStateCode code, uint32_t value) { return ShaderStateRecord{code, 0, true, value}; }
@@ -164,6 +175,33 @@ ShaderFileSection MakeWavesSection() {
     return section;
 }
 
+ShaderFileSection MakeRippleSection() {
+    enum Value : uint32_t { kVertex, kPixel, kSourceAlpha, kInverseSourceAlpha, kOff, kNoCulling };
+    enum Parameter : uint32_t { kObjectToScreen, kObjectToWorld };
+    ShaderFileSection section;
+    section.parameters = {
+        {"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+        {"objectToWorldMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+    };
+    section.values = {
+        ShaderFileValue::VertexProgram(kWavesVertexProgram, {{0, 4, false, kObjectToScreen}}),
+        ShaderFileValue::PixelProgram(kRipplePixelProgram, {}),
+        Code(RenderBlendFactor::SourceAlpha),
+        Code(RenderBlendFactor::InverseSourceAlpha),
+        ShaderFileValue::Int(int32_t(RenderWriteMode::Off)),
+        ShaderFileValue::Int(0),
+    };
+    section.styles = {ShaderFileStyle{"emissiveStyle",
+                                      kRippleSortOrder,
+                                      {FromValue(ShaderStateCode::VertexProgram, kVertex),
+                                       FromValue(ShaderStateCode::PixelProgram, kPixel),
+                                       FromValue(ShaderStateCode::SourceBlend, kSourceAlpha),
+                                       FromValue(ShaderStateCode::DestinationBlend, kInverseSourceAlpha),
+                                       FromValue(ShaderStateCode::DepthWrite, kOff),
+                                       FromValue(ShaderStateCode::CullMode, kNoCulling)}}};
+    return section;
+}
+
 // 32 x 32 texels (the waves textures, the sky map); shade(u, v) gives the grey level and the alpha, each in [0, 1].
 template <typename Shade>
 bool WriteWavesTexture(FileSystem& files, const char* name, Shade shade) {
@@ -197,8 +235,10 @@ bool WriteWater(FileSystem& files) {
     constexpr float kTwoPi = 6.2831853f;
     const std::vector<uint8_t> water = MakeWaterShaderFile(false);
     const std::vector<uint8_t> waves = MakeWaterShaderFile(true);
+    const std::vector<uint8_t> ripple = MakeShaderFile(MakeRippleSection());
     return WriteBytes(files, Water::kWaterShader, water.data(), uint32_t(water.size())) &&
            WriteBytes(files, Water::kWavesShader, waves.data(), uint32_t(waves.size())) &&
+           WriteBytes(files, WaterRippleSet::kShaderFileName, ripple.data(), uint32_t(ripple.size())) &&
            WriteWavesTexture(files, Water::kWavesTextures[0],
                              [](float u, float) {
                                  const float across = std::fabs(u * 2.0f - 1.0f);

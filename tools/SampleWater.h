@@ -10,6 +10,8 @@
 //   Shaders/Water/WaterWaves.ssh   wave elements: "baseTexture" faded by the vertex alpha,
 //                                  blended over ("blendStyle") or modulating twice what lies
 //                                  under it ("bumpStyle")
+//   Shaders/Water/WaterRipple.ssh ripples ("emissiveStyle", after the water): a white ring at
+//                                  0.8 of the quad's half size, faded by the vertex alpha
 //   Effects/Waves/Wake.tex, Bump.tex, ShoreWave.tex   a white streak fading across, grey ripples
 //                                  around mid-grey, and a foam band fading toward the land
 //   Effects/EnvironmentMaps/SkyBright.tex   the water types' default sky map, a grey ramp

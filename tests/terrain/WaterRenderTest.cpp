@@ -1,11 +1,13 @@
 // The water drawn through the scene renderer on the GL device with the sample data's water
 // shaders, and read back: a lake covers the basin it lies over and nothing where the ground rises
-// above it, and a river shows all along its course.
+// above it, a river shows all along its course, a ripple rings where it started and fades as it
+// grows, and shore waves move between frames while the water around them stays.
 
 #include "TestTerrain.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "SampleWater.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
+#include "core/Random.h"
 #include "render/GraphicsNoiseGen.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
@@ -22,6 +25,7 @@
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
 #include "terrain/WaterType.h"
+#include "terrain/WaterWaveSet.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/Region.h"
 
@@ -82,6 +86,14 @@ protected:
     static uint32_t At(const std::vector<uint32_t>& pixels, float x, float z) {
         return pixels[size_t(z * 2.0f) * kWidth + size_t(x * 4.0f)] & Rgba(255, 255, 255, 0);
     }
+    // The point of the ground under the centre of pixel i.
+    static Vec2 Ground(size_t i) { return Vec2((float(i % kWidth) + 0.5f) / 4.0f, (float(i / kWidth) + 0.5f) / 2.0f); }
+    // The lake over the basin.
+    void Lake() {
+        WaterLayer* lake = water->AddWaterLayer("Lake", 0.0f);
+        ASSERT_NE(lake, nullptr);
+        lake->UpdateArea(Vec3(16, 0, 16), 40.0f, true);
+    }
 
     GLEngineBed bed;
     LogCapture log;
@@ -132,6 +144,86 @@ TEST_F(WaterRenderTest, ARiverShowsAllAlongItsCourse) {
     }
     EXPECT_EQ(At(pixels, 16.0f, 16.0f), kBlack);  // nothing but the river
     EXPECT_EQ(At(pixels, 16.0f, 31.5f), kBlack);
+}
+
+TEST_F(WaterRenderTest, ARippleRingsWhereItStartedAndFadesAsItGrows) {
+    Lake();
+    SeedRand15(3);
+    WaterRippleSet& ripples = water->GetRipples();
+    ASSERT_TRUE(ripples.CreateRipple(Vec3(16, 0, 16), 4.0f, 12.0f));
+    const WaterRippleSet::Ripple& ripple = ripples.GetRipple(0);
+    const float x = ripple.position.x;
+    const float z = ripple.position.z;
+    // The white ring is the only red on the blue lake: inside the ripple's quad, at 0.8 of its half
+    // size, not at its centre; its strongest red.
+    const auto check = [&]() {
+        const std::vector<uint32_t> pixels = Draw();
+        const float r = ripple.radius;
+        uint32_t strongest = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const uint32_t red = pixels[i] & 0xFF;
+            if (red == 0) continue;
+            const Vec2 p = Ground(i);
+            EXPECT_LT(std::fabs(p.x - x), r + 0.25f) << p.x << ", " << p.y;
+            EXPECT_LT(std::fabs(p.y - z), r + 0.5f) << p.x << ", " << p.y;
+            strongest = std::max(strongest, red);
+        }
+        for (const Vec2 d : {Vec2(1, 0), Vec2(-1, 0), Vec2(0, 1), Vec2(0, -1)}) {
+            EXPECT_GT(At(pixels, x + d.x * 0.8f * r, z + d.y * 0.8f * r) & 0xFF, 0u) << d.x << ", " << d.y;
+        }
+        EXPECT_EQ(At(pixels, x, z), kBlue);
+        return strongest;
+    };
+    water->Update(16);
+    const uint32_t young = check();
+    water->Update(5000);
+    ASSERT_GT(ripple.radius, 8.5f);
+    const uint32_t old = check();
+    EXPECT_LT(old, young / 2);
+    // Grown to its final radius it is drawn fully faded, then freed.
+    water->Update(10000);
+    EXPECT_EQ(ripples.GetNumRipplesWritten(), 1u);
+    for (const uint32_t pixel : Draw()) ASSERT_EQ(pixel & 0xFF, 0u);
+    water->Update(16);
+    EXPECT_EQ(ripples.GetNumRipplesWritten(), 0u);
+    EXPECT_FALSE(ripple.active);
+}
+
+TEST_F(WaterRenderTest, ShoreWavesMoveBetweenFramesAndNothingElseChanges) {
+    Lake();
+    ControlPoint first{10, 12, 4, 0, 0, 0, 3};
+    first.UpdateNormal();
+    ControlPoint last{22, 12, 4, 0, 0, 0, 3};
+    last.UpdateNormal();
+    WaterWaveSet* waves = water->AddWaveSet(0.0f, first);
+    ASSERT_NE(waves, nullptr);
+    waves->AddControlPoint(last);
+    ASSERT_EQ(waves->GetNumSegments(), 1u);
+    const WaterWaveSegment& segment = waves->GetSegment(0);
+    ASSERT_TRUE(segment.HasRollers());
+    // Where the waves lie in either frame, in x and z.
+    Vec2 low(Infinity, Infinity);
+    Vec2 high(-Infinity, -Infinity);
+    const auto frame = [&](int elapsedMs) {
+        water->Update(elapsedMs);
+        for (const WaterWaveSegment::Vertex& v : segment.GetVertices()) {
+            low = Vec2(std::min(low.x, v.position.x), std::min(low.y, v.position.z));
+            high = Vec2(std::max(high.x, v.position.x), std::max(high.y, v.position.z));
+        }
+        return Draw();
+    };
+    const std::vector<uint32_t> before = frame(100);
+    const std::vector<uint32_t> after = frame(700);
+    size_t changed = 0;
+    for (size_t i = 0; i < before.size(); ++i) {
+        if (before[i] == after[i]) continue;
+        ++changed;
+        const Vec2 p = Ground(i);
+        EXPECT_TRUE(p.x > low.x - 0.25f && p.x < high.x + 0.25f && p.y > low.y - 0.5f && p.y < high.y + 0.5f)
+            << p.x << ", " << p.y;
+    }
+    EXPECT_GT(changed, 50u);
+    EXPECT_EQ(At(after, 16.0f, 22.0f), kBlue);  // the lake away from the waves
 }
 
 }  // namespace

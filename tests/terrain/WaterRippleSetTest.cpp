@@ -13,7 +13,7 @@ namespace {
 TEST(WaterRippleSet, RipplesAgeAndRecycleWithThePoolFull) {
     test::RecordingDevice device;
     WaterRippleSet set;
-    set.CreateBuffers(device);
+    set.Initialize(device);
     ASSERT_NE(set.GetVertexBuffer(), nullptr);
     ASSERT_NE(set.GetIndexBuffer(), nullptr);
     SeedRand15(11);
@@ -48,10 +48,12 @@ TEST(WaterRippleSet, RipplesAgeAndRecycleWithThePoolFull) {
 
     // Without buffers nothing is written, but ripples still start.
     set.ReleaseBuffers();
-    EXPECT_EQ(device.GetNumLiveResources(), 0u);
+    EXPECT_EQ(device.GetNumLiveResources(), 1u);  // the vertex declaration stays
     set.Update(16);
     EXPECT_EQ(set.GetNumRipplesWritten(), 0u);
     EXPECT_TRUE(set.CreateRipple(Vec3(0.0f, 0.0f, 0.0f), 0.5f, 1.0f));
+    set.Destroy();
+    EXPECT_EQ(device.GetNumLiveResources(), 0u);
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 // cells), against drawing all its triangles from one 32-bit index buffer over the same vertex
 // buffer in one call with one plain shader. Each frame ends by reading one pixel back, so the
 // device has finished it.
+//
+// The water frame: the same terrain with a lake filling its valleys around the middle and a river
+// winding across it above the hills, drawn after the ground in the emissive style with the sample
+// data's water shaders, against the same frame (both styles drawn) without the water.
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +16,9 @@
 #include <vector>
 
 #include "render/BenchEngine.h"
+#include "SampleNoise.h"
 #include "SampleTerrain.h"
+#include "SampleWater.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
 #include "files/BinaryWriter.h"
@@ -20,6 +26,7 @@
 #include "files/FileSystem.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsNoiseGen.h"
 #include "render/GraphicsShader2.h"
 #include "render/RenderDevice.h"
 #include "render/ShaderFileWriter.h"
@@ -27,6 +34,10 @@
 #include "scene/GraphicsSceneRenderer.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
+#include "terrain/Water.h"
+#include "terrain/WaterLayer.h"
+#include "terrain/WaterPath.h"
+#include "terrain/WaterTypeManager.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -150,6 +161,37 @@ private:
     }
 };
 
+// The terrain's water: the lake's surface 6 below the middle height, the river 21 up (above every hill).
+struct WaterScene {
+    bool written = sample::WriteWater(*bench::BenchEngine::Get().GetFileSystem());
+    Water water{&Scene::Get().region};
+
+    static WaterScene& Get() {
+        static WaterScene* const scene = new WaterScene();
+        return *scene;
+    }
+
+private:
+    WaterScene() {
+        Write(GraphicsNoiseGen::kShaderFile, sample::MakeNoiseShaderFile());
+        if (!written) bench::BenchEngine::Fail("cannot write the water data");
+        for (const char* name : {"Lake", "River"}) WaterTypeManager::Get().CreateWaterType(name);
+        water.Initialize(kCells, kCells, &Scene::Get().terrain, bench::BenchEngine::Get().GetGraphicsEngine()->GetRenderDevice());
+        WaterLayer* lake = water.AddWaterLayer("Lake", -6.0f);
+        if (!lake) bench::BenchEngine::Fail("no lake");
+        lake->UpdateArea(Vec3(512, 0, 512), 300.0f, true);
+        ControlPoint points[5] = {{20, 100, 150, 0, 0, 0, 12},
+                                  {260, 300, 150, 150, 0, 0, 20},
+                                  {500, 520, 150, 100, 0, 0, 16},
+                                  {760, 700, 200, 0, 0, 0, 24},
+                                  {1000, 900, 150, 150, 0, 0, 12}};
+        for (ControlPoint& point : points) point.UpdateNormal();
+        WaterPath* river = water.AddWaterPath("River", 21.0f, points[0]);
+        if (!river) bench::BenchEngine::Fail("no river");
+        for (int i = 1; i < 5; ++i) river->AddControlPoint(points[i]);
+    }
+};
+
 void FinishFrame(GraphicsCanvas& canvas) {
     Pixel pixel;
     canvas.GetRenderDevice().ReadFrameBuffer(&pixel, 1, 1);
@@ -160,18 +202,24 @@ void BeginFrame(GraphicsCanvas& canvas) {
     canvas.ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 0.0f, 1.0f), RenderDevice::kClearColor | RenderDevice::kClearDepth);
 }
 
-void BM_TerrainFrameFromAbove(benchmark::State& state) {
+// The ground through the scene renderer in the ambient style; with emissive, then that style too,
+// which holds the water when there is one.
+void DrawSceneFrame(GraphicsCanvas& canvas, bool emissive, Water* water) {
     Scene& scene = Scene::Get();
+    BeginFrame(canvas);
+    Renderer renderer;
+    renderer.SetWorldToScreenMatrix(kFromAbove);
+    scene.terrain.AddToScene(renderer, scene.frustum);
+    if (water) water->AddToScene(renderer, scene.frustum);
+    renderer.RenderStyle(canvas, SceneStyleNames::Get().ambientLight);
+    if (emissive) renderer.RenderStyle(canvas, SceneStyleNames::Get().emissive);
+    FinishFrame(canvas);
+}
+
+void BM_TerrainFrameFromAbove(benchmark::State& state) {
     GraphicsCanvas& canvas = *bench::BenchEngine::Get().GetGraphicsEngine()->GetCanvas();
-    for (auto _ : state) {
-        BeginFrame(canvas);
-        Renderer renderer;
-        renderer.SetWorldToScreenMatrix(kFromAbove);
-        scene.terrain.AddToScene(renderer, scene.frustum);
-        renderer.RenderStyle(canvas, SceneStyleNames::Get().ambientLight);
-        FinishFrame(canvas);
-    }
-    state.counters["blocks"] = double(scene.terrain.GetRenderInterface()->GetBlocks().size());
+    for (auto _ : state) DrawSceneFrame(canvas, false, nullptr);
+    state.counters["blocks"] = double(Scene::Get().terrain.GetRenderInterface()->GetBlocks().size());
 }
 BENCHMARK(BM_TerrainFrameFromAbove)->Unit(benchmark::kMillisecond);
 
@@ -194,6 +242,19 @@ void BM_AllTrianglesOneBufferPlainShader(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AllTrianglesOneBufferPlainShader)->Unit(benchmark::kMillisecond);
+
+void GroundAndWaterFrame(benchmark::State& state, bool withWater) {
+    Water& water = WaterScene::Get().water;
+    GraphicsCanvas& canvas = *bench::BenchEngine::Get().GetGraphicsEngine()->GetCanvas();
+    for (auto _ : state) DrawSceneFrame(canvas, true, withWater ? &water : nullptr);
+    if (withWater) state.counters["waterElements"] = double(water.GetRenderInterface().GetVisibleElements().size());
+}
+
+void BM_FrameWithoutWater(benchmark::State& state) { GroundAndWaterFrame(state, false); }
+BENCHMARK(BM_FrameWithoutWater)->Unit(benchmark::kMillisecond);
+
+void BM_FrameWithLakeAndRiver(benchmark::State& state) { GroundAndWaterFrame(state, true); }
+BENCHMARK(BM_FrameWithLakeAndRiver)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace GAME

@@ -122,21 +122,32 @@ void Water::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) 
 }
 
 void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground, RenderDevice* device) {
+    ReleaseAll();  // through the device that made it
     ground_ = ground;
     device_ = device;
     if (!device_) return;
+    MakeGrid(width, depth);
+    CreateIndexBuffers();
+    renderInterface_.Initialize(*device_);
+    ripples_.Initialize(*device_);
+    LoadInteraction();
+    LoadTextures();
+}
+
+void Water::InitializeWithoutDevice(unsigned width, unsigned depth, const LevelGround* ground) {
     ReleaseAll();
+    ground_ = ground;
+    device_ = nullptr;
+    MakeGrid(width, depth);
+}
+
+void Water::MakeGrid(unsigned width, unsigned depth) {
     width_ = width;
     depth_ = depth;
     blocksX_ = (width + 8) / 9;
     blocksZ_ = (depth + 8) / 9;
     const float half = float(std::max(width, depth)) * 0.5f;
     tree_ = std::make_unique<WaterSpace>(Vec2(float(width) * 0.5f, float(depth) * 0.5f), Vec2(half, half));
-    CreateIndexBuffers();
-    renderInterface_.Initialize(*device_);
-    ripples_.Initialize(*device_);
-    LoadInteraction();
-    LoadTextures();
 }
 
 void Water::CreateIndexBuffers() {
@@ -193,7 +204,7 @@ const std::string& Water::GetSplashEffect(SplashType kind) const {
 // -- The water block ------------------------------------------------------------------------------
 
 bool Water::Load(BinaryReader& reader) {
-    if (!device_ || !tree_) return false;
+    if (!tree_) return false;
     if (reader.ReadUInt32() != kMagic) {
         Log(LogPriority::Error, "Invalid water data, water will not be loaded.");
         return false;
@@ -236,17 +247,17 @@ bool Water::Load(BinaryReader& reader) {
         }
     };
     readRecords(layers_, numLayers, "Failed to load water layer %u.", [&](uint32_t i) {
-        auto layer = std::make_unique<WaterLayer>(i, blocksX_, blocksZ_, kBlockSize, *tree_, *device_, this);
+        auto layer = std::make_unique<WaterLayer>(i, blocksX_, blocksZ_, kBlockSize, *tree_, device_, this);
         layer->SetGround(ground_);
         return layer;
     });
     readRecords(paths_, numPaths, "Failed to load water path %u.", [&](uint32_t i) {
-        auto path = std::make_unique<WaterPath>(i, *tree_, *device_, this);
+        auto path = std::make_unique<WaterPath>(i, *tree_, device_, this);
         path->SetGround(ground_);
         return path;
     });
     readRecords(waveSets_, numWaveSets, "Failed to load water wave set %u.",
-                [&](uint32_t i) { return std::make_unique<WaterWaveSet>(i, *tree_, *device_, this); });
+                [&](uint32_t i) { return std::make_unique<WaterWaveSet>(i, *tree_, device_, this); });
     for (WaterType* type : loadedTypes) WaterTypeManager::Get().ReleaseWaterType(type);
     if (!whole) {
         Log(LogPriority::Error, "Water data is cut short; water will not be loaded.");
@@ -403,8 +414,8 @@ void Water::CreateRipple(const Vec3& position, float radius, float strength, Spl
 
 WaterLayer* Water::AddWaterLayer(const char* typeName, float height) {
     const unsigned slot = layers_.FindFree();
-    if (!device_ || !tree_ || slot == kMaxLayers) return nullptr;
-    auto layer = std::make_unique<WaterLayer>(slot, blocksX_, blocksZ_, kBlockSize, *tree_, *device_, this);
+    if (!tree_ || slot == kMaxLayers) return nullptr;
+    auto layer = std::make_unique<WaterLayer>(slot, blocksX_, blocksZ_, kBlockSize, *tree_, device_, this);
     layer->SetGround(ground_);
     layer->Initialize(typeName, height, Vec2(float(width_), float(depth_)));
     WaterLayer* added = layer.get();
@@ -428,10 +439,10 @@ WaterLayer* Water::FindLayer(const char* typeName, float height) const {
 
 WaterPath* Water::AddWaterPath(const char* typeName, float height, const ControlPoint& first) {
     const unsigned slot = paths_.FindFree();
-    if (!typeName || !WaterTypeManager::Get().IsWaterType(typeName) || !device_ || !tree_ || slot == kMaxPaths) {
+    if (!typeName || !WaterTypeManager::Get().IsWaterType(typeName) || !tree_ || slot == kMaxPaths) {
         return nullptr;
     }
-    auto path = std::make_unique<WaterPath>(slot, *tree_, *device_, this);
+    auto path = std::make_unique<WaterPath>(slot, *tree_, device_, this);
     path->SetGround(ground_);
     path->Initialize(typeName, height, first);
     WaterPath* added = path.get();
@@ -441,8 +452,8 @@ WaterPath* Water::AddWaterPath(const char* typeName, float height, const Control
 
 WaterWaveSet* Water::AddWaveSet(float height, const ControlPoint& first) {
     const unsigned slot = waveSets_.FindFree();
-    if (!device_ || !tree_ || slot == kMaxWaveSets) return nullptr;
-    auto waves = std::make_unique<WaterWaveSet>(slot, *tree_, *device_, this);
+    if (!tree_ || slot == kMaxWaveSets) return nullptr;
+    auto waves = std::make_unique<WaterWaveSet>(slot, *tree_, device_, this);
     waves->Initialize(height, first);
     WaterWaveSet* added = waves.get();
     waveSets_.Put(slot, std::move(waves));

@@ -68,6 +68,9 @@ public:
     // tree, the shared index buffers and the ripple buffers on the device and reads the splash
     // names from "Records/WaterType/WaterInteraction.dbr".
     void Initialize(unsigned width, unsigned depth, const LevelGround* ground, RenderDevice* device) override;
+    // Drops everything and sizes the block grid without a device, for tools that write level
+    // files: water can then be added, painted, loaded and saved, but nothing is drawn.
+    void InitializeWithoutDevice(unsigned width, unsigned depth, const LevelGround* ground);
     bool Load(BinaryReader& reader) override;
     void Save(BinaryWriter& writer) override;
     // Advances the waves and the ripples.
@@ -82,8 +85,9 @@ public:
     void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& area, PhysicsSurface excluded) const override;
     void CreateRipple(const Vec3& position, float radius, float strength, SplashType kind) override;
 
-    // Editing. The add operations answer null before Initialize found a device, when the table is
-    // full, or (paths) for a type name that is not registered.
+    // Editing. The add operations answer null before the water was sized (Initialize with a
+    // device, or InitializeWithoutDevice), when the table is full, or (paths) for a type name that
+    // is not registered.
     WaterLayer* AddWaterLayer(const char* typeName, float height);
     void RemoveWaterLayer(WaterLayer*& layer);
     // The first layer at exactly the height whose type has the name (any case).
@@ -153,6 +157,8 @@ private:
     };
 
     void ReleaseAll();
+    // The block grid and the tree over width x depth units.
+    void MakeGrid(unsigned width, unsigned depth);
     void CreateIndexBuffers();
     void ReleaseIndexBuffers();
     void LoadInteraction();

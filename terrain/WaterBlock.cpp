@@ -20,9 +20,10 @@ Vec3 WaterBlock::GetSamplePosition(unsigned i, unsigned j) const {
     return Vec3(std::min(low.x + float(i), high.x), box_.centre.y, std::min(low.z + float(j), high.z));
 }
 
-void WaterBlock::BuildGeometry(RenderDevice& device, const LevelGround* ground) {
+void WaterBlock::BuildGeometry(RenderDevice* device, const LevelGround* ground) {
     ComputeDepths(ground);
-    if (!CreateVertexBuffer(device, kBufferSize)) {
+    if (!device) return;
+    if (!CreateVertexBuffer(*device, kBufferSize)) {
         Log(LogPriority::Error, "Failed to create vertex buffer for water block.");
         return;
     }

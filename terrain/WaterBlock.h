@@ -39,8 +39,9 @@ public:
     // The position of sample (i, j): (x0 + i, height, z0 + j) clamped to the far edges.
     Vec3 GetSamplePosition(unsigned i, unsigned j) const;
 
-    // Makes and fills the vertex buffer; without one (logged) the block keeps its CPU data.
-    void BuildGeometry(RenderDevice& device, const LevelGround* ground);
+    // Makes and fills the vertex buffer; without one (logged) or without a device the block keeps
+    // its CPU data.
+    void BuildGeometry(RenderDevice* device, const LevelGround* ground);
     // Gives back the vertex buffer (device reset); the CPU data stay.
     void ReleaseGeometry() { DestroyVertexBuffer(); }
     bool UpdateGeometry(const LevelGround* ground) override;

@@ -79,7 +79,7 @@ float CalcBezierLength(const ControlPoint& a, const ControlPoint& b, unsigned st
     return length;
 }
 
-WaterCurve::WaterCurve(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water, CurveType type)
+WaterCurve::WaterCurve(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water, CurveType type)
     : WaterObject(index, tree, device, water), curveType_(type) {}
 
 ControlPoint* WaterCurve::GetCurrentControlPoint() {

@@ -72,7 +72,7 @@ public:
         BackwardHandle = 5,
     };
 
-    WaterCurve(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water, CurveType type);
+    WaterCurve(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water, CurveType type);
 
     // Appends a point (it becomes the current one) and builds the stretch it closes.
     virtual void AddControlPoint(const ControlPoint& point) = 0;

@@ -25,7 +25,7 @@ float GroundHeight(const LevelGround* ground, float x, float z) {
 }  // namespace
 
 WaterLayer::WaterLayer(unsigned index, unsigned blocksX, unsigned blocksZ, float blockSize, WaterSpace& tree,
-                       RenderDevice& device, Water* water)
+                       RenderDevice* device, Water* water)
     : WaterObject(index, tree, device, water),
       blocksX_(blocksX),
       blocksZ_(blocksZ),

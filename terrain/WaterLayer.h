@@ -26,7 +26,7 @@ struct Ray;
 class WaterLayer final : public WaterObject {
 public:
     WaterLayer(unsigned index, unsigned blocksX, unsigned blocksZ, float blockSize, WaterSpace& tree,
-               RenderDevice& device, Water* water);
+               RenderDevice* device, Water* water);
     ~WaterLayer() override;
 
     // Drops every block, sets the height and size and takes the water type of that name. False

@@ -109,7 +109,7 @@ inline const ABBox& WaterElementSpaceTraits::GetBoundingBox(const WaterElement& 
 
 class WaterObject {
 public:
-    WaterObject(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water)
+    WaterObject(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water)
         : index_(index), tree_(tree), device_(device), water_(water) {}
     WaterObject(const WaterObject&) = delete;
     WaterObject& operator=(const WaterObject&) = delete;
@@ -147,7 +147,7 @@ protected:
 
     const unsigned index_;
     WaterSpace& tree_;
-    RenderDevice& device_;
+    RenderDevice* const device_;  // null: the elements keep their CPU data and are never drawn
     Water* const water_;
     const LevelGround* ground_ = nullptr;
     WaterType* waterType_ = nullptr;  // one manager reference; null when none

@@ -12,7 +12,7 @@
 
 namespace GAME {
 
-WaterPath::WaterPath(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water)
+WaterPath::WaterPath(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water)
     : WaterCurve(index, tree, device, water, CurveType::Path) {}
 
 WaterPath::~WaterPath() {

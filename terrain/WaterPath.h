@@ -16,7 +16,7 @@ namespace GAME {
 
 class WaterPath final : public WaterCurve {
 public:
-    WaterPath(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water);
+    WaterPath(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water);
     // Takes every segment out of the tree; the base gives back the water type.
     ~WaterPath() override;
 

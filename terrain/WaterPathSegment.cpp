@@ -20,7 +20,7 @@ float Dot2(const Vec2& a, const Vec2& b) { return a.x * b.x + a.y * b.y; }
 
 }  // namespace
 
-void WaterPathSegment::Build(RenderDevice& device, const ControlPoint& p, const ControlPoint& q, float height,
+void WaterPathSegment::Build(RenderDevice* device, const ControlPoint& p, const ControlPoint& q, float height,
                              uint32_t endFlags, const LevelGround* ground) {
     GetBezierPoints(p, q, bezier_);
     const float length = CalcBezierLength(p, q, 20);
@@ -109,7 +109,8 @@ void WaterPathSegment::Build(RenderDevice& device, const ControlPoint& p, const 
     box_ = ABBox(Vec3((low.x + high.x) * 0.5f, height, (low.y + high.y) * 0.5f),
                  Vec3((high.x - low.x) * 0.5f, 1.0f, (high.y - low.y) * 0.5f));
 
-    if (!CreateVertexBuffer(device, uint32_t(vertices_.size() * sizeof(Vertex)))) {
+    if (!device) return;
+    if (!CreateVertexBuffer(*device, uint32_t(vertices_.size() * sizeof(Vertex)))) {
         Log(LogPriority::Error, "Failed to create vertex buffer for water segment.");
         return;
     }

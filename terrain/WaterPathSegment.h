@@ -50,8 +50,8 @@ public:
     WaterPathSegment() : WaterElement(ElementType::PathSegment) {}
 
     // Builds the strip of the stretch from p to q at the height, its box, and its vertex buffer on
-    // the device (logged when it cannot be made; the CPU vertices stay).
-    void Build(RenderDevice& device, const ControlPoint& p, const ControlPoint& q, float height, uint32_t endFlags,
+    // the device (logged when it cannot be made; the CPU vertices stay), when there is one.
+    void Build(RenderDevice* device, const ControlPoint& p, const ControlPoint& q, float height, uint32_t endFlags,
                const LevelGround* ground);
     // Gives back the vertex buffer (device reset); the vertices stay.
     void ReleaseGeometry() { DestroyVertexBuffer(); }

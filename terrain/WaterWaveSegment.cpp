@@ -33,7 +33,7 @@ void WaterWaveSegment::NewRollerShape(Roller& roller) {
     roller.offset = Rand15Float() * (1.0f - roller.width);
 }
 
-void WaterWaveSegment::Build(RenderDevice& device, const ControlPoint& p, const ControlPoint& q, float height) {
+void WaterWaveSegment::Build(RenderDevice* device, const ControlPoint& p, const ControlPoint& q, float height) {
     GetBezierPoints(p, q, bezier_);
     length_ = CalcBezierLength(p, q, 20);
     const float spacing = std::max(params_->waveSpacing, 0.001f);
@@ -58,7 +58,7 @@ void WaterWaveSegment::Build(RenderDevice& device, const ControlPoint& p, const 
 
     const uint32_t numVertices = hasRollers_ ? GetRollerStart(2) : numBands_ * 4;
     vertices_.assign(numVertices, Vertex{});
-    if (!CreateVertexBuffer(device, numVertices * uint32_t(sizeof(Vertex)), RenderDevice::kBufferDynamic)) {
+    if (device && !CreateVertexBuffer(*device, numVertices * uint32_t(sizeof(Vertex)), RenderDevice::kBufferDynamic)) {
         Log(LogPriority::Error, "Failed to create vertex buffer for water wave segment.");
     }
 

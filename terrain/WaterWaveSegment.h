@@ -64,9 +64,9 @@ public:
     explicit WaterWaveSegment(const WaveParams* params) : WaterElement(ElementType::WaveElement), params_(params) {}
 
     // Builds the stretch from p to q at the water height: counts, box, directions and the vertex
-    // buffer (logged when it cannot be made). The random phases and rollers are drawn on the first
-    // build only.
-    void Build(RenderDevice& device, const ControlPoint& p, const ControlPoint& q, float height);
+    // buffer (logged when it cannot be made; none without a device). The random phases and rollers
+    // are drawn on the first build only.
+    void Build(RenderDevice* device, const ControlPoint& p, const ControlPoint& q, float height);
     void ReleaseGeometry() { DestroyVertexBuffer(); }
     // Advances the bands and rollers by the milliseconds and rewrites the vertices and the buffer
     // (nothing without a buffer or for no time).

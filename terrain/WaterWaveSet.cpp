@@ -8,7 +8,7 @@
 
 namespace GAME {
 
-WaterWaveSet::WaterWaveSet(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water)
+WaterWaveSet::WaterWaveSet(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water)
     : WaterCurve(index, tree, device, water, CurveType::WaveSet) {}
 
 WaterWaveSet::~WaterWaveSet() {

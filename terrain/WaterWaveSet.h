@@ -11,7 +11,7 @@ namespace GAME {
 
 class WaterWaveSet final : public WaterCurve {
 public:
-    WaterWaveSet(unsigned index, WaterSpace& tree, RenderDevice& device, Water* water);
+    WaterWaveSet(unsigned index, WaterSpace& tree, RenderDevice* device, Water* water);
     // Takes every segment out of the tree.
     ~WaterWaveSet() override;
 

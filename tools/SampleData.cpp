@@ -10,6 +10,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
+#include "SampleOutdoors.h"
 #include "SamplePhysics.h"
 #include "SampleRibbons.h"
 #include "SampleScene.h"
@@ -429,15 +430,7 @@ bool ShapeSampleTerrain(Terrain* terrain) {
     }
     terrain->AddDirtyRect(DirtyRect(0, 0, int(samples), int(samples)));
     terrain->ProcessDirtyRects();
-    for (unsigned z = 0; z + 1 < samples; ++z) {
-        for (unsigned x = 0; x + 1 < samples; ++x) {
-            const float steep = 1.0f - terrain->GetNormalInterpolated(float(x) + 0.5f, float(z) + 0.5f).y;
-            terrain->SetLayerOpacity(1, x, z, uint8_t(std::clamp((steep - 0.02f) * 4000.0f, 0.0f, 255.0f)));
-        }
-    }
-    terrain->UpdateLayerOpacity(1);
-    terrain->AddOpacityDirtyRect(DirtyRect(0, 0, int(samples - 1), int(samples - 1)));
-    terrain->ProcessDirtyOpacityRects();
+    PaintRockOnSlopes(*terrain);
     return true;
 }
 
@@ -464,11 +457,15 @@ bool WriteLevels(FileSystem& files) {
 
 // -- World ------------------------------------------------------------------------------------------
 
-// Six regions of 64 x 64 units side by side, three by two, each with a level of scattered sample
-// entities (the first also a fire, so the effects must be written first); the world file lists them, and the map builder compiles the map from the two.
+// Six regions of 64 x 64 units side by side, three by two, each with a level of the outdoors
+// (SampleOutdoors.h) and scattered sample entities (the first also a fire, so the effects must be
+// written first); the world file lists them with the world's sector styles beside it, and the map
+// builder compiles the map from the two.
 bool WriteWorld(FileSystem& files) {
     mem::vector<RegionRecord> regions;
     TableDepot records(files);
+    SectorDataManager styles;
+    const WorldStyles painted = MakeWorldStyles(styles);
     for (int i = 0; i < kSampleWorldRegions; ++i) {
         const std::string level = std::string(kSampleWorldLevels) + std::to_string(i) + ".lvl";
         const float half = 0.5f * kSampleWorldRegionSize;
@@ -476,9 +473,12 @@ bool WriteWorld(FileSystem& files) {
                                        IntVec3(int(kSampleWorldRegionSize) * (i % 3), 0, int(kSampleWorldRegionSize) * (i / 3)),
                                        RegionId(0x5a3b1e00u, 0, 0, uint32_t(i + 1))});
         LevelBuilder builder(records, Vec2(half, half));
+        const Vec2 offset(float(regions.back().offset.x), float(regions.back().offset.z));
+        if (!DressWorldRegion(builder, i, offset, painted)) return false;
         if (builder.Scatter({kEntityRecord}, 20, uint32_t(100 + i)) != 20) return false;
         // A fire near the spawn point, lighting its surroundings.
-        if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, 0.3f, 8)))) return false;
+        if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, WorldGroundHeight(12, 8) + 0.3f, 8))))
+            return false;
         if (!builder.Save(files, level, true)) return false;
     }
     BinaryWriter world;
@@ -490,13 +490,13 @@ bool WriteWorld(FileSystem& files) {
         },
         [](BinaryWriter&) {});
     BinaryWriter sectors(1024);
-    SectorDataManager().Save(sectors);
+    styles.Save(sectors);
     if (!WriteBinary(files, kSampleWorld, world) ||
         !WriteBinary(files, World::GetSectorDataFileName(kSampleWorld), sectors))
         return false;
     MapBuilder map(files);
     if (!map.ReadWorld(kSampleWorld)) return false;
-    map.AddSpawnPoint(0, Vec3(8, 0, 8));
+    map.AddSpawnPoint(0, Vec3(8, WorldGroundHeight(8, 8), 8));
     return map.Write(kSampleMap);
 }
 

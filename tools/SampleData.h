@@ -21,10 +21,12 @@
 //                              painted with a fog style and all of it with a place-name style
 //   Levels/Sample.sd           the sector styles the level paints
 //   Levels/World/...           a world of six 64 x 64 regions side by side (three by two), each
-//                              a level of 20 scattered sample entities (Region0.lvl ...); the
-//                              world file Sample.wrl with its sector data Sample.sd, and the map
-//                              Sample.map compiled from them by the map builder, with a spawn
-//                              point in the first region
+//                              a level of the outdoors (SampleOutdoors.h: terrain, a lake, a
+//                              river, scorch marks, painted day/night and name styles) and 20
+//                              scattered sample entities (Region0.lvl ...); the world file
+//                              Sample.wrl with its sector styles Sample.sd, and the map Sample.map
+//                              compiled from them by the map builder, with a spawn point in the
+//                              first region
 //   Meshes/...                 the sample meshes (SampleMeshes.h)
 //   Shaders/Standard*.ssh, Addon/Shaders/Icey*.ssh   the mesh shaders (SampleMeshShaders.h)
 //   Anims/...                  the sample animations (SampleAnimations.h)

@@ -93,6 +93,9 @@ bool WriteDecals(FileSystem& files) {
            WriteText(files, kScorchDecal,
                      "Class,Decal,\ntexture," + scorchTexture + ",\nsize,1.5,\nbeginFadeSeconds,20,\nendFadeSeconds,30,\n"
                      "shader," + kDecalShader + ",\n") &&
+           WriteText(files, kScorchMarkRecord,
+                     "Class,Decal,\ntexture," + scorchTexture + ",\nsize,2,\nbeginFadeSeconds,0,\nendFadeSeconds,0,\n"
+                     "opacity,0.8,\nshader," + kDecalShader + ",\n") &&
            WriteText(files, kMarkerBillboard,
                      std::string("Class,Billboard,\ntextureFileName,") + kParticleTexture + ",\nshaderFileName," +
                          ParticleShaderName(ParticleBlend::Combine) + ",\nsize.x,0.5,\nsize.y,0.5,\n") &&

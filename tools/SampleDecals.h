@@ -8,6 +8,7 @@
 //   Records/Decals/Scorch.dbr          a DecalType of the scorch, 2 x 2
 //   Records/Effects/Scorch.dbr         a Decal of the scorch, 1.5 across each way, fading from
 //                                      20 s to 30 s
+//   Records/Effects/ScorchMark.dbr     the same mark 2 across, at 0.8 opacity, never fading
 //   Records/Effects/Marker.dbr         a Billboard of the particle texture, drawn with the particle
 //                                      combine shader
 //   Records/Effects/Pulse.dbr          a ColorPulse from dark red to orange, three cycles, ending
@@ -28,6 +29,7 @@ constexpr const char* kDecalShader = "Shaders/Effects/DecalCombine.ssh";
 constexpr const char* kScorchTexture = "Textures/Decals/Scorch.tex";
 constexpr const char* kScorchDecalType = "Records/Decals/Scorch.dbr";
 constexpr const char* kScorchDecal = "Records/Effects/Scorch.dbr";
+constexpr const char* kScorchMarkRecord = "Records/Effects/ScorchMark.dbr";
 constexpr const char* kMarkerBillboard = "Records/Effects/Marker.dbr";
 constexpr const char* kPulseRecord = "Records/Effects/Pulse.dbr";
 

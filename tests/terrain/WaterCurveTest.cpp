@@ -80,7 +80,7 @@ TEST_F(WaterCurveTest, StretchesFollowTheBezierFormula) {
 
 TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
     for (const float turn : {0.3f, 1.5f}) {  // a gentle and a sharp bend at the middle point
-        WaterPath path(0, tree, device, nullptr);
+        WaterPath path(0, tree, &device, nullptr);
         ASSERT_TRUE(path.Initialize("River", 5.0f, Point(0, 0, 8, 0, 3)));
         EXPECT_EQ(path.GetNumSegments(), 0u);
         path.AddControlPoint(Point(30, 0, 8 * std::cos(turn), 8 * std::sin(turn), 4));
@@ -181,11 +181,11 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
 }
 
 TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
-    WaterPath path(0, tree, device, nullptr);
+    WaterPath path(0, tree, &device, nullptr);
     path.Initialize("River", 0.0f, Point(0, 0, 60, 0, 2));
     path.AddControlPoint(Point(200, 0, 60, 0, 2));
     EXPECT_EQ(path.GetSegment(0).GetNumSteps(), 64u);
-    WaterPath shortPath(1, tree, device, nullptr);
+    WaterPath shortPath(1, tree, &device, nullptr);
     shortPath.Initialize("River", 0.0f, Point(0, 0, 0.5f, 0, 2));
     shortPath.AddControlPoint(Point(1.5f, 0, 0.5f, 0, 2));  // 1.5 units: no steps
     const WaterPathSegment& tiny = shortPath.GetSegment(0);
@@ -208,7 +208,7 @@ TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
 
 TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
     SeedRand15(7);
-    WaterWaveSet waves(1, tree, device, nullptr);
+    WaterWaveSet waves(1, tree, &device, nullptr);
     waves.Initialize(2.0f, Point(0, 0, 1, 0, 3));
     waves.AddControlPoint(Point(3, 0, 1, 0, 3));     // length 3: 8 roller steps, 6 bands
     waves.AddControlPoint(Point(63, 0, 20, 0, 0.5f));  // length 60: 50 steps, 100 bands, no rollers

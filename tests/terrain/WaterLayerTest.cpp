@@ -109,7 +109,7 @@ protected:
     test::RecordingDevice device;
     RidgeGround ground;
     WaterSpace tree{Vec2(36.0f, 36.0f), Vec2(36.0f, 36.0f)};
-    WaterLayer layer{0, 8, 8, 9.0f, tree, device, nullptr};
+    WaterLayer layer{0, 8, 8, 9.0f, tree, &device, nullptr};
     std::map<std::pair<unsigned, unsigned>, Samples> expected;
     const std::vector<Stroke> kStrokes{{Vec3(20.0f, 0.0f, 20.0f), 13.0f, true},
                                       {Vec3(30.0f, 0.0f, 25.0f), 4.5f, false},
@@ -220,7 +220,7 @@ TEST_F(WaterLayerTest, BlocksWithoutVertexBuffersKeepTheirWater) {
     layer.DestroyBlockGeometry();
     EXPECT_EQ(device.GetNumLiveResources(), 0u);
 
-    WaterLayer untyped{1, 8, 8, 9.0f, tree, device, nullptr};
+    WaterLayer untyped{1, 8, 8, 9.0f, tree, &device, nullptr};
     EXPECT_FALSE(untyped.Initialize("Swamp", 1.0f, Vec2(64.0f, 64.0f)));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Failed to load water type 'Swamp' for water layer."));
     Vec3 velocity(5.0f, 5.0f, 5.0f);

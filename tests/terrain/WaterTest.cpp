@@ -271,6 +271,29 @@ TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
     EXPECT_EQ(water->GetRipples().GetNumRipplesWritten(), 1u);
 }
 
+// A tool writing a level has no device: the same water made without one saves the same block,
+// and a water on a device loads it back.
+TEST_F(WaterTest, WaterMadeWithoutADeviceSavesWhatTheDeviceWaterLoads) {
+    auto drawn = Fresh();
+    Fill(*drawn);
+    const mem::vector<unsigned char> bytes = Saved(*drawn);
+    drawn.reset();
+
+    const size_t resources = device.GetNumLiveResources();
+    Water headless(nullptr);
+    headless.InitializeWithoutDevice(64, 64, &ground);
+    Fill(headless);
+    EXPECT_EQ(Saved(headless), bytes);
+    EXPECT_EQ(device.GetNumLiveResources(), resources);
+    Vec3 surface, velocity;
+    EXPECT_TRUE(headless.GetWaterPointInfo(Vec3(24, -2, 24), surface, velocity));
+
+    auto loaded = Fresh();
+    BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
+    ASSERT_TRUE(loaded->Load(reader));
+    EXPECT_EQ(loaded->GetLayer(0)->GetNumBlocks(), headless.GetLayer(0)->GetNumBlocks());
+}
+
 TEST_F(WaterTest, AWorldFindsTheLakeOverItsTerrain) {
     World world;
     Region* region = world.GetRegion(world.AddRegion("lake", IntVec3(100, 0, 0), ABBox(), RegionId()));

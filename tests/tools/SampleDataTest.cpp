@@ -3,6 +3,7 @@
 // textures and the terrain types.
 
 #include "SampleData.h"
+#include "SampleOutdoors.h"
 
 #include "support/GraphicsTestBed.h"
 #include "core/ABBox.h"
@@ -20,6 +21,7 @@
 #include "support/TempDirectory.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
+#include "terrain/Water.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/SectorDataManager.h"
@@ -249,7 +251,9 @@ TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
 }
 
 // The sample world's map, loaded by a world: six regions side by side, each touching its
-// neighbours, each with its level file in the map where its entry says.
+// neighbours, each with its level file in the map where its entry says: terrain that meets its
+// neighbours', the lake and the river where the layout puts them, the marks around the fire and
+// the painted styles.
 TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels) {
     class FileEngine : public Engine {
     public:
@@ -268,14 +272,49 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels)
         EXPECT_EQ(world.GetRegion(4)->GetConnectedRegions().size(), 5u);  // the middle of the far row
         EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(130, 0, 70)), world.GetRegion(5));
         EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), world.GetRegion(0));
+        SectorDataManager* styles = engine.GetSectorDataManager();
+        ASSERT_EQ(styles->GetNumSectorData(SectorDataManager::kDayNightCycle), 1);
+        const UniqueId dayNight = styles->GetSectorData(SectorDataManager::kDayNightCycle, 0)->id;
         File* map = world.LockMapFile();
         ASSERT_NE(map, nullptr);
         for (int i = 0; i < world.GetNumRegions(); ++i) {
             Region* region = world.GetRegion(i);
+            const IntVec3& at = region->GetOffsetFromWorld();
+            const Vec3 offset(float(at.x), float(at.y), float(at.z));
             Level level(region);
             const void* data = map->Lock(region->GetLevelDataPosition(), region->GetLevelDataSize());
             EXPECT_TRUE(level.Load(data, region->GetLevelDataSize(), false));
-            EXPECT_EQ(level.GetNumEntities(), i == 0 ? 21 : 20);  // the first region also has its fire
+            // The first region also has its fire and the marks around it.
+            EXPECT_EQ(level.GetNumEntities(), i == 0 ? 21 + sample::kScorchMarks : 20);
+            ASSERT_NE(level.GetGround(), nullptr);
+            EXPECT_NEAR(level.GetGroundHeight(64, 20), sample::WorldGroundHeight(offset.x + 64, offset.z + 20), 1e-3f);
+            EXPECT_NEAR(level.GetGroundHeight(31, 0), sample::WorldGroundHeight(offset.x + 31, offset.z), 1e-3f);
+            EXPECT_EQ(level.GetSectorLayers().GetTargetId(SectorDataManager::kDayNightCycle, 40, 50), dayNight);
+            // A level without a device keeps no water: its water chunk is read here as the
+            // generator wrote it.
+            Water water(region);
+            water.InitializeWithoutDevice(64, 64, level.GetGround());
+            BinaryReader chunks(data, region->GetLevelDataSize());
+            chunks.Skip(sizeof(Level::kMagic) + 1);
+            while (!chunks.IsAtEnd() && !chunks.Failed()) {
+                const uint32_t id = chunks.ReadUInt32();
+                BinaryReader chunk = chunks.ReadBlock(chunks.ReadUInt32());
+                if (id == Level::kChunkWater) {
+                    EXPECT_TRUE(water.Load(chunk));
+                }
+            }
+            Vec3 surface, velocity;
+            const auto wetAt = [&](const Vec2& point) {
+                return water.GetWaterPointInfo(Vec3(point.x - offset.x, 0, point.y - offset.z), surface, velocity);
+            };
+            EXPECT_EQ(wetAt(sample::kLakeCentre), i == sample::kLakeRegion) << i;
+            if (i == sample::kLakeRegion) {
+                EXPECT_FLOAT_EQ(surface.y, sample::kLakeHeight);
+            }
+            EXPECT_EQ(wetAt(sample::kRiverCourse[1]), i == sample::kRiverRegion) << i;
+            if (i == sample::kRiverRegion) {
+                EXPECT_FLOAT_EQ(surface.y, sample::kRiverHeight);
+            }
             map->Unlock();
             level.DestroyAllEntities(-1);
         }

@@ -217,6 +217,25 @@ int PhysicsMesh::FindCollisions(const OBBox& box, CollisionContact* contacts, in
     return FindCollisions(0, box, contacts, max, excluded);
 }
 
+void PhysicsMesh::GetIntersection(const Coords& frame, const Ray& ray, Intersection& result,
+                                  PhysicsSurface excluded) const {
+    const Coords inverse = frame.Inverse();
+    GetIntersection(Ray(inverse.TransformPoint(ray.origin), inverse.TransformVector(ray.direction)), result, excluded);
+    if (result.distance < Infinity) result.point = ray.GetPoint(result.distance);
+}
+
+int PhysicsMesh::FindCollisions(const Coords& frame, const OBBox& box, CollisionContact* contacts, int max,
+                                PhysicsSurface excluded) const {
+    OBBox local = box;
+    local.Transform(frame.Inverse());
+    const int count = FindCollisions(local, contacts, max, excluded);
+    for (int i = 0; i < count; ++i) {
+        contacts[i].position = frame.TransformPoint(contacts[i].position);
+        contacts[i].normal = frame.TransformVector(contacts[i].normal);
+    }
+    return count;
+}
+
 int PhysicsMesh::FindCollisions(int index, const OBBox& box, CollisionContact* contacts, int max,
                                 PhysicsSurface excluded) const {
     int written = 0;

@@ -18,6 +18,7 @@
 // queries recurse once per level. Vertices and node boxes must be finite.
 
 #include "core/ABBox.h"
+#include "core/Coords.h"
 #include "core/Intersection.h"
 #include "core/Mem.h"
 #include "core/OBBox.h"
@@ -82,6 +83,12 @@ public:
     // written. Faces of the excluded surface are skipped (None excludes nothing). The contacts carry
     // surface None and no entity.
     int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) const;
+
+    // The same for a mesh placed by frame (a rigid frame, mesh to the caller's space): the ray or
+    // box is in the caller's space, and so are the hit point and the contacts' positions and normals.
+    void GetIntersection(const Coords& frame, const Ray& ray, Intersection& result, PhysicsSurface excluded) const;
+    int FindCollisions(const Coords& frame, const OBBox& box, CollisionContact* contacts, int max,
+                       PhysicsSurface excluded) const;
 
     // Draws every node's box, placed by the frame (mesh to region space), in the region through the
     // debug render manager.

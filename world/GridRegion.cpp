@@ -1,22 +1,33 @@
 #include "world/GridRegion.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
+#include "core/Color.h"
+#include "core/Frustum.h"
 #include "core/Log.h"
 #include "core/MathUtil.h"
+#include "core/OBBox.h"
 #include "core/Singleton.h"
 #include "core/WorldVec3.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "physics/CollisionBox.h"
+#include "physics/CollisionContact.h"
+#include "physics/PhysicsMesh.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
 #include "scene/GraphicsMesh.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "world/GridSystem.h"
 #include "world/Portal.h"
 #include "world/Region.h"
+#include "world/Space.h"
 
 namespace GAME {
 
@@ -28,12 +39,34 @@ void WriteWords(BinaryWriter& writer, const UniqueId& id) {
     for (uint32_t word : id.ToNameOrderWords()) writer.Write(static_cast<unsigned int>(word));
 }
 
+// The collision mesh of a cell's mesh; null when the cell shows nothing or its mesh has none.
+const PhysicsMesh* CollisionMesh(const GridRegion::Cell& cell) {
+    return cell.instance && cell.instance->GetMesh() ? cell.instance->GetMesh()->GetPhysicsMesh() : nullptr;
+}
+
+const Coords& CellFrame(const GridRegion::Cell& cell) { return cell.instance->GetObjectToRegionCoords(); }
+
+struct CellSpaceTraits {
+    static SpaceLinks<GridRegion::Cell>& GetLinks(GridRegion::Cell& cell) { return cell.links; }
+    static const ABBox& GetBoundingBox(const GridRegion::Cell& cell, bool) { return cell.box; }
+    static void GetIntersection(const GridRegion::Cell& cell, const Ray& ray, Intersection& hit,
+                                PhysicsSurface surface) {
+        if (const PhysicsMesh* mesh = CollisionMesh(cell)) mesh->GetIntersection(CellFrame(cell), ray, hit, surface);
+    }
+};
+
 }  // namespace
+
+class GridRegion::CellSpace : public Space<Cell, CellSpaceTraits, SpaceInsideNodes::TestEach> {
+public:
+    using Space::Space;
+};
 
 GridRegion::GridRegion(Region* region) : region_(region) { SetSystem(kDefaultSystem); }
 
 GridRegion::~GridRegion() {
     DestroyCells();
+    space_.reset();
     if (system_) Singleton<ObjectManager>::Get()->DestroyObjectEx(system_, __FILE__, __LINE__);
 }
 
@@ -43,7 +76,8 @@ void GridRegion::SetSystem(const std::string& recordName) {
     if (system_) Singleton<ObjectManager>::Get()->DestroyObjectEx(system_, __FILE__, __LINE__);
     system_ = recordName.empty() ? nullptr : Singleton<ObjectManager>::Get()->CreateObjectFromFile<GridSystem>(recordName);
     minWallOpacity_ = system_ ? system_->GetMinWallOpacity() : 0.0f;
-    UpdateAllCells();
+    // The spacing may have changed, which moves every cell.
+    RebuildCells();
 }
 
 Vec3 GridRegion::GetCellSpacing() const { return system_ ? system_->GetCellSpacing() : Vec3(1.0f, 1.0f, 1.0f); }
@@ -58,9 +92,24 @@ Coords GridRegion::GetCellCoords(int x, int y, int z, int rotation) const {
 }
 
 ABBox GridRegion::GetBoundingBox() const {
+    if (boxValid_) return box_;
     const Vec3 s = GetCellSpacing();
     const Vec3 high(s.x * float(GetXNumCells()), s.y * float(GetYNumCells()), s.z * float(GetZNumCells()));
-    return ABBox(high * 0.5f, high * 0.5f);
+    box_ = ABBox(high * 0.5f, high * 0.5f);
+    for (int z = 0; z < cells_.GetZ(); ++z) {
+        for (int y = 0; y < cells_.GetY(); ++y) {
+            for (int x = 0; x < cells_.GetX(); ++x) {
+                const Cell& cell = cells_.At(x, y, z);
+                const PhysicsMesh* mesh = CollisionMesh(cell);
+                if (!mesh) continue;
+                OBBox placed(mesh->GetBoundingBox());
+                placed.Transform(CellFrame(cell));
+                box_ = ABBox::Union(box_, ABBox(placed));
+            }
+        }
+    }
+    boxValid_ = true;
+    return box_;
 }
 
 // -- Cells ----------------------------------------------------------------------------------------
@@ -68,10 +117,8 @@ ABBox GridRegion::GetBoundingBox() const {
 void GridRegion::ReleaseCell(Cell& cell) {
     if (cell.portal && region_) region_->DestroyPortal(cell.portal);
     cell.portal = nullptr;
-    if (cell.mesh) {
-        if (GraphicsEngine* graphics = GetGraphics()) graphics->UnloadMesh(cell.mesh);
-    }
-    cell.mesh = nullptr;
+    if (space_) space_->RemoveFromNode(cell);
+    cell.instance.reset();
     cell.rotation = 0;
 }
 
@@ -79,6 +126,15 @@ void GridRegion::DestroyCells() {
     for (int z = 0; z < cells_.GetZ(); ++z)
         for (int y = 0; y < cells_.GetY(); ++y)
             for (int x = 0; x < cells_.GetX(); ++x) ReleaseCell(cells_.At(x, y, z));
+    boxValid_ = false;
+}
+
+void GridRegion::RebuildCells() {
+    DestroyCells();
+    const Vec3 s = GetCellSpacing();
+    const Vec2 half(s.x * float(GetXNumCells()) * 0.5f, s.z * float(GetZNumCells()) * 0.5f);
+    space_ = std::make_unique<CellSpace>(half, half);
+    UpdateAllCells();
 }
 
 void GridRegion::UpdateAllCells() {
@@ -121,21 +177,33 @@ void GridRegion::UpdateCell(int x, int y, int z) {
     if (mesh && graphics) mesh = graphics->LoadMesh(mesh->GetFileName());
     Cell& cell = cells_.At(x, y, z);
     ReleaseCell(cell);
+    boxValid_ = false;
     if (!mesh || !graphics) return;
-    cell.mesh = mesh;
     cell.rotation = rotation;
+    cell.instance = std::make_unique<GridCellMeshInstance>();
+    cell.instance->SetMesh(mesh);
+    cell.instance->SetObjectToRegionCoords(GetCellCoords(x, y, z, rotation));
+    cell.instance->UpdateBoundingBox(true);
+    cell.box = cell.instance->GetRegionSpaceABBox();
+    if (const PhysicsMesh* physics = CollisionMesh(cell)) {
+        OBBox placed(physics->GetBoundingBox());
+        placed.Transform(CellFrame(cell));
+        cell.box = ABBox::Union(cell.box, ABBox(placed));
+    }
+    if (space_) space_->AddObject(cell);
     if (portalsMade_) MakePortal(x, y, z);
 }
 
 void GridRegion::MakePortal(int x, int y, int z) {
     Cell& cell = cells_.At(x, y, z);
-    if (!region_ || !cell.mesh || cell.portal || cell.mesh->GetNumPortals() != 1) return;
+    const GraphicsMesh* mesh = cell.instance ? cell.instance->GetMesh() : nullptr;
+    if (!region_ || !mesh || cell.portal || mesh->GetNumPortals() != 1) return;
     mem::vector<Portal::Triangle> triangles;
-    for (const GraphicsMesh::PortalPoint& point : cell.mesh->GetPortal(0).points)
+    for (const GraphicsMesh::PortalPoint& point : mesh->GetPortal(0).points)
         triangles.push_back(Portal::Triangle{{point.vectors[0], point.vectors[1], point.vectors[2]}});
     cell.portal = region_->CreatePortal();
     cell.portal->SetTriangles(triangles);
-    if (const GraphicsMesh::AttachPoint* choke = cell.mesh->GetAttachPoint(Name::Create("ChokePoint")))
+    if (const GraphicsMesh::AttachPoint* choke = mesh->GetAttachPoint(Name::Create("ChokePoint")))
         cell.portal->SetLocalChokePoint(choke->coords);
     cell.portal->SetCoords(GetCellCoords(x, y, z, cell.rotation));
 }
@@ -160,13 +228,13 @@ void GridRegion::PostLoad() {
 void GridRegion::Resize(int x, int y, int z) {
     if (x == GetXNumCells() && y == GetYNumCells() && z == GetZNumCells()) return;
     DestroyCells();
-    cells_.Resize(x, y, z, Cell());
+    cells_.Resize(x, y, z);
     lattice_.Resize(2 * x + 1, y, 2 * z + 1, 0);
     features_.Resize(x, y, z, FeatureCell());
-    UpdateAllCells();
     transparency_.Resize(2 * x + 1, y, 2 * z + 1, 1.0f);
     visited_.Resize(2 * x + 1, y, 2 * z + 1, 1);
     ClearTransparency();
+    RebuildCells();
 }
 
 void GridRegion::SetLatticeValue(int i, int j, int k, int8_t value) {
@@ -196,20 +264,129 @@ void GridRegion::SetCellFeature(int x, int y, int z, int8_t feature, int8_t rota
 }
 
 void GridRegion::Rotate() {
+    // The cells move in memory and in space: out of the tree first.
+    DestroyCells();
     lattice_.Rotate();
     features_.Rotate();
     cells_.Rotate();
     transparency_.Rotate();
     visited_.Rotate();
-    for (int z = 0; z < cells_.GetZ(); ++z) {
-        for (int y = 0; y < cells_.GetY(); ++y) {
-            for (int x = 0; x < cells_.GetX(); ++x) {
+    for (int z = 0; z < features_.GetZ(); ++z) {
+        for (int y = 0; y < features_.GetY(); ++y) {
+            for (int x = 0; x < features_.GetX(); ++x) {
                 FeatureCell& feature = features_.At(x, y, z);
                 feature.rotation = int8_t((feature.rotation + 1) % 4);
-                UpdateCell(x, y, z);
             }
         }
     }
+    RebuildCells();
+}
+
+// -- Drawing and queries --------------------------------------------------------------------------
+
+void GridRegion::GetMeshesInFrustum(mem::vector<GridCellMeshInstance*>& out, const Frustum* frusta,
+                                    unsigned count) const {
+    if (!space_) return;
+    scratch_.clear();
+    space_->GetInFrustum(scratch_, frusta, count);
+    for (Cell* cell : scratch_) out.push_back(cell->instance.get());
+}
+
+void GridRegion::GetCellMeshesInBox(const ABBox& box, mem::vector<GridCellMeshInstance*>& out) const {
+    if (!space_) return;
+    scratch_.clear();
+    space_->GetInBox(scratch_, box);
+    for (Cell* cell : scratch_) out.push_back(cell->instance.get());
+}
+
+void GridRegion::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) {
+    if (!renderer.IsRenderFlagSet(GraphicsSceneRenderer::kGridTiles)) return;
+    mem::vector<GridCellMeshInstance*> instances;
+    GetMeshesInFrustum(instances, &frustum, 1);
+    for (GridCellMeshInstance* instance : instances) {
+        instance->PrepareForRendering();
+        renderer.AddRenderable(instance, region_);
+    }
+}
+
+void GridRegion::SetTransparency(const Frustum& frustum) {
+    mem::vector<GridCellMeshInstance*> instances;
+    GetMeshesInFrustum(instances, &frustum, 1);
+    for (GridCellMeshInstance* instance : instances) instance->SetTransparency(frustum, region_, Color(0.9f, 0.3f, 0.5f, 1.0f), false);
+}
+
+void GridRegion::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
+    if (!space_) return;
+    scratch_.clear();
+    space_->GetInFrustum(scratch_, frusta, count);
+    for (Cell* cell : scratch_) {
+        cell->instance->UpdateSectionOpacities(elapsedMs, minWallOpacity_);
+        // The cell's walls 0..3 from the lattice; the mesh, turned by the rotation, numbers from
+        // the cell's wall (4 - rotation) mod 4.
+        int x = 0;
+        int j = 0;
+        int z = 0;
+        cells_.GetPosition(*cell, x, j, z);
+        const int i = 2 * x + 1;
+        const int k = 2 * z + 1;
+        const float walls[4] = {transparency_.At(i, j, k - 1), transparency_.At(i + 1, j, k), transparency_.At(i, j, k + 1),
+                                transparency_.At(i - 1, j, k)};
+        std::array<float, 4> seen{};
+        for (int n = 0; n < 4; ++n) seen[size_t(n)] = walls[(n + 4 - cell->rotation) % 4];
+        cell->instance->SetWallTransparency(seen);
+    }
+}
+
+void GridRegion::GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const {
+    out = Intersection();
+    if (space_) space_->Pick(ray, out, surface);
+}
+
+int GridRegion::FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const {
+    if (!space_) return 0;
+    scratch_.clear();
+    space_->GetInBox(scratch_, ABBox(box));
+    int count = 0;
+    for (const Cell* cell : scratch_) {
+        if (count >= max) break;
+        if (const PhysicsMesh* mesh = CollisionMesh(*cell))
+            count += mesh->FindCollisions(CellFrame(*cell), box, contacts + count, max - count, surface);
+    }
+    return count;
+}
+
+void GridRegion::FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const {
+    if (!space_) return;
+    scratch_.clear();
+    space_->GetInBox(scratch_, bounds);
+    CollisionContact found[kCellContacts];
+    for (CollisionBox& box : boxes) {
+        for (const Cell* cell : scratch_) {
+            const PhysicsMesh* mesh = CollisionMesh(*cell);
+            if (!mesh || !ABBox::Overlap(cell->box, box.GetABBox())) continue;
+            const int count = mesh->FindCollisions(CellFrame(*cell), box.GetOBBox(), found, kCellContacts, surface);
+            for (int n = 0; n < count; ++n) box.AddContact(found[n]);
+        }
+    }
+}
+
+void GridRegion::RenderLattice() const {
+    for (int k = 0; k < lattice_.GetZ(); ++k)
+        for (int j = 0; j < lattice_.GetY(); ++j)
+            for (int i = 0; i < lattice_.GetX(); ++i) RenderLattice(i, j, k);
+}
+
+void GridRegion::RenderLattice(int i, int j, int k) const {
+    if (!lattice_.Contains(i, j, k)) return;
+    const Vec3 s = GetCellSpacing();
+    const Vec3 at(s.x * float(i) * 0.5f, s.y * (float(j) + 0.5f), s.z * float(k) * 0.5f);
+    const Color white(1.0f, 1.0f, 1.0f, 1.0f);
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    debug.RenderBox(region_, ABBox(at, Vec3(1.0f, 1.0f, 1.0f)), white);
+    const bool floor = i % 2 == 1 && k % 2 == 1;
+    char text[64];
+    std::snprintf(text, sizeof text, "(%d, %d) - %d", i, k, floor ? 0 : int(lattice_.At(i, j, k)));
+    debug.RenderText(text, region_, at + Vec3(0.0f, 1.5f, 0.0f), white);
 }
 
 // -- Wall transparency ---------------------------------------------------------------------------

@@ -27,11 +27,20 @@
 // Sizes are checked before anything is allocated: each axis at most kMaxCells, and the lattice
 // and features must lie within the block; a block that fails leaves an empty grid.
 //
+// Each cell that shows a mesh owns a GridCellMeshInstance placed at the cell's frame, and sits in
+// the cell tree (a loose quadtree over the grid) by the instance's region-space box; drawing,
+// frustum and box queries, rays and collisions find cells through the tree. Rays and collisions
+// meet the cells' collision meshes (a cell whose mesh has none is passed through). The tree is
+// built again whenever the grid's size, turn or spacing changes, since those move every cell.
+// The wall transparency reaches each cell instance as its "wallTransparency": the transparency of
+// its walls 0..3 as its mesh (turned by the cell's rotation) numbers them.
+//
 // Decisions on threads: a level is read on the loading thread, so cells get their meshes there
 // but their portals only in PostLoad (main thread), where the file's portal records are applied;
 // edits after that (the editor's) make portals at once.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/Coords.h"
@@ -39,11 +48,15 @@
 #include "core/UniqueId.h"
 #include "core/Vec3.h"
 #include "world/GridArray.h"
+#include "world/GridCellMeshInstance.h"
 #include "world/LevelGround.h"
 #include "world/RegionId.h"
+#include "world/SpaceLinks.h"
 
 namespace GAME {
 
+class CollisionBox;
+class Frustum;
 class GraphicsMesh;
 class GridSystem;
 class Portal;
@@ -61,9 +74,11 @@ public:
     static constexpr uint32_t kPortalRecordSize = 60;
 
     struct Cell {
-        const GraphicsMesh* mesh = nullptr;  // one reference, null when the cell shows nothing
-        int rotation = 0;                    // quarter turns about y
-        Portal* portal = nullptr;            // made through the region
+        std::unique_ptr<GridCellMeshInstance> instance;  // null when the cell shows nothing
+        int rotation = 0;                                // quarter turns about y
+        Portal* portal = nullptr;                        // made through the region
+        SpaceLinks<Cell> links;                          // in the cell tree while it shows a mesh
+        ABBox box;                                       // the instance's region-space box
     };
     struct FeatureCell {
         int8_t feature = 0;   // 0 none, n: the system's feature n - 1
@@ -123,6 +138,16 @@ public:
     // Chooses the cell's mesh and makes its portal (see above); nothing without a grid system.
     void UpdateCell(int x, int y, int z);
 
+    // Appends the instances of the cells whose boxes meet one of the count frusta (region space),
+    // each once.
+    void GetMeshesInFrustum(mem::vector<GridCellMeshInstance*>& out, const Frustum* frusta, unsigned count) const;
+    // Appends the instances of the cells whose boxes meet the box (region space).
+    void GetCellMeshesInBox(const ABBox& box, mem::vector<GridCellMeshInstance*>& out) const;
+    // Editor display through the debug render manager: a white box of half size 1 at the lattice
+    // point and its indices and value ("(i, k) - value"; 0 for a floor point) above it.
+    void RenderLattice() const;
+    void RenderLattice(int i, int j, int k) const;
+
     // Wall transparency (1 opaque): once a frame the walls and floors move back towards opaque by
     // elapsed x 0.0025, then the wall runs standing between from (the camera) and to (the focus),
     // starting at the focus cell's walls facing the camera, fade by twice that, never below the
@@ -142,19 +167,35 @@ public:
     // LevelGround.
     bool Load(BinaryReader& reader, int version) override;
     bool LoadRenderData() override { return true; }
-    void Update(const Frustum*, unsigned, int) override {}
+    // The cells in the frusta fade their marked sections towards the minimum wall opacity, and
+    // take their walls' transparency.
+    void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
     // The kind word and the grid block.
     void Write(BinaryWriter& writer, bool runTime) const override;
     // Makes the cells' portals and gives them the file's ids.
     void PostLoad() override;
-    // The cells' extent: (0, 0, 0) to (X sx, Y sy, Z sz).
+    // With the grid-tiles render flag, the cells in the frustum, prepared, for the region.
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
+    // Marks the sections of the cells in the frustum that fade this frame.
+    void SetTransparency(const Frustum& frustum) override;
+    // The cells' extent, (0, 0, 0) to (X sx, Y sy, Z sz), widened by the cells' collision meshes;
+    // worked out again after a change.
     ABBox GetBoundingBox() const override;
     float GetHeightInterpolated(float, float) const override { return 0.0f; }
-    void GetIntersection(const Ray&, Intersection&, PhysicsSurface) const override {}
+    // The nearest hit with the cells' collision meshes.
+    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const override;
+    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const override;
+    // Each box of the list takes up to 32 contacts from each cell it meets.
+    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const override;
 
 private:
+    class CellSpace;
+    static constexpr int kCellContacts = 32;
+
     void ReleaseCell(Cell& cell);
     void DestroyCells();
+    // Empties every cell, makes a cell tree over the grid's extent and rebuilds every cell.
+    void RebuildCells();
     void UpdateAllCells();
     bool ReadLattice(BinaryReader& reader);
     bool ReadPortalRecords(BinaryReader& reader);
@@ -163,6 +204,7 @@ private:
     void SpreadTransparency(const Vec3& from, const Vec3& to, int i, int j, int k, float amount);
 
     Region* region_;
+    std::unique_ptr<CellSpace> space_;
     std::string systemName_;
     GridSystem* system_ = nullptr;
     GridArray<Cell> cells_;
@@ -174,6 +216,9 @@ private:
     float minWallOpacity_ = 0.0f;
     mem::vector<PortalRecord> portalRecords_;
     bool portalsMade_ = false;  // post-loaded: cells make their portals as they change
+    mutable ABBox box_;
+    mutable bool boxValid_ = false;
+    mutable mem::vector<Cell*> scratch_;  // the cells a query gathers
 };
 
 }  // namespace GAME

@@ -63,6 +63,8 @@ public:
     // Adds what the ground draws inside the frustum (region space) to the renderer; a ground that
     // draws nothing adds nothing.
     virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
+    // Marks what stands inside the frustum (region space) to be drawn see-through this frame.
+    virtual void SetTransparency(const Frustum&) {}
     virtual ABBox GetBoundingBox() const = 0;
     virtual float GetHeightInterpolated(float x, float z) const = 0;
     // The nearest hit of the ray with the ground (distance +infinity when none).

@@ -39,14 +39,7 @@ bool MayMeet(const Entity* entity, const Entity* other) {
 int CollideEntity(const Entity* other, const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) {
     int count = 0;
     if (const PhysicsMesh* mesh = other->GetPhysicsMesh()) {
-        const Coords frame = other->GetCoords().GetRegionCoords();
-        OBBox local = box;
-        local.Transform(frame.Inverse());
-        count = mesh->FindCollisions(local, contacts, max, excluded);
-        for (int i = 0; i < count; ++i) {
-            contacts[i].position = frame.TransformPoint(contacts[i].position);
-            contacts[i].normal = frame.TransformVector(contacts[i].normal);
-        }
+        count = mesh->FindCollisions(other->GetCoords().GetRegionCoords(), box, contacts, max, excluded);
     } else if (OBBox proxy; other->GetCollisionProxy(proxy)) {
         count = CollideOBBoxOBBox(box, proxy, contacts, max);
     }

@@ -31,7 +31,10 @@ void WorldScene::AddRegionContents(GraphicsSceneRenderer& renderer, Region* regi
         entity->AddToScene(renderer, &regionFrustum);
     }
     scratch_.clear();
-    if (LevelGround* ground = level->GetGround()) ground->AddToScene(renderer, regionFrustum);
+    if (LevelGround* ground = level->GetGround()) {
+        if (transparencyFrustum != nullptr) ground->SetTransparency(transparency);
+        ground->AddToScene(renderer, regionFrustum);
+    }
     if (LevelWater* water = level->GetWater()) water->AddToScene(renderer, regionFrustum);
     // The decals go last.
     if (LevelDecals* decals = level->GetDecalSet()) decals->AddToScene(renderer, &regionFrustum);

@@ -1,17 +1,24 @@
 // The portal renderer on the GL device, read back: regions of the engine's world joined by
-// doorways, each holding boxes drawn with the sample data's standard shaders.
+// doorways, each holding boxes drawn with the sample data's standard shaders; and interiors, grid
+// regions of the sample grid system, drawn and met by rays through a doorway of their own.
 
 #include "world/GraphicsPortalRenderer.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "SampleGrid.h"
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
+#include "physics/CollisionContact.h"
+#include "world/GridRegion.h"
+#include "world/WorldIntersection.h"
+#include "world/WorldRay.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
@@ -107,6 +114,7 @@ protected:
         bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
         bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
         bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+        ASSERT_TRUE(sample::WriteGrid(bed.Files()));
         GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
         GraphicsSceneRenderer::CreateResources(bed.Graphics());
         camera.SetCoords(Coords::LookAt(Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 1.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));
@@ -156,6 +164,12 @@ protected:
         b->SetConnectedRegionId(from->GetId());
         b->SetConnectedPortalId(a->GetId());
         return a;
+    }
+    // The region's level takes a grid of the sample grid system as its ground.
+    GridRegion* AddGrid(Region* region) {
+        auto* grid = new GridRegion(region);
+        region->GetLevel()->SetGround(std::unique_ptr<LevelGround>(grid));
+        return grid;
     }
     void Finish() {
         for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
@@ -266,6 +280,95 @@ TEST_F(PortalRendererTest, MeshBetweenCameraAndTargetTurnsSeeThrough) {
     EXPECT_GT(seen >> 8 & 0xFF, 64u);
     EXPECT_LT(seen >> 8 & 0xFF, 240u);
     EXPECT_EQ(seen >> 8 & 0xFF, seen >> 16 & 0xFF);
+}
+
+// A room of one cell without a floor, seen from above: its walls and posts are drawn around the
+// cell, nothing inside it or beyond it.
+TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
+    Region* region = AddRegion("room", IntVec3(0, 0, 0));
+    GridRegion* grid = AddGrid(region);
+    grid->Resize(1, 1, 1);
+    for (int i = 0; i <= 2; ++i)
+        for (int k = 0; k <= 2; ++k)
+            if (i != 1 || k != 1) grid->SetLatticeValue(i, 0, k, 1);
+    Finish();
+    ASSERT_NE(grid->GetCell(0, 0, 0).instance, nullptr);
+    EXPECT_EQ(grid->GetCell(0, 0, 0).instance->GetMesh()->GetFileName(), "Meshes/Grid/MidN.msh");
+    camera.SetCoords(Coords::LookAt(Vec3(2.0f, 12.0f, 2.0f), Vec3(2.0f, 0.0f, 2.0f), Vec3(0.0f, 0.0f, 1.0f)));
+    const std::vector<uint32_t> pixels = Draw(region);
+    constexpr uint32_t kBlack = 0xFF000000u;
+    EXPECT_EQ(At(pixels, Vec3(2.0f, 0.0f, 2.0f)), kBlack);
+    EXPECT_EQ(At(pixels, Vec3(-2.0f, 0.0f, 2.0f)), kBlack);
+    for (const Vec3& top : {Vec3(2.0f, 3.0f, 0.0f), Vec3(4.0f, 3.0f, 2.0f), Vec3(2.0f, 3.0f, 4.0f), Vec3(0.0f, 3.0f, 2.0f),
+                            Vec3(4.0f, 3.0f, 4.0f)})
+        EXPECT_NE(At(pixels, top), kBlack) << top.x << " " << top.z;
+
+    // Posts 1 and 2 and the wall between them alone: the one-wall piece, turned to stand on +x.
+    grid->SetLatticeValue(1, 0, 0, 0);
+    grid->SetLatticeValue(0, 0, 0, 0);
+    grid->SetLatticeValue(0, 0, 2, 0);
+    const GridRegion::Cell& cell = grid->GetCell(0, 0, 0);
+    ASSERT_NE(cell.instance, nullptr);
+    EXPECT_EQ(cell.instance->GetMesh()->GetFileName(), "Meshes/Grid/MidA.msh");
+    EXPECT_EQ(cell.rotation, 2);
+    EXPECT_NEAR(cell.box.GetMin().x, 3.8f, 1e-4f);
+    EXPECT_NEAR(cell.box.GetMax().z, 4.2f, 1e-4f);
+    EXPECT_NEAR(cell.box.GetMin().z, -0.2f, 1e-4f);
+    // Seen from far out on +x, that wall fades; the instance hands it on as the mesh's wall 3.
+    grid->UpdateTransparency(WorldVec3(region, Vec3(40.0f, 1.0f, 2.0f)), WorldVec3(region, Vec3(2.0f, 1.0f, 2.0f)), 100);
+    const Frustum view = camera.GetFrustum(kView);
+    grid->Update(&view, 1, 0);
+    EXPECT_EQ(cell.instance->GetWallTransparency(), (std::array<float, 4>{1.0f, 1.0f, 1.0f, 0.5f}));
+}
+
+// The sample crypt lies far aside from a yard; the doorway cell's portal (its feature mesh's one
+// portal) is joined to a doorway standing in the yard. A ray from the yard passes through both,
+// through the opening of the crypt's cross wall, and meets the crypt's back wall.
+TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheDoorwayFeatureIntoTheCrypt) {
+    Region* yard = AddRegion("yard", IntVec3(0, 0, 0));
+    Region* crypt = AddRegion("crypt", IntVec3(1000, 0, 0));
+    GridRegion* grid = AddGrid(crypt);
+    sample::FurnishCrypt(*grid);
+    grid->PostLoad();
+    Portal* inside = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
+    ASSERT_NE(inside, nullptr);
+    // The cell's frame is at the cell centre (10, 0, 2); its portal lies on the cell's low-z side.
+    EXPECT_NEAR(inside->GetRegionBoundingBox().coords.origin.z, 0.0f, 1e-4f);
+    // The yard's side faces the yard (-z), the crypt's faces into the crypt (+z).
+    mem::vector<Portal::Triangle> facingYard = inside->GetTriangles();
+    for (Portal::Triangle& triangle : facingYard) std::swap(triangle.corner[1], triangle.corner[2]);
+    Portal* outside = yard->CreatePortal();
+    outside->SetTriangles(facingYard);
+    outside->SetLocalChokePoint(Coords::Translation(Vec3(0.0f, 1.125f, -2.0f)));
+    outside->SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, 12.0f)));
+    outside->SetConnectedRegionId(crypt->GetId());
+    outside->SetConnectedPortalId(inside->GetId());
+    inside->SetConnectedRegionId(yard->GetId());
+    inside->SetConnectedPortalId(outside->GetId());
+    Finish();
+    EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
+
+    WorldIntersection hit;
+    world.GetIntersection(WorldRay(WorldVec3(yard, Vec3(0.0f, 1.0f, 5.0f)), Vec3(0.0f, 0.0f, 1.0f)), hit,
+                          PhysicsSurface::None, false);
+    EXPECT_EQ(hit.position.GetRegion(), crypt);
+    EXPECT_NEAR(hit.distance, 5.0f + 19.875f, 1e-3f);
+    EXPECT_NEAR(hit.position.GetRegionPosition().x, 10.0f, 1e-3f);
+    // A step aside the ray meets the doorway's side instead.
+    world.GetIntersection(WorldRay(WorldVec3(yard, Vec3(1.0f, 1.0f, 5.0f)), Vec3(0.0f, 0.0f, 1.0f)), hit,
+                          PhysicsSurface::None, false);
+    EXPECT_EQ(hit.distance, Infinity);
+
+    // A box pressed into the back wall touches it; one in the middle of a cell touches nothing.
+    CollisionContact contacts[8];
+    const int touching = grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 19.7f))),
+                                              contacts, 8, PhysicsSurface::None);
+    ASSERT_GT(touching, 0);
+    EXPECT_LT(contacts[0].normal.z, -0.9f);
+    EXPECT_EQ(contacts[0].entity, nullptr);
+    EXPECT_EQ(grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 6))), contacts, 8,
+                                   PhysicsSurface::None),
+              0);
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+#include "SampleGrid.h"
+
+#include "SampleData.h"
+#include "SampleMeshBuilder.h"
+
+#include "world/GridRegion.h"
+#include "world/GridSystem.h"
+
+#include <string>
+
+namespace GAME::sample {
+
+namespace {
+
+constexpr float kHalfCell = 0.5f * kGridCellWidth;
+constexpr float kWallHalfThickness = 0.125f;
+constexpr float kPostHalf = 0.2f;
+constexpr float kFloorHalfThickness = 0.05f;
+
+// The corner of post n (0: -x -z, 1: +x -z, 2: +x +z, 3: -x +z) and the middle of wall n, which
+// joins posts n and n + 1.
+Vec3 Corner(int n) { return Vec3(n == 1 || n == 2 ? kHalfCell : -kHalfCell, 0.0f, n >= 2 ? kHalfCell : -kHalfCell); }
+
+void AddFloor(MeshBuilder& mesh) {
+    mesh.AddBox(Vec3(0.0f, -kFloorHalfThickness, 0.0f), Vec3(kHalfCell, kFloorHalfThickness, kHalfCell));
+}
+
+void AddWall(MeshBuilder& mesh, int n) {
+    const Vec3 middle = (Corner(n) + Corner((n + 1) % 4)) * 0.5f;
+    const bool alongX = n % 2 == 0;
+    mesh.AddBox(middle + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f),
+                Vec3(alongX ? kHalfCell : kWallHalfThickness, 0.5f * kGridCellHeight, alongX ? kWallHalfThickness : kHalfCell));
+}
+
+// The posts, walls and floor a configuration key holds (bits 7..4 posts 0..3, 3..0 walls 0..3).
+MeshBuilder::Contents& BuildConfiguration(MeshBuilder& mesh, uint8_t key, bool floor) {
+    if (floor) AddFloor(mesh);
+    for (int n = 0; n < 4; ++n) {
+        if (key & (0x80 >> n))
+            mesh.AddBox(Corner(n) + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f), Vec3(kPostHalf, 0.5f * kGridCellHeight, kPostHalf));
+        if (key & (0x08 >> n)) AddWall(mesh, n);
+    }
+    // An empty configuration still has a collision mesh of one face set: a sliver under the floor.
+    if (key == 0 && !floor) mesh.AddBox(Vec3(0.0f, -kFloorHalfThickness, 0.0f), Vec3(kPostHalf, kFloorHalfThickness, kPostHalf));
+    mesh.AddCollision(PhysicsSurface::Unwalkable);
+    return mesh.Finish();
+}
+
+bool WriteDoorway(FileSystem& files) {
+    MeshBuilder doorway(false);
+    AddFloor(doorway);
+    const float side = 0.5f * (kHalfCell - kGridDoorHalfWidth);
+    for (const float sign : {-1.0f, 1.0f}) {
+        doorway.AddBox(Vec3(sign * (kGridDoorHalfWidth + side), 0.5f * kGridCellHeight, -kHalfCell),
+                       Vec3(side, 0.5f * kGridCellHeight, kWallHalfThickness));
+    }
+    const float lintel = 0.5f * (kGridCellHeight - kGridDoorHeight);
+    doorway.AddBox(Vec3(0.0f, kGridDoorHeight + lintel, -kHalfCell), Vec3(kGridDoorHalfWidth, lintel, kWallHalfThickness));
+    if (!doorway.AddCollision(PhysicsSurface::Unwalkable)) return false;
+    MeshBuilder::Contents& contents = doorway.Finish();
+    const Vec3 a(-kGridDoorHalfWidth, 0, -kHalfCell), b(kGridDoorHalfWidth, 0, -kHalfCell),
+        c(-kGridDoorHalfWidth, kGridDoorHeight, -kHalfCell), d(kGridDoorHalfWidth, kGridDoorHeight, -kHalfCell);
+    contents.portals.push_back(GraphicsMesh::Portal{{{{a, b, c}}, {{c, b, d}}}});
+    contents.descriptionText = "AttachPoint\n{\n    name = \"ChokePoint\"\n    origin = (0, 1.125, " +
+                               std::to_string(-kHalfCell) + ")\n}\n";
+    return WriteMesh(files, kGridDoorwayMesh, contents);
+}
+
+}  // namespace
+
+bool WriteGrid(FileSystem& files) {
+    std::string record = "Class,GridSystem,\ncellSpacingX," + std::to_string(kGridCellWidth) + ",\ncellSpacingY," +
+                         std::to_string(kGridCellHeight) + ",\ncellSpacingZ," + std::to_string(kGridCellWidth) +
+                         ",\nminWallOpacity,0.3,\nfeature," + kGridDoorwayMesh + ",\n";
+    for (int entry = 0; entry < GridSystem::kNumConfigurations; ++entry) {
+        const char letter = char('A' + entry);
+        for (const bool floor : {true, false}) {
+            const std::string name = std::string("Meshes/Grid/") + (floor ? "Base" : "Mid") + letter + ".msh";
+            MeshBuilder mesh(false);
+            if (!WriteMesh(files, name.c_str(), BuildConfiguration(mesh, GridSystem::kKeys[size_t(entry)], floor)))
+                return false;
+            const std::string key = std::string(floor ? "wallPieceBase" : "wallPieceMid") + letter +
+                                    (letter == 'D' && !floor ? "D" : "");
+            record += key + "," + name + ",\n";
+        }
+    }
+    return WriteDoorway(files) && WriteText(files, GridRegion::kDefaultSystem, record);
+}
+
+void FurnishCrypt(GridRegion& grid) {
+    grid.Resize(kCryptCells, 1, kCryptCells);
+    const int last = 2 * kCryptCells;
+    for (int i = 0; i <= last; ++i) {
+        for (int k = 0; k <= last; ++k) {
+            const bool edge = i == 0 || k == 0 || i == last || k == last;
+            // The cross wall behind the middle row of cells, open in line with the doorway.
+            const bool cross = k == 2 * (kCryptCells / 2 + 1) && i != 2 * kCryptDoorCell + 1;
+            if ((edge || cross) && (i % 2 == 0 || k % 2 == 0)) grid.SetLatticeValue(i, 0, k, 1);
+        }
+    }
+    for (int x = 0; x < kCryptCells; ++x)
+        for (int z = 0; z < kCryptCells; ++z) grid.SetCellFloor(x, 0, z, 1);
+    grid.SetCellFeature(kCryptDoorCell, 0, 0, 1, 0);
+}
+
+}  // namespace GAME::sample

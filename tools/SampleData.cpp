@@ -7,6 +7,7 @@
 #include "SampleAnimations.h"
 #include "SampleDecals.h"
 #include "SampleEffects.h"
+#include "SampleGrid.h"
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleNoise.h"
@@ -481,6 +482,9 @@ bool WriteWorld(FileSystem& files) {
             return false;
         if (!builder.Save(files, level, true)) return false;
     }
+    // The crypt, an interior joined to the first region.
+    regions.emplace_back();
+    if (!WriteCrypt(files, records, regions.front().id, regions.back())) return false;
     BinaryWriter world;
     WorldFile::Write(
         world, {}, regions,
@@ -530,7 +534,7 @@ bool WriteSampleData(const std::string& directory) {
     if (!files.AddDirectory(directory, true)) return false;
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
-           WriteEffects(files) && WriteDecals(files) && WriteRibbons(files) &&
+           WriteEffects(files) && WriteGrid(files) && WriteDecals(files) && WriteRibbons(files) &&
            WriteWorld(files) && WriteMeshes(files) &&
            WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
            WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) && WriteVideos(directory);

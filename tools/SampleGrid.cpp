@@ -3,8 +3,11 @@
 #include "SampleData.h"
 #include "SampleMeshBuilder.h"
 
+#include "LevelBuilder.h"
+
 #include "world/GridRegion.h"
 #include "world/GridSystem.h"
+#include "world/RegionRecord.h"
 
 #include <string>
 
@@ -101,6 +104,18 @@ void FurnishCrypt(GridRegion& grid) {
     for (int x = 0; x < kCryptCells; ++x)
         for (int z = 0; z < kCryptCells; ++z) grid.SetCellFloor(x, 0, z, 1);
     grid.SetCellFeature(kCryptDoorCell, 0, 0, 1, 0);
+}
+
+bool WriteCrypt(FileSystem& files, TableDepot& records, const RegionId& yard, RegionRecord& record) {
+    const float half = 0.5f * kGridCellWidth * float(kCryptCells);
+    LevelBuilder builder(records, Vec2(half, half));
+    Level& level = builder.GetLevel();
+    auto* grid = new GridRegion(level.GetRegion());
+    level.SetGround(std::unique_ptr<LevelGround>(grid));
+    FurnishCrypt(*grid);
+    grid->AddPortalRecord(GridRegion::PortalRecord{kCryptDoorPortal, kCryptEntrancePortal, yard, uint32_t(kCryptDoorCell), 0, 0});
+    record = RegionRecord{kCryptLevel, "", grid->GetBoundingBox(), kCryptOffset, kCryptRegionId};
+    return builder.Save(files, kCryptLevel, true);
 }
 
 }  // namespace GAME::sample

@@ -13,14 +13,25 @@
 // The crypt is kCryptCells x 1 x kCryptCells cells with floors, walled all round, a wall across
 // it behind the middle row of cells with an opening in line with the doorway, and the doorway
 // feature in cell (kCryptDoorCell, 0, 0).
+//
+// In the sample world the crypt is a region of its own, "Levels/World/Crypt.lvl", whose space
+// lies at kCryptOffset in the world (aside from the outdoor regions), 20 x 3 x 20 units from its
+// origin; its doorway (world (330, 0, 320)) is joined to the entrance that stands in the first
+// region at kCryptEntrance (world, on the ground), facing -z: walking +z through the entrance
+// leads through the doorway into the crypt, also along +z.
 
 #include <cstdint>
 
+#include "core/IntVec3.h"
+#include "core/UniqueId.h"
 #include "core/Vec3.h"
+#include "world/RegionId.h"
 
 namespace GAME {
 class FileSystem;
 class GridRegion;
+class TableDepot;
+struct RegionRecord;
 }  // namespace GAME
 
 namespace GAME::sample {
@@ -34,10 +45,20 @@ constexpr int kCryptDoorCell = 2;
 constexpr float kGridDoorHalfWidth = 0.75f;
 constexpr float kGridDoorHeight = 2.25f;
 
+constexpr const char* kCryptLevel = "Levels/World/Crypt.lvl";
+constexpr IntVec3 kCryptOffset(320, 0, 320);
+constexpr RegionId kCryptRegionId(0x5a3b1e00u, 0, 0, 100);
+constexpr Vec3 kCryptEntrance(24.0f, 0.0f, 40.0f);  // x and z; the entrance stands on the ground
+inline const UniqueId kCryptDoorPortal = UniqueId::FromNameOrderWords({0x63727970u, 0, 0, 1});
+inline const UniqueId kCryptEntrancePortal = UniqueId::FromNameOrderWords({0x63727970u, 0, 0, 2});
+
 // Writes the grid system's record and meshes. False, with the failure logged, when one could not
 // be made or written.
 bool WriteGrid(FileSystem& files);
 // Furnishes the grid (whatever its size) as the crypt.
 void FurnishCrypt(GridRegion& grid);
+// Writes the crypt's level, its doorway joined to the entrance in the region yard, and fills in
+// its region record. False, with the failure logged, when the level could not be written.
+bool WriteCrypt(FileSystem& files, TableDepot& records, const RegionId& yard, RegionRecord& record);
 
 }  // namespace GAME::sample

@@ -119,6 +119,9 @@ public:
     int GetHighestVisibleFloor() const { return highestVisibleFloor_; }
     void SetHighestVisibleFloor(int floor) { highestVisibleFloor_ = floor; }
     const mem::vector<PortalRecord>& GetPortalRecords() const { return portalRecords_; }
+    // Connects the portal of a cell as the record says once the grid is post-loaded (for tools
+    // that write levels without meshes: a grid not post-loaded writes back the records it holds).
+    void AddPortalRecord(const PortalRecord& record) { portalRecords_.push_back(record); }
 
     Vec3 GetCellSpacing() const;
     Vec3 GetCellCenter(int x, int y, int z) const;

@@ -3,6 +3,7 @@
 // textures and the terrain types.
 
 #include "SampleData.h"
+#include "SampleGrid.h"
 #include "SampleOutdoors.h"
 
 #include "support/GraphicsTestBed.h"
@@ -22,6 +23,7 @@
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
 #include "terrain/Water.h"
+#include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/SectorDataManager.h"
@@ -254,7 +256,7 @@ TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
 // neighbours, each with its level file in the map where its entry says: terrain that meets its
 // neighbours', the lake and the river where the layout puts them, the marks around the fire and
 // the painted styles.
-TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels) {
+TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithTheirLevels) {
     class FileEngine : public Engine {
     public:
         explicit FileEngine(FileSystem* files) { UseFileSystem(files); }
@@ -268,7 +270,7 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels)
         FileEngine engine(&files);
         World& world = *engine.GetWorld();
         ASSERT_TRUE(world.Load(sample::kSampleMap, true, true));
-        ASSERT_EQ(world.GetNumRegions(), sample::kSampleWorldRegions);
+        ASSERT_EQ(world.GetNumRegions(), sample::kSampleWorldRegions + 1);  // and the crypt
         EXPECT_EQ(world.GetRegion(4)->GetConnectedRegions().size(), 5u);  // the middle of the far row
         EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(130, 0, 70)), world.GetRegion(5));
         EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), world.GetRegion(0));
@@ -277,7 +279,7 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels)
         const UniqueId dayNight = styles->GetSectorData(SectorDataManager::kDayNightCycle, 0)->id;
         File* map = world.LockMapFile();
         ASSERT_NE(map, nullptr);
-        for (int i = 0; i < world.GetNumRegions(); ++i) {
+        for (int i = 0; i < sample::kSampleWorldRegions; ++i) {
             Region* region = world.GetRegion(i);
             const IntVec3& at = region->GetOffsetFromWorld();
             const Vec3 offset(float(at.x), float(at.y), float(at.z));
@@ -318,6 +320,23 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsWithTheirLevels)
             map->Unlock();
             level.DestroyAllEntities(-1);
         }
+        // The crypt: an interior grid, its doorway cell joined to the entrance in the first region.
+        Region* crypt = world.GetRegion(sample::kSampleWorldRegions);
+        EXPECT_EQ(crypt->GetName(), sample::kCryptLevel);
+        EXPECT_EQ(crypt->GetId(), sample::kCryptRegionId);
+        EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(330, 1, 330)), crypt);
+        Level level(crypt);
+        ASSERT_TRUE(level.Load(map->Lock(crypt->GetLevelDataPosition(), crypt->GetLevelDataSize()), crypt->GetLevelDataSize(), false));
+        map->Unlock();
+        EXPECT_TRUE(level.IsUnderground());
+        const auto* grid = dynamic_cast<const GridRegion*>(level.GetGround());
+        ASSERT_NE(grid, nullptr);
+        EXPECT_EQ(grid->GetXNumCells(), sample::kCryptCells);
+        EXPECT_EQ(grid->GetCellFeature(sample::kCryptDoorCell, 0, 0).feature, 1);
+        ASSERT_EQ(grid->GetPortalRecords().size(), 1u);
+        EXPECT_EQ(grid->GetPortalRecords()[0].id, sample::kCryptDoorPortal);
+        EXPECT_EQ(grid->GetPortalRecords()[0].connectedId, sample::kCryptEntrancePortal);
+        EXPECT_EQ(grid->GetPortalRecords()[0].connectedRegion, world.GetRegion(0)->GetId());
         world.UnlockMapFile();
     }
     objects->DestroyPendingObjects(-1);

@@ -1,0 +1,164 @@
+#include "SampleFlight.h"
+
+#include <algorithm>
+
+#include "SampleData.h"
+#include "SampleOutdoors.h"
+
+#include "core/Color.h"
+#include "core/MathUtil.h"
+#include "core/Rect.h"
+#include "engine/Engine.h"
+#include "render/Display.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/Viewport.h"
+#include "world/AmbianceManager.h"
+#include "world/GraphicsPortalRenderer.h"
+#include "world/Region.h"
+#include "world/World.h"
+
+namespace GAME::sample {
+
+// Yaw 0 puts the camera on the target's +z side, 90 on its +x side.
+const std::array<FlightPoint, 6> kFlightPath = {{
+    {"start", Vec2(32.0f, 40.0f), 200.0f, 50.0f, 60.0f},
+    {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
+    {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
+    {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
+    {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
+    {"fire", kMarksCentre, 225.0f, 55.0f, 14.0f},
+}};
+
+namespace {
+
+constexpr Color kSkyColor(0.45f, 0.62f, 0.85f, 1.0f);
+
+// Eases in and out over [0, 1].
+float Ease(float t) { return t * t * (3.0f - 2.0f * t); }
+
+float Mix(float a, float b, float t) { return a + (b - a) * t; }
+
+Viewport ScreenViewport(const GraphicsEngine& graphics) {
+    return Viewport(0, 0, graphics.GetWidth(), graphics.GetHeight());
+}
+
+}  // namespace
+
+SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
+    : engine_(engine),
+      camera_(*engine.GetWorld()),
+      frames_(std::max(frames, int(kFlightPath.size()) - 1)),
+      streaming_(streaming) {
+    World& world = *engine.GetWorld();
+    ready_ = world.Load(kSampleMap, true, true);
+    if (!ready_) return;
+    if (!streaming_) {
+        for (int i = 0; i < world.GetNumRegions(); ++i) world.GetRegion(i)->LoadLevel(true);
+    }
+    loaded_ = world.GetLoadedRegions();
+    engine.SetLevelLoadInflation(kLoadAhead);
+    camera_.SetCameraFarPlane(kFarPlane);
+    engine.GetDisplay()->AddWidget(&view_);
+}
+
+SampleFlight::~SampleFlight() {
+    engine_.GetDisplay()->RemoveWidget(&view_);
+    engine_.UnloadWorld();
+}
+
+int SampleFlight::GetNumRegionsLoaded() const { return int(engine_.GetWorld()->GetLoadedRegions().size()); }
+
+const FlightPoint& SampleFlight::GetCurrentPoint() const {
+    const int legs = int(kFlightPath.size()) - 1;
+    const int nearest = frames_ > 1 ? (2 * frame_ * legs + frames_ - 1) / (2 * (frames_ - 1)) : legs;
+    return kFlightPath[size_t(std::min(legs, nearest))];
+}
+
+void SampleFlight::PlaceCamera(int frame) {
+    // Frame f of n lies at f * legs / (n - 1) along the path: the last frame at its end.
+    const int legs = int(kFlightPath.size()) - 1;
+    const float along = frames_ > 1 ? float(frame) * float(legs) / float(frames_ - 1) : float(legs);
+    const int leg = std::min(int(along), legs - 1);
+    const float t = Ease(along - float(leg));
+    const FlightPoint& from = kFlightPath[size_t(leg)];
+    const FlightPoint& to = kFlightPath[size_t(leg) + 1];
+    const Vec2 place(Mix(from.place.x, to.place.x, t), Mix(from.place.y, to.place.y, t));
+    camera_.SetTarget(Vec3(place.x, WorldGroundHeight(place.x, place.y), place.y));
+    camera_.SetCameraYaw(DegreesToRadians(Mix(from.yaw, to.yaw, t)));
+    camera_.SetCameraPitch(DegreesToRadians(Mix(from.pitch, to.pitch, t)));
+    camera_.SetCameraDistance(Mix(from.distance, to.distance, t));
+    camera_.Update();
+}
+
+int SampleFlight::BeginFrame() {
+    PlaceCamera(frame_);
+    World& world = *engine_.GetWorld();
+    if (!streaming_) {
+        for (int i = 0; i < world.GetNumRegions(); ++i) world.GetRegion(i)->MarkAsUsedThisFrame();
+    }
+    const WorldFrustum frustum = camera_.GetFrustum(ScreenViewport(*engine_.GetGraphicsEngine()));
+    engine_.GetAmbianceManager()->SetTarget(camera_.GetTargetPosition(), frustum);
+    engine_.Update(frustum, true);
+    engine_.Render();
+    // The frame that reaches a point of the path (the first frame only starts from one).
+    const int legs = int(kFlightPath.size()) - 1;
+    if (frames_ < 2) return legs;
+    if (frame_ == 0) return -1;
+    const int before = (frame_ - 1) * legs / (frames_ - 1);
+    const int now = frame_ * legs / (frames_ - 1);
+    reached_ = now != before;
+    return reached_ ? now : -1;
+}
+
+void SampleFlight::EndFrame(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::duration saving) {
+    engine_.PresentSurface();
+    const auto spent = std::chrono::steady_clock::now() - start - saving;
+    times_.push_back(std::chrono::duration<double, std::milli>(spent).count());
+
+    World& world = *engine_.GetWorld();
+    const mem::vector<Region*>& loaded = world.GetLoadedRegions();
+    for (Region* region : loaded) regionsLoaded_ += std::count(loaded_.begin(), loaded_.end(), region) == 0;
+    for (Region* region : loaded_) regionsUnloaded_ += std::count(loaded.begin(), loaded.end(), region) == 0;
+    loaded_ = loaded;
+    // At each point of the path the regions left behind go, unless the next frame sees them (a
+    // level otherwise stays for hundreds of frames after it was last seen).
+    if (streaming_ && reached_) world.UnloadExtraRegions();
+    reached_ = false;
+    ++frame_;
+}
+
+FlightSummary SampleFlight::Summarize() const {
+    FlightSummary summary;
+    summary.frames = int(times_.size());
+    summary.regionsLoaded = regionsLoaded_;
+    summary.regionsUnloaded = regionsUnloaded_;
+    if (times_.empty()) return summary;
+    std::vector<double> sorted = times_;
+    std::sort(sorted.begin(), sorted.end());
+    const auto at = [&](double share) { return sorted[std::min(sorted.size() - 1, size_t(share * double(sorted.size())))]; };
+    summary.p50Ms = at(0.50);
+    summary.p99Ms = at(0.99);
+    summary.maxMs = sorted.back();
+    return summary;
+}
+
+void SampleFlight::View::Render(GraphicsCanvas& canvas) const {
+    canvas.SetDefaultState();
+    canvas.ClearRenderSurface(nullptr, kSkyColor, RenderDevice::kClearColor | RenderDevice::kClearDepth);
+    const HostCamera& camera = flight_.camera_;
+    const Viewport viewport(0, 0, canvas.GetWidth(), canvas.GetHeight());
+    Region* region = camera.GetRegion();
+    if (region != nullptr) {
+        GraphicsPortalRenderer world(canvas, region, camera.GetRegionCamera(), viewport, region->IsUnderground());
+        world.SetFrustum(camera.GetRegionFrustum(viewport));
+        world.Render();
+    }
+    canvas.SetDefaultState();
+    const std::string caption = std::string("Sample world: ") + flight_.GetCurrentPoint().name + "  (frame " +
+                                std::to_string(flight_.frame_ + 1) + " of " + std::to_string(flight_.frames_) + ")";
+    canvas.RenderText(Rect(0.0f, float(canvas.GetHeight()) - 28.0f, float(canvas.GetWidth()), 0.0f), caption.c_str(),
+                      kTitleStyle, 1.0f, XAlignment::Center, YAlignment::Top);
+}
+
+}  // namespace GAME::sample

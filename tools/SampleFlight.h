@@ -1,0 +1,132 @@
+#pragma once
+// SampleFlight: the sample host's flight over the sample world. Over a running engine it loads the
+// sample map and flies the camera along a fixed path through the regions, one engine frame at a
+// time, so the regions stream in and out under it; the world is drawn under the host's interface
+// (a caption naming where the camera is) and the engine's statistics overlay. The host, its test
+// and the flight benchmark run the same flight.
+//
+// The path is a list of points, each a view of something the sample world holds (kFlightPath);
+// the camera flies from each point to the next in an equal share of the frames, easing in and out,
+// and arrives at the last point on the last frame. A frame in which the camera arrives at a point
+// is that point's shot frame: the host saves its screenshot then.
+//
+// Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
+// path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
+// without it a level would stay loaded for hundreds of frames after it was last seen. Loads and
+// unloads are counted from the world's loaded regions before and after each frame. Frame time is
+// measured from the start of Step to after the frame is presented, without the host's saving.
+
+#include <array>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "HostCamera.h"
+
+#include "core/Mem.h"
+#include "core/Vec2.h"
+#include "render/DisplayWidget.h"
+
+namespace GAME {
+
+class Engine;
+class Region;
+
+namespace sample {
+
+// A view along the path: the camera looks at the ground at place (world x and z) from distance
+// units away, from the yaw and pitch (degrees) around it.
+struct FlightPoint {
+    const char* name;  // names the shot
+    Vec2 place;
+    float yaw;
+    float pitch;
+    float distance;
+};
+
+// Starts over the first region, looks down at the lake, the hills of the east, the river and the
+// west of the world, and ends close to the fire (SampleOutdoors.h says where each lies).
+extern const std::array<FlightPoint, 6> kFlightPath;
+
+// The frame-time percentiles and streaming counts of a flight.
+struct FlightSummary {
+    int frames = 0;
+    double p50Ms = 0.0;
+    double p99Ms = 0.0;
+    double maxMs = 0.0;
+    int regionsLoaded = 0;    // times a region's level came in
+    int regionsUnloaded = 0;  // times one went
+};
+
+class SampleFlight {
+public:
+    static constexpr int kDefaultFrames = 360;
+    // The camera sees this far, and regions this far beyond what it sees are read ahead: regions
+    // farther away are let go.
+    static constexpr float kFarPlane = 100.0f;
+    static constexpr float kLoadAhead = 8.0f;
+
+    // Loads the sample map into the engine's world (the engine's data holds the sample data) and
+    // puts the flight's view on its display. With streaming off every region is loaded first and
+    // kept loaded. frames is the flight's length, at least one frame a leg of the path.
+    SampleFlight(Engine& engine, int frames, bool streaming = true);
+    ~SampleFlight();
+    SampleFlight(const SampleFlight&) = delete;
+    SampleFlight& operator=(const SampleFlight&) = delete;
+
+    // False when the map did not load.
+    bool IsReady() const { return ready_; }
+    bool IsDone() const { return frame_ >= frames_; }
+    int GetFrame() const { return frame_; }
+    int GetNumFrames() const { return frames_; }
+    // Runs the next frame: updates the engine for the camera's place on the path, draws the frame
+    // and, before presenting it, calls beforePresent with the index of the path point the camera
+    // arrived at in this frame (-1 between points) so the frame can be saved.
+    template <typename BeforePresent>
+    void Step(BeforePresent&& beforePresent) {
+        const auto start = std::chrono::steady_clock::now();
+        const int point = BeginFrame();
+        const auto saveStart = std::chrono::steady_clock::now();
+        beforePresent(point);
+        EndFrame(start, std::chrono::steady_clock::now() - saveStart);
+    }
+    // The number of regions whose levels are loaded now.
+    int GetNumRegionsLoaded() const;
+    // The path point nearest to the camera's place on the path.
+    const FlightPoint& GetCurrentPoint() const;
+    FlightSummary Summarize() const;
+
+private:
+    // The flight's view: the world through the camera, then the caption.
+    class View final : public DisplayWidget {
+    public:
+        explicit View(SampleFlight& flight) : flight_(flight) {}
+        void Render(GraphicsCanvas& canvas) const override;
+
+    private:
+        SampleFlight& flight_;
+    };
+
+    // Places the camera, updates and draws the frame; the point reached, or -1.
+    int BeginFrame();
+    // Presents the frame and notes its time (without what the host spent saving it) and streaming.
+    void EndFrame(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::duration saving);
+    // Moves the camera to its place at the frame.
+    void PlaceCamera(int frame);
+
+    Engine& engine_;
+    HostCamera camera_;
+    View view_{*this};
+    int frames_;
+    bool streaming_;
+    bool ready_ = false;
+    int frame_ = 0;
+    bool reached_ = false;  // this frame reached a point of the path
+    mem::vector<Region*> loaded_;  // after the last frame
+    std::vector<double> times_;    // milliseconds a frame
+    int regionsLoaded_ = 0;
+    int regionsUnloaded_ = 0;
+};
+
+}  // namespace sample
+}  // namespace GAME

@@ -49,24 +49,30 @@ MeshBuilder::Contents& BuildConfiguration(MeshBuilder& mesh, uint8_t key, bool f
     return mesh.Finish();
 }
 
-bool WriteDoorway(FileSystem& files) {
+// A doorway in the wall along x at z, its portal facing +z (into the cell behind it) or -z (out
+// of it), with or without the cell's floor.
+bool WriteDoorway(FileSystem& files, const char* name, float z, bool facingPlusZ, bool floor) {
     MeshBuilder doorway(false);
-    AddFloor(doorway);
+    if (floor) AddFloor(doorway);
     const float side = 0.5f * (kHalfCell - kGridDoorHalfWidth);
     for (const float sign : {-1.0f, 1.0f}) {
-        doorway.AddBox(Vec3(sign * (kGridDoorHalfWidth + side), 0.5f * kGridCellHeight, -kHalfCell),
+        doorway.AddBox(Vec3(sign * (kGridDoorHalfWidth + side), 0.5f * kGridCellHeight, z),
                        Vec3(side, 0.5f * kGridCellHeight, kWallHalfThickness));
     }
     const float lintel = 0.5f * (kGridCellHeight - kGridDoorHeight);
-    doorway.AddBox(Vec3(0.0f, kGridDoorHeight + lintel, -kHalfCell), Vec3(kGridDoorHalfWidth, lintel, kWallHalfThickness));
+    doorway.AddBox(Vec3(0.0f, kGridDoorHeight + lintel, z), Vec3(kGridDoorHalfWidth, lintel, kWallHalfThickness));
     if (!doorway.AddCollision(PhysicsSurface::Unwalkable)) return false;
     MeshBuilder::Contents& contents = doorway.Finish();
-    const Vec3 a(-kGridDoorHalfWidth, 0, -kHalfCell), b(kGridDoorHalfWidth, 0, -kHalfCell),
-        c(-kGridDoorHalfWidth, kGridDoorHeight, -kHalfCell), d(kGridDoorHalfWidth, kGridDoorHeight, -kHalfCell);
-    contents.portals.push_back(GraphicsMesh::Portal{{{{a, b, c}}, {{c, b, d}}}});
-    contents.descriptionText = "AttachPoint\n{\n    name = \"ChokePoint\"\n    origin = (0, 1.125, " +
-                               std::to_string(-kHalfCell) + ")\n}\n";
-    return WriteMesh(files, kGridDoorwayMesh, contents);
+    const Vec3 a(-kGridDoorHalfWidth, 0, z), b(kGridDoorHalfWidth, 0, z), c(-kGridDoorHalfWidth, kGridDoorHeight, z),
+        d(kGridDoorHalfWidth, kGridDoorHeight, z);
+    if (facingPlusZ) {
+        contents.portals.push_back(GraphicsMesh::Portal{{{{a, b, c}}, {{c, b, d}}}});
+    } else {
+        contents.portals.push_back(GraphicsMesh::Portal{{{{a, c, b}}, {{c, d, b}}}});
+    }
+    contents.descriptionText = "AttachPoint\n{\n    name = \"ChokePoint\"\n    origin = (0, " +
+                               std::to_string(0.5f * kGridDoorHeight) + ", " + std::to_string(z) + ")\n}\n";
+    return WriteMesh(files, name, contents);
 }
 
 }  // namespace
@@ -87,7 +93,9 @@ bool WriteGrid(FileSystem& files) {
             record += key + "," + name + ",\n";
         }
     }
-    return WriteDoorway(files) && WriteText(files, GridRegion::kDefaultSystem, record);
+    return WriteDoorway(files, kGridDoorwayMesh, -kHalfCell, true, true) &&
+           WriteDoorway(files, kGridEntranceMesh, 0.0f, false, false) &&
+           WriteText(files, GridRegion::kDefaultSystem, record);
 }
 
 void FurnishCrypt(GridRegion& grid) {

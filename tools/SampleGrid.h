@@ -7,8 +7,10 @@
 // without floor ("Meshes/Grid/BaseA.msh" .. "Meshes/Grid/MidO.msh") made from the configuration's
 // key: a post at each corner and a wall along each side the key holds, and the floor slab. The
 // one feature ("Meshes/Grid/Doorway.msh") is a floor with a doorway in the cell's wall 0 (the
-// low-z side): its opening carries the mesh's one portal and the "ChokePoint" attach point.
-// Every mesh has a collision mesh.
+// low-z side): its opening carries the mesh's one portal, facing into the cell, and the
+// "ChokePoint" attach point. The entrance to a grid ("Meshes/Grid/Entrance.msh") is the same
+// doorway standing alone on z = 0, its portal facing -z, out of the grid it leads into (the two
+// sides of a doorway face away from each other). Every mesh has a collision mesh.
 //
 // The crypt is kCryptCells x 1 x kCryptCells cells with floors, walled all round, a wall across
 // it behind the middle row of cells with an opening in line with the doorway, and the doorway
@@ -37,6 +39,7 @@ struct RegionRecord;
 namespace GAME::sample {
 
 constexpr const char* kGridDoorwayMesh = "Meshes/Grid/Doorway.msh";
+constexpr const char* kGridEntranceMesh = "Meshes/Grid/Entrance.msh";
 constexpr float kGridCellWidth = 4.0f;
 constexpr float kGridCellHeight = 3.0f;
 constexpr int kCryptCells = 5;

@@ -198,13 +198,8 @@ void GridRegion::MakePortal(int x, int y, int z) {
     Cell& cell = cells_.At(x, y, z);
     const GraphicsMesh* mesh = cell.instance ? cell.instance->GetMesh() : nullptr;
     if (!region_ || !mesh || cell.portal || mesh->GetNumPortals() != 1) return;
-    mem::vector<Portal::Triangle> triangles;
-    for (const GraphicsMesh::PortalPoint& point : mesh->GetPortal(0).points)
-        triangles.push_back(Portal::Triangle{{point.vectors[0], point.vectors[1], point.vectors[2]}});
     cell.portal = region_->CreatePortal();
-    cell.portal->SetTriangles(triangles);
-    if (const GraphicsMesh::AttachPoint* choke = mesh->GetAttachPoint(Name::Create("ChokePoint")))
-        cell.portal->SetLocalChokePoint(choke->coords);
+    cell.portal->SetFromMesh(*mesh);
     cell.portal->SetCoords(GetCellCoords(x, y, z, cell.rotation));
 }
 

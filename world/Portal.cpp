@@ -8,6 +8,7 @@
 #include "core/WorldCoords.h"
 #include "pathing/PathFinder.h"
 #include "render/GraphicsPrimitiveDrawer.h"
+#include "scene/GraphicsMesh.h"
 #include "world/Region.h"
 #include "world/WorldQueries.h"
 
@@ -72,6 +73,15 @@ bool Portal::GetBackToFrontCoords(Coords& out, Region*& region, bool loadConnect
     out = GetChokeFrame() * other->GetChokeFrame().Inverse();
     region = other->GetRegion();
     return true;
+}
+
+void Portal::SetFromMesh(const GraphicsMesh& mesh) {
+    mem::vector<Triangle> triangles;
+    for (const GraphicsMesh::PortalPoint& point : mesh.GetPortal(0).points)
+        triangles.push_back(Triangle{{point.vectors[0], point.vectors[1], point.vectors[2]}});
+    SetTriangles(triangles);
+    if (const GraphicsMesh::AttachPoint* choke = mesh.GetAttachPoint(Name::Create("ChokePoint")))
+        SetLocalChokePoint(choke->coords);
 }
 
 bool Portal::TestIntersection(const Frustum& frustum) const { return GAME::TestIntersection(frustum, regionBox_); }

@@ -31,6 +31,7 @@
 namespace GAME {
 
 class Frustum;
+class GraphicsMesh;
 class GraphicsPrimitiveDrawer;
 class Region;
 class WorldCoords;
@@ -99,6 +100,9 @@ public:
     // the region box, and the local choke point (identity axes at the bottom centre of the padded
     // box). A portal is given its triangles before it is placed.
     void SetTriangles(const mem::vector<Triangle>& triangles);
+    // The triangles of the mesh's portal 0 and, when the mesh has a "ChokePoint" attach point, the
+    // local choke point from it (meshes of doorways carry their portal).
+    void SetFromMesh(const GraphicsMesh& mesh);
     const mem::vector<Triangle>& GetTriangles() const { return triangles_; }
 
     // Debug drawing: the triangles, each corner at frame(coords(corner)), wound the other way round

@@ -35,7 +35,7 @@ void HeightField::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1
     for (int z = z0; z <= z1; ++z) {
         for (int x = x0; x <= x1; ++x) {
             const uint32_t ux = uint32_t(x), uz = uint32_t(z);
-            if (IsHidden(ux, uz) || IsHidden(ux + 1, uz) || IsHidden(ux, uz + 1) || IsHidden(ux + 1, uz + 1)) continue;
+            if (IsHidden(ux, uz)) continue;
             Vec3 triangles[2][3];
             GetCellTriangles(ux, uz, triangles[0], triangles[1]);
             for (const Vec3* corners : triangles) {

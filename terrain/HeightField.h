@@ -11,9 +11,11 @@
 // Both wind counter-clockwise seen from above, so their fronts face up: rays hit them from above
 // only, and collision contacts push boxes up out of the ground.
 //
-// Skip rules: a ray passes through a cell with any hidden corner; a collision skips a cell whose
-// first corner (x, z) is hidden. Cell ranges are inclusive and clamped to the grid here, so a
-// caller's rectangle never reads outside the arrays.
+// Skip rule: rays and collisions pass through a cell whose first corner (x, z) is hidden - the
+// cells the ground does not draw and the plugs close. (Skipping every cell with any hidden corner
+// would let rays fall through drawn ground along the low sides of every hole, where no plug is.)
+// Cell ranges are inclusive and clamped to the grid here, so a caller's rectangle never reads
+// outside the arrays.
 
 #include <cstdint>
 

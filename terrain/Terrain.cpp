@@ -15,6 +15,7 @@
 #include "terrain/TerrainObject.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRenderInterface.h"
+#include "terrain/TerrainTile.h"
 #include "terrain/TerrainType.h"
 
 namespace GAME {
@@ -119,6 +120,7 @@ void Terrain::AddDirtyRect(const DirtyRect& samples) {
 
 void Terrain::ProcessDirtyRects() {
     if (dirtyRects_.GetNumRects() == 0) return;
+    for (int i = 0; i < dirtyRects_.GetNumRects(); ++i) UpdateHeightMap(dirtyRects_.GetRect(i));
     // A sample's normal follows its neighbours' heights, so the vertices one sample around the
     // marks change too.
     UpdateVertexBuffer(Grow(dirtyRects_, int(GetNumXSamples()), int(GetNumYSamples())));
@@ -127,7 +129,13 @@ void Terrain::ProcessDirtyRects() {
     mem::vector<TerrainObject*> objects;
     GetObjectsInDirtySet(objects, dirtyRects_, 5.0f);
     for (TerrainObject* object : objects) object->Invalidate();
+    // Hidden samples are made again from the attached tiles there.
     for (int i = 0; i < dirtyRects_.GetNumRects(); ++i) MakeVisible(dirtyRects_.GetRect(i));
+    for (const TerrainObject* object : objects) {
+        const TerrainTile* tile = AttachedTile(object);
+        if (tile == nullptr) continue;
+        for (int c = 0; c < tile->GetNumContours(); ++c) MakeInvisible(tile->GetContour(c));
+    }
     // The plugs touched are made again over their whole area.
     for (TerrainObject* object : objects) {
         if (object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) {
@@ -144,6 +152,84 @@ void Terrain::ProcessDirtyRects() {
     }
     BuildPlugs(dirtyRects_);
     dirtyRects_.Clear();
+}
+
+void Terrain::UpdateHeightMap(const DirtyRect& samples) {
+    // Points within the blending radius of the rectangle reach into it, so the tiles are looked
+    // for that far around it.
+    mem::vector<TerrainObject*> objects;
+    const Vec3 half(float(samples.width) * 0.5f + kTileBlendRadius, Infinity,
+                    float(samples.height) * 0.5f + kTileBlendRadius);
+    GetObjectsInBox(objects, ABBox(Vec3(float(samples.left) + float(samples.width) * 0.5f, 0.0f,
+                                        float(samples.top) + float(samples.height) * 0.5f),
+                                   half));
+    struct Weights {
+        float sum = 0.0f;        // of c^8
+        float heightSum = 0.0f;  // of c^8 x the point's height
+        float blend = 0.0f;      // the largest c^4
+    };
+    const int width = samples.width, height = samples.height;
+    mem::vector<Weights> weights(size_t(width) * size_t(height));
+    const auto nearest = [](float a) { return int(std::lround(a)); };
+    for (const TerrainObject* object : objects) {
+        const TerrainTile* tile = AttachedTile(object);
+        if (tile == nullptr) continue;
+        for (int c = 0; c < tile->GetNumContours(); ++c) {
+            const SimplePolygon contour = tile->GetContour(c);
+            for (size_t k = 0; k < contour.Size(); ++k) {
+                const float px = contour[k].x - float(samples.left), pz = contour[k].z - float(samples.top);
+                const int i1 = std::min(nearest(px + kTileBlendRadius + 1.0f), width);
+                const int j1 = std::min(nearest(pz + kTileBlendRadius + 1.0f), height);
+                for (int j = std::max(nearest(pz - kTileBlendRadius), 0); j < j1; ++j) {
+                    for (int i = std::max(nearest(px - kTileBlendRadius), 0); i < i1; ++i) {
+                        const float d2 = (px - float(i)) * (px - float(i)) + (pz - float(j)) * (pz - float(j));
+                        const float f = std::max(1.0f - d2 / (kTileBlendRadius * kTileBlendRadius), 0.0f);
+                        const float c1 = (std::cos((1.0f - f) * Pi) + 1.0f) * 0.5f;
+                        const float c4 = (c1 * c1) * (c1 * c1);
+                        Weights& w = weights[size_t(j) * size_t(width) + size_t(i)];
+                        w.sum += c4 * c4;
+                        w.heightSum += c4 * c4 * contour[k].height;
+                        w.blend = std::max(w.blend, c4);
+                    }
+                }
+            }
+        }
+    }
+    for (int j = 0; j < height; ++j) {
+        for (int i = 0; i < width; ++i) {
+            const Weights& w = weights[size_t(j) * size_t(width) + size_t(i)];
+            const size_t index = SampleIndex(unsigned(samples.left + i), unsigned(samples.top + j));
+            Offset& offset = offsets_[index];
+            offset.targetHeight = w.sum != 0.0f ? w.heightSum / w.sum : 0.0f;
+            offset.blend = w.sum != 0.0f ? w.blend : 0.0f;
+            heights_[index] = offset.baseHeight + (offset.targetHeight - offset.baseHeight) * offset.blend;
+        }
+    }
+}
+
+void Terrain::AddTileDirtyRects(const TerrainTile* tile) {
+    const float r = tile->GetMaxDistance();
+    for (int c = 0; c < tile->GetNumContours(); ++c) {
+        const SimplePolygon contour = tile->GetContour(c);
+        if (contour.Size() == 0) continue;
+        float minX = Infinity, minZ = Infinity, maxX = -Infinity, maxZ = -Infinity;
+        for (size_t k = 0; k < contour.Size(); ++k) {
+            minX = std::min(minX, contour[k].x);
+            maxX = std::max(maxX, contour[k].x);
+            minZ = std::min(minZ, contour[k].z);
+            maxZ = std::max(maxZ, contour[k].z);
+        }
+        const int x0 = std::max(int(minX - r), 0), z0 = std::max(int(minZ - r), 0);
+        const int width = std::min(int(maxX - minX + 2.0f * r + 1.5f), int(GetNumXSamples()) - x0);
+        const int height = std::min(int(maxZ - minZ + 2.0f * r + 1.5f), int(GetNumYSamples()) - z0);
+        AddDirtyRect(DirtyRect(x0, z0, width, height));
+    }
+}
+
+const TerrainTile* Terrain::AttachedTile(const TerrainObject* object) {
+    if (!object->GetRTTIClassInfo()->IsA(&TerrainTile::classInfo)) return nullptr;
+    const auto* tile = static_cast<const TerrainTile*>(object);
+    return tile->GetAttached() ? tile : nullptr;
 }
 
 void Terrain::GetObjectsInDirtySet(mem::vector<TerrainObject*>& out, const DirtyRectSet& set, float margin) const {

@@ -47,6 +47,7 @@ class RenderVertexDeclaration;
 class SimplePolygon;
 class Terrain;
 class TerrainRenderInterface;
+class TerrainTile;
 
 // Receives each sample a rasterised polygon covers, in terrain-grid coordinates, unclipped.
 class TerrainRasterizeCallback {
@@ -268,6 +269,8 @@ public:
     static constexpr float kPlugBucketSize = 15.0f;
     // Outline points closer than this are one point.
     static constexpr double kPlugSnapTolerance = 0.001;
+    // How far a tile contour point pulls the heights around it.
+    static constexpr float kTileBlendRadius = 5.0f;
     // Closes the hidden parts of the set's rectangles with new plugs: the outline between hidden and
     // visible samples (the hidden side to be filled), with the open edges of the plugs already next
     // to the set toggled in reverse so the new plugs meet them without overlapping, triangulated and
@@ -288,6 +291,16 @@ private:
 
     void CreateMapGeometry() override;
     void DestroyMapGeometry() override;
+    // The rectangle around each contour of the tile, widened by its GetMaxDistance on every side.
+    void AddTileDirtyRects(const TerrainTile* tile) override;
+    // Tile blending over a rectangle of samples: each contour point of the attached tiles near it
+    // pulls the samples within kTileBlendRadius toward its height, fully at the point and not at
+    // all at the radius (a cosine fall-off c); a sample takes the c^8-weighted mean of the points'
+    // heights as its target and the largest c^4 as its blend. Samples no point reaches go back to
+    // their base height.
+    void UpdateHeightMap(const DirtyRect& samples);
+    // The object as an attached tile; null for anything else.
+    static const TerrainTile* AttachedTile(const TerrainObject* object);
     // Positions and normals of the set's samples into the vertex buffer.
     void UpdateVertexBuffer(const DirtyRectSet& samples);
     // Clears the hidden flag of the rectangle's samples.

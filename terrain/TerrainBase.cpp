@@ -6,6 +6,7 @@
 #include "core/Frustum.h"
 #include "core/Intersection.h"
 #include "core/OBBox.h"
+#include "core/SimplePolygon.h"
 #include "core/Vec2.h"
 #include "core/WorldVec3.h"
 #include "engine/Engine.h"
@@ -17,6 +18,8 @@
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
+#include "terrain/TerrainTile.h"
+#include "world/Level.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Region.h"
 
@@ -56,6 +59,10 @@ uint32_t CeilPowerOfTwo(uint32_t n) {
 TerrainBase::TerrainBase(TerrainBaseType type, Region* region) : type_(type), region_(region) {}
 
 TerrainBase::~TerrainBase() { DestroySpace(); }
+
+TerrainBase* TerrainBase::GetLevelTerrain(const Level* level) {
+    return level != nullptr ? dynamic_cast<TerrainBase*>(level->GetGround()) : nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The kind's life
@@ -342,6 +349,60 @@ void TerrainBase::UpdateObjects(const Frustum* frusta, unsigned count, int elaps
     mem::vector<TerrainObject*> objects;
     GetObjectsInFrustum(objects, frusta, count, nullptr);
     for (TerrainObject* object : objects) object->Update(*this, elapsedMs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tiles
+// ---------------------------------------------------------------------------------------------
+
+TerrainTile* TerrainBase::CreateTile(const Coords& coords, const GraphicsMesh* mesh) {
+    auto* tile = new TerrainTile;  // owned by the caller's entity, given back through DestroyTile
+    tile->SetTerrain(this);
+    tile->SetCoords(coords);
+    tile->SetMesh(mesh);
+    AddTile(tile);
+    return tile;
+}
+
+void TerrainBase::DestroyTile(TerrainTile* tile) {
+    RemoveTile(tile);
+    delete tile;
+}
+
+void TerrainBase::MoveTile(TerrainTile* tile, const Coords& coords) {
+    RemoveTile(tile);
+    tile->SetCoords(coords);
+    AddTile(tile);
+}
+
+void TerrainBase::AddTile(TerrainTile* tile) {
+    if (tile == nullptr) return;
+    AddObjectToSpace(tile);
+    tile->RefreshLayers();
+    tile->SetAttached(!IsTileOverlapping(tile));
+    if (tile->GetAttached()) AddTileDirtyRects(tile);
+}
+
+void TerrainBase::RemoveTile(TerrainTile* tile) {
+    if (tile == nullptr) return;
+    // The ground it held is marked while the tile still says where it was.
+    if (tile->GetAttached()) AddTileDirtyRects(tile);
+    tile->SetAttached(false);
+    RemoveObjectFromSpace(tile);
+}
+
+bool TerrainBase::IsTileOverlapping(const TerrainTile* tile) const {
+    const ABBox box = GetBoundingBox();
+    const Vec3 low = box.centre - box.halfSize, high = box.centre + box.halfSize;
+    for (int i = 0; i < tile->GetNumContours(); ++i) {
+        const SimplePolygon contour = tile->GetContour(i);
+        for (size_t k = 0; k < contour.Size(); ++k) {
+            const SimplePolygon::Vertex& v = contour[k];
+            if (v.x <= low.x + 1.0f || v.z <= low.z + 1.0f || v.x >= high.x - 1.0f || v.z >= high.z - 1.0f)
+                return true;
+        }
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------

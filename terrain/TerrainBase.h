@@ -45,7 +45,9 @@ class BinaryReader;
 class CollisionBox;
 class Entity;
 class Frustum;
+class GraphicsMesh;
 class GraphicsSceneRenderer;
+class Level;
 class Region;
 class RenderDevice;
 class RenderTexture;
@@ -53,8 +55,10 @@ class RenderVertexBuffer;
 class TerrainBlock;
 class TerrainObject;
 class TerrainRenderInterfaceBase;
+class TerrainTile;
 class TerrainType;
 struct CollisionContact;
+struct Coords;
 struct Intersection;
 struct OBBox;
 struct PhysicsGrassWind;
@@ -200,6 +204,8 @@ public:
     }
 
     TerrainBaseType GetTerainType() const { return type_; }
+    // The terrain a level stands on; null for a level (or none) whose ground is no terrain.
+    static TerrainBase* GetLevelTerrain(const Level* level);
     // The region the ground belongs to; null for a terrain made without one.
     Region* GetRegion() const { return region_; }
     unsigned GetNumXSamples() const { return numXSamples_; }
@@ -227,6 +233,23 @@ public:
     void UnloadOldObjects();
     // Gathers the objects inside the frusta and updates each.
     void UpdateObjects(const Frustum* frusta, unsigned count, int elapsedMs);
+
+    // -- Tiles -------------------------------------------------------------------------------------
+    // A Tile entity owns its TerrainTile through these calls. A tile is attached - joined to the
+    // ground - when no contour point lies within a unit of the grid's edge or beyond it
+    // (IsTileOverlapping); the ground under an attached tile is marked for rebuilding when it
+    // arrives and again when it leaves.
+
+    // A tile of the mesh at coords (in the terrain's region), added as by AddTile.
+    TerrainTile* CreateTile(const Coords& coords, const GraphicsMesh* mesh);
+    // Removes the tile as by RemoveTile and deletes it.
+    void DestroyTile(TerrainTile* tile);
+    // Removes the tile, places it at coords and adds it again (attachment is decided anew).
+    void MoveTile(TerrainTile* tile, const Coords& coords);
+    // Puts the tile in the tree, takes the layers under it and decides whether it is attached.
+    void AddTile(TerrainTile* tile);
+    // Marks the ground under an attached tile, detaches it and takes it out of the tree.
+    void RemoveTile(TerrainTile* tile);
 
     // -- Queries (each appends; nothing without a tree) --------------------------------------------
 
@@ -279,6 +302,12 @@ private:
     // The ground mesh of the concrete kind.
     virtual void CreateMapGeometry() = 0;
     virtual void DestroyMapGeometry() = 0;
+    // True when a contour point of the tile lies within 1 unit of the grid's edge or beyond it (a
+    // tile without contours never does).
+    virtual bool IsTileOverlapping(const TerrainTile* tile) const;
+    // Marks the ground around the attached tile's contours for rebuilding; a kind that never
+    // rebuilds its ground does nothing.
+    virtual void AddTileDirtyRects(const TerrainTile*) {}
 
     // The contacts of box with the objects in query, in tree order with the room left.
     int CollideObjects(const ABBox& query, const OBBox& box, CollisionContact* contacts, int max,

@@ -6,9 +6,11 @@
 #include <map>
 #include <utility>
 
+#include "core/SimplePolygon.h"
 #include "pathing/TriangulationData.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
+#include "terrain/TerrainTile.h"
 
 namespace GAME {
 
@@ -65,10 +67,24 @@ void Terrain::BuildPlugs(const DirtyRectSet& samples) {
             }
         }
     }
-    // The plugs next to the set already fill their part: their open edges, reversed, cancel the
-    // outline along them or close it against them.
+    // The attached tiles close the hidden ground from inside: their contours run with the tile's
+    // outside on the left, so the seam between them and the visible ground is what gets filled.
     mem::vector<TerrainObject*> objects;
     GetObjectsInDirtySet(objects, samples, 0.0f);
+    for (const TerrainObject* object : objects) {
+        const TerrainTile* tile = AttachedTile(object);
+        if (tile == nullptr) continue;
+        for (int c = 0; c < tile->GetNumContours(); ++c) {
+            const SimplePolygon contour = tile->GetContour(c);
+            const auto corner = [&contour](size_t k) {
+                const SimplePolygon::Vertex& v = contour[k];
+                return TriangulationData::Point{v.x, v.z, v.height, Vec3(v.extra[0], v.extra[1], v.extra[2])};
+            };
+            for (size_t k = 0; k < contour.Size(); ++k) data.AddSegment(corner(k), corner((k + 1) % contour.Size()));
+        }
+    }
+    // The plugs next to the set already fill their part: their open edges, reversed, cancel the
+    // outline along them or close it against them.
     const auto toPoint = [](const TerrainPlug::Vertex& v) {
         return TriangulationData::Point{v.position[0], v.position[1], v.position[2],
                                         Vec3(v.normal[0], v.normal[1], v.normal[2])};

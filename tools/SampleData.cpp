@@ -16,6 +16,7 @@
 #include "SampleRibbons.h"
 #include "SampleScene.h"
 #include "SampleTerrain.h"
+#include "SampleTiles.h"
 #include "SampleWater.h"
 
 #include "core/Log.h"
@@ -537,7 +538,8 @@ bool WriteSampleData(const std::string& directory) {
            WriteEffects(files) && WriteGrid(files) && WriteDecals(files) && WriteRibbons(files) &&
            WriteWorld(files) && WriteMeshes(files) &&
            WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
-           WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) && WriteVideos(directory);
+           WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) && WriteTiles(files) &&
+           WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

@@ -150,14 +150,12 @@ protected:
         b[0] = p(x + 1, z + 1), b[1] = p(x + 1, z), b[2] = p(x, z);
     }
 
-    // The nearest front-side hit over every cell with no hidden corner.
+    // The nearest front-side hit over every cell whose first corner is visible (the cells drawn).
     float BruteRay(const Ray& ray) const {
         float best = Infinity;
         for (int z = 0; z < 64; ++z) {
             for (int x = 0; x < 64; ++x) {
-                if (terrain.IsInvisible(x, z) || terrain.IsInvisible(x + 1, z) || terrain.IsInvisible(x, z + 1) ||
-                    terrain.IsInvisible(x + 1, z + 1))
-                    continue;
+                if (terrain.IsInvisible(x, z)) continue;
                 Vec3 triangles[2][3];
                 Triangles(x, z, triangles[0], triangles[1]);
                 for (const Vec3* t : triangles) {

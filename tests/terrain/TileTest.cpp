@@ -1,0 +1,201 @@
+// Tiles: a Tile entity's mesh set into a terrain level's ground. The terrain tile follows the entity
+// in and out of the level and wherever it moves; once the ground is rebuilt, the tile's outline is
+// cut into the terrain, rays fall through the hole onto the tile, and plugs close the seam.
+
+#include "RecordingEngineTest.h"
+#include "SampleTiles.h"
+
+#include "core/Intersection.h"
+#include "core/Ray.h"
+#include "core/SimplePolygon.h"
+#include "core/Singleton.h"
+#include "engine/ObjectManager.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "terrain/Terrain.h"
+#include "terrain/TerrainPlug.h"
+#include "terrain/TerrainTile.h"
+#include "terrain/Tile.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace GAME::test {
+namespace {
+
+const Vec3 kDown(0, -1, 0);
+constexpr float kGround = 1.0f;
+
+// The height of the nearest thing a ray straight down from high above (x, z) meets in the
+// terrain; NaN when it meets nothing.
+float DropHeight(const TerrainBase& terrain, float x, float z) {
+    Intersection hit;
+    terrain.GetIntersection(Ray(Vec3(x, 20, z), kDown), hit, PhysicsSurface::None);
+    return hit.distance < Infinity ? 20.0f - hit.distance : NAN;
+}
+
+// Every plug triangle of the terrain, in byte order.
+mem::vector<TerrainPlug::Triangle> PlugTriangles(const TerrainBase& terrain) {
+    mem::vector<TerrainObject*> objects;
+    terrain.GetAllObjects(objects);
+    mem::vector<TerrainPlug::Triangle> triangles;
+    for (const TerrainObject* object : objects) {
+        if (!object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) continue;
+        const mem::vector<TerrainPlug::Triangle>& own = static_cast<const TerrainPlug*>(object)->GetTriangles();
+        triangles.insert(triangles.end(), own.begin(), own.end());
+    }
+    std::sort(triangles.begin(), triangles.end(),
+              [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof(a)) < 0; });
+    return triangles;
+}
+
+// A flat 32 x 32-cell terrain level at height 1, and the sample tile's record.
+class TileTest : public RecordingEngineTest {
+protected:
+    void SetUp() override {
+        FileSystem writable;
+        writable.AddDirectory(directory.GetPath(), true);
+        ASSERT_TRUE(sample::WriteTiles(writable));
+        StartEngine();
+
+        region = world.GetRegion(world.AddRegion("ground", IntVec3(), ABBox(), RegionId()));
+        auto ground = std::make_unique<Terrain>(region);
+        ASSERT_TRUE(ground->New(32, 32));
+        for (unsigned z = 0; z <= 32; ++z) {
+            for (unsigned x = 0; x <= 32; ++x) ground->SetBaseHeight(x, z, kGround);
+        }
+        terrain = ground.get();
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(20, 20));
+        level->SetGround(std::move(ground));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
+        tile = Singleton<ObjectManager>::Get()->CreateObjectFromFile<Tile>(sample::kTileRecord);
+        ASSERT_NE(tile, nullptr);
+    }
+    void TearDown() override {
+        if (tile != nullptr && tile->IsInWorld()) TheLevel()->RemoveEntity(tile);
+        if (tile != nullptr) Singleton<ObjectManager>::Get()->DestroyObjectEx(tile, __FILE__, __LINE__);
+        world.Unload();
+        Singleton<ObjectManager>::Get()->DestroyPendingObjects(1000);
+        RecordingEngineTest::TearDown();
+    }
+
+    Level* TheLevel() const { return region->GetLevel(); }
+    void Rebuild() { terrain->Update(nullptr, 0, 0); }
+
+    World world;
+    Region* region = nullptr;
+    Terrain* terrain = nullptr;  // the level's
+    Tile* tile = nullptr;
+};
+
+TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
+    // The slab sunk 2 units into the ground at (12, 12): its top lies 1.75 below the ground.
+    const float sunk = kGround - 2.0f, top = sunk + sample::kTileTopHeight;
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(12, sunk, 12))));
+    const TerrainTile* terrainTile = tile->GetTerrainTile();
+    ASSERT_NE(terrainTile, nullptr);
+    EXPECT_TRUE(terrainTile->GetAttached());
+    EXPECT_TRUE(terrainTile->IsInSpace());
+    EXPECT_EQ(terrainTile->GetMesh(), tile->GetMeshInstance()->GetMesh());
+    // Until the ground is rebuilt it covers the tile.
+    EXPECT_FLOAT_EQ(DropHeight(*terrain, 12.5f, 12.5f), kGround);
+
+    Rebuild();
+    EXPECT_FALSE(PlugTriangles(*terrain).empty());
+    // Through the hole onto the slab, wherever the slab is.
+    for (const float x : {9.25f, 10.5f, 12.0f, 14.5f})
+        for (const float z : {9.5f, 12.25f, 14.75f}) EXPECT_NEAR(DropHeight(*terrain, x, z), top, 1e-4f) << x << ", " << z;
+    // Nothing falls through between the slab and the ground: every drop around the rim meets
+    // ground or a plug between the rim's height and the ground's.
+    for (float x = 6.25f; x < 18.0f; x += 0.5f) {
+        for (float z = 6.25f; z < 18.0f; z += 0.5f) {
+            const float height = DropHeight(*terrain, x, z);
+            ASSERT_FALSE(std::isnan(height)) << x << ", " << z;
+            EXPECT_GE(height, sunk - 1e-3f) << x << ", " << z;
+            EXPECT_LE(height, kGround + 1e-3f) << x << ", " << z;
+        }
+    }
+    // The ground next to the rim leans down to it; far away it keeps its height.
+    EXPECT_LT(DropHeight(*terrain, 12.5f, 16.5f), kGround - 0.1f);
+    EXPECT_FLOAT_EQ(DropHeight(*terrain, 25.5f, 25.5f), kGround);
+
+    // Rebuilding the same ground again gives the same plugs.
+    const mem::vector<TerrainPlug::Triangle> built = PlugTriangles(*terrain);
+    terrain->AddDirtyRect(DirtyRect(0, 0, 33, 33));
+    Rebuild();
+    const mem::vector<TerrainPlug::Triangle> again = PlugTriangles(*terrain);
+    ASSERT_EQ(again.size(), built.size());
+    EXPECT_EQ(std::memcmp(again.data(), built.data(), built.size() * sizeof(TerrainPlug::Triangle)), 0);
+}
+
+TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(8, kGround, 8))));
+    Rebuild();
+    const float top = kGround + sample::kTileTopHeight;
+    EXPECT_NEAR(DropHeight(*terrain, 8.5f, 8.5f), top, 1e-4f);
+
+    // Turned a quarter about y and moved: the collision mesh follows, the old hole closes.
+    TheLevel()->MoveEntity(tile, Coords::Translation(Vec3(20, kGround + 1, 20)) * Coords::RotationY(0.5f * Pi));
+    ASSERT_NE(tile->GetTerrainTile(), nullptr);
+    EXPECT_EQ(tile->GetTerrainTile()->GetCoords().origin, Vec3(20, kGround + 1, 20));
+    Rebuild();
+    EXPECT_NEAR(DropHeight(*terrain, 22.5f, 17.5f), top + 1, 1e-4f);
+    EXPECT_NEAR(DropHeight(*terrain, 8.5f, 8.5f), kGround, 1e-4f);
+    EXPECT_FALSE(terrain->IsInvisible(8, 8));
+    EXPECT_TRUE(terrain->IsInvisible(20, 20));
+    // Contours turn with the tile: the first point of the sample's outline, (-3, 0, 3), turned a
+    // quarter about y lies at (3, 0, 3) from the tile's origin.
+    const SimplePolygon contour = tile->GetTerrainTile()->GetContour(0);
+    EXPECT_NEAR(contour[0].x, 23.0f, 1e-4f);
+    EXPECT_NEAR(contour[0].z, 23.0f, 1e-4f);
+    EXPECT_NEAR(contour[0].height, kGround + 1, 1e-4f);
+    EXPECT_NEAR(contour[0].extra[1], 1.0f, 1e-5f);
+
+    // Too near the edge to be joined to the ground: still met by rays, but no hole.
+    TheLevel()->MoveEntity(tile, Coords::Translation(Vec3(30, kGround, 16)));
+    EXPECT_FALSE(tile->GetTerrainTile()->GetAttached());
+    Rebuild();
+    EXPECT_FALSE(terrain->IsInvisible(20, 20));
+    EXPECT_FALSE(terrain->IsInvisible(30, 16));
+    EXPECT_NEAR(DropHeight(*terrain, 29.5f, 16.5f), top, 1e-4f);
+
+    // Removed: no terrain tile, nothing cut, no plugs.
+    TheLevel()->MoveEntity(tile, Coords::Translation(Vec3(16, kGround, 16)));
+    Rebuild();
+    EXPECT_TRUE(terrain->IsInvisible(16, 16));
+    TheLevel()->RemoveEntity(tile);
+    EXPECT_EQ(tile->GetTerrainTile(), nullptr);
+    Rebuild();
+    EXPECT_FALSE(terrain->IsInvisible(16, 16));
+    EXPECT_TRUE(PlugTriangles(*terrain).empty());
+    EXPECT_NEAR(DropHeight(*terrain, 16.5f, 16.5f), kGround, 1e-4f);
+}
+
+TEST_F(TileTest, ATileOutlivesItsTerrainAndIsAnOrdinaryActorWithoutOne) {
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(16, kGround, 16))));
+    ASSERT_NE(tile->GetTerrainTile(), nullptr);
+    // The level's ground goes first: leaving then calls no terrain, and the terrain tile is not lost
+    // (the leak checker would tell).
+    TheLevel()->SetGround(nullptr);
+    terrain = nullptr;
+    TheLevel()->MoveEntity(tile, Coords::Translation(Vec3(10, 0, 10)));
+    TheLevel()->RemoveEntity(tile);
+    EXPECT_EQ(tile->GetTerrainTile(), nullptr);
+
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(10, 0, 10))));
+    EXPECT_EQ(tile->GetTerrainTile(), nullptr);
+    EXPECT_FALSE(tile->OccludesPathing());
+    EXPECT_TRUE(tile->IncludeInMinimap());
+    EXPECT_TRUE(tile->GetIsPartOfLevel());
+    EXPECT_EQ(tile->GetPhysicsType(), Entity::PhysicsType::None);
+}
+
+}  // namespace
+}  // namespace GAME::test

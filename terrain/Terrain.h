@@ -154,9 +154,11 @@ public:
 
     // Marks a rectangle of samples for rebuilding; the part outside the grid is dropped.
     void AddDirtyRect(const DirtyRect& samples);
-    // Rebuilds the marked samples: vertices and normals (also of the samples next to them, whose
-    // normals follow), hidden flags cleared, the objects within reach of the change invalidated,
-    // the blocks there given new bounds; then forgets the marks.
+    // Rebuilds the marked samples: heights blended toward the attached tiles' contours
+    // (UpdateHeightMap), vertices and normals (also of the samples next to them, whose normals
+    // follow), the objects within reach of the change invalidated, hidden flags made again from
+    // the attached tiles there, the plugs touched deleted (their areas joining the marks) and the
+    // blocks given new bounds; then the plugs of the marked area are built and the marks forgotten.
     void ProcessDirtyRects();
     const DirtyRectSet& GetDirtyRects() const { return dirtyRects_; }
 
@@ -272,7 +274,8 @@ public:
     // How far a tile contour point pulls the heights around it.
     static constexpr float kTileBlendRadius = 5.0f;
     // Closes the hidden parts of the set's rectangles with new plugs: the outline between hidden and
-    // visible samples (the hidden side to be filled), with the open edges of the plugs already next
+    // visible samples (the hidden side to be filled) and the contours of the attached tiles there
+    // (the tile's side left open), with the open edges of the plugs already next
     // to the set toggled in reverse so the new plugs meet them without overlapping, triangulated and
     // cut into kPlugBucketSize buckets, each bucket one plug in the tree. The rebuild calls it after
     // deleting the plugs it touched; a caller that hides samples itself calls it for their area.

@@ -68,20 +68,22 @@ MeshBuilder::Contents& MeshBuilder::Finish(mem::vector<uint32_t> bones) {
     return contents_;
 }
 
-bool MeshBuilder::AddCollision(PhysicsSurface surface) {
+bool MeshBuilder::AddCollision(PhysicsSurface surface) { return AddCollisionBuffer(contents_, positions_, surface); }
+
+bool AddCollisionBuffer(MeshFileWriter::Contents& contents, const mem::vector<Vec3>& positions, PhysicsSurface surface) {
     ScenePhysicsNode node;
-    node.SetNumVertices(static_cast<int>(positions_.size()));
-    for (size_t i = 0; i < positions_.size(); ++i) node.SetVertex(static_cast<int>(i), positions_[i]);
-    node.SetNumFaces(static_cast<int>(contents_.indices.size() / 3));
+    node.SetNumVertices(static_cast<int>(positions.size()));
+    for (size_t i = 0; i < positions.size(); ++i) node.SetVertex(static_cast<int>(i), positions[i]);
+    node.SetNumFaces(static_cast<int>(contents.indices.size() / 3));
     for (int f = 0; f < node.GetNumFaces(); ++f) {
         ScenePhysicsNode::Face face;
-        for (size_t c = 0; c < 3; ++c) face.vertices[c] = contents_.indices[size_t(f) * 3 + c];
+        for (size_t c = 0; c < 3; ++c) face.vertices[c] = contents.indices[size_t(f) * 3 + c];
         face.surface = surface;
         node.SetFace(f, face);
     }
     BinaryWriter buffer;
     if (!node.WriteCollisionBuffer(buffer)) return false;
-    contents_.collisionBuffer.assign(buffer.GetBuffer(), buffer.GetBuffer() + buffer.GetPosition());
+    contents.collisionBuffer.assign(buffer.GetBuffer(), buffer.GetBuffer() + buffer.GetPosition());
     return true;
 }
 

@@ -40,6 +40,9 @@ private:
     mem::vector<Vec3> positions_;
 };
 
+// Gives the contents the collision buffer of all their triangles over the positions (one per
+// vertex), every face of the surface. False, with nothing changed, when it cannot be written.
+bool AddCollisionBuffer(MeshFileWriter::Contents& contents, const mem::vector<Vec3>& positions, PhysicsSurface surface);
 // Writes the mesh file; false, with the error logged, when it cannot be made or written.
 bool WriteMesh(FileSystem& files, const char* name, const MeshFileWriter::Contents& contents);
 

@@ -1,12 +1,10 @@
 #include "SampleTiles.h"
 
 #include "SampleData.h"
+#include "SampleMeshBuilder.h"
 #include "SampleMeshShaders.h"
 
-#include "core/Log.h"
-#include "files/BinaryWriter.h"
 #include "scene/MeshFileWriter.h"
-#include "scene/ScenePhysicsNode.h"
 
 namespace GAME::sample {
 
@@ -73,26 +71,9 @@ bool WriteTileMesh(FileSystem& files) {
     }
     contents.contours = {contour};
 
-    ScenePhysicsNode node;
-    node.SetNumVertices(static_cast<int>(positions.size()));
-    for (size_t i = 0; i < positions.size(); ++i) node.SetVertex(static_cast<int>(i), positions[i]);
-    node.SetNumFaces(static_cast<int>(contents.indices.size() / 3));
-    for (int f = 0; f < node.GetNumFaces(); ++f) {
-        ScenePhysicsNode::Face face;
-        for (size_t c = 0; c < 3; ++c) face.vertices[c] = contents.indices[size_t(f) * 3 + c];
-        face.surface = PhysicsSurface::Stone;
-        node.SetFace(f, face);
-    }
-    BinaryWriter collision;
-    if (!node.WriteCollisionBuffer(collision)) return false;
-    contents.collisionBuffer.assign(collision.GetBuffer(), collision.GetBuffer() + collision.GetPosition());
+    if (!AddCollisionBuffer(contents, positions, PhysicsSurface::Stone)) return false;
 
-    BinaryWriter writer;
-    if (!MeshFileWriter::Write(writer, contents)) {
-        Log(LogPriority::Error, "Sample data: %s could not be made", kTileMesh);
-        return false;
-    }
-    return WriteBinary(files, kTileMesh, writer);
+    return WriteMesh(files, kTileMesh, contents);
 }
 
 }  // namespace

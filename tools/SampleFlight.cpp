@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "SampleData.h"
+#include "SampleGrid.h"
 #include "SampleOutdoors.h"
 
 #include "core/Color.h"
@@ -20,19 +21,12 @@
 
 namespace GAME::sample {
 
-// Yaw 0 puts the camera on the target's +z side, 90 on its +x side.
-const std::array<FlightPoint, 6> kFlightPath = {{
-    {"start", Vec2(32.0f, 40.0f), 200.0f, 50.0f, 60.0f},
-    {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
-    {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
-    {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
-    {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
-    {"fire", kMarksCentre, 225.0f, 55.0f, 14.0f},
-}};
-
 namespace {
 
 constexpr Color kSkyColor(0.45f, 0.62f, 0.85f, 1.0f);
+// The middle of the crypt's floor, in the world.
+constexpr float kCryptHalfSize = 0.5f * kGridCellWidth * float(kCryptCells);
+constexpr Vec2 kCryptCentre(float(kCryptOffset.x) + kCryptHalfSize, float(kCryptOffset.z) + kCryptHalfSize);
 
 // Eases in and out over [0, 1].
 float Ease(float t) { return t * t * (3.0f - 2.0f * t); }
@@ -44,6 +38,17 @@ Viewport ScreenViewport(const GraphicsEngine& graphics) {
 }
 
 }  // namespace
+
+// Yaw 0 puts the camera on the target's +z side, 90 on its +x side.
+const std::array<FlightPoint, 7> kFlightPath = {{
+    {"start", Vec2(24.0f, 24.0f), 225.0f, 60.0f, 50.0f},
+    {"fire", kMarksCentre, 225.0f, 55.0f, 14.0f},
+    {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
+    {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
+    {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
+    {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
+    {"crypt", kCryptCentre, 200.0f, 60.0f, 30.0f, true},
+}};
 
 SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
     : engine_(engine),
@@ -80,11 +85,15 @@ void SampleFlight::PlaceCamera(int frame) {
     const int legs = int(kFlightPath.size()) - 1;
     const float along = frames_ > 1 ? float(frame) * float(legs) / float(frames_ - 1) : float(legs);
     const int leg = std::min(int(along), legs - 1);
-    const float t = Ease(along - float(leg));
     const FlightPoint& from = kFlightPath[size_t(leg)];
     const FlightPoint& to = kFlightPath[size_t(leg) + 1];
+    // A cut to or from an interior comes half way along the leg.
+    const bool cut = from.interior || to.interior;
+    const float t = cut ? (along - float(leg) < 0.5f ? 0.0f : 1.0f) : Ease(along - float(leg));
     const Vec2 place(Mix(from.place.x, to.place.x, t), Mix(from.place.y, to.place.y, t));
-    camera_.SetTarget(Vec3(place.x, WorldGroundHeight(place.x, place.y), place.y));
+    const bool inside = (t == 0.0f && from.interior) || (t == 1.0f && to.interior);
+    const float height = inside ? 0.0f : WorldGroundHeight(place.x, place.y);
+    camera_.SetTarget(Vec3(place.x, height, place.y));
     camera_.SetCameraYaw(DegreesToRadians(Mix(from.yaw, to.yaw, t)));
     camera_.SetCameraPitch(DegreesToRadians(Mix(from.pitch, to.pitch, t)));
     camera_.SetCameraDistance(Mix(from.distance, to.distance, t));

@@ -6,8 +6,9 @@
 // and the flight benchmark run the same flight.
 //
 // The path is a list of points, each a view of something the sample world holds (kFlightPath);
-// the camera flies from each point to the next in an equal share of the frames, easing in and out,
-// and arrives at the last point on the last frame. A frame in which the camera arrives at a point
+// the camera flies from each point to the next in an equal share of the frames, easing in and out
+// (or, on a leg to or from an interior, cuts from one to the other half way), and arrives at the last point on
+// the last frame. A frame in which the camera arrives at a point
 // is that point's shot frame: the host saves its screenshot then.
 //
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
@@ -35,18 +36,22 @@ class Region;
 namespace sample {
 
 // A view along the path: the camera looks at the ground at place (world x and z) from distance
-// units away, from the yaw and pitch (degrees) around it.
+// units away, from the yaw and pitch (degrees) around it. An interior lies aside from the outdoors,
+// reached through a doorway: the camera looks at its floor (height 0), and cuts to it and away from
+// it rather than fly through the space between.
 struct FlightPoint {
     const char* name;  // names the shot
     Vec2 place;
     float yaw;
     float pitch;
     float distance;
+    bool interior = false;
 };
 
-// Starts over the first region, looks down at the lake, the hills of the east, the river and the
-// west of the world, and ends close to the fire (SampleOutdoors.h says where each lies).
-extern const std::array<FlightPoint, 6> kFlightPath;
+// Starts high over the first region, comes down to the fire there (burning since the first frame),
+// looks down at the lake, the hills of the east, the river and the west of the world, and ends in
+// the crypt (SampleOutdoors.h and SampleGrid.h say where each lies).
+extern const std::array<FlightPoint, 7> kFlightPath;
 
 // The frame-time percentiles and streaming counts of a flight.
 struct FlightSummary {

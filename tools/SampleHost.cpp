@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "SampleData.h"
 #include "SampleFlight.h"
@@ -49,6 +51,8 @@ using GAME::sample::SampleFlight;
 
 constexpr unsigned kEscapeKey = 1;
 constexpr int kProgressLines = 10;  // a flight prints its progress this often
+// Frames start at most 60 times a second, as they would on a display's refresh.
+constexpr std::chrono::microseconds kFramePeriod{16667};
 
 // What the command line asks for.
 struct HostOptions {
@@ -188,6 +192,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
         const int progressEvery = std::max(1, flight.GetNumFrames() / kProgressLines);
         bool stopped = false;  // by the user
         while (flight.IsReady() && !flight.IsDone() && !stopped) {
+            const auto frameStart = std::chrono::steady_clock::now();
             flight.Step([&](int point) {
                 if (point < 0 || options.shots.empty()) return;
                 const std::string shot = options.shots + "/" + std::to_string(point) + "-" +
@@ -195,6 +200,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
                 if (!SaveScreenShots(graphics, shot)) ++failures;
             });
             stopped = !window.ProcessMessages() || EscapePressed(engine);
+            std::this_thread::sleep_until(frameStart + kFramePeriod);
             if (flight.GetFrame() % progressEvery == 0 || flight.IsDone()) {
                 std::printf("Sample host: frame %d of %d, %s, %d regions loaded\n", flight.GetFrame(),
                             flight.GetNumFrames(), flight.GetCurrentPoint().name, flight.GetNumRegionsLoaded());

@@ -96,6 +96,9 @@ public:
     void SetBloomParams(const Vec3& params) { bloomParams_ = params; }
     // The plane (scene space) beyond which nothing is drawn; also raises the clipping-plane flag.
     void SetClippingPlane(const Plane& plane);
+    // Sets the clipping plane, carried to clip space by the world-to-screen matrix, as the
+    // canvas's clipping plane 0.
+    void SetCanvasClippingPlane(GraphicsCanvas& canvas) const;
     // The regions whose portals make the portal mask; not owned, may be null.
     void SetPortalRegions(const mem::vector<Region*>* regions) { portalRegions_ = regions; }
     // The transparency frustum (in region's space; a null region sets only the height).
@@ -165,7 +168,6 @@ private:
     RenderTexture* RenderMask(GraphicsCanvas& canvas);
     void RenderPortalMask(GraphicsCanvas& canvas);
     void Composite(GraphicsCanvas& canvas, float blend, RenderTexture* previous, RenderSurface* target);
-    void SetCanvasClippingPlane(GraphicsCanvas& canvas) const;
     Viewport GetTargetViewport(GraphicsCanvas& canvas, RenderSurface* target) const;
 
     SceneWorld* world_;

@@ -4,12 +4,14 @@
 // it to each renderer it builds. A renderer without one draws only what is added to it directly.
 
 #include "core/Coords.h"
+#include "core/IntVec3.h"
 #include "core/Mem.h"
 
 namespace GAME {
 
 class Frustum;
 class GraphicsPrimitiveDrawer;
+class GraphicsReflectionManager;
 class GraphicsSceneRenderer;
 class Region;
 
@@ -29,8 +31,12 @@ public:
     virtual void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) = 0;
     // Draws every portal of the region, placed by regionToScene, with the drawer's shader.
     virtual void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) = 0;
+    // Adds the reflection planes of the region's water that the frustum (the region's space) sees.
+    virtual void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) = 0;
+    // The position of the region's origin in the world.
+    virtual IntVec3 GetOffsetFromWorld(const Region* region) const = 0;
     // The height of the region's origin above the world's.
-    virtual float GetVerticalOffset(const Region* region) const = 0;
+    float GetVerticalOffset(const Region* region) const { return float(GetOffsetFromWorld(region).y); }
 
 protected:
     ~SceneWorld() = default;

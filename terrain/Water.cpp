@@ -121,6 +121,33 @@ void Water::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) 
     if (options && options->GetBool(Options::BoolName::detailObjects)) renderer.AddRenderable(&ripples_, region_);
 }
 
+void Water::AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& frustum) {
+    ResetReflectionSurfaces();
+    if (frustum.GetNumPlanes() == 0) return;
+    mem::vector<WaterElement*> elements;
+    GetBlocksInFrustum(elements, &frustum, 1);
+    mem::vector<const GraphicsReflectionPlane*> met;
+    for (const WaterElement* element : elements) {
+        GraphicsReflectionPlane* plane = element->GetReflectionPlane();
+        if (!plane) continue;
+        if (std::find(met.begin(), met.end(), plane) == met.end()) {
+            met.push_back(plane);
+            plane->region = region;
+            manager.AddReflectionPlane(*plane);
+        }
+        manager.UpdatePlaneElementBounds(plane, element->GetBoundingBox());
+    }
+}
+
+void Water::ResetReflectionSurfaces() {
+    for (unsigned i = 0; i < layers_.count; ++i) {
+        if (layers_.slots[i]) layers_.slots[i]->ResetReflectionSurface();
+    }
+    for (unsigned i = 0; i < paths_.count; ++i) {
+        if (paths_.slots[i]) paths_.slots[i]->ResetReflectionSurface();
+    }
+}
+
 void Water::Initialize(unsigned width, unsigned depth, const LevelGround* ground, RenderDevice* device) {
     ReleaseAll();  // through the device that made it
     ground_ = ground;
@@ -574,6 +601,7 @@ void Water::Cleanup() {
 
 void Water::PreDeviceReset() {
     ReleaseIndexBuffers();
+    ResetReflectionSurfaces();
     for (unsigned i = 0; i < layers_.count; ++i) {
         if (layers_.slots[i]) layers_.slots[i]->DestroyBlockGeometry();
     }

@@ -78,6 +78,9 @@ public:
     // The frame's drift of the types, then the elements in view as the render interface, a
     // renderable of the region, and with them the ripples while detail objects are shown.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
+    // Forgets every layer's and path's reflection, then hands the manager the plane of each layer
+    // and path with an element in the frustum (once, as the region's) and every such element's box.
+    void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& frustum) override;
 
     bool GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface excluded) const override;
     bool GetWaterPointInfo(const Vec3& p, Vec3& surfacePoint, Vec3& velocity) const override;
@@ -110,7 +113,7 @@ public:
     void UpdateWaterTypes();
     // Drops layers left without blocks and curves with fewer than two points.
     void Cleanup();
-    // Device reset: give back and make again every device resource.
+    // Device reset: give back and make again every device resource (the reflections are forgotten).
     void PreDeviceReset();
     void PostDeviceReset();
     void LogInfo() const;
@@ -161,6 +164,7 @@ private:
     void MakeGrid(unsigned width, unsigned depth);
     void CreateIndexBuffers();
     void ReleaseIndexBuffers();
+    void ResetReflectionSurfaces();
     void LoadInteraction();
     // The shaders and waves textures through the graphics engine, and back.
     void LoadTextures();

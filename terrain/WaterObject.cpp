@@ -30,6 +30,10 @@ RenderVertexDeclaration* CreateWaterVertexDeclaration(RenderDevice& device) {
 
 WaterElement::~WaterElement() { DestroyVertexBuffer(); }
 
+const RenderTexture* WaterElement::GetReflectionTexture() const {
+    return reflectionPlane_ && reflectionPlane_->surface ? reflectionPlane_->surface->GetTexture() : nullptr;
+}
+
 RenderVertexBuffer* WaterElement::CreateVertexBuffer(RenderDevice& device, uint32_t size, uint32_t flags) {
     DestroyVertexBuffer();
     vertexBuffer_ = device.CreateVertexBuffer(flags, size);

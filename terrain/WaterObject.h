@@ -14,12 +14,14 @@
 
 #include "core/ABBox.h"
 #include "core/Plane.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "world/Space.h"
 
 namespace GAME {
 
 class LevelGround;
 class RenderDevice;
+class RenderTexture;
 class RenderVertexBuffer;
 class RenderVertexDeclaration;
 class BinaryReader;
@@ -27,12 +29,6 @@ class BinaryWriter;
 class Water;
 class WaterElement;
 class WaterType;
-
-// The plane an object reflects in (normal (0, 1, 0), d = -height) and the box of the water on it.
-struct WaterReflectionPlane {
-    Plane plane{Vec3(0.0f, 1.0f, 0.0f), 0.0f};
-    ABBox box;
-};
 
 struct WaterElementSpaceTraits {
     static SpaceLinks<WaterElement>& GetLinks(WaterElement& element);
@@ -78,8 +74,10 @@ public:
     const ABBox& GetBoundingBox() const { return box_; }
     const WaterType* GetWaterType() const { return waterType_; }
     void SetWaterType(const WaterType* type) { waterType_ = type; }
-    const WaterReflectionPlane* GetReflectionPlane() const { return reflectionPlane_; }
-    void SetReflectionPlane(const WaterReflectionPlane* plane) { reflectionPlane_ = plane; }
+    GraphicsReflectionPlane* GetReflectionPlane() const { return reflectionPlane_; }
+    void SetReflectionPlane(GraphicsReflectionPlane* plane) { reflectionPlane_ = plane; }
+    // The texture of the plane's reflection surface; null without plane or surface.
+    const RenderTexture* GetReflectionTexture() const;
     RenderVertexBuffer* GetVertexBuffer() const { return vertexBuffer_; }
 
 protected:
@@ -99,7 +97,7 @@ private:
     RenderDevice* device_ = nullptr;                      // the maker of the vertex buffer
     RenderVertexBuffer* vertexBuffer_ = nullptr;          // null while not built
     const WaterType* waterType_ = nullptr;                // the object's, not counted
-    const WaterReflectionPlane* reflectionPlane_ = nullptr;  // the object's
+    GraphicsReflectionPlane* reflectionPlane_ = nullptr;  // the object's
 };
 
 inline SpaceLinks<WaterElement>& WaterElementSpaceTraits::GetLinks(WaterElement& element) { return element.links_; }
@@ -135,7 +133,12 @@ public:
     const WaterType* GetWaterType() const { return waterType_; }
     unsigned GetIndex() const { return index_; }
     Water* GetWater() const { return water_; }
-    const WaterReflectionPlane& GetReflectionPlane() const { return reflectionPlane_; }
+    // The plane (normal (0, 1, 0), d = -height) and box of the water on it; the region and
+    // surface are set while reflections are gathered and drawn.
+    const GraphicsReflectionPlane& GetReflectionPlane() const { return reflectionPlane_; }
+    // Forgets the reflection drawn for the plane (before each gathering, and when the device's
+    // surfaces go).
+    void ResetReflectionSurface() { reflectionPlane_.surface = nullptr; }
     // The ground depths are measured from; null for none (ground at height 0).
     void SetGround(const LevelGround* ground) { ground_ = ground; }
     const LevelGround* GetGround() const { return ground_; }
@@ -151,7 +154,7 @@ protected:
     Water* const water_;
     const LevelGround* ground_ = nullptr;
     WaterType* waterType_ = nullptr;  // one manager reference; null when none
-    WaterReflectionPlane reflectionPlane_;
+    GraphicsReflectionPlane reflectionPlane_;
 };
 
 }  // namespace GAME

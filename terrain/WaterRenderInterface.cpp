@@ -42,10 +42,6 @@ bool ReflectionsEnabled() {
     return graphics && graphics->AreReflectionsEnabled();
 }
 
-const RenderTexture* ReflectionTexture(const WaterElement&) {
-    return nullptr;  // no reflection renderer gives the planes surfaces yet
-}
-
 }  // namespace
 
 WaterRenderInterface::~WaterRenderInterface() { Destroy(); }
@@ -132,7 +128,7 @@ void WaterRenderInterface::RenderElements(uint32_t type, RenderDevice& device, b
     bool begun = false;
     for (const WaterElement* element : visible_) {
         if (uint32_t(element->GetElementType()) != type || !element->GetVertexBuffer()) continue;
-        const RenderTexture* texture = useReflection ? ReflectionTexture(*element) : nullptr;
+        const RenderTexture* texture = useReflection ? element->GetReflectionTexture() : nullptr;
         if (!begun || element->GetWaterType() != previousType || texture != previousTexture) {
             if (begun) shader->End();
             shader->Begin();

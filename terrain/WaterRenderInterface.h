@@ -11,8 +11,8 @@
 // Every element is a 32-byte vertex: position, two float pairs, colour.
 //
 // Decisions made here:
-// - The reflection texture of an element is its plane's, which stays null until a reflection
-//   renderer gives the plane a surface; the water then draws unreflected in either style.
+// - The reflection texture of an element is its plane's surface, drawn by the reflection manager
+//   this frame; null (nothing reflected) until one is.
 
 #include <cstdint>
 

@@ -12,6 +12,7 @@
 #include "render/Image.h"
 #include "scene/GraphicsLight.h"
 #include "scene/GraphicsNormalRenderer.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "world/GraphicsTransparencyManager.h"
 #include "world/Level.h"
 #include "world/Portal.h"
@@ -192,20 +193,39 @@ RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coord
 
 // -- One region -------------------------------------------------------------------------------
 
+GraphicsLight GraphicsPortalRenderer::MakeSun(Region* region) const {
+    const GraphicsEngine* graphics = Graphics();
+    const SceneAmbiance::Environment environment = GetEnvironment(region);
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetCastsShadows(graphics == nullptr || !graphics->UseLowQualityLighting() || ambiance_->GetIsDay());
+    // The ambiance gives the direction towards the sun; the light shines the other way.
+    sun.SetObjectToWorldCoords(WorldCoords(
+        region, Coords::LookIn(Vec3(), -ambiance_->GetLightDirection(environment), Vec3(0.0f, 1.0f, 0.0f))));
+    sun.SetColor(ambiance_->GetLightColor(environment));
+    return sun;
+}
+
+void GraphicsPortalRenderer::RenderReflections(Region* region, const Camera& camera) {
+    GraphicsEngine* graphics = Graphics();
+    if (graphics == nullptr || ambiance_ == nullptr || region == nullptr) return;
+    if (!graphics->AreReflectionsEnabled() || graphics->GetPixelShaderVersion() <= 3) return;
+    const SceneAmbiance::Environment environment = GetEnvironment(region);
+    const GraphicsLight sun = MakeSun(region);
+    const Color sky = ambiance_->GetSkyAmbientColor(environment);
+    const Color ground = ambiance_->GetGroundAmbientColor(environment);
+    GraphicsReflectionManager manager(&scene_);
+    const GraphicsReflectionManager::RenderSet set{&camera, region, viewport_, &sun, &sky, &ground};
+    graphics->IncrementReflectionCount(manager.RenderReflections(canvas_, set));
+}
+
 void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const {
     GraphicsEngine* graphics = Graphics();
     if (ambiance_ != nullptr) {
         const SceneAmbiance::Environment environment = GetEnvironment(region);
-        GraphicsLight sun;
-        sun.SetType(GraphicsLight::Type::Directional);
-        sun.SetCastsShadows(graphics == nullptr || !graphics->UseLowQualityLighting() || ambiance_->GetIsDay());
-        // The ambiance gives the direction towards the sun; the light shines the other way.
-        sun.SetObjectToWorldCoords(WorldCoords(
-            region, Coords::LookIn(Vec3(), -ambiance_->GetLightDirection(environment), Vec3(0.0f, 1.0f, 0.0f))));
-        sun.SetColor(ambiance_->GetLightColor(environment));
         renderer.SetSkyAmbientColor(ambiance_->GetSkyAmbientColor(environment));
         renderer.SetGroundAmbientColor(ambiance_->GetGroundAmbientColor(environment));
-        renderer.AddLight(sun);
+        renderer.AddLight(MakeSun(region));
         renderer.EnableFog(ambiance_->GetIsFogEnabled(environment));
         renderer.SetFogColor(ambiance_->GetFogColor(environment));
         const Vec3& depthFog = ambiance_->GetDepthFog(environment);
@@ -245,6 +265,7 @@ RenderTexture* GraphicsPortalRenderer::RenderRegion(Region* region, const Coords
     Camera camera = camera_;
     camera.SetCoords(toCamera.Inverse() * camera_.GetCoords());
     renderer.SetViewer(region, camera, viewport_, region == cameraRegion_ ? frustum_ : camera.GetFrustum(viewport_));
+    RenderReflections(region, camera);
     ConfigureRenderer(renderer, region);
 
     for (Region* shown : regions) {

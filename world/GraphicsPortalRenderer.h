@@ -30,6 +30,7 @@
 namespace GAME {
 
 class GraphicsCanvas;
+class GraphicsLight;
 class GraphicsNormalRenderer;
 class GraphicsTransparencyManager;
 class Image;
@@ -101,6 +102,11 @@ private:
     void AddPortalNeighbours(GraphicsNormalRenderer& renderer, Region* region, const mem::vector<Region*>& regions,
                              const Frustum& frustum) const;
     void ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const;
+    // The ambiance's sun for the region (an ambiance is set).
+    GraphicsLight MakeSun(Region* region) const;
+    // The planar reflections of the water the camera (moved into the region) sees, drawn before
+    // the region when reflections are on and the device can sample them.
+    void RenderReflections(Region* region, const Camera& camera);
     // The transparency target in the region's space (a transparency manager is set).
     Vec3 GetTargetIn(const Region* region) const;
     float GetFade(const Portal& portal, const Region* region) const;

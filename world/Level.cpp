@@ -68,6 +68,10 @@ ABBox Level::GetBoundingBox() const {
     return ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
 }
 
+void Level::AddReflectionPlanes(GraphicsReflectionManager& manager, const Frustum& frustum) {
+    if (water_) water_->AddReflectionPlanes(manager, region_, frustum);
+}
+
 LevelWater* Level::NewWater() {
     water_.reset(LevelWater::Make(region_));
     if (!water_) return nullptr;

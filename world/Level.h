@@ -72,6 +72,7 @@ namespace GAME {
 class BinaryReader;
 class BinaryWriter;
 class Frustum;
+class GraphicsReflectionManager;
 class Region;
 class StringTable;
 struct ABBox;
@@ -145,6 +146,8 @@ public:
     LevelWater* NewWater();
     // Replaces the water (the sample-data generator's, a tool's own).
     void SetWater(std::unique_ptr<LevelWater> water) { water_ = std::move(water); }
+    // Adds the reflection planes of the water the frustum (the region's space) sees.
+    void AddReflectionPlanes(GraphicsReflectionManager& manager, const Frustum& frustum);
     PathMesh& GetPathMesh() { return pathMesh_; }
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }

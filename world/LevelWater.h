@@ -18,6 +18,7 @@ class BinaryReader;
 class BinaryWriter;
 class CollisionBox;
 class Frustum;
+class GraphicsReflectionManager;
 class GraphicsSceneRenderer;
 class LevelGround;
 class Region;
@@ -64,6 +65,8 @@ public:
     virtual void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& area, PhysicsSurface excluded) const = 0;
     // Adds the water in the frustum to the scene renderer (when it draws water).
     virtual void AddToScene(GraphicsSceneRenderer&, const Frustum&) {}
+    // Hands the manager the reflection planes of the water the frustum sees, as the region's.
+    virtual void AddReflectionPlanes(GraphicsReflectionManager&, Region*, const Frustum&) {}
     // A ripple, and the splash effect of the kind, where the point meets the surface.
     virtual void CreateRipple(const Vec3& position, float radius, float strength, SplashType kind) = 0;
 

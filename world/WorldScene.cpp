@@ -68,6 +68,11 @@ void WorldScene::RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, 
     }
 }
 
-float WorldScene::GetVerticalOffset(const Region* region) const { return float(region->GetOffsetFromWorld().y); }
+void WorldScene::AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) {
+    Level* level = region != nullptr ? region->GetLevel(false) : nullptr;
+    if (level != nullptr && level->IsLoaded()) level->AddReflectionPlanes(manager, regionFrustum);
+}
+
+IntVec3 WorldScene::GetOffsetFromWorld(const Region* region) const { return region->GetOffsetFromWorld(); }
 
 }  // namespace GAME

@@ -24,7 +24,8 @@ public:
                              bool includeUnloaded) override;
     void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) override;
     void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) override;
-    float GetVerticalOffset(const Region* region) const override;
+    void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) override;
+    IntVec3 GetOffsetFromWorld(const Region* region) const override;
 
 private:
     World* world_;

@@ -17,9 +17,9 @@
 #include "render/RenderDevice.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsNormalRenderer.h"
-#include "scene/SceneWorld.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "support/OneRegionScene.h"
 
 namespace GAME {
 namespace {
@@ -58,34 +58,6 @@ TEST(GraphicsReflectionManager, PlanesMergeWhenTheyLieInOnePlane) {
     EXPECT_EQ(apart.GetGroupPlanes(2), (mem::vector<GraphicsReflectionPlane*>{&tilted}));
 }
 
-// The world of one region: its renderables, and planes it hands out with their element boxes.
-class OneRegionWorld final : public SceneWorld {
-public:
-    explicit OneRegionWorld(Region* region) : region_(region) {}
-    void AddRegionContents(GraphicsSceneRenderer& renderer, Region* region, const Frustum&, Region*,
-                           const Frustum*) override {
-        for (GraphicsRenderable* renderable : renderables) renderer.AddRenderable(renderable, region);
-    }
-    void GetRegionsInFrustum(mem::vector<Region*>& out, Region*, const Frustum&, bool) override {
-        out.assign(1, region_);
-    }
-    void AddElementsInFrustum(GraphicsSceneRenderer&, Region*, const Frustum&) override {}
-    void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&) override {}
-    void AddReflectionPlanes(GraphicsReflectionManager& manager, Region*, const Frustum&) override {
-        for (GraphicsReflectionPlane* plane : planes) {
-            manager.AddReflectionPlane(*plane);
-            manager.UpdatePlaneElementBounds(plane, plane->box);
-        }
-    }
-    IntVec3 GetOffsetFromWorld(const Region*) const override { return IntVec3(0, 0, 0); }
-
-    mem::vector<GraphicsRenderable*> renderables;
-    mem::vector<GraphicsReflectionPlane*> planes;
-
-private:
-    Region* region_;
-};
-
 class ReflectionPixelTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -123,11 +95,20 @@ TEST_F(ReflectionPixelTest, ABoxAboveThePlaneShowsMirroredAndWhatLiesBelowIsClip
     GraphicsMeshInstance red, green;
     Box(red, Vec3(0.0f, 1.0f, 0.0f), Color(1.0f, 0.0f, 0.0f, 1.0f));
     Box(green, Vec3(2.0f, -1.0f, 0.0f), Color(0.0f, 1.0f, 0.0f, 1.0f));
-    OneRegionWorld world(region);
-    world.renderables = {&red, &green};
     GraphicsReflectionPlane water = Horizontal(region, 0.0f, Vec3(), Vec3(6, 0, 6));
     GraphicsReflectionPlane aside = Horizontal(region, 5.0f, Vec3(300, 0, 0), Vec3(2, 0, 2));
-    world.planes = {&water, &aside};
+    test::OneRegionScene world(
+        region,
+        [&](GraphicsSceneRenderer& renderer, const Frustum&) {
+            renderer.AddRenderable(&red, region);
+            renderer.AddRenderable(&green, region);
+        },
+        [&](GraphicsReflectionManager& manager, const Frustum&) {
+            for (GraphicsReflectionPlane* plane : {&water, &aside}) {
+                manager.AddReflectionPlane(*plane);
+                manager.UpdatePlaneElementBounds(plane, plane->box);
+            }
+        });
 
     Camera camera;
     camera.SetCoords(Coords::LookAt(Vec3(0.0f, 2.0f, -6.0f), Vec3(0.0f, -0.5f, 0.0f), Vec3(0.0f, 1.0f, 0.0f)));

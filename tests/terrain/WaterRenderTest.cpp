@@ -1,7 +1,8 @@
 // The water drawn through the scene renderer on the GL device with the sample data's water
 // shaders, and read back: a lake covers the basin it lies over and nothing where the ground rises
 // above it, a river shows all along its course, a ripple rings where it started and fades as it
-// grows, and shore waves move between frames while the water around them stays.
+// grows, shore waves move between frames while the water around them stays, and a box above the
+// lake shows in its reflection.
 
 #include "TestTerrain.h"
 
@@ -11,16 +12,23 @@
 #include <memory>
 #include <vector>
 
+#include "SampleMeshShaders.h"
 #include "SampleNoise.h"
+#include "SampleScene.h"
 #include "SampleWater.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
 #include "core/Random.h"
+#include "render/GraphicsEngine.h"
 #include "render/GraphicsNoiseGen.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
+#include "support/OneRegionScene.h"
 #include "terrain/Water.h"
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
@@ -224,6 +232,70 @@ TEST_F(WaterRenderTest, ShoreWavesMoveBetweenFramesAndNothingElseChanges) {
     }
     EXPECT_GT(changed, 50u);
     EXPECT_EQ(At(after, 16.0f, 22.0f), kBlue);  // the lake away from the waves
+}
+
+// A red box at height 1.5 over the middle of the lake, seen from above its south shore: the lake
+// shows it mirrored (half reflection, half water colour) where its image at -1.5 lies, and only
+// water elsewhere; the box itself covers the water in front of it.
+TEST_F(WaterRenderTest, ABoxAboveTheLakeShowsInItsReflection) {
+    bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
+    bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+    GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+    bed.Graphics().EnableReflections(true);
+    Lake();
+    GraphicsMeshInstance box;
+    box.SetMesh(sample::kLitBoxMesh);
+    ASSERT_NE(box.GetMesh(), nullptr);
+    box.GetMesh()->EnsureAvailable();
+    box.SetObjectToRegionCoords(Coords::Translation(Vec3(16.0f, 1.5f, 16.0f)));
+    box.SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+    OneRegionScene scene(
+        &region,
+        [&](GraphicsSceneRenderer& renderer, const Frustum& frustum) {
+            renderer.AddRenderable(&box, &region);
+            water->AddToScene(renderer, frustum);
+        },
+        [&](GraphicsReflectionManager& manager, const Frustum& frustum) {
+            water->AddReflectionPlanes(manager, &region, frustum);
+        });
+
+    Camera camera;
+    camera.SetCoords(Coords::LookAt(Vec3(16.0f, 12.0f, 2.0f), Vec3(16.0f, 0.0f, 15.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    const Viewport viewport(0, 0, kWidth, GLEngineBed::kHeight);
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetColor(Color(0.0f, 0.0f, 0.0f, 1.0f));
+    const Color ambient(1.0f, 1.0f, 1.0f, 1.0f);
+    GraphicsReflectionManager reflections(&scene);
+    ASSERT_EQ(reflections.RenderReflections(bed.Canvas(), {&camera, &region, viewport, &sun, &ambient, &ambient}), 1);
+    ASSERT_NE(water->GetLayer(0)->GetReflectionPlane().surface, nullptr);
+
+    GraphicsNormalRenderer renderer(&scene);
+    renderer.SetViewer(&region, camera, viewport, camera.GetFrustum(viewport));
+    renderer.SetSkyAmbientColor(ambient);
+    renderer.SetGroundAmbientColor(ambient);
+    renderer.BuildScene(false);
+    renderer.Render(bed.Canvas(), false, false);
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+    const auto at = [&](const Vec3& point) {
+        const Vec2 p = camera.Project(point, viewport);
+        return pixels[size_t(p.y) * kWidth + size_t(p.x)];
+    };
+    const auto red = [](uint32_t c) { return int(c & 0xFF); };
+    const auto blue = [](uint32_t c) { return int(c >> 16 & 0xFF); };
+    // The box's image below the surface: its front face, top face and middle.
+    for (const Vec3& p : {Vec3(16.0f, -1.5f, 15.5f), Vec3(16.2f, -2.0f, 16.0f), Vec3(15.8f, -1.2f, 15.5f)}) {
+        EXPECT_NEAR(red(at(p)), 128, 24) << p.x << " " << p.y << " " << p.z;
+        EXPECT_NEAR(blue(at(p)), 128, 24);
+    }
+    // Water away from the image reflects nothing; the box itself is plain red.
+    for (const Vec3& p : {Vec3(12.0f, 0.0f, 12.0f), Vec3(20.0f, 0.0f, 20.0f), Vec3(16.0f, 0.0f, 22.0f)}) {
+        EXPECT_LT(red(at(p)), 8) << p.x << " " << p.z;
+        EXPECT_NEAR(blue(at(p)), 128, 24);
+    }
+    EXPECT_GT(red(at(Vec3(16.0f, 1.5f, 15.5f))), 240);
+    EXPECT_LT(blue(at(Vec3(16.0f, 1.5f, 15.5f))), 8);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
+#include "world/Region.h"
 #include "world/World.h"
 #include "world/WorldFile.h"
 
@@ -46,6 +47,7 @@ bool MapBuilder::ReadWorld(const std::string& worldFile) {
         MapFile::Region region{record, {}, {}};
         if (!ReadFile(record.name, region.level))
             Log(LogPriority::Warning, "MapBuilder: region %s has no level file", record.name.c_str());
+        ReadFile(Region::GetMapDataFileName(record.name), region.minimap);  // none until the map data is built
         contents_.regions.push_back(std::move(region));
     }
     return true;

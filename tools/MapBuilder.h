@@ -2,7 +2,9 @@
 // MapBuilder: compiles a world file (".wrl"), the sector data beside it and the level files of
 // its regions into the map file the game loads (MapFile), with the engine's own reader and writer.
 // A region's level file is the file its name gives (relative to the file system's roots); a
-// region whose level file is missing goes into the map without level data, with a warning.
+// region whose level file is missing goes into the map without level data, with a warning. A
+// region's mini-map is the picture its map data rebuild saved (Region::GetMapDataFileName); a
+// region without one has none.
 // Region boxes are stored in the map as whole numbers.
 
 #include <string>

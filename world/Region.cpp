@@ -17,10 +17,13 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
+#include "files/FileSystem.h"
+#include "render/GraphicsEngine.h"
 #include "world/FOWSavingThread.h"
 #include "world/FogOfWar.h"
 #include "world/Level.h"
 #include "world/LevelLoadingThread.h"
+#include "world/MapDataBuilder.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
 #include "world/ZoneManager.h"
@@ -639,6 +642,75 @@ void Region::PostDeviceReset() {
     CriticalSectionLock lock(regionLock_);
     if (!icon_.bytes.empty()) iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));
     if (level_) level_->PostDeviceReset();
+}
+
+}  // namespace GAME
+
+namespace GAME {
+
+// Map data.
+
+std::string Region::GetMapDataFileName(const std::string& regionName) {
+    return std::filesystem::path(regionName).replace_extension(".tga").generic_string();
+}
+
+namespace {
+
+// The frame's update of the entities that show on a mini-map, so they stand as they will.
+void UpdateMapEntities(Level& level) {
+    mem::vector<Entity*> entities;
+    level.GetEntities(entities);
+    for (Entity* entity : entities) {
+        if (entity->IsInWorld() && entity->IncludeInMinimap()) entity->Update(10);
+    }
+}
+
+}  // namespace
+
+bool Region::RebuildMapData() {
+    GraphicsEngine* graphics = GetEngineGraphics();
+    const int reduction = graphics ? graphics->GetTextureReduction() : 0;
+    if (graphics) graphics->SetTextureReduction(2);
+    const auto restore = [&] {
+        if (!graphics) return;
+        graphics->ReloadAllResources();
+        graphics->SetTextureReduction(reduction);
+    };
+    if (!LoadLevel(true)) {
+        restore();
+        return false;
+    }
+    framesNotUpdated_ = 0;
+    PostLoadLevel(false);
+    UpdateMapEntities(*level_);
+
+    mem::vector<Region*> neighbours;
+    mem::vector<bool> wasLoaded;
+    if (world_) {
+        world_->GetRegionsInBox(neighbours, this, ABBox(box_.centre, box_.halfSize + Vec3(1.0f, 1.0f, 1.0f)));
+        std::erase(neighbours, this);
+    }
+    for (Region* neighbour : neighbours) {
+        wasLoaded.push_back(neighbour->IsLevelLoaded());
+        if (neighbour->LoadLevel(false)) UpdateMapEntities(*neighbour->GetLevel());
+    }
+
+    MapDataBuilder builder;
+    if (builder.Build(this, neighbours, box_.centre - box_.halfSize, box_.centre + box_.halfSize,
+                      level_->IsUnderground() ? 4.0f : 2.0f) &&
+        builder.TakeResult(icon_.width, icon_.height, icon_.bytes)) {
+        iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));
+        FileSystem* files = gEngine ? gEngine->GetFileSystem() : nullptr;
+        const std::string file = GetMapDataFileName(name_);
+        if (!files || !files->SaveFile(file, icon_.bytes.data(), uint32_t(icon_.bytes.size())))
+            Log(LogPriority::Error, "Could not open TGA file %s", file.c_str());
+    } else {
+        Log(LogPriority::Error, "The map data of %s could not be drawn", name_.c_str());
+    }
+
+    for (size_t i = 0; i < neighbours.size(); ++i) neighbours[i]->UnloadLevel(wasLoaded[i], false);
+    restore();
+    return true;
 }
 
 }  // namespace GAME

@@ -261,6 +261,16 @@ public:
     // The icon record: u32 value, u32 width, u32 height, i32 byte count n, then n bytes when n is
     // positive (n of 0 or less: no icon).
     void SaveRegionIcon(BinaryWriter& writer) const;
+    // Editor: draws the region's map data from above (MapDataBuilder, 2 pixels a unit, 4 for an
+    // interior) with the neighbours that meet its box: the picture becomes the icon (and its
+    // texture) and is saved in GetMapDataFileName(name), which the map builder compiles into the map
+    // file as the region's mini-map. The level is loaded for it and stays; neighbours loaded for
+    // it are unloaded again. False when the level cannot be had; a picture that cannot be made or
+    // saved is logged.
+    bool RebuildMapData();
+    // The file a region's map data picture is saved in: its name without the extension, plus
+    // ".tga".
+    static std::string GetMapDataFileName(const std::string& regionName);
     // False, with the error logged and the icon left empty, when the record runs past the data.
     bool LoadRegionIcon(BinaryReader& reader);
     const RegionIcon& GetIconData() const { return icon_; }

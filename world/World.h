@@ -136,6 +136,9 @@ public:
     // The grid over the world box (the union of the region boxes in world space).
     void CreateWorldGrid();
     const ABBox& GetWorldBox() const { return worldBox_; }
+    // How soft the renderers make shadows (1.5 unless set).
+    float GetShadowSoftness() const { return shadowSoftness_; }
+    void SetShadowSoftness(float softness) { shadowSoftness_ = softness; }
     const WorldGrid* GetWorldGrid() const { return grid_.get(); }
 
     // Entities.
@@ -211,7 +214,7 @@ public:
     // Regions whose boxes meet the frustum; connectedOnly keeps those connected to the viewer.
     void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
                              bool connectedOnly);
-    void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box);
+    void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box) override;
     // The first region whose box holds the point, faces included; null when none does.
     Region* GetRegionContainingPoint(Region* ref, const Vec3& point) override;
     // The same for a position in world space, over the regions in index order.
@@ -315,6 +318,7 @@ private:
     mem::vector<unsigned char> instanceData_;  // chunk 17 as read, when no store reads it
     mem::vector<std::string> questFiles_;
     ABBox worldBox_;
+    float shadowSoftness_ = 1.5f;
     std::unique_ptr<WorldGrid> grid_;
     mem::vector<std::unique_ptr<Region>> regions_;
     mem::vector<Region*> loadedRegions_;

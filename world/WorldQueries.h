@@ -3,8 +3,11 @@
 // its id, the region containing a point, and the floor under a position; and what regions tell it. World implements it;
 // each Region knows its world through it (null for a region outside any world).
 
+#include "core/Mem.h"
+
 namespace GAME {
 
+struct ABBox;
 class File;
 class Region;
 class RegionId;
@@ -18,6 +21,8 @@ public:
     // The first region whose box contains the point (given in ref's space, faces included); null
     // when none does.
     virtual Region* GetRegionContainingPoint(Region* ref, const Vec3& point) = 0;
+    // Appends the regions (ref among them) whose boxes meet the box, given in ref's space.
+    virtual void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box) = 0;
     // The height, in the position's region, of the floor below the position (or, failing that,
     // above it); -infinity when there is none.
     virtual float GetNearestFloorHeight(const WorldVec3& position) = 0;

@@ -53,6 +53,13 @@ public:
         }
         return nullptr;
     }
+    void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box) override {
+        for (const auto& region : regions_) {
+            const ABBox& own = region->GetBoundingBox();
+            if (ABBox::Overlap(ABBox(own.centre - GetOffsetDifference(ref, region.get()), own.halfSize), box))
+                out.push_back(region.get());
+        }
+    }
     float GetNearestFloorHeight(const WorldVec3&) override { return floor_; }
     void SetRegionLoaded(const Region*, bool) override {}
 

@@ -1,0 +1,184 @@
+// A region's map data drawn from above on the GL device: the picture shows the region's water and
+// the entities that belong on a mini-map where they lie, red where nothing is, and the map builder
+// compiles it into the map file as the region's mini-map.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestTerrain.h"
+
+#include "MapBuilder.h"
+#include "SampleTerrain.h"
+#include "SampleMeshShaders.h"
+#include "SampleNoise.h"
+#include "SampleScene.h"
+#include "SampleWater.h"
+#include "core/Singleton.h"
+#include "engine/ObjectManager.h"
+#include "files/BinaryWriter.h"
+#include "files/File.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsNoiseGen.h"
+#include "render/Image.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/LogCapture.h"
+#include "terrain/Water.h"
+#include "terrain/WaterLayer.h"
+#include "terrain/WaterType.h"
+#include "terrain/WaterTypeManager.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/World.h"
+#include "world/WorldFile.h"
+
+namespace GAME {
+namespace test {
+
+// A lit green box, on the mini-map or not.
+class MapBoxEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    void Make() {
+        box.SetMesh(sample::kLitBoxMesh);
+        box.GetMesh()->EnsureAvailable();
+        box.SetScale(Vec3(4, 4, 4));
+        box.SetDiffuseColor(Color(0, 1, 0, 1));
+    }
+    void UpdateBoundingBox() override {
+        SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(2, 2, 2)), false);
+    }
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum*) override {
+        box.SetObjectToRegionCoords(GetCoords().GetRegionCoords());
+        renderer.AddRenderable(&box, GetCoords().GetRegion());
+    }
+    bool IncludeInMinimap() const override { return onMap; }
+
+    GraphicsMeshInstance box;
+    bool onMap = true;
+};
+GAME_RTTI_DEFINE_CLASS(MapBoxEntity, Entity);
+
+}  // namespace test
+
+namespace {
+
+constexpr const char* kRegionName = "Levels/Lake.lvl";
+
+class MapDataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.IsReady());
+        ASSERT_TRUE(sample::WriteWater(bed.Files()));
+        bed.WriteFile(GraphicsNoiseGen::kShaderFile, sample::MakeNoiseShaderFile());
+        bed.WriteFile(sample::kStandardShader,
+                      sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
+        bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
+        bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+        bed.WriteFile("Shaders/Terrain/TerrainStandard.ssh", sample::MakeTerrainShaderFile());
+        bed.WriteFile("Shaders/Terrain/TerrainLowQuality.ssh", sample::MakeTerrainShaderFile());
+        bed.WriteFile("Shaders/Grass.ssh", sample::MakeGrassShaderFile());
+        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+        GraphicsSceneRenderer::CreateResources(bed.Graphics());
+        WaterType::Settings& lake = WaterTypeManager::Get().CreateWaterType("Lake")->EditSettings();
+        lake.WaterColor = Color(0, 0, 1, 1);
+        lake.MinDepthOpacity = 1.0f;
+        lake.MaxDepthOpacity = 1.0f;
+    }
+    void TearDown() override {
+        world.Unload();
+        Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+        WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Lake"));
+        WaterTypeManager::Destroy();
+        GraphicsSceneRenderer::DestroyResources(bed.Graphics());
+        GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    }
+
+    // A region 32 x 32 with a round lake around (8, 8) and green boxes at (24, 8) (on the
+    // mini-map) and (8, 24) (not on it).
+    Region* MakeRegion() {
+        Region* region = world.GetRegion(
+            world.AddRegion(kRegionName, IntVec3(100, 0, 0), ABBox(Vec3(16, 0, 16), Vec3(16, 8, 16)), RegionId()));
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(16, 16));
+        // Flat ground at 0 gives the region its box over (0, 0) - (32, 32).
+        auto ground = std::make_unique<test::TestTerrain>();
+        EXPECT_TRUE(ground->Make(33, 33));
+        auto water = std::make_unique<Water>(region);
+        water->Initialize(32, 32, ground.get(), &bed.Device());
+        WaterLayer* lake = water->AddWaterLayer("Lake", 1.0f);
+        lake->UpdateArea(Vec3(8, 1, 8), 5.0f, true);
+        level->SetGround(std::move(ground));
+        level->SetWater(std::move(water));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
+        for (const bool onMap : {true, false}) {
+            auto* box = static_cast<test::MapBoxEntity*>(Singleton<ObjectManager>::Get()->CreateObject("MapBoxEntity"));
+            box->Make();
+            box->onMap = onMap;
+            const Vec3 at = onMap ? Vec3(24, 2, 8) : Vec3(8, 2, 24);
+            EXPECT_TRUE(world.AddEntity(box, WorldCoords(region, Coords::Translation(at)), false));
+        }
+        world.UpdateRegionBoundingBox(region->GetLevel());
+        return region;
+    }
+
+    test::LogCapture log;
+    test::GLEngineBed bed;
+    World& world = *bed.GetEngine().GetWorld();
+};
+
+TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
+    Region* region = MakeRegion();
+    const int reduction = bed.Graphics().GetTextureReduction();
+    ASSERT_TRUE(region->RebuildMapData());
+    EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);
+    EXPECT_EQ(bed.GetEngine().GetEntityRenderFilter(), nullptr);
+    EXPECT_FALSE(bed.GetEngine().IsMapRendering());
+
+    // Two pixels a unit; the icon is the picture.
+    const RegionIcon& icon = region->GetIconData();
+    EXPECT_EQ(icon.width, 64u);
+    EXPECT_EQ(icon.height, 64u);
+    EXPECT_NE(region->GetIcon(), nullptr);
+    File* file = bed.Files().OpenFile("Levels/Lake.tga", FileMode::Read);
+    ASSERT_NE(file, nullptr);
+    const auto* saved = static_cast<const unsigned char*>(file->Lock());
+    EXPECT_EQ(mem::vector<unsigned char>(saved, saved + file->GetLength()), icon.bytes);
+    file->Unlock();
+    bed.Files().CloseFile(file);
+
+    Image image;
+    ASSERT_EQ(image.Load(icon.bytes.data(), uint32_t(icon.bytes.size()), Image::Format::RGB), Image::Error::None);
+    // The colour over (x, z): columns run along x, rows (top first) along z.
+    const auto at = [&](float x, float z) {
+        const uint8_t* p = image.GetBuffer() + (size_t(z * 2.0f) * 64 + size_t(x * 2.0f)) * 3;
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    EXPECT_EQ(at(8, 8), (std::vector<int>{0, 0, 255})) << "the lake";
+    const std::vector<int> box = at(24, 8);
+    EXPECT_GT(box[1], box[0]) << "the box on the mini-map, lit";
+    EXPECT_GT(box[1], box[2]);
+    for (const auto& [x, z] : {std::pair(8.0f, 24.0f), std::pair(24.0f, 24.0f), std::pair(16.0f, 8.0f)}) {
+        EXPECT_EQ(at(x, z), (std::vector<int>{255, 0, 0})) << x << ", " << z << ": nothing drawn there";
+    }
+
+    // The map builder takes the picture as the region's mini-map.
+    BinaryWriter worldFile;
+    WorldFile::Write(worldFile, {}, {RegionRecord{kRegionName, "", region->GetBoundingBox(), IntVec3(), RegionId(1, 2, 3, 4)}},
+                     [&](BinaryWriter& out) { region->SaveRegionIcon(out); }, [](BinaryWriter&) {});
+    bed.WriteFile("Levels/Lake.wrl", std::vector<uint8_t>(worldFile.GetBuffer(), worldFile.GetBuffer() + worldFile.GetPosition()));
+    MapBuilder map(bed.Files());
+    ASSERT_TRUE(map.ReadWorld("Levels/Lake.wrl"));
+    ASSERT_EQ(map.GetContents().regions.size(), 1u);
+    EXPECT_EQ(map.GetContents().regions[0].minimap, icon.bytes);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -13,10 +13,13 @@
 #include "render/RenderDevice.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainObject.h"
+#include "terrain/TerrainPathMeshCalculator.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRenderInterface.h"
 #include "terrain/TerrainTile.h"
 #include "terrain/TerrainType.h"
+#include "world/Level.h"
+#include "world/Region.h"
 
 namespace GAME {
 
@@ -120,6 +123,7 @@ void Terrain::AddDirtyRect(const DirtyRect& samples) {
 
 void Terrain::ProcessDirtyRects() {
     if (dirtyRects_.GetNumRects() == 0) return;
+    pathMeshStale_ = true;
     for (int i = 0; i < dirtyRects_.GetNumRects(); ++i) UpdateHeightMap(dirtyRects_.GetRect(i));
     // A sample's normal follows its neighbours' heights, so the vertices one sample around the
     // marks change too.
@@ -251,6 +255,7 @@ void Terrain::GetObjectsInDirtySet(mem::vector<TerrainObject*>& out, const Dirty
 
 void Terrain::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     ProcessDirtyRects();
+    if (pathMeshStale_) UpdatePathMesh();
     ProcessDirtyOpacityRects();
     UnloadOldObjects();
     UpdateObjects(frusta, count, elapsedMs);
@@ -528,7 +533,10 @@ bool Terrain::IsImpassable(unsigned x, unsigned z) const {
 
 void Terrain::SetPassable(unsigned x, unsigned z, uint8_t mode) {
     if (mode == 0 || x + 1 >= GetNumXSamples() || z + 1 >= GetNumYSamples()) return;
-    passability_[CellIndex(x, z)] = mode == 1 ? 0 : 1;
+    uint8_t& cell = passability_[CellIndex(x, z)];
+    const uint8_t value = mode == 1 ? 0 : 1;
+    pathMeshStale_ = pathMeshStale_ || cell != value;
+    cell = value;
 }
 
 void Terrain::SetImpassableData(const ImpassableData& data) {
@@ -560,6 +568,14 @@ void Terrain::PathingFirstPass() {
             passability_[CellIndex(x, z)] = hidden_[SampleIndex(x, z)] ? 0 : SlopeImpassable(int(x), int(z));
         }
     }
+    pathMeshStale_ = true;
+}
+
+void Terrain::UpdatePathMesh() {
+    pathMeshStale_ = false;
+    Level* level = GetRegion() != nullptr ? GetRegion()->GetLevel() : nullptr;
+    if (level == nullptr || level->GetGround() != this) return;
+    level->RebuildPathMesh(TerrainPathMeshCalculator(*this).CreateWalkableFaces());
 }
 
 void Terrain::RenderImpassableAreas(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const {

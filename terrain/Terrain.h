@@ -164,8 +164,9 @@ public:
 
     // -- The frame ---------------------------------------------------------------------------------
 
-    // Rebuilds what was marked (samples, then opacities), unloads idle objects, updates the
-    // objects in view.
+    // Rebuilds what was marked (samples, then opacities) and, when the ground or its passability
+    // changed since, the navigation mesh of the level the terrain stands in (UpdatePathMesh);
+    // unloads idle objects, updates the objects in view.
     void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
     // Loads what the objects inside the frusta will need and have not loaded.
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
@@ -242,6 +243,11 @@ public:
     // Recomputes every cell from the ground: passable where its first corner is hidden, else
     // impassable when it is too steep.
     void PathingFirstPass();
+    // The level of the terrain's region (when this is its ground) takes a navigation mesh made
+    // from the terrain's passable cells (TerrainPathMeshCalculator); the level owns the mesh and
+    // its registration with the path finder. Update calls it once after heights, hidden samples,
+    // tiles or passability changed (a rebuild ran, SetPassable changed a cell, PathingFirstPass).
+    void UpdatePathMesh();
 
     // Editor overlay: the impassable cells as two triangles each over their corners carried by
     // toWorld, in the graphics engine's overlay shader, a red and black checkerboard of quarter
@@ -335,6 +341,7 @@ private:
     RenderVertexBuffer* vertexBuffer_ = nullptr;             // X x Y ground vertices
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal
     std::unique_ptr<TerrainRenderInterface> renderInterface_;  // made with the terrain
+    bool pathMeshStale_ = false;           // the level's navigation mesh no longer fits the terrain
 };
 
 }  // namespace GAME

@@ -441,11 +441,19 @@ void Level::ApplyPendingRestores() {
     pendingRestores_.clear();
 }
 
+void Level::RebuildPathMesh(const mem::vector<PathFace>& walkable) {
+    PathFinder* finder = Singleton<PathFinder>::Get();
+    finder->RemoveMesh(&pathMesh_);
+    pathMesh_.Create(walkable, {});
+    if (pathMeshListed_ && pathMesh_.HasMesh()) finder->AddMesh(&pathMesh_);
+}
+
 // Steps.
 
 bool Level::RunPostLoadStep() {
     switch (postLoadStep_++) {
     case 0:
+        pathMeshListed_ = true;
         if (pathMesh_.HasMesh()) Singleton<PathFinder>::Get()->AddMesh(&pathMesh_);
         return false;
     case 1:
@@ -492,6 +500,7 @@ bool Level::RunUnloadStep() {
         return false;
     case 1:
         if (Singleton<PathFinder>::HasInstantiated()) Singleton<PathFinder>::Get()->RemoveMesh(&pathMesh_);
+        pathMeshListed_ = false;
         pathMesh_.Clear();
         unloadStep_ = 2;
         return false;

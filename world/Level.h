@@ -149,6 +149,10 @@ public:
     // Adds the reflection planes of the water the frustum (the region's space) sees.
     void AddReflectionPlanes(GraphicsReflectionManager& manager, const Frustum& frustum);
     PathMesh& GetPathMesh() { return pathMesh_; }
+    // Replaces the navigation mesh by one built from the walkable faces (the ground's, after an
+    // edit). The level keeps its mesh registered with the path finder from its post-load to its
+    // unload; the mesh leaves the finder while it changes and returns when it holds a triangle.
+    void RebuildPathMesh(const mem::vector<PathFace>& walkable);
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
     bool IsLoaded() const { return loaded_; }
@@ -275,6 +279,7 @@ private:
     std::unique_ptr<LevelDecals> decals_;  // made with the level
     std::unique_ptr<LevelWater> water_;    // null without water
     PathMesh pathMesh_;
+    bool pathMeshListed_ = false;          // the mesh belongs with the path finder (post-load to unload)
     bool loaded_ = false;
     bool renderDataLoaded_ = false;
     int numEntities_ = 0;                  // entities added to this level

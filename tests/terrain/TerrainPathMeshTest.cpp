@@ -1,22 +1,25 @@
-// The terrain's navigation mesh: it covers exactly the passable cells, follows edits of the
-// passability, and comes out the same every time it is made.
+// The terrain's navigation mesh: it covers exactly the passable cells, is made again for the
+// terrain's level whenever the ground or its passability changes, and comes out the same every
+// time it is made.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "core/Singleton.h"
 #include "core/WorldVec3.h"
 #include "pathing/Path.h"
 #include "pathing/PathFinder.h"
 #include "pathing/PathMesh.h"
+#include "render/DirtyRect.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPathMeshCalculator.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/World.h"
 
 namespace GAME::test {
 namespace {
-
-alignas(16) char gRegion[16];  // the search compares regions by address only
-Region* const kRegion = reinterpret_cast<Region*>(gRegion);
 
 float GroundArea(const PathMesh& mesh) {
     float area = 0.0f;
@@ -28,64 +31,75 @@ float GroundArea(const PathMesh& mesh) {
     return area;
 }
 
-// A sloping 32 x 32-cell terrain whose navigation mesh is registered with a path finder.
+// A sloping 32 x 32-cell terrain, the ground of a level in a world region: the terrain's update
+// after an edit gives the level a new navigation mesh, which the level keeps registered with the
+// path finder.
 class TerrainPathMeshTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(terrain.New(32, 32));
+        region = world.GetRegion(world.AddRegion("ground", IntVec3(), ABBox(), RegionId()));
+        auto ground = std::make_unique<Terrain>(region);
+        ASSERT_TRUE(ground->New(32, 32));
         for (unsigned z = 0; z < 33; ++z) {
-            for (unsigned x = 0; x < 33; ++x) terrain.SetBaseHeight(x, z, 0.25f * float(x) + 0.1f * float(z));
+            for (unsigned x = 0; x < 33; ++x) ground->SetBaseHeight(x, z, 0.25f * float(x) + 0.1f * float(z));
         }
+        ground->AddDirtyRect(DirtyRect(0, 0, 33, 33));
+        terrain = ground.get();
+        auto level = std::make_unique<Level>(region);
+        level->NewSpace(Vec2(20, 20));
+        level->SetGround(std::move(ground));
+        level->PostLoad(false);
+        region->SetLevel(std::move(level));
         Rebuild();
     }
-    void TearDown() override {
-        if (registered) finder.RemoveMesh(&mesh);
-    }
+    void TearDown() override { world.Unload(); }
 
+    PathMesh& Mesh() const { return region->GetLevel()->GetPathMesh(); }
+
+    // The edits so far reach the level's mesh with the terrain's next update.
     void Rebuild() {
-        if (registered) finder.RemoveMesh(&mesh);
-        registered = TerrainPathMeshCalculator(terrain).CreateNavigationMesh(mesh);
-        mesh.SetRegion(kRegion);
-        if (registered) finder.AddMesh(&mesh);
+        terrain->Update(nullptr, 0, 0);
+        registered = finder.GetNumMeshes() == 1;
     }
     std::unique_ptr<Path> Find(float x0, float z0, float x1, float z1) {
-        return finder.FindPath(0, WorldVec3(kRegion, Vec3(x0, 0, z0)), WorldVec3(kRegion, Vec3(x1, 0, z1)), Vec3(), 0, 0,
+        return finder.FindPath(0, WorldVec3(region, Vec3(x0, 0, z0)), WorldVec3(region, Vec3(x1, 0, z1)), Vec3(), 0, 0,
                                0, 0, 0);
     }
     void Wall(unsigned x0, unsigned x1, unsigned z0, unsigned z1) {
         for (unsigned z = z0; z <= z1; ++z) {
-            for (unsigned x = x0; x <= x1; ++x) terrain.SetPassable(x, z, 2);
+            for (unsigned x = x0; x <= x1; ++x) terrain->SetPassable(x, z, 2);
         }
         Rebuild();
     }
 
-    Terrain terrain{nullptr};
-    PathMesh mesh;
-    PathFinder finder;
+    World world;
+    Region* region = nullptr;
+    Terrain* terrain = nullptr;  // the level's
+    PathFinder& finder = *Singleton<PathFinder>::Get();
     bool registered = false;
 };
 
 TEST_F(TerrainPathMeshTest, CoversThePassableCellsAtTheirHeights) {
     ASSERT_TRUE(registered);
-    EXPECT_NEAR(GroundArea(mesh), 32.0f * 32.0f, 1e-2f);
+    EXPECT_NEAR(GroundArea(Mesh()), 32.0f * 32.0f, 1e-2f);
     // The open area is cut into bounded triangles whose corners are samples of the ground.
-    for (uint32_t i = 0; i < mesh.GetNumVertices(); ++i) {
-        const Vec3& v = mesh.GetVertex(i);
-        EXPECT_FLOAT_EQ(v.y, terrain.GetHeight(unsigned(v.x), unsigned(v.z)));
+    for (uint32_t i = 0; i < Mesh().GetNumVertices(); ++i) {
+        const Vec3& v = Mesh().GetVertex(i);
+        EXPECT_FLOAT_EQ(v.y, terrain->GetHeight(unsigned(v.x), unsigned(v.z)));
     }
-    for (uint32_t i = 0; i < mesh.GetNumTriangles(); ++i) {
-        const PathMesh::Triangle& t = mesh.GetTriangle(i);
+    for (uint32_t i = 0; i < Mesh().GetNumTriangles(); ++i) {
+        const PathMesh::Triangle& t = Mesh().GetTriangle(i);
         for (int k = 0; k < 3; ++k) {
-            const Vec3 edge = mesh.GetVertex(t.vertex[k]) - mesh.GetVertex(t.vertex[(k + 1) % 3]);
+            const Vec3 edge = Mesh().GetVertex(t.vertex[k]) - Mesh().GetVertex(t.vertex[(k + 1) % 3]);
             EXPECT_LE(std::hypot(edge.x, edge.z), std::sqrt(2.0f) * TerrainPathMeshCalculator::kSubdivision + 1e-3f);
         }
     }
 
     Wall(10, 13, 4, 7);
-    EXPECT_NEAR(GroundArea(mesh), 32.0f * 32.0f - 16.0f, 1e-2f);
-    EXPECT_EQ(mesh.FindTriangle(Vec3(11.5f, 3.0f, 5.5f)), -1);
-    EXPECT_GE(mesh.FindTriangle(Vec3(9.5f, 3.0f, 5.5f)), 0);
-    EXPECT_FALSE(mesh.IsLineWalkable(Vec3(2, 0, 5.5f), Vec3(20, 0, 5.5f)));
+    EXPECT_NEAR(GroundArea(Mesh()), 32.0f * 32.0f - 16.0f, 1e-2f);
+    EXPECT_EQ(Mesh().FindTriangle(Vec3(11.5f, 3.0f, 5.5f)), -1);
+    EXPECT_GE(Mesh().FindTriangle(Vec3(9.5f, 3.0f, 5.5f)), 0);
+    EXPECT_FALSE(Mesh().IsLineWalkable(Vec3(2, 0, 5.5f), Vec3(20, 0, 5.5f)));
 }
 
 TEST_F(TerrainPathMeshTest, PathsGoAroundANewObstacleAndNeverThroughIt) {
@@ -99,7 +113,7 @@ TEST_F(TerrainPathMeshTest, PathsGoAroundANewObstacleAndNeverThroughIt) {
     EXPECT_GT(around->points.size(), 2u);
     for (size_t i = 1; i < around->points.size(); ++i) {
         const Vec3 a = around->points[i - 1].GetRegionPosition(), b = around->points[i].GetRegionPosition();
-        EXPECT_TRUE(mesh.IsLineWalkable(a, b)) << i;
+        EXPECT_TRUE(Mesh().IsLineWalkable(a, b)) << i;
     }
     EXPECT_FALSE(Find(2, 16, 15.5f, 16));  // inside the wall
 
@@ -110,19 +124,26 @@ TEST_F(TerrainPathMeshTest, PathsGoAroundANewObstacleAndNeverThroughIt) {
     // Everything impassable: no mesh.
     Wall(0, 31, 0, 31);
     EXPECT_FALSE(registered);
-    EXPECT_FALSE(mesh.HasMesh());
+    EXPECT_FALSE(Mesh().HasMesh());
 }
 
 TEST_F(TerrainPathMeshTest, MakingTheMeshTwiceGivesTheSameMesh) {
     Wall(5, 9, 3, 20);
     Wall(20, 20, 20, 20);
+    // A height edit reaches the level's mesh too.
+    terrain->SetBaseHeight(24, 8, 9.0f);
+    terrain->AddDirtyRect(DirtyRect(24, 8, 1, 1));
+    Rebuild();
+    bool raised = false;
+    for (uint32_t i = 0; i < Mesh().GetNumVertices(); ++i) raised = raised || Mesh().GetVertex(i) == Vec3(24, 9, 8);
+    EXPECT_TRUE(raised);
     PathMesh again;
-    ASSERT_TRUE(TerrainPathMeshCalculator(terrain).CreateNavigationMesh(again));
-    ASSERT_EQ(again.GetNumVertices(), mesh.GetNumVertices());
-    ASSERT_EQ(again.GetNumTriangles(), mesh.GetNumTriangles());
-    for (uint32_t i = 0; i < mesh.GetNumVertices(); ++i) EXPECT_EQ(again.GetVertex(i), mesh.GetVertex(i));
-    for (uint32_t i = 0; i < mesh.GetNumTriangles(); ++i) {
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(again.GetTriangle(i).vertex[k], mesh.GetTriangle(i).vertex[k]);
+    ASSERT_TRUE(TerrainPathMeshCalculator(*terrain).CreateNavigationMesh(again));
+    ASSERT_EQ(again.GetNumVertices(), Mesh().GetNumVertices());
+    ASSERT_EQ(again.GetNumTriangles(), Mesh().GetNumTriangles());
+    for (uint32_t i = 0; i < Mesh().GetNumVertices(); ++i) EXPECT_EQ(again.GetVertex(i), Mesh().GetVertex(i));
+    for (uint32_t i = 0; i < Mesh().GetNumTriangles(); ++i) {
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(again.GetTriangle(i).vertex[k], Mesh().GetTriangle(i).vertex[k]);
     }
 }
 

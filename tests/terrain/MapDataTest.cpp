@@ -1,6 +1,6 @@
 // A region's map data drawn from above on the GL device: the picture shows the region's water and
-// the entities that belong on a mini-map where they lie, red where nothing is, and the map builder
-// compiles it into the map file as the region's mini-map.
+// the entities that belong on a mini-map where they lie (a neighbour's too where they reach over),
+// red where nothing is, and the map builder compiles it into the map file as the region's mini-map.
 
 #include <gtest/gtest.h>
 
@@ -100,9 +100,24 @@ protected:
         EXPECT_EQ(log.Count(LogPriority::Error), 0u);
     }
 
+    test::MapBoxEntity* AddBox(Region* region, const Vec3& at, bool onMap) {
+        auto* box = static_cast<test::MapBoxEntity*>(Singleton<ObjectManager>::Get()->CreateObject("MapBoxEntity"));
+        box->Make();
+        box->onMap = onMap;
+        EXPECT_TRUE(world.AddEntity(box, WorldCoords(region, Coords::Translation(at)), false));
+        return box;
+    }
     // A region 32 x 32 with a round lake around (8, 8) and green boxes at (24, 8) (on the
-    // mini-map) and (8, 24) (not on it).
+    // mini-map) and (8, 24) (not on it); east of it a neighbour with a box reaching over the
+    // shared edge at z = 16.
     Region* MakeRegion() {
+        Region* east = world.GetRegion(
+            world.AddRegion("Levels/East.lvl", IntVec3(132, 0, 0), ABBox(Vec3(16, 0, 16), Vec3(16, 8, 16)), RegionId()));
+        auto eastLevel = std::make_unique<Level>(east);
+        eastLevel->NewSpace(Vec2(16, 16));
+        eastLevel->PostLoad(false);
+        east->SetLevel(std::move(eastLevel));
+        AddBox(east, Vec3(1, 2, 16), true);
         Region* region = world.GetRegion(
             world.AddRegion(kRegionName, IntVec3(100, 0, 0), ABBox(Vec3(16, 0, 16), Vec3(16, 8, 16)), RegionId()));
         auto level = std::make_unique<Level>(region);
@@ -118,14 +133,10 @@ protected:
         level->SetWater(std::move(water));
         level->PostLoad(false);
         region->SetLevel(std::move(level));
-        for (const bool onMap : {true, false}) {
-            auto* box = static_cast<test::MapBoxEntity*>(Singleton<ObjectManager>::Get()->CreateObject("MapBoxEntity"));
-            box->Make();
-            box->onMap = onMap;
-            const Vec3 at = onMap ? Vec3(24, 2, 8) : Vec3(8, 2, 24);
-            EXPECT_TRUE(world.AddEntity(box, WorldCoords(region, Coords::Translation(at)), false));
-        }
+        AddBox(region, Vec3(24, 2, 8), true);
+        AddBox(region, Vec3(8, 2, 24), false);
         world.UpdateRegionBoundingBox(region->GetLevel());
+        world.BuildConnectivity();
         return region;
     }
 
@@ -162,9 +173,11 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
         return std::vector<int>{p[0], p[1], p[2]};
     };
     EXPECT_EQ(at(8, 8), (std::vector<int>{0, 0, 255})) << "the lake";
-    const std::vector<int> box = at(24, 8);
-    EXPECT_GT(box[1], box[0]) << "the box on the mini-map, lit";
-    EXPECT_GT(box[1], box[2]);
+    for (const auto& [x, z] : {std::pair(24.0f, 8.0f), std::pair(31.5f, 16.0f)}) {
+        const std::vector<int> box = at(x, z);
+        EXPECT_GT(box[1], box[0]) << x << ", " << z << ": a box on the mini-map, lit";
+        EXPECT_GT(box[1], box[2]) << x << ", " << z;
+    }
     for (const auto& [x, z] : {std::pair(8.0f, 24.0f), std::pair(24.0f, 24.0f), std::pair(16.0f, 8.0f)}) {
         EXPECT_EQ(at(x, z), (std::vector<int>{255, 0, 0})) << x << ", " << z << ": nothing drawn there";
     }

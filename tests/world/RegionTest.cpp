@@ -85,6 +85,15 @@ TEST(Region, AnInvalidIdIsReplacedByAUniqueOne) {
     EXPECT_EQ(world.Add("b", ABBox(), IntVec3(), RegionId(5, 6, 7, 8))->GetId(), RegionId(5, 6, 7, 8));
 }
 
+// The map data picture replaces the level's extension; names without one (or shorter than one)
+// keep all they have.
+TEST(Region, MapDataFilesAreNamedAfterTheRegion) {
+    EXPECT_EQ(Region::GetMapDataFileName("Levels/World/Region1.lvl"), "Levels/World/Region1.tga");
+    EXPECT_EQ(Region::GetMapDataFileName("Lake"), "Lake.tga");
+    EXPECT_EQ(Region::GetMapDataFileName("ab"), "ab.tga");
+    EXPECT_EQ(Region::GetMapDataFileName("Levels.v2/Crypt"), "Levels.v2/Crypt.tga");
+}
+
 TEST(RegionRecord, SaveWritesTheRecordTheWorldFileReads) {
     test::FakeWorld world;
     Region* region = world.Add("Crypt", ABBox(Vec3(1.5f, -2, 3), Vec3(10, 20, 30)), IntVec3(-7, 8, 1 << 20),

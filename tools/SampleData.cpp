@@ -96,7 +96,7 @@ bool WriteOptions(const std::string& directory) {
     options.SetQuality(Quality::detailLevel, 2);
     options.SetQuality(Quality::textureQuality, 2);
     options.SetQuality(Quality::shadowQuality, 1);
-    options.SetQuality(Quality::reflectionQuality, 1);
+    options.SetQuality(Quality::reflectionQuality, 2);  // the water reflects
     return options.Save(directory + "/" + kOptionsFile);
 }
 

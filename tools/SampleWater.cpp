@@ -41,7 +41,8 @@ in float v_reflectivity;
 void main() {
 #if defined(REFLECT)
     vec2 uv = v_screen.xy / v_screen.w * 0.5 + 0.5;
-    o_color = vec4(mix(v_color.rgb, texture(s0, uv).rgb, v_reflectivity), v_color.a);
+    vec4 reflection = texture(s0, uv);
+    o_color = vec4(mix(v_color.rgb, reflection.rgb, v_reflectivity * reflection.a), v_color.a);
 #else
     o_color = v_color;
 #endif

@@ -5,8 +5,10 @@
 //                                  "waterPathStyle" and their "...ReflectStyle" forms): the colour
 //                                  "waterColor", blended over the ground by the vertex's coverage
 //                                  times the opacity of its depth on the "depthParams" ramp; the
-//                                  reflect forms mix "reflectTexture" (in screen space) in by the
-//                                  reflectivity of "surfaceParams". Depth-tested, no depth write.
+//                                  reflect forms mix "reflectTexture" in by the reflectivity of
+//                                  "surfaceParams" times the reflection's alpha (0 where it shows
+//                                  nothing), read at the screen position turned upside down as
+//                                  reflections are drawn. Depth-tested, no depth write.
 //   Shaders/Water/WaterWaves.ssh   wave elements: "baseTexture" faded by the vertex alpha,
 //                                  blended over ("blendStyle") or modulating twice what lies
 //                                  under it ("bumpStyle")

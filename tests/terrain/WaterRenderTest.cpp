@@ -235,8 +235,8 @@ TEST_F(WaterRenderTest, ShoreWavesMoveBetweenFramesAndNothingElseChanges) {
 }
 
 // A red box at height 1.5 over the middle of the lake, seen from above its south shore: the lake
-// shows it mirrored (half reflection, half water colour) where its image at -1.5 lies, and only
-// water elsewhere; the box itself covers the water in front of it.
+// shows it mirrored (half reflection, half water colour) where its image at -1.5 lies, and its own
+// colour where it reflects nothing; the box itself covers the water in front of it.
 TEST_F(WaterRenderTest, ABoxAboveTheLakeShowsInItsReflection) {
     bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
     bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
@@ -292,7 +292,7 @@ TEST_F(WaterRenderTest, ABoxAboveTheLakeShowsInItsReflection) {
     // Water away from the image reflects nothing; the box itself is plain red.
     for (const Vec3& p : {Vec3(12.0f, 0.0f, 12.0f), Vec3(20.0f, 0.0f, 20.0f), Vec3(16.0f, 0.0f, 22.0f)}) {
         EXPECT_LT(red(at(p)), 8) << p.x << " " << p.z;
-        EXPECT_NEAR(blue(at(p)), 128, 24);
+        EXPECT_GT(blue(at(p)), 240);
     }
     EXPECT_GT(red(at(Vec3(16.0f, 1.5f, 15.5f))), 240);
     EXPECT_LT(blue(at(Vec3(16.0f, 1.5f, 15.5f))), 8);

@@ -23,6 +23,7 @@
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsShader2.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsNormalRenderer.h"
 #include "support/GLEngineBed.h"
@@ -302,6 +303,13 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     for (const Vec3& top : {Vec3(2.0f, 3.0f, 0.0f), Vec3(4.0f, 3.0f, 2.0f), Vec3(2.0f, 3.0f, 4.0f), Vec3(0.0f, 3.0f, 2.0f),
                             Vec3(4.0f, 3.0f, 4.0f)})
         EXPECT_NE(At(pixels, top), kBlack) << top.x << " " << top.z;
+    // In one pass with the ambient-light shader of its material, the room looks the same.
+    GridCellMeshInstance& instance = *grid->GetCell(0, 0, 0).instance;
+    instance.SetSinglePass(true);
+    EXPECT_EQ(instance.GetNumRenderPasses(Name::Create("ambientLightStyle"), RenderGenerationId()), 1);
+    EXPECT_EQ(instance.GetShader2(0, Name())->GetFileName(), sample::kStandardShader);
+    EXPECT_EQ(Draw(region), pixels);
+    instance.SetSinglePass(false);
 
     // Posts 1 and 2 and the wall between them alone: the one-wall piece, turned to stand on +x.
     grid->SetLatticeValue(1, 0, 0, 0);

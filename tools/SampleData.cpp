@@ -481,6 +481,7 @@ bool WriteWorld(FileSystem& files) {
         // A fire near the spawn point, lighting its surroundings.
         if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, WorldGroundHeight(12, 8) + 0.3f, 8))))
             return false;
+        if (i == 0 && !AddCryptEntrance(builder)) return false;
         if (!builder.Save(files, level, true)) return false;
     }
     // The crypt, an interior joined to the first region.

@@ -4,6 +4,11 @@
 #include "SampleMeshBuilder.h"
 
 #include "LevelBuilder.h"
+#include "SampleOutdoors.h"
+
+#include "core/Singleton.h"
+#include "engine/ObjectManager.h"
+#include "terrain/GridEntrance.h"
 
 #include "world/GridRegion.h"
 #include "world/GridSystem.h"
@@ -95,7 +100,8 @@ bool WriteGrid(FileSystem& files) {
     }
     return WriteDoorway(files, kGridDoorwayMesh, -kHalfCell, true, true) &&
            WriteDoorway(files, kGridEntranceMesh, 0.0f, false, false) &&
-           WriteText(files, GridRegion::kDefaultSystem, record);
+           WriteText(files, GridRegion::kDefaultSystem, record) &&
+           WriteText(files, kGridEntranceRecord, std::string("Class,GridEntrance,\nmesh,") + kGridEntranceMesh + ",\n");
 }
 
 void FurnishCrypt(GridRegion& grid) {
@@ -112,6 +118,14 @@ void FurnishCrypt(GridRegion& grid) {
     for (int x = 0; x < kCryptCells; ++x)
         for (int z = 0; z < kCryptCells; ++z) grid.SetCellFloor(x, 0, z, 1);
     grid.SetCellFeature(kCryptDoorCell, 0, 0, 1, 0);
+}
+
+bool AddCryptEntrance(LevelBuilder& yard) {
+    auto* entrance = Singleton<ObjectManager>::Get()->CreateObjectFromFile<GridEntrance>(kGridEntranceRecord);
+    if (!entrance) return false;
+    entrance->SetPortalIds(kCryptEntrancePortal, kCryptDoorPortal, kCryptRegionId);
+    const Vec3 at(kCryptEntrance.x, WorldGroundHeight(kCryptEntrance.x, kCryptEntrance.z), kCryptEntrance.z);
+    return yard.GetLevel().AddEntity(entrance, Coords::Translation(at));
 }
 
 bool WriteCrypt(FileSystem& files, TableDepot& records, const RegionId& yard, RegionRecord& record) {

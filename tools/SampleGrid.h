@@ -32,6 +32,7 @@
 namespace GAME {
 class FileSystem;
 class GridRegion;
+class LevelBuilder;
 class TableDepot;
 struct RegionRecord;
 }  // namespace GAME
@@ -40,6 +41,7 @@ namespace GAME::sample {
 
 constexpr const char* kGridDoorwayMesh = "Meshes/Grid/Doorway.msh";
 constexpr const char* kGridEntranceMesh = "Meshes/Grid/Entrance.msh";
+constexpr const char* kGridEntranceRecord = "Records/Sample/GridEntrance.dbr";  // a GridEntrance of that mesh
 constexpr float kGridCellWidth = 4.0f;
 constexpr float kGridCellHeight = 3.0f;
 constexpr int kCryptCells = 5;
@@ -60,6 +62,8 @@ inline const UniqueId kCryptEntrancePortal = UniqueId::FromNameOrderWords({0x637
 bool WriteGrid(FileSystem& files);
 // Furnishes the grid (whatever its size) as the crypt.
 void FurnishCrypt(GridRegion& grid);
+// Places the crypt's entrance in the first region's level (world space is that region's).
+bool AddCryptEntrance(LevelBuilder& yard);
 // Writes the crypt's level, its doorway joined to the entrance in the region yard, and fills in
 // its region record. False, with the failure logged, when the level could not be written.
 bool WriteCrypt(FileSystem& files, TableDepot& records, const RegionId& yard, RegionRecord& record);

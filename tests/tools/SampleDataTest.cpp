@@ -20,6 +20,7 @@
 #include "render/GraphicsTexture.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
+#include "terrain/GridEntrance.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
 #include "terrain/Water.h"
@@ -32,6 +33,7 @@
 #include "files/File.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -286,8 +288,18 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
             Level level(region);
             const void* data = map->Lock(region->GetLevelDataPosition(), region->GetLevelDataSize());
             EXPECT_TRUE(level.Load(data, region->GetLevelDataSize(), false));
-            // The first region also has its fire and the marks around it.
-            EXPECT_EQ(level.GetNumEntities(), i == 0 ? 21 + sample::kScorchMarks : 20);
+            // The first region also has its fire, the marks around it and the crypt's entrance.
+            EXPECT_EQ(level.GetNumEntities(), i == 0 ? 22 + sample::kScorchMarks : 20);
+            if (i == 0) {
+                mem::vector<Entity*> entities;
+                level.GetEntities(entities);
+                const auto entrance = std::find_if(entities.begin(), entities.end(), [](const Entity* e) {
+                    return e->GetRTTIClassInfo()->IsA(&GridEntrance::classInfo);
+                });
+                ASSERT_NE(entrance, entities.end());
+                EXPECT_TRUE(static_cast<const GridEntrance*>(*entrance)->IsPortalInfoValid());
+                EXPECT_EQ(static_cast<const GridEntrance*>(*entrance)->GetConnectedRegionId(), sample::kCryptRegionId);
+            }
             ASSERT_NE(level.GetGround(), nullptr);
             EXPECT_NEAR(level.GetGroundHeight(64, 20), sample::WorldGroundHeight(offset.x + 64, offset.z + 20), 1e-3f);
             EXPECT_NEAR(level.GetGroundHeight(31, 0), sample::WorldGroundHeight(offset.x + 31, offset.z), 1e-3f);

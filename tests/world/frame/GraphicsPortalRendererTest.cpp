@@ -16,6 +16,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "physics/CollisionContact.h"
+#include "terrain/GridEntrance.h"
 #include "world/GridRegion.h"
 #include "world/WorldIntersection.h"
 #include "world/WorldRay.h"
@@ -330,9 +331,9 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
 }
 
 // The sample crypt lies far aside from a yard; the doorway cell's portal (its feature mesh's one
-// portal) is joined to a doorway standing in the yard. A ray from the yard passes through both,
-// through the opening of the crypt's cross wall, and meets the crypt's back wall.
-TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheDoorwayFeatureIntoTheCrypt) {
+// portal) is joined to the sample entrance standing in the yard. A ray from the yard passes
+// through both, through the opening of the crypt's cross wall, and meets the crypt's back wall.
+TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeatureIntoTheCrypt) {
     Region* yard = AddRegion("yard", IntVec3(0, 0, 0));
     Region* crypt = AddRegion("crypt", IntVec3(1000, 0, 0));
     GridRegion* grid = AddGrid(crypt);
@@ -342,17 +343,13 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheDoorwayFeatureIntoTheCryp
     ASSERT_NE(inside, nullptr);
     // The cell's frame is at the cell centre (10, 0, 2); its portal lies on the cell's low-z side.
     EXPECT_NEAR(inside->GetRegionBoundingBox().coords.origin.z, 0.0f, 1e-4f);
-    // The yard's side faces the yard (-z), the crypt's faces into the crypt (+z).
-    mem::vector<Portal::Triangle> facingYard = inside->GetTriangles();
-    for (Portal::Triangle& triangle : facingYard) std::swap(triangle.corner[1], triangle.corner[2]);
-    Portal* outside = yard->CreatePortal();
-    outside->SetTriangles(facingYard);
-    outside->SetLocalChokePoint(Coords::Translation(Vec3(0.0f, 1.125f, -2.0f)));
-    outside->SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, 12.0f)));
-    outside->SetConnectedRegionId(crypt->GetId());
-    outside->SetConnectedPortalId(inside->GetId());
+    auto* entrance = Singleton<ObjectManager>::Get()->CreateObjectFromFile<GridEntrance>(sample::kGridEntranceRecord);
+    ASSERT_NE(entrance, nullptr);
+    entrance->SetPortalIds(UniqueId::FromNameOrderWords({1, 2, 3, 4}), inside->GetId(), crypt->GetId());
+    ASSERT_TRUE(world.AddEntity(entrance, WorldCoords(yard, Coords::Translation(Vec3(0.0f, 0.0f, 10.0f))), false));
+    ASSERT_NE(entrance->GetPortal(), nullptr);
     inside->SetConnectedRegionId(yard->GetId());
-    inside->SetConnectedPortalId(outside->GetId());
+    inside->SetConnectedPortalId(entrance->GetPortal()->GetId());
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
 
@@ -362,10 +359,11 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheDoorwayFeatureIntoTheCryp
     EXPECT_EQ(hit.position.GetRegion(), crypt);
     EXPECT_NEAR(hit.distance, 5.0f + 19.875f, 1e-3f);
     EXPECT_NEAR(hit.position.GetRegionPosition().x, 10.0f, 1e-3f);
-    // A step aside the ray meets the doorway's side instead.
+    // A step aside the ray meets the entrance's side instead.
     world.GetIntersection(WorldRay(WorldVec3(yard, Vec3(1.0f, 1.0f, 5.0f)), Vec3(0.0f, 0.0f, 1.0f)), hit,
                           PhysicsSurface::None, false);
-    EXPECT_EQ(hit.distance, Infinity);
+    EXPECT_EQ(hit.entity, entrance);
+    EXPECT_NEAR(hit.distance, 4.875f, 1e-3f);
 
     // A box pressed into the back wall touches it; one in the middle of a cell touches nothing.
     CollisionContact contacts[8];

@@ -149,6 +149,7 @@ FlightSummary SampleFlight::Summarize() const {
     summary.p50Ms = at(0.50);
     summary.p99Ms = at(0.99);
     summary.maxMs = sorted.back();
+    for (const double time : sorted) summary.totalMs += time;
     return summary;
 }
 

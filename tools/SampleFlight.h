@@ -16,10 +16,12 @@
 // without it a level would stay loaded for hundreds of frames after it was last seen. Loads and
 // unloads are counted from the world's loaded regions before and after each frame. Frame time is
 // measured from the start of Step to after the frame is presented, without the host's saving.
+// Step paces the frames (kFramePeriod).
 
 #include <array>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HostCamera.h"
@@ -59,6 +61,7 @@ struct FlightSummary {
     double p50Ms = 0.0;
     double p99Ms = 0.0;
     double maxMs = 0.0;
+    double totalMs = 0.0;
     int regionsLoaded = 0;    // times a region's level came in
     int regionsUnloaded = 0;  // times one went
 };
@@ -70,6 +73,10 @@ public:
     // farther away are let go.
     static constexpr float kFarPlane = 100.0f;
     static constexpr float kLoadAhead = 8.0f;
+    // Frames start at most 60 times a second, as they would on a display's refresh (the wait is
+    // not part of the frame's time), so the level loading thread has the time it would have in
+    // a game.
+    static constexpr std::chrono::microseconds kFramePeriod{16667};
 
     // Loads the sample map into the engine's world (the engine's data holds the sample data) and
     // puts the flight's view on its display. With streaming off every region is loaded first and
@@ -89,7 +96,9 @@ public:
     // arrived at in this frame (-1 between points) so the frame can be saved.
     template <typename BeforePresent>
     void Step(BeforePresent&& beforePresent) {
+        std::this_thread::sleep_until(lastStart_ + kFramePeriod);
         const auto start = std::chrono::steady_clock::now();
+        lastStart_ = start;
         const int point = BeginFrame();
         const auto saveStart = std::chrono::steady_clock::now();
         beforePresent(point);
@@ -126,6 +135,7 @@ private:
     bool streaming_;
     bool ready_ = false;
     int frame_ = 0;
+    std::chrono::steady_clock::time_point lastStart_;  // of the last frame
     bool reached_ = false;  // this frame reached a point of the path
     mem::vector<Region*> loaded_;  // after the last frame
     std::vector<double> times_;    // milliseconds a frame

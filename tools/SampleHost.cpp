@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +25,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "SampleData.h"
 #include "SampleFlight.h"
@@ -51,8 +49,6 @@ using GAME::sample::SampleFlight;
 
 constexpr unsigned kEscapeKey = 1;
 constexpr int kProgressLines = 10;  // a flight prints its progress this often
-// Frames start at most 60 times a second, as they would on a display's refresh.
-constexpr std::chrono::microseconds kFramePeriod{16667};
 
 // What the command line asks for.
 struct HostOptions {
@@ -192,7 +188,6 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
         const int progressEvery = std::max(1, flight.GetNumFrames() / kProgressLines);
         bool stopped = false;  // by the user
         while (flight.IsReady() && !flight.IsDone() && !stopped) {
-            const auto frameStart = std::chrono::steady_clock::now();
             flight.Step([&](int point) {
                 if (point < 0 || options.shots.empty()) return;
                 const std::string shot = options.shots + "/" + std::to_string(point) + "-" +
@@ -200,7 +195,6 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
                 if (!SaveScreenShots(graphics, shot)) ++failures;
             });
             stopped = !window.ProcessMessages() || EscapePressed(engine);
-            std::this_thread::sleep_until(frameStart + kFramePeriod);
             if (flight.GetFrame() % progressEvery == 0 || flight.IsDone()) {
                 std::printf("Sample host: frame %d of %d, %s, %d regions loaded\n", flight.GetFrame(),
                             flight.GetNumFrames(), flight.GetCurrentPoint().name, flight.GetNumRegionsLoaded());

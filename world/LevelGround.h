@@ -6,7 +6,7 @@
 // file with a ground fails to load.
 //
 // The ground chunk of a level file holds a u32 kind (from version 11 on) and the kind's block:
-// kind 0 the editor block, 2 the run-time block (1, a grid region, has no block of its own).
+// kind 0 the editor block, 1 the grid block of an interior region, 2 the run-time block.
 
 #include <cstdint>
 

@@ -111,6 +111,7 @@ GraphicsEngine::~GraphicsEngine() {
     if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Destroy();
     // The font styles hold fonts of this engine's manager.
     StyleManager::ReleaseFonts(*this);
+    DestroySceneResources();
     UnloadShader2(basicShader_);
     UnloadShader2(overlayShader_);
     UnloadFont(defaultFont_);

@@ -328,6 +328,9 @@ protected:
 private:
     // Makes the scene resources' managers (defined in scene/GraphicsEngineScene.cpp).
     void CreateSceneManagers(ResourceLoader& loader);
+    // Releases what the scene renderers share (render targets, shaders, textures) while the
+    // canvas and managers still exist (defined there too).
+    void DestroySceneResources();
     // A row of the directory reduction table.
     struct DirectoryReduction {
         std::string path;  // normalised

@@ -8,6 +8,8 @@
 #include "render/GraphicsResourceManager.h"
 #include "scene/GraphicsAnim.h"
 #include "scene/GraphicsMesh.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "scene/GraphicsShadowMapRenderer.h"
 
 namespace GAME {
 
@@ -26,6 +28,12 @@ GraphicsResourceManager<GraphicsMesh>* Meshes(const std::unique_ptr<BaseResource
 void GraphicsEngine::CreateSceneManagers(ResourceLoader& loader) {
     meshManager_ = std::make_unique<GraphicsResourceManager<GraphicsMesh>>(loader, *this, budget_.get());
     animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(loader);
+}
+
+void GraphicsEngine::DestroySceneResources() {
+    GraphicsNormalRenderer::DestroyRenderTargets(*this);
+    GraphicsShadowMapRenderer::DestroyResources(*this);
+    GraphicsSceneRenderer::DestroyResources(*this);
 }
 
 const GraphicsMesh* GraphicsEngine::LoadMesh(const std::string& fileName) {

@@ -27,6 +27,8 @@
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "scene/GraphicsRenderable.h"
+#include "scene/GraphicsShadowMap.h"
+#include "scene/GraphicsShadowMapRenderer.h"
 #include "scene/SceneWorld.h"
 
 namespace GAME {
@@ -91,6 +93,19 @@ void TangentSlopes(float x, float z, float r, float& lo, float& hi) {
     const float denominator = z * z - r * r;
     lo = (x * z - root) / denominator;
     hi = (x * z + root) / denominator;
+}
+
+// Whether the hull of the light and the box can meet the frustum: false when one plane has both
+// wholly behind it.
+bool ShadowReachesView(const Vec3& light, const ABBox& box, const Frustum& frustum) {
+    for (uint32_t i = 0; i < frustum.GetNumPlanes(); ++i) {
+        const Plane& plane = frustum.GetPlane(i);
+        const Vec3& n = plane.normal;
+        const float extent = std::fabs(n.x) * box.halfSize.x + std::fabs(n.y) * box.halfSize.y +
+                             std::fabs(n.z) * box.halfSize.z;
+        if (plane.GetDistance(light) < 0.0f && plane.GetDistance(box.centre) < -extent) return false;
+    }
+    return true;
 }
 
 bool SamePass(const RenderablePass& a, const RenderablePass& b) {
@@ -300,9 +315,43 @@ void GraphicsNormalRenderer::PrepareLights(GraphicsCanvas& canvas) {
     }
 }
 
-void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas&) {
+void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
+    const SceneStyleNames& styles = SceneStyleNames::Get();
     pointShadowsUsed_ = 0;
-    for (LightRecord& record : records_) record.shadowSurface = gTargets.noShadow;
+    bool directionalUsed = false;
+    RenderSurface* const previousTarget = canvas.GetTargetSurface();
+    for (LightRecord& record : records_) {
+        record.shadowSurface = gTargets.noShadow;
+        const GraphicsLight& light = *record.light;
+        if (!light.GetCastsShadows() || !shadows_) continue;
+        const bool point = light.GetType() == GraphicsLight::Type::Point;
+        RenderSurface* surface = nullptr;
+        if (point && pointShadowsUsed_ < kPointShadowSurfaces) {
+            surface = gTargets.pointShadows[pointShadowsUsed_++];
+        } else if (!point && !directionalUsed) {
+            surface = gTargets.directionalShadow;
+            directionalUsed = true;
+        }
+        if (surface == nullptr) continue;
+        GraphicsShadowMap map(light, GetViewerRegion(), world_);
+        mem::vector<RenderablePass> passes;
+        if (point) {
+            const Sphere reach(record.sphere.centre, record.sphere.radius * 0.75f);
+            CollectPasses(passes, styles.pointDiffuse, kMinSortOrder, kMaxSortOrder, &reach, &light);
+            std::erase_if(passes, [&](const RenderablePass& pass) {
+                return !ShadowReachesView(record.sphere.centre, pass.sceneBox, GetFrustum());
+            });
+        } else {
+            CollectPasses(passes, styles.directionalDiffuse, kMinSortOrder, kMaxSortOrder, nullptr, &light);
+        }
+        for (const RenderablePass& pass : passes) map.AddSurface(pass, pass.renderable->GetCastsShadows());
+        const bool drawn = point ? map.RenderPoint(canvas, Vec3(0.0f, -1.0f, 0.0f), surface, record.worldToShadow)
+                                 : map.RenderDirectional(canvas, GetCamera(), GetFrustum(),
+                                                         GraphicsShadowMap::kPerspectiveWarp, surface,
+                                                         record.worldToShadow);
+        if (drawn) record.shadowSurface = surface;
+    }
+    canvas.SetTargetSurface(previousTarget);
 }
 
 // -- Constants --------------------------------------------------------------------------------
@@ -338,7 +387,8 @@ void GraphicsNormalRenderer::SetShaderConstants(GraphicsCanvas&, const GraphicsS
                               regionToScene.TransformVector(coords.GetRegionCoords().zAxis));
         }
         shader->SetFloat4x4(names.worldToShadowMatrix, 0, currentLight_->worldToShadow);
-        const RenderSurface* surface = currentLight_->shadowSurface;
+        const RenderSurface* surface =
+            currentLight_->shadowSurface != nullptr ? currentLight_->shadowSurface : gTargets.noShadow;
         const RenderTexture* texture = nullptr;
         if (surface != nullptr) {
             const bool colourShadows = GetGenerationId() == RenderGenerationId::R200;
@@ -370,6 +420,12 @@ RenderTexture* GraphicsNormalRenderer::RenderBlended(GraphicsCanvas& canvas, flo
 RenderTexture* GraphicsNormalRenderer::Render(GraphicsCanvas& canvas, float blend, RenderTexture* previous,
                                               bool makeMask, bool blended, RenderSurface* target, bool) {
     if (!rendering_) return nullptr;
+    GraphicsEngine* graphics = GetGraphicsEngine();
+    if (gTargets.noShadow == nullptr && graphics != nullptr && graphics->GetCanvas() == &canvas) {
+        CreateRenderTargets(*graphics, graphics->GetNormalRendererTargetSize(0),
+                            graphics->GetNormalRendererTargetSize(1));
+        GraphicsShadowMapRenderer::CreateResources(*graphics);
+    }
     const Viewport savedViewport = canvas.GetViewport();
     gTargets.rendering = true;
     if (lighting_) PrepareLights(canvas);

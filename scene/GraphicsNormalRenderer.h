@@ -11,11 +11,14 @@
 // - Regions are reached through SceneWorld (scene/ may not include world/): the region contents,
 //   BuildScene's region list, the elements standing in open portals and the portal mask. Without
 //   one a renderer draws what was added to it directly.
-// - The render targets are shared by all normal renderers (CreateRenderTargets before the first
-//   render, DestroyRenderTargets at the end). Our device has no 16-bit colour with depth, so the
-//   shadow surfaces are RGBA unless it says otherwise.
-// - Shadow maps: every light record starts with the white no-shadow surface; the shadow step
-//   (RenderShadowMaps) is where shadow maps are drawn into the directional and point surfaces.
+// - The render targets are shared by all normal renderers. The first render makes them for the
+//   engine's canvas and its target sizes unless CreateRenderTargets made them before; the
+//   graphics engine releases them when it shuts down. Our device has no 16-bit colour with depth,
+//   so the shadow surfaces are RGBA unless it says otherwise.
+// - Shadow maps: every light record starts with the white no-shadow surface; a shadow-casting
+//   light that gets a directional or point surface has its map drawn there (GraphicsShadowMap,
+//   the perspective warp for the sun, the downward face for a point light). A record drawn
+//   without a surface (RenderLightStyle) samples the no-shadow surface.
 // - Fog parameters store 1 / (end - start) as 0 when the range is empty (no division by zero).
 // - A transparent pass whose shader lacks the depth style is skipped for the depth step.
 // - The mask's "mask" passes are the portal mask: the portals of the portal regions drawn with
@@ -153,8 +156,7 @@ private:
     static const Name* GetLightStyle(const GraphicsLight& light, bool withAmbient);
 
     void PrepareLights(GraphicsCanvas& canvas);
-    // The shadow step: gives every record its shadow surface (the no-shadow surface until shadow
-    // maps are drawn here).
+    // The shadow step: gives every record its shadow surface and draws the shadow maps.
     void RenderShadowMaps(GraphicsCanvas& canvas);
     void RenderAllPasses(GraphicsCanvas& canvas, RenderSurface* target);
     // Every pass in the sort range once per light record (see the source); only is a set of

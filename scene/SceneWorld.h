@@ -9,11 +9,13 @@
 
 namespace GAME {
 
+class Entity;
 class Frustum;
 class GraphicsPrimitiveDrawer;
 class GraphicsReflectionManager;
 class GraphicsSceneRenderer;
 class Region;
+struct Sphere;
 
 class SceneWorld {
 public:
@@ -35,6 +37,13 @@ public:
     virtual void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) = 0;
     // The position of the region's origin in the world.
     virtual IntVec3 GetOffsetFromWorld(const Region* region) const = 0;
+    // Appends the entities of the loaded levels that meet the sphere / the frustum (region's space),
+    // for the shadow maps: in every region near the sphere, and in the region and those seen
+    // through its open portals for the frustum.
+    virtual void GetEntitiesInSphere(mem::vector<Entity*>& out, Region* region, const Sphere& sphere) = 0;
+    virtual void GetEntitiesInFrustum(mem::vector<Entity*>& out, Region* region, const Frustum& frustum) = 0;
+    // The frame that carries points of from's space into to's.
+    virtual Coords GetRegionToRegionCoords(const Region* from, const Region* to) const = 0;
     // The height of the region's origin above the world's.
     float GetVerticalOffset(const Region* region) const { return float(GetOffsetFromWorld(region).y); }
 

@@ -15,11 +15,16 @@ namespace {
 // 9 "skyAmbientColor", 10 "groundAmbientColor", 11 "lightColor", 12 "lightPosition",
 // 13 "lightMaxDistance", 14 "lightDirection", 15 "transparencyValue", 16 "blendedGlobalFadeFactor",
 // 17 the style's terms (ambient, directional and point weights; w 1 for fog), 18 "cameraOrigin",
-// 19 "depthFogParams" and 20 "heightFogParams" (start, 1 / (end - start), amount), from 21
-// "boneMatrix" (three registers a bone). Fog passes carry the fog amount as their alpha.
+// 19 "depthFogParams" and 20 "heightFogParams" (start, 1 / (end - start), amount), 21-101
+// "boneMatrix" (three registers a bone), 102-105 "worldToShadowMatrix", 106 the style's shadow
+// (x: 0 none, 1 the directional map, 2 a point light's face). Fog passes carry the fog amount as
+// their alpha. v_light is the part of the colour that the shadowed light gives (w: the style's
+// shadow), v_shadow the position in the shadow map's space.
 const char* const kLitVertexProgram = R"(
 vec4 SkinPosition(vec4 p);
 vec3 SkinNormal(vec3 n);
+out vec4 v_light;
+out vec4 v_shadow;
 void main() {
     vec4 p = SkinPosition(vec4(a_position.xyz, 1.0));
     vec3 n = SkinNormal(a_normal.xyz);
@@ -27,12 +32,16 @@ void main() {
     vec3 world = vec3(dot(vc[4], p), dot(vc[5], p), dot(vc[6], p));
     vec3 normal = vec3(dot(vc[4].xyz, n), dot(vc[5].xyz, n), dot(vc[6].xyz, n));
     normal /= max(length(normal), 1e-6);
-    vec3 light = vc[17].x * mix(vc[10].rgb, vc[9].rgb, normal.y * 0.5 + 0.5);
-    light += vc[17].y * vc[11].rgb * max(dot(normal, -vc[14].xyz), 0.0);
+    vec3 ambient = vc[17].x * mix(vc[10].rgb, vc[9].rgb, normal.y * 0.5 + 0.5);
+    vec3 shadowed = vc[17].y * vc[11].rgb * max(dot(normal, -vc[14].xyz), 0.0);
     vec3 toLight = vc[12].xyz - world;
     float distance = length(toLight);
     float reach = max(1.0 - distance / max(vc[13].x, 1e-6), 0.0);
-    light += vc[17].z * vc[11].rgb * max(dot(normal, toLight / max(distance, 1e-6)), 0.0) * reach;
+    shadowed += vc[17].z * vc[11].rgb * max(dot(normal, toLight / max(distance, 1e-6)), 0.0) * reach;
+    vec3 light = ambient + shadowed;
+    v_light = vec4(vc[8].rgb * 2.0 * shadowed, vc[106].x);
+    vec4 w = vec4(world, 1.0);
+    v_shadow = vec4(dot(vc[102], w), dot(vc[103], w), dot(vc[104], w), dot(vc[105], w));
     float alpha = vc[15].z * vc[16].x;
     float depthFog = clamp((length(world - vc[18].xyz) - vc[19].x) * vc[19].y, 0.0, 1.0) * vc[19].z;
     float heightFog = clamp((vc[20].x - world.y) * vc[20].y, 0.0, 1.0) * vc[20].z;
@@ -60,10 +69,53 @@ vec4 SkinPosition(vec4 p) { return vec4(Skin(p), 1.0); }
 vec3 SkinNormal(vec3 n) { return Skin(vec4(n, 0.0)); }
 )";
 
+// The light left by the shadow map, 0 (shadowed) to 1; pc[4] "shadowBluriness" (the taps' spread
+// in texels of the map), pc[5] "lightMaxDistance", pc[6] "lightShadowIntensity"; s2 the map's
+// depth. Outside the map, behind a point light's face and without a shadow map all is lit.
+const char* const kShadowFunction = R"(
+uniform sampler2DShadow s2;
+in vec4 v_light;
+in vec4 v_shadow;
+float Shadow() {
+    float kind = v_light.w;
+    if (kind < 0.5) {
+        return 1.0;
+    }
+    vec2 uv;
+    float depth;
+    if (kind < 1.5) {
+        if (v_shadow.w <= 0.0) {
+            return 1.0;
+        }
+        uv = v_shadow.xy / v_shadow.w;
+        depth = v_shadow.z / v_shadow.w;
+    } else {
+        float along = -v_shadow.y;
+        if (along <= 1e-4) {
+            return 1.0;
+        }
+        vec2 image = v_shadow.xz / (2.0 * along);
+        uv = vec2(0.5 * image.x + 0.5, 0.5 - 0.5 * image.y);
+        depth = length(v_shadow.xyz) / max(pc[5].x, 1e-6);
+    }
+    if (any(lessThan(uv, vec2(0.0))) || any(greaterThan(uv, vec2(1.0)))) {
+        return 1.0;
+    }
+    float reference = min(depth - 0.004, 1.0);
+    float d = 0.5 * pc[4].x;
+    float lit = 0.25 * (texture(s2, vec3(uv + vec2(-d, -d), reference)) + texture(s2, vec3(uv + vec2(d, -d), reference)) +
+                        texture(s2, vec3(uv + vec2(-d, d), reference)) + texture(s2, vec3(uv + vec2(d, d), reference)));
+    return kind > 1.5 ? mix(1.0, lit, pc[6].x) : lit;
+}
+vec4 LitColor() {
+    return vec4(v_color.rgb - v_light.rgb * (1.0 - Shadow()), v_color.a);
+}
+)";
+
 const char* const kLitPixelProgram = R"(
 uniform sampler2D s0;
 void main() {
-    o_color = texture(s0, v_uv0) * v_color;
+    o_color = texture(s0, v_uv0) * LitColor();
 }
 )";
 
@@ -77,6 +129,32 @@ void main() {
 const char* const kDepthPixelProgram = R"(
 void main() {
     o_color = vec4(gl_FragCoord.z);
+}
+)";
+
+// A point light's face (see kShadowFunction): registers 0-3 carry the world-to-face transform.
+const char* const kPointShadowVertexProgram = R"(
+vec4 SkinPosition(vec4 p);
+vec3 SkinNormal(vec3 n);
+out vec4 v_shadow;
+void main() {
+    vec4 p = SkinPosition(vec4(a_position.xyz, 1.0));
+    vec3 face = vec3(dot(vc[0], p), dot(vc[1], p), dot(vc[2], p));
+    float w = -2.0 * face.y;
+    gl_Position = vec4(face.x, face.z, 0.5 * w, w);
+    v_shadow = vec4(face, 1.0);
+    v_color = vec4(1.0);
+    v_uv0 = a_texcoord0.xy;
+}
+)";
+
+// The distance from the point light over its reach, as depth; pc[5] "lightMaxDistance".
+const char* const kPointShadowPixelProgram = R"(
+in vec4 v_shadow;
+void main() {
+    float depth = clamp(length(v_shadow.xyz) / max(pc[5].x, 1e-6), 0.0, 1.0);
+    gl_FragDepth = depth;
+    o_color = vec4(depth);
 }
 )";
 
@@ -95,7 +173,7 @@ void main() {
     if (pattern < pc[1].x) {
         discard;
     }
-    vec4 base = texture(s0, v_uv0) * v_color;
+    vec4 base = texture(s0, v_uv0) * LitColor();
     o_color = vec4(mix(pc[2].rgb, base.rgb, clamp((pattern - pc[1].x) * 8.0, 0.0, 1.0)), base.a);
 }
 )";
@@ -105,7 +183,7 @@ const char* const kIceyPixelProgram = R"(
 uniform sampler2D s0;
 uniform sampler2D s1;
 void main() {
-    vec4 base = texture(s0, v_uv0) * v_color;
+    vec4 base = texture(s0, v_uv0) * LitColor();
     o_color = vec4(mix(base.rgb, texture(s1, v_uv0).rgb, 0.5), base.a * pc[3].x);
 }
 )";
@@ -133,6 +211,10 @@ enum Parameter : uint32_t {
     kDissolveTexture,
     kIceyAlpha,
     kEnvmap,
+    kWorldToShadow,
+    kShadowTexture,
+    kShadowBluriness,
+    kShadowIntensity,
 };
 
 enum Value : uint32_t {
@@ -145,32 +227,35 @@ enum Value : uint32_t {
     kBlendOne,
     kLessEqual,
     kOff,
-    kCullBack
+    kCullBack,
+    kCullNone,
+    kZero
 };
 
 // How a style draws.
-enum class Pass { Lit, LitAdded, Fog, Depth, Mask };
+enum class Pass { Lit, LitAdded, Fog, Depth, Mask, DirectionalShadow, PointShadow };
 
 struct StyleForm {
     const char* name;
     Pass pass;
     float terms[4];  // register 17
+    float shadow;    // register 106
 };
 
 const StyleForm kStyles[] = {
-    {"ambientLightStyle", Pass::Lit, {1, 0, 0, 0}},
-    {"dLightDiffuseAmbientStyle", Pass::Lit, {1, 1, 0, 0}},
-    {"pLightDiffuseAmbientStyle", Pass::Lit, {1, 0, 1, 0}},
-    {"pLightSimpleAmbientStyle", Pass::Lit, {1, 0, 1, 0}},
-    {"reflectionStyle", Pass::Lit, {1, 1, 0, 0}},
-    {"dLightDiffuseStyle", Pass::LitAdded, {0, 1, 0, 0}},
-    {"pLightDiffuseStyle", Pass::LitAdded, {0, 0, 1, 0}},
-    {"pLightSimpleStyle", Pass::LitAdded, {0, 0, 1, 0}},
-    {"fogStyle", Pass::Fog, {0, 0, 0, 1}},
-    {"depthStyle", Pass::Depth, {0, 0, 0, 0}},
-    {"shadow", Pass::Depth, {0, 0, 0, 0}},
-    {"pLightShadowStyle", Pass::Depth, {0, 0, 0, 0}},
-    {"transparencyMaskStyle", Pass::Mask, {0, 0, 0, 0}},
+    {"ambientLightStyle", Pass::Lit, {1, 0, 0, 0}, 0},
+    {"dLightDiffuseAmbientStyle", Pass::Lit, {1, 1, 0, 0}, 1},
+    {"pLightDiffuseAmbientStyle", Pass::Lit, {1, 0, 1, 0}, 2},
+    {"pLightSimpleAmbientStyle", Pass::Lit, {1, 0, 1, 0}, 0},
+    {"reflectionStyle", Pass::Lit, {1, 1, 0, 0}, 0},
+    {"dLightDiffuseStyle", Pass::LitAdded, {0, 1, 0, 0}, 1},
+    {"pLightDiffuseStyle", Pass::LitAdded, {0, 0, 1, 0}, 2},
+    {"pLightSimpleStyle", Pass::LitAdded, {0, 0, 1, 0}, 0},
+    {"fogStyle", Pass::Fog, {0, 0, 0, 1}, 0},
+    {"depthStyle", Pass::Depth, {0, 0, 0, 0}, 0},
+    {"shadow", Pass::DirectionalShadow, {0, 0, 0, 0}, 0},
+    {"pLightShadowStyle", Pass::PointShadow, {0, 0, 0, 0}, 0},
+    {"transparencyMaskStyle", Pass::Mask, {0, 0, 0, 0}, 0},
 };
 
 ShaderStateRecord FromValue(ShaderStateCode code, uint32_t value, uint32_t stage = 0) {
@@ -209,6 +294,10 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
     parameter("dissolveTexture", ShaderValueType::Texture);
     parameter("iceyAlphaMultiplier", ShaderValueType::Float, 1, kOne);
     parameter("envmapTexture", ShaderValueType::Texture);
+    parameter("worldToShadowMatrix", ShaderValueType::Float4x4);
+    parameter("shadowTexture", ShaderValueType::Texture);
+    parameter("shadowBluriness", ShaderValueType::Float, 1, kZero);
+    parameter("lightShadowIntensity", ShaderValueType::Float, 1, kOne);
 
     section.values = {
         ShaderFileValue::Float4(1, 1, 1, 1),
@@ -221,18 +310,29 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
         ShaderFileValue::Int(int32_t(RenderTestFunction::LessEqual)),
         ShaderFileValue::Int(int32_t(RenderWriteMode::Off)),
         ShaderFileValue::Int(2),  // the device's back-face culling
+        ShaderFileValue::Int(0),  // no culling
+        ShaderFileValue::Float(0),
     };
     const auto addValue = [&section](ShaderFileValue value) {
         section.values.push_back(std::move(value));
         return uint32_t(section.values.size() - 1);
     };
 
-    const std::string vertexText = std::string(skinned ? kSkinnedSkin : kStaticSkin) + kLitVertexProgram;
+    const std::string skinText = skinned ? kSkinnedSkin : kStaticSkin;
+    const std::string vertexText = skinText + kLitVertexProgram;
     const char* litPixel = kind == MeshShaderKind::Dissolve ? kDissolvePixelProgram
                            : kind == MeshShaderKind::Icey   ? kIceyPixelProgram
                                                             : kLitPixelProgram;
     const uint32_t litProgram = addValue(ShaderFileValue::PixelProgram(
-        litPixel, {{1, 1, false, kDissolveValue}, {2, 1, false, kDissolveColor}, {3, 1, false, kIceyAlpha}}));
+        std::string(kShadowFunction) + litPixel,
+        {{1, 1, false, kDissolveValue},
+         {2, 1, false, kDissolveColor},
+         {3, 1, false, kIceyAlpha},
+         {4, 1, false, kShadowBluriness},
+         {5, 1, false, kLightMaxDistance},
+         {6, 1, false, kShadowIntensity}}));
+    const uint32_t pointShadowPixel =
+        addValue(ShaderFileValue::PixelProgram(kPointShadowPixelProgram, {{5, 1, false, kLightMaxDistance}}));
     const uint32_t fogProgram = addValue(ShaderFileValue::PixelProgram(kFogPixelProgram, {{0, 1, false, kFogColor}}));
     const uint32_t depthProgram = addValue(ShaderFileValue::PixelProgram(kDepthPixelProgram, {}));
     const uint32_t maskProgram = addValue(ShaderFileValue::PixelProgram(kMaskPixelProgram, {}));
@@ -256,12 +356,19 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
         bindings.push_back({19, 1, false, kDepthFog});
         bindings.push_back({20, 1, false, kHeightFog});
         if (skinned) bindings.push_back({21, 81, false, kBones});
-        const uint32_t vertexProgram = addValue(ShaderFileValue::VertexProgram(vertexText, std::move(bindings)));
+        bindings.push_back({102, 4, false, kWorldToShadow});
+        bindings.push_back({106, 1, true, addValue(ShaderFileValue::Float4(form.shadow, 0, 0, 0))});
+        const bool pointShadow = form.pass == Pass::PointShadow;
+        const uint32_t vertexProgram = addValue(
+            ShaderFileValue::VertexProgram(pointShadow ? skinText + kPointShadowVertexProgram : vertexText,
+                                           std::move(bindings)));
 
+        // The casters draw both sides: a mesh open towards the light still shadows.
+        const bool shadowPass = pointShadow || form.pass == Pass::DirectionalShadow;
         ShaderFileStyle style{form.name,
                               sortsLast ? 10000 : 0,
                               {FromValue(ShaderStateCode::VertexProgram, vertexProgram),
-                               FromValue(ShaderStateCode::CullMode, kCullBack)}};
+                               FromValue(ShaderStateCode::CullMode, shadowPass ? kCullNone : kCullBack)}};
         auto& records = style.records;
         const auto blend = [&records](Value source, Value destination) {
             records.push_back(FromValue(ShaderStateCode::SourceBlend, source));
@@ -281,6 +388,7 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
                 }
                 if (kind == MeshShaderKind::Icey)
                     records.push_back(FromParameter(ShaderStateCode::Texture, kEnvmap, 1));
+                if (form.shadow != 0) records.push_back(FromParameter(ShaderStateCode::Texture, kShadowTexture, 2));
                 blend(kSourceAlpha, form.pass == Pass::Lit ? kInverseSourceAlpha : kBlendOne);
                 if (form.pass == Pass::LitAdded) onTop();
                 break;
@@ -289,11 +397,15 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
                 blend(kSourceAlpha, kInverseSourceAlpha);
                 onTop();
                 break;
+            case Pass::DirectionalShadow:
+                records.push_back(FromValue(ShaderStateCode::PixelProgram, depthProgram));
+                break;
+            case Pass::PointShadow:
+                records.push_back(FromValue(ShaderStateCode::PixelProgram, pointShadowPixel));
+                break;
             case Pass::Depth:
                 records.push_back(FromValue(ShaderStateCode::PixelProgram, depthProgram));
-                if (std::string(form.name) == "depthStyle") {
-                    records.push_back(FromValue(ShaderStateCode::ColorWrite, kOff));
-                }
+                records.push_back(FromValue(ShaderStateCode::ColorWrite, kOff));
                 break;
             case Pass::Mask:
                 records.push_back(FromValue(ShaderStateCode::PixelProgram, maskProgram));

@@ -8,10 +8,16 @@
 // Styles: "ambientLightStyle", the directional and point-light styles with and without ambient
 // ("dLightDiffuse[Ambient]Style", "pLightDiffuse[Ambient]Style", "pLightSimple[Ambient]Style"),
 // "reflectionStyle" (the sun with ambient), "depthStyle" (depth only), "transparencyMaskStyle",
-// "fogStyle", and the shadow-map styles "shadow" and "pLightShadowStyle" (depth in every channel).
+// "fogStyle", and the shadow-map styles "shadow" (the directional map: depth through
+// "objectToScreenMatrix") and "pLightShadowStyle" (a point light's face: the distance from the
+// light over "lightMaxDistance"), both with depth in every channel and no culling.
 // The lighting is per vertex: a sky-to-ground ambient blend by the normal's height, a directional
 // light along "lightDirection", a point light at "lightPosition" falling off to 0 at
-// "lightMaxDistance". Passes without ambient add their light; the others blend by alpha, which
+// "lightMaxDistance". The shadow-casting light styles ("dLightDiffuse[Ambient]Style",
+// "pLightDiffuse[Ambient]Style") take their light away per pixel where "shadowTexture" (the map's
+// depth, compared) holds something nearer the light than the pixel, looked up through
+// "worldToShadowMatrix" (four taps "shadowBluriness" apart; a point light's shadow weighed by
+// "lightShadowIntensity"). Passes without ambient add their light; the others blend by alpha, which
 // is the section opacity ("transparencyValue".z) times "blendedGlobalFadeFactor". The base
 // texture is "baseTexture"; the ambient colours default to white, so a mesh drawn without a
 // renderer's constants shows its texture times its colour. Back faces are culled: the sample

@@ -75,4 +75,16 @@ void WorldScene::AddReflectionPlanes(GraphicsReflectionManager& manager, Region*
 
 IntVec3 WorldScene::GetOffsetFromWorld(const Region* region) const { return region->GetOffsetFromWorld(); }
 
+void WorldScene::GetEntitiesInSphere(mem::vector<Entity*>& out, Region* region, const Sphere& sphere) {
+    if (world_ != nullptr && region != nullptr) world_->GetEntitiesInSphere(out, region, sphere, false);
+}
+
+void WorldScene::GetEntitiesInFrustum(mem::vector<Entity*>& out, Region* region, const Frustum& frustum) {
+    if (region != nullptr) region->GetEntitiesInFrustum(out, frustum, false, true);
+}
+
+Coords WorldScene::GetRegionToRegionCoords(const Region* from, const Region* to) const {
+    return from != nullptr && to != nullptr ? from->GetRelativeTransformation(to) : Coords();
+}
+
 }  // namespace GAME

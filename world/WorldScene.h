@@ -26,6 +26,9 @@ public:
     void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) override;
     void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) override;
     IntVec3 GetOffsetFromWorld(const Region* region) const override;
+    void GetEntitiesInSphere(mem::vector<Entity*>& out, Region* region, const Sphere& sphere) override;
+    void GetEntitiesInFrustum(mem::vector<Entity*>& out, Region* region, const Frustum& frustum) override;
+    Coords GetRegionToRegionCoords(const Region* from, const Region* to) const override;
 
 private:
     World* world_;

@@ -50,7 +50,7 @@ protected:
         bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
         bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
         bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
-        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 256, 128);
         GraphicsSceneRenderer::CreateResources(bed.Graphics());
     }
     void TearDown() override {
@@ -225,6 +225,79 @@ TEST_F(NormalRendererPixelTest, ABoxAboveThePlaneShowsMirroredAndWhatLiesBelowIs
     // The green box below the plane would show beside the image at height 1 (and -1): clipped.
     EXPECT_LT(at(Vec3(2.0f, 1.0f, -0.5f)).y, 30.0f);
     EXPECT_LT(at(Vec3(2.0f, -1.0f, -0.5f)).y, 30.0f);
+}
+
+class ShadowPixelTest : public NormalRendererPixelTest {
+protected:
+    void SetUp() override {
+        NormalRendererPixelTest::SetUp();
+        // A white box two units high standing on a wide slab whose top is at y = 0.
+        Box(box, Vec3(0.0f, 1.0f, 0.0f), 2.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+        Box(ground, Vec3(0.0f, -0.1f, 0.0f), 1.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+        ground.SetScale(Vec3(12.0f, 0.2f, 12.0f));
+        ground.SetCastsShadows(false);
+    }
+    // The ground's grey level at the points (all inside the image), drawn with the light.
+    std::vector<int> Ground(const GraphicsLight& light, bool shadows, const std::vector<Vec3>& points) {
+        GraphicsNormalRenderer renderer;
+        View(renderer, Vec3(-2.0f, 9.0f, -9.0f), Vec3(1.5f, 0.0f, 0.5f));
+        renderer.SetSkyAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+        renderer.SetGroundAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+        renderer.EnableShadows(shadows);
+        renderer.AddLight(light);
+        renderer.AddRenderable(&box, FakeRegion());
+        renderer.AddRenderable(&ground, FakeRegion());
+        const std::vector<uint32_t> pixels = Draw(renderer);
+        std::vector<int> levels;
+        for (const Vec3& point : points) {
+            const Vec2 at = Project(point);
+            EXPECT_TRUE(at.x >= 0.0f && at.x < kWidth && at.y >= 0.0f && at.y < kHeight) << point.x << " " << point.z;
+            levels.push_back(At(pixels, at).g);
+        }
+        return levels;
+    }
+
+    GraphicsMeshInstance box, ground;
+};
+
+// The sun shines down at 45 degrees along +x: the box's shadow reaches from its +x face to two
+// units beyond it (its height), as wide as the box.
+TEST_F(ShadowPixelTest, SunShadowLiesOnTheFarSideOfTheBoxAsLongAsTheBoxIsHigh) {
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetColor(Color(0.8f, 0.8f, 0.8f, 1.0f));
+    sun.SetCastsShadows(true);
+    sun.SetObjectToWorldCoords(
+        WorldCoords(nullptr, Coords::LookIn(Vec3(), Vec3(1.0f, -1.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f))));
+    const std::vector<Vec3> shadowed = {Vec3(1.4f, 0.0f, 0.0f), Vec3(2.6f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 0.7f),
+                                        Vec3(2.0f, 0.0f, -0.7f)};
+    const std::vector<Vec3> lit = {Vec3(3.4f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 1.4f), Vec3(2.0f, 0.0f, -1.4f),
+                                   Vec3(-1.6f, 0.0f, 0.0f), Vec3(5.0f, 0.0f, 3.0f)};
+    const int ambient = 51;
+    const int sunlit = 51 + int(0.8f * 0.7071f * 255.0f);
+    for (const int level : Ground(sun, true, shadowed)) EXPECT_NEAR(level, ambient, 4);
+    for (const int level : Ground(sun, true, lit)) EXPECT_NEAR(level, sunlit, 4);
+    // Without shadows the same ground is lit.
+    for (const int level : Ground(sun, false, shadowed)) EXPECT_NEAR(level, sunlit, 4);
+}
+
+// A lamp up and to the -x side of the box: the shadow falls on the +x side, away from it, and the
+// ground beside the shadow and on the lamp's side stays lit.
+TEST_F(ShadowPixelTest, PointLightShadowFallsAwayFromTheLight) {
+    GraphicsLight lamp;
+    lamp.SetColor(Color(0.8f, 0.8f, 0.8f, 1.0f));
+    lamp.SetRadius(40.0f);  // the lighting is per vertex: the slab's corners must be lit
+    lamp.SetCastsShadows(true);
+    lamp.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(Vec3(-2.0f, 4.0f, 0.0f))));
+    const std::vector<Vec3> points = {Vec3(2.5f, 0.0f, 0.0f), Vec3(3.5f, 0.0f, 0.3f), Vec3(2.5f, 0.0f, 2.5f),
+                                      Vec3(-3.5f, 0.0f, 0.0f), Vec3(-2.0f, 0.0f, -2.0f)};
+    const std::vector<int> levels = Ground(lamp, true, points);
+    EXPECT_NEAR(levels[0], 51, 4);
+    EXPECT_NEAR(levels[1], 51, 4);
+    for (size_t i = 2; i < points.size(); ++i) EXPECT_GT(levels[i], 51 + 35) << i;
+    const std::vector<int> unshadowed = Ground(lamp, false, points);
+
+    EXPECT_GT(unshadowed[0], 51 + 35);
 }
 
 }  // namespace

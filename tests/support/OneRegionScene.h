@@ -1,7 +1,7 @@
 #pragma once
 // OneRegionScene: a SceneWorld of one region at the world's origin, for renderer tests. What the
 // region shows and the reflection planes its water hands out are the test's own functions; it has
-// no portals and no elements across them.
+// no portals, no elements across them and no entities (so no shadow casters).
 
 #include <functional>
 
@@ -30,6 +30,9 @@ public:
         if (planes_) planes_(manager, regionFrustum);
     }
     IntVec3 GetOffsetFromWorld(const Region*) const override { return IntVec3(0, 0, 0); }
+    void GetEntitiesInSphere(mem::vector<Entity*>&, Region*, const Sphere&) override {}
+    void GetEntitiesInFrustum(mem::vector<Entity*>&, Region*, const Frustum&) override {}
+    Coords GetRegionToRegionCoords(const Region*, const Region*) const override { return Coords(); }
 
 private:
     Region* region_;

@@ -1,0 +1,145 @@
+// Shadow-map fitting against brute force: every point of a caster that shadows something the
+// camera sees lands inside the map, on the same texel as the point it shadows and nearer the
+// light; and the map's set-up edge cases.
+
+#include "scene/GraphicsShadowMap.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/Camera.h"
+
+namespace GAME {
+namespace {
+
+struct MapPoint {
+    Vec3 p;
+    bool ok = false;
+};
+
+MapPoint ToMap(const Mat4& m, const Vec3& p) {
+    const float w = m(3, 0) * p.x + m(3, 1) * p.y + m(3, 2) * p.z + m(3, 3);
+    if (!(w > 0.0f)) return {};
+    const auto row = [&](int r) { return (m(r, 0) * p.x + m(r, 1) * p.y + m(r, 2) * p.z + m(r, 3)) / w; };
+    return {Vec3(row(0), row(1), row(2)), true};
+}
+
+struct Scene {
+    std::string name;
+    Vec3 eye, target, light;
+};
+
+TEST(ShadowMapFit, EveryCasterOfAVisibleShadowLandsInTheMapOnTheTexelOfItsShadow) {
+    const Vec3 boundsMin(-30.0f, -1.0f, -30.0f), boundsMax(30.0f, 12.0f, 30.0f);
+    // Casters: a tall post beside the view, boxes on the ground, one overhanging the camera.
+    const std::vector<ABBox> casters = {
+        ABBox(Vec3(0.0f, 1.0f, 8.0f), Vec3(1.0f, 1.0f, 1.0f)),   ABBox(Vec3(-9.0f, 5.0f, 4.0f), Vec3(0.5f, 5.0f, 0.5f)),
+        ABBox(Vec3(6.0f, 0.5f, 15.0f), Vec3(2.0f, 0.5f, 3.0f)), ABBox(Vec3(0.0f, 10.0f, -2.0f), Vec3(3.0f, 0.5f, 3.0f)),
+        ABBox(Vec3(14.0f, 2.0f, -6.0f), Vec3(1.0f, 2.0f, 1.0f)),
+    };
+    const std::vector<Scene> scenes = {
+        {"oblique sun", Vec3(0.0f, 6.0f, -6.0f), Vec3(0.0f, 0.0f, 10.0f), Vec3(0.6f, -0.7f, 0.4f)},
+        {"sun behind the camera", Vec3(2.0f, 3.0f, -8.0f), Vec3(0.0f, 0.0f, 6.0f), Vec3(-0.1f, -0.5f, 0.9f)},
+        {"sun ahead", Vec3(-3.0f, 4.0f, -4.0f), Vec3(2.0f, 0.0f, 12.0f), Vec3(0.2f, -0.4f, -0.9f)},
+        {"low sun from the side", Vec3(0.0f, 2.0f, -3.0f), Vec3(3.0f, 0.5f, 9.0f), Vec3(1.0f, -0.15f, 0.1f)},
+        {"view along the light", Vec3(0.0f, 10.0f, 0.0f), Vec3(0.0f, 0.0f, 0.0001f), Vec3(0.0f, -1.0f, 0.0f)},
+        {"view within half a degree", Vec3(1.0f, 9.0f, -1.0f), Vec3(1.0f, 0.0f, -0.92f), Vec3(0.0f, -1.0f, 0.0f)},
+        {"view within three degrees", Vec3(1.0f, 9.0f, -1.0f), Vec3(1.5f, 0.0f, -1.0f), Vec3(0.0f, -1.0f, 0.0f)},
+    };
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const Viewport viewport(0, 0, 160, 100);
+    for (int algorithm = 0; algorithm <= 2; ++algorithm) {
+        for (const Scene& scene : scenes) {
+            SCOPED_TRACE(scene.name + ", algorithm " + std::to_string(algorithm));
+            Camera camera;
+            camera.SetFOV(1.0f);
+            camera.SetNearPlane(0.5f);
+            camera.SetFarPlane(30.0f);
+            camera.SetCoords(Coords::LookAt(scene.eye, scene.target, Vec3(0.0f, 1.0f, 0.0f)));
+            const Frustum view = camera.GetFrustum(viewport);
+            const Vec3 light = scene.light.Unit();
+
+            Frustum volume;
+            GraphicsShadowMap::MakeSweptVolume(volume, view, boundsMin, boundsMax, light);
+            float nearest = INFINITY;
+            for (const ABBox& box : casters) nearest = std::min(nearest, GraphicsShadowMap::GetLowestExtent(box, light));
+            volume.AddPlane(Plane(light, -nearest));
+            Vec3 corners[GraphicsShadowMap::kMaxCornerPoints];
+            const int count = Frustum::GetCornerPoints(corners, GraphicsShadowMap::kMaxCornerPoints, volume);
+            ASSERT_GT(count, 3);
+            Mat4 map;
+            ASSERT_TRUE(GraphicsShadowMap::Fit(map, algorithm, camera, light, corners, count));
+            for (int row = 0; row < 4; ++row) {
+                for (int col = 0; col < 4; ++col) ASSERT_TRUE(std::isfinite(map(row, col)));
+            }
+
+            // Visible points, and the caster points along the ray from each towards the light.
+            int checked = 0, failures = 0;
+            for (int sample = 0; sample < 30000 && failures < 5; ++sample) {
+                const Vec3 r(boundsMin.x + unit(random) * (boundsMax.x - boundsMin.x),
+                             boundsMin.y + unit(random) * (boundsMax.y - boundsMin.y),
+                             boundsMin.z + unit(random) * (boundsMax.z - boundsMin.z));
+                if (!view.TestSphere(Sphere(r, 0.0f))) continue;
+                const MapPoint shadowed = ToMap(map, r);
+                for (float t = 0.05f; t < 60.0f; t += 0.25f) {
+                    const Vec3 c = r - light * t;
+                    const bool inCaster = std::any_of(casters.begin(), casters.end(), [&](const ABBox& box) {
+                        const Vec3 d = c - box.centre;
+                        return std::fabs(d.x) <= box.halfSize.x && std::fabs(d.y) <= box.halfSize.y &&
+                               std::fabs(d.z) <= box.halfSize.z;
+                    });
+                    if (!inCaster) continue;
+                    ++checked;
+                    const MapPoint caster = ToMap(map, c);
+                    const float tolerance = 2e-3f;
+                    const bool inside = caster.ok && std::fabs(caster.p.x) <= 1.0f + tolerance &&
+                                        std::fabs(caster.p.y) <= 1.0f + tolerance && caster.p.z >= -tolerance &&
+                                        caster.p.z <= 1.0f + tolerance;
+                    const bool sameTexel = shadowed.ok && std::fabs(shadowed.p.x - caster.p.x) < tolerance &&
+                                           std::fabs(shadowed.p.y - caster.p.y) < tolerance;
+                    const bool nearer = shadowed.ok && caster.p.z <= shadowed.p.z + 1e-4f;
+                    if (!(inside && sameTexel && nearer)) {
+                        ++failures;
+                        ADD_FAILURE() << "caster (" << c.x << ", " << c.y << ", " << c.z << ") maps to (" << caster.p.x
+                                      << ", " << caster.p.y << ", " << caster.p.z << "), its shadow at (" << r.x << ", "
+                                      << r.y << ", " << r.z << ") to (" << shadowed.p.x << ", " << shadowed.p.y << ", "
+                                      << shadowed.p.z << ")";
+                    }
+                }
+            }
+            EXPECT_GT(checked, 100);
+        }
+    }
+}
+
+TEST(ShadowMapFit, RefusesUnknownAlgorithmsAndNonFiniteSurfaces) {
+    Camera camera;
+    const Vec3 points[4] = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1)};
+    Mat4 map;
+    EXPECT_FALSE(GraphicsShadowMap::Fit(map, 3, camera, Vec3(0, -1, 0), points, 4));
+    EXPECT_FALSE(GraphicsShadowMap::Fit(map, -1, camera, Vec3(0, -1, 0), points, 4));
+    EXPECT_FALSE(GraphicsShadowMap::Fit(map, 0, camera, Vec3(0, -1, 0), points, 0));
+
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    GraphicsShadowMap shadowMap(sun, nullptr);
+    RenderablePass pass;
+    pass.sceneBox = ABBox(Vec3(NAN, 0.0f, 0.0f), Vec3(1.0f, 1.0f, 1.0f));
+    EXPECT_FALSE(shadowMap.AddSurface(pass, true));
+    pass.sceneBox = ABBox(Vec3(), Vec3(INFINITY, 1.0f, 1.0f));
+    EXPECT_FALSE(shadowMap.AddSurface(pass, true));
+    EXPECT_EQ(shadowMap.GetNumSurfaces(), 0);
+    pass.sceneBox = ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f));
+    EXPECT_TRUE(shadowMap.AddSurface(pass, false));
+    EXPECT_EQ(shadowMap.GetNumSurfaces(), 0);
+    EXPECT_TRUE(shadowMap.AddSurface(pass, true));
+    EXPECT_EQ(shadowMap.GetNumSurfaces(), 1);
+}
+
+}  // namespace
+}  // namespace GAME

@@ -61,6 +61,13 @@ bool Project(const Mat4& m, const Vec3& p, Vec3& out) {
     return true;
 }
 
+// The whole of the target's depth (or colour) texture.
+Viewport GetTargetViewport(const RenderSurface* target) {
+    const RenderTexture* texture = target != nullptr ? target->GetDepthTexture() : nullptr;
+    if (texture == nullptr && target != nullptr) texture = target->GetTexture();
+    return texture != nullptr ? Viewport(0, 0, texture->GetWidth(), texture->GetHeight()) : Viewport();
+}
+
 // A frame looking along direction from position, with some perpendicular as up.
 Coords LightFrame(const Vec3& position, const Vec3& direction) {
     return Coords::LookIn(position, direction, direction.GetPerpendicular());
@@ -268,10 +275,7 @@ bool GraphicsShadowMap::RenderPoint(GraphicsCanvas& canvas, const Vec3& faceDire
 
     GraphicsShadowMapRenderer renderer(light_, region_);
     SetUpRenderer(renderer);
-    const RenderTexture* texture = target != nullptr ? target->GetDepthTexture() : nullptr;
-    if (texture == nullptr && target != nullptr) texture = target->GetTexture();
-    const Viewport viewport(0, 0, texture != nullptr ? texture->GetWidth() : 0,
-                            texture != nullptr ? texture->GetHeight() : 0);
+    const Viewport viewport = GetTargetViewport(target);
     renderer.SetWorldToScreenMatrix(worldToFace, viewport);
     if (world_ != nullptr) {
         mem::vector<Entity*> entities;
@@ -290,12 +294,9 @@ bool GraphicsShadowMap::RenderPoint(GraphicsCanvas& canvas, const Vec3& faceDire
 void GraphicsShadowMap::MakeSweptVolume(Frustum& out, const Frustum& viewFrustum, const Vec3& boundsMin,
                                         const Vec3& boundsMax, const Vec3& lightDirection) {
     Frustum bounded = viewFrustum;
-    bounded.AddPlane(Plane(Vec3(1.0f, 0.0f, 0.0f), -boundsMin.x));
-    bounded.AddPlane(Plane(Vec3(-1.0f, 0.0f, 0.0f), boundsMax.x));
-    bounded.AddPlane(Plane(Vec3(0.0f, 1.0f, 0.0f), -boundsMin.y));
-    bounded.AddPlane(Plane(Vec3(0.0f, -1.0f, 0.0f), boundsMax.y));
-    bounded.AddPlane(Plane(Vec3(0.0f, 0.0f, 1.0f), -boundsMin.z));
-    bounded.AddPlane(Plane(Vec3(0.0f, 0.0f, -1.0f), boundsMax.z));
+    const Vec3 centre = (boundsMin + boundsMax) * 0.5f;
+    const Frustum box = Frustum::FromBox(ABBox(centre, boundsMax - centre));
+    for (uint32_t i = 0; i < box.GetNumPlanes(); ++i) bounded.AddPlane(box.GetPlane(i));
     out = Frustum();
     Frustum::Extrude(out, bounded, lightDirection);
 }
@@ -334,10 +335,7 @@ bool GraphicsShadowMap::RenderDirectional(GraphicsCanvas& canvas, const Camera& 
     if (algorithm < kOrthographic || algorithm > kTrapezoidal) return false;
     GraphicsShadowMapRenderer renderer(light_, region_);
     SetUpRenderer(renderer);
-    const RenderTexture* texture = target != nullptr ? target->GetDepthTexture() : nullptr;
-    if (texture == nullptr && target != nullptr) texture = target->GetTexture();
-    const Viewport viewport(0, 0, texture != nullptr ? texture->GetWidth() : 0,
-                            texture != nullptr ? texture->GetHeight() : 0);
+    const Viewport viewport = GetTargetViewport(target);
     if (surfaces_.empty()) {
         renderer.SetWorldToScreenMatrix(Mat4(), viewport);
         renderer.Render(canvas, target, ShadowStyle());

@@ -17,8 +17,11 @@
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsCanvas.h"
 #include "render/RenderDevice.h"
+#include "engine/Actor.h"
 #include "scene/GraphicsMeshInstance.h"
+#include "scene/SceneWorld.h"
 #include "scene/GraphicsReflectionManager.h"
+#include "scene/GraphicsShadowMap.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
 #include "support/OneRegionScene.h"
@@ -298,6 +301,138 @@ TEST_F(ShadowPixelTest, PointLightShadowFallsAwayFromTheLight) {
     const std::vector<int> unshadowed = Ground(lamp, false, points);
 
     EXPECT_GT(unshadowed[0], 51 + 35);
+}
+
+// A map with no casters is only cleared and keeps the caller's matrix; a drawn map keeps a
+// one-texel border of the clear colour, so lookups past its edge find no shadow.
+TEST_F(ShadowPixelTest, EmptyMapsAreClearedAndDrawnMapsKeepAWhiteBorder) {
+    GraphicsCanvas& canvas = bed.Canvas();
+    RenderSurface* target = canvas.CreateTextureSurface(32, 32, RenderTextureFormat::RGBA, RenderTextureFormat::D16);
+    ASSERT_NE(target, nullptr);
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetObjectToWorldCoords(
+        WorldCoords(nullptr, Coords::LookIn(Vec3(), Vec3(0.3f, -1.0f, 0.2f), Vec3(0.0f, 1.0f, 0.0f))));
+    camera.SetCoords(Coords::LookAt(Vec3(0.0f, 6.0f, -6.0f), Vec3(), Vec3(0.0f, 1.0f, 0.0f)));
+    const Frustum frustum = camera.GetFrustum(Viewport(0, 0, kWidth, kHeight));
+    const auto texels = [&] {
+        std::vector<uint32_t> pixels(32 * 32);
+        EXPECT_TRUE(target->ReadPixels(pixels.data(), 32, 32, RenderTextureFormat::RGBA));
+        return pixels;
+    };
+    canvas.ClearRenderSurface(target, Color(0.0f, 0.0f, 0.0f, 1.0f), RenderDevice::kClearColor);
+
+    const Mat4 mark(2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f);
+    Mat4 matrix = mark;
+    GraphicsShadowMap empty(sun, FakeRegion());
+    EXPECT_FALSE(empty.RenderDirectional(canvas, camera, frustum, 3, target, matrix));
+    EXPECT_TRUE(empty.RenderDirectional(canvas, camera, frustum, GraphicsShadowMap::kOrthographic, target, matrix));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(matrix.GetData()[i], mark.GetData()[i]);
+    for (const uint32_t texel : texels()) ASSERT_EQ(texel | 0xFF000000u, 0xFFFFFFFFu);
+
+    for (const int algorithm : {0, 1, 2}) {
+        GraphicsShadowMap map(sun, FakeRegion());
+        RenderablePass pass;
+        pass.renderable = &box;
+        pass.region = FakeRegion();
+        pass.sceneBox = ABBox(Vec3(0.0f, 1.0f, 0.0f), Vec3(1.0f, 1.0f, 1.0f));
+        ASSERT_TRUE(map.AddSurface(pass, true));
+        pass.renderable = &ground;
+        pass.sceneBox = ABBox(Vec3(0.0f, -0.1f, 0.0f), Vec3(6.0f, 0.1f, 6.0f));
+        ASSERT_TRUE(map.AddSurface(pass, true));  // the slab fills the map to its edges
+        ASSERT_TRUE(map.RenderDirectional(canvas, camera, frustum, algorithm, target, matrix));
+        const std::vector<uint32_t> pixels = texels();
+        int drawn = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const bool border = x == 0 || y == 0 || x == 31 || y == 31;
+                const bool white = (pixels[size_t(y * 32 + x)] & 0xFFFFFFu) == 0xFFFFFFu;
+                if (border) {
+                    EXPECT_TRUE(white) << algorithm << ": " << x << ", " << y;
+                }
+                drawn += white ? 0 : 1;
+            }
+        }
+        EXPECT_GT(drawn, 200) << algorithm;
+    }
+    canvas.DestroySurface(target);
+}
+
+// One region holding one actor and the slab; the actor is every shadow caster the maps ask for.
+class ActorWorld final : public SceneWorld {
+public:
+    ActorWorld(Actor& actor, GraphicsMeshInstance& ground) : actor_(actor), ground_(ground) {}
+
+    void AddRegionContents(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum, Region*,
+                           const Frustum*) override {
+        actor_.AddToScene(renderer, &frustum);
+        renderer.AddRenderable(&ground_, region);
+    }
+    void GetRegionsInFrustum(mem::vector<Region*>&, Region*, const Frustum&, bool) override {}
+    void AddElementsInFrustum(GraphicsSceneRenderer&, Region*, const Frustum&) override {}
+    void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&) override {}
+    void AddReflectionPlanes(GraphicsReflectionManager&, Region*, const Frustum&) override {}
+    IntVec3 GetOffsetFromWorld(const Region*) const override { return IntVec3(0, 0, 0); }
+    void GetEntitiesInSphere(mem::vector<Entity*>& out, Region*, const Sphere&) override {
+        out.push_back(&actor_);
+        ++queries;
+    }
+    void GetEntitiesInFrustum(mem::vector<Entity*>& out, Region*, const Frustum& frustum) override {
+        if (frustum.TestABBox(actor_.GetRegionBoundingBox(false))) out.push_back(&actor_);
+        ++queries;
+    }
+    Coords GetRegionToRegionCoords(const Region*, const Region*) const override { return Coords(); }
+
+    int queries = 0;
+
+private:
+    Actor& actor_;
+    GraphicsMeshInstance& ground_;
+};
+
+// With a world the casters are the world's entities: a unit actor on the slab shadows the ground
+// beyond it under the sun, and nothing is shadowed once it is hidden.
+TEST_F(ShadowPixelTest, WorldActorsCastTheShadows) {
+    Region* region = FakeRegion();
+    Actor actor;
+    actor.SetCoords(WorldCoords(region, Coords::Translation(Vec3(0.0f, 0.5f, 0.0f))));
+    actor.SetMesh(sample::kLitBoxMesh);
+    ASSERT_NE(actor.GetMeshInstance(), nullptr);
+    ASSERT_NE(actor.GetMeshInstance()->GetMesh(), nullptr);
+    actor.GetMeshInstance()->GetMesh()->EnsureAvailable();
+    actor.UpdateBoundingBox();
+    ActorWorld world(actor, ground);
+    GraphicsLight sun;
+    sun.SetType(GraphicsLight::Type::Directional);
+    sun.SetColor(Color(0.8f, 0.8f, 0.8f, 1.0f));
+    sun.SetCastsShadows(true);
+    sun.SetObjectToWorldCoords(
+        WorldCoords(region, Coords::LookIn(Vec3(), Vec3(1.0f, -1.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f))));
+    const std::vector<Vec3> points = {Vec3(1.0f, 0.0f, 0.0f), Vec3(1.9f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.9f),
+                                      Vec3(-1.0f, 0.0f, 0.0f)};
+    const auto draw = [&] {
+        GraphicsNormalRenderer renderer(&world);
+        camera.SetCoords(Coords::LookAt(Vec3(-2.0f, 6.0f, -6.0f), Vec3(0.5f, 0.0f, 0.5f), Vec3(0.0f, 1.0f, 0.0f)));
+        renderer.SetViewer(region, camera, Viewport(0, 0, kWidth, kHeight),
+                           camera.GetFrustum(Viewport(0, 0, kWidth, kHeight)));
+        renderer.SetSkyAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+        renderer.SetGroundAmbientColor(Color(0.2f, 0.2f, 0.2f, 1.0f));
+        renderer.AddLight(sun);
+        renderer.AddRegionToScene(region, Coords(), nullptr);
+        const std::vector<uint32_t> pixels = Draw(renderer);
+        std::vector<int> levels;
+        for (const Vec3& point : points) levels.push_back(At(pixels, Project(point)).g);
+        return levels;
+    };
+    const int ambient = 51;
+    const int sunlit = 51 + int(0.8f * 0.7071f * 255.0f);
+    const std::vector<int> levels = draw();
+    EXPECT_NEAR(levels[0], ambient, 4);
+    for (size_t i = 1; i < levels.size(); ++i) EXPECT_NEAR(levels[i], sunlit, 4) << i;
+    EXPECT_GT(world.queries, 0);
+
+    actor.SetVisible(false);
+    EXPECT_NEAR(draw()[0], sunlit, 4);
 }
 
 }  // namespace

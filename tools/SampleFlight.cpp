@@ -40,13 +40,14 @@ Viewport ScreenViewport(const GraphicsEngine& graphics) {
 }  // namespace
 
 // Yaw 0 puts the camera on the target's +z side, 90 on its +x side.
-const std::array<FlightPoint, 7> kFlightPath = {{
+const std::array<FlightPoint, 8> kFlightPath = {{
     {"start", Vec2(24.0f, 24.0f), 225.0f, 60.0f, 50.0f},
     {"fire", kMarksCentre, 225.0f, 55.0f, 14.0f},
     {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
     {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
     {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
     {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
+    {"entrance", Vec2(kCryptEntrance.x, kCryptEntrance.z), 180.0f, 25.0f, 20.0f},
     {"crypt", kCryptCentre, 200.0f, 60.0f, 30.0f, true},
 }};
 

@@ -51,9 +51,10 @@ struct FlightPoint {
 };
 
 // Starts high over the first region, comes down to the fire there (burning since the first frame),
-// looks down at the lake, the hills of the east, the river and the west of the world, and ends in
-// the crypt (SampleOutdoors.h and SampleGrid.h say where each lies).
-extern const std::array<FlightPoint, 7> kFlightPath;
+// looks down at the lake, the hills of the east, the river and the west of the world, comes back
+// to the crypt's entrance in the first region and ends in the crypt (SampleOutdoors.h and
+// SampleGrid.h say where each lies).
+extern const std::array<FlightPoint, 8> kFlightPath;
 
 // The frame-time percentiles and streaming counts of a flight.
 struct FlightSummary {

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace GAME::test {
@@ -18,8 +20,9 @@ namespace {
 // Shares of a screenshot's pixels of each kind, over the world between the statistics overlay
 // and the caption, and counts in the overlay and the caption.
 struct ShotStatistics {
-    double ground = 0.0;  // clearly green (grass) or grey (rock)
-    double light = 0.0;   // light grey and dark grey: the squares of the interior's checkers
+    double grass = 0.0;   // clearly green
+    double grey = 0.0;    // hardly coloured: rock, walls, checkers
+    double light = 0.0;   // light and dark neutral grey: the squares of the crypt's checkers
     double dark = 0.0;
     double water = 0.0;   // much more blue than red
     int firePixels = 0;   // bright, warm, much more red than blue
@@ -27,8 +30,8 @@ struct ShotStatistics {
     int captionText = 0;  // golden, in the caption's strip
 };
 
-constexpr int kOverlayBottom = 140;   // the statistics box ends above this row
-constexpr int kCaptionTop = 448;      // the caption starts below this row
+constexpr int kOverlayBottom = 140;  // the statistics box ends above this row
+constexpr int kCaptionTop = 448;     // the caption starts below this row
 
 ShotStatistics Measure(const Image& image) {
     ShotStatistics statistics;
@@ -45,22 +48,37 @@ ShotStatistics Measure(const Image& image) {
                 statistics.captionText += r > 180 && g > 140 && b < 110;
             } else {
                 ++world;
-                statistics.ground += (g > r + 25 && g > b + 25) ||
-                                     (std::abs(r - g) < 24 && std::abs(g - b) < 24 && r > 50 && r < 210);
-                const bool grey = std::abs(r - g) < 12 && std::abs(g - b) < 12;
-                statistics.light += grey && r > 190;
-                statistics.dark += grey && r < 110;
+                statistics.grass += g > r + 25 && g > b + 25;
+                statistics.grey += std::max({r, g, b}) - std::min({r, g, b}) < 40;
+                const bool neutral = std::abs(r - g) < 12 && std::abs(g - b) < 12;
+                statistics.light += neutral && r > 190;
+                statistics.dark += neutral && r < 110;
                 statistics.water += b > r + 30 && b >= g - 10;
                 statistics.firePixels += r > 220 && g > 150 && r > b + 60;
             }
         }
     }
-    statistics.ground /= world;
-    statistics.light /= world;
-    statistics.dark /= world;
-    statistics.water /= world;
+    for (double* share : {&statistics.grass, &statistics.grey, &statistics.light, &statistics.dark, &statistics.water})
+        *share /= world;
     return statistics;
 }
+
+// What each point's shot must show: shares of its world pixels (and fire pixels) at least and at
+// most; minChecker is the least share of both light and dark squares.
+struct Expected {
+    const char* point;
+    double minGrass, minGrey, maxGrey, minWater, maxWater, minChecker;
+    int minFire, maxFire;
+};
+constexpr Expected kExpected[] = {
+    {"fire", 0.5, 0.0, 1.0, 0.0, 0.01, 0.0, 300, 1 << 30},  // flames over the grass
+    {"lake", 0.0, 0.05, 1.0, 0.3, 1.0, 0.0, 0, 50},         // water filling the view, a rocky shore
+    {"hills", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50},       // grass only
+    {"river", 0.2, 0.0, 1.0, 0.03, 1.0, 0.0, 0, 50},        // water across the grass
+    {"west", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50},        // grass only
+    {"entrance", 0.5, 0.03, 0.3, 0.0, 0.01, 0.0, 0, 50},    // the doorway's walls in the grass
+    {"crypt", 0.0, 0.9, 1.0, 0.0, 0.01, 0.2, 0, 50},        // checkered floor and walls, no grass
+};
 
 TEST(SampleHostFlight, ExitsCleanlyAndEachShotShowsWhatItsPointLooksAt) {
     TempDirectory shots;
@@ -72,8 +90,11 @@ TEST(SampleHostFlight, ExitsCleanlyAndEachShotShowsWhatItsPointLooksAt) {
     EXPECT_NE(output.find("frame time p50"), std::string::npos) << output;
     EXPECT_NE(output.find("0 errors"), std::string::npos) << output;
 
+    ASSERT_EQ(std::size(kExpected), size_t(legs));
     for (int point = 1; point <= legs; ++point) {
+        const Expected& expected = kExpected[point - 1];
         const std::string name = sample::kFlightPath[size_t(point)].name;
+        ASSERT_EQ(name, expected.point);
         const std::string path = shots.Join(std::to_string(point) + "-" + name + ".tga");
         Image image;
         ASSERT_EQ(image.Load(path.c_str(), Image::Format::RGB), Image::Error::None) << path;
@@ -84,26 +105,14 @@ TEST(SampleHostFlight, ExitsCleanlyAndEachShotShowsWhatItsPointLooksAt) {
         // The interface is on top of the world: the statistics' text and the caption.
         EXPECT_GT(shot.overlayText, 200);
         EXPECT_GT(shot.captionText, 200);
-        // Outdoors every point looks down at the ground; the lake fills most of its view and the
-        // river crosses its own, and nothing but the fire glows. The crypt's checkered floor and
-        // walls fill its view, with no grass.
-        if (name == "crypt") {
-            EXPECT_GT(shot.light, 0.2);
-            EXPECT_GT(shot.dark, 0.2);
-        } else {
-            EXPECT_GT(shot.ground, 0.2);
-            EXPECT_LT(shot.light, 0.05);
-        }
-        if (name == "lake" || name == "river") {
-            EXPECT_GT(shot.water, name == "lake" ? 0.3 : 0.03);
-        } else {
-            EXPECT_LT(shot.water, 0.01);
-        }
-        if (name == "fire") {
-            EXPECT_GT(shot.firePixels, 300);
-        } else {
-            EXPECT_LT(shot.firePixels, 50);
-        }
+        EXPECT_GE(shot.grass, expected.minGrass);
+        EXPECT_GE(shot.grey, expected.minGrey);
+        EXPECT_LE(shot.grey, expected.maxGrey);
+        EXPECT_GE(shot.water, expected.minWater);
+        EXPECT_LE(shot.water, expected.maxWater);
+        EXPECT_GE(shot.firePixels, expected.minFire);
+        EXPECT_LE(shot.firePixels, expected.maxFire);
+        EXPECT_GE(std::min(shot.light, shot.dark), expected.minChecker);
     }
 }
 

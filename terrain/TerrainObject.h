@@ -94,6 +94,8 @@ public:
     const ABBox& GetBoundingBox() const { return bounds_; }
     // True while the object is in a terrain's tree.
     bool IsInSpace() const { return links_.node != nullptr; }
+    // The tree node holding the object, for the log; null while it is in no tree.
+    const void* GetSpaceNode() const { return links_.node; }
 
     // The engine's frame count (Engine::GetFrameCount); 0 while there is no engine.
     static uint32_t GetCurrentFrame();

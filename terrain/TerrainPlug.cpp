@@ -5,6 +5,8 @@
 #include <set>
 
 #include "core/Intersection.h"
+#include "core/Log.h"
+#include "core/Thread.h"
 #include "core/IntersectionTests.h"
 #include "core/MathUtil.h"
 #include "core/Ray.h"
@@ -12,6 +14,10 @@
 #include "files/BinaryWriter.h"
 #include "physics/CollisionBox.h"
 #include "physics/CollisionTests.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsShader2.h"
+#include "render/RenderDevice.h"
+#include "scene/RenderablePass.h"
 #include "terrain/TerrainBase.h"
 
 namespace GAME {
@@ -21,13 +27,13 @@ GAME_RTTI_DEFINE_ABSTRACT_CLASS(TerrainPlug, TerrainObject);
 void TerrainPlug::Write(BinaryWriter& writer) const {
     writer.Write(uint32_t(triangles_.size()));
     writer.Write(triangles_.data(), uint32_t(triangles_.size() * sizeof(Triangle)));
-    writer.Write(uint32_t(layers_.size()));
-    for (const unsigned layer : layers_) writer.Write(uint32_t(layer));
+    writer.Write(uint32_t(GetLayers().size()));
+    for (const unsigned layer : GetLayers()) writer.Write(uint32_t(layer));
 }
 
 bool TerrainPlug::Read(BinaryReader& reader, unsigned numTerrainLayers) {
     triangles_.clear();
-    layers_.clear();
+    SetLayers({});
     const uint32_t count = reader.ReadUInt32();
     if (reader.Failed() || count > kMaxTriangles || uint64_t(count) * sizeof(Triangle) > reader.GetRemaining())
         return false;
@@ -38,10 +44,12 @@ bool TerrainPlug::Read(BinaryReader& reader, unsigned numTerrainLayers) {
         triangles_.clear();
         return false;
     }
+    mem::vector<unsigned> layers;
     for (uint32_t i = 0; i < numLayers; ++i) {
         const uint32_t layer = reader.ReadUInt32();
-        if (layer < numTerrainLayers) layers_.push_back(layer);
+        if (layer < numTerrainLayers) layers.push_back(layer);
     }
+    SetLayers(layers);
     return true;
 }
 
@@ -140,8 +148,96 @@ void TerrainPlug::FindCollisions(const TerrainBase&, mem::vector<CollisionBox>& 
     }
 }
 
-void TerrainPlug::RefreshLayers() {
-    if (terrain_) terrain_->GetLayersInBox(layers_, GetBoundingBox());
+// ---------------------------------------------------------------------------------------------
+// Render data
+// ---------------------------------------------------------------------------------------------
+
+TerrainPlug::~TerrainPlug() { ReleaseRenderData(); }
+
+void TerrainPlug::ReleaseRenderData() {
+    RenderDevice* device = TerrainBase::GetRenderDevice();
+    if (device == nullptr) return;
+    if (vertexBuffer_ != nullptr) device->DestroyVertexBuffer(vertexBuffer_);
+    if (indexBuffer_ != nullptr) device->DestroyIndexBuffer(indexBuffer_);
+    if (vertexDeclaration_ != nullptr) device->DestroyVertexDeclaration(vertexDeclaration_);
+}
+
+void TerrainPlug::CreateRenderData() {
+    ReleaseRenderData();
+    triangleCount_ = uint32_t(triangles_.size());
+    vertexCount_ = 3 * triangleCount_;
+    RenderDevice* device = TerrainBase::GetRenderDevice();
+    if (triangles_.empty()) {
+        SetBoundingBox(ABBox(Vec3(0.1f, 0.1f, 0.1f), Vec3(0.1f, 0.1f, 0.1f)));
+        return;
+    }
+    UpdateBounds();
+    if (device == nullptr) return;
+    const RenderVertexElement elements[2] = {
+        {0, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+        {0, RenderVertexUsage::Normal, RenderVertexElementType::Float3},
+    };
+    vertexDeclaration_ = device->CreateVertexDeclaration(elements, 2);
+    vertexBuffer_ = device->CreateVertexBuffer(0, vertexCount_ * TerrainBase::kGroundVertexSize);
+    indexBuffer_ = device->CreateIndexBuffer(vertexCount_, RenderIndexFormat::Index16);
+    auto* vertices = vertexBuffer_ != nullptr ? static_cast<float*>(vertexBuffer_->Lock()) : nullptr;
+    auto* indices = indexBuffer_ != nullptr ? static_cast<uint16_t*>(indexBuffer_->Lock()) : nullptr;
+    if (vertices == nullptr || indices == nullptr) {
+        Log(LogPriority::Error, "TerrainPlug: couldn't make the render data of %u triangles", triangleCount_);
+        if (vertices != nullptr) vertexBuffer_->Unlock();
+        if (indices != nullptr) indexBuffer_->Unlock();
+        ReleaseRenderData();
+        return;
+    }
+    for (const Triangle& t : triangles_) {
+        for (const Vertex* v : {&t.a, &t.b, &t.c}) {
+            const Vec3 p = v->GetPoint();
+            const float vertex[6] = {p.x, p.y, p.z, v->normal[0], v->normal[1], v->normal[2]};
+            std::memcpy(vertices, vertex, sizeof(vertex));
+            vertices += 6;
+        }
+    }
+    for (uint32_t i = 0; i < vertexCount_; ++i) indices[i] = uint16_t(i);
+    vertexBuffer_->Unlock();
+    indexBuffer_->Unlock();
+    // The run-time terrain makes its plugs on the level loading thread; it leaves the main thread
+    // room between them.
+    if (!Thread::IsMainThread()) Thread::Sleep(1);
+}
+
+void TerrainPlug::PreDeviceReset() { ReleaseRenderData(); }
+
+void TerrainPlug::PostDeviceReset() { CreateRenderData(); }
+
+void TerrainPlug::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                             const GraphicsSceneRenderer& renderer) const {
+    if (!HasRenderData() || vertexDeclaration_ == nullptr || !BeginLayerPass(pass, style, renderer, Coords())) return;
+    RenderDevice& device = canvas.GetRenderDevice();
+    device.SetIndices(indexBuffer_);
+    device.SetStreamSource(0, vertexBuffer_, 0, TerrainBase::kGroundVertexSize);
+    device.SetVertexDeclaration(vertexDeclaration_);
+    pass.shader->Render("TerrainPlug");
+    device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, vertexCount_, triangleCount_, 0, 0);
+    pass.shader->End();
+}
+
+void TerrainPlug::LogInfo() const {
+    const ABBox& bounds = GetBoundingBox();
+    Log(LogPriority::Info, "TerrainPlug:");
+    Log(LogPriority::Info, "   terrain: %p", static_cast<const void*>(GetTerrain()));
+    Log(LogPriority::Info, "   node: %p", GetSpaceNode());
+    Log(LogPriority::Info, "   numVertices: %u", vertexCount_);
+    Log(LogPriority::Info, "   numFaces: %u", uint32_t(triangles_.size()));
+    Log(LogPriority::Info, "   numTriangles: %u", triangleCount_);
+    Log(LogPriority::Info, "   numLayers: %u", uint32_t(GetLayers().size()));
+    Log(LogPriority::Info, "   vertexBuffer: %p", static_cast<const void*>(vertexBuffer_));
+    Log(LogPriority::Info, "   indexBuffer: %p", static_cast<const void*>(indexBuffer_));
+    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(bounds.centre.x), double(bounds.centre.y),
+        double(bounds.centre.z));
+    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(bounds.halfSize.x), double(bounds.halfSize.y),
+        double(bounds.halfSize.z));
+    Log(LogPriority::Info, "   lastFrameUsed: %u", GetLastFrameUsed());
+    Log(LogPriority::Info, "   preLoaded: %u", unsigned(IsLoaded(false)));
 }
 
 }  // namespace GAME

@@ -8,6 +8,10 @@
 // block: u32 triangle count T, the T triangles, u32 layer count N, N u32 terrain layer indices
 // (the layers showing inside the plug, ascending).
 //
+// A plug is drawn like the ground around it (TerrainLayeredObject) from a vertex buffer of its
+// triangles' vertices in region space (position, normal) and 16-bit indices 0, 1, 2, ..., made by
+// CreateRenderData and made again after a device reset.
+//
 // Queries treat a plug as the ground: a ray hits a triangle only from the side its face normal
 // (b - a) x (b - c) points to (a ray along the face counts), so triangles wound counter-clockwise
 // in (x, z) - as the plug builder's triangulation gives them - are hit from above. Box contacts
@@ -18,15 +22,17 @@
 
 #include "core/Mem.h"
 #include "core/Vec3.h"
-#include "terrain/TerrainObject.h"
+#include "terrain/TerrainLayeredObject.h"
 
 namespace GAME {
 
 class BinaryReader;
 class BinaryWriter;
-class TerrainBase;
+class RenderIndexBuffer;
+class RenderVertexBuffer;
+class RenderVertexDeclaration;
 
-class TerrainPlug final : public TerrainObject {
+class TerrainPlug final : public TerrainLayeredObject {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -50,9 +56,9 @@ public:
     static constexpr uint32_t kMaxTriangles = 65535 / 3;
 
     TerrainPlug() = default;
+    // Releases the render data.
+    ~TerrainPlug() override;
 
-    void SetTerrain(TerrainBase* terrain) { terrain_ = terrain; }
-    TerrainBase* GetTerrain() const { return terrain_; }
     void AddTriangle(const Triangle& triangle) { triangles_.push_back(triangle); }
 
     // Writes the plug record.
@@ -68,6 +74,11 @@ public:
     // edge shared by two triangles wound alike is interior.
     void FindBoundaryEdges();
     const mem::vector<Edge>& GetBoundaryEdges() const { return boundaryEdges_; }
+    // (Re)makes the vertex buffer, its declaration and the index buffer from the triangles, with
+    // the running engine's render device (nothing without one); a plug without triangles has none
+    // and bounds of 0.1 around (0.1, 0.1, 0.1). Off the main thread it yields 1 ms after a build.
+    void CreateRenderData();
+    bool HasRenderData() const { return vertexBuffer_ != nullptr && indexBuffer_ != nullptr; }
 
     // TerrainObject
     void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const override;
@@ -75,22 +86,33 @@ public:
                        PhysicsSurface surface) const override;
     void FindCollisions(const TerrainBase& terrain, mem::vector<CollisionBox>& boxes,
                         PhysicsSurface surface) const override;
-    // The terrain's layers inside the bounds; nothing before SetTerrain.
-    void RefreshLayers() override;
+    // The render data go before a device reset and are made again after it.
+    void PreDeviceReset() override;
+    void PostDeviceReset() override;
+
+    // GraphicsRenderable
+    // Draws the triangles in the pass's style ("TerrainPlug"), with the pass's layer.
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                    const GraphicsSceneRenderer& renderer) const override;
+    void LogInfo() const override;
 
     uint32_t GetNumTriangles() const { return uint32_t(triangles_.size()); }
     const mem::vector<Triangle>& GetTriangles() const { return triangles_; }
-    const mem::vector<unsigned>& GetLayers() const { return layers_; }
-    void SetLayers(const mem::vector<unsigned>& layers) { layers_ = layers; }
 
 private:
+    bool FogsSolidPass() const override { return true; }
+    void ReleaseRenderData();
+
     // Writes at most max contacts of the box with the triangles, each marked as ground.
     int CollideTriangles(const OBBox& box, CollisionContact* contacts, int max) const;
 
     mem::vector<Edge> boundaryEdges_;  // built by FindBoundaryEdges
-    TerrainBase* terrain_ = nullptr;   // not owned
+    uint32_t vertexCount_ = 0;         // drawn: 3 x triangleCount_
+    uint32_t triangleCount_ = 0;
+    RenderVertexBuffer* vertexBuffer_ = nullptr;            // position, normal (24 bytes) each
+    RenderVertexDeclaration* vertexDeclaration_ = nullptr;
+    RenderIndexBuffer* indexBuffer_ = nullptr;              // 16-bit, one per vertex
     mem::vector<Triangle> triangles_;
-    mem::vector<unsigned> layers_;    // terrain layers showing inside the bounds, ascending
 };
 
 }  // namespace GAME

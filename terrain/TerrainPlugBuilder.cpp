@@ -127,6 +127,7 @@ void Terrain::BuildPlugs(const DirtyRectSet& samples) {
     for (const auto& [bucket, plug] : plugs) {
         plug->FindBoundaryEdges();
         plug->UpdateBounds();
+        plug->CreateRenderData();
         AddObjectToSpace(plug);
         plug->RefreshLayers();
     }

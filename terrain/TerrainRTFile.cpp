@@ -136,6 +136,7 @@ bool TerrainRT::Load(BinaryReader& reader, int) {
             return false;
         }
         plug->UpdateBounds();
+        plug->CreateRenderData();
         AddObjectToSpace(plug);
     }
     return true;

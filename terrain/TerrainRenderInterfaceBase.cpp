@@ -161,12 +161,21 @@ const GraphicsShader2* TerrainRenderInterfaceBase::GetShader2(int pass, const Na
 // without shadows), the shadow-filtered mask (light styles with shadows) or the fog.
 const Name& TerrainRenderInterfaceBase::GetShaderStyle(int pass, const Name& style, RenderGenerationId,
                                                        const GraphicsLight* light) const {
+    if (pass == kGroundPass) return GetLayerPassStyle(style);
+    if (pass != kSolidPass) return style;
+    return GetSolidPassStyle(style, light, lowQuality_);
+}
+
+const Name& TerrainRenderInterfaceBase::GetLayerPassStyle(const Name& style) {
+    return style == SceneStyleNames::Get().fog ? Names().none : style;
+}
+
+const Name& TerrainRenderInterfaceBase::GetSolidPassStyle(const Name& style, const GraphicsLight* light,
+                                                          bool lowQuality) {
     const SceneStyleNames& scene = SceneStyleNames::Get();
     const TerrainNames& names = Names();
-    if (pass == kGroundPass) return style == scene.fog ? names.none : style;
-    if (pass != kSolidPass) return style;
     const bool shadows = light == nullptr || light->GetCastsShadows();
-    if (!lowQuality_) {
+    if (!lowQuality) {
         if (style == scene.directionalDiffuseAmbient || style == scene.pointDiffuseAmbient ||
             style == scene.ambientLight || style == scene.pointSimpleAmbient) {
             return scene.depth;
@@ -183,6 +192,32 @@ const Name& TerrainRenderInterfaceBase::GetShaderStyle(int pass, const Name& sty
     if (style == scene.directionalDiffuseAmbient) return names.directionalShadowFilter;
     if (style == scene.pointDiffuseAmbient || style == scene.pointSimpleAmbient) return names.pointShadowFilter;
     return style == scene.fog ? scene.fog : names.none;
+}
+
+void TerrainRenderInterfaceBase::BeginPass(const RenderablePass& pass, const GraphicsSceneRenderer& renderer,
+                                           const Coords& objectToRegion) {
+    const TerrainNames& names = Names();
+    pass.shader->Begin();
+    pass.shader->SetFloat4x4(names.objectToRegion, 0, Mat4(objectToRegion));
+    pass.shader->SetFloat4x4(names.objectToScreen, 0,
+                             renderer.GetWorldToScreenMatrix() * Mat4(pass.regionToScene * objectToRegion));
+    pass.shader->SetFloat3(names.regionToSceneOffset, 0, pass.regionToScene.origin);
+}
+
+void TerrainRenderInterfaceBase::SetGroundTextureParameters(const TerrainBase& terrain, const GraphicsShader2& shader,
+                                                            const IntVec3& worldOffset) {
+    float u = 0.0f, v = 0.0f;
+    GetTextureOffset(worldOffset, u, v);
+    const TerrainNames& names = Names();
+    shader.SetFloat2(names.textureOffset, 0, u, v);
+    shader.SetFloat2(names.textureScale, 0, 1.0f / float(terrain.GetNumXSamples() - 1),
+                     1.0f / float(terrain.GetNumYSamples() - 1));
+}
+
+void TerrainRenderInterfaceBase::SetLayerParameters(const TerrainBase& terrain, const GraphicsShader2& shader,
+                                                    unsigned layer) {
+    if (const TerrainType* type = terrain.GetLayerTerrainType(layer)) type->SetShaderParams(&shader, 0);
+    shader.SetTexture(Names().opacityTexture, 0, terrain.GetLayerOpacityTexture(layer));
 }
 
 void TerrainRenderInterfaceBase::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
@@ -208,11 +243,7 @@ bool TerrainRenderInterfaceBase::BeginGround(GraphicsCanvas& canvas, const Graph
     RenderDevice& device = canvas.GetRenderDevice();
     device.SetStreamSource(0, vertices, 0, TerrainBase::kGroundVertexSize);
     device.SetVertexDeclaration(declaration);
-    const TerrainNames& names = Names();
-    pass.shader->Begin();
-    pass.shader->SetFloat4x4(names.objectToRegion, 0, Mat4());
-    pass.shader->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * Mat4(pass.regionToScene));
-    pass.shader->SetFloat3(names.regionToSceneOffset, 0, pass.regionToScene.origin);
+    BeginPass(pass, renderer, Coords());
     return true;
 }
 
@@ -273,12 +304,7 @@ void TerrainRenderInterfaceBase::RenderGround(GraphicsCanvas& canvas, const Grap
                                               const RenderablePass& pass, bool topDown) const {
     RenderDynamicIndexBuffer* indices = nullptr;
     if (!BeginGround(canvas, renderer, pass, indices)) return;
-    const TerrainNames& names = Names();
-    float u = 0.0f, v = 0.0f;
-    GetTextureOffset(worldOffset_, u, v);
-    pass.shader->SetFloat2(names.textureOffset, 0, u, v);
-    pass.shader->SetFloat2(names.textureScale, 0, 1.0f / float(terrain_.GetNumXSamples() - 1),
-                           1.0f / float(terrain_.GetNumYSamples() - 1));
+    SetGroundTextureParameters(terrain_, *pass.shader, worldOffset_);
     const Sphere sphere = GetLightSphere(pass);
     const unsigned numLayers = terrain_.GetNumTextureLayers();
     mem::vector<TerrainBlock*> blocks;
@@ -289,8 +315,7 @@ void TerrainRenderInterfaceBase::RenderGround(GraphicsCanvas& canvas, const Grap
         GetBlocksInLayer(layer, blocks, sphere);
         if (blocks.empty()) continue;
         pass.shader->Begin();
-        type->SetShaderParams(pass.shader, 0);
-        pass.shader->SetTexture(names.opacityTexture, 0, terrain_.GetLayerOpacityTexture(layer));
+        SetLayerParameters(terrain_, *pass.shader, layer);
         DrawCells(canvas.GetRenderDevice(), *indices, *pass.shader, "TerrainGround", blocks, layer);
         pass.shader->End();
     }

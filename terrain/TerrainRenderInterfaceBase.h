@@ -112,6 +112,24 @@ public:
     // textures repeat every 10 units across regions.
     static void GetTextureOffset(const IntVec3& worldOffset, float& u, float& v);
 
+    // -- Drawing in the layer shader, shared with the plugs and tiles that take the ground's look --
+
+    // The style of the solid pass (depth, light mask, shadow filter or fog laid under the layers)
+    // for the scene's style and light, by the tables in the source; "None" for a style it has no
+    // part in.
+    static const Name& GetSolidPassStyle(const Name& style, const GraphicsLight* light, bool lowQuality);
+    // The style of a layer pass: the scene's own, none for fog.
+    static const Name& GetLayerPassStyle(const Name& style);
+    // Begins the pass's shader with the placement of what is drawn: "objectToRegionMatrix",
+    // "objectToScreenMatrix" (through the region's place in the scene) and "regionToSceneOffset".
+    static void BeginPass(const RenderablePass& pass, const GraphicsSceneRenderer& renderer, const Coords& objectToRegion);
+    // "textureOffset" (GetTextureOffset of the region's offset from the world) and "textureScale"
+    // (one over the terrain's cells a side) on the shader.
+    static void SetGroundTextureParameters(const TerrainBase& terrain, const GraphicsShader2& shader,
+                                           const IntVec3& worldOffset);
+    // The layer's type's parameters and "opacityTexture" on the shader.
+    static void SetLayerParameters(const TerrainBase& terrain, const GraphicsShader2& shader, unsigned layer);
+
 protected:
     const TerrainBase& GetTerrain() const { return terrain_; }
 

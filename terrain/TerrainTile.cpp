@@ -1,11 +1,15 @@
 #include "terrain/TerrainTile.h"
 
 #include "core/Intersection.h"
+#include "core/Log.h"
 #include "core/OBBox.h"
 #include "core/Ray.h"
 #include "core/SimplePolygon.h"
 #include "engine/Engine.h"
 #include "files/ResourceLoader.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsShader2.h"
+#include "scene/RenderablePass.h"
 #include "scene/GraphicsMesh.h"
 #include "terrain/TerrainBase.h"
 
@@ -66,8 +70,32 @@ void TerrainTile::Load(int priority, bool preLoad) {
     if (loader != nullptr) loader->EnqueueResource(mesh_, ResourcePriority::Normal, preLoad, false);
 }
 
-void TerrainTile::RefreshLayers() {
-    if (terrain_ != nullptr) terrain_->GetLayersInBox(layers_, GetBoundingBox());
+void TerrainTile::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                             const GraphicsSceneRenderer& renderer) const {
+    if (mesh_ == nullptr || !BeginLayerPass(pass, style, renderer, coords_)) return;
+    pass.shader->Render("TerrainTile");
+    mesh_->RenderBlendedFaces(canvas.GetRenderDevice(), *pass.shader);
+    pass.shader->End();
+}
+
+void TerrainTile::LogInfo() const {
+    const ABBox& bounds = GetBoundingBox();
+    Log(LogPriority::Info, "TerrainTile:");
+    if (mesh_ == nullptr)
+        Log(LogPriority::Info, "   mesh: NULL");
+    else
+        mesh_->LogInfo();
+    Log(LogPriority::Info, "   attached: %u", unsigned(attached_));
+    Log(LogPriority::Info, "   maxDistance: %f", double(maxDistance_));
+    Log(LogPriority::Info, "   coords origin: (%f, %f, %f)", double(coords_.origin.x), double(coords_.origin.y),
+        double(coords_.origin.z));
+    Log(LogPriority::Info, "   numLayers: %u", unsigned(GetLayers().size()));
+    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(bounds.centre.x), double(bounds.centre.y),
+        double(bounds.centre.z));
+    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(bounds.halfSize.x), double(bounds.halfSize.y),
+        double(bounds.halfSize.z));
+    Log(LogPriority::Info, "   lastFrameUsed: %u", GetLastFrameUsed());
+    Log(LogPriority::Info, "   preLoaded: %u", unsigned(IsLoaded(false)));
 }
 
 }  // namespace GAME

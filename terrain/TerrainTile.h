@@ -3,7 +3,9 @@
 // its terrain (TerrainBase::CreateTile) when it enters a level, moves it with itself (MoveTile) and
 // gives it back when it leaves (DestroyTile); the terrain keeps it in its tree, the entity owns it.
 //
-// Rays meet a tile through its mesh's collision mesh at its placement; boxes get no contacts from
+// A tile is drawn like the ground around it (TerrainLayeredObject): its mesh's blended faces at
+// its placement, in the terrain's layer shader. Rays meet a tile through its mesh's collision
+// mesh at its placement; boxes get no contacts from
 // it through the terrain (the entity's physics handles the mesh). While it is attached - joined
 // to the ground, which the terrain decides when the tile is added - the editable terrain pulls
 // the heights near its contours toward them, hides the samples inside them and closes the seam
@@ -17,15 +19,14 @@
 
 #include "core/Coords.h"
 #include "core/Mem.h"
-#include "terrain/TerrainObject.h"
+#include "terrain/TerrainLayeredObject.h"
 
 namespace GAME {
 
 class GraphicsMesh;
 class SimplePolygon;
-class TerrainBase;
 
-class TerrainTile final : public TerrainObject {
+class TerrainTile final : public TerrainLayeredObject {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -36,8 +37,6 @@ public:
     TerrainTile();
     ~TerrainTile() override;
 
-    void SetTerrain(TerrainBase* terrain) { terrain_ = terrain; }
-    TerrainBase* GetTerrain() const { return terrain_; }
     // Both recompute the bounds (the caller re-places a tile in a tree).
     void SetCoords(const Coords& coords);
     const Coords& GetCoords() const { return coords_; }
@@ -48,7 +47,6 @@ public:
     void SetAttached(bool attached) { attached_ = attached; }
     // How far around its contours the ground under the tile is rebuilt.
     float GetMaxDistance() const { return maxDistance_; }
-    const mem::vector<unsigned>& GetLayers() const { return layers_; }
 
     // The mesh's contours; 0 without a mesh.
     int GetNumContours() const;
@@ -60,17 +58,21 @@ public:
     void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const override;
     // Records the load state and queues the mesh with the resource loader.
     void Load(int priority, bool preLoad) override;
-    // The terrain's layers inside the bounds; nothing before SetTerrain.
-    void RefreshLayers() override;
+
+    // GraphicsRenderable
+    // Draws the mesh's blended faces at the tile's placement in the pass's style, with the pass's
+    // layer.
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
+                    const GraphicsSceneRenderer& renderer) const override;
+    void LogInfo() const override;
 
 private:
+    bool FogsSolidPass() const override { return false; }
     void UpdateBounds();
 
-    TerrainBase* terrain_ = nullptr;      // not owned
     bool attached_ = false;
     Coords coords_;                       // the mesh's placement in the terrain's region
     float maxDistance_ = kDefaultMaxDistance;
-    mem::vector<unsigned> layers_;        // terrain layers under the tile, ascending
     const GraphicsMesh* mesh_ = nullptr;  // not owned
 };
 

@@ -21,6 +21,7 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
 #include "terrain/Terrain.h"
+#include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
 #include "world/Region.h"
@@ -135,6 +136,45 @@ TEST_F(TerrainRenderTest, LayersShowWhereTheyArePaintedAndHiddenSamplesLeaveHole
     const uint32_t rim = Cell(pixels, 3, 6);
     EXPECT_GT(rim & 0xFF, 0u);
     EXPECT_GT(rim >> 8 & 0xFF, 0u);
+}
+
+// Plugs close the holes with the ground's own layers: where the green layer is painted they are
+// green, elsewhere red; their passes run top layer first, bottom first in reflections.
+TEST_F(TerrainRenderTest, PlugsFillHolesInTheLayersAroundThem) {
+    Terrain terrain(&region);
+    Paint(terrain);
+    terrain.SetInvisible(6, 6, true);
+    terrain.SetInvisible(7, 6, true);
+    DirtyRectSet all;
+    all.AddRect(DirtyRect(0, 0, 17, 17));
+    terrain.BuildPlugs(all);
+    mem::vector<TerrainObject*> objects;
+    terrain.GetAllObjects(objects);
+    mem::vector<const TerrainPlug*> plugs;
+    for (const TerrainObject* object : objects) {
+        if (object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) plugs.push_back(static_cast<const TerrainPlug*>(object));
+    }
+    ASSERT_EQ(plugs.size(), 1u);  // both holes lie in the first 15-unit bucket
+    const TerrainPlug& plug = *plugs[0];
+    EXPECT_TRUE(plug.HasRenderData());
+
+    const std::vector<uint32_t> pixels = Draw(terrain, kFromAbove);
+    EXPECT_EQ(Cell(pixels, 12, 12), kRed);
+    EXPECT_EQ(Cell(pixels, 6, 6), kGreen);
+    EXPECT_EQ(Cell(pixels, 7, 6), kGreen);
+
+    ASSERT_EQ(plug.GetLayers(), (mem::vector<unsigned>{0, 1}));
+    const SceneStyleNames& styles = SceneStyleNames::Get();
+    const Name reflection = Name::Create("reflectionStyle");
+    EXPECT_EQ(plug.GetNumRenderPasses(styles.ambientLight, RenderGenerationId{}), 3);
+    EXPECT_EQ(plug.GetNumRenderPasses(reflection, RenderGenerationId{}), 2);
+    EXPECT_EQ(plug.GetRenderPassSortOrder(0, styles.ambientLight, RenderGenerationId{}), -1);
+    EXPECT_EQ(plug.GetRenderPassSortOrder(2, styles.ambientLight, RenderGenerationId{}), 3);
+    EXPECT_EQ(plug.GetShaderStyle(0, styles.ambientLight, RenderGenerationId{}, nullptr), styles.depth);
+    EXPECT_EQ(plug.GetShaderStyle(1, styles.fog, RenderGenerationId{}, nullptr), Name::Create("None"));
+    EXPECT_EQ(plug.GetShaderStyle(0, styles.fog, RenderGenerationId{}, nullptr), styles.fog);
+    // Reflections draw layer 0 too.
+    EXPECT_EQ(plug.GetShaderStyle(0, reflection, RenderGenerationId{}, nullptr), reflection);
 }
 
 TEST_F(TerrainRenderTest, EditableAndRunTimeTerrainsDrawTheSamePicture) {

@@ -1,6 +1,7 @@
 #include "terrain/TerrainObject.h"
 
 #include "core/Intersection.h"
+#include "core/Log.h"
 #include "engine/Engine.h"
 
 namespace GAME {
@@ -31,6 +32,15 @@ void TerrainObject::GetIntersection(const Ray&, Intersection& hit, PhysicsSurfac
 }
 
 void TerrainObject::Invalidate() {}
+
+void TerrainObject::LogObjectState() const {
+    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(bounds_.centre.x), double(bounds_.centre.y),
+        double(bounds_.centre.z));
+    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(bounds_.halfSize.x), double(bounds_.halfSize.y),
+        double(bounds_.halfSize.z));
+    Log(LogPriority::Info, "   lastFrameUsed: %u", lastFrameUsed_);
+    Log(LogPriority::Info, "   preLoaded: %u", unsigned(preLoaded_));
+}
 
 void TerrainObject::RefreshLayers() {}
 

@@ -101,6 +101,9 @@ public:
     static uint32_t GetCurrentFrame();
 
 protected:
+    // The log lines every kind's description ends with: "bounds origin", "bounds extents",
+    // "lastFrameUsed" and "preLoaded".
+    void LogObjectState() const;
     // The kinds keep their bounds current; an object in a tree must be re-placed after a change
     // (TerrainBase::UpdateObjectInSpace).
     void SetBoundingBox(const ABBox& bounds) { bounds_ = bounds; }

@@ -222,7 +222,6 @@ void TerrainPlug::RenderPass(const RenderablePass& pass, const Name& style, Grap
 }
 
 void TerrainPlug::LogInfo() const {
-    const ABBox& bounds = GetBoundingBox();
     Log(LogPriority::Info, "TerrainPlug:");
     Log(LogPriority::Info, "   terrain: %p", static_cast<const void*>(GetTerrain()));
     Log(LogPriority::Info, "   node: %p", GetSpaceNode());
@@ -232,12 +231,7 @@ void TerrainPlug::LogInfo() const {
     Log(LogPriority::Info, "   numLayers: %u", uint32_t(GetLayers().size()));
     Log(LogPriority::Info, "   vertexBuffer: %p", static_cast<const void*>(vertexBuffer_));
     Log(LogPriority::Info, "   indexBuffer: %p", static_cast<const void*>(indexBuffer_));
-    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(bounds.centre.x), double(bounds.centre.y),
-        double(bounds.centre.z));
-    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(bounds.halfSize.x), double(bounds.halfSize.y),
-        double(bounds.halfSize.z));
-    Log(LogPriority::Info, "   lastFrameUsed: %u", GetLastFrameUsed());
-    Log(LogPriority::Info, "   preLoaded: %u", unsigned(IsLoaded(false)));
+    LogObjectState();
 }
 
 }  // namespace GAME

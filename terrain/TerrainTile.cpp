@@ -79,7 +79,6 @@ void TerrainTile::RenderPass(const RenderablePass& pass, const Name& style, Grap
 }
 
 void TerrainTile::LogInfo() const {
-    const ABBox& bounds = GetBoundingBox();
     Log(LogPriority::Info, "TerrainTile:");
     if (mesh_ == nullptr)
         Log(LogPriority::Info, "   mesh: NULL");
@@ -90,12 +89,7 @@ void TerrainTile::LogInfo() const {
     Log(LogPriority::Info, "   coords origin: (%f, %f, %f)", double(coords_.origin.x), double(coords_.origin.y),
         double(coords_.origin.z));
     Log(LogPriority::Info, "   numLayers: %u", unsigned(GetLayers().size()));
-    Log(LogPriority::Info, "   bounds origin: (%f, %f, %f)", double(bounds.centre.x), double(bounds.centre.y),
-        double(bounds.centre.z));
-    Log(LogPriority::Info, "   bounds extents: (%f, %f, %f)", double(bounds.halfSize.x), double(bounds.halfSize.y),
-        double(bounds.halfSize.z));
-    Log(LogPriority::Info, "   lastFrameUsed: %u", GetLastFrameUsed());
-    Log(LogPriority::Info, "   preLoaded: %u", unsigned(IsLoaded(false)));
+    LogObjectState();
 }
 
 }  // namespace GAME

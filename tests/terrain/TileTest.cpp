@@ -3,6 +3,7 @@
 // cut into the terrain, rays fall through the hole onto the tile, and plugs close the seam.
 
 #include "RecordingEngineTest.h"
+#include "support/LogCapture.h"
 #include "SampleTiles.h"
 
 #include "core/Intersection.h"
@@ -195,6 +196,20 @@ TEST_F(TileTest, ATileOutlivesItsTerrainAndIsAnOrdinaryActorWithoutOne) {
     EXPECT_TRUE(tile->IncludeInMinimap());
     EXPECT_TRUE(tile->GetIsPartOfLevel());
     EXPECT_EQ(tile->GetPhysicsType(), Entity::PhysicsType::None);
+}
+
+TEST(TerrainTileShapeTest, WithoutAMeshATileIsAPointThatNothingMeets) {
+    LogCapture log;
+    TerrainTile tile;
+    tile.SetCoords(Coords::Translation(Vec3(4, 2, 7)));
+    EXPECT_EQ(tile.GetBoundingBox(), ABBox(Vec3(4, 2, 7), Vec3()));
+    EXPECT_EQ(tile.GetNumContours(), 0);
+    EXPECT_FLOAT_EQ(tile.GetMaxDistance(), 5.0f);
+    Intersection hit;
+    tile.GetIntersection(Ray(Vec3(4, 10, 7), kDown), hit, PhysicsSurface::None);
+    EXPECT_EQ(hit.distance, Infinity);
+    tile.LogInfo();
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "   mesh: NULL"));
 }
 
 }  // namespace

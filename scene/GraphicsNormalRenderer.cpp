@@ -683,7 +683,7 @@ void GraphicsNormalRenderer::RenderPortalMask(GraphicsCanvas& canvas) {
     GraphicsPrimitiveDrawer drawer(canvas);
     drawer.SetShader(shader);
     drawer.SetCamera(nullptr, GetCamera(), GetViewport());
-    for (Region* region : *portalRegions_) world_->RenderPortals(drawer, region, GetRegionToSceneCoords(region));
+    for (Region* region : *portalRegions_) world_->RenderPortals(drawer, region, GetRegionToSceneCoords(region), false);
 }
 
 void GraphicsNormalRenderer::Composite(GraphicsCanvas& canvas, float blend, RenderTexture* previous,

@@ -273,7 +273,7 @@ bool GraphicsShadowMap::RenderPoint(GraphicsCanvas& canvas, const Vec3& faceDire
     const Coords face(Cross(l, p), l, p, position);
     const Mat4 worldToFace(face.Inverse());
 
-    GraphicsShadowMapRenderer renderer(light_, region_);
+    GraphicsShadowMapRenderer renderer(light_, region_, world_);
     SetUpRenderer(renderer);
     const Viewport viewport = GetTargetViewport(target);
     renderer.SetWorldToScreenMatrix(worldToFace, viewport);
@@ -333,7 +333,7 @@ bool GraphicsShadowMap::Fit(Mat4& out, int algorithm, const Camera& camera, cons
 bool GraphicsShadowMap::RenderDirectional(GraphicsCanvas& canvas, const Camera& camera, const Frustum& viewFrustum,
                                           int algorithm, RenderSurface* target, Mat4& worldToMap) {
     if (algorithm < kOrthographic || algorithm > kTrapezoidal) return false;
-    GraphicsShadowMapRenderer renderer(light_, region_);
+    GraphicsShadowMapRenderer renderer(light_, region_, world_);
     SetUpRenderer(renderer);
     const Viewport viewport = GetTargetViewport(target);
     if (surfaces_.empty()) {

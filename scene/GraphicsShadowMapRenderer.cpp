@@ -4,8 +4,10 @@
 #include "core/WorldCoords.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
+#include "scene/SceneWorld.h"
 
 namespace GAME {
 
@@ -28,8 +30,8 @@ const ConstantNames& Constants() {
 
 }  // namespace
 
-GraphicsShadowMapRenderer::GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region)
-    : light_(light), region_(region), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
+GraphicsShadowMapRenderer::GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region, SceneWorld* world)
+    : light_(light), region_(region), world_(world), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
 
 void GraphicsShadowMapRenderer::CreateResources(GraphicsEngine& graphics) {
     if (gDepthLookup == nullptr && graphics.GetGenerationId() == RenderGenerationId::R200) {
@@ -54,6 +56,18 @@ void GraphicsShadowMapRenderer::Render(GraphicsCanvas& canvas, RenderSurface* ta
     canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
     canvas.SetClippingRect(Rect(1.0f, 1.0f, float(viewport_.width - 2), float(viewport_.height - 2)), false);
     RenderStyle(canvas, style);
+    const GraphicsShader2* portalShader = GetPortalMaskShader();
+    if (light_.GetType() == GraphicsLight::Type::Directional && world_ != nullptr && portalShader != nullptr) {
+        static const Name shadow = Name::Create("shadow");
+        GraphicsPrimitiveDrawer drawer(canvas);
+        drawer.SetShader(portalShader, shadow);
+        drawer.SetColor(Color(1.0f, 0.0f, 1.0f, 1.0f));
+        drawer.SetCamera(nullptr, GetCamera(), viewport_);
+        drawer.SetWorldToScreenMatrix(GetWorldToScreenMatrix());
+        for (const auto& [region, regionToScene] : GetRegionToSceneCoordsMap()) {
+            world_->RenderPortals(drawer, region, regionToScene, true);
+        }
+    }
     canvas.ClearClippingRect();
     canvas.SetDefaultState();
     canvas.SetViewport(viewport_);

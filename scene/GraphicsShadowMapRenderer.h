@@ -2,7 +2,9 @@
 // GraphicsShadowMapRenderer: the shadow-only scene renderer a shadow map draws its casters with.
 // It is filled like any scene renderer (regions, then renderables) and draws every pass of one
 // shadow style into a render surface: cleared to white at depth 1, with a one-texel border that
-// stays cleared, so that lookups past the map's edge find no shadow.
+// stays cleared, so that lookups past the map's edge find no shadow. A directional light's map
+// also holds the shadow-casting portals of its regions (drawn through the SceneWorld, which knows
+// portals; without one there are none), so that light does not reach through them.
 //
 // Decisions:
 // - The depth lookup texture only serves the generation that samples shadow colour (R200); it
@@ -15,13 +17,14 @@
 namespace GAME {
 
 class RenderSurface;
+class SceneWorld;
 
 class GraphicsShadowMapRenderer final : public GraphicsSceneRenderer {
 public:
     static constexpr const char* kDepthLookupTexture = "System/Textures/DepthMapLookup.tex";
 
-    // The map works in region's space.
-    GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region);
+    // The map works in region's space; world may be null.
+    GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region, SceneWorld* world);
 
     static void CreateResources(GraphicsEngine& graphics);
     static void DestroyResources(GraphicsEngine& graphics);
@@ -37,6 +40,7 @@ public:
 private:
     GraphicsLight light_;
     Region* region_;
+    SceneWorld* world_;
     Viewport viewport_;
     float timeStamp_;  // seconds of game time at construction
 };

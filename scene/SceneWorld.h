@@ -31,8 +31,10 @@ public:
     // Adds the region's elements that stand inside the frustum (the region's space) and are drawn
     // across portals.
     virtual void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) = 0;
-    // Draws every portal of the region, placed by regionToScene, with the drawer's shader.
-    virtual void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) = 0;
+    // Draws every portal of the region (only those that cast shadows with shadowCastersOnly),
+    // placed by regionToScene, with the drawer's shader.
+    virtual void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene,
+                               bool shadowCastersOnly) = 0;
     // Adds the reflection planes of the region's water that the frustum (the region's space) sees.
     virtual void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) = 0;
     // The position of the region's origin in the world.

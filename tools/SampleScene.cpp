@@ -37,11 +37,11 @@ void main() {
 ShaderFileValue Int(uint32_t value) { return ShaderFileValue::Int(static_cast<int32_t>(value)); }
 
 ShaderFileSection MakePortalMaskSection() {
-    enum Value : uint32_t { kVertex, kPixel, kOff, kOn };
+    enum Value : uint32_t { kVertex, kPixel, kOff, kOn, kCullNone };
     ShaderFileSection section;
     section.values = {ShaderFileValue::VertexProgram(kPortalMaskVertexProgram, {{0, 4, false, 0}}),
                       ShaderFileValue::PixelProgram(kColorPixelProgram, {}), Int(uint32_t(RenderWriteMode::Off)),
-                      Int(uint32_t(RenderWriteMode::On))};
+                      Int(uint32_t(RenderWriteMode::On)), Int(0)};
     section.parameters = {{"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault}};
     section.styles = {{"normal",
                        0,
@@ -49,7 +49,13 @@ ShaderFileSection MakePortalMaskSection() {
                         {ShaderStateCode::PixelProgram, 0, true, kPixel},
                         {ShaderStateCode::ColorWrite, 0, true, kOff},
                         {ShaderStateCode::AlphaWrite, 0, true, kOn},
-                        {ShaderStateCode::DepthWrite, 0, true, kOff}}}};
+                        {ShaderStateCode::DepthWrite, 0, true, kOff}}},
+                      // Into a directional light's shadow map: depth from either side.
+                      {"shadow",
+                       0,
+                       {{ShaderStateCode::VertexProgram, 0, true, kVertex},
+                        {ShaderStateCode::PixelProgram, 0, true, kPixel},
+                        {ShaderStateCode::CullMode, 0, true, kCullNone}}}};
     return section;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The sample data of the 3-D frame (the meshes' shaders are SampleMeshShaders.h's):
 //   Shaders/PortalMask.ssh the portal mask: writes alpha 1 where a portal shows, nothing else
+//                          ("normal"); "shadow" draws a portal's depth into a shadow map
 //   Meshes/LitBox.msh      a unit box (centred, positions and normals, no texture) drawn with the
 //                          standard mesh shader, so it shows the scene's lights in its colour
 //   System/Textures/InvTransparencyMask.tex   64 x 64 white; alpha 1 in the middle fading to 0

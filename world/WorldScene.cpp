@@ -62,9 +62,11 @@ void WorldScene::AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* r
     scratch_.clear();
 }
 
-void WorldScene::RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) {
+void WorldScene::RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene,
+                               bool shadowCastersOnly) {
     for (int i = 0; i < region->GetNumPortals(); ++i) {
-        if (const Portal* portal = region->GetPortal(i)) portal->Render(drawer, regionToScene);
+        const Portal* portal = region->GetPortal(i);
+        if (portal != nullptr && (!shadowCastersOnly || portal->GetCastsShadows())) portal->Render(drawer, regionToScene);
     }
 }
 

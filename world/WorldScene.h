@@ -23,7 +23,8 @@ public:
     void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
                              bool includeUnloaded) override;
     void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) override;
-    void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene) override;
+    void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region* region, const Coords& regionToScene,
+                       bool shadowCastersOnly) override;
     void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) override;
     IntVec3 GetOffsetFromWorld(const Region* region) const override;
     void GetEntitiesInSphere(mem::vector<Entity*>& out, Region* region, const Sphere& sphere) override;

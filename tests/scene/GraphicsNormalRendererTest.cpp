@@ -16,6 +16,7 @@
 #include "core/WorldCoords.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsCanvas.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "render/RenderDevice.h"
 #include "engine/Actor.h"
 #include "scene/GraphicsMeshInstance.h"
@@ -370,7 +371,16 @@ public:
     }
     void GetRegionsInFrustum(mem::vector<Region*>&, Region*, const Frustum&, bool) override {}
     void AddElementsInFrustum(GraphicsSceneRenderer&, Region*, const Frustum&) override {}
-    void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&) override {}
+    // A shadow-casting doorway standing upright across x = 3 (z -1 to 1, y 0 to 2) when asked for.
+    void RenderPortals(GraphicsPrimitiveDrawer& drawer, Region*, const Coords& regionToScene,
+                       bool shadowCastersOnly) override {
+        if (!doorway || !shadowCastersOnly) return;
+        drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Triangles);
+        for (const Vec3& p : {Vec3(3, 0, -1), Vec3(3, 2, -1), Vec3(3, 2, 1), Vec3(3, 0, -1), Vec3(3, 2, 1), Vec3(3, 0, 1)}) {
+            drawer.SetVertex(regionToScene.TransformPoint(p));
+        }
+        drawer.End();
+    }
     void AddReflectionPlanes(GraphicsReflectionManager&, Region*, const Frustum&) override {}
     IntVec3 GetOffsetFromWorld(const Region*) const override { return IntVec3(0, 0, 0); }
     void GetEntitiesInSphere(mem::vector<Entity*>& out, Region*, const Sphere&) override {
@@ -384,6 +394,7 @@ public:
     Coords GetRegionToRegionCoords(const Region*, const Region*) const override { return Coords(); }
 
     int queries = 0;
+    bool doorway = false;
 
 private:
     Actor& actor_;
@@ -391,7 +402,8 @@ private:
 };
 
 // With a world the casters are the world's entities: a unit actor on the slab shadows the ground
-// beyond it under the sun, and nothing is shadowed once it is hidden.
+// beyond it under the sun, and nothing is shadowed once it is hidden; the world's shadow-casting
+// portals shadow too.
 TEST_F(ShadowPixelTest, WorldActorsCastTheShadows) {
     Region* region = FakeRegion();
     Actor actor;
@@ -408,8 +420,8 @@ TEST_F(ShadowPixelTest, WorldActorsCastTheShadows) {
     sun.SetCastsShadows(true);
     sun.SetObjectToWorldCoords(
         WorldCoords(region, Coords::LookIn(Vec3(), Vec3(1.0f, -1.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f))));
-    const std::vector<Vec3> points = {Vec3(1.0f, 0.0f, 0.0f), Vec3(1.9f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.9f),
-                                      Vec3(-1.0f, 0.0f, 0.0f)};
+    std::vector<Vec3> points = {Vec3(1.0f, 0.0f, 0.0f), Vec3(1.9f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.9f),
+                                Vec3(-1.0f, 0.0f, 0.0f)};
     const auto draw = [&] {
         GraphicsNormalRenderer renderer(&world);
         camera.SetCoords(Coords::LookAt(Vec3(-2.0f, 6.0f, -6.0f), Vec3(0.5f, 0.0f, 0.5f), Vec3(0.0f, 1.0f, 0.0f)));
@@ -421,7 +433,12 @@ TEST_F(ShadowPixelTest, WorldActorsCastTheShadows) {
         renderer.AddRegionToScene(region, Coords(), nullptr);
         const std::vector<uint32_t> pixels = Draw(renderer);
         std::vector<int> levels;
-        for (const Vec3& point : points) levels.push_back(At(pixels, Project(point)).g);
+        for (const Vec3& point : points) {
+            const Vec2 at = Project(point);
+            const bool inside = at.x >= 0.0f && at.x < kWidth && at.y >= 0.0f && at.y < kHeight;
+            EXPECT_TRUE(inside) << point.x << " " << point.z;
+            levels.push_back(inside ? At(pixels, at).g : -1);
+        }
         return levels;
     };
     const int ambient = 51;
@@ -433,6 +450,16 @@ TEST_F(ShadowPixelTest, WorldActorsCastTheShadows) {
 
     actor.SetVisible(false);
     EXPECT_NEAR(draw()[0], sunlit, 4);
+
+    // A shadow-casting portal shadows like a wall: the doorway at x = 3, two high, darkens the
+    // ground from x = 3 to 5.
+    world.doorway = true;
+    actor.SetVisible(true);
+    points = {Vec3(4.0f, 0.0f, 0.0f), Vec3(5.5f, 0.0f, 0.0f), Vec3(2.5f, 0.0f, 0.0f)};
+    const std::vector<int> doorway = draw();
+    EXPECT_NEAR(doorway[0], ambient, 4);
+    EXPECT_NEAR(doorway[1], sunlit, 4);
+    EXPECT_NEAR(doorway[2], sunlit, 4);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ public:
         out.assign(1, region_);
     }
     void AddElementsInFrustum(GraphicsSceneRenderer&, Region*, const Frustum&) override {}
-    void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&) override {}
+    void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&, bool) override {}
     void AddReflectionPlanes(GraphicsReflectionManager& manager, Region*, const Frustum& regionFrustum) override {
         if (planes_) planes_(manager, regionFrustum);
     }

@@ -123,8 +123,13 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
             EXPECT_LE(height, kGround + 1e-3f) << x << ", " << z;
         }
     }
-    // The ground next to the rim leans down to it; far away it keeps its height.
+    // The ground next to the rim leans down to it: a sample on a contour point takes its height,
+    // one 5 units or more from every point keeps its own.
     EXPECT_LT(DropHeight(*terrain, 12.5f, 16.5f), kGround - 0.1f);
+    EXPECT_FLOAT_EQ(terrain->GetHeight(9, 12), sunk);
+    EXPECT_FLOAT_EQ(terrain->GetOffset()[12 * 33 + 9].blend, 1.0f);
+    EXPECT_FLOAT_EQ(terrain->GetHeight(20, 12), kGround);
+    EXPECT_GT(terrain->GetOffset()[12 * 33 + 19].blend, 0.0f);
     EXPECT_FLOAT_EQ(DropHeight(*terrain, 25.5f, 25.5f), kGround);
 
     // Rebuilding the same ground again gives the same plugs.
@@ -134,6 +139,21 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
     const mem::vector<TerrainPlug::Triangle> again = PlugTriangles(*terrain);
     ASSERT_EQ(again.size(), built.size());
     EXPECT_EQ(std::memcmp(again.data(), built.data(), built.size() * sizeof(TerrainPlug::Triangle)), 0);
+
+    // A second slab across the first, turned: their outlines cross, and still nothing falls
+    // through anywhere near them (off the cells' diagonals, where a ray may round past both of
+    // a tilted cell's triangles).
+    Tile* across = Singleton<ObjectManager>::Get()->CreateObjectFromFile<Tile>(sample::kTileRecord);
+    ASSERT_TRUE(TheLevel()->AddEntity(across, Coords::Translation(Vec3(14, sunk + 0.5f, 13)) * Coords::RotationY(0.6f)));
+    Rebuild();
+    for (float x = 5.3f; x < 20.0f; x += 0.5f) {
+        for (float z = 5.1f; z < 20.0f; z += 0.5f) ASSERT_FALSE(std::isnan(DropHeight(*terrain, x, z))) << x << ", " << z;
+    }
+    for (const TerrainPlug::Triangle& t : PlugTriangles(*terrain)) {
+        for (const float f : {t.a.position[2], t.b.position[2], t.c.position[2]}) EXPECT_TRUE(std::isfinite(f));
+    }
+    TheLevel()->RemoveEntity(across);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(across, __FILE__, __LINE__);
 }
 
 TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {

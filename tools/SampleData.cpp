@@ -17,6 +17,7 @@
 #include "SampleScene.h"
 #include "SampleTerrain.h"
 #include "SampleTiles.h"
+#include "SampleYard.h"
 #include "SampleWater.h"
 
 #include "core/Log.h"
@@ -460,8 +461,9 @@ bool WriteLevels(FileSystem& files) {
 // -- World ------------------------------------------------------------------------------------------
 
 // Six regions of 64 x 64 units side by side, three by two, each with a level of the outdoors
-// (SampleOutdoors.h) and scattered sample entities (the first also a fire, so the effects must be
-// written first); the world file lists them with the world's sector styles beside it, and the map
+// (SampleOutdoors.h) and scattered sample entities (the first also a fire, the crypt's entrance
+// and the yard's crates and creatures, SampleYard.h: the world is written after the records it
+// places); the world file lists them with the world's sector styles beside it, and the map
 // builder compiles the map from the two.
 bool WriteWorld(FileSystem& files) {
     mem::vector<RegionRecord> regions;
@@ -481,7 +483,7 @@ bool WriteWorld(FileSystem& files) {
         // A fire near the spawn point, lighting its surroundings.
         if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, WorldGroundHeight(12, 8) + 0.3f, 8))))
             return false;
-        if (i == 0 && !AddCryptEntrance(builder)) return false;
+        if (i == 0 && (!AddCryptEntrance(builder) || !FurnishYard(builder))) return false;
         if (!builder.Save(files, level, true)) return false;
     }
     // The crypt, an interior joined to the first region.
@@ -537,10 +539,9 @@ bool WriteSampleData(const std::string& directory) {
     return WriteOptions(directory) && WriteTextAndRecords(files) && WriteShaders(files) && WriteTextures(files) &&
            WriteInterfaceSkin(files) && WriteNoise(files) && WriteFonts(files) && WriteLevels(files) &&
            WriteEffects(files) && WriteGrid(files) && WriteDecals(files) && WriteRibbons(files) &&
-           WriteWorld(files) && WriteMeshes(files) &&
-           WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) && WriteScene(files) &&
-           WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) && WriteTiles(files) &&
-           WriteVideos(directory);
+           WriteMeshes(files) && WriteMeshShaders(files) && WriteAnimations(files) && WriteAmbiance(files) &&
+           WriteScene(files) && WriteTerrainShaders(files) && WritePhysics(files) && WriteWater(files) &&
+           WriteTiles(files) && WriteWorld(files) && WriteVideos(directory);
 }
 
 std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {

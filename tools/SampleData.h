@@ -23,7 +23,8 @@
 //   Levels/World/...           a world of six 64 x 64 regions side by side (three by two), each
 //                              a level of the outdoors (SampleOutdoors.h: terrain, a lake, a
 //                              river, scorch marks, painted day/night and name styles) and 20
-//                              scattered sample entities (Region0.lvl ...); the world file
+//                              scattered sample entities (Region0.lvl ...; the first also the
+//                              fire, the crypt's entrance and the yard, SampleYard.h); the world file
 //                              Sample.wrl with its sector styles Sample.sd, and the map Sample.map
 //                              compiled from them by the map builder, with a spawn point in the
 //                              first region

@@ -42,7 +42,7 @@ Viewport ScreenViewport(const GraphicsEngine& graphics) {
 // Yaw 0 puts the camera on the target's +z side, 90 on its +x side.
 const std::array<FlightPoint, 8> kFlightPath = {{
     {"start", Vec2(24.0f, 24.0f), 225.0f, 60.0f, 50.0f},
-    {"fire", kMarksCentre, 225.0f, 55.0f, 14.0f},
+    {"fire", kMarksCentre, 225.0f, 50.0f, 20.0f},
     {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
     {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
     {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},

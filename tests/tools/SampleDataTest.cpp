@@ -5,6 +5,7 @@
 #include "SampleData.h"
 #include "SampleGrid.h"
 #include "SampleOutdoors.h"
+#include "SampleYard.h"
 
 #include "support/GraphicsTestBed.h"
 #include "core/ABBox.h"
@@ -289,7 +290,8 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
             const void* data = map->Lock(region->GetLevelDataPosition(), region->GetLevelDataSize());
             EXPECT_TRUE(level.Load(data, region->GetLevelDataSize(), false));
             // The first region also has its fire, the marks around it and the crypt's entrance.
-            EXPECT_EQ(level.GetNumEntities(), i == 0 ? 22 + sample::kScorchMarks : 20);
+            EXPECT_EQ(level.GetNumEntities(),
+                      i == 0 ? 22 + sample::kScorchMarks + sample::kYardCrates + sample::kYardCreatures : 20);
             if (i == 0) {
                 mem::vector<Entity*> entities;
                 level.GetEntities(entities);

@@ -2,20 +2,26 @@
 
 #include <algorithm>
 
+#include "SampleAnimations.h"
 #include "SampleData.h"
 #include "SampleGrid.h"
+#include "SampleMeshes.h"
 #include "SampleOutdoors.h"
 
 #include "core/Color.h"
 #include "core/MathUtil.h"
 #include "core/Rect.h"
+#include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "render/Display.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/Viewport.h"
+#include "scene/GraphicsMesh.h"
+#include "scene/GraphicsMeshInstance.h"
 #include "world/AmbianceManager.h"
 #include "world/GraphicsPortalRenderer.h"
+#include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
 
@@ -53,6 +59,7 @@ const std::array<FlightPoint, 8> kFlightPath = {{
 
 SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
     : engine_(engine),
+      wave_(engine.GetGraphicsEngine()->LoadAnimation(kCreatureWaveAnimation)),
       camera_(*engine.GetWorld()),
       frames_(std::max(frames, int(kFlightPath.size()) - 1)),
       streaming_(streaming) {
@@ -63,6 +70,7 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
         for (int i = 0; i < world.GetNumRegions(); ++i) world.GetRegion(i)->LoadLevel(true);
     }
     loaded_ = world.GetLoadedRegions();
+    for (Region* region : loaded_) AnimateCreatures(*region);
     engine.SetLevelLoadInflation(kLoadAhead);
     camera_.SetCameraFarPlane(kFarPlane);
     engine.GetDisplay()->AddWidget(&view_);
@@ -71,6 +79,19 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
 SampleFlight::~SampleFlight() {
     engine_.GetDisplay()->RemoveWidget(&view_);
     engine_.UnloadWorld();
+    engine_.GetGraphicsEngine()->UnloadAnimation(wave_);
+}
+
+void SampleFlight::AnimateCreatures(Region& region) const {
+    if (region.GetLevel() == nullptr) return;
+    mem::vector<Entity*> entities;
+    region.GetLevel()->GetEntities(entities);
+    for (Entity* entity : entities) {
+        auto* actor = dynamic_cast<Actor*>(entity);
+        GraphicsMeshInstance* body = actor != nullptr ? actor->GetMeshInstance() : nullptr;
+        if (body != nullptr && body->GetMesh() != nullptr && body->GetMesh()->GetFileName() == kCreatureMesh)
+            body->GetAnimChannel(0).PlayAnimation(wave_, true, 1.0f, 0);
+    }
 }
 
 int SampleFlight::GetNumRegionsLoaded() const { return int(engine_.GetWorld()->GetLoadedRegions().size()); }
@@ -128,7 +149,11 @@ void SampleFlight::EndFrame(std::chrono::steady_clock::time_point start, std::ch
 
     World& world = *engine_.GetWorld();
     const mem::vector<Region*>& loaded = world.GetLoadedRegions();
-    for (Region* region : loaded) regionsLoaded_ += std::count(loaded_.begin(), loaded_.end(), region) == 0;
+    for (Region* region : loaded) {
+        if (std::count(loaded_.begin(), loaded_.end(), region) != 0) continue;
+        ++regionsLoaded_;
+        AnimateCreatures(*region);
+    }
     for (Region* region : loaded_) regionsUnloaded_ += std::count(loaded.begin(), loaded.end(), region) == 0;
     loaded_ = loaded;
     // At each point of the path the regions left behind go, unless the next frame sees them (a

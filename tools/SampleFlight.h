@@ -11,6 +11,9 @@
 // the last frame. A frame in which the camera arrives at a point
 // is that point's shot frame: the host saves its screenshot then.
 //
+// The flight plays the game's part for the creatures: each creature actor of a level that comes in
+// plays the sample creature's wave, looping.
+//
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
 // path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
 // without it a level would stay loaded for hundreds of frames after it was last seen. Loads and
@@ -33,6 +36,7 @@
 namespace GAME {
 
 class Engine;
+class GraphicsAnim;
 class Region;
 
 namespace sample {
@@ -128,8 +132,11 @@ private:
     void EndFrame(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::duration saving);
     // Moves the camera to its place at the frame.
     void PlaceCamera(int frame);
+    // Starts the wave of the creatures in the region's level.
+    void AnimateCreatures(Region& region) const;
 
     Engine& engine_;
+    const GraphicsAnim* wave_;
     HostCamera camera_;
     View view_{*this};
     int frames_;

@@ -2,8 +2,8 @@
 // The yard: what stands around the fire in the first region of the sample world (around
 // kMarksCentre, SampleOutdoors.h), beside the scorch marks: a stack of crates (the physics
 // sample's crate actor, Records/Sample/Crate.dbr) and two creatures (its creature actor) facing
-// the fire. They stand still: a level keeps no physics types, and an actor plays no animation of
-// its own.
+// the fire. A level keeps no physics types and an actor plays no animation of its own: the crates
+// stand still, and the sample host's flight has the creatures wave.
 
 namespace GAME {
 class LevelBuilder;

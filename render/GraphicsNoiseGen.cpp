@@ -151,6 +151,15 @@ void GraphicsNoiseGen::ReleaseNoiseTexture(NoiseTexture* texture) {
     }
 }
 
+void GraphicsNoiseGen::ForgetNoiseTexture(const NoiseTexture* texture) {
+    for (CacheEntry& entry : cache_) {
+        if (texture == nullptr || entry.texture != texture) continue;
+        entry.texture->ReleaseRenderSurface();
+        entry = CacheEntry{};
+        return;
+    }
+}
+
 void GraphicsNoiseGen::Update(GraphicsCanvas& canvas) {
     for (CacheEntry& entry : cache_) {
         if (entry.texture == nullptr || !entry.texture->GetNeedsUpdate()) continue;

@@ -51,6 +51,10 @@ public:
     NoiseTexture* AcquireNoiseTexture(const char* name);
     // One reference less; the last destroys the texture.
     void ReleaseNoiseTexture(NoiseTexture* texture);
+    // The texture is being deleted, whoever deletes it (the object manager deletes every object
+    // still held when it goes, before or after this generator): a cached one gives up its surface
+    // and its slot, so nothing here is read after it is gone.
+    void ForgetNoiseTexture(const NoiseTexture* texture);
     // Draws every cached texture marked for update and clears its mark.
     void Update(GraphicsCanvas& canvas);
     // Device reset: the base textures, the quad and the textures' surfaces go before and come

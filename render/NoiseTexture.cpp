@@ -2,9 +2,11 @@
 
 #include "core/Name.h"
 #include "core/Random.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "files/LoadTable.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsNoiseGen.h"
 #include "render/GraphicsShader2.h"
 #include "render/RenderDevice.h"
 
@@ -31,7 +33,9 @@ RenderDevice* GetDevice() {
 
 }  // namespace
 
-NoiseTexture::~NoiseTexture() = default;
+NoiseTexture::~NoiseTexture() {
+    if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->ForgetNoiseTexture(this);
+}
 
 bool NoiseTexture::Load(const LoadTable& table) {
     if (!Object::Load(table)) return false;

@@ -9,7 +9,7 @@
 // Loading makes the render surface (size x size, RGBA, no depth) the noise is drawn into.
 //
 // Copies share the surface pointer (copy every field); only the generator's cached object
-// releases it. Main thread only.
+// releases it, also when that object is deleted while still cached. Main thread only.
 
 #include "core/Object.h"
 

@@ -1,6 +1,6 @@
 // Noise textures: the base textures follow the lattice formula byte for byte; the generator caches
-// textures by record name in any letter case, updates them in the engine's update and makes their
-// surfaces again after a device reset.
+// textures by record name in any letter case, updates them in the engine's update, makes their
+// surfaces again after a device reset and shuts down in either order with the object manager.
 
 #include "render/GraphicsNoiseGen.h"
 
@@ -182,6 +182,21 @@ TEST_F(NoiseGeneratorTest, DrawsTheLayersInOneOrTwoPassesAndConvertsNormalMaps) 
     }
     EXPECT_GT(leaning, 100);
     for (NoiseTexture* texture : {one, all, normal}) generator.ReleaseNoiseTexture(texture);
+}
+
+TEST_F(NoiseGeneratorTest, ShutsDownInEitherOrderWhileTexturesAreStillHeld) {
+    // The engine's order: the object manager deletes the textures still held, then the graphics
+    // engine destroys the generator, which must not touch them.
+    ASSERT_NE(Singleton<GraphicsNoiseGen>::Get()->AcquireNoiseTexture("One.dbr"), nullptr);
+    Singleton<ObjectManager>::Destroy();
+    Singleton<GraphicsNoiseGen>::Destroy();
+
+    // The other order: the generator goes first and hands its textures to the object manager.
+    Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+    ASSERT_NE(Singleton<GraphicsNoiseGen>::Get()->AcquireNoiseTexture("One.dbr"), nullptr);
+    Singleton<GraphicsNoiseGen>::Destroy();
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumDeletedObjects(), 1);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumObjects(), 0);
 }
 
 }  // namespace

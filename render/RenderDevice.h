@@ -564,7 +564,7 @@ public:
     virtual void SetDepthTestFunction(RenderTestFunction function) = 0;  // default LessEqual
     virtual void SetAlphaTestFunction(RenderTestFunction function) = 0;  // default Always
     virtual void SetAlphaReference(float reference) = 0;                 // 0..1
-    // Cull mode: 0 none, 1 clockwise, 2 counter-clockwise faces culled (as seen on the target).
+    // Cull mode (as seen on the target): 0 none, 1 clockwise (the back faces), 2 counter-clockwise.
     virtual void SetRenderStateA(uint32_t value) = 0;
     virtual void SetColorWriteMode(RenderWriteMode mode) = 0;
     virtual void SetAlphaWriteMode(RenderWriteMode mode) = 0;

@@ -309,7 +309,7 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
         ShaderFileValue::Int(int32_t(RenderBlendFactor::One)),
         ShaderFileValue::Int(int32_t(RenderTestFunction::LessEqual)),
         ShaderFileValue::Int(int32_t(RenderWriteMode::Off)),
-        ShaderFileValue::Int(2),  // the device's back-face culling
+        ShaderFileValue::Int(1),  // clockwise on the target: the back faces
         ShaderFileValue::Int(0),  // no culling
         ShaderFileValue::Float(0),
     };

@@ -71,8 +71,7 @@ std::vector<uint8_t> MakeLitBoxMeshFile() {
         const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&v);
         contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + sizeof(Vec3));
     };
-    // Four vertices a side, each side with its normal, wound clockwise seen from outside (the
-    // standard shader culls the other winding on this device).
+    // Four vertices a side, each side with its normal, wound counter-clockwise seen from outside.
     const Vec3 axes[3] = {Vec3(1.0f, 0.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 0.0f, 1.0f)};
     for (int axis = 0; axis < 3; ++axis) {
         for (const float sign : {1.0f, -1.0f}) {
@@ -84,7 +83,7 @@ std::vector<uint8_t> MakeLitBoxMeshFile() {
                 append(n * 0.5f + u * ((corner & 1) ? 1.0f : -1.0f) + v * ((corner & 2) ? 1.0f : -1.0f));
                 append(n);
             }
-            for (const int c : {0, 2, 1, 2, 3, 1}) contents.indices.push_back(uint16_t(first + c));
+            for (const int c : {0, 1, 2, 2, 1, 3}) contents.indices.push_back(uint16_t(first + c));
         }
     }
     contents.bounds = ABBox(Vec3(), Vec3(0.5f, 0.5f, 0.5f));

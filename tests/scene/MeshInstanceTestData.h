@@ -61,14 +61,15 @@ inline std::vector<uint8_t> FlatShaderFile(bool skinned) {
 // Boxes of half size 0.5 around the centres, each rigidly skinned to the palette slot of its
 // index when skinned (one bone per box, the bone at the box's centre). The boxes share one face
 // set, or with section names box i is face set i in section i. The material draws with the flat
-// shader ("Shaders/Flat.ssh", "Shaders/Skinned.ssh") unless another is named.
+// shader ("Shaders/Flat.ssh", "Shaders/Skinned.ssh") unless another is named. Faces wind
+// counter-clockwise seen from outside.
 inline MeshFileWriter::Contents Boxes(const std::vector<Vec3>& centres, bool skinned,
                                       const std::vector<std::string>& sections = {}, std::string shader = {}) {
     MeshFileWriter::Contents contents;
     contents.attributes = skinned ? std::vector<uint32_t>{0, 5, 6} : std::vector<uint32_t>{0};
     contents.stride = skinned ? 12 + 16 + 4 : 12;
-    static const uint16_t kFaces[36] = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
-                                        2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
+    static const uint16_t kFaces[36] = {0, 3, 1, 0, 2, 3, 4, 7, 6, 4, 5, 7, 0, 5, 4, 0, 1, 5,
+                                        2, 7, 3, 2, 6, 7, 0, 6, 2, 0, 4, 6, 1, 7, 5, 1, 3, 7};
     GraphicsMesh::FaceSet set;
     for (size_t b = 0; b < centres.size(); ++b) {
         const auto append = [&](const void* data, size_t size) {

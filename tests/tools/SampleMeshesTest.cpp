@@ -1,14 +1,23 @@
 // The generated sample meshes, loaded as mesh resources: what each one carries and that its
-// collision mesh and skin fit the geometry.
+// collision mesh and skin fit the geometry; drawn on the GL device with the standard shader, they
+// show their outsides.
 
 #include "SampleData.h"
+#include "SampleMeshBuilder.h"
+#include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
+#include "SampleScene.h"
 
 #include "core/MathExpect.h"
 #include "files/FileSystem.h"
 #include "files/ResourceLoader.h"
 #include "files/ResourceManager.h"
+#include "render/Camera.h"
 #include "scene/GraphicsMesh.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsNormalRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +126,51 @@ TEST_F(SampleMeshesTest, TheCreatureIsSkinnedToItsBonesWithHitBoxesAndARagDoll) 
     for (int b = 0; b < creature.GetNumRigidBodyDescriptions(); ++b) {
         EXPECT_GE(creature.GetBoneIndex(creature.GetRigidBodyDescription(b).childName), 0);
     }
+}
+
+// A closed box seen from above shows its top, in the sky colour the standard shader gives faces
+// turned up, and not the inside of its bottom, in the ground colour: the boxes the mesh builder
+// makes and the lit box alike.
+TEST(SampleMeshWindingTest, BoxesShowTheirOutsideFacesWithTheStandardShader) {
+    LogCapture log;
+    GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
+    bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
+    bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
+    bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+    sample::MeshBuilder builder(false);
+    builder.AddBox(Vec3(), Vec3(0.5f, 0.5f, 0.5f));
+    MeshFileWriter::Contents& built = builder.Finish();
+    built.materials[0].parameters.clear();  // untextured: the lighting alone
+    ASSERT_TRUE(sample::WriteMesh(bed.Files(), "Meshes/BuiltBox.msh", built));
+    GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
+    GraphicsSceneRenderer::CreateResources(bed.Graphics());
+
+    Camera camera;
+    camera.SetCoords(Coords::LookAt(Vec3(0.0f, 4.0f, 0.0f), Vec3(), Vec3(0.0f, 0.0f, 1.0f)));
+    const Viewport view(0, 0, GLEngineBed::kWidth, GLEngineBed::kHeight);
+    const Vec2 centre = camera.Project(Vec3(), view);
+    int regionKey = 0;
+    for (const char* mesh : {"Meshes/BuiltBox.msh", sample::kLitBoxMesh}) {
+        GraphicsMeshInstance box;
+        box.SetMesh(mesh);
+        ASSERT_NE(box.GetMesh(), nullptr) << mesh;
+        box.GetMesh()->EnsureAvailable();
+        box.SetScale(Vec3(2.0f, 2.0f, 2.0f));
+        GraphicsNormalRenderer renderer;
+        renderer.SetViewer(nullptr, camera, view, camera.GetFrustum(view));
+        renderer.SetSkyAmbientColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+        renderer.SetGroundAmbientColor(Color(0.0f, 0.0f, 1.0f, 1.0f));
+        renderer.AddRenderable(&box, reinterpret_cast<Region*>(&regionKey));
+        renderer.Render(bed.Canvas(), false, false);
+        const uint32_t pixel = bed.ReadPixels()[size_t(int(centre.y)) * GLEngineBed::kWidth + size_t(int(centre.x))];
+        EXPECT_GE(int(pixel & 0xFF), 250) << mesh;
+        EXPECT_LE(int(pixel >> 16 & 0xFF), 5) << mesh;
+    }
+    GraphicsSceneRenderer::DestroyResources(bed.Graphics());
+    GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
 }  // namespace

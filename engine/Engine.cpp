@@ -124,10 +124,7 @@ void Engine::Update(const WorldFrustum& viewer, bool updateWorld) {
     BaseResourceManager::SetThreadUnloadFence();
 }
 
-void Engine::UnloadWorld() {
-    world_->Unload();
-    ambianceManager_->Reset();
-}
+void Engine::UnloadWorld() { world_->Unload(); }
 
 SceneAmbiance* Engine::GetSceneAmbiance() const { return ambianceManager_.get(); }
 

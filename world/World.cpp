@@ -16,6 +16,7 @@
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
+#include "world/AmbianceManager.h"
 #include "world/InstanceGroupStore.h"
 #include "world/FogOfWar.h"
 #include "world/Level.h"
@@ -35,6 +36,8 @@ World::World() = default;
 World::~World() { Unload(); }
 
 void World::Unload() {
+    // The ambiance names, music and viewer belong to the places of this world.
+    if (gEngine != nullptr && gEngine->GetAmbianceManager() != nullptr) gEngine->GetAmbianceManager()->Reset();
     questFiles_.clear();
     spawnPoints_.clear();
     instanceData_.clear();

@@ -81,7 +81,7 @@ public:
     // and the grid are built when asked) or a world file with its sector data beside it, then sends
     // kWorldLoadedEvent. False leaves the world empty.
     bool Load(const char* fileName, bool buildConnectivity, bool strictMapVersion);
-    // Destroys every region with its level and entities; closes the map file.
+    // Destroys every region with its level and entities; closes the map file; resets the ambiance.
     void Unload();
     // Writes the world file (atomically) and the sector data file beside it; false when either
     // could not be written.

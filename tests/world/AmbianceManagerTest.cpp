@@ -10,8 +10,10 @@
 #include "LevelFixture.h"
 #include "core/Frustum.h"
 #include "core/Singleton.h"
+#include "files/FileSystem.h"
 #include "files/LoadTable.h"
 #include "sound/Jukebox.h"
+#include "support/TempDirectory.h"
 #include "world/Level.h"
 #include "world/NightLight.h"
 #include "world/Region.h"
@@ -34,6 +36,12 @@ void ExpectVec(const Vec3& actual, float x, float y, float z) {
     EXPECT_NEAR(actual.y, y, 1e-4f);
     EXPECT_NEAR(actual.z, z, 1e-4f);
 }
+
+// The level test engine, reading the files a test hands it.
+class AmbianceEngine : public test::LevelTestEngine {
+public:
+    using Engine::UseFileSystem;
+};
 
 // One outdoor region whose level has 200 x 20 sector cells, and the engine's manager with the
 // clock stopped.
@@ -73,7 +81,7 @@ protected:
     }
     const AmbianceManager::Environment kOut = AmbianceManager::kOutdoor;
 
-    test::LevelTestEngine engine;
+    AmbianceEngine engine;
     Region* region = nullptr;
     AmbianceManager& manager = *engine.GetAmbianceManager();
 };
@@ -219,6 +227,27 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     StandAt(50);
     EXPECT_EQ(jukebox.GetEventMusic(), "Music/Discovery");
     jukebox.SetAmbiance(nullptr);
+}
+
+// Loading a world over the one in place unloads it as the engine does: the area name, the
+// viewer in the old world's region and the music go with it.
+TEST_F(AmbianceTest, AWorldLoadedOverAnotherStartsWithAFreshAmbiance) {
+    auto& valley = NewStyle<NameSectorData>(SectorDataManager::kName);
+    valley.tag = "tagValley";
+    Paint(SectorDataManager::kName, valley, 0, 200);
+    StandAt(50);
+    ASSERT_EQ(manager.GetAreaName(), "tagValley");
+
+    test::TempDirectory directory;
+    FileSystem files;
+    files.AddDirectory(directory.GetPath(), true);
+    engine.UseFileSystem(&files);
+    World second;
+    second.SetFileName("Worlds/Second.wrl");
+    ASSERT_TRUE(second.Save());
+    ASSERT_TRUE(engine.GetWorld()->Load("Worlds/Second.wrl", false, false));
+    EXPECT_EQ(manager.GetAreaName(), "");
+    engine.UseFileSystem(nullptr);
 }
 
 // A day/night style painted on 20 of the 41 columns around the viewer gives that share of its

@@ -26,6 +26,7 @@
 #include "render/Viewport.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsSceneRenderer.h"
+#include "support/PlainSceneRenderer.h"
 
 namespace {
 
@@ -33,12 +34,6 @@ using namespace GAME;
 
 constexpr int kInstances = 1000;
 constexpr int kColumns = 40;  // 40 x 25 boxes, 1.5 units apart
-
-// A renderer without frame constants: the shader's defaults light the boxes.
-class PlainRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 struct Boxes {
     std::vector<std::unique_ptr<GraphicsMeshInstance>> instances;
@@ -87,7 +82,7 @@ void BM_SceneRendererDraws1000Instances(benchmark::State& state) {
     int regionKey = 0;
     Region* const region = reinterpret_cast<Region*>(&regionKey);
     for (auto _ : state) {
-        PlainRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, boxes.camera, boxes.viewport, Frustum());
         for (const auto& instance : boxes.instances) renderer.AddRenderable(instance.get(), region);
         renderer.RenderStyle(canvas, boxes.style);
@@ -105,7 +100,7 @@ void BM_DeviceDraws1000Instances(benchmark::State& state) {
     mesh.GetMeshRenderInfo(info);
     const GraphicsShader2& shader = *mesh.GetMaterial(0).shader;
     const uint32_t style = shader.FindStyleByName(boxes.style);
-    PlainRenderer viewer;
+    test::PlainSceneRenderer viewer;
     viewer.SetViewer(nullptr, boxes.camera, boxes.viewport, Frustum());
     const Mat4& worldToScreen = viewer.GetWorldToScreenMatrix();
     const Name objectToWorld = Name::Create("objectToWorldMatrix");

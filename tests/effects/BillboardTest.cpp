@@ -20,6 +20,7 @@
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -61,11 +62,6 @@ std::vector<uint8_t> ShaderFile() {
     ShaderFileWriter::Write(writer, {section});
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
-
-class NullRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 TEST(BillboardTest, FacesTheCameraFromEverySide) {
     test::LogCapture log;
@@ -110,7 +106,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
         coords.origin = point - look * 8.0f;
         camera.SetCoords(coords);
         bed.Clear();
-        NullRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight),
                            Frustum());
         billboard->AddToScene(renderer, nullptr);

@@ -25,6 +25,7 @@
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
 #include "world/LevelGround.h"
@@ -171,11 +172,6 @@ TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
     Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
 }
 
-class NullRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
-
 // The sample decal shader on the GL device: seen from above, a decal covers its square on the
 // slope and a decal set's decal its type's quad, drawn even before the set's first update.
 TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
@@ -212,7 +208,7 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
     camera.SetCoords(above);
     const auto draw = [&](const auto& add) {
         bed.Clear();
-        NullRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight),
                            Frustum());
         renderer.EnableDecals(true);

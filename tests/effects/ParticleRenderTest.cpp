@@ -27,6 +27,7 @@
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
 #include "files/FileSystem.h"
 #include "world/Region.h"
@@ -36,11 +37,6 @@ namespace {
 
 constexpr int kWidth = test::GLEngineBed::kWidth;
 constexpr int kHeight = test::GLEngineBed::kHeight;
-
-class SceneRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 void SetConstant(EmitterData& data, int slot, float y) { data.GetCurve(slot)->SetPoints({{0.0f, y}, {1.0f, y}}); }
 
@@ -91,7 +87,7 @@ protected:
         ABBox box;
         emitter.Update(parent.GetCoords(), box, data, nullptr);
         bed.Clear();
-        SceneRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
         renderer.SetRegionToSceneCoords(&region, Coords::Translation(Vec3(0.0f, -6.0f, 0.0f)));
         emitter.AddToScene(renderer, nullptr);
@@ -128,7 +124,7 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     emitter.GetTexture()->EnsureAvailable();
     // An emitter without a parent is not drawn outside the particle-system editor.
     Emitter orphan(data);
-    SceneRenderer renderer;
+    test::PlainSceneRenderer renderer;
     orphan.AddToScene(renderer, nullptr);
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 0);
 
@@ -193,7 +189,7 @@ TEST_F(ParticleRenderTest, LightsFadeInWithTheEmitterAndOutWithTheirEntity) {
             entity.GetEffect()->MarkDrawn();
             entity.Update(100);
         }
-        SceneRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
         entity.AddToScene(renderer, nullptr);
         return renderer.GetLights();

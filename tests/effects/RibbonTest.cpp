@@ -23,6 +23,7 @@
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -30,11 +31,6 @@ namespace {
 
 constexpr int kWidth = test::GLEngineBed::kWidth;
 constexpr int kHeight = test::GLEngineBed::kHeight;
-
-class SceneRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 LoadTable Record(const std::string& text) {
     LoadTable table;
@@ -59,7 +55,7 @@ protected:
     // Draws the line effect; the draw calls it took.
     uint32_t Draw(LineEffect& line) {
         bed.Clear();
-        SceneRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
         line.AddToScene(renderer, nullptr);
         const uint32_t before = bed.Device().GetNumDrawCalls();

@@ -25,6 +25,7 @@
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 
 namespace GAME {
 namespace {
@@ -35,11 +36,6 @@ using Rect = std::vector<int>;
 
 constexpr int kWidth = test::GLEngineBed::kWidth;
 constexpr int kHeight = test::GLEngineBed::kHeight;
-
-class NullRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 class RecordingListener : public GMIEffectListener {
 public:
@@ -82,7 +78,7 @@ protected:
     }
     Rect Draw(GraphicsMeshInstance& instance) {
         bed.Clear();
-        NullRenderer renderer;
+        test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
         renderer.AddRenderable(&instance, Place());
         renderer.RenderStyle(bed.Canvas(), Name::Create("normal"));
@@ -308,7 +304,7 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     EXPECT_FLOAT_EQ(box.centre.x, 3.0f);
     EXPECT_FLOAT_EQ(box.halfSize.y, 1.0f);
 
-    NullRenderer renderer;
+    test::PlainSceneRenderer renderer;
     actor.AddToScene(renderer, nullptr);
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("normal")), 1);
     Intersection hit;
@@ -316,7 +312,7 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     EXPECT_EQ(hit.entity, &actor);
     EXPECT_FLOAT_EQ(hit.distance, 4.0f);
     actor.SetVisible(false);
-    NullRenderer hidden;
+    test::PlainSceneRenderer hidden;
     actor.AddToScene(hidden, nullptr);
     EXPECT_EQ(hidden.GetNumPassesWithStyle(Name::Create("normal")), 0);
 }

@@ -20,6 +20,7 @@
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
+#include "support/PlainSceneRenderer.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRT.h"
@@ -38,11 +39,6 @@ constexpr uint32_t kWhite = Rgba(255, 255, 255);
 constexpr const char* kRedType = "Records/Test/Red.dbr";
 constexpr const char* kGreenType = "Records/Test/Green.dbr";
 constexpr const char* kGrassType = "Records/Test/Grass.dbr";
-
-class Renderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 std::vector<uint8_t> SolidDds(uint32_t texel) {
     const std::vector<uint32_t> texels(16, texel);
@@ -80,7 +76,7 @@ protected:
     // Draws what the frustum sees of the terrain in the ambient style through the matrix.
     std::vector<uint32_t> Draw(TerrainBase& terrain, const Mat4& worldToScreen, const Frustum& frustum) {
         bed.Clear();
-        Renderer renderer;
+        PlainSceneRenderer renderer;
         renderer.SetWorldToScreenMatrix(worldToScreen);
         terrain.AddToScene(renderer, frustum);
         renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().ambientLight);

@@ -29,6 +29,7 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
 #include "support/OneRegionScene.h"
+#include "support/PlainSceneRenderer.h"
 #include "terrain/Water.h"
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
@@ -44,11 +45,6 @@ constexpr int kWidth = GLEngineBed::kWidth;
 // Colours without the destination alpha, which the blending changes.
 constexpr uint32_t kBlack = Rgba(0, 0, 0, 0);
 constexpr uint32_t kBlue = Rgba(0, 0, 255, 0);
-
-class Renderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 // Ground 3 below the lake's surface (height 0) over samples 8-24 both ways, 5 above it elsewhere.
 float Basin(unsigned x, unsigned z) { return x >= 8 && x <= 24 && z >= 8 && z <= 24 ? -3.0f : 5.0f; }
@@ -84,7 +80,7 @@ protected:
     }
     std::vector<uint32_t> Draw() {
         bed.Clear();
-        Renderer renderer;
+        PlainSceneRenderer renderer;
         renderer.SetWorldToScreenMatrix(kFromAbove);
         water->AddToScene(renderer, Frustum::FromBox(ABBox(Vec3(16, 0, 16), Vec3(100, 100, 100))));
         renderer.RenderStyle(bed.Canvas(), SceneStyleNames::Get().emissive);

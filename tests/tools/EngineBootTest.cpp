@@ -37,6 +37,7 @@
 #include "support/GLGraphicsBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
+#include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
 #include "physics/PhysicsEngine.h"
 #include "scene/GraphicsMesh.h"
@@ -340,11 +341,6 @@ TEST_F(EngineBootTest, TheDisplayDrawsInTheFrameWithTheStatisticsOnTop) {
 }
 
 // A scene renderer that sends no frame constants: the mesh shaders' default ambient lights evenly.
-class PlainSceneRenderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
-
 // Draws in "ambientLightStyle" what add gives the renderer (with the region it stands for), 10
 // pixels a unit, looking along +z from z = -10 (+x is to the left), over black; the pixels.
 std::vector<uint32_t> DrawScene(Engine& engine, const std::function<void(GraphicsSceneRenderer&, Region*)>& add) {

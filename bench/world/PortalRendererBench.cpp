@@ -24,6 +24,7 @@
 #include "render/GraphicsEngine.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsNormalRenderer.h"
+#include "support/WhiteAmbiance.h"
 #include "world/GraphicsPortalRenderer.h"
 #include "world/Level.h"
 #include "world/Region.h"
@@ -54,35 +55,13 @@ constexpr int kRegionsAcross = 4;
 constexpr int kBoxesPerRegion = 200;
 constexpr float kRegionSize = 64.0f;
 
-class WhiteAmbiance final : public SceneAmbiance {
-public:
-    Color GetLightColor(Environment) const override { return Color(0.0f, 0.0f, 0.0f, 1.0f); }
-    Color GetSkyAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    Color GetGroundAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    const Vec3& GetLightDirection(Environment) const override { return up_; }
-    bool GetIsFogEnabled(Environment) const override { return false; }
-    const Color& GetFogColor(Environment) const override { return black_; }
-    const Vec3& GetDepthFog(Environment) const override { return zero_; }
-    const Vec3& GetHeightFog(Environment) const override { return zero_; }
-    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
-    float GetNightLightScale(Environment) const override { return 0.0f; }
-    float GetInterpolatedNightLightScale() const override { return 0.0f; }
-    float GetShadowIntensity() const override { return 0.0f; }
-    bool GetIsDay() const override { return true; }
-
-private:
-    Vec3 up_{0.0f, 1.0f, 0.0f};
-    Vec3 zero_;
-    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
-};
-
 struct Scene {
     World* world = nullptr;
     Region* cameraRegion = nullptr;
     std::vector<BenchBoxEntity*> boxes;
     Camera camera;
     Viewport viewport{0, 0, bench::BenchEngine::kWidth, bench::BenchEngine::kHeight};
-    WhiteAmbiance ambiance;
+    test::WhiteAmbiance ambiance;
 
     static Scene& Get() {
         static Scene* const scene = new Scene();

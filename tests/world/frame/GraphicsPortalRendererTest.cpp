@@ -30,6 +30,7 @@
 #include "support/GLEngineBed.h"
 #include "support/GLGraphicsBed.h"
 #include "support/LogCapture.h"
+#include "support/WhiteAmbiance.h"
 #include "world/GraphicsTransparencyManager.h"
 #include "world/Level.h"
 #include "world/Portal.h"
@@ -82,29 +83,6 @@ constexpr int kWidth = test::GLEngineBed::kWidth;
 constexpr int kHeight = test::GLEngineBed::kHeight;
 const Viewport kView(0, 0, kWidth, kHeight);
 constexpr uint32_t kRed = 0xFF0000FFu;
-
-// White ambient light everywhere, no sun, no fog, no bloom.
-class WhiteAmbiance final : public SceneAmbiance {
-public:
-    Color GetLightColor(Environment) const override { return Color(0.0f, 0.0f, 0.0f, 1.0f); }
-    Color GetSkyAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    Color GetGroundAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    const Vec3& GetLightDirection(Environment) const override { return up_; }
-    bool GetIsFogEnabled(Environment) const override { return false; }
-    const Color& GetFogColor(Environment) const override { return black_; }
-    const Vec3& GetDepthFog(Environment) const override { return zero_; }
-    const Vec3& GetHeightFog(Environment) const override { return zero_; }
-    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
-    float GetNightLightScale(Environment) const override { return 0.0f; }
-    float GetInterpolatedNightLightScale() const override { return 0.0f; }
-    float GetShadowIntensity() const override { return 0.0f; }
-    bool GetIsDay() const override { return true; }
-
-private:
-    Vec3 up_{0.0f, 1.0f, 0.0f};
-    Vec3 zero_;
-    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
-};
 
 class PortalRendererTest : public ::testing::Test {
 protected:
@@ -194,7 +172,7 @@ protected:
     test::GLEngineBed bed;
     World& world = *bed.GetEngine().GetWorld();
     Camera camera;
-    WhiteAmbiance ambiance;
+    test::WhiteAmbiance ambiance;
 };
 
 // The camera stands in near looking at the doorway 10 units ahead; far lies 1000 units aside and

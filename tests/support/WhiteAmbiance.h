@@ -1,0 +1,34 @@
+#pragma once
+// WhiteAmbiance: white ambient light everywhere, no sun, no fog, no bloom, so a scene drawn under
+// it shows its meshes' own colours. Header only, so the benchmarks share it without the test
+// support library.
+
+#include "core/Color.h"
+#include "core/Vec3.h"
+#include "scene/SceneAmbiance.h"
+
+namespace GAME::test {
+
+class WhiteAmbiance final : public SceneAmbiance {
+public:
+    Color GetLightColor(Environment) const override { return Color(0.0f, 0.0f, 0.0f, 1.0f); }
+    Color GetSkyAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
+    Color GetGroundAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
+    const Vec3& GetLightDirection(Environment) const override { return up_; }
+    bool GetIsFogEnabled(Environment) const override { return false; }
+    const Color& GetFogColor(Environment) const override { return black_; }
+    const Vec3& GetDepthFog(Environment) const override { return zero_; }
+    const Vec3& GetHeightFog(Environment) const override { return zero_; }
+    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
+    float GetNightLightScale(Environment) const override { return 0.0f; }
+    float GetInterpolatedNightLightScale() const override { return 0.0f; }
+    float GetShadowIntensity() const override { return 0.0f; }
+    bool GetIsDay() const override { return true; }
+
+private:
+    Vec3 up_{0.0f, 1.0f, 0.0f};
+    Vec3 zero_;
+    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
+};
+
+}  // namespace GAME::test

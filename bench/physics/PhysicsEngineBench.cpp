@@ -14,6 +14,7 @@
 #include "physics/PhysicsRagDoll.h"
 #include "physics/PhysicsWorld.h"
 #include "physics/RagDollSkeleton.h"
+#include "support/FlatGround.h"
 #include "world/Region.h"
 
 #include <benchmark/benchmark.h>
@@ -96,11 +97,7 @@ const Vec3 kHalfSize(0.5f, 0.5f, 0.5f);
 Vec3 BoxPosition(int index) { return Vec3(static_cast<float>(index % 20) * 2.0f, 0.55f, static_cast<float>(index / 20) * 2.0f); }
 
 int GroundContacts(const OBBox& box, CollisionContact* contacts, int max = kMaxContacts) {
-    static const Vec3 ground[2][3] = {{Vec3(-10, 0, -10), Vec3(-10, 0, 50), Vec3(50, 0, 50)},
-                                      {Vec3(-10, 0, -10), Vec3(50, 0, 50), Vec3(50, 0, -10)}};
-    int count = 0;
-    for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
-    return count;
+    return test::FlatGroundContacts(box, contacts, max);
 }
 
 class GroundWorld : public PhysicsWorld {

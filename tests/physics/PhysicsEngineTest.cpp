@@ -11,6 +11,7 @@
 #include "physics/CollisionTests.h"
 #include "physics/PhysicsRigidBody.h"
 #include "physics/PhysicsWorld.h"
+#include "support/FlatGround.h"
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,8 @@ constexpr float kGravity = 9.81f;
 class GroundWorld : public PhysicsWorld {
 public:
     int FindCollisions(Entity* entity, const WorldVec3&, CollisionContact* contacts, int max) override {
-        const OBBox box{Vec3(0.5f, 0.5f, 0.5f), entity->GetCoords().GetRegionCoords()};
-        const Vec3 ground[2][3] = {{Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)},
-                                   {Vec3(-50, 0, -50), Vec3(50, 0, 50), Vec3(50, 0, -50)}};
-        int count = 0;
-        for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
-        return count;
+        return test::FlatGroundContacts(OBBox{Vec3(0.5f, 0.5f, 0.5f), entity->GetCoords().GetRegionCoords()},
+                                        contacts, max);
     }
     int FindCollisions(Entity*, const OBBox&, const WorldVec3&, CollisionContact*, int) override { return 0; }
     void FindCollisions(Entity*, mem::vector<CollisionBox>&, const WorldVec3&) override {}

@@ -14,6 +14,7 @@
 #include "physics/PhysicsWorld.h"
 #include "physics/RagDollSkeleton.h"
 #include "render/DebugRenderManager.h"
+#include "support/FlatGround.h"
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
@@ -108,25 +109,17 @@ GAME_RTTI_DEFINE_CLASS(RagDollTestEntity, Entity);
 namespace {
 
 // Flat ground at y = 0; the simulation centre is the region's origin.
-int GroundContacts(const OBBox& box, CollisionContact* contacts, int max) {
-    static const Vec3 ground[2][3] = {{Vec3(-50, 0, -50), Vec3(-50, 0, 50), Vec3(50, 0, 50)},
-                                      {Vec3(-50, 0, -50), Vec3(50, 0, 50), Vec3(50, 0, -50)}};
-    int count = 0;
-    for (const auto& triangle : ground) count += CollideTriangleOBBox(triangle, box, contacts + count, max - count);
-    return count;
-}
-
 class GroundWorld : public PhysicsWorld {
 public:
     int FindCollisions(Entity*, const WorldVec3&, CollisionContact*, int) override { return 0; }
     int FindCollisions(Entity*, const OBBox& box, const WorldVec3&, CollisionContact* contacts, int max) override {
         ++boxQueries;
-        return GroundContacts(box, contacts, max);
+        return test::FlatGroundContacts(box, contacts, max);
     }
     void FindCollisions(Entity*, mem::vector<CollisionBox>& boxes, const WorldVec3&) override {
         for (CollisionBox& box : boxes) {
             CollisionContact found[8];
-            const int count = GroundContacts(box.GetOBBox(), found, 8);
+            const int count = test::FlatGroundContacts(box.GetOBBox(), found, 8);
             for (int i = 0; i < count; ++i) box.AddContact(found[i]);
         }
     }

@@ -4,6 +4,7 @@
 #include "core/Rect.h"
 #include "engine/Engine.h"
 #include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,17 +27,6 @@ void Text(GraphicsCanvas& canvas, int x, int y, const char* text) {
 }  // namespace
 
 void RenderDebugger::Update() {
-    const uint32_t frame = gEngine != nullptr ? gEngine->GetFrameCount() : 0;
-    if (frame % kStatisticsFrames == 0) {
-        statisticsTimer_.Update(false);
-        const int elapsed = statisticsTimer_.GetElapsedTime();
-        // Fifteen frames within a millisecond measure nothing.
-        if (elapsed > 0) {
-            framesPerSecond_ = 1000.0f / float(elapsed) * float(kStatisticsFrames);
-            facesPerSecond_ = int(std::lround(double(faceAccumulator_) * 1000.0 / double(elapsed)));
-            faceAccumulator_ = 0;
-        }
-    }
     // Hidden, the stepping keys are someone else's.
     const InputDevice* const input = gEngine != nullptr ? gEngine->GetInputDevice() : nullptr;
     if (input == nullptr || !visible_) return;
@@ -68,7 +58,8 @@ void RenderDebugger::Render(GraphicsCanvas& canvas) const {
     total_ = device.GetNumDrawCalls();
     limit_ = std::min(limit_, total_);
     const uint32_t faces = device.GetNumFacesRendered();
-    faceAccumulator_ += faces;
+    GraphicsStats stats;
+    if (const GraphicsEngine* graphics = GetEngineGraphics()) graphics->GetStats(stats);
 
     const float width = float(canvas.GetWidth());
     canvas.RenderRect(Rect(5.0f, 5.0f, width - 10.0f, 65.0f), kPanel);
@@ -76,8 +67,8 @@ void RenderDebugger::Render(GraphicsCanvas& canvas) const {
     Text(canvas, 10, 10,
          "Render Debugger - Press key to toggle: (A)lpha, (P)ixel Shaders, (T)extures, (C)ull Pixels, C(u)ll "
          "Primitives");
-    std::snprintf(line, sizeof(line), "%0.2f FPS, %d faces, %02fM faces per second", double(framesPerSecond_),
-                  int(faces), double(facesPerSecond_) * 1e-6);
+    std::snprintf(line, sizeof(line), "%0.2f FPS, %d faces, %02fM faces per second", double(stats.framesPerSecond),
+                  int(faces), double(stats.facesPerSecond) * 1e-6);
     Text(canvas, 10, 30, line);
     std::snprintf(line, sizeof(line), "%0.2f MB video memory free",
                   double(unsigned(device.GetAvailableVideoMemory())) / 1048576.0);

@@ -1,6 +1,6 @@
 #pragma once
 // RenderDebugger: an overlay widget for stepping through the draw calls of a frame. It shows the
-// frame's statistics, limits drawing to the first n draw calls (keys and a slider), names the
+// frame's statistics (the graphics engine's), limits drawing to the first n draw calls (keys and a slider), names the
 // shader, style and object of the last call drawn with its info lines, and switches the device's
 // debug modes. Every frame it first puts the device's debug switches back to normal (except the
 // grey textures), so a hidden debugger leaves drawing as it is; visible, it then sets them from
@@ -38,8 +38,6 @@ public:
     static constexpr int kFastRepeatMs = 20;
     static constexpr int kRepeatMs = 80;
     static constexpr int kThumbWidth = 15;
-    // Frames between statistics updates.
-    static constexpr uint32_t kStatisticsFrames = 15;
 
     void SetVisible(bool visible) { visible_ = visible; }
     bool IsVisible() const { return visible_; }
@@ -70,11 +68,7 @@ private:
     bool visible_ = false;
     mutable uint32_t total_ = 0;  // draw calls of the last frame drawn
     mutable uint32_t limit_ = RenderDevice::kNoDrawCallLimit;
-    SystemTimer statisticsTimer_;
     SystemTimer repeatTimer_;
-    float framesPerSecond_ = 0.0f;
-    int facesPerSecond_ = 0;
-    mutable uint64_t faceAccumulator_ = 0;
     mutable Slider slider_;
     bool alpha_ = false;
     bool pixelShaders_ = false;

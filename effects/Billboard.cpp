@@ -137,10 +137,6 @@ int Billboard::GetRenderPassSortOrder(int, const Name& style, RenderGenerationId
     return index == GraphicsShader2::kNoStyle ? 0 : shader_->GetSortOrder(index);
 }
 
-const Name& Billboard::GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const {
-    return style;
-}
-
 void Billboard::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
                            const GraphicsSceneRenderer& renderer) const {
     RenderDynamicVertexBuffer* const vertexBuffer = canvas.GetDynamicVertexBuffer();

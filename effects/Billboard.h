@@ -17,7 +17,7 @@
 #include "core/ABBox.h"
 #include "core/Vec2.h"
 #include "engine/Entity.h"
-#include "scene/GraphicsRenderable.h"
+#include "effects/SingleShaderRenderable.h"
 
 #include <string>
 
@@ -25,7 +25,7 @@ namespace GAME {
 
 class RenderVertexDeclaration;
 
-class Billboard final : public Entity, public GraphicsRenderable {
+class Billboard final : public Entity, public SingleShaderRenderable {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -69,10 +69,6 @@ public:
     int GetNumRenderPasses(const Name& style, RenderGenerationId generation) const override;
     const ABBox& GetRenderPassBoundingBox() const override { return box_; }
     int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
-    const GraphicsShader2* GetShader2(int /*pass*/, const Name& /*style*/) const override { return shader_; }
-    const Name& GetShaderStyle(int pass, const Name& style, RenderGenerationId generation,
-                               const GraphicsLight* light) const override;
-    const GraphicsTexture* GetTexture(int /*pass*/, const Name& /*style*/) const override { return texture_; }
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
 
@@ -81,8 +77,6 @@ private:
     Vec3 GetPoint() const;
 
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;
-    const GraphicsTexture* texture_ = nullptr;
-    const GraphicsShader2* shader_ = nullptr;
     Vec2 size_{1.0f, 1.0f};
     Vec3 offset_;
     ABBox box_;

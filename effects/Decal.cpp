@@ -204,14 +204,6 @@ const ABBox& Decal::GetRenderPassBoundingBox() const { return GetRegionBoundingB
 
 int Decal::GetRenderPassSortOrder(int, const Name&, RenderGenerationId) const { return kSortOrder; }
 
-const GraphicsShader2* Decal::GetShader2(int, const Name&) const { return shader_; }
-
-const Name& Decal::GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const {
-    return style;
-}
-
-const GraphicsTexture* Decal::GetTexture(int, const Name&) const { return texture_; }
-
 void Decal::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
                        const GraphicsSceneRenderer& renderer) const {
     RenderDynamicVertexBuffer* const vertexBuffer = canvas.GetDynamicVertexBuffer();

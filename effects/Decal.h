@@ -22,7 +22,7 @@
 
 #include "core/Coords.h"
 #include "engine/Entity.h"
-#include "scene/GraphicsRenderable.h"
+#include "effects/SingleShaderRenderable.h"
 
 #include <string>
 
@@ -30,7 +30,7 @@ namespace GAME {
 
 class RenderVertexDeclaration;
 
-class Decal final : public Entity, public GraphicsRenderable {
+class Decal final : public Entity, public SingleShaderRenderable {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -84,10 +84,6 @@ public:
     int GetNumRenderPasses(const Name& style, RenderGenerationId generation) const override;
     const ABBox& GetRenderPassBoundingBox() const override;
     int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
-    const GraphicsShader2* GetShader2(int pass, const Name& style) const override;
-    const Name& GetShaderStyle(int pass, const Name& style, RenderGenerationId generation,
-                               const GraphicsLight* light) const override;
-    const GraphicsTexture* GetTexture(int pass, const Name& style) const override;
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
 
@@ -107,8 +103,6 @@ private:
     std::string textureName_;
     mem::vector<DecalFace> faces_;
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;
-    const GraphicsShader2* shader_ = nullptr;
-    const GraphicsTexture* texture_ = nullptr;
     Coords builtAt_;            // the region coordinates the faces were made at
     bool projecting_ = false;   // while its own rays are cast, the decal is not a target
 };

@@ -40,7 +40,7 @@
 #include "core/GameTimer.h"
 #include "core/WorldCoords.h"
 #include "core/WorldVec3.h"
-#include "scene/GraphicsRenderable.h"
+#include "effects/SingleShaderRenderable.h"
 
 namespace GAME {
 
@@ -96,7 +96,7 @@ struct ParticleVertex {
 };
 static_assert(sizeof(ParticleVertex) == 68, "a particle vertex is seventeen floats");
 
-class Emitter final : public GraphicsRenderable {
+class Emitter final : public SingleShaderRenderable {
 public:
     static constexpr int kMaxParticles = 10000;
 
@@ -155,11 +155,7 @@ public:
     // Region space; a local emitter's box is placed at its origin.
     const ABBox& GetRenderPassBoundingBox() const override { return drawnBox_; }
     int GetRenderPassSortOrder(int pass, const Name& style, RenderGenerationId generation) const override;
-    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
-    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
-        return style;
-    }
-    const GraphicsTexture* GetTexture(int, const Name&) const override { return texture_; }
+    using SingleShaderRenderable::GetTexture;
     // Fills the canvas's dynamic buffers with the quads and draws them, one draw per frame in use.
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
@@ -256,8 +252,6 @@ private:
     mutable uint64_t cost_ = 0;  // performance-counter ticks of the last update and draws
     float frameScore_ = 0.0f;
 
-    const GraphicsTexture* texture_ = nullptr;
-    const GraphicsShader2* shader_ = nullptr;
     RenderVertexDeclaration* declaration_ = nullptr;  // owned; null without a render device
     // First vertices of the particles on each texture frame, rebuilt when the frame count or the
     // capacity changes.

@@ -24,7 +24,7 @@
 #include "core/Color.h"
 #include "core/WorldVec3.h"
 #include "engine/Entity.h"
-#include "scene/GraphicsRenderable.h"
+#include "effects/SingleShaderRenderable.h"
 
 namespace GAME {
 
@@ -33,7 +33,7 @@ class GraphicsTexture;
 class RenderVertexDeclaration;
 struct RibbonVertex;
 
-class LineEffect : public Entity, public GraphicsRenderable {
+class LineEffect : public Entity, public SingleShaderRenderable {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -83,11 +83,6 @@ public:
     int GetNumRenderPasses(const Name&, RenderGenerationId) const override { return 1; }
     const ABBox& GetRenderPassBoundingBox() const override { return GetRegionBoundingBox(false); }
     int GetRenderPassSortOrder(int, const Name&, RenderGenerationId) const override { return kSortOrder; }
-    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
-    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
-        return style;
-    }
-    const GraphicsTexture* GetTexture(int, const Name&) const override { return texture_; }
     // One ribbon draw per polyline.
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
@@ -118,8 +113,6 @@ private:
     bool pausedAtTarget_ = false;
     bool pauseAtTarget_ = false;
     int time_ = 0;
-    const GraphicsTexture* texture_ = nullptr;
-    const GraphicsShader2* shader_ = nullptr;
     RenderVertexDeclaration* declaration_ = nullptr;  // owned; null without a render device
 };
 

@@ -24,7 +24,7 @@
 #include "core/Color.h"
 #include "core/WorldVec3.h"
 #include "engine/Entity.h"
-#include "scene/GraphicsRenderable.h"
+#include "effects/SingleShaderRenderable.h"
 
 namespace GAME {
 
@@ -38,7 +38,7 @@ struct TrailPoint {
     Color colour;   // alpha is the point's fade
 };
 
-class TrailEffect : public Entity, public GraphicsRenderable {
+class TrailEffect : public Entity, public SingleShaderRenderable {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
@@ -82,11 +82,6 @@ public:
     int GetNumRenderPasses(const Name&, RenderGenerationId) const override { return 1; }
     const ABBox& GetRenderPassBoundingBox() const override { return GetRegionBoundingBox(false); }
     int GetRenderPassSortOrder(int, const Name&, RenderGenerationId) const override { return kSortOrder; }
-    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
-    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
-        return style;
-    }
-    const GraphicsTexture* GetTexture(int, const Name&) const override { return texture_; }
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
 
@@ -118,8 +113,6 @@ private:
     Vec3 anchor1_;
     Vec3 anchor2_{0.0f, 0.0f, -1.0f};
     RenderVertexDeclaration* declaration_ = nullptr;  // owned
-    const GraphicsShader2* shader_ = nullptr;
-    const GraphicsTexture* texture_ = nullptr;
     bool textureRepeat_ = true;
     bool dragUVs_ = true;
     bool liberated_ = false;

@@ -32,6 +32,7 @@
 #include "render/ShaderFileWriter.h"
 #include "render/TextureFileWriter.h"
 #include "scene/GraphicsSceneRenderer.h"
+#include "support/PlainSceneRenderer.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
 #include "terrain/Water.h"
@@ -84,11 +85,6 @@ void main() {
     ShaderFileWriter::Write(writer, {section});
     return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
 }
-
-class Renderer : public GraphicsSceneRenderer {
-public:
-    void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override {}
-};
 
 // The whole terrain from above: x and z over the window, higher ground nearer.
 const Mat4 kFromAbove(2.0f / kCells, 0, 0, -1, 0, 0, -2.0f / kCells, 1, 0, -0.002f, 0, 0.5f, 0, 0, 0, 1);
@@ -207,7 +203,7 @@ void BeginFrame(GraphicsCanvas& canvas) {
 void DrawSceneFrame(GraphicsCanvas& canvas, bool emissive, Water* water) {
     Scene& scene = Scene::Get();
     BeginFrame(canvas);
-    Renderer renderer;
+    test::PlainSceneRenderer renderer;
     renderer.SetWorldToScreenMatrix(kFromAbove);
     scene.terrain.AddToScene(renderer, scene.frustum);
     if (water) water->AddToScene(renderer, scene.frustum);

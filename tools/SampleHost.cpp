@@ -103,12 +103,11 @@ private:
 };
 
 // Sends the host's window to the offscreen video driver unless a real window is asked for and a
-// display is there; true for a real window.
-bool ChooseVideoDriver(bool real) {
+// display is there.
+void ChooseVideoDriver(bool real) {
     const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
     if (real && !display) std::fprintf(stderr, "Sample host: no display; the window is offscreen\n");
     if (!real || !display) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    return real && display;
 }
 
 // The path with its extension replaced.

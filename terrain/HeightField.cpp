@@ -32,6 +32,14 @@ bool HeightField::ClampCells(int& x0, int& z0, int& x1, int& z1) const {
 void HeightField::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1, Intersection& hit, int& cellX,
                                   int& cellZ) const {
     if (!ClampCells(x0, z0, x1, z1)) return;
+    // A ray meeting the ground exactly on an edge between two faces may find its hit point
+    // rounded to just outside both. A point within kEdgeSlack of a face (in its weights) counts
+    // as a hit only when the exact tests found none in the rectangle, so exact hits stay as they
+    // are.
+    constexpr float kEdgeSlack = 1e-5f;
+    bool exact = false;
+    float nearEdge = Infinity;
+    int edgeX = 0, edgeZ = 0;
     for (int z = z0; z <= z1; ++z) {
         for (int x = x0; x <= x1; ++x) {
             const uint32_t ux = uint32_t(x), uz = uint32_t(z);
@@ -41,14 +49,28 @@ void HeightField::GetIntersection(const Ray& ray, int x0, int z0, int x1, int z1
             for (const Vec3* corners : triangles) {
                 const TerrainBase::IntersectionFace face{corners[0], corners[1], corners[2],
                                                          Plane(corners[0], corners[1], corners[2])};
-                const float distance = TerrainBase::GetFaceIntersection(face, ray);
-                if (distance < hit.distance) {
-                    hit.distance = distance;
-                    cellX = x;
-                    cellZ = z;
+                float least = 0.0f;
+                const float distance = TerrainBase::GetFacePlaneIntersection(face, ray, least);
+                if (least < -kEdgeSlack || !TerrainBase::MeetsFront(face, ray)) continue;
+                if (least >= 0.0f) {
+                    if (distance < hit.distance) {
+                        hit.distance = distance;
+                        cellX = x;
+                        cellZ = z;
+                        exact = true;
+                    }
+                } else if (!exact && distance < nearEdge) {
+                    nearEdge = distance;
+                    edgeX = x;
+                    edgeZ = z;
                 }
             }
         }
+    }
+    if (!exact && nearEdge < hit.distance) {
+        hit.distance = nearEdge;
+        cellX = edgeX;
+        cellZ = edgeZ;
     }
 }
 

@@ -14,6 +14,9 @@
 // Skip rule: rays and collisions pass through a cell whose first corner (x, z) is hidden - the
 // cells the ground does not draw and the plugs close. (Skipping every cell with any hidden corner
 // would let rays fall through drawn ground along the low sides of every hole, where no plug is.)
+// A ray that meets the ground exactly on an edge between faces (a cell's diagonal, a cell side,
+// the grid's rim) may find its hit point rounded to just outside every face there; a point that
+// close to a face counts as a hit when the rectangle has no exact one, so no ray falls through.
 // Cell ranges are inclusive and clamped to the grid here, so a caller's rectangle never reads
 // outside the arrays.
 

@@ -465,6 +465,10 @@ void TerrainBase::GetIntersection(const Ray& ray, Intersection& out, PhysicsSurf
 }
 
 bool TerrainBase::IsPointInFace(const IntersectionFace& face, const Vec3& point) {
+    return GetLeastFaceWeight(face, point) >= 0.0f;
+}
+
+float TerrainBase::GetLeastFaceWeight(const IntersectionFace& face, const Vec3& point) {
     // Work in the two axes the normal leans on least (x wins ties, then y).
     const float nx = std::fabs(face.plane.normal.x), ny = std::fabs(face.plane.normal.y);
     const float nz = std::fabs(face.plane.normal.z);
@@ -481,18 +485,29 @@ bool TerrainBase::IsPointInFace(const IntersectionFace& face, const Vec3& point)
     const float ci = Component(face.c, i), cj = Component(face.c, j);
     const float pi = Component(point, i), pj = Component(point, j);
     const float d = (cj - aj) * (bi - ai) - (bj - aj) * (ci - ai);
-    if (d == 0.0f) return false;
+    if (d == 0.0f) return -Infinity;
     const float u = ((cj - pj) * (bi - pi) - (bj - pj) * (ci - pi)) / d;
     const float v = ((cj - aj) * (pi - ai) - (pj - aj) * (ci - ai)) / d;
     const float w = 1.0f - (u + v);
     // Written so that a NaN weight counts as outside.
-    return u >= 0.0f && v >= 0.0f && w >= 0.0f;
+    if (!(u >= -Infinity && v >= -Infinity && w >= -Infinity)) return -Infinity;
+    return std::min(u, std::min(v, w));
 }
 
 float TerrainBase::GetFaceIntersection(const IntersectionFace& face, const Ray& ray) {
+    float least = 0.0f;
+    const float t = GetFacePlaneIntersection(face, ray, least);
+    return least >= 0.0f && MeetsFront(face, ray) ? t : Infinity;
+}
+
+bool TerrainBase::MeetsFront(const IntersectionFace& face, const Ray& ray) {
+    return Dot(Cross(face.b - face.a, face.b - face.c), ray.direction) >= 0.0f;
+}
+
+float TerrainBase::GetFacePlaneIntersection(const IntersectionFace& face, const Ray& ray, float& leastWeight) {
     const float t = face.plane.GetRayDistance(ray);
-    if (!(t < Infinity) || !IsPointInFace(face, ray.GetPoint(t))) return Infinity;
-    return Dot(Cross(face.b - face.a, face.b - face.c), ray.direction) >= 0.0f ? t : Infinity;
+    leastWeight = t < Infinity ? GetLeastFaceWeight(face, ray.GetPoint(t)) : -Infinity;
+    return t;
 }
 
 }  // namespace GAME

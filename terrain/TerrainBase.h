@@ -277,9 +277,15 @@ public:
     // weights, taken in the plane of the two axes the face's normal leans on least, are all >= 0
     // (edges and corners count; a degenerate face holds no point).
     static bool IsPointInFace(const IntersectionFace& face, const Vec3& point);
+    // The least of those weights (-infinity for a degenerate face or a NaN weight).
+    static float GetLeastFaceWeight(const IntersectionFace& face, const Vec3& point);
     // t where the ray meets the face from its front, +infinity when it misses, runs parallel or
     // meets the back: the front is the side (b - a) x (c - a) points to.
     static float GetFaceIntersection(const IntersectionFace& face, const Ray& ray);
+    // t where the ray meets the face's plane (+infinity when it runs parallel or away) and the
+    // least weight of that point in the face; a hit when that is >= 0 and the ray meets the front.
+    static float GetFacePlaneIntersection(const IntersectionFace& face, const Ray& ray, float& leastWeight);
+    static bool MeetsFront(const IntersectionFace& face, const Ray& ray);
 
 protected:
     // Sets the grid; false (and nothing changed) unless both counts are valid. The kinds set it

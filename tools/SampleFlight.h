@@ -7,9 +7,9 @@
 //
 // The path is a list of points, each a view of something the sample world holds (kFlightPath);
 // the camera flies from each point to the next in an equal share of the frames, easing in and out
-// (or, on a leg to or from an interior, cuts from one to the other half way), and arrives at the last point on
-// the last frame. A frame in which the camera arrives at a point
-// is that point's shot frame: the host saves its screenshot then.
+// (or, on a leg to or from an interior, cuts from one to the other half way), and arrives at the
+// last point on the last frame. A frame in which the camera arrives at a point is that point's
+// shot frame: the host saves its screenshot then (the first point only starts the flight).
 //
 // The flight plays the game's part for the creatures: each creature actor of a level that comes in
 // plays the sample creature's wave, looping.

@@ -276,6 +276,11 @@ void GraphicsEngine::Update(bool renderDisplay) {
         displayMs_ = ElapsedMilliseconds(displayStart, GetPerformanceCounter());
     }
     faceAccumulator_ += device_->GetNumFacesRendered();
+    lastFrame_.faces = static_cast<int>(device_->GetNumFacesRendered());
+    lastFrame_.drawCalls = static_cast<int>(device_->GetNumDrawCalls());
+    lastFrame_.reflections = reflectionCount_;
+    lastFrame_.lights = lightCount_;
+    lastFrame_.shadowCastingLights = shadowCasterCount_;
     canvas_->EndFrame();
 }
 
@@ -298,10 +303,9 @@ void GraphicsEngine::AddStatisticLines(float budgetMs, float displayMs) const {
     gEngine->AddStatisticText("%0.2f MB physical memory used", double(GetProcessMemoryUsage()) / kMiB);
     gEngine->AddStatisticText("%0.2f MB video memory free", double(device_->GetAvailableVideoMemory()) / kMiB);
     gEngine->AddStatisticText("%0.2f FPS, %d faces, %02fM faces per second", double(framesPerSecond_),
-                              static_cast<int>(device_->GetNumFacesRendered()), double(facesPerSecond_) * 1e-6);
-    gEngine->AddStatisticText("%d draw calls, %d reflections", static_cast<int>(device_->GetNumDrawCalls()),
-                              reflectionCount_);
-    gEngine->AddStatisticText("%d lights, %d shadow casting", lightCount_, shadowCasterCount_);
+                              lastFrame_.faces, double(facesPerSecond_) * 1e-6);
+    gEngine->AddStatisticText("%d draw calls, %d reflections", lastFrame_.drawCalls, lastFrame_.reflections);
+    gEngine->AddStatisticText("%d lights, %d shadow casting", lastFrame_.lights, lastFrame_.shadowCastingLights);
     const ObjectManager* const objects = Singleton<ObjectManager>::Get();
     gEngine->AddStatisticText("%d objects, %d objects pending delete", objects->GetNumObjects(),
                               objects->GetNumDeletedObjects());

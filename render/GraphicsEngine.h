@@ -399,6 +399,9 @@ private:
     int lightCount_ = 0;
     int shadowCasterCount_ = 0;
     float displayMs_ = 0.0f;  // the last display render
+    // The counts of the last frame drawn (faces, draw calls, reflections, lights), for the
+    // statistics overlay: its lines go in before the display draws, when this frame's are still 0.
+    GraphicsStats lastFrame_;
 
     GraphicsSwitches switches_;
     bool forceFullScreen_ = false;

@@ -115,8 +115,9 @@ std::string WithExtension(const std::string& path, const char* extension) {
     return fs::path(path).replace_extension(extension).string();
 }
 
-// Saves the primary surface as JPEG at the path and as TGA next to it; false on failure.
-bool SaveScreenShots(const GAME::GraphicsEngine& graphics, const std::string& path) {
+// Saves the primary surface as JPEG at the path and as TGA next to it, each written whole or not at
+// all; false on failure.
+bool SaveScreenShots(const GAME::GraphicsEngine& graphics, GAME::FileSystem& files, const std::string& path) {
     if (!graphics.SaveScreenShot(path.c_str())) return false;
     GAME::Image image;
     GAME::BinaryWriter writer;
@@ -125,13 +126,9 @@ bool SaveScreenShots(const GAME::GraphicsEngine& graphics, const std::string& pa
         !image.ChangeFormat(GAME::Image::Format::RGB) || !image.WriteTGA(writer)) {
         return false;
     }
-    const std::string tga = WithExtension(path, ".tga");
-    std::FILE* file = std::fopen(tga.c_str(), "wb");
-    const bool written = file != nullptr && std::fwrite(writer.GetBuffer(), 1, writer.GetPosition(), file) ==
-                                                writer.GetPosition();
-    if (file != nullptr && std::fclose(file) != 0) return false;
-    if (!written) std::fprintf(stderr, "Sample host: %s could not be written\n", tga.c_str());
-    return written;
+    // An absolute name, so that it is not taken for a name in the mounted data.
+    const std::string tga = fs::absolute(WithExtension(path, ".tga")).string();
+    return files.SaveFile(tga, writer.GetBuffer(), writer.GetPosition());
 }
 
 // Whether the user pressed Escape in the frame the engine read.
@@ -191,7 +188,7 @@ int RunEngine(GAME::FileSystem& fileSystem, const HostOptions& options) {
                 if (point < 0 || options.shots.empty()) return;
                 const std::string shot = options.shots + "/" + std::to_string(point) + "-" +
                                          GAME::sample::kFlightPath[size_t(point)].name + ".jpg";
-                if (!SaveScreenShots(graphics, shot)) ++failures;
+                if (!SaveScreenShots(graphics, fileSystem, shot)) ++failures;
             });
             stopped = !window.ProcessMessages() || EscapePressed(engine);
             if (flight.GetFrame() % progressEvery == 0 || flight.IsDone()) {

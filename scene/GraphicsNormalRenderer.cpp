@@ -425,6 +425,8 @@ RenderTexture* GraphicsNormalRenderer::Render(GraphicsCanvas& canvas, float blen
         CreateRenderTargets(*graphics, graphics->GetNormalRendererTargetSize(0),
                             graphics->GetNormalRendererTargetSize(1));
         GraphicsShadowMapRenderer::CreateResources(*graphics);
+        // The portal mask shader: without it no doorway shows the region behind it.
+        GraphicsSceneRenderer::CreateResources(*graphics);
     }
     const Viewport savedViewport = canvas.GetViewport();
     gTargets.rendering = true;

@@ -12,8 +12,9 @@
 //   BuildScene's region list, the elements standing in open portals and the portal mask. Without
 //   one a renderer draws what was added to it directly.
 // - The render targets are shared by all normal renderers. The first render makes them for the
-//   engine's canvas and its target sizes unless CreateRenderTargets made them before; the
-//   graphics engine releases them when it shuts down. Our device has no 16-bit colour with depth,
+//   engine's canvas and its target sizes unless CreateRenderTargets made them before, and loads
+//   the shadow-map and scene renderers' resources (the portal mask shader); the graphics engine
+//   releases them all when it shuts down. Our device has no 16-bit colour with depth,
 //   so the shadow surfaces are RGBA unless it says otherwise.
 // - Shadow maps: every light record starts with the white no-shadow surface; a shadow-casting
 //   light that gets a directional or point surface has its map drawn there (GraphicsShadowMap,

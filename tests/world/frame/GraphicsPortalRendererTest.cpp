@@ -155,6 +155,24 @@ protected:
         for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
         world.BuildConnectivity();
     }
+    // The sample crypt furnished on crypt's level, its doorway cell's portal (its feature mesh's
+    // one portal) joined to the sample entrance standing at (0, 0, 10) in yard.
+    void JoinCrypt(Region* yard, Region* crypt, GridRegion*& grid, GridEntrance*& entrance) {
+        grid = AddGrid(crypt);
+        sample::FurnishCrypt(*grid);
+        grid->PostLoad();
+        Portal* inside = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
+        ASSERT_NE(inside, nullptr);
+        // The cell's frame is at the cell centre (10, 0, 2); its portal lies on the cell's low-z side.
+        EXPECT_NEAR(inside->GetRegionBoundingBox().coords.origin.z, 0.0f, 1e-4f);
+        entrance = Singleton<ObjectManager>::Get()->CreateObjectFromFile<GridEntrance>(sample::kGridEntranceRecord);
+        ASSERT_NE(entrance, nullptr);
+        entrance->SetPortalIds(UniqueId::FromNameOrderWords({1, 2, 3, 4}), inside->GetId(), crypt->GetId());
+        ASSERT_TRUE(world.AddEntity(entrance, WorldCoords(yard, Coords::Translation(Vec3(0.0f, 0.0f, 10.0f))), false));
+        ASSERT_NE(entrance->GetPortal(), nullptr);
+        inside->SetConnectedRegionId(yard->GetId());
+        inside->SetConnectedPortalId(entrance->GetPortal()->GetId());
+    }
     std::vector<uint32_t> Draw(Region* cameraRegion, const GraphicsTransparencyManager* manager = nullptr) {
         bed.Clear();
         GraphicsPortalRenderer renderer(bed.Canvas(), cameraRegion, camera, kView, false);
@@ -314,20 +332,9 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
 TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeatureIntoTheCrypt) {
     Region* yard = AddRegion("yard", IntVec3(0, 0, 0));
     Region* crypt = AddRegion("crypt", IntVec3(1000, 0, 0));
-    GridRegion* grid = AddGrid(crypt);
-    sample::FurnishCrypt(*grid);
-    grid->PostLoad();
-    Portal* inside = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
-    ASSERT_NE(inside, nullptr);
-    // The cell's frame is at the cell centre (10, 0, 2); its portal lies on the cell's low-z side.
-    EXPECT_NEAR(inside->GetRegionBoundingBox().coords.origin.z, 0.0f, 1e-4f);
-    auto* entrance = Singleton<ObjectManager>::Get()->CreateObjectFromFile<GridEntrance>(sample::kGridEntranceRecord);
-    ASSERT_NE(entrance, nullptr);
-    entrance->SetPortalIds(UniqueId::FromNameOrderWords({1, 2, 3, 4}), inside->GetId(), crypt->GetId());
-    ASSERT_TRUE(world.AddEntity(entrance, WorldCoords(yard, Coords::Translation(Vec3(0.0f, 0.0f, 10.0f))), false));
-    ASSERT_NE(entrance->GetPortal(), nullptr);
-    inside->SetConnectedRegionId(yard->GetId());
-    inside->SetConnectedPortalId(entrance->GetPortal()->GetId());
+    GridRegion* grid = nullptr;
+    GridEntrance* entrance = nullptr;
+    ASSERT_NO_FATAL_FAILURE(JoinCrypt(yard, crypt, grid, entrance));
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
 
@@ -353,6 +360,32 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     EXPECT_EQ(grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 6))), contacts, 8,
                                    PhysicsSurface::None),
               0);
+}
+
+// The camera stands in the yard before the crypt's entrance, a green box behind the entrance:
+// through the doorway it sees the crypt's walls, not the yard behind. The renderer loads what it
+// draws with (the portal mask shader, the targets) itself, as in the engine.
+TEST_F(PortalRendererTest, CryptShowsThroughTheEntranceInsteadOfTheYardBehindIt) {
+    GraphicsSceneRenderer::DestroyResources(bed.Graphics());
+    GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+    Region* yard = AddRegion("yard", IntVec3(0, 0, 0));
+    Region* crypt = AddRegion("crypt", IntVec3(1000, 0, 0));
+    GridRegion* grid = nullptr;
+    GridEntrance* entrance = nullptr;
+    ASSERT_NO_FATAL_FAILURE(JoinCrypt(yard, crypt, grid, entrance));
+    AddBox(yard, Vec3(0.0f, 1.0f, 16.0f), 8.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
+    Finish();
+    camera.SetCoords(Coords::LookAt(Vec3(0.0f, 1.2f, 4.0f), Vec3(0.0f, 1.2f, 10.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    const std::vector<uint32_t> pixels = Draw(yard);
+    constexpr uint32_t kGreen = 0xFF00FF00u;
+    constexpr uint32_t kBlack = 0xFF000000u;
+    // Beside the entrance, the box; in its opening, the crypt's back wall (grey, lit).
+    EXPECT_EQ(At(pixels, Vec3(3.2f, 1.0f, 12.0f)), kGreen);
+    for (const Vec3& opening : {Vec3(0.0f, 1.2f, 10.0f), Vec3(-0.5f, 0.5f, 10.0f), Vec3(0.5f, 1.6f, 10.0f)}) {
+        const uint32_t seen = At(pixels, opening);
+        EXPECT_NE(seen, kGreen) << opening.x << " " << opening.y;
+        EXPECT_NE(seen, kBlack) << opening.x << " " << opening.y;
+    }
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ enum Register : uint32_t {
     kSceneOffsetRegister,    // "regionToSceneOffset" / "terrainOffset"
     kTextureOffsetRegister,  // ground only
     kTextureScaleRegister,
+    kObjectToRegionRegister,  // ground only: 4 registers
 };
 
 // Shading shared by both shaders: the lit colour of a scene-space point with a normal, and its fog.
@@ -69,9 +70,12 @@ out vec2 v_opacityUv;
 void main() {
     vec4 position = vec4(a_position.xyz, 1.0);
     gl_Position = vec4(dot(vc[0], position), dot(vc[1], position), dot(vc[2], position), dot(vc[3], position));
-    v_color = Shade(a_position.xyz + vc[14].xyz, normalize(a_normal.xyz));
-    v_uv0 = a_position.xz * 0.1 + vc[15].xy;
-    v_opacityUv = a_position.xz * vc[16].xy;
+    // Tiles are drawn from their meshes at their placement: the layers are laid out on the region.
+    vec3 p = vec3(dot(vc[17], position), dot(vc[18], position), dot(vc[19], position));
+    vec3 n = vec3(dot(vc[17].xyz, a_normal.xyz), dot(vc[18].xyz, a_normal.xyz), dot(vc[19].xyz, a_normal.xyz));
+    v_color = Shade(p + vc[14].xyz, normalize(n));
+    v_uv0 = p.xz * 0.1 + vc[15].xy;
+    v_opacityUv = p.xz * vc[16].xy;
 }
 )";
 
@@ -198,6 +202,7 @@ ShaderFileSection MakeGroundSection() {
         kBaseTexture,
         kOpacityTexture,
         kBumpTexture,
+        kObjectToRegion,
     };
     ShaderFileSection section;
     mem::vector<ShaderBinding> bindings;
@@ -208,9 +213,11 @@ ShaderFileSection MakeGroundSection() {
     section.parameters.push_back({"baseTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
     section.parameters.push_back({"opacityTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
     section.parameters.push_back({"bumpTexture", ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
+    section.parameters.push_back({"objectToRegionMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault});
     bindings.push_back({kSceneOffsetRegister, 1, false, kSceneOffset});
     bindings.push_back({kTextureOffsetRegister, 1, false, kTextureOffset});
     bindings.push_back({kTextureScaleRegister, 1, false, kTextureScale});
+    bindings.push_back({kObjectToRegionRegister, 4, false, kObjectToRegion});
 
     section.values = {
         ShaderFileValue::Float4(1.0f, 1.0f, 1.0f, 1.0f),

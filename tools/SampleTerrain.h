@@ -13,7 +13,9 @@
 // with "lightColor" from "lightDirection" (a directional light) or "lightPosition" within
 // "lightMaxDistance" (a point light, when the direction is zero). "fogStyle" blends "fogColor"
 // over the ground by "depthFogParams" from "cameraOrigin" and "heightFogParams" (start, 1 /
-// (end - start), amount each).
+// (end - start), amount each). The ground's programs take positions and normals into the region by
+// "objectToRegionMatrix" (a tile's placement; the identity for the ground and plugs) before they
+// shade them and lay the layers' textures and opacities on them.
 //
 // Grass blades are alpha-tested "baseTexture" quads whose top edge (texture v = 0) moves by the
 // stream-1 displacement, in the same ambient and light styles.

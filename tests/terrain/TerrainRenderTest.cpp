@@ -1,7 +1,7 @@
 // The terrain drawn through the scene renderer on the GL device with the sample data's terrain
 // shaders, and read back: layers where they show, holes where samples are hidden, depth between
-// hills, grass on the blocks in view, and the same picture from the editable and the run-time
-// terrain of the same data.
+// hills, grass on the blocks in view, tiles in the layers where they stand, and the same picture
+// from the editable and the run-time terrain of the same data.
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "SampleTerrain.h"
+#include "SampleTiles.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsEngine.h"
 #include "render/TextureFileWriter.h"
+#include "scene/GraphicsMesh.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
@@ -25,6 +28,7 @@
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
+#include "terrain/TerrainTile.h"
 #include "world/Region.h"
 
 namespace GAME::test {
@@ -171,6 +175,38 @@ TEST_F(TerrainRenderTest, PlugsFillHolesInTheLayersAroundThem) {
     EXPECT_EQ(plug.GetShaderStyle(0, styles.fog, RenderGenerationId{}, nullptr), styles.fog);
     // Reflections draw layer 0 too.
     EXPECT_EQ(plug.GetShaderStyle(0, reflection, RenderGenerationId{}, nullptr), reflection);
+}
+
+// A tile is drawn where it stands in the layers painted there: the sample slab (6 x 6) over cells
+// 7-12 both ways, above the ground, fills the holes under it with the green or the red of the
+// ground around them; a hole beside it stays open.
+TEST_F(TerrainRenderTest, ATileShowsTheLayersWhereItStands) {
+    ASSERT_TRUE(sample::WriteTiles(bed.Files()));
+    const GraphicsMesh* mesh = bed.Graphics().LoadMesh(sample::kTileMesh);
+    ASSERT_NE(mesh, nullptr);
+    mesh->EnsureAvailable();
+    Terrain terrain(&region);
+    Paint(terrain);
+    terrain.SetInvisible(7, 7, true);
+    terrain.SetInvisible(14, 11, true);
+    const std::vector<uint32_t> before = Draw(terrain, kFromAbove);
+    ASSERT_EQ(Cell(before, 7, 7), kBlack);
+    ASSERT_EQ(Cell(before, 12, 12), kBlack);
+
+    TerrainTile* tile = terrain.CreateTile(Coords::Translation(Vec3(10, 1, 10)), mesh);
+    EXPECT_EQ(tile->GetLayers(), (mem::vector<unsigned>{0, 1}));
+    const std::vector<uint32_t> pixels = Draw(terrain, kFromAbove);
+    EXPECT_EQ(Cell(pixels, 7, 7), kGreen);
+    EXPECT_EQ(Cell(pixels, 12, 12), kRed);
+    EXPECT_EQ(Cell(pixels, 14, 11), kBlack);  // beside the slab
+    for (int z = 0; z < 16; ++z) {
+        for (int x = 0; x < 16; ++x) {
+            if (Cell(before, x, z) != kBlack) {
+                EXPECT_EQ(Cell(pixels, x, z), Cell(before, x, z)) << x << ", " << z;
+            }
+        }
+    }
+    terrain.DestroyTile(tile);
 }
 
 TEST_F(TerrainRenderTest, EditableAndRunTimeTerrainsDrawTheSamePicture) {

@@ -3,6 +3,7 @@
 #include "LevelBuilder.h"
 #include "SampleData.h"
 #include "SampleDecals.h"
+#include "SampleTiles.h"
 
 #include "core/Log.h"
 #include "core/MathUtil.h"
@@ -125,6 +126,18 @@ bool AddScorchMarks(LevelBuilder& builder, const Vec2& offset) {
     return true;
 }
 
+// The slab is a flat tile on rolling ground: it rests on the highest ground under it (sampled a
+// half unit apart), so the ground nowhere covers its top.
+bool AddPavingSlab(LevelBuilder& builder, const Vec2& offset) {
+    const float x = kSlabCentre.x - offset.x, z = kSlabCentre.y - offset.y;
+    float rest = -Infinity;
+    for (float dz = -kTileHalfSize; dz <= kTileHalfSize; dz += 0.5f) {
+        for (float dx = -kTileHalfSize; dx <= kTileHalfSize; dx += 0.5f)
+            rest = std::max(rest, builder.GetLevel().GetGroundHeight(x + dx, z + dz));
+    }
+    return builder.AddEntity(kTileRecord, Coords::Translation(Vec3(x, rest, z)));
+}
+
 }  // namespace
 
 float WorldGroundHeight(float x, float z) {
@@ -153,6 +166,7 @@ bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, con
     ShapeGround(*terrain, offset);
     if ((region == kLakeRegion || region == kRiverRegion) && !AddWater(builder, region, offset)) return false;
     if (region == kMarksRegion && !AddScorchMarks(builder, offset)) return false;
+    if (region == kSlabRegion && !AddPavingSlab(builder, offset)) return false;
     const int side = int(kRegionSize);
     builder.PaintSector(SectorDataManager::kDayNightCycle, styles.dayNight, 0, 0, side, side);
     builder.PaintSector(SectorDataManager::kName, styles.name, 0, 0, side, side);

@@ -8,6 +8,8 @@
 // - a river in Region4: a channel along kRiverCourse (world) under a water path at kRiverHeight;
 // - permanent scorch marks (SampleDecals.h) on the ground in a ring around kMarksCentre
 //   (world, in Region0, around the fire there);
+// - a paving slab (the sample tile, SampleTiles.h) centred on kSlabCentre (world, in Region0,
+//   beside the fire), resting on the highest ground under it;
 // - the world's sector styles: a day/night cycle and a place name painted over every region.
 // The water is made without a device (the generator has none) and saved in the levels' water
 // chunk; its types ("Lake", "River") are stored with it.
@@ -36,6 +38,8 @@ constexpr float kRiverHalfWidth = 4.0f;
 constexpr int kMarksRegion = 0;
 constexpr Vec2 kMarksCentre(12.0f, 8.0f);
 constexpr int kScorchMarks = 6;
+constexpr int kSlabRegion = 0;
+constexpr Vec2 kSlabCentre(21.0f, 13.0f);
 
 // The ground's height at a world position (x, z).
 float WorldGroundHeight(float x, float z);
@@ -48,7 +52,7 @@ struct WorldStyles {
 // Adds the world's styles to the manager.
 WorldStyles MakeWorldStyles(SectorDataManager& styles);
 
-// Gives the level of the region at the world offset (x, z) its terrain, water and marks and
+// Gives the level of the region at the world offset (x, z) its terrain, water, marks and slab and
 // paints the styles over it; false, with the failure logged, when any cannot be made.
 bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, const WorldStyles& styles);
 

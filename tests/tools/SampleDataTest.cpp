@@ -5,6 +5,7 @@
 #include "SampleData.h"
 #include "SampleGrid.h"
 #include "SampleOutdoors.h"
+#include "SampleTiles.h"
 #include "SampleYard.h"
 
 #include "support/GraphicsTestBed.h"
@@ -24,6 +25,7 @@
 #include "terrain/GridEntrance.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
+#include "terrain/Tile.h"
 #include "terrain/Water.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
@@ -289,9 +291,29 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
             Level level(region);
             const void* data = map->Lock(region->GetLevelDataPosition(), region->GetLevelDataSize());
             EXPECT_TRUE(level.Load(data, region->GetLevelDataSize(), false));
-            // The first region also has its fire, the marks around it and the crypt's entrance.
+            // The first region also has its fire, the marks around it, the slab and the crypt's
+            // entrance.
             EXPECT_EQ(level.GetNumEntities(),
-                      i == 0 ? 22 + sample::kScorchMarks + sample::kYardCrates + sample::kYardCreatures : 20);
+                      i == 0 ? 23 + sample::kScorchMarks + sample::kYardCrates + sample::kYardCreatures : 20);
+            if (i == sample::kSlabRegion) {
+                mem::vector<Entity*> entities;
+                level.GetEntities(entities);
+                const auto slab = std::find_if(entities.begin(), entities.end(), [](const Entity* e) {
+                    return e->GetRTTIClassInfo()->IsA(&Tile::classInfo);
+                });
+                ASSERT_NE(slab, entities.end());
+                const Vec3 slabAt = (*slab)->GetCoords().GetOrigin().GetRegionPosition() + offset;
+                EXPECT_FLOAT_EQ(slabAt.x, sample::kSlabCentre.x);
+                EXPECT_FLOAT_EQ(slabAt.z, sample::kSlabCentre.y);
+                // Resting on the ground: no ground under its middle or corners reaches above its
+                // foot, nor lies far below it.
+                for (const Vec2 d : {Vec2(0, 0), Vec2(-1, -1), Vec2(-1, 1), Vec2(1, -1), Vec2(1, 1)}) {
+                    const float ground = sample::WorldGroundHeight(slabAt.x + d.x * sample::kTileHalfSize,
+                                                                   slabAt.z + d.y * sample::kTileHalfSize);
+                    EXPECT_GE(slabAt.y, ground - 1e-3f);
+                    EXPECT_LT(slabAt.y, ground + 0.6f);
+                }
+            }
             if (i == 0) {
                 mem::vector<Entity*> entities;
                 level.GetEntities(entities);

@@ -46,7 +46,11 @@ bool WriteTileMesh(FileSystem& files) {
         addVertex(Corner(side, kTileTopHeight), normal, 0, 0);
         for (const int k : {0, 2, 1, 0, 3, 2}) contents.indices.push_back(static_cast<uint16_t>(first + k));
     }
+    // The top is drawn only as the ground's (its blended faces, in the terrain's layers); the
+    // actor draws the sides. Rays and bodies meet all of it.
     contents.blendedIndices = {0, 2, 1, 0, 3, 2};
+    if (!AddCollisionBuffer(contents, positions, PhysicsSurface::Stone)) return false;
+    contents.indices.erase(contents.indices.begin(), contents.indices.begin() + 6);
     contents.bounds = ABBox(Vec3(0, 0.5f * kTileTopHeight, 0), Vec3(kTileHalfSize, 0.5f * kTileTopHeight, kTileHalfSize));
     GraphicsMesh::FaceSet set;
     set.faceCount = static_cast<uint32_t>(contents.indices.size() / 3);
@@ -70,9 +74,6 @@ bool WriteTileMesh(FileSystem& files) {
             contour.points.push_back({a + (b - a) * (float(s) / float(steps)), Vec3(0, 1, 0), Vec3()});
     }
     contents.contours = {contour};
-
-    if (!AddCollisionBuffer(contents, positions, PhysicsSurface::Stone)) return false;
-
     return WriteMesh(files, kTileMesh, contents);
 }
 

@@ -2,8 +2,8 @@
 // The sample tile: a paving slab to set into a terrain.
 //   Meshes/Tile.msh             a slab kTileHalfSize x 2 square, its top kTileTopHeight above its
 //                               origin and its underside at the origin, with its collision mesh
-//                               (top and sides), its top as blended faces (the terrain's layers
-//                               draw over it) and one contour around its foot: points every unit
+//                               (top and sides), its top only as blended faces (the terrain draws
+//                               it in its layers; the tile's own material covers the sides) and one contour around its foot: points every unit
 //                               along its rim at height 0, normals up, clockwise seen from above
 //                               (the outside on the left)
 //   Records/Sample/Tile.dbr     a Tile entity of that mesh

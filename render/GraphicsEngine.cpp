@@ -302,7 +302,7 @@ void GraphicsEngine::AddStatisticLines(float budgetMs, float displayMs) const {
     gEngine->AddStatisticText("%s", device_->GetDescription());
     gEngine->AddStatisticText("%0.2f MB physical memory used", double(GetProcessMemoryUsage()) / kMiB);
     gEngine->AddStatisticText("%0.2f MB video memory free", double(device_->GetAvailableVideoMemory()) / kMiB);
-    gEngine->AddStatisticText("%0.2f FPS, %d faces, %02fM faces per second", double(framesPerSecond_),
+    gEngine->AddStatisticText("%0.2f FPS, %d faces, %.2fM faces per second", double(framesPerSecond_),
                               lastFrame_.faces, double(facesPerSecond_) * 1e-6);
     gEngine->AddStatisticText("%d draw calls, %d reflections", lastFrame_.drawCalls, lastFrame_.reflections);
     gEngine->AddStatisticText("%d lights, %d shadow casting", lastFrame_.lights, lastFrame_.shadowCastingLights);

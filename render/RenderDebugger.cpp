@@ -67,7 +67,7 @@ void RenderDebugger::Render(GraphicsCanvas& canvas) const {
     Text(canvas, 10, 10,
          "Render Debugger - Press key to toggle: (A)lpha, (P)ixel Shaders, (T)extures, (C)ull Pixels, C(u)ll "
          "Primitives");
-    std::snprintf(line, sizeof(line), "%0.2f FPS, %d faces, %02fM faces per second", double(stats.framesPerSecond),
+    std::snprintf(line, sizeof(line), "%0.2f FPS, %d faces, %.2fM faces per second", double(stats.framesPerSecond),
                   int(faces), double(stats.facesPerSecond) * 1e-6);
     Text(canvas, 10, 30, line);
     std::snprintf(line, sizeof(line), "%0.2f MB video memory free",

@@ -40,7 +40,8 @@
 //   Shaders/Effects/DecalCombine.ssh, Records/Decals/..., Records/Effects/Scorch.dbr, Marker.dbr,
 //   Pulse.dbr, System/Textures/MissingRecord.tex   decals, a billboard, a colour pulse and the
 //                              editor's missing-record stand-in (SampleDecals.h)
-//   Records/Sample/Crate.dbr, Records/Sample/RagDoll.dbr, Levels/Physics.lvl   crates and a rag
+//   Records/Sample/Crate.dbr, Records/Sample/RagDoll.dbr, Records/Sample/Creature.dbr,
+//   Levels/Physics.lvl         crates, a rag doll and a standing creature; crates and the rag
 //                              doll over a sloping terrain (SamplePhysics.h)
 //   Shaders/Water/..., Effects/Waves/..., Records/WaterType/WaterInteraction.dbr
 //                              the water's shaders, waves textures and interaction (SampleWater.h)

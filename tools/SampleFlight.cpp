@@ -7,12 +7,14 @@
 #include "SampleGrid.h"
 #include "SampleMeshes.h"
 #include "SampleOutdoors.h"
+#include "SamplePhysics.h"
 
 #include "core/Color.h"
 #include "core/MathUtil.h"
 #include "core/Rect.h"
 #include "engine/Actor.h"
 #include "engine/Engine.h"
+#include "files/FileSystem.h"
 #include "render/Display.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
@@ -71,6 +73,7 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
     }
     loaded_ = world.GetLoadedRegions();
     for (Region* region : loaded_) AnimateCreatures(*region);
+    StartYardPhysics();
     engine.SetLevelLoadInflation(kLoadAhead);
     camera_.SetCameraFarPlane(kFarPlane);
     engine.GetDisplay()->AddWidget(&view_);
@@ -84,14 +87,22 @@ SampleFlight::~SampleFlight() {
 
 void SampleFlight::AnimateCreatures(Region& region) const {
     if (region.GetLevel() == nullptr) return;
+    std::string doll = kRagDollRecord;
+    FileSystem::ConvertFileName(doll);
     mem::vector<Entity*> entities;
     region.GetLevel()->GetEntities(entities);
     for (Entity* entity : entities) {
+        if (entity->GetObjectName() == doll) continue;
         auto* actor = dynamic_cast<Actor*>(entity);
         GraphicsMeshInstance* body = actor != nullptr ? actor->GetMeshInstance() : nullptr;
         if (body != nullptr && body->GetMesh() != nullptr && body->GetMesh()->GetFileName() == kCreatureMesh)
             body->GetAnimChannel(0).PlayAnimation(wave_, true, 1.0f, 0);
     }
+}
+
+void SampleFlight::StartYardPhysics() {
+    Region& yard = *engine_.GetWorld()->GetRegion(0);
+    if (!yardPhysicsStarted_ && yard.IsLevelLoaded()) yardPhysicsStarted_ = StartPhysicsSample(*yard.GetLevel());
 }
 
 int SampleFlight::GetNumRegionsLoaded() const { return int(engine_.GetWorld()->GetLoadedRegions().size()); }
@@ -153,7 +164,9 @@ void SampleFlight::EndFrame(std::chrono::steady_clock::time_point start, std::ch
         if (std::count(loaded_.begin(), loaded_.end(), region) != 0) continue;
         ++regionsLoaded_;
         AnimateCreatures(*region);
+        if (region->GetIndex() == 0) yardPhysicsStarted_ = false;
     }
+    StartYardPhysics();
     for (Region* region : loaded_) regionsUnloaded_ += std::count(loaded.begin(), loaded.end(), region) == 0;
     loaded_ = loaded;
     // At each point of the path the regions left behind go, unless the next frame sees them (a

@@ -12,7 +12,10 @@
 // shot frame: the host saves its screenshot then (the first point only starts the flight).
 //
 // The flight plays the game's part for the creatures: each creature actor of a level that comes in
-// plays the sample creature's wave, looping.
+// plays the sample creature's wave, looping, but for the rag dolls. It also starts the physics
+// sample on the first region's level (the yard's crates and rag doll, SampleYard.h) once that
+// level is loaded and post-loaded and its bodies are boxed, which with a loading thread may be
+// frames after the region comes in; when the level streams out and back in, its physics starts again.
 //
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
 // path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
@@ -134,6 +137,9 @@ private:
     void PlaceCamera(int frame);
     // Starts the wave of the creatures in the region's level.
     void AnimateCreatures(Region& region) const;
+    // Starts the yard's physics when its level is loaded and its bodies are boxed (their meshes
+    // load in the background), unless it has started on the level already.
+    void StartYardPhysics();
 
     Engine& engine_;
     const GraphicsAnim* wave_;
@@ -149,6 +155,7 @@ private:
     std::vector<double> times_;    // milliseconds a frame
     int regionsLoaded_ = 0;
     int regionsUnloaded_ = 0;
+    bool yardPhysicsStarted_ = false;  // on the yard's level since it last came in
 };
 
 }  // namespace sample

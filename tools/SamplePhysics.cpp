@@ -4,6 +4,7 @@
 #include "SampleData.h"
 #include "SampleMeshes.h"
 
+#include "core/OBBox.h"
 #include "engine/Entity.h"
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
@@ -23,7 +24,8 @@ float PhysicsGroundHeight(float x) { return kPhysicsGroundHeight + std::max(0.0f
 
 bool WritePhysics(FileSystem& files) {
     if (!WriteText(files, kCrateRecord, std::string("Class,Actor,\nmesh,") + kBoxMesh + ",\n") ||
-        !WriteText(files, kRagDollRecord, std::string("Class,Actor,\nmesh,") + kCreatureMesh + ",\n"))
+        !WriteText(files, kRagDollRecord, std::string("Class,Actor,\nmesh,") + kCreatureMesh + ",\n") ||
+        !WriteText(files, kCreatureRecord, std::string("Class,Actor,\nmesh,") + kCreatureMesh + ",\n"))
         return false;
 
     TableDepot records(files);
@@ -48,18 +50,27 @@ bool WritePhysics(FileSystem& files) {
     return builder.Save(files, kPhysicsLevel, true);
 }
 
-void StartPhysicsSample(Level& level) {
+bool StartPhysicsSample(Level& level) {
     // Entities are named by their records' file names in the file system's form.
     std::string crate = kCrateRecord;
     std::string doll = kRagDollRecord;
     FileSystem::ConvertFileName(crate);
     FileSystem::ConvertFileName(doll);
-    mem::vector<Entity*> entities;
-    level.GetEntities(entities);
-    for (Entity* entity : entities) {
-        if (entity->GetObjectName() == crate) entity->SetPhysicsType(Entity::PhysicsType::RigidBody);
-        if (entity->GetObjectName() == doll) entity->SetPhysicsType(Entity::PhysicsType::RagDoll);
+    mem::vector<Entity*> all;
+    level.GetEntities(all);
+    mem::vector<Entity*> simulated;
+    for (Entity* entity : all) {
+        if (entity->GetObjectName() != crate && entity->GetObjectName() != doll) continue;
+        OBBox box;
+        if (!entity->GetCollisionProxy(box) || !(box.halfSize.x > 0.0f && box.halfSize.y > 0.0f && box.halfSize.z > 0.0f))
+            return false;
+        simulated.push_back(entity);
     }
+    for (Entity* entity : simulated) {
+        entity->SetPhysicsType(entity->GetObjectName() == crate ? Entity::PhysicsType::RigidBody
+                                                                : Entity::PhysicsType::RagDoll);
+    }
+    return true;
 }
 
 }  // namespace GAME::sample

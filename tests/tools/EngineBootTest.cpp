@@ -5,7 +5,9 @@
 #include "SampleAnimations.h"
 #include "SampleData.h"
 #include "SampleMeshes.h"
+#include "SampleOutdoors.h"
 #include "SamplePhysics.h"
+#include "SampleYard.h"
 
 #include "core/ABBox.h"
 #include "core/Color.h"
@@ -456,6 +458,18 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
+// Starts the physics sample on the level and steps the physics about centre until nothing in
+// entities simulates any more; the steps taken (2000 when something never came to rest).
+int SimulateUntilAtRest(PhysicsEngine& physics, const WorldVec3& centre, Level& level, const mem::vector<Entity*>& entities) {
+    physics.Simulate(centre, 0.0f);
+    EXPECT_TRUE(sample::StartPhysicsSample(level));
+    int steps = 0;
+    for (; steps < 2000 && std::any_of(entities.begin(), entities.end(), [](const Entity* e) { return e->IsSimulationEnabled(); });
+         ++steps)
+        physics.Simulate(centre, physics.GetStepSize());
+    return steps;
+}
+
 // The physics sample in the booted engine's world: the crates fall and rest on the ground (the
 // upper of a pair on the lower), and the creature falls down the slope as a rag doll of its mesh.
 TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFallsDownTheSlope) {
@@ -485,14 +499,7 @@ TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFa
 
     PhysicsEngine& physics = *engine.GetPhysicsEngine();
     const WorldVec3 centre(region, Vec3(16, 0, 16));
-    physics.Simulate(centre, 0.0f);
-    sample::StartPhysicsSample(*region->GetLevel());
-    EXPECT_TRUE(doll->IsSimulationEnabled());
-    int steps = 0;
-    for (; steps < 2000 && std::any_of(entities.begin(), entities.end(), [](const Entity* e) { return e->IsSimulationEnabled(); });
-         ++steps)
-        physics.Simulate(centre, physics.GetStepSize());
-    EXPECT_LT(steps, 2000);
+    EXPECT_LT(SimulateUntilAtRest(physics, centre, *region->GetLevel(), entities), 2000);
 
     int stacked = 0;
     for (const Entity* entity : entities) {
@@ -511,6 +518,51 @@ TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFa
     EXPECT_LT(rootEnd.x, rootStart.x);
     body.UpdatePose(nullptr, true);
     for (const Coords& bone : body.GetBoneCoords()) EXPECT_TRUE(bone.origin.IsValid());
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// The yard of the sample world's first region: its crates drop and come to rest on the ground by
+// the fire, and its rag doll falls and lies on the ground.
+TEST_F(EngineBootTest, TheYardsCratesSettleOnTheGroundAndItsRagDollLiesOnIt) {
+    LogCapture log;
+    World& world = *engine.GetWorld();
+    ASSERT_TRUE(world.Load(sample::kSampleMap, true, true));
+    Region* region = world.GetRegion(0);
+    ASSERT_TRUE(region->LoadLevel(false));
+    std::string crate = sample::kCrateRecord;
+    std::string doll = sample::kRagDollRecord;
+    FileSystem::ConvertFileName(crate);
+    FileSystem::ConvertFileName(doll);
+    mem::vector<Entity*> all;
+    mem::vector<Entity*> entities;  // the crates and the rag doll
+    region->GetLevel()->GetEntities(all);
+    Actor* ragDoll = nullptr;
+    for (Entity* entity : all) {
+        if (entity->GetObjectName() != crate && entity->GetObjectName() != doll) continue;
+        auto* actor = static_cast<Actor*>(entity);
+        actor->GetMeshInstance()->GetMesh()->EnsureAvailable();
+        actor->Update(0);
+        entities.push_back(actor);
+        if (entity->GetObjectName() == doll) ragDoll = actor;
+    }
+    ASSERT_EQ(entities.size(), size_t(sample::kYardCrates + sample::kYardRagDolls));
+    ASSERT_NE(ragDoll, nullptr);
+    GraphicsMeshInstance& body = *ragDoll->GetMeshInstance();
+    const Name root = Name::Create("Root");
+
+    // The first region's space is the world's.
+    const WorldVec3 centre(region, Vec3(sample::kMarksCentre.x, sample::kWorldGroundHeight, sample::kMarksCentre.y));
+    EXPECT_LT(SimulateUntilAtRest(*engine.GetPhysicsEngine(), centre, *region->GetLevel(), entities), 2000);
+    for (const Entity* entity : entities) {
+        if (entity == ragDoll) continue;
+        const Vec3 at = entity->GetCoords().GetRegionCoords().origin;
+        EXPECT_NEAR(at.y - sample::WorldGroundHeight(at.x, at.z), sample::kYardCrateRestHeight, 0.15f) << entity->GetObjectId();
+    }
+    // The creature's root (in the actor's space, 2 units over the ground) has come down to lie
+    // just over the ground.
+    const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
+    EXPECT_GT(rootEnd.y, -2.0f);
+    EXPECT_LT(rootEnd.y, -1.5f);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

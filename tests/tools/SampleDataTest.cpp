@@ -294,7 +294,8 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
             // The first region also has its fire, the marks around it, the slab and the crypt's
             // entrance.
             EXPECT_EQ(level.GetNumEntities(),
-                      i == 0 ? 23 + sample::kScorchMarks + sample::kYardCrates + sample::kYardCreatures : 20);
+                      i == 0 ? 23 + sample::kScorchMarks + sample::kYardCrates + sample::kYardCreatures +
+                                   sample::kYardRagDolls : 20);
             if (i == sample::kSlabRegion) {
                 mem::vector<Entity*> entities;
                 level.GetEntities(entities);

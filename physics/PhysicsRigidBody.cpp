@@ -27,7 +27,11 @@ void PhysicsRigidBody::Init(const WorldVec3& centre) {
     centre_ = centre;
     body_ = dBodyCreate(engine_.GetWorld());
     OBBox proxy;
-    if (!entity_->GetCollisionProxy(proxy)) proxy = OBBox{Vec3(0.5f, 0.5f, 0.5f), entity_->GetCoords().GetRegionCoords()};
+    const auto usable = [](float half) { return std::isfinite(half) && half > kMinHalfSize; };
+    if (!entity_->GetCollisionProxy(proxy) || !usable(proxy.halfSize.x) || !usable(proxy.halfSize.y) ||
+        !usable(proxy.halfSize.z) || !proxy.coords.origin.IsValid()) {
+        proxy = OBBox{Vec3(0.5f, 0.5f, 0.5f), entity_->GetCoords().GetRegionCoords()};
+    }
     dMass mass;
     dMassSetZero(&mass);
     dMassSetBox(&mass, kDensity, proxy.halfSize.x, proxy.halfSize.y, proxy.halfSize.z);

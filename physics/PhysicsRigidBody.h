@@ -19,6 +19,10 @@ public:
     // Density of every rigid body. The proxy's half sizes are taken as the box's side lengths,
     // which the tuning of the sample data relies on.
     static constexpr float kDensity = 100.0f;
+    // A proxy with a half size at or below this (an actor whose mesh has not loaded yet has a box of
+    // size 0), or one that is not finite, counts as no proxy: the body is the unit box at the
+    // entity. A body of no mass cannot be simulated.
+    static constexpr float kMinHalfSize = 1e-3f;
     // Contacts deeper than this make no joint: pushing the body out of them would fling it.
     static constexpr float kMaxJointDepth = 0.25f;
     static constexpr int kRestSteps = 16;

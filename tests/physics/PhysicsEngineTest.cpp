@@ -17,8 +17,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace GAME {
+namespace test {
+
+// An entity whose collision proxy is whatever the test sets (an actor's mesh still loading has a
+// box of size 0).
+class ProxyEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    bool GetCollisionProxy(OBBox& box) const override {
+        box = OBBox{halfSize, GetCoords().GetRegionCoords()};
+        return true;
+    }
+    Vec3 halfSize;
+};
+GAME_RTTI_DEFINE_CLASS(ProxyEntity, Entity);
+
+}  // namespace test
+
 namespace {
 
 constexpr float kGravity = 9.81f;
@@ -163,6 +182,26 @@ TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) 
     EXPECT_LT(Height(kept), keptHeight);
     EXPECT_EQ(Height(removed), removedHeight);
     EXPECT_FALSE(removed->IsSimulationEnabled());
+}
+
+TEST_F(PhysicsEngineTest, ABoxOfNoSizeOrNotFiniteFallsAsTheUnitBox) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Vec3 halfSizes[3] = {Vec3(0, 0, 0), Vec3(0.5f, 0.0f, 0.5f), Vec3(nan, 0.5f, 0.5f)};
+    std::vector<Entity*> bodies;
+    for (int i = 0; i < 3; ++i) {
+        auto* body = static_cast<test::ProxyEntity*>(Objects()->CreateObject("ProxyEntity"));
+        body->halfSize = halfSizes[i];
+        body->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(float(i) * 5.0f, 100.0f, 0.0f))));
+        body->SetPhysicsType(Entity::PhysicsType::RigidBody);
+        created.push_back(body);
+        bodies.push_back(body);
+        ASSERT_TRUE(engine.AddEntityToSimulation(body));
+    }
+    for (int step = 0; step < 10; ++step) engine.Simulate(centre, engine.GetStepSize());
+    for (const Entity* body : bodies) {
+        EXPECT_TRUE(body->GetCoords().GetRegionCoords().origin.IsValid());
+        EXPECT_LT(Height(body), 100.0f);
+    }
 }
 
 }  // namespace

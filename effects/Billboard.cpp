@@ -59,8 +59,6 @@ Billboard::Billboard() {
 Billboard::~Billboard() {
     GraphicsEngine* const graphics = GetEngineGraphics();
     if (graphics == nullptr) return;
-    if (texture_ != nullptr) graphics->UnloadTexture(texture_);
-    if (shader_ != nullptr) graphics->UnloadShader2(shader_);
     if (vertexDeclaration_ != nullptr && graphics->GetRenderDevice() != nullptr) {
         graphics->GetRenderDevice()->DestroyVertexDeclaration(vertexDeclaration_);
     }

@@ -58,20 +58,10 @@ Decal::Decal() {
 }
 
 Decal::~Decal() {
-    UnloadResources();
     GraphicsEngine* const graphics = GetEngineGraphics();
     if (vertexDeclaration_ != nullptr && graphics != nullptr && graphics->GetRenderDevice() != nullptr) {
         graphics->GetRenderDevice()->DestroyVertexDeclaration(vertexDeclaration_);
     }
-}
-
-void Decal::UnloadResources() {
-    GraphicsEngine* const graphics = GetEngineGraphics();
-    if (graphics == nullptr) return;
-    if (texture_ != nullptr) graphics->UnloadTexture(texture_);
-    if (shader_ != nullptr) graphics->UnloadShader2(shader_);
-    texture_ = nullptr;
-    shader_ = nullptr;
 }
 
 bool Decal::Load(const LoadTable& table) {
@@ -82,7 +72,7 @@ bool Decal::Load(const LoadTable& table) {
     endFadeSeconds_ = table.GetFloat("endFadeSeconds", 45.0f);
     opacity_ = table.GetFloat("opacity", 1.0f);
     const std::string shaderName = table.GetValue("shader", kDefaultShader);
-    UnloadResources();
+    ReleaseShaderAndTexture();
     if (GraphicsEngine* const graphics = GetEngineGraphics()) {
         texture_ = graphics->LoadTexture(textureName_);
         shader_ = graphics->LoadShader2(shaderName);

@@ -92,7 +92,6 @@ private:
     // axis) and their texture
     // coordinates.
     static DecalFace MapFace(const Vec3 (&corners)[3], const float (&uvs)[3][2]);
-    void UnloadResources();
 
     bool fading_ = false;
     float size_ = 1.0f;

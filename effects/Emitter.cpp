@@ -139,8 +139,6 @@ Emitter::~Emitter() {
     GraphicsEngine* graphics = GetEngineGraphics();
     if (!graphics) return;
     if (RenderDevice* device = graphics->GetRenderDevice()) device->DestroyVertexDeclaration(declaration_);
-    if (texture_) graphics->UnloadTexture(texture_);
-    if (shader_) graphics->UnloadShader2(shader_);
 }
 
 void Emitter::Reset(const EmitterData& data) {

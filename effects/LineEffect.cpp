@@ -55,8 +55,6 @@ LineEffect::~LineEffect() {
     GraphicsEngine* graphics = GetEngineGraphics();
     if (!graphics) return;
     if (RenderDevice* device = graphics->GetRenderDevice()) device->DestroyVertexDeclaration(declaration_);
-    if (texture_) graphics->UnloadTexture(texture_);
-    if (shader_) graphics->UnloadShader2(shader_);
 }
 
 void LineEffect::SetTexture(const std::string& fileName) {

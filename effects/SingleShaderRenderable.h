@@ -2,7 +2,8 @@
 // SingleShaderRenderable: a renderable that draws every pass of every style with one shader, in
 // the style the scene renderer asks for, and one main texture: the effects (emitters, lines,
 // trails, billboards, decals). They set the shader and texture they load; both are borrowed from
-// the graphics engine's managers (null until loaded, and null drops the passes).
+// the graphics engine's managers (null until loaded, and null drops the passes) and given back
+// when the renderable goes.
 
 #include "scene/GraphicsRenderable.h"
 
@@ -17,6 +18,11 @@ public:
     const GraphicsTexture* GetTexture(int, const Name&) const override { return texture_; }
 
 protected:
+    SingleShaderRenderable() = default;
+    ~SingleShaderRenderable();
+    // Gives the shader and texture back to the graphics engine's managers; both null after.
+    void ReleaseShaderAndTexture();
+
     const GraphicsShader2* shader_ = nullptr;
     const GraphicsTexture* texture_ = nullptr;
 };

@@ -52,8 +52,6 @@ TrailEffect::~TrailEffect() {
     GraphicsEngine* graphics = GetEngineGraphics();
     if (!graphics) return;
     if (RenderDevice* device = graphics->GetRenderDevice()) device->DestroyVertexDeclaration(declaration_);
-    if (shader_) graphics->UnloadShader2(shader_);
-    if (texture_) graphics->UnloadTexture(texture_);
 }
 
 bool TrailEffect::Load(const LoadTable& table) {

@@ -31,6 +31,11 @@ float CurveData::GetYFast(float x) const {
     return static_cast<float>(a->y * (1.0 - t) + b->y * t);
 }
 
+bool CurveData::IsFlat() const {
+    const float y = points_.front().y;
+    return std::all_of(points_.begin(), points_.end(), [y](const Point& point) { return point.y == y; });
+}
+
 float CurveData::GetMaxY() const {
     return std::max_element(points_.begin(), points_.end(),
                             [](const Point& a, const Point& b) { return a.y < b.y; })

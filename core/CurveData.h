@@ -60,6 +60,8 @@ public:
 
     float GetDomain() const { return domain_; }
     float GetRange() const { return range_; }
+    // True when every point has the same y, so GetYFast returns it wherever it is read.
+    bool IsFlat() const;
     // The largest y of the points.
     float GetMaxY() const;
     bool GetLoop() const { return loop_; }

@@ -42,6 +42,19 @@ float CentredAt(const EmitterData& data, int slot, float x) {
     return curve->GetYFast(x) - curve->GetRange() * 0.5f;
 }
 
+// A curve read at each particle's age. A flat curve (every point at one y: most of an emitter's
+// curves keep their default line) is read once per update instead.
+class AgeCurve {
+public:
+    explicit AgeCurve(const CurveData& curve) : curve_(curve), flat_(curve.IsFlat()), y_(curve.GetPoints().front().y) {}
+    float operator()(float age) const { return flat_ ? y_ : curve_.GetYFast(age); }
+
+private:
+    const CurveData& curve_;
+    const bool flat_;
+    const float y_;
+};
+
 float Duration(const EmitterData& data) { return data.GetCurve(EmitterData::Curve_Radius)->GetDomain(); }
 
 // A point drawn uniformly in the cube of half size radius (three draws, x then y then z).
@@ -515,17 +528,17 @@ void Emitter::UpdateParticles(const EmitterData& data) {
     const bool toCentre = data.GetBoolean(EmitterData::Bool_MoveToCentre);
     const float gravityFactor = toCentre ? 0.0f : delta_;
     const float dragFactor = toCentre ? 0.0f : 1.0f;
-    const CurveData& alpha = *data.GetCurve(EmitterData::Curve_Alpha);
-    const CurveData& red = *data.GetCurve(EmitterData::Curve_Red);
-    const CurveData& green = *data.GetCurve(EmitterData::Curve_Green);
-    const CurveData& blue = *data.GetCurve(EmitterData::Curve_Blue);
-    const CurveData& spin = *data.GetCurve(EmitterData::Curve_Spin);
-    const CurveData& size = *data.GetCurve(EmitterData::Curve_Size);
-    const CurveData& gravity = *data.GetCurve(EmitterData::Curve_Gravity);
-    const CurveData& stretch = *data.GetCurve(EmitterData::Curve_Stretch);
-    const CurveData& drag = *data.GetCurve(EmitterData::Curve_Drag);
-    const float spinCentre = spin.GetRange() * 0.5f;
-    const float gravityCentre = gravity.GetRange() * 0.5f;
+    const AgeCurve alpha(*data.GetCurve(EmitterData::Curve_Alpha));
+    const AgeCurve red(*data.GetCurve(EmitterData::Curve_Red));
+    const AgeCurve green(*data.GetCurve(EmitterData::Curve_Green));
+    const AgeCurve blue(*data.GetCurve(EmitterData::Curve_Blue));
+    const AgeCurve spin(*data.GetCurve(EmitterData::Curve_Spin));
+    const AgeCurve size(*data.GetCurve(EmitterData::Curve_Size));
+    const AgeCurve gravity(*data.GetCurve(EmitterData::Curve_Gravity));
+    const AgeCurve stretch(*data.GetCurve(EmitterData::Curve_Stretch));
+    const AgeCurve drag(*data.GetCurve(EmitterData::Curve_Drag));
+    const float spinCentre = data.GetCurve(EmitterData::Curve_Spin)->GetRange() * 0.5f;
+    const float gravityCentre = data.GetCurve(EmitterData::Curve_Gravity)->GetRange() * 0.5f;
 
     Vec3 low(1e30f, 1e30f, 1e30f);
     Vec3 high(-1e30f, -1e30f, -1e30f);
@@ -538,24 +551,29 @@ void Emitter::UpdateParticles(const EmitterData& data) {
             continue;
         }
         const float age = p.age;
-        p.size = size.GetYFast(age);
-        p.stretch = stretch.GetYFast(age);
+        p.size = size(age);
+        p.stretch = stretch(age);
         p.position += p.velocity * accumulated_;
-        p.spin += (spin.GetYFast(age) - spinCentre) * accumulated_;
-        p.velocity.y -= (gravity.GetYFast(age) - gravityCentre) * gravityFactor;
-        p.velocity *= 1.0f - drag.GetYFast(age) * dragFactor;
-        p.colour = Vec3(red.GetYFast(age), green.GetYFast(age), blue.GetYFast(age));
-        p.alpha = alpha.GetYFast(age);
-        // Frames are wrapped into [0, frames) in 64 bits, so hostile rates cannot index outside.
-        const int64_t step = fps != 0 ? static_cast<int64_t>(static_cast<double>(fps) * age)
-                                      : static_cast<int64_t>(static_cast<double>(age) / p.life * static_cast<double>(frames));
-        p.frame = frames > 0 ? static_cast<uint32_t>(((step % frames) + frames) % frames) : 0u;
+        p.spin += (spin(age) - spinCentre) * accumulated_;
+        p.velocity.y -= (gravity(age) - gravityCentre) * gravityFactor;
+        p.velocity *= 1.0f - drag(age) * dragFactor;
+        p.colour = Vec3(red(age), green(age), blue(age));
+        p.alpha = alpha(age);
+        if (frames > 0) {
+            // Frames are wrapped into [0, frames) in 64 bits, so hostile rates cannot index outside.
+            const int64_t step =
+                fps != 0 ? static_cast<int64_t>(static_cast<double>(fps) * age)
+                         : static_cast<int64_t>(static_cast<double>(age) / p.life * static_cast<double>(frames));
+            p.frame = static_cast<uint32_t>(((step % frames) + frames) % frames);
+        } else {
+            p.frame = 0;
+        }
         low = Vec3(std::min(low.x, p.position.x), std::min(low.y, p.position.y), std::min(low.z, p.position.z));
         high = Vec3(std::max(high.x, p.position.x), std::max(high.y, p.position.y), std::max(high.z, p.position.z));
         ++i;
     }
     if (liveCount_ == 0) low = high = particles_[0].position;
-    const float pad = size.GetMaxY();
+    const float pad = data.GetCurve(EmitterData::Curve_Size)->GetMaxY();
     const Vec3 padding(pad, pad, pad);
     low -= padding;
     high += padding;

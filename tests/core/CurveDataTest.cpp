@@ -54,6 +54,25 @@ TEST(CurveData, InterpolatesInsideAndClampsAtAndBeyondTheEnds) {
     EXPECT_EQ(curve.GetYFast(-kInf), 0.0f);
     EXPECT_EQ(curve.GetYFast(kNaN), 0.0f);
     EXPECT_EQ(curve.GetMaxY(), 10.0f);
+    EXPECT_FALSE(curve.IsFlat());
+}
+
+TEST(CurveData, FlatOnlyWhenEveryPointHasOneY) {
+    CurveData curve;
+    EXPECT_TRUE(curve.IsFlat());
+    ASSERT_TRUE(curve.SetPoints({{0.0f, 3.0f}}));
+    EXPECT_TRUE(curve.IsFlat());
+    ASSERT_TRUE(curve.SetPoints({{0.0f, 3.0f}, {1.0f, 3.0f}, {2.0f, 3.0f}}));
+    EXPECT_TRUE(curve.IsFlat());
+    for (int changed = 0; changed < 3; ++changed) {
+        Points points{{0.0f, 3.0f}, {1.0f, 3.0f}, {2.0f, 3.0f}};
+        points[static_cast<size_t>(changed)].y = 3.5f;
+        ASSERT_TRUE(curve.SetPoints(points));
+        EXPECT_FALSE(curve.IsFlat()) << changed;
+    }
+    ASSERT_TRUE(curve.SetPoints({{0.0f, 1.0f}, {1.0f, 3.0f}, {2.0f, 2.0f}}));
+    curve.SetFirstLastY(3.0f);
+    EXPECT_TRUE(curve.IsFlat());
 }
 
 TEST(CurveData, LoopingWrapsIntoTheDomain) {

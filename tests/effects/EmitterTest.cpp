@@ -66,8 +66,12 @@ EmitterData RandomData(std::mt19937& random) {
         CurveData* curve = data.GetCurve(slot);
         const float domain = 0.5f + unit(random) * 3.0f;
         curve->SetDomain(domain);
-        curve->SetPoints({{0.0f, unit(random) * 5.0f}, {domain * unit(random), unit(random) * 5.0f},
-                          {domain, unit(random) * 5.0f}});
+        // Some curves keep one y throughout, as most of an editor's curves do.
+        const float y = unit(random) * 5.0f;
+        const bool flat = unit(random) < 0.3f;
+        curve->SetPoints({{0.0f, y},
+                          {domain * unit(random), flat ? y : unit(random) * 5.0f},
+                          {domain, flat ? y : unit(random) * 5.0f}});
     }
     SetFlat(data, EmitterData::Curve_Rate, 50.0f + unit(random) * 400.0f);
     SetFlat(data, EmitterData::Curve_Drag, unit(random) * 0.1f);
@@ -109,7 +113,9 @@ TEST_F(EmitterTest, RandomParametersKeepTheParticleInvariants) {
             ASSERT_EQ(p.size, data.GetCurve(EmitterData::Curve_Size)->GetYFast(p.age));
             ASSERT_EQ(p.stretch, data.GetCurve(EmitterData::Curve_Stretch)->GetYFast(p.age));
             ASSERT_EQ(p.alpha, data.GetCurve(EmitterData::Curve_Alpha)->GetYFast(p.age));
-            ASSERT_EQ(p.colour.y, data.GetCurve(EmitterData::Curve_Green)->GetYFast(p.age));
+            ASSERT_EQ(p.colour, Vec3(data.GetCurve(EmitterData::Curve_Red)->GetYFast(p.age),
+                                     data.GetCurve(EmitterData::Curve_Green)->GetYFast(p.age),
+                                     data.GetCurve(EmitterData::Curve_Blue)->GetYFast(p.age)));
             ASSERT_EQ(p.frame, 0u);  // no texture, no frames
         }
     }

@@ -27,6 +27,11 @@ const Name kTime = Name::Create("time");
 const Name kBaseTexture = Name::Create("baseTexture");
 const Name kBaseTexture2 = Name::Create("baseTexture2");
 
+RenderPrimitiveType DeviceType(GraphicsPrimitiveDrawer::PrimitiveType type) {
+    return type == GraphicsPrimitiveDrawer::PrimitiveType::Lines ? RenderPrimitiveType::LineList
+                                                                 : RenderPrimitiveType::TriangleList;
+}
+
 // The running graphics engine; null without one.
 const GraphicsEngine* GetGraphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
 
@@ -50,12 +55,7 @@ GraphicsPrimitiveDrawer::~GraphicsPrimitiveDrawer() {
 // -------------------------------------------------------------------------------------------------
 
 void GraphicsPrimitiveDrawer::Begin(PrimitiveType type) {
-    const RenderPrimitiveType deviceType =
-        type == PrimitiveType::Lines ? RenderPrimitiveType::LineList : RenderPrimitiveType::TriangleList;
-    if (deviceType != deviceType_) {
-        Flush();
-        deviceType_ = deviceType;
-    }
+    if (DeviceType(type) != deviceType_) Flush();
     primitiveType_ = type;
     stagedCount_ = 0;
 }
@@ -69,8 +69,16 @@ void GraphicsPrimitiveDrawer::End() {
     const uint32_t count = stagedCount_;
     stagedCount_ = 0;
     if (count == 0) return;
-    if (batchVertexCount_ + count > kMaxVertices || batchIndexCount_ + count > kMaxIndices) Flush();
+    const RenderPrimitiveType type = DeviceType(primitiveType_);
+    if (batchVertices_ != nullptr &&
+        (type != deviceType_ || batchVertexCount_ + count > kMaxVertices || batchIndexCount_ + count > kMaxIndices)) {
+        Flush();
+        // Without a shader the batch stays until one is set: a primitive that cannot join it is
+        // dropped.
+        if (batchVertices_ != nullptr) return;
+    }
     if (batchVertices_ == nullptr) {
+        deviceType_ = type;
         // A buffer that cannot be locked (missing, or held by another user) drops the primitive;
         // a lock that succeeded is handed back.
         vertexBuffer_ = canvas_.GetDynamicVertexBuffer();

@@ -78,8 +78,10 @@ public:
     void SetVertex(const Vec3& position);
     // The 2-D point (x, y) as the world point (x, 0, y).
     void SetVertex(const Vec2& position) { SetVertex(Vec3(position.x, 0.0f, position.y)); }
-    // Adds the staged vertices to the batch, drawing the batch first when they would not fit. When
-    // the dynamic buffers are missing or cannot be locked the primitive is dropped.
+    // Adds the staged vertices to the batch, drawing the batch first when they are of the other
+    // kind or would not fit. The primitive is dropped when the dynamic buffers are missing or
+    // cannot be locked, or when it cannot join a batch that cannot be drawn yet (no shader): a
+    // batch never grows past its kMaxVertices and kMaxIndices.
     void End();
     // Draws the batch. Without a shader the batch stays; with a shader that lacks the style, or
     // without a running graphics engine (whose basic vertex declaration the batch is drawn with),
@@ -117,7 +119,7 @@ private:
     bool is2DMode_ = false;
     GraphicsCanvas& canvas_;
     RenderDevice& device_;
-    RenderPrimitiveType deviceType_ = RenderPrimitiveType::TriangleList;
+    RenderPrimitiveType deviceType_ = RenderPrimitiveType::TriangleList;  // of the open batch
     const RenderTexture* texture0_ = nullptr;
     const RenderTexture* texture1_ = nullptr;
     const GraphicsShader2* shader_ = nullptr;

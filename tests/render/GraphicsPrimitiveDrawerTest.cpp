@@ -203,6 +203,35 @@ TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesOfOneKindBatchUntilTheStateChanges
     EXPECT_EQ(DrawCalls(), start + 8);
 }
 
+TEST_F(GraphicsPrimitiveDrawerTest, WithoutAShaderTheBatchWaitsAndWhatCannotJoinItIsDropped) {
+    GraphicsPrimitiveDrawer drawer(bed.Canvas());
+    drawer.Enable2DMode(kWhole);
+    const GraphicsShader2* const basic = drawer.GetShader();
+    drawer.SetShader(nullptr);
+    const uint32_t start = DrawCalls();
+    // 400 lines (800 vertices) wait in the batch, in columns 0..9 of rows 0..59.
+    for (int i = 0; i < 400; ++i) {
+        drawer.Begin(Type::Lines);
+        drawer.SetVertex(Vec2(0.0f, float(i % 60) + 0.5f));
+        drawer.SetVertex(Vec2(10.0f, float(i % 60) + 0.5f));
+        drawer.End();
+    }
+    // 300 more vertices would not fit and the batch cannot be drawn: they are dropped, as is a
+    // triangle, which is of the other kind.
+    drawer.Begin(Type::Lines);
+    for (int i = 0; i < 300; ++i) drawer.SetVertex(Vec2(float(60 + i % 40), 20.5f));
+    drawer.End();
+    drawer.Begin(Type::Triangles);
+    for (const Vec2& p : {Vec2(110, 10), Vec2(120, 10), Vec2(120, 20)}) drawer.SetVertex(p);
+    drawer.End();
+    EXPECT_EQ(DrawCalls(), start);
+    // With a shader the waiting lines are drawn, in one call.
+    drawer.SetShader(basic);
+    drawer.Flush();
+    EXPECT_EQ(DrawCalls(), start + 1);
+    EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{0, 0, 10, 60}));
+}
+
 TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesThatCannotBeStoredAreDroppedAndTheBuffersHandedBack) {
     RenderDynamicVertexBuffer* vertices = bed.Canvas().GetDynamicVertexBuffer();
     RenderDynamicIndexBuffer* indices = bed.Canvas().GetDynamicIndexBuffer();

@@ -155,6 +155,7 @@ void Engine::Shutdown() {
     DestroyDisplay();
     DestroyObjects();
     physicsEngine_.reset();  // after the objects, whose physics objects hold its bodies
+    ReleaseResetObjects();
     ReleaseSubsystems();
     DeleteChunkCallbacks();
     SingletonManager::DestroyAll();
@@ -362,6 +363,15 @@ void Engine::DestroyObjects() {
     objects->DestroyPendingObjects(-1);
     objects->LogLeakedObjects();
     Singleton<ObjectManager>::Destroy();
+}
+
+void Engine::ReleaseResetObjects() {
+    // Told one by one from a copy, as before a reset; forgotten afterwards, so that an object
+    // that outlives the engine has nothing left to give back.
+    for (ResetObject* object : GetResetObjects())
+        if (IsResetObjectRegistered(object)) object->PreDeviceReset();
+    CriticalSectionLock lock(resetObjectLock_);
+    resetObjects_.clear();
 }
 
 void Engine::ReleaseSubsystems() {

@@ -36,13 +36,14 @@
 // PresentSurface.
 //
 // Shutdown, in order: stops the resource loader thread; shuts down networking; unloads the world
-// (its regions, levels and entities) and stops the level loading thread and the fog-of-war saving thread (which writes what it was handed first); destroys the jukebox, the path finder, the input device, the
-// editor filter and the unique id map; takes the display from the graphics engine and destroys it
-// with the statistics widget; deletes every object pending
-// destruction and logs the objects never destroyed; releases the object manager, sound, the
-// graphics engine (then unloads the render device libraries), the resource loader and the record
-// store; deletes the installed map-chunk callbacks and the remaining singletons; closes the log
-// files last.
+// (its regions, levels and entities) and stops the level loading thread and the fog-of-war saving
+// thread (which writes what it was handed first); destroys the jukebox, the path finder, the input
+// device, the editor filter and the unique id map; takes the display from the graphics engine and
+// destroys it with the statistics widget; deletes every object pending destruction and logs the
+// objects never destroyed; releases the object manager; has every registered reset object release
+// its device resources (PreDeviceReset) and forgets it; releases sound, the graphics engine (then
+// unloads the render device libraries), the resource loader and the record store; deletes the
+// installed map-chunk callbacks and the remaining singletons; closes the log files last.
 //
 // Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
 // gEngine->Log, and the destructor puts back the sink it replaced. The base Log writes nothing: a
@@ -260,7 +261,8 @@ public:
 
     // Device reset. Objects register to be told before and after the render device is reset;
     // registering twice or unregistering an unknown object changes nothing, and an object may
-    // unregister (itself or another) while it is told.
+    // unregister (itself or another) while it is told. Shutdown tells them a last PreDeviceReset,
+    // before the device goes, and forgets them.
     void RegisterResetObject(ResetObject* object);
     void UnregisterResetObject(ResetObject* object);
     // Tells the graphics engine, then every registered object, then deletes every object pending
@@ -322,6 +324,8 @@ private:
     void DestroyManagers();
     void DestroyDisplay();
     void DestroyObjects();
+    // The last PreDeviceReset of every registered reset object, which the engine then forgets.
+    void ReleaseResetObjects();
     void ReleaseSubsystems();
     void DeleteChunkCallbacks();
     void CloseLogFiles();

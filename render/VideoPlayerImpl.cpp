@@ -55,14 +55,20 @@ void VideoPlayerImpl::Close() {
         return;
     }
     video_.reset();
-    if (texture_ != nullptr) {
-        Device()->DestroyTexture(texture_);
+    // After the engine's shutdown the texture has gone with its last PreDeviceReset, and the
+    // engine (or its device) may be gone too.
+    RenderDevice* const device = Device();
+    if (texture_ != nullptr && device != nullptr) {
+        device->DestroyTexture(texture_);
     }
-    gEngine->UnregisterResetObject(this);
+    texture_ = nullptr;
+    if (gEngine != nullptr) {
+        gEngine->UnregisterResetObject(this);
+    }
 }
 
 bool VideoPlayerImpl::WasSkipPressed() {
-    const InputDevice* input = gEngine->GetInputDevice();
+    const InputDevice* input = gEngine != nullptr ? gEngine->GetInputDevice() : nullptr;
     if (input == nullptr) {
         return false;  // the host runs without input: nothing can skip
     }
@@ -146,9 +152,11 @@ void VideoPlayerImpl::Pause(bool pause) {
 }
 
 void VideoPlayerImpl::PreDeviceReset() {
-    if (texture_ != nullptr) {
-        Device()->DestroyTexture(texture_);
+    RenderDevice* const device = Device();
+    if (texture_ != nullptr && device != nullptr) {
+        device->DestroyTexture(texture_);
     }
+    texture_ = nullptr;
 }
 
 void VideoPlayerImpl::PostDeviceReset() {

@@ -2,7 +2,8 @@
 // VideoPlayerImpl: the video player's state behind VideoPlayer: the open video (decoded by the
 // platform's VideoDecoder), the skippable flag and the device texture frames are copied into.
 // It is a reset object while a video is open: the texture goes before a device reset and is made
-// again after it, and frames decoded in between are not shown.
+// again after it, and frames decoded in between are not shown. The engine's shutdown takes the
+// texture too; a player that outlives the engine closes without it.
 
 #include "render/ResetObject.h"
 

@@ -138,5 +138,33 @@ TEST_F(VideoPlayerTest, FilesThatAreNotVideosOpenNothing) {
     EXPECT_GE(log.Count(LogPriority::Error), 2u);
 }
 
+// The host may keep its player longer than the engine: the engine's shutdown takes the texture
+// while the device is there, and the player closes without the engine.
+TEST(VideoPlayerLifeTest, APlayerThatOutlivesTheEngineClosesCleanly) {
+    TempDirectory directory;
+    const std::string path = directory.Join("Test.mkv");
+    ASSERT_TRUE(WriteTestVideo(path));
+    LogCapture log;
+    VideoPlayer player;
+    {
+        GLEngineBed bed;
+        ASSERT_TRUE(bed.IsReady());
+        bed.Canvas().EndFrame();
+        ASSERT_TRUE(player.Open(path.c_str(), false, false));
+        player.Update();
+        ASSERT_NE(player.GetTexture(), nullptr);
+        bed.GetEngine().Shutdown();
+        EXPECT_EQ(player.GetTexture(), nullptr);
+        EXPECT_TRUE(player.GetIsPlaying());
+        player.Update();
+        player.Render();
+    }
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    player.Update();
+    player.Render();
+    // Still open when it goes: the destructor closes it without an engine.
+    EXPECT_TRUE(player.GetIsPlaying());
+}
+
 }  // namespace
 }  // namespace GAME::test

@@ -90,7 +90,8 @@ GLEngineBed::GLEngineBed(bool withInput) : window_(kWidth, kHeight) {
 }
 
 GLEngineBed::~GLEngineBed() {
-    if (ready_) Canvas().EndFrame();
+    // A test may have shut the engine down itself.
+    if (ready_ && engine_.GetGraphicsEngine() != nullptr) Canvas().EndFrame();
     engine_.Shutdown();
 }
 

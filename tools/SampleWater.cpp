@@ -77,7 +77,7 @@ void main() {
 )";
 
 // Drawn after the water's surface and waves.
-constexpr int32_t kRippleSortOrder = WaterRenderInterface::kSortOrder + 1;
+constexpr int32_t kRippleSortOrder = WaterRenderInterface::kWavesSortOrder + 1;
 
 ShaderFileValue Code(RenderBlendFactor factor) { return ShaderFileValue::Int(int32_t(factor)); }
 

@@ -358,6 +358,14 @@ TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
     EXPECT_EQ(view.GetShaderStyle(3, emissive, RenderGenerationId(), nullptr), Name::Create("bumpStyle"));
     EXPECT_EQ(view.GetShaderStyle(4, emissive, RenderGenerationId(), nullptr), Name::Create("blendStyle"));
     EXPECT_EQ(view.GetShaderStyle(0, SceneStyleNames::Get().fog, RenderGenerationId(), nullptr), SceneStyleNames::Get().fog);
+    // The waves sort after the surface: at one sort order the scene renderer would order the two
+    // shaders by their addresses, and the surface would cover the waves half the time.
+    for (int surface = 0; surface < 2; ++surface) {
+        for (int waves = 2; waves < 5; ++waves) {
+            EXPECT_LT(view.GetRenderPassSortOrder(surface, emissive, RenderGenerationId()),
+                      view.GetRenderPassSortOrder(waves, emissive, RenderGenerationId()));
+        }
+    }
     water.reset();
     WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Sea"));
 }

@@ -184,7 +184,8 @@ void InstanceGroup::Save(BinaryWriter& writer) const {
 
 bool InstanceGroup::Load(BinaryReader& reader) {
     const uint32_t version = reader.ReadUInt32();
-    if (reader.Failed() || version < 1 || version > kVersion) {
+    // A newer record begins with the fields of version 2, which are read; version 0 is damage.
+    if (reader.Failed() || version < 1) {
         Log(LogPriority::Error, "Instance group record of unknown version %u", version);
         return false;
     }

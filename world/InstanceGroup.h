@@ -9,8 +9,9 @@
 // word 0 first):
 //   u32 version (2), name, type, u32 member count n, n times (member id, RegionId, 3 f32
 //   position), then from version 2: the group id, u32 child count m, m child ids.
-// A version-1 record keeps the group's own id and has no children. A record of another version,
-// or one that is cut short, fails the load.
+// A version-1 record keeps the group's own id and has no children; a record of a later version
+// is read as version 2 (its fields come first). A record of version 0, or one that is cut short,
+// fails the load.
 //
 // Decision: changing the type empties the members, ids and data together, so they stay paired.
 //
@@ -96,8 +97,7 @@ public:
     void Render(Region* region, GraphicsPrimitiveDrawer& drawer, bool selected);
 
     void Save(BinaryWriter& writer) const;
-    // False for a record that is cut short or of an unknown version; the group may then hold part
-    // of it.
+    // False for a record that is cut short or of version 0; the group may then hold part of it.
     bool Load(BinaryReader& reader);
 
 private:

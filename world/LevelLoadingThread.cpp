@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Log.h"
 #include "files/BaseResourceManager.h"
 #include "world/Region.h"
 
@@ -39,6 +40,10 @@ bool LevelLoadingThread::Cancel(const Region* region) {
 void LevelLoadingThread::WaitFor(const Region* region) {
     Cancel(region);
     std::unique_lock lock(lock_);
+    if (serving_ != region) return;
+    lock.unlock();
+    Log(LogPriority::Warning, "Main thread sleeping waiting for load of level '%s'", region->GetName().c_str());
+    lock.lock();
     wake_.wait(lock, [&] { return serving_ != region; });
 }
 

@@ -42,7 +42,8 @@ public:
     // none or it is being served (then WaitFor it).
     bool Cancel(const Region* region);
     // Returns once the region has no request queued or being served; a request still queued is
-    // taken back first, so this never waits for the thread in manual mode.
+    // taken back first, so this never waits for the thread in manual mode. A wait for the request
+    // being served is warned about ("Main thread sleeping waiting for load of level ...").
     void WaitFor(const Region* region);
     // Serves the first queued request on the calling thread; false when the queue was empty.
     bool ServeNextRequest();

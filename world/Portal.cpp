@@ -55,7 +55,7 @@ Region* Portal::GetConnectedRegion() const {
 Portal* Portal::GetConnectedPortal(bool loadConnectedLevel) const {
     Region* region = GetConnectedRegion();
     if (!region) return nullptr;
-    if (loadConnectedLevel && !region->IsLevelLoaded() && !region->GetLoadFailed()) region->GuaranteedGetLevel(false);
+    if (loadConnectedLevel && !region->IsLevelLoaded()) region->GetLevelUnlessFailed(false);
     return region->GetPortal(connectedPortalId_);
 }
 

@@ -70,7 +70,7 @@ void Region::UpdateBoundingBox() {
 bool Region::IsLevelLoaded() const { return level_ && level_->IsLoaded() && level_->GetPostLoadCalled(); }
 
 bool Region::IsUnderground() {
-    if (GuaranteedGetLevel(false) == nullptr) return false;
+    if (GetLevelUnlessFailed(false) == nullptr) return false;
     CriticalSectionLock lock(regionLock_);
     return level_ && level_->IsUnderground();
 }
@@ -123,6 +123,10 @@ Level* Region::GuaranteedGetLevel(bool loadRenderData) {
     return level_.get();
 }
 
+Level* Region::GetLevelUnlessFailed(bool loadRenderData) {
+    return GetLoadFailed() ? nullptr : GuaranteedGetLevel(loadRenderData);
+}
+
 void Region::Update(int elapsed) {
     Frustum whole;
     GetEnclosingFrustum(whole);
@@ -161,7 +165,7 @@ void Region::Update(Region* root, const WorldFrustum* frusta, unsigned count, in
     // Render data are for the local viewer, the first frustum.
     const bool loadRenderData = seen == 0;
     if (!cameFrom) {
-        LoadLevel(loadRenderData);
+        GetLevelUnlessFailed(loadRenderData);
     } else {
         BackgroundLoadLevel(loadRenderData);
     }
@@ -469,17 +473,16 @@ std::string Region::GetSavedStateFileName() const {
 
 bool Region::AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow) {
     if (!entity || coords.GetRegion() != this) return false;
-    if (!IsLevelLoaded()) {
-        if (entity->DeleteOnEnteringUnloadedLevel()) {
-            Log(LogPriority::Error,
-                "Entity (%s, id: %d) could not be added to the world because it's level is not loaded.",
-                entity->GetObjectName().c_str(), int(entity->GetObjectId()));
-            entity->DestroyPhysicsObject();
-            Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
-        }
+    if (!IsLevelLoaded() && entity->DeleteOnEnteringUnloadedLevel()) {
+        Log(LogPriority::Error, "Entity (%s, id: %d) could not be added to the world because it's level is not loaded.",
+            entity->GetObjectName().c_str(), int(entity->GetObjectId()));
+        entity->DestroyPhysicsObject();
+        Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
         return false;
     }
-    if (!level_->AddEntity(entity, coords.GetRegionCoords())) return false;
+    // Any other entity has the level loaded now (taken back from the loading thread if queued).
+    Level* level = GuaranteedGetLevel(false);
+    if (!level || !level->AddEntity(entity, coords.GetRegionCoords())) return false;
     if (updateNow) entity->Update(0);
     return true;
 }

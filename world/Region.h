@@ -30,8 +30,8 @@
 // uses is never being filled, and no level is freed while another thread reads it. The load flags
 // are atomics; the queued flag is written under the loading thread's queue lock. A region waits
 // for (or takes back) its request before it is destroyed. A level that fails to load is not asked
-// for again by the background walk (which would read and log the broken file every frame), only by
-// a forced load.
+// for again by the streaming walk or the renderers (which would read and log the broken file every
+// frame), only by an explicit LoadLevel or GuaranteedGetLevel.
 //
 // Threads: everything here runs on the main thread, except InternalLoadLevel (loading thread) and
 // what the locks guard.
@@ -162,9 +162,14 @@ public:
     // Loads the level now when need be (LoadLevel) and returns it, marked used; null when it
     // cannot be loaded.
     Level* GuaranteedGetLevel(bool loadRenderData);
+    // As GuaranteedGetLevel, but a level whose last load failed is not read again (null): the
+    // callers of every frame (the streaming walk, the renderers, portals) leave a broken level
+    // alone until someone asks for it explicitly.
+    Level* GetLevelUnlessFailed(bool loadRenderData);
     // The level is there, loaded and post-loaded: entities may enter it.
     bool IsLevelLoaded() const;
-    // Whether the level (loaded now when need be) is an interior; false without a level.
+    // Whether the level (loaded now when need be, unless its last load failed) is an interior;
+    // false without a level.
     bool IsUnderground();
     // Replaces the level (the old one is destroyed with its entities), takes its box and tells the
     // world whether a loaded level is now there. The id stays: portals of other regions lead here
@@ -207,7 +212,7 @@ public:
     uint32_t GetFramesNotUpdated() const { return framesNotUpdated_; }
     // A request is queued or being served (any thread).
     bool IsLevelLoading() const { return queued_.load(std::memory_order_acquire); }
-    // The last load failed (the background walk does not ask again).
+    // The last load failed (only an explicit load asks again).
     bool GetLoadFailed() const { return loadFailed_.load(std::memory_order_acquire); }
     bool HasSavedState() const { return hasSavedState_; }
     // Returns once no load of this region is queued or running.
@@ -222,9 +227,10 @@ public:
 
     // Entities.
     // Places the entity into the level at the coordinates (which must be in this region) and, with
-    // updateNow, gives it an update of 0 ms. False for a null entity, coordinates of another
-    // region, or a level that is not loaded: then an entity that asks for it is destroyed, with
-    // the error logged.
+    // updateNow, gives it an update of 0 ms. A level that is not loaded is loaded now, unless the
+    // entity asks to be destroyed on entering an unloaded level: then it is, with the error logged.
+    // False for a null entity, coordinates of another region, a destroyed entity, or a level that
+    // cannot be loaded.
     bool AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow);
     // Takes the entity out of the network list and the level and leaves it outside the world.
     void RemoveEntity(Entity* entity);

@@ -344,10 +344,9 @@ void World::SetCoords(Entity* entity, const WorldCoords& coords) {
     Region* from = entity ? entity->GetRegion() : nullptr;
     Region* to = coords.GetRegion();
     if (!from || !to) return;
-    const bool deleteIfUnloaded = entity->DeleteOnEnteringUnloadedLevel();
-    // Without the streaming of the target's level on demand, an entity that will not be deleted
-    // stays where it is rather than leaving its level for nowhere.
-    if (!deleteIfUnloaded && !to->IsLevelLoaded()) return;
+    // An entity that is not deleted on entering an unloaded level has the level loaded now; when
+    // it cannot be, the entity stays where it is rather than leaving its level for nowhere.
+    if (!entity->DeleteOnEnteringUnloadedLevel() && !to->GuaranteedGetLevel(false)) return;
     bool wasListed = false;
     if (from != to && from->GetLevel()) {
         Level* old = from->GetLevel();

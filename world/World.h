@@ -147,7 +147,9 @@ public:
     bool AddEntity(Entity* entity, const WorldCoords& coords, bool updateNow = true);
     // Takes the entity out of the world (network list, level, physics); nothing outside the world.
     void RemoveEntity(Entity* entity);
-    // Moves the entity, within its region's level or into another region's.
+    // Moves the entity, within its region's level or into another region's. A target level that is
+    // not loaded is loaded now; an entity that asks to be deleted on entering an unloaded level is
+    // destroyed instead (warned), and one whose target level cannot be loaded stays where it was.
     void SetCoords(Entity* entity, const WorldCoords& coords) override;
     void AddEntityToNetworkList(Entity* entity);
     void RemoveEntityFromNetworkList(Entity* entity);

@@ -52,7 +52,7 @@ void WorldScene::GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, 
 }
 
 void WorldScene::AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) {
-    Level* level = region->GuaranteedGetLevel(false);
+    Level* level = region->GetLevelUnlessFailed(false);
     if (level == nullptr) return;
     scratch_.clear();
     level->GetEntitiesInFrustum(scratch_, &frustum, 1, false, false);

@@ -212,13 +212,22 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
     BinaryReader full(whole.data(), uint32_t(whole.size()));
     ASSERT_TRUE(manager.Load(full, false));
     EXPECT_EQ(manager.GetNumGroups(), 2);
-    for (const uint32_t version : {0u, 3u}) {
-        mem::vector<unsigned char> bad = whole;
-        std::memcpy(bad.data() + 8, &version, 4);
-        test::LogCapture log;
-        BinaryReader damaged(bad.data(), uint32_t(bad.size()));
-        EXPECT_FALSE(manager.Load(damaged, false));
-        EXPECT_TRUE(log.Contains(LogPriority::Error, "unknown version"));
+    mem::vector<unsigned char> bad = whole;
+    std::memset(bad.data() + 8, 0, 4);
+    test::LogCapture log;
+    BinaryReader damaged(bad.data(), uint32_t(bad.size()));
+    EXPECT_FALSE(manager.Load(damaged, false));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "unknown version"));
+
+    // A record of a later version begins with the fields of version 2, and reads as one.
+    for (const uint32_t version : {3u, 9u}) {
+        mem::vector<unsigned char> newer = whole;
+        std::memcpy(newer.data() + 8, &version, 4);
+        BinaryReader fromNewer(newer.data(), uint32_t(newer.size()));
+        ASSERT_TRUE(manager.Load(fromNewer, false)) << version;
+        ASSERT_EQ(manager.GetNumGroups(), 2);
+        EXPECT_EQ(manager.GetGroup(0)->GetNumChildren(), 1) << version;
+        EXPECT_EQ(manager.GetGroup(0)->GetChildId(0), manager.GetGroup(1)->GetGroupID());
     }
 }
 

@@ -11,7 +11,10 @@ GAME_RTTI_DEFINE_CLASS(LevelStateEntity, LevelTestEntity);
 GAME_RTTI_DEFINE_CLASS(LevelServerEntity, LevelTestEntity);
 GAME_RTTI_DEFINE_CLASS(LevelUniqueEntity, LevelStateEntity);
 
-bool LevelTestEntity::Read(BinaryReader& reader) { return reader.ReadString(extra); }
+bool LevelTestEntity::Read(BinaryReader& reader) {
+    if (readHook) readHook();
+    return reader.ReadString(extra);
+}
 
 void LevelTestEntity::Write(BinaryWriter& writer) const {
     if (!extra.empty()) writer.Write(extra);

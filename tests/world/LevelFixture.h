@@ -4,6 +4,7 @@
 // and an engine whose editor mode the test chooses.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,11 +23,14 @@ inline constexpr const char* kServerRecord = "records/test/level/server.dbr";
 inline constexpr const char* kUniqueRecord = "records/test/level/unique.dbr";
 
 // Counts its level hooks, keeps a box of half size 0.5 around its origin, writes its extra text
-// as its level-file data, moves by step on each update and counts its preloads.
+// as its level-file data, moves by step on each update and counts its preloads. readHook, when
+// set, runs as any such entity reads its level-file data (on the thread that loads the level).
 class LevelTestEntity : public Entity {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
+    static inline std::function<void()> readHook;
+
     bool Read(BinaryReader& reader) override;
     void Write(BinaryWriter& writer) const override;
     void OnAddToLevel(Level*) override { ++added; }

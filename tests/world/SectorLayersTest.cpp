@@ -52,6 +52,10 @@ TEST(SectorLayers, LooksUpPaintedCellsClampedIntoTheGrid) {
     layers.Edit(-1, 0, true);
     EXPECT_EQ(layers.GetTargetId(0, 0, 2), fog);
     EXPECT_EQ(layers.GetTargetId(0, -5, 3 + 3), fog);  // answers for cell (0, height - 1)
+    // Past the last column: the last cell of the same row, never the next row's first.
+    layers.Edit(3, 0, true);
+    EXPECT_EQ(layers.GetTargetId(0, 4 + 5, 0), fog);
+    EXPECT_TRUE(layers.GetTargetId(0, 4 + 5, 1).IsNull());
     EXPECT_TRUE(layers.GetTargetId(0, 1, 2).IsNull());
     EXPECT_TRUE(layers.GetTargetId(1, 0, 2).IsNull());
     EXPECT_TRUE(layers.GetTargetId(6, 0, 2).IsNull());

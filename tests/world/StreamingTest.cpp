@@ -4,7 +4,9 @@
 // real thread (StreamingThread, which the ThreadSanitizer build runs).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -12,16 +14,17 @@
 #include "core/Frustum.h"
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
-#include "pathing/PathFinder.h"
 #include "engine/Entity.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/ResourceLoader.h"
+#include "pathing/PathFinder.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
+#include "world/LevelLoadingThread.h"
 #include "world/Portal.h"
 #include "world/PortalPathLinker.h"
-#include "world/LevelLoadingThread.h"
 #include "world/Region.h"
 #include "world/RegionLoader.h"
 #include "world/World.h"
@@ -54,7 +57,9 @@ protected:
         engine_.SetLevelLoadInflation(120.0f);
         Level level(records_.GetRegion());
         level.NewSpace(Vec2(100, 100));
-        level.AddEntity(LevelRecords::Make(test::kPlainRecord), Coords::Translation(Vec3(10, 0, 10)));
+        test::LevelTestEntity* plain = LevelRecords::Make(test::kPlainRecord);
+        plain->extra = "plain";  // read back on loading, where readHook runs
+        level.AddEntity(plain, Coords::Translation(Vec3(10, 0, 10)));
         level.AddEntity(LevelRecords::Make<LevelStateEntity>(test::kStateRecord), Coords::Translation(Vec3(20, 0, 20)));
         BinaryWriter writer;
         level.Save(writer, false);
@@ -91,6 +96,28 @@ protected:
         }
     }
     float Centre(int index) const { return box_.centre.x + width_ * float(index); }
+    Region* RegionAt(int index) const { return world_->GetRegion(index); }
+    // A doorway from region from into region to, with its other side; both stand at the same
+    // place of their regions, so a view passes through unchanged.
+    Portal* Join(int from, int to) {
+        Portal* front = RegionAt(from)->CreatePortal();
+        Portal* back = RegionAt(to)->CreatePortal();
+        for (Portal* portal : {front, back}) {
+            portal->SetTriangles({Portal::Triangle{{Vec3(0, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4)}}});
+            portal->SetCoords(Coords::Translation(Vec3(10, 0, 10)));
+        }
+        front->SetConnectedRegionId(RegionAt(to)->GetId());
+        front->SetConnectedPortalId(back->GetId());
+        back->SetConnectedRegionId(RegionAt(from)->GetId());
+        back->SetConnectedPortalId(front->GetId());
+        return front;
+    }
+    // The log lines containing the text.
+    static size_t CountLines(const LogCapture& log, const std::string& text) {
+        size_t count = 0;
+        for (const LogCapture::Line& line : log.Lines()) count += line.text.find(text) != std::string::npos;
+        return count;
+    }
     Level* LevelOf(int index) const { return world_->GetRegion(index)->GetLevel(); }
     LevelStateEntity* StateEntity(int index) const {
         mem::vector<Entity*> all;
@@ -151,35 +178,131 @@ TEST_F(Streaming, RegionsAheadLoadInTheBackgroundAndThoseLeftBehindComeBackAsThe
     EXPECT_FALSE(world_->GetRegion(0)->HasSavedState());
 }
 
-TEST_F(Streaming, ARegionWhoseLevelCannotBeReadStaysUnloadedAndTheOthersStreamOn) {
+TEST_F(Streaming, ARegionWhoseLevelCannotBeReadIsTriedOnceUntilAskedForAgain) {
     Build(true, 2);
     LogCapture log;
+    // There and back: the broken level is near the view, in it, and near it again.
     for (float x = Centre(0); x <= Centre(kRegions - 1); x += kStep) Frame(x);
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't load level2.lvl"));
-    EXPECT_FALSE(world_->GetRegion(2)->GetLevel());
-    EXPECT_TRUE(world_->GetRegion(2)->GetLoadFailed());
-    for (int i : {0, 1, 3, 4, 5}) EXPECT_TRUE(world_->GetRegion(i)->IsLevelLoaded()) << i;
+    for (float x = Centre(kRegions - 1); x >= Centre(0); x -= kStep) Frame(x);
+    Region* broken = RegionAt(2);
+    EXPECT_EQ(CountLines(log, "Couldn't load level2.lvl"), 1u);
+    EXPECT_FALSE(log.Contains(LogPriority::Warning, "Forcing load of level level2.lvl"));
+    EXPECT_FALSE(broken->GetLevel());
+    EXPECT_TRUE(broken->GetLoadFailed());
+    for (int i : {0, 1, 3, 4, 5}) EXPECT_TRUE(RegionAt(i)->IsLevelLoaded()) << i;
     EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
+
+    // What the renderers ask every frame does not read it again; an explicit load does.
+    EXPECT_FALSE(broken->IsUnderground());
+    EXPECT_EQ(CountLines(log, "Couldn't load level2.lvl"), 1u);
+    EXPECT_EQ(broken->GuaranteedGetLevel(false), nullptr);
+    EXPECT_EQ(CountLines(log, "Couldn't load level2.lvl"), 2u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Internal Load Level failed on level2.lvl"));
+}
+
+// Moved or added from anywhere, an entity that does not ask to be destroyed on entering an
+// unloaded level has the level loaded there and then, even one the loading thread has queued.
+class StreamingDoomedEntity : public test::LevelTestEntity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    bool DeleteOnEnteringUnloadedLevel() const override { return true; }
+};
+GAME_RTTI_DEFINE_CLASS(StreamingDoomedEntity, test::LevelTestEntity);
+
+TEST_F(Streaming, EntitiesEnteringAnUnloadedRegionHaveItsLevelLoadedOrAreDestroyedWhenTheyAsk) {
+    Build(true, 5);
+    Frame(Centre(0), false);
+    Region* home = RegionAt(0);
+    Region* queued = RegionAt(1);
+    Region* idle = RegionAt(3);
+    Region* broken = RegionAt(5);
+    ASSERT_TRUE(home->IsLevelLoaded());
+    ASSERT_TRUE(queued->IsLevelLoading());
+    ASSERT_FALSE(idle->GetLevel() || idle->IsLevelLoading());
+    LogCapture log;
+    const auto at = [](Region* region) { return WorldCoords(region, Coords::Translation(Vec3(5, 0, 5))); };
+
+    test::LevelTestEntity* walker = LevelRecords::Make(test::kPlainRecord);
+    ASSERT_TRUE(world_->AddEntity(walker, WorldCoords(home, Coords::Translation(Vec3(12, 0, 12))), false));
+    world_->SetCoords(walker, at(queued));
+    EXPECT_EQ(walker->GetRegion(), queued);
+    EXPECT_TRUE(queued->IsLevelLoaded());
+    EXPECT_FALSE(queued->IsLevelLoading());
+    EXPECT_EQ(queued->GetLevel()->GetNumEntities(), 3);
+    EXPECT_EQ(home->GetLevel()->GetNumEntities(), 2);
+
+    test::LevelTestEntity* added = LevelRecords::Make(test::kPlainRecord);
+    ASSERT_TRUE(world_->AddEntity(added, at(idle), true));
+    EXPECT_EQ(added->GetRegion(), idle);
+    EXPECT_TRUE(idle->IsLevelLoaded());
+    EXPECT_EQ(idle->GetLevel()->GetNumEntities(), 3);
+
+    // A level that cannot be loaded takes nothing: the entity stays where it was.
+    world_->SetCoords(walker, at(broken));
+    EXPECT_EQ(walker->GetRegion(), queued);
+    EXPECT_EQ(queued->GetLevel()->GetNumEntities(), 3);
+    test::LevelTestEntity* refused = LevelRecords::Make(test::kPlainRecord);
+    EXPECT_FALSE(world_->AddEntity(refused, at(broken), false));
+    EXPECT_EQ(refused->GetRegion(), nullptr);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(refused, __FILE__, __LINE__);
+
+    // One that asks to be destroyed is, moved or added, and the level stays unloaded.
+    ObjectManager* objects = Singleton<ObjectManager>::Get();
+    auto* doomed = static_cast<StreamingDoomedEntity*>(objects->CreateObject("StreamingDoomedEntity"));
+    ASSERT_TRUE(world_->AddEntity(doomed, WorldCoords(home, Coords::Translation(Vec3(12, 0, 12))), false));
+    const int live = LevelRecords::Flush();
+    world_->SetCoords(doomed, at(RegionAt(4)));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "tried to move into an unloaded level"));
+    EXPECT_EQ(home->GetLevel()->GetNumEntities(), 2);
+    auto* late = static_cast<StreamingDoomedEntity*>(objects->CreateObject("StreamingDoomedEntity"));
+    EXPECT_FALSE(world_->AddEntity(late, at(RegionAt(4)), false));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "could not be added to the world because it's level is not loaded"));
+    EXPECT_FALSE(RegionAt(4)->GetLevel());
+    EXPECT_EQ(LevelRecords::Flush(), live - 1);
+}
+
+// The walk as the listed limits shape it: up to 16 viewers, render data for the first only, and
+// open doorways followed two hops from the viewer's region.
+TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwoDoorwaysDeep) {
+    Build(true);
+    const auto viewer = [&](Region* region) {
+        return WorldFrustum(region, Frustum::FromBox(ABBox(box_.centre, Vec3(30, 30, 30))));
+    };
+    // Viewers without a region meet nothing; the one that sees the region comes last.
+    WorldFrustum frusta[Region::kMaxFrusta + 1];
+    frusta[Region::kMaxFrusta] = viewer(RegionAt(1));
+    RegionAt(1)->Update(RegionAt(1), frusta, Region::kMaxFrusta + 1, 10, false, nullptr, 0);
+    EXPECT_FALSE(RegionAt(1)->GetLevel());
+    frusta[Region::kMaxFrusta - 1] = viewer(RegionAt(3));
+    RegionAt(3)->Update(RegionAt(3), frusta, Region::kMaxFrusta, 10, false, nullptr, 0);
+    ASSERT_TRUE(RegionAt(3)->IsLevelLoaded());
+    EXPECT_FALSE(RegionAt(3)->GetLevel()->HasLoadedRenderData());
+    frusta[0] = viewer(RegionAt(5));
+    RegionAt(5)->Update(RegionAt(5), frusta, 2, 10, false, nullptr, 0);
+    ASSERT_TRUE(RegionAt(5)->IsLevelLoaded());
+    EXPECT_TRUE(RegionAt(5)->GetLevel()->HasLoadedRenderData());
+
+    // Next frame: doorways 0 -> 2 -> 4 -> 1 lead through regions that are not side by side.
+    engine_.Update(WorldFrustum(), false);
+    Join(0, 2);
+    Join(2, 4);
+    Join(4, 1);
+    const WorldFrustum wide(RegionAt(0), Frustum::FromBox(ABBox(Vec3(), Vec3(1000, 1000, 1000))));
+    RegionAt(0)->Update(RegionAt(0), &wide, 1, 10, false, nullptr, 0);
+    EXPECT_TRUE(RegionAt(2)->IsLevelLoaded());
+    EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
+    EXPECT_FALSE(RegionAt(1)->GetLevel() || RegionAt(1)->IsLevelLoading());
+    world_->Unload();
+    Singleton<PathFinder>::Destroy();
 }
 
 TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) {
     Build(true, 4);
     // Doorways from region 0 into region 3 (readable) and region 4 (broken), each with its other side.
-    const auto join = [&](int from, int to) {
-        Portal* front = world_->GetRegion(from)->CreatePortal();
-        Portal* back = world_->GetRegion(to)->CreatePortal();
-        for (Portal* portal : {front, back})
-            portal->SetTriangles({Portal::Triangle{{Vec3(0, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4)}}});
-        front->SetConnectedRegionId(world_->GetRegion(to)->GetId());
-        front->SetConnectedPortalId(back->GetId());
-        back->SetConnectedRegionId(world_->GetRegion(from)->GetId());
-        back->SetConnectedPortalId(front->GetId());
-        front->SetCoords(Coords::Translation(Vec3(10, 0, 10)));
-        back->SetCoords(Coords::Translation(Vec3(5, 0, 5)));
-        return front;
-    };
-    Portal* toThree = join(0, 3);
-    Portal* toFour = join(0, 4);
+    Portal* toThree = Join(0, 3);
+    Portal* toFour = Join(0, 4);
+    toThree->GetConnectedPortal(false)->SetCoords(Coords::Translation(Vec3(5, 0, 5)));
     LogCapture log;
     PortalPathLinker linker;
     WorldVec3 front, back;
@@ -240,6 +363,50 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     empty.Update(0);
     EXPECT_TRUE(empty.GetIsDone());
     EXPECT_TRUE(empty.GetAreLevelsLoaded());
+}
+
+// A forced load takes back a request still queued, and waits for one being served (saying so)
+// and takes its level.
+TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {
+    Build(true);
+    LogCapture log;
+    Region* queued = RegionAt(3);
+    queued->BackgroundLoadLevel(false);
+    ASSERT_TRUE(queued->IsLevelLoading());
+    EXPECT_TRUE(queued->LoadLevel(false));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Forcing load of level level3.lvl"));
+    EXPECT_FALSE(log.Contains(LogPriority::Warning, "Main thread sleeping"));
+    EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
+
+    Region* served = RegionAt(4);
+    served->BackgroundLoadLevel(false);
+    std::promise<void> reading;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first{true};
+    test::LevelTestEntity::readHook = [&] {
+        if (!first.exchange(false)) return;
+        reading.set_value();
+        released.wait();
+    };
+    std::thread loader([] { LevelLoadingThread::Get().ServeNextRequest(); });
+    const std::string warning = "Main thread sleeping waiting for load of level 'level4.lvl'";
+    // Lets the load finish once the wait was announced (or, failing that, after a while).
+    std::thread releaser([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!log.Contains(LogPriority::Warning, warning) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        release.set_value();
+    });
+    const bool reached = reading.get_future().wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    const bool loaded = reached && served->LoadLevel(false);
+    releaser.join();
+    loader.join();
+    test::LevelTestEntity::readHook = nullptr;
+    ASSERT_TRUE(reached);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, warning));
+    EXPECT_FALSE(log.Contains(LogPriority::Warning, "Forcing load of level level4.lvl"));
 }
 
 // The walk with the loading thread running: levels are handed over while the main thread walks,

@@ -6,6 +6,7 @@
 #include "devices/BuiltinFont.h"
 #include "devices/DDSFile.h"
 #include "devices/GLBuffer.h"
+#include "devices/GLDebugOutput.h"
 #include "devices/GLDeviceFont.h"
 #include "devices/GLDynamicIndexBuffer.h"
 #include "devices/GLDynamicVertexBuffer.h"
@@ -162,6 +163,7 @@ bool GLDevice::CreateContext(SDL_Window* window) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    GLDebugOutput::RequestContext();
     const SDL_GLContext context = SDL_GL_CreateContext(window);
     if (context == nullptr) {
         Log(LogPriority::Error, "GLDevice: no OpenGL 3.3 core context: %s", SDL_GetError());
@@ -175,6 +177,7 @@ bool GLDevice::CreateContext(SDL_Window* window) {
     context_.window = window;
     context_.handle = context;
     renderThread_ = std::this_thread::get_id();
+    GLDebugOutput::Install();
 
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
@@ -1089,7 +1092,7 @@ bool GLDevice::ApplyDrawState(GLShader& vertexShader, GLShader& pixelShader) {
         ReportDrawProblem(kNoTarget, "there is no render target");
         return false;
     }
-    GLProgram& program = programs_.Get(vertexShader, pixelShader);
+    GLProgram& program = programs_.Get(vertexShader, pixelShader, glState_);
     if (!program.IsValid()) {
         ReportDrawProblem(kBadProgram, "its programs do not compile or link");
         return false;

@@ -24,6 +24,9 @@ GLuint GLFramebufferCache::Get(GLuint color, GLuint depth, GLStateCache& state) 
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depth, 0);
     glDrawBuffer(color != 0 ? GL_COLOR_ATTACHMENT0 : GL_NONE);
+    // The read buffer belongs to the framebuffer bound for reading: bind this one there too. Reads
+    // bind their framebuffer each time, so nothing relies on what stays bound for reading.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glReadBuffer(color != 0 ? GL_COLOR_ATTACHMENT0 : GL_NONE);
     const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE) {

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "devices/GLShaderText.h"
+#include "devices/GLStateCache.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,7 @@
 
 namespace GAME {
 
-GLProgram::GLProgram(GLuint vertexShader, GLuint pixelShader) {
+GLProgram::GLProgram(GLuint vertexShader, GLuint pixelShader, GLStateCache& state) {
     if (vertexShader == 0 || pixelShader == 0) {
         return;
     }
@@ -31,7 +32,7 @@ GLProgram::GLProgram(GLuint vertexShader, GLuint pixelShader) {
         return;
     }
     name_ = program;
-    BindInterface();
+    BindInterface(state);
 }
 
 GLProgram::~GLProgram() {
@@ -40,7 +41,7 @@ GLProgram::~GLProgram() {
     }
 }
 
-void GLProgram::BindInterface() {
+void GLProgram::BindInterface(GLStateCache& state) {
     const struct {
         const char* name;
         GLuint binding;
@@ -55,10 +56,10 @@ void GLProgram::BindInterface() {
             glUniformBlockBinding(name_, index, block.binding);
         }
     }
-    // Sampler units are program state; the caller's program binding is restored after.
-    GLint previous = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
-    glUseProgram(name_);
+    // Sampler units are program state, set while the program is in use. It stays in use: the
+    // program in use before may be one deleted since (GL keeps it until another is used), and
+    // could not be used again.
+    state.SetProgram(name_);
     GLint count = 0;
     glGetProgramiv(name_, GL_ACTIVE_UNIFORMS, &count);
     for (GLint i = 0; i < count; ++i) {
@@ -80,7 +81,6 @@ void GLProgram::BindInterface() {
             shadowMask_ |= 1u << unit;
         }
     }
-    glUseProgram(GLuint(previous));
 }
 
 }  // namespace GAME

@@ -10,11 +10,14 @@
 
 namespace GAME {
 
+class GLStateCache;
+
 class GLProgram {
 public:
     // Links the compiled stages; a stage of 0 or a failed link (logged) gives an invalid program,
-    // which draws skip.
-    GLProgram(GLuint vertexShader, GLuint pixelShader);
+    // which draws skip. A valid program is left in use (through the state cache): its samplers are
+    // bound while it is, and the draw that links it uses it next.
+    GLProgram(GLuint vertexShader, GLuint pixelShader, GLStateCache& state);
     ~GLProgram();
     GLProgram(const GLProgram&) = delete;
     GLProgram& operator=(const GLProgram&) = delete;
@@ -27,7 +30,7 @@ public:
     uint32_t GetShadowMask() const { return shadowMask_; }
 
 private:
-    void BindInterface();
+    void BindInterface(GLStateCache& state);
 
     GLuint name_ = 0;
     uint32_t samplerMask_ = 0;

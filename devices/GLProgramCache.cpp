@@ -4,10 +4,10 @@
 
 namespace GAME {
 
-GLProgram& GLProgramCache::Get(GLShader& vertexShader, GLShader& pixelShader) {
+GLProgram& GLProgramCache::Get(GLShader& vertexShader, GLShader& pixelShader, GLStateCache& state) {
     std::unique_ptr<GLProgram>& slot = programs_[Key(vertexShader.GetId(), pixelShader.GetId())];
     if (!slot) {
-        slot = std::make_unique<GLProgram>(vertexShader.GetObject(), pixelShader.GetObject());
+        slot = std::make_unique<GLProgram>(vertexShader.GetObject(), pixelShader.GetObject(), state);
     }
     return *slot;
 }

@@ -15,8 +15,8 @@ class GLStateCache;
 
 class GLProgramCache {
 public:
-    // The program of the pair, linking it on first use.
-    GLProgram& Get(GLShader& vertexShader, GLShader& pixelShader);
+    // The program of the pair, linking it on first use (it is then in use).
+    GLProgram& Get(GLShader& vertexShader, GLShader& pixelShader, GLStateCache& state);
     // Deletes the programs that use the shader.
     void Forget(uint32_t shaderId, GLStateCache& state);
     void Clear();

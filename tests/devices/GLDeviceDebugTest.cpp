@@ -4,6 +4,7 @@
 #include "DeviceTest.h"
 
 #include "core/Vec2.h"
+#include "devices/GLHeaders.h"
 #include "support/LogCapture.h"
 
 #include <SDL2/SDL.h>
@@ -93,6 +94,13 @@ TEST_F(GLDeviceDebugTest, SwitchesOverrideTexturesProgramsScissorAndBlending) {
     device_->SetDebugAlpha(false);                                // blending off: the rect shows
     device_->DrawRect(Rect(32, 32, 8, 8), 0xFFFFFF00, 0.0f);
     EXPECT_EQ(PrimaryPixel(34, 34), Rgba(255, 255, 0));
+}
+
+// The tests run the device with the driver's error reports on: a GL error ends the process at the
+// faulty call, naming it.
+TEST_F(GLDeviceDebugTest, AGLErrorTheDriverReportsEndsTheProcessNamingTheCall) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(glEnable(GL_COLOR_ATTACHMENT3), "the driver reports a GL error .*GL_INVALID_ENUM in glEnable");
 }
 
 TEST_F(GLDeviceDebugTest, AnswersBeforeAnyWindowAndRefusesWindowsWithoutGL) {

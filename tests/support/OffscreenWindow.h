@@ -1,7 +1,8 @@
 #pragma once
 // OffscreenWindow: a window that can hold a GL context, for tests that run the GL device or read
 // input. It is an engine window (EWindow), on SDL's offscreen driver unless SDL_VIDEODRIVER names
-// another, so no display is needed.
+// another, so no display is needed. A GL device made on it reports GL errors as faults
+// (GLDEVICE_DEBUG, unless the environment says otherwise): any GL error ends the test.
 
 #include "render/EWindow.h"
 

@@ -18,19 +18,21 @@ bool IsLayer(int layer) { return layer >= 0 && layer < SectorLayers::kNumLayers;
 
 }  // namespace
 
-void SectorLayers::Initialize(uint32_t width, uint32_t height) {
+void SectorLayers::Initialize(uint32_t width, uint32_t height) { Allocate(width, height, true); }
+
+void SectorLayers::Allocate(uint32_t width, uint32_t height, bool zeroed) {
     Destroy();
     // No cells is no grid: a side of 0 beside a huge one passes every count of cells, and the
     // writer's column of the huge side would not fit in memory.
     if (width == 0 || height == 0 || uint64_t(width) * height > kMaxCells) return;
-    const size_t cells = size_t(width) * height;
-    for (std::unique_ptr<uint8_t[]>& plane : planes_) plane = std::make_unique<uint8_t[]>(cells);
+    const size_t bytes = size_t(width) * height * kNumLayers;
+    cells_ = zeroed ? std::make_unique<uint8_t[]>(bytes) : std::make_unique_for_overwrite<uint8_t[]>(bytes);
     width_ = width;
     height_ = height;
 }
 
 void SectorLayers::Destroy() {
-    for (std::unique_ptr<uint8_t[]>& plane : planes_) plane.reset();
+    cells_.reset();
     width_ = 0;
     height_ = 0;
 }
@@ -49,13 +51,13 @@ bool SectorLayers::IsInside(int x, int y) const {
 size_t SectorLayers::ClampedIndex(int x, int y) const {
     const uint32_t cx = uint32_t(std::clamp<int64_t>(x, 0, int64_t(width_) - 1));
     const uint32_t cy = uint32_t(std::clamp<int64_t>(y, 0, int64_t(height_) - 1));
-    return size_t(cy) * width_ + cx;
+    return CellIndex(cx, cy);
 }
 
 uint8_t SectorLayers::GetValue(int layer, int x, int y) const {
     // A grid of no cells has nothing to clamp into.
     if (!IsLayer(layer) || !IsInitialized() || width_ == 0 || height_ == 0) return 0;
-    return planes_[size_t(layer)][ClampedIndex(x, y)];
+    return cells_[ClampedIndex(x, y) + size_t(layer)];
 }
 
 UniqueId SectorLayers::GetTargetId(int layer, int x, int y) const {
@@ -100,23 +102,22 @@ void SectorLayers::Edit(int x, int y, bool paint) { Edit(editLayer_, x, y, !pain
 
 void SectorLayers::Edit(int layer, int x, int y, bool erase) {
     if (!IsLayer(layer) || !IsInitialized() || !IsInside(x, y)) return;
-    planes_[size_t(layer)][size_t(y) * width_ + uint32_t(x)] = erase ? 0 : editValue_;
+    cells_[CellIndex(uint32_t(x), uint32_t(y)) + size_t(layer)] = erase ? 0 : editValue_;
 }
 
 void SectorLayers::Fill() {
     if (!IsInitialized()) return;
-    std::memset(planes_[size_t(editLayer_)].get(), editValue_, size_t(width_) * height_);
+    const size_t end = size_t(width_) * height_ * kNumLayers;
+    for (size_t i = size_t(editLayer_); i < end; i += kNumLayers) cells_[i] = editValue_;
 }
 
 void SectorLayers::ValidateMapping(const SectorDataManager& manager) {
-    const size_t cells = IsInitialized() ? size_t(width_) * height_ : 0;
+    const size_t end = IsInitialized() ? size_t(width_) * height_ * kNumLayers : 0;
     for (int layer = 0; layer < kNumLayers; ++layer) {
-        mem::vector<Entry>& table = tables_[size_t(layer)];
-        uint8_t* plane = planes_[size_t(layer)].get();
-        std::erase_if(table, [&](const Entry& entry) {
+        std::erase_if(tables_[size_t(layer)], [&](const Entry& entry) {
             if (manager.IsValidSectorValue(layer, entry.id)) return false;
-            for (size_t i = 0; i < cells; ++i)
-                if (plane[i] == entry.value) plane[i] = 0;
+            for (size_t i = size_t(layer); i < end; i += kNumLayers)
+                if (cells_[i] == entry.value) cells_[i] = 0;
             return true;
         });
     }
@@ -136,13 +137,8 @@ void SectorLayers::Save(BinaryWriter& writer) const {
     const uint32_t height = IsInitialized() ? height_ : 0;
     writer.Write(width);
     writer.Write(height);
-    mem::vector<uint8_t> column(size_t(height) * kNumLayers);
-    for (uint32_t x = 0; x < width; ++x) {
-        uint8_t* out = column.data();
-        for (uint32_t y = 0; y < height; ++y)
-            for (const std::unique_ptr<uint8_t[]>& plane : planes_) *out++ = plane[size_t(y) * width + x];
-        writer.Write(column.data(), uint32_t(column.size()));
-    }
+    // At most kMaxCells cells of six bytes: within a u32 count.
+    if (IsInitialized()) writer.Write(cells_.get(), uint32_t(size_t(width) * height * kNumLayers));
 }
 
 bool SectorLayers::Load(BinaryReader& reader) {
@@ -180,12 +176,14 @@ bool SectorLayers::Load(BinaryReader& reader) {
 
     const uint32_t kept = std::min<uint32_t>(layers, kNumLayers);
     for (uint32_t layer = 0; layer < kept; ++layer) tables_[layer] = std::move(tables[layer]);
-    if (!IsInitialized() || width != width_ || height != height_) Initialize(width, height);
-    const unsigned char* cell = reader.GetCursor();
-    for (uint32_t x = 0; x < width; ++x) {
-        for (uint32_t y = 0; y < height; ++y, cell += layers) {
-            for (uint32_t layer = 0; layer < kept; ++layer) planes_[layer][size_t(y) * width + x] = cell[layer];
-        }
+    // A block of every layer overwrites each byte; with fewer, the rest are zeroed when made anew.
+    if (!IsInitialized() || width != width_ || height != height_) Allocate(width, height, kept < kNumLayers);
+    const unsigned char* block = reader.GetCursor();
+    if (layers == kNumLayers) {
+        if (cells != 0) std::memcpy(cells_.get(), block, size_t(cells) * kNumLayers);
+    } else {
+        for (size_t cell = 0; cell < cells; ++cell)
+            std::memcpy(&cells_[cell * kNumLayers], block + cell * layers, kept);
     }
     reader.Skip(uint32_t(cells * layers));
     return true;

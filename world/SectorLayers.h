@@ -3,8 +3,12 @@
 // cell, one per sector-data layer (fog, name, ambient, boss, day/night cycle, bloom); each byte is
 // a small value that the layer's table maps to the UniqueId of a sector-data record. Value 0 is "no
 // style" in every layer, values are unique within a layer's table, and a layer holds at most 255
-// styles. Cell (x, y) of a plane is byte y * width + x; the ambiance manager asks for the cell at
-// the integer region-space x and z of a position (one cell per unit).
+// styles. The ambiance manager asks for the cell at the integer region-space x and z of a position
+// (one cell per unit).
+//
+// The planes are kept interleaved in the stored order: the six bytes of a cell side by side, cells
+// column by column (cell (x, y) at (x * height + y) * 6). A level's block then loads and saves as
+// one copy; only the editor's whole-plane edits (Fill, ValidateMapping) step over the other layers.
 //
 // Queries clamp their cell into the grid; edits outside the grid are ignored. A level that has no
 // planes yet (no ground) answers the null id everywhere.
@@ -56,7 +60,7 @@ public:
     void Destroy();
     // Back to a new set of layers: no planes, empty tables, nothing primed.
     void Clear();
-    bool IsInitialized() const { return planes_[0] != nullptr; }
+    bool IsInitialized() const { return cells_ != nullptr; }
     uint32_t GetWidth() const { return width_; }
     uint32_t GetHeight() const { return height_; }
 
@@ -90,16 +94,19 @@ public:
     bool Load(BinaryReader& reader);
 
 private:
-    // The byte of (x, y) in a plane, with x and y clamped into the grid.
+    // The first byte (layer 0) of cell (x, y) in cells_, with x and y clamped into the grid.
     size_t ClampedIndex(int x, int y) const;
+    size_t CellIndex(uint32_t x, uint32_t y) const { return (size_t(x) * height_ + y) * kNumLayers; }
     bool IsInside(int x, int y) const;
+    // Replaces the planes by width x height cells, zeroed or left for the caller to fill.
+    void Allocate(uint32_t width, uint32_t height, bool zeroed);
 
     int editLayer_ = 0;
     uint8_t editValue_ = 0;
     std::array<mem::vector<Entry>, kNumLayers> tables_;
     uint32_t width_ = 0;
     uint32_t height_ = 0;
-    std::array<std::unique_ptr<uint8_t[]>, kNumLayers> planes_;  // null until initialised
+    std::unique_ptr<uint8_t[]> cells_;  // kNumLayers bytes per cell; null until initialised
 };
 
 }  // namespace GAME

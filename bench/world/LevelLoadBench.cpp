@@ -2,7 +2,8 @@
 // field by field without making anything (the floor any loader pays). The ratio is the cost of
 // making, placing and loading the entities; the load's rate is reported as entities per second.
 // The entities come from one record of the Entity class, so the measure is the level's own work
-// and the object manager's, not a derived class's loading.
+// and the object manager's, not a derived class's loading. The level is 1024 x 1024 units, and so
+// are its sector layers; their block alone is measured too.
 
 #include "LevelBuilder.h"
 #include "engine/ObjectManager.h"
@@ -12,6 +13,7 @@
 #include "files/StringTable.h"
 #include "files/TableDepot.h"
 #include "world/Level.h"
+#include "world/SectorLayers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,6 +78,26 @@ void BM_LoadLevel(benchmark::State& state) {
     state.counters["entities/s"] = benchmark::Counter(kEntities, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// The level's sector-layers block alone (its 1024 x 1024 cells of six bytes), loaded into new
+// layers as a level load does: its share of BM_LoadLevel.
+void BM_LoadSectorLayers(benchmark::State& state) {
+    Fixture& fixture = GetFixture();
+    BinaryReader reader(fixture.image.data(), uint32_t(fixture.image.size()));
+    reader.Skip(4);
+    BinaryReader block;
+    while (!reader.IsAtEnd()) {
+        const uint32_t id = reader.ReadUInt32();
+        BinaryReader chunk = reader.ReadBlock(reader.ReadUInt32());
+        if (id == Level::kChunkSectorLayers) block = std::move(chunk);
+    }
+    for (auto _ : state) {
+        BinaryReader chunk(block.GetStart(), block.GetSize());
+        SectorLayers layers;
+        if (!layers.Load(chunk) || layers.GetWidth() != 1024) state.SkipWithError("load");
+        benchmark::DoNotOptimize(layers.GetValue(0, 5, 5));
+    }
+}
+
 // Every field the loader reads, read and summed: the chunk walk, the name table and the entries.
 void BM_ReadLevelBytes(benchmark::State& state) {
     Fixture& fixture = GetFixture();
@@ -103,6 +125,7 @@ void BM_ReadLevelBytes(benchmark::State& state) {
 
 BENCHMARK(BM_LoadLevel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadLevelBytes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadSectorLayers)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace GAME

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace GAME {
@@ -133,6 +134,49 @@ TEST(SectorLayers, BlockStoresCellsColumnByColumnAndIdsInStreamOrder) {
     EXPECT_TRUE(reader.IsAtEnd());
     EXPECT_EQ(loaded.GetTargetId(0, 1, 0), id);
     EXPECT_TRUE(loaded.GetTargetId(0, 0, 1).IsNull());
+}
+
+// Every cell of every layer painted its own value: a round trip keeps each byte in its cell and
+// layer (also in a grid of one cell), and whole-layer edits touch their layer only.
+TEST(SectorLayers, EachCellAndLayerKeepsItsOwnByte) {
+    for (const auto& [width, height] : {std::pair{5, 3}, std::pair{1, 1}}) {
+        SCOPED_TRACE(width);
+        // Layer n's table first takes 3 n unused styles, so its cells' values start at 3 n + 1.
+        const auto valueAt = [h = height](int layer, int x, int y) { return uint8_t(1 + 3 * layer + x * h + y); };
+        const auto expectEvery = [&](const SectorLayers& layers, const auto& expected) {
+            for (int layer = 0; layer < SectorLayers::kNumLayers; ++layer)
+                for (int x = 0; x < width; ++x)
+                    for (int y = 0; y < height; ++y) ASSERT_EQ(layers.GetValue(layer, x, y), expected(layer, x, y));
+        };
+        SectorLayers layers;
+        layers.Initialize(uint32_t(width), uint32_t(height));
+        for (int layer = 0; layer < SectorLayers::kNumLayers; ++layer) {
+            for (int unused = 0; unused < 3 * layer; ++unused)
+                layers.PrimeForEdit(layer, MakeId(100, uint32_t(unused), 0, 0));
+            for (int x = 0; x < width; ++x)
+                for (int y = 0; y < height; ++y) {
+                    ASSERT_TRUE(layers.PrimeForEdit(layer, MakeId(uint32_t(x), uint32_t(y), 1, 0)));
+                    layers.Edit(x, y, true);
+                }
+        }
+        BinaryWriter writer;
+        layers.Save(writer);
+        SectorLayers loaded;
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        ASSERT_TRUE(loaded.Load(reader));
+        ASSERT_EQ(loaded.GetWidth(), uint32_t(width));
+        ASSERT_EQ(loaded.GetHeight(), uint32_t(height));
+        expectEvery(layers, valueAt);
+        expectEvery(loaded, valueAt);
+
+        SectorDataManager none;
+        loaded.ValidateMapping(none);  // every style is lost: every layer is cleared
+        expectEvery(loaded, [](int, int, int) { return 0; });
+        layers.PrimeForEdit(2, MakeId(999, 0, 0, 0));
+        layers.Fill();
+        const uint8_t filled = layers.GetTable(2).back().value;
+        expectEvery(layers, [&](int layer, int x, int y) { return layer == 2 ? filled : valueAt(layer, x, y); });
+    }
 }
 
 TEST(SectorLayers, BlocksOfOtherLayerCountsAndDamagedBlocks) {

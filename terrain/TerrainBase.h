@@ -189,8 +189,8 @@ public:
     // Pushes the grass of the objects within radius of (x, z) away from it.
     void DisplaceGrass(float x, float z, float radius, float strength) override;
     // Blows the wind over the grass of the objects under it.
-    virtual void CreateGrassWind(const PhysicsGrassWind& wind);
-    virtual void RemoveGrassWind();
+    void CreateGrassWind(const PhysicsGrassWind& wind) override;
+    void RemoveGrassWind() override;
 
     // -- The grid ----------------------------------------------------------------------------------
 

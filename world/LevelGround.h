@@ -26,6 +26,7 @@ class Region;
 struct CollisionContact;
 struct Intersection;
 struct OBBox;
+struct PhysicsGrassWind;
 struct Ray;
 
 class LevelGround {
@@ -76,6 +77,10 @@ public:
     virtual void FindCollisions(mem::vector<CollisionBox>&, const ABBox&, PhysicsSurface) const {}
     // Pushes the grass within radius of (x, z) away from it; ground without grass ignores it.
     virtual void DisplaceGrass(float, float, float, float) {}
+    // Blows the wind (in this ground's region space) over the grass under it, and calms every wind;
+    // ground without grass ignores them.
+    virtual void CreateGrassWind(const PhysicsGrassWind&) {}
+    virtual void RemoveGrassWind() {}
 
     static void SetMaker(Maker maker);
     // A new ground of the kind through the installed maker; null without one or for a kind it

@@ -165,7 +165,12 @@ bool MapError(const char* what) {
 bool World::IsValidWorldFile(const char* header) { return std::memcmp(header, WorldFile::kMagic, 3) == 0; }
 
 bool World::IsValidMapFile(const char* header, bool strict) {
-    return std::memcmp(header, MapFile::kMagic, 3) == 0 && int8_t(header[3]) >= (strict ? 6 : 5);
+    return std::memcmp(header, MapFile::kMagic, 3) == 0 &&
+           int8_t(header[3]) >= (strict ? 6 : GetCV1MapFileVersionNumber());
+}
+
+bool World::InstallMapChunkCallback(MapChunkCallback* callback) {
+    return gEngine && gEngine->InstallMapChunkCallback(callback);
 }
 
 bool World::LoadMap() {

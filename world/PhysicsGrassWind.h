@@ -5,6 +5,8 @@
 
 namespace GAME {
 
+class Region;
+
 struct PhysicsGrassWind {
     float strength = 0.0f;
     float radius = 0.0f;
@@ -12,6 +14,7 @@ struct PhysicsGrassWind {
     float z = 0.0f;
     float directionX = 0.0f;
     float directionZ = 0.0f;
+    Region* region = nullptr;  // whose space the position is in; the world blows no wind without one
 };
 
 }  // namespace GAME

@@ -505,6 +505,14 @@ void Region::GetEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frus
     GatherEntitiesInFrustum(out, frustum, useAlternateBox, followPortals, visited);
 }
 
+void Region::GetEntitiesInSphere(mem::vector<Entity*>& out, const Sphere& sphere, bool useAlternateBox) const {
+    if (IsLevelLoaded()) level_->GetEntitiesInSphere(out, sphere, useAlternateBox);
+}
+
+void Region::GetRegionsInFrustum(mem::vector<Region*>& out, const Frustum& frustum) const {
+    if (world_) world_->GetRegionsInFrustum(out, const_cast<Region*>(this), frustum, false);
+}
+
 void Region::GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
                                      bool followPortals, mem::set<const Region*>& visited) const {
     if (!visited.insert(this).second) return;

@@ -68,6 +68,7 @@ class WorldFrustum;
 class WorldQueries;
 class WorldVec3;
 struct Ray;
+struct Sphere;
 
 // The region's icon, as the mini-map renderer made it and the world file keeps it.
 struct RegionIcon {
@@ -155,8 +156,10 @@ public:
     void PreDeviceReset();
     void PostDeviceReset();
 
-    // The level. The region owns it; null while none is loaded. No lock, no mark.
+    // The level. The region owns it; null while none is loaded. No lock, no mark (GetLevelPtr is
+    // the same).
     Level* GetLevel() const { return level_.get(); }
+    Level* GetLevelPtr() const { return level_.get(); }
     // The level, marking the region used unless doNotMarkUsed; null while it is loading.
     Level* GetLevel(bool doNotMarkUsed);
     // Loads the level now when need be (LoadLevel) and returns it, marked used; null when it
@@ -212,6 +215,8 @@ public:
     uint32_t GetFramesNotUpdated() const { return framesNotUpdated_; }
     // A request is queued or being served (any thread).
     bool IsLevelLoading() const { return queued_.load(std::memory_order_acquire); }
+    // The level is there and no load of it is asked for (it may still wait for its post-load).
+    bool IsLoadingFinished() const { return level_ && !levelLoading_; }
     // The last load failed (only an explicit load asks again).
     bool GetLoadFailed() const { return loadFailed_.load(std::memory_order_acquire); }
     bool HasSavedState() const { return hasSavedState_; }
@@ -239,6 +244,10 @@ public:
     // visited once per query so that rings of doorways end. Each entity once.
     void GetEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
                               bool followPortals) const;
+    // The entities of the loaded level inside the sphere (region space).
+    void GetEntitiesInSphere(mem::vector<Entity*>& out, const Sphere& sphere, bool useAlternateBox) const;
+    // The regions of the world whose boxes meet the frustum (region space); none without a world.
+    void GetRegionsInFrustum(mem::vector<Region*>& out, const Frustum& frustum) const;
 
     // Portals. The region owns its portals; each knows the region.
     Portal* CreatePortal();

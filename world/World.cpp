@@ -6,8 +6,8 @@
 #include "core/CriticalSectionLock.h"
 #include "core/EventManager.h"
 #include "core/GameEvent.h"
-#include "core/Singleton.h"
 #include "core/Log.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
 #include "engine/ObjectManager.h"
@@ -16,11 +16,14 @@
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
+#include "pathing/Path.h"
+#include "pathing/PathFinder.h"
 #include "world/AmbianceManager.h"
-#include "world/InstanceGroupStore.h"
 #include "world/FogOfWar.h"
+#include "world/InstanceGroupStore.h"
 #include "world/Level.h"
 #include "world/LevelDecals.h"
+#include "world/PhysicsGrassWind.h"
 #include "world/Region.h"
 #include "world/RegionConnectivity.h"
 #include "world/RegionRecord.h"
@@ -201,6 +204,24 @@ Level* World::GetRegionLevel(int index) const {
     return region ? region->GetLevel() : nullptr;
 }
 
+Level* World::GuaranteedGetRegionLevel(int index) const {
+    Region* region = GetRegion(index);
+    return region ? region->GuaranteedGetLevel(false) : nullptr;
+}
+
+std::string World::GetRegionName(int index) const {
+    const Region* region = GetRegion(index);
+    return region ? region->GetName() : std::string();
+}
+
+void World::SetRegionName(int index, const std::string& name) {
+    if (Region* region = GetRegion(index)) region->SetName(name);
+}
+
+void World::UnloadLevel(int index, bool keepState) {
+    if (Region* region = GetRegion(index)) region->UnloadLevel(keepState, false);
+}
+
 int World::AppendRegion(std::unique_ptr<Region> region) {
     const int index = GetNumRegions();
     region->SetIndex(index);
@@ -222,6 +243,14 @@ int World::AddRegion(std::unique_ptr<Level> level, const IntVec3& offset) {
 
 int World::AddRegion(const std::string& name, const IntVec3& offset, const ABBox& box, const RegionId& id) {
     return AppendRegion(std::make_unique<Region>(this, GetNumRegions(), name, box, offset, id));
+}
+
+int World::AddRegion(const std::string& name, const IntVec3& offset) {
+    const int index = AddRegion(name, offset, ABBox(Vec3(), Vec3()), RegionId());
+    if (regions_[size_t(index)]->LoadLevel(false)) return index;
+    Log(LogPriority::Error, "Couldn't load %s\n", name.c_str());
+    RemoveRegion(index);
+    return -1;
 }
 
 void World::RemoveRegion(int index) {
@@ -408,6 +437,42 @@ void World::ReleaseMinimapImages() {
     for (const auto& region : regions_) region->ReleaseMinimapImage();
 }
 
+void World::CreateLineDisturbance(const WorldVec3& a, const WorldVec3& b, float strength, int splash) {
+    const Vec3 line = b - a;
+    const float length = line.Length();
+    const int steps = int(length);
+    for (int i = 0; i < steps; ++i) {
+        CreatePointDisturbance(WorldVec3(a.GetRegion(), a.GetRegionPosition() + line * (float(i) / length)), 1.0f,
+                               strength, splash);
+    }
+}
+
+void World::CreateGrassWind(const PhysicsGrassWind& wind) {
+    if (!wind.region) return;
+    const WorldVec3 position(wind.region, Vec3(wind.x, 0.0f, wind.z));
+    for (Region* region : loadedRegions_) {
+        LevelGround* ground = region->GetLevel()->GetGround();
+        if (!ground) continue;
+        PhysicsGrassWind local = wind;
+        const Vec3 at = region->GetRelativePosition(position);
+        local.x = at.x;
+        local.z = at.z;
+        local.region = region;
+        ground->CreateGrassWind(local);
+    }
+}
+
+void World::RemoveGrassWind() {
+    for (Region* region : loadedRegions_) {
+        if (LevelGround* ground = region->GetLevel()->GetGround()) ground->RemoveGrassWind();
+    }
+}
+
+std::unique_ptr<Path> World::FindPath(int agent, const WorldVec3& start, const WorldVec3& goal, const Vec3& size,
+                                      float a, float b, float c, float d, unsigned flags) {
+    return Singleton<PathFinder>::Get()->FindPath(agent, start, goal, size, a, b, c, d, flags);
+}
+
 // Spawn points and the map file.
 
 WorldCoords World::GetPlayerSpawnPoint(unsigned index) const {
@@ -431,7 +496,26 @@ void World::UnlockMapFile() const {
     mapFileLock_.Exit();
 }
 
+void World::AddDebugStatistics(const mem::vector<WorldFrustum>& frusta) const {
+    if (!frusta.empty()) {
+        if (const Region* current = frusta.front().GetRegion()) {
+            gEngine->AddStatisticText("^bCurrent region %s", current->GetName().c_str());
+            if (showConnections_) {
+                for (const Region* connected : current->GetConnectedRegions())
+                    gEngine->AddStatisticText(" -> %s", connected->GetName().c_str());
+            }
+        }
+    }
+    for (Region* region : loadedRegions_) {
+        const Level* level = region->GetLevel(true);
+        if (!level) continue;
+        gEngine->AddStatisticText(level->HasLoadedRenderData() ? ": %s (%i)" : "^k: %s (%i)", region->GetName().c_str(),
+                                  int(region->GetFramesNotUpdated()));
+    }
+}
+
 void World::Update(const mem::vector<WorldFrustum>& frusta) {
+    if (debugging_ && gEngine) AddDebugStatistics(frusta);
     const int time = gEngine ? gEngine->GetUpdateTime() : 0;
     const auto count = unsigned(frusta.size());
     if (connectivityBuilt_) {

@@ -43,10 +43,13 @@ class BinaryReader;
 class File;
 class Frustum;
 class InstanceGroupStore;
+class MapChunkCallback;
+class Path;
 class Portal;
 class Region;
 class WorldFrustum;
 class WorldGrid;
+struct PhysicsGrassWind;
 struct Ray;
 struct Sphere;
 struct WorldIntersection;
@@ -94,6 +97,11 @@ public:
     // "WRL" (any version) / "MAP" of version 5 and later, 6 and later when strict: four bytes.
     static bool IsValidWorldFile(const char* header);
     static bool IsValidMapFile(const char* header, bool strict);
+    // The map file version of the first release.
+    static char GetCV1MapFileVersionNumber() { return 5; }
+    // Hands the host's reader of a map-file chunk to the engine (Engine::InstallMapChunkCallback),
+    // which owns it from then on; false for a second reader of a chunk id (it stays the caller's).
+    static bool InstallMapChunkCallback(MapChunkCallback* callback);
     // Reads the open map file's chunk area (MapFile.h): regions, spawn points, sector data,
     // mini-map index, quest files, instance groups and the host's chunks. False, with the error
     // logged, for a file that is not a map of version 4 or later, or that is cut or damaged.
@@ -115,11 +123,23 @@ public:
     int GetLevelRegion(const Level* level) const;
     // The level of the region at the index; null for -1 or a region without a level.
     Level* GetRegionLevel(int index) const;
+    // The same, loaded now when need be (Region::GuaranteedGetLevel); null for an index outside
+    // the list or a level that cannot be loaded.
+    Level* GuaranteedGetRegionLevel(int index) const;
+    // The name of the region at the index; empty for an index outside the list.
+    std::string GetRegionName(int index) const;
+    void SetRegionName(int index, const std::string& name);
+    // Unloads the level of the region at the index, keeping its entities' state when asked.
+    void UnloadLevel(int index, bool keepState);
     // Editor: a region around the level (box from the level, or half size 100 at the origin
     // without one), named "Unnamed". Returns its index.
     int AddRegion(std::unique_ptr<Level> level, const IntVec3& offset);
     // A region without a level; an invalid id is replaced by a new one. Returns its index.
     int AddRegion(const std::string& name, const IntVec3& offset, const ABBox& box, const RegionId& id);
+    // A region whose level is the level file of the name, loaded now (the region takes the
+    // level's box). When the level cannot be loaded the region is removed again (the error logged)
+    // and the answer is -1.
+    int AddRegion(const std::string& name, const IntVec3& offset);
     // Destroys the region at the index (with its level and entities); the regions after it move up.
     void RemoveRegion(int index);
     // The regions whose level is loaded, in the order they became loaded.
@@ -172,6 +192,27 @@ public:
     // Every region lets its mini-map texture go (it is read again when next asked for).
     void ReleaseMinimapImages();
 
+    // Grass and water disturbances (WorldCollisions.cpp has the point form).
+    // Point disturbances of radius 1 a unit apart along the line from a towards b (the last one
+    // short of b); nothing for a line shorter than 1.
+    void CreateLineDisturbance(const WorldVec3& a, const WorldVec3& b, float strength, int splash);
+    // Blows the wind (whose position is in its region's space) over the grass of every loaded
+    // region, each given the wind relative to itself; nothing for a wind without a region.
+    void CreateGrassWind(const PhysicsGrassWind& wind);
+    void RemoveGrassWind();
+
+    // Paths: the path finder's answer for the same arguments (PathFinder::FindPath); null when
+    // there is no way.
+    std::unique_ptr<Path> FindPath(int agent, const WorldVec3& start, const WorldVec3& goal, const Vec3& size, float a,
+                                   float b, float c, float d, unsigned flags);
+
+    // Debugging: with it on, each Update adds the engine's statistics lines: the first viewer's
+    // region ("^bCurrent region %s"), with connections also the regions connected to it
+    // (" -> %s"), then every loaded region with its frames unused (": %s (%i)", "^k: %s (%i)"
+    // for a level without its render data).
+    void EnableDebugging(bool enable) { debugging_ = enable; }
+    void ShowConnections(bool show) { showConnections_ = show; }
+
     // Fog of war, over the regions whose boxes meet a box of half size kFogReach around the
     // position. Hidden unless one of them has uncovered it (hidden too where no region is).
     bool IsInFog(const WorldVec3& position);
@@ -215,7 +256,7 @@ public:
     // Region queries (shapes in the reference region's space).
     // Regions whose boxes meet the frustum; connectedOnly keeps those connected to the viewer.
     void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
-                             bool connectedOnly);
+                             bool connectedOnly) override;
     void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box) override;
     // The first region whose box holds the point, faces included; null when none does.
     Region* GetRegionContainingPoint(Region* ref, const Vec3& point) override;
@@ -232,7 +273,9 @@ public:
                      EntityListType type = EntityListType::All) const;
     void GetEntitiesInSphere(mem::vector<Entity*>& out, Region* ref, const Sphere& sphere, bool useAlternateBox,
                              EntityListType type = EntityListType::All) const;
-    void GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool useAlternateBox,
+    // With loadLevels the levels of the regions the box meets are loaded now when need be;
+    // without it only loaded levels are asked.
+    void GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool loadLevels,
                           EntityListType type = EntityListType::All);
     // Each entity once, whichever regions it was found from.
     void GetEntitiesInFrustum(mem::vector<Entity*>& out, const WorldFrustum& frustum, bool useAlternateBox,
@@ -306,6 +349,8 @@ private:
     // Adds the region at the end of the list and indexes it by its own id.
     int AppendRegion(std::unique_ptr<Region> region);
     void RebuildIndex();
+    // The statistics lines of EnableDebugging.
+    void AddDebugStatistics(const mem::vector<WorldFrustum>& frusta) const;
     // The region's box in world space.
     static ABBox GetWorldSpaceBox(const Region* region);
     // The region's candidates for a shape whose world-space XZ rectangle is given: the grid's when
@@ -328,6 +373,8 @@ private:
     mem::map<RegionId, int> regionIndex_;
     bool regionsLoaded_ = false;
     bool connectivityBuilt_ = false;
+    bool debugging_ = false;
+    bool showConnections_ = true;
     File* mapFile_ = nullptr;              // opened and closed through the engine's file system
     mutable CriticalSection mapFileLock_;
     mutable int mapFileUsers_ = 0;         // LockMapFile calls not yet unlocked, under the lock

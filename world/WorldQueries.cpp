@@ -135,15 +135,17 @@ void World::GetEntitiesInSphere(mem::vector<Entity*>& out, Region* ref, const Sp
     }
 }
 
-void World::GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool useAlternateBox,
+void World::GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool loadLevels,
                              EntityListType type) {
     mem::vector<Region*> regions;
     GetRegionsInBox(regions, ref, box);
-    for (const Region* region : regions) {
-        if (!region->IsLevelLoaded()) continue;
+    for (Region* region : regions) {
+        const Level* level =
+            loadLevels ? region->GuaranteedGetLevel(false) : (region->IsLevelLoaded() ? region->GetLevel() : nullptr);
+        if (!level) continue;
         ABBox moved = box;
         moved.Translate(GetOffsetDifference(ref, region));
-        region->GetLevel()->GetEntitiesInBox(out, moved, useAlternateBox, type);
+        level->GetEntitiesInBox(out, moved, false, type);
     }
 }
 

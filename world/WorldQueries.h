@@ -1,6 +1,7 @@
 #pragma once
 // WorldQueries: what regions, portals and positions ask of the world that owns them: a region by
-// its id, the region containing a point, and the floor under a position; and what regions tell it. World implements it;
+// its id, the region containing a point, the regions in a box or frustum, and the floor under a
+// position; and what regions tell it. World implements it;
 // each Region knows its world through it (null for a region outside any world).
 
 #include "core/Mem.h"
@@ -9,6 +10,7 @@ namespace GAME {
 
 struct ABBox;
 class File;
+class Frustum;
 class Region;
 class RegionId;
 class WorldVec3;
@@ -23,6 +25,10 @@ public:
     virtual Region* GetRegionContainingPoint(Region* ref, const Vec3& point) = 0;
     // Appends the regions (ref among them) whose boxes meet the box, given in ref's space.
     virtual void GetRegionsInBox(mem::vector<Region*>& out, Region* ref, const ABBox& box) = 0;
+    // Appends the regions whose boxes meet the frustum, given in viewer's space; connectedOnly
+    // keeps those connected to the viewer.
+    virtual void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum,
+                                     bool connectedOnly) = 0;
     // The height, in the position's region, of the floor below the position (or, failing that,
     // above it); -infinity when there is none.
     virtual float GetNearestFloorHeight(const WorldVec3& position) = 0;

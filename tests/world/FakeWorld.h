@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/Frustum.h"
 #include "core/MathUtil.h"
 #include "core/Mem.h"
 #include "core/WorldVec3.h"
@@ -57,6 +58,13 @@ public:
         for (const auto& region : regions_) {
             const ABBox& own = region->GetBoundingBox();
             if (ABBox::Overlap(ABBox(own.centre - GetOffsetDifference(ref, region.get()), own.halfSize), box))
+                out.push_back(region.get());
+        }
+    }
+    void GetRegionsInFrustum(mem::vector<Region*>& out, Region* viewer, const Frustum& frustum, bool) override {
+        for (const auto& region : regions_) {
+            const ABBox& own = region->GetBoundingBox();
+            if (frustum.TestABBox(ABBox(own.centre - GetOffsetDifference(viewer, region.get()), own.halfSize)))
                 out.push_back(region.get());
         }
     }

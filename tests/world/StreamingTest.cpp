@@ -365,6 +365,47 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     EXPECT_TRUE(empty.GetAreLevelsLoaded());
 }
 
+TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
+    Build(true);
+    LogCapture log;
+    const int far = world_->AddRegion("level1.lvl", IntVec3(int(width_) * 20, 0, 0));
+    ASSERT_EQ(far, kRegions);
+    EXPECT_TRUE(RegionAt(far)->IsLevelLoaded());
+    EXPECT_EQ(RegionAt(far)->GetBoundingBox(), box_);
+    EXPECT_EQ(world_->GetRegionName(far), "level1.lvl");
+    world_->SetRegionName(far, "renamed");
+    EXPECT_EQ(RegionAt(far)->GetName(), "renamed");
+    EXPECT_EQ(world_->GetRegionName(far + 1), "");
+
+    // A level that cannot be read takes its region with it.
+    const RegionId kept = RegionAt(far)->GetId();
+    EXPECT_EQ(world_->AddRegion("missing.lvl", IntVec3(int(width_) * 30, 0, 0)), -1);
+    EXPECT_EQ(world_->GetNumRegions(), kRegions + 1);
+    EXPECT_EQ(world_->GetRegionById(kept), RegionAt(far));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't load missing.lvl"));
+
+    EXPECT_EQ(world_->GetRegionLevel(3), nullptr);
+    EXPECT_EQ(world_->GuaranteedGetRegionLevel(-1), nullptr);
+    Level* level = world_->GuaranteedGetRegionLevel(3);
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(level, world_->GetRegionLevel(3));
+    EXPECT_TRUE(RegionAt(3)->IsLoadingFinished());
+    world_->UnloadLevel(3, true);
+    EXPECT_EQ(world_->GetRegionLevel(3), nullptr);
+    EXPECT_TRUE(RegionAt(3)->HasSavedState());
+    EXPECT_FALSE(RegionAt(3)->IsLoadingFinished());
+
+    // A box query loads the levels it meets only when asked to.
+    const ABBox around(Vec3(Centre(4) - Centre(0) + box_.centre.x, box_.centre.y, box_.centre.z), box_.halfSize);
+    mem::vector<Entity*> found;
+    world_->GetEntitiesInBox(found, around, RegionAt(0), false);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(RegionAt(4)->GetLevel(), nullptr);
+    world_->GetEntitiesInBox(found, around, RegionAt(0), true);
+    EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
+    EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](Entity* e) { return e->GetRegion() == RegionAt(4); }), 2);
+}
+
 // A forced load takes back a request still queued, and waits for one being served (saying so)
 // and takes its level.
 TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {

@@ -12,6 +12,7 @@
 #include "core/Sphere.h"
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
+#include "world/PhysicsGrassWind.h"
 #include "world/Portal.h"
 #include "world/Region.h"
 #include "world/WorldFrustum.h"
@@ -192,6 +193,9 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
                 if (TestIntersection(moved, frustum) && TestIntersection(frustum, moved)) expectedRegions.insert(region);
             }
             EXPECT_EQ(AsSet(regions), expectedRegions);
+            mem::vector<Region*> fromRegion;
+            ref->GetRegionsInFrustum(fromRegion, frustum);
+            EXPECT_EQ(AsSet(fromRegion), expectedRegions);
 
             found.clear();
             world.GetEntitiesInFrustum(found, WorldFrustum(ref, frustum), false, false, false);
@@ -221,6 +225,99 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             }
         }
     }
+}
+
+// A ground that records the grass disturbances and winds it is given.
+class RecordingGround final : public LevelGround {
+public:
+    struct Disturbance {
+        float x, z, radius, strength;
+    };
+    explicit RecordingGround(float size) : size_(size) {}
+    bool Load(BinaryReader&, int) override { return true; }
+    bool LoadRenderData() override { return true; }
+    void Update(const Frustum*, unsigned, int) override {}
+    void Write(BinaryWriter&, bool) const override {}
+    ABBox GetBoundingBox() const override { return ABBox(Vec3(), Vec3(size_, 10, size_)); }
+    float GetHeightInterpolated(float, float) const override { return 0.0f; }
+    void GetIntersection(const Ray&, Intersection&, PhysicsSurface) const override {}
+    void DisplaceGrass(float x, float z, float radius, float strength) override {
+        disturbances.push_back({x, z, radius, strength});
+    }
+    void CreateGrassWind(const PhysicsGrassWind& wind) override { winds.push_back(wind); }
+    void RemoveGrassWind() override { ++calms; }
+
+    mem::vector<Disturbance> disturbances;
+    mem::vector<PhysicsGrassWind> winds;
+    int calms = 0;
+
+private:
+    float size_;
+};
+
+TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSpace) {
+    Region* west = AddRegion("west", IntVec3(0, 0, 0), 20);
+    Region* east = AddRegion("east", IntVec3(30, 0, 0), 20);
+    Region* bare = AddRegion("bare", IntVec3(-30, 0, 0), 20);
+    auto* westGround = new RecordingGround(20);
+    auto* eastGround = new RecordingGround(20);
+    west->GetLevel()->SetGround(std::unique_ptr<LevelGround>(westGround));
+    east->GetLevel()->SetGround(std::unique_ptr<LevelGround>(eastGround));
+    Finish();
+
+    // From x = 12 of west to x = 0.5 of east (x = 30.5 of west): a disturbance a unit apart, the
+    // last at x = 29. West's box ends at x = 20 and east's begins at x = 10 of west; a point
+    // within its radius of a box disturbs that ground, in the ground's space.
+    world.CreateLineDisturbance(WorldVec3(west, Vec3(12, 0, 1)), WorldVec3(east, Vec3(0.5f, 0, 1)), 0.5f, 0);
+    ASSERT_EQ(westGround->disturbances.size(), 10u);
+    EXPECT_FLOAT_EQ(westGround->disturbances[0].x, 12.0f);
+    EXPECT_FLOAT_EQ(westGround->disturbances[9].x, 21.0f);
+    EXPECT_FLOAT_EQ(westGround->disturbances[3].z, 1.0f);
+    EXPECT_FLOAT_EQ(westGround->disturbances[3].radius, 1.0f);
+    EXPECT_FLOAT_EQ(westGround->disturbances[3].strength, 0.5f);
+    ASSERT_EQ(eastGround->disturbances.size(), 18u);
+    EXPECT_FLOAT_EQ(eastGround->disturbances[0].x, 12.0f - 30.0f);
+    EXPECT_FLOAT_EQ(eastGround->disturbances[17].x, 29.0f - 30.0f);
+    westGround->disturbances.clear();
+    world.CreateLineDisturbance(WorldVec3(west, Vec3(1, 0, 1)), WorldVec3(west, Vec3(1.9f, 0, 1)), 0.5f, 0);
+    EXPECT_TRUE(westGround->disturbances.empty());
+
+    PhysicsGrassWind wind{2.0f, 6.0f, 5.0f, 3.0f, 1.0f, 0.0f};
+    world.CreateGrassWind(wind);  // no region: no wind
+    EXPECT_TRUE(westGround->winds.empty());
+    wind.region = east;
+    world.CreateGrassWind(wind);
+    ASSERT_EQ(westGround->winds.size(), 1u);
+    ASSERT_EQ(eastGround->winds.size(), 1u);
+    EXPECT_FLOAT_EQ(westGround->winds[0].x, 35.0f);
+    EXPECT_FLOAT_EQ(westGround->winds[0].z, 3.0f);
+    EXPECT_EQ(westGround->winds[0].region, west);
+    EXPECT_FLOAT_EQ(westGround->winds[0].strength, 2.0f);
+    EXPECT_FLOAT_EQ(eastGround->winds[0].x, 5.0f);
+    world.RemoveGrassWind();
+    EXPECT_EQ(westGround->calms, 1);
+    EXPECT_EQ(eastGround->calms, 1);
+    EXPECT_NE(bare->GetLevel(), nullptr);
+}
+
+TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {
+    Region* a = AddRegion("alpha", IntVec3(0, 0, 0), 10);
+    AddRegion("beta", IntVec3(20, 0, 0), 10);
+    AddRegion("gamma", IntVec3(500, 0, 0), 10);
+    Finish();
+    const mem::vector<WorldFrustum> viewers{WorldFrustum(a, Frustum::FromBox(ABBox(Vec3(), Vec3(5, 5, 5))))};
+    world.Update(viewers);
+    EXPECT_TRUE(engine.GetStatisticText().empty());
+    world.EnableDebugging(true);
+    world.Update(viewers);
+    EXPECT_EQ(engine.GetStatisticText(), (mem::vector<std::string>{"^bCurrent region alpha", " -> beta", ": alpha (0)",
+                                                                   ": beta (0)", ": gamma (0)"}));
+    // Lines add up until the engine's next frame.
+    world.ShowConnections(false);
+    world.Update(viewers);
+    const mem::vector<std::string>& lines = engine.GetStatisticText();
+    EXPECT_EQ(mem::vector<std::string>(lines.begin() + 5, lines.end()),
+              (mem::vector<std::string>{"^bCurrent region alpha", ": alpha (0)", ": beta (0)", ": gamma (0)"}));
 }
 
 TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {

@@ -72,30 +72,32 @@ struct GraphicsStats {
 // The graphics engine's on/off switches (GraphicsEngine's Enable... and Is... accessors). All off at
 // construction; Initialize turns on shadows, lighting, rendering, reflections, transparency, fog,
 // bloom and every kind of scene content, and turns off show lights, wire frame and statistics.
+// The main thread sets them (the options are applied every frame) while levels loading on their
+// thread read some (a terrain asks for its quality), so each is atomic.
 struct GraphicsSwitches {
-    bool showLights = false;          // the scene's lights are drawn as debug shapes
-    bool showBoundingBoxes = false;   // bounding boxes are drawn as debug shapes
-    bool regionList = false;          // the region walk is written to the statistics overlay
-    bool wireframe = false;           // scenes draw as wire frames
-    bool stats = false;               // Update adds the frame statistics to the statistics overlay
-    bool shadows = false;             // lights cast shadows; mirrored in the option "shadows"
-    bool lighting = false;            // scenes are lit
-    bool rendering = false;           // the world is drawn at all
-    bool reflections = false;         // reflections render; follows the reflection quality (on at 2)
-    bool fog = false;                 // depth and height fog
-    bool terrain = false;             // scene content: terrain
-    bool grass = false;               // scene content: grass
-    bool gridTiles = false;           // scene content: grid tiles
-    bool meshes = false;              // scene content: meshes
-    bool effects = false;             // scene content: effects
-    bool decals = false;              // scene content: decals
-    bool water = false;               // scene content: water
-    bool transparency = false;        // transparent objects are drawn
-    bool bloom = false;               // the bloom pass; mirrored in the option "advancedEffects"
-    bool lowQualityTerrain = false;   // cheaper terrain; on at detail level 0
-    bool lowQualityLighting = false;  // fewer shadows and no specular; on at detail level 0
-    bool shadowDebugging = false;     // shadow maps are drawn on the screen
-    bool optimizationTest = false;    // a renderer's switch for trying out an optimisation
+    std::atomic<bool> showLights{false};          // the scene's lights are drawn as debug shapes
+    std::atomic<bool> showBoundingBoxes{false};   // bounding boxes are drawn as debug shapes
+    std::atomic<bool> regionList{false};          // the region walk is written to the statistics overlay
+    std::atomic<bool> wireframe{false};           // scenes draw as wire frames
+    std::atomic<bool> stats{false};               // Update adds the frame statistics to the statistics overlay
+    std::atomic<bool> shadows{false};             // lights cast shadows; mirrored in the option "shadows"
+    std::atomic<bool> lighting{false};            // scenes are lit
+    std::atomic<bool> rendering{false};           // the world is drawn at all
+    std::atomic<bool> reflections{false};         // reflections render; follows the reflection quality (on at 2)
+    std::atomic<bool> fog{false};                 // depth and height fog
+    std::atomic<bool> terrain{false};             // scene content: terrain
+    std::atomic<bool> grass{false};               // scene content: grass
+    std::atomic<bool> gridTiles{false};           // scene content: grid tiles
+    std::atomic<bool> meshes{false};              // scene content: meshes
+    std::atomic<bool> effects{false};             // scene content: effects
+    std::atomic<bool> decals{false};              // scene content: decals
+    std::atomic<bool> water{false};               // scene content: water
+    std::atomic<bool> transparency{false};        // transparent objects are drawn
+    std::atomic<bool> bloom{false};               // the bloom pass; mirrored in the option "advancedEffects"
+    std::atomic<bool> lowQualityTerrain{false};   // cheaper terrain; on at detail level 0
+    std::atomic<bool> lowQualityLighting{false};  // fewer shadows and no specular; on at detail level 0
+    std::atomic<bool> shadowDebugging{false};     // shadow maps are drawn on the screen
+    std::atomic<bool> optimizationTest{false};    // a renderer's switch for trying out an optimisation
 };
 
 class GraphicsEngine : public RecordResourceLoader {

@@ -109,7 +109,9 @@ void PhysicsRigidBody::FindCollisions() {
         const CollisionContact& contact = merged[i].contact;
         if (contact.depth >= kMaxJointDepth) continue;
         Body other = nullptr;
-        // A resting body pushes only against the static surroundings, so a pile settles.
+        // Each of two touching bodies meets the other. A moving body ties the other in, so its
+        // impact moves it; a resting one holds itself out of the other as out of something
+        // static, so a pile settles.
         if (contact.entity != nullptr && restCount_ == 0 && contact.entity->GetPhysicsType() == Entity::PhysicsType::RigidBody &&
             contact.entity->IsSimulationEnabled())
             other = static_cast<const PhysicsRigidBody*>(contact.entity->GetPhysicsObject())->GetBody();

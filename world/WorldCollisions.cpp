@@ -2,8 +2,6 @@
 // the simulation centre; each region sees them moved by the centre's position in its space, and
 // the contacts it finds are moved back.
 
-#include <functional>
-
 #include "core/OBBox.h"
 #include "engine/Entity.h"
 #include "physics/CollisionBox.h"
@@ -25,13 +23,12 @@ void MoveContacts(CollisionContact* contacts, int count, const Vec3& offset) {
     for (int i = 0; i < count; ++i) contacts[i].position += offset;
 }
 
-// Whether the query for entity reports contacts with other. A pair of simulated entities is
-// reported by the one stored first only; an entity without a box of its own meets everything.
+// Whether the query for entity reports contacts with other; an entity without a box of its own
+// meets everything. Two simulated entities each meet the other, so each body holds itself out of
+// the other whatever their order (how a contact ties the bodies together is the body's choice).
 bool MayMeet(const Entity* entity, const Entity* other) {
     if (other == entity || other->GetPhysicsType() == Entity::PhysicsType::NotCollided) return false;
-    if (entity == nullptr) return true;
-    if (!entity->CanCollide(other) || !other->CanCollide(entity)) return false;
-    return !(other->IsSimulationEnabled() && entity->IsSimulationEnabled() && std::less<const Entity*>()(other, entity));
+    return entity == nullptr || (entity->CanCollide(other) && other->CanCollide(entity));
 }
 
 // The contacts of a box (in the other entity's region space) with the other entity: its physics

@@ -17,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
+#include <utility>
 
 namespace GAME::test {
 
@@ -137,6 +141,35 @@ TEST_F(TerrainPhysicsTest, ABoxDroppedOnARestingBoxComesToRestOnTopOfIt) {
     EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
     EXPECT_GT(above->withEntities, 0);
     EXPECT_GT(below->withEntities, 0);
+}
+
+// Two crates dropped together over one spot, the upper one landing while the lower one settles:
+// it rests on top whichever of the two lies first in memory.
+TEST_F(TerrainPhysicsTest, ACrateLandingOnASettlingCrateRestsOnItInEitherOrderInMemory) {
+    PhysicsCrate* crates[4];
+    for (PhysicsCrate*& crate : crates) crate = Drop(Vec3(), false);
+    std::sort(std::begin(crates), std::end(crates), std::less<const PhysicsCrate*>());
+    // [lower, upper]: first the one earlier in memory below, then the one earlier in memory above.
+    const std::pair<PhysicsCrate*, PhysicsCrate*> pairs[2] = {{crates[0], crates[1]}, {crates[3], crates[2]}};
+    for (int i = 0; i < 2; ++i) {
+        const Vec3 spot(10.0f + 8.0f * float(i), 0.0f, 16.0f);
+        const auto [lower, upper] = pairs[i];
+        world.SetCoords(lower, WorldCoords(ground, Coords::Translation(spot + Vec3(0, Slope(spot.x) + 2.0f, 0))));
+        world.SetCoords(upper, WorldCoords(ground, Coords::Translation(spot + Vec3(0.1f, Slope(spot.x) + 3.5f, 0))));
+        ASSERT_TRUE(physics.AddEntityToSimulation(lower));
+        ASSERT_TRUE(physics.AddEntityToSimulation(upper));
+    }
+    EXPECT_LT(Settle({crates[0], crates[1], crates[2], crates[3]}), 1000);
+    for (const auto& [lower, upper] : pairs) {
+        const Vec3 base = Position(lower);
+        EXPECT_NEAR(base.y - Slope(base.x), 0.5f, 0.1f);
+        const Vec3 gap = Position(upper) - base;
+        EXPECT_GT(gap.y, 0.9f);
+        EXPECT_LT(gap.y, 1.3f);
+        EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
+        EXPECT_GT(upper->withEntities, 0);
+        EXPECT_GT(lower->withEntities, 0);
+    }
 }
 
 TEST_F(TerrainPhysicsTest, WorldContactsAreRelativeToTheCentreAndLeaveOutStaticEntities) {

@@ -51,10 +51,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace GAME::test {
@@ -497,20 +499,31 @@ TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFa
     const Name root = Name::Create("Root");
     const Vec3 rootStart = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
 
+    // The crates in pairs, each pair dropped over one spot: [lower, upper].
+    const auto position = [](const Entity* entity) { return entity->GetCoords().GetRegionCoords().origin; };
+    std::vector<std::pair<const Entity*, const Entity*>> pairs;
+    for (const Entity* lower : entities) {
+        for (const Entity* upper : entities) {
+            const Vec3 gap = position(upper) - position(lower);
+            if (lower != doll && upper != doll && gap.y > 1.0f && std::hypot(gap.x, gap.z) < 1.0f)
+                pairs.emplace_back(lower, upper);
+        }
+    }
+    ASSERT_EQ(pairs.size(), size_t(sample::kPhysicsCrates / 2));
+
     PhysicsEngine& physics = *engine.GetPhysicsEngine();
     const WorldVec3 centre(region, Vec3(16, 0, 16));
     EXPECT_LT(SimulateUntilAtRest(physics, centre, *region->GetLevel(), entities), 2000);
 
-    int stacked = 0;
-    for (const Entity* entity : entities) {
-        if (entity == doll) continue;
-        const Vec3 at = entity->GetCoords().GetRegionCoords().origin;
-        const float above = at.y - sample::PhysicsGroundHeight(at.x);
-        EXPECT_GT(above, 0.45f) << entity->GetObjectId();
-        EXPECT_LT(above, 1.8f) << entity->GetObjectId();
-        if (above > 1.3f) ++stacked;
+    // Each lower crate on the ground, each upper one on its lower one: not sunk into it, not off it.
+    for (const auto& [lower, upper] : pairs) {
+        const Vec3 base = position(lower);
+        EXPECT_NEAR(base.y - sample::PhysicsGroundHeight(base.x), 0.5f, 0.1f) << lower->GetObjectId();
+        const Vec3 gap = position(upper) - base;
+        EXPECT_GT(gap.y, 0.9f) << upper->GetObjectId();
+        EXPECT_LT(gap.y, 1.3f) << upper->GetObjectId();
+        EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f) << upper->GetObjectId();
     }
-    EXPECT_GE(stacked, 2);
     // The rag doll has posed the creature lying on the slope below where it started (the actor
     // itself stays put), every bone finite.
     const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;

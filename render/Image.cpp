@@ -18,6 +18,12 @@
 
 namespace GAME {
 
+namespace {
+
+constexpr const char* kFormatsRead = "TGA, BMP, PNG and JPEG files";
+
+}  // namespace
+
 Image::Image(const Image& other) { Create(other.width_, other.height_, other.format_, other.pixels_); }
 
 Image& Image::operator=(const Image& other) {
@@ -82,29 +88,41 @@ void Image::Destroy() {
 // ---------------------------------------------------------------------------------------------
 
 Image::Error Image::Load(const void* data, uint32_t size, Format wanted) {
-    const Error error = Decode(data, size, wanted);
+    std::string why;
+    const Error error = Decode(data, size, wanted, why);
     if (error != Error::None) {
-        Log(LogPriority::Error, "Image: %u bytes could not be decoded (error %u)", size, unsigned(error));
+        Log(LogPriority::Error, "Image: %u bytes in memory cannot be loaded: %s", size, why.c_str());
     }
     return error;
 }
 
-Image::Error Image::Decode(const void* data, uint32_t size, Format wanted) {
+Image::Error Image::Decode(const void* data, uint32_t size, Format wanted, std::string& why) {
     Destroy();
-    if (data == nullptr || size == 0) return Error::BadFileData;
     const uint8_t* const bytes = static_cast<const uint8_t*>(data);
-    uint32_t fileBits = 0;
+    ImageFileCheck::Report report;
     Error error = Error::FormatNotSupported;
     switch (ImageFileCheck::Identify(bytes, size)) {
-        case ImageFileCheck::Kind::Tga: error = TgaFile::Read(bytes, size, *this, fileBits); break;
-        case ImageFileCheck::Kind::Bmp: error = BmpFile::Read(bytes, size, *this, fileBits); break;
-        case ImageFileCheck::Kind::Png: error = PngFile::Read(bytes, size, *this, fileBits); break;
-        case ImageFileCheck::Kind::Jpeg: error = JpegFile::Read(bytes, size, *this, fileBits); break;
-        case ImageFileCheck::Kind::None: Log(LogPriority::Error, "Image: the data is too short for an image file"); break;
+        case ImageFileCheck::Kind::Tga: error = TgaFile::Read(bytes, size, *this, report); break;
+        case ImageFileCheck::Kind::Bmp: error = BmpFile::Read(bytes, size, *this, report); break;
+        case ImageFileCheck::Kind::Png: error = PngFile::Read(bytes, size, *this, report); break;
+        case ImageFileCheck::Kind::Jpeg: error = JpegFile::Read(bytes, size, *this, report); break;
+        case ImageFileCheck::Kind::Other:
+            error = ImageFileCheck::Refuse(report, Error::FormatNotSupported, "it is %s; the pictures read are %s",
+                                           ImageFileCheck::OtherFormatName(bytes, size), kFormatsRead);
+            break;
+        case ImageFileCheck::Kind::None:
+            error = ImageFileCheck::Refuse(report, Error::BadFileData,
+                                           "it is too short for any picture file (the pictures read are %s)",
+                                           kFormatsRead);
+            break;
     }
     if (error == Error::None) {
-        if (wanted == Format::None) wanted = fileBits >= 32 ? Format::RGBA : fileBits < 24 ? Format::Luminance : Format::RGB;
+        const uint32_t bits = report.fileBits;
+        if (wanted == Format::None) wanted = bits >= 32 ? Format::RGBA : bits < 24 ? Format::Luminance : Format::RGB;
         error = ConvertDecoded(wanted);
+        if (error != Error::None) why = "out of memory to convert the picture";
+    } else {
+        why = std::move(report.why);
     }
     if (error != Error::None) Destroy();
     return error;
@@ -138,24 +156,28 @@ Image::Error Image::Load(const char* path, Format wanted) {
     Destroy();
     std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
     if (file == nullptr) {
-        Log(LogPriority::Error, "Image: %s cannot be opened", path != nullptr ? path : "");
+        Log(LogPriority::Error, "Image: \"%s\" cannot be opened", path != nullptr ? path : "");
         return Error::FileCannotBeOpened;
     }
     Error error = Error::None;
+    std::string why;
     void* bytes = nullptr;
     long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
     if (length < 0 || length > long(std::numeric_limits<uint32_t>::max()) || std::fseek(file, 0, SEEK_SET) != 0) {
         error = Error::FileReadWriteError;
+        why = "its length cannot be told";
     } else if ((bytes = std::malloc(std::max<size_t>(size_t(length), 1))) == nullptr) {
         error = Error::OutOfMemory;
+        why = "out of memory to read it";
     } else if (std::fread(bytes, 1, size_t(length), file) != size_t(length)) {
         error = Error::FileReadWriteError;
+        why = "it cannot be read";
     }
     std::fclose(file);
-    if (error == Error::None) error = Decode(bytes, uint32_t(length), wanted);
+    if (error == Error::None) error = Decode(bytes, uint32_t(length), wanted, why);
     std::free(bytes);
-    if (error != Error::None) Log(LogPriority::Error, "Image: %s could not be read (error %u)", path, unsigned(error));
+    if (error != Error::None) Log(LogPriority::Error, "Image: \"%s\" cannot be loaded: %s", path, why.c_str());
     return error;
 }
 

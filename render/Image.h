@@ -13,10 +13,13 @@
 //
 // Load's errors by meaning: FormatNotSupported for data that is no image file read here (or a
 // form of one that is not read), BadFileData for a file that is cut short, corrupt or
-// inconsistent, OutOfMemory when the pixels cannot be allocated.
+// inconsistent, OutOfMemory when the pixels cannot be allocated. Each failure is logged once,
+// naming the file (or, for data in memory, its length), what was found and, for a form that is
+// not read, what is.
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace GAME {
 
@@ -94,8 +97,8 @@ public:
 private:
     // Byte count of width x height pixels of the format; false when it does not fit.
     static bool GetByteCount(uint32_t width, uint32_t height, Format format, size_t& bytes);
-    // Load without the log line.
-    Error Decode(const void* data, uint32_t size, Format wanted);
+    // Load without the log line; why says what a failure found.
+    Error Decode(const void* data, uint32_t size, Format wanted, std::string& why);
     // Converts a decoded picture to the format (see Load).
     Error ConvertDecoded(Format target);
     // Moves each pixel to where map sends it in a new buffer of the same size; the buffer then

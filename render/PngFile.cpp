@@ -12,8 +12,6 @@ namespace GAME {
 
 namespace {
 
-constexpr const char* kFormat = "PNG";
-
 // The bytes libpng reads from, and the reason it gave up.
 struct PngSource {
     const uint8_t* data;
@@ -40,16 +38,16 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 // Reads the picture; libpng's errors jump back to the start. Only trivially destructible objects
 // live in this frame, and image belongs to the caller.
-Image::Error DecodePng(png_structp png, png_infop info, Image& image, uint32_t& fileBits) {
+Image::Error DecodePng(png_structp png, png_infop info, Image& image, ImageFileCheck::Report& report) {
     if (setjmp(png_jmpbuf(png)) != 0) return Image::Error::BadFileData;
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    const Image::Error sizeError = ImageFileCheck::CheckSize(kFormat, width, height);
+    const Image::Error sizeError = ImageFileCheck::CheckSize(report, "PNG", width, height);
     if (sizeError != Image::Error::None) return sizeError;
     const png_byte colourType = png_get_color_type(png, info);
     const png_byte depth = png_get_bit_depth(png, info);
-    fileBits = uint32_t(depth) * png_get_channels(png, info);
+    report.fileBits = uint32_t(depth) * png_get_channels(png, info);
 
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -78,18 +76,20 @@ Image::Error DecodePng(png_structp png, png_infop info, Image& image, uint32_t& 
 
 }  // namespace
 
-Image::Error PngFile::Read(const uint8_t* data, uint32_t size, Image& image, uint32_t& fileBits) {
+Image::Error PngFile::Read(const uint8_t* data, uint32_t size, Image& image, ImageFileCheck::Report& report) {
     PngSource source{data, size, 0, ""};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, OnPngError, OnPngWarning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        return ImageFileCheck::Refuse(Image::Error::OutOfMemory, kFormat, "libpng could not start");
+        return ImageFileCheck::Refuse(report, Image::Error::OutOfMemory, "libpng could not start");
     }
     png_set_read_fn(png, &source, ReadPngBytes);
-    const Image::Error error = DecodePng(png, info, image, fileBits);
+    const Image::Error error = DecodePng(png, info, image, report);
     png_destroy_read_struct(&png, &info, nullptr);
-    if (error == Image::Error::BadFileData) return ImageFileCheck::Refuse(error, kFormat, source.why);
+    if (error == Image::Error::BadFileData && report.why.empty()) {
+        return ImageFileCheck::Refuse(report, error, "the PNG file is corrupt or cut short (libpng: %s)", source.why);
+    }
     return error;
 }
 

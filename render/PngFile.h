@@ -4,7 +4,7 @@
 // scaled to 8 bits, interlaced pictures are put together. A cut or corrupt file (a bad checksum
 // included) fails as bad data, with libpng's reason logged.
 
-#include "render/Image.h"
+#include "render/ImageFileCheck.h"
 
 #include <cstdint>
 
@@ -12,10 +12,10 @@ namespace GAME {
 
 class PngFile {
 public:
-    // Decodes into image as luminance, RGB or RGBA (whichever holds the file's samples);
-    // fileBits is the file's bit depth times its samples per pixel (the depth of the index for a
-    // palettised file).
-    static Image::Error Read(const uint8_t* data, uint32_t size, Image& image, uint32_t& fileBits);
+    // Decodes into image as luminance, RGB or RGBA (whichever holds the file's samples); the
+    // file bits reported are the file's bit depth times its samples per pixel (the depth of the
+    // index for a palettised file).
+    static Image::Error Read(const uint8_t* data, uint32_t size, Image& image, ImageFileCheck::Report& report);
 };
 
 }  // namespace GAME

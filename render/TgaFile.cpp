@@ -11,8 +11,6 @@ namespace GAME {
 
 namespace {
 
-constexpr const char* kFormat = "TGA";
-
 // Image types; run-length encoded forms add 8.
 constexpr uint8_t kColourMapped = 1;
 constexpr uint8_t kTrueColour = 2;
@@ -27,13 +25,21 @@ constexpr uint8_t kRightToLeft = 0x10;
 // pixel count less one.
 constexpr uint8_t kRepeat = 0x80;
 
-Image::Format FormatOfBytes(uint32_t bytes) {
-    return bytes == 4 ? Image::Format::RGBA : bytes == 3 ? Image::Format::RGB : Image::Format::Luminance;
+// A 15- or 16-bit colour (x R5 G5 B5, little-endian) as bytes B, G, R like the wider ones.
+void ExpandColour16(const uint8_t* in, uint8_t* out) {
+    const uint32_t colour = uint32_t(in[0]) | uint32_t(in[1]) << 8;
+    for (uint32_t c = 0; c < 3; ++c) out[c] = uint8_t(((colour >> (5 * c) & 0x1F) * 255u + 15u) / 31u);
 }
+
+Image::Format FormatOfBytes(uint32_t bytes) {
+    return bytes == 4 ? Image::Format::RGBA : bytes == 1 ? Image::Format::Luminance : Image::Format::RGB;
+}
+
+bool IsColourDepth(uint8_t bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 
 }  // namespace
 
-Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, uint32_t& fileBits) {
+Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, ImageFileCheck::Report& report) {
     BinaryReader reader(data, size);
     const uint8_t idLength = reader.ReadUInt8();
     const uint8_t mapType = reader.ReadUInt8();
@@ -46,24 +52,32 @@ Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, uin
     const uint16_t height = reader.ReadUInt16();
     const uint8_t bits = reader.ReadUInt8();
     const uint8_t descriptor = reader.ReadUInt8();
-    if (reader.Failed()) return ImageFileCheck::Refuse(Image::Error::BadFileData, kFormat, "the header is cut short");
+    if (reader.Failed()) {
+        return ImageFileCheck::Refuse(report, Image::Error::BadFileData, "the TGA header is cut short");
+    }
 
     const uint8_t kind = uint8_t(imageType & ~kRunLength);
     const bool runLength = (imageType & kRunLength) != 0;
     bool known = mapType <= 1;
     switch (kind) {
         case kColourMapped:
-            known = known && mapType == 1 && bits == 8 && (mapBits == 24 || mapBits == 32) && mapLength != 0;
+            known = known && mapType == 1 && bits == 8 && IsColourDepth(mapBits) && mapLength != 0;
             break;
-        case kTrueColour: known = known && (bits == 24 || bits == 32); break;
+        case kTrueColour: known = known && IsColourDepth(bits); break;
         case kGrey: known = known && bits == 8; break;
         default: known = false; break;
     }
     if (!known) {
-        return ImageFileCheck::Refuse(Image::Error::FormatNotSupported, kFormat,
-                                      "not a colour-mapped, true-colour or grey picture of a depth that is read");
+        // TGA files have no signature: this may be no TGA file at all.
+        return ImageFileCheck::Refuse(
+            report, Image::Error::FormatNotSupported,
+            "without a PNG, JPEG or BMP signature it was read as TGA, and a TGA picture of image type %u, colour "
+            "map type %u (%u bits), %u bits per pixel is not read; the TGA forms read are colour-mapped (8-bit "
+            "indices into 15, 16, 24 or 32-bit colours), true-colour (15, 16, 24 or 32 bits) and grey (8 bits), "
+            "uncompressed or run-length encoded",
+            imageType, mapType, mapBits, bits);
     }
-    const Image::Error sizeError = ImageFileCheck::CheckSize(kFormat, width, height);
+    const Image::Error sizeError = ImageFileCheck::CheckSize(report, "TGA", width, height);
     if (sizeError != Image::Error::None) return sizeError;
 
     // A colour map may come with any picture; only colour-mapped pictures use it.
@@ -71,16 +85,24 @@ Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, uin
     reader.Skip(idLength);
     const uint8_t* map = reader.GetCursor();
     if (mapType == 1) reader.Skip(uint32_t(mapLength) * mapEntryBytes);
-    if (reader.Failed()) return ImageFileCheck::Refuse(Image::Error::BadFileData, kFormat, "the colour map is cut short");
+    if (reader.Failed()) {
+        return ImageFileCheck::Refuse(report, Image::Error::BadFileData, "the TGA colour map is cut short");
+    }
 
-    const uint32_t storedBytes = bits / 8u;
-    const uint32_t pixelBytes = kind == kColourMapped ? mapEntryBytes : storedBytes;
-    if (!image.Create(width, height, FormatOfBytes(pixelBytes))) return Image::Error::OutOfMemory;
-    // Stored colours are B, G, R (, A); an index is looked up in the map first.
+    const uint32_t storedBytes = (bits + 7u) / 8u;
+    const uint32_t colourBytes = kind == kColourMapped ? mapEntryBytes : storedBytes;
+    if (!image.Create(width, height, FormatOfBytes(colourBytes))) return Image::Error::OutOfMemory;
+    const uint32_t pixelBytes = image.GetBitsPerPixel() / 8;
+    // Stored colours are B, G, R (, A) or 16 bits; an index is looked up in the map first.
     auto convert = [&](const uint8_t* in, uint8_t* out) {
         if (kind == kColourMapped) {
             if (in[0] < mapStart || in[0] - mapStart >= mapLength) return false;
             in = map + size_t(in[0] - mapStart) * mapEntryBytes;
+        }
+        uint8_t wide[3];
+        if (colourBytes == 2) {
+            ExpandColour16(in, wide);
+            in = wide;
         }
         if (pixelBytes == 1) {
             out[0] = in[0];
@@ -107,19 +129,20 @@ Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, uin
         }
         const uint8_t* stored = reader.GetCursor();
         if (!reader.Skip(uint32_t((repeat ? 1 : run) * storedBytes))) {
-            return ImageFileCheck::Refuse(Image::Error::BadFileData, kFormat, "the pixels are cut short");
+            return ImageFileCheck::Refuse(report, Image::Error::BadFileData, "the TGA pixels are cut short");
         }
         for (size_t i = 0; i < run; ++i) {
             if (!convert(stored + (repeat ? 0 : i * storedBytes), pixels + (done + i) * pixelBytes)) {
-                return ImageFileCheck::Refuse(Image::Error::BadFileData, kFormat,
-                                              "a colour index lies outside the colour map");
+                return ImageFileCheck::Refuse(report, Image::Error::BadFileData,
+                                              "a TGA colour index lies outside the colour map of %u colours from %u",
+                                              mapLength, mapStart);
             }
         }
         done += run;
     }
     if ((descriptor & kTopFirst) == 0) image.FlipVertically();
     if ((descriptor & kRightToLeft) != 0) image.FlipHorizontally();
-    fileBits = bits;
+    report.fileBits = kind == kColourMapped ? bits : image.GetBitsPerPixel();
     return Image::Error::None;
 }
 

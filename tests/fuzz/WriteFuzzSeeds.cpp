@@ -105,6 +105,18 @@ Image Pattern(Image::Format format, bool runs) {
     return image;
 }
 
+// A picture of at most 16 colours (of two with twoColours) with runs of one colour and stretches of
+// unequal ones, for the small palettes and the run-length forms.
+Image FewColours(bool twoColours) {
+    Image image;
+    image.Create(9, 7, Image::Format::RGB);
+    for (uint32_t i = 0; i < 63; ++i) {
+        const uint32_t index = i % 16 < 6 ? 0 : i * 5 % (twoColours ? 2 : 13);
+        for (uint32_t c = 0; c < 3; ++c) image.GetBuffer()[i * 3 + c] = uint8_t(index * 19 + c * 83);
+    }
+    return image;
+}
+
 void AddImages(Corpus& corpus) {
     using test::MakeBmp;
     using test::MakePng;
@@ -120,7 +132,16 @@ void AddImages(Corpus& corpus) {
     corpus.Add("fuzz_image", "grey.tga", MakeTga(grey, {.rightToLeft = true}));
     corpus.Add("fuzz_image", "24-bit.bmp", MakeBmp(rgb, {}));
     corpus.Add("fuzz_image", "32-bit-v5-masks.bmp", MakeBmp(rgba, {.headerBytes = 124, .masks = true}));
-    corpus.Add("fuzz_image", "palettised.bmp", MakeBmp(rgb, {.palettised = true, .topFirst = true}));
+    corpus.Add("fuzz_image", "palettised.bmp", MakeBmp(rgb, {.indexBits = 8, .topFirst = true}));
+    const Image few = FewColours(false);
+    corpus.Add("fuzz_image", "1-bit-core.bmp", MakeBmp(FewColours(true), {.headerBytes = 12, .indexBits = 1}));
+    corpus.Add("fuzz_image", "4-bit.bmp", MakeBmp(few, {.indexBits = 4}));
+    corpus.Add("fuzz_image", "rle8-v5.bmp", MakeBmp(few, {.headerBytes = 124, .indexBits = 8, .runLength = true}));
+    corpus.Add("fuzz_image", "rle4.bmp", MakeBmp(few, {.indexBits = 4, .runLength = true}));
+    corpus.Add("fuzz_image", "16-bit-565.bmp", MakeBmp(rgb, {.sixteenBits = true, .masks = true}));
+    corpus.Add("fuzz_image", "16-bit.tga", MakeTga(rgb, {.runLength = true, .sixteenBits = true}));
+    corpus.Add("fuzz_image", "colour-mapped-16-bit.tga", MakeTga(few, {.colourMapped = true, .sixteenBits = true}));
+    corpus.Add("fuzz_image", "cmyk.jpg", test::MakeCmykJpeg(rgba, true));
     corpus.Add("fuzz_image", "rgb.png", MakePng(rgb, {}));
     corpus.Add("fuzz_image", "palettised-alpha.png", MakePng(rgba, {.palettised = true}));
     corpus.Add("fuzz_image", "grey-16-bit-interlaced.png", MakePng(grey, {.sixteenBits = true, .interlaced = true}));

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -188,6 +189,39 @@ Image MakeRuns(Image::Format format) {
     return image;
 }
 
+// A picture of few colours (16 distinct ones at most), one hexadecimal digit a pixel naming its
+// colour, rows top first: for the 1 and 4-bit palettes and the run-length forms.
+Image FromIndices(std::initializer_list<const char*> rows) {
+    const uint32_t width = uint32_t(std::strlen(*rows.begin()));
+    Image image;
+    EXPECT_TRUE(image.Create(width, uint32_t(rows.size()), Image::Format::RGB));
+    uint8_t* out = image.GetBuffer();
+    for (const char* row : rows) {
+        for (uint32_t x = 0; x < width; ++x, out += 3) {
+            const uint32_t index = uint32_t(std::stoul(std::string(1, row[x]), nullptr, 16));
+            const uint8_t colour[3] = {uint8_t(index * 16), uint8_t(255 - index * 9), uint8_t(index * 37 % 251)};
+            std::memcpy(out, colour, 3);
+        }
+    }
+    return image;
+}
+
+// Runs of one colour, a stretch of 13 unequal ones, pairs and singles, across 13 (odd) columns.
+Image MakeFewColours() {
+    return FromIndices({"0000000000000", "0123456789abc", "0112223333445", "fe0f0ffffffe1"});
+}
+
+// The image with each channel at the nearest of the levels of a channel of so many bits (R, G,
+// B), as a 16-bit file holds it: a 5-bit level k reads as k x 255 / 31, rounded.
+Image AtLevels(Image image, const uint32_t (&bits)[3]) {
+    for (uint32_t i = 0; i < image.GetWidth() * image.GetHeight() * 3; ++i) {
+        const double largest = double((1u << bits[i % 3]) - 1u);
+        const double level = std::round(image.GetBuffer()[i] * largest / 255.0);
+        image.GetBuffer()[i] = uint8_t(std::lround(level * 255.0 / largest));
+    }
+    return image;
+}
+
 // Each form each reader takes decodes to the pixels it was made from, top row first. The width
 // of 5 pads BMP rows.
 TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
@@ -196,6 +230,17 @@ TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
     const Image grey = Converted(rgb, Image::Format::Luminance);
     const Image runs = MakeRuns(Image::Format::RGBA);
     const Image greyRuns = Converted(MakeRuns(Image::Format::RGB), Image::Format::Luminance);
+    const Image twoColours = FromIndices({"0110100111010", "1111111111111", "0000000000001"});
+    const Image fewColours = MakeFewColours();
+    // Every 5-bit level of red and blue, every 6-bit one of green (the pattern's 0-250 red, 0-150
+    // green and 0-29 blue would leave most untried).
+    Image wideRgb = MakePattern(16, 4, Image::Format::RGB);
+    for (uint32_t i = 0; i < 64; ++i) {
+        const uint8_t colour[3] = {uint8_t(i % 32 * 255 / 31), uint8_t(i * 255 / 63), uint8_t((31 - i % 32) * 8)};
+        std::memcpy(wideRgb.GetBuffer() + i * 3, colour, 3);
+    }
+    const Image levels555 = AtLevels(wideRgb, {5, 5, 5});
+    const Image levels565 = AtLevels(wideRgb, {5, 6, 5});
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -213,11 +258,27 @@ TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
         {"BMP 24 bits", MakeBmp(rgb, {}), rgb},
         {"BMP 24 bits, V5 header", MakeBmp(rgb, {.headerBytes = 124}), rgb},
         {"BMP 24 bits, top first", MakeBmp(rgb, {.topFirst = true}), rgb},
-        {"BMP 8 bits", MakeBmp(rgb, {.palettised = true}), rgb},
+        {"BMP 8 bits", MakeBmp(rgb, {.indexBits = 8}), rgb},
         {"BMP 32 bits", MakeBmp(rgba, {}), rgba},
         {"BMP 32 bits, masks after the header", MakeBmp(rgba, {.masks = true}), rgba},
         {"BMP 32 bits, V4 header with masks", MakeBmp(rgba, {.headerBytes = 108, .masks = true}), rgba},
         {"BMP 32 bits, V5 header with masks", MakeBmp(rgba, {.headerBytes = 124, .masks = true}), rgba},
+        {"BMP 1 bit", MakeBmp(twoColours, {.indexBits = 1}), twoColours},
+        {"BMP 1 bit, core header", MakeBmp(twoColours, {.headerBytes = 12, .indexBits = 1}), twoColours},
+        {"BMP 4 bits", MakeBmp(fewColours, {.indexBits = 4, .topFirst = true}), fewColours},
+        {"BMP 4 bits, core header", MakeBmp(fewColours, {.headerBytes = 12, .indexBits = 4}), fewColours},
+        {"BMP 8 bits, core header", MakeBmp(rgb, {.headerBytes = 12, .indexBits = 8}), rgb},
+        {"BMP 24 bits, core header", MakeBmp(rgb, {.headerBytes = 12}), rgb},
+        {"BMP RLE8", MakeBmp(fewColours, {.indexBits = 8, .runLength = true}), fewColours},
+        {"BMP RLE8, V5 header", MakeBmp(rgb, {.headerBytes = 124, .indexBits = 8, .runLength = true}), rgb},
+        {"BMP RLE4", MakeBmp(fewColours, {.indexBits = 4, .runLength = true}), fewColours},
+        {"BMP 16 bits, 5-5-5", MakeBmp(wideRgb, {.sixteenBits = true}), levels555},
+        {"BMP 16 bits, 5-6-5 masks", MakeBmp(wideRgb, {.sixteenBits = true, .masks = true}), levels565},
+        {"BMP 16 bits, V5 header with 5-6-5 masks",
+         MakeBmp(wideRgb, {.headerBytes = 124, .sixteenBits = true, .masks = true}), levels565},
+        {"TGA 16 bits", MakeTga(wideRgb, {.sixteenBits = true}), levels555},
+        {"TGA colour-mapped 16 bits, run-length",
+         MakeTga(wideRgb, {.colourMapped = true, .runLength = true, .sixteenBits = true}), levels555},
         {"PNG grey", MakePng(grey, {}), grey},
         {"PNG RGB", MakePng(rgb, {}), rgb},
         {"PNG RGBA, interlaced", MakePng(rgba, {.interlaced = true}), rgba},
@@ -233,11 +294,16 @@ TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
             << test.name;
         EXPECT_TRUE(SamePixels(image, test.expected)) << test.name;
     }
+    // Channels of 5 and 6 bits are scaled and rounded, not cut: 5-bit 16 is 132, 6-bit 32 is 130.
+    Image image;
+    const std::vector<uint8_t> sixteen = MakeBmp(wideRgb, {.sixteenBits = true, .masks = true});
+    ASSERT_EQ(image.Load(sixteen.data(), uint32_t(sixteen.size()), Image::Format::RGB), Image::Error::None);
+    EXPECT_EQ(Pixel(image, 0, 2), (std::vector<uint8_t>{0, 130, 247}));
+    EXPECT_EQ(Pixel(image, 0, 1), (std::vector<uint8_t>{132, 65, 123}));
     // A 32-bit BMP whose fourth bytes are all 0 holds no alpha.
     Image clear = rgba;
     for (uint32_t i = 3; i < 5 * 3 * 4; i += 4) clear.GetBuffer()[i] = 0;
     const std::vector<uint8_t> bmp = MakeBmp(clear, {});
-    Image image;
     ASSERT_EQ(image.Load(bmp.data(), uint32_t(bmp.size()), Image::Format::None), Image::Error::None);
     EXPECT_EQ(Pixel(image, 4, 2), (std::vector<uint8_t>{40, 40, 6, 255}));
 }
@@ -256,7 +322,10 @@ TEST(ImageTest, FormatsFollowTheFileOrTheWish) {
         {MakeTga(greyColours, {.colourMapped = true}), Image::Format::Luminance},
         {MakeBmp(rgb, {.headerBytes = 124}), Image::Format::RGB},
         {MakeBmp(rgba, {.headerBytes = 124, .masks = true}), Image::Format::RGBA},
-        {MakeBmp(greyColours, {.palettised = true}), Image::Format::Luminance},
+        {MakeBmp(greyColours, {.indexBits = 8}), Image::Format::Luminance},
+        {MakeBmp(greyColours, {.indexBits = 4, .runLength = true}), Image::Format::Luminance},
+        {MakeBmp(rgb, {.sixteenBits = true}), Image::Format::RGB},
+        {MakeTga(rgb, {.sixteenBits = true}), Image::Format::RGB},
         {MakePng(rgb, {}), Image::Format::RGB},
         {MakePng(rgba, {}), Image::Format::RGBA},
         {MakePng(greyColours, {.palettised = true}), Image::Format::Luminance},
@@ -281,7 +350,7 @@ TEST(ImageTest, FormatsFollowTheFileOrTheWish) {
     ASSERT_EQ(image.Load(files[0].bytes.data(), uint32_t(files[0].bytes.size()), Image::Format::RGBA),
               Image::Error::None);
     EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{10, 20, 2, 255}));
-    ASSERT_EQ(image.Load(files[9].bytes.data(), uint32_t(files[9].bytes.size()), Image::Format::RGBA),
+    ASSERT_EQ(image.Load(files[12].bytes.data(), uint32_t(files[12].bytes.size()), Image::Format::RGBA),
               Image::Error::None);
     EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{15, 15, 15, 255}));
 }
@@ -300,28 +369,36 @@ TEST(ImageTest, HostileFilesAreRefusedByMeaning) {
     const std::vector<uint8_t> crash = ReadBytes(GAME_IMAGE_CORPUS_DIRECTORY "/crash-palette-tga");
     ASSERT_FALSE(crash.empty());
     EXPECT_EQ(load(crash), Image::Error::BadFileData);
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "a colour index lies outside the colour map"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "a TGA colour index lies outside the colour map"));
 
     const Image rgb = MakePattern(4, 4, Image::Format::RGB);
     std::vector<uint8_t> tga = MakeTga(rgb, {.colourMapped = true, .mapStart = 2});
     tga[tga.size() - 1] = 1;  // below the map's first index
     EXPECT_EQ(load(tga), Image::Error::BadFileData);
     tga = MakeTga(rgb, {});
-    tga[16] = 16;  // 16-bit colours are not read
+    tga[16] = 12;  // 12-bit colours are not read
     EXPECT_EQ(load(tga), Image::Error::FormatNotSupported);
     tga = MakeTga(rgb, {});
     tga[13] = 0x20;  // 8196 wide
     EXPECT_EQ(load(tga), Image::Error::FormatNotSupported);
     EXPECT_EQ(load(std::vector<uint8_t>(200, 0x5A)), Image::Error::FormatNotSupported);
 
-    std::vector<uint8_t> bmp = MakeBmp(rgb, {.palettised = true});
+    std::vector<uint8_t> bmp = MakeBmp(rgb, {.indexBits = 8});
     bmp.back() = 200;  // past the 16 palette entries
     EXPECT_EQ(load(bmp), Image::Error::BadFileData);
     bmp = MakeBmp(rgb, {});
     bmp[21] = 0x31;  // a width of about 822 million
     EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
+    for (const uint8_t compression : {1, 4, 5}) {  // 24 bits run-length encoded, a JPEG or a PNG inside
+        bmp = MakeBmp(rgb, {});
+        bmp[30] = compression;
+        EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported) << int(compression);
+    }
+    bmp = MakeBmp(rgb, {.indexBits = 4, .runLength = true});
+    bmp[28] = 8;  // RLE4 with 8-bit indices
+    EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
     bmp = MakeBmp(rgb, {});
-    bmp[30] = 1;  // run-length encoded
+    bmp[14] = 16;  // a header between the core one and the information one
     EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
     bmp = MakeBmp(MakePattern(4, 4, Image::Format::RGBA), {.masks = true});
     bmp[56] = 0x01;  // a red mask of two runs: 0x000100FF
@@ -340,6 +417,166 @@ TEST(ImageTest, HostileFilesAreRefusedByMeaning) {
     EXPECT_EQ(load(jpeg), Image::Error::BadFileData);
 }
 
+// An 8-bit run-length BMP of 4 x 3 pixels and three colours (0 grey, 1 red, 2 blue), its codes
+// as given.
+std::vector<uint8_t> MakeRunLengthBmp(std::initializer_list<uint8_t> codes) {
+    BinaryWriter writer;
+    const uint32_t pixelOffset = 14 + 40 + 3 * 4;
+    writer.Write(uint8_t('B'));
+    writer.Write(uint8_t('M'));
+    writer.Write(uint32_t(pixelOffset + codes.size()));
+    writer.Write(uint32_t(0));
+    writer.Write(pixelOffset);
+    writer.Write(uint32_t(40));
+    writer.Write(int32_t(4));
+    writer.Write(int32_t(3));
+    writer.Write(uint16_t(1));
+    writer.Write(uint16_t(8));
+    writer.Write(uint32_t(1));  // RLE8
+    writer.Write(uint32_t(codes.size()));
+    writer.Write(uint32_t(2835));
+    writer.Write(uint32_t(2835));
+    writer.Write(uint32_t(3));
+    writer.Write(uint32_t(0));
+    for (const uint32_t colour : {0x00808080u, 0x00FF0000u, 0x000000FFu}) writer.Write(colour);  // B, G, R, 0
+    for (const uint8_t code : codes) writer.Write(code);
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
+
+// Run-length codes that move on skip pixels (which take the first colour), runs are cut at the
+// picture's edge, and a picture needs its end code; a file a common tool wrote reads as it shows.
+TEST(ImageTest, RunLengthBmpsSkipClipAndEnd) {
+    LogCapture log;
+    const std::vector<uint8_t> bmp = MakeRunLengthBmp({
+        3, 1, 0, 0,  // bottom row: three red, then the end of the line
+        0, 2, 2, 1,  // a move 2 right and 1 up, over the middle row, to the top row's third pixel
+        6, 2,        // six blue: two fit
+        0, 1,        // the end
+    });
+    Image image;
+    ASSERT_EQ(image.Load(bmp.data(), uint32_t(bmp.size()), Image::Format::RGB), Image::Error::None);
+    const std::vector<uint8_t> grey{128, 128, 128}, red{255, 0, 0}, blue{0, 0, 255};
+    const std::vector<uint8_t> expected[3][4] = {
+        {grey, grey, blue, blue}, {grey, grey, grey, grey}, {red, red, red, grey}};
+    for (uint32_t y = 0; y < 3; ++y) {
+        for (uint32_t x = 0; x < 4; ++x) EXPECT_EQ(Pixel(image, x, y), expected[y][x]) << x << ", " << y;
+    }
+    // A move 1 right and 1 up, then stored indices, an odd count padded to a whole word.
+    const std::vector<uint8_t> stored = MakeRunLengthBmp({0, 2, 1, 1, 0, 3, 1, 2, 1, 0, 0, 1});
+    ASSERT_EQ(image.Load(stored.data(), uint32_t(stored.size()), Image::Format::RGB), Image::Error::None);
+    const std::vector<uint8_t> middle[4] = {grey, red, blue, red};
+    for (uint32_t x = 0; x < 4; ++x) {
+        EXPECT_EQ(Pixel(image, x, 1), middle[x]) << x;
+        EXPECT_EQ(Pixel(image, x, 2), grey) << x;
+    }
+    // Without its end code the picture is cut short.
+    ASSERT_EQ(image.Load(stored.data(), uint32_t(stored.size() - 2), Image::Format::RGB), Image::Error::BadFileData);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "the BMP RLE8 pixels are cut short"));
+    // An index past the three colours.
+    const std::vector<uint8_t> outside = MakeRunLengthBmp({2, 3, 0, 1});
+    EXPECT_EQ(image.Load(outside.data(), uint32_t(outside.size()), Image::Format::RGB), Image::Error::BadFileData);
+
+    // An 8-bit picture as ImageMagick writes it by default: run-length encoded, V5 header.
+    const std::vector<uint8_t> written = ReadBytes(GAME_IMAGE_CORPUS_DIRECTORY "/regression-rle8-v5-header.bmp");
+    ASSERT_EQ(image.Load(written.data(), uint32_t(written.size()), Image::Format::None), Image::Error::None);
+    EXPECT_EQ(image.GetFormat(), Image::Format::Luminance);  // palettised
+    ASSERT_EQ(image.Load(written.data(), uint32_t(written.size()), Image::Format::RGB), Image::Error::None);
+    ASSERT_EQ(image.GetWidth(), 30u);
+    ASSERT_EQ(image.GetHeight(), 18u);
+    EXPECT_EQ(Pixel(image, 0, 0), (std::vector<uint8_t>{107, 198, 90}));
+    EXPECT_EQ(Pixel(image, 29, 0), (std::vector<uint8_t>{135, 165, 101}));
+    EXPECT_EQ(Pixel(image, 0, 17), (std::vector<uint8_t>{135, 13, 83}));
+    EXPECT_EQ(Pixel(image, 29, 17), (std::vector<uint8_t>{26, 56, 40}));
+    EXPECT_EQ(Pixel(image, 15, 9), (std::vector<uint8_t>{88, 50, 42}));
+    uint64_t sum = 0;
+    for (uint32_t i = 0; i < 30 * 18 * 3; ++i) sum += image.GetBuffer()[i];
+    EXPECT_EQ(sum, 116266u);
+}
+
+// CMYK files become RGB, whether their inks are stored inverted (with the Adobe marker) or not.
+TEST(ImageTest, CmykJpegsBecomeRgb) {
+    // Four 8 x 8 blocks of C, M, Y, K: red, half black, cyan and no ink.
+    Image inks;
+    ASSERT_TRUE(inks.Create(16, 16, Image::Format::RGBA));
+    const uint8_t blocks[4][4] = {{0, 255, 255, 0}, {0, 0, 0, 128}, {255, 0, 0, 0}, {0, 0, 0, 0}};
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 16; ++x) {
+            std::memcpy(inks.GetBuffer() + (y * 16 + x) * 4, blocks[y / 8 * 2 + x / 8], 4);
+        }
+    }
+    const int expected[4][3] = {{255, 0, 0}, {127, 127, 127}, {0, 255, 255}, {255, 255, 255}};
+    for (const bool adobe : {true, false}) {
+        const std::vector<uint8_t> jpeg = MakeCmykJpeg(inks, adobe);
+        Image image;
+        ASSERT_EQ(image.Load(jpeg.data(), uint32_t(jpeg.size()), Image::Format::None), Image::Error::None) << adobe;
+        ASSERT_EQ(image.GetFormat(), Image::Format::RGB);
+        for (uint32_t block = 0; block < 4; ++block) {
+            const std::vector<uint8_t> pixel = Pixel(image, block % 2 * 8 + 3, block / 2 * 8 + 4);
+            for (uint32_t c = 0; c < 3; ++c) {
+                EXPECT_NEAR(pixel[c], expected[block][c], 2) << adobe << " block " << block << " channel " << c;
+            }
+        }
+    }
+}
+
+// One line for each refusal: the file, what it holds, and what is read.
+TEST(ImageTest, RefusalsNameTheFileWhatItHoldsAndWhatIsRead) {
+    TempDirectory directory;
+    const auto refusal = [&directory](const std::string& name, std::vector<uint8_t> bytes) {
+        const std::string path = directory.Join(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        LogCapture log;
+        Image image;
+        EXPECT_NE(image.Load(path.c_str(), Image::Format::None), Image::Error::None) << name;
+        const std::vector<LogCapture::Line> lines = log.Lines();
+        EXPECT_EQ(lines.size(), 1u) << name;
+        const std::string line = lines.empty() ? "" : lines[0].text;
+        EXPECT_NE(line.find("\"" + path + "\" cannot be loaded: "), std::string::npos) << line;
+        return line;
+    };
+    std::vector<uint8_t> dds(128, 0);
+    std::memcpy(dds.data(), "DDS ", 4);
+    std::string line = refusal("Texture.dds", dds);
+    EXPECT_NE(line.find("it is a DDS texture"), std::string::npos) << line;
+    EXPECT_NE(line.find("the pictures read are TGA, BMP, PNG and JPEG files"), std::string::npos) << line;
+
+    const Image rgb = MakePattern(8, 8, Image::Format::RGB);
+    std::vector<uint8_t> bmp = MakeBmp(rgb, {});
+    bmp[30] = 4;
+    line = refusal("Jpeg.bmp", bmp);
+    EXPECT_NE(line.find("24 bits per pixel, a JPEG picture inside (compression 4), is not read"), std::string::npos)
+        << line;
+    EXPECT_NE(line.find("the BMP forms read are"), std::string::npos) << line;
+
+    std::vector<uint8_t> tga = MakeTga(rgb, {});
+    tga[16] = 12;
+    line = refusal("Twelve.tga", tga);
+    EXPECT_NE(line.find("12 bits per pixel is not read; the TGA forms read are"), std::string::npos) << line;
+
+    // Cut in its scan, and in its tables.
+    const std::vector<uint8_t> jpeg = Jpeg(MakePattern(32, 32, Image::Format::RGB));
+    for (const size_t size : {jpeg.size() * 3 / 4, size_t(200)}) {
+        line = refusal("Cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + ptrdiff_t(size)));
+        EXPECT_NE(line.find("the JPEG file is cut short (libjpeg: Premature end of JPEG file)"), std::string::npos)
+            << line;
+    }
+
+    std::vector<uint8_t> png = MakePng(rgb, {});
+    png.resize(png.size() - 30);
+    line = refusal("Cut.png", png);
+    EXPECT_NE(line.find("the PNG file is corrupt or cut short"), std::string::npos) << line;
+
+    line = refusal("Tiny.tga", std::vector<uint8_t>(5, 1));
+    EXPECT_NE(line.find("too short for any picture file"), std::string::npos) << line;
+
+    // Data in memory is named by its length.
+    LogCapture log;
+    Image image;
+    EXPECT_EQ(image.Load(dds.data(), uint32_t(dds.size()), Image::Format::None), Image::Error::FormatNotSupported);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Image: 128 bytes in memory cannot be loaded: it is a DDS texture"));
+}
+
 // Cut anywhere, a file fails: bad data once the reader has what it needs to know its kind.
 TEST(ImageTest, CutFilesFailAtEveryLength) {
     LogCapture log;
@@ -350,9 +587,14 @@ TEST(ImageTest, CutFilesFailAtEveryLength) {
         MakeTga(MakeRuns(Image::Format::RGB), {.runLength = true}),
         MakeTga(rgba, {.colourMapped = true}),
         MakeBmp(rgba, {.headerBytes = 124, .masks = true}),
-        MakeBmp(rgb, {.palettised = true}),
+        MakeBmp(rgb, {.indexBits = 8}),
+        MakeBmp(MakeFewColours(), {.indexBits = 8, .runLength = true}),
+        MakeBmp(MakeFewColours(), {.indexBits = 4, .runLength = true}),
+        MakeBmp(rgb, {.sixteenBits = true, .masks = true}),
+        MakeTga(rgb, {.colourMapped = true, .sixteenBits = true}),
         MakePng(rgba, {.interlaced = true}),
         Jpeg(rgb),
+        MakeCmykJpeg(rgba, true),
     };
     for (const std::vector<uint8_t>& file : files) {
         Image image;

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <limits>
+#include <fstream>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -23,12 +24,19 @@ namespace {
 constexpr const char* kFormatWhitelist = "matroska";
 constexpr const char* kCodecWhitelist = "ffv1,mpeg4";
 constexpr const char* kProtocolWhitelist = "file";
+constexpr AVCodecID kCodecsPlayed[] = {AV_CODEC_ID_FFV1, AV_CODEC_ID_MPEG4};
+constexpr const char* kPlayed = "the videos played are Matroska files of FFV1 or MPEG-4 part 2 video";
 
 // Pictures larger than this are refused (a header can claim any size).
 constexpr int kMaxSide = 4096;
 // Packets read for one frame before the file counts as broken: a stream that never yields a
 // picture ends instead of hanging the caller.
 constexpr int kMaxPacketsPerFrame = 4096;
+// The bytes of a refused file's start that tell its container.
+constexpr int kProbeBytes = 4096;
+// A stream ends early when it stops short of the end its file declares by more than this and
+// more than two frames: containers round their durations, and a sound track may run on a little.
+constexpr double kEarlyEndSeconds = 0.1;
 
 std::string ErrorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -36,11 +44,54 @@ std::string ErrorText(int error) {
     return text;
 }
 
+// The container a file's first bytes show, for a refusal; null when none is recognised.
+const AVInputFormat* ProbeContainer(const char* fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    std::vector<uint8_t> bytes(kProbeBytes + AVPROBE_PADDING_SIZE, 0);  // the padding stays zero
+    in.read(reinterpret_cast<char*>(bytes.data()), kProbeBytes);
+    AVProbeData probe = {};
+    probe.filename = fileName;
+    probe.buf = bytes.data();
+    probe.buf_size = static_cast<int>(in.gcount());
+    return probe.buf_size > 0 ? av_probe_input_format(&probe, 1) : nullptr;
+}
+
+bool IsPlayed(AVCodecID codec) {
+    return std::find(std::begin(kCodecsPlayed), std::end(kCodecsPlayed), codec) != std::end(kCodecsPlayed);
+}
+
+// The video track played: of those in a codec played, the one marked default, else the largest
+// picture. -1 when there is none; found then lists the video tracks there are.
+int ChooseStream(const AVFormatContext* format, std::string& found) {
+    int best = -1;
+    int64_t bestScore = -1;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream* stream = format->streams[i];
+        const AVCodecParameters* parameters = stream->codecpar;
+        if (parameters->codec_type != AVMEDIA_TYPE_VIDEO || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            continue;
+        }
+        found += (found.empty() ? "" : ", ") + std::string(avcodec_get_name(parameters->codec_id)) + " " +
+                 std::to_string(parameters->width) + " x " + std::to_string(parameters->height);
+        if (!IsPlayed(parameters->codec_id) || avcodec_find_decoder(parameters->codec_id) == nullptr) {
+            continue;
+        }
+        const int64_t area = int64_t(std::max(parameters->width, 0)) * std::max(parameters->height, 0);
+        const int64_t score = area + ((stream->disposition & AV_DISPOSITION_DEFAULT) ? int64_t(1) << 40 : 0);
+        if (score > bestScore) {
+            best = static_cast<int>(i);
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
 using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
 struct VideoDecoder::State {
+    std::string fileName;
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     AVFrame* frame = nullptr;
@@ -49,12 +100,30 @@ struct VideoDecoder::State {
     int stream = -1;
     int width = 0;
     int height = 0;
-    double frameSeconds = 1.0 / 25.0;
-    uint32_t frameCount = 0;
+    double timeBase = 0.0;             // seconds a timestamp tick; 0 when the stream gives none
+    double frameSeconds = 1.0 / 25.0;  // the average frame time
+    double declaredEnd = 0.0;          // seconds from timestamp 0 to the end the file declares; 0 unknown
+    uint32_t estimatedFrames = 0;      // the count the file declares, else one from its duration
     uint32_t currentFrame = 1;
-    bool drained = false;  // the decoder has been told the stream ended
+    uint32_t decodedFrames = 0;
+    bool drained = false;     // the decoder has been told the stream ended
+    bool streamOver = false;  // no frame is left
+    bool cutLogged = false;   // a read error has said the file ends early
     bool ended = false;
     std::vector<uint32_t> pixels;  // the last decoded frame, 0xAARRGGBB, rows top first
+
+    // The next frame, decoded ahead into frame (to learn its time), and when it is due.
+    bool pending = false;
+    double pendingTime = 0.0;
+    // The latest frame taken from the stream: its time and how long it shows. A frame without a
+    // timestamp follows it; the last one's showing ends the video.
+    bool anyFrame = false;
+    double latestTime = 0.0;
+    double latestDuration = 0.0;
+    // Timestamps count from the first frame that has one: its ticks and its time.
+    bool stamped = false;
+    double originTicks = 0.0;
+    double originTime = 0.0;
 
     // The clock: started by the first IsFrameDue, held while paused.
     bool started = false;
@@ -75,8 +144,8 @@ struct VideoDecoder::State {
         return std::chrono::duration<double>(now - start).count();
     }
 
-    // Ends the video at the frames decoded so far (a cut file, or an unknown count).
-    void EndStream() { frameCount = currentFrame - 1; }
+    // When the last frame's showing ends.
+    double EndTime() const { return anyFrame ? latestTime + latestDuration : 0.0; }
 
     // Receives the next picture, feeding packets as the codec asks. False at the end or on error.
     bool Receive() {
@@ -89,7 +158,9 @@ struct VideoDecoder::State {
                 return false;
             }
             if (result != AVERROR(EAGAIN)) {
-                Log(LogPriority::Error, "Video: cannot decode frame %u (%s)", currentFrame, ErrorText(result).c_str());
+                Log(LogPriority::Error, "Video: \"%s\": frame %u cannot be decoded (%s)", fileName.c_str(),
+                    decodedFrames + 1, ErrorText(result).c_str());
+                cutLogged = true;
                 return false;
             }
             if (drained) {
@@ -98,8 +169,9 @@ struct VideoDecoder::State {
             result = av_read_frame(format, packet);
             if (result < 0) {
                 if (result != AVERROR_EOF) {
-                    Log(LogPriority::Warning, "Video: the file ends early at frame %u (%s)", currentFrame,
-                        ErrorText(result).c_str());
+                    Log(LogPriority::Warning, "Video: \"%s\" ends early, at frame %u (%s)", fileName.c_str(),
+                        decodedFrames + 1, ErrorText(result).c_str());
+                    cutLogged = true;
                 }
                 drained = true;
                 avcodec_send_packet(codec, nullptr);
@@ -109,61 +181,134 @@ struct VideoDecoder::State {
                 result = avcodec_send_packet(codec, packet);
                 if (result < 0 && result != AVERROR(EAGAIN)) {
                     // One damaged packet: its picture is lost; later ones may still decode.
-                    Log(LogPriority::Warning, "Video: damaged packet before frame %u (%s)", currentFrame,
-                        ErrorText(result).c_str());
+                    Log(LogPriority::Warning, "Video: \"%s\": a damaged packet before frame %u (%s)", fileName.c_str(),
+                        decodedFrames + 1, ErrorText(result).c_str());
                 }
             }
             av_packet_unref(packet);
         }
-        Log(LogPriority::Error, "Video: no picture in %d packets before frame %u", kMaxPacketsPerFrame, currentFrame);
+        Log(LogPriority::Error, "Video: \"%s\": no picture in %d packets before frame %u", fileName.c_str(),
+            kMaxPacketsPerFrame, decodedFrames + 1);
         return false;
+    }
+
+    // Decodes the next frame ahead and times it, unless it already is. False when the stream has
+    // no frame left.
+    bool Peek() {
+        if (pending) {
+            return true;
+        }
+        if (streamOver) {
+            return false;
+        }
+        if (!Receive()) {
+            streamOver = true;
+            OnStreamEnd();
+            return false;
+        }
+        // Shown after the latest frame, at its timestamp when it has one; never before the latest
+        // (a damaged stream may step back).
+        double time = anyFrame ? latestTime + latestDuration : 0.0;
+        const int64_t stamp = frame->best_effort_timestamp;
+        if (stamp != AV_NOPTS_VALUE && timeBase > 0.0) {
+            if (!stamped) {
+                stamped = true;
+                originTicks = static_cast<double>(stamp);
+                originTime = time;
+            }
+            time = std::max(originTime + (static_cast<double>(stamp) - originTicks) * timeBase,
+                            anyFrame ? latestTime : 0.0);
+        }
+        const double duration = static_cast<double>(frame->pkt_duration) * timeBase;
+        latestTime = time;
+        latestDuration = duration > 0.0 ? duration : frameSeconds;
+        anyFrame = true;
+        pendingTime = time;
+        pending = true;
+        return true;
+    }
+
+    // The stream has ended: an end well short of the one the file declares is logged.
+    void OnStreamEnd() {
+        if (cutLogged) {
+            return;
+        }
+        // Measured, like the declared end, from timestamp 0.
+        const double end = EndTime() + (stamped ? originTicks * timeBase - originTime : 0.0);
+        const double slack = std::max(kEarlyEndSeconds, 2.0 * frameSeconds);
+        if (declaredEnd > 0.0 && end < declaredEnd - slack) {
+            Log(LogPriority::Warning,
+                "Video: \"%s\" ends early, after %u frames and %.2f s of the %.2f s it declares: the file is cut "
+                "short or damaged",
+                fileName.c_str(), decodedFrames, end, declaredEnd);
+        }
     }
 };
 
 std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
     auto state = std::make_unique<State>();
+    state->fileName = fileName != nullptr ? fileName : "";
+    const char* name = state->fileName.c_str();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "format_whitelist", kFormatWhitelist, 0);
     av_dict_set(&options, "codec_whitelist", kCodecWhitelist, 0);
     av_dict_set(&options, "protocol_whitelist", kProtocolWhitelist, 0);
-    int result = avformat_open_input(&state->format, fileName, nullptr, &options);
+    int result = avformat_open_input(&state->format, name, nullptr, &options);
     av_dict_free(&options);
     if (result < 0) {
-        Log(LogPriority::Error, "Video: cannot open \"%s\" (%s)", fileName, ErrorText(result).c_str());
+        // A file there that is not opened says what it is, when its container is known.
+        const AVInputFormat* container = result != AVERROR(ENOENT) ? ProbeContainer(name) : nullptr;
+        if (container != nullptr && std::strstr(container->name, kFormatWhitelist) == nullptr) {
+            Log(LogPriority::Error, "Video: \"%s\" is refused: it is %s (%s); %s", name,
+                container->long_name != nullptr ? container->long_name : container->name, container->name, kPlayed);
+        } else if (result == AVERROR(ENOENT)) {
+            Log(LogPriority::Error, "Video: \"%s\" cannot be opened (%s)", name, ErrorText(result).c_str());
+        } else {
+            Log(LogPriority::Error, "Video: \"%s\" cannot be opened (%s); %s", name, ErrorText(result).c_str(),
+                kPlayed);
+        }
         return nullptr;
     }
     result = avformat_find_stream_info(state->format, nullptr);
     if (result < 0) {
-        Log(LogPriority::Error, "Video: cannot read \"%s\" (%s)", fileName, ErrorText(result).c_str());
+        Log(LogPriority::Error, "Video: \"%s\" cannot be read (%s)", name, ErrorText(result).c_str());
         return nullptr;
     }
-    const AVCodec* decoder = nullptr;
-    state->stream = av_find_best_stream(state->format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (state->stream < 0 || decoder == nullptr) {
-        Log(LogPriority::Error, "Video: \"%s\" has no picture of a kind the engine plays", fileName);
+    std::string found;
+    state->stream = ChooseStream(state->format, found);
+    if (state->stream < 0) {
+        Log(LogPriority::Error, "Video: \"%s\" is refused: it holds %s; %s", name,
+            found.empty() ? "no video" : ("video of " + found).c_str(), kPlayed);
         return nullptr;
     }
     const AVStream* stream = state->format->streams[state->stream];
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     state->codec = avcodec_alloc_context3(decoder);
     if (state->codec == nullptr || avcodec_parameters_to_context(state->codec, stream->codecpar) < 0) {
-        Log(LogPriority::Error, "Video: cannot set up the decoder for \"%s\"", fileName);
+        Log(LogPriority::Error, "Video: \"%s\": the decoder cannot be set up", name);
         return nullptr;
     }
     state->codec->thread_count = 1;
+    state->codec->pkt_timebase = stream->time_base;
     AVDictionary* codecOptions = nullptr;
     av_dict_set(&codecOptions, "codec_whitelist", kCodecWhitelist, 0);
     result = avcodec_open2(state->codec, decoder, &codecOptions);
     av_dict_free(&codecOptions);
     if (result < 0) {
-        Log(LogPriority::Error, "Video: cannot open the decoder for \"%s\" (%s)", fileName, ErrorText(result).c_str());
+        Log(LogPriority::Error, "Video: \"%s\": the %s decoder cannot be opened (%s)", name, decoder->name,
+            ErrorText(result).c_str());
         return nullptr;
     }
     state->width = state->codec->width;
     state->height = state->codec->height;
-    if (state->width <= 0 || state->height <= 0 || state->width > kMaxSide || state->height > kMaxSide ||
-        state->codec->pix_fmt == AV_PIX_FMT_NONE) {
-        Log(LogPriority::Error, "Video: \"%s\" has an unusable picture size %d x %d", fileName, state->width,
-            state->height);
+    if (state->width <= 0 || state->height <= 0 || state->width > kMaxSide || state->height > kMaxSide) {
+        Log(LogPriority::Error, "Video: \"%s\" is refused: a picture of %d x %d (played are 1 to %d either way)", name,
+            state->width, state->height, kMaxSide);
+        return nullptr;
+    }
+    if (state->codec->pix_fmt == AV_PIX_FMT_NONE) {
+        Log(LogPriority::Error, "Video: \"%s\": no picture of its %s video decodes: the file is cut short or damaged",
+            name, decoder->name);
         return nullptr;
     }
     state->scaler = sws_getContext(state->width, state->height, state->codec->pix_fmt, state->width, state->height,
@@ -171,10 +316,13 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
     state->frame = av_frame_alloc();
     state->packet = av_packet_alloc();
     if (state->scaler == nullptr || state->frame == nullptr || state->packet == nullptr) {
-        Log(LogPriority::Error, "Video: cannot convert the pictures of \"%s\"", fileName);
+        Log(LogPriority::Error, "Video: \"%s\": its pictures cannot be converted", name);
         return nullptr;
     }
 
+    if (stream->time_base.num > 0 && stream->time_base.den > 0) {
+        state->timeBase = av_q2d(stream->time_base);
+    }
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream->r_frame_rate;
@@ -182,17 +330,20 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
     if (rate.num > 0 && rate.den > 0 && av_q2d(rate) <= 1000.0) {
         state->frameSeconds = 1.0 / av_q2d(rate);
     }
-    // The count from the header, else from the duration; unknown plays until the stream ends.
-    double count = 0.0;
-    if (stream->nb_frames > 0) {
-        count = static_cast<double>(stream->nb_frames);
-    } else if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
-        count = static_cast<double>(stream->duration) * av_q2d(stream->time_base) / state->frameSeconds;
+    // The end and the frame count the file declares; the count is estimated from the duration
+    // when it gives none. Matroska counts its duration from timestamp 0.
+    double duration = 0.0;
+    if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
+        duration = static_cast<double>(stream->duration) * state->timeBase;
+        const int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+        state->declaredEnd = static_cast<double>(first) * state->timeBase + duration;
     } else if (state->format->duration > 0) {
-        count = static_cast<double>(state->format->duration) / AV_TIME_BASE / state->frameSeconds;
+        duration = static_cast<double>(state->format->duration) / AV_TIME_BASE;
+        state->declaredEnd = duration;
     }
-    constexpr double kUnknown = static_cast<double>(std::numeric_limits<uint32_t>::max() - 1);
-    state->frameCount = count >= 1.0 && count < kUnknown ? static_cast<uint32_t>(count + 0.5) : uint32_t(kUnknown);
+    const double count =
+        stream->nb_frames > 0 ? static_cast<double>(stream->nb_frames) : duration / state->frameSeconds + 0.5;
+    state->estimatedFrames = count < 1e9 ? static_cast<uint32_t>(count) : 0;
     state->pixels.assign(static_cast<size_t>(state->width) * static_cast<size_t>(state->height), 0xFF000000u);
     return std::unique_ptr<VideoDecoder>(new VideoDecoder(std::move(state)));
 }
@@ -202,9 +353,18 @@ VideoDecoder::~VideoDecoder() = default;
 
 int VideoDecoder::GetWidth() const { return state_->width; }
 int VideoDecoder::GetHeight() const { return state_->height; }
-uint32_t VideoDecoder::GetFrameCount() const { return state_->frameCount; }
 uint32_t VideoDecoder::GetCurrentFrame() const { return state_->currentFrame; }
 bool VideoDecoder::HasEnded() const { return state_->ended; }
+
+uint32_t VideoDecoder::GetFrameCount() const {
+    const State& s = *state_;
+    return s.streamOver ? s.decodedFrames : std::max(s.estimatedFrames, s.decodedFrames + (s.pending ? 1u : 0u));
+}
+
+double VideoDecoder::GetFrameTime() {
+    State& s = *state_;
+    return s.Peek() ? s.pendingTime : s.EndTime();
+}
 
 bool VideoDecoder::IsFrameDue() {
     State& s = *state_;
@@ -216,22 +376,24 @@ bool VideoDecoder::IsFrameDue() {
         s.start = Clock::now();
         s.pausedAt = s.start;
     }
-    const bool due = s.Seconds() >= static_cast<double>(s.currentFrame - 1) * s.frameSeconds;
-    if (due && s.currentFrame > s.frameCount) {
-        s.ended = true;  // the last frame has had its time
+    const double due = GetFrameTime();
+    if (s.Seconds() < due) {
+        return false;
     }
-    return due && !s.ended;
+    if (s.pending) {
+        return true;
+    }
+    s.ended = true;  // no frame is left, and the last one has had its time
+    return false;
 }
 
 bool VideoDecoder::DecodeFrame() {
     State& s = *state_;
-    if (s.ended || s.currentFrame > s.frameCount) {
+    if (s.ended) {
         return false;
     }
-    if (!s.Receive()) {
-        // The current frame's time has come and there is none: the last one has had its time.
-        s.EndStream();
-        s.ended = true;
+    if (!s.Peek()) {
+        s.ended = true;  // a frame was asked for and there is none
         return false;
     }
     // A stream may change its picture mid-way; only pictures of the opened size are shown.
@@ -243,9 +405,12 @@ bool VideoDecoder::DecodeFrame() {
             pixel |= 0xFF000000u;  // pictures without alpha convert with an undefined fourth byte
         }
     } else {
-        Log(LogPriority::Warning, "Video: frame %u changes the picture format; it is skipped", s.currentFrame);
+        Log(LogPriority::Warning, "Video: \"%s\": frame %u changes the picture format; it is skipped",
+            s.fileName.c_str(), s.decodedFrames + 1);
     }
     av_frame_unref(s.frame);
+    s.pending = false;
+    ++s.decodedFrames;
     return true;
 }
 

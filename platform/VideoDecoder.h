@@ -7,10 +7,18 @@
 // Only the container and codecs the engine's videos use are opened (Matroska with FFV1, the
 // lossless codec the sample-data generator writes, or MPEG-4 part 2): every other demuxer and
 // decoder is refused before it reads a byte, which keeps the decoders a hostile file can reach
-// to the few the engine needs.
+// to the few the engine needs. Of a file's video tracks the one played is the best of those in
+// these codecs (the one marked default, else the largest picture); a refusal names the container
+// or the codecs found and those played.
+//
+// Each frame is shown at its own timestamp, counted from the first frame's, so videos of a
+// variable frame rate keep their pace; the last frame is shown for its own duration (as the file
+// gives it, else the average frame time). The video ends when its stream does, whatever count its
+// header declares. A stream that ends well before the duration its file declares is logged as
+// cut short, with the file's name.
 //
 // Frames are numbered from 1. The current frame is the next one to show; the video has ended once
-// the current frame has passed the frame count and the last frame's display time is over.
+// the stream has no frame left and the last frame's display time is over.
 
 #include <cstdint>
 #include <memory>
@@ -28,16 +36,20 @@ public:
 
     int GetWidth() const;
     int GetHeight() const;
-    // Frames the stream says it holds (from its header, else its duration and frame rate). A file
-    // cut short ends earlier: the count then drops to the frames actually decoded.
+    // Frames the video holds: the count its file declares (or one estimated from its duration and
+    // average frame rate), raised to the frames decoded so far; once the stream has ended,
+    // exactly the frames decoded.
     uint32_t GetFrameCount() const;
     uint32_t GetCurrentFrame() const;
     // True once the last frame has been shown for its time, or decoding failed.
     bool HasEnded() const;
 
-    // True when the current frame's time has come on the video's clock (or, past the last frame,
-    // when the last frame's time is over). The clock starts at the first call and stops while
-    // paused.
+    // Seconds from the first frame at which the current frame is due (decoding it ahead when it
+    // has not been); past the last frame, the time the last one's showing ends.
+    double GetFrameTime();
+    // True when the current frame's time has come on the video's clock (past the last frame,
+    // false, and the video ends once the last frame's time is over). The clock starts at the
+    // first call and stops while paused.
     bool IsFrameDue();
     // Decodes the current frame. False at the end of the stream or on a decoding error (logged);
     // the video has then ended.

@@ -60,6 +60,7 @@ bool Write(const std::string& path, const VideoFileDescription& description, con
     if (avformat_alloc_output_context2(&e.format, nullptr, "matroska", path.c_str()) < 0) {
         return false;
     }
+    e.format->flags |= AVFMT_FLAG_BITEXACT;  // no random identifiers: one video, one file
     const AVCodec* encoder = avcodec_find_encoder(AV_CODEC_ID_FFV1);
     AVStream* stream = encoder != nullptr ? avformat_new_stream(e.format, nullptr) : nullptr;
     e.codec = encoder != nullptr ? avcodec_alloc_context3(encoder) : nullptr;

@@ -27,6 +27,7 @@
 #include "support/ImageFiles.h"
 #include "support/RecordingDevice.h"
 #include "support/TempDirectory.h"
+#include "support/TestVideo.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/Water.h"
@@ -151,6 +152,13 @@ void AddImages(Corpus& corpus) {
         image->SaveJPG(path.c_str());
         corpus.Add("fuzz_image", image == &rgb ? "colour.jpg" : "grey.jpg", ReadFile(path));
     }
+}
+
+void AddVideo(Corpus& corpus) {
+    const test::TempDirectory directory;
+    const std::string path = directory.Join("clip.mkv");
+    test::WriteTestVideo(path);
+    corpus.Add("fuzz_video", "test-clip.mkv", ReadFile(path));
 }
 
 void AddAnimation(Corpus& corpus) {
@@ -496,6 +504,7 @@ int main(int argc, char** argv) {
     }
     Corpus corpus(argv[1]);
     AddImages(corpus);
+    AddVideo(corpus);
     AddAnimation(corpus);
     AddEffect(corpus);
     AddMeshInstanceState(corpus);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -230,6 +231,7 @@ TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
     const Image grey = Converted(rgb, Image::Format::Luminance);
     const Image runs = MakeRuns(Image::Format::RGBA);
     const Image greyRuns = Converted(MakeRuns(Image::Format::RGB), Image::Format::Luminance);
+    const Image column = MakePattern(1, 3, Image::Format::RGB);
     const Image twoColours = FromIndices({"0110100111010", "1111111111111", "0000000000001"});
     const Image fewColours = MakeFewColours();
     // Every 5-bit level of red and blue, every 6-bit one of green (the pattern's 0-250 red, 0-150
@@ -248,6 +250,7 @@ TEST(ImageTest, EveryFileFormDecodesToItsPixels) {
     };
     const Case cases[] = {
         {"TGA 24 bits", MakeTga(rgb, {}), rgb},
+        {"TGA 24 bits, one column", MakeTga(column, {}), column},
         {"TGA 32 bits, top first, right to left", MakeTga(rgba, {.topFirst = true, .rightToLeft = true}), rgba},
         {"TGA 32 bits, right to left", MakeTga(rgba, {.rightToLeft = true}), rgba},
         {"TGA run-length", MakeTga(runs, {.runLength = true}), runs},
@@ -495,16 +498,17 @@ TEST(ImageTest, RunLengthBmpsSkipClipAndEnd) {
 
 // CMYK files become RGB, whether their inks are stored inverted (with the Adobe marker) or not.
 TEST(ImageTest, CmykJpegsBecomeRgb) {
-    // Four 8 x 8 blocks of C, M, Y, K: red, half black, cyan and no ink.
+    // Four 8 x 8 blocks of C, M, Y, K: red, a dark orange, cyan and no ink.
     Image inks;
     ASSERT_TRUE(inks.Create(16, 16, Image::Format::RGBA));
-    const uint8_t blocks[4][4] = {{0, 255, 255, 0}, {0, 0, 0, 128}, {255, 0, 0, 0}, {0, 0, 0, 0}};
+    const uint8_t blocks[4][4] = {{0, 255, 255, 0}, {0, 128, 255, 64}, {255, 0, 0, 0}, {0, 0, 0, 0}};
     for (uint32_t y = 0; y < 16; ++y) {
         for (uint32_t x = 0; x < 16; ++x) {
             std::memcpy(inks.GetBuffer() + (y * 16 + x) * 4, blocks[y / 8 * 2 + x / 8], 4);
         }
     }
-    const int expected[4][3] = {{255, 0, 0}, {127, 127, 127}, {0, 255, 255}, {255, 255, 255}};
+    // Each ink's complement times black's: (255 - 128) x (255 - 64) / 255 = 95.1.
+    const int expected[4][3] = {{255, 0, 0}, {191, 95, 0}, {0, 255, 255}, {255, 255, 255}};
     for (const bool adobe : {true, false}) {
         const std::vector<uint8_t> jpeg = MakeCmykJpeg(inks, adobe);
         Image image;
@@ -566,6 +570,21 @@ TEST(ImageTest, RefusalsNameTheFileWhatItHoldsAndWhatIsRead) {
     png.resize(png.size() - 30);
     line = refusal("Cut.png", png);
     EXPECT_NE(line.find("the PNG file is corrupt or cut short"), std::string::npos) << line;
+
+    // libjpeg's own reason, when it gives up first.
+    std::vector<uint8_t> precision = Jpeg(rgb);
+    const uint8_t frameMarker[2] = {0xFF, 0xC0};
+    const auto frame = std::search(precision.begin(), precision.end(), frameMarker, frameMarker + 2);
+    ASSERT_NE(frame, precision.end());
+    frame[4] = 12;  // the sample precision
+    line = refusal("Twelve.jpg", precision);
+    EXPECT_NE(line.find("the JPEG data is corrupt (libjpeg: Unsupported JPEG data precision 12)"), std::string::npos)
+        << line;
+
+    std::vector<uint8_t> tex{'T', 'E', 'X', 1};
+    tex.resize(64, 0);
+    line = refusal("Texture.tex", tex);
+    EXPECT_NE(line.find("it is a TEX texture"), std::string::npos) << line;
 
     line = refusal("Tiny.tga", std::vector<uint8_t>(5, 1));
     EXPECT_NE(line.find("too short for any picture file"), std::string::npos) << line;

@@ -115,15 +115,13 @@ struct VideoDecoder::State {
     // The next frame, decoded ahead into frame (to learn its time), and when it is due.
     bool pending = false;
     double pendingTime = 0.0;
-    // The latest frame taken from the stream: its time and how long it shows. A frame without a
-    // timestamp follows it; the last one's showing ends the video.
+    // Frames taken from the stream, in seconds from timestamp 0: when the first is shown (the
+    // clock counts from it), and when the latest is and for how long. A frame without a timestamp
+    // follows the latest; the last one's showing ends the video.
     bool anyFrame = false;
+    double firstTime = 0.0;
     double latestTime = 0.0;
     double latestDuration = 0.0;
-    // Timestamps count from the first frame that has one: its ticks and its time.
-    bool stamped = false;
-    double originTicks = 0.0;
-    double originTime = 0.0;
 
     // The clock: started by the first IsFrameDue, held while paused.
     bool started = false;
@@ -144,8 +142,8 @@ struct VideoDecoder::State {
         return std::chrono::duration<double>(now - start).count();
     }
 
-    // When the last frame's showing ends.
-    double EndTime() const { return anyFrame ? latestTime + latestDuration : 0.0; }
+    // When the latest frame's showing ends, from timestamp 0.
+    double LatestEnd() const { return anyFrame ? latestTime + latestDuration : 0.0; }
 
     // Receives the next picture, feeding packets as the codec asks. False at the end or on error.
     bool Receive() {
@@ -206,24 +204,22 @@ struct VideoDecoder::State {
             OnStreamEnd();
             return false;
         }
-        // Shown after the latest frame, at its timestamp when it has one; never before the latest
-        // (a damaged stream may step back).
-        double time = anyFrame ? latestTime + latestDuration : 0.0;
+        // Shown at its timestamp, else when the latest frame's showing ends.
+        double time = LatestEnd();
         const int64_t stamp = frame->best_effort_timestamp;
         if (stamp != AV_NOPTS_VALUE && timeBase > 0.0) {
-            if (!stamped) {
-                stamped = true;
-                originTicks = static_cast<double>(stamp);
-                originTime = time;
-            }
-            time = std::max(originTime + (static_cast<double>(stamp) - originTicks) * timeBase,
-                            anyFrame ? latestTime : 0.0);
+            time = static_cast<double>(stamp) * timeBase;
+        }
+        if (anyFrame) {
+            time = std::max(time, latestTime);  // never before the latest: a damaged stream may step back
+        } else {
+            firstTime = time;
         }
         const double duration = static_cast<double>(frame->pkt_duration) * timeBase;
         latestTime = time;
         latestDuration = duration > 0.0 ? duration : frameSeconds;
         anyFrame = true;
-        pendingTime = time;
+        pendingTime = time - firstTime;
         pending = true;
         return true;
     }
@@ -233,8 +229,7 @@ struct VideoDecoder::State {
         if (cutLogged) {
             return;
         }
-        // Measured, like the declared end, from timestamp 0.
-        const double end = EndTime() + (stamped ? originTicks * timeBase - originTime : 0.0);
+        const double end = LatestEnd();
         const double slack = std::max(kEarlyEndSeconds, 2.0 * frameSeconds);
         if (declaredEnd > 0.0 && end < declaredEnd - slack) {
             Log(LogPriority::Warning,
@@ -330,19 +325,13 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
     if (rate.num > 0 && rate.den > 0 && av_q2d(rate) <= 1000.0) {
         state->frameSeconds = 1.0 / av_q2d(rate);
     }
-    // The end and the frame count the file declares; the count is estimated from the duration
-    // when it gives none. Matroska counts its duration from timestamp 0.
-    double duration = 0.0;
-    if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
-        duration = static_cast<double>(stream->duration) * state->timeBase;
-        const int64_t first = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-        state->declaredEnd = static_cast<double>(first) * state->timeBase + duration;
-    } else if (state->format->duration > 0) {
-        duration = static_cast<double>(state->format->duration) / AV_TIME_BASE;
-        state->declaredEnd = duration;
+    // The end the file declares (a Matroska file's duration runs from timestamp 0), and the frame
+    // count: the stream's, else estimated from that duration.
+    if (state->format->duration > 0) {
+        state->declaredEnd = static_cast<double>(state->format->duration) / AV_TIME_BASE;
     }
     const double count =
-        stream->nb_frames > 0 ? static_cast<double>(stream->nb_frames) : duration / state->frameSeconds + 0.5;
+        stream->nb_frames > 0 ? static_cast<double>(stream->nb_frames) : state->declaredEnd / state->frameSeconds + 0.5;
     state->estimatedFrames = count < 1e9 ? static_cast<uint32_t>(count) : 0;
     state->pixels.assign(static_cast<size_t>(state->width) * static_cast<size_t>(state->height), 0xFF000000u);
     return std::unique_ptr<VideoDecoder>(new VideoDecoder(std::move(state)));
@@ -363,7 +352,7 @@ uint32_t VideoDecoder::GetFrameCount() const {
 
 double VideoDecoder::GetFrameTime() {
     State& s = *state_;
-    return s.Peek() ? s.pendingTime : s.EndTime();
+    return s.Peek() ? s.pendingTime : s.LatestEnd() - s.firstTime;
 }
 
 bool VideoDecoder::IsFrameDue() {

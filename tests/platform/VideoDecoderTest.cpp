@@ -227,6 +227,21 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
         LogPriority::Error, "\"" + one + "\": no picture of its ffv1 video decodes: the file is cut short or damaged"));
 }
 
+TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
+    const std::string dot = directory.Join("Dot.mkv");
+    ASSERT_TRUE(
+        WriteVideoFile(dot, {1, 1, 2, 24}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
+    auto video = VideoDecoder::Open(dot.c_str());
+    ASSERT_NE(video, nullptr);
+    uint32_t pixel = 0;
+    for (uint32_t frame = 0; frame < 2; ++frame) {
+        ASSERT_TRUE(video->DecodeFrame());
+        video->CopyTo(&pixel, 4, 1);
+        EXPECT_EQ(pixel, TestVideoLeft(frame));
+        video->NextFrame();
+    }
+}
+
 TEST_F(VideoDecoderTest, CutAndGarbageFilesAreRefusedOrEndCleanly) {
     const std::vector<char> bytes = ReadBytes();
     ASSERT_GT(bytes.size(), 200u);

@@ -60,11 +60,11 @@ bool IsPlayed(AVCodecID codec) {
     return std::find(std::begin(kCodecsPlayed), std::end(kCodecsPlayed), codec) != std::end(kCodecsPlayed);
 }
 
-// The video track played: of those in a codec played, the one marked default, else the largest
-// picture. -1 when there is none; found then lists the video tracks there are.
+// The video track played: the largest picture among those in a codec played. -1 when there is
+// none; found then lists the video tracks there are.
 int ChooseStream(const AVFormatContext* format, std::string& found) {
     int best = -1;
-    int64_t bestScore = -1;
+    int64_t bestArea = -1;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream* stream = format->streams[i];
         const AVCodecParameters* parameters = stream->codecpar;
@@ -73,14 +73,11 @@ int ChooseStream(const AVFormatContext* format, std::string& found) {
         }
         found += (found.empty() ? "" : ", ") + std::string(avcodec_get_name(parameters->codec_id)) + " " +
                  std::to_string(parameters->width) + " x " + std::to_string(parameters->height);
-        if (!IsPlayed(parameters->codec_id) || avcodec_find_decoder(parameters->codec_id) == nullptr) {
-            continue;
-        }
-        const int64_t area = int64_t(std::max(parameters->width, 0)) * std::max(parameters->height, 0);
-        const int64_t score = area + ((stream->disposition & AV_DISPOSITION_DEFAULT) ? int64_t(1) << 40 : 0);
-        if (score > bestScore) {
+        const int64_t area = int64_t(parameters->width) * parameters->height;
+        if (IsPlayed(parameters->codec_id) && avcodec_find_decoder(parameters->codec_id) != nullptr &&
+            area > bestArea) {
             best = static_cast<int>(i);
-            bestScore = score;
+            bestArea = area;
         }
     }
     return best;

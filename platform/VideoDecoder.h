@@ -7,9 +7,8 @@
 // Only the container and codecs the engine's videos use are opened (Matroska with FFV1, the
 // lossless codec the sample-data generator writes, or MPEG-4 part 2): every other demuxer and
 // decoder is refused before it reads a byte, which keeps the decoders a hostile file can reach
-// to the few the engine needs. Of a file's video tracks the one played is the best of those in
-// these codecs (the one marked default, else the largest picture); a refusal names the container
-// or the codecs found and those played.
+// to the few the engine needs. Of a file's video tracks the one played is the largest picture in
+// these codecs; a refusal names the container or the codecs found and those played.
 //
 // Each frame is shown at its own timestamp, counted from the first frame's, so videos of a
 // variable frame rate keep their pace; the last frame is shown for its own duration (as the file

@@ -392,7 +392,8 @@ TEST(ImageTest, HostileFilesAreRefusedByMeaning) {
     bmp = MakeBmp(rgb, {});
     bmp[21] = 0x31;  // a width of about 822 million
     EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported);
-    for (const uint8_t compression : {1, 4, 5}) {  // 24 bits run-length encoded, a JPEG or a PNG inside
+    // 24 bits run-length encoded, a JPEG or a PNG inside.
+    for (const uint8_t compression : {uint8_t(1), uint8_t(4), uint8_t(5)}) {
         bmp = MakeBmp(rgb, {});
         bmp[30] = compression;
         EXPECT_EQ(load(bmp), Image::Error::FormatNotSupported) << int(compression);

@@ -181,8 +181,9 @@ void GraphicsCanvas::SetClippingRect(const Rect& rect, bool clampToCanvas) {
 }
 
 void GraphicsCanvas::ClearClippingRect() {
-    const Rect whole(0.0f, 0.0f, float(device_.GetWidth()), float(device_.GetHeight()));
-    device_.SetScissorRect(&whole);
+    // No limit at all: a rectangle the size of the back buffer would cut draws and clears into
+    // larger targets (shadow maps) to their corner.
+    device_.SetScissorRect(nullptr);
 }
 
 void GraphicsCanvas::SetClippingPlane(uint32_t index, const Plane& plane) { device_.SetClipPlane(index, plane); }

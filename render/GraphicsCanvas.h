@@ -130,7 +130,7 @@ public:
     // Limits drawing to the rectangle: as given, or moved by the canvas origin and cut to the
     // canvas size (never below zero) when clamped.
     void SetClippingRect(const Rect& rect, bool clampToCanvas);
-    // The limit becomes the whole back buffer.
+    // No limit: draws and clears cover whole targets, larger ones than the back buffer too.
     void ClearClippingRect();
     void SetClippingPlane(uint32_t index, const Plane& plane);
     void ClearClippingPlane(uint32_t index) { device_.ClearClipPlane(index); }

@@ -91,6 +91,17 @@ TEST_F(CanvasPixelTest, ClippingCutsTextAndRectangles) {
     Canvas().ClearClippingRect();
     Text(Rect(60.0f, 50.0f, 0.0f, 0.0f), "x", XAlignment::Left, YAlignment::Top);
     EXPECT_EQ(At(60, 51), kWhite);
+
+    // Without a clipping rectangle a target larger than the back buffer is cleared whole.
+    RenderSurface* large =
+        Canvas().CreateTextureSurface(256, 256, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    ASSERT_NE(large, nullptr);
+    Canvas().ClearRenderSurface(large, Color(1.0f, 1.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
+    Canvas().SetTargetSurface(nullptr);
+    std::vector<uint32_t> texels(256 * 256);
+    ASSERT_TRUE(large->ReadPixels(texels.data(), 256, 256, RenderTextureFormat::RGBA));
+    EXPECT_EQ(texels[200 * 256 + 250], kWhite);
+    Canvas().DestroySurface(large);
 }
 
 TEST_F(CanvasPixelTest, ShadowsFallDownAndRightInTranslucentBlack) {

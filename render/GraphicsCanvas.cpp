@@ -336,7 +336,9 @@ RenderSurface* GraphicsCanvas::BlurSurface(RenderSurface* source, float strength
     }
     RenderSurface* const tall = CreateTemporaryTextureSurface(width, height / 2, kEffectColor, kEffectDepth);
     RenderSurface* const result = CreateTemporaryTextureSurface(width / 2, height / 2, kEffectColor, kEffectDepth);
-    if (tall != nullptr && result != nullptr && BeginFilterStyle(kNormalStyle)) {
+    // The pooled result holds what an earlier user left in it until the passes have run.
+    const bool blurred = tall != nullptr && result != nullptr && BeginFilterStyle(kNormalStyle);
+    if (blurred) {
         RenderBlurPass(source, tall, RenderBlendFactor::Zero, weights, vertical);
         RenderBlurPass(tall, result, RenderBlendFactor::Zero, weights, horizontal);
         filterShader_->End();
@@ -345,7 +347,7 @@ RenderSurface* GraphicsCanvas::BlurSurface(RenderSurface* source, float strength
     device_.SetViewport(oldViewport);
     device_.SetVertexShader(nullptr);
     device_.SetPixelShader(nullptr);
-    return result;
+    return blurred ? result : nullptr;
 }
 
 RenderSurface* GraphicsCanvas::BlurFrameBuffer(unsigned width, unsigned height, const Rect& region) {

@@ -180,7 +180,8 @@ public:
                         const float weights[8], const Vec2 offsets[8]);
     // The source blurred vertically, then horizontally, into a temporary surface of half its width
     // and height; its texels are strength times the weighted sums. Target, viewport and programs
-    // are put back (programs off). Null without a source texture or a temporary surface.
+    // are put back (programs off). Null when the passes could not run: no source texture, no
+    // temporary surface, or no "normal" style in the filter shader.
     RenderSurface* BlurSurface(RenderSurface* source, float strength);
     // The region of the target surface stretched into a width x height temporary surface and
     // blurred (so the result is half that size).

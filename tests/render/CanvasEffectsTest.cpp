@@ -6,6 +6,7 @@
 
 #include "SampleData.h"
 #include "render/GraphicsCanvas.h"
+#include "render/ShaderFileWriter.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
 
@@ -83,6 +84,17 @@ TEST_F(CanvasEffectsTest, BlurSpreadsABrightTexelEvenlyAndKeepsItsEnergy) {
     }
     // The result has a quarter of the texels; each carries four source texels' worth.
     EXPECT_NEAR(total * 4, 4 * 255, 4 * 255 / 10);
+}
+
+TEST_F(CanvasEffectsTest, WithoutTheBlurStyleThereIsNoBlurredSurface) {
+    // A filter shader of another style only: the passes cannot run, and the pooled surface that
+    // would have been returned holds whatever was drawn into it before.
+    ShaderFileSection section;
+    section.styles = {{"extractHot", 0, {}}};
+    bed.WriteFile(GraphicsCanvas::kFilterShader, sample::MakeShaderFile(section));
+    Fill(Rect(62.0f, 30.0f, 2.0f, 2.0f), Color(1.0f, 1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(Canvas().BlurFrameBuffer(kWidth, kHeight, Rect(0.0f, 0.0f, float(kWidth), float(kHeight))), nullptr);
+    EXPECT_EQ(Canvas().GetTargetSurface(), Canvas().GetPrimarySurface());
 }
 
 TEST_F(CanvasEffectsTest, GlowBrightensOnlyAroundBrightParts) {

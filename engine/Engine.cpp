@@ -24,6 +24,7 @@
 #include "network/StandAloneConnectionManager.h"
 #include "pathing/PathFinder.h"
 #include "physics/PhysicsEngine.h"
+#include "render/DebugRenderManager.h"
 #include "render/Display.h"
 #include "render/GraphicsEngine.h"
 #include "render/InputDevice.h"
@@ -228,6 +229,8 @@ void Engine::StartInput(void* window) {
 void Engine::StartDisplay(bool debugWidgets) {
     display_ = std::make_unique<Display>();
     graphicsEngine_->SetDisplay(display_.get());
+    // Debug text is drawn only once the debug renderer has a font.
+    Singleton<DebugRenderManager>::Get()->SetFont(graphicsEngine_->GetDefaultFont());
     if (!debugWidgets) return;
     // First, so that it stays in front and sees every draw call of the frame.
     renderDebugger_ = std::make_unique<RenderDebugger>();
@@ -347,6 +350,8 @@ void Engine::DestroyManagers() {
     Singleton<PathFinder>::Destroy();
     DecalTypeMgr::Destroy();  // after the world, whose levels hold decal types
     inputDevice_.reset();
+    // With the font it was handed and the requests still queued.
+    Singleton<DebugRenderManager>::Destroy();
     Singleton<EditorFilter>::Destroy();
     Singleton<UniqueIdMap>::Destroy();
 }

@@ -9,17 +9,19 @@
 // connection, and the log files. The object
 // manager, the unique id map and the other managers are singletons that it destroys at shutdown.
 //
-// Initialize, in order: creates the HTML and XML log files; names the calling thread
-// "Main Thread" and records it as the main thread; sets the localization language from the
-// options; creates the graphics engine and its render device for the window and settings; makes
-// the log categories "Engine" and "Graphics"; starts game time, paused; creates the record store
-// over the file system and hands it to the object manager; creates the resource loader and starts
-// its thread; initializes the graphics engine over the loader; creates the input device for the
-// window unless input is suppressed (one that cannot start is logged, and the engine runs
-// without input); makes the display, hands it to the graphics engine and, unless input is
-// suppressed, puts the statistics widget on it; creates the sound manager and hands the jukebox the ambiance manager to call back; makes the stand-alone connection manager active, so the engine starts offline; unpauses game time (the start-up does not count
-// as play) and resets the frame timer. A graphics engine that cannot start is fatal (FatalError
-// with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
+// Initialize, in order: creates the HTML and XML log files; names the calling thread "Main Thread"
+// and records it as the main thread; sets the localization language from the options; creates the
+// graphics engine and its render device for the window and settings; makes the log categories
+// "Engine" and "Graphics"; starts game time, paused; creates the record store over the file system
+// and hands it to the object manager; creates the resource loader and starts its thread;
+// initializes the graphics engine over the loader; creates the input device for the window unless
+// input is suppressed (one that cannot start is logged, and the engine runs without input); makes
+// the display, hands it to the graphics engine and, unless input is suppressed, puts the statistics
+// widget on it; hands the debug renderer the graphics engine's default font for its text; creates
+// the sound manager and hands the jukebox the ambiance manager to call back; makes the stand-alone
+// connection manager active, so the engine starts offline; unpauses game time (the start-up does
+// not count as play) and resets the frame timer. A graphics engine that cannot start is fatal
+// (FatalError with the localized "tagGraphicsDeviceError" or "tagGraphicsEngineError").
 //
 // Update, in order, on the main thread: advances game time, counts the frame and measures it
 // (GetUpdateTime); with updateWorld, steps the physics around the viewer (UpdatePhysics) and
@@ -38,12 +40,13 @@
 // Shutdown, in order: stops the resource loader thread; shuts down networking; unloads the world
 // (its regions, levels and entities) and stops the level loading thread and the fog-of-war saving
 // thread (which writes what it was handed first); destroys the jukebox, the path finder, the input
-// device, the editor filter and the unique id map; takes the display from the graphics engine and
-// destroys it with the statistics widget; deletes every object pending destruction and logs the
-// objects never destroyed; releases the object manager; has every registered reset object release
-// its device resources (PreDeviceReset) and forgets it; releases sound, the graphics engine (then
-// unloads the render device libraries), the resource loader and the record store; deletes the
-// installed map-chunk callbacks and the remaining singletons; closes the log files last.
+// device, the debug renderer (with its font), the editor filter and the unique id map; takes the
+// display from the graphics engine and destroys it with the statistics widget; deletes every object
+// pending destruction and logs the objects never destroyed; releases the object manager; has every
+// registered reset object release its device resources (PreDeviceReset) and forgets it; releases
+// sound, the graphics engine (then unloads the render device libraries), the resource loader and
+// the record store; deletes the installed map-chunk callbacks and the remaining singletons; closes
+// the log files last.
 //
 // Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
 // gEngine->Log, and the destructor puts back the sink it replaced. The base Log writes nothing: a

@@ -9,8 +9,9 @@
 //   is locked. Flush runs on the main thread, which draws.
 // - Requests without a region do nothing, except screen text, which has no region. A null region
 //   given to a request with a region means geometry in the camera region's own frame.
-// - Text needs a font (SetFont): text queued before there is one is not drawn. Text is drawn in
-//   the engine's utility font style; world text behind the camera is not drawn.
+// - Text needs a font (SetFont; the engine hands its renderer the graphics engine's default font
+//   at start-up): text queued before there is one is not drawn. Text is drawn in the engine's
+//   utility font style; world text behind the camera is not drawn.
 // - Every item but a line with its own shader draws with the graphics engine's basic shader.
 
 #include "core/Color.h"

@@ -8,6 +8,7 @@
 #include "core/Coords.h"
 #include "core/Frustum.h"
 #include "core/OBBox.h"
+#include "core/Singleton.h"
 #include "core/Sphere.h"
 #include "render/Camera.h"
 #include "render/GraphicsCanvas.h"
@@ -183,6 +184,22 @@ TEST_F(DebugRenderManagerTest, TextNeedsAFontAndAPlaceInFrontOfTheCamera) {
     EXPECT_EQ(bed.FindDrawn(kBlack),
               (std::vector<int>{72, 29, 72 + 2 * BlockFont::kGlyphWidth, 29 + BlockFont::kGlyphHeight}));
     bed.Graphics().UnloadFont(font);
+}
+
+// The engine's own debug renderer writes world text from the start: the engine hands it its
+// default font, and takes it back (with the renderer) at shutdown.
+TEST_F(DebugRenderManagerTest, TheRunningEnginesRendererDrawsWorldText) {
+    ASSERT_TRUE(Singleton<DebugRenderManager>::HasInstantiated());
+    DebugRenderManager& engines = *Singleton<DebugRenderManager>::Get();
+    Region region(nullptr, 0, "region", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+    // (-2, 1, 5) in front of the camera: 8 pixels right of and 4 above the centre.
+    engines.RenderText("ab", &region, Vec3(-2.0f, 1.0f, 5.0f), kRed);
+    engines.Flush(bed.Canvas(), &region, camera, kWhole);
+    EXPECT_EQ(bed.FindDrawn(kBlack),
+              (std::vector<int>{72, 29, 72 + 2 * BlockFont::kGlyphWidth, 29 + BlockFont::kGlyphHeight}));
+    EXPECT_EQ(At(72, 29), Rgba(255, 0, 0));
+    bed.GetEngine().Shutdown();
+    EXPECT_FALSE(Singleton<DebugRenderManager>::HasInstantiated());
 }
 
 }  // namespace

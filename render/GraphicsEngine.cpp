@@ -215,6 +215,7 @@ bool GraphicsEngine::Initialize(void* window, const GraphicsEngineSettings& /*se
 
     Log(LogPriority::Info, "%s", device_->GetDescription());
     canvas_ = std::make_unique<GraphicsCanvas>(*device_, primarySurface_, this);
+    CreateSceneResources();
     defaultFont_ = LoadFont(kDefaultFont);
 
     GraphicsSwitches& on = switches_;
@@ -352,6 +353,8 @@ void GraphicsEngine::UpdateFromOptions() {
 
     static constexpr unsigned kTargetSizes[3][2] = {{512, 256}, {1024, 512}, {2048, 1024}};
     const int shadowQuality = std::clamp(options->GetQuality(Quality::shadowQuality), 0, 2);
+    const bool newSizes =
+        targetSizes_[0] != kTargetSizes[shadowQuality][0] || targetSizes_[1] != kTargetSizes[shadowQuality][1];
     targetSizes_[0] = kTargetSizes[shadowQuality][0];
     targetSizes_[1] = kTargetSizes[shadowQuality][1];
 
@@ -359,7 +362,12 @@ void GraphicsEngine::UpdateFromOptions() {
     SetTextureReduction(kReductionForQuality[std::clamp(options->GetQuality(Quality::textureQuality), 0, 2)]);
 
     const int detailLevel = options->GetQuality(Quality::detailLevel);
-    SetGeneration(GetGenerationForDetail(detailLevel));
+    const RenderGenerationId generation = GetGenerationForDetail(detailLevel);
+    if (generation != GetGenerationId()) {
+        SetGeneration(generation);  // remakes the targets
+    } else if (newSizes) {
+        CreateNormalRendererTargets();
+    }
     switches_.lowQualityLighting = switches_.lowQualityTerrain = detailLevel == 0;
 
     const RenderDeviceSettings settings = GetSettingsFromOptions(settings_);
@@ -611,6 +619,7 @@ void GraphicsEngine::SetGeneration(RenderGenerationId generation) {
     }
     if (textureManager_ != nullptr) textureManager_->ReloadAllResources(false);
     if (canvas_ != nullptr) canvas_->SetDefaultState();
+    CreateNormalRendererTargets();
 }
 
 void GraphicsEngine::SetGeneration(const char* name) { SetGeneration(RenderDevice::GetGenerationForName(name)); }
@@ -690,6 +699,7 @@ void GraphicsEngine::ForceDeviceReset() {
 void GraphicsEngine::PreDeviceReset() {
     if (device_ == nullptr) return;
     ReloadAllResources(true);
+    DestroyNormalRendererTargets();
     if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->PreDeviceReset();
     if (canvas_ != nullptr) canvas_->PreDeviceReset();
     DestroySharedTextures();
@@ -703,6 +713,7 @@ void GraphicsEngine::PostDeviceReset() {
     if (primarySurface_ != nullptr) {
         if (canvas_ != nullptr) canvas_->SetPrimarySurface(primarySurface_);
         CreateSharedTextures();
+        CreateNormalRendererTargets();
         if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->PostDeviceReset();
     }
 }

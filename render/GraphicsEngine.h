@@ -132,9 +132,10 @@ public:
     // False (logged, except when the library does not load) when there is no device or surface.
     bool CreateDevice(void* window, const GraphicsEngineSettings& settings);
     // Makes the resource managers over the loader (which must outlive the engine): textures, fonts,
-    // shaders and meshes with the budget keeper, then animations without it. Then the canvas,
-    // the default font, the shared textures, the basic shaders and the basic vertex declaration,
-    // and takes the options. After CreateDevice succeeded.
+    // shaders and meshes with the budget keeper, then animations without it. Then the canvas, the
+    // scene and shadow-map renderers' shared resources, the default font, the shared textures, the
+    // basic shaders and the basic vertex declaration, and takes the options. After CreateDevice
+    // succeeded.
     bool Initialize(void* window, const GraphicsEngineSettings& settings, ResourceLoader* loader);
     // Once a frame: the video-memory budget, the options, and the interface frame between the
     // canvas's BeginFrame and EndFrame: with a display, a device that is not lost and renderDisplay,
@@ -146,7 +147,8 @@ public:
 
     // Applies the options: reflections, normal-renderer target sizes, texture reduction, the
     // effective generation, low-quality switches, device settings (a change resets the device)
-    // and gamma. Every frame.
+    // and gamma. Every frame. New target sizes remake the normal renderer's targets (as does a new
+    // generation).
     void UpdateFromOptions();
     // Writes the defaults for this hardware (generation, video memory, card) into the options.
     void SetOptionsToDefaults(Options* options);
@@ -214,7 +216,8 @@ public:
     // The effective generation: the device's, lowered by the detail level.
     RenderGenerationId GetGenerationId() const { return generation_.load(); }
     const char* GetGenerationName() const;
-    // A change reloads shaders and meshes (at once), then textures (queued).
+    // A change reloads shaders and meshes (at once), then textures (queued), and remakes the
+    // normal renderer's targets.
     void SetGeneration(RenderGenerationId generation);
     void SetGeneration(const char* name);
     // GeForce3 1, GeForce4 3, GeForce5 5, GeForce6 6, Radeon9000 5, R200 4, otherwise 0.
@@ -297,9 +300,11 @@ public:
     // Resets the device with the current settings.
     void ForceDeviceReset();
     // Before the device resets: every resource is loaded again (while the device is lost they
-    // wait), then the canvas's, the shared textures' and the primary surface's device objects go.
+    // wait), then the normal renderer's targets, the canvas's, the shared textures' and the
+    // primary surface's device objects go.
     void PreDeviceReset();
-    // After the reset: the primary surface and the shared textures are made again.
+    // After the reset: the primary surface, the shared textures and the normal renderer's targets
+    // are made again.
     void PostDeviceReset();
     // Hands the primary surface to the device to show, unless the device is lost.
     void PresentSurface();
@@ -330,9 +335,16 @@ protected:
 private:
     // Makes the scene resources' managers (defined in scene/GraphicsEngineScene.cpp).
     void CreateSceneManagers(ResourceLoader& loader);
+    // Makes what the scene and shadow-map renderers share (shaders, textures) unless it is there
+    // (defined there too).
+    void CreateSceneResources();
     // Releases what the scene renderers share (render targets, shaders, textures) while the
     // canvas and managers still exist (defined there too).
     void DestroySceneResources();
+    // The normal renderer's shared render targets: made (again) at the target sizes for the
+    // canvas, or released (defined there too).
+    void CreateNormalRendererTargets();
+    void DestroyNormalRendererTargets();
     // A row of the directory reduction table.
     struct DirectoryReduction {
         std::string path;  // normalised

@@ -30,6 +30,17 @@ void GraphicsEngine::CreateSceneManagers(ResourceLoader& loader) {
     animationManager_ = std::make_unique<ResourceManager<GraphicsAnim>>(loader);
 }
 
+void GraphicsEngine::CreateSceneResources() {
+    GraphicsSceneRenderer::CreateResources(*this);
+    GraphicsShadowMapRenderer::CreateResources(*this);
+}
+
+void GraphicsEngine::CreateNormalRendererTargets() {
+    GraphicsNormalRenderer::CreateRenderTargets(*this, targetSizes_[0], targetSizes_[1]);
+}
+
+void GraphicsEngine::DestroyNormalRendererTargets() { GraphicsNormalRenderer::DestroyRenderTargets(*this); }
+
 void GraphicsEngine::DestroySceneResources() {
     GraphicsNormalRenderer::DestroyRenderTargets(*this);
     GraphicsShadowMapRenderer::DestroyResources(*this);

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <stdexcept>
@@ -417,7 +418,14 @@ TEST(GraphicsEngineBudgetTest, BelowTwentyFourMiBFreeTheWaitShrinksWithTheFreeMe
 
 // -- Resets and output -------------------------------------------------------------------------
 
-TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceAndSharedTextures) {
+TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceSharedTexturesAndRendererTargets) {
+    // The normal renderer's shared targets: the frame, the directional, eight point and the
+    // no-shadow surfaces, the transparency mask and the frame copy.
+    constexpr size_t kTargets = 13;
+    const auto made = [&](const std::string& call) {
+        const std::vector<std::string> calls = Device().GetCalls("CreateRenderSurface");
+        return std::count(calls.begin(), calls.end(), call);
+    };
     ASSERT_TRUE(bed.Start());
     const size_t live = Device().GetNumLiveResources();
     Device().ClearCalls();
@@ -429,12 +437,31 @@ TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceAndSharedTextur
     EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), nullptr);
     Graphics().PostDeviceReset();
     EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
-    // The buffers come back when asked for.
-    EXPECT_EQ(Device().GetNumLiveResources(), live - 2);
+    // The targets are made with the surface; the buffers come back when asked for.
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 2 + kTargets);
     EXPECT_NE(Graphics().GetCanvas()->GetDynamicVertexBuffer(), nullptr);
-    EXPECT_EQ(Device().GetNumLiveResources(), live);
+    EXPECT_EQ(Device().GetNumLiveResources(), live + kTargets);
     EXPECT_NE(Graphics().GetDefaultTexture(), nullptr);
     EXPECT_NE(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
+    // The directional shadow target at the size of the shadow quality (1: 1024), the frame at
+    // the canvas's.
+    EXPECT_EQ(made("CreateRenderSurface(1024, 1024, 2, 7)"), 1);
+    EXPECT_EQ(made("CreateRenderSurface(1024, 768, 2, 8)"), 1);
+
+    // A second reset takes the targets too, and makes them again.
+    Graphics().PreDeviceReset();
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 5);
+    Graphics().PostDeviceReset();
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 2 + kTargets);
+
+    // A new shadow quality remakes them at its size, as does a new generation.
+    Device().ClearCalls();
+    GetOptions().SetQuality(Quality::shadowQuality, 2);
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(made("CreateRenderSurface(2048, 2048, 2, 7)"), 1);
+    Graphics().SetGeneration(RenderGenerationId::GeForce4);
+    EXPECT_EQ(made("CreateRenderSurface(2048, 2048, 2, 7)"), 2);
+    EXPECT_EQ(Device().GetNumLiveResources(), live - 2 + kTargets);
     Graphics().ForceDeviceReset();
     EXPECT_EQ(Device().GetCalls("ResetDevice"), std::vector<std::string>{"ResetDevice(1024, 768, 2, 8, 49, 0)"});
 }

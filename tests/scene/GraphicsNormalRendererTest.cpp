@@ -261,18 +261,24 @@ protected:
         return levels;
     }
 
+    // A shadow-casting sun shining down at 45 degrees along +x.
+    static GraphicsLight Sun() {
+        GraphicsLight sun;
+        sun.SetType(GraphicsLight::Type::Directional);
+        sun.SetColor(Color(0.8f, 0.8f, 0.8f, 1.0f));
+        sun.SetCastsShadows(true);
+        sun.SetObjectToWorldCoords(
+            WorldCoords(nullptr, Coords::LookIn(Vec3(), Vec3(1.0f, -1.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f))));
+        return sun;
+    }
+
     GraphicsMeshInstance box, ground;
 };
 
 // The sun shines down at 45 degrees along +x: the box's shadow reaches from its +x face to two
 // units beyond it (its height), as wide as the box.
 TEST_F(ShadowPixelTest, SunShadowLiesOnTheFarSideOfTheBoxAsLongAsTheBoxIsHigh) {
-    GraphicsLight sun;
-    sun.SetType(GraphicsLight::Type::Directional);
-    sun.SetColor(Color(0.8f, 0.8f, 0.8f, 1.0f));
-    sun.SetCastsShadows(true);
-    sun.SetObjectToWorldCoords(
-        WorldCoords(nullptr, Coords::LookIn(Vec3(), Vec3(1.0f, -1.0f, 0.0f), Vec3(0.0f, 1.0f, 0.0f))));
+    const GraphicsLight sun = Sun();
     const std::vector<Vec3> shadowed = {Vec3(1.4f, 0.0f, 0.0f), Vec3(2.6f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 0.7f),
                                         Vec3(2.0f, 0.0f, -0.7f)};
     const std::vector<Vec3> lit = {Vec3(3.4f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 1.4f), Vec3(2.0f, 0.0f, -1.4f),
@@ -283,6 +289,20 @@ TEST_F(ShadowPixelTest, SunShadowLiesOnTheFarSideOfTheBoxAsLongAsTheBoxIsHigh) {
     for (const int level : Ground(sun, true, lit)) EXPECT_NEAR(level, sunlit, 4);
     // Without shadows the same ground is lit.
     for (const int level : Ground(sun, false, shadowed)) EXPECT_NEAR(level, sunlit, 4);
+}
+
+// The graphics engine takes the shared targets before a device reset and makes them again after
+// it: the frame is drawn as before.
+TEST_F(ShadowPixelTest, AfterADeviceResetTheShadowIsDrawnAsBefore) {
+    const std::vector<Vec3> points = {Vec3(1.4f, 0.0f, 0.0f), Vec3(2.6f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 0.7f),
+                                      Vec3(3.4f, 0.0f, 0.0f), Vec3(2.0f, 0.0f, 1.4f), Vec3(-1.6f, 0.0f, 0.0f)};
+    const std::vector<int> before = Ground(Sun(), true, points);
+    ASSERT_NEAR(before[0], 51, 4);  // in the shadow
+    bed.GetEngine().PreDeviceReset();
+    bed.GetEngine().PostDeviceReset();
+    const std::vector<int> after = Ground(Sun(), true, points);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < points.size(); ++i) EXPECT_NEAR(after[i], before[i], 4) << i;
 }
 
 // A lamp up and to the -x side of the box: the shadow falls on the +x side, away from it, and the

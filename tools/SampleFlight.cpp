@@ -10,6 +10,7 @@
 #include "SamplePhysics.h"
 
 #include "core/Color.h"
+#include "core/Log.h"
 #include "core/MathUtil.h"
 #include "core/Rect.h"
 #include "engine/Actor.h"
@@ -68,6 +69,12 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
     World& world = *engine.GetWorld();
     ready_ = world.Load(kSampleMap, true, true);
     if (!ready_) return;
+    // The flight starts over the first region (its yard); a world without one has nothing to show.
+    if (world.GetNumRegions() == 0) {
+        Log(LogPriority::Error, "Sample flight: the world %s has no regions to fly over", kSampleMap);
+        ready_ = false;
+        return;
+    }
     if (!streaming_) {
         for (int i = 0; i < world.GetNumRegions(); ++i) world.GetRegion(i)->LoadLevel(true);
     }

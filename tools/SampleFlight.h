@@ -94,7 +94,7 @@ public:
     SampleFlight(const SampleFlight&) = delete;
     SampleFlight& operator=(const SampleFlight&) = delete;
 
-    // False when the map did not load.
+    // False when the map did not load or holds no region (logged).
     bool IsReady() const { return ready_; }
     bool IsDone() const { return frame_ >= frames_; }
     int GetFrame() const { return frame_; }

@@ -2,10 +2,13 @@
 // exits cleanly and leaves a screenshot at each point of the path that shows what the point looks
 // at, judged by the colours of its pixels rather than against a stored image.
 
+#include "SampleData.h"
 #include "SampleFlight.h"
 
+#include "files/BinaryWriter.h"
 #include "render/Image.h"
 #include "support/TempDirectory.h"
+#include "world/WorldFile.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +126,25 @@ TEST(SampleHostFlight, ExitsCleanlyWithRegionsStreamingOnTheirThreadAndEachShotS
         EXPECT_LE(shot.firePixels, expected.maxFire);
         EXPECT_GE(std::min(shot.light, shot.dark), expected.minChecker);
     }
+}
+
+// A world of no regions (a map the host is given by mistake) has nothing to fly over: the host says
+// so and fails, rather than fly over nothing or fall over.
+TEST(SampleHostFlight, AWorldWithoutRegionsIsReportedAndFails) {
+    TempDirectory data;
+    ASSERT_TRUE(sample::WriteSampleData(data.GetPath()));
+    BinaryWriter empty;
+    const auto nothing = [](BinaryWriter&) {};
+    WorldFile::Write(empty, {}, {}, nothing, nothing);
+    data.WriteFile(sample::kSampleMap,
+                   std::string(reinterpret_cast<const char*>(empty.GetBuffer()), empty.GetPosition()));
+    const std::string command =
+        std::string(SAMPLE_HOST) + " --frames 5 --data " + data.GetPath() + " > " + data.Join("output.txt") + " 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string output = data.ReadFile("output.txt");
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+    EXPECT_NE(output.find("has no regions to fly over"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "pathing/ImpassableData.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
+#include "world/Region.h"
 
 namespace GAME {
 
@@ -64,15 +65,17 @@ bool Level::Load(const char* fileName, bool restoring) {
 bool Level::Load(const void* data, uint32_t size, bool restoring) {
     if (!data) return false;
     Unload(false);
+    // The level's file is its region's (also when it is read from within the map).
+    const char* const fileName = region_ ? region_->GetName().c_str() : "";
     BinaryReader reader(data, size);
     char magic[sizeof(kMagic)] = {};
     if (!reader.ReadBytes(magic, sizeof(magic)) || std::memcmp(magic, kMagic, sizeof(kMagic)) != 0) {
-        Log(LogPriority::Error, "Not a level file (bad magic)");
+        Log(LogPriority::Error, "Not a level file (bad magic): %s", fileName);
         return false;
     }
     const int version = int8_t(reader.ReadUInt8());
     if (reader.Failed() || version < kOldestVersion || version > kVersion) {
-        Log(LogPriority::Error, "Level file version %d is not supported", version);
+        Log(LogPriority::Error, "Level file version %d is not supported: %s", version, fileName);
         return false;
     }
 
@@ -86,9 +89,18 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     while (!reader.IsAtEnd()) {
         const uint32_t id = reader.ReadUInt32();
         const uint32_t length = reader.ReadUInt32();
-        if (reader.Failed() || length > reader.GetRemaining()) {
-            Log(LogPriority::Warning, "Level file truncated prematurely");
-            break;
+        // Data that ends between chunks keeps the chunks before the end; a chunk cut short means
+        // a damaged file (cut in a copy, a length word gone wrong), and what follows cannot be trusted.
+        if (reader.Failed()) {
+            Log(LogPriority::Error, "Level file %s is cut short in the header of a chunk", fileName);
+            DiscardLoad();
+            return false;
+        }
+        if (length > reader.GetRemaining()) {
+            Log(LogPriority::Error, "Level file %s is cut short in chunk %u: %u bytes of %u are there", fileName, id,
+                reader.GetRemaining(), length);
+            DiscardLoad();
+            return false;
         }
         BinaryReader chunk = reader.ReadBlock(length);
         switch (id) {

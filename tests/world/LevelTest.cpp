@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -273,7 +274,7 @@ TEST_F(LevelTest, InTheEditorAMissingRecordIsShownByAStandIn) {
     EXPECT_EQ(standIn->GetRegionBoundingBox(false).centre, Vec3(2, 1.5f, 2));
 }
 
-TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelEmpty) {
+TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamagedFileLeavesTheLevelEmpty) {
     Level source(region_);
     source.NewSpace(Vec2(50, 50));
     for (int i = 0; i < 4; ++i) Add(source, i % 2 ? test::kStateRecord : test::kPlainRecord, Vec3(float(i), 0, 2))->extra = "data";
@@ -284,16 +285,41 @@ TEST_F(LevelTest, ACutFileKeepsWhatCameBeforeTheCutAndADamagedOneLeavesTheLevelE
     const Bytes file = Take(writer);
     const int baseline = LevelRecords::Flush();
 
-    // A chunk whose length runs past the data ends the walk; the load stands.
-    Bytes cut = file;
-    for (int byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) cut.push_back(static_cast<unsigned char>(byte));
-    {
+    // Data that ends between chunks loads the chunks before the end; the entities come first.
+    std::vector<size_t> ends;
+    for (size_t at = 4; at + 8 <= file.size();) {
+        uint32_t length = 0;
+        std::memcpy(&length, &file[at + 4], sizeof(length));
+        at += 8 + length;
+        ends.push_back(at);
+    }
+    ASSERT_GE(ends.size(), 3u);
+    ASSERT_EQ(ends.back(), file.size());
+    for (const size_t end : ends) {
         LogCapture log;
         Level level(region_);
-        EXPECT_TRUE(level.Load(cut.data(), uint32_t(cut.size()), false));
-        EXPECT_EQ(level.GetNumEntities(), 4);
-        EXPECT_TRUE(log.Contains(LogPriority::Warning, "Level file truncated prematurely"));
+        EXPECT_TRUE(level.Load(file.data(), uint32_t(end), false)) << end;
+        EXPECT_EQ(level.GetNumEntities(), 4) << end;
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u) << end;
     }
+    LevelRecords::Flush();
+
+    // A chunk whose length runs past the data, or whose header is cut, fails the load, naming the
+    // file and the chunk.
+    Bytes cut = file;
+    for (int byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) cut.push_back(static_cast<unsigned char>(byte));
+    for (const size_t size : {cut.size(), file.size() + 5}) {
+        LogCapture log;
+        Level level(region_);
+        EXPECT_FALSE(level.Load(cut.data(), uint32_t(size), false));
+        EXPECT_FALSE(level.IsLoaded());
+        EXPECT_EQ(level.GetNumEntities(), 0);
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "Level file " + region_->GetName() + " is cut short in ")) << size;
+        if (size == cut.size()) {
+            EXPECT_TRUE(log.Contains(LogPriority::Error, "in chunk 23: 1 bytes of 255"));
+        }
+    }
+    EXPECT_EQ(LevelRecords::Flush(), baseline);
 
     LogCapture quiet;
     auto check = [&](const Bytes& bytes) {

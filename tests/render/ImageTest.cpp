@@ -582,6 +582,11 @@ TEST(ImageTest, RefusalsNameTheFileWhatItHoldsAndWhatIsRead) {
     EXPECT_NE(line.find("the JPEG data is corrupt (libjpeg: Unsupported JPEG data precision 12)"), std::string::npos)
         << line;
 
+    std::vector<uint8_t> webp{'R', 'I', 'F', 'F', 56, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', ' '};
+    webp.resize(64, 0);
+    line = refusal("Picture.webp", webp);
+    EXPECT_NE(line.find("it is a WebP picture"), std::string::npos) << line;
+
     std::vector<uint8_t> tex{'T', 'E', 'X', 1};
     tex.resize(64, 0);
     line = refusal("Texture.tex", tex);

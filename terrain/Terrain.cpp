@@ -578,6 +578,11 @@ void Terrain::UpdatePathMesh() {
     level->RebuildPathMesh(TerrainPathMeshCalculator(*this).CreateWalkableFaces());
 }
 
+void Terrain::GetWalkableFaces(mem::vector<PathFace>& out) const {
+    const mem::vector<PathFace> faces = TerrainPathMeshCalculator(*this).CreateWalkableFaces();
+    out.insert(out.end(), faces.begin(), faces.end());
+}
+
 void Terrain::RenderImpassableAreas(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const {
     const GraphicsEngine* graphics = gEngine ? gEngine->GetGraphicsEngine() : nullptr;
     if (!graphics || GetNumXSamples() < 2 || GetNumYSamples() < 2) return;

@@ -248,6 +248,8 @@ public:
     // its registration with the path finder. Update calls it once after heights, hidden samples,
     // tiles or passability changed (a rebuild ran, SetPassable changed a cell, PathingFirstPass).
     void UpdatePathMesh();
+    // The passable cells' faces (TerrainPathMeshCalculator).
+    void GetWalkableFaces(mem::vector<PathFace>& out) const override;
 
     // Editor overlay: the impassable cells as two triangles each over their corners carried by
     // toWorld, in the graphics engine's overlay shader, a red and black checkerboard of quarter

@@ -229,6 +229,11 @@ TerrainBlock* TerrainBase::GetBlock(unsigned column, unsigned row) const {
     return &blocks_[size_t(row) * numBlocksX_ + column];
 }
 
+LevelGround::Area TerrainBase::GetArea() const {
+    if (numXSamples_ == 0 || numYSamples_ == 0) return {};
+    return {numXSamples_ - 1, numYSamples_ - 1};
+}
+
 ABBox TerrainBase::GetBoundingBox() const {
     // Computed in floats so that an unloaded terrain (no samples) is an empty box, not a huge one.
     const float halfX = numXSamples_ > 0 ? float(numXSamples_ - 1) * 0.5f : 0.0f;

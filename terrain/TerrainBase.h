@@ -216,6 +216,8 @@ public:
     TerrainBlock* GetBlock(unsigned column, unsigned row) const;
     // The grid's extent on x and z; vertically the tree's (kNoTreeHeight both ways without a tree).
     ABBox GetBoundingBox() const override;
+    // One unit a cell: (X - 1) x (Y - 1); 0 x 0 without samples.
+    Area GetArea() const override;
 
     // -- Objects -----------------------------------------------------------------------------------
 

@@ -91,6 +91,11 @@ Coords GridRegion::GetCellCoords(int x, int y, int z, int rotation) const {
     return Coords::Translation(GetCellCenter(x, y, z)) * Coords::RotationY(float(rotation) * Pi * 0.5f);
 }
 
+LevelGround::Area GridRegion::GetArea() const {
+    const Vec3 spacing = GetCellSpacing();
+    return {uint32_t(float(GetXNumCells()) * spacing.x), uint32_t(float(GetZNumCells()) * spacing.z)};
+}
+
 ABBox GridRegion::GetBoundingBox() const {
     if (boxValid_) return box_;
     const Vec3 s = GetCellSpacing();

@@ -184,6 +184,8 @@ public:
     // The cells' extent, (0, 0, 0) to (X sx, Y sy, Z sz), widened by the cells' collision meshes;
     // worked out again after a change.
     ABBox GetBoundingBox() const override;
+    // X sx by Z sz, truncated.
+    Area GetArea() const override;
     float GetHeightInterpolated(float, float) const override { return 0.0f; }
     // The nearest hit with the cells' collision meshes.
     void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const override;

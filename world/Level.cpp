@@ -16,10 +16,14 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "network/NetworkController.h"
+#include "pathing/PathDebugDrawer.h"
 #include "pathing/PathFinder.h"
+#include "physics/PhysicsMesh.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "world/GridRegion.h"
 #include "world/Region.h"
+#include "world/WorldQueries.h"
 
 namespace GAME {
 
@@ -60,6 +64,56 @@ void Level::NewSpace(const Vec2& halfSize) {
     space_ = std::make_unique<EntitySpace>(Vec2(0.0f, 0.0f), halfSize);
     loaded_ = true;
     renderDataLoaded_ = true;
+}
+
+void Level::NewGround(std::unique_ptr<LevelGround> ground) {
+    Unload(false);
+    ground_ = std::move(ground);
+    const LevelGround::Area area = ground_->GetArea();
+    const Vec2 extent(float(area.width), float(area.depth));
+    const float half = 0.5f * std::max(extent.x, extent.y);
+    space_ = std::make_unique<EntitySpace>(extent * 0.5f, Vec2(half, half));
+    ResizeSectorLayers();
+    loaded_ = true;
+    renderDataLoaded_ = true;
+    postLoadCalled_ = true;
+}
+
+void Level::NewGrid(int x, int y, int z) {
+    auto grid = std::make_unique<GridRegion>(region_);
+    grid->Resize(x, y, z);
+    NewGround(std::move(grid));
+}
+
+GridRegion* Level::GetGridRegion() const { return dynamic_cast<GridRegion*>(ground_.get()); }
+
+void Level::ResizeGrid(int x, int y, int z) {
+    GridRegion* grid = GetGridRegion();
+    if (!grid) return;
+    const int oldFloors = grid->GetYNumCells();
+    grid->Resize(x, y, z);
+    if (region_) region_->UpdateBoundingBox();
+    if (y > oldFloors && space_) {
+        const float rise = float(int(float(y - oldFloors) * grid->GetCellSpacing().y));
+        mem::vector<Entity*> all;
+        space_->GetAll(all);
+        for (Entity* entity : all) {
+            Coords coords = entity->GetCoords().GetRegionCoords();
+            coords.origin.y += rise;
+            MoveEntity(entity, coords);
+        }
+    }
+    sectorLayers_.Destroy();
+    ResizeSectorLayers();
+}
+
+void Level::ResizeSectorLayers() {
+    if (!ground_) return;
+    const LevelGround::Area area = ground_->GetArea();
+    if (sectorLayers_.IsInitialized() && sectorLayers_.GetWidth() == area.width &&
+        sectorLayers_.GetHeight() == area.depth)
+        return;
+    sectorLayers_.Initialize(area.width, area.depth);
 }
 
 ABBox Level::GetBoundingBox() const {
@@ -293,7 +347,7 @@ void Level::UpdateEntity(Entity* entity, int elapsedMs) {
     if (entity->GetRegion() == region_) space_->UpdateObject(*entity);
 }
 
-bool Level::IsUnderground() const { return dynamic_cast<const GridRegion*>(ground_.get()) != nullptr; }
+bool Level::IsUnderground() const { return GetGridRegion() != nullptr; }
 
 void Level::PreDeviceReset() {
     if (ground_) ground_->PreDeviceReset();
@@ -441,11 +495,77 @@ void Level::ApplyPendingRestores() {
     pendingRestores_.clear();
 }
 
-void Level::RebuildPathMesh(const mem::vector<PathFace>& walkable) {
+bool Level::RebuildPathMesh(const mem::vector<PathFace>& walkable, const mem::vector<PathFace>& obstacles) {
     PathFinder* finder = Singleton<PathFinder>::Get();
     finder->RemoveMesh(&pathMesh_);
-    pathMesh_.Create(walkable, {});
+    pathMesh_.Create(walkable, obstacles);
     if (pathMeshListed_ && pathMesh_.HasMesh()) finder->AddMesh(&pathMesh_);
+    return pathMesh_.HasMesh();
+}
+
+void Level::GetObstacleFaces(mem::vector<PathFace>& out, const Vec3& shift) const {
+    if (!space_) return;
+    mem::vector<Entity*> all;
+    space_->GetAll(all);
+    for (const Entity* entity : all) {
+        const PhysicsMesh* mesh = entity->GetPhysicsMesh();
+        if (!mesh) continue;
+        const Coords& placement = entity->GetCoords().GetRegionCoords();
+        for (int f = 0; f < mesh->GetNumFaces(); ++f) {
+            PathFace face;
+            for (int i = 0; i < 3; ++i)
+                face.corner[i] = placement.TransformPoint(mesh->GetVertex(int(mesh->GetFace(f).vertices[i]))) + shift;
+            out.push_back(face);
+        }
+    }
+}
+
+bool Level::CreatePathMesh() {
+    mem::vector<Region*> regions;
+    if (region_ && region_->GetWorld()) region_->GetWorld()->GetRegionsInBox(regions, region_, GetBoundingBox());
+    std::erase(regions, region_);
+    mem::vector<PathFace> walkable;
+    mem::vector<PathFace> obstacles;
+    const auto collect = [&](const Level& level, const Vec3& shift) {
+        const size_t first = walkable.size();
+        if (level.ground_) level.ground_->GetWalkableFaces(walkable);
+        for (size_t f = first; f < walkable.size(); ++f)
+            for (Vec3& corner : walkable[f].corner) corner += shift;
+        level.GetObstacleFaces(obstacles, shift);
+    };
+    collect(*this, Vec3());
+    mem::vector<Region*> loadedHere;
+    for (Region* region : regions) {
+        const bool wasLoaded = region->IsLevelLoaded();
+        const Level* level = region->GuaranteedGetLevel(false);
+        if (!level) continue;
+        if (!wasLoaded) loadedHere.push_back(region);
+        collect(*level, GetOffsetDifference(region, region_));
+    }
+    for (Region* region : loadedHere) region->UnloadLevel(false, false);
+    // Without walkable ground there is no mesh, and nothing failed.
+    return RebuildPathMesh(walkable, obstacles) || walkable.empty();
+}
+
+void Level::RenderPathMeshes(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const {
+    if (!pathMesh_.HasMesh()) return;
+    // The mesh's edges as lines of the drawer.
+    class Lines final : public PathDebugDrawer {
+    public:
+        explicit Lines(GraphicsPrimitiveDrawer& drawer) : drawer_(drawer) {}
+        void DrawLine(const Vec3& from, const Vec3& to) override {
+            drawer_.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);
+            drawer_.SetVertex(from);
+            drawer_.SetVertex(to);
+            drawer_.End();
+        }
+
+    private:
+        GraphicsPrimitiveDrawer& drawer_;
+    } lines(drawer);
+    if (const GraphicsEngine* graphics = GetEngineGraphics()) drawer.SetShader(graphics->GetOverlayShader());
+    drawer.SetColor(kPathMeshColor);
+    pathMesh_.DebugRender(lines, toWorld);
 }
 
 // Steps.

@@ -56,6 +56,7 @@
 #include <memory>
 #include <string>
 
+#include "core/Color.h"
 #include "core/Coords.h"
 #include "core/Mem.h"
 #include "core/Name.h"
@@ -72,7 +73,11 @@ namespace GAME {
 class BinaryReader;
 class BinaryWriter;
 class Frustum;
+class GraphicsPrimitiveDrawer;
 class GraphicsReflectionManager;
+class GridRegion;
+class Terrain;
+class TerrainBase;
 class Region;
 class StringTable;
 struct ABBox;
@@ -105,6 +110,8 @@ public:
     // The saved state's one chunk.
     static constexpr uint32_t kChunkState = 5;
 
+    // The colour RenderPathMeshes draws in.
+    static constexpr Color kPathMeshColor{0.0f, 1.0f, 1.0f, 1.0f};
     // A moving entity is re-placed in the tree only when it moved further than this along an axis.
     static constexpr float kReplaceDistance = 1.0f;
     // Entities destroyed per Unload step.
@@ -132,11 +139,33 @@ public:
     // Replaces any content by an empty entity tree centred at the origin with the half size, and
     // marks the level loaded with its render data.
     void NewSpace(const Vec2& halfSize);
+    // New grounds (the editor's). Each replaces the content (its unload steps run to their end)
+    // by the ground, an empty entity tree over the ground's area (square, centred on it, half the
+    // longer side) and sector layers of that area, and marks the level loaded, with its render
+    // data, and post-loaded.
+    // A flat editable terrain of xSamples x ySamples heights, each 1 more than 0 or a power of
+    // two; false (logged), with the content kept, for another size. Defined beside the terrains
+    // (terrain/LevelTerrain.cpp), as are the terrain getters below.
+    bool NewTerrain(unsigned xSamples, unsigned ySamples);
+    // An empty interior grid of x cells by y floors by z cells.
+    void NewGrid(int x, int y, int z);
+    // Resizes the grid (nothing without one): the region takes the level's new box; floors added
+    // (at the bottom) raise every entity with the floors it stood on; the sector layers are made
+    // anew over the grid's new area.
+    void ResizeGrid(int x, int y, int z);
+    // Makes the sector layers cover the ground's area (cleared) unless they already do; nothing
+    // without ground.
+    void ResizeSectorLayers();
     Region* GetRegion() const { return region_; }
     // The ground; null for a level without one. The terrain kinds derive from LevelGround.
     LevelGround* GetGround() const { return ground_.get(); }
-    // Replaces the ground (the editor's new terrain, the sample-data generator's).
+    // Replaces the ground (the sample-data generator's).
     void SetGround(std::unique_ptr<LevelGround> ground) { ground_ = std::move(ground); }
+    // The ground as its kind: null for a ground of another kind or none. GetTerrain answers both
+    // terrain kinds, GetEditableTerrain only the editor's (never a run-time terrain).
+    TerrainBase* GetTerrain() const;
+    Terrain* GetEditableTerrain() const;
+    GridRegion* GetGridRegion() const;
     // The decals placed in the level (World::PlaceDecal); null when no maker is installed.
     LevelDecals* GetDecalSet() const { return decals_.get(); }
     // The water; null for a level without one.
@@ -150,9 +179,18 @@ public:
     void AddReflectionPlanes(GraphicsReflectionManager& manager, const Frustum& frustum);
     PathMesh& GetPathMesh() { return pathMesh_; }
     // Replaces the navigation mesh by one built from the walkable faces (the ground's, after an
-    // edit). The level keeps its mesh registered with the path finder from its post-load to its
-    // unload; the mesh leaves the finder while it changes and returns when it holds a triangle.
-    void RebuildPathMesh(const mem::vector<PathFace>& walkable);
+    // edit) without what the obstacles cover; true when it holds a triangle. The level keeps its
+    // mesh registered with the path finder from its post-load to its unload; the mesh leaves the
+    // finder while it changes and returns when it holds a triangle.
+    bool RebuildPathMesh(const mem::vector<PathFace>& walkable, const mem::vector<PathFace>& obstacles = {});
+    // Builds the navigation mesh across region borders: the walkable ground of every region the
+    // level's box meets (levels not loaded are loaded for the while and unloaded again, without
+    // keeping state), with the collision meshes of their entities as obstacles, all carried into
+    // this region's space. True when a mesh was made, or when there was no walkable ground (then
+    // there is no mesh).
+    bool CreatePathMesh();
+    // Draws the navigation mesh's edges (region space carried by toWorld) in the overlay shader.
+    void RenderPathMeshes(GraphicsPrimitiveDrawer& drawer, const Coords& toWorld) const;
     SectorLayers& GetSectorLayers() { return sectorLayers_; }
     const SectorLayers& GetSectorLayers() const { return sectorLayers_; }
     bool IsLoaded() const { return loaded_; }
@@ -268,6 +306,10 @@ private:
     bool LoadEntityChunks(BinaryReader* entities, BinaryReader* entityData, int version, bool restoring);
     // Back to an empty, unloaded level after a failed load.
     void DiscardLoad();
+    // Appends the faces of the entities' collision meshes, region space moved by shift.
+    void GetObstacleFaces(mem::vector<PathFace>& out, const Vec3& shift) const;
+    // The content of NewTerrain and NewGrid.
+    void NewGround(std::unique_ptr<LevelGround> ground);
     void UpdateEntity(Entity* entity, int elapsedMs);
     void ApplyPendingRestores();
     bool RunPostLoadStep();

@@ -26,6 +26,7 @@ class Region;
 struct CollisionContact;
 struct Intersection;
 struct OBBox;
+struct PathFace;
 struct PhysicsGrassWind;
 struct Ray;
 
@@ -39,6 +40,13 @@ public:
 
     // Makes an empty ground of the kind for the region; null for a kind it cannot make.
     using Maker = LevelGround* (*)(Kind kind, Region* region);
+
+    // The whole-unit size of the ground's area along x and z, from the region's origin: the grid
+    // its level's sector layers cover, one cell a unit.
+    struct Area {
+        uint32_t width = 0;
+        uint32_t depth = 0;
+    };
 
     virtual ~LevelGround() = default;
 
@@ -67,6 +75,11 @@ public:
     // Marks what stands inside the frustum (region space) to be drawn see-through this frame.
     virtual void SetTransparency(const Frustum&) {}
     virtual ABBox GetBoundingBox() const = 0;
+    // 0 x 0 for a ground without an area.
+    virtual Area GetArea() const { return {}; }
+    // Appends the faces a navigation mesh may walk on (region space); a ground that keeps no
+    // passability adds none.
+    virtual void GetWalkableFaces(mem::vector<PathFace>&) const {}
     virtual float GetHeightInterpolated(float x, float z) const = 0;
     // The nearest hit of the ray with the ground (distance +infinity when none).
     virtual void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const = 0;

@@ -8,12 +8,19 @@
 
 #include "core/Singleton.h"
 #include "core/WorldVec3.h"
+#include "engine/Entity.h"
+#include "engine/ObjectManager.h"
+#include "files/BinaryWriter.h"
 #include "pathing/Path.h"
 #include "pathing/PathFinder.h"
 #include "pathing/PathMesh.h"
+#include "physics/PhysicsMesh.h"
+#include "physics/PhysicsMeshWriter.h"
 #include "render/DirtyRect.h"
+#include "support/LogCapture.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPathMeshCalculator.h"
+#include "terrain/TerrainRT.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
@@ -145,6 +152,80 @@ TEST_F(TerrainPathMeshTest, MakingTheMeshTwiceGivesTheSameMesh) {
     for (uint32_t i = 0; i < Mesh().GetNumTriangles(); ++i) {
         for (int k = 0; k < 3; ++k) EXPECT_EQ(again.GetTriangle(i).vertex[k], Mesh().GetTriangle(i).vertex[k]);
     }
+}
+
+// An entity standing on a slab one unit above the ground: its collision mesh is in the way.
+class SlabEntity : public Entity {
+    GAME_RTTI_DECLARE_CLASS()
+
+public:
+    SlabEntity() {
+        const mem::vector<Vec3> corners{Vec3(0, 1, 0), Vec3(4, 1, 0), Vec3(4, 1, 4), Vec3(0, 1, 4)};
+        mem::vector<PhysicsMesh::Face> faces(2);
+        faces[0].vertices[0] = 0, faces[0].vertices[1] = 1, faces[0].vertices[2] = 2;
+        faces[1].vertices[0] = 0, faces[1].vertices[1] = 2, faces[1].vertices[2] = 3;
+        BinaryWriter writer;
+        PhysicsMeshWriter::Write(writer, faces, corners);
+        slab_.Initialize(writer.GetBuffer(), int(writer.GetPosition()));
+    }
+    const PhysicsMesh* GetPhysicsMesh() const override { return &slab_; }
+
+private:
+    PhysicsMesh slab_;
+};
+GAME_RTTI_DEFINE_CLASS(SlabEntity, Entity);
+
+TEST_F(TerrainPathMeshTest, TheMeshReachesIntoTheNeighboursWithTheirEntitiesInTheWay) {
+    // A flat 16 x 32-cell neighbour east of the ground, the regions touching at x = 32.
+    Region* east = world.GetRegion(world.AddRegion("east", IntVec3(32, 0, 0), ABBox(), RegionId()));
+    auto neighbour = std::make_unique<Level>(east);
+    ASSERT_TRUE(neighbour->NewTerrain(17, 33));
+    Level* eastLevel = neighbour.get();
+    east->SetLevel(std::move(neighbour));
+    Level& level = *region->GetLevel();
+    ASSERT_TRUE(level.CreatePathMesh());
+    ASSERT_TRUE(registered);
+    EXPECT_NEAR(GroundArea(Mesh()), 32.0f * 32.0f + 16.0f * 32.0f, 1e-1f);
+    EXPECT_GE(Mesh().FindTriangle(Vec3(46.5f, 0.0f, 2.5f)), 0);
+    EXPECT_EQ(finder.GetNumMeshes(), 1u);
+
+    auto* slab = static_cast<SlabEntity*>(Singleton<ObjectManager>::Get()->CreateObject("SlabEntity"));
+    ASSERT_TRUE(eastLevel->AddEntity(slab, Coords::Translation(Vec3(2, 0, 2))));
+    ASSERT_TRUE(level.CreatePathMesh());
+    EXPECT_LT(GroundArea(Mesh()), 32.0f * 32.0f + 16.0f * 32.0f - 15.0f);
+    EXPECT_EQ(Mesh().FindTriangle(Vec3(36.0f, 0.0f, 4.0f)), -1);
+    EXPECT_GE(Mesh().FindTriangle(Vec3(20.0f, 0.0f, 20.0f)), 0);
+    world.Unload();
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+}
+
+TEST(LevelTerrain, ANewTerrainIsTheLevelsGround) {
+    Region region(ABBox(Vec3(), Vec3(10, 10, 10)));
+    Level level(&region);
+    ASSERT_TRUE(level.NewTerrain(17, 9));
+    Terrain* terrain = level.GetEditableTerrain();
+    ASSERT_NE(terrain, nullptr);
+    EXPECT_EQ(level.GetTerrain(), terrain);
+    EXPECT_EQ(level.GetGridRegion(), nullptr);
+    EXPECT_FALSE(level.IsUnderground());
+    EXPECT_TRUE(level.IsLoaded() && level.HasLoadedRenderData() && level.GetPostLoadCalled());
+    EXPECT_EQ(terrain->GetNumXSamples(), 17u);
+    EXPECT_EQ(terrain->GetNumYSamples(), 9u);
+    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 16u);
+    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 8u);
+    EXPECT_EQ(level.GetBoundingBox(), terrain->GetBoundingBox());
+
+    // A size that is no terrain's keeps the ground there is.
+    LogCapture log;
+    EXPECT_FALSE(level.NewTerrain(18, 9));
+    EXPECT_FALSE(level.NewTerrain(0, 9));
+    EXPECT_EQ(level.GetEditableTerrain(), terrain);
+    EXPECT_EQ(log.Count(LogPriority::Error), 2u);
+
+    // A run-time terrain is a terrain, but not the editor's.
+    level.SetGround(std::make_unique<TerrainRT>(&region));
+    EXPECT_NE(level.GetTerrain(), nullptr);
+    EXPECT_EQ(level.GetEditableTerrain(), nullptr);
 }
 
 }  // namespace

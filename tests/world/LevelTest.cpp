@@ -4,13 +4,17 @@
 #include "core/Frustum.h"
 #include "core/MathUtil.h"
 #include "core/Sphere.h"
+#include "core/WorldCoords.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "pathing/PathFinder.h"
+#include "render/GraphicsPrimitiveDrawer.h"
+#include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
 #include "world/GridRegion.h"
 #include "world/Region.h"
-#include "core/WorldCoords.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +28,7 @@
 namespace GAME {
 namespace {
 
+using test::GLEngineBed;
 using test::LevelRecords;
 using test::LevelStateEntity;
 using test::LevelTestEntity;
@@ -32,6 +37,8 @@ using test::LogCapture;
 using Bytes = std::vector<unsigned char>;
 
 Bytes Take(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
+
+constexpr uint32_t kBlack = test::Rgba(0, 0, 0);
 
 UniqueId MakeId(uint32_t seed) {
     UniqueId id;
@@ -486,6 +493,73 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
     EXPECT_EQ(unique->value, 5u);
     EXPECT_EQ(unique->GetRegion(), region_);
     EXPECT_EQ(restored.GetNumEntities(), 3);
+}
+
+TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEntities) {
+    test::LogCapture log;  // the default grid system's record is not there
+    Level level(region_);
+    level.NewGrid(4, 1, 2);
+    GridRegion* grid = level.GetGridRegion();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_TRUE(level.IsLoaded() && level.HasLoadedRenderData() && level.GetPostLoadCalled());
+    EXPECT_TRUE(level.IsUnderground());
+    // Without a grid system a cell is a unit: the level's box is the grid's own, not raised.
+    EXPECT_EQ(level.GetBoundingBox(), grid->GetBoundingBox());
+    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 4u);
+    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 2u);
+    LevelTestEntity* entity = Add(level, test::kPlainRecord, Vec3(3.5f, 0.25f, 1.5f));
+    mem::vector<Entity*> found;
+    level.GetEntitiesInBox(found, ABBox(Vec3(3.5f, 0, 1.5f), Vec3(0.1f, 1, 0.1f)), false);
+    EXPECT_EQ(found.size(), 1u);  // the tree covers the grid's area
+
+    // Matching layers keep their paint; two floors added below lift the entity by two cells.
+    ASSERT_TRUE(level.GetSectorLayers().PrimeForEdit(0, MakeId(3)));
+    level.GetSectorLayers().Edit(1, 1, true);
+    level.ResizeSectorLayers();
+    EXPECT_EQ(level.GetSectorLayers().GetTargetId(0, 1, 1), MakeId(3));
+    level.ResizeGrid(4, 3, 2);
+    EXPECT_EQ(grid->GetYNumCells(), 3);
+    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 2.25f);
+    EXPECT_TRUE(level.GetSectorLayers().GetTargetId(0, 1, 1).IsNull());
+    // Fewer floors and more cells: the entity stays, the layers follow the area.
+    level.ResizeGrid(6, 2, 3);
+    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 2.25f);
+    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 6u);
+    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 3u);
+    EXPECT_EQ(level.GetEditableTerrain(), nullptr);
+    EXPECT_EQ(level.GetTerrain(), nullptr);
+}
+
+// The navigation mesh on the GL device, seen from above at four pixels a unit: each edge once, in
+// its colour, and nothing inside the triangles.
+TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
+    GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    Region region(ABBox(Vec3(), Vec3(20, 10, 20)));
+    Level level(&region);
+    level.NewSpace(Vec2(20, 20));
+    // A 6 x 4 quad from (2, 0, 3), cut along its diagonal.
+    ASSERT_TRUE(level.RebuildPathMesh({PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 3), Vec3(8, 0, 7)}},
+                                       PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 7), Vec3(2, 0, 7)}}}));
+    const Coords fourfold(Vec3(4, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4), Vec3(0, 0, 0));
+    bed.Clear();
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(Viewport(0, 0, GLEngineBed::kWidth, GLEngineBed::kHeight));
+        level.RenderPathMeshes(drawer, fourfold);
+    }
+    const std::vector<int> drawn = bed.FindDrawn(kBlack);
+    const std::vector<int> quad{8, 12, 32, 28};
+    ASSERT_EQ(drawn.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(drawn[i], quad[i], 1) << i;
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    const auto at = [&pixels](int x, int y) { return pixels[size_t(y) * GLEngineBed::kWidth + size_t(x)]; };
+    const uint32_t cyan = test::Rgba(0, 255, 255);
+    EXPECT_EQ(at(20, 20), cyan);                            // on the diagonal
+    EXPECT_TRUE(at(20, 11) == cyan || at(20, 12) == cyan);  // on the near edge, a line on a pixel border
+    EXPECT_EQ(at(26, 16), kBlack);                          // inside a triangle
+    level.Unload(false);
+    Singleton<PathFinder>::Destroy();
 }
 
 TEST(LevelRegion, AnEditorRegionHasItsLevelAtOnce) {

@@ -406,6 +406,24 @@ TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
     EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](Entity* e) { return e->GetRegion() == RegionAt(4); }), 2);
 }
 
+TEST_F(Streaming, ANavigationMeshBuildLoadsTheNeighboursItNeedsForTheWhile) {
+    Build(true);
+    Level* middle = world_->GuaranteedGetRegionLevel(2);
+    ASSERT_NE(middle, nullptr);
+    ASSERT_NE(world_->GuaranteedGetRegionLevel(3), nullptr);
+    LogCapture log;
+    // These levels have no ground to walk on: no mesh, and nothing failed.
+    EXPECT_TRUE(middle->CreatePathMesh());
+    EXPECT_FALSE(middle->GetPathMesh().HasMesh());
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Forcing load of level level1.lvl"));
+    EXPECT_FALSE(log.Contains(LogPriority::Warning, "Forcing load of level level4.lvl"));
+    EXPECT_EQ(RegionAt(1)->GetLevel(), nullptr);
+    EXPECT_FALSE(RegionAt(1)->HasSavedState());
+    EXPECT_TRUE(RegionAt(3)->IsLevelLoaded());
+    world_->Unload();
+    Singleton<PathFinder>::Destroy();
+}
+
 // A forced load takes back a request still queued, and waits for one being served (saying so)
 // and takes its level.
 TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {

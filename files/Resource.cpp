@@ -63,7 +63,7 @@ bool Resource::GetIsLoaded(bool wait) const {
 
 void Resource::EnsureAvailable() const {
     const uint32_t frame = GetFrameCount();
-    MarkAsUsed();
+    MarkAsUsed(frame);
     for (;;) {
         const LoadedState state = GetLoadedState();
         if (state == LoadedState::NotLoaded) {
@@ -84,8 +84,9 @@ void Resource::EnsureAvailable() const {
 
 void Resource::MarkAsTouched() const { lastFrameTouched_.store(GetFrameCount(), std::memory_order_relaxed); }
 
-void Resource::MarkAsUsed() const {
-    const uint32_t frame = GetFrameCount();
+void Resource::MarkAsUsed() const { MarkAsUsed(GetFrameCount()); }
+
+void Resource::MarkAsUsed(uint32_t frame) const {
     lastFrameUsed_.store(frame, std::memory_order_relaxed);
     lastFrameTouched_.store(frame, std::memory_order_relaxed);
 }

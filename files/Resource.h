@@ -140,6 +140,8 @@ private:
     // False while the last load had a passing trouble less than kRetryFrames frames ago.
     bool MayTryAgain(uint32_t frame) const;
     uint32_t GetFrameCount() const;
+    // MarkAsUsed at a frame already read (every query reads it once).
+    void MarkAsUsed(uint32_t frame) const;
 
     BaseResourceManager* const manager_;
     const std::string fileName_;

@@ -255,8 +255,6 @@ private:
     const GraphicsTexture* baseTexture_ = nullptr;
     const GraphicsTexture* bumpTexture_ = nullptr;
     Coords objectToRegion_;
-    AnimChannel channel_;
-    SkeletalPose pose_;
     mem::vector<Coords> boneCoords_;  // skinning matrices, one per bone; empty until made
     Vec3 scale_{1.0f, 1.0f, 1.0f};
     ABBox objectBox_;
@@ -287,6 +285,9 @@ private:
     int fadeDuration_ = 1;  // milliseconds
     float fadeValue_ = 1.0f;
     bool faded_ = false;
+    // Last: a draw reads the fields above (a few cache lines), the animation only updates.
+    AnimChannel channel_;
+    SkeletalPose pose_;
 };
 
 }  // namespace GAME

@@ -65,7 +65,7 @@ void GraphicsSceneRenderer::SetViewer(Region* viewerRegion, const Camera& camera
 }
 
 void GraphicsSceneRenderer::SetRegionToSceneCoords(Region* region, const Coords& regionToScene) {
-    regionToScene_.emplace(region, regionToScene);
+    regionToScene_.try_emplace(region, regionToScene);
 }
 
 Coords GraphicsSceneRenderer::GetRegionToSceneCoords(Region* region) const {
@@ -84,10 +84,16 @@ void GraphicsSceneRenderer::AddRegionContents(Region*, const Coords&, const Frus
 
 void GraphicsSceneRenderer::AddRenderable(GraphicsRenderable* renderable, Region* region) {
     if (renderable == nullptr || region == nullptr) return;
-    const Coords& regionToScene = regionToScene_.emplace(region, Coords()).first->second;
-    OBBox box(renderable->GetRenderPassBoundingBox());
-    box.Transform(regionToScene);
-    const ABBox sceneBox(box);
+    const Coords& regionToScene = regionToScene_.try_emplace(region).first->second;
+    const ABBox& regionBox = renderable->GetRenderPassBoundingBox();
+    ABBox sceneBox(regionBox.centre + regionToScene.origin, regionBox.halfSize);
+    // Regions are mostly placed without a turn (the viewer's own at the origin): then the box
+    // only moves. A turned region's box is the bound of the turned box.
+    if (regionToScene != Coords::Translation(regionToScene.origin)) {
+        OBBox box(regionBox);
+        box.Transform(regionToScene);
+        sceneBox = ABBox(box);
+    }
     if (IsFinite(sceneBox.centre) && IsFinite(sceneBox.halfSize)) {
         queue_.push_back({renderable, region, &regionToScene, sceneBox});
         return;
@@ -117,6 +123,7 @@ int GraphicsSceneRenderer::GetNumPassesWithStyle(const Name& style) const {
 void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder,
                                           int maxSortOrder, const Sphere* lightSphere,
                                           const GraphicsLight* light) const {
+    passes.reserve(passes.size() + queue_.size());
     for (const QueueEntry& entry : queue_) {
         if (lightSphere != nullptr &&
             entry.sceneBox.GetSquaredDistance(lightSphere->centre) > lightSphere->radius * lightSphere->radius) {
@@ -124,13 +131,14 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
         }
         const int count = entry.renderable->GetNumRenderPasses(style, generation_);
         for (int pass = 0; pass < count; ++pass) {
-            const int sortOrder = entry.renderable->GetRenderPassSortOrder(pass, style, generation_);
-            if (sortOrder < minSortOrder || sortOrder > maxSortOrder) continue;
+            // Most renderables lack most styles: the style is looked for before the sort order.
             const GraphicsShader2* shader = entry.renderable->GetShader2(pass, style);
             if (shader == nullptr) continue;
             const uint32_t styleIndex =
                 shader->FindStyleByName(entry.renderable->GetShaderStyle(pass, style, generation_, light));
             if (styleIndex == GraphicsShader2::kNoStyle) continue;
+            const int sortOrder = entry.renderable->GetRenderPassSortOrder(pass, style, generation_);
+            if (sortOrder < minSortOrder || sortOrder > maxSortOrder) continue;
             RenderablePass& built = passes.emplace_back();
             built.renderable = entry.renderable;
             built.region = entry.region;
@@ -153,18 +161,33 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
     }
 }
 
-void GraphicsSceneRenderer::RenderPasses(GraphicsCanvas& canvas, mem::vector<RenderablePass>& passes,
+void GraphicsSceneRenderer::RenderPasses(GraphicsCanvas& canvas, const mem::vector<RenderablePass>& passes,
                                          const Name& style) const {
-    // Addresses compare as unsigned numbers: std::less gives pointers a total order.
-    std::stable_sort(passes.begin(), passes.end(), [](const RenderablePass& a, const RenderablePass& b) {
+    // The keys are sorted, not the passes (well over a hundred bytes each, moved log n times by a
+    // sort): the index ends every tie, so equal keys keep their submission order. Addresses
+    // compare as unsigned numbers: std::less gives pointers a total order.
+    struct Key {
+        int sortOrder;
+        uint32_t styleIndex;
+        const GraphicsShader2* shader;
+        const GraphicsTexture* texture;
+        size_t index;
+    };
+    mem::vector<Key> keys;
+    keys.reserve(passes.size());
+    for (size_t i = 0; i < passes.size(); ++i)
+        keys.push_back({passes[i].sortOrder, passes[i].styleIndex, passes[i].shader, passes[i].texture, i});
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
         if (a.sortOrder != b.sortOrder) return a.sortOrder < b.sortOrder;
         if (a.shader != b.shader) return std::less<const GraphicsShader2*>()(a.shader, b.shader);
         if (a.styleIndex != b.styleIndex) return a.styleIndex < b.styleIndex;
-        return std::less<const GraphicsTexture*>()(a.texture, b.texture);
+        if (a.texture != b.texture) return std::less<const GraphicsTexture*>()(a.texture, b.texture);
+        return a.index < b.index;
     });
     const GraphicsShader2* shader = nullptr;
     uint32_t styleIndex = GraphicsShader2::kNoStyle;
-    for (const RenderablePass& pass : passes) {
+    for (const Key& key : keys) {
+        const RenderablePass& pass = passes[key.index];
         if (pass.shader != shader || pass.styleIndex != styleIndex) {
             if (shader != nullptr) shader->End();
             shader = pass.shader;

@@ -140,8 +140,9 @@ public:
     // sphere only renderables whose scene box meets the sphere take part.
     void CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder, int maxSortOrder,
                        const Sphere* lightSphere = nullptr, const GraphicsLight* light = nullptr) const;
-    // Sorts the passes (stable: sort order, shader, style, texture) and draws them.
-    void RenderPasses(GraphicsCanvas& canvas, mem::vector<RenderablePass>& passes, const Name& style) const;
+    // Draws the passes ordered by sort order, shader, style and texture (stable: equal keys in
+    // their order in the list, which stays as it is).
+    void RenderPasses(GraphicsCanvas& canvas, const mem::vector<RenderablePass>& passes, const Name& style) const;
     // Every pass of the style with sort orders kMinSortOrder to kMaxSortOrder, without a light.
     void RenderStyle(GraphicsCanvas& canvas, const Name& style) const;
 

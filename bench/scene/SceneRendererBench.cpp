@@ -1,7 +1,9 @@
-// Draw submission of 1,000 mesh instances of the sample box on the GL device (offscreen window):
-// through the scene renderer (queued, collected, sorted and drawn in "ambientLightStyle"), against
-// the same draws issued straight to the device: one shader style begun, then for each instance
-// the same constants, the mesh's buffers and one indexed draw. Items are instances drawn.
+// Draw submission of 250, 1,000 and 4,000 mesh instances of the sample box on the GL device
+// (offscreen window): through the scene renderer (queued, collected, sorted and drawn in
+// "ambientLightStyle"), against the same draws issued straight to the device: one shader style
+// begun, then for each instance the same constants, the mesh's buffers and one indexed draw. The
+// ratio at each count is the renderer's cost per instance; it should not grow with the count.
+// Items are instances drawn.
 
 #include <benchmark/benchmark.h>
 
@@ -32,8 +34,8 @@ namespace {
 
 using namespace GAME;
 
-constexpr int kInstances = 1000;
-constexpr int kColumns = 40;  // 40 x 25 boxes, 1.5 units apart
+constexpr int kInstances = 4000;
+constexpr int kColumns = 80;  // 80 x 50 boxes, 1.5 units apart, the first count of them drawn
 
 struct Boxes {
     std::vector<std::unique_ptr<GraphicsMeshInstance>> instances;
@@ -61,14 +63,14 @@ private:
             std::abort();
         }
         camera.SetType(CameraType::Orthographic);
-        camera.SetWidth(64.0f);
-        camera.SetHeight(40.0f);
+        camera.SetWidth(128.0f);
+        camera.SetHeight(80.0f);
         camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
         for (int i = 0; i < kInstances; ++i) {
             auto instance = std::make_unique<GraphicsMeshInstance>();
             instance->SetMesh(sample::kBoxMesh);
             instance->GetMesh()->EnsureAvailable();
-            const Vec3 at(1.5f * float(i % kColumns - kColumns / 2), 1.5f * float(i / kColumns - 12), 0.0f);
+            const Vec3 at(1.5f * float(i % kColumns - kColumns / 2), 1.5f * float(i / kColumns - 25), 0.0f);
             instance->SetObjectToRegionCoords(Coords::Translation(at));
             instance->UpdateBoundingBox(false);
             instances.push_back(std::move(instance));
@@ -76,24 +78,26 @@ private:
     }
 };
 
-void BM_SceneRendererDraws1000Instances(benchmark::State& state) {
+void BM_SceneRendererDrawsInstances(benchmark::State& state) {
     Boxes& boxes = Boxes::Get();
+    const auto count = size_t(state.range(0));
     GraphicsCanvas& canvas = *bench::BenchEngine::Get().GetGraphicsEngine()->GetCanvas();
     int regionKey = 0;
     Region* const region = reinterpret_cast<Region*>(&regionKey);
     for (auto _ : state) {
         test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, boxes.camera, boxes.viewport, Frustum());
-        for (const auto& instance : boxes.instances) renderer.AddRenderable(instance.get(), region);
+        for (size_t i = 0; i < count; ++i) renderer.AddRenderable(boxes.instances[i].get(), region);
         renderer.RenderStyle(canvas, boxes.style);
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kInstances);
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_SceneRendererDraws1000Instances)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SceneRendererDrawsInstances)->Arg(250)->Arg(1000)->Arg(kInstances)->Unit(benchmark::kMicrosecond);
 
 // The baseline: what the renderer's draws come to, issued by hand.
-void BM_DeviceDraws1000Instances(benchmark::State& state) {
+void BM_DeviceDrawsInstances(benchmark::State& state) {
     Boxes& boxes = Boxes::Get();
+    const auto count = size_t(state.range(0));
     RenderDevice& device = *bench::BenchEngine::Get().GetGraphicsEngine()->GetRenderDevice();
     const GraphicsMesh& mesh = *boxes.instances.front()->GetMesh();
     GraphicsMesh::MeshRenderInfo info;
@@ -112,8 +116,8 @@ void BM_DeviceDraws1000Instances(benchmark::State& state) {
     const Name transparency = Name::Create("transparencyValue");
     for (auto _ : state) {
         shader.Begin(style);
-        for (const auto& instance : boxes.instances) {
-            const Coords& coords = instance->GetObjectToRegionCoords();
+        for (size_t i = 0; i < count; ++i) {
+            const Coords& coords = boxes.instances[i]->GetObjectToRegionCoords();
             const Mat4 world(coords);
             device.SetVertexDeclaration(info.declaration);
             device.SetStreamSource(0, info.vertexBuffer, 0, mesh.GetVertexStride());
@@ -131,8 +135,8 @@ void BM_DeviceDraws1000Instances(benchmark::State& state) {
         }
         shader.End();
     }
-    state.SetItemsProcessed(int64_t(state.iterations()) * kInstances);
+    state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0));
 }
-BENCHMARK(BM_DeviceDraws1000Instances)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeviceDrawsInstances)->Arg(250)->Arg(1000)->Arg(kInstances)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

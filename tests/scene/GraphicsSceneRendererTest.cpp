@@ -160,6 +160,16 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     EXPECT_NEAR(passes[0].sceneBox.halfSize.y, 2.0f, 1e-4f);
     EXPECT_EQ(passes[0].lightSphere[3], 0.0f);
 
+    // A region placed without a turn only moves the box.
+    CountingRenderer moved;
+    moved.SetRegionToSceneCoords(region, Coords::Translation(Vec3(5, 6, 7)));
+    moved.AddRenderable(&placed, region);
+    mem::vector<RenderablePass> movedPasses;
+    moved.CollectPasses(movedPasses, normal, 0, 0);
+    ASSERT_EQ(movedPasses.size(), 1u);
+    EXPECT_EQ(movedPasses[0].sceneBox.centre, Vec3(6, 6, 7));
+    EXPECT_EQ(movedPasses[0].sceneBox.halfSize, Vec3(2, 1, 3));
+
     // A light sphere keeps only the renderables it reaches, and travels with the pass.
     passes.clear();
     const Sphere far(Vec3(0, 20, 0), 5.0f);

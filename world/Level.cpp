@@ -122,6 +122,12 @@ ABBox Level::GetBoundingBox() const {
     return ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
 }
 
+bool Level::GetEntityBoundingBox(ABBox& box) const {
+    if (!space_ || numEntities_ == 0) return false;
+    box = space_->GetBoundingBox();
+    return true;
+}
+
 void Level::AddReflectionPlanes(GraphicsReflectionManager& manager, const Frustum& frustum) {
     if (water_) water_->AddReflectionPlanes(manager, region_, frustum);
 }

@@ -201,6 +201,10 @@ public:
     // The ground's box; without one the entity tree's; without a tree, a box at the origin of half
     // size 100.
     ABBox GetBoundingBox() const;
+    // The box that holds every entity placed in the level (the entity tree's: its square on x/z,
+    // on y everything placed in it and 0); false when the level has no entity. Entities above the
+    // ground lie outside the level's box.
+    bool GetEntityBoundingBox(ABBox& box) const;
     // The ground's height at (x, z); 0 without ground.
     float GetGroundHeight(float x, float z) const;
     // Makes the ground's render data and marks the render data loaded; the ground's result.

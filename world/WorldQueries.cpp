@@ -1,5 +1,7 @@
 // World's spatial queries (declared in World.h): shapes move between regions by the difference of
-// the regions' offsets; each candidate region's box is tested before its level is asked.
+// the regions' offsets; each candidate region's box is tested before its level is asked. Entity
+// queries test the box grown to hold the level's entities (EntityBox): a region's own box reaches
+// only as high as its ground, and a crate in the air above it is still in it.
 
 #include <algorithm>
 #include <cmath>
@@ -42,10 +44,19 @@ bool Holds(const ABBox& box, const Vec3& point) {
            std::fabs(gap.z) <= box.halfSize.z;
 }
 
-// The ray in region's space, or false when it misses the region's box nearer than maxDistance.
-bool RayInRegion(const WorldRay& ray, const Region* region, float maxDistance, Ray& out) {
+// The region's box grown to hold its level's entities (region space).
+ABBox EntityBox(const Region* region) {
+    ABBox entities;
+    if (!region->IsLevelLoaded() || !region->GetLevel()->GetEntityBoundingBox(entities))
+        return region->GetBoundingBox();
+    return ABBox::Union(region->GetBoundingBox(), entities);
+}
+
+// The ray in region's space, or false when it misses box (in region's space) nearer than
+// maxDistance.
+bool RayInRegion(const WorldRay& ray, const Region* region, const ABBox& box, float maxDistance, Ray& out) {
     out = Ray(region->GetRelativePosition(ray.origin), ray.direction);
-    return region->GetBoundingBox().GetIntersection(out) < maxDistance;
+    return box.GetIntersection(out) < maxDistance;
 }
 
 }  // namespace
@@ -130,34 +141,38 @@ void World::GetEntitiesInSphere(mem::vector<Entity*>& out, Region* ref, const Sp
     if (!ref) return;
     for (const Region* region : loadedRegions_) {
         const Sphere moved(sphere.centre + GetOffsetDifference(ref, region), sphere.radius);
-        if (TestIntersection(region->GetBoundingBox(), moved))
+        if (TestIntersection(EntityBox(region), moved))
             region->GetLevel()->GetEntitiesInSphere(out, moved, useAlternateBox, type);
     }
 }
 
 void World::GetEntitiesInBox(mem::vector<Entity*>& out, const ABBox& box, Region* ref, bool loadLevels,
                              EntityListType type) {
-    mem::vector<Region*> regions;
-    GetRegionsInBox(regions, ref, box);
-    for (Region* region : regions) {
-        const Level* level =
-            loadLevels ? region->GuaranteedGetLevel(false) : (region->IsLevelLoaded() ? region->GetLevel() : nullptr);
-        if (!level) continue;
+    if (!ref) return;
+    // The levels of the regions the box meets are loaded first when asked; every loaded level is
+    // then met by the box that holds its entities.
+    if (loadLevels) {
+        mem::vector<Region*> regions;
+        GetRegionsInBox(regions, ref, box);
+        for (Region* region : regions) region->GuaranteedGetLevel(false);
+    }
+    for (const Region* region : loadedRegions_) {
         ABBox moved = box;
         moved.Translate(GetOffsetDifference(ref, region));
-        level->GetEntitiesInBox(out, moved, false, type);
+        if (ABBox::Overlap(EntityBox(region), moved)) region->GetLevel()->GetEntitiesInBox(out, moved, false, type);
     }
 }
 
 void World::GetEntitiesInFrustum(mem::vector<Entity*>& out, const WorldFrustum& frustum, bool useAlternateBox,
                                  bool neighboursOnly, bool exact) {
     Region* viewer = frustum.GetRegion();
-    mem::vector<Region*> regions;
-    GetLoadedRegionsInFrustum(regions, viewer, frustum.GetRegionFrustum(), neighboursOnly);
-    for (const Region* region : regions) {
+    if (!viewer) return;
+    for (const Region* region : loadedRegions_) {
+        if (neighboursOnly && region != viewer && !region->IsNeighbor(viewer)) continue;
         Frustum moved = frustum.GetRegionFrustum();
         moved.Translate(GetOffsetDifference(viewer, region));
-        region->GetLevel()->GetEntitiesInFrustum(out, &moved, 1, useAlternateBox, exact && !neighboursOnly);
+        if (TestIntersection(EntityBox(region), moved))
+            region->GetLevel()->GetEntitiesInFrustum(out, &moved, 1, useAlternateBox, exact && !neighboursOnly);
     }
 }
 
@@ -209,7 +224,8 @@ void World::GetIntersection(const WorldRay& ray, WorldIntersection& out, Physics
     if (out.distance < Infinity) return;
     for (Region* region : loadedRegions_) {
         Ray moved;
-        if (RayInRegion(ray, region, Infinity, moved)) IntersectLevel(region, moved, out, excluded, skipEntities);
+        const ABBox box = skipEntities ? region->GetBoundingBox() : EntityBox(region);
+        if (RayInRegion(ray, region, box, Infinity, moved)) IntersectLevel(region, moved, out, excluded, skipEntities);
     }
 }
 
@@ -235,7 +251,7 @@ void World::GetIntersectionThroughPortals(Region* region, const Ray& ray, WorldI
 Entity* World::PickEntity(const WorldRay& ray) const {
     for (const Region* region : loadedRegions_) {
         Ray moved;
-        if (!RayInRegion(ray, region, Infinity, moved)) continue;
+        if (!RayInRegion(ray, region, EntityBox(region), Infinity, moved)) continue;
         if (Entity* picked = region->GetLevel()->PickEntity(moved)) return picked;
     }
     return nullptr;
@@ -244,7 +260,7 @@ Entity* World::PickEntity(const WorldRay& ray) const {
 Entity* World::PickEntity(const WorldRay& ray, const FilterFunction<Entity>& filter) const {
     for (const Region* region : loadedRegions_) {
         Ray moved;
-        if (!RayInRegion(ray, region, Infinity, moved)) continue;
+        if (!RayInRegion(ray, region, EntityBox(region), Infinity, moved)) continue;
         if (Entity* picked = region->GetLevel()->PickEntity(moved, filter)) return picked;
     }
     return nullptr;
@@ -253,7 +269,8 @@ Entity* World::PickEntity(const WorldRay& ray, const FilterFunction<Entity>& fil
 void World::PickEntities(const WorldRay& ray, mem::vector<Entity*>& out) const {
     for (const Region* region : loadedRegions_) {
         Ray moved;
-        if (RayInRegion(ray, region, Infinity, moved)) region->GetLevel()->PickEntities(moved, out, true);
+        if (RayInRegion(ray, region, EntityBox(region), Infinity, moved))
+            region->GetLevel()->PickEntities(moved, out, true);
     }
 }
 
@@ -262,7 +279,7 @@ void World::GetAllIntersections(const WorldRay& ray, mem::vector<Entity*>& out, 
     if (!ray.origin.GetRegion()) return;
     for (const Region* region : loadedRegions_) {
         Ray moved;
-        if (RayInRegion(ray, region, maxDistance, moved))
+        if (RayInRegion(ray, region, EntityBox(region), maxDistance, moved))
             region->GetLevel()->GetAllIntersections(moved, out, useAlternateBox, maxDistance);
     }
 }
@@ -289,7 +306,7 @@ Portal* World::TraceRayAgainstPortals(const WorldRay& ray, float& distance, bool
     distance = Infinity;
     for (const Region* region : loadedRegions_) {
         Ray moved;
-        if (!RayInRegion(ray, region, distance, moved)) continue;
+        if (!RayInRegion(ray, region, region->GetBoundingBox(), distance, moved)) continue;
         if (Portal* portal = region->TraceSegmentAgainstPortals(moved, distance, twoSided)) return portal;
     }
     return nullptr;

@@ -3,8 +3,12 @@
 
 #include "TestTerrain.h"
 
+#include "core/Frustum.h"
+#include "core/Intersection.h"
 #include "core/OBBox.h"
+#include "core/Ray.h"
 #include "core/Singleton.h"
+#include "core/Sphere.h"
 #include "engine/CollisionData.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
@@ -14,6 +18,9 @@
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
+#include "world/WorldFrustum.h"
+#include "world/WorldIntersection.h"
+#include "world/WorldRay.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +45,13 @@ public:
         OBBox box;
         GetCollisionProxy(box);
         SetRegionBoundingBox(ABBox(box), false);
+    }
+    bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
+        const float t = GetRegionBoundingBox(false).GetIntersection(ray);
+        if (!(t < hit.distance)) return false;
+        hit.distance = t;
+        hit.point = ray.GetPoint(t);
+        return true;
     }
     void CollisionCallback(const CollisionData& collision) override {
         (collision.other != nullptr ? withEntities : withGround)++;
@@ -170,6 +184,38 @@ TEST_F(TerrainPhysicsTest, ACrateLandingOnASettlingCrateRestsOnItInEitherOrderIn
         EXPECT_GT(upper->withEntities, 0);
         EXPECT_GT(lower->withEntities, 0);
     }
+}
+
+// A crate high in the air, far above the ground's box: the world's entity queries from the
+// viewer's region find it, and a crate falling onto it meets it.
+TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
+    const Vec3 spot(16, Slope(16) + 20.0f, 16);
+    PhysicsCrate* crate = Drop(spot, false);
+    PhysicsCrate* falling = Drop(spot + Vec3(0.2f, 0.9f, 0), false);
+    const Vec3 seen = spot + Vec3(500, 0, 0);  // in the viewer's region
+    const ABBox around(seen - Vec3(0, 0.3f, 0), Vec3(0.1f, 0.1f, 0.1f));
+    mem::vector<Entity*> found;
+    world.GetEntitiesInBox(found, around, viewer, false);
+    EXPECT_EQ(found, mem::vector<Entity*>{crate});
+    found.clear();
+    world.GetEntitiesInSphere(found, viewer, Sphere(around.centre, 0.1f), false);
+    EXPECT_EQ(found, mem::vector<Entity*>{crate});
+    found.clear();
+    world.GetEntitiesInFrustum(found, WorldFrustum(viewer, Frustum::FromBox(around)), false, false, true);
+    EXPECT_EQ(found, mem::vector<Entity*>{crate});
+
+    const WorldRay ray(WorldVec3(viewer, seen - Vec3(0, 0.3f, 5)), Vec3(0, 0, 1));
+    EXPECT_EQ(world.PickEntity(ray), crate);
+    WorldIntersection hit;
+    world.GetIntersection(ray, hit, PhysicsSurface::None, false);
+    EXPECT_EQ(hit.entity, crate);
+    EXPECT_NEAR(hit.distance, 4.5f, 1e-3f);
+
+    CollisionContact contacts[64];
+    const int count =
+        world.FindCollisions(falling, contacts, 64, centre, World::EntityListType::Updated, PhysicsSurface::None);
+    ASSERT_GT(count, 0);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(contacts[i].entity, crate);
 }
 
 TEST_F(TerrainPhysicsTest, WorldContactsAreRelativeToTheCentreAndLeaveOutStaticEntities) {

@@ -172,19 +172,28 @@ void PhysicsEngine::Simulate(const WorldVec3& centre, float elapsed) {
     dWorldSetERP(world_, erp_);
     dWorldSetCFM(world_, cfm_);
     const int steps = CountSteps(elapsed, stepSize_, kMaxSteps);
-    for (int step = 0; step < steps; ++step) RunSimulation(stepSize_, iterations_);
+    for (int step = 0; step < steps; ++step) {
+        if (!RunSimulation(stepSize_, iterations_)) break;
+    }
     DebugRender();
     if (stats_ && gEngine != nullptr) gEngine->AddStatisticText("%d entities in physics simulation", GetNumEntities());
 }
 
-void PhysicsEngine::RunSimulation(float stepSize, int iterations) {
+bool PhysicsEngine::RunSimulation(float stepSize, int iterations) {
     UpdateSimulationFromEntities();
     FindCollisions();
     dWorldSetQuickStepNumIterations(world_, iterations);
-    dWorldQuickStep(world_, stepSize);
+    const bool stepped = dWorldQuickStep(world_, stepSize) != 0;
     dJointGroupEmpty(contactGroup_);
+    if (!stepped) {
+        // The library could not get its working memory; every body is as it was, so the entities
+        // stay where they are and the next frame tries again.
+        Log(LogPriority::Error, "Physics step failed: out of memory for %d simulated entities.", GetNumEntities());
+        return false;
+    }
     UpdateEntitiesFromSimulation();
     RemoveNonSimulatedEntities();
+    return true;
 }
 
 void PhysicsEngine::SynchronizeGravity() {
@@ -218,6 +227,13 @@ void PhysicsEngine::UpdateEntitiesFromSimulation() {
         // Placing the entity may have destroyed it or ended its simulation.
         entity = ResolveEntity(id);
         if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
+        // The level's tree follows what the step moved, a rag doll's pose included (its actor
+        // stays put while its box follows the bodies).
+        if (physicsWorld_ != nullptr && entity->GetRegion() != nullptr) {
+            physicsWorld_->SetCoords(entity, entity->GetCoords());
+            entity = ResolveEntity(id);
+            if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
+        }
         // An entity the world no longer updates (it is out of sight) still moves on.
         if (frame > entity->GetLastFrameUpdated() + 1) entity->Update(updateTime);
     }

@@ -103,8 +103,10 @@ private:
     void UpdateEntitiesFromSimulation();
     void RemoveNonSimulatedEntities();
     void DebugRender() const;
-    // One whole step: poses in, contacts, the library's step, poses out, finished entities out.
-    void RunSimulation(float stepSize, int iterations);
+    // One whole step: poses in, contacts, the library's step, poses out (each entity re-filed in
+    // its level), finished entities out. False, with an error logged and nothing moved, when the
+    // library's step failed.
+    bool RunSimulation(float stepSize, int iterations);
 
     bool debugging_ = false;
     bool stats_ = false;

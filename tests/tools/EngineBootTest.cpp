@@ -529,6 +529,11 @@ TEST_F(EngineBootTest, TheSampleCratesRestOnTheGroundAndEachOtherAndTheRagDollFa
     const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
     EXPECT_LT(rootEnd.y, rootStart.y - 1.5f);
     EXPECT_LT(rootEnd.x, rootStart.x);
+    // The level has filed the creature where it lies, so the world finds it there.
+    const Vec3 lying = doll->GetCoords().GetRegionCoords().TransformPoint(rootEnd);
+    mem::vector<Entity*> found;
+    world.GetEntitiesInBox(found, ABBox(lying, Vec3(0.1f, 0.1f, 0.1f)), region, false);
+    EXPECT_TRUE(std::find(found.begin(), found.end(), doll) != found.end());
     body.UpdatePose(nullptr, true);
     for (const Coords& bone : body.GetBoneCoords()) EXPECT_TRUE(bone.origin.IsValid());
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);

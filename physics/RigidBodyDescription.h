@@ -18,7 +18,22 @@ struct FusedBone {
     std::string nameText;
 };
 
+class RagDollSkeleton;
+
 struct RigidBodyDescription {
+    // Describes the body between parentName and childName as the skeleton's pose places them, the
+    // mesh at meshFrame: bodyFrame is the body's frame there (PhysicsRagDoll::GetRigidBodyCoords),
+    // the bones' frames are kept relative to it, the box reaches half-way between the bones along
+    // x and 0.15 across, and the body collides. What an editor builds a rag doll's description
+    // text from.
+    void Init(const Coords& meshFrame, const RagDollSkeleton& skeleton, Coords& bodyFrame);
+    // The turn from frame a to frame b, as angles about a's axes (radians): b's x axis is taken
+    // into a's axes; the angle about y is its heading in a's x-z plane and the angle about z its
+    // heading in a's x-y plane, each negative toward -z (or -y), and 0 when the axis leans less
+    // than 0.1 (of its length in that plane) out of a's x axis or lies across the plane. The angle
+    // about x is 0.
+    static Vec3 GetRotationAngles(const Coords& a, const Coords& b);
+
     std::string parentNameText;
     Name parentName;
     std::string childNameText;

@@ -18,6 +18,7 @@
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
+#include <ode/ode.h>
 
 #include <cmath>
 #include <map>
@@ -120,13 +121,17 @@ public:
         for (CollisionBox& box : boxes) {
             CollisionContact found[8];
             const int count = test::FlatGroundContacts(box.GetOBBox(), found, 8);
-            for (int i = 0; i < count; ++i) box.AddContact(found[i]);
+            for (int i = 0; i < count; ++i) {
+                if (water) found[i].surface = PhysicsSurface::Water;
+                box.AddContact(found[i]);
+            }
         }
     }
     void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
     void CreatePointDisturbance(const WorldVec3&, float, float, int) override {}
 
     int boxQueries = 0;
+    bool water = false;  // the ground is a water surface
 };
 
 class PhysicsRagDollTest : public testing::Test {
@@ -186,6 +191,51 @@ TEST(PhysicsRagDollFrames, ABodyTakesItsParentsAxesHalfWayAndIsNeverMirrored) {
     EXPECT_EQ(frame.origin, Vec3(2, 2, 2));
     EXPECT_EQ(frame.xAxis, parent.xAxis);
     EXPECT_EQ(frame.yAxis, -parent.yAxis);
+}
+
+// A description made from the chain's pose under a moved, turned mesh is the one the chain was
+// written with, and its frame is where the rag doll puts that body.
+TEST(RigidBodyDescriptionInit, ABodyDescribedFromAPoseSpansItsBones) {
+    ChainSkeleton skeleton(1, Vec3(1, 1, 1));
+    Coords mesh = Coords::RotationY(0.7f);
+    mesh.origin = Vec3(4, 20, -3);
+    RigidBodyDescription description;
+    description.parentName = ChainSkeleton::BoneName(0);
+    description.childName = ChainSkeleton::BoneName(1);
+    Coords body;
+    description.Init(mesh, skeleton, body);
+    EXPECT_LT((body.origin - mesh.TransformPoint(Vec3(0.5f, 0, 0))).Length(), 1e-5f);
+    EXPECT_LT((body.xAxis - mesh.xAxis).Length(), 1e-5f);
+    const RigidBodyDescription& written = skeleton.bodies_[0];
+    EXPECT_LT((description.parentCoords.origin - written.parentCoords.origin).Length(), 1e-5f);
+    EXPECT_LT((description.childCoords.origin - written.childCoords.origin).Length(), 1e-5f);
+    EXPECT_LT((description.childCoords.xAxis - Vec3(1, 0, 0)).Length(), 1e-5f);
+    EXPECT_FLOAT_EQ(description.extents.x, 0.5f);
+    EXPECT_EQ(description.extents.y, 0.15f);
+    EXPECT_EQ(description.extents.z, 0.15f);
+    EXPECT_TRUE(description.collides);
+}
+
+// The turn between two frames as headings of the second one's x axis in the first one's planes.
+TEST(RigidBodyDescriptionAngles, TurnsAreReadInTheFirstFramesPlanesAndSmallLeansAreNone) {
+    Coords a = Coords::RotationX(0.3f);
+    a.origin = Vec3(5, 6, 7);
+    const auto angles = [&a](const Coords& turn) { return RigidBodyDescription::GetRotationAngles(a, a * turn); };
+    // Each heading takes the sign of the turned axis' lean out of a's x axis.
+    const Vec3 aboutY = angles(Coords::RotationY(0.5f));
+    const Vec3 leanY = Coords::RotationY(0.5f).xAxis;
+    EXPECT_NEAR(aboutY.y, std::copysign(0.5f, leanY.z), 1e-4f);
+    EXPECT_EQ(aboutY.z, 0.0f);
+    const Vec3 aboutZ = angles(Coords::RotationZ(-0.4f));
+    EXPECT_NEAR(aboutZ.z, std::copysign(0.4f, Coords::RotationZ(-0.4f).xAxis.y), 1e-4f);
+    EXPECT_EQ(aboutZ.y, 0.0f);
+    EXPECT_EQ(angles(Coords::RotationY(2.5f)).y, std::copysign(2.5f, Coords::RotationY(2.5f).xAxis.z));
+    // A lean under 0.1 counts as none; an axis straight across a plane has no heading in it.
+    EXPECT_EQ(angles(Coords::RotationY(0.05f)), Vec3());
+    const Vec3 across = angles(Coords::RotationZ(1.5707964f));
+    EXPECT_EQ(across.y, 0.0f);
+    EXPECT_NEAR(std::fabs(across.z), 1.5707964f, 1e-3f);
+    EXPECT_EQ(angles(Coords::RotationX(1.0f)), Vec3());  // a turn about x moves no x axis
 }
 
 TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
@@ -279,6 +329,55 @@ TEST_F(PhysicsRagDollTest, ABreakableJointIsMadeAsItsChanceSays) {
     const int made = Start(std::move(skeleton), Coords::Translation(Vec3(0, 5, 0)))->GetRagDoll()->GetNumJoints();
     EXPECT_GT(made, 5);
     EXPECT_LT(made, 35);
+}
+
+// A two-body chain high in the air whose second body is kicked: a ball joint lets it bend, while
+// a hinge, a universal joint and a fixed joint hold their initial angle (and a fixed one its length).
+TEST_F(PhysicsRagDollTest, JointsOtherThanBallsHoldTheirInitialAngle) {
+    struct Case {
+        JointDescription::Type type;
+        bool holds;
+    };
+    for (const Case& test : {Case{JointDescription::kBall, false}, Case{JointDescription::kHinge, true},
+                             Case{JointDescription::kUniversal, true}, Case{JointDescription::kFixed, true}}) {
+        SCOPED_TRACE(PhysicsRagDoll::ToText(test.type));
+        auto skeleton = std::make_unique<ChainSkeleton>(2, Vec3(1, 1, 1));
+        skeleton->joints_[0].jointType = test.type;
+        skeleton->joints_[0].jointAxis0 = JointDescription::kAxisY;
+        RagDollTestEntity* actor = Start(std::move(skeleton), Coords::Translation(Vec3(0, 50, 0)));
+        PhysicsRagDoll& doll = *actor->GetRagDoll();
+        ASSERT_EQ(doll.GetNumJoints(), 1);
+        // Pulled away and spun about y and z (a push at a body's centre alone would turn the
+        // pair as one).
+        doll.SetLinearVelocity(1, Vec3(2, 0, 0));
+        dBodySetAngularVel(doll.GetRigidBodies()[1].body, 0, 3, 3);
+        for (int step = 0; step < 25; ++step) engine.Simulate(centre, engine.GetStepSize());
+        Coords first;
+        Coords second;
+        PhysicsObject::GetBodyCoords(doll.GetRigidBodies()[0].body, first);
+        PhysicsObject::GetBodyCoords(doll.GetRigidBodies()[1].body, second);
+        const float turn = Dot(first.xAxis, second.xAxis);
+        const float length = (second.origin - first.origin).Length();
+        if (test.holds) {
+            EXPECT_GT(turn, 0.999f);
+            EXPECT_NEAR(length, 1.0f, 0.01f);
+        } else {
+            EXPECT_LT(turn, 0.99f);
+        }
+        engine.RemoveEntityFromSimulation(actor);
+    }
+}
+
+// Water stops no rag doll: its contacts call back (for splashes) but make no joint.
+TEST_F(PhysicsRagDollTest, ARagDollSinksThroughWaterAndIsToldItTouchedIt) {
+    ground.water = true;
+    RagDollTestEntity* actor =
+        Start(std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 1, 0)));
+    for (int step = 0; step < 60; ++step) engine.Simulate(centre, engine.GetStepSize());
+    ASSERT_TRUE(actor->IsSimulationEnabled());  // still falling, not at rest on the surface
+    EXPECT_TRUE(actor->GetRagDoll()->HasCollided());
+    EXPECT_GT(actor->collisions, 0);
+    EXPECT_LT(actor->GetRagDoll()->GetRigidBodyPosition(0).y, -2.0f);
 }
 
 TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {

@@ -5,6 +5,7 @@
 #include "render/GraphicsNoiseGen.h"
 
 #include "SampleNoise.h"
+#include "core/Random.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "files/FileSystem.h"
@@ -14,13 +15,16 @@
 #include "render/RenderDevice.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace GAME::test {
@@ -76,6 +80,8 @@ protected:
         WriteRecord("One.dbr", "Class,NoiseTexture,\nsize,32,\nlevels,1;0;0;0,\n");
         WriteRecord("All.dbr", "Class,NoiseTexture,\nsize,32,\nlevels,0.4;0.3;0.2;0.1,\n");
         WriteRecord("Normal.dbr", "Class,NoiseTexture,\nsize,32,\nnormalMap,true,\nlevels,0.4;0.3;0.2;0.1,\n");
+        // The first layer fades at 1000 a second, the second not at all.
+        WriteRecord("Fast.dbr", "Class,NoiseTexture,\nsize,16,\nlevels,1;1;0;0,\nrates,1000;0;0;0,\n");
         // The directory is indexed when it is added.
         ASSERT_TRUE(files.AddDirectory(bed.GetDirectory().GetPath()));
         Singleton<ObjectManager>::Get()->SetTableDepot(&records);
@@ -132,6 +138,41 @@ TEST_F(NoiseGeneratorTest, GeneratorCachesByNameAndRemakesSurfacesAfterAReset) {
     generator.ReleaseNoiseTexture(texture);
     EXPECT_EQ(generator.AcquireNoiseTexture(record.c_str()), texture);
     generator.ReleaseNoiseTexture(texture);
+    // The last release gives the surface back and destroys the object: the name makes a new one.
+    ObjectManager& objects = *Singleton<ObjectManager>::Get();
+    const int deleted = objects.GetNumDeletedObjects();
+    generator.ReleaseNoiseTexture(texture);
+    EXPECT_EQ(texture->GetRenderSurface(), nullptr);
+    EXPECT_EQ(objects.GetNumDeletedObjects(), deleted + 1);
+    NoiseTexture* const again = generator.AcquireNoiseTexture(record.c_str());
+    EXPECT_NE(again, texture);
+    generator.ReleaseNoiseTexture(again);
+}
+
+// Each layer fades from one base texture to the next at its rate; a finished fade starts the next
+// one from where it ended, towards a base texture the shared random sequence picks.
+TEST_F(NoiseGeneratorTest, AFinishedFadeGoesOnFromTheTextureItReached) {
+    GraphicsNoiseGen& generator = *Singleton<GraphicsNoiseGen>::Get();
+    NoiseTexture* const texture = generator.AcquireNoiseTexture("Fast.dbr");
+    ASSERT_NE(texture, nullptr);
+    // A frame of at least 2 milliseconds: the fast layer's phase passes 1 at every update.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    bed.GetEngine().Update(WorldFrustum(), false);
+    ASSERT_GE(bed.GetEngine().GetUpdateTime(), 2);
+    SeedRand15(7);
+    texture->UpdateLayers(256);
+    const NoiseTexture::Layer first = texture->GetLayer(0);
+    EXPECT_EQ(first.from, 0u);
+    ASSERT_NE(first.to, 0u);  // the seed picks another texture
+    EXPECT_GE(first.phase, 0.0f);
+    EXPECT_LT(first.phase, 1.0f);
+    texture->UpdateLayers(256);
+    EXPECT_EQ(texture->GetLayer(0).from, first.to);
+    EXPECT_LT(texture->GetLayer(0).to, 256u);
+    // The still layer keeps fading from base texture 0 to itself.
+    EXPECT_EQ(texture->GetLayer(1).from, 0u);
+    EXPECT_EQ(texture->GetLayer(1).to, 0u);
+    EXPECT_EQ(texture->GetLayer(1).phase, 0.0f);
     generator.ReleaseNoiseTexture(texture);
 }
 

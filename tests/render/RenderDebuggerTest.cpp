@@ -7,10 +7,15 @@
 #include "render/Display.h"
 #include "render/GraphicsCanvas.h"
 #include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
+#include "support/InputEvents.h"
 #include "support/LogCapture.h"
+#include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace GAME::test {
@@ -111,6 +116,106 @@ TEST_F(RenderDebuggerTest, LimitsTheFrameToItsFirstDrawCalls) {
     bed.GetEngine().ShowRenderDebugger(false);
     EXPECT_FALSE(debugger->HandleKeyEvent(key));
     EXPECT_EQ(SquaresShown(), (std::vector<bool>{true, true, true}));
+}
+
+// The stepping keys, held: each repeat (80 milliseconds apart, 20 with left Shift) moves the
+// limit by one draw call, to none or to all. The waits only ever lengthen under load, so a step
+// is never missed.
+TEST_F(RenderDebuggerTest, HeldKeysStepTheLimit) {
+    bed.GetEngine().ShowRenderDebugger(true);
+    ASSERT_EQ(SquaresShown(), (std::vector<bool>{true, true, true}));
+    ASSERT_EQ(debugger->GetDrawCallLimit(), 3u);
+    const auto hold = [&](const char* key, bool down) {
+        PushKey(bed.Window(), ScancodeOf(key), down);
+        bed.GetEngine().Update(WorldFrustum(), false);
+    };
+    const auto step = [&](const char* key, int waitMs) {
+        hold(key, true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        debugger->Update();
+        hold(key, false);
+        return debugger->GetDrawCallLimit();
+    };
+    constexpr int kWait = RenderDebugger::kRepeatMs + 20;
+    EXPECT_EQ(step("[", kWait), 2u);
+    EXPECT_EQ(step("[", kWait), 1u);
+    EXPECT_EQ(step("]", kWait), 2u);
+    EXPECT_EQ(step("Home", kWait), 0u);
+    EXPECT_EQ(step("[", kWait), 0u);  // not below none
+    EXPECT_EQ(step("End", kWait), RenderDevice::kNoDrawCallLimit);
+    EXPECT_EQ(step("Home", kWait), 0u);
+    // Left Shift held: repeats come faster.
+    hold("Left Shift", true);
+    EXPECT_EQ(step("]", RenderDebugger::kFastRepeatMs + 20), 1u);
+    hold("Left Shift", false);
+    // Nothing held, nothing moves.
+    std::this_thread::sleep_for(std::chrono::milliseconds(kWait));
+    debugger->Update();
+    EXPECT_EQ(debugger->GetDrawCallLimit(), 1u);
+    // Hidden, the keys are someone else's.
+    bed.GetEngine().ShowRenderDebugger(false);
+    EXPECT_EQ(step("]", kWait), 1u);
+}
+
+// Each toggle key flips its device switch, which the next render pushes; "C" and "U" both cull
+// pixels, only "U" primitives. Hidden, the debugger puts every switch back but the grey textures.
+TEST(RenderDebuggerSwitchesTest, EachKeyFlipsItsSwitch) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    GraphicsCanvas& canvas = *bed.Graphics().GetCanvas();
+    const RecordingDeviceState& state = bed.Device().GetState();
+    RenderDebugger debugger;
+    const auto press = [&](unsigned key) {
+        InputDevice::ButtonEvent event;
+        event.keyCode = key;
+        const bool handled = debugger.HandleKeyEvent(event);
+        debugger.Render(canvas);
+        return handled;
+    };
+    EXPECT_FALSE(press(RenderDebugger::kAlphaKey));  // hidden: not its keys
+    debugger.SetVisible(true);
+    debugger.Render(canvas);
+    EXPECT_FALSE(state.debugAlpha);
+    EXPECT_FALSE(state.debugPixelShaders);
+    EXPECT_FALSE(state.debugTextures);
+    EXPECT_FALSE(state.debugCullPixels);
+    EXPECT_FALSE(state.debugCullPrimitives);
+
+    EXPECT_TRUE(press(RenderDebugger::kAlphaKey));
+    EXPECT_TRUE(state.debugAlpha);
+    EXPECT_TRUE(press(RenderDebugger::kPixelShadersKey));
+    EXPECT_TRUE(state.debugPixelShaders);
+    EXPECT_TRUE(press(RenderDebugger::kTexturesKey));
+    EXPECT_TRUE(state.debugTextures);
+    EXPECT_TRUE(press(RenderDebugger::kCullPixelsKey));
+    EXPECT_TRUE(state.debugCullPixels);
+    EXPECT_FALSE(state.debugCullPrimitives);
+    EXPECT_TRUE(press(RenderDebugger::kCullPixelsKey));
+    EXPECT_FALSE(state.debugCullPixels);
+    EXPECT_TRUE(press(RenderDebugger::kCullPrimitivesKey));
+    EXPECT_TRUE(state.debugCullPixels);
+    EXPECT_TRUE(state.debugCullPrimitives);
+    // Pressed again, each goes back.
+    EXPECT_TRUE(press(RenderDebugger::kAlphaKey));
+    EXPECT_FALSE(state.debugAlpha);
+    EXPECT_TRUE(press(RenderDebugger::kPixelShadersKey));
+    EXPECT_FALSE(state.debugPixelShaders);
+    // A key released, or another key, is not the debugger's.
+    InputDevice::ButtonEvent released;
+    released.keyCode = RenderDebugger::kTexturesKey;
+    released.state = InputDevice::ButtonEvent::Released;
+    EXPECT_FALSE(debugger.HandleKeyEvent(released));
+    EXPECT_FALSE(press(RenderDebugger::kNextKey));
+    EXPECT_TRUE(state.debugTextures);
+
+    debugger.SetVisible(false);
+    debugger.Render(canvas);
+    EXPECT_TRUE(state.debugAlpha);
+    EXPECT_FALSE(state.debugPixelShaders);
+    EXPECT_FALSE(state.debugCullPixels);
+    EXPECT_FALSE(state.debugCullPrimitives);
+    EXPECT_TRUE(state.debugTextures);
+    EXPECT_EQ(state.drawCallLimit, RenderDevice::kNoDrawCallLimit);
 }
 
 }  // namespace

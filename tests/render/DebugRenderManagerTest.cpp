@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -184,6 +185,26 @@ TEST_F(DebugRenderManagerTest, TextNeedsAFontAndAPlaceInFrontOfTheCamera) {
     EXPECT_EQ(bed.FindDrawn(kBlack),
               (std::vector<int>{72, 29, 72 + 2 * BlockFont::kGlyphWidth, 29 + BlockFont::kGlyphHeight}));
     bed.Graphics().UnloadFont(font);
+}
+
+// Seen along their axes the shapes show their measures: a cone's base circle has the radius
+// of its length times the tangent of its angle, an arrow's head strokes reach aside a tenth of
+// its length.
+TEST_F(DebugRenderManagerTest, ConesAndArrowsHaveTheirMeasures) {
+    Region region(nullptr, 0, "region", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+    // Length 2 at 0.9 radians: radius 2 tan(0.9) = 2.52 units, about 10 pixels.
+    manager.RenderCone(&region, Vec3(0.0f, 0.0f, 0.0f), Vec3(0.0f, 0.0f, 2.0f), 0.9f, kRed);
+    Flush(&region);
+    const std::vector<int> cone = bed.FindDrawn(kBlack);
+    const float radius = 2.0f * std::tan(0.9f) * 4.0f;
+    for (int edge : {0, 1}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 0 ? 64 : 32) - radius, 1.5f) << edge;
+    for (int edge : {2, 3}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 2 ? 64 : 32) + radius, 1.5f) << edge;
+
+    // An arrow 12 units long across the view: strokes 1.2 units (4.8 pixels) either side.
+    bed.Clear();
+    manager.RenderArrow(&region, Vec3(-6.0f, 0.0f, 0.0f), Vec3(6.0f, 0.0f, 0.0f), kRed);
+    Flush(&region);
+    ExpectNear(bed.FindDrawn(kBlack), {64 - 24, 32 - 5, 64 + 24, 32 + 5});
 }
 
 // The engine's own debug renderer writes world text from the start: the engine hands it its

@@ -290,5 +290,35 @@ TEST_F(GraphicsPrimitiveDrawerTest, OrientedQuadTurnsItsTextureTowardsTheTarget)
     bed.Device().DestroyTexture(texture);
 }
 
+// An arrow flat across the view, 8 pixels a unit: its shaft a triangle from a base one unit wide
+// to the tip, its head a triangle one unit wide whose base lies back from the tip by a fifth of
+// the arrow's length. Just tip-side of that base the head is wide, just behind it only the thin
+// shaft is there.
+TEST_F(GraphicsPrimitiveDrawerTest, AnArrowsHeadIsAFifthOfItsLength) {
+    Camera camera;
+    camera.SetType(CameraType::Orthographic);
+    camera.SetWidth(16.0f);
+    camera.SetHeight(8.0f);
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.SetCamera(nullptr, camera, kWhole);
+        // Outlines transparent: only the fill shows. The tip at x = 5, the head's base at x = 3
+        // (pixel column 40; world x runs to the left on the screen).
+        DrawArrow(drawer, Vec3(-5.0f, 0.0f, 5.0f), Vec3(5.0f, 0.0f, 5.0f), kWhite, Color(0.0f, 0.0f, 0.0f, 0.0f),
+                  Vec3(0.0f, 0.0f, -1.0f));
+    }
+    const auto rows = [&](int x) {
+        int count = 0;
+        for (int y = 0; y < kHeight; ++y) count += At(x, y) != kBlack ? 1 : 0;
+        return count;
+    };
+    const std::vector<int> drawn = bed.FindDrawn(kBlack);
+    EXPECT_NEAR(drawn[0], 24, 3);  // the tip (a point: its last pixels stay empty)
+    EXPECT_EQ(drawn[2], 104);      // the shaft's base
+    EXPECT_GE(rows(39), 7);        // the head, almost a unit wide
+    EXPECT_LE(rows(41), 3);        // the shaft, a fifth of a unit
+    EXPECT_GE(rows(101), 7);       // the shaft's base, a unit wide
+}
+
 }  // namespace
 }  // namespace GAME::test

@@ -45,6 +45,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace GAME::sample {
@@ -163,6 +165,19 @@ void main() {
 }
 )";
 
+// The blur of the generations before pixel shader version 5, which blur in two passes of four
+// samples (pc[0] to pc[3], weighted by pc[8]).
+const char* const kBlurFourPixelProgram = R"(
+uniform sampler2D s0;
+void main() {
+    vec4 sum = vec4(0.0);
+    for (int i = 0; i < 4; ++i) {
+        sum += texture(s0, v_uv0 + pc[i].xy) * pc[8][i];
+    }
+    o_color = sum * v_color;
+}
+)";
+
 // The bright part above the threshold (pc[10]: 1 - threshold, scale), its saturation pc[11].x.
 const char* const kExtractHotPixelProgram = R"(
 uniform sampler2D s0;
@@ -237,7 +252,7 @@ ShaderFileSection MakeBasicSection(bool overlay) {
 
 // The filter shader of the canvas's frame-buffer effects. Its pixel programs shade the device's
 // textured rectangles; each style samples "texture" on stage 0, clamped.
-ShaderFileSection MakeFilterSection() {
+ShaderFileSection MakeFilterSection(bool eightSamples) {
     enum Value : uint32_t { kBlur, kExtractHot, kAlphaMask, kClamp, kOne };
     // Parameters 0 to 7 are "sampleOffset0" to "sampleOffset7", in registers pc[0] to pc[7].
     enum Parameter : uint32_t { kWeight0 = 8, kWeight1, kExtract, kSaturation, kTexture, kBlendDestination };
@@ -252,7 +267,7 @@ ShaderFileSection MakeFilterSection() {
 
     ShaderFileSection section;
     section.values = {
-        ShaderFileValue::PixelProgram(kBlurPixelProgram, blur),
+        ShaderFileValue::PixelProgram(eightSamples ? kBlurPixelProgram : kBlurFourPixelProgram, blur),
         ShaderFileValue::PixelProgram(kExtractHotPixelProgram, extract),
         ShaderFileValue::PixelProgram(kAlphaMaskPixelProgram, samples),
         ShaderFileValue::Int(1),  // clamp addressing
@@ -283,14 +298,25 @@ ShaderFileSection MakeFilterSection() {
     return section;
 }
 
-// The shader file of the section, one copy for each sample generation.
-void WriteShaderFile(BinaryWriter& writer, const ShaderFileSection& section) {
+// The shader file of the sections: newest for GeForce6, older for the generations before it.
+void WriteShaderFile(BinaryWriter& writer, const ShaderFileSection& newest, const ShaderFileSection& older) {
     std::vector<ShaderFileSection> sections;
     for (const char* generation : kGenerations) {
-        sections.push_back(section);
+        sections.push_back(std::string_view(generation) == "GeForce6" ? newest : older);
         sections.back().generation = generation;
     }
     ShaderFileWriter::Write(writer, sections);
+}
+
+// The shader file of the section, one copy for each sample generation.
+void WriteShaderFile(BinaryWriter& writer, const ShaderFileSection& section) {
+    WriteShaderFile(writer, section, section);
+}
+
+// The filter shader: the blur takes eight samples a pass from pixel shader version 5 (GeForce6),
+// four on the older generations.
+void WriteFilterShaderFile(BinaryWriter& writer) {
+    WriteShaderFile(writer, MakeFilterSection(true), MakeFilterSection(false));
 }
 
 bool WriteShader(FileSystem& files, const std::string& name, const ShaderFileSection& section) {
@@ -300,9 +326,11 @@ bool WriteShader(FileSystem& files, const std::string& name, const ShaderFileSec
 }
 
 bool WriteShaders(FileSystem& files) {
+    BinaryWriter filter;
+    WriteFilterShaderFile(filter);
     return WriteShader(files, "Shaders/Basic.ssh", MakeBasicSection(false)) &&
            WriteShader(files, "Shaders/Overlay.ssh", MakeBasicSection(true)) &&
-           WriteShader(files, "Shaders/Filter.ssh", MakeFilterSection());
+           WriteBinary(files, "Shaders/Filter.ssh", filter);
 }
 
 // -- Textures ---------------------------------------------------------------------------------------
@@ -552,6 +580,10 @@ std::vector<uint8_t> MakeShaderFile(const ShaderFileSection& section) {
 
 std::vector<uint8_t> MakeBasicShaderFile() { return MakeShaderFile(MakeBasicSection(false)); }
 
-std::vector<uint8_t> MakeFilterShaderFile() { return MakeShaderFile(MakeFilterSection()); }
+std::vector<uint8_t> MakeFilterShaderFile() {
+    BinaryWriter writer;
+    WriteFilterShaderFile(writer);
+    return std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+}
 
 }  // namespace GAME::sample

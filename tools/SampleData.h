@@ -9,6 +9,7 @@
 //   Shaders/Basic.ssh          the basic and overlay shaders ("normal" style) and the filter
 //   Shaders/Overlay.ssh        shader of the frame-buffer effects ("normal", "extractHot",
 //   Shaders/Filter.ssh         "alphaMask"); GLSL 3.30 for GeForce6, GeForce4 and GeForce3
+//                              (the older two blur in passes of four samples)
 //   Textures/...               DDS images and an animated TEX container
 //   Fonts/Arial.fnt            the graphics engine's default font, 12 pixels, regular and bold
 //   Fonts/Albertus MT.fnt      the font styles' default font, 20 pixels, regular and bold

@@ -47,43 +47,54 @@ protected:
     }
     GraphicsCanvas& Canvas() { return bed.Canvas(); }
 
+    void ExpectBlurredBlock() {
+        Fill(Rect(62.0f, 30.0f, 2.0f, 2.0f), Color(1.0f, 1.0f, 1.0f, 1.0f));
+        const Viewport before = Canvas().GetViewport();
+        RenderSurface* const blurred =
+            Canvas().BlurFrameBuffer(kWidth, kHeight, Rect(0.0f, 0.0f, float(kWidth), float(kHeight)));
+        ASSERT_NE(blurred, nullptr);
+        ASSERT_EQ(blurred->GetTexture()->GetWidth(), kWidth / 2);
+        ASSERT_EQ(blurred->GetTexture()->GetHeight(), kHeight / 2);
+        EXPECT_EQ(Canvas().GetTargetSurface(), Canvas().GetPrimarySurface());
+        EXPECT_EQ(Canvas().GetViewport(), before);
+
+        const int w = kWidth / 2;
+        const std::vector<int> red = Channel(blurred, w, kHeight / 2, 0);
+        const auto at = [&](int x, int y) { return red[size_t(y) * size_t(w) + size_t(x)]; };
+        // Separable: each way the weights of neighbouring texel pairs, 0.10 0.25 0.30 0.25 0.10.
+        const double profile[5] = {0.10, 0.25, 0.30, 0.25, 0.10};
+        int total = 0;
+        for (int y = 0; y < kHeight / 2; ++y) {
+            for (int x = 0; x < w; ++x) {
+                total += at(x, y);
+                const int dx = x - 31;
+                const int dy = y - 15;
+                if (std::abs(dx) > 2 || std::abs(dy) > 2) {
+                    EXPECT_EQ(at(x, y), 0) << x << ", " << y;
+                    continue;
+                }
+                EXPECT_NEAR(at(x, y), 255.0 * profile[dx + 2] * profile[dy + 2], 2.0) << x << ", " << y;
+                EXPECT_EQ(at(x, y), at(31 - dx, 15 - dy)) << x << ", " << y;
+            }
+        }
+        // The result has a quarter of the texels; each carries four source texels' worth.
+        EXPECT_NEAR(total * 4, 4 * 255, 4 * 255 / 10);
+    }
+
     LogCapture log;
     GLGraphicsBed bed;
 };
 
-TEST_F(CanvasEffectsTest, BlurSpreadsABrightTexelEvenlyAndKeepsItsEnergy) {
-    // A 2 x 2 block on even texels: one texel of the half-size result.
-    Fill(Rect(62.0f, 30.0f, 2.0f, 2.0f), Color(1.0f, 1.0f, 1.0f, 1.0f));
-    const Viewport before = Canvas().GetViewport();
-    RenderSurface* const blurred =
-        Canvas().BlurFrameBuffer(kWidth, kHeight, Rect(0.0f, 0.0f, float(kWidth), float(kHeight)));
-    ASSERT_NE(blurred, nullptr);
-    ASSERT_EQ(blurred->GetTexture()->GetWidth(), kWidth / 2);
-    ASSERT_EQ(blurred->GetTexture()->GetHeight(), kHeight / 2);
-    EXPECT_EQ(Canvas().GetTargetSurface(), Canvas().GetPrimarySurface());
-    EXPECT_EQ(Canvas().GetViewport(), before);
+// Blurs a 2 x 2 white block (one texel of the half-size result) and checks the result: the
+// separable profile around it, nothing elsewhere, and its energy kept.
+TEST_F(CanvasEffectsTest, BlurSpreadsABrightTexelEvenlyAndKeepsItsEnergy) { ExpectBlurredBlock(); }
 
-    const int w = kWidth / 2;
-    const std::vector<int> red = Channel(blurred, w, kHeight / 2, 0);
-    const auto at = [&](int x, int y) { return red[size_t(y) * size_t(w) + size_t(x)]; };
-    // Separable: each way the weights of neighbouring texel pairs, 0.10 0.25 0.30 0.25 0.10.
-    const double profile[5] = {0.10, 0.25, 0.30, 0.25, 0.10};
-    int total = 0;
-    for (int y = 0; y < kHeight / 2; ++y) {
-        for (int x = 0; x < w; ++x) {
-            total += at(x, y);
-            const int dx = x - 31;
-            const int dy = y - 15;
-            if (std::abs(dx) > 2 || std::abs(dy) > 2) {
-                EXPECT_EQ(at(x, y), 0) << x << ", " << y;
-                continue;
-            }
-            EXPECT_NEAR(at(x, y), 255.0 * profile[dx + 2] * profile[dy + 2], 2.0) << x << ", " << y;
-            EXPECT_EQ(at(x, y), at(31 - dx, 15 - dy)) << x << ", " << y;
-        }
-    }
-    // The result has a quarter of the texels; each carries four source texels' worth.
-    EXPECT_NEAR(total * 4, 4 * 255, 4 * 255 / 10);
+// Below pixel shader version 5 each pass takes four samples, and a second pass adds the other
+// four: the same picture.
+TEST_F(CanvasEffectsTest, TheTwoPassBlurOfOlderHardwareGivesTheSamePicture) {
+    bed.Graphics().SetGeneration(RenderGenerationId::GeForce4);
+    ASSERT_LT(bed.Graphics().GetPixelShaderVersion(), 5);
+    ExpectBlurredBlock();
 }
 
 TEST_F(CanvasEffectsTest, WithoutTheBlurStyleThereIsNoBlurredSurface) {
@@ -120,6 +131,29 @@ TEST_F(CanvasEffectsTest, GlowBrightensOnlyAroundBrightParts) {
     // Threshold 2 is threshold 1: everything above black glows, so the grey brightens too.
     Canvas().HotBlurFrameBuffer(kWidth, kHeight, 2.0f, 1.0f, 1.0f);
     EXPECT_GT(red(bed.ReadPixels(), 100, 50), red(after, 100, 50) + 20);
+}
+
+// Over an even frame the blurred glow is even too: each channel gains (c - (1 - threshold)) x
+// 0.5 / threshold, coloured by the saturation (0: its grey, 1: its own colour).
+TEST_F(CanvasEffectsTest, TheGlowAddsWhatIsAboveTheThresholdScaledByHalfOverTheThreshold) {
+    const auto glow = [&](const Color& frame, float saturation) {
+        ClearTo(nullptr, frame);
+        Canvas().HotBlurFrameBuffer(kWidth, kHeight, 0.9f, 1.0f, saturation);
+        const uint32_t pixel = bed.ReadPixels()[size_t(32 * kWidth + 64)];
+        return std::vector<int>{int(pixel & 255), int(pixel >> 8 & 255), int(pixel >> 16 & 255)};
+    };
+    const auto expectNear = [](const std::vector<int>& actual, const std::vector<double>& expected) {
+        for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(actual[i], expected[i] * 255.0, 3.0) << i;
+    };
+    // Grey 0.4: 0.3 above the threshold, times 0.5 / 0.9.
+    const double added = 0.3 * 0.5 / 0.9;
+    expectNear(glow(Color(0.4f, 0.4f, 0.4f, 1.0f), 1.0f), {0.4 + added, 0.4 + added, 0.4 + added});
+    // Red: its own colour at saturation 1, the grey of it at 0.
+    const double red = 0.5 * 0.5 / 0.9;
+    const double other = 0.1 * 0.5 / 0.9;
+    expectNear(glow(Color(0.6f, 0.2f, 0.2f, 1.0f), 1.0f), {0.6 + red, 0.2 + other, 0.2 + other});
+    const double grey = 0.3 * red + 0.59 * other + 0.11 * other;
+    expectNear(glow(Color(0.6f, 0.2f, 0.2f, 1.0f), 0.0f), {0.6 + grey, 0.2 + grey, 0.2 + grey});
 }
 
 TEST_F(CanvasEffectsTest, MaskFollowsAlpha) {

@@ -157,7 +157,12 @@ WorldStyles MakeWorldStyles(SectorDataManager& styles) {
     auto* name = static_cast<NameSectorData*>(styles.NewSectorData(SectorDataManager::kName));
     name->name = "Sample Vale";
     name->tag = "tagSampleGreeting";
-    return WorldStyles{dayNight->id, name->id};
+    auto* bloom = static_cast<BloomSectorData*>(styles.NewSectorData(SectorDataManager::kBloom));
+    bloom->name = "Sample Glow";
+    bloom->values[0] = kFireBloom.x;
+    bloom->values[1] = kFireBloom.y;
+    bloom->values[2] = kFireBloom.z;
+    return WorldStyles{dayNight->id, name->id, bloom->id};
 }
 
 bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, const WorldStyles& styles) {
@@ -170,6 +175,11 @@ bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, con
     const int side = int(kRegionSize);
     builder.PaintSector(SectorDataManager::kDayNightCycle, styles.dayNight, 0, 0, side, side);
     builder.PaintSector(SectorDataManager::kName, styles.name, 0, 0, side, side);
+    if (region == kMarksRegion) {
+        const int x = int(kMarksCentre.x - offset.x), z = int(kMarksCentre.y - offset.y);
+        builder.PaintSector(SectorDataManager::kBloom, styles.bloom, x - kFireBloomReach, z - kFireBloomReach,
+                            x + kFireBloomReach, z + kFireBloomReach);
+    }
     return true;
 }
 

@@ -10,7 +10,9 @@
 //   (world, in Region0, around the fire there);
 // - a paving slab (the sample tile, SampleTiles.h) centred on kSlabCentre (world, in Region0,
 //   beside the fire), resting on the highest ground under it;
-// - the world's sector styles: a day/night cycle and a place name painted over every region.
+// - the world's sector styles: a day/night cycle and a place name painted over every region, and
+//   a bloom style (kFireBloom) painted kFireBloomReach units around the fire, so the glow of its
+//   flames shows when the camera looks at it.
 // The water is made without a device (the generator has none) and saved in the levels' water
 // chunk; its types ("Lake", "River") are stored with it.
 
@@ -18,6 +20,7 @@
 
 #include "core/UniqueId.h"
 #include "core/Vec2.h"
+#include "core/Vec3.h"
 
 namespace GAME {
 class LevelBuilder;
@@ -40,6 +43,9 @@ constexpr Vec2 kMarksCentre(12.0f, 8.0f);
 constexpr int kScorchMarks = 6;
 constexpr int kSlabRegion = 0;
 constexpr Vec2 kSlabCentre(21.0f, 13.0f);
+// The fire's bloom: threshold, blur strength and saturation; the cells it covers either way.
+constexpr Vec3 kFireBloom(0.15f, 1.5f, 1.0f);
+constexpr int kFireBloomReach = 6;
 
 // The ground's height at a world position (x, z).
 float WorldGroundHeight(float x, float z);
@@ -48,6 +54,7 @@ float WorldGroundHeight(float x, float z);
 struct WorldStyles {
     UniqueId dayNight;
     UniqueId name;
+    UniqueId bloom;
 };
 // Adds the world's styles to the manager.
 WorldStyles MakeWorldStyles(SectorDataManager& styles);

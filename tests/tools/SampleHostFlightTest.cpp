@@ -30,6 +30,7 @@ struct ShotStatistics {
     double dark = 0.0;
     double water = 0.0;   // much more blue than red
     int firePixels = 0;   // bright, warm, much more red than blue
+    int glowPixels = 0;   // a channel at its brightest: where the bloom has added its glow
     int overlayText = 0;  // near white, inside the statistics box
     int captionText = 0;  // golden, in the caption's strip
 };
@@ -59,6 +60,7 @@ ShotStatistics Measure(const Image& image) {
                 statistics.dark += neutral && r < 110;
                 statistics.water += b > r + 30 && b >= g - 10;
                 statistics.firePixels += r > 220 && g > 150 && r > b + 60;
+                statistics.glowPixels += std::max({r, g, b}) > 245;
             }
         }
     }
@@ -67,21 +69,23 @@ ShotStatistics Measure(const Image& image) {
     return statistics;
 }
 
-// What each point's shot must show: shares of its world pixels (and fire pixels) at least and at
-// most; minChecker is the least share of both light and dark squares.
+// What each point's shot must show: shares of its world pixels (and fire and glow pixels) at
+// least and at most; minChecker is the least share of both light and dark squares. Only the fire
+// is painted with a bloom style: without its glow the flames alone make about a thousand
+// brightest pixels.
 struct Expected {
     const char* point;
     double minGrass, minGrey, maxGrey, minWater, maxWater, minChecker;
-    int minFire, maxFire;
+    int minFire, maxFire, minGlow, maxGlow;
 };
 constexpr Expected kExpected[] = {
-    {"fire", 0.5, 0.0, 1.0, 0.0, 0.01, 0.0, 300, 1 << 30},  // flames over the grass
-    {"lake", 0.0, 0.05, 1.0, 0.3, 1.0, 0.0, 0, 50},         // water filling the view, a rocky shore
-    {"hills", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50},       // grass only
-    {"river", 0.2, 0.0, 1.0, 0.03, 1.0, 0.0, 0, 50},        // water across the grass
-    {"west", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50},        // grass only
-    {"entrance", 0.5, 0.03, 0.3, 0.0, 0.01, 0.005, 0, 50},  // the doorway in the grass, the crypt's floor in it
-    {"crypt", 0.0, 0.9, 1.0, 0.0, 0.01, 0.2, 0, 50},        // checkered floor and walls, no grass
+    {"fire", 0.5, 0.0, 1.0, 0.0, 0.01, 0.0, 300, 1 << 30, 5000, 1 << 30},  // flames glowing over the grass
+    {"lake", 0.0, 0.05, 1.0, 0.3, 1.0, 0.0, 0, 50, 0, 500},                // water filling the view, a rocky shore
+    {"hills", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50, 0, 500},              // grass only
+    {"river", 0.2, 0.0, 1.0, 0.03, 1.0, 0.0, 0, 50, 0, 500},               // water across the grass
+    {"west", 0.5, 0.0, 0.01, 0.0, 0.01, 0.0, 0, 50, 0, 500},               // grass only
+    {"entrance", 0.5, 0.03, 0.3, 0.0, 0.01, 0.005, 0, 50, 0, 500},  // the doorway in the grass, the crypt's floor in it
+    {"crypt", 0.0, 0.9, 1.0, 0.0, 0.01, 0.2, 0, 50, 0, 500},        // checkered floor and walls, no grass
 };
 
 // Regions stream in and out on the level loading thread as the camera flies, while the main thread
@@ -124,6 +128,8 @@ TEST(SampleHostFlight, ExitsCleanlyWithRegionsStreamingOnTheirThreadAndEachShotS
         EXPECT_LE(shot.water, expected.maxWater);
         EXPECT_GE(shot.firePixels, expected.minFire);
         EXPECT_LE(shot.firePixels, expected.maxFire);
+        EXPECT_GE(shot.glowPixels, expected.minGlow);
+        EXPECT_LE(shot.glowPixels, expected.maxGlow);
         EXPECT_GE(std::min(shot.light, shot.dark), expected.minChecker);
     }
 }

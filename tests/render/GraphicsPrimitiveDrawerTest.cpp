@@ -57,6 +57,16 @@ protected:
         return {int(std::lround(left)), int(std::lround(top)), int(std::lround(right)), int(std::lround(bottom))};
     }
 
+    // An orthographic camera at the origin looking along +z, the given units wide over the view
+    // (and half that high).
+    static Camera Orthographic(float width) {
+        Camera camera;
+        camera.SetType(CameraType::Orthographic);
+        camera.SetWidth(width);
+        camera.SetHeight(width * 0.5f);
+        return camera;
+    }
+
     static void ExpectNear(const std::vector<int>& actual, const std::vector<int>& expected, int tolerance) {
         ASSERT_EQ(actual.size(), 4u);
         for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(actual[i], expected[i], tolerance) << "edge " << i;
@@ -142,10 +152,7 @@ TEST_F(GraphicsPrimitiveDrawerTest, RegionGeometryIsDrawnInTheCameraRegionsFrame
 
 TEST_F(GraphicsPrimitiveDrawerTest, AxisSphereFillsItsOrthographicExtent) {
     // 4 pixels a unit; the sphere of radius 3 spans 24 pixels around the view's centre.
-    Camera camera;
-    camera.SetType(CameraType::Orthographic);
-    camera.SetWidth(32.0f);
-    camera.SetHeight(16.0f);
+    const Camera camera = Orthographic(32.0f);
     {
         GraphicsPrimitiveDrawer drawer(bed.Canvas());
         drawer.SetCamera(nullptr, camera, kWhole);
@@ -295,10 +302,7 @@ TEST_F(GraphicsPrimitiveDrawerTest, OrientedQuadTurnsItsTextureTowardsTheTarget)
 // the arrow's length. Just tip-side of that base the head is wide, just behind it only the thin
 // shaft is there.
 TEST_F(GraphicsPrimitiveDrawerTest, AnArrowsHeadIsAFifthOfItsLength) {
-    Camera camera;
-    camera.SetType(CameraType::Orthographic);
-    camera.SetWidth(16.0f);
-    camera.SetHeight(8.0f);
+    const Camera camera = Orthographic(16.0f);
     {
         GraphicsPrimitiveDrawer drawer(bed.Canvas());
         drawer.SetCamera(nullptr, camera, kWhole);

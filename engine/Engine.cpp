@@ -507,6 +507,10 @@ void Engine::PreDeviceReset() {
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
 
+void Engine::ReloadGenerationDependentData() {
+    if (world_) world_->ReloadGenerationDependentData();
+}
+
 void Engine::PostDeviceReset() {
     world_->PostDeviceReset();
     for (ResetObject* object : GetResetObjects())

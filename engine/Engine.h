@@ -273,6 +273,9 @@ public:
     void PreDeviceReset();
     // Tells every registered object, then the graphics engine.
     void PostDeviceReset();
+    // The graphics engine changed its generation (the detail level changed at run time): the
+    // world rebuilds what depends on it.
+    void ReloadGenerationDependentData();
 
     // Map-chunk callbacks. Installs the host's reader under its chunk id; the engine owns it from
     // then on. A second callback for an id is refused (false, with an error) and stays the

@@ -617,6 +617,8 @@ void GraphicsEngine::SetGeneration(RenderGenerationId generation) {
     for (BaseResourceManager* manager : {GetShaderResourceManager(), meshManager_.get()}) {
         if (manager != nullptr) manager->ReloadAllResources(true);
     }
+    // The world's ground follows (its bump maps need a capable generation).
+    if (gEngine != nullptr && gEngine->GetGraphicsEngine() == this) gEngine->ReloadGenerationDependentData();
     if (textureManager_ != nullptr) textureManager_->ReloadAllResources(false);
     if (canvas_ != nullptr) canvas_->SetDefaultState();
     CreateNormalRendererTargets();

@@ -216,8 +216,9 @@ public:
     // The effective generation: the device's, lowered by the detail level.
     RenderGenerationId GetGenerationId() const { return generation_.load(); }
     const char* GetGenerationName() const;
-    // A change reloads shaders and meshes (at once), then textures (queued), and remakes the
-    // normal renderer's targets.
+    // A change reloads shaders and meshes (at once), has the engine's world rebuild what depends on
+    // the generation (when this is the engine's graphics engine), then reloads textures (queued)
+    // and remakes the normal renderer's targets.
     void SetGeneration(RenderGenerationId generation);
     void SetGeneration(const char* name);
     // GeForce3 1, GeForce4 3, GeForce5 5, GeForce6 6, Radeon9000 5, R200 4, otherwise 0.

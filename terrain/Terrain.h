@@ -184,7 +184,7 @@ public:
     // -- Layers ------------------------------------------------------------------------------------
 
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
-    TerrainType* GetLayerTerrainType(unsigned layer) { return layers_[layer].terrainType; }
+    TerrainType* GetLayerTerrainType(unsigned layer) override { return layers_[layer].terrainType; }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override { return layers_[layer].terrainType; }
     const RenderTexture* GetLayerOpacityTexture(unsigned layer) const override {
         return layers_[layer].opacityTexture;

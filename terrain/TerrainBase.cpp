@@ -19,6 +19,7 @@
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
 #include "terrain/TerrainTile.h"
+#include "terrain/TerrainType.h"
 #include "world/Level.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Region.h"
@@ -100,6 +101,12 @@ void TerrainBase::PostDeviceReset() {
     mem::vector<TerrainObject*> objects;
     GetAllObjects(objects);
     for (TerrainObject* object : objects) object->PostDeviceReset();
+}
+
+void TerrainBase::ReloadGenerationDependentData() {
+    for (unsigned layer = 0; layer < GetNumTextureLayers(); ++layer) {
+        if (TerrainType* type = GetLayerTerrainType(layer)) type->ReloadBumpmaps();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -114,7 +114,7 @@ public:
     // Update (for the count frusta the viewer sees; the kinds run UpdateObjects and
     // UnloadOldObjects) are the level's (LevelGround.h).
     // Loads ahead what the objects inside the frusta will need.
-    virtual void PreLoad(int priority, const Frustum* frusta, unsigned count) = 0;
+    void PreLoad(int priority, const Frustum* frusta, unsigned count) override = 0;
     // With a region and objects in the frustum: each object is touched and adds itself, then the
     // render interface takes the objects (Update) and is queued for the region.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
@@ -127,6 +127,9 @@ public:
     // Tell every object of the tree, in tree order.
     void PreDeviceReset() override;
     void PostDeviceReset() override;
+    // The graphics generation changed: every layer's type loads its bump maps again (they need a
+    // capable generation).
+    void ReloadGenerationDependentData() override;
 
     // -- Heights and normals -----------------------------------------------------------------------
 
@@ -166,6 +169,7 @@ public:
 
     virtual unsigned GetNumTextureLayers() const = 0;
     // The type of a layer; null for a layer without one.
+    virtual TerrainType* GetLayerTerrainType(unsigned layer) = 0;
     virtual const TerrainType* GetLayerTerrainType(unsigned layer) const = 0;
     // The layer's opacity on the device; null without one.
     virtual const RenderTexture* GetLayerOpacityTexture(unsigned layer) const = 0;

@@ -99,12 +99,6 @@ void TerrainRT::DestroyMapGeometry() {
     vertexDeclaration_ = nullptr;
 }
 
-void TerrainRT::ReloadGenerationDependentData() {
-    for (TerrainLayer& layer : layers_) {
-        if (layer.terrainType) layer.terrainType->ReloadBumpmaps();
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // The frame and the device
 // ---------------------------------------------------------------------------------------------

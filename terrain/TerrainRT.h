@@ -64,8 +64,6 @@ public:
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
     void PreDeviceReset() override;
     void PostDeviceReset() override;
-    // Every layer's type reloads its bump maps.
-    void ReloadGenerationDependentData();
 
     // -- Heights and samples -----------------------------------------------------------------------
 
@@ -84,7 +82,7 @@ public:
     // -- Layers ------------------------------------------------------------------------------------
 
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
-    TerrainType* GetLayerTerrainType(unsigned layer) { return layers_[layer].terrainType; }
+    TerrainType* GetLayerTerrainType(unsigned layer) override { return layers_[layer].terrainType; }
     const TerrainType* GetLayerTerrainType(unsigned layer) const override { return layers_[layer].terrainType; }
     const RenderTexture* GetLayerOpacityTexture(unsigned layer) const override {
         return layers_[layer].opacityTexture;

@@ -114,8 +114,8 @@ public:
     // Drops layers left without blocks and curves with fewer than two points.
     void Cleanup();
     // Device reset: give back and make again every device resource (the reflections are forgotten).
-    void PreDeviceReset();
-    void PostDeviceReset();
+    void PreDeviceReset() override;
+    void PostDeviceReset() override;
     void LogInfo() const;
 
     unsigned GetWidth() const { return width_; }

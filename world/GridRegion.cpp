@@ -315,6 +315,10 @@ void GridRegion::SetTransparency(const Frustum& frustum) {
     for (GridCellMeshInstance* instance : instances) instance->SetTransparency(frustum, region_, Color(0.9f, 0.3f, 0.5f, 1.0f), false);
 }
 
+void GridRegion::PreLoad(int priority, const Frustum*, unsigned) {
+    if (system_) system_->PreLoad(priority);
+}
+
 void GridRegion::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     if (!space_) return;
     scratch_.clear();

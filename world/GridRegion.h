@@ -173,6 +173,9 @@ public:
     // The cells in the frusta fade their marked sections towards the minimum wall opacity, and
     // take their walls' transparency.
     void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
+    // Queues every mesh of the grid system with the resource loader (whatever the frusta see: the
+    // system is shared by all the cells).
+    void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
     // The kind word and the grid block.
     void Write(BinaryWriter& writer, bool runTime) const override;
     // Makes the cells' portals and gives them the file's ids.

@@ -330,6 +330,7 @@ bool Level::IsInNetworkList(const Entity* entity) const {
 // Frame work.
 
 void Level::PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate) {
+    if (ground_) ground_->PreLoad(priority, frusta, count);
     if (!space_) return;
     scratch_.clear();
     space_->GetInFrustum(scratch_, frusta, count, &scratchInFirst_);
@@ -357,10 +358,16 @@ bool Level::IsUnderground() const { return GetGridRegion() != nullptr; }
 
 void Level::PreDeviceReset() {
     if (ground_) ground_->PreDeviceReset();
+    if (water_) water_->PreDeviceReset();
+}
+
+void Level::ReloadGenerationDependentData() {
+    if (ground_) ground_->ReloadGenerationDependentData();
 }
 
 void Level::PostDeviceReset() {
     if (ground_) ground_->PostDeviceReset();
+    if (water_) water_->PostDeviceReset();
     if (!space_) return;
     scratch_.clear();
     space_->GetAll(scratch_);

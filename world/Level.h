@@ -254,16 +254,20 @@ public:
     bool IsInNetworkList(const Entity* entity) const;
 
     // Frame work (main thread).
-    // Preloads the entities inside the frusta: every entity when immediate, else the tenth whose
-    // object id mod 10 is this call's turn. Entities in the first frustum are marked as seen.
+    // Preloads the ground inside the frusta, then the entities there: every entity when immediate,
+    // else the tenth whose object id mod 10 is this call's turn. Entities in the first frustum are
+    // marked as seen.
     void PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate);
     // Updates the entities inside the frusta pushed out by the engine's entity update inflation
     // (nothing for a non-positive elapsed time).
     void Update(const Frustum* frusta, unsigned count, int elapsedMs);
-    // The ground's device resources go before a device reset and come back after it, when every
-    // entity is placed again at its own coordinates so that its render state is made anew.
+    // The ground's and the water's device resources go before a device reset and come back after
+    // it, when every entity is placed again at its own coordinates so that its render state is
+    // made anew.
     void PreDeviceReset();
     void PostDeviceReset();
+    // The ground rebuilds what depends on the graphics generation.
+    void ReloadGenerationDependentData();
 
     // Loading and saving.
     // Parses a level file image (see above); restoring selects the drop rules of a region whose

@@ -57,6 +57,9 @@ public:
     virtual bool LoadRenderData() = 0;
     // The frame's update for the count frusta the viewer sees.
     virtual void Update(const Frustum* frusta, unsigned count, int elapsedMs) = 0;
+    // Loads ahead what the ground inside the count frusta (region space) will need before it is
+    // seen; a ground with nothing to load does nothing.
+    virtual void PreLoad(int, const Frustum*, unsigned) {}
     // Writes the ground chunk's payload: the kind word and the block. runTime asks for the run-time
     // block; a ground that cannot be written in the form asked writes nothing.
     virtual void Write(BinaryWriter& writer, bool runTime) const = 0;
@@ -67,6 +70,8 @@ public:
     // Release and make again the device resources around a device reset.
     virtual void PreDeviceReset() {}
     virtual void PostDeviceReset() {}
+    // Rebuilds what depends on the graphics generation (the detail level changed at run time).
+    virtual void ReloadGenerationDependentData() {}
 
     // Region space.
     // Adds what the ground draws inside the frustum (region space) to the renderer; a ground that

@@ -69,6 +69,9 @@ public:
     virtual void AddReflectionPlanes(GraphicsReflectionManager&, Region*, const Frustum&) {}
     // A ripple, and the splash effect of the kind, where the point meets the surface.
     virtual void CreateRipple(const Vec3& position, float radius, float strength, SplashType kind) = 0;
+    // Release and make again the device resources around a device reset.
+    virtual void PreDeviceReset() {}
+    virtual void PostDeviceReset() {}
 
     static void SetMaker(Maker maker);
     // A new water for the region through the installed maker; null without one.

@@ -649,6 +649,11 @@ void Region::PreDeviceReset() {
     if (level_) level_->PreDeviceReset();
 }
 
+void Region::ReloadGenerationDependentData() {
+    CriticalSectionLock lock(regionLock_);
+    if (level_) level_->ReloadGenerationDependentData();
+}
+
 void Region::PostDeviceReset() {
     CriticalSectionLock lock(regionLock_);
     if (!icon_.bytes.empty()) iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));

@@ -155,6 +155,8 @@ public:
     // icon's made again afterwards (the mini-map's when next asked for); the level is told.
     void PreDeviceReset();
     void PostDeviceReset();
+    // The graphics generation changed (under the region lock): the level is told.
+    void ReloadGenerationDependentData();
 
     // The level. The region owns it; null while none is loaded. No lock, no mark (GetLevelPtr is
     // the same).

@@ -429,6 +429,10 @@ void World::PreDeviceReset() {
     for (const auto& region : regions_) region->PreDeviceReset();
 }
 
+void World::ReloadGenerationDependentData() {
+    for (const auto& region : regions_) region->ReloadGenerationDependentData();
+}
+
 void World::PostDeviceReset() {
     for (const auto& region : regions_) region->PostDeviceReset();
 }

@@ -189,6 +189,9 @@ public:
     // after it (the engine forwards its resets here).
     void PreDeviceReset();
     void PostDeviceReset();
+    // Every region's level rebuilds what depends on the graphics generation (the graphics engine
+    // changed it: the detail level changed at run time).
+    void ReloadGenerationDependentData();
     // Every region lets its mini-map texture go (it is read again when next asked for).
     void ReleaseMinimapImages();
 

@@ -48,7 +48,7 @@ protected:
         RecordingEngineTest::TearDown();
     }
 
-    const TerrainType* Type(const char* record) {
+    TerrainType* Type(const char* record) {
         TerrainType* type = TerrainType::Create(record);
         EXPECT_NE(type, nullptr);
         type->LoadTextures();
@@ -56,7 +56,7 @@ protected:
         return type;
     }
     // A 17 x 17-sample terrain (2 x 2 blocks) on a gentle slope.
-    void Make(const TestTerrain::CellFunction& opacity, const TerrainType* type) {
+    void Make(const TestTerrain::CellFunction& opacity, TerrainType* type) {
         terrain = std::make_unique<TestTerrain>();
         terrain->AddLayer(opacity, type);
         ASSERT_TRUE(terrain->Make(17, 17, [](unsigned x, unsigned z) { return 0.25f * float(x) + 0.1f * float(z); }));

@@ -8,6 +8,7 @@
 #include "core/MathExpect.h"
 #include "engine/Engine.h"
 #include "terrain/TerrainBlock.h"
+#include "world/Level.h"
 #include "world/TestShapes.h"
 #include "world/WorldFrustum.h"
 
@@ -109,6 +110,25 @@ TEST_F(TerrainObjectLifeTest, UpdateAndPreLoadServeWhatTheFrustaSee) {
     terrain.PostDeviceReset();
     EXPECT_EQ(away.preResets + away.postResets, 2);
     for (Marker* marker : {&ahead, &aside, &away}) terrain.RemoveObjectFromSpace(marker);
+}
+
+// A level's preload reaches its ground as the ground's own preload does.
+TEST_F(TerrainObjectLifeTest, ALevelPreloadsWhatItsGroundShowsInTheFrusta) {
+    Marker ahead(ABBox(Vec3(16, 0, 30), Vec3(1, 1, 1)));
+    Marker aside(ABBox(Vec3(-30, 0, 16), Vec3(1, 1, 1)));
+    Marker away(ABBox(Vec3(16, 0, -60), Vec3(1, 1, 1)));
+    auto ground = std::make_unique<TestTerrain>();
+    ASSERT_TRUE(ground->Make(33, 33));
+    for (Marker* marker : {&ahead, &aside, &away}) ground->AddObjectToSpace(marker);
+    Level level(nullptr);
+    level.SetGround(std::move(ground));
+    const Frustum frusta[2] = {MakeViewFrustum(Vec3(16, 5, 10), Vec3(0, 0, 1), 0.5f, 40.0f),
+                               MakeViewFrustum(Vec3(0, 5, 16), Vec3(-1, 0, 0), 0.5f, 40.0f)};
+    level.PreLoad(1, frusta, 2, false);
+    EXPECT_TRUE(ahead.IsLoaded(true));
+    EXPECT_TRUE(aside.IsLoaded(false));
+    EXPECT_FALSE(aside.IsLoaded(true));
+    EXPECT_FALSE(away.IsLoaded(false));
 }
 
 TEST_F(TerrainObjectLifeTest, UnloadEmptiesTheTerrainAndLeavesOtherObjectsOutOfAnyTree) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestTerrain.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,8 @@
 #include "support/RecordingDevice.h"
 #include "support/TempDirectory.h"
 #include "terrain/TerrainType.h"
+#include "world/Level.h"
+#include "world/World.h"
 
 namespace GAME::test {
 namespace {
@@ -297,6 +301,29 @@ TEST_F(TerrainTypeGraphicsTest, PreLoadQueuesEveryTextureOnlyWhenAsked) {
     EXPECT_EQ(loader.GetNumQueued(), queuedBefore);
     type->PreLoad(true);
     EXPECT_EQ(loader.GetNumQueued(), queuedBefore + 3);
+}
+
+// A lower detail level takes the bump maps away from the ground of every loaded level (through
+// the world, its regions and their levels) and a higher one brings them back.
+TEST_F(TerrainTypeGraphicsTest, AGenerationChangeReachesTheLayersOfTheWorldsGround) {
+    TerrainType* type = Create(kGrass);
+    ASSERT_NE(type, nullptr);
+    type->LoadTextures();
+    ASSERT_EQ(type->GetNumBumpMapTextures(), 1u);
+    auto ground = std::make_unique<TestTerrain>();
+    ground->AddLayer([](unsigned, unsigned) { return uint8_t(255); }, type);
+    ASSERT_TRUE(ground->Make(17, 17));
+    auto level = std::make_unique<Level>(nullptr);
+    level->SetGround(std::move(ground));
+    engine.GetWorld()->AddRegion(std::move(level), IntVec3(0, 0, 0));
+
+    graphics->SetGeneration("GeForce4");
+    EXPECT_EQ(type->GetNumBumpMapTextures(), 0u);
+    EXPECT_EQ(type->GetNumTextures(), 1u);
+    graphics->SetGeneration("GeForce6");
+    ASSERT_EQ(type->GetNumBumpMapTextures(), 1u);
+    EXPECT_EQ(type->GetBumpMapTexture(0)->GetFileName(), "Terrain/GrassBump.tex");
+    engine.GetWorld()->RemoveRegion(0);
 }
 
 TEST_F(TerrainTypeGraphicsTest, OlderHardwareGetsNoBumpMap) {

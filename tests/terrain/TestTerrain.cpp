@@ -19,7 +19,7 @@ bool TestTerrain::Make(uint32_t numXSamples, uint32_t numYSamples, const SampleF
     return true;
 }
 
-void TestTerrain::AddLayer(const CellFunction& opacity, const TerrainType* type) {
+void TestTerrain::AddLayer(const CellFunction& opacity, TerrainType* type) {
     layers_.push_back(Layer{opacity, type});
 }
 
@@ -38,6 +38,10 @@ float TestTerrain::GetHeight(unsigned x, unsigned z) const {
         return 0.0f;
     }
     return heights_[size_t(z) * GetNumXSamples() + x];
+}
+
+TerrainType* TestTerrain::GetLayerTerrainType(unsigned layer) {
+    return layer < layers_.size() ? layers_[layer].type : nullptr;
 }
 
 const TerrainType* TestTerrain::GetLayerTerrainType(unsigned layer) const {

@@ -28,7 +28,7 @@ public:
     // invalid counts. Layers are kept: add them first so the blocks see them.
     bool Make(uint32_t numXSamples, uint32_t numYSamples, const SampleFunction& heights = nullptr);
     // A layer with its opacity per cell and its type.
-    void AddLayer(const CellFunction& opacity, const TerrainType* type = nullptr);
+    void AddLayer(const CellFunction& opacity, TerrainType* type = nullptr);
     void SetLowQuality(bool lowQuality) { lowQuality_ = lowQuality; }
 
     // Reads outside the grid since the terrain was made.
@@ -49,6 +49,7 @@ public:
     float GetHeight(unsigned x, unsigned z) const override;
     bool IsInvisible(int, int) const override { return false; }
     unsigned GetNumTextureLayers() const override { return unsigned(layers_.size()); }
+    TerrainType* GetLayerTerrainType(unsigned layer) override;
     const TerrainType* GetLayerTerrainType(unsigned layer) const override;
     const RenderTexture* GetLayerOpacityTexture(unsigned) const override { return nullptr; }
     GrassGeometry CreateGrassGeometry() override { return grass_.Create(); }
@@ -63,7 +64,7 @@ public:
 private:
     struct Layer {
         CellFunction opacity;
-        const TerrainType* type;
+        TerrainType* type;
     };
 
     void CreateMapGeometry() override { ++mapGeometryCreated_; }

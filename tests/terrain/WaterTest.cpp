@@ -19,6 +19,7 @@
 #include "physics/CollisionContact.h"
 #include "support/LogCapture.h"
 #include "support/RecordingDevice.h"
+#include "support/RecordingResources.h"
 #include "core/Frustum.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "terrain/Water.h"
@@ -320,6 +321,46 @@ TEST_F(WaterTest, AWorldFindsTheLakeOverItsTerrain) {
     ASSERT_TRUE(region->GetLevel()->GetWater()->GetWaterPointInfo(Vec3(30, -2.5f, 30), surface, velocity));
     EXPECT_FLOAT_EQ(surface.y, 0.0f);
     world.Unload();
+}
+
+// A device reset of the level reaches its water: every buffer goes before it and comes back after
+// it holding what it held.
+TEST_F(WaterTest, ALevelsDeviceResetGivesBackAndRemakesItsWatersBuffers) {
+    auto owned = Fresh();
+    Water& water = *owned;
+    Fill(water);
+    water.Update(100);  // the waves leave their first shape
+    Level level(nullptr);
+    level.SetWater(std::move(owned));
+    mem::vector<WaterElement*> elements;
+    water.GetSpace()->GetAll(elements);
+    ASSERT_GE(elements.size(), 3u);
+    const auto contents = [&]() {
+        std::vector<std::vector<uint8_t>> data;
+        for (const WaterElement* element : elements) {
+            const auto* buffer = static_cast<const RecordingVertexBuffer*>(element->GetVertexBuffer());
+            data.push_back(buffer ? buffer->GetData() : std::vector<uint8_t>());
+        }
+        return data;
+    };
+    const std::vector<std::vector<uint8_t>> before = contents();
+    const size_t live = device.GetNumLiveResources();
+
+    level.PreDeviceReset();
+    for (const WaterElement* element : elements) EXPECT_EQ(element->GetVertexBuffer(), nullptr);
+    EXPECT_EQ(water.GetBlockIndexBuffer(), nullptr);
+    EXPECT_EQ(water.GetWavesIndexBuffer(), nullptr);
+    EXPECT_LT(device.GetNumLiveResources(), live - elements.size() - 1);
+
+    level.PostDeviceReset();
+    EXPECT_EQ(device.GetNumLiveResources(), live);
+    EXPECT_NE(water.GetBlockIndexBuffer(), nullptr);
+    EXPECT_NE(water.GetWavesIndexBuffer(), nullptr);
+    const std::vector<std::vector<uint8_t>> after = contents();
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i]->GetElementType() == WaterElement::ElementType::WaveElement) continue;  // rewritten each frame
+        EXPECT_EQ(after[i], before[i]) << i;
+    }
 }
 
 TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {

@@ -66,9 +66,10 @@ Vec3 DrawInCube(float radius, bool flat) {
     return p;
 }
 
-// Rejection sampling inside radius (strictly, or on the surface too); the origin after ten misses.
+// Rejection sampling inside radius (strictly, or on the surface too); the origin once ten draws
+// have missed.
 Vec3 DrawInside(float radius, bool flat, bool inclusive) {
-    for (int attempt = 0; attempt <= 10; ++attempt) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
         const Vec3 p = DrawInCube(radius, flat);
         const float length = p.Length();
         if (inclusive ? length <= radius : length < radius) return p;
@@ -171,8 +172,9 @@ bool Emitter::IsComplete() const { return liveCount_ == 0 && (finished_ || stopp
 
 float Emitter::GetProgress(const EmitterData& data) const {
     if (data.GetLoop()) return 0.0f;
-    const float duration = Duration(data);
-    return duration > 0.0f ? emitterTime_ / duration : 1.0f;
+    // Measured against the rate curve's span, which the editor keeps equal to the duration.
+    const float span = data.GetCurve(EmitterData::Curve_Rate)->GetDomain();
+    return span > 0.0f ? emitterTime_ / span : 1.0f;
 }
 
 void Emitter::SetAnchor(const WorldVec3& position, std::deque<WorldVec3>& history, Vec3 points[4]) {

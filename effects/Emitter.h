@@ -175,7 +175,7 @@ public:
     Region* GetAnchorRegion() const { return anchorRegion_; }
     // No particle lives, and the emitter has finished or was stopped.
     bool IsComplete() const;
-    // 0 for a looping emitter, else the emitter time over the duration (1 for no duration).
+    // 0 for a looping emitter, else the emitter time over the rate curve's span (1 for none).
     float GetProgress(const EmitterData& data) const;
 
 private:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -159,6 +160,80 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
     }
 }
 
+// Ten draws that all miss the sphere put the particle at the emitter's centre: the first seed
+// whose draws for its first particle (after the heading's one number) miss ten times and would hit
+// on an eleventh.
+TEST_F(EmitterTest, AShapeDrawnTenTimesWithoutAHitEmitsAtTheCentre) {
+    const auto misses = [] {
+        Rand15();  // the heading
+        for (int draw = 0; draw < 10; ++draw) {
+            Vec3 p;
+            for (float* axis : {&p.x, &p.y, &p.z})
+                *axis = -1.0f + static_cast<float>(Rand15()) * (1.0f / 32767.0f) * 2.0f;
+            if (p.Length() < 1.0f) return false;
+        }
+        Vec3 eleventh;
+        for (float* axis : {&eleventh.x, &eleventh.y, &eleventh.z})
+            *axis = -1.0f + static_cast<float>(Rand15()) * (1.0f / 32767.0f) * 2.0f;
+        return eleventh.Length() > 0.3f && eleventh.Length() < 0.9f;
+    };
+    uint32_t seed = 1;
+    for (;; ++seed) {
+        SeedRand15(seed);
+        if (misses()) break;
+    }
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 1.0f, 10.0f);
+    SetFlat(data, EmitterData::Curve_Spread, 0.0f);
+    SetFlat(data, EmitterData::Curve_Rate, 15.0f);  // one particle in the first 0.1 s
+    Emitter emitter(data);
+    SeedRand15(seed);
+    Step(emitter, data, 100.0);
+    ASSERT_EQ(emitter.GetNumParticles(), 1);
+    EXPECT_LT((emitter.GetParticles()[0].position - origin).Length(), 1e-3f);
+}
+
+// Gravity pulls the vertical velocity down by its centred value a second; drag takes its share of
+// the velocity at every update.
+TEST_F(EmitterTest, GravityPullsParticlesDownAndDragSlowsThem) {
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 0.5f, 10.0f);
+    SetFlat(data, EmitterData::Curve_Spread, 0.0f);
+    SetFlat(data, EmitterData::Curve_Rate, 15.0f);
+    SetFlat(data, EmitterData::Curve_Speed, 2.0f);
+    SetFlat(data, EmitterData::Curve_Gravity, 8.0f);  // centred: 8 - 10 / 2 = 3 a second
+    Emitter falling(data);
+    for (int i = 0; i < 4; ++i) Step(falling, data, 100.0);
+    ASSERT_GE(falling.GetNumParticles(), 1);
+    // The first particle, updated four times at 0.1 s: 2 - 4 x 0.3.
+    EXPECT_NEAR(falling.GetParticles()[0].velocity.y, 2.0f - 1.2f, 1e-4f);
+
+    SetFlat(data, EmitterData::Curve_Gravity, 5.0f);  // none
+    SetFlat(data, EmitterData::Curve_Drag, 0.25f);
+    Emitter dragged(data);
+    for (int i = 0; i < 4; ++i) Step(dragged, data, 100.0);
+    EXPECT_NEAR(dragged.GetParticles()[0].velocity.y, 2.0f * std::pow(0.75f, 4.0f), 1e-4f);
+}
+
+// An emitter that moved since its last step lays the step's particles along the way it came.
+TEST_F(EmitterTest, AMovingEmitterSpreadsItsParticlesAlongItsPath) {
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 0.01f, 10.0f);
+    SetFlat(data, EmitterData::Curve_Rate, 100.0f);
+    Emitter emitter(data);
+    Step(emitter, data, 100.0);
+    const int before = emitter.GetNumParticles();
+    ASSERT_EQ(before, 10);
+    coords = WorldCoords(&region, Coords::Translation(origin + Vec3(10.0f, 0.0f, 0.0f)));
+    Step(emitter, data, 100.0);
+    ASSERT_EQ(emitter.GetNumParticles(), 20);
+    std::vector<float> xs;
+    for (int i = before; i < 20; ++i) xs.push_back(emitter.GetParticles()[i].position.x - origin.x);
+    std::sort(xs.begin(), xs.end());
+    // From the last place (f = 0) in tenths of the way to the new one (f = 0.9).
+    for (size_t i = 0; i < xs.size(); ++i) EXPECT_NEAR(xs[i], float(i), 0.02f) << i;
+}
+
 TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     EmitterData data;  // 80 per second, life 10, speed 0
     SetFlat(data, EmitterData::Curve_Radius, 0.5f, 2.0f);
@@ -182,12 +257,18 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     EXPECT_NEAR(emitter.GetEmitterTime(), 0.15f, 1e-4f);
     EXPECT_NEAR(emitter.GetParticles()[0].age - ageBefore, 0.5f, 1e-4f);
 
-    // A one-shot emitter stops at its duration, then completes when its particles die.
+    // A one-shot emitter stops at its duration, then completes when its particles die. Its
+    // progress is measured against the rate curve's span (the editor keeps it the duration).
     data.SetLoop(false);
     data.SetFloat(EmitterData::Float_Life, 0.5f);
+    SetFlat(data, EmitterData::Curve_Rate, 80.0f, 4.0f);
     Emitter once(data);
-    for (int i = 0; i < 21; ++i) Step(once, data, 100.0);
+    for (int i = 0; i < 10; ++i) Step(once, data, 100.0);
+    EXPECT_NEAR(once.GetProgress(data), 0.25f, 1e-5f);
+    for (int i = 0; i < 11; ++i) Step(once, data, 100.0);
     EXPECT_EQ(once.GetEmitterTime(), 2.0f);
+    EXPECT_EQ(once.GetProgress(data), 0.5f);
+    SetFlat(data, EmitterData::Curve_Rate, 80.0f, 2.0f);
     EXPECT_EQ(once.GetProgress(data), 1.0f);
     const int emitted = once.GetNumParticles();
     EXPECT_FALSE(once.IsComplete());

@@ -83,9 +83,15 @@ protected:
 
     // One game update of ms and a frame of the emitter drawn; the draw calls it took.
     uint32_t Step(Emitter& emitter, const EmitterData& data, double ms) {
+        Update(emitter, data, ms);
+        return Draw(emitter);
+    }
+    void Update(Emitter& emitter, const EmitterData& data, double ms) {
         GameClock::Get().AdvanceBy(ms);
         ABBox box;
         emitter.Update(parent.GetCoords(), box, data, nullptr);
+    }
+    uint32_t Draw(Emitter& emitter) {
         bed.Clear();
         test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
@@ -162,6 +168,25 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     EXPECT_TRUE(emitter.IsComplete());
     EXPECT_EQ(Step(emitter, data, 120.0), 0u);
     EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
+}
+
+// An emitter updated without a step (it was not drawn since its last one) owes its particles the
+// time since; one that time has aged past its life is drawn dark, the others as before.
+TEST_F(ParticleRenderTest, AParticleDueToDieBeforeTheNextStepIsDrawnDark) {
+    const EmitterData data = RisingParticles();
+    Emitter emitter(data);
+    emitter.SetParentEntity(&parent);
+    emitter.GetShader()->EnsureAvailable();
+    emitter.GetTexture()->EnsureAvailable();
+    for (int step = 0; step < 6; ++step) Step(emitter, data, 120.0);  // ages 0.12 to 0.72 s
+    // A step of no time, then an update without a step (not drawn since).
+    Update(emitter, data, 0.0);
+    Update(emitter, data, 300.0);
+    Draw(emitter);
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.72f) & 0xFFFFFF, 0u);  // 1.02 s: dying
+    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.60f) & 0xFFFFFF, 0u);  // 0.9 s
+    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f) & 0xFFFFFF, 0u);
 }
 
 TEST_F(ParticleRenderTest, LightsFadeInWithTheEmitterAndOutWithTheirEntity) {

@@ -123,7 +123,7 @@ bool Billboard::GetIntersection(const Ray& ray, Intersection& intersection, Phys
     intersection.distance = distance;
     if (!(distance < Infinity)) return false;
     intersection.point = ray.GetPoint(distance);
-    intersection.entity = nullptr;
+    intersection.surface = PhysicsSurface::Unwalkable;
     return true;
 }
 

@@ -54,6 +54,7 @@ public:
     bool Load(const LoadTable& table) override;
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;
     void UpdateBoundingBox() override;
+    // Any surface argument but 0: the ray against the quad's box; a hit's surface is 0.
     bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) override;
     void LogInfo() const override {}
 

@@ -5,6 +5,7 @@
 
 #include "core/Random.h"
 #include "core/Singleton.h"
+#include "effects/EffectEntity.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/LoadTable.h"
@@ -23,6 +24,22 @@ ChaosBeam::ChaosBeam() {
     SetNumBeams(3);
     SetTopBottomPercent(1.0f, 0.0f);
     taperPoints_ = 5;
+}
+
+ChaosBeam::~ChaosBeam() {
+    if (EffectEntity* effect = GetEffect()) {
+        effect->StopEmitting();
+        effect->SetSelfRemove(true);
+    }
+}
+
+void ChaosBeam::SetEffect(EffectEntity* effect) { effectId_ = effect ? effect->GetObjectId() : 0; }
+
+EffectEntity* ChaosBeam::GetEffect() const {
+    if (effectId_ == 0) return nullptr;
+    Object* object = Singleton<ObjectManager>::Get()->GetObject(effectId_);
+    return object && object->GetRTTIClassInfo()->IsA(&EffectEntity::classInfo) ? static_cast<EffectEntity*>(object)
+                                                                               : nullptr;
 }
 
 bool ChaosBeam::Load(const LoadTable& table) {
@@ -68,6 +85,15 @@ void ChaosBeam::UpdateSelf(int elapsedMs) {
     if (!start_.GetRegion()) return;
     elapsed_ += elapsedMs;
     BuildStrands();
+    if (EffectEntity* effect = GetEffect()) FeedEffect(*effect);
+}
+
+void ChaosBeam::FeedEffect(EffectEntity& effect) const {
+    std::vector<EffectEntity::Segment> segments;
+    for (const std::vector<Vec3>& strand : beams_) {
+        for (size_t i = 1; i < strand.size(); ++i) segments.push_back({strand[i - 1], strand[i]});
+    }
+    effect.SetDynamicLines(segments, std::vector<bool>(segments.size(), true));
 }
 
 void ChaosBeam::BuildStrands() {

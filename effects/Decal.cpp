@@ -97,7 +97,7 @@ bool Decal::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsS
     intersection.distance = distance;
     if (!(distance < Infinity)) return false;
     intersection.point = ray.GetPoint(distance);
-    intersection.entity = nullptr;
+    intersection.surface = PhysicsSurface::Unwalkable;
     return true;
 }
 

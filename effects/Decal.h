@@ -67,6 +67,8 @@ public:
     bool Load(const LoadTable& table) override;
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;
     void UpdateBoundingBox() override;
+    // In the editor, for any surface argument but 0: the sphere of the decal's size; a hit's
+    // surface is 0.
     bool GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) override;
     void LogInfo() const override;
     void UpdateSelf(int elapsedMs) override;

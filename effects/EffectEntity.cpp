@@ -141,6 +141,8 @@ bool EffectEntity::PreLoad(int priority, bool enqueue) {
     if (!Entity::PreLoad(priority, enqueue)) return false;
     if (resource_ && resource_->GetResourceLoader())
         resource_->GetResourceLoader()->EnqueueResource(resource_, ResourcePriority::Normal, false, false);
+    // The effect's own textures and shaders are queued with it.
+    if (effect_) effect_->PreLoad(priority, enqueue);
     return true;
 }
 
@@ -198,6 +200,10 @@ void EffectEntity::UpdateBoundingBox() {
     } else {
         SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(3.0f, 3.0f, 3.0f)), false);
     }
+}
+
+size_t EffectEntity::CalculateMemoryUsage() const {
+    return Entity::CalculateMemoryUsage() + sizeof(EffectEntity) - sizeof(Entity);
 }
 
 size_t EffectEntity::CalculateAllocatedMemory() const {

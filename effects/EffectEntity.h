@@ -45,7 +45,9 @@ public:
     ~EffectEntity() override;
 
     bool Load(const LoadTable& table) override;
+    size_t CalculateMemoryUsage() const override;
     size_t CalculateAllocatedMemory() const override;
+    // Queues the effect file, and the textures and shaders of the effect once it is made.
     bool PreLoad(int priority, bool enqueue) override;
     // The effect, and with the bounding-box flag a red box around the entity.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;

@@ -118,7 +118,7 @@ uint32_t LineEffect::WritePolyline(int beam, uint32_t top, uint32_t bottom, cons
     float length = 0.0f;
     uint32_t pairs = 0;
     for (uint32_t j = 0; j < top; ++j) {
-        const float along = length;
+        // The length runs one segment ahead: point j's coordinate counts the segment after it.
         if (j + 1 < count) length += (points[j + 1] - points[j]).Length();
         if (j < bottom) continue;
         if (pairs == RibbonStrip::kMaxPairs) break;
@@ -140,7 +140,7 @@ uint32_t LineEffect::WritePolyline(int beam, uint32_t top, uint32_t bottom, cons
         const Vec3 centre = start + regionToScene.TransformVector(points[j]);
         const uint32_t colour =
             Color(k * fade * color_.r, k * fade * color_.g, k * fade * color_.b, k * fade * color_.a).ToPacked();
-        const float v = along / repeat;
+        const float v = length / repeat;
         vertices[2 * pairs] = RibbonVertex{centre - side, 0.0f, v, colour};
         vertices[2 * pairs + 1] = RibbonVertex{centre + side, 1.0f, v, colour};
         ++pairs;

@@ -91,6 +91,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     EXPECT_FALSE(billboard->GetIntersection(ray, hit, PhysicsSurface{0}));
     EXPECT_TRUE(billboard->GetIntersection(ray, hit, PhysicsSurface::Grass));
     EXPECT_NEAR(hit.distance, 15.0f, 1e-4f);
+    EXPECT_EQ(hit.surface, PhysicsSurface::Unwalkable);
 
     // Seen from 8 away with a 90-degree view, the quad of half size 2 is a 16-pixel square in the
     // middle of the 128 x 64 target, whichever way the camera looks at it.

@@ -8,22 +8,23 @@
 #include <memory>
 #include <string>
 
+#include "SampleDecals.h"
 #include "core/Coords.h"
 #include "core/Intersection.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
-#include "SampleDecals.h"
 #include "effects/Decal.h"
 #include "effects/DecalSet.h"
 #include "effects/DecalTypeMgr.h"
-#include "render/Camera.h"
-#include "scene/GraphicsSceneRenderer.h"
-#include "support/GLEngineBed.h"
-#include "support/GraphicsTestBed.h"
+#include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
+#include "render/Camera.h"
+#include "scene/GraphicsSceneRenderer.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
@@ -124,6 +125,38 @@ TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
     EXPECT_EQ(permanent->GetAge(), 0);
     EXPECT_FLOAT_EQ(permanent->GetOpacity(), 0.5f);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(permanent, __FILE__, __LINE__);
+}
+
+// An engine that is the editor, or not.
+struct EditorEngine : Engine {
+    bool IsEditorMode() const override { return editor; }
+    bool editor = true;
+};
+
+// In the editor, and for any surface but 0, a ray picks a decal as the sphere of its size around
+// it; the hit's surface is 0.
+TEST_F(DecalTest, TheEditorPicksADecalAsASphereOfItsSize) {
+    EditorEngine engine;
+    Decal* decal = Make("Plain.dbr");  // size 2
+    ASSERT_NE(decal, nullptr);
+    decal->SetCoords(WorldCoords(nullptr, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
+    const Ray ray(Vec3(1.0f, 2.0f, -7.0f), Vec3(0.0f, 0.0f, 1.0f));
+    Intersection hit;
+    ASSERT_TRUE(decal->GetIntersection(ray, hit, PhysicsSurface::Grass));
+    EXPECT_NEAR(hit.distance, 8.0f, 1e-4f);
+    EXPECT_LT((hit.point - Vec3(1.0f, 2.0f, 1.0f)).Length(), 1e-4f);
+    EXPECT_EQ(hit.surface, PhysicsSurface::Unwalkable);
+    Intersection inside;
+    ASSERT_TRUE(
+        decal->GetIntersection(Ray(Vec3(1.5f, 2.0f, 3.0f), Vec3(1.0f, 0.0f, 0.0f)), inside, PhysicsSurface::None));
+    EXPECT_EQ(inside.distance, 0.0f);
+
+    Intersection none;
+    EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface{0}));
+    EXPECT_EQ(none.distance, Infinity);
+    engine.editor = false;
+    EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface::Grass));
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
 }
 
 TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {

@@ -8,17 +8,18 @@
 #include <string>
 
 #include "core/GameClock.h"
+#include "core/Singleton.h"
+#include "effects/ChaosBeam.h"
 #include "effects/Effect.h"
 #include "effects/EffectData.h"
 #include "effects/EffectEntity.h"
 #include "effects/EffectResource.h"
-#include "engine/ObjectManager.h"
-#include "core/Singleton.h"
-#include "files/LoadTable.h"
 #include "effects/EmitterData.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
+#include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
 #include "files/ResourceManager.h"
 #include "scene/AnimChannel.h"
@@ -57,9 +58,8 @@ protected:
         files.CloseFile(file);
     }
 
-    // A one-second emitter of 0.3 s particles in "puff.pfx", played by an effect entity attached to
-    // the parent, which stands in the region.
-    EffectEntity* AttachPuff(Entity& parent) {
+    // An effect entity playing "puff.pfx", a one-second emitter of 0.3 s particles.
+    EffectEntity* MakePuff() {
         EffectData data;
         auto emitter = std::make_unique<EmitterData>();
         emitter->SetFloat(EmitterData::Float_Life, 0.3f);
@@ -67,12 +67,23 @@ protected:
         BinaryWriter writer;
         data.BinaryWrite(writer);
         WriteFile("puff.pfx", writer.GetBuffer(), writer.GetPosition());
-        auto* child = static_cast<EffectEntity*>(Singleton<ObjectManager>::Get()->CreateObject("EffectEntity"));
-        EXPECT_NE(child, nullptr);
+        auto* puff = static_cast<EffectEntity*>(Singleton<ObjectManager>::Get()->CreateObject("EffectEntity"));
+        EXPECT_NE(puff, nullptr);
+        puff->SetResource(manager.LoadResource("puff.pfx"));
+        return puff;
+    }
+    // The puff, attached to the parent, which stands in the region.
+    EffectEntity* AttachPuff(Entity& parent) {
+        EffectEntity* child = MakePuff();
         parent.Attach(child, Coords::Identity, "");
         parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
-        child->SetResource(manager.LoadResource("puff.pfx"));
         return child;
+    }
+    // One update of the entity after ms, drawn since the last.
+    static void Play(EffectEntity& entity, int ms) {
+        GameClock::Get().AdvanceBy(ms);
+        if (entity.GetEffect()) entity.GetEffect()->MarkDrawn();
+        entity.Update(ms);
     }
     // Updates the parent 100 ms a step until the child has left it, at most 20 steps; the steps.
     static int UpdateUntilDetached(Entity& parent, EffectEntity* child, bool& hadParticles) {
@@ -195,6 +206,73 @@ TEST_F(EffectTest, AnEffectMadeAtAnAnimationPointGoesWhenDone) {
 
     bool hadParticles = false;
     EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+}
+
+}  // namespace
+}  // namespace GAME
+
+namespace GAME {
+namespace {
+
+// The effect's memory counts the entity's own fields beyond an entity's and, once made, the effect.
+TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
+    EffectEntity* puff = MakePuff();
+    ASSERT_NE(puff->GetEffect(), nullptr);
+    EXPECT_GE(puff->CalculateMemoryUsage(),
+              sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
+    EXPECT_GE(puff->CalculateAllocatedMemory(), puff->GetEffect()->CalculateMemoryUsage());
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+}
+
+// An anchored entity with no parent to take anchor points from anchors at its own position.
+TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
+    EffectEntity* puff = MakePuff();
+    LoadTable table;
+    const std::string text = "Anchored,1,\n";
+    ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
+    ASSERT_TRUE(puff->Load(table));
+    puff->SetResource(manager.LoadResource("puff.pfx"));
+    puff->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(4.0f, 5.0f, 6.0f))));
+    Play(*puff, 100);
+    const Emitter& emitter = *puff->GetEffect()->GetEmitter(0);
+    EXPECT_EQ(emitter.GetAnchorRegion(), &region);
+    EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(4.0f, 5.0f, 6.0f));
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+}
+
+// A chaos beam hands its attached effect every segment of its strands to emit along; when the beam
+// goes, the effect stops and removes itself once its last particle has died, well before its
+// second would have run out.
+TEST_F(EffectTest, AChaosBeamFeedsItsEffectTheStrandsAndStopsItWhenItGoes) {
+    EffectEntity* puff = MakePuff();
+    puff->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 2.0f, 3.0f))));
+    const uint32_t id = puff->GetObjectId();
+    {
+        ChaosBeam beam;
+        beam.SetOffset(12);
+        EXPECT_EQ(beam.GetOffset(), 12);
+        beam.SetEffect(puff);
+        beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(3.0f, 2.0f, 3.0f)));
+        beam.Update(100);
+        const std::vector<EmitterBone>& segments = puff->GetBoneSegments();
+        ASSERT_EQ(segments.size(), 3u * 9u);  // three strands of ten points
+        for (size_t b = 0; b < 3; ++b) {
+            for (size_t i = 0; i < 9; ++i) {
+                const EmitterBone& segment = segments[b * 9 + i];
+                EXPECT_EQ(segment.start, beam.GetBeams()[b][i]);
+                EXPECT_EQ(segment.end, beam.GetBeams()[b][i + 1]);
+                EXPECT_TRUE(segment.active);
+            }
+        }
+        for (int i = 0; i < 3; ++i) Play(*puff, 100);
+        EXPECT_TRUE(puff->HasActiveParticles());
+    }
+    int updates = 0;
+    for (; Singleton<ObjectManager>::Get()->GetObject(id) != nullptr && updates < 10; ++updates) Play(*puff, 100);
+    EXPECT_LE(updates, 4);
     EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
 }
 

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SampleEffects.h"
@@ -187,6 +189,33 @@ TEST_F(ParticleRenderTest, AParticleDueToDieBeforeTheNextStepIsDrawnDark) {
     EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.72f) & 0xFFFFFF, 0u);  // 1.02 s: dying
     EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.60f) & 0xFFFFFF, 0u);  // 0.9 s
     EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f) & 0xFFFFFF, 0u);
+}
+
+// Preloading an effect entity queues its file and, once its effect is made, its emitters' texture
+// and shader, which the loader's thread then loads.
+TEST_F(ParticleRenderTest, AnEffectEntityPreloadsItsEmittersTexturesAndShaders) {
+    EffectData effectData;
+    effectData.AddEmitterData(std::make_unique<EmitterData>(RisingParticles()));
+    BinaryWriter writer;
+    effectData.BinaryWrite(writer);
+    bed.WriteFile("Effects/Rising.pfx",
+                  std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    EffectEntity entity;
+    entity.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(2.0f, 0.0f, 0.0f))));
+    entity.Load("Effects/Rising.pfx");
+    ASSERT_NE(entity.GetEffect(), nullptr);
+    const Emitter& emitter = *entity.GetEffect()->GetEmitter(0);
+    const Resource* resources[2] = {emitter.GetTexture(), emitter.GetShader()};
+    for (const Resource* resource : resources) {
+        ASSERT_NE(resource, nullptr);
+        EXPECT_EQ(resource->GetLoadedState(), Resource::LoadedState::NotLoaded);
+    }
+    ASSERT_TRUE(entity.PreLoad(0, true));
+    ResourceLoader& loader = *bed.GetEngine().GetResourceLoader();
+    const uint32_t marker = loader.CreateMarker();
+    for (int wait = 0; wait < 3000 && !loader.GetHasMarkerPast(marker); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (const Resource* resource : resources) EXPECT_EQ(resource->GetLoadedState(), Resource::LoadedState::Loaded);
 }
 
 TEST_F(ParticleRenderTest, LightsFadeInWithTheEmitterAndOutWithTheirEntity) {

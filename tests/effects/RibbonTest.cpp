@@ -5,20 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "SampleRibbons.h"
 #include "core/Random.h"
+#include "core/Singleton.h"
 #include "effects/ChaosBeam.h"
+#include "effects/FlyingBolt.h"
 #include "effects/LineEffect.h"
 #include "effects/TrailEffect.h"
 #include "effects/WeaponTrail.h"
+#include "engine/ObjectManager.h"
+#include "files/BinaryWriter.h"
 #include "files/LoadTable.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/RenderDevice.h"
+#include "render/TextureFileWriter.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
@@ -146,6 +152,37 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     EXPECT_EQ(Column(0.0f, true).first, 0);  // both of its points are ends
 }
 
+// The texture runs along the ribbon a repeat every texture length, each point's coordinate counting
+// the length up to the point after it: with points a unit apart and a length of 5, the second
+// point sits at 0.4 of the texture and the third at 0.6.
+TEST_F(RibbonPixelTest, TheTextureRunsAlongTheRibbonOnePointAhead) {
+    // Red in the upper half of the texture (v below 0.5), green in the lower.
+    std::vector<uint32_t> texels(16, 0xFFFF0000u);
+    std::fill(texels.begin() + 8, texels.end(), 0xFF00FF00u);
+    BinaryWriter writer;
+    TextureFileWriter::WriteDDS(writer, 4, 4, texels.data(), 1);
+    bed.WriteFile("Textures/Halves.dds",
+                  std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    LineEffect line;
+    line.SetTexture("Textures/Halves.dds");
+    line.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(-5.0f, 0.0f, 0.0f))));
+    line.GetLoadedShader()->EnsureAvailable();
+    line.GetLoadedTexture()->EnsureAvailable();
+    std::vector<Vec3> path;
+    for (int i = 0; i <= 10; ++i) path.push_back(Vec3(float(i), 0.0f, 0.0f));
+    line.SetBeams({path}, Vec3(0, -1, -1), Vec3(10, 1, 1));
+    line.SetEndPoints(WorldVec3(&region, Vec3(-5.0f, 0.0f, 0.0f)), WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
+    line.SetWidth(2.0f);
+    line.SetTextureLength(5.0f);
+    line.SetTopBottomPercent(1.0f, 0.0f);
+    ASSERT_EQ(Draw(line), 1u);
+    const auto at = [&](float x) { return pixels[31 * kWidth + size_t(std::lround(63.5f - 4.0f * x))]; };
+    const auto red = [](uint32_t pixel) { return pixel & 0xFF; };
+    const auto green = [](uint32_t pixel) { return pixel >> 8 & 0xFF; };
+    EXPECT_GT(red(at(-4.0f)), 2 * green(at(-4.0f)));  // the second point: 0.4
+    EXPECT_GT(green(at(-3.0f)), 2 * red(at(-3.0f)));  // the third: 0.6
+}
+
 TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEnds) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     const auto build = [&](float length, float ampScale) {
@@ -183,6 +220,34 @@ TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEn
     EXPECT_TRUE(build(0.1f, 1.0f)[0].empty());
 }
 
+// Each strand's own jitter: across the beam (z) and up (y), of 0.3 at full strength, damped
+// within a unit of the start and grown within a unit of the end.
+TEST(ChaosBeamTest, EachStrandJittersByItsPeriodDampedAtTheStartAndGrownAtTheEnd) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    SeedRand15(3);
+    ChaosBeam beam;
+    beam.SetAmpScale(0.0f);  // no shared wobble
+    beam.SetTimeScale(2.0f);
+    beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(5.0f, 2.0f, 3.0f)));
+    beam.Update(400);
+    const float time = 0.4f * 2.0f;
+    for (size_t b = 0; b < 3; ++b) {
+        const std::vector<Vec3>& strand = beam.GetBeams()[b];
+        ASSERT_EQ(strand.size(), 20u);
+        const float period = float(beam.GetPeriods()[b]) * 0.001f;
+        // At 0.4 from the start, in the middle, and 0.4 short of the end.
+        for (const auto& [m, gain] : {std::pair{2, 0.4f}, std::pair{10, 1.0f}, std::pair{18, 0.6f * 1.5f + 1.0f}}) {
+            const float fm = float(m);
+            const float w1 = std::sin(0.25f * fm + 2.0f * time) * std::cos(fm / (10.0f * period) + time / 3.0f);
+            const float w2 = std::sin(fm * period / 2.0f + time / 2.0f) * std::cos(0.1f * fm + 2.0f * time);
+            const Vec3 jitter = strand[size_t(m)] - Vec3(0.2f * fm, 0.0f, 0.0f);
+            EXPECT_NEAR(jitter.x, 0.0f, 1e-4f) << m;
+            EXPECT_NEAR(std::fabs(jitter.z), std::fabs(w1 * gain * 0.3f), 1e-4f) << m;
+            EXPECT_NEAR(std::fabs(jitter.y), std::fabs(w2 * gain * 0.3f), 1e-4f) << m;
+        }
+    }
+}
+
 TEST(ChaosBeamTest, RecordsKeepTheDefaultTextureLengthWithoutAStretch) {
     ChaosBeam stretched;
     ASSERT_TRUE(stretched.Load(Record("TextureStretch,3.5,\n")));
@@ -190,6 +255,41 @@ TEST(ChaosBeamTest, RecordsKeepTheDefaultTextureLengthWithoutAStretch) {
     ChaosBeam plain;
     ASSERT_TRUE(plain.Load(LoadTable()));
     EXPECT_EQ(plain.GetTextureLength(), 6.0f);
+}
+
+// A flying bolt is a streak of ten points 0.14 apart along its entity's facing, rebuilt every
+// update: drawn, it lies ahead of the entity, and it follows the entity when it moves.
+TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
+    FlyingBolt bolt;
+    ASSERT_NE(bolt.GetLoadedShader(), nullptr);
+    bolt.GetLoadedShader()->EnsureAvailable();
+    bolt.GetLoadedTexture()->EnsureAvailable();
+    bolt.SetWidth(2.0f);
+    Coords facing;  // facing +x
+    facing.xAxis = Vec3(0.0f, 0.0f, -1.0f);
+    facing.yAxis = Vec3(0.0f, 1.0f, 0.0f);
+    facing.zAxis = Vec3(1.0f, 0.0f, 0.0f);
+    const auto placeAt = [&](float x) {
+        facing.origin = Vec3(x, 0.0f, 0.0f);
+        bolt.SetCoords(WorldCoords(&region, facing));
+        bolt.Update(16);
+    };
+    placeAt(-3.0f);
+    ASSERT_EQ(bolt.GetBeams().size(), 1u);
+    ASSERT_EQ(bolt.GetBeams()[0].size(), 10u);
+    EXPECT_LT((bolt.GetBeams()[0][9] - Vec3(1.26f, 0.0f, 0.0f)).Length(), 1e-5f);
+    EXPECT_EQ(bolt.GetStart().GetRegionPosition(), Vec3(-3.0f, 0.0f, 0.0f));
+    EXPECT_LT((bolt.GetEnd().GetRegionPosition() - Vec3(-1.6f, 0.0f, 0.0f)).Length(), 1e-5f);
+    EXPECT_EQ(bolt.GetTextureLength(), 1.4f);
+    ASSERT_EQ(Draw(bolt), 1u);
+    EXPECT_GT(Column(-2.4f).first, 0);
+    EXPECT_GT(Column(-2.0f).first, 0);
+    EXPECT_EQ(Column(-3.5f).first, 0);
+    EXPECT_EQ(Column(-1.2f).first, 0);
+    placeAt(2.0f);
+    ASSERT_EQ(Draw(bolt), 1u);
+    EXPECT_GT(Column(2.6f).first, 0);
+    EXPECT_EQ(Column(-2.4f).first, 0);
 }
 
 // A parent whose four anchor points sit at fixed offsets (Anchor3 and Anchor4 a unit higher).
@@ -269,6 +369,98 @@ TEST(TrailTest, ATrailCrossingIntoAnotherRegionKeepsItsWorldPositions) {
     moveTo(65.0f);
     trail.Update(251);
     EXPECT_LE(trail.GetSegments().size(), 1u);
+}
+
+}  // namespace
+}  // namespace GAME
+
+namespace GAME {
+namespace {
+
+// A trail of a unit box's width whose anchors move a unit each update; the first update is the
+// grace an unparented trail waits.
+void Sweep(TrailEffect& trail, Region& region, float from, int updates) {
+    for (int i = 0; i < updates; ++i) {
+        const float x = from + float(i);
+        trail.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(x, 0.5f, 0.0f))));
+        trail.SetAnchorPoints(WorldVec3(&region, Vec3(x, 1.0f, 0.0f)), WorldVec3(&region, Vec3(x, -1.0f, 0.0f)));
+        trail.Update(16);
+    }
+}
+
+// Segments fade by the update's share of the fade time and shrink toward their middles; stopped,
+// the trail records transparent segments and fades out.
+TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    TrailEffect trail;
+    ASSERT_TRUE(trail.Load(Record("Alpha256,255,\nRed256,255,\nMSFadeTime,100,\nTrailShrinkSpeed,10,\n")));
+    trail.Start();
+    Sweep(trail, region, 1.0f, 4);
+    ASSERT_EQ(trail.GetSegments().size(), 3u);
+    // Each update takes 0.16 of alpha and shrinks by 1 - 0.016 x 10, the newest segment's too.
+    for (size_t i = 0; i < 3; ++i) {
+        const TrailPoint& segment = trail.GetSegments()[2 - i];
+        const float updates = float(i + 1);
+        EXPECT_NEAR(segment.colour.a, 1.0f - 0.16f * updates, 1e-4f) << i;
+        EXPECT_NEAR((segment.upper - segment.lower).Length(), 2.0f * std::pow(0.84f, updates), 1e-4f) << i;
+    }
+    trail.Stop();
+    Sweep(trail, region, 5.0f, 1);
+    ASSERT_EQ(trail.GetSegments().size(), 4u);
+    EXPECT_EQ(trail.GetSegments().back().colour.a, 0.0f);
+    // The older ones fade out within the fade time.
+    for (int i = 0; i < 7; ++i) Sweep(trail, region, 5.0f, 1);
+    for (const TrailPoint& segment : trail.GetSegments()) EXPECT_EQ(segment.colour.a, 0.0f);
+    for (const TrailPoint& point : trail.GetPoints()) EXPECT_EQ(point.colour.a, 0.0f);
+}
+
+// Liberated, a trail records nothing more and destroys itself once fewer than two segments remain.
+TEST(TrailTest, ALiberatedTrailRecordsNoMoreAndGoesWhenFaded) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    auto* trail = static_cast<TrailEffect*>(Singleton<ObjectManager>::Get()->CreateObject("TrailEffect"));
+    ASSERT_NE(trail, nullptr);
+    ASSERT_TRUE(trail->Load(Record("Alpha256,255,\nMSFadeTime,200,\nTrailShrinkSpeed,0,\n")));
+    trail->Start();
+    Sweep(*trail, region, 1.0f, 4);
+    ASSERT_EQ(trail->GetSegments().size(), 3u);
+    const uint32_t id = trail->GetObjectId();
+    trail->Liberate();
+    int updates = 0;
+    size_t segments = 3;
+    while (Singleton<ObjectManager>::Get()->GetObject(id) != nullptr && updates < 30) {
+        Sweep(*trail, region, 10.0f + float(updates++), 1);
+        if (Singleton<ObjectManager>::Get()->GetObject(id) == nullptr) break;
+        EXPECT_LE(trail->GetSegments().size(), segments);
+        segments = trail->GetSegments().size();
+    }
+    EXPECT_LT(updates, 30);
+    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+}
+
+// Drawn, a trail covers the band its anchors swept, from the oldest segment to the newest, in its
+// colour.
+TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
+    bed.WriteFile(sample::kWhiteTexture, test::MakeDdsFile(4, 4, 0xFFFFFFFFu));
+    TrailEffect trail;
+    ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
+    ASSERT_NE(trail.GetShader2(0, Name()), nullptr);
+    trail.GetShader2(0, Name())->EnsureAvailable();
+    trail.GetTexture(0, Name())->EnsureAvailable();
+    trail.Start();
+    Sweep(trail, region, -3.0f, 8);  // segments from x = -2 to 4
+    ASSERT_EQ(trail.GetSegments().size(), 7u);
+    bed.Clear();
+    test::PlainSceneRenderer renderer;
+    renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+    trail.AddToScene(renderer, nullptr);
+    renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+    pixels = bed.ReadPixels();
+    for (float x : {-1.5f, 0.0f, 1.5f, 3.5f}) {
+        EXPECT_EQ(Column(x).first, 8) << x;  // y from -1 to 1
+        EXPECT_GT(Column(x).second, 200u) << x;
+    }
+    EXPECT_EQ(Column(-2.6f).first, 0);
+    EXPECT_EQ(Column(4.6f).first, 0);
 }
 
 }  // namespace

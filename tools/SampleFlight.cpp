@@ -23,6 +23,7 @@
 #include "scene/GraphicsMesh.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "world/AmbianceManager.h"
+#include "world/FogOfWar.h"
 #include "world/GraphicsPortalRenderer.h"
 #include "world/Level.h"
 #include "world/Region.h"
@@ -33,6 +34,8 @@ namespace GAME::sample {
 namespace {
 
 constexpr Color kSkyColor(0.45f, 0.62f, 0.85f, 1.0f);
+// The side of the fog-of-war map, in pixels.
+constexpr float kFogMapSize = 96.0f;
 // The middle of the crypt's floor, in the world.
 constexpr float kCryptHalfSize = 0.5f * kGridCellWidth * float(kCryptCells);
 constexpr Vec2 kCryptCentre(float(kCryptOffset.x) + kCryptHalfSize, float(kCryptOffset.z) + kCryptHalfSize);
@@ -148,6 +151,8 @@ int SampleFlight::BeginFrame() {
     }
     const WorldFrustum frustum = camera_.GetFrustum(ScreenViewport(*engine_.GetGraphicsEngine()));
     engine_.GetAmbianceManager()->SetTarget(camera_.GetTargetPosition(), frustum);
+    // The ground the camera looks at is uncovered: the fog map shows the way flown.
+    world.AddFOWVisibility(camera_.GetTargetPosition(), 0);
     engine_.Update(frustum, true);
     engine_.Render();
     // The frame that reaches a point of the path (the first frame only starts from one).
@@ -211,6 +216,14 @@ void SampleFlight::View::Render(GraphicsCanvas& canvas) const {
         world.Render();
     }
     canvas.SetDefaultState();
+    // The fog of war of the camera's region, in the top right corner: white where nothing was seen.
+    FogOfWar* fog = region != nullptr ? region->GetFogOfWar(false) : nullptr;
+    if (fog != nullptr && fog->GetTexture() != nullptr) {
+        canvas.RenderRect(Rect(float(canvas.GetWidth()) - kFogMapSize - 8.0f, 8.0f, kFogMapSize, kFogMapSize),
+                          Rect(0.0f, 0.0f, float(fog->GetXSize()), float(fog->GetYSize())), fog->GetTexture(),
+                          RenderBlendFactor::One, RenderBlendFactor::Zero, Color(1.0f, 1.0f, 1.0f, 1.0f), false);
+        canvas.SetDefaultState();
+    }
     const std::string caption = std::string("Sample world: ") + flight_.GetCurrentPoint().name + "  (frame " +
                                 std::to_string(flight_.frame_ + 1) + " of " + std::to_string(flight_.frames_) + ")";
     canvas.RenderText(Rect(0.0f, float(canvas.GetHeight()) - 28.0f, float(canvas.GetWidth()), 0.0f), caption.c_str(),

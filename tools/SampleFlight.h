@@ -11,6 +11,10 @@
 // last point on the last frame. A frame in which the camera arrives at a point is that point's
 // shot frame: the host saves its screenshot then (the first point only starts the flight).
 //
+// The flight plays the game's part for the fog of war too: the ground the camera looks at is
+// uncovered each frame, and the camera region's fog is shown as a small map in the top right corner
+// (white where nothing was seen yet).
+//
 // The flight plays the game's part for the creatures: each creature actor of a level that comes in
 // plays the sample creature's wave, looping, but for the rag dolls. It also starts the physics
 // sample on the first region's level (the yard's crates and rag doll, SampleYard.h) once that

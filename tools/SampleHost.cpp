@@ -7,7 +7,9 @@
 // Usage: SampleHost [--data <directory>] [--logs <directory>] [--frames <count>]
 //                   [--shots <directory>] [--window] [--video <file>]
 // Without --data the host writes the sample data (SampleData.h) into a temporary directory;
-// without --logs the log files go there too. The temporary directory is removed at exit.
+// without --logs the log files go there too. What the engine saves as it runs (the regions' fog of
+// war) goes to the temporary directory, mounted writable over the data. The temporary directory
+// is removed at exit.
 // --frames sets the flight's length (SampleFlight::kDefaultFrames by default). --shots saves the
 // frame at each point of the path as <directory>/<n>-<point>.jpg and, lossless, .tga. The window
 // is an offscreen one unless --window is given and a display is there, or SDL_VIDEODRIVER names
@@ -251,6 +253,10 @@ int main(int argc, char** argv) {
     GAME::FileSystem fileSystem;
     if (!fileSystem.AddDirectory(options.dataDirectory)) {
         std::fprintf(stderr, "Sample host: %s cannot be mounted\n", options.dataDirectory.c_str());
+        return 1;
+    }
+    if (!fileSystem.AddDirectory(temporary.GetPath() + "/Saves", true)) {
+        std::fprintf(stderr, "Sample host: no directory for what the engine saves\n");
         return 1;
     }
     const int errors = RunEngine(fileSystem, options);

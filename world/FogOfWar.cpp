@@ -220,6 +220,7 @@ bool FogOfWar::CreateTexture() {
     RenderDevice* device = GetDevice();
     if (device == nullptr || !cells_) return false;
     texture_ = device->CreateTexture(xSize_, ySize_, cells_.get(), 0, RenderDevice::kTextureUpdatable);
+    textureStale_ = false;
     return texture_ != nullptr;
 }
 
@@ -230,7 +231,9 @@ void FogOfWar::DestroyTexture() {
 }
 
 void FogOfWar::UpdateTexture() {
-    if (cells_ && texture_ != nullptr) texture_->UpdatePixels(cells_.get());
+    if (!textureStale_ || !cells_ || texture_ == nullptr) return;
+    texture_->UpdatePixels(cells_.get());
+    textureStale_ = false;
 }
 
 void FogOfWar::PostDeviceReset() {

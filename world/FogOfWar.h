@@ -66,7 +66,11 @@ public:
     RenderTexture* GetTexture() const { return texture_; }
     // The cell of a column and world row (both inside the grid).
     uint8_t GetCell(int column, int row) const { return cells_[Index(column, row)]; }
-    void SetCell(int column, int row, uint8_t value) { cells_[Index(column, row)] = value; }
+    // Marks the texture stale (UpdateTexture loads it again).
+    void SetCell(int column, int row, uint8_t value) {
+        cells_[Index(column, row)] = value;
+        textureStale_ = true;
+    }
     // Same sizes and scales (the cells are not compared).
     bool operator==(const FogOfWar& other) const;
 
@@ -83,8 +87,11 @@ public:
     // the fog is unchanged.
     bool Read(const unsigned char* bytes, uint32_t size, const char* source);
 
-    // Reloads the texture from the cells after stamping.
+    // Reloads the texture from the cells when they changed since it was last loaded (the world
+    // asks once a frame).
     void UpdateTexture();
+    bool IsTextureStale() const { return textureStale_; }
+    // The texture goes before a device reset and is made again from the cells after it.
     void PreDeviceReset() { DestroyTexture(); }
     void PostDeviceReset();
 
@@ -110,6 +117,7 @@ private:
     int ySize_ = 0;
     float xScale_ = 0.0f;
     float yScale_ = 0.0f;
+    bool textureStale_ = false;  // cells changed since the texture was loaded
 };
 
 // Uncovers around the position in a region's two grids at once: with equal grids one pass with

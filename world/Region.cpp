@@ -430,6 +430,17 @@ FogOfWar* Region::GetFogOfWar(bool blank) {
     return fog_.get();
 }
 
+template <class Visit>
+void Region::ForEachFog(Visit&& visit) {
+    CriticalSectionLock lock(fogLock_);
+    if (fog_) visit(*fog_);
+    if (blankFog_) visit(*blankFog_);
+}
+
+void Region::UpdateFogTextures() {
+    ForEachFog([](FogOfWar& fog) { fog.UpdateTexture(); });
+}
+
 bool Region::IsInFog(const WorldVec3& position) { return GetFogOfWar(false)->IsInFog(GetRelativePosition(position)); }
 
 std::string Region::GetFOWFileName() const {
@@ -647,6 +658,7 @@ void Region::PreDeviceReset() {
     minimapImage_.Release();
     iconImage_.Release();
     if (level_) level_->PreDeviceReset();
+    ForEachFog([](FogOfWar& fog) { fog.PreDeviceReset(); });
 }
 
 void Region::ReloadGenerationDependentData() {
@@ -658,6 +670,7 @@ void Region::PostDeviceReset() {
     CriticalSectionLock lock(regionLock_);
     if (!icon_.bytes.empty()) iconImage_.Make(icon_.bytes.data(), uint32_t(icon_.bytes.size()));
     if (level_) level_->PostDeviceReset();
+    ForEachFog([](FogOfWar& fog) { fog.PostDeviceReset(); });
 }
 
 }  // namespace GAME

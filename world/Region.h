@@ -152,7 +152,8 @@ public:
     RenderTexture* GetIcon() const { return iconImage_.GetTexture(); }
 
     // Device resets (under the region lock): the mini-map and icon textures are released, the
-    // icon's made again afterwards (the mini-map's when next asked for); the level is told.
+    // icon's made again afterwards (the mini-map's when next asked for); the level and both fog
+    // grids are told.
     void PreDeviceReset();
     void PostDeviceReset();
     // The graphics generation changed (under the region lock): the level is told.
@@ -310,6 +311,8 @@ public:
     std::string GetFOWFileName() const;
     // Hands the grid to the saving thread; nothing without one.
     void UnloadFOW();
+    // Loads the textures of the grids stamped since the last call (the world asks once a frame).
+    void UpdateFogTextures();
 
 private:
     // Entity state survives unloading (not on a networked client, not in the editor).
@@ -323,6 +326,9 @@ private:
     // The portal step of Update: follows the portals in or near view into the regions behind.
     void UpdatePortals(Region* root, const WorldFrustum* frusta, const Frustum* local, unsigned count, int elapsed,
                        bool followConnected, Region* cameFrom, int depth);
+    // Calls visit on each grid there is (the region's, then the blank one), under the fog lock.
+    template <class Visit>
+    void ForEachFog(Visit&& visit);
     // One step of the portal walk of GetEntitiesInFrustum.
     void GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,
                                  bool followPortals, mem::set<const Region*>& visited) const;

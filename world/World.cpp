@@ -520,6 +520,7 @@ void World::AddDebugStatistics(const mem::vector<WorldFrustum>& frusta) const {
 
 void World::Update(const mem::vector<WorldFrustum>& frusta) {
     if (debugging_ && gEngine) AddDebugStatistics(frusta);
+    for (const std::unique_ptr<Region>& region : regions_) region->UpdateFogTextures();
     const int time = gEngine ? gEngine->GetUpdateTime() : 0;
     const auto count = unsigned(frusta.size());
     if (connectivityBuilt_) {

@@ -245,6 +245,7 @@ public:
     // Streaming, once a frame on the main thread, in this order: the walk from the viewers'
     // regions (from every region while connectivity is not built), the usage count that unloads
     // what went unused, and the post-load pass that finishes the levels read in the background.
+    // Update also loads the fog-of-war textures of the grids stamped since the last frame.
     void Update(const mem::vector<WorldFrustum>& frusta);
     void UpdateRegionUsage();
     void PostLoadPass();

@@ -33,10 +33,14 @@ struct ShotStatistics {
     int glowPixels = 0;   // a channel at its brightest: where the bloom has added its glow
     int overlayText = 0;  // near white, inside the statistics box
     int captionText = 0;  // golden, in the caption's strip
+    int fogHidden = 0;    // near white, in the fog-of-war map of the top right corner
+    int fogUncovered = 0;  // near black, in that map
 };
 
 constexpr int kOverlayBottom = 140;  // the statistics box ends above this row
 constexpr int kCaptionTop = 448;     // the caption starts below this row
+constexpr int kFogMapLeft = 540;     // the fog-of-war map lies right of this column, above kFogMapBottom
+constexpr int kFogMapBottom = 100;
 
 ShotStatistics Measure(const Image& image) {
     ShotStatistics statistics;
@@ -47,7 +51,10 @@ ShotStatistics Measure(const Image& image) {
         for (int x = 0; x < width; ++x) {
             const uint8_t* pixel = image.GetBuffer() + (size_t(y) * size_t(width) + size_t(x)) * 3;
             const int r = pixel[0], g = pixel[1], b = pixel[2];
-            if (y < kOverlayBottom) {
+            if (y < kFogMapBottom && x > kFogMapLeft) {
+                statistics.fogHidden += r > 215 && g > 215 && b > 215;
+                statistics.fogUncovered += r < 40 && g < 40 && b < 40;
+            } else if (y < kOverlayBottom) {
                 statistics.overlayText += r > 200 && g > 200 && b > 200;
             } else if (y >= kCaptionTop) {
                 statistics.captionText += r > 180 && g > 140 && b < 110;
@@ -131,6 +138,9 @@ TEST(SampleHostFlight, ExitsCleanlyWithRegionsStreamingOnTheirThreadAndEachShotS
         EXPECT_GE(shot.glowPixels, expected.minGlow);
         EXPECT_LE(shot.glowPixels, expected.maxGlow);
         EXPECT_GE(std::min(shot.light, shot.dark), expected.minChecker);
+        // The way flown over the camera's region is uncovered in its fog of war, the rest hidden.
+        EXPECT_GT(shot.fogUncovered, 200);
+        EXPECT_GT(shot.fogHidden, 200);
     }
 }
 

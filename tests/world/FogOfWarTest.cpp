@@ -6,17 +6,21 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "LevelFixture.h"
 #include "core/Crc32.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsCanvas.h"
+#include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
 #include "world/FOWSavingThread.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
+#include "world/WorldFrustum.h"
 
 namespace GAME {
 namespace {
@@ -246,6 +250,51 @@ TEST_F(FogOfWarThread, SavedWhenItsLevelUnloadsAndReadBackWhenItReloads) {
     Region* again = AddRegion("Vale/East", IntVec3(500, 0, 0));
     EXPECT_EQ(again->GetFOWFileName(), "fow/Vale_East.fow");
     EXPECT_EQ(Cells(again->GetFogOfWar(false)), vale);
+}
+
+// The region's grid on the GL device, its texture drawn over the whole target (a texel a pixel
+// across, two rows a pixel down): a stamp reaches the texture at the world's next update, and a
+// device reset makes the texture again from the stamped cells.
+TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset) {
+    test::GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    World& world = *bed.GetEngine().GetWorld();
+    Region* region =
+        world.GetRegion(world.AddRegion("Plain", IntVec3(), ABBox(Vec3(64, 0, 64), Vec3(64, 10, 64)), RegionId()));
+    FogOfWar* fog = region->GetFogOfWar(false);
+    ASSERT_EQ(fog->GetXSize(), 128);
+    const auto draw = [&] {
+        bed.Clear();
+        bed.Canvas().RenderRect(Rect(0, 0, 128, 64), Rect(0, 0, 128, 128), fog->GetTexture(), RenderBlendFactor::One,
+                                RenderBlendFactor::Zero, Color(1, 1, 1, 1), false);
+        return bed.ReadPixels();
+    };
+    const auto at = [](const std::vector<uint32_t>& pixels, int x, int y) {
+        return pixels[size_t(y) * 128 + size_t(x)] & 0xFFFFFF;
+    };
+    constexpr uint32_t kWhite = 0xFFFFFF;
+    ASSERT_NE(fog->GetTexture(), nullptr);
+    EXPECT_EQ(at(draw(), 64, 32), kWhite);
+
+    // Uncovered around (64, 100): stored rows run from the far edge, so 27 rows down the texture.
+    world.AddFOWVisibility(WorldVec3(region, Vec3(64, 0, 100)), 0);
+    EXPECT_EQ(at(draw(), 64, 14), kWhite);
+    world.Update({});
+    std::vector<uint32_t> pixels = draw();
+    EXPECT_EQ(at(pixels, 64, 14), 0u);
+    EXPECT_EQ(at(pixels, 64, 40), kWhite);
+    EXPECT_EQ(at(pixels, 10, 14), kWhite);
+    EXPECT_FALSE(fog->IsTextureStale());
+
+    bed.GetEngine().PreDeviceReset();
+    EXPECT_EQ(fog->GetTexture(), nullptr);
+    EXPECT_EQ(region->GetFogOfWar(true)->GetTexture(), nullptr);
+    bed.GetEngine().PostDeviceReset();
+    ASSERT_NE(fog->GetTexture(), nullptr);
+    pixels = draw();
+    EXPECT_EQ(at(pixels, 64, 14), 0u);
+    EXPECT_EQ(at(pixels, 64, 40), kWhite);
+    world.Unload();
 }
 
 }  // namespace

@@ -645,6 +645,7 @@ bool Terrain::IsInvisible(int x, int z) const {
 
 void Terrain::SetInvisible(int x, int z, bool invisible) {
     hidden_[SampleIndex(unsigned(x), unsigned(z))] = invisible ? 1 : 0;
+    MarkGroundChanged();
 }
 
 void Terrain::MakeVisible(const DirtyRect& samples) {

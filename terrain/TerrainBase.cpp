@@ -92,6 +92,7 @@ void TerrainBase::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& fru
 }
 
 void TerrainBase::PreDeviceReset() {
+    if (TerrainRenderInterfaceBase* renderInterface = GetRenderInterface()) renderInterface->ReleaseCellLists();
     mem::vector<TerrainObject*> objects;
     GetAllObjects(objects);
     for (TerrainObject* object : objects) object->PreDeviceReset();

@@ -26,6 +26,7 @@
 // Threads: a terrain is made and filled on the thread that loads its level, then used on the main
 // thread only. It takes no lock.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -149,6 +150,13 @@ public:
     // True when the sample is hidden (its cells are cut out of the ground under a tile); false
     // outside the grid.
     virtual bool IsInvisible(int x, int z) const = 0;
+
+    // Counts the changes to which cells the ground draws: a block takes its layers again or is
+    // invalidated (every edit of heights, hidden samples or layer opacity does one or the other
+    // to the blocks it touches), or a sample is hidden or shown. The render interface keeps its
+    // cell lists while the count stays.
+    uint32_t GetGroundRevision() const { return groundRevision_.load(std::memory_order_relaxed); }
+    void MarkGroundChanged() { groundRevision_.fetch_add(1, std::memory_order_relaxed); }
 
     // -- Cell-range queries (the ground blocks call them with their own cells) -------------------
 
@@ -342,6 +350,8 @@ private:
     uint32_t numXSamples_ = 0;
     uint32_t numYSamples_ = 0;
     HeightField heightField_;                    // over the kind's heights and hidden flags
+    // Blocks of a level loading on its thread report changes too.
+    std::atomic<uint32_t> groundRevision_{0};
 };
 
 }  // namespace GAME

@@ -285,11 +285,15 @@ void TerrainBlock::Load(int priority, bool preLoad) {
 void TerrainBlock::RefreshLayers() {
     terrain_->GetLayersInBox(layers_, GetBoundingBox());
     ReleaseGeometry();
+    terrain_->MarkGroundChanged();
 }
 
 void TerrainBlock::PreDeviceReset() { ReleaseGeometry(); }
 
-void TerrainBlock::Invalidate() { ReleaseGeometry(); }
+void TerrainBlock::Invalidate() {
+    ReleaseGeometry();
+    if (terrain_) terrain_->MarkGroundChanged();
+}
 
 void TerrainBlock::ReleaseGeometry() {
     for (GrassRecord& record : grass_) {

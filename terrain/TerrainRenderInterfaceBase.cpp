@@ -80,6 +80,7 @@ TerrainRenderInterfaceBase::TerrainRenderInterfaceBase(const TerrainBase& terrai
 }
 
 TerrainRenderInterfaceBase::~TerrainRenderInterfaceBase() {
+    ReleaseCellLists();
     if (GraphicsEngine* graphics = GetGraphicsEngine()) {
         for (const GraphicsShader2* shader : {grassShader_, lowQualityShader_, standardShader_}) {
             if (shader) graphics->UnloadShader2(shader);
@@ -94,6 +95,7 @@ TerrainRenderInterfaceBase::~TerrainRenderInterfaceBase() {
 
 void TerrainRenderInterfaceBase::Update(const IntVec3& worldOffset, const mem::vector<TerrainObject*>& objects) {
     worldOffset_ = worldOffset;
+    const mem::vector<TerrainBlock*> previous = std::move(blocks_);
     blocks_.clear();
     constexpr float kInfinity = std::numeric_limits<float>::infinity();
     Vec3 low(kInfinity, kInfinity, kInfinity), high(-kInfinity, -kInfinity, -kInfinity);
@@ -112,6 +114,7 @@ void TerrainRenderInterfaceBase::Update(const IntVec3& worldOffset, const mem::v
     }
     // Without objects the box is empty rather than infinite, which the scene renderer would refuse.
     bounds_ = any ? ABBox((high + low) * 0.5f, (high - low) * 0.5f) : ABBox();
+    if (blocks_ != previous) InvalidateCellLists();
     const GraphicsEngine* graphics = GetGraphicsEngine();
     lowQuality_ = graphics && graphics->UseLowQualityTerrain();
     layerShader_ = lowQuality_ ? lowQualityShader_ : standardShader_;
@@ -126,6 +129,18 @@ void TerrainRenderInterfaceBase::GetBlocksInLayer(unsigned layer, mem::vector<Te
         block->Prepare();
         if (block->HasLayer(layer)) out.push_back(block);
     }
+}
+
+void TerrainRenderInterfaceBase::ReleaseCellLists() {
+    RenderDevice* device = TerrainBase::GetRenderDevice();
+    for (CellList& list : cellLists_) {
+        if (list.buffer && device) device->DestroyIndexBuffer(list.buffer);
+    }
+    cellLists_.clear();
+}
+
+void TerrainRenderInterfaceBase::InvalidateCellLists() const {
+    for (CellList& list : cellLists_) list.current = false;
 }
 
 void TerrainRenderInterfaceBase::DrawLayerCountLabels(DebugRenderManager&, const Coords&) const {}
@@ -247,11 +262,28 @@ bool TerrainRenderInterfaceBase::BeginGround(GraphicsCanvas& canvas, const Graph
     return true;
 }
 
+uint32_t TerrainRenderInterfaceBase::WriteCells(const TerrainBlock& block, unsigned layer, uint32_t* out) const {
+    const unsigned numX = terrain_.GetNumXSamples();
+    const unsigned x0 = block.GetColumn() * TerrainBase::kBlockCells;
+    const unsigned z0 = block.GetRow() * TerrainBase::kBlockCells;
+    uint32_t written = 0;
+    for (unsigned z = z0; z + 1 < z0 + block.GetNumYSamples(); ++z) {
+        for (unsigned x = x0; x + 1 < x0 + block.GetNumXSamples(); ++x) {
+            if (terrain_.IsInvisible(int(x), int(z))) continue;
+            if (layer != kAllLayers && !LayerShowsInCell(layer, x, z)) continue;
+            const uint32_t v = z * numX + x;  // sample (x, z)
+            const uint32_t cell[6] = {v + numX + 1, v + numX, v, v, v + 1, v + numX + 1};
+            std::copy(cell, cell + 6, out + written);
+            written += 6;
+        }
+    }
+    return written;
+}
+
 bool TerrainRenderInterfaceBase::DrawCells(RenderDevice& device, RenderDynamicIndexBuffer& indices,
                                            const GraphicsShader2& shader, const char* label,
                                            const mem::vector<TerrainBlock*>& blocks, unsigned layer) const {
-    const unsigned numX = terrain_.GetNumXSamples();
-    const uint32_t numVertices = numX * terrain_.GetNumYSamples();
+    const uint32_t numVertices = terrain_.GetNumXSamples() * terrain_.GetNumYSamples();
     for (size_t first = 0; first < blocks.size(); first += kBlocksPerBatch) {
         const size_t count = std::min<size_t>(kBlocksPerBatch, blocks.size() - first);
         uint32_t* out = indices.Lock(uint32_t(count) * kIndicesPerBlock);
@@ -260,21 +292,7 @@ bool TerrainRenderInterfaceBase::DrawCells(RenderDevice& device, RenderDynamicIn
             return false;
         }
         uint32_t written = 0;
-        for (size_t b = first; b < first + count; ++b) {
-            const TerrainBlock& block = *blocks[b];
-            const unsigned x0 = block.GetColumn() * TerrainBase::kBlockCells;
-            const unsigned z0 = block.GetRow() * TerrainBase::kBlockCells;
-            for (unsigned z = z0; z + 1 < z0 + block.GetNumYSamples(); ++z) {
-                for (unsigned x = x0; x + 1 < x0 + block.GetNumXSamples(); ++x) {
-                    if (terrain_.IsInvisible(int(x), int(z))) continue;
-                    if (layer != kAllLayers && !LayerShowsInCell(layer, x, z)) continue;
-                    const uint32_t v = z * numX + x;  // sample (x, z)
-                    const uint32_t cell[6] = {v + numX + 1, v + numX, v, v, v + 1, v + numX + 1};
-                    std::copy(cell, cell + 6, out + written);
-                    written += 6;
-                }
-            }
-        }
+        for (size_t b = first; b < first + count; ++b) written += WriteCells(*blocks[b], layer, out + written);
         indices.Unlock();
         if (written == 0) continue;
         shader.Render(label);
@@ -286,17 +304,63 @@ bool TerrainRenderInterfaceBase::DrawCells(RenderDevice& device, RenderDynamicIn
     return true;
 }
 
+const TerrainRenderInterfaceBase::CellList* TerrainRenderInterfaceBase::GetCellList(RenderDevice& device,
+                                                                                    unsigned layer) const {
+    if (cellListsRevision_ != terrain_.GetGroundRevision()) {
+        InvalidateCellLists();
+        cellListsRevision_ = terrain_.GetGroundRevision();
+    }
+    const size_t slot = layer == kAllLayers ? 0 : size_t(layer) + 1;
+    if (cellLists_.size() <= slot) cellLists_.resize(slot + 1);
+    CellList& list = cellLists_[slot];
+    if (list.current) return &list;
+    mem::vector<uint32_t> cells(blocks_.size() * kIndicesPerBlock);
+    uint32_t written = 0;
+    for (const TerrainBlock* block : blocks_) {
+        if (layer == kAllLayers || block->HasLayer(layer)) written += WriteCells(*block, layer, cells.data() + written);
+    }
+    if (written > list.capacity) {
+        if (list.buffer) device.DestroyIndexBuffer(list.buffer);
+        list.buffer = device.CreateIndexBuffer(written, RenderIndexFormat::Index32);
+        list.capacity = list.buffer ? written : 0;
+        if (!list.buffer) {
+            Log(LogPriority::Warning, "Couldn't make the terrain's index buffer of %u indices", written);
+            return nullptr;
+        }
+    }
+    if (written > 0) {
+        std::copy(cells.begin(), cells.begin() + written, static_cast<uint32_t*>(list.buffer->Lock()));
+        list.buffer->Unlock();
+    }
+    list.count = written;
+    list.current = true;
+    return &list;
+}
+
+void TerrainRenderInterfaceBase::DrawCellList(RenderDevice& device, const GraphicsShader2& shader, const char* label,
+                                              const CellList& list) const {
+    shader.Render(label);
+    device.SetIndices(list.buffer);
+    device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0,
+                                terrain_.GetNumXSamples() * terrain_.GetNumYSamples(), list.count / 3, 0, 0);
+}
+
 void TerrainRenderInterfaceBase::RenderGroundSolid(GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer,
                                                    const RenderablePass& pass) const {
     RenderDynamicIndexBuffer* indices = nullptr;
     if (!BeginGround(canvas, renderer, pass, indices)) return;
     const Sphere sphere = GetLightSphere(pass);
-    mem::vector<TerrainBlock*> lit;
-    lit.reserve(blocks_.size());
-    for (TerrainBlock* block : blocks_) {
-        if (Reaches(sphere, block->GetBoundingBox())) lit.push_back(block);
+    if (sphere.radius <= 0.0f) {
+        const CellList* list = GetCellList(canvas.GetRenderDevice(), kAllLayers);
+        if (list && list->count > 0) DrawCellList(canvas.GetRenderDevice(), *pass.shader, "TerrainGroundSolid", *list);
+    } else {
+        mem::vector<TerrainBlock*> lit;
+        lit.reserve(blocks_.size());
+        for (TerrainBlock* block : blocks_) {
+            if (Reaches(sphere, block->GetBoundingBox())) lit.push_back(block);
+        }
+        DrawCells(canvas.GetRenderDevice(), *indices, *pass.shader, "TerrainGroundSolid", lit, kAllLayers);
     }
-    DrawCells(canvas.GetRenderDevice(), *indices, *pass.shader, "TerrainGroundSolid", lit, kAllLayers);
     pass.shader->End();
 }
 
@@ -312,6 +376,15 @@ void TerrainRenderInterfaceBase::RenderGround(GraphicsCanvas& canvas, const Grap
         const unsigned layer = topDown ? numLayers - 1 - n : n;
         const TerrainType* type = terrain_.GetLayerTerrainType(layer);
         if (!type) continue;
+        if (sphere.radius <= 0.0f) {
+            const CellList* list = GetCellList(canvas.GetRenderDevice(), layer);
+            if (!list || list->count == 0) continue;
+            pass.shader->Begin();
+            SetLayerParameters(terrain_, *pass.shader, layer);
+            DrawCellList(canvas.GetRenderDevice(), *pass.shader, "TerrainGround", *list);
+            pass.shader->End();
+            continue;
+        }
         GetBlocksInLayer(layer, blocks, sphere);
         if (blocks.empty()) continue;
         pass.shader->Begin();

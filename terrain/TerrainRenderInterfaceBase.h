@@ -10,12 +10,14 @@
 //     the overhead map is drawn).
 // With no block in view it has no pass at all.
 //
-// The ground is never rebuilt for drawing: each pass writes six 32-bit indices a cell (vertex
-// z * X + x of the terrain's one static vertex buffer is sample (x, z)) into the canvas's
-// dynamic index buffer and draws them in one call. A lock takes at most kIndicesPerBlock indices
-// a block; blocks are drawn in batches of what the canvas's buffer holds, so a terrain seen whole
-// (an overview, the overhead map) draws every block instead of failing the lock. A pass with a
-// light sphere draws only the blocks the sphere reaches.
+// The ground is never rebuilt for drawing: each pass draws six 32-bit indices a cell (vertex
+// z * X + x of the terrain's one static vertex buffer is sample (x, z)) over that buffer. The
+// cells a pass draws over the whole view (the solid pass, and each layer's cells) are kept in an
+// index buffer of their own, made again only when the blocks in view or the terrain's ground
+// revision change: a still or slowly moving view draws its ground without writing an index. A
+// pass with a light sphere draws only the blocks the sphere reaches: it writes their cells into
+// the canvas's dynamic index buffer, at most kIndicesPerBlock indices a block, in batches of
+// what that buffer holds.
 //
 // The per-frame choice between the standard and the low-quality terrain shader follows the
 // graphics engine's switch at each Update; the blocks rebuild their grass for it when prepared.
@@ -103,6 +105,9 @@ public:
     // Replaces out with the blocks in view that the sphere reaches (every block for a radius of 0
     // or less) and in which the layer shows, each prepared for drawing.
     void GetBlocksInLayer(unsigned layer, mem::vector<TerrainBlock*>& out, const Sphere& sphere) const;
+    // Lets the kept cell lists go with their index buffers (before a device reset); the next
+    // frame makes them again.
+    void ReleaseCellLists();
     // Debugging aid of the editable terrain: the number of layers showing in each cell of the
     // blocks in view, as white text at coords applied to the cell's first sample, in the terrain's
     // region. Nothing here.
@@ -157,6 +162,25 @@ private:
     static constexpr unsigned kAllLayers = 0xFFFFFFFFu;
     bool DrawCells(RenderDevice& device, RenderDynamicIndexBuffer& indices, const GraphicsShader2& shader,
                    const char* label, const mem::vector<TerrainBlock*>& blocks, unsigned layer) const;
+    // Writes the six indices of each cell of the block that is visible and, for a layer (not
+    // kAllLayers), in which the layer shows; returns how many it wrote (at most kIndicesPerBlock).
+    uint32_t WriteCells(const TerrainBlock& block, unsigned layer, uint32_t* out) const;
+
+    // The cells a pass draws over the whole view, kept between frames.
+    struct CellList {
+        RenderIndexBuffer* buffer = nullptr;
+        uint32_t capacity = 0;  // indices the buffer holds
+        uint32_t count = 0;     // indices in use
+        bool current = false;   // made for the blocks in view and the ground revision
+    };
+    // The kept cells of the layer (kAllLayers: every visible cell) over the blocks in view, made
+    // first when not current; null when its index buffer could not be made (logged).
+    const CellList* GetCellList(RenderDevice& device, unsigned layer) const;
+    // Renders the shader under the label and draws the list's cells (count > 0).
+    void DrawCellList(RenderDevice& device, const GraphicsShader2& shader, const char* label,
+                      const CellList& list) const;
+    // Marks every kept list out of date; their buffers stay for the next making.
+    void InvalidateCellLists() const;
 
     const TerrainBase& terrain_;
     bool lowQuality_ = false;
@@ -168,6 +192,10 @@ private:
     const GraphicsShader2* standardShader_ = nullptr;
     const GraphicsShader2* layerShader_ = nullptr;  // one of the two above
     const GraphicsShader2* grassShader_ = nullptr;
+    // [0] the solid pass's cells, [1 + n] layer n's. Drawing is const to the scene renderer, and
+    // the lists are its cache.
+    mutable mem::vector<CellList> cellLists_;
+    mutable uint32_t cellListsRevision_ = 0;  // the terrain's ground revision they were made at
 };
 
 }  // namespace GAME

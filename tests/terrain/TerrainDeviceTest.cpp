@@ -5,14 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "RecordingEngineTest.h"
+#include "SampleTerrain.h"
+#include "core/Frustum.h"
+#include "core/Sphere.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsEngine.h"
 #include "render/RenderDevice.h"
+#include "scene/RenderablePass.h"
+#include "support/PlainSceneRenderer.h"
+#include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainRT.h"
+#include "terrain/TerrainRenderInterfaceBase.h"
+#include "world/Region.h"
 
 namespace GAME::test {
 namespace {
@@ -23,9 +35,14 @@ class TerrainDeviceTest : public RecordingEngineTest {
 protected:
     void SetUp() override {
         directory.WriteFile(kGrass, "Class,TerrainType,\nsurfaceType,Grass,\n");
+        const std::vector<uint8_t> shader = sample::MakeTerrainShaderFile();
+        for (const char* name :
+             {TerrainRenderInterfaceBase::kStandardShader, TerrainRenderInterfaceBase::kLowQualityShader})
+            directory.WriteFile(name, std::string(shader.begin(), shader.end()));
         StartEngine();
     }
     void TearDown() override {
+        drawn.reset();
         terrain.Unload();
         RecordingEngineTest::TearDown();
     }
@@ -42,7 +59,31 @@ protected:
         return static_cast<const RecordingTexture*>(terrain.GetLayerOpacityTexture(layer))->GetTexels();
     }
 
+    RecordingDevice& Device() const {
+        return *static_cast<RecordingDevice*>(engine.GetGraphicsEngine()->GetRenderDevice());
+    }
+    // One frame of the drawn terrain inside the box, in the ambient style.
+    void DrawFrame(const ABBox& view) {
+        test::PlainSceneRenderer renderer;
+        drawn->AddToScene(renderer, Frustum::FromBox(view));
+        renderer.RenderStyle(*engine.GetGraphicsEngine()->GetCanvas(), SceneStyleNames::Get().ambientLight);
+    }
+    // The index counts of the frame's draws (three indices a primitive).
+    std::vector<uint32_t> DrawnIndexCounts() const {
+        std::vector<uint32_t> counts;
+        for (const std::string& call : Device().GetCalls("DrawIndexedPrimitive")) {
+            // DrawIndexedPrimitive(type, baseVertex, vertexCount, primitiveCount, ...)
+            size_t at = call.find('(');
+            for (int comma = 0; comma < 3; ++comma) at = call.find(',', at) + 1;
+            counts.push_back(uint32_t(std::stoul(call.substr(at))) * 3);
+        }
+        return counts;
+    }
+
     Terrain terrain{nullptr};
+    // A terrain made once the engine runs, so that it has its shaders, in a region to be drawn in.
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    std::unique_ptr<Terrain> drawn;
 };
 
 TEST_F(TerrainDeviceTest, TheGroundMeshAndOpacityTexturesFollowEditsAndResets) {
@@ -85,6 +126,90 @@ TEST_F(TerrainDeviceTest, TheGroundMeshAndOpacityTexturesFollowEditsAndResets) {
     EXPECT_EQ(Texels(1)[2 * 16 + 7], 90);
     ASSERT_NE(terrain.GetVertexBuffer(), nullptr);
     EXPECT_EQ(Vertex(3, 5), Vec3(3, 2, 5));
+}
+
+// The cells of the ground passes are written into index buffers kept between frames: a frame that
+// sees what the last one saw writes no index, and hiding a sample, painting a layer or a change of
+// the blocks in view makes the lists again.
+TEST_F(TerrainDeviceTest, TheGroundsCellListsAreKeptWhileNothingChanges) {
+    drawn = std::make_unique<Terrain>(&region);
+    Terrain& ground = *drawn;
+    ASSERT_TRUE(ground.New(16, 16));  // 2 x 2 blocks of 9 x 9 cells (the last row and column 7)
+    ASSERT_TRUE(ground.AddLayer(kGrass));
+    ASSERT_TRUE(ground.AddLayer(kGrass));
+    const ABBox whole(Vec3(8, 0, 8), Vec3(20, 20, 20));
+    const ABBox firstBlock(Vec3(4, 0, 4), Vec3(4, 20, 4));
+    Device().ClearCalls();
+    DrawFrame(firstBlock);
+    // The solid pass and the base layer: the block's 81 cells; the second layer shows nowhere.
+    EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{81 * 6, 81 * 6}));
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 2u);
+
+    // More blocks in view: every cell, in larger buffers that replace the first two.
+    Device().ClearCalls();
+    DrawFrame(whole);
+    EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{256 * 6, 256 * 6}));
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 2u);
+    EXPECT_EQ(Device().CountCalls("DestroyIndexBuffer"), 2u);
+
+    Device().ClearCalls();
+    DrawFrame(whole);
+    EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{256 * 6, 256 * 6}));
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 0u);
+    EXPECT_EQ(Device().CountCalls("Lock"), 0u);
+
+    // A hidden sample takes its cell out of both lists, which fit their buffers still.
+    ground.SetInvisible(3, 3, true);
+    Device().ClearCalls();
+    DrawFrame(whole);
+    EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{255 * 6, 255 * 6}));
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 0u);
+    EXPECT_EQ(Device().CountCalls("Lock"), 2u);
+
+    // Painting the second layer over four cells gives it a list of its own.
+    for (unsigned z = 10; z < 12; ++z)
+        for (unsigned x = 10; x < 12; ++x) ground.SetLayerOpacity(1, x, z, 255);
+    ground.UpdateLayerOpacity(1);
+    ground.AddOpacityDirtyRect(DirtyRect(10, 10, 2, 2));
+    ground.ProcessDirtyOpacityRects();
+    Device().ClearCalls();
+    DrawFrame(whole);
+    const std::vector<uint32_t> painted = DrawnIndexCounts();
+    ASSERT_EQ(painted.size(), 3u);
+    EXPECT_EQ(painted[0], 255u * 6);
+    EXPECT_GE(painted[2], 4u * 6);  // the painted cells and the rim they blend into
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 1u);
+
+    // Only the first block in view: its 81 cells less the hidden one.
+    Device().ClearCalls();
+    DrawFrame(firstBlock);
+    EXPECT_EQ(DrawnIndexCounts().front(), 80u * 6);
+    Device().ClearCalls();
+    DrawFrame(whole);
+    EXPECT_EQ(DrawnIndexCounts(), painted);
+
+    // A pass lit by a point light draws the blocks the light reaches, through the canvas's
+    // dynamic buffer: here the first block only.
+    {
+        test::PlainSceneRenderer renderer;
+        ground.AddToScene(renderer, Frustum::FromBox(whole));
+        mem::vector<RenderablePass> passes;
+        const Sphere light(Vec3(2, 0, 2), 3.0f);
+        renderer.CollectPasses(passes, SceneStyleNames::Get().ambientLight, -1, 3, &light);
+        Device().ClearCalls();
+        renderer.RenderPasses(*engine.GetGraphicsEngine()->GetCanvas(), passes, SceneStyleNames::Get().ambientLight);
+        EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{80 * 6, 80 * 6}));
+        EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 0u);
+    }
+
+    // A device reset lets the buffers go; the next frame makes them again.
+    ground.PreDeviceReset();
+    ground.PostDeviceReset();
+    Device().ClearCalls();
+    DrawFrame(whole);
+    EXPECT_EQ(DrawnIndexCounts(), painted);
+    EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 3u);
+    drawn.reset();
 }
 
 TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextures) {

@@ -293,8 +293,8 @@ TEST_F(TerrainRenderTest, GrassGrowsOnTheBlocksInViewOnly) {
     EXPECT_EQ(farBlades, 0);
 }
 
-TEST_F(TerrainRenderTest, ATerrainBeyondOneIndexLockIsDrawnInBatches) {
-    // 57 x 57 blocks: more than the canvas's index buffer holds at once.
+TEST_F(TerrainRenderTest, ATerrainBeyondOneIndexLockIsDrawnWhole) {
+    // 57 x 57 blocks: more than the canvas's dynamic index buffer holds at once.
     Terrain terrain(&region);
     ASSERT_TRUE(terrain.New(512, 512));
     ASSERT_TRUE(terrain.AddLayer(kRedType));

@@ -66,9 +66,14 @@ void Level::NewSpace(const Vec2& halfSize) {
     renderDataLoaded_ = true;
 }
 
+void Level::SetGround(std::unique_ptr<LevelGround> ground) {
+    ground_ = std::move(ground);
+    sectorLayers_.SetHeightCallbacks(ground_.get(), region_);
+}
+
 void Level::NewGround(std::unique_ptr<LevelGround> ground) {
     Unload(false);
-    ground_ = std::move(ground);
+    SetGround(std::move(ground));
     const LevelGround::Area area = ground_->GetArea();
     const Vec2 extent(float(area.width), float(area.depth));
     const float half = 0.5f * std::max(extent.x, extent.y);
@@ -590,6 +595,8 @@ bool Level::RunPostLoadStep() {
         if (pathMesh_.HasMesh()) Singleton<PathFinder>::Get()->AddMesh(&pathMesh_);
         return false;
     case 1:
+        // The ground read by the loading thread is the sector layers' from now on.
+        sectorLayers_.SetHeightCallbacks(ground_.get(), region_);
         if (ground_) ground_->PostLoad();
         return false;
     case 2: {
@@ -640,7 +647,7 @@ bool Level::RunUnloadStep() {
     default:
         space_.reset();
         water_.reset();
-        ground_.reset();
+        SetGround(nullptr);
         loaded_ = false;
         renderDataLoaded_ = false;
         numEntities_ = 0;

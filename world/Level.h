@@ -159,8 +159,8 @@ public:
     Region* GetRegion() const { return region_; }
     // The ground; null for a level without one. The terrain kinds derive from LevelGround.
     LevelGround* GetGround() const { return ground_.get(); }
-    // Replaces the ground (the sample-data generator's).
-    void SetGround(std::unique_ptr<LevelGround> ground) { ground_ = std::move(ground); }
+    // Replaces the ground (the sample-data generator's); the sector layers lie on it.
+    void SetGround(std::unique_ptr<LevelGround> ground);
     // The ground as its kind: null for a ground of another kind or none. GetTerrain answers both
     // terrain kinds, GetEditableTerrain only the editor's (never a run-time terrain).
     TerrainBase* GetTerrain() const;

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/IntVec3.h"
 #include "core/Log.h"
+#include "engine/Engine.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsPrimitiveDrawer.h"
+#include "world/LevelGround.h"
+#include "world/Region.h"
 #include "world/SectorDataManager.h"
 
 namespace GAME {
@@ -120,6 +126,59 @@ void SectorLayers::ValidateMapping(const SectorDataManager& manager) {
                 if (cells_[i] == entry.value) cells_[i] = 0;
             return true;
         });
+    }
+}
+
+void SectorLayers::SetHeightCallbacks(const LevelGround* ground, const Region* region) {
+    ground_ = ground;
+    region_ = region;
+}
+
+float SectorLayers::GetGroundHeight(float x, float z) const {
+    return ground_ ? ground_->GetHeightInterpolated(x, z) : 0.0f;
+}
+
+void SectorLayers::Render(GraphicsPrimitiveDrawer& drawer, const SectorDataManager& manager) const {
+    const int layer = manager.GetCurrentLayer();
+    if (!IsLayer(layer) || !IsInitialized()) return;
+    if (const GraphicsEngine* graphics = GetEngineGraphics()) drawer.SetShader(graphics->GetOverlayShader());
+    drawer.SetRegion(region_);
+    const IntVec3 offset = region_ ? region_->GetOffsetFromWorld() : IntVec3();
+    const auto at = [this](uint32_t x, uint32_t y, float lift) {
+        return Vec3(float(x), GetGroundHeight(float(x), float(y)) + lift, float(y));
+    };
+    int drawn = 0;
+    for (const Entry& entry : tables_[size_t(layer)]) {
+        const Color alpha = manager.GetRenderColorAlpha(layer, entry.id);
+        const Color omega = manager.GetRenderColorOmega(layer, entry.id);
+        for (uint32_t x = 0; x < width_; ++x) {
+            for (uint32_t y = 0; y < height_; ++y) {
+                if (cells_[CellIndex(x, y) + size_t(layer)] != entry.value) continue;
+                const int blockX = (int(x) + offset.x) / kCheckerCells;
+                const int blockY = (int(y) + offset.z) / kCheckerCells;
+                drawer.SetColor(((blockX ^ blockY) & 1) == 0 ? alpha : omega);
+                const Vec3 corners[4] = {at(x, y, kCellLift), at(x + 1, y, kCellLift), at(x + 1, y + 1, kCellLift),
+                                         at(x, y + 1, kCellLift)};
+                drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Triangles);
+                for (const int corner : {0, 1, 2, 0, 2, 3}) drawer.SetVertex(corners[corner]);
+                drawer.End();
+                if (++drawn % kCellsPerFlush == 0) drawer.Flush();
+            }
+        }
+    }
+    drawer.SetColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
+    const auto line = [&](uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) {
+        drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);
+        drawer.SetVertex(at(x0, y0, kBorderLift));
+        drawer.SetVertex(at(x1, y1, kBorderLift));
+        drawer.End();
+    };
+    for (uint32_t x = 0; x < width_; ++x) {
+        for (uint32_t y = 0; y < height_; ++y) {
+            const uint8_t value = cells_[CellIndex(x, y) + size_t(layer)];
+            if (x + 1 < width_ && cells_[CellIndex(x + 1, y) + size_t(layer)] != value) line(x + 1, y, x + 1, y + 1);
+            if (y + 1 < height_ && cells_[CellIndex(x, y + 1) + size_t(layer)] != value) line(x, y + 1, x + 1, y + 1);
+        }
     }
 }
 

@@ -33,6 +33,9 @@ namespace GAME {
 
 class BinaryReader;
 class BinaryWriter;
+class GraphicsPrimitiveDrawer;
+class LevelGround;
+class Region;
 class SectorDataManager;
 
 class SectorLayers {
@@ -41,6 +44,11 @@ public:
     static constexpr uint32_t kVersion = 1;
     // The largest grid a stored block may describe (cells per plane): a 4096 x 4096 ground.
     static constexpr uint64_t kMaxCells = uint64_t(4096) * 4096;
+    // Render's heights above the ground, checker and batches.
+    static constexpr float kCellLift = 0.75f;
+    static constexpr float kBorderLift = 0.755f;
+    static constexpr int kCheckerCells = 5;
+    static constexpr int kCellsPerFlush = 900;
 
     // A table entry: a plane value and the record it stands for.
     struct Entry {
@@ -88,6 +96,20 @@ public:
     // hold its value; the other entries keep their values and order.
     void ValidateMapping(const SectorDataManager& manager);
 
+    // The ground the layers lie on (its heights) and its region (its world offset); either may be
+    // null. The level keeps them set to its own.
+    void SetHeightCallbacks(const LevelGround* ground, const Region* region);
+    // The ground's height at (x, z) of the region; 0 without a ground (a grid's floor is 0).
+    float GetGroundHeight(float x, float z) const;
+
+    // Editor display of the manager's current layer through the overlay shader: every painted
+    // cell a quad kCellLift above the ground at its corners, coloured in a checker of
+    // kCheckerCells-cell blocks counted from the world origin (the record's alpha colour where
+    // both block indices are even or both odd, its omega colour elsewhere); then white lines
+    // kBorderLift above the ground between neighbouring cells of different values. The drawer
+    // draws every kCellsPerFlush cells.
+    void Render(GraphicsPrimitiveDrawer& drawer, const SectorDataManager& manager) const;
+
     void Save(BinaryWriter& writer) const;
     // False, with an error, for another version or a block that is cut or describes an oversized
     // grid; the layers are then unchanged.
@@ -107,6 +129,8 @@ private:
     uint32_t width_ = 0;
     uint32_t height_ = 0;
     std::unique_ptr<uint8_t[]> cells_;  // kNumLayers bytes per cell; null until initialised
+    const LevelGround* ground_ = nullptr;
+    const Region* region_ = nullptr;
 };
 
 }  // namespace GAME

@@ -214,6 +214,12 @@ TEST(LevelTerrain, ANewTerrainIsTheLevelsGround) {
     EXPECT_EQ(level.GetSectorLayers().GetWidth(), 16u);
     EXPECT_EQ(level.GetSectorLayers().GetHeight(), 8u);
     EXPECT_EQ(level.GetBoundingBox(), terrain->GetBoundingBox());
+    // The sector layers lie on the terrain.
+    terrain->SetBaseHeight(4, 2, 6.0f);
+    terrain->AddDirtyRect(DirtyRect(4, 2, 1, 1));
+    terrain->Update(nullptr, 0, 0);
+    EXPECT_FLOAT_EQ(level.GetSectorLayers().GetGroundHeight(4.0f, 2.0f), terrain->GetHeight(4, 2));
+    EXPECT_NE(terrain->GetHeight(4, 2), 0.0f);
 
     // A size that is no terrain's keeps the ground there is.
     LogCapture log;
@@ -226,6 +232,8 @@ TEST(LevelTerrain, ANewTerrainIsTheLevelsGround) {
     level.SetGround(std::make_unique<TerrainRT>(&region));
     EXPECT_NE(level.GetTerrain(), nullptr);
     EXPECT_EQ(level.GetEditableTerrain(), nullptr);
+    level.Unload(false);
+    EXPECT_EQ(level.GetSectorLayers().GetGroundHeight(4.0f, 2.0f), 0.0f);
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include "world/SectorLayers.h"
 
+#include "core/IntVec3.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsPrimitiveDrawer.h"
+#include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
+#include "world/Region.h"
 #include "world/SectorDataManager.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +221,52 @@ TEST(SectorLayers, BlocksOfOtherLayerCountsAndDamagedBlocks) {
     BinaryReader reader(wrongVersion.data(), uint32_t(wrongVersion.size()));
     EXPECT_FALSE(layers.Load(reader));
     EXPECT_FALSE(layers.IsInitialized());
+}
+
+// The editor's display on the GL device from above, a cell a pixel: two styles side by side in a
+// checker of 5-cell blocks counted from the world origin (the region lies at x = 3 of the world),
+// and the border between them.
+TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTheirBorders) {
+    test::GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    SectorDataManager manager;
+    SectorData* west = manager.NewSectorData(1);
+    SectorData* east = manager.NewSectorData(1);
+    west->renderColorAlpha = Color(1, 0, 0, 1);
+    west->renderColorOmega = Color(0, 1, 0, 1);
+    east->renderColorAlpha = Color(0, 0, 1, 1);
+    east->renderColorOmega = Color(1, 1, 0, 1);
+    manager.SetCurrentLayer(1);
+    Region region(ABBox(Vec3(10, 0, 5), Vec3(10, 5, 5)));
+    region.SetOffsetFromWorld(IntVec3(3, 0, 0));
+    SectorLayers layers;
+    layers.SetHeightCallbacks(nullptr, &region);
+    layers.Initialize(20, 10);
+    ASSERT_TRUE(layers.PrimeForEdit(1, west->id));
+    for (int x = 0; x < 10; ++x)
+        for (int y = 0; y < 10; ++y) layers.Edit(x, y, true);
+    ASSERT_TRUE(layers.PrimeForEdit(1, east->id));
+    for (int x = 10; x < 20; ++x)
+        for (int y = 0; y < 10; ++y) layers.Edit(x, y, true);
+    ASSERT_TRUE(layers.PrimeForEdit(0, west->id));
+    layers.Edit(15, 2, true);  // another layer: not drawn
+    bed.Clear();
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight));
+        layers.Render(drawer, manager);
+    }
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    const auto at = [&pixels](int x, int y) { return pixels[size_t(y) * test::GLEngineBed::kWidth + size_t(x)]; };
+    EXPECT_EQ(at(0, 0), test::Rgba(255, 0, 0));     // world block (0, 0)
+    EXPECT_EQ(at(4, 2), test::Rgba(0, 255, 0));     // world x 7: block (1, 0)
+    EXPECT_EQ(at(4, 7), test::Rgba(255, 0, 0));     // block (1, 1)
+    EXPECT_EQ(at(13, 2), test::Rgba(255, 255, 0));  // world x 16: block (3, 0)
+    EXPECT_EQ(at(17, 2), test::Rgba(0, 0, 255));    // world x 20: block (4, 0)
+    EXPECT_EQ(at(17, 8), test::Rgba(255, 255, 0));  // block (4, 1)
+    EXPECT_TRUE(at(10, 5) == test::Rgba(255, 255, 255) || at(9, 5) == test::Rgba(255, 255, 255));
+    EXPECT_EQ(at(5, 5), test::Rgba(255, 0, 0));  // block (1, 1), no border inside a style
+    EXPECT_EQ(at(25, 5), test::Rgba(0, 0, 0));   // beyond the layers
 }
 
 }  // namespace

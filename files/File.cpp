@@ -92,10 +92,4 @@ bool File::Write(uint32_t offset, const void* data, uint32_t size) {
     return true;
 }
 
-bool File::Sync() {
-    if (::fsync(descriptor_) == 0) return true;
-    Log(LogPriority::Error, "Could not flush file %s: %s", path_.c_str(), std::strerror(errno));
-    return false;
-}
-
 }  // namespace GAME

@@ -39,9 +39,6 @@ public:
     // (also for a file opened for reading).
     bool Write(uint32_t offset, const void* data, uint32_t size);
 
-    // Flushes what was written to the disk; false, with a logged error, when it cannot.
-    bool Sync();
-
     // The real path on disk.
     const std::string& GetPath() const { return path_; }
     FileMode GetMode() const { return mode_; }

@@ -1,13 +1,11 @@
 #include "files/FileSystem.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 
-#include "core/System.h"
+#include "core/AtomicFile.h"
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
+#include "core/System.h"
 #include "files/FileSource.h"
 
 namespace GAME {
@@ -96,17 +94,9 @@ bool FileSystem::SaveFile(const std::string& name, const void* data, uint32_t si
         path = PrepareWritePath(name, target, relative);
     }
     if (path.empty()) return false;
-    const std::string temporary = path + ".tmp";
-    std::unique_ptr<File> file = File::Open(temporary, FileMode::Write);
-    bool saved = file && file->Write(0, data, size) && file->Sync();
-    file.reset();
-    if (saved && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        Log(LogPriority::Error, "Could not replace %s: %s", path.c_str(), std::strerror(errno));
-        saved = false;
-    }
-    if (!saved) {
+    AtomicFile file(path);
+    if (!file.Write(data, size) || !file.Commit()) {
         Log(LogPriority::Error, "Could not save %s; the previous file is kept", name.c_str());
-        std::remove(temporary.c_str());
         return false;
     }
     if (target) {

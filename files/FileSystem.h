@@ -31,8 +31,8 @@ public:
 
     // Opens a file by name; null when it cannot (a missing file is not logged).
     File* OpenFile(const std::string& name, FileMode mode);
-    // Writes a whole file so that it is never left half written: the bytes go to a temporary file
-    // beside it ("<name>.tmp"), which is flushed to disk and then renamed over the file. When
+    // Writes a whole file so that it is never left half written (AtomicFile): the bytes go to a
+    // temporary file beside it, which is flushed to disk and then renamed over the file. When
     // anything fails (a full disk, a cut write) the temporary file is removed, the previous file
     // stays as it was, the error is logged and the result is false. Names resolve as for writing.
     bool SaveFile(const std::string& name, const void* data, uint32_t size);

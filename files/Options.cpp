@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "core/AtomicFile.h"
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
 #include "core/System.h"
@@ -127,6 +128,11 @@ bool Options::Load(const std::string& path) {
         Log(LogPriority::Error, "Options file %s could not be read", path.c_str());
         return false;
     }
+    // Saves never leave one empty (they are atomic): an empty file was cut by something else.
+    if (text.empty()) {
+        Log(LogPriority::Error, "Options file %s is empty; the options stay as they were", path.c_str());
+        return false;
+    }
     Parse(text.data(), static_cast<uint32_t>(text.size()));
     return true;
 }
@@ -203,15 +209,9 @@ bool Options::Save(const std::string& path) const {
 
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) CreateDirectoryPath(parent.c_str());
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        Log(LogPriority::Error, "Options file %s could not be opened for writing", path.c_str());
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        Log(LogPriority::Error, "Options file %s could not be written", path.c_str());
+    AtomicFile file(path);
+    if (!file.Write(text.data(), text.size()) || !file.Commit()) {
+        Log(LogPriority::Error, "Options file %s could not be written; the previous one is kept", path.c_str());
         return false;
     }
     return true;

@@ -80,12 +80,14 @@ public:
     Options(const Options&) = delete;
     Options& operator=(const Options&) = delete;
 
-    // Reads a settings file over the current values. False when the file cannot be read (a
-    // missing file is not logged: the user's file does not exist before the first save).
+    // Reads a settings file over the current values. False when the file cannot be read or is
+    // empty (logged with its name; a missing file is not logged: the user's file does not exist
+    // before the first save).
     bool Load(const std::string& path);
     // Adds the settings of a file's text, as Load does.
     void Parse(const char* text, uint32_t size);
-    // Writes the settings file; false, with a logged error, unless all of it was written.
+    // Writes the settings file whole or not at all (AtomicFile); false, with a logged error and the
+    // previous file kept, unless all of it was written.
     bool Save(const std::string& path) const;
 
     bool GetBool(BoolName name) const;

@@ -1,5 +1,6 @@
 #include "platform/VideoFileWriter.h"
 
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 
 #include <cstdio>
@@ -125,9 +126,8 @@ bool WriteVideoFile(const std::string& path, const VideoFileDescription& descrip
         Log(LogPriority::Error, "Video: cannot write \"%s\": no picture size or frame rate", path.c_str());
         return false;
     }
-    const std::string temporary = path + ".tmp";
-    if (!Write(temporary, description, fill) || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
+    AtomicFile save(path);
+    if (!save.IsOpen() || !Write(save.GetTemporaryPath(), description, fill) || !save.Commit()) {
         Log(LogPriority::Error, "Video: cannot write \"%s\"", path.c_str());
         return false;
     }

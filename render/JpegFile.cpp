@@ -1,12 +1,11 @@
 #include "render/JpegFile.h"
 
+#include "core/AtomicFile.h"
 #include "core/Log.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <string>
-
-#include <unistd.h>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
@@ -194,10 +193,10 @@ Image::Error JpegFile::Read(const uint8_t* data, uint32_t size, Image& image, Im
 }
 
 Image::Error JpegFile::Write(const Image& image, const char* path) {
-    const std::string temporary = std::string(path) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    AtomicFile save(path);
+    std::FILE* file = save.IsOpen() ? std::fopen(save.GetTemporaryPath().c_str(), "wb") : nullptr;
     if (file == nullptr) {
-        Log(LogPriority::Error, "Image: %s cannot be made", temporary.c_str());
+        Log(LogPriority::Error, "Image: %s cannot be made", path);
         return Image::Error::FileCannotBeOpened;
     }
     JpegErrors errors;
@@ -209,17 +208,14 @@ Image::Error JpegFile::Write(const Image& image, const char* path) {
         Log(LogPriority::Error, "Image: \"%s\" could not be written: %s", path, errors.message);
     }
     jpeg_destroy_compress(&info);
-    // On disk before it replaces the earlier file.
-    const bool synced = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    if ((std::fclose(file) != 0 || !synced) && error == Image::Error::None) {
+    if (std::fclose(file) != 0 && error == Image::Error::None) {
         Log(LogPriority::Error, "Image: %s could not be written", path);
         error = Image::Error::FileReadWriteError;
     }
-    if (error == Image::Error::None && std::rename(temporary.c_str(), path) != 0) {
+    if (error == Image::Error::None && !save.Commit()) {
         Log(LogPriority::Error, "Image: %s could not be put in place", path);
         error = Image::Error::FileReadWriteError;
     }
-    if (error != Image::Error::None) std::remove(temporary.c_str());
     return error;
 }
 

@@ -3,17 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <atomic>
-#include <csignal>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "files/FileSystem.h"
+#include "support/FileSizeLimit.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
@@ -136,23 +134,14 @@ TEST(FileSystem, SaveFileReplacesAFileWholeOrNotAtAll) {
     EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
 
     const std::string second(4096, 'b');
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const sighandler_t handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 100;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    bool saved;
     {
+        test::FileSizeLimit fullDisk(100);
         test::LogCapture log;
-        saved = files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size()));
+        EXPECT_FALSE(files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size())));
         EXPECT_TRUE(log.Contains(LogPriority::Error, "the previous file is kept"));
     }
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, handler);
-    EXPECT_FALSE(saved);
     EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
-    EXPECT_FALSE(std::filesystem::exists(dir.Join("Saves/Level.lvl.tmp")));
+    EXPECT_EQ(dir.List("Saves"), std::vector<std::string>{"Level.lvl"});
 
     ASSERT_TRUE(files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size())));
     EXPECT_EQ(ReadAll(files, "SAVES/LEVEL.LVL"), second);

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "files/Options.h"
+#include "support/FileSizeLimit.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
@@ -125,6 +127,34 @@ TEST(Options, SaveThatCannotWriteReportsFailure) {
     const Options options;
     EXPECT_FALSE(options.Save(dir.Join("file/User.txt")));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "User.txt"));
+}
+
+// The options are saved at every start: a save that fails (a full disk) keeps the previous file
+// whole, and a file left empty by anything else is reported by name rather than read as no
+// settings.
+TEST(Options, AFailedSaveKeepsThePreviousFileAndAnEmptyFileIsReported) {
+    test::TempDirectory dir;
+    Options options;
+    options.SetString(Options::StringName::language, "French");
+    ASSERT_TRUE(options.Save(dir.Join("User.txt")));
+    const std::string saved = dir.ReadFile("User.txt");
+    options.SetString(Options::StringName::language, std::string(4096, 'x'));
+    {
+        test::FileSizeLimit fullDisk(saved.size() / 2);
+        test::LogCapture log;
+        EXPECT_FALSE(options.Save(dir.Join("User.txt")));
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "User.txt could not be written; the previous one is kept"));
+    }
+    EXPECT_EQ(dir.ReadFile("User.txt"), saved);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"User.txt"});
+
+    dir.WriteFile("Empty.txt", "");
+    test::LogCapture log;
+    Options reloaded;
+    EXPECT_FALSE(reloaded.Load(dir.Join("Empty.txt")));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Options file " + dir.Join("Empty.txt") + " is empty"));
+    EXPECT_TRUE(reloaded.Load(dir.Join("User.txt")));
+    EXPECT_EQ(reloaded.GetString(Options::StringName::language), "French");
 }
 
 }  // namespace

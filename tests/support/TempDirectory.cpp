@@ -1,5 +1,6 @@
 #include "support/TempDirectory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,15 @@ std::string TempDirectory::ReadFile(const std::string& relative) const {
     std::ostringstream contents;
     contents << in.rdbuf();
     return contents.str();
+}
+
+std::vector<std::string> TempDirectory::List(const std::string& relative) const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(Join(relative), error))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace GAME::test

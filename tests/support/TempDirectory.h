@@ -3,6 +3,7 @@
 // the object goes out of scope.
 
 #include <string>
+#include <vector>
 
 namespace GAME::test {
 
@@ -20,6 +21,8 @@ public:
     void WriteFile(const std::string& relative, const std::string& contents) const;
     // The contents of a file below the directory; empty when it cannot be read.
     std::string ReadFile(const std::string& relative) const;
+    // The names of the entries of a directory below it (relative "" for itself), sorted.
+    std::vector<std::string> List(const std::string& relative = "") const;
 
 private:
     std::string path_;

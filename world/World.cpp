@@ -164,8 +164,23 @@ bool World::Save() const {
                 out.Write(instanceData_.data(), uint32_t(instanceData_.size()));
             }
         });
-    if (writer.Failed() || !files->SaveFile(fileName_, writer.GetBuffer(), writer.GetPosition())) return false;
-    return gEngine->GetSectorDataManager()->Save(GetSectorDataFileName(fileName_).c_str());
+    if (writer.Failed()) return false;
+    // The sector data goes first, and goes back to what it was when the world file cannot follow
+    // it, so that a world on the disk never lacks the sector data it was saved with.
+    const std::string sectorData = GetSectorDataFileName(fileName_);
+    mem::vector<unsigned char> previous;
+    if (File* file = files->OpenFile(sectorData, FileMode::Read)) {
+        const uint32_t length = file->GetLength();
+        if (const auto* bytes = static_cast<const unsigned char*>(length ? file->Lock() : nullptr))
+            previous.assign(bytes, bytes + length);
+        files->CloseFile(file);
+    }
+    if (!gEngine->GetSectorDataManager()->Save(sectorData.c_str())) return false;
+    if (files->SaveFile(fileName_, writer.GetBuffer(), writer.GetPosition())) return true;
+    if (!previous.empty() && !files->SaveFile(sectorData, previous.data(), uint32_t(previous.size())))
+        Log(LogPriority::Error, "World %s: its sector data %s is newer than the world file", fileName_.c_str(),
+            sectorData.c_str());
+    return false;
 }
 
 std::string World::GetSectorDataFileName(const std::string& worldFileName) {

@@ -86,8 +86,9 @@ public:
     bool Load(const char* fileName, bool buildConnectivity, bool strictMapVersion);
     // Destroys every region with its level and entities; closes the map file; resets the ambiance.
     void Unload();
-    // Writes the world file (atomically) and the sector data file beside it; false when either
-    // could not be written.
+    // Writes the sector data file, then the world file beside it (each atomically); false when
+    // either could not be written. When the world file cannot be written the sector data file is
+    // put back as it was, so the pair on the disk stays one save.
     bool Save() const;
     void SetFileName(const std::string& fileName) { fileName_ = fileName; }
     const std::string& GetFileName() const { return fileName_; }

@@ -12,6 +12,8 @@
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "pathing/PathFinder.h"
+#include "support/FileSizeLimit.h"
+#include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
 #include "world/MapFile.h"
@@ -91,6 +93,45 @@ protected:
     test::LevelRecords records;
     World world;
 };
+
+// The world file and its sector data are one save: when either cannot be written (here the disk
+// fills up), the pair on the disk is the one saved before.
+TEST_F(WorldFileTest, AWorldAndItsSectorDataAreSavedTogetherOrNotAtAll) {
+    world.AddRegion("a", IntVec3(), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(1, 1, 1, 1));
+    world.SetFileName("worlds/pair.wrl");
+    ASSERT_TRUE(world.Save());
+    const std::string savedWorld = directory.ReadFile("worlds/pair.wrl");
+    const std::string savedSectors = directory.ReadFile("worlds/pair.sd");
+    ASSERT_FALSE(savedSectors.empty());
+
+    // A world file larger than the disk's room after the sector data: the sector data goes back.
+    world.SetNumQuestFiles(1);
+    world.SetQuestFile(0, std::string(8192, 'q'));
+    engine.GetSectorDataManager()->NewSectorData(0);
+    {
+        test::FileSizeLimit fullDisk(4096);
+        test::LogCapture log;
+        EXPECT_FALSE(world.Save());
+    }
+    EXPECT_EQ(directory.ReadFile("worlds/pair.wrl"), savedWorld);
+    EXPECT_EQ(directory.ReadFile("worlds/pair.sd"), savedSectors);
+    EXPECT_EQ(directory.List("worlds"), (std::vector<std::string>{"pair.sd", "pair.wrl"}));
+
+    // Sector data that does not fit: the world file is not written either.
+    world.SetQuestFile(0, "quests/short.qst");
+    for (int i = 0; i < 200; ++i) engine.GetSectorDataManager()->NewSectorData(i % 4);
+    {
+        test::FileSizeLimit fullDisk(savedWorld.size() + 64);  // room for the world file, not for the sectors
+        test::LogCapture log;
+        EXPECT_FALSE(world.Save());
+    }
+    EXPECT_EQ(directory.ReadFile("worlds/pair.wrl"), savedWorld);
+    EXPECT_EQ(directory.ReadFile("worlds/pair.sd"), savedSectors);
+
+    ASSERT_TRUE(world.Save());
+    EXPECT_NE(directory.ReadFile("worlds/pair.wrl"), savedWorld);
+    EXPECT_NE(directory.ReadFile("worlds/pair.sd"), savedSectors);
+}
 
 TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
     Region* a = world.GetRegion(world.AddRegion("a", IntVec3(5, -6, 7), ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)), RegionId()));

@@ -6,8 +6,10 @@
 #include "core/Coords.h"
 #include "core/Log.h"
 #include "core/SimplePolygon.h"
+#include "core/Singleton.h"
 #include "engine/Engine.h"
 #include "pathing/ImpassableData.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "render/RenderDevice.h"
@@ -25,6 +27,8 @@ namespace GAME {
 
 namespace {
 
+GraphicsEngine* Graphics() { return gEngine ? gEngine->GetGraphicsEngine() : nullptr; }
+
 }  // namespace
 
 void MakeInvisibleCallback::operator()(int x, int z) {
@@ -33,9 +37,25 @@ void MakeInvisibleCallback::operator()(int x, int z) {
 }
 
 Terrain::Terrain(Region* region)
-    : TerrainBase(TerrainBaseType::Editable, region), renderInterface_(std::make_unique<TerrainRenderInterface>(*this)) {}
+    : TerrainBase(TerrainBaseType::Editable, region), renderInterface_(std::make_unique<TerrainRenderInterface>(*this)) {
+    if (GraphicsEngine* graphics = Graphics()) impassableShader_ = graphics->LoadShader2(kImpassableShader);
+}
 
-Terrain::~Terrain() { Unload(); }
+Terrain::~Terrain() {
+    Unload();
+    if (GraphicsEngine* graphics = Graphics(); graphics && impassableShader_) graphics->UnloadShader2(impassableShader_);
+}
+
+void Terrain::HoldImpassableShader() {
+    GraphicsEngine* graphics = Graphics();
+    if (!impassableShaderHeld_ && graphics) impassableShaderHeld_ = graphics->LoadShader2(kImpassableShader);
+}
+
+void Terrain::ReleaseImpassableShader() {
+    GraphicsEngine* graphics = Graphics();
+    if (impassableShaderHeld_ && graphics) graphics->UnloadShader2(impassableShaderHeld_);
+    impassableShaderHeld_ = nullptr;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Size
@@ -54,8 +74,23 @@ bool Terrain::New(unsigned cellsX, unsigned cellsY) {
     offsets_.assign(samples, Offset());
     passability_.assign(size_t(cellsX) * cellsY, 0);
     SetHeightField(HeightField(cellsX + 1, cellsY + 1, heights_.data(), hidden_.data(), 1, 1, 1));
+    HoldImpassableShader();
     InitializeBlocks(true);
     return true;
+}
+
+bool Terrain::SetNumXSamples(unsigned samples) {
+    if (heights_.empty() && TerrainBase::SetNumXSamples(samples)) return true;
+    Log(LogPriority::Error, "Terrain: %u samples along x refused (%s)", samples,
+        heights_.empty() ? "not a terrain size" : "the terrain holds samples");
+    return false;
+}
+
+bool Terrain::SetNumYSamples(unsigned samples) {
+    if (heights_.empty() && TerrainBase::SetNumYSamples(samples)) return true;
+    Log(LogPriority::Error, "Terrain: %u samples along z refused (%s)", samples,
+        heights_.empty() ? "not a terrain size" : "the terrain holds samples");
+    return false;
 }
 
 void Terrain::Unload() {
@@ -73,6 +108,7 @@ void Terrain::Unload() {
     dirtyRects_.Clear();
     opacityDirtyRects_.Clear();
     SetHeightField(HeightField());
+    ReleaseImpassableShader();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -236,6 +272,48 @@ const TerrainTile* Terrain::AttachedTile(const TerrainObject* object) {
     return tile->GetAttached() ? tile : nullptr;
 }
 
+ABBox Terrain::GetBoxForRect(const DirtyRect& samples) {
+    const Vec3 half(float(samples.width) * 0.5f, 5.0f, float(samples.height) * 0.5f);
+    return ABBox(Vec3(float(samples.left) + half.x, 0.0f, float(samples.top) + half.z), half);
+}
+
+void Terrain::GetBlocksInDirtySet(const DirtyRectSet& set, mem::vector<int>& out) const {
+    const int columns = int(GetNumBlocksX()), rows = int(GetNumBlocksY());
+    const int cells = int(kBlockCells);
+    for (int i = 0; i < set.GetNumRects(); ++i) {
+        const DirtyRect& rect = set.GetRect(i);
+        const int firstColumn = rect.left < 1 ? 0 : (rect.left - 1) / cells;
+        const int firstRow = rect.top < 1 ? 0 : (rect.top - 1) / cells;
+        const int lastColumn = std::min(int((int64_t(rect.left) + rect.width + cells - 1) / cells), columns - 1);
+        const int lastRow = std::min(int((int64_t(rect.top) + rect.height + cells - 1) / cells), rows - 1);
+        for (int row = firstRow; row <= lastRow; ++row) {
+            for (int column = firstColumn; column <= lastColumn; ++column) {
+                const int index = row * columns + column;
+                if (std::find(out.begin(), out.end(), index) == out.end()) out.push_back(index);
+            }
+        }
+    }
+}
+
+bool Terrain::Overlap(const DirtyRectSet& set, const SimplePolygon& polygon) {
+    if (polygon.Size() == 0) return false;
+    float minX = polygon[0].x, minZ = polygon[0].z, maxX = minX, maxZ = minZ;
+    for (size_t k = 1; k < polygon.Size(); ++k) {
+        minX = std::min(minX, polygon[k].x);
+        minZ = std::min(minZ, polygon[k].z);
+        maxX = std::max(maxX, polygon[k].x);
+        maxZ = std::max(maxZ, polygon[k].z);
+    }
+    // Kept well inside an int, so that the width stays one too for any outline.
+    const auto cell = [](float value) { return TruncateClamped(value, -int(kMaxCells) - 1, int(kMaxCells) + 1); };
+    const int x0 = cell(minX), z0 = cell(minZ);
+    const DirtyRect cells(x0, z0, cell(maxX + 0.5f) - x0 + 1, cell(maxZ + 0.5f) - z0 + 1);
+    for (int i = 0; i < set.GetNumRects(); ++i) {
+        if (DirtyRect::Overlap(set.GetRect(i), cells)) return true;
+    }
+    return false;
+}
+
 void Terrain::GetObjectsInDirtySet(mem::vector<TerrainObject*>& out, const DirtyRectSet& set, float margin) const {
     const ABBox terrainBox = GetBoundingBox();
     for (int i = 0; i < set.GetNumRects(); ++i) {
@@ -262,6 +340,13 @@ void Terrain::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
 }
 
 bool Terrain::LowQuality() const { return renderInterface_->LowQuality(); }
+
+void Terrain::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) {
+    TerrainBase::AddToScene(renderer, frustum);
+    if (textureComplexity_ && GetRegion()) {
+        renderInterface_->DrawLayerCountLabels(*Singleton<DebugRenderManager>::Get(), Coords());
+    }
+}
 
 TerrainRenderInterfaceBase* Terrain::GetRenderInterface() const { return renderInterface_.get(); }
 

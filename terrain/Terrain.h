@@ -24,6 +24,10 @@
 //
 // Sizes: New takes cell counts, each 0 or a power of two up to kMaxCells, and refuses any other.
 //
+// The impassable debug shader ("Shaders/Debug/Impassable.ssh") is held while a graphics engine
+// runs: one reference from construction to destruction and one while the terrain has samples
+// (from New or Load to Unload), each given back exactly once.
+//
 // Threads: made and filled on the thread that loads its level, then used on the main thread.
 
 #include <cstdint>
@@ -38,6 +42,7 @@
 namespace GAME {
 
 class GraphicsPrimitiveDrawer;
+class GraphicsShader2;
 class ImpassableData;
 struct Coords;
 class RenderIndexBuffer;
@@ -78,6 +83,7 @@ public:
     // whole neighbourhood agrees.
     static constexpr uint8_t kOpaqueOpacity = 250;
     static constexpr uint8_t kTransparentOpacity = 6;
+    static constexpr const char* kImpassableShader = "Shaders/Debug/Impassable.ssh";
 
     // The tile-blending record of a sample: height = baseHeight + (targetHeight - baseHeight) * blend.
     struct Offset {
@@ -110,6 +116,11 @@ public:
     // all heights and offsets 0, nothing hidden, every cell passable, no layers. False (logged,
     // the terrain left empty) for a count that is neither 0 nor a power of two up to kMaxCells.
     bool New(unsigned cellsX, unsigned cellsY);
+    // Set the sample count along x (or z) alone, for a terrain that holds no samples yet (New and
+    // Load set both). False (logged, nothing changed) for a count that is no terrain's, or while
+    // the terrain holds samples: its arrays are laid out for the counts they were made with.
+    bool SetNumXSamples(unsigned samples);
+    bool SetNumYSamples(unsigned samples);
 
     // The editor block (the level file's ground of kind Editable), in TerrainFile.cpp:
     //   u32 X, u32 Y, u32 L (layers);
@@ -154,6 +165,16 @@ public:
 
     // Marks a rectangle of samples for rebuilding; the part outside the grid is dropped.
     void AddDirtyRect(const DirtyRect& samples);
+    // The box over a rectangle of samples: centre (x + w / 2, 0, z + h / 2), half size
+    // (w / 2, 5, h / 2).
+    static ABBox GetBoxForRect(const DirtyRect& samples);
+    // Appends, once each, the index (row x columns + column) of every block from the one holding
+    // the sample before a rectangle of the set to the one reached by rounding up the sample after
+    // it, on both axes, within the block grid.
+    void GetBlocksInDirtySet(const DirtyRectSet& set, mem::vector<int>& out) const;
+    // Whether the cells under the polygon's extent - from the truncated least x and z of its
+    // vertices (and 0) to the truncated greatest plus a half - meet a rectangle of the set.
+    static bool Overlap(const DirtyRectSet& set, const SimplePolygon& polygon);
     // Rebuilds the marked samples: heights blended toward the attached tiles' contours
     // (UpdateHeightMap), vertices and normals (also of the samples next to them, whose normals
     // follow), the objects within reach of the change invalidated, hidden flags made again from
@@ -170,6 +191,9 @@ public:
     void Update(const Frustum* frusta, unsigned count, int elapsedMs) override;
     // Loads what the objects inside the frusta will need and have not loaded.
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override;
+    // As every terrain; with the texture complexity shown, each cell in view is labelled with the
+    // number of layers showing there.
+    void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
     // The opacity textures and the ground mesh go before a device reset and come back after it.
     void PreDeviceReset() override;
     void PostDeviceReset() override;
@@ -258,6 +282,15 @@ public:
     // Editor outline: white lines between neighbouring edge samples at their heights, in the
     // terrain's own space.
     void RenderBorder(GraphicsPrimitiveDrawer& drawer) const;
+    // The impassable debug shader; null without a graphics engine.
+    const GraphicsShader2* GetImpassableShader() const { return impassableShader_; }
+
+    // Editor switches: the plugs drawn (on by default) and the layer count of every cell in view
+    // shown (off by default).
+    void EnablePlugRendering(bool enable) { plugRendering_ = enable; }
+    bool DrawsPlugs() const override { return plugRendering_; }
+    void ShowTextureComplexity(bool show) { textureComplexity_ = show; }
+    bool ShowsTextureComplexity() const { return textureComplexity_; }
 
     // -- Hidden samples ----------------------------------------------------------------------------
 
@@ -331,6 +364,9 @@ private:
 
     // True when a corner of the cell lies further than kMaxSlopeDeviation from their mean.
     bool SlopeImpassable(int x, int z) const;
+    // The second reference to the impassable shader, taken once and given back once.
+    void HoldImpassableShader();
+    void ReleaseImpassableShader();
 
     mem::vector<float> heights_;           // per sample
     mem::vector<uint8_t> hidden_;          // per sample: 1 hidden
@@ -344,6 +380,10 @@ private:
     RenderVertexDeclaration* vertexDeclaration_ = nullptr;   // position, normal
     std::unique_ptr<TerrainRenderInterface> renderInterface_;  // made with the terrain
     bool pathMeshStale_ = false;           // the level's navigation mesh no longer fits the terrain
+    const GraphicsShader2* impassableShader_ = nullptr;  // held from construction to destruction
+    const GraphicsShader2* impassableShaderHeld_ = nullptr;  // the second, while the terrain has samples
+    bool plugRendering_ = true;
+    bool textureComplexity_ = false;
 };
 
 }  // namespace GAME

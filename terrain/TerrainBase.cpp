@@ -82,6 +82,8 @@ void TerrainBase::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& fru
     if (!region_ || !renderInterface) return;
     mem::vector<TerrainObject*> objects;
     GetObjectsInFrustum(objects, &frustum, 1, nullptr);
+    objects.erase(std::remove_if(objects.begin(), objects.end(), [](const TerrainObject* o) { return !o->IsReady(); }),
+                  objects.end());
     if (objects.empty()) return;
     for (TerrainObject* object : objects) {
         object->Touch();
@@ -259,6 +261,18 @@ bool TerrainBase::SetNumSamples(uint32_t numXSamples, uint32_t numYSamples) {
     if (!IsValidSampleCount(numXSamples) || !IsValidSampleCount(numYSamples)) return false;
     numXSamples_ = numXSamples;
     numYSamples_ = numYSamples;
+    return true;
+}
+
+bool TerrainBase::SetNumXSamples(uint32_t samples) {
+    if (!IsValidSampleCount(samples)) return false;
+    numXSamples_ = samples;
+    return true;
+}
+
+bool TerrainBase::SetNumYSamples(uint32_t samples) {
+    if (!IsValidSampleCount(samples)) return false;
+    numYSamples_ = samples;
     return true;
 }
 

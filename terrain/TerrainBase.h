@@ -116,9 +116,11 @@ public:
     // UnloadOldObjects) are the level's (LevelGround.h).
     // Loads ahead what the objects inside the frusta will need.
     void PreLoad(int priority, const Frustum* frusta, unsigned count) override = 0;
-    // With a region and objects in the frustum: each object is touched and adds itself, then the
-    // render interface takes the objects (Update) and is queued for the region.
+    // With a region and objects in the frustum: each object that is ready is touched and adds
+    // itself, then the render interface takes them (Update) and is queued for the region.
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frustum) override;
+    // Whether the plugs add themselves to the scene (the editor may hide them).
+    virtual bool DrawsPlugs() const { return true; }
     // The terrain's renderable; null for a kind that draws nothing.
     virtual TerrainRenderInterfaceBase* GetRenderInterface() const { return nullptr; }
     // Back to the empty state: every object leaves the tree, the blocks, the plugs and the tree are
@@ -250,9 +252,9 @@ public:
 
     // -- Tiles -------------------------------------------------------------------------------------
     // A Tile entity owns its TerrainTile through these calls. A tile is attached - joined to the
-    // ground - when no contour point lies within a unit of the grid's edge or beyond it
-    // (IsTileOverlapping); the ground under an attached tile is marked for rebuilding when it
-    // arrives and again when it leaves.
+    // ground - when no contour point lies within a unit of the grid's edge or beyond it (the
+    // run-time terrain asks this of the tile's box, with 2 units: IsTileOverlapping); the ground
+    // under an attached tile is marked for rebuilding when it arrives and again when it leaves.
 
     // A tile of the mesh at coords (in the terrain's region), added as by AddTile.
     TerrainTile* CreateTile(const Coords& coords, const GraphicsMesh* mesh);
@@ -305,6 +307,9 @@ protected:
     // Sets the grid; false (and nothing changed) unless both counts are valid. The kinds set it
     // before InitializeBlocks.
     bool SetNumSamples(uint32_t numXSamples, uint32_t numYSamples);
+    // One count alone; false (and nothing changed) unless it is valid.
+    bool SetNumXSamples(uint32_t samples);
+    bool SetNumYSamples(uint32_t samples);
     // Makes the ground mesh when asked (CreateMapGeometry), then the blocks and the tree
     // (replacing any there were).
     void InitializeBlocks(bool createMapGeometry);

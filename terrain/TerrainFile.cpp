@@ -94,6 +94,7 @@ bool Terrain::Load(BinaryReader& reader, int version) {
         Unload();
         return false;
     }
+    HoldImpassableShader();
     InitializeBlocks(true);
     return true;
 }

@@ -80,6 +80,8 @@ public:
     virtual void DisplaceGrass(float x, float z, float radius, float strength);
     virtual void CreateGrassWind(const PhysicsGrassWind& wind);
     virtual void RemoveGrassWind();
+    // Whether the object may be drawn and queried now; every kind is as soon as it exists.
+    virtual bool IsReady() const { return true; }
     // Device resources go before a device reset and may be remade after it; the base has none.
     virtual void PreDeviceReset();
     virtual void PostDeviceReset();

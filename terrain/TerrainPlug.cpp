@@ -207,6 +207,10 @@ void TerrainPlug::CreateRenderData() {
 
 void TerrainPlug::PreDeviceReset() { ReleaseRenderData(); }
 
+void TerrainPlug::AddToScene(GraphicsSceneRenderer& renderer, const TerrainBase& terrain) {
+    if (terrain.DrawsPlugs()) TerrainLayeredObject::AddToScene(renderer, terrain);
+}
+
 void TerrainPlug::PostDeviceReset() { CreateRenderData(); }
 
 void TerrainPlug::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,

@@ -89,6 +89,8 @@ public:
     // The render data go before a device reset and are made again after it.
     void PreDeviceReset() override;
     void PostDeviceReset() override;
+    // Added as the other layered objects, while the terrain draws its plugs.
+    void AddToScene(GraphicsSceneRenderer& renderer, const TerrainBase& terrain) override;
 
     // GraphicsRenderable
     // Draws the triangles in the pass's style ("TerrainPlug"), with the pass's layer.

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "render/RenderDevice.h"
 #include "terrain/TerrainRenderInterfaceRT.h"
+#include "terrain/TerrainTile.h"
 #include "terrain/TerrainType.h"
 
 namespace GAME {
@@ -87,6 +88,15 @@ void TerrainRT::CreateMapGeometry() {
         vertexBuffer_->Unlock();
     }
     grass_.CreateIndexBuffer();
+}
+
+bool TerrainRT::IsTileOverlapping(const TerrainTile* tile) const {
+    constexpr float kMargin = 2.0f;
+    const ABBox terrain = GetBoundingBox();
+    const Vec3 low = terrain.GetMin(), high = terrain.GetMax();
+    const Vec3 tileLow = tile->GetBoundingBox().GetMin(), tileHigh = tile->GetBoundingBox().GetMax();
+    return tileLow.x <= low.x + kMargin || tileLow.z <= low.z + kMargin || tileHigh.x >= high.x - kMargin ||
+           tileHigh.z >= high.z - kMargin;
 }
 
 void TerrainRT::DestroyMapGeometry() {

@@ -110,6 +110,9 @@ public:
 private:
     void CreateMapGeometry() override;
     void DestroyMapGeometry() override;
+    // True when the tile's box comes within 2 units of the terrain's edge on x or z, or beyond it:
+    // the run-time terrain judges by boxes, not by contours.
+    bool IsTileOverlapping(const TerrainTile* tile) const override;
     // The layer's opacity texture: 32-bit texels {opacity, 4 (127 - opacity) clamped, 0, 0} as
     // A, R, G, B, or an 8 x 8 opaque one-byte texture for a layer without opacities.
     void CreateOpacityTexture(TerrainLayer& layer) const;

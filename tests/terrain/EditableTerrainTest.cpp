@@ -9,9 +9,12 @@
 
 #include "core/IntersectionTests.h"
 #include "core/Intersection.h"
+#include "core/SimplePolygon.h"
+#include "core/Vec2.h"
 #include "engine/Entity.h"
 #include "physics/CollisionBox.h"
 #include "physics/CollisionTests.h"
+#include "support/LogCapture.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainBlock.h"
 #include "world/TestShapes.h"
@@ -43,6 +46,68 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
     Intersection hit;
     terrain.GetIntersection(Ray(Vec3(0, 5, 0), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
     EXPECT_EQ(hit.distance, Infinity);
+}
+
+// One count set alone only while the terrain has no samples: its arrays are laid out for both.
+TEST(EditableTerrainTest, ACountSetAloneWaitsForAnEmptyTerrain) {
+    LogCapture log;
+    Terrain terrain(nullptr);
+    EXPECT_TRUE(terrain.SetNumXSamples(17));
+    EXPECT_TRUE(terrain.SetNumYSamples(1));
+    EXPECT_FALSE(terrain.SetNumXSamples(6));
+    EXPECT_EQ(terrain.GetNumXSamples(), 17u);
+    EXPECT_EQ(terrain.GetNumYSamples(), 1u);
+    ASSERT_TRUE(terrain.New(8, 8));
+    EXPECT_FALSE(terrain.SetNumXSamples(17));
+    EXPECT_FALSE(terrain.SetNumYSamples(33));
+    EXPECT_EQ(terrain.GetNumXSamples(), 9u);
+    EXPECT_EQ(terrain.GetNumYSamples(), 9u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 3u);
+    terrain.Unload();
+    EXPECT_TRUE(terrain.SetNumYSamples(33));
+}
+
+// The rectangle helpers the editor marks its strokes with.
+TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
+    const ABBox box = Terrain::GetBoxForRect(DirtyRect(3, 10, 4, 6));
+    EXPECT_EQ(box.centre, Vec3(5, 0, 13));
+    EXPECT_EQ(box.halfSize, Vec3(2, 5, 3));
+
+    Terrain terrain(nullptr);
+    ASSERT_TRUE(terrain.New(64, 32));  // 8 x 4 blocks of 9 cells
+    const auto blocks = [&](std::initializer_list<DirtyRect> rects) {
+        DirtyRectSet set;
+        for (const DirtyRect& rect : rects) set.AddRect(rect);
+        mem::vector<int> out;
+        terrain.GetBlocksInDirtySet(set, out);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // From the block of the sample before the rectangle to the block the sample after it ends
+    // (rounded up): sample 9 is shared by blocks 0 and 1, sample 10 reaches block 2.
+    EXPECT_EQ(blocks({DirtyRect(9, 0, 1, 1)}), (mem::vector<int>{0, 1, 2, 8, 9, 10}));
+    EXPECT_EQ(blocks({DirtyRect(10, 10, 8, 8)}), (mem::vector<int>{9, 10, 17, 18}));
+    EXPECT_EQ(blocks({DirtyRect(0, 0, 1, 1)}), (mem::vector<int>{0, 1, 8, 9}));
+    // Clamped to the grid's last block; two rectangles over the same blocks name them once.
+    EXPECT_EQ(blocks({DirtyRect(60, 30, 40, 40)}), (mem::vector<int>{30, 31}));
+    EXPECT_EQ(blocks({DirtyRect(20, 20, 2, 2), DirtyRect(23, 23, 2, 2)}), (mem::vector<int>{18, 19, 26, 27}));
+
+    DirtyRectSet set;
+    set.AddRect(DirtyRect(20, 20, 5, 5));
+    const auto outline = [](float x0, float z0, float x1, float z1) {
+        mem::vector<SimplePolygon::Vertex> corners;
+        for (const Vec2& p : {Vec2(x0, z0), Vec2(x1, z0), Vec2(x1, z1), Vec2(x0, z1)}) corners.push_back({p.x, p.y});
+        return SimplePolygon(corners);
+    };
+    EXPECT_TRUE(Terrain::Overlap(set, outline(22, 22, 23, 23)));
+    EXPECT_TRUE(Terrain::Overlap(set, outline(10, 10, 19.6f, 19.6f)));  // rounded up to touch
+    EXPECT_FALSE(Terrain::Overlap(set, outline(10, 10, 18.4f, 18.4f)));
+    EXPECT_FALSE(Terrain::Overlap(set, outline(40, 40, 50, 50)));
+    // Far from the origin an outline spans only its own cells.
+    DirtyRectSet origin;
+    origin.AddRect(DirtyRect(0, 0, 2, 2));
+    EXPECT_FALSE(Terrain::Overlap(origin, outline(40, 40, 50, 50)));
+    EXPECT_FALSE(Terrain::Overlap(origin, SimplePolygon()));
 }
 
 // A 64 x 64-cell terrain with a patch raised in the middle of block (2, 3) and reaching into

@@ -4,24 +4,33 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "RecordingEngineTest.h"
 #include "SampleTerrain.h"
 #include "core/Frustum.h"
+#include "core/Singleton.h"
 #include "core/Sphere.h"
+#include "files/BaseResourceManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
 #include "render/RenderDevice.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "scene/RenderablePass.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "terrain/Terrain.h"
+#include "terrain/TerrainPlug.h"
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainRenderInterfaceBase.h"
 #include "world/Region.h"
@@ -273,6 +282,88 @@ TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextur
     EXPECT_EQ(texels(1), before);
     EXPECT_EQ(vertices(runTime.GetVertexBuffer()), vertices(terrain.GetVertexBuffer()));
     EXPECT_NE(runTime.GetGrassIndexBuffer(), nullptr);
+}
+
+// The impassable debug shader's references as the shader manager counts them: one for the
+// terrain's life, one more while it has samples, each given back once.
+TEST_F(TerrainDeviceTest, TheImpassableShaderIsHeldForTheTerrainsLifeAndWhileItHasSamples) {
+    BaseResourceManager& shaders = *engine.GetGraphicsEngine()->GetShaderResourceManager();
+    const auto references = [&shaders]() {
+        char* text = nullptr;
+        size_t size = 0;
+        FILE* file = open_memstream(&text, &size);
+        shaders.WriteResourceLog("shaders", file);
+        std::fclose(file);
+        std::istringstream lines(std::string(text, size));
+        std::free(text);
+        std::string name;
+        int count = 0;
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            if (fields >> name >> count && name == Terrain::kImpassableShader) return count;
+        }
+        return 0;
+    };
+    auto editable = std::make_unique<Terrain>(nullptr);
+    ASSERT_NE(editable->GetImpassableShader(), nullptr);
+    EXPECT_EQ(references(), 1);
+    ASSERT_TRUE(editable->New(8, 8));
+    EXPECT_EQ(references(), 2);
+    editable->Unload();
+    editable->Unload();
+    EXPECT_EQ(references(), 1);
+
+    BinaryWriter writer(1024);
+    ASSERT_TRUE(editable->New(4, 4));
+    editable->Save(writer);
+    ASSERT_TRUE(editable->New(2, 2));
+    EXPECT_EQ(references(), 2);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(editable->Load(reader, 14));
+    EXPECT_EQ(references(), 2);
+    editable.reset();
+    EXPECT_EQ(references(), 0);
+}
+
+// The editor's switches: the plugs leave the scene while their drawing is off, and with the
+// texture complexity shown every cell in view gets a label.
+TEST_F(TerrainDeviceTest, PlugsAndLayerCountsFollowTheEditorsSwitches) {
+    drawn = std::make_unique<Terrain>(&region);
+    Terrain& ground = *drawn;
+    ASSERT_TRUE(ground.New(16, 16));
+    for (int z = 4; z <= 8; ++z) {
+        for (int x = 4; x <= 8; ++x) ground.SetInvisible(x, z, true);
+    }
+    DirtyRectSet hole;
+    hole.AddRect(DirtyRect(3, 3, 7, 7));
+    ground.BuildPlugs(hole);
+    mem::vector<TerrainObject*> objects;
+    ground.GetAllObjects(objects);
+    const auto plugs = std::count_if(objects.begin(), objects.end(), [](const TerrainObject* object) {
+        return object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo);
+    });
+    ASSERT_GT(plugs, 0);
+    const Frustum all = Frustum::FromBox(ABBox(Vec3(8, 0, 8), Vec3(100, 100, 100)));
+    const Name& emissive = SceneStyleNames::Get().emissive;
+    const auto passes = [&]() {
+        PlainSceneRenderer renderer;
+        ground.AddToScene(renderer, all);
+        return renderer.GetNumPassesWithStyle(emissive);
+    };
+    EXPECT_TRUE(ground.DrawsPlugs());
+    const int ground3 = 3;  // the render interface's solid, ground and grass passes
+    EXPECT_EQ(passes(), ground3 + int(plugs));
+    ground.EnablePlugRendering(false);
+    EXPECT_EQ(passes(), ground3);
+    ground.EnablePlugRendering(true);
+
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const size_t queued = debug.GetNumQueued();
+    passes();
+    EXPECT_EQ(debug.GetNumQueued(), queued);
+    ground.ShowTextureComplexity(true);
+    passes();
+    EXPECT_EQ(debug.GetNumQueued(), queued + 16 * 16);
 }
 
 }  // namespace

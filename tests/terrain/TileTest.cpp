@@ -12,7 +12,10 @@
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "scene/GraphicsMeshInstance.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "terrain/Terrain.h"
+#include "terrain/TerrainRT.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/TerrainTile.h"
 #include "terrain/Tile.h"
@@ -197,6 +200,35 @@ TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {
     EXPECT_FALSE(terrain->IsInvisible(16, 16));
     EXPECT_TRUE(PlugTriangles(*terrain).empty());
     EXPECT_NEAR(DropHeight(*terrain, 16.5f, 16.5f), kGround, 1e-4f);
+}
+
+// The editable terrain joins a tile whose contour keeps more than a unit from its edge; the
+// run-time terrain asks the tile's box to keep more than 2 units.
+TEST_F(TileTest, TheRunTimeTerrainJoinsATileByItsBoxTwoUnitsInside) {
+    // The slab's rim (and box) 1.5 units from the edge at x = 0.
+    const Coords nearEdge = Coords::Translation(Vec3(sample::kTileHalfSize + 1.5f, kGround, 16));
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, nearEdge));
+    EXPECT_TRUE(tile->GetTerrainTile()->GetAttached());
+    TheLevel()->RemoveEntity(tile);
+
+    BinaryWriter writer(4096);
+    terrain->SaveRunTimeFormat(writer);
+    auto runTime = std::make_unique<TerrainRT>(region);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(runTime->Load(reader, Level::kVersion));
+    TheLevel()->SetGround(std::move(runTime));
+    terrain = nullptr;
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, nearEdge));
+    EXPECT_FALSE(tile->GetTerrainTile()->GetAttached());
+    for (const Vec3 place : {Vec3(sample::kTileHalfSize + 2.5f, kGround, 16), Vec3(16, kGround, 16)}) {
+        TheLevel()->MoveEntity(tile, Coords::Translation(place));
+        EXPECT_TRUE(tile->GetTerrainTile()->GetAttached()) << place.x;
+    }
+    for (const Vec3 place : {Vec3(32 - sample::kTileHalfSize - 1.5f, kGround, 16), Vec3(16, kGround, 1.5f + sample::kTileHalfSize),
+                             Vec3(16, kGround, 30.5f - sample::kTileHalfSize)}) {
+        TheLevel()->MoveEntity(tile, Coords::Translation(place));
+        EXPECT_FALSE(tile->GetTerrainTile()->GetAttached()) << place.x << ", " << place.z;
+    }
 }
 
 TEST_F(TileTest, ATileOutlivesItsTerrainAndIsAnOrdinaryActorWithoutOne) {

@@ -217,8 +217,10 @@ void GraphicsNormalRenderer::BuildScene(bool includeUnloaded) {
     if (viewer == nullptr || world_ == nullptr) return;
     mem::vector<Region*> regions;
     world_->GetRegionsInFrustum(regions, viewer, GetFrustum(), includeUnloaded);
+    // Each region stands where it lies from the viewer's region, placed as the viewer's is.
+    const Coords viewerToScene = GetRegionToSceneCoords(viewer);
     for (Region* region : regions) {
-        AddRegionToScene(region, GetRegionToSceneCoords(region), nullptr);
+        AddRegionToScene(region, viewerToScene * world_->GetRegionToRegionCoords(region, viewer), nullptr);
     }
 }
 

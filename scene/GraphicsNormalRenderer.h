@@ -120,7 +120,8 @@ public:
     void SetFogColor(const Color& color) { fogColor_ = color; }
     void Reset() {}
 
-    // Adds the regions seen from the viewer's region (loaded ones, or all with includeUnloaded).
+    // Adds the regions seen from the viewer's region (loaded ones, or all with includeUnloaded),
+    // each placed by its offset from the viewer's region and the viewer's region-to-scene coords.
     void BuildScene(bool includeUnloaded);
     // Adds the region's elements standing inside the box (region space) that are drawn across
     // portals, the region placed by regionToScene.

@@ -122,7 +122,11 @@ void Level::ResizeSectorLayers() {
 }
 
 ABBox Level::GetBoundingBox() const {
-    if (ground_) return ground_->GetBoundingBox();
+    if (ground_) {
+        ABBox box = ground_->GetBoundingBox();
+        if (!IsUnderground()) box.halfSize.y += kTerrainBoxRise;
+        return box;
+    }
     if (space_) return space_->GetBoundingBox();
     return ABBox(Vec3(), Vec3(100.0f, 100.0f, 100.0f));
 }

@@ -110,6 +110,9 @@ public:
     // The saved state's one chunk.
     static constexpr uint32_t kChunkState = 5;
 
+    // A terrain's box reaches this much higher and lower in the level's box, to hold what stands
+    // on the ground.
+    static constexpr float kTerrainBoxRise = 30.0f;
     // The colour RenderPathMeshes draws in.
     static constexpr Color kPathMeshColor{0.0f, 1.0f, 1.0f, 1.0f};
     // A moving entity is re-placed in the tree only when it moved further than this along an axis.
@@ -198,8 +201,8 @@ public:
     bool GetPostLoadCalled() const { return postLoadCalled_; }
     // True for a level whose ground is an interior grid; a level without ground is not.
     bool IsUnderground() const;
-    // The ground's box; without one the entity tree's; without a tree, a box at the origin of half
-    // size 100.
+    // The ground's box, a terrain's (any ground but a grid) kTerrainBoxRise higher and lower;
+    // without ground the entity tree's; without a tree, a box at the origin of half size 100.
     ABBox GetBoundingBox() const;
     // The box that holds every entity placed in the level (the entity tree's: its square on x/z,
     // on y everything placed in it and 0); false when the level has no entity. Entities above the

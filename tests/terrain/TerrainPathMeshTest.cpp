@@ -199,7 +199,7 @@ TEST_F(TerrainPathMeshTest, TheMeshReachesIntoTheNeighboursWithTheirEntitiesInTh
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
 
-TEST(LevelTerrain, ANewTerrainIsTheLevelsGround) {
+TEST(LevelTerrain, ANewTerrainIsTheLevelsGroundAndItsBoxReachesAboveAndBelow) {
     Region region(ABBox(Vec3(), Vec3(10, 10, 10)));
     Level level(&region);
     ASSERT_TRUE(level.NewTerrain(17, 9));
@@ -213,7 +213,12 @@ TEST(LevelTerrain, ANewTerrainIsTheLevelsGround) {
     EXPECT_EQ(terrain->GetNumYSamples(), 9u);
     EXPECT_EQ(level.GetSectorLayers().GetWidth(), 16u);
     EXPECT_EQ(level.GetSectorLayers().GetHeight(), 8u);
-    EXPECT_EQ(level.GetBoundingBox(), terrain->GetBoundingBox());
+    const ABBox ground = terrain->GetBoundingBox();
+    const ABBox box = level.GetBoundingBox();
+    EXPECT_EQ(box.centre, ground.centre);
+    EXPECT_FLOAT_EQ(box.halfSize.x, ground.halfSize.x);
+    EXPECT_FLOAT_EQ(box.halfSize.z, ground.halfSize.z);
+    EXPECT_FLOAT_EQ(box.halfSize.y, ground.halfSize.y + Level::kTerrainBoxRise);
     // The sector layers lie on the terrain.
     terrain->SetBaseHeight(4, 2, 6.0f);
     terrain->AddDirtyRect(DirtyRect(4, 2, 1, 1));

@@ -12,6 +12,9 @@
 #include "core/Sphere.h"
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
+#include "render/Camera.h"
+#include "render/Viewport.h"
+#include "scene/GraphicsNormalRenderer.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Portal.h"
 #include "world/Region.h"
@@ -19,6 +22,7 @@
 #include "world/WorldGrid.h"
 #include "world/WorldIntersection.h"
 #include "world/WorldRay.h"
+#include "world/WorldScene.h"
 
 #include <gtest/gtest.h>
 
@@ -318,6 +322,26 @@ TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegion
     const mem::vector<std::string>& lines = engine.GetStatisticText();
     EXPECT_EQ(mem::vector<std::string>(lines.begin() + 5, lines.end()),
               (mem::vector<std::string>{"^bCurrent region alpha", ": alpha (0)", ": beta (0)", ": gamma (0)"}));
+}
+
+// A scene built from a viewer's region (as a reflection is) places every region it finds by the
+// offsets: a neighbour's contents never land on the viewer's.
+TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
+    Region* viewer = AddRegion("viewer", IntVec3(0, 0, 0), 10);
+    Region* south = AddRegion("south", IntVec3(0, 2, 20), 10);
+    Finish();
+    WorldScene scene(&world);
+    GraphicsNormalRenderer renderer(&scene);
+    const Viewport viewport(0, 0, 64, 64);
+    Camera camera;
+    camera.SetCoords(Coords::LookAt(Vec3(0, 30, 0), Vec3(0, 0, 10), Vec3(0, 1, 0)));
+    renderer.SetViewer(viewer, camera, viewport, Frustum::FromBox(ABBox(Vec3(0, 0, 10), Vec3(40, 40, 40))));
+    renderer.SetRegionToSceneCoords(viewer, Coords::Translation(Vec3(1, 0, 0)));
+    renderer.BuildScene(false);
+    const mem::map<Region*, Coords>& placed = renderer.GetRegionToSceneCoordsMap();
+    ASSERT_EQ(placed.count(south), 1u);
+    EXPECT_EQ(placed.at(south).origin, Vec3(1, 2, 20));
+    EXPECT_EQ(placed.at(viewer).origin, Vec3(1, 0, 0));
 }
 
 TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {

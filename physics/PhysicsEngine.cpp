@@ -294,6 +294,12 @@ void PhysicsEngine::RenderContacts(const PhysicsObject::MergedContact* contacts,
     RenderContacts(plain.data(), count);
 }
 
+PhysicsEngine::ContactScratch& PhysicsEngine::GetContactScratch(size_t count) const {
+    if (contactScratch_.contacts.size() < count) contactScratch_.contacts.resize(count);
+    if (contactScratch_.merged.size() < count) contactScratch_.merged.resize(count);
+    return contactScratch_;
+}
+
 void PhysicsEngine::AddContactJoint(const CollisionContact& contact, PhysicsObject::Body body, PhysicsObject::Body other) const {
     dContact joint{};
     joint.surface.mode = 0;

@@ -93,6 +93,16 @@ public:
     // under way: no bounce and unbounded friction, so resting bodies neither jitter nor slide.
     void AddContactJoint(const CollisionContact& contact, PhysicsObject::Body body, PhysicsObject::Body other) const;
 
+    // Room for a body's contacts while it finds its collisions. The bodies do so one after the
+    // other on the stepping thread, so they share these arrays, kept from step to step instead of
+    // made (and filled with empty contacts) for each body.
+    struct ContactScratch {
+        mem::vector<CollisionContact> contacts;
+        mem::vector<PhysicsObject::MergedContact> merged;
+    };
+    // The scratch arrays with room for at least count entries each.
+    ContactScratch& GetContactScratch(size_t count) const;
+
 private:
     // Entity for an id, or null when the id no longer names an entity.
     static Entity* ResolveEntity(uint32_t id);
@@ -122,6 +132,7 @@ private:
     mem::vector<uint32_t> entities_;
     mem::vector<uint32_t> pendingEntities_;
     mutable CriticalSection lock_;
+    mutable ContactScratch contactScratch_;
 };
 
 }  // namespace GAME

@@ -72,21 +72,20 @@ int PhysicsObject::MergeContacts(const CollisionContact* contacts, int count, Me
         if (contact.surface == PhysicsSurface::Water) continue;
         MergedContact* target = nullptr;
         for (int j = 0; j < numMerged && target == nullptr; ++j) {
-            // Compared with the group's mean so far (the stored position holds the running sum).
-            const Vec3 mean = merged[j].contact.position / static_cast<float>(merged[j].count);
-            const Vec3 offset = contact.position - mean;
+            // Compared with the group's mean so far, which the stored position holds.
+            const Vec3 offset = contact.position - merged[j].contact.position;
             if (Dot(offset, offset) < kMergeDistanceSquared && Dot(contact.normal, merged[j].contact.normal) > kMergeNormalDot)
                 target = &merged[j];
         }
         if (target != nullptr) {
             target->contact.depth = std::max(target->contact.depth, contact.depth);
-            target->contact.position += contact.position;
             ++target->count;
+            target->contact.position +=
+                (contact.position - target->contact.position) / static_cast<float>(target->count);
         } else if (numMerged < max) {
             merged[numMerged++] = MergedContact{contact, 1};
         }
     }
-    for (int j = 0; j < numMerged; ++j) merged[j].contact.position = merged[j].contact.position / static_cast<float>(merged[j].count);
     return numMerged;
 }
 

@@ -99,11 +99,12 @@ void PhysicsRigidBody::SetGravityMode(bool) { dBodySetGravityMode(body_, entity_
 void PhysicsRigidBody::FindCollisions() {
     PhysicsWorld* world = engine_.GetPhysicsWorld();
     if (world == nullptr) return;
-    CollisionContact contacts[kMaxContacts];
-    const int count = world->FindCollisions(entity_, centre_, contacts, kMaxContacts);
+    PhysicsEngine::ContactScratch& scratch = engine_.GetContactScratch(kMaxContacts);
+    const CollisionContact* const contacts = scratch.contacts.data();
+    const int count = world->FindCollisions(entity_, centre_, scratch.contacts.data(), kMaxContacts);
 
-    MergedContact merged[kMaxContacts];
-    const int numMerged = MergeContacts(contacts, count, merged, kMaxContacts);
+    const MergedContact* const merged = scratch.merged.data();
+    const int numMerged = MergeContacts(contacts, count, scratch.merged.data(), kMaxContacts);
     engine_.RenderContacts(merged, numMerged);
     for (int i = 0; i < numMerged; ++i) {
         const CollisionContact& contact = merged[i].contact;

@@ -124,6 +124,15 @@ TEST(PhysicsContactMerging, NearbyContactsWithCloseNormalsMergeAndWaterIsLeftOut
     EXPECT_EQ(merged[1].count, 1);
     EXPECT_EQ(merged[1].contact.position, Vec3(5, 0, 0));
 
+    // A group grows around its mean: 1.04 is beyond the reach of 1.00 but within that of 1.01,
+    // the mean of the first two, and the three meet at 1.02.
+    CollisionContact row[3] = {contacts[0], contacts[0], contacts[0]};
+    row[1].position.x = 1.02f;
+    row[2].position.x = 1.04f;
+    ASSERT_EQ(PhysicsObject::MergeContacts(row, 3, merged, 4), 1);
+    EXPECT_EQ(merged[0].count, 3);
+    EXPECT_NEAR(merged[0].contact.position.x, 1.02f, 1e-5f);
+
     contacts[1].normal = tilted98;
     EXPECT_EQ(PhysicsObject::MergeContacts(contacts, 2, merged, 4), 2);
     // A full list drops further groups rather than overrunning.

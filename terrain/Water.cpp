@@ -182,15 +182,19 @@ void Water::CreateIndexBuffers() {
     blockIndices_ = device_->CreateIndexBuffer(kBlockIndices, RenderIndexFormat::Index16);
     if (auto* indices = blockIndices_ ? static_cast<uint16_t*>(blockIndices_->Lock()) : nullptr) {
         // Rows of 10 vertices (a block's grid, a path's rows) as one strip: each band between
-        // two rows pairs (upper, lower) vertices, every other band walking back. Walking back
-        // makes the two triangles joining bands degenerate (three vertices on one edge column);
-        // running every band forward would join the last vertex of a row to the first of the row
-        // after next with a sliver across the whole band.
+        // two rows pairs a vertex of the far row with the one of the near row, every other band
+        // walking back. Walking back makes the triangles joining bands degenerate (three vertices
+        // on one edge column); running every band forward would join the last vertex of a row
+        // to the first of the row after next with a sliver across the next band. A band walking
+        // back takes its pairs near row first, so that all its triangles face as the first
+        // band's, (v + 10, v, v + 11).
         for (uint32_t pair = 0; pair < kBlockIndices / 2; ++pair) {
             const uint32_t band = pair / 10;
-            const uint32_t column = band % 2 == 0 ? pair % 10 : 9 - pair % 10;
-            indices[2 * pair] = uint16_t((band + 1) * 10 + column);
-            indices[2 * pair + 1] = uint16_t(band * 10 + column);
+            const bool forward = band % 2 == 0;
+            const uint32_t column = forward ? pair % 10 : 9 - pair % 10;
+            const uint16_t nearRow = uint16_t(band * 10 + column), farRow = uint16_t(nearRow + 10);
+            indices[2 * pair] = forward ? farRow : nearRow;
+            indices[2 * pair + 1] = forward ? nearRow : farRow;
         }
         blockIndices_->Unlock();
     } else {

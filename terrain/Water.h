@@ -57,7 +57,10 @@ public:
                                                       "Effects/Waves/ShoreWave.tex"};
     static constexpr const char* kInteractionRecord = "Records/WaterType/WaterInteraction.dbr";
     static constexpr float kBlockSize = 9.0f;
+    // The block index buffer: rows of 10 vertices as one strip, for a block's 10 rows and for up to
+    // 64 steps of a river segment (WaterPathSegment::kMaxSteps rows after the first).
     static constexpr uint32_t kBlockIndices = 1280;
+    static_assert(kBlockIndices == WaterPathSegment::kMaxSteps * WaterPathSegment::kAcross * 2);
 
     explicit Water(Region* region) : region_(region) {}
     ~Water() override;

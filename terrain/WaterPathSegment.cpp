@@ -174,15 +174,4 @@ bool WaterPathSegment::IsInside(const Vec2& point, const ControlPoint& p, const 
     return true;
 }
 
-void WaterPathSegment::WriteStripIndices(uint16_t (&indices)[kNumStripIndices]) {
-    uint32_t k = 0;
-    for (uint32_t step = 0; step < kMaxSteps; ++step) {
-        for (uint32_t c = 0; c < kAcross; ++c) {
-            const uint32_t column = step % 2 == 0 ? c : kAcross - 1 - c;
-            indices[k++] = uint16_t(step * kAcross + column);
-            indices[k++] = uint16_t((step + 1) * kAcross + column);
-        }
-    }
-}
-
 }  // namespace GAME

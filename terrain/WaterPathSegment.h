@@ -11,8 +11,8 @@
 //   f32 x 2 flow direction (the banks' direction turned to the right); u32 colour: alpha in bits
 //   24-31 (fading in over the first step of a path and out over its last), the packed depth in
 //   bits 0-15.
-// It is drawn as one strip of n x 20 - 2 triangles with the water's shared strip indices
-// (WriteStripIndices).
+// It is drawn as one strip of n x 20 - 2 triangles with the water's block index buffer
+// (Water::GetBlockIndexBuffer), whose rows of ten run the path's steps as they run a block's rows.
 //
 // Decisions made here:
 // - A stretch shorter than 2 units has no steps: no vertex buffer, no vertices, no draw (a count
@@ -35,7 +35,6 @@ class WaterPathSegment final : public WaterElement {
 public:
     static constexpr uint32_t kAcross = 10;       // vertices across the river
     static constexpr uint32_t kMaxSteps = 64;
-    static constexpr uint32_t kNumStripIndices = kMaxSteps * kAcross * 2;
     static constexpr uint32_t kStartsPath = 1;    // end flags
     static constexpr uint32_t kEndsPath = 2;
 
@@ -72,10 +71,6 @@ public:
     // tangent nor past q, and within the width (linear from p's to q's) of the nearest centre-curve
     // point, whose parameter is found by bisection to within 0.05 and handed back in t.
     static bool IsInside(const Vec2& point, const ControlPoint& p, const ControlPoint& q, float& t);
-    // The strip indices every segment draws with: for step i, the pairs (row i, row i + 1) of the
-    // ten columns, left to right on even steps and right to left on odd ones, so that the rows
-    // join in one strip.
-    static void WriteStripIndices(uint16_t (&indices)[kNumStripIndices]);
 
 private:
     void WriteBuffer();

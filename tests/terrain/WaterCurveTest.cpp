@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -13,6 +14,8 @@
 #include "core/Ray.h"
 #include "core/WorldCoords.h"
 #include "support/RecordingDevice.h"
+#include "support/RecordingResources.h"
+#include "terrain/Water.h"
 #include "terrain/WaterPath.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
@@ -197,13 +200,19 @@ TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
     const size_t before = device.GetCalls("DrawIndexedPrimitive").size();
     tiny.Render(device, 0);
     EXPECT_EQ(device.GetCalls("DrawIndexedPrimitive").size(), before);
-    // The strip indices of the longest stretch reach exactly its vertices.
-    static uint16_t indices[WaterPathSegment::kNumStripIndices];
-    WaterPathSegment::WriteStripIndices(indices);
+    // The longest stretch draws the whole of the water's strip, which reaches exactly its vertices.
+    Water water(nullptr);
+    water.Initialize(64, 64, nullptr, &device);
+    const auto* indices = static_cast<const test::RecordingIndexBuffer*>(water.GetBlockIndexBuffer());
+    ASSERT_NE(indices, nullptr);
     path.GetSegment(0).Render(device, 0);
     const DrawCall draw = Draws(device).back();
-    for (unsigned i = draw.startIndex; i < draw.startIndex + draw.primitives + 2; ++i) ASSERT_LT(indices[i], draw.vertexCount);
-    EXPECT_EQ(draw.primitives + 2, WaterPathSegment::kNumStripIndices);
+    EXPECT_EQ(draw.primitives + 2, indices->GetCount());
+    uint32_t highest = 0;
+    for (unsigned i = draw.startIndex; i < draw.startIndex + draw.primitives + 2; ++i) {
+        highest = std::max(highest, indices->GetIndex(i));
+    }
+    EXPECT_EQ(highest + 1, draw.vertexCount);
 }
 
 TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {

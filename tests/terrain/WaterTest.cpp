@@ -323,6 +323,38 @@ TEST_F(WaterTest, AWorldFindsTheLakeOverItsTerrain) {
     world.Unload();
 }
 
+// The strip a block draws (its first 178 triangles) and a river's longest stretch draws (all of
+// it) covers each cell between two rows of ten once with two triangles, all facing one way, and
+// joins the rows with triangles that cover nothing.
+TEST_F(WaterTest, TheSharedStripCoversEveryCellOnceFacingOneWay) {
+    auto water = Fresh();
+    const auto* indices = static_cast<const RecordingIndexBuffer*>(water->GetBlockIndexBuffer());
+    ASSERT_NE(indices, nullptr);
+    ASSERT_EQ(indices->GetCount(), Water::kBlockIndices);
+    EXPECT_EQ(indices->GetIndex(0), 10u);  // (v + 10, v) pairs: the facing the water is drawn with
+    EXPECT_EQ(indices->GetIndex(1), 0u);
+    for (const uint32_t triangles : {178u, Water::kBlockIndices - 2}) {
+        const uint32_t rows = (triangles + 2) / 20 + 1;
+        std::vector<int> covered(size_t(rows - 1) * 9, 0);
+        for (uint32_t t = 0; t < triangles; ++t) {
+            uint32_t a = indices->GetIndex(t), b = indices->GetIndex(t + 1);
+            const uint32_t c = indices->GetIndex(t + 2);
+            if (t % 2 == 1) std::swap(a, b);  // a strip turns every other triangle
+            ASSERT_LT(std::max({a, b, c}), rows * 10) << t;
+            const auto x = [](uint32_t v) { return int(v % 10); };
+            const auto z = [](uint32_t v) { return int(v / 10); };
+            const int facing = (x(b) - x(a)) * (z(c) - z(a)) - (z(b) - z(a)) * (x(c) - x(a));
+            if (facing == 0) continue;
+            EXPECT_GT(facing, 0) << "triangle " << t;
+            const int cellX = std::min({x(a), x(b), x(c)}), cellZ = std::min({z(a), z(b), z(c)});
+            ASSERT_LE(std::max({x(a), x(b), x(c)}) - cellX, 1) << t;
+            ASSERT_LE(std::max({z(a), z(b), z(c)}) - cellZ, 1) << t;
+            ++covered[size_t(cellZ) * 9 + size_t(cellX)];
+        }
+        for (size_t cell = 0; cell < covered.size(); ++cell) EXPECT_EQ(covered[cell], 2) << triangles << ": " << cell;
+    }
+}
+
 // A device reset of the level reaches its water: every buffer goes before it and comes back after
 // it holding what it held.
 TEST_F(WaterTest, ALevelsDeviceResetGivesBackAndRemakesItsWatersBuffers) {

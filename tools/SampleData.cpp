@@ -506,7 +506,7 @@ bool WriteWorld(FileSystem& files) {
                                        RegionId(0x5a3b1e00u, 0, 0, uint32_t(i + 1))});
         LevelBuilder builder(records, Vec2(half, half));
         const Vec2 offset(float(regions.back().offset.x), float(regions.back().offset.z));
-        if (!DressWorldRegion(builder, i, offset, painted)) return false;
+        if (!DressWorldRegion(builder, files, i, offset, painted)) return false;
         if (builder.Scatter({kEntityRecord}, 20, uint32_t(100 + i)) != 20) return false;
         // A fire near the spawn point, lighting its surroundings.
         if (i == 0 && !builder.AddEntity(kFireRecord, Coords::Translation(Vec3(12, WorldGroundHeight(12, 8) + 0.3f, 8))))

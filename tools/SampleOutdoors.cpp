@@ -7,9 +7,14 @@
 
 #include "core/Log.h"
 #include "core/MathUtil.h"
+#include "files/ResourceLoader.h"
+#include "files/ResourceManager.h"
+#include "scene/GraphicsMesh.h"
 #include "terrain/Terrain.h"
+#include "terrain/TerrainTile.h"
 #include "terrain/Water.h"
 #include "terrain/WaterPath.h"
+#include "terrain/WaterWaveSet.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/SectorData.h"
@@ -87,6 +92,27 @@ bool AddWater(LevelBuilder& builder, int region, const Vec2& offset) {
         if (made) lake->UpdateArea(Vec3(kLakeCentre.x - offset.x, kLakeHeight, kLakeCentre.y - offset.y), 24.0f, true);
         made = made && lake->GetNumBlocks() > 0;
         ReleaseWaterType("Lake");
+        // Shore waves over a quarter of the shore, north-west of the centre, three units wide.
+        WaterWaveSet* waves = nullptr;
+        for (int i = 0; i < 3 && (i == 0 || waves); ++i) {
+            const float angle = Pi * (1.0f + 0.25f * float(i));
+            const Vec2 along(-std::sin(angle), std::cos(angle));  // the shore's direction, a third of a step
+            const float handle = kLakeWavesRadius * Pi * 0.25f / 3.0f;
+            ControlPoint point{kLakeCentre.x - offset.x + kLakeWavesRadius * std::cos(angle),
+                               kLakeCentre.y - offset.y + kLakeWavesRadius * std::sin(angle),
+                               along.x * handle,
+                               along.y * handle,
+                               0.0f,
+                               0.0f,
+                               3.0f};
+            point.UpdateNormal();
+            if (i == 0) {
+                waves = water->AddWaveSet(kLakeHeight, point);
+            } else {
+                waves->AddControlPoint(point);
+            }
+        }
+        made = made && waves != nullptr;
     } else {
         MakeWaterType("River", Color(0.15f, 0.4f, 0.5f, 1.0f));
         WaterPath* river = nullptr;
@@ -128,14 +154,32 @@ bool AddScorchMarks(LevelBuilder& builder, const Vec2& offset) {
 
 // The slab is a flat tile on rolling ground: it rests on the highest ground under it (sampled a
 // half unit apart), so the ground nowhere covers its top.
-bool AddPavingSlab(LevelBuilder& builder, const Vec2& offset) {
+//
+// The generator runs without a graphics engine, so the slab's entity holds no mesh and its terrain
+// tile no outline. A terrain tile of the mesh read here (without device resources) cuts the outline
+// into the ground: the rebuild hides the samples under the slab, pulls the ground around it to its
+// foot and closes the seam with plugs, all of which the run-time block keeps. That tile then leaves
+// without marking the ground again.
+bool AddPavingSlab(LevelBuilder& builder, FileSystem& files, Terrain& terrain, const Vec2& offset) {
     const float x = kSlabCentre.x - offset.x, z = kSlabCentre.y - offset.y;
     float rest = -Infinity;
     for (float dz = -kTileHalfSize; dz <= kTileHalfSize; dz += 0.5f) {
         for (float dx = -kTileHalfSize; dx <= kTileHalfSize; dx += 0.5f)
             rest = std::max(rest, builder.GetLevel().GetGroundHeight(x + dx, z + dz));
     }
-    return builder.AddEntity(kTileRecord, Coords::Translation(Vec3(x, rest, z)));
+    const Coords placed = Coords::Translation(Vec3(x, rest, z));
+    if (!builder.AddEntity(kTileRecord, placed)) return false;
+    ResourceLoader loader(files);
+    ResourceManager<GraphicsMesh> meshes(loader);
+    const GraphicsMesh* mesh = meshes.LoadResource(kTileMesh);
+    TerrainTile* cut = terrain.CreateTile(placed, mesh);
+    const bool attached = cut->GetAttached() && cut->GetNumContours() > 0;
+    terrain.ProcessDirtyRects();
+    cut->SetAttached(false);
+    terrain.DestroyTile(cut);
+    meshes.UnloadResource(mesh);
+    if (!attached) Log(LogPriority::Error, "Sample data: the paving slab could not be cut into the ground");
+    return attached;
 }
 
 }  // namespace
@@ -165,13 +209,14 @@ WorldStyles MakeWorldStyles(SectorDataManager& styles) {
     return WorldStyles{dayNight->id, name->id, bloom->id};
 }
 
-bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, const WorldStyles& styles) {
+bool DressWorldRegion(LevelBuilder& builder, FileSystem& files, int region, const Vec2& offset,
+                      const WorldStyles& styles) {
     Terrain* terrain = builder.MakeTerrain();
     if (!terrain || !terrain->AddLayer(kGrassTerrainType) || !terrain->AddLayer(kRockTerrainType)) return false;
     ShapeGround(*terrain, offset);
     if ((region == kLakeRegion || region == kRiverRegion) && !AddWater(builder, region, offset)) return false;
     if (region == kMarksRegion && !AddScorchMarks(builder, offset)) return false;
-    if (region == kSlabRegion && !AddPavingSlab(builder, offset)) return false;
+    if (region == kSlabRegion && !AddPavingSlab(builder, files, *terrain, offset)) return false;
     const int side = int(kRegionSize);
     builder.PaintSector(SectorDataManager::kDayNightCycle, styles.dayNight, 0, 0, side, side);
     builder.PaintSector(SectorDataManager::kName, styles.name, 0, 0, side, side);

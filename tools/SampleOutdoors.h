@@ -4,12 +4,15 @@
 // ("Levels/World/Region<i>.lvl"). Over them:
 // - one height field for the whole world, so the terrains of neighbouring regions meet: rolling
 //   ground about kWorldGroundHeight high, grass with rock on the steep slopes;
-// - a lake in Region1: a basin around kLakeCentre (world) under a water layer at kLakeHeight;
+// - a lake in Region1: a basin around kLakeCentre (world) under a water layer at kLakeHeight,
+//   with shore waves running in along its north-west shore (kLakeWavesRadius from the centre);
 // - a river in Region4: a channel along kRiverCourse (world) under a water path at kRiverHeight;
 // - permanent scorch marks (SampleDecals.h) on the ground in a ring around kMarksCentre
 //   (world, in Region0, around the fire there);
 // - a paving slab (the sample tile, SampleTiles.h) centred on kSlabCentre (world, in Region0,
-//   beside the fire), resting on the highest ground under it;
+//   beside the fire), resting on the highest ground under it, its outline cut into the ground:
+//   the samples under it hidden, the ground around pulled to its foot and the seam closed with
+//   plugs;
 // - the world's sector styles: a day/night cycle and a place name painted over every region, and
 //   a bloom style (kFireBloom) painted kFireBloomReach units around the fire, so the glow of its
 //   flames shows when the camera looks at it.
@@ -23,6 +26,7 @@
 #include "core/Vec3.h"
 
 namespace GAME {
+class FileSystem;
 class LevelBuilder;
 class SectorDataManager;
 class Terrain;
@@ -34,6 +38,7 @@ constexpr float kWorldGroundHeight = 5.0f;
 constexpr int kLakeRegion = 1;
 constexpr Vec2 kLakeCentre(96.0f, 32.0f);
 constexpr float kLakeHeight = 3.0f;
+constexpr float kLakeWavesRadius = 13.0f;
 constexpr int kRiverRegion = 4;
 constexpr Vec2 kRiverCourse[3] = {Vec2(74.0f, 88.0f), Vec2(96.0f, 96.0f), Vec2(118.0f, 104.0f)};
 constexpr float kRiverHeight = 3.0f;
@@ -60,8 +65,10 @@ struct WorldStyles {
 WorldStyles MakeWorldStyles(SectorDataManager& styles);
 
 // Gives the level of the region at the world offset (x, z) its terrain, water, marks and slab and
-// paints the styles over it; false, with the failure logged, when any cannot be made.
-bool DressWorldRegion(LevelBuilder& builder, int region, const Vec2& offset, const WorldStyles& styles);
+// paints the styles over it; false, with the failure logged, when any cannot be made. The slab's
+// mesh is read from the files (written before).
+bool DressWorldRegion(LevelBuilder& builder, FileSystem& files, int region, const Vec2& offset,
+                      const WorldStyles& styles);
 
 // Rock over the steep cells of a shaped terrain, grass elsewhere (the terrain has the two layers).
 void PaintRockOnSlopes(Terrain& terrain);

@@ -234,6 +234,8 @@ std::vector<uint8_t> MakeWaterShaderFile(bool waves) {
 
 bool WriteWater(FileSystem& files) {
     constexpr float kTwoPi = 6.2831853f;
+    // Foam is a light grey, not white: only the bloom brings a channel to its brightest.
+    constexpr float kFoam = 0.85f;
     const std::vector<uint8_t> water = MakeWaterShaderFile(false);
     const std::vector<uint8_t> waves = MakeWaterShaderFile(true);
     const std::vector<uint8_t> ripple = MakeShaderFile(MakeRippleSection());
@@ -243,14 +245,14 @@ bool WriteWater(FileSystem& files) {
            WriteWavesTexture(files, Water::kWavesTextures[0],
                              [](float u, float) {
                                  const float across = std::fabs(u * 2.0f - 1.0f);
-                                 return Texel{1.0f, 1.0f - across * across};
+                                 return Texel{kFoam, 1.0f - across * across};
                              }) &&
            WriteWavesTexture(files, Water::kWavesTextures[1],
                              [&](float u, float v) {
                                  return Texel{0.5f + 0.15f * std::sin(kTwoPi * (u + 2.0f * v)), 1.0f};
                              }) &&
            WriteWavesTexture(files, Water::kWavesTextures[2],
-                             [](float, float v) { return Texel{1.0f, std::sin(v * kTwoPi * 0.5f)}; }) &&
+                             [](float, float v) { return Texel{kFoam, std::sin(v * kTwoPi * 0.5f)}; }) &&
            WriteWavesTexture(files, WaterType::Settings().SkyMapFilename.c_str(),
                              [](float, float v) { return Texel{0.6f + 0.4f * v, 1.0f}; }) &&
            WriteText(files, WaterType::Settings().NoiseTextureName,

@@ -14,8 +14,8 @@
 //                                  under it ("bumpStyle")
 //   Shaders/Water/WaterRipple.ssh ripples ("emissiveStyle", after the water): a white ring at
 //                                  0.8 of the quad's half size, faded by the vertex alpha
-//   Effects/Waves/Wake.tex, Bump.tex, ShoreWave.tex   a white streak fading across, grey ripples
-//                                  around mid-grey, and a foam band fading toward the land
+//   Effects/Waves/Wake.tex, Bump.tex, ShoreWave.tex   a light grey streak fading across, grey ripples
+//                                  around mid-grey, and a light grey foam band fading toward the land
 //   Effects/EnvironmentMaps/SkyBright.tex   the water types' default sky map, a grey ramp
 //   Records/WaterType/NoiseTextures/defaultWaves.dbr   the water types' default bump noise
 //   Records/WaterType/WaterInteraction.dbr   no splash effects

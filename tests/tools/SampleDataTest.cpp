@@ -26,7 +26,10 @@
 #include "terrain/TerrainRT.h"
 #include "terrain/TerrainType.h"
 #include "terrain/Tile.h"
+#include "terrain/TerrainBase.h"
+#include "terrain/TerrainPlug.h"
 #include "terrain/Water.h"
+#include "terrain/WaterWaveSet.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/Region.h"
@@ -314,6 +317,18 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
                     EXPECT_GE(slabAt.y, ground - 1e-3f);
                     EXPECT_LT(slabAt.y, ground + 0.6f);
                 }
+                // Cut into the ground: hidden under its middle, not a few units beyond its rim, and
+                // the seam closed by plugs.
+                const TerrainBase* ground = TerrainBase::GetLevelTerrain(&level);
+                ASSERT_NE(ground, nullptr);
+                const Vec3 middle = slabAt - offset;
+                EXPECT_TRUE(ground->IsInvisible(int(middle.x), int(middle.z)));
+                EXPECT_FALSE(ground->IsInvisible(int(middle.x + sample::kTileHalfSize + 2), int(middle.z)));
+                mem::vector<TerrainObject*> objects;
+                ground->GetAllObjects(objects);
+                EXPECT_TRUE(std::any_of(objects.begin(), objects.end(), [](const TerrainObject* object) {
+                    return object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo);
+                }));
             }
             if (i == 0) {
                 mem::vector<Entity*> entities;
@@ -349,6 +364,14 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
             EXPECT_EQ(wetAt(sample::kLakeCentre), i == sample::kLakeRegion) << i;
             if (i == sample::kLakeRegion) {
                 EXPECT_FLOAT_EQ(surface.y, sample::kLakeHeight);
+                // Shore waves, rolling in, over a quarter of its shore.
+                ASSERT_EQ(water.GetNumWaveSets(), 1u);
+                const WaterWaveSet& waves = *water.GetWaveSet(0);
+                ASSERT_EQ(waves.GetNumSegments(), 2u);
+                EXPECT_TRUE(waves.GetSegment(0).HasRollers());
+                EXPECT_NEAR(waves.GetSegment(0).GetLength(), sample::kLakeWavesRadius * Pi * 0.25f, 0.5f);
+            } else {
+                EXPECT_EQ(water.GetNumWaveSets(), 0u);
             }
             EXPECT_EQ(wetAt(sample::kRiverCourse[1]), i == sample::kRiverRegion) << i;
             if (i == sample::kRiverRegion) {

@@ -324,9 +324,9 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
                 const Vec3 middle = slabAt - offset;
                 EXPECT_TRUE(ground->IsInvisible(int(middle.x), int(middle.z)));
                 EXPECT_FALSE(ground->IsInvisible(int(middle.x + sample::kTileHalfSize + 2), int(middle.z)));
-                mem::vector<TerrainObject*> objects;
-                ground->GetAllObjects(objects);
-                EXPECT_TRUE(std::any_of(objects.begin(), objects.end(), [](const TerrainObject* object) {
+                mem::vector<TerrainObject*> pieces;
+                ground->GetAllObjects(pieces);
+                EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(), [](const TerrainObject* object) {
                     return object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo);
                 }));
             }

@@ -55,13 +55,11 @@ void VideoPlayerImpl::Close() {
         return;
     }
     video_.reset();
-    // After the engine's shutdown the texture has gone with its last PreDeviceReset, and the
-    // engine (or its device) may be gone too.
-    RenderDevice* const device = Device();
-    if (texture_ != nullptr && device != nullptr) {
-        device->DestroyTexture(texture_);
+    // The engine's shutdown takes the texture (a last PreDeviceReset) while the device is there:
+    // a player that outlives the engine has none left here.
+    if (texture_ != nullptr) {
+        Device()->DestroyTexture(texture_);
     }
-    texture_ = nullptr;
     if (gEngine != nullptr) {
         gEngine->UnregisterResetObject(this);
     }
@@ -152,11 +150,9 @@ void VideoPlayerImpl::Pause(bool pause) {
 }
 
 void VideoPlayerImpl::PreDeviceReset() {
-    RenderDevice* const device = Device();
-    if (texture_ != nullptr && device != nullptr) {
-        device->DestroyTexture(texture_);
+    if (texture_ != nullptr) {
+        Device()->DestroyTexture(texture_);
     }
-    texture_ = nullptr;
 }
 
 void VideoPlayerImpl::PostDeviceReset() {

@@ -11,8 +11,10 @@
 #include "TestEngine.h"
 #include "TestRecords.h"
 #include "core/FatalError.h"
+#include "core/Singleton.h"
 #include "files/BaseResourceManager.h"
 #include "files/LoadTable.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
@@ -81,6 +83,37 @@ TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterIt)
     EXPECT_FALSE(witness.texturesAtPre);
     EXPECT_FALSE(witness.texturesAtPost);
     EXPECT_NE(engine.GetGraphicsEngine()->GetDefaultTexture(), nullptr);
+}
+
+// At shutdown a reset object gives its device resources back while the graphics engine is still
+// there (the debug renderer, with the engine's font, is gone by then), and is forgotten: an
+// engine started again does not tell it.
+TEST_F(EngineGraphicsTest, AtShutdownResetObjectsReleaseTheirResourcesOnceAndAreForgotten) {
+    struct Counter : ResetObject {
+        void PreDeviceReset() override {
+            ++released;
+            graphicsThere = gEngine->GetGraphicsEngine() != nullptr;
+            debugRendererThere = Singleton<DebugRenderManager>::HasInstantiated();
+        }
+        void PostDeviceReset() override { ++remade; }
+        int released = 0;
+        int remade = 0;
+        bool graphicsThere = false;
+        bool debugRendererThere = true;
+    } counter;
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(Singleton<DebugRenderManager>::HasInstantiated());
+    engine.RegisterResetObject(&counter);
+    engine.Shutdown();
+    EXPECT_EQ(counter.released, 1);
+    EXPECT_TRUE(counter.graphicsThere);
+    EXPECT_FALSE(counter.debugRendererThere);
+    ASSERT_TRUE(Start());
+    engine.PreDeviceReset();
+    engine.PostDeviceReset();
+    engine.Shutdown();
+    EXPECT_EQ(counter.released, 1);
+    EXPECT_EQ(counter.remade, 0);
 }
 
 TEST_F(EngineGraphicsTest, RecordsLoadTexturesShadersAndMeshesThroughTheRunningGraphicsEngine) {

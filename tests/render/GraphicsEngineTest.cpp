@@ -14,6 +14,7 @@
 #include "render/ShaderFileWriter.h"
 #include "scene/GraphicsAnim.h"
 #include "scene/GraphicsAnimWriter.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -417,6 +418,15 @@ TEST(GraphicsEngineBudgetTest, BelowTwentyFourMiBFreeTheWaitShrinksWithTheFreeMe
 }
 
 // -- Resets and output -------------------------------------------------------------------------
+
+// The scene renderers' shared resources are there from the start: the portal mask shader, and on
+// the one generation that looks depths up in a texture, that texture.
+TEST_F(GraphicsEngineTest, TheSceneRenderersResourcesAreMadeAtStartUp) {
+    Device().Script().generation = RenderGenerationId::R200;
+    ASSERT_TRUE(bed.Start());
+    EXPECT_NE(GraphicsSceneRenderer::GetPortalMaskShader(), nullptr);
+    EXPECT_EQ(Graphics().GetTextureResourceManager()->GetNumResources(), 1);
+}
 
 TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceSharedTexturesAndRendererTargets) {
     // The normal renderer's shared targets: the frame, the directional, eight point and the

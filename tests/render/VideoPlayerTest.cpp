@@ -115,8 +115,14 @@ TEST_F(VideoPlayerTest, ASkippableVideoClosesOnTheFirstPress) {
 
 TEST_F(VideoPlayerTest, ADeviceResetMidVideoKeepsItPlaying) {
     LogCapture log;
+    // A reset without a video first, so that the engine's own device objects are as they will be
+    // after the one with it: then the video memory shows what the player holds.
+    bed.GetEngine().PreDeviceReset();
+    bed.GetEngine().PostDeviceReset();
+    const size_t available = bed.Device().GetAvailableVideoMemory();
     ASSERT_TRUE(player.Open(path.c_str(), false, false));
     Frame();
+    EXPECT_LT(bed.Device().GetAvailableVideoMemory(), available);
     bed.GetEngine().PreDeviceReset();
     EXPECT_EQ(player.GetTexture(), nullptr);
     player.Update();  // decodes without a texture
@@ -125,6 +131,8 @@ TEST_F(VideoPlayerTest, ADeviceResetMidVideoKeepsItPlaying) {
     EXPECT_TRUE(player.GetIsPlaying());
     PlayOut(false);
     EXPECT_FALSE(player.GetIsPlaying());
+    // Closed at its end: no texture is left behind, the one before the reset included.
+    EXPECT_EQ(bed.Device().GetAvailableVideoMemory(), available);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

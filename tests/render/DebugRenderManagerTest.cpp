@@ -94,7 +94,15 @@ TEST_F(DebugRenderManagerTest, ShapesDrawOverTheSceneInTheCameraRegionsFrame) {
     viewed.SetFarPlane(20.0f);
     manager.RenderFrustum(&cameraRegion, viewed.GetFrustum(kWhole), kRed);
     Flush(&cameraRegion);
-    ExpectNear(bed.FindDrawn(kBlack), {64 - 20, 32 - 12, 64 + 20, 32 + 12});
+    const std::vector<int> outline = bed.FindDrawn(kBlack);
+    ExpectNear(outline, {64 - 20, 32 - 12, 64 + 20, 32 + 12});
+    // Only the outline: every face is a rectangle seen edge on or head on, nothing crosses it.
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    int inside = 0;
+    for (int y = outline[1] + 2; y < outline[3] - 2; ++y) {
+        for (int x = outline[0] + 2; x < outline[2] - 2; ++x) inside += pixels[size_t(y) * kWidth + x] != kBlack;
+    }
+    EXPECT_EQ(inside, 0);
 
     // A sphere of radius 2 spans 16 pixels around its centre.
     bed.Clear();

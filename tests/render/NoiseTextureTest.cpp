@@ -68,6 +68,11 @@ TEST(NoiseTextureTest, BaseTexturesFollowTheLatticeFormula) {
     EXPECT_NE(GraphicsNoiseGen::MakeBaseNoise(0), GraphicsNoiseGen::MakeBaseNoise(201));
 }
 
+TEST(NoiseTextureTest, WithoutAGraphicsEngineTheGeneratorMakesNothing) {
+    const GraphicsNoiseGen generator;
+    EXPECT_EQ(generator.GetBaseTexture(0), nullptr);
+}
+
 // A GL engine with the sample noise shader; the engine reads no records before it is started, so
 // the objects get the test's own record depot.
 class NoiseGeneratorTest : public ::testing::Test {
@@ -223,6 +228,27 @@ TEST_F(NoiseGeneratorTest, DrawsTheLayersInOneOrTwoPassesAndConvertsNormalMaps) 
     }
     EXPECT_GT(leaning, 100);
     for (NoiseTexture* texture : {one, all, normal}) generator.ReleaseNoiseTexture(texture);
+}
+
+// A frame draws only the textures marked for it; the generator gives back every device object it
+// and its textures made when it goes.
+TEST_F(NoiseGeneratorTest, OnlyMarkedTexturesAreDrawnAndNothingIsLeftBehind) {
+    const size_t available = bed.Device().GetAvailableVideoMemory();
+    GraphicsNoiseGen& generator = *Singleton<GraphicsNoiseGen>::Get();
+    NoiseTexture* const texture = generator.AcquireNoiseTexture("One.dbr");
+    ASSERT_NE(texture, nullptr);
+    EXPECT_LT(bed.Device().GetAvailableVideoMemory(), available);
+    const auto drawCalls = [&] {
+        Graphics().Update(true);
+        return bed.Device().GetNumDrawCalls();
+    };
+    const uint32_t marked = drawCalls();
+    const uint32_t unmarked = drawCalls();
+    EXPECT_EQ(marked, unmarked + 1);  // the one pass of the one-pass generation
+    EXPECT_EQ(drawCalls(), unmarked);
+
+    Singleton<GraphicsNoiseGen>::Destroy();
+    EXPECT_EQ(bed.Device().GetAvailableVideoMemory(), available);
 }
 
 TEST_F(NoiseGeneratorTest, ShutsDownInEitherOrderWhileTexturesAreStillHeld) {

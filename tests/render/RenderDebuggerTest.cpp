@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -216,6 +217,47 @@ TEST(RenderDebuggerSwitchesTest, EachKeyFlipsItsSwitch) {
     EXPECT_FALSE(state.debugCullPrimitives);
     EXPECT_TRUE(state.debugTextures);
     EXPECT_EQ(state.drawCallLimit, RenderDevice::kNoDrawCallLimit);
+}
+
+// On a 1024 x 768 canvas: the statistics panel, the panel of the last call drawn (taller for its
+// shader, object and info line), and the slider along the bottom with its thumb where the limit
+// puts it; the thumb is caught by its very corner.
+TEST(RenderDebuggerSwitchesTest, PanelsAndSliderTakeTheirPlaces) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    GraphicsCanvas& canvas = *bed.Graphics().GetCanvas();
+    RenderDebugger debugger;
+    debugger.SetVisible(true);
+    const auto frame = [&] {
+        bed.Device().ClearCalls();
+        ASSERT_TRUE(canvas.BeginFrame());
+        bed.Device().SetDebugName("Shaders/Test.ssh", "glow", "Crate");
+        for (int i = 0; i < 3; ++i) bed.Device().DrawRect(Rect(0, 0, 1, 1), 0, 0.0f);
+        debugger.Render(canvas);
+        canvas.EndFrame();
+    };
+    frame();
+    const std::vector<std::string> all = {
+        "DrawRect((5, 5, 1014, 65), 0x80000000, 0)",     "DrawRect((5, 75, 1014, 85), 0x80000000, 0)",
+        "DrawRect((5, 738, 1014, 25), 0x80000000, 0)",   "DrawRect((5, 749, 1014, 2), 0x80ffffff, 0)",
+        "DrawRect((1004, 738, 15, 25), 0xbfffffff, 0)",
+    };
+    std::vector<std::string> rects = bed.Device().GetCalls("DrawRect");
+    rects.erase(rects.begin(), rects.begin() + 3);  // the frame's own
+    EXPECT_EQ(rects, all);
+
+    // Caught at the corner and dragged a third of the way: one draw call of three.
+    InputDevice::MouseEvent mouse;
+    mouse.type = InputDevice::MouseEvent::LeftDown;
+    mouse.x = 1004.0f + 15.0f;
+    mouse.y = 738.0f + 25.0f;
+    EXPECT_TRUE(debugger.HandleMouseEvent(mouse));
+    mouse.type = InputDevice::MouseEvent::State;
+    mouse.x = 5.0f + 999.0f / 3.0f + 1.0f;
+    EXPECT_TRUE(debugger.HandleMouseEvent(mouse));
+    EXPECT_EQ(debugger.GetDrawCallLimit(), 1u);
+    frame();
+    EXPECT_EQ(bed.Device().GetCalls("DrawRect").back(), "DrawRect((338, 738, 15, 25), 0xbfffffff, 0)");
 }
 
 }  // namespace

@@ -177,25 +177,29 @@ TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesOfOneKindBatchUntilTheStateChanges
     EXPECT_EQ(DrawCalls(), start);
     drawer.Flush();
     EXPECT_EQ(DrawCalls(), start + 1);
+    // 500 lines fill a batch exactly: still one call.
+    for (int i = 0; i < 500; ++i) line(float(i % 60) + 0.5f);
+    drawer.Flush();
+    EXPECT_EQ(DrawCalls(), start + 2);
 
     // 400 more, then a primitive of 300 vertices: the 800 are drawn first.
     for (int i = 0; i < 400; ++i) line(0.5f);
     drawer.Begin(Type::Lines);
     for (int i = 0; i < 300; ++i) drawer.SetVertex(Vec2(float(i % 100), 1.5f));
     drawer.End();
-    EXPECT_EQ(DrawCalls(), start + 2);
+    EXPECT_EQ(DrawCalls(), start + 3);
     // Vertices beyond 1000 in one primitive are dropped; the batch of 300 is drawn first.
     drawer.Begin(Type::Lines);
     for (int i = 0; i < 1200; ++i) drawer.SetVertex(Vec2(float(i % 100), 2.5f));
     drawer.End();
     drawer.Flush();
-    EXPECT_EQ(DrawCalls(), start + 4);
+    EXPECT_EQ(DrawCalls(), start + 5);
 
     // A change of kind, texture or shader draws what came before.
     const RenderTexture* texture = bed.Graphics().GetDefaultTexture();
     line(3.5f);
     drawer.Begin(Type::Triangles);  // kind
-    EXPECT_EQ(DrawCalls(), start + 5);
+    EXPECT_EQ(DrawCalls(), start + 6);
     line(4.5f);
     drawer.SetTexture0(texture);  // texture
     line(5.5f);
@@ -204,10 +208,10 @@ TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesOfOneKindBatchUntilTheStateChanges
     drawer.SetShader(bed.Graphics().GetOverlayShader());  // shader
     line(7.5f);
     drawer.SetShader(bed.Graphics().GetOverlayShader());
-    EXPECT_EQ(DrawCalls(), start + 7);
+    EXPECT_EQ(DrawCalls(), start + 8);
     drawer.Flush();
     drawer.Flush();  // nothing left
-    EXPECT_EQ(DrawCalls(), start + 8);
+    EXPECT_EQ(DrawCalls(), start + 9);
 }
 
 TEST_F(GraphicsPrimitiveDrawerTest, WithoutAShaderTheBatchWaitsAndWhatCannotJoinItIsDropped) {

@@ -36,6 +36,7 @@
 // Threads: everything here runs on the main thread, except InternalLoadLevel (loading thread) and
 // what the locks guard.
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -213,8 +214,10 @@ public:
     // the next load; forgetSavedState drops a state kept from before.
     void UnloadLevel(bool keepState, bool forgetSavedState);
     void MarkAsUsedThisFrame() { framesNotUpdated_ = 0; }
-    // The level goes at the next UpdateUsage unless it is used meanwhile.
-    void PrepareUnload() { framesNotUpdated_ = kUnloadFrames - 1; }
+    // The level counts as unused for kUnloadFrames - 1 frames (unless it has been for longer: a
+    // count is never set back, or asking every few frames would keep a level forever), so it
+    // goes at its threshold unless it is used meanwhile.
+    void PrepareUnload() { framesNotUpdated_ = std::max(framesNotUpdated_, kUnloadFrames - 1); }
     uint32_t GetFramesNotUpdated() const { return framesNotUpdated_; }
     // A request is queued or being served (any thread).
     bool IsLevelLoading() const { return queued_.load(std::memory_order_acquire); }

@@ -178,6 +178,23 @@ TEST_F(Streaming, RegionsAheadLoadInTheBackgroundAndThoseLeftBehindComeBackAsThe
     EXPECT_FALSE(world_->GetRegion(0)->HasSavedState());
 }
 
+// Letting go of the regions no one sees never sets a region's unused count back: asked at every
+// point of a path, a region whose threshold lies further than the next point still goes.
+TEST_F(Streaming, LettingGoOfUnseenRegionsNeverPutsOffTheirUnload) {
+    Build(true);
+    Region* region = RegionAt(3);  // unloaded after 621 unused frames
+    ASSERT_NE(world_->GuaranteedGetRegionLevel(3), nullptr);
+    world_->UnloadExtraRegions();
+    EXPECT_EQ(region->GetFramesNotUpdated(), Region::kUnloadFrames - 1);
+    for (int frame = 0; frame < 11; ++frame) world_->UpdateRegionUsage();
+    world_->UnloadExtraRegions();
+    EXPECT_EQ(region->GetFramesNotUpdated(), Region::kUnloadFrames + 10);
+    for (int frame = 0; frame < 11; ++frame) world_->UpdateRegionUsage();
+    EXPECT_TRUE(region->IsLevelLoaded());
+    world_->UpdateRegionUsage();
+    EXPECT_EQ(region->GetLevel(), nullptr);
+}
+
 TEST_F(Streaming, ARegionWhoseLevelCannotBeReadIsTriedOnceUntilAskedForAgain) {
     Build(true, 2);
     LogCapture log;

@@ -14,6 +14,7 @@
 #include "core/WorldCoords.h"
 #include "effects/EffectEntity.h"
 #include "engine/Engine.h"
+#include "engine/Entity.h"
 #include "engine/ObjectManager.h"
 #include "files/Options.h"
 #include "render/GraphicsEngine.h"
@@ -414,6 +415,15 @@ int Water::FindCollisions(const OBBox& box, CollisionContact* contacts, int max,
     if (hit.distance >= 2.0f * bounds.halfSize.y) return 0;
     contacts[0] = CollisionContact{hit.point, Vec3(0.0f, 1.0f, 0.0f), hit.distance, PhysicsSurface::Water, nullptr};
     return 1;
+}
+
+int Water::FindCollisions(const Entity* entity, CollisionContact* contacts, int max, PhysicsSurface excluded) const {
+    OBBox box;
+    if (!entity || !entity->GetCollisionProxy(box)) return 0;
+    if (region_ && entity->GetRegion() && entity->GetRegion() != region_) {
+        box.coords.origin += region_->GetRelativePosition(WorldVec3(entity->GetRegion(), Vec3()));
+    }
+    return FindCollisions(box, contacts, max, excluded);
 }
 
 void Water::FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox&, PhysicsSurface excluded) const {

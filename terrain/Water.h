@@ -39,6 +39,7 @@
 
 namespace GAME {
 
+class Entity;
 class GraphicsShader2;
 class GraphicsTexture;
 class RenderIndexBuffer;
@@ -89,6 +90,9 @@ public:
     bool GetWaterPointInfo(const Vec3& p, Vec3& surfacePoint, Vec3& velocity) const override;
     int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface excluded) const override;
     void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& area, PhysicsSurface excluded) const override;
+    // The box form for the entity's collision box (none: no contact), seen from this water's region
+    // when the entity stands in another.
+    int FindCollisions(const Entity* entity, CollisionContact* contacts, int max, PhysicsSurface excluded) const;
     void CreateRipple(const Vec3& position, float radius, float strength, SplashType kind) override;
 
     // Editing. The add operations answer null before the water was sized (Initialize with a

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "render/RenderDevice.h"
+#include "terrain/Water.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/LevelGround.h"
@@ -48,6 +49,8 @@ void WaterElement::DestroyVertexBuffer() {
 }
 
 WaterObject::~WaterObject() { WaterTypeManager::Get().ReleaseWaterType(waterType_); }
+
+Region* WaterObject::GetRegion() const { return water_ ? water_->GetRegion() : nullptr; }
 
 void WaterObject::UpdateWaterType() {
     if (waterType_) waterType_->Update();

@@ -20,6 +20,7 @@
 namespace GAME {
 
 class LevelGround;
+class Region;
 class RenderDevice;
 class RenderTexture;
 class RenderVertexBuffer;
@@ -133,6 +134,8 @@ public:
     const WaterType* GetWaterType() const { return waterType_; }
     unsigned GetIndex() const { return index_; }
     Water* GetWater() const { return water_; }
+    // The region of the water the object belongs to; null without a water or a region.
+    Region* GetRegion() const;
     // The plane (normal (0, 1, 0), d = -height) and box of the water on it; the region and
     // surface are set while reflections are gathered and drawn.
     const GraphicsReflectionPlane& GetReflectionPlane() const { return reflectionPlane_; }

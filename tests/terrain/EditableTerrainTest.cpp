@@ -7,6 +7,8 @@
 #include <climits>
 #include <tuple>
 
+#include "TestTerrain.h"
+
 #include "core/IntersectionTests.h"
 #include "core/Intersection.h"
 #include "core/SimplePolygon.h"
@@ -325,20 +327,6 @@ TEST_F(TerrainBruteForceTest, BoxContactsAgreeWithEveryTriangle) {
     EXPECT_GT(touching, 50);
 }
 
-// An entity whose collision box is given.
-class Boxed final : public Entity {
-public:
-    explicit Boxed(const OBBox* box) : box_(box) {
-        if (box) SetRegionBoundingBox(ABBox(*box), false);
-    }
-    bool GetCollisionProxy(OBBox& box) const override {
-        if (box_) box = *box_;
-        return box_ != nullptr;
-    }
-
-private:
-    const OBBox* box_;
-};
 
 TEST_F(TerrainBruteForceTest, AnEntityCollidesThroughItsBox) {
     int touching = 0;

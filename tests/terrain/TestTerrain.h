@@ -8,6 +8,8 @@
 
 #include "core/ABBox.h"
 #include "core/Mem.h"
+#include "core/OBBox.h"
+#include "engine/Entity.h"
 #include "terrain/GrassGeometryPool.h"
 #include "terrain/HeightField.h"
 #include "terrain/TerrainBase.h"
@@ -78,6 +80,21 @@ private:
     mutable int outOfGridReads_ = 0;
     int mapGeometryCreated_ = 0;
     int mapGeometryDestroyed_ = 0;
+};
+
+// An entity whose collision box is given (none for null).
+class Boxed final : public Entity {
+public:
+    explicit Boxed(const OBBox* box) : box_(box) {
+        if (box) SetRegionBoundingBox(ABBox(*box), false);
+    }
+    bool GetCollisionProxy(OBBox& box) const override {
+        if (box_) box = *box_;
+        return box_ != nullptr;
+    }
+
+private:
+    const OBBox* box_;
 };
 
 // A terrain object with given bounds that counts the calls it gets and answers a collision query

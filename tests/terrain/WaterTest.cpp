@@ -13,6 +13,7 @@
 #include "core/OBBox.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
+#include "core/WorldCoords.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
@@ -255,6 +256,9 @@ TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
     EXPECT_EQ(contacts[0].surface, PhysicsSurface::Water);
     const OBBox deep(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -3, 24)));  // bottom 5 under
     EXPECT_EQ(water->FindCollisions(deep, contacts, 2, PhysicsSurface::None), 0);
+    const OBBox threeUnder(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -1, 24)));  // under, but less than its height
+    ASSERT_EQ(water->FindCollisions(threeUnder, contacts, 2, PhysicsSurface::None), 1);
+    EXPECT_FLOAT_EQ(contacts[0].depth, 3.0f);
     EXPECT_EQ(water->FindCollisions(oneUnder, contacts, 2, PhysicsSurface::Water), 0);
 
     Vec3 surface, velocity;
@@ -393,6 +397,37 @@ TEST_F(WaterTest, ALevelsDeviceResetGivesBackAndRemakesItsWatersBuffers) {
         if (elements[i]->GetElementType() == WaterElement::ElementType::WaveElement) continue;  // rewritten each frame
         EXPECT_EQ(after[i], before[i]) << i;
     }
+}
+
+// An entity meets the surface through its collision box, from its own region or a neighbour's;
+// the water's objects know the region.
+TEST_F(WaterTest, AnEntityMeetsTheSurfaceFromWhicheverRegionItStandsIn) {
+    World world;
+    Region* lake = world.GetRegion(world.AddRegion("lake", IntVec3(100, 0, 0), ABBox(), RegionId()));
+    Region* east = world.GetRegion(world.AddRegion("east", IntVec3(164, 0, 0), ABBox(), RegionId()));
+    Water water(lake);
+    water.Initialize(64, 64, &ground, &device);
+    Fill(water);
+    EXPECT_EQ(water.GetLayer(0)->GetRegion(), lake);
+    EXPECT_EQ(water.GetPath(0)->GetRegion(), lake);
+    WaterSpace tree(Vec2(8, 8), Vec2(8, 8));
+    EXPECT_EQ(WaterWaveSet(0, tree, nullptr, nullptr).GetRegion(), nullptr);  // an object of no water
+
+    CollisionContact contacts[2];
+    const OBBox inLake(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -1, 24)));  // bottom 3 under
+    const Boxed here(&inLake);
+    ASSERT_EQ(water.FindCollisions(&here, contacts, 2, PhysicsSurface::None), 1);
+    EXPECT_FLOAT_EQ(contacts[0].depth, 3.0f);
+    EXPECT_EQ(water.FindCollisions(&here, contacts, 2, PhysicsSurface::Water), 0);
+    // The same place in the coordinates of the region east of the lake.
+    const OBBox fromEast(Vec3(1, 2, 1), Coords::Translation(Vec3(24 - 64, -1, 24)));
+    Boxed there(&fromEast);
+    there.SetCoords(WorldCoords(east, Coords()));
+    ASSERT_EQ(water.FindCollisions(&there, contacts, 2, PhysicsSurface::None), 1);
+    EXPECT_FLOAT_EQ(contacts[0].position.x, 24.0f);
+    const Boxed none(nullptr);
+    EXPECT_EQ(water.FindCollisions(&none, contacts, 2, PhysicsSurface::None), 0);
+    EXPECT_EQ(water.FindCollisions(static_cast<const Entity*>(nullptr), contacts, 2, PhysicsSurface::None), 0);
 }
 
 TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <cstring>
 
 #include "RecordingEngineTest.h"
@@ -23,6 +25,8 @@ namespace {
 constexpr const char* kMeadow = "Records/Terrain/Meadow.dbr";
 constexpr const char* kShort = "Records/Terrain/Short.dbr";
 constexpr const char* kBare = "Records/Terrain/Bare.dbr";
+// Two variations in every five places of the grid.
+constexpr const char* kSparse = "Records/Terrain/Sparse.dbr";
 
 // One blade vertex: position, normal, u, v.
 struct BladeVertex {
@@ -40,6 +44,7 @@ protected:
         directory.WriteFile(kMeadow, blades + "BladeHeight,2.0,\nBladeWidth,0.5,\nMinimumBladeOpacity,50,\n");
         directory.WriteFile(kShort, blades + "BladeHeight,1.5,\nBladeVariations,0,\n");
         directory.WriteFile(kBare, "Class,TerrainType,\n");
+        directory.WriteFile(kSparse, blades + "BladeSpacing,3,\nBladeVariations,2,\n");
         StartEngine();
     }
     void TearDown() override {
@@ -142,6 +147,23 @@ TEST_F(GrassTest, BladesGrowWhereTheDensityAllowsTheSameOnEveryRebuild) {
     EXPECT_EQ(Block(0, 0).GetGrassRecord(1)->geometry.vertices, nullptr);
 }
 
+// The spacing leaves a place of the grid bare unless its hash, modulo spacing plus variations,
+// names a variation.
+TEST_F(GrassTest, TheSpacingThinsTheGridByThePositionHash) {
+    Make([](unsigned, unsigned) { return uint8_t(255); }, Type(kSparse));
+    Block(0, 0).Prepare();
+    uint32_t expected = 0, places = 0;
+    for (float z = 0.0f; z <= 9.0f; z += TerrainBlock::kGrassSpacing) {
+        for (float x = 0.0f; x <= 9.0f; x += TerrainBlock::kGrassSpacing) {
+            ++places;
+            expected += GrassHash(uint32_t(int32_t(12343.0f * x + 7873.0f * z))) % 5 < 2;
+        }
+    }
+    EXPECT_EQ(Block(0, 0).GetGrassRecord(0)->count, expected);
+    EXPECT_GT(expected, places / 5);
+    EXPECT_LT(expected, places * 3 / 5);
+}
+
 TEST_F(GrassTest, OpacityBeforeTheFirstCellExtrapolatesAndIsClamped) {
     Make([](unsigned x, unsigned) { return x == 0 ? uint8_t(200) : uint8_t(0); }, nullptr);
     EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 0.5f, 3), 100);
@@ -221,6 +243,18 @@ TEST_F(GrassTest, PushesAndWindsMoveTheSpringGrid) {
     }
     EXPECT_GT(moved, 0);
 
+    // Left alone, a pushed node swings back through its rest and dies down.
+    float least = 0.0f, early = 0.0f, late = 0.0f;  // the furthest from rest in the first and last 15
+    for (int frame = 0; frame < 60; ++frame) {
+        block.Update(*terrain, 50);
+        block.GetNodeMotion(3, 2, d, v);
+        least = std::min(least, d[0]);
+        if (frame < 15) early = std::max(early, std::fabs(d[0]));
+        if (frame >= 45) late = std::max(late, std::fabs(d[0]));
+    }
+    EXPECT_LT(least, -0.001f);
+    EXPECT_LT(late, early / 2.0f);
+
     // A wind along +x from node (8, 8) pushes only the nodes ahead of it, harder at the rim.
     block.Unload();
     block.Prepare();
@@ -235,6 +269,20 @@ TEST_F(GrassTest, PushesAndWindsMoveTheSpringGrid) {
     EXPECT_EQ(v[1], 0.0f);
     block.GetNodeMotion(14, 8, d, v);  // beyond the radius
     EXPECT_EQ(v[0], 0.0f);
+
+    // A wind along the diagonal pushes along it the nodes ahead, and neither those across it nor
+    // those behind.
+    block.Unload();
+    block.Prepare();
+    terrain->CreateGrassWind(PhysicsGrassWind{1.0f, 3.0f, 8 * 0.58f, 8 * 0.58f, 1.0f, 1.0f});
+    block.GetNodeMotion(10, 10, d, v);
+    EXPECT_GT(v[0], 0.0f);
+    EXPECT_FLOAT_EQ(v[1], v[0]);
+    for (const auto& [c, r] : {std::pair{10, 6}, {6, 10}, {6, 6}}) {
+        block.GetNodeMotion(unsigned(c), unsigned(r), d, v);
+        EXPECT_EQ(v[0], 0.0f) << c << ", " << r;
+        EXPECT_EQ(v[1], 0.0f) << c << ", " << r;
+    }
 }
 
 TEST_F(GrassTest, GrassBuffersArePooledUpToSixteenPairs) {

@@ -157,5 +157,25 @@ TEST_F(TerrainLayersTest, TheStackReordersAndTheBaseStaysOpaque) {
     EXPECT_EQ(SurfaceAt(8.5f, 8.5f), PhysicsSurface::Stone);
 }
 
+// Four layers: an opaque top layer covers every layer under it, however clear each of them is,
+// and a layer is opaque from 250 all around and clear below 6 all around.
+TEST_F(TerrainLayersTest, CoverReachesDownTheWholeStackAndTheThresholdsHold) {
+    for (const char* record : {kGrass, kStone, kGrass, kStone}) ASSERT_TRUE(terrain.AddLayer(record));
+    Paint(3, 10, 10, 3, 3, 255);
+    EXPECT_EQ(Row(3, 11, 9, 13), "BBOBB");
+    EXPECT_EQ(Row(2, 11, 9, 13), "TTCTT");
+    EXPECT_EQ(Row(1, 11, 9, 13), "TTCTT");
+    EXPECT_EQ(Row(0, 11, 9, 13), "OOCOO");
+
+    // At the thresholds, on layer 1 away from the patch.
+    Paint(1, 20, 20, 3, 3, 250);
+    Paint(1, 25, 20, 3, 3, 249);
+    EXPECT_EQ(Row(1, 21, 20, 27), "BOBBBBBB");
+    EXPECT_EQ(Row(0, 21, 20, 27), "OCOOOOOO");
+    Paint(1, 20, 20, 3, 3, 5);
+    Paint(1, 25, 20, 3, 3, 6);
+    EXPECT_EQ(Row(1, 21, 20, 27), "TTTTBBBB");
+}
+
 }  // namespace
 }  // namespace GAME::test

@@ -132,8 +132,22 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
     EXPECT_FLOAT_EQ(terrain->GetHeight(9, 12), sunk);
     EXPECT_FLOAT_EQ(terrain->GetOffset()[12 * 33 + 9].blend, 1.0f);
     EXPECT_FLOAT_EQ(terrain->GetHeight(20, 12), kGround);
-    EXPECT_GT(terrain->GetOffset()[12 * 33 + 19].blend, 0.0f);
     EXPECT_FLOAT_EQ(DropHeight(*terrain, 25.5f, 25.5f), kGround);
+    // The pull of the nearest contour point d away is c^4, c = (cos(d^2 / 25 x pi) + 1) / 2; the
+    // height moves that far from its own to the rim's.
+    const auto pull = [](float d) { return std::pow((std::cos(d * d / 25.0f * Pi) + 1.0f) * 0.5f, 4.0f); };
+    const auto offset = [&](unsigned x, unsigned z) { return terrain->GetOffset()[z * 33 + x]; };
+    EXPECT_NEAR(offset(16, 12).blend, pull(1.0f), 1e-5f);
+    EXPECT_NEAR(offset(19, 12).blend, pull(4.0f), 1e-6f);
+    EXPECT_FLOAT_EQ(offset(19, 12).targetHeight, sunk);
+    EXPECT_NEAR(terrain->GetHeight(19, 12), kGround + (sunk - kGround) * pull(4.0f), 1e-5f);
+    // An edit keeps the pull: on a contour point the height stays the rim's, beside it it mixes.
+    terrain->SetBaseHeight(9, 12, 7.0f);
+    terrain->SetBaseHeight(16, 12, 7.0f);
+    EXPECT_FLOAT_EQ(terrain->GetHeight(9, 12), sunk);
+    EXPECT_NEAR(terrain->GetHeight(16, 12), 7.0f + (sunk - 7.0f) * offset(16, 12).blend, 1e-5f);
+    terrain->SetBaseHeight(9, 12, kGround);
+    terrain->SetBaseHeight(16, 12, kGround);
 
     // Rebuilding the same ground again gives the same plugs.
     const mem::vector<TerrainPlug::Triangle> built = PlugTriangles(*terrain);
@@ -142,6 +156,14 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
     const mem::vector<TerrainPlug::Triangle> again = PlugTriangles(*terrain);
     ASSERT_EQ(again.size(), built.size());
     EXPECT_EQ(std::memcmp(again.data(), built.data(), built.size() * sizeof(TerrainPlug::Triangle)), 0);
+    // An edit three units off the rim takes down the plugs whose box it meets, and they are built
+    // again over their whole area, not only where the edit was: the seam stays closed.
+    terrain->AddDirtyRect(DirtyRect(18, 12, 1, 1));
+    Rebuild();
+    EXPECT_EQ(PlugTriangles(*terrain).size(), built.size());
+    for (float x = 6.25f; x < 18.0f; x += 0.5f) {
+        for (float z = 6.25f; z < 18.0f; z += 0.5f) ASSERT_FALSE(std::isnan(DropHeight(*terrain, x, z))) << x << ", " << z;
+    }
 
     // A second slab across the first, turned: their outlines cross, and still nothing falls
     // through anywhere near them - not even on the cells' diagonals, over ground the blending
@@ -157,6 +179,34 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
     }
     TheLevel()->RemoveEntity(across);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(across, __FILE__, __LINE__);
+}
+
+// A tilted slab's rim points stand at different heights: each sample near them is pulled to their
+// mean weighted by c^8 (c the point's fall-off at its distance), as far as the largest c^4.
+TEST_F(TileTest, ATiltedRimPullsTheGroundToTheWeightedMeanOfItsPoints) {
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(16, kGround, 16)) * Coords::RotationX(0.3f)));
+    Rebuild();
+    const SimplePolygon rim = tile->GetTerrainTile()->GetContour(0);
+    int checked = 0;
+    for (unsigned z = 10; z <= 22; ++z) {
+        for (unsigned x = 10; x <= 22; x += 3) {
+            double sum = 0.0, weighted = 0.0, pull = 0.0;
+            for (size_t k = 0; k < rim.Size(); ++k) {
+                const double dx = rim[k].x - double(x), dz = rim[k].z - double(z);
+                const double f = std::max(1.0 - (dx * dx + dz * dz) / 25.0, 0.0);
+                const double c = (std::cos((1.0 - f) * Pi) + 1.0) * 0.5;
+                sum += std::pow(c, 8.0);
+                weighted += std::pow(c, 8.0) * rim[k].height;
+                pull = std::max(pull, std::pow(c, 4.0));
+            }
+            const Terrain::Offset& offset = terrain->GetOffset()[z * 33 + x];
+            if (sum == 0.0) continue;
+            EXPECT_NEAR(offset.targetHeight, weighted / sum, 1e-3) << x << ", " << z;
+            EXPECT_NEAR(offset.blend, pull, 1e-4) << x << ", " << z;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 30);
 }
 
 TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {

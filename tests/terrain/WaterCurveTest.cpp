@@ -7,12 +7,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/CubicBezier2D.h"
 #include "core/Random.h"
 #include "core/Ray.h"
 #include "core/WorldCoords.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "terrain/Water.h"
@@ -175,9 +179,12 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         EXPECT_NEAR(after.normalZ, before.normalZ, 1e-5f);
         EXPECT_EQ(after.width, before.width);
 
+        // Its last point taken away, the path ends with the first stretch again, which fades out.
         path.RemoveEndControlPoint();
         EXPECT_EQ(path.GetNumSegments(), 1u);
         EXPECT_EQ(tree.GetNumObjects(), 1u);
+        EXPECT_EQ(alpha(0, n0), 0u);
+        EXPECT_EQ(alpha(0, n0 - 1), 127u);
     }
     EXPECT_EQ(tree.GetNumObjects(), 0u);
     EXPECT_EQ(device.GetNumLiveResources(), 0u);
@@ -271,15 +278,34 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         }
     }
 
-    // The same height rebuilds nothing; a roller pushed out by a negative speed keeps a sane fade.
-    const RenderVertexBuffer* buffer = shortOne.GetVertexBuffer();
+    // The same height rebuilds nothing (the moving vertices stay, no buffer is made); another
+    // rebuilds every segment there. A roller pushed out by a negative speed keeps a sane fade.
+    const size_t made = device.CountCalls("CreateVertexBuffer");
+    const mem::vector<WaterWaveSegment::Vertex> moving = shortOne.GetVertices();
+    ASSERT_NE(moving[0].position, Vec3());
     waves.UpdateHeight(2.0f);
-    EXPECT_EQ(shortOne.GetVertexBuffer(), buffer);
+    EXPECT_EQ(device.CountCalls("CreateVertexBuffer"), made);
+    ASSERT_EQ(shortOne.GetVertices().size(), moving.size());
+    EXPECT_EQ(std::memcmp(shortOne.GetVertices().data(), moving.data(), moving.size() * sizeof(moving[0])), 0);
+    waves.UpdateHeight(2.5f);
+    EXPECT_EQ(device.CountCalls("CreateVertexBuffer"), made + 2);
+    EXPECT_NEAR(shortOne.GetBoundingBox().centre.y, 2.6f, 1e-6f);
     waves.GetWaveParams().rollerSpeed = -400.0f;
     waves.UpdateWaves(1000);
     EXPECT_EQ(shortOne.GetVertices().back().colour >> 24, 0u);
     waves.RemoveEndControlPoint();
     EXPECT_EQ(waves.GetNumSegments(), 1u);
+
+    // A stored spacing is held within [1, 10] (NaN too).
+    for (const auto& [stored, held] : {std::pair{25.0f, 10.0f}, {0.25f, 1.0f}, {NAN, 1.0f}, {4.0f, 4.0f}}) {
+        waves.GetWaveParams().waveSpacing = stored;
+        BinaryWriter writer(512);
+        waves.Save(writer);
+        WaterWaveSet loaded(2, tree, &device, nullptr);
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        ASSERT_TRUE(loaded.Load(reader, 2));
+        EXPECT_EQ(loaded.GetWaveParams().waveSpacing, held) << stored;
+    }
 }
 
 }  // namespace

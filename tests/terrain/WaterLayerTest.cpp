@@ -13,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "support/RecordingDevice.h"
 #include "terrain/WaterLayer.h"
+#include "terrain/WaterObject.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/LevelGround.h"
 
@@ -174,6 +175,31 @@ TEST_F(WaterLayerTest, HasWaterAndSurfaceRaysAgreeWithTheBruteForce) {
         }
     }
     EXPECT_TRUE(layer.IsPointInLayer(Vec3(8.95f, 0.0f, 16.0f)) == ExpectedWater(Vec3(8.95f, 0.0f, 16.0f)));
+}
+
+// The depth over the ground packs whole units in the high byte and the fraction, in 255ths, in the
+// low one; no ground is ground at 0, and depths are held within [0, 255].
+TEST_F(WaterLayerTest, DepthsPackWholeUnitsAndTheirFraction) {
+    ground.flat = true;
+    ground.level = -2.25f;
+    EXPECT_EQ(PackWaterDepth(Vec3(3, 0, 3), &ground), (2u << 8) | 63u);
+    EXPECT_EQ(PackWaterDepth(Vec3(3, 1.5f, 3), &ground), (3u << 8) | 191u);
+    EXPECT_EQ(PackWaterDepth(Vec3(3, 0.75f, 3), nullptr), 191u);
+    EXPECT_EQ(PackWaterDepth(Vec3(3, -3, 3), &ground), 0u);
+    EXPECT_EQ(PackWaterDepth(Vec3(3, 400, 3), &ground), 255u << 8);
+    EXPECT_EQ(PackWaterDepth(Vec3(3, NAN, 3), &ground), 0u);
+}
+
+// A surface above 0 is met at its own height, from above and from below.
+TEST_F(WaterLayerTest, RaysMeetARaisedSurfaceAtItsHeight) {
+    ground.flat = true;
+    ASSERT_TRUE(layer.Initialize("Lake", 2.5f, Vec2(64.0f, 64.0f)));
+    layer.UpdateArea(Vec3(30, 2.5f, 30), 10.0f, true);
+    ASSERT_TRUE(layer.IsPointInLayer(Vec3(30, 0, 30)));
+    EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, 10, 30), Vec3(0, -1, 0)), 50.0f), 7.5f);
+    EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, -4, 30), Vec3(0, 1, 0)), 50.0f), 6.5f);
+    EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(26, 6.5f, 30), Vec3(1, -1, 0).Unit()), 50.0f), 4.0f * std::sqrt(2.0f));
+    EXPECT_EQ(layer.RayIntersection(Ray(Vec3(30, 10, 30), Vec3(0, -1, 0)), 7.0f), Infinity);
 }
 
 TEST_F(WaterLayerTest, MirrorsCleanupAndTheTree) {

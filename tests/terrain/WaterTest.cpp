@@ -2,6 +2,8 @@
 // blocks, water types loaded once per block, slot tables, and the surface as rays, collisions,
 // point queries and splashes see it, alone and through a world over a terrain with a lake.
 
+#include "RecordingEngineTest.h"
+#include "SampleWater.h"
 #include "TestTerrain.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +20,10 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "physics/CollisionContact.h"
+#include "files/FileSystem.h"
+#include "render/GraphicsEngine.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "core/Frustum.h"
@@ -215,6 +220,53 @@ TEST_F(WaterTest, CutCorruptAndOverfullBlocksFailCleanly) {
     BinaryReader again(bytes.data(), uint32_t(bytes.size()));
     EXPECT_FALSE(headless.Load(again));
     EXPECT_EQ(headless.AddWaterLayer("Lake", 0.0f), nullptr);
+}
+
+// A block of n layers of a type the level has not registered: the slot tables take 128 layers and
+// no more, and the type lives exactly as long as layers use it.
+TEST_F(WaterTest, BlocksHoldAsManyLayersAsTheSlotsAndNewTypesLiveWithTheirLayers) {
+    WaterType sea("Sea");
+    sea.EditSettings().MaxDepth = 4.0f;
+    BinaryWriter typeRecord(256);
+    sea.Save(typeRecord);
+    auto one = Fresh();
+    WaterTypeManager::Get().CreateWaterType("Sea");
+    WaterLayer* layer = one->AddWaterLayer("Sea", 0.0f);
+    layer->UpdateArea(Vec3(24, 0, 24), 4.0f, true);
+    const mem::vector<unsigned char> single = Saved(*one);
+    one.reset();
+    const WaterType* created = WaterTypeManager::Get().GetWaterType("Sea");
+    WaterTypeManager::Get().ReleaseWaterType(created);  // the reference just taken
+    WaterTypeManager::Get().ReleaseWaterType(created);  // and the creator's
+    ASSERT_FALSE(WaterTypeManager::Get().IsWaterType("Sea"));
+    const size_t layerStart = 24 + typeRecord.GetPosition();
+    const auto block = [&](uint32_t layers) {
+        BinaryWriter w(1024);
+        for (uint32_t v : {Water::kMagic, Water::kVersion, 1u, layers, 0u, 0u}) w.Write(v);
+        w.Write(typeRecord.GetBuffer(), typeRecord.GetPosition());
+        for (uint32_t i = 0; i < layers; ++i) w.Write(single.data() + layerStart, uint32_t(single.size() - layerStart));
+        return mem::vector<unsigned char>(w.GetBuffer(), w.GetBuffer() + w.GetPosition());
+    };
+
+    LogCapture log;
+    const mem::vector<unsigned char> full = block(Water::kMaxLayers);
+    auto water = Fresh();
+    BinaryReader reader(full.data(), uint32_t(full.size()));
+    ASSERT_TRUE(water->Load(reader));
+    EXPECT_EQ(water->GetNumLayers(), Water::kMaxLayers);
+    EXPECT_EQ(WaterTypeManager::Get().GetReferenceCount("Sea"), int(Water::kMaxLayers));
+    const WaterType* loaded = water->GetLayer(0)->GetWaterType();
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetSettings().MaxDepth, 4.0f);
+    water.reset();
+    EXPECT_FALSE(WaterTypeManager::Get().IsWaterType("Sea"));
+
+    const mem::vector<unsigned char> overfull = block(Water::kMaxLayers + 1);
+    water = Fresh();
+    BinaryReader more(overfull.data(), uint32_t(overfull.size()));
+    EXPECT_FALSE(water->Load(more));
+    EXPECT_EQ(water->GetNumLayers(), 0u);
+    EXPECT_FALSE(WaterTypeManager::Get().IsWaterType("Sea"));
 }
 
 TEST_F(WaterTest, SlotTablesCountToTheHighestSlot) {
@@ -476,6 +528,61 @@ TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
     }
     water.reset();
     WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Sea"));
+}
+
+// The water drawn on the recording device with the sample water shaders.
+class WaterDrawTest : public RecordingEngineTest {
+protected:
+    void SetUp() override {
+        FileSystem writable;
+        writable.AddDirectory(directory.GetPath(), true);
+        ASSERT_TRUE(sample::WriteWater(writable));
+        StartEngine();
+        WaterTypeManager::Get().CreateWaterType("Lake");
+    }
+    void TearDown() override {
+        water.reset();
+        WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Lake"));
+        WaterTypeManager::Destroy();
+        RecordingEngineTest::TearDown();
+    }
+    RecordingDevice& Device() const {
+        return *static_cast<RecordingDevice*>(engine.GetGraphicsEngine()->GetRenderDevice());
+    }
+
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    std::unique_ptr<Water> water;
+};
+
+// Two lakes of one type, each with its own reflection: each is drawn with its own, though their
+// type's parameters need setting only once.
+TEST_F(WaterDrawTest, EachSurfaceIsDrawnWithItsOwnReflection) {
+    water = std::make_unique<Water>(&region);
+    water->Initialize(64, 64, nullptr, &Device());
+    WaterLayer* west = water->AddWaterLayer("Lake", 0.5f);
+    WaterLayer* east = water->AddWaterLayer("Lake", 1.0f);
+    west->UpdateArea(Vec3(12, 0.5f, 30), 4.0f, true);
+    east->UpdateArea(Vec3(50, 1, 30), 4.0f, true);
+    ASSERT_GT(west->GetNumBlocks(), 0u);
+    ASSERT_GT(east->GetNumBlocks(), 0u);
+    engine.GetGraphicsEngine()->EnableReflections(true);
+    PlainSceneRenderer renderer;
+    water->AddToScene(renderer, Frustum::FromBox(ABBox(Vec3(32, 0, 32), Vec3(100, 100, 100))));
+    RenderSurface* reflections[2] = {Device().CreateRenderSurface(64, 64, RenderTextureFormat::RGBA, RenderTextureFormat::None),
+                                     Device().CreateRenderSurface(64, 64, RenderTextureFormat::RGBA, RenderTextureFormat::None)};
+    mem::vector<WaterElement*> elements;
+    water->GetSpace()->GetAll(elements);
+    for (WaterElement* element : elements) {
+        element->GetReflectionPlane()->surface = element->GetReflectionPlane() == &west->GetReflectionPlane() ? reflections[0] : reflections[1];
+    }
+    Device().ClearCalls();
+    renderer.RenderStyle(*engine.GetGraphicsEngine()->GetCanvas(), SceneStyleNames::Get().emissive);
+    const std::vector<std::string> textures = Device().GetCalls("SetTexture");
+    for (RenderSurface* surface : reflections) {
+        const std::string set = "SetTexture(0, " + Device().GetResourceName(surface->GetTexture()) + ")";
+        EXPECT_NE(std::find(textures.begin(), textures.end(), set), textures.end()) << set;
+        Device().DestroyRenderSurface(surface);
+    }
 }
 
 }  // namespace

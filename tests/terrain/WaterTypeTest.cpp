@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/GameClock.h"
 #include "core/Singleton.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
@@ -11,6 +12,7 @@
 #include "terrain/RecordingEngineTest.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
+#include "world/WorldFrustum.h"
 
 namespace GAME {
 namespace {
@@ -143,6 +145,27 @@ TEST_F(WaterTypeEngineTest, TheNoiseRecordIsSharedAndTheManagerGoesAtShutdown) {
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "removing water type 'Lake' with '1' references remaining"));
     EXPECT_EQ(WaterTypeManager::Get().GetReferenceCount("Lake"), 0);
     WaterTypeManager::Destroy();
+}
+
+// The texture drifts with game time along x, in repeats of the x texture scale, worked out once a
+// frame.
+TEST_F(WaterTypeEngineTest, TheDriftFollowsGameTimeOncePerFrame) {
+    WaterType* lake = WaterTypeManager::Get().AddWaterType(MakeLake());  // speed -3, scale 8 x 4
+    ASSERT_NE(lake, nullptr);
+    engine.Update(WorldFrustum(), false);
+    GameClock::Get().Reset();
+    GameClock::Get().AdvanceBy(1000.0);
+    lake->Update();
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -3.0f / 8.0f);
+    GameClock::Get().AdvanceBy(3000.0);
+    lake->Update();
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -3.0f / 8.0f) << "once a frame";
+    engine.Update(WorldFrustum(), false);
+    GameClock::Get().Reset();
+    GameClock::Get().AdvanceBy(4000.0);
+    lake->Update();
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.5f);  // -12 / 8: whole repeats dropped
+    WaterTypeManager::Get().ReleaseWaterType(lake);
 }
 
 }  // namespace

@@ -144,6 +144,12 @@ void GraphicsMesh::LoadMaterials() {
         material.shader = graphics_->LoadShader2(material.shaderName);
         material.secondShader =
             graphics_->LoadShader2(GetSecondShaderName(material.shaderName, GetResourceLoader()->GetFileSystem()));
+        // A texture only a shader of the material samples: the others are dropped unread.
+        std::erase_if(material.parameters, [&](const MaterialParameter& parameter) {
+            if (parameter.type != kParamTexture) return false;
+            return !(material.shader != nullptr && material.shader->HasParameter(parameter.name)) &&
+                   !(material.secondShader != nullptr && material.secondShader->HasParameter(parameter.name));
+        });
         for (MaterialParameter& parameter : material.parameters) {
             if (parameter.type == kParamTexture) parameter.texture = graphics_->LoadTexture(parameter.text);
         }
@@ -153,20 +159,24 @@ void GraphicsMesh::LoadMaterials() {
 bool GraphicsMesh::CreateDeviceObjects() {
     RenderDevice& device = *graphics_->GetRenderDevice();
     bool complete = true;
-    if (vertexCount_ > 0) {
+    // The declaration follows the vertex format even when the mesh has no vertices.
+    if (!attributes_.empty()) {
         mem::vector<RenderVertexElement> elements;
         for (const uint32_t id : attributes_) {
             elements.push_back(
                 {0, static_cast<RenderVertexUsage>(id), GetElementType(MeshFileReader::GetAttributeSize(id))});
         }
         declaration_ = device.CreateVertexDeclaration(elements.data(), static_cast<uint32_t>(elements.size()));
+        complete = declaration_ != nullptr;
+    }
+    if (vertexCount_ > 0) {
         vertexBuffer_ = device.CreateVertexBuffer(0, static_cast<uint32_t>(vertexData_.size()));
         if (vertexBuffer_ != nullptr && Fill(vertexBuffer_->Lock(), vertexData_.data(), vertexData_.size())) {
             vertexBuffer_->Unlock();
         } else {
             device.DestroyVertexBuffer(vertexBuffer_);
         }
-        complete = declaration_ != nullptr && vertexBuffer_ != nullptr;
+        complete = complete && vertexBuffer_ != nullptr;
     }
     const auto makeIndices = [&](const mem::vector<uint16_t>& indices) -> RenderIndexBuffer* {
         if (indices.empty()) return nullptr;

@@ -8,10 +8,13 @@
 //
 // With a graphics engine (the one given, else the running engine's) a load also makes the device
 // objects on whichever thread loads it (the device allows that): a vertex buffer with its
-// declaration (each attribute id is its element's usage code), an index buffer and one of the
-// blended faces. It loads every material's shaders, the main one and its 'T' form (a 'T' before
-// the last '.' of the name, when the file system has such a file; else the main name again), and
-// every texture a parameter names. Without a graphics engine only the system-memory data loads.
+// declaration (each attribute id is its element's usage code; the declaration is made for a
+// vertex format without vertices too), an index buffer and one of the blended faces. It loads
+// every material's shaders, the main one and its 'T' form (a 'T' before the last '.' of the name,
+// when the file system has such a file; else the main name again), and the texture of every
+// texture parameter that one of those shaders has a parameter of that name for; the other texture
+// parameters are dropped, their files never read. Without a graphics engine only the
+// system-memory data loads.
 // The system-memory copies stay: the vertex bytes as the file stores them (stride bytes per vertex,
 // attributes in file order, skin bone bytes as palette reduction left them), 16-bit indices three
 // per triangle; posed queries and CPU skinning read them.

@@ -313,7 +313,7 @@ float GraphicsMeshInstance::GetBlendedGlobalFadeFactor() const {
 
 bool GraphicsMeshInstance::GetIsReadyToRender(bool bothShaders) const {
     return mesh_ != nullptr && mesh_->GetIsReadyToUse(bothShaders) &&
-           (overrideShader_ == nullptr || overrideShader_->GetIsLoaded(false)) &&
+           (overrideShader_ == nullptr || overrideShader_->GetIsReadyToUse()) &&
            (baseTexture_ == nullptr || baseTexture_->GetIsReadyToUse()) &&
            (bumpTexture_ == nullptr || bumpTexture_->GetIsReadyToUse());
 }

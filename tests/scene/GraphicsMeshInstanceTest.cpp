@@ -166,9 +166,16 @@ TEST_F(MeshInstanceTest, AFollowUpEffectInstalledByTheListenerKeepsItsShaderAndS
 TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
     GraphicsMeshInstance instance;
     Load(instance);
+    Draw(instance);  // loads the mesh's shader
     instance.BeginDissolve(255, 128, 0, 2.0f, "Textures/Ice.dds");
-    ASSERT_NE(instance.GetOverrideShader(), nullptr);
-    EXPECT_NE(instance.GetOverrideShader()->GetFileName().find("StandardDissolveStatic"), std::string::npos);
+    const GraphicsShader2* dissolve = instance.GetOverrideShader();
+    ASSERT_NE(dissolve, nullptr);
+    EXPECT_NE(dissolve->GetFileName().find("StandardDissolveStatic"), std::string::npos);
+    // Ready once the override shader is, which the question marks as wanted this frame.
+    dissolve->EnsureAvailable();
+    bed.GetEngine().GetResourceLoader()->SetFrameCount(dissolve->GetLastFrameTouched() + 7);
+    EXPECT_TRUE(instance.GetIsReadyToRender(true));
+    EXPECT_EQ(dissolve->GetLastFrameTouched(), bed.GetEngine().GetResourceLoader()->GetFrameCount());
     Step(instance, 1999);
     EXPECT_TRUE(instance.GetIsDissolving());
     EXPECT_FALSE(instance.GetIsDissolved());
@@ -200,7 +207,7 @@ TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
 
 TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     WriteMesh("Meshes/Walls.msh",
-              Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "Far"}));
+              Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "FadeIn"}));
     GraphicsMeshInstance instance;
     Load(instance, "Meshes/Walls.msh");
     instance.SetObjectToRegionCoords(Coords::Translation(Vec3(0, 0, 5)));
@@ -224,6 +231,11 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     instance.UpdateSectionOpacities(300, 0.2f);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.6f);
     EXPECT_GE(instance.CalculateAllocatedMemory(), 3 * sizeof(float));
+    // A "FadeIn" section shows as its opacity falls: not at all at first, then its complement.
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.0f);
+    instance.SetSectionOpacity(0.25f, 2);
+    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.75f);
+    EXPECT_FLOAT_EQ(instance.GetOpacity(2, Name()), 0.75f);
 }
 
 TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBox) {

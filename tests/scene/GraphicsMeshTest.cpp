@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "MeshTestData.h"
 #include "core/Mat4.h"
 #include "core/MathExpect.h"
+#include "files/BaseResourceManager.h"
 #include "files/BinaryWriter.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
@@ -371,6 +373,50 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionKeepsEveryDrawWithinTheLimitAndTh
     dataOnly.UnloadResource(&plain);
 }
 
+// A shader of one style whose only parameter is a texture of the name.
+std::vector<uint8_t> TextureShaderFile(const char* parameter) {
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    section.values = {ShaderFileValue::VertexProgram("vertex", {}), ShaderFileValue::PixelProgram("pixel", {})};
+    section.parameters = {{parameter, ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault}};
+    section.styles = {{"normal",
+                       0,
+                       {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                        ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}}}};
+    return test::MakeShaderFile({section});
+}
+
+// Root's 30 children each head a chain of two more bones; a set listing Root and those children
+// (4 over the limit) has no leaf and no bone one level above a leaf to fold: the children, two
+// levels above the leaves, fold into Root.
+TEST_F(GraphicsMeshDeviceTest, PaletteReductionFoldsBonesTwoLevelsAboveTheLeaves) {
+    std::vector<BoneSpec> bones = {{"Root", -1, Coords()}};
+    std::vector<std::string> names;
+    for (const char letter : {'A', 'B', 'C'}) {
+        for (int i = 0; i < 30; ++i) names.push_back(std::string(1, letter) + std::to_string(i));
+    }
+    for (size_t i = 0; i < names.size(); ++i) bones.push_back({names[i].c_str(), i < 30 ? 0 : int(i) - 29, Coords()});
+    std::vector<uint32_t> list = {0};
+    for (uint32_t i = 1; i <= 30; ++i) list.push_back(i);
+    // Vertices skinned to A0 (folded), A4 (the first kept) and A29 (the last).
+    const std::vector<VertexSpec> vertices = {{Vec3(0, 0, 0), {1, 0, 0, 0}, {1, 0, 0, 0}},
+                                              {Vec3(1, 0, 0), {1, 0, 0, 0}, {5, 0, 0, 0}},
+                                              {Vec3(0, 1, 0), {1, 0, 0, 0}, {30, 0, 0, 0}}};
+    const Contents contents = SkinnedMesh(bones, vertices, {0, 1, 2}, {MakeSet(list, 0, 1)});
+    const GraphicsMesh* mesh = Load("Meshes/Chains.msh", contents);
+    ASSERT_EQ(mesh->GetNumBones(), 91);
+    const mem::vector<uint32_t>& kept = mesh->GetFaceSet(0).bones;
+    ASSERT_EQ(kept.size(), size_t(bed.Graphics().GetMaxNumBones()));
+    EXPECT_EQ(kept[0], 0u);
+    EXPECT_EQ(kept[1], 5u);
+    EXPECT_EQ(kept.back(), 30u);
+    const uint32_t offset = mesh->GetAttributeOffset(GraphicsMesh::kAttributeSkinBones);
+    for (const auto& [vertex, slot] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{2, 26}}) {
+        EXPECT_EQ(mesh->GetVertexData()[size_t(vertex) * contents.stride + offset], slot) << vertex;
+    }
+    bed.Graphics().UnloadMesh(mesh);
+}
+
 TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     Contents contents = Creature();
     contents.blendedIndices = {3, 2, 1};
@@ -378,11 +424,21 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     plainShader.shaderName = "Shaders/Plain.ssh";
     twoDots.shaderName = "Shaders/Glass.v2.ssh";
     contents.materials = {test::SkinnedQuad().materials[0], plainShader, twoDots};  // Skinned.ssh with a texture
+    // Textures the main shader samples, the 'T' one samples, and neither does.
+    for (const auto& [name, file] : {std::pair{"glowTexture", "Textures/Glow.tex"},
+                                     std::pair{"dustTexture", "Textures/Dust.tex"}}) {
+        GraphicsMesh::MaterialParameter texture = contents.materials[0].parameters[0];
+        texture.nameText = name;
+        texture.text = file;
+        contents.materials[0].parameters.push_back(texture);
+    }
     contents.faceSets.push_back(MakeSet({}, 1, 1));
     contents.faceSets[0].faceCount = 1;
     contents.faceSets[1].material = 2;
-    bed.WriteFile("Shaders/SkinnedT.ssh", {1});
+    bed.WriteFile("Shaders/Skinned.ssh", TextureShaderFile("baseTexture"));
+    bed.WriteFile("Shaders/SkinnedT.ssh", TextureShaderFile("glowTexture"));
     bed.WriteFile("Shaders/Glass.v2T.ssh", {1});
+    const int texturesBefore = bed.Graphics().GetTextureResourceManager()->GetNumResources();
     bed.WriteFile("Meshes/Creature.msh", Bytes(contents));
 
     const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Creature.msh");
@@ -419,8 +475,14 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     EXPECT_EQ(mesh->GetMaterial(0).secondShader->GetFileName(), "Shaders/SkinnedT.ssh");
     EXPECT_EQ(mesh->GetMaterial(1).secondShader, mesh->GetMaterial(1).shader);
     EXPECT_EQ(mesh->GetMaterial(2).secondShader->GetFileName(), "Shaders/Glass.v2T.ssh");
-    ASSERT_NE(mesh->GetMaterial(0).parameters[0].texture, nullptr);
-    EXPECT_EQ(mesh->GetMaterial(0).parameters[0].texture->GetFileName(), "Textures/Skin.tex");
+    // The texture neither shader samples is dropped, and its file never asked for.
+    const mem::vector<GraphicsMesh::MaterialParameter>& parameters = mesh->GetMaterial(0).parameters;
+    ASSERT_EQ(parameters.size(), 2u);
+    ASSERT_NE(parameters[0].texture, nullptr);
+    EXPECT_EQ(parameters[0].texture->GetFileName(), "Textures/Skin.tex");
+    ASSERT_NE(parameters[1].texture, nullptr);
+    EXPECT_EQ(parameters[1].texture->GetFileName(), "Textures/Glow.tex");
+    EXPECT_EQ(bed.Graphics().GetTextureResourceManager()->GetNumResources(), texturesBefore + 2);
     EXPECT_TRUE(mesh->UsesShaderOfType("Shaders/"));
     EXPECT_FALSE(mesh->UsesShaderOfType("Skinned"));
 
@@ -482,6 +544,21 @@ TEST_F(GraphicsMeshDeviceTest, MaterialParametersReachTheShader) {
     EXPECT_EQ(constants[1][0], 8.0f);
     EXPECT_EQ(constants[2][0], -1.0f);
     EXPECT_EQ(constants[2][1], 2.0f);
+    bed.Graphics().UnloadMesh(mesh);
+}
+
+// A vertex format without vertices (a mesh of collision or text only) still makes its
+// declaration, but no vertex buffer.
+TEST_F(GraphicsMeshDeviceTest, FormatWithoutVerticesMakesADeclarationAndNoBuffer) {
+    Contents contents;
+    contents.attributes = {0, 1};
+    contents.stride = 24;
+    const GraphicsMesh* mesh = Load("Meshes/Empty.msh", contents);
+    EXPECT_EQ(mesh->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_EQ(mesh->GetNumVertices(), 0u);
+    ASSERT_NE(mesh->GetVertexDeclaration(), nullptr);
+    EXPECT_EQ(mesh->GetVertexDeclaration()->GetStride(), 24u);
+    EXPECT_EQ(mesh->GetVertexBuffer(), nullptr);
     bed.Graphics().UnloadMesh(mesh);
 }
 

@@ -166,7 +166,9 @@ float DayNightCycle::ParseClockTime(const char* text) {
     int minutes = 0;
     char suffix[3] = {};
     if (!text || std::sscanf(text, " %d : %d %2s ", &hours, &minutes, suffix) < 3) return 0.0f;
-    if (strcasecmp(suffix, "pm") == 0) hours += 12;
+    // 12 AM is midnight and 12 PM noon.
+    if (strcasecmp(suffix, "am") == 0 && hours == 12) hours = 0;
+    if (strcasecmp(suffix, "pm") == 0 && hours != 12) hours += 12;
     return WrapToRange(float(hours) + float(minutes) / 60.0f, 0.0f, 24.0f);
 }
 

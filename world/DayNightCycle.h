@@ -89,8 +89,9 @@ public:
     // version; when only the setups are cut short the sun and moon values are already replaced.
     bool Read(BinaryReader& reader);
 
-    // Hours of a clock string such as " 2:01 AM" or "10:59 PM" (" %d : %d %2s"; "pm" in any case
-    // adds 12), wrapped into [0, 24); 0 when the string has no hours, minutes and suffix.
+    // Hours of a clock string such as " 2:01 AM" or "10:59 PM" (" %d : %d %2s"; the suffix in any
+    // case: "pm" adds 12 to the hours but to 12, noon; "am" takes 12, midnight, as 0), wrapped
+    // into [0, 24); 0 when the string has no hours, minutes and suffix.
     static float ParseClockTime(const char* text);
     // Where a time lies in the interval [start, end), which may wrap past midnight: fraction is
     // 0 at start and 1 at end; true when the time lies inside.

@@ -321,6 +321,10 @@ TEST_F(AmbianceTest, DayNightStylesNightLightsAndTheClock) {
     manager.SetTime(0);
     StandAt(30);
     EXPECT_FLOAT_EQ(manager.GetShadowIntensity(), 1.0f);
+    // A quarter of the way into the six minutes before sunrise it has fallen by a quarter.
+    manager.SetTime(manager.GetDefaultDayNightCycle().GetSunRise() - 0.075f);
+    StandAt(30);
+    EXPECT_NEAR(manager.GetShadowIntensity(), 0.75f, 1e-3f);
 
     // The clock: 30 game hours an hour, wrapped; with no target only the time moves.
     manager.SetTime(25);

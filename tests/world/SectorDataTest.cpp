@@ -189,8 +189,11 @@ TEST(SectorData, ManagerEditsKeepOrder) {
 
 TEST(DayNightCycle, DefaultTableClockTimesAndTheStoredBlock) {
     EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime(" 7:15 pm"), 19.25f);
-    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("12:30 PM"), 0.5f);
-    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("12:30 AM"), 12.5f);
+    // Noon is 12 PM, midnight 12 AM; a suffix that is neither leaves the hours.
+    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("12:30 PM"), 12.5f);
+    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("12:30 am"), 0.5f);
+    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("11:45 AM"), 11.75f);
+    EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("12:30 hh"), 12.5f);
     EXPECT_FLOAT_EQ(DayNightCycle::ParseClockTime("7:15"), 0.0f);
 
     DayNightCycle cycle;

@@ -6,9 +6,12 @@
 #include "core/Frustum.h"
 #include "core/Intersection.h"
 #include "core/Ray.h"
+#include "core/Singleton.h"
 #include "core/Sphere.h"
+#include "editor/EditorFilter.h"
 #include "engine/Engine.h"
 #include "files/LoadTable.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
 #include "scene/GraphicsLight.h"
 #include "scene/GraphicsSceneRenderer.h"
@@ -26,8 +29,22 @@ bool Light::Load(const LoadTable& table) {
     return true;
 }
 
+namespace {
+
+bool InEditor() { return gEngine != nullptr && gEngine->IsEditorMode(); }
+
+}  // namespace
+
+Light::~Light() {
+    if (registered_) EditorFilter::Get()->RemoveFilterObject(GetObjectId());
+}
+
 void Light::InitialUpdate() {
     Entity::InitialUpdate();
+    if (InEditor()) {
+        EditorFilter::Get()->AddFilterObject(GetObjectId(), EditorFilterType::Light);
+        registered_ = true;
+    }
     UpdateBoundingBox();
 }
 
@@ -61,11 +78,15 @@ void Light::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) 
         light.SetCastsShadows(castsShadows_ && (!lowQuality || forceShadows_));
     }
     renderer.AddLight(light);
+    if (renderer.IsRenderFlagSet(GraphicsSceneRenderer::kBoundingBoxes)) {
+        Singleton<DebugRenderManager>::Get()->RenderSphere(GetRegion(), Sphere(position, kDebugSphereRadius),
+                                                          light.GetColor());
+    }
 }
 
 bool Light::GetIntersection(const Ray& ray, Intersection& intersection, PhysicsSurface surface) {
     intersection.distance = std::numeric_limits<float>::infinity();
-    if (surface == PhysicsSurface{0} || gEngine == nullptr || !gEngine->IsEditorMode()) return false;
+    if (surface == PhysicsSurface{0} || !InEditor()) return false;
     const float distance = Sphere(GetCoords().GetOrigin().GetRegionPosition(), radius_).GetIntersection(ray);
     intersection.distance = distance;
     if (distance == std::numeric_limits<float>::infinity()) return false;

@@ -3,7 +3,12 @@
 // it is seen it adds one GraphicsLight to the scene renderer: colour times intensity, at the
 // light's position; specular unless the graphics engine lights in low quality, shadows when asked
 // for and either lighting is not low quality or the light forces them. A light in simple mode
-// casts neither. Lights are picked only in the editor.
+// casts neither. Lights are picked only in the editor. While bounding boxes are shown, each light
+// it adds also queues a small debug sphere in its colour.
+//
+// In the editor a light registers with the editor filter (as a light) on its first update and
+// leaves it when it goes, so that the editor can hide every light at once. A light registered in
+// the editor leaves the filter even if editor mode ended meanwhile.
 //
 // Record fields: "radius", "color.r", "color.g", "color.b" (0 when missing), "castsShadows".
 
@@ -20,6 +25,11 @@ class Light : public Entity {
 public:
     // Stored and returned only: a light always adds a point light.
     enum class Type : uint32_t { Point = 0 };
+    // The radius of the debug sphere drawn at a light while bounding boxes are shown.
+    static constexpr float kDebugSphereRadius = 0.25f;
+
+    Light() = default;
+    ~Light() override;
 
     bool Load(const LoadTable& table) override;
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) override;
@@ -59,6 +69,7 @@ private:
     bool forceShadows_ = false;
     bool enabled_ = true;
     bool simpleMode_ = false;
+    bool registered_ = false;  // with the editor filter
 };
 
 }  // namespace GAME

@@ -10,9 +10,14 @@
 #include "core/Intersection.h"
 #include "core/Log.h"
 #include "core/Ray.h"
+#include "core/Singleton.h"
+#include "core/WorldCoords.h"
+#include "editor/EditorFilter.h"
 #include "engine/Engine.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/LoadTable.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
@@ -235,6 +240,46 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     EXPECT_FALSE(light.GetIntersection(Ray(Vec3(0, 0, -20), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
 }
 
+// An engine, never started, that says whether it runs the editor.
+class EditorEngine : public Engine {
+public:
+    bool IsEditorMode() const override { return editor; }
+    bool editor = true;
+};
+
+// In the editor a light joins the editor filter as a light on its first update, leaves it when it
+// goes, and rays pick it by its sphere; outside the editor it never joins.
+TEST(LightEditorTest, LightsJoinTheEditorFilterInTheEditorOnlyAndLeaveItWhenTheyGo) {
+    EditorEngine engine;
+    EditorFilter& filter = *EditorFilter::Get();
+    ObjectManager& objects = *Singleton<ObjectManager>::Get();
+    const int before = filter.GetNumFilterObjects();
+    auto* light = static_cast<Light*>(objects.CreateObject("Light"));
+    ASSERT_NE(light, nullptr);
+    light->SetCoords(WorldCoords(nullptr, Coords::Translation(Vec3(0.0f, 0.0f, 5.0f))));
+    light->SetRadius(2.0f);
+    light->InitialUpdate();
+    EXPECT_EQ(filter.GetNumFilterObjects(), before + 1);
+    filter.SetTypeVisible(EditorFilterType::Light, false);
+    EXPECT_FALSE(filter.IsVisible(light->GetObjectId()));
+    filter.SetTypeVisible(EditorFilterType::Light, true);
+    Intersection hit;
+    ASSERT_TRUE(light->GetIntersection(Ray(Vec3(0, 0, -20), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+    EXPECT_NEAR(hit.distance, 23.0f, 1e-4f);
+    EXPECT_NEAR(hit.point.z, 3.0f, 1e-4f);
+    EXPECT_FALSE(light->GetIntersection(Ray(Vec3(0, 0, -20), Vec3(0, 0, 1)), hit, PhysicsSurface{0}));
+
+    engine.editor = false;
+    auto* outside = static_cast<Light*>(objects.CreateObject("Light"));
+    outside->InitialUpdate();
+    EXPECT_EQ(filter.GetNumFilterObjects(), before + 1);
+    objects.DestroyObjectEx(outside, __FILE__, __LINE__);
+    engine.editor = true;
+    objects.DestroyObjectEx(light, __FILE__, __LINE__);
+    objects.DestroyPendingObjects(-1);
+    EXPECT_EQ(filter.GetNumFilterObjects(), before);
+}
+
 // -- Drawn on the GL device -------------------------------------------------------------------
 
 using test::Boxes;
@@ -299,6 +344,41 @@ TEST_F(SceneRendererPixelTest, MeshInstanceCoversItsPlacedScaledBoxInItsColour) 
     // A section at opacity 0 is not drawn.
     instance.SetSectionOpacity(0.0f, 0);
     EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{0, 0, 0, 0}));
+}
+
+// While bounding boxes are shown a light queues a sphere of a quarter unit in its colour at its
+// place, which the debug renderer draws over the scene.
+TEST_F(SceneRendererPixelTest, ALightShowsItsDebugSphereWhileBoundingBoxesAreShown) {
+    Light light;
+    light.SetColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
+    light.SetCoords(WorldCoords(nullptr, Coords::Translation(Vec3(2.0f, 1.0f, 0.0f))));
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const size_t before = debug.GetNumQueued();
+    light.AddToScene(renderer, nullptr);
+    EXPECT_EQ(debug.GetNumQueued(), before);
+    renderer.EnableBoundingBoxes(true);
+    light.AddToScene(renderer, nullptr);
+    ASSERT_EQ(debug.GetNumQueued(), before + 1);
+
+    // 32 pixels a unit, the light in the middle of the view.
+    Camera close;
+    close.SetType(CameraType::Orthographic);
+    close.SetWidth(4.0f);
+    close.SetHeight(2.0f);
+    close.SetCoords(Coords::Translation(Vec3(2.0f, 1.0f, -10.0f)));
+    bed.Clear();
+    debug.Flush(bed.Canvas(), nullptr, close, Viewport(0, 0, kWidth, kHeight));
+    const std::vector<int> drawn = bed.FindDrawn(kBlack);
+    ASSERT_EQ(drawn.size(), 4u);
+    const std::vector<int> expected = {64 - 8, 32 - 8, 64 + 8, 32 + 8};
+    for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(drawn[i], expected[i], 1) << i;
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    for (int y = drawn[1]; y < drawn[3]; ++y) {
+        for (int x = drawn[0]; x < drawn[2]; ++x) {
+            const uint32_t pixel = pixels[size_t(y) * kWidth + size_t(x)] | 0xFF000000u;
+            ASSERT_TRUE(pixel == kBlack || pixel == 0xFF00FF00u) << x << ", " << y;
+        }
+    }
 }
 
 TEST_F(SceneRendererPixelTest, SkinnedMeshDrawsItsPose) {

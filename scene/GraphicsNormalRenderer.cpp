@@ -115,7 +115,7 @@ bool SamePass(const RenderablePass& a, const RenderablePass& b) {
 }  // namespace
 
 GraphicsNormalRenderer::GraphicsNormalRenderer(SceneWorld* world)
-    : world_(world), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
+    : GraphicsSceneRenderer(world), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
 
 GraphicsNormalRenderer::~GraphicsNormalRenderer() = default;
 
@@ -207,29 +207,25 @@ void GraphicsNormalRenderer::SetHeightFogParams(float start, float end, float am
 }
 
 void GraphicsNormalRenderer::AddRegionContents(Region* region, const Coords&, const Frustum& regionFrustum) {
-    if (world_ == nullptr) return;
-    world_->AddRegionContents(*this, region, regionFrustum, hasTransparencyFrustum_ ? transparencyRegion_ : nullptr,
+    if (GetSceneWorld() == nullptr) return;
+    GetSceneWorld()->AddRegionContents(*this, region, regionFrustum, hasTransparencyFrustum_ ? transparencyRegion_ : nullptr,
                               hasTransparencyFrustum_ ? &transparencyFrustum_ : nullptr);
 }
 
 void GraphicsNormalRenderer::BuildScene(bool includeUnloaded) {
     Region* viewer = GetViewerRegion();
-    if (viewer == nullptr || world_ == nullptr) return;
+    if (viewer == nullptr || GetSceneWorld() == nullptr) return;
     mem::vector<Region*> regions;
-    world_->GetRegionsInFrustum(regions, viewer, GetFrustum(), includeUnloaded);
-    // Each region stands where it lies from the viewer's region, placed as the viewer's is.
-    const Coords viewerToScene = GetRegionToSceneCoords(viewer);
-    for (Region* region : regions) {
-        AddRegionToScene(region, viewerToScene * world_->GetRegionToRegionCoords(region, viewer), nullptr);
-    }
+    GetSceneWorld()->GetRegionsInFrustum(regions, viewer, GetFrustum(), includeUnloaded);
+    for (Region* region : regions) AddRegionToScene(region);
 }
 
 void GraphicsNormalRenderer::AddElementsInBox(Region* region, const OBBox& box, const Coords& regionToScene) {
     SetRegionToSceneCoords(region, regionToScene);
-    if (world_ == nullptr || region == nullptr) return;
+    if (GetSceneWorld() == nullptr || region == nullptr) return;
     Frustum frustum = Frustum::FromBox(ABBox(Vec3(), box.halfSize));
     frustum.Transform(box.coords);
-    world_->AddElementsInFrustum(*this, region, frustum);
+    GetSceneWorld()->AddElementsInFrustum(*this, region, frustum);
 }
 
 // -- Lights -----------------------------------------------------------------------------------
@@ -335,7 +331,7 @@ void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
             directionalUsed = true;
         }
         if (surface == nullptr) continue;
-        GraphicsShadowMap map(light, GetViewerRegion(), world_);
+        GraphicsShadowMap map(light, GetViewerRegion(), GetSceneWorld());
         mem::vector<RenderablePass> passes;
         if (point) {
             const Sphere reach(record.sphere.centre, record.sphere.radius * 0.75f);
@@ -366,8 +362,9 @@ void GraphicsNormalRenderer::SetShaderConstants(GraphicsCanvas&, const GraphicsS
     shader->SetFloat3(names.cameraDirection, 0, camera.zAxis);
     shader->SetFloat4(names.fogColor, 0, fogColor_.r, fogColor_.g, fogColor_.b, fogColor_.a);
     shader->SetFloat3(names.depthFogParams, 0, depthFog_);
-    const float offset = world_ != nullptr && GetViewerRegion() != nullptr ? world_->GetVerticalOffset(GetViewerRegion())
-                                                                           : 0.0f;
+    const SceneWorld* world = GetSceneWorld();
+    const float offset =
+        world != nullptr && GetViewerRegion() != nullptr ? world->GetVerticalOffset(GetViewerRegion()) : 0.0f;
     shader->SetFloat3(names.heightFogParams, 0, heightFog_.x - offset, heightFog_.y, heightFog_.z);
     shader->SetFloat(names.transparencyHeight, 0, transparencyHeight_);
     shader->SetFloat4(names.skyAmbientColor, 0, skyAmbient_.r, skyAmbient_.g, skyAmbient_.b, skyAmbient_.a);
@@ -622,26 +619,15 @@ void GraphicsNormalRenderer::RenderTransparentPasses(GraphicsCanvas& canvas, mem
 void GraphicsNormalRenderer::RenderShowLights(GraphicsCanvas& canvas) {
     GraphicsPrimitiveDrawer drawer(canvas);
     drawer.SetCamera(nullptr, GetCamera(), GetViewport());
-    constexpr int kSegments = 32;
     for (const LightRecord& record : records_) {
-        const Vec3& c = record.sphere.centre;
-        const float r = record.sphere.radius;
+        const Vec3& centre = record.sphere.centre;
+        // The reach and the marker's outline in white, the marker itself in the light's colour.
+        drawer.SetColor(kWhite);
+        DrawAxisSphere(drawer, centre, record.sphere.radius, kShowLightSegments + 1);
+        DrawAxisLines(drawer, centre, record.sphere.radius);
+        DrawWireTetrahedron(drawer, centre, kShowLightMarkerSize);
         drawer.SetColor(record.light->GetColor());
-        drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);
-        const Vec3 axes[3] = {Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1)};
-        for (int axis = 0; axis < 3; ++axis) {
-            const Vec3& u = axes[axis];
-            const Vec3& v = axes[(axis + 1) % 3];
-            for (int i = 0; i < kSegments; ++i) {
-                const float a0 = 6.2831853f * float(i) / kSegments;
-                const float a1 = 6.2831853f * float(i + 1) / kSegments;
-                drawer.SetVertex(c + (u * std::cos(a0) + v * std::sin(a0)) * r);
-                drawer.SetVertex(c + (u * std::cos(a1) + v * std::sin(a1)) * r);
-            }
-            drawer.SetVertex(c - u * r);
-            drawer.SetVertex(c + u * r);
-        }
-        drawer.End();
+        DrawSolidTetrahedron(drawer, centre, kShowLightMarkerSize);
     }
 }
 
@@ -683,11 +669,12 @@ RenderTexture* GraphicsNormalRenderer::RenderMask(GraphicsCanvas& canvas) {
 
 void GraphicsNormalRenderer::RenderPortalMask(GraphicsCanvas& canvas) {
     const GraphicsShader2* shader = GetPortalMaskShader();
-    if (portalRegions_ == nullptr || world_ == nullptr || shader == nullptr) return;
+    SceneWorld* world = GetSceneWorld();
+    if (portalRegions_ == nullptr || world == nullptr || shader == nullptr) return;
     GraphicsPrimitiveDrawer drawer(canvas);
     drawer.SetShader(shader);
     drawer.SetCamera(nullptr, GetCamera(), GetViewport());
-    for (Region* region : *portalRegions_) world_->RenderPortals(drawer, region, GetRegionToSceneCoords(region), false);
+    for (Region* region : *portalRegions_) world->RenderPortals(drawer, region, GetRegionToSceneCoords(region), false);
 }
 
 void GraphicsNormalRenderer::Composite(GraphicsCanvas& canvas, float blend, RenderTexture* previous,

@@ -29,6 +29,8 @@
 // Light records are sorted by decreasing screen area (shadow casters first with low-quality
 // lighting); a point light entirely off screen is dropped. The first record is drawn with the
 // ambient style over the whole viewport, every other one additively inside its screen rectangle.
+// With show lights on, each light is drawn last: the axis circles and lines of its reach and the
+// outline of its marker in white, the marker (an octahedron) filled with the light's colour.
 
 #include <cstdint>
 
@@ -65,6 +67,9 @@ public:
     static constexpr int kFrameCopySize = 512;
     static constexpr int kMaskSize = 512;
     static constexpr int kNoShadowSize = 16;
+    // Show lights: the segments of each circle of a light's sphere, the size of its marker.
+    static constexpr unsigned kShowLightSegments = 32;
+    static constexpr float kShowLightMarkerSize = 0.5f;
     // The sort order of the transparent band.
     static constexpr int kTransparentSortOrder = 10000;
     static constexpr const char* kInvTransparencyMaskTexture = "System/Textures/InvTransparencyMask.tex";
@@ -79,8 +84,6 @@ public:
     static bool IsRendering();
     // Copies the viewport's rectangle of the canvas's target into the frame-buffer copy.
     static void UpdateFrameBufferCopy(GraphicsCanvas& canvas);
-
-    SceneWorld* GetSceneWorld() const { return world_; }
 
     // Switches and parameters.
     void SetClearFlags(unsigned flags) { clearFlags_ = flags; }
@@ -121,7 +124,8 @@ public:
     void Reset() {}
 
     // Adds the regions seen from the viewer's region (loaded ones, or all with includeUnloaded),
-    // each placed by its offset from the viewer's region and the viewer's region-to-scene coords.
+    // each placed by its offset from the viewer's region and the viewer's region-to-scene coords
+    // (AddRegionToScene(Region*)).
     void BuildScene(bool includeUnloaded);
     // Adds the region's elements standing inside the box (region space) that are drawn across
     // portals, the region placed by regionToScene.
@@ -174,7 +178,6 @@ private:
     void Composite(GraphicsCanvas& canvas, float blend, RenderTexture* previous, RenderSurface* target);
     Viewport GetTargetViewport(GraphicsCanvas& canvas, RenderSurface* target) const;
 
-    SceneWorld* world_;
     const mem::vector<Region*>* portalRegions_ = nullptr;
     Vec3 transparencyTarget_;
     Region* transparencyRegion_ = nullptr;

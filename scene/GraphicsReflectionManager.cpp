@@ -121,8 +121,8 @@ bool GraphicsReflectionManager::RenderGroup(GraphicsCanvas& canvas, const Render
     renderer.EnableDecals(true);
     renderer.EnableEffects(true);
     renderer.EnableWater(false);
-    if (set.region != nullptr) renderer.SetRegionToSceneCoords(set.region, Coords());
     renderer.BuildScene(false);
+    if (set.region != nullptr) renderer.SetRegionToSceneCoords(set.region, Coords());
     if (set.skyAmbient != nullptr) renderer.SetSkyAmbientColor(*set.skyAmbient);
     if (set.groundAmbient != nullptr) renderer.SetGroundAmbientColor(*set.groundAmbient);
 

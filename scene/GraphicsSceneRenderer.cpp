@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "core/Log.h"
 #include "core/OBBox.h"
@@ -11,6 +12,7 @@
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
 #include "scene/GraphicsRenderable.h"
+#include "scene/SceneWorld.h"
 
 namespace GAME {
 
@@ -35,8 +37,8 @@ const SceneStyleNames& SceneStyleNames::Get() {
     return names;
 }
 
-GraphicsSceneRenderer::GraphicsSceneRenderer()
-    : graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
+GraphicsSceneRenderer::GraphicsSceneRenderer(SceneWorld* world)
+    : world_(world), graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
 
 GraphicsSceneRenderer::~GraphicsSceneRenderer() = default;
 
@@ -80,6 +82,18 @@ void GraphicsSceneRenderer::AddRegionToScene(Region* region, const Coords& regio
     AddRegionContents(region, regionToScene, regionFrustum);
 }
 
+void GraphicsSceneRenderer::AddRegionToScene(Region* region) {
+    if (region == nullptr || regionToScene_.contains(region)) return;
+    // Placed as the viewer's region is (the identity unless it was given coords).
+    AddRegionToScene(region, GetRegionToSceneCoords(viewerRegion_) * GetOffsetCoords(region), nullptr);
+}
+
+Coords GraphicsSceneRenderer::GetOffsetCoords(const Region* region) const {
+    if (world_ == nullptr || viewerRegion_ == nullptr) return Coords();
+    const IntVec3 offset = world_->GetOffsetFromWorld(region) - world_->GetOffsetFromWorld(viewerRegion_);
+    return Coords::Translation(Vec3(float(offset.x), float(offset.y), float(offset.z)));
+}
+
 void GraphicsSceneRenderer::AddRegionContents(Region*, const Coords&, const Frustum&) {}
 
 void GraphicsSceneRenderer::AddRenderable(GraphicsRenderable* renderable, Region* region) {
@@ -118,6 +132,22 @@ int GraphicsSceneRenderer::GetNumPassesWithStyle(const Name& style) const {
     int count = 0;
     for (const QueueEntry& entry : queue_) count += entry.renderable->GetNumRenderPasses(style, generation_);
     return count;
+}
+
+void GraphicsSceneRenderer::GetViewSpaceExtents(Vec3& min, Vec3& max) const {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    min = Vec3(kInfinity, kInfinity, kInfinity);
+    max = Vec3(-kInfinity, -kInfinity, -kInfinity);
+    for (const QueueEntry& entry : queue_) {
+        if (entry.renderable->GetNumRenderPasses(Name::noName, generation_) <= 0) continue;
+        OBBox box(entry.renderable->GetRenderPassBoundingBox());
+        box.Transform(worldToCamera_ * GetOffsetCoords(entry.region));
+        const ABBox view(box);
+        const Vec3 low = view.centre - view.halfSize;
+        const Vec3 high = view.centre + view.halfSize;
+        min = Vec3(std::min(min.x, low.x), std::min(min.y, low.y), std::min(min.z, low.z));
+        max = Vec3(std::max(max.x, high.x), std::max(max.y, high.y), std::max(max.z, high.z));
+    }
 }
 
 void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder,

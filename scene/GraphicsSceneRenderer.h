@@ -8,7 +8,10 @@
 // their region contents.
 //
 // Scene space is the viewer region's coordinates; every other region is placed in it by its
-// region-to-scene coords, of which the first given for a region stay for the whole render.
+// region-to-scene coords, of which the first given for a region stay for the whole render. A
+// region added by itself (AddRegionToScene(Region*)) is placed by the difference of its offset in
+// the world and the viewer's, which the renderer's SceneWorld knows (without one every region
+// lies at the viewer's origin), and then as the viewer's region is.
 // The queue holds raw pointers: renderables must outlive the render. A renderable added for a
 // region that has no coords yet places that region at the scene origin.
 //
@@ -37,6 +40,7 @@ class GraphicsEngine;
 class GraphicsRenderable;
 class GraphicsShader2;
 class Region;
+class SceneWorld;
 
 // The shader style names the scene renderers draw with.
 struct SceneStyleNames {
@@ -78,8 +82,9 @@ public:
     static constexpr int kMinSortOrder = -1;
     static constexpr int kMaxSortOrder = 20000;
 
-    // Takes the graphics engine from the running engine (none when there is no engine).
-    GraphicsSceneRenderer();
+    // Takes the graphics engine from the running engine (none when there is no engine). The world
+    // places regions and gives their contents; it may be null.
+    explicit GraphicsSceneRenderer(SceneWorld* world = nullptr);
     virtual ~GraphicsSceneRenderer();
     GraphicsSceneRenderer(const GraphicsSceneRenderer&) = delete;
     GraphicsSceneRenderer& operator=(const GraphicsSceneRenderer&) = delete;
@@ -102,6 +107,13 @@ public:
     // Enters the coords, moves the scene frustum into the region's coordinates and adds the
     // region's contents (AddRegionContents).
     void AddRegionToScene(Region* region, const Coords& regionToScene, Region* from);
+    // The same for a region placed by its offset from the viewer's region, after the viewer
+    // region's own coords when it has any; nothing for a null region or one that already has
+    // coords, so a region's contents are added once.
+    void AddRegionToScene(Region* region);
+    // The translation by the region's offset in the world less the viewer region's (the identity
+    // without a world or a viewer region).
+    Coords GetOffsetCoords(const Region* region) const;
 
     // Queues the renderable with its box in scene space; a box that is not finite is refused and
     // logged. Nothing happens for a null pointer.
@@ -110,6 +122,10 @@ public:
     void AddLight(const GraphicsLight& light);
     const mem::vector<GraphicsLight>& GetLights() const { return lights_; }
     int GetNumPassesWithStyle(const Name& style) const;
+    // The camera-space box around every queued renderable that has a pass: each renderable's own
+    // box placed by its region's offset from the viewer's. min and max stay at +infinity and
+    // -infinity when nothing is queued.
+    void GetViewSpaceExtents(Vec3& min, Vec3& max) const;
 
     void SetGenerationId(RenderGenerationId generation) { generation_ = generation; }
     RenderGenerationId GetGenerationId() const { return generation_; }
@@ -127,6 +143,7 @@ public:
 
     const Frustum& GetFrustum() const { return frustum_; }
     Region* GetViewerRegion() const { return viewerRegion_; }
+    SceneWorld* GetSceneWorld() const { return world_; }
     const Coords& GetWorldToCameraCoords() const { return worldToCamera_; }
     virtual const Camera& GetCamera() const { return camera_; }
     virtual const Viewport& GetViewport() const { return viewport_; }
@@ -174,6 +191,7 @@ private:
     RenderGenerationId generation_{};
     uint32_t flags_ = 127;
     bool shadows_ = false;
+    SceneWorld* const world_;
     GraphicsEngine* const graphics_;
 };
 

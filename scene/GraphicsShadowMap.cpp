@@ -9,8 +9,11 @@
 #include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "engine/FilterFunction.h"
+#include "core/Singleton.h"
 #include "render/Camera.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
+#include "render/InputDevice.h"
 #include "scene/GraphicsRenderable.h"
 #include "scene/GraphicsShadowMapRenderer.h"
 #include "scene/SceneWorld.h"
@@ -34,6 +37,14 @@ const Name& PointShadowStyle() {
 }
 
 Vec3 Abs(const Vec3& v) { return Vec3(std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)); }
+
+// The input device's code for caps lock, down while it is toggled on.
+constexpr unsigned kCapsLockKey = 58;
+
+bool IsCapsLockOn() {
+    const InputDevice* input = gEngine != nullptr ? gEngine->GetInputDevice() : nullptr;
+    return input != nullptr && input->IsKeyDown(kCapsLockKey);
+}
 
 // Bounds of points, with extents no smaller than kMinExtent.
 struct Bounds {
@@ -312,9 +323,19 @@ Mat4 GraphicsShadowMap::GetTextureBias() {
                 0.0f, 0.0f, 0.0f, 1.0f);
 }
 
-bool GraphicsShadowMap::Fit(Mat4& out, int algorithm, const Camera& camera, const Vec3& lightDirection,
+const Camera& GraphicsShadowMap::GetTrapezoidCamera(const Camera& camera, bool frozen) {
+    static Camera held;
+    static bool holding = false;
+    if (frozen && holding) return held;
+    held = camera;
+    holding = true;
+    return camera;
+}
+
+bool GraphicsShadowMap::Fit(Mat4& out, int algorithm, const Camera& givenCamera, const Vec3& lightDirection,
                             const Vec3* points, int count) {
     if (algorithm < kOrthographic || algorithm > kTrapezoidal || count <= 0) return false;
+    const Camera& camera = algorithm == kTrapezoidal ? GetTrapezoidCamera(givenCamera, IsCapsLockOn()) : givenCamera;
     const Vec3 light = lightDirection.Unit();
     const float cosine = std::clamp(Dot(camera.GetCoords().zAxis, light), -1.0f, 1.0f);
     const float sine = std::sqrt(1.0f - cosine * cosine);
@@ -404,6 +425,11 @@ bool GraphicsShadowMap::RenderDirectional(GraphicsCanvas& canvas, const Camera& 
     renderer.SetWorldToScreenMatrix(fitted, viewport);
     renderer.Render(canvas, target, ShadowStyle());
     return true;
+}
+
+void GraphicsShadowMap::DrawLabels(const char* text, const Color& color) const {
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    for (const RenderablePass& pass : surfaces_) debug.RenderText(text, region_, pass.sceneBox.centre, color);
 }
 
 void GraphicsShadowMap::DebugStatistics() const {

@@ -34,6 +34,7 @@
 //   renderables of the shadow-casting surfaces added.
 
 #include "core/ABBox.h"
+#include "core/Color.h"
 #include "core/Frustum.h"
 #include "core/Mat4.h"
 #include "core/Mem.h"
@@ -80,6 +81,8 @@ public:
                            RenderSurface* target, Mat4& worldToMap);
     // The statistic lines of the map.
     void DebugStatistics() const;
+    // Queues the text (DebugRenderManager) at the centre of each shadow caster added.
+    void DrawLabels(const char* text, const Color& color) const;
 
     // The fitting, exposed for its arithmetic.
     // The view frustum bounded by the box [boundsMin, boundsMax] and swept towards the light
@@ -94,6 +97,11 @@ public:
                     int count);
     // Clip space to texture coordinates: x from -1..1 to 0..1, y from -1..1 to 1..0.
     static Mat4 GetTextureBias();
+    // The camera the trapezoid is fitted for: the given one, which is kept, except while frozen,
+    // when it is the one kept last (the first camera ever given is kept in any case). Fit freezes
+    // it while caps lock is toggled on, so that the fitted trapezoid can be looked at from
+    // elsewhere. Main thread only.
+    static const Camera& GetTrapezoidCamera(const Camera& camera, bool frozen);
 
 private:
     // The light's position or direction in the map's region.

@@ -31,7 +31,7 @@ const ConstantNames& Constants() {
 }  // namespace
 
 GraphicsShadowMapRenderer::GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region, SceneWorld* world)
-    : light_(light), region_(region), world_(world), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
+    : GraphicsSceneRenderer(world), light_(light), region_(region), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
 
 void GraphicsShadowMapRenderer::CreateResources(GraphicsEngine& graphics) {
     if (gDepthLookup == nullptr && graphics.GetGenerationId() == RenderGenerationId::R200) {
@@ -57,7 +57,8 @@ void GraphicsShadowMapRenderer::Render(GraphicsCanvas& canvas, RenderSurface* ta
     canvas.SetClippingRect(Rect(1.0f, 1.0f, float(viewport_.width - 2), float(viewport_.height - 2)), false);
     RenderStyle(canvas, style);
     const GraphicsShader2* portalShader = GetPortalMaskShader();
-    if (light_.GetType() == GraphicsLight::Type::Directional && world_ != nullptr && portalShader != nullptr) {
+    SceneWorld* world = GetSceneWorld();
+    if (light_.GetType() == GraphicsLight::Type::Directional && world != nullptr && portalShader != nullptr) {
         static const Name shadow = Name::Create("shadow");
         GraphicsPrimitiveDrawer drawer(canvas);
         drawer.SetShader(portalShader, shadow);
@@ -65,7 +66,7 @@ void GraphicsShadowMapRenderer::Render(GraphicsCanvas& canvas, RenderSurface* ta
         drawer.SetCamera(nullptr, GetCamera(), viewport_);
         drawer.SetWorldToScreenMatrix(GetWorldToScreenMatrix());
         for (const auto& [region, regionToScene] : GetRegionToSceneCoordsMap()) {
-            world_->RenderPortals(drawer, region, regionToScene, true);
+            world->RenderPortals(drawer, region, regionToScene, true);
         }
     }
     canvas.ClearClippingRect();

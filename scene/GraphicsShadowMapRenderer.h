@@ -40,7 +40,6 @@ public:
 private:
     GraphicsLight light_;
     Region* region_;
-    SceneWorld* world_;
     Viewport viewport_;
     float timeStamp_;  // seconds of game time at construction
 };

@@ -23,9 +23,13 @@
 #include "scene/SceneWorld.h"
 #include "scene/GraphicsReflectionManager.h"
 #include "scene/GraphicsShadowMap.h"
+#include "render/GraphicsShader2.h"
+#include "render/ShaderFileWriter.h"
+#include "scene/GraphicsRenderable.h"
 #include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
-#include "support/OneRegionScene.h"
+#include "support/OffsetRegionsScene.h"
 
 namespace GAME {
 namespace {
@@ -117,6 +121,7 @@ TEST_F(NormalRendererPixelTest, LitBoxShowsTheLightsOnFacesTurnedToThemAndAmbien
     mem::vector<GraphicsNormalRenderer::LightRecord> records;
     renderer.BuildLightRecords(records);
     ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].light->GetType(), GraphicsLight::Type::Directional);  // both light the whole view
 
     const std::vector<uint32_t> pixels = Draw(renderer);
     const Rgb litFace = At(pixels, Project(Vec3(-1.0f, 0.0f, -0.3f)));
@@ -138,6 +143,53 @@ TEST_F(NormalRendererPixelTest, LitBoxShowsTheLightsOnFacesTurnedToThemAndAmbien
     const std::vector<uint32_t> flat = Draw(unlit);
     EXPECT_TRUE(Near(At(flat, Project(Vec3(-1.0f, 0.0f, -0.3f))), 51, 51, 51, 3));
     EXPECT_TRUE(Near(At(flat, Project(Vec3(-0.3f, 0.0f, -1.0f))), 51, 51, 51, 3));
+
+    // In low quality the lights that cast shadows go first.
+    bed.Graphics().EnableShadows(true);
+    bed.Graphics().UseLowQualityLighting(true);
+    GraphicsNormalRenderer lowQuality;
+    View(lowQuality, Vec3(-4.0f, 0.0f, -4.0f), Vec3());
+    lowQuality.AddLight(sun);
+    lamp.SetCastsShadows(true);
+    lowQuality.AddLight(lamp);
+    lowQuality.BuildLightRecords(records);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].light->GetType(), GraphicsLight::Type::Point);
+}
+
+// Show lights draws each light's reach (the circles and axes of its sphere) and the outline of
+// its marker in white, the marker itself in the light's colour, and nothing else.
+TEST_F(NormalRendererPixelTest, ShowLightsDrawsTheReachInWhiteAndTheMarkerInTheLightsColour) {
+    GraphicsNormalRenderer renderer;
+    View(renderer, Vec3(0.0f, 0.0f, -4.0f), Vec3());
+    renderer.ShowLights(true);
+    GraphicsLight lamp;
+    lamp.SetColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+    lamp.SetRadius(3.0f);
+    renderer.AddLight(lamp);
+    bed.Clear();
+    const std::vector<uint32_t> pixels = Draw(renderer);
+    // Whether the pixel of the point or one next to it has the colour.
+    const auto near = [&](const Vec3& point, uint32_t colour) {
+        const Vec2 p = Project(point);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if ((pixels[size_t(int(p.y) + dy) * kWidth + size_t(int(p.x) + dx)] | 0xFF000000u) == colour) return true;
+            }
+        }
+        return false;
+    };
+    constexpr uint32_t kWhite = 0xFFFFFFFFu;
+    // A corner of the circle in the x-y plane (32 segments), and the y axis.
+    const float angle = 6.2831853f / 32.0f;
+    EXPECT_TRUE(near(Vec3(3.0f * std::cos(angle), 3.0f * std::sin(angle), 0.0f), kWhite));
+    EXPECT_TRUE(near(Vec3(-3.0f * std::cos(angle), -3.0f * std::sin(angle), 0.0f), kWhite));
+    EXPECT_TRUE(near(Vec3(0.0f, 1.5f, 0.0f), kWhite));
+    // The marker, half a unit each way, in red; nothing between it and the circle.
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.15f, 0.1f, 0.0f))), 255, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(-0.1f, -0.2f, 0.0f))), 255, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(1.2f, 0.6f, 0.0f))), 0, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.7f, 0.3f, 0.0f))), 0, 0, 0, 0));
 }
 
 // White boxes in white light under black depth fog from 0 to 20: each darkens by its distance.
@@ -172,26 +224,31 @@ TEST_F(NormalRendererPixelTest, FogDarkensWithDistanceAsItsParametersSay) {
 
 // Seen from above and in front of the plane y = 0, a red box at height 1 shows in the reflection
 // where its mirror image at height -1 lies in the view (the surface upside down); a green box
-// below the plane is clipped away; a plane whose water lies out of view gets no surface.
+// below the plane is clipped away; a plane whose water lies out of view gets no surface. The red
+// box stands in the neighbouring region, 64 units to the -x side, at its own x = 64: the
+// reflection shows it where it is, above the water's middle.
 TEST_F(NormalRendererPixelTest, ABoxAboveThePlaneShowsMirroredAndWhatLiesBelowIsClipped) {
     Region* region = FakeRegion();
+    int neighbourKey = 0;
+    Region* neighbour = reinterpret_cast<Region*>(&neighbourKey);
     GraphicsMeshInstance red, green;
-    Box(red, Vec3(0.0f, 1.0f, 0.0f), 1.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    Box(red, Vec3(64.0f, 1.0f, 0.0f), 1.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     Box(green, Vec3(2.0f, -1.0f, 0.0f), 1.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
     GraphicsReflectionPlane water{Plane(Vec3(0.0f, 1.0f, 0.0f), 0.0f), ABBox(Vec3(), Vec3(6, 0, 6)), region};
     GraphicsReflectionPlane aside{Plane(Vec3(0.0f, 1.0f, 0.0f), -5.0f), ABBox(Vec3(300, 5, 0), Vec3(2, 0, 2)), region};
-    test::OneRegionScene world(
-        region,
-        [&](GraphicsSceneRenderer& renderer, const Frustum&) {
-            renderer.AddRenderable(&red, region);
-            renderer.AddRenderable(&green, region);
+    test::OffsetRegionsScene world(
+        [&](GraphicsSceneRenderer& renderer, Region* shown, const Frustum&) {
+            renderer.AddRenderable(shown == neighbour ? &red : &green, shown);
         },
-        [&](GraphicsReflectionManager& manager, const Frustum&) {
+        [&](GraphicsReflectionManager& manager, Region* shown, const Frustum&) {
+            if (shown != region) return;
             for (GraphicsReflectionPlane* plane : {&water, &aside}) {
                 manager.AddReflectionPlane(*plane);
                 manager.UpdatePlaneElementBounds(plane, plane->box);
             }
         });
+    world.AddRegion(region, IntVec3(1000, 0, 0));
+    world.AddRegion(neighbour, IntVec3(1000 - 64, 0, 0));
 
     camera.SetCoords(Coords::LookAt(Vec3(0.0f, 2.0f, -6.0f), Vec3(0.0f, -0.5f, 0.0f), Vec3(0.0f, 1.0f, 0.0f)));
     const Viewport viewport(0, 0, kWidth, kHeight);
@@ -229,6 +286,121 @@ TEST_F(NormalRendererPixelTest, ABoxAboveThePlaneShowsMirroredAndWhatLiesBelowIs
     // The green box below the plane would show beside the image at height 1 (and -1): clipped.
     EXPECT_LT(at(Vec3(2.0f, 1.0f, -0.5f)).y, 30.0f);
     EXPECT_LT(at(Vec3(2.0f, -1.0f, -0.5f)).y, 30.0f);
+}
+
+// -- The order of a frame's steps, on the recording device -------------------------------------
+
+// A box of passes at fixed sort orders, drawn for any style, that writes "style@sortOrder" into a
+// shared list when drawn.
+class TracedRenderable : public GraphicsRenderable {
+public:
+    TracedRenderable(const GraphicsShader2* shader, std::vector<int> sortOrders, std::vector<std::string>& trace)
+        : shader_(shader), sortOrders_(std::move(sortOrders)), trace_(trace) {}
+
+    int GetNumRenderPasses(const Name&, RenderGenerationId) const override { return int(sortOrders_.size()); }
+    const ABBox& GetRenderPassBoundingBox() const override { return box; }
+    int GetRenderPassSortOrder(int pass, const Name&, RenderGenerationId) const override {
+        return sortOrders_[size_t(pass)];
+    }
+    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
+    const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
+        return style;
+    }
+    const GraphicsTexture* GetTexture(int, const Name&) const override { return nullptr; }
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas&,
+                    const GraphicsSceneRenderer&) const override {
+        trace_.push_back(StyleText(style) + "@" + std::to_string(pass.sortOrder));
+    }
+    void LogInfo() const override {}
+
+    static const std::vector<std::string>& StyleTexts() {
+        static const std::vector<std::string> texts = {
+            "ambientLightStyle", "dLightDiffuseAmbientStyle", "dLightDiffuseStyle", "pLightDiffuseAmbientStyle",
+            "pLightDiffuseStyle", "pLightSimpleStyle", "pLightSimpleAmbientStyle", "emissiveStyle", "fogStyle",
+            "depthStyle", "transparencyMaskStyle"};
+        return texts;
+    }
+    static std::string StyleText(const Name& style) {
+        for (const std::string& text : StyleTexts()) {
+            if (Name::Create(text.c_str()) == style) return text;
+        }
+        return "?";
+    }
+
+    ABBox box{Vec3(0.0f, 0.0f, 10.0f), Vec3(1.0f, 1.0f, 1.0f)};
+
+private:
+    const GraphicsShader2* shader_;
+    std::vector<int> sortOrders_;
+    std::vector<std::string>& trace_;
+};
+
+class NormalRendererStepTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bed.Start());
+        ShaderFileSection section;
+        section.generation = "GeForce6";
+        section.values = {ShaderFileValue::VertexProgram("vertex", {}), ShaderFileValue::PixelProgram("pixel", {})};
+        const std::vector<ShaderStateRecord> programs = {
+            ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+            ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+        for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
+        bed.WriteFile("Shaders/Traced.ssh", test::MakeShaderFile({section}));
+        shader = bed.Graphics().LoadShader2("Shaders/Traced.ssh");
+        shader->EnsureAvailable();
+        camera.SetCoords(Coords::LookAt(Vec3(), Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    }
+    void TearDown() override {
+        GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+        bed.Graphics().UnloadShader2(shader);
+    }
+
+    // The passes of sort order 1000 drawn in a frame lit by the lights in the order given.
+    std::vector<std::string> Frame(const std::vector<GraphicsLight>& lights) {
+        std::vector<std::string> trace;
+        TracedRenderable box(shader, {0, 1000}, trace);
+        GraphicsNormalRenderer renderer;
+        const Viewport viewport(0, 0, 640, 480);
+        renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+        for (const GraphicsLight& light : lights) renderer.AddLight(light);
+        renderer.AddRenderable(&box, FakeRegion());
+        renderer.Render(*bed.Graphics().GetCanvas(), false, false);
+        std::erase_if(trace, [](const std::string& entry) { return !entry.ends_with("@1000"); });
+        return trace;
+    }
+    Region* FakeRegion() { return reinterpret_cast<Region*>(&regionKey); }
+    // A point light just before the box, its sphere reaching a small part of the view.
+    static GraphicsLight Lamp() {
+        GraphicsLight lamp;
+        lamp.SetRadius(1.5f);
+        lamp.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(Vec3(0.0f, 0.0f, 8.0f))));
+        return lamp;
+    }
+    static GraphicsLight Sun() {
+        GraphicsLight sun;
+        sun.SetType(GraphicsLight::Type::Directional);
+        return sun;
+    }
+
+    test::GraphicsTestBed bed;
+    const GraphicsShader2* shader = nullptr;
+    Camera camera;
+    int regionKey = 0;
+};
+
+// The second opaque band under a first light that is a point light: the ambient passes first, then
+// every light without ambient. Lights go by the screen area they light, the largest first, so a
+// sun added after a lamp lights first and brings the ambient.
+TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightUnlessThatIsAPointLight) {
+    GraphicsLight wideLamp = Lamp();
+    wideLamp.SetRadius(20.0f);  // around the camera: the whole view
+    EXPECT_EQ(Frame({wideLamp, Sun()}), (std::vector<std::string>{"ambientLightStyle@1000", "pLightDiffuseStyle@1000",
+                                                                   "dLightDiffuseStyle@1000", "emissiveStyle@1000"}));
+    EXPECT_EQ(Frame({Lamp(), Sun()}), (std::vector<std::string>{"dLightDiffuseAmbientStyle@1000",
+                                                                "pLightDiffuseStyle@1000", "emissiveStyle@1000"}));
+    // Without lights only the ambient passes light the band.
+    EXPECT_EQ(Frame({}), (std::vector<std::string>{"ambientLightStyle@1000", "emissiveStyle@1000"}));
 }
 
 class ShadowPixelTest : public NormalRendererPixelTest {

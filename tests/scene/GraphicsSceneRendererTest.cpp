@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "core/Intersection.h"
+#include "core/MathExpect.h"
 #include "core/Log.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
@@ -30,16 +32,22 @@
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
+#include "support/OffsetRegionsScene.h"
 #include "MeshInstanceTestData.h"
 
 namespace GAME {
 namespace {
 
-// A renderer that counts the shader styles it begins.
+// A renderer that counts the shader styles it begins and lists the regions whose contents it adds.
 class CountingRenderer : public GraphicsSceneRenderer {
 public:
+    using GraphicsSceneRenderer::GraphicsSceneRenderer;
     void SetShaderConstants(GraphicsCanvas&, const GraphicsShader2*) const override { ++styleChanges; }
     mutable int styleChanges = 0;
+    std::vector<Region*> contents;
+
+protected:
+    void AddRegionContents(Region* region, const Coords&, const Frustum&) override { contents.push_back(region); }
 };
 
 // A renderable of scripted passes that writes its name and pass into a shared list when drawn.
@@ -203,6 +211,67 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     renderer.AddLight(light);
     ASSERT_EQ(renderer.GetLights().size(), 1u);
     EXPECT_FALSE(renderer.GetLights()[0].GetCastsShadows());
+}
+
+// Regions added by themselves lie where their offsets from the viewer's region put them, and
+// their contents are added once; the view-space extents take every queued renderable that has a
+// pass, placed the same way, into the camera's frame.
+TEST_F(SceneRendererTest, RegionsAddedByThemselvesLieAtTheirOffsetsFromTheViewersRegion) {
+    int keys[3] = {};
+    Region* viewer = FakeRegion(keys[0]);
+    Region* east = FakeRegion(keys[1]);
+    Region* placed = FakeRegion(keys[2]);
+    test::OffsetRegionsScene world(nullptr);
+    world.AddRegion(viewer, IntVec3(64, 0, -128));
+    world.AddRegion(east, IntVec3(128, 8, -64));
+    world.AddRegion(placed, IntVec3(0, 0, 0));
+    CountingRenderer renderer(&world);
+    Camera camera;
+    camera.SetCoords(Coords::RotationY(0.6f) * Coords::Translation(Vec3(1.0f, 2.0f, -3.0f)));
+    const Viewport viewport(0, 0, 64, 64);
+    renderer.SetViewer(viewer, camera, viewport, camera.GetFrustum(viewport));
+
+    renderer.AddRegionToScene(east);
+    renderer.AddRegionToScene(east);
+    renderer.AddRegionToScene(nullptr);
+    renderer.SetRegionToSceneCoords(placed, Coords::Translation(Vec3(5.0f, 0.0f, 0.0f)));
+    renderer.AddRegionToScene(placed);
+    renderer.AddRegionToScene(viewer);
+    EXPECT_EQ(renderer.contents, (std::vector<Region*>{east, viewer}));
+    test::ExpectNear(renderer.GetRegionToSceneCoords(east), Coords::Translation(Vec3(64.0f, 8.0f, 64.0f)));
+    test::ExpectNear(renderer.GetRegionToSceneCoords(placed), Coords::Translation(Vec3(5.0f, 0.0f, 0.0f)));
+    test::ExpectNear(renderer.GetRegionToSceneCoords(viewer), Coords());
+
+    // Nothing queued: the extents stay empty.
+    Vec3 min, max;
+    renderer.GetViewSpaceExtents(min, max);
+    EXPECT_EQ(min.x, std::numeric_limits<float>::infinity());
+    EXPECT_EQ(max.y, -std::numeric_limits<float>::infinity());
+    std::vector<std::string> drawn;
+    ScriptedRenderable here("here", {{0, a, nullptr}}, drawn);
+    here.box = ABBox(Vec3(1.0f, 2.0f, 3.0f), Vec3(1.0f, 2.0f, 3.0f));
+    ScriptedRenderable there("there", {{0, a, nullptr}}, drawn);
+    there.box = ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f));
+    ScriptedRenderable passless("passless", {}, drawn);
+    passless.box = ABBox(Vec3(0.0f, -500.0f, 0.0f), Vec3(1.0f, 1.0f, 1.0f));
+    renderer.AddRenderable(&here, viewer);
+    renderer.AddRenderable(&there, east);
+    renderer.AddRenderable(&passless, viewer);
+    renderer.GetViewSpaceExtents(min, max);
+    // Each box's corners in the camera's frame.
+    const Coords toCamera = camera.GetCoords().Inverse();
+    Vec3 low(1e9f, 1e9f, 1e9f), high(-1e9f, -1e9f, -1e9f);
+    for (const ABBox& box : {here.box, ABBox(Vec3(64.0f, 8.0f, 64.0f), there.box.halfSize)}) {
+        for (int corner = 0; corner < 8; ++corner) {
+            const Vec3 sign((corner & 1) ? 1.0f : -1.0f, (corner & 2) ? 1.0f : -1.0f, (corner & 4) ? 1.0f : -1.0f);
+            const Vec3 p = toCamera.TransformPoint(box.centre + Vec3(sign.x * box.halfSize.x, sign.y * box.halfSize.y,
+                                                                     sign.z * box.halfSize.z));
+            low = Vec3(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
+            high = Vec3(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
+        }
+    }
+    test::ExpectNear(min, low, 1e-3f);
+    test::ExpectNear(max, high, 1e-3f);
 }
 
 TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {

@@ -11,7 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "core/Singleton.h"
+#include "engine/Engine.h"
 #include "render/Camera.h"
+#include "render/DebugRenderManager.h"
+#include "render/InputDevice.h"
+#include "support/GLEngineBed.h"
+#include "support/InputEvents.h"
 
 namespace GAME {
 namespace {
@@ -139,6 +145,46 @@ TEST(ShadowMapFit, RefusesUnknownAlgorithmsAndNonFiniteSurfaces) {
     EXPECT_EQ(shadowMap.GetNumSurfaces(), 0);
     EXPECT_TRUE(shadowMap.AddSurface(pass, true));
     EXPECT_EQ(shadowMap.GetNumSurfaces(), 1);
+
+    // Labels go to the casters only.
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const size_t queued = debug.GetNumQueued();
+    shadowMap.DrawLabels("caster", Color(1.0f, 1.0f, 0.0f, 1.0f));
+    EXPECT_EQ(debug.GetNumQueued(), queued + 1);
+    Singleton<DebugRenderManager>::Destroy();
+}
+
+// While caps lock is on, the trapezoid stays fitted to the camera of the last fit before it went
+// on, wherever the camera goes; the other fits follow the camera.
+TEST(ShadowMapFit, TheTrapezoidKeepsItsCameraWhileCapsLockIsOn) {
+    test::GLEngineBed bed{true};
+    ASSERT_TRUE(bed.IsReady());
+    InputDevice& input = *bed.GetEngine().GetInputDevice();
+    Camera here, there;
+    here.SetCoords(Coords::LookAt(Vec3(0.0f, 6.0f, -6.0f), Vec3(0.0f, 0.0f, 10.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    there.SetCoords(Coords::LookAt(Vec3(4.0f, 5.0f, -3.0f), Vec3(-2.0f, 0.0f, 12.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    const Vec3 light = Vec3(0.6f, -0.7f, 0.4f).Unit();
+    const Vec3 points[8] = {Vec3(-10, 0, 0), Vec3(10, 0, 0), Vec3(-10, 0, 30), Vec3(10, 0, 30),
+                            Vec3(-10, 8, 0), Vec3(10, 8, 0), Vec3(-10, 8, 30), Vec3(10, 8, 30)};
+    const auto fit = [&](int algorithm, const Camera& camera) {
+        Mat4 map;
+        EXPECT_TRUE(GraphicsShadowMap::Fit(map, algorithm, camera, light, points, 8));
+        return std::vector<float>(map.GetData(), map.GetData() + 16);
+    };
+    const std::vector<float> fromHere = fit(2, here), fromThere = fit(2, there);
+    const std::vector<float> orthographicThere = fit(0, there);
+    ASSERT_NE(fromHere, fromThere);
+    fit(2, here);
+    const auto capsLock = [&](bool on) {
+        test::PushKey(bed.Window(), test::ScancodeOf("A"), true, on ? test::KeyModifiers::CapsLock : test::KeyModifiers::None);
+        input.Update();
+        ASSERT_EQ(input.IsKeyDown(58), on);
+    };
+    capsLock(true);
+    EXPECT_EQ(fit(2, there), fromHere);
+    EXPECT_EQ(fit(0, there), orthographicThere);
+    capsLock(false);
+    EXPECT_EQ(fit(2, there), fromThere);
 }
 
 }  // namespace

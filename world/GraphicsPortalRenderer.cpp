@@ -234,6 +234,7 @@ void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer,
         renderer.SetHeightFogParams(heightFog.x, heightFog.y, heightFog.z);
     }
     if (graphics != nullptr) renderer.SetGenerationId(graphics->GetGenerationId());
+    if (world_ != nullptr) renderer.SetShadowSoftness(world_->GetShadowSoftness());
     if (transparency_ != nullptr) {
         const WorldFrustum& frustum = transparency_->GetTransparencyFrustum();
         renderer.SetTransparency(frustum.GetRegion(), frustum.GetRegionFrustum(),

@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "SampleData.h"
 #include "SampleGrid.h"
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
@@ -23,8 +25,10 @@
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
+#include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
+#include "render/Image.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsNormalRenderer.h"
 #include "support/GLEngineBed.h"
@@ -94,6 +98,7 @@ protected:
         bed.WriteFile(sample::kPortalMaskShader, sample::MakePortalMaskShaderFile());
         bed.WriteFile(GraphicsNormalRenderer::kInvTransparencyMaskTexture, sample::MakeInvTransparencyMaskFile());
         bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
+        bed.WriteFile(GraphicsCanvas::kFilterShader, sample::MakeFilterShaderFile());
         ASSERT_TRUE(sample::WriteGrid(bed.Files()));
         GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
         GraphicsSceneRenderer::CreateResources(bed.Graphics());
@@ -258,6 +263,126 @@ TEST_F(PortalRendererTest, RegionsJoinedInACycleRenderOnceEach) {
               (std::vector<std::string>{"-- Rendering FRONT facing portals of region a", "--> Rendering Region b",
                                         "--- Rendering BACK facing portals of region b", "---> Rendering Region c",
                                         "---- Rendering BACK facing portals of region c", "-> Rendering Region a"}));
+}
+
+// The camera stands in near looking at a doorway 10 ahead that faces away from it, a blue wall
+// behind the doorway and a green box beside it; far, behind the doorway, holds a large red box.
+// Far is drawn over near as much as its blend (its amount, plus 1 less the doorway's fade
+// around the target) leaves room for, near's doorway kept.
+TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndTheDoorwaysFade) {
+    Region* nearRegion = AddRegion("near", IntVec3(0, 0, 0));
+    Region* farRegion = AddRegion("far", IntVec3(1000, 0, 0));
+    Join(nearRegion, 10.0f, true, farRegion, -10.0f);
+    AddBox(nearRegion, Vec3(4.0f, 1.0f, 10.0f), 1.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
+    AddBox(nearRegion, Vec3(0.0f, 1.0f, 16.0f), 8.0f, Color(0.0f, 0.0f, 1.0f, 1.0f));
+    AddBox(farRegion, Vec3(0.0f, 1.0f, 0.0f), 12.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    Finish();
+    constexpr uint32_t kGreen = 0xFF00FF00u, kBlue = 0xFFFF0000u;
+    const Vec3 door(0.0f, 1.0f, 10.0f), beside(4.0f, 1.0f, 9.5f);
+    // Both regions' amounts (each is the other's neighbour), the target at z in near.
+    const auto draw = [&](float amount, float z) {
+        GraphicsTransparencyManager manager;
+        manager.SetTargetPosition(WorldVec3(farRegion, Vec3()));
+        manager.UpdateBlendAmounts(world, int(amount * float(GraphicsTransparencyManager::kFadeTime)));
+        manager.SetTargetPosition(WorldVec3(nearRegion, Vec3(0.0f, 0.0f, z)));  // the same frame: no update
+        EXPECT_FLOAT_EQ(manager.GetRegionBlendAmount(farRegion), amount);
+        return Draw(nearRegion, &manager);
+    };
+    // Without a manager (no fade) the doorway facing away shows nothing of far.
+    const std::vector<uint32_t> alone = Draw(nearRegion);
+    EXPECT_EQ(At(alone, door), kBlue);
+    EXPECT_EQ(At(alone, beside), kGreen);
+    // The target at the doorway (fade 1), far's amount 0: blend 0, far covers near.
+    const std::vector<uint32_t> covered = draw(0.0f, 9.0f);
+    EXPECT_EQ(At(covered, door), kBlue);
+    EXPECT_EQ(At(covered, beside), kRed);
+    // The target 10.25 before the doorway (fade 0.25), far's amount 1: blend 1.75, near shows whole.
+    const std::vector<uint32_t> kept = draw(1.0f, 20.25f);
+    EXPECT_EQ(At(kept, door), kBlue);
+    EXPECT_EQ(At(kept, beside), kGreen);
+    // Between (blend 0.75) the two mix.
+    const uint32_t mixed = At(draw(0.0f, 20.25f), beside);
+    EXPECT_GT(mixed & 0xFF, 16u);
+    EXPECT_GT(mixed >> 8 & 0xFF, 16u);
+}
+
+// A grey sun shining down along +x at 45 degrees over grey ambient light.
+class SunAmbiance final : public SceneAmbiance {
+public:
+    Color GetLightColor(Environment) const override { return Color(0.8f, 0.8f, 0.8f, 1.0f); }
+    Color GetSkyAmbientColor(Environment) const override { return Color(0.2f, 0.2f, 0.2f, 1.0f); }
+    Color GetGroundAmbientColor(Environment) const override { return Color(0.2f, 0.2f, 0.2f, 1.0f); }
+    const Vec3& GetLightDirection(Environment) const override { return towardsSun_; }
+    bool GetIsFogEnabled(Environment) const override { return false; }
+    const Color& GetFogColor(Environment) const override { return black_; }
+    const Vec3& GetDepthFog(Environment) const override { return zero_; }
+    const Vec3& GetHeightFog(Environment) const override { return zero_; }
+    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
+    float GetNightLightScale(Environment) const override { return 0.0f; }
+    float GetInterpolatedNightLightScale() const override { return 0.0f; }
+    float GetShadowIntensity() const override { return 1.0f; }
+    bool GetIsDay() const override { return true; }
+
+private:
+    Vec3 towardsSun_ = Vec3(-1.0f, 1.0f, 0.0f).Unit();
+    Vec3 zero_;
+    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
+};
+
+// A box two high on wide ground under the sun: its shadow reaches from x = 1 to 3. The world's
+// shadow softness spreads the shadow's lookup: the ground at the shadow's edge lightens, and the
+// lit ground beyond takes some of its own shade.
+TEST_F(PortalRendererTest, TheWorldsShadowSoftnessSpreadsTheShadowsLookup) {
+    Region* region = AddRegion("yard", IntVec3(0, 0, 0));
+    AddBox(region, Vec3(0.0f, 1.0f, 6.0f), 2.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    AddBox(region, Vec3(0.0f, -10.0f, 6.0f), 20.0f, Color(1.0f, 1.0f, 1.0f, 1.0f));
+    Finish();
+    bed.Graphics().EnableShadows(true);
+    GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 512, 128);
+    camera.SetCoords(Coords::LookAt(Vec3(1.0f, 9.0f, 0.0f), Vec3(1.5f, 0.0f, 6.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    SunAmbiance sun;
+    // The ground's green level at x = 2.6 (in the shadow, near its edge) and 3.6 (lit).
+    const auto ground = [&](float softness) {
+        world.SetShadowSoftness(softness);
+        bed.Clear();
+        GraphicsPortalRenderer renderer(bed.Canvas(), region, camera, kView, false);
+        renderer.SetAmbiance(&sun);
+        renderer.Render();
+        const std::vector<uint32_t> pixels = bed.ReadPixels();
+        return std::array<int, 2>{int(At(pixels, Vec3(2.6f, 0.0f, 6.0f)) >> 8 & 0xFF),
+                                  int(At(pixels, Vec3(3.6f, 0.0f, 6.0f)) >> 8 & 0xFF)};
+    };
+    const int ambient = 51, sunlit = 51 + int(0.8f * 0.7071f * 255.0f);
+    const std::array<int, 2> hard = ground(0.0f);
+    EXPECT_NEAR(hard[0], ambient, 4);
+    EXPECT_NEAR(hard[1], sunlit, 4);
+    const std::array<int, 2> soft = ground(16.0f);
+    EXPECT_GT(soft[0], ambient + 20);
+    EXPECT_LT(soft[1], sunlit - 20);
+}
+
+// A screenshot renders the frame into a surface of its own and reads it top row first: the same
+// pixels as the frame drawn on the screen, which it leaves alone.
+TEST_F(PortalRendererTest, ScreenShotHoldsTheFrameTopRowFirstAndLeavesTheScreenAlone) {
+    Region* region = AddRegion("room", IntVec3(0, 0, 0));
+    AddBox(region, Vec3(2.0f, 2.0f, 10.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    AddBox(region, Vec3(-2.0f, 0.0f, 10.0f), 2.0f, Color(0.0f, 1.0f, 0.0f, 1.0f));
+    Finish();
+    const std::vector<uint32_t> frame = Draw(region);
+    bed.Clear();
+    Image image;
+    GraphicsPortalRenderer renderer(bed.Canvas(), region, camera, kView, false);
+    renderer.SetAmbiance(&ambiance);
+    ASSERT_TRUE(renderer.RenderScreenShot(kWidth, kHeight, image));
+    ASSERT_EQ(image.GetWidth(), uint32_t(kWidth));
+    ASSERT_EQ(image.GetHeight(), uint32_t(kHeight));
+    ASSERT_EQ(image.GetFormat(), Image::Format::RGBA);
+    std::vector<uint32_t> shot(size_t(kWidth) * kHeight);
+    std::memcpy(shot.data(), image.GetBuffer(), shot.size() * 4);
+    for (size_t i = 0; i < shot.size(); ++i) ASSERT_EQ(shot[i] | 0xFF000000u, frame[i] | 0xFF000000u) << i;
+    EXPECT_EQ(At(shot, Vec3(2.0f, 2.0f, 9.0f)), kRed);  // the red box above and to the left
+    for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
+    EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
 }
 
 // A white wall stands between the camera and a red box; the transparency frustum reaches from

@@ -36,9 +36,11 @@ namespace {
 constexpr Color kSkyColor(0.45f, 0.62f, 0.85f, 1.0f);
 // The side of the fog-of-war map, in pixels.
 constexpr float kFogMapSize = 96.0f;
-// The middle of the crypt's floor, in the world.
+// The crypt's floor in the middle across and a unit farther from its doorway (on its low-z wall)
+// than the doorway lets the yard fade in around a target, in the world: the crypt alone.
 constexpr float kCryptHalfSize = 0.5f * kGridCellWidth * float(kCryptCells);
-constexpr Vec2 kCryptCentre(float(kCryptOffset.x) + kCryptHalfSize, float(kCryptOffset.z) + kCryptHalfSize);
+constexpr Vec2 kCryptView(float(kCryptOffset.x) + kCryptHalfSize,
+                          float(kCryptOffset.z) + GraphicsPortalRenderer::kDefaultFadeEnd + 1.0f);
 
 // Eases in and out over [0, 1].
 float Ease(float t) { return t * t * (3.0f - 2.0f * t); }
@@ -60,7 +62,7 @@ const std::array<FlightPoint, 8> kFlightPath = {{
     {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
     {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
     {"entrance", Vec2(kCryptEntrance.x, kCryptEntrance.z), 180.0f, 25.0f, 20.0f},
-    {"crypt", kCryptCentre, 200.0f, 60.0f, 30.0f, true},
+    {"crypt", kCryptView, 200.0f, 60.0f, 30.0f, true},
 }};
 
 SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
@@ -154,6 +156,10 @@ int SampleFlight::BeginFrame() {
     // The ground the camera looks at is uncovered: the fog map shows the way flown.
     world.AddFOWVisibility(camera_.GetTargetPosition(), 0);
     engine_.Update(frustum, true);
+    transparency_.SetTargetPosition(camera_.GetTargetPosition());
+    const float seeThroughFar = std::max(camera_.GetCameraDistance() - kSeeThroughMargin, 0.0f);
+    transparency_.SetTransparencyFrustum(camera_.GetSubFrustum(kSeeThroughMin, kSeeThroughMax, seeThroughFar,
+                                                               ScreenViewport(*engine_.GetGraphicsEngine())));
     engine_.Render();
     // The frame that reaches a point of the path (the first frame only starts from one).
     const int legs = int(kFlightPath.size()) - 1;
@@ -213,6 +219,7 @@ void SampleFlight::View::Render(GraphicsCanvas& canvas) const {
     if (region != nullptr) {
         GraphicsPortalRenderer world(canvas, region, camera.GetRegionCamera(), viewport, region->IsUnderground());
         world.SetFrustum(camera.GetRegionFrustum(viewport));
+        world.SetTransparencyManager(&flight_.transparency_);
         world.Render();
     }
     canvas.SetDefaultState();

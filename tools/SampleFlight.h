@@ -21,6 +21,12 @@
 // level is loaded and post-loaded and its bodies are boxed, which with a loading thread may be
 // frames after the region comes in; when the level streams out and back in, its physics starts again.
 //
+// The flight keeps the transparency manager the world is drawn with: its target is the camera's
+// target and its frustum the middle of the view up to kSeeThroughMargin short of the target, so
+// that what stands between the camera and the target turns see-through, and regions fade in and
+// out as the target moves between them (behind a doorway facing away, the region there shows
+// when the target nears the doorway).
+//
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
 // path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
 // without it a level would stay loaded for hundreds of frames after it was last seen. Loads and
@@ -39,6 +45,7 @@
 #include "core/Mem.h"
 #include "core/Vec2.h"
 #include "render/DisplayWidget.h"
+#include "world/GraphicsTransparencyManager.h"
 
 namespace GAME {
 
@@ -89,6 +96,11 @@ public:
     // not part of the frame's time), so the level loading thread has the time it would have in
     // a game.
     static constexpr std::chrono::microseconds kFramePeriod{16667};
+    // The see-through frustum: the image rectangle kSeeThroughMin..kSeeThroughMax (image
+    // coordinates, the target in the middle), ending this far before the target.
+    static constexpr Vec2 kSeeThroughMin{0.35f, 0.25f};
+    static constexpr Vec2 kSeeThroughMax{0.65f, 0.75f};
+    static constexpr float kSeeThroughMargin = 2.0f;
 
     // Loads the sample map into the engine's world (the engine's data holds the sample data) and
     // puts the flight's view on its display. With streaming off every region is loaded first and
@@ -148,6 +160,7 @@ private:
     Engine& engine_;
     const GraphicsAnim* wave_;
     HostCamera camera_;
+    GraphicsTransparencyManager transparency_;
     View view_{*this};
     int frames_;
     bool streaming_;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "SampleMeshShaders.h"
 #include "SampleTerrain.h"
 #include "SampleTiles.h"
 #include "core/Frustum.h"
@@ -182,6 +183,8 @@ TEST_F(TerrainRenderTest, PlugsFillHolesInTheLayersAroundThem) {
 // ground around them; a hole beside it stays open.
 TEST_F(TerrainRenderTest, ATileShowsTheLayersWhereItStands) {
     ASSERT_TRUE(sample::WriteTiles(bed.Files()));
+    // The tile mesh's material: its shader says which of its textures load.
+    bed.WriteFile(sample::kStandardShader, sample::MakeMeshShaderFile(sample::MeshShaderKind::Standard, false));
     const GraphicsMesh* mesh = bed.Graphics().LoadMesh(sample::kTileMesh);
     ASSERT_NE(mesh, nullptr);
     mesh->EnsureAvailable();

@@ -1,7 +1,7 @@
 #pragma once
 // WhiteAmbiance: white ambient light everywhere, no sun, no fog, no bloom, so a scene drawn under
-// it shows its meshes' own colours. Header only, so the benchmarks share it without the test
-// support library.
+// it shows its meshes' own colours. A test may give it a sun and other ambient colours (the
+// public fields). Header only, so the benchmarks share it without the test support library.
 
 #include "core/Color.h"
 #include "core/Vec3.h"
@@ -11,10 +11,10 @@ namespace GAME::test {
 
 class WhiteAmbiance final : public SceneAmbiance {
 public:
-    Color GetLightColor(Environment) const override { return Color(0.0f, 0.0f, 0.0f, 1.0f); }
-    Color GetSkyAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    Color GetGroundAmbientColor(Environment) const override { return Color(1.0f, 1.0f, 1.0f, 1.0f); }
-    const Vec3& GetLightDirection(Environment) const override { return up_; }
+    Color GetLightColor(Environment) const override { return sunColor; }
+    Color GetSkyAmbientColor(Environment) const override { return ambientColor; }
+    Color GetGroundAmbientColor(Environment) const override { return ambientColor; }
+    const Vec3& GetLightDirection(Environment) const override { return towardsSun; }
     bool GetIsFogEnabled(Environment) const override { return false; }
     const Color& GetFogColor(Environment) const override { return black_; }
     const Vec3& GetDepthFog(Environment) const override { return zero_; }
@@ -25,8 +25,11 @@ public:
     float GetShadowIntensity() const override { return 0.0f; }
     bool GetIsDay() const override { return true; }
 
+    Color sunColor{0.0f, 0.0f, 0.0f, 1.0f};  // black: no sun
+    Vec3 towardsSun{0.0f, 1.0f, 0.0f};        // unit length
+    Color ambientColor{1.0f, 1.0f, 1.0f, 1.0f};
+
 private:
-    Vec3 up_{0.0f, 1.0f, 0.0f};
     Vec3 zero_;
     Color black_{0.0f, 0.0f, 0.0f, 1.0f};
 };

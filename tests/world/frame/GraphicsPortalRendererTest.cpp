@@ -306,29 +306,6 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     EXPECT_GT(mixed >> 8 & 0xFF, 16u);
 }
 
-// A grey sun shining down along +x at 45 degrees over grey ambient light.
-class SunAmbiance final : public SceneAmbiance {
-public:
-    Color GetLightColor(Environment) const override { return Color(0.8f, 0.8f, 0.8f, 1.0f); }
-    Color GetSkyAmbientColor(Environment) const override { return Color(0.2f, 0.2f, 0.2f, 1.0f); }
-    Color GetGroundAmbientColor(Environment) const override { return Color(0.2f, 0.2f, 0.2f, 1.0f); }
-    const Vec3& GetLightDirection(Environment) const override { return towardsSun_; }
-    bool GetIsFogEnabled(Environment) const override { return false; }
-    const Color& GetFogColor(Environment) const override { return black_; }
-    const Vec3& GetDepthFog(Environment) const override { return zero_; }
-    const Vec3& GetHeightFog(Environment) const override { return zero_; }
-    Vec3 GetBloomParameters(Environment) const override { return Vec3(); }
-    float GetNightLightScale(Environment) const override { return 0.0f; }
-    float GetInterpolatedNightLightScale() const override { return 0.0f; }
-    float GetShadowIntensity() const override { return 1.0f; }
-    bool GetIsDay() const override { return true; }
-
-private:
-    Vec3 towardsSun_ = Vec3(-1.0f, 1.0f, 0.0f).Unit();
-    Vec3 zero_;
-    Color black_{0.0f, 0.0f, 0.0f, 1.0f};
-};
-
 // A box two high on wide ground under the sun: its shadow reaches from x = 1 to 3. The world's
 // shadow softness spreads the shadow's lookup: the ground at the shadow's edge lightens, and the
 // lit ground beyond takes some of its own shade.
@@ -340,7 +317,11 @@ TEST_F(PortalRendererTest, TheWorldsShadowSoftnessSpreadsTheShadowsLookup) {
     bed.Graphics().EnableShadows(true);
     GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 512, 128);
     camera.SetCoords(Coords::LookAt(Vec3(1.0f, 9.0f, 0.0f), Vec3(1.5f, 0.0f, 6.0f), Vec3(0.0f, 1.0f, 0.0f)));
-    SunAmbiance sun;
+    // A grey sun shining down along +x at 45 degrees over grey ambient light.
+    test::WhiteAmbiance sun;
+    sun.sunColor = Color(0.8f, 0.8f, 0.8f, 1.0f);
+    sun.towardsSun = Vec3(-1.0f, 1.0f, 0.0f).Unit();
+    sun.ambientColor = Color(0.2f, 0.2f, 0.2f, 1.0f);
     // The ground's green level at x = 2.6 (in the shadow, near its edge) and 3.6 (lit).
     const auto ground = [&](float softness) {
         world.SetShadowSoftness(softness);

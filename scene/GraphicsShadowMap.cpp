@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
+#include "core/Singleton.h"
 #include "core/Sphere.h"
 #include "core/WorldCoords.h"
 #include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "engine/FilterFunction.h"
-#include "core/Singleton.h"
 #include "render/Camera.h"
 #include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
@@ -324,11 +325,9 @@ Mat4 GraphicsShadowMap::GetTextureBias() {
 }
 
 const Camera& GraphicsShadowMap::GetTrapezoidCamera(const Camera& camera, bool frozen) {
-    static Camera held;
-    static bool holding = false;
-    if (frozen && holding) return held;
+    static std::optional<Camera> held;
+    if (frozen && held) return *held;
     held = camera;
-    holding = true;
     return camera;
 }
 

@@ -20,6 +20,12 @@ namespace GAME {
 
 GAME_RTTI_DEFINE_CLASS(Light, Entity);
 
+namespace {
+
+bool InEditor() { return gEngine != nullptr && gEngine->IsEditorMode(); }
+
+}  // namespace
+
 bool Light::Load(const LoadTable& table) {
     if (!Entity::Load(table)) return false;
     radius_ = table.GetFloat("radius", 0.0f);
@@ -29,14 +35,9 @@ bool Light::Load(const LoadTable& table) {
     return true;
 }
 
-namespace {
-
-bool InEditor() { return gEngine != nullptr && gEngine->IsEditorMode(); }
-
-}  // namespace
-
 Light::~Light() {
-    if (registered_) EditorFilter::Get()->RemoveFilterObject(GetObjectId());
+    // At shutdown the filter may be gone before the last objects.
+    if (registered_ && Singleton<EditorFilter>::HasInstantiated()) EditorFilter::Get()->RemoveFilterObject(GetObjectId());
 }
 
 void Light::InitialUpdate() {

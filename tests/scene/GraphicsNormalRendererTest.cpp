@@ -13,6 +13,8 @@
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "core/Frustum.h"
+#include "core/MathExpect.h"
+#include "core/OBBox.h"
 #include "core/WorldCoords.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsCanvas.h"
@@ -161,12 +163,19 @@ TEST_F(NormalRendererPixelTest, LitBoxShowsTheLightsOnFacesTurnedToThemAndAmbien
 // its marker in white, the marker itself in the light's colour, and nothing else.
 TEST_F(NormalRendererPixelTest, ShowLightsDrawsTheReachInWhiteAndTheMarkerInTheLightsColour) {
     GraphicsNormalRenderer renderer;
-    View(renderer, Vec3(0.0f, 0.0f, -4.0f), Vec3());
+    View(renderer, Vec3(0.0f, 2.0f, -4.0f), Vec3());
     renderer.ShowLights(true);
     GraphicsLight lamp;
     lamp.SetColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
     lamp.SetRadius(3.0f);
     renderer.AddLight(lamp);
+    // A smaller green light above and before it, drawn after the red one.
+    const Vec3 smallAt(1.3f, 1.6f, -0.5f);
+    GraphicsLight small = lamp;
+    small.SetColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
+    small.SetRadius(0.8f);
+    small.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(smallAt)));
+    renderer.AddLight(small);
     bed.Clear();
     const std::vector<uint32_t> pixels = Draw(renderer);
     // Whether the pixel of the point or one next to it has the colour.
@@ -180,16 +189,48 @@ TEST_F(NormalRendererPixelTest, ShowLightsDrawsTheReachInWhiteAndTheMarkerInTheL
         return false;
     };
     constexpr uint32_t kWhite = 0xFFFFFFFFu;
-    // A corner of the circle in the x-y plane (32 segments), and the y axis.
+    // Corners of the circles in the x-y plane (32 segments), the x axis, and the marker's outline
+    // on its upper right edge (facing the camera on one side only).
     const float angle = 6.2831853f / 32.0f;
     EXPECT_TRUE(near(Vec3(3.0f * std::cos(angle), 3.0f * std::sin(angle), 0.0f), kWhite));
     EXPECT_TRUE(near(Vec3(-3.0f * std::cos(angle), -3.0f * std::sin(angle), 0.0f), kWhite));
-    EXPECT_TRUE(near(Vec3(0.0f, 1.5f, 0.0f), kWhite));
-    // The marker, half a unit each way, in red; nothing between it and the circle.
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.15f, 0.1f, 0.0f))), 255, 0, 0, 0));
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(-0.1f, -0.2f, 0.0f))), 255, 0, 0, 0));
+    EXPECT_TRUE(near(smallAt - Vec3(0.8f, 0.0f, 0.0f), kWhite));
+    EXPECT_TRUE(near(Vec3(1.5f, 0.0f, 0.0f), kWhite));
+    EXPECT_TRUE(near(Vec3(0.25f, 0.25f, 0.0f), kWhite));
+    // The markers in their lights' colours; nothing between the red one and its circle.
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.15f, 0.1f, -0.1f))), 255, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(-0.15f, 0.1f, -0.1f))), 255, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(smallAt + Vec3(0.15f, 0.1f, -0.1f))), 0, 255, 0, 0));
     EXPECT_TRUE(Near(At(pixels, Project(Vec3(1.2f, 0.6f, 0.0f))), 0, 0, 0, 0));
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.7f, 0.3f, 0.0f))), 0, 0, 0, 0));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.7f, -0.5f, 0.0f))), 0, 0, 0, 0));
+}
+
+// Elements standing in a box of a region (across a portal) come from the world with the box's
+// planes, the region placed as given; without a world only the region is placed.
+TEST(NormalRendererRegions, ElementsInABoxComeFromTheWorldWithTheBoxesPlanes) {
+    int keys[2] = {};
+    Region* region = reinterpret_cast<Region*>(&keys[0]);
+    std::vector<Frustum> asked;
+    test::OffsetRegionsScene world(nullptr, nullptr, [&](GraphicsSceneRenderer&, Region* shown, const Frustum& frustum) {
+        EXPECT_EQ(shown, region);
+        asked.push_back(frustum);
+    });
+    GraphicsNormalRenderer renderer(&world);
+    const Coords toScene = Coords::Translation(Vec3(0.0f, 0.0f, 30.0f));
+    renderer.AddElementsInBox(region, OBBox(Vec3(1.0f, 2.0f, 3.0f), Coords::Translation(Vec3(5.0f, 0.0f, 0.0f))), toScene);
+    test::ExpectNear(renderer.GetRegionToSceneCoords(region), toScene);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].TestSphere(Sphere(Vec3(5.9f, 1.9f, -2.9f), 0.0f)));
+    EXPECT_FALSE(asked[0].TestSphere(Sphere(Vec3(6.1f, 0.0f, 0.0f), 0.0f)));
+    EXPECT_FALSE(asked[0].TestSphere(Sphere(Vec3(5.0f, 0.0f, 3.1f), 0.0f)));
+
+    GraphicsNormalRenderer alone;
+    Region* other = reinterpret_cast<Region*>(&keys[1]);
+    alone.AddRegionToScene(other, toScene, nullptr);
+    alone.AddElementsInBox(region, OBBox(Vec3(1.0f, 1.0f, 1.0f), Coords()), toScene);
+    alone.BuildScene(true);
+    test::ExpectNear(alone.GetRegionToSceneCoords(region), toScene);
+    test::ExpectNear(alone.GetRegionToSceneCoords(other), toScene);
 }
 
 // White boxes in white light under black depth fog from 0 to 20: each darkens by its distance.

@@ -1,8 +1,8 @@
 #pragma once
 // OffsetRegionsScene: a SceneWorld of regions placed at offsets in the world, for renderer tests
-// of more than one region. Every region is seen from every other one; what a region shows and the
-// reflection planes its water hands out are the test's own functions. No portals, no elements
-// across them and no entities.
+// of more than one region. Every region is seen from every other one; what a region shows, what
+// stands in it across portals and the reflection planes its water hands out are the test's own
+// functions. No portals and no entities.
 
 #include <functional>
 #include <map>
@@ -18,8 +18,9 @@ public:
     using PlanesFunction =
         std::function<void(GraphicsReflectionManager& manager, Region* region, const Frustum& frustum)>;
 
-    explicit OffsetRegionsScene(ContentsFunction contents, PlanesFunction planes = nullptr)
-        : contents_(std::move(contents)), planes_(std::move(planes)) {}
+    explicit OffsetRegionsScene(ContentsFunction contents, PlanesFunction planes = nullptr,
+                                ContentsFunction elements = nullptr)
+        : contents_(std::move(contents)), planes_(std::move(planes)), elements_(std::move(elements)) {}
 
     void AddRegion(Region* region, const IntVec3& offset) {
         regions_.push_back(region);
@@ -33,7 +34,9 @@ public:
     void GetRegionsInFrustum(mem::vector<Region*>& out, Region*, const Frustum&, bool) override {
         out.assign(regions_.begin(), regions_.end());
     }
-    void AddElementsInFrustum(GraphicsSceneRenderer&, Region*, const Frustum&) override {}
+    void AddElementsInFrustum(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum) override {
+        if (elements_) elements_(renderer, region, frustum);
+    }
     void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&, bool) override {}
     void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) override {
         if (planes_) planes_(manager, region, regionFrustum);
@@ -52,6 +55,7 @@ public:
 private:
     ContentsFunction contents_;
     PlanesFunction planes_;
+    ContentsFunction elements_;
     std::vector<Region*> regions_;
     std::map<const Region*, IntVec3> offsets_;
 };

@@ -208,8 +208,9 @@ void GraphicsNormalRenderer::SetHeightFogParams(float start, float end, float am
 
 void GraphicsNormalRenderer::AddRegionContents(Region* region, const Coords&, const Frustum& regionFrustum) {
     if (GetSceneWorld() == nullptr) return;
-    GetSceneWorld()->AddRegionContents(*this, region, regionFrustum, hasTransparencyFrustum_ ? transparencyRegion_ : nullptr,
-                              hasTransparencyFrustum_ ? &transparencyFrustum_ : nullptr);
+    GetSceneWorld()->AddRegionContents(*this, region, regionFrustum,
+                                       hasTransparencyFrustum_ ? transparencyRegion_ : nullptr,
+                                       hasTransparencyFrustum_ ? &transparencyFrustum_ : nullptr);
 }
 
 void GraphicsNormalRenderer::BuildScene(bool includeUnloaded) {

@@ -31,7 +31,10 @@ const ConstantNames& Constants() {
 }  // namespace
 
 GraphicsShadowMapRenderer::GraphicsShadowMapRenderer(const GraphicsLight& light, Region* region, SceneWorld* world)
-    : GraphicsSceneRenderer(world), light_(light), region_(region), timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
+    : GraphicsSceneRenderer(world),
+      light_(light),
+      region_(region),
+      timeStamp_(float(GameClock::Get().GetMilliseconds()) * 0.001f) {}
 
 void GraphicsShadowMapRenderer::CreateResources(GraphicsEngine& graphics) {
     if (gDepthLookup == nullptr && graphics.GetGenerationId() == RenderGenerationId::R200) {

@@ -37,7 +37,8 @@ bool Light::Load(const LoadTable& table) {
 
 Light::~Light() {
     // At shutdown the filter may be gone before the last objects.
-    if (registered_ && Singleton<EditorFilter>::HasInstantiated()) EditorFilter::Get()->RemoveFilterObject(GetObjectId());
+    if (registered_ && Singleton<EditorFilter>::HasInstantiated())
+        EditorFilter::Get()->RemoveFilterObject(GetObjectId());
 }
 
 void Light::InitialUpdate() {
@@ -81,7 +82,7 @@ void Light::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) 
     renderer.AddLight(light);
     if (renderer.IsRenderFlagSet(GraphicsSceneRenderer::kBoundingBoxes)) {
         Singleton<DebugRenderManager>::Get()->RenderSphere(GetRegion(), Sphere(position, kDebugSphereRadius),
-                                                          light.GetColor());
+                                                           light.GetColor());
     }
 }
 

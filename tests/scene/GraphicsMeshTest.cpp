@@ -425,8 +425,8 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     twoDots.shaderName = "Shaders/Glass.v2.ssh";
     contents.materials = {test::SkinnedQuad().materials[0], plainShader, twoDots};  // Skinned.ssh with a texture
     // Textures the main shader samples, the 'T' one samples, and neither does.
-    for (const auto& [name, file] : {std::pair{"glowTexture", "Textures/Glow.tex"},
-                                     std::pair{"dustTexture", "Textures/Dust.tex"}}) {
+    for (const auto& [name, file] :
+         {std::pair{"glowTexture", "Textures/Glow.tex"}, std::pair{"dustTexture", "Textures/Dust.tex"}}) {
         GraphicsMesh::MaterialParameter texture = contents.materials[0].parameters[0];
         texture.nameText = name;
         texture.text = file;

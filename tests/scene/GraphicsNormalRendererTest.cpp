@@ -16,18 +16,18 @@
 #include "core/MathExpect.h"
 #include "core/OBBox.h"
 #include "core/WorldCoords.h"
-#include "render/GraphicsEngine.h"
-#include "render/GraphicsCanvas.h"
-#include "render/GraphicsPrimitiveDrawer.h"
-#include "render/RenderDevice.h"
 #include "engine/Actor.h"
-#include "scene/GraphicsMeshInstance.h"
-#include "scene/SceneWorld.h"
-#include "scene/GraphicsReflectionManager.h"
-#include "scene/GraphicsShadowMap.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "render/GraphicsShader2.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderFileWriter.h"
+#include "scene/GraphicsMeshInstance.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "scene/GraphicsRenderable.h"
+#include "scene/GraphicsShadowMap.h"
+#include "scene/SceneWorld.h"
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
@@ -183,7 +183,8 @@ TEST_F(NormalRendererPixelTest, ShowLightsDrawsTheReachInWhiteAndTheMarkerInTheL
         const Vec2 p = Project(point);
         for (int dy = -1; dy <= 1; ++dy) {
             for (int dx = -1; dx <= 1; ++dx) {
-                if ((pixels[size_t(int(p.y) + dy) * kWidth + size_t(int(p.x) + dx)] | 0xFF000000u) == colour) return true;
+                if ((pixels[size_t(int(p.y) + dy) * kWidth + size_t(int(p.x) + dx)] | 0xFF000000u) == colour)
+                    return true;
             }
         }
         return false;
@@ -211,13 +212,15 @@ TEST(NormalRendererRegions, ElementsInABoxComeFromTheWorldWithTheBoxesPlanes) {
     int keys[2] = {};
     Region* region = reinterpret_cast<Region*>(&keys[0]);
     std::vector<Frustum> asked;
-    test::OffsetRegionsScene world(nullptr, nullptr, [&](GraphicsSceneRenderer&, Region* shown, const Frustum& frustum) {
-        EXPECT_EQ(shown, region);
-        asked.push_back(frustum);
-    });
+    test::OffsetRegionsScene world(nullptr, nullptr,
+                                   [&](GraphicsSceneRenderer&, Region* shown, const Frustum& frustum) {
+                                       EXPECT_EQ(shown, region);
+                                       asked.push_back(frustum);
+                                   });
     GraphicsNormalRenderer renderer(&world);
     const Coords toScene = Coords::Translation(Vec3(0.0f, 0.0f, 30.0f));
-    renderer.AddElementsInBox(region, OBBox(Vec3(1.0f, 2.0f, 3.0f), Coords::Translation(Vec3(5.0f, 0.0f, 0.0f))), toScene);
+    renderer.AddElementsInBox(region, OBBox(Vec3(1.0f, 2.0f, 3.0f), Coords::Translation(Vec3(5.0f, 0.0f, 0.0f))),
+                              toScene);
     test::ExpectNear(renderer.GetRegionToSceneCoords(region), toScene);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_TRUE(asked[0].TestSphere(Sphere(Vec3(5.9f, 1.9f, -2.9f), 0.0f)));
@@ -355,10 +358,17 @@ public:
     void LogInfo() const override {}
 
     static const std::vector<std::string>& StyleTexts() {
-        static const std::vector<std::string> texts = {
-            "ambientLightStyle", "dLightDiffuseAmbientStyle", "dLightDiffuseStyle", "pLightDiffuseAmbientStyle",
-            "pLightDiffuseStyle", "pLightSimpleStyle", "pLightSimpleAmbientStyle", "emissiveStyle", "fogStyle",
-            "depthStyle", "transparencyMaskStyle"};
+        static const std::vector<std::string> texts = {"ambientLightStyle",
+                                                       "dLightDiffuseAmbientStyle",
+                                                       "dLightDiffuseStyle",
+                                                       "pLightDiffuseAmbientStyle",
+                                                       "pLightDiffuseStyle",
+                                                       "pLightSimpleStyle",
+                                                       "pLightSimpleAmbientStyle",
+                                                       "emissiveStyle",
+                                                       "fogStyle",
+                                                       "depthStyle",
+                                                       "transparencyMaskStyle"};
         return texts;
     }
     static std::string StyleText(const Name& style) {
@@ -383,9 +393,8 @@ protected:
         ShaderFileSection section;
         section.generation = "GeForce6";
         section.values = {ShaderFileValue::VertexProgram("vertex", {}), ShaderFileValue::PixelProgram("pixel", {})};
-        const std::vector<ShaderStateRecord> programs = {
-            ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
-            ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+        const std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                                                         ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
         for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
         bed.WriteFile("Shaders/Traced.ssh", test::MakeShaderFile({section}));
         shader = bed.Graphics().LoadShader2("Shaders/Traced.ssh");
@@ -437,7 +446,7 @@ TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightU
     GraphicsLight wideLamp = Lamp();
     wideLamp.SetRadius(20.0f);  // around the camera: the whole view
     EXPECT_EQ(Frame({wideLamp, Sun()}), (std::vector<std::string>{"ambientLightStyle@1000", "pLightDiffuseStyle@1000",
-                                                                   "dLightDiffuseStyle@1000", "emissiveStyle@1000"}));
+                                                                  "dLightDiffuseStyle@1000", "emissiveStyle@1000"}));
     EXPECT_EQ(Frame({Lamp(), Sun()}), (std::vector<std::string>{"dLightDiffuseAmbientStyle@1000",
                                                                 "pLightDiffuseStyle@1000", "emissiveStyle@1000"}));
     // Without lights only the ambient passes light the band.

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "MeshInstanceTestData.h"
 #include "core/Intersection.h"
-#include "core/MathExpect.h"
 #include "core/Log.h"
+#include "core/MathExpect.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
@@ -33,7 +34,6 @@
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/OffsetRegionsScene.h"
-#include "MeshInstanceTestData.h"
 
 namespace GAME {
 namespace {
@@ -264,8 +264,8 @@ TEST_F(SceneRendererTest, RegionsAddedByThemselvesLieAtTheirOffsetsFromTheViewer
     for (const ABBox& box : {here.box, ABBox(Vec3(64.0f, 8.0f, 64.0f), there.box.halfSize)}) {
         for (int corner = 0; corner < 8; ++corner) {
             const Vec3 sign((corner & 1) ? 1.0f : -1.0f, (corner & 2) ? 1.0f : -1.0f, (corner & 4) ? 1.0f : -1.0f);
-            const Vec3 p = toCamera.TransformPoint(box.centre + Vec3(sign.x * box.halfSize.x, sign.y * box.halfSize.y,
-                                                                     sign.z * box.halfSize.z));
+            const Vec3 p = toCamera.TransformPoint(
+                box.centre + Vec3(sign.x * box.halfSize.x, sign.y * box.halfSize.y, sign.z * box.halfSize.z));
             low = Vec3(std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z));
             high = Vec3(std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z));
         }

@@ -176,7 +176,8 @@ TEST(ShadowMapFit, TheTrapezoidKeepsItsCameraWhileCapsLockIsOn) {
     ASSERT_NE(fromHere, fromThere);
     fit(2, here);
     const auto capsLock = [&](bool on) {
-        test::PushKey(bed.Window(), test::ScancodeOf("A"), true, on ? test::KeyModifiers::CapsLock : test::KeyModifiers::None);
+        test::PushKey(bed.Window(), test::ScancodeOf("A"), true,
+                      on ? test::KeyModifiers::CapsLock : test::KeyModifiers::None);
         input.Update();
         ASSERT_EQ(input.IsKeyDown(58), on);
     };

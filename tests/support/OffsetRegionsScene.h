@@ -14,7 +14,8 @@ namespace GAME::test {
 
 class OffsetRegionsScene final : public SceneWorld {
 public:
-    using ContentsFunction = std::function<void(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum)>;
+    using ContentsFunction =
+        std::function<void(GraphicsSceneRenderer& renderer, Region* region, const Frustum& frustum)>;
     using PlanesFunction =
         std::function<void(GraphicsReflectionManager& manager, Region* region, const Frustum& frustum)>;
 
@@ -38,7 +39,8 @@ public:
         if (elements_) elements_(renderer, region, frustum);
     }
     void RenderPortals(GraphicsPrimitiveDrawer&, Region*, const Coords&, bool) override {}
-    void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region, const Frustum& regionFrustum) override {
+    void AddReflectionPlanes(GraphicsReflectionManager& manager, Region* region,
+                             const Frustum& regionFrustum) override {
         if (planes_) planes_(manager, region, regionFrustum);
     }
     IntVec3 GetOffsetFromWorld(const Region* region) const override {

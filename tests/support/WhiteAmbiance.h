@@ -26,7 +26,7 @@ public:
     bool GetIsDay() const override { return true; }
 
     Color sunColor{0.0f, 0.0f, 0.0f, 1.0f};  // black: no sun
-    Vec3 towardsSun{0.0f, 1.0f, 0.0f};        // unit length
+    Vec3 towardsSun{0.0f, 1.0f, 0.0f};       // unit length
     Color ambientColor{1.0f, 1.0f, 1.0f, 1.0f};
 
 private:

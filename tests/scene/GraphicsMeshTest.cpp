@@ -548,18 +548,27 @@ TEST_F(GraphicsMeshDeviceTest, MaterialParametersReachTheShader) {
 }
 
 // A vertex format without vertices (a mesh of collision or text only) still makes its
-// declaration, but no vertex buffer.
-TEST_F(GraphicsMeshDeviceTest, FormatWithoutVerticesMakesADeclarationAndNoBuffer) {
+// declaration, but no vertex buffer; a vertex buffer the device refuses makes a partial load (the
+// resource then stands in empty until it loads again).
+TEST_F(GraphicsMeshDeviceTest, FormatWithoutVerticesMakesADeclarationAndARefusedBufferAPartLoad) {
     Contents contents;
     contents.attributes = {0, 1};
     contents.stride = 24;
-    const GraphicsMesh* mesh = Load("Meshes/Empty.msh", contents);
-    EXPECT_EQ(mesh->GetInitResult(), Resource::InitResult::Success);
-    EXPECT_EQ(mesh->GetNumVertices(), 0u);
-    ASSERT_NE(mesh->GetVertexDeclaration(), nullptr);
-    EXPECT_EQ(mesh->GetVertexDeclaration()->GetStride(), 24u);
-    EXPECT_EQ(mesh->GetVertexBuffer(), nullptr);
-    bed.Graphics().UnloadMesh(mesh);
+    const GraphicsMesh* empty = Load("Meshes/Empty.msh", contents);
+    EXPECT_EQ(empty->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_EQ(empty->GetNumVertices(), 0u);
+    ASSERT_NE(empty->GetVertexDeclaration(), nullptr);
+    EXPECT_EQ(empty->GetVertexDeclaration()->GetStride(), 24u);
+    EXPECT_EQ(empty->GetVertexBuffer(), nullptr);
+    bed.Graphics().UnloadMesh(empty);
+
+    test::LogCapture log;
+    bed.Device().Script().failVertexBuffers = true;
+    const GraphicsMesh* refused = Load("Meshes/Creature.msh", Creature());
+    bed.Device().Script().failVertexBuffers = false;
+    EXPECT_EQ(refused->GetInitResult(), Resource::InitResult::PartlyInitialized);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Meshes/Creature.msh"));
+    bed.Graphics().UnloadMesh(refused);
 }
 
 TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {

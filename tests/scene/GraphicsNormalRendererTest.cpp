@@ -353,6 +353,7 @@ public:
     const GraphicsTexture* GetTexture(int, const Name&) const override { return nullptr; }
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas&,
                     const GraphicsSceneRenderer&) const override {
+        pass.shader->Render("traced");  // sends the renderer's constants
         trace_.push_back(StyleText(style) + "@" + std::to_string(pass.sortOrder));
     }
     void LogInfo() const override {}
@@ -392,7 +393,10 @@ protected:
         ASSERT_TRUE(bed.Start());
         ShaderFileSection section;
         section.generation = "GeForce6";
-        section.values = {ShaderFileValue::VertexProgram("vertex", {}), ShaderFileValue::PixelProgram("pixel", {})};
+        // The vertex program reads "heightFogParams" from register 0.
+        section.values = {ShaderFileValue::VertexProgram("vertex", {{0, 1, false, 0}}),
+                          ShaderFileValue::PixelProgram("pixel", {})};
+        section.parameters = {{"heightFogParams", ShaderValueType::Float3, 1, ShaderFileParameter::kNoDefault}};
         const std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
                                                          ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
         for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
@@ -451,6 +455,27 @@ TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightU
                                                                 "pLightDiffuseStyle@1000", "emissiveStyle@1000"}));
     // Without lights only the ambient passes light the band.
     EXPECT_EQ(Frame({}), (std::vector<std::string>{"ambientLightStyle@1000", "emissiveStyle@1000"}));
+}
+
+// The height fog starts at a height of the world: in a region 8 up, 8 lower in its own space.
+TEST_F(NormalRendererStepTest, HeightFogStartsAtAWorldHeightWhateverTheViewersRegion) {
+    std::vector<std::string> trace;
+    TracedRenderable box(shader, {0}, trace);
+    test::OffsetRegionsScene world([&](GraphicsSceneRenderer& renderer, Region* region, const Frustum&) {
+        renderer.AddRenderable(&box, region);
+    });
+    world.AddRegion(FakeRegion(), IntVec3(100, 8, -30));
+    GraphicsNormalRenderer renderer(&world);
+    const Viewport viewport(0, 0, 640, 480);
+    renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+    renderer.SetHeightFogParams(10.0f, 20.0f, 0.5f);
+    renderer.BuildScene(false);
+    renderer.Render(*bed.Graphics().GetCanvas(), false, false);
+    ASSERT_FALSE(trace.empty());
+    const float* constant = bed.Device().GetState().vertexConstants[0];
+    EXPECT_FLOAT_EQ(constant[0], 2.0f);
+    EXPECT_FLOAT_EQ(constant[1], 0.1f);
+    EXPECT_FLOAT_EQ(constant[2], 0.5f);
 }
 
 class ShadowPixelTest : public NormalRendererPixelTest {

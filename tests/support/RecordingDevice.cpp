@@ -395,7 +395,7 @@ void RecordingDevice::Clear(uint32_t flags, float depth) { RecordCall("Clear", f
 
 RenderVertexBuffer* RecordingDevice::CreateVertexBuffer(uint32_t flags, uint32_t size) {
     RecordCall("CreateVertexBuffer", flags, size);
-    if (script_.failCreates || size == 0) {
+    if (script_.failCreates || script_.failVertexBuffers || size == 0) {
         return nullptr;
     }
     return Adopt<RenderVertexBuffer>(

@@ -49,6 +49,7 @@ struct RecordingDeviceScript {
     bool deviceLost = false;
     bool resetResult = true;
     bool failCreates = false;          // every Create... returns null
+    bool failVertexBuffers = false;    // CreateVertexBuffer returns null
     bool outOfVideoMemory = false;     // IsOutOfVideoMemory
     bool supportsDepthRenderTargets = true;
     bool supports16bitColorWithDepth = false;

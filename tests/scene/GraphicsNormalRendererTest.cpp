@@ -461,9 +461,8 @@ TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightU
 TEST_F(NormalRendererStepTest, HeightFogStartsAtAWorldHeightWhateverTheViewersRegion) {
     std::vector<std::string> trace;
     TracedRenderable box(shader, {0}, trace);
-    test::OffsetRegionsScene world([&](GraphicsSceneRenderer& renderer, Region* region, const Frustum&) {
-        renderer.AddRenderable(&box, region);
-    });
+    test::OffsetRegionsScene world(
+        [&](GraphicsSceneRenderer& renderer, Region* region, const Frustum&) { renderer.AddRenderable(&box, region); });
     world.AddRegion(FakeRegion(), IntVec3(100, 8, -30));
     GraphicsNormalRenderer renderer(&world);
     const Viewport viewport(0, 0, 640, 480);

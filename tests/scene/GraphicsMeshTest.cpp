@@ -561,8 +561,18 @@ TEST_F(GraphicsMeshDeviceTest, FormatWithoutVerticesMakesADeclarationAndARefused
     EXPECT_EQ(empty->GetVertexDeclaration()->GetStride(), 24u);
     EXPECT_EQ(empty->GetVertexBuffer(), nullptr);
     bed.Graphics().UnloadMesh(empty);
+    // One vertex is enough for a buffer.
+    contents.vertexData.assign(24, 0);
+    const GraphicsMesh* single = Load("Meshes/Single.msh", contents);
+    EXPECT_NE(single->GetVertexBuffer(), nullptr);
+    bed.Graphics().UnloadMesh(single);
 
     test::LogCapture log;
+    bed.Device().Script().failCreates = true;  // the declaration too
+    const GraphicsMesh* undeclared = Load("Meshes/Undeclared.msh", contents);
+    bed.Device().Script().failCreates = false;
+    EXPECT_EQ(undeclared->GetInitResult(), Resource::InitResult::PartlyInitialized);
+    bed.Graphics().UnloadMesh(undeclared);
     bed.Device().Script().failVertexBuffers = true;
     const GraphicsMesh* refused = Load("Meshes/Creature.msh", Creature());
     bed.Device().Script().failVertexBuffers = false;

@@ -241,6 +241,12 @@ TEST_F(SceneRendererTest, RegionsAddedByThemselvesLieAtTheirOffsetsFromTheViewer
     test::ExpectNear(renderer.GetRegionToSceneCoords(east), Coords::Translation(Vec3(64.0f, 8.0f, 64.0f)));
     test::ExpectNear(renderer.GetRegionToSceneCoords(placed), Coords::Translation(Vec3(5.0f, 0.0f, 0.0f)));
     test::ExpectNear(renderer.GetRegionToSceneCoords(viewer), Coords());
+    // Without a world every region lies at the viewer's origin.
+    CountingRenderer alone;
+    alone.SetViewer(viewer, camera, viewport, camera.GetFrustum(viewport));
+    alone.AddRegionToScene(east);
+    test::ExpectNear(alone.GetRegionToSceneCoords(east), Coords());
+    EXPECT_EQ(alone.contents, (std::vector<Region*>{east}));
 
     // Nothing queued: the extents stay empty.
     Vec3 min, max;

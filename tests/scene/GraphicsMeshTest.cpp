@@ -568,7 +568,8 @@ TEST_F(GraphicsMeshDeviceTest, FormatWithoutVerticesMakesADeclarationAndARefused
     bed.Graphics().UnloadMesh(single);
 
     test::LogCapture log;
-    bed.Device().Script().failCreates = true;  // the declaration too
+    contents.vertexData.clear();
+    bed.Device().Script().failCreates = true;  // the declaration of a mesh without vertices
     const GraphicsMesh* undeclared = Load("Meshes/Undeclared.msh", contents);
     bed.Device().Script().failCreates = false;
     EXPECT_EQ(undeclared->GetInitResult(), Resource::InitResult::PartlyInitialized);

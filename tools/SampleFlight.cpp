@@ -36,11 +36,9 @@ namespace {
 constexpr Color kSkyColor(0.45f, 0.62f, 0.85f, 1.0f);
 // The side of the fog-of-war map, in pixels.
 constexpr float kFogMapSize = 96.0f;
-// The crypt's floor in the middle across and a unit farther from its doorway (on its low-z wall)
-// than the doorway lets the yard fade in around a target, in the world: the crypt alone.
+// The middle of the crypt's floor, in the world.
 constexpr float kCryptHalfSize = 0.5f * kGridCellWidth * float(kCryptCells);
-constexpr Vec2 kCryptView(float(kCryptOffset.x) + kCryptHalfSize,
-                          float(kCryptOffset.z) + GraphicsPortalRenderer::kDefaultFadeEnd + 1.0f);
+constexpr Vec2 kCryptCentre(float(kCryptOffset.x) + kCryptHalfSize, float(kCryptOffset.z) + kCryptHalfSize);
 
 // Eases in and out over [0, 1].
 float Ease(float t) { return t * t * (3.0f - 2.0f * t); }
@@ -62,7 +60,7 @@ const std::array<FlightPoint, 8> kFlightPath = {{
     {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
     {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
     {"entrance", Vec2(kCryptEntrance.x, kCryptEntrance.z), 180.0f, 25.0f, 20.0f},
-    {"crypt", kCryptView, 200.0f, 60.0f, 30.0f, true},
+    {"crypt", kCryptCentre, 200.0f, 60.0f, 30.0f, true},
 }};
 
 SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
@@ -220,6 +218,7 @@ void SampleFlight::View::Render(GraphicsCanvas& canvas) const {
         GraphicsPortalRenderer world(canvas, region, camera.GetRegionCamera(), viewport, region->IsUnderground());
         world.SetFrustum(camera.GetRegionFrustum(viewport));
         world.SetTransparencyManager(&flight_.transparency_);
+        world.SetFadeParameters(kDoorwayFadeStart, kDoorwayFadeEnd);
         world.Render();
     }
     canvas.SetDefaultState();

@@ -101,6 +101,10 @@ public:
     static constexpr Vec2 kSeeThroughMin{0.35f, 0.25f};
     static constexpr Vec2 kSeeThroughMax{0.65f, 0.75f};
     static constexpr float kSeeThroughMargin = 2.0f;
+    // How near a doorway the target lets the region behind it fade in: the sample's rooms are
+    // small (the crypt is 20 across), so the middle of the crypt lies beyond its doorway's fade.
+    static constexpr float kDoorwayFadeStart = 4.0f;
+    static constexpr float kDoorwayFadeEnd = 6.0f;
 
     // Loads the sample map into the engine's world (the engine's data holds the sample data) and
     // puts the flight's view on its display. With streaming off every region is loaded first and

@@ -74,8 +74,9 @@ public:
     void UpdateSelf(int elapsedMs) override;
 
     // The opacity at the decal's age: faded in over kFadeInMs, out from beginFadeSeconds to
-    // endFadeSeconds.
+    // endFadeSeconds. (A pass's opacity is the renderable's, which this does not hide.)
     float GetOpacity() const;
+    using SingleShaderRenderable::GetOpacity;
     bool IsFading() const { return fading_; }
     int GetAge() const { return age_; }
     // Projects the decal onto what lies under it in its region's level (no faces without one).

@@ -29,6 +29,8 @@ public:
     // A writer to an open file, from offset 0. The file must outlive the writer.
     explicit BinaryWriter(File& file);
 
+    // Virtual: a chunked writer may be owned as a plain one.
+    virtual ~BinaryWriter() = default;
     BinaryWriter(const BinaryWriter&) = delete;
     BinaryWriter& operator=(const BinaryWriter&) = delete;
 

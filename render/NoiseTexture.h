@@ -40,8 +40,8 @@ public:
     };
 
     NoiseTexture() = default;
-    NoiseTexture(const NoiseTexture&) = default;
-    NoiseTexture& operator=(const NoiseTexture&) = default;
+    NoiseTexture(const NoiseTexture&) = delete;
+    NoiseTexture& operator=(const NoiseTexture&) = delete;
     ~NoiseTexture() override;
 
     bool Load(const LoadTable& table) override;

@@ -44,7 +44,7 @@ class File;
 class Frustum;
 class InstanceGroupStore;
 class MapChunkCallback;
-class Path;
+struct Path;
 class Portal;
 class Region;
 class WorldFrustum;

@@ -7,8 +7,8 @@
 
 #include "SampleData.h"
 #include "core/Coords.h"
-#include "core/Vec2.h"
 #include "core/Singleton.h"
+#include "core/Vec2.h"
 #include "effects/EffectData.h"
 #include "effects/EmitterData.h"
 #include "engine/Entity.h"
@@ -20,14 +20,17 @@
 #include "pathing/ImpassableData.h"
 #include "pathing/PathMesh.h"
 #include "physics/PhysicsMeshWriter.h"
+#include "render/DeviceFontFile.h"
 #include "render/Image.h"
 #include "scene/GraphicsAnimWriter.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/MeshFileWriter.h"
+#include "support/GLGraphicsBed.h"
 #include "support/ImageFiles.h"
 #include "support/RecordingDevice.h"
 #include "support/TempDirectory.h"
 #include "support/TestVideo.h"
+#include "terrain/GridEntrance.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"
 #include "terrain/Water.h"
@@ -35,12 +38,12 @@
 #include "terrain/WaterPath.h"
 #include "terrain/WaterTypeManager.h"
 #include "terrain/WaterWaveSet.h"
+#include "world/FogOfWar.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/MapFile.h"
 #include "world/Region.h"
 #include "world/RegionRecord.h"
-#include "world/FogOfWar.h"
 #include "world/SectorDataManager.h"
 #include "world/WorldFile.h"
 
@@ -444,6 +447,63 @@ void AddWorldFiles(Corpus& corpus) {
     corpus.Add("fuzz_map", "two-regions.map", Written(mapImage));
 }
 
+// The tests' block font, and a bold and an italic face with kerning pairs and an atlas of their own.
+void AddFonts(Corpus& corpus) {
+    corpus.Add("fuzz_font", "blocks.fnt", test::BlockFont::Write());
+    DeviceFontFile file;
+    for (const RenderFontStyle style : {RenderFontStyle::Bold, RenderFontStyle::Italic}) {
+        DeviceFontFace face;
+        face.style = style;
+        face.baseSize = 12;
+        face.ascent = 9;
+        face.descent = 3;
+        face.lineHeight = 14;
+        face.atlasWidth = 16;
+        face.atlasHeight = 8;
+        for (uint32_t i = 0; i < 128; ++i) face.atlas.push_back(uint8_t(i * 2));
+        for (const uint16_t code : {uint16_t('A'), uint16_t('V'), uint16_t(0xE9)}) {
+            face.glyphs.push_back(DeviceFontGlyph{code, uint16_t(code % 8), 0, 7, 8, -1, 1, 8});
+        }
+        face.kerning = {{'A', 'V', -2}, {'V', 'A', -1}};
+        file.faces.push_back(face);
+    }
+    std::vector<uint8_t> bytes;
+    if (file.Write(bytes)) corpus.Add("fuzz_font", "bold-italic-kerning.fnt", bytes);
+}
+
+// Instance groups as the world file holds them: a group of the current version with a member and a
+// child, and one of the first version.
+void AddInstanceGroups(Corpus& corpus) {
+    BinaryWriter writer;
+    writer.Write(0u);
+    writer.Write(2u);
+    writer.Write(2u);  // version
+    writer.Write(std::string("Camp"));
+    writer.Write(std::string("Encounter"));
+    writer.Write(1u);
+    writer.WriteWordOrder(UniqueId::FromNameOrderWords({1, 2, 3, 4}));
+    RegionId(5, 6, 7, 8).Write(writer);
+    writer.Write(Vec3(10, 0, 20));
+    writer.WriteWordOrder(UniqueId::FromNameOrderWords({9, 10, 11, 12}));
+    writer.Write(1u);
+    writer.WriteWordOrder(UniqueId::FromNameOrderWords({13, 14, 15, 16}));
+    writer.Write(1u);  // version 1: no group id, no children
+    writer.Write(std::string("Old"));
+    writer.Write(std::string("Encounter"));
+    writer.Write(0u);
+    corpus.Add("fuzz_instance_groups", "current-and-first-version", Written(writer));
+}
+
+// A grid entrance's stream: its portal joined to the crypt's.
+void AddGridEntrance(Corpus& corpus) {
+    GridEntrance entrance;
+    entrance.SetPortalIds(UniqueId::FromNameOrderWords({1, 2, 3, 4}), UniqueId::FromNameOrderWords({5, 6, 7, 8}),
+                          RegionId(9, 10, 11, 12));
+    BinaryWriter writer;
+    entrance.Write(writer);
+    corpus.Add("fuzz_grid_entrance", "joined", Written(writer));
+}
+
 void AddStringTable(Corpus& corpus) {
     StringTable table;
     for (const char* text : {"alpha", "beta", "gamma delta"}) table.Add(text);
@@ -518,6 +578,9 @@ int main(int argc, char** argv) {
     AddFogOfWar(corpus);
     AddGridBlock(corpus);
     AddStringTable(corpus);
+    AddFonts(corpus);
+    AddInstanceGroups(corpus);
+    AddGridEntrance(corpus);
     AddWorldFiles(corpus);
     AddLegacyMeshes(corpus);
     AddSampleData(corpus);

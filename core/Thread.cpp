@@ -77,6 +77,15 @@ void Thread::ApplyPriority() const {
     setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice);
 }
 
+void Thread::YieldAfterSlice() {
+    if (IsMainThread()) return;
+    thread_local std::chrono::steady_clock::time_point sliceStart = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - sliceStart < kYieldSlice) return;
+    std::this_thread::yield();
+    sliceStart = std::chrono::steady_clock::now();
+}
+
 void Thread::Sleep(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     else std::this_thread::yield();

@@ -13,6 +13,7 @@
 // Run.
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -46,6 +47,13 @@ public:
     void SetPriority(int priority);
 
     static void Sleep(int ms);
+    // Called by a background thread after each piece of a long job (an entity, a block of water,
+    // a plug of a level being read): gives the processor away once the thread has run
+    // kYieldSlice since it last did. The main thread is never kept from a processor longer than
+    // that, and a short job is not stretched by a pause after every piece. Nothing on the main
+    // thread.
+    static constexpr std::chrono::milliseconds kYieldSlice{2};
+    static void YieldAfterSlice();
     // Names the calling thread for debuggers and tools (first 15 characters).
     static void SetCurrentThreadName(const char* name);
     // Records the calling thread as the main thread. The thread that loads the engine library is

@@ -202,7 +202,7 @@ void TerrainPlug::CreateRenderData() {
     indexBuffer_->Unlock();
     // The run-time terrain makes its plugs on the level loading thread; it leaves the main thread
     // room between them.
-    if (!Thread::IsMainThread()) Thread::Sleep(1);
+    Thread::YieldAfterSlice();
 }
 
 void TerrainPlug::PreDeviceReset() { ReleaseRenderData(); }

@@ -28,9 +28,9 @@ void WaterBlock::BuildGeometry(RenderDevice* device, const LevelGround* ground) 
         return;
     }
     WriteVertices(false);
-    // Blocks are built on the level-loading thread while a level loads; a pause after each keeps
-    // that thread from starving the main thread.
-    if (!Thread::IsMainThread()) Thread::Sleep(1);
+    // Blocks are built on the level-loading thread while a level loads, which keeps the main
+    // thread's room between them.
+    Thread::YieldAfterSlice();
 }
 
 bool WaterBlock::UpdateGeometry(const LevelGround* ground) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 #include "core/Log.h"
 #include "core/Thread.h"
@@ -222,7 +221,6 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
     }
     created.assign(count, nullptr);
     ObjectManager* objects = Singleton<ObjectManager>::Get();
-    const bool yield = !Thread::IsMainThread();
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t nameIndex = reader.ReadUInt32();
         const Coords coords = reader.ReadCoords();
@@ -257,11 +255,8 @@ bool Level::LoadEntities(BinaryReader& reader, const StringTable& names, bool re
         if (!standIn) objects->LoadObjectData(entity);
         InsertEntity(entity, coords);
         created[i] = entity;
-        // Give the main thread room while a large level streams in: the processor is offered
-        // after each entity. (A millisecond's sleep an entity made a level of a few hundred
-        // entities take longer to read than a viewer takes to reach it, and the main thread then
-        // waited for it.)
-        if (yield) std::this_thread::yield();
+        // The main thread keeps its room while a large level streams in.
+        Thread::YieldAfterSlice();
     }
     return true;
 }

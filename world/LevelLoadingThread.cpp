@@ -1,12 +1,25 @@
 #include "world/LevelLoadingThread.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 
 #include "core/Log.h"
 #include "files/BaseResourceManager.h"
 #include "world/Region.h"
 
 namespace GAME {
+
+namespace {
+
+// The calling thread's processor time so far.
+double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) * 1e-6;
+}
+
+}  // namespace
 
 LevelLoadingThread& LevelLoadingThread::Get() {
     static LevelLoadingThread thread;
@@ -60,6 +73,16 @@ bool LevelLoadingThread::ServeNextRequest() {
     return true;
 }
 
+LevelLoadingThread::LoadTimes LevelLoadingThread::GetLoadTimes() const {
+    std::lock_guard lock(lock_);
+    return loadTimes_;
+}
+
+void LevelLoadingThread::ResetLoadTimes() {
+    std::lock_guard lock(lock_);
+    loadTimes_ = LoadTimes();
+}
+
 size_t LevelLoadingThread::GetNumQueued() const {
     std::lock_guard lock(lock_);
     return queue_.size();
@@ -82,13 +105,22 @@ void LevelLoadingThread::RequestStop() {
 }
 
 void LevelLoadingThread::Serve(const Request& request) {
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = ThreadCpuMs();
     BaseResourceManager::SetThreadUnloadFence();
     request.region->InternalLoadLevel(request.loadRenderData);
     BaseResourceManager::SetThreadUnloadFence();
+    const double cpuMs = ThreadCpuMs() - cpuStart;
+    const double wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
     {
         std::lock_guard lock(lock_);
         serving_ = nullptr;
         request.region->SetQueued(false);
+        ++loadTimes_.served;
+        loadTimes_.wallMs += wallMs;
+        loadTimes_.cpuMs += cpuMs;
+        if (cpuMs > 0.0) loadTimes_.worstRatio = std::max(loadTimes_.worstRatio, wallMs / cpuMs);
     }
     wake_.notify_all();
     BaseResourceManager::RemoveThreadFenceCounter();

@@ -53,6 +53,18 @@ public:
     // the thread again.
     void SetManual(bool manual);
 
+    // How the requests served since the last reset spent their time: from the start of serving
+    // to its end on the clock, and in processor time of the thread that served them. A load that
+    // gives the processor away too often, or is starved of it, takes far longer than its work.
+    struct LoadTimes {
+        int served = 0;
+        double wallMs = 0.0;  // summed over the requests
+        double cpuMs = 0.0;
+        double worstRatio = 0.0;  // the largest wall over processor time of one request
+    };
+    LoadTimes GetLoadTimes() const;
+    void ResetLoadTimes();
+
     void RequestStop() override;
 
 protected:
@@ -68,6 +80,7 @@ private:
     std::deque<Request> queue_;
     const Region* serving_ = nullptr;   // the region whose request is being served
     bool manual_ = false;
+    LoadTimes loadTimes_;
 };
 
 }  // namespace GAME

@@ -4,6 +4,7 @@
 
 #include "SampleAnimations.h"
 #include "SampleData.h"
+#include "SampleFlight.h"
 #include "SampleMeshes.h"
 #include "SampleOutdoors.h"
 #include "SamplePhysics.h"
@@ -19,6 +20,7 @@
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
 #include "files/LoadTable.h"
+#include "physics/PhysicsEngine.h"
 #include "render/Camera.h"
 #include "render/DebugRenderManager.h"
 #include "render/Display.h"
@@ -34,6 +36,7 @@
 #include "render/StatisticsWidget.h"
 #include "render/StyleManager.h"
 #include "scene/GMIEffectIcey.h"
+#include "scene/GraphicsMesh.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLGraphicsBed.h"
@@ -41,9 +44,8 @@
 #include "support/OffscreenWindow.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
-#include "physics/PhysicsEngine.h"
-#include "scene/GraphicsMesh.h"
 #include "world/Level.h"
+#include "world/LevelLoadingThread.h"
 #include "world/Region.h"
 #include "world/World.h"
 #include "world/WorldFrustum.h"
@@ -581,6 +583,27 @@ TEST_F(EngineBootTest, TheYardsCratesSettleOnTheGroundAndItsRagDollLiesOnIt) {
     const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
     EXPECT_GT(rootEnd.y, -2.0f);
     EXPECT_LT(rootEnd.y, -1.5f);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// The sample flight at 60 frames a second, twelve frames a leg as the host's test flies it: the
+// regions of the first view are read before the first frame, and every other region on the level
+// loading thread ahead of the camera, so after the first frame no level is read, or waited for,
+// on the main thread.
+TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFrame) {
+    LevelLoadingThread::Get().SetManual(false);
+    ASSERT_TRUE(files.AddDirectory(user.GetPath(), true));  // the fog of war of the regions left is saved
+    LogCapture log;
+    sample::SampleFlight flight(engine, 12 * (int(sample::kFlightPath.size()) - 1));
+    ASSERT_TRUE(flight.IsReady());
+    flight.Step([](int) {});
+    const size_t firstFrame = log.Lines().size();
+    while (!flight.IsDone()) flight.Step([](int) {});
+    const std::vector<LogCapture::Line> lines = log.Lines();
+    for (size_t i = firstFrame; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].text.find("in main thread"), std::string::npos) << lines[i].text;
+        EXPECT_EQ(lines[i].text.find("Main thread sleeping"), std::string::npos) << lines[i].text;
+    }
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

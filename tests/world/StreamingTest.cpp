@@ -353,8 +353,17 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     background.Update(0);
     EXPECT_FALSE(background.GetIsDone());
     EXPECT_FALSE(world_->GetRegion(0)->GetLevel());
+    LevelLoadingThread::Get().ResetLoadTimes();
     while (LevelLoadingThread::Get().ServeNextRequest()) {
     }
+    // The two requests served were timed, the one that failed too.
+    const LevelLoadingThread::LoadTimes times = LevelLoadingThread::Get().GetLoadTimes();
+    EXPECT_EQ(times.served, 2);
+    EXPECT_GT(times.cpuMs, 0.0);
+    EXPECT_GE(times.wallMs, times.cpuMs * 0.5);  // the clocks tick apart, but not by half
+    EXPECT_GT(times.worstRatio, 0.0);
+    LevelLoadingThread::Get().ResetLoadTimes();
+    EXPECT_EQ(LevelLoadingThread::Get().GetLoadTimes().served, 0);
     // The post-load pass finishes a level a step a frame.
     for (int frame = 0; frame < 8; ++frame) {
         world_->PostLoadPass();

@@ -15,6 +15,7 @@
 #include "engine/ObjectManager.h"
 #include "physics/CollisionContact.h"
 #include "physics/PhysicsEngine.h"
+#include "support/BoxHit.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
@@ -47,11 +48,7 @@ public:
         SetRegionBoundingBox(ABBox(box), false);
     }
     bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
-        const float t = GetRegionBoundingBox(false).GetIntersection(ray);
-        if (!(t < hit.distance)) return false;
-        hit.distance = t;
-        hit.point = ray.GetPoint(t);
-        return true;
+        return HitBox(GetRegionBoundingBox(false), ray, hit);
     }
     void CollisionCallback(const CollisionData& collision) override {
         (collision.other != nullptr ? withEntities : withGround)++;
@@ -119,6 +116,16 @@ protected:
         return steps;
     }
     static Vec3 Position(const Entity* entity) { return entity->GetCoords().GetRegionCoords().origin; }
+    // The upper crate rests on the lower one: on top, not inside it nor knocked off it, and both
+    // were told they met.
+    static void ExpectStacked(const PhysicsCrate* lower, const PhysicsCrate* upper) {
+        const Vec3 gap = Position(upper) - Position(lower);
+        EXPECT_GT(gap.y, 0.9f);
+        EXPECT_LT(gap.y, 1.3f);
+        EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
+        EXPECT_GT(upper->withEntities, 0);
+        EXPECT_GT(lower->withEntities, 0);
+    }
 
     Engine engine;  // counts the frames the physics step reads
     World world;
@@ -148,13 +155,7 @@ TEST_F(TerrainPhysicsTest, ABoxDroppedOnARestingBoxComesToRestOnTopOfIt) {
 
     PhysicsCrate* above = Drop(base + Vec3(0, 1.2f, 0));
     EXPECT_LT(Settle({above}), 1000);
-    // On top of the lower box, not inside it nor knocked off it.
-    const Vec3 gap = Position(above) - base;
-    EXPECT_GT(gap.y, 0.85f);
-    EXPECT_LT(gap.y, 1.3f);
-    EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
-    EXPECT_GT(above->withEntities, 0);
-    EXPECT_GT(below->withEntities, 0);
+    ExpectStacked(below, above);
 }
 
 // Two crates dropped together over one spot, the upper one landing while the lower one settles:
@@ -175,14 +176,8 @@ TEST_F(TerrainPhysicsTest, ACrateLandingOnASettlingCrateRestsOnItInEitherOrderIn
     }
     EXPECT_LT(Settle({crates[0], crates[1], crates[2], crates[3]}), 1000);
     for (const auto& [lower, upper] : pairs) {
-        const Vec3 base = Position(lower);
-        EXPECT_NEAR(base.y - Slope(base.x), 0.5f, 0.1f);
-        const Vec3 gap = Position(upper) - base;
-        EXPECT_GT(gap.y, 0.9f);
-        EXPECT_LT(gap.y, 1.3f);
-        EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
-        EXPECT_GT(upper->withEntities, 0);
-        EXPECT_GT(lower->withEntities, 0);
+        EXPECT_NEAR(Position(lower).y - Slope(Position(lower).x), 0.5f, 0.1f);
+        ExpectStacked(lower, upper);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "render/Camera.h"
 #include "render/Viewport.h"
 #include "scene/GraphicsNormalRenderer.h"
+#include "support/BoxHit.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Portal.h"
 #include "world/Region.h"
@@ -35,11 +36,7 @@ class WorldTestEntity : public LevelTestEntity {
 
 public:
     bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
-        const float t = GetRegionBoundingBox(false).GetIntersection(ray);
-        if (!(t < hit.distance)) return false;
-        hit.distance = t;
-        hit.point = ray.GetPoint(t);
-        return true;
+        return HitBox(GetRegionBoundingBox(false), ray, hit);
     }
 };
 GAME_RTTI_DEFINE_CLASS(WorldTestEntity, LevelTestEntity);

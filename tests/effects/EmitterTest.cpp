@@ -160,42 +160,44 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
     }
 }
 
-// Ten draws that all miss the sphere put the particle at the emitter's centre: the first seed
-// whose draws for its first particle (after the heading's one number) miss ten times and would hit
-// on an eleventh.
+// A sphere's point is drawn at most ten times: the first seeds whose first particle's draws (after
+// the heading's one number) miss ten times and would hit on an eleventh, or miss nine times and hit
+// on the tenth. The first particle lands at the centre, the second at its tenth draw.
 TEST_F(EmitterTest, AShapeDrawnTenTimesWithoutAHitEmitsAtTheCentre) {
-    const auto misses = [] {
-        Rand15();  // the heading
-        for (int draw = 0; draw < 10; ++draw) {
-            Vec3 p;
-            for (float* axis : {&p.x, &p.y, &p.z})
-                *axis = -1.0f + static_cast<float>(Rand15()) * (1.0f / 32767.0f) * 2.0f;
-            if (p.Length() < 1.0f) return false;
-        }
-        Vec3 eleventh;
-        for (float* axis : {&eleventh.x, &eleventh.y, &eleventh.z})
-            *axis = -1.0f + static_cast<float>(Rand15()) * (1.0f / 32767.0f) * 2.0f;
-        return eleventh.Length() > 0.3f && eleventh.Length() < 0.9f;
+    const auto draw = [] {
+        Vec3 p;
+        for (float* axis : {&p.x, &p.y, &p.z}) *axis = -1.0f + static_cast<float>(Rand15()) * (1.0f / 32767.0f) * 2.0f;
+        return p;
     };
-    uint32_t seed = 1;
-    for (;; ++seed) {
-        SeedRand15(seed);
-        if (misses()) break;
-    }
+    // The seed whose first hit is draw number hit (1 to 11), well inside, and that hit.
+    const auto find = [&](int hit, Vec3& point) {
+        for (uint32_t seed = 1;; ++seed) {
+            SeedRand15(seed);
+            Rand15();  // the heading
+            int misses = 0;
+            while (misses < 11 && (point = draw()).Length() >= 1.0f) ++misses;
+            if (misses == hit - 1 && point.Length() > 0.3f && point.Length() < 0.9f) return seed;
+        }
+    };
     EmitterData data;
     SetFlat(data, EmitterData::Curve_Radius, 1.0f, 10.0f);
     SetFlat(data, EmitterData::Curve_Spread, 0.0f);
     SetFlat(data, EmitterData::Curve_Rate, 15.0f);  // one particle in the first 0.1 s
-    Emitter emitter(data);
-    SeedRand15(seed);
-    Step(emitter, data, 100.0);
-    ASSERT_EQ(emitter.GetNumParticles(), 1);
-    EXPECT_LT((emitter.GetParticles()[0].position - origin).Length(), 1e-3f);
+    for (const auto& [hit, atCentre] : {std::pair{11, true}, std::pair{10, false}}) {
+        Vec3 point;
+        const uint32_t seed = find(hit, point);
+        Emitter emitter(data);
+        SeedRand15(seed);
+        Step(emitter, data, 100.0);
+        ASSERT_EQ(emitter.GetNumParticles(), 1);
+        const Vec3 expected = atCentre ? origin : origin + point;
+        EXPECT_LT((emitter.GetParticles()[0].position - expected).Length(), 1e-3f) << hit;
+    }
 }
 
 // Gravity pulls the vertical velocity down by its centred value a second; drag takes its share of
-// the velocity at every update.
-TEST_F(EmitterTest, GravityPullsParticlesDownAndDragSlowsThem) {
+// the velocity at every update; spin turns at its centred rate.
+TEST_F(EmitterTest, GravityPullsParticlesDownDragSlowsThemAndSpinTurnsThem) {
     EmitterData data;
     SetFlat(data, EmitterData::Curve_Radius, 0.5f, 10.0f);
     SetFlat(data, EmitterData::Curve_Spread, 0.0f);
@@ -213,6 +215,12 @@ TEST_F(EmitterTest, GravityPullsParticlesDownAndDragSlowsThem) {
     Emitter dragged(data);
     for (int i = 0; i < 4; ++i) Step(dragged, data, 100.0);
     EXPECT_NEAR(dragged.GetParticles()[0].velocity.y, 2.0f * std::pow(0.75f, 4.0f), 1e-4f);
+
+    // Spin turns by its centred rate, degrees a second, from 1.
+    SetFlat(data, EmitterData::Curve_Spin, 450.0f);  // 450 - 720 / 2 = 90
+    Emitter spinning(data);
+    for (int i = 0; i < 4; ++i) Step(spinning, data, 100.0);
+    EXPECT_NEAR(spinning.GetParticles()[0].spin, 1.0f + 4.0f * 0.1f * 90.0f, 1e-3f);
 }
 
 // An emitter that moved since its last step lays the step's particles along the way it came.
@@ -347,6 +355,10 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     EXPECT_EQ(still.GetNumParticles(), 0);
     EXPECT_TRUE(still.IsComplete());
     EXPECT_EQ(still.GetProgress(data), 0.0f);
+    // Nor does progress divide by a rate curve of no span: a one-shot emitter is then done.
+    data.SetLoop(false);
+    data.GetCurve(EmitterData::Curve_Rate)->SetDomain(0.0f);
+    EXPECT_EQ(still.GetProgress(data), 1.0f);
 
     // A bone segment too short for a distance draw emits at its end point.
     EmitterData bonesData;

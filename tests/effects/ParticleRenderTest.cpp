@@ -109,6 +109,17 @@ protected:
         const int row = int(32.0f - 4.0f * y);
         return pixels[size_t(row) * kWidth + size_t(column)];
     }
+    // The colours of the six youngest particles, 0.12 s apart from the youngest ('r', 'g', 'b' for a
+    // dominant red, green or blue).
+    std::string Colours(const std::vector<uint32_t>& pixels) const {
+        const auto dominant = [](uint32_t pixel) {
+            const uint32_t r = pixel & 0xFF, g = pixel >> 8 & 0xFF, b = pixel >> 16 & 0xFF;
+            return r > 2 * (g + b) ? 'r' : g > 2 * (r + b) ? 'g' : b > 2 * (r + g) ? 'b' : '-';
+        };
+        std::string colours;
+        for (int i = 1; i <= 6; ++i) colours += dominant(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f * float(i)));
+        return colours;
+    }
     static uint64_t Brightness(const std::vector<uint32_t>& pixels) {
         uint64_t sum = 0;
         for (uint32_t p : pixels) sum += (p & 0xFF) + (p >> 8 & 0xFF) + (p >> 16 & 0xFF);
@@ -142,13 +153,7 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     // Ages 0.12 to 0.72 s at 4 frames a second: frames 0, 0, 1, 1, 2, 2; frame 3 is not drawn.
     EXPECT_EQ(draws, 3u);
     const std::vector<uint32_t> pixels = bed.ReadPixels();
-    const auto dominant = [](uint32_t pixel) {
-        const uint32_t r = pixel & 0xFF, g = pixel >> 8 & 0xFF, b = pixel >> 16 & 0xFF;
-        return r > 2 * (g + b) ? 'r' : g > 2 * (r + b) ? 'g' : b > 2 * (r + g) ? 'b' : '-';
-    };
-    std::string colours;
-    for (int i = 1; i <= 6; ++i) colours += dominant(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f * float(i)));
-    EXPECT_EQ(colours, "rrggbb");
+    EXPECT_EQ(Colours(pixels), "rrggbb");
     // Nothing beside the column of particles, nor above the oldest.
     EXPECT_EQ(PixelAt(pixels, 4.0f, -3.0f) & 0xFFFFFF, 0u);
     EXPECT_EQ(PixelAt(pixels, 2.0f, 0.6f) & 0xFFFFFF, 0u);
@@ -170,6 +175,22 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     EXPECT_TRUE(emitter.IsComplete());
     EXPECT_EQ(Step(emitter, data, 120.0), 0u);
     EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
+}
+
+// Without a frame rate a particle goes through the texture's frames once over its life: living 2 s
+// with four frames, a frame every half second.
+TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
+    EmitterData data = RisingParticles();
+    data.SetInteger(EmitterData::Integer_FramesPerSecond, 0);
+    data.SetFloat(EmitterData::Float_Life, 2.0f);
+    Emitter emitter(data);
+    emitter.SetParentEntity(&parent);
+    emitter.GetShader()->EnsureAvailable();
+    emitter.GetTexture()->EnsureAvailable();
+    uint32_t draws = 0;
+    for (int step = 0; step < 6; ++step) draws = Step(emitter, data, 120.0);
+    EXPECT_EQ(draws, 2u);
+    EXPECT_EQ(Colours(bed.ReadPixels()), "rrrrgg");
 }
 
 // An emitter updated without a step (it was not drawn since its last one) owes its particles the

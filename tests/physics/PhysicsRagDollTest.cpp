@@ -380,6 +380,16 @@ TEST_F(PhysicsRagDollTest, ARagDollSinksThroughWaterAndIsToldItTouchedIt) {
     EXPECT_LT(actor->GetRagDoll()->GetRigidBodyPosition(0).y, -2.0f);
 }
 
+// A rag doll that never comes to rest (drifting where nothing pulls it) ends after its thousandth
+// step.
+TEST_F(PhysicsRagDollTest, ARagDollThatNeverRestsEndsAfterAThousandSteps) {
+    RagDollTestEntity* actor =
+        Start(std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 50, 0)));
+    actor->SetGravityEnabled(false);
+    actor->GetRagDoll()->SetLinearVelocity(Vec3(0, 0, 5));
+    EXPECT_EQ(Run(actor), 1001);
+}
+
 TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {
     RagDollTestEntity* actor = Start(std::make_unique<ChainSkeleton>(0, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 5, 0)));
     EXPECT_TRUE(actor->GetRagDoll()->WasMaxFallVelocityReached());

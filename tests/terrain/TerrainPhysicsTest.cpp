@@ -199,6 +199,12 @@ TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
     world.GetEntitiesInFrustum(found, WorldFrustum(viewer, Frustum::FromBox(around)), false, false, true);
     EXPECT_EQ(found, mem::vector<Entity*>{crate});
 
+    // Queries from no region find nothing.
+    found.clear();
+    world.GetEntitiesInBox(found, around, nullptr, false);
+    world.GetEntitiesInFrustum(found, WorldFrustum(nullptr, Frustum::FromBox(around)), false, false, true);
+    EXPECT_TRUE(found.empty());
+
     const WorldRay ray(WorldVec3(viewer, seen - Vec3(0, 0.3f, 5)), Vec3(0, 0, 1));
     EXPECT_EQ(world.PickEntity(ray), crate);
     WorldIntersection hit;

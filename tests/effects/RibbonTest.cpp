@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SampleRibbons.h"
@@ -21,6 +23,8 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/LoadTable.h"
+#include "files/Resource.h"
+#include "files/ResourceLoader.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/RenderDevice.h"
@@ -392,6 +396,9 @@ void Sweep(TrailEffect& trail, Region& region, float from, int updates) {
 // the trail records transparent segments and fades out.
 TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    TrailEffect unset;
+    ASSERT_TRUE(unset.Load(Record("")));
+    EXPECT_EQ(unset.GetColor(), Color(0.0f, 0.0f, 0.0f, 0.0f));  // a record without a colour: none
     TrailEffect trail;
     ASSERT_TRUE(trail.Load(Record("Alpha256,255,\nRed256,255,\nMSFadeTime,100,\nTrailShrinkSpeed,10,\n")));
     trail.Start();
@@ -434,7 +441,48 @@ TEST(TrailTest, ALiberatedTrailRecordsNoMoreAndGoesWhenFaded) {
         segments = trail->GetSegments().size();
     }
     EXPECT_LT(updates, 30);
+    Sweep(*trail, region, 50.0f, 1);  // an update before it is deleted destroys it no second time
     EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+}
+
+// A trail's texture runs along it a repeat every texture distance: dragged from its newest point
+// back (by default), or fixed to the segments from the oldest on.
+TEST_F(RibbonPixelTest, ATrailsTextureIsDraggedFromItsNewestPointOrFixedToItsSegments) {
+    // Red in the left half of the texture (u below 0.5), green in the right.
+    std::vector<uint32_t> texels(16, 0xFFFF0000u);
+    for (size_t row = 0; row < 4; ++row)
+        std::fill(texels.begin() + long(row * 4 + 2), texels.begin() + long(row * 4 + 4), 0xFF00FF00u);
+    BinaryWriter writer;
+    TextureFileWriter::WriteDDS(writer, 4, 4, texels.data(), 1);
+    bed.WriteFile("Textures/Columns.dds",
+                  std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    const std::string record =
+        std::string(kLastingTrail) + "Green256,255,\nBlue256,255,\nTexture,Textures/Columns.dds,\nTextureDistance,2,\n";
+    for (const bool dragged : {true, false}) {
+        SCOPED_TRACE(dragged);
+        TrailEffect trail;
+        ASSERT_TRUE(trail.Load(Record(record + (dragged ? "" : "DragUVs,0,\n"))));
+        trail.GetShader2(0, Name())->EnsureAvailable();
+        trail.GetTexture(0, Name())->EnsureAvailable();
+        trail.Start();
+        Sweep(trail, region, -3.0f, 8);  // segments from x = -2 to 4
+        bed.Clear();
+        test::PlainSceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        trail.AddToScene(renderer, nullptr);
+        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+        pixels = bed.ReadPixels();
+        const auto colour = [&](float x) {
+            const uint32_t pixel = pixels[31 * kWidth + size_t(std::lround(63.5f - 4.0f * x))];
+            return (pixel & 0xFF) > 2 * (pixel >> 8 & 0xFF)   ? 'r'
+                   : (pixel >> 8 & 0xFF) > 2 * (pixel & 0xFF) ? 'g'
+                                                              : '-';
+        };
+        // Dragged: 0 at the newest point (x = 4) growing backwards; fixed: 0 at the oldest (x = -2).
+        std::string seen;
+        for (float x : {3.6f, 2.6f, 1.6f, -1.6f, -0.6f}) seen += colour(x);
+        EXPECT_EQ(seen, dragged ? "rgrgr" : "grgrg");
+    }
 }
 
 // Drawn, a trail covers the band its anchors swept, from the oldest segment to the newest, in its
@@ -443,6 +491,16 @@ TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
     bed.WriteFile(sample::kWhiteTexture, test::MakeDdsFile(4, 4, 0xFFFFFFFFu));
     TrailEffect trail;
     ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
+    // Preloading queues its texture and shader only when asked to.
+    const Resource* resources[2] = {trail.GetShader2(0, Name()), trail.GetTexture(0, Name())};
+    ASSERT_TRUE(trail.PreLoad(0, false));
+    for (const Resource* resource : resources) EXPECT_EQ(resource->GetLoadedState(), Resource::LoadedState::NotLoaded);
+    ASSERT_TRUE(trail.PreLoad(0, true));
+    ResourceLoader& loader = *bed.GetEngine().GetResourceLoader();
+    const uint32_t marker = loader.CreateMarker();
+    for (int wait = 0; wait < 3000 && !loader.GetHasMarkerPast(marker); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (const Resource* resource : resources) EXPECT_EQ(resource->GetLoadedState(), Resource::LoadedState::Loaded);
     ASSERT_NE(trail.GetShader2(0, Name()), nullptr);
     trail.GetShader2(0, Name())->EnsureAvailable();
     trail.GetTexture(0, Name())->EnsureAvailable();

@@ -194,6 +194,11 @@ TEST_F(PhysicsEngineTest, ABodyLeavesAfterSixteenStepsAtRestOrOnceItFallsTooFast
     ASSERT_TRUE(engine.AddEntityToSimulation(falling));
     engine.SetEntityMaxFallVelocity(falling, -20.0f);
     engine.SetEntityLinearVelocity(falling, Vec3(0, -19, 0));
+    // Drifting just faster than the rest speed, a body never rests.
+    test::ProxyEntity* drifting = MakeBox(Vec3(-10, 50, 0));
+    drifting->SetGravityEnabled(false);
+    ASSERT_TRUE(engine.AddEntityToSimulation(drifting));
+    engine.SetEntityLinearVelocity(drifting, Vec3(0.9f, 0, 0));  // the rest speed is 0.8
     for (int step = 1; step <= 15; ++step) {
         engine.Simulate(centre, engine.GetStepSize());
         EXPECT_TRUE(still->IsSimulationEnabled()) << step;
@@ -204,6 +209,8 @@ TEST_F(PhysicsEngineTest, ABodyLeavesAfterSixteenStepsAtRestOrOnceItFallsTooFast
     EXPECT_FALSE(still->IsSimulationEnabled());
     EXPECT_EQ(falling->fallLimits, 1);
     EXPECT_FALSE(falling->IsSimulationEnabled());
+    for (int step = 0; step < 20; ++step) engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_TRUE(drifting->IsSimulationEnabled());
 }
 
 TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) {

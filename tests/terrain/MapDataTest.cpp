@@ -11,10 +11,10 @@
 #include "TestTerrain.h"
 
 #include "MapBuilder.h"
-#include "SampleTerrain.h"
 #include "SampleMeshShaders.h"
 #include "SampleNoise.h"
 #include "SampleScene.h"
+#include "SampleTerrain.h"
 #include "SampleWater.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
@@ -32,6 +32,7 @@
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/Level.h"
+#include "world/MapDataBuilder.h"
 #include "world/Region.h"
 #include "world/World.h"
 #include "world/WorldFile.h"
@@ -191,6 +192,15 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     ASSERT_TRUE(map.ReadWorld("Levels/Lake.wrl"));
     ASSERT_EQ(map.GetContents().regions.size(), 1u);
     EXPECT_EQ(map.GetContents().regions[0].minimap, icon.bytes);
+
+    // A builder lets go of its picture on request: nothing is left to take then.
+    MapDataBuilder builder;
+    ASSERT_TRUE(builder.Build(region, {}, Vec3(0, 0, 0), Vec3(8, 8, 8), 1.0f));
+    builder.ReleaseResult();
+    unsigned width = 0, height = 0;
+    mem::vector<unsigned char> bytes;
+    EXPECT_FALSE(builder.TakeResult(width, height, bytes));
+    EXPECT_TRUE(bytes.empty());
 }
 
 }  // namespace

@@ -226,6 +226,21 @@ TEST(LevelTerrain, ANewTerrainIsTheLevelsGroundAndItsBoxReachesAboveAndBelow) {
     EXPECT_FLOAT_EQ(level.GetSectorLayers().GetGroundHeight(4.0f, 2.0f), terrain->GetHeight(4, 2));
     EXPECT_NE(terrain->GetHeight(4, 2), 0.0f);
 
+    // A level read from its file lies its sector layers on its terrain once post-loaded.
+    BinaryWriter file;
+    level.Save(file, false);
+    Level read(&region);
+    ASSERT_TRUE(read.Load(file.GetBuffer(), file.GetPosition(), false));
+    read.PostLoad(false);
+    EXPECT_FLOAT_EQ(read.GetSectorLayers().GetGroundHeight(4.0f, 2.0f), terrain->GetHeight(4, 2));
+
+    // A new terrain replaces everything the level held, its water too.
+    ASSERT_NE(read.NewWater(), nullptr);
+    ASSERT_TRUE(read.NewTerrain(9, 9));
+    EXPECT_EQ(read.GetWater(), nullptr);
+    EXPECT_EQ(read.GetEditableTerrain()->GetNumXSamples(), 9u);
+    read.Unload(false);
+
     // A size that is no terrain's keeps the ground there is.
     LogCapture log;
     EXPECT_FALSE(level.NewTerrain(18, 9));

@@ -246,8 +246,9 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     for (int x = 0; x < 10; ++x)
         for (int y = 0; y < 10; ++y) layers.Edit(x, y, true);
     ASSERT_TRUE(layers.PrimeForEdit(1, east->id));
-    for (int x = 10; x < 20; ++x)
+    for (int x = 10; x < 19; ++x)
         for (int y = 0; y < 10; ++y) layers.Edit(x, y, true);
+    layers.Edit(0, 9, false);  // borders in the first column and before the last, left unpainted
     ASSERT_TRUE(layers.PrimeForEdit(0, west->id));
     layers.Edit(15, 2, true);  // another layer: not drawn
     bed.Clear();
@@ -267,6 +268,9 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     EXPECT_TRUE(at(10, 5) == test::Rgba(255, 255, 255) || at(9, 5) == test::Rgba(255, 255, 255));
     EXPECT_EQ(at(5, 5), test::Rgba(255, 0, 0));  // block (1, 1), no border inside a style
     EXPECT_EQ(at(25, 5), test::Rgba(0, 0, 0));   // beyond the layers
+    const uint32_t white = test::Rgba(255, 255, 255);
+    EXPECT_TRUE(at(0, 8) == white || at(0, 9) == white);    // under cell (0, 8)
+    EXPECT_TRUE(at(18, 5) == white || at(19, 5) == white);  // right of cell (18, 5)
 }
 
 }  // namespace

@@ -415,6 +415,7 @@ TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
     Level* level = world_->GuaranteedGetRegionLevel(3);
     ASSERT_NE(level, nullptr);
     EXPECT_EQ(level, world_->GetRegionLevel(3));
+    EXPECT_FALSE(level->HasLoadedRenderData());
     EXPECT_TRUE(RegionAt(3)->IsLoadingFinished());
     world_->UnloadLevel(3, true);
     EXPECT_EQ(world_->GetRegionLevel(3), nullptr);

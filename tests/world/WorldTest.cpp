@@ -259,11 +259,14 @@ private:
 TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSpace) {
     Region* west = AddRegion("west", IntVec3(0, 0, 0), 20);
     Region* east = AddRegion("east", IntVec3(30, 0, 0), 20);
-    Region* bare = AddRegion("bare", IntVec3(-30, 0, 0), 20);
+    Region* north = AddRegion("north", IntVec3(-30, 0, -50), 20);
+    Region* bare = AddRegion("bare", IntVec3(-80, 0, 0), 20);
     auto* westGround = new RecordingGround(20);
     auto* eastGround = new RecordingGround(20);
+    auto* northGround = new RecordingGround(20);
     west->GetLevel()->SetGround(std::unique_ptr<LevelGround>(westGround));
     east->GetLevel()->SetGround(std::unique_ptr<LevelGround>(eastGround));
+    north->GetLevel()->SetGround(std::unique_ptr<LevelGround>(northGround));
     Finish();
 
     // From x = 12 of west to x = 0.5 of east (x = 30.5 of west): a disturbance a unit apart, the
@@ -295,9 +298,13 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_EQ(westGround->winds[0].region, west);
     EXPECT_FLOAT_EQ(westGround->winds[0].strength, 2.0f);
     EXPECT_FLOAT_EQ(eastGround->winds[0].x, 5.0f);
+    ASSERT_EQ(northGround->winds.size(), 1u);
+    EXPECT_FLOAT_EQ(northGround->winds[0].x, 65.0f);
+    EXPECT_FLOAT_EQ(northGround->winds[0].z, 53.0f);
     world.RemoveGrassWind();
     EXPECT_EQ(westGround->calms, 1);
     EXPECT_EQ(eastGround->calms, 1);
+    EXPECT_EQ(northGround->calms, 1);
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
 
@@ -306,19 +313,22 @@ TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegion
     AddRegion("beta", IntVec3(20, 0, 0), 10);
     AddRegion("gamma", IntVec3(500, 0, 0), 10);
     Finish();
+    // Three frames unused; then the viewer in alpha uses alpha and its neighbour again.
+    for (int frame = 0; frame < 3; ++frame) world.UpdateRegionUsage();
     const mem::vector<WorldFrustum> viewers{WorldFrustum(a, Frustum::FromBox(ABBox(Vec3(), Vec3(5, 5, 5))))};
     world.Update(viewers);
     EXPECT_TRUE(engine.GetStatisticText().empty());
     world.EnableDebugging(true);
     world.Update(viewers);
+    // The listing does not count as a use: gamma stays three frames unused.
     EXPECT_EQ(engine.GetStatisticText(), (mem::vector<std::string>{"^bCurrent region alpha", " -> beta", ": alpha (0)",
-                                                                   ": beta (0)", ": gamma (0)"}));
+                                                                   ": beta (0)", ": gamma (3)"}));
     // Lines add up until the engine's next frame.
     world.ShowConnections(false);
     world.Update(viewers);
     const mem::vector<std::string>& lines = engine.GetStatisticText();
     EXPECT_EQ(mem::vector<std::string>(lines.begin() + 5, lines.end()),
-              (mem::vector<std::string>{"^bCurrent region alpha", ": alpha (0)", ": beta (0)", ": gamma (0)"}));
+              (mem::vector<std::string>{"^bCurrent region alpha", ": alpha (0)", ": beta (0)", ": gamma (3)"}));
 }
 
 // A scene built from a viewer's region (as a reflection is) places every region it finds by the

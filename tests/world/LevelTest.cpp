@@ -572,6 +572,13 @@ TEST(LevelRegion, AnEditorRegionHasItsLevelAtOnce) {
     ASSERT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(Vec3(10, 0, 0))), false));
     EXPECT_EQ(entity->added, 1);
     EXPECT_EQ(region.GetLevel()->GetNumEntities(), 1);
+    // An interior's region is underground.
+    EXPECT_FALSE(region.IsUnderground());
+    test::LogCapture log;  // the default grid system's record is not there
+    auto interior = std::make_unique<Level>(&region);
+    interior->NewGrid(2, 1, 2);
+    region.SetLevel(std::move(interior));
+    EXPECT_TRUE(region.IsUnderground());
 }
 
 }  // namespace

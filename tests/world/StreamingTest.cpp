@@ -253,6 +253,7 @@ TEST_F(Streaming, EntitiesEnteringAnUnloadedRegionHaveItsLevelLoadedOrAreDestroy
     ASSERT_TRUE(world_->AddEntity(added, at(idle), true));
     EXPECT_EQ(added->GetRegion(), idle);
     EXPECT_TRUE(idle->IsLevelLoaded());
+    EXPECT_FALSE(idle->GetLevel()->HasLoadedRenderData());  // an entity needs none
     EXPECT_EQ(idle->GetLevel()->GetNumEntities(), 3);
 
     // A level that cannot be loaded takes nothing: the entity stays where it was.

@@ -57,6 +57,7 @@ TEST(EditableTerrainTest, ACountSetAloneWaitsForAnEmptyTerrain) {
     EXPECT_TRUE(terrain.SetNumXSamples(17));
     EXPECT_TRUE(terrain.SetNumYSamples(1));
     EXPECT_FALSE(terrain.SetNumXSamples(6));
+    EXPECT_FALSE(terrain.SetNumYSamples(0));
     EXPECT_EQ(terrain.GetNumXSamples(), 17u);
     EXPECT_EQ(terrain.GetNumYSamples(), 1u);
     ASSERT_TRUE(terrain.New(8, 8));
@@ -64,7 +65,7 @@ TEST(EditableTerrainTest, ACountSetAloneWaitsForAnEmptyTerrain) {
     EXPECT_FALSE(terrain.SetNumYSamples(33));
     EXPECT_EQ(terrain.GetNumXSamples(), 9u);
     EXPECT_EQ(terrain.GetNumYSamples(), 9u);
-    EXPECT_EQ(log.Count(LogPriority::Error), 3u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 4u);
     terrain.Unload();
     EXPECT_TRUE(terrain.SetNumYSamples(33));
 }
@@ -96,15 +97,23 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
 
     DirtyRectSet set;
     set.AddRect(DirtyRect(20, 20, 5, 5));
+    // The corners taken from the far one round, so the extent is found over all of them.
     const auto outline = [](float x0, float z0, float x1, float z1) {
         mem::vector<SimplePolygon::Vertex> corners;
-        for (const Vec2& p : {Vec2(x0, z0), Vec2(x1, z0), Vec2(x1, z1), Vec2(x0, z1)}) corners.push_back({p.x, p.y});
+        for (const Vec2& p : {Vec2(x1, z1), Vec2(x0, z1), Vec2(x0, z0), Vec2(x1, z0)}) corners.push_back({p.x, p.y});
         return SimplePolygon(corners);
     };
     EXPECT_TRUE(Terrain::Overlap(set, outline(22, 22, 23, 23)));
     EXPECT_TRUE(Terrain::Overlap(set, outline(10, 10, 19.6f, 19.6f)));  // rounded up to touch
     EXPECT_FALSE(Terrain::Overlap(set, outline(10, 10, 18.4f, 18.4f)));
     EXPECT_FALSE(Terrain::Overlap(set, outline(40, 40, 50, 50)));
+    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 10, 23, 18.6f)));  // each axis rounded up on its own
+    EXPECT_FALSE(Terrain::Overlap(set, outline(21, 10, 23, 18.4f)));
+    EXPECT_TRUE(Terrain::Overlap(set, outline(10, 21, 18.6f, 23)));
+    EXPECT_FALSE(Terrain::Overlap(set, outline(26, 21, 30, 23)));  // beyond on x only
+    EXPECT_FALSE(Terrain::Overlap(set, outline(21, 26, 23, 30)));  // beyond on z only
+    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 2, 23, 40)));     // across it
+    EXPECT_TRUE(Terrain::Overlap(set, outline(2, 21, 40, 23)));
     // Far from the origin an outline spans only its own cells.
     DirtyRectSet origin;
     origin.AddRect(DirtyRect(0, 0, 2, 2));

@@ -323,6 +323,12 @@ TEST_F(TerrainDeviceTest, TheImpassableShaderIsHeldForTheTerrainsLifeAndWhileItH
     EXPECT_EQ(references(), 2);
     editable.reset();
     EXPECT_EQ(references(), 0);
+
+    // A terrain that outlives the engine's graphics gives back nothing when it goes.
+    editable = std::make_unique<Terrain>(nullptr);
+    ASSERT_TRUE(editable->New(4, 4));
+    engine.Shutdown();
+    editable.reset();
 }
 
 // The editor's switches: the plugs leave the scene while their drawing is off, and with the

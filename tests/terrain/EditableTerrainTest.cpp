@@ -89,6 +89,7 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
     // From the block of the sample before the rectangle to the block the sample after it ends
     // (rounded up): sample 9 is shared by blocks 0 and 1, sample 10 reaches block 2.
     EXPECT_EQ(blocks({DirtyRect(9, 0, 1, 1)}), (mem::vector<int>{0, 1, 2, 8, 9, 10}));
+    EXPECT_EQ(blocks({DirtyRect(0, 9, 1, 1)}), (mem::vector<int>{0, 1, 8, 9, 16, 17}));
     EXPECT_EQ(blocks({DirtyRect(10, 10, 8, 8)}), (mem::vector<int>{9, 10, 17, 18}));
     EXPECT_EQ(blocks({DirtyRect(0, 0, 1, 1)}), (mem::vector<int>{0, 1, 8, 9}));
     // Clamped to the grid's last block; two rectangles over the same blocks name them once.
@@ -97,10 +98,12 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
 
     DirtyRectSet set;
     set.AddRect(DirtyRect(20, 20, 5, 5));
-    // The corners taken from the far one round, so the extent is found over all of them.
-    const auto outline = [](float x0, float z0, float x1, float z1) {
+    // The corners taken from the far one round (or from the near one), so the extent is found
+    // over all of them.
+    const auto outline = [](float x0, float z0, float x1, float z1, bool nearFirst = false) {
         mem::vector<SimplePolygon::Vertex> corners;
         for (const Vec2& p : {Vec2(x1, z1), Vec2(x0, z1), Vec2(x0, z0), Vec2(x1, z0)}) corners.push_back({p.x, p.y});
+        if (nearFirst) std::rotate(corners.begin(), corners.begin() + 2, corners.end());
         return SimplePolygon(corners);
     };
     EXPECT_TRUE(Terrain::Overlap(set, outline(22, 22, 23, 23)));
@@ -114,6 +117,8 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
     EXPECT_FALSE(Terrain::Overlap(set, outline(21, 26, 23, 30)));  // beyond on z only
     EXPECT_TRUE(Terrain::Overlap(set, outline(21, 2, 23, 40)));     // across it
     EXPECT_TRUE(Terrain::Overlap(set, outline(2, 21, 40, 23)));
+    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 2, 23, 40, true)));
+    EXPECT_TRUE(Terrain::Overlap(set, outline(2, 21, 40, 23, true)));
     // Far from the origin an outline spans only its own cells.
     DirtyRectSet origin;
     origin.AddRect(DirtyRect(0, 0, 2, 2));

@@ -370,6 +370,21 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
                 ASSERT_EQ(waves.GetNumSegments(), 2u);
                 EXPECT_TRUE(waves.GetSegment(0).HasRollers());
                 EXPECT_NEAR(waves.GetSegment(0).GetLength(), sample::kLakeWavesRadius * Pi * 0.25f, 0.5f);
+                // Its points on the circle around the centre, an eighth of a turn apart, running
+                // along it with their normals across.
+                const Vec2 centre(sample::kLakeCentre.x - offset.x, sample::kLakeCentre.y - offset.z);
+                for (unsigned p = 0; p < 3; ++p) {
+                    const ControlPoint& point = waves.GetControlPoint(p);
+                    const Vec2 out = point.GetPosition() - centre;
+                    EXPECT_NEAR(out.Length(), sample::kLakeWavesRadius, 1e-3f) << p;
+                    EXPECT_NEAR(out.x * point.tangentX + out.y * point.tangentZ, 0.0f, 1e-3f) << p;
+                    EXPECT_NEAR(point.GetNormal().Length(), 1.0f, 1e-4f) << p;
+                    EXPECT_NEAR(point.normalX * point.tangentX + point.normalZ * point.tangentZ, 0.0f, 1e-4f) << p;
+                    if (p > 0) {
+                        const float chord = (point.GetPosition() - waves.GetControlPoint(p - 1).GetPosition()).Length();
+                        EXPECT_NEAR(chord, 2.0f * sample::kLakeWavesRadius * std::sin(Pi / 8.0f), 1e-3f) << p;
+                    }
+                }
             } else {
                 EXPECT_EQ(water.GetNumWaveSets(), 0u);
             }

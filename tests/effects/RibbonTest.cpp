@@ -394,6 +394,36 @@ void Sweep(TrailEffect& trail, Region& region, float from, int updates) {
 
 // Segments fade by the update's share of the fade time and shrink toward their middles; stopped,
 // the trail records transparent segments and fades out.
+// Between two segments the smoothed points follow the Catmull-Rom curve through their neighbours,
+// a point every tenth of a unit of the gap: a bending path's points lie on it.
+TEST(TrailTest, SmoothedPointsFollowTheCurveThroughTheSegments) {
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
+    TrailEffect trail;
+    ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
+    trail.Start();
+    for (int i = 0; i < 5; ++i) {
+        const Vec3 at(float(i), 0.5f, 0.3f * float(i * i));
+        trail.SetCoords(WorldCoords(&region, Coords::Translation(at)));
+        trail.SetAnchorPoints(WorldVec3(&region, at + Vec3(0, 0.5f, 0)), WorldVec3(&region, at - Vec3(0, 0.5f, 0)));
+        trail.Update(16);
+    }
+    const std::vector<TrailPoint>& segments = trail.GetSegments();
+    ASSERT_EQ(segments.size(), 4u);
+    const auto count = [&](size_t i) {
+        return std::min(int((segments[i + 1].upper - segments[i].upper).Length() * 10.0f), 32);
+    };
+    // The middle of the second gap, which has real neighbours on both sides.
+    const int n = count(1);
+    const size_t index = 1 + size_t(count(0)) + 1 + size_t(n / 2) - 1;
+    const float t = float(n / 2) / float(n);
+    const Vec3 &p0 = segments[0].upper, &p1 = segments[1].upper, &p2 = segments[2].upper, &p3 = segments[3].upper;
+    const Vec3 expected = (p1 * 2.0f + (p2 - p0) * t + (p0 * 2.0f - p1 * 5.0f + p2 * 4.0f - p3) * (t * t) +
+                           (p1 * 3.0f - p0 - p2 * 3.0f + p3) * (t * t * t)) *
+                          0.5f;
+    ASSERT_GT(trail.GetPoints().size(), index);
+    EXPECT_LT((trail.GetPoints()[index].upper - expected).Length(), 1e-4f);
+}
+
 TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     TrailEffect unset;
@@ -431,6 +461,18 @@ TEST(TrailTest, ALiberatedTrailRecordsNoMoreAndGoesWhenFaded) {
     Sweep(*trail, region, 1.0f, 4);
     ASSERT_EQ(trail->GetSegments().size(), 3u);
     const uint32_t id = trail->GetObjectId();
+    // With two segments that do not fade it stays.
+    auto* lasting = static_cast<TrailEffect*>(Singleton<ObjectManager>::Get()->CreateObject("TrailEffect"));
+    ASSERT_TRUE(lasting->Load(Record(kLastingTrail)));
+    lasting->Start();
+    Sweep(*lasting, region, 1.0f, 3);
+    ASSERT_EQ(lasting->GetSegments().size(), 2u);
+    lasting->Liberate();
+    Sweep(*lasting, region, 5.0f, 3);
+    EXPECT_EQ(lasting->GetSegments().size(), 2u);
+    EXPECT_NE(Singleton<ObjectManager>::Get()->GetObject(lasting->GetObjectId()), nullptr);
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(lasting, __FILE__, __LINE__);
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
     trail->Liberate();
     int updates = 0;
     size_t segments = 3;
@@ -505,7 +547,19 @@ TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
     trail.GetShader2(0, Name())->EnsureAvailable();
     trail.GetTexture(0, Name())->EnsureAvailable();
     trail.Start();
-    Sweep(trail, region, -3.0f, 8);  // segments from x = -2 to 4
+    // Two segments are enough to draw.
+    Sweep(trail, region, -3.0f, 3);
+    ASSERT_EQ(trail.GetSegments().size(), 2u);
+    bed.Clear();
+    {
+        test::PlainSceneRenderer renderer;
+        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
+        trail.AddToScene(renderer, nullptr);
+        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
+    }
+    pixels = bed.ReadPixels();
+    EXPECT_EQ(Column(-1.5f).first, 8);
+    Sweep(trail, region, 0.0f, 5);  // segments from x = -2 to 4
     ASSERT_EQ(trail.GetSegments().size(), 7u);
     bed.Clear();
     test::PlainSceneRenderer renderer;

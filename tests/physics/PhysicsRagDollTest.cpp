@@ -99,11 +99,15 @@ public:
     void CreatePhysicsObject(PhysicsEngine& engine) override {
         SetPhysicsObject(std::make_unique<PhysicsRagDoll>(this, std::move(skeleton), engine));
     }
-    void CollisionCallback(const CollisionData&) override { ++collisions; }
+    void CollisionCallback(const CollisionData& collision) override {
+        ++collisions;
+        if (collision.flag) cues.push_back(collision.surface);
+    }
     PhysicsRagDoll* GetRagDoll() const { return static_cast<PhysicsRagDoll*>(GetPhysicsObject()); }
 
     std::unique_ptr<RagDollSkeleton> skeleton;
     int collisions = 0;
+    std::vector<PhysicsSurface> cues;  // the surfaces of the collisions that cued a sound
 };
 GAME_RTTI_DEFINE_CLASS(RagDollTestEntity, Entity);
 
@@ -401,6 +405,20 @@ TEST_F(PhysicsRagDollTest, ARagDollThatNeverRestsEndsAfterAThousandSteps) {
     actor->SetGravityEnabled(false);
     actor->GetRagDoll()->SetLinearVelocity(Vec3(0, 0, 5));
     EXPECT_EQ(Run(actor), 1001);
+}
+
+// Bodies that play a fall sound cue it at the rag doll's first touch of the ground, and a splash at
+// its first touch of water, even after the fall; nothing more however often they touch.
+TEST_F(PhysicsRagDollTest, AFallAndASplashAreEachCuedOnce) {
+    auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(1, 1, 1));
+    for (RigidBodyDescription& body : skeleton->bodies_) body.playFallSound = true;
+    RagDollTestEntity* actor = Start(std::move(skeleton), Coords::Translation(Vec3(0, 1, 0)));
+    for (int step = 0; step < 100 && actor->collisions == 0; ++step) engine.Simulate(centre, engine.GetStepSize());
+    for (int step = 0; step < 5; ++step) engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_EQ(actor->cues, std::vector<PhysicsSurface>{PhysicsSurface::None});
+    ground.water = true;
+    for (int step = 0; step < 10; ++step) engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_EQ(actor->cues, (std::vector<PhysicsSurface>{PhysicsSurface::None, PhysicsSurface::Water}));
 }
 
 TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {

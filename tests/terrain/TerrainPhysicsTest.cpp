@@ -50,12 +50,14 @@ public:
     bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
         return HitBox(GetRegionBoundingBox(false), ray, hit);
     }
+    bool CanCollide(const Entity*) const override { return collides; }
     void CollisionCallback(const CollisionData& collision) override {
         (collision.other != nullptr ? withEntities : withGround)++;
     }
 
     int withGround = 0;
     int withEntities = 0;
+    bool collides = true;  // whether it meets other entities
 };
 GAME_RTTI_DEFINE_CLASS(PhysicsCrate, Entity);
 
@@ -199,10 +201,11 @@ TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
     world.GetEntitiesInFrustum(found, WorldFrustum(viewer, Frustum::FromBox(around)), false, false, true);
     EXPECT_EQ(found, mem::vector<Entity*>{crate});
 
-    // Queries from no region find nothing.
+    // Queries from no region find nothing, not even what lies there in the world's own space.
     found.clear();
-    world.GetEntitiesInBox(found, around, nullptr, false);
-    world.GetEntitiesInFrustum(found, WorldFrustum(nullptr, Frustum::FromBox(around)), false, false, true);
+    const ABBox inWorld(spot - Vec3(0, 0.3f, 0), Vec3(0.1f, 0.1f, 0.1f));
+    world.GetEntitiesInBox(found, inWorld, nullptr, false);
+    world.GetEntitiesInFrustum(found, WorldFrustum(nullptr, Frustum::FromBox(inWorld)), false, false, true);
     EXPECT_TRUE(found.empty());
 
     const WorldRay ray(WorldVec3(viewer, seen - Vec3(0, 0.3f, 5)), Vec3(0, 0, 1));
@@ -239,6 +242,14 @@ TEST_F(TerrainPhysicsTest, WorldContactsAreRelativeToTheCentreAndLeaveOutStaticE
     }
     EXPECT_GT(withNeighbour, 0);
 
+    // Either of the two refusing the other keeps them apart.
+    for (PhysicsCrate* refusing : {neighbour, crate}) {
+        refusing->collides = false;
+        const int apart =
+            world.FindCollisions(crate, contacts, 64, centre, World::EntityListType::Updated, PhysicsSurface::None);
+        EXPECT_EQ(apart, count - withNeighbour);
+        refusing->collides = true;
+    }
     neighbour->SetPhysicsType(Entity::PhysicsType::NotCollided);
     const int alone = world.FindCollisions(crate, contacts, 64, centre, World::EntityListType::Updated, PhysicsSurface::None);
     EXPECT_EQ(alone, count - withNeighbour);

@@ -498,6 +498,9 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
 TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEntities) {
     test::LogCapture log;  // the default grid system's record is not there
     Level level(region_);
+    level.NewSpace(Vec2(10, 10));
+    level.ResizeSectorLayers();  // no ground: nothing to follow
+    EXPECT_FALSE(level.GetSectorLayers().IsInitialized());
     level.NewGrid(4, 1, 2);
     GridRegion* grid = level.GetGridRegion();
     ASSERT_NE(grid, nullptr);
@@ -558,6 +561,9 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     EXPECT_EQ(at(20, 20), cyan);                            // on the diagonal
     EXPECT_TRUE(at(20, 11) == cyan || at(20, 12) == cyan);  // on the near edge, a line on a pixel border
     EXPECT_EQ(at(26, 16), kBlack);                          // inside a triangle
+    // Outside any world the mesh is built from the level alone: no ground here, so no mesh.
+    EXPECT_TRUE(level.CreatePathMesh());
+    EXPECT_FALSE(level.GetPathMesh().HasMesh());
     level.Unload(false);
     Singleton<PathFinder>::Destroy();
 }

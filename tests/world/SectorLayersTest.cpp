@@ -224,7 +224,7 @@ TEST(SectorLayers, BlocksOfOtherLayerCountsAndDamagedBlocks) {
 }
 
 // The editor's display on the GL device from above, a cell a pixel: two styles side by side in a
-// checker of 5-cell blocks counted from the world origin (the region lies at x = 3 of the world),
+// checker of 5-cell blocks counted from the world origin (the region lies at x = 3, z = 2),
 // and the border between them.
 TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTheirBorders) {
     test::GLEngineBed bed;
@@ -238,7 +238,7 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     east->renderColorOmega = Color(1, 1, 0, 1);
     manager.SetCurrentLayer(1);
     Region region(ABBox(Vec3(10, 0, 5), Vec3(10, 5, 5)));
-    region.SetOffsetFromWorld(IntVec3(3, 0, 0));
+    region.SetOffsetFromWorld(IntVec3(3, 0, 2));
     SectorLayers layers;
     layers.SetHeightCallbacks(nullptr, &region);
     layers.Initialize(20, 10);
@@ -264,12 +264,14 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     EXPECT_EQ(at(4, 7), test::Rgba(255, 0, 0));     // block (1, 1)
     EXPECT_EQ(at(13, 2), test::Rgba(255, 255, 0));  // world x 16: block (3, 0)
     EXPECT_EQ(at(17, 2), test::Rgba(0, 0, 255));    // world x 20: block (4, 0)
-    EXPECT_EQ(at(17, 8), test::Rgba(255, 255, 0));  // block (4, 1)
+    EXPECT_EQ(at(17, 8), test::Rgba(0, 0, 255));    // world z 10: block (4, 2)
+    EXPECT_EQ(at(17, 7), test::Rgba(255, 255, 0));  // block (4, 1)
     EXPECT_TRUE(at(10, 5) == test::Rgba(255, 255, 255) || at(9, 5) == test::Rgba(255, 255, 255));
     EXPECT_EQ(at(5, 5), test::Rgba(255, 0, 0));  // block (1, 1), no border inside a style
     EXPECT_EQ(at(25, 5), test::Rgba(0, 0, 0));   // beyond the layers
     const uint32_t white = test::Rgba(255, 255, 255);
     EXPECT_TRUE(at(0, 8) == white || at(0, 9) == white);    // under cell (0, 8)
+    EXPECT_NE(at(0, 7), white);
     EXPECT_TRUE(at(18, 5) == white || at(19, 5) == white);  // right of cell (18, 5)
 }
 

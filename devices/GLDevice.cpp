@@ -341,6 +341,7 @@ bool GLDevice::BeginScene() {
         return false;
     }
     queue_.Drain();
+    PreparePendingPrograms();
     debug_.BeginFrame();
     return true;
 }
@@ -900,6 +901,35 @@ void GLDevice::ForgetShader(const GLShader& shader) {
         state_.pixelShader = nullptr;
     }
     programs_.Forget(shader.GetId(), glState_);
+    std::lock_guard lock(pendingProgramsLock_);
+    std::erase_if(pendingPrograms_, [&shader](const std::pair<GLShader*, GLShader*>& pair) {
+        return pair.first == &shader || pair.second == &shader;
+    });
+}
+
+void GLDevice::PrepareProgram(const RenderVertexShader* vertex, const RenderPixelShader* pixel) {
+    if (vertex == nullptr || pixel == nullptr) {
+        return;
+    }
+    GLShader* const vertexShader = const_cast<GLVertexShader*>(static_cast<const GLVertexShader*>(vertex));
+    GLShader* const pixelShader = const_cast<GLPixelShader*>(static_cast<const GLPixelShader*>(pixel));
+    if (IsRenderThread()) {
+        programs_.Get(*vertexShader, *pixelShader, glState_);
+        return;
+    }
+    std::lock_guard lock(pendingProgramsLock_);
+    pendingPrograms_.emplace_back(vertexShader, pixelShader);
+}
+
+void GLDevice::PreparePendingPrograms() {
+    std::vector<std::pair<GLShader*, GLShader*>> pending;
+    {
+        std::lock_guard lock(pendingProgramsLock_);
+        pending.swap(pendingPrograms_);
+    }
+    for (const auto& [vertexShader, pixelShader] : pending) {
+        programs_.Get(*vertexShader, *pixelShader, glState_);
+    }
 }
 
 void GLDevice::ForgetDeclaration(const GLVertexDeclaration& declaration) {

@@ -39,9 +39,11 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 struct SDL_Window;
@@ -107,6 +109,7 @@ public:
     void DestroyVertexShader(RenderVertexShader*& shader) override;
     RenderPixelShader* CreatePixelShader(const void* program, uint32_t length) override;
     void DestroyPixelShader(RenderPixelShader*& shader) override;
+    void PrepareProgram(const RenderVertexShader* vertex, const RenderPixelShader* pixel) override;
     uint32_t GetTextureDataLength(const void* data, uint32_t available, int reduction) const override;
     RenderTexture* CreateTextureFromFile(const void* data, uint32_t length, int reduction) override;
     RenderTexture* CreateTexture(int width, int height, const uint8_t* texels, uint32_t format,
@@ -270,6 +273,10 @@ private:
     // The viewport as the whole of the colour (or depth) target.
     void ResetViewportToTarget();
 
+    // Links the pairs other threads asked to be prepared (render thread, after the queue's drain,
+    // so pairs whose programs went are no longer there).
+    void PreparePendingPrograms();
+
     // Binds the framebuffer of the current targets; false when there is none.
     bool BindTarget();
     // Applies the state, the program pair and its textures for a draw; false when it cannot be made.
@@ -305,6 +312,8 @@ private:
     GLSamplerCache samplers_;
     GLFramebufferCache framebuffers_;
     GLProgramCache programs_;
+    std::mutex pendingProgramsLock_;
+    std::vector<std::pair<GLShader*, GLShader*>> pendingPrograms_;  // (vertex, pixel) to link; not owned
     GLConstants constants_;
     GLDebugRecord debug_;
     std::unordered_set<GLVertexDeclaration*> vertexArrays_;  // declarations with a vertex array

@@ -143,7 +143,23 @@ Resource::InitResult GraphicsShader2::Initialize(const void* data, uint32_t size
             return graphics_.GetRenderDevice()->DeviceLost() ? InitResult::Retry : InitResult::PartlyInitialized;
         }
     }
+    PreparePrograms();
     return InitResult::Success;
+}
+
+void GraphicsShader2::PreparePrograms() const {
+    RenderDevice* const device = graphics_.GetRenderDevice();
+    if (device == nullptr) return;
+    for (const Style& style : styles_) {
+        const RenderVertexShader* vertex = nullptr;
+        const RenderPixelShader* pixel = nullptr;
+        for (const ShaderStateRecord& record : style.records) {
+            if (!record.fromValues) continue;
+            if (record.code == ShaderStateCode::VertexProgram) vertex = values_[record.index].vertexProgram;
+            if (record.code == ShaderStateCode::PixelProgram) pixel = values_[record.index].pixelProgram;
+        }
+        if (vertex != nullptr && pixel != nullptr) device->PrepareProgram(vertex, pixel);
+    }
 }
 
 bool GraphicsShader2::Refuse(const char* reason) {

@@ -53,6 +53,8 @@ public:
 
     // Queues every texture value with the resource loader.
     void PreLoadDependentResources() const override;
+    // Reads the file's section for the device's generation and makes its programs; the device
+    // then prepares each style's program pair, so drawing never waits for it.
     InitResult Initialize(const void* data, uint32_t size) override;
     void Destroy() override;
     size_t GetSystemMemoryUsage() const override;
@@ -142,6 +144,8 @@ private:
 
     // Reading: each returns false (after logging why) when the file is refused.
     bool Refuse(const char* reason);
+    // Hands the device the vertex and pixel program of each style that has both.
+    void PreparePrograms() const;
     bool ReadSection(BinaryReader& section);
     bool ReadValues(BinaryReader& chunk);
     bool ReadValue(BinaryReader& chunk, Value& value);

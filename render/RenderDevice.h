@@ -504,6 +504,10 @@ public:
     virtual void DestroyVertexShader(RenderVertexShader*& shader) = 0;
     virtual RenderPixelShader* CreatePixelShader(const void* program, uint32_t length) = 0;
     virtual void DestroyPixelShader(RenderPixelShader*& shader) = 0;
+    // Makes the pair ready to draw with, so that its first draw does not compile or link it: at
+    // once on the render thread; from another thread (a shader loading) at the start of the
+    // render thread's next scene. A pair whose programs go before then is passed over.
+    virtual void PrepareProgram(const RenderVertexShader* vertex, const RenderPixelShader* pixel) = 0;
     // Bytes of the whole DDS file the texture needs after dropping reduction mip levels (<= 0: none),
     // computed from its header (the first available bytes); 0 when it cannot tell.
     virtual uint32_t GetTextureDataLength(const void* data, uint32_t available, int reduction) const = 0;

@@ -1,6 +1,7 @@
 // Resources made, filled and destroyed on other threads, drawn on the render thread.
 
 #include "DeviceTest.h"
+#include "support/LogCapture.h"
 
 #include <atomic>
 #include <cstring>
@@ -127,6 +128,36 @@ TEST_F(GLDeviceThreadTest, UpdatesRaceDrawsSafely) {
     EXPECT_EQ(PrimaryPixel(4, 4), Rgba(40, 40, 40, 40));
     device_->SetTexture(0, nullptr);
     device_->DestroyTexture(texture);
+}
+
+// A shader loading on another thread has its program pairs prepared: they are compiled and linked
+// when the render thread's next scene begins, before any draw (a pair that does not compile says
+// so then), and a pair one of whose programs goes first is passed over. On the render thread a
+// pair is prepared at once.
+TEST_F(GLDeviceThreadTest, ProgramPairsPreparedOnALoaderThreadAreLinkedAtTheNextScene) {
+    LogCapture log;
+    RenderVertexShader* vertex = MakeVertexShader("void main() { gl_Position = a_position; }\n");
+    RenderPixelShader* broken = MakePixelShader("void main() { o_color = undefined_colour; }\n");
+    RenderPixelShader* gone = MakePixelShader("void main() { o_color = vec4(1.0); }\n");
+    std::thread loader([&] {
+        device_->PrepareProgram(vertex, broken);
+        device_->PrepareProgram(vertex, gone);
+    });
+    loader.join();
+    EXPECT_FALSE(log.Contains(LogPriority::Error, "does not compile"));
+    device_->DestroyPixelShader(gone);
+    ASSERT_TRUE(device_->BeginScene());
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Pixel program"));
+    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
+    device_->EndScene();
+
+    RenderVertexShader* brokenVertex = MakeVertexShader("void main() { gl_Position = undefined_position; }\n");
+    log.Clear();
+    device_->PrepareProgram(brokenVertex, broken);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Vertex program"));
+    device_->DestroyVertexShader(brokenVertex);
+    device_->DestroyPixelShader(broken);
+    device_->DestroyVertexShader(vertex);
 }
 
 }  // namespace

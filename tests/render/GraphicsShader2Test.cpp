@@ -129,6 +129,9 @@ TEST_F(GraphicsShader2Test, ReadsTheSectionOfTheCurrentGenerationAndPassesOverTh
     EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
     EXPECT_TRUE(shader->HasParameter(kTint));
     EXPECT_EQ(bed.Device().GetCalls("CreateVertexShader"), std::vector<std::string>{"CreateVertexShader(data, 14)"});
+    // The style with both programs has them prepared as it loads, before any draw; the other has none.
+    EXPECT_EQ(bed.Device().GetCalls("PrepareProgram"),
+              std::vector<std::string>{"PrepareProgram(vertexShader1, pixelShader1)"});
 }
 
 TEST_F(GraphicsShader2Test, RefusesWrongMagicVersionAndMissingGeneration) {

@@ -462,6 +462,10 @@ RenderIndexBuffer* RecordingDevice::CreateIndexBuffer(uint32_t count, RenderInde
 
 void RecordingDevice::DestroyIndexBuffer(RenderIndexBuffer*& buffer) { Release("DestroyIndexBuffer", buffer); }
 
+void RecordingDevice::PrepareProgram(const RenderVertexShader* vertex, const RenderPixelShader* pixel) {
+    RecordCall("PrepareProgram", static_cast<const void*>(vertex), static_cast<const void*>(pixel));
+}
+
 RenderVertexShader* RecordingDevice::CreateVertexShader(const void* program, uint32_t length) {
     RecordCall("CreateVertexShader", Data(program), length);
     if (script_.failCreates || program == nullptr) {

@@ -218,6 +218,7 @@ public:
     RenderVertexShader* CreateVertexShader(const void* program, uint32_t length) override;
     void DestroyVertexShader(RenderVertexShader*& shader) override;
     RenderPixelShader* CreatePixelShader(const void* program, uint32_t length) override;
+    void PrepareProgram(const RenderVertexShader* vertex, const RenderPixelShader* pixel) override;
     void DestroyPixelShader(RenderPixelShader*& shader) override;
     uint32_t GetTextureDataLength(const void* data, uint32_t available, int reduction) const override;
     RenderTexture* CreateTextureFromFile(const void* data, uint32_t length, int reduction) override;

@@ -66,6 +66,10 @@ TEST(AtomicFile, ACommitReplacesTheFileWholeAndAFailedSaveLeavesItAsItWas) {
     EXPECT_EQ(dir.ReadFile("a.txt"), "second");
     EXPECT_EQ(dir.List(), Names{"a.txt"});
 
+    // A file of one byte is a whole file too.
+    ASSERT_TRUE(Save(dir.Join("a.txt"), "1"));
+    EXPECT_EQ(dir.ReadFile("a.txt"), "1");
+
     // No directory: nothing to save into.
     test::LogCapture log;
     AtomicFile nowhere(dir.Join("missing/a.txt"));
@@ -98,6 +102,7 @@ TEST(AtomicFile, TheNextSaveRemovesTheStraysOfKilledSavesOnly) {
 
     dir.WriteFile("a.txt.tmp", "older");
     dir.WriteFile("a.txt.x.tmp", "not a temporary of ours");
+    dir.WriteFile("a.txt.bak", "the user's copy");
     dir.WriteFile("b.txt.Ab12Cd.tmp", "another file's");
     {
         test::LogCapture log;
@@ -106,7 +111,7 @@ TEST(AtomicFile, TheNextSaveRemovesTheStraysOfKilledSavesOnly) {
         EXPECT_TRUE(log.Contains(LogPriority::Warning, "Removed " + dir.Join("a.txt.tmp")));
     }
     const std::string runningName = running.GetTemporaryPath().substr(dir.GetPath().size() + 1);
-    Names expected{"a.txt", "a.txt.x.tmp", "b.txt.Ab12Cd.tmp", runningName};
+    Names expected{"a.txt", "a.txt.bak", "a.txt.x.tmp", "b.txt.Ab12Cd.tmp", runningName};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.List(), expected);
     EXPECT_EQ(dir.ReadFile("a.txt"), "new");

@@ -321,6 +321,7 @@ TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamage
         EXPECT_FALSE(level.Load(cut.data(), uint32_t(size), false));
         EXPECT_FALSE(level.IsLoaded());
         EXPECT_EQ(level.GetNumEntities(), 0);
+        EXPECT_FALSE(level.GetSectorLayers().IsInitialized()) << "the chunks before the cut are not kept";
         EXPECT_TRUE(log.Contains(LogPriority::Error, "Level file " + region_->GetName() + " is cut short in ")) << size;
         if (size == cut.size()) {
             EXPECT_TRUE(log.Contains(LogPriority::Error, "in chunk 23: 1 bytes of 255"));

@@ -12,6 +12,7 @@
 #include "engine/CollisionData.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
+#include "engine/FilterFunction.h"
 #include "engine/ObjectManager.h"
 #include "physics/CollisionContact.h"
 #include "physics/PhysicsEngine.h"
@@ -183,10 +184,11 @@ TEST_F(TerrainPhysicsTest, ACrateLandingOnASettlingCrateRestsOnItInEitherOrderIn
     }
 }
 
-// A crate high in the air, far above the ground's box: the world's entity queries from the
-// viewer's region find it, and a crate falling onto it meets it.
+// A crate high in the air, above the top of the region's box: the world's entity queries from
+// the viewer's region find it, and a crate falling onto it meets it.
 TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
-    const Vec3 spot(16, Slope(16) + 20.0f, 16);
+    const Vec3 spot(16, Slope(16) + Level::kTerrainBoxRise + 20.0f, 16);
+    ASSERT_GT(spot.y - 0.5f, ground->GetBoundingBox().GetMax().y);
     PhysicsCrate* crate = Drop(spot, false);
     PhysicsCrate* falling = Drop(spot + Vec3(0.2f, 0.9f, 0), false);
     const Vec3 seen = spot + Vec3(500, 0, 0);  // in the viewer's region
@@ -210,6 +212,16 @@ TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
 
     const WorldRay ray(WorldVec3(viewer, seen - Vec3(0, 0.3f, 5)), Vec3(0, 0, 1));
     EXPECT_EQ(world.PickEntity(ray), crate);
+    struct Anything final : FilterFunction<Entity> {
+        bool operator()(const Entity*) const override { return true; }
+    };
+    EXPECT_EQ(world.PickEntity(ray, Anything()), crate);
+    found.clear();
+    world.PickEntities(ray, found);
+    EXPECT_EQ(found, mem::vector<Entity*>{crate});
+    found.clear();
+    world.GetAllIntersections(ray, found, false, 10.0f);
+    EXPECT_EQ(found, mem::vector<Entity*>{crate});
     WorldIntersection hit;
     world.GetIntersection(ray, hit, PhysicsSurface::None, false);
     EXPECT_EQ(hit.entity, crate);

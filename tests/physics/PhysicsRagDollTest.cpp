@@ -131,10 +131,14 @@ public:
             }
         }
     }
-    void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
+    void SetCoords(Entity* entity, const WorldCoords& coords) override {
+        ++refiled;
+        entity->SetCoords(coords);
+    }
     void CreatePointDisturbance(const WorldVec3&, float, float, int) override {}
 
     int boxQueries = 0;
+    int refiled = 0;  // entities placed again in their level
     bool water = false;  // the ground is a water surface
 };
 
@@ -286,6 +290,7 @@ TEST_F(PhysicsRagDollTest, AThreeBodyChainFallsTouchesOnceAndSettlesWithAFiniteP
 
     engine.Simulate(centre, engine.GetStepSize());
     EXPECT_FALSE(doll.HasCollided());  // still falling: one box query a step, no contacts
+    EXPECT_EQ(ground.refiled, 1);      // its level files it again where its bodies went
     const int steps = Run(actor) + 1;
     EXPECT_LT(steps, 1000);
     EXPECT_FALSE(actor->IsSimulationEnabled());

@@ -219,6 +219,7 @@ namespace {
 TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
     EffectEntity* puff = MakePuff();
     ASSERT_NE(puff->GetEffect(), nullptr);
+    EXPECT_EQ(puff->CalculateMemoryUsage(), puff->Entity::CalculateMemoryUsage() + sizeof(EffectEntity) - sizeof(Entity));
     EXPECT_GE(puff->CalculateMemoryUsage(),
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
     EXPECT_GE(puff->CalculateAllocatedMemory(), puff->GetEffect()->CalculateMemoryUsage());

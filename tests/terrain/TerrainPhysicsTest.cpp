@@ -191,6 +191,7 @@ TEST_F(TerrainPhysicsTest, ACrateHighAboveTheGroundIsFoundAndMet) {
     ASSERT_GT(spot.y - 0.5f, ground->GetBoundingBox().GetMax().y);
     PhysicsCrate* crate = Drop(spot, false);
     PhysicsCrate* falling = Drop(spot + Vec3(0.2f, 0.9f, 0), false);
+    crate->SetRegionBoundingBox(ABBox(spot + Vec3(0, 0, 5), Vec3(0.5f, 0.5f, 0.5f)), true);  // not asked for
     const Vec3 seen = spot + Vec3(500, 0, 0);  // in the viewer's region
     const ABBox around(seen - Vec3(0, 0.3f, 0), Vec3(0.1f, 0.1f, 0.1f));
     mem::vector<Entity*> found;

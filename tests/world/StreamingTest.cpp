@@ -431,6 +431,7 @@ TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
     EXPECT_EQ(RegionAt(4)->GetLevel(), nullptr);
     world_->GetEntitiesInBox(found, around, RegionAt(0), true);
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
+    EXPECT_FALSE(RegionAt(4)->GetLevel()->HasLoadedRenderData());
     EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](Entity* e) { return e->GetRegion() == RegionAt(4); }), 2);
 }
 

@@ -62,12 +62,12 @@ protected:
     }
     void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
 
-    // Draws the line effect; the draw calls it took.
-    uint32_t Draw(LineEffect& line) {
+    // Draws the effect (a line effect or a trail); the draw calls it took.
+    uint32_t Draw(Entity& effect) {
         bed.Clear();
         test::PlainSceneRenderer renderer;
         renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
-        line.AddToScene(renderer, nullptr);
+        effect.AddToScene(renderer, nullptr);
         const uint32_t before = bed.Device().GetNumDrawCalls();
         renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
         pixels = bed.ReadPixels();
@@ -508,12 +508,7 @@ TEST_F(RibbonPixelTest, ATrailsTextureIsDraggedFromItsNewestPointOrFixedToItsSeg
         trail.GetTexture(0, Name())->EnsureAvailable();
         trail.Start();
         Sweep(trail, region, -3.0f, 8);  // segments from x = -2 to 4
-        bed.Clear();
-        test::PlainSceneRenderer renderer;
-        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
-        trail.AddToScene(renderer, nullptr);
-        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
-        pixels = bed.ReadPixels();
+        ASSERT_EQ(Draw(trail), 1u);
         const auto colour = [&](float x) {
             const uint32_t pixel = pixels[31 * kWidth + size_t(std::lround(63.5f - 4.0f * x))];
             return (pixel & 0xFF) > 2 * (pixel >> 8 & 0xFF)   ? 'r'
@@ -550,23 +545,11 @@ TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
     // Two segments are enough to draw.
     Sweep(trail, region, -3.0f, 3);
     ASSERT_EQ(trail.GetSegments().size(), 2u);
-    bed.Clear();
-    {
-        test::PlainSceneRenderer renderer;
-        renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
-        trail.AddToScene(renderer, nullptr);
-        renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
-    }
-    pixels = bed.ReadPixels();
+    ASSERT_EQ(Draw(trail), 1u);
     EXPECT_EQ(Column(-1.5f).first, 8);
     Sweep(trail, region, 0.0f, 5);  // segments from x = -2 to 4
     ASSERT_EQ(trail.GetSegments().size(), 7u);
-    bed.Clear();
-    test::PlainSceneRenderer renderer;
-    renderer.SetViewer(nullptr, camera, Viewport(0, 0, kWidth, kHeight), Frustum());
-    trail.AddToScene(renderer, nullptr);
-    renderer.RenderStyle(bed.Canvas(), Name::Create("emissiveStyle"));
-    pixels = bed.ReadPixels();
+    ASSERT_EQ(Draw(trail), 1u);
     for (float x : {-1.5f, 0.0f, 1.5f, 3.5f}) {
         EXPECT_EQ(Column(x).first, 8) << x;  // y from -1 to 1
         EXPECT_GT(Column(x).second, 200u) << x;

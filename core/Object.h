@@ -10,6 +10,7 @@
 // Object ids are 32 bits: the network host id in the top 4 bits and a 28-bit counter below; 0 is
 // no object.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,8 +59,16 @@ public:
     // Sets the name and its Name hash; a null name clears both.
     void SetObjectName(const char* name);
 
+    // Whether the object manager has destroyed the object: it no longer answers to its id and
+    // waits to be deleted (it stays valid until the frame ends). Read without the manager's lock,
+    // so a walk that keeps the objects it found can tell which went since.
+    bool IsDestroyed() const { return destroyed_.load(std::memory_order_relaxed); }
+
 private:
+    friend class ObjectManager;  // marks it destroyed
+
     uint32_t objectId_ = 0;
+    std::atomic<bool> destroyed_ = false;
     std::string objectName_;
     Name objectNameHash_;
 };

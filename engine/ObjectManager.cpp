@@ -130,6 +130,7 @@ void ObjectManager::DestroyObjectEx(Object* object, const char* file, int line) 
     }
     byId_.erase(object->GetObjectId());
     live_.erase(object);
+    object->destroyed_.store(true, std::memory_order_relaxed);
     pending_.push_back({object, file, line});
     pendingObjects_.insert(object);
 }

@@ -89,6 +89,11 @@ Entity* PhysicsEngine::ResolveEntity(uint32_t id) {
     return static_cast<Entity*>(object);
 }
 
+Entity* PhysicsEngine::GetEntity(size_t i) const {
+    Entity* const entity = resolved_[i];
+    return entity != nullptr && !entity->IsDestroyed() ? entity : nullptr;
+}
+
 bool PhysicsEngine::AddEntityToSimulation(Entity* entity) {
     CriticalSectionLock hold(lock_);
     if (!entity->IsInWorld()) {
@@ -168,6 +173,8 @@ void PhysicsEngine::Simulate(const WorldVec3& centre, float elapsed) {
     centre_ = centre;
     entities_.insert(entities_.end(), pendingEntities_.begin(), pendingEntities_.end());
     pendingEntities_.clear();
+    resolved_.clear();
+    for (uint32_t id : entities_) resolved_.push_back(ResolveEntity(id));
     SynchronizeGravity();
     dWorldSetERP(world_, erp_);
     dWorldSetCFM(world_, cfm_);
@@ -197,22 +204,22 @@ bool PhysicsEngine::RunSimulation(float stepSize, int iterations) {
 }
 
 void PhysicsEngine::SynchronizeGravity() {
-    for (uint32_t id : entities_) {
-        Entity* entity = ResolveEntity(id);
+    for (size_t i = 0; i < entities_.size(); ++i) {
+        Entity* entity = GetEntity(i);
         if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->SetGravityMode(entity->GetGravityEnabled());
     }
 }
 
 void PhysicsEngine::UpdateSimulationFromEntities() {
-    for (uint32_t id : entities_) {
-        Entity* entity = ResolveEntity(id);
+    for (size_t i = 0; i < entities_.size(); ++i) {
+        Entity* entity = GetEntity(i);
         if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->UpdateSimulationFromGameObject(centre_);
     }
 }
 
 void PhysicsEngine::FindCollisions() {
-    for (uint32_t id : entities_) {
-        Entity* entity = ResolveEntity(id);
+    for (size_t i = 0; i < entities_.size(); ++i) {
+        Entity* entity = GetEntity(i);
         if (entity != nullptr && entity->IsSimulationEnabled()) entity->GetPhysicsObject()->FindCollisions();
     }
 }
@@ -220,18 +227,18 @@ void PhysicsEngine::FindCollisions() {
 void PhysicsEngine::UpdateEntitiesFromSimulation() {
     const uint32_t frame = gEngine != nullptr ? gEngine->GetFrameCount() : 0;
     const int updateTime = gEngine != nullptr ? gEngine->GetUpdateTime() : 0;
-    for (uint32_t id : entities_) {
-        Entity* entity = ResolveEntity(id);
+    for (size_t i = 0; i < entities_.size(); ++i) {
+        Entity* entity = GetEntity(i);
         if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
         entity->GetPhysicsObject()->UpdateGameObjectFromSimulation();
         // Placing the entity may have destroyed it or ended its simulation.
-        entity = ResolveEntity(id);
+        entity = GetEntity(i);
         if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
         // The level's tree follows what the step moved, a rag doll's pose included (its actor
         // stays put while its box follows the bodies).
         if (physicsWorld_ != nullptr && entity->GetRegion() != nullptr) {
             physicsWorld_->SetCoords(entity, entity->GetCoords());
-            entity = ResolveEntity(id);
+            entity = GetEntity(i);
             if (entity == nullptr || !entity->IsSimulationEnabled()) continue;
         }
         // An entity the world no longer updates (it is out of sight) still moves on.
@@ -240,23 +247,30 @@ void PhysicsEngine::UpdateEntitiesFromSimulation() {
 }
 
 void PhysicsEngine::RemoveNonSimulatedEntities() {
-    std::erase_if(entities_, [](uint32_t id) {
-        Entity* entity = ResolveEntity(id);
-        if (entity == nullptr) return true;
-        bool erase = false;
-        if (entity->GetRegion() == nullptr) {
-            entity->DestroyPhysicsObject();
-            erase = true;
-        } else if (!entity->IsSimulationEnabled()) {
-            erase = true;
-        } else if (!entity->GetPhysicsObject()->IsEnabled()) {
-            entity->GetPhysicsObject()->OnDisabled();
-            entity->DestroyPhysicsObject();
-            erase = true;
+    size_t kept = 0;
+    for (size_t i = 0; i < entities_.size(); ++i) {
+        Entity* entity = GetEntity(i);
+        bool erase = entity == nullptr;
+        if (entity != nullptr) {
+            if (entity->GetRegion() == nullptr) {
+                entity->DestroyPhysicsObject();
+                erase = true;
+            } else if (!entity->IsSimulationEnabled()) {
+                erase = true;
+            } else if (!entity->GetPhysicsObject()->IsEnabled()) {
+                entity->GetPhysicsObject()->OnDisabled();
+                entity->DestroyPhysicsObject();
+                erase = true;
+            }
+            entity->CleanupPhysicsObjects();
         }
-        entity->CleanupPhysicsObjects();
-        return erase;
-    });
+        if (erase) continue;
+        entities_[kept] = entities_[i];
+        resolved_[kept] = resolved_[i];
+        ++kept;
+    }
+    entities_.resize(kept);
+    resolved_.resize(kept);
 }
 
 void PhysicsEngine::DebugRender() const {

@@ -106,6 +106,11 @@ public:
 private:
     // Entity for an id, or null when the id no longer names an entity.
     static Entity* ResolveEntity(uint32_t id);
+    // The entity of the simulated list's index i: looked up once per Simulate (the manager's
+    // look-up takes its lock), then only asked whether it was destroyed since (by a collision's or
+    // a placement's callback), as a destroyed object stays valid until the frame ends. Null when
+    // the id named no entity or the entity was destroyed.
+    Entity* GetEntity(size_t i) const;
 
     void SynchronizeGravity();
     void UpdateSimulationFromEntities();
@@ -130,6 +135,7 @@ private:
     PhysicsWorld* physicsWorld_ = nullptr;
     GameTimer timer_;
     mem::vector<uint32_t> entities_;
+    mem::vector<Entity*> resolved_;  // entities_ looked up by Simulate, null for an id that named none
     mem::vector<uint32_t> pendingEntities_;
     mutable CriticalSection lock_;
     mutable ContactScratch contactScratch_;

@@ -251,6 +251,7 @@ FlightSummary SampleFlight::Summarize() const {
     summary.p50Ms = at(0.50);
     summary.p99Ms = at(0.99);
     summary.maxMs = sorted.back();
+    summary.maxAfterFirstMs = times_.size() > 1 ? *std::max_element(times_.begin() + 1, times_.end()) : 0.0;
     for (const double time : sorted) summary.totalMs += time;
     return summary;
 }

@@ -80,6 +80,7 @@ struct FlightSummary {
     double p50Ms = 0.0;
     double p99Ms = 0.0;
     double maxMs = 0.0;
+    double maxAfterFirstMs = 0.0;  // the worst frame but the first (which may still be making things)
     double totalMs = 0.0;
     int regionsLoaded = 0;    // times a region's level came in
     int regionsUnloaded = 0;  // times one went

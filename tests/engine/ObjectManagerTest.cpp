@@ -139,7 +139,10 @@ TEST_F(ObjectManagerTest, ObjectIds) {
 TEST_F(ObjectManagerTest, DestroyingTwiceIsHarmless) {
     TestTrackedObject* object = CreateTracked();
     LogCapture log;
+    EXPECT_FALSE(object->IsDestroyed());
     manager.DestroyObjectEx(object, "first.cpp", 1);
+    EXPECT_TRUE(object->IsDestroyed());
+    EXPECT_EQ(manager.GetObject(object->GetObjectId()), nullptr);
     manager.DestroyObjectEx(object, "second.cpp", 2);
     EXPECT_TRUE(log.Contains(LogPriority::Info, "second.cpp:2 destroys an object already queued by first.cpp:1"));
     EXPECT_EQ(manager.GetNumDeletedObjects(), 1);

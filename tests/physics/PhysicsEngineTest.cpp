@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 
 namespace GAME {
@@ -59,10 +60,14 @@ public:
     }
     int FindCollisions(Entity*, const OBBox&, const WorldVec3&, CollisionContact*, int) override { return 0; }
     void FindCollisions(Entity*, mem::vector<CollisionBox>&, const WorldVec3&) override {}
-    void SetCoords(Entity* entity, const WorldCoords& coords) override { entity->SetCoords(coords); }
+    void SetCoords(Entity* entity, const WorldCoords& coords) override {
+        entity->SetCoords(coords);
+        if (placed) placed(entity);
+    }
     void CreatePointDisturbance(const WorldVec3&, float, float, int) override { ++disturbances; }
 
     int disturbances = 0;
+    std::function<void(Entity*)> placed;  // called after each placement, as a game's callback
 };
 
 class PhysicsEngineTest : public testing::Test {
@@ -242,6 +247,27 @@ TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) 
     EXPECT_LT(Height(kept), keptHeight);
     EXPECT_EQ(Height(removed), removedHeight);
     EXPECT_FALSE(removed->IsSimulationEnabled());
+}
+
+// A callback may destroy an entity in the middle of a step: the rest of the step leaves it where
+// it was, and it leaves the simulation at the step's end.
+TEST_F(PhysicsEngineTest, AnEntityDestroyedWhileAStepPlacesAnotherIsNotPlacedAndLeaves) {
+    Entity* first = MakeBox(Vec3(0, 10, 0));
+    Entity* second = MakeBox(Vec3(5, 10, 0));
+    for (Entity* entity : {first, second}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
+    engine.Simulate(centre, engine.GetStepSize());
+    ground.placed = [&](Entity* entity) {
+        if (entity != first || second->IsDestroyed()) return;
+        Objects()->DestroyObjectEx(second, __FILE__, __LINE__);
+        created.erase(std::find(created.begin(), created.end(), second));
+    };
+    const float firstHeight = Height(first);
+    const float secondHeight = Height(second);
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_LT(Height(first), firstHeight);
+    EXPECT_EQ(Height(second), secondHeight);
+    EXPECT_EQ(engine.GetNumEntities(), 1);
+    ground.placed = nullptr;
 }
 
 // The library's step fails when it cannot get working memory: the frame says so once, takes no more

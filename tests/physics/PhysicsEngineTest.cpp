@@ -270,6 +270,46 @@ TEST_F(PhysicsEngineTest, AnEntityDestroyedWhileAStepPlacesAnotherIsNotPlacedAnd
     ground.placed = nullptr;
 }
 
+// Entities leaving the list in the middle of a frame's steps, and joining it in the next frame, keep
+// stepping their own bodies: two boxes let go together fall together throughout.
+TEST_F(PhysicsEngineTest, EntitiesLeavingAndJoiningBetweenStepsKeepTheirOwnBodies) {
+    Entity* removed = MakeBox(Vec3(0, 10, 0));
+    Entity* first = MakeBox(Vec3(5, 10, 0));
+    Entity* second = MakeBox(Vec3(10, 10, 0));
+    for (Entity* entity : {removed, first, second}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
+    engine.Simulate(centre, engine.GetStepSize());
+    engine.RemoveEntityFromSimulation(removed);
+    engine.Simulate(centre, 3.0f * engine.GetStepSize());
+    EXPECT_EQ(engine.GetNumEntities(), 2);
+    EXPECT_LT(Height(first), 10.0f);
+    EXPECT_NEAR(Height(first), Height(second), 1e-5f);
+
+    Entity* late = MakeBox(Vec3(15, 10, 0));
+    ASSERT_TRUE(engine.AddEntityToSimulation(late));
+    const float before = Height(first);
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_LT(Height(first), before);
+    EXPECT_NEAR(Height(first), Height(second), 1e-5f);
+    engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_LT(Height(late), 10.0f);
+}
+
+// An entity whose placing takes it out of every region leaves the simulation with its body.
+TEST_F(PhysicsEngineTest, AnEntityPlacedOutOfTheWorldLeavesWithItsBody) {
+    Entity* leaving = MakeBox(Vec3(0, 10, 0));
+    Entity* staying = MakeBox(Vec3(5, 10, 0));
+    for (Entity* entity : {leaving, staying}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
+    engine.Simulate(centre, engine.GetStepSize());
+    ground.placed = [&](Entity* entity) {
+        if (entity == leaving) entity->SetCoords(WorldCoords(nullptr, entity->GetCoords().GetRegionCoords()));
+    };
+    engine.Simulate(centre, engine.GetStepSize());
+    ground.placed = nullptr;
+    EXPECT_EQ(engine.GetNumEntities(), 1);
+    EXPECT_FALSE(leaving->IsSimulationEnabled());
+    EXPECT_TRUE(staying->IsSimulationEnabled());
+}
+
 // The library's step fails when it cannot get working memory: the frame says so once, takes no more
 // steps and moves nothing; the next frame steps again.
 TEST_F(PhysicsEngineTest, AFailedStepIsLoggedAndMovesNothing) {

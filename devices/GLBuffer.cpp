@@ -9,12 +9,10 @@ namespace GAME {
 
 GLBuffer::GLBuffer(GLDevice& device, uint32_t size, GLenum usage)
     : device_(device), usage_(usage), data_(size, 0), dirtyEnd_(size) {
+    // Not queued here: the render thread would call Upload on an object whose derived part is
+    // still being built. The GL object is made by the first upload (the first Unlock's) or at
+    // the first use, whichever comes first.
     pending_ = true;
-    if (device_.IsRenderThread()) {
-        Upload();
-    } else {
-        device_.GetResourceQueue().QueueUpload(this);
-    }
 }
 
 GLBuffer::~GLBuffer() {

@@ -5,6 +5,7 @@
 // Lock hands out the CPU copy, so it may be called on any thread and returns the current contents
 // (callers rewrite parts of buffers in place). Unlock marks the locked range for upload: at once
 // on the render thread, else at the render thread's next drain or first use, whichever comes first.
+// A new buffer is zero-filled; its GL object is made with the first upload.
 // The copy stays for later locks, as Direct3D's managed buffers keep theirs.
 
 #include "devices/GLHeaders.h"

@@ -18,7 +18,7 @@ namespace GAME {
 
 class GLDevice;
 
-class GLTexture : public RenderTexture, public GLObject {
+class GLTexture final : public RenderTexture, public GLObject {
 public:
     enum class Kind {
         File,     // CreateTextureFromFile

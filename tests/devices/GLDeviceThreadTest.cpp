@@ -160,5 +160,34 @@ TEST_F(GLDeviceThreadTest, ProgramPairsPreparedOnALoaderThreadAreLinkedAtTheNext
     device_->DestroyVertexShader(vertex);
 }
 
+// Buffers made on a loader thread while the render thread drains its queue: a buffer is handed to
+// the render thread only once it is whole (ThreadSanitizer reports a virtual call on an object
+// still under construction otherwise).
+TEST_F(GLDeviceThreadTest, BuffersMadeOnALoaderThreadWhileTheRenderThreadDrains) {
+    constexpr int kCount = 64;
+    std::vector<RenderVertexBuffer*> vertices(kCount, nullptr);
+    std::vector<RenderIndexBuffer*> indices(kCount, nullptr);
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        for (int i = 0; i < kCount; ++i) {
+            vertices[i] = device_->CreateVertexBuffer(0, 64);
+            indices[i] = device_->CreateIndexBuffer(6, RenderIndexFormat::Index16);
+        }
+        done = true;
+    });
+    while (!done) {
+        device_->BeginScene();
+        device_->EndScene();
+    }
+    loader.join();
+    ASSERT_TRUE(device_->BeginScene());
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_TRUE(vertices[i] && indices[i]);
+        device_->DestroyVertexBuffer(vertices[i]);
+        device_->DestroyIndexBuffer(indices[i]);
+    }
+    device_->EndScene();
+}
+
 }  // namespace
 }  // namespace GAME::test

@@ -60,6 +60,8 @@ bool InputCapture::IsWindowVisible() const {
     return (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0;
 }
 
+bool InputCapture::IsCapsLockOn() { return (SDL_GetModState() & KMOD_CAPS) != 0; }
+
 int InputCapture::Watch(void* capture, SDL_Event* event) {
     static_cast<InputCapture*>(capture)->Record(*event);
     return 0;
@@ -89,7 +91,6 @@ void InputCapture::Record(const SDL_Event& event) {
             if (afterRepeat_) return;
             record.type = event.type == SDL_KEYDOWN ? InputRecord::Type::KeyDown : InputRecord::Type::KeyUp;
             record.keyCode = KeyCodeFromScancode(event.key.keysym.scancode);
-            record.capsLock = (event.key.keysym.mod & KMOD_CAPS) != 0;
             Add(keyboard_, keyboardCapacity_, std::move(record));
             return;
         case SDL_TEXTINPUT:

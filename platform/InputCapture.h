@@ -27,11 +27,10 @@ struct InputRecord {
     enum Button : int { Left = 0, Right = 1, Middle = 2 };
 
     Type type = Type::KeyDown;
-    int keyCode = 0;        // keys: the engine's code (platform/KeyCodes.h); 0 for a key it does not number
-    bool capsLock = false;  // keys: caps lock toggled on when the key moved
-    int button = Left;      // buttons
-    int wheel = 0;          // wheel: notches, positive away from the user
-    std::string text;       // text: UTF-8
+    int keyCode = 0;    // keys: the engine's code (platform/KeyCodes.h); 0 for a key it does not number
+    int button = Left;  // buttons
+    int wheel = 0;      // wheel: notches, positive away from the user
+    std::string text;   // text: UTF-8
 };
 
 class InputCapture {
@@ -60,6 +59,10 @@ public:
 
     // The window is shown and not minimised.
     bool IsWindowVisible() const;
+
+    // Caps lock is toggled on, as the system's keyboard state has it now: also when it was on
+    // before the program started or was toggled while another window had the keyboard.
+    static bool IsCapsLockOn();
 
 private:
     static int Watch(void* capture, SDL_Event* event);

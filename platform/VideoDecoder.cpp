@@ -92,6 +92,7 @@ struct VideoDecoder::State {
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     AVFrame* frame = nullptr;
+    AVFrame* converted = nullptr;  // frame as 32-bit pixels, in rows padded for the scaler
     AVPacket* packet = nullptr;
     SwsContext* scaler = nullptr;
     int stream = -1;
@@ -129,6 +130,7 @@ struct VideoDecoder::State {
     ~State() {
         sws_freeContext(scaler);
         av_packet_free(&packet);
+        av_frame_free(&converted);
         av_frame_free(&frame);
         avcodec_free_context(&codec);
         avformat_close_input(&format);
@@ -307,7 +309,18 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
                                    AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
     state->frame = av_frame_alloc();
     state->packet = av_packet_alloc();
-    if (state->scaler == nullptr || state->frame == nullptr || state->packet == nullptr) {
+    // The scaler's fast converters write each row in whole groups of pixels: into rows of exactly
+    // the picture's width they run past the last row, or leave the last columns unwritten where
+    // the row ends too soon. FFmpeg's own frames have the rows its code expects; the picture is
+    // copied out of one.
+    state->converted = av_frame_alloc();
+    if (state->converted != nullptr) {
+        state->converted->format = AV_PIX_FMT_BGRA;
+        state->converted->width = state->width;
+        state->converted->height = state->height;
+    }
+    if (state->scaler == nullptr || state->frame == nullptr || state->packet == nullptr ||
+        state->converted == nullptr || av_frame_get_buffer(state->converted, 0) < 0) {
         Log(LogPriority::Error, "Video: \"%s\": its pictures cannot be converted", name);
         return nullptr;
     }
@@ -384,11 +397,13 @@ bool VideoDecoder::DecodeFrame() {
     }
     // A stream may change its picture mid-way; only pictures of the opened size are shown.
     if (s.frame->width == s.width && s.frame->height == s.height && s.frame->format == s.codec->pix_fmt) {
-        uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(s.pixels.data()), nullptr, nullptr, nullptr};
-        const int strides[4] = {s.width * 4, 0, 0, 0};
-        sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, s.height, planes, strides);
-        for (uint32_t& pixel : s.pixels) {
-            pixel |= 0xFF000000u;  // pictures without alpha convert with an undefined fourth byte
+        sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, s.height, s.converted->data, s.converted->linesize);
+        for (int y = 0; y < s.height; ++y) {
+            const auto* row =
+                reinterpret_cast<const uint32_t*>(s.converted->data[0] + ptrdiff_t(y) * s.converted->linesize[0]);
+            // Pictures without alpha convert with an undefined fourth byte.
+            std::transform(row, row + s.width, s.pixels.begin() + ptrdiff_t(y) * s.width,
+                           [](uint32_t pixel) { return pixel | 0xFF000000u; });
         }
     } else {
         Log(LogPriority::Warning, "Video: \"%s\": frame %u changes the picture format; it is skipped",

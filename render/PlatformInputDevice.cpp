@@ -25,7 +25,7 @@ bool PlatformInputDevice::Initialize(void* window, unsigned keyboardBufferSize, 
         return false;
     }
     keysDown_ = {};
-    capsLock_ = false;
+    capsLock_ = InputCapture::IsCapsLockOn();
     x_ = y_ = 0.0f;
     wheel_ = 0;
     std::fill(std::begin(buttons_), std::end(buttons_), uint8_t(0));
@@ -39,9 +39,10 @@ void PlatformInputDevice::Update() {
 
     for (const InputRecord& record : keyboardRecords_) {
         if (record.type == InputRecord::Type::Text) continue;
-        if (record.keyCode != 0) keysDown_[static_cast<size_t>(record.keyCode)] = record.type == InputRecord::Type::KeyDown;
-        capsLock_ = record.capsLock;
+        if (record.keyCode != 0)
+            keysDown_[static_cast<size_t>(record.keyCode)] = record.type == InputRecord::Type::KeyDown;
     }
+    capsLock_ = InputCapture::IsCapsLockOn();
     float x = 0.0f, y = 0.0f;
     if (capture_->TakeCursorPosition(x, y) && capture_->IsWindowVisible()) {
         x_ = x;

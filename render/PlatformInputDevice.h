@@ -2,8 +2,9 @@
 // PlatformInputDevice: the input device over the platform's event capture (platform/InputCapture.h).
 //
 // The device keeps its own keyboard and button state from the captured events rather than asking
-// the system, so events pushed by the program count as typed ones. Caps lock is taken from the
-// modifier state the latest key event carried.
+// the system, so events pushed by the program count as typed ones. Caps lock is a toggle, not a
+// held key: it is read from the system's keyboard state at every update, so it is right from the
+// first frame whatever happened before or in other windows.
 //
 // Text: the text event that follows a key press is that press's text (dead keys and input
 // methods are composed by the system). Text that follows no press of this frame, and text beyond

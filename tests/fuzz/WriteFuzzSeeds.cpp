@@ -20,6 +20,7 @@
 #include "pathing/ImpassableData.h"
 #include "pathing/PathMesh.h"
 #include "physics/PhysicsMeshWriter.h"
+#include "platform/VideoFileWriter.h"
 #include "render/DeviceFontFile.h"
 #include "render/Image.h"
 #include "scene/GraphicsAnimWriter.h"
@@ -53,6 +54,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -162,6 +164,17 @@ void AddVideo(Corpus& corpus) {
     const std::string path = directory.Join("clip.mkv");
     test::WriteTestVideo(path);
     corpus.Add("fuzz_video", "test-clip.mkv", ReadFile(path));
+    // 4:2:0 and 4:2:2 pictures of widths that are no multiple of 8: the scaler converts their rows
+    // in part groups.
+    const std::tuple<VideoCoding, int, const char*> clips[] = {{VideoCoding::Ffv1Yuv420, 6, "ffv1-420-6x4.mkv"},
+                                                               {VideoCoding::Ffv1Yuv422, 18, "ffv1-422-18x4.mkv"},
+                                                               {VideoCoding::Mpeg4, 22, "mpeg4-22x4.mkv"}};
+    for (const auto& [coding, width, name] : clips) {
+        WriteVideoFile(path, {width, 4, 3, 10, coding}, [width = width](uint32_t frame, uint32_t* pixels) {
+            for (int i = 0; i < width * 4; ++i) pixels[i] = test::TestVideoLeft(frame + uint32_t(i % 7));
+        });
+        corpus.Add("fuzz_video", name, ReadFile(path));
+    }
 }
 
 void AddAnimation(Corpus& corpus) {

@@ -20,6 +20,12 @@
 #include <thread>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
 namespace GAME::test {
 namespace {
 
@@ -248,6 +254,91 @@ TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
         video->CopyTo(&pixel, 4, 1);
         EXPECT_EQ(pixel, TestVideoLeft(frame));
         video->NextFrame();
+    }
+}
+
+// A clip's frames decoded by FFmpeg's own calls, converted by its scaler into frames it allocated
+// itself: 0xAARRGGBB pixels, rows of exactly the picture's width, frames one after another.
+std::vector<uint32_t> ReferenceDecode(const std::string& path) {
+    std::vector<uint32_t> pixels;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return pixels;
+    avformat_find_stream_info(format, nullptr);
+    const AVCodec* decoder = avcodec_find_decoder(format->streams[0]->codecpar->codec_id);
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(codec, format->streams[0]->codecpar);
+    avcodec_open2(codec, decoder, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    AVFrame* bgra = av_frame_alloc();
+    bgra->format = AV_PIX_FMT_BGRA;
+    bgra->width = codec->width;
+    bgra->height = codec->height;
+    av_frame_get_buffer(bgra, 0);
+    SwsContext* scaler = sws_getContext(codec->width, codec->height, codec->pix_fmt, codec->width, codec->height,
+                                        AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
+    for (bool more = true; more;) {
+        more = av_read_frame(format, packet) == 0;
+        avcodec_send_packet(codec, more ? packet : nullptr);
+        av_packet_unref(packet);
+        while (avcodec_receive_frame(codec, frame) == 0) {
+            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, bgra->data, bgra->linesize);
+            for (int y = 0; y < frame->height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(bgra->data[0] + y * bgra->linesize[0]);
+                for (int x = 0; x < frame->width; ++x) pixels.push_back(row[x] | 0xFF000000u);
+            }
+        }
+    }
+    sws_freeContext(scaler);
+    av_frame_free(&bgra);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return pixels;
+}
+
+// Pictures of 4:2:0 and 4:2:2 clips of widths the scaler converts in part groups (not a multiple
+// of 8) come out whole: pixel for pixel as the reference decodes them, near the colours written.
+TEST_F(VideoDecoderTest, PicturesOfEveryWidthComeOutWhole) {
+    const auto colour = [](int x, int y, uint32_t frame) {  // one colour over each 2 x 2 block
+        return 0xFF000000u | uint32_t(x / 2 * 44 + 20) % 256u << 16 |
+               uint32_t(y / 2 * 50 + frame * 30 + 40) % 256u << 8 | uint32_t(220 - x / 2 * 26) % 256u;
+    };
+    const std::tuple<VideoCoding, int, int> clips[] = {
+        {VideoCoding::Ffv1Yuv420, 2, 2},  {VideoCoding::Ffv1Yuv420, 6, 4},  {VideoCoding::Ffv1Yuv420, 10, 4},
+        {VideoCoding::Ffv1Yuv422, 12, 2}, {VideoCoding::Ffv1Yuv422, 18, 6}, {VideoCoding::Ffv1Yuv420, 30, 4},
+        {VideoCoding::Mpeg4, 2, 4},       {VideoCoding::Mpeg4, 6, 2},       {VideoCoding::Mpeg4, 22, 6},
+        {VideoCoding::Mpeg4, 854, 480}};
+    constexpr uint32_t kClipFrames = 2;
+    for (const auto& [coding, width, height] : clips) {
+        const int tolerance = coding == VideoCoding::Mpeg4 ? 16 : 4;  // the most a channel is off
+        SCOPED_TRACE(::testing::Message() << "coding " << int(coding) << ", " << width << " x " << height);
+        const std::string clip = directory.Join("Odd.mkv");
+        ASSERT_TRUE(
+            WriteVideoFile(clip, {width, height, kClipFrames, 10, coding}, [&](uint32_t frame, uint32_t* pixels) {
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) pixels[y * width + x] = colour(x, y, frame);
+            }));
+        const std::vector<uint32_t> reference = ReferenceDecode(clip);
+        const size_t size = size_t(width) * size_t(height);
+        ASSERT_EQ(reference.size(), kClipFrames * size);
+        auto video = VideoDecoder::Open(clip.c_str());
+        ASSERT_NE(video, nullptr);
+        std::vector<uint32_t> pixels(size);
+        for (uint32_t frame = 0; frame < kClipFrames; ++frame) {
+            ASSERT_TRUE(video->DecodeFrame());
+            video->CopyTo(pixels.data(), uint32_t(width) * 4, height);
+            video->NextFrame();
+            int worst = 0;
+            for (size_t i = 0; i < size; ++i) {
+                ASSERT_EQ(pixels[i], reference[frame * size + i]) << "frame " << frame << " pixel " << i;
+                const uint32_t written = colour(int(i) % width, int(i) / width, frame);
+                for (int shift = 0; shift < 24; shift += 8)
+                    worst = std::max(worst, std::abs(int(pixels[i] >> shift & 255u) - int(written >> shift & 255u)));
+            }
+            EXPECT_LE(worst, tolerance) << "frame " << frame;
+        }
     }
 }
 

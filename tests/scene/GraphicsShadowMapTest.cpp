@@ -176,8 +176,7 @@ TEST(ShadowMapFit, TheTrapezoidKeepsItsCameraWhileCapsLockIsOn) {
     ASSERT_NE(fromHere, fromThere);
     fit(2, here);
     const auto capsLock = [&](bool on) {
-        test::PushKey(bed.Window(), test::ScancodeOf("A"), true,
-                      on ? test::KeyModifiers::CapsLock : test::KeyModifiers::None);
+        test::SetCapsLock(on);
         input.Update();
         ASSERT_EQ(input.IsKeyDown(58), on);
     };

@@ -34,6 +34,10 @@ void PushKey(void* window, int scancode, bool down, KeyModifiers modifiers, bool
     SDL_PushEvent(&event);
 }
 
+void SetCapsLock(bool on) {
+    SDL_SetModState(static_cast<SDL_Keymod>(on ? SDL_GetModState() | KMOD_CAPS : SDL_GetModState() & ~KMOD_CAPS));
+}
+
 void PushText(void* window, const std::string& text) {
     SDL_Event event{};
     event.type = SDL_TEXTINPUT;

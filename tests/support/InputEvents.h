@@ -15,6 +15,8 @@ constexpr KeyModifiers operator|(KeyModifiers a, KeyModifiers b) {
 }
 
 void PushKey(void* window, int scancode, bool down, KeyModifiers modifiers = KeyModifiers::None, bool repeat = false);
+// Caps lock's toggle as the system's keyboard state holds it (a pushed key event never changes it).
+void SetCapsLock(bool on);
 // UTF-8 text of up to 31 bytes.
 void PushText(void* window, const std::string& text);
 // button: 1 left, 2 middle, 3 right (the system's numbering).

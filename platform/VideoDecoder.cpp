@@ -34,8 +34,9 @@ constexpr int kMaxSide = 4096;
 constexpr int kMaxPacketsPerFrame = 4096;
 // The bytes of a refused file's start that tell its container.
 constexpr int kProbeBytes = 4096;
-// A stream ends early when it stops short of the end its file declares by more than this and
-// more than two frames: containers round their durations, and a sound track may run on a little.
+// A stream ends early when it stops short of the end its file declares by more than this:
+// containers round their durations, and a sound track may run on a little. Compared by time
+// alone, so a frame lost at a low frame rate counts.
 constexpr double kEarlyEndSeconds = 0.1;
 
 std::string ErrorText(int error) {
@@ -44,8 +45,16 @@ std::string ErrorText(int error) {
     return text;
 }
 
-// The container a file's first bytes show, for a refusal; null when none is recognised.
-const AVInputFormat* ProbeContainer(const char* fileName) {
+// What the first bytes of a file that was not opened show, for the reason: the container they
+// are recognised as (null when none is), and whether they begin a Matroska file (its header's
+// first element), which they do even when too few to be recognised.
+struct FileStart {
+    const AVInputFormat* container = nullptr;
+    bool matroska = false;
+};
+
+FileStart ReadFileStart(const char* fileName) {
+    static constexpr uint8_t kMatroskaStart[] = {0x1A, 0x45, 0xDF, 0xA3};
     std::ifstream in(fileName, std::ios::binary);
     std::vector<uint8_t> bytes(kProbeBytes + AVPROBE_PADDING_SIZE, 0);  // the padding stays zero
     in.read(reinterpret_cast<char*>(bytes.data()), kProbeBytes);
@@ -53,7 +62,11 @@ const AVInputFormat* ProbeContainer(const char* fileName) {
     probe.filename = fileName;
     probe.buf = bytes.data();
     probe.buf_size = static_cast<int>(in.gcount());
-    return probe.buf_size > 0 ? av_probe_input_format(&probe, 1) : nullptr;
+    FileStart start;
+    start.container = probe.buf_size > 0 ? av_probe_input_format(&probe, 1) : nullptr;
+    start.matroska =
+        probe.buf_size >= 4 && std::equal(std::begin(kMatroskaStart), std::end(kMatroskaStart), bytes.begin());
+    return start;
 }
 
 bool IsPlayed(AVCodecID codec) {
@@ -107,6 +120,8 @@ struct VideoDecoder::State {
     bool drained = false;     // the decoder has been told the stream ended
     bool streamOver = false;  // no frame is left
     bool cutLogged = false;   // a read error has said the file ends early
+    bool keyFrameSeen = false;
+    uint32_t framesBeforeKey = 0;  // the stream's frames before its first keyframe, skipped
     bool ended = false;
     std::vector<uint32_t> pixels;  // the last decoded frame, 0xAARRGGBB, rows top first
 
@@ -174,7 +189,7 @@ struct VideoDecoder::State {
                 avcodec_send_packet(codec, nullptr);
                 continue;
             }
-            if (packet->stream_index == stream) {
+            if (packet->stream_index == stream && IsDecodable(*packet)) {
                 result = avcodec_send_packet(codec, packet);
                 if (result < 0 && result != AVERROR(EAGAIN)) {
                     // One damaged packet: its picture is lost; later ones may still decode.
@@ -187,6 +202,26 @@ struct VideoDecoder::State {
         Log(LogPriority::Error, "Video: \"%s\": no picture in %d packets before frame %u", fileName.c_str(),
             kMaxPacketsPerFrame, decodedFrames + 1);
         return false;
+    }
+
+    // Until the stream's first keyframe its frames need pictures the file does not hold (it was cut
+    // out of a longer video there): they are skipped, and said once when the keyframe comes.
+    bool IsDecodable(const AVPacket& streamPacket) {
+        if (keyFrameSeen) {
+            return true;
+        }
+        if ((streamPacket.flags & AV_PKT_FLAG_KEY) == 0) {
+            ++framesBeforeKey;
+            return false;
+        }
+        keyFrameSeen = true;
+        if (framesBeforeKey > 0) {
+            Log(LogPriority::Warning,
+                "Video: \"%s\" was cut where no keyframe begins: its first %u frames need the pictures before them "
+                "and are skipped",
+                fileName.c_str(), framesBeforeKey);
+        }
+        return true;
     }
 
     // Decodes the next frame ahead and times it, unless it already is. False when the stream has
@@ -228,9 +263,13 @@ struct VideoDecoder::State {
         if (cutLogged) {
             return;
         }
+        if (!keyFrameSeen && framesBeforeKey > 0) {
+            Log(LogPriority::Warning, "Video: \"%s\" has no keyframe: none of its %u frames can be decoded",
+                fileName.c_str(), framesBeforeKey);
+            return;
+        }
         const double end = LatestEnd();
-        const double slack = std::max(kEarlyEndSeconds, 2.0 * frameSeconds);
-        if (declaredEnd > 0.0 && end < declaredEnd - slack) {
+        if (declaredEnd > 0.0 && end < declaredEnd - kEarlyEndSeconds) {
             Log(LogPriority::Warning,
                 "Video: \"%s\" ends early, after %u frames and %.2f s of the %.2f s it declares: the file is cut "
                 "short or damaged",
@@ -250,11 +289,16 @@ std::unique_ptr<VideoDecoder> VideoDecoder::Open(const char* fileName) {
     int result = avformat_open_input(&state->format, name, nullptr, &options);
     av_dict_free(&options);
     if (result < 0) {
-        // A file there that is not opened says what it is, when its container is known.
-        const AVInputFormat* container = result != AVERROR(ENOENT) ? ProbeContainer(name) : nullptr;
+        // A file there that is not opened says what it is, when its container is known; a
+        // Matroska file, that its header cannot be read.
+        const FileStart start = result != AVERROR(ENOENT) ? ReadFileStart(name) : FileStart();
+        const AVInputFormat* container = start.container;
         if (container != nullptr && std::strstr(container->name, kFormatWhitelist) == nullptr) {
             Log(LogPriority::Error, "Video: \"%s\" is refused: it is %s (%s); %s", name,
                 container->long_name != nullptr ? container->long_name : container->name, container->name, kPlayed);
+        } else if (start.matroska) {
+            Log(LogPriority::Error, "Video: \"%s\" is cut short or damaged: its Matroska header cannot be read (%s)",
+                name, ErrorText(result).c_str());
         } else if (result == AVERROR(ENOENT)) {
             Log(LogPriority::Error, "Video: \"%s\" cannot be opened (%s)", name, ErrorText(result).c_str());
         } else {

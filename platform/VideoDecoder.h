@@ -13,8 +13,10 @@
 // Each frame is shown at its own timestamp, counted from the first frame's, so videos of a
 // variable frame rate keep their pace; the last frame is shown for its own duration (as the file
 // gives it, else the average frame time). The video ends when its stream does, whatever count its
-// header declares. A stream that ends well before the duration its file declares is logged as
-// cut short, with the file's name.
+// header declares. A stream that ends more than a tenth of a second before the duration its file
+// declares is logged as cut short, with the file's name. A clip cut out of a longer video where no
+// keyframe begins starts at its first keyframe: the frames before it, which need pictures the file
+// does not hold, are skipped and said once.
 //
 // Frames are numbered from 1. The current frame is the next one to show; the video has ended once
 // the stream has no frame left and the last frame's display time is over.

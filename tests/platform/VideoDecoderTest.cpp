@@ -240,6 +240,16 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
     EXPECT_EQ(VideoDecoder::Open(one.c_str()), nullptr);
     EXPECT_TRUE(log.Contains(
         LogPriority::Error, "\"" + one + "\": no picture of its ffv1 video decodes: the file is cut short or damaged"));
+
+    // Cut inside the header: too soon to read it, or even to recognise it.
+    for (const std::streamsize length : {20, 200}) {
+        const std::string cut = directory.Join("Header.mkv");
+        std::ofstream(cut, std::ios::binary).write(bytes.data(), length);
+        EXPECT_EQ(VideoDecoder::Open(cut.c_str()), nullptr);
+        EXPECT_TRUE(log.Contains(LogPriority::Error,
+                                 "\"" + cut + "\" is cut short or damaged: its Matroska header cannot be read"))
+            << length;
+    }
 }
 
 TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
@@ -296,6 +306,88 @@ std::vector<uint32_t> ReferenceDecode(const std::string& path) {
     avcodec_free_context(&codec);
     avformat_close_input(&format);
     return pixels;
+}
+
+// Where each packet of a clip's one stream starts in the file.
+std::vector<int64_t> PacketPositions(const std::string& path) {
+    std::vector<int64_t> positions;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return positions;
+    AVPacket* packet = av_packet_alloc();
+    for (; av_read_frame(format, packet) == 0; av_packet_unref(packet)) positions.push_back(packet->pos);
+    av_packet_free(&packet);
+    avformat_close_input(&format);
+    return positions;
+}
+
+// Copies a clip's one stream from its packet first on into a new Matroska file, as a tool that
+// cuts a video without decoding it does.
+void CopyPacketsFrom(const std::string& from, const std::string& to, int first) {
+    AVFormatContext* in = nullptr;
+    AVFormatContext* out = nullptr;
+    ASSERT_EQ(avformat_open_input(&in, from.c_str(), nullptr, nullptr), 0);
+    ASSERT_EQ(avformat_alloc_output_context2(&out, nullptr, "matroska", to.c_str()), 0);
+    AVStream* stream = avformat_new_stream(out, nullptr);
+    avcodec_parameters_copy(stream->codecpar, in->streams[0]->codecpar);
+    stream->time_base = in->streams[0]->time_base;
+    ASSERT_EQ(avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE), 0);
+    ASSERT_EQ(avformat_write_header(out, nullptr), 0);
+    AVPacket* packet = av_packet_alloc();
+    for (int i = 0; av_read_frame(in, packet) == 0; ++i) {
+        av_packet_rescale_ts(packet, in->streams[0]->time_base, stream->time_base);
+        if (i >= first) av_interleaved_write_frame(out, packet);
+        av_packet_unref(packet);
+    }
+    av_write_trailer(out);
+    av_packet_free(&packet);
+    avio_closep(&out->pb);
+    avformat_free_context(out);
+    avformat_close_input(&in);
+}
+
+// What went wrong with a clip is said once, with its name: frames lost at its end, measured in
+// time; frames that need pictures from before the place it was cut out of a longer video.
+TEST_F(VideoDecoderTest, DamagedClipsSayWhatIsWrongOnce) {
+    const auto fill = [](uint32_t frame, uint32_t* pixels) { std::fill_n(pixels, 16 * 8, TestVideoLeft(frame)); };
+    LogCapture log;
+    ASSERT_TRUE(WriteVideoFile(path, {16, 8, 10, 5}, fill));                     // two seconds
+    std::filesystem::resize_file(path, uintmax_t(PacketPositions(path).at(8)));  // two frames lost
+    auto video = VideoDecoder::Open(path.c_str());
+    ASSERT_NE(video, nullptr);
+    double end = 0.0;
+    EXPECT_EQ(FrameTimes(*video, end).size(), 8u);
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "\"" + path +
+                                                       "\" ends early, after 8 frames and 1.60 s of the 2.00 s it "
+                                                       "declares: the file is cut short or damaged"));
+
+    // A keyframe every 12 frames; cut at frame 7, then at 13 (no keyframe left).
+    const std::string cut = directory.Join("Cut.mkv");
+    for (const VideoCoding coding : {VideoCoding::Ffv1Rgb, VideoCoding::Mpeg4}) {
+        SCOPED_TRACE(int(coding));
+        ASSERT_TRUE(WriteVideoFile(path, {16, 8, 24, 10, coding}, fill));
+        CopyPacketsFrom(path, cut, 7);
+        log.Clear();
+        video = VideoDecoder::Open(cut.c_str());
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(FrameTimes(*video, end).size(), 12u);
+        EXPECT_NEAR(end, 1.2, 1e-9);
+        ASSERT_EQ(log.Lines().size(), 1u);
+        EXPECT_TRUE(log.Contains(LogPriority::Warning, "\"" + cut +
+                                                           "\" was cut where no keyframe begins: its first 5 frames "
+                                                           "need the pictures before them and are skipped"));
+        // FFV1 keeps its picture format in its keyframes: without one, it does not open.
+        CopyPacketsFrom(path, cut, 13);
+        log.Clear();
+        video = VideoDecoder::Open(cut.c_str());
+        EXPECT_FALSE(video != nullptr && video->DecodeFrame());
+        ASSERT_EQ(log.Lines().size(), 1u);
+        EXPECT_EQ(log.Lines()[0].text, "Video: \"" + cut +
+                                           (coding == VideoCoding::Mpeg4
+                                                ? "\" has no keyframe: none of its 11 frames can be decoded"
+                                                : "\": no picture of its ffv1 video decodes: the file is cut short or "
+                                                  "damaged"));
+    }
 }
 
 // Pictures of 4:2:0 and 4:2:2 clips of widths the scaler converts in part groups (not a multiple

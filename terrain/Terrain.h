@@ -34,6 +34,7 @@
 #include <memory>
 #include <string>
 
+#include "core/GeometryBus.h"
 #include "core/Mem.h"
 #include "render/DirtyRect.h"
 #include "terrain/GrassGeometryPool.h"
@@ -180,7 +181,7 @@ public:
     // follow), the objects within reach of the change invalidated, hidden flags made again from
     // the attached tiles there, the plugs touched deleted (their areas joining the marks) and the
     // blocks given new bounds; then the plugs of the marked area are built and the marks forgotten.
-    void ProcessDirtyRects();
+    void ProcessDirtyRects() override;
     const DirtyRectSet& GetDirtyRects() const { return dirtyRects_; }
 
     // -- The frame ---------------------------------------------------------------------------------
@@ -282,6 +283,9 @@ public:
     // Editor outline: white lines between neighbouring edge samples at their heights, in the
     // terrain's own space.
     void RenderBorder(GraphicsPrimitiveDrawer& drawer) const;
+    // The geometry bus finds no faces here: the ground answers through its own queries (rays,
+    // collisions, walkable faces), so nothing is appended.
+    void GeometryBusStop(const ABBox&, mem::vector<GeometryBus::SimpleFace>&) const {}
     // The impassable debug shader; null without a graphics engine.
     const GraphicsShader2* GetImpassableShader() const { return impassableShader_; }
 

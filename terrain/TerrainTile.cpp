@@ -67,7 +67,9 @@ void TerrainTile::GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurf
 void TerrainTile::Load(int priority, bool preLoad) {
     TerrainObject::Load(priority, preLoad);
     ResourceLoader* loader = gEngine != nullptr ? gEngine->GetResourceLoader() : nullptr;
-    if (loader != nullptr) loader->EnqueueResource(mesh_, ResourcePriority::Normal, preLoad, false);
+    // The priority the terrain hands down is the frame's elapsed time, not a queue: the mesh always
+    // waits in the normal one, and a loaded mesh counts as used.
+    if (loader != nullptr) loader->EnqueueResource(mesh_, ResourcePriority::Normal, preLoad, true);
 }
 
 void TerrainTile::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,

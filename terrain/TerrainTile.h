@@ -56,7 +56,8 @@ public:
     // TerrainObject
     // The mesh's collision mesh hit at the tile's placement; no hit without one.
     void GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface surface) const override;
-    // Records the load state and queues the mesh with the resource loader.
+    // Records the load state and queues the mesh with the resource loader at normal priority (a
+    // loaded mesh is marked used this frame).
     void Load(int priority, bool preLoad) override;
 
     // GraphicsRenderable

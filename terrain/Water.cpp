@@ -455,7 +455,7 @@ void Water::CreateRipple(const Vec3& position, float radius, float strength, Spl
 
 WaterLayer* Water::AddWaterLayer(const char* typeName, float height) {
     const unsigned slot = layers_.FindFree();
-    if (!tree_ || slot == kMaxLayers) return nullptr;
+    if (!tree_ || layers_.count == kMaxLayers || slot == kMaxLayers) return nullptr;
     auto layer = std::make_unique<WaterLayer>(slot, blocksX_, blocksZ_, kBlockSize, *tree_, device_, this);
     layer->SetGround(ground_);
     layer->Initialize(typeName, height, Vec2(float(width_), float(depth_)));

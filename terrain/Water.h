@@ -97,7 +97,8 @@ public:
 
     // Editing. The add operations answer null before the water was sized (Initialize with a
     // device, or InitializeWithoutDevice), when the table is full, or (paths) for a type name that
-    // is not registered.
+    // is not registered. A layer is also refused while the layer count stands at kMaxLayers, even
+    // with a lower slot free.
     WaterLayer* AddWaterLayer(const char* typeName, float height);
     void RemoveWaterLayer(WaterLayer*& layer);
     // The first layer at exactly the height whose type has the name (any case).

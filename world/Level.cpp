@@ -611,7 +611,8 @@ bool Level::RunPostLoadStep() {
         return false;
     }
     case 3:
-        // The editable terrain's dirty rectangles come with terrains.
+        // The editor sees the ground its tiles (added in the step before) cut, before any frame.
+        if (ground_ && gEngine && gEngine->IsEditorMode()) ground_->ProcessDirtyRects();
         return false;
     default:
         postLoadCalled_ = true;

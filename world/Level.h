@@ -15,6 +15,9 @@
 // too. The decals join the level with their subsystem; until then the file reader passes over
 // their chunk with a warning, so a level file that has them still loads.
 //
+// In the editor, Load and the post-load step after the entities join run the ground's deferred
+// rebuild (LevelGround::ProcessDirtyRects): a level shows its tiles cut in before its first frame.
+//
 // Entity tree: made by Load (centred on the level's box) or NewSpace. Entities enter through
 // AddEntity (or the loaders), leave through RemoveEntity or DestroyAllEntities, and are re-placed
 // by MoveEntity and by Update when they moved more than kReplaceDistance along some axis.

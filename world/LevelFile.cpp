@@ -136,6 +136,7 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     }
     // Only an editable ground keeps the passability.
     if (ground_ && impassable.HasBeenLoadedOrPrimed()) ground_->SetImpassableData(impassable);
+    if (ground_ && gEngine && gEngine->IsEditorMode()) ground_->ProcessDirtyRects();
     water_.reset();
     if (hasWater) {
         if (!NewWater()) {

@@ -67,6 +67,9 @@ public:
     virtual void SetImpassableData(const ImpassableData&) {}
     // The level's post-load on the main thread, once the level is read.
     virtual void PostLoad() {}
+    // Rebuilds at once what edits marked for rebuilding at the next Update (the editor asks this
+    // right after a load); a ground that defers nothing does nothing.
+    virtual void ProcessDirtyRects() {}
     // Release and make again the device resources around a device reset.
     virtual void PreDeviceReset() {}
     virtual void PostDeviceReset() {}

@@ -33,6 +33,10 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
     EXPECT_EQ(terrain.GetNumBlocksY(), 2u);
     EXPECT_FALSE(terrain.IsImpassable(63, 15));
     EXPECT_TRUE(terrain.IsImpassable(64, 0));  // the last sample column has no cell
+    // The geometry bus takes no faces from the ground and keeps those it has.
+    mem::vector<GeometryBus::SimpleFace> faces(1);
+    terrain.GeometryBusStop(ABBox(Vec3(8, 0, 8), Vec3(100, 100, 100)), faces);
+    EXPECT_EQ(faces.size(), 1u);
 
     for (const auto& [x, y] : {std::pair{3u, 4u}, {4u, 6u}, {Terrain::kMaxCells * 2, 1u}, {UINT_MAX, 0u}, {0u, UINT_MAX}}) {
         EXPECT_FALSE(terrain.New(x, y)) << x << " x " << y;

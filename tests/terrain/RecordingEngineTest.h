@@ -1,7 +1,7 @@
 #pragma once
 // A fixture for the terrain tests that need device resources: the engine started headless on the
 // recording device over the files of a temporary directory. A test writes its files, then starts
-// the engine; the engine shuts down after the test's own TearDown.
+// the engine; the engine shuts down after the test's own TearDown. A test may make it the editor.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,13 @@ namespace GAME::test {
 
 class RecordingEngineTest : public ::testing::Test {
 protected:
+    // Runs as the editor while editor is set.
+    class SwitchableEngine final : public Engine {
+    public:
+        bool IsEditorMode() const override { return editor; }
+        bool editor = false;
+    };
+
     // Call from SetUp once the files are written (the file system indexes them here).
     void StartEngine() {
         fileSystem.AddDirectory(directory.GetPath());
@@ -34,7 +41,7 @@ protected:
 
     TempDirectory directory;
     FileSystem fileSystem;
-    Engine engine;
+    SwitchableEngine engine;
 };
 
 }  // namespace GAME::test

@@ -11,17 +11,18 @@
 #include "core/SimplePolygon.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
-#include "scene/GraphicsMeshInstance.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "scene/GraphicsMeshInstance.h"
 #include "terrain/Terrain.h"
-#include "terrain/TerrainRT.h"
 #include "terrain/TerrainPlug.h"
+#include "terrain/TerrainRT.h"
 #include "terrain/TerrainTile.h"
 #include "terrain/Tile.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
+#include "world/WorldFrustum.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,26 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
 
 // A tilted slab's rim points stand at different heights: each sample near them is pulled to their
 // mean weighted by c^8 (c the point's fall-off at its distance), as far as the largest c^4.
+// The editor shows a level read from its file with its tiles already cut in; the game leaves that
+// to the first frame. Either way loading a tile marks its mesh used in the frame.
+TEST_F(TileTest, InTheEditorALoadedLevelComesWithItsTilesCutIn) {
+    ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(16, kGround, 16))));
+    BinaryWriter file(1 << 16);
+    TheLevel()->Save(file, false);
+    for (const bool editor : {false, true}) {
+        engine.editor = editor;
+        Level loaded(region);
+        ASSERT_TRUE(loaded.Load(file.GetBuffer(), file.GetPosition(), false));
+        loaded.PostLoad(false);
+        EXPECT_EQ(loaded.GetEditableTerrain()->IsInvisible(16, 16), editor);
+        EXPECT_FALSE(loaded.GetEditableTerrain()->IsInvisible(8, 8));
+        loaded.Unload(false);
+    }
+    engine.Update(WorldFrustum(), false);
+    tile->GetTerrainTile()->Load(0, false);
+    EXPECT_EQ(tile->GetTerrainTile()->GetMesh()->GetLastFrameUsed(), engine.GetFrameCount());
+}
+
 TEST_F(TileTest, ATiltedRimPullsTheGroundToTheWeightedMeanOfItsPoints) {
     ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(16, kGround, 16)) * Coords::RotationX(0.3f)));
     Rebuild();

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -17,6 +18,8 @@
 #include "core/WorldCoords.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsCanvas.h"
+#include "render/GraphicsPrimitiveDrawer.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "terrain/Water.h"
@@ -53,6 +56,37 @@ std::vector<DrawCall> Draws(const test::RecordingDevice& device) {
         }
     }
     return draws;
+}
+
+// The line ends a drawing leaves, in order: without a graphics engine the drawer has no shader,
+// so every line waits in its one batch in the canvas's buffer.
+std::vector<PrimitiveVertex> DrawnLines(test::RecordingDevice& device,
+                                        const std::function<void(GraphicsPrimitiveDrawer&)>& draw) {
+    RenderSurface* primary = device.CreatePrimarySurface(nullptr, RenderDeviceSettings());
+    std::vector<PrimitiveVertex> lines;
+    {
+        GraphicsCanvas canvas(device, primary);
+        GraphicsPrimitiveDrawer drawer(canvas);
+        draw(drawer);
+        const auto* vertices = static_cast<const test::RecordingDynamicVertexBuffer*>(canvas.GetDynamicVertexBuffer());
+        const auto* indices = static_cast<const test::RecordingDynamicIndexBuffer*>(canvas.GetDynamicIndexBuffer());
+        const auto* v =
+            reinterpret_cast<const PrimitiveVertex*>(vertices->GetData().data() + vertices->GetLockOffset());
+        const uint32_t* i = indices->GetIndices().data() + indices->GetLockOffset();
+        for (uint32_t n = 0; n < GraphicsPrimitiveDrawer::kMaxVertices && v[n].color != 0 && i[n] == n; ++n) {
+            lines.push_back(v[n]);
+        }
+    }
+    device.DestroyRenderSurface(primary);
+    return lines;
+}
+
+// Each of the count line ends lies radius from the centre, level with it.
+void ExpectOnCircle(const PrimitiveVertex* ends, unsigned count, const Vec3& centre, float radius) {
+    for (unsigned k = 0; k < count; ++k) {
+        EXPECT_NEAR((ends[k].position - centre).Length(), radius, 1e-4f) << k;
+        EXPECT_NEAR(ends[k].position.y, centre.y, 1e-5f) << k;
+    }
 }
 
 class WaterCurveTest : public ::testing::Test {
@@ -306,6 +340,157 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         ASSERT_TRUE(loaded.Load(reader, 2));
         EXPECT_EQ(loaded.GetWaveParams().waveSpacing, held) << stored;
     }
+}
+
+// The editor's curves through the water: made by kind, picked (paths first), moved, drawn,
+// mirrored (diagonally first, then in x, then in z), rebuilt or dropped with their type, and
+// dropped when too short to show.
+TEST_F(WaterCurveTest, TheEditorPicksMovesDrawsMirrorsAndDropsCurves) {
+    using Type = WaterCurve::CurveType;
+    using Selection = WaterCurve::SelectionType;
+    Water water(nullptr);
+    water.Initialize(64, 64, nullptr, &device);
+    WaterCurve* river = water.AddWaterCurve("River", 3.0f, Point(10, 20, 4, 1, 2), Type::Path);
+    WaterCurve* waves = water.AddWaterCurve("", 1.0f, Point(50, 30, 0, 4, 1), Type::WaveSet);
+    ASSERT_NE(river, nullptr);
+    ASSERT_NE(waves, nullptr);
+    EXPECT_EQ(river->GetCurveType(), Type::Path);
+    EXPECT_EQ(waves->GetCurveType(), Type::WaveSet);
+    EXPECT_EQ(water.AddWaterCurve("River", 0.0f, Point(0, 0, 1, 0, 1), Type(2)), nullptr);
+    river->AddControlPoint(Point(30, 20, 4, 0, 2));
+    river->AddControlPoint(Point(50, 30, 4, 0, 2));
+    waves->AddControlPoint(Point(50, 50, 0, 4, 1));
+    const WaterPath& path = static_cast<const WaterPath&>(*river);
+
+    const auto down = [](float x, float z) { return Ray{Vec3(x, 50, z), Vec3(0, -1, 0)}; };
+    const WorldCoords camera;
+    Selection selection = Selection::Point;
+    struct Pick {
+        float x, z;
+        const WaterCurve* curve;
+        Selection selection;
+        unsigned current;
+    };
+    for (const Pick& pick :
+         {Pick{50, 30.2f, river, Selection::Point, 2}, Pick{50, 50.3f, waves, Selection::Point, 1},
+          Pick{20, 5, nullptr, Selection::Nothing, 0}, Pick{30.2f, 20, river, Selection::Point, 1}}) {
+        EXPECT_EQ(water.SelectCurve(down(pick.x, pick.z), selection, camera), pick.curve) << pick.x << ", " << pick.z;
+        EXPECT_EQ(selection, pick.selection) << pick.x << ", " << pick.z;
+        if (pick.curve) {
+            EXPECT_EQ(pick.curve->GetCurrentControlPointIndex(), pick.current);
+        }
+    }
+    // The picked point moved: both stretches it joins meet it there.
+    river->GetCurrentControlPoint()->z = 26.0f;
+    river->UpdateCurrentControlPoint();
+    for (unsigned s = 0; s < 2; ++s) {
+        const auto& v = path.GetSegment(s).GetVertices();
+        const unsigned row = s == 0 ? path.GetSegment(0).GetNumSteps() * WaterPathSegment::kAcross : 0;
+        const Vec3 middle = (v[row].position + v[row + WaterPathSegment::kAcross - 1].position) * 0.5f;
+        EXPECT_NEAR(middle.x, 30.0f, 1e-3f) << s;
+        EXPECT_NEAR(middle.z, 26.0f, 1e-3f) << s;
+    }
+
+    // Selection points: two circles of 19 segments (radius 0.5 and 1) and a cross at each point.
+    const Vec3 offset(100, 10, 200);
+    for (const WaterCurve* curve : {river, waves}) {
+        const std::vector<PrimitiveVertex> lines = DrawnLines(device, [&](GraphicsPrimitiveDrawer& d) {
+            water.DrawCurveSelectionPoints(d, offset, curve->GetCurveType());
+        });
+        ASSERT_EQ(lines.size(), curve->GetNumControlPoints() * 80u);
+        for (unsigned p = 0; p < curve->GetNumControlPoints(); ++p) {
+            const ControlPoint& point = curve->GetControlPoint(p);
+            const Vec3 c = Vec3(point.x, curve->GetHeight(), point.z) + offset;
+            const PrimitiveVertex* ends = &lines[p * 80];
+            ExpectOnCircle(ends, 38, c, 0.5f);
+            ExpectOnCircle(ends + 38, 38, c, 1.0f);
+            for (const auto& [k, end] : {std::pair{76, c - Vec3(0.5f, 0, 0)},
+                                         {77, c + Vec3(0.5f, 0, 0)},
+                                         {78, c - Vec3(0, 0, 0.5f)},
+                                         {79, c + Vec3(0, 0, 0.5f)}}) {
+                EXPECT_NEAR((ends[k].position - end).Length(), 0.0f, 1e-4f) << k;
+            }
+        }
+    }
+    // Editing: each stretch's centre line through its steps in white, then each point's handle in
+    // blue with a circle of 15 segments half a unit beyond either end.
+    const std::vector<PrimitiveVertex> lines =
+        DrawnLines(device, [&](GraphicsPrimitiveDrawer& d) { river->DrawEditing(d, offset); });
+    size_t at = 0;
+    for (unsigned s = 0; s < 2; ++s) {
+        const unsigned n = path.GetSegment(s).GetNumSteps();
+        ASSERT_GE(lines.size(), at + 2 * n);
+        for (unsigned i = 0; i < 2 * n; ++i, ++at) {
+            const Vec2 b =
+                GetBezierPoint(river->GetControlPoint(s), river->GetControlPoint(s + 1), float((i + 1) / 2) / float(n));
+            EXPECT_NEAR((lines[at].position - (Vec3(b.x, 3, b.y) + offset)).Length(), 0.0f, 1e-3f) << s << ": " << i;
+            EXPECT_EQ(lines[at].color, Color(1, 1, 1, 0.9f).ToPacked());
+        }
+    }
+    ASSERT_EQ(lines.size(), at + 3 * 62);
+    for (unsigned p = 0; p < 3; ++p, at += 62) {
+        const ControlPoint& point = river->GetControlPoint(p);
+        const Vec3 c = Vec3(point.x, 3, point.z) + offset, tangent(point.tangentX, 0, point.tangentZ);
+        EXPECT_NEAR((lines[at].position - (c - tangent)).Length(), 0.0f, 1e-4f);
+        EXPECT_NEAR((lines[at + 1].position - (c + tangent)).Length(), 0.0f, 1e-4f);
+        EXPECT_EQ(lines[at].color, Color(0, 0, 1, 1).ToPacked());
+        ExpectOnCircle(&lines[at + 2], 30, c + tangent + tangent.Unit() * 0.5f, 0.5f);
+        ExpectOnCircle(&lines[at + 32], 30, c - tangent - tangent.Unit() * 0.5f, 0.5f);
+    }
+
+    // Mirrored diagonally, then in x about 32: (10, 20) with handle (4, 1) goes to (20, 10) with
+    // (1, 4), then to (44, 10) with (-1, 4). The stretches follow; the lake turns within its own
+    // 64 units, from (10, 40) to (40, 10) and (23, 10).
+    WaterLayer* lake = water.AddWaterLayer("River", 1.0f);
+    lake->UpdateArea(Vec3(10, 0, 40), 2.0f, true);
+    water.Mirror(Vec3(32, 0, 24), true, false, true);
+    const ControlPoint& mirrored = river->GetControlPoint(0);
+    EXPECT_FLOAT_EQ(mirrored.x, 44.0f);
+    EXPECT_FLOAT_EQ(mirrored.z, 10.0f);
+    EXPECT_FLOAT_EQ(mirrored.tangentX, -1.0f);
+    EXPECT_FLOAT_EQ(mirrored.tangentZ, 4.0f);
+    EXPECT_NEAR(mirrored.normalX, -4.0f / std::sqrt(17.0f), 1e-6f);
+    EXPECT_NEAR(mirrored.normalZ, -1.0f / std::sqrt(17.0f), 1e-6f);
+    EXPECT_NEAR(path.GetSegment(0).GetVertices()[0].position.x, 44.0f + 2.0f * mirrored.normalX, 1e-4f);
+    EXPECT_FLOAT_EQ(waves->GetControlPoint(0).x, 34.0f);
+    EXPECT_FLOAT_EQ(waves->GetControlPoint(0).tangentX, -4.0f);
+    EXPECT_TRUE(lake->IsPointInLayer(Vec3(23, 0, 10)));
+    EXPECT_FALSE(lake->IsPointInLayer(Vec3(10, 0, 40)));
+    water.Mirror(Vec3(32, 0, 24), false, true, false);
+    EXPECT_FLOAT_EQ(river->GetControlPoint(0).z, 38.0f);
+    EXPECT_FLOAT_EQ(river->GetControlPoint(0).tangentZ, -4.0f);
+    EXPECT_TRUE(lake->IsPointInLayer(Vec3(23, 0, 53)));
+
+    // A type change rebuilds what uses it; removing the type drops its layer and path.
+    const WaterType* type = river->GetWaterType();
+    WaterType* other = WaterTypeManager::Get().CreateWaterType("Other");
+    const size_t made = device.CountCalls("CreateVertexBuffer");
+    EXPECT_FALSE(water.UpdateWaterType(other));
+    EXPECT_FALSE(water.IsWaterTypeUsed(other));
+    EXPECT_EQ(device.CountCalls("CreateVertexBuffer"), made);
+    EXPECT_TRUE(water.UpdateWaterType(type));
+    EXPECT_EQ(device.CountCalls("CreateVertexBuffer"), made + 2);
+    EXPECT_TRUE(water.IsWaterTypeUsed(type));
+    water.RemoveWaterType(type);
+    EXPECT_FALSE(water.IsWaterTypeUsed(type));
+    EXPECT_EQ(water.GetPath(0), nullptr);
+    EXPECT_EQ(water.GetLayer(0), nullptr);
+    EXPECT_EQ(water.GetWaveSet(0), waves);
+    WaterTypeManager::Get().ReleaseWaterType(other);
+
+    // Curves of one point and layers without water go.
+    WaterCurve* lone = water.AddWaterCurve("River", 0.0f, Point(5, 5, 1, 0, 1), Type::Path);
+    WaterCurve* loneWaves = water.AddWaterCurve("", 0.0f, Point(5, 5, 1, 0, 1), Type::WaveSet);
+    ASSERT_NE(water.AddWaterLayer("River", 0.0f), nullptr);
+    EXPECT_EQ(water.GetPath(0), lone);
+    EXPECT_EQ(water.GetWaveSet(1), loneWaves);
+    water.Cleanup();
+    EXPECT_EQ(water.GetPath(0), nullptr);
+    EXPECT_EQ(water.GetWaveSet(1), nullptr);
+    EXPECT_EQ(water.GetLayer(0), nullptr);
+    EXPECT_EQ(water.GetWaveSet(0), waves);
+    water.RemoveWaterCurve(waves);
+    EXPECT_EQ(water.GetNumWaveSets(), 0u);
 }
 
 }  // namespace

@@ -8,26 +8,28 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
+#include "core/Frustum.h"
 #include "core/Intersection.h"
 #include "core/OBBox.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
+#include "effects/EffectEntity.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
-#include "physics/CollisionContact.h"
 #include "files/FileSystem.h"
+#include "physics/CollisionContact.h"
 #include "render/GraphicsEngine.h"
+#include "scene/GraphicsSceneRenderer.h"
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
-#include "core/Frustum.h"
-#include "scene/GraphicsSceneRenderer.h"
 #include "terrain/Water.h"
 #include "terrain/WaterLayer.h"
 #include "terrain/WaterPath.h"
@@ -284,6 +286,12 @@ TEST_F(WaterTest, SlotTablesCountToTheHighestSlot) {
     EXPECT_EQ(water->GetNumLayers(), 5u);
     EXPECT_EQ(water->AddWaterLayer("Lake", 1.0f)->GetIndex(), 3u);
     EXPECT_EQ(water->FindLayer("LAKE", 1.0f), water->GetLayer(3));
+    EXPECT_EQ(water->FindLayer("Lake", 2.0f), nullptr);
+    // A count at the table's end takes no layer, though a slot below it is free.
+    while (water->GetNumLayers() < Water::kMaxLayers) water->AddWaterLayer("Lake", 0.0f);
+    WaterLayer* second = water->GetLayer(1);
+    water->RemoveWaterLayer(second);
+    EXPECT_EQ(water->AddWaterLayer("Lake", 0.0f), nullptr);
     EXPECT_EQ(water->AddWaterPath("Sea", 0.0f, Point(0, 0, 1, 0, 1)), nullptr);
 }
 
@@ -530,13 +538,20 @@ TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
     WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Sea"));
 }
 
-// The water drawn on the recording device with the sample water shaders.
+// The water drawn on the recording device with the sample water shaders, its splashes playing
+// effect entities of their own records.
 class WaterDrawTest : public RecordingEngineTest {
 protected:
     void SetUp() override {
         FileSystem writable;
         writable.AddDirectory(directory.GetPath(), true);
         ASSERT_TRUE(sample::WriteWater(writable));
+        directory.WriteFile(Water::kInteractionRecord,
+                            "Class,WaterInteraction,\nWakeSplashEffect,records/wake.dbr,\nObjectSplashEffect,"
+                            "records/object.dbr,\nBodySplashEffect,records/body.dbr,\n");
+        for (const char* record : {"records/wake.dbr", "records/object.dbr", "records/body.dbr"}) {
+            directory.WriteFile(record, "Class,EffectEntity,\n");
+        }
         StartEngine();
         WaterTypeManager::Get().CreateWaterType("Lake");
     }
@@ -582,6 +597,64 @@ TEST_F(WaterDrawTest, EachSurfaceIsDrawnWithItsOwnReflection) {
         const std::string set = "SetTexture(0, " + Device().GetResourceName(surface->GetTexture()) + ")";
         EXPECT_NE(std::find(textures.begin(), textures.end(), set), textures.end()) << set;
         Device().DestroyRenderSurface(surface);
+    }
+}
+
+// A splash 2.5 units or less under a lake at height 2 (or above it) rings where it meets the
+// surface when it is strong enough (1 or more), and plays its kind's effect there: a wake only
+// from under the surface. One 2 units or more under it does nothing.
+TEST_F(WaterDrawTest, SplashesRingAndPlayTheirKindsEffectAtTheSurface) {
+    using Kind = LevelWater::SplashType;
+    World& world = *engine.GetWorld();
+    Region* lake = world.GetRegion(world.AddRegion("lake", IntVec3(), ABBox(), RegionId()));
+    auto level = std::make_unique<Level>(lake);
+    level->NewSpace(Vec2(32, 32));
+    water = std::make_unique<Water>(lake);
+    water->Initialize(64, 64, nullptr, &Device());
+    water->AddWaterLayer("Lake", 2.0f)->UpdateArea(Vec3(20, 2, 20), 8.0f, true);
+    Water& surface = *water;
+    level->SetWater(std::move(water));
+    lake->SetLevel(std::move(level));
+    struct Splash {
+        Vec3 at;
+        float strength;
+        Kind kind;
+        bool rings;
+        const char* effect;
+    };
+    for (const Splash& splash : {Splash{Vec3(20, 1, 21), 1.0f, Kind::Wake, true, "records/wake.dbr"},
+                                 Splash{Vec3(20, 3, 21), 2.0f, Kind::Wake, true, nullptr},
+                                 Splash{Vec3(19, 2.5f, 20), 0.5f, Kind::Object, false, "records/object.dbr"},
+                                 Splash{Vec3(18, 0.1f, 22), 1.0f, Kind::Body, true, "records/body.dbr"},
+                                 Splash{Vec3(18, 0.0f, 22), 1.0f, Kind::Body, false, nullptr},
+                                 Splash{Vec3(20, 1, 20), 1.0f, Kind::None, true, nullptr},
+                                 Splash{Vec3(50, 1, 50), 1.0f, Kind::Body, false, nullptr}}) {
+        SCOPED_TRACE(int(splash.kind));
+        mem::vector<Entity*> before, after;
+        lake->GetLevel()->GetEntities(before);
+        WaterRippleSet& ripples = surface.GetRipples();
+        for (unsigned i = 0; i < WaterRippleSet::kMaxRipples; ++i) ASSERT_FALSE(ripples.GetRipple(i).active);
+        surface.CreateRipple(splash.at, 1.5f, splash.strength, splash.kind);
+        const WaterRippleSet::Ripple& ring = ripples.GetRipple(0);
+        EXPECT_EQ(ring.active, splash.rings);
+        if (splash.rings) {
+            EXPECT_NEAR(ring.position.x, splash.at.x, 0.2f);
+            EXPECT_NEAR(ring.position.z, splash.at.z, 0.2f);
+            EXPECT_FLOAT_EQ(ring.position.y, 2.01f);
+            EXPECT_NEAR(ring.radius, 0.5f, 0.2f);
+            EXPECT_NEAR(ring.finalRadius, 6.0f, 0.2f);
+            surface.Update(100000);
+            surface.Update(1);
+        }
+        lake->GetLevel()->GetEntities(after);
+        ASSERT_EQ(after.size(), before.size() + (splash.effect ? 1 : 0));
+        if (!splash.effect) continue;
+        const Entity* effect = *std::find_if(after.begin(), after.end(), [&](const Entity* e) {
+            return std::find(before.begin(), before.end(), e) == before.end();
+        });
+        EXPECT_TRUE(effect->GetRTTIClassInfo()->IsA(&EffectEntity::classInfo));
+        EXPECT_EQ(effect->GetObjectName(), splash.effect);
+        EXPECT_EQ(effect->GetCoords().GetRegionCoords().origin, Vec3(splash.at.x, 2, splash.at.z));
     }
 }
 

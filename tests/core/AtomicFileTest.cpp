@@ -44,7 +44,9 @@ TEST(AtomicFile, ACommitReplacesTheFileWholeAndAFailedSaveLeavesItAsItWas) {
         ASSERT_TRUE(file.Write("second", 6));
         EXPECT_EQ(dir.ReadFile("a.txt"), "first");  // not before the commit
         ASSERT_TRUE(file.Commit());
+        test::LogCapture quiet;
         EXPECT_FALSE(file.Commit());
+        EXPECT_TRUE(quiet.Lines().empty()) << "a second commit is refused, not tried";
     }
     EXPECT_EQ(dir.ReadFile("a.txt"), "second");
     EXPECT_EQ(dir.List(), Names{"a.txt"});

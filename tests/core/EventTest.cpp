@@ -34,6 +34,7 @@ TEST(Event, WaitForAnyReportsTheLowestSignalledEvent) {
     b.Reset();
     c.Reset();
     EXPECT_EQ(Event::WaitForAny(events, 3, 5), -1);
+    EXPECT_EQ(Event::WaitForAny(events, 3, 0), -1);
     EXPECT_EQ(Event::WaitForAny(events, 0, 0), -1);
     EXPECT_EQ(Event::WaitForAny(nullptr, 3, 0), -1);
 }

@@ -75,6 +75,17 @@ TEST(Frustum, WithoutPlanesNothingIsInside) {
     EXPECT_EQ(Frustum::GetCornerPoints(points, 8, empty), 0);
 }
 
+TEST(Frustum, FromBoxGivesTheSixFacesInOrder) {
+    const Frustum f = Frustum::FromBox(ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)));  // from (-3, -3, -3) to (5, 7, 9)
+    const Plane faces[] = {{Vec3(1, 0, 0), 3},  {Vec3(-1, 0, 0), 5}, {Vec3(0, 1, 0), 3},
+                           {Vec3(0, -1, 0), 7}, {Vec3(0, 0, 1), 3},  {Vec3(0, 0, -1), 9}};
+    ASSERT_EQ(f.GetNumPlanes(), 6u);
+    for (uint32_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(f.GetPlane(i).normal, faces[i].normal) << "plane " << i;
+        EXPECT_EQ(f.GetPlane(i).d, faces[i].d) << "plane " << i;
+    }
+}
+
 TEST(Frustum, HoldsAtMost64PlanesInOrder) {
     Frustum f;
     for (int i = 0; i < 64; ++i) {
@@ -244,7 +255,9 @@ TEST(Frustum, ExtrudeHoldsExactlyThePointsThatReachTheFrustumAlongTheDirection) 
     rotated.Transform(test::FrameB());
     const Vec3 directions[] = {Vec3(0, 0, 1), Vec3(0, 0, -1), Vec3(1, 0, 0), Vec3(0.3f, -0.8f, 0.52f).Unit(),
                                test::FrameB().TransformVector(Vec3(0.1f, 0.2f, 0.97f)).Unit()};
-    for (const Frustum& frustum : {ViewFrustum(true), rotated, BoxFrustum()}) {
+    // A box smaller than a unit: its edges are shorter than 1.
+    const Frustum small = Frustum::FromBox(ABBox(Vec3(0.3f, -0.2f, 0.1f), Vec3(0.25f, 0.25f, 0.25f)));
+    for (const Frustum& frustum : {ViewFrustum(true), rotated, BoxFrustum(), small}) {
         for (const Vec3& direction : directions) {
             Frustum extruded;
             Frustum::Extrude(extruded, frustum, direction);

@@ -227,6 +227,25 @@ TEST(IntersectionTests, ExactFrustumTestEdgeCases) {
     EXPECT_FALSE(TestIntersection(halfSpace, ABBox(Vec3(-2, 0, 0), Vec3(1, 1, 1))));
 }
 
+TEST(IntersectionTests, ExactFrustumTestFindsAThinFrustumThroughAnyPartOfAnyFace) {
+    // A pencil along each axis near each corner of the box, from outside to 0.5 deep: only the
+    // face it pierces can tell that it meets the box.
+    const ABBox box(Vec3(), Vec3(1, 1, 1));
+    for (int corner = 0; corner < 8; ++corner) {
+        for (int axis = 0; axis < 3; ++axis) {
+            float centre[3], half[3];
+            for (int i = 0; i < 3; ++i) {
+                const float sign = (corner >> i & 1) ? 1.0f : -1.0f;
+                centre[i] = sign * (i == axis ? 1.75f : 0.8f);
+                half[i] = i == axis ? 1.25f : 0.05f;
+            }
+            const Frustum pencil =
+                Frustum::FromBox(ABBox(Vec3(centre[0], centre[1], centre[2]), Vec3(half[0], half[1], half[2])));
+            EXPECT_TRUE(TestIntersection(pencil, box)) << "corner " << corner << ", axis " << axis;
+        }
+    }
+}
+
 TEST(IntersectionTests, RayAgainstTriangle) {
     const Vec3 a(0, 0, 5), b(2, 0, 5), c(0, 2, 5);
     EXPECT_FLOAT_EQ(IntersectRayTriangle(Ray(Vec3(0.5f, 0.5f, 0), Vec3(0, 0, 1)), a, b, c), 5.0f);

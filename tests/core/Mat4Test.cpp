@@ -78,7 +78,9 @@ TEST(Mat4, InverseRoundTrips) {
     // A perspective projection (not affine) and a sheared, scaled matrix.
     const Mat4 projection(1.7f, 0, 0.1f, 0, 0, 1.3f, -0.2f, 0, 0, 0, 1.01f, -1.01f, 0, 0, 1, 0);
     const Mat4 general(2, 0.5f, 0, 3, 0.1f, 1, -0.4f, -2, 0, 0.3f, 0.5f, 1, 0.2f, 0, 0, 1);
-    for (const Mat4& m : {projection, general, Mat4(c) * projection}) {
+    // Every row tiny: each row's own length is the measure of a small determinant.
+    const Mat4 tinyRows(1e-8f, 0, 0, 0, 0, 1e-8f, 0, 0, 0, 0, 1e-8f, 0, 0, 0, 0, 1e-8f);
+    for (const Mat4& m : {projection, general, Mat4(c) * projection, tinyRows}) {
         Mat4 inverse;
         ASSERT_TRUE(m.Invert(inverse));
         ExpectNear(m * inverse, Mat4(), 1e-4f);

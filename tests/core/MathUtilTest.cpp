@@ -65,6 +65,7 @@ TEST(MathUtil, IsInConeUsesTheFullAperture) {
     // Wide cones: an aperture near 2 pi leaves only a thin opening behind.
     EXPECT_TRUE(IsInCone(apex, forward, 2.0f * Pi - 0.01f, at(170, 10), 0));
     EXPECT_FALSE(IsInCone(apex, forward, 2.0f * Pi - 0.2f, at(180, 10), 0));
+    EXPECT_TRUE(IsInCone(apex, forward, 2.0f * Pi + 0.1f, at(180, 10), 0));
 }
 
 }  // namespace

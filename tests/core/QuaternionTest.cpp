@@ -51,8 +51,9 @@ TEST(Quaternion, ProductRotatesByTheRightFactorFirst) {
 TEST(Quaternion, MatrixRoundTripsIncludingHalfTurns) {
     // Half turns have a negative trace and take the other branches of the conversion.
     const Quaternion rotations[] = {
-        AxisAngle(Vec3(1, 2, 3), 0.4f), AxisAngle(Vec3(1, 0, 0), Pi), AxisAngle(Vec3(0, 1, 0), Pi),
-        AxisAngle(Vec3(0, 0, 1), Pi),   AxisAngle(Vec3(1, 1, 0), 3.0f), AxisAngle(Vec3(-1, 2, -3), 2.5f),
+        AxisAngle(Vec3(1, 2, 3), 0.4f), AxisAngle(Vec3(1, 0, 0), Pi),    AxisAngle(Vec3(0, 1, 0), Pi),
+        AxisAngle(Vec3(0, 0, 1), Pi),   AxisAngle(Vec3(1, 1, 0), 3.0f),  AxisAngle(Vec3(-1, 2, -3), 2.5f),
+        AxisAngle(Vec3(3, 1, 2), 2.8f), AxisAngle(Vec3(1, 3, -2), 2.8f),
     };
     for (const Quaternion& q : rotations) {
         const Mat3 m(q);

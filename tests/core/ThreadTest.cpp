@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <future>
@@ -20,11 +22,15 @@ public:
     ~Worker() override { Stop(); }
 
     std::atomic<int> runs{0};
+    std::atomic<int> osId{0};
     Event started;
     std::string osName;
 
+    int Nice() const { return getpriority(PRIO_PROCESS, static_cast<id_t>(osId.load())); }
+
 protected:
     void Run() override {
+        osId = static_cast<int>(gettid());
         char name[16] = {};
         pthread_getname_np(pthread_self(), name, sizeof(name));
         osName = name;
@@ -119,15 +125,26 @@ TEST(Thread, DestroyingARunningThreadStopsAndJoinsIt) {
     idle.reset();  // never started: nothing to join
 }
 
-TEST(Thread, PriorityIsBestEffortBeforeAndWhileRunning) {
+TEST(Thread, PriorityIsTheNiceValueSetBeforeOrWhileRunning) {
+    if (getpriority(PRIO_PROCESS, 0) != 0) GTEST_SKIP() << "the tests run at another priority";
     Worker worker;
-    worker.SetPriority(0);
-    ASSERT_TRUE(worker.Start("low"));
+    ASSERT_TRUE(worker.Start("normal"));
     ASSERT_TRUE(worker.started.Wait(Event::kInfinite));
-    worker.SetPriority(2);
-    worker.SetPriority(1);
+    EXPECT_EQ(worker.Nice(), 0);
+    worker.SetPriority(0);
+    EXPECT_EQ(worker.Nice(), 5);
+    if (geteuid() == 0) {  // only a privileged process may raise a priority again
+        worker.SetPriority(2);
+        EXPECT_EQ(worker.Nice(), -5);
+        worker.SetPriority(7);
+        EXPECT_EQ(worker.Nice(), 0);
+    }
     worker.Stop();
     worker.SetPriority(0);  // not running: kept for the next start
+    worker.started.Reset();
+    ASSERT_TRUE(worker.Start("low"));
+    ASSERT_TRUE(worker.started.Wait(Event::kInfinite));
+    EXPECT_EQ(worker.Nice(), 5);
 }
 
 TEST(Thread, MainThreadIsTheOneRecorded) {

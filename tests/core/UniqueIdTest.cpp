@@ -1,10 +1,31 @@
 #include "core/UniqueId.h"
 
 #include <gtest/gtest.h>
+#include <sys/random.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <unordered_set>
 
 #include "core/Mem.h"
+#include "core/UniqueIdMap.h"
+#include "support/LogCapture.h"
+
+namespace {
+bool gFailNextGetRandom = false;
+}  // namespace
+
+// Stands in for the C library's getrandom in this program, so a test can make the kernel's
+// source fail once.
+extern "C" ssize_t getrandom(void* buffer, size_t size, unsigned int flags) {
+    if (gFailNextGetRandom) {
+        gFailNextGetRandom = false;
+        errno = ENOSYS;
+        return -1;
+    }
+    return syscall(SYS_getrandom, buffer, size, flags);
+}
 
 namespace GAME {
 
@@ -61,6 +82,45 @@ TEST(UniqueId, CreateMakesDistinctVersionFourIds) {
         EXPECT_EQ(id.GetPart(2) & 0xC0u, 0x80u);    // variant bits
         EXPECT_TRUE(seen.insert(id).second);
     }
+}
+
+TEST(UniqueId, CreateFallsBackToTheLibrarySourceWhenTheKernelsFails) {
+    test::LogCapture log;
+    UniqueId ids[2];
+    for (UniqueId& id : ids) {
+        gFailNextGetRandom = true;
+        id.Create();
+        EXPECT_EQ(id.GetPart(1) >> 28, 4u);
+        EXPECT_EQ(id.GetPart(2) & 0xC0u, 0x80u);
+    }
+    EXPECT_NE(ids[0], ids[1]);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "UniqueId: getrandom failed"));
+}
+
+TEST(UniqueIdMap, AnIdBelongsToOneEntityAndOnlyItsHolderUnregistersIt) {
+    // The map never looks inside an entity: two addresses stand for two entities.
+    int storage[2];
+    Entity* const a = reinterpret_cast<Entity*>(&storage[0]);
+    Entity* const b = reinterpret_cast<Entity*>(&storage[1]);
+    UniqueIdMap* map = UniqueIdMap::Get();
+    const int before = map->GetNumEntities();
+    const UniqueId id = Make(1, 2, 0xAB, 4);
+    test::LogCapture log;
+    map->Register(UniqueId(), a);
+    map->Register(id, nullptr);
+    EXPECT_EQ(map->GetNumEntities(), before);
+    map->Register(id, a);
+    map->Register(id, a);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 0u) << "registering again is no take-over";
+    map->Register(id, b);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "id 00000001-00000002-000000ab-00000004 is taken over"));
+    map->Unregister(id, a);
+    EXPECT_EQ(map->GetEntity(id), b);
+    EXPECT_EQ(map->GetNumEntities(), before + 1);
+    map->Unregister(id, b);
+    EXPECT_EQ(map->GetEntity(id), nullptr);
+    EXPECT_EQ(map->GetNumEntities(), before);
 }
 
 }  // namespace GAME

@@ -64,6 +64,12 @@ TEST(BasicTextParser, UnterminatedTokensEndAtTheEndOfTheText) {
     BasicTextParser<char> counted("word tail", 4);
     EXPECT_EQ(counted.ReadToken(), "word");
     EXPECT_EQ(counted.ReadToken(), "");
+    BasicTextParser<char> slash("a//", 2);
+    EXPECT_EQ(slash.ReadToken(), "a/") << "a comment needs both slashes inside the text";
+    BasicTextParser<char> comment("x //cyz\n", 5);
+    EXPECT_EQ(comment.ReadToken(), "x");
+    EXPECT_TRUE(comment.IsAtEnd());
+    EXPECT_EQ(comment.GetPosition(), 5u) << "a comment ends with the text";
     BasicTextParser<char> empty(nullptr, 10);
     EXPECT_EQ(empty.ReadToken(), "");
 }

@@ -30,9 +30,9 @@ std::string ReadAll(FileSystem& files, const std::string& name) {
 }
 
 TEST(FileSystem, ConvertFileNameLowersAndTurnsBackslashes) {
-    std::string name = "Records\\Test/MiXeD.DBR";
+    std::string name = "Records\\Test/MiXeD.DBR_AZ@[`{";
     FileSystem::ConvertFileName(name);
-    EXPECT_EQ(name, "records/test/mixed.dbr");
+    EXPECT_EQ(name, "records/test/mixed.dbr_az@[`{");
 }
 
 TEST(FileSystem, FindsMixedCaseFilesOnDiskByAnyCase) {

@@ -32,6 +32,7 @@ const char* const kValues =
     "b1,1,\n"
     "b0,0,\n"
     "btext,TRUE,\n"
+    "bfalse,fAlSe,\n"
     "empty,,\n"
     "nan,abc,\n"
     "notfinite,inf,\n"
@@ -73,12 +74,13 @@ TEST(LoadTable, ReadsScalarsWithDefaults) {
     EXPECT_TRUE(t.GetBool("b1", false));
     EXPECT_FALSE(t.GetBool("b0", true));
     EXPECT_TRUE(t.GetBool("btext", false));
+    EXPECT_FALSE(t.GetBool("bfalse", true));
     EXPECT_TRUE(t.GetBool("i", false));
     EXPECT_TRUE(t.GetBool("nan", true));
     EXPECT_FALSE(t.GetBool("nan", false));
     EXPECT_FALSE(t.GetBool("missing", false));
 
-    EXPECT_TRUE(log.Contains(LogPriority::Warning, "line 16 has no comma"));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "line 17 has no comma"));
 }
 
 TEST(LoadTable, ReadsArrays) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -25,6 +26,11 @@ TEST(System, CreateDirectoryPathMakesEveryLevel) {
     const std::string deep = (root / "save" / "fow" / "maps").string();
     EXPECT_TRUE(CreateDirectoryPath(deep.c_str()));
     EXPECT_TRUE(IsDirectory(deep));
+    struct stat info {};
+    ASSERT_EQ(stat(deep.c_str(), &info), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(info.st_mode & 07777, 0777u & ~mask) << "directories anyone may enter, less the umask";
     EXPECT_TRUE(CreateDirectoryPath((deep + "/").c_str()));  // existing, trailing slash
     EXPECT_TRUE(CreateDirectoryPath((root / "save//x").string().c_str()));
 
@@ -43,7 +49,9 @@ TEST(System, CreateDirectoryPathMakesEveryLevel) {
 }
 
 TEST(System, MemoryUsageAndProcessorCountAreSensible) {
-    EXPECT_GT(GetProcessMemoryUsage(), 0u);
+    const uint64_t memory = GetProcessMemoryUsage();
+    EXPECT_GT(memory, 1u << 20);
+    EXPECT_EQ(memory % static_cast<uint64_t>(sysconf(_SC_PAGESIZE)), 0u) << "whole resident pages";
     EXPECT_GE(GetProcessorCount(), 1);
 }
 

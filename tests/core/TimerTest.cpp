@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "core/GameClock.h"
 #include "core/GameTimer.h"
 #include "core/SystemTimer.h"
@@ -128,12 +131,18 @@ TEST(GameClock, SystemTimerAndAdvanceNeverGoBackwards) {
     EXPECT_GE(timer.GetElapsedTime(), 0);
     EXPECT_GE(timer.GetTotalElapsedTime(), 0);
 
+    // Advance adds the real time since the previous Advance or Reset, once.
     GameClock& clock = GameClock::Get();
+    clock.SetPaused(false);
+    clock.SetScale(1.0f);
+    const auto start = std::chrono::steady_clock::now();
     clock.Reset();
-    const int64_t before = clock.GetMilliseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     clock.Advance();
     clock.Advance();
-    EXPECT_GE(clock.GetMilliseconds(), before);
+    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(clock.GetMilliseconds(), 20);
+    EXPECT_LE(clock.GetMilliseconds(), real.count());
 }
 
 }  // namespace GAME

@@ -40,7 +40,7 @@ TEST(Object, BaseReportsItsClassAndMemory) {
     EXPECT_EQ(object.CalculateAllocatedMemory(), 0u);
     EXPECT_EQ(object.CalculateMemoryUsage(), sizeof(Object));
     object.SetObjectName("a name long enough to need a buffer of its own on the heap");
-    EXPECT_GT(object.CalculateAllocatedMemory(), 50u);
+    EXPECT_EQ(object.CalculateAllocatedMemory(), object.GetObjectName().capacity() + 1) << "its heap block";
     EXPECT_EQ(object.CalculateMemoryUsage(), sizeof(Object) + object.CalculateAllocatedMemory());
 }
 

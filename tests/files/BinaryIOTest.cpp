@@ -208,6 +208,10 @@ TEST(BinaryReader, ReadingPastTheEndFailsStickilyAndClamps) {
     EXPECT_FALSE(bytes.ReadBytes(out, 8));
     EXPECT_EQ(out[0], 7) << "the caller's buffer is untouched";
     EXPECT_FALSE(BinaryReader(data, sizeof(data)).Skip(7));
+    BinaryReader whole(data, sizeof(data));
+    EXPECT_TRUE(whole.Skip(6));
+    EXPECT_TRUE(whole.IsAtEnd());
+    EXPECT_EQ(BinaryReader(data, sizeof(data)).ReadBlock(6).GetSize(), 6u);
 
     BinaryReader blocks(data, sizeof(data));
     BinaryReader block = blocks.ReadBlock(7);

@@ -41,7 +41,7 @@ protected:
 TEST_F(LocalizationManagerTest, Utf16FileWithASurrogatePairAndNonAsciiText) {
     dir.WriteFile("Text/German.txt", Utf16File(u"tagZoneA=Gr\u00FC\u00DFe \U0001D11E\r\n"
                                                u"  SpecialFont = Fonts/Special.fnt\r\n"
-                                               u"tagSum=a=b\r\n"));
+                                               u"tagSum=a=b"));  // the last line ends with the file
     LocalizationManager& text = Mount();
     ASSERT_TRUE(text.SetLanguage(files, "German"));
     const std::wstring zone = text.Localize("tagZoneA");
@@ -68,6 +68,7 @@ TEST_F(LocalizationManagerTest, AnsiFileOverlaidByModStrings) {
     EXPECT_EQ(text.Localize("tagZoneA"), L"Override");
     EXPECT_EQ(text.Localize("tagQuote"), L"\u201Ccaf\u00E9\u201D");
     EXPECT_EQ(text.GetSpecialFont(), "");
+    EXPECT_EQ(text.Localize(""), L"") << "a line without a tag adds nothing";
 }
 
 TEST_F(LocalizationManagerTest, MissingTagGivesTheTagAndIsLoggedOnce) {
@@ -82,11 +83,14 @@ TEST_F(LocalizationManagerTest, MissingTagGivesTheTagAndIsLoggedOnce) {
 }
 
 TEST_F(LocalizationManagerTest, MissingLanguageFileIsLoggedAndTheOverlayStillApplies) {
-    dir.WriteFile("Text/modStrings.txt", "\xEF\xBB\xBFtagA=\xC3\xA9t\xC3\xA9\n");  // UTF-8 with its mark
+    dir.WriteFile("Text/modStrings.txt", "\xEF\xBB\xBFtagA=\xC3\xA9t\xC3\xA9");  // UTF-8 with its mark
+    dir.WriteFile("Text/Empty.txt", "");
     LocalizationManager& text = Mount();
     test::LogCapture log;
     EXPECT_FALSE(text.SetLanguage(files, "Klingon"));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Text/Klingon.txt"));
+    EXPECT_EQ(text.Localize("tagA"), L"\u00E9t\u00E9");
+    EXPECT_TRUE(text.SetLanguage(files, "Empty")) << "an empty file is a language without texts";
     EXPECT_EQ(text.Localize("tagA"), L"\u00E9t\u00E9");
 }
 

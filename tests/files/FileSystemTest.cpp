@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/FileSource.h"
 #include "files/FileSystem.h"
 #include "support/FileSizeLimit.h"
 #include "support/LogCapture.h"
@@ -99,6 +100,8 @@ TEST(FileSystem, WritesGoToTheWritableDirectoryKeepingRealCase) {
     files.CloseFile(file);
     EXPECT_EQ(saves.ReadFile("Profiles/Main/Fow/Region1.fow"), "fog");
     EXPECT_EQ(ReadAll(files, "profiles/main/fow/region1.fow"), "fog");
+    ASSERT_TRUE(files.SaveFile("profiles/MAIN/fow/Region2.fow", "fog2", 4));  // into the directory just made
+    EXPECT_EQ(saves.ReadFile("Profiles/Main/Fow/Region2.fow"), "fog2");
 
     // Absolute paths bypass the sources.
     file = files.OpenFile(saves.Join("tmp/state.bin"), FileMode::Write);
@@ -121,56 +124,42 @@ TEST(FileSystem, RefusesUnsafeOrImpossibleWrites) {
     EXPECT_EQ(files.OpenFile("a/../../escape.txt", FileMode::Write), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "leaves the directory"));
     EXPECT_EQ(saves.ReadFile("escape.txt"), "");
+    EXPECT_EQ(files.OpenFile("./", FileMode::Write), nullptr);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Cannot write a file without a name"));
 }
 
-// A save that fails halfway (here the process may not write past 100 bytes, as on a full disk)
-// leaves the previous file whole and no temporary file behind.
-TEST(FileSystem, SaveFileReplacesAFileWholeOrNotAtAll) {
-    test::TempDirectory dir;
-    FileSystem files;
-    ASSERT_TRUE(files.AddDirectory(dir.GetPath(), true));
-    const std::string first(64, 'a');
-    ASSERT_TRUE(files.SaveFile("Saves/Level.lvl", first.data(), uint32_t(first.size())));
-    EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
-
-    const std::string second(4096, 'b');
-    {
-        test::FileSizeLimit fullDisk(100);
-        test::LogCapture log;
-        EXPECT_FALSE(files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size())));
-        EXPECT_TRUE(log.Contains(LogPriority::Error, "the previous file is kept"));
-    }
-    EXPECT_EQ(ReadAll(files, "saves/level.lvl"), first);
-    EXPECT_EQ(dir.List("Saves"), std::vector<std::string>{"Level.lvl"});
-
-    ASSERT_TRUE(files.SaveFile("Saves/Level.lvl", second.data(), uint32_t(second.size())));
-    EXPECT_EQ(ReadAll(files, "SAVES/LEVEL.LVL"), second);
-}
-
-TEST(File, LockChecksItsRange) {
-    test::TempDirectory dir;
-    dir.WriteFile("map.bin", "0123456789");
-    FileSystem files;
-    ASSERT_TRUE(files.AddDirectory(dir.GetPath()));
-    File* file = files.OpenFile("MAP.bin", FileMode::Read);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->GetLength(), 10u);
-
-    const char* header = static_cast<const char*>(file->Lock(0, 4));
-    const char* tail = static_cast<const char*>(file->Lock(6, 4));
-    ASSERT_NE(header, nullptr);
-    ASSERT_NE(tail, nullptr);
-    EXPECT_EQ(std::string(header, 4), "0123") << "earlier ranges stay valid until Unlock";
-    EXPECT_EQ(std::string(tail, 4), "6789");
-
+TEST(FileSource, OfTwoNamesDifferingOnlyInCaseTheSmallerWinsInEitherOrder) {
     test::LogCapture log;
-    EXPECT_EQ(file->Lock(6, 5), nullptr);
-    EXPECT_EQ(file->Lock(0xFFFFFFF0u, 0x20u), nullptr) << "an overflowing range";
-    EXPECT_EQ(file->Lock(10, 0), nullptr);
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "outside"));
-    EXPECT_FALSE(file->Write(0, "x", 1)) << "opened for reading";
-    file->Unlock();
+    for (const bool upperFirst : {false, true}) {
+        FileSource source("/data", false);
+        source.AddFile(upperFirst ? "Data/B.txt" : "Data/b.txt");
+        source.AddFile(upperFirst ? "Data/b.txt" : "Data/B.txt");
+        EXPECT_EQ(source.FindFile("data/b.txt"), "/data/Data/B.txt") << upperFirst;
+    }
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "differ only in case; using Data/B.txt"));
+}
+
+// Sparse files: sizes up to the largest a 32-bit offset reaches, at no cost in disk.
+TEST(File, OffsetsAndSizesReachFourGiBAndNoFurther) {
+    test::TempDirectory dir;
+    FileSystem files;
+    File* file = files.OpenFile(dir.Join("big.bin"), FileMode::Write);
+    ASSERT_NE(file, nullptr);
+    test::LogCapture log;
+    EXPECT_TRUE(file->Write(UINT32_MAX - 1, "x", 1));
+    EXPECT_FALSE(file->Write(UINT32_MAX, "x", 1));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "would pass 4 GiB"));
+    EXPECT_EQ(file->GetLength(), UINT32_MAX);
     files.CloseFile(file);
+    file = files.OpenFile(dir.Join("big.bin"), FileMode::Read);
+    ASSERT_NE(file, nullptr);
+    const void* last = file->Lock(UINT32_MAX - 1, 1);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(*static_cast<const char*>(last), 'x');
+    files.CloseFile(file);
+    std::filesystem::resize_file(dir.Join("big.bin"), uint64_t{UINT32_MAX} + 1);
+    EXPECT_EQ(files.OpenFile(dir.Join("big.bin"), FileMode::Read), nullptr);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "larger than 4 GiB"));
 }
 
 TEST(FileSystem, ConcurrentOpensAndWritesFromSeveralThreads) {

@@ -39,7 +39,7 @@ const char* const kValues =
     "huge,1e20,\n"
     "arr,0.1;0.2;x;0.4,\n"
     "iarr,1; 2 ;three;4.5,\n"
-    "holes,a;;c,\n"
+    "holes,a;;c;,\n"
     "nocomma at all\n"
     "\n"
     "dup,first,\n"
@@ -89,7 +89,7 @@ TEST(LoadTable, ReadsArrays) {
     EXPECT_EQ(t.GetNumElementsForField("i"), 1);
     EXPECT_EQ(t.GetNumElementsForField("empty"), 0);
     EXPECT_EQ(t.GetNumElementsForField("missing"), 0);
-    EXPECT_EQ(t.GetNumElementsForField("holes"), 3);
+    EXPECT_EQ(t.GetNumElementsForField("holes"), 4) << "empty items count, the last one too";
 
     EXPECT_STREQ(t.GetArrayValue("arr", 2, "d"), "x");
     EXPECT_STREQ(t.GetArrayValue("arr", 4, "d"), "d");

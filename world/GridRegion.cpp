@@ -14,6 +14,7 @@
 #include "core/Singleton.h"
 #include "core/WorldVec3.h"
 #include "engine/Engine.h"
+#include "engine/Entity.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
@@ -312,7 +313,8 @@ void GridRegion::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frus
 void GridRegion::SetTransparency(const Frustum& frustum) {
     mem::vector<GridCellMeshInstance*> instances;
     GetMeshesInFrustum(instances, &frustum, 1);
-    for (GridCellMeshInstance* instance : instances) instance->SetTransparency(frustum, region_, Color(0.9f, 0.3f, 0.5f, 1.0f), false);
+    for (GridCellMeshInstance* instance : instances)
+        instance->SetTransparency(frustum, region_, Color(1.0f, 0.5f, 0.8f, 1.0f), false);
 }
 
 void GridRegion::PreLoad(int priority, const Frustum*, unsigned) {
@@ -357,6 +359,14 @@ int GridRegion::FindCollisions(const OBBox& box, CollisionContact* contacts, int
             count += mesh->FindCollisions(CellFrame(*cell), box, contacts + count, max - count, surface);
     }
     return count;
+}
+
+int GridRegion::FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const Region* region,
+                               PhysicsSurface surface) const {
+    OBBox box;
+    if (!entity || !entity->GetCollisionProxy(box)) return 0;
+    box.coords.origin += GetOffsetDifference(entity->GetRegion(), region);
+    return FindCollisions(box, contacts, max, surface);
 }
 
 void GridRegion::FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const {

@@ -44,6 +44,7 @@
 #include <string>
 
 #include "core/Coords.h"
+#include "core/GeometryBus.h"
 #include "core/Mem.h"
 #include "core/UniqueId.h"
 #include "core/Vec3.h"
@@ -56,6 +57,7 @@
 namespace GAME {
 
 class CollisionBox;
+class Entity;
 class Frustum;
 class GraphicsMesh;
 class GridSystem;
@@ -161,6 +163,13 @@ public:
     void UpdateTransparency(const WorldVec3& from, const WorldVec3& to, int elapsedMs);
     void ClearTransparency() { transparency_.Fill(1.0f); }
     float GetWallTransparency(int i, int j, int k) const { return transparency_.At(i, j, k); }
+
+    // Adds no face: the cells' collision meshes are not navigation geometry.
+    void GeometryBusStop(const ABBox&, mem::vector<GeometryBus::SimpleFace>&) const {}
+    // The contacts of the entity's collision proxy (in its own region's space), moved into
+    // region's space, with the cells (the oriented-box form below); 0 for an entity without one.
+    int FindCollisions(const Entity* entity, CollisionContact* contacts, int max, const Region* region,
+                       PhysicsSurface surface) const;
 
     // The grid block (see above). LoadBlock fails (logged) on a bad version or a cut or hostile
     // block, leaving an empty grid.

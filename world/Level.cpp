@@ -19,6 +19,7 @@
 #include "pathing/PathDebugDrawer.h"
 #include "pathing/PathFinder.h"
 #include "physics/PhysicsMesh.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "world/GridRegion.h"
@@ -46,6 +47,18 @@ bool MovedFurtherThan(const Vec3& from, const Vec3& to, float distance) {
     return std::fabs(to.x - from.x) > distance || std::fabs(to.y - from.y) > distance ||
            std::fabs(to.z - from.z) > distance;
 }
+
+// The navigation mesh's edges as the frame's debug lines, in the region's space.
+class DebugRenderLines final : public PathDebugDrawer {
+public:
+    explicit DebugRenderLines(Region* region) : region_(region) {}
+    void DrawLine(const Vec3& from, const Vec3& to) override {
+        Singleton<DebugRenderManager>::Get()->RenderLine(region_, from, to, Level::kPathMeshColor, nullptr);
+    }
+
+private:
+    Region* region_;
+};
 
 bool IsPlayerRecord(const std::string& name) {
     for (const char* record : Level::kPlayerRecords)
@@ -81,7 +94,9 @@ void Level::NewGround(std::unique_ptr<LevelGround> ground) {
     ResizeSectorLayers();
     loaded_ = true;
     renderDataLoaded_ = true;
-    postLoadCalled_ = true;
+    // A ground made here is finished as a loaded one is: the path finder takes the level's mesh
+    // from now on, and a grid makes its cells' portals.
+    PostLoad(false);
 }
 
 void Level::NewGrid(int x, int y, int z) {
@@ -389,6 +404,11 @@ void Level::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
     if (ground_) ground_->Update(frusta, count, elapsedMs);
     if (water_) water_->Update(elapsedMs);
     if (decals_) decals_->Update(uint32_t(elapsedMs));
+    if (pathMesh_.HasMesh() && Singleton<PathFinder>::HasInstantiated() &&
+        Singleton<PathFinder>::Get()->IsDebuggingEnabled()) {
+        DebugRenderLines lines(region_);
+        pathMesh_.DebugRender(lines, Coords::Identity);
+    }
     if (!space_) return;
     const float inflation = gEngine ? gEngine->GetEntityUpdateInflation() : 0.0f;
     mem::vector<Frustum> inflated;
@@ -655,6 +675,9 @@ bool Level::RunUnloadStep() {
         SetGround(nullptr);
         loaded_ = false;
         renderDataLoaded_ = false;
+        // New content is post-loaded again.
+        postLoadCalled_ = false;
+        postLoadInProgress_ = false;
         numEntities_ = 0;
         unloading_ = false;
         unloadStep_ = 0;

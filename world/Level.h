@@ -148,7 +148,8 @@ public:
     // New grounds (the editor's). Each replaces the content (its unload steps run to their end)
     // by the ground, an empty entity tree over the ground's area (square, centred on it, half the
     // longer side) and sector layers of that area, and marks the level loaded, with its render
-    // data, and post-loaded.
+    // data, and post-loads it as a loaded level is (so the path finder takes the mesh the level
+    // builds later, and a grid's cells make their portals).
     // A flat editable terrain of xSamples x ySamples heights, each 1 more than 0 or a power of
     // two; false (logged), with the content kept, for another size. Defined beside the terrains
     // (terrain/LevelTerrain.cpp), as are the terrain getters below.
@@ -264,8 +265,10 @@ public:
     // else the tenth whose object id mod 10 is this call's turn. Entities in the first frustum are
     // marked as seen.
     void PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate);
-    // Updates the entities inside the frusta pushed out by the engine's entity update inflation
-    // (nothing for a non-positive elapsed time).
+    // Updates the ground, the water, the decals and the entities inside the frusta pushed out by
+    // the engine's entity update inflation (nothing for a non-positive elapsed time). While the
+    // path finder's debugging is on, the navigation mesh's edges go to the frame's debug lines
+    // (DebugRenderManager) in the region, in kPathMeshColor.
     void Update(const Frustum* frusta, unsigned count, int elapsedMs);
     // The ground's and the water's device resources go before a device reset and come back after
     // it, when every entity is placed again at its own coordinates so that its render state is

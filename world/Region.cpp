@@ -10,6 +10,7 @@
 #include "core/Log.h"
 #include "core/Ray.h"
 #include "core/Sphere.h"
+#include "core/WorldCoords.h"
 #include "core/WorldVec3.h"
 #include "engine/Engine.h"
 #include "engine/Entity.h"
@@ -21,15 +22,15 @@
 #include "render/GraphicsEngine.h"
 #include "world/FOWSavingThread.h"
 #include "world/FogOfWar.h"
+#include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/LevelLoadingThread.h"
 #include "world/MapDataBuilder.h"
 #include "world/Portal.h"
 #include "world/RegionRecord.h"
-#include "world/ZoneManager.h"
-#include "core/WorldCoords.h"
 #include "world/WorldFrustum.h"
 #include "world/WorldQueries.h"
+#include "world/ZoneManager.h"
 
 namespace GAME {
 
@@ -522,6 +523,11 @@ void Region::GetEntitiesInSphere(mem::vector<Entity*>& out, const Sphere& sphere
 
 void Region::GetRegionsInFrustum(mem::vector<Region*>& out, const Frustum& frustum) const {
     if (world_) world_->GetRegionsInFrustum(out, const_cast<Region*>(this), frustum, false);
+}
+
+void Region::GeometryBusStop(const ABBox& box, mem::vector<GeometryBus::SimpleFace>& faces) const {
+    CriticalSectionLock lock(regionLock_);
+    if (const GridRegion* grid = level_ ? level_->GetGridRegion() : nullptr) grid->GeometryBusStop(box, faces);
 }
 
 void Region::GatherEntitiesInFrustum(mem::vector<Entity*>& out, const Frustum& frustum, bool useAlternateBox,

@@ -46,6 +46,7 @@
 #include "core/Color.h"
 #include "core/Coords.h"
 #include "core/CriticalSection.h"
+#include "core/GeometryBus.h"
 #include "core/IntVec3.h"
 #include "core/Mem.h"
 #include "core/Vec3.h"
@@ -254,6 +255,9 @@ public:
     void GetEntitiesInSphere(mem::vector<Entity*>& out, const Sphere& sphere, bool useAlternateBox) const;
     // The regions of the world whose boxes meet the frustum (region space); none without a world.
     void GetRegionsInFrustum(mem::vector<Region*>& out, const Frustum& frustum) const;
+    // Under the region lock, the faces of the level's grid inside the box (region space); a level
+    // of another ground gives none.
+    void GeometryBusStop(const ABBox& box, mem::vector<GeometryBus::SimpleFace>& faces) const;
 
     // Portals. The region owns its portals; each knows the region.
     Portal* CreatePortal();

@@ -27,12 +27,13 @@
 
 #include "core/ABBox.h"
 #include "core/CriticalSection.h"
+#include "core/GeometryBus.h"
 #include "core/IntVec3.h"
 #include "core/Mem.h"
-#include "world/Level.h"
-#include "world/RegionId.h"
 #include "core/WorldCoords.h"
 #include "physics/PhysicsWorld.h"
+#include "world/Level.h"
+#include "world/RegionId.h"
 #include "world/WorldQueries.h"
 
 namespace GAME {
@@ -210,6 +211,11 @@ public:
     std::unique_ptr<Path> FindPath(int agent, const WorldVec3& start, const WorldVec3& goal, const Vec3& size, float a,
                                    float b, float c, float d, unsigned flags);
 
+    // The world keeps no pathing of its own: nothing to invalidate, and its stop of the geometry
+    // bus adds no face (the levels build their navigation meshes, Level::CreatePathMesh).
+    void InvalidateAllPathing() {}
+    void GeometryBusStop(const ABBox&, mem::vector<GeometryBus::SimpleFace>&) {}
+
     // Debugging: with it on, each Update adds the engine's statistics lines: the first viewer's
     // region ("^bCurrent region %s"), with connections also the regions connected to it
     // (" -> %s"), then every loaded region with its frames unused (": %s (%i)", "^k: %s (%i)"
@@ -339,7 +345,9 @@ public:
     // b - a along the shorter way (see GetDistanceSquared), in a's region's space.
     Vec3 GetDirection(const WorldVec3& a, const WorldVec3& b) const;
     float GetNearestFloorHeight(const WorldVec3& position) override;
-    // The highest ground height, relative to ref, of the regions over (x, z) of ref's space.
+    // The highest ground height, relative to ref, of the regions over (x, z) of ref's space; their
+    // levels not loaded are loaded now (Region::GuaranteedGetLevel). -infinity when none of them
+    // has ground.
     float GetHighestTerrainHeight(Region* ref, float x, float z);
 
 private:

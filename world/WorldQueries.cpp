@@ -357,8 +357,10 @@ float World::GetHighestTerrainHeight(Region* ref, float x, float z) {
     GetRegionsInBox(regions, ref, ABBox(Vec3(x, 0.0f, z), Vec3(0.0f, Infinity, 0.0f)));
     if (regions.empty()) return kNoTerrainHeight;
     float highest = -Infinity;
-    for (const Region* region : regions) {
-        const LevelGround* ground = region->IsLevelLoaded() ? region->GetLevel()->GetGround() : nullptr;
+    for (Region* region : regions) {
+        // A level not loaded yet is loaded now, on this thread.
+        const Level* level = region->GuaranteedGetLevel(false);
+        const LevelGround* ground = level ? level->GetGround() : nullptr;
         if (!ground) continue;
         const Vec3 d = GetOffsetDifference(region, ref);
         highest = std::max(highest, ground->GetHeightInterpolated(x - d.x, z - d.z) + d.y);

@@ -84,8 +84,18 @@ TEST_F(GridEntranceTest, ThePortalComesWithTheEntranceFollowsItAndKeepsItsIds) {
     entrance->SetPortalIsOpen(false);
     EXPECT_FALSE(portal->GetIsOpen());
 
-    // The live portal's ids are the ones written; another entrance reads them back.
+    // The live portal's ids are the ones kept: entering again without leaving (as a level's
+    // post-load tells every entity) replaces the portal by one with them, where the entrance is.
     portal->SetConnectedPortalId(id);
+    entrance->OnAddToLevel(region->GetLevel());
+    ASSERT_EQ(region->GetNumPortals(), 1);
+    ASSERT_EQ(region->GetPortal(0), entrance->GetPortal());
+    portal = entrance->GetPortal();
+    EXPECT_EQ(portal->GetId(), id);
+    EXPECT_EQ(portal->GetConnectedPortalId(), id);
+    EXPECT_EQ(portal->GetConnectedRegionId(), crypt);
+    EXPECT_NEAR(portal->GetRegionBoundingBox().coords.origin.x, 8.0f, 1e-4f);
+    // The ids written are the live portal's; another entrance reads them back.
     BinaryWriter stream;
     entrance->Write(stream);
     GridEntrance* copy = Make();

@@ -38,24 +38,20 @@ float GroundArea(const PathMesh& mesh) {
     return area;
 }
 
-// A sloping 32 x 32-cell terrain, the ground of a level in a world region: the terrain's update
-// after an edit gives the level a new navigation mesh, which the level keeps registered with the
-// path finder.
+// A sloping 32 x 32-cell terrain, the editor's new terrain of a level in a world region: the
+// terrain's update after an edit gives the level a new navigation mesh, which the level keeps
+// registered with the path finder.
 class TerrainPathMeshTest : public ::testing::Test {
 protected:
     void SetUp() override {
         region = world.GetRegion(world.AddRegion("ground", IntVec3(), ABBox(), RegionId()));
-        auto ground = std::make_unique<Terrain>(region);
-        ASSERT_TRUE(ground->New(32, 32));
-        for (unsigned z = 0; z < 33; ++z) {
-            for (unsigned x = 0; x < 33; ++x) ground->SetBaseHeight(x, z, 0.25f * float(x) + 0.1f * float(z));
-        }
-        ground->AddDirtyRect(DirtyRect(0, 0, 33, 33));
-        terrain = ground.get();
         auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(20, 20));
-        level->SetGround(std::move(ground));
-        level->PostLoad(false);
+        ASSERT_TRUE(level->NewTerrain(33, 33));
+        terrain = level->GetEditableTerrain();
+        for (unsigned z = 0; z < 33; ++z) {
+            for (unsigned x = 0; x < 33; ++x) terrain->SetBaseHeight(x, z, 0.25f * float(x) + 0.1f * float(z));
+        }
+        terrain->AddDirtyRect(DirtyRect(0, 0, 33, 33));
         region->SetLevel(std::move(level));
         Rebuild();
     }
@@ -69,8 +65,8 @@ protected:
         registered = finder.GetNumMeshes() == 1;
     }
     std::unique_ptr<Path> Find(float x0, float z0, float x1, float z1) {
-        return finder.FindPath(0, WorldVec3(region, Vec3(x0, 0, z0)), WorldVec3(region, Vec3(x1, 0, z1)), Vec3(), 0, 0,
-                               0, 0, 0);
+        return world.FindPath(0, WorldVec3(region, Vec3(x0, 0, z0)), WorldVec3(region, Vec3(x1, 0, z1)), Vec3(), 0, 0,
+                              0, 0, 0);
     }
     void Wall(unsigned x0, unsigned x1, unsigned z0, unsigned z1) {
         for (unsigned z = z0; z <= z1; ++z) {
@@ -113,6 +109,8 @@ TEST_F(TerrainPathMeshTest, PathsGoAroundANewObstacleAndNeverThroughIt) {
     const std::unique_ptr<Path> before = Find(2, 16, 28, 16);
     ASSERT_TRUE(before);
     EXPECT_EQ(before->points.size(), 2u);
+    world.InvalidateAllPathing();  // the world keeps no pathing of its own: the level's mesh stays
+    EXPECT_TRUE(Find(2, 16, 28, 16));
 
     Wall(14, 16, 0, 27);  // a wall with a gap at the top
     const std::unique_ptr<Path> around = Find(2, 16, 28, 16);

@@ -252,6 +252,21 @@ TEST_F(FogOfWarThread, SavedWhenItsLevelUnloadsAndReadBackWhenItReloads) {
     EXPECT_EQ(Cells(again->GetFogOfWar(false)), vale);
 }
 
+// A map closing hands the fog of the regions without a loaded level to the thread, which writes
+// it; a region whose level is loaded keeps its own.
+TEST_F(FogOfWarThread, AMapClosingSavesTheFogOfTheRegionsWhoseLevelIsGone) {
+    Region* loaded = AddRegion("Hills", IntVec3(0, 0, 0));
+    World& world = *engine.GetWorld();
+    Region* unloaded =
+        world.GetRegion(world.AddRegion("Dale", IntVec3(500, 0, 0), ABBox(Vec3(), Vec3(64, 10, 64)), RegionId()));
+    FogOfWar* kept = loaded->GetFogOfWar(false);
+    world.AddFOWVisibility(WorldVec3(unloaded, Vec3(10, 0, 10)), 0);
+    world.UnloadFOWForMapClose();
+    FOWSavingThread::Get().Flush();
+    EXPECT_EQ(directory.List("fow"), std::vector<std::string>{"Dale.fow"});
+    EXPECT_EQ(loaded->GetFogOfWar(false), kept);
+}
+
 // The region's grid on the GL device, its texture drawn over the whole target (a texel a pixel
 // across, two rows a pixel down): a stamp reaches the texture at the world's next update, and a
 // device reset makes the texture again from the stamped cells.

@@ -4,14 +4,20 @@
 #include "world/InstanceGroupManager.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "LevelFixture.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsPrimitiveDrawer.h"
+#include "render/Viewport.h"
 #include "scene/Light.h"
+#include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenDevice.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/World.h"
@@ -229,6 +235,49 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
         EXPECT_EQ(manager.GetGroup(0)->GetNumChildren(), 1) << version;
         EXPECT_EQ(manager.GetGroup(0)->GetChildId(0), manager.GetGroup(1)->GetGroupID());
     }
+}
+
+// The editor's drawing of a group on the GL device, seen from above at a pixel a unit: a line
+// from each member to the centre (of the members in pixels (10, 20) and (50, 20)), the disc there
+// and an arrow to the child group in pixel (30, 56); red when selected, black otherwise.
+TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelectionsColour) {
+    test::GLEngineBed bed;
+    ASSERT_TRUE(bed.IsReady());
+    LevelRecords records;
+    InstanceGroupManager& manager = *InstanceGroupManager::Get();
+    manager.AddGroupAffiliation("Encounter", &LevelTestEntity::classInfo);
+    Region region(ABBox(Vec3(64, 0, 32), Vec3(64, 10, 32)));
+    const auto place = [&region](InstanceGroup& group, const Vec3& at) {
+        Entity* entity = LevelRecords::Make(test::kPlainRecord);
+        ASSERT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(at)), false));
+        group.AddEntity(entity);
+    };
+    InstanceGroup& group = *manager.CreateNewGroup();
+    place(group, Vec3(10.5f, 0, 20.5f));
+    place(group, Vec3(50.5f, 0, 20.5f));
+    InstanceGroup& child = *manager.CreateNewGroup();
+    place(child, Vec3(30.5f, 0, 56.5f));
+    child.CalcCenter();
+    group.AddChild(&child);
+    const auto draw = [&](bool selected) {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight));
+        group.Render(&region, drawer, selected);
+    };
+    bed.Clear();
+    draw(true);
+    std::vector<uint32_t> pixels = bed.ReadPixels();
+    const auto at = [&pixels](int x, int y) { return pixels[size_t(y) * test::GLEngineBed::kWidth + size_t(x)]; };
+    const uint32_t red = test::Rgba(217, 0, 0);
+    for (const auto& [x, y] : {std::pair{15, 20}, {45, 20}, {30, 40}}) EXPECT_EQ(at(x, y), red) << x << " " << y;
+    EXPECT_EQ(at(30, 10), test::Rgba(0, 0, 0));
+    EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{10, 20, 51, 56}));
+    draw(false);
+    pixels = bed.ReadPixels();
+    EXPECT_EQ(at(15, 20), test::Rgba(0, 0, 0));
+    EXPECT_EQ(at(30, 40), test::Rgba(0, 0, 0));
+    region.GetLevel()->DestroyAllEntities(-1);
+    InstanceGroupManager::Destroy();
 }
 
 }  // namespace

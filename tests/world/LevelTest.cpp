@@ -9,12 +9,14 @@
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "pathing/PathFinder.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
 #include "world/GridRegion.h"
 #include "world/Region.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 
@@ -562,6 +564,15 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     EXPECT_EQ(at(20, 20), cyan);                            // on the diagonal
     EXPECT_TRUE(at(20, 11) == cyan || at(20, 12) == cyan);  // on the near edge, a line on a pixel border
     EXPECT_EQ(at(26, 16), kBlack);                          // inside a triangle
+    // While the path finder debugs, each update hands the mesh's five edges to the debug lines.
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const Frustum all = Everywhere(region);
+    level.Update(&all, 1, 16);
+    EXPECT_EQ(debug.GetNumQueued(), 0u);
+    Singleton<PathFinder>::Get()->SetDebuggingEnabled(true);
+    level.Update(&all, 1, 16);
+    EXPECT_EQ(debug.GetNumQueued(), 5u);
+    Singleton<DebugRenderManager>::Destroy();
     // Outside any world the mesh is built from the level alone: no ground here, so no mesh.
     EXPECT_TRUE(level.CreatePathMesh());
     EXPECT_FALSE(level.GetPathMesh().HasMesh());
@@ -586,6 +597,11 @@ TEST(LevelRegion, AnEditorRegionHasItsLevelAtOnce) {
     interior->NewGrid(2, 1, 2);
     region.SetLevel(std::move(interior));
     EXPECT_TRUE(region.IsUnderground());
+    // Neither the region's grid nor the world gathers faces for a navigation mesh.
+    mem::vector<GeometryBus::SimpleFace> faces(1);
+    region.GeometryBusStop(region.GetBoundingBox(), faces);
+    World().GeometryBusStop(region.GetBoundingBox(), faces);
+    EXPECT_EQ(faces.size(), 1u);
 }
 
 }  // namespace

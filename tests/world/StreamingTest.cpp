@@ -9,9 +9,11 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "LevelFixture.h"
 #include "core/Frustum.h"
+#include "core/MathUtil.h"
 #include "core/Singleton.h"
 #include "core/WorldCoords.h"
 #include "engine/Entity.h"
@@ -21,6 +23,7 @@
 #include "pathing/PathFinder.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
+#include "terrain/Terrain.h"
 #include "world/Level.h"
 #include "world/LevelLoadingThread.h"
 #include "world/Portal.h"
@@ -433,6 +436,42 @@ TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
     EXPECT_FALSE(RegionAt(4)->GetLevel()->HasLoadedRenderData());
     EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](Entity* e) { return e->GetRegion() == RegionAt(4); }), 2);
+}
+
+// The highest ground over a point comes from the levels of the regions there, loaded for it:
+// terrains rising along x, the second region 2 along x and 10 up, the third 30 down.
+TEST_F(Streaming, TheHighestGroundOverAPointLoadsTheLevelsUnderIt) {
+    engine_.SetFileSystem(&files_);
+    const ABBox box(Vec3(4, 0, 4), Vec3(4, 20, 4));
+    const auto add = [&](const std::string& name, const Level& level, const IntVec3& offset) {
+        BinaryWriter writer;
+        level.Save(writer, false);
+        directory_.WriteFile(name,
+                             std::string(reinterpret_cast<const char*>(writer.GetBuffer()), writer.GetPosition()));
+        world_->AddRegion(name, offset, box, RegionId());
+    };
+    const std::tuple<std::string, float, IntVec3> grounds[] = {
+        {"a.lvl", 1.0f, IntVec3(0, 0, 0)}, {"b.lvl", 0.5f, IntVec3(2, 10, 0)}, {"c.lvl", 3.0f, IntVec3(0, -30, 0)}};
+    for (const auto& [name, slope, offset] : grounds) {
+        Level level(nullptr);
+        ASSERT_TRUE(level.NewTerrain(9, 9));
+        for (unsigned z = 0; z < 9; ++z)
+            for (unsigned x = 0; x < 9; ++x) level.GetEditableTerrain()->SetBaseHeight(x, z, slope * float(x));
+        add(name, level, offset);
+    }
+    Level bare(nullptr);  // a level without ground
+    bare.NewSpace(Vec2(4, 4));
+    add("bare.lvl", bare, IntVec3(0, 0, 40));
+    files_.AddDirectory(directory_.GetPath());
+
+    // At x = 5 of a: a's ground 5, b's (x = 3 there) 1.5 + 10, c's 15 - 30.
+    EXPECT_FLOAT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 5, 3), 11.5f);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(RegionAt(i)->IsLevelLoaded()) << i;
+    EXPECT_EQ(RegionAt(3)->GetLevel(), nullptr);
+    EXPECT_FLOAT_EQ(world_->GetHighestTerrainHeight(RegionAt(1), 3, 3), 1.5f);
+    EXPECT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 5, 43), -Infinity);
+    EXPECT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 50, 3), World::kNoTerrainHeight);
+    EXPECT_EQ(world_->GetHighestTerrainHeight(nullptr, 5, 3), World::kNoTerrainHeight);
 }
 
 TEST_F(Streaming, ANavigationMeshBuildLoadsTheNeighboursItNeedsForTheWhile) {

@@ -206,7 +206,9 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     MapFile::Write(writer, map);
     Write("worlds/test.map", Image(writer));
     Bytes chunk40;
-    engine.InstallMapChunkCallback(new RecordingCallback(40, &chunk40));
+    ASSERT_TRUE(World::InstallMapChunkCallback(new RecordingCallback(40, &chunk40)));
+    RecordingCallback duplicate(40, &chunk40);  // a second reader of the chunk is refused, and stays ours
+    EXPECT_FALSE(World::InstallMapChunkCallback(&duplicate));
     struct : EventManager::Handler {
         void HandleEvent(const GameEvent* event, unsigned id) override { received += event->GetType() == id; }
         int received = 0;

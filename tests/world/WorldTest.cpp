@@ -10,7 +10,10 @@
 #include "core/Ray.h"
 #include "core/Singleton.h"
 #include "core/Sphere.h"
+#include "effects/DecalSet.h"
+#include "effects/DecalType.h"
 #include "engine/ObjectManager.h"
+#include "files/Options.h"
 #include "pathing/PathFinder.h"
 #include "render/Camera.h"
 #include "render/Viewport.h"
@@ -19,6 +22,7 @@
 #include "world/PhysicsGrassWind.h"
 #include "world/Portal.h"
 #include "world/Region.h"
+#include "world/SectorDataManager.h"
 #include "world/WorldFrustum.h"
 #include "world/WorldGrid.h"
 #include "world/WorldIntersection.h"
@@ -306,6 +310,69 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_EQ(eastGround->calms, 1);
     EXPECT_EQ(northGround->calms, 1);
     EXPECT_NE(bare->GetLevel(), nullptr);
+}
+
+// Decals that record where they were placed.
+class RecordingDecals final : public LevelDecals {
+public:
+    struct Placed {
+        const DecalType* type;
+        Vec3 at;
+        uint32_t flags;
+    };
+    bool AddDecal(const DecalType* type, const Coords& coords, uint32_t flags) override {
+        placed.push_back({type, coords.origin, flags});
+        return true;
+    }
+    void Update(uint32_t) override {}
+    void AddToScene(GraphicsSceneRenderer&, const Frustum*) override {}
+
+    static inline mem::vector<Placed> placed;
+};
+
+TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
+    LevelDecals::SetMaker([](Region*) -> std::unique_ptr<LevelDecals> { return std::make_unique<RecordingDecals>(); });
+    Region* region = AddRegion("yard", IntVec3(0, 5, 0), 20);
+    AddEntity(region, Vec3(0, -0.5f, 0));  // a slab whose top is at y = 0
+    Region* away = world.GetRegion(world.AddRegion("away", IntVec3(100, 0, 0), ABBox(), RegionId()));
+    LevelDecals::SetMaker(
+        [](Region* owner) -> std::unique_ptr<LevelDecals> { return std::make_unique<DecalSet>(owner); });
+    Finish();
+    const DecalType type;
+    world.PlaceDecal(WorldCoords(region, Coords::Translation(Vec3(1, 2, 3))), &type, 7);
+    world.PlaceDecalOnGround(WorldCoords(region, Coords::Translation(Vec3(0.2f, 1.7f, 0.1f))), &type, 9);
+    world.PlaceDecalOnGround(WorldCoords(region, Coords::Translation(Vec3(10, 1, 10))), &type, 3);  // no floor
+    world.PlaceDecal(WorldCoords(away, Coords()), &type, 1);                                        // no level
+    world.PlaceDecal(WorldCoords(), &type, 1);
+    engine.GetOptions()->SetBool(Options::BoolName::detailObjects, false);
+    world.PlaceDecal(WorldCoords(region, Coords()), &type, 1);
+    engine.GetOptions()->SetBool(Options::BoolName::detailObjects, true);
+    ASSERT_EQ(RecordingDecals::placed.size(), 3u);
+    EXPECT_EQ(RecordingDecals::placed[0].type, &type);
+    EXPECT_EQ(RecordingDecals::placed[0].at, Vec3(1, 2, 3));
+    EXPECT_EQ(RecordingDecals::placed[0].flags, 7u);
+    EXPECT_NEAR(RecordingDecals::placed[1].at.y, 0.25f, 1e-4f);
+    EXPECT_EQ(RecordingDecals::placed[1].flags, 9u);
+    EXPECT_EQ(RecordingDecals::placed[2].at, Vec3(10, 1.25f, 10));
+}
+
+TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEveryLoadedLevel) {
+    const UniqueId kept = engine.GetSectorDataManager()->NewSectorData(2)->id;
+    const UniqueId lost = UniqueId::FromNameOrderWords({7, 7, 7, 7});
+    for (Region* region : {AddRegion("a", IntVec3(), 10), AddRegion("b", IntVec3(50, 0, 0), 10)}) {
+        SectorLayers& layers = region->GetLevel()->GetSectorLayers();
+        layers.Initialize(2, 2);
+        layers.PrimeForEdit(2, kept);
+        layers.Edit(0, 0, true);
+        layers.PrimeForEdit(2, lost);
+        layers.Edit(1, 1, true);
+    }
+    world.ValidateSectorLayers();
+    for (int i = 0; i < 2; ++i) {
+        const SectorLayers& layers = world.GetRegionLevel(i)->GetSectorLayers();
+        EXPECT_EQ(layers.GetTargetId(2, 0, 0), kept) << i;
+        EXPECT_TRUE(layers.GetTargetId(2, 1, 1).IsNull()) << i;
+    }
 }
 
 TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {

@@ -160,12 +160,13 @@ protected:
         for (int i = 0; i < world.GetNumRegions(); ++i) world.UpdateRegionBoundingBox(world.GetRegionLevel(i));
         world.BuildConnectivity();
     }
-    // The sample crypt furnished on crypt's level, its doorway cell's portal (its feature mesh's
-    // one portal) joined to the sample entrance standing at (0, 0, 10) in yard.
+    // The sample crypt furnished on a new grid of crypt's level (as the editor makes one), its
+    // doorway cell's portal (its feature mesh's one portal) joined to the sample entrance standing
+    // at (0, 0, 10) in yard.
     void JoinCrypt(Region* yard, Region* crypt, GridRegion*& grid, GridEntrance*& entrance) {
-        grid = AddGrid(crypt);
+        crypt->GetLevel()->NewGrid(1, 1, 1);
+        grid = crypt->GetLevel()->GetGridRegion();
         sample::FurnishCrypt(*grid);
-        grid->PostLoad();
         Portal* inside = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
         ASSERT_NE(inside, nullptr);
         // The cell's frame is at the cell centre (10, 0, 2); its portal lies on the cell's low-z side.
@@ -466,6 +467,13 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     EXPECT_EQ(grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 6))), contacts, 8,
                                    PhysicsSurface::None),
               0);
+    // An entity's box is carried from its region into the one named: the entrance, a thousand
+    // units west of the crypt, meets none of its cells; named as standing in the crypt's own space
+    // (at x = 0) it stands in the west wall. A box without a collision proxy meets nothing.
+    EXPECT_EQ(grid->FindCollisions(entrance, contacts, 8, crypt, PhysicsSurface::None), 0);
+    EXPECT_GT(grid->FindCollisions(entrance, contacts, 8, yard, PhysicsSurface::None), 0);
+    EXPECT_EQ(
+        grid->FindCollisions(AddBox(yard, Vec3(0, 1, 10), 2.0f, Color()), contacts, 8, yard, PhysicsSurface::None), 0);
 }
 
 // The camera stands in the yard before the crypt's entrance, a green box behind the entrance:

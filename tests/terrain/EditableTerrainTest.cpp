@@ -100,6 +100,22 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
     EXPECT_EQ(blocks({DirtyRect(60, 30, 40, 40)}), (mem::vector<int>{30, 31}));
     EXPECT_EQ(blocks({DirtyRect(20, 20, 2, 2), DirtyRect(23, 23, 2, 2)}), (mem::vector<int>{18, 19, 26, 27}));
 
+    // The samples around a box, one more on every side, clipped to end a sample short of the far
+    // edges (the grid here is 65 x 33 samples).
+    struct BoxRect {
+        Vec3 centre, half;
+        std::tuple<int, int, int, int> rect;
+    };
+    for (const BoxRect& c : {BoxRect{Vec3(20, 0, 10), Vec3(3, 1, 2), {15, 6, 10, 8}},
+                             BoxRect{Vec3(1, 0, 2.6f), Vec3(1, 1, 1), {0, 0, 5, 6}},
+                             BoxRect{Vec3(61, 0, 28), Vec3(1, 1, 1), {58, 25, 6, 6}},
+                             BoxRect{Vec3(62, 0, 29), Vec3(1, 1, 1), {59, 26, 5, 6}},
+                             BoxRect{Vec3(63, 0, 30), Vec3(1, 1, 1), {60, 27, 4, 5}},
+                             BoxRect{Vec3(90, 0, 60), Vec3(1, 1, 1), {87, 57, 0, 0}}}) {
+        const DirtyRect rect = terrain.GetRectForBox(ABBox(c.centre, c.half));
+        EXPECT_EQ(std::tuple(rect.left, rect.top, rect.width, rect.height), c.rect) << c.centre.x;
+    }
+
     DirtyRectSet set;
     set.AddRect(DirtyRect(20, 20, 5, 5));
     // The corners taken from the far one round (or from the near one), so the extent is found
@@ -298,15 +314,20 @@ TEST_F(TerrainBruteForceTest, RayHitsAgreeWithEveryTriangle) {
         const Vec3 target = shapes.Point(Vec3(0, -3, 0), Vec3(64, 3, 64));
         const Vec3 direction = i % 2 ? shapes.Direction() : (target - origin).Unit();
         const Ray ray(origin, direction * shapes.Uniform(0.5f, 20.0f));
-        Intersection hit;
+        Intersection hit, ranged;
         terrain.GetIntersection(ray, hit, PhysicsSurface::Grass);
         const float expected = BruteRay(ray);
+        // A cell range past the grid on every side is the whole grid.
+        int cellX = -1, cellZ = -1;
+        terrain.GetIntersection(ray, -5, -5, 100, 100, ranged, cellX, cellZ);
         if (expected == Infinity) {
             EXPECT_EQ(hit.distance, Infinity) << i;
+            EXPECT_EQ(ranged.distance, Infinity) << i;
             continue;
         }
         ++hits;
         ASSERT_NEAR(hit.distance, expected, 1e-4f * std::max(1.0f, expected)) << i;
+        EXPECT_NEAR(ranged.distance, expected, 1e-4f * std::max(1.0f, expected)) << i;
         EXPECT_NEAR(hit.point.y, ray.GetPoint(expected).y, 1e-3f);
         EXPECT_EQ(hit.surface, PhysicsSurface::None);  // no layers
     }
@@ -321,6 +342,7 @@ TEST_F(TerrainBruteForceTest, BoxContactsAgreeWithEveryTriangle) {
         CollisionContact contacts[512];
         const int count = terrain.FindCollisions(box, contacts, 512, PhysicsSurface::None);
         ASSERT_EQ(Keys(contacts, size_t(count)), Keys(expected.data(), expected.size())) << i;
+        EXPECT_EQ(terrain.FindCollisions(box, -5, -5, 100, 100, contacts, 512, PhysicsSurface::None), count);
         for (int c = 0; c < count; ++c) EXPECT_EQ(contacts[c].entity, nullptr);
         if (count == 0) continue;
         ++touching;

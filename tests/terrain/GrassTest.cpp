@@ -173,6 +173,18 @@ TEST_F(GrassTest, OpacityBeforeTheFirstCellExtrapolatesAndIsClamped) {
     EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 3.0f, 3), 0);
     EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 80.0f, 3), 0);
     EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, NAN, 3), 0);
+    // Inside, the four cells around a point blend; the last row and column repeat themselves.
+    const auto opacity = [](int x, int z) { return float((std::min(x, 15) * 37 + std::min(z, 15) * 11) % 256); };
+    Make([&](unsigned x, unsigned z) { return uint8_t(opacity(int(x), int(z))); }, nullptr);
+    for (float z = 0.0f; z <= 16.0f; z += 0.75f) {
+        for (float x = 0.0f; x <= 16.0f; x += 0.75f) {
+            const int i = std::min(int(x), 15), j = std::min(int(z), 15);
+            const float fx = x - float(i), fz = z - float(j);
+            const float a = opacity(i, j) + (opacity(i + 1, j) - opacity(i, j)) * fx;
+            const float b = opacity(i, j + 1) + (opacity(i + 1, j + 1) - opacity(i, j + 1)) * fx;
+            EXPECT_NEAR(terrain->GetLayerOpacityInterpolated(0, x, z), a + (b - a) * fz, 1.0f) << x << ", " << z;
+        }
+    }
     EXPECT_EQ(terrain->GetOutOfGridReads(), 0);
 }
 

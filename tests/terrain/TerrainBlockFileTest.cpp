@@ -91,6 +91,27 @@ protected:
         EXPECT_FALSE(writer.Failed());
         return Bytes(writer);
     }
+    // Each sample's mask as the run-time terrain read it: the bit of every layer blended or opaque
+    // in the sample's cell (the last row and column take the cells before them), an opaque one
+    // clearing the bits below its own, and the visible bit.
+    void ExpectMasksOf(const Terrain& terrain) const {
+        const unsigned numX = terrain.GetNumXSamples(), numZ = terrain.GetNumYSamples();
+        const unsigned layers = terrain.GetNumTextureLayers();
+        ASSERT_EQ(runTime.GetMaskBytes(), layers / 8 + 1);
+        for (unsigned z = 0; z < numZ; ++z) {
+            for (unsigned x = 0; x < numX; ++x) {
+                mem::vector<uint8_t> mask(layers / 8 + 1, 0);
+                const auto bit = [&](unsigned b, bool on) { mask[b / 8] = uint8_t(on ? mask[b / 8] | 1 << b % 8 : mask[b / 8] & ~(1 << b % 8)); };
+                for (unsigned k = 0; k < layers; ++k) {
+                    const uint32_t state = terrain.GetLayerVisibility(k, std::min(x, numX - 2), std::min(z, numZ - 2));
+                    for (unsigned b = 0; b <= k && state == Terrain::Opaque; ++b) bit(b, false);
+                    bit(k + 1, state >= Terrain::Blended);
+                }
+                bit(0, !terrain.IsInvisible(int(x), int(z)));
+                ASSERT_EQ(std::memcmp(runTime.GetMask(x, z), mask.data(), mask.size()), 0) << x << ", " << z;
+            }
+        }
+    }
     static bool Load(TerrainBase& terrain, const std::vector<uint8_t>& bytes, int version = kVersion) {
         BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
         return terrain.Load(reader, version);
@@ -257,6 +278,7 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
     editable.SetInvisible(2, 2, true);
     ASSERT_TRUE(Load(runTime, Save(true)));
     ASSERT_EQ(runTime.GetMaskBytes(), 2u);
+    ExpectMasksOf(editable);
     EXPECT_EQ(runTime.GetMask(2, 2)[0], 0x00);  // opaque layer 7 above, hidden
     EXPECT_EQ(runTime.GetMask(2, 2)[1], 0x01);
     EXPECT_EQ(runTime.GetMask(3, 2)[0], 0x01);                     // visible
@@ -272,6 +294,16 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
     EXPECT_EQ(runTime.GetLayerOpacity(0, 4, 4), 255);
     EXPECT_EQ(runTime.GetLayerOpacity(7, 4, 4), 255);
     EXPECT_EQ(runTime.GetLayerOpacity(7, 12, 4), 0);
+
+    // A terrain one cell deep: both rows of samples take the one row of cells.
+    ASSERT_TRUE(editable.New(8, 1));
+    ASSERT_TRUE(editable.AddLayer(kGrass));
+    ASSERT_TRUE(editable.AddLayer(kStone));
+    for (unsigned x = 0; x < 8; ++x) editable.SetLayerOpacity(1, x, 0, uint8_t(x * 36));
+    editable.AddOpacityDirtyRect(DirtyRect(0, 0, 8, 1));
+    editable.Update(nullptr, 0, 0);
+    ASSERT_TRUE(Load(runTime, Save(true)));
+    ExpectMasksOf(editable);
 
     // Without layers a sample still gets a one-byte mask: the visible bit.
     ASSERT_TRUE(editable.New(4, 4));

@@ -230,12 +230,26 @@ TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextur
     terrain.SetLayerOpacity(1, 7, 2, 90);
     terrain.SetLayerOpacity(1, 8, 2, 20);
     terrain.Update(nullptr, 0, 0);
+    for (int x = 10; x <= 12; ++x) terrain.SetInvisible(x, 10, true);
+    DirtyRectSet hole;
+    hole.AddRect(DirtyRect(9, 9, 5, 3));
+    terrain.BuildPlugs(hole);
     BinaryWriter writer(4096);
     terrain.SaveRunTimeFormat(writer);
     TerrainRT runTime(nullptr);
     BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
     ASSERT_TRUE(runTime.Load(reader, 14));
     EXPECT_EQ(runTime.GetVertexBuffer(), nullptr);  // made with the render data
+    // The plugs read make their buffers at once.
+    mem::vector<TerrainObject*> objects;
+    runTime.GetAllObjects(objects);
+    int plugs = 0;
+    for (const TerrainObject* object : objects) {
+        if (!object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) continue;
+        EXPECT_TRUE(static_cast<const TerrainPlug*>(object)->HasRenderData());
+        ++plugs;
+    }
+    EXPECT_GT(plugs, 0);
     ASSERT_TRUE(runTime.LoadRenderData());
     ASSERT_TRUE(runTime.HasLoadedRenderData());
 

@@ -231,6 +231,22 @@ TEST_F(TileTest, ATiltedRimPullsTheGroundToTheWeightedMeanOfItsPoints) {
 }
 
 TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {
+    // A tile marks the samples within 5 units of its outline (3 units around it), clipped to the
+    // grid, and again as it leaves.
+    for (const auto& [at, marked] :
+         {std::pair{Vec3(16, kGround, 5), std::tuple(8, 0, 17, 17)}, {Vec3(5, kGround, 27), std::tuple(0, 19, 17, 14)}}) {
+        for (int leaving = 0; leaving < 2; ++leaving) {
+            if (leaving) {
+                TheLevel()->RemoveEntity(tile);
+            } else {
+                ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(at)));
+            }
+            ASSERT_EQ(terrain->GetDirtyRects().GetNumRects(), 1);
+            const DirtyRect& rect = terrain->GetDirtyRects().GetRect(0);
+            EXPECT_EQ(std::tuple(rect.left, rect.top, rect.width, rect.height), marked) << at.x << ", " << at.z;
+            Rebuild();
+        }
+    }
     ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(8, kGround, 8))));
     Rebuild();
     const float top = kGround + sample::kTileTopHeight;

@@ -270,6 +270,13 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
     EXPECT_EQ(longOne.GetNumRollerSteps(), 50u);
     EXPECT_EQ(longOne.GetNumBands(), 100u);
     EXPECT_FALSE(longOne.HasRollers());
+    // Four vertices a band, then two rollers of 9 rows of four face and two edge vertices.
+    EXPECT_EQ(longOne.GetVertices().size(), 100u * 4);
+    EXPECT_EQ(shortOne.GetVertices().size(), 6u * 4 + 2 * 9 * 6);
+    for (const WaterWaveSegment* segment : {&shortOne, &longOne}) {
+        EXPECT_EQ(static_cast<const test::RecordingVertexBuffer*>(segment->GetVertexBuffer())->GetData().size(),
+                  segment->GetVertices().size() * 32);
+    }
     EXPECT_NEAR(shortOne.GetBoundingBox().centre.y, 2.1f, 1e-6f);
 
     float phases[6];

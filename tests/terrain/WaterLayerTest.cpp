@@ -200,6 +200,21 @@ TEST_F(WaterLayerTest, RaysMeetARaisedSurfaceAtItsHeight) {
     EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, -4, 30), Vec3(0, 1, 0)), 50.0f), 6.5f);
     EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(26, 6.5f, 30), Vec3(1, -1, 0).Unit()), 50.0f), 4.0f * std::sqrt(2.0f));
     EXPECT_EQ(layer.RayIntersection(Ray(Vec3(30, 10, 30), Vec3(0, -1, 0)), 7.0f), Infinity);
+    // The reflection plane is the surface over the blocks that hold water.
+    layer.UpdateArea(Vec3(50, 2.5f, 12), 3.0f, true);
+    Vec2 low(1e9f, 1e9f), high(-1e9f, -1e9f);
+    for (unsigned bz = 0; bz < 8; ++bz) {
+        for (unsigned bx = 0; bx < 8; ++bx) {
+            if (!layer.GetBlock(bx, bz)) continue;
+            low = Vec2(std::min(low.x, float(bx) * 9), std::min(low.y, float(bz) * 9));
+            high = Vec2(std::max(high.x, float(bx + 1) * 9), std::max(high.y, float(bz + 1) * 9));
+        }
+    }
+    const GraphicsReflectionPlane& reflection = layer.GetReflectionPlane();
+    EXPECT_EQ(reflection.plane.d, -2.5f);
+    EXPECT_EQ(reflection.box.centre, Vec3((low.x + high.x) * 0.5f, 2.5f, (low.y + high.y) * 0.5f));
+    EXPECT_EQ(reflection.box.halfSize, Vec3((high.x - low.x) * 0.5f, 0, (high.y - low.y) * 0.5f));
+    EXPECT_NE(low.x, low.y);
 }
 
 TEST_F(WaterLayerTest, MirrorsCleanupAndTheTree) {

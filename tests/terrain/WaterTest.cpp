@@ -441,9 +441,18 @@ TEST_F(WaterTest, ALevelsDeviceResetGivesBackAndRemakesItsWatersBuffers) {
     };
     const std::vector<std::vector<uint8_t>> before = contents();
     const size_t live = device.GetNumLiveResources();
+    // The reflections drawn before go too.
+    RenderSurface* reflection = device.CreateRenderSurface(8, 8, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    for (WaterElement* element : elements) {
+        if (element->GetReflectionPlane()) element->GetReflectionPlane()->surface = reflection;
+    }
 
     level.PreDeviceReset();
-    for (const WaterElement* element : elements) EXPECT_EQ(element->GetVertexBuffer(), nullptr);
+    for (const WaterElement* element : elements) {
+        EXPECT_EQ(element->GetVertexBuffer(), nullptr);
+        EXPECT_EQ(element->GetReflectionTexture(), nullptr);
+    }
+    device.DestroyRenderSurface(reflection);
     EXPECT_EQ(water.GetBlockIndexBuffer(), nullptr);
     EXPECT_EQ(water.GetWavesIndexBuffer(), nullptr);
     EXPECT_LT(device.GetNumLiveResources(), live - elements.size() - 1);

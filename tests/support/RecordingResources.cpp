@@ -110,7 +110,7 @@ void RecordingVertexBuffer::ReservedOperation1() { device_.RecordCall(name_ + ".
 
 void* RecordingVertexBuffer::Lock(uint32_t offset, uint32_t size, uint32_t flags) {
     device_.RecordCall(name_ + ".Lock", offset, size, flags);
-    if (offset >= data_.size()) {
+    if (offset >= data_.size() || device_.Script().failLocks) {
         return nullptr;
     }
     const uint64_t length = size != 0 ? size : data_.size() - offset;
@@ -147,7 +147,7 @@ uint32_t RecordingIndexBuffer::GetIndex(uint32_t i) const {
 
 void* RecordingIndexBuffer::Lock() {
     device_.RecordCall(name_ + ".Lock");
-    return data_.empty() ? nullptr : data_.data();
+    return data_.empty() || device_.Script().failLocks ? nullptr : data_.data();
 }
 
 void RecordingIndexBuffer::Unlock() { device_.RecordCall(name_ + ".Unlock"); }

@@ -158,6 +158,9 @@ TEST_F(TerrainBlockFileTest, TheEditorBlockRoundTripsAndDropsOnlyTheHiddenFlags)
     ASSERT_TRUE(Load(loaded, old, 12));
     EXPECT_FALSE(loaded.IsImpassable(25, 25));
     EXPECT_EQ(loaded.GetHeight(5, 6), editable.GetHeight(5, 6));
+    // Unloaded, nothing is left to save but the empty sizes.
+    editable.Unload();
+    EXPECT_EQ(Save(false).size(), 12u);
 }
 
 TEST_F(TerrainBlockFileTest, EditorBlockLayersWithoutATypeAreDroppedAndTheRestReadOn) {
@@ -295,15 +298,19 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
     EXPECT_EQ(runTime.GetLayerOpacity(7, 4, 4), 255);
     EXPECT_EQ(runTime.GetLayerOpacity(7, 12, 4), 0);
 
-    // A terrain one cell deep: both rows of samples take the one row of cells.
-    ASSERT_TRUE(editable.New(8, 1));
-    ASSERT_TRUE(editable.AddLayer(kGrass));
-    ASSERT_TRUE(editable.AddLayer(kStone));
-    for (unsigned x = 0; x < 8; ++x) editable.SetLayerOpacity(1, x, 0, uint8_t(x * 36));
-    editable.AddOpacityDirtyRect(DirtyRect(0, 0, 8, 1));
-    editable.Update(nullptr, 0, 0);
-    ASSERT_TRUE(Load(runTime, Save(true)));
-    ExpectMasksOf(editable);
+    // A terrain one cell deep or wide: both rows of samples take the one row of cells.
+    for (const auto& [cellsX, cellsZ] : {std::pair{8u, 1u}, {1u, 8u}}) {
+        ASSERT_TRUE(editable.New(cellsX, cellsZ));
+        ASSERT_TRUE(editable.AddLayer(kGrass));
+        ASSERT_TRUE(editable.AddLayer(kStone));
+        for (unsigned i = 0; i < 8; ++i) editable.SetLayerOpacity(1, i % cellsX, i % cellsZ, uint8_t(i * 36));
+        editable.AddOpacityDirtyRect(DirtyRect(0, 0, int(cellsX), int(cellsZ)));
+        editable.Update(nullptr, 0, 0);
+        ASSERT_TRUE(Load(runTime, Save(true)));
+        ExpectMasksOf(editable);
+        runTime.GetLayersInBox(layers, ABBox(Vec3(4, 0, 4), Vec3(4, 1, 4)));
+        EXPECT_EQ(layers, (mem::vector<unsigned>{0, 1}));
+    }
 
     // Without layers a sample still gets a one-byte mask: the visible bit.
     ASSERT_TRUE(editable.New(4, 4));

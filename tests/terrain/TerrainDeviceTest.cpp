@@ -26,6 +26,7 @@
 #include "render/RenderDevice.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "scene/RenderablePass.h"
+#include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
@@ -296,6 +297,36 @@ TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextur
     EXPECT_EQ(texels(1), before);
     EXPECT_EQ(vertices(runTime.GetVertexBuffer()), vertices(terrain.GetVertexBuffer()));
     EXPECT_NE(runTime.GetGrassIndexBuffer(), nullptr);
+}
+
+// Buffers that refuse to lock are not written through: the ground meshes say so, and a plug goes
+// without its buffers.
+TEST_F(TerrainDeviceTest, BuffersThatRefuseToLockAreNotWrittenThrough) {
+    LogCapture log;
+    Device().Script().failLocks = true;
+    ASSERT_TRUE(terrain.New(16, 16));
+    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't lock terrain vertex buffer"));
+    for (int x = 4; x <= 6; ++x) terrain.SetInvisible(x, 4, true);
+    DirtyRectSet hole;
+    hole.AddRect(DirtyRect(3, 3, 5, 3));
+    terrain.BuildPlugs(hole);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "TerrainPlug: couldn't make the render data"));
+    mem::vector<TerrainObject*> objects;
+    terrain.GetAllObjects(objects);
+    for (const TerrainObject* object : objects) {
+        if (object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo)) {
+            EXPECT_FALSE(static_cast<const TerrainPlug*>(object)->HasRenderData());
+        }
+    }
+    BinaryWriter writer(4096);
+    terrain.SaveRunTimeFormat(writer);
+    TerrainRT runTime(nullptr);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(runTime.Load(reader, 14));
+    log.Clear();
+    runTime.LoadRenderData();
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't lock terrain vertex buffer"));
 }
 
 // The impassable debug shader's references as the shader manager counts them: one for the

@@ -255,6 +255,11 @@ TEST_F(TerrainTypeGraphicsTest, TexturesLoadOnceAndAreGivenBackWithTheType) {
     EXPECT_EQ(type->GetTexture(1), nullptr);
     EXPECT_NE(type->GetBladeTexture(), nullptr);
     EXPECT_EQ(HeldTextures(), 3);
+    // A type that names no texture holds none.
+    TerrainType* bare = Create(kBare);
+    bare->LoadTextures();
+    EXPECT_EQ(bare->GetNumTextures() + bare->GetNumBumpMapTextures(), 0u);
+    EXPECT_EQ(HeldTextures(), 3);
 
     // Loading again keeps one of each.
     type->LoadTextures();

@@ -242,6 +242,28 @@ TEST_F(TerrainBlockFileTest, TheRunTimeTerrainAnswersAsTheTerrainItWasWrittenFro
             ASSERT_EQ(runTime.GetNormalInterpolated(x, z), editable.GetNormalInterpolated(x, z));
             ASSERT_EQ(runTime.GetLayerOpacityInterpolated(1, x, z), editable.GetLayerOpacityInterpolated(1, x, z));
             ASSERT_EQ(runTime.IsInvisible(int(x), int(z)), editable.IsInvisible(int(x), int(z)));
+            // The layers in a box: each blended or opaque in one of its cells, none below one opaque
+            // in all of them.
+            const ABBox area(Vec3(x, 0, z), Vec3(coordinate(random) * 0.2f + 0.5f, 1, coordinate(random) * 0.2f + 0.5f));
+            const int x0 = std::max(int(area.GetMin().x), 0), z0 = std::max(int(area.GetMin().z), 0);
+            const int x1 = std::min(int(area.GetMax().x + 0.5f), 31), z1 = std::min(int(area.GetMax().z + 0.5f), 31);
+            mem::vector<unsigned> showing, layers;
+            for (unsigned k = 2; z0 <= z1 && k-- > 0;) {
+                int shown = 0, opaque = 0;
+                for (int j = z0; j <= z1; ++j) {
+                    for (int i = x0; i <= x1; ++i) {
+                        const uint32_t state = editable.GetLayerVisibility(k, unsigned(i), unsigned(j));
+                        shown += state >= Terrain::Blended;
+                        opaque += state == Terrain::Opaque;
+                    }
+                }
+                if (shown > 0) showing.insert(showing.begin(), k);
+                if (opaque > 0 && opaque == (x1 - x0 + 1) * (z1 - z0 + 1)) break;
+            }
+            editable.GetLayersInBox(layers, area);
+            ASSERT_EQ(layers, showing) << x << ", " << z;
+            runTime.GetLayersInBox(layers, area);
+            ASSERT_EQ(layers, showing) << x << ", " << z;
 
             // Rays from above at a slant, and from below (which the ground's back never stops).
             const Ray ray(Vec3(x, 20.0f, z), Vec3(coordinate(random) - x, -20.0f, coordinate(random) - z).Unit());

@@ -300,8 +300,8 @@ TEST_F(TerrainDeviceTest, TheRunTimeTerrainMakesTheSameGroundMeshAndItsOwnTextur
 }
 
 // Buffers that refuse to lock are not written through: the ground meshes say so, and a plug goes
-// without its buffers.
-TEST_F(TerrainDeviceTest, BuffersThatRefuseToLockAreNotWrittenThrough) {
+// without its buffers. Buffers that cannot be made leave the grounds without meshes.
+TEST_F(TerrainDeviceTest, BuffersThatCannotBeMadeOrLockedAreNotWrittenThrough) {
     LogCapture log;
     Device().Script().failLocks = true;
     ASSERT_TRUE(terrain.New(16, 16));
@@ -327,6 +327,17 @@ TEST_F(TerrainDeviceTest, BuffersThatRefuseToLockAreNotWrittenThrough) {
     log.Clear();
     runTime.LoadRenderData();
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't lock terrain vertex buffer"));
+
+    // Buffers that cannot be made at all: the grounds go without their meshes.
+    Device().Script().failCreates = true;
+    log.Clear();
+    ASSERT_TRUE(terrain.New(16, 16));
+    runTime.PreDeviceReset();
+    runTime.PostDeviceReset();
+    EXPECT_EQ(log.Count(LogPriority::Error), 3u);  // the two ground meshes and the run-time plug
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't create terrain vertex buffer"));
+    EXPECT_EQ(terrain.GetGrassIndexBuffer(), nullptr);
+    EXPECT_EQ(runTime.GetGrassIndexBuffer(), nullptr);
 }
 
 // The impassable debug shader's references as the shader manager counts them: one for the

@@ -295,6 +295,44 @@ TEST_F(WaterTest, SlotTablesCountToTheHighestSlot) {
     EXPECT_EQ(water->AddWaterPath("Sea", 0.0f, Point(0, 0, 1, 0, 1)), nullptr);
 }
 
+// With every table full, each operation reaches the last slot of each and goes no further.
+TEST_F(WaterTest, FullTablesAreWalkedToTheirLastSlots) {
+    auto water = Fresh();
+    for (unsigned i = 0; i < Water::kMaxLayers; ++i) ASSERT_NE(water->AddWaterLayer("Lake", 0.0f), nullptr);
+    for (unsigned i = 0; i < Water::kMaxPaths; ++i) ASSERT_NE(water->AddWaterPath("River", 1, Point(4, 50, 10, 0, 2)), nullptr);
+    for (unsigned i = 0; i < Water::kMaxWaveSets; ++i) ASSERT_NE(water->AddWaveSet(0, Point(10, 10, 4, 0, 2)), nullptr);
+    EXPECT_EQ(water->AddWaterPath("River", 1, Point(4, 50, 10, 0, 2)), nullptr);
+    EXPECT_EQ(water->AddWaveSet(0, Point(10, 10, 4, 0, 2)), nullptr);
+    WaterLayer* lake = water->GetLayer(Water::kMaxLayers - 1);
+    WaterPath* river = water->GetPath(Water::kMaxPaths - 1);
+    WaterWaveSet* waves = water->GetWaveSet(Water::kMaxWaveSets - 1);
+    lake->UpdateArea(Vec3(24, 0, 24), 6.0f, true);
+    river->AddControlPoint(Point(40, 56, 10, 0, 3));
+    waves->AddControlPoint(Point(30, 10, 4, 0, 2));
+    water->UpdateWaterTypes();
+    water->Update(10);
+    water->PreDeviceReset();
+    water->PostDeviceReset();
+    EXPECT_EQ(water->FindLayer("Lake", 0.0f), water->GetLayer(0));
+    EXPECT_TRUE(water->UpdateWaterType(river->GetWaterType()));
+    EXPECT_TRUE(water->IsWaterTypeUsed(lake->GetWaterType()));
+    WaterCurve::SelectionType selection;
+    EXPECT_EQ(water->SelectCurve(Ray{Vec3(30, 9, 10), Vec3(0, -1, 0)}, selection, WorldCoords()), waves);
+    water->Mirror(Vec3(32, 0, 32), true, true, false);
+    Intersection hit;
+    ASSERT_TRUE(water->GetIntersection(Ray{Vec3(39, 10, 39), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
+    EXPECT_FLOAT_EQ(hit.distance, 10.0f);
+    // Saved, only the last of each shows anything.
+    const mem::vector<unsigned char> bytes = Saved(*water);
+    uint32_t counts[3];
+    std::memcpy(counts, bytes.data() + 12, sizeof counts);
+    EXPECT_EQ(counts[0], 1u);
+    EXPECT_EQ(counts[1], 1u);
+    EXPECT_EQ(counts[2], 1u);
+    water->RemoveWaterType(lake->GetWaterType());
+    EXPECT_EQ(water->GetNumLayers(), Water::kMaxLayers - 1);
+}
+
 TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
     auto water = Fresh();
     Fill(*water);

@@ -334,6 +334,16 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
         EXPECT_EQ(layers, (mem::vector<unsigned>{0, 1}));
     }
 
+    // A line of samples has no cells for its layer to show in: only the visible bit.
+    BinaryWriter line(1024);
+    for (const uint32_t word : {17u, 1u, 1u}) line.Write(word);
+    line.Write(std::string(kGrass));
+    WriteBytes(line, 17 * 20, '\0');
+    ASSERT_TRUE(Load(editable, Bytes(line)));
+    ASSERT_EQ(editable.GetNumTextureLayers(), 1u);
+    ASSERT_TRUE(Load(runTime, Save(true)));
+    for (unsigned x = 0; x < 17; ++x) EXPECT_EQ(runTime.GetMask(x, 0)[0], 0x01) << x;
+
     // Without layers a sample still gets a one-byte mask: the visible bit.
     ASSERT_TRUE(editable.New(4, 4));
     ASSERT_TRUE(Load(runTime, Save(true)));

@@ -250,9 +250,9 @@ TEST_F(TerrainBlockFileTest, TheRunTimeTerrainAnswersAsTheTerrainItWasWrittenFro
             mem::vector<unsigned> showing, layers;
             for (unsigned k = 2; z0 <= z1 && k-- > 0;) {
                 int shown = 0, opaque = 0;
-                for (int j = z0; j <= z1; ++j) {
-                    for (int i = x0; i <= x1; ++i) {
-                        const uint32_t state = editable.GetLayerVisibility(k, unsigned(i), unsigned(j));
+                for (int cz = z0; cz <= z1; ++cz) {
+                    for (int cx = x0; cx <= x1; ++cx) {
+                        const uint32_t state = editable.GetLayerVisibility(k, unsigned(cx), unsigned(cz));
                         shown += state >= Terrain::Blended;
                         opaque += state == Terrain::Opaque;
                     }

@@ -267,9 +267,17 @@ TEST_F(GrassTest, PushesAndWindsMoveTheSpringGrid) {
     EXPECT_LT(least, -0.001f);
     EXPECT_LT(late, early / 2.0f);
 
-    // A wind along +x from node (8, 8) pushes only the nodes ahead of it, harder at the rim.
+    // Pushes beyond the block's far nodes leave its grid at rest.
     block.Unload();
     block.Prepare();
+    for (const auto& [x, z] : {std::pair{12.0f, 4.0f}, {4.0f, 12.0f}}) {
+        block.DisplaceGrass(x, z, 1.0f, 0.5f);
+        block.Update(*terrain, 16);
+        block.GetActiveRect(c0, c1, r0, r1);
+        EXPECT_EQ(c0, TerrainBlock::kNoActiveNode) << x << ", " << z;
+    }
+
+    // A wind along +x from node (8, 8) pushes only the nodes ahead of it, harder at the rim.
     terrain->CreateGrassWind(PhysicsGrassWind{1.0f, 3.0f, 8 * 0.58f, 8 * 0.58f, 1.0f, 0.0f});
     block.GetNodeMotion(7, 8, d, v);
     EXPECT_EQ(v[0], 0.0f);

@@ -130,6 +130,12 @@ TEST(TerrainPlugShapeTest, OpenEdgesAndEmptyBounds) {
     EXPECT_EQ(plug.GetBoundaryEdges().size(), 5u);
     plug.UpdateBounds();
     EXPECT_EQ(plug.GetBoundingBox(), ABBox(Vec3(0.5f, 1, 0.5f), Vec3(0.5f, 0, 0.5f)));
+    // Met from above at its point, as no surface of its own.
+    hit.surface = PhysicsSurface::Grass;
+    plug.GetIntersection(Ray(Vec3(0.75f, 5, 0.25f), -kUp), hit, PhysicsSurface::None);
+    EXPECT_FLOAT_EQ(hit.distance, 4.0f);
+    EXPECT_EQ(hit.point, Vec3(0.75f, 1, 0.25f));
+    EXPECT_EQ(hit.surface, PhysicsSurface::None);
 }
 
 mem::vector<const TerrainPlug*> Plugs(const TerrainBase& terrain) {

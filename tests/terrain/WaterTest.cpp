@@ -146,14 +146,16 @@ TEST_F(WaterTest, BlocksBuiltByteByByteLoad) {
     river.EditSettings().ScrollSpeed = 9.0f;  // already registered: the registered values stay
     river.Save(w);
     w.Write(std::string("lake"));  // names match in any case
-    for (float f : {0.0f, 64.0f, 64.0f}) w.Write(f);
-    w.Write(2u);
-    w.Write(3u * 8 + 2);  // block (2, 3)
+    for (float f : {0.0f, 27.0f, 36.0f}) w.Write(f);  // three blocks across, four down
+    w.Write(4u);
     unsigned char coverage[100];
     std::memset(coverage, 255, sizeof coverage);
-    w.Write(coverage, 100);
-    w.Write(64u * 64u);  // outside the grid: passed over with its bytes
-    w.Write(coverage, 100);
+    // Block (2, 3); then blocks (3, 3) and (2, 4), past the layer's size, and one outside the grid:
+    // each passed over with its bytes.
+    for (const uint32_t index : {3u * 8 + 2, 3u * 8 + 3, 4u * 8 + 2, 64u * 64u}) {
+        w.Write(index);
+        w.Write(coverage, 100);
+    }
     w.Write(std::string("River"));
     w.Write(1.5f);
     w.Write(2u);
@@ -179,7 +181,7 @@ TEST_F(WaterTest, BlocksBuiltByteByByteLoad) {
 
     // An unknown type fails its own record only; the records after it still read.
     mem::vector<unsigned char> bytes(w.GetBuffer(), w.GetBuffer() + w.GetPosition());
-    const size_t lakeName = 20 + (bytes.size() - 20 - (4 + 4 + 12 + 4 + 2 * 104) - (4 + 5 + 4 + 4 + 128));
+    const size_t lakeName = 20 + (bytes.size() - 20 - (4 + 4 + 12 + 4 + 4 * 104) - (4 + 5 + 4 + 4 + 128));
     ASSERT_EQ(bytes[lakeName + 4], 'l');
     bytes[lakeName + 4] = 'x';
     auto other = Fresh();

@@ -4,6 +4,7 @@
 
 #include "core/GameClock.h"
 #include "core/Singleton.h"
+#include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
 #include "render/GraphicsNoiseGen.h"
@@ -139,6 +140,17 @@ TEST_F(WaterTypeEngineTest, TheNoiseRecordIsSharedAndTheManagerGoesAtShutdown) {
     EXPECT_EQ(lake->GetNoiseTexture(), nullptr);
     lake->Update();
     EXPECT_NE(lake->GetNoiseTexture(), nullptr);
+    // A type that goes gives its noise back: the last user's release destroys the texture.
+    WaterType pondSource("Pond");
+    pondSource.EditSettings().NoiseTextureName = "Noise.dbr";
+    WaterType* pond = WaterTypeManager::Get().AddWaterType(pondSource);
+    pond->Update();
+    lake->ReloadNoise();  // the lake lets go until its next update
+    ObjectManager& objects = *Singleton<ObjectManager>::Get();
+    const int live = objects.GetNumObjects();
+    WaterTypeManager::Get().ReleaseWaterType(pond);
+    objects.DestroyPendingObjects(-1);
+    EXPECT_EQ(objects.GetNumObjects(), live - 1);
 
     // Still referenced at shutdown: destroyed with a warning, and a later Get starts empty.
     engine.Shutdown();

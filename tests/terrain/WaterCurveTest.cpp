@@ -190,6 +190,11 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         EXPECT_NEAR(path.RayIntersection(down(10, 0), 100, segment, t), 45.0f, 1e-4f);
         EXPECT_EQ(segment, 0u);
         EXPECT_GT(t, 0.1f);
+        // The ends of a stretch lie on it: the shared point on the first stretch.
+        for (const float x : {30.0f, 0.0f}) {
+            EXPECT_NEAR(path.RayIntersection(down(x, 0), 100, segment, t), 45.0f, 1e-4f) << x;
+            EXPECT_EQ(segment, 0u) << x;
+        }
         EXPECT_EQ(path.RayIntersection(down(10, 9), 100, segment, t), Infinity);
         EXPECT_EQ(path.RayIntersection(down(10, 0), 40, segment, t), Infinity);
         Vec3 v;
@@ -288,19 +293,36 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
     for (unsigned k = 0; k < 6; ++k) {
         const float ph = phases[k];
         EXPECT_FLOAT_EQ(shortOne.GetPhase(k), ph + step > 2.0f ? 0.0f : ph + step);
-        // The band's first corner from the phase before the step; the stretch runs along +x.
-        const float a = (ph - 1) * 0.5f - 1, g = ph * bandLength * 0.5f + 1;
+        // The band's corners from the phase before the step; the stretch runs along +x, so the
+        // band's normal is -z.
+        const float a = (ph - 1) * 0.5f - 1, e = a + ph * bandLength + 0.5f, g = ph * bandLength * 0.5f + 1;
         const float qx = CubicBezier2D(Vec2(0, 0), Vec2(1, 0), Vec2(2, 0), Vec2(3, 0), float(k) / 6.0f).x;
-        const WaterWaveSegment::Vertex& corner = shortOne.GetVertices()[k * 4];
-        EXPECT_NEAR(corner.position.x, qx + g, 1e-4f);
-        EXPECT_NEAR(corner.position.z, -a, 1e-4f);
-        EXPECT_NEAR(corner.position.y, 2.1f, 1e-6f);
+        const float y1 = 2.1f + ph * bandLength * 0.25f;
+        const Vec3 corners[4] = {Vec3(qx + g, 2.1f, -a), Vec3(qx + g, y1, -e), Vec3(qx - g, y1, -e), Vec3(qx - g, 2.1f, -a)};
         const float fade = 1 - std::fabs(ph - 1);
-        EXPECT_EQ(corner.colour >> 24, uint32_t(fade * fade * fade * 255));
-        EXPECT_NEAR(shortOne.GetVertices()[k * 4 + 1].position.y, 2.1f + ph * bandLength * 0.25f, 1e-4f);
+        for (unsigned c = 0; c < 4; ++c) {
+            const WaterWaveSegment::Vertex& corner = shortOne.GetVertices()[k * 4 + c];
+            EXPECT_NEAR((corner.position - corners[c]).Length(), 0.0f, 1e-4f) << k << ": " << c;
+            EXPECT_EQ(corner.colour >> 24, uint32_t(fade * fade * fade * 255));
+        }
     }
     const float s = roller.position - (std::fabs(roller.position) + 0.5f) * 1.0f * 0.25f * 0.1f;
     EXPECT_FLOAT_EQ(shortOne.GetRoller(0).position, s < -1 ? s + 2 : s);
+    // The roller's rows run along the stretch from its offset over its width, s x 3 (the banks'
+    // width) across it, four face columns across its middle, lifted by its fade, and two edge
+    // columns beyond them.
+    const WaterWaveSegment::Roller& moved = shortOne.GetRoller(0);
+    const float lift = (1 - (moved.position * 0.5f + 0.5f)) * 0.5f;
+    const WaterWaveSegment::Vertex* face = &shortOne.GetVertices()[6 * 4];
+    for (unsigned j = 0; j <= 8; ++j) {
+        const float x = 3 * (moved.offset + moved.width * float(j) / 8), z = -3 * moved.position;
+        const float across[6] = {-0.5f, -1 / 6.0f, 1 / 6.0f, 0.5f, 0.5f, 0.75f}, lifted[6] = {0, 1, 0.5f, 0, 0, 0};
+        for (unsigned c = 0; c < 6; ++c) {
+            const WaterWaveSegment::Vertex& v = c < 4 ? face[j * 4 + c] : face[9 * 4 + j * 2 + c - 4];
+            EXPECT_NEAR((v.position - Vec3(x, 2.1f + lift * lifted[c], z - across[c])).Length(), 0.0f, 1e-4f) << j << ": " << c;
+            EXPECT_EQ(v.colour >> 24, uint32_t((1 - std::pow(std::fabs(moved.position), 7.0f)) * 255));
+        }
+    }
 
     // Every pass's draws read the shared indices inside their segment's vertices.
     static uint16_t indices[WaterWaveSegment::kNumIndices];

@@ -359,7 +359,10 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
     waves.RemoveEndControlPoint();
     EXPECT_EQ(waves.GetNumSegments(), 1u);
 
-    // A stored spacing is held within [1, 10] (NaN too).
+    // The record round trip; a stored spacing is held within [1, 10] (NaN too).
+    waves.AddControlPoint(Point(9, 4, 1, 1, 2));
+    waves.GetWaveParams().rollerHeight = 0.75f;
+    waves.GetWaveParams().drawFlags = 1;
     for (const auto& [stored, held] : {std::pair{25.0f, 10.0f}, {0.25f, 1.0f}, {NAN, 1.0f}, {4.0f, 4.0f}}) {
         waves.GetWaveParams().waveSpacing = stored;
         BinaryWriter writer(512);
@@ -368,6 +371,13 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
         ASSERT_TRUE(loaded.Load(reader, 2));
         EXPECT_EQ(loaded.GetWaveParams().waveSpacing, held) << stored;
+        EXPECT_EQ(loaded.GetWaveParams().rollerSpeed, -400.0f);
+        EXPECT_EQ(loaded.GetWaveParams().rollerHeight, 0.75f);
+        EXPECT_EQ(loaded.GetWaveParams().drawFlags, 1u);
+        EXPECT_EQ(loaded.GetHeight(), 2.5f);
+        ASSERT_EQ(loaded.GetNumSegments(), 2u);
+        EXPECT_EQ(std::memcmp(&loaded.GetControlPoint(2), &waves.GetControlPoint(2), sizeof(ControlPoint)), 0);
+        EXPECT_EQ(loaded.GetSegment(1).GetLength(), waves.GetSegment(1).GetLength());
     }
 }
 

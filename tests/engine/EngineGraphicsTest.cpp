@@ -14,6 +14,7 @@
 #include "core/Singleton.h"
 #include "files/BaseResourceManager.h"
 #include "files/LoadTable.h"
+#include "files/ResourceLoader.h"
 #include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
@@ -94,12 +95,14 @@ TEST_F(EngineGraphicsTest, AtShutdownResetObjectsReleaseTheirResourcesOnceAndAre
             ++released;
             graphicsThere = gEngine->GetGraphicsEngine() != nullptr;
             debugRendererThere = Singleton<DebugRenderManager>::HasInstantiated();
+            loaderRunning = gEngine->GetResourceLoader()->IsThreadRunning();
         }
         void PostDeviceReset() override { ++remade; }
         int released = 0;
         int remade = 0;
         bool graphicsThere = false;
         bool debugRendererThere = true;
+        bool loaderRunning = true;
     } counter;
     ASSERT_TRUE(Start());
     EXPECT_TRUE(Singleton<DebugRenderManager>::HasInstantiated());
@@ -108,6 +111,7 @@ TEST_F(EngineGraphicsTest, AtShutdownResetObjectsReleaseTheirResourcesOnceAndAre
     EXPECT_EQ(counter.released, 1);
     EXPECT_TRUE(counter.graphicsThere);
     EXPECT_FALSE(counter.debugRendererThere);
+    EXPECT_FALSE(counter.loaderRunning);  // stopped first
     ASSERT_TRUE(Start());
     engine.PreDeviceReset();
     engine.PostDeviceReset();

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,20 +13,23 @@
 #include "TestEngine.h"
 #include "TestRecords.h"
 #include "core/GameClock.h"
+#include "core/MathExpect.h"
 #include "core/Singleton.h"
 #include "core/Thread.h"
 #include "core/UniqueIdMap.h"
 #include "engine/Entity.h"
+#include "engine/LogFiles.h"
 #include "engine/MapChunkCallback.h"
 #include "engine/ObjectManager.h"
 #include "files/LocalizationManager.h"
 #include "files/Options.h"
 #include "files/ResourceLoader.h"
+#include "physics/PhysicsEngine.h"
 #include "platform/KeyCodes.h"
 #include "render/Display.h"
 #include "render/DisplayWidget.h"
-#include "render/InputDevice.h"
 #include "render/GraphicsEngineSettings.h"
+#include "render/InputDevice.h"
 #include "render/RenderDevice.h"
 #include "render/ResetObject.h"
 #include "sound/SoundManager.h"
@@ -31,6 +37,9 @@
 #include "support/LogCapture.h"
 #include "support/OffscreenWindow.h"
 #include "support/TempDirectory.h"
+#include "world/InstanceGroupManager.h"
+#include "world/Region.h"
+#include "world/World.h"
 #include "world/WorldFrustum.h"
 
 namespace GAME::test {
@@ -74,6 +83,7 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     ASSERT_NE(engine.GetResourceLoader(), nullptr);
     EXPECT_TRUE(engine.GetResourceLoader()->IsThreadRunning());
     EXPECT_TRUE(Singleton<SoundManager>::HasInstantiated());
+    EXPECT_EQ(engine.GetWorld()->GetInstanceGroupStore(), InstanceGroupManager::Get());
 
     // 25 objects destroyed before the first frame are gone after the second.
     for (int i = 0; i < 25; ++i)
@@ -82,6 +92,11 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_EQ(Objects()->GetNumDeletedObjects(), 5);
     RunFrames(1);
     EXPECT_EQ(Objects()->GetNumDeletedObjects(), 0);
+
+    // An empty line is a line of the overlay too.
+    engine.AddStatisticText("%s", "");
+    engine.AddStatisticText("frame %d", 1);
+    EXPECT_EQ(engine.GetStatisticText(), (mem::vector<std::string>{"", "frame 1"}));
 
     // Game time flows into the frames' update times without loss.
     int updateTotal = engine.GetUpdateTime();
@@ -103,6 +118,7 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     engine.Shutdown();
     EXPECT_FALSE(engine.IsInitialized());
     EXPECT_EQ(engine.GetResourceLoader(), nullptr);
+    EXPECT_EQ(engine.GetPhysicsEngine(), nullptr);
     // The 98 actors were never destroyed; their unique ids went with the map before them.
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "98 objects were never destroyed"));
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
@@ -131,6 +147,44 @@ TEST_F(EngineTest, LogFilesEscapeTheirText) {
     EXPECT_NE(xml.find("priority=\"error\" category=\"&lt;Tools&gt;\">a &lt; b &amp; &quot;c&quot;?</entry>"),
               std::string::npos);
     EXPECT_NE(user.ReadFile("Logs/EngineLog.html").find("<tr class=\"error\">"), std::string::npos);
+}
+
+// Each file is a whole document: its header, a line a message (the time in seconds since Open),
+// its footer. Opening again first closes the files open before; a file that cannot be written
+// whole is reported by Close.
+TEST(LogFilesTest, EachFileIsAWholeDocument) {
+    TempDirectory directory;
+    LogFiles files;
+    ASSERT_TRUE(files.Open(directory.Join("First")));
+    files.Write(LogPriority::Warning, "Engine", "one");
+    ASSERT_TRUE(files.Open(directory.Join("Second")));
+    files.Write(LogPriority::Info, "", "two");
+    EXPECT_TRUE(files.Close());
+    EXPECT_FALSE(files.IsOpen());
+    files.Write(LogPriority::Info, "", "after");
+    const auto read = [&](const std::string& name) {
+        return std::regex_replace(directory.ReadFile(name), std::regex("[0-9]+\\.[0-9]{3}"), "T");
+    };
+    const std::string htmlHead =
+        "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Engine Log</title>\n<style>\n"
+        "body { font-family: monospace; }\ntd { padding: 0 0.5em; vertical-align: top; }\n"
+        ".error { color: #c00000; }\n.warning { color: #b06000; }\n</style>\n</head>\n<body>\n<table>\n"
+        "<tr><th>Time</th><th>Priority</th><th>Category</th><th>Message</th></tr>\n";
+    const std::string htmlFoot = "</table>\n</body>\n</html>\n";
+    const std::string xmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n";
+    EXPECT_EQ(
+        read("First/EngineLog.html"),
+        htmlHead + "<tr class=\"warning\"><td>T</td><td>warning</td><td>Engine</td><td>one</td></tr>\n" + htmlFoot);
+    EXPECT_EQ(read("Second/EngineLog.html"),
+              htmlHead + "<tr class=\"info\"><td>T</td><td>info</td><td></td><td>two</td></tr>\n" + htmlFoot);
+    EXPECT_EQ(read("First/EngineLog.xml"),
+              xmlHead + "<entry time=\"T\" priority=\"warning\" category=\"Engine\">one</entry>\n</log>\n");
+
+    std::filesystem::create_directories(directory.Join("Full"));
+    std::filesystem::create_symlink("/dev/full", directory.Join("Full/EngineLog.xml"));
+    ASSERT_TRUE(files.Open(directory.Join("Full")));
+    files.Write(LogPriority::Info, "", "lost");
+    EXPECT_FALSE(files.Close());
 }
 
 TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {
@@ -200,13 +254,42 @@ TEST_F(EngineTest, TheDestructorShutsDownAForgottenEngine) {
     EXPECT_EQ(xml.substr(xml.size() - 7), "</log>\n");
 }
 
-TEST_F(EngineTest, GameTimeStandsStillWhilePaused) {
+// Each start-up takes 150 ms here, none of it play: the first frame of each start counts from the
+// end of its start-up, also after a frame that took 5 s.
+TEST_F(EngineTest, GameTimeCountsFromTheEndOfStartUpAndStandsStillWhilePaused) {
+    engine.onLine = [](const std::string& line) {
+        if (line.find("Graphics engine initialized") != std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    };
+    for (int start = 0; start < 2; ++start) {
+        ASSERT_TRUE(Start());
+        RunFrames(1);
+        EXPECT_GE(engine.GetUpdateTime(), 0);
+        EXPECT_LT(engine.GetUpdateTime(), 150);
+        GameClock::Get().AdvanceBy(5000.0);
+        RunFrames(1);
+        EXPECT_GE(engine.GetUpdateTime(), 5000);
+        GameClock::Get().SetPaused(true);
+        RunFrames(2);
+        EXPECT_EQ(engine.GetUpdateTime(), 0);
+        GameClock::Get().SetPaused(false);
+        engine.Shutdown();
+    }
+}
+
+// The physics steps around the middle of the viewer's frustum, in its region (whose missing level
+// is only logged); a viewer in no region leaves it where it was.
+TEST_F(EngineTest, PhysicsStepsAroundTheMiddleOfTheViewersFrustum) {
     ASSERT_TRUE(Start());
-    RunFrames(1);
-    GameClock::Get().SetPaused(true);
-    RunFrames(2);
-    EXPECT_EQ(engine.GetUpdateTime(), 0);
-    GameClock::Get().SetPaused(false);
+    World& world = *engine.GetWorld();
+    Region* region =
+        world.GetRegion(world.AddRegion("Box", IntVec3(), ABBox(Vec3(4, 4, 4), Vec3(4, 4, 4)), RegionId(1, 0, 0, 0)));
+    const PhysicsEngine& physics = *engine.GetPhysicsEngine();
+    engine.Update(WorldFrustum(region, Frustum::FromBox(ABBox(Vec3(1, 2, 3), Vec3(1, 1, 1)))), true);
+    EXPECT_EQ(physics.GetCentre().GetRegion(), region);
+    ExpectNear(physics.GetCentre().GetRegionPosition(), Vec3(1, 2, 3));
+    engine.Update(WorldFrustum(), true);
+    EXPECT_EQ(physics.GetCentre().GetRegion(), region);
 }
 
 TEST_F(EngineTest, TheEngineStartsStandAlone) {
@@ -306,6 +389,15 @@ TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
     EXPECT_EQ(deleted, 2);
     refused.reset();
     EXPECT_EQ(deleted, 3);
+}
+
+TEST_F(EngineTest, ShutdownDeletesTheInstalledCallbacks) {
+    int deleted = 0;
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
+    engine.Shutdown();
+    EXPECT_EQ(deleted, 1);
+    EXPECT_TRUE(engine.GetChunkCallbackMap().empty());
 }
 
 // Writes what it is told into a journal, and can unregister another object while it is told.

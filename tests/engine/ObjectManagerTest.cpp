@@ -102,6 +102,7 @@ TEST_F(ObjectManagerTest, LoadCanWaitForLoadObjectData) {
     LogCapture log;
     Object* unnamed = manager.CreateObject("TestPlainObject");
     EXPECT_FALSE(manager.LoadObjectData(unnamed));
+    EXPECT_FALSE(manager.LoadObjectData(nullptr));
 }
 
 TEST_F(ObjectManagerTest, AnObjectThatFailsToLoadIsQueuedForDestruction) {

@@ -18,6 +18,7 @@ void TestEngine::Log(LogPriority priority, unsigned category, const char* format
     if (std::vsnprintf(text, sizeof(text), format, args) < 0) std::snprintf(text, sizeof(text), "%s", format);
     WriteToLogFiles(priority, category, text);
     log_.Add(priority, category, text);
+    if (onLine) onLine(text);
 }
 
 }  // namespace GAME::test

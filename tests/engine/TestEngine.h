@@ -3,6 +3,8 @@
 // engine headless: its graphics engine runs on the recording device.
 
 #include <cstdarg>
+#include <functional>
+#include <string>
 
 #include "engine/Engine.h"
 #include "render/GraphicsEngineSettings.h"
@@ -20,6 +22,8 @@ public:
     void Log(LogPriority priority, unsigned category, const char* format, va_list args) override;
 
     const LogLines& GetLog() const { return log_; }
+    // Called with each line after it is kept (on the thread that logged it).
+    std::function<void(const std::string&)> onLine;
 
 private:
     LogLines log_;

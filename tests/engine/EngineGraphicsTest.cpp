@@ -12,6 +12,7 @@
 #include "TestRecords.h"
 #include "core/FatalError.h"
 #include "core/Singleton.h"
+#include "engine/Actor.h"
 #include "files/BaseResourceManager.h"
 #include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
@@ -21,6 +22,8 @@
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/ResetObject.h"
+#include "scene/GraphicsMesh.h"
+#include "scene/GraphicsMeshInstance.h"
 #include "support/TempDirectory.h"
 #include "world/WorldFrustum.h"
 
@@ -146,11 +149,30 @@ TEST_F(EngineGraphicsTest, RecordsLoadTexturesShadersAndMeshesThroughTheRunningG
     for (int i = 0; i < 2; ++i) graphics.UnloadMesh(mesh);
     graphics.UnloadShader2(shader);
     for (int i = 0; i < 2; ++i) graphics.UnloadTexture(texture);
-    graphics.UnloadUnreferencedResources();
+    engine.Update(WorldFrustum(), true);  // which lets go of what nothing holds
     EXPECT_EQ(graphics.GetTextureResourceManager()->GetNumResources(), textures);
     EXPECT_EQ(graphics.GetMeshResourceManager()->GetNumResources(), 0);
     engine.Shutdown();
     EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
+}
+
+TEST_F(EngineGraphicsTest, AnActorsRecordDressesItsMeshInstance) {
+    ASSERT_TRUE(Start());
+    const std::string record =
+        "mesh,Meshes/Box.msh,\nbaseTexture,Textures/A.dds,\nbumpTexture,Textures/B.dds,\n"
+        "shader,Shaders/Basic.ssh,\nscale,2,\ncastsShadows,0,\n";
+    LoadTable table("Records/Box.dbr");
+    ASSERT_TRUE(table.Parse(record.data(), uint32_t(record.size())));
+    Actor actor;
+    ASSERT_TRUE(actor.Load(table));
+    const GraphicsMeshInstance* instance = actor.GetMeshInstance();
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(instance->GetMesh()->GetFileName(), "Meshes/Box.msh");
+    EXPECT_EQ(instance->GetBaseTexture()->GetFileName(), "Textures/A.dds");
+    EXPECT_EQ(instance->GetBumpTexture()->GetFileName(), "Textures/B.dds");
+    EXPECT_EQ(instance->GetOverrideShader(), engine.GetGraphicsEngine()->GetBasicShader());
+    EXPECT_EQ(instance->GetScale(), Vec3(2, 2, 2));
+    EXPECT_FALSE(instance->GetCastsShadows());
 }
 
 TEST_F(EngineGraphicsTest, ADeviceThatCannotStartIsFatal) {

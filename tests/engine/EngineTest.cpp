@@ -80,6 +80,11 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_TRUE(Thread::IsMainThread());
     EXPECT_EQ(engine.GetLogCategoryName(1), "Engine");
     EXPECT_EQ(engine.GetLogCategoryName(2), "Graphics");
+    EXPECT_EQ(engine.GetLogCategoryName(0), "");
+    EXPECT_EQ(engine.GetLogCategoryName(3), "");
+    char threadName[16] = {};
+    pthread_getname_np(pthread_self(), threadName, sizeof(threadName));
+    EXPECT_STREQ(threadName, Engine::kMainThreadName);
     ASSERT_NE(engine.GetResourceLoader(), nullptr);
     EXPECT_TRUE(engine.GetResourceLoader()->IsThreadRunning());
     EXPECT_TRUE(Singleton<SoundManager>::HasInstantiated());
@@ -119,6 +124,7 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_FALSE(engine.IsInitialized());
     EXPECT_EQ(engine.GetResourceLoader(), nullptr);
     EXPECT_EQ(engine.GetPhysicsEngine(), nullptr);
+    EXPECT_EQ(engine.GetEffectResourceManager(), nullptr);
     // The 98 actors were never destroyed; their unique ids went with the map before them.
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "98 objects were never destroyed"));
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
@@ -229,7 +235,9 @@ TEST_F(EngineTest, OptionsAndLanguageComeFromTheSettingsFiles) {
 TEST_F(EngineTest, StartUpAndShutdownMisuse) {
     EXPECT_FALSE(engine.Initialize(nullptr, GraphicsEngineSettings(), true, false, nullptr));
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "no file system"));
-    engine.Shutdown();  // not running: nothing to do
+    engine.Shutdown();  // not running: nothing to do, nothing to draw
+    engine.Render();
+    engine.PresentSurface();
     ASSERT_TRUE(Start());
     EXPECT_FALSE(Start());
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "already running"));
@@ -263,6 +271,7 @@ TEST_F(EngineTest, GameTimeCountsFromTheEndOfStartUpAndStandsStillWhilePaused) {
     };
     for (int start = 0; start < 2; ++start) {
         ASSERT_TRUE(Start());
+        EXPECT_EQ(GetGameTime(), 0);
         RunFrames(1);
         EXPECT_GE(engine.GetUpdateTime(), 0);
         EXPECT_LT(engine.GetUpdateTime(), 150);
@@ -292,7 +301,7 @@ TEST_F(EngineTest, PhysicsStepsAroundTheMiddleOfTheViewersFrustum) {
     EXPECT_EQ(physics.GetCentre().GetRegion(), region);
 }
 
-TEST_F(EngineTest, TheEngineStartsStandAlone) {
+TEST_F(EngineTest, TheEngineStartsStandAloneAndForgetsItsClientsAtShutdown) {
     ASSERT_TRUE(Start());
     RunFrames(1);
     EXPECT_FALSE(engine.IsNetworkServer());
@@ -300,6 +309,10 @@ TEST_F(EngineTest, TheEngineStartsStandAlone) {
     EXPECT_FALSE(engine.IsNetworkEnabled());
     EXPECT_EQ(engine.GetNetworkEntityList()->GetNumClients(), 0);
     EXPECT_EQ(engine.GetNetworkController(), nullptr);
+    Entity replicated;
+    engine.GetNetworkEntityList()->AddEntityToClient(1, &replicated);
+    engine.Shutdown();
+    EXPECT_EQ(engine.GetNetworkEntityList()->GetNumClients(), 0);
 }
 
 // Counts what the display hands it.
@@ -391,13 +404,18 @@ TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
     EXPECT_EQ(deleted, 3);
 }
 
-TEST_F(EngineTest, ShutdownDeletesTheInstalledCallbacks) {
+TEST_F(EngineTest, ShutdownDeletesTheInstalledCallbacksAndDestroysTheRegisteredManagersOnce) {
+    static int destroyed = 0;
+    const Engine::ManagerDestroyFunction destroy = [] { ++destroyed; };
+    Engine::RegisterManagerDestroyer(destroy);
+    Engine::RegisterManagerDestroyer(destroy);
     int deleted = 0;
     ASSERT_TRUE(Start());
     EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
     engine.Shutdown();
     EXPECT_EQ(deleted, 1);
     EXPECT_TRUE(engine.GetChunkCallbackMap().empty());
+    EXPECT_EQ(destroyed, 1);
 }
 
 // Writes what it is told into a journal, and can unregister another object while it is told.
@@ -428,6 +446,7 @@ TEST_F(EngineTest, ResetObjectsAreToldInOrderAndPendingObjectsGo) {
     engine.RegisterResetObject(&b);
     engine.RegisterResetObject(&a);
     engine.RegisterResetObject(&c);
+    engine.RegisterResetObject(nullptr);
     a.victim = &b;  // b leaves before it is told
     Objects()->DestroyObjectEx(Objects()->CreateObject("Entity"), __FILE__, __LINE__);
 

@@ -214,28 +214,39 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
     EXPECT_EQ(pulse->GetNumFrames(), 4);
     EXPECT_EQ(pulse->GetWidth(), 16);
 
-    // Each filter style draws the checker board through its program; the blur with one full
-    // weight at offset 0 copies it.
+    // Each filter style shades a texture drawn at its size, offsets 0: the blur with one full
+    // weight copies the checker board; the bright part of the skin's blue and orange above half,
+    // saturated; the gradient's alpha as grey.
     const GraphicsShader2* filter = graphics->LoadShader2("Shaders/Filter.ssh");
+    const GraphicsTexture* skin = graphics->LoadTexture(sample::kSkinBitmap);
     engine.Update(WorldFrustum(), true);
     engine.Render();
-    for (const char* style : {"extractHot", "alphaMask", "normal"}) {
+    const struct {
+        const char* style;
+        const GraphicsTexture* texture;
+        int x, y, r, g, b;
+    } draws[] = {{"normal", checker, 2, 2, 0xE0, 0xE0, 0xE0},    {"normal", checker, 10, 2, 0x40, 0x40, 0x40},
+                 {"extractHot", skin, 8, 8, 0, 0, 0x40},          {"extractHot", skin, 40, 8, 0x60, 0, 0},
+                 {"alphaMask", gradient, 64, 8, 0x80, 0x80, 0x80}, {"alphaMask", gradient, 2, 8, 4, 4, 4}};
+    for (const auto& draw : draws) {
         ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
-        ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(style)))) << style;
-        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, checker->GetTexture()));
+        ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(draw.style)))) << draw.style;
+        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, draw.texture->GetTexture()));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight0"), 0, 1.0f, 0.0f, 0.0f, 0.0f));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight1"), 0, 0.0f, 0.0f, 0.0f, 0.0f));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("extractConst"), 0, 0.5f, 0.5f, 0.5f, 1.0f));
         EXPECT_TRUE(filter->SetFloat(Name::Create("saturation"), 0, 1.0f));
         EXPECT_TRUE(filter->SetInt(Name::Create("blendDstFactor"), 0, static_cast<int>(RenderBlendFactor::Zero)));
-        filter->Render(style);
-        device->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 64, 64), 0xFFFFFFFFu, 0.0f);
+        filter->Render(draw.style);
+        device->DrawTexturedRect(Rect(0, 0, 1, 1),
+                                 Rect(0, 0, float(draw.texture->GetWidth()), float(draw.texture->GetHeight())),
+                                 0xFFFFFFFFu, 0.0f);
         filter->End();
+        SCOPED_TRACE(draw.style);
+        ExpectPixel(ReadPixel(draw.x, draw.y), draw.r, draw.g, draw.b);
     }
-    ExpectPixel(ReadPixel(2, 2), 0xE0, 0xE0, 0xE0);
-    ExpectPixel(ReadPixel(10, 2), 0x40, 0x40, 0x40);
     graphics->UnloadShader2(filter);
-    for (const GraphicsTexture* texture : {checker, gradient, pulse}) graphics->UnloadTexture(texture);
+    for (const GraphicsTexture* texture : {checker, gradient, pulse, skin}) graphics->UnloadTexture(texture);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
@@ -436,7 +447,10 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
     const std::string text = std::string("Class,Actor,\nmesh,") + sample::kCreatureMesh + ",\n";
     LoadTable table("Records/Creature.dbr");
     ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())));
-    Actor actor;
+    struct StepCounter : Actor {
+        void AnimationCallback(int, const Name& point) override { steps += point == Name::Create("Step"); }
+        int steps = 0;
+    } actor;
     ASSERT_TRUE(actor.Load(table));
     ASSERT_NE(actor.GetMeshInstance(), nullptr);
     actor.GetMeshInstance()->GetMesh()->EnsureAvailable();
@@ -457,6 +471,9 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
     EXPECT_EQ(second[1], first[1] - 5);
     EXPECT_EQ(second[3], first[3]);
     EXPECT_NEAR(actor.GetAnimationMovement().z, 1.0f, 1e-3f);
+    EXPECT_EQ(actor.steps, 0);
+    actor.Update(300);  // past frame 5, where the creature steps
+    EXPECT_EQ(actor.steps, 1);
     actor.StopAnimations();
     graphics->UnloadAnimation(wave);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
@@ -596,9 +613,18 @@ TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFra
     LogCapture log;
     sample::SampleFlight flight(engine, 12 * (int(sample::kFlightPath.size()) - 1));
     ASSERT_TRUE(flight.IsReady());
-    flight.Step([](int) {});
+    // Each point of the path is reached once, in the frame the camera arrives there: the last on
+    // the last frame.
+    std::vector<int> arrivals;
+    const auto step = [&] {
+        flight.Step([&](int point) {
+            if (point >= 0) arrivals.push_back(point * 1000 + flight.GetFrame());
+        });
+    };
+    step();
     const size_t firstFrame = log.Lines().size();
-    while (!flight.IsDone()) flight.Step([](int) {});
+    while (!flight.IsDone()) step();
+    EXPECT_EQ(arrivals, (std::vector<int>{1012, 2024, 3036, 4048, 5060, 6072, 7083}));
     const std::vector<LogCapture::Line> lines = log.Lines();
     for (size_t i = firstFrame; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].text.find("in main thread"), std::string::npos) << lines[i].text;

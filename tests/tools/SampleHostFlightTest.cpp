@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace GAME::test {
 namespace {
@@ -102,18 +103,44 @@ TEST(SampleHostFlight, ExitsCleanlyWithRegionsStreamingOnTheirThreadAndEachShotS
     TempDirectory shots;
     const int legs = int(sample::kFlightPath.size()) - 1;
     // Long enough for the regions the camera leaves to go (levels it comes back to are read ahead).
-    const std::string command = std::string(SAMPLE_HOST) + " --frames " + std::to_string(24 * legs) + " --shots " +
-                                shots.GetPath() + " > " + shots.Join("output.txt") + " 2>&1";
+    // Run in the shots' directory, which it leaves nothing in but the shots (its logs go with its
+    // temporary directory).
+    const int frames = 24 * legs;
+    const std::string command = "cd " + shots.GetPath() + " && " + SAMPLE_HOST + " --frames " +
+                                std::to_string(frames) + " --shots " + shots.GetPath() + " > output.txt 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << shots.ReadFile("output.txt");
     const std::string output = shots.ReadFile("output.txt");
-    EXPECT_NE(output.find("frame time p50"), std::string::npos) << output;
-    EXPECT_NE(output.find("0 errors"), std::string::npos) << output;
-    int loads = 0, unloads = 0;
-    const size_t summary = output.rfind("regions loaded ");
+    std::vector<std::string> files = {"output.txt"};
+    for (int point = 1; point <= legs; ++point) {
+        for (const char* extension : {".jpg", ".tga"})
+            files.push_back(std::to_string(point) + "-" + sample::kFlightPath[size_t(point)].name + extension);
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(shots.List(), files);
+    // Progress ten times, with the point nearest the camera, and at the end; then the summary.
+    size_t progress = 0;
+    for (size_t at = output.find("Sample host: frame "); at != std::string::npos; at = output.find("Sample host: frame ", at + 1))
+        ++progress;
+    EXPECT_EQ(progress, 11u) << output;
+    EXPECT_NE(output.find("Sample host: frame 16 of 168, fire, "), std::string::npos) << output;
+    EXPECT_NE(output.find("Sample host: frame 168 of 168, crypt, "), std::string::npos) << output;
+    int flown = 0, loads = 0, unloads = 0, errors = -1;
+    double p50 = 0.0, p99 = 0.0, worst = 0.0;
+    const size_t summary = output.rfind("Sample host: ");
     ASSERT_NE(summary, std::string::npos) << output;
-    ASSERT_EQ(std::sscanf(output.c_str() + summary, "regions loaded %d times, unloaded %d times", &loads, &unloads), 2);
+    ASSERT_EQ(std::sscanf(output.c_str() + summary,
+                          "Sample host: %d frames; frame time p50 %lf ms, p99 %lf ms, max %lf ms; regions loaded %d "
+                          "times, unloaded %d times; %d errors",
+                          &flown, &p50, &p99, &worst, &loads, &unloads, &errors),
+              7)
+        << output;
+    EXPECT_EQ(flown, frames);
+    EXPECT_GT(p50, 0.0);
+    EXPECT_LE(p50, p99);
+    EXPECT_LE(p99, worst);
     EXPECT_GT(loads, 3);
     EXPECT_GT(unloads, 0);
+    EXPECT_EQ(errors, 0);
 
     ASSERT_EQ(std::size(kExpected), size_t(legs));
     for (int point = 1; point <= legs; ++point) {

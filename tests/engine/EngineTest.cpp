@@ -15,6 +15,7 @@
 #include "core/GameClock.h"
 #include "core/MathExpect.h"
 #include "core/Singleton.h"
+#include "core/SingletonManager.h"
 #include "core/Thread.h"
 #include "core/UniqueIdMap.h"
 #include "engine/Entity.h"
@@ -251,6 +252,21 @@ TEST_F(EngineTest, StartUpAndShutdownMisuse) {
     ASSERT_TRUE(Start());
     RunFrames(3);
     EXPECT_EQ(engine.GetFrameCount(), 3u);
+}
+
+// Counts the frames the singleton manager hands it.
+struct FrameCounter final : SingletonManager::Updatable {
+    void Update() override { ++frames; }
+    int frames = 0;
+};
+
+TEST_F(EngineTest, SingletonsAreUpdatedEachFrameAndDestroyedAtShutdown) {
+    ASSERT_TRUE(Start());
+    const FrameCounter* counter = Singleton<FrameCounter>::Get();
+    RunFrames(2);
+    EXPECT_EQ(counter->frames, 2);
+    engine.Shutdown();
+    EXPECT_FALSE(Singleton<FrameCounter>::HasInstantiated());
 }
 
 TEST_F(EngineTest, TheDestructorShutsDownAForgottenEngine) {

@@ -57,6 +57,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +168,114 @@ TEST_F(EngineBootTest, TheBasicShaderDrawsOnTheDevice) {
     shader->End();
     engine.PresentSurface();
     ExpectPixel(ReadPixel(kWidth / 2, kHeight / 2), 255, 0, 0);
+    device->DestroyVertexBuffer(buffer);
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// Every style of the sample mesh shaders draws what it says, over grey (51): a quad over the screen
+// whose vertices all stand at (0, 1, 0) with the normal (0, 0.6, 0.8) (objectToWorld makes them
+// so), white, diffuse 0.5 (so the colour is the light): sky red and ground green blend to ambient
+// (0.8, 0.2, 0); the blue light shines straight along the normal (1), from the point light 5 away
+// of reach 10 half as bright; the fog 10 from the camera is 40% deep, its height fog 15%; the
+// shadow styles give depth (0.5 here; a point light's face at (-0.5, -0.5, 0) 0.07 away) and draw
+// back faces too, which the others cull.
+TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
+    LogCapture log;
+    // The quad facing the viewer, then turned away.
+    BasicVertex quad[8];
+    const float corners[8][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}, {-1, -1}, {-1, 1}, {1, -1}, {1, 1}};
+    for (int i = 0; i < 8; ++i) quad[i] = {{corners[i][0], corners[i][1], 0.5f}, {0, 0, 1}, {0.5f, 0.5f}, 0xFFFFFFFFu};
+    RenderVertexBuffer* buffer = device->CreateVertexBuffer(0, sizeof(quad));
+    std::memcpy(buffer->Lock(), quad, sizeof(quad));
+    buffer->Unlock();
+    const uint32_t whiteTexel = 0xFFFFFFFFu;
+    RenderTexture* white = device->CreateTextureFromPixels(1, 1, &whiteTexel, 1, 0);
+    const Mat4 toPoint(0, 0, 0, 0, 0, 0, 0.6f, 0.7f, 0, 0, 0.8f, -0.4f, 0, 0, 0, 1);
+    const Mat4 pointFace(1, 0, 0, 0, 0, 0, 0, -0.5f, 0, 1, 0, 0, 0, 0, 0, 1);  // y = -0.5, z = the quad's y
+    struct Draw {
+        const char* style;
+        float opacity;
+        bool back;  // the quad turned away
+        int r, g, b;
+    };
+    const Draw lit[] = {{"ambientLightStyle", 1, false, 204, 51, 0},
+                        {"dLightDiffuseAmbientStyle", 1, false, 204, 51, 255},
+                        {"pLightDiffuseAmbientStyle", 1, false, 204, 51, 128},
+                        {"pLightSimpleAmbientStyle", 1, false, 204, 51, 128},
+                        {"reflectionStyle", 1, false, 204, 51, 255},
+                        {"dLightDiffuseStyle", 1, false, 51, 51, 255},
+                        {"pLightDiffuseStyle", 1, false, 51, 51, 179},
+                        {"pLightSimpleStyle", 1, false, 51, 51, 179},
+                        {"fogStyle", 1, false, 133, 82, 56},
+                        {"depthStyle", 1, false, 51, 51, 51},
+                        {"shadow", 1, true, 128, 128, 128},
+                        {"transparencyMaskStyle", 1, false, 0, 0, 0},
+                        {"pLightShadowStyle", 1, true, 18, 18, 18},
+                        {"ambientLightStyle", 0.25f, false, 89, 51, 38},
+                        {"ambientLightStyle", 1, true, 51, 51, 51}};
+    const Draw dissolve[] = {{"ambientLightStyle", 1, false, 163, 41, 51}};  // a fifth the edge's blue
+    const Draw icey[] = {{"ambientLightStyle", 1, false, 140, 102, 89}};     // half the white, half opaque
+    const struct {
+        const char* file;
+        std::span<const Draw> draws;
+        int sortOrder;
+    } shaders[] = {{"Shaders/Standard.ssh", lit, 0},
+                   {"Shaders/StandardSkinned.ssh", lit, 0},
+                   {"Shaders/StandardT.ssh", lit, 10000},
+                   {"Shaders/StandardSkinnedT.ssh", lit, 10000},
+                   {"Shaders/StandardDissolveStatic.ssh", dissolve, 0},
+                   {"Shaders/StandardDissolveSkinned.ssh", dissolve, 0},
+                   {"Addon/Shaders/IceyStatic.ssh", icey, 10000},
+                   {"Addon/Shaders/IceySkinned.ssh", icey, 10000}};
+    engine.Update(WorldFrustum(), true);
+    engine.Render();
+    for (const auto& file : shaders) {
+        const GraphicsShader2* shader = graphics->LoadShader2(file.file);
+        for (const Draw& draw : file.draws) {
+            SCOPED_TRACE(std::string(file.file) + " " + draw.style + " " + std::to_string(draw.opacity));
+            const uint32_t style = shader->FindStyleByName(Name::Create(draw.style));
+            EXPECT_EQ(shader->GetSortOrder(style), file.sortOrder);
+            ClearTo(Color(0.2f, 0.2f, 0.2f, 1.0f));
+            ASSERT_TRUE(shader->Begin(style));
+            const auto set4 = [&](const char* name, float x, float y, float z, float w) {
+                shader->SetFloat4(Name::Create(name), 0, x, y, z, w);
+            };
+            const auto set3 = [&](const char* name, float x, float y, float z) {
+                shader->SetFloat3(Name::Create(name), 0, x, y, z);
+            };
+            const bool face = std::string(draw.style) == "pLightShadowStyle";
+            shader->SetFloat4x4(Name::Create("objectToScreenMatrix"), 0, face ? pointFace : Mat4());
+            shader->SetFloat4x4(Name::Create("objectToWorldMatrix"), 0, toPoint);
+            shader->SetFloat4x4(Name::Create("worldToShadowMatrix"), 0, Mat4(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+            for (uint32_t bone = 0; bone < 2; ++bone) shader->SetFloat4x3(Name::Create("boneMatrix"), bone, Coords::Identity);
+            set4("diffuseColor", 0.5f, 0.5f, 0.5f, 1);
+            set4("skyAmbientColor", 1, 0, 0, 1);
+            set4("groundAmbientColor", 0, 1, 0, 1);
+            set4("lightColor", 0, 0, 1, 1);
+            set3("lightDirection", 0, -0.6f, -0.8f);
+            set3("lightPosition", 0, 4, 4);
+            shader->SetFloat(Name::Create("lightMaxDistance"), 0, 10);
+            set4("transparencyValue", 1, 1, 2 * draw.opacity, 1);
+            shader->SetFloat(Name::Create("blendedGlobalFadeFactor"), 0, 0.5f);
+            set3("cameraOrigin", 0, 1, -10);
+            set3("depthFogParams", 5, 0.1f, 0.8f);
+            set3("heightFogParams", 2, 0.25f, 0.6f);
+            set4("fogColor", 1, 0.5f, 0.25f, 1);
+            shader->SetFloat(Name::Create("dissolveValue"), 0, 0.9f);
+            set3("dissolveColor", 0, 0, 1);
+            shader->SetFloat(Name::Create("iceyAlphaMultiplier"), 0, 0.5f);
+            for (const char* texture : {"baseTexture", "dissolveTexture", "envmapTexture"})
+                shader->SetTexture(Name::Create(texture), 0, white);
+            shader->Render("EngineBootTest");
+            device->SetVertexDeclaration(graphics->GetBasicVertexDeclaration());
+            device->SetStreamSource(0, buffer, 0, sizeof(BasicVertex));
+            device->DrawPrimitive(RenderPrimitiveType::TriangleStrip, draw.back ? 4 : 0, 2);
+            shader->End();
+            ExpectPixel(ReadPixel(kWidth / 4, kHeight / 2), draw.r, draw.g, draw.b);
+        }
+        graphics->UnloadShader2(shader);
+    }
+    device->DestroyTexture(white);
     device->DestroyVertexBuffer(buffer);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }

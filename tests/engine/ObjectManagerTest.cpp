@@ -156,7 +156,8 @@ TEST_F(ObjectManagerTest, DestroyingTwiceIsHarmless) {
     manager.DestroyObjectEx(object, "third.cpp", 3);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "third.cpp:3 destroys an object the manager does not hold"));
     EXPECT_EQ(manager.GetNumDeletedObjects(), 0);
-    manager.DestroyObjectEx(nullptr, __FILE__, __LINE__);
+    manager.DestroyObjectEx(nullptr, __FILE__, __LINE__);  // nothing to say
+    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
 }
 
 TEST_F(ObjectManagerTest, TwentyFivePendingObjectsDrainOverTwoFrames) {
@@ -165,6 +166,7 @@ TEST_F(ObjectManagerTest, TwentyFivePendingObjectsDrainOverTwoFrames) {
     for (TestTrackedObject* object : objects) manager.DestroyObjectEx(object, __FILE__, __LINE__);
     EXPECT_EQ(manager.GetNumObjects(), 0);
     EXPECT_EQ(manager.GetNumDeletedObjects(), 25);
+    EXPECT_EQ(manager.DestroyPendingObjects(0), 0);
 
     EXPECT_EQ(manager.DestroyPendingObjects(ObjectManager::kMaxDestroyedPerFrame), 20);
     EXPECT_EQ(TestTrackedObject::destroyed, 20);

@@ -328,6 +328,9 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
     // saturated; the gradient's alpha as grey.
     const GraphicsShader2* filter = graphics->LoadShader2("Shaders/Filter.ssh");
     const GraphicsTexture* skin = graphics->LoadTexture(sample::kSkinBitmap);
+    const GraphicsTexture* grass = graphics->LoadTexture("Textures/Terrain/Grass.dds");
+    const GraphicsTexture* rock = graphics->LoadTexture("Textures/Terrain/Rock.dds");
+    const GraphicsTexture* blades = graphics->LoadTexture("Textures/Terrain/Blades.dds");
     engine.Update(WorldFrustum(), true);
     engine.Render();
     const struct {
@@ -336,7 +339,10 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
         int x, y, r, g, b;
     } draws[] = {{"normal", checker, 2, 2, 0xE0, 0xE0, 0xE0},    {"normal", checker, 10, 2, 0x40, 0x40, 0x40},
                  {"extractHot", skin, 8, 8, 0, 0, 0x40},          {"extractHot", skin, 40, 8, 0x60, 0, 0},
-                 {"alphaMask", gradient, 64, 8, 0x80, 0x80, 0x80}, {"alphaMask", gradient, 2, 8, 4, 4, 4}};
+                 {"alphaMask", gradient, 64, 8, 0x80, 0x80, 0x80}, {"alphaMask", gradient, 2, 8, 4, 4, 4},
+                 {"normal", grass, 1, 1, 0x4C, 0x8C, 0x32},        {"normal", grass, 5, 1, 0x3A, 0x7A, 0x28},
+                 {"normal", rock, 17, 1, 0x5A, 0x55, 0x50},        {"normal", blades, 16, 31, 0x3C, 0x9A, 0x2A},
+                 {"normal", blades, 48, 31, 0x5A, 0xAA, 0x30},     {"normal", pulse, 2, 2, 0xFF, 0, 0}};
     for (const auto& draw : draws) {
         ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
         ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(draw.style)))) << draw.style;
@@ -355,7 +361,8 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
         ExpectPixel(ReadPixel(draw.x, draw.y), draw.r, draw.g, draw.b);
     }
     graphics->UnloadShader2(filter);
-    for (const GraphicsTexture* texture : {checker, gradient, pulse, skin}) graphics->UnloadTexture(texture);
+    for (const GraphicsTexture* texture : {checker, gradient, pulse, skin, grass, rock, blades})
+        graphics->UnloadTexture(texture);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

@@ -60,6 +60,10 @@ TEST_F(SampleDataTest, TheOptionsAskForASmallWindowAtHighDetail) {
     EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{640, 480}));
     EXPECT_FALSE(options.GetBool(Options::BoolName::fullscreen));
     EXPECT_EQ(options.GetQuality(Options::QualityName::detailLevel), 2);
+    EXPECT_FALSE(options.GetBool(Options::BoolName::syncToRefresh));
+    EXPECT_EQ(options.GetQuality(Options::QualityName::textureQuality), 2);
+    EXPECT_EQ(options.GetQuality(Options::QualityName::shadowQuality), 1);
+    EXPECT_EQ(options.GetQuality(Options::QualityName::reflectionQuality), 2);
 }
 
 TEST_F(SampleDataTest, TheTextHasTheStartUpMessages) {
@@ -193,6 +197,21 @@ TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo)
         for (const DeviceFontFace& face : font.faces) {
             EXPECT_EQ(face.baseSize, expected.size);
             EXPECT_GT(face.ascent, 0);
+            EXPECT_GT(face.descent, 0);
+            const DeviceFontGlyph* h = face.FindGlyph('H');
+            EXPECT_EQ(h->yOffset + h->height, face.ascent);  // on the baseline
+            // The glyphs lie apart in the atlas, and nothing is drawn outside them.
+            std::vector<int> owners(face.atlas.size(), 0);
+            for (const DeviceFontGlyph& glyph : face.glyphs) {
+                for (uint32_t y = glyph.y; y < uint32_t(glyph.y + glyph.height); ++y)
+                    for (uint32_t x = glyph.x; x < uint32_t(glyph.x + glyph.width); ++x) ++owners.at(y * face.atlasWidth + x);
+            }
+            size_t shared = 0, stray = 0;
+            for (size_t i = 0; i < owners.size(); ++i) {
+                shared += owners[i] > 1;
+                stray += owners[i] == 0 && face.atlas[i] != 0;
+            }
+            EXPECT_EQ(shared + stray, 0u);
             EXPECT_GE(face.lineHeight, face.ascent + face.descent - 1);
             // Printable ASCII and Latin-1.
             EXPECT_EQ(face.glyphs.size(), size_t(95 + 96));
@@ -408,6 +427,10 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
         ASSERT_NE(grid, nullptr);
         EXPECT_EQ(grid->GetXNumCells(), sample::kCryptCells);
         EXPECT_EQ(grid->GetCellFeature(sample::kCryptDoorCell, 0, 0).feature, 1);
+        // Walls all round and across behind the middle row, open in line with the doorway; floors.
+        const int lattice[][3] = {{0, 3, 1}, {3, 0, 1}, {10, 10, 1}, {3, 6, 1}, {5, 6, 0}, {2, 1, 0}, {4, 4, 0}};
+        for (const auto& [i, k, wall] : lattice) EXPECT_EQ(grid->GetLatticeValue(i, 0, k), wall) << i << " " << k;
+        EXPECT_EQ(grid->GetCellFloor(4, 0, 4), 1);
         ASSERT_EQ(grid->GetPortalRecords().size(), 1u);
         EXPECT_EQ(grid->GetPortalRecords()[0].id, sample::kCryptDoorPortal);
         EXPECT_EQ(grid->GetPortalRecords()[0].connectedId, sample::kCryptEntrancePortal);

@@ -183,13 +183,14 @@ TEST(SampleHostFlight, AWorldWithoutRegionsIsReportedAndFails) {
     WorldFile::Write(empty, {}, {}, nothing, nothing);
     data.WriteFile(sample::kSampleMap,
                    std::string(reinterpret_cast<const char*>(empty.GetBuffer()), empty.GetPosition()));
-    const std::string command =
-        std::string(SAMPLE_HOST) + " --frames 5 --data " + data.GetPath() + " > " + data.Join("output.txt") + " 2>&1";
+    const std::string command = std::string(SAMPLE_HOST) + " --frames 5 --data " + data.GetPath() + " --logs " +
+                                data.Join("Logs") + " > " + data.Join("output.txt") + " 2>&1";
     const int status = std::system(command.c_str());
     const std::string output = data.ReadFile("output.txt");
     ASSERT_TRUE(WIFEXITED(status)) << output;
     EXPECT_EQ(WEXITSTATUS(status), 1) << output;
     EXPECT_NE(output.find("has no regions to fly over"), std::string::npos) << output;
+    EXPECT_NE(data.ReadFile("Logs/EngineLog.xml").find("has no regions to fly over"), std::string::npos);
 }
 
 }  // namespace

@@ -543,11 +543,18 @@ void GraphicsNormalRenderer::RenderRange(GraphicsCanvas& canvas, const Name& sty
 
 void GraphicsNormalRenderer::RenderLitPasses(GraphicsCanvas& canvas, int minSortOrder, int maxSortOrder,
                                              bool withAmbient, const mem::vector<RenderablePass>* only) {
+    // The passes of only, in its order: a transparent run's passes of equal keys blend far to
+    // near, as the run was sorted, not in the order they were queued.
     const auto keep = [&](mem::vector<RenderablePass>& passes) {
         if (only == nullptr) return;
-        std::erase_if(passes, [&](const RenderablePass& pass) {
-            return std::none_of(only->begin(), only->end(), [&](const RenderablePass& o) { return SamePass(o, pass); });
-        });
+        mem::vector<RenderablePass> kept;
+        kept.reserve(only->size());
+        for (const RenderablePass& o : *only) {
+            const auto found = std::find_if(passes.begin(), passes.end(),
+                                            [&](const RenderablePass& pass) { return SamePass(o, pass); });
+            if (found != passes.end()) kept.push_back(*found);
+        }
+        passes.swap(kept);
     };
     if (records_.empty()) {
         if (!withAmbient) return;

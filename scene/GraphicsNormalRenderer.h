@@ -165,8 +165,8 @@ private:
     // The shadow step: gives every record its shadow surface and draws the shadow maps.
     void RenderShadowMaps(GraphicsCanvas& canvas);
     void RenderAllPasses(GraphicsCanvas& canvas, RenderSurface* target);
-    // Every pass in the sort range once per light record (see the source); only is a set of
-    // passes the lit passes keep to (null: all).
+    // Every pass in the sort range once per light record (see the source); only is a list of
+    // passes the lit passes keep to, in its order for equal keys (null: all, in queue order).
     void RenderLitPasses(GraphicsCanvas& canvas, int minSortOrder, int maxSortOrder, bool withAmbient,
                          const mem::vector<RenderablePass>* only);
     void RenderRange(GraphicsCanvas& canvas, const Name& style, int minSortOrder, int maxSortOrder);

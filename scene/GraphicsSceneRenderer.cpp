@@ -77,15 +77,24 @@ Coords GraphicsSceneRenderer::GetRegionToSceneCoords(Region* region) const {
 
 void GraphicsSceneRenderer::AddRegionToScene(Region* region, const Coords& regionToScene, Region*) {
     SetRegionToSceneCoords(region, regionToScene);
+    std::erase(placedOnly_, region);
     Frustum regionFrustum = frustum_;
     regionFrustum.Transform(regionToScene.Inverse());
     AddRegionContents(region, regionToScene, regionFrustum);
 }
 
 void GraphicsSceneRenderer::AddRegionToScene(Region* region) {
-    if (region == nullptr || regionToScene_.contains(region)) return;
+    if (region == nullptr) return;
+    if (regionToScene_.contains(region) &&
+        std::find(placedOnly_.begin(), placedOnly_.end(), region) == placedOnly_.end()) {
+        return;
+    }
+    AddRegionToScene(region, GetPlacementByOffset(region), nullptr);
+}
+
+Coords GraphicsSceneRenderer::GetPlacementByOffset(const Region* region) const {
     // Placed as the viewer's region is (the identity unless it was given coords).
-    AddRegionToScene(region, GetRegionToSceneCoords(viewerRegion_) * GetOffsetCoords(region), nullptr);
+    return GetRegionToSceneCoords(viewerRegion_) * GetOffsetCoords(region);
 }
 
 Coords GraphicsSceneRenderer::GetOffsetCoords(const Region* region) const {
@@ -98,7 +107,14 @@ void GraphicsSceneRenderer::AddRegionContents(Region*, const Coords&, const Frus
 
 void GraphicsSceneRenderer::AddRenderable(GraphicsRenderable* renderable, Region* region) {
     if (renderable == nullptr || region == nullptr) return;
-    const Coords& regionToScene = regionToScene_.try_emplace(region).first->second;
+    auto placed = regionToScene_.find(region);
+    if (placed == regionToScene_.end()) {
+        // Its contents are not added here, while other contents are being added: adding the
+        // region adds them.
+        placed = regionToScene_.emplace(region, GetPlacementByOffset(region)).first;
+        placedOnly_.push_back(region);
+    }
+    const Coords& regionToScene = placed->second;
     const ABBox& regionBox = renderable->GetRenderPassBoundingBox();
     ABBox sceneBox(regionBox.centre + regionToScene.origin, regionBox.halfSize);
     // Regions are mostly placed without a turn (the viewer's own at the origin): then the box

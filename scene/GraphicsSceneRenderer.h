@@ -13,7 +13,8 @@
 // the world and the viewer's, which the renderer's SceneWorld knows (without one every region
 // lies at the viewer's origin), and then as the viewer's region is.
 // The queue holds raw pointers: renderables must outlive the render. A renderable added for a
-// region that has no coords yet places that region at the scene origin.
+// region that has no coords yet places that region as AddRegionToScene(Region*) would, and that
+// call, made later, still adds the region's contents: the order of submission does not matter.
 //
 // Passes are sorted by sort order, then shader, style and texture, so each change of shader style
 // costs one End/Begin and one SetShaderConstants, and equal keys keep their submission order.
@@ -109,7 +110,7 @@ public:
     void AddRegionToScene(Region* region, const Coords& regionToScene, Region* from);
     // The same for a region placed by its offset from the viewer's region, after the viewer
     // region's own coords when it has any; nothing for a null region or one that already has
-    // coords, so a region's contents are added once.
+    // coords (unless only a renderable of it gave them), so a region's contents are added once.
     void AddRegionToScene(Region* region);
     // The translation by the region's offset in the world less the viewer region's (the identity
     // without a world or a viewer region).
@@ -178,6 +179,8 @@ private:
     };
 
     void SetFlag(uint32_t flag, bool enable) { flags_ = enable ? flags_ | flag : flags_ & ~flag; }
+    // Where AddRegionToScene(Region*) places the region.
+    Coords GetPlacementByOffset(const Region* region) const;
 
     mem::vector<QueueEntry> queue_;
     mem::vector<GraphicsLight> lights_;
@@ -188,6 +191,7 @@ private:
     Coords worldToCamera_;
     Mat4 worldToScreen_;
     mem::map<Region*, Coords> regionToScene_;
+    mem::vector<Region*> placedOnly_;  // placed by a renderable of theirs, contents not yet added
     RenderGenerationId generation_{};
     uint32_t flags_ = 127;
     bool shadows_ = false;

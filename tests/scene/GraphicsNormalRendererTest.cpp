@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "MeshInstanceTestData.h"
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "core/Frustum.h"
@@ -204,6 +205,55 @@ TEST_F(NormalRendererPixelTest, ShowLightsDrawsTheReachInWhiteAndTheMarkerInTheL
     EXPECT_TRUE(Near(At(pixels, Project(smallAt + Vec3(0.15f, 0.1f, -0.1f))), 0, 255, 0, 0));
     EXPECT_TRUE(Near(At(pixels, Project(Vec3(1.2f, 0.6f, 0.0f))), 0, 0, 0, 0));
     EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.7f, -0.5f, 0.0f))), 0, 0, 0, 0));
+}
+
+// Two see-through boxes of one material, the near green one queued first, overlap on the screen.
+// The material draws no depth first: each box blends half over what lies behind it and hides
+// what it is drawn before. Far to near, the red shows through the green in the overlap.
+TEST_F(NormalRendererPixelTest, SeeThroughPassesOfOneMaterialBlendFarToNear) {
+    // The flat shader's colour at alpha one half.
+    std::string halfAlpha = test::kFlatVertexProgram;
+    halfAlpha.replace(halfAlpha.find("2.0, 1.0"), 8, "2.0, 0.5");
+    ShaderFileSection glass;
+    glass.generation = "GeForce6";
+    glass.values = {ShaderFileValue::VertexProgram(halfAlpha, {{0, 4, false, 0}, {4, 1, false, 1}}),
+                    ShaderFileValue::PixelProgram(test::kColorPixelProgram, {}),
+                    ShaderFileValue::Int(int32_t(RenderBlendFactor::SourceAlpha)),
+                    ShaderFileValue::Int(int32_t(RenderBlendFactor::InverseSourceAlpha)), ShaderFileValue::Int(1)};
+    glass.parameters = {{"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
+                        {"diffuseColor", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault}};
+    glass.styles = {{"ambientLightStyle",
+                     GraphicsNormalRenderer::kTransparentSortOrder,
+                     {{ShaderStateCode::VertexProgram, 0, true, 0},
+                      {ShaderStateCode::PixelProgram, 0, true, 1},
+                      {ShaderStateCode::SourceBlend, 0, true, 2},
+                      {ShaderStateCode::DestinationBlend, 0, true, 3},
+                      {ShaderStateCode::CullMode, 0, true, 4}}}};
+    bed.WriteFile("Shaders/Glass.ssh", test::MakeShaderFile({glass}));
+    BinaryWriter writer;
+    ASSERT_TRUE(MeshFileWriter::Write(writer, test::Boxes({Vec3()}, false, {}, "Shaders/Glass.ssh")));
+    bed.WriteFile("Meshes/Glass.msh",
+                  std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
+    GraphicsMeshInstance nearBox, farBox;
+    for (GraphicsMeshInstance* box : {&nearBox, &farBox}) {
+        box->SetMesh("Meshes/Glass.msh");
+        ASSERT_NE(box->GetMesh(), nullptr);
+        box->GetMesh()->EnsureAvailable();
+    }
+    nearBox.SetObjectToRegionCoords(Coords::Translation(Vec3(-0.3f, 0.0f, 0.0f)));
+    nearBox.SetDiffuseColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
+    farBox.SetObjectToRegionCoords(Coords::Translation(Vec3(0.3f, 0.0f, 1.5f)));
+    farBox.SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+    GraphicsNormalRenderer renderer;
+    View(renderer, Vec3(0.0f, 0.0f, -6.0f), Vec3(0.0f, 0.0f, 1.0f));
+    renderer.AddRenderable(&nearBox, FakeRegion());
+    renderer.AddRenderable(&farBox, FakeRegion());
+    const std::vector<uint32_t> pixels = Draw(renderer);
+    // Each box is drawn twice (with the alpha mask and without); the far one is hidden behind the
+    // near one the second time: in the overlap red 1/2, then 1/4 and 1/8 under green 1/2 and 3/4.
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.0f, 0.0f, -0.5f))), 32, 191, 0, 3));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(-0.5f, 0.0f, -0.5f))), 0, 191, 0, 3));
+    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.4f, 0.0f, -0.5f))), 191, 0, 0, 3));
 }
 
 // Elements standing in a box of a region (across a portal) come from the world with the box's

@@ -278,6 +278,21 @@ TEST_F(SceneRendererTest, RegionsAddedByThemselvesLieAtTheirOffsetsFromTheViewer
     }
     test::ExpectNear(min, low, 1e-3f);
     test::ExpectNear(max, high, 1e-3f);
+
+    // A renderable of a region not added yet places it as adding it would; adding it then adds
+    // its contents, once.
+    int lateKey = 0;
+    Region* late = FakeRegion(lateKey);
+    world.AddRegion(late, IntVec3(0, 0, 0));
+    renderer.AddRenderable(&there, late);
+    renderer.AddRegionToScene(late);
+    renderer.AddRegionToScene(late);
+    test::ExpectNear(renderer.GetRegionToSceneCoords(late), Coords::Translation(Vec3(-64.0f, 0.0f, 128.0f)));
+    EXPECT_EQ(renderer.contents, (std::vector<Region*>{east, viewer, late}));
+    mem::vector<RenderablePass> passes;
+    renderer.CollectPasses(passes, normal, 0, 0);
+    ASSERT_EQ(passes.size(), 3u);
+    EXPECT_EQ(passes[2].sceneBox.centre, Vec3(-64.0f, 0.0f, 128.0f));
 }
 
 TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {

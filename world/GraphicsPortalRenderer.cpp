@@ -125,6 +125,10 @@ RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& 
     if (frontFound && from == nullptr) {
         texture = RenderPortals(region, toCamera, regions, true, nullptr, texture, depth + 1);
     }
+    // At the top of the walk a portal facing away is not followed at all while the target is
+    // beyond its reach (fade 0): the region behind would be drawn with blend 1 plus its amount,
+    // which for a region the target is nowhere near (amount 0) still covers the camera's region
+    // wherever the mask lets it.
     if (from == nullptr && back.portal != nullptr && back.fade == 0.0f) back.portal = nullptr;
     texture = RenderRegion(region, toCamera, regions, blend, texture, back.portal != nullptr, frontFound, depth,
                            back.portal);

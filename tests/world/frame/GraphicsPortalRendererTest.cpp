@@ -269,7 +269,8 @@ TEST_F(PortalRendererTest, RegionsJoinedInACycleRenderOnceEach) {
 // The camera stands in near looking at a doorway 10 ahead that faces away from it, a blue wall
 // behind the doorway and a green box beside it; far, behind the doorway, holds a large red box.
 // Far is drawn over near as much as its blend (its amount, plus 1 less the doorway's fade
-// around the target) leaves room for, near's doorway kept.
+// around the target) leaves room for, near's doorway kept; not at all once the target is beyond
+// the doorway's reach.
 TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndTheDoorwaysFade) {
     Region* nearRegion = AddRegion("near", IntVec3(0, 0, 0));
     Region* farRegion = AddRegion("far", IntVec3(1000, 0, 0));
@@ -301,6 +302,10 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     const std::vector<uint32_t> kept = draw(1.0f, 20.25f);
     EXPECT_EQ(At(kept, door), kBlue);
     EXPECT_EQ(At(kept, beside), kGreen);
+    // The target beyond the doorway's reach (fade 0): far is not drawn, whatever its amount.
+    const std::vector<uint32_t> away = draw(0.0f, 21.0f);
+    EXPECT_EQ(At(away, door), kBlue);
+    EXPECT_EQ(At(away, beside), kGreen);
     // Between (blend 0.75) the two mix.
     const uint32_t mixed = At(draw(0.0f, 20.25f), beside);
     EXPECT_GT(mixed & 0xFF, 16u);

@@ -106,6 +106,8 @@ TEST_F(MeshInstanceTest, IceInflatesHoldsAndDeflatesThenTellsItsListenerOnceAndR
     RecordingListener listener;
     auto* ice = new GMIEffectIcey(&instance, &listener, 7, 1.0f, 2.0f, 4.0f, "Textures/Ice.dds");
     instance.InstallGMIEffect(ice);
+    instance.InstallGMIEffect(ice);  // the installed effect again: nothing changes
+    ASSERT_EQ(instance.GetGMIEffect(), ice);
     ASSERT_NE(instance.GetOverrideShader(), nullptr);
     EXPECT_NE(instance.GetOverrideShader()->GetFileName().find("IceyStatic"), std::string::npos);
 
@@ -201,26 +203,41 @@ TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.0f);  // faded, and it stays so
     instance.BeginUnFade(0.5f);
     Step(instance, 250);
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.4f);
+    Step(instance, 250);
+    EXPECT_FALSE(instance.GetIsUnDissolving());
+    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.8f);
     instance.SetMaxGlobalBlendAlphaMultiplier(0.3f);
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.3f);
 }
 
 TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
-    WriteMesh("Meshes/Walls.msh",
-              Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "FadeIn"}));
+    MeshFileWriter::Contents walls =
+        Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "FadeIn"});
+    GraphicsMesh::HitBox& hit = walls.hitBoxes.emplace_back();  // over the first box
+    hit.extents = Vec3(0.5f, 0.5f, 0.5f);
+    hit.coords = Coords::Translation(Vec3(-2, 0, 0));
+    WriteMesh("Meshes/Walls.msh", walls);
     GraphicsMeshInstance instance;
     Load(instance, "Meshes/Walls.msh");
     instance.SetObjectToRegionCoords(Coords::Translation(Vec3(0, 0, 5)));
-    // The slab x < 1.2 around the first two boxes.
+    // The slab x > -1 meets the last two boxes but not the hit box: asked to go by the hit boxes,
+    // nothing fades.
+    Frustum right;
+    right.AddPlane(Plane(Vec3(1, 0, 0), 1.0f));
+    instance.SetTransparency(right, nullptr, Color(), true);
+    EXPECT_FALSE(instance.IsSectionMarked(2));
+    instance.SetTransparency(right, nullptr, Color(), false);
+    EXPECT_TRUE(instance.IsSectionMarked(2));
+    instance.UpdateSectionOpacities(0, 0.2f);
+    // The slab x < 1.2 around the first two boxes meets the hit box.
     Frustum slab;
     slab.AddPlane(Plane(Vec3(-1, 0, 0), 1.2f));
     slab.AddPlane(Plane(Vec3(1, 0, 0), 3.0f));
-    instance.SetTransparency(slab, nullptr, Color(), false);
+    instance.SetTransparency(slab, nullptr, Color(), true);
     EXPECT_TRUE(instance.IsSectionMarked(0));
     EXPECT_FALSE(instance.IsSectionMarked(1));
     EXPECT_FALSE(instance.IsSectionMarked(2));
-    // A box without hit boxes never takes part when they are asked for.
-    instance.SetTransparency(slab, nullptr, Color(), true);
     instance.UpdateSectionOpacities(375, 0.2f);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.5f);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(1), 1.0f);
@@ -285,7 +302,15 @@ TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
     source->SetScale(Vec3(2.0f, 2.0f, 2.0f));
     source->SetObjectToRegionCoords(Coords::Translation(Vec3(1, 2, 3)));
     source->BeginDissolve(0, 255, 0, 1.0f, "Textures/Ice.dds");
-    GraphicsMeshInstance copy(*source);
+    source->BeginFade(2.0f);
+    source->SetCastsShadows(false);
+    source->SetDiffuseColor(Color(0.5f, 0.25f, 1.0f, 1.0f));
+    Step(*source, 250);
+    // Made over an instance that undissolves and unfades, the copy takes the source's state.
+    GraphicsMeshInstance copy;
+    copy.BeginUnDissolve(0, 0, 0, 3.0f, "Textures/Ice.dds");
+    copy.BeginUnFade(3.0f);
+    copy = *source;
     copy = copy;
     const GraphicsMesh* mesh = source->GetMesh();
     const GraphicsShader2* dissolve = source->GetOverrideShader();
@@ -298,6 +323,14 @@ TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
     EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
     EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
     EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
+    EXPECT_FALSE(copy.GetCastsShadows());
+    EXPECT_EQ(copy.GetDiffuseColor(), Color(0.5f, 0.25f, 1.0f, 1.0f));
+    EXPECT_FLOAT_EQ(copy.GetDissolveParam(), 0.25f);
+    EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.875f);
+    Step(copy, 750);  // at the source's paces
+    EXPECT_TRUE(copy.GetIsDissolved());
+    EXPECT_FALSE(copy.GetIsUnDissolving());
+    EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.5f);
     EXPECT_EQ(Draw(copy), (Rect{58, 22, 62, 26}));  // placed as the source, at its own scale of 1
 }
 

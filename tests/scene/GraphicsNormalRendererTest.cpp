@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "core/Frustum.h"
+#include "core/GameClock.h"
 #include "core/MathExpect.h"
 #include "core/OBBox.h"
 #include "core/WorldCoords.h"
@@ -401,10 +403,12 @@ public:
         return style;
     }
     const GraphicsTexture* GetTexture(int, const Name&) const override { return nullptr; }
-    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas&,
+    void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer&) const override {
         pass.shader->Render("traced");  // sends the renderer's constants
         trace_.push_back(StyleText(style) + "@" + std::to_string(pass.sortOrder));
+        if (states != nullptr)
+            states->push_back(static_cast<test::RecordingDevice&>(canvas.GetRenderDevice()).GetState());
     }
     void LogInfo() const override {}
 
@@ -430,6 +434,7 @@ public:
     }
 
     ABBox box{Vec3(0.0f, 0.0f, 10.0f), Vec3(1.0f, 1.0f, 1.0f)};
+    std::vector<test::RecordingDeviceState>* states = nullptr;  // the device's at each draw, when set
 
 private:
     const GraphicsShader2* shader_;
@@ -439,16 +444,48 @@ private:
 
 class NormalRendererStepTest : public ::testing::Test {
 protected:
+    static constexpr std::pair<const char*, ShaderValueType> kConstants[] = {
+        {"heightFogParams", ShaderValueType::Float3},
+        {"cameraOrigin", ShaderValueType::Float3},
+        {"time", ShaderValueType::Float},
+        {"cameraDirection", ShaderValueType::Float3},
+        {"fogColor", ShaderValueType::Float4},
+        {"depthFogParams", ShaderValueType::Float3},
+        {"transparencyHeight", ShaderValueType::Float},
+        {"skyAmbientColor", ShaderValueType::Float4},
+        {"groundAmbientColor", ShaderValueType::Float4},
+        {"lightColor", ShaderValueType::Float4},
+        {"lightPosition", ShaderValueType::Float3},
+        {"lightMaxDistance", ShaderValueType::Float},
+        {"lightShadowIntensity", ShaderValueType::Float},
+        {"lightDirection", ShaderValueType::Float3},
+        {"shadowBluriness", ShaderValueType::Float},
+        {"alphaMaskFactor", ShaderValueType::Float4},
+        {"screenTextureScale", ShaderValueType::Float2},
+        {"worldToShadowMatrix", ShaderValueType::Float4x4}};
+
     void SetUp() override {
         ASSERT_TRUE(bed.Start());
         ShaderFileSection section;
         section.generation = "GeForce6";
-        // The vertex program reads "heightFogParams" from register 0.
-        section.values = {ShaderFileValue::VertexProgram("vertex", {{0, 1, false, 0}}),
+        // The vertex program reads the frame's constants, one a register from 0 in the order of
+        // kConstants ("worldToShadowMatrix" four); the textures go to stages 0 to 2.
+        std::vector<ShaderBinding> bindings;
+        for (uint32_t i = 0; i < std::size(kConstants); ++i) {
+            const bool matrix = kConstants[i].second == ShaderValueType::Float4x4;
+            bindings.push_back({i, matrix ? 4u : 1u, false, i});
+            section.parameters.push_back(
+                {kConstants[i].first, kConstants[i].second, 1, ShaderFileParameter::kNoDefault});
+        }
+        section.values = {ShaderFileValue::VertexProgram("vertex", bindings),
                           ShaderFileValue::PixelProgram("pixel", {})};
-        section.parameters = {{"heightFogParams", ShaderValueType::Float3, 1, ShaderFileParameter::kNoDefault}};
-        const std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
-                                                         ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+        std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                                                   ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+        for (const char* texture : {"shadowTexture", "alphaMaskTexture", "screenTexture"}) {
+            programs.push_back(
+                {ShaderStateCode::Texture, uint32_t(programs.size() - 2), false, uint32_t(section.parameters.size())});
+            section.parameters.push_back({texture, ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
+        }
         for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
         bed.WriteFile("Shaders/Traced.ssh", test::MakeShaderFile({section}));
         shader = bed.Graphics().LoadShader2("Shaders/Traced.ssh");
@@ -505,6 +542,191 @@ TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightU
                                                                 "pLightDiffuseStyle@1000", "emissiveStyle@1000"}));
     // Without lights only the ambient passes light the band.
     EXPECT_EQ(Frame({}), (std::vector<std::string>{"ambientLightStyle@1000", "emissiveStyle@1000"}));
+}
+
+// A point light lights the screen rectangle its sphere (one unit larger) covers: the bounds of the
+// sphere's points projected, clamped to the viewport; the whole viewport around the camera, none
+// behind it. The clipping plane reaches the device in clip space: the plane's points stay on it.
+TEST_F(NormalRendererStepTest, PointLightRectanglesBoundTheirSpheresAndTheClippingPlaneGoesToClipSpace) {
+    GraphicsNormalRenderer renderer;
+    const Viewport viewport(20, 10, 640, 480);
+    camera.SetCoords(Coords::LookAt(Vec3(1.0f, 2.0f, -3.0f), Vec3(2.0f, 1.5f, 6.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+    const Coords& eye = camera.GetCoords();
+    const auto at = [&](float x, float y, float z) { return eye.TransformPoint(Vec3(x, y, z)); };
+    const Sphere spheres[] = {Sphere(at(-1.5f, -2.0f, 12.0f), 1.0f), Sphere(at(3.0f, 1.0f, 9.0f), 2.5f),
+                              Sphere(at(0.0f, 0.0f, 20.0f), 0.5f),   Sphere(at(9.0f, -1.0f, 8.0f), 1.0f),
+                              Sphere(at(-2.0f, 3.5f, 9.0f), 2.0f),   Sphere(at(2.5f, 0.0f, 3.5f), 1.0f)};
+    for (const Sphere& sphere : spheres) {
+        float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+        for (int i = 0; i < 200; ++i) {
+            for (int j = 0; j <= 100; ++j) {
+                const float a = 6.2831853f * float(i) / 200.0f, b = 3.1415927f * float(j) / 100.0f;
+                const Vec3 p = sphere.centre + Vec3(std::cos(a) * std::sin(b), std::sin(a) * std::sin(b), std::cos(b)) *
+                                                   (sphere.radius + 1.0f);
+                const Vec2 pixel = camera.Project(p, viewport) + Vec2(20.0f, 10.0f);  // the viewport's corner
+                left = std::min(left, pixel.x), right = std::max(right, pixel.x);
+                top = std::min(top, pixel.y), bottom = std::max(bottom, pixel.y);
+            }
+        }
+        const Rect rect = renderer.GetLightScissorRect(sphere);
+        EXPECT_NEAR(rect.x, std::clamp(left, 20.0f, 660.0f), 0.5f);
+        EXPECT_NEAR(rect.y, std::clamp(top, 10.0f, 490.0f), 0.5f);
+        EXPECT_NEAR(rect.x + rect.width, std::clamp(right, 20.0f, 660.0f), 0.5f);
+        EXPECT_NEAR(rect.y + rect.height, std::clamp(bottom, 10.0f, 490.0f), 0.5f);
+    }
+    const Rect around = renderer.GetLightScissorRect(Sphere(at(0.0f, 0.0f, 2.0f), 1.5f));
+    EXPECT_EQ(around, Rect(20.0f, 10.0f, 640.0f, 480.0f));
+    const Rect behind = renderer.GetLightScissorRect(Sphere(at(0.0f, 0.0f, -3.0f), 1.5f));
+    EXPECT_EQ(behind.width * behind.height, 0.0f);
+
+    const Plane plane(Vec3(0.48f, 0.6f, 0.64f), -2.0f);
+    renderer.SetClippingPlane(plane);
+    renderer.SetCanvasClippingPlane(*bed.Graphics().GetCanvas());
+    const Plane& clip = bed.Device().GetState().clipPlanes[0];
+    const Mat4& toScreen = renderer.GetWorldToScreenMatrix();
+    const auto side = [&](const Vec3& p) {
+        float sum = clip.d * (toScreen(3, 0) * p.x + toScreen(3, 1) * p.y + toScreen(3, 2) * p.z + toScreen(3, 3));
+        for (int row = 0; row < 3; ++row) {
+            const float c = toScreen(row, 0) * p.x + toScreen(row, 1) * p.y + toScreen(row, 2) * p.z + toScreen(row, 3);
+            sum += (row == 0 ? clip.normal.x : row == 1 ? clip.normal.y : clip.normal.z) * c;
+        }
+        return sum;
+    };
+    for (const Vec3& onPlane :
+         {Vec3(2.0f / 0.48f, 0.0f, 0.0f), Vec3(0.0f, 0.0f, 2.0f / 0.64f), Vec3(-1.0f, 2.0f, 2.0f)})
+        EXPECT_NEAR(side(onPlane), 0.0f, 1e-3f);
+    EXPECT_GT(side(Vec3(3.0f, 3.0f, 3.0f)), 0.1f);
+}
+
+// The shared targets at their sizes and formats: the shadow surfaces in 16-bit colour where the
+// device has it, except for the generation that samples shadow colour, whose point surfaces each
+// have their own texture instead of sharing their group's first. The no-shadow surface is cleared
+// to white. All go again with DestroyRenderTargets.
+TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAgain) {
+    test::RecordingDevice& device = bed.Device();
+    device.Script().supports16bitColorWithDepth = true;
+    const size_t live = device.GetNumLiveResources();
+    int surfaces = 0;  // made so far, in all
+    for (const RenderGenerationId generation : {RenderGenerationId::GeForce6, RenderGenerationId::R200}) {
+        const bool own = generation == RenderGenerationId::R200;
+        const std::string shadow = own ? "2" : "10";
+        const auto surface = [&](int size, const std::string& colour, int depth) {
+            ++surfaces;
+            return "CreateRenderSurface(" + std::to_string(size) + ", " + std::to_string(size) + ", " + colour + ", " +
+                   std::to_string(depth) + ")";
+        };
+        std::vector<std::string> expected = {"CreateRenderSurface(1024, 768, 2, 8)"};
+        ++surfaces;
+        expected.push_back(surface(256, shadow, 7));
+        for (int i = 0; i < 8; ++i) {
+            const std::string first = "surface" + std::to_string(surfaces + 1 - i % 4) + ".color";
+            expected.push_back(surface(i < 4 ? 128 : 64, i % 4 == 0 || own ? shadow : first, 7));
+        }
+        expected.push_back(surface(16, shadow, 7));
+        const std::string noShadow = "surface" + std::to_string(surfaces);
+        expected.insert(expected.end(),
+                        {"SetTargetSurface(0, " + noShadow + ")", "SetClearColor((1, 1, 1, 1))", "Clear(33, 1)",
+                         "SetTargetSurface(0, primarySurface1)", "CreateRenderSurface(1024, 768, 2, 7)",
+                         "CreateRenderSurface(512, 512, 2, 0)"});
+        surfaces += 2;
+        device.Script().generation = generation;
+        device.ClearCalls();
+        GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 256, 128);
+        std::vector<std::string> calls = device.GetCalls();
+        std::erase_if(calls,
+                      [](const std::string& call) { return call.starts_with("Get") || call.starts_with("Supports"); });
+        EXPECT_EQ(calls, expected);
+        GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
+        EXPECT_EQ(device.CountCalls("DestroyRenderSurface"), 13u);
+        EXPECT_EQ(device.GetNumLiveResources(), live);
+    }
+}
+
+// Every pass gets the frame's constants, and while a light draws that light's: a sun of another
+// region, turned a quarter, shines along its direction turned into the scene; a lamp at its
+// position. Transparent passes read the transparency mask with factor 1, then draw once more with
+// factor 0; the passes after them read no mask.
+TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
+    std::vector<std::string> trace;
+    std::vector<test::RecordingDeviceState> states;
+    TracedRenderable box(shader, {0, 10000}, trace);
+    box.states = &states;
+    int sunKey = 0;
+    Region* sunRegion = reinterpret_cast<Region*>(&sunKey);
+    const float time = float(GameClock::Get().GetMilliseconds()) * 0.001f;
+    GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 256, 128);
+    GraphicsNormalRenderer renderer;
+    const Viewport viewport(0, 0, 640, 480);
+    camera.SetCoords(Coords::LookAt(Vec3(1.0f, 2.0f, -3.0f), Vec3(0.0f, 0.0f, 10.0f), Vec3(0.0f, 1.0f, 0.0f)));
+    renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+    renderer.SetRegionToSceneCoords(sunRegion, Coords::RotationY(1.5707964f));
+    renderer.SetSkyAmbientColor(Color(0.1f, 0.2f, 0.3f, 1.0f));
+    renderer.SetGroundAmbientColor(Color(0.3f, 0.2f, 0.1f, 0.5f));
+    renderer.SetFogColor(Color(0.4f, 0.5f, 0.6f, 0.7f));
+    renderer.SetDepthFogParams(2.0f, 12.0f, 0.5f);
+    renderer.SetTransparency(nullptr, Frustum(), 3.5f);
+    renderer.SetShadowSoftness(4.0f);
+    GraphicsLight sun = Sun();
+    sun.SetColor(Color(0.8f, 0.6f, 0.4f, 1.0f));
+    sun.SetObjectToWorldCoords(WorldCoords(sunRegion, Coords::LookIn(Vec3(), Vec3(0.6f, -0.8f, 0.0f), Vec3(0, 1, 0))));
+    GraphicsLight lamp = Lamp();
+    lamp.SetColor(Color(0.5f, 0.25f, 0.125f, 1.0f));
+    lamp.SetShadowIntensity(0.4f);
+    renderer.AddLight(lamp);
+    renderer.AddLight(sun);
+    renderer.AddRenderable(&box, FakeRegion());
+    renderer.Render(*bed.Graphics().GetCanvas(), false, false);
+    // The mask first; the opaque passes lit by the sun with ambient, then the lamp; emissive; the
+    // transparent run's depth and lit passes, lit again without the mask; late emissive.
+    ASSERT_EQ(trace, (std::vector<std::string>{"transparencyMaskStyle@0", "transparencyMaskStyle@10000",
+                                               "dLightDiffuseAmbientStyle@0", "pLightDiffuseStyle@0", "emissiveStyle@0",
+                                               "depthStyle@10000", "dLightDiffuseAmbientStyle@10000",
+                                               "pLightDiffuseStyle@10000", "dLightDiffuseAmbientStyle@10000",
+                                               "pLightDiffuseStyle@10000", "emissiveStyle@10000"}));
+
+    const auto expect = [&](const std::string& entry, int which, int reg, std::vector<float> values) {
+        int seen = 0;
+        for (size_t i = 0; i < trace.size(); ++i) {
+            if (trace[i] != entry || seen++ != which) continue;
+            for (size_t c = 0; c < values.size(); ++c)
+                EXPECT_NEAR(states[i].vertexConstants[reg][c], values[c], 1e-5f)
+                    << entry << " " << kConstants[reg].first;
+            return;
+        }
+        ADD_FAILURE() << entry << " " << which << " not drawn";
+    };
+    const Vec3& z = camera.GetCoords().zAxis;
+    for (const char* entry : {"dLightDiffuseAmbientStyle@0", "pLightDiffuseStyle@0", "emissiveStyle@10000"}) {
+        expect(entry, 0, 1, {1.0f, 2.0f, -3.0f});
+        expect(entry, 0, 2, {time});
+        expect(entry, 0, 3, {z.x, z.y, z.z});
+        expect(entry, 0, 4, {0.4f, 0.5f, 0.6f, 0.7f});
+        expect(entry, 0, 5, {2.0f, 0.1f, 0.5f});
+        expect(entry, 0, 6, {3.5f});
+        expect(entry, 0, 7, {0.1f, 0.2f, 0.3f, 1.0f});
+        expect(entry, 0, 8, {0.3f, 0.2f, 0.1f, 0.5f});
+        expect(entry, 0, 16, {1.0f / 512.0f, 1.0f / 512.0f});
+    }
+    expect("dLightDiffuseAmbientStyle@0", 0, 9, {0.8f, 0.6f, 0.4f, 1.0f});
+    expect("dLightDiffuseAmbientStyle@0", 0, 13, {0.0f, -0.8f, -0.6f});
+    expect("dLightDiffuseAmbientStyle@0", 0, 14, {4.0f / 16.0f});  // the no-shadow surface
+    expect("dLightDiffuseAmbientStyle@0", 0, 15, {1.0f, 1.0f, 1.0f, 1.0f});
+    expect("pLightDiffuseStyle@0", 0, 9, {0.5f, 0.25f, 0.125f, 1.0f});
+    expect("pLightDiffuseStyle@0", 0, 10, {0.0f, 0.0f, 8.0f});
+    expect("pLightDiffuseStyle@0", 0, 11, {1.5f});
+    expect("pLightDiffuseStyle@0", 0, 12, {0.4f});
+    expect("pLightDiffuseStyle@0", 0, 13, {0.0f, 0.0f, 0.0f});
+    expect("pLightDiffuseStyle@10000", 0, 15, {1.0f, 1.0f, 1.0f, 1.0f});
+    expect("pLightDiffuseStyle@10000", 1, 15, {0.0f, 0.0f, 0.0f, 0.0f});
+    expect("emissiveStyle@10000", 0, 15, {1.0f, 1.0f, 1.0f, 1.0f});
+    for (size_t i = 0; i < trace.size(); ++i) {
+        EXPECT_NE(states[i].textures[2], nullptr) << trace[i];                      // the frame copy
+        EXPECT_EQ(states[i].textures[1] != nullptr, i >= 5 && i <= 9) << trace[i];  // the transparency mask
+        if (trace[i].starts_with("dLight") || trace[i].starts_with("pLight")) {
+            EXPECT_NE(states[i].textures[0], nullptr) << trace[i];  // the no-shadow surface's depth
+        }
+    }
 }
 
 // The height fog starts at a height of the world: in a region 8 up, 8 lower in its own space.

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,8 +22,12 @@
 #include "core/OBBox.h"
 #include "core/WorldCoords.h"
 #include "engine/Actor.h"
+#include "files/File.h"
+#include "files/FileSystem.h"
+#include "files/Options.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "render/GraphicsShader2.h"
 #include "render/RenderDevice.h"
@@ -35,6 +41,7 @@
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/OffsetRegionsScene.h"
+#include "support/TempDirectory.h"
 
 namespace GAME {
 namespace {
@@ -411,6 +418,7 @@ public:
             states->push_back(static_cast<test::RecordingDevice&>(canvas.GetRenderDevice()).GetState());
     }
     void LogInfo() const override {}
+    bool GetCastsShadows() const override { return castsShadows; }
 
     static const std::vector<std::string>& StyleTexts() {
         static const std::vector<std::string> texts = {"ambientLightStyle",
@@ -423,7 +431,9 @@ public:
                                                        "emissiveStyle",
                                                        "fogStyle",
                                                        "depthStyle",
-                                                       "transparencyMaskStyle"};
+                                                       "transparencyMaskStyle",
+                                                       "shadow",
+                                                       "pLightShadowStyle"};
         return texts;
     }
     static std::string StyleText(const Name& style) {
@@ -435,6 +445,7 @@ public:
 
     ABBox box{Vec3(0.0f, 0.0f, 10.0f), Vec3(1.0f, 1.0f, 1.0f)};
     std::vector<test::RecordingDeviceState>* states = nullptr;  // the device's at each draw, when set
+    bool castsShadows = false;
 
 private:
     const GraphicsShader2* shader_;
@@ -442,52 +453,54 @@ private:
     std::vector<std::string>& trace_;
 };
 
+// The frame's constants the traced shader's vertex program reads, one a register from 0 in this
+// order ("worldToShadowMatrix" four); its textures go to stages 0 to 2.
+constexpr std::pair<const char*, ShaderValueType> kConstants[] = {{"heightFogParams", ShaderValueType::Float3},
+                                                                  {"cameraOrigin", ShaderValueType::Float3},
+                                                                  {"time", ShaderValueType::Float},
+                                                                  {"cameraDirection", ShaderValueType::Float3},
+                                                                  {"fogColor", ShaderValueType::Float4},
+                                                                  {"depthFogParams", ShaderValueType::Float3},
+                                                                  {"transparencyHeight", ShaderValueType::Float},
+                                                                  {"skyAmbientColor", ShaderValueType::Float4},
+                                                                  {"groundAmbientColor", ShaderValueType::Float4},
+                                                                  {"lightColor", ShaderValueType::Float4},
+                                                                  {"lightPosition", ShaderValueType::Float3},
+                                                                  {"lightMaxDistance", ShaderValueType::Float},
+                                                                  {"lightShadowIntensity", ShaderValueType::Float},
+                                                                  {"lightDirection", ShaderValueType::Float3},
+                                                                  {"shadowBluriness", ShaderValueType::Float},
+                                                                  {"alphaMaskFactor", ShaderValueType::Float4},
+                                                                  {"screenTextureScale", ShaderValueType::Float2},
+                                                                  {"worldToShadowMatrix", ShaderValueType::Float4x4}};
+
+// A shader with every style TracedRenderable draws, reading kConstants and the textures.
+std::vector<uint8_t> TracedShaderFile() {
+    ShaderFileSection section;
+    section.generation = "GeForce6";
+    std::vector<ShaderBinding> bindings;
+    for (uint32_t i = 0; i < std::size(kConstants); ++i) {
+        const bool matrix = kConstants[i].second == ShaderValueType::Float4x4;
+        bindings.push_back({i, matrix ? 4u : 1u, false, i});
+        section.parameters.push_back({kConstants[i].first, kConstants[i].second, 1, ShaderFileParameter::kNoDefault});
+    }
+    section.values = {ShaderFileValue::VertexProgram("vertex", bindings), ShaderFileValue::PixelProgram("pixel", {})};
+    std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
+                                               ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
+    for (const char* texture : {"shadowTexture", "alphaMaskTexture", "screenTexture"}) {
+        programs.push_back(
+            {ShaderStateCode::Texture, uint32_t(programs.size() - 2), false, uint32_t(section.parameters.size())});
+        section.parameters.push_back({texture, ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
+    }
+    for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
+    return test::MakeShaderFile({section});
+}
+
 class NormalRendererStepTest : public ::testing::Test {
 protected:
-    static constexpr std::pair<const char*, ShaderValueType> kConstants[] = {
-        {"heightFogParams", ShaderValueType::Float3},
-        {"cameraOrigin", ShaderValueType::Float3},
-        {"time", ShaderValueType::Float},
-        {"cameraDirection", ShaderValueType::Float3},
-        {"fogColor", ShaderValueType::Float4},
-        {"depthFogParams", ShaderValueType::Float3},
-        {"transparencyHeight", ShaderValueType::Float},
-        {"skyAmbientColor", ShaderValueType::Float4},
-        {"groundAmbientColor", ShaderValueType::Float4},
-        {"lightColor", ShaderValueType::Float4},
-        {"lightPosition", ShaderValueType::Float3},
-        {"lightMaxDistance", ShaderValueType::Float},
-        {"lightShadowIntensity", ShaderValueType::Float},
-        {"lightDirection", ShaderValueType::Float3},
-        {"shadowBluriness", ShaderValueType::Float},
-        {"alphaMaskFactor", ShaderValueType::Float4},
-        {"screenTextureScale", ShaderValueType::Float2},
-        {"worldToShadowMatrix", ShaderValueType::Float4x4}};
-
     void SetUp() override {
         ASSERT_TRUE(bed.Start());
-        ShaderFileSection section;
-        section.generation = "GeForce6";
-        // The vertex program reads the frame's constants, one a register from 0 in the order of
-        // kConstants ("worldToShadowMatrix" four); the textures go to stages 0 to 2.
-        std::vector<ShaderBinding> bindings;
-        for (uint32_t i = 0; i < std::size(kConstants); ++i) {
-            const bool matrix = kConstants[i].second == ShaderValueType::Float4x4;
-            bindings.push_back({i, matrix ? 4u : 1u, false, i});
-            section.parameters.push_back(
-                {kConstants[i].first, kConstants[i].second, 1, ShaderFileParameter::kNoDefault});
-        }
-        section.values = {ShaderFileValue::VertexProgram("vertex", bindings),
-                          ShaderFileValue::PixelProgram("pixel", {})};
-        std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
-                                                   ShaderStateRecord{ShaderStateCode::PixelProgram, 0, true, 1}};
-        for (const char* texture : {"shadowTexture", "alphaMaskTexture", "screenTexture"}) {
-            programs.push_back(
-                {ShaderStateCode::Texture, uint32_t(programs.size() - 2), false, uint32_t(section.parameters.size())});
-            section.parameters.push_back({texture, ShaderValueType::Texture, 1, ShaderFileParameter::kNoDefault});
-        }
-        for (const std::string& style : TracedRenderable::StyleTexts()) section.styles.push_back({style, 0, programs});
-        bed.WriteFile("Shaders/Traced.ssh", test::MakeShaderFile({section}));
+        bed.WriteFile("Shaders/Traced.ssh", TracedShaderFile());
         shader = bed.Graphics().LoadShader2("Shaders/Traced.ssh");
         shader->EnsureAvailable();
         camera.SetCoords(Coords::LookAt(Vec3(), Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));
@@ -729,6 +742,71 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     }
 }
 
+// Each rectangle drawn, with the target and the state it was drawn in: colour, alpha and depth
+// writes, the depth test, the blend factors (source, destination) and clipping plane 0.
+std::vector<std::string> RectanglesDrawn(const std::vector<std::string>& calls) {
+    std::map<std::string, std::string> state;
+    std::vector<std::string> drawn;
+    for (const std::string& call : calls) {
+        const size_t open = call.find('(');
+        const std::string operation = call.substr(0, open), arguments = call.substr(open + 1, call.size() - open - 2);
+        if (operation.starts_with("Set")) state[operation] = arguments;
+        if (operation.ends_with("ClipPlane")) state["clip"] = operation == "SetClipPlane" ? "1" : "0";
+        if (!operation.starts_with("Draw") || operation == "DrawIndexedPrimitive") continue;
+        drawn.push_back(call + " " + state["SetTargetSurface"] + " writes " + state["SetColorWriteMode"] +
+                        state["SetAlphaWriteMode"] + state["SetDepthWriteMode"] + " test " +
+                        state["SetDepthTestFunction"] + " blend " + state["SetSourceBlendFactor"] + " " +
+                        state["SetDestinationBlendFactor"] + " clip " + state["clip"]);
+    }
+    return drawn;
+}
+
+// A region drawn blended makes its mask in the frame surface (alpha cleared, the inverse mask
+// where nothing was drawn), then lays the previous region's mask over it by the blend (above 1,
+// the excess first and the mask added) and the frame over the target by the frame's alpha; all
+// unclipped, though the region's passes are clipped.
+TEST_F(NormalRendererStepTest, TheMaskAndTheBlendOverThePreviousRegionDrawInTheirStates) {
+    GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 256, 128);
+    GraphicsCanvas& canvas = *bed.Graphics().GetCanvas();
+    RenderSurface* previous = canvas.CreateTextureSurface(32, 32, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    const std::string frame = " 0, surface1 writes 010 ", whole = "(0, 0, 640, 480)";
+    const std::vector<std::string> mask = {
+        "DrawRect(" + whole + ", 0x00000000, 0)" + frame + "test 3 blend 0 1 clip 0",
+        "DrawTexturedRect((0, 0, 1, 1), " + whole + ", 0xffffffff, 1)" + frame + "test 6 blend 6 8 clip 0"};
+    const std::string over = "DrawTexturedRect((0, 0, 0.625, 0.625), " + whole +
+                             ", 0xffffffff, 0) 0, primarySurface1 writes 101 test 7 blend 8 6 clip 0";
+    const auto previousMask = [&](const char* colour, const char* blend) {
+        return "DrawTexturedRect((0, 0, 1, 1), " + whole + ", " + colour + ", 0)" + frame + "test 7 blend " + blend +
+               " clip 0";
+    };
+    const struct {
+        float blend;
+        RenderTexture* previous;
+        std::vector<std::string> composite;
+    } cases[] = {
+        {0.25f, nullptr, {"DrawRect(" + whole + ", 0x00ffffff, 0)" + frame + "test 7 blend 0 1 clip 0"}},
+        {0.25f, previous->GetTexture(), {previousMask("0x40ffffff", "0 1")}},
+        {1.5f,
+         previous->GetTexture(),
+         {"DrawRect(" + whole + ", 0x80ffffff, 0)" + frame + "test 7 blend 0 1 clip 0",
+          previousMask("0xffffffff", "0 0")}},
+    };
+    for (const auto& [blend, texture, composite] : cases) {
+        GraphicsNormalRenderer renderer;
+        const Viewport viewport(0, 0, 640, 480);
+        renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+        renderer.SetClippingPlane(Plane(Vec3(0.0f, 0.0f, -1.0f), 20.0f));
+        bed.Device().ClearCalls();
+        renderer.Render(canvas, blend, texture, true, true, canvas.GetTargetSurface(), false);
+        std::vector<std::string> expected = mask;
+        expected.insert(expected.end(), composite.begin(), composite.end());
+        expected.push_back(over);
+        EXPECT_EQ(RectanglesDrawn(bed.Device().GetCalls()), expected) << blend;
+        EXPECT_EQ(bed.Device().CountCalls("SetClipPlane"), 2u);  // for the passes and the portal mask
+    }
+    canvas.DestroySurface(previous);
+}
+
 // The height fog starts at a height of the world: in a region 8 up, 8 lower in its own space.
 TEST_F(NormalRendererStepTest, HeightFogStartsAtAWorldHeightWhateverTheViewersRegion) {
     std::vector<std::string> trace;
@@ -747,6 +825,108 @@ TEST_F(NormalRendererStepTest, HeightFogStartsAtAWorldHeightWhateverTheViewersRe
     EXPECT_FLOAT_EQ(constant[0], 2.0f);
     EXPECT_FLOAT_EQ(constant[1], 0.1f);
     EXPECT_FLOAT_EQ(constant[2], 0.5f);
+}
+
+// An engine started on the recording device, whose graphics engine the renderers find: shadows,
+// their display for debugging and the light counts.
+class NormalRendererEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(files.AddDirectory(directory.GetPath(), true));
+        engine.SetLogPath(directory.Join("Logs"));
+        engine.GetOptions()->SetQuality(Options::QualityName::detailLevel, 2);  // the device's generation
+        RenderDevice::SetDeviceDirectory(GAME_TEST_DEVICE_DIRECTORY);
+        GraphicsEngineSettings settings;
+        settings.deviceName = "RecordingDevice";
+        ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &files));
+        File* file = files.OpenFile("Shaders/Traced.ssh", FileMode::Write);
+        const std::vector<uint8_t> bytes = TracedShaderFile();
+        ASSERT_TRUE(file != nullptr && file->Write(0, bytes.data(), uint32_t(bytes.size())));
+        files.CloseFile(file);
+        shader = Graphics().LoadShader2("Shaders/Traced.ssh");
+        shader->EnsureAvailable();
+    }
+    void TearDown() override {
+        Graphics().UnloadShader2(shader);
+        engine.Shutdown();
+        RenderDevice::SetDeviceDirectory(nullptr);
+    }
+    GraphicsEngine& Graphics() { return *engine.GetGraphicsEngine(); }
+    test::RecordingDevice& Device() { return static_cast<test::RecordingDevice&>(*Graphics().GetRenderDevice()); }
+
+    test::TempDirectory directory;
+    FileSystem files;
+    Engine engine;
+    const GraphicsShader2* shader = nullptr;
+};
+
+// With shadows on, shadow-casting lights take the shadow surfaces in the order of their records:
+// the first sun the directional one, the lamps the eight point ones, each its own; the second sun
+// and the ninth lamp the no-shadow surface. A lamp's map draws the casters within three quarters
+// of its reach. Debugging shadows shows the sun's map and the first and fifth point maps.
+TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn) {
+    Graphics().EnableShadows(true);
+    Graphics().SetShadowDebugging(true);
+    for (const int lamps : {9, 5, 4}) {
+        std::vector<std::string> trace;
+        std::vector<test::RecordingDeviceState> states;
+        TracedRenderable box(shader, {0}, trace);
+        box.states = &states;
+        box.castsShadows = true;
+        int regionKey = 0;
+        Region* region = reinterpret_cast<Region*>(&regionKey);
+        GraphicsNormalRenderer renderer;
+        Camera camera;
+        camera.SetCoords(Coords::LookAt(Vec3(), Vec3(0.0f, 0.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));
+        const Viewport viewport(0, 0, 800, 600);
+        renderer.SetViewer(region, camera, viewport, camera.GetFrustum(viewport));
+        GraphicsLight sun;
+        sun.SetType(GraphicsLight::Type::Directional);
+        sun.SetCastsShadows(true);
+        renderer.AddLight(sun);
+        renderer.AddLight(sun);
+        // Lamps around the camera, lighting the whole view, 7 units from the box: the last one's
+        // shorter reach meets the box, three quarters of it not.
+        for (int i = 0; i < lamps; ++i) {
+            GraphicsLight lamp;
+            lamp.SetRadius(i + 1 < lamps ? 30.0f : 8.0f);
+            lamp.SetCastsShadows(true);
+            lamp.SetObjectToWorldCoords(WorldCoords(nullptr, Coords::Translation(Vec3(0.0f, 0.0f, 2.0f))));
+            renderer.AddLight(lamp);
+        }
+        renderer.AddRenderable(&box, region);
+        Device().ClearCalls();
+        renderer.Render(*Graphics().GetCanvas(), false, false);
+
+        std::vector<std::string> lit;
+        std::vector<const RenderTexture*> shadows;
+        for (size_t i = 0; i < trace.size(); ++i) {
+            if (trace[i] == "shadow@0" || trace[i] == "pLightShadowStyle@0" || trace[i] == "emissiveStyle@0") continue;
+            lit.push_back(trace[i]);
+            shadows.push_back(states[i].textures[0]);
+        }
+        std::vector<std::string> expected = {"dLightDiffuseAmbientStyle@0", "dLightDiffuseStyle@0"};
+        expected.insert(expected.end(), size_t(lamps), "pLightDiffuseStyle@0");
+        ASSERT_EQ(lit, expected);
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), "shadow@0"), 1);
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), "pLightShadowStyle@0"), std::min(lamps - 1, 8));
+        // The sun's, the no-shadow surface and the point surfaces used.
+        const std::set<const RenderTexture*> distinct(shadows.begin(), shadows.end());
+        EXPECT_EQ(distinct.size(), size_t(2 + std::min(lamps, 8))) << lamps;
+        EXPECT_NE(shadows[0], shadows[1]);
+        EXPECT_EQ(shadows.back() == shadows[1], lamps == 9);
+
+        std::vector<std::string> shown;
+        for (const std::string& rectangle : RectanglesDrawn(Device().GetCalls())) {
+            if (rectangle.find(", 64, 256, 256)") != std::string::npos) shown.push_back(rectangle);
+        }
+        EXPECT_EQ(shown.size(), lamps > 4 ? 3u : 2u);
+        GraphicsStats stats;
+        Graphics().GetStats(stats);
+        EXPECT_EQ(stats.lights, 2 + lamps);
+        EXPECT_EQ(stats.shadowCastingLights, 2 + lamps);
+        Graphics().Update(false);
+    }
 }
 
 class ShadowPixelTest : public NormalRendererPixelTest {

@@ -13,7 +13,9 @@
 #include "MeshInstanceTestData.h"
 #include "core/Intersection.h"
 #include "core/Ray.h"
+#include "core/WorldCoords.h"
 #include "engine/Actor.h"
+#include "files/BaseResourceManager.h"
 #include "files/BinaryReader.h"
 #include "files/LoadTable.h"
 #include "render/Camera.h"
@@ -212,20 +214,26 @@ TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
 }
 
 TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
-    MeshFileWriter::Contents walls =
-        Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false, {"Wall", "NoTransparency", "FadeIn"});
+    MeshFileWriter::Contents walls = Boxes({Vec3(-2, 0, 0), Vec3(0, 0, 0), Vec3(2, 0, 0)}, false,
+                                           {"Wall", "NoTransparency", "FadeIn"}, "Shaders/Standard.ssh");
     GraphicsMesh::HitBox& hit = walls.hitBoxes.emplace_back();  // over the first box
     hit.extents = Vec3(0.5f, 0.5f, 0.5f);
     hit.coords = Coords::Translation(Vec3(-2, 0, 0));
     WriteMesh("Meshes/Walls.msh", walls);
-    GraphicsMeshInstance instance;
-    Load(instance, "Meshes/Walls.msh");
-    instance.SetObjectToRegionCoords(Coords::Translation(Vec3(0, 0, 5)));
-    // The slab x > -1 meets the last two boxes but not the hit box: asked to go by the hit boxes,
-    // nothing fades.
+    // An actor's instance goes by its hit boxes.
+    Actor actor;
+    actor.SetMesh("Meshes/Walls.msh");
+    GraphicsMeshInstance& instance = *actor.GetMeshInstance();
+    instance.GetMesh()->EnsureAvailable();
+    actor.SetCoords(WorldCoords(Place(), Coords::Translation(Vec3(0, 0, 5))));
+    // Each face set draws its own box; the "FadeIn" one not while it is all faded.
+    EXPECT_EQ(Draw(instance), (Rect{62, 30, 74, 34}));
+    // Where z > 4, the slab x > -1 meets the last two boxes but not the hit box: going by the hit
+    // boxes, nothing fades.
     Frustum right;
     right.AddPlane(Plane(Vec3(1, 0, 0), 1.0f));
-    instance.SetTransparency(right, nullptr, Color(), true);
+    right.AddPlane(Plane(Vec3(0, 0, 1), -4.0f));
+    actor.SetTransparency(right);
     EXPECT_FALSE(instance.IsSectionMarked(2));
     instance.SetTransparency(right, nullptr, Color(), false);
     EXPECT_TRUE(instance.IsSectionMarked(2));
@@ -234,7 +242,8 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     Frustum slab;
     slab.AddPlane(Plane(Vec3(-1, 0, 0), 1.2f));
     slab.AddPlane(Plane(Vec3(1, 0, 0), 3.0f));
-    instance.SetTransparency(slab, nullptr, Color(), true);
+    slab.AddPlane(Plane(Vec3(0, 0, 1), -4.0f));
+    actor.SetTransparency(slab);
     EXPECT_TRUE(instance.IsSectionMarked(0));
     EXPECT_FALSE(instance.IsSectionMarked(1));
     EXPECT_FALSE(instance.IsSectionMarked(2));
@@ -277,6 +286,7 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     BinaryReader whole(writer.GetBuffer(), writer.GetPosition());
     ASSERT_TRUE(restored.RestoreState(whole));
     EXPECT_EQ(restored.GetSkeletalPose().GetBoneCoords(Name::Create("Bone1")).origin.y, 2.0f);
+    restored.UpdateBoundingBox(false);  // the saved box stays
     EXPECT_EQ(restored.GetObjectSpaceBoundingBox(), saved.GetObjectSpaceBoundingBox());
     EXPECT_FLOAT_EQ(restored.GetRegionSpaceABBox().centre.x, 10.0f + saved.GetObjectSpaceBoundingBox().centre.x);
 
@@ -296,42 +306,55 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
 }
 
 TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
-    auto source = std::make_unique<GraphicsMeshInstance>();
-    Load(*source);
-    source->SetBaseTexture("Textures/Ice.dds");
-    source->SetScale(Vec3(2.0f, 2.0f, 2.0f));
-    source->SetObjectToRegionCoords(Coords::Translation(Vec3(1, 2, 3)));
-    source->BeginDissolve(0, 255, 0, 1.0f, "Textures/Ice.dds");
-    source->BeginFade(2.0f);
-    source->SetCastsShadows(false);
-    source->SetDiffuseColor(Color(0.5f, 0.25f, 1.0f, 1.0f));
-    Step(*source, 250);
-    // Made over an instance that undissolves and unfades, the copy takes the source's state.
-    GraphicsMeshInstance copy;
-    copy.BeginUnDissolve(0, 0, 0, 3.0f, "Textures/Ice.dds");
-    copy.BeginUnFade(3.0f);
-    copy = *source;
-    copy = copy;
-    const GraphicsMesh* mesh = source->GetMesh();
-    const GraphicsShader2* dissolve = source->GetOverrideShader();
-    const ABBox box = source->GetRegionSpaceABBox();
-    // The source goes, and with it its references: the copy's keep everything loaded.
-    source.reset();
-    EXPECT_EQ(copy.GetMesh(), mesh);
-    EXPECT_EQ(copy.GetOverrideShader(), dissolve);
-    EXPECT_TRUE(copy.GetIsDissolving());
-    EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
-    EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
-    EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
-    EXPECT_FALSE(copy.GetCastsShadows());
-    EXPECT_EQ(copy.GetDiffuseColor(), Color(0.5f, 0.25f, 1.0f, 1.0f));
-    EXPECT_FLOAT_EQ(copy.GetDissolveParam(), 0.25f);
-    EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.875f);
-    Step(copy, 750);  // at the source's paces
-    EXPECT_TRUE(copy.GetIsDissolved());
-    EXPECT_FALSE(copy.GetIsUnDissolving());
-    EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.5f);
-    EXPECT_EQ(Draw(copy), (Rect{58, 22, 62, 26}));  // placed as the source, at its own scale of 1
+    GraphicsEngine& graphics = bed.Graphics();
+    const auto held = [&] {
+        graphics.UnloadUnreferencedResources();
+        return std::vector<int>{graphics.GetMeshResourceManager()->GetNumResources(),
+                                graphics.GetShaderResourceManager()->GetNumResources(),
+                                graphics.GetTextureResourceManager()->GetNumResources()};
+    };
+    const std::vector<int> before = held();
+    {
+        auto source = std::make_unique<GraphicsMeshInstance>();
+        Load(*source);
+        source->SetBaseTexture("Textures/Ice.dds");
+        source->SetScale(Vec3(2.0f, 2.0f, 2.0f));
+        source->SetObjectToRegionCoords(Coords::Translation(Vec3(1, 2, 3)));
+        source->BeginDissolve(0, 255, 0, 1.0f, "Textures/Ice.dds");
+        source->BeginFade(2.0f);
+        source->SetCastsShadows(false);
+        source->SetDiffuseColor(Color(0.5f, 0.25f, 1.0f, 1.0f));
+        Step(*source, 250);
+        // Made over an instance that undissolves and unfades, the copy takes the source's state.
+        GraphicsMeshInstance copy;
+        copy.BeginUnDissolve(0, 0, 0, 3.0f, "Textures/Ice.dds");
+        copy.BeginUnFade(3.0f);
+        copy = *source;
+        copy = copy;
+        const GraphicsMesh* mesh = source->GetMesh();
+        const GraphicsShader2* dissolve = source->GetOverrideShader();
+        const ABBox box = source->GetRegionSpaceABBox();
+        // The source goes, and with it its references: the copy's keep everything loaded.
+        source.reset();
+        EXPECT_EQ(copy.GetMesh(), mesh);
+        EXPECT_EQ(copy.GetOverrideShader(), dissolve);
+        EXPECT_TRUE(copy.GetIsDissolving());
+        EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
+        EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
+        EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
+        EXPECT_FALSE(copy.GetCastsShadows());
+        EXPECT_EQ(copy.GetDiffuseColor(), Color(0.5f, 0.25f, 1.0f, 1.0f));
+        EXPECT_FLOAT_EQ(copy.GetDissolveParam(), 0.25f);
+        EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.875f);
+        Step(copy, 750);  // at the source's paces
+        EXPECT_TRUE(copy.GetIsDissolved());
+        EXPECT_FALSE(copy.GetIsUnDissolving());
+        EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.5f);
+        EXPECT_EQ(Draw(copy), (Rect{58, 22, 62, 26}));  // placed as the source, at its own scale of 1
+        copy.SetOverrideShader("Addon/Shaders/IceyStatic.ssh");
+    }
+    // The last holder gone, all it held goes.
+    EXPECT_EQ(held(), before);
 }
 
 TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
@@ -356,8 +379,38 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     ASSERT_TRUE(actor.GetIntersection(Ray(Vec3(3, 0, -5), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
     EXPECT_EQ(hit.entity, &actor);
     EXPECT_FLOAT_EQ(hit.distance, 4.0f);
-    actor.SetVisible(false);
+    OBBox proxy;
+    ASSERT_TRUE(actor.GetCollisionProxy(proxy));
+    EXPECT_FLOAT_EQ(proxy.coords.origin.x, 3.0f);
+    EXPECT_FLOAT_EQ(proxy.halfSize.z, 1.0f);
+    // Its pose is its instance's; an actor without a mesh has none, no proxy and less memory.
+    SkeletalPose pose;
+    pose.SetBoneCoords(Name::Create("Bone"), Coords::Translation(Vec3(0.0f, 1.0f, 0.0f)));
+    instance->SetSkeletalPose(pose);
+    SkeletalPose posed;
+    actor.GetPose(posed);
+    EXPECT_EQ(posed.GetBoneCoords(Name::Create("Bone")).origin.y, 1.0f);
+    Actor bare;
+    bare.GetPose(pose);
+    EXPECT_TRUE(pose.IsEmpty());
+    EXPECT_FALSE(bare.GetCollisionProxy(proxy));
+    EXPECT_GE(actor.CalculateAllocatedMemory(), bare.CalculateAllocatedMemory() + sizeof(GraphicsMeshInstance));
+    // Its saved state holds its instance's.
+    BinaryWriter writer;
+    actor.SaveState(writer);
+    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+    EXPECT_TRUE(actor.RestoreState(reader));
+    EXPECT_TRUE(reader.IsAtEnd());
+
+    // Nothing is added outside the frustum, without meshes, or hidden.
+    Frustum aside;
+    aside.AddPlane(Plane(Vec3(-1.0f, 0.0f, 0.0f), 1.0f));
     test::PlainSceneRenderer hidden;
+    actor.AddToScene(hidden, &aside);
+    hidden.EnableMeshes(false);
+    actor.AddToScene(hidden, nullptr);
+    hidden.EnableMeshes(true);
+    actor.SetVisible(false);
     actor.AddToScene(hidden, nullptr);
     EXPECT_EQ(hidden.GetNumPassesWithStyle(Name::Create("normal")), 0);
 }

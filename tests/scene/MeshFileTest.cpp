@@ -10,7 +10,9 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -525,6 +527,76 @@ TEST_F(MeshFileTest, FilesCutAtEveryByteFailInsideAChunk) {
         EXPECT_EQ(Read(legacy.GetBuffer(), cut), cut >= textStart ? InitResult::Success : InitResult::InvalidData)
             << "cut at " << cut;
     }
+}
+
+// Every count of a file is checked against the bytes left before anything is made for it, at its
+// record's size: one record more than fits fails the file, naming what was counted; as many as
+// fit pass the check. The counts are found by writing a huge one at every offset; a long unknown
+// chunk at the end leaves many bytes for every count. A last chunk of bounds just fits.
+TEST_F(MeshFileTest, CountsAreCheckedAgainstTheBytesLeftAtTheirRecordSizes) {
+    const Contents full = FullContents();
+    const std::map<std::string, uint32_t> sizes = {{"vertex attributes", 4},
+                                                   {"vertices", full.stride},
+                                                   {"faces", 6},
+                                                   {"face set bones", 4},
+                                                   {"bones", 88},
+                                                   {"materials", 8},
+                                                   {"material parameters", 8},
+                                                   {"hit boxes", 96},
+                                                   {"contours", 4},
+                                                   {"contour points", 24},
+                                                   {"blended faces", 6},
+                                                   {"portals", 4},
+                                                   {"portal points", 36},
+                                                   {"section names", 4}};
+    const std::regex refused("([0-9]+) (.+) do not fit in the ([0-9]+) bytes left");
+    for (const uint32_t version : {10u, 11u}) {
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, full, version));
+        const uint32_t end = writer.GetPosition();
+        writer.BeginChunk(99);
+        for (int i = 0; i < 4096; ++i) writer.Write(0.0f);
+        writer.EndChunk();
+        const mem::vector<uint8_t> bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+        // The count, what was counted and the bytes left of the refusal, with count at the offset.
+        const auto refusal = [&](size_t at, uint32_t count) {
+            mem::vector<uint8_t> patched = bytes;
+            std::memcpy(patched.data() + at, &count, 4);
+            test::LogCapture log;
+            const InitResult result = Read(patched.data(), uint32_t(patched.size()));
+            // The refusal ends the read.
+            std::smatch match;
+            std::vector<test::LogCapture::Line> lines = log.Lines();
+            std::erase_if(lines,
+                          [](const test::LogCapture::Line& line) { return line.priority != LogPriority::Error; });
+            if (lines.empty() || !std::regex_search(lines.back().text, match, refused))
+                return std::vector<std::string>();
+            EXPECT_EQ(result, InitResult::InvalidData) << lines.back().text;
+            return std::vector<std::string>(match.begin() + 1, match.end());
+        };
+        std::set<std::string> counted;
+        for (size_t at = 4; at + 4 <= end; ++at) {
+            const std::vector<std::string> huge = refusal(at, 0x0FFFFFFF);
+            if (huge.empty() || huge[0] != "268435455") continue;
+            const std::string& what = huge[1];
+            counted.insert(what);
+            const uint32_t size = what == "face sets" ? (version == 11 ? 44 : 16) : sizes.at(what);
+            const uint32_t fitting = uint32_t(std::stoul(huge[2])) / size;
+            EXPECT_EQ(refusal(at, fitting + 1), (std::vector<std::string>{std::to_string(fitting + 1), what, huge[2]}))
+                << what << " " << version;
+            const std::vector<std::string> fits = refusal(at, fitting);
+            EXPECT_TRUE(fits.empty() || fits[1] != what) << what << " " << version;
+        }
+        EXPECT_EQ(counted.size(), sizes.size() + 1) << version;
+    }
+
+    BinaryWriter writer;
+    ASSERT_TRUE(MeshFileWriter::Write(writer, full));
+    writer.BeginChunk(MeshFileReader::kChunkBounds);
+    for (const float value : {-1.0f, -2.0f, -3.0f, 1.0f, 2.0f, 3.0f}) writer.Write(value);
+    writer.EndChunk();
+    const GraphicsMesh* mesh = Load("bounds.msh", writer);
+    EXPECT_EQ(mesh->GetBoundingBox(), ABBox(Vec3(), Vec3(1.0f, 2.0f, 3.0f)));
 }
 
 TEST_F(MeshFileTest, RandomCorruptionFailsCleanly) {

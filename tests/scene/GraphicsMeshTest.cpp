@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -415,6 +416,19 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionFoldsBonesTwoLevelsAboveTheLeaves
         EXPECT_EQ(mesh->GetVertexData()[size_t(vertex) * contents.stride + offset], slot) << vertex;
     }
     bed.Graphics().UnloadMesh(mesh);
+
+    // A set listing a bone past 255 keeps its palette whole, with a warning.
+    std::vector<std::string> leaves;
+    for (int i = 0; i < 260; ++i) leaves.push_back("L" + std::to_string(i));
+    std::vector<BoneSpec> wideBones = {{"Root", -1, Coords()}};
+    for (const std::string& leaf : leaves) wideBones.push_back({leaf.c_str(), 0, Coords()});
+    list.push_back(260);
+    test::LogCapture log;
+    const GraphicsMesh* wide =
+        Load("Meshes/Wide.msh", SkinnedMesh(wideBones, vertices, {0, 1, 2}, {MakeSet(list, 0, 1)}));
+    EXPECT_EQ(wide->GetFaceSet(0).bones.size(), list.size());
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "bones past 255"));
+    bed.Graphics().UnloadMesh(wide);
 }
 
 TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
@@ -490,6 +504,7 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     mesh->RenderBlendedFaces(bed.Device(), *bed.Graphics().GetBasicShader());
     const std::vector<std::string> draws = bed.Device().GetCalls("DrawIndexedPrimitive");
     ASSERT_EQ(draws.size(), 1u);
+    EXPECT_EQ(draws[0], "DrawIndexedPrimitive(0, 0, " + std::to_string(mesh->GetNumVertices()) + ", 1, 0, 0)");
     // The blended faces' own index buffer, one triangle.
     const auto* blended = static_cast<const RecordingIndexBuffer*>(bed.Device().GetState().indexBuffer);
     ASSERT_NE(blended, nullptr);
@@ -504,6 +519,25 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     bed.Graphics().UnloadUnreferencedResources();
     EXPECT_LE(bed.Device().GetNumLiveResources() + 4, live);
     EXPECT_EQ(bed.Graphics().GetMeshResourceManager()->GetMemoryUsage(), 0u);
+
+    // Asked for its device objects or shaders, or drawn, first, a mesh loads.
+    const std::function<bool(const GraphicsMesh&)> questions[] = {
+        [](const GraphicsMesh& m) { return m.GetVertexBuffer() != nullptr; },
+        [](const GraphicsMesh& m) { return m.GetIndexBuffer() != nullptr; },
+        [](const GraphicsMesh& m) { return m.GetVertexDeclaration() != nullptr; },
+        [](const GraphicsMesh& m) { return !m.UsesShaderOfType("Skinned"); },
+        [&](const GraphicsMesh& m) {
+            bed.Device().ClearCalls();
+            m.RenderBlendedFaces(bed.Device(), *bed.Graphics().GetBasicShader());
+            return bed.Device().CountCalls("DrawIndexedPrimitive") == 1;
+        }};
+    for (size_t i = 0; i < std::size(questions); ++i) {
+        const GraphicsMesh* lazy = bed.Graphics().LoadMesh("Meshes/Creature.msh");
+        ASSERT_EQ(lazy->GetLoadedState(), Resource::LoadedState::NotLoaded);
+        EXPECT_TRUE(questions[i](*lazy)) << i;
+        bed.Graphics().UnloadMesh(lazy);
+        bed.Graphics().UnloadUnreferencedResources();
+    }
 }
 
 TEST_F(GraphicsMeshDeviceTest, MaterialParametersReachTheShader) {

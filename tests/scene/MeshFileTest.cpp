@@ -18,7 +18,10 @@
 
 #include "MeshTestData.h"
 #include "core/MathExpect.h"
+#include "physics/JointDescription.h"
 #include "physics/PhysicsMeshWriter.h"
+#include "physics/RigidBodyDescription.h"
+#include "scene/SkeletalPose.h"
 #include "support/LogCapture.h"
 
 namespace GAME {
@@ -495,6 +498,115 @@ TEST_F(MeshFileTest, WriterRoundTripsEveryVersion) {
     EXPECT_FALSE(MeshFileWriter::Write(refused, crooked, 11));
     EXPECT_FALSE(MeshFileWriter::Write(refused, legacy, 12));
     EXPECT_EQ(refused.GetPosition(), 0u);
+}
+
+// Whatever is asked of a mesh not loaded yet loads it first.
+TEST_F(MeshFileTest, EveryQuestionLoadsTheMeshFirst) {
+    Contents full = FullContents();
+    full.descriptionText =
+        "AttachPoint { name = \"Hand\" } CreateEntity { entity = \"E\" attach = \"A\" } "
+        "SkeletonEmitterBones { Root } RigidBodyDescription { parentName = \"Root\" } "
+        "JointDescription { jointType = \"hinge\" }";
+    BinaryWriter writer;
+    ASSERT_TRUE(MeshFileWriter::Write(writer, full));
+    manager.UnloadResource(Load("lazy.msh", writer));
+    using Question = std::function<bool(const GraphicsMesh&)>;
+    const Name root = Name::Create("Root");
+    SkeletalPose moved;
+    moved.SetBoneCoords(root, Coords::Translation(Vec3(0, 0, 5)));
+    const std::pair<const char*, Question> questions[] = {
+        {"vertices", [](const GraphicsMesh& m) { return m.GetNumVertices() == 4; }},
+        {"stride", [](const GraphicsMesh& m) { return m.GetVertexStride() == 40; }},
+        {"attributes", [](const GraphicsMesh& m) { return m.GetVertexAttributes().size() == 4; }},
+        {"offset", [](const GraphicsMesh& m) { return m.GetAttributeOffset(6) == 36; }},
+        {"vertex data", [](const GraphicsMesh& m) { return m.GetVertexData().size() == 160; }},
+        {"faces", [](const GraphicsMesh& m) { return m.GetNumFaces() == 2; }},
+        {"indices", [](const GraphicsMesh& m) { return m.GetIndices().size() == 6; }},
+        {"blended faces", [](const GraphicsMesh& m) { return m.GetNumBlendedFaces() == 1; }},
+        {"blended indices", [](const GraphicsMesh& m) { return m.GetBlendedIndices().size() == 3; }},
+        {"bounds", [&](const GraphicsMesh& m) { return m.GetBoundingBox() == full.bounds; }},
+        {"box", [&](const GraphicsMesh& m) { return m.GetOBBox().halfSize == full.bounds.halfSize; }},
+        {"render info",
+         [](const GraphicsMesh& m) {
+             GraphicsMesh::MeshRenderInfo info;
+             m.GetMeshRenderInfo(info);
+             return info.vertexCount == 4;
+         }},
+        {"face sets", [](const GraphicsMesh& m) { return m.GetNumFaceSets() == 2; }},
+        {"face set", [](const GraphicsMesh& m) { return m.GetFaceSet(1).firstFace == 1; }},
+        {"bones", [](const GraphicsMesh& m) { return m.GetNumBones() == 3; }},
+        {"bone", [](const GraphicsMesh& m) { return m.GetBone(1).nameText == "Arm"; }},
+        {"bone index", [](const GraphicsMesh& m) { return m.GetBoneIndex(Name::Create("Leg")) == 2; }},
+        {"root motion", [&](const GraphicsMesh& m) { return m.GetRootMotionBone() == root; }},
+        {"posed bone", [](const GraphicsMesh& m) { return m.GetAbsCoords(SkeletalPose(), 1).origin.z == 1.0f; }},
+        {"skin matrices",
+         [&](const GraphicsMesh& m) {
+             Coords out[3];
+             m.GetAbsCoords(moved, out);
+             return out[0] != Coords();
+         }},
+        {"worn skin matrices",
+         [&](const GraphicsMesh& m) {
+             Coords out[3];
+             m.GetAbsCoords(moved, out, nullptr, moved);
+             return out[0] != Coords();
+         }},
+        {"skinned positions",
+         [](const GraphicsMesh& m) {
+             const Coords matrices[3];
+             Vec3 out[4] = {Vec3(9, 9, 9), Vec3(9, 9, 9), Vec3(9, 9, 9), Vec3(9, 9, 9)};
+             m.SkinPositions(matrices, out);
+             return out[3] == Vec3(1, 1, 0);
+         }},
+        {"hit boxes", [](const GraphicsMesh& m) { return m.GetNumHitBoxes() == 1; }},
+        {"hit box", [](const GraphicsMesh& m) { return m.GetHitBox(0).nameText == "Hand"; }},
+        {"materials", [](const GraphicsMesh& m) { return m.GetNumMaterials() == 2; }},
+        {"material", [](const GraphicsMesh& m) { return m.GetMaterial(1).shaderName == "Shaders/Glass.ssh"; }},
+        {"contours", [](const GraphicsMesh& m) { return m.GetNumContours() == 1; }},
+        {"contour", [](const GraphicsMesh& m) { return m.GetContour(0).points.size() == 3; }},
+        {"portals", [](const GraphicsMesh& m) { return m.GetNumPortals() == 1; }},
+        {"portal", [](const GraphicsMesh& m) { return m.GetPortal(0).points.size() == 4; }},
+        {"sections", [](const GraphicsMesh& m) { return m.GetNumSections() == 2; }},
+        {"section", [](const GraphicsMesh& m) { return m.GetSection(1) == "Glass"; }},
+        {"face set parts",
+         [](const GraphicsMesh& m) {
+             const GraphicsMesh::FaceSet* set;
+             const GraphicsMesh::Material* material;
+             const std::string* section;
+             return m.GetFaceSetParts(0, set, material, section) && *section == "Glass";
+         }},
+        {"physics", [](const GraphicsMesh& m) { return m.GetPhysicsMesh() != nullptr; }},
+        {"description", [&](const GraphicsMesh& m) { return m.GetDescriptionText() == full.descriptionText; }},
+        {"exporter", [](const GraphicsMesh& m) { return m.GetExporterText() == "writer"; }},
+        {"description data", [](const GraphicsMesh& m) { return m.GetMIFData().creationEntities.size() == 1; }},
+        {"attach point", [](const GraphicsMesh& m) { return m.GetAttachPoint(Name::Create("Hand")) != nullptr; }},
+        {"attach points",
+         [](const GraphicsMesh& m) {
+             mem::vector<Name> names;
+             m.GetAllAttachedPoints(names);
+             return names.size() == 1;
+         }},
+        {"creations", [](const GraphicsMesh& m) { return m.GetNumCreationData() == 1; }},
+        {"creation",
+         [](const GraphicsMesh& m) {
+             std::string e, a;
+             return m.GetCreationData(0, e, a) && e == "E";
+         }},
+        {"emitter bones", [](const GraphicsMesh& m) { return m.GetNumSkeletonEmitterBones() == 1; }},
+        {"emitter bone", [](const GraphicsMesh& m) { return m.GetSkeletonEmitterBone(0) == "Root"; }},
+        {"rigid bodies", [](const GraphicsMesh& m) { return m.GetNumRigidBodyDescriptions() == 1; }},
+        {"rigid body", [&](const GraphicsMesh& m) { return m.GetRigidBodyDescription(0).parentName == root; }},
+        {"has rigid bodies", [](const GraphicsMesh& m) { return m.HasRigidBodyData(); }},
+        {"joints", [](const GraphicsMesh& m) { return m.GetNumJointDescriptions() == 1; }},
+        {"joint", [](const GraphicsMesh& m) { return m.GetJointDescription(0).jointType == JointDescription::kHinge; }},
+    };
+    for (const auto& [what, question] : questions) {
+        manager.UnloadUnreferencedResources();
+        const GraphicsMesh* mesh = manager.LoadResource("lazy.msh");
+        ASSERT_NE(mesh->GetLoadedState(), Resource::LoadedState::Loaded) << what;
+        EXPECT_TRUE(question(*mesh)) << what;
+        manager.UnloadResource(mesh);
+    }
 }
 
 TEST_F(MeshFileTest, FilesCutAtEveryByteFailInsideAChunk) {

@@ -18,6 +18,8 @@
 #include "files/BaseResourceManager.h"
 #include "files/BinaryReader.h"
 #include "files/LoadTable.h"
+#include "physics/PhysicsMesh.h"
+#include "physics/PhysicsMeshWriter.h"
 #include "render/Camera.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
@@ -278,9 +280,11 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     GraphicsMeshInstance restored;
     Load(restored, "Meshes/Pair.msh");
     restored.SetObjectToRegionCoords(Coords::Translation(Vec3(10, 0, 0)));
-    // Cut short: nothing changes.
+    // Cut short, in the box or in the pose: nothing changes.
     BinaryReader cut(writer.GetBuffer(), writer.GetPosition() - 4);
     EXPECT_FALSE(restored.RestoreState(cut));
+    BinaryReader cutPose(writer.GetBuffer(), 12);
+    EXPECT_FALSE(restored.RestoreState(cutPose));
     EXPECT_TRUE(restored.GetSkeletalPose().IsEmpty());
     log.Clear();
     BinaryReader whole(writer.GetBuffer(), writer.GetPosition());
@@ -303,6 +307,21 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     EXPECT_EQ(hit.entity, nullptr);
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 1.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Unwalkable));
+
+    // A mesh with a collision mesh is hit on its triangles, scaled with the instance: one at z = 1.
+    MeshFileWriter::Contents walled = Boxes({Vec3()}, false, {}, "Shaders/Standard.ssh");
+    BinaryWriter collision;
+    mem::vector<PhysicsMesh::Face> faces(1);
+    faces[0].vertices[1] = 1;
+    faces[0].vertices[2] = 2;
+    ASSERT_TRUE(PhysicsMeshWriter::Write(collision, faces, {Vec3(-2, -2, 1), Vec3(2, -2, 1), Vec3(0, 2, 1)}));
+    walled.collisionBuffer.assign(collision.GetBuffer(), collision.GetBuffer() + collision.GetPosition());
+    WriteMesh("Meshes/Walled.msh", walled);
+    GraphicsMeshInstance wall;
+    Load(wall, "Meshes/Walled.msh");
+    wall.SetScale(Vec3(1.0f, 1.0f, 2.0f));
+    ASSERT_TRUE(wall.GetIntersection(Ray(Vec3(0, 0, -5), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
+    EXPECT_NEAR(hit.distance, 7.0f, 1e-4f);
 }
 
 TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {

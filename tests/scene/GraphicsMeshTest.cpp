@@ -350,6 +350,8 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionKeepsEveryDrawWithinTheLimitAndTh
         }
     }
     EXPECT_EQ(reduced->GetFaceSet(0).bones[1], 31u);  // L0, L1 and L2 folded into Root
+    EXPECT_EQ(data[4 * contents.stride + offset], 1);  // L3's vertex
+    EXPECT_EQ(data[4 * contents.stride + offset + 1], 2);
     EXPECT_EQ(reduced->GetFaceSet(1).bones[1], 2u);   // P0 folded into Root
     // Q0 folded into P0, which folded into Root: Q0's vertex takes Root's slot.
     const size_t q0Vertex = 30 + 28;

@@ -249,20 +249,25 @@ TEST_F(NormalRendererPixelTest, SeeThroughPassesOfOneMaterialBlendFarToNear) {
         ASSERT_NE(box->GetMesh(), nullptr);
         box->GetMesh()->EnsureAvailable();
     }
-    nearBox.SetObjectToRegionCoords(Coords::Translation(Vec3(-0.3f, 0.0f, 0.0f)));
     nearBox.SetDiffuseColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
-    farBox.SetObjectToRegionCoords(Coords::Translation(Vec3(0.3f, 0.0f, 1.5f)));
     farBox.SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
-    GraphicsNormalRenderer renderer;
-    View(renderer, Vec3(0.0f, 0.0f, -6.0f), Vec3(0.0f, 0.0f, 1.0f));
-    renderer.AddRenderable(&nearBox, FakeRegion());
-    renderer.AddRenderable(&farBox, FakeRegion());
-    const std::vector<uint32_t> pixels = Draw(renderer);
-    // Each box is drawn twice (with the alpha mask and without); the far one is hidden behind the
-    // near one the second time: in the overlap red 1/2, then 1/4 and 1/8 under green 1/2 and 3/4.
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.0f, 0.0f, -0.5f))), 32, 191, 0, 3));
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(-0.5f, 0.0f, -0.5f))), 0, 191, 0, 3));
-    EXPECT_TRUE(Near(At(pixels, Project(Vec3(0.4f, 0.0f, -0.5f))), 191, 0, 0, 3));
+    // The camera 6 before the pair, on either side of the scene's origin.
+    for (const float z : {2.0f, -3.75f}) {
+        const Vec3 eye(0.0f, 0.0f, z);
+        nearBox.SetObjectToRegionCoords(Coords::Translation(eye + Vec3(-0.3f, 0.0f, 6.0f)));
+        farBox.SetObjectToRegionCoords(Coords::Translation(eye + Vec3(0.3f, 0.0f, 7.5f)));
+        GraphicsNormalRenderer renderer;
+        View(renderer, eye, eye + Vec3(0.0f, 0.0f, 1.0f));
+        renderer.AddRenderable(&nearBox, FakeRegion());
+        renderer.AddRenderable(&farBox, FakeRegion());
+        const std::vector<uint32_t> pixels = Draw(renderer);
+        // Each box is drawn twice (with the alpha mask and without); the far one is hidden behind
+        // the near one the second time: in the overlap red 1/2, then 1/4 and 1/8 under green 1/2
+        // and 3/4.
+        EXPECT_TRUE(Near(At(pixels, Project(eye + Vec3(0.0f, 0.0f, 5.5f))), 32, 191, 0, 3)) << z;
+        EXPECT_TRUE(Near(At(pixels, Project(eye + Vec3(-0.5f, 0.0f, 5.5f))), 0, 191, 0, 3)) << z;
+        EXPECT_TRUE(Near(At(pixels, Project(eye + Vec3(0.4f, 0.0f, 5.5f))), 191, 0, 0, 3)) << z;
+    }
 }
 
 // Elements standing in a box of a region (across a portal) come from the world with the box's
@@ -617,6 +622,7 @@ TEST_F(NormalRendererStepTest, PointLightRectanglesBoundTheirSpheresAndTheClippi
 // have their own texture instead of sharing their group's first. The no-shadow surface is cleared
 // to white. All go again with DestroyRenderTargets.
 TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAgain) {
+    test::LogCapture log;
     test::RecordingDevice& device = bed.Device();
     device.Script().supports16bitColorWithDepth = true;
     const size_t live = device.GetNumLiveResources();
@@ -654,6 +660,7 @@ TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAg
         EXPECT_EQ(device.CountCalls("DestroyRenderSurface"), 13u);
         EXPECT_EQ(device.GetNumLiveResources(), live);
     }
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);  // the mask texture released once
 }
 
 // Every pass gets the frame's constants, and while a light draws that light's: a sun of another
@@ -796,8 +803,16 @@ TEST_F(NormalRendererStepTest, TheMaskAndTheBlendOverThePreviousRegionDrawInThei
         const Viewport viewport(0, 0, 640, 480);
         renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
         renderer.SetClippingPlane(Plane(Vec3(0.0f, 0.0f, -1.0f), 20.0f));
+        canvas.SetViewport(Viewport(0, 0, 16, 16));
         bed.Device().ClearCalls();
         renderer.Render(canvas, blend, texture, true, true, canvas.GetTargetSurface(), false);
+        // The frame surface is cleared over the whole viewport.
+        const std::vector<std::string> calls = bed.Device().GetCalls();
+        const auto clear = std::find(calls.begin(), calls.end(), "Clear(33, 1)");
+        ASSERT_NE(clear, calls.end());
+        EXPECT_EQ(*std::find_if(std::make_reverse_iterator(clear), calls.rend(),
+                                [](const std::string& call) { return call.starts_with("SetViewport"); }),
+                  "SetViewport((0, 0, 640, 480))");
         std::vector<std::string> expected = mask;
         expected.insert(expected.end(), composite.begin(), composite.end());
         expected.push_back(over);

@@ -573,7 +573,8 @@ TEST_F(MeshFileTest, EveryQuestionLoadsTheMeshFirst) {
              const GraphicsMesh::FaceSet* set;
              const GraphicsMesh::Material* material;
              const std::string* section;
-             return m.GetFaceSetParts(0, set, material, section) && *section == "Glass";
+             if (!m.GetFaceSetParts(0, set, material, section) || *section != "Glass") return false;
+             return !m.GetFaceSetParts(2, set, material, section) && !set && !material && !section;
          }},
         {"physics", [](const GraphicsMesh& m) { return m.GetPhysicsMesh() != nullptr; }},
         {"description", [&](const GraphicsMesh& m) { return m.GetDescriptionText() == full.descriptionText; }},

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -307,6 +308,22 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     EXPECT_EQ(hit.entity, nullptr);
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 1.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Unwalkable));
+
+    // What an instance tells of itself: its mesh and its boxes.
+    std::vector<std::string> told;
+    {
+        test::LogCapture info;
+        box.LogInfo();
+        GraphicsMeshInstance().LogInfo();
+        for (const test::LogCapture::Line& line : info.Lines()) told.push_back(line.text);
+    }
+    for (const char* line :
+         {"GraphicsMeshInstance:", "Meshes/Box.msh", "   numVerts: 8", "   numFaces: 12", "   numFaceSets: 1",
+          "   numBlendedFaces: 0", "   bounds extents: (0.500000, 0.500000, 0.500000)",
+          "   object space bounding box:", "       extents: (2.000000, 1.000000, 0.500000)",
+          "   region space bounding box:", "       origin: (0.000000, 0.000000, 10.000000)", "   mesh: NULL"}) {
+        EXPECT_NE(std::find(told.begin(), told.end(), line), told.end()) << line;
+    }
 
     // A mesh with a collision mesh is hit on its triangles, scaled with the instance: one at z = 1.
     MeshFileWriter::Contents walled = Boxes({Vec3()}, false, {}, "Shaders/Standard.ssh");

@@ -459,35 +459,27 @@ private:
 };
 
 // The frame's constants the traced shader's vertex program reads, one a register from 0 in this
-// order ("worldToShadowMatrix" four); its textures go to stages 0 to 2.
-constexpr std::pair<const char*, ShaderValueType> kConstants[] = {{"heightFogParams", ShaderValueType::Float3},
-                                                                  {"cameraOrigin", ShaderValueType::Float3},
-                                                                  {"time", ShaderValueType::Float},
-                                                                  {"cameraDirection", ShaderValueType::Float3},
-                                                                  {"fogColor", ShaderValueType::Float4},
-                                                                  {"depthFogParams", ShaderValueType::Float3},
-                                                                  {"transparencyHeight", ShaderValueType::Float},
-                                                                  {"skyAmbientColor", ShaderValueType::Float4},
-                                                                  {"groundAmbientColor", ShaderValueType::Float4},
-                                                                  {"lightColor", ShaderValueType::Float4},
-                                                                  {"lightPosition", ShaderValueType::Float3},
-                                                                  {"lightMaxDistance", ShaderValueType::Float},
-                                                                  {"lightShadowIntensity", ShaderValueType::Float},
-                                                                  {"lightDirection", ShaderValueType::Float3},
-                                                                  {"shadowBluriness", ShaderValueType::Float},
-                                                                  {"alphaMaskFactor", ShaderValueType::Float4},
-                                                                  {"screenTextureScale", ShaderValueType::Float2},
-                                                                  {"worldToShadowMatrix", ShaderValueType::Float4x4}};
+// order, with their float counts ("worldToShadowMatrix" four registers); its textures go to stages
+// 0 to 2.
+constexpr const char* kConstants[] = {"heightFogParams",      "cameraOrigin",       "time",
+                                      "cameraDirection",      "fogColor",           "depthFogParams",
+                                      "transparencyHeight",   "skyAmbientColor",    "groundAmbientColor",
+                                      "lightColor",           "lightPosition",      "lightMaxDistance",
+                                      "lightShadowIntensity", "lightDirection",     "shadowBluriness",
+                                      "alphaMaskFactor",      "screenTextureScale", "worldToShadowMatrix"};
+constexpr int kConstantFloats[] = {3, 3, 1, 3, 4, 3, 1, 4, 4, 4, 3, 1, 1, 3, 1, 4, 2, 16};
 
 // A shader with every style TracedRenderable draws, reading kConstants and the textures.
 std::vector<uint8_t> TracedShaderFile() {
     ShaderFileSection section;
     section.generation = "GeForce6";
     std::vector<ShaderBinding> bindings;
+    const ShaderValueType types[] = {ShaderValueType::Float, ShaderValueType::Float2, ShaderValueType::Float3,
+                                     ShaderValueType::Float4, ShaderValueType::Float4x4};
     for (uint32_t i = 0; i < std::size(kConstants); ++i) {
-        const bool matrix = kConstants[i].second == ShaderValueType::Float4x4;
-        bindings.push_back({i, matrix ? 4u : 1u, false, i});
-        section.parameters.push_back({kConstants[i].first, kConstants[i].second, 1, ShaderFileParameter::kNoDefault});
+        bindings.push_back({i, kConstantFloats[i] == 16 ? 4u : 1u, false, i});
+        section.parameters.push_back(
+            {kConstants[i], types[std::min(kConstantFloats[i], 5) - 1], 1, ShaderFileParameter::kNoDefault});
     }
     section.values = {ShaderFileValue::VertexProgram("vertex", bindings), ShaderFileValue::PixelProgram("pixel", {})};
     std::vector<ShaderStateRecord> programs = {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},
@@ -710,8 +702,7 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
         for (size_t i = 0; i < trace.size(); ++i) {
             if (trace[i] != entry || seen++ != which) continue;
             for (size_t c = 0; c < values.size(); ++c)
-                EXPECT_NEAR(states[i].vertexConstants[reg][c], values[c], 1e-5f)
-                    << entry << " " << kConstants[reg].first;
+                EXPECT_NEAR(states[i].vertexConstants[reg][c], values[c], 1e-5f) << entry << " " << kConstants[reg];
             return;
         }
         ADD_FAILURE() << entry << " " << which << " not drawn";

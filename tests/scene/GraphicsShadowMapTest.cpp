@@ -1,11 +1,12 @@
 // Shadow-map fitting against brute force: every point of a caster that shadows something the
 // camera sees lands inside the map, on the same texel as the point it shadows and nearer the
-// light; and the map's set-up edge cases.
+// light, and the map is no larger than it must be; and the map's set-up edge cases.
 
 #include "scene/GraphicsShadowMap.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -76,6 +77,7 @@ TEST(ShadowMapFit, EveryCasterOfAVisibleShadowLandsInTheMapOnTheTexelOfItsShadow
             for (const ABBox& box : casters) nearest = std::min(nearest, GraphicsShadowMap::GetLowestExtent(box, light));
             volume.AddPlane(Plane(light, -nearest));
             Vec3 corners[GraphicsShadowMap::kMaxCornerPoints];
+            std::fill(std::begin(corners), std::end(corners), Vec3(500.0f, 500.0f, 500.0f));  // none past count
             const int count = Frustum::GetCornerPoints(corners, GraphicsShadowMap::kMaxCornerPoints, volume);
             ASSERT_GT(count, 3);
             Mat4 map;
@@ -83,6 +85,16 @@ TEST(ShadowMapFit, EveryCasterOfAVisibleShadowLandsInTheMapOnTheTexelOfItsShadow
             for (int row = 0; row < 4; ++row) {
                 for (int col = 0; col < 4; ++col) ASSERT_TRUE(std::isfinite(map(row, col)));
             }
+            Vec3 low(1e9f, 1e9f, 1e9f), high(-1e9f, -1e9f, -1e9f);
+            for (int i = 0; i < count; ++i) {
+                const MapPoint p = ToMap(map, corners[i]);
+                low = Vec3(std::min(low.x, p.p.x), std::min(low.y, p.p.y), std::min(low.z, p.p.z));
+                high = Vec3(std::max(high.x, p.p.x), std::max(high.y, p.p.y), std::max(high.z, p.p.z));
+            }
+            // The fit is tight: the volume's corners reach every edge of the map and its nearest depth.
+            for (const float edge : {low.x, low.y, -high.x, -high.y}) EXPECT_NEAR(edge, -1.0f, 1e-3f);
+            EXPECT_NEAR(low.z, 0.0f, 1e-3f);
+            EXPECT_NEAR(high.z, algorithm == 2 ? std::min(high.z, 1.0f) : 1.0f, 1e-3f);
 
             // Visible points, and the caster points along the ray from each towards the light.
             int checked = 0, failures = 0;

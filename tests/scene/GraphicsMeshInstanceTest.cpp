@@ -370,6 +370,7 @@ TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
         const GraphicsMesh* mesh = source->GetMesh();
         const GraphicsShader2* dissolve = source->GetOverrideShader();
         const ABBox box = source->GetRegionSpaceABBox();
+        const ABBox objectBox = source->GetObjectSpaceBoundingBox();
         // The source goes, and with it its references: the copy's keep everything loaded.
         source.reset();
         EXPECT_EQ(copy.GetMesh(), mesh);
@@ -377,6 +378,8 @@ TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
         EXPECT_TRUE(copy.GetIsDissolving());
         EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
         EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
+        EXPECT_EQ(copy.GetObjectSpaceBoundingBox(), objectBox);
+        EXPECT_EQ(copy.GetRegionSpaceOBBox().coords.origin, box.centre);
         EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
         EXPECT_FALSE(copy.GetCastsShadows());
         EXPECT_EQ(copy.GetDiffuseColor(), Color(0.5f, 0.25f, 1.0f, 1.0f));

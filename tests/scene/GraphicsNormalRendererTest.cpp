@@ -22,6 +22,7 @@
 #include "core/OBBox.h"
 #include "core/WorldCoords.h"
 #include "engine/Actor.h"
+#include "files/BaseResourceManager.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
@@ -618,6 +619,8 @@ TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAg
     test::RecordingDevice& device = bed.Device();
     device.Script().supports16bitColorWithDepth = true;
     const size_t live = device.GetNumLiveResources();
+    BaseResourceManager& textures = *bed.Graphics().GetTextureResourceManager();
+    const int loaded = textures.GetNumResources();
     int surfaces = 0;  // made so far, in all
     for (const RenderGenerationId generation : {RenderGenerationId::GeForce6, RenderGenerationId::R200}) {
         const bool own = generation == RenderGenerationId::R200;
@@ -651,8 +654,10 @@ TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAg
         GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
         EXPECT_EQ(device.CountCalls("DestroyRenderSurface"), 13u);
         EXPECT_EQ(device.GetNumLiveResources(), live);
+        bed.Graphics().UnloadUnreferencedResources();
+        EXPECT_EQ(textures.GetNumResources(), loaded);  // the mask texture released
     }
-    EXPECT_EQ(log.Count(LogPriority::Error), 0u);  // the mask texture released once
+    EXPECT_EQ(log.Count(LogPriority::Error), 0u);  // and released once
 }
 
 // Every pass gets the frame's constants, and while a light draws that light's: a sun of another

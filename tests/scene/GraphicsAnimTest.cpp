@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -303,9 +304,33 @@ TEST_F(GraphicsAnimTest, MemoryUsageFollowsLoadAndDestroy) {
 
     manager.ReloadAllResources(true);  // destroys and loads again
     EXPECT_EQ(manager.GetMemoryUsage(), writer.GetPosition());
+    // Loaded again from a file without rag doll data, it has none.
+    Contents plain = FullContents();
+    plain.ragDoll = {};
+    EXPECT_EQ(Load("Anims/Run.anm", plain), anim);
+    manager.ReloadAllResources(true);
+    EXPECT_EQ(anim->GetRagDollEffectType(), "");
+    manager.UnloadResource(anim);
     manager.UnloadResource(anim);
     manager.UnloadUnreferencedResources();
     EXPECT_EQ(manager.GetMemoryUsage(), 0u);
+
+    // Every part counts: a long text in any of them about its bytes more.
+    const size_t bytes = Load("Anims/Base.anm", FullContents())->GetSystemMemoryUsage();
+    const std::string text(1000, 'x');
+    const std::function<void(Contents&)> parts[] = {[&](Contents& c) { c.tracks[1].nameText = text; },
+                                                    [&](Contents& c) { c.callbackPoints[0].nameText = text; },
+                                                    [&](Contents& c) { c.createEntities[0].entity = text; },
+                                                    [&](Contents& c) { c.createEntities[0].attach = text; },
+                                                    [&](Contents& c) { c.ragDoll.effectType = text; },
+                                                    [&](Contents& c) { c.ragDoll.direction = text; },
+                                                    [&](Contents& c) { c.ragDoll.elevation = text; },
+                                                    [&](Contents& c) { c.ragDoll.push = text; }};
+    for (size_t i = 0; i < std::size(parts); ++i) {
+        Contents contents = FullContents();
+        parts[i](contents);
+        EXPECT_GE(Load("Anims/Part" + std::to_string(i) + ".anm", contents)->GetSystemMemoryUsage(), bytes + 900) << i;
+    }
 }
 
 // Eleven frames whose translation moves by (1, 0, 0) a frame and whose rotation turns 0.1 radians.

@@ -610,6 +610,64 @@ TEST_F(MeshFileTest, EveryQuestionLoadsTheMeshFirst) {
     }
 }
 
+// A mesh counts the memory of every part it holds: more of any part counts about its bytes more
+// (a description's text and what is read from it).
+TEST_F(MeshFileTest, EveryPartCountsInTheMeshesMemory) {
+    Contents full = FullContents();
+    const mem::vector<uint8_t> collision = full.collisionBuffer;
+    full.collisionBuffer.clear();
+    const std::string text(1000, 'x');
+    const std::string joints = [] {
+        std::string list;
+        for (int i = 0; i < 20; ++i) list += " JointDescription { jointType = \"hinge\" }";
+        return list;
+    }();
+    const std::pair<size_t, std::function<void(Contents&)>> parts[] = {
+        {900, [&](Contents& c) { c.exporterText = text; }},
+        {3800,
+         [&](Contents& c) { c.descriptionText += " AttachPoint { name = \"" + text + "\" parent = " + text + " }"; }},
+        {1900, [&](Contents& c) { c.descriptionText += " CreateEntity { entity = \"" + text + "\" }"; }},
+        {1900, [&](Contents& c) { c.descriptionText += " SkeletonEmitterBones { " + text + " }"; }},
+        {5700,
+         [&](Contents& c) {
+             c.descriptionText += " RigidBodyDescription { parentName = " + text + " childName = " + text +
+                                  " FusedBone { name = " + text + " } }";
+         }},
+        {joints.size() + 20 * sizeof(JointDescription), [&](Contents& c) { c.descriptionText += joints; }},
+        {900, [&](Contents& c) { c.sections[1] = text; }},
+        {900, [&](Contents& c) { c.materials[1].shaderName = text; }},
+        {1800, [&](Contents& c) { c.materials[0].parameters[0].nameText = c.materials[0].parameters[0].text = text; }},
+        {16, [](Contents& c) { c.bones[1].nameText = std::string(31, 'b'); }},
+        {16, [](Contents& c) { c.hitBoxes[0].nameText = std::string(31, 'h'); }},
+        {300, [](Contents& c) { c.faceSets[0].bones.resize(100, 1); }},
+        {1000, [](Contents& c) { c.blendedIndices.resize(1500, 1); }},
+        {100 * sizeof(GraphicsMesh::ContourPoint), [](Contents& c) { c.contours[0].points.resize(103); }},
+        {100 * sizeof(GraphicsMesh::PortalPoint), [](Contents& c) { c.portals[0].points.resize(104); }},
+        {100 * (40 + sizeof(Vec3)), [](Contents& c) { c.vertexData.resize(c.vertexData.size() + 100 * c.stride); }},
+        {50 * (sizeof(GraphicsMesh::Bone) + sizeof(Coords) + sizeof(uint32_t)),
+         [](Contents& c) {
+             c.bones[2].firstChild = 3;
+             c.bones[2].childCount = 50;
+             for (int i = 0; i < 50; ++i) c.bones.push_back(c.bones[1]);
+         }},
+        {sizeof(PhysicsMesh), [&](Contents& c) { c.collisionBuffer = collision; }},
+    };
+    BinaryWriter base;
+    ASSERT_TRUE(MeshFileWriter::Write(base, full));
+    const size_t bytes = Load("base.msh", base)->GetSystemMemoryUsage();
+    EXPECT_GT(bytes, sizeof(GraphicsMesh));
+    EXPECT_LT(bytes, 2 * sizeof(GraphicsMesh));
+    for (size_t i = 0; i < std::size(parts); ++i) {
+        Contents contents = full;
+        parts[i].second(contents);
+        BinaryWriter writer;
+        ASSERT_TRUE(MeshFileWriter::Write(writer, contents)) << i;
+        const GraphicsMesh* mesh = Load("part" + std::to_string(i) + ".msh", writer);
+        ASSERT_EQ(mesh->GetInitResult(), InitResult::Success) << i;
+        EXPECT_GE(mesh->GetSystemMemoryUsage(), bytes + parts[i].first) << i;
+    }
+}
+
 TEST_F(MeshFileTest, FilesCutAtEveryByteFailInsideAChunk) {
     test::LogCapture log;
     BinaryWriter writer;

@@ -351,7 +351,12 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetVertexShader(broken);
     DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "does not compile"));
+    // The compiler's own message follows, naming what is wrong.
+    ASSERT_FALSE(log.Lines().empty());
+    const std::string message = log.Lines().front().text;
+    EXPECT_EQ(message.rfind("Vertex program ", 0), 0u) << message;
+    EXPECT_NE(message.find(" does not compile:\n"), std::string::npos) << message;
+    EXPECT_NE(message.find("undefined_name"), std::string::npos) << message;
     device_->SetVertexShader(nullptr);
     device_->DestroyVertexShader(broken);
 
@@ -367,6 +372,16 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetVertexShaderConstants(255, registers, 2);
     device_->SetPixelShaderConstants(224, registers, 1);
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
+
+    // Without a target neither a clear nor a draw happens; the first says so, once.
+    log.Clear();
+    device_->SetTargetSurface(0, nullptr);
+    ClearTo(Color(1, 0, 0, 1));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "a draw is skipped: there is no render target (reported once)"));
+    device_->DrawRect(Rect(0, 0, 8, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(log.Lines().size(), 1u);
+    device_->SetTargetSurface(0, primary_);
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
 }
 
 TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
@@ -410,6 +425,10 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     device_->SetSamplerState(0, RenderSamplerState::AddressU, 1);
     device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
     EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));  // clamped to the blue edge
+    device_->SetSamplerState(0, RenderSamplerState::AddressU, 2);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));   // mirrored: u in 1..1.5 reads 1..0.5, blue
+    EXPECT_EQ(PrimaryPixel(13, 50), Rgba(255, 0, 0));  // and u in 1.5..2 the red texel
     device_->SetTexture(0, nullptr);
     device_->DestroyTexture(texture);
 

@@ -2,6 +2,8 @@
 
 #include "DeviceTest.h"
 
+#include "devices/GLHeaders.h"
+
 namespace GAME::test {
 namespace {
 
@@ -188,6 +190,34 @@ TEST_F(GLDeviceSurfaceTest, ViewportLargerThanTheTargetShrinksTwoDDraws) {
     EXPECT_EQ(pixels[7 * 16 + 7], Rgba(255, 0, 0));
     EXPECT_EQ(pixels[8 * 16 + 8], Rgba(0, 0, 0));
     device_->DestroyRenderSurface(half);
+}
+
+// What Present puts in the window's own framebuffer (its rows bottom up): the surface the right
+// way up through the gamma ramp (0.5, 0.5, 1 changes nothing), whatever the engine's write masks.
+TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
+    const auto window = [](int x, int y) {
+        uint32_t pixel = 0;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadPixels(x, OffscreenDevice::kHeight - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &pixel);
+        return pixel;
+    };
+    ClearTo(Color(0.25f, 0.5f, 0.75f, 1));
+    device_->DrawRect(Rect(0, 0, 64, 8), kRed, 0.0f);
+    device_->SetColorWriteMode(RenderWriteMode::Off);
+    const struct {
+        float brightness, contrast, gamma;
+        uint32_t top, below;
+    } ramps[] = {{0.5f, 0.5f, 1.0f, Rgba(255, 0, 0), Rgba(64, 128, 191)},
+                 {0.75f, 0.5f, 1.0f, Rgba(255, 64, 64), Rgba(128, 191, 255)},
+                 {0.5f, 1.0f, 1.0f, Rgba(255, 0, 0), Rgba(0, 128, 255)},
+                 {0.5f, 0.5f, 2.0f, Rgba(255, 0, 0), Rgba(128, 181, 221)}};
+    for (const auto& ramp : ramps) {
+        device_->SetGammaRamp(ramp.brightness, ramp.contrast, ramp.gamma);
+        device_->Present(nullptr);
+        EXPECT_TRUE(Near(window(3, 3), ramp.top, 1)) << std::hex << window(3, 3);
+        EXPECT_TRUE(Near(window(60, 60), ramp.below, 1)) << std::hex << window(60, 60);
+    }
+    device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
 }
 
 TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {

@@ -7,6 +7,7 @@
 #include "devices/DXTDecoder.h"
 #include "devices/GLDevice.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace GAME::test {
@@ -64,6 +65,7 @@ TEST_F(GLDeviceTextureTest, CompressedTexturesMatchTheCPUDecoderWithAndWithoutS3
         ASSERT_TRUE(DXTDecoder::Decode(format, 16, 16, file.data() + DDSFile::kHeaderSize, reference.data()));
         for (bool s3tc : {true, false}) {
             gl.SetUseS3TC(s3tc);
+            EXPECT_EQ(gl.HasS3TC(), s3tc);  // the driver has S3TC
             RenderTexture* texture = FromFile(file);
             ASSERT_NE(texture, nullptr);
             const std::vector<uint32_t> drawn = Draw(texture);
@@ -185,10 +187,46 @@ TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {
     EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
     EXPECT_EQ(device_->CreateTexture(0, 0, nullptr, 0, 0), nullptr);  // a failure of another kind
     EXPECT_FALSE(device_->IsOutOfVideoMemory());
+    EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
+    RenderSurface* fits = device_->CreateRenderSurface(4, 4, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    ASSERT_NE(fits, nullptr);
+    EXPECT_FALSE(device_->IsOutOfVideoMemory());  // the lack is over once something fits
+    device_->DestroyRenderSurface(fits);
     device_->DestroyTexture(texture);
     EXPECT_EQ(device_->GetAvailableVideoMemory(), 100u + 64 * 64 * 4);
     gl.SetVideoMemoryTotal(total);
     EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
+}
+
+// The total is GLDEVICE_VIDEO_MEMORY_MB mebibytes when that is a positive number, else 512 MiB;
+// reservations fit within what is left, to the byte.
+TEST(GLVideoMemoryTest, TheTotalComesFromTheEnvironmentAndReservationsFitInIt) {
+    const char* const kName = "GLDEVICE_VIDEO_MEMORY_MB";
+    const char* const set = std::getenv(kName);
+    const std::string saved = set != nullptr ? set : "";
+    const std::pair<const char*, size_t> totals[] = {
+        {"96", size_t(96) << 20}, {"0", size_t(512) << 20}, {"-4", size_t(512) << 20}, {"lots", size_t(512) << 20}};
+    for (const auto& [value, total] : totals) {
+        setenv(kName, value, 1);
+        EXPECT_EQ(GLVideoMemory().GetTotal(), total) << value;
+    }
+    unsetenv(kName);
+    EXPECT_EQ(GLVideoMemory().GetTotal(), size_t(512) << 20);
+    if (set != nullptr) setenv(kName, saved.c_str(), 1);
+
+    GLVideoMemory memory;
+    memory.SetTotal(100);
+    EXPECT_FALSE(memory.Reserve(101));
+    EXPECT_TRUE(memory.Reserve(60));
+    EXPECT_FALSE(memory.Reserve(41));
+    EXPECT_TRUE(memory.Reserve(40));
+    EXPECT_EQ(memory.GetAvailable(), 0u);
+    memory.Release(30);
+    EXPECT_EQ(memory.GetUsed(), 70u);
+    EXPECT_EQ(memory.GetAvailable(), 30u);
+    memory.SetTotal(50);  // below what is used: nothing is left
+    EXPECT_EQ(memory.GetAvailable(), 0u);
+    EXPECT_FALSE(memory.Reserve(1));
 }
 
 }  // namespace

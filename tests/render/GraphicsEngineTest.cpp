@@ -362,9 +362,11 @@ TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
 }
 
 // Loads a shader at frame 0 and reports whether it is still loaded after the budget steps of the
-// frames given. Its program is large enough (9000 bytes of video memory) not to be spared as small.
-// videoMemory is the device's total besides the canvas's dynamic buffers.
-bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list<uint32_t> frames) {
+// frames given with exactly `free` bytes of video memory free. Its program is large enough (9000
+// bytes of video memory) not to be spared as small.
+bool StaysLoaded(size_t free, std::initializer_list<uint32_t> frames) {
+    GraphicsTestBed bed;
+    EXPECT_TRUE(bed.Start());
     ShaderFileSection section;
     section.generation = "GeForce6";
     section.values = {ShaderFileValue::VertexProgram(std::string(9000, ' '), {})};
@@ -373,7 +375,7 @@ bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list
     const GraphicsShader2* shader = bed.Graphics().LoadShader2("Shaders/Big.ssh");
     EXPECT_EQ(shader->FindStyleByName(Name::Create("normal")), 0u);
     EXPECT_EQ(shader->GetVideoMemoryUsage(), 9000u);
-    bed.Device().Script().videoMemory = videoMemory + 2 * GraphicsCanvas::kDynamicBufferBytes;
+    bed.Device().Script().videoMemory += free - bed.Device().GetAvailableVideoMemory();
     for (const uint32_t frame : frames) {
         bed.GetLoader().SetFrameCount(frame);
         bed.Graphics().Update(true);
@@ -383,37 +385,21 @@ bool StaysLoaded(GraphicsTestBed& bed, size_t videoMemory, std::initializer_list
 
 constexpr size_t kMiB = 1 << 20;
 
-TEST(GraphicsEngineBudgetTest, NothingIsEvictedWithSixtyFourMiBFree) {
-    GraphicsTestBed bed;
-    ASSERT_TRUE(bed.Start());
-    EXPECT_TRUE(StaysLoaded(bed, 80 * kMiB, {5000, 10000}));
-}
-
-TEST(GraphicsEngineBudgetTest, BetweenTwentyFourAndSixtyFourMiBFreeResourcesUnusedForFourHundredFramesAreKept) {
-    GraphicsTestBed bed;
-    ASSERT_TRUE(bed.Start());
-    // Marked at frame 700, to go at frame 900.
-    EXPECT_TRUE(StaysLoaded(bed, 40 * kMiB, {400, 700}));
-}
-
-TEST(GraphicsEngineBudgetTest, BetweenTwentyFourAndSixtyFourMiBFreeResourcesUnusedForLongerGo) {
-    GraphicsTestBed bed;
-    ASSERT_TRUE(bed.Start());
-    // Unused for 401 frames: marked, and unloaded 200 frames later.
-    EXPECT_FALSE(StaysLoaded(bed, 40 * kMiB, {401, 601}));
-}
-
-TEST(GraphicsEngineBudgetTest, BelowTwentyFourMiBFreeTheWaitShrinksWithTheFreeMemory) {
-    {
-        GraphicsTestBed bed;
-        ASSERT_TRUE(bed.Start());
-        // About 10 MiB free: 10 MiB x 2.3047130e-06 + 2 gives 26 frames.
-        EXPECT_FALSE(StaysLoaded(bed, 10 * kMiB, {27, 227}));
-    }
-    {
-        GraphicsTestBed bed;
-        ASSERT_TRUE(bed.Start());
-        EXPECT_TRUE(StaysLoaded(bed, 10 * kMiB, {26, 226}));
+// A resource unused for longer than the wait is marked, and unloaded 200 frames later. At 64 MiB
+// free or more nothing is evicted; from 24 MiB the wait is 400 frames; below, free x 2.3047130e-06
+// + 2 frames (59 just below 24 MiB, 26 at 10 MiB).
+TEST(GraphicsEngineBudgetTest, TheWaitFollowsTheFreeVideoMemory) {
+    const struct {
+        size_t free;
+        uint32_t first, second;  // the frames of the budget steps
+        bool stays;
+    } cases[] = {
+        {64 * kMiB, 5000, 10000, true}, {64 * kMiB - 1, 401, 601, false}, {40 * kMiB, 400, 700, true},
+        {24 * kMiB, 61, 261, true},     {24 * kMiB, 401, 601, false},     {24 * kMiB - 1, 60, 260, false},
+        {24 * kMiB - 1, 59, 259, true}, {10 * kMiB, 27, 227, false},      {10 * kMiB, 26, 226, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(StaysLoaded(c.free, {c.first, c.second}), c.stays) << c.free << " free, frames " << c.first;
     }
 }
 

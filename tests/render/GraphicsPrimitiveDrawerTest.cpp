@@ -160,6 +160,19 @@ TEST_F(GraphicsPrimitiveDrawerTest, AxisSphereFillsItsOrthographicExtent) {
     }
     // x = 2 lies 8 pixels left of the centre (camera x maps to -u), y = -1 4 pixels down.
     ExpectNear(bed.FindDrawn(kBlack), {64 - 8 - 12, 32 + 4 - 12, 64 - 8 + 12, 32 + 4 + 12}, 1);
+
+    // The solid circle of radius 10 pixels: filled to its rim.
+    bed.Clear();
+    {
+        GraphicsPrimitiveDrawer drawer(bed.Canvas());
+        drawer.Enable2DMode(kWhole);
+        DrawSolidCircle(drawer, Vec3(64.0f, 0.0f, 32.0f), 10.0f, 33);
+    }
+    ExpectNear(bed.FindDrawn(kBlack), {54, 22, 74, 42}, 1);
+    for (const auto& [x, y] :
+         {std::pair(64, 32), std::pair(56, 32), std::pair(71, 32), std::pair(64, 24), std::pair(64, 39)})
+        EXPECT_EQ(At(x, y), Rgba(255, 255, 255)) << x << ", " << y;
+    EXPECT_EQ(At(55, 23), kBlack);  // outside the rim, inside its box
 }
 
 TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesOfOneKindBatchUntilTheStateChangesOrTheBatchIsFull) {

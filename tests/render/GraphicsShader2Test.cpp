@@ -321,6 +321,56 @@ TEST_F(GraphicsShader2Test, TheOutermostEndPutsTheStyleStatesBack) {
     shader->End();
 }
 
+// Every state a style can hold reaches the device as it is, and the outermost End puts each back
+// to its default (the filters keep what was set; 12 to 14 drive nothing).
+TEST_F(GraphicsShader2Test, EveryStateGoesToTheDeviceAndBackToItsDefault) {
+    ShaderFileSection section = MakeSection("GeForce6");
+    section.values.push_back(ShaderFileValue::Int(2));
+    section.values.push_back(ShaderFileValue::Int(0));
+    section.values.push_back(ShaderFileValue::Float4(0.25f, 0.5f, 0.75f, 1.0f));
+    const uint32_t two = 6, zero = 7, colour = 8;
+    ShaderFileStyle every{"every", 0, {Record(ShaderStateCode::Texture, true, kTextureValue, 3)}};
+    for (uint32_t code = 3; code < kNumShaderStateCodes; ++code) {
+        const bool mode = code == 8 || code == 9 || code == 19;  // the write modes: on by default
+        every.records.push_back(Record(ShaderStateCode(code), true, code == 22 ? colour : mode ? zero : two, 3));
+    }
+    section.styles.push_back(every);
+    const GraphicsShader2* shader = Load(MakeShaderFile({section}));
+    ASSERT_TRUE(shader->Begin(2));
+    bed.Device().ClearCalls();
+    shader->Render("every");
+    EXPECT_EQ(bed.Device().GetCalls(),
+              (std::vector<std::string>{"SetDebugName(\"Shaders/Test.ssh\", \"every\", \"every\")",
+                                        "SetTexture(3, texture1)",
+                                        "SetSourceBlendFactor(2)",
+                                        "SetDestinationBlendFactor(2)",
+                                        "SetDepthTestFunction(2)",
+                                        "SetAlphaTestFunction(2)",
+                                        "SetAlphaReference(0.00784314)",
+                                        "SetColorWriteMode(0)",
+                                        "SetDepthWriteMode(0)",
+                                        "SetSamplerState(3, 0, 2)",
+                                        "SetSamplerState(3, 1, 2)",
+                                        "SetSamplerState(3, 3, 2)",
+                                        "SetSamplerState(3, 4, 2)",
+                                        "SetSamplerState(3, 5, 2)",
+                                        "SetRenderStateA(2)",
+                                        "SetAlphaWriteMode(0)",
+                                        "SetRenderStateB(2)",
+                                        "SetRenderStateC(2)",
+                                        "SetRenderStateD((0.25, 0.5, 0.75, 1))",
+                                        "SetRenderStateE(2)"}));
+    bed.Device().ClearCalls();
+    shader->End();
+    EXPECT_EQ(bed.Device().GetCalls(),
+              (std::vector<std::string>{
+                  "SetTexture(3, null)", "SetSourceBlendFactor(0)", "SetDestinationBlendFactor(1)",
+                  "SetDepthTestFunction(3)", "SetAlphaTestFunction(7)", "SetAlphaReference(0)", "SetColorWriteMode(1)",
+                  "SetDepthWriteMode(1)", "SetSamplerState(3, 0, 0)", "SetSamplerState(3, 1, 0)", "SetRenderStateA(0)",
+                  "SetAlphaWriteMode(1)", "SetRenderStateB(0)", "SetRenderStateC(0)", "SetRenderStateD((1, 1, 1, 1))",
+                  "SetRenderStateE(0)", "SetDebugName(null, null, null)"}));
+}
+
 TEST_F(GraphicsShader2Test, SettersCheckNameTypeElementAndBeginDepth) {
     const GraphicsShader2* shader = LoadReference();
     ASSERT_TRUE(shader->Begin(0));
@@ -415,6 +465,20 @@ TEST_F(GraphicsShader2Test, DestroyReleasesProgramsAndTextures) {
     EXPECT_EQ(shader->GetVideoMemoryUsage(), 0u);
     bed.Graphics().GetTextureResourceManager()->UnloadUnreferencedResources();
     EXPECT_EQ(bed.Graphics().GetTextureResourceManager()->GetNumResources(), 0);
+}
+
+// Each element of a parameter counts: four more float4 weights and two more textures.
+TEST_F(GraphicsShader2Test, SystemMemoryCountsEveryElement) {
+    const GraphicsShader2* shader = LoadReference();
+    ASSERT_EQ(shader->FindStyleByName(kNormal), 0u);  // loaded
+    const size_t reference = shader->GetSystemMemoryUsage();
+    ShaderFileSection section = MakeSection("GeForce6");
+    section.parameters[kWeightsParameter].elements = 6;
+    section.parameters[kTextureParameter].elements = 3;
+    bed.WriteFile("Shaders/Wide.ssh", MakeShaderFile({section}));
+    const GraphicsShader2* wide = bed.Graphics().LoadShader2("Shaders/Wide.ssh");
+    ASSERT_EQ(wide->FindStyleByName(kNormal), 0u);
+    EXPECT_EQ(wide->GetSystemMemoryUsage() - reference, 4 * 4 * sizeof(float) + 2 * sizeof(const RenderTexture*));
 }
 
 TEST_F(GraphicsShader2Test, DependentTexturesAreQueued) {

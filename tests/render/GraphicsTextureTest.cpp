@@ -254,6 +254,34 @@ TEST(TextureFileWriterTest, WritesADdsHeaderAndAveragedMipLevels) {
     EXPECT_EQ(single.GetPosition(), 128u + 16u);
 }
 
+// Chains of several levels, blue 10 x the texel's index: each texel of a level is the rounded mean
+// of the 2 x 2 above it, a side of 1 averaging its one texel twice.
+TEST(TextureFileWriterTest, EachMipLevelHalvesTheOneAbove) {
+    const struct {
+        uint32_t width, height;
+        std::vector<uint32_t> levels;  // the blue of every texel written, level after level
+    } cases[] = {
+        {4, 2, {0, 10, 20, 30, 40, 50, 60, 70, 25, 45, 35}},
+        {1, 4, {0, 10, 20, 30, 5, 25, 15}},
+        {3, 3, {0, 10, 20, 30, 40, 50, 60, 70, 80, 20}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> texels(c.width * c.height);
+        for (uint32_t i = 0; i < texels.size(); ++i) texels[i] = 0xFF000000u | i * 10;
+        BinaryWriter writer;
+        TextureFileWriter::WriteDDS(writer, c.width, c.height, texels.data(), 0);
+        const std::vector<uint8_t> bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition());
+        ASSERT_EQ(bytes.size(), 128 + 4 * c.levels.size()) << c.width << " x " << c.height;
+        EXPECT_EQ(Word(bytes, 12), c.height);
+        EXPECT_EQ(Word(bytes, 16), c.width);
+        EXPECT_EQ(Word(bytes, 20), c.width * 4);  // pitch
+        EXPECT_EQ(Word(bytes, 28), c.width == 3 ? 2u : 3u);
+        EXPECT_EQ(Word(bytes, 108), 0x401008u);  // caps: texture, complex, mip-map
+        for (size_t i = 0; i < c.levels.size(); ++i)
+            EXPECT_EQ(Word(bytes, 128 + 4 * i), 0xFF000000u | c.levels[i]) << c.width << " x " << c.height << ", " << i;
+    }
+}
+
 TEST(TextureFileWriterTest, WritesATexContainer) {
     BinaryWriter writer;
     TextureFileWriter::WriteTEX(writer, -3, {{1, 2, 3}, {}});

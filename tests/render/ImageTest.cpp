@@ -669,6 +669,7 @@ TEST(ImageTest, FormatChanges) {
     // 10 x 0.3 + 2 x 0.11 + 20 x 0.59 = 15.02, truncated.
     EXPECT_EQ(Pixel(image, 1, 1), std::vector<uint8_t>{15});
     EXPECT_FALSE(rgb.ChangeFormat(Image::Format::RGBA));
+    EXPECT_TRUE(rgb.ChangeFormat(Image::Format::RGB));  // already so: untouched
     EXPECT_EQ(Pixel(rgb, 1, 1), (std::vector<uint8_t>{10, 20, 2}));
     ASSERT_TRUE(image.ChangeFormat(Image::Format::RGB));
     EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{15, 15, 15}));

@@ -120,6 +120,7 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     // Synthesised bold draws one pixel further and is measured so.
     EXPECT_EQ(font->DrawText("Hi", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false),
               25);
+    EXPECT_EQ(font->DrawText("", 0, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false), 0);
     // Batched runs come out in call order: the shadow first, the text over it.
     ClearTo(Color(0, 0, 0, 1));
     font->Begin();

@@ -5,6 +5,7 @@
 
 #include "core/Mat4.h"
 #include "core/Plane.h"
+#include "core/Vec2.h"
 #include "support/LogCapture.h"
 
 #include <cstring>
@@ -69,11 +70,11 @@ protected:
     static std::vector<Vertex> Quad(float x0, float y0, float x1, float y1, float z, uint32_t color) {
         return {{x0, y1, z, color, 0, 0}, {x1, y1, z, color, 1, 0}, {x0, y0, z, color, 0, 1}, {x1, y0, z, color, 1, 1}};
     }
-    // Draws the vertices as a strip (no index buffer).
+    // Draws the vertices as a strip (no index buffer), the stride the declaration's (stride 0).
     void DrawStrip(const std::vector<Vertex>& vertices) {
         RenderVertexBuffer* buffer = MakeVertices(vertices);
         device_->SetVertexDeclaration(declaration_);
-        device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
+        device_->SetStreamSource(0, buffer, 0, 0);
         device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, uint32_t(vertices.size() - 2));
         device_->DestroyVertexBuffer(buffer);
     }
@@ -269,6 +270,11 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     ASSERT_NE(indices, nullptr);
     EXPECT_EQ(vertices->Lock(0), nullptr);
     EXPECT_EQ(vertices->Lock((4 << 20) + 1), nullptr);
+    RenderDynamicIndexBuffer* small = device_->CreateDynamicIndexBuffer(64);
+    ASSERT_NE(small->Lock(16), nullptr);  // exactly its 16 indices
+    small->Unlock();
+    EXPECT_EQ(small->Lock(17), nullptr);
+    device_->DestroyDynamicIndexBuffer(small);
 
     // An earlier lock leaves other data in the ring; draws read the last lock's range only.
     std::memset(vertices->Lock(1000), 0x7F, 1000);
@@ -373,6 +379,12 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetPixelShaderConstants(224, registers, 1);
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
 
+    // A 2-D draw beyond the device's ring of a mebibyte is skipped, and said so.
+    const std::vector<Vec2> fan(50000, Vec2(1.0f, 1.0f));
+    device_->DrawTriangleFan(fan.data(), uint32_t(fan.size()), 0xFFFFFFFF);
+    EXPECT_TRUE(
+        log.Contains(LogPriority::Error, "a draw is skipped: a 2-D draw has too many vertices (reported once)"));
+
     // Without a target neither a clear nor a draw happens; the first says so, once.
     log.Clear();
     device_->SetTargetSurface(0, nullptr);
@@ -396,7 +408,31 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
     device_->SetRenderStateB(0);
+    // A slope-scaled bias alone pulls a sloped quad nearer too.
+    ClearTo(Color(0, 0, 0, 1));
+    const std::vector<Vertex> sloped = {{-1, 1, 0.2f, 0xFFFF0000, 0, 0},
+                                        {1, 1, 0.8f, 0xFFFF0000, 1, 0},
+                                        {-1, -1, 0.2f, 0xFFFF0000, 0, 1},
+                                        {1, -1, 0.8f, 0xFFFF0000, 1, 1}};
+    DrawStrip(sloped);
+    std::vector<Vertex> blue = sloped;
+    for (Vertex& vertex : blue) vertex.color = 0xFF0000FF;
+    DrawStrip(blue);  // equal depth fails "less"
+    EXPECT_EQ(PrimaryPixel(32, 32), Rgba(255, 0, 0));
+    const float slope = -2.0f;
+    std::memcpy(&bits, &slope, sizeof(bits));
+    device_->SetRenderStateC(bits);
+    DrawStrip(blue);
+    device_->SetRenderStateC(0);
+    EXPECT_EQ(PrimaryPixel(32, 32), Rgba(0, 0, 255));
     device_->SetDepthTestFunction(RenderTestFunction::Always);
+
+    // A scissor rectangle of no width lets nothing through.
+    const Rect none(10, 10, 0, 10);
+    device_->SetScissorRect(&none);
+    device_->DrawRect(Rect(0, 0, 64, 64), 0xFFFFFFFF, 0.0f);
+    device_->SetScissorRect(nullptr);
+    EXPECT_EQ(PrimaryPixel(10, 12), Rgba(0, 0, 255));
 
     // Render state D reaches the programs as d_constantColor.
     RenderPixelShader* constant = MakePixelShader("void main() { o_color = d_constantColor; }\n");

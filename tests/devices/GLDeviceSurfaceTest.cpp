@@ -4,6 +4,8 @@
 
 #include "devices/GLHeaders.h"
 
+#include <SDL2/SDL.h>
+
 namespace GAME::test {
 namespace {
 
@@ -154,6 +156,7 @@ TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
     pixels = OffscreenDevice::Read(destination, 8, 8);
     EXPECT_EQ(pixels[0], Rgba(0, 0, 255));
     EXPECT_EQ(pixels[63], Rgba(0, 0, 255));
+    device_->SetColorWriteMode(RenderWriteMode::Off);              // copies are not draws
     source->CopyToTexture(destination->GetTexture(), nullptr, 0);  // the whole surface
     pixels = OffscreenDevice::Read(destination, 8, 8);
     EXPECT_EQ(pixels[7 * 8], Rgba(255, 0, 0));
@@ -221,6 +224,7 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
 }
 
 TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
+    EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);  // the primary surface was made without vertical sync
     RenderDeviceSettings settings;
     settings.width = 32;
     settings.height = 48;
@@ -234,7 +238,12 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
     settings.width = OffscreenDevice::kWidth;
     settings.height = OffscreenDevice::kHeight;
+    settings.flags = RenderDeviceSettings::kVerticalSync;
     ASSERT_TRUE(device_->ResetDevice(settings));
+    EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
+    settings.flags = 0;
+    ASSERT_TRUE(device_->ResetDevice(settings));
+    EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
     EXPECT_EQ(device_->GetWidth(), OffscreenDevice::kWidth);
 }

@@ -184,9 +184,18 @@ TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {
     gl.SetVideoMemoryTotal(total - before + 64 * 64 * 4 + 100);
     EXPECT_EQ(device_->CreateTextureFromPixels(64, 64, nullptr, 1, 0), nullptr);
     EXPECT_TRUE(device_->IsOutOfVideoMemory());
-    EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
-    EXPECT_EQ(device_->CreateTexture(0, 0, nullptr, 0, 0), nullptr);  // a failure of another kind
-    EXPECT_FALSE(device_->IsOutOfVideoMemory());
+    // A failure of another kind, by any maker of textures, is no lack of memory.
+    const uint8_t header[4] = {'D', 'D', 'S', ' '};
+    for (int maker = 0; maker < 4; ++maker) {
+        EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
+        ASSERT_TRUE(device_->IsOutOfVideoMemory());
+        EXPECT_EQ(maker == 0   ? device_->CreateTexture(0, 0, nullptr, 0, 0)
+                  : maker == 1 ? device_->CreateTextureFromPixels(0, 4, nullptr, 1, 0)
+                  : maker == 2 ? device_->CreateDynamicTexture(4, 0)
+                               : device_->CreateTextureFromFile(header, 4, 0),
+                  nullptr);
+        EXPECT_FALSE(device_->IsOutOfVideoMemory()) << maker;
+    }
     EXPECT_EQ(device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None), nullptr);
     RenderSurface* fits = device_->CreateRenderSurface(4, 4, RenderTextureFormat::RGBA, RenderTextureFormat::None);
     ASSERT_NE(fits, nullptr);

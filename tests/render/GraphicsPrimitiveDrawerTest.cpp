@@ -4,21 +4,25 @@
 
 #include "render/GraphicsPrimitiveDrawer.h"
 
-#include "support/GLEngineBed.h"
 #include "core/ABBox.h"
 #include "core/Coords.h"
 #include "core/MathUtil.h"
 #include "core/OBBox.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
+#include "support/GLEngineBed.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
+#include "support/RecordingResources.h"
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <vector>
 
 namespace GAME::test {
@@ -339,6 +343,35 @@ TEST_F(GraphicsPrimitiveDrawerTest, AnArrowsHeadIsAFifthOfItsLength) {
     EXPECT_GE(rows(39), 7);        // the head, almost a unit wide
     EXPECT_LE(rows(41), 3);        // the shaft, a fifth of a unit
     EXPECT_GE(rows(101), 7);       // the shaft's base, a unit wide
+}
+
+// Solid shapes are closed and wound alike, counter-clockwise seen from outside: every edge of a
+// triangle is met once the other way round by another, and the signed volume is the shape's. The
+// triangles are read from the recording device's buffer as the drawer stages them.
+TEST(PrimitiveShapesTest, SolidShapesAreClosedAndWoundAlike) {
+    GraphicsTestBed bed;
+    ASSERT_TRUE(bed.Start());
+    const auto volume = [&](const std::function<void(GraphicsPrimitiveDrawer&)>& shape, size_t count) {
+        GraphicsCanvas& canvas = *bed.Graphics().GetCanvas();
+        GraphicsPrimitiveDrawer drawer(canvas);
+        shape(drawer);
+        const auto& buffer = static_cast<const RecordingDynamicVertexBuffer&>(*canvas.GetDynamicVertexBuffer());
+        const auto* v = reinterpret_cast<const PrimitiveVertex*>(buffer.GetData().data() + buffer.GetLockOffset());
+        const auto key = [](const PrimitiveVertex& p) { return std::tuple(p.position.x, p.position.y, p.position.z); };
+        std::map<std::pair<std::tuple<float, float, float>, std::tuple<float, float, float>>, int> edges;
+        float volume = 0.0f;
+        for (size_t t = 0; t < count; t += 3) {
+            for (size_t i = 0; i < 3; ++i) ++edges[{key(v[t + i]), key(v[t + (i + 1) % 3])}];
+            volume += Dot(v[t].position, Cross(v[t + 1].position, v[t + 2].position)) / 6.0f;
+        }
+        for (const auto& [edge, times] : edges) {
+            EXPECT_EQ(times, 1);
+            EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
+        }
+        return volume;
+    };
+    EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidBox(d, ABBox(Vec3(1, 2, 3), Vec3(1, 2, 3))); }, 36), 48.0f);
+    EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidTetrahedron(d, Vec3(1, 2, 3), 3.0f); }, 24), 36.0f);
 }
 
 }  // namespace

@@ -185,11 +185,13 @@ TEST_F(GraphicsShader2Test, RefusesIndicesCountsAndTypesThatDoNotFit) {
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.parameters[kColorParameter].defaultValue = kSourceAlpha; }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.parameters[kWeightsParameter].elements = 257; }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[4].stage = 8; }));
+    EXPECT_TRUE(
+        refused([](ShaderFileSection& s) { s.styles[1].records[0] = Record(ShaderStateCode::AddressU, true, 2, 16); }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles[0].records[0].code = ShaderStateCode(24); }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values[2].type = ShaderValueType(16); }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values.resize(1001, ShaderFileValue::Int(0)); }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles.resize(1001); }));
-    EXPECT_EQ(log.Count(LogPriority::Error), 13u);
+    EXPECT_EQ(log.Count(LogPriority::Error), 14u);
     // A texture parameter may default to a texture file value.
     EXPECT_FALSE(refused([](ShaderFileSection&) {}));
 }

@@ -105,6 +105,9 @@ TEST_F(RenderDebuggerTest, LimitsTheFrameToItsFirstDrawCalls) {
     EXPECT_EQ(SquaresShown(), (std::vector<bool>{false, false, false}));
     Mouse(InputDevice::MouseEvent::State, 500.0f, 0.0f);
     Mouse(InputDevice::MouseEvent::LeftUp, 500.0f, 0.0f);
+    InputDevice::MouseEvent moved;  // released: no longer dragged
+    moved.x = -40.0f;
+    EXPECT_FALSE(debugger->HandleMouseEvent(moved));
     EXPECT_EQ(debugger->GetDrawCallLimit(), 3u);
     EXPECT_EQ(SquaresShown(), (std::vector<bool>{true, true, true}));
 

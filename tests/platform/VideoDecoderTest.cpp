@@ -241,6 +241,15 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
     EXPECT_TRUE(log.Contains(
         LogPriority::Error, "\"" + one + "\": no picture of its ffv1 video decodes: the file is cut short or damaged"));
 
+    // Pictures of up to 4096 pixels a side play.
+    for (const int width : {4096, 4097}) {
+        const std::string wide = directory.Join("Wide.mkv");
+        ASSERT_TRUE(WriteVideoFile(wide, {width, 2, 1, 24}, [](uint32_t, uint32_t*) {}));
+        EXPECT_EQ(VideoDecoder::Open(wide.c_str()) != nullptr, width == 4096);
+    }
+    EXPECT_TRUE(
+        log.Contains(LogPriority::Error, "is refused: a picture of 4097 x 2 (played are 1 to 4096 either way)"));
+
     // Cut inside the header: too soon to read it, or even to recognise it.
     for (const std::streamsize length : {20, 200}) {
         const std::string cut = directory.Join("Header.mkv");
@@ -255,9 +264,10 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
 TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
     const std::string dot = directory.Join("Dot.mkv");
     ASSERT_TRUE(
-        WriteVideoFile(dot, {1, 1, 2, 24}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
+        WriteVideoFile(dot, {1, 1, 2, 1}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
     auto video = VideoDecoder::Open(dot.c_str());
     ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->GetFrameCount(), 2u);  // two seconds at one frame a second
     uint32_t pixel = 0;
     for (uint32_t frame = 0; frame < 2; ++frame) {
         ASSERT_TRUE(video->DecodeFrame());

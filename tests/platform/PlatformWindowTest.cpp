@@ -1,0 +1,142 @@
+// A window of the platform layer on the offscreen driver, the window messages of the queue, and the
+// event capture of one window, over events put into the queue as if the user had made them.
+
+#include "platform/InputCapture.h"
+#include "platform/PlatformWindow.h"
+#include "support/InputEvents.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+namespace GAME::test {
+namespace {
+
+using Type = WindowMessage::Type;
+
+TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
+    PlatformWindow window;
+    ASSERT_TRUE(window.Create("First", 10, 20, 40, 30, WindowFrame::Decorated, nullptr));
+    SDL_Window* const handle = static_cast<SDL_Window*>(window.GetHandle());
+    EXPECT_EQ(window.GetId(), SDL_GetWindowID(handle));
+    EXPECT_FALSE(window.IsActive());  // hidden
+    window.SetClientSize(48, 36);
+    int x = 0, y = 0, width = 0, height = 0;
+    window.GetClientSize(width, height);
+    EXPECT_EQ(std::pair(width, height), std::pair(48, 36));
+    ASSERT_TRUE(PlatformWindow::GetScreenRect(handle, x, y, width, height));
+    EXPECT_EQ(std::pair(width, height), std::pair(48, 36));
+    window.SetTitle("Second");
+    EXPECT_STREQ(SDL_GetWindowTitle(handle), "Second");
+    const std::pair<WindowFrame, uint32_t> frames[] = {
+        {WindowFrame::Decorated, 0},
+        {WindowFrame::Resizable, SDL_WINDOW_RESIZABLE},
+        {WindowFrame::Borderless, SDL_WINDOW_BORDERLESS},
+        {WindowFrame::Topmost, SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR}};
+    for (const auto& [frame, flags] : frames) {
+        PlatformWindow framed;
+        ASSERT_TRUE(framed.Create("Framed", 0, 0, 8, 8, frame, nullptr));
+        const uint32_t mask =
+            SDL_WINDOW_RESIZABLE | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+        EXPECT_EQ(SDL_GetWindowFlags(static_cast<SDL_Window*>(framed.GetHandle())) & mask, flags) << int(frame);
+    }
+    window.Show(true);
+    EXPECT_NE(SDL_GetWindowFlags(handle) & SDL_WINDOW_SHOWN, 0u);
+    window.Show(false);
+    EXPECT_EQ(SDL_GetWindowFlags(handle) & SDL_WINDOW_SHOWN, 0u);
+
+    DrainEvents();
+    PushKey(handle, ScancodeOf("Return"), true, KeyModifiers::Alt);
+    PushKey(handle, ScancodeOf("Keypad Enter"), true);
+    PushKey(nullptr, ScancodeOf("A"), true);
+    PushButton(handle, 1, true);
+    PushMotion(handle, 3, 4);
+    for (WindowChange change : {WindowChange::Close, WindowChange::FocusLost, WindowChange::Minimized,
+                                WindowChange::Restored, WindowChange::Maximized, WindowChange::Resized})
+        PushWindowChange(handle, change);
+    PushQuit();
+    const std::tuple<Type, bool, bool, uint32_t> expected[] = {{Type::KeyDown, true, true, window.GetId()},
+                                                               {Type::KeyDown, true, false, window.GetId()},
+                                                               {Type::KeyDown, false, false, 0},
+                                                               {Type::ButtonDown, false, false, window.GetId()},
+                                                               {Type::Motion, false, false, window.GetId()},
+                                                               {Type::Close, false, false, window.GetId()},
+                                                               {Type::FocusLost, false, false, window.GetId()},
+                                                               {Type::Minimized, false, false, window.GetId()},
+                                                               {Type::Restored, false, false, window.GetId()},
+                                                               {Type::Resized, false, false, window.GetId()},
+                                                               {Type::Resized, false, false, window.GetId()},
+                                                               {Type::Quit, false, false, 0}};
+    WindowMessage message;
+    for (const auto& [type, enter, alt, id] : expected) {
+        do ASSERT_TRUE(PollWindowMessage(message));
+        while (message.type == Type::Other);  // what the system adds of its own
+        EXPECT_EQ(message.type, type);
+        EXPECT_EQ(message.enter, enter);
+        EXPECT_EQ(message.alt, alt);
+        EXPECT_EQ(message.windowId, id);
+    }
+    window.Destroy();
+    EXPECT_FALSE(window.IsOpen());
+    EXPECT_EQ(window.GetId(), 0u);
+    window.GetClientSize(width, height);
+    EXPECT_EQ(width, 0);
+    EXPECT_FALSE(PlatformWindow::GetScreenRect(nullptr, x, y, width, height));
+}
+
+TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
+    PlatformWindow window, other;
+    ASSERT_TRUE(window.Create("Captured", 0, 0, 32, 32, WindowFrame::Decorated, nullptr));
+    ASSERT_TRUE(other.Create("Other", 0, 0, 16, 16, WindowFrame::Decorated, nullptr));
+    void* const handle = window.GetHandle();
+    DrainEvents();
+    InputCapture capture(handle, 3, 4);
+    ASSERT_TRUE(capture.IsCapturing());
+    EXPECT_FALSE(capture.IsWindowVisible());
+    PushKey(handle, ScancodeOf("A"), true);
+    PushText(handle, "a");
+    PushKey(handle, ScancodeOf("A"), true, KeyModifiers::None, true);  // a repeat, and its text: dropped
+    PushText(handle, "a");
+    PushKey(other.GetHandle(), ScancodeOf("B"), true);  // another window's
+    PushKey(nullptr, ScancodeOf("C"), false);
+    PushKey(handle, ScancodeOf("D"), true);                            // beyond the capacity of 3
+    for (int button : {1, 3, 2, 4}) PushButton(handle, button, true);  // 4, a side button: not recorded
+    PushButton(handle, 1, false);
+    PushWheel(handle, 0, -2);  // beyond the capacity of 4
+    PushMotion(handle, 7, 9);
+    std::vector<InputRecord> keyboard, mouse;
+    capture.Take(keyboard, mouse);
+    ASSERT_EQ(keyboard.size(), 3u);
+    EXPECT_EQ(keyboard[0].type, InputRecord::Type::KeyDown);
+    EXPECT_EQ(keyboard[0].keyCode, 30);
+    EXPECT_EQ(keyboard[1].text, "a");
+    EXPECT_EQ(keyboard[2].type, InputRecord::Type::KeyUp);
+    EXPECT_EQ(keyboard[2].keyCode, 46);
+    ASSERT_EQ(mouse.size(), 4u);
+    const int buttons[] = {InputRecord::Left, InputRecord::Right, InputRecord::Middle, InputRecord::Left};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(mouse[i].button, buttons[i]);
+        EXPECT_EQ(mouse[i].type, i < 3 ? InputRecord::Type::ButtonDown : InputRecord::Type::ButtonUp);
+    }
+    float x = 0.0f, y = 0.0f;
+    ASSERT_TRUE(capture.TakeCursorPosition(x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(7.0f, 9.0f));
+    EXPECT_FALSE(capture.TakeCursorPosition(x, y));  // not moved since
+
+    PushWheel(handle, 0, 3);
+    capture.SetEnabled(false);  // what came before goes, and nothing is recorded
+    PushKey(handle, ScancodeOf("E"), true);
+    capture.Take(keyboard, mouse);
+    EXPECT_TRUE(keyboard.empty() && mouse.empty());
+    capture.SetEnabled(true);
+    PushWheel(handle, 0, 3);
+    capture.Take(keyboard, mouse);
+    ASSERT_EQ(mouse.size(), 1u);
+    EXPECT_EQ(mouse[0].type, InputRecord::Type::Wheel);
+    EXPECT_EQ(mouse[0].wheel, 3);
+    window.Show(true);
+    EXPECT_TRUE(capture.IsWindowVisible());
+    EXPECT_FALSE(InputCapture(nullptr, 1, 1).IsCapturing());
+}
+
+}  // namespace
+}  // namespace GAME::test

@@ -264,6 +264,7 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
 }
 
 TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
+    const size_t available = device_->GetAvailableVideoMemory();
     RenderDynamicVertexBuffer* vertices = device_->CreateDynamicVertexBuffer(4 << 20);
     RenderDynamicIndexBuffer* indices = device_->CreateDynamicIndexBuffer(4 << 20);
     ASSERT_NE(vertices, nullptr);
@@ -330,6 +331,7 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     device_->DestroyVertexBuffer(ground);
     device_->DestroyDynamicVertexBuffer(vertices);
     device_->DestroyDynamicIndexBuffer(indices);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), available);
 }
 
 TEST_F(GLDeviceDrawTest, ThirtyTwoBitIndicesWithABaseVertexAndStrips) {
@@ -344,6 +346,8 @@ TEST_F(GLDeviceDrawTest, ThirtyTwoBitIndicesWithABaseVertexAndStrips) {
     device_->SetVertexDeclaration(declaration_);
     device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
     device_->SetIndices(indices);
+    RenderVertexBuffer* other = MakeVertices(vertices);
+    device_->DestroyVertexBuffer(other);  // another buffer going leaves the indices set
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);  // the second quad
     EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 255, 0));
     EXPECT_EQ(PrimaryPixel(4, 60), Rgba(0, 0, 0));

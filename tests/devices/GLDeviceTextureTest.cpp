@@ -112,6 +112,7 @@ TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
         RenderTexture* texture = FromFile(file);
         ASSERT_NE(texture, nullptr) << int(c.format);
         EXPECT_EQ(Draw(texture)[17], c.expected) << "format " << int(c.format);
+        EXPECT_EQ(texture->GetVideoMemoryUsage(), 4 * (c.texel.size() == 3 ? 4 : c.texel.size())) << int(c.format);
         device_->DestroyTexture(texture);
     }
 }

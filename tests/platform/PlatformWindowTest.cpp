@@ -25,6 +25,9 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     EXPECT_EQ(std::pair(width, height), std::pair(48, 36));
     ASSERT_TRUE(PlatformWindow::GetScreenRect(handle, x, y, width, height));
     EXPECT_EQ(std::pair(width, height), std::pair(48, 36));
+    int left = -1, top = -1;
+    window.GetPosition(left, top);
+    EXPECT_EQ(std::pair(left, top), std::pair(x, y));
     window.SetTitle("Second");
     EXPECT_STREQ(SDL_GetWindowTitle(handle), "Second");
     const std::pair<WindowFrame, uint32_t> frames[] = {
@@ -108,6 +111,7 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     ASSERT_EQ(keyboard.size(), 3u);
     EXPECT_EQ(keyboard[0].type, InputRecord::Type::KeyDown);
     EXPECT_EQ(keyboard[0].keyCode, 30);
+    EXPECT_EQ(keyboard[1].type, InputRecord::Type::Text);
     EXPECT_EQ(keyboard[1].text, "a");
     EXPECT_EQ(keyboard[2].type, InputRecord::Type::KeyUp);
     EXPECT_EQ(keyboard[2].keyCode, 46);

@@ -263,6 +263,9 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
 
 TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
     const std::string dot = directory.Join("Dot.mkv");
+    LogCapture log;
+    EXPECT_FALSE(WriteVideoFile(dot, {0, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Video: cannot write \"" + dot + "\": no picture size or frame rate"));
     ASSERT_TRUE(
         WriteVideoFile(dot, {1, 1, 2, 1}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
     auto video = VideoDecoder::Open(dot.c_str());

@@ -6,6 +6,7 @@
 #include "core/Mat4.h"
 #include "core/Plane.h"
 #include "core/Vec2.h"
+#include "devices/GLSamplerCache.h"
 #include "support/LogCapture.h"
 
 #include <cstring>
@@ -176,8 +177,8 @@ TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
         {0, RenderVertexUsage::Position, RenderVertexElementType::Float2},
     };
     EXPECT_EQ(device_->CreateVertexDeclaration(twice, 2), nullptr);
-    const RenderVertexElement badStream[] = {{9, RenderVertexUsage::Position, RenderVertexElementType::Float3}};
-    EXPECT_EQ(device_->CreateVertexDeclaration(badStream, 1), nullptr);
+    const RenderVertexElement badStream[] = {{4, RenderVertexUsage::Position, RenderVertexElementType::Float3}};
+    EXPECT_EQ(device_->CreateVertexDeclaration(badStream, 1), nullptr);  // streams 0 to 3
 }
 
 TEST_F(GLDeviceDrawTest, DepthRunsFromZeroToOneAndTestsAsSet) {
@@ -370,6 +371,30 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetVertexShader(nullptr);
     device_->DestroyVertexShader(broken);
 
+    // Other programs and declarations going leave the ones set in place; a stream's buffer going
+    // leaves the stream empty.
+    RenderVertexShader* kept =
+        MakeVertexShader("void main() { gl_Position = vec4(a_position.xy * 0.5, 0.5, 1.0); v_color = a_color; }\n");
+    device_->SetVertexShader(kept);
+    RenderVertexShader* otherShader = MakeVertexShader("void main() { gl_Position = a_position; }\n");
+    device_->DestroyVertexShader(otherShader);
+    device_->SetVertexDeclaration(declaration_);
+    RenderVertexDeclaration* otherDeclaration = device_->CreateVertexDeclaration(kLayout, 1);
+    device_->DestroyVertexDeclaration(otherDeclaration);
+    RenderVertexBuffer* quad = MakeVertices(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
+    device_->SetStreamSource(0, quad, 0, 0);
+    device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);  // through kept: the middle half
+    device_->DestroyVertexBuffer(quad);
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+    EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 255, 0));
+    device_->SetVertexShader(nullptr);
+    device_->DestroyVertexShader(kept);
+    RenderVertexBuffer* gone = MakeVertices(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+    device_->SetStreamSource(0, gone, 0, 0);
+    device_->DestroyVertexBuffer(gone);
+    device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
+    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+
     device_->SetVertexDeclaration(declaration_);
     device_->SetStreamSource(0, nullptr, 0, 0);
     device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
@@ -476,6 +501,39 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     device_->GetSupportedDisplayModes(modes);
     for (const RenderDisplayMode& mode : modes) {
         EXPECT_GT(mode.width, 0);
+    }
+}
+
+// Samplers as the states ask: address modes, filters with and without mips, anisotropy only for an
+// anisotropic filter, depth comparison; one sampler a state.
+TEST_F(GLDeviceDrawTest, SamplersAreMadeAsTheStatesAsk) {
+    GLSamplerCache cache;
+    cache.SetMaxAnisotropy(8.0f);
+    const struct {
+        GLSamplerState state;
+        bool compare;
+        GLint wrapS, wrapT, mag, min;
+        float anisotropy;
+    } cases[] = {
+        {{0, 1, 0, 0, 0}, false, GL_REPEAT, GL_CLAMP_TO_EDGE, GL_NEAREST, GL_NEAREST, 1.0f},
+        {{2, 0, 1, 1, 1}, false, GL_MIRRORED_REPEAT, GL_REPEAT, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, 1.0f},
+        {{1, 2, 1, 0, 2}, true, GL_CLAMP_TO_EDGE, GL_MIRRORED_REPEAT, GL_LINEAR, GL_NEAREST_MIPMAP_LINEAR, 1.0f},
+        {{0, 0, 0, 2, 2}, false, GL_REPEAT, GL_REPEAT, GL_NEAREST, GL_LINEAR_MIPMAP_LINEAR, 8.0f},
+        {{0, 0, 2, 0, 1}, false, GL_REPEAT, GL_REPEAT, GL_LINEAR, GL_NEAREST_MIPMAP_NEAREST, 8.0f},
+    };
+    for (const auto& c : cases) {
+        const GLuint sampler = cache.Get(c.state, c.compare);
+        EXPECT_EQ(cache.Get(c.state, c.compare), sampler);
+        GLint value[5] = {};
+        const GLenum names[5] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_MIN_FILTER,
+                                 GL_TEXTURE_COMPARE_MODE};
+        for (int i = 0; i < 5; ++i) glGetSamplerParameteriv(sampler, names[i], &value[i]);
+        float anisotropy = 0.0f;
+        glGetSamplerParameterfv(sampler, GL_TEXTURE_MAX_ANISOTROPY, &anisotropy);
+        EXPECT_EQ(
+            std::vector<GLint>(value, value + 5),
+            (std::vector<GLint>{c.wrapS, c.wrapT, c.mag, c.min, c.compare ? GL_COMPARE_REF_TO_TEXTURE : GL_NONE}));
+        EXPECT_EQ(anisotropy, c.anisotropy);
     }
 }
 

@@ -60,6 +60,23 @@ TEST_F(GLDeviceSurfaceTest, ReadPixelsIsTopDownAndReadFrameBufferBottomUp) {
     EXPECT_FALSE(primary_->ReadPixels(larger.data(), 70, 66, RenderTextureFormat::R32F));
 }
 
+TEST_F(GLDeviceSurfaceTest, SurfacesCountTheVideoMemoryOfTheirFormats) {
+    const std::tuple<RenderTextureFormat, RenderTextureFormat, size_t, size_t> formats[] = {
+        {RenderTextureFormat::RGB, RenderTextureFormat::D16, 4, 2},
+        {RenderTextureFormat::RGBA, RenderTextureFormat::D24, 4, 4},
+        {RenderTextureFormat::DsDt, RenderTextureFormat::D32, 2, 4},
+        {RenderTextureFormat::R16F, RenderTextureFormat::None, 2, 0},
+        {RenderTextureFormat::R32F, RenderTextureFormat::None, 4, 0}};
+    for (const auto& [color, depth, colorBytes, depthBytes] : formats) {
+        RenderSurface* surface = device_->CreateRenderSurface(8, 4, color, depth);
+        ASSERT_NE(surface, nullptr) << int(color);
+        EXPECT_EQ(surface->GetTexture()->GetVideoMemoryUsage(), 32 * colorBytes) << int(color);
+        const RenderTexture* depthTexture = surface->GetDepthTexture();
+        EXPECT_EQ(depthTexture != nullptr ? depthTexture->GetVideoMemoryUsage() : 0, 32 * depthBytes) << int(depth);
+        device_->DestroyRenderSurface(surface);
+    }
+}
+
 TEST_F(GLDeviceSurfaceTest, RenderSurfaceIsSampledTopRowFirst) {
     RenderSurface* surface = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
     ASSERT_NE(surface, nullptr);
@@ -206,6 +223,8 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
     };
     ClearTo(Color(0.25f, 0.5f, 0.75f, 1));
     device_->DrawRect(Rect(0, 0, 64, 8), kRed, 0.0f);
+    device_->SetRenderStateA(1);  // GL culls front faces after this draw
+    device_->DrawRect(Rect(0, 0, 0, 0), kRed, 0.0f);
     device_->SetColorWriteMode(RenderWriteMode::Off);
     const struct {
         float brightness, contrast, gamma;

@@ -53,6 +53,7 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     loader.join();
     ASSERT_TRUE(texture && vertices && indices && declaration && vertexShader && pixelShader && surface && font);
     EXPECT_EQ(texture->GetWidth(), 2);  // sizes are known before the GL objects exist
+    EXPECT_EQ(texture->GetSystemMemoryUsage(), 16u);  // the texels, kept for the upload
 
     ClearTo(Color(0, 0, 0, 1));
     device_->SetVertexShader(vertexShader);
@@ -72,18 +73,21 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     device_->SetTargetSurface(0, primary_);
 
     // Refilled on the loader thread while the render thread holds the old contents.
+    // Two ranges locked in turn: both reach the upload.
     std::thread refill([&] {
-        uint8_t* bytes = static_cast<uint8_t*>(vertices->Lock(0, 0, 0));
-        for (int i = 0; i < 4; ++i) {
-            reinterpret_cast<Vertex*>(bytes)[i].x += 1.0f;  // move right by half the target
+        for (uint32_t half = 0; half < 2; ++half) {
+            auto* moved = static_cast<Vertex*>(vertices->Lock(half * 2 * sizeof(Vertex), 2 * sizeof(Vertex), 0));
+            moved[0].x += 1.0f;  // right by half the target
+            moved[1].x += 1.0f;
+            vertices->Unlock();
         }
-        vertices->Unlock();
     });
     refill.join();
     ClearTo(Color(0, 0, 0, 1));
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0, 0, 0));
     EXPECT_EQ(PrimaryPixel(42, 10), Rgba(0, 255, 0));
+    EXPECT_EQ(PrimaryPixel(62, 2), Rgba(0, 255, 0));
 
     // Destroyed on another thread: the GL objects go at the render thread's next BeginScene.
     std::thread unloader([&] {

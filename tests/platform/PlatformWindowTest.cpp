@@ -28,6 +28,10 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     int left = -1, top = -1;
     window.GetPosition(left, top);
     EXPECT_EQ(std::pair(left, top), std::pair(x, y));
+    window.Center();
+    window.GetPosition(left, top);
+    GetScreenSize(width, height);
+    EXPECT_EQ(std::pair(left, top), std::pair((width - 48) / 2, (height - 36) / 2));
     window.SetTitle("Second");
     EXPECT_STREQ(SDL_GetWindowTitle(handle), "Second");
     const std::pair<WindowFrame, uint32_t> frames[] = {
@@ -83,7 +87,9 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     EXPECT_EQ(window.GetId(), 0u);
     window.GetClientSize(width, height);
     EXPECT_EQ(width, 0);
+    x = y = width = height = 5;
     EXPECT_FALSE(PlatformWindow::GetScreenRect(nullptr, x, y, width, height));
+    EXPECT_EQ(x + y + width + height, 0);
 }
 
 TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {

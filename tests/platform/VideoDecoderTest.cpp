@@ -73,6 +73,7 @@ TEST_F(VideoDecoderTest, FramesComeBackAsWrittenAndTheVideoEnds) {
     }
     EXPECT_FALSE(video->HasEnded());  // the last frame still has its time to show
     EXPECT_FALSE(video->DecodeFrame());
+    EXPECT_FALSE(video->DecodeFrame());  // and it stays so
     EXPECT_TRUE(log.Lines().empty());  // whole: nothing to say
 }
 
@@ -265,6 +266,7 @@ TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
     const std::string dot = directory.Join("Dot.mkv");
     LogCapture log;
     EXPECT_FALSE(WriteVideoFile(dot, {0, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
+    EXPECT_FALSE(WriteVideoFile(directory.Join("Missing/Dot.mkv"), {1, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Video: cannot write \"" + dot + "\": no picture size or frame rate"));
     ASSERT_TRUE(
         WriteVideoFile(dot, {1, 1, 2, 1}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));

@@ -113,6 +113,7 @@ TEST(BaseListViewTest, TheReportIsDrawnInItsWindow) {
     ASSERT_EQ(width, 160);
     ASSERT_EQ(height, 80);
     const int row = BaseListView::GetRowHeight(*Singleton<StyleManager>::Get()->GetStyle(Engine::kUtilityFontStyle));
+    EXPECT_EQ(row, 16);  // the font of 8 pixels, a margin of 4 above and below
     const auto at = [&](int x, int y) { return pixels[size_t(y * width + x)]; };
     // Pixels of the colour in the rectangle.
     const auto count = [&](int left, int top, int right, int bottom, const Color& color) {

@@ -305,9 +305,17 @@ TEST_F(GraphicsEngineTest, HardwareDefaultsFollowGenerationMemoryAndCard) {
     EXPECT_EQ(defaults(RenderGenerationId::GeForce4, 256, 0xFFFFFFFF), (std::vector<int>{0, 0, 1, 0, 1, 0, 0}));
     EXPECT_EQ(defaults(RenderGenerationId::GeForce5, 256, 0xFFFFFFFF), (std::vector<int>{1, 1, 1, 1, 1, 0, 1}));
     EXPECT_EQ(defaults(RenderGenerationId::R200, 128, 0xFFFFFFFF), (std::vector<int>{0, 0, 0, 0, 1, 0, 0}));
-    // The card table overrides the five it names.
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0x82F), (std::vector<int>{1, 1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0x410), (std::vector<int>{0, 0, 0, 0, 0, 1, 1}));
+    // The card table overrides the five it names: detail, reflections, textures, shadow quality, shadows.
+    const std::pair<uint32_t, const char*> cards[] = {
+        {0x80C, "01001"}, {0x808, "01001"}, {0x80A, "01001"}, {0x819, "01001"}, {0x809, "01101"}, {0x80B, "01101"},
+        {0x805, "01101"}, {0x807, "01101"}, {0x81A, "01101"}, {0x818, "01111"}, {0x838, "01111"}, {0x801, "01111"},
+        {0x868, "01111"}, {0x866, "01111"}, {0x867, "01111"}, {0x82F, "11111"}, {0x831, "11111"}, {0x830, "11111"},
+        {0x82A, "11111"}, {0x829, "11111"}, {0x40D, "00000"}, {0x40E, "00000"}, {0x410, "00000"}};
+    for (const auto& [card, five] : cards) {
+        std::vector<int> expected{1, 1};
+        for (int i = 4; i >= 0; --i) expected.insert(expected.begin(), five[i] - '0');
+        EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, card), expected) << std::hex << card;
+    }
 }
 
 // -- The frame ---------------------------------------------------------------------------------

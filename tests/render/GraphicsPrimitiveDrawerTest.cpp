@@ -359,16 +359,16 @@ TEST(PrimitiveShapesTest, SolidShapesAreClosedAndWoundAlike) {
         const auto* v = reinterpret_cast<const PrimitiveVertex*>(buffer.GetData().data() + buffer.GetLockOffset());
         const auto key = [](const PrimitiveVertex& p) { return std::tuple(p.position.x, p.position.y, p.position.z); };
         std::map<std::pair<std::tuple<float, float, float>, std::tuple<float, float, float>>, int> edges;
-        float volume = 0.0f;
+        float signedVolume = 0.0f;
         for (size_t t = 0; t < count; t += 3) {
             for (size_t i = 0; i < 3; ++i) ++edges[{key(v[t + i]), key(v[t + (i + 1) % 3])}];
-            volume += Dot(v[t].position, Cross(v[t + 1].position, v[t + 2].position)) / 6.0f;
+            signedVolume += Dot(v[t].position, Cross(v[t + 1].position, v[t + 2].position)) / 6.0f;
         }
         for (const auto& [edge, times] : edges) {
             EXPECT_EQ(times, 1);
             EXPECT_EQ(edges.count({edge.second, edge.first}), 1u);
         }
-        return volume;
+        return signedVolume;
     };
     EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidBox(d, ABBox(Vec3(1, 2, 3), Vec3(1, 2, 3))); }, 36), 48.0f);
     EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidTetrahedron(d, Vec3(1, 2, 3), 3.0f); }, 24), 36.0f);

@@ -179,6 +179,27 @@ TEST_F(ResourceLoaderTest, RequestLoadedMeanwhileByAnotherThreadIsNotLoadedTwice
     EXPECT_EQ(a->GetInitializeCalls(), 1);
 }
 
+TEST_F(ResourceLoaderTest, ARequestWhoseResourceAnotherThreadLoadsWaitsForItThenPreloads) {
+    const TestResource* a = Make("a.bin");
+    std::atomic<bool> entered{false}, release{false};
+    Edit(a).OnInitialize([&] {
+        entered = true;
+        while (!release) Thread::Sleep(1);
+    });
+    loader.EnqueueResource(a, ResourcePriority::Normal, true, false);
+    std::thread user([a] { a->EnsureAvailable(); });
+    while (!entered) Thread::Sleep(1);
+    std::thread releaser([&] {
+        Thread::Sleep(5);
+        release = true;
+    });
+    EXPECT_TRUE(loader.ServeNextRequest());
+    EXPECT_EQ(a->GetPreLoadCalls(), 1);
+    EXPECT_EQ(a->GetInitializeCalls(), 1);
+    user.join();
+    releaser.join();
+}
+
 TEST_F(ResourceLoaderTest, PausedLoaderServesNothingUntilResumed) {
     const TestResource* a = Make("a.bin");
     loader.EnqueueResource(a, ResourcePriority::Normal, false, false);

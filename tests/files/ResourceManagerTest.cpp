@@ -306,10 +306,17 @@ TEST_F(ResourceManagerTest, DestroyingTheManagerFreesEverythingAndNamesWhatWasSt
         const TestResource* resource = local.LoadResource("a.bin");
         Edit(resource).WatchDeletion(&deleted);
         loader.EnqueueResource(resource, ResourcePriority::Normal, false, false);
+        // Another released, but held back by this thread's fence, and queued as well.
+        BaseResourceManager::SetThreadUnloadFence();
+        const TestResource* held = local.LoadResource("b.bin");
+        loader.EnqueueResource(held, ResourcePriority::Normal, false, false);
+        local.UnloadResource(held);
+        local.UnloadUnreferencedResources();
+        EXPECT_EQ(loader.GetNumQueued(), 2);
     }
     EXPECT_TRUE(deleted);
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "a.bin"));
-    EXPECT_EQ(loader.GetNumQueued(), 0) << "its request was dropped";
+    EXPECT_EQ(loader.GetNumQueued(), 0) << "their requests were dropped";
 }
 
 // Loading threads take and release resources under their fences while the main thread runs

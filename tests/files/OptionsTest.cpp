@@ -82,6 +82,9 @@ TEST(Options, ValueFormsAndUnreadableValues) {
 
     options.SetQuality(Quality::textureQuality, 5);
     EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);
+    options.SetQuality(Quality::textureQuality, -4);
+    EXPECT_EQ(options.GetQuality(Quality::textureQuality), 0);
+    options.Parse(nullptr, 10);
 }
 
 TEST(Options, SaveWritesEveryOptionAndKeepsUnknownLines) {
@@ -89,8 +92,12 @@ TEST(Options, SaveWritesEveryOptionAndKeepsUnknownLines) {
     dir.WriteFile("User.txt",
                   "# the host's comment\n"
                   "shadows = false\n"
+                  "\n"
                   "hostOnlyKey = 7\n"
-                  "textureQuality = 0\n");
+                  "# another comment\n"
+                  "hostOther = 1\n"
+                  "textureQuality = 0\n"
+                  "HOSTONLYKEY = 8\n");  // replaces the line of its name in place
     Options options;
     ASSERT_TRUE(options.Load(dir.Join("User.txt")));
     options.SetFloat(Float::brightness, 0.1f);
@@ -119,7 +126,9 @@ TEST(Options, SaveWritesEveryOptionAndKeepsUnknownLines) {
               "resolution                = 1024 768\n"
               "language                  = French\n"
               "# the host's comment\n"
-              "hostOnlyKey = 7\n");
+              "HOSTONLYKEY = 8\n"
+              "# another comment\n"
+              "hostOther = 1\n");
 
     // Round trip: every value comes back, and the unknown lines are not doubled.
     Options reloaded;

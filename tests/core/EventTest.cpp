@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace GAME {
@@ -21,15 +22,23 @@ TEST(Event, ManualResetStaysSignalledUntilReset) {
 
 TEST(Event, WaitTimesOutOrWakesOnSignalFromAnotherThread) {
     Event event;
-    EXPECT_FALSE(event.Wait(5));
-    std::thread signaller([&event] { event.SetSignaled(); });
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(event.Wait(20));
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(20));
+    std::thread signaller([&event] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        event.SetSignaled();
+    });
     EXPECT_TRUE(event.Wait(Event::kInfinite));
     signaller.join();
 }
 
 TEST(Event, WaitForAnyReportsTheLowestSignalledEvent) {
-    Event a, b(true), c(true);
+    Event a(true), b(true), c(true);
     Event* events[] = {&a, &b, &c};
+    EXPECT_EQ(Event::WaitForAny(events, 3, Event::kInfinite), 0);
+    EXPECT_EQ(Event::WaitForAny(events + 2, 1, 0), 0);
+    a.Reset();
     EXPECT_EQ(Event::WaitForAny(events, 3, 0), 1);
     b.Reset();
     c.Reset();

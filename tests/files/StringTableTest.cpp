@@ -58,14 +58,14 @@ TEST(StringTable, RefusesHostileStreams) {
     EXPECT_FALSE(table.Read(hugeReader));
     EXPECT_EQ(table.GetNumStrings(), 0);
 
-    // A count one larger than the strings present.
+    // A count one larger than the strings present: the third length runs past the data.
     BinaryWriter shortOne;
     shortOne.Write(3u);
     shortOne.Write(std::string("a"));
     shortOne.Write(std::string("b"));
-    shortOne.Write(0u);  // padding, so the count passes the size check
+    shortOne.Write(50u);
     shortOne.Write(0u);
-    BinaryReader shortReader(shortOne.GetBuffer(), shortOne.GetPosition() - 8);
+    BinaryReader shortReader(shortOne.GetBuffer(), shortOne.GetPosition());
     EXPECT_FALSE(table.Read(shortReader));
     EXPECT_EQ(table.GetNumStrings(), 0) << "a failed read leaves the table empty";
 

@@ -80,6 +80,8 @@ TEST(Quaternion, SlerpFollowsTheArcAndTakesTheShorterWay) {
     const Quaternion flipped = Quaternion::Slerp(Quaternion(), -quarter, 0.5f);
     EXPECT_NEAR(flipped.z, eighth.z, 1e-6f);
     EXPECT_NEAR(flipped.w, eighth.w, 1e-6f);
+    // At right angles (dot product 0) neither way is shorter: the second is taken as it is.
+    EXPECT_NEAR(Quaternion::Slerp(Quaternion(), Quaternion(1, 0, 0, 0), 0.5f).x, std::sqrt(0.5f), 1e-6f);
 }
 
 TEST(Quaternion, SlerpNearlyParallelIsLinearAndNotNormalised) {

@@ -117,6 +117,7 @@ TEST(FileSystem, RefusesUnsafeOrImpossibleWrites) {
     ASSERT_TRUE(readOnly.AddDirectory(data.GetPath()));
     EXPECT_EQ(readOnly.OpenFile("a.txt", FileMode::Write), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "no writable directory"));
+    EXPECT_FALSE(readOnly.SaveFile("a.txt", "x", 1));
 
     FileSystem files;
     ASSERT_TRUE(files.AddDirectory(saves.Join("inner"), true));

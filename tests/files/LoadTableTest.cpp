@@ -81,6 +81,10 @@ TEST(LoadTable, ReadsScalarsWithDefaults) {
     EXPECT_FALSE(t.GetBool("missing", false));
 
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "line 17 has no comma"));
+    // Without an engine no resource is loaded.
+    EXPECT_EQ(t.LoadMesh("templateName", 0), nullptr);
+    EXPECT_EQ(t.LoadShader2("templateName", 0), nullptr);
+    EXPECT_EQ(t.LoadTexture("templateName", 0), nullptr);
 }
 
 TEST(LoadTable, ReadsArrays) {

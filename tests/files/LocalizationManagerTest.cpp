@@ -69,6 +69,7 @@ TEST_F(LocalizationManagerTest, AnsiFileOverlaidByModStrings) {
     EXPECT_EQ(text.Localize("tagQuote"), L"\u201Ccaf\u00E9\u201D");
     EXPECT_EQ(text.GetSpecialFont(), "");
     EXPECT_EQ(text.Localize(""), L"") << "a line without a tag adds nothing";
+    text.AddText(nullptr, 10);
 }
 
 TEST_F(LocalizationManagerTest, MissingTagGivesTheTagAndIsLoggedOnce) {

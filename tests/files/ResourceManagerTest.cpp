@@ -269,6 +269,7 @@ TEST_F(ResourceManagerTest, FullReloadLoadsAgainAtOnceAndAPartOneQueues) {
     EXPECT_EQ(loader.GetNumQueued(), 1);
     EXPECT_TRUE(loader.ServeNextRequest());
     EXPECT_EQ(loaded->GetContents(), "three");
+    EXPECT_EQ(loaded->GetPreLoadCalls(), 0) << "the request asked for no dependents";
     EXPECT_EQ(unloaded->GetLoadedState(), LoadedState::NotLoaded);
 }
 
@@ -295,7 +296,8 @@ TEST_F(ResourceManagerTest, ResourceLogsNameEveryResource) {
     manager.ListLoadedResources();
     EXPECT_TRUE(capture.Contains(LogPriority::Info, "Textures/A.tex"));
     EXPECT_FALSE(capture.Contains(LogPriority::Info, "Textures/B.tex"));
-    EXPECT_TRUE(capture.Contains(LogPriority::Info, "1 loaded resources"));
+    EXPECT_TRUE(
+        capture.Contains(LogPriority::Info, "1 loaded resources, 14 bytes of system memory, 0 bytes of video memory"));
 }
 
 TEST_F(ResourceManagerTest, DestroyingTheManagerFreesEverythingAndNamesWhatWasStillHeld) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -26,7 +28,10 @@ TEST_F(ResourceTest, LoadsOnFirstUseOnTheCallingThreadAndStampsTheFrame) {
     EXPECT_FALSE(resource->GetIsLoaded(true));
 
     loader.SetFrameCount(7);
+    const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto filesBefore = openFiles();
     resource->EnsureAvailable();
+    EXPECT_EQ(openFiles(), filesBefore) << "the file is closed after the load";
     EXPECT_EQ(resource->GetLoadedState(), LoadedState::Loaded);
     EXPECT_TRUE(resource->GetIsLoaded(false));
     EXPECT_EQ(resource->GetInitResult(), InitResult::Success);
@@ -41,6 +46,7 @@ TEST_F(ResourceTest, LoadsOnFirstUseOnTheCallingThreadAndStampsTheFrame) {
     resource->MarkAsTouched();
     EXPECT_EQ(resource->GetLastFrameTouched(), 9u);
     EXPECT_EQ(resource->GetSystemMemoryUsage(), std::string("Data/A.bin").size());
+    EXPECT_EQ(resource->Resource::GetVideoMemoryUsage(), 0u);
 }
 
 TEST_F(ResourceTest, MissingFileGivesTheStandInAndIsNotRetried) {

@@ -46,7 +46,7 @@ TEST(TextParsing, LeadingIntegersAsTheCLibraryReadsThem) {
         const char* text;
         bool found;
         int value;  // out keeps 99 when nothing is found
-    } cases[] = {{" \t\v\f\r\n12.5", true, 12},
+    } cases[] = {{" \t\v\f\r\n 12.5", true, 12},
                  {"-3abc", true, -3},
                  {"+5", true, 5},
                  {"0/", true, 0},

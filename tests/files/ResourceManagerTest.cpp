@@ -176,7 +176,8 @@ TEST_F(ResourceManagerTest, DelayedEvictionUnloadsOnlyWhatStaysOld) {
     EXPECT_TRUE(r[1]->GetIsLoaded(false)) << "touched during the delay";
     EXPECT_FALSE(r[2]->GetIsLoaded(false));
     EXPECT_EQ(r[2]->GetDestroyCalls(), 1);
-    EXPECT_EQ(manager.GetNumResources(), 3) << "evicted resources stay registered";
+    manager.UnloadUnreferencedResources();
+    EXPECT_EQ(manager.GetNumResources(), 3) << "evicted resources stay registered and referenced";
 
     r[2]->EnsureAvailable();
     EXPECT_EQ(r[2]->GetContents(), "abc");

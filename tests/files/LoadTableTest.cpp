@@ -34,7 +34,7 @@ const char* const kValues =
     "btext,TRUE,\n"
     "bfalse,fAlSe,\n"
     "empty,,\n"
-    "nan,abc,\n"
+    "nan,f,\n"
     "notfinite,inf,\n"
     "huge,1e20,\n"
     "arr,0.1;0.2;x;0.4,\n"

@@ -45,6 +45,9 @@ TEST(Options, UserFileOverridesTheDefaultsFile) {
     EXPECT_TRUE(options.Load(dir.Join("Settings/Default.txt")));
     EXPECT_TRUE(options.Load(dir.Join("Settings/User.txt")));
     EXPECT_FALSE(options.Load(dir.Join("Settings/Missing.txt")));
+    test::LogCapture log;
+    EXPECT_FALSE(options.Load(dir.Join("Settings"))) << "a directory opens but cannot be read";
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Settings could not be read"));
     EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);
     EXPECT_FALSE(options.GetBool(Bool::shadows));
     EXPECT_FLOAT_EQ(options.GetFloat(Float::brightness), 0.25f);

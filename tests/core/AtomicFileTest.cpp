@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +32,10 @@ bool Save(const std::string& path, const std::string& text) {
 
 TEST(AtomicFile, ACommitReplacesTheFileWholeAndAFailedSaveLeavesItAsItWas) {
     test::TempDirectory dir;
+    const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto filesBefore = openFiles();
     ASSERT_TRUE(Save(dir.Join("a.txt"), "first"));
+    EXPECT_EQ(openFiles(), filesBefore) << "a save leaves nothing open";
     EXPECT_EQ(dir.ReadFile("a.txt"), "first");
     struct stat info {};
     ASSERT_EQ(::stat(dir.Join("a.txt").c_str(), &info), 0);

@@ -1,12 +1,14 @@
 #include "core/System.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "support/LogCapture.h"
 
@@ -53,6 +55,17 @@ TEST(System, MemoryUsageAndProcessorCountAreSensible) {
     EXPECT_GT(memory, 1u << 20);
     EXPECT_EQ(memory % static_cast<uint64_t>(sysconf(_SC_PAGESIZE)), 0u) << "whole resident pages";
     EXPECT_GE(GetProcessorCount(), 1);
+    // A thread kept to one processor counts one.
+    std::thread([] {
+        cpu_set_t one;
+        ASSERT_EQ(sched_getaffinity(0, sizeof(one), &one), 0);
+        int first = 0;
+        while (!CPU_ISSET(first, &one)) ++first;
+        CPU_ZERO(&one);
+        CPU_SET(first, &one);
+        ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);
+        EXPECT_EQ(GetProcessorCount(), 1);
+    }).join();
 }
 
 }  // namespace GAME

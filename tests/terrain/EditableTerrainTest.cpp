@@ -52,6 +52,8 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
     Intersection hit;
     terrain.GetIntersection(Ray(Vec3(0, 5, 0), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
     EXPECT_EQ(hit.distance, Infinity);
+    CollisionContact contacts[2];
+    EXPECT_EQ(terrain.FindCollisions(OBBox(Vec3(1, 1, 1), Coords()), contacts, 2, PhysicsSurface::None), 0);
 }
 
 // One count set alone only while the terrain has no samples: its arrays are laid out for both.

@@ -401,10 +401,15 @@ TEST_F(TerrainDeviceTest, PlugsAndLayerCountsFollowTheEditorsSwitches) {
     ground.BuildPlugs(hole);
     mem::vector<TerrainObject*> objects;
     ground.GetAllObjects(objects);
-    const auto plugs = std::count_if(objects.begin(), objects.end(), [](const TerrainObject* object) {
-        return object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo);
-    });
+    const auto isPlug = [](const TerrainObject* object) { return object->GetRTTIClassInfo()->IsA(&TerrainPlug::classInfo); };
+    const auto plugs = std::count_if(objects.begin(), objects.end(), isPlug);
     ASSERT_GT(plugs, 0);
+    // A device reset takes the plugs' buffers and gives them back.
+    const auto* plug = static_cast<const TerrainPlug*>(*std::find_if(objects.begin(), objects.end(), isPlug));
+    ground.PreDeviceReset();
+    EXPECT_FALSE(plug->HasRenderData());
+    ground.PostDeviceReset();
+    EXPECT_TRUE(plug->HasRenderData());
     const Frustum all = Frustum::FromBox(ABBox(Vec3(8, 0, 8), Vec3(100, 100, 100)));
     const Name& emissive = SceneStyleNames::Get().emissive;
     const auto passes = [&]() {

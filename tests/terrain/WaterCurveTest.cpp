@@ -115,8 +115,18 @@ TEST_F(WaterCurveTest, StretchesFollowTheBezierFormula) {
         EXPECT_NEAR(p.x, x, 1e-5f);
         EXPECT_NEAR(p.y, z, 1e-5f);
     }
-    // A straight stretch with handles a third of the way measures its chord.
+    // A straight stretch with handles a third of the way measures its chord; a bent one the sum of
+    // its steps.
     EXPECT_NEAR(CalcBezierLength(Point(0, 0, 10, 0, 1), Point(30, 0, 10, 0, 1), 20), 30.0f, 1e-3f);
+    float length = 0.0f;
+    for (int i = 0; i < 4; ++i) length += (GetBezierPoint(a, b, float(i + 1) / 4) - GetBezierPoint(a, b, float(i) / 4)).Length();
+    EXPECT_NEAR(CalcBezierLength(a, b, 4), length, 1e-5f);
+    // A point lies on a stretch within its width, neither behind its start nor past its end.
+    const ControlPoint p = Point(0, 0, 4, 4, 2), q = Point(10, 10, 4, 4, 2);
+    float t = 0.0f;
+    EXPECT_TRUE(WaterPathSegment::IsInside(Vec2(5, 5), p, q, t));
+    EXPECT_NEAR(t, 0.5f, 0.05f);
+    for (const Vec2& outside : {Vec2(-1, -1), Vec2(11, 11), Vec2(7, 3)}) EXPECT_FALSE(WaterPathSegment::IsInside(outside, p, q, t));
 }
 
 TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
@@ -203,6 +213,8 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         path.CalcSurfaceVelocity(0, 0.97f, v);  // the end point's tangent
         EXPECT_NEAR(v.x, 3.0f * std::cos(turn), 1e-4f);
         EXPECT_NEAR(v.z, 3.0f * std::sin(turn), 1e-4f);
+        path.CalcSurfaceVelocity(2, 0.5f, v);  // no such stretch: nothing changes
+        EXPECT_NEAR(v.x, 3.0f * std::cos(turn), 1e-4f);
 
         // Mirroring twice restores every field.
         const ControlPoint before = path.GetControlPoint(2);

@@ -54,6 +54,10 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
     EXPECT_EQ(hit.distance, Infinity);
     CollisionContact contacts[2];
     EXPECT_EQ(terrain.FindCollisions(OBBox(Vec3(1, 1, 1), Coords()), contacts, 2, PhysicsSurface::None), 0);
+    // A line of samples still leans where its heights do.
+    ASSERT_TRUE(terrain.New(4, 0));
+    terrain.SetBaseHeight(1, 0, 2.0f);
+    EXPECT_NEAR((terrain.GetNormalInterpolated(2, 0) - Vec3(1, 1, 0).Unit()).Length(), 0.0f, 1e-6f);
 }
 
 // One count set alone only while the terrain has no samples: its arrays are laid out for both.
@@ -397,6 +401,7 @@ TEST(TerrainFaceTest, EdgesCountAndDegenerateFacesHoldNothing) {
     EXPECT_FALSE(TerrainBase::IsPointInFace(line, Vec3(0, 0, 0.5f)));
     // Met from above, not from below.
     EXPECT_FLOAT_EQ(TerrainBase::GetFaceIntersection(face, Ray(Vec3(0.2f, 2, 0.7f), Vec3(0, -1, 0))), 2.0f);
+    EXPECT_FLOAT_EQ(TerrainBase::GetFaceIntersection(face, Ray(Vec3(0, 2, 0.5f), Vec3(0, -1, 0))), 2.0f);  // on an edge
     EXPECT_EQ(TerrainBase::GetFaceIntersection(face, Ray(Vec3(0.2f, -2, 0.7f), Vec3(0, 1, 0))), Infinity);
 }
 

@@ -510,6 +510,7 @@ TEST_F(WaterCurveTest, TheEditorPicksMovesDrawsMirrorsAndDropsCurves) {
     water.Mirror(Vec3(32, 0, 24), false, true, false);
     EXPECT_FLOAT_EQ(river->GetControlPoint(0).z, 38.0f);
     EXPECT_FLOAT_EQ(river->GetControlPoint(0).tangentZ, -4.0f);
+    EXPECT_NEAR(path.GetSegment(0).GetVertices()[0].position.z, 38.0f - 2.0f / std::sqrt(17.0f), 1e-4f);
     EXPECT_TRUE(lake->IsPointInLayer(Vec3(23, 0, 53)));
 
     // A type change rebuilds what uses it; removing the type drops its layer and path.

@@ -332,6 +332,8 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
         ExpectMasksOf(editable);
         runTime.GetLayersInBox(layers, ABBox(Vec3(4, 0, 4), Vec3(4, 1, 4)));
         EXPECT_EQ(layers, (mem::vector<unsigned>{0, 1}));
+        const float x = cellsX == 1 ? 0.5f : 3.0f, z = cellsZ == 1 ? 0.5f : 3.0f;
+        EXPECT_EQ(runTime.GetLayerOpacityInterpolated(1, x, z), 108);
     }
 
     // A line of samples has no cells for its layer to show in: only the visible bit.

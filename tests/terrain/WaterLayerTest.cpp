@@ -226,7 +226,9 @@ TEST_F(WaterLayerTest, MirrorsCleanupAndTheTree) {
     EXPECT_EQ(layer.GetBlock(4, 2)->GetCoverage()[2 * 10 + 7], 255);  // x 43 was painted at x 20
     layer.MirrorX(0.0f);
     EXPECT_EQ(AllCoverage(), painted);
-    layer.MirrorZ(0.0f);
+    layer.MirrorZ(0.0f);  // every row of the 64 x 64 map, the middle two included, changes places
+    const mem::vector<uint8_t> flipped = AllCoverage();
+    for (unsigned k = 0; k < 64 * 64; ++k) ASSERT_EQ(flipped[k / 64 * 73 + k % 64], painted[(63 - k / 64) * 73 + k % 64]) << k;
     layer.MirrorXZ();
     layer.MirrorXZ();
     layer.MirrorZ(0.0f);

@@ -172,6 +172,12 @@ TEST_F(WaterTypeEngineTest, TheDriftFollowsGameTimeOncePerFrame) {
     GameClock::Get().AdvanceBy(3000.0);
     lake->Update();
     EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -3.0f / 8.0f) << "once a frame";
+    // A type assigned over it works the drift out again in the same frame.
+    WaterType faster = *lake;
+    faster.EditSettings().ScrollSpeed = -5.0f;
+    *lake = faster;
+    lake->Update();
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.5f);  // 4 s x -5 / 8
     engine.Update(WorldFrustum(), false);
     GameClock::Get().Reset();
     GameClock::Get().AdvanceBy(4000.0);

@@ -108,6 +108,10 @@ TEST(TerrainPassabilityTest, ImpassableDataRoundTripsAndAForeignGridIsRefused) {
     copy.SetImpassableData(other);
     EXPECT_EQ(Impassable(copy), (Cells{{3, 2}, {15, 7}}));
     EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    // An empty terrain writes an empty grid.
+    copy.Unload();
+    copy.GetImpassableData(other);
+    EXPECT_EQ(other.GetCellsX() + other.GetCellsY(), 0u);
 }
 
 TEST(TerrainPassabilityTest, RasterisedShapesMarkExactlyTheirCellsAndSamples) {

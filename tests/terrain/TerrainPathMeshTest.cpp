@@ -150,6 +150,10 @@ TEST_F(TerrainPathMeshTest, MakingTheMeshTwiceGivesTheSameMesh) {
     for (uint32_t i = 0; i < Mesh().GetNumTriangles(); ++i) {
         for (int k = 0; k < 3; ++k) EXPECT_EQ(again.GetTriangle(i).vertex[k], Mesh().GetTriangle(i).vertex[k]);
     }
+    // Ground that nobody can walk makes no mesh, and the one made before goes.
+    for (unsigned cell = 0; cell < 64u * 64u; ++cell) terrain->SetPassable(cell % 64, cell / 64, 2);
+    EXPECT_FALSE(TerrainPathMeshCalculator(*terrain).CreateNavigationMesh(again));
+    EXPECT_EQ(again.GetNumVertices(), 0u);
 }
 
 // An entity standing on a slab one unit above the ground: its collision mesh is in the way.

@@ -283,6 +283,7 @@ TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {
     EXPECT_TRUE(terrain->IsInvisible(16, 16));
     TheLevel()->RemoveEntity(tile);
     EXPECT_EQ(tile->GetTerrainTile(), nullptr);
+    terrain->DestroyTile(nullptr);  // nothing to destroy
     Rebuild();
     EXPECT_FALSE(terrain->IsInvisible(16, 16));
     EXPECT_TRUE(PlugTriangles(*terrain).empty());

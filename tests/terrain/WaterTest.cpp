@@ -25,6 +25,7 @@
 #include "files/FileSystem.h"
 #include "physics/CollisionContact.h"
 #include "render/GraphicsEngine.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
@@ -588,6 +589,13 @@ TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
     }
     EXPECT_EQ(view.GetRenderPassBoundingBox().centre, (low + high) * 0.5f);
     EXPECT_EQ(view.GetRenderPassBoundingBox().halfSize, (high - low) * 0.5f);
+    // Each layer with blocks in view offers its plane once, as the region's.
+    Region region{nullptr, 0, "r", ABBox(), IntVec3(), RegionId(1, 0, 0, 0)};
+    GraphicsReflectionManager manager;
+    water->AddReflectionPlanes(manager, &region, all);
+    ASSERT_EQ(manager.GetNumGroups(), 1);
+    ASSERT_EQ(manager.GetGroupPlanes(0).size(), 4u);
+    for (const GraphicsReflectionPlane* plane : manager.GetGroupPlanes(0)) EXPECT_EQ(plane->region, &region);
     // Without reflections the emissive style maps to the plain water styles; others pass through.
     const Name& emissive = SceneStyleNames::Get().emissive;
     EXPECT_EQ(view.GetShaderStyle(0, emissive, RenderGenerationId(), nullptr), Name::Create("waterBlockStyle"));

@@ -169,7 +169,7 @@ TEST_F(TerrainBlockFileTest, EditorBlockLayersWithoutATypeAreDroppedAndTheRestRe
     writer.Write(std::string("\\Records/Terrain/Grass.dbr"));  // the backslash is dropped
     writer.Write(std::string("Records/Terrain/Door.dbr"));     // not a terrain type
     WriteBytes(writer, 4, '\x11');
-    writer.Write(std::string("Records/Terrain/Missing.dbr"));
+    writer.Write(std::string(BinaryReader::kMaxStringLength, 'x'));  // the longest name, of no record
     WriteBytes(writer, 4, '\x22');
     writer.Write(std::string(kStone));
     writer.Write("\x33\x44\x55\x66", 4u);

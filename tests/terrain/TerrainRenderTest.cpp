@@ -313,15 +313,28 @@ TEST(TerrainRenderStyleTest, SolidPassStylesFollowTheLightAndQuality) {
     TerrainRenderInterfaceBase& renderable = *terrain.GetRenderInterface();
     const SceneStyleNames& styles = SceneStyleNames::Get();
     GraphicsLight shadowless;
-    const auto solid = [&](const Name& style, const GraphicsLight* light) {
-        return renderable.GetShaderStyle(TerrainRenderInterfaceBase::kSolidPass, style, RenderGenerationId{}, light);
+    // Each style's solid pass: standard quality with and without shadows, then low quality.
+    const Name depth = styles.depth, alpha = Name::Create("alphaStyle"), none = Name::Create("None");
+    const Name d = Name::Create("dShadowFilterStyle"), p = Name::Create("pShadowFilterStyle");
+    struct Row {
+        const Name& style;
+        Name expected[4];
     };
-    EXPECT_EQ(solid(styles.ambientLight, nullptr), styles.depth);
-    EXPECT_EQ(solid(styles.directionalDiffuse, nullptr), Name::Create("dShadowFilterStyle"));
-    EXPECT_EQ(solid(styles.directionalDiffuse, &shadowless), Name::Create("alphaStyle"));
-    EXPECT_EQ(solid(styles.pointSimple, nullptr), Name::Create("alphaStyle"));
-    EXPECT_EQ(solid(styles.fog, nullptr), styles.fog);
-    EXPECT_EQ(solid(styles.emissive, nullptr), Name::Create("None"));
+    for (const Row& row : {Row{styles.ambientLight, {depth, depth, depth, depth}}, Row{styles.directionalDiffuse, {d, alpha, depth, depth}},
+                           Row{styles.pointDiffuse, {p, alpha, depth, depth}}, Row{styles.pointSimple, {alpha, alpha, depth, depth}},
+                           Row{styles.directionalDiffuseAmbient, {depth, depth, d, depth}},
+                           Row{styles.pointDiffuseAmbient, {depth, depth, p, depth}},
+                           Row{styles.pointSimpleAmbient, {depth, depth, p, depth}}, Row{styles.fog, {styles.fog, alpha, styles.fog, depth}},
+                           Row{styles.emissive, {none, alpha, none, depth}}}) {
+        for (int i = 0; i < 4; ++i) {
+            const GraphicsLight* light = i % 2 ? &shadowless : nullptr;
+            EXPECT_EQ(TerrainRenderInterfaceBase::GetSolidPassStyle(row.style, light, i >= 2), row.expected[i]) << i;
+            if (i < 2) {
+                EXPECT_EQ(renderable.GetShaderStyle(TerrainRenderInterfaceBase::kSolidPass, row.style, RenderGenerationId{}, light),
+                          row.expected[i]);
+            }
+        }
+    }
     EXPECT_EQ(renderable.GetShaderStyle(TerrainRenderInterfaceBase::kGroundPass, styles.fog, RenderGenerationId{},
                                         nullptr),
               Name::Create("None"));

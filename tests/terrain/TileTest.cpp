@@ -283,7 +283,8 @@ TEST_F(TileTest, TheTerrainTileMovesWithTheTileAndLeavesWithIt) {
     EXPECT_TRUE(terrain->IsInvisible(16, 16));
     TheLevel()->RemoveEntity(tile);
     EXPECT_EQ(tile->GetTerrainTile(), nullptr);
-    terrain->DestroyTile(nullptr);  // nothing to destroy
+    terrain->AddTile(nullptr);  // nothing to add or destroy
+    terrain->DestroyTile(nullptr);
     Rebuild();
     EXPECT_FALSE(terrain->IsInvisible(16, 16));
     EXPECT_TRUE(PlugTriangles(*terrain).empty());

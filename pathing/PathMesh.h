@@ -78,7 +78,8 @@ public:
     int32_t FindTriangle(const Vec3& point) const;
     // True when the straight line from one point to another on the ground plane stays on the mesh:
     // it walks the triangles the line crosses, from the one the line leaves `from` through, and
-    // fails at a boundary edge. A line through a vertex where two parts of the mesh touch passes.
+    // fails at a boundary edge. A line through a vertex passes where the triangles around it lead
+    // on; where two parts of the mesh touch at a vertex alone, it stops there.
     bool IsLineWalkable(const Vec3& from, const Vec3& to) const;
 
 private:

@@ -76,9 +76,4 @@ uint32_t SnapGrid::FindOrAdd(const Vec3& point) {
     return GetNumPoints() - 1;
 }
 
-void SnapGrid::Clear() {
-    points_.clear();
-    cells_.clear();
-}
-
 }  // namespace GAME

@@ -20,8 +20,9 @@ public:
 
     explicit SnapGrid(double tolerance = 0.0);
 
-    // Points closer than this (straight-line distance) are the same point; 0 merges exact copies
-    // only. A negative or non-finite tolerance counts as 0. Stored points are kept and re-filed.
+    // Points within this straight-line distance (the tolerance itself included) are the same
+    // point; 0 merges exact copies only. A negative or non-finite tolerance counts as 0. Stored
+    // points are kept and re-filed.
     void SetTolerance(double tolerance);
     double GetTolerance() const { return tolerance_; }
 
@@ -32,7 +33,6 @@ public:
 
     uint32_t GetNumPoints() const { return static_cast<uint32_t>(points_.size()); }
     const Vec3& GetPoint(uint32_t index) const { return points_[index]; }
-    void Clear();
 
 private:
     struct Cell {

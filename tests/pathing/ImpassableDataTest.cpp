@@ -89,6 +89,12 @@ TEST(ImpassableData, AFailedLoadForgetsEarlierData) {
     EXPECT_FALSE(data.Load(empty));
     EXPECT_FALSE(data.HasBeenLoadedOrPrimed());
     EXPECT_EQ(data.GetImpassable(0, 0), 1);
+    EXPECT_EQ(data.GetCellsX() + data.GetCellsY(), 0u);
+    // Saved now, it is an empty grid.
+    BinaryWriter writer;
+    data.Save(writer);
+    EXPECT_EQ(std::vector<unsigned char>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()),
+              std::vector<unsigned char>(8, 0));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "core/WorldVec3.h"
 #include "pathing/PathFinder.h"
+#include "pathing/PathFunnel.h"
 #include "pathing/PathMesh.h"
 #include "pathing/PathPortalLinker.h"
 #include "tests/pathing/PathGrid.h"
@@ -67,6 +68,19 @@ TEST_F(PathFinderTest, OpenGroundGivesAStraightLine) {
     const std::unique_ptr<Path> short_ = Find(finder, start, WorldVec3(kRegionA, Vec3(0.75f, 0.0f, 0.5f)));
     ASSERT_TRUE(short_);
     EXPECT_EQ(short_->points.size(), 2u);
+}
+
+// The corridor of a search, straightened, appends its corners after what the list held.
+TEST_F(PathFinderTest, AStraightenedCorridorIsAppended) {
+    ASSERT_TRUE(mesh.Create(test::GridFaces(4, 4, 0.0f, [](int x, int z) { return x != 1 || z > 1; }), {}));
+    const Vec3 from(0.5f, 0, 0.5f), to(2.5f, 0, 0.5f);
+    PathSearch search;
+    mem::vector<PathSearch::Step> corridor;
+    ASSERT_TRUE(search.Find({&mesh}, {}, PathSearch::Location{0, uint32_t(mesh.FindTriangle(from))}, from,
+                            PathSearch::Location{0, uint32_t(mesh.FindTriangle(to))}, to, corridor));
+    mem::vector<Vec3> points{Vec3(9, 9, 9)};
+    StraightenPath(mesh, corridor.data(), corridor.size(), from, to, points);
+    EXPECT_EQ(points, (mem::vector<Vec3>{Vec3(9, 9, 9), Vec3(1, 0, 2), Vec3(2, 0, 2), to}));
 }
 
 TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {

@@ -5,13 +5,17 @@
 
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "core/Coords.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "pathing/FaceGrid.h"
 #include "pathing/PathDebugDrawer.h"
 #include "pathing/PathMesh.h"
+#include "pathing/SnapGrid.h"
 #include "support/LogCapture.h"
 #include "tests/pathing/PathGrid.h"
 
@@ -39,7 +43,7 @@ uint32_t CountLinks(const PathMesh& mesh) {
 TEST(PathMesh, CreateWeldsOrdersAndLinks) {
     PathMesh mesh;
     EXPECT_FALSE(mesh.HasMesh());
-    ASSERT_TRUE(mesh.Create(test::GridFaces(3, 2, 0.0f), {}));
+    ASSERT_TRUE(mesh.Create(test::GridFaces(3, 2, 2.0f), {}));
     EXPECT_EQ(mesh.GetNumVertices(), 12u);
     EXPECT_EQ(mesh.GetNumTriangles(), 12u);
     // Interior edges: 6 diagonals, 4 vertical and 3 horizontal cell edges, each linked both ways.
@@ -105,6 +109,101 @@ TEST(PathMesh, FindTriangleTakesTheNearestFloor) {
     EXPECT_GE(mesh.FindTriangle(Vec3(2.0f, 0.0f, 2.0f)), 0);  // on the outer corner
     EXPECT_LT(mesh.FindTriangle(Vec3(2.1f, 0.0f, 1.0f)), 0);
     EXPECT_LT(mesh.FindTriangle(Vec3(NAN, 0.0f, 1.0f)), 0);
+}
+
+// Straight lines over a 6 x 6 floor with two cells missing, against samples along each line: a
+// line is walkable when every sample lies on the mesh. A line through a vertex inside the floor
+// passes; one through the corner where the holes meet (the floor pinched to a point) does not.
+TEST(PathMesh, LinesAreWalkableExactlyWhereTheyStayOnTheMesh) {
+    PathMesh mesh;
+    ASSERT_TRUE(mesh.Create(
+        test::GridFaces(6, 6, 0.0f, [](int x, int z) { return !(x == 2 && z == 2) && !(x == 3 && z == 3); }), {}));
+    uint32_t seed = 7;
+    const auto random = [&seed](float range) {
+        seed = seed * 1103515245u + 12345u;
+        return range * float((seed >> 8) & 0xffff) / 65536.0f;
+    };
+    int walkable = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        const Vec3 from(random(6), 0, random(6)), to(random(6), 0, random(6));
+        if (mesh.FindTriangle(from) < 0) continue;
+        bool expected = true;
+        for (int s = 0; s <= 2000 && expected; ++s)
+            expected = mesh.FindTriangle(from + (to - from) * (float(s) / 2000.0f)) >= 0;
+        EXPECT_EQ(mesh.IsLineWalkable(from, to), expected) << from.x << " " << from.z << " -> " << to.x << " " << to.z;
+        walkable += expected;
+    }
+    EXPECT_GT(walkable, 100);
+    EXPECT_TRUE(mesh.IsLineWalkable(Vec3(0.25f, 0, 1.75f), Vec3(1.75f, 0, 0.25f)));
+    EXPECT_FALSE(mesh.IsLineWalkable(Vec3(2.5f, 0, 3.5f), Vec3(3.5f, 0, 2.5f)));
+    EXPECT_FALSE(mesh.IsLineWalkable(Vec3(1.5f, 0, 2.5f), Vec3(3.5f, 0, 2.5f)));
+    EXPECT_TRUE(mesh.IsLineWalkable(Vec3(1, 0, 1), Vec3(1, 0, 1)));
+    EXPECT_FALSE(mesh.IsLineWalkable(Vec3(-1, 0, 1), Vec3(1, 0, 1)));  // from off the mesh
+    // The edges' tolerance grows with the triangles: cells 100 wide keep an end 1e-3 past the edge.
+    PathMesh large;
+    mem::vector<PathFace> faces = test::GridFaces(2, 1, 0.0f);
+    for (PathFace& face : faces)
+        for (Vec3& corner : face.corner) corner = corner * 100.0f;
+    ASSERT_TRUE(large.Create(faces, {}));
+    EXPECT_TRUE(large.IsLineWalkable(Vec3(50, 0, 50), Vec3(150, 0, 100.001f)));
+    EXPECT_GE(large.FindTriangle(Vec3(150, 0, 100.001f)), 0);
+    EXPECT_FALSE(large.IsLineWalkable(Vec3(50, 0, 50), Vec3(150, 0, 100.1f)));
+}
+
+// Grid cells follow the items' mean size; an item over many cells is visited by every query, and
+// items far apart share a grid of few cells. Every item whose bounds meet the query's is visited.
+TEST(FaceGrid, QueriesVisitEveryItemTheirBoundsMeet) {
+    mem::vector<FaceGrid::Bounds> items;
+    uint32_t seed = 3;
+    const auto random = [&seed](float range) {
+        seed = seed * 1103515245u + 12345u;
+        return range * float((seed >> 8) & 0xffff) / 65536.0f;
+    };
+    for (int i = 0; i < 200; ++i) {
+        const float x = random(100), z = random(100), w = random(i % 50 == 0 ? 80.0f : 3.0f), d = random(3);
+        items.push_back(FaceGrid::Bounds{x, z, x + w, z + d});
+    }
+    items.push_back(FaceGrid::Bounds{5000, -7000, 5001, -6999});  // far out
+    FaceGrid grid;
+    grid.Build(items);
+    for (int trial = 0; trial < 300; ++trial) {
+        const float x = trial == 0 ? 5000.5f : random(110) - 5, z = trial == 0 ? -6999.5f : random(110) - 5;
+        const FaceGrid::Bounds query{x, z, x + random(4), z + random(4)};
+        std::vector<bool> visited(items.size(), false);
+        grid.ForEach(query, [&visited](uint32_t item) { visited[item] = true; });
+        for (uint32_t i = 0; i < items.size(); ++i) {
+            const FaceGrid::Bounds& b = items[i];
+            const bool meets =
+                b.minX <= query.maxX && query.minX <= b.maxX && b.minZ <= query.maxZ && query.minZ <= b.maxZ;
+            EXPECT_TRUE(visited[i] || !meets) << trial << " " << i;
+        }
+    }
+    grid.Clear();
+    int visits = 0;
+    grid.ForEach(FaceGrid::Bounds{0, 0, 100, 100}, [&visits](uint32_t) { ++visits; });
+    EXPECT_EQ(visits, 0);
+}
+
+// Welding: the nearest stored point within the tolerance, the first of equals; a
+// tolerance of 0 (or a bad one) merges exact copies only; a new tolerance re-files the points.
+TEST(SnapGrid, FindsTheNearestPointWithinTheTolerance) {
+    SnapGrid grid(0.5);
+    EXPECT_EQ(grid.FindOrAdd(Vec3(0, 3, 0)), 0u);
+    EXPECT_EQ(grid.FindOrAdd(Vec3(0.8f, 3, 0)), 1u);
+    EXPECT_EQ(grid.FindOrAdd(Vec3(0.3f, 3.1f, 0)), 0u);
+    EXPECT_EQ(grid.Find(Vec3(0.5f, 3, 0)), 1u);
+    EXPECT_EQ(grid.Find(Vec3(0.4f, 3, 0)), 0u);  // 0.4 away from both: the first
+    EXPECT_EQ(grid.Find(Vec3(0, 3.5f, 0)), 0u);
+    EXPECT_EQ(grid.Find(Vec3(0, 3.51f, 0)), SnapGrid::kNotFound);
+    EXPECT_EQ(grid.Find(Vec3(0, 3, -0.49f)), 0u);
+    EXPECT_EQ(grid.GetPoint(1), Vec3(0.8f, 3, 0));
+    grid.SetTolerance(std::nan(""));
+    EXPECT_EQ(grid.GetTolerance(), 0.0);
+    EXPECT_EQ(grid.Find(Vec3(0.8f, 3, 0)), 1u);
+    EXPECT_EQ(grid.Find(Vec3(0.80001f, 3, 0)), SnapGrid::kNotFound);
+    grid.SetTolerance(2.0);
+    EXPECT_EQ(grid.Find(Vec3(1.5f, 4, 0.5f)), 1u);
+    EXPECT_EQ(grid.GetNumPoints(), 2u);
 }
 
 TEST(PathMesh, SaveAndLoadRoundTrip) {
@@ -177,6 +276,7 @@ TEST(PathMesh, RefusesCorruptBlocks) {
         PathMesh mesh;
         EXPECT_FALSE(LoadBytes(mesh, c.bytes)) << c.message;
         EXPECT_FALSE(mesh.HasMesh());
+        EXPECT_EQ(mesh.GetNumVertices(), 0u) << c.message;
         EXPECT_TRUE(log.Contains(LogPriority::Error, c.message)) << c.message;
     }
 }
@@ -189,11 +289,13 @@ TEST(PathMesh, DebugRenderDrawsEachEdgeOnceInWorldSpace) {
     PathMesh mesh;
     ASSERT_TRUE(mesh.Create(test::GridFaces(1, 1, 0.0f), {}));
     mesh.DebugRender(recorder, Coords::Translation(Vec3(100.0f, 0.0f, 0.0f)));
-    ASSERT_EQ(recorder.lines.size(), 5u);
-    for (const auto& line : recorder.lines) {
-        EXPECT_GE(line.first.x, 100.0f);
-        EXPECT_GE(line.second.x, 100.0f);
-    }
+    // The cell's four sides and its diagonal, moved by 100 along x.
+    std::set<std::pair<std::pair<float, float>, std::pair<float, float>>> edges;
+    for (const auto& [a, b] : recorder.lines) edges.insert(std::minmax(std::pair{a.x, a.z}, std::pair{b.x, b.z}));
+    using E = std::pair<std::pair<float, float>, std::pair<float, float>>;
+    EXPECT_EQ(recorder.lines.size(), 5u);
+    EXPECT_EQ(edges, (std::set<E>{E{{100, 0}, {101, 0}}, E{{101, 0}, {101, 1}}, E{{100, 1}, {101, 1}},
+                                  E{{100, 0}, {100, 1}}, E{{100, 0}, {101, 1}}}));
 }
 
 }  // namespace

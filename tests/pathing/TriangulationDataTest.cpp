@@ -130,6 +130,13 @@ TEST(TriangulationData, OppositeSegmentsCancel) {
     AddLoop(data, Square(1, 0, 2, 1, true));
     data.Triangulate();
     EXPECT_FLOAT_EQ(KeptArea(data), 2.0f);
+
+    // A loop given twice counts once, whichever way its segments run between the points' indices.
+    TriangulationData twice;
+    AddLoop(twice, Square(0, 0, 1, 1, true));
+    AddLoop(twice, Square(0, 0, 1, 1, true));
+    twice.Triangulate();
+    EXPECT_FLOAT_EQ(KeptArea(twice), 1.0f);
 }
 
 TEST(TriangulationData, NeighbouringPlugEdgesToggledInReverseBoundTheNewArea) {
@@ -178,22 +185,24 @@ TEST(TriangulationData, SnapToleranceMergesNearPoints) {
 TEST(TriangulationData, CrossingSegmentsGetInterpolatedPoints) {
     TriangulationData data;
     // Square A with heights rising along its right edge, square B overlapping its corner.
-    const std::vector<Point> a = {P(0, 0, 0), P(2, 0, 0), P(2, 2, 2), P(0, 2, 2)};
+    const std::vector<Point> a = {P(0, 0, 0), P(2, 0, 0), P(2, 2, 2), P(0, 2, 6)};
     AddLoop(data, a);
     AddLoop(data, Square(1, 1, 3, 3, true));
-    data.Triangulate();
-    EXPECT_NEAR(KeptArea(data), 7.0f, 1e-4f);
-    ASSERT_EQ(data.GetNumPoints(), 8u + 2u);
-    bool found = false;
-    for (uint32_t i = 8; i < data.GetNumPoints(); ++i) {
-        const Point& p = data.GetPoint(i);
-        if (std::fabs(p.x - 2.0f) < 1e-5f && std::fabs(p.z - 1.0f) < 1e-5f) {
-            found = true;
-            EXPECT_NEAR(p.height, 1.0f, 1e-5f);  // halfway up A's right edge
+    for (int pass = 0; pass < 2; ++pass) {  // the crossing points are made anew by each pass
+        data.Triangulate();
+        EXPECT_NEAR(KeptArea(data), 7.0f, 1e-4f);
+        ASSERT_EQ(data.GetNumPoints(), 8u + 2u);
+        // Halfway up A's right edge, and halfway along its top edge (from (2, 2) to (0, 2)).
+        int found = 0;
+        for (uint32_t i = 8; i < data.GetNumPoints(); ++i) {
+            const Point& p = data.GetPoint(i);
+            const float expected = p.x == 2.0f && p.z == 1.0f ? 1.0f : p.x == 1.0f && p.z == 2.0f ? 4.0f : -1.0f;
+            EXPECT_NEAR(p.height, expected, 1e-5f) << p.x << " " << p.z;
             EXPECT_NEAR(p.normal.y, 1.0f, 1e-5f);
+            found += expected >= 0.0f;
         }
+        EXPECT_EQ(found, 2);
     }
-    EXPECT_TRUE(found);
 }
 
 TEST(TriangulationData, DegenerateInputGivesNoTriangles) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <string>
 #include <thread>
@@ -218,6 +219,32 @@ TEST_F(Streaming, ARegionWhoseLevelCannotBeReadIsTriedOnceUntilAskedForAgain) {
     EXPECT_EQ(broken->GuaranteedGetLevel(false), nullptr);
     EXPECT_EQ(CountLines(log, "Couldn't load level2.lvl"), 2u);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Internal Load Level failed on level2.lvl"));
+}
+
+// In the editor a level that goes keeps its edits whole in a temporary file of its own, which it
+// comes back from until the saved state is forgotten. A region updated alone loads its level.
+TEST_F(Streaming, InTheEditorALevelThatGoesKeepsItsEditsInATemporaryFile) {
+    Build(true);
+    engine_.editor = true;
+    Region* region = RegionAt(2);
+    region->Update(16);
+    ASSERT_TRUE(region->IsLevelLoaded());
+    LevelOf(2)->AddEntity(LevelRecords::Make(test::kPlainRecord), Coords::Translation(Vec3(30, 0, 30)));
+    region->UnloadLevel(true, false);
+    const std::string kept = region->GetSavedStateFileName();
+    EXPECT_TRUE(region->HasSavedState());
+    EXPECT_EQ(kept.substr(kept.size() - 10), "level2.lvl");
+    EXPECT_NE(kept, RegionAt(3)->GetSavedStateFileName());
+    ASSERT_NE(world_->GuaranteedGetRegionLevel(2), nullptr);
+    EXPECT_EQ(LevelOf(2)->GetNumEntities(), 3);
+    EXPECT_TRUE(region->HasSavedState());
+    region->DestroyLevelEntities();
+    EXPECT_EQ(LevelOf(2)->GetNumEntities(), 0);
+    region->UnloadLevel(false, true);
+    EXPECT_FALSE(region->HasSavedState());
+    ASSERT_NE(world_->GuaranteedGetRegionLevel(2), nullptr);
+    EXPECT_EQ(LevelOf(2)->GetNumEntities(), 2);
+    std::filesystem::remove(kept);
 }
 
 // Moved or added from anywhere, an entity that does not ask to be destroyed on entering an

@@ -1,6 +1,7 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "LevelFixture.h"
 #include "TestShapes.h"
@@ -12,6 +13,7 @@
 #include "core/Sphere.h"
 #include "effects/DecalSet.h"
 #include "effects/DecalType.h"
+#include "engine/FilterFunction.h"
 #include "engine/ObjectManager.h"
 #include "files/Options.h"
 #include "pathing/PathFinder.h"
@@ -19,6 +21,7 @@
 #include "render/Viewport.h"
 #include "scene/GraphicsNormalRenderer.h"
 #include "support/BoxHit.h"
+#include "support/LogCapture.h"
 #include "world/PhysicsGrassWind.h"
 #include "world/Portal.h"
 #include "world/Region.h"
@@ -245,7 +248,12 @@ public:
     void Write(BinaryWriter&, bool) const override {}
     ABBox GetBoundingBox() const override { return ABBox(Vec3(), Vec3(size_, 10, size_)); }
     float GetHeightInterpolated(float, float) const override { return 0.0f; }
-    void GetIntersection(const Ray&, Intersection&, PhysicsSurface) const override {}
+    // Rays meet the plane y = 0 over the box.
+    void GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface) const override {
+        const float t = ray.direction.y != 0.0f ? -ray.origin.y / ray.direction.y : -1.0f;
+        const Vec3 p = ray.origin + ray.direction * t;
+        if (t >= 0.0f && std::fabs(p.x) <= size_ && std::fabs(p.z) <= size_) out.distance = t, out.point = p;
+    }
     void DisplaceGrass(float x, float z, float radius, float strength) override {
         disturbances.push_back({x, z, radius, strength});
     }
@@ -375,6 +383,71 @@ TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEvery
     }
 }
 
+// Picking over the loaded regions: entities along a ray (through a filter, within a distance),
+// the doorway it meets, the region whose ground it meets first, and the loaded regions a frustum
+// sees (neighbours by doorway only when asked).
+TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
+    Region* near = AddRegion("near", IntVec3(0, 0, 0), 20);
+    Region* far = AddRegion("far", IntVec3(1000, 0, 0), 20);
+    Region* low = AddRegion("low", IntVec3(0, -10, 0), 20);
+    Region* aside = AddRegion("aside", IntVec3(300, 0, 0), 20);
+    JoinByDoorway(near, far);
+    for (Region* region : {near, low, aside})
+        region->GetLevel()->SetGround(std::make_unique<RecordingGround>(region == aside ? 20.0f : 5.0f));
+    Entity* first = AddEntity(near, Vec3(0, 1, 4));
+    Entity* second = AddEntity(near, Vec3(0, 1, 7));
+    AddEntity(far, Vec3(0, 1, -5));
+    Finish();
+
+    struct : FilterFunction<Entity> {
+        bool operator()(const Entity* entity) const override { return entity != rejected; }
+        const Entity* rejected = nullptr;
+    } filter;
+    filter.rejected = first;
+    const WorldRay ray(WorldVec3(near, Vec3(0, 1, 0)), Vec3(0, 0, 1));
+    EXPECT_EQ(world.PickEntity(ray), first);
+    EXPECT_EQ(world.PickEntity(ray, filter), second);
+    EXPECT_EQ(world.PickEntity(WorldRay(WorldVec3(near, Vec3(0, 1, 0)), Vec3(0, 0, -1))), nullptr);
+    mem::vector<Entity*> found;
+    world.PickEntities(ray, found);
+    EXPECT_EQ(AsSet(found), (mem::set<Entity*>{first, second}));
+    found.clear();
+    world.GetAllIntersections(ray, found, false, 5.0f);
+    EXPECT_EQ(found, mem::vector<Entity*>{first});
+    world.GetAllIntersections(WorldRay(WorldVec3(), Vec3(0, 0, 1)), found, false, 50.0f);
+    EXPECT_EQ(found.size(), 1u);
+    found.clear();
+    world.GetEntities(found, filter);
+    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(std::count(found.begin(), found.end(), first), 0);
+
+    float distance = 0.0f;
+    EXPECT_EQ(world.TraceRayAgainstPortals(ray, distance, false), near->GetPortal(0));
+    EXPECT_NEAR(distance, 10.0f, 1e-4f);
+    EXPECT_EQ(world.TraceRayAgainstPortals(WorldRay(WorldVec3(near, Vec3(0, 1, 0)), Vec3(1, 0, 0)), distance, false),
+              nullptr);
+    EXPECT_EQ(distance, Infinity);
+
+    // Straight down, near's ground (at 0) is met before low's (10 below); aside's from above it.
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, -1, 0))), near->GetIndex());
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, -3, 1)), Vec3(0, -1, 0))), low->GetIndex());
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(310, 3, 1)), Vec3(0, -1, 0))), aside->GetIndex());
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, 1, 0))), -1);
+
+    mem::vector<Region*> seen;
+    const Frustum everywhere = Frustum::FromBox(ABBox(Vec3(), Vec3(2000, 2000, 2000)));
+    world.GetLoadedRegionsInFrustum(seen, near, everywhere, false);
+    EXPECT_EQ(seen, (mem::vector<Region*>{near, far, low, aside}));
+    seen.clear();
+    world.GetLoadedRegionsInFrustum(seen, near, everywhere, true);
+    EXPECT_EQ(seen, (mem::vector<Region*>{near, far}));
+    seen.clear();
+    world.GetLoadedRegionsInFrustum(seen, near, Frustum::FromBox(ABBox(Vec3(300, 0, 0), Vec3(5, 5, 5))), false);
+    EXPECT_EQ(seen, mem::vector<Region*>{aside});
+    world.GetLoadedRegionsInFrustum(seen, nullptr, everywhere, false);
+    EXPECT_EQ(seen.size(), 1u);
+}
+
 TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {
     Region* a = AddRegion("alpha", IntVec3(0, 0, 0), 10);
     AddRegion("beta", IntVec3(20, 0, 0), 10);
@@ -489,10 +562,24 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     Region* b = AddRegion("b", IntVec3(100, 0, 0), 10);
     Region* c = AddRegion("c", IntVec3(200, 0, 0), 10);
     Finish();
+    EXPECT_EQ(world.GetLevelRegion(c->GetLevel()), 2);
+    EXPECT_EQ(world.GetNumLevelsLoaded(), 3u);
+    const RegionId bId = b->GetId();
     const RegionId cId = c->GetId();
     world.RemoveRegion(world.GetRegionIndex(b));
+    world.RemoveRegion(2);  // none there
+    EXPECT_EQ(world.GetNumRegions(), 2);
+    EXPECT_EQ(world.GetRegion(1), c);
+    EXPECT_EQ(world.GetRegionById(bId), nullptr);
+    EXPECT_EQ(world.GetRegionIndex(cId), 1);
     EXPECT_EQ(world.GetRegionById(cId), c);
     EXPECT_EQ(c->GetIndex(), 1);
+    EXPECT_EQ(world.GetLevelRegion(c->GetLevel()), 1);
+    EXPECT_EQ(world.GetNumLevelsLoaded(), 2u);
+    mem::vector<Region*> there;
+    world.GetRegionsInBox(there, a, ABBox(Vec3(100, 0, 0), Vec3(1, 1, 1)));
+    EXPECT_TRUE(there.empty());
+    ASSERT_NE(world.GetWorldGrid(), nullptr);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(200, 0, 0)), c);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(100, 0, 0)), nullptr);
     EXPECT_EQ(world.GetLoadedRegions(), (mem::vector<Region*>{a, c}));
@@ -500,6 +587,30 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     // A point on a face belongs to the region, also at the far edge of the grid.
     EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(210, 0, 0)), c);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(210, 0, 0)), c);
+
+    // The editor's region around a level of its own: "Unnamed", with the level's box (half size
+    // 100 without a level); its level belongs to no region.
+    auto level = std::make_unique<Level>(nullptr);
+    level->NewSpace(Vec2(7, 7));
+    const ABBox box = level->GetBoundingBox();
+    Level* held = level.get();
+    const int editor = world.AddRegion(std::move(level), IntVec3(0, 0, 500));
+    EXPECT_EQ(world.GetRegionName(editor), "Unnamed");
+    EXPECT_EQ(world.GetRegion(editor)->GetBoundingBox(), box);
+    EXPECT_EQ(world.GetRegionLevel(editor), held);
+    EXPECT_EQ(world.GetLevelRegion(held), -1);
+    EXPECT_EQ(world.GetRegion(world.AddRegion(std::unique_ptr<Level>(), IntVec3()))->GetBoundingBox(),
+              ABBox(Vec3(), Vec3(100, 100, 100)));
+    EXPECT_EQ(world.GetRegionIndex(RegionId(1, 1, 1, 1)), -1);
+
+    // Spawn points need a region; asked past their count they wrap.
+    EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), nullptr);
+    world.SetPlayerSpawnPoint(WorldCoords());
+    world.SetPlayerSpawnPoint(WorldCoords(a, Coords::Translation(Vec3(1, 2, 3))));
+    world.SetPlayerSpawnPoint(WorldCoords(c, Coords()));
+    ASSERT_EQ(world.GetNumPlayerSpawnPoints(), 2u);
+    EXPECT_EQ(world.GetPlayerSpawnPoint(3).GetRegion(), c);
+    EXPECT_EQ(world.GetPlayerSpawnPoint(2).GetOrigin().GetRegionPosition(), Vec3(1, 2, 3));
 }
 
 TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
@@ -517,6 +628,25 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
     EXPECT_EQ(entity->added, 2);
     EXPECT_EQ(entity->removed, 1);
 
+    // Taken out of the world: off the network list, out of its level.
+    world.RemoveEntityFromNetworkList(entity);
+    EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
+    world.AddEntityToNetworkList(entity);
+    world.RemoveEntity(entity);
+    EXPECT_EQ(entity->GetRegion(), nullptr);
+    EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
+    EXPECT_EQ(b->GetLevel()->GetNumEntities(), 0);
+    EXPECT_EQ(entity->removed, 2);
+    {
+        test::LogCapture log;  // a region without a level has no list to take it from
+        entity->SetCoords(WorldCoords(world.GetRegion(world.AddRegion("bare", IntVec3(), ABBox(), RegionId()))));
+        world.RemoveEntityFromNetworkList(entity);
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "Attempt to remove entity from NetworkList on NULL level (" +
+                                                         entity->GetObjectName() + ", id: "));
+    }
+    entity->SetCoords(WorldCoords());
+    ASSERT_TRUE(world.AddEntity(entity, WorldCoords(b, Coords::Translation(Vec3(3, 0, 3))), false));
+
     // Destroyed while still in b's tree: the tree must not keep it.
     Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
     test::LevelRecords::Flush();
@@ -524,6 +654,9 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
     world.GetEntities(left);
     EXPECT_TRUE(left.empty());
     EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
+    AddEntity(a, Vec3(2, 0, 2));
+    world.DestroyAllEntities();
+    EXPECT_EQ(a->GetLevel()->GetNumEntities(), 0);
 }
 
 TEST_F(WorldTest, ASmallWorldStillHasAGridCell) {

@@ -15,10 +15,11 @@ namespace GAME {
 namespace {
 
 // Stand-ins for regions and portals, which the search only compares by address.
-alignas(16) char gRegionA[16], gRegionB[16], gPortal[16];
+alignas(16) char gRegionA[16], gRegionB[16], gPortal[16], gSecondPortal[16];
 Region* const kRegionA = reinterpret_cast<Region*>(gRegionA);
 Region* const kRegionB = reinterpret_cast<Region*>(gRegionB);
 Portal* const kPortal = reinterpret_cast<Portal*>(gPortal);
+Portal* const kSecondPortal = reinterpret_cast<Portal*>(gSecondPortal);
 
 std::unique_ptr<Path> Find(PathFinder& finder, const WorldVec3& from, const WorldVec3& to) {
     return finder.FindPath(0, from, to, Vec3(), 0.0f, 0.0f, 0.0f, 0.0f, 0);
@@ -173,6 +174,25 @@ TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
     path = Find(finder, goal, start);
     ASSERT_TRUE(path);
     EXPECT_EQ(path->points.back().GetRegion(), kRegionA);
+
+    // A second doorway, from A's top edge to B's bottom edge, makes the shorter way.
+    struct TwoDoors : Linker {
+        bool GetCrossing(const Portal& portal, WorldVec3& front, WorldVec3& back) const override {
+            if (&portal != kSecondPortal) return Linker::GetCrossing(portal, front, back);
+            front = WorldVec3(kRegionA, Vec3(0.5f, 0.0f, 3.9f));
+            back = WorldVec3(kRegionB, Vec3(3.5f, 0.0f, 0.1f));
+            return true;
+        }
+    } twoDoors;
+    finder.SetPortalLinker(&twoDoors);
+    finder.AddPortal(kSecondPortal);
+    path = Find(finder, start, goal);
+    ASSERT_TRUE(path);
+    ASSERT_EQ(path->points.size(), 4u);
+    EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(0.5f, 0.0f, 3.9f));
+    EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(3.5f, 0.0f, 0.1f));
+    finder.RemovePortal(kSecondPortal);
+    finder.SetPortalLinker(&linker);
 
     finder.RemovePortal(kPortal);
     EXPECT_FALSE(Find(finder, start, goal));

@@ -303,5 +303,52 @@ TEST_F(GridTransparencyTest, WallsBetweenCameraAndFocusFadeToTheMinimumAndNoFurt
     EXPECT_EQ(grid.GetWallTransparency(3, 0, 4), 1.0f);
 }
 
+// The whole field after one fade, a character a lattice point (rows along k, '#' opaque, '-'
+// faded, ' ' nothing there), for a grid of spacing (2, 1, 3): a closed cell, runs meeting cross
+// walls, and the camera to the front left of the focus.
+TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
+    directory.WriteFile("records/grid/wide.dbr",
+                        "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,1,\n"
+                        "cellSpacingZ,3,\nminWallOpacity,0.3,\n");
+    files.AddDirectory(directory.GetPath());
+    GridRegion wide(&region);
+    wide.SetSystem("Records/Grid/Wide.dbr");
+    wide.Resize(5, 1, 4);
+    const char* walls[] = {"+-+-+-+-+-+", "|         |", "+-+-+ +-+-+", "|   |     |", "+   +-+   +",
+                           "|     |   |", "+-+ +-+-+-+", "|         |", "+-+-+-+-+-+"};
+    for (int k = 0; k < 9; ++k)
+        for (int i = 0; i < 11; ++i) wide.SetLatticeValue(i, 0, k, walls[k][i] != ' ');
+    wide.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
+    std::string field;
+    for (int k = 0; k < 9; ++k) {
+        for (int i = 0; i < 11; ++i)
+            field += wide.GetLatticeValue(i, 0, k) == 0 ? ' ' : wide.GetWallTransparency(i, 0, k) < 1.0f ? '-' : '#';
+        field += '\n';
+    }
+    EXPECT_EQ(field,
+              "-----------\n"
+              "-         #\n"
+              "----- #####\n"
+              "-   -     #\n"
+              "-   ---   #\n"
+              "-     #   #\n"
+              "-## #######\n"
+              "#         #\n"
+              "###########\n");
+    EXPECT_EQ(wide.GetArea().width, 10u);
+    EXPECT_EQ(wide.GetArea().depth, 12u);
+    // A quarter turn carries the field with the walls: lattice point (i, k) goes to (k, 10 - i).
+    wide.Rotate();
+    for (int k = 0; k < 9; ++k) {
+        for (int i = 0; i < 11; ++i) {
+            const char seen = wide.GetLatticeValue(k, 0, 10 - i) == 0         ? ' '
+                              : wide.GetWallTransparency(k, 0, 10 - i) < 1.0f ? '-'
+                                                                              : '#';
+            EXPECT_EQ(seen, field[size_t(k * 12 + i)]) << i << " " << k;
+        }
+    }
+    wide.SetSystem("");
+}
+
 }  // namespace
 }  // namespace GAME

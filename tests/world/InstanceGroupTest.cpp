@@ -107,6 +107,24 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
     EXPECT_EQ(manager.WorldGroupSelection(WorldRay(WorldVec3(region, Vec3(3, 10, 2)), Vec3(0, -1, 0))), 0);
     EXPECT_EQ(manager.WorldGroupSelection(WorldRay(WorldVec3(region, Vec3(9, 10, 2)), Vec3(0, -1, 0))), -1);
 
+    // Members move down as well as up; one that moved is seen where it went; members leave by
+    // place or by entity.
+    EXPECT_FALSE(encounter.MoveEntityUp(2));
+    EXPECT_TRUE(encounter.MoveEntityDown(0));
+    EXPECT_EQ(encounter.GetID(1), chief->GetUniqueID());
+    world.SetCoords(grunt, WorldCoords(region, Coords::Translation(Vec3(7, 0, 7))));
+    manager.UpdateEntityData(grunt);
+    EXPECT_EQ(encounter.GetEntityData(0).position, Vec3(7, 0, 7));
+    EXPECT_EQ(encounter.GetEntityData(1).position, Vec3(5, 0, 2));
+    encounter.RemoveEntity(0);
+    ASSERT_EQ(encounter.GetNumID(), 1);
+    EXPECT_EQ(encounter.GetID(0), chief->GetUniqueID());
+    encounter.RemoveEntity(chief);
+    EXPECT_EQ(encounter.GetNumID(), 0);
+    mem::vector<std::string> types;
+    manager.GetGroupTypes(types);
+    EXPECT_EQ(types, (mem::vector<std::string>{"Encounter", "Patrol"}));
+
     // A new type empties the group, ids and data alike, so the next member is paired right.
     encounter.SetType("Patrol");
     EXPECT_EQ(encounter.GetNumID(), 0);
@@ -173,9 +191,19 @@ TEST_F(InstanceGroupTest, GroupsRoundTripThroughTheWorldFileAndSurviveTheirMembe
     EXPECT_EQ(loaded.GetChildId(0), scoutsId);
     EXPECT_EQ(manager.GetGroup(scoutsId)->GetName(), "Scouts");
 
+    mem::vector<int> encounters;
+    manager.GetGroupsOfType("Encounter", encounters);
+    EXPECT_EQ(encounters, (mem::vector<int>{0, 1}));
+    manager.GetGroupsOfType(nullptr, encounters);
+    EXPECT_EQ(encounters.size(), 2u);
+
     // Deleting a group removes the links to it.
     manager.DeleteGroup(1);
     EXPECT_EQ(manager.GetGroup("Raid")->GetNumChildren(), 0);
+    EXPECT_EQ(manager.GetGroup("Scouts"), nullptr);
+    EXPECT_EQ(manager.GetGroup(scoutsId), nullptr);
+    manager.DeleteGroup(0);
+    EXPECT_EQ(manager.GetNumGroups(), 0);
 }
 
 TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {

@@ -2,6 +2,7 @@
 
 #include "LevelFixture.h"
 #include "core/Frustum.h"
+#include "core/Intersection.h"
 #include "core/MathUtil.h"
 #include "core/Sphere.h"
 #include "core/WorldCoords.h"
@@ -194,6 +195,7 @@ TEST_F(LevelTest, SaveAndLoadKeepEntitiesTheirDataAndTheSectorLayers) {
     level.GetSectorLayers().Initialize(4, 3);
     ASSERT_TRUE(level.GetSectorLayers().PrimeForEdit(2, MakeId(3)));
     level.GetSectorLayers().Edit(3, 1, true);
+    ASSERT_TRUE(level.RebuildPathMesh({PathFace{{Vec3(0, 0, 0), Vec3(4, 0, 0), Vec3(4, 0, 4)}}}));
 
     BinaryWriter writer;
     level.Save(writer, false);
@@ -213,6 +215,8 @@ TEST_F(LevelTest, SaveAndLoadKeepEntitiesTheirDataAndTheSectorLayers) {
     EXPECT_EQ(Summarize(loaded), saved);
     EXPECT_EQ(loaded.GetSectorLayers().GetTargetId(2, 3, 1), MakeId(3));
     EXPECT_EQ(loaded.GetSectorLayers().GetWidth(), 4u);
+    ASSERT_EQ(loaded.GetPathMesh().GetNumTriangles(), 1u);
+    EXPECT_EQ(loaded.GetPathMesh().GetVertex(2), Vec3(4, 0, 4));
 
     // Without an engine file system nothing is written, and the failure is reported.
     LogCapture log;
@@ -355,6 +359,40 @@ TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamage
     }
 }
 
+// A level never loaded has no tree: every query finds nothing, and nothing can enter it.
+TEST_F(LevelTest, ALevelWithoutContentAnswersEveryQueryWithNothing) {
+    LogCapture log;
+    Level level(region_);
+    const Frustum all = Everywhere(*region_);
+    const Ray down(Vec3(1, 5, 1), Vec3(0, -1, 0));
+    mem::vector<Entity*> found;
+    level.GetEntities(found);
+    level.GetEntitiesInSphere(found, Sphere(Vec3(), 100), false);
+    level.GetEntitiesInBox(found, ABBox(Vec3(), Vec3(100, 100, 100)), false);
+    level.GetEntitiesInFrustum(found, &all, 1, false, false);
+    level.PickEntities(down, found, false);
+    level.GetAllIntersections(down, found, false, 100.0f);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(level.PickEntity(down), nullptr);
+    Intersection hit;
+    EXPECT_FALSE(level.GetIntersection(down, hit, PhysicsSurface::None, false));
+    ABBox box;
+    EXPECT_FALSE(level.GetEntityBoundingBox(box));
+    EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));
+    EXPECT_EQ(level.GetGroundHeight(3, 4), 0.0f);
+    EXPECT_TRUE(level.DestroyAllEntities(8));
+    level.PreLoad(0, &all, 1, true);
+    level.Update(&all, 1, 16);
+    level.PostDeviceReset();
+    LevelTestEntity* entity = LevelRecords::Make(test::kPlainRecord);
+    EXPECT_FALSE(level.AddEntity(entity, Coords()));
+    EXPECT_FALSE(level.HasEntity(*entity));
+    EXPECT_FALSE(level.RestoreState("", 0));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "the level is not loaded"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Cannot restore the state of a level that is not loaded"));
+    Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
+}
+
 TEST_F(LevelTest, EntitiesEnterLeaveAndAreFoundByListType) {
     Level level(region_);
     level.NewSpace(Vec2(100, 100));
@@ -423,6 +461,7 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     level.NewSpace(Vec2(100, 100));
     mem::vector<LevelTestEntity*> entities;
     for (int i = 0; i < 10; ++i) entities.push_back(Add(level, test::kPlainRecord, Vec3(float(i), 0, 0)));
+    ASSERT_NE(level.NewWater(), nullptr);
     level.AddEntityToNetworkList(entities[0]);
     level.AddEntityToNetworkList(entities[0]);
     EXPECT_TRUE(level.IsInNetworkList(entities[0]));
@@ -439,6 +478,7 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     EXPECT_FALSE(level.IsInNetworkList(entities[0]));
     EXPECT_TRUE(level.Unload(true));
     EXPECT_FALSE(level.IsLoaded());
+    EXPECT_EQ(level.GetWater(), nullptr);
     EXPECT_EQ(level.GetNumEntities(), 0);
     EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumDeletedObjects(), 10);
 

@@ -230,6 +230,9 @@ TEST_F(Streaming, InTheEditorALevelThatGoesKeepsItsEditsInATemporaryFile) {
     region->Update(16);
     ASSERT_TRUE(region->IsLevelLoaded());
     LevelOf(2)->AddEntity(LevelRecords::Make(test::kPlainRecord), Coords::Translation(Vec3(30, 0, 30)));
+    auto ground = std::make_unique<Terrain>(region);
+    ASSERT_TRUE(ground->New(8, 8));
+    LevelOf(2)->SetGround(std::move(ground));
     region->UnloadLevel(true, false);
     const std::string kept = region->GetSavedStateFileName();
     EXPECT_TRUE(region->HasSavedState());
@@ -237,6 +240,7 @@ TEST_F(Streaming, InTheEditorALevelThatGoesKeepsItsEditsInATemporaryFile) {
     EXPECT_NE(kept, RegionAt(3)->GetSavedStateFileName());
     ASSERT_NE(world_->GuaranteedGetRegionLevel(2), nullptr);
     EXPECT_EQ(LevelOf(2)->GetNumEntities(), 3);
+    EXPECT_NE(LevelOf(2)->GetEditableTerrain(), nullptr);  // kept in the editor's form
     EXPECT_TRUE(region->HasSavedState());
     region->DestroyLevelEntities();
     EXPECT_EQ(LevelOf(2)->GetNumEntities(), 0);

@@ -6,7 +6,9 @@
 
 #include "FakeWorld.h"
 #include "core/MathUtil.h"
+#include "core/Singleton.h"
 #include "render/Viewport.h"
+#include "sound/SoundManager.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +95,34 @@ TEST_F(WorldCameraTest, TheViewCentreLooksAtTheTarget) {
     const WorldRay ray = camera.GetRayThroughImagePoint(Vec2(0.5f, 0.5f), viewport);  // image coordinates 0..1
     ExpectNear(ray.direction, (Vec3(10, 3, -7) - camera.Position()).Unit());
     EXPECT_EQ(camera.GetFrustum(viewport).GetRegion(), region);
+    EXPECT_EQ(camera.GetSubFrustum(Vec2(0.25f, 0.25f), Vec2(0.5f, 0.5f), viewport).GetRegion(), region);
+    EXPECT_EQ(camera.GetCoords().GetRegion(), region);
+    EXPECT_EQ(camera.GetCoords().GetOrigin().GetRegionPosition(), camera.Position());
+
+    // The listener stands at the target raised by the sound manager's lift, facing the view
+    // along the ground.
+    SoundManager& sound = *Singleton<SoundManager>::Get();
+    sound.SetCameraLerp(2.0f);
+    camera.SetListenerPosition();
+    EXPECT_EQ(sound.GetEarsPosition().GetRegion(), region);
+    ExpectNear(sound.GetEarsPosition().GetRegionPosition(), Vec3(10, 5, -7));
+    Vec3 ahead = Vec3(10, 3, -7) - camera.Position();
+    ahead.y = 0.0f;
+    ExpectNear(sound.GetEarsForward(), ahead.Unit());
+    ExpectNear(sound.GetEarsUp(), Vec3(0, -1, 0));
+    Singleton<SoundManager>::Destroy();
+}
+
+// A view position a subclass gives in another region is placed in the target's region.
+TEST_F(WorldCameraTest, AViewPositionElsewhereIsSeenFromTheTargetsRegion) {
+    struct Elsewhere : TestCamera {
+        WorldVec3 CalculateViewPosition(const WorldVec3&) const override { return WorldVec3(other, Vec3(1, 2, 3)); }
+        Region* other = nullptr;
+    } elsewhere;
+    elsewhere.other = world.Add("Hill", ABBox(Vec3(), Vec3(500, 500, 500)), IntVec3(100, 0, 0));
+    elsewhere.target = WorldVec3(region, Vec3(0, 0, 0));
+    elsewhere.Update();
+    ExpectNear(elsewhere.Position(), Vec3(101, 2, 3));
 }
 
 }  // namespace

@@ -181,22 +181,90 @@ TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
     }
 }
 
+// Without an instance-group reader the world keeps chunk 17 as read and writes it back. A file
+// whose icon records are cut short, or one that cannot be opened, is no world.
+TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
+    const mem::vector<RegionRecord> regions{RegionRecord{"a", "", ABBox(), IntVec3(), RegionId(1, 1, 1, 1)},
+                                            RegionRecord{"b", "", ABBox(), IntVec3(), RegionId(2, 2, 2, 2)}};
+    const auto save = [&](const char* name, bool cut) {
+        BinaryWriter writer;
+        WorldFile::Write(
+            writer, {}, regions,
+            [cut](BinaryWriter& out) {  // icons of one byte (the second cut short)
+                for (const unsigned char byte : {41, 42}) {
+                    for (uint32_t word : {5u, 1u, 1u, 1u}) out.Write(word);
+                    if (!cut || byte == 41) out.Write(byte);
+                }
+            },
+            [](BinaryWriter& out) {
+                out.Write(Bytes{7, 8, 9}.data(), 3);
+            });
+        Write(name, Image(writer));
+    };
+    save("worlds/bytes.wrl", false);
+    ASSERT_TRUE(world.Load("worlds/bytes.wrl", false, false));
+    EXPECT_EQ(world.GetRegion(1)->GetIconData().bytes, mem::vector<unsigned char>{42});
+    world.SetFileName("worlds/again.wrl");
+    ASSERT_TRUE(world.Save());
+    File* file = files.OpenFile("worlds/again.wrl", FileMode::Read);
+    ASSERT_NE(file, nullptr);
+    BinaryReader reader(file->Lock(), file->GetLength());
+    WorldFile again;
+    EXPECT_TRUE(again.Read(reader));
+    file->Unlock();
+    files.CloseFile(file);
+    EXPECT_EQ(again.GetInstanceData(), (Bytes{7, 8, 9}));
+
+    save("worlds/cut.wrl", true);
+    test::LogCapture log;
+    EXPECT_FALSE(world.Load("worlds/cut.wrl", false, false));
+    EXPECT_EQ(world.GetNumRegions(), 0);
+    EXPECT_FALSE(world.Load("worlds/missing.wrl", false, false));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "World file worlds/missing.wrl cannot be opened"));
+}
+
+// Flat files of versions 2 to 4 (version 3 with two fields more a region): offsets are truncated,
+// and refused beyond two thousand million or when not finite.
 TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
-    BinaryWriter writer;
-    writer.Write(WorldFile::kMagic, 3);
-    writer.Write(static_cast<unsigned char>(4));
-    writer.Write(std::string("ignored"));
-    writer.Write(1u);
-    writer.Write(std::string("old"));
-    writer.Write(Vec3(1, 1, 1));
-    writer.Write(Vec3(2, 2, 2));
-    writer.Write(Vec3(12.9f, -3.7f, 0.5f));
-    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-    WorldFile file;
-    ASSERT_TRUE(file.Read(reader));
-    ASSERT_EQ(file.GetRegions().size(), 1u);
-    EXPECT_EQ(file.GetRegions()[0].offset, IntVec3(12, -3, 0));
-    EXPECT_TRUE(file.GetRegions()[0].id.IsInvalid());
+    struct Case {
+        int version;
+        Vec3 offset;
+        IntVec3 expected;
+    };
+    const IntVec3 refused(7, 7, 7);
+    for (const Case& c : {Case{4, Vec3(12.9f, -3.7f, 0.5f), IntVec3(12, -3, 0)},
+                          Case{3, Vec3(2e9f, -2e9f, 1), IntVec3(2000000000, -2000000000, 1)},
+                          Case{2, Vec3(1, 1, -2e9f), IntVec3(1, 1, -2000000000)}, Case{4, Vec3(0, 2.1e9f, 0), refused},
+                          Case{4, Vec3(-2.1e9f, 0, 0), refused}, Case{3, Vec3(0, 0, 2.1e9f), refused},
+                          Case{2, Vec3(0, 0, NAN), refused}}) {
+        BinaryWriter writer;
+        writer.Write(WorldFile::kMagic, 3);
+        writer.Write(static_cast<unsigned char>(c.version));
+        writer.Write(std::string("ignored"));
+        writer.Write(1u);
+        writer.Write(std::string("old"));
+        writer.Write(Vec3(1, 1, 1));
+        writer.Write(Vec3(2, 2, 2));
+        writer.Write(c.offset);
+        if (c.version == 3) {
+            writer.Write(5u);
+            writer.Write(std::string("dropped"));
+        }
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        WorldFile file;
+        test::LogCapture log;
+        ASSERT_EQ(file.Read(reader), c.expected != refused) << c.version << " " << c.offset.x;
+        if (c.expected == refused) {
+            EXPECT_TRUE(log.Contains(LogPriority::Error, "region offset out of range"));
+            continue;
+        }
+        ASSERT_EQ(file.GetRegions().size(), 1u);
+        EXPECT_EQ(file.GetRegions()[0].offset, c.expected);
+        EXPECT_EQ(file.GetRegions()[0].name, "old");
+        EXPECT_EQ(file.GetRegions()[0].box, ABBox(Vec3(1, 1, 1), Vec3(2, 2, 2)));
+        EXPECT_TRUE(file.GetRegions()[0].id.IsInvalid());
+        EXPECT_TRUE(reader.IsAtEnd());
+    }
 }
 
 TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {

@@ -433,6 +433,12 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, -3, 1)), Vec3(0, -1, 0))), low->GetIndex());
     EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(310, 3, 1)), Vec3(0, -1, 0))), aside->GetIndex());
     EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, 1, 0))), -1);
+    Intersection ground;
+    EXPECT_TRUE(
+        near->GetLevel()->GetIntersection(Ray(Vec3(1, 3, 1), Vec3(0, -1, 0)), ground, PhysicsSurface::None, true));
+    EXPECT_EQ(ground.distance, 3.0f);
+    EXPECT_FALSE(
+        near->GetLevel()->GetIntersection(Ray(Vec3(1, 3, 1), Vec3(0, 1, 0)), ground, PhysicsSurface::None, true));
 
     mem::vector<Region*> seen;
     const Frustum everywhere = Frustum::FromBox(ABBox(Vec3(), Vec3(2000, 2000, 2000)));
@@ -496,6 +502,7 @@ TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     Entity* ahead = AddEntity(region, Vec3(0, 0, 20));
     Entity* aside = AddEntity(region, Vec3(8, 0, 20));
     Entity* behind = AddEntity(region, Vec3(0, 0, -20));
+    Entity* across = AddEntity(region, Vec3(20, 0, 0));
     Finish();
     const WorldVec3 apex(region, Vec3());
     mem::vector<Entity*> found{behind};  // replaced, not appended to
@@ -506,6 +513,11 @@ TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     EXPECT_EQ(found, (mem::vector<Entity*>{ahead}));
     // A full turn keeps everything outside a thin cone pointing back.
     world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 2.0f * Pi, 40.0f, false);
+    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside, across}));
+    // Half a turn is a cone just short of the half space: what stands across it reaches in.
+    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), Pi, 40.0f, false);
+    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside, across}));
+    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), Pi - 0.2f, 40.0f, false);
     EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside}));
 }
 
@@ -535,6 +547,7 @@ TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
     EXPECT_NEAR(world.GetDistance(a, b), 2.0f, 1e-4f);
     EXPECT_NEAR(world.GetDirection(a, b).z, 2.0f, 1e-4f);
     EXPECT_EQ(world.GetDistanceSquared(a, WorldVec3()), Infinity);
+    EXPECT_EQ(world.GetDirection(WorldVec3(), b), Vec3(0, 1, -9));
 
     // A frustum looking through the doorway sees the target by the portal walk, once.
     Frustum frustum = test::MakeViewFrustum(Vec3(0, 1, 0), Vec3(0, 0, 1), 1.0f, 100.0f);

@@ -298,8 +298,8 @@ bool SectorDataManager::Load(const char* path) {
     File* file = files ? files->OpenFile(path, FileMode::Read) : nullptr;
     if (!file) return false;
     const uint32_t size = file->GetLength();
-    const void* data = size ? file->Lock() : nullptr;
-    BinaryReader reader(data, data ? size : 0);
+    // A reader over no data (an empty file) reads nothing.
+    BinaryReader reader(size ? file->Lock() : nullptr, size);
     const bool loaded = Load(reader);
     file->Unlock();
     files->CloseFile(file);

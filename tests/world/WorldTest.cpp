@@ -17,6 +17,8 @@
 #include "engine/ObjectManager.h"
 #include "files/Options.h"
 #include "pathing/PathFinder.h"
+#include "physics/CollisionBox.h"
+#include "physics/CollisionContact.h"
 #include "render/Camera.h"
 #include "render/Viewport.h"
 #include "scene/GraphicsNormalRenderer.h"
@@ -44,6 +46,10 @@ class WorldTestEntity : public LevelTestEntity {
 public:
     bool GetIntersection(const Ray& ray, Intersection& hit, PhysicsSurface) override {
         return HitBox(GetRegionBoundingBox(false), ray, hit);
+    }
+    bool GetCollisionProxy(OBBox& box) const override {
+        box = OBBox(GetRegionBoundingBox(false));
+        return true;
     }
 };
 GAME_RTTI_DEFINE_CLASS(WorldTestEntity, LevelTestEntity);
@@ -254,6 +260,19 @@ public:
         const Vec3 p = ray.origin + ray.direction * t;
         if (t >= 0.0f && std::fabs(p.x) <= size_ && std::fabs(p.z) <= size_) out.distance = t, out.point = p;
     }
+    // An upright box meets the plane at one point under its centre, as deep as it reaches below.
+    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface) const override {
+        const float depth = box.halfSize.y - box.coords.origin.y;
+        if (max < 1 || depth <= 0.0f) return 0;
+        contacts[0] = CollisionContact{Vec3(box.coords.origin.x, 0, box.coords.origin.z), Vec3(0, 1, 0), depth};
+        return 1;
+    }
+    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox&, PhysicsSurface surface) const override {
+        for (CollisionBox& box : boxes) {
+            CollisionContact contact;
+            if (FindCollisions(box.GetOBBox(), &contact, 1, surface)) box.AddContact(contact);
+        }
+    }
     void DisplaceGrass(float x, float z, float radius, float strength) override {
         disturbances.push_back({x, z, radius, strength});
     }
@@ -452,6 +471,45 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(seen, mem::vector<Region*>{aside});
     world.GetLoadedRegionsInFrustum(seen, nullptr, everywhere, false);
     EXPECT_EQ(seen.size(), 1u);
+}
+
+// Collisions of an entity's box (half size 0.5, sunk 0.3 into the ground of west) with the ground of
+// the regions it reaches and with the entities beside it, the contacts given relative to the
+// centre in either region; a box kept for its deepest contacts; an entity without a box meets
+// nothing.
+TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToTheCentre) {
+    Region* west = AddRegion("west", IntVec3(0, 0, 0), 10);
+    Region* east = AddRegion("east", IntVec3(20, 0, 0), 10);
+    for (Region* region : {west, east}) region->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
+    Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
+    Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));
+    AddEntity(east, Vec3(0, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
+    Finish();
+    for (const WorldVec3& centre : {WorldVec3(west, Vec3(5, 0, 0)), WorldVec3(east, Vec3(-15, 0, 0))}) {
+        CollisionContact contacts[8];
+        const int count =
+            world.FindCollisions(box, contacts, 8, centre, Level::EntityListType::All, PhysicsSurface::None);
+        ASSERT_GE(count, 2);
+        EXPECT_EQ(contacts[0].position, Vec3(0, 0, 1));
+        EXPECT_NEAR(contacts[0].depth, 0.3f, 1e-5f);
+        EXPECT_EQ(contacts[0].entity, nullptr);
+        for (int i = 1; i < count; ++i) {
+            EXPECT_EQ(contacts[i].entity, beside);
+            EXPECT_NEAR(contacts[i].position.x, 0.4f, 0.11f);  // where the boxes overlap
+        }
+        EXPECT_EQ(world.FindCollisions(box, contacts, 1, centre, Level::EntityListType::All, PhysicsSurface::None), 1);
+        mem::vector<CollisionBox> boxes{
+            CollisionBox(OBBox(Vec3(0.5f, 0.5f, 0.5f), Coords::Translation(Vec3(0, 0.2f, 1))), 1.0f)};
+        world.FindCollisions(box, boxes, centre, Level::EntityListType::All, PhysicsSurface::None);
+        ASSERT_GE(boxes[0].GetNumContacts(), 2);
+        EXPECT_EQ(boxes[0].GetContact(0).position, Vec3(0, 0, 1));
+        EXPECT_EQ(boxes[0].GetContact(1).entity, beside);
+        EXPECT_NEAR(boxes[0].GetContact(1).position.x, 0.4f, 0.11f);
+    }
+    CollisionContact none[2];
+    EXPECT_EQ(world.FindCollisions(&*test::LevelRecords::Make(test::kPlainRecord), none, 2, WorldVec3(west, Vec3()),
+                                   Level::EntityListType::All, PhysicsSurface::None),
+              0);
 }
 
 TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {
@@ -657,7 +715,8 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
         EXPECT_TRUE(log.Contains(LogPriority::Error, "Attempt to remove entity from NetworkList on NULL level (" +
                                                          entity->GetObjectName() + ", id: "));
     }
-    entity->SetCoords(WorldCoords());
+    world.RemoveEntity(entity);  // from a region without a level, it leaves the region too
+    EXPECT_EQ(entity->GetRegion(), nullptr);
     ASSERT_TRUE(world.AddEntity(entity, WorldCoords(b, Coords::Translation(Vec3(3, 0, 3))), false));
 
     // Destroyed while still in b's tree: the tree must not keep it.

@@ -447,6 +447,10 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     GridRegion* grid = nullptr;
     GridEntrance* entrance = nullptr;
     ASSERT_NO_FATAL_FAILURE(JoinCrypt(yard, crypt, grid, entrance));
+    // A wall set beside the doorway's cell rebuilds the cells it touches, not the doorway's.
+    const UniqueId doorway = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId();
+    grid->SetLatticeValue(6, 0, 3, 0);
+    EXPECT_EQ(grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId(), doorway);
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
 
@@ -479,6 +483,8 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     EXPECT_GT(grid->FindCollisions(entrance, contacts, 8, yard, PhysicsSurface::None), 0);
     EXPECT_EQ(
         grid->FindCollisions(AddBox(yard, Vec3(0, 1, 10), 2.0f, Color()), contacts, 8, yard, PhysicsSurface::None), 0);
+    crypt->GetLevel()->NewSpace(Vec2(20.0f, 20.0f));  // the grid goes with the doorway's portal
+    EXPECT_EQ(crypt->GetNumPortals(), 0);
 }
 
 // The camera stands in the yard before the crypt's entrance, a green box behind the entrance:

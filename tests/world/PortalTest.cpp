@@ -329,8 +329,8 @@ TEST_F(PortalTest, PathsCrossTheDoorwayAtItsChokePoint) {
     ExpectNear(backCrossing.GetRegionPosition(), Vec3(3, 0, 0.1f), 1e-5f);
 
     const WorldVec3 start(near, Vec3(0.5f, 0, 0.5f)), goal(far, Vec3(5.5f, 0, 5.5f));
-    World world;  // which asks the path finder
-    std::unique_ptr<Path> path = world.FindPath(0, start, goal, Vec3(), 0, 0, 0, 0, 0);
+    World paths;  // which asks the path finder
+    std::unique_ptr<Path> path = paths.FindPath(0, start, goal, Vec3(), 0, 0, 0, 0, 0);
     ASSERT_TRUE(path);
     bool crossedNear = false, crossedFar = false;
     for (const WorldVec3& point : path->points) {
@@ -347,7 +347,7 @@ TEST_F(PortalTest, PathsCrossTheDoorwayAtItsChokePoint) {
     front->SetIsOpen(false);
     back->SetIsOpen(false);
     EXPECT_FALSE(linker.GetCrossing(*front, frontCrossing, backCrossing));
-    EXPECT_FALSE(world.FindPath(0, start, goal, Vec3(), 0, 0, 0, 0, 0));
+    EXPECT_FALSE(paths.FindPath(0, start, goal, Vec3(), 0, 0, 0, 0, 0));
     pathFinder->SetPortalLinker(nullptr);
     pathFinder->RemoveMesh(&nearFloor);
     pathFinder->RemoveMesh(&farFloor);

@@ -191,9 +191,9 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
         WorldFile::Write(
             writer, {}, regions,
             [cut](BinaryWriter& out) {  // icons of one byte (the second cut short)
-                for (const unsigned char byte : {41, 42}) {
+                for (const int byte : {41, 42}) {
                     for (uint32_t word : {5u, 1u, 1u, 1u}) out.Write(word);
-                    if (!cut || byte == 41) out.Write(byte);
+                    if (!cut || byte == 41) out.Write(static_cast<unsigned char>(byte));
                 }
             },
             [](BinaryWriter& out) {

@@ -173,19 +173,22 @@ CurveData Edited() {
 }
 
 TEST(CurveData, StoredFormRoundTripsAndIsConsumedExactly) {
-    const CurveData curve = Edited();
-    BinaryWriter writer;
-    curve.BinaryWrite(writer);
-    EXPECT_EQ(writer.GetPosition(), 8u + 4u * 8u + 8u + 12u);
-    const uint32_t end = writer.GetPosition();
-    writer.Write(0xABCDEF01u);
+    CurveData single;
+    ASSERT_TRUE(single.SetPoints({{0.5f, 2.0f}}));
+    for (const CurveData& curve : {Edited(), single}) {
+        BinaryWriter writer;
+        curve.BinaryWrite(writer);
+        EXPECT_EQ(writer.GetPosition(), 8u + curve.GetPoints().size() * 8u + 8u + 12u);
+        const uint32_t end = writer.GetPosition();
+        writer.Write(0xABCDEF01u);
 
-    BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-    CurveData back;
-    ASSERT_TRUE(back.BinaryRead(reader));
-    EXPECT_EQ(back, curve);
-    EXPECT_EQ(reader.GetPosition(), end);
-    EXPECT_EQ(reader.ReadUInt32(), 0xABCDEF01u);
+        BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
+        CurveData back;
+        ASSERT_TRUE(back.BinaryRead(reader));
+        EXPECT_EQ(back, curve);
+        EXPECT_EQ(reader.GetPosition(), end);
+        EXPECT_EQ(reader.ReadUInt32(), 0xABCDEF01u);
+    }
 }
 
 // A stored curve with the given header and two points, then the tail fields.

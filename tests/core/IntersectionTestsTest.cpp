@@ -233,14 +233,19 @@ TEST(IntersectionTests, ExactFrustumTestFindsAThinFrustumThroughAnyPartOfAnyFace
     const ABBox box(Vec3(), Vec3(1, 1, 1));
     for (int corner = 0; corner < 8; ++corner) {
         for (int axis = 0; axis < 3; ++axis) {
+            // Made on the low side of the axis and mirrored to the high side, so that its first corner
+            // is its outer end whichever side it is on, as the test of a frustum inside the box reads it.
             float centre[3], half[3];
             for (int i = 0; i < 3; ++i) {
-                const float sign = (corner >> i & 1) ? 1.0f : -1.0f;
-                centre[i] = sign * (i == axis ? 1.75f : 0.8f);
+                centre[i] = i == axis ? -1.75f : ((corner >> i & 1) ? 0.8f : -0.8f);
                 half[i] = i == axis ? 1.25f : 0.05f;
             }
-            const Frustum pencil =
+            Frustum pencil =
                 Frustum::FromBox(ABBox(Vec3(centre[0], centre[1], centre[2]), Vec3(half[0], half[1], half[2])));
+            Coords mirror;
+            Vec3* axes[3] = {&mirror.xAxis, &mirror.yAxis, &mirror.zAxis};
+            if (corner >> axis & 1) *axes[axis] = -*axes[axis];
+            pencil.Transform(mirror);
             EXPECT_TRUE(TestIntersection(pencil, box)) << "corner " << corner << ", axis " << axis;
         }
     }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <string>
@@ -145,6 +146,12 @@ TEST(Thread, PriorityIsTheNiceValueSetBeforeOrWhileRunning) {
     ASSERT_TRUE(worker.Start("low"));
     ASSERT_TRUE(worker.started.Wait(Event::kInfinite));
     EXPECT_EQ(worker.Nice(), 5);
+}
+
+TEST(Thread, SleepLastsAtLeastItsMilliseconds) {
+    const auto before = std::chrono::steady_clock::now();
+    Thread::Sleep(1);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(1));
 }
 
 TEST(Thread, MainThreadIsTheOneRecorded) {

@@ -187,15 +187,17 @@ TEST_F(ResourceManagerTest, DelayedEvictionUnloadsOnlyWhatStaysOld) {
 TEST_F(ResourceManagerTest, EvictionByUseAndBySize) {
     loader.SetFrameCount(0);
     const std::vector<const TestResource*> r = MakeLoaded(3);
-    Edit(r[0]).SetVideoMemory(500);
+    Edit(r[0]).SetVideoMemory(1000);
     Edit(r[1]).SetVideoMemory(5000);
     Edit(r[2]).SetVideoMemory(5000);
     loader.SetFrameCount(20);
     for (const TestResource* resource : r) resource->MarkAsTouched();
     r[2]->EnsureAvailable();
+    manager.EvictOldResources(0, 20, 0, 0);
+    EXPECT_EQ(CountLoaded(r), 3) << "touched this frame and used 20 frames ago: old by neither limit";
 
     manager.EvictOldResources(kNever, 10, 1000, 0);
-    EXPECT_TRUE(r[0]->GetIsLoaded(false)) << "small enough to keep";
+    EXPECT_TRUE(r[0]->GetIsLoaded(false)) << "no larger than the minimum size: kept";
     EXPECT_FALSE(r[1]->GetIsLoaded(false)) << "touched but not used for 20 frames";
     EXPECT_TRUE(r[2]->GetIsLoaded(false)) << "used this frame";
 }

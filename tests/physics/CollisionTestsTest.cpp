@@ -198,6 +198,7 @@ TEST(CollideTriangleOBBox, RandomContactsAreConsistent) {
 
 TEST(CollideOBBoxOBBox, BoxRestingOnAFace) {
     CollisionContact contacts[8];
+    for (CollisionContact& c : contacts) c.surface = PhysicsSurface::Grass;
     const OBBox below = Box(Vec3(1, 1, 1), Vec3());
     ASSERT_EQ(CollideOBBoxOBBox(Box(Vec3(1, 1, 1), Vec3(0.2f, 1.9f, -0.3f)), below, contacts, 8), 4);
     for (const CollisionContact& c : contacts) {

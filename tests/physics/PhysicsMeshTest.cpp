@@ -4,14 +4,15 @@
 #include "physics/PhysicsMesh.h"
 
 #include "core/IntersectionTests.h"
+#include "core/MathUtil.h"
 #include "core/Singleton.h"
 #include "files/BinaryWriter.h"
 #include "physics/CollisionContact.h"
 #include "physics/CollisionTests.h"
 #include "physics/PhysicsMeshWriter.h"
 #include "render/DebugRenderManager.h"
-#include "world/Region.h"
 #include "support/LogCapture.h"
+#include "world/Region.h"
 
 #include <gtest/gtest.h>
 
@@ -259,19 +260,28 @@ TEST(PhysicsMeshWriter, BuildsATreeOverEveryFace) {
             EXPECT_GT(node.child0, int(i)) << "children follow their parent";
             EXPECT_GT(node.child1, node.child0);
         }
-        // Every face below a node lies in its box.
-        const int first = node.faceCount > 0 ? node.firstFace : 0;
-        const int count = node.faceCount > 0 ? node.faceCount : 0;
-        const Vec3 min = node.box.GetMin() - Vec3(1e-4f, 1e-4f, 1e-4f), max = node.box.GetMax() + Vec3(1e-4f, 1e-4f, 1e-4f);
-        for (int f = first; f < first + count; ++f) {
+        // A leaf's box is the bounds of its faces.
+        Vec3 low(Infinity, Infinity, Infinity), high(-Infinity, -Infinity, -Infinity);
+        for (int f = node.firstFace; f < node.firstFace + node.faceCount; ++f) {
             for (const uint32_t v : faces[size_t(f)].vertices) {
-                const Vec3& p = data.vertices[v];
-                EXPECT_TRUE(p.x >= min.x && p.y >= min.y && p.z >= min.z && p.x <= max.x && p.y <= max.y && p.z <= max.z);
+                low = Min(low, data.vertices[v]);
+                high = Max(high, data.vertices[v]);
             }
+        }
+        if (node.faceCount > 0) {
+            EXPECT_EQ(node.box, ABBox((low + high) * 0.5f, (high - low) * 0.5f)) << i;
         }
     }
     for (const int owned : owners) EXPECT_EQ(owned, 1) << "each face in exactly one leaf";
     EXPECT_EQ(nodes[0].box.halfSize.x > 10, true) << "the root covers everything";
+    // A soup stretched along y (then z) and flattened along the other axes is split across it first.
+    for (const Vec3& stretch : {Vec3(0.5f, 5.0f, 0.2f), Vec3(0.2f, 0.5f, 5.0f)}) {
+        MeshData soup = RandomMesh(3, 100);
+        for (Vec3& v : soup.vertices) v = Vec3(v.x * stretch.x, v.y * stretch.y, v.z * stretch.z);
+        ASSERT_TRUE(PhysicsMeshWriter::BuildTree(soup.faces, soup.vertices, nodes));
+        for (int child : {nodes[0].child0, nodes[0].child1})
+            EXPECT_LT(Dot(nodes[size_t(child)].box.halfSize, stretch), 0.8f * Dot(nodes[0].box.halfSize, stretch));
+    }
 
     // The faces are the same ones, reordered.
     auto key = [](const Face& f) { return std::vector<uint32_t>{f.vertices[0], f.vertices[1], f.vertices[2], uint32_t(f.surface)}; };

@@ -1,6 +1,7 @@
 // Rag dolls driven by the physics engine over flat ground: bodies placed from the pose and the
 // pose given back, a chain that falls and settles, breakable joints, a mesh without bodies.
 
+#include "core/GameClock.h"
 #include "core/OBBox.h"
 #include "core/Random.h"
 #include "core/Singleton.h"
@@ -127,6 +128,7 @@ public:
             const int count = test::FlatGroundContacts(box.GetOBBox(), found, 8);
             for (int i = 0; i < count; ++i) {
                 if (water) found[i].surface = PhysicsSurface::Water;
+                if (depth >= 0.0f) found[i].depth = depth;
                 box.AddContact(found[i]);
             }
         }
@@ -135,11 +137,13 @@ public:
         ++refiled;
         entity->SetCoords(coords);
     }
-    void CreatePointDisturbance(const WorldVec3&, float, float, int) override {}
+    void CreatePointDisturbance(const WorldVec3&, float, float, int splash) override { splashes.push_back(splash); }
 
+    std::vector<int> splashes;  // of each disturbance
     int boxQueries = 0;
     int refiled = 0;  // entities placed again in their level
-    bool water = false;  // the ground is a water surface
+    bool water = false;   // the ground is a water surface
+    float depth = -1.0f;  // when not negative, the depth of every contact of a body's box
 };
 
 class PhysicsRagDollTest : public testing::Test {
@@ -147,6 +151,7 @@ protected:
     void SetUp() override {
         engine.Initialize(&ground);
         engine.Simulate(centre, 0.0f);
+        GameClock::Get().Reset();
     }
     void TearDown() override {
         engine.RemoveAllEntities();
@@ -167,9 +172,13 @@ protected:
         EXPECT_TRUE(engine.AddEntityToSimulation(actor));
         return actor;
     }
+    void Step() {
+        GameClock::Get().AdvanceBy(20.0);
+        engine.Simulate(centre, engine.GetStepSize());
+    }
     int Run(const Entity* actor) {
         int steps = 0;
-        for (; actor->IsSimulationEnabled() && steps < 2000; ++steps) engine.Simulate(centre, engine.GetStepSize());
+        for (; actor->IsSimulationEnabled() && steps < 2000; ++steps) Step();
         return steps;
     }
 
@@ -188,6 +197,7 @@ TEST(PhysicsRagDollNames, JointTypesAndAxesReadAndWriteTheirNames) {
     EXPECT_EQ(PhysicsRagDoll::ToJointAxis("z"), JointDescription::kAxisZ);
     EXPECT_EQ(PhysicsRagDoll::ToJointAxis("w"), JointDescription::kAxisX);
     EXPECT_STREQ(PhysicsRagDoll::ToText(static_cast<JointDescription::Axis>(7)), "x");
+    EXPECT_STREQ(PhysicsRagDoll::ToText(static_cast<JointDescription::Type>(7)), "none");
 }
 
 TEST(PhysicsRagDollFrames, ABodyTakesItsParentsAxesHalfWayAndIsNeverMirrored) {
@@ -254,7 +264,7 @@ TEST(RigidBodyDescriptionAngles, TurnsAreReadInTheFirstFramesPlanesAndSmallLeans
 
 TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
     auto record = std::make_shared<SkeletonRecord>();
-    auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(2, 2, 2), record);
+    auto skeleton = std::make_unique<ChainSkeleton>(3, Vec3(2, 3, 4), record);
     const std::map<Name, Coords> bones = skeleton->bones_;
     Coords frame = Coords::RotationY(0.7f);
     frame.origin = Vec3(4, 20, -3);
@@ -263,6 +273,7 @@ TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
     PhysicsRagDoll& doll = *actor->GetRagDoll();
     ASSERT_EQ(doll.GetRigidBodies().size(), 3u);
     EXPECT_EQ(doll.GetNumJoints(), 2);
+    EXPECT_LT((doll.GetRigidBodies()[0].description.extents - Vec3(1.0f, 0.3f, 0.4f)).Length(), 1e-6f);
     // The first body lies between the first two bones, scaled, in the actor's region.
     const Vec3 expected = frame.TransformPoint(Vec3(1, 0, 0));
     const Vec3 first = doll.GetRigidBodyPosition(0);
@@ -293,6 +304,10 @@ TEST_F(PhysicsRagDollTest, AThreeBodyChainFallsTouchesOnceAndSettlesWithAFiniteP
     EXPECT_EQ(ground.refiled, 1);      // its level files it again where its bodies went
     const int steps = Run(actor) + 1;
     EXPECT_LT(steps, 1000);
+    // Touching the ground disturbs it, at most once in an interval.
+    EXPECT_GE(ground.splashes.size(), 1u);
+    EXPECT_LE(ground.splashes.size(), size_t(steps) * 20 / PhysicsObject::kDisturbanceInterval + 1);
+    EXPECT_EQ(ground.splashes, std::vector<int>(ground.splashes.size(), 0));
     EXPECT_FALSE(actor->IsSimulationEnabled());
     EXPECT_GT(actor->collisions, 0);
     EXPECT_GT(record->poses, 0);
@@ -365,6 +380,8 @@ TEST_F(PhysicsRagDollTest, JointsOtherThanBallsHoldTheirInitialAngle) {
         // Pulled away and spun about y and z (a push at a body's centre alone would turn the
         // pair as one).
         doll.SetLinearVelocity(1, Vec3(2, 0, 0));
+        EXPECT_TRUE(doll.GetLinearVelocity(ChainSkeleton::BoneName(2)) == Vec3(2, 0, 0) &&
+                    doll.GetLinearVelocity(Name()) == Vec3());
         dBodySetAngularVel(doll.GetRigidBodies()[1].body, 0, 3, 3);
         for (int step = 0; step < 25; ++step) engine.Simulate(centre, engine.GetStepSize());
         Coords first;
@@ -391,7 +408,7 @@ TEST_F(PhysicsRagDollTest, ARagDollSinksThroughWaterAndIsToldItTouchedIt) {
     int touchedAt = -1;
     for (int step = 0; step < 60; ++step) {
         const int before = actor->collisions;
-        engine.Simulate(centre, engine.GetStepSize());
+        Step();
         // A body's contacts with one surface make one collision a step, however many there are.
         EXPECT_LE(actor->collisions - before, 3) << step;
         if (touchedAt < 0 && actor->collisions > 0) touchedAt = step;
@@ -400,6 +417,8 @@ TEST_F(PhysicsRagDollTest, ARagDollSinksThroughWaterAndIsToldItTouchedIt) {
     EXPECT_TRUE(actor->GetRagDoll()->HasCollided());
     EXPECT_GE(touchedAt, 0);
     EXPECT_LT(actor->GetRagDoll()->GetRigidBodyPosition(0).y, -2.0f);
+    EXPECT_FALSE(ground.splashes.empty());
+    EXPECT_EQ(ground.splashes, std::vector<int>(ground.splashes.size(), 3));
 }
 
 // A rag doll that never comes to rest (drifting where nothing pulls it) ends after its thousandth
@@ -424,6 +443,18 @@ TEST_F(PhysicsRagDollTest, AFallAndASplashAreEachCuedOnce) {
     ground.water = true;
     for (int step = 0; step < 10; ++step) engine.Simulate(centre, engine.GetStepSize());
     EXPECT_EQ(actor->cues, (std::vector<PhysicsSurface>{PhysicsSurface::None, PhysicsSurface::Water}));
+}
+
+// A contact a quarter deep, the deepest a body's box keeps, makes no joint; a shallower one does.
+TEST_F(PhysicsRagDollTest, AContactAQuarterDeepMakesNoJoint) {
+    PhysicsRagDoll& doll =
+        *Start(std::make_unique<ChainSkeleton>(1, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 0.05f, 0)))->GetRagDoll();
+    for (const auto& [depth, joined] : {std::pair{0.25f, false}, {0.2f, true}}) {
+        ground.depth = depth;
+        doll.FindCollisions();
+        EXPECT_EQ(dBodyGetNumJoints(doll.GetRigidBodies()[0].body) > 0, joined) << depth;
+        dJointGroupEmpty(engine.GetContactGroup());
+    }
 }
 
 TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {

@@ -16,6 +16,7 @@
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
 #include "render/Camera.h"
+#include "render/GraphicsTexture.h"
 #include "render/ShaderFileWriter.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
@@ -64,6 +65,7 @@ std::vector<uint8_t> ShaderFile() {
 }
 
 TEST(BillboardTest, FacesTheCameraFromEverySide) {
+    { Billboard offline; }  // without an engine it loads and makes nothing
     test::LogCapture log;
     test::GLEngineBed bed;
     ASSERT_TRUE(bed.IsReady());
@@ -75,6 +77,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     ASSERT_TRUE(files.AddDirectory(bed.GetDirectory().GetPath()));
     TableDepot records(files);
     Singleton<ObjectManager>::Get()->SetTableDepot(&records);
+    const std::pair<int, int> held = bed.HeldResources();
 
     Region region(nullptr, 0, "Place", ABBox(Vec3(), Vec3(100, 100, 100)), IntVec3(), RegionId(1, 0, 0, 0));
     auto* billboard = Singleton<ObjectManager>::Get()->CreateObjectFromFile<Billboard>("Billboard.dbr");
@@ -89,6 +92,8 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     Intersection hit;
     const Ray ray(point + Vec3(0.0f, 0.0f, -20.0f), Vec3(0.0f, 0.0f, 1.0f));
     EXPECT_FALSE(billboard->GetIntersection(ray, hit, PhysicsSurface{0}));
+    EXPECT_FALSE(
+        billboard->GetIntersection(Ray(point + Vec3(9.0f, 0.0f, -20.0f), ray.direction), hit, PhysicsSurface::Grass));
     EXPECT_TRUE(billboard->GetIntersection(ray, hit, PhysicsSurface::Grass));
     EXPECT_NEAR(hit.distance, 15.0f, 1e-4f);
     EXPECT_EQ(hit.surface, PhysicsSurface::Unwalkable);
@@ -117,8 +122,15 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
         const std::vector<int> expected = {56, 24, 72, 40};
         for (int i = 0; i < 4; ++i) EXPECT_NEAR(drawn[size_t(i)], expected[size_t(i)], 1) << yaw << ", " << pitch;
     }
-    Singleton<ObjectManager>::Get()->DestroyObjectEx(billboard, __FILE__, __LINE__);
+    // A missing record stands in as a billboard of the missing-record texture, 1.5 above its place.
+    auto* standIn = static_cast<Billboard*>(Billboard::MakeMissingRecordStandIn("Records/Gone.dbr"));
+    EXPECT_EQ(standIn->GetObjectName(), "Records/Gone.dbr");
+    EXPECT_EQ(standIn->GetTexture(0, Name())->GetFileName(), Billboard::kMissingRecordTexture);
+    EXPECT_EQ(standIn->GetOffsetFromOrigin(), Vec3(0.0f, 1.5f, 0.0f));
+    for (Entity* entity : std::initializer_list<Entity*>{billboard, standIn})
+        Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+    EXPECT_EQ(bed.HeldResources(), held);  // the shader the record replaced too
     Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }

@@ -38,6 +38,15 @@ TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
     ExpectColor(pulse.Update(50), Color::Lerp(kA, kB, 0.25f));
     ExpectColor(pulse.Update(25), kA);
     EXPECT_TRUE(pulse.IsRising());
+    // A pulse synced to this one takes its place in its half cycle, one cycle fewer done.
+    ColorPulse follower(100, kA, kB);
+    follower.Update(16);
+    follower.SyncToColorPulse(pulse);
+    EXPECT_TRUE(follower.GetCyclesDone() == 0 && follower.IsRising());
+    ColorPulse fresh(100, kA, kB);  // none done: none fewer
+    fresh.SyncToColorPulse(pulse);
+    EXPECT_EQ(fresh.GetCyclesDone(), 0);
+    ExpectColor(follower.Update(40), Color::Lerp(kA, kB, 0.4f));
     ExpectColor(pulse.Update(40), Color::Lerp(kA, kB, 0.4f));
     ExpectColor(pulse.Update(60), kB);
     EXPECT_EQ(pulse.GetCyclesDone(), 2);

@@ -15,11 +15,13 @@
 #include "core/Singleton.h"
 #include "effects/Decal.h"
 #include "effects/DecalSet.h"
+#include "effects/DecalType.h"
 #include "effects/DecalTypeMgr.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/File.h"
 #include "files/FileSystem.h"
+#include "files/LoadTable.h"
 #include "files/TableDepot.h"
 #include "render/Camera.h"
 #include "scene/GraphicsSceneRenderer.h"
@@ -210,6 +212,7 @@ TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
 TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
     test::GLEngineBed bed;
     ASSERT_TRUE(bed.IsReady());
+    const std::pair<int, int> held = bed.HeldResources();
     Singleton<ObjectManager>::Get()->SetTableDepot(&records);  // the engine brought its own
     bed.WriteFile(sample::kDecalShader, sample::MakeDecalShaderFile());
     bed.WriteFile("Textures/White.dds", test::MakeDdsFile(4, 4, 0xFFFFFFFFu));
@@ -252,7 +255,8 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
     EXPECT_EQ(draw([&](GraphicsSceneRenderer& r) { decal->AddToScene(r, nullptr); }), (std::vector<int>{56, 24, 72, 40}));
     EXPECT_EQ(bed.ReadPixels()[size_t(32 * test::GLEngineBed::kWidth + 64)], 0xFFFFFFFFu);
 
-    // A decal set's decal at (4, 0, 2): a 2 x 2 quad, 8 pixels a side.
+    // A decal set's decals at (4, 0, 2) and (-4, 0, -2): 2 x 2 quads, 8 pixels a side, 16 and 8
+    // pixels off the middle.
     const DecalType* spot = DecalTypeMgr::Get().LoadDecalType("Spot.dbr");
     ASSERT_NE(spot, nullptr);
     {
@@ -260,19 +264,25 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
         Level& loaded = *region.GetLevel();
         loaded.NewSpace(Vec2(100.0f, 100.0f));
         ASSERT_NE(loaded.GetDecalSet(), nullptr);
-        ASSERT_TRUE(loaded.GetDecalSet()->AddDecal(spot, Coords::Translation(Vec3(4.0f, 0.0f, 2.0f)), 0));
+        for (const float side : {1.0f, -1.0f})
+            ASSERT_TRUE(loaded.GetDecalSet()->AddDecal(spot, Coords::Translation(Vec3(4.0f, 0.0f, 2.0f) * side), 0));
         WorldScene scene(nullptr);
-        const std::vector<int> drawn =
-            draw([&](GraphicsSceneRenderer& r) { scene.AddRegionContents(r, &region, Frustum(), nullptr, nullptr); });
-        ASSERT_EQ(drawn.size(), 4u);
-        EXPECT_EQ(drawn[2] - drawn[0], 8);
-        EXPECT_EQ(drawn[3] - drawn[1], 8);
-        EXPECT_EQ(std::abs(drawn[0] + drawn[2] - 128), 32);  // 4 units, 16 pixels off the middle
-        EXPECT_EQ(std::abs(drawn[1] + drawn[3] - 64), 16);
+        EXPECT_EQ(
+            draw([&](GraphicsSceneRenderer& r) { scene.AddRegionContents(r, &region, Frustum(), nullptr, nullptr); }),
+            (std::vector<int>{44, 20, 84, 44}));
     }
+    // A type loaded again from its record holds its texture and shader once: with the types and the
+    // decal gone, neither is left.
+    auto* twice = Singleton<ObjectManager>::Get()->CreateObjectFromFile<DecalType>("Spot.dbr");
+    LoadTable table;
+    const std::string text = "width,2,\n" + look;
+    ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())) && twice->Load(table));
     DecalTypeMgr::Get().UnloadDecalType(spot);
     DecalTypeMgr::Destroy();
-    Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
+    for (Object* gone : std::initializer_list<Object*>{decal, twice})
+        Singleton<ObjectManager>::Get()->DestroyObjectEx(gone, __FILE__, __LINE__);
+    Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+    EXPECT_EQ(bed.HeldResources(), held);
 }
 
 }  // namespace

@@ -87,6 +87,9 @@ TEST(EffectData, NamedEmittersRoundTripInOrder) {
     EXPECT_TRUE(back.GetLoop(1));
     EXPECT_TRUE(back.GetEmitterData(1)->GetCurve(EmitterData::Curve_Radius)->GetLoop());
     EXPECT_FALSE(back.GetEmitterData(0)->GetCurve(EmitterData::Curve_Radius)->GetLoop());
+    // Age curves keep their stored flag; the enabled and debug-lines flags are not stored.
+    EXPECT_TRUE(back.GetEmitterData(1)->GetCurve(EmitterData::Curve_Alpha)->GetLoop());
+    EXPECT_TRUE(back.GetEmitterData(1)->GetEnabled() && back.GetEmitterData(1)->GetDebugLines());
 
     // Writing what was read gives the same bytes.
     EXPECT_EQ(Written(back), bytes);
@@ -196,11 +199,20 @@ TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {
         effect.SetLoop(bad, true);
         effect.ImageLoad(bad, "x");
         effect.SetName(bad, "x");
+        effect.SetBoolean(bad, 3, true);
+        effect.SetInteger(bad, 1, 7);
+        effect.ShaderLoad(bad, "x");
+        EXPECT_FALSE(effect.GetBoolean(bad, 3));
+        EXPECT_EQ(effect.GetInteger(bad, 1), 0);
         EXPECT_EQ(effect.GetString(bad, 0), "");
         EXPECT_EQ(effect.GetFloat(bad, 0), 0.0f);
         EXPECT_FALSE(effect.GetLoop(bad));
     }
     ExpectSameEffect(effect, ThreeEmitters());
+    effect.SetBoolean(0, 3, true);
+    effect.SetInteger(0, 1, 7);
+    effect.ShaderLoad(0, "other.ssh");
+    EXPECT_TRUE(effect.GetBoolean(0, 3) && effect.GetInteger(0, 1) == 7 && effect.GetString(0, 1) == "other.ssh");
 }
 
 TEST(EffectData, SavesAndLoadsThroughTheFileSystem) {
@@ -224,6 +236,11 @@ TEST(EffectData, SavesAndLoadsThroughTheFileSystem) {
     ASSERT_TRUE(readOnly.AddDirectory(dir.GetPath(), false));
     EXPECT_FALSE(source.Save("effects/other.pfx", readOnly));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Could not open: effects/other.pfx  for saving."));
+    // A name too long to be read back fails the save, which leaves the file as it was.
+    EffectData unreadable = ThreeEmitters();
+    unreadable.GetEmitterData(0)->SetTextureName(std::string(0x100001, 'x'));
+    EXPECT_FALSE(unreadable.Save("Effects/Fire.pfx", files));
+    EXPECT_EQ(dir.ReadFile("Effects/Fire.pfx").size(), Written(source).size());
 
     File* empty = files.OpenFile("effects/empty.pfx", FileMode::Write);
     ASSERT_NE(empty, nullptr);

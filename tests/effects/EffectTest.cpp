@@ -148,15 +148,30 @@ TEST_F(EffectTest, ProgressAndBoundsGatherTheEmitters) {
     EXPECT_EQ(effect.GetProgress(data), 0.0f);  // one emitter loops
     EXPECT_EQ(effect.GetNumParticles(), 80);
     EXPECT_TRUE(effect.HasActiveParticles());
+    // The frame score moves a tenth of the way to the emitters' last cost (1.0 for 10 ms) a call.
+    const float score = effect.GetFrameScore();
+    EXPECT_TRUE(score > 0.0f && score < 10.0f);
+    EXPECT_FLOAT_EQ(effect.GetFrameScore(), 1.9f * score);
     // The local emitter's particles sit around the origin of its space, the effect's position.
     EXPECT_LT((box.centre - origin).Length(), 1.0f);
-    EXPECT_LT(box.halfSize.Length(), 5.0f);
+    EXPECT_LT(box.halfSize.Length(), 2.0f);  // a unit each way, at least
+
+    // Emitters the effect gains later are paused, or anchored (and wait for anchors), as it is.
+    for (const bool anchored : {false, true}) {
+        Effect later(nullptr);
+        anchored ? later.SetAnchored(true) : later.SetPause(true);
+        later.AddEmitter(*data.GetEmitterData(1));
+        GameClock::Get().AdvanceBy(100.0);
+        later.Update(coords, data, box);
+        EXPECT_EQ(later.GetNumParticles(), 0) << anchored;
+    }
 
     effect.StopEmitting();
     EXPECT_FALSE(effect.IsComplete());
-    effect.RemoveEmitter(5);
-    effect.RemoveEmitter(0);
+    effect.RemoveEmitter(2);
+    effect.RemoveEmitter(1);
     EXPECT_EQ(effect.GetNumEmitters(), 1);
+    EXPECT_TRUE(effect.GetEmitter(0)->GetIsEmitLocally());  // the first one stayed
 }
 
 }  // namespace
@@ -172,6 +187,7 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     EXPECT_FALSE(plain.GetUsesBoneList());
     EXPECT_FALSE(plain.GetIsAnchored());
     EXPECT_EQ(plain.GetResource(), nullptr);
+    EXPECT_EQ(plain.GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
 
     EffectEntity bones;
     LoadTable table;
@@ -184,29 +200,26 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     EXPECT_EQ(bones.GetBoneNames(), (std::vector<std::string>{"spine", "head"}));
 }
 
+// A self-deleting child (also set to remove itself: it must still go once), or an effect made at
+// an animation's creation point, goes in the update after its last particle dies: the clock stops
+// at 1 s, and the particles born at 0.9 s die 0.3 s later.
 TEST_F(EffectTest, AnEntityDestroysItselfOnceAfterItsLastParticle) {
-    Entity parent;
-    EffectEntity* child = AttachPuff(parent);
-    child->MakeSelfDeletingChild();
-    child->SetSelfRemove(true);  // both ways of going: it must still go once
-
-    bool hadParticles = false;
-    EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);  // the clock stops at 1 s; the
-                                                                      // particles born at 0.9 s die 0.3 s later
-    EXPECT_TRUE(hadParticles);
-    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
-}
-
-TEST_F(EffectTest, AnEffectMadeAtAnAnimationPointGoesWhenDone) {
-    Entity parent;
-    EffectEntity* child = AttachPuff(parent);
-    AnimChannel::PrepareCreatedEntity(*child);
-    Entity plain;
-    AnimChannel::PrepareCreatedEntity(plain);  // not an effect: nothing to do
-
-    bool hadParticles = false;
-    EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);
-    EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+    for (const bool animation : {false, true}) {
+        Entity parent;
+        EffectEntity* child = AttachPuff(parent);
+        if (animation) {
+            AnimChannel::PrepareCreatedEntity(*child);
+            Entity plain;
+            AnimChannel::PrepareCreatedEntity(plain);  // not an effect: nothing to do
+        } else {
+            child->MakeSelfDeletingChild();
+            child->SetSelfRemove(true);
+        }
+        bool hadParticles = false;
+        EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);
+        EXPECT_TRUE(hadParticles);
+        EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
+    }
 }
 
 }  // namespace
@@ -222,7 +235,11 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
     EXPECT_EQ(puff->CalculateMemoryUsage(), puff->Entity::CalculateMemoryUsage() + sizeof(EffectEntity) - sizeof(Entity));
     EXPECT_GE(puff->CalculateMemoryUsage(),
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
-    EXPECT_GE(puff->CalculateAllocatedMemory(), puff->GetEffect()->CalculateMemoryUsage());
+    puff->SetDynamicLines({{Vec3(), Vec3(1.0f, 0.0f, 0.0f)}}, {true});
+    EXPECT_EQ(puff->CalculateAllocatedMemory(), puff->Entity::CalculateAllocatedMemory() + sizeof(EmitterBone) +
+                                                    puff->GetEffect()->CalculateMemoryUsage());
+    puff->SetResource(nullptr);  // and without a resource, no effect
+    EXPECT_EQ(puff->GetEffect(), nullptr);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
@@ -240,6 +257,12 @@ TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     const Emitter& emitter = *puff->GetEffect()->GetEmitter(0);
     EXPECT_EQ(emitter.GetAnchorRegion(), &region);
     EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(4.0f, 5.0f, 6.0f));
+    // Anchors given to it win: the curve's points are all theirs by the fifth update.
+    puff->SetAnchor1(WorldVec3(&region, Vec3(1.0f, 0.0f, 0.0f)));
+    puff->SetAnchor2(WorldVec3(&region, Vec3(2.0f, 0.0f, 0.0f)));
+    puff->SetAnchored(true);
+    for (int i = 0; i < 4; ++i) Play(*puff, 100);
+    EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(1.0f, 0.0f, 0.0f));
     Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
@@ -260,6 +283,7 @@ TEST_F(EffectTest, AChaosBeamFeedsItsEffectTheStrandsAndStopsItWhenItGoes) {
         beam.Update(100);
         const std::vector<EmitterBone>& segments = puff->GetBoneSegments();
         ASSERT_EQ(segments.size(), 3u * 9u);  // three strands of ten points
+        EXPECT_EQ(puff->GetRegionBoundingBox(false), ABBox(Vec3(1.0f, 2.0f, 3.0f), Vec3(3.0f, 3.0f, 3.0f)));
         for (size_t b = 0; b < 3; ++b) {
             for (size_t i = 0; i < 9; ++i) {
                 const EmitterBone& segment = segments[b * 9 + i];

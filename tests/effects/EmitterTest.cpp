@@ -12,8 +12,11 @@
 
 #include "core/GameClock.h"
 #include "core/Random.h"
+#include "core/Singleton.h"
 #include "effects/Emitter.h"
 #include "effects/EmitterData.h"
+#include "engine/Engine.h"
+#include "render/DebugRenderManager.h"
 #include "support/LogCapture.h"
 #include "world/Region.h"
 
@@ -53,6 +56,15 @@ protected:
     WorldCoords coords;
     ABBox box;
 };
+
+// Every spin a whole degree from 0 to 359, and not all at the unspun 1.
+bool SpunAtRandom(const std::vector<Particle>& particles) {
+    const auto whole = [](const Particle& p) {
+        return p.spin == std::floor(p.spin) && p.spin >= 0.0f && p.spin < 360.0f;
+    };
+    return std::all_of(particles.begin(), particles.end(), whole) &&
+           std::any_of(particles.begin(), particles.end(), [](const Particle& p) { return p.spin != 1.0f; });
+}
 
 // Random but valid data: every switch, shape, rate, life and curve shape the editor can make.
 EmitterData RandomData(std::mt19937& random) {
@@ -223,6 +235,42 @@ TEST_F(EmitterTest, GravityPullsParticlesDownDragSlowsThemAndSpinTurnsThem) {
     EXPECT_NEAR(spinning.GetParticles()[0].spin, 1.0f + 4.0f * 0.1f * 90.0f, 1e-3f);
 }
 
+// The emitter starts turned about x, then y, then z by its angles (90, 90 and 180 degrees: its up
+// to -x, its x to -z) and sends its particles that way; a spin curve turns it further about its
+// axis at the centred rate, radians a second: a quarter turn in ten updates of 0.1 s.
+TEST_F(EmitterTest, TheEmitterStartsTurnedByItsAnglesAndSpinsAtItsRates) {
+    const auto near = [](const Vec3& a, const Vec3& b) { return (a - b).Length() < 2e-3f; };
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Radius, 0.5f, 10.0f);
+    SetFlat(data, EmitterData::Curve_Spread, 0.0f);
+    SetFlat(data, EmitterData::Curve_Speed, 1.0f);
+    data.SetBoolean(EmitterData::Bool_RandomSpin, true);
+    data.SetFloat(EmitterData::Float_RotationX, 90.0f);
+    data.SetFloat(EmitterData::Float_RotationY, 90.0f);
+    data.SetFloat(EmitterData::Float_RotationZ, 180.0f);
+    Emitter turned(data);
+    EXPECT_TRUE(near(turned.GetOrientation().TransformVector(Vec3(0, 1, 0)), Vec3(-1, 0, 0)));
+    EXPECT_TRUE(near(turned.GetOrientation().TransformVector(Vec3(1, 0, 0)), Vec3(0, 0, -1)));
+    Step(turned, data, 100.0);
+    ASSERT_EQ(turned.GetNumParticles(), 8);
+    for (const Particle& p : Live(turned)) EXPECT_TRUE(near(p.velocity, Vec3(-1, 0, 0)));
+    EXPECT_TRUE(SpunAtRandom(Live(turned)));
+
+    const float quarter = 3.0f + 0.5f * 3.1415927f;  // centred: a quarter turn a second
+    for (const auto& [slot, rate, from, to] :
+         {std::tuple{EmitterData::Curve_EmitterSpinX, quarter, Vec3(0, 1, 0), Vec3(0, 0, 1)},
+          {EmitterData::Curve_EmitterSpinY, quarter, Vec3(0, 0, 1), Vec3(1, 0, 0)},
+          {EmitterData::Curve_EmitterSpinZ, quarter, Vec3(1, 0, 0), Vec3(0, 1, 0)},
+          {EmitterData::Curve_EmitterSpinZ, 3.0009f, Vec3(1, 0, 0), Vec3(1, 0, 0)}}) {  // too slow to turn
+        EmitterData spinning;
+        SetFlat(spinning, EmitterData::Curve_Radius, 0.5f, 10.0f);
+        SetFlat(spinning, slot, rate);
+        Emitter emitter(spinning);
+        for (int i = 0; i < 10; ++i) Step(emitter, spinning, 100.0);
+        EXPECT_TRUE(near(emitter.GetOrientation().TransformVector(from), to)) << slot << " " << rate;
+    }
+}
+
 // An emitter that moved since its last step lays the step's particles along the way it came.
 TEST_F(EmitterTest, AMovingEmitterSpreadsItsParticlesAlongItsPath) {
     EmitterData data;
@@ -284,6 +332,10 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     EXPECT_EQ(once.GetNumParticles(), 0);
     EXPECT_TRUE(once.IsComplete());
     EXPECT_GT(emitted, 0);
+    // Reset starts it again.
+    once.Reset(data);
+    Step(once, data, 100.0);
+    EXPECT_EQ(once.GetNumParticles(), 8);
 }
 
 TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
@@ -299,6 +351,13 @@ TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
     EXPECT_EQ(emitter.GetParticles()[0].age, age);
     Step(emitter, data, 100.0);
     EXPECT_NEAR(emitter.GetParticles()[0].age - age, 0.6f, 1e-4f);
+    // Paused, it steps with no time: nothing is born, ages or moves, though its clock runs on.
+    const std::vector<Particle> before = Live(emitter);
+    emitter.SetPause(true);
+    Step(emitter, data, 100.0);
+    EXPECT_NEAR(emitter.GetEmitterTime(), 0.8f, 1e-4f);
+    ASSERT_EQ(Live(emitter).size(), before.size());
+    EXPECT_EQ(0, std::memcmp(Live(emitter).data(), before.data(), before.size() * sizeof(Particle)));
 }
 
 TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
@@ -317,7 +376,10 @@ TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
     Emitter inward(data);
     Step(inward, data, 16.0);
     ASSERT_GT(inward.GetNumParticles(), 0);
-    for (const Particle& p : Live(inward)) EXPECT_NEAR(p.life, 1.5f, 1e-3f);
+    for (const Particle& p : Live(inward)) {
+        EXPECT_NEAR(p.life, 1.5f, 1e-3f);
+        EXPECT_LT((p.position + p.velocity * (p.life - p.age) - origin).Length(), 1e-3f);  // there as it dies
+    }
 
     SetFlat(data, EmitterData::Curve_Rate, 1000.0f);
     Emitter capped(data);
@@ -327,20 +389,54 @@ TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
                              "Emitter has requested 12500 particles which is more than the maximum of 10000."));
 }
 
-TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
+// In the particle-system editor, with debug lines, an emitter draws in its editor region three axis
+// rulers with twenty ticks each and its shape's outline in three planes of 32 lines each.
+TEST_F(EmitterTest, InTheParticleEditorAnEmitterDrawsItsRulersAndOutline) {
+    struct ParticleEditor : Engine {
+        bool IsPSEditorMode() const override { return true; }
+    } editor;
     EmitterData data;
     Emitter emitter(data);
-    for (int i = 1; i <= 4; ++i) emitter.SetAnchor1(WorldVec3(&region, Vec3(static_cast<float>(i), 0.0f, 0.0f)));
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    for (const auto& [editorRegion, lines, drawLines] : {std::tuple{static_cast<Region*>(nullptr), 0u, true},
+                                                         {&region, 3u * 21u + 3u * 32u, true},
+                                                         {&region, 0u, false}}) {
+        data.SetDebugLines(drawLines);
+        emitter.SetEditorRegion(editorRegion);
+        const size_t before = debug.GetNumQueued();
+        Step(emitter, data, 100.0);
+        EXPECT_EQ(debug.GetNumQueued() - before, lines);
+    }
+    Singleton<DebugRenderManager>::Destroy();
+}
+
+TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
+    EmitterData data;
+    SetFlat(data, EmitterData::Curve_Rate, 1000.0f);
+    data.SetBoolean(EmitterData::Bool_RandomSpin, true);
+    Emitter emitter(data);
+    const float xs[5] = {1.0f, 0.0f, 1.0f, 3.0f, 10.0f};
+    for (int i = 0; i < 4; ++i) emitter.SetAnchor1(WorldVec3(&region, Vec3(xs[i], 0.0f, 0.0f)));
     for (int i = 0; i < 4; ++i) EXPECT_EQ(emitter.GetAnchor1Points()[i], Vec3(1.0f, 0.0f, 0.0f));
-    emitter.SetAnchor1(WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(emitter.GetAnchor1Points()[i], Vec3(static_cast<float>(i + 2), 0.0f, 0.0f));
+    emitter.SetAnchor1(WorldVec3(&region, Vec3(xs[4], 0.0f, 0.0f)));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(emitter.GetAnchor1Points()[i], Vec3(xs[i + 1], 0.0f, 0.0f));
     EXPECT_EQ(emitter.GetAnchorRegion(), &region);
 
-    // Anchored particles are emitted between the two curves, more the longer the span.
-    emitter.SetAnchor2(WorldVec3(&region, Vec3(0.0f, 0.0f, 4.0f)));
+    // Anchored particles are emitted between the two curves: with both on this one, at tenths of the
+    // way from its second point to its third (x = 1 + 1.5 f - 1.5 f^2 + 2 f^3), ten over 0.1 s at
+    // 1000 a second along the shortest span, 0.1.
+    for (const float x : xs) emitter.SetAnchor2(WorldVec3(&region, Vec3(x, 0.0f, 0.0f)));
     emitter.SetAnchored(true);
     Step(emitter, data, 100.0);
-    EXPECT_GT(emitter.GetNumParticles(), 8);
+    ASSERT_EQ(emitter.GetNumParticles(), 10);
+    std::vector<float> along;
+    for (const Particle& p : Live(emitter)) along.push_back(p.position.x);
+    std::sort(along.begin(), along.end());
+    for (size_t i = 0; i < along.size(); ++i) {
+        const float f = 0.1f * float(i);
+        EXPECT_NEAR(along[i], 1.005f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f, 0.0051f) << i;
+    }
+    EXPECT_TRUE(SpunAtRandom(Live(emitter)));
 }
 
 TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
@@ -362,6 +458,7 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
 
     // A bone segment too short for a distance draw emits at its end point.
     EmitterData bonesData;
+    bonesData.SetBoolean(EmitterData::Bool_RandomSpin, true);
     SetFlat(bonesData, EmitterData::Curve_Rate, 100000.0f);
     SetFlat(bonesData, EmitterData::Curve_Radius, 0.5f, 10.0f);
     const std::vector<EmitterBone> bones = {{Vec3(1.0f, 1.0f, 1.0f), Vec3(1.0f, 1.0f, 1.0005f), 0.0005f, 0, 0.0, true}};
@@ -370,6 +467,16 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     ASSERT_EQ(boneEmitter.GetNumParticles(), 5);
     for (const Particle& p : Live(boneEmitter)) EXPECT_NEAR((p.position - Vec3(1.0f, 1.0f, 1.0005f)).Length(), 0.0f, 0.01f);
     EXPECT_EQ(boneEmitter.GetBones()[0].emitted, 5);
+    EXPECT_TRUE(SpunAtRandom(Live(boneEmitter)));
+    // A longer list keeps the first segment's counts and takes the new one whole; an inactive
+    // segment counts its particles without making them.
+    const std::vector<EmitterBone> two = {bones[0], {Vec3(), Vec3(1.0f, 0.0f, 0.0f), 1.0f, 7, 0.0, false}};
+    Step(boneEmitter, bonesData, 100.0, true, &two);
+    EXPECT_EQ(boneEmitter.GetNumParticles(), 10);
+    EXPECT_EQ(boneEmitter.GetBones()[0].emitted, 10);
+    EXPECT_EQ(boneEmitter.GetBones()[1].emitted, 10000);  // all it owes, wherever it started
+    EXPECT_GE(boneEmitter.CalculateMemoryUsage(),
+              sizeof(Emitter) + size_t(boneEmitter.GetCapacity()) * sizeof(Particle) + 2 * sizeof(EmitterBone));
 }
 
 }  // namespace

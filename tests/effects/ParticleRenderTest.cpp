@@ -80,8 +80,12 @@ protected:
         camera.SetHeight(16.0f);
         camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
         parent.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(2.0f, 0.0f, 0.0f))));
+        held = bed.HeldResources();
     }
-    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+    void TearDown() override {
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+        EXPECT_EQ(bed.HeldResources(), held);  // every emitter gave its texture and shader back
+    }
 
     // One game update of ms and a frame of the emitter drawn; the draw calls it took.
     uint32_t Step(Emitter& emitter, const EmitterData& data, double ms) {
@@ -112,13 +116,13 @@ protected:
     // The colours of the six youngest particles, 0.12 s apart from the youngest ('r', 'g', 'b' for a
     // dominant red, green or blue).
     std::string Colours(const std::vector<uint32_t>& pixels) const {
-        const auto dominant = [](uint32_t pixel) {
-            const uint32_t r = pixel & 0xFF, g = pixel >> 8 & 0xFF, b = pixel >> 16 & 0xFF;
-            return r > 2 * (g + b) ? 'r' : g > 2 * (r + b) ? 'g' : b > 2 * (r + g) ? 'b' : '-';
-        };
         std::string colours;
-        for (int i = 1; i <= 6; ++i) colours += dominant(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f * float(i)));
+        for (int i = 1; i <= 6; ++i) colours += Dominant(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f * float(i)));
         return colours;
+    }
+    static char Dominant(uint32_t pixel) {
+        const uint32_t r = pixel & 0xFF, g = pixel >> 8 & 0xFF, b = pixel >> 16 & 0xFF;
+        return r > 2 * (g + b) ? 'r' : g > 2 * (r + b) ? 'g' : b > 2 * (r + g) ? 'b' : '-';
     }
     static uint64_t Brightness(const std::vector<uint32_t>& pixels) {
         uint64_t sum = 0;
@@ -131,6 +135,7 @@ protected:
     Camera camera;
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     Entity parent;
+    std::pair<int, int> held;
 };
 
 TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAsTheyDie) {
@@ -146,6 +151,15 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     test::PlainSceneRenderer renderer;
     orphan.AddToScene(renderer, nullptr);
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 0);
+    // One an effect gains after its parent is set is drawn under that parent.
+    Effect effect(nullptr);
+    effect.SetParentEntity(&parent);
+    effect.AddEmitter(data);
+    effect.AddToScene(renderer, nullptr);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 1);
+    renderer.EnableEffects(false);  // nor is any without the renderer's effects
+    emitter.AddToScene(renderer, nullptr);
+    EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 1);
 
     uint32_t draws = 0;
     for (int step = 0; step < 6; ++step) draws = Step(emitter, data, 120.0);
@@ -175,6 +189,25 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     EXPECT_TRUE(emitter.IsComplete());
     EXPECT_EQ(Step(emitter, data, 120.0), 0u);
     EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
+}
+
+// Emitting locally, particles live in the emitter's space and are drawn through its parent's
+// frame: under a parent turned a quarter about z they rise along -x, frames in the same order.
+TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
+    EmitterData data = RisingParticles();
+    data.SetBoolean(EmitterData::Bool_EmitLocally, true);
+    Coords turned = Coords::RotationZ(0.5f * 3.1415927f);
+    turned.origin = Vec3(2.0f, 0.0f, 0.0f);
+    parent.SetCoords(WorldCoords(&region, turned));
+    Emitter emitter(data);
+    emitter.SetParentEntity(&parent);
+    emitter.GetShader()->EnsureAvailable();
+    emitter.GetTexture()->EnsureAvailable();
+    for (int step = 0; step < 6; ++step) Step(emitter, data, 120.0);
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    std::string colours;
+    for (int i = 1; i <= 6; ++i) colours += Dominant(PixelAt(pixels, 2.0f - 8.0f * 0.12f * float(i), -6.0f));
+    EXPECT_EQ(colours, "rrggbb");
 }
 
 // Without a frame rate a particle goes through the texture's frames once over its life: living 2 s

@@ -25,6 +25,7 @@
 #include "files/LoadTable.h"
 #include "files/Resource.h"
 #include "files/ResourceLoader.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/RenderDevice.h"
@@ -59,8 +60,12 @@ protected:
         camera.SetWidth(32.0f);
         camera.SetHeight(16.0f);
         camera.SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+        held = bed.HeldResources();
     }
-    void TearDown() override { EXPECT_EQ(log.Count(LogPriority::Error), 0u); }
+    void TearDown() override {
+        EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+        EXPECT_EQ(bed.HeldResources(), held);  // every effect gave its textures and shaders back
+    }
 
     // Draws the effect (a line effect or a trail); the draw calls it took.
     uint32_t Draw(Entity& effect) {
@@ -88,26 +93,36 @@ protected:
         return {rows, brightest};
     }
 
+    // Lays the line 2 units wide from start: its first polyline count points a step apart (then any
+    // others), within the bounds, from start to its last point, its shader and texture ready.
+    void Lay(LineEffect& line, const Vec3& start, const Vec3& step, int count, const Vec3& boundsMin,
+             const Vec3& boundsMax, std::vector<std::vector<Vec3>> beams = {}) {
+        line.SetCoords(WorldCoords(&region, Coords::Translation(start)));
+        ASSERT_NE(line.GetLoadedShader(), nullptr);
+        line.GetLoadedShader()->EnsureAvailable();
+        line.GetLoadedTexture()->EnsureAvailable();
+        beams.insert(beams.begin(), std::vector<Vec3>());
+        for (int i = 0; i < count; ++i) beams[0].push_back(step * float(i));
+        line.SetBeams(beams, boundsMin, boundsMax);
+        line.SetEndPoints(WorldVec3(&region, start), WorldVec3(&region, start + step * float(count - 1)));
+        line.SetWidth(2.0f);
+    }
+
     test::LogCapture log;
     test::GLEngineBed bed;
     Camera camera;
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     std::vector<uint32_t> pixels;
+    std::pair<int, int> held;
 };
 
 TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
+    // Eleven points a unit apart from x = -5 to 5, and a second polyline of two points; the end sets
+    // the ribbon's direction on screen. The box holds the bounds (flat in z) around the start.
     LineEffect line;
-    line.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(-5.0f, 0.0f, 0.0f))));
-    ASSERT_NE(line.GetLoadedShader(), nullptr);
-    line.GetLoadedShader()->EnsureAvailable();
-    line.GetLoadedTexture()->EnsureAvailable();
-    // Eleven points a unit apart from x = -5 to 5, and a second polyline of two points; 2 units wide.
-    std::vector<Vec3> path;
-    for (int i = 0; i <= 10; ++i) path.push_back(Vec3(float(i), 0.0f, 0.0f));
-    line.SetBeams({path, {Vec3(0.0f, 3.0f, 0.0f), Vec3(10.0f, 3.0f, 0.0f)}}, Vec3(0, -1, -1), Vec3(10, 4, 1));
-    // The end sets the ribbon's direction on screen.
-    line.SetEndPoints(WorldVec3(&region, Vec3(-5.0f, 0.0f, 0.0f)), WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
-    line.SetWidth(2.0f);
+    Lay(line, Vec3(-5.0f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.0f), 11, Vec3(0, -1, 0), Vec3(10, 4, 0),
+        {{Vec3(0.0f, 3.0f, 0.0f), Vec3(10.0f, 3.0f, 0.0f)}});
+    EXPECT_EQ(line.GetRegionBoundingBox(false), ABBox(Vec3(0.0f, 1.5f, 0.0f), Vec3(5.0f, 2.5f, 0.0f)));
 
     // The default window (0, 0) shows nothing.
     EXPECT_EQ(Draw(line), 0u);
@@ -119,7 +134,7 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     line.SetTopBottomPercent(1.0f, 0.0f);
     line.SetTaperPoints(2);
     EXPECT_EQ(Draw(line), 2u);
-    for (float x : {-3.0f, -1.0f, 0.0f, 2.0f, 3.0f}) {
+    for (float x : {-3.9f, -1.0f, 0.0f, 2.0f, 3.9f}) {
         EXPECT_EQ(Column(x).first, 8) << x;
         EXPECT_EQ(Column(x).second, 255u) << x;
     }
@@ -169,14 +184,7 @@ TEST_F(RibbonPixelTest, TheTextureRunsAlongTheRibbonOnePointAhead) {
                   std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
     LineEffect line;
     line.SetTexture("Textures/Halves.dds");
-    line.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(-5.0f, 0.0f, 0.0f))));
-    line.GetLoadedShader()->EnsureAvailable();
-    line.GetLoadedTexture()->EnsureAvailable();
-    std::vector<Vec3> path;
-    for (int i = 0; i <= 10; ++i) path.push_back(Vec3(float(i), 0.0f, 0.0f));
-    line.SetBeams({path}, Vec3(0, -1, -1), Vec3(10, 1, 1));
-    line.SetEndPoints(WorldVec3(&region, Vec3(-5.0f, 0.0f, 0.0f)), WorldVec3(&region, Vec3(5.0f, 0.0f, 0.0f)));
-    line.SetWidth(2.0f);
+    Lay(line, Vec3(-5.0f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.0f), 11, Vec3(0, -1, -1), Vec3(10, 1, 1));
     line.SetTextureLength(5.0f);
     line.SetTopBottomPercent(1.0f, 0.0f);
     ASSERT_EQ(Draw(line), 1u);
@@ -185,6 +193,26 @@ TEST_F(RibbonPixelTest, TheTextureRunsAlongTheRibbonOnePointAhead) {
     const auto green = [](uint32_t pixel) { return pixel >> 8 & 0xFF; };
     EXPECT_GT(red(at(-4.0f)), 2 * green(at(-4.0f)));  // the second point: 0.4
     EXPECT_GT(green(at(-3.0f)), 2 * red(at(-3.0f)));  // the third: 0.6
+    EXPECT_LT(green(at(4.5f)), 2 * red(at(4.5f)));    // the last two: 2, the seam of red and green
+}
+
+// Facing the camera, a ribbon along the screen's diagonal is as wide as it is told across the
+// diagonal (not along it, nor wider); in fixed orientation it is seen edge-on and covers nothing.
+TEST_F(RibbonPixelTest, ARibbonOnTheDiagonalFacesTheCameraAcrossIt) {
+    LineEffect line;
+    Lay(line, Vec3(-4.0f, -4.0f, 0.0f), Vec3(1.0f, 1.0f, 0.0f), 9, Vec3(), Vec3(8, 8, 0));
+    line.SetTopBottomPercent(1.0f, 0.0f);
+    const auto lit = [&](float x, float y) {
+        return (pixels[size_t(std::lround(31.5f - 4.0f * y)) * kWidth + size_t(std::lround(63.5f - 4.0f * x))] & 0xFF) >
+               0;
+    };
+    ASSERT_EQ(Draw(line), 1u);
+    // Through (1, 1), 0.85 across the diagonal either way is on the ribbon, 1.34 is off it.
+    EXPECT_TRUE(lit(1.0f, 1.0f) && lit(1.6f, 0.4f) && lit(0.4f, 1.6f));
+    EXPECT_FALSE(lit(1.95f, 0.05f) || lit(0.05f, 1.95f));
+    line.SetFixedOrientation(true);
+    ASSERT_EQ(Draw(line), 1u);
+    EXPECT_FALSE(lit(1.0f, 1.0f));
 }
 
 TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEnds) {
@@ -195,6 +223,11 @@ TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEn
         beam.SetAmpScale(ampScale);
         beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(1.0f + length, 2.0f, 3.0f)));
         beam.Update(250);
+        // The box holds the beam and 20 around it (its strands' reach), from its start.
+        const ABBox& box = beam.GetRegionBoundingBox(false);
+        EXPECT_LT((box.centre - Vec3(1.0f + 0.5f * length, 2.0f, 3.0f)).Length() +
+                      (box.halfSize - Vec3(0.5f * length + 20.0f, 20.0f, 20.0f)).Length(),
+                  1e-4f);
         return beam.GetBeams();
     };
     const std::vector<std::vector<Vec3>> two = build(2.0f, 1.0f);
@@ -208,7 +241,7 @@ TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEn
     // zero at the start and a twentieth of its full size a point further in.
     const std::vector<std::vector<Vec3>> still = build(2.0f, 0.0f);
     const float time = 0.25f;
-    for (int k : {0, 1, 5}) {
+    for (int k : {0, 1, 5, 8}) {
         const Vec3 wobble = two[0][size_t(k)] - still[0][size_t(k)];
         const float expected = 2.0f * (std::cos(float(k) / 31.0f + 2.0f * time) + std::sin(float(k) / 23.0f - time / 3.0f)) *
                                0.05f * float(std::min(k, 10 - k));
@@ -234,6 +267,7 @@ TEST(ChaosBeamTest, EachStrandJittersByItsPeriodDampedAtTheStartAndGrownAtTheEnd
     beam.SetTimeScale(2.0f);
     beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(5.0f, 2.0f, 3.0f)));
     beam.Update(400);
+    ASSERT_EQ(beam.GetPeriods().size(), 3u);
     const float time = 0.4f * 2.0f;
     for (size_t b = 0; b < 3; ++b) {
         const std::vector<Vec3>& strand = beam.GetBeams()[b];
@@ -402,7 +436,7 @@ TEST(TrailTest, SmoothedPointsFollowTheCurveThroughTheSegments) {
     ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
     trail.Start();
     for (int i = 0; i < 5; ++i) {
-        const Vec3 at(float(i), 0.5f, 0.3f * float(i * i));
+        const Vec3 at(float(i), 0.5f, 0.04f * float(i * i * i));
         trail.SetCoords(WorldCoords(&region, Coords::Translation(at)));
         trail.SetAnchorPoints(WorldVec3(&region, at + Vec3(0, 0.5f, 0)), WorldVec3(&region, at - Vec3(0, 0.5f, 0)));
         trail.Update(16);
@@ -549,7 +583,12 @@ TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
     EXPECT_EQ(Column(-1.5f).first, 8);
     Sweep(trail, region, 0.0f, 5);  // segments from x = -2 to 4
     ASSERT_EQ(trail.GetSegments().size(), 7u);
+    // With the engine's trail debugging on, the edges of every quad but the newest are debug lines.
+    bed.GetEngine().SetTrailDebugging(true);
+    const size_t queued = Singleton<DebugRenderManager>::Get()->GetNumQueued();
     ASSERT_EQ(Draw(trail), 1u);
+    EXPECT_EQ(Singleton<DebugRenderManager>::Get()->GetNumQueued() - queued, 3 * (trail.GetPoints().size() - 2));
+    bed.GetEngine().SetTrailDebugging(false);
     for (float x : {-1.5f, 0.0f, 1.5f, 3.5f}) {
         EXPECT_EQ(Column(x).first, 8) << x;  // y from -1 to 1
         EXPECT_GT(Column(x).second, 200u) << x;

@@ -1,6 +1,7 @@
 #include "support/GLEngineBed.h"
 
 #include "core/Color.h"
+#include "files/BaseResourceManager.h"
 #include "files/File.h"
 #include "files/Options.h"
 #include "render/GraphicsCanvas.h"
@@ -118,6 +119,12 @@ std::vector<uint32_t> GLEngineBed::ReadPixels() const { return ReadPrimaryPixels
 
 std::vector<int> GLEngineBed::FindDrawn(uint32_t background) const {
     return test::FindDrawn(ReadPixels(), kWidth, kHeight, background);
+}
+
+std::pair<int, int> GLEngineBed::HeldResources() const {
+    Graphics().UnloadUnreferencedResources();
+    return {Graphics().GetTextureResourceManager()->GetNumResources(),
+            Graphics().GetShaderResourceManager()->GetNumResources()};
 }
 
 }  // namespace GAME::test

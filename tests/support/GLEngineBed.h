@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace GAME {
@@ -54,6 +55,8 @@ public:
     // As GLGraphicsBed's.
     std::vector<uint32_t> ReadPixels() const;
     std::vector<int> FindDrawn(uint32_t background) const;
+    // The textures and shaders the graphics engine holds once it has let go of those nobody uses.
+    std::pair<int, int> HeldResources() const;
 
 private:
     TempDirectory directory_;

@@ -75,6 +75,7 @@ protected:
 };
 
 TEST_F(EngineTest, HundredFramesHeadless) {
+    std::thread([] { Thread::SetMainThread(); }).join();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(engine.IsInitialized());
     EXPECT_TRUE(Thread::IsMainThread());
@@ -190,6 +191,7 @@ TEST(LogFilesTest, EachFileIsAWholeDocument) {
         htmlHead + "<tr class=\"warning\"><td>T</td><td>warning</td><td>Engine</td><td>one</td></tr>\n" + htmlFoot);
     EXPECT_EQ(read("Second/EngineLog.html"),
               htmlHead + "<tr class=\"info\"><td>T</td><td>info</td><td></td><td>two</td></tr>\n" + htmlFoot);
+    EXPECT_NE(directory.ReadFile("First/EngineLog.xml").find("time=\"0."), std::string::npos);  // since Open
     EXPECT_EQ(read("First/EngineLog.xml"),
               xmlHead + "<entry time=\"T\" priority=\"warning\" category=\"Engine\">one</entry>\n</log>\n");
 
@@ -321,6 +323,11 @@ TEST_F(EngineTest, PhysicsStepsAroundTheMiddleOfTheViewersFrustum) {
     ExpectNear(physics.GetCentre().GetRegionPosition(), Vec3(1, 2, 3));
     engine.Update(WorldFrustum(), true);
     EXPECT_EQ(physics.GetCentre().GetRegion(), region);
+    // An entity in no region has nothing to tell the simulation when its type changes.
+    const size_t warnings = engine.GetLog().Count(LogPriority::Warning);
+    Entity outside;
+    outside.SetPhysicsType(Entity::PhysicsType::RigidBody);
+    EXPECT_EQ(engine.GetLog().Count(LogPriority::Warning), warnings);
 }
 
 TEST_F(EngineTest, TheEngineStartsStandAloneAndForgetsItsClientsAtShutdown) {

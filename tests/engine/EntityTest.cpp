@@ -248,22 +248,24 @@ TEST(EntityTest, AlternateBoxIsReturnedOnlyOnceSet) {
 TEST(EntityTest, ReleasedPhysicsObjectsLiveUntilCleanup) {
     bool firstDeleted = false;
     bool secondDeleted = false;
+    bool thirdDeleted = false;
     {
         SimulatedEntity entity;
         EXPECT_FALSE(entity.IsSimulationEnabled());
         entity.SetPhysicsObject(std::make_unique<WatchedPhysicsObject>(firstDeleted));
         EXPECT_TRUE(entity.IsSimulationEnabled());
+        entity.SetPhysicsObject(std::make_unique<WatchedPhysicsObject>(secondDeleted));  // releases the first
 
         entity.DestroyPhysicsObject();
         EXPECT_FALSE(entity.IsSimulationEnabled());
         EXPECT_EQ(entity.GetPhysicsObject(), nullptr);
-        EXPECT_FALSE(firstDeleted);
+        EXPECT_FALSE(firstDeleted || secondDeleted);
         entity.CleanupPhysicsObjects();
-        EXPECT_TRUE(firstDeleted);
+        EXPECT_TRUE(firstDeleted && secondDeleted);
 
-        entity.SetPhysicsObject(std::make_unique<WatchedPhysicsObject>(secondDeleted));
+        entity.SetPhysicsObject(std::make_unique<WatchedPhysicsObject>(thirdDeleted));
     }
-    EXPECT_TRUE(secondDeleted);
+    EXPECT_TRUE(thirdDeleted);
 }
 
 TEST(EntityTest, EntityClassesAreCreatedByName) {

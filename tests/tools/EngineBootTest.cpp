@@ -45,6 +45,7 @@
 #include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
+#include "world/FOWSavingThread.h"
 #include "world/LevelLoadingThread.h"
 #include "world/Region.h"
 #include "world/World.h"
@@ -57,6 +58,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -600,6 +602,9 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
 int SimulateUntilAtRest(PhysicsEngine& physics, const WorldVec3& centre, Level& level, const mem::vector<Entity*>& entities) {
     physics.Simulate(centre, 0.0f);
     EXPECT_TRUE(sample::StartPhysicsSample(level));
+    physics.Simulate(centre, physics.GetStepSize());
+    EXPECT_TRUE(std::any_of(entities.begin(), entities.end(),  // falling
+                            [](const Entity* e) { return static_cast<const Actor*>(e)->GetVelocity().y < 0.0f; }));
     int steps = 0;
     for (; steps < 2000 && std::any_of(entities.begin(), entities.end(), [](const Entity* e) { return e->IsSimulationEnabled(); });
          ++steps)
@@ -727,19 +732,19 @@ TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFra
     LevelLoadingThread::Get().SetManual(false);
     ASSERT_TRUE(files.AddDirectory(user.GetPath(), true));  // the fog of war of the regions left is saved
     LogCapture log;
-    sample::SampleFlight flight(engine, 12 * (int(sample::kFlightPath.size()) - 1));
-    ASSERT_TRUE(flight.IsReady());
+    auto flight = std::make_unique<sample::SampleFlight>(engine, 12 * (int(sample::kFlightPath.size()) - 1));
+    ASSERT_TRUE(flight->IsReady());
     // Each point of the path is reached once, in the frame the camera arrives there: the last on
     // the last frame.
     std::vector<int> arrivals;
     const auto step = [&] {
-        flight.Step([&](int point) {
-            if (point >= 0) arrivals.push_back(point * 1000 + flight.GetFrame());
+        flight->Step([&](int point) {
+            if (point >= 0) arrivals.push_back(point * 1000 + flight->GetFrame());
         });
     };
     step();
     const size_t firstFrame = log.Lines().size();
-    while (!flight.IsDone()) step();
+    while (!flight->IsDone()) step();
     EXPECT_EQ(arrivals, (std::vector<int>{1012, 2024, 3036, 4048, 5060, 6072, 7083}));
     const std::vector<LogCapture::Line> lines = log.Lines();
     for (size_t i = firstFrame; i < lines.size(); ++i) {
@@ -747,6 +752,10 @@ TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFra
         EXPECT_EQ(lines[i].text.find("Main thread sleeping"), std::string::npos) << lines[i].text;
     }
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    flight.reset();
+    engine.Shutdown();  // which stops the world's threads
+    EXPECT_FALSE(LevelLoadingThread::Get().IsRunning());
+    EXPECT_FALSE(FOWSavingThread::Get().IsRunning());
 }
 
 }  // namespace

@@ -143,45 +143,16 @@ struct BasicVertex {
     uint32_t color;  // 0xAARRGGBB
 };
 
-TEST_F(EngineBootTest, TheBasicShaderDrawsOnTheDevice) {
-    LogCapture log;
-    const GraphicsShader2* shader = graphics->GetBasicShader();
-    ASSERT_TRUE(shader->Begin(shader->FindStyleByName(Name::Create("normal"))));
-    EXPECT_EQ(shader->GetInitResult(), Resource::InitResult::Success);
-    // A quad over the whole target in clip space; the identity matrix leaves it there.
-    const BasicVertex quad[4] = {{{-1, 1, 0.5f}, {0, 0, 1}, {0, 0}, 0xFFFFFFFFu},
-                                 {{1, 1, 0.5f}, {0, 0, 1}, {1, 0}, 0xFFFFFFFFu},
-                                 {{-1, -1, 0.5f}, {0, 0, 1}, {0, 1}, 0xFFFFFFFFu},
-                                 {{1, -1, 0.5f}, {0, 0, 1}, {1, 1}, 0xFFFFFFFFu}};
-    RenderVertexBuffer* buffer = device->CreateVertexBuffer(0, sizeof(quad));
-    ASSERT_NE(buffer, nullptr);
-    std::memcpy(buffer->Lock(), quad, sizeof(quad));
-    buffer->Unlock();
-
-    engine.Update(WorldFrustum(), true);
-    engine.Render();
-    ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
-    EXPECT_TRUE(shader->SetFloat4x4(Name::Create("objectToScreenMatrix"), 0, Mat4()));
-    EXPECT_TRUE(shader->SetFloat4(Name::Create("color"), 0, 1.0f, 0.0f, 0.0f, 1.0f));
-    shader->Render("EngineBootTest");
-    device->SetVertexDeclaration(graphics->GetBasicVertexDeclaration());
-    device->SetStreamSource(0, buffer, 0, sizeof(BasicVertex));
-    device->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
-    shader->End();
-    engine.PresentSurface();
-    ExpectPixel(ReadPixel(kWidth / 2, kHeight / 2), 255, 0, 0);
-    device->DestroyVertexBuffer(buffer);
-    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
-}
-
-// Every style of the sample mesh shaders draws what it says, over grey (51): a quad over the screen
-// whose vertices all stand at (0, 1, 0) with the normal (0, 0.6, 0.8) (objectToWorld makes them
-// so), white, diffuse 0.5 (so the colour is the light): sky red and ground green blend to ambient
-// (0.8, 0.2, 0); the blue light shines straight along the normal (1), from the point light 5 away
-// of reach 10 half as bright; the fog 10 from the camera is 40% deep, its height fog 15%; the
-// shadow styles give depth (0.5 here; a point light's face at (-0.5, -0.5, 0) 0.07 away) and draw
-// back faces too, which the others cull.
-TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
+// Every style of the sample shaders draws what it says, over grey (51, alpha 0): a quad over the
+// screen whose vertices all stand at (0, 1, 0) with the normal (0, 0.6, 0.8) (objectToWorld and
+// objectToRegion make them so), white, diffuse 0.5 (so a mesh's colour is the light): sky red and
+// ground green blend to ambient (0.8, 0.2, 0); the blue light shines straight along the normal
+// (1), from the point light 5 away of reach 10 half as bright; the fog 10 from the camera is 40%
+// deep, its height fog 15%; the shadow styles give depth (0.5 here; a point light's face at (-0.5,
+// -0.5, 0) 0.07 away) and draw back faces too, which the others cull. The ground's layers, half
+// opaque, add under the destination's alpha, and its fog, 5 further away, is 80% deep; grass blades
+// take their own normal (0, 0, 1), lit 0.8.
+TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
     LogCapture log;
     // The quad facing the viewer, then turned away.
     BasicVertex quad[8];
@@ -190,8 +161,9 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
     RenderVertexBuffer* buffer = device->CreateVertexBuffer(0, sizeof(quad));
     std::memcpy(buffer->Lock(), quad, sizeof(quad));
     buffer->Unlock();
-    const uint32_t whiteTexel = 0xFFFFFFFFu;
-    RenderTexture* white = device->CreateTextureFromPixels(1, 1, &whiteTexel, 1, 0);
+    const uint32_t texels[2] = {0xFFFFFFFFu, 0x80FFFFFFu};
+    RenderTexture* white = device->CreateTextureFromPixels(1, 1, &texels[0], 1, 0);
+    RenderTexture* halfOpaque = device->CreateTextureFromPixels(1, 1, &texels[1], 1, 0);
     const Mat4 toPoint(0, 0, 0, 0, 0, 0, 0.6f, 0.7f, 0, 0, 0.8f, -0.4f, 0, 0, 0, 1);
     const Mat4 pointFace(1, 0, 0, 0, 0, 0, 0, -0.5f, 0, 1, 0, 0, 0, 0, 0, 1);  // y = -0.5, z = the quad's y
     struct Draw {
@@ -200,6 +172,7 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
         bool back;  // the quad turned away
         int r, g, b;
     };
+    const Draw basic[] = {{"normal", 1, false, 255, 0, 0}};  // white times "color"
     const Draw lit[] = {{"ambientLightStyle", 1, false, 204, 51, 0},
                         {"dLightDiffuseAmbientStyle", 1, false, 204, 51, 255},
                         {"pLightDiffuseAmbientStyle", 1, false, 204, 51, 128},
@@ -217,18 +190,28 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
                         {"ambientLightStyle", 1, true, 51, 51, 51}};
     const Draw dissolve[] = {{"ambientLightStyle", 1, false, 163, 41, 51}};  // a fifth the edge's blue
     const Draw icey[] = {{"ambientLightStyle", 1, false, 140, 102, 89}};     // half the white, half opaque
+    const Draw ground[] = {{"depthStyle", 1, false, 51, 51, 51},         {"alphaStyle", 1, false, 51, 51, 51},
+                           {"fogStyle", 1, false, 214, 112, 61},         {"ambientLightStyle", 1, false, 153, 77, 51},
+                           {"reflectionStyle", 1, false, 128, 51, 26},   {"dLightDiffuseStyle", 1, false, 51, 51, 179},
+                           {"pLightSimpleStyle", 1, false, 51, 51, 179}, {"dLightDiffuseAmbientStyle", 1, false, 153, 77, 179}};
+    const Draw grass[] = {{"ambientLightStyle", 1, false, 128, 128, 0}, {"dLightDiffuseStyle", 1, false, 51, 51, 255},
+                          {"pLightDiffuseAmbientStyle", 1, false, 128, 128, 204}};
     const struct {
         const char* file;
         std::span<const Draw> draws;
         int sortOrder;
-    } shaders[] = {{"Shaders/Standard.ssh", lit, 0},
+    } shaders[] = {{"Shaders/Basic.ssh", basic, 0},
+                   {"Shaders/Overlay.ssh", basic, 10000},
+                   {"Shaders/Standard.ssh", lit, 0},
                    {"Shaders/StandardSkinned.ssh", lit, 0},
                    {"Shaders/StandardT.ssh", lit, 10000},
                    {"Shaders/StandardSkinnedT.ssh", lit, 10000},
                    {"Shaders/StandardDissolveStatic.ssh", dissolve, 0},
                    {"Shaders/StandardDissolveSkinned.ssh", dissolve, 0},
                    {"Addon/Shaders/IceyStatic.ssh", icey, 10000},
-                   {"Addon/Shaders/IceySkinned.ssh", icey, 10000}};
+                   {"Addon/Shaders/IceySkinned.ssh", icey, 10000},
+                   {"Shaders/Terrain/TerrainStandard.ssh", ground, 0},
+                   {"Shaders/Grass.ssh", grass, 0}};
     engine.Update(WorldFrustum(), true);
     engine.Render();
     for (const auto& file : shaders) {
@@ -237,7 +220,7 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
             SCOPED_TRACE(std::string(file.file) + " " + draw.style + " " + std::to_string(draw.opacity));
             const uint32_t style = shader->FindStyleByName(Name::Create(draw.style));
             EXPECT_EQ(shader->GetSortOrder(style), file.sortOrder);
-            ClearTo(Color(0.2f, 0.2f, 0.2f, 1.0f));
+            ClearTo(Color(0.2f, 0.2f, 0.2f, 0.0f));
             ASSERT_TRUE(shader->Begin(style));
             const auto set4 = [&](const char* name, float x, float y, float z, float w) {
                 shader->SetFloat4(Name::Create(name), 0, x, y, z, w);
@@ -247,9 +230,11 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
             };
             const bool face = std::string(draw.style) == "pLightShadowStyle";
             shader->SetFloat4x4(Name::Create("objectToScreenMatrix"), 0, face ? pointFace : Mat4());
-            shader->SetFloat4x4(Name::Create("objectToWorldMatrix"), 0, toPoint);
+            for (const char* matrix : {"objectToWorldMatrix", "objectToRegionMatrix"})
+                shader->SetFloat4x4(Name::Create(matrix), 0, toPoint);
             shader->SetFloat4x4(Name::Create("worldToShadowMatrix"), 0, Mat4(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
             for (uint32_t bone = 0; bone < 2; ++bone) shader->SetFloat4x3(Name::Create("boneMatrix"), bone, Coords::Identity);
+            set4("color", 1, 0, 0, 1);
             set4("diffuseColor", 0.5f, 0.5f, 0.5f, 1);
             set4("skyAmbientColor", 1, 0, 0, 1);
             set4("groundAmbientColor", 0, 1, 0, 1);
@@ -260,6 +245,7 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
             set4("transparencyValue", 1, 1, 2 * draw.opacity, 1);
             shader->SetFloat(Name::Create("blendedGlobalFadeFactor"), 0, 0.5f);
             set3("cameraOrigin", 0, 1, -10);
+            set3("regionToSceneOffset", 0, 0, 5);
             set3("depthFogParams", 5, 0.1f, 0.8f);
             set3("heightFogParams", 2, 0.25f, 0.6f);
             set4("fogColor", 1, 0.5f, 0.25f, 1);
@@ -268,6 +254,7 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
             shader->SetFloat(Name::Create("iceyAlphaMultiplier"), 0, 0.5f);
             for (const char* texture : {"baseTexture", "dissolveTexture", "envmapTexture"})
                 shader->SetTexture(Name::Create(texture), 0, white);
+            shader->SetTexture(Name::Create("opacityTexture"), 0, halfOpaque);
             shader->Render("EngineBootTest");
             device->SetVertexDeclaration(graphics->GetBasicVertexDeclaration());
             device->SetStreamSource(0, buffer, 0, sizeof(BasicVertex));
@@ -278,6 +265,7 @@ TEST_F(EngineBootTest, TheSampleMeshShadersLightFogAndShadeAsTheirStylesSay) {
         graphics->UnloadShader2(shader);
     }
     device->DestroyTexture(white);
+    device->DestroyTexture(halfOpaque);
     device->DestroyVertexBuffer(buffer);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }

@@ -151,7 +151,8 @@ struct BasicVertex {
 // deep, its height fog 15%; the shadow styles give depth (0.5 here; a point light's face at (-0.5,
 // -0.5, 0) 0.07 away) and draw back faces too, which the others cull. The ground's layers, half
 // opaque, add under the destination's alpha, and its fog, 5 further away, is 80% deep; grass blades
-// take their own normal (0, 0, 1), lit 0.8.
+// take their own normal (0, 0, 1), lit 0.8. The water's colour (0, 0.5, 1) is half opaque 256 deep
+// (the vertex colour's depth), its reflection (white) half mixed in; the waves' bump doubles the grey.
 TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
     LogCapture log;
     // The quad facing the viewer, then turned away.
@@ -196,6 +197,8 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
                            {"pLightSimpleStyle", 1, false, 51, 51, 179}, {"dLightDiffuseAmbientStyle", 1, false, 153, 77, 179}};
     const Draw grass[] = {{"ambientLightStyle", 1, false, 128, 128, 0}, {"dLightDiffuseStyle", 1, false, 51, 51, 255},
                           {"pLightDiffuseAmbientStyle", 1, false, 128, 128, 204}};
+    const Draw water[] = {{"waterBlockStyle", 1, false, 26, 89, 153}, {"waterPathReflectStyle", 1, false, 89, 121, 153}};
+    const Draw waves[] = {{"blendStyle", 1, false, 255, 255, 255}, {"bumpStyle", 1, false, 102, 102, 102}};
     const struct {
         const char* file;
         std::span<const Draw> draws;
@@ -211,7 +214,9 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
                    {"Addon/Shaders/IceyStatic.ssh", icey, 10000},
                    {"Addon/Shaders/IceySkinned.ssh", icey, 10000},
                    {"Shaders/Terrain/TerrainStandard.ssh", ground, 0},
-                   {"Shaders/Grass.ssh", grass, 0}};
+                   {"Shaders/Grass.ssh", grass, 0},
+                   {"Shaders/Water/WaterBasic.ssh", water, 0},
+                   {"Shaders/Water/WaterWaves.ssh", waves, 0}};
     engine.Update(WorldFrustum(), true);
     engine.Render();
     for (const auto& file : shaders) {
@@ -252,7 +257,10 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
             shader->SetFloat(Name::Create("dissolveValue"), 0, 0.9f);
             set3("dissolveColor", 0, 0, 1);
             shader->SetFloat(Name::Create("iceyAlphaMultiplier"), 0, 0.5f);
-            for (const char* texture : {"baseTexture", "dissolveTexture", "envmapTexture"})
+            set3("waterColor", 0, 0.5f, 1);
+            set4("depthParams", 56, 456, 0.2f, 0.8f);
+            set3("surfaceParams", 0, 0, 1);
+            for (const char* texture : {"baseTexture", "dissolveTexture", "envmapTexture", "reflectTexture"})
                 shader->SetTexture(Name::Create(texture), 0, white);
             shader->SetTexture(Name::Create("opacityTexture"), 0, halfOpaque);
             shader->Render("EngineBootTest");

@@ -4,10 +4,14 @@
 
 #include "SampleAnimations.h"
 #include "SampleData.h"
+#include "SampleDecals.h"
+#include "SampleEffects.h"
 #include "SampleFlight.h"
 #include "SampleMeshes.h"
 #include "SampleOutdoors.h"
 #include "SamplePhysics.h"
+#include "SampleRibbons.h"
+#include "SampleScene.h"
 #include "SampleYard.h"
 
 #include "core/ABBox.h"
@@ -16,6 +20,7 @@
 #include "core/Mat4.h"
 #include "core/Rect.h"
 #include "core/Singleton.h"
+#include "effects/Billboard.h"
 #include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "files/FileSystem.h"
@@ -44,6 +49,8 @@
 #include "support/OffscreenWindow.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/TempDirectory.h"
+#include "terrain/Water.h"
+#include "terrain/WaterType.h"
 #include "world/Level.h"
 #include "world/FOWSavingThread.h"
 #include "world/LevelLoadingThread.h"
@@ -199,6 +206,8 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
                           {"pLightDiffuseAmbientStyle", 1, false, 128, 128, 204}};
     const Draw water[] = {{"waterBlockStyle", 1, false, 26, 89, 153}, {"waterPathReflectStyle", 1, false, 89, 121, 153}};
     const Draw waves[] = {{"blendStyle", 1, false, 255, 255, 255}, {"bumpStyle", 1, false, 102, 102, 102}};
+    const Draw effect[] = {{"emissiveStyle", 1, true, 255, 255, 255}};  // a white particle, decal or ribbon
+    const Draw mask[] = {{"normal", 1, false, 51, 51, 51}, {"shadow", 1, true, 0, 0, 0}};  // only alpha, or black
     const struct {
         const char* file;
         std::span<const Draw> draws;
@@ -216,7 +225,14 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
                    {"Shaders/Terrain/TerrainStandard.ssh", ground, 0},
                    {"Shaders/Grass.ssh", grass, 0},
                    {"Shaders/Water/WaterBasic.ssh", water, 0},
-                   {"Shaders/Water/WaterWaves.ssh", waves, 0}};
+                   {"Shaders/Water/WaterWaves.ssh", waves, 0},
+                   {sample::ParticleShaderName(sample::ParticleBlend::Additive), effect, 10100},
+                   {sample::ParticleShaderName(sample::ParticleBlend::Combine), effect, 10100},
+                   {sample::ParticleShaderName(sample::ParticleBlend::AdditiveSmooth), effect, 10100},
+                   {sample::kDecalShader, effect, 2000},
+                   {sample::kRibbonShader, effect, 0},
+                   {sample::kChaosShader, effect, 0},
+                   {sample::kPortalMaskShader, mask, 0}};
     engine.Update(WorldFrustum(), true);
     engine.Render();
     for (const auto& file : shaders) {
@@ -322,45 +338,54 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
     EXPECT_EQ(pulse->GetWidth(), 16);
 
     // Each filter style shades a texture drawn at its size, offsets 0: the blur with one full
-    // weight copies the checker board; the bright part of the skin's blue and orange above half,
-    // saturated; the gradient's alpha as grey.
+    // weight copies the textures' colours; the bright part of the skin's blue and orange above
+    // half, saturated; the gradient's alpha as grey.
     const GraphicsShader2* filter = graphics->LoadShader2("Shaders/Filter.ssh");
-    const GraphicsTexture* skin = graphics->LoadTexture(sample::kSkinBitmap);
-    const GraphicsTexture* grass = graphics->LoadTexture("Textures/Terrain/Grass.dds");
-    const GraphicsTexture* rock = graphics->LoadTexture("Textures/Terrain/Rock.dds");
-    const GraphicsTexture* blades = graphics->LoadTexture("Textures/Terrain/Blades.dds");
     engine.Update(WorldFrustum(), true);
     engine.Render();
+    const std::string sky = WaterType::Settings().SkyMapFilename;
     const struct {
         const char* style;
-        const GraphicsTexture* texture;
+        const char* texture;
         int x, y, r, g, b;
-    } draws[] = {{"normal", checker, 2, 2, 0xE0, 0xE0, 0xE0},    {"normal", checker, 10, 2, 0x40, 0x40, 0x40},
-                 {"extractHot", skin, 8, 8, 0, 0, 0x40},          {"extractHot", skin, 40, 8, 0x60, 0, 0},
-                 {"alphaMask", gradient, 64, 8, 0x80, 0x80, 0x80}, {"alphaMask", gradient, 2, 8, 4, 4, 4},
-                 {"normal", grass, 1, 1, 0x4C, 0x8C, 0x32},        {"normal", grass, 5, 1, 0x3A, 0x7A, 0x28},
-                 {"normal", rock, 17, 1, 0x5A, 0x55, 0x50},        {"normal", blades, 16, 31, 0x3C, 0x9A, 0x2A},
-                 {"normal", blades, 48, 31, 0x5A, 0xAA, 0x30},     {"normal", pulse, 2, 2, 0xFF, 0, 0}};
+    } draws[] = {{"normal", "Textures/Checker.dds", 2, 2, 0xE0, 0xE0, 0xE0},
+                 {"normal", "Textures/Checker.dds", 10, 2, 0x40, 0x40, 0x40},
+                 {"extractHot", sample::kSkinBitmap, 8, 8, 0, 0, 0x40},
+                 {"extractHot", sample::kSkinBitmap, 40, 8, 0x60, 0, 0},
+                 {"alphaMask", "Textures/Gradient.dds", 64, 8, 0x80, 0x80, 0x80},
+                 {"alphaMask", "Textures/Gradient.dds", 2, 8, 4, 4, 4},
+                 {"normal", "Textures/Terrain/Grass.dds", 1, 1, 0x4C, 0x8C, 0x32},
+                 {"normal", "Textures/Terrain/Grass.dds", 5, 1, 0x3A, 0x7A, 0x28},
+                 {"normal", "Textures/Terrain/Rock.dds", 17, 1, 0x5A, 0x55, 0x50},
+                 {"normal", "Textures/Terrain/Blades.dds", 16, 31, 0x3C, 0x9A, 0x2A},
+                 {"normal", "Textures/Terrain/Blades.dds", 48, 31, 0x5A, 0xAA, 0x30},
+                 {"normal", "Textures/Pulse.tex", 2, 2, 0xFF, 0, 0},
+                 {"normal", sample::kScorchTexture, 16, 16, 0x20, 0x18, 0x10},
+                 {"normal", Billboard::kMissingRecordTexture, 1, 1, 0, 0, 0},
+                 {"normal", Billboard::kMissingRecordTexture, 5, 1, 0xFF, 0, 0xFF},
+                 {"normal", "Effects/MonsterFX/Daduver_Chaos_Bolt_Line01.tex", 1, 1, 0xB0, 0x40, 0xFF},
+                 {"normal", Water::kWavesTextures[1], 0, 0, 139, 139, 139},
+                 {"normal", sky.c_str(), 0, 31, 253, 253, 253}};
     for (const auto& draw : draws) {
+        SCOPED_TRACE(std::string(draw.style) + " " + draw.texture);
+        const GraphicsTexture* texture = graphics->LoadTexture(draw.texture);
         ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
-        ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(draw.style)))) << draw.style;
-        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, draw.texture->GetTexture()));
+        ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(draw.style))));
+        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, texture->GetTexture()));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight0"), 0, 1.0f, 0.0f, 0.0f, 0.0f));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight1"), 0, 0.0f, 0.0f, 0.0f, 0.0f));
         EXPECT_TRUE(filter->SetFloat4(Name::Create("extractConst"), 0, 0.5f, 0.5f, 0.5f, 1.0f));
         EXPECT_TRUE(filter->SetFloat(Name::Create("saturation"), 0, 1.0f));
         EXPECT_TRUE(filter->SetInt(Name::Create("blendDstFactor"), 0, static_cast<int>(RenderBlendFactor::Zero)));
         filter->Render(draw.style);
-        device->DrawTexturedRect(Rect(0, 0, 1, 1),
-                                 Rect(0, 0, float(draw.texture->GetWidth()), float(draw.texture->GetHeight())),
+        device->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, float(texture->GetWidth()), float(texture->GetHeight())),
                                  0xFFFFFFFFu, 0.0f);
         filter->End();
-        SCOPED_TRACE(draw.style);
         ExpectPixel(ReadPixel(draw.x, draw.y), draw.r, draw.g, draw.b);
+        graphics->UnloadTexture(texture);
     }
     graphics->UnloadShader2(filter);
-    for (const GraphicsTexture* texture : {checker, gradient, pulse, skin, grass, rock, blades})
-        graphics->UnloadTexture(texture);
+    for (const GraphicsTexture* texture : {checker, gradient, pulse}) graphics->UnloadTexture(texture);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

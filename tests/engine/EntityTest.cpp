@@ -176,6 +176,7 @@ TEST(EntityTest, AttachmentLinksSurviveEitherSideBeingDeleted) {
     orphan.Attach(&grandChild, Coords::Identity, "");
     grandChild.Attach(&newParent, Coords::Identity, "");
     orphan.Attach(&orphan, Coords::Identity, "");
+    orphan.Attach(nullptr, Coords::Identity, "");  // nothing to carry, nothing to say
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
     EXPECT_EQ(newParent.GetParent(), nullptr);
     EXPECT_EQ(orphan.GetNumAttachedEntities(), 1);

@@ -34,6 +34,7 @@
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsEngineSettings.h"
 #include "render/GraphicsFont.h"
+#include "render/GraphicsNoiseGen.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/Image.h"
@@ -208,6 +209,10 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
     const Draw waves[] = {{"blendStyle", 1, false, 255, 255, 255}, {"bumpStyle", 1, false, 102, 102, 102}};
     const Draw effect[] = {{"emissiveStyle", 1, true, 255, 255, 255}};  // a white particle, decal or ribbon
     const Draw mask[] = {{"normal", 1, false, 51, 51, 51}, {"shadow", 1, true, 0, 0, 0}};  // only alpha, or black
+    // The sum of two layers' levels (0.375), drawn and added; flat ground's normal.
+    const Draw noise[] = {{"compositeBaseStyle", 1, false, 96, 96, 96},
+                          {"compositeAddStyle", 1, false, 147, 147, 147},
+                          {"convertStyle", 1, false, 128, 128, 255}};
     const struct {
         const char* file;
         std::span<const Draw> draws;
@@ -232,7 +237,8 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
                    {sample::kDecalShader, effect, 2000},
                    {sample::kRibbonShader, effect, 0},
                    {sample::kChaosShader, effect, 0},
-                   {sample::kPortalMaskShader, mask, 0}};
+                   {sample::kPortalMaskShader, mask, 0},
+                   {GraphicsNoiseGen::kShaderFile, noise, 0}};
     engine.Update(WorldFrustum(), true);
     engine.Render();
     for (const auto& file : shaders) {
@@ -276,9 +282,12 @@ TEST_F(EngineBootTest, TheSampleShadersLightFogAndShadeAsTheirStylesSay) {
             set3("waterColor", 0, 0.5f, 1);
             set4("depthParams", 56, 456, 0.2f, 0.8f);
             set3("surfaceParams", 0, 0, 1);
+            set4("level", 0.25f, 0.5f, 0.5f, 0.125f);
+            set4("textureScale", 1, 1, 0, 1);
             for (const char* texture : {"baseTexture", "dissolveTexture", "envmapTexture", "reflectTexture"})
                 shader->SetTexture(Name::Create(texture), 0, white);
             shader->SetTexture(Name::Create("opacityTexture"), 0, halfOpaque);
+            for (int i = 0; i < 8; ++i) shader->SetTexture(Name::Create(("texture" + std::to_string(i)).c_str()), 0, white);
             shader->Render("EngineBootTest");
             device->SetVertexDeclaration(graphics->GetBasicVertexDeclaration());
             device->SetStreamSource(0, buffer, 0, sizeof(BasicVertex));

@@ -7,6 +7,7 @@
 #include "SampleMeshShaders.h"
 #include "SampleMeshes.h"
 #include "SampleScene.h"
+#include "SampleTiles.h"
 
 #include "core/MathExpect.h"
 #include "files/FileSystem.h"
@@ -68,6 +69,7 @@ TEST_F(SampleMeshesTest, StaticMeshesCarryTheirBoxesCollisionAndPortal) {
     EXPECT_NE(wall.GetPhysicsMesh(), nullptr);
 
     const GraphicsMesh& doorway = Load(sample::kDoorwayMesh);
+    ExpectNear(doorway.GetBoundingBox().halfSize, Vec3(2, 1.5f, 0.125f));
     ASSERT_EQ(doorway.GetNumPortals(), 1);
     EXPECT_EQ(doorway.GetPortal(0).points.size(), 2u);
     ASSERT_NE(doorway.GetAttachPoint(Name::Create("ChokePoint")), nullptr);
@@ -77,6 +79,16 @@ TEST_F(SampleMeshesTest, StaticMeshesCarryTheirBoxesCollisionAndPortal) {
     doorway.GetPhysicsMesh()->GetIntersection(Ray(Vec3(0, 2.5f, -5), Vec3(0, 0, 1)), above, PhysicsSurface::None);
     EXPECT_FALSE(through.distance < 100.0f);
     EXPECT_NEAR(above.distance, 4.875f, 1e-4f);
+
+    // The paving slab draws its sides; its top, blended, goes with the ground, and rays meet it.
+    const GraphicsMesh& tile = Load(sample::kTileMesh);
+    EXPECT_EQ(tile.GetNumFaces(), 8u);
+    EXPECT_EQ(tile.GetNumBlendedFaces(), 2u);
+    for (const float x : {-1.5f, 1.5f}) {
+        Intersection top;
+        tile.GetPhysicsMesh()->GetIntersection(Ray(Vec3(x, 5, -x), Vec3(0, -1, 0)), top, PhysicsSurface::None);
+        EXPECT_NEAR(top.distance, 5.0f - sample::kTileTopHeight, 1e-4f) << x;
+    }
 }
 
 TEST_F(SampleMeshesTest, TheCreatureIsSkinnedToItsBonesWithHitBoxesAndARagDoll) {

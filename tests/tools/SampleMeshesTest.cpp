@@ -89,11 +89,16 @@ TEST_F(SampleMeshesTest, StaticMeshesCarryTheirBoxesCollisionAndPortal) {
         tile.GetPhysicsMesh()->GetIntersection(Ray(Vec3(x, 5, -x), Vec3(0, -1, 0)), top, PhysicsSurface::None);
         EXPECT_NEAR(top.distance, 5.0f - sample::kTileTopHeight, 1e-4f) << x;
     }
+    Intersection side;  // low on the side facing -z
+    tile.GetPhysicsMesh()->GetIntersection(Ray(Vec3(1, 0.1f, -5), Vec3(0, 0, 1)), side, PhysicsSurface::None);
+    EXPECT_NEAR(side.distance, 5.0f - sample::kTileHalfSize, 1e-4f);
 }
 
 TEST_F(SampleMeshesTest, TheCreatureIsSkinnedToItsBonesWithHitBoxesAndARagDoll) {
     const GraphicsMesh& creature = Load(sample::kCreatureMesh);
     ASSERT_EQ(creature.GetNumBones(), 5);
+    ExpectNear(creature.GetBoundingBox().centre, Vec3(0, 0.95f, 0));  // feet on the ground, 1.9 tall
+    ExpectNear(creature.GetBoundingBox().halfSize, Vec3(0.25f, 0.95f, 0.15f));
     EXPECT_EQ(creature.GetRootMotionBone(), Name::Create("Root"));
     ExpectNear(creature.GetBone(creature.GetBoneIndex(Name::Create("Head"))).absoluteCoords.origin, Vec3(0, 1.6f, 0));
     ExpectNear(creature.GetBone(creature.GetBoneIndex(Name::Create("LegR"))).absoluteCoords.origin,
@@ -132,7 +137,8 @@ TEST_F(SampleMeshesTest, TheCreatureIsSkinnedToItsBonesWithHitBoxesAndARagDoll) 
     ASSERT_EQ(creature.GetNumJointDescriptions(), 2);
     for (int j = 0; j < creature.GetNumJointDescriptions(); ++j) {
         const JointDescription& joint = creature.GetJointDescription(j);
-        EXPECT_LT(joint.rigidBody1, creature.GetNumRigidBodyDescriptions());
+        EXPECT_EQ(joint.rigidBody0, 0);  // the hips, to the spine and the head
+        EXPECT_EQ(joint.rigidBody1, j + 1);
         EXPECT_NE(joint.jointType, JointDescription::kNone);
     }
     for (int b = 0; b < creature.GetNumRigidBodyDescriptions(); ++b) {

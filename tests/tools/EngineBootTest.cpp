@@ -373,6 +373,7 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
                  {"normal", Billboard::kMissingRecordTexture, 1, 1, 0, 0, 0},
                  {"normal", Billboard::kMissingRecordTexture, 5, 1, 0xFF, 0, 0xFF},
                  {"normal", "Effects/MonsterFX/Daduver_Chaos_Bolt_Line01.tex", 1, 1, 0xB0, 0x40, 0xFF},
+                 {"alphaMask", "Effects/MonsterFX/Daduver_Chaos_Bolt_Line01.tex", 8, 1, 254, 254, 254},
                  {"normal", Water::kWavesTextures[1], 0, 0, 139, 139, 139},
                  {"normal", sky.c_str(), 0, 31, 253, 253, 253}};
     for (const auto& draw : draws) {

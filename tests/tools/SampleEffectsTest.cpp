@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "SampleData.h"
 #include "SampleEffects.h"
 #include "core/GameClock.h"
@@ -32,6 +35,19 @@ TEST(SampleEffectsTest, TheFireBurnsOnAndTheSparksBurstOnce) {
     ASSERT_EQ(fire.GetNumEmitters(), 1);
     EXPECT_TRUE(fire.GetEmitterData(0)->GetBoolean(EmitterData::Bool_Light));
     EXPECT_TRUE(orbit.GetEmitterData(0)->GetBoolean(EmitterData::Bool_EmitLocally));
+    // The curves each effect shapes are its own, not a new emitter's.
+    using E = EmitterData;
+    const E blank;
+    const std::pair<const EffectData*, std::vector<int>> shaped[] = {
+        {&fire, {E::Curve_Radius, E::Curve_Rate, E::Curve_Speed, E::Curve_Spread, E::Curve_Alpha, E::Curve_Red,
+                 E::Curve_Green, E::Curve_Blue, E::Curve_Size, E::Curve_LightRed, E::Curve_LightGreen,
+                 E::Curve_LightBlue, E::Curve_LightRadius}},
+        {&sparks, {E::Curve_Radius, E::Curve_Rate, E::Curve_Speed, E::Curve_Spread, E::Curve_Gravity, E::Curve_Stretch,
+                   E::Curve_Size, E::Curve_Alpha, E::Curve_Red, E::Curve_Green}},
+        {&orbit, {E::Curve_Radius, E::Curve_Rate, E::Curve_EmitterSpinY, E::Curve_EmitterSpinX}}};
+    for (const auto& [effect, curves] : shaped) {
+        for (const int curve : curves) EXPECT_NE(*effect->GetEmitterData(0)->GetCurve(curve), *blank.GetCurve(curve)) << curve;
+    }
 
     GameClock::Get().Reset();
     Region region(nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0));

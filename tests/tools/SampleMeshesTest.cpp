@@ -84,6 +84,7 @@ TEST_F(SampleMeshesTest, StaticMeshesCarryTheirBoxesCollisionAndPortal) {
     const GraphicsMesh& tile = Load(sample::kTileMesh);
     EXPECT_EQ(tile.GetNumFaces(), 8u);
     EXPECT_EQ(tile.GetNumBlendedFaces(), 2u);
+    ExpectNear(tile.GetBoundingBox().halfSize, Vec3(sample::kTileHalfSize, 0.5f * sample::kTileTopHeight, sample::kTileHalfSize));
     for (const float x : {-1.5f, 1.5f}) {
         Intersection top;
         tile.GetPhysicsMesh()->GetIntersection(Ray(Vec3(x, 5, -x), Vec3(0, -1, 0)), top, PhysicsSurface::None);

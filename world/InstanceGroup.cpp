@@ -182,8 +182,8 @@ void InstanceGroup::Save(BinaryWriter& writer) const {
     for (const UniqueId& child : children_) writer.WriteWordOrder(child);
 }
 
-bool InstanceGroup::Load(BinaryReader& reader) {
-    const uint32_t version = reader.ReadUInt32();
+bool InstanceGroup::Load(BinaryReader& reader, uint32_t& version) {
+    version = reader.ReadUInt32();
     // A newer record begins with the fields of version 2, which are read; version 0 is damage.
     if (reader.Failed() || version < 1) {
         Log(LogPriority::Error, "Instance group record of unknown version %u", version);

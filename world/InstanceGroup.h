@@ -10,8 +10,9 @@
 //   u32 version (2), name, type, u32 member count n, n times (member id, RegionId, 3 f32
 //   position), then from version 2: the group id, u32 child count m, m child ids.
 // A version-1 record keeps the group's own id and has no children; a record of a later version
-// is read as version 2 (its fields come first). A record of version 0, or one that is cut short,
-// fails the load.
+// is read as version 2 (its fields come first). Records carry no length, so the fields a later
+// version adds cannot be passed over: the manager refuses a block in which such fields are left
+// (InstanceGroupManager.h). A record of version 0, or one that is cut short, fails the load.
 //
 // Decision: changing the type empties the members, ids and data together, so they stay paired.
 //
@@ -98,7 +99,8 @@ public:
 
     void Save(BinaryWriter& writer) const;
     // False for a record that is cut short or of version 0; the group may then hold part of it.
-    bool Load(BinaryReader& reader);
+    // version receives the record's version (0 when even that is cut).
+    bool Load(BinaryReader& reader, uint32_t& version);
 
 private:
     void RemoveAt(size_t index);

@@ -81,8 +81,10 @@ public:
     void Save(BinaryWriter& writer) const override;
     bool Load(BinaryReader& reader) override { return Load(reader, false); }
     void Clear() override;
-    // Reads the groups after the existing ones (append) or in their place. False (logged) for a
-    // damaged block; the groups read before the damage stay.
+    // Reads the groups after the existing ones (append) or in their place. False, with an error
+    // naming the record and its version, for a block that is cut short or damaged, or that does
+    // not end where its last record ends (a record of a later version holding fields this engine
+    // cannot pass over); then none of the block's groups is kept.
     bool Load(BinaryReader& reader, bool append);
 
 private:

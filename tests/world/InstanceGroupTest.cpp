@@ -263,6 +263,35 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
         EXPECT_EQ(manager.GetGroup(0)->GetNumChildren(), 1) << version;
         EXPECT_EQ(manager.GetGroup(0)->GetChildId(0), manager.GetGroup(1)->GetGroupID());
     }
+
+    // Records carry no length: fields a later version adds (or any bytes left in the chunk) make
+    // the block fail, naming the chunk, the record and its version, and keep none of its groups.
+    struct Case {
+        uint32_t version[2];
+        uint32_t extra[2];  // bytes after each record
+        std::string error;  // how the line ends
+    };
+    const std::string unknownFields = ", read as version 2, and may hold fields this engine does not know";
+    for (const Case& c : {Case{{3, 2}, {4, 0}, "; record 1 is of version 3" + unknownFields},
+                          Case{{2, 9}, {0, 8}, "8 bytes are left after record 2 of 2 (version 9); record 2 is of version 9" + unknownFields},
+                          Case{{2, 2}, {0, 1}, "1 bytes are left after record 2 of 2 (version 2)"}}) {
+        mem::vector<unsigned char> chunk{0, 0, 0, 0, 2, 0, 0, 0};
+        for (int i = 0; i < 2; ++i) {
+            BinaryWriter record;
+            manager.GetGroup(i)->Save(record);
+            const size_t at = chunk.size();
+            chunk.insert(chunk.end(), record.GetBuffer(), record.GetBuffer() + record.GetPosition());
+            std::memcpy(chunk.data() + at, &c.version[i], 4);
+            chunk.resize(chunk.size() + c.extra[i], 7);
+        }
+        test::LogCapture errors;
+        BinaryReader chunkReader(chunk.data(), uint32_t(chunk.size()));
+        EXPECT_FALSE(manager.Load(chunkReader, true)) << c.error;
+        const std::string line = errors.Lines().empty() ? "" : errors.Lines().back().text;
+        EXPECT_EQ(line.rfind("Instance groups (chunk 17): ", 0), 0u) << line;
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), c.error.size())), c.error);
+        EXPECT_EQ(manager.GetNumGroups(), 2);
+    }
 }
 
 // The editor's drawing of a group on the GL device, seen from above at a pixel a unit: a line

@@ -35,10 +35,11 @@
 //   23 sector layers (SectorLayers).
 // Every chunk is read through its own bounded reader, so a block reader that stops early or
 // reads too far cannot move the chunk walk. Chunks 5 and 20 are read after the walk, once the
-// entity tree exists. Data that ends between two chunks loads the chunks before the end. A chunk
-// cut short (its header or its payload runs past the data), bad magic, an unsupported version or
-// a damaged entity chunk fail the load: an error naming the file (the region's) is logged and the
-// level is left empty and unloaded, never half filled.
+// entity tree exists. Data that ends between two chunks after the ground chunk loads the chunks
+// before the end. A file without a ground chunk (which every level writes, empty without a ground:
+// such a file was cut before it), a chunk cut short (its header or its payload runs past the data),
+// bad magic, an unsupported version or a damaged entity chunk fail the load: an error naming the
+// file (the region's) is logged and the level is left empty and unloaded, never half filled.
 //
 // Entity drop rules on loading: a server drops the entities that keep their own state when it
 // restores a region, a client drops the ones the server spawns, and a single player (not in

@@ -85,6 +85,7 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     ImpassableData impassable;
     bool hasEntities = false;
     bool hasEntityData = false;
+    bool hasGroundChunk = false;
     while (!reader.IsAtEnd()) {
         const uint32_t id = reader.ReadUInt32();
         const uint32_t length = reader.ReadUInt32();
@@ -115,6 +116,7 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
             if (!pathMesh_.Load(chunk)) Log(LogPriority::Warning, "Error loading path mesh");
             break;
         case kChunkGround:
+            hasGroundChunk = true;
             if (!LoadGround(chunk, version)) {
                 DiscardLoad();
                 return false;
@@ -133,6 +135,13 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
         default:
             break;
         }
+    }
+    // Every level file has a ground chunk (empty without a ground): one without it ends early, cut
+    // between two chunks, and would load without its ground, water and sector layers.
+    if (!hasGroundChunk) {
+        Log(LogPriority::Error, "Level file %s is cut short: it ends before its ground chunk", fileName);
+        DiscardLoad();
+        return false;
     }
     // Only an editable ground keeps the passability.
     if (ground_ && impassable.HasBeenLoadedOrPrimed()) ground_->SetImpassableData(impassable);

@@ -13,7 +13,9 @@
 // every pixel leaves it 0 (then the picture is opaque). Pixels a run-length picture skips (with
 // its delta and end-of-line codes) take palette entry 0; runs past the picture's edge are cut at
 // it. An index outside the palette, a run-length picture without its end code, or a picture cut
-// short fails as bad data.
+// short fails as bad data. So does a run-length picture smaller than two bytes for every 255 of
+// its pixels (the most a code sets), refused before its pixels are allocated: encoders set every
+// pixel, and a few bytes that skip the rest would otherwise claim a picture of many megabytes.
 
 #include "render/ImageFileCheck.h"
 

@@ -62,6 +62,15 @@ Image::Error ImageFileCheck::CheckSize(Report& report, const char* format, uint6
     return Image::Error::None;
 }
 
+Image::Error ImageFileCheck::CheckPixelBytes(Report& report, const char* format, uint64_t width, uint64_t height,
+                                             uint64_t least, uint64_t available) {
+    if (least <= available) return Image::Error::None;
+    return Refuse(report, Image::Error::BadFileData,
+                  "the %s pixels are cut short: %llu x %llu pixels need at least %llu bytes, and %llu are there",
+                  format, static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
+                  static_cast<unsigned long long>(least), static_cast<unsigned long long>(available));
+}
+
 Image::Error ImageFileCheck::Refuse(Report& report, Image::Error error, const char* why, ...) {
     char text[512];
     va_list args;

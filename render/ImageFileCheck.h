@@ -1,7 +1,8 @@
 #pragma once
 // ImageFileCheck: what every image reader shares. It tells which reader a file's first bytes call
 // for (and names the formats no reader here takes), refuses picture sizes the engine never decodes
-// (a few header bytes can claim any size), and words why a file is refused.
+// (a few header bytes can claim any size) or pixels the file has no room for, and words why a file
+// is refused.
 //
 // The readers (TgaFile, BmpFile, PngFile, JpegFile) decode into an Image in the file's own format
 // and report the bits per pixel the file stores, from which Image picks the format a caller gets
@@ -44,6 +45,11 @@ public:
     // None for a size the engine decodes; BadFileData for an empty picture, FormatNotSupported
     // above kMaxSize either way (both reported, naming the format).
     static Image::Error CheckSize(Report& report, const char* format, uint64_t width, uint64_t height);
+    // None when the file holds at least the bytes the pixels need (least, of the available bytes
+    // from where they start); else BadFileData, reported naming the format, the size and both
+    // counts. Readers ask before they allocate: a header of a few bytes can claim 64 MB of pixels.
+    static Image::Error CheckPixelBytes(Report& report, const char* format, uint64_t width, uint64_t height,
+                                        uint64_t least, uint64_t available);
     // Records why a file is refused (printf-style) and returns the error.
     static Image::Error Refuse(Report& report, Image::Error error, const char* why, ...)
         __attribute__((format(printf, 3, 4)));

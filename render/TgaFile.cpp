@@ -90,6 +90,13 @@ Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, Ima
     }
 
     const uint32_t storedBytes = (bits + 7u) / 8u;
+    // Pixels in the file's order; an uncompressed picture is one raw run of them all, and a
+    // run-length packet holds at most 128 pixels in a header byte and at least one pixel.
+    const size_t count = size_t(width) * height;
+    const uint64_t least = runLength ? (count + 127) / 128 * (1 + storedBytes) : uint64_t(count) * storedBytes;
+    const Image::Error roomError =
+        ImageFileCheck::CheckPixelBytes(report, "TGA", width, height, least, reader.GetRemaining());
+    if (roomError != Image::Error::None) return roomError;
     const uint32_t colourBytes = kind == kColourMapped ? mapEntryBytes : storedBytes;
     if (!image.Create(width, height, FormatOfBytes(colourBytes))) return Image::Error::OutOfMemory;
     const uint32_t pixelBytes = image.GetBitsPerPixel() / 8;
@@ -115,8 +122,6 @@ Image::Error TgaFile::Read(const uint8_t* data, uint32_t size, Image& image, Ima
         return true;
     };
 
-    // Pixels in the file's order; an uncompressed picture is one raw run of them all.
-    const size_t count = size_t(width) * height;
     uint8_t* const pixels = image.GetBuffer();
     for (size_t done = 0; done < count;) {
         size_t run = count - done;

@@ -385,6 +385,27 @@ TEST(ImageTest, HostileFilesAreRefusedByMeaning) {
     tga[13] = 0x20;  // 8196 wide
     EXPECT_EQ(load(tga), Image::Error::FormatNotSupported);
     EXPECT_EQ(load(std::vector<uint8_t>(200, 0x5A)), Image::Error::FormatNotSupported);
+    // Pictures that declare more pixels than the file has room for are refused before their pixels
+    // are allocated (small files of hostile or cut data claim pictures of many megabytes).
+    struct Claim {
+        std::vector<uint8_t> file;
+        size_t widthAt;
+        const char* error;
+    };
+    for (Claim claim : {Claim{MakeTga(rgb, {}), 13,
+                              "TGA pixels are cut short: 4096 x 4 pixels need at least 49152 "
+                              "bytes, and 48 are there"},
+                        Claim{MakeTga(rgb, {.runLength = true}), 13, "4096 x 4 pixels need at least 512 bytes, and "},
+                        Claim{MakeBmp(rgb, {}), 19,
+                              "BMP pixels are cut short: 4096 x 4 pixels need at least 49152 "
+                              "bytes, and 48 are there"},
+                        Claim{MakeBmp(rgb, {.indexBits = 8, .runLength = true}), 19,
+                              "4096 x 4 pixels need at least 130 bytes, and "}}) {
+        claim.file[claim.widthAt - 1] = 0;
+        claim.file[claim.widthAt] = 0x10;
+        EXPECT_EQ(load(claim.file), Image::Error::BadFileData) << claim.error;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, claim.error)) << claim.error;
+    }
 
     std::vector<uint8_t> bmp = MakeBmp(rgb, {.indexBits = 8});
     bmp.back() = 200;  // past the 16 palette entries

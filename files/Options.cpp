@@ -83,6 +83,18 @@ bool ReadInt2(const std::string& text, Options::Int2& value) {
     return true;
 }
 
+bool IsControl(char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F; }
+
+bool IsComment(std::string_view line) { return line[0] == '#' || line[0] == ';' || line.substr(0, 2) == "//"; }
+
+// A line for the log: its characters that are not text as '?', and no longer than a line shows.
+std::string Printable(const std::string& line) {
+    constexpr size_t kShown = 60;
+    std::string shown = line.substr(0, kShown);
+    std::replace_if(shown.begin(), shown.end(), IsControl, '?');
+    return line.size() > kShown ? shown + "..." : shown;
+}
+
 std::string FormatFloat(float value) {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
@@ -133,30 +145,46 @@ bool Options::Load(const std::string& path) {
         Log(LogPriority::Error, "Options file %s is empty; the options stay as they were", path.c_str());
         return false;
     }
-    Parse(text.data(), static_cast<uint32_t>(text.size()));
+    const UnreadLine unread = Parse(text.data(), static_cast<uint32_t>(text.size()));
+    if (unread.number != 0) {
+        Log(LogPriority::Warning, "Options file %s: line %u %s: \"%s\"", path.c_str(), unread.number, unread.why,
+            unread.text.c_str());
+    }
     return true;
 }
 
-void Options::Parse(const char* text, uint32_t size) {
-    if (!text) return;
+Options::UnreadLine Options::Parse(const char* text, uint32_t size) {
+    UnreadLine unread;
+    if (!text) return unread;
     const std::string_view all(text, size);
     CriticalSectionLock lock(lock_);
+    uint32_t number = 0;
     size_t start = 0;
     while (start < all.size()) {
         const std::string line(TrimBlanks(NextLine(all, start)));
+        ++number;
+        const char* why = nullptr;
+        if (std::any_of(line.begin(), line.end(), IsControl)) why = "is not text";
         if (line.empty()) continue;
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
+            if (!why && !IsComment(line)) why = "is no setting";
             KeepUnknownLine(std::string(), line);
-            continue;
+        } else {
+            const std::string name(TrimBlanks(std::string_view(line).substr(0, equals)));
+            const Setting setting =
+                ParseSetting(name, std::string(TrimBlanks(std::string_view(line).substr(equals + 1))));
+            if (setting == Setting::Unknown) KeepUnknownLine(name, line);
+            if (!why && setting == Setting::Unreadable) why = "has a value that does not read";
         }
-        const std::string name(TrimBlanks(std::string_view(line).substr(0, equals)));
-        if (!ParseSetting(name, std::string(TrimBlanks(std::string_view(line).substr(equals + 1)))))
-            KeepUnknownLine(name, line);
+        // Saves end every line: text that ends inside one may have been cut.
+        if (!why && start > all.size()) why = "ends the file without a line end (the file may be cut short)";
+        if (why && unread.number == 0) unread = UnreadLine{number, Printable(line), why};
     }
+    return unread;
 }
 
-bool Options::ParseSetting(const std::string& name, const std::string& value) {
+Options::Setting Options::ParseSetting(const std::string& name, const std::string& value) {
     bool valid = true;
     if (const int boolIndex = FindIndex(kBoolNames, name); boolIndex >= 0) {
         valid = ReadBool(value, bools_[boolIndex]);
@@ -171,10 +199,11 @@ bool Options::ParseSetting(const std::string& name, const std::string& value) {
     } else if (const int stringIndex = FindIndex(kStringNames, name); stringIndex >= 0) {
         strings_[stringIndex] = value;
     } else {
-        return false;
+        return Setting::Unknown;
     }
-    if (!valid) Log(LogPriority::Warning, "Option %s has an unreadable value \"%s\"", name.c_str(), value.c_str());
-    return true;
+    if (valid) return Setting::Read;
+    Log(LogPriority::Warning, "Option %s has an unreadable value \"%s\"", name.c_str(), value.c_str());
+    return Setting::Unreadable;
 }
 
 void Options::KeepUnknownLine(const std::string& name, const std::string& line) {

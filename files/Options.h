@@ -5,11 +5,16 @@
 // File form: one setting a line, "name = value". Names are the enumerator names below. Values:
 // bools "true"/"false" (1 and 0 read too), qualities 0 (low), 1 (medium) or 2 (high), floats as
 // decimal numbers, the int pair as two integers ("1024 768"; "1024x768" and "1024,768" read too),
-// strings as the rest of the line. Blanks around names and values are ignored.
+// strings as the rest of the line. Blanks around names and values are ignored; lines starting
+// with '#', ';' or "//" are comments.
 //
 // The engine loads the defaults file, then the user's file over it. Save writes every option as
 // "%-25s = " and its value, then the lines it read and does not know (other programs' settings,
 // comments), so saving never loses them. A value that does not read is logged and skipped.
+//
+// Saves end every line, so a file cut in half ends inside a line, and one overwritten with other
+// data holds lines that are no settings or no text. Load warns of the first line that could not be
+// read (or that the file ends inside), naming the file, the line and why; the rest is read.
 //
 // Index gaps (bools 0-4, 12-14, 16, 17; floats 0-4) belong to options no part of the engine uses;
 // they hold their defaults and are not written.
@@ -84,8 +89,15 @@ public:
     // empty (logged with its name; a missing file is not logged: the user's file does not exist
     // before the first save).
     bool Load(const std::string& path);
-    // Adds the settings of a file's text, as Load does.
-    void Parse(const char* text, uint32_t size);
+    // A line of a settings text that could not be read.
+    struct UnreadLine {
+        uint32_t number = 0;  // from 1; 0 when every line was read
+        std::string text;     // the line, its characters that are not text shown as '?'
+        const char* why = "";
+    };
+    // Adds the settings of a file's text, as Load does; returns the first line that could not be
+    // read, or that the text ends inside (Load's warning).
+    UnreadLine Parse(const char* text, uint32_t size);
     // Writes the settings file whole or not at all (AtomicFile); false, with a logged error and the
     // previous file kept, unless all of it was written.
     bool Save(const std::string& path) const;
@@ -104,8 +116,10 @@ public:
     void SetString(StringName name, const std::string& value);
 
 private:
-    // Reads one "name = value" line; false when the name is not an option's.
-    bool ParseSetting(const std::string& name, const std::string& value);
+    enum class Setting { Unknown, Read, Unreadable };
+    // Reads one "name = value" line: Unknown when the name is not an option's, Unreadable (logged)
+    // when its value does not read.
+    Setting ParseSetting(const std::string& name, const std::string& value);
     // Keeps a line that is not an option, replacing an earlier one of the same name.
     void KeepUnknownLine(const std::string& name, const std::string& line);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,45 @@ TEST(Options, AFailedSaveKeepsThePreviousFileAndAnEmptyFileIsReported) {
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Options file " + dir.Join("Empty.txt") + " is empty"));
     EXPECT_TRUE(reloaded.Load(dir.Join("User.txt")));
     EXPECT_EQ(reloaded.GetString(Options::StringName::language), "French");
+}
+
+// A file cut in half or overwritten with other data is read as far as it goes, with one warning
+// naming the file and its first line that could not be read (or that the file ends inside).
+TEST(Options, ACutOrGarbledFileIsWarnedOfByItsFirstUnreadLine) {
+    test::TempDirectory dir;
+    Options saved;
+    saved.SetInt2(Options::Int2Name::resolution, {640, 480});
+    ASSERT_TRUE(saved.Save(dir.Join("User.txt")));
+    const std::string whole = dir.ReadFile("User.txt");
+    // Cut inside the resolution, which then reads as 640 x 4.
+    const std::string cut = whole.substr(0, whole.find(" 480") + 2);
+    const std::string cutLine = std::to_string(std::count(cut.begin(), cut.end(), '\n') + 1);
+    const std::string cutText = cut.substr(cut.rfind('\n') + 1);
+    ASSERT_EQ(cutText.substr(cutText.size() - 7), "= 640 4");
+    struct Case {
+        std::string text;
+        std::string warning;  // after "Options file <path>: line "; none when empty
+        size_t warnings;
+    };
+    for (const Case& c :
+         {Case{whole, "", 0},
+          Case{cut, cutLine + " ends the file without a line end (the file may be cut short): \"" + cutText + "\"", 1},
+          Case{std::string("\x7f"
+                           "ELF\x02\x01\x01\0\0\0 = 1\n",
+                           16),
+               "1 is not text: \"?ELF?????? = 1\"", 1},
+          Case{"# comment\n; another\n\n// a third\nhostOnly = 3\nrandom words\nbrightness = x\n",
+               "6 is no setting: \"random words\"", 2},
+          Case{"shadows = false\nresolution = 640\n", "2 has a value that does not read: \"resolution = 640\"", 2}}) {
+        dir.WriteFile("Options.txt", c.text);
+        test::LogCapture log;
+        Options options;
+        EXPECT_TRUE(options.Load(dir.Join("Options.txt")));
+        const std::string prefix = "Options file " + dir.Join("Options.txt") + ": line ";
+        EXPECT_EQ(log.Contains(LogPriority::Warning, prefix + c.warning), !c.warning.empty()) << c.warning;
+        EXPECT_EQ(log.Count(LogPriority::Warning), c.warnings) << c.warning;
+        EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution) == (Options::Int2{640, 480}), c.warning.empty());
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "engine/Actor.h"
 
+#include "core/Log.h"
 #include "engine/Engine.h"
 #include "files/LoadTable.h"
 #include "physics/PhysicsEngine.h"
@@ -15,7 +16,12 @@ bool Actor::Load(const LoadTable& table) {
     bumpTexture_ = table.GetValue("bumpTexture", "");
     shader_ = table.GetValue("shader", "");
     scale_ = table.GetFloat("scale", 1.0f);
-    SetMesh(table.GetValue("mesh", ""));
+    const std::string mesh = table.GetValue("mesh", "");
+    // A record without the field names no mesh; one whose value is empty was cut or left unfinished.
+    if (mesh.empty() && table.HasField("mesh"))
+        Log(LogPriority::Warning, "Record %s has an empty mesh value; its actor has no mesh",
+            table.GetRecordName().c_str());
+    SetMesh(mesh);
     return true;
 }
 

@@ -6,8 +6,9 @@
 // worn on the parent's skeleton when the actor is attached to another actor, and gives the actor
 // its box, attach points, ray hits, see-through sections and saved state.
 //
-// Record fields: "mesh" (mesh file), "baseTexture", "bumpTexture" (override textures), "shader"
-// (override shader), "castsShadows" (bool, true by default), "scale" (uniform, 1 by default).
+// Record fields: "mesh" (mesh file; a field with an empty value is warned of, naming the record),
+// "baseTexture", "bumpTexture" (override textures), "shader" (override shader), "castsShadows"
+// (bool, true by default), "scale" (uniform, 1 by default).
 //
 // The operations that need the mesh instance are defined beside it, in scene/ActorScene.cpp:
 // engine/ does not include scene/.

@@ -39,6 +39,8 @@ public:
     // The normal form of the record's file name (the object name of objects made from it).
     const std::string& GetRecordName() const { return recordName_; }
     int GetNumFields() const { return static_cast<int>(fields_.size()); }
+    // Whether the record has the field, even with an empty value.
+    bool HasField(const char* key) const { return fields_.find(std::string_view(key)) != fields_.end(); }
 
     const char* GetValue(const char* key, const char* defaultValue) const;
     // An integer; a number with a fraction or exponent is truncated toward 0.

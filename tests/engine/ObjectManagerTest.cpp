@@ -58,9 +58,17 @@ TEST_F(ObjectManagerTest, RecordOfAKnownClassMakesANamedLoadedObject) {
     EXPECT_EQ(manager.GetObjectByName(Name::Create("records/test/entity/basic.dbr")), object);
     EXPECT_EQ(manager.GetNumObjects(), 1);
 
+    LogCapture log;
     Actor* actor = manager.CreateObjectFromFile<Actor>(kActorRecord);
     ASSERT_NE(actor, nullptr);
     EXPECT_FALSE(actor->GetCastsShadows());
+    // A record that names no mesh says nothing; one cut inside its mesh field is warned of by name.
+    EXPECT_EQ(log.Count(LogPriority::Warning), 0u);
+    const Actor* cut = manager.CreateObjectFromFile<Actor>(kCutMeshRecord);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->GetMeshInstance(), nullptr);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "Record records/test/actor/cutmesh.dbr has an empty mesh value"));
 }
 
 TEST_F(ObjectManagerTest, BadRecordsMakeNothingAndSaySo) {

@@ -14,6 +14,7 @@ TestRecords::Files TestRecords::Standard() {
     return {
         {kEntityRecord, "Class,Entity,\n"},
         {kActorRecord, "Class,Actor,\ncastsShadows,0,\n"},
+        {kCutMeshRecord, "Class,Actor,\nmesh,"},
         {kNoClassRecord, "radius,3,\n"},
         {kUnknownClassRecord, "Class,NoSuchClass,\n"},
         {kNotEntityRecord, "Class,TestPlainObject,\n"},

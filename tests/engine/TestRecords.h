@@ -17,6 +17,7 @@ namespace GAME::test {
 // Record names of the standard fixture.
 inline constexpr const char* kEntityRecord = "Records/Test/Entity/Basic.dbr";
 inline constexpr const char* kActorRecord = "Records/Test/Actor/Box.dbr";
+inline constexpr const char* kCutMeshRecord = "Records/Test/Actor/CutMesh.dbr";  // ends inside its mesh field
 inline constexpr const char* kNoClassRecord = "Records/Test/Bad/NoClass.dbr";
 inline constexpr const char* kUnknownClassRecord = "Records/Test/Bad/UnknownClass.dbr";
 inline constexpr const char* kNotEntityRecord = "Records/Test/Bad/NotEntity.dbr";

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +20,12 @@ namespace GAME {
 
 namespace {
 
+// The marker and the unique part tell a temporary from a user's file of a similar name.
+constexpr char kMarker[] = ".saving-";
+constexpr size_t kMarkerLength = sizeof(kMarker) - 1;
 constexpr char kSuffix[] = ".tmp";
 constexpr size_t kSuffixLength = sizeof(kSuffix) - 1;
-constexpr size_t kUniqueLength = 6;  // mkstemps' "XXXXXX"
+constexpr size_t kUniqueLength = 6;  // mkstemps' "XXXXXX", letters and digits
 
 // The directory and the file name of a path.
 std::pair<std::string, std::string> Split(const std::string& path) {
@@ -30,15 +34,7 @@ std::pair<std::string, std::string> Split(const std::string& path) {
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// Whether entry is a temporary of a save of the file called name: "<name>.tmp" or
-// "<name>.<6 characters>.tmp".
-bool IsTemporaryOf(const std::string& entry, const std::string& name) {
-    if (entry.size() <= name.size() || entry.compare(0, name.size(), name) != 0 || entry[name.size()] != '.')
-        return false;
-    const size_t rest = entry.size() - name.size();
-    if (entry.compare(entry.size() - kSuffixLength, kSuffixLength, kSuffix) != 0) return false;
-    return rest == kSuffixLength || rest == 1 + kUniqueLength + kSuffixLength;
-}
+bool IsLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 }  // namespace
 
@@ -47,7 +43,7 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
     // A sweep of another save may open the new temporary before it is locked, find it free and
     // remove it: then it is made again.
     for (int attempt = 0; attempt < 8 && descriptor_ < 0; ++attempt) {
-        std::string name = path_ + "." + std::string(kUniqueLength, 'X') + kSuffix;
+        std::string name = path_ + kMarker + std::string(kUniqueLength, 'X') + kSuffix;
         const int descriptor = ::mkostemps(name.data(), int(kSuffixLength), O_CLOEXEC);
         if (descriptor < 0) {
             Log(LogPriority::Error, "Could not make a temporary file to save %s: %s", path_.c_str(),
@@ -74,12 +70,13 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
 
 AtomicFile::~AtomicFile() {
     if (descriptor_ < 0) return;
-    if (!committed_) ::unlink(temporary_.c_str());
+    if (!committed_ && !kept_) ::unlink(temporary_.c_str());
     ::close(descriptor_);
 }
 
 bool AtomicFile::Write(const void* data, size_t size) {
     if (descriptor_ < 0) return false;
+    flushed_ = false;
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         const ssize_t written = ::write(descriptor_, bytes, size);
@@ -95,24 +92,49 @@ bool AtomicFile::Write(const void* data, size_t size) {
     return true;
 }
 
-bool AtomicFile::Commit() {
-    if (descriptor_ < 0 || committed_) return false;
-    if (::fsync(descriptor_) != 0) {
+bool AtomicFile::Flush() {
+    if (descriptor_ < 0) return false;
+    if (!flushed_ && ::fsync(descriptor_) != 0) {
         Log(LogPriority::Error, "Could not flush %s to the disk: %s", temporary_.c_str(), std::strerror(errno));
         return false;
     }
+    flushed_ = true;
+    return true;
+}
+
+bool AtomicFile::Commit() {
+    if (descriptor_ < 0 || committed_ || !Flush()) return false;
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
         Log(LogPriority::Error, "Could not replace %s: %s", path_.c_str(), std::strerror(errno));
         return false;
     }
     committed_ = true;
     // The rename is an entry of the directory: on the disk only once the directory is.
-    const int directory = ::open(Split(path_).first.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FlushDirectoryOf(path_);
+    return true;
+}
+
+std::string AtomicFile::GetTargetOfTemporary(const std::string& fileName) {
+    const size_t tail = kMarkerLength + kUniqueLength + kSuffixLength;
+    if (fileName.size() <= tail) return std::string();
+    const size_t marker = fileName.size() - tail;
+    const size_t unique = marker + kMarkerLength;
+    if (fileName.compare(marker, kMarkerLength, kMarker) != 0 ||
+        fileName.compare(unique + kUniqueLength, kSuffixLength, kSuffix) != 0 ||
+        !std::all_of(fileName.begin() + std::ptrdiff_t(unique),
+                     fileName.begin() + std::ptrdiff_t(unique + kUniqueLength), IsLetterOrDigit)) {
+        return std::string();
+    }
+    return fileName.substr(0, marker);
+}
+
+bool AtomicFile::FlushDirectoryOf(const std::string& path) {
+    const int directory = ::open(Split(path).first.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool flushed = directory >= 0 && ::fsync(directory) == 0;
     if (!flushed)
-        Log(LogPriority::Warning, "Could not flush the directory of %s: %s", path_.c_str(), std::strerror(errno));
+        Log(LogPriority::Warning, "Could not flush the directory of %s: %s", path.c_str(), std::strerror(errno));
     if (directory >= 0) ::close(directory);
-    return true;
+    return flushed;
 }
 
 void AtomicFile::RemoveStrays() const {
@@ -120,7 +142,7 @@ void AtomicFile::RemoveStrays() const {
     std::vector<std::string> strays;
     if (DIR* directory = ::opendir(directoryPath.c_str())) {
         while (const dirent* entry = ::readdir(directory))
-            if (IsTemporaryOf(entry->d_name, name)) strays.push_back(directoryPath + "/" + entry->d_name);
+            if (GetTargetOfTemporary(entry->d_name) == name) strays.push_back(directoryPath + "/" + entry->d_name);
         ::closedir(directory);
     }
     for (const std::string& stray : strays) {

@@ -65,7 +65,7 @@ std::string FileSource::FindFile(const std::string& normalName) const {
     return it == files_.end() ? std::string() : root_ + "/" + it->second;
 }
 
-std::string FileSource::PrepareWrite(const std::string& name) {
+std::string FileSource::PrepareWrite(const std::string& name, bool makeDirectories) {
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= name.size()) {
@@ -103,7 +103,7 @@ std::string FileSource::PrepareWrite(const std::string& name) {
     const auto existing = files_.find(NormalName(file));
     if (existing != files_.end()) return existing->second;
 
-    if (!created.empty()) {
+    if (!created.empty() && makeDirectories) {
         const std::string directory = root_ + "/" + real;
         if (!CreateDirectoryPath(directory.c_str())) return std::string();  // logged by CreateDirectoryPath
         for (auto& [normalDirectory, realDirectory] : created) directories_[normalDirectory] = realDirectory;

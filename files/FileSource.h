@@ -25,9 +25,10 @@ public:
     // The full real path of a file by its normal name; empty when the source has no such file.
     std::string FindFile(const std::string& normalName) const;
     // The real relative path at which to write a file: an existing file's, or a new one that
-    // keeps the real case of the directories that exist. Creates the missing directories. Empty,
-    // with a logged error, for a name that would leave the root or a directory that cannot be made.
-    std::string PrepareWrite(const std::string& name);
+    // keeps the real case of the directories that exist. Creates the missing directories when
+    // asked. Empty, with a logged error, for a name that would leave the root or a directory that
+    // cannot be made.
+    std::string PrepareWrite(const std::string& name, bool makeDirectories = true);
     // Records a file written at a real relative path.
     void AddFile(const std::string& realRelativePath);
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/AtomicFile.h"
+#include "core/AtomicFileSet.h"
 #include "core/CriticalSectionLock.h"
 #include "core/Log.h"
 #include "core/System.h"
@@ -50,21 +51,21 @@ File* FileSystem::OpenForReading(const std::string& name) {
     return File::Open(path, FileMode::Read).release();
 }
 
-std::string FileSystem::PrepareWritePath(const std::string& name, FileSource*& target, std::string& relative) {
+std::string FileSystem::PrepareWritePath(const std::string& name, FileSource*& target, std::string& relative,
+                                         bool makeDirectories) {
     target = nullptr;
     relative.clear();
     if (name.front() == '/') {
         const std::filesystem::path parent = std::filesystem::path(name).parent_path();
-        if (!parent.empty()) CreateDirectoryPath(parent.c_str());
+        if (!parent.empty() && makeDirectories) CreateDirectoryPath(parent.c_str());
         return name;
     }
-    for (auto it = sources_.rbegin(); it != sources_.rend() && !target; ++it)
-        if ((*it)->IsWritable()) target = it->get();
+    target = FindWritableSource();
     if (!target) {
         Log(LogPriority::Error, "Cannot write %s: no writable directory is mounted", name.c_str());
         return std::string();
     }
-    relative = target->PrepareWrite(name);
+    relative = target->PrepareWrite(name, makeDirectories);
     return relative.empty() ? std::string() : target->GetRoot() + "/" + relative;
 }
 
@@ -102,6 +103,58 @@ bool FileSystem::SaveFile(const std::string& name, const void* data, uint32_t si
     if (target) {
         CriticalSectionLock lock(lock_);
         target->AddFile(relative);
+    }
+    return true;
+}
+
+bool FileSystem::SaveFiles(const std::vector<FileData>& files) {
+    if (files.empty()) return false;
+    std::vector<std::string> paths;
+    std::vector<std::pair<FileSource*, std::string>> written;  // for the index
+    {
+        CriticalSectionLock lock(lock_);
+        for (const FileData& file : files) {
+            FileSource* target = nullptr;
+            std::string relative;
+            std::string path = file.name.empty() ? std::string() : PrepareWritePath(file.name, target, relative);
+            if (path.empty()) return false;
+            paths.push_back(std::move(path));
+            written.emplace_back(target, std::move(relative));
+        }
+    }
+    AtomicFileSet set(paths);
+    bool saved = set.IsOpen();
+    for (size_t i = 0; i < files.size() && saved; ++i) saved = set.Write(i, files[i].data, files[i].size);
+    if (!saved || !set.Commit()) {
+        Log(LogPriority::Error, "Could not save %s and the files saved with it", files.front().name.c_str());
+        return false;
+    }
+    CriticalSectionLock lock(lock_);
+    for (const auto& [target, relative] : written) {
+        if (target) target->AddFile(relative);
+    }
+    return true;
+}
+
+FileSource* FileSystem::FindWritableSource() const {
+    for (auto it = sources_.rbegin(); it != sources_.rend(); ++it)
+        if ((*it)->IsWritable()) return it->get();
+    return nullptr;
+}
+
+bool FileSystem::FinishSave(const std::string& name) {
+    CriticalSectionLock lock(lock_);
+    // Without a writable directory nothing was saved here.
+    if (name.empty() || (name.front() != '/' && !FindWritableSource())) return true;
+    FileSource* target = nullptr;
+    std::string relative;
+    const std::string path = PrepareWritePath(name, target, relative, false);
+    std::vector<std::string> placed;
+    if (path.empty() || !AtomicFileSet::Finish(path, &placed)) return false;
+    // The files put in place lie beside the first one.
+    const size_t slash = relative.find_last_of('/');
+    for (const std::string& file : placed) {
+        if (target) target->AddFile(slash == std::string::npos ? file : relative.substr(0, slash + 1) + file);
     }
     return true;
 }

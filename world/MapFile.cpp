@@ -155,8 +155,8 @@ bool ReadRegionEntry(BinaryReader& reader, int version, MapRegionEntry& entry) {
     return !reader.Failed();
 }
 
-bool MapError(const char* what) {
-    Log(LogPriority::Error, "Map file: %s", what);
+bool MapError(const std::string& fileName, const char* what) {
+    Log(LogPriority::Error, "Map file %s: %s", fileName.c_str(), what);
     return false;
 }
 
@@ -177,16 +177,17 @@ bool World::LoadMap() {
     if (!mapFile_) return false;
     const uint32_t length = mapFile_->GetLength();
     const auto* header = static_cast<const unsigned char*>(mapFile_->Lock(0, MapFile::kHeaderSize));
-    if (!header) return MapError("shorter than its header");
+    if (!header) return MapError(fileName_, "shorter than its header");
     const int version = int8_t(header[3]);
     uint32_t areaSize = 0;
     std::memcpy(&areaSize, header + 4, 4);
     const bool headerGood = std::memcmp(header, MapFile::kMagic, 3) == 0 && version >= MapFile::kOldestVersion;
     mapFile_->Unlock();
-    if (!headerGood) return MapError("not a map file, or of a version too old");
-    if (areaSize > length - MapFile::kHeaderSize) return MapError("chunk area runs past the end of the file");
+    if (!headerGood) return MapError(fileName_, "not a map file, or of a version too old");
+    if (areaSize > length - MapFile::kHeaderSize)
+        return MapError(fileName_, "chunk area runs past the end of the file");
     const void* area = mapFile_->Lock(MapFile::kHeaderSize, areaSize);
-    if (!area && areaSize != 0) return MapError("chunk area cannot be read");
+    if (!area && areaSize != 0) return MapError(fileName_, "chunk area cannot be read");
     BinaryReader reader(area, areaSize);
     mem::vector<MapFile::SpawnPoint> spawns;
     mem::vector<std::pair<uint32_t, uint32_t>> minimaps;
@@ -195,18 +196,19 @@ bool World::LoadMap() {
         const uint32_t id = reader.ReadUInt32();
         const uint32_t size = reader.ReadUInt32();
         if (reader.Failed() || size > reader.GetRemaining()) {
-            good = MapError("chunk runs past the chunk area");
+            good = MapError(fileName_, "chunk runs past the chunk area");
             break;
         }
         BinaryReader chunk = reader.ReadBlock(size);
         switch (id) {
             case MapFile::kChunkSectorData:
-                if (gEngine && !gEngine->GetSectorDataManager()->Load(chunk)) good = MapError("damaged sector data");
+                if (gEngine && !gEngine->GetSectorDataManager()->Load(chunk))
+                    good = MapError(fileName_, "damaged sector data");
                 break;
             case MapFile::kChunkQuestFiles: {
                 const uint32_t count = chunk.ReadUInt32();
                 if (chunk.Failed() || count > chunk.GetRemaining() / 4) {
-                    good = MapError("quest file list larger than its chunk");
+                    good = MapError(fileName_, "quest file list larger than its chunk");
                     break;
                 }
                 questFiles_.assign(count, std::string());
@@ -219,7 +221,7 @@ bool World::LoadMap() {
             case MapFile::kChunkSpawnPoints: {
                 const int32_t count = chunk.ReadInt32();
                 if (chunk.Failed() || count < 0 || uint32_t(count) > chunk.GetRemaining() / kSpawnEntrySize) {
-                    good = MapError("spawn point list larger than its chunk");
+                    good = MapError(fileName_, "spawn point list larger than its chunk");
                     break;
                 }
                 for (int32_t i = 0; i < count; ++i) {
@@ -238,7 +240,7 @@ bool World::LoadMap() {
                 chunk.ReadUInt32();
                 const uint32_t count = chunk.ReadUInt32();
                 if (chunk.Failed() || count > chunk.GetRemaining() / kMinimapEntrySize) {
-                    good = MapError("mini-map index larger than its chunk");
+                    good = MapError(fileName_, "mini-map index larger than its chunk");
                     break;
                 }
                 minimaps.clear();
@@ -251,16 +253,16 @@ bool World::LoadMap() {
             case MapFile::kChunkRegions: {
                 const int32_t count = chunk.ReadInt32();
                 if (chunk.Failed() || count < 0 || uint32_t(count) > chunk.GetRemaining() / kMinRegionEntrySize) {
-                    good = MapError("region count larger than its chunk");
+                    good = MapError(fileName_, "region count larger than its chunk");
                     break;
                 }
                 ClearRegions();
                 for (int32_t i = 0; i < count && good; ++i) {
                     MapRegionEntry entry;
                     if (!ReadRegionEntry(chunk, version, entry)) {
-                        good = MapError("region entry cut short");
+                        good = MapError(fileName_, "region entry cut short");
                     } else if (entry.levelSize > length || entry.levelPosition > length - entry.levelSize) {
-                        good = MapError("region's level data lies past the end of the file");
+                        good = MapError(fileName_, "region's level data lies past the end of the file");
                     } else {
                         Region* region = GetRegion(AddRegion(entry.record.name, entry.record.offset, entry.record.box,
                                                              entry.record.id));
@@ -272,7 +274,7 @@ bool World::LoadMap() {
                 break;
             }
             case MapFile::kChunkInstanceGroups:
-                if (size > 0 && !LoadInstanceGroups(chunk)) good = MapError("damaged instance groups");
+                if (size > 0 && !LoadInstanceGroups(chunk)) good = MapError(fileName_, "damaged instance groups");
                 break;
             default: {
                 if (!gEngine) break;

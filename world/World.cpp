@@ -70,6 +70,12 @@ bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVer
     Unload();
     fileName_ = fileName ? fileName : "";
     FileSystem* files = gEngine ? gEngine->GetFileSystem() : nullptr;
+    // A save of the world and its sector data that a crash stopped half way is finished first.
+    if (files && !files->FinishSave(fileName_)) {
+        Log(LogPriority::Error, "World file %s cannot be loaded: its last save could not be finished",
+            fileName_.c_str());
+        return false;
+    }
     File* file = files ? files->OpenFile(fileName_, FileMode::Read) : nullptr;
     if (!file) {
         Log(LogPriority::Error, "World file %s cannot be opened", fileName_.c_str());
@@ -93,10 +99,13 @@ bool World::Load(const char* fileName, bool buildConnectivity, bool strictMapVer
         SendWorldLoaded();
         return true;
     }
-    const bool loaded = IsValidWorldFile(header) && LoadWorldFile(file);
+    const bool worldFile = IsValidWorldFile(header);
+    if (!worldFile) {
+        Log(LogPriority::Error, "%s is neither a world file nor a map file this engine reads", fileName_.c_str());
+    }
+    const bool loaded = worldFile && LoadWorldFile(file);
     files->CloseFile(file);
     if (!loaded) {
-        Log(LogPriority::Error, "%s is neither a world file nor a map file this engine reads", fileName_.c_str());
         Unload();
         return false;
     }
@@ -110,16 +119,22 @@ void World::SendWorldLoaded() {
 }
 
 bool World::LoadWorldFile(File* file) {
+    // Each failure names the file and what of it failed; the readers log the details before.
+    const auto fail = [this](const char* what, const std::string& detail) {
+        Log(LogPriority::Error, "World file %s cannot be loaded: %s%s", fileName_.c_str(), what, detail.c_str());
+        return false;
+    };
     // A world without its sector data still loads: the editor makes the file on the first save.
     const std::string sectorData = GetSectorDataFileName(fileName_);
     SectorDataManager* sectors = gEngine->GetSectorDataManager();
-    if (gEngine->GetFileSystem()->DoesFileExist(sectorData) && !sectors->Load(sectorData.c_str())) return false;
+    if (gEngine->GetFileSystem()->DoesFileExist(sectorData) && !sectors->Load(sectorData.c_str()))
+        return fail("its sector data file is damaged or cut short: ", sectorData);
     const void* bytes = file->Lock();
     BinaryReader reader(bytes, bytes ? file->GetLength() : 0);
     WorldFile world;
     const bool parsed = world.Read(reader);
     file->Unlock();
-    if (!parsed) return false;
+    if (!parsed) return fail("it is damaged or cut short", "");
     questFiles_ = world.GetQuestFiles();
     for (const RegionRecord& record : world.GetRegions()) {
         GetRegion(AddRegion(record.name, record.offset, record.box, record.id))->SetZoneRecord(record.zoneRecord);
@@ -127,12 +142,12 @@ bool World::LoadWorldFile(File* file) {
     if (world.HasIconData()) {
         BinaryReader icons(world.GetIconData().data(), uint32_t(world.GetIconData().size()));
         for (const std::unique_ptr<Region>& region : regions_) {
-            if (!region->LoadRegionIcon(icons)) return false;
+            if (!region->LoadRegionIcon(icons)) return fail("the icon of region ", region->GetName());
         }
     }
     if (!world.GetInstanceData().empty()) {
         BinaryReader instances(world.GetInstanceData().data(), uint32_t(world.GetInstanceData().size()));
-        if (!LoadInstanceGroups(instances)) return false;
+        if (!LoadInstanceGroups(instances)) return fail("its instance groups (chunk 17) are damaged", "");
     }
     return true;
 }
@@ -164,23 +179,12 @@ bool World::Save() const {
                 out.Write(instanceData_.data(), uint32_t(instanceData_.size()));
             }
         });
-    if (writer.Failed()) return false;
-    // The sector data goes first, and goes back to what it was when the world file cannot follow
-    // it, so that a world on the disk never lacks the sector data it was saved with.
-    const std::string sectorData = GetSectorDataFileName(fileName_);
-    mem::vector<unsigned char> previous;
-    if (File* file = files->OpenFile(sectorData, FileMode::Read)) {
-        const uint32_t length = file->GetLength();
-        if (const auto* bytes = static_cast<const unsigned char*>(length ? file->Lock() : nullptr))
-            previous.assign(bytes, bytes + length);
-        files->CloseFile(file);
-    }
-    if (!gEngine->GetSectorDataManager()->Save(sectorData.c_str())) return false;
-    if (files->SaveFile(fileName_, writer.GetBuffer(), writer.GetPosition())) return true;
-    if (!previous.empty() && !files->SaveFile(sectorData, previous.data(), uint32_t(previous.size())))
-        Log(LogPriority::Error, "World %s: its sector data %s is newer than the world file", fileName_.c_str(),
-            sectorData.c_str());
-    return false;
+    BinaryWriter sectors(1024);
+    gEngine->GetSectorDataManager()->Save(sectors);
+    if (writer.Failed() || sectors.Failed()) return false;  // logged by the writer
+    // One save: whatever stops it, the next load finds both files as they were or both new.
+    return files->SaveFiles({{fileName_, writer.GetBuffer(), writer.GetPosition()},
+                             {GetSectorDataFileName(fileName_), sectors.GetBuffer(), sectors.GetPosition()}});
 }
 
 std::string World::GetSectorDataFileName(const std::string& worldFileName) {

@@ -83,13 +83,14 @@ public:
     // Life cycle.
     // Unloads, then reads a map file (version 5 and later, 6 and later when strict; connectivity
     // and the grid are built when asked) or a world file with its sector data beside it, then sends
-    // kWorldLoadedEvent. False leaves the world empty.
+    // kWorldLoadedEvent. A save of the pair that a crash stopped once it was decided is finished
+    // first (FileSystem::FinishSave). False leaves the world empty.
     bool Load(const char* fileName, bool buildConnectivity, bool strictMapVersion);
     // Destroys every region with its level and entities; closes the map file; resets the ambiance.
     void Unload();
-    // Writes the sector data file, then the world file beside it (each atomically); false when
-    // either could not be written. When the world file cannot be written the sector data file is
-    // put back as it was, so the pair on the disk stays one save.
+    // Writes the world file and the sector data file beside it as one save (FileSystem::SaveFiles):
+    // the pair on the disk is the old one or the new one, also after a crash at any point of it.
+    // False when they could not be written.
     bool Save() const;
     void SetFileName(const std::string& fileName) { fileName_ = fileName; }
     const std::string& GetFileName() const { return fileName_; }

@@ -86,13 +86,14 @@ TEST(AtomicFile, ACommitReplacesTheFileWholeAndAFailedSaveLeavesItAsItWas) {
     AtomicFile nowhere(dir.Join("missing/a.txt"));
     EXPECT_FALSE(nowhere.IsOpen());
     EXPECT_FALSE(nowhere.Write("x", 1));
+    EXPECT_FALSE(nowhere.Flush());
     EXPECT_FALSE(nowhere.Commit());
     EXPECT_TRUE(log.Contains(LogPriority::Error, "to save " + dir.Join("missing/a.txt")));
 }
 
 // A save killed before its commit leaves the old file and its temporary; the next save of the file
-// removes that stray and the fixed-name one of older saves, but not the temporary of a save still
-// running, nor the temporaries of other files.
+// removes that stray, but not the temporary of a save still running, the temporaries of other
+// files, nor a user's files of similar names.
 TEST(AtomicFile, TheNextSaveRemovesTheStraysOfKilledSavesOnly) {
     test::TempDirectory dir;
     ASSERT_TRUE(Save(dir.Join("a.txt"), "old"));
@@ -111,18 +112,19 @@ TEST(AtomicFile, TheNextSaveRemovesTheStraysOfKilledSavesOnly) {
     EXPECT_EQ(dir.ReadFile("a.txt"), "old");
     ASSERT_EQ(dir.List().size(), 3u);
 
-    dir.WriteFile("a.txt.tmp", "older");
-    dir.WriteFile("a.txt.x.tmp", "not a temporary of ours");
-    dir.WriteFile("a.txt.bak", "the user's copy");
-    dir.WriteFile("b.txt.Ab12Cd.tmp", "another file's");
+    const Names others{"a.txt.tmp", "a.txt.backup.tmp",        "a.txt.saving-Ab_2Cd.tmp", "a.txt.saving-Ab12C.tmp",
+                       "a.txt.bak", "b.txt.saving-Ab12Cd.tmp", "xa.txt.saving-Ab12Cd.tmp"};
+    for (const std::string& name : others) dir.WriteFile(name, "not a stray of a save of a.txt");
     {
         test::LogCapture log;
         ASSERT_TRUE(Save(dir.Join("a.txt"), "new"));
-        EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
-        EXPECT_TRUE(log.Contains(LogPriority::Warning, "Removed " + dir.Join("a.txt.tmp")));
+        EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+        EXPECT_TRUE(log.Contains(LogPriority::Warning, "Removed " + dir.Join("a.txt.saving-")));
     }
     const std::string runningName = running.GetTemporaryPath().substr(dir.GetPath().size() + 1);
-    Names expected{"a.txt", "a.txt.bak", "a.txt.x.tmp", "b.txt.Ab12Cd.tmp", runningName};
+    Names expected = others;
+    expected.push_back("a.txt");
+    expected.push_back(runningName);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.List(), expected);
     EXPECT_EQ(dir.ReadFile("a.txt"), "new");

@@ -129,6 +129,45 @@ TEST(FileSystem, RefusesUnsafeOrImpossibleWrites) {
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Cannot write a file without a name"));
 }
 
+// Files saved together land together and are found by name; a save of them that stopped once it
+// was decided (its journal in place) is finished by FinishSave, and its files are found too.
+TEST(FileSystem, FilesSavedTogetherLandTogetherAndAStoppedSaveIsFinished) {
+    test::TempDirectory data, saves;
+    saves.WriteFile("Worlds/Old.wrl", "old");
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(data.GetPath()));
+    ASSERT_TRUE(files.AddDirectory(saves.GetPath(), true));
+    ASSERT_TRUE(files.SaveFiles({{"worlds/old.wrl", "world", 5}, {"worlds/old.sd", "sectors", 7}}));
+    EXPECT_EQ(ReadAll(files, "WORLDS/OLD.SD"), "sectors");
+    EXPECT_EQ(saves.ReadFile("Worlds/Old.wrl"), "world");
+    {
+        test::LogCapture log;
+        EXPECT_FALSE(files.SaveFiles({}));
+        EXPECT_FALSE(files.SaveFiles({{"a.wrl", "a", 1}, {"", "b", 1}}));
+        EXPECT_FALSE(files.SaveFiles({{"a.wrl", "a", 1}, {"other/a.sd", "b", 1}}));
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "Could not save a.wrl and the files saved with it"));
+    }
+    EXPECT_EQ(ReadAll(files, "a.wrl"), "<missing>");
+
+    // As a first save of "worlds/new.wrl" leaves them when it stops after its journal.
+    saves.WriteFile("Worlds/new.wrl.saving-set", std::string("save set 1\nnew.wrl.saving-Ab12Cd.tmp") + '\0' +
+                                                     "new.sd.saving-Ef34Gh.tmp" + '\0');
+    saves.WriteFile("Worlds/new.wrl.saving-Ab12Cd.tmp", "new world");
+    saves.WriteFile("Worlds/new.sd.saving-Ef34Gh.tmp", "new sectors");
+    EXPECT_TRUE(files.FinishSave("worlds/new.wrl"));
+    EXPECT_EQ(ReadAll(files, "worlds/new.wrl"), "new world");
+    EXPECT_EQ(ReadAll(files, "worlds/new.sd"), "new sectors");
+    EXPECT_EQ(saves.List("Worlds"), (std::vector<std::string>{"Old.wrl", "new.sd", "new.wrl", "old.sd"}));
+    // Nothing to finish: no journal, or no writable directory (and nothing said).
+    test::LogCapture quiet;
+    EXPECT_TRUE(files.FinishSave("worlds/new.wrl"));
+    FileSystem readOnly;
+    ASSERT_TRUE(readOnly.AddDirectory(saves.GetPath()));
+    saves.WriteFile("Worlds/new.wrl.saving-set", "save set 1\n");
+    EXPECT_TRUE(readOnly.FinishSave("worlds/new.wrl"));
+    EXPECT_TRUE(quiet.Lines().empty());
+}
+
 TEST(FileSource, OfTwoNamesDifferingOnlyInCaseTheSmallerWinsInEitherOrder) {
     test::LogCapture log;
     for (const bool upperFirst : {false, true}) {

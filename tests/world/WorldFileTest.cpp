@@ -1,8 +1,13 @@
 #include "world/WorldFile.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "LevelFixture.h"
+#include "core/AtomicFileSet.h"
 #include "core/EventManager.h"
 #include "core/GameEvent.h"
 #include "core/Singleton.h"
@@ -46,6 +51,9 @@ public:
 private:
     Bytes* out_;
 };
+
+// The step of a save at which a forked test process ends, as a kill would.
+int gKillAt = -1;
 
 Bytes Image(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
 
@@ -131,6 +139,67 @@ TEST_F(WorldFileTest, AWorldAndItsSectorDataAreSavedTogetherOrNotAtAll) {
     ASSERT_TRUE(world.Save());
     EXPECT_NE(directory.ReadFile("worlds/pair.wrl"), savedWorld);
     EXPECT_NE(directory.ReadFile("worlds/pair.sd"), savedSectors);
+}
+
+// Killed after any step of its save, a world is loaded as the pair saved before it or, once the
+// save was decided, as the new pair: never new sector data beside the old world file.
+TEST_F(WorldFileTest, AWorldSaveKilledAtAnyStepLoadsAsTheOldPairOrTheNewOne) {
+    SectorDataManager& sectors = *engine.GetSectorDataManager();
+    world.AddRegion("a", IntVec3(), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(1, 1, 1, 1));
+    sectors.NewSectorData(SectorDataManager::kFog);
+    world.SetFileName("worlds/pair.wrl");
+    ASSERT_TRUE(world.Save());
+    for (int kill = 0;; ++kill) {
+        SCOPED_TRACE(kill);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            gKillAt = kill;
+            AtomicFileSet::SetStepHook([](int step) {
+                if (step == gKillAt) ::_exit(3);
+            });
+            world.AddRegion("b", IntVec3(100, 0, 0), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(2, 2, 2, 2));
+            sectors.NewSectorData(SectorDataManager::kFog);
+            ::_exit(world.Save() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        const bool killed = WEXITSTATUS(status) == 3;
+        ASSERT_TRUE(killed || (WEXITSTATUS(status) == 0 && kill == 6)) << "six steps for two files";
+        test::LogCapture log;
+        ASSERT_TRUE(world.Load("worlds/pair.wrl", false, false));
+        const bool saved = !killed || kill >= 2;  // from its journal on
+        EXPECT_EQ(world.GetNumRegions(), saved ? 2 : 1);
+        EXPECT_EQ(sectors.GetNumSectorData(SectorDataManager::kFog), saved ? 2 : 1);
+        if (!killed) break;
+        // Back to the first pair, through the world's own save.
+        world.RemoveRegion(world.GetRegionIndex(RegionId(2, 2, 2, 2)));
+        sectors.Clear();
+        sectors.NewSectorData(SectorDataManager::kFog);
+        ASSERT_TRUE(world.Save());
+    }
+    EXPECT_EQ(directory.List("worlds"), (std::vector<std::string>{"pair.sd", "pair.wrl"}));
+
+    // A load that fails names the file and what of it failed.
+    struct Cut {
+        std::string file;
+        size_t size;
+        std::string error;
+    };
+    for (const Cut& cut : {Cut{"pair.sd", 6,
+                               "pair.wrl cannot be loaded: its sector data file is damaged or cut "
+                               "short: worlds/pair.sd"},
+                           Cut{"pair.wrl", 20, "pair.wrl cannot be loaded: it is damaged or cut short"},
+                           Cut{"pair.wrl", 2, "pair.wrl is neither a world file nor a map file"}}) {
+        const std::string whole = directory.ReadFile("worlds/" + cut.file);
+        Write("worlds/" + cut.file, Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(cut.size)));
+        test::LogCapture log;
+        EXPECT_FALSE(world.Load("worlds/pair.wrl", false, false)) << cut.error;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "worlds/" + cut.error)) << cut.error;
+        EXPECT_EQ(log.Contains(LogPriority::Error, "neither"), cut.size == 2) << cut.error;
+        Write("worlds/" + cut.file, Bytes(whole.begin(), whole.end()));
+    }
 }
 
 TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
@@ -337,7 +406,9 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
     std::memcpy(&areaSize, whole.data() + 4, 4);
     for (uint32_t cut = 0; cut < MapFile::kHeaderSize + areaSize; cut += 3) {
         Write("worlds/cut.map", Bytes(whole.begin(), whole.begin() + cut));
+        test::LogCapture log;
         EXPECT_FALSE(world.Load("worlds/cut.map", true, false)) << cut;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "worlds/cut.map")) << cut;
         EXPECT_EQ(world.GetNumRegions(), 0);
     }
     // Counts and lengths turned huge.
@@ -347,6 +418,25 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
         Write("worlds/damaged.map", damaged);
         world.Load("worlds/damaged.map", true, false);
     }
+    // A region count larger than its chunk holds, and a region's name running past it, named so.
+    size_t regions = MapFile::kHeaderSize;
+    for (uint32_t chunk[2] = {}; std::memcpy(chunk, &whole[regions], 8), chunk[0] != MapFile::kChunkRegions;)
+        regions += 8 + chunk[1];
+    const std::string name = "region1";
+    const size_t nameAt = size_t(std::search(whole.begin(), whole.end(), name.begin(), name.end()) - whole.begin());
+    for (const auto& [at, error] : {std::pair{regions + 8, "region count larger than its chunk"},
+                                    std::pair{nameAt - 4, "region entry cut short"}}) {
+        Bytes damaged = whole;
+        std::memset(damaged.data() + at, 0x7f, 4);
+        Write("worlds/damaged.map", damaged);
+        test::LogCapture log;
+        EXPECT_FALSE(world.Load("worlds/damaged.map", true, false)) << error;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, std::string("Map file worlds/damaged.map: ") + error));
+    }
+    // A map of no chunks is an empty world.
+    Write("worlds/empty.map", Bytes{'M', 'A', 'P', 6, 0, 0, 0, 0});
+    EXPECT_TRUE(world.Load("worlds/empty.map", false, true));
+    EXPECT_EQ(world.GetNumRegions(), 0);
 }
 
 }  // namespace

@@ -1,0 +1,129 @@
+// Saves of several files together: killed after any step of its commit, a save leaves the files all
+// as they were or, once its journal is in place, all new after Finish; a running save and a file
+// that is no journal are left alone.
+
+#include "core/AtomicFileSet.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "core/AtomicFile.h"
+#include "support/LogCapture.h"
+#include "support/TempDirectory.h"
+
+namespace GAME {
+namespace {
+
+using Names = std::vector<std::string>;
+
+int gKillAt = -1;
+std::string gFirst;
+bool gLeftAlone = false;
+
+bool SaveSet(const test::TempDirectory& dir, const std::string& a, const std::string& b) {
+    AtomicFileSet set({dir.Join("a.wrl"), dir.Join("a.sd")});
+    return set.Write(0, a.data(), a.size()) && set.Write(1, b.data(), b.size()) && set.Commit();
+}
+
+TEST(AtomicFileSet, AKillAtAnyStepLeavesTheOldFilesOrAfterItsJournalTheNewOnes) {
+    test::TempDirectory dir;
+    ASSERT_TRUE(SaveSet(dir, "old world", "old sectors"));
+    // After a kill at each step: the entries left (the files, strays, the journal), and the names
+    // Finish puts in place.
+    struct Left {
+        size_t entries;
+        Names placed;
+    };
+    const std::vector<Left> left{{4, {}}, {4, {}}, {5, {"a.wrl", "a.sd"}}, {4, {"a.sd"}}, {3, {}}, {2, {}}};
+    for (int kill = 0;; ++kill) {
+        SCOPED_TRACE(kill);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            gKillAt = kill;
+            AtomicFileSet::SetStepHook([](int step) {
+                if (step == gKillAt) ::_exit(3);
+            });
+            ::_exit(SaveSet(dir, "new world " + std::to_string(kill), "new sectors") ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        const bool killed = WEXITSTATUS(status) == 3;
+        ASSERT_TRUE(killed || (WEXITSTATUS(status) == 0 && kill == int(left.size())));
+        const Left expected = killed ? left[size_t(kill)] : Left{2, {}};
+        EXPECT_EQ(dir.List().size(), expected.entries);
+
+        test::LogCapture log;
+        Names placed;
+        if (kill == 3) {
+            // The next save of the set finishes it first, before it sweeps strays (and gives up here).
+            AtomicFileSet next({dir.Join("a.wrl"), dir.Join("a.sd")});
+        } else {
+            ASSERT_TRUE(AtomicFileSet::Finish(dir.Join("a.wrl"), &placed));
+            EXPECT_EQ(placed, expected.placed);
+        }
+        const bool journal = killed && kill >= 2 && kill <= 4;
+        EXPECT_EQ(log.Contains(LogPriority::Warning, "Finished the save of " + dir.Join("a.wrl")), journal);
+        const bool decided = !killed || kill >= 2;
+        EXPECT_EQ(dir.ReadFile("a.wrl"), decided ? "new world " + std::to_string(kill) : "old world");
+        EXPECT_EQ(dir.ReadFile("a.sd"), decided ? "new sectors" : "old sectors");
+        EXPECT_EQ(dir.List().size(), decided ? 2u : 4u) << "strays wait for the next save";
+
+        ASSERT_TRUE(SaveSet(dir, "old world", "old sectors"));
+        EXPECT_EQ(dir.List(), (Names{"a.sd", "a.wrl"}));
+        if (!killed) break;
+    }
+}
+
+TEST(AtomicFileSet, ARunningSaveAndAFileThatIsNoJournalAreLeftAlone) {
+    test::TempDirectory dir;
+    ASSERT_TRUE(SaveSet(dir, "old world", "old sectors"));
+    // Finish while the journal is in place and the save still holds it.
+    gFirst = dir.Join("a.wrl");
+    AtomicFileSet::SetStepHook([](int step) {
+        if (step == 2)
+            gLeftAlone = AtomicFileSet::Finish(gFirst) && ::access((gFirst + ".saving-set").c_str(), F_OK) == 0;
+    });
+    EXPECT_TRUE(SaveSet(dir, "new world", "new sectors"));
+    AtomicFileSet::SetStepHook(nullptr);
+    EXPECT_TRUE(gLeftAlone);
+    EXPECT_EQ(dir.ReadFile("a.sd"), "new sectors");
+    EXPECT_EQ(dir.List(), (Names{"a.sd", "a.wrl"}));
+
+    // Files of different directories, or of one that does not exist, make no set.
+    for (const Names& paths :
+         {Names{dir.Join("a.wrl"), dir.Join("other/a.sd")}, Names{dir.Join("none/a"), dir.Join("none/b")}}) {
+        test::LogCapture log;
+        AtomicFileSet set(paths);
+        EXPECT_FALSE(set.IsOpen());
+        EXPECT_FALSE(set.Write(0, "x", 1));
+        EXPECT_FALSE(set.Commit());
+        EXPECT_EQ(log.Count(LogPriority::Error), paths[0] == dir.Join("a.wrl") ? 1u : 2u);
+    }
+
+    // Journals of another form, naming files that are no temporaries, or longer than any journal,
+    // move nothing.
+    const std::string name = std::string("a.sd.saving-Ab12Cd.tmp") + '\0';
+    std::string longer = "save set 1\n";
+    while (longer.size() <= 65536) longer += name;
+    for (const std::string& text : {"save set 2\n" + name, std::string("save set 1\na.sd.saving-Ab12Cd.tmp"),
+                                    std::string("save set 1\na.sd") + '\0', "save set 1\n../" + name,
+                                    std::string("save set 1\n"), longer}) {
+        dir.WriteFile("a.wrl.saving-set", text);
+        dir.WriteFile("a.sd.saving-Ab12Cd.tmp", "a user's file");
+        test::LogCapture log;
+        EXPECT_TRUE(AtomicFileSet::Finish(dir.Join("a.wrl")));
+        EXPECT_TRUE(log.Contains(LogPriority::Warning, "a.wrl.saving-set is no journal of a save"));
+        EXPECT_EQ(dir.ReadFile("a.sd"), "new sectors");
+        EXPECT_EQ(dir.ReadFile("a.wrl.saving-set"), text);
+    }
+}
+
+}  // namespace
+}  // namespace GAME

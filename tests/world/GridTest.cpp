@@ -87,6 +87,8 @@ protected:
 
 TEST_F(GridRegionTest, CellNamesMarkWallsBetweenUnequalOrMissingPostsAsNone) {
     Furnish(grid);
+    grid.UpdateTransparency(WorldVec3(), WorldVec3(), 100);  // a grid outside any region fades nothing
+    EXPECT_EQ(grid.GetWallTransparency(3, 1, 0), 1.0f);
     char base[5];
     char mid[5];
     grid.GetCellNames(1, 1, 0, base, mid);

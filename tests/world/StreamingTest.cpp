@@ -219,6 +219,9 @@ TEST_F(Streaming, ARegionWhoseLevelCannotBeReadIsTriedOnceUntilAskedForAgain) {
     EXPECT_EQ(broken->GuaranteedGetLevel(false), nullptr);
     EXPECT_EQ(CountLines(log, "Couldn't load level2.lvl"), 2u);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Internal Load Level failed on level2.lvl"));
+    directory_.WriteFile("level2.lvl", directory_.ReadFile("level1.lvl"));  // mended: read without render data
+    ASSERT_NE(broken->GuaranteedGetLevel(false), nullptr);
+    EXPECT_FALSE(broken->GetLevel()->HasLoadedRenderData());
 }
 
 // In the editor a level that goes keeps its edits whole in a temporary file of its own, which it

@@ -286,6 +286,12 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
 
     save("worlds/cut.wrl", true);
     test::LogCapture log;
+    BinaryWriter quests;  // a quest file count far past the file
+    WorldFile::Write(quests, {"quests/a.qst"}, {}, [](BinaryWriter&) {}, [](BinaryWriter&) {});
+    Bytes hostile = Image(quests);
+    hostile[15] = 0xff;
+    BinaryReader past(hostile.data(), uint32_t(hostile.size()));
+    EXPECT_FALSE(WorldFile().Read(past));
     EXPECT_FALSE(world.Load("worlds/cut.wrl", false, false));
     EXPECT_EQ(world.GetNumRegions(), 0);
     EXPECT_FALSE(world.Load("worlds/missing.wrl", false, false));

@@ -717,6 +717,9 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
     }
     world.RemoveEntity(entity);  // from a region without a level, it leaves the region too
     EXPECT_EQ(entity->GetRegion(), nullptr);
+    world.SetCoords(entity, WorldCoords(b, Coords()));  // outside the world it is not moved in
+    EXPECT_FALSE(b->AddEntity(entity, WorldCoords(a, Coords()), false));
+    EXPECT_EQ(entity->GetRegion(), nullptr);
     ASSERT_TRUE(world.AddEntity(entity, WorldCoords(b, Coords::Translation(Vec3(3, 0, 3))), false));
 
     // Destroyed while still in b's tree: the tree must not keep it.

@@ -416,6 +416,8 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     // preload's requests served. Meanwhile the regions are kept in use.
     world_->GetRegion(1)->PrepareUnload();
     ForegroundRegionLoader foreground(&resources, {world_->GetRegion(0), world_->GetRegion(1)}, false);
+    engine_.SetEntityPreLoadInflation(0.0f);
+    foreground.SetFrustum(WorldFrustum(RegionAt(1), Frustum::FromBox(ABBox(Vec3(20, 0, 20), Vec3(3, 3, 3)))));
     foreground.Update(0);
     EXPECT_TRUE(world_->GetRegion(1)->IsLevelLoaded());
     EXPECT_TRUE(foreground.GetAreLevelsLoaded());
@@ -423,6 +425,9 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     EXPECT_TRUE(foreground.GetIsDone());
     EXPECT_FALSE(foreground.GetHasFailed());
     EXPECT_EQ(world_->GetRegion(1)->GetFramesNotUpdated(), 0u);
+    mem::vector<Entity*> all;  // only what the frustum holds is preloaded
+    LevelOf(1)->GetEntities(all);
+    for (Entity* entity : all) EXPECT_EQ(static_cast<test::LevelTestEntity*>(entity)->preloads > 0, entity == StateEntity(1));
     RegionLoader empty(&resources, {}, false);
     empty.Update(0);
     EXPECT_TRUE(empty.GetIsDone());

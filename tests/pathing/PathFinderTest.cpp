@@ -175,22 +175,23 @@ TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
     ASSERT_TRUE(path);
     EXPECT_EQ(path->points.back().GetRegion(), kRegionA);
 
-    // A second doorway, from A's top edge to B's bottom edge, makes the shorter way.
+    // A second doorway, from A's far corner into B, makes the shorter way from (3, 3.5) of A to
+    // (0.6, 2) of B: 1.28 against 2.25 through the first.
     struct TwoDoors : Linker {
         bool GetCrossing(const Portal& portal, WorldVec3& front, WorldVec3& back) const override {
             if (&portal != kSecondPortal) return Linker::GetCrossing(portal, front, back);
-            front = WorldVec3(kRegionA, Vec3(0.5f, 0.0f, 3.9f));
-            back = WorldVec3(kRegionB, Vec3(3.5f, 0.0f, 0.1f));
+            front = WorldVec3(kRegionA, Vec3(3.9f, 0.0f, 3.9f));
+            back = WorldVec3(kRegionB, Vec3(0.6f, 0.0f, 2.3f));
             return true;
         }
     } twoDoors;
     finder.SetPortalLinker(&twoDoors);
     finder.AddPortal(kSecondPortal);
-    path = Find(finder, start, goal);
+    path = Find(finder, WorldVec3(kRegionA, Vec3(3.0f, 0.0f, 3.5f)), WorldVec3(kRegionB, Vec3(0.6f, 0.0f, 2.0f)));
     ASSERT_TRUE(path);
     ASSERT_EQ(path->points.size(), 4u);
-    EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(0.5f, 0.0f, 3.9f));
-    EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(3.5f, 0.0f, 0.1f));
+    EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(3.9f, 0.0f, 3.9f));
+    EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(0.6f, 0.0f, 2.3f));
     finder.RemovePortal(kSecondPortal);
     finder.SetPortalLinker(&linker);
 

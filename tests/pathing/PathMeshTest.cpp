@@ -136,6 +136,9 @@ TEST(PathMesh, LinesAreWalkableExactlyWhereTheyStayOnTheMesh) {
     EXPECT_GT(walkable, 100);
     EXPECT_TRUE(mesh.IsLineWalkable(Vec3(0.25f, 0, 1.75f), Vec3(1.75f, 0, 0.25f)));
     EXPECT_FALSE(mesh.IsLineWalkable(Vec3(2.5f, 0, 3.5f), Vec3(3.5f, 0, 2.5f)));
+    for (const float x : {2.0f, 3.0f})  // from a corner of a hole along its sides
+        EXPECT_TRUE(mesh.IsLineWalkable(Vec3(x, 0, 2), Vec3(x, 0, 2.5f)) &&
+                    mesh.IsLineWalkable(Vec3(x, 0, 3), Vec3(x, 0, 2.5f)));
     EXPECT_FALSE(mesh.IsLineWalkable(Vec3(1.5f, 0, 2.5f), Vec3(3.5f, 0, 2.5f)));
     EXPECT_TRUE(mesh.IsLineWalkable(Vec3(1, 0, 1), Vec3(1, 0, 1)));
     EXPECT_FALSE(mesh.IsLineWalkable(Vec3(-1, 0, 1), Vec3(1, 0, 1)));  // from off the mesh

@@ -444,6 +444,7 @@ TEST_F(LevelTest, UpdateReplacesMovedEntitiesAndPreloadTakesATenthAtATime) {
     for (const LevelTestEntity* entity : entities) EXPECT_EQ(entity->preloads, 1);
     level.PreLoad(0, &all, 1, true);
     for (const LevelTestEntity* entity : entities) EXPECT_EQ(entity->preloads, 2);
+    EXPECT_TRUE(entities[7]->IsInRenderPreLoadFrustum());
 
     // Exactly the threshold keeps the node; beyond it the entity is found where it went.
     LevelTestEntity* walker = entities[3];

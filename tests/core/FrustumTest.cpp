@@ -255,9 +255,11 @@ TEST(Frustum, ExtrudeHoldsExactlyThePointsThatReachTheFrustumAlongTheDirection) 
     rotated.Transform(test::FrameB());
     const Vec3 directions[] = {Vec3(0, 0, 1), Vec3(0, 0, -1), Vec3(1, 0, 0), Vec3(0.3f, -0.8f, 0.52f).Unit(),
                                test::FrameB().TransformVector(Vec3(0.1f, 0.2f, 0.97f)).Unit()};
-    // A box smaller than a unit: its edges are shorter than 1.
+    // A box smaller than a unit, whose edges are shorter than 1, and one far out and large.
     const Frustum small = Frustum::FromBox(ABBox(Vec3(0.3f, -0.2f, 0.1f), Vec3(0.25f, 0.25f, 0.25f)));
-    for (const Frustum& frustum : {ViewFrustum(true), rotated, BoxFrustum(), small}) {
+    Frustum large = Frustum::FromBox(ABBox(Vec3(), Vec3(300, 200, 250)));
+    large.Transform(Coords(test::FrameB().xAxis, test::FrameB().yAxis, test::FrameB().zAxis, Vec3(1000, 500, -800)));
+    for (const Frustum& frustum : {ViewFrustum(true), rotated, BoxFrustum(), small, large}) {
         for (const Vec3& direction : directions) {
             Frustum extruded;
             Frustum::Extrude(extruded, frustum, direction);

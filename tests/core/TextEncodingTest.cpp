@@ -25,11 +25,11 @@ TEST(TextEncoding, BrokenUtf16BecomesReplacementCharacters) {
 
 TEST(TextEncoding, Utf16PairsCoverEveryCodePointPastTheBasicPlane) {
     const char pairs[] =
+        "\xFF\xD7\x00\xE0"
         "\x00\xD8\x00\xDC"
         "\x34\xD8\x1E\xDD"
-        "\xFF\xDB\xFF\xDF"
-        "\xFF\xD7\x00\xE0";
-    EXPECT_EQ(DecodeUtf16LE(pairs, sizeof(pairs) - 1), L"\U00010000\U0001D11E\U0010FFFF\uD7FF\uE000");
+        "\xFF\xDB\xFF\xDF";  // a pair last of all
+    EXPECT_EQ(DecodeUtf16LE(pairs, sizeof(pairs) - 1), L"\uD7FF\uE000\U00010000\U0001D11E\U0010FFFF");
 }
 
 TEST(TextEncoding, NarrowTextIsUtf8WhenValidAndWindows1252Otherwise) {

@@ -14,11 +14,13 @@
 
 namespace {
 bool gFailNextGetRandom = false;
+size_t gLastGetRandomSize = 0;
 }  // namespace
 
 // Stands in for the C library's getrandom in this program, so a test can make the kernel's
 // source fail once.
 extern "C" ssize_t getrandom(void* buffer, size_t size, unsigned int flags) {
+    gLastGetRandomSize = size;
     if (gFailNextGetRandom) {
         gFailNextGetRandom = false;
         errno = ENOSYS;
@@ -77,6 +79,7 @@ TEST(UniqueId, CreateMakesDistinctVersionFourIds) {
     for (int i = 0; i < 200; ++i) {
         UniqueId id;
         id.Create();
+        EXPECT_EQ(gLastGetRandomSize, 16u) << "all sixteen bytes at once";
         EXPECT_FALSE(id.IsNull());
         EXPECT_EQ(id.GetPart(1) >> 28, 4u);         // version nibble
         EXPECT_EQ(id.GetPart(2) & 0xC0u, 0x80u);    // variant bits

@@ -202,6 +202,13 @@ TEST(BinaryReader, ReadingPastTheEndFailsStickilyAndClamps) {
     BinaryReader vectors(data, sizeof(data));
     ExpectVec3(vectors.ReadVec3(), 0, 0, 0);
     EXPECT_TRUE(vectors.Failed());
+    BinaryWriter frame;
+    frame.Write(MakeCoords());
+    BinaryReader exact(frame.GetBuffer(), 48);
+    EXPECT_EQ(exact.ReadCoords(), MakeCoords());
+    BinaryReader cut(frame.GetBuffer(), 47);
+    EXPECT_EQ(cut.ReadCoords(), Coords()) << "a frame is read whole or not at all";
+    EXPECT_TRUE(cut.Failed());
 
     BinaryReader bytes(data, sizeof(data));
     unsigned char out[8] = {7, 7, 7, 7, 7, 7, 7, 7};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -38,7 +39,7 @@ const char* const kValues =
     "notfinite,inf,\n"
     "huge,1e20,\n"
     "arr,0.1;0.2;x;0.4,\n"
-    "iarr,1; 2 ;three;4.5,\n"
+    "iarr,1; 2 ;three;4.5;+3.5;2147483647.9;-2147483648.9;1e10,\n"
     "holes,a;;c;,\n"
     "nocomma at all\n"
     "\n"
@@ -108,7 +109,7 @@ TEST(LoadTable, ReadsArrays) {
     EXPECT_EQ(reals, (mem::vector<float>{0.1f, 0.2f, 0.4f})) << "items that do not parse are skipped";
     mem::vector<int> ints = {7};
     t.GetArrayInt("iarr", ints);
-    EXPECT_EQ(ints, (mem::vector<int>{1, 2, 4}));
+    EXPECT_EQ(ints, (mem::vector<int>{1, 2, 4, 3, INT_MAX, INT_MIN})) << "numbers cut toward 0 that an int holds";
     t.GetArrayInt("missing", ints);
     EXPECT_TRUE(ints.empty()) << "emptied first";
 }

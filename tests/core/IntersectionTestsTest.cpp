@@ -45,6 +45,8 @@ TEST(IntersectionTests, OrientedBoxAgainstFrustumInBoxSpace) {
     EXPECT_TRUE(TestIntersection(OBBox(Vec3(0.5f, 0.5f, 0.5f), turned), halfSpace));  // corner reaches 0.89
     turned.origin = Vec3(1.8f, 0, 0);
     EXPECT_FALSE(TestIntersection(OBBox(Vec3(0.5f, 0.5f, 0.5f), turned), halfSpace));
+    EXPECT_TRUE(TestIntersection(OBBox(Vec3(0.5f, 0.5f, 0.5f), Coords::Translation(Vec3(1.5f, 0, 0))), halfSpace))
+        << "a face on the plane touches it";
 }
 
 TEST(IntersectionTests, OrientedBoxMatchesCarryingTheFrustumIntoBoxSpace) {

@@ -318,6 +318,7 @@ TEST_F(TerrainTypeGraphicsTest, AGenerationChangeReachesTheLayersOfTheWorldsGrou
     auto ground = std::make_unique<TestTerrain>();
     ground->AddLayer([](unsigned, unsigned) { return uint8_t(255); }, type);
     ASSERT_TRUE(ground->Make(17, 17));
+    const TestTerrain* layered = ground.get();
     auto level = std::make_unique<Level>(nullptr);
     level->SetGround(std::move(ground));
     engine.GetWorld()->AddRegion(std::move(level), IntVec3(0, 0, 0));
@@ -328,6 +329,7 @@ TEST_F(TerrainTypeGraphicsTest, AGenerationChangeReachesTheLayersOfTheWorldsGrou
     graphics->SetGeneration("GeForce6");
     ASSERT_EQ(type->GetNumBumpMapTextures(), 1u);
     EXPECT_EQ(type->GetBumpMapTexture(0)->GetFileName(), "Terrain/GrassBump.tex");
+    EXPECT_EQ(layered->GetOutOfGridReads(), 0);
     engine.GetWorld()->RemoveRegion(0);
 }
 

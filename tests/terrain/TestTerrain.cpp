@@ -1,6 +1,7 @@
 #include "TestTerrain.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "physics/CollisionContact.h"
 
@@ -41,10 +42,11 @@ float TestTerrain::GetHeight(unsigned x, unsigned z) const {
 }
 
 TerrainType* TestTerrain::GetLayerTerrainType(unsigned layer) {
-    return layer < layers_.size() ? layers_[layer].type : nullptr;
+    return const_cast<TerrainType*>(std::as_const(*this).GetLayerTerrainType(layer));
 }
 
 const TerrainType* TestTerrain::GetLayerTerrainType(unsigned layer) const {
+    outOfGridReads_ += layer >= layers_.size();
     return layer < layers_.size() ? layers_[layer].type : nullptr;
 }
 

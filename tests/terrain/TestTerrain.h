@@ -33,7 +33,7 @@ public:
     void AddLayer(const CellFunction& opacity, TerrainType* type = nullptr);
     void SetLowQuality(bool lowQuality) { lowQuality_ = lowQuality; }
 
-    // Reads outside the grid since the terrain was made.
+    // Reads outside the grid (or past the layers) since the terrain was made.
     int GetOutOfGridReads() const { return outOfGridReads_; }
     int GetMapGeometryCreated() const { return mapGeometryCreated_; }
     int GetMapGeometryDestroyed() const { return mapGeometryDestroyed_; }

@@ -295,6 +295,12 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
                   segment->GetVertices().size() * 32);
     }
     EXPECT_NEAR(shortOne.GetBoundingBox().centre.y, 2.1f, 1e-6f);
+    // Each segment's rollers start one apart, within [-1, 1].
+    for (const WaterWaveSegment* segment : {&shortOne, &longOne}) {
+        const float first = segment->GetRoller(0).position, second = segment->GetRoller(1).position;
+        EXPECT_LE(std::max(std::fabs(first), std::fabs(second)), 1.0f);
+        EXPECT_NEAR(std::fabs(second - first), 1.0f, 1e-5f);
+    }
 
     float phases[6];
     for (unsigned k = 0; k < 6; ++k) phases[k] = shortOne.GetPhase(k);

@@ -143,8 +143,10 @@ TEST_F(GrassTest, BladesGrowWhereTheDensityAllowsTheSameOnEveryRebuild) {
     Block(0, 0).Prepare();
     ASSERT_EQ(Block(0, 0).GetLayers(), (mem::vector<unsigned>{0, 1}));
     EXPECT_EQ(Block(0, 0).GetGrassRecord(0)->count, 0u);
-    // A type without a blade texture gets no buffers.
+    // A type without a blade texture gets no buffers, and its grass is not moved.
     EXPECT_EQ(Block(0, 0).GetGrassRecord(1)->geometry.vertices, nullptr);
+    Block(0, 0).DisplaceGrass(1.16f, 1.16f, 1.0f, 0.5f);
+    Block(0, 0).Update(*terrain, 16);
 }
 
 // The spacing leaves a place of the grid bare unless its hash, modulo spacing plus variations,

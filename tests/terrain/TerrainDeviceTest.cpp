@@ -167,6 +167,7 @@ TEST_F(TerrainDeviceTest, TheGroundsCellListsAreKeptWhileNothingChanges) {
     EXPECT_EQ(DrawnIndexCounts(), (std::vector<uint32_t>{256 * 6, 256 * 6}));
     EXPECT_EQ(Device().CountCalls("CreateIndexBuffer"), 0u);
     EXPECT_EQ(Device().CountCalls("Lock"), 0u);
+    EXPECT_EQ(ground.GetRenderInterface()->GetRenderPassBoundingBox().GetMax(), Vec3(16, 0, 16));  // the blocks'
 
     // A hidden sample takes its cell out of both lists, which fit their buffers still.
     ground.SetInvisible(3, 3, true);
@@ -410,6 +411,14 @@ TEST_F(TerrainDeviceTest, PlugsAndLayerCountsFollowTheEditorsSwitches) {
     EXPECT_FALSE(plug->HasRenderData());
     ground.PostDeviceReset();
     EXPECT_TRUE(plug->HasRenderData());
+    // Drawn, a plug's triangles start at its first vertex.
+    Device().ClearCalls();
+    DrawFrame(ABBox(Vec3(8, 0, 8), Vec3(20, 20, 20)));
+    const std::vector<std::string> draws = Device().GetCalls("DrawIndexedPrimitive");
+    const unsigned triangles = plug->GetNumTriangles();
+    EXPECT_EQ(std::count(draws.begin(), draws.end(), "DrawIndexedPrimitive(0, 0, " + std::to_string(3 * triangles) + ", " +
+                                                         std::to_string(triangles) + ", 0, 0)"),
+              1);
     const Frustum all = Frustum::FromBox(ABBox(Vec3(8, 0, 8), Vec3(100, 100, 100)));
     const Name& emissive = SceneStyleNames::Get().emissive;
     const auto passes = [&]() {

@@ -350,6 +350,8 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         for (int pass = 0; pass < 3; ++pass) segment->Render(device, pass);
         const std::vector<DrawCall> draws = Draws(device);
         EXPECT_EQ(draws.size() - before, segment->HasRollers() ? 9u : 1u);
+        EXPECT_EQ(draws.back().primitives, segment->GetNumBands() * 2);  // two triangles a band
+        EXPECT_EQ(draws[before].primitives, segment->HasRollers() ? segment->GetNumRollerSteps() * 2 : 200u);
         for (size_t d = before; d < draws.size(); ++d) {
             const DrawCall& draw = draws[d];
             const unsigned count = draw.type == 0 ? draw.primitives * 3 : draw.primitives + 2;

@@ -294,7 +294,8 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         EXPECT_EQ(static_cast<const test::RecordingVertexBuffer*>(segment->GetVertexBuffer())->GetData().size(),
                   segment->GetVertices().size() * 32);
     }
-    EXPECT_NEAR(shortOne.GetBoundingBox().centre.y, 2.1f, 1e-6f);
+    EXPECT_NEAR((shortOne.GetBoundingBox().centre - Vec3(1.5f, 2.1f, 0)).Length(), 0.0f, 1e-5f);
+    EXPECT_NEAR((shortOne.GetBoundingBox().halfSize - Vec3(1.5f, 1, 0)).Length(), 0.0f, 1e-5f);
     // Each segment's rollers start one apart, within [-1, 1].
     for (const WaterWaveSegment* segment : {&shortOne, &longOne}) {
         const float first = segment->GetRoller(0).position, second = segment->GetRoller(1).position;

@@ -48,6 +48,7 @@ TEST(WaterRippleSet, RipplesAgeAndRecycleWithThePoolFull) {
 
     // Without buffers nothing is written, but ripples still start.
     set.ReleaseBuffers();
+    EXPECT_EQ(set.GetIndexBuffer(), nullptr);
     EXPECT_EQ(device.GetNumLiveResources(), 1u);  // the vertex declaration stays
     set.Update(16);
     EXPECT_EQ(set.GetNumRipplesWritten(), 0u);

@@ -214,6 +214,12 @@ TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.8f);
     instance.SetMaxGlobalBlendAlphaMultiplier(0.3f);
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.3f);
+    // A fade of one millisecond takes that millisecond.
+    instance.BeginFade(0.001f);
+    Step(instance, 0);
+    EXPECT_FLOAT_EQ(instance.GetFadeValue(), 1.0f);
+    Step(instance, 1);
+    EXPECT_FLOAT_EQ(instance.GetFadeValue(), 0.0f);
 }
 
 TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {

@@ -158,7 +158,9 @@ protected:
 };
 
 TEST_F(GraphicsMeshTest, PosedMeshPutsVerticesAttachPointsAndHitBoxesWhereTheBonesSay) {
-    const Contents contents = Creature();
+    Contents contents = Creature();
+    contents.hitBoxes.push_back(contents.hitBoxes[0]);  // the same box on the first bone
+    contents.hitBoxes.back().bone = 0;
     const GraphicsMesh* mesh = LoadContents("Meshes/Creature.msh", contents);
     ASSERT_EQ(mesh->GetNumBones(), 4);
     const SkeletalPose pose = CreaturePose();
@@ -199,6 +201,7 @@ TEST_F(GraphicsMeshTest, PosedMeshPutsVerticesAttachPointsAndHitBoxesWhereTheBon
     // A rigid pose keeps the box's sizes; a bone scaled 2 along x stretches the box's x.
     const GraphicsMesh::HitBox placed = mesh->GetHitBox(0, pose);
     ExpectNear(Mat4(placed.coords), reference.world[3] * Mat4(contents.hitBoxes[0].coords), 1e-4f);
+    ExpectNear(Mat4(mesh->GetHitBox(1, pose).coords), reference.world[0] * Mat4(contents.hitBoxes[0].coords), 1e-4f);
     ExpectNear(placed.extents, Vec3(0.5f, 0.25f, 0.125f), 1e-5f);
     SkeletalPose scaled;
     SkeletalPose::AffineParts parts;
@@ -208,6 +211,9 @@ TEST_F(GraphicsMeshTest, PosedMeshPutsVerticesAttachPointsAndHitBoxesWhereTheBon
     const float length = std::sqrt(std::pow(2 * std::cos(0.2f), 2.0f) + std::pow(std::sin(0.2f), 2.0f));
     EXPECT_NEAR(stretched.extents.x, 0.5f * length, 1e-4f);
     EXPECT_NEAR(stretched.coords.xAxis.Length(), 1.0f, 1e-5f);
+    parts.scale = Vec3(0, 0, 0);  // a bone scaled to nothing: the axes stay as they are
+    scaled.SetBone(Name::Create("Hand"), parts);
+    EXPECT_TRUE(std::isfinite(mesh->GetHitBox(0, scaled).coords.xAxis.Length()));
 }
 
 TEST_F(GraphicsMeshTest, WornMeshFollowsItsWearersBones) {

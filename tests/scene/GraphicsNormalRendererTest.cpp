@@ -438,6 +438,7 @@ public:
                                                        "fogStyle",
                                                        "depthStyle",
                                                        "transparencyMaskStyle",
+                                                       "postRenderStyle",
                                                        "shadow",
                                                        "pLightShadowStyle"};
         return texts;
@@ -518,7 +519,7 @@ protected:
         for (const GraphicsLight& light : lights) renderer.AddLight(light);
         renderer.AddRenderable(&box, FakeRegion());
         renderer.Render(*bed.Graphics().GetCanvas(), false, false);
-        std::erase_if(trace, [](const std::string& entry) { return !entry.ends_with("@1000"); });
+        std::erase_if(trace, [](const std::string& e) { return !e.ends_with("@1000") || e.starts_with("post"); });
         return trace;
     }
     Region* FakeRegion() { return reinterpret_cast<Region*>(&regionKey); }
@@ -696,11 +697,11 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     renderer.Render(*bed.Graphics().GetCanvas(), false, false);
     // The mask first; the opaque passes lit by the sun with ambient, then the lamp; emissive; the
     // transparent run's depth and lit passes, lit again without the mask; late emissive.
-    ASSERT_EQ(trace, (std::vector<std::string>{"transparencyMaskStyle@0", "transparencyMaskStyle@10000",
-                                               "dLightDiffuseAmbientStyle@0", "pLightDiffuseStyle@0", "emissiveStyle@0",
-                                               "depthStyle@10000", "dLightDiffuseAmbientStyle@10000",
-                                               "pLightDiffuseStyle@10000", "dLightDiffuseAmbientStyle@10000",
-                                               "pLightDiffuseStyle@10000", "emissiveStyle@10000"}));
+    ASSERT_EQ(trace, (std::vector<std::string>{
+                         "transparencyMaskStyle@0", "transparencyMaskStyle@10000", "dLightDiffuseAmbientStyle@0",
+                         "pLightDiffuseStyle@0", "emissiveStyle@0", "postRenderStyle@0", "postRenderStyle@10000",
+                         "depthStyle@10000", "dLightDiffuseAmbientStyle@10000", "pLightDiffuseStyle@10000",
+                         "dLightDiffuseAmbientStyle@10000", "pLightDiffuseStyle@10000", "emissiveStyle@10000"}));
 
     const auto expect = [&](const std::string& entry, int which, int reg, std::vector<float> values) {
         int seen = 0;
@@ -738,7 +739,7 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     expect("emissiveStyle@10000", 0, 15, {1.0f, 1.0f, 1.0f, 1.0f});
     for (size_t i = 0; i < trace.size(); ++i) {
         EXPECT_NE(states[i].textures[2], nullptr) << trace[i];                      // the frame copy
-        EXPECT_EQ(states[i].textures[1] != nullptr, i >= 5 && i <= 9) << trace[i];  // the transparency mask
+        EXPECT_EQ(states[i].textures[1] != nullptr, i >= 7 && i <= 11) << trace[i];  // the transparency mask
         if (trace[i].starts_with("dLight") || trace[i].starts_with("pLight")) {
             EXPECT_NE(states[i].textures[0], nullptr) << trace[i];  // the no-shadow surface's depth
         }
@@ -815,6 +816,17 @@ TEST_F(NormalRendererStepTest, TheMaskAndTheBlendOverThePreviousRegionDrawInThei
         EXPECT_EQ(RectanglesDrawn(bed.Device().GetCalls()), expected) << blend;
         EXPECT_EQ(bed.Device().CountCalls("SetClipPlane"), 2u);  // for the passes and the portal mask
     }
+    // The frame copy takes the viewport of a target with a texture, and nothing of one without.
+    bed.Device().ClearCalls();
+    for (RenderSurface* target : {previous, canvas.GetPrimarySurface()}) {
+        canvas.SetTargetSurface(target);
+        canvas.SetViewport(Viewport(0, 0, 32, 16));
+        GraphicsNormalRenderer::UpdateFrameBufferCopy(canvas);
+    }
+    const std::vector<std::string> copies = bed.Device().GetCalls("CopyToTexture");
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(copies[0].starts_with(bed.Device().GetResourceName(previous))) << copies[0];
+    EXPECT_NE(copies[0].find("(0, 0, 32, 16)"), std::string::npos) << copies[0];
     canvas.DestroySurface(previous);
 }
 
@@ -912,7 +924,7 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
         std::vector<std::string> lit;
         std::vector<const RenderTexture*> shadows;
         for (size_t i = 0; i < trace.size(); ++i) {
-            if (trace[i] == "shadow@0" || trace[i] == "pLightShadowStyle@0" || trace[i] == "emissiveStyle@0") continue;
+            if (trace[i].find("LightDiffuse") == std::string::npos) continue;
             lit.push_back(trace[i]);
             shadows.push_back(states[i].textures[0]);
         }
@@ -920,6 +932,7 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
         expected.insert(expected.end(), size_t(lamps), "pLightDiffuseStyle@0");
         ASSERT_EQ(lit, expected);
         EXPECT_EQ(std::count(trace.begin(), trace.end(), "shadow@0"), 1);
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), "postRenderStyle@0"), 1);  // the one pass there is
         EXPECT_EQ(std::count(trace.begin(), trace.end(), "pLightShadowStyle@0"), std::min(lamps - 1, 8));
         // The sun's, the no-shadow surface and the point surfaces used.
         const std::set<const RenderTexture*> distinct(shadows.begin(), shadows.end());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "MeshInstanceTestData.h"
+#include "SampleData.h"
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "core/Frustum.h"
@@ -23,7 +24,6 @@
 #include "core/WorldCoords.h"
 #include "engine/Actor.h"
 #include "files/BaseResourceManager.h"
-#include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/Options.h"
 #include "render/GraphicsCanvas.h"
@@ -862,10 +862,8 @@ protected:
         GraphicsEngineSettings settings;
         settings.deviceName = "RecordingDevice";
         ASSERT_TRUE(engine.Initialize(nullptr, settings, true, false, &files));
-        File* file = files.OpenFile("Shaders/Traced.ssh", FileMode::Write);
         const std::vector<uint8_t> bytes = TracedShaderFile();
-        ASSERT_TRUE(file != nullptr && file->Write(0, bytes.data(), uint32_t(bytes.size())));
-        files.CloseFile(file);
+        ASSERT_TRUE(sample::WriteBytes(files, "Shaders/Traced.ssh", bytes.data(), uint32_t(bytes.size())));
         shader = Graphics().LoadShader2("Shaders/Traced.ssh");
         shader->EnsureAvailable();
     }

@@ -318,6 +318,10 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     EXPECT_EQ(added.GetColor().g, 0.125f);
     EXPECT_EQ(added.GetRadius(), 6.5f);
     EXPECT_TRUE(added.GetCastsSpecular());
+    light.SetSimpleMode(true);  // neither specular nor shadows
+    light.AddToScene(renderer, nullptr);
+    EXPECT_FALSE(renderer.GetLights().back().GetCastsSpecular());
+    light.SetSimpleMode(false);
 
     // Too dim at a low intensity; nothing while disabled; outside the editor no ray hits it.
     light.SetIntensity(0.05f);
@@ -325,7 +329,7 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     light.SetIntensity(1.0f);
     light.Disable();
     light.AddToScene(renderer, nullptr);
-    EXPECT_EQ(renderer.GetLights().size(), 1u);
+    EXPECT_EQ(renderer.GetLights().size(), 2u);
     Intersection hit;
     EXPECT_FALSE(light.GetIntersection(Ray(Vec3(0, 0, -20), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
 }

@@ -138,6 +138,9 @@ void HitBoxes(BinaryWriter& w, bool withBad) {
     F32s(w, {std::numeric_limits<float>::quiet_NaN(), 1, 1});
     F32s(w, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
     U32(w, 0xFFFFFFFF);
+    Fixed(w, "Past");  // on a bone past the three: dropped with a warning
+    F32s(w, {1, 1, 1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+    U32(w, 3);
 }
 
 mem::vector<uint8_t> CollisionBuffer() {
@@ -188,7 +191,7 @@ void ChunkedFile(BinaryWriter& w, unsigned char version) {
         Materials(w);
     });
     Chunk(w, 8, [&] {
-        U32(w, 2);
+        U32(w, 3);
         HitBoxes(w, true);
     });
     Chunk(w, 9, [&] {

@@ -674,10 +674,15 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     Region* sunRegion = reinterpret_cast<Region*>(&sunKey);
     const float time = float(GameClock::Get().GetMilliseconds()) * 0.001f;
     GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 256, 128);
-    GraphicsNormalRenderer renderer;
+    // The viewer's region lies 8 up: the height fog starts 8 lower in its space.
+    test::OffsetRegionsScene world(
+        [&](GraphicsSceneRenderer& renderer, Region* region, const Frustum&) { renderer.AddRenderable(&box, region); });
+    world.AddRegion(FakeRegion(), IntVec3(100, 8, -30));
+    GraphicsNormalRenderer renderer(&world);
     const Viewport viewport(0, 0, 640, 480);
     camera.SetCoords(Coords::LookAt(Vec3(1.0f, 2.0f, -3.0f), Vec3(0.0f, 0.0f, 10.0f), Vec3(0.0f, 1.0f, 0.0f)));
     renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+    renderer.SetHeightFogParams(10.0f, 20.0f, 0.5f);
     renderer.SetRegionToSceneCoords(sunRegion, Coords::RotationY(1.5707964f));
     renderer.SetSkyAmbientColor(Color(0.1f, 0.2f, 0.3f, 1.0f));
     renderer.SetGroundAmbientColor(Color(0.3f, 0.2f, 0.1f, 0.5f));
@@ -693,7 +698,7 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     lamp.SetShadowIntensity(0.4f);
     renderer.AddLight(lamp);
     renderer.AddLight(sun);
-    renderer.AddRenderable(&box, FakeRegion());
+    renderer.BuildScene(false);
     renderer.Render(*bed.Graphics().GetCanvas(), false, false);
     // The mask first; the opaque passes lit by the sun with ambient, then the lamp; emissive; the
     // transparent run's depth and lit passes, lit again without the mask; late emissive.
@@ -715,6 +720,7 @@ TEST_F(NormalRendererStepTest, EachPassGetsTheFramesConstantsAndItsLightsOnes) {
     };
     const Vec3& z = camera.GetCoords().zAxis;
     for (const char* entry : {"dLightDiffuseAmbientStyle@0", "pLightDiffuseStyle@0", "emissiveStyle@10000"}) {
+        expect(entry, 0, 0, {2.0f, 0.1f, 0.5f});
         expect(entry, 0, 1, {1.0f, 2.0f, -3.0f});
         expect(entry, 0, 2, {time});
         expect(entry, 0, 3, {z.x, z.y, z.z});
@@ -828,26 +834,6 @@ TEST_F(NormalRendererStepTest, TheMaskAndTheBlendOverThePreviousRegionDrawInThei
     EXPECT_TRUE(copies[0].starts_with(bed.Device().GetResourceName(previous))) << copies[0];
     EXPECT_NE(copies[0].find("(0, 0, 32, 16)"), std::string::npos) << copies[0];
     canvas.DestroySurface(previous);
-}
-
-// The height fog starts at a height of the world: in a region 8 up, 8 lower in its own space.
-TEST_F(NormalRendererStepTest, HeightFogStartsAtAWorldHeightWhateverTheViewersRegion) {
-    std::vector<std::string> trace;
-    TracedRenderable box(shader, {0}, trace);
-    test::OffsetRegionsScene world(
-        [&](GraphicsSceneRenderer& renderer, Region* region, const Frustum&) { renderer.AddRenderable(&box, region); });
-    world.AddRegion(FakeRegion(), IntVec3(100, 8, -30));
-    GraphicsNormalRenderer renderer(&world);
-    const Viewport viewport(0, 0, 640, 480);
-    renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
-    renderer.SetHeightFogParams(10.0f, 20.0f, 0.5f);
-    renderer.BuildScene(false);
-    renderer.Render(*bed.Graphics().GetCanvas(), false, false);
-    ASSERT_FALSE(trace.empty());
-    const float* constant = bed.Device().GetState().vertexConstants[0];
-    EXPECT_FLOAT_EQ(constant[0], 2.0f);
-    EXPECT_FLOAT_EQ(constant[1], 0.1f);
-    EXPECT_FLOAT_EQ(constant[2], 0.5f);
 }
 
 // An engine started on the recording device, whose graphics engine the renderers find: shadows,

@@ -198,7 +198,8 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     const size_t before = log.Lines().size();
     placed.box.halfSize.x = std::numeric_limits<float>::quiet_NaN();
     renderer.AddRenderable(&placed, region);
-    EXPECT_EQ(log.Lines().size(), before + 5);
+    ASSERT_EQ(log.Lines().size(), before + 5);
+    EXPECT_EQ(log.Lines()[before].text, "=======================================");
     EXPECT_EQ(renderer.GetNumPassesWithStyle(normal), 1);
 
     // Dim lights are dropped; without shadows no light casts them.

@@ -906,21 +906,27 @@ TEST_F(MeshFileTest, BadHeadsAndLegacyLimitsAreRefused) {
     for (const char* head : {"MSX\x0b", "MSH\x07", "MSH\x0c", "MS"}) {
         EXPECT_EQ(Read(head, uint32_t(std::strlen(head))), InitResult::InvalidData) << head;
     }
-    // Legacy heads: 257 bones, 31 attributes, no vertices, no face sets.
-    const uint32_t heads[][9] = {
-        {4, 2, 1, 6, 257, 0, 1, 1, 12},
-        {4, 2, 1, 6, 0, 0, 1, 31, 400},
-        {0, 2, 1, 6, 0, 0, 1, 1, 12},
-        {4, 2, 0, 6, 0, 0, 1, 1, 12},
+    // Legacy heads: 257 bones, 31 attributes, no vertices, no face sets; every count at its lowest
+    // and at its highest is in range (the blocks then fail for their data).
+    const uint32_t heads[][10] = {
+        {4, 2, 1, 6, 257, 0, 1, 1, 12, 1}, {4, 2, 1, 6, 0, 0, 1, 31, 400, 1},
+        {0, 2, 1, 6, 0, 0, 1, 1, 12, 1},   {4, 2, 0, 6, 0, 0, 1, 1, 12, 1},
+        {1, 1, 1, 0, 0, 0, 0, 1, 12, 0},   {65536, 65536, 1000, 196608, 256, 256, 1000, 30, 400, 0},
     };
     for (const auto& head : heads) {
         BinaryWriter w;
         Head(w, 8);
-        for (const uint32_t word : head) U32(w, word);
+        for (int i = 0; i < 9; ++i) U32(w, head[i]);
         for (int i = 0; i < 400; ++i) U32(w, 0);
+        log.Clear();
         EXPECT_EQ(Read(w.GetBuffer(), w.GetPosition()), InitResult::InvalidData) << head[4] << " " << head[7];
+        EXPECT_EQ(log.Contains(LogPriority::Error, "legacy block counts out of range"), head[9] == 1) << head[0];
     }
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "legacy block counts out of range"));
+    // A legacy head cut short is refused before it is read.
+    log.Clear();
+    const char cut[12] = "MSH\x08";
+    EXPECT_EQ(Read(cut, sizeof(cut)), InitResult::InvalidData);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "legacy block heads do not fit"));
 }
 
 }  // namespace

@@ -890,6 +890,7 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
         GraphicsLight sun;
         sun.SetType(GraphicsLight::Type::Directional);
         sun.SetCastsShadows(true);
+        sun.SetObjectToWorldCoords(WorldCoords(region, Coords::LookIn(Vec3(), Vec3(0.6f, -0.8f, 0.0f), Vec3(0, 1, 0))));
         renderer.AddLight(sun);
         renderer.AddLight(sun);
         // Lamps around the camera, lighting the whole view, 7 units from the box: the last one's
@@ -916,6 +917,15 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
         expected.insert(expected.end(), size_t(lamps), "pLightDiffuseStyle@0");
         ASSERT_EQ(lit, expected);
         EXPECT_EQ(std::count(trace.begin(), trace.end(), "shadow@0"), 1);
+        // The maps' constants: the sun's direction, a lamp's place and reach.
+        const auto drawn = [&](const char* entry) -> const test::RecordingDeviceState& {
+            return states[size_t(std::ranges::find(trace, entry) - trace.begin())];
+        };
+        const float* direction = drawn("shadow@0").vertexConstants[13];
+        EXPECT_NEAR(direction[0], 0.6f, 1e-5f);
+        EXPECT_NEAR(direction[1], -0.8f, 1e-5f);
+        EXPECT_EQ(drawn("pLightShadowStyle@0").vertexConstants[10][2], 2.0f);
+        EXPECT_EQ(drawn("pLightShadowStyle@0").vertexConstants[11][0], 30.0f);
         EXPECT_EQ(std::count(trace.begin(), trace.end(), "postRenderStyle@0"), 1);  // the one pass there is
         EXPECT_EQ(std::count(trace.begin(), trace.end(), "pLightShadowStyle@0"), std::min(lamps - 1, 8));
         // The sun's, the no-shadow surface and the point surfaces used.
@@ -1070,6 +1080,7 @@ TEST_F(ShadowPixelTest, EmptyMapsAreClearedAndDrawnMapsKeepAWhiteBorder) {
         ASSERT_TRUE(map.RenderDirectional(canvas, camera, frustum, algorithm, target, matrix));
         const std::vector<uint32_t> pixels = texels();
         int drawn = 0;
+        int inside[4] = {};  // texels drawn next to the left, right, top and bottom border
         for (int y = 0; y < 32; ++y) {
             for (int x = 0; x < 32; ++x) {
                 const bool border = x == 0 || y == 0 || x == 31 || y == 31;
@@ -1078,9 +1089,14 @@ TEST_F(ShadowPixelTest, EmptyMapsAreClearedAndDrawnMapsKeepAWhiteBorder) {
                     EXPECT_TRUE(white) << algorithm << ": " << x << ", " << y;
                 }
                 drawn += white ? 0 : 1;
+                for (const int edge : {x == 1 ? 0 : -1, x == 30 ? 1 : -1, y == 1 ? 2 : -1, y == 30 ? 3 : -1})
+                    if (edge >= 0 && !white) ++inside[edge];
             }
         }
         EXPECT_GT(drawn, 200) << algorithm;
+        // The caster reaches the inner edges (the orthographic fit's left one aside).
+        for (int edge = algorithm == 0 ? 1 : 0; edge < 4; ++edge)
+            EXPECT_GT(inside[edge], 0) << algorithm << " " << edge;
     }
     canvas.DestroySurface(target);
 }

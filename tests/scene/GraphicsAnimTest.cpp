@@ -310,6 +310,11 @@ TEST_F(GraphicsAnimTest, MemoryUsageFollowsLoadAndDestroy) {
     EXPECT_EQ(Load("Anims/Run.anm", plain), anim);
     manager.ReloadAllResources(true);
     EXPECT_EQ(anim->GetRagDollEffectType(), "");
+    // Loaded again from a file it cannot read, it counts nothing.
+    test::LogCapture log;
+    WriteBytes("Anims/Run.anm", "AN", 2);
+    manager.ReloadAllResources(true);
+    EXPECT_EQ(manager.GetMemoryUsage(), 0u);
     manager.UnloadResource(anim);
     manager.UnloadResource(anim);
     manager.UnloadUnreferencedResources();

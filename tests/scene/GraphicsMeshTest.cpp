@@ -466,6 +466,7 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Creature.msh");
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->GetLoadedState(), Resource::LoadedState::NotLoaded);
+    EXPECT_FALSE(mesh->GetIsReadyToUse(false));
     ASSERT_TRUE(bed.GetLoader().StartThread());
     bed.GetLoader().EnqueueResource(mesh, ResourcePriority::Normal, true, false);
     const uint32_t marker = bed.GetLoader().CreateMarker();

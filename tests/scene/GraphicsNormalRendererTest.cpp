@@ -766,7 +766,8 @@ std::vector<std::string> RectanglesDrawn(const std::vector<std::string>& calls) 
         drawn.push_back(call + " " + state["SetTargetSurface"] + " writes " + state["SetColorWriteMode"] +
                         state["SetAlphaWriteMode"] + state["SetDepthWriteMode"] + " test " +
                         state["SetDepthTestFunction"] + " blend " + state["SetSourceBlendFactor"] + " " +
-                        state["SetDestinationBlendFactor"] + " clip " + state["clip"]);
+                        state["SetDestinationBlendFactor"] + " clip " + state["clip"] +
+                        (operation == "DrawTexturedRect" ? " alpha " + state["SetAlphaTestFunction"] : ""));
     }
     return drawn;
 }
@@ -782,12 +783,12 @@ TEST_F(NormalRendererStepTest, TheMaskAndTheBlendOverThePreviousRegionDrawInThei
     const std::string frame = " 0, surface1 writes 010 ", whole = "(0, 0, 640, 480)";
     const std::vector<std::string> mask = {
         "DrawRect(" + whole + ", 0x00000000, 0)" + frame + "test 3 blend 0 1 clip 0",
-        "DrawTexturedRect((0, 0, 1, 1), " + whole + ", 0xffffffff, 1)" + frame + "test 6 blend 6 8 clip 0"};
+        "DrawTexturedRect((0, 0, 1, 1), " + whole + ", 0xffffffff, 1)" + frame + "test 6 blend 6 8 clip 0 alpha 7"};
     const std::string over = "DrawTexturedRect((0, 0, 0.625, 0.625), " + whole +
-                             ", 0xffffffff, 0) 0, primarySurface1 writes 101 test 7 blend 8 6 clip 0";
+                             ", 0xffffffff, 0) 0, primarySurface1 writes 101 test 7 blend 8 6 clip 0 alpha 7";
     const auto previousMask = [&](const char* colour, const char* blend) {
         return "DrawTexturedRect((0, 0, 1, 1), " + whole + ", " + colour + ", 0)" + frame + "test 7 blend " + blend +
-               " clip 0";
+               " clip 0 alpha 7";
     };
     const struct {
         float blend;

@@ -117,6 +117,7 @@ TEST(MeshDescriptionTest, FullTextFillsEveryList) {
     ASSERT_EQ(description.joints.size(), 1u);
     EXPECT_EQ(description.joints[0].jointType, JointDescription::kBall);
     EXPECT_TRUE(description.attachPoints.IsEmpty());
+    EXPECT_EQ(description.GetAllocatedSize(), description.joints.capacity() * sizeof(JointDescription));
 }
 
 TEST(MeshDescriptionTest, BrokenTextFailsOrStopsAtItsEnd) {

@@ -229,11 +229,14 @@ TEST(SceneModelNodeTest, BoxTreeIsTheCollisionWritersAndOwnedByTheNode) {
     EXPECT_EQ(physicsMesh.GetNumNodes(), int(nodes.size()));
     EXPECT_EQ(physicsMesh.GetNumFaces(), 60);
 
-    // A copy owns a tree of its own.
-    ScenePhysicsNode copy = node;
-    ASSERT_NE(copy.GetRootNode(), nullptr);
-    EXPECT_NE(copy.GetRootNode(), node.GetRootNode());
-    EXPECT_EQ(copy.GetRootNode()->child1->halfSize, node.GetRootNode()->child1->halfSize);
+    // A copy, made or assigned, owns a tree of its own.
+    ScenePhysicsNode copy = node, assigned = small;
+    assigned = node;
+    for (const ScenePhysicsNode* own : {&copy, &assigned}) {
+        ASSERT_NE(own->GetRootNode(), nullptr);
+        EXPECT_NE(own->GetRootNode(), node.GetRootNode());
+        EXPECT_EQ(own->GetRootNode()->child1->halfSize, node.GetRootNode()->child1->halfSize);
+    }
 
     // A face past the vertices builds nothing.
     test::LogCapture log;

@@ -629,9 +629,18 @@ TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {
     test::LogCapture log;
     Contents contents = Creature();
     std::vector<uint8_t> bytes = Bytes(contents);
-    bytes.resize(bytes.size() / 2);
+    // Whole at first, then loaded again once cut short: nothing of the first load stays.
     bed.WriteFile("Meshes/Broken.msh", bytes);
     const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Broken.msh");
+    ASSERT_EQ(mesh->GetNumVertices(), 4u);
+    bytes.resize(bytes.size() / 2);
+    bed.WriteFile("Meshes/Broken.msh", bytes);
+    bed.WriteFile("Meshes/Cutoff.msh", bytes);
+    bed.Graphics().GetMeshResourceManager()->ReloadAllResources(true);
+    const GraphicsMesh* cut = bed.Graphics().LoadMesh("Meshes/Cutoff.msh");
+    EXPECT_EQ(mesh->GetSystemMemoryUsage(), cut->GetSystemMemoryUsage());
+    EXPECT_EQ(mesh->GetVertexStride(), 0u);
+    EXPECT_EQ(mesh->GetRootMotionBone(), Name::noName);
     EXPECT_EQ(mesh->GetNumVertices(), 0u);
     EXPECT_EQ(mesh->GetInitResult(), Resource::InitResult::InvalidData);
     EXPECT_EQ(mesh->GetLoadedState(), Resource::LoadedState::Loaded);
@@ -642,6 +651,7 @@ TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {
     EXPECT_EQ(mesh->GetNumBones(), 0);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Meshes/Broken.msh"));
     bed.Graphics().UnloadMesh(mesh);
+    bed.Graphics().UnloadMesh(cut);
 }
 
 }  // namespace

@@ -173,6 +173,14 @@ TEST_F(EngineGraphicsTest, AnActorsRecordDressesItsMeshInstance) {
     EXPECT_EQ(instance->GetOverrideShader(), engine.GetGraphicsEngine()->GetBasicShader());
     EXPECT_EQ(instance->GetScale(), Vec3(2, 2, 2));
     EXPECT_FALSE(instance->GetCastsShadows());
+    // Once read, then left unused for the eviction frames and a mesh's delay of 200 more, its mesh
+    // is unloaded.
+    instance->GetMesh()->EnsureAvailable();
+    for (uint32_t frame = 0; frame < Engine::kEvictionFrames + 201; ++frame) {
+        EXPECT_EQ(instance->GetMesh()->GetLoadedState(), Resource::LoadedState::Loaded) << frame;
+        engine.Update(WorldFrustum(), false);
+    }
+    EXPECT_EQ(instance->GetMesh()->GetLoadedState(), Resource::LoadedState::NotLoaded);
 }
 
 TEST_F(EngineGraphicsTest, ADeviceThatCannotStartIsFatal) {

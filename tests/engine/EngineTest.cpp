@@ -200,6 +200,7 @@ TEST(LogFilesTest, EachFileIsAWholeDocument) {
     ASSERT_TRUE(files.Open(directory.Join("Full")));
     files.Write(LogPriority::Info, "", "lost");
     EXPECT_FALSE(files.Close());
+    EXPECT_FALSE(files.Open(directory.Join("First/EngineLog.xml")));  // a file, not a directory
 }
 
 TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {

@@ -132,9 +132,9 @@ TEST_F(ObjectManagerTest, ObjectIds) {
 
     // A given id in use gets a fresh one, with a warning.
     LogCapture log;
-    TestTrackedObject* clash = CreateTracked(3);
+    TestTrackedObject* clash = CreateTracked(1);
     EXPECT_EQ(clash->GetObjectId(), 5u);
-    EXPECT_TRUE(log.Contains(LogPriority::Warning, "object id 3 is in use"));
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "object id 1 is in use"));
 
     // Once its holder is queued for destruction the id is free again, and the queued object is no
     // longer found.

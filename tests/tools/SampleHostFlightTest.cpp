@@ -183,8 +183,9 @@ TEST(SampleHostFlight, AWorldWithoutRegionsIsReportedAndFails) {
     WorldFile::Write(empty, {}, {}, nothing, nothing);
     data.WriteFile(sample::kSampleMap,
                    std::string(reinterpret_cast<const char*>(empty.GetBuffer()), empty.GetPosition()));
-    const std::string command = std::string(SAMPLE_HOST) + " --frames 5 --data " + data.GetPath() + " --logs " +
-                                data.Join("Logs") + " > " + data.Join("output.txt") + " 2>&1";
+    const std::string command = std::string(SAMPLE_HOST) + " --frames 5 --video Videos/Intro.mkv --data " +
+                                data.GetPath() + " --logs " + data.Join("Logs") + " > " + data.Join("output.txt") +
+                                " 2>&1";
     const int status = std::system(command.c_str());
     const std::string output = data.ReadFile("output.txt");
     ASSERT_TRUE(WIFEXITED(status)) << output;

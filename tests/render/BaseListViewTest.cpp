@@ -112,8 +112,10 @@ TEST(BaseListViewTest, TheReportIsDrawnInItsWindow) {
     std::vector<uint32_t> pixels = ReadWindowPixels(list.GetWindow().GetSystemWindow(), width, height);
     ASSERT_EQ(width, 160);
     ASSERT_EQ(height, 80);
-    const int row = BaseListView::GetRowHeight(*Singleton<StyleManager>::Get()->GetStyle(Engine::kUtilityFontStyle));
-    EXPECT_EQ(row, 16);  // the font of 8 pixels, a margin of 4 above and below
+    const FontStyle& style = *Singleton<StyleManager>::Get()->GetStyle(Engine::kUtilityFontStyle);
+    const int row = BaseListView::GetRowHeight(style);
+    EXPECT_EQ(row, 16);                  // the font of 96 at 768 lines is 8 at 64, a margin of 4 above and below
+    EXPECT_EQ(style.shadowDistance, 1);  // its shadow scaled alike, up to a whole pixel
     const auto at = [&](int x, int y) { return pixels[size_t(y * width + x)]; };
     // Pixels of the colour in the rectangle.
     const auto count = [&](int left, int top, int right, int bottom, const Color& color) {

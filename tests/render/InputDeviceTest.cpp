@@ -203,6 +203,8 @@ TEST_F(InputDeviceTest, KeyNamesAndOtherWindowsAndActivation) {
     ASSERT_EQ(device->GetNumButtonEvents(), 1u);
     EXPECT_EQ(device->GetButtonEvent(0).keyCode, 31u);
     EXPECT_EQ(device->GetNumMouseEvents(), 1u);
+    device->Activate();  // already active: nothing changes
+    EXPECT_TRUE(device->IsKeyDown(31));
 
     // Inactive: nothing is read, and what happened meanwhile is lost.
     device->Deactivate();

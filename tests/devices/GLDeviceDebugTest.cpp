@@ -53,6 +53,7 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     EXPECT_STREQ(device_->GetLastObjectName(), "Tree");
     ASSERT_GE(device_->GetNumInfoLines(), 3u);
     EXPECT_NE(std::string(device_->GetInfoLine(0)).find("fan"), std::string::npos);
+    EXPECT_STREQ(device_->GetInfoLine(1), "programs: vertex 0, pixel 0 (0: the device's own)");
     EXPECT_NE(std::string(device_->GetInfoLine(3)).find("blend 6/1"), std::string::npos) << device_->GetInfoLine(3);
     EXPECT_EQ(device_->GetInfoLine(device_->GetNumInfoLines()), nullptr);
     device_->SetDebugName(nullptr, nullptr, nullptr);

@@ -61,8 +61,11 @@ protected:
     RenderVertexBuffer* MakeVertices(const std::vector<Vertex>& vertices) {
         const uint32_t bytes = uint32_t(vertices.size() * sizeof(Vertex));
         RenderVertexBuffer* buffer = device_->CreateVertexBuffer(0, bytes);
-        void* target = buffer->Lock(0, 0, 0);
-        std::memcpy(target, vertices.data(), bytes);
+        auto* target = static_cast<uint8_t*>(buffer->Lock(sizeof(Vertex), 0, 0));  // all past the first
+        std::memcpy(target, vertices.data() + 1, bytes - sizeof(Vertex));
+        buffer->Unlock();
+        target = static_cast<uint8_t*>(buffer->Lock(0, sizeof(Vertex), 0));
+        std::memcpy(target, vertices.data(), sizeof(Vertex));
         buffer->Unlock();
         return buffer;
     }

@@ -142,20 +142,24 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
 }
 
 TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
-    const uint8_t texels[2] = {0x40, 0xC0};
-    RenderTexture* texture = device_->CreateTexture(2, 1, texels, 0, RenderDevice::kTextureUpdatable);
+    const uint8_t texels[6] = {0x40, 0xC0, 0x20, 0x10, 0x30, 0x50};  // rows of three bytes, not padded
+    RenderTexture* texture = device_->CreateTexture(3, 2, texels, 0, RenderDevice::kTextureUpdatable);
     ASSERT_NE(texture, nullptr);
     std::vector<uint32_t> drawn = Draw(texture);
     EXPECT_EQ(drawn[0], Rgba(0x40, 0x40, 0x40, 0x40));
     EXPECT_EQ(drawn[1], Rgba(0xC0, 0xC0, 0xC0, 0xC0));
-    const uint8_t next[2] = {0xFF, 0x00};
+    EXPECT_EQ(drawn[16], Rgba(0x10, 0x10, 0x10, 0x10));
+    const uint8_t next[6] = {0xFF, 0x00};
     texture->UpdatePixels(next);
     drawn = Draw(texture);
     EXPECT_EQ(drawn[0], Rgba(0xFF, 0xFF, 0xFF, 0xFF));
     EXPECT_EQ(drawn[1], Rgba(0, 0, 0, 0));
     uint32_t pitch = 0;
     EXPECT_EQ(texture->Lock(pitch), nullptr);  // only dynamic textures lock
-    device_->DestroyTexture(texture);
+    device_->SetTexture(0, texture);
+    device_->DestroyTexture(texture);  // set, and gone: draws see white
+    device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 4, 4), 0xFFFFFFFF, 0.0f);
+    EXPECT_EQ(OffscreenDevice::Read(target_, 1, 1)[0], Rgba(255, 255, 255));
     EXPECT_EQ(device_->CreateTexture(2, 1, texels, 5, 0), nullptr);  // unknown format
     EXPECT_EQ(device_->CreateTexture(0, 1, texels, 0, 0), nullptr);
 

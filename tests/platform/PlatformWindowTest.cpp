@@ -82,6 +82,13 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
         EXPECT_EQ(message.alt, alt);
         EXPECT_EQ(message.windowId, id);
     }
+    // Pixels shown without GL: rows top first, the bytes R, G, B, A.
+    const uint32_t pixels[4] = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFFFFFF};
+    ASSERT_TRUE(window.ShowPixels(pixels, 2, 2));
+    const SDL_Surface* shown = SDL_GetWindowSurface(handle);
+    uint8_t red = 0, green = 0, blue = 0;
+    SDL_GetRGB(static_cast<const uint32_t*>(shown->pixels)[shown->pitch / 4], shown->format, &red, &green, &blue);
+    EXPECT_EQ(std::tuple(red, green, blue), std::tuple(0, 0, 255));
     window.Destroy();
     EXPECT_FALSE(window.IsOpen());
     EXPECT_EQ(window.GetId(), 0u);
@@ -147,6 +154,9 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     EXPECT_TRUE(capture.IsWindowVisible());
     const InputCapture none(nullptr, 1, 1);
     EXPECT_FALSE(none.IsCapturing() || none.IsWindowVisible());
+    { InputCapture gone(handle, 1, 1); }
+    PushKey(handle, ScancodeOf("F"), true);  // a capture that went watches no more
+    DrainEvents();
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
     ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), 4));
     EXPECT_EQ(dds.GetLevels().front().width, 8u);  // 8 x 4: the smallest of whole blocks
     EXPECT_EQ(dds.GetLevels().front().height, 4u);
+    const std::vector<uint8_t> flat = Zeros(DDSFormat::DXT5, 16, 4, 3);
+    ASSERT_TRUE(dds.Parse(flat.data(), uint32_t(flat.size()), 1));
+    EXPECT_EQ(dds.GetLevels().front().height, 4u);  // one block high already: not reduced
     // The full length is needed whatever the reduction: the large levels come first.
     EXPECT_EQ(DDSFile::GetFileLength(compressed.data(), uint32_t(compressed.size())), compressed.size());
 }

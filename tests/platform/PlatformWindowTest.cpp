@@ -89,6 +89,11 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     uint8_t red = 0, green = 0, blue = 0;
     SDL_GetRGB(static_cast<const uint32_t*>(shown->pixels)[shown->pitch / 4], shown->format, &red, &green, &blue);
     EXPECT_EQ(std::tuple(red, green, blue), std::tuple(0, 0, 255));
+    ASSERT_TRUE(window.Create("Again", 0, 0, 8, 8, WindowFrame::Decorated, nullptr));  // "Second" goes
+    for (uint32_t id = 1; id < 32; ++id) {
+        SDL_Window* const open = SDL_GetWindowFromID(id);
+        EXPECT_FALSE(open != nullptr && std::string(SDL_GetWindowTitle(open)) == "Second") << id;
+    }
     window.Destroy();
     EXPECT_FALSE(window.IsOpen());
     EXPECT_EQ(window.GetId(), 0u);

@@ -245,6 +245,9 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
 
 TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);  // the primary surface was made without vertical sync
+    GLint profile = 0;
+    glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
+    EXPECT_EQ(profile, GL_CONTEXT_CORE_PROFILE_BIT);
     RenderDeviceSettings settings;
     settings.width = 32;
     settings.height = 48;

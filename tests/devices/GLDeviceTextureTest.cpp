@@ -212,6 +212,20 @@ TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {
     EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
 }
 
+TEST_F(GLDeviceTextureTest, BuffersHoldTheirBytesOfVideoMemoryUntilDestroyed) {
+    const size_t before = device_->GetAvailableVideoMemory();
+    RenderVertexBuffer* vertices = device_->CreateVertexBuffer(0, 100);
+    RenderIndexBuffer* indices = device_->CreateIndexBuffer(10, RenderIndexFormat::Index32);
+    RenderDynamicVertexBuffer* dynamicVertices = device_->CreateDynamicVertexBuffer(256);
+    RenderDynamicIndexBuffer* dynamicIndices = device_->CreateDynamicIndexBuffer(512);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), before - 100 - 40 - 256 - 512);
+    device_->DestroyVertexBuffer(vertices);
+    device_->DestroyIndexBuffer(indices);
+    device_->DestroyDynamicVertexBuffer(dynamicVertices);
+    device_->DestroyDynamicIndexBuffer(dynamicIndices);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
+}
+
 // The total is GLDEVICE_VIDEO_MEMORY_MB mebibytes when that is a positive number, else 512 MiB;
 // reservations fit within what is left, to the byte.
 TEST(GLVideoMemoryTest, TheTotalComesFromTheEnvironmentAndReservationsFitInIt) {

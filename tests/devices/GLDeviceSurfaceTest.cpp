@@ -3,6 +3,7 @@
 #include "DeviceTest.h"
 
 #include "devices/GLHeaders.h"
+#include "support/LogCapture.h"
 
 #include <SDL2/SDL.h>
 
@@ -241,6 +242,45 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
         EXPECT_TRUE(Near(window(60, 60), ramp.below, 1)) << std::hex << window(60, 60);
     }
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
+}
+
+// What cannot be made, set or read is refused, and the log says why; the target stays as it was.
+TEST_F(GLDeviceSurfaceTest, RefusalsSayWhyAndLeaveTheTargetAlone) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    const int side = std::min(largest, 16384);
+    RenderSurface* wide = device_->CreateRenderSurface(side, 1, RenderTextureFormat::R16F, RenderTextureFormat::None);
+    EXPECT_NE(wide, nullptr);
+    device_->DestroyRenderSurface(wide);
+    RenderTexture* bytes = device_->CreateTexture(4, 4, nullptr, 0, 0);
+    LogCapture log;
+    const RenderTextureFormat none = RenderTextureFormat::None, rgba = RenderTextureFormat::RGBA;
+    EXPECT_EQ(device_->CreateRenderSurface(8, 8, none, none), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(side + 1, 1, rgba, none), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(1, side + 1, rgba, none), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(8, 8, RenderTextureFormat::D16, none), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(8, 8, rgba, rgba), nullptr);
+    EXPECT_EQ(device_->CreateRenderSurface(8, 8, bytes, none), nullptr);
+    EXPECT_EQ(device_->CreateTexture(4, 4, nullptr, 1, 0), nullptr);
+    device_->SetTargetSurface(1, nullptr);
+    device_->SetRenderTarget(1, nullptr);
+    uint32_t pixel = 0;
+    EXPECT_FALSE(primary_->ReadPixels(&pixel, 1, 1, RenderTextureFormat::R32F));
+    const std::string expected[] = {"a render surface needs a colour or a depth target.",
+                                    "render surface size " + std::to_string(side + 1) + " x 1 out of range.",
+                                    "render surface size 1 x " + std::to_string(side + 1) + " out of range.",
+                                    "render surface formats 7 / 0 are not colour / depth formats.",
+                                    "render surface formats 2 / 2 are not colour / depth formats.",
+                                    "a render surface needs a texture of a colour format to draw into.",
+                                    "no texture of 4 x 4 in format 1.",
+                                    "only colour target 0 is supported.",
+                                    "only colour target 0 is supported.",
+                                    "the surface cannot be read in format 6."};
+    ASSERT_EQ(log.Lines().size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(log.Lines()[i].text, "GLDevice: " + expected[i]);
+    ClearTo(Color(0, 1, 0, 1));
+    EXPECT_EQ(PrimaryPixel(0, 0), Rgba(0, 255, 0));
+    device_->DestroyTexture(bytes);
 }
 
 TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {

@@ -89,19 +89,20 @@ TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
         DDSFormat format;
         std::vector<uint8_t> texel;  // one texel's bytes
         uint32_t expected;           // as read back
+        bool target;                 // a surface can draw into it: 8 bits a channel or 5-6-5, unswizzled
     } cases[] = {
-        {DDSFormat::A8R8G8B8, {0x30, 0x20, 0x10, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80)},
-        {DDSFormat::X8R8G8B8, {0x30, 0x20, 0x10, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
-        {DDSFormat::A8B8G8R8, {0x10, 0x20, 0x30, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80)},
-        {DDSFormat::X8B8G8R8, {0x10, 0x20, 0x30, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF)},
-        {DDSFormat::R8G8B8, {0x30, 0x20, 0x10}, Rgba(0x10, 0x20, 0x30, 0xFF)},
-        {DDSFormat::R5G6B5, {0x1F, 0xF8}, Rgba(0xFF, 0x00, 0xFF)},         // red and blue full
-        {DDSFormat::A1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0x00)}, // green, alpha bit clear
-        {DDSFormat::X1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0xFF)},
-        {DDSFormat::A4R4G4B4, {0x0F, 0x8F}, Rgba(0xFF, 0x00, 0xFF, 0x88)},
-        {DDSFormat::L8, {0x40}, Rgba(0x40, 0x40, 0x40, 0xFF)},
-        {DDSFormat::A8, {0x40}, Rgba(0x00, 0x00, 0x00, 0x40)},
-        {DDSFormat::A8L8, {0x40, 0x90}, Rgba(0x40, 0x40, 0x40, 0x90)},
+        {DDSFormat::A8R8G8B8, {0x30, 0x20, 0x10, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80), true},
+        {DDSFormat::X8R8G8B8, {0x30, 0x20, 0x10, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF), false},
+        {DDSFormat::A8B8G8R8, {0x10, 0x20, 0x30, 0x80}, Rgba(0x10, 0x20, 0x30, 0x80), true},
+        {DDSFormat::X8B8G8R8, {0x10, 0x20, 0x30, 0x00}, Rgba(0x10, 0x20, 0x30, 0xFF), false},
+        {DDSFormat::R8G8B8, {0x30, 0x20, 0x10}, Rgba(0x10, 0x20, 0x30, 0xFF), false},
+        {DDSFormat::R5G6B5, {0x1F, 0xF8}, Rgba(0xFF, 0x00, 0xFF), true},           // red and blue full
+        {DDSFormat::A1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0x00), false},  // green, alpha bit clear
+        {DDSFormat::X1R5G5B5, {0xE0, 0x03}, Rgba(0x00, 0xFF, 0x00, 0xFF), false},
+        {DDSFormat::A4R4G4B4, {0x0F, 0x8F}, Rgba(0xFF, 0x00, 0xFF, 0x88), false},
+        {DDSFormat::L8, {0x40}, Rgba(0x40, 0x40, 0x40, 0xFF), false},
+        {DDSFormat::A8, {0x40}, Rgba(0x00, 0x00, 0x00, 0x40), false},
+        {DDSFormat::A8L8, {0x40, 0x90}, Rgba(0x40, 0x40, 0x40, 0x90), false},
     };
     for (const auto& c : cases) {
         const std::vector<uint8_t> file = DDSBuilder::File(c.format, 2, 2, 1, [&](uint32_t, std::vector<uint8_t>& level) {
@@ -113,6 +114,9 @@ TEST_F(GLDeviceTextureTest, UncompressedFormatsReadAsDirect3DDefinesThem) {
         ASSERT_NE(texture, nullptr) << int(c.format);
         EXPECT_EQ(Draw(texture)[17], c.expected) << "format " << int(c.format);
         EXPECT_EQ(texture->GetVideoMemoryUsage(), 4 * (c.texel.size() == 3 ? 4 : c.texel.size())) << int(c.format);
+        RenderSurface* over = device_->CreateRenderSurface(2, 2, texture, RenderTextureFormat::None);
+        EXPECT_EQ(over != nullptr, c.target) << int(c.format);
+        device_->DestroyRenderSurface(over);
         device_->DestroyTexture(texture);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "DeviceTest.h"
 
+#include "devices/GLDebugOutput.h"
 #include "devices/GLHeaders.h"
 #include "support/LogCapture.h"
 
@@ -288,6 +289,9 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     GLint profile = 0;
     glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
     EXPECT_EQ(profile, GL_CONTEXT_CORE_PROFILE_BIT);
+    GLint flags = 0;  // a debug context only when GLDEVICE_DEBUG asks for one
+    glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
+    EXPECT_EQ((flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0, GLDebugOutput::IsRequested());
     RenderDeviceSettings settings;
     settings.width = 32;
     settings.height = 48;

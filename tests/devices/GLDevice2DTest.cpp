@@ -198,7 +198,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     // The face is regular only: bold draws twice a pixel apart and advances one more; italic leans
     // the tops to the right by a fifth of their height above the baseline.
     EXPECT_EQ(font->DrawText("A", 1, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 6);
-    EXPECT_EQ(font->DrawText("", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
+    EXPECT_EQ(font->DrawText("A", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
     ClearTo(Color(0, 0, 0, 1));
     font->DrawText("A", 1, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::Italic, false);
     EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 19, 27}));

@@ -3,6 +3,7 @@
 #include "DeviceTest.h"
 
 #include "devices/GLDebugOutput.h"
+#include "devices/GLDevice.h"
 #include "devices/GLHeaders.h"
 #include "support/LogCapture.h"
 
@@ -295,7 +296,12 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     RenderDeviceSettings settings;
     settings.width = 32;
     settings.height = 48;
+    // The old targets (RGBA and D24) go first: the new ones fit where only they fit.
+    const size_t total = device_->GetVideoMemory(), used = total - device_->GetAvailableVideoMemory();
+    const size_t primary = size_t(device_->GetWidth() * device_->GetHeight()) * 8;
+    static_cast<GLDevice*>(device_)->SetVideoMemoryTotal(used - primary + 32 * 48 * 8);
     ASSERT_TRUE(device_->ResetDevice(settings));
+    static_cast<GLDevice*>(device_)->SetVideoMemoryTotal(total);
     EXPECT_EQ(device_->GetWidth(), 32);
     EXPECT_EQ(device_->GetHeight(), 48);
     EXPECT_EQ(device_->GetViewport(), Viewport(0, 0, 32, 48));

@@ -155,6 +155,7 @@ TEST_F(GLDevice2DTest, BatchesNestAndStayBounded) {
     const std::string text(GLDeviceFont::kMaxBatchGlyphs + 10, 'I');
     font->Begin();
     font->DrawText(text.c_str(), int(text.size()), &at, 0, 0xFFFF0000, 1, RenderFontStyle::Regular, false);
+    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 1, RenderFontStyle::Regular, false);  // joins the second part
     font->End();
     EXPECT_EQ(device_->GetNumDrawCalls(), before + 3);
     device_->DestroyDeviceFont(font);

@@ -338,6 +338,13 @@ TEST(BinaryWriter, AStringNoReaderAcceptsFailsTheWriter) {
     EXPECT_TRUE(over.Failed());
     EXPECT_EQ(over.GetPosition(), 4u);  // nothing of the string was written
     EXPECT_TRUE(log.Contains(LogPriority::Error, "BinaryWriter: a string is longer than readers accept"));
+
+    BinaryWriter past;  // nor can a stream pass 4 GiB
+    past.Write(1u);
+    past.Write(&past, UINT32_MAX - 3);
+    EXPECT_TRUE(past.Failed());
+    EXPECT_EQ(past.GetPosition(), 4u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "BinaryWriter: the stream would pass 4 GiB"));
 }
 
 }  // namespace

@@ -171,12 +171,17 @@ TEST(FileSystem, FilesSavedTogetherLandTogetherAndAStoppedSaveIsFinished) {
 TEST(FileSource, OfTwoNamesDifferingOnlyInCaseTheSmallerWinsInEitherOrder) {
     test::LogCapture log;
     for (const bool upperFirst : {false, true}) {
-        FileSource source("/data", false);
+        FileSource source("/data/", false);
         source.AddFile(upperFirst ? "Data/B.txt" : "Data/b.txt");
         source.AddFile(upperFirst ? "Data/b.txt" : "Data/B.txt");
+        source.AddFile("Data/B.txt");  // the same file again is no conflict
         EXPECT_EQ(source.FindFile("data/b.txt"), "/data/Data/B.txt") << upperFirst;
     }
+    EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "differ only in case; using Data/B.txt"));
+    FileSource root("//", false);  // trailing slashes are dropped, down to the root itself
+    root.AddFile("a");
+    EXPECT_EQ(root.FindFile("a"), "//a");
 }
 
 // Sparse files: sizes up to the largest a 32-bit offset reaches, at no cost in disk.

@@ -71,6 +71,7 @@ TEST(Options, ValueFormsAndUnreadableValues) {
         "shadowQuality = +-1\n"
         "gamma = bright\n"               // unreadable: kept at its value
         "antiAliasing = maybe\n"
+        "resolution = 640 x\n"
         "resolution = 12\n";
     options.Parse(text.data(), static_cast<uint32_t>(text.size()));
     EXPECT_FALSE(options.GetBool(Bool::fullscreen));
@@ -82,7 +83,7 @@ TEST(Options, ValueFormsAndUnreadableValues) {
     EXPECT_FLOAT_EQ(options.GetFloat(Float::contrast), 0.75f);
     EXPECT_FLOAT_EQ(options.GetFloat(Float::gamma), 0.5f);
     EXPECT_FALSE(options.GetBool(Bool::antiAliasing));
-    EXPECT_EQ(log.Count(LogPriority::Warning), 5u);
+    EXPECT_EQ(log.Count(LogPriority::Warning), 6u);
 
     options.SetQuality(Quality::textureQuality, 5);
     EXPECT_EQ(options.GetQuality(Quality::textureQuality), 2);

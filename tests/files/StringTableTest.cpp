@@ -44,6 +44,14 @@ TEST(StringTable, RoundTripsThroughItsStreamForm) {
     EXPECT_STREQ(back.GetString(0), "one");
     EXPECT_STREQ(back.GetString(1), "");
     EXPECT_EQ(back.GetIndex(std::string("with\0zero", 9)), 2);
+
+    StringTable blank;  // the least bytes a count can claim: empty strings only
+    blank.Add("");
+    BinaryWriter blankWriter;
+    blank.Write(blankWriter);
+    BinaryReader blankReader(blankWriter.GetBuffer(), blankWriter.GetPosition());
+    EXPECT_TRUE(back.Read(blankReader));
+    EXPECT_EQ(back.GetNumStrings(), 1);
 }
 
 TEST(StringTable, RefusesHostileStreams) {

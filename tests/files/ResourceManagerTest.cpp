@@ -251,6 +251,14 @@ TEST_F(ResourceManagerTest, BudgetUnloadsLeastRecentlyUsedFirst) {
 
     manager.DecrementMemoryUsage(1000);
     EXPECT_EQ(manager.GetMemoryUsage(), 0u) << "the counter stops at 0";
+
+    manager.ListLoadedResources();
+    FILE* sink = std::tmpfile();
+    manager.WriteResourceLog("Budget", sink);
+    std::fclose(sink);
+    for (const TestResource* resource : r) manager.UnloadResource(resource);
+    manager.UnloadUnreferencedResources();
+    EXPECT_EQ(manager.GetNumResources(), 0) << "the pins of the budget and the logs are let go";
 }
 
 TEST_F(ResourceManagerTest, FullReloadLoadsAgainAtOnceAndAPartOneQueues) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,7 +143,10 @@ protected:
 };
 
 TEST_F(TableDepotTest, LoadsOnceByNormalName) {
+    const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
     const LoadTable* table = depot.LoadTableFile("Records\\Test\\VALUES.dbr");
+    EXPECT_EQ(openFiles(), before) << "the record's file is closed";
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->GetRecordName(), "records/test/values.dbr");
     EXPECT_EQ(table->GetInt("i", 0), 42);

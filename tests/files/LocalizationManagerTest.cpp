@@ -81,6 +81,9 @@ TEST_F(LocalizationManagerTest, MissingTagGivesTheTagAndIsLoggedOnce) {
     EXPECT_EQ(text.Localize("tagMissing"), L"tagMissing");
     EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "tagMissing"));
+    text.SetLanguage(files, "English");
+    EXPECT_EQ(text.Localize("tagMissing"), L"tagMissing");
+    EXPECT_EQ(log.Count(LogPriority::Warning), 2u) << "a language set again reports it again";
 }
 
 TEST_F(LocalizationManagerTest, MissingLanguageFileIsLoggedAndTheOverlayStillApplies) {

@@ -203,8 +203,12 @@ TEST(File, OffsetsAndSizesReachFourGiBAndNoFurther) {
     EXPECT_EQ(*static_cast<const char*>(last), 'x');
     files.CloseFile(file);
     std::filesystem::resize_file(dir.Join("big.bin"), uint64_t{UINT32_MAX} + 1);
+    const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
     EXPECT_EQ(files.OpenFile(dir.Join("big.bin"), FileMode::Read), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "larger than 4 GiB"));
+    EXPECT_EQ(files.OpenFile(dir.GetPath(), FileMode::Read), nullptr) << "a directory is not a file";
+    EXPECT_EQ(openFiles(), before) << "what is refused is closed";
 }
 
 TEST(FileSystem, ConcurrentOpensAndWritesFromSeveralThreads) {

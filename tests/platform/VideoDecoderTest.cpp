@@ -244,10 +244,11 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
         LogPriority::Error, "\"" + one + "\": no picture of its ffv1 video decodes: the file is cut short or damaged"));
 
     // Pictures of up to 4096 pixels a side play.
-    for (const int width : {4096, 4097}) {
+    for (const auto& [width, height] :
+         {std::pair(4096, 2), std::pair(4097, 2), std::pair(2, 4096), std::pair(2, 4097)}) {
         const std::string wide = directory.Join("Wide.mkv");
-        ASSERT_TRUE(WriteVideoFile(wide, {width, 2, 1, 24}, [](uint32_t, uint32_t*) {}));
-        EXPECT_EQ(VideoDecoder::Open(wide.c_str()) != nullptr, width == 4096);
+        ASSERT_TRUE(WriteVideoFile(wide, {width, height, 1, 24}, [](uint32_t, uint32_t*) {}));
+        EXPECT_EQ(VideoDecoder::Open(wide.c_str()) != nullptr, width + height == 4098) << width << " x " << height;
     }
     EXPECT_TRUE(
         log.Contains(LogPriority::Error, "is refused: a picture of 4097 x 2 (played are 1 to 4096 either way)"));
@@ -266,9 +267,12 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
 TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
     const std::string dot = directory.Join("Dot.mkv");
     LogCapture log;
-    EXPECT_FALSE(WriteVideoFile(dot, {0, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
+    for (const VideoFileDescription& none : {VideoFileDescription{0, 1, 2, 1}, {1, 0, 2, 1}, {1, 1, 2, 0}}) {
+        log.Clear();
+        EXPECT_FALSE(WriteVideoFile(dot, none, [](uint32_t, uint32_t*) {}));
+        EXPECT_EQ(log.Lines().at(0).text, "Video: cannot write \"" + dot + "\": no picture size or frame rate");
+    }
     EXPECT_FALSE(WriteVideoFile(directory.Join("Missing/Dot.mkv"), {1, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "Video: cannot write \"" + dot + "\": no picture size or frame rate"));
     ASSERT_TRUE(
         WriteVideoFile(dot, {1, 1, 2, 1}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
     auto video = VideoDecoder::Open(dot.c_str());

@@ -89,6 +89,7 @@ TEST_F(VideoDecoderTest, FramesFallDueOnTheStreamClockWhichPauseHolds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(video->IsFrameDue());  // paused: the clock stood still
     video->Pause(false);
+    EXPECT_FALSE(video->IsFrameDue());  // the time paused does not count
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(video->IsFrameDue());
     // Played out at its pace, the video ends after its last frame's time.

@@ -87,7 +87,7 @@ TEST_F(GLDeviceDebugTest, SwitchesOverrideTexturesProgramsScissorAndBlending) {
     device_->SetDebugCullPixels(true);
     device_->DrawRect(Rect(0, 0, 64, 64), 0xFF0000FF, 0.0f);
     EXPECT_EQ(PrimaryPixel(0, 0), Rgba(0, 0, 255));
-    EXPECT_EQ(PrimaryPixel(1, 0), Rgba(128, 128, 128));
+    EXPECT_EQ(std::pair(PrimaryPixel(1, 0), PrimaryPixel(0, 1)), std::pair(Rgba(128, 128, 128), Rgba(128, 128, 128)));
     device_->SetDebugCullPixels(false);
 
     device_->SetSourceBlendFactor(RenderBlendFactor::Zero);

@@ -201,8 +201,8 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     EXPECT_EQ(font->DrawText("A", 1, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 6);
     EXPECT_EQ(font->DrawText("A", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
     ClearTo(Color(0, 0, 0, 1));
-    font->DrawText("A", 1, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::Italic, false);
-    EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 19, 27}));
+    font->DrawText("AA", 2, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::BoldItalic, false);
+    EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 26, 27}));
     device_->DestroyDeviceFont(font);
 
     // Unreadable files and old-format files get the built-in face.

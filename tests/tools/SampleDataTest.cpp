@@ -55,7 +55,10 @@ class SampleDataTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SeedRand15(1);  // the sector styles' editor colours are drawn from it
+        const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+        const auto before = openFiles();
         ASSERT_TRUE(sample::WriteSampleData(directory.GetPath()));
+        EXPECT_EQ(openFiles(), before);  // each file written is closed
     }
 
     TempDirectory directory;

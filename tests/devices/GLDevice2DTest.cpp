@@ -196,8 +196,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 17, 27}));
     EXPECT_EQ(font->DrawText("B", 1, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 4, RenderFontStyle::Regular, false),
               2);  // drawn as '?'
-    // The face is regular only: bold draws twice a pixel apart and advances one more; italic leans
-    // the tops to the right by a fifth of their height above the baseline.
+    // Of a regular face, bold draws twice a pixel apart (one more advance); italic leans tops right.
     EXPECT_EQ(font->DrawText("A", 1, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 6);
     EXPECT_EQ(font->DrawText("A", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
     ClearTo(Color(0, 0, 0, 1));

@@ -180,8 +180,10 @@ TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
         {0, RenderVertexUsage::Position, RenderVertexElementType::Float2},
     };
     EXPECT_EQ(device_->CreateVertexDeclaration(twice, 2), nullptr);
-    const RenderVertexElement badStream[] = {{4, RenderVertexUsage::Position, RenderVertexElementType::Float3}};
-    EXPECT_EQ(device_->CreateVertexDeclaration(badStream, 1), nullptr);  // streams 0 to 3
+    for (const RenderVertexElement& bad :
+         {RenderVertexElement{4, RenderVertexUsage::Position, RenderVertexElementType::Float3},
+          RenderVertexElement{0, RenderVertexUsage::Position, RenderVertexElementType(0)}})
+        EXPECT_EQ(device_->CreateVertexDeclaration(&bad, 1), nullptr);  // stream 4 (0 to 3 are), no such type
 }
 
 TEST_F(GLDeviceDrawTest, DepthRunsFromZeroToOneAndTestsAsSet) {

@@ -501,9 +501,8 @@ TEST_F(VideoDecoderTest, CutAndGarbageFilesAreRefusedOrEndCleanly) {
     }
 }
 
-// Writing, opening, decoding and closing clips leave nothing behind: done again and again, the
-// heap (every arena, and the blocks mapped apart) does not grow. Each round runs on a thread of
-// its own, whose ending returns the blocks its allocator cache keeps.
+// Clips written, opened (or not) and decoded again and again leave the heap as it was; each round
+// runs on a thread of its own, whose ending returns the blocks its allocator cache keeps.
 TEST_F(VideoDecoderTest, WritingAndPlayingHoldNoMemoryAfterwards) {
     const auto round = [&] {
         const LogCapture log;  // of the missing file

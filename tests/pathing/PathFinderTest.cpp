@@ -87,7 +87,7 @@ TEST_F(PathFinderTest, AStraightenedCorridorIsAppended) {
 TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
     // A wall of missing cells at x = 5 for z < 8.
     Build(mesh, kRegionA, 10, [](int x, int z) { return x != 5 || z >= 8; });
-    const std::unique_ptr<Path> path =
+    std::unique_ptr<Path> path =
         Find(finder, WorldVec3(kRegionA, Vec3(2.5f, 0.0f, 2.5f)), WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 2.5f)));
     ASSERT_TRUE(path);
     ASSERT_EQ(path->points.size(), 4u);
@@ -95,6 +95,14 @@ TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
     EXPECT_EQ(path->points[2].GetRegionPosition(), Vec3(6.0f, 0.0f, 8.0f));
     EXPECT_NEAR(Length(*path), 2.0f * std::sqrt(2.5f * 2.5f + 5.5f * 5.5f) + 1.0f, 1e-4f);
     ExpectOnMesh(mesh, *path);
+    // Past the wall's end, even a few degrees behind it (the first goal), the path turns there.
+    for (const auto& [from, to] :
+         {std::pair{Vec3(2.5f, 0, 2.5f), Vec3(5.05f, 0, 8.09f)}, {Vec3(), Vec3(6.6f, 0, 9.55f)}}) {
+        path = Find(finder, WorldVec3(kRegionA, from), WorldVec3(kRegionA, to));
+        ASSERT_TRUE(path);
+        ASSERT_EQ(path->points.size(), 3u);
+        EXPECT_EQ(path->points[1].GetRegionPosition(), Vec3(5.0f, 0.0f, 8.0f));
+    }
 }
 
 TEST_F(PathFinderTest, WindingCorridorStaysOnTheMesh) {

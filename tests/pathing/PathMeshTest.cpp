@@ -78,16 +78,19 @@ TEST(PathMesh, CreateSkipsUnusableFaces) {
 
 TEST(PathMesh, ObstaclesRemoveTheFacesTheyStandOn) {
     // A wall across x = 2.5 (a vertical face, a segment seen from above), a canopy high above
-    // cell (0, 0) and a block's top resting on cell (4, 0).
+    // cell (0, 0), a block's top resting on cell (4, 0) and a small one on the upper-left half of
+    // cell (1, 0), apart from the other half along the cell's diagonal only.
     const mem::vector<PathFace> obstacles = {
         PathFace{{Vec3(2.5f, -0.5f, 0.0f), Vec3(2.5f, -0.5f, 1.0f), Vec3(2.5f, 3.0f, 0.5f)}},
         PathFace{{Vec3(0.1f, 10.0f, 0.1f), Vec3(0.9f, 10.0f, 0.1f), Vec3(0.5f, 10.0f, 0.9f)}},
         PathFace{{Vec3(4.2f, 1.0f, 0.2f), Vec3(4.8f, 1.0f, 0.2f), Vec3(4.5f, 1.0f, 0.8f)}},
+        PathFace{{Vec3(1.2f, 1.0f, 0.7f), Vec3(1.3f, 1.0f, 0.7f), Vec3(1.2f, 1.0f, 0.8f)}},
     };
     PathMesh mesh;
     ASSERT_TRUE(mesh.Create(test::GridFaces(5, 1, 0.0f), obstacles));
     EXPECT_GE(mesh.FindTriangle(Vec3(0.5f, 0.0f, 0.5f)), 0);   // under the canopy: clear
-    EXPECT_GE(mesh.FindTriangle(Vec3(1.5f, 0.0f, 0.5f)), 0);
+    EXPECT_GE(mesh.FindTriangle(Vec3(1.8f, 0.0f, 0.2f)), 0);
+    EXPECT_LT(mesh.FindTriangle(Vec3(1.2f, 0.0f, 0.8f)), 0);
     EXPECT_LT(mesh.FindTriangle(Vec3(2.3f, 0.0f, 0.5f)), 0);   // the wall's cell is gone
     EXPECT_LT(mesh.FindTriangle(Vec3(2.7f, 0.0f, 0.5f)), 0);
     EXPECT_GE(mesh.FindTriangle(Vec3(3.5f, 0.0f, 0.5f)), 0);
@@ -141,6 +144,7 @@ TEST(PathMesh, LinesAreWalkableExactlyWhereTheyStayOnTheMesh) {
                     mesh.IsLineWalkable(Vec3(x, 0, 3), Vec3(x, 0, 2.5f)));
     EXPECT_FALSE(mesh.IsLineWalkable(Vec3(1.5f, 0, 2.5f), Vec3(3.5f, 0, 2.5f)));
     EXPECT_TRUE(mesh.IsLineWalkable(Vec3(1, 0, 1), Vec3(1, 0, 1)));
+    EXPECT_TRUE(mesh.IsLineWalkable(Vec3(0, 0, 0), Vec3(1.5f, 0, 0)));  // along the floor's edge
     EXPECT_FALSE(mesh.IsLineWalkable(Vec3(-1, 0, 1), Vec3(1, 0, 1)));  // from off the mesh
     // The edges' tolerance grows with the triangles: cells 100 wide keep an end 1e-3 past the edge.
     PathMesh large;

@@ -140,6 +140,10 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     ExpectVec(manager.GetHeightFog(kOut), 0, 0, 0);
     EXPECT_FALSE(manager.GetIsFogEnabled(kOut));
     ExpectColor(manager.GetLightColor(kOut), light.r, light.g, light.b);
+    // The last column counts once, however far past it the reach runs: one of the 25 in reach.
+    Paint(SectorDataManager::kFog, mist, 199, 200);
+    StandAt(195);
+    ExpectVec(manager.GetDepthFog(kOut), 10, 50, 0.02f / 25.0f);
 
     // Without environment effects the densities and the tint are off.
     manager.EnableEnvironmentEffects(false);

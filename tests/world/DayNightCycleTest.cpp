@@ -93,8 +93,12 @@ TEST(DayNightCycle, LightFadesAroundSunriseAndSunsetAndAllColoursAreClamped) {
 
 TEST(DayNightCycle, DayIntervalAndSunAndMoonDirections) {
     DayNightCycle cycle;
-    cycle.SetDefault();
+    cycle.SetSunRise(6.0f);
+    cycle.SetSunSet(18.0f);
+    cycle.SetDefault();  // replaces the sunrise and sunset set before
     const float rise = cycle.GetSunRise(), set = cycle.GetSunSet();
+    EXPECT_FLOAT_EQ(rise, 2.0f + 1.0f / 60.0f);
+    EXPECT_FLOAT_EQ(set, 22.0f + 59.0f / 60.0f);
     EXPECT_TRUE(cycle.GetIsDay(rise));
     EXPECT_TRUE(cycle.GetIsDay(12.0f));
     EXPECT_FALSE(cycle.GetIsDay(set));

@@ -87,7 +87,8 @@ protected:
 
 TEST_F(GridRegionTest, CellNamesMarkWallsBetweenUnequalOrMissingPostsAsNone) {
     Furnish(grid);
-    grid.UpdateTransparency(WorldVec3(), WorldVec3(), 100);  // a grid outside any region fades nothing
+    // A grid outside any region fades nothing, even its room's front wall seen from before it.
+    grid.UpdateTransparency(WorldVec3(nullptr, Vec3(1.5f, 6, -8)), WorldVec3(nullptr, Vec3(1.5f, 1.2f, 0.5f)), 100);
     EXPECT_EQ(grid.GetWallTransparency(3, 1, 0), 1.0f);
     char base[5];
     char mid[5];

@@ -11,6 +11,7 @@
 #include "files/BinaryWriter.h"
 #include "pathing/PathFinder.h"
 #include "render/DebugRenderManager.h"
+#include "render/GraphicsEngine.h"
 #include "render/GraphicsPrimitiveDrawer.h"
 #include "support/GLEngineBed.h"
 #include "support/LogCapture.h"
@@ -601,6 +602,7 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
         GraphicsPrimitiveDrawer drawer(bed.Canvas());
         drawer.Enable2DMode(Viewport(0, 0, GLEngineBed::kWidth, GLEngineBed::kHeight));
         level.RenderPathMeshes(drawer, fourfold);
+        EXPECT_EQ(drawer.GetShader(), bed.Graphics().GetOverlayShader());
     }
     const std::vector<int> drawn = bed.FindDrawn(kBlack);
     const std::vector<int> quad{8, 12, 32, 28};

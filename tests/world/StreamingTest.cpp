@@ -371,6 +371,7 @@ TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) 
     ASSERT_TRUE(toThree->GetFrontToBackCoords(frontToBack, behind));
     EXPECT_EQ(behind, world_->GetRegion(3));
     EXPECT_TRUE(world_->GetRegion(3)->IsLevelLoaded());
+    EXPECT_FALSE(world_->GetRegion(3)->GetLevel()->HasLoadedRenderData());  // nothing is drawn there yet
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "Forcing load of level level3.lvl"));
 
     // A level that cannot be read is tried once, not at every crossing.

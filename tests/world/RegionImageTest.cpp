@@ -4,14 +4,18 @@
 
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "render/GraphicsCanvas.h"
 #include "render/Image.h"
 #include "render/RenderDevice.h"
 #include "support/GLEngineBed.h"
+#include "support/OffscreenDevice.h"
 #include "world/MapFile.h"
 #include "world/Region.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 namespace GAME::test {
 namespace {
@@ -74,6 +78,12 @@ TEST(RegionImage, MinimapAndIconTexturesComeFromTheirBytesAndSurviveADeviceReset
     world.PostDeviceReset();
     ASSERT_NE(pictured.GetIcon(), nullptr);
     EXPECT_EQ(pictured.GetIcon()->GetWidth(), 2);
+    // Every texel holds the file's colour, drawn here over the whole target.
+    bed.Clear();
+    bed.Canvas().RenderRect(Rect(0, 0, GLEngineBed::kWidth, GLEngineBed::kHeight), Rect(0, 0, 2, 2), pictured.GetIcon(),
+                            RenderBlendFactor::One, RenderBlendFactor::Zero, Color(1, 1, 1, 1), false);
+    const std::vector<uint32_t> pixels = bed.ReadPixels();
+    EXPECT_EQ(std::set<uint32_t>(pixels.begin(), pixels.end()), std::set<uint32_t>{Rgba(40, 41, 42, 43)});
     EXPECT_EQ(pictured.GetMinimapImage(false), nullptr);
     EXPECT_NE(pictured.GetMinimapImage(true), nullptr);
     world.ReleaseMinimapImages();

@@ -561,11 +561,19 @@ TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     Entity* aside = AddEntity(region, Vec3(8, 0, 20));
     Entity* behind = AddEntity(region, Vec3(0, 0, -20));
     Entity* across = AddEntity(region, Vec3(20, 0, 0));
+    Entity* further = AddEntity(region, Vec3(0, 0, 30));
     Finish();
     const WorldVec3 apex(region, Vec3());
-    mem::vector<Entity*> found{behind};  // replaced, not appended to
+    // Equally aligned, ahead and further keep the order the sphere around the apex finds them in.
+    mem::vector<Entity*> found;
+    world.GetEntitiesInSphere(found, region, Sphere(Vec3(), 40.0f), false);
+    std::erase_if(found, [&](Entity* entity) { return entity != ahead && entity != further; });
+    found.push_back(aside);
+    const mem::vector<Entity*> inLine = found;
+    found = {behind};  // replaced, not appended to
     world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 1.0f, 40.0f, false);
-    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside}));
+    EXPECT_EQ(found, inLine);
+    world.RemoveEntity(further);
     // An angle of zero or less is a thin cone, not an empty one.
     world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), -1.0f, 40.0f, false);
     EXPECT_EQ(found, (mem::vector<Entity*>{ahead}));

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <string>
 
 namespace GAME {
@@ -314,20 +316,25 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                         "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,1,\n"
                         "cellSpacingZ,3,\nminWallOpacity,0.3,\n");
     files.AddDirectory(directory.GetPath());
+    const auto fade = [this](GridRegion& grid, const std::array<const char*, 9>& walls) {
+        grid.SetSystem("Records/Grid/Wide.dbr");
+        grid.Resize(5, 1, 4);
+        for (int k = 0; k < 9; ++k)
+            for (int i = 0; i < 11; ++i) grid.SetLatticeValue(i, 0, k, walls[size_t(k)][i] != ' ');
+        grid.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
+        std::string field;
+        for (int k = 0; k < 9; ++k) {
+            for (int i = 0; i < 11; ++i)
+                field += grid.GetLatticeValue(i, 0, k) == 0         ? ' '
+                         : grid.GetWallTransparency(i, 0, k) < 1.0f ? '-'
+                                                                    : '#';
+            field += '\n';
+        }
+        return field;
+    };
     GridRegion wide(&region);
-    wide.SetSystem("Records/Grid/Wide.dbr");
-    wide.Resize(5, 1, 4);
-    const char* walls[] = {"+-+-+-+-+-+", "|         |", "+-+-+ +-+-+", "|   |     |", "+   +-+   +",
-                           "|     |   |", "+-+ +-+-+-+", "|         |", "+-+-+-+-+-+"};
-    for (int k = 0; k < 9; ++k)
-        for (int i = 0; i < 11; ++i) wide.SetLatticeValue(i, 0, k, walls[k][i] != ' ');
-    wide.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
-    std::string field;
-    for (int k = 0; k < 9; ++k) {
-        for (int i = 0; i < 11; ++i)
-            field += wide.GetLatticeValue(i, 0, k) == 0 ? ' ' : wide.GetWallTransparency(i, 0, k) < 1.0f ? '-' : '#';
-        field += '\n';
-    }
+    const std::string field = fade(wide, {"+-+-+-+-+-+", "|         |", "+-+-+ +-+-+", "|   |     |", "+   +-+   +",
+                                          "|     |   |", "+-+ +-+-+-+", "|         |", "+-+-+-+-+-+"});
     EXPECT_EQ(field,
               "-----------\n"
               "-         #\n"
@@ -338,6 +345,20 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
               "-## #######\n"
               "#         #\n"
               "###########\n");
+    // Walls set at random: the run down the left side fades to its far end.
+    GridRegion other(&region);
+    EXPECT_EQ(fade(other, {"+-+ +-+-+-+", "  |   | |  ", "+-+-+-+-+ +", "|   | |   |", "+-+-+-+ + +", "| | |   | |",
+                           "+-+-+-+-+-+", "|       | |", "+ +-+ + +-+"}),
+              "--- #######\n"
+              "  -   # #  \n"
+              "-------## #\n"
+              "-   - #   #\n"
+              "------- # #\n"
+              "- - -   # #\n"
+              "-#-#-######\n"
+              "-       # #\n"
+              "- ### # ###\n");
+    other.SetSystem("");
     EXPECT_EQ(wide.GetArea().width, 10u);
     EXPECT_EQ(wide.GetArea().depth, 12u);
     // A quarter turn carries the field with the walls: lattice point (i, k) goes to (k, 10 - i).

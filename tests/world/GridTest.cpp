@@ -316,17 +316,17 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                         "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,1,\n"
                         "cellSpacingZ,3,\nminWallOpacity,0.3,\n");
     files.AddDirectory(directory.GetPath());
-    const auto fade = [this](GridRegion& grid, const std::array<const char*, 9>& walls) {
-        grid.SetSystem("Records/Grid/Wide.dbr");
-        grid.Resize(5, 1, 4);
+    const auto fade = [this](GridRegion& fading, const std::array<const char*, 9>& walls) {
+        fading.SetSystem("Records/Grid/Wide.dbr");
+        fading.Resize(5, 1, 4);
         for (int k = 0; k < 9; ++k)
-            for (int i = 0; i < 11; ++i) grid.SetLatticeValue(i, 0, k, walls[size_t(k)][i] != ' ');
-        grid.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
+            for (int i = 0; i < 11; ++i) fading.SetLatticeValue(i, 0, k, walls[size_t(k)][i] != ' ');
+        fading.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
         std::string field;
         for (int k = 0; k < 9; ++k) {
             for (int i = 0; i < 11; ++i)
-                field += grid.GetLatticeValue(i, 0, k) == 0         ? ' '
-                         : grid.GetWallTransparency(i, 0, k) < 1.0f ? '-'
+                field += fading.GetLatticeValue(i, 0, k) == 0         ? ' '
+                         : fading.GetWallTransparency(i, 0, k) < 1.0f ? '-'
                                                                     : '#';
             field += '\n';
         }

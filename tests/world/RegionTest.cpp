@@ -42,14 +42,17 @@ void PutString(std::vector<unsigned char>& bytes, const std::string& text) {
 }
 
 TEST(RegionId, UniqueIdsAreValidAndPackTheGuidFields) {
+    uint32_t lastWords = 0;  // random bits of the GUID's end: not zero in all of a hundred ids
     for (int i = 0; i < 100; ++i) {
         const RegionId id = RegionId::CreateUnique();
         EXPECT_FALSE(id.IsInvalid());
+        lastWords |= id.GetWord(3);
         // The GUID's version sits in data3's top nibble, the low half of word 1; its variant in
         // the top bits of data4[0], the top byte of word 2.
         EXPECT_EQ((id.GetWord(1) >> 12) & 0xF, 4u);
         EXPECT_EQ(id.GetWord(2) >> 30, 2u);
     }
+    EXPECT_NE(lastWords, 0u);
     EXPECT_NE(RegionId::CreateUnique(), RegionId::CreateUnique());
     EXPECT_TRUE(RegionId().IsInvalid());
 }

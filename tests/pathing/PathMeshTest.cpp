@@ -81,6 +81,7 @@ TEST(PathMesh, ObstaclesRemoveTheFacesTheyStandOn) {
     // cell (0, 0), a block's top resting on cell (4, 0) and a small one on the upper-left half of
     // cell (1, 0), apart from the other half along the cell's diagonal only.
     const mem::vector<PathFace> obstacles = {
+        PathFace{{Vec3(NAN, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 1.0f)}},  // not finite: ignored
         PathFace{{Vec3(2.5f, -0.5f, 0.0f), Vec3(2.5f, -0.5f, 1.0f), Vec3(2.5f, 3.0f, 0.5f)}},
         PathFace{{Vec3(0.1f, 10.0f, 0.1f), Vec3(0.9f, 10.0f, 0.1f), Vec3(0.5f, 10.0f, 0.9f)}},
         PathFace{{Vec3(4.2f, 1.0f, 0.2f), Vec3(4.8f, 1.0f, 0.2f), Vec3(4.5f, 1.0f, 0.8f)}},
@@ -222,6 +223,7 @@ TEST(PathMesh, SaveAndLoadRoundTrip) {
 
     PathMesh copy;
     ASSERT_TRUE(LoadBytes(copy, bytes));
+    EXPECT_EQ(original.GetVertex(0), Vec3(0, 1.5f, 0));
     ASSERT_EQ(copy.GetNumVertices(), original.GetNumVertices());
     ASSERT_EQ(copy.GetNumTriangles(), original.GetNumTriangles());
     for (uint32_t v = 0; v < copy.GetNumVertices(); ++v) EXPECT_EQ(copy.GetVertex(v), original.GetVertex(v));
@@ -270,13 +272,15 @@ TEST(PathMesh, RefusesCorruptBlocks) {
         const char* message;
     };
     const Case cases[] = {
-        {patched(0, 0x4853454d), "PMSH"},          // wrong magic
-        {patched(4, 2), "version"},                 // unknown version
-        {patched(8, 0x40000000), "vertices"},       // vertex count past the data
-        {patched(16, nanWord), "not finite"},       // a vertex coordinate
-        {patched(60, 0xffffffff), "triangles"},     // triangle count past the data
-        {patched(64, 4), "refers to a vertex"},     // index == vertex count
-        {patched(68, 0), "no area"},                // two corners on one vertex
+        {patched(0, 0x4853454d), "PMSH"},        // wrong magic
+        {patched(4, 2), "version"},              // unknown version
+        {patched(8, 0x40000000), "vertices"},    // vertex count past the data
+        {patched(16, nanWord), "not finite"},    // a vertex coordinate
+        {patched(60, 0xffffffff), "triangles"},  // triangle count past the data
+        {patched(64, 4), "refers to a vertex"},  // index == vertex count
+        {patched(68, 4), "refers to a vertex"},  // the second corner's
+        {patched(72, 4), "refers to a vertex"},  // the third corner's
+        {patched(68, 0), "no area"},             // two corners on one vertex
     };
     for (const Case& c : cases) {
         test::LogCapture log;

@@ -115,10 +115,11 @@ TEST(AtomicFile, TheNextSaveRemovesTheStraysOfKilledSavesOnly) {
     const Names others{"a.txt.tmp", "a.txt.backup.tmp",        "a.txt.saving-Ab_2Cd.tmp", "a.txt.saving-Ab12C.tmp",
                        "a.txt.bak", "b.txt.saving-Ab12Cd.tmp", "xa.txt.saving-Ab12Cd.tmp"};
     for (const std::string& name : others) dir.WriteFile(name, "not a stray of a save of a.txt");
+    dir.WriteFile("a.txt.saving-aAzZ09.tmp", "a stray: letters and digits at the ends of their ranges");
     {
         test::LogCapture log;
         ASSERT_TRUE(Save(dir.Join("a.txt"), "new"));
-        EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+        EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
         EXPECT_TRUE(log.Contains(LogPriority::Warning, "Removed " + dir.Join("a.txt.saving-")));
     }
     const std::string runningName = running.GetTemporaryPath().substr(dir.GetPath().size() + 1);

@@ -142,6 +142,7 @@ TEST(Thread, PriorityIsTheNiceValueSetBeforeOrWhileRunning) {
     }
     worker.Stop();
     worker.SetPriority(0);  // not running: kept for the next start
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 0) << "the caller's own is left alone";
     worker.started.Reset();
     ASSERT_TRUE(worker.Start("low"));
     ASSERT_TRUE(worker.started.Wait(Event::kInfinite));

@@ -36,7 +36,13 @@ bool GLConstants::Set(Block block, uint32_t first, const float* data, uint32_t c
     if (count == 0) {
         return true;
     }
-    std::memcpy(&target.registers[size_t(first) * 4], data, size_t(count) * 16);
+    // Callers set whole parameters at every draw, most of them unchanged (a colour, a fade): only
+    // a change widens the range the next draw uploads.
+    float* const registers = &target.registers[size_t(first) * 4];
+    if (std::memcmp(registers, data, size_t(count) * 16) == 0) {
+        return true;
+    }
+    std::memcpy(registers, data, size_t(count) * 16);
     if (target.dirtyBegin == target.dirtyEnd) {
         target.dirtyBegin = first;
         target.dirtyEnd = first + count;

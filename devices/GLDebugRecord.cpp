@@ -8,9 +8,14 @@ void GLDebugRecord::BeginFrame() {
     drawCalls_ = 0;
     faces_ = 0;
     limit_ = pendingLimit_;
+    if (limit_ == kNoLimit) {
+        current_ = previous_ = Labels();
+        labelsUsed_ = lastIsCurrent_ = false;
+    }
 }
 
 void GLDebugRecord::SetLabels(const char* shader, const char* style, const char* object) {
+    if (limit_ == kNoLimit) return;
     if (labelsUsed_) {
         previous_ = current_;
         labelsUsed_ = false;

@@ -3,7 +3,9 @@
 // counts of the frame, the draw-call limit, the labels set with SetDebugName and what the last
 // executed draw call used (shown as info lines). Main thread only.
 //
-// Recording costs a few stores per draw; the info lines are only formatted when asked for.
+// Recording costs a few stores per draw; the info lines are only formatted when asked for. Labels
+// are kept only in frames with a draw-call limit, which the render debugger sets while it shows:
+// other frames copy no label text at every draw.
 
 #include <cstdint>
 #include <string>

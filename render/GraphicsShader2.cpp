@@ -133,6 +133,7 @@ Resource::InitResult GraphicsShader2::Initialize(const void* data, uint32_t size
         return InitResult::InvalidData;
     }
     if (!CheckReferences()) return InitResult::InvalidData;
+    IndexParameters();
     for (const Value& value : values_) {
         const bool program = value.storage.type == ShaderValueType::VertexProgram ||
                              value.storage.type == ShaderValueType::PixelProgram;
@@ -288,8 +289,6 @@ bool GraphicsShader2::ReadParameters(BinaryReader& chunk) {
         parameter.storage.count = elements;
         Resize(parameter.storage.floats, parameter.storage.textures, type, elements);
         parameter.defaultValue = hasDefault ? defaultValue : kNone;
-        // The first parameter of a name wins.
-        parameterIndex_.emplace(parameter.name, static_cast<uint32_t>(parameters_.size()));
         parameters_.push_back(std::move(parameter));
     }
     return true;
@@ -366,7 +365,8 @@ void GraphicsShader2::Destroy() {
     }
     values_.clear();
     parameters_.clear();
-    parameterIndex_.clear();
+    parameterSlots_.clear();
+    setParameters_.clear();
     styles_.clear();
     currentStyle_ = kNoStyle;
     depth_ = 0;
@@ -447,11 +447,11 @@ bool GraphicsShader2::Begin(uint32_t style) const {
 void GraphicsShader2::Begin() const { ++depth_; }
 
 void GraphicsShader2::End() const {
-    for (Parameter& parameter : parameters_) {
-        if (parameter.setDepth != 0 && parameter.setDepth == depth_) {
-            parameter.setDepth = 0;
-            parameter.renderStamp = renderCounter_;
-        }
+    while (!setParameters_.empty() && parameters_[setParameters_.back()].setDepth == depth_) {
+        Parameter& parameter = parameters_[setParameters_.back()];
+        parameter.setDepth = 0;
+        parameter.renderStamp = renderCounter_;
+        setParameters_.pop_back();
     }
     if (depth_ > 0 && --depth_ == 0 && currentStyle_ < styles_.size()) {
         for (const ShaderStateRecord& record : styles_[currentStyle_].records) ApplyDefault(record);
@@ -503,6 +503,9 @@ void GraphicsShader2::UploadConstants(const Value& program) const {
     RenderDevice* const device = graphics_.GetRenderDevice();
     const bool vertex = program.storage.type == ShaderValueType::VertexProgram;
     for (const ShaderBinding& binding : program.bindings) {
+        // After the first Render most bindings have nothing to send (GetSource's rule, asked
+        // first): a value's constants went then, and a parameter goes again only when set since.
+        if (!firstPass_ && (binding.fromValues || parameters_[binding.index].renderStamp != renderCounter_)) continue;
         const Source source = GetSource(binding.fromValues, binding.index);
         if (source.storage == nullptr || !source.send) continue;
         const Storage& storage = *source.storage;
@@ -624,9 +627,29 @@ void GraphicsShader2::ApplyDefault(const ShaderStateRecord& record) const {
 
 // -- Parameters ---------------------------------------------------------------------------------------
 
+void GraphicsShader2::IndexParameters() {
+    size_t slots = 16;
+    while (slots < parameters_.size() * 2) slots *= 2;
+    parameterSlots_.assign(slots, kNone);
+    const size_t mask = slots - 1;
+    for (uint32_t i = 0; i < parameters_.size(); ++i) {
+        size_t slot = parameters_[i].name.GetWord(0) & mask;
+        while (parameterSlots_[slot] != kNone && parameters_[parameterSlots_[slot]].name != parameters_[i].name) {
+            slot = (slot + 1) & mask;
+        }
+        // The first parameter of a name wins.
+        if (parameterSlots_[slot] == kNone) parameterSlots_[slot] = i;
+    }
+}
+
 GraphicsShader2::Parameter* GraphicsShader2::FindParameter(const Name& name) const {
-    const auto found = parameterIndex_.find(name);
-    return found != parameterIndex_.end() ? &parameters_[found->second] : nullptr;
+    if (parameterSlots_.empty()) return nullptr;
+    const size_t mask = parameterSlots_.size() - 1;
+    for (size_t slot = name.GetWord(0) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t index = parameterSlots_[slot];
+        if (index == kNone) return nullptr;
+        if (parameters_[index].name == name) return &parameters_[index];
+    }
 }
 
 GraphicsShader2::Parameter* GraphicsShader2::BeginSet(const Name& name, uint32_t element, ShaderValueType type,
@@ -640,6 +663,7 @@ GraphicsShader2::Parameter* GraphicsShader2::BeginSet(const Name& name, uint32_t
 }
 
 void GraphicsShader2::EndSet(Parameter& parameter, uint32_t element) const {
+    if (parameter.setDepth == 0 && depth_ != 0) setParameters_.push_back(uint32_t(&parameter - parameters_.data()));
     parameter.usedCount = std::max(parameter.usedCount, element + 1);
     parameter.setDepth = depth_;
     parameter.renderStamp = renderCounter_;

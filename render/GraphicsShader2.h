@@ -160,6 +160,8 @@ private:
     void ApplyDefault(const ShaderStateRecord& record) const;
     void UploadConstants(const Value& program) const;
 
+    // Fills parameterSlots_ once the section is read.
+    void IndexParameters();
     Parameter* FindParameter(const Name& name) const;
     // The parameter, when it may take the element of the type now; sets known = false for a name
     // the shader lacks.
@@ -170,7 +172,10 @@ private:
     GraphicsEngine& graphics_;
     mem::vector<Value> values_;
     mutable mem::vector<Parameter> parameters_;
-    mem::hash_map<Name, uint32_t> parameterIndex_;
+    // The parameters by name, looked up at every setter call: open addressing on the name's first
+    // word, a power of two of slots at least twice the parameters, each an index or kNone. A
+    // lookup is a mask and a compare or two, where a node-based map hashed, divided and chased.
+    mem::vector<uint32_t> parameterSlots_;
     mem::vector<Style> styles_;
 
     // Drawing state (main thread).
@@ -178,6 +183,9 @@ private:
     mutable uint32_t depth_ = 0;
     mutable uint64_t renderCounter_ = 1;
     mutable bool firstPass_ = true;
+    // The parameters set at a Begin depth, innermost depth last: End unsets them without going
+    // through every parameter at every draw.
+    mutable mem::vector<uint32_t> setParameters_;
 };
 
 }  // namespace GAME

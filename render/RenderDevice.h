@@ -610,7 +610,8 @@ public:
     virtual size_t GetVideoMemory() const = 0;           // bytes in all; known before any window
     // Labels the following draws: shader file, style and caller's name (three nulls: none).
     virtual void SetDebugName(const char* shader, const char* style, const char* object) = 0;
-    // The labels of the last executed draw call; null or empty when none.
+    // The labels of the last executed draw call; null or empty when none. A device may keep them
+    // only in frames with a draw-call limit (the render debugger showing), to copy nothing per draw.
     virtual const char* GetLastShaderName() const = 0;
     virtual const char* GetLastStyleName() const = 0;
     virtual const char* GetLastObjectName() const = 0;

@@ -564,7 +564,7 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
     shader.SetFloat(names.globalFade, 0, GetBlendedGlobalFadeFactor());
     const PassParts parts = GetPassParts(pass);
     const float opacity = GetOpacity(parts);
-    const float curved = std::pow(opacity, kTransparencyExponent);
+    const float curved = opacity == 1.0f ? 1.0f : std::pow(opacity, kTransparencyExponent);  // most draws are opaque
     shader.SetFloat4(names.transparency, 0, curved, curved, opacity, curved);
     if (dissolveTexture_ != nullptr) {
         shader.SetFloat3(names.dissolveColor, 0, dissolveColor_);

@@ -36,7 +36,11 @@ TEST_F(GLDeviceDebugTest, CountsDrawsAndAppliesTheLimitFromTheNextFrame) {
 }
 
 TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
+    device_->SetDebugName("Shaders/A.ssh", "Solid", "Rock");  // no limit, no debugger: not kept
+    device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
     EXPECT_STREQ(device_->GetLastShaderName(), "");
+    device_->SetDrawCallLimit(100);
+    ASSERT_TRUE(device_->BeginScene());
     device_->SetDebugName("Shaders/A.ssh", "Solid", "Rock");
     device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
     device_->SetDebugName("Shaders/B.ssh", "Glow", "Tree");  // nothing drawn with these yet

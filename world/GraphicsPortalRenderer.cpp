@@ -83,7 +83,7 @@ void GraphicsPortalRenderer::Render() {
     const float blend =
         transparency_ != nullptr ? transparency_->GetRegionBlendAmount(cameraRegion_) : 1.0f;
     path_.clear();
-    WalkRegion(cameraRegion_, Coords(), nullptr, 1.0f - blend, nullptr, 0);
+    WalkRegion(cameraRegion_, Coords(), nullptr, 1.0f - blend, nullptr, 0, false);
 
     GraphicsEngine* graphics = Graphics();
     if (graphics != nullptr && graphics->IsBloomEnabled() && ambiance_ != nullptr) {
@@ -111,7 +111,7 @@ bool GraphicsPortalRenderer::RenderScreenShot(unsigned width, unsigned height, I
 // -- The walk ---------------------------------------------------------------------------------
 
 RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& toCamera, Region* from, float blend,
-                                                  RenderTexture* texture, int depth) {
+                                                  RenderTexture* texture, int depth, bool maskWanted) {
     Frustum frustum = frustum_;
     frustum.Transform(toCamera.Inverse());
     mem::vector<Region*> regions;
@@ -123,16 +123,22 @@ RenderTexture* GraphicsPortalRenderer::WalkRegion(Region* region, const Coords& 
     FoundPortal back = FindPortal(regions, region, toCamera, false);
     const bool frontFound = texture != nullptr || FindPortal(regions, region, toCamera, true).portal != nullptr;
     if (frontFound && from == nullptr) {
-        texture = RenderPortals(region, toCamera, regions, true, nullptr, texture, depth + 1);
+        // The region composites the mask of what lies behind its front portals only with a blend
+        // above 0; at 0 it covers all but its own portals whatever the mask says.
+        texture = RenderPortals(region, true, GetWalks(region, toCamera, regions, true, nullptr, depth + 1), texture,
+                                depth + 1, blend != 0.0f);
     }
     // At the top of the walk a portal facing away is not followed at all while the target is
     // beyond its reach (fade 0): the region behind would be drawn with blend 1 plus its amount,
     // which for a region the target is nowhere near (amount 0) still covers the camera's region
     // wherever the mask lets it.
     if (from == nullptr && back.portal != nullptr && back.fade == 0.0f) back.portal = nullptr;
-    texture = RenderRegion(region, toCamera, regions, blend, texture, back.portal != nullptr, frontFound, depth,
-                           back.portal);
-    if (back.portal != nullptr) texture = RenderPortals(region, toCamera, regions, false, from, texture, depth + 1);
+    const mem::vector<Walk> backWalks =
+        back.portal != nullptr ? GetWalks(region, toCamera, regions, false, from, depth + 1) : mem::vector<Walk>();
+    // The mask is made for the regions behind the portals facing away, or for the caller.
+    const bool makeMask = back.portal != nullptr && (maskWanted || !backWalks.empty());
+    texture = RenderRegion(region, toCamera, regions, blend, texture, makeMask, frontFound, depth, back.portal);
+    if (back.portal != nullptr) texture = RenderPortals(region, false, backWalks, texture, depth + 1, maskWanted);
 
     path_.pop_back();
     return texture;
@@ -165,14 +171,12 @@ GraphicsPortalRenderer::FoundPortal GraphicsPortalRenderer::FindPortal(const mem
     return {};
 }
 
-RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coords& toCamera,
-                                                     const mem::vector<Region*>& regions, bool front, Region* excluded,
-                                                     RenderTexture* texture, int depth) {
-    AddStatisticLine(depth,
-                     front ? "%s Rendering FRONT facing portals of region %s"
-                           : "%s Rendering BACK facing portals of region %s",
-                     region->GetName().c_str());
-    if (depth > kMaxWalkDepth) return texture;
+mem::vector<GraphicsPortalRenderer::Walk> GraphicsPortalRenderer::GetWalks(Region* region, const Coords& toCamera,
+                                                                          const mem::vector<Region*>& regions,
+                                                                          bool front, Region* excluded,
+                                                                          int depth) const {
+    mem::vector<Walk> walks;
+    if (depth > kMaxWalkDepth) return walks;
     for (Region* candidate : regions) {
         const RegionView view = GetRegionView(candidate, region, toCamera);
         for (int i = 0; i < candidate->GetNumPortals(); ++i) {
@@ -189,8 +193,23 @@ RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, const Coord
             Region* far = nullptr;
             if (!portal->GetBackToFrontCoords(backToFront, far) || far == excluded) continue;
             if (std::find(path_.begin(), path_.end(), far) != path_.end()) continue;
-            texture = WalkRegion(far, view.toCamera * backToFront, candidate, blend, texture, depth);
+            walks.push_back({far, view.toCamera * backToFront, candidate, blend, depth});
         }
+    }
+    return walks;
+}
+
+RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, bool front, const mem::vector<Walk>& walks,
+                                                     RenderTexture* texture, int depth, bool maskWanted) {
+    AddStatisticLine(depth,
+                     front ? "%s Rendering FRONT facing portals of region %s"
+                           : "%s Rendering BACK facing portals of region %s",
+                     region->GetName().c_str());
+    // Each walk hands its mask to the next; the last one's goes to the caller.
+    for (size_t i = 0; i < walks.size(); ++i) {
+        const Walk& walk = walks[i];
+        texture = WalkRegion(walk.far, walk.toCamera, walk.from, walk.blend, texture, walk.depth,
+                             maskWanted || i + 1 < walks.size());
     }
     return texture;
 }

@@ -81,8 +81,21 @@ private:
         float fade = 0.0f;
     };
 
+    // One region the walk goes on to through a portal of from (a region of the current one's list).
+    struct Walk {
+        Region* far = nullptr;
+        Coords toCamera;  // far's coords to the camera region
+        Region* from = nullptr;
+        float blend = 0.0f;
+        int depth = 0;
+    };
+
+    // Renders the region and the regions its portals show; returns the mask texture handed on
+    // (the region's own, or that of the last region walked behind it). A region makes its mask
+    // only when something reads it: the regions behind its portals facing away, or the caller
+    // (maskWanted), so no mask is drawn or extracted for nothing.
     RenderTexture* WalkRegion(Region* region, const Coords& toCamera, Region* from, float blend, RenderTexture* texture,
-                              int depth);
+                              int depth, bool maskWanted);
     // A region of the walk's list as the camera sees it: its coords to the camera region, and the
     // camera origin and the view in its space.
     struct RegionView {
@@ -94,8 +107,14 @@ private:
     RegionView GetRegionView(Region* candidate, Region* region, const Coords& toCamera) const;
     // The first open portal of the regions facing as asked that fades or meets the view.
     FoundPortal FindPortal(const mem::vector<Region*>& regions, Region* region, const Coords& toCamera, bool front) const;
-    RenderTexture* RenderPortals(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, bool front,
-                                 Region* excluded, RenderTexture* texture, int depth);
+    // The regions behind the open portals facing as asked that fade or meet the view, but excluded
+    // and those already on the walk; none deeper than kMaxWalkDepth.
+    mem::vector<Walk> GetWalks(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, bool front,
+                               Region* excluded, int depth) const;
+    // Walks them in order, each handed the mask of the one before; the last makes its mask only
+    // when maskWanted.
+    RenderTexture* RenderPortals(Region* region, bool front, const mem::vector<Walk>& walks, RenderTexture* texture,
+                                 int depth, bool maskWanted);
     RenderTexture* RenderRegion(Region* region, const Coords& toCamera, const mem::vector<Region*>& regions, float blend,
                                 RenderTexture* texture, bool backFound, bool frontFound, int depth,
                                 const Portal* clippingPortal);

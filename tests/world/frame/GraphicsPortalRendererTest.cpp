@@ -234,6 +234,10 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     EXPECT_NEAR(doorway2D[3], std::max(a.y, b.y), 1.0f);
     EXPECT_EQ(At(open, Vec3(0.0f, 1.0f, 10.0f)), kRed);
     EXPECT_EQ(At(open, Vec3(4.0f, 1.0f, 9.5f)), 0xFF00FF00u);
+    // Near covers all but its doorway (its blend is 0), so far makes no mask: it would have
+    // left its blurred mask in the frame's alpha.
+    const Vec2 green = camera.Project(Vec3(4.0f, 1.0f, 9.5f), kView);
+    EXPECT_EQ(open[size_t(int(green.y)) * kWidth + size_t(int(green.x))] >> 24, 0xFFu);
 
     // Closed, the doorway leads nowhere: far is not drawn at all.
     doorway->SetIsOpen(false);

@@ -285,6 +285,24 @@ void GraphicsEngine::Update(bool renderDisplay) {
     canvas_->EndFrame();
 }
 
+void GraphicsEngine::WarmUp() {
+    if (canvas_ == nullptr || display_ == nullptr || device_->DeviceLost() || !canvas_->BeginFrame()) return;
+    RenderSurface* const primary = canvas_->GetPrimarySurface();
+    // Drivers key their variants on the target's formats: the primary surface's.
+    RenderSurface* surface = canvas_->CreateTemporaryTextureSurface(canvas_->GetWidth(), canvas_->GetHeight(),
+                                                                    RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    if (surface != nullptr) {
+        canvas_->SetPrimarySurface(surface);
+        if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->Update(*canvas_);
+        if (switches_.stats) AddStatisticLines(0.0f, displayMs_);
+        display_->Render(*canvas_);
+        canvas_->SetPrimarySurface(primary);
+        canvas_->SetTargetSurface(primary);
+        canvas_->SetDefaultState();
+    }
+    canvas_->EndFrame();
+}
+
 void GraphicsEngine::UpdateStatistics() {
     const uint32_t frame = gEngine != nullptr ? gEngine->GetFrameCount() : 0;
     if (frame % 15 != 0) return;

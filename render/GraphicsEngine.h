@@ -141,6 +141,11 @@ public:
     // canvas's BeginFrame and EndFrame: with a display, a device that is not lost and renderDisplay,
     // the statistics lines (with statistics on; see Engine::AddStatisticText) and then the display's
     // widgets. The host presents the frame with PresentSurface.
+    // Draws the display once as a frame would (noise passes, widgets, statistics) into an
+    // offscreen surface of the primary surface's size and formats, never presented: the driver
+    // compiles the program variants of the pipeline states the next frame uses now, while a host
+    // shows its loading screen, not in that frame. Called once the first view is read.
+    void WarmUp();
     void Update(bool renderDisplay);
 
     // -- Options -----------------------------------------------------------------------------------

@@ -74,6 +74,7 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
       frames_(std::max(frames, int(kFlightPath.size()) - 1)),
       streaming_(streaming) {
     World& world = *engine.GetWorld();
+    world.EnableWarmUp(true);
     ready_ = world.Load(kSampleMap, true, true);
     if (!ready_) return;
     // The flight starts over the first region (its yard); a world without one has nothing to show.
@@ -94,6 +95,7 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
     StartYardPhysics();
     LevelLoadingThread::Get().ResetLoadTimes();
     engine.GetDisplay()->AddWidget(&view_);
+    WarmUp();
 }
 
 SampleFlight::~SampleFlight() {
@@ -187,7 +189,7 @@ void SampleFlight::PlaceCamera(int frame) {
     camera_.Update();
 }
 
-int SampleFlight::BeginFrame() {
+void SampleFlight::UpdateFrame() {
     PlaceCamera(frame_);
     World& world = *engine_.GetWorld();
     if (!streaming_) {
@@ -198,10 +200,30 @@ int SampleFlight::BeginFrame() {
     // The ground the camera looks at is uncovered: the fog map shows the way flown.
     world.AddFOWVisibility(camera_.GetTargetPosition(), 0);
     engine_.Update(frustum, true);
+    FollowTarget();
+}
+
+void SampleFlight::FollowTarget() {
     transparency_.SetTargetPosition(camera_.GetTargetPosition());
     const float seeThroughFar = std::max(camera_.GetCameraDistance() - kSeeThroughMargin, 0.0f);
     transparency_.SetTransparencyFrustum(camera_.GetSubFrustum(kSeeThroughMin, kSeeThroughMax, seeThroughFar,
                                                                ScreenViewport(*engine_.GetGraphicsEngine())));
+}
+
+void SampleFlight::WarmUp() {
+    UpdateFrame();
+    const int legs = int(kFlightPath.size()) - 1;
+    for (int point = 0; point <= legs; ++point) {
+        PlaceCamera(frames_ > 1 ? point * (frames_ - 1) / legs : 0);
+        FollowTarget();
+        engine_.GetGraphicsEngine()->WarmUp();
+    }
+    PlaceCamera(frame_);
+    FollowTarget();
+}
+
+int SampleFlight::BeginFrame() {
+    UpdateFrame();
     engine_.Render();
     // The frame that reaches a point of the path (the first frame only starts from one).
     const int legs = int(kFlightPath.size()) - 1;
@@ -251,6 +273,7 @@ FlightSummary SampleFlight::Summarize() const {
     summary.p50Ms = at(0.50);
     summary.p99Ms = at(0.99);
     summary.maxMs = sorted.back();
+    summary.firstMs = times_.front();
     summary.maxAfterFirstMs = times_.size() > 1 ? *std::max_element(times_.begin() + 1, times_.end()) : 0.0;
     for (const double time : sorted) summary.totalMs += time;
     return summary;

@@ -27,6 +27,11 @@
 // out as the target moves between them (behind a doorway facing away, the region there shows
 // when the target nears the doorway).
 //
+// Warm-up: the world's regions are drawn offscreen as the loading reads them (World::EnableWarmUp),
+// and the loading ends with the engine updated for the first frame and the view from each point of
+// the path drawn offscreen once (GraphicsEngine::WarmUp), so that the driver compiles what the
+// frames draw before the first of them.
+//
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
 // path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
 // without it a level would stay loaded for hundreds of frames after it was last seen. Loads and
@@ -80,6 +85,7 @@ struct FlightSummary {
     double p50Ms = 0.0;
     double p99Ms = 0.0;
     double maxMs = 0.0;
+    double firstMs = 0.0;
     double maxAfterFirstMs = 0.0;  // the worst frame but the first (which may still be making things)
     double totalMs = 0.0;
     int regionsLoaded = 0;    // times a region's level came in
@@ -159,6 +165,14 @@ private:
 
     // Places the camera, updates and draws the frame; the point reached, or -1.
     int BeginFrame();
+    // Places the camera for the frame, updates the engine for its view and follows its target.
+    void UpdateFrame();
+    // The transparency manager follows the camera's target.
+    void FollowTarget();
+    // The loading screen's last step: the engine updated for the first frame, then the view from
+    // each point of the path drawn offscreen (GraphicsEngine::WarmUp), so that the driver compiles
+    // what the flight's frames draw before the first one.
+    void WarmUp();
     // Presents the frame and notes its time (without what the host spent saving it) and streaming.
     void EndFrame(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::duration saving);
     // Moves the camera to its place at the frame.

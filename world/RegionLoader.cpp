@@ -77,6 +77,9 @@ void RegionLoader::Update(int elapsed) {
             if (!entry.done) {
                 if (entry.marker) {
                     entry.done = !resourceLoader_ || resourceLoader_->GetHasMarkerPast(entry.marker);
+                    // Its resources in, the region is drawn once offscreen while the game waits.
+                    if (entry.done && gEngine != nullptr && gEngine->GetWorld() != nullptr)
+                        gEngine->GetWorld()->WarmUp(*entry.region);
                 } else {
                     // Done once every request the preload queued has been served.
                     PreLoad(*entry.region, elapsed);

@@ -9,6 +9,9 @@
 // pushed out by the engine's level-load inflation, preloaded with the frustum as given).
 // ForegroundRegionLoader loads the levels on the calling thread instead of queuing them.
 //
+// With the world's warm-up on, each region is drawn once offscreen as it becomes done
+// (World::WarmUp), so that the frames after the loading screen find the driver's variants made.
+//
 // A region whose level cannot be read keeps the loader from being done; GetHasFailed tells the
 // host so, rather than letting it wait for ever.
 //

@@ -18,8 +18,10 @@
 #include "files/Options.h"
 #include "pathing/Path.h"
 #include "pathing/PathFinder.h"
+#include "render/GraphicsEngine.h"
 #include "world/AmbianceManager.h"
 #include "world/FogOfWar.h"
+#include "world/GraphicsWarmUp.h"
 #include "world/InstanceGroupStore.h"
 #include "world/Level.h"
 #include "world/LevelDecals.h"
@@ -300,6 +302,12 @@ void World::SetRegionLoaded(const Region* region, bool loaded) {
     } else if (!loaded && found != loadedRegions_.end()) {
         loadedRegions_.erase(found);
     }
+}
+
+void World::WarmUp(Region& region) const {
+    GraphicsEngine* graphics = warmUp_ && gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsCanvas* canvas = graphics != nullptr ? graphics->GetCanvas() : nullptr;
+    if (canvas != nullptr) GraphicsWarmUp::DrawRegion(*canvas, region);
 }
 
 void World::UpdateRegionBoundingBox(const Level* level) {

@@ -149,6 +149,12 @@ public:
     const mem::vector<Region*>& GetLoadedRegions() const { return loadedRegions_; }
     // Called by regions as their level comes and goes; null is ignored.
     void SetRegionLoaded(const Region* region, bool loaded) override;
+    // Warm-up: a region a RegionLoader brought in (its level and resources, while the host shows
+    // its loading screen) is drawn once offscreen on the engine's canvas (GraphicsWarmUp). Off by
+    // default: a host that shows the world turns it on before loading.
+    void EnableWarmUp(bool enable) { warmUp_ = enable; }
+    // Draws the region offscreen when warm-up is on.
+    void WarmUp(Region& region) const;
     // The first region whose level is the level takes the level's box.
     void UpdateRegionBoundingBox(const Level* level);
     // Connected regions for every region, then the grid; both are made again after regions change.
@@ -386,6 +392,7 @@ private:
     mem::vector<WorldCoords> spawnPoints_;
     mem::map<RegionId, int> regionIndex_;
     bool regionsLoaded_ = false;
+    bool warmUp_ = false;
     bool connectivityBuilt_ = false;
     bool debugging_ = false;
     bool showConnections_ = true;

@@ -12,7 +12,8 @@
 // once with it warm (a cache directory of its own, filled by a flight before). Every program is
 // compiled as its shader loads, so a cold cache slows the loading and not the frames: the cold
 // p99 over the warm p99 is what compiling costs in hitches, and the worst frame after the first
-// over the median says whether any frame still waits on the driver.
+// over the median says whether any frame still waits on the driver. Each flight also reports how long
+// it took to load (from the map to the first frame, the warm-up included) and its first frame.
 
 #include "SampleData.h"
 #include "SampleFlight.h"
@@ -25,6 +26,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,13 +73,18 @@ Engine& GetEngine() {
 void RunFlight(benchmark::State& state, bool streaming) {
     Engine& engine = GetEngine();
     sample::FlightSummary summary;
+    double loadMs = 0.0;
     for (auto _ : state) {
+        const auto loadStart = std::chrono::steady_clock::now();
         sample::SampleFlight flight(engine, sample::SampleFlight::kDefaultFrames, streaming);
+        loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart).count();
         if (!flight.IsReady()) Fail("the sample map does not load");
         while (!flight.IsDone()) flight.Step([](int) {});
         summary = flight.Summarize();
         state.SetIterationTime(summary.totalMs * 1e-3);
     }
+    state.counters["load_ms"] = loadMs;
+    state.counters["first_ms"] = summary.firstMs;
     state.counters["p50_ms"] = summary.p50Ms;
     state.counters["p99_ms"] = summary.p99Ms;
     state.counters["max_ms"] = summary.maxMs;
@@ -93,6 +100,8 @@ void BM_SampleFlightAllLoaded(benchmark::State& state) { RunFlight(state, false)
 
 // The figures of a streaming flight flown by this program in a process of its own.
 struct FreshFlight {
+    double loadMs = 0.0;
+    double firstMs = 0.0;
     double p50Ms = 0.0;
     double p99Ms = 0.0;
     double maxAfterFirstMs = 0.0;
@@ -121,7 +130,7 @@ FreshFlight FlyInFreshProcess(const std::string& environment) {
     char buffer[4096];
     for (size_t read; (read = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;) report.append(buffer, read);
     if (::pclose(pipe) != 0) Fail("a fresh flight failed");
-    return {ReadCounter(report, "p50_ms"), ReadCounter(report, "p99_ms"), ReadCounter(report, "max_after_first_ms")};
+    return {ReadCounter(report, "load_ms"), ReadCounter(report, "first_ms"), ReadCounter(report, "p50_ms"), ReadCounter(report, "p99_ms"), ReadCounter(report, "max_after_first_ms")};
 }
 
 void BM_SampleFlightShaderCache(benchmark::State& state) {
@@ -136,6 +145,10 @@ void BM_SampleFlightShaderCache(benchmark::State& state) {
         cold = FlyInFreshProcess("MESA_SHADER_CACHE_DISABLE=true");
     }
     std::filesystem::remove_all(cache);
+    state.counters["cold_load_ms"] = cold.loadMs;
+    state.counters["warm_load_ms"] = warmed.loadMs;
+    state.counters["cold_first_ms"] = cold.firstMs;
+    state.counters["warm_first_ms"] = warmed.firstMs;
     state.counters["cold_p99_ms"] = cold.p99Ms;
     state.counters["warm_p99_ms"] = warmed.p99Ms;
     state.counters["cold_p99_over_warm_p99"] = cold.p99Ms / warmed.p99Ms;

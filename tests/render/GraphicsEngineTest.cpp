@@ -7,6 +7,8 @@
 #include "files/BaseResourceManager.h"
 #include "files/BinaryWriter.h"
 #include "files/Options.h"
+#include "render/Display.h"
+#include "render/DisplayWidget.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
@@ -549,6 +551,32 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     EXPECT_EQ(Graphics().GetFontResourceManager()->GetNumResources(), 1);  // the default font
     ASSERT_NE(Graphics().GetMeshResourceManager(), nullptr);
     EXPECT_EQ(Graphics().GetMeshResourceManager()->GetNumResources(), 0);
+}
+
+
+// The warm-up draws the display as a frame does, widgets over the primary surface included, into
+// a surface of the primary's size and formats that is never shown; the canvas keeps the primary.
+TEST_F(GraphicsEngineTest, WarmUpDrawsTheDisplayIntoASurfaceOfItsOwnAndShowsNothing) {
+    ASSERT_TRUE(bed.Start());
+    struct Widget final : DisplayWidget {
+        void Render(GraphicsCanvas& canvas) const override {
+            canvas.ClearRenderSurface(nullptr, Color(1.0f, 1.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
+            canvas.RenderRect(Rect(0.0f, 0.0f, 4.0f, 4.0f), Color(1.0f, 1.0f, 1.0f, 1.0f));
+        }
+    } widget;
+    Display display;
+    display.AddWidget(&widget);
+    Graphics().SetDisplay(&display);
+    Device().ClearCalls();
+    Graphics().WarmUp();
+    Graphics().SetDisplay(nullptr);
+    EXPECT_EQ(Device().GetCalls("CreateRenderSurface"), std::vector<std::string>{"CreateRenderSurface(1024, 768, 2, 8)"});
+    EXPECT_EQ(Device().GetCalls("SetTargetSurface"),
+              (std::vector<std::string>{"SetTargetSurface(0, surface1)", "SetTargetSurface(0, primarySurface1)"}));
+    EXPECT_EQ(Device().GetCalls("DrawRect"), std::vector<std::string>{"DrawRect((0, 0, 4, 4), 0xffffffff, 0)"});
+    EXPECT_EQ(Count("EndScene"), 1u);
+    EXPECT_EQ(Count("Present"), 0u);
+    EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
 }
 
 }  // namespace

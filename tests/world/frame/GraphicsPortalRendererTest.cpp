@@ -33,6 +33,7 @@
 #include "support/WhiteAmbiance.h"
 #include "terrain/GridEntrance.h"
 #include "world/GraphicsTransparencyManager.h"
+#include "world/GraphicsWarmUp.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/Portal.h"
@@ -374,6 +375,24 @@ TEST_F(PortalRendererTest, ScreenShotHoldsTheFrameTopRowFirstAndLeavesTheScreenA
     std::memcpy(shot.data(), image.GetBuffer(), shot.size() * 4);
     for (size_t i = 0; i < shot.size(); ++i) ASSERT_EQ(shot[i] | 0xFF000000u, frame[i] | 0xFF000000u) << i;
     EXPECT_EQ(At(shot, Vec3(2.0f, 2.0f, 9.0f)), kRed);  // the red box above and to the left
+    for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
+    EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
+}
+
+// The warm-up draws a region that came in twice (as seen, and with all in view see-through), with
+// the region its doorway shows, into a surface of its own: the screen and target are left alone.
+TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) {
+    Region* room = AddRegion("room", IntVec3(0, 0, 0));
+    Region* beyond = AddRegion("beyond", IntVec3(1000, 0, 0));
+    Join(room, 10.0f, false, beyond, -10.0f);
+    FrameBoxEntity* inRoom = AddBox(room, Vec3(2.0f, 1.0f, 4.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    FrameBoxEntity* behind = AddBox(beyond, Vec3(0.0f, 1.0f, 0.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    Finish();
+    bed.Clear();
+    GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
+    EXPECT_EQ(inRoom->drawn, 2);
+    EXPECT_EQ(behind->drawn, 2);
+    EXPECT_FLOAT_EQ(inRoom->box.GetSectionOpacity(0), 0.5f);
     for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
     EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
 }

@@ -1,0 +1,91 @@
+#include "world/GraphicsWarmUp.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "engine/Engine.h"
+#include "render/Camera.h"
+#include "render/GraphicsCanvas.h"
+#include "scene/SceneAmbiance.h"
+#include "world/GraphicsPortalRenderer.h"
+#include "world/GraphicsTransparencyManager.h"
+#include "world/Level.h"
+#include "world/Region.h"
+#include "world/WorldFrustum.h"
+
+namespace GAME {
+
+namespace {
+
+constexpr float kFieldOfView = 1.5f;  // radians
+constexpr float kNearPlane = 0.5f;
+constexpr float kMinReach = 8.0f;
+
+// The engine's ambiance with everything a frame may switch on switched on: fog in both
+// environments, bloom, the night lights at full strength.
+class WarmUpAmbiance final : public SceneAmbiance {
+public:
+    explicit WarmUpAmbiance(const SceneAmbiance& base) : base_(base) {}
+    Color GetLightColor(Environment e) const override { return base_.GetLightColor(e); }
+    Color GetSkyAmbientColor(Environment e) const override { return base_.GetSkyAmbientColor(e); }
+    Color GetGroundAmbientColor(Environment e) const override { return base_.GetGroundAmbientColor(e); }
+    const Vec3& GetLightDirection(Environment e) const override { return base_.GetLightDirection(e); }
+    bool GetIsFogEnabled(Environment) const override { return true; }
+    const Color& GetFogColor(Environment e) const override { return base_.GetFogColor(e); }
+    const Vec3& GetDepthFog(Environment) const override { return kFog; }
+    const Vec3& GetHeightFog(Environment) const override { return kFog; }
+    Vec3 GetBloomParameters(Environment) const override { return Vec3(0.5f, 1.0f, 1.0f); }
+    float GetNightLightScale(Environment) const override { return 1.0f; }
+    float GetInterpolatedNightLightScale() const override { return 1.0f; }
+    float GetShadowIntensity() const override { return 1.0f; }
+    bool GetIsDay() const override { return base_.GetIsDay(); }
+
+private:
+    static constexpr Vec3 kFog{0.0f, 1.0f, 1.0f};
+    const SceneAmbiance& base_;
+};
+
+}  // namespace
+
+void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
+    const Level* level = region.GetLevel();
+    if (level == nullptr || !level->IsLoaded()) return;
+    RenderSurface* surface =
+        canvas.CreateTemporaryTextureSurface(kSize, kSize, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    if (surface == nullptr) return;
+
+    const ABBox box = level->GetBoundingBox();
+    const float reach = std::max(box.halfSize.Length(), kMinReach);
+    Camera camera;
+    camera.SetFOV(kFieldOfView);
+    camera.SetNearPlane(kNearPlane);
+    camera.SetFarPlane(reach * 4.0f);
+    camera.SetCoords(Coords::LookAt(box.centre + Vec3(-reach, reach, -reach), box.centre, Vec3(0.0f, 1.0f, 0.0f)));
+    const Viewport viewport(0, 0, kSize, kSize);
+    const Frustum frustum = camera.GetFrustum(viewport);
+
+    const SceneAmbiance* engineAmbiance = gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr;
+    std::optional<WarmUpAmbiance> ambiance;
+    if (engineAmbiance != nullptr) ambiance.emplace(*engineAmbiance);
+    RenderSurface* const savedTarget = canvas.GetTargetSurface();
+    const Viewport savedViewport = canvas.GetViewport();
+    canvas.SetTargetSurface(surface);
+    // Once as seen, once with everything in view see-through (the transparent passes).
+    GraphicsTransparencyManager seeThrough;
+    seeThrough.SetTargetPosition(WorldVec3(&region, box.centre));
+    seeThrough.SetTransparencyFrustum(WorldFrustum(&region, frustum));
+    for (const GraphicsTransparencyManager* manager : {static_cast<const GraphicsTransparencyManager*>(nullptr),
+                                                       static_cast<const GraphicsTransparencyManager*>(&seeThrough)}) {
+        canvas.SetViewport(viewport);
+        canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
+        GraphicsPortalRenderer renderer(canvas, &region, camera, viewport, region.IsUnderground());
+        renderer.SetTransparencyManager(manager);
+        if (ambiance) renderer.SetAmbiance(&*ambiance);
+        renderer.Render();
+    }
+    canvas.SetDefaultState();
+    canvas.SetTargetSurface(savedTarget);
+    canvas.SetViewport(savedViewport);
+}
+
+}  // namespace GAME

@@ -1,0 +1,30 @@
+#pragma once
+// GraphicsWarmUp: draws a region whose level has just come in once, whole and from above, into a
+// tiny offscreen target, through the portal renderer as a frame draws it (the regions around it
+// and behind its doorways, lit, shadowed, fogged, reflected, with a see-through pass over all of
+// it), so that the driver compiles the program variants its materials use in each pipeline state
+// (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
+// composite passes) while the level loads rather than at the first frame that shows them.
+//
+// Decisions:
+// - The target is RGBA with 24-bit depth, the primary surface's formats: drivers key their
+//   variants on the target's formats, not its size.
+// - The camera looks down at the middle of the level's box from above its corner, so the region
+//   and what borders it lie in view; a level without a box is drawn from its origin.
+// - Nothing of the warm-up reaches the screen: the canvas's target and viewport are put back and
+//   the temporary surface is the canvas's own.
+
+namespace GAME {
+
+class GraphicsCanvas;
+class Region;
+
+class GraphicsWarmUp {
+public:
+    static constexpr int kSize = 16;
+
+    // Draws the region as above; nothing without a loaded level.
+    static void DrawRegion(GraphicsCanvas& canvas, Region& region);
+};
+
+}  // namespace GAME

@@ -65,7 +65,10 @@ std::vector<uint8_t> ShaderFile() {
 }
 
 TEST(BillboardTest, FacesTheCameraFromEverySide) {
-    { Billboard offline; }  // without an engine it loads and makes nothing
+    {
+        Billboard offline;  // without an engine it loads and makes nothing, and draws in no order
+        EXPECT_EQ(offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6), 0);
+    }
     test::LogCapture log;
     test::GLEngineBed bed;
     ASSERT_TRUE(bed.IsReady());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -270,6 +271,8 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
         EXPECT_EQ(
             draw([&](GraphicsSceneRenderer& r) { scene.AddRegionContents(r, &region, Frustum(), nullptr, nullptr); }),
             (std::vector<int>{44, 20, 84, 44}));
+        const std::vector<uint32_t> pixels = bed.ReadPixels();
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF000000u), long(pixels.size()) - 2 * 64);
     }
     // A type loaded again from its record holds its texture and shader once: with the types and the
     // decal gone, neither is left.

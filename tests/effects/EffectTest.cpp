@@ -111,7 +111,7 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
     TwoEmitters(false, false).BinaryWrite(writer);
     WriteFile("fire.pfx", writer.GetBuffer(), writer.GetPosition());
     const uint32_t wrongVersion = 7;
-    WriteFile("old.pfx", &wrongVersion, sizeof(wrongVersion));
+    WriteFile("worn.pfx", &wrongVersion, sizeof(wrongVersion));
 
     const EffectResource* fire = manager.LoadResource("fire.pfx");
     ASSERT_NE(fire->GetEffectData(), nullptr);
@@ -120,7 +120,7 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
     EXPECT_EQ(Effect(fire->GetEffectData()).GetNumEmitters(), 2);
 
     // A bad file is loaded as an empty effect, which is over before it starts.
-    const EffectResource* old = manager.LoadResource("old.pfx");
+    const EffectResource* old = manager.LoadResource("worn.pfx");
     ASSERT_NE(old->GetEffectData(), nullptr);
     EXPECT_TRUE(old->GetIsReadyToUse());
     EXPECT_EQ(old->GetEffectData()->GetNumEmitters(), 0);
@@ -128,6 +128,11 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
     Effect empty(old->GetEffectData());
     EXPECT_TRUE(empty.IsComplete());
     EXPECT_EQ(empty.GetProgress(*old->GetEffectData()), 1.0f);
+    ABBox box(Vec3(1, 2, 3), Vec3(4, 5, 6));  // and leaves the box it is given as it was
+    empty.Update(WorldCoords(&region, Coords::Identity), *old->GetEffectData(), box);
+    EXPECT_EQ(box, ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)));
+    EXPECT_EQ(fire->GetSystemMemoryUsage() - old->GetSystemMemoryUsage(),
+              fire->GetEffectData()->GetAllocatedSize() - old->GetEffectData()->GetAllocatedSize());
 
     EXPECT_EQ(manager.LoadResource("missing.pfx")->GetEffectData(), nullptr);
     for (const Resource* resource : {static_cast<const Resource*>(fire), static_cast<const Resource*>(old)})

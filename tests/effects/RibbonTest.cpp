@@ -371,6 +371,7 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     ASSERT_EQ(trail.GetSegments().size(), 5u);
     EXPECT_EQ(trail.GetPoints().size(), 1u + 3u * 4u + 0u);
     EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
+    EXPECT_NEAR(trail.GetSegments().back().lower.y, 12.0f, 1e-5f);
     weapon.Detach(&trail);
 }
 
@@ -462,7 +463,8 @@ TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     TrailEffect unset;
     ASSERT_TRUE(unset.Load(Record("")));
-    EXPECT_EQ(unset.GetColor(), Color(0.0f, 0.0f, 0.0f, 0.0f));  // a record without a colour: none
+    EXPECT_EQ(unset.GetColor(), Color(0.0f, 0.0f, 0.0f, 0.0f));
+    unset.Update(16);  // in no region: nothing to follow  // a record without a colour: none
     TrailEffect trail;
     ASSERT_TRUE(trail.Load(Record("Alpha256,255,\nRed256,255,\nMSFadeTime,100,\nTrailShrinkSpeed,10,\n")));
     trail.Start();

@@ -51,7 +51,10 @@ TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
     ExpectColor(pulse.Update(60), kB);
     EXPECT_EQ(pulse.GetCyclesDone(), 2);
     EXPECT_TRUE(pulse.IsPulsing());  // for ever
-
+    // A pulse of one millisecond is a pulse too: with all of it left the falling half is at B.
+    ColorPulse brief(1, kA, kB);
+    brief.Update(0);
+    ExpectColor(brief.Update(0), kB);
 }
 
 TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {

@@ -288,6 +288,7 @@ TEST_F(EmitterTest, AMovingEmitterSpreadsItsParticlesAlongItsPath) {
     std::sort(xs.begin(), xs.end());
     // From the last place (f = 0) in tenths of the way to the new one (f = 0.9).
     for (size_t i = 0; i < xs.size(); ++i) EXPECT_NEAR(xs[i], float(i), 0.02f) << i;
+    EXPECT_NEAR(box.centre.x, origin.x + 4.5f, 0.05f);  // the box holds the particles from both places
 }
 
 TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {

@@ -298,6 +298,9 @@ TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) 
     Entity* still = MakeBox(Vec3(0, 20, 0));
     still->SetPhysicsType(Entity::PhysicsType::None);  // not simulated: a velocity is not set
     engine.SetEntityLinearVelocity(still, Vec3(1, 0, 0));
+    engine.SetEntityAngularVelocity(still, Vec3(1, 0, 0));  // nor a spin or a force
+    engine.AddForceToEntity(still, Vec3(1, 0, 0));
+    engine.AddForceToEntity(still, Vec3(1, 0, 0), WorldVec3(&region, Vec3()));
     EXPECT_FALSE(still->IsSimulationEnabled());
     for (Entity* entity : {removed, destroyed, kept}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
     // Added entities wait for the next frame.

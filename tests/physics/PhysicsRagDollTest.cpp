@@ -129,6 +129,7 @@ public:
             for (int i = 0; i < count; ++i) {
                 if (water) found[i].surface = PhysicsSurface::Water;
                 if (depth >= 0.0f) found[i].depth = depth;
+                found[i].entity = other;
                 box.AddContact(found[i]);
             }
         }
@@ -137,13 +138,18 @@ public:
         ++refiled;
         entity->SetCoords(coords);
     }
-    void CreatePointDisturbance(const WorldVec3&, float, float, int splash) override { splashes.push_back(splash); }
+    void CreatePointDisturbance(const WorldVec3&, float, float strength, int splash) override {
+        splashes.push_back(splash);
+        strengths.push_back(strength);
+    }
 
     std::vector<int> splashes;  // of each disturbance
+    std::vector<float> strengths;
     int boxQueries = 0;
     int refiled = 0;  // entities placed again in their level
     bool water = false;   // the ground is a water surface
     float depth = -1.0f;  // when not negative, the depth of every contact of a body's box
+    Entity* other = nullptr;  // what every contact of a body's box touches
 };
 
 class PhysicsRagDollTest : public testing::Test {
@@ -446,15 +452,25 @@ TEST_F(PhysicsRagDollTest, AFallAndASplashAreEachCuedOnce) {
 }
 
 // A contact a quarter deep, the deepest a body's box keeps, makes no joint; a shallower one does.
+// Touching the ground disturbs it by the first body's speeds, once an interval; touching another
+// entity does not.
 TEST_F(PhysicsRagDollTest, AContactAQuarterDeepMakesNoJoint) {
     PhysicsRagDoll& doll =
         *Start(std::make_unique<ChainSkeleton>(1, Vec3(1, 1, 1)), Coords::Translation(Vec3(0, 0.05f, 0)))->GetRagDoll();
+    doll.SetLinearVelocity(Vec3(3, 0, 0));
+    doll.SetAngularVelocity(Vec3(0, 0, 4));
+    GameClock::Get().AdvanceBy(1000.0);
     for (const auto& [depth, joined] : {std::pair{0.25f, false}, {0.2f, true}}) {
         ground.depth = depth;
         doll.FindCollisions();
         EXPECT_EQ(dBodyGetNumJoints(doll.GetRigidBodies()[0].body) > 0, joined) << depth;
         dJointGroupEmpty(engine.GetContactGroup());
     }
+    Entity stone;
+    ground.other = &stone;
+    GameClock::Get().AdvanceBy(1000.0);
+    doll.FindCollisions();
+    EXPECT_EQ(ground.strengths, std::vector<float>{5.0f});
 }
 
 TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps) {
@@ -462,6 +478,12 @@ TEST_F(PhysicsRagDollTest, AMeshWithoutBodiesRestsAtOnceAndEndsAfterTheRestSteps
     EXPECT_TRUE(actor->GetRagDoll()->WasMaxFallVelocityReached());
     EXPECT_EQ(Run(actor), PhysicsRagDoll::kRestSteps);
     EXPECT_EQ(ground.boxQueries, 0);
+    // Nor does one whose bodies collide with nothing touch the ground it lies on.
+    auto ghost = std::make_unique<ChainSkeleton>(1, Vec3(1, 1, 1));
+    ghost->bodies_[0].collides = false;
+    PhysicsRagDoll& lying = *Start(std::move(ghost), Coords::Translation(Vec3(0, 0.05f, 0)))->GetRagDoll();
+    lying.FindCollisions();
+    EXPECT_FALSE(lying.HasCollided());
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "effects/DecalSet.h"
 #include "effects/DecalType.h"
 #include "effects/DecalTypeMgr.h"
+#include "effects/EffectEntity.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
 #include "files/File.h"
@@ -157,8 +158,15 @@ TEST_F(DecalTest, TheEditorPicksADecalAsASphereOfItsSize) {
     Intersection none;
     EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface{0}));
     EXPECT_EQ(none.distance, Infinity);
+    // An effect entity is picked the same way, as a sphere of radius 1.
+    EffectEntity effect;
+    effect.SetCoords(decal->GetCoords());
+    ASSERT_TRUE(effect.GetIntersection(ray, hit, PhysicsSurface::Grass));
+    EXPECT_LT((hit.point - Vec3(1.0f, 2.0f, 2.0f)).Length(), 1e-4f);
+    EXPECT_FALSE(effect.GetIntersection(ray, none, PhysicsSurface{0}));
     engine.editor = false;
-    EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface::Grass));
+    EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface::Grass) ||
+                 effect.GetIntersection(ray, none, PhysicsSurface::Grass));
     Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
 }
 

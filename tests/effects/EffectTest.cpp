@@ -271,6 +271,8 @@ TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(1.0f, 0.0f, 0.0f));
     Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+    manager.UnloadUnreferencedResources();  // the record's load let go of the first resource
+    EXPECT_EQ(manager.GetNumResources(), 0);
 }
 
 // A chaos beam hands its attached effect every segment of its strands to emit along; when the beam

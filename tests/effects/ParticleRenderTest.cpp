@@ -174,6 +174,9 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     const std::vector<int> drawn = bed.FindDrawn(0xFF000000u);
     EXPECT_GE(drawn[0], 56 - 3);
     EXPECT_LE(drawn[2], 56 + 3);
+    // Each of the four frames keeps a list long enough for every particle.
+    EXPECT_EQ(emitter.CalculateMemoryUsage(),
+              sizeof(Emitter) + size_t(emitter.GetCapacity()) * (sizeof(Particle) + 4 * sizeof(uint32_t)));
 
     // Stopped, the particles age out: the picture dims every frame until nothing is left.
     emitter.StopEmitting();

@@ -117,11 +117,12 @@ protected:
 };
 
 TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
-    // Eleven points a unit apart from x = -5 to 5, and a second polyline of two points; the end sets
-    // the ribbon's direction on screen. The box holds the bounds (flat in z) around the start.
+    // Eleven points a unit apart from x = -5 to 5, an empty polyline (passed over) and a second one
+    // of two points; the end sets the ribbon's direction on screen. The box holds the bounds (flat in
+    // z) around the start.
     LineEffect line;
     Lay(line, Vec3(-5.0f, 0.0f, 0.0f), Vec3(1.0f, 0.0f, 0.0f), 11, Vec3(0, -1, 0), Vec3(10, 4, 0),
-        {{Vec3(0.0f, 3.0f, 0.0f), Vec3(10.0f, 3.0f, 0.0f)}});
+        {{}, {Vec3(0.0f, 3.0f, 0.0f), Vec3(10.0f, 3.0f, 0.0f)}});
     EXPECT_EQ(line.GetRegionBoundingBox(false), ABBox(Vec3(0.0f, 1.5f, 0.0f), Vec3(5.0f, 2.5f, 0.0f)));
 
     // The default window (0, 0) shows nothing.

@@ -281,11 +281,7 @@ TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
     EXPECT_EQ(doll.GetNumJoints(), 2);
     EXPECT_LT((doll.GetRigidBodies()[0].description.extents - Vec3(1.0f, 0.3f, 0.4f)).Length(), 1e-6f);
     // The first body lies between the first two bones, scaled, in the actor's region.
-    const Vec3 expected = frame.TransformPoint(Vec3(1, 0, 0));
-    const Vec3 first = doll.GetRigidBodyPosition(0);
-    EXPECT_NEAR(first.x, expected.x, 1e-4f);
-    EXPECT_NEAR(first.y, expected.y, 1e-4f);
-    EXPECT_NEAR(first.z, expected.z, 1e-4f);
+    EXPECT_LT((doll.GetRigidBodyPosition(0) - frame.TransformPoint(Vec3(1, 0, 0))).Length(), 1e-4f);
 
     doll.UpdateGameObjectFromSimulation();
     ASSERT_EQ(record->posed.size(), 4u);

@@ -408,6 +408,13 @@ TEST_F(EmitterTest, InTheParticleEditorAnEmitterDrawsItsRulersAndOutline) {
         Step(emitter, data, 100.0);
         EXPECT_EQ(debug.GetNumQueued() - before, lines);
     }
+    // Anchored there (no anchors to measure), it emits at z = 0 whatever its offset along z.
+    SetFlat(data, EmitterData::Curve_OffsetZ, 7.0f);  // centred: 2
+    Emitter anchored(data);
+    anchored.SetAnchored(true);
+    Step(anchored, data, 100.0);
+    EXPECT_EQ(anchored.GetNumParticles(), 8);
+    for (const Particle& p : Live(anchored)) EXPECT_NEAR(p.position.z, origin.z, 0.01f);
     Singleton<DebugRenderManager>::Destroy();
 }
 

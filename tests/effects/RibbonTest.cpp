@@ -235,7 +235,8 @@ TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEn
     ASSERT_EQ(two.size(), 4u);  // three strands and the extra, empty one
     for (int b = 0; b < 3; ++b) EXPECT_EQ(two[size_t(b)].size(), 10u);
     EXPECT_TRUE(two[3].empty());
-    EXPECT_EQ(two[0][0], Vec3());  // no wobble and no jitter at the start
+    EXPECT_EQ(two[0][0], Vec3());  // no wobble and no jitter at the start, a unit from the end too
+    EXPECT_EQ(build(1.0f, 1.0f)[0][0], Vec3());
     EXPECT_NE(two[0][5], two[1][5]);  // strands differ by their periods
 
     // The shared wobble, seen as the difference from a beam without it, is across the beam (z),

@@ -64,8 +64,7 @@ TEST_F(DecalSetTest, TypesAreSharedByCountUpToTheirLimit) {
     DecalTypeMgr& types = DecalTypeMgr::Get();
     const DecalType* first = Load(0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->GetWidth(), 2.0f);
-    EXPECT_EQ(first->GetHeight(), 4.0f);
+    EXPECT_TRUE(first->GetWidth() == 2.0f && first->GetHeight() == 4.0f);
     // The same record, whatever the case and slashes: one type, two references.
     EXPECT_EQ(types.LoadDecalType("records\\decals\\TYPE0.dbr"), first);
     EXPECT_EQ(types.GetRefCount(first), 2u);
@@ -103,8 +102,7 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
     EXPECT_EQ(set.GetNumDecals(), 300u);
     EXPECT_EQ(set.GetNumTypeSlotsUsed(), 2u);
     EXPECT_EQ(set.GetTypeSlot(0).type, a);
-    EXPECT_EQ(set.GetTypeSlot(1).bucketStart, 150u);
-    EXPECT_EQ(set.GetTypeSlot(1).bucketFill, 150u);
+    EXPECT_TRUE(set.GetTypeSlot(1).bucketStart == 150u && set.GetTypeSlot(1).bucketFill == 150u);
     // 300 of 512: the first record is 212 from being overwritten, the rest rise by one to 255.
     for (uint32_t j = 0; j < 300; ++j) EXPECT_EQ(Alpha(set, j), std::min(212u + j, 255u)) << j;
 
@@ -115,8 +113,7 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
     EXPECT_EQ(Alpha(set, 0), 0u);
     EXPECT_EQ(Alpha(set, 254), 254u);
     EXPECT_EQ(Alpha(set, 511), 255u);
-    EXPECT_EQ(set.GetTypeSlot(0).count, 362u);
-    EXPECT_EQ(set.GetTypeSlot(1).count, 150u);
+    EXPECT_TRUE(set.GetTypeSlot(0).count == 362u && set.GetTypeSlot(1).count == 150u);
 
     // The quad spans the type's size along the placement axes; the flags pick the variant.
     DecalSet::Vertex quad[4];
@@ -130,8 +127,7 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
                                         {DecalSet::kFlagRightVariant, 0.5f, 1.5f}}) {
         decal.flags = flags;
         DecalSet::MakeQuad(decal, 2.0f, 4.0f, quad);
-        EXPECT_EQ(quad[0].u, u0);
-        EXPECT_EQ(quad[1].u, u1);
+        EXPECT_TRUE(quad[0].u == u0 && quad[1].u == u1) << flags;
     }
 }
 
@@ -150,8 +146,7 @@ TEST_F(DecalSetTest, OverwrittenTypesLeaveAndSlotsAreReused) {
     // a again over a's last decal: the set keeps the type instead of dropping it first.
     ASSERT_TRUE(set.AddDecal(a, Coords::Identity, 0));
     EXPECT_EQ(types.GetRefCount(a), 1u);
-    EXPECT_EQ(set.GetTypeSlot(0).type, a);
-    EXPECT_EQ(set.GetTypeSlot(0).count, 1u);
+    EXPECT_TRUE(set.GetTypeSlot(0).type == a && set.GetTypeSlot(0).count == 1u);
 
     // b over b leaves a's slot alone; then c over the last a frees slot 0 (a is destroyed) and
     // takes it although it is below the high-water mark.
@@ -172,9 +167,7 @@ TEST_F(DecalSetTest, OverwrittenTypesLeaveAndSlotsAreReused) {
     EXPECT_EQ(full->GetDecal(0).flags, 0xFFFF0001u);
     const DecalType* extra = Load(50);
     EXPECT_FALSE(full->AddDecal(extra, Coords::Identity, 0));
-    EXPECT_EQ(full->GetNumDecals(), 32u);
-    EXPECT_EQ(full->GetHead(), 32u);
-    EXPECT_EQ(full->GetNumTypeSlotsUsed(), 32u);
+    EXPECT_TRUE(full->GetNumDecals() == 32u && full->GetHead() == 32u && full->GetNumTypeSlotsUsed() == 32u);
     EXPECT_EQ(types.GetRefCount(extra), 1u);
     // The set gives its types back when it goes.
     const uint32_t loaded = types.GetNumTypes();

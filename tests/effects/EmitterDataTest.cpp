@@ -131,7 +131,7 @@ TEST(EmitterData, SlotIndicesOutsideTheArraysAreHarmless) {
     ExpectSameSlots(data, EmitterData());
     EXPECT_EQ(data.GetString(2), "");
     EXPECT_FALSE(data.GetBoolean(12));
-    EXPECT_EQ(data.GetInteger(-1), 0);
+    EXPECT_TRUE(data.GetInteger(-1) == 0 && data.GetInteger(EmitterData::kNumIntegers) == 0);
     EXPECT_EQ(data.GetFloat(4), 0.0f);
     EXPECT_EQ(data.GetCurve(-1), nullptr);
     EXPECT_EQ(std::as_const(data).GetCurve(26), nullptr);

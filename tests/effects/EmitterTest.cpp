@@ -445,6 +445,9 @@ TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
         EXPECT_NEAR(along[i], 1.005f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f, 0.0051f) << i;
     }
     EXPECT_TRUE(SpunAtRandom(Live(emitter)));
+    // The array follows the span: 1000 a second for 10 s, by 1.25 and 0.1, and the margin.
+    Step(emitter, data, 100.0);
+    EXPECT_EQ(emitter.GetCapacity(), 1350);
 }
 
 TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {

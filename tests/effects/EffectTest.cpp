@@ -190,9 +190,7 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     EffectEntity plain;
     LoadTable empty;
     ASSERT_TRUE(plain.Load(empty));
-    EXPECT_FALSE(plain.GetUsesBoneList());
-    EXPECT_FALSE(plain.GetIsAnchored());
-    EXPECT_EQ(plain.GetResource(), nullptr);
+    EXPECT_TRUE(!plain.GetUsesBoneList() && !plain.GetIsAnchored() && plain.GetResource() == nullptr);
     EXPECT_EQ(plain.GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
 
     EffectEntity bones;
@@ -200,9 +198,7 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     const std::string text = "emitterType,AllBones,\nAnchored,1,\nboneList,spine;head,\n";
     ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
     ASSERT_TRUE(bones.Load(table));
-    EXPECT_TRUE(bones.GetUsesBoneList());
-    EXPECT_TRUE(bones.GetUsesAllBones());
-    EXPECT_TRUE(bones.GetIsAnchored());
+    EXPECT_TRUE(bones.GetUsesBoneList() && bones.GetUsesAllBones() && bones.GetIsAnchored());
     EXPECT_EQ(bones.GetBoneNames(), (std::vector<std::string>{"spine", "head"}));
 }
 

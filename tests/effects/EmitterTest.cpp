@@ -382,6 +382,12 @@ TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
         EXPECT_LT((p.position + p.velocity * (p.life - p.age) - origin).Length(), 1e-3f);  // there as it dies
     }
 
+    // Born at the centre, it has no way to go and no life.
+    data.SetInteger(EmitterData::Integer_Shape, 99);
+    Emitter there(data);
+    Step(there, data, 16.0);
+    EXPECT_EQ(there.GetNumParticles(), 0);
+
     SetFlat(data, EmitterData::Curve_Rate, 1000.0f);
     Emitter capped(data);
     Step(capped, data, 16.0);

@@ -115,15 +115,13 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
 
     const EffectResource* fire = manager.LoadResource("fire.pfx");
     ASSERT_NE(fire->GetEffectData(), nullptr);
-    EXPECT_TRUE(fire->GetIsReadyToUse());
-    EXPECT_EQ(fire->GetEffectData()->GetNumEmitters(), 2);
-    EXPECT_EQ(Effect(fire->GetEffectData()).GetNumEmitters(), 2);
+    EXPECT_TRUE(fire->GetIsReadyToUse() && fire->GetEffectData()->GetNumEmitters() == 2 &&
+                Effect(fire->GetEffectData()).GetNumEmitters() == 2);
 
     // A bad file is loaded as an empty effect, which is over before it starts.
     const EffectResource* old = manager.LoadResource("worn.pfx");
     ASSERT_NE(old->GetEffectData(), nullptr);
-    EXPECT_TRUE(old->GetIsReadyToUse());
-    EXPECT_EQ(old->GetEffectData()->GetNumEmitters(), 0);
+    EXPECT_TRUE(old->GetIsReadyToUse() && old->GetEffectData()->GetNumEmitters() == 0);
     EXPECT_EQ(log.Count(LogPriority::Error), 1u);
     Effect empty(old->GetEffectData());
     EXPECT_TRUE(empty.IsComplete());
@@ -242,6 +240,9 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
                                                     puff->GetEffect()->CalculateMemoryUsage());
     puff->SetResource(nullptr);  // and without a resource, no effect
     EXPECT_EQ(puff->GetEffect(), nullptr);
+    puff->StopEmitting();  // one made while the entity is stopped starts stopped: it is over
+    puff->SetResource(manager.LoadResource("puff.pfx"));
+    EXPECT_TRUE(puff->GetEffect()->IsComplete());
     Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }

@@ -388,12 +388,14 @@ TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
     Step(there, data, 16.0);
     EXPECT_EQ(there.GetNumParticles(), 0);
 
-    SetFlat(data, EmitterData::Curve_Rate, 1000.0f);
+    // More than the array can hold is capped, and a step owing more than it holds fills it.
+    SetFlat(data, EmitterData::Curve_Rate, 1000000.0f);
+    data.SetFloat(EmitterData::Float_Life, 0.2f);
     Emitter capped(data);
     Step(capped, data, 16.0);
     EXPECT_EQ(capped.GetCapacity(), Emitter::kMaxParticles + 100);
     EXPECT_TRUE(log.Contains(LogPriority::Warning,
-                             "Emitter has requested 12500 particles which is more than the maximum of 10000."));
+                             "Emitter has requested 250000 particles which is more than the maximum of 10000."));
 }
 
 // In the particle-system editor, with debug lines, an emitter draws in its editor region three axis

@@ -235,7 +235,8 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
     EXPECT_EQ(puff->CalculateMemoryUsage(), puff->Entity::CalculateMemoryUsage() + sizeof(EffectEntity) - sizeof(Entity));
     EXPECT_GE(puff->CalculateMemoryUsage(),
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
-    puff->SetDynamicLines({{Vec3(), Vec3(1.0f, 0.0f, 0.0f)}}, {true});
+    for (int i = 0; i < 2; ++i)
+        puff->SetDynamicLines({{Vec3(), Vec3(1.0f, 0.0f, 0.0f)}}, {true});  // replaced, not added
     EXPECT_EQ(puff->CalculateAllocatedMemory(), puff->Entity::CalculateAllocatedMemory() + sizeof(EmitterBone) +
                                                     puff->GetEffect()->CalculateMemoryUsage());
     puff->SetResource(nullptr);  // and without a resource, no effect

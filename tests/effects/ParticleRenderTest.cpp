@@ -211,6 +211,7 @@ TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
     std::string colours;
     for (int i = 1; i <= 6; ++i) colours += Dominant(PixelAt(pixels, 2.0f - 8.0f * 0.12f * float(i), -6.0f));
     EXPECT_EQ(colours, "rrggbb");
+    EXPECT_LT((emitter.GetRenderPassBoundingBox().centre - Vec3(-1.36f, 0.0f, 0.0f)).Length(), 0.2f);  // turned too
     data.SetShaderName("");  // without names it lets go of its shader and texture at once
     data.SetTextureName("");
     emitter.Reset(data);

@@ -234,10 +234,7 @@ TEST(RigidBodyDescriptionInit, ABodyDescribedFromAPoseSpansItsBones) {
     EXPECT_LT((description.parentCoords.origin - written.parentCoords.origin).Length(), 1e-5f);
     EXPECT_LT((description.childCoords.origin - written.childCoords.origin).Length(), 1e-5f);
     EXPECT_LT((description.childCoords.xAxis - Vec3(1, 0, 0)).Length(), 1e-5f);
-    EXPECT_FLOAT_EQ(description.extents.x, 0.5f);
-    EXPECT_EQ(description.extents.y, 0.15f);
-    EXPECT_EQ(description.extents.z, 0.15f);
-    EXPECT_TRUE(description.collides);
+    EXPECT_TRUE((description.extents - Vec3(0.5f, 0.15f, 0.15f)).Length() < 1e-6f && description.collides);
 }
 
 // The turn between two frames as headings of the second one's x axis in the first one's planes.
@@ -455,7 +452,7 @@ TEST_F(PhysicsRagDollTest, AContactAQuarterDeepMakesNoJoint) {
     for (const auto& [depth, joined] : {std::pair{0.25f, false}, {0.2f, true}}) {
         ground.depth = depth;
         doll.FindCollisions();
-        EXPECT_EQ(dBodyGetNumJoints(doll.GetRigidBodies()[0].body) > 0, joined) << depth;
+        EXPECT_EQ(dBodyGetNumJoints(doll.GetRigidBodies()[0].body), joined ? 4 : 0) << depth;  // one a corner
         dJointGroupEmpty(engine.GetContactGroup());
     }
     Entity stone;

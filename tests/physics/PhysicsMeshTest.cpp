@@ -156,19 +156,14 @@ void ExpectSameContacts(const CollisionContact* actual, const std::vector<Collis
 TEST(PhysicsMesh, VersionOneGetsOneRootLeaf) {
     PhysicsMesh mesh;
     ASSERT_TRUE(Load(mesh, RawBuffer(Quad(), nullptr)));
-    ASSERT_EQ(mesh.GetNumFaces(), 2);
-    ASSERT_EQ(mesh.GetNumVertices(), 4);
+    ASSERT_TRUE(mesh.GetNumFaces() == 2 && mesh.GetNumVertices() == 4);
     EXPECT_EQ(mesh.GetVertex(2), Vec3(1, 0, 1));
-    EXPECT_EQ(mesh.GetFace(1).vertices[2], 3u);
-    EXPECT_EQ(mesh.GetFace(1).surface, PhysicsSurface::Grass);
+    EXPECT_TRUE(mesh.GetFace(1).vertices[2] == 3u && mesh.GetFace(1).surface == PhysicsSurface::Grass);
     EXPECT_EQ(mesh.GetBoundingBox(), ABBox(Vec3(0.5f, 0, 0.5f), Vec3(0.5f, 0, 0.5f)));
     ASSERT_EQ(mesh.GetNumNodes(), 1);
     const PhysicsMesh::Node& root = mesh.GetNode(0);
     EXPECT_EQ(root.box, mesh.GetBoundingBox());
-    EXPECT_EQ(root.firstFace, 0);
-    EXPECT_EQ(root.faceCount, 2);
-    EXPECT_EQ(root.child0, -1);
-    EXPECT_EQ(root.child1, -1);
+    EXPECT_TRUE(root.firstFace == 0 && root.faceCount == 2 && root.child0 == -1 && root.child1 == -1);
     EXPECT_GE(mesh.GetAllocatedSize(), 2u * 16 + 4u * 12 + 40);
 
     Intersection hit;
@@ -182,14 +177,12 @@ TEST(PhysicsMesh, VersionTwoWithoutNodesFindsNothing) {
     PhysicsMesh mesh;
     const std::vector<RawNode> none;
     ASSERT_TRUE(Load(mesh, RawBuffer(Quad(), &none)));
-    EXPECT_EQ(mesh.GetNumFaces(), 2);
-    EXPECT_EQ(mesh.GetNumNodes(), 0);
+    EXPECT_TRUE(mesh.GetNumFaces() == 2 && mesh.GetNumNodes() == 0);
     Intersection hit;
     hit.distance = 1;
     hit.surface = PhysicsSurface::Wood;
     mesh.GetIntersection(Ray(Vec3(0.5f, 5, 0.5f), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
-    EXPECT_EQ(hit.distance, Infinity);
-    EXPECT_EQ(hit.surface, PhysicsSurface::None);
+    EXPECT_TRUE(hit.distance == Infinity && hit.surface == PhysicsSurface::None);
     CollisionContact contacts[4];
     EXPECT_EQ(mesh.FindCollisions(OBBox(Vec3(1, 1, 1), Coords::Translation(Vec3(0.5f, 0.5f, 0.5f))), contacts, 4,
                                   PhysicsSurface::None),
@@ -205,8 +198,7 @@ TEST(PhysicsMesh, MissesExclusionsAndContactLimits) {
     hit.distance = 3;
     hit.surface = PhysicsSurface::Sand;
     mesh.GetIntersection(Ray(Vec3(5, 5, 5), Vec3(0, 1, 0)), hit, PhysicsSurface::None);
-    EXPECT_EQ(hit.distance, Infinity);
-    EXPECT_EQ(hit.surface, PhysicsSurface::None);
+    EXPECT_TRUE(hit.distance == Infinity && hit.surface == PhysicsSurface::None);
 
     // The excluded surface is passed through.
     const Ray down(Vec3(0.8f, 1, 0.3f), Vec3(0, -1, 0));
@@ -221,6 +213,16 @@ TEST(PhysicsMesh, MissesExclusionsAndContactLimits) {
     for (CollisionContact& c : contacts) c.entity = reinterpret_cast<Entity*>(&mesh);  // must be cleared
     EXPECT_EQ(mesh.FindCollisions(box, contacts, 16, PhysicsSurface::None), 6) << "each face's three corners";
     EXPECT_EQ(contacts[0].entity, nullptr);
+    // The mesh placed by a frame meets the box carried with it at the frame's image of each contact.
+    Coords placed = Coords::RotationX(1.0f);
+    placed.origin = Vec3(10, 0, 0);
+    OBBox carried = box;
+    carried.Transform(placed);
+    CollisionContact moved[16];
+    ASSERT_EQ(mesh.FindCollisions(placed, carried, moved, 16, PhysicsSurface::None), 6);
+    EXPECT_LT((moved[5].position - placed.TransformPoint(contacts[5].position)).Length() +
+                  (moved[5].normal - placed.TransformVector(contacts[5].normal)).Length(),
+              1e-4f);
     contacts[1].depth = -7;
     EXPECT_EQ(mesh.FindCollisions(box, contacts, 1, PhysicsSurface::None), 1);
     EXPECT_EQ(contacts[1].depth, -7);

@@ -168,9 +168,8 @@ TEST(PhysicsMesh, VersionOneGetsOneRootLeaf) {
 
     Intersection hit;
     mesh.GetIntersection(Ray(Vec3(0.8f, 5, 0.3f), Vec3(0, -2, 0)), hit, PhysicsSurface::None);
-    EXPECT_FLOAT_EQ(hit.distance, 2.5f);
-    EXPECT_EQ(hit.point, Vec3(0.8f, 0, 0.3f));
-    EXPECT_EQ(hit.surface, PhysicsSurface::Grass);
+    EXPECT_TRUE(std::fabs(hit.distance - 2.5f) < 1e-6f && hit.point == Vec3(0.8f, 0, 0.3f) &&
+                hit.surface == PhysicsSurface::Grass);
 }
 
 TEST(PhysicsMesh, VersionTwoWithoutNodesFindsNothing) {

@@ -186,8 +186,7 @@ TEST(PhysicsContactMerging, NearbyContactsWithCloseNormalsMergeAndWaterIsLeftOut
 
 TEST_F(PhysicsEngineTest, FreeFallFollowsTheClosedFormOverASecond) {
     Entity* box = MakeBox(Vec3(0, 100, 0));
-    ASSERT_TRUE(engine.AddEntityToSimulation(box));
-    ASSERT_TRUE(box->IsSimulationEnabled());
+    ASSERT_TRUE(engine.AddEntityToSimulation(box) && box->IsSimulationEnabled());
     const float step = engine.GetStepSize();
     const int steps = static_cast<int>(1.0f / step + 0.5f);
     // A first frame three and a half steps long takes four whole steps; then one step a frame.
@@ -307,11 +306,12 @@ TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) 
     // Out of the id look-ups at once, deleted later (with its body) by the object manager.
     Objects()->DestroyObjectEx(destroyed, __FILE__, __LINE__);
     created.erase(std::find(created.begin(), created.end(), destroyed));
+    engine.EnableDebugging(true);  // a frame of no steps draws the others, passing over it
+    engine.Simulate(centre, 0.0f);
     const float keptHeight = Height(kept);
     const float removedHeight = Height(removed);
     engine.Simulate(centre, engine.GetStepSize());
-    EXPECT_EQ(engine.GetNumEntities(), 1);
-    EXPECT_LT(Height(kept), keptHeight);
+    EXPECT_TRUE(engine.GetNumEntities() == 1 && Height(kept) < keptHeight);
     EXPECT_TRUE(Height(removed) == removedHeight && !removed->IsSimulationEnabled());
 }
 

@@ -253,7 +253,7 @@ TEST_F(GLDeviceSurfaceTest, RefusalsSayWhyAndLeaveTheTargetAlone) {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     const int side = std::min(largest, 16384);
     RenderSurface* wide = device_->CreateRenderSurface(side, 1, RenderTextureFormat::R16F, RenderTextureFormat::None);
-    device_->SetTargetSurface(0, wide);  // destroyed while set: the primary is the target again
+    device_->SetRenderTarget(0, wide);  // destroyed while set: the primary is the target again
     device_->DestroyRenderSurface(wide);
     RenderTexture* bytes = device_->CreateTexture(4, 4, nullptr, 0, 0);
     LogCapture log;

@@ -42,6 +42,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -63,6 +64,18 @@ protected:
 
     TempDirectory directory;
 };
+
+// The generator's command: the directory it is given filled, or how to use it, or the failure.
+TEST(GenerateSampleDataTest, FillsTheDirectoryItIsGiven) {
+    TempDirectory directory;
+    const auto run = [](const std::string& arguments) {
+        return WEXITSTATUS(std::system((std::string(GENERATE_SAMPLE_DATA) + arguments + " > /dev/null 2>&1").c_str()));
+    };
+    EXPECT_EQ(run(""), 2);
+    EXPECT_EQ(run(" /proc/none"), 1);
+    EXPECT_EQ(run(" " + directory.Join("Data")), 0);
+    EXPECT_FALSE(directory.ReadFile(std::string("Data/") + sample::kSampleMap).empty());
+}
 
 TEST_F(SampleDataTest, TheOptionsAskForASmallWindowAtHighDetail) {
     Options options;

@@ -44,9 +44,10 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
         EXPECT_EQ(terrain.GetNumBlocksX(), 0u);
     }
 
-    // One sample: no cells, and nothing reads outside it.
+    // One sample: no cells, no layer, and nothing reads outside it.
     ASSERT_TRUE(terrain.New(0, 0));
     EXPECT_EQ(terrain.GetNumBlocksX(), 0u);
+    EXPECT_FALSE(terrain.AddLayer("Records/Terrain/Grass.dbr"));
     EXPECT_TRUE(terrain.IsImpassable(0, 0));
     EXPECT_EQ(terrain.GetFastNormal(0, 0), Vec3(0, 1, 0));
     Intersection hit;

@@ -121,11 +121,14 @@ TEST_F(WaterCurveTest, StretchesFollowTheBezierFormula) {
     float length = 0.0f;
     for (int i = 0; i < 4; ++i) length += (GetBezierPoint(a, b, float(i + 1) / 4) - GetBezierPoint(a, b, float(i) / 4)).Length();
     EXPECT_NEAR(CalcBezierLength(a, b, 4), length, 1e-5f);
-    // A point lies on a stretch within its width, neither behind its start nor past its end.
+    // A point lies on a stretch within its width, neither behind its start nor past its end (the
+    // end points themselves are on it).
     const ControlPoint p = Point(0, 0, 4, 4, 2), q = Point(10, 10, 4, 4, 2);
     float t = 0.0f;
-    EXPECT_TRUE(WaterPathSegment::IsInside(Vec2(5, 5), p, q, t));
-    EXPECT_NEAR(t, 0.5f, 0.05f);
+    for (const float along : {0.0f, 0.5f, 1.0f}) {
+        EXPECT_TRUE(WaterPathSegment::IsInside(Vec2(10 * along, 10 * along), p, q, t)) << along;
+        EXPECT_NEAR(t, along, 0.05f);
+    }
     for (const Vec2& outside : {Vec2(-1, -1), Vec2(11, 11), Vec2(7, 3)}) EXPECT_FALSE(WaterPathSegment::IsInside(outside, p, q, t));
 }
 

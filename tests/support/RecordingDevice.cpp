@@ -452,7 +452,7 @@ void RecordingDevice::DestroyVertexDeclaration(RenderVertexDeclaration*& declara
 
 RenderIndexBuffer* RecordingDevice::CreateIndexBuffer(uint32_t count, RenderIndexFormat format) {
     RecordCall("CreateIndexBuffer", count, format);
-    if (script_.failCreates || count == 0 ||
+    if (script_.failCreates || script_.failIndexBuffers || count == 0 ||
         (format != RenderIndexFormat::Index16 && format != RenderIndexFormat::Index32)) {
         return nullptr;
     }

@@ -50,6 +50,7 @@ struct RecordingDeviceScript {
     bool resetResult = true;
     bool failCreates = false;          // every Create... returns null
     bool failVertexBuffers = false;    // CreateVertexBuffer returns null
+    bool failIndexBuffers = false;     // CreateIndexBuffer returns null
     bool failLocks = false;            // static vertex and index buffers refuse to lock
     bool outOfVideoMemory = false;     // IsOutOfVideoMemory
     bool supportsDepthRenderTargets = true;

@@ -339,6 +339,12 @@ TEST_F(TerrainDeviceTest, BuffersThatCannotBeMadeOrLockedAreNotWrittenThrough) {
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't create terrain vertex buffer"));
     EXPECT_EQ(terrain.GetGrassIndexBuffer(), nullptr);
     EXPECT_EQ(runTime.GetGrassIndexBuffer(), nullptr);
+    // The grass's index buffer alone refused: the ground is made without it.
+    Device().Script() = {};
+    Device().Script().failIndexBuffers = true;
+    ASSERT_TRUE(terrain.New(16, 16));
+    EXPECT_NE(terrain.GetVertexBuffer(), nullptr);
+    EXPECT_EQ(terrain.GetGrassIndexBuffer(), nullptr);
 }
 
 // The impassable debug shader's references as the shader manager counts them: one for the

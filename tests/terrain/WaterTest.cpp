@@ -74,7 +74,8 @@ protected:
         WaterLayer* layer = water.AddWaterLayer("Lake", 0.0f);
         ASSERT_NE(layer, nullptr);
         layer->UpdateArea(Vec3(24, 0, 24), 12.0f, true);
-        ASSERT_GT(layer->GetNumBlocks(), 0u);
+        layer->UpdateArea(Vec3(9, 0, 9), 2.0f, true);  // the first block too
+        ASSERT_NE(layer->GetBlock(0, 0), nullptr);
         WaterPath* river = water.AddWaterPath("River", 1.0f, Point(4, 50, 10, 0, 2));
         ASSERT_NE(river, nullptr);
         river->AddControlPoint(Point(40, 56, 10, 0, 3));

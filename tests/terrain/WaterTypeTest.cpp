@@ -174,15 +174,15 @@ TEST_F(WaterTypeEngineTest, TheDriftFollowsGameTimeOncePerFrame) {
     EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -3.0f / 8.0f) << "once a frame";
     // A type assigned over it works the drift out again in the same frame.
     WaterType faster = *lake;
-    faster.EditSettings().ScrollSpeed = -5.0f;
+    faster.EditSettings().ScrollSpeed = -4.5f;
     *lake = faster;
     lake->Update();
-    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.5f);  // 4 s x -5 / 8
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.25f);  // 4 s x -4.5 / 8
     engine.Update(WorldFrustum(), false);
     GameClock::Get().Reset();
     GameClock::Get().AdvanceBy(4000.0);
     lake->Update();
-    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.5f);  // -12 / 8: whole repeats dropped
+    EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.25f);  // -18 / 8: whole repeats dropped
     WaterTypeManager::Get().ReleaseWaterType(lake);
 }
 

@@ -185,6 +185,8 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
             EXPECT_NEAR(u, std::round(u), 0.1f);
             EXPECT_GE(u, 1.0f);
         }
+        // Across, from bank to bank (3 apart at the start), in repeats of the texture's y scale (2).
+        for (unsigned k = 0; k < 10; ++k) EXPECT_FLOAT_EQ(first.GetVertices()[k].texCoord.x, 3.0f * float(k) / 9 / 2);
         // Picking: on a point, near it, on a handle end.
         const WorldCoords camera;
         const auto down = [](float x, float z) { return Ray{Vec3(x, 50, z), Vec3(0, -1, 0)}; };

@@ -43,20 +43,20 @@ struct VertexSpec {
     uint8_t slots[4];
 };
 
-// Bones in the given order (each bone's children must follow one another), vertices of
-// position, weights and palette slots, and face sets of {bones, first face, face count}.
+// Bones in the given order (each bone's children must follow one another), vertices of weights,
+// position (not first) and palette slots, and face sets of {bones, first face, face count}.
 Contents SkinnedMesh(const std::vector<BoneSpec>& bones, const std::vector<VertexSpec>& vertices,
                      const std::vector<uint16_t>& indices, const std::vector<GraphicsMesh::FaceSet>& sets) {
     Contents contents;
-    contents.attributes = {0, 5, 6};
-    contents.stride = 12 + 16 + 4;
+    contents.attributes = {5, 0, 6};
+    contents.stride = 16 + 12 + 4;
     for (const VertexSpec& vertex : vertices) {
         const auto append = [&](const void* data, size_t size) {
             const uint8_t* bytes = static_cast<const uint8_t*>(data);
             contents.vertexData.insert(contents.vertexData.end(), bytes, bytes + size);
         };
-        append(&vertex.position, 12);
         append(vertex.weights, 16);
+        append(&vertex.position, 12);
         append(vertex.slots, 4);
     }
     contents.indices.assign(indices.begin(), indices.end());
@@ -175,8 +175,8 @@ TEST_F(GraphicsMeshTest, PosedMeshPutsVerticesAttachPointsAndHitBoxesWhereTheBon
         const uint8_t* vertex = contents.vertexData.data() + v * contents.stride;
         Vec3 position;
         float weights[4];
-        std::memcpy(&position, vertex, 12);
-        std::memcpy(weights, vertex + 12, 16);
+        std::memcpy(&position, vertex + 16, 12);
+        std::memcpy(weights, vertex, 16);
         Vec3 expected;
         for (int k = 0; k < 4; ++k) expected += Apply(reference.skin[palette[vertex[28 + k]]], position) * weights[k];
         SCOPED_TRACE(v);

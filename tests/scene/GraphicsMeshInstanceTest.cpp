@@ -410,6 +410,7 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     ASSERT_TRUE(actor.Load(table));
     GraphicsMeshInstance* instance = actor.GetMeshInstance();
     ASSERT_NE(instance, nullptr);
+    EXPECT_FALSE(instance->GetMesh()->GetIsLoaded(false));  // not loaded by being placed and scaled
     instance->GetMesh()->EnsureAvailable();
     EXPECT_FALSE(instance->GetCastsShadows());
     actor.SetCoords(WorldCoords(Place(), Coords::Translation(Vec3(3, 0, 0))));

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -518,6 +519,9 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     const auto* blended = static_cast<const RecordingIndexBuffer*>(bed.Device().GetState().indexBuffer);
     ASSERT_NE(blended, nullptr);
     EXPECT_NE(static_cast<const RenderIndexBuffer*>(blended), mesh->GetIndexBuffer());
+    const auto& stream = bed.Device().GetState().streams[0];  // the mesh's vertices from their start
+    EXPECT_EQ(std::tuple(stream.buffer, stream.offset, stream.stride),
+              std::tuple(mesh->GetVertexBuffer(), 0u, uint32_t(contents.stride)));
     EXPECT_EQ(blended->GetIndex(0), 3u);
     EXPECT_EQ(bed.Device().GetState().streams[0].buffer, mesh->GetVertexBuffer());
     EXPECT_EQ(bed.Device().GetState().declaration, mesh->GetVertexDeclaration());

@@ -237,6 +237,9 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     actor.SetCoords(WorldCoords(Place(), Coords::Translation(Vec3(0, 0, 5))));
     // Each face set draws its own box; the "FadeIn" one not while it is all faded.
     EXPECT_EQ(Draw(instance), (Rect{62, 30, 74, 34}));
+    instance.SetSectionOpacity(0.0f, 0);  // the middle box alone: its own faces
+    EXPECT_EQ(Draw(instance), (Rect{62, 30, 66, 34}));
+    instance.SetSectionOpacity(1.0f, 0);
     // Where z > 4, the slab x > -1 meets the last two boxes but not the hit box: going by the hit
     // boxes, nothing fades.
     Frustum right;

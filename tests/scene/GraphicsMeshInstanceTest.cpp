@@ -443,6 +443,7 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     actor.GetPose(posed);
     EXPECT_EQ(posed.GetBoneCoords(Name::Create("Bone")).origin.y, 1.0f);
     Actor bare;
+    bare.StopAnimations();  // none to stop
     bare.GetPose(pose);
     EXPECT_TRUE(pose.IsEmpty());
     EXPECT_FALSE(bare.GetCollisionProxy(proxy));

@@ -37,6 +37,7 @@
 #include "scene/GraphicsReflectionManager.h"
 #include "scene/GraphicsRenderable.h"
 #include "scene/GraphicsShadowMap.h"
+#include "scene/GraphicsShadowMapRenderer.h"
 #include "scene/SceneWorld.h"
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
@@ -659,6 +660,14 @@ TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAg
         EXPECT_EQ(textures.GetNumResources(), loaded);  // the mask texture released
     }
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);  // and released once
+    // That generation also loads the depth lookup texture of the shadow maps (not in this data), once.
+    bed.Graphics().SetGeneration(RenderGenerationId::R200);
+    const int held = textures.GetNumResources();
+    for (int i = 0; i < 2; ++i) GraphicsShadowMapRenderer::CreateResources(bed.Graphics());
+    EXPECT_EQ(textures.GetNumResources(), held + 1);
+    GraphicsShadowMapRenderer::DestroyResources(bed.Graphics());
+    bed.Graphics().UnloadUnreferencedResources();
+    EXPECT_EQ(textures.GetNumResources(), held);
 }
 
 // Every pass gets the frame's constants, and while a light draws that light's: a sun of another

@@ -362,6 +362,11 @@ TEST_F(MeshFileTest, OlderVersionsBuiltByHandReadTheSameMesh) {
     ASSERT_EQ(allText->GetInitResult(), InitResult::Success);
     EXPECT_EQ(allText->GetDescriptionText(), std::string("\5\0\0\0\0\0\0\0Rest", 12));
     EXPECT_EQ(allText->GetNumFaceSets(), 0);
+    // One that ends on an empty chunk has no text.
+    BinaryWriter empty9;
+    Head(empty9, 9);
+    Chunk(empty9, 0, [] {});
+    EXPECT_EQ(Load("empty9.msh", empty9)->GetDescriptionText(), "");
 
     // Version 10 without bounds and vertices takes the collision mesh's box.
     BinaryWriter shape;

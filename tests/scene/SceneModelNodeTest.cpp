@@ -119,15 +119,14 @@ TEST(SceneModelNodeTest, EveryKindRoundTripsThroughOneStream) {
     ASSERT_TRUE(physics2.Read(reader));
     ASSERT_TRUE(material2.Read(reader));
     EXPECT_TRUE(reader.IsAtEnd());
-    // A mesh node that ends its buffer reads whole, its last list of influences or its counts last.
-    for (const int influences : {2, 0}) {
-        SceneMeshNode last = mesh;
+    for (const int influences : {2, 0}) {  // a mesh node ending its buffer: its influences or its counts last
+        SceneMeshNode last = mesh, read;
         last.SetNumColors(0);
         last.SetNumInfluences(influences);
         BinaryWriter alone;
         ASSERT_TRUE(last.Write(alone));
         BinaryReader whole(alone.GetBuffer(), alone.GetPosition());
-        EXPECT_TRUE(SceneMeshNode().Read(whole)) << influences;
+        EXPECT_TRUE(read.Read(whole)) << influences;
     }
 
     EXPECT_EQ(dummy2.GetType(), SceneModelNode::kDummy);

@@ -557,36 +557,42 @@ TEST_F(NormalRendererStepTest, SecondOpaqueBandTakesItsAmbientFromTheFirstLightU
     EXPECT_EQ(Frame({}), (std::vector<std::string>{"ambientLightStyle@1000", "emissiveStyle@1000"}));
 }
 
-// A point light lights the screen rectangle its sphere (one unit larger) covers: the bounds of the
-// sphere's points projected, clamped to the viewport; the whole viewport around the camera, none
+// A point light lights the screen rectangle its sphere (one unit larger) covers in either view: the
+// bounds of the sphere's points projected, clamped to the viewport; the whole viewport around the camera, none
 // behind it. The clipping plane reaches the device in clip space: the plane's points stay on it.
 TEST_F(NormalRendererStepTest, PointLightRectanglesBoundTheirSpheresAndTheClippingPlaneGoesToClipSpace) {
     GraphicsNormalRenderer renderer;
     const Viewport viewport(20, 10, 640, 480);
     camera.SetCoords(Coords::LookAt(Vec3(1.0f, 2.0f, -3.0f), Vec3(2.0f, 1.5f, 6.0f), Vec3(0.0f, 1.0f, 0.0f)));
-    renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
     const Coords& eye = camera.GetCoords();
     const auto at = [&](float x, float y, float z) { return eye.TransformPoint(Vec3(x, y, z)); };
     const Sphere spheres[] = {Sphere(at(-1.5f, -2.0f, 12.0f), 1.0f), Sphere(at(3.0f, 1.0f, 9.0f), 2.5f),
                               Sphere(at(0.0f, 0.0f, 20.0f), 0.5f),   Sphere(at(9.0f, -1.0f, 8.0f), 1.0f),
                               Sphere(at(-2.0f, 3.5f, 9.0f), 2.0f),   Sphere(at(2.5f, 0.0f, 3.5f), 1.0f)};
-    for (const Sphere& sphere : spheres) {
-        float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
-        for (int i = 0; i < 200; ++i) {
-            for (int j = 0; j <= 100; ++j) {
-                const float a = 6.2831853f * float(i) / 200.0f, b = 3.1415927f * float(j) / 100.0f;
-                const Vec3 p = sphere.centre + Vec3(std::cos(a) * std::sin(b), std::sin(a) * std::sin(b), std::cos(b)) *
-                                                   (sphere.radius + 1.0f);
-                const Vec2 pixel = camera.Project(p, viewport) + Vec2(20.0f, 10.0f);  // the viewport's corner
-                left = std::min(left, pixel.x), right = std::max(right, pixel.x);
-                top = std::min(top, pixel.y), bottom = std::max(bottom, pixel.y);
+    for (const CameraType type : {CameraType::Orthographic, CameraType::Perspective}) {
+        camera.SetType(type);
+        renderer.SetViewer(FakeRegion(), camera, viewport, camera.GetFrustum(viewport));
+        for (const Sphere& sphere : spheres) {
+            float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+            for (int i = 0; i < 200; ++i) {
+                for (int j = 0; j <= 100; ++j) {
+                    const float a = 6.2831853f * float(i) / 200.0f, b = 3.1415927f * float(j) / 100.0f;
+                    const Vec3 p = sphere.centre + Vec3(std::cos(a) * std::sin(b), std::sin(a) * std::sin(b), std::cos(b)) *
+                                                       (sphere.radius + 1.0f);
+                    const Vec2 pixel = camera.Project(p, viewport) + Vec2(20.0f, 10.0f);  // the viewport's corner
+                    left = std::min(left, pixel.x), right = std::max(right, pixel.x);
+                    top = std::min(top, pixel.y), bottom = std::max(bottom, pixel.y);
+                }
             }
+            const Rect rect = renderer.GetLightScissorRect(sphere);
+            EXPECT_NEAR(rect.x, std::clamp(left, 20.0f, 660.0f), 0.5f);
+            EXPECT_NEAR(rect.y, std::clamp(top, 10.0f, 490.0f), 0.5f);
+            EXPECT_NEAR(rect.x + rect.width, std::clamp(right, 20.0f, 660.0f), 0.5f);
+            EXPECT_NEAR(rect.y + rect.height, std::clamp(bottom, 10.0f, 490.0f), 0.5f);
         }
-        const Rect rect = renderer.GetLightScissorRect(sphere);
-        EXPECT_NEAR(rect.x, std::clamp(left, 20.0f, 660.0f), 0.5f);
-        EXPECT_NEAR(rect.y, std::clamp(top, 10.0f, 490.0f), 0.5f);
-        EXPECT_NEAR(rect.x + rect.width, std::clamp(right, 20.0f, 660.0f), 0.5f);
-        EXPECT_NEAR(rect.y + rect.height, std::clamp(bottom, 10.0f, 490.0f), 0.5f);
+        // Seen orthographically, a sphere reaching past the near plane still lights its square.
+        EXPECT_TRUE(type != CameraType::Orthographic ||
+                    renderer.GetLightScissorRect(Sphere(at(0.0f, 0.0f, -1.0f), 1.5f)).width > 0.0f);
     }
     const Rect around = renderer.GetLightScissorRect(Sphere(at(0.0f, 0.0f, 2.0f), 1.5f));
     EXPECT_EQ(around, Rect(20.0f, 10.0f, 640.0f, 480.0f));

@@ -95,8 +95,7 @@ TEST(ShadowMapFit, EveryCasterOfAVisibleShadowLandsInTheMapOnTheTexelOfItsShadow
             for (const float edge : {low.x, low.y, -high.x, -high.y}) EXPECT_NEAR(edge, -1.0f, 1e-3f);
             EXPECT_NEAR(low.z, 0.0f, 1e-3f);
             EXPECT_NEAR(high.z, algorithm == 2 ? std::min(high.z, 1.0f) : 1.0f, 1e-3f);
-            // The trapezoid puts the point kFocusDistance ahead at 80 % of the map's depth (when that
-            // point lies between a tenth and half of the trapezoid's length, as with the sun behind).
+            // The trapezoid puts the point kFocusDistance ahead at 80 % of the map's depth (sun behind).
             const Vec3 focus = camera.GetCoords().origin + camera.GetCoords().zAxis * GraphicsShadowMap::kFocusDistance;
             EXPECT_TRUE(algorithm != 2 || scene.name != "sun behind the camera" ||
                         std::fabs(ToMap(map, focus).p.y - 0.6f) < 1e-4f);

@@ -636,7 +636,6 @@ TEST_F(GraphicsMeshDeviceTest, FileThatFailsValidationLoadsAsTheStandIn) {
     // Whole at first, then loaded again once cut short: nothing of the first load stays.
     bed.WriteFile("Meshes/Broken.msh", bytes);
     const GraphicsMesh* mesh = bed.Graphics().LoadMesh("Meshes/Broken.msh");
-    ASSERT_EQ(mesh->GetNumVertices(), 4u);
     bytes.resize(bytes.size() / 2);
     for (const char* name : {"Meshes/Broken.msh", "Meshes/Cutoff.msh"}) bed.WriteFile(name, bytes);
     bed.Graphics().GetMeshResourceManager()->ReloadAllResources(true);

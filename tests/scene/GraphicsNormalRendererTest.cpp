@@ -577,9 +577,9 @@ TEST_F(NormalRendererStepTest, PointLightRectanglesBoundTheirSpheresAndTheClippi
             for (int i = 0; i < 200; ++i) {
                 for (int j = 0; j <= 100; ++j) {
                     const float a = 6.2831853f * float(i) / 200.0f, b = 3.1415927f * float(j) / 100.0f;
-                    const Vec3 p = sphere.centre + Vec3(std::cos(a) * std::sin(b), std::sin(a) * std::sin(b), std::cos(b)) *
-                                                       (sphere.radius + 1.0f);
-                    const Vec2 pixel = camera.Project(p, viewport) + Vec2(20.0f, 10.0f);  // the viewport's corner
+                    const Vec3 d(std::cos(a) * std::sin(b), std::sin(a) * std::sin(b), std::cos(b));
+                    const Vec2 corner(20.0f, 10.0f);  // the viewport's
+                    const Vec2 pixel = camera.Project(sphere.centre + d * (sphere.radius + 1.0f), viewport) + corner;
                     left = std::min(left, pixel.x), right = std::max(right, pixel.x);
                     top = std::min(top, pixel.y), bottom = std::max(bottom, pixel.y);
                 }

@@ -242,7 +242,6 @@ TEST(SceneModelNodeTest, BoxTreeIsTheCollisionWritersAndOwnedByTheNode) {
     ScenePhysicsNode copy = node, assigned = small;
     assigned = node;
     for (const ScenePhysicsNode* own : {&copy, &assigned}) {
-        ASSERT_NE(own->GetRootNode(), nullptr);
         EXPECT_NE(own->GetRootNode(), node.GetRootNode());
         EXPECT_EQ(own->GetRootNode()->child1->halfSize, node.GetRootNode()->child1->halfSize);
     }

@@ -666,6 +666,9 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     // A point on a face belongs to the region, also at the far edge of the grid.
     EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(210, 0, 0)), c);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(210, 0, 0)), c);
+    world.RemoveRegion(0);  // the first gone, the next takes its place in the index
+    EXPECT_EQ(c->GetIndex(), 0);
+    EXPECT_EQ(world.GetRegionIndex(cId), 0);
 
     // The editor's region around a level of its own: "Unnamed", with the level's box (half size
     // 100 without a level); its level belongs to no region.

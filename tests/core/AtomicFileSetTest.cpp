@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "core/AtomicFile.h"
+#include "support/KilledSave.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 
@@ -21,7 +21,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-int gKillAt = -1;
 std::string gFirst;
 bool gLeftAlone = false;
 
@@ -42,20 +41,10 @@ TEST(AtomicFileSet, AKillAtAnyStepLeavesTheOldFilesOrAfterItsJournalTheNewOnes) 
     const std::vector<Left> left{{4, {}}, {4, {}}, {5, {"a.wrl", "a.sd"}}, {4, {"a.sd"}}, {3, {}}, {2, {}}};
     for (int kill = 0;; ++kill) {
         SCOPED_TRACE(kill);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            gKillAt = kill;
-            AtomicFileSet::SetStepHook([](int step) {
-                if (step == gKillAt) ::_exit(3);
-            });
-            ::_exit(SaveSet(dir, "new world " + std::to_string(kill), "new sectors") ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        const bool killed = WEXITSTATUS(status) == 3;
-        ASSERT_TRUE(killed || (WEXITSTATUS(status) == 0 && kill == int(left.size())));
+        const test::KilledSaveEnd end = test::SaveKilledAfterStep(
+            kill, [&] { return SaveSet(dir, "new world " + std::to_string(kill), "new sectors"); });
+        const bool killed = end == test::KilledSaveEnd::Killed;
+        ASSERT_TRUE(killed || (end == test::KilledSaveEnd::Saved && kill == int(left.size())));
         const Left expected = killed ? left[size_t(kill)] : Left{2, {}};
         EXPECT_EQ(dir.List().size(), expected.entries);
 

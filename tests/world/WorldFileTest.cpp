@@ -1,13 +1,9 @@
 #include "world/WorldFile.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "LevelFixture.h"
-#include "core/AtomicFileSet.h"
 #include "core/EventManager.h"
 #include "core/GameEvent.h"
 #include "core/Singleton.h"
@@ -18,6 +14,7 @@
 #include "files/FileSystem.h"
 #include "pathing/PathFinder.h"
 #include "support/FileSizeLimit.h"
+#include "support/KilledSave.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
@@ -51,9 +48,6 @@ public:
 private:
     Bytes* out_;
 };
-
-// The step of a save at which a forked test process ends, as a kill would.
-int gKillAt = -1;
 
 Bytes Image(const BinaryWriter& writer) { return Bytes(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()); }
 
@@ -151,22 +145,13 @@ TEST_F(WorldFileTest, AWorldSaveKilledAtAnyStepLoadsAsTheOldPairOrTheNewOne) {
     ASSERT_TRUE(world.Save());
     for (int kill = 0;; ++kill) {
         SCOPED_TRACE(kill);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            gKillAt = kill;
-            AtomicFileSet::SetStepHook([](int step) {
-                if (step == gKillAt) ::_exit(3);
-            });
+        const test::KilledSaveEnd end = test::SaveKilledAfterStep(kill, [&] {
             world.AddRegion("b", IntVec3(100, 0, 0), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(2, 2, 2, 2));
             sectors.NewSectorData(SectorDataManager::kFog);
-            ::_exit(world.Save() ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        const bool killed = WEXITSTATUS(status) == 3;
-        ASSERT_TRUE(killed || (WEXITSTATUS(status) == 0 && kill == 6)) << "six steps for two files";
+            return world.Save();
+        });
+        const bool killed = end == test::KilledSaveEnd::Killed;
+        ASSERT_TRUE(killed || (end == test::KilledSaveEnd::Saved && kill == 6)) << "six steps for two files";
         test::LogCapture log;
         ASSERT_TRUE(world.Load("worlds/pair.wrl", false, false));
         const bool saved = !killed || kill >= 2;  // from its journal on

@@ -126,7 +126,9 @@ bool DeviceFontFile::Read(const void* data, uint32_t size, const char* name) {
             pair.amount = static_cast<int16_t>(reader.ReadUInt16());
             reader.ReadUInt16();
         }
-        std::sort(face.kerning.begin(), face.kerning.end(), KerningBefore);
+        // Stable, so a pair listed twice keeps the file's order: the first one listed holds, and the
+        // file writes back to the same bytes.
+        std::stable_sort(face.kerning.begin(), face.kerning.end(), KerningBefore);
         const uint32_t atlasBytes = reader.ReadUInt32();
         if (reader.Failed() || face.atlasWidth > kMaxAtlasSize || face.atlasHeight > kMaxAtlasSize ||
             atlasBytes != face.atlasWidth * face.atlasHeight || atlasBytes > reader.GetRemaining()) {

@@ -13,7 +13,7 @@
 //       u16 UTF-16 code unit, u16 x, u16 y, u8 width, u8 height, i8 x offset, i8 y offset,
 //       u8 advance, u8 padding (0)
 //     u32 kerning pair count (<= 65536), pairs in any order: u16 first, u16 second, i16 amount,
-//       u16 padding
+//       u16 padding; of a pair listed twice, the first one holds
 //     u32 atlas byte count (= atlas width * atlas height), the atlas: 8-bit coverage, rows top first
 //
 // A glyph's offsets place its atlas rectangle relative to the pen at the top-left corner of the

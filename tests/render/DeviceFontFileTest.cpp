@@ -49,6 +49,9 @@ void ExpectSameFace(const DeviceFontFace& a, const DeviceFontFace& b) {
 TEST(DeviceFontFileTest, WritesAndReadsEveryField) {
     DeviceFontFile file;
     file.faces = {MakeFace(RenderFontStyle::Regular), MakeFace(RenderFontStyle::BoldItalic)};
+    for (int16_t amount = 0; amount < 40; ++amount) {
+        file.faces[1].kerning.push_back(DeviceFontKerning{'A', 'V', amount});  // repeated pair: the first holds
+    }
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(file.Write(bytes));
     EXPECT_EQ(bytes[3], 0x02);
@@ -65,6 +68,11 @@ TEST(DeviceFontFileTest, WritesAndReadsEveryField) {
     EXPECT_EQ(face.FindGlyph('C'), nullptr);
     EXPECT_EQ(face.GetKerning('A', 'B'), -1);
     EXPECT_EQ(face.GetKerning('A', 'A'), 0);
+    EXPECT_EQ(read.faces[1].GetKerning('A', 'V'), 0);
+    std::vector<uint8_t> again, third;
+    ASSERT_TRUE(read.Write(again));
+    ASSERT_TRUE(read.Read(again.data(), uint32_t(again.size()), "Again") && read.Write(third));
+    EXPECT_EQ(third, again);
 }
 
 TEST(DeviceFontFileTest, TruncatedAndCorruptFilesAreRefused) {

@@ -148,6 +148,10 @@ protected:
 
 TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     Region* region = MakeRegion();
+    Intersection lake;  // the ground lies under the water
+    EXPECT_TRUE(
+        region->GetLevel()->GetIntersection(Ray(Vec3(8, 5, 8), Vec3(0, -1, 0)), lake, PhysicsSurface::None, true));
+    EXPECT_NEAR(lake.distance, 4.0f, 1e-4f);
     const int reduction = bed.Graphics().GetTextureReduction();
     ASSERT_TRUE(region->RebuildMapData());
     EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);

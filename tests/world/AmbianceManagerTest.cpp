@@ -144,6 +144,10 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     Paint(SectorDataManager::kFog, mist, 199, 200);
     StandAt(195);
     ExpectVec(manager.GetDepthFog(kOut), 10, 50, 0.02f / 25.0f);
+    // And the first: one of the 26 in reach at x = 5.
+    Paint(SectorDataManager::kFog, haze, 0, 1);
+    StandAt(5);
+    ExpectVec(manager.GetDepthFog(kOut), 280 / 26.0f, 1340 / 26.0f, 0.56f / 26.0f);
 
     // Without environment effects the densities and the tint are off.
     manager.EnableEnvironmentEffects(false);

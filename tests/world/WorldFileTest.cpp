@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "LevelFixture.h"
 #include "core/EventManager.h"
@@ -271,16 +272,25 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
 
     save("worlds/cut.wrl", true);
     test::LogCapture log;
-    BinaryWriter quests;  // a quest file count far past the file
-    WorldFile::Write(quests, {"quests/a.qst"}, {}, [](BinaryWriter&) {}, [](BinaryWriter&) {});
-    Bytes hostile = Image(quests);
-    hostile[15] = 0xff;
-    BinaryReader past(hostile.data(), uint32_t(hostile.size()));
-    EXPECT_FALSE(WorldFile().Read(past));
+    // A quest file count far past the file, three regions counted over two records, and the first
+    // region's name running past them.
+    BinaryWriter two;
+    WorldFile::Write(
+        two, {"quests/a.qst"}, regions, [](BinaryWriter&) {}, [](BinaryWriter&) {});
+    for (const auto& [at, count, error] : {std::tuple{15, 0xff, "World file: quest file list cut short"},
+                                           std::tuple{40, 3, "World file: region count larger than its chunk"},
+                                           std::tuple{44, 0x7f, "Region record truncated or corrupt at byte"}}) {
+        Bytes hostile = Image(two);
+        hostile[size_t(at)] = uint8_t(count);
+        BinaryReader past(hostile.data(), uint32_t(hostile.size()));
+        EXPECT_FALSE(WorldFile().Read(past));
+        EXPECT_TRUE(log.Contains(LogPriority::Error, error));
+    }
     EXPECT_FALSE(world.Load("worlds/cut.wrl", false, false));
     EXPECT_EQ(world.GetNumRegions(), 0);
     EXPECT_FALSE(world.Load("worlds/missing.wrl", false, false));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "World file worlds/missing.wrl cannot be opened"));
+    EXPECT_FALSE(engine.GetSectorDataManager()->Load("worlds/missing.sd"));
 }
 
 // Flat files of versions 2 to 4 (version 3 with two fields more a region): offsets are truncated,

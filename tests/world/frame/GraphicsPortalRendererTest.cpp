@@ -21,6 +21,7 @@
 #include "engine/ObjectManager.h"
 #include "pathing/PathFinder.h"
 #include "physics/CollisionContact.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "render/GraphicsShader2.h"
@@ -377,6 +378,9 @@ TEST_F(PortalRendererTest, ScreenShotHoldsTheFrameTopRowFirstAndLeavesTheScreenA
     EXPECT_EQ(At(shot, Vec3(2.0f, 2.0f, 9.0f)), kRed);  // the red box above and to the left
     for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
     EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
+    ambiance.fogColor = Color(0.0f, 0.0f, 1.0f, 1.0f);  // wholly fogged beyond 2 units
+    ambiance.depthFog = Vec3(1.0f, 2.0f, 1.0f);
+    EXPECT_EQ(At(Draw(region), Vec3(2.0f, 2.0f, 9.0f)), 0xFFFF0000u);
 }
 
 // The warm-up draws a region that came in twice (as seen, and with all in view see-through), with
@@ -415,6 +419,8 @@ TEST_F(PortalRendererTest, MeshBetweenCameraAndTargetTurnsSeeThrough) {
     EXPECT_GT(seen >> 8 & 0xFF, 64u);
     EXPECT_LT(seen >> 8 & 0xFF, 240u);
     EXPECT_EQ(seen >> 8 & 0xFF, seen >> 16 & 0xFF);
+    bed.Graphics().EnableTransparency(false);
+    EXPECT_EQ(At(Draw(region, &manager), Vec3(0.0f, 1.0f, 4.0f)), kRed);  // the wall is left out
 }
 
 // A room of one cell without a floor, seen from above: its walls and posts are drawn around the
@@ -444,6 +450,19 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     EXPECT_EQ(instance.GetShader2(0, Name())->GetFileName(), sample::kStandardShader);
     EXPECT_EQ(Draw(region), pixels);
     instance.SetSinglePass(false);
+    // The lattice shown for the editor: a box and a label at each of its 9 points.
+    DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
+    const size_t queued = debug.GetNumQueued();
+    grid->RenderLattice();
+    EXPECT_EQ(debug.GetNumQueued() - queued, 18u);
+    debug.Flush(bed.Canvas(), region, camera, kView);
+    // Seen from far out on -x and -z, the walls on those sides fade.
+    const Frustum view = camera.GetFrustum(kView);
+    const WorldVec3 middle(region, Vec3(2.0f, 1.0f, 2.0f));
+    grid->UpdateTransparency(WorldVec3(region, Vec3(-40.0f, 1.0f, -40.0f)), middle, 100);
+    grid->Update(&view, 1, 0);
+    EXPECT_EQ(instance.GetWallTransparency(), (std::array<float, 4>{0.5f, 1.0f, 1.0f, 0.5f}));
+    grid->ClearTransparency();
 
     // Posts 1 and 2 and the wall between them alone: the one-wall piece, turned to stand on +x.
     grid->SetLatticeValue(1, 0, 0, 0);
@@ -457,8 +476,7 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     EXPECT_NEAR(cell.box.GetMax().z, 4.2f, 1e-4f);
     EXPECT_NEAR(cell.box.GetMin().z, -0.2f, 1e-4f);
     // Seen from far out on +x, that wall fades; the instance hands it on as the mesh's wall 3.
-    grid->UpdateTransparency(WorldVec3(region, Vec3(40.0f, 1.0f, 2.0f)), WorldVec3(region, Vec3(2.0f, 1.0f, 2.0f)), 100);
-    const Frustum view = camera.GetFrustum(kView);
+    grid->UpdateTransparency(WorldVec3(region, Vec3(40.0f, 1.0f, 2.0f)), middle, 100);
     grid->Update(&view, 1, 0);
     EXPECT_EQ(cell.instance->GetWallTransparency(), (std::array<float, 4>{1.0f, 1.0f, 1.0f, 0.5f}));
 }

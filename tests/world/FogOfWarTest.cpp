@@ -71,10 +71,12 @@ TEST(FogOfWar, SizesAreCappedPowersOfTwoAndOutsideIsFogged) {
     EXPECT_TRUE(fog.IsInFog(Vec3(3.5f, 0, 4.5f)));
     fog.SetCell(3, 4, 150);
     EXPECT_FALSE(fog.IsInFog(Vec3(3.5f, 0, 4.5f)));
-    // A column past the right edge does not answer from the next row's first cell.
-    fog.SetCell(0, 5, 0);
-    EXPECT_FALSE(fog.IsInFog(Vec3(0.5f, 0, 5.5f)));
-    EXPECT_TRUE(fog.IsInFog(Vec3(32.5f, 0, 4.5f)));
+    // A column past the right edge does not answer from the first cell of the next row stored
+    // (rows are stored last first).
+    fog.SetCell(0, 3, 0);
+    EXPECT_FALSE(fog.IsInFog(Vec3(0.5f, 0, 3.5f)));
+    EXPECT_TRUE(fog.IsInFog(Vec3(32.0f, 0, 4.5f)));
+    EXPECT_TRUE(fog.IsInFog(Vec3(0.5f, 0, 32.0f)));
     EXPECT_TRUE(fog.IsInFog(Vec3(-3.0f, 0, 4.5f)));
     EXPECT_TRUE(fog.IsInFog(Vec3(1e30f, 0, -1e30f)));
     EXPECT_TRUE(FogOfWar().IsInFog(Vec3(0, 0, 0)));

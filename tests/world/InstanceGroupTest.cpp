@@ -330,6 +330,7 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     draw(false);  // the same shapes in black
     EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{0, 0, 0, 0}));
     region.GetLevel()->DestroyAllEntities(-1);
+    draw(true);  // nothing left to join
     InstanceGroupManager::Destroy();
 }
 

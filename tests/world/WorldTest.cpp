@@ -669,6 +669,9 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     world.RemoveRegion(0);  // the first gone, the next takes its place in the index
     EXPECT_EQ(c->GetIndex(), 0);
     EXPECT_EQ(world.GetRegionIndex(cId), 0);
+    world.RemoveRegion(0);  // and the last: no grid is left
+    EXPECT_EQ(world.GetWorldGrid(), nullptr);
+    EXPECT_EQ(world.GetWorldBox(), ABBox());
 
     // The editor's region around a level of its own: "Unnamed", with the level's box (half size
     // 100 without a level); its level belongs to no region.

@@ -149,7 +149,13 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
         }
         for (int trial = 0; trial < 40; ++trial) {
             Region* ref = world.GetRegion(trial % world.GetNumRegions());
-            const auto toRef = [ref](const Region* region) { return GetOffsetDifference(region, ref); };
+            // Region and entity boxes moved into ref's space.
+            const auto moved = [&](ABBox box, const Region* region) {
+                box.Translate(GetOffsetDifference(region, ref));
+                return box;
+            };
+            const auto regionBox = [&](const Region* region) { return moved(region->GetBoundingBox(), region); };
+            const auto entityBox = [&](Entity* e) { return moved(e->GetRegionBoundingBox(false), e->GetRegion()); };
 
             const ABBox box(shapes.Point(Vec3(-300, -30, -300), Vec3(300, 30, 300)),
                             shapes.Point(Vec3(1, 1, 1), Vec3(120, 30, 120)));
@@ -157,10 +163,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             world.GetRegionsInBox(regions, ref, box);
             mem::set<Region*> expectedRegions;
             for (int i = 0; i < world.GetNumRegions(); ++i) {
-                Region* region = world.GetRegion(i);
-                ABBox moved = region->GetBoundingBox();
-                moved.Translate(toRef(region));
-                if (ABBox::Overlap(moved, box)) expectedRegions.insert(region);
+                if (ABBox::Overlap(regionBox(world.GetRegion(i)), box)) expectedRegions.insert(world.GetRegion(i));
             }
             EXPECT_EQ(AsSet(regions), expectedRegions);
 
@@ -169,9 +172,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             bool anyHolds = false;
             for (int i = 0; i < world.GetNumRegions(); ++i) {
                 const Region* region = world.GetRegion(i);
-                ABBox moved = region->GetBoundingBox();
-                moved.Translate(toRef(region));
-                const bool holds = ABBox::Overlap(moved, ABBox(point, Vec3()));
+                const bool holds = ABBox::Overlap(regionBox(region), ABBox(point, Vec3()));
                 anyHolds = anyHolds || holds;
                 if (region == holder) {
                     EXPECT_TRUE(holds);
@@ -181,20 +182,12 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
 
             mem::vector<Entity*> found;
             world.GetEntitiesInBox(found, box, ref, false);
-            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
-                          ABBox moved = e->GetRegionBoundingBox(false);
-                          moved.Translate(toRef(e->GetRegion()));
-                          return TestIntersection(moved, box);
-                      }));
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) { return TestIntersection(entityBox(e), box); }));
 
             const Sphere sphere(point, shapes.Uniform(5, 150));
             found.clear();
             world.GetEntitiesInSphere(found, ref, sphere, false);
-            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
-                          ABBox moved = e->GetRegionBoundingBox(false);
-                          moved.Translate(toRef(e->GetRegion()));
-                          return TestIntersection(moved, sphere);
-                      }));
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) { return TestIntersection(entityBox(e), sphere); }));
 
             const Frustum frustum = shapes.ViewFrustum(Vec3(-200, -10, -200), Vec3(200, 10, 200), 300.0f);
             regions.clear();
@@ -202,9 +195,9 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             expectedRegions.clear();
             for (int i = 0; i < world.GetNumRegions(); ++i) {
                 Region* region = world.GetRegion(i);
-                ABBox moved = region->GetBoundingBox();
-                moved.Translate(toRef(region));
-                if (TestIntersection(moved, frustum) && TestIntersection(frustum, moved)) expectedRegions.insert(region);
+                const ABBox there = regionBox(region);
+                if (TestIntersection(there, frustum) && TestIntersection(frustum, there))
+                    expectedRegions.insert(region);
             }
             EXPECT_EQ(AsSet(regions), expectedRegions);
             mem::vector<Region*> fromRegion;
@@ -213,22 +206,14 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
 
             found.clear();
             world.GetEntitiesInFrustum(found, WorldFrustum(ref, frustum), false, false, false);
-            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) {
-                          ABBox moved = e->GetRegionBoundingBox(false);
-                          moved.Translate(toRef(e->GetRegion()));
-                          return TestIntersection(moved, frustum);
-                      }));
+            EXPECT_EQ(AsSet(found), scanEntities([&](Entity* e) { return TestIntersection(entityBox(e), frustum); }));
 
             // The nearest entity along a ray, over every region.
             const WorldRay ray(WorldVec3(ref, point), shapes.Direction());
             WorldIntersection hit;
             world.GetIntersection(ray, hit, PhysicsSurface::None, false);
             float nearest = Infinity;
-            for (Entity* e : all) {
-                ABBox moved = e->GetRegionBoundingBox(false);
-                moved.Translate(toRef(e->GetRegion()));
-                nearest = std::min(nearest, moved.GetIntersection(Ray(point, ray.direction)));
-            }
+            for (Entity* e : all) nearest = std::min(nearest, entityBox(e).GetIntersection(Ray(point, ray.direction)));
             if (nearest < Infinity) {
                 EXPECT_NEAR(hit.distance, nearest, 1e-3f);
             } else {

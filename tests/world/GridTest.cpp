@@ -316,12 +316,14 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                         "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,1,\n"
                         "cellSpacingZ,3,\nminWallOpacity,0.3,\n");
     files.AddDirectory(directory.GetPath());
-    const auto fade = [this](GridRegion& fading, const std::array<const char*, 9>& walls) {
+    const auto fade = [this](GridRegion& fading, const std::array<const char*, 9>& walls,
+                             const Vec3& camera = Vec3(-4, 1, -6)) {
         fading.SetSystem("Records/Grid/Wide.dbr");
         fading.Resize(5, 1, 4);
+        fading.ClearTransparency();
         for (int k = 0; k < 9; ++k)
             for (int i = 0; i < 11; ++i) fading.SetLatticeValue(i, 0, k, walls[size_t(k)][i] != ' ');
-        fading.UpdateTransparency(WorldVec3(&region, Vec3(-4, 1, -6)), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
+        fading.UpdateTransparency(WorldVec3(&region, camera), WorldVec3(&region, Vec3(5, 0.5f, 7.5f)), 100);
         std::string field;
         for (int k = 0; k < 9; ++k) {
             for (int i = 0; i < 11; ++i)
@@ -358,6 +360,13 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
               "-#-#-######\n"
               "-       # #\n"
               "- ### # ###\n");
+    // The camera level with the focus, far to its right.
+    EXPECT_EQ(fade(other,
+                   {"+-+- -+-+- ", "|   | | | |", "+- -+-+-+- ", "| | | |   |", "+- -+-+-+-+", "| | | | | |",
+                    "+-+ +-+ +-+", "| | | | | |", "+-+-+-+- -+"},
+                   Vec3(14, 1, 7.5f)),
+              "#### ##### \n#   # # # #\n## ###-### \n# # # -   #\n## #-----##\n"
+              "# # # - - #\n### ##- -##\n# # # - # #\n######-# ##\n");
     other.SetSystem("");
     EXPECT_EQ(wide.GetArea().width, 10u);
     EXPECT_EQ(wide.GetArea().depth, 12u);

@@ -419,14 +419,15 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
         Write("worlds/damaged.map", damaged);
         world.Load("worlds/damaged.map", true, false);
     }
-    // A region count larger than its chunk holds, and a region's name running past it, named so.
+    // A region count larger than its chunk holds, a region's name or a chunk past its end, named so.
     size_t regions = MapFile::kHeaderSize;
     for (uint32_t chunk[2] = {}; std::memcpy(chunk, &whole[regions], 8), chunk[0] != MapFile::kChunkRegions;)
         regions += 8 + chunk[1];
     const std::string name = "region1";
     const size_t nameAt = size_t(std::search(whole.begin(), whole.end(), name.begin(), name.end()) - whole.begin());
-    for (const auto& [at, error] : {std::pair{regions + 8, "region count larger than its chunk"},
-                                    std::pair{nameAt - 4, "region entry cut short"}}) {
+    for (const auto& [at, error] :
+         {std::pair{regions + 8, "region count larger than its chunk"}, std::pair{nameAt - 4, "region entry cut short"},
+          std::pair{size_t(MapFile::kHeaderSize + 4), "chunk runs past the chunk area"}}) {
         Bytes damaged = whole;
         std::memset(damaged.data() + at, 0x7f, 4);
         Write("worlds/damaged.map", damaged);

@@ -401,6 +401,7 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     Entity* first = AddEntity(near, Vec3(0, 1, 4));
     Entity* second = AddEntity(near, Vec3(0, 1, 7));
     AddEntity(far, Vec3(0, 1, -5));
+    AddEntity(low, Vec3(1, 11, 1));  // over near's ground: no region is picked by its entities
     Finish();
 
     struct : FilterFunction<Entity> {
@@ -418,11 +419,11 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     found.clear();
     world.GetAllIntersections(ray, found, false, 5.0f);
     EXPECT_EQ(found, mem::vector<Entity*>{first});
-    world.GetAllIntersections(WorldRay(WorldVec3(), Vec3(0, 0, 1)), found, false, 50.0f);
+    world.GetAllIntersections(WorldRay(WorldVec3(nullptr, Vec3(0, 1, 0)), Vec3(0, 0, 1)), found, false, 50.0f);
     EXPECT_EQ(found.size(), 1u);
     found.clear();
     world.GetEntities(found, filter);
-    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(found.size(), 3u);
     EXPECT_EQ(std::count(found.begin(), found.end(), first), 0);
 
     float distance = 0.0f;

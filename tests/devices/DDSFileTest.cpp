@@ -31,14 +31,10 @@ TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
         ASSERT_TRUE(dds.Parse(file.data(), uint32_t(file.size()), 0)) << int(c.format);
         EXPECT_EQ(dds.GetFormat(), c.format);
         ASSERT_EQ(dds.GetLevels().size(), 5u);
-        EXPECT_EQ(dds.GetLevels()[0].size, c.topLevelBytes);
-        EXPECT_EQ(dds.GetLevels()[0].offset, DDSFile::kHeaderSize);
-        EXPECT_EQ(dds.GetLevels()[0].width, 16u);
-        EXPECT_EQ(dds.GetLevels()[0].height, 8u);
-        EXPECT_EQ(dds.GetLevels()[3].width, 2u);
-        EXPECT_EQ(dds.GetLevels()[3].height, 1u);
-        EXPECT_EQ(dds.GetLevels()[4].width, 1u);
-        EXPECT_EQ(dds.GetLevels()[4].height, 1u);
+        const std::vector<DDSLevel>& levels = dds.GetLevels();
+        EXPECT_EQ(std::vector({levels[0].size, levels[0].offset, levels[0].width, levels[0].height, levels[3].width,
+                               levels[3].height, levels[4].width, levels[4].height}),
+                  std::vector({c.topLevelBytes, DDSFile::kHeaderSize, 16u, 8u, 2u, 1u, 1u, 1u}));
         EXPECT_EQ(dds.GetLevels()[4].offset + dds.GetLevels()[4].size, file.size());
         EXPECT_EQ(DDSFile::GetFileLength(file.data(), DDSFile::kHeaderSize), file.size());
     }
@@ -48,18 +44,16 @@ TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
     const std::vector<uint8_t> plain = Zeros(DDSFormat::A8R8G8B8, 32, 32, 6);
     DDSFile dds;
     ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 2));
-    EXPECT_EQ(dds.GetLevels().front().width, 8u);
-    EXPECT_EQ(dds.GetLevels().size(), 4u);
+    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(8u, size_t(4)));
     ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 99));  // at least one level stays
-    EXPECT_EQ(dds.GetLevels().size(), 1u);
-    EXPECT_EQ(dds.GetLevels().front().width, 1u);
+    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(1u, size_t(1)));
     ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), -2));  // negative: no reduction
     EXPECT_EQ(dds.GetLevels().front().width, 32u);
 
     const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, 32, 16, 5);
     ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), 4));
-    EXPECT_EQ(dds.GetLevels().front().width, 8u);  // 8 x 4: the smallest of whole blocks
-    EXPECT_EQ(dds.GetLevels().front().height, 4u);
+    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().front().height),
+              std::pair(8u, 4u));  // whole blocks
     const std::vector<uint8_t> flat = Zeros(DDSFormat::DXT5, 16, 4, 3);
     ASSERT_TRUE(dds.Parse(flat.data(), uint32_t(flat.size()), 1));
     EXPECT_EQ(dds.GetLevels().front().height, 4u);  // one block high already: not reduced
@@ -111,21 +105,16 @@ TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {
     const uint8_t fourColour[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x55, 0xAA, 0xFF};
     uint8_t rgba[16 * 4];
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT1, 4, 4, fourColour, rgba));
-    EXPECT_EQ(rgba[0], 255);
-    EXPECT_EQ(rgba[2], 0);
-    EXPECT_EQ(rgba[4 * 4 + 2], 255);   // row 1: blue
-    EXPECT_EQ(rgba[8 * 4 + 0], 170);   // row 2: 2/3 red + 1/3 blue
-    EXPECT_EQ(rgba[8 * 4 + 2], 85);
-    EXPECT_EQ(rgba[12 * 4 + 0], 85);   // row 3: 1/3 red + 2/3 blue
-    EXPECT_EQ(rgba[12 * 4 + 3], 255);
+    // Red; blue; 2/3 red + 1/3 blue; 1/3 red + 2/3 blue.
+    EXPECT_EQ(
+        std::vector({rgba[0], rgba[2], rgba[4 * 4 + 2], rgba[8 * 4], rgba[8 * 4 + 2], rgba[12 * 4], rgba[12 * 4 + 3]}),
+        std::vector<uint8_t>({255, 0, 255, 170, 85, 85, 255}));
 
     // Three-colour mode (colour0 <= colour1): index 2 is the mean, index 3 transparent black.
     const uint8_t threeColour[8] = {0x1F, 0x00, 0x00, 0xF8, 0x00, 0x00, 0xAA, 0xFF};
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT1, 4, 4, threeColour, rgba));
-    EXPECT_EQ(rgba[8 * 4 + 0], 127);
-    EXPECT_EQ(rgba[8 * 4 + 2], 127);
-    EXPECT_EQ(rgba[12 * 4 + 3], 0);
-    EXPECT_EQ(rgba[12 * 4 + 0], 0);
+    EXPECT_EQ(std::vector({rgba[8 * 4], rgba[8 * 4 + 2], rgba[12 * 4 + 3], rgba[12 * 4]}),
+              std::vector<uint8_t>({127, 127, 0, 0}));
 
     // DXT3: explicit 4-bit alpha, texel t takes nibble t.
     uint8_t dxt3[16] = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
@@ -145,16 +134,13 @@ TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {
     }
     std::memcpy(dxt5 + 8, fourColour, 8);
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT5, 4, 4, dxt5, rgba));
-    EXPECT_EQ(rgba[0 * 4 + 3], 200);
-    EXPECT_EQ(rgba[1 * 4 + 3], 60);
-    EXPECT_EQ(rgba[2 * 4 + 3], (6 * 200 + 60) / 7);
-    EXPECT_EQ(rgba[7 * 4 + 3], (200 + 6 * 60) / 7);
+    EXPECT_EQ(std::vector({rgba[3], rgba[1 * 4 + 3], rgba[2 * 4 + 3], rgba[7 * 4 + 3]}),
+              std::vector<uint8_t>({200, 60, (6 * 200 + 60) / 7, (200 + 6 * 60) / 7}));
     dxt5[0] = 60;
     dxt5[1] = 200;
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT5, 4, 4, dxt5, rgba));
-    EXPECT_EQ(rgba[2 * 4 + 3], (4 * 60 + 200) / 5);
-    EXPECT_EQ(rgba[6 * 4 + 3], 0);
-    EXPECT_EQ(rgba[7 * 4 + 3], 255);
+    EXPECT_EQ(std::vector({rgba[2 * 4 + 3], rgba[6 * 4 + 3], rgba[7 * 4 + 3]}),
+              std::vector<uint8_t>({(4 * 60 + 200) / 5, 0, 255}));
 
     EXPECT_FALSE(DXTDecoder::Decode(DDSFormat::A8R8G8B8, 4, 4, dxt5, rgba));
 }

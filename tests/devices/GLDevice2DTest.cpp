@@ -162,7 +162,8 @@ TEST_F(GLDevice2DTest, BatchesNestAndStayBounded) {
 }
 
 TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
-    // A 4-pixel face: 'A' is a full 4 x 4 block advancing 5, '?' a 1 x 4 bar; "AA" kerns by -2.
+    // A 4-pixel face: 'A' is a full 4 x 4 block reaching 2 below the baseline, advancing 5; '?' a
+    // 1 x 4 bar; "AA" kerns by -2.
     DeviceFontFace face;
     face.baseSize = 4;
     face.ascent = 4;
@@ -180,6 +181,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     a.code = 'A';
     a.width = 4;
     a.height = 4;
+    a.yOffset = 2;
     a.advance = 5;
     face.glyphs = {question, a};
     face.kerning = {DeviceFontKerning{'A', 'A', -2}};
@@ -193,15 +195,17 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     EXPECT_EQ(font->DrawText("AA", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 8, RenderFontStyle::Regular, true),
               16);
     EXPECT_EQ(font->DrawText("A", 1, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::Regular, false), 10);
-    EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 17, 27}));
+    EXPECT_EQ(LitBox(), (std::vector<int>{10, 24, 17, 31}));
     EXPECT_EQ(font->DrawText("B", 1, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 4, RenderFontStyle::Regular, false),
               2);  // drawn as '?'
-    // Of a regular face, bold draws twice a pixel apart (one more advance); italic leans tops right.
+    // Of a regular face, bold draws twice a pixel apart (one more advance); italic leans: what is
+    // above the baseline to the right, what is below it to the left.
     EXPECT_EQ(font->DrawText("A", 1, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 6);
     EXPECT_EQ(font->DrawText("A", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
     ClearTo(Color(0, 0, 0, 1));
     font->DrawText("AA", 2, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::BoldItalic, false);
-    EXPECT_EQ(LitBox(), (std::vector<int>{10, 20, 26, 27}));
+    EXPECT_EQ(LitBox(), (std::vector<int>{9, 24, 25, 31}));
+    EXPECT_EQ(PrimaryPixel(24, 31), Rgba(0, 0, 0));
     device_->DestroyDeviceFont(font);
 
     // Unreadable files and old-format files get the built-in face.

@@ -52,14 +52,24 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     EXPECT_STREQ(device_->GetLastObjectName(), "Rock");
     device_->SetDebugCullPrimitives(false);
     device_->SetSourceBlendFactor(RenderBlendFactor::SourceAlpha);
+    device_->SetDepthWriteMode(RenderWriteMode::Off);
+    device_->SetAlphaTestFunction(RenderTestFunction::Greater);
+    device_->SetAlphaReference(0.25f);
+    RenderTexture* texture = device_->CreateTextureFromPixels(1, 1, nullptr, 1, 0);
+    device_->SetTexture(0, texture);
     device_->DrawTriangleFan(std::vector<Vec2>{Vec2(0, 0), Vec2(4, 0), Vec2(4, 4)}.data(), 3, 0xFFFFFFFF);
     EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/B.ssh");
     EXPECT_STREQ(device_->GetLastObjectName(), "Tree");
-    ASSERT_GE(device_->GetNumInfoLines(), 3u);
-    EXPECT_NE(std::string(device_->GetInfoLine(0)).find("fan"), std::string::npos);
-    EXPECT_STREQ(device_->GetInfoLine(1), "programs: vertex 0, pixel 0 (0: the device's own)");
-    EXPECT_NE(std::string(device_->GetInfoLine(3)).find("blend 6/1"), std::string::npos) << device_->GetInfoLine(3);
+    char textures[64];
+    std::snprintf(textures, sizeof(textures), "textures: 0=%p", static_cast<const void*>(texture));
+    const std::string expected[] = {"draw: fan, primitive type 2, 1 primitives",
+                                    "programs: vertex 0, pixel 0 (0: the device's own)", textures,
+                                    "blend 6/1, depth function 3 write off, alpha test 4 reference 0.250"};
+    ASSERT_EQ(device_->GetNumInfoLines(), std::size(expected));
+    for (uint32_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(device_->GetInfoLine(i), expected[i]);
     EXPECT_EQ(device_->GetInfoLine(device_->GetNumInfoLines()), nullptr);
+    device_->SetTexture(0, nullptr);
+    device_->DestroyTexture(texture);
     device_->SetDebugName(nullptr, nullptr, nullptr);
     device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
     EXPECT_STREQ(device_->GetLastShaderName(), "");

@@ -9,6 +9,7 @@
 #include "devices/GLSamplerCache.h"
 #include "support/LogCapture.h"
 
+#include <bit>
 #include <cstring>
 
 namespace GAME::test {
@@ -74,12 +75,14 @@ protected:
     static std::vector<Vertex> Quad(float x0, float y0, float x1, float y1, float z, uint32_t color) {
         return {{x0, y1, z, color, 0, 0}, {x1, y1, z, color, 1, 0}, {x0, y0, z, color, 0, 1}, {x1, y0, z, color, 1, 1}};
     }
-    // Draws the vertices as a strip (no index buffer), the stride the declaration's (stride 0).
-    void DrawStrip(const std::vector<Vertex>& vertices) {
+    // Draws the vertices as a strip (no index buffer), the stride the declaration's (stride 0), or
+    // as count primitives of another type.
+    void DrawStrip(const std::vector<Vertex>& vertices, RenderPrimitiveType type = RenderPrimitiveType::TriangleStrip,
+                   uint32_t count = 0) {
         RenderVertexBuffer* buffer = MakeVertices(vertices);
         device_->SetVertexDeclaration(declaration_);
         device_->SetStreamSource(0, buffer, 0, 0);
-        device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, uint32_t(vertices.size() - 2));
+        device_->DrawPrimitive(type, 0, count != 0 ? count : uint32_t(vertices.size() - 2));
         device_->DestroyVertexBuffer(buffer);
     }
 
@@ -213,16 +216,24 @@ TEST_F(GLDeviceDrawTest, DepthRunsFromZeroToOneAndTestsAsSet) {
 
 TEST_F(GLDeviceDrawTest, AlphaTestRunsAfterThePixelProgram) {
     RenderPixelShader* translucent = MakePixelShader("void main() { o_color = vec4(1.0, 1.0, 0.0, pc[0].x); }\n");
-    const float alpha[4] = {0.3f, 0, 0, 0};
-    device_->SetPixelShaderConstants(0, alpha, 1);
     device_->SetPixelShader(translucent);
-    device_->SetAlphaTestFunction(RenderTestFunction::Greater);
-    device_->SetAlphaReference(0.5f);
-    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
     device_->SetAlphaReference(0.2f);
-    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
-    EXPECT_TRUE(Near(PrimaryPixel(5, 5), Rgba(255, 255, 0, 77), 1));
+    // Each function, for alpha below, at and above the reference: which pass, as written.
+    const char* const passes[] = {"---", "x--", "-x-", "xx-", "--x", "x-x", "-xx", "xxx"};
+    for (uint32_t function = 0; function < std::size(passes); ++function) {
+        device_->SetAlphaTestFunction(RenderTestFunction(function));
+        std::string passed;
+        for (const float alpha : {0.1f, 0.2f, 0.3f}) {
+            ClearTo(Color(0, 0, 0, 1));
+            const float constant[4] = {alpha, 0, 0, 0};
+            device_->SetPixelShaderConstants(0, constant, 1);
+            DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF));
+            const uint32_t written = Rgba(255, 255, 0, uint8_t(alpha * 255.0f + 0.5f));
+            passed += PrimaryPixel(5, 5) == Rgba(0, 0, 0) ? '-' : Near(PrimaryPixel(5, 5), written, 1) ? 'x' : '?';
+        }
+        EXPECT_EQ(passed, passes[function]) << function;
+    }
+    device_->SetAlphaTestFunction(RenderTestFunction::Greater);
     device_->SetPixelShader(nullptr);
     device_->DestroyPixelShader(translucent);
 
@@ -267,6 +278,21 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
     EXPECT_EQ(draw(0), Rgba(255, 0, 0));
     EXPECT_EQ(draw(1), Rgba(0, 0, 0));
     EXPECT_EQ(draw(2), Rgba(255, 0, 0));
+}
+
+// Of lines across the target at rows 8, 24 and 40, a list of two draws the first two (two
+// vertices a line), a strip of two the first and a diagonal (one vertex more than its lines).
+TEST_F(GLDeviceDrawTest, LineListsAndStripsTakeTheirVertexCounts) {
+    std::vector<Vertex> ends;
+    for (const float row : {8.25f, 24.25f, 40.25f})
+        for (const float x : {-1.0f, 1.0f}) ends.push_back({x, 1.0f - row / 32.0f, 0.5f, 0xFFFFFFFF, 0, 0});
+    for (const auto& [type, second] :
+         {std::pair(RenderPrimitiveType::LineList, 0xFFFFFFFFu), {RenderPrimitiveType::LineStrip, Rgba(0, 0, 0)}}) {
+        ClearTo(Color(0, 0, 0, 1));
+        DrawStrip(ends, type, 2);
+        EXPECT_EQ(std::vector({PrimaryPixel(20, 8), PrimaryPixel(20, 24), PrimaryPixel(20, 40)}),
+                  std::vector({0xFFFFFFFFu, second, Rgba(0, 0, 0)}));
+    }
 }
 
 TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
@@ -332,10 +358,13 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     indices->SetIndices();
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 255));
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DestroyDynamicVertexBuffer(vertices);  // its stream is left empty: no draw
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
+    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 0));
 
     device_->SetVertexDeclaration(nullptr);
     device_->DestroyVertexBuffer(ground);
-    device_->DestroyDynamicVertexBuffer(vertices);
     device_->DestroyDynamicIndexBuffer(indices);
     EXPECT_EQ(device_->GetAvailableVideoMemory(), available);
 }
@@ -435,13 +464,24 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     device_->SetDepthTestFunction(RenderTestFunction::Less);
     DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));  // equal depth fails "less"
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
-    const float bias = -0.01f;
-    uint32_t bits = 0;
-    std::memcpy(&bits, &bias, sizeof(bits));
-    device_->SetRenderStateB(bits);  // pulled nearer: passes
-    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
-    device_->SetRenderStateB(0);
+    // A bias of -0.01 moves a quad nearer as far in 16- and 24-bit depth buffers (0.02 on this GL);
+    // in a float one, whose steps it counts at depth 1, a quarter as far at depth 0.5.
+    for (const auto& [format, moved] : {std::pair(RenderTextureFormat::D16, 0.02f),
+                                        {RenderTextureFormat::D24, 0.02f},
+                                        {RenderTextureFormat::D32, 0.005f}}) {
+        RenderSurface* depth = device_->CreateRenderSurface(64, 64, RenderTextureFormat::None, format);
+        device_->SetDepthTarget(depth);
+        ClearTo(Color(0, 0, 0, 1));
+        DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
+        device_->SetRenderStateB(std::bit_cast<uint32_t>(-0.01f));
+        DrawStrip(Quad(-1, -1, 0, 1, 0.5f + moved * 1.2f, 0xFF00FF00));  // still behind
+        DrawStrip(Quad(0, -1, 1, 1, 0.5f + moved * 0.8f, 0xFF00FF00));   // now in front
+        device_->SetRenderStateB(0);
+        EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0)) << int(format);
+        EXPECT_EQ(PrimaryPixel(60, 5), Rgba(0, 255, 0)) << int(format);
+        device_->SetTargetSurface(0, primary_);
+        device_->DestroyRenderSurface(depth);
+    }
     // A slope-scaled bias alone pulls a sloped quad nearer too.
     ClearTo(Color(0, 0, 0, 1));
     const std::vector<Vertex> sloped = {{-1, 1, 0.2f, 0xFFFF0000, 0, 0},
@@ -453,9 +493,7 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     for (Vertex& vertex : blue) vertex.color = 0xFF0000FF;
     DrawStrip(blue);  // equal depth fails "less"
     EXPECT_EQ(PrimaryPixel(32, 32), Rgba(255, 0, 0));
-    const float slope = -2.0f;
-    std::memcpy(&bits, &slope, sizeof(bits));
-    device_->SetRenderStateC(bits);
+    device_->SetRenderStateC(std::bit_cast<uint32_t>(-2.0f));
     DrawStrip(blue);
     device_->SetRenderStateC(0);
     EXPECT_EQ(PrimaryPixel(32, 32), Rgba(0, 0, 255));

@@ -6,6 +6,7 @@
 
 #include "devices/DXTDecoder.h"
 #include "devices/GLDevice.h"
+#include "support/LogCapture.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -137,9 +138,7 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
     EXPECT_EQ(texture->GetHeight(), 1);
     const std::vector<uint32_t> drawn = Draw(texture);
     // Level 2 (4 x 1) holds bytes B, G, R = 255, 0, 0 and covers exactly its own texels.
-    EXPECT_EQ(drawn[3], Rgba(0, 0, 255));
-    EXPECT_EQ(drawn[4], Rgba(0, 0, 0, 0));
-    EXPECT_EQ(drawn[16], Rgba(0, 0, 0, 0));
+    EXPECT_EQ(std::vector({drawn[3], drawn[4], drawn[16]}), std::vector({Rgba(0, 0, 255), 0u, 0u}));
     device_->DestroyTexture(texture);
     EXPECT_EQ(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)), nullptr);
     EXPECT_FALSE(device_->IsOutOfVideoMemory());
@@ -150,14 +149,11 @@ TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
     RenderTexture* texture = device_->CreateTexture(3, 2, texels, 0, RenderDevice::kTextureUpdatable);
     ASSERT_NE(texture, nullptr);
     std::vector<uint32_t> drawn = Draw(texture);
-    EXPECT_EQ(drawn[0], Rgba(0x40, 0x40, 0x40, 0x40));
-    EXPECT_EQ(drawn[1], Rgba(0xC0, 0xC0, 0xC0, 0xC0));
-    EXPECT_EQ(drawn[16], Rgba(0x10, 0x10, 0x10, 0x10));
+    EXPECT_EQ(std::vector({drawn[0], drawn[1], drawn[16]}), std::vector({0x40404040u, 0xC0C0C0C0u, 0x10101010u}));
     const uint8_t next[6] = {0xFF, 0x00};
     texture->UpdatePixels(next);
     drawn = Draw(texture);
-    EXPECT_EQ(drawn[0], Rgba(0xFF, 0xFF, 0xFF, 0xFF));
-    EXPECT_EQ(drawn[1], Rgba(0, 0, 0, 0));
+    EXPECT_EQ(std::vector({drawn[0], drawn[1]}), std::vector({0xFFFFFFFFu, 0u}));
     uint32_t pitch = 0;
     EXPECT_EQ(texture->Lock(pitch), nullptr);  // only dynamic textures lock
     device_->SetTexture(0, texture);
@@ -177,8 +173,7 @@ TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
     }
     dynamic->Unlock();
     drawn = Draw(dynamic);
-    EXPECT_EQ(drawn[3], Rgba(0, 255, 0));
-    EXPECT_EQ(drawn[16], Rgba(255, 0, 0, 0x80));
+    EXPECT_EQ(std::vector({drawn[3], drawn[16]}), std::vector({Rgba(0, 255, 0), Rgba(255, 0, 0, 0x80)}));
     device_->DestroyTexture(dynamic);
 }
 
@@ -221,12 +216,23 @@ TEST_F(GLDeviceTextureTest, BuffersHoldTheirBytesOfVideoMemoryUntilDestroyed) {
     RenderVertexBuffer* vertices = device_->CreateVertexBuffer(0, 100);
     RenderIndexBuffer* indices = device_->CreateIndexBuffer(10, RenderIndexFormat::Index32);
     RenderDynamicVertexBuffer* dynamicVertices = device_->CreateDynamicVertexBuffer(256);
-    RenderDynamicIndexBuffer* dynamicIndices = device_->CreateDynamicIndexBuffer(512);
+    RenderDynamicIndexBuffer* dynamicIndices = device_->CreateDynamicIndexBuffer(515);  // whole indices: 512 bytes
     EXPECT_EQ(device_->GetAvailableVideoMemory(), before - 100 - 40 - 256 - 512);
     device_->DestroyVertexBuffer(vertices);
     device_->DestroyIndexBuffer(indices);
     device_->DestroyDynamicVertexBuffer(dynamicVertices);
     device_->DestroyDynamicIndexBuffer(dynamicIndices);
+    EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
+    // Buffers of nothing, of 4 GiB or of no known index format are refused, each said.
+    LogCapture log;
+    const std::vector<const void*> refused = {device_->CreateVertexBuffer(0, 0),
+                                              device_->CreateIndexBuffer(0, RenderIndexFormat::Index16),
+                                              device_->CreateIndexBuffer(1u << 30, RenderIndexFormat::Index32),
+                                              device_->CreateIndexBuffer(4, RenderIndexFormat(4)),
+                                              device_->CreateDynamicVertexBuffer(0),
+                                              device_->CreateDynamicIndexBuffer(3)};
+    EXPECT_EQ(refused, std::vector<const void*>(6, nullptr));
+    EXPECT_EQ(log.Count(LogPriority::Error), 6u);
     EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
 }
 

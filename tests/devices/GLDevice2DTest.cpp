@@ -39,8 +39,7 @@ protected:
 
 TEST_F(GLDevice2DTest, RectanglesWithAndWithoutTexturesAndBlending) {
     device_->DrawRect(Rect(0, 0, 32, 32), 0xFFFF0000, 0.0f);
-    EXPECT_EQ(PrimaryPixel(31, 31), Rgba(255, 0, 0));
-    EXPECT_EQ(PrimaryPixel(32, 31), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(31, 31), PrimaryPixel(32, 31)), std::pair(Rgba(255, 0, 0), Rgba(0, 0, 0)));
     device_->SetSourceBlendFactor(RenderBlendFactor::SourceAlpha);
     device_->SetDestinationBlendFactor(RenderBlendFactor::InverseSourceAlpha);
     device_->DrawRect(Rect(0, 0, 16, 16), 0x800000FF, 0.0f);
@@ -61,8 +60,7 @@ TEST_F(GLDevice2DTest, RectanglesWithAndWithoutTexturesAndBlending) {
     device_->SetTexture(0, texture);
     device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
     device_->DrawTexturedRect(Rect(0.5f, 0, 0.5f, 0.5f), Rect(40, 40, 8, 8), 0xFFFFFFFF, 0.0f);
-    EXPECT_EQ(PrimaryPixel(41, 41), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(47, 47), Rgba(0, 255, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(41, 41), PrimaryPixel(47, 47)), std::pair(Rgba(0, 255, 0), Rgba(0, 255, 0)));
     // The colour modulates the texture.
     device_->DrawTexturedRect(Rect(0, 0.5f, 0.5f, 0.5f), Rect(50, 40, 8, 8), 0xFF808080, 0.0f);
     EXPECT_TRUE(Near(PrimaryPixel(52, 44), Rgba(0, 0, 128), 1));
@@ -91,8 +89,7 @@ TEST_F(GLDevice2DTest, FansNeedThreePoints) {
     EXPECT_EQ(device_->GetNumDrawCalls(), 0u);
     EXPECT_EQ(LitBox(), (std::vector<int>{-1, -1, -1, -1}));
     device_->DrawTriangleFan(square, 4, 0xFF00FFFF);
-    EXPECT_EQ(device_->GetNumDrawCalls(), 1u);
-    EXPECT_EQ(device_->GetNumFacesRendered(), 2u);
+    EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), device_->GetNumFacesRendered()), std::pair(1u, 2u));
     EXPECT_EQ(LitBox(), (std::vector<int>{10, 10, 29, 29}));
     EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 255, 255));
 }
@@ -110,13 +107,12 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
                              RenderFontStyle::Regular, false),
               24);
     const std::vector<int> box = LitBox();
-    EXPECT_EQ(box[0], 4);                                 // 'H' starts at the left edge
-    EXPECT_EQ(box[1], 4);                                 // and at the top of the line
-    EXPECT_EQ(box[3], 4 + 14 - 1);                        // 7 rows above the baseline, doubled
+    // 'H' starts at the left edge and the top of the line, 7 rows above the baseline, doubled.
+    EXPECT_EQ(std::vector({box[0], box[1], box[3]}), std::vector({4, 4, 4 + 14 - 1}));
     EXPECT_LE(box[2], 4 + 24);
     EXPECT_EQ(PrimaryPixel(4, 4), Rgba(255, 255, 255));   // the H's left stem
-    EXPECT_EQ(device_->GetSourceBlendFactor(), RenderBlendFactor::One);
-    EXPECT_EQ(device_->GetDestinationBlendFactor(), RenderBlendFactor::Zero);
+    EXPECT_EQ(std::pair(device_->GetSourceBlendFactor(), device_->GetDestinationBlendFactor()),
+              std::pair(RenderBlendFactor::One, RenderBlendFactor::Zero));
     // Synthesised bold draws one pixel further and is measured so.
     EXPECT_EQ(font->DrawText("Hi", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false),
               25);
@@ -130,8 +126,8 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     font->DrawText("I", 1, &text, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, false);
     EXPECT_EQ(LitBox(), (std::vector<int>{-1, -1, -1, -1}));  // nothing until End
     font->End();
-    EXPECT_EQ(PrimaryPixel(6, 4), Rgba(255, 0, 0));   // the 'I' bar of the text
-    EXPECT_EQ(PrimaryPixel(8, 5), Rgba(0, 0, 255));   // the shadow's bar end, not covered
+    // The 'I' bar of the text, and the shadow's bar end, not covered.
+    EXPECT_EQ(std::pair(PrimaryPixel(6, 4), PrimaryPixel(8, 5)), std::pair(Rgba(255, 0, 0), Rgba(0, 0, 255)));
     device_->DestroyDeviceFont(font);
     EXPECT_EQ(font, nullptr);
 }

@@ -65,8 +65,8 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     const std::string expected[] = {"draw: fan, primitive type 2, 1 primitives",
                                     "programs: vertex 0, pixel 0 (0: the device's own)", textures,
                                     "blend 6/1, depth function 3 write off, alpha test 4 reference 0.250"};
-    ASSERT_EQ(device_->GetNumInfoLines(), std::size(expected));
-    for (uint32_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(device_->GetInfoLine(i), expected[i]);
+    for (uint32_t i = 0; i < std::size(expected); ++i) EXPECT_STREQ(device_->GetInfoLine(i), expected[i].c_str());
+    EXPECT_EQ(device_->GetNumInfoLines(), std::size(expected));
     EXPECT_EQ(device_->GetInfoLine(device_->GetNumInfoLines()), nullptr);
     device_->SetTexture(0, nullptr);
     device_->DestroyTexture(texture);

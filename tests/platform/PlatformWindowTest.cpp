@@ -77,10 +77,8 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     for (const auto& [type, enter, alt, id] : expected) {
         do ASSERT_TRUE(PollWindowMessage(message));
         while (message.type == Type::Other);  // what the system adds of its own
-        EXPECT_EQ(message.type, type);
-        EXPECT_EQ(message.enter, enter);
-        EXPECT_EQ(message.alt, alt);
-        EXPECT_EQ(message.windowId, id);
+        EXPECT_EQ(std::tuple(message.type, message.enter, message.alt, message.windowId),
+                  std::tuple(type, enter, alt, id));
     }
     // Pixels shown without GL: rows top first, the bytes R, G, B, A.
     const uint32_t pixels[4] = {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFFFFFF};
@@ -127,17 +125,14 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     std::vector<InputRecord> keyboard, mouse;
     capture.Take(keyboard, mouse);
     ASSERT_EQ(keyboard.size(), 3u);
-    EXPECT_EQ(keyboard[0].type, InputRecord::Type::KeyDown);
-    EXPECT_EQ(keyboard[0].keyCode, 30);
-    EXPECT_EQ(keyboard[1].type, InputRecord::Type::Text);
-    EXPECT_EQ(keyboard[1].text, "a");
-    EXPECT_EQ(keyboard[2].type, InputRecord::Type::KeyUp);
-    EXPECT_EQ(keyboard[2].keyCode, 46);
+    EXPECT_EQ(std::tuple(keyboard[0].type, keyboard[0].keyCode, keyboard[1].type, keyboard[1].text, keyboard[2].type,
+                         keyboard[2].keyCode),
+              std::tuple(InputRecord::Type::KeyDown, 30, InputRecord::Type::Text, "a", InputRecord::Type::KeyUp, 46));
     ASSERT_EQ(mouse.size(), 4u);
     const int buttons[] = {InputRecord::Left, InputRecord::Right, InputRecord::Middle, InputRecord::Left};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(mouse[i].button, buttons[i]);
-        EXPECT_EQ(mouse[i].type, i < 3 ? InputRecord::Type::ButtonDown : InputRecord::Type::ButtonUp);
+        EXPECT_EQ(std::pair(mouse[i].button, mouse[i].type),
+                  std::pair(buttons[i], i < 3 ? InputRecord::Type::ButtonDown : InputRecord::Type::ButtonUp));
     }
     float x = 0.0f, y = 0.0f;
     ASSERT_TRUE(capture.TakeCursorPosition(x, y));
@@ -153,8 +148,7 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     PushWheel(handle, 0, 3);
     capture.Take(keyboard, mouse);
     ASSERT_EQ(mouse.size(), 1u);
-    EXPECT_EQ(mouse[0].type, InputRecord::Type::Wheel);
-    EXPECT_EQ(mouse[0].wheel, 3);
+    EXPECT_EQ(std::pair(mouse[0].type, mouse[0].wheel), std::pair(InputRecord::Type::Wheel, 3));
     window.Show(true);
     EXPECT_TRUE(capture.IsWindowVisible());
     const InputCapture none(nullptr, 1, 1);

@@ -117,6 +117,9 @@ TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {
     EXPECT_EQ(font->DrawText("Hi", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false),
               25);
     EXPECT_EQ(font->DrawText("", 0, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 16, RenderFontStyle::Bold, false), 0);
+    ClearTo(Color(0, 0, 0, 1));  // italic leans right above the baseline, 7 rows down the face
+    font->DrawText("H", 1, &at, 0, 0xFFFFFFFF, 16, RenderFontStyle::Italic, false);
+    EXPECT_EQ(LitBox(), (std::vector<int>{4, 4, 16, 17}));
     // Batched runs come out in call order: the shadow first, the text over it.
     ClearTo(Color(0, 0, 0, 1));
     font->Begin();

@@ -70,6 +70,7 @@ TEST_F(GLDeviceSurfaceTest, ReadPixelsIsTopDownAndReadFrameBufferBottomUp) {
     EXPECT_EQ(log.Lines().at(0).text,
               "Render target of textures " + std::to_string(name) + " and 0 is incomplete (status 0x8cd6).");
     device_->DestroyRenderSurface(broken);
+    EXPECT_FALSE(glIsTexture(name));  // gone with its surface
 }
 
 TEST_F(GLDeviceSurfaceTest, SurfacesCountTheVideoMemoryOfTheirFormats) {

@@ -80,12 +80,14 @@ TEST(DDSFileTest, HostileHeadersAreRefusedWithoutReadingPastTheData) {
         DDSBuilder::Put(bad, at, value);
         return !dds.Parse(bad.data(), uint32_t(bad.size()), 0) && DDSFile::GetFileLength(bad.data(), 128) == 0;
     };
-    EXPECT_TRUE(refused(0, 0x20534444 + 1));  // tag
-    EXPECT_TRUE(refused(4, 100));             // header size
-    EXPECT_TRUE(refused(12, 0));              // height 0
-    EXPECT_TRUE(refused(16, 0x7FFFFFFF));     // width beyond any texture
-    EXPECT_TRUE(refused(84, 0x31545844 + 1)); // unknown four-character code
-    EXPECT_TRUE(refused(112, 0x200));         // cube map
+    // The tag, the header size, height 0, a width beyond any texture, an unknown code, a cube map.
+    for (const auto& [at, value] : {std::pair<size_t, uint32_t>(0, 0x20534444 + 1),
+                                    {4, 100},
+                                    {12, 0},
+                                    {16, 0x7FFFFFFF},
+                                    {84, 0x31545844 + 1},
+                                    {112, 0x200}})
+        EXPECT_TRUE(refused(at, value)) << at;
     EXPECT_GT(log.Count(LogPriority::Error), 0u);
 
     // A level count beyond the chain is cut back to it rather than trusted.

@@ -29,10 +29,8 @@ TEST_F(GLDeviceDebugTest, CountsDrawsAndAppliesTheLimitFromTheNextFrame) {
     EXPECT_EQ(device_->GetNumDrawCalls(), 0u);
     device_->DrawRect(Rect(16, 0, 4, 4), 0xFF00FF00, 0.0f);
     device_->DrawRect(Rect(24, 0, 4, 4), 0xFF00FF00, 0.0f);  // past the limit: counted, not drawn
-    EXPECT_EQ(device_->GetNumDrawCalls(), 2u);
-    EXPECT_EQ(device_->GetNumFacesRendered(), 2u);
-    EXPECT_EQ(PrimaryPixel(17, 1), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(25, 1), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), device_->GetNumFacesRendered()), std::pair(2u, 2u));
+    EXPECT_EQ(std::pair(PrimaryPixel(17, 1), PrimaryPixel(25, 1)), std::pair(Rgba(0, 255, 0), Rgba(0, 0, 0)));
 }
 
 TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {

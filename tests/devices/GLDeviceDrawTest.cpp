@@ -125,12 +125,10 @@ void main() { o_color = texture(s0, v_uv0) * v_color * pc[2]; }
     device_->SetIndices(indices);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
 
-    EXPECT_EQ(PrimaryPixel(8, 8), Rgba(255, 0, 0));
-    EXPECT_EQ(PrimaryPixel(24, 8), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(8, 24), Rgba(0, 0, 128));
-    EXPECT_EQ(PrimaryPixel(24, 24), Rgba(255, 255, 128));
-    EXPECT_EQ(PrimaryPixel(40, 8), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(8, 40), Rgba(0, 0, 0));
+    EXPECT_EQ(std::vector({PrimaryPixel(8, 8), PrimaryPixel(24, 8), PrimaryPixel(8, 24), PrimaryPixel(24, 24),
+                           PrimaryPixel(40, 8), PrimaryPixel(8, 40)}),
+              std::vector({Rgba(255, 0, 0), Rgba(0, 255, 0), Rgba(0, 0, 128), Rgba(255, 255, 128), Rgba(0, 0, 0),
+                           Rgba(0, 0, 0)}));
 
     // Registers are device-global: a second program pair reads the same ones.
     RenderPixelShader* constant = MakePixelShader("void main() { o_color = pc[2]; }\n");

@@ -42,21 +42,16 @@ TEST_F(GLDeviceSurfaceTest, ReadPixelsIsTopDownAndReadFrameBufferBottomUp) {
 
     const std::vector<uint32_t> topDown = OffscreenDevice::Read(primary_, 64, 64);
     ASSERT_EQ(topDown.size(), 64u * 64u);
-    EXPECT_EQ(topDown[0], Rgba(255, 0, 0));
-    EXPECT_EQ(topDown[63 * 64], Rgba(0, 0, 255));
+    EXPECT_EQ(std::pair(topDown[0], topDown[63 * 64]), std::pair(Rgba(255, 0, 0), Rgba(0, 0, 255)));
 
     std::vector<Pixel> bottomUp(64 * 64);
     ASSERT_TRUE(device_->ReadFrameBuffer(bottomUp.data(), 64, 64));
-    EXPECT_EQ(bottomUp[0].b, 255);
-    EXPECT_EQ(bottomUp[0].r, 0);
-    EXPECT_EQ(bottomUp[63 * 64].r, 255);
+    EXPECT_EQ(std::tuple(bottomUp[0].b, bottomUp[0].r, bottomUp[63 * 64].r), std::tuple(255, 0, 255));
 
     // A rectangle beyond the surface: what lies outside is written as zeros.
     std::vector<uint32_t> larger(70 * 66, 0xDEADBEEF);
     ASSERT_TRUE(primary_->ReadPixels(larger.data(), 70, 66, RenderTextureFormat::RGBA));
-    EXPECT_EQ(larger[0], Rgba(255, 0, 0));
-    EXPECT_EQ(larger[64], 0u);
-    EXPECT_EQ(larger[65 * 70], 0u);
+    EXPECT_EQ(std::vector({larger[0], larger[64], larger[65 * 70]}), std::vector({Rgba(255, 0, 0), 0u, 0u}));
     EXPECT_FALSE(primary_->ReadPixels(larger.data(), 70, 66, RenderTextureFormat::R32F));
     EXPECT_FALSE(primary_->ReadPixels(larger.data(), 0, 66, RenderTextureFormat::RGBA) ||
                  primary_->ReadPixels(larger.data(), 70, 0, RenderTextureFormat::RGBA));
@@ -193,9 +188,8 @@ TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
     source->CopyToTexture(destination->GetTexture(), nullptr, 0);  // the whole surface
     device_->SetScissorRect(nullptr);
     pixels = OffscreenDevice::Read(destination, 8, 8);
-    EXPECT_EQ(pixels[7 * 8], Rgba(255, 0, 0));
-    EXPECT_EQ(pixels[7], Rgba(0, 0, 255));
-    EXPECT_EQ(pixels[63], Rgba(0, 255, 0));
+    EXPECT_EQ(std::vector({pixels[7 * 8], pixels[7], pixels[63]}),
+              std::vector({Rgba(255, 0, 0), Rgba(0, 0, 255), Rgba(0, 255, 0)}));
     device_->DestroyRenderSurface(source);
     device_->DestroyRenderSurface(destination);
 }

@@ -86,8 +86,7 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     ClearTo(Color(0, 0, 0, 1));
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(42, 10), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(62, 2), Rgba(0, 255, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(42, 10), PrimaryPixel(62, 2)), std::pair(Rgba(0, 255, 0), Rgba(0, 255, 0)));
 
     // Destroyed on another thread: the GL objects go at the render thread's next BeginScene.
     std::thread unloader([&] {
@@ -159,8 +158,7 @@ TEST_F(GLDeviceThreadTest, ProgramPairsPreparedOnALoaderThreadAreLinkedAtTheNext
     EXPECT_FALSE(log.Contains(LogPriority::Error, "does not compile"));
     device_->DestroyPixelShader(gone);
     ASSERT_TRUE(device_->BeginScene());
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "Pixel program"));
-    EXPECT_EQ(log.Count(LogPriority::Error), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Pixel program") && log.Count(LogPriority::Error) == 1u);
     device_->EndScene();
 
     RenderVertexShader* brokenVertex = MakeVertexShader("void main() { gl_Position = undefined_position; }\n");

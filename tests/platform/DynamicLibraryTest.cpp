@@ -13,6 +13,8 @@ namespace {
 
 // A system library every process here has: it is only loaded, never changed.
 constexpr const char* kSystemLibrary = "libm.so.6";
+// One no part of the engine loads.
+constexpr const char* kUnusedLibrary = "libanl.so.1";
 
 TEST(DynamicLibraryTest, OpensFindsSymbolsAndCloses) {
     DynamicLibrary library;
@@ -21,13 +23,16 @@ TEST(DynamicLibraryTest, OpensFindsSymbolsAndCloses) {
 
     ASSERT_TRUE(library.Open(kSystemLibrary));
     EXPECT_NE(library.GetSymbol("cos"), nullptr);
-    EXPECT_EQ(library.GetSymbol("NoSuchSymbolAnywhere"), nullptr);
-    EXPECT_EQ(library.GetSymbol(nullptr), nullptr);
+    EXPECT_TRUE(library.GetSymbol("NoSuchSymbolAnywhere") == nullptr && library.GetSymbol(nullptr) == nullptr);
     library.Close();
     EXPECT_FALSE(library.IsOpen());
 
-    EXPECT_FALSE(library.Open("/nonexistent/libNothing.so"));
-    EXPECT_FALSE(library.IsOpen());
+    EXPECT_FALSE(library.Open("/nonexistent/libNothing.so") || library.IsOpen());
+    // Opening another closes the first, and so does going: a library nothing else holds unloads.
+    ASSERT_TRUE(library.Open(kUnusedLibrary) && library.Open(kSystemLibrary));
+    EXPECT_EQ(dlopen(kUnusedLibrary, RTLD_NOW | RTLD_NOLOAD), nullptr);
+    EXPECT_TRUE(DynamicLibrary().Open(kUnusedLibrary));
+    EXPECT_EQ(dlopen(kUnusedLibrary, RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 
 TEST(DynamicLibraryTest, MovesTheHandleWithoutClosingIt) {

@@ -72,8 +72,7 @@ TEST_F(VideoDecoderTest, FramesComeBackAsWrittenAndTheVideoEnds) {
         video->NextFrame();
     }
     EXPECT_FALSE(video->HasEnded());  // the last frame still has its time to show
-    EXPECT_FALSE(video->DecodeFrame());
-    EXPECT_FALSE(video->DecodeFrame());  // and it stays so
+    EXPECT_FALSE(video->DecodeFrame() || video->DecodeFrame());  // and it stays so
     EXPECT_TRUE(log.Lines().empty());  // whole: nothing to say
 }
 
@@ -129,9 +128,8 @@ TEST(VideoDecoderClipTest, VariableFrameRateClipsShowEveryFrameAtItsOwnTime) {
     double end = 0.0;
     std::vector<double> times = FrameTimes(*fast, end);
     ASSERT_EQ(times.size(), 34u);
-    for (size_t i = 0; i < times.size(); ++i) {
+    for (size_t i = 0; i < times.size(); ++i)
         EXPECT_NEAR(times[i], i < 10 ? 0.1 * double(i) : 0.9 + double(i - 9) / 30.0, 0.0011) << i;
-    }
     EXPECT_NEAR(end, 1.733, 1e-9);  // the last frame shows for its own 33 ms
     EXPECT_EQ(fast->GetFrameCount(), 34u);
 
@@ -150,12 +148,10 @@ TEST(VideoDecoderClipTest, VariableFrameRateClipsShowEveryFrameAtItsOwnTime) {
     ASSERT_NE(tail, nullptr);
     times = FrameTimes(*tail, end);
     ASSERT_EQ(times.size(), 60u);
-    for (size_t i = 0; i < times.size(); ++i) {
+    for (size_t i = 0; i < times.size(); ++i)
         EXPECT_NEAR(times[i], i <= 30 ? 0.1 * double(i) : 3.0 + 0.033 * double(i - 30), 1e-9) << i;
-    }
     EXPECT_NEAR(end, 4.057, 1e-9);  // its file gives the last frame 100 ms
-    EXPECT_EQ(tail->GetFrameCount(), 60u);
-    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_TRUE(tail->GetFrameCount() == 60u && log.Lines().empty());
 }
 
 // Played on its clock, the clip takes its own time, showing every frame; no frame can fall due
@@ -188,8 +184,7 @@ TEST(VideoDecoderClipTest, ThePlayableTrackIsChosen) {
     double end = 0.0;
     const std::vector<double> times = FrameTimes(*video, end);
     ASSERT_EQ(times.size(), 10u);
-    EXPECT_EQ(times.front(), 0.0);  // counted from the first frame, at 80 ms
-    EXPECT_NEAR(times.back(), 0.36, 1e-9);
+    EXPECT_EQ(std::pair(times.front(), times.back()), std::pair(0.0, 0.36));  // counted from the first frame, at 80 ms
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
@@ -257,7 +252,7 @@ TEST_F(VideoDecoderTest, RefusalsNameWhatTheFileHoldsAndWhatIsPlayed) {
         log.Contains(LogPriority::Error, "is refused: a picture of 4097 x 2 (played are 1 to 4096 either way)"));
 
     // Cut inside the header: too soon to read it, or even to recognise it.
-    for (const std::streamsize length : {20, 200}) {
+    for (const std::streamsize length : {4, 20, 200}) {
         const std::string cut = directory.Join("Header.mkv");
         std::ofstream(cut, std::ios::binary).write(bytes.data(), length);
         EXPECT_EQ(VideoDecoder::Open(cut.c_str()), nullptr);
@@ -284,6 +279,8 @@ TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
     uint32_t pixel = 0;
     for (uint32_t frame = 0; frame < 2; ++frame) {
         ASSERT_TRUE(video->DecodeFrame());
+        video->CopyTo(&pixel, 3, 1);  // a pitch short of a row: nothing is copied
+        EXPECT_EQ(pixel, frame == 0 ? 0u : TestVideoLeft(0));
         video->CopyTo(&pixel, 4, 1);
         EXPECT_EQ(pixel, TestVideoLeft(frame));
         video->NextFrame();

@@ -101,16 +101,14 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     });
     unloader.join();
     EXPECT_EQ(texture, nullptr);
-    EXPECT_TRUE(device_->BeginScene());
-    EXPECT_EQ(device_->GetAvailableVideoMemory(), availableBefore);
+    EXPECT_TRUE(device_->BeginScene() && device_->GetAvailableVideoMemory() == availableBefore);
 
     // Made on the loader thread and destroyed on the render thread before its upload: it leaves
     // the upload queue with it.
     loader = std::thread([&] { texture = device_->CreateTextureFromPixels(4, 4, nullptr, 1, 0); });
     loader.join();
     device_->DestroyTexture(texture);
-    EXPECT_TRUE(device_->BeginScene());
-    EXPECT_EQ(device_->GetAvailableVideoMemory(), availableBefore);
+    EXPECT_TRUE(device_->BeginScene() && device_->GetAvailableVideoMemory() == availableBefore);
 }
 
 TEST_F(GLDeviceThreadTest, UpdatesRaceDrawsSafely) {

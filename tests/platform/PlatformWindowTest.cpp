@@ -93,10 +93,8 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
         EXPECT_FALSE(open != nullptr && std::string(SDL_GetWindowTitle(open)) == "Second") << id;
     }
     window.Destroy();
-    EXPECT_FALSE(window.IsOpen());
-    EXPECT_EQ(window.GetId(), 0u);
     window.GetClientSize(width, height);
-    EXPECT_EQ(width, 0);
+    EXPECT_TRUE(!window.IsOpen() && window.GetId() == 0u && width == 0);
     x = y = width = height = 5;
     EXPECT_FALSE(PlatformWindow::GetScreenRect(nullptr, x, y, width, height));
     EXPECT_EQ(x + y + width + height, 0);

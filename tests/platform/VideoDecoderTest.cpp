@@ -130,8 +130,7 @@ TEST(VideoDecoderClipTest, VariableFrameRateClipsShowEveryFrameAtItsOwnTime) {
     ASSERT_EQ(times.size(), 34u);
     for (size_t i = 0; i < times.size(); ++i)
         EXPECT_NEAR(times[i], i < 10 ? 0.1 * double(i) : 0.9 + double(i - 9) / 30.0, 0.0011) << i;
-    EXPECT_NEAR(end, 1.733, 1e-9);  // the last frame shows for its own 33 ms
-    EXPECT_EQ(fast->GetFrameCount(), 34u);
+    EXPECT_TRUE(std::abs(end - 1.733) < 1e-9 && fast->GetFrameCount() == 34u) << end;  // the last shows 33 ms
 
     // 10 a second for three seconds, then 33 ms apart: all 60 frames, where the average rate
     // counts 41.

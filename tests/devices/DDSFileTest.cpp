@@ -43,12 +43,12 @@ TEST(DDSFileTest, LevelsOfEveryFormatLieBackToBack) {
 TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
     const std::vector<uint8_t> plain = Zeros(DDSFormat::A8R8G8B8, 32, 32, 6);
     DDSFile dds;
-    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 2));
-    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(8u, size_t(4)));
-    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), 99));  // at least one level stays
-    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(1u, size_t(1)));
-    ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), -2));  // negative: no reduction
-    EXPECT_EQ(dds.GetLevels().front().width, 32u);
+    // At least one level stays; a negative reduction is none.
+    for (const auto& [reduction, width, levels] :
+         {std::tuple(1, 16u, size_t(5)), {2, 8u, size_t(4)}, {99, 1u, size_t(1)}, {-2, 32u, size_t(6)}}) {
+        ASSERT_TRUE(dds.Parse(plain.data(), uint32_t(plain.size()), reduction));
+        EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(width, levels));
+    }
 
     const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, 32, 16, 5);
     ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), 4));

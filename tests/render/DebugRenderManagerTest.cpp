@@ -92,8 +92,10 @@ TEST_F(DebugRenderManagerTest, ShapesDrawOverTheSceneInTheCameraRegionsFrame) {
     viewed.SetWidth(10.0f);
     viewed.SetHeight(6.0f);
     viewed.SetFarPlane(20.0f);
+    const uint32_t faces = Faces();
     manager.RenderFrustum(&cameraRegion, viewed.GetFrustum(kWhole), kRed);
     Flush(&cameraRegion);
+    EXPECT_EQ(Faces() - faces, 6u * 4u);
     const std::vector<int> outline = bed.FindDrawn(kBlack);
     ExpectNear(outline, {64 - 20, 32 - 12, 64 + 20, 32 + 12});
     // Only the outline: every face is a rectangle seen edge on or head on, nothing crosses it.

@@ -48,7 +48,7 @@ TEST_F(EWindowTest, TheClientAreaHasTheSizeAskedForAndIsCentred) {
     EXPECT_EQ(window.GetStyle(), EWindow::Resizable);
 
     LogCapture log;
-    window.SetSize(640, 480, static_cast<EWindow::Style>(7));  // not a style
+    ASSERT_TRUE(window.Initialize("remade", 640, 480, nullptr, static_cast<EWindow::Style>(7)));  // not a style
     EXPECT_EQ(window.GetStyle(), EWindow::Windowed);
     EXPECT_EQ(window.GetClientWidth(), 640);
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "not a window style"));

@@ -7,6 +7,7 @@
 #include "files/BaseResourceManager.h"
 #include "files/BinaryWriter.h"
 #include "files/Options.h"
+#include "files/ResourceFences.h"
 #include "render/Display.h"
 #include "render/DisplayWidget.h"
 #include "render/GraphicsCanvas.h"
@@ -534,6 +535,7 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     EXPECT_EQ(anim->GetNumBones(), 1);
     Device().ClearCalls();
     Graphics().ReloadAllResources();
+    EXPECT_FALSE(ResourceFences::Get().IsPaused());  // the loader is let go again
     EXPECT_EQ(Count("CreateTextureFromFile"), 1u);
     EXPECT_EQ(Count("SetVertexShader"), 1u);  // the canvas's default state
     LogCapture log;

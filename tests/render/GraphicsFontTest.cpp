@@ -92,6 +92,14 @@ TEST_F(GraphicsFontTest, EscapesSetColourAndStyle) {
         EXPECT_EQ(GraphicsFont::ProcessCharacter(test.c, test.next, style, color), test.result)
             << char(test.c) << " " << test.next;
     }
+    // Colour escapes exist for these letters only, in either case.
+    for (unsigned letter = 'A'; letter <= 'Z'; ++letter) {
+        RenderFontStyle style = RenderFontStyle::Regular;
+        Color color;
+        const bool defined = std::string("ABCDFGIKLMOPRSTWY").find(char(letter)) != std::string::npos;
+        EXPECT_EQ(GraphicsFont::ProcessCharacter('^', letter + (letter % 2) * 0x20, style, color), defined ? 6u : 2u)
+            << char(letter);
+    }
     RenderFontStyle style = RenderFontStyle::Regular;
     Color color(0.0f, 0.0f, 0.0f, 0.25f);
     GraphicsFont::ProcessCharacter('^', 'b', style, color);

@@ -494,8 +494,10 @@ TEST(ImageTest, RunLengthBmpsSkipClipAndEnd) {
         EXPECT_EQ(Pixel(image, x, 1), middle[x]) << x;
         EXPECT_EQ(Pixel(image, x, 2), grey) << x;
     }
-    // Without its end code the picture is cut short.
-    ASSERT_EQ(image.Load(stored.data(), uint32_t(stored.size() - 2), Image::Format::RGB), Image::Error::BadFileData);
+    // Cut anywhere (before its end code, in its indices, in its move) the picture is cut short.
+    for (size_t cut = 2; cut <= 10; cut += 2) {
+        EXPECT_EQ(image.Load(stored.data(), uint32_t(stored.size() - cut), Image::Format::RGB), Image::Error::BadFileData);
+    }
     EXPECT_TRUE(log.Contains(LogPriority::Error, "the BMP RLE8 pixels are cut short"));
     // An index past the three colours.
     const std::vector<uint8_t> outside = MakeRunLengthBmp({2, 3, 0, 1});

@@ -220,8 +220,10 @@ TEST_F(InputDeviceTest, KeyNamesAndOtherWindowsAndActivation) {
 
 TEST(InputDeviceStartTest, NoWindowIsAnError) {
     LogCapture log;
-    EXPECT_FALSE(InputDevice::Create()->Initialize(nullptr, 8, 8));
+    const std::unique_ptr<InputDevice> device = InputDevice::Create();
+    EXPECT_FALSE(device->Initialize(nullptr, 8, 8));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "no window"));
+    device->Deactivate();  // never active: nothing to stop
 }
 
 }  // namespace

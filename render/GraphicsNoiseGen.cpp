@@ -168,16 +168,15 @@ void GraphicsNoiseGen::Update(GraphicsCanvas& canvas) {
     }
 }
 
-bool GraphicsNoiseGen::DrawPass(const Name& style, const NoiseTexture& texture, int secondPass,
+void GraphicsNoiseGen::DrawPass(const Name& style, const NoiseTexture& texture, int secondPass,
                                 const RenderTexture* source) {
     const uint32_t index = shader_->FindStyleByName(style);
-    if (index == GraphicsShader2::kNoStyle || !shader_->Begin(index)) return false;
+    if (index == GraphicsShader2::kNoStyle || !shader_->Begin(index)) return;
     texture.SetShaderParams(shader_, baseTextures_, secondPass);
     if (source != nullptr) shader_->SetTexture(kSourceTexture, 0, source);
     shader_->Render("GraphicsNoiseGen");
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     shader_->End();
-    return true;
 }
 
 void GraphicsNoiseGen::Render(GraphicsCanvas& canvas, NoiseTexture& texture) {

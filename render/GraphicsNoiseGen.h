@@ -75,8 +75,8 @@ private:
     void CreateDeviceObjects();
     void DestroyDeviceObjects();
     void Render(GraphicsCanvas& canvas, NoiseTexture& texture);
-    // One pass of the style over the quad; false when the shader lacks it.
-    bool DrawPass(const Name& style, const NoiseTexture& texture, int secondPass, const RenderTexture* source);
+    // One pass of the style over the quad; none when the shader lacks the style.
+    void DrawPass(const Name& style, const NoiseTexture& texture, int secondPass, const RenderTexture* source);
 
     mem::vector<CacheEntry> cache_;
     const Name compositeBaseStyle_;

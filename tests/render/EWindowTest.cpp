@@ -139,6 +139,8 @@ TEST_F(EWindowTest, AChildCoversItsParentAndInputDoesNotCloseIt) {
     EWindow orphan;
     EXPECT_FALSE(orphan.Initialize("orphan", 10, 10, nullptr, EWindow::Child));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "needs a parent"));
+    orphan.Destroy();  // never made: nothing to close
+    EXPECT_FALSE(orphan.IsClosed());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "files/FileSystem.h"
+#include "files/Options.h"
 #include "files/TableDepot.h"
 #include "render/GraphicsEngine.h"
 #include "render/NoiseTexture.h"
@@ -201,11 +202,11 @@ TEST_F(NoiseGeneratorTest, DrawsTheLayersInOneOrTwoPassesAndConvertsNormalMaps) 
     EXPECT_EQ(mismatches, 0);
 
     // Four tiled layers: the same picture whether one pass composes them or two passes add them.
-    Graphics().SetGeneration(RenderGenerationId::GeForce6);
     const std::vector<int> onePass = Draw(*all);
-    Graphics().SetGeneration(RenderGenerationId::GeForce4);
-    ASSERT_LT(Graphics().GetPixelShaderVersion(), NoiseTexture::kOnePassShaderVersion);
+    ASSERT_GE(Graphics().GetPixelShaderVersion(), NoiseTexture::kOnePassShaderVersion);
+    bed.GetEngine().GetOptions()->SetQuality(Options::QualityName::detailLevel, 1);  // an older generation
     const std::vector<int> twoPasses = Draw(*all);
+    ASSERT_LT(Graphics().GetPixelShaderVersion(), NoiseTexture::kOnePassShaderVersion);
     int lowest = 255, highest = 0, different = 0;
     for (size_t i = 0; i < onePass.size(); ++i) {
         lowest = std::min(lowest, onePass[i]);

@@ -201,20 +201,22 @@ TEST_F(DebugRenderManagerTest, TextNeedsAFontAndAPlaceInFrontOfTheCamera) {
 // of its length times the tangent of its angle, an arrow's head strokes reach aside a tenth of
 // its length.
 TEST_F(DebugRenderManagerTest, ConesAndArrowsHaveTheirMeasures) {
+    // Each in its region, (2, 1, 0) from the camera's: 8 pixels left of and 4 above the centre.
     Region region(nullptr, 0, "region", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
+    Region cameraRegion(nullptr, 1, "camera", ABBox(), IntVec3(-2, -1, 0), RegionId(2, 0, 0, 0));
     // Length 2 at 0.9 radians: radius 2 tan(0.9) = 2.52 units, about 10 pixels.
     manager.RenderCone(&region, Vec3(0.0f, 0.0f, 0.0f), Vec3(0.0f, 0.0f, 2.0f), 0.9f, kRed);
-    Flush(&region);
+    Flush(&cameraRegion);
     const std::vector<int> cone = bed.FindDrawn(kBlack);
     const float radius = 2.0f * std::tan(0.9f) * 4.0f;
-    for (int edge : {0, 1}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 0 ? 64 : 32) - radius, 1.5f) << edge;
-    for (int edge : {2, 3}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 2 ? 64 : 32) + radius, 1.5f) << edge;
+    for (int edge : {0, 1}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 0 ? 56 : 28) - radius, 1.5f) << edge;
+    for (int edge : {2, 3}) EXPECT_NEAR(float(cone[size_t(edge)]), (edge == 2 ? 56 : 28) + radius, 1.5f) << edge;
 
     // An arrow 12 units long across the view: strokes 1.2 units (4.8 pixels) either side.
     bed.Clear();
     manager.RenderArrow(&region, Vec3(-6.0f, 0.0f, 0.0f), Vec3(6.0f, 0.0f, 0.0f), kRed);
-    Flush(&region);
-    ExpectNear(bed.FindDrawn(kBlack), {64 - 24, 32 - 5, 64 + 24, 32 + 5});
+    Flush(&cameraRegion);
+    ExpectNear(bed.FindDrawn(kBlack), {56 - 24, 28 - 5, 56 + 24, 28 + 5});
 }
 
 // The engine's own debug renderer writes world text from the start: the engine hands it its

@@ -90,10 +90,13 @@ protected:
     }
     const GraphicsShader2* LoadReference() { return Load(MakeShaderFile({MakeSection("GeForce6")})); }
 
-    // Initialises a shader of its own on the bytes.
+    // Initialises a shader of its own on the bytes; one that fails keeps nothing of what it read.
     Resource::InitResult Read(const std::vector<uint8_t>& bytes) {
         GraphicsShader2 shader(bed.Graphics().GetShaderResourceManager(), "Shaders/Direct.ssh", bed.Graphics());
-        return shader.Initialize(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        const size_t empty = shader.GetSystemMemoryUsage();
+        const Resource::InitResult result = shader.Initialize(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        EXPECT_TRUE(result == Resource::InitResult::Success || shader.GetSystemMemoryUsage() == empty);
+        return result;
     }
 
     size_t Count(const std::string& call) { return bed.Device().CountCalls(call); }

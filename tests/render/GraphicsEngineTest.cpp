@@ -543,6 +543,13 @@ TEST_F(GraphicsEngineTest, ResourceOperationsReachEveryManager) {
     EXPECT_TRUE(log.Contains(LogPriority::Info, "Textures/Wall.dds"));
     EXPECT_TRUE(log.Contains(LogPriority::Info, "Animations"));
     EXPECT_TRUE(log.Contains(LogPriority::Info, "Anims/Walk.anm"));
+    // Not touched for more than 10 frames: the animation goes at once, the texture 200 frames later.
+    for (const uint32_t frame : {11u, 210u, 211u}) {
+        bed.GetLoader().SetFrameCount(frame);
+        Graphics().EvictOldResources(10);
+        EXPECT_EQ(anim->GetLoadedState(), Resource::LoadedState::NotLoaded) << frame;
+        EXPECT_EQ(texture->GetLoadedState() == Resource::LoadedState::Loaded, frame < 211) << frame;
+    }
     Graphics().UnloadTexture(texture);
     Graphics().UnloadUnreferencedResources();
     EXPECT_EQ(Graphics().GetTextureResourceManager()->GetNumResources(), 0);

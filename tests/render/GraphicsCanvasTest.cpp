@@ -133,15 +133,14 @@ TEST_F(GraphicsCanvasTest, AFanDrawsItsPointsAsGivenOverTheDefaultState) {
     const mem::vector<Vec2> points = {{10.5f, 10.5f}, {20, 10}, {20, 20}, {10, 20}};
     canvas->RenderTriFan(points, Color(0.0f, 1.0f, 0.0f, 1.0f));
     std::vector<std::string> expected = {
-        "SetVertexShader(null)", "SetPixelShader(null)", "SetColorWriteMode(1)", "SetAlphaWriteMode(1)",
-        "SetDepthWriteMode(1)", "SetDepthTestFunction(3)", "SetAlphaTestFunction(7)", "SetAlphaReference(0)",
-        "SetSourceBlendFactor(0)", "SetDestinationBlendFactor(1)", "SetRenderStateB(0)", "SetRenderStateC(0)",
+        "SetVertexShader(null)",      "SetPixelShader(null)",         "SetColorWriteMode(1)",    "SetAlphaWriteMode(1)",
+        "SetDepthWriteMode(1)",       "SetDepthTestFunction(3)",      "SetAlphaTestFunction(7)", "SetAlphaReference(0)",
+        "SetSourceBlendFactor(0)",    "SetDestinationBlendFactor(1)", "SetRenderStateB(0)",      "SetRenderStateC(0)",
         "SetClearColor((0, 0, 0, 1))"};
     for (int stage = 0; stage < 8; ++stage) expected.push_back("SetTexture(" + std::to_string(stage) + ", null)");
     for (int i = 0; i < 32; ++i) {
         expected.push_back("SetSamplerState(" + std::to_string(i / 2) + ", " + std::to_string(i % 2) + ", 0)");
     }
-    // Then the fan's own: no depth test, alpha blending, no texture.
     expected.insert(expected.end(), {"SetRenderStateA(0)", "SetDepthTestFunction(7)", "SetSourceBlendFactor(6)",
                                      "SetDestinationBlendFactor(8)", "SetTexture(0, null)",
                                      "DrawTriangleFan([(10.5, 10.5), (20, 10), (20, 20), (10, 20)], 4, 0xff00ff00)"});

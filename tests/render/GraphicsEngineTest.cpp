@@ -1,6 +1,5 @@
 #include "render/GraphicsEngine.h"
 
-#include "support/GraphicsTestBed.h"
 #include "core/FatalError.h"
 #include "core/Rect.h"
 #include "core/Time.h"
@@ -18,6 +17,7 @@
 #include "scene/GraphicsAnim.h"
 #include "scene/GraphicsAnimWriter.h"
 #include "scene/GraphicsSceneRenderer.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -496,7 +496,8 @@ TEST(ImageTest, RunLengthBmpsSkipClipAndEnd) {
     }
     // Cut anywhere (before its end code, in its indices, in its move) the picture is cut short.
     for (size_t cut = 2; cut <= 10; cut += 2) {
-        EXPECT_EQ(image.Load(stored.data(), uint32_t(stored.size() - cut), Image::Format::RGB), Image::Error::BadFileData);
+        EXPECT_EQ(image.Load(stored.data(), uint32_t(stored.size() - cut), Image::Format::RGB),
+                  Image::Error::BadFileData);
     }
     EXPECT_TRUE(log.Contains(LogPriority::Error, "the BMP RLE8 pixels are cut short"));
     // An index past the three colours.

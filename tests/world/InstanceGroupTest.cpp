@@ -126,6 +126,7 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
     EXPECT_EQ(types, (mem::vector<std::string>{"Encounter", "Patrol"}));
 
     // A new type empties the group, ids and data alike, so the next member is paired right.
+    encounter.AddEntity(grunt);
     encounter.SetType("Patrol");
     EXPECT_EQ(encounter.GetNumID(), 0);
     encounter.AddEntity(grunt);

@@ -479,6 +479,8 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     grid->UpdateTransparency(WorldVec3(region, Vec3(40.0f, 1.0f, 2.0f)), middle, 100);
     grid->Update(&view, 1, 0);
     EXPECT_EQ(cell.instance->GetWallTransparency(), (std::array<float, 4>{1.0f, 1.0f, 1.0f, 0.5f}));
+    grid->SetLatticeValue(2, 0, 1, 0);  // the wall gone, the posts stay
+    EXPECT_EQ(cell.instance->GetMesh()->GetFileName(), "Meshes/Grid/MidG.msh");
 }
 
 // The sample crypt lies far aside from a yard; the doorway cell's portal (its feature mesh's one

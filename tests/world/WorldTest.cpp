@@ -457,6 +457,11 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(seen, mem::vector<Region*>{aside});
     world.GetLoadedRegionsInFrustum(seen, nullptr, everywhere, false);
     EXPECT_EQ(seen.size(), 1u);
+    far->UnloadLevel(false, false);  // through the doorway, a region not loaded holds nothing
+    WorldIntersection beyond;
+    world.GetIntersection(WorldRay(WorldVec3(near, Vec3(-0.8f, 1, 0)), Vec3(0, 0, 1)), beyond, PhysicsSurface::None,
+                          false);
+    EXPECT_EQ(beyond.distance, Infinity);
 }
 
 // Collisions of an entity's box (half size 0.5, sunk 0.3 into the ground of west) with the ground of

@@ -277,7 +277,8 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
     BinaryWriter two;
     WorldFile::Write(
         two, {"quests/a.qst"}, regions, [](BinaryWriter&) {}, [](BinaryWriter&) {});
-    for (const auto& [at, count, error] : {std::tuple{15, 0xff, "World file: quest file list cut short"},
+    for (const auto& [at, count, error] : {std::tuple{0, int('X'), "World file: not a world file"},
+                                           std::tuple{15, 0xff, "World file: quest file list cut short"},
                                            std::tuple{40, 3, "World file: region count larger than its chunk"},
                                            std::tuple{44, 0x7f, "Region record truncated or corrupt at byte"}}) {
         Bytes hostile = Image(two);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "core/Intersection.h"
 #include "core/IntersectionTests.h"
@@ -253,6 +254,11 @@ void GraphicsMeshInstance::SetSectionOpacity(float opacity, unsigned section) {
     if (int64_t(section) >= GetNumSections()) return;
     SizeSectionLists();
     sectionOpacities_[section] = opacity;
+}
+
+void GraphicsMeshInstance::SetSectionState(SectionState state) {
+    sectionOpacities_ = std::move(state.opacities);
+    fadeMarks_ = std::move(state.marks);
 }
 
 void GraphicsMeshInstance::UpdateSectionOpacities(int ms, float minimum) {

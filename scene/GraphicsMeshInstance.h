@@ -219,6 +219,14 @@ public:
     // are the caller's own and change nothing.
     void SetTransparency(const Frustum& frustum, Region* region, const Color& color, bool useHitBoxes);
     bool IsSectionMarked(unsigned section) const { return section < fadeMarks_.size() && fadeMarks_[section] != 0; }
+    // The stored opacities and the marks, taken and put back whole: a caller that draws the
+    // instance in a passing state (the loading's warm-up) leaves it as it found it.
+    struct SectionState {
+        mem::vector<float> opacities;
+        mem::vector<uint8_t> marks;
+    };
+    SectionState GetSectionState() const { return {sectionOpacities_, fadeMarks_}; }
+    void SetSectionState(SectionState state);
     // The bytes the section lists hold.
     size_t CalculateAllocatedMemory() const;
 

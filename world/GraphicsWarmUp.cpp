@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
+#include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "render/Camera.h"
 #include "render/GraphicsCanvas.h"
 #include "scene/SceneAmbiance.h"
 #include "world/GraphicsPortalRenderer.h"
 #include "world/GraphicsTransparencyManager.h"
+#include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/Region.h"
 #include "world/WorldFrustum.h"
@@ -20,6 +23,7 @@ namespace {
 constexpr float kFieldOfView = 1.5f;  // radians
 constexpr float kNearPlane = 0.5f;
 constexpr float kMinReach = 8.0f;
+constexpr float kSeeThroughOpacity = 0.5f;
 
 // The engine's ambiance with everything a frame may switch on switched on: fog in both
 // environments, bloom, the night lights at full strength.
@@ -70,19 +74,44 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     RenderSurface* const savedTarget = canvas.GetTargetSurface();
     const Viewport savedViewport = canvas.GetViewport();
     canvas.SetTargetSurface(surface);
-    // Once as seen, once with everything in view see-through (the transparent passes).
-    GraphicsTransparencyManager seeThrough;
-    seeThrough.SetTargetPosition(WorldVec3(&region, box.centre));
-    seeThrough.SetTransparencyFrustum(WorldFrustum(&region, frustum));
-    for (const GraphicsTransparencyManager* manager : {static_cast<const GraphicsTransparencyManager*>(nullptr),
-                                                       static_cast<const GraphicsTransparencyManager*>(&seeThrough)}) {
+    const auto draw = [&](const GraphicsTransparencyManager* manager) {
         canvas.SetViewport(viewport);
         canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
         GraphicsPortalRenderer renderer(canvas, &region, camera, viewport, region.IsUnderground());
         renderer.SetTransparencyManager(manager);
         if (ambiance) renderer.SetAmbiance(&*ambiance);
         renderer.Render();
+    };
+    draw(nullptr);
+    // With everything in view see-through: the draw marks the sections that stand in the way.
+    GraphicsTransparencyManager seeThrough;
+    seeThrough.SetTargetPosition(WorldVec3(&region, box.centre));
+    seeThrough.SetTransparencyFrustum(WorldFrustum(&region, frustum));
+    // Marked sections begin to fade only at the next update, so the mesh instances in view (grid
+    // cells and actors) draw once more with every section at half opacity, as a fading wall
+    // draws (its material's transparent shader over the transparency mask); they are then put
+    // back as they were, marks included.
+    mem::vector<GraphicsMeshInstance*> instances;
+    if (const GridRegion* grid = level->GetGridRegion()) {
+        mem::vector<GridCellMeshInstance*> cells;
+        grid->GetMeshesInFrustum(cells, &frustum, 1);
+        instances.assign(cells.begin(), cells.end());
     }
+    mem::vector<Entity*> entities;
+    level->GetEntitiesInFrustum(entities, &frustum, 1, false, false);
+    for (Entity* entity : entities) {
+        const auto* actor = dynamic_cast<const Actor*>(entity);
+        if (actor != nullptr && actor->GetMeshInstance() != nullptr) instances.push_back(actor->GetMeshInstance());
+    }
+    mem::vector<GraphicsMeshInstance::SectionState> saved;
+    for (const GraphicsMeshInstance* instance : instances) saved.push_back(instance->GetSectionState());
+    draw(&seeThrough);
+    for (GraphicsMeshInstance* instance : instances) {
+        for (int section = 0; section < instance->GetNumSections(); ++section)
+            instance->SetSectionOpacity(kSeeThroughOpacity, unsigned(section));
+    }
+    if (!instances.empty()) draw(&seeThrough);
+    for (size_t i = 0; i < instances.size(); ++i) instances[i]->SetSectionState(std::move(saved[i]));
     canvas.SetDefaultState();
     canvas.SetTargetSurface(savedTarget);
     canvas.SetViewport(savedViewport);

@@ -2,7 +2,8 @@
 // GraphicsWarmUp: draws a region whose level has just come in once, whole and from above, into a
 // tiny offscreen target, through the portal renderer as a frame draws it (the regions around it
 // and behind its doorways, lit, shadowed, fogged, reflected, with a see-through pass over all of
-// it), so that the driver compiles the program variants its materials use in each pipeline state
+// it, and once more with the actors and grid cells in view at half opacity, as a wall draws while
+// it fades), so that the driver compiles the program variants its materials use in each pipeline state
 // (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
 // composite passes) while the level loads rather than at the first frame that shows them.
 //
@@ -12,7 +13,8 @@
 // - The camera looks down at the middle of the level's box from above its corner, so the region
 //   and what borders it lie in view; a level without a box is drawn from its origin.
 // - Nothing of the warm-up reaches the screen: the canvas's target and viewport are put back and
-//   the temporary surface is the canvas's own.
+//   the temporary surface is the canvas's own. Nor does it leave a trace: the section opacities and
+//   fade marks of the actors and cells it fades are put back as they were.
 
 namespace GAME {
 

@@ -19,6 +19,7 @@
 #include "SampleScene.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
+#include "files/ResourceLoader.h"
 #include "pathing/PathFinder.h"
 #include "physics/CollisionContact.h"
 #include "render/DebugRenderManager.h"
@@ -399,6 +400,28 @@ TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) 
     EXPECT_FLOAT_EQ(inRoom->box.GetSectionOpacity(0), 0.5f);
     for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
     EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
+}
+
+// The warm-up draws a grid's cells once more at half opacity (with their material's transparent
+// shader, as a fading wall draws), then leaves their opacities and fade marks as it found them.
+TEST_F(PortalRendererTest, WarmUpDrawsAGridSeeThroughAndLeavesItsSectionsAsTheyWere) {
+    Region* room = AddRegion("room", IntVec3(0, 0, 0));
+    GridRegion* grid = AddGrid(room);
+    grid->Resize(1, 1, 1);
+    for (int i = 0; i <= 2; ++i) grid->SetLatticeValue(i, 0, 0, 1);
+    Finish();
+    const GridCellMeshInstance& cell = *grid->GetCell(0, 0, 0).instance;
+    ASSERT_GT(cell.GetNumSections(), 0);
+    const GraphicsShader2* seeThrough = bed.Graphics().LoadShader2("Shaders/StandardT.ssh");
+    ResourceLoader& loader = *bed.GetEngine().GetResourceLoader();
+    loader.SetFrameCount(seeThrough->GetLastFrameUsed() + 3);
+    GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
+    EXPECT_EQ(seeThrough->GetLastFrameUsed(), loader.GetFrameCount());
+    for (int section = 0; section < cell.GetNumSections(); ++section) {
+        EXPECT_FLOAT_EQ(cell.GetSectionOpacity(uint32_t(section)), 1.0f);
+        EXPECT_FALSE(cell.IsSectionMarked(unsigned(section)));
+    }
+    bed.Graphics().UnloadShader2(seeThrough);
 }
 
 // A white wall stands between the camera and a red box; the transparency frustum reaches from

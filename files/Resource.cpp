@@ -61,7 +61,7 @@ bool Resource::GetIsLoaded(bool wait) const {
     return state == LoadedState::Loaded;
 }
 
-void Resource::EnsureAvailable() const {
+void Resource::LoadIfNeeded() const {
     const uint32_t frame = GetFrameCount();
     MarkAsUsed(frame);
     for (;;) {
@@ -85,11 +85,6 @@ void Resource::EnsureAvailable() const {
 void Resource::MarkAsTouched() const { lastFrameTouched_.store(GetFrameCount(), std::memory_order_relaxed); }
 
 void Resource::MarkAsUsed() const { MarkAsUsed(GetFrameCount()); }
-
-void Resource::MarkAsUsed(uint32_t frame) const {
-    lastFrameUsed_.store(frame, std::memory_order_relaxed);
-    lastFrameTouched_.store(frame, std::memory_order_relaxed);
-}
 
 bool Resource::MayTryAgain(uint32_t frame) const {
     return !IsPassingTrouble(GetInitResult()) ||

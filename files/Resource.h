@@ -105,8 +105,15 @@ public:
     bool GetIsLoaded(bool wait) const;
     // Stamps the resource used and touched; loads it on this thread when it is not loaded, waits
     // when another thread is loading it, and loads it again when its last load had a passing
-    // trouble more than kRetryFrames frames ago. Called first by every query of a resource.
-    void EnsureAvailable() const;
+    // trouble more than kRetryFrames frames ago. Called first by every query of a resource, so
+    // the common case (loaded without trouble: stamp and go on) is decided here, inline.
+    void EnsureAvailable() const {
+        if (GetLoadedState() == LoadedState::Loaded && GetInitResult() == InitResult::Success) {
+            MarkAsUsed(GetFrameCount());
+            return;
+        }
+        LoadIfNeeded();
+    }
     // The outcome of the last load.
     InitResult GetInitResult() const { return initResult_.load(std::memory_order_acquire); }
 
@@ -141,7 +148,12 @@ private:
     bool MayTryAgain(uint32_t frame) const;
     uint32_t GetFrameCount() const;
     // MarkAsUsed at a frame already read (every query reads it once).
-    void MarkAsUsed(uint32_t frame) const;
+    void MarkAsUsed(uint32_t frame) const {
+        lastFrameUsed_.store(frame, std::memory_order_relaxed);
+        lastFrameTouched_.store(frame, std::memory_order_relaxed);
+    }
+    // EnsureAvailable beyond its common case.
+    void LoadIfNeeded() const;
 
     BaseResourceManager* const manager_;
     const std::string fileName_;

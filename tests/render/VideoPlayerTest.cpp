@@ -79,10 +79,10 @@ TEST_F(VideoPlayerTest, TheFirstFrameIsDrawnFullHeightAndCentred) {
     for (const int y : {0, middle, kHeight - 1}) {
         EXPECT_EQ(pixels[y * kWidth + 20], Rgba(0, 0, 0)) << y;  // the black bars
         EXPECT_EQ(pixels[y * kWidth + 107], Rgba(0, 0, 0)) << y;
-        EXPECT_EQ(pixels[y * kWidth + 23], AsRead(TestVideoLeft(0))) << y;
+        EXPECT_EQ(pixels[y * kWidth + 21], AsRead(TestVideoLeft(0))) << y;
         EXPECT_EQ(pixels[y * kWidth + 62], AsRead(TestVideoLeft(0))) << y;
         EXPECT_EQ(pixels[y * kWidth + 66], AsRead(TestVideoRight(0))) << y;
-        EXPECT_EQ(pixels[y * kWidth + 105], AsRead(TestVideoRight(0))) << y;
+        EXPECT_EQ(pixels[y * kWidth + 106], AsRead(TestVideoRight(0))) << y;
     }
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }

@@ -604,15 +604,14 @@ TEST(ImageTest, RefusalsNameTheFileWhatItHoldsAndWhatIsRead) {
     EXPECT_NE(line.find("the JPEG data is corrupt (libjpeg: Unsupported JPEG data precision 12)"), std::string::npos)
         << line;
 
-    std::vector<uint8_t> webp{'R', 'I', 'F', 'F', 56, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', ' '};
-    webp.resize(64, 0);
-    line = refusal("Picture.webp", webp);
-    EXPECT_NE(line.find("it is a WebP picture"), std::string::npos) << line;
-
-    std::vector<uint8_t> tex{'T', 'E', 'X', 1};
-    tex.resize(64, 0);
-    line = refusal("Texture.tex", tex);
-    EXPECT_NE(line.find("it is a TEX texture"), std::string::npos) << line;
+    const std::pair<std::string, std::string> others[] = {{std::string("RIFF\x38\0\0\0WEBPVP8 ", 16), "a WebP picture"},
+                                                          {"TEX\x01", "a TEX texture"},
+                                                          {"GIF89a", "a GIF picture"},
+                                                          {std::string("II*\0", 4), "a TIFF picture"},
+                                                          {std::string("MM\0*", 4), "a TIFF picture"}};
+    for (const auto& [start, name] : others)
+        EXPECT_NE(refusal("Other", std::vector<uint8_t>(start.begin(), start.end())).find("it is " + name),
+                  std::string::npos);
 
     line = refusal("Tiny.tga", std::vector<uint8_t>(5, 1));
     EXPECT_NE(line.find("too short for any picture file"), std::string::npos) << line;

@@ -218,38 +218,45 @@ TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
 }
 
 // Without a frame rate a particle goes through the texture's frames once over its life: living 2 s
-// with four frames, a frame every half second.
+// with four frames, a frame every half second. Its first step drew with a texture of one frame:
+// the lists by frame follow the new texture.
 TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
     EmitterData data = RisingParticles();
     data.SetInteger(EmitterData::Integer_FramesPerSecond, 0);
     data.SetFloat(EmitterData::Float_Life, 2.0f);
+    bed.WriteFile("Textures/One.tex", test::MakeTexFile(0, {test::MakeDdsFile(4, 4, 0xFFFF0000u)}));
+    data.SetTextureName("Textures/One.tex");
     Emitter emitter(data);
     emitter.SetParentEntity(&parent);
     emitter.GetShader()->EnsureAvailable();
     emitter.GetTexture()->EnsureAvailable();
-    uint32_t draws = 0;
-    for (int step = 0; step < 6; ++step) draws = Step(emitter, data, 120.0);
+    uint32_t draws = Step(emitter, data, 120.0);
+    data.SetTextureName("Textures/Frames.tex");
+    for (int step = 1; step < 6; ++step) {
+        draws = Step(emitter, data, 120.0);
+        emitter.GetTexture()->EnsureAvailable();
+    }
     EXPECT_EQ(draws, 2u);
     EXPECT_EQ(Colours(bed.ReadPixels()), "rrrrgg");
 }
 
 // An emitter updated without a step (it was not drawn since its last one) owes its particles the
-// time since; one that time has aged past its life is drawn dark, the others as before.
+// time since; one that time has aged to its life is drawn dark, the others as before.
 TEST_F(ParticleRenderTest, AParticleDueToDieBeforeTheNextStepIsDrawnDark) {
     const EmitterData data = RisingParticles();
     Emitter emitter(data);
     emitter.SetParentEntity(&parent);
     emitter.GetShader()->EnsureAvailable();
     emitter.GetTexture()->EnsureAvailable();
-    for (int step = 0; step < 6; ++step) Step(emitter, data, 120.0);  // ages 0.12 to 0.72 s
+    for (int step = 0; step < 6; ++step) Step(emitter, data, 125.0);  // ages 0.125 to 0.75 s
     // A step of no time, then an update without a step (not drawn since).
     Update(emitter, data, 0.0);
-    Update(emitter, data, 300.0);
+    Update(emitter, data, 250.0);
     Draw(emitter);
     const std::vector<uint32_t> pixels = bed.ReadPixels();
-    EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.72f) & 0xFFFFFF, 0u);  // 1.02 s: dying
-    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.60f) & 0xFFFFFF, 0u);  // 0.9 s
-    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.12f) & 0xFFFFFF, 0u);
+    EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.75f) & 0xFFFFFF, 0u);  // exactly 1 s: dying
+    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.625f) & 0xFFFFFF, 0u);  // 0.875 s
+    EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.125f) & 0xFFFFFF, 0u);
 }
 
 // Preloading an effect entity queues its file and, once its effect is made, its emitters' texture

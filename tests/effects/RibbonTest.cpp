@@ -203,14 +203,18 @@ TEST_F(RibbonPixelTest, ARibbonOnTheDiagonalFacesTheCameraAcrossIt) {
     LineEffect line;
     Lay(line, Vec3(-4.0f, -4.0f, 0.0f), Vec3(1.0f, 1.0f, 0.0f), 9, Vec3(), Vec3(8, 8, 0));
     line.SetTopBottomPercent(1.0f, 0.0f);
-    const auto lit = [&](float x, float y) {
-        return (pixels[size_t(std::lround(31.5f - 4.0f * y)) * kWidth + size_t(std::lround(63.5f - 4.0f * x))] & 0xFF) >
-               0;
+    const auto at = [&](float x, float y) {
+        return pixels[size_t(std::lround(31.5f - 4.0f * y)) * kWidth + size_t(std::lround(63.5f - 4.0f * x))];
     };
+    const auto lit = [&](float x, float y) { return (at(x, y) & 0xFF) > 0; };
     ASSERT_EQ(Draw(line), 1u);
     // Through (1, 1), 0.85 across the diagonal either way is on the ribbon, 1.34 is off it.
     EXPECT_TRUE(lit(1.0f, 1.0f) && lit(1.6f, 0.4f) && lit(0.4f, 1.6f));
     EXPECT_FALSE(lit(1.95f, 0.05f) || lit(0.05f, 1.95f));
+    // Its colour, times its alpha, is added to the black behind.
+    line.SetColor(Color(0.8f, 0.4f, 0.6f, 0.5f));
+    ASSERT_EQ(Draw(line), 1u);
+    EXPECT_EQ(at(1.0f, 1.0f) & 0xFFFFFF, 0x4D3366u);  // 0.4, 0.2 and 0.3 of 255
     line.SetFixedOrientation(true);
     ASSERT_EQ(Draw(line), 1u);
     EXPECT_FALSE(lit(1.0f, 1.0f));
@@ -354,9 +358,9 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     ASSERT_TRUE(trail.Load(Record(kLastingTrail)));
     weapon.Attach(&trail, Coords::Identity, "");
     trail.Start();
-    // The weapon moves 0.35 a frame: each gap gives trunc(3.5) = 3 spline points and the segment.
+    // The weapon moves 0.375 a frame: each gap gives trunc(3.75) = 3 spline points and the segment.
     for (int frame = 0; frame < 4; ++frame) {
-        weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(5.0f + 0.35f * float(frame), 1.0f, 0.0f))));
+        weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(5.0f + 0.375f * float(frame), 1.0f, 0.0f))));
         weapon.Update(16);
     }
     ASSERT_EQ(trail.GetSegments().size(), 4u);
@@ -364,17 +368,24 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     EXPECT_NEAR(trail.GetSegments()[0].upper.y, 1.0f, 1e-5f);  // Anchor1 on the weapon
     EXPECT_NEAR(trail.GetSegments()[0].lower.y, 2.0f, 1e-5f);  // Anchor2
     // Spline points lie between their segments.
-    EXPECT_NEAR(trail.GetPoints()[2].upper.x, 5.0f + 0.35f * 2.0f / 3.0f, 0.01f);
+    EXPECT_NEAR(trail.GetPoints()[2].upper.x, 5.0f + 0.375f * 2.0f / 3.0f, 0.01f);
+    // A move of exactly 2 units is still smoothed.
+    weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(8.125f, 1.0f, 0.0f))));
+    weapon.Update(16);
+    EXPECT_EQ(trail.GetPoints().size(), 34u);
 
     // A jump of 3 units is joined straight across; point set 7 follows Anchor3 and Anchor4.
     trail.SetPointSetIndex(7);
-    weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(9.0f, 1.0f, 0.0f))));
+    weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(11.125f, 1.0f, 0.0f))));
     weapon.Update(16);
-    ASSERT_EQ(trail.GetSegments().size(), 5u);
-    EXPECT_EQ(trail.GetPoints().size(), 1u + 3u * 4u + 0u);
+    ASSERT_EQ(trail.GetSegments().size(), 6u);
+    EXPECT_EQ(trail.GetPoints().size(), 34u);
     EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
     EXPECT_NEAR(trail.GetSegments().back().lower.y, 12.0f, 1e-5f);
+    // Off the weapon, the anchors go back to the default pair.
     weapon.Detach(&trail);
+    trail.Update(16);
+    EXPECT_TRUE(trail.GetAnchor1() == Vec3() && trail.GetAnchor2() == Vec3(0.0f, 0.0f, -1.0f));
 }
 
 TEST(TrailTest, ATrailCrossingIntoAnotherRegionKeepsItsWorldPositions) {

@@ -235,10 +235,12 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
     EXPECT_EQ(puff->CalculateMemoryUsage(), puff->Entity::CalculateMemoryUsage() + sizeof(EffectEntity) - sizeof(Entity));
     EXPECT_GE(puff->CalculateMemoryUsage(),
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
-    for (int i = 0; i < 2; ++i)
-        puff->SetDynamicLines({{Vec3(), Vec3(1.0f, 0.0f, 0.0f)}}, {true});  // replaced, not added
-    EXPECT_EQ(puff->CalculateAllocatedMemory(), puff->Entity::CalculateAllocatedMemory() + sizeof(EmitterBone) +
-                                                    puff->GetEffect()->CalculateMemoryUsage());
+    const size_t effectMemory = puff->GetEffect()->CalculateMemoryUsage();
+    for (int i = 0; i < 2; ++i)  // replaced, not added; the effect takes a copy
+        puff->SetDynamicLines({{Vec3(), Vec3()}}, {true});
+    EXPECT_EQ(puff->GetBoneSegments()[0].end, Vec3(0.001f, 0.001f, 0.001f));  // no length: given some
+    EXPECT_EQ(puff->CalculateAllocatedMemory(),
+              puff->Entity::CalculateAllocatedMemory() + 2 * sizeof(EmitterBone) + effectMemory);
     puff->SetResource(nullptr);  // and without a resource, no effect
     EXPECT_EQ(puff->GetEffect(), nullptr);
     puff->StopEmitting();  // one made while the entity is stopped starts stopped: it is over

@@ -365,12 +365,16 @@ TEST_F(EmitterTest, DirectionsLivesAndArraySizesFollowTheData) {
     LogCapture log;
     EmitterData data;
     SetFlat(data, EmitterData::Curve_Radius, 3.0f, 10.0f);
-    SetFlat(data, EmitterData::Curve_Spread, 0.0f);
     SetFlat(data, EmitterData::Curve_Speed, 2.0f);
     data.SetInteger(EmitterData::Integer_Shape, EmitterData::Shape_Ring);
-    Emitter straight(data);
-    Step(straight, data, 100.0);
-    for (const Particle& p : Live(straight)) EXPECT_NEAR(p.velocity.Unit().y, 1.0f, 1e-5f);
+    for (const float spread : {0.0f, 60.0f}) {  // straight up; within 30 degrees of up, not all straight
+        SetFlat(data, EmitterData::Curve_Spread, spread);
+        Emitter emitter(data);
+        Step(emitter, data, 100.0);
+        float lowest = 1.0f;
+        for (const Particle& p : Live(emitter)) lowest = std::min(lowest, p.velocity.Unit().y);
+        EXPECT_TRUE(spread == 0.0f ? lowest > 1.0f - 1e-5f : lowest > 0.866f && lowest < 0.95f) << lowest;
+    }
 
     // Born 3 units from the centre at speed 2, a particle heading there lives 1.5 s.
     data.SetBoolean(EmitterData::Bool_MoveToCentre, true);

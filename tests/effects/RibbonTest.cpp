@@ -218,6 +218,8 @@ TEST_F(RibbonPixelTest, ARibbonOnTheDiagonalFacesTheCameraAcrossIt) {
     line.SetFixedOrientation(true);
     ASSERT_EQ(Draw(line), 1u);
     EXPECT_FALSE(lit(1.0f, 1.0f));
+    line.SetBeams(line.GetBeams(), Vec3(1, 2, 3), Vec3(1, 2, 3));  // bounds of one point: still a box
+    EXPECT_EQ(line.GetRegionBoundingBox(false), ABBox(Vec3(-3, -2, 3), Vec3()));
 }
 
 TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEnds) {
@@ -331,6 +333,7 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     EXPECT_EQ(Column(-3.5f).first, 0);
     EXPECT_EQ(Column(-1.2f).first, 0);
     placeAt(2.0f);
+    EXPECT_EQ(bolt.GetBeams()[0].size(), 10u);  // rebuilt, not extended
     ASSERT_EQ(Draw(bolt), 1u);
     EXPECT_GT(Column(2.6f).first, 0);
     EXPECT_EQ(Column(-2.4f).first, 0);

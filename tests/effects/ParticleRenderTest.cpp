@@ -232,10 +232,7 @@ TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
     emitter.GetTexture()->EnsureAvailable();
     uint32_t draws = Step(emitter, data, 120.0);
     data.SetTextureName("Textures/Frames.tex");
-    for (int step = 1; step < 6; ++step) {
-        draws = Step(emitter, data, 120.0);
-        emitter.GetTexture()->EnsureAvailable();
-    }
+    for (int step = 1; step < 6; ++step) draws = Step(emitter, data, 120.0);
     EXPECT_EQ(draws, 2u);
     EXPECT_EQ(Colours(bed.ReadPixels()), "rrrrgg");
 }
@@ -254,7 +251,7 @@ TEST_F(ParticleRenderTest, AParticleDueToDieBeforeTheNextStepIsDrawnDark) {
     Update(emitter, data, 250.0);
     Draw(emitter);
     const std::vector<uint32_t> pixels = bed.ReadPixels();
-    EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.75f) & 0xFFFFFF, 0u);  // exactly 1 s: dying
+    EXPECT_EQ(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.75f) & 0xFFFFFF, 0u);   // exactly 1 s: dying
     EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.625f) & 0xFFFFFF, 0u);  // 0.875 s
     EXPECT_NE(PixelAt(pixels, 2.0f, -6.0f + 8.0f * 0.125f) & 0xFFFFFF, 0u);
 }

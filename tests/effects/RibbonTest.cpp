@@ -330,6 +330,7 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     ASSERT_EQ(Draw(bolt), 1u);
     EXPECT_GT(Column(-2.4f).first, 0);
     EXPECT_GT(Column(-2.0f).first, 0);
+    EXPECT_GT(Column(-2.9f).second, 220u);  // tapered over two points: the second at full colour
     EXPECT_EQ(Column(-3.5f).first, 0);
     EXPECT_EQ(Column(-1.2f).first, 0);
     placeAt(2.0f);

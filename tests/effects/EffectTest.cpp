@@ -218,6 +218,9 @@ TEST_F(EffectTest, AnEntityDestroysItselfOnceAfterItsLastParticle) {
         bool hadParticles = false;
         EXPECT_EQ(UpdateUntilDetached(parent, child, hadParticles), 11);
         EXPECT_TRUE(hadParticles);
+        LogCapture log;  // an update while its destruction is pending asks for none again
+        child->Update(100);
+        EXPECT_EQ(log.Count(LogPriority::Info), 0u);
         EXPECT_EQ(Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1), 1);
     }
 }

@@ -201,11 +201,9 @@ TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
         ExpectSameSlots(data, edited);
         EXPECT_EQ(reader.ReadUInt32(), 0x5EEDu) << "the reader resumes after the last curve";
     }
-    {  // A bool past the array, and no integers: the integers keep their defaults.
-        BinaryWriter writer;
-        test::WriteBlock(writer, edited, BlockCounts{0, 13, 0, 0, 0});
-        EXPECT_EQ(ReadAll(writer).GetInteger(0), 0);
-    }
+    BinaryWriter past;  // a bool past the array, and no integers: the integers keep their defaults
+    test::WriteBlock(past, edited, BlockCounts{0, 13, 0, 0, 0});
+    EXPECT_EQ(ReadAll(past).GetInteger(0), 0);
 }
 
 TEST(EmitterData, TheChunkSizeIsInformationOnlyAndTheDataBoundsTheBlock) {

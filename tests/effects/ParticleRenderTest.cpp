@@ -50,6 +50,7 @@ EmitterData RisingParticles() {
     data.SetTextureName("Textures/Frames.tex");
     data.SetInteger(EmitterData::Integer_Shape, 99);
     data.SetInteger(EmitterData::Integer_FramesPerSecond, 4);
+    data.SetBoolean(EmitterData::Bool_OrientVertically, true);  // upright already: no change to the camera's
     data.SetFloat(EmitterData::Float_Life, 1.0f);
     data.GetCurve(EmitterData::Curve_Radius)->SetDomain(10.0f);
     SetConstant(data, EmitterData::Curve_Rate, 10.0f);

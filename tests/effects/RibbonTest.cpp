@@ -170,6 +170,8 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     EXPECT_LT(Column(-4.9f).first, 3);
     EXPECT_EQ(Column(0.0f).first, 8);
     EXPECT_EQ(Column(0.0f, true).first, 0);  // both of its points are ends
+    line.SetTopBottomPercent(1.0f, 0.5f);    // the upper half
+    EXPECT_TRUE(Draw(line) > 0 && Column(-2.0f).first == 0 && Column(2.0f).first == 8);
 }
 
 // The texture runs along the ribbon a repeat every texture length, each point's coordinate counting

@@ -158,6 +158,7 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     effect.AddEmitter(data);
     effect.AddToScene(renderer, nullptr);
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 1);
+    EXPECT_EQ(emitter.GetNumRenderPasses(Name::Create("shadowStyle"), {}), 0);  // a style its shader lacks
     renderer.EnableEffects(false);  // nor is any without the renderer's effects
     emitter.AddToScene(renderer, nullptr);
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("emissiveStyle")), 1);

@@ -213,8 +213,7 @@ TEST_F(RibbonPixelTest, ARibbonOnTheDiagonalFacesTheCameraAcrossIt) {
     // Through (1, 1), 0.85 across the diagonal either way is on the ribbon, 1.34 is off it.
     EXPECT_TRUE(lit(1.0f, 1.0f) && lit(1.6f, 0.4f) && lit(0.4f, 1.6f));
     EXPECT_FALSE(lit(1.95f, 0.05f) || lit(0.05f, 1.95f));
-    // Its colour, times its alpha, is added to the black behind.
-    line.SetColor(Color(0.8f, 0.4f, 0.6f, 0.5f));
+    line.SetColor(Color(0.8f, 0.4f, 0.6f, 0.5f));  // times its alpha, added to the black behind
     ASSERT_EQ(Draw(line), 1u);
     EXPECT_EQ(at(1.0f, 1.0f) & 0xFFFFFF, 0x4D3366u);  // 0.4, 0.2 and 0.3 of 255
     line.SetFixedOrientation(true);
@@ -375,9 +374,8 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     EXPECT_NEAR(trail.GetSegments()[0].lower.y, 2.0f, 1e-5f);  // Anchor2
     // Spline points lie between their segments.
     EXPECT_NEAR(trail.GetPoints()[2].upper.x, 5.0f + 0.375f * 2.0f / 3.0f, 0.01f);
-    // A move of exactly 2 units is still smoothed.
     weapon.SetCoords(WorldCoords(&region, Coords::Translation(Vec3(8.125f, 1.0f, 0.0f))));
-    weapon.Update(16);
+    weapon.Update(16);  // a move of exactly 2 units is still smoothed
     EXPECT_EQ(trail.GetPoints().size(), 34u);
 
     // A jump of 3 units is joined straight across; point set 7 follows Anchor3 and Anchor4.
@@ -388,8 +386,7 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     EXPECT_EQ(trail.GetPoints().size(), 34u);
     EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
     EXPECT_NEAR(trail.GetSegments().back().lower.y, 12.0f, 1e-5f);
-    // Off the weapon, the anchors go back to the default pair.
-    weapon.Detach(&trail);
+    weapon.Detach(&trail);  // off the weapon, the anchors go back to the default pair
     trail.Update(16);
     EXPECT_TRUE(trail.GetAnchor1() == Vec3() && trail.GetAnchor2() == Vec3(0.0f, 0.0f, -1.0f));
 }

@@ -272,6 +272,8 @@ TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     puff->SetAnchored(true);
     for (int i = 0; i < 4; ++i) Play(*puff, 100);
     EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(1.0f, 0.0f, 0.0f));
+    puff->Reset();  // its emitters' clocks start again
+    EXPECT_EQ(emitter.GetEmitterTime(), 0.0f);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(puff, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
     manager.UnloadUnreferencedResources();  // the record's load let go of the first resource

@@ -121,8 +121,8 @@ TEST(EffectData, TruncatedOrCorruptFilesFailAndLeaveItEmpty) {
     // Cuts between two emitter records make a shorter, sound file; every other cut fails.
     EffectData prefix = ThreeEmitters();
     std::set<size_t> boundaries;
-    while (prefix.GetNumEmitters() > 0) {
-        prefix.RemoveEmitterData(prefix.GetNumEmitters() - 1);
+    for (int count = prefix.GetNumEmitters(); count > 0; --count) {
+        prefix.RemoveEmitterData(count - 1);
         boundaries.insert(Written(prefix).size());
     }
     const std::vector<unsigned char> good = Written(ThreeEmitters());

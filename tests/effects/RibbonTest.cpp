@@ -164,14 +164,14 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     EXPECT_EQ(Draw(line), 0u);
     line.SetTopBottomPercent(0.3f, 0.6f);
     EXPECT_EQ(Draw(line), 0u);
+    line.SetTopBottomPercent(1.0f, 0.5f);  // the upper half, narrowed at its first point (x = 0)
+    EXPECT_TRUE(Draw(line) > 0 && Column(-0.6f).first == 0 && Column(0.1f).first < 8 && Column(2.0f).first == 8);
     line.SetTopBottomPercent(1.0f, 0.0f);
     line.SetTaperPoints(1);
     EXPECT_EQ(Draw(line), 2u);
     EXPECT_LT(Column(-4.9f).first, 3);
     EXPECT_EQ(Column(0.0f).first, 8);
     EXPECT_EQ(Column(0.0f, true).first, 0);  // both of its points are ends
-    line.SetTopBottomPercent(1.0f, 0.5f);    // the upper half
-    EXPECT_TRUE(Draw(line) > 0 && Column(-2.0f).first == 0 && Column(2.0f).first == 8);
 }
 
 // The texture runs along the ribbon a repeat every texture length, each point's coordinate counting
@@ -275,7 +275,7 @@ TEST(ChaosBeamTest, EachStrandJittersByItsPeriodDampedAtTheStartAndGrownAtTheEnd
     beam.SetTimeScale(2.0f);
     beam.SetEndPoints(WorldVec3(&region, Vec3(1.0f, 2.0f, 3.0f)), WorldVec3(&region, Vec3(5.0f, 2.0f, 3.0f)));
     beam.Update(400);
-    ASSERT_EQ(beam.GetPeriods().size(), 3u);
+    ASSERT_TRUE(beam.GetPeriods().size() == 3u && beam.GetTime() == 400);  // the line's clock runs too
     const float time = 0.4f * 2.0f;
     for (size_t b = 0; b < 3; ++b) {
         const std::vector<Vec3>& strand = beam.GetBeams()[b];

@@ -8,12 +8,6 @@
 
 namespace GAME {
 
-namespace {
-
-GraphicsEngine* Graphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
-
-}  // namespace
-
 GMIEffectIcey::GMIEffectIcey(GraphicsMeshInstance* instance, GMIEffectListener* listener, int id, float maxInflation,
                              float inflateRate, float deflateRate, const std::string& envmapTexture)
     : GMIEffect(instance, listener, id),
@@ -21,7 +15,7 @@ GMIEffectIcey::GMIEffectIcey(GraphicsMeshInstance* instance, GMIEffectListener* 
       inflateRate_(inflateRate),
       deflateRate_(deflateRate),
       baseScale_(instance->GetScale()) {
-    if (GraphicsEngine* graphics = Graphics()) envmap_ = graphics->LoadTexture(envmapTexture);
+    if (GraphicsEngine* graphics = GetEngineGraphics()) envmap_ = graphics->LoadTexture(envmapTexture);
     if (instance->GetIsDissolving()) return;
     const GraphicsMesh* mesh = instance->GetMesh();
     const bool skinned = mesh != nullptr && mesh->GetNumBones() > 0;
@@ -30,7 +24,7 @@ GMIEffectIcey::GMIEffectIcey(GraphicsMeshInstance* instance, GMIEffectListener* 
 }
 
 GMIEffectIcey::~GMIEffectIcey() {
-    GraphicsEngine* graphics = Graphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (envmap_ != nullptr && graphics != nullptr) graphics->UnloadTexture(envmap_);
 }
 

@@ -560,8 +560,9 @@ bool GraphicsMesh::GetFaceSetParts(int index, const FaceSet*& set, const Materia
     section = nullptr;
     if (index < 0 || size_t(index) >= faceSets_.size()) return false;
     set = &faceSets_[size_t(index)];
-    if (set->material < materials_.size()) material = &materials_[set->material];
-    if (set->section < sections_.size()) section = &sections_[set->section];
+    // The reader refuses a face set whose material or section is not in the mesh.
+    material = &materials_[set->material];
+    section = &sections_[set->section];
     return true;
 }
 

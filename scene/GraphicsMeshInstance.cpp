@@ -77,8 +77,7 @@ int Milliseconds(float seconds) { return int(seconds * 1000.0f); }
 
 }  // namespace
 
-GraphicsMeshInstance::GraphicsMeshInstance()
-    : graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
+GraphicsMeshInstance::GraphicsMeshInstance() : graphics_(GetEngineGraphics()) {}
 
 GraphicsMeshInstance::~GraphicsMeshInstance() {
     // Effects clean up against a whole instance.

@@ -37,8 +37,7 @@ const SceneStyleNames& SceneStyleNames::Get() {
     return names;
 }
 
-GraphicsSceneRenderer::GraphicsSceneRenderer(SceneWorld* world)
-    : world_(world), graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {}
+GraphicsSceneRenderer::GraphicsSceneRenderer(SceneWorld* world) : world_(world), graphics_(GetEngineGraphics()) {}
 
 GraphicsSceneRenderer::~GraphicsSceneRenderer() = default;
 

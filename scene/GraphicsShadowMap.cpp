@@ -240,7 +240,7 @@ bool GraphicsShadowMap::AddSurface(const RenderablePass& pass, bool castsShadow)
 }
 
 void GraphicsShadowMap::SetUpRenderer(GraphicsShadowMapRenderer& renderer) const {
-    GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (graphics != nullptr) {
         renderer.SetGenerationId(graphics->GetGenerationId());
         renderer.EnableTerrain(graphics->IsTerrainEnabled());
@@ -412,7 +412,7 @@ bool GraphicsShadowMap::RenderDirectional(GraphicsCanvas& canvas, const Camera& 
         AddCastingSurfaces(renderer);
     }
 
-    GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (graphics != nullptr && graphics->GetShadowDebugging() && graphics->AreStatsEnabled()) {
         gEngine->AddStatisticText("Directional shadow: %d planes in frustum.", int(volume.GetNumPlanes()));
         for (int row = 0; row < 4; ++row) {

@@ -74,7 +74,7 @@ void Light::AddToScene(GraphicsSceneRenderer& renderer, const Frustum* frustum) 
     light.SetCastsShadows(false);
     light.SetCastsSpecular(false);
     if (!simpleMode_) {
-        const GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+        const GraphicsEngine* graphics = GetEngineGraphics();
         const bool lowQuality = graphics != nullptr && graphics->UseLowQualityLighting();
         light.SetCastsSpecular(!lowQuality);
         light.SetCastsShadows(castsShadows_ && (!lowQuality || forceShadows_));

@@ -82,6 +82,14 @@ TEST_F(GraphicsAnimTest, VersionTwoRoundTripsTracksAndTrailer) {
     EXPECT_EQ(anim->GetRagDollDirection(), "Push");
     EXPECT_EQ(anim->GetRagDollElevation(), "Upward");
     EXPECT_EQ(anim->GetRagDollPush(), "Left");
+    BinaryWriter writer;  // the trailer as written: texts quoted, frames bare
+    ASSERT_TRUE(GraphicsAnimWriter::Write(writer, contents));
+    const std::string file(reinterpret_cast<const char*>(writer.GetBuffer()), writer.GetPosition());
+    EXPECT_TRUE(
+        file.ends_with("CallbackPoint\n{\n    name = \"Footstep\"\n    frame = 2\n}\nCreateEntity\n{\n"
+                       "    frame = 3\n    entity = \"Records/Effects/Dust.dbr\"\n    attach = \"Foot\"\n}\n"
+                       "RagDollData\n{\n    effectType = \"Flame\"\n    direction = \"Push\"\n"
+                       "    elevation = \"Upward\"\n    push = \"Left\"\n}\n"));
     EXPECT_STREQ(GraphicsAnim::GetDefaultName(), "?DefaultAnim");
 }
 

@@ -420,6 +420,9 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     const ABBox& box = actor.GetRegionBoundingBox(false);
     EXPECT_FLOAT_EQ(box.centre.x, 3.0f);
     EXPECT_FLOAT_EQ(box.halfSize.y, 1.0f);
+    Actor same;  // its mesh loaded already: its box at once
+    ASSERT_TRUE(same.Load(table));
+    EXPECT_FLOAT_EQ(same.GetRegionBoundingBox(false).halfSize.y, 1.0f);
 
     test::PlainSceneRenderer renderer;
     actor.AddToScene(renderer, nullptr);

@@ -156,11 +156,16 @@ TEST(ShadowMapFit, RefusesUnknownAlgorithmsAndNonFiniteSurfaces) {
     pass.sceneBox = ABBox(Vec3(), Vec3(INFINITY, 1.0f, 1.0f));
     EXPECT_FALSE(shadowMap.AddSurface(pass, true));
     EXPECT_EQ(shadowMap.GetNumSurfaces(), 0);
-    pass.sceneBox = ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f));
+    pass.sceneBox = ABBox(Vec3(), Vec3(0.5f, 2.0f, 3.0f));
     EXPECT_TRUE(shadowMap.AddSurface(pass, false));
     EXPECT_EQ(shadowMap.GetNumSurfaces(), 0);
     EXPECT_TRUE(shadowMap.AddSurface(pass, true));
     EXPECT_EQ(shadowMap.GetNumSurfaces(), 1);
+    // The casters' extent across the light (the sun shines along z).
+    Engine engine;
+    shadowMap.DebugStatistics();
+    EXPECT_EQ(engine.GetStatisticText(),
+              (mem::vector<std::string>{"numSurfaces = 1", "xSize       = 1.000000", "ySize       = 4.000000"}));
 
     // Labels go to the casters only.
     DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();

@@ -43,7 +43,6 @@ struct RenderTargets {
     RenderSurface* transparencyMask = nullptr;
     RenderSurface* frameCopy = nullptr;
     const GraphicsTexture* invTransparencyMask = nullptr;
-    bool rendering = false;
 };
 
 RenderTargets gTargets;
@@ -173,8 +172,6 @@ void GraphicsNormalRenderer::DestroyRenderTargets(GraphicsEngine& graphics) {
     if (gTargets.invTransparencyMask != nullptr) graphics.UnloadTexture(gTargets.invTransparencyMask);
     gTargets = RenderTargets();
 }
-
-bool GraphicsNormalRenderer::IsRendering() { return gTargets.rendering; }
 
 void GraphicsNormalRenderer::UpdateFrameBufferCopy(GraphicsCanvas& canvas) {
     RenderSurface* target = canvas.GetTargetSurface();
@@ -429,7 +426,6 @@ RenderTexture* GraphicsNormalRenderer::Render(GraphicsCanvas& canvas, float blen
         GraphicsSceneRenderer::CreateResources(*graphics);
     }
     const Viewport savedViewport = canvas.GetViewport();
-    gTargets.rendering = true;
     if (lighting_) PrepareLights(canvas);
     if (hasClippingPlane_) SetCanvasClippingPlane(canvas);
 
@@ -473,7 +469,6 @@ RenderTexture* GraphicsNormalRenderer::Render(GraphicsCanvas& canvas, float blen
         if (pointShadowsUsed_ > 0) show(gTargets.pointShadows[0], 276.0f);
         if (pointShadowsUsed_ > 4) show(gTargets.pointShadows[4], 542.0f);
     }
-    gTargets.rendering = false;
     canvas.SetViewport(savedViewport);
     records_.clear();
     return result;

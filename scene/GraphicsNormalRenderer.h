@@ -81,7 +81,6 @@ public:
     // inverse transparency mask texture is loaded with them.
     static void CreateRenderTargets(GraphicsEngine& graphics, unsigned shadowSize, unsigned pointShadowSize);
     static void DestroyRenderTargets(GraphicsEngine& graphics);
-    static bool IsRendering();
     // Copies the viewport's rectangle of the canvas's target into the frame-buffer copy.
     static void UpdateFrameBufferCopy(GraphicsCanvas& canvas);
 

@@ -674,6 +674,8 @@ TEST_F(NormalRendererStepTest, SharedTargetsAreMadeAtTheirSizesAndFormatsAndGoAg
     GraphicsShadowMapRenderer::DestroyResources(bed.Graphics());
     bed.Graphics().UnloadUnreferencedResources();
     EXPECT_EQ(textures.GetNumResources(), held);
+    GraphicsEngine idle;  // without a device it has no canvas, and makes no targets
+    GraphicsNormalRenderer::CreateRenderTargets(idle, 256, 128);
 }
 
 // Every pass gets the frame's constants, and while a light draws that light's: a sun of another
@@ -919,8 +921,12 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
             renderer.AddLight(lamp);
         }
         renderer.AddRenderable(&box, region);
-        Device().ClearCalls();
-        renderer.Render(*Graphics().GetCanvas(), false, false);
+        for (int frame = 0; frame < 2; ++frame) {  // the second frame takes the surfaces as the first did
+            trace.clear();
+            states.clear();
+            Device().ClearCalls();
+            renderer.Render(*Graphics().GetCanvas(), false, false);
+        }
 
         std::vector<std::string> lit;
         std::vector<const RenderTexture*> shadows;
@@ -957,8 +963,8 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
         EXPECT_EQ(shown.size(), lamps > 4 ? 3u : 2u);
         GraphicsStats stats;
         Graphics().GetStats(stats);
-        EXPECT_EQ(stats.lights, 2 + lamps);
-        EXPECT_EQ(stats.shadowCastingLights, 2 + lamps);
+        EXPECT_EQ(stats.lights, 2 * (2 + lamps));
+        EXPECT_EQ(stats.shadowCastingLights, 2 * (2 + lamps));
         Graphics().Update(false);
     }
 }

@@ -317,6 +317,7 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     EXPECT_EQ(hit.entity, nullptr);
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 1.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
     EXPECT_FALSE(box.GetIntersection(Ray(Vec3(0, 0.5f, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Unwalkable));
+    EXPECT_FALSE(GraphicsMeshInstance().GetIntersection(Ray(Vec3(0, 5, 0), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
 
     // What an instance tells of itself: its mesh and its boxes.
     std::vector<std::string> told;

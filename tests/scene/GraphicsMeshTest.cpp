@@ -426,17 +426,19 @@ TEST_F(GraphicsMeshDeviceTest, PaletteReductionFoldsBonesTwoLevelsAboveTheLeaves
     }
     bed.Graphics().UnloadMesh(mesh);
 
-    // A set listing a bone past 255 keeps its palette whole, with a warning.
+    // A set listing a bone past 255 keeps its palette whole, with a warning; one at the limit has none.
     std::vector<std::string> leaves;
     for (int i = 0; i < 260; ++i) leaves.push_back("L" + std::to_string(i));
     std::vector<BoneSpec> wideBones = {{"Root", -1, Coords()}};
     for (const std::string& leaf : leaves) wideBones.push_back({leaf.c_str(), 0, Coords()});
     list.push_back(260);
+    const std::vector<uint32_t> full(list.end() - bed.Graphics().GetMaxNumBones(), list.end());
     test::LogCapture log;
-    const GraphicsMesh* wide =
-        Load("Meshes/Wide.msh", SkinnedMesh(wideBones, vertices, {0, 1, 2}, {MakeSet(list, 0, 1)}));
+    const GraphicsMesh* wide = Load(
+        "Meshes/Wide.msh", SkinnedMesh(wideBones, vertices, {0, 1, 2}, {MakeSet(list, 0, 1), MakeSet(full, 0, 1)}));
     EXPECT_EQ(wide->GetFaceSet(0).bones.size(), list.size());
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "bones past 255"));
+    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
     bed.Graphics().UnloadMesh(wide);
 }
 

@@ -164,6 +164,7 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     std::vector<std::string> drawn;
     ScriptedRenderable placed("placed", {{0, a, nullptr}}, drawn);
     placed.box = ABBox(Vec3(1, 0, 0), Vec3(2, 1, 3));
+    EXPECT_FALSE(placed.GetCastsShadows());  // unless it says so
     renderer.AddRenderable(&placed, region);
     mem::vector<RenderablePass> passes;
     renderer.CollectPasses(passes, normal, 0, 0);

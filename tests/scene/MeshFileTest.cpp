@@ -503,6 +503,10 @@ TEST_F(MeshFileTest, WriterRoundTripsEveryVersion) {
     Contents crooked = legacy;
     crooked.vertexData.pop_back();
     EXPECT_FALSE(MeshFileWriter::Write(refused, crooked, 11));
+    crooked = legacy;
+    crooked.indices.pop_back();
+    EXPECT_FALSE(MeshFileWriter::Write(refused, crooked, 11));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "an index count that is not a multiple of 3"));
     EXPECT_FALSE(MeshFileWriter::Write(refused, legacy, 12));
     EXPECT_EQ(refused.GetPosition(), 0u);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "AnimTestData.h"
 #include "core/MathExpect.h"
@@ -71,17 +72,14 @@ TEST_F(GraphicsAnimTest, VersionTwoRoundTripsTracksAndTrailer) {
     EXPECT_NEAR(pose.GetBone(Name::Create("Bip01 Spine")).stretch.x, contents.tracks[1].frames[2].stretch.x, 1e-6f);
 
     ASSERT_EQ(anim->GetNumCallbackPoints(), 1);
-    EXPECT_EQ(anim->GetCallbackPoint(0).name, Name::Create("Footstep"));
-    EXPECT_EQ(anim->GetCallbackPoint(0).nameText, "Footstep");
-    EXPECT_EQ(anim->GetCallbackPoint(0).frame, 2);
+    const auto& point = anim->GetCallbackPoint(0);
+    EXPECT_EQ(std::tie(point.name, point.nameText, point.frame), std::tuple(Name::Create("Footstep"), "Footstep", 2));
     ASSERT_EQ(anim->GetNumCreateEntity(), 1);
-    EXPECT_EQ(anim->GetCreateEntity(0).frame, 3u);
-    EXPECT_EQ(anim->GetCreateEntity(0).entity, "Records/Effects/Dust.dbr");
-    EXPECT_EQ(anim->GetCreateEntity(0).attach, "Foot");
-    EXPECT_EQ(anim->GetRagDollEffectType(), "Flame");
-    EXPECT_EQ(anim->GetRagDollDirection(), "Push");
-    EXPECT_EQ(anim->GetRagDollElevation(), "Upward");
-    EXPECT_EQ(anim->GetRagDollPush(), "Left");
+    const auto& made = anim->GetCreateEntity(0);
+    EXPECT_EQ(std::tie(made.frame, made.entity, made.attach), std::tuple(3u, "Records/Effects/Dust.dbr", "Foot"));
+    EXPECT_EQ(std::tie(anim->GetRagDollEffectType(), anim->GetRagDollDirection(), anim->GetRagDollElevation(),
+                       anim->GetRagDollPush()),
+              std::tuple("Flame", "Push", "Upward", "Left"));
     BinaryWriter writer;  // the trailer as written: texts quoted, frames bare
     ASSERT_TRUE(GraphicsAnimWriter::Write(writer, contents));
     const std::string file(reinterpret_cast<const char*>(writer.GetBuffer()), writer.GetPosition());
@@ -133,12 +131,12 @@ TEST_F(GraphicsAnimTest, VersionOneWriterRoundTripsAndRefusesWhatItCannotHold) {
     Contents contents;
     contents.version = 1;
     contents.frameCount = 3;
-    contents.tracks.push_back(MakeTrack("Bip01 L Forearm", 3, Vec3(0, 1, 0), 0.5f));
+    contents.tracks.push_back(MakeTrack("Bip01 L Forearm Twist Helper 001", 3, Vec3(0, 1, 0), 0.5f));  // 32 bytes
     const GraphicsAnim* anim = Load("v1.anm", contents);
     ASSERT_EQ(anim->GetInitResult(), InitResult::Success);
     SkeletalPose pose;
     anim->GetFramePose(pose, 2.0f, false);
-    ExpectParts(pose.GetBone(Name::Create("Bip01 L Forearm")), contents.tracks[0].frames[2]);
+    ExpectParts(pose.GetBone(Name::Create("Bip01 L Forearm Twist Helper 001")), contents.tracks[0].frames[2]);
 
     test::LogCapture log;
     BinaryWriter writer;

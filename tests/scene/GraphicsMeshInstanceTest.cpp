@@ -61,7 +61,9 @@ protected:
             bed.WriteFile(shader, FlatShaderFile(false));
         }
         bed.WriteFile("Textures/Ice.dds", test::MakeDdsFile(4, 4));
-        WriteMesh("Meshes/Box.msh", Boxes({Vec3()}, false, {}, "Shaders/Standard.ssh"));
+        MeshFileWriter::Contents box = Boxes({Vec3()}, false, {}, "Shaders/Standard.ssh");
+        box.descriptionText = "AttachPoint { name = \"Top\" origin = (0, 0.5, 0) }";
+        WriteMesh("Meshes/Box.msh", box);
         // 4 pixels a unit, looking along +z from z = -10; +x is to the left.
         camera.SetType(CameraType::Orthographic);
         camera.SetWidth(32.0f);
@@ -424,6 +426,9 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     Actor same;  // its mesh loaded already: its box at once
     ASSERT_TRUE(same.Load(table));
     EXPECT_FLOAT_EQ(same.GetRegionBoundingBox(false).halfSize.y, 1.0f);
+    Coords top;  // its mesh's attach point, scaled with it
+    ASSERT_TRUE(actor.GetAttachPointCoords(Name::Create("Top"), top));
+    EXPECT_EQ(top.origin, Vec3(0, 1, 0));
 
     test::PlainSceneRenderer renderer;
     actor.AddToScene(renderer, nullptr);

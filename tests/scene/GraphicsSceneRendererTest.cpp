@@ -169,9 +169,8 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     mem::vector<RenderablePass> passes;
     renderer.CollectPasses(passes, normal, 0, 0);
     ASSERT_EQ(passes.size(), 1u);
-    EXPECT_NEAR(passes[0].sceneBox.centre.y, 11.0f, 1e-4f);
-    EXPECT_NEAR(passes[0].sceneBox.halfSize.x, 1.0f, 1e-4f);
-    EXPECT_NEAR(passes[0].sceneBox.halfSize.y, 2.0f, 1e-4f);
+    test::ExpectNear(passes[0].sceneBox.centre, Vec3(0, 11, 0), 1e-4f);
+    test::ExpectNear(passes[0].sceneBox.halfSize, Vec3(1, 2, 3), 1e-4f);
     EXPECT_EQ(passes[0].lightSphere[3], 0.0f);
 
     // A region placed without a turn only moves the box.
@@ -304,9 +303,7 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     Light light;
     ASSERT_TRUE(light.Load(table));
     EXPECT_EQ(light.GetRadius(), 6.5f);
-    EXPECT_EQ(light.GetColor().r, 0.5f);
-    EXPECT_EQ(light.GetColor().g, 0.25f);
-    EXPECT_EQ(light.GetColor().b, 0.0f);
+    EXPECT_EQ(light.GetColor(), Color(0.5f, 0.25f, 0.0f, 1.0f));
     light.SetIntensity(1.5f);
     EXPECT_EQ(light.GetIntensity(), 1.0f);
     light.SetIntensity(0.5f);
@@ -316,8 +313,7 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     ASSERT_EQ(renderer.GetLights().size(), 1u);
     const GraphicsLight& added = renderer.GetLights()[0];
     EXPECT_EQ(added.GetType(), GraphicsLight::Type::Point);
-    EXPECT_EQ(added.GetColor().r, 0.25f);
-    EXPECT_EQ(added.GetColor().g, 0.125f);
+    EXPECT_EQ(added.GetColor(), Color(0.25f, 0.125f, 0.0f, 1.0f));
     EXPECT_EQ(added.GetRadius(), 6.5f);
     EXPECT_TRUE(added.GetCastsSpecular());
     light.SetSimpleMode(true);  // neither specular nor shadows
@@ -478,13 +474,19 @@ TEST_F(SceneRendererPixelTest, ALightShowsItsDebugSphereWhileBoundingBoxesAreSho
 }
 
 TEST_F(SceneRendererPixelTest, SkinnedMeshDrawsItsPose) {
-    // Two boxes: one at the origin, one 2 units to the +x side (8 pixels left on screen).
-    WriteMesh("Meshes/Pair.msh", Boxes({Vec3(), Vec3(2.0f, 0.0f, 0.0f)}, true));
+    // Two boxes: one at the origin, one 2 units to the +x side (8 pixels left on screen). A hit
+    // box on the second bone makes the instance's box.
+    MeshFileWriter::Contents pair = Boxes({Vec3(), Vec3(2.0f, 0.0f, 0.0f)}, true);
+    GraphicsMesh::HitBox& hit = pair.hitBoxes.emplace_back();
+    hit.extents = Vec3(0.5f, 1.0f, 0.5f);
+    hit.bone = 1;
+    WriteMesh("Meshes/Pair.msh", pair);
     GraphicsMeshInstance instance;
     instance.SetMesh("Meshes/Pair.msh");
     instance.GetMesh()->EnsureAvailable();
     instance.PrepareForRendering();
     EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{64 - 10, 32 - 6, 64 + 2, 32 - 2}));
+    EXPECT_EQ(instance.GetObjectSpaceBoundingBox(), ABBox(Vec3(2, 0, 0), Vec3(0.5f, 1, 0.5f)));
 
     // The second bone lifts its box by 2 units.
     SkeletalPose pose;
@@ -492,6 +494,7 @@ TEST_F(SceneRendererPixelTest, SkinnedMeshDrawsItsPose) {
     instance.SetSkeletalPose(pose);
     instance.UpdatePose(nullptr, true);
     EXPECT_EQ(Draw(instance, FakeRegion(regionKey)), (std::vector<int>{64 - 10, 32 - 14, 64 + 2, 32 - 2}));
+    EXPECT_EQ(instance.GetObjectSpaceBoundingBox(), ABBox(Vec3(2, 2, 0), Vec3(0.5f, 1, 0.5f)));
 }
 
 }  // namespace

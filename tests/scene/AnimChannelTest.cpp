@@ -263,6 +263,7 @@ TEST_F(AnimChannelTest, CrossFadeWeightsFollowTheElapsedTime) {
     ExpectNear(pose.GetBone(kArm).translation, Vec3(2, 0, 0));
     ASSERT_TRUE(Step(50));
     ExpectNear(pose.GetBone(kArm).translation, Vec3(6, 0, 0));
+    ExpectNear(velocity, Vec3(10, 0, 0), 1e-3f);  // both move alike: so does their blend
     ASSERT_TRUE(Step(25));  // elapsed 100 is not past the duration: still fading, fully raised
     ExpectNear(pose.GetBone(kArm).translation, Vec3(8, 0, 0));
     ASSERT_TRUE(Step(10));  // past it: the fade ends

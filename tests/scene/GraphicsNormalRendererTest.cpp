@@ -368,6 +368,7 @@ TEST_F(NormalRendererPixelTest, ABoxAboveThePlaneShowsMirroredAndWhatLiesBelowIs
     const Color ambient(0.5f, 0.5f, 0.5f, 1.0f);
     GraphicsReflectionManager manager(&world);
     GraphicsReflectionManager::RenderSet set{&camera, region, viewport, &sun, &ambient, &ambient};
+    EXPECT_EQ(manager.RenderReflections(bed.Canvas(), {}), 0);  // no camera, nothing drawn
     EXPECT_EQ(manager.RenderReflections(bed.Canvas(), set), 1);
     ASSERT_NE(water.surface, nullptr);
     EXPECT_EQ(aside.surface, nullptr);

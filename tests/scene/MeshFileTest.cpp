@@ -883,24 +883,24 @@ TEST_F(MeshFileTest, HostileFieldsFailWithALoggedError) {
         EXPECT_EQ(Read(good.data(), uint32_t(good.size())), InitResult::Success);
     }
     const std::pair<const char*, std::function<void(Hostile&)>> cases[] = {
-        {"unknown attribute", [](Hostile& h) { h.attribute = 15; }},
-        {"attribute wider than the stride", [](Hostile& h) { h.stride = 8; }},
-        {"vertices past the end", [](Hostile& h) { h.vertexCount = 0x10000000; }},
-        {"index past the vertices", [](Hostile& h) { h.lastIndex = 3; }},
-        {"face set past the faces", [](Hostile& h) { h.firstFace = 1; }},
-        {"face set material", [](Hostile& h) { h.material = 1; }},
-        {"face set section", [](Hostile& h) { h.section = 1; }},
-        {"face set bone", [](Hostile& h) { h.faceSetBone = 2; }},
-        {"children past the bones", [](Hostile& h) { h.rootChildCount = 2; }},
-        {"huge child count", [](Hostile& h) { h.rootFirstChild = 0xFFFFFFFF; }},
-        {"two parents", [](Hostile& h) { h.childFirstChild = 1, h.childChildCount = 1, h.rootChildCount = 1; }},
-        {"bones in a cycle", [](Hostile& h) { h.rootFirstChild = 0; }},
-        {"materials past the end", [](Hostile& h) { h.materialCount = 0x7FFFFFFF; }},
-        {"no material", [](Hostile& h) { h.materialCount = 0; }},
-        {"string over 1 MiB", [](Hostile& h) { h.exporterLength = 0x100001; }},
-        {"collision buffer refused", [](Hostile& h) { h.collisionVersion = 3; }},
-        {"chunk size past the end", [](Hostile& h) { h.chunkSizeExtra = 1; }},
-        {"bytes after the last chunk", [](Hostile& h) { h.trailingBytes = 7; }},
+        {"unknown vertex attribute 15", [](Hostile& h) { h.attribute = 15; }},
+        {"vertex attributes of 12 bytes do not fit a stride of 8", [](Hostile& h) { h.stride = 8; }},
+        {"268435456 vertices do not fit in the 363 bytes left", [](Hostile& h) { h.vertexCount = 0x10000000; }},
+        {"index 3 past the 3 vertices", [](Hostile& h) { h.lastIndex = 3; }},
+        {"face set 0 runs past the 1 faces", [](Hostile& h) { h.firstFace = 1; }},
+        {"face set 0 uses material 1 of 1", [](Hostile& h) { h.material = 1; }},
+        {"face set 0 uses section 1 of 1", [](Hostile& h) { h.section = 1; }},
+        {"face set 0 uses bone 2 of 2", [](Hostile& h) { h.faceSetBone = 2; }},
+        {"bone 'Root' lists children outside the bones", [](Hostile& h) { h.rootChildCount = 2; }},
+        {"bone 'Root' lists children outside the bones", [](Hostile& h) { h.rootFirstChild = 0xFFFFFFFF; }},
+        {"'Child' has two parents", [](Hostile& h) { h.childFirstChild = h.childChildCount = h.rootChildCount = 1; }},
+        {"the bones form a cycle", [](Hostile& h) { h.rootFirstChild = 0; }},
+        {"2147483647 materials do not fit in the 57 bytes left", [](Hostile& h) { h.materialCount = 0x7FFFFFFF; }},
+        {"chunk 13 of 1684105299 bytes runs past the end", [](Hostile& h) { h.materialCount = 0; }},
+        {"bad exporter text string", [](Hostile& h) { h.exporterLength = 0x100001; }},
+        {"the collision buffer is refused", [](Hostile& h) { h.collisionVersion = 3; }},
+        {"chunk 20 of 5 bytes runs past the end", [](Hostile& h) { h.chunkSizeExtra = 1; }},
+        {"7 bytes after the last chunk", [](Hostile& h) { h.trailingBytes = 7; }},
     };
     for (const auto& [what, change] : cases) {
         Hostile hostile;
@@ -908,7 +908,7 @@ TEST_F(MeshFileTest, HostileFieldsFailWithALoggedError) {
         const mem::vector<uint8_t> bytes = hostile.Build();
         test::LogCapture log;
         EXPECT_EQ(Read(bytes.data(), uint32_t(bytes.size())), InitResult::InvalidData) << what;
-        EXPECT_GE(log.Count(LogPriority::Error), 1u) << what;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, what)) << what;
     }
 }
 

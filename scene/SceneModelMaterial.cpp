@@ -13,11 +13,11 @@ namespace {
 constexpr uint32_t kParamVec3Too = 12;
 constexpr uint32_t kParamVec4Too = 13;
 
-// Floats of the types that carry floats, the exporter's extra types included.
+// Floats of the types that carry floats, the exporter's extra types included (integers and
+// flags are read and written on their own).
 uint32_t GetFloatCount(uint32_t type) {
     if (type == kParamVec3Too) return 3;
     if (type == kParamVec4Too) return 4;
-    if (type == GraphicsMesh::kParamInt || type == GraphicsMesh::kParamBool) return 0;
     return MeshFileReader::GetPayloadWords(type);
 }
 

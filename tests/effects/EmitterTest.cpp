@@ -496,10 +496,9 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     const std::vector<EmitterBone> two = {{Vec3(2.0f, 1.0f, 1.0105f), Vec3(2.0f, 1.0f, 1.0005f), 0.01f, 0, 0.0, true},
                                           {Vec3(), Vec3(1.0f, 0.0f, 0.0f), 1.0f, 7, 0.0, false}};
     Step(boneEmitter, bonesData, 100.0, true, &two);
-    EXPECT_EQ(boneEmitter.GetNumParticles(), 104);  // 5 + 99.99...
+    EXPECT_TRUE(boneEmitter.GetNumParticles() == 104 && boneEmitter.GetBones()[0].emitted == 104);  // 5 + 99.99...
     const std::vector<Particle> live = Live(boneEmitter);
     for (size_t i = 5; i < live.size(); ++i) EXPECT_LT((live[i].position - Vec3(2.0f, 1.0f, 1.005f)).Length(), 0.0046f);
-    EXPECT_EQ(boneEmitter.GetBones()[0].emitted, 104);
     EXPECT_EQ(boneEmitter.GetBones()[1].emitted, 10000);  // all it owes, wherever it started
     EXPECT_GE(boneEmitter.CalculateMemoryUsage(),
               sizeof(Emitter) + size_t(boneEmitter.GetCapacity()) * sizeof(Particle) + 2 * sizeof(EmitterBone));

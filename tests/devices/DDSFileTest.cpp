@@ -50,15 +50,16 @@ TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
         EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().size()), std::pair(width, levels));
     }
 
-    const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, 32, 16, 5);
-    ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), 4));
-    EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().front().height),
-              std::pair(8u, 4u));  // whole blocks
-    const std::vector<uint8_t> flat = Zeros(DDSFormat::DXT5, 16, 4, 3);
-    ASSERT_TRUE(dds.Parse(flat.data(), uint32_t(flat.size()), 1));
-    EXPECT_EQ(dds.GetLevels().front().height, 4u);  // one block high already: not reduced
-    // The full length is needed whatever the reduction: the large levels come first.
-    EXPECT_EQ(DDSFile::GetFileLength(compressed.data(), uint32_t(compressed.size())), compressed.size());
+    // Compressed levels stay whole blocks: one block high or wide already, a texture is not reduced.
+    for (const auto& [width, height, reduction, kept] : {std::tuple(32u, 16u, 4, std::pair(8u, 4u)),
+                                                         {16u, 4u, 1, std::pair(16u, 4u)},
+                                                         {4u, 16u, 1, std::pair(4u, 16u)}}) {
+        const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, width, height, 5);
+        ASSERT_TRUE(dds.Parse(compressed.data(), uint32_t(compressed.size()), reduction));
+        EXPECT_EQ(std::pair(dds.GetLevels().front().width, dds.GetLevels().front().height), kept);
+        // The full length is needed whatever the reduction: the large levels come first.
+        EXPECT_EQ(DDSFile::GetFileLength(compressed.data(), uint32_t(compressed.size())), compressed.size());
+    }
 }
 
 TEST(DDSFileTest, HostileHeadersAreRefusedWithoutReadingPastTheData) {

@@ -234,7 +234,8 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
     };
     ClearTo(Color(0.25f, 0.5f, 0.75f, 1));
     device_->DrawRect(Rect(0, 0, 64, 8), kRed, 0.0f);
-    device_->SetRenderStateA(1);  // GL culls front faces after this draw
+    device_->SetRenderStateA(1);  // GL culls front faces and draws edges only after this draw
+    device_->EnableWireframe(true);
     device_->DrawRect(Rect(0, 0, 0, 0), kRed, 0.0f);
     device_->SetColorWriteMode(RenderWriteMode::Off);
     const struct {

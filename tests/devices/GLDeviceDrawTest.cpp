@@ -135,8 +135,11 @@ void main() { o_color = texture(s0, v_uv0) * v_color * pc[2]; }
     device_->SetPixelShader(constant);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(8, 8), Rgba(255, 255, 128));
-
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     device_->DestroyPixelShader(constant);
+    device_->DrawRect(Rect(0, 0, 1, 1), 0xFFFFFFFF, 0.0f);  // with another program
+    EXPECT_FALSE(glIsProgram(GLuint(program)));             // the pair's went with its pixel program
     device_->DestroyIndexBuffer(indices);
     device_->DestroyVertexBuffer(buffer);
     device_->DestroyTexture(texture);
@@ -252,9 +255,8 @@ TEST_F(GLDeviceDrawTest, ClipPlanesAreInClipSpace) {
     // Keep y <= 0.5 w: everything below the top quarter (clip y runs up).
     device_->SetClipPlane(3, Plane(Vec3(0, -1, 0), 0.5f));
     DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
-    EXPECT_EQ(PrimaryPixel(20, 40), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(40, 40), Rgba(255, 0, 0));
-    EXPECT_EQ(PrimaryPixel(40, 10), Rgba(0, 0, 0));
+    EXPECT_EQ(std::vector({PrimaryPixel(20, 40), PrimaryPixel(40, 40), PrimaryPixel(40, 10)}),
+              std::vector({Rgba(0, 0, 0), Rgba(255, 0, 0), Rgba(0, 0, 0)}));
     device_->ClearClipPlane(0);
     device_->ClearClipPlane(3);
     DrawStrip(Quad(-1, -1, 1, 1, 0.4f, 0xFF00FF00));
@@ -275,9 +277,7 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
         device_->DestroyVertexBuffer(buffer);
         return PrimaryPixel(5, 5);
     };
-    EXPECT_EQ(draw(0), Rgba(255, 0, 0));
-    EXPECT_EQ(draw(1), Rgba(0, 0, 0));
-    EXPECT_EQ(draw(2), Rgba(255, 0, 0));
+    EXPECT_EQ(std::vector({draw(0), draw(1), draw(2)}), std::vector({Rgba(255, 0, 0), Rgba(0, 0, 0), Rgba(255, 0, 0)}));
 }
 
 // Of lines across the target at rows 8, 24 and 40, a list of two draws the first two (two
@@ -384,8 +384,7 @@ TEST_F(GLDeviceDrawTest, ThirtyTwoBitIndicesWithABaseVertexAndStrips) {
     RenderVertexBuffer* other = MakeVertices(vertices);
     device_->DestroyVertexBuffer(other);  // another buffer going leaves the indices set
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);  // the second quad
-    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(4, 60), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(50, 10), PrimaryPixel(4, 60)), std::pair(Rgba(0, 255, 0), Rgba(0, 0, 0)));
     device_->DestroyIndexBuffer(indices);
     device_->DestroyVertexBuffer(buffer);
 }

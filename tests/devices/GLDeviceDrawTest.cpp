@@ -139,7 +139,8 @@ void main() { o_color = texture(s0, v_uv0) * v_color * pc[2]; }
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     device_->DestroyPixelShader(constant);
     device_->DrawRect(Rect(0, 0, 1, 1), 0xFFFFFFFF, 0.0f);  // with another program
-    EXPECT_FALSE(glIsProgram(GLuint(program)));             // the pair's went with its pixel program
+    glFinish();                                             // the draws in flight let go of the pair's
+    EXPECT_FALSE(glIsProgram(GLuint(program)));             // which went with its pixel program
     device_->DestroyIndexBuffer(indices);
     device_->DestroyVertexBuffer(buffer);
     device_->DestroyTexture(texture);

@@ -102,9 +102,8 @@ TEST_F(GLDeviceSurfaceTest, RenderSurfaceIsSampledTopRowFirst) {
     device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
     device_->SetSamplerState(0, RenderSamplerState::MinFilter, 0);
     device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 32, 32), 0xFFFFFFFF, 0.0f);
-    EXPECT_EQ(PrimaryPixel(2, 30), Rgba(255, 0, 0));
-    EXPECT_EQ(PrimaryPixel(20, 2), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 0, 0));
+    EXPECT_EQ(std::vector({PrimaryPixel(2, 30), PrimaryPixel(20, 2), PrimaryPixel(20, 20)}),
+              std::vector({Rgba(255, 0, 0), Rgba(0, 255, 0), Rgba(0, 0, 0)}));
     device_->SetTexture(0, nullptr);
     device_->DestroyRenderSurface(surface);
     EXPECT_EQ(surface, nullptr);

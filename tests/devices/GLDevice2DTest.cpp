@@ -190,6 +190,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     ASSERT_TRUE(file.Write(bytes));
     RenderFont* font = device_->CreateDeviceFont("Test", bytes.data(), uint32_t(bytes.size()));
     ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->GetVideoMemoryUsage(), 32u);  // its 8 x 4 atlas
     const Rect at(10, 20, 0, 0);
     EXPECT_EQ(font->DrawText("AA", 2, &at, RenderFont::kCalculateRect, 0xFFFFFFFF, 8, RenderFontStyle::Regular, true),
               16);

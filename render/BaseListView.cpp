@@ -106,7 +106,7 @@ void BaseListView::ClickColumn(int column) {
 int BaseListView::GetRowHeight(const FontStyle& style) { return style.size + 2 * kCellMargin; }
 
 bool BaseListView::Draw() {
-    GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (!redraw_ || window_.GetSystemWindow() == nullptr || graphics == nullptr) return false;
     const int width = window_.GetClientWidth();
     const int height = window_.GetClientHeight();

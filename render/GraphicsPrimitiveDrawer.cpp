@@ -32,9 +32,6 @@ RenderPrimitiveType DeviceType(GraphicsPrimitiveDrawer::PrimitiveType type) {
                                                                  : RenderPrimitiveType::TriangleList;
 }
 
-// The running graphics engine; null without one.
-const GraphicsEngine* GetGraphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
-
 }  // namespace
 
 GraphicsPrimitiveDrawer::GraphicsPrimitiveDrawer(GraphicsCanvas& canvas)
@@ -42,7 +39,7 @@ GraphicsPrimitiveDrawer::GraphicsPrimitiveDrawer(GraphicsCanvas& canvas)
       device_(canvas.GetRenderDevice()),
       styleName_(kNormalStyle),
       viewport_(0, 0, canvas.GetWidth(), canvas.GetHeight()) {
-    if (const GraphicsEngine* graphics = GetGraphics()) shader_ = graphics->GetBasicShader();
+    if (const GraphicsEngine* graphics = GetEngineGraphics()) shader_ = graphics->GetBasicShader();
 }
 
 GraphicsPrimitiveDrawer::~GraphicsPrimitiveDrawer() {
@@ -105,7 +102,7 @@ void GraphicsPrimitiveDrawer::Flush() {
     vertexBuffer_->Unlock();
     indexBuffer_->Unlock();
     const uint32_t style = shader_->FindStyleByName(styleName_);
-    const GraphicsEngine* graphics = GetGraphics();
+    const GraphicsEngine* graphics = GetEngineGraphics();
     if (primitives > 0 && style != GraphicsShader2::kNoStyle && graphics != nullptr) {
         canvas_.SetDefaultState();
         shader_->Begin(style);

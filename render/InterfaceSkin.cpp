@@ -42,8 +42,7 @@ bool ReadRegion(BasicTextParser<char>& parser, Rect& region) {
 
 }  // namespace
 
-InterfaceSkin::InterfaceSkin(const char* file)
-    : graphics_(gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr) {
+InterfaceSkin::InterfaceSkin(const char* file) : graphics_(GetEngineGraphics()) {
     areas_.reserve(kInitialAreas);
     LoadUIS(file);
 }

@@ -13,7 +13,7 @@ namespace GAME {
 namespace {
 
 RenderDevice* Device() {
-    GraphicsEngine* graphics = gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* graphics = GetEngineGraphics();
     return graphics != nullptr ? graphics->GetRenderDevice() : nullptr;
 }
 

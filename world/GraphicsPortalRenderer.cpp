@@ -31,8 +31,6 @@ float FadeBetween(float value, float start, float end) {
     return 1.0f - std::clamp((value - start) / (end - start), 0.0f, 1.0f);
 }
 
-GraphicsEngine* Graphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
-
 }  // namespace
 
 GraphicsPortalRenderer::GraphicsPortalRenderer(GraphicsCanvas& canvas, Region* cameraRegion, const Camera& camera,
@@ -45,7 +43,7 @@ GraphicsPortalRenderer::GraphicsPortalRenderer(GraphicsCanvas& canvas, Region* c
       camera_(camera),
       frustum_(camera.GetFrustum(viewport)),
       underground_(underground),
-      regionList_(Graphics() != nullptr && Graphics()->IsRegionListEnabled()),
+      regionList_(GetEngineGraphics() != nullptr && GetEngineGraphics()->IsRegionListEnabled()),
       ambiance_(gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr) {}
 
 GraphicsPortalRenderer::~GraphicsPortalRenderer() = default;
@@ -85,7 +83,7 @@ void GraphicsPortalRenderer::Render() {
     path_.clear();
     WalkRegion(cameraRegion_, Coords(), nullptr, 1.0f - blend, nullptr, 0, false);
 
-    GraphicsEngine* graphics = Graphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (graphics != nullptr && graphics->IsBloomEnabled() && ambiance_ != nullptr) {
         const Vec3 bloom = ambiance_->GetBloomParameters(GetEnvironment(cameraRegion_));
         if (bloom.x > 0.0f && bloom.y > 0.25f) {
@@ -217,7 +215,7 @@ RenderTexture* GraphicsPortalRenderer::RenderPortals(Region* region, bool front,
 // -- One region -------------------------------------------------------------------------------
 
 GraphicsLight GraphicsPortalRenderer::MakeSun(Region* region) const {
-    const GraphicsEngine* graphics = Graphics();
+    const GraphicsEngine* graphics = GetEngineGraphics();
     const SceneAmbiance::Environment environment = GetEnvironment(region);
     GraphicsLight sun;
     sun.SetType(GraphicsLight::Type::Directional);
@@ -230,7 +228,7 @@ GraphicsLight GraphicsPortalRenderer::MakeSun(Region* region) const {
 }
 
 void GraphicsPortalRenderer::RenderReflections(Region* region, const Camera& camera) {
-    GraphicsEngine* graphics = Graphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (graphics == nullptr || ambiance_ == nullptr || region == nullptr) return;
     if (!graphics->AreReflectionsEnabled() || graphics->GetPixelShaderVersion() <= 3) return;
     const SceneAmbiance::Environment environment = GetEnvironment(region);
@@ -243,7 +241,7 @@ void GraphicsPortalRenderer::RenderReflections(Region* region, const Camera& cam
 }
 
 void GraphicsPortalRenderer::ConfigureRenderer(GraphicsNormalRenderer& renderer, Region* region) const {
-    GraphicsEngine* graphics = Graphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (ambiance_ != nullptr) {
         const SceneAmbiance::Environment environment = GetEnvironment(region);
         renderer.SetSkyAmbientColor(ambiance_->GetSkyAmbientColor(environment));

@@ -11,8 +11,6 @@ namespace GAME {
 
 namespace {
 
-GraphicsEngine* GetGraphics() { return gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr; }
-
 // Sort orders at or above this never make a shader the ambient-light one.
 constexpr int kAmbientSortBound = 10001;
 
@@ -20,7 +18,7 @@ constexpr int kAmbientSortBound = 10001;
 
 GridCellMeshInstance::~GridCellMeshInstance() {
     if (ambientShader_ == nullptr) return;
-    if (GraphicsEngine* graphics = GetGraphics()) graphics->UnloadShader2(ambientShader_);
+    if (GraphicsEngine* graphics = GetEngineGraphics()) graphics->UnloadShader2(ambientShader_);
 }
 
 int GridCellMeshInstance::GetNumRenderPasses(const Name& style, RenderGenerationId generation) const {
@@ -35,7 +33,7 @@ const GraphicsShader2* GridCellMeshInstance::GetShader2(int pass, const Name& st
 
 const GraphicsShader2* GridCellMeshInstance::FindAmbientLightShader() const {
     const GraphicsMesh* mesh = GetMesh();
-    GraphicsEngine* graphics = GetGraphics();
+    GraphicsEngine* graphics = GetEngineGraphics();
     if (ambientShader_ != nullptr || mesh == nullptr || graphics == nullptr) return ambientShader_;
     static const Name kAmbientStyle = Name::Create("ambientLightStyle");
     const GraphicsShader2* best = nullptr;

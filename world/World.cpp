@@ -305,7 +305,7 @@ void World::SetRegionLoaded(const Region* region, bool loaded) {
 }
 
 void World::WarmUp(Region& region) const {
-    GraphicsEngine* graphics = warmUp_ && gEngine != nullptr ? gEngine->GetGraphicsEngine() : nullptr;
+    GraphicsEngine* graphics = warmUp_ ? GetEngineGraphics() : nullptr;
     GraphicsCanvas* canvas = graphics != nullptr ? graphics->GetCanvas() : nullptr;
     if (canvas != nullptr) GraphicsWarmUp::DrawRegion(*canvas, region);
 }

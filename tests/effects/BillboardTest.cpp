@@ -69,8 +69,8 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
         Billboard offline;  // without an engine it loads and makes nothing, and draws in no order
         EXPECT_EQ(offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6), 0);
     }
-    test::LogCapture log;
     test::GLEngineBed bed;
+    test::LogCapture log;  // after the engine, whose sink would take the lines
     ASSERT_TRUE(bed.IsReady());
     bed.WriteFile(kShader, ShaderFile());
     bed.WriteFile(Billboard::kDefaultShader, ShaderFile());

@@ -261,6 +261,7 @@ TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     const std::string text = "Anchored,1,\n";
     ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
     ASSERT_TRUE(puff->Load(table));
+    puff->Reset();  // the record names no file: its effect has nothing to start again from
     puff->SetResource(manager.LoadResource("puff.pfx"));
     puff->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(4.0f, 5.0f, 6.0f))));
     Play(*puff, 100);

@@ -15,6 +15,7 @@
 #include "core/Singleton.h"
 #include "effects/Emitter.h"
 #include "effects/EmitterData.h"
+#include "effects/EmitterLight.h"
 #include "engine/Engine.h"
 #include "render/DebugRenderManager.h"
 #include "support/LogCapture.h"
@@ -331,10 +332,14 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     EXPECT_EQ(once.GetNumParticles(), 0);
     EXPECT_TRUE(once.IsComplete());
     EXPECT_GT(emitted, 0);
-    // Reset starts it again.
+    // Reset starts it again; its light goes on and off with the data's switch.
     once.Reset(data);
+    data.SetBoolean(EmitterData::Bool_Light, true);
     Step(once, data, 100.0);
-    EXPECT_EQ(once.GetNumParticles(), 8);
+    EXPECT_TRUE(once.GetNumParticles() == 8 && once.GetLight()->IsEnabled());
+    data.SetBoolean(EmitterData::Bool_Light, false);
+    Step(once, data, 100.0);
+    EXPECT_FALSE(once.GetLight()->IsEnabled());
 }
 
 TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
@@ -451,11 +456,25 @@ TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
     std::vector<float> along;
     for (const Particle& p : Live(emitter)) along.push_back(p.position.x);
     std::sort(along.begin(), along.end());
+    float parted = 0.0f;  // curves that meet are parted by a hundredth along x
     for (size_t i = 0; i < along.size(); ++i) {
         const float f = 0.1f * float(i);
-        EXPECT_NEAR(along[i], 65.005f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f, 0.0051f) << i;
+        const float beyond = along[i] - (65.0f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f);
+        EXPECT_TRUE(beyond > -1e-4f && beyond < 0.0101f) << i;
+        parted = std::max(parted, beyond);
     }
+    EXPECT_GT(parted, 0.005f);
     EXPECT_TRUE(SpunAtRandom(Live(emitter)));
+    // Anchors a thousand apart: particles start on the thousandths between them, never at the second.
+    Emitter wide(data);
+    for (int i = 0; i < 5; ++i) {
+        wide.SetAnchor1(WorldVec3(&east, Vec3()));
+        wide.SetAnchor2(WorldVec3(&east, Vec3(1000.0f, 0.0f, 0.0f)));
+    }
+    wide.SetAnchored(true);
+    Step(wide, data, 100.0);
+    ASSERT_GT(wide.GetNumParticles(), 5000);
+    for (const Particle& p : Live(wide)) EXPECT_TRUE(p.position.x > 63.9f && p.position.x < 1063.5f) << p.position.x;
     // The array follows the span: 1000 a second for 10 s, by 1.25 and 0.1, and the margin.
     Step(emitter, data, 100.0);
     EXPECT_EQ(emitter.GetCapacity(), 1350);

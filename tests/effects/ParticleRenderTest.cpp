@@ -131,8 +131,8 @@ protected:
         return sum;
     }
 
-    test::LogCapture log;
     test::GLEngineBed bed;
+    test::LogCapture log;  // after the engine, whose sink would take the lines
     Camera camera;
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     Entity parent;
@@ -237,6 +237,13 @@ TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
     for (int step = 1; step < 6; ++step) draws = Step(emitter, data, 120.0);
     EXPECT_EQ(draws, 2u);
     EXPECT_EQ(Colours(bed.ReadPixels()), "rrrrgg");
+    // Back to one frame before they move on: the particles past it are drawn with it, logged once.
+    data.SetTextureName("Textures/One.tex");
+    emitter.Reset(data);
+    log.Clear();
+    EXPECT_TRUE(Draw(emitter) == 1u && Colours(bed.ReadPixels()) == "rrrrrr");
+    EXPECT_EQ(log.Lines().size() == 1 ? log.Lines()[0].text : "", "Particle using invalid frame 1 of 1 frames.");
+    log.Clear();
 }
 
 // An emitter updated without a step (it was not drawn since its last one) owes its particles the

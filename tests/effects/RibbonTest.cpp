@@ -108,8 +108,8 @@ protected:
         line.SetWidth(2.0f);
     }
 
-    test::LogCapture log;
     test::GLEngineBed bed;
+    test::LogCapture log;  // after the engine, whose sink would take the lines
     Camera camera;
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     std::vector<uint32_t> pixels;
@@ -197,6 +197,10 @@ TEST_F(RibbonPixelTest, TheTextureRunsAlongTheRibbonOnePointAhead) {
     EXPECT_GT(red(at(-4.0f)), 2 * green(at(-4.0f)));  // the second point: 0.4
     EXPECT_GT(green(at(-3.0f)), 2 * red(at(-3.0f)));  // the third: 0.6
     EXPECT_LT(green(at(4.5f)), 2 * red(at(4.5f)));    // the last two: 2, the seam of red and green
+    // No length counts as a unit: a repeat between points, red then green.
+    line.SetTextureLength(0.0f);
+    ASSERT_EQ(Draw(line), 1u);
+    EXPECT_TRUE(red(at(-1.75f)) > 2 * green(at(-1.75f)) && green(at(-1.25f)) > 2 * red(at(-1.25f)));
 }
 
 // Facing the camera, a ribbon along the screen's diagonal is as wide as it is told across the

@@ -8,7 +8,6 @@
 #include "core/Singleton.h"
 #include "effects/ColorPulse.h"
 #include "engine/ObjectManager.h"
-#include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
 #include "support/LogCapture.h"
@@ -63,10 +62,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     FileSystem files;
     files.AddDirectory(dir.GetPath(), true);
     const auto write = [&](const std::string& name, const std::string& text) {
-        File* file = files.OpenFile(name, FileMode::Write);
-        ASSERT_NE(file, nullptr);
-        ASSERT_TRUE(file->Write(0, text.data(), uint32_t(text.size())));
-        files.CloseFile(file);
+        ASSERT_TRUE(files.SaveFile(name, text.data(), uint32_t(text.size())));
     };
     const std::string colours =
         "pulseTime,100,\nnumberOfCycles,2,\npulseColorARed,0,\npulseColorAAlpha,1,\npulseColorBRed,1,\n"

@@ -15,7 +15,6 @@
 #include "effects/DecalType.h"
 #include "effects/DecalTypeMgr.h"
 #include "engine/ObjectManager.h"
-#include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
 #include "support/LogCapture.h"
@@ -43,10 +42,7 @@ protected:
         Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
     }
     void Write(const std::string& name, const std::string& text) {
-        File* file = files.OpenFile(name, FileMode::Write);
-        ASSERT_NE(file, nullptr);
-        ASSERT_TRUE(file->Write(0, text.data(), uint32_t(text.size())));
-        files.CloseFile(file);
+        ASSERT_TRUE(files.SaveFile(name, text.data(), uint32_t(text.size())));
     }
     static const DecalType* Load(int i) { return DecalTypeMgr::Get().LoadDecalType(TypeRecord(i)); }
     static uint32_t Alpha(const DecalSet& set, uint32_t record) { return set.GetDecal(record).color >> 24; }

@@ -8,20 +8,27 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "SampleDecals.h"
+#include "SampleMeshes.h"
 #include "core/Coords.h"
 #include "core/Intersection.h"
 #include "core/Ray.h"
 #include "core/Singleton.h"
+#include "effects/Billboard.h"
 #include "effects/Decal.h"
 #include "effects/DecalSet.h"
 #include "effects/DecalType.h"
 #include "effects/DecalTypeMgr.h"
 #include "effects/EffectEntity.h"
+#include "effects/Emitter.h"
+#include "effects/EmitterData.h"
+#include "effects/LineEffect.h"
+#include "effects/TrailEffect.h"
+#include "engine/Actor.h"
 #include "engine/Engine.h"
 #include "engine/ObjectManager.h"
-#include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/LoadTable.h"
 #include "files/TableDepot.h"
@@ -31,6 +38,7 @@
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
+#include "support/RecordingEngineTest.h"
 #include "support/TempDirectory.h"
 #include "world/Level.h"
 #include "world/LevelGround.h"
@@ -78,10 +86,7 @@ protected:
         EXPECT_EQ(log.Count(LogPriority::Error), 0u);
     }
     void Write(const std::string& name, const std::string& text) {
-        File* file = files.OpenFile(name, FileMode::Write);
-        ASSERT_NE(file, nullptr);
-        ASSERT_TRUE(file->Write(0, text.data(), uint32_t(text.size())));
-        files.CloseFile(file);
+        ASSERT_TRUE(files.SaveFile(name, text.data(), uint32_t(text.size())));
     }
     static Decal* Make(const char* record) {
         return Singleton<ObjectManager>::Get()->CreateObjectFromFile<Decal>(record);
@@ -297,6 +302,44 @@ TEST_F(DecalTest, DecalsAndDecalSetsDrawWithTheSampleShader) {
         Singleton<ObjectManager>::Get()->DestroyObjectEx(gone, __FILE__, __LINE__);
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
     EXPECT_EQ(bed.HeldResources(), held);
+}
+
+// Each effect that draws destroys the vertex declaration it made with the device.
+class EffectDeviceTest : public test::RecordingEngineTest {};
+
+TEST_F(EffectDeviceTest, EveryVertexDeclarationAnEffectMakesGoesWithIt) {
+    StartEngine();
+    auto& device = *static_cast<test::RecordingDevice*>(engine.GetGraphicsEngine()->GetRenderDevice());
+    const size_t made = device.CountCalls("CreateVertexDeclaration");
+    {
+        const EmitterData data;
+        const Emitter emitter(data);
+        const DecalSet set(nullptr);
+        std::tuple<Billboard, Decal, LineEffect, TrailEffect> effects;
+        std::get<TrailEffect>(effects).InitialUpdate();  // a unit box where it stands
+        EXPECT_EQ(std::get<TrailEffect>(effects).GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
+        EXPECT_EQ(device.CountCalls("CreateVertexDeclaration") - made, 6u);
+    }
+    EXPECT_EQ(device.CountCalls("DestroyVertexDeclaration"), 6u);
+    EXPECT_TRUE(device.GetErrors().empty());
+}
+
+// An effect on an actor emits along segments from each bone of its skeleton to the bone's parent:
+// the sample creature's four (its root has none) in its bind pose, the head's 0.6 above the spine.
+TEST_F(EffectDeviceTest, AnEffectOnAnActorEmitsAlongItsBones) {
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(directory.GetPath(), true) && sample::WriteMeshes(files));
+    StartEngine();
+    Actor actor;
+    actor.SetMesh(sample::kCreatureMesh);
+    EffectEntity effect;
+    LoadTable table;
+    ASSERT_TRUE(table.Parse("emitterType,AllBones,\n", 22) && effect.Load(table));
+    actor.Attach(&effect, Coords::Identity, "");
+    std::vector<EmitterBone> bones;
+    ASSERT_TRUE(effect.PullParentBones(bones) && bones.size() == 4u);
+    EXPECT_TRUE(bones[3].start == Vec3(0.0f, 1.6f, 0.0f) && bones[3].end == Vec3(0.0f, 1.0f, 0.0f));
+    actor.Detach(&effect);
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "effects/EmitterData.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
-#include "files/File.h"
 #include "files/FileSystem.h"
 #include "files/LoadTable.h"
 #include "files/ResourceLoader.h"
@@ -51,13 +50,6 @@ protected:
         GameClock::Get().Reset();
     }
 
-    void WriteFile(const std::string& name, const void* bytes, uint32_t size) {
-        File* file = files.OpenFile(name, FileMode::Write);
-        ASSERT_NE(file, nullptr);
-        ASSERT_TRUE(file->Write(0, bytes, size));
-        files.CloseFile(file);
-    }
-
     // An effect entity playing "puff.pfx", a one-second emitter of 0.3 s particles.
     EffectEntity* MakePuff() {
         EffectData data;
@@ -66,7 +58,7 @@ protected:
         data.AddEmitterData(std::move(emitter));
         BinaryWriter writer;
         data.BinaryWrite(writer);
-        WriteFile("puff.pfx", writer.GetBuffer(), writer.GetPosition());
+        EXPECT_TRUE(files.SaveFile("puff.pfx", writer.GetBuffer(), writer.GetPosition()));
         auto* puff = static_cast<EffectEntity*>(Singleton<ObjectManager>::Get()->CreateObject("EffectEntity"));
         EXPECT_NE(puff, nullptr);
         puff->SetResource(manager.LoadResource("puff.pfx"));
@@ -109,9 +101,9 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
     LogCapture log;
     BinaryWriter writer;
     TwoEmitters(false, false).BinaryWrite(writer);
-    WriteFile("fire.pfx", writer.GetBuffer(), writer.GetPosition());
+    ASSERT_TRUE(files.SaveFile("fire.pfx", writer.GetBuffer(), writer.GetPosition()));
     const uint32_t wrongVersion = 7;
-    WriteFile("worn.pfx", &wrongVersion, sizeof(wrongVersion));
+    ASSERT_TRUE(files.SaveFile("worn.pfx", &wrongVersion, sizeof(wrongVersion)));
 
     const EffectResource* fire = manager.LoadResource("fire.pfx");
     ASSERT_NE(fire->GetEffectData(), nullptr);

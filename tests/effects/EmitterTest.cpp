@@ -164,10 +164,13 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
         Emitter emitter(data);
         Step(emitter, data, 100.0);
         ASSERT_EQ(emitter.GetNumParticles(), 1000);
+        Vec3 mean;
         for (const Particle& p : Live(emitter)) {
             ASSERT_TRUE(c.inside(p.position - origin, 2.0f)) << p.position.x << " " << p.position.y << " " << p.position.z;
             ASSERT_TRUE(!c.flat || std::fabs(p.velocity.y) < 1e-5f) << p.velocity.y;
+            mean += (p.position - origin) * 0.001f;
         }
+        EXPECT_LT(std::hypot(mean.x, mean.z), 0.15f);  // all around it, not to one side
     }
 }
 
@@ -334,12 +337,11 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     EXPECT_GT(emitted, 0);
     // Reset starts it again; its light goes on and off with the data's switch.
     once.Reset(data);
-    data.SetBoolean(EmitterData::Bool_Light, true);
-    Step(once, data, 100.0);
-    EXPECT_TRUE(once.GetNumParticles() == 8 && once.GetLight()->IsEnabled());
-    data.SetBoolean(EmitterData::Bool_Light, false);
-    Step(once, data, 100.0);
-    EXPECT_FALSE(once.GetLight()->IsEnabled());
+    for (const bool light : {true, false}) {
+        data.SetBoolean(EmitterData::Bool_Light, light);
+        Step(once, data, 100.0);
+        EXPECT_TRUE(once.GetNumParticles() == (light ? 8 : 16) && once.GetLight()->IsEnabled() == light);
+    }
 }
 
 TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
@@ -456,21 +458,15 @@ TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
     std::vector<float> along;
     for (const Particle& p : Live(emitter)) along.push_back(p.position.x);
     std::sort(along.begin(), along.end());
-    float parted = 0.0f;  // curves that meet are parted by a hundredth along x
     for (size_t i = 0; i < along.size(); ++i) {
-        const float f = 0.1f * float(i);
-        const float beyond = along[i] - (65.0f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f);
-        EXPECT_TRUE(beyond > -1e-4f && beyond < 0.0101f) << i;
-        parted = std::max(parted, beyond);
+        const float f = 0.1f * float(i);  // the curves meet: parted by up to a hundredth along x
+        EXPECT_NEAR(along[i], 65.005f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f, 0.0049f) << i;
     }
-    EXPECT_GT(parted, 0.005f);
     EXPECT_TRUE(SpunAtRandom(Live(emitter)));
     // Anchors a thousand apart: particles start on the thousandths between them, never at the second.
     Emitter wide(data);
-    for (int i = 0; i < 5; ++i) {
-        wide.SetAnchor1(WorldVec3(&east, Vec3()));
-        wide.SetAnchor2(WorldVec3(&east, Vec3(1000.0f, 0.0f, 0.0f)));
-    }
+    for (int i = 0; i < 5; ++i) wide.SetAnchor1(WorldVec3(&east, Vec3()));
+    for (int i = 0; i < 5; ++i) wide.SetAnchor2(WorldVec3(&east, Vec3(1000.0f, 0.0f, 0.0f)));
     wide.SetAnchored(true);
     Step(wide, data, 100.0);
     ASSERT_GT(wide.GetNumParticles(), 5000);

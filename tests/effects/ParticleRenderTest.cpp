@@ -240,7 +240,6 @@ TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
     // Back to one frame before they move on: the particles past it are drawn with it, logged once.
     data.SetTextureName("Textures/One.tex");
     emitter.Reset(data);
-    log.Clear();
     EXPECT_TRUE(Draw(emitter) == 1u && Colours(bed.ReadPixels()) == "rrrrrr");
     EXPECT_EQ(log.Lines().size() == 1 ? log.Lines()[0].text : "", "Particle using invalid frame 1 of 1 frames.");
     log.Clear();

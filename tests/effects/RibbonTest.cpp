@@ -357,7 +357,8 @@ public:
     }
 };
 
-constexpr const char* kLastingTrail = "Alpha256,255,\nRed256,255,\nMSFadeTime,100000,\nTrailShrinkSpeed,0,\n";
+// Neither fading (its fade time would clear it in one update) nor shrinking.
+constexpr const char* kLastingTrail = "Alpha256,255,\nRed256,255,\nFadeAlpha,0,\nMSFadeTime,1,\nTrailShrinkSpeed,0,\n";
 
 TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};

@@ -9,10 +9,10 @@
 #include <utility>
 #include <cstring>
 
-#include "RecordingEngineTest.h"
 #include "TestTerrain.h"
 #include "render/RenderDevice.h"
 #include "support/GraphicsTestBed.h"
+#include "support/RecordingEngineTest.h"
 #include "support/RecordingResources.h"
 #include "terrain/TerrainBlock.h"
 #include "terrain/TerrainType.h"

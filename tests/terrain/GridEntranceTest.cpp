@@ -3,8 +3,8 @@
 
 #include "terrain/GridEntrance.h"
 
-#include "RecordingEngineTest.h"
 #include "SampleGrid.h"
+#include "support/RecordingEngineTest.h"
 
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"

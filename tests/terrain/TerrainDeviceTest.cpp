@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "RecordingEngineTest.h"
 #include "SampleTerrain.h"
 #include "core/Frustum.h"
 #include "core/Singleton.h"
@@ -29,6 +28,7 @@
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
 #include "support/RecordingDevice.h"
+#include "support/RecordingEngineTest.h"
 #include "support/RecordingResources.h"
 #include "terrain/Terrain.h"
 #include "terrain/TerrainPlug.h"

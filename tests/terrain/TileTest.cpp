@@ -2,9 +2,9 @@
 // in and out of the level and wherever it moves; once the ground is rebuilt, the tile's outline is
 // cut into the terrain, rays fall through the hole onto the tile, and plugs close the seam.
 
-#include "RecordingEngineTest.h"
-#include "support/LogCapture.h"
 #include "SampleTiles.h"
+#include "support/LogCapture.h"
+#include "support/RecordingEngineTest.h"
 
 #include "core/Intersection.h"
 #include "core/Ray.h"

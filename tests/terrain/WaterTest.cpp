@@ -2,9 +2,9 @@
 // blocks, water types loaded once per block, slot tables, and the surface as rays, collisions,
 // point queries and splashes see it, alone and through a world over a terrain with a lake.
 
-#include "RecordingEngineTest.h"
 #include "SampleWater.h"
 #include "TestTerrain.h"
+#include "support/RecordingEngineTest.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "render/GraphicsNoiseGen.h"
 #include "render/NoiseTexture.h"
 #include "support/LogCapture.h"
-#include "terrain/RecordingEngineTest.h"
+#include "support/RecordingEngineTest.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
 #include "world/WorldFrustum.h"

@@ -1,5 +1,5 @@
 #pragma once
-// A fixture for the terrain tests that need device resources: the engine started headless on the
+// A fixture for the tests that need device resources: the engine started headless on the
 // recording device over the files of a temporary directory. A test writes its files, then starts
 // the engine; the engine shuts down after the test's own TearDown. A test may make it the editor.
 

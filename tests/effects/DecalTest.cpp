@@ -167,7 +167,7 @@ TEST_F(DecalTest, TheEditorPicksADecalAsASphereOfItsSize) {
     EffectEntity effect;
     effect.SetCoords(decal->GetCoords());
     ASSERT_TRUE(effect.GetIntersection(ray, hit, PhysicsSurface::Grass));
-    EXPECT_LT((hit.point - Vec3(1.0f, 2.0f, 2.0f)).Length(), 1e-4f);
+    EXPECT_TRUE(std::fabs(hit.distance - 9.0f) < 1e-4f && (hit.point - Vec3(1.0f, 2.0f, 2.0f)).Length() < 1e-4f);
     EXPECT_FALSE(effect.GetIntersection(ray, none, PhysicsSurface{0}));
     const Ray miss(Vec3(9.0f, 2.0f, -7.0f), Vec3(0.0f, 0.0f, 1.0f));
     EXPECT_FALSE(decal->GetIntersection(miss, none, PhysicsSurface::Grass) ||

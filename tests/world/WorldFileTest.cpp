@@ -301,18 +301,19 @@ TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
         int version;
         Vec3 offset;
         IntVec3 expected;
+        uint32_t count = 1;  // regions said to follow (one does)
     };
     const IntVec3 refused(7, 7, 7);
     for (const Case& c : {Case{4, Vec3(12.9f, -3.7f, 0.5f), IntVec3(12, -3, 0)},
                           Case{3, Vec3(2e9f, -2e9f, 1), IntVec3(2000000000, -2000000000, 1)},
                           Case{2, Vec3(1, 1, -2e9f), IntVec3(1, 1, -2000000000)}, Case{4, Vec3(0, 2.1e9f, 0), refused},
                           Case{4, Vec3(-2.1e9f, 0, 0), refused}, Case{3, Vec3(0, 0, 2.1e9f), refused},
-                          Case{2, Vec3(0, 0, NAN), refused}}) {
+                          Case{2, Vec3(0, 0, NAN), refused}, Case{4, Vec3(), refused, 2}}) {
         BinaryWriter writer;
         writer.Write(WorldFile::kMagic, 3);
         writer.Write(static_cast<unsigned char>(c.version));
         writer.Write(std::string("ignored"));
-        writer.Write(1u);
+        writer.Write(c.count);
         writer.Write(std::string("old"));
         writer.Write(Vec3(1, 1, 1));
         writer.Write(Vec3(2, 2, 2));
@@ -326,7 +327,8 @@ TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
         test::LogCapture log;
         ASSERT_EQ(file.Read(reader), c.expected != refused) << c.version << " " << c.offset.x;
         if (c.expected == refused) {
-            EXPECT_TRUE(log.Contains(LogPriority::Error, "region offset out of range"));
+            EXPECT_TRUE(log.Contains(LogPriority::Error,
+                                     c.count > 1 ? "region count larger than the file" : "region offset out of range"));
             continue;
         }
         ASSERT_EQ(file.GetRegions().size(), 1u);
@@ -426,11 +428,14 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
         regions += 8 + chunk[1];
     const std::string name = "region1";
     const size_t nameAt = size_t(std::search(whole.begin(), whole.end(), name.begin(), name.end()) - whole.begin());
-    for (const auto& [at, error] :
-         {std::pair{regions + 8, "region count larger than its chunk"}, std::pair{nameAt - 4, "region entry cut short"},
-          std::pair{size_t(MapFile::kHeaderSize + 4), "chunk runs past the chunk area"}}) {
+    // Three regions over the two entries' 166 bytes: more than the shortest entries could fill.
+    for (const auto& [at, value, error] :
+         {std::tuple{regions + 8, 0x7f7f7f7fu, "region count larger than its chunk"},
+          std::tuple{regions + 8, 3u, "region count larger than its chunk"},
+          std::tuple{nameAt - 4, 0x7f7f7f7fu, "region entry cut short"},
+          std::tuple{size_t(MapFile::kHeaderSize + 4), 0x7f7f7f7fu, "chunk runs past the chunk area"}}) {
         Bytes damaged = whole;
-        std::memset(damaged.data() + at, 0x7f, 4);
+        std::memcpy(damaged.data() + at, &value, 4);
         Write("worlds/damaged.map", damaged);
         test::LogCapture log;
         EXPECT_FALSE(world.Load("worlds/damaged.map", true, false)) << error;

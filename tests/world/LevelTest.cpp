@@ -591,6 +591,7 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     GLEngineBed bed;
     ASSERT_TRUE(bed.IsReady());
     Region region(ABBox(Vec3(), Vec3(20, 10, 20)));
+    EXPECT_EQ(region.GetIndex(), 0);  // outside a world
     Level level(&region);
     level.NewSpace(Vec2(20, 20));
     // A 6 x 4 quad from (2, 0, 3), cut along its diagonal.

@@ -98,6 +98,18 @@ TEST(Region, MapDataFilesAreNamedAfterTheRegion) {
     EXPECT_EQ(Region::GetMapDataFileName("Levels.v2/Crypt"), "Levels.v2/Crypt.tga");
 }
 
+// Outside a world there is no map file: a level or mini-map said to lie in one is not read.
+TEST(Region, OutsideAWorldNothingIsReadFromAMapFile) {
+    Region region(nullptr, 0, "a", ABBox(), IntVec3(), RegionId());
+    region.SetLevelData(8, 4);
+    region.SetMinimapData(12, 4);
+    test::LogCapture log;
+    EXPECT_EQ(region.GuaranteedGetLevel(false), nullptr);
+    EXPECT_EQ(region.GetMinimapImage(true), nullptr);
+    EXPECT_EQ(log.Count(LogPriority::Info), 0u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't load a"));
+}
+
 TEST(RegionRecord, SaveWritesTheRecordTheWorldFileReads) {
     test::FakeWorld world;
     Region* region = world.Add("Crypt", ABBox(Vec3(1.5f, -2, 3), Vec3(10, 20, 30)), IntVec3(-7, 8, 1 << 20),

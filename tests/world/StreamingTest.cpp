@@ -400,6 +400,8 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     EXPECT_GT(times.worstRatio, 0.0);
     LevelLoadingThread::Get().ResetLoadTimes();
     EXPECT_EQ(LevelLoadingThread::Get().GetLoadTimes().served, 0);
+    world_->GetRegion(0)->BackgroundLoadLevel(false);  // read, waiting for its post-load: not asked again
+    EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
     // The post-load pass finishes a level a step a frame.
     for (int frame = 0; frame < 8; ++frame) {
         world_->PostLoadPass();

@@ -450,9 +450,11 @@ TEST_F(LevelTest, UpdateReplacesMovedEntitiesAndPreloadTakesATenthAtATime) {
     // Exactly the threshold keeps the node; beyond it the entity is found where it went.
     LevelTestEntity* walker = entities[3];
     const SpaceNode<Entity>* node = walker->GetSpaceLinks().node;
-    walker->step = Vec3(Level::kReplaceDistance, 0, 0);
-    level.Update(&all, 1, 16);
-    EXPECT_EQ(walker->GetSpaceLinks().node, node);
+    for (const Vec3& axis : {Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1)}) {
+        walker->step = axis * Level::kReplaceDistance;
+        level.Update(&all, 1, 16);
+        EXPECT_EQ(walker->GetSpaceLinks().node, node);
+    }
     walker->step = Vec3(0, 0, 120);
     level.Update(&all, 1, 16);
     mem::vector<Entity*> found;

@@ -269,6 +269,7 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     EXPECT_TRUE(at(10, 5) == test::Rgba(255, 255, 255) || at(9, 5) == test::Rgba(255, 255, 255));
     EXPECT_EQ(at(5, 5), test::Rgba(255, 0, 0));  // block (1, 1), no border inside a style
     EXPECT_EQ(at(25, 5), test::Rgba(0, 0, 0));   // beyond the layers
+    EXPECT_EQ(at(5, 10), test::Rgba(0, 0, 0));   // below their last row
     const uint32_t white = test::Rgba(255, 255, 255);
     EXPECT_TRUE(at(0, 8) == white || at(0, 9) == white);    // under cell (0, 8)
     EXPECT_NE(at(0, 7), white);

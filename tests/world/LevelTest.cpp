@@ -418,9 +418,10 @@ TEST_F(LevelTest, EntitiesEnterLeaveAndAreFoundByListType) {
     EXPECT_EQ(All(level).size(), 3u);
     EXPECT_EQ(All(level, Level::EntityListType::Updated).size(), 2u);
     EXPECT_EQ(All(level, Level::EntityListType::UpdatedPartOfLevel), mem::vector<Entity*>{b});
-    mem::vector<Entity*> near;
-    level.GetEntitiesInSphere(near, Sphere(Vec3(30, 0, 30), 2), false, Level::EntityListType::All);
-    EXPECT_EQ(near, mem::vector<Entity*>{fresh});
+    // What the list held stays; of what the sphere holds (b and fresh) only the updated b is added.
+    mem::vector<Entity*> near{fresh};
+    level.GetEntitiesInSphere(near, Sphere(Vec3(25, 0, 25), 8), false, Level::EntityListType::Updated);
+    EXPECT_EQ(near, (mem::vector<Entity*>{fresh, b}));
 
     level.MoveEntity(fresh, Coords::Translation(Vec3(150, 0, 150)));
     near.clear();

@@ -389,6 +389,7 @@ TEST_F(LevelTest, ALevelWithoutContentAnswersEveryQueryWithNothing) {
     EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));
     EXPECT_EQ(level.GetGroundHeight(3, 4), 0.0f);
     EXPECT_TRUE(level.DestroyAllEntities(8));
+    EXPECT_TRUE(level.Unload(true));  // nothing to unload: done at the first step
     level.PreLoad(0, &all, 1, true);
     level.Update(&all, 1, 16);
     level.PostDeviceReset();

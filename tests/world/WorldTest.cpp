@@ -612,6 +612,9 @@ TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
     near->GetEntitiesInFrustum(seen, frustum, false, true);
     EXPECT_EQ(AsSet(seen), (mem::set<Entity*>{wall, target}));
     EXPECT_EQ(seen.size(), 2u);
+    seen.clear();
+    near->GetEntitiesInFrustum(seen, frustum, false, false);  // not through the doorway
+    EXPECT_EQ(seen, mem::vector<Entity*>{wall});
 }
 
 TEST_F(WorldTest, FloorHeightIsFoundBelowThenAbove) {

@@ -445,6 +445,9 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     empty.Update(0);
     EXPECT_TRUE(empty.GetIsDone());
     EXPECT_TRUE(empty.GetAreLevelsLoaded());
+    // Asking whether a region is underground reads its level, without render data.
+    EXPECT_FALSE(RegionAt(3)->IsUnderground());
+    EXPECT_FALSE(RegionAt(3)->GetLevel()->HasLoadedRenderData());
 }
 
 TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {

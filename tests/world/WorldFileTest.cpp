@@ -222,11 +222,7 @@ TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
 
     // Every cut of the file inside its body fails, or reads what lies before the cut; none reads past.
     world.Save();
-    File* file = files.OpenFile("worlds/test.wrl", FileMode::Read);
-    const auto* bytes = static_cast<const unsigned char*>(file->Lock());
-    const Bytes whole(bytes, bytes + file->GetLength());
-    file->Unlock();
-    files.CloseFile(file);
+    const std::string whole = directory.ReadFile("worlds/test.wrl");
     for (uint32_t cut = 0; cut < whole.size(); ++cut) {
         BinaryReader reader(whole.data(), cut);
         WorldFile parsed;
@@ -261,13 +257,10 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
     EXPECT_EQ(world.GetRegion(1)->GetIconData().bytes, mem::vector<unsigned char>{42});
     world.SetFileName("worlds/again.wrl");
     ASSERT_TRUE(world.Save());
-    File* file = files.OpenFile("worlds/again.wrl", FileMode::Read);
-    ASSERT_NE(file, nullptr);
-    BinaryReader reader(file->Lock(), file->GetLength());
+    const std::string saved = directory.ReadFile("worlds/again.wrl");
+    BinaryReader reader(saved.data(), uint32_t(saved.size()));
     WorldFile again;
     EXPECT_TRUE(again.Read(reader));
-    file->Unlock();
-    files.CloseFile(file);
     EXPECT_EQ(again.GetInstanceData(), (Bytes{7, 8, 9}));
 
     save("worlds/cut.wrl", true);

@@ -399,7 +399,8 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     // The two requests served were timed, the one that failed too.
     const LevelLoadingThread::LoadTimes times = LevelLoadingThread::Get().GetLoadTimes();
     EXPECT_EQ(times.served, 2);
-    const double aroundMs = double(cpu[1].tv_sec - cpu[0].tv_sec) * 1e3 + double(cpu[1].tv_nsec - cpu[0].tv_nsec) * 1e-6;
+    const double aroundMs =
+        double(cpu[1].tv_sec - cpu[0].tv_sec) * 1e3 + double(cpu[1].tv_nsec - cpu[0].tv_nsec) * 1e-6;
     EXPECT_GT(times.cpuMs, 0.5 * aroundMs);
     EXPECT_LE(times.cpuMs, aroundMs);
     EXPECT_GE(times.wallMs, times.cpuMs * 0.5);  // the clocks tick apart, but not by half

@@ -109,6 +109,21 @@ struct ParameterNames {
 // The corners of a particle's quad, in vertex order.
 constexpr float kCorners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
 
+// The particle's vertex at each corner of its quad.
+void WriteQuad(ParticleVertex vertex, ParticleVertex* quad) {
+    for (int corner = 0; corner < 4; ++corner) {
+        vertex.corner[0] = kCorners[corner][0];
+        vertex.corner[1] = kCorners[corner][1];
+        quad[corner] = vertex;
+    }
+}
+
+// The two triangles of the quad whose first vertex is first.
+uint32_t* WriteQuadIndices(uint32_t first, uint32_t* indices) {
+    const uint32_t quad[6] = {first + 2, first + 1, first, first, first + 3, first + 2};
+    return std::copy(std::begin(quad), std::end(quad), indices);
+}
+
 }  // namespace
 
 void Particle::Initialize(const Vec3& position_, const Vec3& centre, const Vec3& velocity_, bool moveToCentre) {
@@ -636,6 +651,10 @@ void Emitter::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas
                          const GraphicsSceneRenderer& renderer) const {
     const uint64_t start = GetPerformanceCounter();
     if (!shader_ || !texture_) return;
+    if (liveCount_ == 0 && canvas.IsWarmingUp()) {
+        DrawEmptyPass(pass, canvas, renderer);
+        return;
+    }
     drawn_ = true;
     if (liveCount_ > 0) DrawParticles(pass, canvas, renderer);
     cost_ += CostTicksSince(start);
@@ -687,11 +706,7 @@ bool Emitter::WriteVertices(ParticleVertex* vertices) const {
                               {rotation, p.size, length, 0.0f},
                               {p.colour.x, p.colour.y, p.colour.z, p.alpha}};
         if (dying) std::fill(std::begin(vertex.colour), std::end(vertex.colour), 0.0f);
-        for (int corner = 0; corner < 4; ++corner) {
-            vertex.corner[0] = kCorners[corner][0];
-            vertex.corner[1] = kCorners[corner][1];
-            vertices[first + static_cast<uint32_t>(corner)] = vertex;
-        }
+        WriteQuad(vertex, vertices + first);
     }
     // Once per draw rather than once per particle: a bad texture must not flood the log.
     if (invalid > 0) Log(LogPriority::Error, "Particle using invalid frame %u of %u frames.", invalidFrame, frames);
@@ -721,17 +736,39 @@ void Emitter::DrawParticles(const RenderablePass& pass, GraphicsCanvas& canvas,
 
     uint32_t* indices = indexBuffer->Lock(6 * live);
     if (!indices) return;
-    uint32_t written = 0;
+    uint32_t* const end = indices + 6 * live;
     for (const std::vector<uint32_t>& group : faceGroups_) {
-        for (const uint32_t b : group) {
-            const uint32_t quad[6] = {b + 2, b + 1, b, b, b + 3, b + 2};
-            std::copy(std::begin(quad), std::end(quad), indices + written);
-            written += 6;
-        }
+        for (const uint32_t b : group) indices = WriteQuadIndices(b, indices);
     }
     indexBuffer->Unlock();
-    if (written != 6 * live) return;
+    if (indices != end) return;
+    DrawQuads(pass, canvas, renderer, live, faceGroups_.size(),
+              [this](size_t frame) { return static_cast<uint32_t>(faceGroups_[frame].size()); });
+}
 
+void Emitter::DrawEmptyPass(const RenderablePass& pass, GraphicsCanvas& canvas,
+                            const GraphicsSceneRenderer& renderer) const {
+    if (texture_->GetNumFrames() <= 0 || !declaration_) return;
+    RenderDynamicVertexBuffer* vertexBuffer = canvas.GetDynamicVertexBuffer();
+    RenderDynamicIndexBuffer* indexBuffer = canvas.GetDynamicIndexBuffer();
+    if (!vertexBuffer || !indexBuffer) return;
+    auto* vertices = static_cast<ParticleVertex*>(vertexBuffer->Lock(4 * sizeof(ParticleVertex)));
+    if (!vertices) return;
+    // A particle of no size and no colour in the middle of the emitter's box.
+    WriteQuad(ParticleVertex{box_.centre, {0.0f, 0.0f}, {0.0f, 1.0f, 0.0f, 0.0f}, {}, {}}, vertices);
+    vertexBuffer->Unlock();
+    uint32_t* indices = indexBuffer->Lock(6);
+    if (!indices) return;
+    WriteQuadIndices(0, indices);
+    indexBuffer->Unlock();
+    DrawQuads(pass, canvas, renderer, 1, 1, [](size_t) { return 1u; });
+}
+
+template <typename QuadsOnFrame>
+void Emitter::DrawQuads(const RenderablePass& pass, GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer,
+                        uint32_t quads, size_t frames, QuadsOnFrame quadsOnFrame) const {
+    RenderDynamicVertexBuffer* vertexBuffer = canvas.GetDynamicVertexBuffer();
+    RenderDynamicIndexBuffer* indexBuffer = canvas.GetDynamicIndexBuffer();
     RenderDevice& device = canvas.GetRenderDevice();
     vertexBuffer->SetStreamSource(0, sizeof(ParticleVertex));
     indexBuffer->SetIndices();
@@ -749,13 +786,13 @@ void Emitter::DrawParticles(const RenderablePass& pass, GraphicsCanvas& canvas,
     }
     shader_->SetFloat(names.orientVertically, 0, orientVertically_ ? 1.0f : 0.0f);
     uint32_t firstIndex = 0;
-    for (size_t frame = 0; frame < faceGroups_.size(); ++frame) {
-        const uint32_t count = static_cast<uint32_t>(faceGroups_[frame].size());
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const uint32_t count = quadsOnFrame(frame);
         if (count == 0) continue;
         shader_->Begin();
         shader_->SetTexture(names.baseTexture, 0, texture_->GetTexture(static_cast<int>(frame)));
         shader_->Render("Emitter");
-        const RenderIndexedDraw draw = indexBuffer->PrepareDraw(4 * live, 2 * count, firstIndex, 0);
+        const RenderIndexedDraw draw = indexBuffer->PrepareDraw(4 * quads, 2 * count, firstIndex, 0);
         device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, draw.baseVertex, draw.vertexCount,
                                     draw.primitiveCount, draw.startIndex, draw.flags);
         shader_->End();

@@ -16,8 +16,10 @@
 // region (or the editor region in the particle-system editor). Each live particle is a quad of
 // four vertices that share its position and differ in their corners; the shader expands them
 // facing the camera. Particles are grouped by texture frame, one draw per frame in use, in frame
-// order; there is no depth sorting. The emitter with the light flag owns a point light that fades
-// in over two seconds and follows the emitter's offset.
+// order; there is no depth sorting. In a loading warm-up (GraphicsCanvas::IsWarmingUp) an emitter
+// with no live particle still draws its pass, one quad of no size, so the driver compiles the
+// variant the first particles need before they come. The emitter with the light flag owns a point
+// light that fades in over two seconds and follows the emitter's offset.
 //
 // Decisions made here, where stored data could otherwise break the simulation:
 // - particles age and die with or without a loaded texture (frame 0 without one), so an effect
@@ -186,6 +188,15 @@ private:
     // the local orient fix.
     Coords LocalFrame(const WorldCoords& coords) const;
     void DrawParticles(const RenderablePass& pass, GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer) const;
+    // The pass of an emitter with no live particle in a loading warm-up: one quad of no size and
+    // no colour, which covers no pixel; the emitter is left as it was (not even marked drawn).
+    void DrawEmptyPass(const RenderablePass& pass, GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer) const;
+    // Sets the buffers the quads were written to and the shader's constants, then draws
+    // quadsOnFrame(f) quads with texture frame f for each of frames, one draw per frame in use,
+    // from the first index on.
+    template <typename QuadsOnFrame>
+    void DrawQuads(const RenderablePass& pass, GraphicsCanvas& canvas, const GraphicsSceneRenderer& renderer,
+                   uint32_t quads, size_t frames, QuadsOnFrame quadsOnFrame) const;
     void UpdateLight(const EmitterData& data);
     void DrawDebugLines(const EmitterData& data) const;
     // One list of first vertices per texture frame, each with room for the whole array.

@@ -277,6 +277,13 @@ public:
 
     RenderDevice& GetRenderDevice() const { return device_; }
 
+    // Set while a loading warm-up draws (GraphicsEngine::WarmUp, GraphicsWarmUp): a renderable
+    // with nothing to show then draws its pass all the same, as a quad of no size, so the driver
+    // compiles that pass's program variant during the loading and not at the frame that first
+    // shows something of it.
+    void SetWarmingUp(bool warmingUp) { warmingUp_ = warmingUp; }
+    bool IsWarmingUp() const { return warmingUp_; }
+
 private:
     // One pooled surface.
     struct TemporarySurface {
@@ -326,6 +333,7 @@ private:
     RenderDynamicIndexBuffer* dynamicIndexBuffer_ = nullptr;    // owned
     mem::vector<TemporarySurface> temporarySurfaces_;
     Vec2 resolutionAdjustment_{1.0f, 1.0f};
+    bool warmingUp_ = false;
 };
 
 }  // namespace GAME

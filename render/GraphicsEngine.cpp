@@ -293,9 +293,11 @@ void GraphicsEngine::WarmUp() {
                                                                     RenderTextureFormat::RGBA, RenderTextureFormat::D24);
     if (surface != nullptr) {
         canvas_->SetPrimarySurface(surface);
+        canvas_->SetWarmingUp(true);
         if (Singleton<GraphicsNoiseGen>::HasInstantiated()) Singleton<GraphicsNoiseGen>::Get()->Update(*canvas_);
         if (switches_.stats) AddStatisticLines(0.0f, displayMs_);
         display_->Render(*canvas_);
+        canvas_->SetWarmingUp(false);
         canvas_->SetPrimarySurface(primary);
         canvas_->SetTargetSurface(primary);
         canvas_->SetDefaultState();

@@ -74,6 +74,7 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     RenderSurface* const savedTarget = canvas.GetTargetSurface();
     const Viewport savedViewport = canvas.GetViewport();
     canvas.SetTargetSurface(surface);
+    canvas.SetWarmingUp(true);
     const auto draw = [&](const GraphicsTransparencyManager* manager) {
         canvas.SetViewport(viewport);
         canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
@@ -112,6 +113,7 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     }
     if (!instances.empty()) draw(&seeThrough);
     for (size_t i = 0; i < instances.size(); ++i) instances[i]->SetSectionState(std::move(saved[i]));
+    canvas.SetWarmingUp(false);
     canvas.SetDefaultState();
     canvas.SetTargetSurface(savedTarget);
     canvas.SetViewport(savedViewport);

@@ -196,6 +196,26 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
     EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
 }
 
+// In a loading warm-up an emitter with no live particle draws its pass all the same, covering no
+// pixel, and is left as it was: not marked drawn, so its next update simulates nothing.
+TEST_F(ParticleRenderTest, AnEmptyEmitterDrawsItsPassUnseenInAWarmUpOnly) {
+    const EmitterData data = RisingParticles();
+    Emitter emitter(data);
+    emitter.SetParentEntity(&parent);
+    emitter.GetShader()->EnsureAvailable();
+    emitter.GetTexture()->EnsureAvailable();
+    Update(emitter, data, 0.0);  // its first step, with no particle yet
+    bed.Canvas().SetWarmingUp(true);
+    EXPECT_EQ(Draw(emitter), 1u);
+    bed.Canvas().SetWarmingUp(false);
+    EXPECT_EQ(Brightness(bed.ReadPixels()), 0u);
+    Update(emitter, data, 120.0);
+    EXPECT_EQ(emitter.GetNumParticles(), 0);
+    EXPECT_EQ(Draw(emitter), 0u);
+    Update(emitter, data, 120.0);
+    EXPECT_EQ(emitter.GetNumParticles(), 1);
+}
+
 // Emitting locally, particles live in the emitter's space and are drawn through its parent's
 // frame: under a parent turned a quarter about z they rise along -x, frames in the same order.
 TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {

@@ -142,10 +142,10 @@ TEST_F(GLDevice2DTest, BatchesNestAndStayBounded) {
     const uint32_t before = device_->GetNumDrawCalls();
     font->Begin();
     font->Begin();
-    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, false);
+    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, true);
     font->End();
     EXPECT_EQ(device_->GetNumDrawCalls(), before);  // the inner End leaves the batch open
-    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, false);
+    font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, true);
     font->End();
     EXPECT_EQ(device_->GetNumDrawCalls(), before + 1);
     EXPECT_EQ(PrimaryPixel(6, 4), Rgba(255, 0, 0));
@@ -214,11 +214,11 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     font = device_->CreateDeviceFont("Broken", bytes.data(), uint32_t(bytes.size()));
     ASSERT_NE(font, nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Broken"));
-    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
+    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 0, RenderFontStyle::Regular, false), 12);
     device_->DestroyDeviceFont(font);
     const uint8_t old[8] = {'F', 'N', 'T', 1, 0, 0, 0, 0};
     font = device_->CreateDeviceFont("Old", old, sizeof(old));
-    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 8, RenderFontStyle::Regular, false), 12);
+    EXPECT_EQ(font->DrawText("ab", 2, nullptr, RenderFont::kCalculateRect, 0, 1, RenderFontStyle::Regular, false), 2);
     device_->DestroyDeviceFont(font);
 }
 

@@ -258,10 +258,12 @@ TEST_F(GLDeviceDrawTest, ClipPlanesAreInClipSpace) {
     DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
     EXPECT_EQ(std::vector({PrimaryPixel(20, 40), PrimaryPixel(40, 40), PrimaryPixel(40, 10)}),
               std::vector({Rgba(0, 0, 0), Rgba(255, 0, 0), Rgba(0, 0, 0)}));
+    EXPECT_EQ(glIsEnabled(GL_CLIP_DISTANCE0) + glIsEnabled(GL_CLIP_DISTANCE3) + glIsEnabled(GL_CLIP_DISTANCE1), 2);
     device_->ClearClipPlane(0);
     device_->ClearClipPlane(3);
     DrawStrip(Quad(-1, -1, 1, 1, 0.4f, 0xFF00FF00));
     EXPECT_EQ(PrimaryPixel(20, 10), Rgba(0, 255, 0));
+    EXPECT_EQ(glIsEnabled(GL_CLIP_DISTANCE0) + glIsEnabled(GL_CLIP_DISTANCE3), 0);
 }
 
 TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
@@ -440,6 +442,7 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     log.Clear();
     device_->SetVertexShaderConstants(255, registers, 2);
     device_->SetPixelShaderConstants(224, registers, 1);
+    device_->SetPixelShaderConstants(224, registers, 0);  // none past the last: nothing to say
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
 
     // A 2-D draw beyond the device's ring of a mebibyte is skipped, and said so.
@@ -536,6 +539,18 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
     EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));   // mirrored: u in 1..1.5 reads 1..0.5, blue
     EXPECT_EQ(PrimaryPixel(13, 50), Rgba(255, 0, 0));  // and u in 1.5..2 the red texel
+    // An anisotropic filter filters as anisotropically as the driver can, at most 16 times.
+    device_->SetSamplerState(0, RenderSamplerState::MinFilter, 2);
+    device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
+    GLint unit = 0, sampler = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_SAMPLER_BINDING, &sampler);
+    glActiveTexture(GLenum(unit));
+    float largest = 1.0f, anisotropy = 0.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &largest);
+    glGetSamplerParameterfv(GLuint(sampler), GL_TEXTURE_MAX_ANISOTROPY, &anisotropy);
+    EXPECT_EQ(anisotropy, std::min(largest, 16.0f));
     device_->SetTexture(0, nullptr);
     device_->DestroyTexture(texture);
 

@@ -64,6 +64,12 @@ TEST_F(GLDeviceSurfaceTest, ReadPixelsIsTopDownAndReadFrameBufferBottomUp) {
     EXPECT_FALSE(broken->ReadPixels(larger.data(), 4, 4, RenderTextureFormat::RGBA));
     EXPECT_EQ(log.Lines().at(0).text,
               "Render target of textures " + std::to_string(name) + " and 0 is incomplete (status 0x8cd6).");
+    RenderSurface* kept = device_->CreateRenderSurface(4, 4, RenderTextureFormat::RGBA, RenderTextureFormat::None);
+    device_->SetTargetSurface(0, kept);
+    ClearTo(Color(0.2f, 0.4f, 0.6f, 1));
+    broken->CopyToTexture(kept->GetTexture(), nullptr, 0);  // nothing to copy from
+    EXPECT_EQ(OffscreenDevice::Read(kept, 1, 1).at(0), Rgba(51, 102, 153));
+    device_->DestroyRenderSurface(kept);
     device_->DestroyRenderSurface(broken);
     EXPECT_FALSE(glIsTexture(name));  // gone with its surface
 }
@@ -233,6 +239,7 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
     };
     ClearTo(Color(0.25f, 0.5f, 0.75f, 1));
     device_->DrawRect(Rect(0, 0, 64, 8), kRed, 0.0f);
+    device_->DrawRect(Rect(0, 56, 4, 8), kGreen, 0.0f);  // the window shows no column twice
     device_->SetRenderStateA(1);  // GL culls front faces and draws edges only after this draw
     device_->EnableWireframe(true);
     device_->DrawRect(Rect(0, 0, 0, 0), kRed, 0.0f);

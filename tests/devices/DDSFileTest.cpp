@@ -99,6 +99,7 @@ TEST(DDSFileTest, HostileHeadersAreRefusedWithoutReadingPastTheData) {
     const std::vector<uint8_t> huge = DDSBuilder::Header(DDSFormat::A8R8G8B8, 16384, 16384, 15);
     EXPECT_GT(DDSFile::GetFileLength(huge.data(), uint32_t(huge.size())), 1u << 30);
     EXPECT_FALSE(dds.Parse(huge.data(), uint32_t(huge.size()), 0));
+    EXPECT_TRUE(dds.GetFormat() == DDSFormat::Unknown && dds.GetLevels().empty());  // nothing of the last file
 }
 
 TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {

@@ -66,6 +66,7 @@ protected:
         std::memcpy(target, vertices.data() + 1, bytes - sizeof(Vertex));
         buffer->Unlock();
         target = static_cast<uint8_t*>(buffer->Lock(0, sizeof(Vertex), 0));
+        EXPECT_EQ(std::vector(target, target + sizeof(Vertex)), std::vector<uint8_t>(sizeof(Vertex)));  // zeroed
         std::memcpy(target, vertices.data(), sizeof(Vertex));
         buffer->Unlock();
         return buffer;
@@ -270,17 +271,18 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
     // Top-left, top-right, bottom-left: clockwise as seen on the target.
     const std::vector<Vertex> clockwise = {
         {-1, 1, 0.5f, 0xFFFF0000, 0, 0}, {1, 1, 0.5f, 0xFFFF0000, 0, 0}, {-1, -1, 0.5f, 0xFFFF0000, 0, 0}};
-    auto draw = [&](uint32_t mode) {
+    auto draw = [&](uint32_t mode, bool reversed = false) {
         ClearTo(Color(0, 0, 0, 1));
         device_->SetRenderStateA(mode);
-        RenderVertexBuffer* buffer = MakeVertices(clockwise);
+        RenderVertexBuffer* buffer = MakeVertices({clockwise[0], clockwise[reversed ? 2 : 1], clockwise[reversed ? 1 : 2]});
         device_->SetVertexDeclaration(declaration_);
         device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
         device_->DrawPrimitive(RenderPrimitiveType::TriangleList, 0, 1);
         device_->DestroyVertexBuffer(buffer);
         return PrimaryPixel(5, 5);
     };
-    EXPECT_EQ(std::vector({draw(0), draw(1), draw(2)}), std::vector({Rgba(255, 0, 0), Rgba(0, 0, 0), Rgba(255, 0, 0)}));
+    EXPECT_EQ(std::vector({draw(0), draw(1), draw(2), draw(2, true), draw(3, true)}),
+              std::vector({Rgba(255, 0, 0), Rgba(0, 0, 0), Rgba(255, 0, 0), Rgba(0, 0, 0), Rgba(255, 0, 0)}));
 }
 
 // Of lines across the target at rows 8, 24 and 40, a list of two draws the first two (two
@@ -311,7 +313,7 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     device_->DestroyDynamicIndexBuffer(small);
 
     // An earlier lock leaves other data in the ring; draws read the last lock's range only.
-    std::memset(vertices->Lock(1000), 0x7F, 1000);
+    std::memset(vertices->Lock(1009), 0x7F, 1009);
     vertices->Unlock();
     const std::vector<Vertex> quad = Quad(-1, 0, 0, 1, 0.5f, 0xFF00FF00);  // top-left quarter
     std::memcpy(vertices->Lock(uint32_t(quad.size() * sizeof(Vertex))), quad.data(), quad.size() * sizeof(Vertex));
@@ -329,6 +331,8 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     EXPECT_EQ(indices->GetDrawOffset(), 0);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, indices->GetDrawOffset(), 4, 1, 0, 0);
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));      // first triangle
+    void* from[2] = {};  // where the positions were read: past the 1,009 bytes, at a multiple of 16
+    glGetVertexAttribPointerv(0, GL_VERTEX_ATTRIB_ARRAY_POINTER, &from[0]);
     EXPECT_EQ(PrimaryPixel(28, 28), Rgba(0, 0, 0));      // second not drawn yet
     const RenderIndexedDraw second = indices->PrepareDraw(4, 1, 3, 0);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, second.baseVertex, second.vertexCount,
@@ -361,6 +365,8 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     indices->SetIndices();
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 255));
+    glGetVertexAttribPointerv(0, GL_VERTEX_ATTRIB_ARRAY_POINTER, &from[1]);  // 61 locks after the wrap
+    EXPECT_EQ(std::pair(uintptr_t(from[0]), uintptr_t(from[1])), std::pair(uintptr_t(1024), uintptr_t(61 * 30000)));
     ClearTo(Color(0, 0, 0, 1));
     device_->DestroyDynamicVertexBuffer(vertices);  // its stream is left empty: no draw
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);

@@ -286,17 +286,20 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
 }
 
 // Of lines across the target at rows 8, 24 and 40, a list of two draws the first two (two
-// vertices a line), a strip of two the first and a diagonal (one vertex more than its lines).
+// vertices a line), a strip of two the first and a diagonal (one vertex more than its lines); two
+// triangles of a strip or a fan fill the band between the first two lines (two vertices more).
 TEST_F(GLDeviceDrawTest, LineListsAndStripsTakeTheirVertexCounts) {
     std::vector<Vertex> ends;
     for (const float row : {8.25f, 24.25f, 40.25f})
         for (const float x : {-1.0f, 1.0f}) ends.push_back({x, 1.0f - row / 32.0f, 0.5f, 0xFFFFFFFF, 0, 0});
-    for (const auto& [type, second] :
-         {std::pair(RenderPrimitiveType::LineList, 0xFFFFFFFFu), {RenderPrimitiveType::LineStrip, Rgba(0, 0, 0)}}) {
+    const uint32_t white = 0xFFFFFFFF, black = Rgba(0, 0, 0);
+    for (const auto& [type, second, band] :
+         {std::tuple(RenderPrimitiveType::LineList, white, black), {RenderPrimitiveType::LineStrip, black, black},
+          {RenderPrimitiveType::TriangleStrip, black, white}, {RenderPrimitiveType::TriangleFan, black, white}}) {
         ClearTo(Color(0, 0, 0, 1));
         DrawStrip(ends, type, 2);
-        EXPECT_EQ(std::vector({PrimaryPixel(20, 8), PrimaryPixel(20, 24), PrimaryPixel(20, 40)}),
-                  std::vector({0xFFFFFFFFu, second, Rgba(0, 0, 0)}));
+        EXPECT_EQ(std::vector({PrimaryPixel(20, 8), PrimaryPixel(20, 24), PrimaryPixel(20, 40), PrimaryPixel(50, 22)}),
+                  std::vector({white, second, black, band}));
     }
 }
 
@@ -320,21 +323,20 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     vertices->Unlock();
     indices->Lock(10);
     indices->Unlock();
-    uint32_t* relative = indices->Lock(6);
-    const uint32_t triangles[6] = {0, 1, 2, 2, 1, 3};
-    std::memcpy(relative, triangles, sizeof(triangles));
+    const uint32_t triangles[6] = {0, 1, 2, 2, 1, 3}, spaced[12] = {0, 1, 2, 0, 0, 0, 0, 0, 0, 2, 1, 3};
+    std::memcpy(indices->Lock(12), spaced, sizeof(spaced));  // two empty triangles between the two
     indices->Unlock();
 
     device_->SetVertexDeclaration(declaration_);
     vertices->SetStreamSource(0, sizeof(Vertex));
     indices->SetIndices();
     EXPECT_EQ(indices->GetDrawOffset(), 0);
-    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, indices->GetDrawOffset(), 4, 1, 0, 0);
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, indices->GetDrawOffset(), 4, 3, 0, 0);
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));      // first triangle
     void* from[2] = {};  // where the positions were read: past the 1,009 bytes, at a multiple of 16
     glGetVertexAttribPointerv(0, GL_VERTEX_ATTRIB_ARRAY_POINTER, &from[0]);
     EXPECT_EQ(PrimaryPixel(28, 28), Rgba(0, 0, 0));      // second not drawn yet
-    const RenderIndexedDraw second = indices->PrepareDraw(4, 1, 3, 0);
+    const RenderIndexedDraw second = indices->PrepareDraw(4, 1, 9, 0);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, second.baseVertex, second.vertexCount,
                                   second.primitiveCount, second.startIndex, second.flags);
     EXPECT_EQ(PrimaryPixel(28, 28), Rgba(0, 255, 0));
@@ -410,6 +412,11 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     EXPECT_EQ(message.rfind("Vertex program ", 0), 0u) << message;
     EXPECT_NE(message.find(" does not compile:\n"), std::string::npos) << message;
     EXPECT_NE(message.find("undefined_name"), std::string::npos) << message;
+    for (GLuint name = 1; name < 4096; ++name) {  // the failed object is gone: every one left compiled
+        GLint compiled = GL_TRUE;
+        if (glIsShader(name)) glGetShaderiv(name, GL_COMPILE_STATUS, &compiled);
+        EXPECT_EQ(compiled, GL_TRUE) << name;
+    }
     device_->SetVertexShader(nullptr);
     device_->DestroyVertexShader(broken);
 

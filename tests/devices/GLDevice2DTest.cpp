@@ -183,7 +183,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     a.yOffset = 2;
     a.advance = 5;
     face.glyphs = {question, a};
-    face.kerning = {DeviceFontKerning{'A', 'A', -2}};
+    face.kerning = {DeviceFontKerning{'A', 'A', -2}, {1, 'A', 3}};  // the second never applies to a first letter
     DeviceFontFile file;
     file.faces = {face};
     std::vector<uint8_t> bytes;

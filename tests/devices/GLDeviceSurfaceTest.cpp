@@ -26,6 +26,10 @@ TEST_F(GLDeviceSurfaceTest, ClearCoversOnlyTheViewportAndScissorWhateverTheWrite
     ClearTo(Color(0, 1, 0, 1));
     EXPECT_EQ(std::vector({PrimaryPixel(8, 8), PrimaryPixel(23, 23), PrimaryPixel(7, 8), PrimaryPixel(24, 23)}),
               std::vector({Rgba(0, 255, 0), Rgba(0, 255, 0), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
+    device_->SetColorWriteMode(RenderWriteMode::On);
+    device_->DrawRect(Rect(0, 0, 64, 64), kBlue, 0.0f);  // so does a draw
+    EXPECT_EQ(std::vector({PrimaryPixel(23, 23), PrimaryPixel(24, 23), PrimaryPixel(23, 24)}),
+              std::vector({Rgba(0, 0, 255), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
 
     device_->SetViewport(Viewport(0, 0, 64, 64));
     const Rect scissor(30, 40, 4, 2);

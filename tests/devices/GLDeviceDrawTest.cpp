@@ -368,9 +368,12 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 255));
     glGetVertexAttribPointerv(0, GL_VERTEX_ATTRIB_ARRAY_POINTER, &from[1]);  // 61 locks after the wrap
+    GLint ring = 0;
+    glGetVertexAttribiv(0, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &ring);
     EXPECT_EQ(std::pair(uintptr_t(from[0]), uintptr_t(from[1])), std::pair(uintptr_t(1024), uintptr_t(61 * 30000)));
     ClearTo(Color(0, 0, 0, 1));
     device_->DestroyDynamicVertexBuffer(vertices);  // its stream is left empty: no draw
+    EXPECT_TRUE(ring != 0 && !glIsBuffer(GLuint(ring)));
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
     EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0, 0, 0));
 

@@ -328,12 +328,13 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     device_->SetGammaRamp(0.75f, 0.5f, 1.75f);
     device_->Present(primary_);
     EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
-    settings.width = OffscreenDevice::kWidth;
+    settings.width = 0;  // a side of 0 or less is the window's
     settings.height = OffscreenDevice::kHeight;
     settings.flags = RenderDeviceSettings::kVerticalSync;
     ASSERT_TRUE(device_->ResetDevice(settings));
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
-    settings.flags = 0;
+    settings = RenderDeviceSettings();
+    settings.width = OffscreenDevice::kWidth;
     ASSERT_TRUE(device_->ResetDevice(settings));
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);

@@ -124,7 +124,8 @@ TEST_F(GLDeviceDebugTest, AnswersBeforeAnyWindowAndRefusesWindowsWithoutGL) {
     EXPECT_EQ(fresh->GetGenerationId(), RenderGenerationId::GeForce6);
     EXPECT_EQ(fresh->GetDeviceId(), 0xFFFFFFFFu);
     EXPECT_GE(fresh->GetVideoMemory(), size_t(57) << 20);
-    EXPECT_TRUE(fresh->GetAvailableVideoMemory() == fresh->GetVideoMemory() && !fresh->BeginScene());
+    EXPECT_TRUE(fresh->GetAvailableVideoMemory() == fresh->GetVideoMemory() && !fresh->BeginScene() &&
+                fresh->GetWidth() == 0 && fresh->GetHeight() == 0);
     EXPECT_NE(std::string(fresh->GetDescription()).find("GLDevice"), std::string::npos);
     // Resources made before the context wait for it; destroyed before it, they just go.
     RenderTexture* early = fresh->CreateTextureFromPixels(4, 4, nullptr, 1, 0);

@@ -6,10 +6,12 @@
 #include "core/Vec2.h"
 #include "devices/GLHeaders.h"
 #include "support/LogCapture.h"
+#include "support/OffscreenWindow.h"
 
 #include <SDL2/SDL.h>
 
 #include <string>
+#include <tuple>
 
 namespace GAME::test {
 namespace {
@@ -139,8 +141,21 @@ TEST_F(GLDeviceDebugTest, AnswersBeforeAnyWindowAndRefusesWindowsWithoutGL) {
     EXPECT_EQ(fresh->CreatePrimarySurface(plain, RenderDeviceSettings()), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "SDL_WINDOW_OPENGL"));
     SDL_DestroyWindow(plain);
+    // On a window of its own it makes its own context, and destroys it with itself.
+    SDL_Window* const window = SDL_GL_GetCurrentWindow();
+    const SDL_GLContext context = SDL_GL_GetCurrentContext();
+    OffscreenWindow own(8, 4);
+    // A height of 0 is the window's.
+    RenderSurface* primary =
+        fresh->CreatePrimarySurface(own.Get(), {.width = 8, .flags = RenderDeviceSettings::kVerticalSync});
+    EXPECT_EQ(std::tuple(primary != nullptr, fresh->GetWidth(), fresh->GetHeight(), SDL_GL_GetSwapInterval()),
+              std::tuple(true, 8, 4, 1));
+    fresh->DestroyRenderSurface(primary);
     RenderDevice::Destroy(fresh);
     EXPECT_EQ(fresh, nullptr);
+    EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+    SDL_GL_MakeCurrent(window, context);
+    SDL_GL_SetSwapInterval(0);
 }
 
 }  // namespace

@@ -312,30 +312,23 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     GLint flags = 0;  // a debug context only when GLDEVICE_DEBUG asks for one
     glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
     EXPECT_EQ((flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0, GLDebugOutput::IsRequested());
-    RenderDeviceSettings settings;
-    settings.width = 32;
-    settings.height = 48;
     // The old targets (RGBA and D24) go first: the new ones fit where only they fit.
     const size_t total = device_->GetVideoMemory(), used = total - device_->GetAvailableVideoMemory();
     const size_t primary = size_t(device_->GetWidth() * device_->GetHeight()) * 8;
     static_cast<GLDevice*>(device_)->SetVideoMemoryTotal(used - primary + 32 * 48 * 8);
-    ASSERT_TRUE(device_->ResetDevice(settings));
+    ASSERT_TRUE(device_->ResetDevice({.width = 32, .height = 48}));
     static_cast<GLDevice*>(device_)->SetVideoMemoryTotal(total);
-    EXPECT_EQ(device_->GetWidth(), 32);
-    EXPECT_EQ(device_->GetHeight(), 48);
-    EXPECT_EQ(device_->GetViewport(), Viewport(0, 0, 32, 48));
+    EXPECT_EQ(std::tuple(device_->GetWidth(), device_->GetHeight(), device_->GetViewport()),
+              std::tuple(32, 48, Viewport(0, 0, 32, 48)));
     ClearTo(Color(0, 1, 0, 1));
     device_->SetGammaRamp(0.75f, 0.5f, 1.75f);
     device_->Present(primary_);
     EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
-    settings.width = 0;  // a side of 0 or less is the window's
-    settings.height = OffscreenDevice::kHeight;
-    settings.flags = RenderDeviceSettings::kVerticalSync;
-    ASSERT_TRUE(device_->ResetDevice(settings));
+    // A side of 0 is the window's.
+    ASSERT_TRUE(
+        device_->ResetDevice({.height = OffscreenDevice::kHeight, .flags = RenderDeviceSettings::kVerticalSync}));
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
-    settings = RenderDeviceSettings();
-    settings.width = OffscreenDevice::kWidth;
-    ASSERT_TRUE(device_->ResetDevice(settings));
+    ASSERT_TRUE(device_->ResetDevice({.width = OffscreenDevice::kWidth}));
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
     EXPECT_EQ(device_->GetWidth(), OffscreenDevice::kWidth);

@@ -44,6 +44,7 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     device_->SetDebugName("Shaders/A.ssh", "Solid", "Rock");
     device_->DrawRect(Rect(0, 0, 4, 4), 0xFFFF0000, 0.0f);
     device_->SetDebugName("Shaders/B.ssh", "Glow", "Tree");  // nothing drawn with these yet
+    device_->SetDebugName("Shaders/C.ssh", "Glow", "Tree");  // nor with these
     EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/A.ssh");
     EXPECT_STREQ(device_->GetLastStyleName(), "Solid");
     EXPECT_STREQ(device_->GetLastObjectName(), "Rock");
@@ -58,7 +59,7 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     RenderTexture* texture = device_->CreateTextureFromPixels(1, 1, nullptr, 1, 0);
     device_->SetTexture(0, texture);
     device_->DrawTriangleFan(std::vector<Vec2>{Vec2(0, 0), Vec2(4, 0), Vec2(4, 4)}.data(), 3, 0xFFFFFFFF);
-    EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/B.ssh");
+    EXPECT_STREQ(device_->GetLastShaderName(), "Shaders/C.ssh");
     EXPECT_STREQ(device_->GetLastObjectName(), "Tree");
     char textures[64];
     std::snprintf(textures, sizeof(textures), "textures: 0=%p", static_cast<const void*>(texture));

@@ -173,8 +173,8 @@ TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
     device_->SetStreamSource(0, first, 0, 12);
     device_->SetStreamSource(1, second, 4, 4);
     device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);
-    EXPECT_EQ(PrimaryPixel(50, 10), Rgba(0x40, 0x50, 0x60));
-    EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0x10, 0x20, 0x30));
+    EXPECT_EQ(std::pair(PrimaryPixel(50, 10), PrimaryPixel(10, 10)),
+              std::pair(Rgba(0x40, 0x50, 0x60), Rgba(0x10, 0x20, 0x30)));
     device_->SetVertexDeclaration(nullptr);
     device_->DestroyVertexDeclaration(declaration);
     device_->DestroyVertexBuffer(first);
@@ -193,28 +193,26 @@ TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
 }
 
 TEST_F(GLDeviceDrawTest, DepthRunsFromZeroToOneAndTestsAsSet) {
-    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
-    DrawStrip(Quad(-1, -1, 1, 1, 0.75f, 0xFF00FF00));  // behind: hidden
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
-    DrawStrip(Quad(-1, -1, 1, 1, 0.0f, 0xFF0000FF));  // the near plane itself is inside
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+    // Draws a quad over the whole target at depth z, and answers the pixel at (5, 5).
+    const auto draw = [&](float z, uint32_t color) {
+        DrawStrip(Quad(-1, -1, 1, 1, z, color));
+        return PrimaryPixel(5, 5);
+    };
+    draw(0.5f, 0xFFFF0000);
+    EXPECT_EQ(draw(0.75f, 0xFF00FF00), Rgba(255, 0, 0));  // behind: hidden
+    EXPECT_EQ(draw(0.0f, 0xFF0000FF), Rgba(0, 0, 255));   // the near plane itself is inside
     ClearTo(Color(0, 0, 0, 1));
-    DrawStrip(Quad(-1, -1, 1, 1, -0.01f, 0xFF0000FF));  // in front of the near plane: clipped
-    DrawStrip(Quad(-1, -1, 1, 1, 1.01f, 0xFF0000FF));   // beyond the far plane: clipped
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
-    DrawStrip(Quad(-1, -1, 1, 1, 1.0f, 0xFFFF0000));    // the far plane passes less-equal
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    draw(-0.01f, 0xFF0000FF);                            // in front of the near plane: clipped
+    EXPECT_EQ(draw(1.01f, 0xFF0000FF), Rgba(0, 0, 0));   // beyond the far plane: clipped
+    EXPECT_EQ(draw(1.0f, 0xFFFF0000), Rgba(255, 0, 0));  // the far plane passes less-equal
 
     device_->SetDepthTestFunction(RenderTestFunction::Greater);
     device_->SetDepthWriteMode(RenderWriteMode::Off);
-    DrawStrip(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));  // nearer: fails "greater"
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(255, 0, 0));
+    EXPECT_EQ(draw(0.5f, 0xFF00FF00), Rgba(255, 0, 0));  // nearer: fails "greater"
     device_->SetDepthTestFunction(RenderTestFunction::Always);
-    DrawStrip(Quad(-1, -1, 1, 1, 0.9f, 0xFF00FF00));
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 255, 0));
+    EXPECT_EQ(draw(0.9f, 0xFF00FF00), Rgba(0, 255, 0));
     device_->SetDepthTestFunction(RenderTestFunction::Less);
-    DrawStrip(Quad(-1, -1, 1, 1, 0.95f, 0xFF0000FF));  // depth still 1.0: writes were off
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 255));
+    EXPECT_EQ(draw(0.95f, 0xFF0000FF), Rgba(0, 0, 255));  // depth still 1.0: writes were off
 }
 
 TEST_F(GLDeviceDrawTest, AlphaTestRunsAfterThePixelProgram) {
@@ -247,8 +245,7 @@ TEST_F(GLDeviceDrawTest, AlphaTestRunsAfterThePixelProgram) {
     device_->SetAlphaReference(0.05f);
     device_->DrawRect(Rect(0, 0, 8, 8), 0x03FFFFFF, 0.0f);  // alpha 3/255: discarded
     device_->DrawRect(Rect(8, 0, 8, 8), 0x80FFFFFF, 0.0f);
-    EXPECT_EQ(PrimaryPixel(2, 2), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(10, 2), Rgba(255, 255, 255, 128));
+    EXPECT_EQ(std::pair(PrimaryPixel(2, 2), PrimaryPixel(10, 2)), std::pair(Rgba(0, 0, 0), Rgba(255, 255, 255, 128)));
 }
 
 TEST_F(GLDeviceDrawTest, ClipPlanesAreInClipSpace) {
@@ -274,7 +271,7 @@ TEST_F(GLDeviceDrawTest, CullModesNameTheWindingSeenOnTheTarget) {
     auto draw = [&](uint32_t mode, bool reversed = false) {
         ClearTo(Color(0, 0, 0, 1));
         device_->SetRenderStateA(mode);
-        RenderVertexBuffer* buffer = MakeVertices({clockwise[0], clockwise[reversed ? 2 : 1], clockwise[reversed ? 1 : 2]});
+        RenderVertexBuffer* buffer = MakeVertices({clockwise[0], clockwise[1 + reversed], clockwise[2 - reversed]});
         device_->SetVertexDeclaration(declaration_);
         device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
         device_->DrawPrimitive(RenderPrimitiveType::TriangleList, 0, 1);
@@ -293,9 +290,10 @@ TEST_F(GLDeviceDrawTest, LineListsAndStripsTakeTheirVertexCounts) {
     for (const float row : {8.25f, 24.25f, 40.25f})
         for (const float x : {-1.0f, 1.0f}) ends.push_back({x, 1.0f - row / 32.0f, 0.5f, 0xFFFFFFFF, 0, 0});
     const uint32_t white = 0xFFFFFFFF, black = Rgba(0, 0, 0);
-    for (const auto& [type, second, band] :
-         {std::tuple(RenderPrimitiveType::LineList, white, black), {RenderPrimitiveType::LineStrip, black, black},
-          {RenderPrimitiveType::TriangleStrip, black, white}, {RenderPrimitiveType::TriangleFan, black, white}}) {
+    for (const auto& [type, second, band] : {std::tuple(RenderPrimitiveType::LineList, white, black),
+                                             {RenderPrimitiveType::LineStrip, black, black},
+                                             {RenderPrimitiveType::TriangleStrip, black, white},
+                                             {RenderPrimitiveType::TriangleFan, black, white}}) {
         ClearTo(Color(0, 0, 0, 1));
         DrawStrip(ends, type, 2);
         EXPECT_EQ(std::vector({PrimaryPixel(20, 8), PrimaryPixel(20, 24), PrimaryPixel(20, 40), PrimaryPixel(50, 22)}),

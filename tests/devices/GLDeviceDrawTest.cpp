@@ -435,8 +435,7 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetStreamSource(0, quad, 0, 0);
     device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);  // through kept: the middle half
     device_->DestroyVertexBuffer(quad);
-    EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 255, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(5, 5), PrimaryPixel(20, 20)), std::pair(Rgba(0, 0, 0), Rgba(0, 255, 0)));
     device_->SetVertexShader(nullptr);
     device_->DestroyVertexShader(kept);
     RenderVertexBuffer* gone = MakeVertices(Quad(-1, -1, 1, 1, 0.5f, 0xFFFF0000));
@@ -536,8 +535,7 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     device_->EnableWireframe(true);
     device_->DrawRect(Rect(8.5f, 8.5f, 31, 31), 0xFFFFFFFF, 0.0f);  // edges through pixel centres
     device_->EnableWireframe(false);
-    EXPECT_EQ(PrimaryPixel(8, 20), Rgba(255, 255, 255));
-    EXPECT_EQ(PrimaryPixel(30, 20), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(8, 20), PrimaryPixel(30, 20)), std::pair(Rgba(255, 255, 255), Rgba(0, 0, 0)));
 
     // Texture coordinates beyond 0..1 wrap by default and clamp when asked.
     const uint32_t texels[2] = {0xFFFF0000, 0xFF0000FF};  // red, blue
@@ -551,8 +549,8 @@ TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {
     EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));  // clamped to the blue edge
     device_->SetSamplerState(0, RenderSamplerState::AddressU, 2);
     device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);
-    EXPECT_EQ(PrimaryPixel(9, 50), Rgba(0, 0, 255));   // mirrored: u in 1..1.5 reads 1..0.5, blue
-    EXPECT_EQ(PrimaryPixel(13, 50), Rgba(255, 0, 0));  // and u in 1.5..2 the red texel
+    // Mirrored: u in 1..1.5 reads 1..0.5, blue, and u in 1.5..2 the red texel.
+    EXPECT_EQ(std::pair(PrimaryPixel(9, 50), PrimaryPixel(13, 50)), std::pair(Rgba(0, 0, 255), Rgba(255, 0, 0)));
     // An anisotropic filter filters as anisotropically as the driver can, at most 16 times.
     device_->SetSamplerState(0, RenderSamplerState::MinFilter, 2);
     device_->DrawTexturedRect(Rect(0, 0, 2, 1), Rect(0, 48, 16, 8), 0xFFFFFFFF, 0.0f);

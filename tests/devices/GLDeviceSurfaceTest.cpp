@@ -35,6 +35,9 @@ TEST_F(GLDeviceSurfaceTest, ClearCoversOnlyTheViewportAndScissorWhateverTheWrite
     const Rect scissor(30, 40, 4, 2);
     device_->SetScissorRect(&scissor);
     ClearTo(Color(0, 0, 1, 1));
+    const Rect outside(100, 40, 4, 2);  // beyond the target: nothing is cleared
+    device_->SetScissorRect(&outside);
+    ClearTo(Color(0, 1, 0, 1));
     EXPECT_EQ(std::vector({PrimaryPixel(30, 40), PrimaryPixel(33, 41), PrimaryPixel(34, 41), PrimaryPixel(30, 42)}),
               std::vector({Rgba(0, 0, 255), Rgba(0, 0, 255), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
 }
@@ -140,8 +143,7 @@ void main() { o_color = vec4(vec3(texture(s1, vec3(v_uv0, 0.5))), 1.0); }
     device_->SetSamplerState(1, RenderSamplerState::MipFilter, 0);
     device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 16, 16), 0xFFFFFFFF, 0.0f);
     // 0.5 <= stored depth passes: the cleared half (1.0) gives 1, the drawn half (0.25) 0.
-    EXPECT_EQ(PrimaryPixel(2, 8), Rgba(0, 0, 0));
-    EXPECT_EQ(PrimaryPixel(12, 8), Rgba(255, 255, 255));
+    EXPECT_EQ(std::pair(PrimaryPixel(2, 8), PrimaryPixel(12, 8)), std::pair(Rgba(0, 0, 0), Rgba(255, 255, 255)));
     device_->SetPixelShader(nullptr);
     device_->SetTexture(1, nullptr);
     device_->DestroyPixelShader(compare);

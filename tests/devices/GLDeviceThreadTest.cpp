@@ -63,8 +63,7 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     device_->SetStreamSource(0, vertices, 0, sizeof(Vertex));
     device_->SetIndices(indices);
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
-    EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0, 255, 0));
-    EXPECT_EQ(PrimaryPixel(40, 40), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(PrimaryPixel(10, 10), PrimaryPixel(40, 40)), std::pair(Rgba(0, 255, 0), Rgba(0, 0, 0)));
     device_->SetVertexShader(nullptr);
     device_->SetPixelShader(nullptr);
     device_->SetTargetSurface(0, surface);

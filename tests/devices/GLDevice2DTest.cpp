@@ -86,8 +86,7 @@ TEST_F(GLDevice2DTest, FansNeedThreePoints) {
     device_->BeginScene();
     const Vec2 square[4] = {Vec2(10, 10), Vec2(30, 10), Vec2(30, 30), Vec2(10, 30)};
     device_->DrawTriangleFan(square, 2, 0xFFFFFFFF);
-    EXPECT_EQ(device_->GetNumDrawCalls(), 0u);
-    EXPECT_EQ(LitBox(), (std::vector<int>{-1, -1, -1, -1}));
+    EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), LitBox()), std::pair(0u, std::vector<int>{-1, -1, -1, -1}));
     device_->DrawTriangleFan(square, 4, 0xFF00FFFF);
     EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), device_->GetNumFacesRendered()), std::pair(1u, 2u));
     EXPECT_EQ(LitBox(), (std::vector<int>{10, 10, 29, 29}));

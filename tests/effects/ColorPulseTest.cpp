@@ -71,6 +71,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     write("Settle.dbr", colours + "defaultPulseColorRed,0.2,\ndefaultPulseColorGreen,0.2,\ndefaultPulseColorBlue,0.2,\n"
                                   "defaultPulseColorAlpha,0.5,\n");
     write("Blank.dbr", "pulseTime,0,\n");
+    write("Never.dbr", "pulseTime,100,\nnumberOfCycles,0,\n");
     TableDepot records(files);
     Singleton<ObjectManager>::Get()->SetTableDepot(&records);
 
@@ -108,7 +109,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     ColorPulse missing("Missing.dbr");
     EXPECT_GE(log.Count(LogPriority::Error) + log.Count(LogPriority::Warning), 1u);
     ExpectColor(missing.Update(10), Color());
-    EXPECT_TRUE(missing.IsPulsing());
+    EXPECT_TRUE(missing.IsPulsing() && !ColorPulse("Never.dbr").IsPulsing());  // no cycles: not at all
     Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
 }
 

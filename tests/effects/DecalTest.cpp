@@ -161,8 +161,8 @@ TEST_F(DecalTest, TheEditorPicksADecalAsASphereOfItsSize) {
     EXPECT_EQ(inside.distance, 0.0f);
 
     Intersection none;
-    EXPECT_FALSE(decal->GetIntersection(ray, none, PhysicsSurface{0}));
-    EXPECT_EQ(none.distance, Infinity);
+    EXPECT_FALSE(decal->GetIntersection(ray, inside, PhysicsSurface{0}));  // a miss clears the last hit
+    EXPECT_EQ(inside.distance, Infinity);
     // An effect entity is picked the same way, as a sphere of radius 1.
     EffectEntity effect;
     effect.SetCoords(decal->GetCoords());
@@ -320,8 +320,7 @@ TEST_F(EffectDeviceTest, EveryVertexDeclarationAnEffectMakesGoesWithIt) {
         EXPECT_EQ(std::get<TrailEffect>(effects).GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
         EXPECT_EQ(device.CountCalls("CreateVertexDeclaration") - made, 6u);
     }
-    EXPECT_EQ(device.CountCalls("DestroyVertexDeclaration"), 6u);
-    EXPECT_TRUE(device.GetErrors().empty());
+    EXPECT_TRUE(device.CountCalls("DestroyVertexDeclaration") == 6u && device.GetErrors().empty());
 }
 
 // An effect on an actor emits along segments from each bone of its skeleton to the bone's parent:

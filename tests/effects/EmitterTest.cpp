@@ -291,6 +291,8 @@ TEST_F(EmitterTest, AMovingEmitterSpreadsItsParticlesAlongItsPath) {
     // From the last place (f = 0) in tenths of the way to the new one (f = 0.9).
     for (size_t i = 0; i < xs.size(); ++i) EXPECT_NEAR(xs[i], float(i), 0.02f) << i;
     EXPECT_NEAR(box.centre.x, origin.x + 4.5f, 0.05f);  // the box holds the particles from both places
+    Step(emitter, data, 100.0);                         // still: the new ones at the place it stays
+    for (int i = 20; i < 30; ++i) EXPECT_NEAR(emitter.GetParticles()[i].position.x - origin.x, 10.0f, 0.02f) << i;
 }
 
 TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {

@@ -48,6 +48,7 @@ LevelRecords::LevelRecords() {
     directory_.WriteFile(kStateRecord, "Class,LevelStateEntity,\n");
     directory_.WriteFile(kServerRecord, "Class,LevelServerEntity,\n");
     directory_.WriteFile(kUniqueRecord, "Class,LevelUniqueEntity,\n");
+    directory_.WriteFile(kTallGridRecord, "Class,GridSystem,\ncellSpacingX,1,\ncellSpacingY,2.25,\ncellSpacingZ,1,\n");
     fileSystem_.AddDirectory(directory_.GetPath());
     depot_ = std::make_unique<TableDepot>(fileSystem_);
     Singleton<ObjectManager>::Get()->SetTableDepot(depot_.get());

@@ -21,6 +21,7 @@ inline constexpr const char* kPlainRecord = "records/test/level/plain.dbr";
 inline constexpr const char* kStateRecord = "records/test/level/state.dbr";
 inline constexpr const char* kServerRecord = "records/test/level/server.dbr";
 inline constexpr const char* kUniqueRecord = "records/test/level/unique.dbr";
+inline constexpr const char* kTallGridRecord = "records/test/level/tallgrid.dbr";  // cells 1 x 2.25 x 1
 
 // Counts its level hooks, keeps a box of half size 0.5 around its origin, writes its extra text
 // as its level-file data, moves by step on each update and counts its preloads. readHook, when

@@ -571,18 +571,19 @@ TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEnti
     level.GetEntitiesInBox(found, ABBox(Vec3(3.5f, 0, 1.5f), Vec3(0.1f, 1, 0.1f)), false);
     EXPECT_EQ(found.size(), 1u);  // the tree covers the grid's area
 
-    // Matching layers keep their paint; two floors added below lift the entity by two cells.
+    // Matching layers keep their paint; two floors of 2.25 added below lift the entity by 4 (whole units).
     ASSERT_TRUE(level.GetSectorLayers().PrimeForEdit(0, MakeId(3)));
     level.GetSectorLayers().Edit(1, 1, true);
     level.ResizeSectorLayers();
     EXPECT_EQ(level.GetSectorLayers().GetTargetId(0, 1, 1), MakeId(3));
+    grid->SetSystem(test::kTallGridRecord);
     level.ResizeGrid(4, 3, 2);
     EXPECT_EQ(grid->GetYNumCells(), 3);
-    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 2.25f);
+    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 4.25f);
     EXPECT_TRUE(level.GetSectorLayers().GetTargetId(0, 1, 1).IsNull());
     // Fewer floors and more cells: the entity stays, the layers follow the area.
     level.ResizeGrid(6, 2, 3);
-    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 2.25f);
+    EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 4.25f);
     EXPECT_EQ(level.GetSectorLayers().GetWidth(), 6u);
     EXPECT_EQ(level.GetSectorLayers().GetHeight(), 3u);
     EXPECT_EQ(level.GetEditableTerrain(), nullptr);

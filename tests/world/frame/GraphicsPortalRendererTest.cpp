@@ -37,6 +37,7 @@
 #include "world/GraphicsTransparencyManager.h"
 #include "world/GraphicsWarmUp.h"
 #include "world/GridRegion.h"
+#include "world/GridSystem.h"
 #include "world/Level.h"
 #include "world/Portal.h"
 #include "world/Region.h"
@@ -421,6 +422,12 @@ TEST_F(PortalRendererTest, WarmUpDrawsAGridSeeThroughAndLeavesItsSectionsAsTheyW
         EXPECT_FLOAT_EQ(cell.GetSectionOpacity(uint32_t(section)), 1.0f);
         EXPECT_FALSE(cell.IsSectionMarked(unsigned(section)));
     }
+    // The grid system's preload reaches through its meshes to their shaders.
+    const GraphicsShader2* standard = bed.Graphics().LoadShader2(sample::kStandardShader);
+    loader.SetFrameCount(loader.GetFrameCount() + 5);
+    grid->GetSystem()->PreLoad(0);
+    EXPECT_EQ(standard->GetLastFrameTouched(), loader.GetFrameCount());
+    bed.Graphics().UnloadShader2(standard);
     bed.Graphics().UnloadShader2(seeThrough);
 }
 

@@ -253,6 +253,7 @@ TEST_F(FogOfWarThread, SavedWhenItsLevelUnloadsAndReadBackWhenItReloads) {
     Region* again = AddRegion("Vale/East", IntVec3(500, 0, 0));
     EXPECT_EQ(again->GetFOWFileName(), "fow/Vale_East.fow");
     EXPECT_EQ(Cells(again->GetFogOfWar(false)), vale);
+    EXPECT_FALSE(world.IsInFog(WorldVec3(again, Vec3(64, 0, 64))));  // the grid read back, not the blank one
 }
 
 // A map closing hands the fog of the regions without a loaded level to the thread, which writes

@@ -89,6 +89,11 @@ TEST(SectorData, EveryKindSavesAndLoadsItsFields) {
     const auto* bloomCopy = static_cast<const BloomSectorData*>(loaded.GetSectorData(M::kBloom, 0));
     EXPECT_EQ(bloomCopy->values[0], 0.75f);
     EXPECT_EQ(bloomCopy->reserved[2], 0u);  // written as zeros
+    loaded.SetSectorData(M::kBloom, 0, bloomCopy);  // an edit, even to the same values, is a change
+    EXPECT_TRUE(loaded.IsModified());
+    ASSERT_TRUE(LoadBytes(loaded, Take(writer)));  // and so is a deletion
+    loaded.DeleteSectorData(M::kBloom, 0);
+    EXPECT_TRUE(loaded.IsModified());
 
     // Every cut of the file fails without reading past it.
     const Bytes file = Take(writer);

@@ -569,9 +569,11 @@ TEST_F(GraphicsEngineTest, WarmUpDrawsTheDisplayIntoASurfaceOfItsOwnAndShowsNoth
     ASSERT_TRUE(bed.Start());
     struct Widget final : DisplayWidget {
         void Render(GraphicsCanvas& canvas) const override {
+            warmingUp = canvas.IsWarmingUp();
             canvas.ClearRenderSurface(nullptr, Color(1.0f, 1.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
             canvas.RenderRect(Rect(0.0f, 0.0f, 4.0f, 4.0f), Color(1.0f, 1.0f, 1.0f, 1.0f));
         }
+        mutable bool warmingUp = false;
     } widget;
     Display display;
     display.AddWidget(&widget);
@@ -586,6 +588,8 @@ TEST_F(GraphicsEngineTest, WarmUpDrawsTheDisplayIntoASurfaceOfItsOwnAndShowsNoth
     EXPECT_EQ(Count("EndScene"), 1u);
     EXPECT_EQ(Count("Present"), 0u);
     EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
+    EXPECT_TRUE(widget.warmingUp);  // the canvas says so while the warm-up draws, and only then
+    EXPECT_FALSE(Graphics().GetCanvas()->IsWarmingUp());
 }
 
 }  // namespace

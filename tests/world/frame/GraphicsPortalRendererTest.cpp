@@ -401,6 +401,7 @@ TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) 
     EXPECT_FLOAT_EQ(inRoom->box.GetSectionOpacity(0), 0.5f);
     for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
     EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
+    EXPECT_FALSE(bed.Canvas().IsWarmingUp());
 }
 
 // The warm-up draws a grid's cells once more at half opacity (with their material's transparent

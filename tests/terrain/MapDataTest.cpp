@@ -199,7 +199,7 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
 
     // A builder lets go of its picture on request: nothing is left to take then.
     MapDataBuilder builder;
-    ASSERT_TRUE(builder.Build(region, {}, Vec3(0, 0, 0), Vec3(8, 8, 8), 1.0f));
+    ASSERT_TRUE(builder.Build(region, {}, Vec3(0, 0, 0), Vec3(8, 8, 1), 1.0f));  // a picture one pixel high
     builder.ReleaseResult();
     unsigned width = 0, height = 0;
     mem::vector<unsigned char> bytes;

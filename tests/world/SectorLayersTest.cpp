@@ -50,6 +50,8 @@ Bytes BuildBlock(uint32_t layers, uint8_t value, const UniqueId& id) {
 TEST(SectorLayers, LooksUpPaintedCellsClampedIntoTheGrid) {
     SectorLayers layers;
     EXPECT_TRUE(layers.GetTargetId(0, 0, 0).IsNull());  // no planes yet
+    layers.Initialize(4097, 4096);  // more cells than a grid may have: no planes either
+    EXPECT_FALSE(layers.IsInitialized());
     layers.Initialize(4, 3);
     const UniqueId fog = MakeId(1, 2, 3, 4);
     ASSERT_TRUE(layers.PrimeForEdit(0, fog));

@@ -153,10 +153,12 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
         region->GetLevel()->GetIntersection(Ray(Vec3(8, 5, 8), Vec3(0, -1, 0)), lake, PhysicsSurface::None, true));
     EXPECT_NEAR(lake.distance, 4.0f, 1e-4f);
     const int reduction = bed.Graphics().GetTextureReduction();
+    bed.Graphics().EnableReflections(true);
     ASSERT_TRUE(region->RebuildMapData());
     EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);
     EXPECT_EQ(bed.GetEngine().GetEntityRenderFilter(), nullptr);
     EXPECT_FALSE(bed.GetEngine().IsMapRendering());
+    EXPECT_TRUE(bed.Graphics().AreReflectionsEnabled());  // off while the map is drawn, then back
 
     // Two pixels a unit; the icon is the picture.
     const RegionIcon& icon = region->GetIconData();

@@ -39,7 +39,7 @@ TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
     EXPECT_TRUE(pulse.IsRising());
     // A pulse synced to this one takes its place in its half cycle, one cycle fewer done.
     ColorPulse follower(100, kA, kB);
-    follower.Update(16);
+    for (const int ms : {16, 30}) follower.Update(ms);  // its own place is another
     follower.SyncToColorPulse(pulse);
     EXPECT_TRUE(follower.GetCyclesDone() == 0 && follower.IsRising());
     ColorPulse fresh(100, kA, kB);  // none done: none fewer
@@ -68,7 +68,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
         "pulseTime,100,\nnumberOfCycles,2,\npulseColorARed,0,\npulseColorAAlpha,1,\npulseColorBRed,1,\n"
         "pulseColorBGreen,0.5,\npulseColorBAlpha,1,\n";
     write("Stop.dbr", colours);
-    write("Settle.dbr", colours + "defaultPulseColorRed,0.2,\ndefaultPulseColorGreen,0.2,\ndefaultPulseColorBlue,0.2,\n"
+    write("Settle.dbr", colours + "defaultPulseColorRed,0.0,\ndefaultPulseColorGreen,0.2,\ndefaultPulseColorBlue,0.2,\n"
                                   "defaultPulseColorAlpha,0.5,\n");
     write("Blank.dbr", "pulseTime,0,\n");
     write("Never.dbr", "pulseTime,100,\nnumberOfCycles,0,\n");
@@ -85,14 +85,14 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
         EXPECT_TRUE(p->IsPulsing());
     }
     // The third rising half: to the default colour, or nowhere (the pulse stops where it was).
-    ExpectColor(settle.Update(50), Color::Lerp(kA, Color(0.2f, 0.2f, 0.2f, 0.5f), 0.5f));
-    ExpectColor(settle.Update(50), Color(0.2f, 0.2f, 0.2f, 0.5f));
+    ExpectColor(settle.Update(50), Color::Lerp(kA, Color(0.0f, 0.2f, 0.2f, 0.5f), 0.5f));
+    ExpectColor(settle.Update(50), Color(0.0f, 0.2f, 0.2f, 0.5f));
     EXPECT_FALSE(settle.IsPulsing());
     ExpectColor(stop.Update(50), kA);
     EXPECT_FALSE(stop.IsPulsing());
     // Over, the colour stays where the pulse ended.
     ExpectColor(stop.Update(100), kA);
-    ExpectColor(settle.Update(100), Color(0.2f, 0.2f, 0.2f, 0.5f));
+    ExpectColor(settle.Update(100), Color(0.0f, 0.2f, 0.2f, 0.5f));
     // Reset starts the counted cycles again.
     stop.Reset();
     EXPECT_TRUE(stop.IsPulsing());

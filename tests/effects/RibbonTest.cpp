@@ -163,8 +163,7 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     line.SetTopBottomPercent(1.0f, 0.0f);
     line.SetTaperPoints(1);
     line.DoSetPauseAtTarget();  // its window reaches the end: the clock stops after this update
-    line.UpdateSelf(16);
-    line.UpdateSelf(16);
+    for (int update = 0; update < 2; ++update) line.UpdateSelf(16);
     EXPECT_TRUE(line.IsPaused() && line.GetTime() == 16);
     EXPECT_EQ(Draw(line), 2u);
     EXPECT_LT(Column(-4.9f).first, 3);
@@ -603,13 +602,13 @@ TEST_F(RibbonPixelTest, ATrailCoversTheBandItsAnchorsSwept) {
     // Two segments are enough to draw.
     Sweep(trail, region, -3.0f, 3);
     ASSERT_EQ(trail.GetSegments().size(), 2u);
+    const size_t queued = Singleton<DebugRenderManager>::Get()->GetNumQueued();  // none without debugging
     ASSERT_EQ(Draw(trail), 1u);
     EXPECT_EQ(Column(-1.5f).first, 8);
     Sweep(trail, region, 0.0f, 5);  // segments from x = -2 to 4
     ASSERT_EQ(trail.GetSegments().size(), 7u);
     // With the engine's trail debugging on, the edges of every quad but the newest are debug lines.
     bed.GetEngine().SetTrailDebugging(true);
-    const size_t queued = Singleton<DebugRenderManager>::Get()->GetNumQueued();
     ASSERT_EQ(Draw(trail), 1u);
     EXPECT_EQ(Singleton<DebugRenderManager>::Get()->GetNumQueued() - queued, 3 * (trail.GetPoints().size() - 2));
     bed.GetEngine().SetTrailDebugging(false);

@@ -500,26 +500,35 @@ GraphicsShader2::Source GraphicsShader2::GetSource(bool fromValues, uint32_t ind
 }
 
 void GraphicsShader2::UploadConstants(const Value& program) const {
-    RenderDevice* const device = graphics_.GetRenderDevice();
     const bool vertex = program.storage.type == ShaderValueType::VertexProgram;
-    for (const ShaderBinding& binding : program.bindings) {
-        // After the first Render most bindings have nothing to send (GetSource's rule, asked
-        // first): a value's constants went then, and a parameter goes again only when set since.
-        if (!firstPass_ && (binding.fromValues || parameters_[binding.index].renderStamp != renderCounter_)) continue;
-        const Source source = GetSource(binding.fromValues, binding.index);
-        if (source.storage == nullptr || !source.send) continue;
-        const Storage& storage = *source.storage;
-        const uint32_t perElement = RegistersPerElement(storage.type);
-        if (perElement == 0 || IsIntegral(storage.type)) continue;
-        // A set parameter sends the elements set so far; a value or default its one element.
-        const uint32_t elements = source.value != nullptr ? storage.count : parameters_[binding.index].usedCount;
-        const uint32_t registers = std::min(elements * perElement, binding.registerLimit);
-        if (registers == 0) continue;
-        if (vertex) {
-            device->SetVertexShaderConstants(binding.firstRegister, storage.floats.data(), registers);
-        } else {
-            device->SetPixelShaderConstants(binding.firstRegister, storage.floats.data(), registers);
-        }
+    if (firstPass_) {
+        for (const ShaderBinding& binding : program.bindings) UploadBinding(binding, vertex);
+        return;
+    }
+    // After the first Render a value's constants have gone, and a parameter goes again only when
+    // set (or unset by End) since the last Render (GetSource's rule), so that is asked first.
+    const uint64_t counter = renderCounter_;
+    const Parameter* const parameters = parameters_.data();
+    for (const ShaderBinding& binding : program.parameterBindings) {
+        if (parameters[binding.index].renderStamp == counter) UploadBinding(binding, vertex);
+    }
+}
+
+void GraphicsShader2::UploadBinding(const ShaderBinding& binding, bool vertex) const {
+    const Source source = GetSource(binding.fromValues, binding.index);
+    if (source.storage == nullptr || !source.send) return;
+    const Storage& storage = *source.storage;
+    const uint32_t perElement = RegistersPerElement(storage.type);
+    if (perElement == 0 || IsIntegral(storage.type)) return;
+    // A set parameter sends the elements set so far; a value or default its one element.
+    const uint32_t elements = source.value != nullptr ? storage.count : parameters_[binding.index].usedCount;
+    const uint32_t registers = std::min(elements * perElement, binding.registerLimit);
+    if (registers == 0) return;
+    RenderDevice* const device = graphics_.GetRenderDevice();
+    if (vertex) {
+        device->SetVertexShaderConstants(binding.firstRegister, storage.floats.data(), registers);
+    } else {
+        device->SetPixelShaderConstants(binding.firstRegister, storage.floats.data(), registers);
     }
 }
 
@@ -639,6 +648,12 @@ void GraphicsShader2::IndexParameters() {
         }
         // The first parameter of a name wins.
         if (parameterSlots_[slot] == kNone) parameterSlots_[slot] = i;
+    }
+    for (Value& value : values_) {
+        value.parameterBindings.clear();
+        for (const ShaderBinding& binding : value.bindings) {
+            if (!binding.fromValues) value.parameterBindings.push_back(binding);
+        }
     }
 }
 

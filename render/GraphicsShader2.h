@@ -116,6 +116,9 @@ private:
         RenderVertexShader* vertexProgram = nullptr;  // VertexProgram: owned
         RenderPixelShader* pixelProgram = nullptr;    // PixelProgram: owned
         mem::vector<ShaderBinding> bindings;          // programs: their constants
+        // Programs: the bindings that take a parameter, in order (after a style's first Render
+        // only these may have something to send).
+        mem::vector<ShaderBinding> parameterBindings;
     };
     struct Parameter {
         Name name;
@@ -159,8 +162,9 @@ private:
     void Apply(const ShaderStateRecord& record, const Source& source) const;
     void ApplyDefault(const ShaderStateRecord& record) const;
     void UploadConstants(const Value& program) const;
+    void UploadBinding(const ShaderBinding& binding, bool vertex) const;
 
-    // Fills parameterSlots_ once the section is read.
+    // Fills parameterSlots_ and each program's parameterBindings once the section is read.
     void IndexParameters();
     Parameter* FindParameter(const Name& name) const;
     // The parameter, when it may take the element of the type now; sets known = false for a name

@@ -212,8 +212,13 @@ int GraphicsMeshInstance::GetRenderPassSortOrder(int pass, const Name& style, Re
 const GraphicsShader2* GraphicsMeshInstance::GetShader2(int pass, const Name&) const {
     if (overrideShader_ != nullptr) return overrideShader_;
     const PassParts parts = GetPassParts(pass);
+    return GetShader2(parts, GetOpacity(parts));
+}
+
+const GraphicsShader2* GraphicsMeshInstance::GetShader2(const PassParts& parts, float opacity) const {
+    if (overrideShader_ != nullptr) return overrideShader_;
     if (parts.material == nullptr) return nullptr;
-    if (GetOpacity(parts) < 1.0f && parts.material->secondShader != nullptr) return parts.material->secondShader;
+    if (opacity < 1.0f && parts.material->secondShader != nullptr) return parts.material->secondShader;
     return parts.material->shader;
 }
 
@@ -223,8 +228,11 @@ const Name& GraphicsMeshInstance::GetShaderStyle(int, const Name& style, RenderG
 }
 
 const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) const {
+    return baseTexture_ != nullptr ? baseTexture_ : GetTexture(GetPassParts(pass));
+}
+
+const GraphicsTexture* GraphicsMeshInstance::GetTexture(const PassParts& parts) const {
     if (baseTexture_ != nullptr) return baseTexture_;
-    const PassParts parts = GetPassParts(pass);
     if (parts.material == nullptr) return nullptr;
     for (const GraphicsMesh::MaterialParameter& parameter : parts.material->parameters) {
         if (parameter.type == GraphicsMesh::kParamTexture && parameter.name == Names().baseTexture) {
@@ -232,6 +240,19 @@ const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) c
         }
     }
     return nullptr;
+}
+
+bool GraphicsMeshInstance::GetRenderPassInfo(int pass, const Name& style, RenderGenerationId, const GraphicsLight*,
+                                             PassInfo& info) const {
+    const PassParts parts = GetPassParts(pass);
+    info.opacity = GetOpacity(parts);
+    info.shader = GetShader2(parts, info.opacity);
+    if (info.shader == nullptr) return false;
+    info.styleIndex = info.shader->FindStyleByName(style);
+    if (info.styleIndex == GraphicsShader2::kNoStyle) return false;
+    info.sortOrder = info.shader->GetSortOrder(info.styleIndex);
+    info.texture = GetTexture(parts);
+    return true;
 }
 
 float GraphicsMeshInstance::GetOpacity(int pass, const Name&) const { return GetOpacity(GetPassParts(pass)); }
@@ -555,20 +576,18 @@ void GraphicsMeshInstance::RenderHitBoxes(Region* region, const Color& color) co
     }
 }
 
-void GraphicsMeshInstance::GetPassFaces(int pass, int& firstIndex, int& count) const {
-    const GraphicsMesh::FaceSet* set = GetPassParts(pass).set;
-    firstIndex = set != nullptr ? int(set->firstFace * 3) : 0;
-    count = set != nullptr ? int(set->faceCount) : 0;
+void GraphicsMeshInstance::GetPassFaces(const GraphicsMesh::FaceSet& set, int& firstIndex, int& count) const {
+    firstIndex = int(set.firstFace * 3);
+    count = int(set.faceCount);
 }
 
-void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, int pass) const {
+void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
+                                               float opacity) const {
     const ParameterNames& names = Names();
     shader.SetFloat4(names.diffuseColor, 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f, diffuseColor_.b * 0.5f,
                      highlight_);
     shader.SetFloat(names.shadowBias, 0, shadowBias_);
     shader.SetFloat(names.globalFade, 0, GetBlendedGlobalFadeFactor());
-    const PassParts parts = GetPassParts(pass);
-    const float opacity = GetOpacity(parts);
     const float curved = opacity == 1.0f ? 1.0f : std::pow(opacity, kTransparencyExponent);  // most draws are opaque
     shader.SetFloat4(names.transparency, 0, curved, curved, opacity, curved);
     if (dissolveTexture_ != nullptr) {
@@ -578,11 +597,10 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
     }
     if (baseTexture_ != nullptr) shader.SetTexture(names.baseTexture, 0, baseTexture_->GetTexture());
     if (bumpTexture_ != nullptr) shader.SetTexture(names.bumpTexture, 0, bumpTexture_->GetTexture());
-    const GraphicsMesh::FaceSet* set = parts.set;
-    if (set != nullptr && !boneCoords_.empty()) {
-        for (size_t j = 0; j < set->bones.size(); ++j) {
-            if (set->bones[j] < boneCoords_.size()) {
-                shader.SetFloat4x3(names.boneMatrix, uint32_t(j), boneCoords_[set->bones[j]]);
+    if (!boneCoords_.empty()) {
+        for (size_t j = 0; j < set.bones.size(); ++j) {
+            if (set.bones[j] < boneCoords_.size()) {
+                shader.SetFloat4x3(names.boneMatrix, uint32_t(j), boneCoords_[set.bones[j]]);
             }
         }
     }
@@ -592,7 +610,8 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, in
 void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
                                       const GraphicsSceneRenderer& renderer) const {
     const PassParts parts = GetPassParts(pass.pass);
-    if (parts.set == nullptr || GetOpacity(parts) == 0.0f) return;
+    const float opacity = GetOpacity(parts);
+    if (parts.set == nullptr || opacity == 0.0f) return;
     GraphicsMesh::MeshRenderInfo info;
     mesh_->GetMeshRenderInfo(info);
     if (info.vertexBuffer == nullptr || info.indexBuffer == nullptr || info.declaration == nullptr) return;
@@ -609,11 +628,11 @@ void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, G
     pass.shader->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
     pass.shader->SetFloat3(names.objectToRegionOffset, 0, objectToWorld.origin);
     if (parts.material != nullptr) mesh_->SetShaderParameters(*pass.shader, int(parts.set->material));
-    SetShaderParameters(*pass.shader, pass.pass);
+    SetShaderParameters(*pass.shader, *parts.set, opacity);
     pass.shader->Render(mesh_->GetFileName().c_str());
     int firstIndex = 0;
     int count = 0;
-    GetPassFaces(pass.pass, firstIndex, count);
+    GetPassFaces(*parts.set, firstIndex, count);
     device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, info.vertexCount, uint32_t(count),
                                 uint32_t(firstIndex), 0);
     pass.shader->End();

@@ -88,6 +88,9 @@ public:
     // The base texture override when set; else the material's "baseTexture" parameter, or null.
     const GraphicsTexture* GetTexture(int pass, const Name& style) const override;
     float GetOpacity(int pass, const Name& style) const override;
+    // The answers of the queries above from one look-up of the pass's face set.
+    bool GetRenderPassInfo(int pass, const Name& style, RenderGenerationId generation, const GraphicsLight* light,
+                           PassInfo& info) const override;
     bool GetCastsShadows() const override { return castsShadows_; }
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
@@ -231,10 +234,12 @@ public:
     size_t CalculateAllocatedMemory() const;
 
 protected:
-    // Sends the instance's parameters (see the header comment) to the shader.
-    virtual void SetShaderParameters(const GraphicsShader2& shader, int pass) const;
-    // The index range of the pass: the face set's first face x 3 and its face count.
-    virtual void GetPassFaces(int pass, int& firstIndex, int& count) const;
+    // Sends the instance's parameters (see the header comment) to the shader for a pass that
+    // draws the face set at the opacity.
+    virtual void SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
+                                     float opacity) const;
+    // The index range of a pass that draws the face set: its first face x 3 and its face count.
+    virtual void GetPassFaces(const GraphicsMesh::FaceSet& set, int& firstIndex, int& count) const;
 
 private:
     // A pass's face set, material and section name (null where there is none), in one look-up
@@ -246,6 +251,9 @@ private:
     };
     PassParts GetPassParts(int pass) const;
     float GetOpacity(const PassParts& parts) const;
+    // GetShader2 and GetTexture for the pass's parts and opacity.
+    const GraphicsShader2* GetShader2(const PassParts& parts, float opacity) const;
+    const GraphicsTexture* GetTexture(const PassParts& parts) const;
     // The opacity a section draws at, given whether it is named "FadeIn".
     float SectionOpacity(uint32_t section, bool fadeIn) const;
     void ReleaseMesh();

@@ -176,23 +176,18 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
         }
         const int count = entry.renderable->GetNumRenderPasses(style, generation_);
         for (int pass = 0; pass < count; ++pass) {
-            // Most renderables lack most styles: the style is looked for before the sort order.
-            const GraphicsShader2* shader = entry.renderable->GetShader2(pass, style);
-            if (shader == nullptr) continue;
-            const uint32_t styleIndex =
-                shader->FindStyleByName(entry.renderable->GetShaderStyle(pass, style, generation_, light));
-            if (styleIndex == GraphicsShader2::kNoStyle) continue;
-            const int sortOrder = entry.renderable->GetRenderPassSortOrder(pass, style, generation_);
-            if (sortOrder < minSortOrder || sortOrder > maxSortOrder) continue;
+            GraphicsRenderable::PassInfo info;
+            if (!entry.renderable->GetRenderPassInfo(pass, style, generation_, light, info)) continue;
+            if (info.sortOrder < minSortOrder || info.sortOrder > maxSortOrder) continue;
             RenderablePass& built = passes.emplace_back();
             built.renderable = entry.renderable;
             built.region = entry.region;
             built.pass = pass;
-            built.shader = shader;
-            built.styleIndex = styleIndex;
+            built.shader = info.shader;
+            built.styleIndex = info.styleIndex;
             built.regionToScene = *entry.regionToScene;
             built.sceneBox = entry.sceneBox;
-            built.sortOrder = sortOrder;
+            built.sortOrder = info.sortOrder;
             if (lightSphere != nullptr) {
                 const Vec3 centre = lightSphere->centre - entry.regionToScene->origin;
                 built.lightSphere[0] = centre.x;
@@ -200,8 +195,8 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
                 built.lightSphere[2] = centre.z;
                 built.lightSphere[3] = lightSphere->radius;
             }
-            built.texture = entry.renderable->GetTexture(pass, style);
-            built.opacity = entry.renderable->GetOpacity(pass, style);
+            built.texture = info.texture;
+            built.opacity = info.opacity;
         }
     }
 }

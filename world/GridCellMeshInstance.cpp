@@ -31,6 +31,14 @@ const GraphicsShader2* GridCellMeshInstance::GetShader2(int pass, const Name& st
     return FindAmbientLightShader();
 }
 
+bool GridCellMeshInstance::GetRenderPassInfo(int pass, const Name& style, RenderGenerationId generation,
+                                             const GraphicsLight* light, PassInfo& info) const {
+    if (GetOverrideShader() != nullptr || !singlePass_) {
+        return GraphicsMeshInstance::GetRenderPassInfo(pass, style, generation, light, info);
+    }
+    return GraphicsRenderable::GetRenderPassInfo(pass, style, generation, light, info);
+}
+
 const GraphicsShader2* GridCellMeshInstance::FindAmbientLightShader() const {
     const GraphicsMesh* mesh = GetMesh();
     GraphicsEngine* graphics = GetEngineGraphics();
@@ -54,16 +62,17 @@ const GraphicsShader2* GridCellMeshInstance::FindAmbientLightShader() const {
     return ambientShader_;
 }
 
-void GridCellMeshInstance::SetShaderParameters(const GraphicsShader2& shader, int pass) const {
+void GridCellMeshInstance::SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
+                                               float opacity) const {
     static const Name kWallTransparency = Name::Create("wallTransparency");
     shader.SetFloat4(kWallTransparency, 0, wallTransparency_[0], wallTransparency_[1], wallTransparency_[2],
                      wallTransparency_[3]);
-    GraphicsMeshInstance::SetShaderParameters(shader, pass);
+    GraphicsMeshInstance::SetShaderParameters(shader, set, opacity);
 }
 
-void GridCellMeshInstance::GetPassFaces(int pass, int& firstIndex, int& count) const {
+void GridCellMeshInstance::GetPassFaces(const GraphicsMesh::FaceSet& set, int& firstIndex, int& count) const {
     if (!singlePass_ || GetMesh() == nullptr) {
-        GraphicsMeshInstance::GetPassFaces(pass, firstIndex, count);
+        GraphicsMeshInstance::GetPassFaces(set, firstIndex, count);
         return;
     }
     firstIndex = 0;

@@ -31,11 +31,16 @@ public:
     // An override shader wins; then the ambient-light shader in single-pass mode; then the
     // material's.
     const GraphicsShader2* GetShader2(int pass, const Name& style) const override;
+    // In single-pass mode the answers of the separate queries, which know the ambient-light
+    // shader; else a mesh instance's.
+    bool GetRenderPassInfo(int pass, const Name& style, RenderGenerationId generation, const GraphicsLight* light,
+                           PassInfo& info) const override;
 
 protected:
-    void SetShaderParameters(const GraphicsShader2& shader, int pass) const override;
+    void SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
+                             float opacity) const override;
     // Single-pass mode draws every face from the first.
-    void GetPassFaces(int pass, int& firstIndex, int& count) const override;
+    void GetPassFaces(const GraphicsMesh::FaceSet& set, int& firstIndex, int& count) const override;
 
 private:
     const GraphicsShader2* FindAmbientLightShader() const;

@@ -276,6 +276,14 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     instance.SetSectionOpacity(0.25f, 2);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.75f);
     EXPECT_FLOAT_EQ(instance.GetOpacity(2, Name()), 0.75f);
+    // The one query of a pass answers as the separate ones do.
+    for (int pass = 0; pass < 3; ++pass) {
+        GraphicsRenderable::PassInfo one, separate;
+        ASSERT_TRUE(instance.GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, one));
+        ASSERT_TRUE(
+            instance.GraphicsRenderable::GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, separate));
+        EXPECT_EQ(one, separate) << pass;
+    }
 }
 
 TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBox) {

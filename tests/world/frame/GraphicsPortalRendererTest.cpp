@@ -477,10 +477,20 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     // In one pass with the ambient-light shader of its material, the room looks the same.
     GridCellMeshInstance& instance = *grid->GetCell(0, 0, 0).instance;
     instance.SetSinglePass(true);
-    EXPECT_EQ(instance.GetNumRenderPasses(Name::Create("ambientLightStyle"), RenderGenerationId()), 1);
+    const Name ambient = Name::Create("ambientLightStyle");
+    EXPECT_EQ(instance.GetNumRenderPasses(ambient, RenderGenerationId()), 1);
     EXPECT_EQ(instance.GetShader2(0, Name())->GetFileName(), sample::kStandardShader);
     EXPECT_EQ(Draw(region), pixels);
-    instance.SetSinglePass(false);
+    // Fading, the whole cell keeps the ambient-light shader; its face set alone takes the see-through one.
+    instance.SetSectionOpacity(0.5f, instance.GetMesh()->GetFaceSet(0).section);
+    for (const bool single : {true, false}) {
+        instance.SetSinglePass(single);
+        GraphicsRenderable::PassInfo info;
+        ASSERT_TRUE(instance.GetRenderPassInfo(0, ambient, RenderGenerationId(), nullptr, info));
+        EXPECT_EQ(info.shader->GetFileName(), single ? sample::kStandardShader : "Shaders/StandardT.ssh");
+        EXPECT_FLOAT_EQ(info.opacity, 0.5f);
+    }
+    instance.SetSectionOpacity(1.0f, instance.GetMesh()->GetFaceSet(0).section);
     // The lattice shown for the editor: a box and a label at each of its 9 points.
     DebugRenderManager& debug = *Singleton<DebugRenderManager>::Get();
     const size_t queued = debug.GetNumQueued();

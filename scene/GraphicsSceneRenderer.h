@@ -192,6 +192,11 @@ private:
     Mat4 worldToScreen_;
     mem::map<Region*, Coords> regionToScene_;
     mem::vector<Region*> placedOnly_;  // placed by a renderable of theirs, contents not yet added
+    // The region of the last renderable queued, its coords in regionToScene_ (which stay put) and
+    // whether they turn: a region's renderables mostly come one after another.
+    Region* lastRegion_ = nullptr;
+    const Coords* lastRegionToScene_ = nullptr;
+    bool lastRegionTurned_ = false;
     RenderGenerationId generation_{};
     uint32_t flags_ = 127;
     bool shadows_ = false;

@@ -152,9 +152,9 @@ TEST_F(GLDeviceDebugTest, AnswersBeforeAnyWindowAndRefusesWindowsWithoutGL) {
     EXPECT_EQ(std::tuple(primary != nullptr, fresh->GetWidth(), fresh->GetHeight(), SDL_GL_GetSwapInterval()),
               std::tuple(true, 8, 4, 1));
     fresh->DestroyRenderSurface(primary);
+    EXPECT_EQ(fresh->GetWidth(), 0);
     RenderDevice::Destroy(fresh);
-    EXPECT_EQ(fresh, nullptr);
-    EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+    EXPECT_TRUE(fresh == nullptr && SDL_GL_GetCurrentContext() == nullptr);
     SDL_GL_MakeCurrent(window, context);
     SDL_GL_SetSwapInterval(0);
 }

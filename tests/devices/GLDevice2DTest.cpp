@@ -75,9 +75,9 @@ TEST_F(GLDevice2DTest, ABoundPixelProgramShadesTheTwoDDraws) {
     device_->SetPixelShader(coordinates);
     device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, 64, 64), 0xFFFFFFFF, 0.0f);
     // u grows to the right, v downwards from the top row.
-    EXPECT_TRUE(Near(PrimaryPixel(0, 0), Rgba(2, 2, 255), 1)) << std::hex << PrimaryPixel(0, 0);
-    EXPECT_TRUE(Near(PrimaryPixel(63, 0), Rgba(253, 2, 255), 1));
-    EXPECT_TRUE(Near(PrimaryPixel(0, 63), Rgba(2, 253, 255), 1));
+    for (const auto& [x, y, expected] :
+         {std::tuple(0, 0, Rgba(2, 2, 255)), {63, 0, Rgba(253, 2, 255)}, {0, 63, Rgba(2, 253, 255)}})
+        EXPECT_TRUE(Near(PrimaryPixel(x, y), expected, 1)) << std::hex << PrimaryPixel(x, y);
     device_->SetPixelShader(nullptr);
     device_->DestroyPixelShader(coordinates);
 }

@@ -308,12 +308,11 @@ TEST_F(GLDeviceSurfaceTest, RefusalsSayWhyAndLeaveTheTargetAlone) {
 
 TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);  // the primary surface was made without vertical sync
-    GLint profile = 0;
+    GLint profile = 0, flags = 0;            // a core context, for debugging only when GLDEVICE_DEBUG asks
     glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
-    EXPECT_EQ(profile, GL_CONTEXT_CORE_PROFILE_BIT);
-    GLint flags = 0;  // a debug context only when GLDEVICE_DEBUG asks for one
     glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
-    EXPECT_EQ((flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0, GLDebugOutput::IsRequested());
+    EXPECT_EQ(std::pair(profile, (flags & GL_CONTEXT_FLAG_DEBUG_BIT) != 0),
+              std::pair(GLint(GL_CONTEXT_CORE_PROFILE_BIT), GLDebugOutput::IsRequested()));
     // The old targets (RGBA and D24) go first: the new ones fit where only they fit.
     const size_t total = device_->GetVideoMemory(), used = total - device_->GetAvailableVideoMemory();
     const size_t primary = size_t(device_->GetWidth() * device_->GetHeight()) * 8;
@@ -327,11 +326,14 @@ TEST_F(GLDeviceSurfaceTest, ResetResizesThePrimarySurfaceAndPresentKeepsIt) {
     device_->Present(primary_);
     EXPECT_EQ(PrimaryPixel(31, 47), Rgba(0, 255, 0));
     // A side of 0 is the window's.
-    ASSERT_TRUE(
-        device_->ResetDevice({.height = OffscreenDevice::kHeight, .flags = RenderDeviceSettings::kVerticalSync}));
-    EXPECT_EQ(SDL_GL_GetSwapInterval(), 1);
+    const uint32_t both = RenderDeviceSettings::kVerticalSync | RenderDeviceSettings::kFullScreen;
+    ASSERT_TRUE(device_->ResetDevice({.height = OffscreenDevice::kHeight, .flags = both}));
+    SDL_Window* const window = SDL_GL_GetCurrentWindow();
+    EXPECT_EQ(std::pair(SDL_GL_GetSwapInterval(), SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN),
+              std::pair(1, 1u));
     ASSERT_TRUE(device_->ResetDevice({.width = OffscreenDevice::kWidth}));
-    EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
+    EXPECT_EQ(std::pair(SDL_GL_GetSwapInterval(), SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN),
+              std::pair(0, 0u));
     device_->SetGammaRamp(0.5f, 0.5f, 1.0f);
     EXPECT_EQ(device_->GetWidth(), OffscreenDevice::kWidth);
 }

@@ -168,9 +168,7 @@ TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
     uint32_t* pixels = static_cast<uint32_t*>(dynamic->Lock(pitch));
     ASSERT_NE(pixels, nullptr);
     EXPECT_EQ(pitch, 16u);
-    for (int i = 0; i < 8; ++i) {
-        pixels[i] = i < 4 ? 0xFF00FF00 : 0x80FF0000;
-    }
+    for (int i = 0; i < 8; ++i) pixels[i] = i < 4 ? 0xFF00FF00 : 0x80FF0000;
     dynamic->Unlock();
     drawn = Draw(dynamic);
     EXPECT_EQ(std::vector({drawn[3], drawn[16]}), std::vector({Rgba(0, 255, 0), Rgba(255, 0, 0, 0x80)}));

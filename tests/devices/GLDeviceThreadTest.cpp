@@ -52,8 +52,8 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     });
     loader.join();
     ASSERT_TRUE(texture && vertices && indices && declaration && vertexShader && pixelShader && surface && font);
-    EXPECT_EQ(texture->GetWidth(), 2);  // sizes are known before the GL objects exist
-    EXPECT_EQ(texture->GetSystemMemoryUsage(), 16u);  // the texels, kept for the upload
+    // Sizes are known before the GL objects exist; the texels are kept for the upload.
+    EXPECT_EQ(std::pair(texture->GetWidth(), texture->GetSystemMemoryUsage()), std::pair(2, size_t(16)));
 
     ClearTo(Color(0, 0, 0, 1));
     device_->SetVertexShader(vertexShader);
@@ -76,16 +76,15 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
     std::thread refill([&] {
         for (uint32_t half = 0; half < 2; ++half) {
             auto* moved = static_cast<Vertex*>(vertices->Lock(half * 2 * sizeof(Vertex), 2 * sizeof(Vertex), 0));
-            moved[0].x += 1.0f;  // right by half the target
-            moved[1].x += 1.0f;
+            for (int i = 0; i < 2; ++i) moved[i].x += 1.0f;  // right by half the target
             vertices->Unlock();
         }
     });
     refill.join();
     ClearTo(Color(0, 0, 0, 1));
     device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, 4, 2, 0, 0);
-    EXPECT_EQ(PrimaryPixel(10, 10), Rgba(0, 0, 0));
-    EXPECT_EQ(std::pair(PrimaryPixel(42, 10), PrimaryPixel(62, 2)), std::pair(Rgba(0, 255, 0), Rgba(0, 255, 0)));
+    EXPECT_EQ(std::vector({PrimaryPixel(10, 10), PrimaryPixel(42, 10), PrimaryPixel(62, 2)}),
+              std::vector({Rgba(0, 0, 0), Rgba(0, 255, 0), Rgba(0, 255, 0)}));
 
     // Destroyed on another thread: the GL objects go at the render thread's next BeginScene.
     std::thread unloader([&] {
@@ -99,8 +98,7 @@ TEST_F(GLDeviceThreadTest, ResourcesFromALoaderThreadDrawOnTheRenderThread) {
         device_->DestroyDeviceFont(font);
     });
     unloader.join();
-    EXPECT_EQ(texture, nullptr);
-    EXPECT_TRUE(device_->BeginScene() && device_->GetAvailableVideoMemory() == availableBefore);
+    EXPECT_TRUE(texture == nullptr && device_->BeginScene() && device_->GetAvailableVideoMemory() == availableBefore);
 
     // Made on the loader thread and destroyed on the render thread before its upload: it leaves
     // the upload queue with it.

@@ -27,7 +27,8 @@ TEST_F(GLDeviceSurfaceTest, ClearCoversOnlyTheViewportAndScissorWhateverTheWrite
     EXPECT_EQ(std::vector({PrimaryPixel(8, 8), PrimaryPixel(23, 23), PrimaryPixel(7, 8), PrimaryPixel(24, 23)}),
               std::vector({Rgba(0, 255, 0), Rgba(0, 255, 0), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
     device_->SetColorWriteMode(RenderWriteMode::On);
-    device_->DrawRect(Rect(0, 0, 64, 64), kBlue, 0.0f);  // so does a draw
+    device_->SetAlphaWriteMode(RenderWriteMode::Off);
+    device_->DrawRect(Rect(0, 0, 64, 64), 0x800000FF, 0.0f);  // so does a draw (keeping the alpha here)
     EXPECT_EQ(std::vector({PrimaryPixel(23, 23), PrimaryPixel(24, 23), PrimaryPixel(23, 24)}),
               std::vector({Rgba(0, 0, 255), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
 

@@ -32,6 +32,9 @@ TEST_F(GLDeviceSurfaceTest, ClearCoversOnlyTheViewportAndScissorWhateverTheWrite
     EXPECT_EQ(std::vector({PrimaryPixel(23, 23), PrimaryPixel(24, 23), PrimaryPixel(23, 24)}),
               std::vector({Rgba(0, 0, 255), Rgba(255, 0, 0), Rgba(255, 0, 0)}));
 
+    device_->SetViewport(Viewport(5, 50, 1, 1));  // a viewport of one pixel draws that pixel
+    device_->DrawRect(Rect(0, 0, 64, 64), kGreen, 0.0f);
+    EXPECT_EQ(std::pair(PrimaryPixel(5, 50), PrimaryPixel(5, 51)), std::pair(Rgba(0, 255, 0), Rgba(255, 0, 0)));
     device_->SetViewport(Viewport(0, 0, 64, 64));
     const Rect scissor(30, 40, 4, 2);
     device_->SetScissorRect(&scissor);
@@ -176,7 +179,7 @@ TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
     RenderSurface* destination = device_->CreateRenderSurface(8, 8, RenderTextureFormat::RGBA, RenderTextureFormat::None);
     ASSERT_NE(source, nullptr);
     ASSERT_NE(destination, nullptr);
-    device_->SetTargetSurface(0, source);
+    device_->SetRenderTarget(0, source);  // the depth target stays the primary surface's
     device_->DrawRect(Rect(0, 0, 16, 32), kRed, 0.0f);
     device_->DrawRect(Rect(16, 0, 16, 32), kGreen, 0.0f);
     device_->DrawRect(Rect(16, 0, 16, 8), kBlue, 0.0f);
@@ -247,7 +250,8 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
     ClearTo(Color(0.25f, 0.5f, 0.75f, 1));
     device_->DrawRect(Rect(0, 0, 64, 8), kRed, 0.0f);
     device_->DrawRect(Rect(0, 56, 4, 8), kGreen, 0.0f);  // the window shows no column twice
-    device_->SetRenderStateA(1);  // GL culls front faces and draws edges only after this draw
+    device_->SetRenderStateA(1);  // GL culls front faces, blends and draws edges only after this draw
+    device_->SetDestinationBlendFactor(RenderBlendFactor::One);
     device_->EnableWireframe(true);
     device_->DrawRect(Rect(0, 0, 0, 0), kRed, 0.0f);
     device_->SetColorWriteMode(RenderWriteMode::Off);

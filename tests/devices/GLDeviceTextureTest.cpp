@@ -240,11 +240,10 @@ TEST(GLVideoMemoryTest, TheTotalComesFromTheEnvironmentAndReservationsFitInIt) {
     const char* const kName = "GLDEVICE_VIDEO_MEMORY_MB";
     const char* const set = std::getenv(kName);
     const std::string saved = set != nullptr ? set : "";
-    const std::pair<const char*, size_t> totals[] = {
-        {"96", size_t(96) << 20}, {"0", size_t(512) << 20}, {"-4", size_t(512) << 20}, {"lots", size_t(512) << 20}};
-    for (const auto& [value, total] : totals) {
+    const std::pair<const char*, size_t> totals[] = {{"96", 96}, {"1", 1}, {"0", 512}, {"-4", 512}, {"lots", 512}};
+    for (const auto& [value, megabytes] : totals) {
         setenv(kName, value, 1);
-        EXPECT_EQ(GLVideoMemory().GetTotal(), total) << value;
+        EXPECT_EQ(GLVideoMemory().GetTotal(), megabytes << 20) << value;
     }
     unsetenv(kName);
     EXPECT_EQ(GLVideoMemory().GetTotal(), size_t(512) << 20);
@@ -252,14 +251,11 @@ TEST(GLVideoMemoryTest, TheTotalComesFromTheEnvironmentAndReservationsFitInIt) {
 
     GLVideoMemory memory;
     memory.SetTotal(100);
-    EXPECT_FALSE(memory.Reserve(101));
-    EXPECT_TRUE(memory.Reserve(60));
-    EXPECT_FALSE(memory.Reserve(41));
-    EXPECT_TRUE(memory.Reserve(40));
+    EXPECT_EQ(std::vector({memory.Reserve(101), memory.Reserve(60), memory.Reserve(41), memory.Reserve(40)}),
+              std::vector({false, true, false, true}));
     EXPECT_EQ(memory.GetAvailable(), 0u);
     memory.Release(30);
-    EXPECT_EQ(memory.GetUsed(), 70u);
-    EXPECT_EQ(memory.GetAvailable(), 30u);
+    EXPECT_EQ(std::pair(memory.GetUsed(), memory.GetAvailable()), std::pair(size_t(70), size_t(30)));
     memory.SetTotal(50);  // below what is used: nothing is left
     EXPECT_EQ(memory.GetAvailable(), 0u);
     EXPECT_FALSE(memory.Reserve(1));

@@ -231,6 +231,7 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     hit.extents = Vec3(0.5f, 0.5f, 0.5f);
     hit.coords = Coords::Translation(Vec3(-2, 0, 0));
     WriteMesh("Meshes/Walls.msh", walls);
+    bed.WriteFile("Shaders/StandardT.ssh", FlatShaderFile(false));  // the fading sections' shader
     // An actor's instance goes by its hit boxes.
     Actor actor;
     actor.SetMesh("Meshes/Walls.msh");
@@ -276,13 +277,19 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     instance.SetSectionOpacity(0.25f, 2);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.75f);
     EXPECT_FLOAT_EQ(instance.GetOpacity(2, Name()), 0.75f);
-    // The one query of a pass answers as the separate ones do.
-    for (int pass = 0; pass < 3; ++pass) {
-        GraphicsRenderable::PassInfo one, separate;
-        ASSERT_TRUE(instance.GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, one));
-        ASSERT_TRUE(
-            instance.GraphicsRenderable::GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, separate));
-        EXPECT_EQ(one, separate) << pass;
+    // The one query of a pass answers as the separate ones do, with and without an override shader.
+    for (const bool overridden : {false, true}) {
+        if (overridden) instance.SetOverrideShader("Shaders/StandardDissolveStatic.ssh");
+        for (int pass = 0; pass < 3; ++pass) {
+            GraphicsRenderable::PassInfo one, separate;
+            ASSERT_TRUE(instance.GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, one));
+            ASSERT_TRUE(
+                instance.GraphicsRenderable::GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, separate));
+            EXPECT_EQ(one, separate) << pass;
+            EXPECT_EQ(one.shader->GetFileName(), overridden  ? "Shaders/StandardDissolveStatic.ssh"
+                                                 : pass == 1 ? "Shaders/Standard.ssh"
+                                                             : "Shaders/StandardT.ssh");
+        }
     }
 }
 

@@ -650,7 +650,6 @@ void GraphicsShader2::IndexParameters() {
         if (parameterSlots_[slot] == kNone) parameterSlots_[slot] = i;
     }
     for (Value& value : values_) {
-        value.parameterBindings.clear();
         for (const ShaderBinding& binding : value.bindings) {
             if (!binding.fromValues) value.parameterBindings.push_back(binding);
         }

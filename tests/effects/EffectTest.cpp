@@ -233,8 +233,8 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
     const size_t effectMemory = puff->GetEffect()->CalculateMemoryUsage();
     for (int i = 0; i < 2; ++i)  // replaced, not added; the effect takes a copy
-        puff->SetDynamicLines({{Vec3(), Vec3()}}, {true});
-    EXPECT_EQ(puff->GetBoneSegments()[0].end, Vec3(0.001f, 0.001f, 0.001f));  // no length: given some
+        puff->SetDynamicLines({{Vec3(1.0f, 1.0f, 1.0f), Vec3(1.0f, 1.0f, 1.0f)}}, {true});
+    EXPECT_EQ(puff->GetBoneSegments()[0].end, Vec3(1.0f, 1.0f, 1.0f) + Vec3(0.001f, 0.001f, 0.001f));  // given a length
     EXPECT_EQ(puff->CalculateAllocatedMemory(),
               puff->Entity::CalculateAllocatedMemory() + 2 * sizeof(EmitterBone) + effectMemory);
     puff->SetResource(nullptr);  // and without a resource, no effect

@@ -86,6 +86,7 @@ protected:
 
     void TearDown() override {
         world_->Unload();
+        Singleton<PathFinder>::Destroy();
         LevelLoadingThread::Get().SetManual(true);
         LevelRecords::Flush();
     }
@@ -349,8 +350,6 @@ TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwo
     EXPECT_TRUE(RegionAt(2)->IsLevelLoaded());
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
     EXPECT_FALSE(RegionAt(1)->GetLevel() || RegionAt(1)->IsLevelLoading());
-    world_->Unload();
-    Singleton<PathFinder>::Destroy();
 }
 
 TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) {
@@ -379,8 +378,6 @@ TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) 
     for (int i = 0; i < 3; ++i) toFour->GetFrontToBackCoords(frontToBack, behind);
     EXPECT_FALSE(world_->GetRegion(4)->GetLevel());
     EXPECT_EQ(CountLines(log, "Internal Load Level failed on level4.lvl"), 1u);
-    world_->Unload();
-    Singleton<PathFinder>::Destroy();
 }
 
 TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
@@ -442,6 +439,7 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     mem::vector<Entity*> all;  // only what the frustum holds is preloaded
     LevelOf(1)->GetEntities(all);
     for (Entity* entity : all) EXPECT_EQ(static_cast<test::LevelTestEntity*>(entity)->preloads > 0, entity == StateEntity(1));
+    EXPECT_EQ(RegionLoader(foreground.GetFrustum(), false).GetFrustum().GetRegion(), RegionAt(1));  // preloads in that view
     RegionLoader empty(&resources, {}, false);
     empty.Update(0);
     EXPECT_TRUE(empty.GetIsDone());
@@ -544,8 +542,6 @@ TEST_F(Streaming, ANavigationMeshBuildLoadsTheNeighboursItNeedsForTheWhile) {
     EXPECT_EQ(RegionAt(1)->GetLevel(), nullptr);
     EXPECT_FALSE(RegionAt(1)->HasSavedState());
     EXPECT_TRUE(RegionAt(3)->IsLevelLoaded());
-    world_->Unload();
-    Singleton<PathFinder>::Destroy();
 }
 
 // A forced load takes back a request still queued, and waits for one being served (saying so)

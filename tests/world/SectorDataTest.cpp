@@ -172,6 +172,11 @@ TEST(SectorData, OlderBlocksFewerBlocksAndRefusedVersions) {
     Bytes badVersion = sixBlocks(1, {});
     badVersion[0] = 3;
     EXPECT_FALSE(LoadBytes(manager, badVersion));
+    Bytes tooMany = sixBlocks(1, {});
+    tooMany[tooMany.size() - 4] = 1;  // a bloom record in 50 bytes, short of the smallest record's 56
+    tooMany.resize(tooMany.size() + 50);
+    EXPECT_FALSE(LoadBytes(manager, tooMany));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Sector data: 1 records do not fit in block 5"));
 }
 
 TEST(SectorData, ManagerEditsKeepOrder) {

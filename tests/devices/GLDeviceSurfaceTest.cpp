@@ -261,7 +261,8 @@ TEST_F(GLDeviceSurfaceTest, PresentShowsTheSurfaceUprightThroughTheGammaRamp) {
     } ramps[] = {{0.5f, 0.5f, 1.0f, Rgba(255, 0, 0), Rgba(64, 128, 191)},
                  {0.75f, 0.5f, 1.0f, Rgba(255, 64, 64), Rgba(128, 191, 255)},
                  {0.5f, 1.0f, 1.0f, Rgba(255, 0, 0), Rgba(0, 128, 255)},
-                 {0.5f, 0.5f, 2.0f, Rgba(255, 0, 0), Rgba(128, 181, 221)}};
+                 {0.5f, 0.5f, 2.0f, Rgba(255, 0, 0), Rgba(128, 181, 221)},
+                 {0.5f, 0.5f, 0.0f, Rgba(255, 0, 0), Rgba(64, 128, 191)}};  // a gamma of 0 is 1
     for (const auto& ramp : ramps) {
         device_->SetGammaRamp(ramp.brightness, ramp.contrast, ramp.gamma);
         device_->Present(nullptr);

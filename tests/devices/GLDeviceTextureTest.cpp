@@ -257,8 +257,7 @@ TEST(GLVideoMemoryTest, TheTotalComesFromTheEnvironmentAndReservationsFitInIt) {
     memory.Release(30);
     EXPECT_EQ(std::pair(memory.GetUsed(), memory.GetAvailable()), std::pair(size_t(70), size_t(30)));
     memory.SetTotal(50);  // below what is used: nothing is left
-    EXPECT_EQ(memory.GetAvailable(), 0u);
-    EXPECT_FALSE(memory.Reserve(1));
+    EXPECT_TRUE(memory.GetAvailable() == 0 && !memory.Reserve(1));
 }
 
 }  // namespace

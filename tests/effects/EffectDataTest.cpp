@@ -206,7 +206,7 @@ TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {
         EXPECT_EQ(effect.GetInteger(bad, 1), 0);
         EXPECT_EQ(effect.GetString(bad, 0), "");
         EXPECT_EQ(effect.GetFloat(bad, 0), 0.0f);
-        EXPECT_FALSE(effect.GetLoop(bad));
+        EXPECT_TRUE(!effect.GetLoop(bad) && NameOf(effect, 0) == "first");  // nor is another's name touched
     }
     ExpectSameEffect(effect, ThreeEmitters());
     effect.SetBoolean(0, 3, true);

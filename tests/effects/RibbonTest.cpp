@@ -255,7 +255,7 @@ TEST(ChaosBeamTest, StrandsHaveAPointEveryFifthOfAUnitAndTheWobbleGrowsFromTheEn
         const Vec3 wobble = two[0][size_t(k)] - still[0][size_t(k)];
         const float expected = 2.0f * (std::cos(float(k) / 31.0f + 2.0f * time) + std::sin(float(k) / 23.0f - time / 3.0f)) *
                                0.05f * float(std::min(k, 10 - k));
-        EXPECT_NEAR(std::fabs(wobble.z), std::fabs(expected), 1e-4f) << k;
+        EXPECT_NEAR(wobble.z, expected, 1e-4f) << k;
         EXPECT_LT(std::fabs(wobble.x) + std::fabs(wobble.y), 1e-5f) << k;
     }
 
@@ -290,8 +290,8 @@ TEST(ChaosBeamTest, EachStrandJittersByItsPeriodDampedAtTheStartAndGrownAtTheEnd
             const float w2 = std::sin(fm * period / 2.0f + time / 2.0f) * std::cos(0.1f * fm + 2.0f * time);
             const Vec3 jitter = strand[size_t(m)] - Vec3(0.2f * fm, 0.0f, 0.0f);
             EXPECT_NEAR(jitter.x, 0.0f, 1e-4f) << m;
-            EXPECT_NEAR(std::fabs(jitter.z), std::fabs(w1 * gain * 0.3f), 1e-4f) << m;
-            EXPECT_NEAR(std::fabs(jitter.y), std::fabs(w2 * gain * 0.3f), 1e-4f) << m;
+            EXPECT_NEAR(jitter.z, w1 * gain * 0.3f, 1e-4f) << m;
+            EXPECT_NEAR(jitter.y, w2 * gain * 0.3f, 1e-4f) << m;
         }
     }
 }

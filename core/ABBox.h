@@ -45,6 +45,12 @@ struct ABBox {
 
     constexpr void Translate(const Vec3& offset) { centre += offset; }
 
+    // True when the point lies in the box; its faces count as inside.
+    bool Holds(const Vec3& point) const {
+        const Vec3 gap = point - centre;
+        return std::fabs(gap.x) <= halfSize.x && std::fabs(gap.y) <= halfSize.y && std::fabs(gap.z) <= halfSize.z;
+    }
+
     // The smallest box holding both.
     static ABBox Union(const ABBox& a, const ABBox& b);
 

@@ -38,12 +38,6 @@ ABBox BoxInSpaceOf(const Region* region, const Region* ref) {
     return box;
 }
 
-bool Holds(const ABBox& box, const Vec3& point) {
-    const Vec3 gap = point - box.centre;
-    return std::fabs(gap.x) <= box.halfSize.x && std::fabs(gap.y) <= box.halfSize.y &&
-           std::fabs(gap.z) <= box.halfSize.z;
-}
-
 // The region's box grown to hold its level's entities (region space).
 ABBox EntityBox(const Region* region) {
     ABBox entities;
@@ -104,7 +98,7 @@ Region* World::GetRegionContainingPoint(Region* ref, const Vec3& point) {
     mem::vector<Region*> candidates;
     GetCandidates(point.x + float(offset.x), point.z + float(offset.z), 0.0f, 0.0f, candidates);
     for (Region* candidate : candidates) {
-        if (Holds(candidate->GetBoundingBox(), point + GetOffsetDifference(ref, candidate))) return candidate;
+        if (candidate->GetBoundingBox().Holds(point + GetOffsetDifference(ref, candidate))) return candidate;
     }
     return nullptr;
 }
@@ -112,7 +106,7 @@ Region* World::GetRegionContainingPoint(Region* ref, const Vec3& point) {
 Region* World::GetRegionContainingPoint(const IntVec3& point) {
     for (const std::unique_ptr<Region>& region : regions_) {
         const IntVec3 local = point - region->GetOffsetFromWorld();
-        if (Holds(region->GetBoundingBox(), Vec3(float(local.x), float(local.y), float(local.z)))) return region.get();
+        if (region->GetBoundingBox().Holds(Vec3(float(local.x), float(local.y), float(local.z)))) return region.get();
     }
     return nullptr;
 }

@@ -1,7 +1,5 @@
 #include "core/WorldVec3.h"
 
-#include <cmath>
-
 #include "core/Coords.h"
 #include "core/MathUtil.h"
 #include "core/Ray.h"
@@ -10,17 +8,6 @@
 #include "world/WorldQueries.h"
 
 namespace GAME {
-
-namespace {
-
-// Faces count as inside, as for the world's point query.
-bool BoxHolds(const ABBox& box, const Vec3& point) {
-    const Vec3 gap = point - box.centre;
-    return std::fabs(gap.x) <= box.halfSize.x && std::fabs(gap.y) <= box.halfSize.y &&
-           std::fabs(gap.z) <= box.halfSize.z;
-}
-
-}  // namespace
 
 Vec3 WorldVec3::operator-(const WorldVec3& other) const {
     return position_ - other.position_ + GetOffsetDifference(region_, other.region_);
@@ -49,7 +36,7 @@ void WorldVec3::Translate(const Vec3& delta, bool noPortals) {
         region_ = connected;
         return;
     }
-    if (BoxHolds(region_->GetBoundingBox(), position_)) return;
+    if (region_->GetBoundingBox().Holds(position_)) return;
     WorldQueries* world = region_->GetWorld();
     if (Region* holder = world ? world->GetRegionContainingPoint(region_, position_) : nullptr) MakeRelative(holder);
 }

@@ -246,7 +246,9 @@ TEST_F(GridRegionTest, OldUnknownCutAndHostileBlocksLoadOrFailCleanly) {
     for (uint32_t cut = 0; cut < version1.GetPosition(); cut += 7) {
         GridRegion copy(nullptr);
         BinaryReader reader(version1.GetBuffer(), cut);
+        log.Clear();
         EXPECT_FALSE(copy.LoadBlock(reader)) << cut;
+        EXPECT_EQ(log.Count(LogPriority::Error), 1u) << cut;  // named before anything is read
         EXPECT_EQ(copy.GetXNumCells(), 0);
     }
 }

@@ -116,10 +116,11 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
     manager.UpdateEntityData(grunt);
     EXPECT_EQ(encounter.GetEntityData(0).position, Vec3(7, 0, 7));
     EXPECT_EQ(encounter.GetEntityData(1).position, Vec3(5, 0, 2));
-    encounter.RemoveEntity(0);
+    encounter.RemoveEntity(grunt);
     ASSERT_EQ(encounter.GetNumID(), 1);
     EXPECT_EQ(encounter.GetID(0), chief->GetUniqueID());
-    encounter.RemoveEntity(chief);
+    EXPECT_EQ(encounter.GetCenter().GetRegionPosition(), Vec3(5, 0, 2));
+    encounter.RemoveEntity(0);
     EXPECT_EQ(encounter.GetNumID(), 0);
     mem::vector<std::string> types;
     manager.GetGroupTypes(types);
@@ -307,11 +308,14 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     Region region(ABBox(Vec3(64, 0, 32), Vec3(64, 10, 32)));
     const auto place = [&region](InstanceGroup& group, const Vec3& at) {
         Entity* entity = LevelRecords::Make(test::kPlainRecord);
-        ASSERT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(at)), false));
+        EXPECT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(at)), false));
         group.AddEntity(entity);
+        return entity;
     };
     InstanceGroup& group = *manager.CreateNewGroup();
-    place(group, Vec3(10.5f, 0, 20.5f));
+    // The first member moved since it joined: drawing the group takes its place again.
+    Entity* moved = place(group, Vec3(10.5f, 0, 2.5f));
+    region.GetLevel()->MoveEntity(moved, Coords::Translation(Vec3(10.5f, 0, 20.5f)));
     place(group, Vec3(50.5f, 0, 20.5f));
     InstanceGroup& child = *manager.CreateNewGroup();
     place(child, Vec3(30.5f, 0, 56.5f));
@@ -328,10 +332,16 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     for (const auto& [x, y] : {std::pair{15, 20}, {45, 20}, {30, 40}})
         EXPECT_EQ(pixels[size_t(y * test::GLEngineBed::kWidth + x)], test::Rgba(217, 0, 0)) << x << " " << y;
     EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{10, 20, 51, 56}));
+    EXPECT_EQ(group.GetEntityData(0).position, Vec3(10.5f, 0, 20.5f));
     draw(false);  // the same shapes in black
     EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{0, 0, 0, 0}));
     region.GetLevel()->DestroyAllEntities(-1);
     draw(true);  // nothing left to join
+    group.RemoveEntity(1);
+    group.RemoveEntity(0);
+    bed.Clear();
+    draw(true);  // no members: not even the centre
+    EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{0, 0, 0, 0}));
     InstanceGroupManager::Destroy();
 }
 

@@ -324,7 +324,7 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
 
-// Decals that record where they were placed.
+// Decals that record where they were placed and how often they were added to a scene.
 class RecordingDecals final : public LevelDecals {
 public:
     struct Placed {
@@ -337,9 +337,10 @@ public:
         return true;
     }
     void Update(uint32_t) override {}
-    void AddToScene(GraphicsSceneRenderer&, const Frustum*) override {}
+    void AddToScene(GraphicsSceneRenderer&, const Frustum*) override { ++scenes; }
 
     static inline mem::vector<Placed> placed;
+    static inline int scenes = 0;
 };
 
 TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
@@ -366,6 +367,10 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     EXPECT_NEAR(RecordingDecals::placed[1].at.y, 0.25f, 1e-4f);
     EXPECT_EQ(RecordingDecals::placed[1].flags, 9u);
     EXPECT_EQ(RecordingDecals::placed[2].at, Vec3(10, 1.25f, 10));
+    WorldScene scene(&world);
+    GraphicsNormalRenderer renderer(&scene);
+    scene.AddRegionContents(renderer, region, Frustum(), nullptr, nullptr);
+    EXPECT_EQ(RecordingDecals::scenes, 1);
 }
 
 TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEveryLoadedLevel) {
@@ -464,27 +469,29 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(beyond.distance, Infinity);
 }
 
-// Collisions of an entity's box (half size 0.5, sunk 0.3 into the ground of west) with the ground of
-// the regions it reaches and with the entities beside it, the contacts given relative to the
-// centre in either region; a box kept for its deepest contacts; an entity without a box meets
-// nothing.
+// Collisions of an entity's box (half size 0.5, sunk 0.3 into the grounds of west and east, which
+// overlap there) with the ground of the regions it reaches and with the entities beside it, the
+// contacts given relative to the centre in either region; a box kept for its deepest contacts; an
+// entity without a box meets nothing.
 TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToTheCentre) {
     Region* west = AddRegion("west", IntVec3(0, 0, 0), 10);
-    Region* east = AddRegion("east", IntVec3(20, 0, 0), 10);
+    Region* east = AddRegion("east", IntVec3(14, 0, 0), 10);
     for (Region* region : {west, east}) region->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
     Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
     Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));
-    AddEntity(east, Vec3(0, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
+    AddEntity(east, Vec3(6, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
     Finish();
-    for (const WorldVec3& centre : {WorldVec3(west, Vec3(5, 0, 0)), WorldVec3(east, Vec3(-15, 0, 0))}) {
+    for (const WorldVec3& centre : {WorldVec3(west, Vec3(5, 0, 0)), WorldVec3(east, Vec3(-9, 0, 0))}) {
         CollisionContact contacts[8];
         const int count =
             world.FindCollisions(box, contacts, 8, centre, Level::EntityListType::All, PhysicsSurface::None);
-        ASSERT_GE(count, 2);
-        EXPECT_EQ(contacts[0].position, Vec3(0, 0, 1));
-        EXPECT_NEAR(contacts[0].depth, 0.3f, 1e-5f);
-        EXPECT_EQ(contacts[0].entity, nullptr);
-        for (int i = 1; i < count; ++i) {
+        ASSERT_GE(count, 3);
+        for (const CollisionContact& ground : {contacts[0], contacts[1]}) {
+            EXPECT_EQ(ground.position, Vec3(0, 0, 1));
+            EXPECT_NEAR(ground.depth, 0.3f, 1e-5f);
+            EXPECT_EQ(ground.entity, nullptr);
+        }
+        for (int i = 2; i < count; ++i) {
             EXPECT_EQ(contacts[i].entity, beside);
             EXPECT_NEAR(contacts[i].position.x, 0.4f, 0.11f);  // where the boxes overlap
         }
@@ -492,10 +499,10 @@ TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToThe
         mem::vector<CollisionBox> boxes{
             CollisionBox(OBBox(Vec3(0.5f, 0.5f, 0.5f), Coords::Translation(Vec3(0, 0.2f, 1))), 1.0f)};
         world.FindCollisions(box, boxes, centre, Level::EntityListType::All, PhysicsSurface::None);
-        ASSERT_GE(boxes[0].GetNumContacts(), 2);
-        EXPECT_EQ(boxes[0].GetContact(0).position, Vec3(0, 0, 1));
-        EXPECT_EQ(boxes[0].GetContact(1).entity, beside);
-        EXPECT_NEAR(boxes[0].GetContact(1).position.x, 0.4f, 0.11f);
+        ASSERT_GE(boxes[0].GetNumContacts(), 3);
+        EXPECT_EQ(boxes[0].GetContact(1).position, Vec3(0, 0, 1));
+        EXPECT_EQ(boxes[0].GetContact(2).entity, beside);
+        EXPECT_NEAR(boxes[0].GetContact(2).position.x, 0.4f, 0.11f);
     }
     CollisionContact none[2];
     EXPECT_EQ(world.FindCollisions(&*test::LevelRecords::Make(test::kPlainRecord), none, 2, WorldVec3(west, Vec3()),
@@ -584,6 +591,7 @@ TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
     Region* far = AddRegion("far", IntVec3(1000, 0, 0), 20);
     JoinByDoorway(near, far);
     Entity* target = AddEntity(far, Vec3(0, 1, -5));
+    Entity* behind = AddEntity(near, Vec3(0, 1, 12));  // behind the doorway: the ray passes through
     Finish();
 
     const WorldRay ray(WorldVec3(near, Vec3(0, 1, 0)), Vec3(0, 0, 1));
@@ -593,11 +601,14 @@ TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
     EXPECT_EQ(hit.position.GetRegion(), far);
     EXPECT_NEAR(hit.distance, 14.5f, 1e-4f);
 
-    // A wall in near before the doorway hides what is behind it.
+    // A wall in near before the doorway hides what is behind it; the way through the doorway
+    // meets entities even when the ray skips them elsewhere.
     Entity* wall = AddEntity(near, Vec3(0, 1, 6));
-    world.GetIntersection(ray, hit, PhysicsSurface::None, false);
-    EXPECT_EQ(hit.entity, wall);
-    EXPECT_NEAR(hit.distance, 5.5f, 1e-4f);
+    for (const bool skipEntities : {false, true}) {
+        world.GetIntersection(ray, hit, PhysicsSurface::None, skipEntities);
+        EXPECT_EQ(hit.entity, wall);
+        EXPECT_NEAR(hit.distance, 5.5f, 1e-4f);
+    }
 
     const WorldVec3 a(near, Vec3(0, 1, 9));
     const WorldVec3 b(far, Vec3(0, 1, -9));
@@ -610,11 +621,11 @@ TEST_F(WorldTest, RaysAndDistancesGoThroughTheDoorway) {
     Frustum frustum = test::MakeViewFrustum(Vec3(0, 1, 0), Vec3(0, 0, 1), 1.0f, 100.0f);
     mem::vector<Entity*> seen;
     near->GetEntitiesInFrustum(seen, frustum, false, true);
-    EXPECT_EQ(AsSet(seen), (mem::set<Entity*>{wall, target}));
-    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(AsSet(seen), (mem::set<Entity*>{wall, behind, target}));
+    EXPECT_EQ(seen.size(), 3u);
     seen.clear();
     near->GetEntitiesInFrustum(seen, frustum, false, false);  // not through the doorway
-    EXPECT_EQ(seen, mem::vector<Entity*>{wall});
+    EXPECT_EQ(AsSet(seen), (mem::set<Entity*>{wall, behind}));
 }
 
 TEST_F(WorldTest, FloorHeightIsFoundBelowThenAbove) {

@@ -21,6 +21,7 @@
 #include "engine/ObjectManager.h"
 #include "files/ResourceLoader.h"
 #include "pathing/PathFinder.h"
+#include "physics/CollisionBox.h"
 #include "physics/CollisionContact.h"
 #include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
@@ -552,13 +553,21 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     EXPECT_EQ(hit.entity, entrance);
     EXPECT_NEAR(hit.distance, 4.875f, 1e-3f);
 
-    // A box pressed into the back wall touches it; one in the middle of a cell touches nothing.
+    // A box pressed into the back wall touches it (also once the grid has grown a column, which
+    // rebuilds every cell); one in the middle of a cell touches nothing.
+    grid->Resize(sample::kCryptCells + 1, 1, sample::kCryptCells);
     CollisionContact contacts[8];
     const int touching = grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 19.7f))),
                                               contacts, 8, PhysicsSurface::None);
     ASSERT_GT(touching, 0);
     EXPECT_LT(contacts[0].normal.z, -0.9f);
     EXPECT_EQ(contacts[0].entity, nullptr);
+    // A box turned to press one corner in meets the wall's face in three points, each kept once.
+    const OBBox corner(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 19.45f)) *
+                                                   Coords::RotationY(Pi * 0.25f) * Coords::RotationX(0.6155f));
+    mem::vector<CollisionBox> boxes{CollisionBox(corner, 1.0f)};
+    grid->FindCollisions(boxes, ABBox(corner), PhysicsSurface::None);
+    EXPECT_EQ(boxes[0].GetNumContacts(), 3);
     EXPECT_EQ(grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 6))), contacts, 8,
                                    PhysicsSurface::None),
               0);

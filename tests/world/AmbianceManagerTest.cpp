@@ -48,13 +48,8 @@ public:
 class AmbianceTest : public ::testing::Test {
 protected:
     AmbianceTest() {
-        World& world = *engine.GetWorld();
-        region = world.GetRegion(world.AddRegion("valley", IntVec3(0, 0, 0), ABBox(), RegionId()));
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(300, 300));
-        level->PostLoad(false);
-        level->GetSectorLayers().Initialize(200, 20);
-        region->SetLevel(std::move(level));
+        region = test::AddLoadedRegion(*engine.GetWorld(), "valley", IntVec3(0, 0, 0), 300);
+        region->GetLevel()->GetSectorLayers().Initialize(200, 20);
         manager.SetTimeEnabled(false);
     }
     ~AmbianceTest() override {
@@ -126,6 +121,7 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     // The haze alone from x = 120.
     StandAt(120);
     ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
+    EXPECT_TRUE(manager.GetIsFogEnabled(kOut));  // by its depth fog alone
     // At x = 160 columns 140 .. 159 are haze and 21 unpainted: the distances are the haze's, the
     // density and the fog colour its share, the tint partly white.
     StandAt(160);

@@ -80,6 +80,9 @@ TEST(FogOfWar, SizesAreCappedPowersOfTwoAndOutsideIsFogged) {
         EXPECT_TRUE(fog.IsInFog(outside)) << outside.x << " " << outside.z;
     EXPECT_TRUE(FogOfWar().IsInFog(Vec3(0, 0, 0)));
     EXPECT_FALSE(FogOfWar().Write("worlds/none.fow"));  // no grid, nothing written
+    BinaryWriter none;
+    FogOfWar().Save(none);
+    EXPECT_EQ(none.GetPosition(), 0u);
 }
 
 // A viewer walks across a 256 x 256 grid; after each stamp every cell holds the least the
@@ -195,17 +198,9 @@ protected:
         FOWSavingThread::Get().Stop();
     }
     Region* AddRegion(const std::string& name, const IntVec3& offset) {
-        World& world = *engine.GetWorld();
-        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
-        LoadLevel(region);
-        return region;
+        return test::AddLoadedRegion(*engine.GetWorld(), name, offset, 64);
     }
-    static void LoadLevel(Region* region) {
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(64, 64));
-        level->PostLoad(false);
-        region->SetLevel(std::move(level));
-    }
+    static void LoadLevel(Region* region) { test::SetNewLevel(region, 64); }
     static Bytes Cells(FogOfWar* fog) {
         return Bytes(fog->GetData(), fog->GetData() + size_t(fog->GetXSize() * fog->GetYSize()));
     }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "LevelFixture.h"
 #include "core/Singleton.h"
 #include "pathing/PathFinder.h"
 #include "world/Level.h"
@@ -22,12 +23,7 @@ protected:
         Singleton<PathFinder>::Destroy();
     }
     Region* AddRegion(const std::string& name, int x) {
-        Region* region = world.GetRegion(world.AddRegion(name, IntVec3(x, 0, 0), ABBox(), RegionId()));
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(10.0f, 10.0f));
-        level->PostLoad(false);
-        region->SetLevel(std::move(level));
-        return region;
+        return test::AddLoadedRegion(world, name, IntVec3(x, 0, 0), 10.0f);
     }
     void Expect(float a, float b, float c) {
         EXPECT_NEAR(manager.GetRegionBlendAmount(first), a, 1e-5f);

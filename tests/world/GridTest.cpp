@@ -243,13 +243,15 @@ TEST_F(GridRegionTest, OldUnknownCutAndHostileBlocksLoadOrFailCleanly) {
         EXPECT_FALSE(copy.LoadBlock(reader));
         EXPECT_EQ(copy.GetXNumCells(), 0);
     }
-    for (uint32_t cut = 0; cut < version1.GetPosition(); cut += 7) {
-        GridRegion copy(nullptr);
-        BinaryReader reader(version1.GetBuffer(), cut);
-        log.Clear();
-        EXPECT_FALSE(copy.LoadBlock(reader)) << cut;
-        EXPECT_EQ(log.Count(LogPriority::Error), 1u) << cut;  // named before anything is read
-        EXPECT_EQ(copy.GetXNumCells(), 0);
+    for (const BinaryWriter* whole : {&version1, &unknown}) {
+        for (uint32_t cut = 0; cut < whole->GetPosition(); cut += 7) {
+            GridRegion copy(nullptr);
+            BinaryReader reader(whole->GetBuffer(), cut);
+            log.Clear();
+            EXPECT_FALSE(copy.LoadBlock(reader)) << cut;
+            EXPECT_EQ(log.Count(LogPriority::Error), 1u) << cut;  // named before anything is read
+            EXPECT_EQ(copy.GetXNumCells(), 0);
+        }
     }
 }
 
@@ -308,6 +310,10 @@ TEST_F(GridTransparencyTest, WallsBetweenCameraAndFocusFadeToTheMinimumAndNoFurt
     EXPECT_NEAR(grid.GetWallTransparency(3, 0, 4), 0.5f, 1e-5f);
     grid.ClearTransparency();
     EXPECT_EQ(grid.GetWallTransparency(3, 0, 4), 1.0f);
+    // A focus just west of the grid, seen from the east at its own depth: the run beside the line
+    // of sight stays.
+    grid.UpdateTransparency(WorldVec3(&region, Vec3(9, 5, 1.5f)), WorldVec3(&region, Vec3(-0.5f, 0.2f, 1.5f)), 100);
+    EXPECT_EQ(grid.GetWallTransparency(1, 0, 2), 1.0f);
 }
 
 // The whole field after one fade, a character a lattice point (rows along k, '#' opaque, '-'

@@ -51,12 +51,7 @@ protected:
         InstanceGroupManager::Destroy();
     }
     Region* AddRegion(const std::string& name, const IntVec3& offset) {
-        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(64, 64));
-        level->PostLoad(false);
-        region->SetLevel(std::move(level));
-        return region;
+        return test::AddLoadedRegion(world, name, offset, 64);
     }
     Entity* Place(Region* region, const Vec3& position, const char* record = test::kPlainRecord) {
         Entity* entity = LevelRecords::Make(record);
@@ -116,10 +111,10 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
     manager.UpdateEntityData(grunt);
     EXPECT_EQ(encounter.GetEntityData(0).position, Vec3(7, 0, 7));
     EXPECT_EQ(encounter.GetEntityData(1).position, Vec3(5, 0, 2));
-    encounter.RemoveEntity(grunt);
+    encounter.RemoveEntity(chief);
     ASSERT_EQ(encounter.GetNumID(), 1);
-    EXPECT_EQ(encounter.GetID(0), chief->GetUniqueID());
-    EXPECT_EQ(encounter.GetCenter().GetRegionPosition(), Vec3(5, 0, 2));
+    EXPECT_EQ(encounter.GetEntityData(0).position, Vec3(7, 0, 7));
+    EXPECT_EQ(encounter.GetCenter().GetRegionPosition(), Vec3(7, 0, 7));
     encounter.RemoveEntity(0);
     EXPECT_EQ(encounter.GetNumID(), 0);
     mem::vector<std::string> types;

@@ -3,6 +3,8 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "world/Level.h"
+#include "world/Region.h"
 
 namespace GAME::test {
 
@@ -10,6 +12,19 @@ GAME_RTTI_DEFINE_CLASS(LevelTestEntity, Entity);
 GAME_RTTI_DEFINE_CLASS(LevelStateEntity, LevelTestEntity);
 GAME_RTTI_DEFINE_CLASS(LevelServerEntity, LevelTestEntity);
 GAME_RTTI_DEFINE_CLASS(LevelUniqueEntity, LevelStateEntity);
+
+Region* AddLoadedRegion(World& world, const std::string& name, const IntVec3& offset, float size) {
+    Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
+    SetNewLevel(region, size);
+    return region;
+}
+
+void SetNewLevel(Region* region, float size) {
+    auto level = std::make_unique<Level>(region);
+    level->NewSpace(Vec2(size, size));
+    level->PostLoad(false);
+    region->SetLevel(std::move(level));
+}
 
 bool LevelTestEntity::Read(BinaryReader& reader) {
     if (readHook) readHook();

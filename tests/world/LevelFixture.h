@@ -14,6 +14,7 @@
 #include "files/FileSystem.h"
 #include "files/TableDepot.h"
 #include "support/TempDirectory.h"
+#include "world/World.h"
 
 namespace GAME::test {
 
@@ -81,6 +82,11 @@ public:
     bool IsEditorMode() const override { return editor; }
     bool editor = false;
 };
+
+// A region added to the world with a new level, post-loaded, of half size (size, size) on x/z around
+// its origin; and such a new level given to a region.
+Region* AddLoadedRegion(World& world, const std::string& name, const IntVec3& offset, float size);
+void SetNewLevel(Region* region, float size);
 
 // The records above in a temporary record store handed to the object manager, and a region.
 // Objects still pending destruction are deleted when the fixture goes.

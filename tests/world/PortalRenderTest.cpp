@@ -38,6 +38,8 @@ TEST(PortalRender, TrianglesLandWhereTheFrameAndCoordsPlaceThem) {
         GraphicsPrimitiveDrawer drawer(bed.Canvas());
         drawer.SetCamera(nullptr, camera, whole);
         drawer.SetColor(Color(1.0f, 1.0f, 1.0f, 1.0f));
+        drawer.Begin(GraphicsPrimitiveDrawer::PrimitiveType::Lines);  // a primitive of another kind before
+        drawer.End();
         portal.Render(drawer, Coords::Translation(Vec3(1.0f, 0.0f, 0.0f)));
     }
     Singleton<PathFinder>::Destroy();
@@ -55,6 +57,8 @@ TEST(PortalRender, TrianglesLandWhereTheFrameAndCoordsPlaceThem) {
     EXPECT_NEAR(drawn[1], top, 1.0f);
     EXPECT_NEAR(drawn[2], right, 1.0f);
     EXPECT_NEAR(drawn[3], bottom, 1.0f);
+    const Vec2 inside = camera.Project(Vec3(1.5f, 1.0f, 0.0f), whole);  // off every edge: filled
+    EXPECT_EQ(bed.ReadPixels()[size_t(int(inside.y) * GLEngineBed::kWidth + int(inside.x))], Rgba(255, 255, 255));
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 

@@ -83,12 +83,7 @@ protected:
 
     // A region whose loaded level spans half size (size, size) on x/z around its origin.
     Region* AddRegion(const std::string& name, const IntVec3& offset, float size) {
-        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(size, size));
-        level->PostLoad(false);
-        region->SetLevel(std::move(level));
-        return region;
+        return test::AddLoadedRegion(world, name, offset, size);
     }
     WorldTestEntity* AddEntity(Region* region, const Vec3& position) {
         auto* entity = static_cast<WorldTestEntity*>(Singleton<ObjectManager>::Get()->CreateObject("WorldTestEntity"));
@@ -538,8 +533,14 @@ TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegion
 TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
     Region* viewer = AddRegion("viewer", IntVec3(0, 0, 0), 10);
     Region* south = AddRegion("south", IntVec3(0, 2, 20), 10);
+    Entity* lamp = AddEntity(viewer, Vec3(0, 1, 5));
+    lamp->SetRegionBoundingBox(ABBox(Vec3(0, 500, 0), Vec3(1, 1, 1)), true);
     Finish();
     WorldScene scene(&world);
+    // Its frustum query (for shadows) goes by each entity's bounding box, not its second box.
+    mem::vector<Entity*> lit;
+    scene.GetEntitiesInFrustum(lit, viewer, Frustum::FromBox(ABBox(Vec3(0, 0, 5), Vec3(3, 3, 3))));
+    EXPECT_EQ(lit, mem::vector<Entity*>{lamp});
     GraphicsNormalRenderer renderer(&scene);
     const Viewport viewport(0, 0, 64, 64);
     Camera camera;

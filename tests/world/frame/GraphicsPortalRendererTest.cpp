@@ -37,6 +37,7 @@
 #include "terrain/GridEntrance.h"
 #include "world/GraphicsTransparencyManager.h"
 #include "world/GraphicsWarmUp.h"
+#include "world/LevelFixture.h"
 #include "world/GridRegion.h"
 #include "world/GridSystem.h"
 #include "world/Level.h"
@@ -120,12 +121,7 @@ protected:
 
     // A region with a loaded level 20 units each way around its origin.
     Region* AddRegion(const std::string& name, const IntVec3& offset) {
-        Region* region = world.GetRegion(world.AddRegion(name, offset, ABBox(), RegionId()));
-        auto level = std::make_unique<Level>(region);
-        level->NewSpace(Vec2(20.0f, 20.0f));
-        level->PostLoad(false);
-        region->SetLevel(std::move(level));
-        return region;
+        return test::AddLoadedRegion(world, name, offset, 20.0f);
     }
     FrameBoxEntity* AddBox(Region* region, const Vec3& position, float size, const Color& color) {
         auto* entity = static_cast<FrameBoxEntity*>(Singleton<ObjectManager>::Get()->CreateObject("FrameBoxEntity"));

@@ -123,7 +123,7 @@ ABBox GridRegion::GetBoundingBox() const {
 void GridRegion::ReleaseCell(Cell& cell) {
     if (cell.portal && region_) region_->DestroyPortal(cell.portal);
     cell.portal = nullptr;
-    if (space_) space_->RemoveFromNode(cell);
+    space_->RemoveFromNode(cell);
     cell.instance.reset();
     cell.rotation = 0;
 }
@@ -196,7 +196,7 @@ void GridRegion::UpdateCell(int x, int y, int z) {
         placed.Transform(CellFrame(cell));
         cell.box = ABBox::Union(cell.box, ABBox(placed));
     }
-    if (space_) space_->AddObject(cell);
+    space_->AddObject(cell);
     if (portalsMade_) MakePortal(x, y, z);
 }
 
@@ -287,14 +287,12 @@ void GridRegion::Rotate() {
 
 void GridRegion::GetMeshesInFrustum(mem::vector<GridCellMeshInstance*>& out, const Frustum* frusta,
                                     unsigned count) const {
-    if (!space_) return;
     scratch_.clear();
     space_->GetInFrustum(scratch_, frusta, count);
     for (Cell* cell : scratch_) out.push_back(cell->instance.get());
 }
 
 void GridRegion::GetCellMeshesInBox(const ABBox& box, mem::vector<GridCellMeshInstance*>& out) const {
-    if (!space_) return;
     scratch_.clear();
     space_->GetInBox(scratch_, box);
     for (Cell* cell : scratch_) out.push_back(cell->instance.get());
@@ -322,7 +320,6 @@ void GridRegion::PreLoad(int priority, const Frustum*, unsigned) {
 }
 
 void GridRegion::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
-    if (!space_) return;
     scratch_.clear();
     space_->GetInFrustum(scratch_, frusta, count);
     for (Cell* cell : scratch_) {
@@ -345,11 +342,10 @@ void GridRegion::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
 
 void GridRegion::GetIntersection(const Ray& ray, Intersection& out, PhysicsSurface surface) const {
     out = Intersection();
-    if (space_) space_->Pick(ray, out, surface);
+    space_->Pick(ray, out, surface);
 }
 
 int GridRegion::FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface surface) const {
-    if (!space_) return 0;
     scratch_.clear();
     space_->GetInBox(scratch_, ABBox(box));
     int count = 0;
@@ -370,7 +366,6 @@ int GridRegion::FindCollisions(const Entity* entity, CollisionContact* contacts,
 }
 
 void GridRegion::FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& bounds, PhysicsSurface surface) const {
-    if (!space_) return;
     scratch_.clear();
     space_->GetInBox(scratch_, bounds);
     CollisionContact found[kCellContacts];

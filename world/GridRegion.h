@@ -221,7 +221,7 @@ private:
     void SpreadTransparency(const Vec3& from, const Vec3& to, int i, int j, int k, float amount);
 
     Region* region_;
-    std::unique_ptr<CellSpace> space_;
+    std::unique_ptr<CellSpace> space_;  // made by the constructor's first rebuild: never null after
     std::string systemName_;
     GridSystem* system_ = nullptr;
     GridArray<Cell> cells_;

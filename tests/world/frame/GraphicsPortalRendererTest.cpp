@@ -213,6 +213,10 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     FrameBoxEntity* inDoorway = AddBox(farRegion, Vec3(0.5f, 0.3f, -10.0f), 0.2f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     FrameBoxEntity* across = AddBox(farRegion, Vec3(-0.5f, 0.3f, -10.0f), 0.2f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     across->acrossPortals = true;
+    // A closed door in the same place leads to a third region, which is never drawn.
+    Region* shutRegion = AddRegion("shut", IntVec3(2000, 0, 0));
+    Join(nearRegion, 10.0f, false, shutRegion, -10.0f)->SetIsOpen(false);
+    FrameBoxEntity* shut = AddBox(shutRegion, Vec3(0.0f, 1.0f, 0.0f), 12.0f, Color(0.0f, 0.0f, 1.0f, 1.0f));
     Finish();
     // The opening is masked whether or not the doorway casts shadows.
     for (Portal* side : {doorway, doorway->GetConnectedPortal(false)}) side->SetCastsShadows(false);
@@ -222,6 +226,7 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     EXPECT_EQ(beyond->drawn, 1);
     EXPECT_EQ(inDoorway->drawn, 1);
     EXPECT_EQ(across->drawn, 2);
+    EXPECT_EQ(shut->drawn, 0);
     // The red pixels fill the doorway's image (its corners (-1, 0, 10) and (1, 2, 10)) exactly.
     std::vector<uint32_t> onlyRed(open.size());
     for (size_t i = 0; i < open.size(); ++i) onlyRed[i] = (open[i] | 0xFF000000u) == kRed ? 1u : 0u;

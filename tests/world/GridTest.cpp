@@ -279,6 +279,7 @@ protected:
     ~GridTransparencyTest() override {
         grid.SetSystem("");
         Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
+        EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumObjects(), 0);  // the grids took their systems along
         Singleton<ObjectManager>::Get()->SetTableDepot(nullptr);
     }
 
@@ -375,7 +376,6 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                    Vec3(14, 1, 7.5f)),
               "#### ##### \n#   # # # #\n## ###-### \n# # # -   #\n## #-----##\n"
               "# # # - - #\n### ##- -##\n# # # - # #\n######-# ##\n");
-    other.SetSystem("");
     EXPECT_EQ(wide.GetArea().width, 10u);
     EXPECT_EQ(wide.GetArea().depth, 12u);
     // A quarter turn carries the field with the walls: lattice point (i, k) goes to (k, 10 - i).
@@ -388,7 +388,6 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
             EXPECT_EQ(seen, field[size_t(k * 12 + i)]) << i << " " << k;
         }
     }
-    wide.SetSystem("");
 }
 
 }  // namespace

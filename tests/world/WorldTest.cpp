@@ -539,8 +539,12 @@ TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
     WorldScene scene(&world);
     // Its frustum query (for shadows) goes by each entity's bounding box, not its second box.
     mem::vector<Entity*> lit;
-    scene.GetEntitiesInFrustum(lit, viewer, Frustum::FromBox(ABBox(Vec3(0, 0, 5), Vec3(3, 3, 3))));
+    const Frustum nearLamp = Frustum::FromBox(ABBox(Vec3(0, 0, 5), Vec3(3, 3, 3)));
+    scene.GetEntitiesInFrustum(lit, viewer, nearLamp);
     EXPECT_EQ(lit, mem::vector<Entity*>{lamp});
+    mem::vector<Region*> regions{south};  // replaced, not appended to
+    scene.GetRegionsInFrustum(regions, viewer, nearLamp, false);
+    EXPECT_EQ(regions, mem::vector<Region*>{viewer});
     GraphicsNormalRenderer renderer(&scene);
     const Viewport viewport(0, 0, 64, 64);
     Camera camera;

@@ -22,17 +22,7 @@ namespace {
 
 using test::ExpectNear;
 
-// A doorway two units wide and two high in the x/y plane of portal space, facing +z.
-mem::vector<Portal::Triangle> Doorway() {
-    return {Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
-            Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
-}
-// The same doorway facing -z.
-mem::vector<Portal::Triangle> DoorwayBack() {
-    mem::vector<Portal::Triangle> triangles = Doorway();
-    for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
-    return triangles;
-}
+using test::Doorway;
 
 Coords Placement(float yaw, const Vec3& origin) {
     Coords coords = Coords::RotationY(yaw);
@@ -49,10 +39,10 @@ protected:
         near = world.Add("near", ABBox(Vec3(0, 0, 0), Vec3(20, 20, 20)), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0));
         far = world.Add("far", ABBox(Vec3(0, 0, 0), Vec3(20, 20, 20)), IntVec3(500, 0, 0), RegionId(2, 0, 0, 0));
         front = near->CreatePortal();
-        front->SetTriangles(Doorway());
+        front->SetTriangles(Doorway(true));
         front->SetCoords(Placement(0.5f, Vec3(5, 0, 3)));
         back = far->CreatePortal();
-        back->SetTriangles(DoorwayBack());
+        back->SetTriangles(Doorway(false));
         back->SetCoords(Placement(-1.2f, Vec3(-2, 1, 8)));
         Join(front, far, back);
         Join(back, near, front);
@@ -96,7 +86,7 @@ TEST(Portal, WithoutTrianglesNothingHitsIt) {
     EXPECT_EQ(portal.GetPlane(), Plane());
     EXPECT_FALSE(portal.IsFrontFacing(Vec3(0, 0, 1)));
     EXPECT_EQ(portal.GetIntersection(Ray(Vec3(0, 0, 1), Vec3(0, 0, -1)), true), Infinity);
-    portal.SetTriangles(Doorway());
+    portal.SetTriangles(Doorway(true));
     portal.SetTriangles({});
     EXPECT_EQ(portal.GetIntersection(Ray(Vec3(0, 1, 1), Vec3(0, 0, -1)), true), Infinity);
 }
@@ -216,7 +206,7 @@ TEST_F(PortalTest, ARayCarriedThroughThePortalHitsTheRightPointBehindIt) {
 
 TEST_F(PortalTest, TracingFindsTheNearestOpenPortal) {
     Portal* nearer = near->CreatePortal();
-    nearer->SetTriangles(Doorway());
+    nearer->SetTriangles(Doorway(true));
     Coords closer = front->GetCoords();
     closer.origin += closer.zAxis * 1.0f;  // one unit in front of the first doorway
     nearer->SetCoords(closer);

@@ -6,10 +6,22 @@
 #include "core/Vec3.h"
 #include "render/Camera.h"
 #include "render/Viewport.h"
+#include "world/Portal.h"
 
 #include <random>
+#include <utility>
 
 namespace GAME::test {
+
+// A doorway two wide and two high in the x/y plane of portal space, facing +z (or -z).
+inline mem::vector<Portal::Triangle> Doorway(bool facingPlusZ) {
+    mem::vector<Portal::Triangle> triangles{Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
+                                            Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
+    if (!facingPlusZ) {
+        for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
+    }
+    return triangles;
+}
 
 // A camera's view frustum at origin looking along forward, with the given vertical angle of view
 // (radians) over a 4:3 view, reaching farDistance.

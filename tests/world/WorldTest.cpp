@@ -63,16 +63,6 @@ using test::WorldTestEntity;
 mem::set<Entity*> AsSet(const mem::vector<Entity*>& entities) { return {entities.begin(), entities.end()}; }
 mem::set<Region*> AsSet(const mem::vector<Region*>& regions) { return {regions.begin(), regions.end()}; }
 
-// A doorway two wide and two high in the x/y plane of portal space, facing -z (or +z).
-mem::vector<Portal::Triangle> Doorway(bool facingPlusZ) {
-    mem::vector<Portal::Triangle> triangles{Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
-                                            Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
-    if (!facingPlusZ) {
-        for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
-    }
-    return triangles;
-}
-
 class WorldTest : public ::testing::Test {
 protected:
     ~WorldTest() override {
@@ -99,10 +89,10 @@ protected:
     // near's origin, far's at z = -10 of far facing into far.
     void JoinByDoorway(Region* near, Region* far) {
         Portal* front = near->CreatePortal();
-        front->SetTriangles(Doorway(false));
+        front->SetTriangles(test::Doorway(false));
         front->SetCoords(Coords::Translation(Vec3(0, 0, 10)));
         Portal* back = far->CreatePortal();
-        back->SetTriangles(Doorway(true));
+        back->SetTriangles(test::Doorway(true));
         back->SetCoords(Coords::Translation(Vec3(0, 0, -10)));
         front->SetConnectedRegionId(far->GetId());
         front->SetConnectedPortalId(back->GetId());

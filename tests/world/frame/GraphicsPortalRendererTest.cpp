@@ -38,6 +38,7 @@
 #include "world/GraphicsTransparencyManager.h"
 #include "world/GraphicsWarmUp.h"
 #include "world/LevelFixture.h"
+#include "world/TestShapes.h"
 #include "world/GridRegion.h"
 #include "world/GridSystem.h"
 #include "world/Level.h"
@@ -133,13 +134,8 @@ protected:
     // the matching side in the second region facing +z, so the two sides face the same way.
     Portal* Join(Region* from, float fromZ, bool fromFacesPlusZ, Region* to, float toZ) {
         const auto side = [](Region* region, float z, bool facesPlusZ) {
-            mem::vector<Portal::Triangle> triangles{Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 0, 0), Vec3(1, 2, 0)}},
-                                                    Portal::Triangle{{Vec3(-1, 0, 0), Vec3(1, 2, 0), Vec3(-1, 2, 0)}}};
-            if (!facesPlusZ) {
-                for (Portal::Triangle& triangle : triangles) std::swap(triangle.corner[1], triangle.corner[2]);
-            }
             Portal* portal = region->CreatePortal();
-            portal->SetTriangles(triangles);
+            portal->SetTriangles(test::Doorway(facesPlusZ));
             portal->SetCoords(Coords::Translation(Vec3(0.0f, 0.0f, z)));
             return portal;
         };

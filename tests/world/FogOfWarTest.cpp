@@ -308,6 +308,8 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     pixels = draw();
     EXPECT_EQ(at(pixels, 64, 14), 0u);
     EXPECT_EQ(at(pixels, 64, 40), kWhite);
+    fog->Destroy();  // the grid and its texture go
+    EXPECT_EQ(fog->GetTexture(), nullptr);
     world.Unload();
 }
 

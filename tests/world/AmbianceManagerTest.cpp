@@ -188,6 +188,8 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     EXPECT_FLOAT_EQ(engine.GetCinematicTextAlpha(), 0.0f);
     StandAt(50, 1500);  // half way through the fade-in
     EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.5f, 1e-5f);
+    StandAt(50, 6000);  // and through the fade-out
+    EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.5f, 1e-5f);
 
     StandAt(120);
     EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");

@@ -146,6 +146,7 @@ TEST(DayNightCycle, SetupTimesReorderTheTable) {
     cycle.RemoveLightSetup(0);
     ASSERT_EQ(cycle.GetNumLightSetups(), 2u);
     EXPECT_EQ(cycle.GetLightSetup(0).time, 2.0f);
+    EXPECT_EQ(cycle.SetLightSetupTime(1, 1.0f), 0u);  // the second passes the first
 }
 
 }  // namespace

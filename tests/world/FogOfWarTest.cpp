@@ -305,6 +305,7 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     EXPECT_EQ(region->GetFogOfWar(true)->GetTexture(), nullptr);
     bed.GetEngine().PostDeviceReset();
     ASSERT_NE(fog->GetTexture(), nullptr);
+    EXPECT_FALSE(fog->IsTextureStale());
     pixels = draw();
     EXPECT_EQ(at(pixels, 64, 14), 0u);
     EXPECT_EQ(at(pixels, 64, 40), kWhite);

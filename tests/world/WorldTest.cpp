@@ -354,8 +354,10 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     EXPECT_EQ(RecordingDecals::placed[2].at, Vec3(10, 1.25f, 10));
     WorldScene scene(&world);
     GraphicsNormalRenderer renderer(&scene);
+    world.UpdateRegionUsage();  // a frame unused; being drawn is a use
     scene.AddRegionContents(renderer, region, Frustum(), nullptr, nullptr);
     EXPECT_EQ(RecordingDecals::scenes, 1);
+    EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
 }
 
 TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEveryLoadedLevel) {

@@ -61,12 +61,12 @@ protected:
     T& NewStyle(int layer) {
         return static_cast<T&>(*engine.GetSectorDataManager()->NewSectorData(layer));
     }
-    // Paints the columns x in [x0, x1) of the layer, every z, with the style.
-    void Paint(int layer, const SectorData& style, int x0, int x1) {
+    // Paints the columns x in [x0, x1) of the layer, every z below z1, with the style.
+    void Paint(int layer, const SectorData& style, int x0, int x1, int z1 = 20) {
         SectorLayers& layers = region->GetLevel()->GetSectorLayers();
         ASSERT_TRUE(layers.PrimeForEdit(layer, style.id));
         for (int x = x0; x < x1; ++x) {
-            for (int z = 0; z < 20; ++z) layers.Edit(x, z, true);
+            for (int z = 0; z < z1; ++z) layers.Edit(x, z, true);
         }
     }
     // The viewer at (x, 0, 10), then one frame of ms milliseconds.
@@ -144,11 +144,15 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     Paint(SectorDataManager::kFog, haze, 0, 1);
     StandAt(5);
     ExpectVec(manager.GetDepthFog(kOut), 280 / 26.0f, 1340 / 26.0f, 0.56f / 26.0f);
+    // Rows count as columns do: haze on the 5 rows nearest z = 0 is a quarter of the cells in reach.
+    Paint(SectorDataManager::kFog, haze, 0, 200, 5);
+    StandAt(50);
+    ExpectVec(manager.GetDepthFog(kOut), 15, 60, 0.03f);
 
     // Without environment effects the densities and the tint are off.
     manager.EnableEnvironmentEffects(false);
     StandAt(50);
-    ExpectVec(manager.GetDepthFog(kOut), 10, 50, 0);
+    ExpectVec(manager.GetDepthFog(kOut), 15, 60, 0);
     EXPECT_FALSE(manager.GetIsFogEnabled(kOut));
     ExpectColor(manager.GetLightColor(kOut), light.r, light.g, light.b);
 }

@@ -552,16 +552,17 @@ TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
 
 TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     Region* region = AddRegion("cone", IntVec3(), 50);
-    Entity* ahead = AddEntity(region, Vec3(0, 0, 20));
-    Entity* aside = AddEntity(region, Vec3(8, 0, 20));
-    Entity* behind = AddEntity(region, Vec3(0, 0, -20));
-    Entity* across = AddEntity(region, Vec3(20, 0, 0));
-    Entity* further = AddEntity(region, Vec3(0, 0, 30));
+    const Vec3 o(10, 0, 0);  // the apex, off the region's origin
+    Entity* ahead = AddEntity(region, o + Vec3(0, 0, 20));
+    Entity* aside = AddEntity(region, o + Vec3(8, 0, 20));
+    Entity* behind = AddEntity(region, o + Vec3(0, 0, -20));
+    Entity* across = AddEntity(region, o + Vec3(20, 0, 0));
+    Entity* further = AddEntity(region, o + Vec3(0, 0, 30));
     Finish();
-    const WorldVec3 apex(region, Vec3());
+    const WorldVec3 apex(region, o);
     // Equally aligned, ahead and further keep the order the sphere around the apex finds them in.
     mem::vector<Entity*> found;
-    world.GetEntitiesInSphere(found, region, Sphere(Vec3(), 40.0f), false);
+    world.GetEntitiesInSphere(found, region, Sphere(o, 40.0f), false);
     std::erase_if(found, [&](Entity* entity) { return entity != ahead && entity != further; });
     found.push_back(aside);
     const mem::vector<Entity*> inLine = found;

@@ -553,6 +553,7 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     // A box pressed into the back wall touches it (also once the grid has grown a column, which
     // rebuilds every cell); one in the middle of a cell touches nothing.
     grid->Resize(sample::kCryptCells + 1, 1, sample::kCryptCells);
+    for (int turn = 0; turn < 4; ++turn) grid->Rotate();  // four turns: the same grid, rebuilt
     CollisionContact contacts[8];
     const int touching = grid->FindCollisions(OBBox(Vec3(0.3f, 0.3f, 0.3f), Coords::Translation(Vec3(10, 1, 19.7f))),
                                               contacts, 8, PhysicsSurface::None);

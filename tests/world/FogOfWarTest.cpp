@@ -311,6 +311,7 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     EXPECT_EQ(at(pixels, 64, 40), kWhite);
     fog->Destroy();  // the grid and its texture go
     EXPECT_EQ(fog->GetTexture(), nullptr);
+    EXPECT_EQ(fog->GetData(), nullptr);
     world.Unload();
 }
 

@@ -338,6 +338,7 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     draw(true);  // no members: not even the centre
     EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{0, 0, 0, 0}));
     InstanceGroupManager::Destroy();
+    EXPECT_EQ(InstanceGroupManager::Get()->GetNumGroups(), 0);  // the next one is new
 }
 
 }  // namespace

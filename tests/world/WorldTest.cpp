@@ -444,6 +444,9 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     seen.clear();
     world.GetLoadedRegionsInFrustum(seen, near, everywhere, true);
     EXPECT_EQ(seen, (mem::vector<Region*>{near, far}));
+    found.clear();
+    world.GetEntitiesInFrustum(found, WorldFrustum(near, everywhere), false, true, false);  // near and far only
+    EXPECT_EQ(found.size(), 3u);
     seen.clear();
     world.GetLoadedRegionsInFrustum(seen, near, Frustum::FromBox(ABBox(Vec3(300, 0, 0), Vec3(5, 5, 5))), false);
     EXPECT_EQ(seen, mem::vector<Region*>{aside});

@@ -52,6 +52,7 @@ TEST(DDSFileTest, ReductionDropsTopLevelsButKeepsWholeBlocks) {
 
     // Compressed levels stay whole blocks: one block high or wide already, a texture is not reduced.
     for (const auto& [width, height, reduction, kept] : {std::tuple(32u, 16u, 4, std::pair(8u, 4u)),
+                                                         {16u, 16u, 4, std::pair(4u, 4u)},
                                                          {16u, 4u, 1, std::pair(16u, 4u)},
                                                          {4u, 16u, 1, std::pair(4u, 16u)}}) {
         const std::vector<uint8_t> compressed = Zeros(DDSFormat::DXT5, width, height, 5);
@@ -123,9 +124,7 @@ TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {
     uint8_t dxt3[16] = {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE};
     std::memcpy(dxt3 + 8, fourColour, 8);
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT3, 4, 4, dxt3, rgba));
-    for (int t = 0; t < 16; ++t) {
-        EXPECT_EQ(rgba[t * 4 + 3], t * 17);
-    }
+    for (int t = 0; t < 16; ++t) EXPECT_EQ(rgba[t * 4 + 3], t * 17);
     // DXT5, eight-value mode (alpha0 > alpha1) and six-value mode with 0 and 255.
     uint8_t dxt5[16] = {200, 60};
     uint64_t indices = 0;

@@ -223,6 +223,7 @@ TEST_F(FogOfWarThread, SavedWhenItsLevelUnloadsAndReadBackWhenItReloads) {
     // Unloaded: the grid goes to the thread, which writes it.
     region->UnloadLevel(false, false);
     FOWSavingThread::Get().Save("fow/None.fow", nullptr);  // no grid: nothing to write
+    EXPECT_FALSE(FogOfWar().Write("fow/None.fow"));
     FOWSavingThread::Get().Flush();
     EXPECT_TRUE(files.DoesFileExist("fow/Hills.fow"));
     EXPECT_EQ(directory.List("fow").size(), 1u) << "no temporary file is left";

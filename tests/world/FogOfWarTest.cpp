@@ -241,13 +241,13 @@ TEST_F(FogOfWarThread, SavedWhenItsLevelUnloadsAndReadBackWhenItReloads) {
     }
 
     // A region destroyed while its grid waits: the grid is still written, whole.
-    Region* other = AddRegion("Vale/East", IntVec3(500, 0, 0));
+    Region* other = AddRegion("Vale/East\\Low", IntVec3(500, 0, 0));
     world.AddFOWVisibility(WorldVec3(other, Vec3(64, 0, 64)), 0);
     const Bytes vale = Cells(other->GetFogOfWar(false));
     engine.UnloadWorld();
     FOWSavingThread::Get().Flush();
-    Region* again = AddRegion("Vale/East", IntVec3(500, 0, 0));
-    EXPECT_EQ(again->GetFOWFileName(), "fow/Vale_East.fow");
+    Region* again = AddRegion("Vale/East\\Low", IntVec3(500, 0, 0));
+    EXPECT_EQ(again->GetFOWFileName(), "fow/Vale_East_Low.fow");
     EXPECT_EQ(Cells(again->GetFogOfWar(false)), vale);
     EXPECT_FALSE(world.IsInFog(WorldVec3(again, Vec3(64, 0, 64))));  // the grid read back, not the blank one
 }

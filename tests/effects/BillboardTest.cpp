@@ -14,8 +14,10 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryWriter.h"
 #include "files/FileSystem.h"
+#include "files/LoadTable.h"
 #include "files/TableDepot.h"
 #include "render/Camera.h"
+#include "render/GraphicsShader2.h"
 #include "render/GraphicsTexture.h"
 #include "render/ShaderFileWriter.h"
 #include "scene/GraphicsSceneRenderer.h"
@@ -67,7 +69,8 @@ std::vector<uint8_t> ShaderFile() {
 TEST(BillboardTest, FacesTheCameraFromEverySide) {
     {
         Billboard offline;  // without an engine it loads and makes nothing, and draws in no order
-        EXPECT_EQ(offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6), 0);
+        EXPECT_TRUE(offline.Load(LoadTable()) &&
+                    offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6) == 0);
     }
     test::GLEngineBed bed;
     test::LogCapture log;  // after the engine, whose sink would take the lines
@@ -94,12 +97,12 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     EXPECT_EQ(billboard->GetRenderPassBoundingBox().halfSize, Vec3(5.0f, 5.0f, 5.0f));
     Intersection hit;
     const Ray ray(point + Vec3(0.0f, 0.0f, -20.0f), Vec3(0.0f, 0.0f, 1.0f));
-    EXPECT_FALSE(billboard->GetIntersection(ray, hit, PhysicsSurface{0}));
     EXPECT_FALSE(
         billboard->GetIntersection(Ray(point + Vec3(9.0f, 0.0f, -20.0f), ray.direction), hit, PhysicsSurface::Grass));
     EXPECT_TRUE(billboard->GetIntersection(ray, hit, PhysicsSurface::Grass));
     EXPECT_NEAR(hit.distance, 15.0f, 1e-4f);
     EXPECT_EQ(hit.surface, PhysicsSurface::Unwalkable);
+    EXPECT_FALSE(billboard->GetIntersection(ray, hit, PhysicsSurface{0}) || hit.distance < Infinity);
 
     // Seen from 8 away with a 90-degree view, the quad of half size 2 is a 16-pixel square in the
     // middle of the 128 x 64 target, whichever way the camera looks at it.
@@ -129,6 +132,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     auto* standIn = static_cast<Billboard*>(Billboard::MakeMissingRecordStandIn("Records/Gone.dbr"));
     EXPECT_EQ(standIn->GetObjectName(), "Records/Gone.dbr");
     EXPECT_EQ(standIn->GetTexture(0, Name())->GetFileName(), Billboard::kMissingRecordTexture);
+    EXPECT_EQ(standIn->GetShader2(0, Name())->GetFileName(), Billboard::kDefaultShader);
     EXPECT_EQ(standIn->GetOffsetFromOrigin(), Vec3(0.0f, 1.5f, 0.0f));
     for (Entity* entity : std::initializer_list<Entity*>{billboard, standIn})
         Singleton<ObjectManager>::Get()->DestroyObjectEx(entity, __FILE__, __LINE__);

@@ -78,6 +78,7 @@ protected:
         Write("Plain.dbr", "Class,Decal,\nsize,2,\nopacity,0.8,\n");
         Write("Sudden.dbr", "Class,Decal,\nbeginFadeSeconds,10,\nendFadeSeconds,10,\n");
         Write("Permanent.dbr", "Class,Decal,\nbeginFadeSeconds,0,\nendFadeSeconds,0,\nopacity,0.5,\n");
+        Write("Early.dbr", "Class,Decal,\nbeginFadeSeconds,0,\nendFadeSeconds,10,\n");
         Singleton<ObjectManager>::Get()->SetTableDepot(&records);
     }
     void TearDown() override {
@@ -119,6 +120,8 @@ TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
     EXPECT_NEAR(decal->GetOpacity(), 0.0f, 1e-4f);
     EXPECT_FALSE(Age(decal, 1));  // 45 s: removed and destroyed
     EXPECT_FALSE(decal->IsFading());
+    decal->LogInfo();  // the record names no texture: the default
+    EXPECT_TRUE(log.Contains(LogPriority::Info, std::string("   TextureFile: ") + Decal::kDefaultTexture));
 
     // Equal fade times: whole, then gone at once.
     Decal* sudden = Make("Sudden.dbr");
@@ -126,6 +129,10 @@ TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
     EXPECT_FLOAT_EQ(sudden->GetOpacity(), 1.0f);
     EXPECT_FALSE(Age(sudden, 1));
     EXPECT_FLOAT_EQ(sudden->GetOpacity(), 0.0f);
+    Decal* early = Make("Early.dbr");  // a fade from the start fades at once, with no fade-in
+    ASSERT_TRUE(Age(early, 2500));
+    EXPECT_FLOAT_EQ(early->GetOpacity(), 0.75f);
+    EXPECT_FALSE(Age(early, 7500));
 
     // No fade times: it stays, at its opacity.
     Decal* permanent = Make("Permanent.dbr");

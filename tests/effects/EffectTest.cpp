@@ -232,6 +232,7 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
     EXPECT_GE(puff->CalculateMemoryUsage(),
               sizeof(EffectEntity) - sizeof(Entity) + puff->GetEffect()->CalculateMemoryUsage());
     const size_t effectMemory = puff->GetEffect()->CalculateMemoryUsage();
+    EXPECT_GE(effectMemory, sizeof(Effect) + puff->GetEffect()->GetEmitter(0)->CalculateMemoryUsage());  // its emitters
     for (int i = 0; i < 2; ++i)  // replaced, not added; the effect takes a copy
         puff->SetDynamicLines({{Vec3(1.0f, 1.0f, 1.0f), Vec3(1.0f, 1.0f, 1.0f)}}, {true});
     EXPECT_EQ(puff->GetBoneSegments()[0].end, Vec3(1.0f, 1.0f, 1.0f) + Vec3(0.001f, 0.001f, 0.001f));  // given a length

@@ -88,6 +88,12 @@ protected:
         EXPECT_EQ(bed.HeldResources(), held);  // every emitter gave its texture and shader back
     }
 
+    // Puts the emitter on the parent with its shader and texture ready to draw.
+    void Ready(Emitter& emitter) {
+        emitter.SetParentEntity(&parent);
+        emitter.GetShader()->EnsureAvailable();
+        emitter.GetTexture()->EnsureAvailable();
+    }
     // One game update of ms and a frame of the emitter drawn; the draw calls it took.
     uint32_t Step(Emitter& emitter, const EmitterData& data, double ms) {
         Update(emitter, data, ms);
@@ -142,11 +148,9 @@ protected:
 TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAsTheyDie) {
     const EmitterData data = RisingParticles();
     Emitter emitter(data);
-    emitter.SetParentEntity(&parent);
     ASSERT_NE(emitter.GetShader(), nullptr);
     ASSERT_NE(emitter.GetTexture(), nullptr);
-    emitter.GetShader()->EnsureAvailable();
-    emitter.GetTexture()->EnsureAvailable();
+    Ready(emitter);
     // An emitter without a parent is not drawn outside the particle-system editor.
     Emitter orphan(data);
     test::PlainSceneRenderer renderer;
@@ -201,9 +205,7 @@ TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAs
 TEST_F(ParticleRenderTest, AnEmptyEmitterDrawsItsPassUnseenInAWarmUpOnly) {
     const EmitterData data = RisingParticles();
     Emitter emitter(data);
-    emitter.SetParentEntity(&parent);
-    emitter.GetShader()->EnsureAvailable();
-    emitter.GetTexture()->EnsureAvailable();
+    Ready(emitter);
     Update(emitter, data, 0.0);  // its first step, with no particle yet
     bed.Canvas().SetWarmingUp(true);
     EXPECT_EQ(Draw(emitter), 1u);
@@ -225,9 +227,7 @@ TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
     turned.origin = Vec3(2.0f, 0.0f, 0.0f);
     parent.SetCoords(WorldCoords(&region, turned));
     Emitter emitter(data);
-    emitter.SetParentEntity(&parent);
-    emitter.GetShader()->EnsureAvailable();
-    emitter.GetTexture()->EnsureAvailable();
+    Ready(emitter);
     for (int step = 0; step < 6; ++step) Step(emitter, data, 120.0);
     const std::vector<uint32_t> pixels = bed.ReadPixels();
     std::string colours;
@@ -249,9 +249,7 @@ TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
     bed.WriteFile("Textures/One.tex", test::MakeTexFile(0, {test::MakeDdsFile(4, 4, 0xFFFF0000u)}));
     data.SetTextureName("Textures/One.tex");
     Emitter emitter(data);
-    emitter.SetParentEntity(&parent);
-    emitter.GetShader()->EnsureAvailable();
-    emitter.GetTexture()->EnsureAvailable();
+    Ready(emitter);
     uint32_t draws = Step(emitter, data, 120.0);
     data.SetTextureName("Textures/Frames.tex");
     for (int step = 1; step < 6; ++step) draws = Step(emitter, data, 120.0);
@@ -270,9 +268,7 @@ TEST_F(ParticleRenderTest, WithoutAFrameRateTheFramesSpanAParticlesLife) {
 TEST_F(ParticleRenderTest, AParticleDueToDieBeforeTheNextStepIsDrawnDark) {
     const EmitterData data = RisingParticles();
     Emitter emitter(data);
-    emitter.SetParentEntity(&parent);
-    emitter.GetShader()->EnsureAvailable();
-    emitter.GetTexture()->EnsureAvailable();
+    Ready(emitter);
     for (int step = 0; step < 6; ++step) Step(emitter, data, 125.0);  // ages 0.125 to 0.75 s
     // A step of no time, then an update without a step (not drawn since).
     Update(emitter, data, 0.0);

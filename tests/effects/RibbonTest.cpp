@@ -340,6 +340,12 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     ASSERT_EQ(Draw(bolt), 1u);
     EXPECT_GT(Column(2.6f).first, 0);
     EXPECT_EQ(Column(-2.4f).first, 0);
+    // Loaded from a record, it keeps a fixed orientation: seen here edge-on, it covers nothing.
+    bed.WriteFile(FlyingBolt::kRecordTexture, test::MakeTexFile(0, {test::MakeDdsFile(4, 4, 0xFFFFFFFFu)}));
+    ASSERT_TRUE(bolt.Load(LoadTable()));
+    bolt.GetLoadedTexture()->EnsureAvailable();
+    ASSERT_EQ(Draw(bolt), 1u);
+    EXPECT_EQ(Column(2.6f).first, 0);
 }
 
 // A parent whose four anchor points sit at fixed offsets (Anchor3 and Anchor4 a unit higher).
@@ -388,9 +394,23 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     EXPECT_EQ(trail.GetPoints().size(), 34u);
     EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
     EXPECT_NEAR(trail.GetSegments().back().lower.y, 12.0f, 1e-5f);
-    weapon.Detach(&trail);  // off the weapon, the anchors go back to the default pair
-    trail.Update(16);
+    trail.InitialUpdate();  // starting again takes the default pair until the next update
     EXPECT_TRUE(trail.GetAnchor1() == Vec3() && trail.GetAnchor2() == Vec3(0.0f, 0.0f, -1.0f));
+    trail.SetPointSetIndex(0);  // one anchor at the region's origin is an anchor all the same
+    weapon.SetCoords(WorldCoords(&region, Coords::Identity));
+    weapon.Update(16);
+    EXPECT_EQ(trail.GetAnchor2(), Vec3(0.0f, 1.0f, 0.0f));
+    // Off the weapon, or on a parent without anchor points, the anchors go back to the default pair.
+    weapon.Detach(&trail);
+    Entity hilt;
+    hilt.SetCoords(WorldCoords(&region, Coords::Identity));
+    for (Entity* parent : {static_cast<Entity*>(nullptr), &hilt}) {
+        if (parent != nullptr) parent->Attach(&trail, Coords::Identity, "");
+        trail.SetAnchorPoints(WorldVec3(&region, Vec3(1.0f, 1.0f, 1.0f)), WorldVec3(&region, Vec3()));
+        trail.Update(16);
+        EXPECT_TRUE(trail.GetAnchor1() == Vec3() && trail.GetAnchor2() == Vec3(0.0f, 0.0f, -1.0f));
+    }
+    hilt.Detach(&trail);
 }
 
 TEST(TrailTest, ATrailCrossingIntoAnotherRegionKeepsItsWorldPositions) {
@@ -553,8 +573,9 @@ TEST_F(RibbonPixelTest, ATrailsTextureIsDraggedFromItsNewestPointOrFixedToItsSeg
     TextureFileWriter::WriteDDS(writer, 4, 4, texels.data(), 1);
     bed.WriteFile("Textures/Columns.dds",
                   std::vector<uint8_t>(writer.GetBuffer(), writer.GetBuffer() + writer.GetPosition()));
-    const std::string record =
-        std::string(kLastingTrail) + "Green256,255,\nBlue256,255,\nTexture,Textures/Columns.dds,\nTextureDistance,2,\n";
+    bed.WriteFile("Shaders/Trail.ssh", sample::MakeRibbonShaderFile(false));
+    const std::string record = std::string(kLastingTrail) + "Green256,255,\nBlue256,255,\nShader,Shaders/Trail.ssh,\n" +
+                               "Texture,Textures/Columns.dds,\nTextureDistance,2,\n";
     // Dragged: 0 at the newest point (x = 4) growing backwards; fixed: 0 at the oldest (x = -2);
     // without repeats (here every 2.2), dragged and clear from the step before the first ends.
     for (const auto& [extra, expected] : {std::pair{"", "rgrrgr"},
@@ -562,6 +583,7 @@ TEST_F(RibbonPixelTest, ATrailsTextureIsDraggedFromItsNewestPointOrFixedToItsSeg
                                           {"TextureRepeat,0,\nTextureDistance,2.2,\n", "rg----"}}) {
         TrailEffect trail;
         ASSERT_TRUE(trail.Load(Record(record + extra)));
+        ASSERT_EQ(trail.GetShader2(0, Name())->GetFileName(), "Shaders/Trail.ssh");
         trail.GetShader2(0, Name())->EnsureAvailable();
         trail.GetTexture(0, Name())->EnsureAvailable();
         trail.Start();

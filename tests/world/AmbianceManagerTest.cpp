@@ -29,6 +29,7 @@ void ExpectColor(const Color& actual, float r, float g, float b) {
     EXPECT_NEAR(actual.r, r, kTolerance);
     EXPECT_NEAR(actual.g, g, kTolerance);
     EXPECT_NEAR(actual.b, b, kTolerance);
+    EXPECT_EQ(actual.a, 1.0f);
 }
 
 void ExpectVec(const Vec3& actual, float x, float y, float z) {
@@ -69,9 +70,9 @@ protected:
             for (int z = 0; z < z1; ++z) layers.Edit(x, z, true);
         }
     }
-    // The viewer at (x, 0, 10), then one frame of ms milliseconds.
-    void StandAt(float x, int ms = 16) {
-        manager.SetTarget(WorldVec3(region, Vec3(x, 0, 10)), WorldFrustum(region, Frustum()));
+    // The viewer at (x, 0, z), then one frame of ms milliseconds.
+    void StandAt(float x, int ms = 16, float z = 10) {
+        manager.SetTarget(WorldVec3(region, Vec3(x, 0, z)), WorldFrustum(region, Frustum()));
         manager.Update(ms);
     }
     const AmbianceManager::Environment kOut = AmbianceManager::kOutdoor;
@@ -144,10 +145,16 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     Paint(SectorDataManager::kFog, haze, 0, 1);
     StandAt(5);
     ExpectVec(manager.GetDepthFog(kOut), 280 / 26.0f, 1340 / 26.0f, 0.56f / 26.0f);
+    StandAt(-19.6f);  // the first column alone
+    ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
     // Rows count as columns do: haze on the 5 rows nearest z = 0 is a quarter of the cells in reach.
     Paint(SectorDataManager::kFog, haze, 0, 200, 5);
     StandAt(50);
     ExpectVec(manager.GetDepthFog(kOut), 15, 60, 0.03f);
+    StandAt(50, 16, -10.6f);  // rows 0 .. 9 in reach: half of them haze
+    ExpectVec(manager.GetDepthFog(kOut), 20, 70, 0.04f);
+    StandAt(50, 16, 24.6f);  // rows 4 .. 19: one of 16 haze
+    ExpectVec(manager.GetDepthFog(kOut), 11.25f, 52.5f, 0.0225f);
 
     // Without environment effects the densities and the tint are off.
     manager.EnableEnvironmentEffects(false);

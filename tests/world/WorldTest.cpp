@@ -693,6 +693,7 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     EXPECT_EQ(world.GetRegion(world.AddRegion(std::unique_ptr<Level>(), IntVec3()))->GetBoundingBox(),
               ABBox(Vec3(), Vec3(100, 100, 100)));
     EXPECT_EQ(world.GetRegionIndex(RegionId(1, 1, 1, 1)), -1);
+    EXPECT_EQ(world.GetRegionIndex(static_cast<const Region*>(nullptr)), -1);
 
     // Spawn points need a region; asked past their count they wrap.
     EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), nullptr);
@@ -755,6 +756,10 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
 }
 
 TEST_F(WorldTest, ASmallWorldStillHasAGridCell) {
+    Region* flat = world.GetRegion(world.AddRegion("flat", IntVec3(), ABBox(), RegionId()));
+    world.BuildConnectivity();  // nothing wide enough for a grid: every region is a candidate
+    EXPECT_EQ(world.GetWorldGrid(), nullptr);
+    EXPECT_EQ(world.GetRegionContainingPoint(IntVec3()), flat);
     Region* a = AddRegion("a", IntVec3(0, 0, 0), 5);
     Finish();
     ASSERT_NE(world.GetWorldGrid(), nullptr);

@@ -184,6 +184,7 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     valley.cinematic = true;
     auto& cave = NewStyle<NameSectorData>(SectorDataManager::kName);
     cave.tag = "tagCave";
+    cave.firstVisitOnly = false;
     Paint(SectorDataManager::kName, valley, 0, 100);
     Paint(SectorDataManager::kName, cave, 100, 200);
     Jukebox& jukebox = *Singleton<Jukebox>::Get();
@@ -229,6 +230,7 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     jukebox.EnableMusic(true);
     StandAt(120);
     EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
+    EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.016f / 3, 1e-5f);  // the cave's name on every entry
 
     // Boss music overrides the playlist; once the jukebox deletes it the place's comes back.
     jukebox.PlayEventMusic("Music/Boss", true);
@@ -346,9 +348,11 @@ TEST_F(AmbianceTest, DayNightStylesNightLightsAndTheClock) {
     manager.SetTime(sunset + 0.05f);
     StandAt(30);
     EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
-    manager.SetTime(12);
-    StandAt(30);
-    EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
+    for (const float held : {12.0f, sunset - 0.05f}) {  // by day, and just before sunset
+        manager.SetTime(held);
+        StandAt(30);
+        EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f) << held;
+    }
     manager.SetTime(0);
     StandAt(30);
     EXPECT_FLOAT_EQ(manager.GetShadowIntensity(), 1.0f);

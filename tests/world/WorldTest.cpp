@@ -159,9 +159,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
                 const Region* region = world.GetRegion(i);
                 const bool holds = ABBox::Overlap(regionBox(region), ABBox(point, Vec3()));
                 anyHolds = anyHolds || holds;
-                if (region == holder) {
-                    EXPECT_TRUE(holds);
-                }
+                EXPECT_TRUE(region != holder || holds);
             }
             EXPECT_EQ(holder != nullptr, anyHolds);
 
@@ -204,9 +202,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             } else {
                 EXPECT_EQ(hit.distance, Infinity);
             }
-            if (hit.entity) {
-                EXPECT_NE(world.PickEntity(ray), nullptr);
-            }
+            EXPECT_TRUE(hit.entity == nullptr || world.PickEntity(ray) != nullptr);
         }
     }
 }
@@ -307,8 +303,7 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
 
-// Water whose surface is the plane y = 0 over the ground's box, met as that ground meets it; it
-// records its ripples as disturbances of strength times the splash kind.
+// Water met as a RecordingGround; it records ripples as disturbances of strength times the kind.
 class RecordingWater final : public LevelWater {
 public:
     void Initialize(unsigned, unsigned, const LevelGround*, RenderDevice*) override {}
@@ -524,8 +519,7 @@ TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToThe
               0);
     world.CreatePointDisturbance(WorldVec3(west, Vec3(5, 0, 1)), 0.5f, 2.0f, 3);
     ASSERT_EQ(water->ripples.size(), 1u);
-    EXPECT_EQ(water->ripples[0].x, -9.0f);
-    EXPECT_EQ(water->ripples[0].strength, 6.0f);
+    EXPECT_EQ(std::pair(water->ripples[0].x, water->ripples[0].strength), std::pair(-9.0f, 6.0f));
 }
 
 TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {

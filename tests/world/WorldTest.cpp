@@ -67,6 +67,8 @@ class WorldTest : public ::testing::Test {
 protected:
     ~WorldTest() override {
         world.Unload();
+        EXPECT_TRUE(world.GetWorldGrid() == nullptr && world.GetWorldBox() == ABBox() &&
+                    world.GetLoadedRegions().empty());
         test::LevelRecords::Flush();
         Singleton<PathFinder>::Destroy();
     }

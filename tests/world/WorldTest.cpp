@@ -761,6 +761,7 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
                                                          entity->GetObjectName() + ", id: "));
     }
     world.RemoveEntity(entity);  // from a region without a level, it leaves the region too
+    world.RemoveEntity(nullptr);  // no entity: nothing to remove
     EXPECT_EQ(entity->GetRegion(), nullptr);
     world.SetCoords(entity, WorldCoords(b, Coords()));  // outside the world it is not moved in
     EXPECT_FALSE(b->AddEntity(entity, WorldCoords(a, Coords()), false));

@@ -95,8 +95,7 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
         ASSERT_TRUE(set.AddDecal(b, Coords::Translation(Vec3(float(i), 1, 0)), 0));
     }
     set.Update(16);
-    EXPECT_EQ(set.GetNumDecals(), 300u);
-    EXPECT_EQ(set.GetNumTypeSlotsUsed(), 2u);
+    EXPECT_TRUE(set.GetNumDecals() == 300u && set.GetNumTypeSlotsUsed() == 2u);
     EXPECT_EQ(set.GetTypeSlot(0).type, a);
     EXPECT_TRUE(set.GetTypeSlot(1).bucketStart == 150u && set.GetTypeSlot(1).bucketFill == 150u);
     // 300 of 512: the first record is 212 from being overwritten, the rest rise by one to 255.
@@ -106,17 +105,14 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
     set.Update(16);
     EXPECT_EQ(set.GetHead(), 0u);
     // Full: the next to be overwritten is clear, the newest opaque.
-    EXPECT_EQ(Alpha(set, 0), 0u);
-    EXPECT_EQ(Alpha(set, 254), 254u);
-    EXPECT_EQ(Alpha(set, 511), 255u);
+    for (const auto& [j, alpha] : {std::pair{0u, 0u}, {254u, 254u}, {511u, 255u}}) EXPECT_EQ(Alpha(set, j), alpha) << j;
     EXPECT_TRUE(set.GetTypeSlot(0).count == 362u && set.GetTypeSlot(1).count == 150u);
 
     // The quad spans the type's size along the placement axes; the flags pick the variant.
     DecalSet::Vertex quad[4];
     DecalSet::PlacedDecal decal = set.GetDecal(1);
     DecalSet::MakeQuad(decal, 2.0f, 4.0f, quad);
-    EXPECT_EQ(quad[0].position, decal.origin - Vec3(1, 0, 2));
-    EXPECT_EQ(quad[2].position, decal.origin + Vec3(1, 0, 2));
+    EXPECT_TRUE(quad[0].position == decal.origin - Vec3(1, 0, 2) && quad[2].position == decal.origin + Vec3(1, 0, 2));
     EXPECT_EQ(quad[1].u, 1.0f);
     for (const auto& [flags, u0, u1] : {std::tuple{DecalSet::kFlagTwoVariants, 0.0f, 0.5f},
                                         {DecalSet::kFlagTwoVariants | DecalSet::kFlagRightVariant, 0.5f, 1.0f},
@@ -157,7 +153,7 @@ TEST_F(DecalSetTest, OverwrittenTypesLeaveAndSlotsAreReused) {
     auto full = std::make_unique<DecalSet>(nullptr);
     for (int i = 0; i < 32; ++i) {
         const DecalType* type = Load(10 + i);
-        ASSERT_TRUE(full->AddDecal(type, Coords::Identity, 0xFFFFFFFFu));
+        ASSERT_TRUE(full->AddDecal(type, Coords::Identity, 0xFFFFFFFFu) && full->GetNumTypeSlotsUsed() == i + 1u);
         types.UnloadDecalType(type);
     }
     EXPECT_EQ(full->GetDecal(0).flags, 0xFFFF0001u);

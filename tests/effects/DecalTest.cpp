@@ -138,8 +138,7 @@ TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
     Decal* permanent = Make("Permanent.dbr");
     EXPECT_FALSE(permanent->IsFading());
     ASSERT_TRUE(Age(permanent, 100000));
-    EXPECT_EQ(permanent->GetAge(), 0);
-    EXPECT_FLOAT_EQ(permanent->GetOpacity(), 0.5f);
+    EXPECT_TRUE(permanent->GetAge() == 0 && permanent->GetOpacity() == 0.5f);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(permanent, __FILE__, __LINE__);
 }
 
@@ -168,8 +167,7 @@ TEST_F(DecalTest, TheEditorPicksADecalAsASphereOfItsSize) {
     EXPECT_EQ(inside.distance, 0.0f);
 
     Intersection none;
-    EXPECT_FALSE(decal->GetIntersection(ray, inside, PhysicsSurface{0}));  // a miss clears the last hit
-    EXPECT_EQ(inside.distance, Infinity);
+    EXPECT_FALSE(decal->GetIntersection(ray, inside, PhysicsSurface{0}) || inside.distance < Infinity);  // cleared
     // An effect entity is picked the same way, as a sphere of radius 1.
     EffectEntity effect;
     effect.SetCoords(decal->GetCoords());
@@ -217,8 +215,7 @@ TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
         }
         EXPECT_GT(face.normal.y, 0.8f);
     }
-    EXPECT_EQ(minU, 0.0f);
-    EXPECT_EQ(maxU, 1.0f);
+    EXPECT_TRUE(minU == 0.0f && maxU == 1.0f) << minU << " to " << maxU;
 
     // Moved onto ground that ends part way under it: cells over no ground are left out, and the
     // faces are made again because it moved.
@@ -228,6 +225,9 @@ TEST_F(DecalTest, ProjectedOntoASlopeItsCornersLieOnTheGround) {
     decal->UpdateSelf(16);
     EXPECT_EQ(decal->GetFaces().size(), size_t(Decal::kGridCells * Decal::kGridCells));
     for (const Decal::DecalFace& face : decal->GetFaces()) EXPECT_LE(face.a.x, 3.0f);
+    EditorEngine editor;  // projected, it can be picked again
+    Intersection hit;
+    EXPECT_TRUE(decal->GetIntersection(Ray(at.origin + Vec3(0, 9, 0), Vec3(0, -1, 0)), hit, PhysicsSurface::Grass));
     Singleton<ObjectManager>::Get()->DestroyObjectEx(decal, __FILE__, __LINE__);
 }
 

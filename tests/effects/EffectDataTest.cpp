@@ -156,10 +156,8 @@ TEST(EffectData, AddAndRemoveKeepNamesWithTheirEmitters) {
     ExpectSameSlots(*removed, EmitterData());
     ASSERT_EQ(effect.GetNumEmitters(), 2);
     EXPECT_EQ(effect.GetEmitterData(0), second);
-    EXPECT_EQ(NameOf(effect, 0), "second");
-    EXPECT_EQ(NameOf(effect, 1), "third");
-    EXPECT_EQ(effect.RemoveEmitterData(2), nullptr);
-    EXPECT_EQ(effect.RemoveEmitterData(-1), nullptr);
+    EXPECT_TRUE(NameOf(effect, 0) == "second" && NameOf(effect, 1) == "third");
+    EXPECT_TRUE(effect.RemoveEmitterData(2) == nullptr && effect.RemoveEmitterData(-1) == nullptr);
     EXPECT_EQ(effect.GetNumEmitters(), 2);
 
     effect.AddEmitterData(std::move(removed));
@@ -202,10 +200,8 @@ TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {
         effect.SetBoolean(bad, 3, true);
         effect.SetInteger(bad, 1, 7);
         effect.ShaderLoad(bad, "x");
-        EXPECT_FALSE(effect.GetBoolean(bad, 3));
-        EXPECT_EQ(effect.GetInteger(bad, 1), 0);
-        EXPECT_EQ(effect.GetString(bad, 0), "");
-        EXPECT_EQ(effect.GetFloat(bad, 0), 0.0f);
+        EXPECT_TRUE(!effect.GetBoolean(bad, 3) && effect.GetInteger(bad, 1) == 0 && effect.GetString(bad, 0).empty() &&
+                    effect.GetFloat(bad, 0) == 0.0f);
         EXPECT_TRUE(!effect.GetLoop(bad) && NameOf(effect, 0) == "first");  // nor is another's name touched
     }
     ExpectSameEffect(effect, ThreeEmitters());

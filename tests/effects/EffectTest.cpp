@@ -116,8 +116,7 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
     EXPECT_TRUE(old->GetIsReadyToUse() && old->GetEffectData()->GetNumEmitters() == 0);
     EXPECT_EQ(log.Count(LogPriority::Error), 1u);
     Effect empty(old->GetEffectData());
-    EXPECT_TRUE(empty.IsComplete());
-    EXPECT_EQ(empty.GetProgress(*old->GetEffectData()), 1.0f);
+    EXPECT_TRUE(empty.IsComplete() && empty.GetProgress(*old->GetEffectData()) == 1.0f);
     ABBox box(Vec3(1, 2, 3), Vec3(4, 5, 6));  // and leaves the box it is given, and its own, as they were
     empty.SetBoundingBox(box);
     empty.Update(WorldCoords(&region, Coords::Identity), *old->GetEffectData(), box);

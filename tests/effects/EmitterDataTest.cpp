@@ -273,8 +273,7 @@ TEST(EmitterData, OldRecordsMapTheirFieldsAndBlendPairs) {
         EXPECT_EQ(data.GetShaderName(), pair.shader);
         EXPECT_EQ(data.GetTextureName(), "old/tex.tex");
         for (int i = 0; i < 6; ++i) EXPECT_EQ(data.GetBoolean(i), record.bools[i] != 0) << i;
-        EXPECT_EQ(data.GetInteger(0), 3);
-        EXPECT_EQ(data.GetInteger(1), 24);
+        EXPECT_TRUE(data.GetInteger(0) == 3 && data.GetInteger(1) == 24);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(data.GetFloat(i), record.floats[i]) << i;
         const EmitterData edited = EditedEmitter();
         for (int i = 0; i < 4; ++i)  // the curves it names, then the defaults

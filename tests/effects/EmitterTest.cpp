@@ -165,12 +165,16 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
         Step(emitter, data, 100.0);
         ASSERT_EQ(emitter.GetNumParticles(), 1000);
         Vec3 mean;
+        float tallest = 0.0f;
         for (const Particle& p : Live(emitter)) {
             ASSERT_TRUE(c.inside(p.position - origin, 2.0f)) << p.position.x << " " << p.position.y << " " << p.position.z;
             ASSERT_TRUE(!c.flat || std::fabs(p.velocity.y) < 1e-5f) << p.velocity.y;
             mean += (p.position - origin) * 0.001f;
+            tallest = std::max(tallest, std::fabs(p.position.y - origin.y));
         }
-        EXPECT_LT(std::hypot(mean.x, mean.z), 0.15f);  // all around it, not to one side
+        // All around it, not to one side (a line rises to the radius), and spherical shapes in 3-D.
+        EXPECT_LT((mean - Vec3(0.0f, c.shape == EmitterData::Shape_VerticalLine ? 1.0f : 0.0f, 0.0f)).Length(), 0.15f);
+        EXPECT_EQ(tallest > 1.0f, c.shape != EmitterData::Shape_Disc && c.shape != EmitterData::Shape_Ring);
     }
 }
 
@@ -465,14 +469,24 @@ TEST_F(EmitterTest, AnchorCurvesUseTheLastFourPositions) {
         EXPECT_NEAR(along[i], 65.005f + 1.5f * f - 1.5f * f * f + 2.0f * f * f * f, 0.0049f) << i;
     }
     EXPECT_TRUE(SpunAtRandom(Live(emitter)));
-    // Anchors a thousand apart: particles start on the thousandths between them, never at the second.
+    // Anchors a thousand apart: particles start on the thousandths between them, never at the second,
+    // and move off at their speed alike every way.
+    SetFlat(data, EmitterData::Curve_Speed, 2.0f);
     Emitter wide(data);
     for (int i = 0; i < 5; ++i) wide.SetAnchor1(WorldVec3(&east, Vec3()));
     for (int i = 0; i < 5; ++i) wide.SetAnchor2(WorldVec3(&east, Vec3(1000.0f, 0.0f, 0.0f)));
     wide.SetAnchored(true);
     Step(wide, data, 100.0);
     ASSERT_GT(wide.GetNumParticles(), 5000);
-    for (const Particle& p : Live(wide)) EXPECT_TRUE(p.position.x > 63.9f && p.position.x < 1063.5f) << p.position.x;
+    Vec3 sum, squares;
+    for (const Particle& p : Live(wide)) {
+        EXPECT_TRUE(p.position.x > 63.7f && p.position.x < 1063.5f) << p.position.x;  // moved up to 0.2
+        sum += p.velocity;
+        squares += Vec3(p.velocity.x * p.velocity.x, p.velocity.y * p.velocity.y, p.velocity.z * p.velocity.z);
+    }
+    const float n = float(wide.GetNumParticles());
+    EXPECT_LT(sum.Length() / n, 0.05f);
+    EXPECT_LT((squares * (1.0f / n) - Vec3(4.0f, 4.0f, 4.0f) * (1.0f / 3.0f)).Length(), 0.05f);
     // The array follows the span: 1000 a second for 10 s, by 1.25 and 0.1, and the margin.
     Step(emitter, data, 100.0);
     EXPECT_EQ(emitter.GetCapacity(), 1350);

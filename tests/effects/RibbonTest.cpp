@@ -297,12 +297,11 @@ TEST(ChaosBeamTest, EachStrandJittersByItsPeriodDampedAtTheStartAndGrownAtTheEnd
 }
 
 TEST(ChaosBeamTest, RecordsKeepTheDefaultTextureLengthWithoutAStretch) {
-    ChaosBeam stretched;
-    ASSERT_TRUE(stretched.Load(Record("TextureStretch,3.5,\n")));
-    EXPECT_EQ(stretched.GetTextureLength(), 3.5f);
-    ChaosBeam plain;
-    ASSERT_TRUE(plain.Load(LoadTable()));
-    EXPECT_EQ(plain.GetTextureLength(), 6.0f);
+    for (const auto& [text, length] : {std::pair{"TextureStretch,3.5,\n", 3.5f}, {"", 6.0f}}) {
+        ChaosBeam beam;
+        ASSERT_TRUE(beam.Load(Record(text)));
+        EXPECT_EQ(beam.GetTextureLength(), length) << text;
+    }
 }
 
 // A flying bolt is a streak of ten points 0.14 apart along its entity's facing, rebuilt every
@@ -312,7 +311,6 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     ASSERT_NE(bolt.GetLoadedShader(), nullptr);
     bolt.GetLoadedShader()->EnsureAvailable();
     bolt.GetLoadedTexture()->EnsureAvailable();
-    bolt.SetWidth(2.0f);
     Coords facing;  // facing +x
     facing.xAxis = Vec3(0.0f, 0.0f, -1.0f);
     facing.yAxis = Vec3(0.0f, 1.0f, 0.0f);
@@ -330,7 +328,7 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     EXPECT_LT((bolt.GetEnd().GetRegionPosition() - Vec3(-1.6f, 0.0f, 0.0f)).Length(), 1e-5f);
     EXPECT_EQ(bolt.GetTextureLength(), 1.4f);
     ASSERT_EQ(Draw(bolt), 1u);
-    EXPECT_GT(Column(-2.4f).first, 0);
+    EXPECT_EQ(Column(-2.4f).first, 2);  // 0.7 wide: the two rows nearest its middle
     EXPECT_GT(Column(-2.0f).first, 0);
     EXPECT_GT(Column(-2.9f).second, 220u);  // tapered over two points: the second at full colour
     EXPECT_EQ(Column(-3.5f).first, 0);
@@ -442,8 +440,10 @@ TEST(TrailTest, ATrailCrossingIntoAnotherRegionKeepsItsWorldPositions) {
     EXPECT_EQ(after, before);
     EXPECT_EQ(trail.GetSegments().back().upper.x, 0.5f);
 
-    // A frame over 250 ms restarts the trail.
+    // A frame over 250 ms restarts the trail; one of 250 does not.
     moveTo(65.0f);
+    trail.Update(250);
+    EXPECT_EQ(trail.GetSegments().size(), 5u);
     trail.Update(251);
     EXPECT_LE(trail.GetSegments().size(), 1u);
 }

@@ -22,6 +22,7 @@
 #include "render/Camera.h"
 #include "render/Viewport.h"
 #include "scene/GraphicsNormalRenderer.h"
+#include "scene/GraphicsReflectionManager.h"
 #include "support/BoxHit.h"
 #include "support/LogCapture.h"
 #include "world/PhysicsGrassWind.h"
@@ -248,10 +249,11 @@ public:
     }
     void CreateGrassWind(const PhysicsGrassWind& wind) override { winds.push_back(wind); }
     void RemoveGrassWind() override { ++calms; }
+    void SetTransparency(const Frustum&) override { ++transparencies; }
 
     mem::vector<Disturbance> disturbances;
     mem::vector<PhysicsGrassWind> winds;
-    int calms = 0;
+    int calms = 0, transparencies = 0;
 
 private:
     float size_;
@@ -352,12 +354,22 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     EXPECT_NEAR(RecordingDecals::placed[1].at.y, 0.25f, 1e-4f);
     EXPECT_EQ(RecordingDecals::placed[1].flags, 9u);
     EXPECT_EQ(RecordingDecals::placed[2].at, Vec3(10, 1.25f, 10));
+    auto* ground = new RecordingGround(20);
+    region->GetLevel()->SetGround(std::unique_ptr<LevelGround>(ground));
     WorldScene scene(&world);
     GraphicsNormalRenderer renderer(&scene);
     world.UpdateRegionUsage();  // a frame unused; being drawn is a use
-    scene.AddRegionContents(renderer, region, Frustum(), nullptr, nullptr);
+    const Frustum seen = Frustum::FromBox(ABBox(Vec3(), Vec3(1, 1, 1)));
+    scene.AddRegionContents(renderer, region, Frustum(), region, &seen);
     EXPECT_EQ(RecordingDecals::scenes, 1);
+    EXPECT_EQ(ground->transparencies, 1);
     EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
+    world.UpdateRegionUsage();  // so is adding its reflections; a region without a level adds nothing
+    GraphicsReflectionManager reflections;
+    scene.AddReflectionPlanes(reflections, region, seen);
+    EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
+    scene.AddRegionContents(renderer, away, seen, nullptr, nullptr);
+    scene.AddReflectionPlanes(reflections, away, seen);
 }
 
 TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEveryLoadedLevel) {
@@ -528,6 +540,7 @@ TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegion
 TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
     Region* viewer = AddRegion("viewer", IntVec3(0, 0, 0), 10);
     Region* south = AddRegion("south", IntVec3(0, 2, 20), 10);
+    Region* island = AddRegion("island", IntVec3(0, 0, -25), 10);  // seen, though not connected
     Entity* lamp = AddEntity(viewer, Vec3(0, 1, 5));
     lamp->SetRegionBoundingBox(ABBox(Vec3(0, 500, 0), Vec3(1, 1, 1)), true);
     Finish();
@@ -548,7 +561,7 @@ TEST_F(WorldTest, ASceneBuiltFromAViewersRegionPlacesEachRegionAtItsOffset) {
     renderer.SetRegionToSceneCoords(viewer, Coords::Translation(Vec3(1, 0, 0)));
     renderer.BuildScene(false);
     const mem::map<Region*, Coords>& placed = renderer.GetRegionToSceneCoordsMap();
-    ASSERT_EQ(placed.count(south), 1u);
+    ASSERT_EQ(placed.count(south) + placed.count(island), 2u);
     EXPECT_EQ(placed.at(south).origin, Vec3(1, 2, 20));
     EXPECT_EQ(placed.at(viewer).origin, Vec3(1, 0, 0));
 }

@@ -18,6 +18,8 @@
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
 #include "core/Singleton.h"
+#include "files/BinaryReader.h"
+#include "files/BinaryWriter.h"
 #include "engine/ObjectManager.h"
 #include "files/ResourceLoader.h"
 #include "pathing/PathFinder.h"
@@ -535,6 +537,15 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     const UniqueId doorway = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId();
     grid->SetLatticeValue(6, 0, 3, 0);
     EXPECT_EQ(grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId(), doorway);
+    // The grid's block read back over it makes the doorway's portal again, joined as it was.
+    BinaryWriter block;
+    grid->SaveBlock(block);
+    BinaryReader reader(block.GetBuffer(), block.GetPosition());
+    ASSERT_TRUE(grid->LoadBlock(reader));
+    grid->PostLoad();
+    const Portal* door = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
+    EXPECT_EQ(door->GetId(), doorway);
+    EXPECT_EQ(door->GetConnectedPortalId(), entrance->GetPortal()->GetId());
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
 

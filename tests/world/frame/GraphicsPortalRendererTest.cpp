@@ -533,9 +533,11 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     GridRegion* grid = nullptr;
     GridEntrance* entrance = nullptr;
     ASSERT_NO_FATAL_FAILURE(JoinCrypt(yard, crypt, grid, entrance));
-    // A wall set beside the doorway's cell rebuilds the cells it touches, not the doorway's.
+    // A wall set beside the doorway's cell, or a feature two cells away, rebuilds the cells it
+    // touches, not the doorway's.
     const UniqueId doorway = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId();
     grid->SetLatticeValue(6, 0, 3, 0);
+    for (const int z : {0, 2}) grid->SetCellFeature(sample::kCryptDoorCell + 2 - z, 0, z, 0, 0);
     EXPECT_EQ(grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId(), doorway);
     // The grid's block read back over it makes the doorway's portal again, joined as it was.
     BinaryWriter block;

@@ -17,6 +17,7 @@
 #include "SampleGrid.h"
 #include "SampleMeshShaders.h"
 #include "SampleScene.h"
+#include "core/GameClock.h"
 #include "core/Singleton.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
@@ -291,11 +292,14 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     Finish();
     constexpr uint32_t kGreen = 0xFF00FF00u, kBlue = 0xFFFF0000u;
     const Vec3 door(0.0f, 1.0f, 10.0f), beside(4.0f, 1.0f, 9.5f);
-    // Both regions' amounts (each is the other's neighbour), the target at z in near.
+    // Both regions' amounts (each is the other's neighbour), the target at z in near, in a frame
+    // after the engine's first.
+    bed.GetEngine().Update(WorldFrustum(), false);
     const auto draw = [&](float amount, float z) {
         GraphicsTransparencyManager manager;
-        manager.SetTargetPosition(WorldVec3(farRegion, Vec3()));
-        manager.UpdateBlendAmounts(world, int(amount * float(GraphicsTransparencyManager::kFadeTime)));
+        GameClock::Get().AdvanceBy(double(amount) * GraphicsTransparencyManager::kFadeTime);
+        manager.SetTargetPosition(WorldVec3(farRegion, Vec3()));  // the frame's update
+        GameClock::Get().AdvanceBy(1000.0);
         manager.SetTargetPosition(WorldVec3(nearRegion, Vec3(0.0f, 0.0f, z)));  // the same frame: no update
         EXPECT_FLOAT_EQ(manager.GetRegionBlendAmount(farRegion), amount);
         return Draw(nearRegion, &manager);
@@ -548,6 +552,7 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     const Portal* door = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
     EXPECT_EQ(door->GetId(), doorway);
     EXPECT_EQ(door->GetConnectedPortalId(), entrance->GetPortal()->GetId());
+    EXPECT_EQ(door->GetConnectedRegionId(), yard->GetId());
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.2f, 1e-4f);  // the back posts stand out most
 

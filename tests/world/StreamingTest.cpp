@@ -339,6 +339,11 @@ TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwo
     RegionAt(5)->Update(RegionAt(5), frusta, 2, 10, false, nullptr, 0);
     ASSERT_TRUE(RegionAt(5)->IsLevelLoaded());
     EXPECT_TRUE(RegionAt(5)->GetLevel()->HasLoadedRenderData());
+    // A view 144 beyond region 2's box is not near enough (120) to read it ahead, though it is
+    // near enough to the box's bounding sphere (154 across).
+    const WorldFrustum beyond(RegionAt(2), Frustum::FromBox(ABBox(box_.centre + Vec3(0, 0, 254), Vec3(1, 1, 1))));
+    RegionAt(2)->Update(RegionAt(2), &beyond, 1, 10, false, nullptr, 0);
+    EXPECT_FALSE(RegionAt(2)->GetLevel() || RegionAt(2)->IsLevelLoading());
 
     // Next frame: doorways 0 -> 2 -> 4 -> 1 lead through regions that are not side by side.
     engine_.Update(WorldFrustum(), false);

@@ -557,7 +557,10 @@ TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {
     Region* queued = RegionAt(3);
     queued->BackgroundLoadLevel(false);
     ASSERT_TRUE(queued->IsLevelLoading());
+    // A read ahead asked for while the forced load reads is not queued: that load is under way.
+    test::LevelTestEntity::readHook = [&] { queued->BackgroundLoadLevel(false); };
     EXPECT_TRUE(queued->LoadLevel(false));
+    test::LevelTestEntity::readHook = nullptr;
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "Forcing load of level level3.lvl"));
     EXPECT_FALSE(log.Contains(LogPriority::Warning, "Main thread sleeping"));
     EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);

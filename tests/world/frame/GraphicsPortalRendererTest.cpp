@@ -221,11 +221,8 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     for (Portal* side : {doorway, doorway->GetConnectedPortal(false)}) side->SetCastsShadows(false);
 
     const std::vector<uint32_t> open = Draw(nearRegion);
-    EXPECT_EQ(beside->drawn, 1);
-    EXPECT_EQ(beyond->drawn, 1);
-    EXPECT_EQ(inDoorway->drawn, 1);
-    EXPECT_EQ(across->drawn, 2);
-    EXPECT_EQ(shut->drawn, 0);
+    EXPECT_EQ((std::array{beside->drawn, beyond->drawn, inDoorway->drawn, across->drawn, shut->drawn}),
+              (std::array{1, 1, 1, 2, 0}));
     // The red pixels fill the doorway's image (its corners (-1, 0, 10) and (1, 2, 10)) exactly.
     std::vector<uint32_t> onlyRed(open.size());
     for (size_t i = 0; i < open.size(); ++i) onlyRed[i] = (open[i] | 0xFF000000u) == kRed ? 1u : 0u;
@@ -233,10 +230,8 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     const Vec2 a = camera.Project(Vec3(1.0f, 2.0f, 10.0f), kView);
     const Vec2 b = camera.Project(Vec3(-1.0f, 0.0f, 10.0f), kView);
     ASSERT_EQ(doorway2D.size(), 4u);
-    EXPECT_NEAR(doorway2D[0], std::min(a.x, b.x), 1.0f);
-    EXPECT_NEAR(doorway2D[1], std::min(a.y, b.y), 1.0f);
-    EXPECT_NEAR(doorway2D[2], std::max(a.x, b.x), 1.0f);
-    EXPECT_NEAR(doorway2D[3], std::max(a.y, b.y), 1.0f);
+    const float corners[4] = {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+    for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(doorway2D[i], corners[i], 1.0f) << i;
     EXPECT_EQ(At(open, Vec3(0.0f, 1.0f, 10.0f)), kRed);
     EXPECT_EQ(At(open, Vec3(4.0f, 1.0f, 9.5f)), 0xFF00FF00u);
     // Near covers all but its doorway (its blend is 0), so far makes no mask: it would have
@@ -537,8 +532,7 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     GridRegion* grid = nullptr;
     GridEntrance* entrance = nullptr;
     ASSERT_NO_FATAL_FAILURE(JoinCrypt(yard, crypt, grid, entrance));
-    // A wall set beside the doorway's cell, or a feature two cells away, rebuilds the cells it
-    // touches, not the doorway's.
+    // A wall beside the doorway's cell, or a feature two cells off, rebuilds its cells, not the doorway's.
     const UniqueId doorway = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId();
     grid->SetLatticeValue(6, 0, 3, 0);
     for (const int z : {0, 2}) grid->SetCellFeature(sample::kCryptDoorCell + 2 - z, 0, z, 0, 0);

@@ -310,6 +310,13 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     pixels = draw();
     EXPECT_EQ(at(pixels, 64, 14), 0u);
     EXPECT_EQ(at(pixels, 64, 40), kWhite);
+    // Read over itself, the fog replaces its texture rather than leaking it.
+    const size_t available = bed.Device().GetAvailableVideoMemory();
+    BinaryWriter stored(64);
+    fog->Save(stored);
+    ASSERT_TRUE(fog->Read(stored.GetBuffer(), stored.GetPosition(), "again"));
+    EXPECT_EQ(bed.Device().GetAvailableVideoMemory(), available);
+    EXPECT_EQ(at(draw(), 64, 14), 0u);
     fog->Destroy();  // the grid and its texture go
     EXPECT_EQ(fog->GetTexture(), nullptr);
     EXPECT_EQ(fog->GetData(), nullptr);

@@ -285,6 +285,11 @@ TEST_F(WorldFileTest, InstanceBytesAreKeptAsReadAndDamagedIconsFailTheLoad) {
     EXPECT_FALSE(world.Load("worlds/missing.wrl", false, false));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "World file worlds/missing.wrl cannot be opened"));
     EXPECT_FALSE(engine.GetSectorDataManager()->Load("worlds/missing.sd"));
+    // The sector data on its own: saved and read back, or refused where it cannot be written.
+    EXPECT_TRUE(engine.GetSectorDataManager()->Save("worlds/alone.sd"));
+    EXPECT_TRUE(engine.GetSectorDataManager()->Load("worlds/alone.sd"));
+    EXPECT_FALSE(engine.GetSectorDataManager()->Save("worlds"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Could not write worlds"));
 }
 
 // Flat files of versions 2 to 4 (version 3 with two fields more a region): offsets are truncated,
@@ -335,7 +340,8 @@ TEST_F(WorldFileTest, OldFlatWorldFilesTruncateTheirOffsets) {
 
 TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     engine.GetSectorDataManager()->NewSectorData(SectorDataManager::kFog);
-    const MapFile::Contents map = SmallMap();
+    MapFile::Contents map = SmallMap();
+    map.instanceData = {'g', 'r', 'o', 'u', 'p', 's'};
     BinaryWriter writer;
     MapFile::Write(writer, map);
     Write("worlds/test.map", Image(writer));
@@ -387,6 +393,11 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     // A second load starts from no sector styles rather than adding the map's again.
     ASSERT_TRUE(world.Load("worlds/test.map", false, true));
     EXPECT_EQ(engine.GetSectorDataManager()->GetNumSectorData(SectorDataManager::kFog), 1);
+    // Without connectivity the map still gives the world its box; its instance groups are kept.
+    EXPECT_EQ(world.GetWorldBox(), ABBox(Vec3(164, 0, 14), Vec3(164, 32, 64)));
+    world.SetFileName("worlds/fromMap.wrl");
+    ASSERT_TRUE(world.Save());
+    EXPECT_NE(directory.ReadFile("worlds/fromMap.wrl").find("groups"), std::string::npos);
 }
 
 TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {

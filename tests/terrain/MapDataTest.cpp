@@ -201,7 +201,8 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
 
     // A builder lets go of its picture on request: nothing is left to take then.
     MapDataBuilder builder;
-    ASSERT_TRUE(builder.Build(region, {}, Vec3(0, 0, 0), Vec3(8, 8, 1), 1.0f));  // a picture one pixel high
+    ASSERT_TRUE(builder.Build(region, {}, Vec3(2, 0, 3), Vec3(10, 8, 4), 1.0f));  // a picture one pixel high
+    EXPECT_EQ(std::pair(builder.GetWidth(), builder.GetHeight()), std::pair(8, 1));
     builder.ReleaseResult();
     unsigned width = 0, height = 0;
     mem::vector<unsigned char> bytes;

@@ -629,10 +629,12 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     level.Update(&all, 1, 16);
     EXPECT_EQ(debug.GetNumQueued(), 5u);
     Singleton<DebugRenderManager>::Destroy();
-    // Outside any world the mesh is built from the level alone: no ground here, so no mesh.
+    // Outside any world the mesh is built from the level alone: no ground here, so no mesh; nor
+    // once the level is unloaded.
     EXPECT_TRUE(level.CreatePathMesh());
     EXPECT_FALSE(level.GetPathMesh().HasMesh());
     level.Unload(false);
+    EXPECT_TRUE(level.CreatePathMesh());
     Singleton<PathFinder>::Destroy();
 }
 

@@ -183,6 +183,13 @@ TEST(SectorLayers, EachCellAndLayerKeepsItsOwnByte) {
         layers.Fill();
         const uint8_t filled = layers.GetTable(2).back().value;
         expectEvery(layers, [&](int layer, int x, int y) { return layer == 2 ? filled : valueAt(layer, x, y); });
+        // Cleared, nothing is primed: painting or erasing in the primed layer writes 0 in layer 0.
+        layers.Clear();
+        BinaryReader again(writer.GetBuffer(), writer.GetPosition());
+        ASSERT_TRUE(layers.Load(again));
+        layers.Edit(0, 0, false);
+        layers.Edit(0, 0, true);
+        expectEvery(layers, [&](int layer, int x, int y) { return layer + x + y == 0 ? 0 : valueAt(layer, x, y); });
     }
 }
 

@@ -54,13 +54,11 @@ Bytes FogFile(int32_t xSize, int32_t ySize, float xScale, float yScale, bool crc
 TEST(FogOfWar, SizesAreCappedPowersOfTwoAndOutsideIsFogged) {
     FogOfWar fog;
     fog.Initialize(100, 300);
-    EXPECT_EQ(fog.GetXSize(), 128);
-    EXPECT_EQ(fog.GetYSize(), 512);
+    EXPECT_EQ(std::pair(fog.GetXSize(), fog.GetYSize()), std::pair(128, 512));
     EXPECT_FLOAT_EQ(fog.GetXScale(), 1.28f);
     EXPECT_NEAR(fog.GetYScale(), 1.70667f, 1e-4f);
     fog.Initialize(1000, 10);
-    EXPECT_EQ(fog.GetXSize(), 512);
-    EXPECT_EQ(fog.GetYSize(), 16);
+    EXPECT_EQ(std::pair(fog.GetXSize(), fog.GetYSize()), std::pair(512, 16));
     // A region without extent keeps finite scales.
     fog.Initialize(0, -5);
     EXPECT_EQ(fog.GetXSize(), 16);
@@ -142,9 +140,8 @@ TEST(FogOfWar, ReadsItsStoredFormAndRefusesDamagedFiles) {
     FogOfWar fog;
     const Bytes plain = FogFile(32, 16, 0.5f, 2.0f, false);
     ASSERT_TRUE(fog.Read(plain.data(), uint32_t(plain.size()), "plain"));
-    EXPECT_EQ(fog.GetXSize(), 32);
-    EXPECT_EQ(fog.GetYSize(), 16);
-    EXPECT_FLOAT_EQ(fog.GetYScale(), 2.0f);
+    EXPECT_EQ(std::tuple(fog.GetXSize(), fog.GetYSize(), fog.GetXScale(), fog.GetYScale()),
+              std::tuple(32, 16, 0.5f, 2.0f));
     // Column by column, each in stored-row order: byte 20 + x * 16 + storedRow.
     EXPECT_EQ(fog.GetData()[3 * 32 + 5], plain[20 + 5 * 16 + 3]);
     EXPECT_EQ(fog.GetCell(5, 16 - 1 - 3), plain[20 + 5 * 16 + 3]);

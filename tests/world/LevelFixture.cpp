@@ -53,6 +53,11 @@ void LevelTestEntity::UpdateSelf(int) {
 
 void LevelStateEntity::SaveState(BinaryWriter& writer) const { writer.Write(value); }
 
+void LevelStateEntity::UpdateBoundingBox() {
+    SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(0.5f, 0.5f + float(value), 0.5f)),
+                         false);
+}
+
 bool LevelStateEntity::RestoreState(BinaryReader& reader) {
     value = reader.ReadUInt32();
     return !reader.Failed();

@@ -48,12 +48,13 @@ public:
     Vec3 step;
 };
 
-// Keeps its value in the level's saved state.
+// Keeps its value in the level's saved state; its box is the value taller.
 class LevelStateEntity : public LevelTestEntity {
     GAME_RTTI_DECLARE_CLASS()
 
 public:
     bool ShouldSaveState() const override { return true; }
+    void UpdateBoundingBox() override;
     void SaveState(BinaryWriter& writer) const override;
     bool RestoreState(BinaryReader& reader) override;
 

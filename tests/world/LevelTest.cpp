@@ -540,6 +540,7 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
         EXPECT_TRUE(entity->IsRestored());
         values.emplace_back(static_cast<LevelStateEntity*>(entity)->value,
                             entity->HasUniqueID() ? entity->GetUniqueID() : UniqueId());
+        EXPECT_EQ(entity->GetRegionBoundingBox(false).halfSize.y, 0.5f + float(values.back().first));
     }
     std::sort(values.begin(), values.end());
     EXPECT_EQ(values, (std::vector<std::pair<uint32_t, UniqueId>>{{7, MakeId(5)}, {11, UniqueId()}}));

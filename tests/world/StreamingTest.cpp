@@ -505,6 +505,10 @@ TEST_F(Streaming, TheHighestGroundOverAPointLoadsTheLevelsUnderIt) {
     const auto add = [&](const std::string& name, const Level& level, const IntVec3& offset) {
         BinaryWriter writer;
         level.Save(writer, false);
+        writer.BeginChunk(Level::kChunkPassability);  // of 8 x 8 cells, (1, 2) impassable
+        for (uint32_t side : {8u, 8u}) writer.Write(side);
+        for (int cell = 0; cell < 64; ++cell) writer.Write(uint8_t(cell == 2 * 8 + 1));
+        writer.EndChunk();
         directory_.WriteFile(name,
                              std::string(reinterpret_cast<const char*>(writer.GetBuffer()), writer.GetPosition()));
         world_->AddRegion(name, offset, box, RegionId());
@@ -525,6 +529,8 @@ TEST_F(Streaming, TheHighestGroundOverAPointLoadsTheLevelsUnderIt) {
 
     // At x = 5 of a: a's ground 5, b's (x = 3 there) 1.5 + 10, c's 15 - 30.
     EXPECT_FLOAT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 5, 3), 11.5f);
+    EXPECT_TRUE(LevelOf(0)->GetEditableTerrain()->IsImpassable(1, 2) &&
+                !LevelOf(0)->GetEditableTerrain()->IsImpassable(2, 1));
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(RegionAt(i)->IsLevelLoaded() && !LevelOf(i)->HasLoadedRenderData()) << i;
     EXPECT_EQ(RegionAt(3)->GetLevel(), nullptr);
     EXPECT_FLOAT_EQ(world_->GetHighestTerrainHeight(RegionAt(1), 3, 3), 1.5f);

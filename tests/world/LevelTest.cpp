@@ -272,6 +272,12 @@ TEST_F(LevelTest, InTheEditorAMissingRecordIsShownByAStandIn) {
     Level game(region_);
     ASSERT_TRUE(game.Load(file.data(), uint32_t(file.size()), false));
     EXPECT_EQ(All(game).size(), 1u);
+    // Three entities said to follow where two fit.
+    Bytes three = file;
+    const std::string last = test::kPlainRecord;
+    three[size_t(std::search(three.begin(), three.end(), last.begin(), last.end()) - three.begin()) + last.size()] = 3;
+    EXPECT_FALSE(Level(region_).Load(three.data(), uint32_t(three.size()), false));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Level file: 3 entities do not fit in the entity chunk"));
 
     engine_.editor = true;
     Level editor(region_);
@@ -475,9 +481,11 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     mem::vector<LevelTestEntity*> entities;
     for (int i = 0; i < 10; ++i) entities.push_back(Add(level, test::kPlainRecord, Vec3(float(i), 0, 0)));
     ASSERT_NE(level.NewWater(), nullptr);
+    LogCapture log;  // only players are announced
     level.AddEntityToNetworkList(entities[0]);
     level.AddEntityToNetworkList(entities[0]);
     EXPECT_TRUE(level.IsInNetworkList(entities[0]));
+    EXPECT_EQ(log.Count(LogPriority::Warning), 0u);
 
     for (int step = 0; step < 4; ++step) EXPECT_FALSE(level.PostLoad(true)) << step;
     EXPECT_TRUE(level.PostLoad(true));

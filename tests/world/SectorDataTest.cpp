@@ -73,22 +73,18 @@ TEST(SectorData, EveryKindSavesAndLoadsItsFields) {
         EXPECT_EQ(loaded.GetRenderColorOmega(layer, original->id), original->renderColorOmega);
     }
     const auto* fogCopy = static_cast<const FogSectorData*>(loaded.GetSectorData(M::kFog, 0));
-    EXPECT_EQ(fogCopy->colors[2], fog->colors[2]);
-    EXPECT_EQ(fogCopy->values[1], 7.5f);
-    EXPECT_EQ(fogCopy->integers[3], -4);
+    EXPECT_EQ(std::tuple(fogCopy->colors[2], fogCopy->values[1], fogCopy->integers[3]),
+              std::tuple(fog->colors[2], 7.5f, -4));
     const auto* nameCopy = static_cast<const NameSectorData*>(loaded.GetSectorData(M::kName, 0));
-    EXPECT_EQ(nameCopy->tag, "tagCave");
-    EXPECT_FALSE(nameCopy->firstVisitOnly);
-    EXPECT_TRUE(nameCopy->cinematic);
+    EXPECT_EQ(std::tuple(nameCopy->tag, nameCopy->firstVisitOnly, nameCopy->cinematic),
+              std::tuple("tagCave", false, true));
     const auto* ambientCopy = static_cast<const AmbientSectorData*>(loaded.GetSectorData(M::kAmbient, 0));
-    EXPECT_EQ(ambientCopy->eventMusic, "fanfare");
-    EXPECT_EQ(ambientCopy->ambientSoundPlaylist, "wind");
+    EXPECT_EQ(std::tuple(ambientCopy->eventMusic, ambientCopy->ambientSoundPlaylist), std::tuple("fanfare", "wind"));
     const auto* cycleCopy = static_cast<const DayNightCycleSectorData*>(loaded.GetSectorData(M::kDayNightCycle, 0));
     EXPECT_EQ(cycleCopy->GetDayNightCycle().GetSunAzimuth(), 1.25f);
     EXPECT_EQ(cycleCopy->GetDayNightCycle().GetNumLightSetups(), 7u);
     const auto* bloomCopy = static_cast<const BloomSectorData*>(loaded.GetSectorData(M::kBloom, 0));
-    EXPECT_EQ(bloomCopy->values[0], 0.75f);
-    EXPECT_EQ(bloomCopy->reserved[2], 0u);  // written as zeros
+    EXPECT_EQ(std::pair(bloomCopy->values[0], bloomCopy->reserved[2]), std::pair(0.75f, 0u));  // reserved: zeros
     loaded.SetSectorData(M::kBloom, 0, bloomCopy);  // an edit, even to the same values, is a change
     EXPECT_TRUE(loaded.IsModified());
     ASSERT_TRUE(LoadBytes(loaded, Take(writer)));  // and so is a deletion

@@ -364,8 +364,7 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     EXPECT_EQ(chunk40, (Bytes{9, 8, 7}));
     const Region* second = world.GetRegionById(RegionId(1, 2, 3, 5));
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->GetName(), "region1");
-    EXPECT_EQ(second->GetZoneRecord(), "records/zone.dbr");
+    EXPECT_EQ(std::tuple(second->GetName(), second->GetZoneRecord()), std::tuple("region1", "records/zone.dbr"));
     EXPECT_EQ(second->GetOffsetFromWorld(), IntVec3(200, 0, -50));
     EXPECT_EQ(second->GetBoundingBox(), ABBox(Vec3(64, 0, 64), Vec3(64, 32, 64)));
     EXPECT_EQ(world.GetQuestFile(1), "quests/b.qst");

@@ -46,22 +46,9 @@ AmbianceManager::AmbianceManager() {
 // The smoothed environment blend
 // ---------------------------------------------------------------------------------------------
 
-void AmbianceManager::SmoothedValue::SetTarget(float value) {
-    const float mapped = upper != lower ? (value - lower) / (upper - lower) : (lower != 0.0f ? value / lower : value);
-    target = std::clamp(mapped, 0.0f, 1.0f);
-}
-
-bool AmbianceManager::SmoothedValue::Step(float dt) {
+void AmbianceManager::SmoothedValue::Step(float dt) {
     const float diff = target - current;
-    if (std::fabs(diff) <= epsilon) {
-        if (diff == 0.0f) return false;
-        current = target;
-        return true;
-    }
-    float step = std::clamp(dt, 0.0f, 1.0f) * rate * diff;
-    if (std::fabs(step) > std::fabs(diff)) step = diff;
-    current += step;
-    return true;
+    current = std::fabs(diff) <= epsilon ? target : current + std::clamp(dt, 0.0f, 1.0f) * rate * diff;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -70,7 +57,6 @@ bool AmbianceManager::SmoothedValue::Step(float dt) {
 
 void AmbianceManager::Reset() {
     environmentEffects_ = true;
-    hasTarget_ = false;
     targetInBossZone_ = false;
     textScale_ = 1.0f;
     targetPosition_ = WorldVec3();
@@ -88,7 +74,6 @@ void AmbianceManager::Reset() {
 void AmbianceManager::SetTarget(const WorldVec3& position, const WorldFrustum& frustum) {
     targetPosition_ = position;
     targetFrustum_ = frustum;
-    hasTarget_ = true;
 }
 
 void AmbianceManager::SetTime(float hours) { time_ = WrapToRange(hours, 0.0f, 24.0f); }
@@ -111,7 +96,7 @@ void AmbianceManager::Update(int elapsedMilliseconds) {
     if (timeEnabled_) time_ = WrapToRange(time_ + float(elapsedMilliseconds) * timeScale_ * kHoursPerMillisecond, 0, 24);
 
     World* world = gEngine != nullptr ? gEngine->GetWorld() : nullptr;
-    if (world == nullptr || !hasTarget_) return;
+    if (world == nullptr) return;
     Region* region = targetPosition_.GetRegion();
     if (region == nullptr || world->GetRegionIndex(region) < 0) return;
     const Level* level = region->GetLevel();
@@ -133,7 +118,7 @@ void AmbianceManager::Update(int elapsedMilliseconds) {
         UpdateMusic(static_cast<const AmbientSectorData&>(*ambient));
     targetInBossZone_ = styleAt(SectorDataManager::kBoss) != nullptr;
 
-    blend_.SetTarget(GetEnvironment(region) == kUnderground ? 0.0f : 1.0f);
+    blend_.target = GetEnvironment(region) == kUnderground ? 0.0f : 1.0f;
     blend_.Step(float(elapsedMilliseconds));
 
     const auto* cycleStyle = static_cast<const DayNightCycleSectorData*>(styleAt(SectorDataManager::kDayNightCycle));
@@ -241,7 +226,7 @@ void AmbianceManager::GatherSectorData(int layer, const WorldVec3& position, flo
             if (const SectorData* style = sectors.GetSectorData(layer, id)) out.push_back({style, float(counts[value])});
         }
     }
-    if (total == 0) return;
+    // Each style kept has a count in the total, so nothing is divided by 0.
     for (WeightedStyle& entry : out) entry.weight /= float(total);
 }
 
@@ -397,8 +382,7 @@ float AmbianceManager::GetNightLightScale(Environment environment) const { retur
 
 float AmbianceManager::GetInterpolatedNightLightScale() const {
     const float under = GetNightLightScale(kUnderground);
-    const float blend = blend_.lower + (blend_.upper - blend_.lower) * blend_.current;
-    return under + blend * (GetNightLightScale(kOutdoor) - under);
+    return under + blend_.current * (GetNightLightScale(kOutdoor) - under);
 }
 
 }  // namespace GAME

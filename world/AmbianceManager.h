@@ -139,12 +139,8 @@ private:
         float target = 1.0f;
         float rate = 0.1f;
         float epsilon = 0.001f;
-        float lower = 0.0f;
-        float upper = 1.0f;
-        // Maps the value through the bounds into [0, 1].
-        void SetTarget(float value);
-        // dt is clamped into [0, 1]; false when nothing changed.
-        bool Step(float dt);
+        // dt is clamped into [0, 1], so a step never passes the target.
+        void Step(float dt);
     };
 
     // Fills the environment record of the position's region.
@@ -169,7 +165,6 @@ private:
     std::string eventMusic_;
     WorldVec3 targetPosition_;
     WorldFrustum targetFrustum_;
-    bool hasTarget_ = false;
     bool environmentEffects_ = true;
     SmoothedValue blend_;            // 0 underground, 1 outdoor
     float shadowIntensity_ = 1.0f;

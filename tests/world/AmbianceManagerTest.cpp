@@ -29,6 +29,7 @@ void ExpectColor(const Color& actual, float r, float g, float b) {
     EXPECT_NEAR(actual.r, r, kTolerance);
     EXPECT_NEAR(actual.g, g, kTolerance);
     EXPECT_NEAR(actual.b, b, kTolerance);
+    EXPECT_EQ(actual.a, 1.0f);
 }
 
 void ExpectVec(const Vec3& actual, float x, float y, float z) {
@@ -69,9 +70,9 @@ protected:
             for (int z = 0; z < z1; ++z) layers.Edit(x, z, true);
         }
     }
-    // The viewer at (x, 0, 10), then one frame of ms milliseconds.
-    void StandAt(float x, int ms = 16) {
-        manager.SetTarget(WorldVec3(region, Vec3(x, 0, 10)), WorldFrustum(region, Frustum()));
+    // The viewer at (x, 0, z), then one frame of ms milliseconds.
+    void StandAt(float x, int ms = 16, float z = 10) {
+        manager.SetTarget(WorldVec3(region, Vec3(x, 0, z)), WorldFrustum(region, Frustum()));
         manager.Update(ms);
     }
     const AmbianceManager::Environment kOut = AmbianceManager::kOutdoor;
@@ -144,10 +145,16 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     Paint(SectorDataManager::kFog, haze, 0, 1);
     StandAt(5);
     ExpectVec(manager.GetDepthFog(kOut), 280 / 26.0f, 1340 / 26.0f, 0.56f / 26.0f);
+    StandAt(-19.6f);  // the first column alone
+    ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
     // Rows count as columns do: haze on the 5 rows nearest z = 0 is a quarter of the cells in reach.
     Paint(SectorDataManager::kFog, haze, 0, 200, 5);
     StandAt(50);
     ExpectVec(manager.GetDepthFog(kOut), 15, 60, 0.03f);
+    StandAt(50, 16, -10.6f);  // rows 0 .. 9 in reach: half of them haze
+    ExpectVec(manager.GetDepthFog(kOut), 20, 70, 0.04f);
+    StandAt(50, 16, 24.6f);  // rows 4 .. 19: one of 16 haze
+    ExpectVec(manager.GetDepthFog(kOut), 11.25f, 52.5f, 0.0225f);
 
     // Without environment effects the densities and the tint are off.
     manager.EnableEnvironmentEffects(false);
@@ -177,15 +184,18 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     valley.cinematic = true;
     auto& cave = NewStyle<NameSectorData>(SectorDataManager::kName);
     cave.tag = "tagCave";
+    cave.firstVisitOnly = false;
     Paint(SectorDataManager::kName, valley, 0, 100);
     Paint(SectorDataManager::kName, cave, 100, 200);
     Jukebox& jukebox = *Singleton<Jukebox>::Get();
     jukebox.SetAmbiance(&manager);
+    using Names = std::vector<std::string>;  // music, ambient sound, event music
+    const auto playing = [&] {
+        return Names{jukebox.GetMusicPlaylist(), jukebox.GetAmbientPlaylist(), jukebox.GetEventMusic()};
+    };
 
     StandAt(50);
-    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
-    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Wind");
-    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Discovery");
+    EXPECT_EQ(playing(), (Names{"Music/Forest", "Ambient/Wind", "Music/Discovery"}));
     EXPECT_FALSE(manager.TargetIsInBossMusicZone());
     EXPECT_EQ(engine.GetCinematicText(), "tagValley");
     EXPECT_TRUE(engine.IsTextCinematic());
@@ -196,9 +206,7 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.5f, 1e-5f);
 
     StandAt(120);
-    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
-    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Drips");
-    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Ambush");
+    EXPECT_EQ(playing(), (Names{"Music/Caves", "Ambient/Drips", "Music/Ambush"}));
     EXPECT_EQ(engine.GetCinematicText(), "tagCave");
     EXPECT_FALSE(engine.IsTextCinematic());
     StandAt(170);
@@ -208,8 +216,7 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     // its name is announced at text scale 0 (first visit only).
     StandAt(50);
     StandAt(50, 4500);
-    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
-    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Ambush");
+    EXPECT_EQ(playing(), (Names{"Music/Forest", "Ambient/Wind", "Music/Ambush"}));
     EXPECT_FALSE(manager.TargetIsInBossMusicZone());
     EXPECT_EQ(engine.GetCinematicText(), "tagValley");
     EXPECT_FLOAT_EQ(engine.GetCinematicTextAlpha(), 0.0f);
@@ -217,11 +224,11 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     // With music off only the ambient playlist follows.
     jukebox.EnableMusic(false);
     StandAt(120);
-    EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Forest");
-    EXPECT_EQ(jukebox.GetAmbientPlaylist(), "Ambient/Drips");
+    EXPECT_EQ(playing(), (Names{"Music/Forest", "Ambient/Drips", "Music/Ambush"}));
     jukebox.EnableMusic(true);
     StandAt(120);
     EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
+    EXPECT_NEAR(engine.GetCinematicTextAlpha(), 0.016f / 3, 1e-5f);  // the cave's name on every entry
 
     // Boss music overrides the playlist; once the jukebox deletes it the place's comes back.
     jukebox.PlayEventMusic("Music/Boss", true);
@@ -339,9 +346,11 @@ TEST_F(AmbianceTest, DayNightStylesNightLightsAndTheClock) {
     manager.SetTime(sunset + 0.05f);
     StandAt(30);
     EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
-    manager.SetTime(12);
-    StandAt(30);
-    EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f);
+    for (const float held : {12.0f, sunset - 0.05f}) {  // by day, and just before sunset
+        manager.SetTime(held);
+        StandAt(30);
+        EXPECT_NEAR(manager.GetShadowIntensity(), 0.5f, 1e-3f) << held;
+    }
     manager.SetTime(0);
     StandAt(30);
     EXPECT_FLOAT_EQ(manager.GetShadowIntensity(), 1.0f);

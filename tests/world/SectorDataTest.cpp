@@ -233,8 +233,14 @@ TEST(DayNightCycle, DefaultTableClockTimesAndTheStoredBlock) {
     BinaryReader oldReader(old.data(), uint32_t(old.size()));
     EXPECT_FALSE(copy.Read(oldReader));
     EXPECT_EQ(copy.GetNumLightSetups(), 0u);
-    BinaryReader cut(writer.GetBuffer(), writer.GetPosition() - 1);
-    EXPECT_FALSE(copy.Read(cut));
+    for (const uint32_t size : {writer.GetPosition() - 1, 31u}) {  // cut among the setups, in the header
+        BinaryReader cut(writer.GetBuffer(), size);
+        EXPECT_FALSE(copy.Read(cut)) << size;
+    }
+    BinaryWriter empty;
+    copy.Write(empty);  // no setups: the header alone
+    BinaryReader header(empty.GetBuffer(), empty.GetPosition());
+    EXPECT_TRUE(copy.Read(header));
 }
 
 }  // namespace

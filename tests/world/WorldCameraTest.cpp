@@ -24,11 +24,7 @@ public:
     WorldVec3 target;
 };
 
-void ExpectNear(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
+void ExpectNear(const Vec3& a, const Vec3& b, float tolerance = 1e-3f) { EXPECT_LE((a - b).Length(), tolerance); }
 
 class WorldCameraTest : public ::testing::Test {
 protected:

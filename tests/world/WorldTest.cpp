@@ -68,6 +68,8 @@ class WorldTest : public ::testing::Test {
 protected:
     ~WorldTest() override {
         world.Unload();
+        EXPECT_TRUE(world.GetWorldGrid() == nullptr && world.GetWorldBox() == ABBox() &&
+                    world.GetLoadedRegions().empty());
         test::LevelRecords::Flush();
         Singleton<PathFinder>::Destroy();
     }
@@ -160,9 +162,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
                 const Region* region = world.GetRegion(i);
                 const bool holds = ABBox::Overlap(regionBox(region), ABBox(point, Vec3()));
                 anyHolds = anyHolds || holds;
-                if (region == holder) {
-                    EXPECT_TRUE(holds);
-                }
+                EXPECT_TRUE(region != holder || holds);
             }
             EXPECT_EQ(holder != nullptr, anyHolds);
 
@@ -205,9 +205,7 @@ TEST_F(WorldTest, QueriesAgreeWithAScanOfEveryRegionAndEntity) {
             } else {
                 EXPECT_EQ(hit.distance, Infinity);
             }
-            if (hit.entity) {
-                EXPECT_NE(world.PickEntity(ray), nullptr);
-            }
+            EXPECT_TRUE(hit.entity == nullptr || world.PickEntity(ray) != nullptr);
         }
     }
 }
@@ -305,11 +303,32 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_FLOAT_EQ(northGround->winds[0].x, 65.0f);
     EXPECT_FLOAT_EQ(northGround->winds[0].z, 53.0f);
     world.RemoveGrassWind();
-    EXPECT_EQ(westGround->calms, 1);
-    EXPECT_EQ(eastGround->calms, 1);
-    EXPECT_EQ(northGround->calms, 1);
+    for (const RecordingGround* ground : {westGround, eastGround, northGround}) EXPECT_EQ(ground->calms, 1);
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
+
+// Water met as a RecordingGround; it records ripples as disturbances of strength times the kind.
+class RecordingWater final : public LevelWater {
+public:
+    void Initialize(unsigned, unsigned, const LevelGround*, RenderDevice*) override {}
+    bool Load(BinaryReader&) override { return true; }
+    void Save(BinaryWriter&) override {}
+    void Update(int) override {}
+    bool GetIntersection(const Ray&, Intersection&, PhysicsSurface) const override { return false; }
+    bool GetWaterPointInfo(const Vec3&, Vec3&, Vec3&) const override { return false; }
+    int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface s) const override {
+        return surface.FindCollisions(box, contacts, max, s);
+    }
+    void FindCollisions(mem::vector<CollisionBox>& boxes, const ABBox& area, PhysicsSurface s) const override {
+        surface.FindCollisions(boxes, area, s);
+    }
+    void CreateRipple(const Vec3& at, float radius, float strength, SplashType kind) override {
+        ripples.push_back({at.x, at.z, radius, strength * float(kind)});
+    }
+
+    RecordingGround surface{10};
+    mem::vector<RecordingGround::Disturbance> ripples;
+};
 
 // Decals that record where they were placed and how often they were added to a scene.
 class RecordingDecals final : public LevelDecals {
@@ -471,14 +490,16 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(beyond.distance, Infinity);
 }
 
-// Collisions of an entity's box (half size 0.5, sunk 0.3 into the grounds of west and east, which
-// overlap there) with the ground of the regions it reaches and with the entities beside it, the
-// contacts given relative to the centre in either region; a box kept for its deepest contacts; an
-// entity without a box meets nothing.
+// Collisions of an entity's box (half size 0.5, sunk 0.3 into the ground of west and the water
+// of east, which overlap there) with the ground and water of the regions it reaches and with the
+// entities beside it, the contacts given relative to the centre in either region; a box kept for
+// its deepest contacts; an entity without a box meets nothing; a splash ripples east's water.
 TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToTheCentre) {
     Region* west = AddRegion("west", IntVec3(0, 0, 0), 10);
     Region* east = AddRegion("east", IntVec3(14, 0, 0), 10);
-    for (Region* region : {west, east}) region->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
+    west->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
+    auto* water = new RecordingWater;
+    east->GetLevel()->SetWater(std::unique_ptr<LevelWater>(water));
     Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
     Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));
     AddEntity(east, Vec3(6, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
@@ -510,6 +531,9 @@ TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToThe
     EXPECT_EQ(world.FindCollisions(&*test::LevelRecords::Make(test::kPlainRecord), none, 2, WorldVec3(west, Vec3()),
                                    Level::EntityListType::All, PhysicsSurface::None),
               0);
+    world.CreatePointDisturbance(WorldVec3(west, Vec3(5, 0, 1)), 0.5f, 2.0f, 3);
+    ASSERT_EQ(water->ripples.size(), 1u);
+    EXPECT_EQ(std::pair(water->ripples[0].x, water->ripples[0].strength), std::pair(-9.0f, 6.0f));
 }
 
 TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegions) {
@@ -706,6 +730,7 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     EXPECT_EQ(world.GetRegion(world.AddRegion(std::unique_ptr<Level>(), IntVec3()))->GetBoundingBox(),
               ABBox(Vec3(), Vec3(100, 100, 100)));
     EXPECT_EQ(world.GetRegionIndex(RegionId(1, 1, 1, 1)), -1);
+    EXPECT_EQ(world.GetRegionIndex(static_cast<const Region*>(nullptr)), -1);
 
     // Spawn points need a region; asked past their count they wrap.
     EXPECT_EQ(world.GetPlayerSpawnPoint(0).GetRegion(), nullptr);
@@ -749,6 +774,7 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
                                                          entity->GetObjectName() + ", id: "));
     }
     world.RemoveEntity(entity);  // from a region without a level, it leaves the region too
+    world.RemoveEntity(nullptr);  // no entity: nothing to remove
     EXPECT_EQ(entity->GetRegion(), nullptr);
     world.SetCoords(entity, WorldCoords(b, Coords()));  // outside the world it is not moved in
     EXPECT_FALSE(b->AddEntity(entity, WorldCoords(a, Coords()), false));
@@ -768,6 +794,10 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
 }
 
 TEST_F(WorldTest, ASmallWorldStillHasAGridCell) {
+    Region* flat = world.GetRegion(world.AddRegion("flat", IntVec3(), ABBox(), RegionId()));
+    world.BuildConnectivity();  // nothing wide enough for a grid: every region is a candidate
+    EXPECT_EQ(world.GetWorldGrid(), nullptr);
+    EXPECT_EQ(world.GetRegionContainingPoint(IntVec3()), flat);
     Region* a = AddRegion("a", IntVec3(0, 0, 0), 5);
     Finish();
     ASSERT_NE(world.GetWorldGrid(), nullptr);

@@ -480,6 +480,9 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     EXPECT_EQ(instance.GetNumRenderPasses(ambient, RenderGenerationId()), 1);
     EXPECT_EQ(instance.GetShader2(0, Name())->GetFileName(), sample::kStandardShader);
     EXPECT_EQ(Draw(region), pixels);
+    bed.Graphics().EnableGridTiles(false);  // the graphics switch reaches the renderer
+    EXPECT_EQ(At(Draw(region), Vec3(2.0f, 3.0f, 0.0f)), kBlack);
+    bed.Graphics().EnableGridTiles(true);
     // Fading, the whole cell keeps the ambient-light shader; its face set alone takes the see-through one.
     instance.SetSectionOpacity(0.5f, instance.GetMesh()->GetFaceSet(0).section);
     for (const bool single : {true, false}) {
@@ -536,6 +539,7 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     const UniqueId doorway = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId();
     grid->SetLatticeValue(6, 0, 3, 0);
     for (const int z : {0, 2}) grid->SetCellFeature(sample::kCryptDoorCell + 2 - z, 0, z, 0, 0);
+    grid->Resize(sample::kCryptCells, 1, sample::kCryptCells);  // the same size: nothing is rebuilt
     EXPECT_EQ(grid->GetCell(sample::kCryptDoorCell, 0, 0).portal->GetId(), doorway);
     // The grid's block read back over it makes the doorway's portal again, joined as it was.
     BinaryWriter block;

@@ -145,7 +145,7 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     Paint(SectorDataManager::kFog, haze, 0, 1);
     StandAt(5);
     ExpectVec(manager.GetDepthFog(kOut), 280 / 26.0f, 1340 / 26.0f, 0.56f / 26.0f);
-    StandAt(-19.6f);  // the first column alone
+    StandAt(-19.6f, 16, -20.4f);  // the first cell alone
     ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
     // Rows count as columns do: haze on the 5 rows nearest z = 0 is a quarter of the cells in reach.
     Paint(SectorDataManager::kFog, haze, 0, 200, 5);

@@ -89,8 +89,7 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
     EXPECT_TRUE(manager.FilterEntity("Patrol", &lamp));
     EXPECT_FALSE(manager.FilterEntity("Patrol", grunt));
     EXPECT_FALSE(manager.FilterEntity("Ambush", grunt));  // a type without affiliations
-    EXPECT_EQ(manager.GetKeyIndex("Patrol"), 1);
-    EXPECT_EQ(manager.GetKeyIndex("Ambush"), -1);
+    EXPECT_EQ(std::pair(manager.GetKeyIndex("Patrol"), manager.GetKeyIndex("Ambush")), std::pair(1, -1));
 
     EXPECT_FALSE(encounter.MoveEntityUp(0));
     EXPECT_FALSE(encounter.MoveEntityDown(1));
@@ -133,6 +132,8 @@ TEST_F(InstanceGroupTest, AffiliationsRefuseAClassNotDeclared) {
 
     manager.DisavowAllKnowledge(&lamp);
     EXPECT_EQ(encounter.GetNumID(), 0);
+    manager.DisavowAllKnowledge(nullptr);  // no entity: nothing to do
+    manager.UpdateEntityData(nullptr);
 }
 
 TEST_F(InstanceGroupTest, GroupsRoundTripThroughTheWorldFileAndSurviveTheirMembersLevelsUnloading) {
@@ -197,8 +198,7 @@ TEST_F(InstanceGroupTest, GroupsRoundTripThroughTheWorldFileAndSurviveTheirMembe
     // Deleting a group removes the links to it.
     manager.DeleteGroup(1);
     EXPECT_EQ(manager.GetGroup("Raid")->GetNumChildren(), 0);
-    EXPECT_EQ(manager.GetGroup("Scouts"), nullptr);
-    EXPECT_EQ(manager.GetGroup(scoutsId), nullptr);
+    EXPECT_TRUE(manager.GetGroup("Scouts") == nullptr && manager.GetGroup(scoutsId) == nullptr);
     manager.DeleteGroup(0);
     EXPECT_EQ(manager.GetNumGroups(), 0);
 }

@@ -115,6 +115,9 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     ExpectVec(manager.GetDepthFog(kOut), m * 10 + h * 30, m * 50 + h * 90, m * 0.02f + h * 0.06f);
     ExpectVec(manager.GetHeightFog(kOut), h * 4, m * 20 + h * 8, m * 0.01f);
     ExpectColor(manager.GetFogColor(kOut), m, 0, h);
+    mem::vector<AmbianceManager::WeightedStyle> styles{{&mist, 1.0f}};  // replaced, not added to
+    AmbianceManager::GatherSectorData(SectorDataManager::kFog, WorldVec3(region, Vec3(100, 0, 10)), 20, styles);
+    EXPECT_EQ(std::pair(styles.size(), styles.at(0).weight), std::pair(size_t(2), m));
     // The sun is tinted by the blended light tint.
     Color light, sky, ground;
     manager.GetDefaultDayNightCycle().GetLighting(manager.GetTime(), light, sky, ground);

@@ -99,10 +99,8 @@ TEST(DayNightCycle, DayIntervalAndSunAndMoonDirections) {
     const float rise = cycle.GetSunRise(), set = cycle.GetSunSet();
     EXPECT_FLOAT_EQ(rise, 2.0f + 1.0f / 60.0f);
     EXPECT_FLOAT_EQ(set, 22.0f + 59.0f / 60.0f);
-    EXPECT_TRUE(cycle.GetIsDay(rise));
-    EXPECT_TRUE(cycle.GetIsDay(12.0f));
-    EXPECT_FALSE(cycle.GetIsDay(set));
-    EXPECT_FALSE(cycle.GetIsDay(1.0f));
+    for (const auto& [hour, day] : {std::pair{rise, true}, {12.0f, true}, {set, false}, {1.0f, false}})
+        EXPECT_EQ(cycle.GetIsDay(hour), day) << hour;
 
     const float sunMin = DegreesToRadians(25.0f), moonMin = DegreesToRadians(40.0f), azimuth = DegreesToRadians(138.0f);
     ExpectDirection(cycle.GetLightDirection(rise, false), sunMin, azimuth);

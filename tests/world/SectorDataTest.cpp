@@ -213,7 +213,7 @@ TEST(DayNightCycle, DefaultTableClockTimesAndTheStoredBlock) {
     cycle.SetDefault();
     ASSERT_EQ(cycle.GetNumLightSetups(), 7u);
     std::vector<float> times;
-    for (size_t i = 0; i < 7; ++i) times.push_back(cycle.GetLightSetup(i).time);
+    for (unsigned i = 0; i < 7; ++i) times.push_back(cycle.GetLightSetup(i).time);
     EXPECT_EQ(times, (std::vector<float>{1, 3 + 10 / 60.0f, 9, 17, 18, 22, 23 + 10 / 60.0f}));
 
     BinaryWriter writer;

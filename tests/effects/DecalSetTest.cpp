@@ -64,8 +64,7 @@ TEST_F(DecalSetTest, TypesAreSharedByCountUpToTheirLimit) {
     // The same record, whatever the case and slashes: one type, two references.
     EXPECT_EQ(types.LoadDecalType("records\\decals\\TYPE0.dbr"), first);
     EXPECT_EQ(types.GetRefCount(first), 2u);
-    EXPECT_EQ(types.LoadDecalType(""), nullptr);
-    EXPECT_EQ(types.LoadDecalType("Records/Decals/NotAType.dbr"), nullptr);
+    EXPECT_TRUE(types.LoadDecalType("") == nullptr && types.LoadDecalType("Records/Decals/NotAType.dbr") == nullptr);
     EXPECT_EQ(log.Count(LogPriority::Error), 1u);
     types.UnloadDecalType(first);
     EXPECT_EQ(types.GetRefCount(first), 1u);
@@ -144,10 +143,8 @@ TEST_F(DecalSetTest, OverwrittenTypesLeaveAndSlotsAreReused) {
     // takes it although it is below the high-water mark.
     Place(set, b, 511);
     ASSERT_TRUE(set.AddDecal(c, Coords::Identity, 0));
-    EXPECT_EQ(types.GetRefCount(a), 0u);
-    EXPECT_EQ(set.GetTypeSlot(0).type, c);
-    EXPECT_EQ(set.GetNumTypeSlotsUsed(), 2u);
-    EXPECT_EQ(types.GetRefCount(c), 2u);
+    EXPECT_TRUE(types.GetRefCount(a) == 0u && set.GetTypeSlot(0).type == c);
+    EXPECT_TRUE(set.GetNumTypeSlotsUsed() == 2u && types.GetRefCount(c) == 2u);
 
     // 32 types fill the slots; the 33rd is refused and the ring stays as it was.
     auto full = std::make_unique<DecalSet>(nullptr);

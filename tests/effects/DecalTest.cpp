@@ -331,21 +331,25 @@ TEST_F(EffectDeviceTest, EveryVertexDeclarationAnEffectMakesGoesWithIt) {
 }
 
 // An effect on an actor emits along segments from each bone of its skeleton to the bone's parent:
-// the sample creature's four (its root has none) in its bind pose, the head's 0.6 above the spine.
+// the sample creature's four (its root has none) in its bind pose, the head's 0.6 above the spine;
+// or from the bones its list names that the skeleton has.
 TEST_F(EffectDeviceTest, AnEffectOnAnActorEmitsAlongItsBones) {
     FileSystem files;
     ASSERT_TRUE(files.AddDirectory(directory.GetPath(), true) && sample::WriteMeshes(files));
     StartEngine();
     Actor actor;
     actor.SetMesh(sample::kCreatureMesh);
-    EffectEntity effect;
-    LoadTable table;
-    ASSERT_TRUE(table.Parse("emitterType,AllBones,\n", 22) && effect.Load(table));
-    actor.Attach(&effect, Coords::Identity, "");
-    std::vector<EmitterBone> bones;
-    ASSERT_TRUE(effect.PullParentBones(bones) && bones.size() == 4u);
-    EXPECT_TRUE(bones[3].start == Vec3(0.0f, 1.6f, 0.0f) && bones[3].end == Vec3(0.0f, 1.0f, 0.0f));
-    actor.Detach(&effect);
+    for (const auto& [record, count] : {std::pair{std::string("emitterType,AllBones,\n"), 4u},
+                                        {std::string("emitterType,BoneList,\nboneList,Head;Tail,\n"), 1u}}) {
+        EffectEntity effect;
+        LoadTable table;
+        ASSERT_TRUE(table.Parse(record.data(), uint32_t(record.size())) && effect.Load(table));
+        actor.Attach(&effect, Coords::Identity, "");
+        std::vector<EmitterBone> bones;
+        ASSERT_TRUE(effect.PullParentBones(bones) && bones.size() == count) << record;
+        EXPECT_TRUE(bones.back().start == Vec3(0.0f, 1.6f, 0.0f) && bones.back().end == Vec3(0.0f, 1.0f, 0.0f));
+        actor.Detach(&effect);
+    }
 }
 
 }  // namespace

@@ -13,7 +13,10 @@ std::atomic<LogSink> gSink{nullptr};
 LogSink SetLogSink(LogSink sink) { return gSink.exchange(sink); }
 
 void LogV(LogPriority priority, unsigned category, const char* format, va_list args) {
-    const LogSink sink = gSink.load(std::memory_order_acquire);
+    LogToSink(gSink.load(std::memory_order_acquire), priority, category, format, args);
+}
+
+void LogToSink(LogSink sink, LogPriority priority, unsigned category, const char* format, va_list args) {
     if (!sink) return;
     char small[512];
     va_list copy;

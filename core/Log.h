@@ -2,9 +2,9 @@
 // The engine's diagnostics seam.
 //
 // Every subsystem logs through GAME::Log. The engine installs itself as the sink when it is
-// constructed, so messages reach Engine::Log on gEngine; with no sink installed (unit tests, tools)
-// messages are dropped, as the base Engine::Log drops them. Tests install their own sink to check
-// that a failure was reported.
+// constructed, so messages reach Engine::Log on gEngine; the base Engine::Log hands them on to the
+// sink that was installed before the engine, if any. With no sink installed (unit tests, tools)
+// messages are dropped. Tests install their own sink to check that a failure was reported.
 
 #include <cstdarg>
 
@@ -27,5 +27,7 @@ LogSink SetLogSink(LogSink sink);
 void Log(LogPriority priority, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Log(LogPriority priority, unsigned category, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void LogV(LogPriority priority, unsigned category, const char* format, va_list args);
+// Formats the line and hands it to this sink (nothing when it is null).
+void LogToSink(LogSink sink, LogPriority priority, unsigned category, const char* format, va_list args);
 
 }  // namespace GAME

@@ -419,7 +419,10 @@ void Engine::Log(LogPriority priority, unsigned category, const char* format, ..
     va_end(args);
 }
 
-void Engine::Log(LogPriority, unsigned, const char*, va_list) {}
+void Engine::Log(LogPriority priority, unsigned category, const char* format, va_list args) {
+    // An engine made while another lived replaced that one's forwarding, which would lead back here.
+    if (previousLogSink_ != &ForwardLogToEngine) LogToSink(previousLogSink_, priority, category, format, args);
+}
 
 unsigned Engine::CreateLogCategory(const char* name) {
     const std::string text = name ? name : "";

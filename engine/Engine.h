@@ -49,8 +49,12 @@
 // the log files last.
 //
 // Logging: the constructor installs a sink (core/Log.h) that hands every GAME::Log line to
-// gEngine->Log, and the destructor puts back the sink it replaced. The base Log writes nothing: a
-// host that wants a log overrides it (WriteToLogFiles puts a line into the log files).
+// gEngine->Log, and the destructor puts back the sink it replaced. The base Log keeps no log of its
+// own: a host that wants one overrides it (WriteToLogFiles puts a line into the log files). It hands
+// the line on to the sink the engine replaced, when there was one, because a sink installed before
+// the engine (a host's own, or a test's capture) would otherwise lose every line while the engine
+// lives. An engine made while another lives replaced that one's forwarding: its base Log drops the
+// line rather than hand it back to itself.
 //
 // Threads: Initialize, Update, Render, Shutdown and the setters run on the main thread. Log,
 // CreateLogCategory, GetOptions and the reset-object list may be used from any thread.
@@ -161,7 +165,7 @@ public:
     // The log: priority, optional category (from CreateLogCategory; 0 for none), printf format.
     void Log(LogPriority priority, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void Log(LogPriority priority, unsigned category, const char* format, ...) __attribute__((format(printf, 4, 5)));
-    // Both forms end here; the base writes nothing.
+    // Both forms end here; the base hands the line to the sink the engine replaced, if any.
     virtual void Log(LogPriority priority, unsigned category, const char* format, va_list args);
     // The id of a named category, made on first request: 1, 2, ... in order of creation.
     unsigned CreateLogCategory(const char* name);
@@ -340,7 +344,7 @@ private:
     mem::vector<ResetObject*> GetResetObjects() const;
     bool IsResetObjectRegistered(const ResetObject* object) const;
 
-    LogSink previousLogSink_;  // the sink before the engine's, put back by the destructor
+    const LogSink previousLogSink_;  // the sink before the engine's, put back by the destructor
     bool initialized_ = false;
 
     std::string baseUserPath_;

@@ -73,7 +73,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
                     offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6) == 0);
     }
     test::GLEngineBed bed;
-    test::LogCapture log;  // after the engine, whose sink would take the lines
+    test::LogCapture log;
     ASSERT_TRUE(bed.IsReady());
     bed.WriteFile(kShader, ShaderFile());
     bed.WriteFile(Billboard::kDefaultShader, ShaderFile());

@@ -111,7 +111,7 @@ protected:
     }
 
     test::GLEngineBed bed;
-    test::LogCapture log;  // after the engine, whose sink would take the lines
+    test::LogCapture log;
     Camera camera;
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     std::vector<uint32_t> pixels;

@@ -222,12 +222,17 @@ TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {
     GAME::Log(LogPriority::Info, "after the engine");
     EXPECT_TRUE(before.Contains(LogPriority::Info, "after the engine"));
 
-    // The base engine writes nothing.
+    // The base engine hands each line on to the sink it replaced; one made while another lives
+    // drops it rather than forward it back to itself.
     {
-        Engine silent;
+        Engine first;
+        GAME::Log(LogPriority::Error, 3u, "handed on");
+        Engine second;
         GAME::Log(LogPriority::Error, "dropped");
     }
-    EXPECT_FALSE(before.Contains(LogPriority::Error, "dropped"));
+    ASSERT_EQ(before.Lines().size(), 2u);
+    EXPECT_EQ(before.Lines()[1].category, 3u);
+    EXPECT_EQ(before.Lines()[1].text, "handed on");
 }
 
 TEST_F(EngineTest, OptionsAndLanguageComeFromTheSettingsFiles) {

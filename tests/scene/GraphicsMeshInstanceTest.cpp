@@ -313,6 +313,9 @@ TEST_F(MeshInstanceTest, SavedStateRestoresPoseAndBoxAndRaysHitThePlacedScaledBo
     BinaryReader cutPose(writer.GetBuffer(), 12);
     EXPECT_FALSE(restored.RestoreState(cutPose));
     EXPECT_TRUE(restored.GetSkeletalPose().IsEmpty());
+    EXPECT_EQ(log.Count(LogPriority::Error), 2u);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "GraphicsMeshInstance: the saved state ends inside its bounding box"));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "SkeletalPose - 1 bones need 48 bytes, 4 remain"));
     log.Clear();
     BinaryReader whole(writer.GetBuffer(), writer.GetPosition());
     ASSERT_TRUE(restored.RestoreState(whole));

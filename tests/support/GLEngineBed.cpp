@@ -78,6 +78,7 @@ GLEngineBed::GLEngineBed(bool withInput) : window_(kWidth, kHeight) {
     // 96 at 768 lines is the block font's own size at kHeight lines.
     const std::string style = std::string("fontName,") + kBlockFont + ",\nfontSize,96,\nlowResMinimumFontSize,8,\n";
     write(Engine::kUtilityFontStyle, std::vector<uint8_t>(style.begin(), style.end()));
+    write("Text/English.txt", {});
     if (window_.Get() == nullptr || !files_.AddDirectory(directory_.GetPath(), true)) return;
     engine_.SetLogPath(directory_.Join("Logs"));
     Options& options = *engine_.GetOptions();

@@ -5,8 +5,9 @@
 // sample data's basic shader in miniature ("normal": positions through "objectToScreenMatrix",
 // vertex colour times "color" times "baseTexture", alpha blended), and "Shaders/Overlay.ssh", the
 // same shader again; and the engine's utility font style: kBlockFont (GLGraphicsBed.h's BlockFont)
-// at its own size, without shadow. A frame is begun on the canvas. The engine reads no input
-// unless asked to (withInput): then events pushed to Window() reach its input device each Update.
+// at its own size, without shadow; and an empty "Text/English.txt", the text of the engine's language.
+// A frame is begun on the canvas. The engine reads no input unless asked to (withInput): then
+// events pushed to Window() reach its input device each Update.
 
 #include "engine/Engine.h"
 #include "files/FileSystem.h"

@@ -94,7 +94,9 @@ protected:
     void TearDown() override {
         world.Unload();
         Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
-        WaterTypeManager::Get().ReleaseWaterType(WaterTypeManager::Get().GetWaterType("Lake"));
+        WaterType* lake = WaterTypeManager::Get().GetWaterType("Lake");
+        WaterTypeManager::Get().ReleaseWaterType(lake);
+        EXPECT_TRUE(WaterTypeManager::Get().ReleaseWaterType(lake));  // the unloaded lake held none
         WaterTypeManager::Destroy();
         GraphicsSceneRenderer::DestroyResources(bed.Graphics());
         GraphicsNormalRenderer::DestroyRenderTargets(bed.Graphics());
@@ -196,6 +198,8 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     bed.WriteFile("Levels/Lake.wrl", std::vector<uint8_t>(worldFile.GetBuffer(), worldFile.GetBuffer() + worldFile.GetPosition()));
     MapBuilder map(bed.Files());
     ASSERT_TRUE(map.ReadWorld("Levels/Lake.wrl"));
+    EXPECT_EQ(log.Count(LogPriority::Warning), 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "MapBuilder: region Levels/Lake.lvl has no level file"));
     ASSERT_EQ(map.GetContents().regions.size(), 1u);
     EXPECT_EQ(map.GetContents().regions[0].minimap, icon.bytes);
 

@@ -35,18 +35,19 @@
 #include "scene/GraphicsNormalRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/GLGraphicsBed.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/WhiteAmbiance.h"
 #include "terrain/GridEntrance.h"
 #include "world/GraphicsTransparencyManager.h"
 #include "world/GraphicsWarmUp.h"
-#include "world/LevelFixture.h"
-#include "world/TestShapes.h"
 #include "world/GridRegion.h"
 #include "world/GridSystem.h"
 #include "world/Level.h"
+#include "world/LevelFixture.h"
 #include "world/Portal.h"
 #include "world/Region.h"
+#include "world/TestShapes.h"
 #include "world/World.h"
 #include "world/WorldIntersection.h"
 #include "world/WorldRay.h"
@@ -110,6 +111,7 @@ protected:
         bed.WriteFile(sample::kLitBoxMesh, sample::MakeLitBoxMeshFile());
         bed.WriteFile(GraphicsCanvas::kFilterShader, sample::MakeFilterShaderFile());
         ASSERT_TRUE(sample::WriteGrid(bed.Files()));
+        bed.WriteFile("Textures/Checker.dds", test::MakeDdsFile(8, 8));  // the grid tiles' texture
         GraphicsNormalRenderer::CreateRenderTargets(bed.Graphics(), 64, 64);
         GraphicsSceneRenderer::CreateResources(bed.Graphics());
         camera.SetCoords(Coords::LookAt(Vec3(0.0f, 1.0f, 0.0f), Vec3(0.0f, 1.0f, 1.0f), Vec3(0.0f, 1.0f, 0.0f)));

@@ -33,9 +33,8 @@ EffectData ThreeEmitters() {
 }
 
 std::string NameOf(const EffectData& effect, int index) {
-    std::string name = "<none>";
-    effect.GetName(index, name);
-    return name;
+    std::string name;
+    return effect.GetName(index, name) ? name : "<none>";
 }
 
 void ExpectSameEffect(const EffectData& actual, const EffectData& expected) {

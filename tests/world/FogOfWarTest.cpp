@@ -314,8 +314,8 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     ASSERT_TRUE(fog->Read(stored.GetBuffer(), stored.GetPosition(), "again"));
     EXPECT_EQ(bed.Device().GetAvailableVideoMemory(), available);
     fog->Destroy();  // the grid and its texture go
-    EXPECT_EQ(fog->GetTexture(), nullptr);
-    EXPECT_EQ(fog->GetData(), nullptr);
+    EXPECT_EQ(std::tuple(fog->GetTexture(), fog->GetData(), fog->GetXSize(), fog->GetYSize()),
+              std::tuple(nullptr, nullptr, 0, 0));
     world.Unload();
 }
 

@@ -558,6 +558,7 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
     EXPECT_EQ(unique->value, 5u);
     EXPECT_EQ(unique->GetRegion(), region_);
     EXPECT_EQ(restored.GetNumEntities(), 3);
+    EXPECT_EQ(LevelRecords::Flush(), 3);  // the copy of the unique entity is gone
 }
 
 TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEntities) {

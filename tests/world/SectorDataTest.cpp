@@ -191,7 +191,7 @@ TEST(SectorData, ManagerEditsKeepOrder) {
     manager.SetSectorData(M::kAmbient, 1, &edited);
     EXPECT_EQ(static_cast<const AmbientSectorData*>(manager.GetSectorData(M::kAmbient, 1))->musicPlaylist, "new");
     EXPECT_EQ(manager.GetSectorData(M::kAmbient, 1)->id, edited.id);
-    manager.SetSectorData(M::kAmbient, 5, &edited);  // no such record: nothing
+    manager.SetSectorData(M::kAmbient, 2, &edited);  // one past the last record: nothing
 }
 
 TEST(DayNightCycle, DefaultTableClockTimesAndTheStoredBlock) {

@@ -61,8 +61,7 @@ TEST(FogOfWar, SizesAreCappedPowersOfTwoAndOutsideIsFogged) {
     EXPECT_EQ(std::pair(fog.GetXSize(), fog.GetYSize()), std::pair(512, 16));
     // A region without extent keeps finite scales.
     fog.Initialize(0, -5);
-    EXPECT_EQ(fog.GetXSize(), 16);
-    EXPECT_FLOAT_EQ(fog.GetXScale(), 16.0f);
+    EXPECT_EQ(std::tuple(fog.GetXSize(), fog.GetXScale()), std::tuple(16, 16.0f));
 
     fog.Initialize(32, 32);
     fog.SetCell(3, 4, 151);
@@ -299,8 +298,7 @@ TEST(FogOfWarTexture, StampsReachTheTextureOnTheNextUpdateAndSurviveADeviceReset
     EXPECT_FALSE(fog->IsTextureStale());
 
     bed.GetEngine().PreDeviceReset();
-    EXPECT_EQ(fog->GetTexture(), nullptr);
-    EXPECT_EQ(region->GetFogOfWar(true)->GetTexture(), nullptr);
+    EXPECT_EQ(std::tuple(fog->GetTexture(), region->GetFogOfWar(true)->GetTexture()), std::tuple(nullptr, nullptr));
     bed.GetEngine().PostDeviceReset();
     ASSERT_NE(fog->GetTexture(), nullptr);
     EXPECT_FALSE(fog->IsTextureStale());

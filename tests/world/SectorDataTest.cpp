@@ -165,6 +165,7 @@ TEST(SectorData, OlderBlocksFewerBlocksAndRefusedVersions) {
     Bytes oldCycle = Take(dnc);
     oldCycle[3] = 1;
     EXPECT_FALSE(LoadBytes(manager, sixBlocks(1, oldCycle)));
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "Sector data: record 0 of block 4 is damaged"));
     Bytes badVersion = sixBlocks(1, {});
     badVersion[0] = 3;
     EXPECT_FALSE(LoadBytes(manager, badVersion));

@@ -133,8 +133,8 @@ Frustum Camera::GetSubFrustum(const Vec2& min, const Vec2& max, float farPlane, 
     return frustum;
 }
 
-bool Camera::GetMinFrustum(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes,
-                           Frustum& out) const {
+bool Camera::GetMinImageRect(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes,
+                             Vec2& outMin, Vec2& outMax) const {
     const Coords toCamera = coords_.Inverse();
     Vec2 min(1.0f, 1.0f);
     Vec2 max(0.0f, 0.0f);
@@ -160,6 +160,15 @@ bool Camera::GetMinFrustum(const Viewport& viewport, const Vec3& offset, const m
     if (!(min.x < max.x && min.y < max.y)) {
         return false;
     }
+    outMin = min;
+    outMax = max;
+    return true;
+}
+
+bool Camera::GetMinFrustum(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes,
+                           Frustum& out) const {
+    Vec2 min, max;
+    if (!GetMinImageRect(viewport, offset, boxes, min, max)) return false;
     out = GetSubFrustum(min, max, far_, viewport);
     return true;
 }

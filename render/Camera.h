@@ -80,9 +80,13 @@ public:
     Frustum GetFrustum(const Viewport& viewport) const;
     Frustum GetSubFrustum(const Vec2& min, const Vec2& max, const Viewport& viewport) const;
     Frustum GetSubFrustum(const Vec2& min, const Vec2& max, float farPlane, const Viewport& viewport) const;
-    // The smallest sub-frustum whose image rectangle holds every box, each moved by offset. A box
-    // reaching the near plane of a perspective camera (or behind it) needs the whole view. False,
-    // with out unchanged, when no part of any box's image lies inside the view.
+    // The smallest rectangle of image coordinates (min..max, inside 0..1) that holds the image of
+    // every box, each moved by offset. A box reaching the near plane of a perspective camera (or
+    // behind it) needs the whole view. False, with min and max unchanged, when no part of any
+    // box's image lies inside the view.
+    bool GetMinImageRect(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes, Vec2& min,
+                         Vec2& max) const;
+    // The sub-frustum of GetMinImageRect's rectangle; false, with out unchanged, where it is false.
     bool GetMinFrustum(const Viewport& viewport, const Vec3& offset, const mem::vector<ABBox>& boxes,
                        Frustum& out) const;
     // Half extents of the image rectangle (at distance 1 for a perspective camera) for a

@@ -1,5 +1,6 @@
 #include "scene/GraphicsReflectionManager.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/Frustum.h"
@@ -104,8 +105,9 @@ bool GraphicsReflectionManager::RenderGroup(GraphicsCanvas& canvas, const Render
     const Vec3 groupOrigin = GetOffset(group.region, set.region);
     const Plane plane(group.plane.normal, group.plane.d - Dot(group.plane.normal, groupOrigin));
     camera.SetCoords(ReflectCameraCoords(camera.GetCoords(), plane));
-    Frustum frustum;
-    if (!camera.GetMinFrustum(viewport, groupOrigin, group.elementBounds, frustum)) return false;
+    Vec2 min, max;
+    if (!camera.GetMinImageRect(viewport, groupOrigin, group.elementBounds, min, max)) return false;
+    const Frustum frustum = camera.GetSubFrustum(min, max, camera.GetFarPlane(), viewport);
 
     renderer.SetViewer(set.region, camera, viewport, frustum);
     renderer.ShowLights(false);
@@ -138,6 +140,14 @@ bool GraphicsReflectionManager::RenderGroup(GraphicsCanvas& canvas, const Render
     canvas.SetClearColor(Color(0.0f, 0.0f, 0.0f, 0.0f));
     canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
 
+    const auto texel = [](float at, float widen) {
+        return std::clamp(at * float(kSurfaceSize) + widen, 0.0f, float(kSurfaceSize));
+    };
+    const float left = std::floor(texel(min.x, -kReadMargin));
+    const float top = std::floor(texel(min.y, -kReadMargin));
+    canvas.SetClippingRect(
+        Rect(left, top, std::ceil(texel(max.x, kReadMargin)) - left, std::ceil(texel(max.y, kReadMargin)) - top),
+        false);
     renderer.SetClippingPlane(plane);
     renderer.SetCanvasClippingPlane(canvas);
     GraphicsLight dark;
@@ -145,6 +155,7 @@ bool GraphicsReflectionManager::RenderGroup(GraphicsCanvas& canvas, const Render
     renderer.RenderLightStyle(canvas, set.sun != nullptr ? *set.sun : dark, ReflectionStyle(), 0);
 
     canvas.ClearClippingPlane(0);
+    canvas.ClearClippingRect();
     canvas.SetTargetSurface(savedTarget);
     canvas.SetViewport(savedViewport);
     for (GraphicsReflectionPlane* member : group.planes) member->surface = surface;

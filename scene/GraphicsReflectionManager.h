@@ -19,6 +19,10 @@
 // - Without a sun the reflection is drawn by a black light (ambient colours only).
 // - The canvas's target and viewport are put back after each reflection (not the default target),
 //   so a frame drawn into another surface (a screenshot) stays there.
+// - Only the part of the surface the group's water can read is drawn: the scene is cut (by the
+//   scissor) to the rectangle of the group's visible element boxes in the reflected view, widened
+//   by kReadMargin texels for filtered reads and shaders that displace their reads. The rest of
+//   the surface is cleared only (transparent black: no reflection there).
 
 #include "core/ABBox.h"
 #include "core/Color.h"
@@ -46,6 +50,7 @@ struct GraphicsReflectionPlane {
 class GraphicsReflectionManager {
 public:
     static constexpr int kSurfaceSize = 512;
+    static constexpr float kReadMargin = 8.0f;
     // Planes merge when their normals' dot product is above this and their boxes' centre heights
     // differ by at most kMergeHeight.
     static constexpr float kMergeDot = 0.95f;

@@ -248,10 +248,16 @@ TEST_F(WaterRenderTest, ABoxAboveTheLakeShowsInItsReflection) {
     box.GetMesh()->EnsureAvailable();
     box.SetObjectToRegionCoords(Coords::Translation(Vec3(16.0f, 1.5f, 16.0f)));
     box.SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+    // A green beam high beyond the lake, along z 40-60 at height 8.
+    GraphicsMeshInstance beam;
+    beam.SetMesh(sample::kLitBoxMesh);
+    beam.SetObjectToRegionCoords(Coords(Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 20), Vec3(16.0f, 8.0f, 50.0f)));
+    beam.SetDiffuseColor(Color(0.0f, 1.0f, 0.0f, 1.0f));
     OneRegionScene scene(
         &region,
         [&](GraphicsSceneRenderer& renderer, const Frustum& frustum) {
             renderer.AddRenderable(&box, &region);
+            renderer.AddRenderable(&beam, &region);
             water->AddToScene(renderer, frustum);
         },
         [&](GraphicsReflectionManager& manager, const Frustum& frustum) {
@@ -267,7 +273,19 @@ TEST_F(WaterRenderTest, ABoxAboveTheLakeShowsInItsReflection) {
     const Color ambient(1.0f, 1.0f, 1.0f, 1.0f);
     GraphicsReflectionManager reflections(&scene);
     ASSERT_EQ(reflections.RenderReflections(bed.Canvas(), {&camera, &region, viewport, &sun, &ambient, &ambient}), 1);
-    ASSERT_NE(water->GetLayer(0)->GetReflectionPlane().surface, nullptr);
+    RenderSurface* const surface = water->GetLayer(0)->GetReflectionPlane().surface;
+    ASSERT_NE(surface, nullptr);
+    // The surface holds the beam's image where the lake reads it (point 44 of the beam lies
+    // over the lake at z 27) and stays clear where no water reads it (point 58 over z 36).
+    constexpr int kSize = GraphicsReflectionManager::kSurfaceSize;
+    std::vector<uint32_t> image(size_t(kSize) * kSize);
+    ASSERT_TRUE(surface->ReadPixels(image.data(), kSize, kSize, RenderTextureFormat::RGBA));
+    const auto reflected = [&](float z) {
+        const Vec2 uv = camera.ProjectToImageSpace(Vec3(16.0f, -8.0f, z), viewport);
+        return image[size_t((1.0f - uv.y) * kSize) * kSize + size_t(uv.x * kSize)];
+    };
+    EXPECT_EQ(reflected(44.0f), Rgba(0, 255, 0, 255));
+    EXPECT_EQ(reflected(58.0f), 0u);
 
     GraphicsNormalRenderer renderer(&scene);
     renderer.SetViewer(&region, camera, viewport, camera.GetFrustum(viewport));

@@ -25,6 +25,10 @@ constexpr uint32_t kPixelRegisters = 224;   // pc[] of pixel programs
 constexpr uint32_t kTextureStages = 8;
 constexpr uint32_t kSamplerStages = 16;
 
+bool IsProgram(ShaderStateCode code) {
+    return code == ShaderStateCode::VertexProgram || code == ShaderStateCode::PixelProgram;
+}
+
 // The types a file may name, after the reader's renaming (12, 13 and, for values, 7).
 ShaderValueType ReadType(uint32_t code, bool value) {
     if (code == 12) return ShaderValueType::Float3;
@@ -394,7 +398,8 @@ size_t GraphicsShader2::GetSystemMemoryUsage() const {
         bytes += sizeof(Parameter) + parameter.nameText.size() + storageBytes(parameter.storage);
     }
     for (const Style& style : styles_) {
-        bytes += sizeof(Style) + style.nameText.size() + style.records.size() * sizeof(ShaderStateRecord);
+        bytes += sizeof(Style) + style.nameText.size() +
+                 (style.records.size() + style.laterRecords.size()) * sizeof(ShaderStateRecord);
     }
     return bytes;
 }
@@ -463,16 +468,14 @@ void GraphicsShader2::Render(const char* debugName) const {
     if (currentStyle_ >= styles_.size()) return;
     const Style& style = styles_[currentStyle_];
     graphics_.GetRenderDevice()->SetDebugName(GetFileName().c_str(), style.nameText.c_str(), debugName);
-    for (const ShaderStateRecord& record : style.records) {
+    for (const ShaderStateRecord& record : firstPass_ ? style.records : style.laterRecords) {
         const Source source = GetSource(record.fromValues, record.index);
         if (source.storage == nullptr) {
             ApplyDefault(record);
             continue;
         }
         if (source.send) Apply(record, source);
-        const bool program =
-            record.code == ShaderStateCode::VertexProgram || record.code == ShaderStateCode::PixelProgram;
-        if (program && source.value != nullptr) UploadConstants(*source.value);
+        if (IsProgram(record.code) && source.value != nullptr) UploadConstants(*source.value);
     }
     ++renderCounter_;
     firstPass_ = false;
@@ -652,6 +655,11 @@ void GraphicsShader2::IndexParameters() {
     for (Value& value : values_) {
         for (const ShaderBinding& binding : value.bindings) {
             if (!binding.fromValues) value.parameterBindings.push_back(binding);
+        }
+    }
+    for (Style& style : styles_) {
+        for (const ShaderStateRecord& record : style.records) {
+            if (!record.fromValues || IsProgram(record.code)) style.laterRecords.push_back(record);
         }
     }
 }

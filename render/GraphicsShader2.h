@@ -134,6 +134,10 @@ private:
         std::string nameText;
         int sortOrder = 0;
         mem::vector<ShaderStateRecord> records;
+        // The records a Render after the style's first still has to look at, in order: those
+        // taking a parameter, and the programs (whose parameter constants may have changed). A
+        // value's state goes on the first Render only.
+        mem::vector<ShaderStateRecord> laterRecords;
     };
     // What a record or binding takes its value from this Render: a value's or a parameter's
     // storage (null storage: nothing, the state goes back to its default), and whether it changed.
@@ -164,7 +168,8 @@ private:
     void UploadConstants(const Value& program) const;
     void UploadBinding(const ShaderBinding& binding, bool vertex) const;
 
-    // Fills parameterSlots_ and each program's parameterBindings once the section is read.
+    // Fills parameterSlots_, each program's parameterBindings and each style's laterRecords once
+    // the section is read.
     void IndexParameters();
     Parameter* FindParameter(const Name& name) const;
     // The parameter, when it may take the element of the type now; sets known = false for a name

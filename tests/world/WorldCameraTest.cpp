@@ -57,15 +57,15 @@ TEST_F(WorldCameraTest, EasingMovesAShareOfTheWayUnderTenUnitsAndJumpsBeyond) {
     camera.target = WorldVec3(region, Vec3(4, 0, 0));
     camera.Update();
     ExpectNear(camera.Position(), Vec3(2, 0, 20));
-    camera.target = WorldVec3(region, Vec3(14, 0, 0));  // the view is 12 away: a jump
+    camera.target = WorldVec3(region, Vec3(12, 0, 0));  // the view is 10 away: a jump
     camera.Update();
-    ExpectNear(camera.Position(), Vec3(14, 0, 20));
+    ExpectNear(camera.Position(), Vec3(12, 0, 20));
 
     // The offset comes after easing: the eased position moves by it whole.
     camera.GetCameraOffset() = Vec3(0, 5, 0);
     camera.target = WorldVec3(region, Vec3(18, 0, 0));
     camera.Update();
-    ExpectNear(camera.Position(), Vec3(16, 5, 20));
+    ExpectNear(camera.Position(), Vec3(15, 5, 20));
 }
 
 TEST_F(WorldCameraTest, TargetWithoutRegionOnlyUpdatesTheProjection) {

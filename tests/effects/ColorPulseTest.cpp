@@ -70,7 +70,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     write("Stop.dbr", colours);
     write("Settle.dbr", colours + "defaultPulseColorRed,0.0,\ndefaultPulseColorGreen,0.2,\ndefaultPulseColorBlue,0.2,\n"
                                   "defaultPulseColorAlpha,0.5,\n");
-    write("Blank.dbr", "pulseTime,0,\n");
+    write("Blank.dbr", "numberOfCycles,-1,\n");  // no time by default
     write("Never.dbr", "pulseTime,100,\nnumberOfCycles,0,\n");
     TableDepot records(files);
     Singleton<ObjectManager>::Get()->SetTableDepot(&records);

@@ -70,14 +70,12 @@ TEST_F(DecalSetTest, TypesAreSharedByCountUpToTheirLimit) {
     EXPECT_EQ(types.GetRefCount(first), 1u);
 
     for (int i = 1; i < 64; ++i) ASSERT_NE(Load(i), nullptr) << i;
-    EXPECT_EQ(types.GetNumTypes(), 64u);
-    EXPECT_EQ(Load(64), nullptr);
+    EXPECT_TRUE(types.GetNumTypes() == 64u && Load(64) == nullptr);
     // The last reference destroys the type; the last entry fills its place and the 65th fits.
     const DecalType* last = Load(63);
     types.UnloadDecalType(first);
     EXPECT_TRUE(types.GetRefCount(first) == 0u && Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1) == 1);
-    EXPECT_EQ(types.GetNumTypes(), 63u);
-    EXPECT_EQ(types.GetRefCount(last), 2u);
+    EXPECT_TRUE(types.GetNumTypes() == 63u && types.GetRefCount(last) == 2u);
     EXPECT_NE(Load(64), nullptr);
     EXPECT_FALSE(types.ReferenceDecalType(first));
     types.UnloadDecalType(nullptr);

@@ -17,6 +17,7 @@
 #include "core/Ray.h"
 #include "core/Singleton.h"
 #include "effects/Billboard.h"
+#include "effects/ChaosBeam.h"
 #include "effects/Decal.h"
 #include "effects/DecalSet.h"
 #include "effects/DecalType.h"
@@ -33,6 +34,8 @@
 #include "files/LoadTable.h"
 #include "files/TableDepot.h"
 #include "render/Camera.h"
+#include "render/GraphicsShader2.h"
+#include "render/GraphicsTexture.h"
 #include "scene/GraphicsSceneRenderer.h"
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
@@ -328,6 +331,10 @@ TEST_F(EffectDeviceTest, EveryVertexDeclarationAnEffectMakesGoesWithIt) {
         EXPECT_EQ(device.CountCalls("CreateVertexDeclaration") - made, 6u);
     }
     EXPECT_TRUE(device.CountCalls("DestroyVertexDeclaration") == 6u && device.GetErrors().empty());
+    ChaosBeam beam;  // a record's texture and shader replace the defaults
+    LoadTable table;
+    ASSERT_TRUE(table.Parse("Texture,T.dds,\nShader,S.ssh,\n", 29) && beam.Load(table));
+    EXPECT_TRUE(beam.GetLoadedTexture()->GetFileName() == "T.dds" && beam.GetLoadedShader()->GetFileName() == "S.ssh");
 }
 
 // An effect on an actor emits along segments from each bone of its skeleton to the bone's parent:

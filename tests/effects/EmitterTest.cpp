@@ -337,8 +337,7 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
     const int emitted = once.GetNumParticles();
     EXPECT_FALSE(once.IsComplete());
     for (int i = 0; i < 6; ++i) Step(once, data, 100.0);
-    EXPECT_EQ(once.GetNumParticles(), 0);
-    EXPECT_TRUE(once.IsComplete());
+    EXPECT_TRUE(once.GetNumParticles() == 0 && once.IsComplete());
     EXPECT_GT(emitted, 0);
     // Reset starts it again; its light goes on and off with the data's switch.
     once.Reset(data);
@@ -358,8 +357,7 @@ TEST_F(EmitterTest, AnEmitterOutOfSightKeepsItsClockButSimulatesNothing) {
     const float age = emitter.GetParticles()[0].age;
     for (int i = 0; i < 5; ++i) Step(emitter, data, 100.0, false);
     EXPECT_NEAR(emitter.GetEmitterTime(), 0.6f, 1e-4f);
-    EXPECT_EQ(emitter.GetNumParticles(), 8);
-    EXPECT_EQ(emitter.GetParticles()[0].age, age);
+    EXPECT_TRUE(emitter.GetNumParticles() == 8 && emitter.GetParticles()[0].age == age);
     Step(emitter, data, 100.0);
     EXPECT_NEAR(emitter.GetParticles()[0].age - age, 0.6f, 1e-4f);
     // Paused, it steps with no time: nothing is born, ages or moves, though its clock runs on.
@@ -499,8 +497,7 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     data.GetCurve(EmitterData::Curve_Radius)->SetDomain(0.0f);
     Emitter still(data);
     Step(still, data, 100.0);
-    EXPECT_EQ(still.GetEmitterTime(), 0.0f);
-    EXPECT_EQ(still.GetNumParticles(), 0);
+    EXPECT_TRUE(still.GetEmitterTime() == 0.0f && still.GetNumParticles() == 0);
     EXPECT_TRUE(still.IsComplete());
     EXPECT_EQ(still.GetProgress(data), 0.0f);
     // Nor does progress divide by a rate curve of no span: a one-shot emitter is then done.

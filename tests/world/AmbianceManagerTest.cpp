@@ -270,6 +270,7 @@ TEST_F(AmbianceTest, AWorldLoadedOverAnotherStartsWithAFreshAmbiance) {
     }
     for (int frame = 0; frame < 80; ++frame) manager.Update(16);
     EXPECT_EQ(manager.GetEnvironmentBlend(), 0.0f);
+    EXPECT_EQ(manager.GetLightDirection(AmbianceManager::kUnderground), Vec3(0, 1, 0));  // no sun below
 
     test::TempDirectory directory;
     FileSystem files;

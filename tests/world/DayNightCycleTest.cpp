@@ -83,8 +83,7 @@ TEST(DayNightCycle, LightFadesAroundSunriseAndSunsetAndAllColoursAreClamped) {
     cycle.AddLightSetup(12.0f, bright, bright, bright);
     cycle.AddLightSetup(18.0f, dark, dark, dark);
     cycle.GetLighting(9.0f, light, sky, ground);
-    ExpectColor(light, 1, 1, 1);
-    ExpectColor(ground, 1, 1, 1);
+    for (const Color& colour : {light, sky, ground}) ExpectColor(colour, 1, 1, 1);
     cycle.GetLighting(6.0f, light, sky, ground);
     ExpectColor(light, 1, 1, 1);
     cycle.GetLighting(3.0f, light, sky, ground);

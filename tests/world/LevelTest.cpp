@@ -609,9 +609,14 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     EXPECT_EQ(region.GetIndex(), 0);  // outside a world
     Level level(&region);
     level.NewSpace(Vec2(20, 20));
-    // A 6 x 4 quad from (2, 0, 3), cut along its diagonal.
-    ASSERT_TRUE(level.RebuildPathMesh({PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 3), Vec3(8, 0, 7)}},
-                                       PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 7), Vec3(2, 0, 7)}}}));
+    // A 6 x 4 quad from (2, 0, 3), cut along its diagonal; the path finder has it from post-load on.
+    const mem::vector<PathFace> quadFaces{PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 3), Vec3(8, 0, 7)}},
+                                          PathFace{{Vec3(2, 0, 3), Vec3(8, 0, 7), Vec3(2, 0, 7)}}};
+    ASSERT_TRUE(level.RebuildPathMesh(quadFaces));
+    PathFinder& finder = *Singleton<PathFinder>::Get();
+    EXPECT_EQ(finder.GetNumMeshes(), 0u);
+    level.PostLoad(false);
+    EXPECT_EQ(finder.GetNumMeshes(), 1u);
     const Coords fourfold(Vec3(4, 0, 0), Vec3(0, 4, 0), Vec3(0, 0, 4), Vec3(0, 0, 0));
     bed.Clear();
     {
@@ -643,8 +648,10 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     // once the level is unloaded.
     EXPECT_TRUE(level.CreatePathMesh());
     EXPECT_FALSE(level.GetPathMesh().HasMesh());
-    level.Unload(false);
+    EXPECT_TRUE(level.Unload(false));
     EXPECT_TRUE(level.CreatePathMesh());
+    EXPECT_TRUE(level.RebuildPathMesh(quadFaces));  // unloaded, it waits for the next post-load
+    EXPECT_EQ(finder.GetNumMeshes(), 0u);
     Singleton<PathFinder>::Destroy();
 }
 

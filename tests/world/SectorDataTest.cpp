@@ -185,7 +185,8 @@ TEST(SectorData, ManagerEditsKeepOrder) {
     EXPECT_EQ(manager.GetSectorData(M::kAmbient, 0)->id, ids[1]);
     EXPECT_EQ(manager.GetSectorData(M::kAmbient, 1)->id, ids[2]);
     EXPECT_FALSE(manager.IsValidSectorValue(M::kAmbient, ids[0]));
-    EXPECT_EQ(manager.GetRenderColorAlpha(M::kAmbient, ids[0]), Color(0, 0, 0, 0));
+    for (const auto colour : {&SectorDataManager::GetRenderColorAlpha, &SectorDataManager::GetRenderColorOmega})
+        EXPECT_EQ((manager.*colour)(M::kAmbient, ids[0]), Color(0, 0, 0, 0));
 
     AmbientSectorData edited;
     edited.musicPlaylist = "new";

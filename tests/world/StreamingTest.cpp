@@ -537,6 +537,13 @@ TEST_F(Streaming, TheHighestGroundOverAPointLoadsTheLevelsUnderIt) {
     EXPECT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 5, 43), -Infinity);
     EXPECT_EQ(world_->GetHighestTerrainHeight(RegionAt(0), 50, 3), World::kNoTerrainHeight);
     EXPECT_EQ(world_->GetHighestTerrainHeight(nullptr, 5, 3), World::kNoTerrainHeight);
+    // a's navigation mesh takes in b's ground where it lies from a: past a's edge, on b's slope.
+    ASSERT_TRUE(LevelOf(0)->CreatePathMesh());
+    const PathMesh& mesh = LevelOf(0)->GetPathMesh();
+    const int32_t past = mesh.FindTriangle(Vec3(9.5f, 13.75f, 4));
+    ASSERT_GE(past, 0);
+    for (const uint32_t corner : mesh.GetTriangle(uint32_t(past)).vertex)
+        EXPECT_FLOAT_EQ(mesh.GetVertex(corner).y, 10.0f + 0.5f * (mesh.GetVertex(corner).x - 2.0f));
 }
 
 TEST_F(Streaming, ANavigationMeshBuildLoadsTheNeighboursItNeedsForTheWhile) {

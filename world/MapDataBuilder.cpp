@@ -131,10 +131,11 @@ void MapDataBuilder::Render() {
     renderer.EnableDecals(true);
     renderer.EnableEffects(true);
     renderer.EnableFog(false);
+    // The viewer first: it takes the graphics engine's shadow switch, which the light then follows.
+    renderer.SetViewer(region_, camera, viewport, camera.GetFrustum(viewport));
     renderer.AddLight(sun);
     renderer.SetSkyAmbientColor(sky);
     renderer.SetGroundAmbientColor(ground);
-    renderer.SetViewer(region_, camera, viewport, camera.GetFrustum(viewport));
     renderer.AddRegionToScene(region_, Coords(), nullptr);
     for (Region* extra : *extraRegions_) renderer.AddRegionToScene(extra, extra->GetRelativeTransformation(region_), nullptr);
     renderer.Render(canvas, false, false);

@@ -156,11 +156,15 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     EXPECT_NEAR(lake.distance, 4.0f, 1e-4f);
     const int reduction = bed.Graphics().GetTextureReduction();
     bed.Graphics().EnableReflections(true);
+    bed.Graphics().EnableShadows(true);
     ASSERT_TRUE(region->RebuildMapData());
     EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);
     EXPECT_EQ(bed.GetEngine().GetEntityRenderFilter(), nullptr);
     EXPECT_FALSE(bed.GetEngine().IsMapRendering());
     EXPECT_TRUE(bed.Graphics().AreReflectionsEnabled());  // off while the map is drawn, then back
+    GraphicsStats stats;
+    bed.Graphics().GetStats(stats);  // lit by the sun, which casts shadows
+    EXPECT_EQ(std::pair(stats.lights, stats.shadowCastingLights), std::pair(1, 1));
 
     // Two pixels a unit; the icon is the picture.
     const RegionIcon& icon = region->GetIconData();

@@ -246,8 +246,9 @@ TEST_F(PortalTest, TranslateCarriesPositionsThroughPortalsAndAcrossRegionBoxes) 
     EXPECT_EQ(walker.GetRegion(), far);
     ExpectNear(walker.GetRegionPosition(), FarChoke().TransformPoint(Vec3(0.2f, 0.5f, -1)), 1e-4f);
 
-    // Back through the far side's doorway, again from its front.
-    walker.Translate(FarChoke().TransformVector(Vec3(0, 0, 2)), false);
+    // Back through the far side's doorway, again from its front; a move onto the floor crosses it
+    // too (without a floor to drop onto).
+    EXPECT_FALSE(walker.TranslateToFloor(FarChoke().TransformVector(Vec3(0, 0, 2))));
     EXPECT_EQ(walker.GetRegion(), near);
     ExpectNear(walker.GetRegionPosition(), choke.TransformPoint(Vec3(0.2f, 0.5f, 1)), 1e-4f);
 

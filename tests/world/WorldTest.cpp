@@ -343,8 +343,8 @@ public:
     void Update(uint32_t) override {}
     void AddToScene(GraphicsSceneRenderer&, const Frustum*) override { ++scenes; }
 
-    static inline mem::vector<Placed> placed;
-    static inline int scenes = 0;
+    mem::vector<Placed> placed;
+    int scenes = 0;
 };
 
 TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
@@ -355,6 +355,7 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     LevelDecals::SetMaker(
         [](Region* owner) -> std::unique_ptr<LevelDecals> { return std::make_unique<DecalSet>(owner); });
     Finish();
+    const RecordingDecals& decals = *static_cast<const RecordingDecals*>(region->GetLevel()->GetDecalSet());
     const DecalType type;
     world.PlaceDecal(WorldCoords(region, Coords::Translation(Vec3(1, 2, 3))), &type, 7);
     world.PlaceDecalOnGround(WorldCoords(region, Coords::Translation(Vec3(0.2f, 1.7f, 0.1f))), &type, 9);
@@ -364,13 +365,13 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     engine.GetOptions()->SetBool(Options::BoolName::detailObjects, false);
     world.PlaceDecal(WorldCoords(region, Coords()), &type, 1);
     engine.GetOptions()->SetBool(Options::BoolName::detailObjects, true);
-    ASSERT_EQ(RecordingDecals::placed.size(), 3u);
-    EXPECT_EQ(RecordingDecals::placed[0].type, &type);
-    EXPECT_EQ(RecordingDecals::placed[0].at, Vec3(1, 2, 3));
-    EXPECT_EQ(RecordingDecals::placed[0].flags, 7u);
-    EXPECT_NEAR(RecordingDecals::placed[1].at.y, 0.25f, 1e-4f);
-    EXPECT_EQ(RecordingDecals::placed[1].flags, 9u);
-    EXPECT_EQ(RecordingDecals::placed[2].at, Vec3(10, 1.25f, 10));
+    ASSERT_EQ(decals.placed.size(), 3u);
+    EXPECT_EQ(decals.placed[0].type, &type);
+    EXPECT_EQ(decals.placed[0].at, Vec3(1, 2, 3));
+    EXPECT_EQ(decals.placed[0].flags, 7u);
+    EXPECT_NEAR(decals.placed[1].at.y, 0.25f, 1e-4f);
+    EXPECT_EQ(decals.placed[1].flags, 9u);
+    EXPECT_EQ(decals.placed[2].at, Vec3(10, 1.25f, 10));
     auto* ground = new RecordingGround(20);
     region->GetLevel()->SetGround(std::unique_ptr<LevelGround>(ground));
     WorldScene scene(&world);
@@ -378,7 +379,7 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     world.UpdateRegionUsage();  // a frame unused; being drawn is a use
     const Frustum seen = Frustum::FromBox(ABBox(Vec3(), Vec3(1, 1, 1)));
     scene.AddRegionContents(renderer, region, Frustum(), region, &seen);
-    EXPECT_EQ(RecordingDecals::scenes, 1);
+    EXPECT_EQ(decals.scenes, 1);
     EXPECT_EQ(ground->transparencies, 1);
     EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
     world.UpdateRegionUsage();  // so is adding its reflections; a region without a level adds nothing
@@ -387,6 +388,22 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
     scene.AddRegionContents(renderer, away, seen, nullptr, nullptr);
     scene.AddReflectionPlanes(reflections, away, seen);
+}
+
+// Moved within its region or into another, a networked entity stays in its level's network list.
+TEST_F(WorldTest, AMovedEntityKeepsItsPlaceInTheNetworkList) {
+    Region* west = AddRegion("west", IntVec3(), 20);
+    Region* east = AddRegion("east", IntVec3(50, 0, 0), 20);
+    Entity* walker = AddEntity(west, Vec3(1, 0, 1));
+    world.AddEntityToNetworkList(walker);
+    world.SetCoords(walker, WorldCoords(west, Coords::Translation(Vec3(2, 0, 2))));
+    EXPECT_EQ(west->GetLevel()->GetNumEntities(), 1);
+    EXPECT_TRUE(west->GetLevel()->IsInNetworkList(walker));
+    world.SetCoords(walker, WorldCoords(east, Coords::Translation(Vec3(3, 0, 3))));
+    EXPECT_EQ(std::pair(west->GetLevel()->GetNumEntities(), east->GetLevel()->GetNumEntities()), std::pair(0, 1));
+    EXPECT_EQ(std::pair(west->GetLevel()->IsInNetworkList(walker), east->GetLevel()->IsInNetworkList(walker)),
+              std::pair(false, true));
+    EXPECT_EQ(walker->GetCoords().GetOrigin().GetRegionPosition(), Vec3(3, 0, 3));
 }
 
 TEST_F(WorldTest, ValidatingSectorLayersDropsTheStylesTheWorldNoLongerHasInEveryLoadedLevel) {
@@ -454,10 +471,11 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
               nullptr);
     EXPECT_EQ(distance, Infinity);
 
-    // Straight down, near's ground (at 0) is met before low's (10 below); aside's from above it.
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, -1, 0))), near->GetIndex());
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, -3, 1)), Vec3(0, -1, 0))), low->GetIndex());
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(310, 3, 1)), Vec3(0, -1, 0))), aside->GetIndex());
+    // Straight down, near's ground (at 0) is met before low's (10 below); aside's from above it. The
+    // regions by their places in the world: near 0, low 2, aside 3.
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, -1, 0))), 0);
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, -3, 1)), Vec3(0, -1, 0))), 2);
+    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(310, 3, 1)), Vec3(0, -1, 0))), 3);
     EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, 1, 0))), -1);
     Intersection ground;
     EXPECT_TRUE(
@@ -610,17 +628,18 @@ TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 1.0f, 40.0f, false);
     EXPECT_EQ(found, inLine);
     world.RemoveEntity(further);
-    // An angle of zero or less is a thin cone, not an empty one.
-    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), -1.0f, 40.0f, false);
-    EXPECT_EQ(found, (mem::vector<Entity*>{ahead}));
-    // A full turn keeps everything outside a thin cone pointing back.
-    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), 2.0f * Pi, 40.0f, false);
-    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside, across}));
-    // Half a turn is a cone just short of the half space: what stands across it reaches in.
-    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), Pi, 40.0f, false);
-    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside, across}));
-    world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), Pi - 0.2f, 40.0f, false);
-    EXPECT_EQ(found, (mem::vector<Entity*>{ahead, aside}));
+    // An angle of zero or less is a thin cone, not an empty one. A full turn keeps everything
+    // outside a thin cone pointing back. Half a turn is a cone just short of the half space: what
+    // stands across it reaches in, as it does a cone 0.04 narrower by the mean of its half sizes.
+    const std::pair<float, mem::vector<Entity*>> cones[] = {{-1.0f, {ahead}},
+                                                            {2.0f * Pi, {ahead, aside, across}},
+                                                            {Pi, {ahead, aside, across}},
+                                                            {Pi - 0.04f, {ahead, aside, across}},
+                                                            {Pi - 0.2f, {ahead, aside}}};
+    for (const auto& [angle, expected] : cones) {
+        world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), angle, 40.0f, false);
+        EXPECT_EQ(found, expected) << angle;
+    }
 }
 
 // Near and far lie a thousand units apart by their offsets; only the doorway joins them.

@@ -689,6 +689,18 @@ void GraphicsShader2::EndSet(Parameter& parameter, uint32_t element) const {
     parameter.usedCount = std::max(parameter.usedCount, element + 1);
     parameter.setDepth = depth_;
     parameter.renderStamp = renderCounter_;
+    parameter.changeStamp = renderCounter_;
+}
+
+bool GraphicsShader2::IsStillOnDevice(const Parameter& parameter, uint32_t element) const {
+    return !firstPass_ && depth_ != 0 && parameter.setDepth == 0 && parameter.renderStamp == renderCounter_ &&
+           parameter.changeStamp < renderCounter_ && element < parameter.usedCount;
+}
+
+void GraphicsShader2::KeepSet(Parameter& parameter) const {
+    setParameters_.push_back(uint32_t(&parameter - parameters_.data()));
+    parameter.setDepth = depth_;
+    parameter.renderStamp = parameter.changeStamp;
 }
 
 bool GraphicsShader2::SetFloats(const Name& name, uint32_t element, ShaderValueType type, const float* data,
@@ -696,7 +708,13 @@ bool GraphicsShader2::SetFloats(const Name& name, uint32_t element, ShaderValueT
     bool known = false;
     Parameter* const parameter = BeginSet(name, element, type, known);
     if (parameter == nullptr) return !known;
-    std::copy(data, data + count, parameter->storage.floats.begin() + size_t(element) * FloatsPerElement(type));
+    // Drawing code sets every parameter for each draw, most of them to what the draw before had.
+    float* const stored = parameter->storage.floats.data() + size_t(element) * FloatsPerElement(type);
+    if (IsStillOnDevice(*parameter, element) && std::memcmp(stored, data, count * sizeof(float)) == 0) {
+        KeepSet(*parameter);
+        return true;
+    }
+    std::copy(data, data + count, stored);
     EndSet(*parameter, element);
     return true;
 }
@@ -764,6 +782,10 @@ bool GraphicsShader2::SetTexture(const Name& name, uint32_t element, const Rende
     bool known = false;
     Parameter* const parameter = BeginSet(name, element, ShaderValueType::Texture, known);
     if (parameter == nullptr) return !known;
+    if (IsStillOnDevice(*parameter, element) && parameter->storage.textures[element] == value) {
+        KeepSet(*parameter);
+        return true;
+    }
     parameter->storage.textures[element] = value;
     EndSet(*parameter, element);
     return true;

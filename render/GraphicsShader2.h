@@ -10,8 +10,9 @@
 // Render sends only what changed: constant states of the style on the first Render after Begin,
 // a parameter when it was set since the previous Render, a parameter's default on the first
 // Render. A parameter set during one Begin depth cannot be set again from another (the setter
-// fails) and falls back to its default when that depth ends. End at the outermost depth puts the
-// style's states back to the device defaults.
+// fails) and falls back to its default when that depth ends; set again before the next Render to
+// the value the device was last sent (drawing code sets each parameter for each draw), it sends
+// nothing. End at the outermost depth puts the style's states back to the device defaults.
 //
 // Everything the file says is checked at load: lengths, counts and indices against the file and
 // against each other, default values against their parameter's type, constant registers against
@@ -127,6 +128,7 @@ private:
         uint32_t usedCount = 0;         // highest element set + 1
         uint32_t setDepth = 0;          // the Begin depth it was set at; 0 when not set
         uint64_t renderStamp = 0;       // render counter when last set (or unset by End)
+        uint64_t changeStamp = 0;       // render counter when its storage last took a new value
         uint32_t defaultValue = kNone;  // value index, or kNone
     };
     struct Style {
@@ -176,6 +178,12 @@ private:
     // the shader lacks.
     Parameter* BeginSet(const Name& name, uint32_t element, ShaderValueType type, bool& known) const;
     void EndSet(Parameter& parameter, uint32_t element) const;
+    // Whether setting the element to the value it holds may leave the device as it is: End has
+    // unset the parameter since the last Render (so its default has not gone yet), and a Render
+    // since its last change sent it.
+    bool IsStillOnDevice(const Parameter& parameter, uint32_t element) const;
+    // Sets the parameter again at the current depth with nothing to send.
+    void KeepSet(Parameter& parameter) const;
     bool SetFloats(const Name& name, uint32_t element, ShaderValueType type, const float* data, uint32_t count) const;
 
     GraphicsEngine& graphics_;

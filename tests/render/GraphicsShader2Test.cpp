@@ -299,15 +299,22 @@ TEST_F(GraphicsShader2Test, ParametersFallBackToTheirDefaultsWhenTheirBeginDepth
     const GraphicsShader2* shader = LoadReference();
     ASSERT_TRUE(shader->Begin(0));
     shader->Render("first");
-    shader->Begin();  // a nested pass
-    EXPECT_TRUE(shader->SetFloat4(kColor, 0, 1.0f, 0.0f, 0.0f, 1.0f));
     bed.Device().ClearCalls();
-    shader->Render("pass");
-    shader->End();
+    const auto nestedPass = [shader](float green) {
+        shader->Begin();
+        EXPECT_TRUE(shader->SetFloat4(kColor, 0, 1.0f, green, 0.0f, 1.0f));
+        shader->Render("pass");
+        shader->End();
+    };
+    nestedPass(0.0f);
     shader->Render("after");
+    nestedPass(0.0f);
+    nestedPass(0.0f);  // set back to what the device holds: nothing goes
+    nestedPass(1.0f);
     EXPECT_EQ(bed.Device().GetCalls("SetVertexShaderConstants"),
-              (std::vector<std::string>{"SetVertexShaderConstants(4, [1, 0, 0, 1], 1)",
-                                        "SetVertexShaderConstants(4, [1, 1, 1, 1], 1)"}));
+              (std::vector<std::string>{
+                  "SetVertexShaderConstants(4, [1, 0, 0, 1], 1)", "SetVertexShaderConstants(4, [1, 1, 1, 1], 1)",
+                  "SetVertexShaderConstants(4, [1, 0, 0, 1], 1)", "SetVertexShaderConstants(4, [1, 1, 0, 1], 1)"}));
     // The inner End leaves the style's states alone.
     EXPECT_EQ(Count("SetVertexShader"), 0u);
     shader->End();

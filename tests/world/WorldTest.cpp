@@ -366,9 +366,8 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     world.PlaceDecal(WorldCoords(region, Coords()), &type, 1);
     engine.GetOptions()->SetBool(Options::BoolName::detailObjects, true);
     ASSERT_EQ(decals.placed.size(), 3u);
-    EXPECT_EQ(decals.placed[0].type, &type);
-    EXPECT_EQ(decals.placed[0].at, Vec3(1, 2, 3));
-    EXPECT_EQ(decals.placed[0].flags, 7u);
+    EXPECT_EQ(std::tuple(decals.placed[0].type, decals.placed[0].at, decals.placed[0].flags),
+              std::tuple(&type, Vec3(1, 2, 3), 7u));
     EXPECT_NEAR(decals.placed[1].at.y, 0.25f, 1e-4f);
     EXPECT_EQ(decals.placed[1].flags, 9u);
     EXPECT_EQ(decals.placed[2].at, Vec3(10, 1.25f, 10));
@@ -397,8 +396,8 @@ TEST_F(WorldTest, AMovedEntityKeepsItsPlaceInTheNetworkList) {
     Entity* walker = AddEntity(west, Vec3(1, 0, 1));
     world.AddEntityToNetworkList(walker);
     world.SetCoords(walker, WorldCoords(west, Coords::Translation(Vec3(2, 0, 2))));
-    EXPECT_EQ(west->GetLevel()->GetNumEntities(), 1);
-    EXPECT_TRUE(west->GetLevel()->IsInNetworkList(walker));
+    EXPECT_EQ(std::pair(west->GetLevel()->GetNumEntities(), west->GetLevel()->IsInNetworkList(walker)),
+              std::pair(1, true));
     world.SetCoords(walker, WorldCoords(east, Coords::Translation(Vec3(3, 0, 3))));
     EXPECT_EQ(std::pair(west->GetLevel()->GetNumEntities(), east->GetLevel()->GetNumEntities()), std::pair(0, 1));
     EXPECT_EQ(std::pair(west->GetLevel()->IsInNetworkList(walker), east->GetLevel()->IsInNetworkList(walker)),
@@ -575,6 +574,19 @@ TEST_F(WorldTest, DebuggingListsTheViewersRegionItsConnectionsAndTheLoadedRegion
     const mem::vector<std::string>& lines = engine.GetStatisticText();
     EXPECT_EQ(mem::vector<std::string>(lines.begin() + 5, lines.end()),
               (mem::vector<std::string>{"^bCurrent region alpha", ": alpha (0)", ": beta (0)", ": gamma (3)"}));
+}
+
+// Without connectivity every region walks from itself, and a view goes two doorways deep: the
+// third region, far from the viewer's by its offset, is used only through them.
+TEST_F(WorldTest, WithoutConnectivityAViewGoesTwoDoorwaysDeep) {
+    Region* regions[3];
+    for (int i = 0; i < 3; ++i) regions[i] = AddRegion(std::to_string(i), IntVec3(1000 * i, 0, 0), 20);
+    JoinByDoorway(regions[0], regions[1]);
+    JoinByDoorway(regions[1], regions[2]);
+    for (Region* region : regions) world.UpdateRegionBoundingBox(region->GetLevel());
+    world.UpdateRegionUsage();
+    world.Update({WorldFrustum(regions[0], Frustum::FromBox(ABBox(Vec3(0, 0.5f, 30), Vec3(0.5f, 1, 30))))});
+    EXPECT_EQ(regions[2]->GetFramesNotUpdated(), 0u);
 }
 
 // A scene built from a viewer's region (as a reflection is) places every region it finds by the

@@ -193,10 +193,7 @@ TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
     a->SetZoneRecord("records/zones/a.dbr");
     world.AddRegion("b", IntVec3(), ABBox(Vec3(), Vec3(9, 9, 9)), RegionId(7, 7, 7, 7));
     BinaryWriter icon;
-    icon.Write(3u);  // value, width, height, 4 bytes
-    icon.Write(2u);
-    icon.Write(1u);
-    icon.Write(4);
+    for (const uint32_t word : {3u, 2u, 1u, 4u}) icon.Write(word);  // value, width, height, 4 bytes
     icon.Write(Bytes{1, 2, 3, 4}.data(), 4);
     BinaryReader iconReader(icon.GetBuffer(), icon.GetPosition());
     ASSERT_TRUE(a->LoadRegionIcon(iconReader));

@@ -583,7 +583,6 @@ TEST_F(WorldTest, WithoutConnectivityAViewGoesTwoDoorwaysDeep) {
     for (int i = 0; i < 3; ++i) regions[i] = AddRegion(std::to_string(i), IntVec3(1000 * i, 0, 0), 20);
     JoinByDoorway(regions[0], regions[1]);
     JoinByDoorway(regions[1], regions[2]);
-    for (Region* region : regions) world.UpdateRegionBoundingBox(region->GetLevel());
     world.UpdateRegionUsage();
     world.Update({WorldFrustum(regions[0], Frustum::FromBox(ABBox(Vec3(0, 0.5f, 30), Vec3(0.5f, 1, 30))))});
     EXPECT_EQ(regions[2]->GetFramesNotUpdated(), 0u);

@@ -403,6 +403,8 @@ void Region::UnloadLevel(bool keepState, bool forgetSavedState) {
         hasSavedState_ = true;
     }
     SetLevel(nullptr);
+    // Render data still asked for went with the level; left set, the flag would refuse every read ahead.
+    renderDataLoading_ = false;
     UnloadFOW();
 }
 

@@ -345,16 +345,30 @@ TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwo
     RegionAt(2)->Update(RegionAt(2), &beyond, 1, 10, false, nullptr, 0);
     EXPECT_FALSE(RegionAt(2)->GetLevel() || RegionAt(2)->IsLevelLoading());
 
-    // Next frame: doorways 0 -> 2 -> 4 -> 1 lead through regions that are not side by side.
+    // Next frame: doorways 0 -> 1 -> 4 -> 2, into a neighbour or not, are followed two deep.
     engine_.Update(WorldFrustum(), false);
-    Join(0, 2);
-    Join(2, 4);
-    Join(4, 1);
+    Join(0, 1);
+    Join(1, 4);
+    Join(4, 2);
     const WorldFrustum wide(RegionAt(0), Frustum::FromBox(ABBox(Vec3(), Vec3(1000, 1000, 1000))));
     RegionAt(0)->Update(RegionAt(0), &wide, 1, 10, false, nullptr, 0);
-    EXPECT_TRUE(RegionAt(2)->IsLevelLoaded());
+    EXPECT_TRUE(RegionAt(1)->IsLevelLoaded());
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
-    EXPECT_FALSE(RegionAt(1)->GetLevel() || RegionAt(1)->IsLevelLoading());
+    EXPECT_FALSE(RegionAt(2)->GetLevel() || RegionAt(2)->IsLevelLoading());
+
+    // The world's walk leaves the doorway into the viewer's neighbour to the neighbour's own pass
+    // (read there and then, with render data), which goes on through the neighbour's doorways.
+    engine_.Update(WorldFrustum(), false);
+    for (const int i : {1, 4}) RegionAt(i)->UnloadLevel(false, true);
+    world_->PostLoadPass();  // their render data, asked for, went with them: they may be read ahead
+    RegionAt(4)->BackgroundLoadLevel(false);
+    EXPECT_TRUE(RegionAt(4)->IsLevelLoading());
+    const float edge = width_ + 15.0f;  // past the doorway of region 1
+    const ABBox seen(Vec3((edge + 5) / 2, box_.centre.y, 12), Vec3((edge - 5) / 2, box_.halfSize.y + 2, 2));
+    world_->Update({WorldFrustum(RegionAt(0), Frustum::FromBox(seen))});
+    ASSERT_TRUE(RegionAt(1)->IsLevelLoaded());
+    EXPECT_TRUE(RegionAt(1)->GetLevel()->HasLoadedRenderData());
+    EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
 }
 
 TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) {
@@ -568,6 +582,9 @@ TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {
     Build(true);
     LogCapture log;
     Region* queued = RegionAt(3);
+    queued->BackgroundLoadLevel(false);
+    queued->WaitForLoadingToFinish();  // taken back: the region may ask again
+    EXPECT_FALSE(queued->IsLevelLoading());
     queued->BackgroundLoadLevel(false);
     ASSERT_TRUE(queued->IsLevelLoading());
     // A read ahead asked for while the forced load reads is not queued: that load is under way.

@@ -181,9 +181,14 @@ TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
         EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
         EXPECT_FALSE(level.IsLoaded());
     }
+    // A chunk cut short after the ground leaves neither ground nor tree behind (the box of a level
+    // without content); nor is a file of another kind read.
     Bytes file = BuildLevel(Level::kVersion, {}, {}, {});
-    file[0] = 'X';
+    for (int byte : {23, 0, 0, 0, 0xFF, 0, 0, 0, 1}) file.push_back(static_cast<unsigned char>(byte));
     Level level(region_);
+    EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
+    EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));
+    file[0] = 'X';
     EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
 }
 
@@ -357,6 +362,7 @@ TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamage
                 EXPECT_FALSE(level.IsLoaded());
                 EXPECT_EQ(level.GetNumEntities(), 0);
                 EXPECT_TRUE(All(level).empty());
+                EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));  // nor a tree
             } else {
                 EXPECT_EQ(size_t(level.GetNumEntities()), All(level).size());
             }

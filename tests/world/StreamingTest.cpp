@@ -587,6 +587,7 @@ TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {
     EXPECT_FALSE(queued->IsLevelLoading());
     queued->BackgroundLoadLevel(false);
     ASSERT_TRUE(queued->IsLevelLoading());
+    EXPECT_FALSE(LevelLoadingThread::Get().IsRunning());  // served by hand
     // A read ahead asked for while the forced load reads is not queued: that load is under way.
     test::LevelTestEntity::readHook = [&] { queued->BackgroundLoadLevel(false); };
     EXPECT_TRUE(queued->LoadLevel(false));

@@ -101,24 +101,18 @@ TEST(SectorData, EveryKindSavesAndLoadsItsFields) {
 }
 
 TEST(SectorData, OlderBlocksFewerBlocksAndRefusedVersions) {
-    // File version 1 with name and ambient blocks of version 1, and only four blocks.
+    // File version 1 with name and ambient blocks of version 1, and only four blocks: fog (version
+    // 1, no records), then one name record of version 1 (no first-visit flag).
     BinaryWriter writer;
-    writer.Write(uint32_t(1));
-    writer.Write(uint32_t(4));
-    writer.Write(uint32_t(1));  // fog
-    writer.Write(uint32_t(0));
-    writer.Write(uint32_t(1));  // name, version 1: no first-visit flag
-    writer.Write(uint32_t(1));
+    for (const uint32_t word : {1u, 4u, 1u, 0u, 1u, 1u}) writer.Write(word);
     WriteCommon(writer, "Place");
     writer.Write(std::string("tagPlace"));
     writer.Write(true);
-    writer.Write(uint32_t(1));  // ambient, version 1: no event music
-    writer.Write(uint32_t(1));
+    for (const uint32_t word : {1u, 1u}) writer.Write(word);  // ambient, version 1: no event music
     WriteCommon(writer, "Sound");
     writer.Write(std::string("m"));
     writer.Write(std::string("a"));
-    writer.Write(uint32_t(1));  // boss
-    writer.Write(uint32_t(0));
+    for (const uint32_t word : {1u, 0u}) writer.Write(word);  // boss
 
     SectorDataManager manager;
     manager.NewSectorData(M::kBloom);
@@ -136,12 +130,7 @@ TEST(SectorData, OlderBlocksFewerBlocksAndRefusedVersions) {
     // A bloom block of no records empties the set; one of version 2 is refused.
     const auto sixBlocks = [](uint32_t bloomVersion, const Bytes& dayNight) {
         BinaryWriter out;
-        out.Write(uint32_t(2));
-        out.Write(uint32_t(6));
-        for (int i = 0; i < 4; ++i) {
-            out.Write(uint32_t(1));
-            out.Write(uint32_t(0));
-        }
+        for (const uint32_t word : {2u, 6u, 1u, 0u, 1u, 0u, 1u, 0u, 1u, 0u}) out.Write(word);  // four empty blocks
         out.Write(uint32_t(1));
         out.Write(uint32_t(dayNight.empty() ? 0 : 1));
         if (!dayNight.empty()) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace GAME {
 namespace {
@@ -114,8 +115,7 @@ TEST(DayNightCycle, DayIntervalAndSunAndMoonDirections) {
     // A day that wraps past midnight.
     cycle.SetSunRise(20.0f);
     cycle.SetSunSet(4.0f);
-    EXPECT_TRUE(cycle.GetIsDay(2.0f));
-    EXPECT_FALSE(cycle.GetIsDay(12.0f));
+    EXPECT_EQ(std::pair(cycle.GetIsDay(2.0f), cycle.GetIsDay(12.0f)), std::pair(true, false));
     ExpectDirection(cycle.GetLightDirection(0.0f, false), Pi / 2.0f, azimuth);
 
     // Sunrise at sunset: the sun stands still at its minimum angle.
@@ -133,8 +133,7 @@ TEST(DayNightCycle, SetupTimesReorderTheTable) {
     EXPECT_EQ(cycle.SetLightSetupTime(1, 7.0f), 2u);  // passes 6
     EXPECT_EQ(cycle.SetLightSetupTime(2, 1.0f), 0u);  // passes 2 and 6
     EXPECT_EQ(cycle.SetLightSetupTime(0, 26.0f), 1u);  // wrapped to 2 when it moves, after the old 2
-    EXPECT_EQ(cycle.GetLightSetup(2).time, 6.0f);
-    EXPECT_EQ(cycle.GetLightSetup(1).time, 2.0f);
+    EXPECT_EQ(std::pair(cycle.GetLightSetup(2).time, cycle.GetLightSetup(1).time), std::pair(6.0f, 2.0f));
     EXPECT_EQ(cycle.SetLightSetupTime(2, 30.0f), 2u);  // the last one has no successor to pass
     EXPECT_EQ(cycle.GetLightSetup(2).time, 30.0f);
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace GAME {
 namespace {
 
@@ -35,14 +37,12 @@ protected:
 
 TEST_F(WorldCameraTest, OrbitOffsetFollowsYawAndPitch) {
     camera.SetCameraDistance(20.0f);
-    camera.SetCameraYaw(0.0f);
-    camera.SetCameraPitch(0.0f);
-    ExpectNear(camera.GetOffsetFromTarget(), Vec3(0, 0, 20));
-    camera.SetCameraPitch(DegreesToRadians(90.0f));
-    ExpectNear(camera.GetOffsetFromTarget(), Vec3(0, 20, 0));
-    camera.SetCameraYaw(DegreesToRadians(90.0f));
-    camera.SetCameraPitch(0.0f);
-    ExpectNear(camera.GetOffsetFromTarget(), Vec3(20, 0, 0));
+    for (const auto& [yaw, pitch, offset] :  // degrees
+         {std::tuple{0.0f, 0.0f, Vec3(0, 0, 20)}, {0.0f, 90.0f, Vec3(0, 20, 0)}, {90.0f, 0.0f, Vec3(20, 0, 0)}}) {
+        camera.SetCameraYaw(DegreesToRadians(yaw));
+        camera.SetCameraPitch(DegreesToRadians(pitch));
+        ExpectNear(camera.GetOffsetFromTarget(), offset);
+    }
 }
 
 TEST_F(WorldCameraTest, EasingMovesAShareOfTheWayUnderTenUnitsAndJumpsBeyond) {
@@ -54,12 +54,11 @@ TEST_F(WorldCameraTest, EasingMovesAShareOfTheWayUnderTenUnitsAndJumpsBeyond) {
     ExpectNear(camera.Position(), Vec3(0, 0, 20));
 
     camera.SetAcceleration(0.5f);
-    camera.target = WorldVec3(region, Vec3(4, 0, 0));
-    camera.Update();
-    ExpectNear(camera.Position(), Vec3(2, 0, 20));
-    camera.target = WorldVec3(region, Vec3(12, 0, 0));  // the view is 10 away: a jump
-    camera.Update();
-    ExpectNear(camera.Position(), Vec3(12, 0, 20));
+    for (const auto& [x, seen] : {std::pair{4.0f, 2.0f}, {12.0f, 12.0f}}) {  // half way; from 10 away, a jump
+        camera.target = WorldVec3(region, Vec3(x, 0, 0));
+        camera.Update();
+        ExpectNear(camera.Position(), Vec3(seen, 0, 20));
+    }
 
     // The offset comes after easing: the eased position moves by it whole.
     camera.GetCameraOffset() = Vec3(0, 5, 0);

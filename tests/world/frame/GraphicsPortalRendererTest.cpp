@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "SampleData.h"
@@ -77,6 +78,7 @@ public:
     bool GetShouldRenderAcrossPortals() const override { return acrossPortals; }
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum*) override {
         ++drawn;
+        flags = renderer.GetRenderFlags();
         box.SetObjectToRegionCoords(GetCoords().GetRegionCoords());
         renderer.AddRenderable(&box, GetCoords().GetRegion());
     }
@@ -84,6 +86,7 @@ public:
     GraphicsMeshInstance box;
     float half = 0.5f;
     int drawn = 0;
+    uint32_t flags = 0;  // the switches of the renderer that drew it last
     bool acrossPortals = false;
 };
 GAME_RTTI_DEFINE_CLASS(FrameBoxEntity, Entity);
@@ -247,6 +250,15 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     EXPECT_EQ(beyond->drawn, 1);
     for (uint32_t pixel : closed) ASSERT_NE(pixel | 0xFF000000u, kRed);
     EXPECT_EQ(At(closed, Vec3(4.0f, 1.0f, 9.5f)), 0xFF00FF00u);
+
+    // The graphics engine's scene switches, each turned over, reach the region's renderer.
+    using G = GraphicsEngine;
+    for (const auto enable : {&G::EnableTerrain, &G::EnableGrass, &G::EnableGridTiles, &G::EnableMeshes,
+                              &G::EnableEffects, &G::EnableDecals, &G::EnableWater})
+        (bed.Graphics().*enable)(false);
+    bed.Graphics().EnableShowBoundingBoxes(true);
+    Draw(nearRegion);
+    EXPECT_EQ(beside->flags, uint32_t(GraphicsSceneRenderer::kBoundingBoxes));
 }
 
 // Doorways lead from a to b, b to c and c back to a, each region's way on facing away from the
@@ -289,13 +301,17 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     Finish();
     constexpr uint32_t kGreen = 0xFF00FF00u, kBlue = 0xFFFF0000u;
     const Vec3 door(0.0f, 1.0f, 10.0f), beside(4.0f, 1.0f, 9.5f);
-    // Both regions' amounts (each is the other's neighbour), the target at z in near, in a frame
-    // after the engine's first.
-    bed.GetEngine().Update(WorldFrustum(), false);
+    // Both regions' amounts (each is the other's neighbour) after two frames, the first of no game
+    // time, the target at z in near.
     const auto draw = [&](float amount, float z) {
         GraphicsTransparencyManager manager;
-        GameClock::Get().AdvanceBy(double(amount) * GraphicsTransparencyManager::kFadeTime);
-        manager.SetTargetPosition(WorldVec3(farRegion, Vec3()));  // the frame's update
+        for (const double ms : {0.0, double(amount) * GraphicsTransparencyManager::kFadeTime}) {
+            GameClock::Get().SetPaused(true);  // the engine's frame, its game time given here
+            bed.GetEngine().Update(WorldFrustum(), false);
+            GameClock::Get().SetPaused(false);
+            GameClock::Get().AdvanceBy(ms);
+            manager.SetTargetPosition(WorldVec3(farRegion, Vec3()));  // the frame's update
+        }
         GameClock::Get().AdvanceBy(1000.0);
         manager.SetTargetPosition(WorldVec3(nearRegion, Vec3(0.0f, 0.0f, z)));  // the same frame: no update
         EXPECT_FLOAT_EQ(manager.GetRegionBlendAmount(farRegion), amount);
@@ -305,18 +321,14 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     const std::vector<uint32_t> alone = Draw(nearRegion);
     EXPECT_EQ(At(alone, door), kBlue);
     EXPECT_EQ(At(alone, beside), kGreen);
-    // The target at the doorway (fade 1), far's amount 0: blend 0, far covers near.
-    const std::vector<uint32_t> covered = draw(0.0f, 9.0f);
-    EXPECT_EQ(At(covered, door), kBlue);
-    EXPECT_EQ(At(covered, beside), kRed);
-    // The target 10.25 before the doorway (fade 0.25), far's amount 1: blend 1.75, near shows whole.
-    const std::vector<uint32_t> kept = draw(1.0f, 20.25f);
-    EXPECT_EQ(At(kept, door), kBlue);
-    EXPECT_EQ(At(kept, beside), kGreen);
-    // The target beyond the doorway's reach (fade 0): far is not drawn, whatever its amount.
-    const std::vector<uint32_t> away = draw(0.0f, 21.0f);
-    EXPECT_EQ(At(away, door), kBlue);
-    EXPECT_EQ(At(away, beside), kGreen);
+    // Far's amount, the target's z, what shows beside: at the doorway (fade 1) amount 0 is blend 0, far covers
+    // near; 10.25 before it (fade 0.25) 1 is 1.75, near whole; beyond its reach (fade 0) far is not drawn.
+    for (const auto& [amount, z, seen] :
+         {std::tuple{0.0f, 9.0f, kRed}, {1.0f, 20.25f, kGreen}, {0.0f, 21.0f, kGreen}}) {
+        const std::vector<uint32_t> pixels = draw(amount, z);
+        EXPECT_EQ(At(pixels, door), kBlue) << z;
+        EXPECT_EQ(At(pixels, beside), seen) << z;
+    }
     // Between (blend 0.75) the two mix.
     const uint32_t mixed = At(draw(0.0f, 20.25f), beside);
     EXPECT_GT(mixed & 0xFF, 16u);
@@ -357,6 +369,8 @@ TEST_F(PortalRendererTest, TheWorldsShadowSoftnessSpreadsTheShadowsLookup) {
     const std::array<int, 2> soft = ground(16.0f);
     EXPECT_GT(soft[0], ambient + 20);
     EXPECT_LT(soft[1], sunlit - 20);
+    bed.Graphics().EnableLighting(false);  // the ambient light alone
+    EXPECT_NEAR(ground(0.0f)[1], ambient, 4);
 }
 
 // A screenshot renders the frame into a surface of its own and reads it top row first: the same
@@ -372,9 +386,8 @@ TEST_F(PortalRendererTest, ScreenShotHoldsTheFrameTopRowFirstAndLeavesTheScreenA
     GraphicsPortalRenderer renderer(bed.Canvas(), region, camera, kView, false);
     renderer.SetAmbiance(&ambiance);
     ASSERT_TRUE(renderer.RenderScreenShot(kWidth, kHeight, image));
-    ASSERT_EQ(image.GetWidth(), uint32_t(kWidth));
-    ASSERT_EQ(image.GetHeight(), uint32_t(kHeight));
-    ASSERT_EQ(image.GetFormat(), Image::Format::RGBA);
+    ASSERT_EQ(std::tuple(image.GetWidth(), image.GetHeight(), image.GetFormat()),
+              std::tuple(uint32_t(kWidth), uint32_t(kHeight), Image::Format::RGBA));
     std::vector<uint32_t> shot(size_t(kWidth) * kHeight);
     std::memcpy(shot.data(), image.GetBuffer(), shot.size() * 4);
     for (size_t i = 0; i < shot.size(); ++i) ASSERT_EQ(shot[i] | 0xFF000000u, frame[i] | 0xFF000000u) << i;
@@ -395,12 +408,12 @@ TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) 
     FrameBoxEntity* inRoom = AddBox(room, Vec3(2.0f, 1.0f, 4.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     FrameBoxEntity* behind = AddBox(beyond, Vec3(0.0f, 1.0f, 0.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     Finish();
-    bed.Clear();
+    bed.Canvas().ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
     GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
     EXPECT_EQ(inRoom->drawn, 2);
     EXPECT_EQ(behind->drawn, 2);
     EXPECT_FLOAT_EQ(inRoom->box.GetSectionOpacity(0), 0.5f);
-    for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFF000000u);
+    for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFFFF0000u);
     EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
     EXPECT_FALSE(bed.Canvas().IsWarmingUp());
 }

@@ -224,7 +224,6 @@ void EffectEntity::UpdateSelf(int elapsedMs) {
             lightMultiplier_ += lightMultiplier_ < lightTarget_ ? step : -step;
         }
     }
-    if (anchorsGiven_ && effect_) effect_->SetAnchored(true);
     if (!effect_ && resource_ && resource_->GetIsReadyToUse()) {
         MakeEffect();
         effect_->SetBoundingBox(GetRegionBoundingBox(false));

@@ -189,7 +189,8 @@ TEST(EffectData, CopiesOwnTheirOwnEmitters) {
 }
 
 TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {
-    EffectData effect = ThreeEmitters();
+    const EffectData three = ThreeEmitters();
+    EffectData effect = three;  // a copy holds no room past its emitters: index 3 lies outside them
     for (int bad : {-1, 3}) {
         effect.SetString(bad, 0, "x");
         effect.SetFloat(bad, 0, 1.0f);
@@ -203,7 +204,7 @@ TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {
                     effect.GetFloat(bad, 0) == 0.0f);
         EXPECT_TRUE(!effect.GetLoop(bad) && NameOf(effect, 0) == "first");  // nor is another's name touched
     }
-    ExpectSameEffect(effect, ThreeEmitters());
+    ExpectSameEffect(effect, three);
     effect.SetBoolean(0, 3, true);
     effect.SetInteger(0, 1, 7);
     effect.ShaderLoad(0, "other.ssh");

@@ -19,6 +19,7 @@
 #include "engine/Engine.h"
 #include "render/DebugRenderManager.h"
 #include "support/LogCapture.h"
+#include "support/PlainSceneRenderer.h"
 #include "world/Region.h"
 
 namespace GAME {
@@ -345,6 +346,13 @@ TEST_F(EmitterTest, EmissionFollowsTheRateAndTheClockWrapsOrFinishes) {
         data.SetBoolean(EmitterData::Bool_Light, light);
         Step(once, data, 100.0);
         EXPECT_TRUE(once.GetNumParticles() == (light ? 8 : 16) && once.GetLight()->IsEnabled() == light);
+        test::PlainSceneRenderer renderer;  // a light that is on shows two debug spheres with the renderer's boxes
+        for (const bool boxes : {true, false}) {
+            const size_t before = Singleton<DebugRenderManager>::Get()->GetNumQueued();
+            renderer.EnableBoundingBoxes(boxes);
+            once.GetLight()->AddToScene(renderer, nullptr);
+            EXPECT_EQ(Singleton<DebugRenderManager>::Get()->GetNumQueued() - before, light && boxes ? 2u : 0u);
+        }
     }
 }
 

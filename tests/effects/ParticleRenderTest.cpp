@@ -234,6 +234,12 @@ TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
     for (int i = 1; i <= 6; ++i) colours += Dominant(PixelAt(pixels, 2.0f - 8.0f * 0.12f * float(i), -6.0f));
     EXPECT_EQ(colours, "rrggbb");
     EXPECT_LT((emitter.GetRenderPassBoundingBox().centre - Vec3(-1.36f, 0.0f, 0.0f)).Length(), 0.2f);  // turned too
+    // Seen from high above, its upright quads (not turned to the camera) are foreshortened to two rows.
+    camera.SetCoords(Coords::Translation(Vec3(0.0f, -6.0f, 0.0f)) * Coords::RotationX(1.2f) *
+                     Coords::Translation(Vec3(0.0f, 0.0f, -10.0f)));
+    Draw(emitter);
+    const std::vector<int> seen = bed.FindDrawn(0xFF000000u);
+    EXPECT_TRUE(seen[3] > seen[1] && seen[3] - seen[1] <= 2) << seen[3] - seen[1];
     data.SetShaderName("");  // without names it lets go of its shader and texture at once
     data.SetTextureName("");
     emitter.Reset(data);

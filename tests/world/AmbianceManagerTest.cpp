@@ -90,13 +90,13 @@ protected:
 TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     auto& mist = NewStyle<FogSectorData>(SectorDataManager::kFog);
     mist.colors[0] = Color(1, 0, 0, 1);
-    mist.colors[1] = Color(0.5f, 0.5f, 0.5f, 1);
+    mist.colors[1] = mist.colors[2] = mist.colors[3] = Color(0.5f, 0.5f, 0.5f, 1);  // the tints
     mist.values[0] = 0.02f;
     mist.values[1] = 0.01f;
     mist.integers[0] = 10, mist.integers[1] = 50, mist.integers[2] = 0, mist.integers[3] = 20;
     auto& haze = NewStyle<FogSectorData>(SectorDataManager::kFog);
     haze.colors[0] = Color(0, 0, 1, 1);
-    haze.colors[1] = Color(1, 1, 0, 1);
+    haze.colors[1] = haze.colors[2] = haze.colors[3] = Color(1, 1, 0, 1);
     haze.values[0] = 0.06f;
     haze.values[1] = 0.0f;
     haze.integers[0] = 30, haze.integers[1] = 90, haze.integers[2] = 4, haze.integers[3] = 8;
@@ -120,10 +120,13 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     mem::vector<AmbianceManager::WeightedStyle> styles{{&mist, 1.0f}};  // replaced, not added to
     AmbianceManager::GatherSectorData(SectorDataManager::kFog, WorldVec3(region, Vec3(100, 0, 10)), 20, styles);
     EXPECT_EQ(std::pair(styles.size(), styles.at(0).weight), std::pair(size_t(2), m));
-    // The sun is tinted by the blended light tint.
+    // The sun and the ambient light are tinted by the blended tints.
     Color light, sky, ground;
     manager.GetDefaultDayNightCycle().GetLighting(manager.GetTime(), light, sky, ground);
-    ExpectColor(manager.GetLightColor(kOut), light.r * (m * 0.5f + h), light.g * (m * 0.5f + h), light.b * m * 0.5f);
+    for (const auto& [tinted, base] : {std::pair{manager.GetLightColor(kOut), light},
+                                       {manager.GetSkyAmbientColor(kOut), sky},
+                                       {manager.GetGroundAmbientColor(kOut), ground}})
+        ExpectColor(tinted, base.r * (m * 0.5f + h), base.g * (m * 0.5f + h), base.b * m * 0.5f);
     // The haze alone from x = 120.
     StandAt(120);
     ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
@@ -300,8 +303,7 @@ TEST_F(AmbianceTest, AWorldLoadedOverAnotherStartsWithAFreshAmbiance) {
     second.SetFileName("Worlds/Second.wrl");
     ASSERT_TRUE(second.Save());
     ASSERT_TRUE(engine.GetWorld()->Load("Worlds/Second.wrl", false, false));
-    EXPECT_EQ(manager.GetAreaName(), "");
-    EXPECT_EQ(manager.GetEnvironmentBlend(), 1.0f);
+    EXPECT_EQ(std::pair(manager.GetAreaName(), manager.GetEnvironmentBlend()), std::pair(std::string(), 1.0f));
     engine.UseFileSystem(nullptr);
 }
 

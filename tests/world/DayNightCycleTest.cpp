@@ -67,13 +67,12 @@ TEST(DayNightCycle, LightFadesAroundSunriseAndSunsetAndAllColoursAreClamped) {
     cycle.SetSunRise(6.0f);
     cycle.SetSunSet(18.0f);
     cycle.AddLightSetup(3.0f, Color(0.8f, 0.4f, 0.2f, 0.5f), Color(0.2f, 0.3f, 0.4f, 0.5f), Color(0.1f, 0.1f, 0.1f, 0.5f));
-    cycle.GetLighting(6.0f, light, sky, ground);
-    ExpectColor(light, 0, 0, 0);
-    ExpectColor(sky, 0.2f, 0.3f, 0.4f);
-    cycle.GetLighting(17.5f, light, sky, ground);  // half an hour away: ((cos(pi/2) + 1) / 2)^2
-    ExpectColor(light, 0.8f * 0.25f, 0.4f * 0.25f, 0.2f * 0.25f);
-    cycle.GetLighting(12.0f, light, sky, ground);
-    ExpectColor(light, 0.8f, 0.4f, 0.2f);
+    // The light at sunrise, half an hour before sunset (((cos(pi/2) + 1) / 2)^2), at noon; the sky whole.
+    for (const auto& [hour, fade] : {std::pair{6.0f, 0.0f}, {17.5f, 0.25f}, {12.0f, 1.0f}}) {
+        cycle.GetLighting(hour, light, sky, ground);
+        ExpectColor(light, 0.8f * fade, 0.4f * fade, 0.2f * fade);
+        ExpectColor(sky, 0.2f, 0.3f, 0.4f);
+    }
 
     // Sunrise at sunset: no fading. Keys 0, 1, 1, 0 overshoot to 1.125 halfway and are clamped.
     cycle.Clear();

@@ -222,8 +222,9 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayShowsOnlyThroughItsOpeningAndNotB
     Join(nearRegion, 10.0f, false, shutRegion, -10.0f)->SetIsOpen(false);
     FrameBoxEntity* shut = AddBox(shutRegion, Vec3(0.0f, 1.0f, 0.0f), 12.0f, Color(0.0f, 0.0f, 1.0f, 1.0f));
     Finish();
-    // The opening is masked whether or not the doorway casts shadows.
-    for (Portal* side : {doorway, doorway->GetConnectedPortal(false)}) side->SetCastsShadows(false);
+    // The opening is masked whether or not the doorways cast shadows.
+    for (Portal* side : {doorway, doorway->GetConnectedPortal(false), nearRegion->GetPortal(1)})
+        side->SetCastsShadows(false);
 
     const std::vector<uint32_t> open = Draw(nearRegion);
     EXPECT_EQ((std::array{beside->drawn, beyond->drawn, inDoorway->drawn, across->drawn, shut->drawn}),

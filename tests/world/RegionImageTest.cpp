@@ -62,10 +62,7 @@ TEST(RegionImage, MinimapAndIconTexturesComeFromTheirBytesAndSurviveADeviceReset
 
     const mem::vector<unsigned char> tga = TgaFile(2, 2);
     BinaryWriter icon;
-    icon.Write(1u);
-    icon.Write(2u);
-    icon.Write(2u);
-    icon.Write(int(tga.size()));
+    for (const uint32_t word : {1u, 2u, 2u, uint32_t(tga.size())}) icon.Write(word);  // value, width, height, size
     icon.Write(tga.data(), uint32_t(tga.size()));
     BinaryReader reader(icon.GetBuffer(), icon.GetPosition());
     ASSERT_TRUE(pictured.LoadRegionIcon(reader));

@@ -518,6 +518,8 @@ TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToThe
     Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
     Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));
     AddEntity(east, Vec3(6, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
+    world.AddEntity(test::LevelRecords::Make(test::kPlainRecord),
+                    WorldCoords(west, Coords::Translation(Vec3(5.6f, 0.2f, 1))), false);  // no shape to meet
     Finish();
     world.UpdateRegionUsage();  // a frame unused; the queries are no use of a region
     for (const WorldVec3& centre : {WorldVec3(west, Vec3(5, 0, 0)), WorldVec3(east, Vec3(-9, 0, 0))}) {

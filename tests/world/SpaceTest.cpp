@@ -266,8 +266,7 @@ TYPED_TEST(SpaceForms, SeveralFrustaListEachObjectOnceAndMarkTheFirstFrustum) {
     mem::vector<bool> inFirst(5, true);
     tree.GetInFrustum(found, empty, 1, &inFirst);
     tree.GetInFrustum(found, empty, 2, &inFirst);
-    EXPECT_TRUE(found.empty());
-    EXPECT_TRUE(inFirst.empty());
+    EXPECT_TRUE(found.empty() && inFirst.empty());
 }
 
 TEST(Space, ObjectsDescendUntilTheyStraddleAChildSquare) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <tuple>
 
 #include "LevelFixture.h"
@@ -208,8 +209,7 @@ TEST_F(WorldFileTest, WorldFileKeepsRegionsIconsQuestsAndInstanceBytes) {
     ASSERT_EQ(world.GetNumRegions(), 2);
     const Region* loaded = world.GetRegionById(aId);
     ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(loaded->GetName(), "a");
-    EXPECT_EQ(loaded->GetZoneRecord(), "records/zones/a.dbr");
+    EXPECT_EQ(std::tuple(loaded->GetName(), loaded->GetZoneRecord()), std::tuple("a", "records/zones/a.dbr"));
     EXPECT_EQ(loaded->GetOffsetFromWorld(), IntVec3(5, -6, 7));
     EXPECT_EQ(loaded->GetBoundingBox(), ABBox(Vec3(1, 2, 3), Vec3(4, 5, 6)));
     EXPECT_EQ(loaded->GetIconData().bytes, (mem::vector<unsigned char>{1, 2, 3, 4}));
@@ -375,7 +375,13 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     // The level data lies where the table says, in the file the world keeps open.
     File* file = world.LockMapFile();
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(world.LockMapFile(), nullptr);  // the same thread again
+    EXPECT_EQ(world.LockMapFile(), nullptr);  // the same thread again; another waits for the file
+    std::future<File*> other = std::async(std::launch::async, [&] {
+        File* got = world.LockMapFile();
+        world.UnlockMapFile();
+        return got;
+    });
+    EXPECT_EQ(other.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     world.UnlockMapFile();
     const void* data = file->Lock(second->GetLevelDataPosition(), second->GetLevelDataSize());
     Level level(nullptr);
@@ -384,8 +390,7 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     level.DestroyAllEntities(-1);
     file->Unlock();
     world.UnlockMapFile();
-    EXPECT_NE(world.LockMapFile(), nullptr);
-    world.UnlockMapFile();
+    EXPECT_EQ(other.get(), file);
 
     // A second load starts from no sector styles rather than adding the map's again.
     ASSERT_TRUE(world.Load("worlds/test.map", false, true));

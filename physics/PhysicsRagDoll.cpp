@@ -89,8 +89,6 @@ void PhysicsRagDoll::Init(const WorldVec3& centre) {
 }
 
 void PhysicsRagDoll::CreateRigidBodies() {
-    for (RigidBody& body : rigidBodies_) dBodyDestroy(body.body);
-    rigidBodies_.clear();
     const Vec3 scale = skeleton_->GetScale();
     for (int i = 0; i < skeleton_->GetNumRigidBodies(); ++i) {
         RigidBody body{skeleton_->GetRigidBody(i), dBodyCreate(engine_.GetWorld()), false};

@@ -104,6 +104,13 @@ TEST(CollideTriangleOBBox, TouchingOverlapsAndInFrontDoesNot) {
     EXPECT_EQ(Collide(small, Box(Vec3(3, 0.5f, 3), Vec3(0, 0.6f, 0)), contacts), 0);
     // Beside the triangle, crossing its plane.
     EXPECT_EQ(Collide(small, Box(Vec3(0.5f, 0.5f, 0.5f), Vec3(2, 0, 0)), contacts), 0);
+    // Beside a box far out, nearer to it than the clip's tolerance there (0.1): still apart.
+    const Vec3 beside[3] = {Vec3(1001.01f, 0, -0.5f), Vec3(1001.01f, 0, 0.5f), Vec3(1002, 0, 0)};
+    EXPECT_EQ(Collide(beside, Box(Vec3(1, 1, 1), Vec3(1000, 0, 0)), contacts), 0);
+    // A corner lying on a face of the box (a face plane through the origin) is a contact.
+    const Vec3 onFace[3] = {Vec3(), Vec3(0.5f, -0.5f, 0.5f), Vec3(-0.5f, 0.5f, 0)};
+    ASSERT_GT(Collide(onFace, Box(Vec3(1, 1, 1), Vec3(0, 1, 0)), contacts), 0);
+    EXPECT_EQ(contacts[0].position, Vec3());
 }
 
 TEST(CollideTriangleOBBox, LargeBoxGivesTheTriangleCorners) {
@@ -144,12 +151,10 @@ TEST(CollideTriangleOBBox, BoxFaceGivesTheShorterWayOut) {
 TEST(CollideTriangleOBBox, DegenerateTrianglesGiveNoContact) {
     std::vector<CollisionContact> contacts;
     const OBBox box = Box(Vec3(5, 5, 5), Vec3());
-    const Vec3 line[3] = {Vec3(0, 0, 0), Vec3(1, 1, 1), Vec3(2, 2, 2)};
-    const Vec3 point[3] = {Vec3(1, 0, 1), Vec3(1, 0, 1), Vec3(1, 0, 1)};
-    const Vec3 repeated[3] = {Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(1, 0, 0)};
-    EXPECT_EQ(Collide(line, box, contacts), 0);
-    EXPECT_EQ(Collide(point, box, contacts), 0);
-    EXPECT_EQ(Collide(repeated, box, contacts), 0);
+    const Vec3 degenerate[][3] = {{Vec3(0, 0, 0), Vec3(1, 1, 1), Vec3(2, 2, 2)},   // a line
+                                  {Vec3(1, 0, 1), Vec3(1, 0, 1), Vec3(1, 0, 1)},   // a point
+                                  {Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(1, 0, 0)}};  // a corner twice
+    for (const auto& triangle : degenerate) EXPECT_EQ(Collide(triangle, box, contacts), 0);
 }
 
 TEST(CollideTriangleOBBox, RandomContactsAreConsistent) {
@@ -237,8 +242,7 @@ TEST(CollideOBBoxOBBox, ApartOrNoRoomWritesNothing) {
     const OBBox below = Box(Vec3(1, 1, 1), Vec3());
     const OBBox above = Box(Vec3(1, 1, 1), Vec3(0, 1.9f, 0));
     EXPECT_EQ(CollideOBBoxOBBox(Box(Vec3(1, 1, 1), Vec3(0, 2.1f, 0)), below, contacts, 2), 0);
-    EXPECT_EQ(CollideOBBoxOBBox(above, below, contacts, 0), 0);
-    EXPECT_EQ(CollideOBBoxOBBox(above, below, contacts, -1), 0);
+    for (const int max : {0, -1}) EXPECT_EQ(CollideOBBoxOBBox(above, below, contacts, max), 0);
     EXPECT_EQ(contacts[0].depth, -7) << "an empty array is never written";
     contacts[1].depth = -7;
     EXPECT_EQ(CollideOBBoxOBBox(above, below, contacts, 1), 1);

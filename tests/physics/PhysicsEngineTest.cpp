@@ -13,6 +13,7 @@
 #include "physics/CollisionTests.h"
 #include "physics/PhysicsRigidBody.h"
 #include "physics/PhysicsWorld.h"
+#include "render/DebugRenderManager.h"
 #include "support/FlatGround.h"
 #include "support/LogCapture.h"
 #include "world/Region.h"
@@ -145,10 +146,8 @@ protected:
 };
 
 TEST(PhysicsEngineSteps, WholeStepsAreBoundedAndARemainderTakesAFullStep) {
-    EXPECT_EQ(PhysicsEngine::CountSteps(0.0f, 0.02f, 5), 0);
-    EXPECT_EQ(PhysicsEngine::CountSteps(0.02f, 0.02f, 5), 1);
-    EXPECT_EQ(PhysicsEngine::CountSteps(0.033f, 0.02f, 5), 2);
-    EXPECT_EQ(PhysicsEngine::CountSteps(1.0f, 0.02f, 5), 6);
+    for (const auto& [elapsed, steps] : {std::pair{0.0f, 0}, {0.02f, 1}, {0.033f, 2}, {1.0f, 6}})
+        EXPECT_EQ(PhysicsEngine::CountSteps(elapsed, 0.02f, 5), steps) << elapsed;
 }
 
 TEST(PhysicsContactMerging, NearbyContactsWithCloseNormalsMergeAndWaterIsLeftOut) {
@@ -287,6 +286,13 @@ TEST_F(PhysicsEngineTest, EntitiesAddedRemovedOrDestroyedAroundAStepAreHandled) 
     fresh.Initialize(nullptr);
     Entity* early = MakeBox(Vec3(0, 10, 0));
     EXPECT_FALSE(fresh.AddEntityToSimulation(early) || early->IsSimulationEnabled());  // no frame gave it a centre yet
+    // With no world to collide with or to place it, a body falls freely and moves its entity itself.
+    fresh.Simulate(centre, 0.0f);
+    ASSERT_TRUE(fresh.AddEntityToSimulation(early));
+    fresh.Simulate(centre, fresh.GetStepSize());
+    EXPECT_LT(Height(early), 10.0f);
+    fresh.RemoveEntityFromSimulation(early);
+    early->CleanupPhysicsObjects();  // its body goes before the world it lives in
 
     Entity* removed = MakeBox(Vec3(0, 10, 0));
     Entity* destroyed = MakeBox(Vec3(5, 10, 0));
@@ -505,6 +511,7 @@ TEST_F(PhysicsEngineTest, AnEntityTheWorldLeftForAFrameIsUpdatedByTheStep) {
     engine.EnableStats(true);
     host.Update(WorldFrustum(), false);
     engine.Simulate(centre, engine.GetStepSize());
+    EXPECT_FALSE(Singleton<DebugRenderManager>::HasInstantiated()) << "drawn only where the host draws";
     EXPECT_EQ(host.GetStatisticText(),
               (mem::vector<std::string>{box->GetObjectName() + " (0.00 10.00 0.00) <0.000 0.000 0.000>",
                                         "1 entities in physics simulation"}));

@@ -219,9 +219,10 @@ TEST(PhysicsMesh, MissesExclusionsAndContactLimits) {
     carried.Transform(placed);
     CollisionContact moved[16];
     ASSERT_EQ(mesh.FindCollisions(placed, carried, moved, 16, PhysicsSurface::None), 6);
-    EXPECT_LT((moved[5].position - placed.TransformPoint(contacts[5].position)).Length() +
-                  (moved[5].normal - placed.TransformVector(contacts[5].normal)).Length(),
-              1e-4f);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_LT((moved[i].position - placed.TransformPoint(contacts[i].position)).Length() +
+                      (moved[i].normal - placed.TransformVector(contacts[i].normal)).Length(),
+                  1e-4f);
     contacts[1].depth = -7;
     EXPECT_EQ(mesh.FindCollisions(box, contacts, 1, PhysicsSurface::None), 1);
     EXPECT_EQ(contacts[1].depth, -7);

@@ -16,6 +16,7 @@
 #include "physics/RagDollSkeleton.h"
 #include "render/DebugRenderManager.h"
 #include "support/FlatGround.h"
+#include "support/LogCapture.h"
 #include "world/Region.h"
 
 #include <gtest/gtest.h>
@@ -288,6 +289,14 @@ TEST_F(PhysicsRagDollTest, ThePoseComesBackAsItWentInUnderARotatedScaledActor) {
                                    std::pair{back.zAxis, coords.zAxis}})
             EXPECT_LT((a - b).Length(), 1e-4f);
     }
+    // A body gone to no finite place is reported, and its bones hang off the actor's box instead.
+    dBodySetPosition(doll.GetRigidBodies()[0].body, NAN, NAN, NAN);
+    test::LogCapture log;
+    doll.UpdateGameObjectFromSimulation();
+    EXPECT_TRUE(log.Contains(LogPriority::Info,
+                             "Invalid rigid body data in rag doll. Body 0 of chain.msh: <nan, nan, nan>\n "
+                             "b0: <-1.000000, 0.000000, 0.000000>\n b1: <1.000000, 0.000000, 0.000000>\n"));
+    EXPECT_TRUE(record->posed.at(ChainSkeleton::BoneName(0)).origin.IsValid());
 }
 
 TEST_F(PhysicsRagDollTest, AThreeBodyChainFallsTouchesOnceAndSettlesWithAFinitePose) {

@@ -55,6 +55,7 @@ public:
         SetRegionBoundingBox(ABBox(GetCoords().GetOrigin().GetRegionPosition(), Vec3(2, 2, 2)), false);
     }
     void AddToScene(GraphicsSceneRenderer& renderer, const Frustum*) override {
+        drawnForMap = gEngine->IsMapRendering();
         box.SetObjectToRegionCoords(GetCoords().GetRegionCoords());
         renderer.AddRenderable(&box, GetCoords().GetRegion());
     }
@@ -62,6 +63,7 @@ public:
 
     GraphicsMeshInstance box;
     bool onMap = true;
+    static inline bool drawnForMap = false;  // the engine said it draws a map when a box was last drawn
 };
 GAME_RTTI_DEFINE_CLASS(MapBoxEntity, Entity);
 
@@ -161,6 +163,7 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);
     EXPECT_EQ(bed.GetEngine().GetEntityRenderFilter(), nullptr);
     EXPECT_FALSE(bed.GetEngine().IsMapRendering());
+    EXPECT_TRUE(test::MapBoxEntity::drawnForMap);
     EXPECT_TRUE(bed.Graphics().AreReflectionsEnabled());  // off while the map is drawn, then back
     GraphicsStats stats;
     bed.Graphics().GetStats(stats);  // lit by the sun, which casts shadows

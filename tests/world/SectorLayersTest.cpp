@@ -227,10 +227,16 @@ TEST(SectorLayers, BlocksOfOtherLayerCountsAndDamagedBlocks) {
     }
     Bytes wrongVersion = block;
     wrongVersion[0] = 2;
-    SectorLayers layers;
-    BinaryReader reader(wrongVersion.data(), uint32_t(wrongVersion.size()));
-    EXPECT_FALSE(layers.Load(reader));
-    EXPECT_FALSE(layers.IsInitialized());
+    Bytes manyEntries = block;
+    manyEntries[9] = 3;  // table 0 claims 769 entries
+    for (const auto& [bytes, error] : {std::pair(wrongVersion, "version 2 is not supported"),
+                                       std::pair(manyEntries, "table 0 of 769 entries runs past the block")}) {
+        SectorLayers layers;
+        BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
+        EXPECT_FALSE(layers.Load(reader));
+        EXPECT_FALSE(layers.IsInitialized());
+        EXPECT_TRUE(log.Contains(LogPriority::Error, error)) << error;
+    }
 }
 
 // The editor's display on the GL device from above, a cell a pixel: two styles side by side in a
@@ -259,6 +265,7 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     for (int x = 10; x < 19; ++x)
         for (int y = 0; y < 10; ++y) layers.Edit(x, y, true);
     layers.Edit(0, 9, false);  // borders in the first column and before the last, left unpainted
+    for (int x = 4; x < 7; ++x) layers.Edit(x, 0, false);  // and under the first row's middle
     ASSERT_TRUE(layers.PrimeForEdit(0, west->id));
     layers.Edit(15, 2, true);  // another layer: not drawn
     bed.Clear();
@@ -283,6 +290,7 @@ TEST(SectorLayers, RenderDrawsTheCurrentLayersCellsInACheckerOfTheirColoursAndTh
     const uint32_t white = test::Rgba(255, 255, 255);
     EXPECT_TRUE(at(0, 8) == white || at(0, 9) == white);    // under cell (0, 8)
     EXPECT_NE(at(0, 7), white);
+    EXPECT_TRUE(at(5, 0) == white || at(5, 1) == white);
     EXPECT_EQ((at(18, 5) == white) + (at(19, 5) == white) + (at(20, 5) == white), 1);  // right of (18, 5) only
 }
 

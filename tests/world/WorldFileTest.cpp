@@ -439,6 +439,7 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
          {std::tuple{regions + 8, 0x7f7f7f7fu, "region count larger than its chunk"},
           std::tuple{regions + 8, 3u, "region count larger than its chunk"},
           std::tuple{nameAt - 4, 0x7f7f7f7fu, "region entry cut short"},
+          std::tuple{nameAt + name.size(), 0x7f7f7f7fu, "region's level data lies past the end of the file"},
           std::tuple{size_t(MapFile::kHeaderSize + 4), 0x7f7f7f7fu, "chunk runs past the chunk area"}}) {
         Bytes damaged = whole;
         std::memcpy(damaged.data() + at, &value, 4);

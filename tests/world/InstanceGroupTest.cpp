@@ -316,10 +316,11 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     place(child, Vec3(30.5f, 0, 56.5f));
     child.CalcCenter();
     group.AddChild(&child);
-    const auto draw = [&](bool selected) {
+    group.AddChild(manager.CreateNewGroup());  // no members, no centre: no arrow
+    const auto draw = [&](bool selected, InstanceGroup* drawn = nullptr) {
         GraphicsPrimitiveDrawer drawer(bed.Canvas());
         drawer.Enable2DMode(Viewport(0, 0, test::GLEngineBed::kWidth, test::GLEngineBed::kHeight));
-        group.Render(&region, drawer, selected);
+        (drawn ? *drawn : group).Render(&region, drawer, selected);
     };
     bed.Clear();
     draw(true);
@@ -330,6 +331,8 @@ TEST(InstanceGroupRender, LinesFromTheMembersAndAnArrowToTheChildInTheSelections
     EXPECT_EQ(group.GetEntityData(0).position, Vec3(10.5f, 0, 20.5f));
     draw(false);  // the same shapes in black
     EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{0, 0, 0, 0}));
+    draw(true, &child);  // one member: no line, only the disc at the centre
+    EXPECT_EQ(bed.FindDrawn(test::Rgba(0, 0, 0)), (std::vector<int>{30, 56, 31, 57}));
     region.GetLevel()->DestroyAllEntities(-1);
     draw(true);  // nothing left to join
     group.RemoveEntity(1);

@@ -243,6 +243,9 @@ TEST_F(Streaming, InTheEditorALevelThatGoesKeepsItsEditsInATemporaryFile) {
     EXPECT_TRUE(region->HasSavedState());
     EXPECT_EQ(kept.substr(kept.size() - 10), "level2.lvl");
     EXPECT_NE(kept, RegionAt(3)->GetSavedStateFileName());
+    // The map data rebuild of a neighbour reads the level from there and lets it go again.
+    EXPECT_TRUE(RegionAt(3)->RebuildMapData());
+    EXPECT_FALSE(region->GetLevel());
     ASSERT_NE(world_->GuaranteedGetRegionLevel(2), nullptr);
     EXPECT_EQ(LevelOf(2)->GetNumEntities(), 3);
     EXPECT_NE(LevelOf(2)->GetEditableTerrain(), nullptr);  // kept in the editor's form

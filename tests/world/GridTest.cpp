@@ -376,6 +376,12 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                    Vec3(14, 1, 7.5f)),
               "#### ##### \n#   # # # #\n## ###-### \n# # # -   #\n## #-----##\n"
               "# # # - - #\n### ##- -##\n# # # - # #\n######-# ##\n");
+    // A run goes on past a post with a wall across only when a parallel run and a wall across
+    // on its other side go on too.
+    EXPECT_EQ(fade(other, {"+-+-+-+-+-+", "| | | |   |", "+  -+-+  -+", "  |     | |", "+-+-+-+-+ +", "|   | | | |",
+                           "+-+-+-+-+ +", "|   | |   |", "+-+-+ +-+  "}),
+              "###########\n# # # #   #\n#  ####  ##\n  #     # #\n--------- #\n"
+              "-   - # # #\n-###-#### #\n#   # #   #\n##### ###  \n");
     EXPECT_EQ(wide.GetArea().width, 10u);
     EXPECT_EQ(wide.GetArea().depth, 12u);
     // A quarter turn carries the field with the walls: lattice point (i, k) goes to (k, 10 - i).

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace GAME {
@@ -224,17 +225,12 @@ TEST(RegionConnectivity, WalksCountStepsBeyondTheDirectNeighbours) {
     for (Region* region : world.GetRegions()) region->BuildRegionConnectivity(world.GetRegions());
     Region* a = chain[0];
 
-    EXPECT_TRUE(AreRegionsConnected(a, a, 0));
-    EXPECT_FALSE(AreRegionsConnected(a, chain[1], 0));
-    EXPECT_TRUE(AreRegionsConnected(a, chain[1], 1));
-    EXPECT_FALSE(AreRegionsConnected(a, chain[2], 1));
-    EXPECT_TRUE(AreRegionsConnected(a, chain[2], 2));
-    EXPECT_TRUE(AreRegionsConnected(a, chain[4], 4));
-    EXPECT_FALSE(AreRegionsConnected(a, chain[4], 3));
-    EXPECT_TRUE(AreRegionsConnected(chain[4], a, 8));
-    EXPECT_FALSE(AreRegionsConnected(a, apart, 8));
-    EXPECT_FALSE(AreRegionsConnected(a, nullptr, 8));
-    EXPECT_FALSE(AreRegionsConnected(nullptr, nullptr, 8));
+    const std::tuple<Region*, Region*, int, bool> cases[] = {
+        {a, a, 0, true},        {a, chain[1], 0, false}, {a, chain[1], 1, true},      {a, chain[2], 1, false},
+        {a, chain[2], 2, true}, {a, chain[4], 4, true},  {a, chain[4], 3, false},     {chain[4], a, 8, true},
+        {a, apart, 8, false},   {a, nullptr, 8, false},  {nullptr, nullptr, 8, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(AreRegionsConnected(std::get<0>(c), std::get<1>(c), std::get<2>(c)), std::get<3>(c)) << &c - cases;
 
     mem::set<Region*> set;
     GetConnectedRegionSet(a, set, 0);

@@ -194,6 +194,7 @@ TEST_F(InstanceGroupTest, GroupsRoundTripThroughTheWorldFileAndSurviveTheirMembe
 
     // Deleting a group removes the links to it.
     manager.DeleteGroup(1);
+    for (const int none : {-1, 1}) manager.DeleteGroup(none);  // no such group: nothing happens
     EXPECT_EQ(manager.GetGroup("Raid")->GetNumChildren(), 0);
     EXPECT_TRUE(manager.GetGroup("Scouts") == nullptr && manager.GetGroup(scoutsId) == nullptr);
     manager.DeleteGroup(0);

@@ -511,6 +511,9 @@ TEST_F(Streaming, TheWorldAddsLoadsAndUnloadsRegionsByIndex) {
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
     EXPECT_FALSE(RegionAt(4)->GetLevel()->HasLoadedRenderData());
     EXPECT_EQ(std::count_if(found.begin(), found.end(), [&](Entity* e) { return e->GetRegion() == RegionAt(4); }), 2);
+    RegionAt(1)->BackgroundLoadLevel(false);
+    world_->RemoveRegion(1);  // its queued request goes with it
+    EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
 }
 
 // The highest ground over a point comes from the levels of the regions there, loaded for it:

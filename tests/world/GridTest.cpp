@@ -123,8 +123,7 @@ TEST_F(GridRegionTest, GrowingFloorsAddsThemBelowAndFourTurnsGiveTheGridBack) {
     // One turn: the grid is 2 x 2 x 3 and cell (x, z) went to (z, X - 1 - x) with its feature turned.
     const std::string before = snapshot(grid);
     grid.Rotate();
-    EXPECT_EQ(grid.GetXNumCells(), 2);
-    EXPECT_EQ(grid.GetZNumCells(), 3);
+    EXPECT_EQ(std::pair(grid.GetXNumCells(), grid.GetZNumCells()), std::pair(2, 3));
     EXPECT_EQ(grid.GetCellFeature(1, 1, 0).feature, 3);
     EXPECT_EQ(grid.GetCellFeature(1, 1, 0).rotation, 3);
     EXPECT_EQ(grid.GetCellFloor(0, 1, 1), 1);
@@ -236,7 +235,12 @@ TEST_F(GridRegionTest, OldUnknownCutAndHostileBlocksLoadOrFailCleanly) {
     for (uint32_t n : {0xFFFFFFFFu, 1u, 1u}) tooLarge.Write(n);
     BinaryWriter version3;
     version3.Write(3u);
-    for (const BinaryWriter* bad : {&huge, &tooLarge, &version3}) {
+    BinaryWriter portals;  // more portal records announced than their chunk holds
+    portals.Write(unknown.GetBuffer(), unknown.GetPosition());
+    portals.BeginChunk(GridRegion::kChunkPortals);
+    portals.Write(0xFFFFFFFFu);
+    portals.EndChunk();
+    for (const BinaryWriter* bad : {&huge, &tooLarge, &version3, &portals}) {
         GridRegion copy(nullptr);
         Furnish(copy);
         BinaryReader reader(bad->GetBuffer(), bad->GetPosition());

@@ -368,8 +368,7 @@ TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwo
     const float edge = width_ + 15.0f;  // past the doorway of region 1
     const ABBox seen(Vec3((edge + 5) / 2, box_.centre.y, 12), Vec3((edge - 5) / 2, box_.halfSize.y + 2, 2));
     world_->Update({WorldFrustum(RegionAt(0), Frustum::FromBox(seen))});
-    ASSERT_TRUE(RegionAt(1)->IsLevelLoaded());
-    EXPECT_TRUE(RegionAt(1)->GetLevel()->HasLoadedRenderData());
+    EXPECT_TRUE(RegionAt(1)->IsLevelLoaded() && RegionAt(1)->GetLevel()->HasLoadedRenderData());
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
 }
 

@@ -627,6 +627,7 @@ TEST_F(Streaming, AForcedLoadWaitsForTheThreadServingItsRequestAndSaysSo) {
     test::LevelTestEntity::readHook = nullptr;
     ASSERT_TRUE(reached);
     EXPECT_TRUE(loaded);
+    EXPECT_FALSE(served->IsLevelLoading());
     EXPECT_TRUE(log.Contains(LogPriority::Warning, warning));
     EXPECT_FALSE(log.Contains(LogPriority::Warning, "Forcing load of level level4.lvl"));
 }

@@ -92,19 +92,15 @@ TEST_F(GridRegionTest, CellNamesMarkWallsBetweenUnequalOrMissingPostsAsNone) {
     // A grid outside any region fades nothing, even its room's front wall seen from before it.
     grid.UpdateTransparency(WorldVec3(nullptr, Vec3(1.5f, 6, -8)), WorldVec3(nullptr, Vec3(1.5f, 1.2f, 0.5f)), 100);
     EXPECT_EQ(grid.GetWallTransparency(3, 1, 0), 1.0f);
-    char base[5];
-    char mid[5];
+    char base[5], mid[5];
     grid.GetCellNames(1, 1, 0, base, mid);
-    EXPECT_STREQ(base, "1111");
-    EXPECT_STREQ(mid, "1111");
+    EXPECT_EQ(std::string(base) + " " + mid, "1111 1111");
     EXPECT_EQ(grid.GetCellFloor(1, 1, 0), 1);
     grid.SetLatticeValue(4, 1, 2, 2);  // post 2 differs: walls 1 and 2 are none
     grid.GetCellNames(1, 1, 0, base, mid);
-    EXPECT_STREQ(base, "1121");
-    EXPECT_STREQ(mid, "1xx1");
+    EXPECT_EQ(std::string(base) + " " + mid, "1121 1xx1");
     grid.GetCellNames(0, 1, 0, base, mid);  // its posts 1 and 2 are the room's, posts 0 and 3 empty
-    EXPECT_STREQ(base, "0110");
-    EXPECT_STREQ(mid, "x1xx");
+    EXPECT_EQ(std::string(base) + " " + mid, "0110 x1xx");
 }
 
 TEST_F(GridRegionTest, GrowingFloorsAddsThemBelowAndFourTurnsGiveTheGridBack) {
@@ -398,6 +394,9 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
             EXPECT_EQ(seen, field[size_t(k * 12 + i)]) << i << " " << k;
         }
     }
+    // Turned, it fades on: seen from far out on +z, its far wall fades a second time.
+    wide.UpdateTransparency(WorldVec3(&region, Vec3(3, 1, 40)), WorldVec3(&region, Vec3(3, 0.5f, 13.5f)), 100);
+    EXPECT_NEAR(wide.GetWallTransparency(3, 0, 10), 0.3f, 1e-5f);
 }
 
 }  // namespace

@@ -96,8 +96,7 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
     billboard->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(1.0f, 0.5f, -2.0f))));
     billboard->SetOffsetFromOrigin(Vec3(0.0f, 1.5f, 0.0f));
     const Vec3 point(1.0f, 2.0f, -2.0f);
-    EXPECT_EQ(billboard->GetRenderPassBoundingBox().centre, point);
-    EXPECT_EQ(billboard->GetRenderPassBoundingBox().halfSize, Vec3(5.0f, 5.0f, 5.0f));
+    EXPECT_EQ(billboard->GetRenderPassBoundingBox(), ABBox(point, Vec3(5.0f, 5.0f, 5.0f)));
     Intersection hit;
     const Ray ray(point + Vec3(0.0f, 0.0f, -20.0f), Vec3(0.0f, 0.0f, 1.0f));
     EXPECT_FALSE(

@@ -339,7 +339,7 @@ TEST_F(EffectDeviceTest, EveryVertexDeclarationAnEffectMakesGoesWithIt) {
 
 // An effect on an actor emits along segments from each bone of its skeleton to the bone's parent:
 // the sample creature's four (its root has none) in its bind pose, the head's 0.6 above the spine;
-// or from the bones its list names that the skeleton has.
+// or from the bones its list names that the skeleton has. Added to the world, one is updated at once.
 TEST_F(EffectDeviceTest, AnEffectOnAnActorEmitsAlongItsBones) {
     FileSystem files;
     ASSERT_TRUE(files.AddDirectory(directory.GetPath(), true) && sample::WriteMeshes(files));
@@ -357,6 +357,12 @@ TEST_F(EffectDeviceTest, AnEffectOnAnActorEmitsAlongItsBones) {
         EXPECT_TRUE(bones.back().start == Vec3(0.0f, 1.6f, 0.0f) && bones.back().end == Vec3(0.0f, 1.0f, 0.0f));
         actor.Detach(&effect);
     }
+    Region region(nullptr, 0, "Yard", ABBox(Vec3(), Vec3(8, 8, 8)), IntVec3(), RegionId(1, 0, 0, 0));
+    region.SetLevel(std::make_unique<Level>(&region));
+    region.GetLevel()->NewSpace(Vec2(8.0f, 8.0f));
+    EffectEntity placed;
+    ASSERT_TRUE(placed.AddToWorld(WorldCoords(&region, Coords::Identity), true) && placed.HasHadInitialUpdate());
+    region.GetLevel()->RemoveEntity(&placed);
 }
 
 }  // namespace

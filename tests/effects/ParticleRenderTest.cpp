@@ -148,8 +148,7 @@ protected:
 TEST_F(ParticleRenderTest, ParticlesAreDrawnAroundTheirPositionsByFrameAndFadeAsTheyDie) {
     const EmitterData data = RisingParticles();
     Emitter emitter(data);
-    ASSERT_NE(emitter.GetShader(), nullptr);
-    ASSERT_NE(emitter.GetTexture(), nullptr);
+    ASSERT_TRUE(emitter.GetShader() != nullptr && emitter.GetTexture() != nullptr);
     Ready(emitter);
     // An emitter without a parent is not drawn outside the particle-system editor.
     Emitter orphan(data);
@@ -240,8 +239,10 @@ TEST_F(ParticleRenderTest, LocalParticlesAreDrawnThroughTheirParentsFrame) {
     Draw(emitter);
     const std::vector<int> seen = bed.FindDrawn(0xFF000000u);
     EXPECT_TRUE(seen[3] > seen[1] && seen[3] - seen[1] <= 2) << seen[3] - seen[1];
+    data.SetTextureName("");  // with its shader but no texture it draws nothing
+    emitter.Reset(data);
+    EXPECT_EQ(Draw(emitter), 0u);
     data.SetShaderName("");  // without names it lets go of its shader and texture at once
-    data.SetTextureName("");
     emitter.Reset(data);
 }
 

@@ -395,6 +395,7 @@ TEST_F(WorldTest, AMovedEntityKeepsItsPlaceInTheNetworkList) {
     Region* east = AddRegion("east", IntVec3(50, 0, 0), 20);
     Entity* walker = AddEntity(west, Vec3(1, 0, 1));
     world.AddEntityToNetworkList(walker);
+    EXPECT_FALSE(world.AddEntity(walker, WorldCoords(), false));  // nowhere to go
     world.SetCoords(walker, WorldCoords(west, Coords::Translation(Vec3(2, 0, 2))));
     EXPECT_EQ(std::pair(west->GetLevel()->GetNumEntities(), west->GetLevel()->IsInNetworkList(walker)),
               std::pair(1, true));

@@ -67,9 +67,7 @@ TEST(ZoneManager, PagesDataTintsAndKeyFollowTheRecords) {
     EXPECT_EQ(zones.GetActFromRegion(&region), ZonePage::Act1);
     region.SetZoneRecord("Records/Zones/Unlisted.dbr");
     EXPECT_EQ(zones.GetActFromRegion(&region), ZonePage::Act1);
-    const Color none = region.GetTintColor();
-    EXPECT_EQ(none.r + none.g + none.b, 0.0f);
-    EXPECT_EQ(none.a, 1.0f);
+    EXPECT_EQ(region.GetTintColor(), Color(0.0f, 0.0f, 0.0f, 1.0f));
 
     // The keys in record-name order (crypt, hills, meadow), 34 pixels apart: a white frame round
     // the zone's colour.

@@ -507,6 +507,7 @@ TEST_F(PhysicsEngineTest, AnEntityTheWorldLeftForAFrameIsUpdatedByTheStep) {
         engine.Simulate(centre, engine.GetStepSize());
         EXPECT_EQ(box->updates, updates) << host.GetFrameCount();
     }
+    EXPECT_TRUE(host.GetStatisticText().empty());  // statistics wait to be asked for
     engine.EnableDebugging(true);
     engine.EnableStats(true);
     host.Update(WorldFrustum(), false);
@@ -530,6 +531,8 @@ TEST(PhysicsEngineLife, ASecondInitializeFreesTheFirstWorld) {
     engine.Initialize(nullptr);
     dSetFreeHandler(previous);
     EXPECT_GE(frees, 2);
+    engine.Shutdown();  // the destructor's own then has nothing left to free
+    EXPECT_TRUE(engine.GetWorld() == nullptr && engine.GetContactGroup() == nullptr);
 }
 
 // At rest: disabled, slower than both limits (strictly), or falling too fast to be saved.

@@ -544,15 +544,15 @@ TEST_F(CorruptPhysicsMesh, TreesTooDeepAndValuesNotFinite) {
     auto chain = [](int levels) {
         std::vector<RawNode> links(static_cast<size_t>(levels));
         for (int i = 0; i + 1 < levels; ++i) links[size_t(i)].child0 = i + 1;
-        links.back().faceCount = 2;
+        links.back().faceCount = 1;
         return links;
     };
     std::vector<RawNode> nodes = chain(PhysicsMesh::kMaxTreeDepth);
     PhysicsMesh mesh;
     ASSERT_TRUE(Load(mesh, RawBuffer(Quad(), &nodes)));
     Intersection hit;
-    mesh.GetIntersection(Ray(Vec3(0.5f, 5, 0.5f), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
-    EXPECT_FLOAT_EQ(hit.distance, 5.0f);
+    mesh.GetIntersection(Ray(Vec3(0.2f, 5, 0.7f), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
+    EXPECT_FLOAT_EQ(hit.distance, 5.0f);  // the first face, a leaf's only one
     nodes = chain(PhysicsMesh::kMaxTreeDepth + 1);
     ExpectRefused(RawBuffer(Quad(), &nodes), "deeper than 256 levels");
 

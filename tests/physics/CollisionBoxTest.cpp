@@ -49,11 +49,8 @@ TEST(CollisionBox, KeepsTheFourDeepest) {
     // Deeper: takes the shallowest one's place, the others stay where they are.
     EXPECT_TRUE(box.AddContact(Contact(0.15f)));
     EXPECT_EQ(box.GetNumContacts(), 4);
-    EXPECT_EQ(box.GetContact(0).depth, 0.3f);
-    EXPECT_EQ(box.GetContact(1).depth, 0.15f);
-    EXPECT_EQ(box.GetContact(1).position, Vec3(0.15f, 0, 0));
-    EXPECT_EQ(box.GetContact(2).depth, 0.4f);
-    EXPECT_EQ(box.GetContact(3).depth, 0.2f);
+    for (const auto& [i, depth] : {std::pair{0, 0.3f}, {1, 0.15f}, {2, 0.4f}, {3, 0.2f}})
+        EXPECT_TRUE(box.GetContact(i).depth == depth && box.GetContact(i).position == Vec3(depth, 0, 0)) << i;
     // The next replacement goes for the new shallowest (0.15), a contact over the limit for none.
     EXPECT_TRUE(box.AddContact(Contact(0.9f)));
     EXPECT_EQ(box.GetContact(1).depth, 0.9f);

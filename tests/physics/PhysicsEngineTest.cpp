@@ -360,13 +360,15 @@ TEST_F(PhysicsEngineTest, AnEntityDestroyedOrPlacedOutOfTheWorldInAStepLeaves) {
     Entity* first = MakeBox(Vec3(0, 10, 0));
     Entity* second = MakeBox(Vec3(5, 10, 0));
     Entity* leaving = MakeBox(Vec3(10, 10, 0));
-    for (Entity* entity : {first, second, leaving}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
+    Entity* doomed = MakeBox(Vec3(15, 10, 0));  // destroyed by its own placing
+    for (Entity* entity : {first, second, leaving, doomed}) ASSERT_TRUE(engine.AddEntityToSimulation(entity));
     engine.Simulate(centre, engine.GetStepSize());
     ground.placed = [&](Entity* entity) {
         if (entity == leaving) entity->SetCoords(WorldCoords(nullptr, entity->GetCoords().GetRegionCoords()));
-        if (entity != first || second->IsDestroyed()) return;
-        Objects()->DestroyObjectEx(second, __FILE__, __LINE__);
-        created.erase(std::find(created.begin(), created.end(), second));
+        Entity* const victim = entity == first ? second : entity == doomed ? doomed : nullptr;
+        if (victim == nullptr || victim->IsDestroyed()) return;
+        Objects()->DestroyObjectEx(victim, __FILE__, __LINE__);
+        created.erase(std::find(created.begin(), created.end(), victim));
     };
     const float firstHeight = Height(first);
     const float secondHeight = Height(second);

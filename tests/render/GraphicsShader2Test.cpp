@@ -300,21 +300,24 @@ TEST_F(GraphicsShader2Test, ParametersFallBackToTheirDefaultsWhenTheirBeginDepth
     ASSERT_TRUE(shader->Begin(0));
     shader->Render("first");
     bed.Device().ClearCalls();
-    const auto nestedPass = [shader](float green) {
+    const auto nestedPass = [shader](float green, bool render = true) {
         shader->Begin();
         EXPECT_TRUE(shader->SetFloat4(kColor, 0, 1.0f, green, 0.0f, 1.0f));
-        shader->Render("pass");
+        EXPECT_TRUE(shader->SetTexture(kBaseTexture, 0, nullptr));
+        if (render) shader->Render("pass");
         shader->End();
     };
     nestedPass(0.0f);
     shader->Render("after");
     nestedPass(0.0f);
     nestedPass(0.0f);  // set back to what the device holds: nothing goes
-    nestedPass(1.0f);
+    shader->Render("after");
+    nestedPass(1.0f, false);
+    nestedPass(1.0f);  // never sent
+    const std::string red = "SetVertexShaderConstants(4, [1, 0, 0, 1], 1)";
+    const std::string white = "SetVertexShaderConstants(4, [1, 1, 1, 1], 1)";
     EXPECT_EQ(bed.Device().GetCalls("SetVertexShaderConstants"),
-              (std::vector<std::string>{
-                  "SetVertexShaderConstants(4, [1, 0, 0, 1], 1)", "SetVertexShaderConstants(4, [1, 1, 1, 1], 1)",
-                  "SetVertexShaderConstants(4, [1, 0, 0, 1], 1)", "SetVertexShaderConstants(4, [1, 1, 0, 1], 1)"}));
+              (std::vector<std::string>{red, white, red, white, "SetVertexShaderConstants(4, [1, 1, 0, 1], 1)"}));
     // The inner End leaves the style's states alone.
     EXPECT_EQ(Count("SetVertexShader"), 0u);
     shader->End();

@@ -354,10 +354,8 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     Singleton<EventManager>::Get()->RegisterHandler(World::kWorldLoadedEvent, &loaded);
 
     ASSERT_TRUE(world.Load("worlds/test.map", true, true));
-    Singleton<EventManager>::Get()->UnregisterHandler(&loaded);
     EXPECT_EQ(loaded.received, 1);
-    EXPECT_TRUE(world.RegionsLoaded());
-    EXPECT_TRUE(world.IsConnectivityBuilt());
+    EXPECT_TRUE(world.RegionsLoaded() && world.IsConnectivityBuilt());
     ASSERT_EQ(world.GetNumRegions(), 2);
     EXPECT_EQ(chunk40, (Bytes{9, 8, 7}));
     const Region* second = world.GetRegionById(RegionId(1, 2, 3, 5));
@@ -392,14 +390,17 @@ TEST_F(WorldFileTest, MapFileGivesRegionsTheirLevelDataAndHostsTheirChunks) {
     world.UnlockMapFile();
     EXPECT_EQ(other.get(), file);
 
-    // A second load starts from no sector styles rather than adding the map's again.
+    // A second load starts from no sector styles or spawn points rather than adding the map's again.
     ASSERT_TRUE(world.Load("worlds/test.map", false, true));
     EXPECT_EQ(engine.GetSectorDataManager()->GetNumSectorData(SectorDataManager::kFog), 1);
+    EXPECT_EQ(world.GetNumPlayerSpawnPoints(), 2u);
     // Without connectivity the map still gives the world its box; its instance groups are kept.
     EXPECT_EQ(world.GetWorldBox(), ABBox(Vec3(164, 0, 14), Vec3(164, 32, 64)));
     world.SetFileName("worlds/fromMap.wrl");
     ASSERT_TRUE(world.Save());
     EXPECT_NE(directory.ReadFile("worlds/fromMap.wrl").find("groups"), std::string::npos);
+    EXPECT_TRUE(world.Load("worlds/fromMap.wrl", false, false) && loaded.received == 3);  // a world file too
+    Singleton<EventManager>::Get()->UnregisterHandler(&loaded);
 }
 
 TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {

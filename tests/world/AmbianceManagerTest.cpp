@@ -91,14 +91,12 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     auto& mist = NewStyle<FogSectorData>(SectorDataManager::kFog);
     mist.colors[0] = Color(1, 0, 0, 1);
     mist.colors[1] = mist.colors[2] = mist.colors[3] = Color(0.5f, 0.5f, 0.5f, 1);  // the tints
-    mist.values[0] = 0.02f;
-    mist.values[1] = 0.01f;
+    mist.values[0] = 0.02f, mist.values[1] = 0.01f;
     mist.integers[0] = 10, mist.integers[1] = 50, mist.integers[2] = 0, mist.integers[3] = 20;
     auto& haze = NewStyle<FogSectorData>(SectorDataManager::kFog);
     haze.colors[0] = Color(0, 0, 1, 1);
     haze.colors[1] = haze.colors[2] = haze.colors[3] = Color(1, 1, 0, 1);
-    haze.values[0] = 0.06f;
-    haze.values[1] = 0.0f;
+    haze.values[0] = 0.06f, haze.values[1] = 0.0f;
     haze.integers[0] = 30, haze.integers[1] = 90, haze.integers[2] = 4, haze.integers[3] = 8;
     Paint(SectorDataManager::kFog, mist, 0, 100);
     Paint(SectorDataManager::kFog, haze, 100, 160);
@@ -131,6 +129,11 @@ TEST_F(AmbianceTest, FogBlendsByTheShareOfPaintedCellsAroundTheViewer) {
     StandAt(120);
     ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
     EXPECT_TRUE(manager.GetIsFogEnabled(kOut));  // by its depth fog alone
+    // A viewer in a region of another world (where this one's valley is bare) changes nothing.
+    World elsewhere;
+    manager.SetTarget(WorldVec3(test::AddLoadedRegion(elsewhere, "stray", IntVec3(), 300), Vec3(195, 0, 10)), {});
+    manager.Update(16);
+    ExpectVec(manager.GetDepthFog(kOut), 30, 90, 0.06f);
     // At x = 160 columns 140 .. 159 are haze and 21 unpainted: the distances are the haze's, the
     // density and the fog colour its share, the tint partly white.
     StandAt(160);

@@ -96,6 +96,7 @@ TEST(DayNightCycle, DayIntervalAndSunAndMoonDirections) {
     cycle.SetSunSet(18.0f);
     cycle.SetDefault();  // replaces the sunrise and sunset set before
     const float rise = cycle.GetSunRise(), set = cycle.GetSunSet();
+    EXPECT_EQ(std::pair(DayNightCycle().GetSunRise(), DayNightCycle().GetSunSet()), std::pair(rise, set));  // as new
     EXPECT_FLOAT_EQ(rise, 2.0f + 1.0f / 60.0f);
     EXPECT_FLOAT_EQ(set, 22.0f + 59.0f / 60.0f);
     for (const auto& [hour, day] : {std::pair{rise, true}, {12.0f, true}, {set, false}, {1.0f, false}})

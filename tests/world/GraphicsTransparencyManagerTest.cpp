@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "LevelFixture.h"
 #include "core/Singleton.h"
@@ -44,24 +45,18 @@ TEST_F(TransparencyManagerTest, RegionsFadeInNearTheTargetAndOutAwayFromIt) {
     first->CreatePortal()->SetConnectedRegionId(neighbour->GetId());
     EXPECT_EQ(manager.GetRegionBlendAmount(first), 0.0f);  // nothing updated yet
 
-    manager.SetTargetPosition(WorldVec3(first, Vec3()));
-    manager.UpdateBlendAmounts(world, 175);
-    Expect(0.5f, 0.5f, 0.0f);
-    manager.UpdateBlendAmounts(world, 350);
-    Expect(1.0f, 1.0f, 0.0f);
-
-    manager.SetTargetPosition(WorldVec3(other, Vec3()));
-    manager.UpdateBlendAmounts(world, 175);
-    Expect(0.5f, 0.5f, 0.5f);
-    manager.UpdateBlendAmounts(world, 1000);
-    Expect(0.0f, 0.0f, 1.0f);
-
-    // No region, a region the amounts do not reach yet, no target region.
+    for (const auto& [target, ms, a, b, c] : {std::tuple{first, 175, 0.5f, 0.5f, 0.0f},
+                                              {first, 350, 1.0f, 1.0f, 0.0f},
+                                              {other, 175, 0.5f, 0.5f, 0.5f},
+                                              {other, 1000, 0.0f, 0.0f, 1.0f},
+                                              {nullptr, 175, 0.0f, 0.0f, 1.0f}}) {  // no target region: as it was
+        manager.SetTargetPosition(WorldVec3(target, Vec3()));
+        manager.UpdateBlendAmounts(world, ms);
+        Expect(a, b, c);
+    }
+    // No region, a region the amounts do not reach yet.
     EXPECT_EQ(manager.GetRegionBlendAmount(nullptr), 0.0f);
     EXPECT_EQ(manager.GetRegionBlendAmount(AddRegion("late", 300)), 0.0f);
-    manager.SetTargetPosition(WorldVec3());
-    manager.UpdateBlendAmounts(world, 175);
-    Expect(0.0f, 0.0f, 1.0f);
 }
 
 // A target whose level is not loaded makes the frame as underground does: only its own region

@@ -85,8 +85,7 @@ TEST_F(WorldCameraTest, TheViewCentreLooksAtTheTarget) {
     camera.Update();
     const Viewport viewport(0, 0, 640, 480);
     const Vec2 centre = camera.Project(camera.target, viewport);
-    EXPECT_NEAR(centre.x, 320.0f, 0.5f);
-    EXPECT_NEAR(centre.y, 240.0f, 0.5f);
+    ExpectNear(Vec3(centre.x, centre.y, 0.0f), Vec3(320, 240, 0), 0.5f);
     const WorldRay ray = camera.GetRayThroughImagePoint(Vec2(0.5f, 0.5f), viewport);  // image coordinates 0..1
     ExpectNear(ray.direction, (Vec3(10, 3, -7) - camera.Position()).Unit());
     EXPECT_EQ(camera.GetFrustum(viewport).GetRegion(), region);

@@ -83,6 +83,7 @@ public:
     int FindCollisions(Entity*, const OBBox&, const WorldVec3&, CollisionContact*, int) override { return 0; }
     void FindCollisions(Entity*, mem::vector<CollisionBox>&, const WorldVec3&) override {}
     void SetCoords(Entity* entity, const WorldCoords& coords) override {
+        EXPECT_FALSE(entity->IsDestroyed()) << "a destroyed entity is never placed";
         entity->SetCoords(coords);
         if (placed) placed(entity);
     }

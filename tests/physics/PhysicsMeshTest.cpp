@@ -499,10 +499,10 @@ TEST_F(CorruptPhysicsMesh, BuffersEndingEarly) {
 
 TEST_F(CorruptPhysicsMesh, IndicesPastTheirArrays) {
     MeshData badFace = Quad();
-    badFace.faces[1].vertices[2] = 4;
-    ExpectRefused(RawBuffer(badFace, nullptr), "face 1 uses vertex 4 of 4");
     badFace.faces[1].vertices[2] = 0xFFFFFFFFu;
     ExpectRefused(RawBuffer(badFace, nullptr), "face 1 uses vertex 4294967295 of 4");
+    badFace.faces[0].vertices[2] = 4;  // the first bad face is reported
+    ExpectRefused(RawBuffer(badFace, nullptr), "face 0 uses vertex 4 of 4");
 
     std::vector<RawNode> nodes = ThreeNodes();
     nodes[2].faceCount = 2;  // faces 1 and 2 of 2

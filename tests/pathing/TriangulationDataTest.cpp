@@ -15,14 +15,7 @@ namespace {
 
 using Point = TriangulationData::Point;
 
-Point P(float x, float z, float height = 0.0f) {
-    Point p;
-    p.x = x;
-    p.z = z;
-    p.height = height;
-    p.normal = Vec3(0.0f, 1.0f, 0.0f);
-    return p;
-}
+Point P(float x, float z, float height = 0.0f) { return Point{x, z, height, Vec3(0.0f, 1.0f, 0.0f)}; }
 
 // Adds the closed loop through the points in the given order.
 void AddLoop(TriangulationData& data, const std::vector<Point>& loop) {
@@ -74,8 +67,7 @@ TEST(TriangulationData, SquareWithClockwiseHoleGivesTheRing) {
     TriangulationData data;
     AddLoop(data, Square(0, 0, 10, 10, true));
     AddLoop(data, Square(3, 3, 7, 7, false));
-    EXPECT_GT(data.Triangulate(), 0u);
-    EXPECT_FLOAT_EQ(KeptArea(data), 100.0f - 16.0f);
+    EXPECT_FLOAT_EQ((data.Triangulate(), KeptArea(data)), 100.0f - 16.0f);
     EXPECT_FALSE(AnyCentroidInside(data, 3, 3, 7, 7));
 }
 

@@ -167,9 +167,8 @@ TEST(RegionIcon, RecordsRoundTripAndRefuseBytesPastTheEnd) {
     record.insert(record.end(), {1, 2, 3, 4, 5});
     BinaryReader reader(record.data(), uint32_t(record.size()));
     ASSERT_TRUE(region->LoadRegionIcon(reader));
-    EXPECT_EQ(region->GetIconData().value, 9u);
-    EXPECT_EQ(region->GetIconData().width, 64u);
-    EXPECT_EQ(region->GetIconData().height, 32u);
+    const RegionIcon& icon = region->GetIconData();
+    EXPECT_EQ(std::tuple(icon.value, icon.width, icon.height), std::tuple(9u, 64u, 32u));
     EXPECT_EQ(region->GetIconData().bytes, (mem::vector<unsigned char>{1, 2, 3, 4, 5}));
     BinaryWriter writer;
     region->SaveRegionIcon(writer);

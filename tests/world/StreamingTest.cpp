@@ -361,15 +361,17 @@ TEST_F(Streaming, TheWalkTakesSixteenViewersLoadsRenderDataForTheFirstAndGoesTwo
     // The world's walk leaves the doorway into the viewer's neighbour to the neighbour's own pass
     // (read there and then, with render data), which goes on through the neighbour's doorways.
     engine_.Update(WorldFrustum(), false);
-    for (const int i : {1, 4}) RegionAt(i)->UnloadLevel(false, true);
+    for (const int i : {1, 4, 5}) RegionAt(i)->UnloadLevel(false, true);
     world_->PostLoadPass();  // their render data, asked for, went with them: they may be read ahead
     RegionAt(4)->BackgroundLoadLevel(false);
     EXPECT_TRUE(RegionAt(4)->IsLevelLoading());
+    Join(0, 5)->SetCoords(Coords::Translation(Vec3(10, 0, 400)));  // far from the view: not followed
     const float edge = width_ + 15.0f;  // past the doorway of region 1
     const ABBox seen(Vec3((edge + 5) / 2, box_.centre.y, 12), Vec3((edge - 5) / 2, box_.halfSize.y + 2, 2));
     world_->Update({WorldFrustum(RegionAt(0), Frustum::FromBox(seen))});
     EXPECT_TRUE(RegionAt(1)->IsLevelLoaded() && RegionAt(1)->GetLevel()->HasLoadedRenderData());
     EXPECT_TRUE(RegionAt(4)->IsLevelLoaded());
+    EXPECT_FALSE(RegionAt(5)->GetLevel() || RegionAt(5)->IsLevelLoading());
 }
 
 TEST_F(Streaming, PortalTransformsLoadTheRegionBehindButThePathLinkerNeverDoes) {

@@ -101,8 +101,6 @@ void PhysicsRagDoll::CreateRigidBodies() {
 }
 
 void PhysicsRagDoll::ConvertFromPose() {
-    if (posed_) return;
-    posed_ = true;
     const Coords actor = actor_->GetCoords().GetRegionCoords();
     const Vec3 scale = skeleton_->GetScale();
     for (RigidBody& body : rigidBodies_) {
@@ -221,7 +219,6 @@ void PhysicsRagDoll::UpdateSimulationFromGameObject(const WorldVec3& centre) {
     centre_ = centre;
     restCount_ = IsAtRest() ? restCount_ + 1 : 0;
     ++stepCount_;
-    ConvertFromPose();
 }
 
 bool PhysicsRagDoll::IsEnabled() const {

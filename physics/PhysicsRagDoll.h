@@ -104,7 +104,7 @@ protected:
 
 private:
     void CreateRigidBodies();
-    // Places the bodies at the skeleton's pose and makes the joints; only the first time.
+    // Places the bodies at the skeleton's pose and makes the joints, once, when the simulation starts.
     void ConvertFromPose();
     void CreateJoints();
     void ConvertToPose(mem::vector<RagDollSkeleton::Bone>& bones) const;
@@ -126,7 +126,6 @@ private:
     mem::vector<RigidBody> rigidBodies_;
     dxJointGroup* jointGroup_ = nullptr;
     int numJoints_ = 0;
-    bool posed_ = false;
     int stepCount_ = 0;
     bool colliding_ = false;
     bool fallSoundPlayed_ = false;

@@ -33,8 +33,7 @@ TEST(CollisionBox, RefusesContactsDeeperThanItsLimit) {
     CollisionBox box(OBBox(), 0.25f);
     EXPECT_FALSE(box.AddContact(Contact(0.2501f)));
     EXPECT_FALSE(box.AddContact(Contact(std::numeric_limits<float>::quiet_NaN())));
-    EXPECT_TRUE(box.AddContact(Contact(0.25f))) << "the limit itself is allowed";
-    EXPECT_TRUE(box.AddContact(Contact(0.0f)));
+    EXPECT_TRUE(box.AddContact(Contact(0.25f)) && box.AddContact(Contact(0.0f))) << "the limit itself is allowed";
     EXPECT_EQ(box.GetNumContacts(), 2);
 }
 
@@ -44,8 +43,7 @@ TEST(CollisionBox, KeepsTheFourDeepest) {
     ASSERT_EQ(box.GetNumContacts(), 4);
 
     // Not deeper than the shallowest held (0.1): refused, even when equal.
-    EXPECT_FALSE(box.AddContact(Contact(0.05f)));
-    EXPECT_FALSE(box.AddContact(Contact(0.1f)));
+    for (const float depth : {0.05f, 0.1f}) EXPECT_FALSE(box.AddContact(Contact(depth))) << depth;
     // Deeper: takes the shallowest one's place, the others stay where they are.
     EXPECT_TRUE(box.AddContact(Contact(0.15f)));
     EXPECT_EQ(box.GetNumContacts(), 4);

@@ -296,18 +296,14 @@ TEST(PhysicsMeshWriter, BuildsATreeOverEveryFace) {
 }
 
 TEST(PhysicsMeshWriter, ShortOrUnsplittableRunsStayLeaves) {
-    MeshData nine = RandomMesh(4, 9);
     std::vector<PhysicsMesh::Node> nodes;
-    ASSERT_TRUE(PhysicsMeshWriter::BuildTree(nine.faces, nine.vertices, nodes));
-    ASSERT_EQ(nodes.size(), 1u);
-    EXPECT_EQ(nodes[0].faceCount, 9);
-
-    // Twenty copies of one triangle: every centroid is the mean on every axis.
-    MeshData same = Quad();
+    MeshData same = Quad();  // twenty copies of one triangle: every centroid is the mean on every axis
     same.faces.assign(20, MakeFace(0, 1, 2));
-    ASSERT_TRUE(PhysicsMeshWriter::BuildTree(same.faces, same.vertices, nodes));
-    ASSERT_EQ(nodes.size(), 1u);
-    EXPECT_EQ(nodes[0].faceCount, 20);
+    for (MeshData runs : {RandomMesh(4, 9), same}) {
+        ASSERT_TRUE(PhysicsMeshWriter::BuildTree(runs.faces, runs.vertices, nodes));
+        ASSERT_EQ(nodes.size(), 1u);
+        EXPECT_EQ(nodes[0].faceCount, int(runs.faces.size()));
+    }
 
     MeshData empty;
     ASSERT_TRUE(PhysicsMeshWriter::BuildTree(empty.faces, empty.vertices, nodes));
@@ -485,8 +481,7 @@ TEST_F(CorruptPhysicsMesh, BuffersEndingEarly) {
     ExpectRefused(Bytes(v2.begin(), v2.end() - 1), "do not fit");                 // one byte short of the nodes
     ExpectRefused(Bytes(v2.begin(), v2.end() - 3 * 40 - 1), "do not fit");        // one byte short of the vertices
     // Counts whose byte sizes wrap around 32 bits.
-    MeshData huge = Quad();
-    Bytes wrapped = RawBuffer(huge, nullptr);
+    Bytes wrapped = RawBuffer(Quad(), nullptr);
     const uint32_t faceCount = 0x10000000u + 2;  // x 16 wraps to 32
     std::memcpy(wrapped.data() + 4, &faceCount, 4);
     ExpectRefused(wrapped, "do not fit");
@@ -553,6 +548,8 @@ TEST_F(CorruptPhysicsMesh, TreesTooDeepAndValuesNotFinite) {
     Intersection hit;
     mesh.GetIntersection(Ray(Vec3(0.2f, 5, 0.7f), Vec3(0, -1, 0)), hit, PhysicsSurface::None);
     EXPECT_FLOAT_EQ(hit.distance, 5.0f);  // the first face, a leaf's only one
+    CollisionContact contacts[4];         // and its three corners, each link's missing child passed over
+    EXPECT_EQ(mesh.FindCollisions(OBBox(Vec3(1, 1, 1), Coords()), contacts, 4, PhysicsSurface::None), 3);
     nodes = chain(PhysicsMesh::kMaxTreeDepth + 1);
     ExpectRefused(RawBuffer(Quad(), &nodes), "deeper than 256 levels");
 

@@ -69,7 +69,7 @@ protected:
     ~WorldTest() override {
         world.Unload();
         EXPECT_TRUE(world.GetWorldGrid() == nullptr && world.GetWorldBox() == ABBox() &&
-                    world.GetLoadedRegions().empty());
+                    world.GetLoadedRegions().empty() && !world.IsConnectivityBuilt());
         test::LevelRecords::Flush();
         Singleton<PathFinder>::Destroy();
     }

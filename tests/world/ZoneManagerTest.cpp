@@ -76,9 +76,9 @@ TEST(ZoneManager, PagesDataTintsAndKeyFollowTheRecords) {
     const std::vector<uint32_t> pixels = bed.ReadPixels();
     ASSERT_EQ(pixels.size(), size_t(GLEngineBed::kWidth * GLEngineBed::kHeight));
     const auto at = [&](int x, int y) { return pixels[size_t(y * GLEngineBed::kWidth + x)]; };
-    for (const auto& [x, y] : {std::pair(0, 0), std::pair(29, 29), std::pair(0, 34)})
+    for (const auto& [x, y] : {std::pair(0, 0), std::pair(29, 1), std::pair(1, 29), std::pair(0, 34)})
         EXPECT_EQ(at(x, y), Rgba(255, 255, 255)) << x << ", " << y;
-    ExpectPixel(at(15, 15), key);
+    ExpectPixel(at(28, 28), key);  // the key's last pixel inside the frame
     ExpectPixel(at(15, 49), zones.GetZoneData("Records/Zones/Hills.dbr")->keyColor);
     EXPECT_EQ(at(34, 15), Rgba(0, 0, 0));
     ZoneManager::Destroy();

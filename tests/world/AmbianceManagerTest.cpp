@@ -268,10 +268,10 @@ TEST_F(AmbianceTest, JukeboxReceivesTheMusicOfTheViewersCell) {
     StandAt(120);
     EXPECT_EQ(jukebox.GetMusicPlaylist(), "Music/Caves");
 
-    // A new world forgets what was seen: the forest's event music plays again.
+    // A new world forgets what was seen and played: the caves' event music, the last, plays again.
     manager.Reset();
-    StandAt(50);
-    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Discovery");
+    StandAt(120);
+    EXPECT_EQ(jukebox.GetEventMusic(), "Music/Ambush");
     jukebox.SetAmbiance(nullptr);
 }
 

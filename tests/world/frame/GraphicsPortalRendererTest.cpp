@@ -406,7 +406,7 @@ TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) 
     Region* room = AddRegion("room", IntVec3(0, 0, 0));
     Region* beyond = AddRegion("beyond", IntVec3(1000, 0, 0));
     Join(room, 10.0f, false, beyond, -10.0f);
-    FrameBoxEntity* inRoom = AddBox(room, Vec3(2.0f, 1.0f, 4.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
+    FrameBoxEntity* inRoom = AddBox(room, Vec3(2.0f, 1.0f, -4.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     FrameBoxEntity* behind = AddBox(beyond, Vec3(0.0f, 1.0f, 0.0f), 2.0f, Color(1.0f, 0.0f, 0.0f, 1.0f));
     Finish();
     bed.Canvas().ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 1.0f, 1.0f), RenderDevice::kClearColor);

@@ -19,11 +19,9 @@ namespace {
 const Color kA(0.0f, 0.0f, 0.0f, 1.0f);
 const Color kB(1.0f, 0.5f, 0.0f, 1.0f);
 
-void ExpectColor(const Color& actual, const Color& expected) {
-    EXPECT_NEAR(actual.r, expected.r, 1e-5f);
-    EXPECT_NEAR(actual.g, expected.g, 1e-5f);
-    EXPECT_NEAR(actual.b, expected.b, 1e-5f);
-    EXPECT_NEAR(actual.a, expected.a, 1e-5f);
+void ExpectColor(const Color& actual, const Color& e) {
+    const float differences[] = {actual.r - e.r, actual.g - e.g, actual.b - e.b, actual.a - e.a};
+    for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(differences[i], 0.0f, 1e-5f) << "rgba"[i];
 }
 
 TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {

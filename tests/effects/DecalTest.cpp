@@ -124,7 +124,8 @@ TEST_F(DecalTest, FadesInHoldsFadesOutAndGoes) {
     EXPECT_FALSE(Age(decal, 1));  // 45 s: removed and destroyed
     EXPECT_FALSE(decal->IsFading());
     decal->LogInfo();  // the record names no texture: the default
-    EXPECT_TRUE(log.Contains(LogPriority::Info, std::string("   TextureFile: ") + Decal::kDefaultTexture));
+    EXPECT_TRUE(log.Contains(LogPriority::Info, std::string("   TextureFile: ") + Decal::kDefaultTexture) &&
+                log.Contains(LogPriority::Info, "Decal 'plain.dbr' (id "));  // and what it is as an entity
 
     // Equal fade times: whole, then gone at once.
     Decal* sudden = Make("Sudden.dbr");

@@ -51,6 +51,7 @@ TEST(EmitterData, DefaultsSurviveARoundTrip) {
     EXPECT_EQ(data.GetFloat(EmitterData::Float_Life), 10.0f);
     EXPECT_TRUE(data.GetEnabled());
     EXPECT_TRUE(data.GetDebugLines());
+    EXPECT_EQ(EmitterData().GetAllocatedSize(), 32 + 37 + 26 * 2 * sizeof(CurveData::Point));  // names; 2-point curves
 
     const float t = 0.37f;
     EXPECT_EQ(data.GetCurve(EmitterData::Curve_Rate)->GetMaxY(), 80.0f);

@@ -33,8 +33,7 @@ TEST(ImpassableData, RoundTripConsumesExactlyTheBlock) {
     ASSERT_TRUE(data.Load(reader));
     EXPECT_EQ(reader.GetPosition(), 14u);
     EXPECT_TRUE(data.HasBeenLoadedOrPrimed());
-    EXPECT_EQ(data.GetCellsX(), 3u);
-    EXPECT_EQ(data.GetCellsY(), 2u);
+    EXPECT_EQ(std::make_pair(data.GetCellsX(), data.GetCellsY()), std::make_pair(3u, 2u));
     const uint8_t expected[2][3] = {{0, 1, 0}, {0, 0, 1}};
     for (uint32_t y = 0; y < 2; ++y)
         for (uint32_t x = 0; x < 3; ++x) EXPECT_EQ(data.GetImpassable(x, y), expected[y][x]) << x << "," << y;
@@ -74,8 +73,9 @@ TEST(ImpassableData, RefusesHostileBlocks) {
     test::LogCapture log;
     // A grid whose byte count overflows 32 bits, with only a few bytes behind it.
     EXPECT_FALSE(load({0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0}));
-    // 2 x 1 cells, one of them neither 0 nor 1.
+    // 2 x 1 cells, one of them neither 0 nor 1; a single cell likewise.
     EXPECT_FALSE(load({2, 0, 0, 0, 1, 0, 0, 0, 0, 2}));
+    EXPECT_FALSE(load({1, 0, 0, 0, 1, 0, 0, 0, 2}));
     EXPECT_TRUE(log.Contains(LogPriority::Error, "not 0 or 1"));
     // An empty grid is a valid block.
     EXPECT_TRUE(load({0, 0, 0, 0, 0, 0, 0, 0}));

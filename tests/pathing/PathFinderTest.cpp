@@ -154,12 +154,10 @@ TEST_F(PathFinderTest, RegistrationCountsEachOnce) {
     finder.AddMesh(&mesh);
     finder.AddMesh(nullptr);
     EXPECT_EQ(finder.GetNumMeshes(), 1u);
-    finder.AddPortal(kPortal);
-    finder.AddPortal(kPortal);
+    for (int twice = 0; twice < 2; ++twice) finder.AddPortal(kPortal);
     EXPECT_EQ(finder.GetNumPortals(), 1u);
     // A portal that moves is removed and added again.
-    finder.RemovePortal(kPortal);
-    finder.RemovePortal(kPortal);
+    for (int twice = 0; twice < 2; ++twice) finder.RemovePortal(kPortal);
     EXPECT_EQ(finder.GetNumPortals(), 0u);
     EXPECT_FALSE(finder.IsDebuggingEnabled());
     finder.SetDebuggingEnabled(true);
@@ -167,7 +165,8 @@ TEST_F(PathFinderTest, RegistrationCountsEachOnce) {
 }
 
 TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
-    // Region B lies east of region A; the portal joins A's (4, z) edge to B's (0, z) edge.
+    // Region B lies east of region A; the portal joins A's (4, z) edge to B's (0, z) edge. A wall
+    // in B, cells (1, 0) to (1, 2), turns the way on in B at (1, 3).
     struct Linker : PathPortalLinker {
         bool GetCrossing(const Portal& portal, WorldVec3& front, WorldVec3& back) const override {
             if (&portal != kPortal) return false;
@@ -178,7 +177,7 @@ TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
     } linker;
     PathMesh other;
     Build(mesh, kRegionA, 4);
-    Build(other, kRegionB, 4);
+    Build(other, kRegionB, 4, [](int x, int z) { return x != 1 || z > 2; });
     finder.AddPortal(kPortal);
     const WorldVec3 start(kRegionA, Vec3(0.5f, 0.0f, 0.5f)), goal(kRegionB, Vec3(3.5f, 0.0f, 3.5f));
 
@@ -187,11 +186,11 @@ TEST_F(PathFinderTest, PortalsLinkRegionsThroughTheLinker) {
     finder.SetPortalLinker(&linker);
     std::unique_ptr<Path> path = Find(finder, start, goal);
     ASSERT_TRUE(path);
-    EXPECT_EQ(Positions(*path),
-              (mem::vector<Vec3>{Vec3(0.5f, 0, 0.5f), Vec3(3.9f, 0, 2), Vec3(0.1f, 0, 2), Vec3(3.5f, 0, 3.5f)}));
-    EXPECT_EQ(path->points[1].GetRegion(), kRegionA);
-    EXPECT_EQ(path->points[2].GetRegion(), kRegionB);
-    EXPECT_EQ(path->points[3].GetRegion(), kRegionB);
+    EXPECT_EQ(Positions(*path), (mem::vector<Vec3>{Vec3(0.5f, 0, 0.5f), Vec3(3.9f, 0, 2), Vec3(0.1f, 0, 2),
+                                                   Vec3(1, 0, 3), Vec3(3.5f, 0, 3.5f)}));
+    EXPECT_EQ(
+        (std::vector<Region*>{path->points[1].GetRegion(), path->points[2].GetRegion(), path->points[3].GetRegion()}),
+        (std::vector<Region*>{kRegionA, kRegionB, kRegionB}));
 
     // Back the other way.
     path = Find(finder, goal, start);

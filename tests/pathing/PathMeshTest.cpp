@@ -111,7 +111,7 @@ TEST(PathMesh, FindTriangleTakesTheNearestFloor) {
     EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(high).vertex[0]).y, 4.0f);
     EXPECT_GE(mesh.FindTriangle(Vec3(2.0f, 0.0f, 2.0f)), 0);  // on the outer corner
     EXPECT_LT(mesh.FindTriangle(Vec3(2.1f, 0.0f, 1.0f)), 0);
-    EXPECT_LT(mesh.FindTriangle(Vec3(NAN, 0.0f, 1.0f)), 0);
+    EXPECT_EQ(mesh.FindTriangle(Vec3(NAN, 0.0f, 1.0f)), -1);
 }
 
 // Straight lines over a 6 x 6 floor with two cells missing, against samples along each line: a
@@ -246,7 +246,7 @@ TEST(PathMesh, SaveAndLoadRoundTrip) {
 
     copy.Clear();
     EXPECT_FALSE(copy.HasMesh());
-    EXPECT_LT(copy.FindTriangle(Vec3(0.5f, 1.5f, 0.5f)), 0);
+    EXPECT_EQ(copy.FindTriangle(Vec3(0.5f, 1.5f, 0.5f)), -1);
 }
 
 TEST(PathMesh, EveryTruncationFailsAndLogs) {

@@ -722,8 +722,9 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(100, 0, 0)), nullptr);
     EXPECT_EQ(world.GetLoadedRegions(), (mem::vector<Region*>{a, c}));
     EXPECT_EQ(a->GetConnectedRegions().size(), 0u);
-    // A point on a face belongs to the region, also at the far edge of the grid.
+    // A point on a face belongs to the region, also at either edge of the grid.
     EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(210, 0, 0)), c);
+    EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(world.GetWorldBox().GetMin().x, 0, 0)), a);
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(world.GetWorldBox().GetMax().x, 0, 0)), c);
     world.RemoveRegion(0);  // the first gone, the next takes its place in the index
     EXPECT_EQ(c->GetIndex(), 0);

@@ -246,7 +246,6 @@ void AmbianceManager::ComputeLighting(const WorldVec3& position, Environment whi
     EnvironmentRecord& record = environments_[size_t(which)];
     record.lightColor = record.skyColor = record.groundColor = Color(0, 0, 0, 1);
     Vec3 direction(0, 0, 0);
-    record.nightLightScale = 0.0f;
     float remaining = 1.0f;
     const auto add = [&](const DayNightCycle& cycle, float weight) {
         Color light, sky, ground;

@@ -180,14 +180,14 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     EffectEntity plain;
     LoadTable empty;
     ASSERT_TRUE(plain.Load(empty));
-    EXPECT_TRUE(!plain.GetUsesBoneList() && !plain.GetIsAnchored() && plain.GetResource() == nullptr);
+    EXPECT_TRUE(!plain.GetUsesBoneList() && !plain.GetIsAnchored() && !plain.GetLocalOrientFix() &&
+                !plain.GetResource());
     EXPECT_EQ(plain.GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
 
     EffectEntity bones;
     LoadTable table;
     const std::string text = "emitterType,AllBones,\nAnchored,1,\nboneList,spine;head,\n";
-    ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
-    ASSERT_TRUE(bones.Load(table));
+    ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())) && bones.Load(table));
     EXPECT_TRUE(bones.GetUsesBoneList() && bones.GetUsesAllBones() && bones.GetIsAnchored());
     EXPECT_EQ(bones.GetBoneNames(), (std::vector<std::string>{"spine", "head"}));
 }
@@ -250,9 +250,7 @@ TEST_F(EffectTest, AnEntitysMemoryCountsItselfAndItsEffect) {
 TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     EffectEntity* puff = MakePuff();
     LoadTable table;
-    const std::string text = "Anchored,1,\n";
-    ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())));
-    ASSERT_TRUE(puff->Load(table));
+    ASSERT_TRUE(table.Parse("Anchored,1,\n", 12) && puff->Load(table));
     puff->Reset();  // the record names no file: its effect has nothing to start again from
     puff->SetResource(manager.LoadResource("puff.pfx"));
     puff->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(4.0f, 5.0f, 6.0f))));

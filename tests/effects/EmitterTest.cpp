@@ -534,6 +534,8 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     EXPECT_TRUE(boneEmitter.GetNumParticles() == 104 && boneEmitter.GetBones()[0].emitted == 104);  // 5 + 99.99...
     const std::vector<Particle> live = Live(boneEmitter);
     for (size_t i = 5; i < live.size(); ++i) EXPECT_LT((live[i].position - Vec3(2.0f, 1.0f, 1.005f)).Length(), 0.0046f);
+    const auto lower = [](const Particle& a, const Particle& b) { return a.position.z < b.position.z; };
+    EXPECT_GT(std::max_element(live.begin() + 5, live.end(), lower)->position.z, 1.009f);  // all along it
     EXPECT_EQ(boneEmitter.GetBones()[1].emitted, 10000);  // all it owes, wherever it started
     EXPECT_GE(boneEmitter.CalculateMemoryUsage(),
               sizeof(Emitter) + size_t(boneEmitter.GetCapacity()) * sizeof(Particle) + 2 * sizeof(EmitterBone));

@@ -120,8 +120,8 @@ TEST_F(GridRegionTest, GrowingFloorsAddsThemBelowAndFourTurnsGiveTheGridBack) {
     const std::string before = snapshot(grid);
     grid.Rotate();
     EXPECT_EQ(std::pair(grid.GetXNumCells(), grid.GetZNumCells()), std::pair(2, 3));
-    EXPECT_EQ(grid.GetCellFeature(1, 1, 0).feature, 3);
-    EXPECT_EQ(grid.GetCellFeature(1, 1, 0).rotation, 3);
+    EXPECT_EQ(grid.GetCellFeature(1, 1, 0), (GridRegion::FeatureCell{3, 3}));
+    EXPECT_EQ(grid.GetCellFeature(1, 0, 0), (GridRegion::FeatureCell{0, 1}));  // every cell turns, on every floor
     EXPECT_EQ(grid.GetCellFloor(0, 1, 1), 1);
     grid.Rotate();
     grid.Rotate();

@@ -211,7 +211,7 @@ TEST(PhysicsMesh, MissesExclusionsAndContactLimits) {
     CollisionContact contacts[16];
     for (CollisionContact& c : contacts) c.entity = reinterpret_cast<Entity*>(&mesh);  // must be cleared
     EXPECT_EQ(mesh.FindCollisions(box, contacts, 16, PhysicsSurface::None), 6) << "each face's three corners";
-    EXPECT_EQ(contacts[0].entity, nullptr);
+    EXPECT_TRUE(!contacts[0].entity && !contacts[5].entity && contacts[6].entity == reinterpret_cast<Entity*>(&mesh));
     // The mesh placed by a frame meets the box carried with it at the frame's image of each contact.
     Coords placed = Coords::RotationX(1.0f);
     placed.origin = Vec3(10, 0, 0);

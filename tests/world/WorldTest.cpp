@@ -500,6 +500,7 @@ TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToThe
     east->GetLevel()->SetWater(std::unique_ptr<LevelWater>(water));
     Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
     Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));
+    beside->SetRegionBoundingBox(ABBox(Vec3(0, 500, 0), Vec3(1, 1, 1)), true);  // its second box: not for collisions
     AddEntity(east, Vec3(6, 0.2f, 1))->SetPhysicsType(Entity::PhysicsType::NotCollided);  // left out
     world.AddEntity(test::LevelRecords::Make(test::kPlainRecord),
                     WorldCoords(west, Coords::Translation(Vec3(5.6f, 0.2f, 1))), false);  // no shape to meet
@@ -728,6 +729,7 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     EXPECT_EQ(world.GetRegionContainingPoint(a, Vec3(world.GetWorldBox().GetMax().x, 0, 0)), c);
     world.RemoveRegion(0);  // the first gone, the next takes its place in the index
     EXPECT_EQ(c->GetIndex(), 0);
+    EXPECT_GT(world.GetWorldBox().GetMin().x, 100.0f);  // c's alone
     EXPECT_EQ(world.GetRegionIndex(cId), 0);
     world.RemoveRegion(0);  // and the last: no grid is left
     EXPECT_EQ(world.GetWorldGrid(), nullptr);
@@ -781,8 +783,9 @@ TEST_F(WorldTest, EntitiesMoveBetweenRegionsAndLeaveTheTreeWhenDeleted) {
     world.RemoveEntityFromNetworkList(entity);
     EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
     world.AddEntityToNetworkList(entity);
+    engine.GetNetworkEntityList()->AddEntityToClient(1, entity);
     world.RemoveEntity(entity);
-    EXPECT_EQ(entity->GetRegion(), nullptr);
+    EXPECT_FALSE(entity->GetRegion() || engine.GetNetworkEntityList()->DoesEntityExistOnAnyClient(entity));
     EXPECT_FALSE(b->GetLevel()->IsInNetworkList(entity));
     EXPECT_EQ(b->GetLevel()->GetNumEntities(), 0);
     EXPECT_EQ(entity->removed, 2);

@@ -499,8 +499,7 @@ TEST(TrailTest, SmoothedPointsFollowTheCurveThroughTheSegments) {
 TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
     Region region{nullptr, 0, "r", ABBox(), IntVec3(0, 0, 0), RegionId(1, 0, 0, 0)};
     TrailEffect unset;
-    ASSERT_TRUE(unset.Load(Record("")));
-    EXPECT_EQ(unset.GetColor(), Color(0.0f, 0.0f, 0.0f, 0.0f));
+    EXPECT_TRUE(unset.Load(Record("")) && unset.GetColor() == Color(0.0f, 0.0f, 0.0f, 0.0f));
     unset.Update(16);  // in no region: nothing to follow  // a record without a colour: none
     TrailEffect trail;
     ASSERT_TRUE(trail.Load(Record("Alpha256,255,\nRed256,255,\nMSFadeTime,100,\nTrailShrinkSpeed,10,\n")));
@@ -512,8 +511,9 @@ TEST(TrailTest, SegmentsFadeAndShrinkAndAStoppedTrailFadesOut) {
         const TrailPoint& segment = trail.GetSegments()[2 - i];
         const float updates = float(i + 1);
         EXPECT_NEAR(segment.colour.a, 1.0f - 0.16f * updates, 1e-4f) << i;
-        const float half = std::pow(0.84f, updates);  // about their middles, at y = 0
-        EXPECT_LT(std::fabs(segment.upper.y - half) + std::fabs(segment.lower.y + half), 2e-4f) << i;
+        const Vec3 half(0.0f, std::pow(0.84f, updates), 0.0f);  // about their middles, at (4 - i, 0, 0)
+        const Vec3 middle(4.0f - float(i), 0.0f, 0.0f);
+        EXPECT_LT((segment.upper - middle - half).Length() + (segment.lower - middle + half).Length(), 2e-4f) << i;
     }
     trail.Stop();
     Sweep(trail, region, 5.0f, 1);

@@ -495,8 +495,9 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
 TEST_F(WorldTest, CollisionsMeetTheGroundAndTheEntitiesAroundTheBoxRelativeToTheCentre) {
     Region* west = AddRegion("west", IntVec3(0, 0, 0), 10);
     Region* east = AddRegion("east", IntVec3(14, 0, 0), 10);
-    for (Region* region : {west, east}) region->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
-    auto* water = new RecordingWater;  // beside east's ground
+    west->GetLevel()->SetGround(std::make_unique<RecordingGround>(10));
+    west->GetLevel()->SetWater(std::make_unique<RecordingWater>());  // beside its ground; east has water alone
+    auto* water = new RecordingWater;
     east->GetLevel()->SetWater(std::unique_ptr<LevelWater>(water));
     Entity* box = AddEntity(west, Vec3(5, 0.2f, 1));
     Entity* beside = AddEntity(west, Vec3(5.8f, 0.2f, 1));

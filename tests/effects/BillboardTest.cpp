@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,13 +72,11 @@ TEST(BillboardTest, FacesTheCameraFromEverySide) {
         EXPECT_TRUE(offline.Load(LoadTable()) &&
                     offline.GetRenderPassSortOrder(0, Name(), RenderGenerationId::GeForce6) == 0);
     }
-    std::optional<Billboard> outliving;  // made with the engine, deleted after it: nothing of it is touched then
     test::GLEngineBed bed;
     test::LogCapture log;
     ASSERT_TRUE(bed.IsReady());
     bed.WriteFile(kShader, ShaderFile());
     bed.WriteFile(Billboard::kDefaultShader, ShaderFile());
-    outliving.emplace();
     const std::string record = std::string("Class,Billboard,\nshaderFileName,") + kShader + ",\nsize.x,2,\nsize.y,5,\n";
     bed.WriteFile("Billboard.dbr", std::vector<uint8_t>(record.begin(), record.end()));
     FileSystem files;

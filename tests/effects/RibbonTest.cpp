@@ -339,7 +339,7 @@ TEST_F(RibbonPixelTest, AFlyingBoltStreaksAheadOfItsEntityAndFollowsIt) {
     EXPECT_EQ(Column(-2.4f).first, 0);
     // Loaded from a record, it keeps a fixed orientation: seen here edge-on, it covers nothing.
     bed.WriteFile(FlyingBolt::kRecordTexture, test::MakeTexFile(0, {test::MakeDdsFile(4, 4, 0xFFFFFFFFu)}));
-    ASSERT_TRUE(bolt.Load(LoadTable()));
+    ASSERT_TRUE(bolt.Load(LoadTable()) && bolt.GetLoadedTexture()->GetFileName() == FlyingBolt::kRecordTexture);
     bolt.GetLoadedTexture()->EnsureAvailable();
     ASSERT_EQ(Draw(bolt), 1u);
     EXPECT_EQ(Column(2.6f).first, 0);

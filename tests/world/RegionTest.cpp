@@ -225,9 +225,9 @@ TEST(RegionConnectivity, WalksCountStepsBeyondTheDirectNeighbours) {
     Region* a = chain[0];
 
     const std::tuple<Region*, Region*, int, bool> cases[] = {
-        {a, a, 0, true},        {a, chain[1], 0, false}, {a, chain[1], 1, true},      {a, chain[2], 1, false},
-        {a, chain[2], 2, true}, {a, chain[4], 4, true},  {a, chain[4], 3, false},     {chain[4], a, 8, true},
-        {a, apart, 8, false},   {a, nullptr, 8, false},  {nullptr, nullptr, 8, false}};
+        {a, a, 0, true},        {a, chain[1], 0, false}, {a, chain[1], 1, true},  {a, chain[2], 1, false},
+        {a, chain[2], 2, true}, {a, chain[4], 4, true},  {a, chain[4], 3, false}, {chain[4], a, 8, true},
+        {a, apart, 8, false},   {a, nullptr, 8, false},  {nullptr, a, 8, false},  {nullptr, nullptr, 8, false}};
     for (const auto& c : cases)
         EXPECT_EQ(AreRegionsConnected(std::get<0>(c), std::get<1>(c), std::get<2>(c)), std::get<3>(c)) << &c - cases;
 

@@ -98,11 +98,11 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
     // 300 of 512: the first record is 212 from being overwritten, the rest rise by one to 255.
     for (uint32_t j = 0; j < 300; ++j) EXPECT_EQ(Alpha(set, j), std::min(212u + j, 255u)) << j;
 
-    Place(set, a, 212);
+    Place(set, a, 213);
     set.Update(16);
-    EXPECT_EQ(set.GetHead(), 0u);
-    // Full: the next to be overwritten is clear, the newest opaque.
-    for (const auto& [j, alpha] : {std::pair{0u, 0u}, {254u, 254u}, {511u, 255u}}) EXPECT_EQ(Alpha(set, j), alpha) << j;
+    EXPECT_EQ(set.GetHead(), 1u);
+    // Full and wrapped: the next to be overwritten is clear, the newest (record 0) opaque.
+    for (const auto& [j, alpha] : {std::pair{1u, 0u}, {255u, 254u}, {0u, 255u}}) EXPECT_EQ(Alpha(set, j), alpha) << j;
     EXPECT_TRUE(set.GetTypeSlot(0).count == 362u && set.GetTypeSlot(1).count == 150u);
 
     // The quad spans the type's size along the placement axes; the flags pick the variant.

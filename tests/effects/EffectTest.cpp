@@ -125,7 +125,9 @@ TEST_F(EffectTest, ResourcesHoldTheFileOrAnEmptyEffect) {
         EXPECT_EQ(r->GetSystemMemoryUsage(), r->Resource::GetSystemMemoryUsage() + sizeof(EffectResource) +
                                                  sizeof(EffectData) + r->GetEffectData()->GetAllocatedSize());
 
-    EXPECT_EQ(manager.LoadResource("missing.pfx")->GetEffectData(), nullptr);
+    const EffectResource* missing = manager.LoadResource("missing.pfx");  // no data: only itself
+    EXPECT_TRUE(missing->GetEffectData() == nullptr &&
+                missing->GetSystemMemoryUsage() == missing->Resource::GetSystemMemoryUsage() + sizeof(EffectResource));
     for (const Resource* resource : {static_cast<const Resource*>(fire), static_cast<const Resource*>(old)})
         manager.UnloadResource(resource);
 }
@@ -142,8 +144,7 @@ TEST_F(EffectTest, ProgressAndBoundsGatherTheEmitters) {
         effect.Update(coords, data, box);
     }
     EXPECT_EQ(effect.GetProgress(data), 0.0f);  // one emitter loops
-    EXPECT_EQ(effect.GetNumParticles(), 80);
-    EXPECT_TRUE(effect.HasActiveParticles());
+    EXPECT_TRUE(effect.GetNumParticles() == 80 && effect.HasActiveParticles());
     // The frame score moves a tenth of the way to the emitters' last cost (1.0 for 10 ms) a call.
     const float score = effect.GetFrameScore();
     EXPECT_TRUE(score > 0.0f && score < 0.1f);  // the last update took far less than 10 ms
@@ -256,8 +257,7 @@ TEST_F(EffectTest, AnAnchoredEntityWithoutAParentAnchorsAtItsOwnPosition) {
     puff->SetCoords(WorldCoords(&region, Coords::Translation(Vec3(4.0f, 5.0f, 6.0f))));
     Play(*puff, 100);
     const Emitter& emitter = *puff->GetEffect()->GetEmitter(0);
-    EXPECT_EQ(emitter.GetAnchorRegion(), &region);
-    EXPECT_EQ(emitter.GetAnchor1Points()[0], Vec3(4.0f, 5.0f, 6.0f));
+    EXPECT_TRUE(emitter.GetAnchorRegion() == &region && emitter.GetAnchor1Points()[0] == Vec3(4.0f, 5.0f, 6.0f));
     // Anchors given to it win: the curve's points are all theirs by the fifth update.
     puff->SetAnchor1(WorldVec3(&region, Vec3(1.0f, 0.0f, 0.0f)));
     puff->SetAnchor2(WorldVec3(&region, Vec3(2.0f, 0.0f, 0.0f)));

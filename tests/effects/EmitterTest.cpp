@@ -162,6 +162,7 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
         SetFlat(data, EmitterData::Curve_Radius, 2.0f, 100.0f);
         SetFlat(data, EmitterData::Curve_Rate, 10000.0f);
         if (c.flat) SetFlat(data, EmitterData::Curve_Speed, 3.0f);
+        SetFlat(data, EmitterData::Curve_Spread, 0.0f);  // up, or flat along the heading drawn round the turn
         Emitter emitter(data);
         Step(emitter, data, 100.0);
         ASSERT_EQ(emitter.GetNumParticles(), 1000);
@@ -170,10 +171,10 @@ TEST_F(EmitterTest, ShapesPlaceParticlesAroundTheEmitter) {
         for (const Particle& p : Live(emitter)) {
             ASSERT_TRUE(c.inside(p.position - origin, 2.0f)) << p.position.x << " " << p.position.y << " " << p.position.z;
             ASSERT_TRUE(!c.flat || std::fabs(p.velocity.y) < 1e-5f) << p.velocity.y;
-            mean += (p.position - origin) * 0.001f;
+            mean += (p.position - origin + Vec3(p.velocity.x, 0.0f, p.velocity.z)) * 0.001f;
             tallest = std::max(tallest, std::fabs(p.position.y - origin.y));
         }
-        // All around it, not to one side (a line rises to the radius), and spherical shapes in 3-D.
+        // Placed and heading all around it, not to one side (a line rises to the radius); spheres in 3-D.
         EXPECT_LT((mean - Vec3(0.0f, c.shape == EmitterData::Shape_VerticalLine ? 1.0f : 0.0f, 0.0f)).Length(), 0.15f);
         EXPECT_EQ(tallest > 1.0f, c.shape != EmitterData::Shape_Disc && c.shape != EmitterData::Shape_Ring);
     }
@@ -505,8 +506,7 @@ TEST_F(EmitterTest, BadDataNeitherBreaksTheClockNorTheArray) {
     data.GetCurve(EmitterData::Curve_Radius)->SetDomain(0.0f);
     Emitter still(data);
     Step(still, data, 100.0);
-    EXPECT_TRUE(still.GetEmitterTime() == 0.0f && still.GetNumParticles() == 0);
-    EXPECT_TRUE(still.IsComplete());
+    EXPECT_TRUE(still.GetEmitterTime() == 0.0f && still.GetNumParticles() == 0 && still.IsComplete());
     EXPECT_EQ(still.GetProgress(data), 0.0f);
     // Nor does progress divide by a rate curve of no span: a one-shot emitter is then done.
     data.SetLoop(false);

@@ -582,7 +582,7 @@ TEST_F(RibbonPixelTest, ATrailsTextureIsDraggedFromItsNewestPointOrFixedToItsSeg
                                           {"DragUVs,0,\n", "grggrg"},
                                           {"TextureRepeat,0,\nTextureDistance,2.2,\n", "rg----"}}) {
         TrailEffect trail;
-        ASSERT_TRUE(trail.Load(Record(record + extra)));
+        ASSERT_TRUE(trail.Load(Record(kLastingTrail)) && trail.Load(Record(record + extra)));  // frees the first
         ASSERT_EQ(trail.GetShader2(0, Name())->GetFileName(), "Shaders/Trail.ssh");
         trail.GetShader2(0, Name())->EnsureAvailable();
         trail.GetTexture(0, Name())->EnsureAvailable();

@@ -69,8 +69,7 @@ TEST_F(PathFinderTest, OpenGroundGivesAStraightLine) {
 
     // Start and goal in one triangle.
     const std::unique_ptr<Path> short_ = Find(finder, start, WorldVec3(kRegionA, Vec3(0.75f, 0.0f, 0.5f)));
-    ASSERT_TRUE(short_);
-    EXPECT_EQ(short_->points.size(), 2u);
+    EXPECT_EQ(short_ ? short_->points.size() : 0u, 2u);
 }
 
 // The corridor of a search, straightened, appends its corners after what the list held. A small
@@ -100,7 +99,7 @@ TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
     EXPECT_NEAR(Length(*path), 2.0f * std::sqrt(2.5f * 2.5f + 5.5f * 5.5f) + 1.0f, 1e-4f);
     ExpectOnMesh(mesh, *path);
     // Past the wall's end, even a few degrees behind it (the first goal), the path turns there, either
-    // way round; from a start on an edge between triangles it goes straight where it can (the last).
+    // way round; from a start on an edge between triangles it goes straight where it can (the last two).
     const Vec3 end(5, 0, 8);
     const struct {
         Vec3 from, to;
@@ -109,7 +108,8 @@ TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
                  {Vec3(), Vec3(6.6f, 0, 9.55f), {end}},
                  {Vec3(6.6f, 0, 9.55f), Vec3(), {end}},
                  {Vec3(1, 0, 7.5f), Vec3(7, 0, 8), {end}},
-                 {Vec3(1.5f, 0, 4.5f), Vec3(6, 0, 9), {}}};
+                 {Vec3(1.5f, 0, 4.5f), Vec3(6, 0, 9), {}},
+                 {Vec3(4.5f, 0, 8), Vec3(9.5f, 0, 7), {Vec3(6, 0, 8)}}};
     for (const auto& c : cases) {
         path = Find(finder, WorldVec3(kRegionA, c.from), WorldVec3(kRegionA, c.to));
         ASSERT_TRUE(path);

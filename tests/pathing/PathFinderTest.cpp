@@ -108,7 +108,7 @@ TEST_F(PathFinderTest, PathTurnsAtTheCornersOfAnObstacle) {
                  {Vec3(), Vec3(6.6f, 0, 9.55f), {end}},
                  {Vec3(6.6f, 0, 9.55f), Vec3(), {end}},
                  {Vec3(1, 0, 7.5f), Vec3(7, 0, 8), {end}},
-                 {Vec3(1.5f, 0, 4.5f), Vec3(6, 0, 9), {}},
+                 {Vec3(1.5f, 0, 4.5f), Vec3(6.5f, 0, 9.5f), {}},
                  {Vec3(4.5f, 0, 8), Vec3(9.5f, 0, 7), {Vec3(6, 0, 8)}}};
     for (const auto& c : cases) {
         path = Find(finder, WorldVec3(kRegionA, c.from), WorldVec3(kRegionA, c.to));

@@ -1196,7 +1196,7 @@ void GLDevice::RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t p
     debug_.RecordExecuted(snapshot);
 }
 
-bool GLDevice::BindVertexInput(bool indexed) {
+bool GLDevice::BindVertexInput(bool indexed, uint32_t& firstVertex) {
     GLVertexDeclaration* declaration = input_.declaration;
     if (declaration == nullptr) {
         ReportDrawProblem(kNoDeclaration, "no vertex declaration is set");
@@ -1224,7 +1224,7 @@ bool GLDevice::BindVertexInput(bool indexed) {
             return false;
         }
     }
-    declaration->Bind(glState_, streams, indexName);
+    firstVertex = declaration->Bind(glState_, streams, indexName);
     return true;
 }
 
@@ -1237,13 +1237,14 @@ void GLDevice::DrawIndexedPrimitive(RenderPrimitiveType type, int32_t baseVertex
     }
     GLShader& vertexShader = state_.vertexShader != nullptr ? *state_.vertexShader : *passThroughVertexShader_;
     GLShader& pixelShader = state_.pixelShader != nullptr ? *state_.pixelShader : *textureTimesColorShader_;
-    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(true)) {
+    uint32_t firstVertex = 0;
+    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(true, firstVertex)) {
         return;
     }
     const uint32_t indexSize = input_.indexType == GL_UNSIGNED_INT ? 4 : 2;
     const uintptr_t offset = uintptr_t(startIndex + input_.indexFirst) * indexSize;
     glDrawElementsBaseVertex(mode, GLsizei(indices), input_.indexType, reinterpret_cast<const void*>(offset),
-                             baseVertex);
+                             baseVertex + GLint(firstVertex));
     RecordDraw("indexed", type, primitiveCount, vertexShader, pixelShader);
 }
 
@@ -1255,10 +1256,11 @@ void GLDevice::DrawPrimitive(RenderPrimitiveType type, uint32_t startVertex, uin
     }
     GLShader& vertexShader = state_.vertexShader != nullptr ? *state_.vertexShader : *passThroughVertexShader_;
     GLShader& pixelShader = state_.pixelShader != nullptr ? *state_.pixelShader : *textureTimesColorShader_;
-    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(false)) {
+    uint32_t firstVertex = 0;
+    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(false, firstVertex)) {
         return;
     }
-    glDrawArrays(mode, GLint(startVertex), GLsizei(vertices));
+    glDrawArrays(mode, GLint(startVertex + firstVertex), GLsizei(vertices));
     RecordDraw("primitive", type, primitiveCount, vertexShader, pixelShader);
 }
 
@@ -1287,8 +1289,7 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
     ring2D_->Unlock();
     GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
     streams[0] = GLStreamBinding{ring2D_->GetName(), ring2D_->GetLockOffset(), uint32_t(sizeof(GLVertex2D))};
-    declaration2D_->Bind(glState_, streams, 0);
-    glDrawArrays(mode, 0, GLsizei(count));
+    glDrawArrays(mode, GLint(declaration2D_->Bind(glState_, streams, 0)), GLsizei(count));
     RecordDraw(kind, mode == GL_TRIANGLE_FAN ? RenderPrimitiveType::TriangleFan
                      : mode == GL_TRIANGLE_STRIP ? RenderPrimitiveType::TriangleStrip
                                                  : RenderPrimitiveType::TriangleList,

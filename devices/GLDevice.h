@@ -286,7 +286,8 @@ private:
     void RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t primitives, const GLShader& vertexShader,
                     const GLShader& pixelShader);
     // Resolves the bound streams and the declaration for a draw; false (logged once) when incomplete.
-    bool BindVertexInput(bool indexed);
+    // firstVertex is what the draw adds to its first vertex (GLVertexDeclaration::Bind).
+    bool BindVertexInput(bool indexed, uint32_t& firstVertex);
     // Draws 2-D vertices given in target pixels through the device's vertex program.
     void Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, const char* kind, uint32_t primitives);
     // Logs a draw that could not be made, once per reason.

@@ -1,5 +1,9 @@
 #include "devices/GLVertexDeclaration.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
 #include "devices/GLDevice.h"
 #include "devices/GLStateCache.h"
 
@@ -66,65 +70,82 @@ GLVertexDeclaration::~GLVertexDeclaration() {
 }
 
 void GLVertexDeclaration::ReleaseVertexArray() {
-    if (vertexArray_ != 0) {
-        device_.ForgetVertexArray(*this, vertexArray_);
-        glDeleteVertexArrays(1, &vertexArray_);
-        vertexArray_ = 0;
+    for (VertexArray& array : vertexArrays_) {
+        device_.ForgetVertexArray(*this, array.name);
+        glDeleteVertexArrays(1, &array.name);
     }
+    vertexArrays_.clear();
 }
 
 void GLVertexDeclaration::ForgetBuffer(GLuint buffer) {
-    for (GLStreamBinding& stream : specified_) {
-        if (stream.buffer == buffer) {
-            stream = GLStreamBinding{};
+    for (VertexArray& array : vertexArrays_) {
+        for (GLStreamBinding& stream : array.specified) {
+            if (stream.buffer == buffer) {
+                stream = GLStreamBinding{};
+            }
         }
-    }
-    if (specifiedIndexBuffer_ == buffer) {
-        specifiedIndexBuffer_ = 0;
+        if (array.specifiedIndexBuffer == buffer) {
+            array.specifiedIndexBuffer = 0;
+        }
     }
 }
 
-void GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer) {
-    if (vertexArray_ == 0) {
-        glGenVertexArrays(1, &vertexArray_);
-        device_.RegisterVertexArray(*this);
-        for (GLStreamBinding& stream : specified_) {
-            stream = GLStreamBinding{};
+uint32_t GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams],
+                                   GLuint indexBuffer) {
+    GLStreamBinding wanted[kMaxStreams];
+    uint32_t vertices = UINT32_MAX;  // that every stream starts past its first stride
+    for (uint32_t s = 0; s < kMaxStreams; ++s) {
+        if (streamMask_ & (1u << s)) {
+            wanted[s] = streams[s];
+            if (wanted[s].stride == 0) {
+                wanted[s].stride = streamStrides_[s];
+            }
+            vertices = std::min(vertices, wanted[s].offset / wanted[s].stride);
         }
-        specifiedIndexBuffer_ = 0;
-        state.SetVertexArray(vertexArray_);
+    }
+    uint32_t remainders[kMaxStreams] = {};
+    for (uint32_t s = 0; s < kMaxStreams; ++s) {
+        if (streamMask_ & (1u << s)) {
+            wanted[s].offset -= vertices * wanted[s].stride;
+            remainders[s] = wanted[s].offset;
+        }
+    }
+    auto array = std::find_if(vertexArrays_.begin(), vertexArrays_.end(), [&](const VertexArray& candidate) {
+        return std::equal(std::begin(remainders), std::end(remainders), std::begin(candidate.remainders));
+    });
+    if (array == vertexArrays_.end()) {
+        VertexArray made;
+        std::copy(std::begin(remainders), std::end(remainders), std::begin(made.remainders));
+        glGenVertexArrays(1, &made.name);
+        device_.RegisterVertexArray(*this);
+        state.SetVertexArray(made.name);
         for (const Attribute& attribute : attributes_) {
             glEnableVertexAttribArray(attribute.location);
         }
+        array = vertexArrays_.insert(vertexArrays_.end(), made);
     } else {
-        state.SetVertexArray(vertexArray_);
+        state.SetVertexArray(array->name);
     }
     for (uint32_t s = 0; s < kMaxStreams; ++s) {
-        if (!(streamMask_ & (1u << s))) {
+        if (!(streamMask_ & (1u << s)) || wanted[s] == array->specified[s]) {
             continue;
         }
-        GLStreamBinding wanted = streams[s];
-        if (wanted.stride == 0) {
-            wanted.stride = streamStrides_[s];
-        }
-        if (wanted == specified_[s]) {
-            continue;
-        }
-        specified_[s] = wanted;
-        glBindBuffer(GL_ARRAY_BUFFER, wanted.buffer);
+        array->specified[s] = wanted[s];
+        glBindBuffer(GL_ARRAY_BUFFER, wanted[s].buffer);
         for (const Attribute& attribute : attributes_) {
             if (attribute.stream != s) {
                 continue;
             }
-            const auto pointer = reinterpret_cast<const void*>(uintptr_t(wanted.offset + attribute.offset));
+            const auto pointer = reinterpret_cast<const void*>(uintptr_t(wanted[s].offset + attribute.offset));
             glVertexAttribPointer(attribute.location, attribute.size, attribute.type, attribute.normalized,
-                                  GLsizei(wanted.stride), pointer);
+                                  GLsizei(wanted[s].stride), pointer);
         }
     }
-    if (indexBuffer != specifiedIndexBuffer_) {
+    if (indexBuffer != array->specifiedIndexBuffer) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-        specifiedIndexBuffer_ = indexBuffer;
+        array->specifiedIndexBuffer = indexBuffer;
     }
+    return vertices;
 }
 
 }  // namespace GAME

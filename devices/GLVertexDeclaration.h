@@ -7,6 +7,13 @@
 // stride each stream was last specified with and re-specifies a stream's attributes only when the
 // bound stream differs, so repeated draws from the same static buffers cost one bind. The array
 // object is made at the first draw (render thread); the layout itself is known at once.
+//
+// Streams that move through a ring buffer from draw to draw keep their arrays unchanged: the
+// streams' offsets are taken as whole vertices, which the draw adds to its first vertex, and what
+// is left of them (less than a stride) picks one of the declaration's arrays, each made for such
+// a remainder. A driver watches how often an array is re-pointed and, past a few times, stops
+// merging its interleaved attributes into one buffer binding; that new vertex layout costs a
+// vertex-stage compile of every program drawn with it, in whatever frame it happens.
 
 #include "devices/GLHeaders.h"
 #include "devices/GLObject.h"
@@ -48,10 +55,12 @@ public:
     uint32_t GetStreamMask() const { return streamMask_; }
     void Upload() override {}
 
-    // Binds the vertex array for these streams and index buffer, re-specifying what changed
-    // (render thread). Streams whose stride is 0 take the declaration's own stride for the stream.
-    void Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer);
-    // Deletes the vertex array (it is made again at the next Bind).
+    // Binds a vertex array for these streams and index buffer, re-specifying what changed, and
+    // returns the whole vertices the streams start past what the array points at: the draw adds
+    // them to its first vertex (render thread). Streams whose stride is 0 take the declaration's
+    // own stride for the stream.
+    uint32_t Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer);
+    // Deletes the vertex arrays (they are made again at the next Bind).
     void ReleaseVertexArray();
     // Forgets every stream and index binding on the buffer object, which is being deleted.
     void ForgetBuffer(GLuint buffer);
@@ -73,9 +82,15 @@ private:
     uint32_t streamMask_ = 0;  // streams the elements use
     uint32_t totalStride_ = 0;
 
-    GLuint vertexArray_ = 0;
-    GLStreamBinding specified_[kMaxStreams];  // what the array's attributes point at
-    GLuint specifiedIndexBuffer_ = 0;
+    // A vertex array object for the streams' offsets within a vertex.
+    struct VertexArray {
+        uint32_t remainders[kMaxStreams] = {};
+        GLuint name = 0;
+        GLStreamBinding specified[kMaxStreams];  // what the array's attributes point at
+        GLuint specifiedIndexBuffer = 0;
+    };
+
+    std::vector<VertexArray> vertexArrays_;
 };
 
 }  // namespace GAME

@@ -14,8 +14,8 @@ uint32_t* GLDynamicIndexBuffer::Lock(uint32_t count) {
     const bool fits = count <= ring_.GetCapacity() / 4;
     void* indices = fits && device_.IsRenderThread() ? ring_.Lock(count * 4, 4) : nullptr;
     if (indices == nullptr) {
-        Log(LogPriority::Error, "Dynamic index buffer lock of %u indices refused (capacity %u).", count,
-            ring_.GetCapacity() / 4);
+        const std::string why = device_.IsRenderThread() ? ring_.GetRefusalReason(4) : "off the render thread";
+        Log(LogPriority::Error, "Dynamic index buffer lock of %u indices refused (%s).", count, why.c_str());
     }
     return static_cast<uint32_t*>(indices);
 }

@@ -14,8 +14,8 @@ void* GLDynamicVertexBuffer::Lock(uint32_t size) {
     // 16-byte alignment keeps every attribute of the range aligned whatever the stride.
     void* bytes = device_.IsRenderThread() ? ring_.Lock(size, 16) : nullptr;
     if (bytes == nullptr) {
-        Log(LogPriority::Error, "Dynamic vertex buffer lock of %u bytes refused (capacity %u).", size,
-            ring_.GetCapacity());
+        const std::string why = device_.IsRenderThread() ? ring_.GetRefusalReason(1) : "off the render thread";
+        Log(LogPriority::Error, "Dynamic vertex buffer lock of %u bytes refused (%s).", size, why.c_str());
     }
     return bytes;
 }

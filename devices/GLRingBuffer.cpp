@@ -41,6 +41,10 @@ void* GLRingBuffer::Lock(uint32_t size, uint32_t alignment) {
     return staging_.data();
 }
 
+std::string GLRingBuffer::GetRefusalReason(uint32_t unitSize) const {
+    return locked_ ? "already locked" : "capacity " + std::to_string(capacity_ / unitSize);
+}
+
 void GLRingBuffer::Unlock() {
     if (!locked_) {
         return;

@@ -8,6 +8,7 @@
 #include "devices/GLHeaders.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace GAME {
@@ -24,6 +25,9 @@ public:
     void* Lock(uint32_t size, uint32_t alignment);
     // Copies the locked bytes into the buffer.
     void Unlock();
+    // Why Lock refused a size for the owner's log: "already locked" while a lock is open, else the
+    // capacity counted in units of unitSize bytes ("capacity N"), which the size was 0 or beyond.
+    std::string GetRefusalReason(uint32_t unitSize) const;
 
     GLuint GetName() const { return name_; }
     uint32_t GetCapacity() const { return capacity_; }

@@ -282,8 +282,8 @@ TEST_F(GraphicsPrimitiveDrawerTest, PrimitivesThatCannotBeStoredAreDroppedAndThe
     EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{0, 0, 0, 0}));
     // Each refused lock is reported (the teardown then expects no other error).
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
-    for (const char* refused : {"Dynamic vertex buffer lock of 36000 bytes refused (capacity 4194304).",
-                                "Dynamic index buffer lock of 1000 indices refused (capacity 1048576)."})
+    for (const char* refused : {"Dynamic vertex buffer lock of 36000 bytes refused (already locked).",
+                                "Dynamic index buffer lock of 1000 indices refused (already locked)."})
         EXPECT_TRUE(log.Contains(LogPriority::Error, refused)) << refused;
     log.Clear();
     {

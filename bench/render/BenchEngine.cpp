@@ -26,11 +26,30 @@ void WriteFile(const std::filesystem::path& path, const std::string& contents) {
     std::ofstream(path, std::ios::binary) << contents;
 }
 
+std::vector<std::string>& MadeDirectories() {
+    static std::vector<std::string> made;
+    return made;
+}
+
+void RemoveMadeDirectories() {
+    std::error_code ignored;
+    for (const std::string& directory : MadeDirectories()) std::filesystem::remove_all(directory, ignored);
+}
+
 }  // namespace
 
 void BenchEngine::Fail(const char* why) {
     std::fprintf(stderr, "render bench: %s\n", why);
     std::exit(1);
+}
+
+std::string BenchEngine::MakeTempDirectory(const char* prefix) {
+    std::string directory = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(directory.data()) == nullptr) Fail("no temporary directory");
+    // Registered after the list is made, so it runs before the list is destroyed.
+    if (MadeDirectories().empty()) std::atexit(RemoveMadeDirectories);
+    MadeDirectories().push_back(directory);
+    return directory;
 }
 
 Engine& BenchEngine::Get() {
@@ -39,8 +58,7 @@ Engine& BenchEngine::Get() {
         auto* window = new EWindow();
         if (!window->Initialize("bench", kWidth, kHeight, nullptr, EWindow::Windowed)) Fail("no window");
 
-        std::string directory = (std::filesystem::temp_directory_path() / "render-bench-XXXXXX").string();
-        if (::mkdtemp(directory.data()) == nullptr) Fail("no temporary directory");
+        const std::string directory = MakeTempDirectory("render-bench");
         WriteFile(std::filesystem::path(directory) / "Fonts/Bench.fnt", std::string("FNT\x01", 4));
         WriteFile(std::filesystem::path(directory) / kParagraphStyle,
                   "fontName,Fonts/Bench.fnt,\nfontSize,12,\nfontColorGreen,0.9,\n");

@@ -6,6 +6,8 @@
 // shader and filter shader. The directory is writable through the engine's file system, for
 // benchmarks that add their own files. The program exits when the engine cannot start.
 
+#include <string>
+
 #include "engine/Engine.h"
 
 namespace GAME::bench {
@@ -20,6 +22,9 @@ public:
     static Engine& Get();
     // Ends the program with the reason.
     [[noreturn]] static void Fail(const char* why);
+    // A fresh directory "<prefix>-XXXXXX" in the system's temporary directory, removed with its
+    // contents when the program exits (so that runs leave nothing behind).
+    static std::string MakeTempDirectory(const char* prefix);
 };
 
 }  // namespace GAME::bench

@@ -5,9 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "SampleMeshShaders.h"
@@ -47,9 +45,8 @@ struct ShadowScene {
 private:
     ShadowScene() {
         Engine& engine = bench::BenchEngine::Get();
-        std::string directory = (std::filesystem::temp_directory_path() / "shadow-bench-XXXXXX").string();
         FileSystem& files = *engine.GetFileSystem();
-        if (::mkdtemp(directory.data()) == nullptr || !files.AddDirectory(directory, true)) std::abort();
+        if (!files.AddDirectory(bench::BenchEngine::MakeTempDirectory("shadow-bench"), true)) std::abort();
         if (!sample::WriteMeshShaders(files) || !sample::WriteScene(files)) std::abort();
         GraphicsEngine& graphics = *engine.GetGraphicsEngine();
         GraphicsNormalRenderer::CreateRenderTargets(graphics, 1024, 512);

@@ -43,6 +43,10 @@ public:
     // Whether the actor's mesh casts shadows.
     bool GetCastsShadows() const { return castsShadows_; }
 
+    // The opacity an actor's see-through sections fade down to: an actor between the camera and
+    // the player stays in sight as a shade.
+    static constexpr float kMinSeeThroughOpacity = 0.3f;
+
     // -- Animation --------------------------------------------------------------------------------
     // The current pose of the mesh instance (empty without one).
     virtual void GetPose(SkeletalPose& pose) const;
@@ -63,11 +67,15 @@ public:
     // otherwise the entity's rigid body.
     void CreatePhysicsObject(PhysicsEngine& engine) override;
     void SetCoords(const WorldCoords& coords) override;
-    // Plays the animation, poses the mesh (worn on a parent actor's skeleton) and refreshes the box.
+    // Plays the animation, fades the sections the last render marked see-through (down to
+    // kMinSeeThroughOpacity, the others back up), poses the mesh (worn on a parent actor's
+    // skeleton) and refreshes the box.
     void UpdateSelf(int elapsedMs) override;
     bool PreLoad(int priority, bool enqueue) override;
     // Refreshes the mesh instance's box (the mesh may have loaded since) and takes its region box.
     void UpdateBoundingBox() override;
+    // Marks the sections that meet the frustum (region space) when one of the mesh's posed hit
+    // boxes does; the next update fades them.
     void SetTransparency(const Frustum& frustum) override;
     // The pose and box of the mesh instance.
     void SaveState(BinaryWriter& writer) const override;

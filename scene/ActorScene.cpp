@@ -71,6 +71,7 @@ void Actor::UpdateSelf(int elapsedMs) {
     Entity::UpdateSelf(elapsedMs);
     if (meshInstance_ == nullptr) return;
     meshInstance_->Update(elapsedMs, movement_, false);
+    meshInstance_->UpdateSectionOpacities(elapsedMs, kMinSeeThroughOpacity);
     const Entity* parent = GetParent();
     const GraphicsMeshInstance* worn = parent != nullptr && parent->GetRTTIClassInfo()->IsA(&Actor::classInfo)
                                            ? static_cast<const Actor*>(parent)->GetMeshInstance()

@@ -13,6 +13,7 @@
 #include "render/RenderDevice.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -370,7 +371,10 @@ void GraphicsShader2::Destroy() {
     values_.clear();
     parameters_.clear();
     parameterSlots_.clear();
+    listIndices_.clear();
     setParameters_.clear();
+    setCount_ = 0;
+    dueParameters_ = 0;
     styles_.clear();
     currentStyle_ = kNoStyle;
     depth_ = 0;
@@ -390,7 +394,8 @@ size_t GraphicsShader2::GetSystemMemoryUsage() const {
         return storage.floats.size() * sizeof(float) + storage.textures.size() * sizeof(const RenderTexture*);
     };
     for (const Value& value : values_) {
-        bytes += sizeof(Value) + storageBytes(value.storage) + value.bindings.size() * sizeof(ShaderBinding);
+        bytes += sizeof(Value) + storageBytes(value.storage) + value.bindings.size() * sizeof(ShaderBinding) +
+                 value.bindingsOfParameter.size() * sizeof(uint64_t);
         if (value.vertexProgram != nullptr) bytes += value.vertexProgram->GetSystemMemoryUsage();
         if (value.pixelProgram != nullptr) bytes += value.pixelProgram->GetSystemMemoryUsage();
     }
@@ -435,7 +440,24 @@ int GraphicsShader2::GetSortOrder(uint32_t style) const {
 
 bool GraphicsShader2::HasParameter(const Name& name) const {
     EnsureAvailable();
-    return FindParameter(name) != nullptr;
+    return FindParameter(name) != kNoParameter;
+}
+
+GraphicsShader2::ParameterList::ParameterList(std::initializer_list<const char*> names)
+    : id_([] {
+          static std::atomic<uint32_t> next{0};
+          return next++;
+      }()) {
+    for (const char* name : names) names_.push_back(Name::Create(name));
+}
+
+const uint32_t* GraphicsShader2::ResolveParameterList(const ParameterList& list) const {
+    if (list.id_ >= listIndices_.size()) listIndices_.resize(list.id_ + 1);
+    mem::vector<uint32_t>& indices = listIndices_[list.id_];
+    if (indices.empty()) {
+        for (const Name& name : list.names_) indices.push_back(FindParameter(name));
+    }
+    return indices.data();
 }
 
 // -- Drawing ----------------------------------------------------------------------------------------
@@ -452,12 +474,21 @@ bool GraphicsShader2::Begin(uint32_t style) const {
 void GraphicsShader2::Begin() const { ++depth_; }
 
 void GraphicsShader2::End() const {
-    while (!setParameters_.empty() && parameters_[setParameters_.back()].setDepth == depth_) {
-        Parameter& parameter = parameters_[setParameters_.back()];
-        parameter.setDepth = 0;
-        parameter.renderStamp = renderCounter_;
-        setParameters_.pop_back();
+    // Locals: the stores below could otherwise alias every member the loop reads.
+    const uint32_t* const set = setParameters_.data();
+    Parameter* const parameters = parameters_.data();
+    const uint32_t depth = depth_;
+    const uint64_t counter = renderCounter_;
+    uint32_t count = setCount_;
+    uint64_t due = dueParameters_;
+    while (count > 0 && parameters[set[count - 1]].setDepth == depth) {
+        const uint32_t index = set[--count];
+        parameters[index].setDepth = 0;
+        parameters[index].renderStamp = counter;
+        due |= DueBit(index);
     }
+    setCount_ = count;
+    dueParameters_ = due;
     if (depth_ > 0 && --depth_ == 0 && currentStyle_ < styles_.size()) {
         for (const ShaderStateRecord& record : styles_[currentStyle_].records) ApplyDefault(record);
     }
@@ -478,6 +509,7 @@ void GraphicsShader2::Render(const char* debugName) const {
         if (IsProgram(record.code) && source.value != nullptr) UploadConstants(*source.value);
     }
     ++renderCounter_;
+    dueParameters_ = 0;
     firstPass_ = false;
 }
 
@@ -509,7 +541,18 @@ void GraphicsShader2::UploadConstants(const Value& program) const {
         return;
     }
     // After the first Render a value's constants have gone, and a parameter goes again only when
-    // set (or unset by End) since the last Render (GetSource's rule), so that is asked first.
+    // set (or unset by End) since the last Render (GetSource's rule), so that is asked first: of
+    // the due parameters' bindings when the masks hold them, in binding order either way.
+    if (program.dueMasks) {
+        uint64_t bindings = 0;
+        for (uint64_t due = dueParameters_ & program.parameterMask; due != 0; due &= due - 1) {
+            bindings |= program.bindingsOfParameter[size_t(std::countr_zero(due))];
+        }
+        for (; bindings != 0; bindings &= bindings - 1) {
+            UploadBinding(program.parameterBindings[size_t(std::countr_zero(bindings))], vertex);
+        }
+        return;
+    }
     const uint64_t counter = renderCounter_;
     const Parameter* const parameters = parameters_.data();
     for (const ShaderBinding& binding : program.parameterBindings) {
@@ -640,6 +683,9 @@ void GraphicsShader2::ApplyDefault(const ShaderStateRecord& record) const {
 // -- Parameters ---------------------------------------------------------------------------------------
 
 void GraphicsShader2::IndexParameters() {
+    listIndices_.clear();
+    setParameters_.assign(parameters_.size(), kNone);
+    setCount_ = 0;
     size_t slots = 16;
     while (slots < parameters_.size() * 2) slots *= 2;
     parameterSlots_.assign(slots, kNone);
@@ -656,6 +702,15 @@ void GraphicsShader2::IndexParameters() {
         for (const ShaderBinding& binding : value.bindings) {
             if (!binding.fromValues) value.parameterBindings.push_back(binding);
         }
+        value.dueMasks = !value.parameterBindings.empty() && parameters_.size() <= kMaskBits &&
+                         value.parameterBindings.size() <= kMaskBits;
+        if (!value.dueMasks) continue;
+        value.bindingsOfParameter.assign(parameters_.size(), 0);
+        for (size_t b = 0; b < value.parameterBindings.size(); ++b) {
+            const uint32_t parameter = value.parameterBindings[b].index;
+            value.parameterMask |= DueBit(parameter);
+            value.bindingsOfParameter[parameter] |= uint64_t(1) << b;
+        }
     }
     for (Style& style : styles_) {
         for (const ShaderStateRecord& record : style.records) {
@@ -664,32 +719,32 @@ void GraphicsShader2::IndexParameters() {
     }
 }
 
-GraphicsShader2::Parameter* GraphicsShader2::FindParameter(const Name& name) const {
-    if (parameterSlots_.empty()) return nullptr;
+uint32_t GraphicsShader2::FindParameter(const Name& name) const {
+    if (parameterSlots_.empty()) return kNoParameter;
     const size_t mask = parameterSlots_.size() - 1;
     for (size_t slot = name.GetWord(0) & mask;; slot = (slot + 1) & mask) {
         const uint32_t index = parameterSlots_[slot];
-        if (index == kNone) return nullptr;
-        if (parameters_[index].name == name) return &parameters_[index];
+        if (index == kNone || parameters_[index].name == name) return index;
     }
 }
 
-GraphicsShader2::Parameter* GraphicsShader2::BeginSet(const Name& name, uint32_t element, ShaderValueType type,
+GraphicsShader2::Parameter* GraphicsShader2::BeginSet(uint32_t index, uint32_t element, ShaderValueType type,
                                                       bool& known) const {
-    Parameter* const parameter = FindParameter(name);
-    known = parameter != nullptr;
-    if (parameter == nullptr) return nullptr;
+    known = index < parameters_.size();
+    if (!known) return nullptr;
+    Parameter* const parameter = &parameters_[index];
     if (parameter->setDepth != 0 && parameter->setDepth != depth_) return nullptr;
     if (parameter->storage.type != type || element >= parameter->storage.count) return nullptr;
     return parameter;
 }
 
 void GraphicsShader2::EndSet(Parameter& parameter, uint32_t element) const {
-    if (parameter.setDepth == 0 && depth_ != 0) setParameters_.push_back(uint32_t(&parameter - parameters_.data()));
+    if (parameter.setDepth == 0 && depth_ != 0) setParameters_[setCount_++] = uint32_t(&parameter - parameters_.data());
     parameter.usedCount = std::max(parameter.usedCount, element + 1);
     parameter.setDepth = depth_;
     parameter.renderStamp = renderCounter_;
     parameter.changeStamp = renderCounter_;
+    dueParameters_ |= DueBit(uint32_t(&parameter - parameters_.data()));
 }
 
 bool GraphicsShader2::IsStillOnDevice(const Parameter& parameter, uint32_t element) const {
@@ -698,15 +753,16 @@ bool GraphicsShader2::IsStillOnDevice(const Parameter& parameter, uint32_t eleme
 }
 
 void GraphicsShader2::KeepSet(Parameter& parameter) const {
-    setParameters_.push_back(uint32_t(&parameter - parameters_.data()));
+    setParameters_[setCount_++] = uint32_t(&parameter - parameters_.data());
     parameter.setDepth = depth_;
     parameter.renderStamp = parameter.changeStamp;
+    dueParameters_ &= ~DueBit(uint32_t(&parameter - parameters_.data()));
 }
 
-bool GraphicsShader2::SetFloats(const Name& name, uint32_t element, ShaderValueType type, const float* data,
+bool GraphicsShader2::SetFloats(uint32_t index, uint32_t element, ShaderValueType type, const float* data,
                                 uint32_t count) const {
     bool known = false;
-    Parameter* const parameter = BeginSet(name, element, type, known);
+    Parameter* const parameter = BeginSet(index, element, type, known);
     if (parameter == nullptr) return !known;
     // Drawing code sets every parameter for each draw, most of them to what the draw before had.
     float* const stored = parameter->storage.floats.data() + size_t(element) * FloatsPerElement(type);
@@ -721,16 +777,20 @@ bool GraphicsShader2::SetFloats(const Name& name, uint32_t element, ShaderValueT
 
 bool GraphicsShader2::SetInt(const Name& name, uint32_t element, int value) const {
     const float bits = std::bit_cast<float>(value);
-    return SetFloats(name, element, ShaderValueType::Int, &bits, 1);
+    return SetFloats(FindParameter(name), element, ShaderValueType::Int, &bits, 1);
 }
 
 bool GraphicsShader2::SetFloat(const Name& name, uint32_t element, float value) const {
-    return SetFloats(name, element, ShaderValueType::Float, &value, 1);
+    return SetFloat(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetFloat(uint32_t parameter, uint32_t element, float value) const {
+    return SetFloats(parameter, element, ShaderValueType::Float, &value, 1);
 }
 
 bool GraphicsShader2::SetFloat2(const Name& name, uint32_t element, float x, float y) const {
     const float data[2] = {x, y};
-    return SetFloats(name, element, ShaderValueType::Float2, data, 2);
+    return SetFloats(FindParameter(name), element, ShaderValueType::Float2, data, 2);
 }
 
 bool GraphicsShader2::SetFloat2(const Name& name, uint32_t element, const Vec2& value) const {
@@ -738,28 +798,44 @@ bool GraphicsShader2::SetFloat2(const Name& name, uint32_t element, const Vec2& 
 }
 
 bool GraphicsShader2::SetFloat3(const Name& name, uint32_t element, float x, float y, float z) const {
-    const float data[3] = {x, y, z};
-    return SetFloats(name, element, ShaderValueType::Float3, data, 3);
+    return SetFloat3(FindParameter(name), element, Vec3(x, y, z));
 }
 
 bool GraphicsShader2::SetFloat3(const Name& name, uint32_t element, const Vec3& value) const {
-    return SetFloat3(name, element, value.x, value.y, value.z);
+    return SetFloat3(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetFloat3(uint32_t parameter, uint32_t element, const Vec3& value) const {
+    const float data[3] = {value.x, value.y, value.z};
+    return SetFloats(parameter, element, ShaderValueType::Float3, data, 3);
 }
 
 bool GraphicsShader2::SetFloat3(const Name& name, uint32_t element, const Color& value) const {
-    return SetFloat3(name, element, value.r, value.g, value.b);
+    return SetFloat3(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetFloat3(uint32_t parameter, uint32_t element, const Color& value) const {
+    return SetFloat3(parameter, element, Vec3(value.r, value.g, value.b));
 }
 
 bool GraphicsShader2::SetFloat4(const Name& name, uint32_t element, float x, float y, float z, float w) const {
+    return SetFloat4(FindParameter(name), element, x, y, z, w);
+}
+
+bool GraphicsShader2::SetFloat4(uint32_t parameter, uint32_t element, float x, float y, float z, float w) const {
     const float data[4] = {x, y, z, w};
-    return SetFloats(name, element, ShaderValueType::Float4, data, 4);
+    return SetFloats(parameter, element, ShaderValueType::Float4, data, 4);
 }
 
 bool GraphicsShader2::SetFloat4x3(const Name& name, uint32_t element, const float* rows) const {
-    return SetFloats(name, element, ShaderValueType::Float4x3, rows, 12);
+    return SetFloats(FindParameter(name), element, ShaderValueType::Float4x3, rows, 12);
 }
 
 bool GraphicsShader2::SetFloat4x3(const Name& name, uint32_t element, const Coords& value) const {
+    return SetFloat4x3(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetFloat4x3(uint32_t parameter, uint32_t element, const Coords& value) const {
     const Vec3* const axes[4] = {&value.xAxis, &value.yAxis, &value.zAxis, &value.origin};
     float rows[12];
     for (int column = 0; column < 4; ++column) {
@@ -767,20 +843,28 @@ bool GraphicsShader2::SetFloat4x3(const Name& name, uint32_t element, const Coor
         rows[4 + column] = axes[column]->y;
         rows[8 + column] = axes[column]->z;
     }
-    return SetFloat4x3(name, element, rows);
+    return SetFloats(parameter, element, ShaderValueType::Float4x3, rows, 12);
 }
 
 bool GraphicsShader2::SetFloat4x4(const Name& name, uint32_t element, const float* rows) const {
-    return SetFloats(name, element, ShaderValueType::Float4x4, rows, 16);
+    return SetFloats(FindParameter(name), element, ShaderValueType::Float4x4, rows, 16);
 }
 
 bool GraphicsShader2::SetFloat4x4(const Name& name, uint32_t element, const Mat4& value) const {
-    return SetFloat4x4(name, element, value.GetData());
+    return SetFloat4x4(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetFloat4x4(uint32_t parameter, uint32_t element, const Mat4& value) const {
+    return SetFloats(parameter, element, ShaderValueType::Float4x4, value.GetData(), 16);
 }
 
 bool GraphicsShader2::SetTexture(const Name& name, uint32_t element, const RenderTexture* value) const {
+    return SetTexture(FindParameter(name), element, value);
+}
+
+bool GraphicsShader2::SetTexture(uint32_t index, uint32_t element, const RenderTexture* value) const {
     bool known = false;
-    Parameter* const parameter = BeginSet(name, element, ShaderValueType::Texture, known);
+    Parameter* const parameter = BeginSet(index, element, ShaderValueType::Texture, known);
     if (parameter == nullptr) return !known;
     if (IsStillOnDevice(*parameter, element) && parameter->storage.textures[element] == value) {
         KeepSet(*parameter);

@@ -14,6 +14,10 @@
 // the value the device was last sent (drawing code sets each parameter for each draw), it sends
 // nothing. End at the outermost depth puts the style's states back to the device defaults.
 //
+// Code that draws many times with one shader names its parameters in a ParameterList (made once)
+// and sets them by index (GetParameterIndices): the shader resolves a list's names at its first
+// use and keeps the indices while it stays loaded, so a draw's setters look up no name.
+//
 // Everything the file says is checked at load: lengths, counts and indices against the file and
 // against each other, default values against their parameter's type, constant registers against
 // the device's. A file that fails any check is refused (InitResult::InvalidData, logged).
@@ -28,6 +32,7 @@
 #include "render/ShaderFormat.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace GAME {
@@ -48,6 +53,20 @@ class GraphicsShader2 final : public Resource {
 public:
     // FindStyleByName's answer for a style the shader lacks.
     static constexpr uint32_t kNoStyle = 0xFFFFFFFFu;
+    // The index of a parameter the shader lacks: setting it does nothing and is no error.
+    static constexpr uint32_t kNoParameter = 0xFFFFFFFFu;
+
+    // Parameter names in a fixed order, for GetParameterIndices. Lists live as long as the
+    // program (static objects): each shader keeps the indices of every list it has resolved.
+    class ParameterList {
+    public:
+        ParameterList(std::initializer_list<const char*> names);
+
+    private:
+        friend class GraphicsShader2;
+        const uint32_t id_;  // from 0, in order of construction
+        mem::vector<Name> names_;
+    };
 
     GraphicsShader2(BaseResourceManager* manager, const std::string& fileName, GraphicsEngine& graphics);
     ~GraphicsShader2() override;
@@ -69,6 +88,12 @@ public:
     // The style's sort order; 0 for a style the shader lacks.
     int GetSortOrder(uint32_t style) const;
     bool HasParameter(const Name& name) const;
+    // The index of each of the list's names in this shader (kNoParameter for a name it lacks), in
+    // list order; resolved at the first call after the shader was loaded (main thread).
+    const uint32_t* GetParameterIndices(const ParameterList& list) const {
+        if (list.id_ < listIndices_.size() && !listIndices_[list.id_].empty()) return listIndices_[list.id_].data();
+        return ResolveParameterList(list);
+    }
 
     // Makes the style current and opens a Begin depth; false for a style the shader lacks.
     bool Begin(uint32_t style) const;
@@ -100,6 +125,14 @@ public:
     bool SetFloat4x4(const Name& name, uint32_t element, const float* rows) const;
     bool SetFloat4x4(const Name& name, uint32_t element, const Mat4& value) const;
     bool SetTexture(const Name& name, uint32_t element, const RenderTexture* value) const;
+    // The same by parameter index (GetParameterIndices).
+    bool SetFloat(uint32_t parameter, uint32_t element, float value) const;
+    bool SetFloat3(uint32_t parameter, uint32_t element, const Vec3& value) const;
+    bool SetFloat3(uint32_t parameter, uint32_t element, const Color& value) const;
+    bool SetFloat4(uint32_t parameter, uint32_t element, float x, float y, float z, float w) const;
+    bool SetFloat4x3(uint32_t parameter, uint32_t element, const Coords& value) const;
+    bool SetFloat4x4(uint32_t parameter, uint32_t element, const Mat4& value) const;
+    bool SetTexture(uint32_t parameter, uint32_t element, const RenderTexture* value) const;
 
 private:
     // The elements of a value or parameter.
@@ -120,6 +153,13 @@ private:
         // Programs: the bindings that take a parameter, in order (after a style's first Render
         // only these may have something to send).
         mem::vector<ShaderBinding> parameterBindings;
+        // When the shader has at most kMaskBits parameters and the program as many parameter
+        // bindings: the parameters they take, and for each parameter the bit of every binding
+        // (by position in parameterBindings) that takes it. A Render then walks only the bindings
+        // of due parameters (dueParameters_) instead of asking each binding.
+        bool dueMasks = false;
+        uint64_t parameterMask = 0;
+        mem::vector<uint64_t> bindingsOfParameter;
     };
     struct Parameter {
         Name name;
@@ -150,6 +190,11 @@ private:
     };
 
     static constexpr uint32_t kNone = 0xFFFFFFFFu;
+    static constexpr uint32_t kMaskBits = 64;
+    // A parameter's bit in dueParameters_ and the programs' masks; none past kMaskBits.
+    static constexpr uint64_t DueBit(uint32_t parameter) {
+        return parameter < kMaskBits ? uint64_t(1) << parameter : 0;
+    }
 
     // Reading: each returns false (after logging why) when the file is refused.
     bool Refuse(const char* reason);
@@ -173,10 +218,12 @@ private:
     // Fills parameterSlots_, each program's parameterBindings and each style's laterRecords once
     // the section is read.
     void IndexParameters();
-    Parameter* FindParameter(const Name& name) const;
-    // The parameter, when it may take the element of the type now; sets known = false for a name
-    // the shader lacks.
-    Parameter* BeginSet(const Name& name, uint32_t element, ShaderValueType type, bool& known) const;
+    const uint32_t* ResolveParameterList(const ParameterList& list) const;
+    // The parameter's index, or kNoParameter.
+    uint32_t FindParameter(const Name& name) const;
+    // The parameter, when it may take the element of the type now; sets known = false for an
+    // index of no parameter.
+    Parameter* BeginSet(uint32_t index, uint32_t element, ShaderValueType type, bool& known) const;
     void EndSet(Parameter& parameter, uint32_t element) const;
     // Whether setting the element to the value it holds may leave the device as it is: End has
     // unset the parameter since the last Render (so its default has not gone yet), and a Render
@@ -184,7 +231,7 @@ private:
     bool IsStillOnDevice(const Parameter& parameter, uint32_t element) const;
     // Sets the parameter again at the current depth with nothing to send.
     void KeepSet(Parameter& parameter) const;
-    bool SetFloats(const Name& name, uint32_t element, ShaderValueType type, const float* data, uint32_t count) const;
+    bool SetFloats(uint32_t index, uint32_t element, ShaderValueType type, const float* data, uint32_t count) const;
 
     GraphicsEngine& graphics_;
     mem::vector<Value> values_;
@@ -194,6 +241,8 @@ private:
     // lookup is a mask and a compare or two, where a node-based map hashed, divided and chased.
     mem::vector<uint32_t> parameterSlots_;
     mem::vector<Style> styles_;
+    // GetParameterIndices' answers by list id; empty for a list not resolved yet.
+    mutable mem::vector<mem::vector<uint32_t>> listIndices_;
 
     // Drawing state (main thread).
     mutable uint32_t currentStyle_ = kNoStyle;
@@ -201,8 +250,13 @@ private:
     mutable uint64_t renderCounter_ = 1;
     mutable bool firstPass_ = true;
     // The parameters set at a Begin depth, innermost depth last: End unsets them without going
-    // through every parameter at every draw.
+    // through every parameter at every draw. A parameter is in the list at most once, so it has
+    // room for every parameter and the first setCount_ entries are used.
     mutable mem::vector<uint32_t> setParameters_;
+    mutable uint32_t setCount_ = 0;
+    // Bit p: parameter p is due, its render stamp is the render counter (set, or unset by End,
+    // since the last Render). Kept for the first kMaskBits parameters.
+    mutable uint64_t dueParameters_ = 0;
 };
 
 }  // namespace GAME

@@ -412,7 +412,7 @@ const RenderIndexBuffer* GraphicsMesh::GetIndexBuffer() const {
 
 void GraphicsMesh::GetMeshRenderInfo(MeshRenderInfo& info) const {
     EnsureAvailable();
-    info = {faceCount_,   vertexCount_, static_cast<uint32_t>(bones_.size()), vertexBuffer_, declaration_,
+    info = {faceCount_,   vertexCount_, static_cast<uint32_t>(bones_.size()), stride_, vertexBuffer_, declaration_,
             indexBuffer_, &faceSets_};
 }
 

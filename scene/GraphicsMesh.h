@@ -155,6 +155,7 @@ public:
         uint32_t faceCount = 0;
         uint32_t vertexCount = 0;
         uint32_t boneCount = 0;
+        uint32_t vertexStride = 0;  // bytes
         const RenderVertexBuffer* vertexBuffer = nullptr;
         const RenderVertexDeclaration* declaration = nullptr;
         const RenderIndexBuffer* indexBuffer = nullptr;

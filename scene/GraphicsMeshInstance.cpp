@@ -31,25 +31,29 @@ namespace {
 // The exponent that takes opacity 0.5 to 1/255.
 const float kTransparencyExponent = std::log(1.0f / 255.0f) / std::log(0.5f);
 
-struct ParameterNames {
-    Name objectToWorld = Name::Create("objectToWorldMatrix");
-    Name objectToScreen = Name::Create("objectToScreenMatrix");
-    Name objectToRegionOffset = Name::Create("objectToRegionOffset");
-    Name diffuseColor = Name::Create("diffuseColor");
-    Name shadowBias = Name::Create("shadowBias");
-    Name globalFade = Name::Create("blendedGlobalFadeFactor");
-    Name transparency = Name::Create("transparencyValue");
-    Name boneMatrix = Name::Create("boneMatrix");
-    Name baseTexture = Name::Create("baseTexture");
-    Name bumpTexture = Name::Create("bumpTexture");
-    Name dissolveColor = Name::Create("dissolveColor");
-    Name dissolveValue = Name::Create("dissolveValue");
-    Name dissolveTexture = Name::Create("dissolveTexture");
+// The parameters a draw sets, by their place in DrawParameters.
+enum DrawParameter : uint32_t {
+    kObjectToWorld,
+    kObjectToScreen,
+    kObjectToRegionOffset,
+    kDiffuseColor,
+    kShadowBias,
+    kGlobalFade,
+    kTransparency,
+    kBoneMatrix,
+    kBaseTexture,
+    kBumpTexture,
+    kDissolveColor,
+    kDissolveValue,
+    kDissolveTexture,
 };
 
-const ParameterNames& Names() {
-    static const ParameterNames names;
-    return names;
+const GraphicsShader2::ParameterList& DrawParameters() {
+    static const GraphicsShader2::ParameterList list{
+        "objectToWorldMatrix",     "objectToScreenMatrix", "objectToRegionOffset", "diffuseColor", "shadowBias",
+        "blendedGlobalFadeFactor", "transparencyValue",    "boneMatrix",           "baseTexture",  "bumpTexture",
+        "dissolveColor",           "dissolveValue",        "dissolveTexture"};
+    return list;
 }
 
 Coords Scaled(const Coords& coords, const Vec3& scale) {
@@ -234,8 +238,9 @@ const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) c
 const GraphicsTexture* GraphicsMeshInstance::GetTexture(const PassParts& parts) const {
     if (baseTexture_ != nullptr) return baseTexture_;
     if (parts.material == nullptr) return nullptr;
+    static const Name kBaseTextureName = Name::Create("baseTexture");
     for (const GraphicsMesh::MaterialParameter& parameter : parts.material->parameters) {
-        if (parameter.type == GraphicsMesh::kParamTexture && parameter.name == Names().baseTexture) {
+        if (parameter.type == GraphicsMesh::kParamTexture && parameter.name == kBaseTextureName) {
             return parameter.texture;
         }
     }
@@ -583,24 +588,24 @@ void GraphicsMeshInstance::GetPassFaces(const GraphicsMesh::FaceSet& set, int& f
 
 void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
                                                float opacity) const {
-    const ParameterNames& names = Names();
-    shader.SetFloat4(names.diffuseColor, 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f, diffuseColor_.b * 0.5f,
-                     highlight_);
-    shader.SetFloat(names.shadowBias, 0, shadowBias_);
-    shader.SetFloat(names.globalFade, 0, GetBlendedGlobalFadeFactor());
+    const uint32_t* const parameter = shader.GetParameterIndices(DrawParameters());
+    shader.SetFloat4(parameter[kDiffuseColor], 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f,
+                     diffuseColor_.b * 0.5f, highlight_);
+    shader.SetFloat(parameter[kShadowBias], 0, shadowBias_);
+    shader.SetFloat(parameter[kGlobalFade], 0, GetBlendedGlobalFadeFactor());
     const float curved = opacity == 1.0f ? 1.0f : std::pow(opacity, kTransparencyExponent);  // most draws are opaque
-    shader.SetFloat4(names.transparency, 0, curved, curved, opacity, curved);
+    shader.SetFloat4(parameter[kTransparency], 0, curved, curved, opacity, curved);
     if (dissolveTexture_ != nullptr) {
-        shader.SetFloat3(names.dissolveColor, 0, dissolveColor_);
-        shader.SetFloat(names.dissolveValue, 0, dissolveValue_);
-        shader.SetTexture(names.dissolveTexture, 0, dissolveTexture_->GetTexture());
+        shader.SetFloat3(parameter[kDissolveColor], 0, dissolveColor_);
+        shader.SetFloat(parameter[kDissolveValue], 0, dissolveValue_);
+        shader.SetTexture(parameter[kDissolveTexture], 0, dissolveTexture_->GetTexture());
     }
-    if (baseTexture_ != nullptr) shader.SetTexture(names.baseTexture, 0, baseTexture_->GetTexture());
-    if (bumpTexture_ != nullptr) shader.SetTexture(names.bumpTexture, 0, bumpTexture_->GetTexture());
+    if (baseTexture_ != nullptr) shader.SetTexture(parameter[kBaseTexture], 0, baseTexture_->GetTexture());
+    if (bumpTexture_ != nullptr) shader.SetTexture(parameter[kBumpTexture], 0, bumpTexture_->GetTexture());
     if (!boneCoords_.empty()) {
         for (size_t j = 0; j < set.bones.size(); ++j) {
             if (set.bones[j] < boneCoords_.size()) {
-                shader.SetFloat4x3(names.boneMatrix, uint32_t(j), boneCoords_[set.bones[j]]);
+                shader.SetFloat4x3(parameter[kBoneMatrix], uint32_t(j), boneCoords_[set.bones[j]]);
             }
         }
     }
@@ -620,13 +625,13 @@ void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, G
     const Mat4 objectToWorldMatrix(objectToWorld);
     RenderDevice& device = canvas.GetRenderDevice();
     device.SetVertexDeclaration(info.declaration);
-    device.SetStreamSource(0, info.vertexBuffer, 0, mesh_->GetVertexStride());
+    device.SetStreamSource(0, info.vertexBuffer, 0, info.vertexStride);
     device.SetIndices(info.indexBuffer);
     pass.shader->Begin();
-    const ParameterNames& names = Names();
-    pass.shader->SetFloat4x4(names.objectToWorld, 0, objectToWorldMatrix);
-    pass.shader->SetFloat4x4(names.objectToScreen, 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
-    pass.shader->SetFloat3(names.objectToRegionOffset, 0, objectToWorld.origin);
+    const uint32_t* const parameter = pass.shader->GetParameterIndices(DrawParameters());
+    pass.shader->SetFloat4x4(parameter[kObjectToWorld], 0, objectToWorldMatrix);
+    pass.shader->SetFloat4x4(parameter[kObjectToScreen], 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
+    pass.shader->SetFloat3(parameter[kObjectToRegionOffset], 0, objectToWorld.origin);
     if (parts.material != nullptr) mesh_->SetShaderParameters(*pass.shader, int(parts.set->material));
     SetShaderParameters(*pass.shader, *parts.set, opacity);
     pass.shader->Render(mesh_->GetFileName().c_str());

@@ -123,7 +123,7 @@ void BM_DeviceDrawsInstances(benchmark::State& state) {
             const Mat4 world(boxes.instances[i]->GetObjectToRegionCoords());
             const Mat4 screen = worldToScreen * world;
             device.SetVertexDeclaration(info.declaration);
-            device.SetStreamSource(0, info.vertexBuffer, 0, mesh.GetVertexStride());
+            device.SetStreamSource(0, info.vertexBuffer, 0, info.vertexStride);
             device.SetIndices(info.indexBuffer);
             device.SetVertexShaderConstants(kObjectToScreenRegister, screen.GetData(), 4);
             device.SetVertexShaderConstants(kObjectToWorldRegister, world.GetData(), 4);

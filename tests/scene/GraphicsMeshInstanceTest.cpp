@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MeshInstanceTestData.h"
@@ -186,34 +187,28 @@ TEST_F(MeshInstanceTest, DissolveAndFadeRunForTheirDurations) {
     EXPECT_TRUE(instance.GetIsReadyToRender(true));
     EXPECT_EQ(dissolve->GetLastFrameTouched(), bed.GetEngine().GetResourceLoader()->GetFrameCount());
     Step(instance, 1999);
-    EXPECT_TRUE(instance.GetIsDissolving());
-    EXPECT_FALSE(instance.GetIsDissolved());
+    EXPECT_EQ(std::tuple(instance.GetIsDissolving(), instance.GetIsDissolved()), std::tuple(true, false));
     Step(instance, 1);
-    EXPECT_TRUE(instance.GetIsDissolved());
-    EXPECT_FLOAT_EQ(instance.GetDissolveParam(), 1.0f);
+    EXPECT_EQ(std::tuple(instance.GetIsDissolved(), instance.GetDissolveParam()), std::tuple(true, 1.0f));
     EXPECT_EQ(instance.GetOverrideShader(), nullptr);
 
     // Under a millisecond finishes at the next update, even one of 0 ms.
     instance.BeginUnDissolve(0, 0, 0, 0.0004f, "Textures/Ice.dds");
     EXPECT_TRUE(instance.GetIsUnDissolving());
     Step(instance, 0);
-    EXPECT_FALSE(instance.GetIsUnDissolving());
-    EXPECT_FLOAT_EQ(instance.GetDissolveParam(), 0.0f);
+    EXPECT_EQ(std::tuple(instance.GetIsUnDissolving(), instance.GetDissolveParam()), std::tuple(false, 0.0f));
     EXPECT_EQ(instance.GetOverrideShader(), nullptr);
 
     instance.SetGlobalBlendAlphaMultiplier(0.8f);
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.8f);
+    const auto fadeAfter = [&](int ms) { return Step(instance, ms), instance.GetBlendedGlobalFadeFactor(); };
     instance.BeginFade(1.0f);
-    Step(instance, 500);
-    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.4f);
-    Step(instance, 600);
-    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.0f);  // faded, and it stays so
+    EXPECT_FLOAT_EQ(fadeAfter(500), 0.4f);
+    EXPECT_FLOAT_EQ(fadeAfter(600), 0.0f);  // faded, and it stays so
     instance.BeginUnFade(0.5f);
-    Step(instance, 250);
-    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.4f);
-    Step(instance, 250);
+    EXPECT_FLOAT_EQ(fadeAfter(250), 0.4f);
+    EXPECT_FLOAT_EQ(fadeAfter(250), 0.8f);
     EXPECT_FALSE(instance.GetIsUnDissolving());
-    EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.8f);
     instance.SetMaxGlobalBlendAlphaMultiplier(0.3f);
     EXPECT_FLOAT_EQ(instance.GetBlendedGlobalFadeFactor(), 0.3f);
     // A fade of one millisecond takes that millisecond.
@@ -259,12 +254,10 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     slab.AddPlane(Plane(Vec3(1, 0, 0), 3.0f));
     slab.AddPlane(Plane(Vec3(0, 0, 1), -4.0f));
     actor.SetTransparency(slab);
-    EXPECT_TRUE(instance.IsSectionMarked(0));
-    EXPECT_FALSE(instance.IsSectionMarked(1));
-    EXPECT_FALSE(instance.IsSectionMarked(2));
+    EXPECT_EQ(std::tuple(instance.IsSectionMarked(0), instance.IsSectionMarked(1), instance.IsSectionMarked(2)),
+              std::tuple(true, false, false));
     actor.UpdateSelf(375);  // the actor's update fades what its render marked
-    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.5f);
-    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(1), 1.0f);
+    EXPECT_EQ(std::tuple(instance.GetSectionOpacity(0), instance.GetSectionOpacity(1)), std::tuple(0.5f, 1.0f));
     instance.SetTransparency(slab, nullptr, Color(), false);
     instance.UpdateSectionOpacities(750, 0.2f);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.2f);
@@ -275,8 +268,7 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     // A "FadeIn" section shows as its opacity falls: not at all at first, then its complement.
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.0f);
     instance.SetSectionOpacity(0.25f, 2);
-    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.75f);
-    EXPECT_FLOAT_EQ(instance.GetOpacity(2, Name()), 0.75f);
+    EXPECT_EQ(std::tuple(instance.GetSectionOpacity(2), instance.GetOpacity(2, Name())), std::tuple(0.75f, 0.75f));
     // The one query of a pass answers as the separate ones do, with and without an override shader.
     for (const bool overridden : {false, true}) {
         if (overridden) instance.SetOverrideShader("Shaders/StandardDissolveStatic.ssh");

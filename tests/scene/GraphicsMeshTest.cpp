@@ -493,7 +493,7 @@ TEST_F(GraphicsMeshDeviceTest, LoadsOnTheLoaderThreadAndDrawsOnTheMainThread) {
     GraphicsMesh::MeshRenderInfo info;
     mesh->GetMeshRenderInfo(info);
     EXPECT_EQ(info.vertexBuffer, vertices);
-    EXPECT_EQ(info.boneCount, 4u);
+    EXPECT_EQ(std::tuple(info.boneCount, info.vertexStride), std::tuple(4u, contents.stride));
 
     // 'T' shaders: beside the main one when the file exists (before the last dot), else the main
     // one again.

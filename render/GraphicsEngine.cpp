@@ -383,7 +383,9 @@ void GraphicsEngine::UpdateFromOptions() {
 
     const int detailLevel = options->GetQuality(Quality::detailLevel);
     const RenderGenerationId generation = GetGenerationForDetail(detailLevel);
-    if (generation != GetGenerationId()) {
+    const bool newGeneration = generation != detailGeneration_ && generation != GetGenerationId();
+    detailGeneration_ = generation;
+    if (newGeneration) {
         SetGeneration(generation);  // remakes the targets
     } else if (newSizes) {
         CreateNormalRendererTargets();

@@ -153,7 +153,8 @@ public:
     // Applies the options: reflections, normal-renderer target sizes, texture reduction, the
     // effective generation, low-quality switches, device settings (a change resets the device)
     // and gamma. Every frame. New target sizes remake the normal renderer's targets (as does a new
-    // generation).
+    // generation). The generation changes only when the detail level asks for another than it
+    // last did, so that one set by hand (SetGeneration) lasts until then.
     void UpdateFromOptions();
     // Writes the defaults for this hardware (generation, video memory, card) into the options.
     void SetOptionsToDefaults(Options* options);
@@ -218,7 +219,7 @@ public:
     bool IsFullscreen() const { return (settings_.flags & RenderDeviceSettings::kFullScreen) != 0; }
     const RenderDeviceSettings& GetDeviceSettings() const { return settings_; }
 
-    // The effective generation: the device's, lowered by the detail level.
+    // The effective generation: the device's, lowered by the detail level, or the one last set.
     RenderGenerationId GetGenerationId() const { return generation_.load(); }
     const char* GetGenerationName() const;
     // A change reloads shaders and meshes (at once), has the engine's world rebuild what depends on
@@ -387,6 +388,7 @@ private:
     std::unique_ptr<GraphicsCanvas> canvas_;
     const Display* display_ = nullptr;
     std::atomic<RenderGenerationId> generation_{RenderGenerationId::Unknown};
+    RenderGenerationId detailGeneration_ = RenderGenerationId::Unknown;  // the detail level's, last applied
 
     std::unique_ptr<GraphicsBudget> budget_;
     std::unique_ptr<GraphicsResourceManager<GraphicsTexture>> textureManager_;

@@ -215,6 +215,9 @@ TEST_F(GraphicsEngineTest, TheDetailLevelLowersTheGeneration) {
     EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce6);
     EXPECT_EQ(shader->FindStyleByName(Name::Create("high")), 0u);
     EXPECT_EQ(Graphics().GetMaxNumBones(), 27);
+    Graphics().SetGeneration(RenderGenerationId::R200);  // by hand: it lasts until the detail level changes
+    Graphics().UpdateFromOptions();
+    EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::R200);
 
     GetOptions().SetQuality(Quality::detailLevel, 0);
     Graphics().UpdateFromOptions();
@@ -339,8 +342,7 @@ TEST_F(GraphicsEngineTest, UpdateBracketsTheFrameAndPresentShowsThePrimarySurfac
     Device().ClearCalls();
     Graphics().Update(true);
     Graphics().PresentSurface();
-    EXPECT_EQ(Count("EndScene"), 0u);
-    EXPECT_EQ(Count("Present"), 0u);
+    EXPECT_EQ(Count("EndScene") + Count("Present"), 0u);
 }
 
 TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
@@ -367,9 +369,7 @@ TEST_F(GraphicsEngineTest, FramesWithinOneMillisecondMeasureNothing) {
     Graphics().IncrementLightCount(3, 1);
     Graphics().IncrementReflectionCount(2);
     Graphics().GetStats(stats);
-    EXPECT_EQ(stats.lights, 3);
-    EXPECT_EQ(stats.shadowCastingLights, 1);
-    EXPECT_EQ(stats.reflections, 2);
+    EXPECT_EQ(std::tuple(stats.lights, stats.shadowCastingLights, stats.reflections), std::tuple(3, 1, 2));
 }
 
 // Loads a shader at frame 0 and reports whether it is still loaded after the budget steps of the

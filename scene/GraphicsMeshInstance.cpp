@@ -31,7 +31,7 @@ namespace {
 // The exponent that takes opacity 0.5 to 1/255.
 const float kTransparencyExponent = std::log(1.0f / 255.0f) / std::log(0.5f);
 
-// The parameters a draw sets, by their place in DrawParameters.
+// The parameters a draw sets, by their place in kDrawParameters.
 enum DrawParameter : uint32_t {
     kObjectToWorld,
     kObjectToScreen,
@@ -48,13 +48,12 @@ enum DrawParameter : uint32_t {
     kDissolveTexture,
 };
 
-const GraphicsShader2::ParameterList& DrawParameters() {
-    static const GraphicsShader2::ParameterList list{
-        "objectToWorldMatrix",     "objectToScreenMatrix", "objectToRegionOffset", "diffuseColor", "shadowBias",
-        "blendedGlobalFadeFactor", "transparencyValue",    "boneMatrix",           "baseTexture",  "bumpTexture",
-        "dissolveColor",           "dissolveValue",        "dissolveTexture"};
-    return list;
-}
+const GraphicsShader2::ParameterList kDrawParameters{
+    "objectToWorldMatrix",     "objectToScreenMatrix", "objectToRegionOffset", "diffuseColor", "shadowBias",
+    "blendedGlobalFadeFactor", "transparencyValue",    "boneMatrix",           "baseTexture",  "bumpTexture",
+    "dissolveColor",           "dissolveValue",        "dissolveTexture"};
+
+const Name kBaseTextureName = Name::Create("baseTexture");
 
 Coords Scaled(const Coords& coords, const Vec3& scale) {
     return Coords(coords.xAxis * scale.x, coords.yAxis * scale.y, coords.zAxis * scale.z, coords.origin);
@@ -238,7 +237,6 @@ const GraphicsTexture* GraphicsMeshInstance::GetTexture(int pass, const Name&) c
 const GraphicsTexture* GraphicsMeshInstance::GetTexture(const PassParts& parts) const {
     if (baseTexture_ != nullptr) return baseTexture_;
     if (parts.material == nullptr) return nullptr;
-    static const Name kBaseTextureName = Name::Create("baseTexture");
     for (const GraphicsMesh::MaterialParameter& parameter : parts.material->parameters) {
         if (parameter.type == GraphicsMesh::kParamTexture && parameter.name == kBaseTextureName) {
             return parameter.texture;
@@ -588,7 +586,7 @@ void GraphicsMeshInstance::GetPassFaces(const GraphicsMesh::FaceSet& set, int& f
 
 void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
                                                float opacity) const {
-    const uint32_t* const parameter = shader.GetParameterIndices(DrawParameters());
+    const uint32_t* const parameter = shader.GetParameterIndices(kDrawParameters);
     shader.SetFloat4(parameter[kDiffuseColor], 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f,
                      diffuseColor_.b * 0.5f, highlight_);
     shader.SetFloat(parameter[kShadowBias], 0, shadowBias_);
@@ -628,7 +626,7 @@ void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, G
     device.SetStreamSource(0, info.vertexBuffer, 0, info.vertexStride);
     device.SetIndices(info.indexBuffer);
     pass.shader->Begin();
-    const uint32_t* const parameter = pass.shader->GetParameterIndices(DrawParameters());
+    const uint32_t* const parameter = pass.shader->GetParameterIndices(kDrawParameters);
     pass.shader->SetFloat4x4(parameter[kObjectToWorld], 0, objectToWorldMatrix);
     pass.shader->SetFloat4x4(parameter[kObjectToScreen], 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
     pass.shader->SetFloat3(parameter[kObjectToRegionOffset], 0, objectToWorld.origin);

@@ -142,7 +142,8 @@ void SampleFlight::LoadFirstView() {
     RegionLoader inView(view, true);
     bool done = read(inView);
     // Then the regions behind the doorways of those within reach of the view, which the first
-    // frame looks through.
+    // frame looks through: read, or, when a neighbour's preload brought them in already, drawn
+    // once offscreen as the view's regions were.
     const float reach = engine_.GetLevelLoadInflation();
     mem::vector<Region*> behind;
     for (Region* region : world.GetLoadedRegions()) {
@@ -150,7 +151,7 @@ void SampleFlight::LoadFirstView() {
         view.GetRelativeFrustum(region, local);
         for (int i = 0; i < region->GetNumPortals(); ++i) {
             Region* next = region->GetPortal(i)->GetConnectedRegion();
-            if (next != nullptr && !next->IsLevelLoaded() && std::count(behind.begin(), behind.end(), next) == 0 &&
+            if (next != nullptr && !inView.HasRegion(next) && std::count(behind.begin(), behind.end(), next) == 0 &&
                 region->GetPortal(i)->TestIntersection(local.Expand(reach)))
                 behind.push_back(next);
         }

@@ -1,6 +1,7 @@
 #include "world/GraphicsWarmUp.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <utility>
 
@@ -51,11 +52,15 @@ private:
 
 }  // namespace
 
+static_assert(!std::has_single_bit(unsigned(GraphicsWarmUp::kWidth)) &&
+                  !std::has_single_bit(unsigned(GraphicsWarmUp::kHeight)),
+              "the warm-up target's sides are not powers of two, as a screen's");
+
 void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     const Level* level = region.GetLevel();
     if (level == nullptr || !level->IsLoaded()) return;
     RenderSurface* surface =
-        canvas.CreateTemporaryTextureSurface(kSize, kSize, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+        canvas.CreateTemporaryTextureSurface(kWidth, kHeight, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
     if (surface == nullptr) return;
 
     const ABBox box = level->GetBoundingBox();
@@ -65,7 +70,7 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     camera.SetNearPlane(kNearPlane);
     camera.SetFarPlane(reach * 4.0f);
     camera.SetCoords(Coords::LookAt(box.centre + Vec3(-reach, reach, -reach), box.centre, Vec3(0.0f, 1.0f, 0.0f)));
-    const Viewport viewport(0, 0, kSize, kSize);
+    const Viewport viewport(0, 0, kWidth, kHeight);
     const Frustum frustum = camera.GetFrustum(viewport);
 
     const SceneAmbiance* engineAmbiance = gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr;

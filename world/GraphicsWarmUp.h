@@ -3,13 +3,15 @@
 // tiny offscreen target, through the portal renderer as a frame draws it (the regions around it
 // and behind its doorways, lit, shadowed, fogged, reflected, with a see-through pass over all of
 // it, and once more with the actors and grid cells in view at half opacity, as a wall draws while
-// it fades), so that the driver compiles the program variants its materials use in each pipeline state
-// (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
+// it fades), so that the driver compiles the program variants its materials use in each pipeline
+// state (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
 // composite passes) while the level loads rather than at the first frame that shows them.
 //
 // Decisions:
 // - The target is RGBA with 24-bit depth, the primary surface's formats: drivers key their
-//   variants on the target's formats, not its size.
+//   variants on the target's formats, not its size. Its sides are not powers of two, as a
+//   screen's seldom are: passes that read the target back (the glow's copy) are compiled for
+//   how they address such a texture, which differs from a power-of-two one.
 // - The camera looks down at the middle of the level's box from above its corner, so the region
 //   and what borders it lie in view; a level without a box is drawn from its origin.
 // - Nothing of the warm-up reaches the screen: the canvas's target and viewport are put back and
@@ -23,7 +25,8 @@ class Region;
 
 class GraphicsWarmUp {
 public:
-    static constexpr int kSize = 16;
+    static constexpr int kWidth = 20;
+    static constexpr int kHeight = 15;
 
     // Draws the region as above; nothing without a loaded level.
     static void DrawRegion(GraphicsCanvas& canvas, Region& region);

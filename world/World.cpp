@@ -1,6 +1,7 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "core/CriticalSectionLock.h"
@@ -307,7 +308,11 @@ void World::SetRegionLoaded(const Region* region, bool loaded) {
 void World::WarmUp(Region& region) const {
     GraphicsEngine* graphics = warmUp_ ? GetEngineGraphics() : nullptr;
     GraphicsCanvas* canvas = graphics != nullptr ? graphics->GetCanvas() : nullptr;
-    if (canvas != nullptr) GraphicsWarmUp::DrawRegion(*canvas, region);
+    if (canvas == nullptr) return;
+    const auto start = std::chrono::steady_clock::now();
+    GraphicsWarmUp::DrawRegion(*canvas, region);
+    Log(LogPriority::Info, "Warm-up: %s drawn offscreen in %.1f ms", region.GetName().c_str(),
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
 }
 
 void World::UpdateRegionBoundingBox(const Level* level) {

@@ -153,7 +153,7 @@ public:
     // its loading screen) is drawn once offscreen on the engine's canvas (GraphicsWarmUp). Off by
     // default: a host that shows the world turns it on before loading.
     void EnableWarmUp(bool enable) { warmUp_ = enable; }
-    // Draws the region offscreen when warm-up is on.
+    // Draws the region offscreen when warm-up is on, and logs how long that took.
     void WarmUp(Region& region) const;
     // The first region whose level is the level takes the level's box.
     void UpdateRegionBoundingBox(const Level* level);

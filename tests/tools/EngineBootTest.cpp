@@ -69,6 +69,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -337,14 +338,11 @@ TEST_F(EngineBootTest, DebugShapesDrawThroughTheSampleBasicShader) {
 TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
     LogCapture log;
     const GraphicsTexture* checker = graphics->LoadTexture("Textures/Checker.dds");
-    EXPECT_EQ(checker->GetWidth(), 64);
-    EXPECT_EQ(checker->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_EQ(std::pair(checker->GetWidth(), checker->GetInitResult()), std::pair(64, Resource::InitResult::Success));
     const GraphicsTexture* gradient = graphics->LoadTexture("Textures/Gradient.dds");
-    EXPECT_EQ(gradient->GetWidth(), 128);
-    EXPECT_EQ(gradient->GetHeight(), 16);
+    EXPECT_EQ(std::pair(gradient->GetWidth(), gradient->GetHeight()), std::pair(128, 16));
     const GraphicsTexture* pulse = graphics->LoadTexture("Textures/Pulse.tex");
-    EXPECT_EQ(pulse->GetNumFrames(), 4);
-    EXPECT_EQ(pulse->GetWidth(), 16);
+    EXPECT_EQ(std::pair(pulse->GetNumFrames(), pulse->GetWidth()), std::pair(4, 16));
 
     // Each filter style shades a texture drawn at its size, offsets 0: the blur with one full
     // weight copies the textures' colours; the bright part of the skin's blue and orange above
@@ -403,12 +401,10 @@ TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
     LogCapture log;
     // At 480 lines the styles come to the sizes their fonts were drawn at.
     const FontStyle& title = *Singleton<StyleManager>::Get()->GetStyle(sample::kTitleStyle);
-    EXPECT_EQ(title.size, 20);
-    EXPECT_EQ(title.fontName, "Fonts/Albertus MT.fnt");
-    EXPECT_EQ(title.attributes, RenderFontStyle::Bold);
+    EXPECT_EQ(std::tuple(title.size, title.fontName, title.attributes),
+              std::tuple(20, std::string("Fonts/Albertus MT.fnt"), RenderFontStyle::Bold));
     const FontStyle& body = *Singleton<StyleManager>::Get()->GetStyle(sample::kBodyStyle);
-    EXPECT_EQ(body.size, 12);
-    EXPECT_EQ(body.fontName, "Fonts/Arial.fnt");
+    EXPECT_EQ(std::pair(body.size, body.fontName), std::pair(12, std::string("Fonts/Arial.fnt")));
     const FontStyle& utility = *Singleton<StyleManager>::Get()->GetStyle(engine.GetUtilityFontStyle());
     EXPECT_EQ(utility.size, 12);
     EXPECT_EQ(graphics->GetDefaultFont()->MeasureText("Sample", 12, RenderFontStyle::Regular),
@@ -438,8 +434,7 @@ TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
     engine.PresentSurface();
     Image image;
     ASSERT_EQ(image.Load(shot.c_str(), Image::Format::None), Image::Error::None);
-    EXPECT_EQ(image.GetWidth(), uint32_t(kWidth));
-    EXPECT_EQ(image.GetHeight(), uint32_t(kHeight));
+    EXPECT_EQ(std::pair(image.GetWidth(), image.GetHeight()), std::pair(uint32_t(kWidth), uint32_t(kHeight)));
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
@@ -765,6 +760,7 @@ TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFra
     LogCapture log;
     auto flight = std::make_unique<sample::SampleFlight>(engine, 12 * (int(sample::kFlightPath.size()) - 1));
     ASSERT_TRUE(flight->IsReady());
+    const ptrdiff_t loadedFirst = ptrdiff_t(engine.GetWorld()->GetLoadedRegions().size());  // each drawn offscreen
     // Each point of the path is reached once, in the frame the camera arrives there: the last on
     // the last frame.
     std::vector<int> arrivals;
@@ -778,6 +774,9 @@ TEST_F(EngineBootTest, TheFlightNeverReadsARegionOnTheMainThreadAfterItsFirstFra
     while (!flight->IsDone()) step();
     EXPECT_EQ(arrivals, (std::vector<int>{1012, 2024, 3036, 4048, 5060, 6072, 7083}));
     const std::vector<LogCapture::Line> lines = log.Lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.begin() + ptrdiff_t(firstFrame),
+                            [](const LogCapture::Line& line) { return line.text.starts_with("Warm-up: "); }),
+              loadedFirst);
     for (size_t i = firstFrame; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].text.find("in main thread"), std::string::npos) << lines[i].text;
         EXPECT_EQ(lines[i].text.find("Main thread sleeping"), std::string::npos) << lines[i].text;

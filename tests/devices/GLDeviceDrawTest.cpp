@@ -177,8 +177,7 @@ TEST_F(GLDeviceDrawTest, PackedColoursAndTwoStreams) {
               std::pair(Rgba(0x40, 0x50, 0x60), Rgba(0x10, 0x20, 0x30)));
     device_->SetVertexDeclaration(nullptr);
     device_->DestroyVertexDeclaration(declaration);
-    device_->DestroyVertexBuffer(first);
-    device_->DestroyVertexBuffer(second);
+    for (RenderVertexBuffer* buffer : {first, second}) device_->DestroyVertexBuffer(buffer);
 
     // Layouts the device cannot bind are refused.
     const RenderVertexElement twice[] = {
@@ -257,8 +256,7 @@ TEST_F(GLDeviceDrawTest, ClipPlanesAreInClipSpace) {
     EXPECT_EQ(std::vector({PrimaryPixel(20, 40), PrimaryPixel(40, 40), PrimaryPixel(40, 10)}),
               std::vector({Rgba(0, 0, 0), Rgba(255, 0, 0), Rgba(0, 0, 0)}));
     EXPECT_EQ(glIsEnabled(GL_CLIP_DISTANCE0) + glIsEnabled(GL_CLIP_DISTANCE3) + glIsEnabled(GL_CLIP_DISTANCE1), 2);
-    device_->ClearClipPlane(0);
-    device_->ClearClipPlane(3);
+    for (const uint32_t plane : {0u, 3u}) device_->ClearClipPlane(plane);
     DrawStrip(Quad(-1, -1, 1, 1, 0.4f, 0xFF00FF00));
     EXPECT_EQ(PrimaryPixel(20, 10), Rgba(0, 255, 0));
     EXPECT_EQ(glIsEnabled(GL_CLIP_DISTANCE0) + glIsEnabled(GL_CLIP_DISTANCE3), 0);
@@ -306,11 +304,13 @@ TEST_F(GLDeviceDrawTest, DynamicBuffersDrawWhatTheLastLockHolds) {
     RenderDynamicVertexBuffer* vertices = device_->CreateDynamicVertexBuffer(4 << 20);
     RenderDynamicIndexBuffer* indices = device_->CreateDynamicIndexBuffer(4 << 20);
     ASSERT_TRUE(vertices != nullptr && indices != nullptr);
+    LogCapture log;
     EXPECT_TRUE(vertices->Lock(0) == nullptr && vertices->Lock((4 << 20) + 1) == nullptr);
+    EXPECT_TRUE(log.Contains(LogPriority::Error, "lock of 4194305 bytes refused (capacity 4194304)."));
     RenderDynamicIndexBuffer* small = device_->CreateDynamicIndexBuffer(64);
     ASSERT_NE(small->Lock(16), nullptr);  // exactly its 16 indices
     small->Unlock();
-    EXPECT_EQ(small->Lock(17), nullptr);
+    EXPECT_TRUE(small->Lock(17) == nullptr && log.Contains(LogPriority::Error, "of 17 indices refused (capacity 16)."));
     device_->DestroyDynamicIndexBuffer(small);
 
     // An earlier lock leaves other data in the ring; draws read the last lock's range only.

@@ -328,6 +328,7 @@ private:
     std::unique_ptr<GLRingBuffer> ring2D_;
     GLuint presentProgram_ = 0;
     GLint presentRampLocation_ = -1;
+    bool windowHasAlpha_ = false;  // the window's framebuffer keeps alpha: Present writes it 1
     GLuint emptyVertexArray_ = 0;
 
     DrawState state_;

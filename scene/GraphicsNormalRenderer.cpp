@@ -319,7 +319,7 @@ void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
     for (LightRecord& record : records_) {
         record.shadowSurface = gTargets.noShadow;
         const GraphicsLight& light = *record.light;
-        if (!light.GetCastsShadows() || !shadows_) continue;
+        if (!light.GetCastsShadows() || !shadows_ || !IsShadowMapRead(light)) continue;
         const bool point = light.GetType() == GraphicsLight::Type::Point;
         RenderSurface* surface = nullptr;
         if (point && pointShadowsUsed_ < kPointShadowSurfaces) {
@@ -348,6 +348,21 @@ void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
         if (drawn) record.shadowSurface = surface;
     }
     canvas.SetTargetSurface(previousTarget);
+}
+
+bool GraphicsNormalRenderer::IsShadowMapRead(const GraphicsLight& light) const {
+    if (GetGraphicsEngine() != nullptr && GetGraphicsEngine()->GetShadowDebugging()) return true;
+    const ConstantNames& names = Constants();
+    mem::vector<RenderablePass> passes;
+    for (const bool withAmbient : {false, true}) {
+        if (const Name* style = GetLightStyle(light, withAmbient)) {
+            CollectPasses(passes, *style, kMinSortOrder, kMaxSortOrder, nullptr, &light);
+        }
+    }
+    return std::any_of(passes.begin(), passes.end(), [&](const RenderablePass& pass) {
+        return pass.shader != nullptr &&
+               (pass.shader->HasParameter(names.shadowTexture) || pass.shader->HasParameter(names.worldToShadowMatrix));
+    });
 }
 
 // -- Constants --------------------------------------------------------------------------------

@@ -19,7 +19,9 @@
 // - Shadow maps: every light record starts with the white no-shadow surface; a shadow-casting
 //   light that gets a directional or point surface has its map drawn there (GraphicsShadowMap,
 //   the perspective warp for the sun, the downward face for a point light). A record drawn
-//   without a surface (RenderLightStyle) samples the no-shadow surface.
+//   without a surface (RenderLightStyle) samples the no-shadow surface. A light none of whose
+//   passes has a shader taking the map ("shadowTexture" or "worldToShadowMatrix") draws no map and
+//   takes no surface, unless shadows are being debugged (which shows the maps).
 // - Fog parameters store 1 / (end - start) as 0 when the range is empty (no division by zero).
 // - A transparent pass whose shader lacks the depth style is skipped for the depth step.
 // - The mask's "mask" passes are the portal mask: the portals of the portal regions drawn with
@@ -163,6 +165,8 @@ private:
     void PrepareLights(GraphicsCanvas& canvas);
     // The shadow step: gives every record its shadow surface and draws the shadow maps.
     void RenderShadowMaps(GraphicsCanvas& canvas);
+    // Whether a pass the light draws, with or without ambient, has a shader that takes its map.
+    bool IsShadowMapRead(const GraphicsLight& light) const;
     void RenderAllPasses(GraphicsCanvas& canvas, RenderSurface* target);
     // Every pass in the sort range once per light record (see the source); only is a list of
     // passes the lit passes keep to, in its order for equal keys (null: all, in queue order).

@@ -88,9 +88,8 @@ TEST_F(GLDevice2DTest, FansNeedThreePoints) {
     device_->DrawTriangleFan(square, 2, 0xFFFFFFFF);
     EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), LitBox()), std::pair(0u, std::vector<int>{-1, -1, -1, -1}));
     device_->DrawTriangleFan(square, 4, 0xFF00FFFF);
-    EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), device_->GetNumFacesRendered()), std::pair(1u, 2u));
-    EXPECT_EQ(LitBox(), (std::vector<int>{10, 10, 29, 29}));
-    EXPECT_EQ(PrimaryPixel(20, 20), Rgba(0, 255, 255));
+    EXPECT_EQ(std::tuple(device_->GetNumDrawCalls(), device_->GetNumFacesRendered(), LitBox(), PrimaryPixel(20, 20)),
+              std::tuple(1u, 2u, std::vector<int>{10, 10, 29, 29}, Rgba(0, 255, 255)));
 }
 
 TEST_F(GLDevice2DTest, BuiltInFontDrawsMeasuresAndLeavesTheStateAlone) {

@@ -104,8 +104,7 @@ TEST_F(GLDeviceSurfaceTest, SurfacesCountTheVideoMemoryOfTheirFormats) {
 
 TEST_F(GLDeviceSurfaceTest, RenderSurfaceIsSampledTopRowFirst) {
     RenderSurface* surface = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
-    ASSERT_NE(surface, nullptr);
-    ASSERT_NE(surface->GetTexture(), nullptr);
+    ASSERT_TRUE(surface != nullptr && surface->GetTexture() != nullptr);
     EXPECT_EQ(surface->GetTexture()->GetWidth(), 16);
     device_->SetTargetSurface(0, surface);
     EXPECT_EQ(device_->GetViewport(), Viewport(0, 0, 16, 16));
@@ -128,8 +127,7 @@ TEST_F(GLDeviceSurfaceTest, RenderSurfaceIsSampledTopRowFirst) {
 
 TEST_F(GLDeviceSurfaceTest, DepthTextureComparesAsShadowMap) {
     RenderSurface* shadow = device_->CreateRenderSurface(16, 16, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
-    ASSERT_NE(shadow, nullptr);
-    ASSERT_NE(shadow->GetDepthTexture(), nullptr);
+    ASSERT_TRUE(shadow != nullptr && shadow->GetDepthTexture() != nullptr);
     device_->SetTargetSurface(0, shadow);
     ClearTo(Color(0, 0, 0, 1));
     device_->DrawRect(Rect(0, 0, 8, 16), kRed, 0.25f);  // left half at depth 0.25
@@ -156,8 +154,7 @@ void main() { o_color = vec4(vec3(texture(s1, vec3(v_uv0, 0.5))), 1.0); }
 
 TEST_F(GLDeviceSurfaceTest, DepthOnlySurfaceAndSeparateDepthTarget) {
     RenderSurface* depthOnly = device_->CreateRenderSurface(64, 64, RenderTextureFormat::None, RenderTextureFormat::D16);
-    ASSERT_NE(depthOnly, nullptr);
-    EXPECT_EQ(depthOnly->GetTexture(), nullptr);
+    ASSERT_TRUE(depthOnly != nullptr && depthOnly->GetTexture() == nullptr);
     // Colour into the primary surface, depth into the other surface.
     device_->SetTargetSurface(0, primary_);
     device_->SetDepthTarget(depthOnly);
@@ -177,8 +174,7 @@ TEST_F(GLDeviceSurfaceTest, DepthOnlySurfaceAndSeparateDepthTarget) {
 TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
     RenderSurface* source = device_->CreateRenderSurface(32, 32, RenderTextureFormat::RGBA, RenderTextureFormat::None);
     RenderSurface* destination = device_->CreateRenderSurface(8, 8, RenderTextureFormat::RGBA, RenderTextureFormat::None);
-    ASSERT_NE(source, nullptr);
-    ASSERT_NE(destination, nullptr);
+    ASSERT_TRUE(source != nullptr && destination != nullptr);
     device_->SetRenderTarget(0, source);  // the depth target stays the primary surface's
     device_->DrawRect(Rect(0, 0, 16, 32), kRed, 0.0f);
     device_->DrawRect(Rect(16, 0, 16, 32), kGreen, 0.0f);
@@ -187,15 +183,11 @@ TEST_F(GLDeviceSurfaceTest, CopyToTextureStretchesTheRegion) {
     const Rect left(0, 0, 16, 32);
     source->CopyToTexture(destination->GetTexture(), &left, 0);
     std::vector<uint32_t> pixels = OffscreenDevice::Read(destination, 8, 8);
-    ASSERT_EQ(pixels.size(), 64u);
-    for (uint32_t pixel : pixels) {
-        EXPECT_EQ(pixel, Rgba(255, 0, 0));
-    }
+    ASSERT_EQ(pixels, std::vector<uint32_t>(64, Rgba(255, 0, 0)));
     const Rect topRight(16, 0, 16, 8);
     source->CopyToTexture(destination->GetTexture(), &topRight, 0);
     pixels = OffscreenDevice::Read(destination, 8, 8);
-    EXPECT_EQ(pixels[0], Rgba(0, 0, 255));
-    EXPECT_EQ(pixels[63], Rgba(0, 0, 255));
+    EXPECT_EQ(std::pair(pixels[0], pixels[63]), std::pair(Rgba(0, 0, 255), Rgba(0, 0, 255)));
     device_->SetColorWriteMode(RenderWriteMode::Off);  // copies are not draws
     const Rect corner(0, 0, 1, 1);
     device_->SetScissorRect(&corner);
@@ -214,13 +206,11 @@ TEST_F(GLDeviceSurfaceTest, SurfaceOverAnExistingTextureDrawsIntoIt) {
     RenderTexture* texture = device_->CreateTextureFromPixels(16, 16, texels.data(), 1, 0);
     ASSERT_NE(texture, nullptr);
     RenderSurface* surface = device_->CreateRenderSurface(16, 16, texture, RenderTextureFormat::D24);
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->GetTexture(), texture);
+    ASSERT_TRUE(surface != nullptr && surface->GetTexture() == texture);
     device_->SetTargetSurface(0, surface);
     device_->DrawRect(Rect(4, 4, 4, 4), kGreen, 0.0f);
     const std::vector<uint32_t> pixels = OffscreenDevice::Read(surface, 16, 16);
-    EXPECT_EQ(pixels[5 * 16 + 5], Rgba(0, 255, 0));
-    EXPECT_EQ(pixels[0], Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(pixels[5 * 16 + 5], pixels[0]), std::pair(Rgba(0, 255, 0), Rgba(0, 0, 0)));
     device_->DestroyRenderSurface(surface);
     device_->DestroyTexture(texture);
 }
@@ -233,8 +223,7 @@ TEST_F(GLDeviceSurfaceTest, ViewportLargerThanTheTargetShrinksTwoDDraws) {
     device_->SetViewport(Viewport(0, 0, 32, 32));
     device_->DrawRect(Rect(0, 0, 16, 16), kRed, 0.0f);
     const std::vector<uint32_t> pixels = OffscreenDevice::Read(half, 16, 16);
-    EXPECT_EQ(pixels[7 * 16 + 7], Rgba(255, 0, 0));
-    EXPECT_EQ(pixels[8 * 16 + 8], Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(pixels[7 * 16 + 7], pixels[8 * 16 + 8]), std::pair(Rgba(255, 0, 0), Rgba(0, 0, 0)));
     device_->DestroyRenderSurface(half);
 }
 

@@ -229,9 +229,8 @@ TEST_F(GLDeviceTextureTest, BuffersHoldTheirBytesOfVideoMemoryUntilDestroyed) {
                                               device_->CreateIndexBuffer(4, RenderIndexFormat(4)),
                                               device_->CreateDynamicVertexBuffer(0),
                                               device_->CreateDynamicIndexBuffer(3)};
-    EXPECT_EQ(refused, std::vector<const void*>(6, nullptr));
-    EXPECT_EQ(log.Count(LogPriority::Error), 6u);
-    EXPECT_EQ(device_->GetAvailableVideoMemory(), before);
+    EXPECT_EQ(std::tuple(refused, log.Count(LogPriority::Error), device_->GetAvailableVideoMemory()),
+              std::tuple(std::vector<const void*>(6, nullptr), 6u, before));
 }
 
 // The total is GLDEVICE_VIDEO_MEMORY_MB mebibytes when that is a positive number, else 512 MiB;

@@ -434,7 +434,6 @@ uint32_t GraphicsShader2::FindStyleByName(const Name& name) const {
 }
 
 int GraphicsShader2::GetSortOrder(uint32_t style) const {
-    EnsureAvailable();
     return style < styles_.size() ? styles_[style].sortOrder : 0;
 }
 

@@ -85,7 +85,8 @@ public:
     bool GetIsReadyToUse() const;
 
     uint32_t FindStyleByName(const Name& name) const;
-    // The style's sort order; 0 for a style the shader lacks.
+    // The sort order of a style FindStyleByName gave (which loaded the shader); 0 for a style the
+    // shader lacks.
     int GetSortOrder(uint32_t style) const;
     bool HasParameter(const Name& name) const;
     // The index of each of the list's names in this shader (kNoParameter for a name it lacks), in

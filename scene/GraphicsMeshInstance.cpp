@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <typeinfo>
 #include <utility>
 
 #include "core/Intersection.h"
@@ -584,15 +586,58 @@ void GraphicsMeshInstance::GetPassFaces(const GraphicsMesh::FaceSet& set, int& f
     count = int(set.faceCount);
 }
 
+GraphicsMeshInstance::InstanceValues GraphicsMeshInstance::GetInstanceValues(float opacity) const {
+    return {{diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f, diffuseColor_.b * 0.5f, highlight_},
+            shadowBias_,
+            GetBlendedGlobalFadeFactor(),
+            opacity};
+}
+
+void GraphicsMeshInstance::SetInstanceValues(const GraphicsShader2& shader, const InstanceValues& values,
+                                             const InstanceValues* sent) {
+    // Bytes, as the shader compares: a value equal but for its bits still goes.
+    if (sent != nullptr && std::memcmp(&values, sent, sizeof(values)) == 0) return;  // most runs
+    const auto changed = [&values, sent](const auto member) {
+        return sent == nullptr || std::memcmp(&(values.*member), &(sent->*member), sizeof(values.*member)) != 0;
+    };
+    const uint32_t* const parameter = shader.GetParameterIndices(kDrawParameters);
+    if (changed(&InstanceValues::diffuse)) {
+        shader.SetFloat4(parameter[kDiffuseColor], 0, values.diffuse[0], values.diffuse[1], values.diffuse[2],
+                         values.diffuse[3]);
+    }
+    if (changed(&InstanceValues::shadowBias)) shader.SetFloat(parameter[kShadowBias], 0, values.shadowBias);
+    if (changed(&InstanceValues::fade)) shader.SetFloat(parameter[kGlobalFade], 0, values.fade);
+    if (changed(&InstanceValues::opacity)) {
+        const float opacity = values.opacity;
+        const float curved = opacity == 1.0f ? 1.0f : std::pow(opacity, kTransparencyExponent);  // mostly opaque
+        shader.SetFloat4(parameter[kTransparency], 0, curved, curved, opacity, curved);
+    }
+}
+
+bool GraphicsMeshInstance::DrawsInRuns() const {
+    return typeid(*this) == typeid(GraphicsMeshInstance) && SetsOnlyInstanceValues();
+}
+
+bool GraphicsMeshInstance::SetsOnlyInstanceValues() const {
+    return dissolveTexture_ == nullptr && baseTexture_ == nullptr && bumpTexture_ == nullptr && boneCoords_.empty() &&
+           effect_ == nullptr;
+}
+
+bool GraphicsMeshInstance::JoinsRun(const RenderablePass& pass, const RenderablePass* next, const PassParts& parts,
+                                    float& nextOpacity) const {
+    if (next == nullptr || next->pass != pass.pass || typeid(*next->renderable) != typeid(GraphicsMeshInstance)) {
+        return false;
+    }
+    const auto& other = static_cast<const GraphicsMeshInstance&>(*next->renderable);
+    if (other.mesh_ != mesh_ || !other.SetsOnlyInstanceValues()) return false;
+    nextOpacity = other.GetOpacity(parts);
+    return nextOpacity != 0.0f;
+}
+
 void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, const GraphicsMesh::FaceSet& set,
                                                float opacity) const {
     const uint32_t* const parameter = shader.GetParameterIndices(kDrawParameters);
-    shader.SetFloat4(parameter[kDiffuseColor], 0, diffuseColor_.r * 0.5f, diffuseColor_.g * 0.5f,
-                     diffuseColor_.b * 0.5f, highlight_);
-    shader.SetFloat(parameter[kShadowBias], 0, shadowBias_);
-    shader.SetFloat(parameter[kGlobalFade], 0, GetBlendedGlobalFadeFactor());
-    const float curved = opacity == 1.0f ? 1.0f : std::pow(opacity, kTransparencyExponent);  // most draws are opaque
-    shader.SetFloat4(parameter[kTransparency], 0, curved, curved, opacity, curved);
+    SetInstanceValues(shader, GetInstanceValues(opacity), nullptr);
     if (dissolveTexture_ != nullptr) {
         shader.SetFloat3(parameter[kDissolveColor], 0, dissolveColor_);
         shader.SetFloat(parameter[kDissolveValue], 0, dissolveValue_);
@@ -610,14 +655,25 @@ void GraphicsMeshInstance::SetShaderParameters(const GraphicsShader2& shader, co
     if (effect_ != nullptr) effect_->SetShaderParameters(shader);
 }
 
+GraphicsMeshInstance::OpenRun GraphicsMeshInstance::openRun_;
+
 void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, GraphicsCanvas& canvas,
                                       const GraphicsSceneRenderer& renderer) const {
-    const PassParts parts = GetPassParts(pass.pass);
-    const float opacity = GetOpacity(parts);
-    if (parts.set == nullptr || opacity == 0.0f) return;
-    GraphicsMesh::MeshRenderInfo info;
-    mesh_->GetMeshRenderInfo(info);
-    if (info.vertexBuffer == nullptr || info.indexBuffer == nullptr || info.declaration == nullptr) return;
+    OpenRun& run = openRun_;
+    // A run is only left open for a pass that draws (JoinsRun): its parts and buffers are the run's.
+    const bool continues = run.shader == pass.shader;
+    if (!continues) {
+        run.parts = GetPassParts(pass.pass);
+        if (run.parts.set == nullptr) return;
+    }
+    const PassParts& parts = run.parts;
+    const float opacity = continues ? run.nextOpacity : GetOpacity(parts);
+    if (opacity == 0.0f) return;
+    const GraphicsMesh::MeshRenderInfo& info = run.info;
+    if (!continues) {
+        mesh_->GetMeshRenderInfo(run.info);
+        if (info.vertexBuffer == nullptr || info.indexBuffer == nullptr || info.declaration == nullptr) return;
+    }
 
     const Coords objectToWorld = pass.regionToScene * Scaled(objectToRegion_, scale_);
     const Mat4 objectToWorldMatrix(objectToWorld);
@@ -625,20 +681,33 @@ void GraphicsMeshInstance::RenderPass(const RenderablePass& pass, const Name&, G
     device.SetVertexDeclaration(info.declaration);
     device.SetStreamSource(0, info.vertexBuffer, 0, info.vertexStride);
     device.SetIndices(info.indexBuffer);
-    pass.shader->Begin();
-    const uint32_t* const parameter = pass.shader->GetParameterIndices(kDrawParameters);
-    pass.shader->SetFloat4x4(parameter[kObjectToWorld], 0, objectToWorldMatrix);
-    pass.shader->SetFloat4x4(parameter[kObjectToScreen], 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
-    pass.shader->SetFloat3(parameter[kObjectToRegionOffset], 0, objectToWorld.origin);
-    if (parts.material != nullptr) mesh_->SetShaderParameters(*pass.shader, int(parts.set->material));
-    SetShaderParameters(*pass.shader, *parts.set, opacity);
-    pass.shader->Render(mesh_->GetFileName().c_str());
+    const GraphicsShader2& shader = *pass.shader;
+    if (!continues) shader.Begin();
+    const uint32_t* const parameter = shader.GetParameterIndices(kDrawParameters);
+    shader.SetFloat4x4(parameter[kObjectToWorld], 0, objectToWorldMatrix);
+    shader.SetFloat4x4(parameter[kObjectToScreen], 0, renderer.GetWorldToScreenMatrix() * objectToWorldMatrix);
+    shader.SetFloat3(parameter[kObjectToRegionOffset], 0, objectToWorld.origin);
+    const bool runs = continues || DrawsInRuns();  // the draw before checked this one
+    const InstanceValues values = runs ? GetInstanceValues(opacity) : InstanceValues{};
+    if (continues) {
+        SetInstanceValues(shader, values, &run.sent);
+    } else {
+        if (parts.material != nullptr) mesh_->SetShaderParameters(shader, int(parts.set->material));
+        SetShaderParameters(shader, *parts.set, opacity);
+    }
+    shader.Render(mesh_->GetFileName().c_str());
     int firstIndex = 0;
     int count = 0;
     GetPassFaces(*parts.set, firstIndex, count);
     device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, 0, info.vertexCount, uint32_t(count),
                                 uint32_t(firstIndex), 0);
-    pass.shader->End();
+    if (runs && JoinsRun(pass, renderer.GetNextPassInStyle(), parts, run.nextOpacity)) {
+        run.shader = pass.shader;
+        run.sent = values;
+        return;
+    }
+    run.shader = nullptr;
+    shader.End();
 }
 
 void GraphicsMeshInstance::LogInfo() const {

@@ -17,6 +17,14 @@
 // the player (never one named "NoTransparency"), and UpdateSectionOpacities fades marked sections
 // down to a minimum and the rest back up, over 750 ms for a full change.
 //
+// Runs: when the scene renderer draws the same face set of the same mesh for several instances one
+// after another in one shader style, the draws make a run if the instances add nothing of their own
+// beyond the values above (no override textures, dissolve, skinning or effect, and not a derived
+// class). The run's first draw opens a nested Begin depth and sets every parameter; each later draw
+// sets its matrices and offset and, of the colour, shadow bias, fade and transparency, only what
+// differs from the draw before; the last ends the depth. The device gets the same values for each
+// draw as when every draw sets everything.
+//
 // Overrides: an override shader draws every pass in place of the materials'; override base and
 // bump textures go to the shader as "baseTexture" and "bumpTexture".
 //
@@ -249,7 +257,36 @@ private:
         const GraphicsMesh::Material* material = nullptr;
         const std::string* section = nullptr;
     };
+    // The values of a draw that may differ between the instances of a run, besides the placement.
+    struct InstanceValues {
+        float diffuse[4];  // "diffuseColor"
+        float shadowBias;
+        float fade;        // "blendedGlobalFadeFactor"
+        float opacity;     // makes "transparencyValue"
+    };
+    // The run a draw left open for the next pass (see the header comment); main thread.
+    struct OpenRun {
+        const GraphicsShader2* shader = nullptr;  // null while no run is open
+        PassParts parts;
+        GraphicsMesh::MeshRenderInfo info;
+        InstanceValues sent;
+        float nextOpacity = 1.0f;  // the opacity of the run's next draw
+    };
+    static OpenRun openRun_;
+
     PassParts GetPassParts(int pass) const;
+    InstanceValues GetInstanceValues(float opacity) const;
+    // Sets the values, or with sent only those that differ from it.
+    static void SetInstanceValues(const GraphicsShader2& shader, const InstanceValues& values,
+                                  const InstanceValues* sent);
+    // Whether the instance's draws can join a run (see the header comment), and the same but for
+    // the class.
+    bool DrawsInRuns() const;
+    bool SetsOnlyInstanceValues() const;
+    // Whether the next pass, of the same shader style, continues the run of this instance's pass
+    // with these parts; then nextOpacity is the opacity it draws at.
+    bool JoinsRun(const RenderablePass& pass, const RenderablePass* next, const PassParts& parts,
+                  float& nextOpacity) const;
     float GetOpacity(const PassParts& parts) const;
     // GetShader2 and GetTexture for the pass's parts and opacity.
     const GraphicsShader2* GetShader2(const PassParts& parts, float opacity) const;

@@ -255,8 +255,11 @@ void GraphicsSceneRenderer::RenderPasses(GraphicsCanvas& canvas, const mem::vect
             shader->Begin(styleIndex);
             SetShaderConstants(canvas, shader);
         }
+        const RenderablePass* next = k + 1 < keys.size() ? &passes[keys[k + 1].index] : nullptr;
+        nextInStyle_ = next != nullptr && next->shader == shader && next->styleIndex == styleIndex ? next : nullptr;
         pass.renderable->RenderPass(pass, style, canvas, *this);
     }
+    nextInStyle_ = nullptr;
     if (shader != nullptr) shader->End();
 }
 

@@ -163,6 +163,9 @@ public:
     void RenderPasses(GraphicsCanvas& canvas, const mem::vector<RenderablePass>& passes, const Name& style) const;
     // Every pass of the style with sort orders kMinSortOrder to kMaxSortOrder, without a light.
     void RenderStyle(GraphicsCanvas& canvas, const Name& style) const;
+    // While RenderPasses draws a pass: the pass it draws next when that one has the same shader and
+    // style (its renderable may leave the shader's state in place for it); null otherwise.
+    const RenderablePass* GetNextPassInStyle() const { return nextInStyle_; }
 
 protected:
     // Adds what the region shows; nothing in the base.
@@ -197,6 +200,7 @@ private:
     Region* lastRegion_ = nullptr;
     const Coords* lastRegionToScene_ = nullptr;
     bool lastRegionTurned_ = false;
+    mutable const RenderablePass* nextInStyle_ = nullptr;
     RenderGenerationId generation_{};
     uint32_t flags_ = 127;
     bool shadows_ = false;

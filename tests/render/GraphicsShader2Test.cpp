@@ -250,7 +250,7 @@ TEST_F(GraphicsShader2Test, ReadsTheOlderTypeCodes) {
 
 // -- Drawing -------------------------------------------------------------------------------------
 
-TEST_F(GraphicsShader2Test, TwoRendersWithoutChangesSendTheConstantStatesOnce) {
+TEST_F(GraphicsShader2Test, ConstantStatesGoOnceAParameterWhenSetAndTheOutermostEndPutsThemBack) {
     const GraphicsShader2* shader = LoadReference();
     ASSERT_TRUE(shader->Begin(shader->FindStyleByName(kNormal)));
     bed.Device().ClearCalls();
@@ -270,22 +270,29 @@ TEST_F(GraphicsShader2Test, TwoRendersWithoutChangesSendTheConstantStatesOnce) {
     EXPECT_EQ(bed.Device().GetCalls("SetDebugName"),
               (std::vector<std::string>{"SetDebugName(\"Shaders/Test.ssh\", \"normal\", \"first\")",
                                         "SetDebugName(\"Shaders/Test.ssh\", \"normal\", \"second\")"}));
-    shader->End();
     EXPECT_TRUE(bed.Device().GetErrors().empty());
-}
 
-TEST_F(GraphicsShader2Test, AParameterGoesToTheDeviceOnlyAfterItWasSet) {
-    const GraphicsShader2* shader = LoadReference();
-    ASSERT_TRUE(shader->Begin(0));
-    shader->Render("first");
+    // A parameter goes to the device only after it was set.
     bed.Device().ClearCalls();
     EXPECT_TRUE(shader->SetFloat4(kTint, 0, 0.5f, 0.25f, 0.0f, 1.0f));
-    shader->Render("second");
     shader->Render("third");
+    shader->Render("fourth");
     EXPECT_EQ(bed.Device().GetCalls("SetPixelShaderConstants"),
               std::vector<std::string>{"SetPixelShaderConstants(0, [0.5, 0.25, 0, 1], 1)"});
     EXPECT_EQ(Count("SetVertexShaderConstants"), 0u);
     EXPECT_EQ(Count("SetVertexShader"), 0u);
+
+    // The outermost End puts the style's states back; the next Begin sends them again.
+    bed.Device().ClearCalls();
+    shader->End();
+    EXPECT_EQ(bed.Device().GetCalls(),
+              (std::vector<std::string>{"SetVertexShader(null)", "SetPixelShader(null)", "SetSourceBlendFactor(0)",
+                                        "SetDestinationBlendFactor(1)", "SetTexture(0, null)", "SetAlphaReference(0)",
+                                        "SetDebugName(null, null, null)"}));
+    ASSERT_TRUE(shader->Begin(0));
+    bed.Device().ClearCalls();
+    shader->Render("again");
+    EXPECT_EQ(Count("SetVertexShader"), 1u);
     shader->End();
 }
 
@@ -321,24 +328,6 @@ TEST_F(GraphicsShader2Test, ParametersFallBackToTheirDefaultsWhenTheirBeginDepth
         EXPECT_EQ(Count("SetVertexShader"), 0u);
         shader->End();
     }
-}
-
-TEST_F(GraphicsShader2Test, TheOutermostEndPutsTheStyleStatesBack) {
-    const GraphicsShader2* shader = LoadReference();
-    ASSERT_TRUE(shader->Begin(0));
-    shader->Render("draw");
-    bed.Device().ClearCalls();
-    shader->End();
-    EXPECT_EQ(bed.Device().GetCalls(),
-              (std::vector<std::string>{"SetVertexShader(null)", "SetPixelShader(null)", "SetSourceBlendFactor(0)",
-                                        "SetDestinationBlendFactor(1)", "SetTexture(0, null)", "SetAlphaReference(0)",
-                                        "SetDebugName(null, null, null)"}));
-    // The next Begin sends the constant states again.
-    ASSERT_TRUE(shader->Begin(0));
-    bed.Device().ClearCalls();
-    shader->Render("again");
-    EXPECT_EQ(Count("SetVertexShader"), 1u);
-    shader->End();
 }
 
 // Every state a style can hold reaches the device as it is, and the outermost End puts each back
@@ -431,22 +420,16 @@ TEST_F(GraphicsShader2Test, ArraysSendTheElementsSetAndMatricesTheirRows) {
                   "SetVertexShaderConstants(5, [1, 4, 7, 10, 2, 5, 8, 11, 3, 6, 9, 12], 3)"}));
     EXPECT_EQ(bed.Device().GetCalls("SetPixelShaderConstants"),
               std::vector<std::string>{"SetPixelShaderConstants(1, [0, 0, 0, 0], 1)"});
-    shader->End();
-}
-
-TEST_F(GraphicsShader2Test, ATextureParameterBindsTheTextureGiven) {
-    const GraphicsShader2* shader = LoadReference();
-    ASSERT_TRUE(shader->Begin(0));
-    shader->Render("first");
-    const RenderTexture* texture = bed.Graphics().GetEmptyTexture();
-    EXPECT_TRUE(shader->SetTexture(kBaseTexture, 0, texture));
+    // A texture parameter binds the texture given.
+    EXPECT_TRUE(shader->SetTexture(kBaseTexture, 0, bed.Graphics().GetEmptyTexture()));
     bed.Device().ClearCalls();
-    shader->Render("second");
+    shader->Render("third");
     EXPECT_EQ(bed.Device().GetCalls("SetTexture"), std::vector<std::string>{"SetTexture(0, texture2)"});
     shader->End();
 }
 
-TEST_F(GraphicsShader2Test, AnAbsentStyleCannotBegin) {
+// Absent styles cannot begin; textures are queued; every element counts (4 float4s, 2 textures more).
+TEST_F(GraphicsShader2Test, AbsentStylesDependentTexturesAndTheMemoryOfEveryElement) {
     const GraphicsShader2* shader = LoadReference();
     EXPECT_EQ(shader->FindStyleByName(Name::Create("absent")), GraphicsShader2::kNoStyle);
     EXPECT_FALSE(shader->Begin(GraphicsShader2::kNoStyle));
@@ -455,6 +438,17 @@ TEST_F(GraphicsShader2Test, AnAbsentStyleCannotBegin) {
     EXPECT_TRUE(shader->Begin(1));
     EXPECT_EQ(shader->GetSortOrder(1), 2);
     shader->End();
+    EXPECT_TRUE(shader->GetIsReadyToUse());
+    const int queued = bed.GetLoader().GetNumQueued();
+    shader->PreLoadDependentResources();
+    EXPECT_EQ(bed.GetLoader().GetNumQueued(), queued + 1);
+    const size_t reference = shader->GetSystemMemoryUsage();
+    ShaderFileSection section = MakeSection("GeForce6");
+    section.parameters[kWeightsParameter].elements = 6;
+    section.parameters[kTextureParameter].elements = 3;
+    const GraphicsShader2* wide = Load(MakeShaderFile({section}), "Shaders/Wide.ssh");
+    ASSERT_EQ(wide->FindStyleByName(kNormal), 0u);
+    EXPECT_EQ(wide->GetSystemMemoryUsage() - reference, 4 * 4 * sizeof(float) + 2 * sizeof(const RenderTexture*));
 }
 
 TEST_F(GraphicsShader2Test, ColourStatesTakePackedIntegersAndFloats) {
@@ -492,28 +486,6 @@ TEST_F(GraphicsShader2Test, DestroyReleasesProgramsAndTextures) {
     EXPECT_EQ(shader->GetVideoMemoryUsage(), 0u);
     bed.Graphics().GetTextureResourceManager()->UnloadUnreferencedResources();
     EXPECT_EQ(bed.Graphics().GetTextureResourceManager()->GetNumResources(), 0);
-}
-
-// Each element of a parameter counts: four more float4 weights and two more textures.
-TEST_F(GraphicsShader2Test, SystemMemoryCountsEveryElement) {
-    const GraphicsShader2* shader = LoadReference();
-    ASSERT_EQ(shader->FindStyleByName(kNormal), 0u);  // loaded
-    const size_t reference = shader->GetSystemMemoryUsage();
-    ShaderFileSection section = MakeSection("GeForce6");
-    section.parameters[kWeightsParameter].elements = 6;
-    section.parameters[kTextureParameter].elements = 3;
-    const GraphicsShader2* wide = Load(MakeShaderFile({section}), "Shaders/Wide.ssh");
-    ASSERT_EQ(wide->FindStyleByName(kNormal), 0u);
-    EXPECT_EQ(wide->GetSystemMemoryUsage() - reference, 4 * 4 * sizeof(float) + 2 * sizeof(const RenderTexture*));
-}
-
-TEST_F(GraphicsShader2Test, DependentTexturesAreQueued) {
-    const GraphicsShader2* shader = LoadReference();
-    ASSERT_EQ(shader->FindStyleByName(kNormal), 0u);
-    EXPECT_TRUE(shader->GetIsReadyToUse());
-    const int queued = bed.GetLoader().GetNumQueued();
-    shader->PreLoadDependentResources();
-    EXPECT_EQ(bed.GetLoader().GetNumQueued(), queued + 1);
 }
 
 TEST_F(GraphicsShader2Test, AProgramTheDeviceCannotMakeIsAPassingTrouble) {

@@ -145,6 +145,32 @@ TEST_F(SceneRendererTest, PassesDrawBySortOrderShaderAndTextureKeepingSubmission
     EXPECT_TRUE(drawn.empty());
 }
 
+// Instances of one mesh drawn one after another in one style make a run: each draw sends its
+// matrix and only the values that differ from the draw before, and the shader's depth ends once.
+TEST_F(SceneRendererTest, InstancesOfOneMeshDrawAsARunSendingOnlyWhatChanged) {
+    bed.WriteFile("Shaders/Flat.ssh", test::FlatShaderFile(false));
+    BinaryWriter mesh;
+    ASSERT_TRUE(MeshFileWriter::Write(mesh, test::Boxes({Vec3()}, false)));
+    bed.WriteFile("Meshes/Box.msh", std::vector<uint8_t>(mesh.GetBuffer(), mesh.GetBuffer() + mesh.GetPosition()));
+    GraphicsMeshInstance boxes[3];
+    CountingRenderer renderer;
+    for (GraphicsMeshInstance& box : boxes) {
+        box.SetMesh(bed.Graphics().LoadMesh("Meshes/Box.msh"));
+        box.SetObjectToRegionCoords(Coords::Translation(Vec3(float(&box - boxes), 0.0f, 0.0f)));
+        renderer.AddRenderable(&box, FakeRegion(regionKey));
+    }
+    boxes[2].SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
+    renderer.RenderStyle(*bed.Graphics().GetCanvas(), normal);
+    std::vector<std::string> sent;  // matrices, colours, draws and ends of a depth ("SetD": a label cleared)
+    for (const std::string& call : bed.Device().GetCalls()) {
+        if (call.starts_with("SetVertexShaderConstants(0")) sent.push_back("matrix");
+        if (call.starts_with("SetVertexShaderConstants(4")) sent.push_back(call.substr(28, call.find(']') - 27));
+        if (call.starts_with("Draw") || call.starts_with("SetDebugName(null")) sent.push_back(call.substr(0, 4));
+    }
+    EXPECT_EQ(sent, (std::vector<std::string>{"matrix", "[0.5, 0.5, 0.5, 0]", "Draw", "matrix", "Draw", "matrix",
+                                              "[0.5, 0, 0, 0]", "Draw", "SetD", "SetD"}));
+}
+
 TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     test::LogCapture log;
     CountingRenderer renderer;

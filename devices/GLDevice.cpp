@@ -954,10 +954,7 @@ void GLDevice::ForgetDeclaration(const GLVertexDeclaration& declaration) {
     }
 }
 
-void GLDevice::ForgetVertexArray(GLVertexDeclaration& declaration, GLuint vertexArray) {
-    vertexArrays_.erase(&declaration);
-    glState_.ForgetVertexArray(vertexArray);
-}
+void GLDevice::ForgetVertexArray(GLuint vertexArray) { glState_.ForgetVertexArray(vertexArray); }
 
 // ---------------------------------------------------------------------------------------------
 // State

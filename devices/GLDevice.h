@@ -225,7 +225,9 @@ public:
     void ForgetShader(const GLShader& shader);
     void ForgetDeclaration(const GLVertexDeclaration& declaration);
     void RegisterVertexArray(GLVertexDeclaration& declaration) { vertexArrays_.insert(&declaration); }
-    void ForgetVertexArray(GLVertexDeclaration& declaration, GLuint vertexArray);
+    void UnregisterVertexArrays(GLVertexDeclaration& declaration) { vertexArrays_.erase(&declaration); }
+    // The vertex array is being deleted.
+    void ForgetVertexArray(GLuint vertexArray);
 
 private:
     // What the engine asked for, applied at each draw.

@@ -70,80 +70,80 @@ GLVertexDeclaration::~GLVertexDeclaration() {
 }
 
 void GLVertexDeclaration::ReleaseVertexArray() {
-    for (VertexArray& array : vertexArrays_) {
-        device_.ForgetVertexArray(*this, array.name);
+    for (auto& [streams, array] : vertexArrays_) {
+        device_.ForgetVertexArray(array.name);
         glDeleteVertexArrays(1, &array.name);
     }
     vertexArrays_.clear();
+    device_.UnregisterVertexArrays(*this);
 }
 
 void GLVertexDeclaration::ForgetBuffer(GLuint buffer) {
-    for (VertexArray& array : vertexArrays_) {
-        for (GLStreamBinding& stream : array.specified) {
-            if (stream.buffer == buffer) {
-                stream = GLStreamBinding{};
-            }
+    for (auto entry = vertexArrays_.begin(); entry != vertexArrays_.end();) {
+        VertexArray& array = entry->second;
+        if (array.indexBuffer == buffer) {
+            array.indexBuffer = 0;
         }
-        if (array.specifiedIndexBuffer == buffer) {
-            array.specifiedIndexBuffer = 0;
+        const GLStreamBinding* const streams = entry->first.streams;
+        if (std::none_of(streams, streams + kMaxStreams,
+                         [&](const GLStreamBinding& s) { return s.buffer == buffer; })) {
+            ++entry;
+            continue;
+        }
+        device_.ForgetVertexArray(array.name);
+        glDeleteVertexArrays(1, &array.name);
+        entry = vertexArrays_.erase(entry);
+    }
+}
+
+size_t GLVertexDeclaration::StreamsHash::operator()(const Streams& key) const {
+    size_t hash = 0;
+    for (const GLStreamBinding& stream : key.streams) {
+        for (const uint32_t value : {uint32_t(stream.buffer), stream.offset, stream.stride}) {
+            hash = hash * 1000003u ^ value;
         }
     }
+    return hash;
 }
 
 uint32_t GLVertexDeclaration::Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams],
                                    GLuint indexBuffer) {
-    GLStreamBinding wanted[kMaxStreams];
+    Streams wanted;
     uint32_t vertices = UINT32_MAX;  // that every stream starts past its first stride
     for (uint32_t s = 0; s < kMaxStreams; ++s) {
         if (streamMask_ & (1u << s)) {
-            wanted[s] = streams[s];
-            if (wanted[s].stride == 0) {
-                wanted[s].stride = streamStrides_[s];
+            wanted.streams[s] = streams[s];
+            if (wanted.streams[s].stride == 0) {
+                wanted.streams[s].stride = streamStrides_[s];
             }
-            vertices = std::min(vertices, wanted[s].offset / wanted[s].stride);
+            vertices = std::min(vertices, wanted.streams[s].offset / wanted.streams[s].stride);
         }
     }
-    uint32_t remainders[kMaxStreams] = {};
     for (uint32_t s = 0; s < kMaxStreams; ++s) {
         if (streamMask_ & (1u << s)) {
-            wanted[s].offset -= vertices * wanted[s].stride;
-            remainders[s] = wanted[s].offset;
+            wanted.streams[s].offset -= vertices * wanted.streams[s].stride;
         }
     }
-    auto array = std::find_if(vertexArrays_.begin(), vertexArrays_.end(), [&](const VertexArray& candidate) {
-        return std::equal(std::begin(remainders), std::end(remainders), std::begin(candidate.remainders));
-    });
-    if (array == vertexArrays_.end()) {
-        VertexArray made;
-        std::copy(std::begin(remainders), std::end(remainders), std::begin(made.remainders));
-        glGenVertexArrays(1, &made.name);
-        device_.RegisterVertexArray(*this);
-        state.SetVertexArray(made.name);
-        for (const Attribute& attribute : attributes_) {
-            glEnableVertexAttribArray(attribute.location);
-        }
-        array = vertexArrays_.insert(vertexArrays_.end(), made);
+    const auto [found, made] = vertexArrays_.try_emplace(wanted);
+    VertexArray& array = found->second;
+    if (!made) {
+        state.SetVertexArray(array.name);
     } else {
-        state.SetVertexArray(array->name);
-    }
-    for (uint32_t s = 0; s < kMaxStreams; ++s) {
-        if (!(streamMask_ & (1u << s)) || wanted[s] == array->specified[s]) {
-            continue;
-        }
-        array->specified[s] = wanted[s];
-        glBindBuffer(GL_ARRAY_BUFFER, wanted[s].buffer);
+        glGenVertexArrays(1, &array.name);
+        device_.RegisterVertexArray(*this);
+        state.SetVertexArray(array.name);
         for (const Attribute& attribute : attributes_) {
-            if (attribute.stream != s) {
-                continue;
-            }
-            const auto pointer = reinterpret_cast<const void*>(uintptr_t(wanted[s].offset + attribute.offset));
+            const GLStreamBinding& stream = wanted.streams[attribute.stream];
+            glEnableVertexAttribArray(attribute.location);
+            glBindBuffer(GL_ARRAY_BUFFER, stream.buffer);
+            const auto pointer = reinterpret_cast<const void*>(uintptr_t(stream.offset + attribute.offset));
             glVertexAttribPointer(attribute.location, attribute.size, attribute.type, attribute.normalized,
-                                  GLsizei(wanted[s].stride), pointer);
+                                  GLsizei(stream.stride), pointer);
         }
     }
-    if (indexBuffer != array->specifiedIndexBuffer) {
+    if (indexBuffer != array.indexBuffer) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-        array->specifiedIndexBuffer = indexBuffer;
+        array.indexBuffer = indexBuffer;
     }
     return vertices;
 }

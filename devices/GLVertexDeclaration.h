@@ -3,23 +3,23 @@
 // draws with it.
 //
 // Each element becomes the attribute at the location of its usage code, at the offset that the
-// elements before it on the same stream take. The vertex array records which buffer, offset and
-// stride each stream was last specified with and re-specifies a stream's attributes only when the
-// bound stream differs, so repeated draws from the same static buffers cost one bind. The array
-// object is made at the first draw (render thread); the layout itself is known at once.
+// elements before it on the same stream take. The vertex array objects are made at the draws
+// (render thread); the layout itself is known at once.
 //
-// Streams that move through a ring buffer from draw to draw keep their arrays unchanged: the
-// streams' offsets are taken as whole vertices, which the draw adds to its first vertex, and what
-// is left of them (less than a stride) picks one of the declaration's arrays, each made for such
-// a remainder. A driver watches how often an array is re-pointed and, past a few times, stops
-// merging its interleaved attributes into one buffer binding; that new vertex layout costs a
-// vertex-stage compile of every program drawn with it, in whatever frame it happens.
+// An array is never re-pointed: each set of streams (buffers, offsets within a vertex, strides)
+// has an array of its own, made at its first draw. A driver watches how often an array is
+// re-pointed and, past a few times, stops merging its interleaved attributes into one buffer
+// binding; that new vertex layout costs a vertex-stage compile of every program drawn with it, in
+// whatever frame it happens. Streams that move through a ring buffer from draw to draw keep their
+// array too: the streams' offsets are taken as whole vertices, which the draw adds to its first
+// vertex, and only what is left of them (less than a stride) picks the array.
 
 #include "devices/GLHeaders.h"
 #include "devices/GLObject.h"
 #include "render/RenderDevice.h"
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace GAME {
@@ -55,14 +55,15 @@ public:
     uint32_t GetStreamMask() const { return streamMask_; }
     void Upload() override {}
 
-    // Binds a vertex array for these streams and index buffer, re-specifying what changed, and
+    // Binds the vertex array of these streams (made now if need be) with the index buffer, and
     // returns the whole vertices the streams start past what the array points at: the draw adds
     // them to its first vertex (render thread). Streams whose stride is 0 take the declaration's
     // own stride for the stream.
     uint32_t Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer);
     // Deletes the vertex arrays (they are made again at the next Bind).
     void ReleaseVertexArray();
-    // Forgets every stream and index binding on the buffer object, which is being deleted.
+    // Deletes the arrays that read the buffer object, which is being deleted, and forgets it as
+    // an index buffer.
     void ForgetBuffer(GLuint buffer);
 
 private:
@@ -82,15 +83,20 @@ private:
     uint32_t streamMask_ = 0;  // streams the elements use
     uint32_t totalStride_ = 0;
 
-    // A vertex array object for the streams' offsets within a vertex.
+    // What an array's attributes point at: the used streams, offsets within a vertex.
+    struct Streams {
+        GLStreamBinding streams[kMaxStreams];
+        bool operator==(const Streams&) const = default;
+    };
+    struct StreamsHash {
+        size_t operator()(const Streams& key) const;
+    };
     struct VertexArray {
-        uint32_t remainders[kMaxStreams] = {};
         GLuint name = 0;
-        GLStreamBinding specified[kMaxStreams];  // what the array's attributes point at
-        GLuint specifiedIndexBuffer = 0;
+        GLuint indexBuffer = 0;  // last bound with the array
     };
 
-    std::vector<VertexArray> vertexArrays_;
+    std::unordered_map<Streams, VertexArray, StreamsHash> vertexArrays_;
 };
 
 }  // namespace GAME

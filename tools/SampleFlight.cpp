@@ -74,7 +74,6 @@ SampleFlight::SampleFlight(Engine& engine, int frames, bool streaming)
       frames_(std::max(frames, int(kFlightPath.size()) - 1)),
       streaming_(streaming) {
     World& world = *engine.GetWorld();
-    world.EnableWarmUp(true);
     ready_ = world.Load(kSampleMap, true, true);
     if (!ready_) return;
     // The flight starts over the first region (its yard); a world without one has nothing to show.
@@ -142,8 +141,7 @@ void SampleFlight::LoadFirstView() {
     RegionLoader inView(view, true);
     bool done = read(inView);
     // Then the regions behind the doorways of those within reach of the view, which the first
-    // frame looks through: read, or, when a neighbour's preload brought them in already, drawn
-    // once offscreen as the view's regions were.
+    // frame looks through.
     const float reach = engine_.GetLevelLoadInflation();
     mem::vector<Region*> behind;
     for (Region* region : world.GetLoadedRegions()) {
@@ -151,7 +149,7 @@ void SampleFlight::LoadFirstView() {
         view.GetRelativeFrustum(region, local);
         for (int i = 0; i < region->GetNumPortals(); ++i) {
             Region* next = region->GetPortal(i)->GetConnectedRegion();
-            if (next != nullptr && !inView.HasRegion(next) && std::count(behind.begin(), behind.end(), next) == 0 &&
+            if (next != nullptr && !next->IsLevelLoaded() && std::count(behind.begin(), behind.end(), next) == 0 &&
                 region->GetPortal(i)->TestIntersection(local.Expand(reach)))
                 behind.push_back(next);
         }
@@ -213,6 +211,10 @@ void SampleFlight::FollowTarget() {
 
 void SampleFlight::WarmUp() {
     UpdateFrame();
+    World& world = *engine_.GetWorld();
+    world.EnableWarmUp(true);
+    const mem::vector<Region*> loaded = world.GetLoadedRegions();
+    for (Region* region : loaded) world.WarmUp(*region);
     const int legs = int(kFlightPath.size()) - 1;
     for (int point = 0; point <= legs; ++point) {
         PlaceCamera(frames_ > 1 ? point * (frames_ - 1) / legs : 0);

@@ -27,10 +27,11 @@
 // out as the target moves between them (behind a doorway facing away, the region there shows
 // when the target nears the doorway).
 //
-// Warm-up: the world's regions are drawn offscreen as the loading reads them (World::EnableWarmUp),
-// and the loading ends with the engine updated for the first frame and the view from each point of
-// the path drawn offscreen once (GraphicsEngine::WarmUp), so that the driver compiles what the
-// frames draw before the first of them.
+// Warm-up: the loading ends with the engine updated for the first frame, every region that came in
+// drawn offscreen (World::WarmUp; after the update, which places the levels' actors where the
+// frames see them and fade them), however it came in, and the view from each point of the path
+// drawn offscreen once (GraphicsEngine::WarmUp), so that the driver compiles what the frames draw
+// before the first of them.
 //
 // Streaming: the world loads what the camera sees (far plane kFarPlane) and, at each point of the
 // path, the flight lets go of the regions the camera no longer sees (World::UnloadExtraRegions);
@@ -169,9 +170,9 @@ private:
     void UpdateFrame();
     // The transparency manager follows the camera's target.
     void FollowTarget();
-    // The loading screen's last step: the engine updated for the first frame, then the view from
-    // each point of the path drawn offscreen (GraphicsEngine::WarmUp), so that the driver compiles
-    // what the flight's frames draw before the first one.
+    // The loading screen's last step: the engine updated for the first frame, every region in
+    // drawn offscreen, then the view from each point of the path (see above), so that the driver
+    // compiles what the flight's frames draw before the first one.
     void WarmUp();
     // Presents the frame and notes its time (without what the host spent saving it) and streaming.
     void EndFrame(std::chrono::steady_clock::time_point start, std::chrono::steady_clock::duration saving);

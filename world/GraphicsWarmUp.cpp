@@ -52,15 +52,13 @@ private:
 
 }  // namespace
 
-static_assert(!std::has_single_bit(unsigned(GraphicsWarmUp::kWidth)) &&
-                  !std::has_single_bit(unsigned(GraphicsWarmUp::kHeight)),
-              "the warm-up target's sides are not powers of two, as a screen's");
+static_assert(!std::has_single_bit(unsigned(GraphicsWarmUp::kSize)), "the target's side is not a power of two");
 
 void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     const Level* level = region.GetLevel();
     if (level == nullptr || !level->IsLoaded()) return;
     RenderSurface* surface =
-        canvas.CreateTemporaryTextureSurface(kWidth, kHeight, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+        canvas.CreateTemporaryTextureSurface(kSize, kSize, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
     if (surface == nullptr) return;
 
     const ABBox box = level->GetBoundingBox();
@@ -70,7 +68,7 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     camera.SetNearPlane(kNearPlane);
     camera.SetFarPlane(reach * 4.0f);
     camera.SetCoords(Coords::LookAt(box.centre + Vec3(-reach, reach, -reach), box.centre, Vec3(0.0f, 1.0f, 0.0f)));
-    const Viewport viewport(0, 0, kWidth, kHeight);
+    const Viewport viewport(0, 0, kSize, kSize);
     const Frustum frustum = camera.GetFrustum(viewport);
 
     const SceneAmbiance* engineAmbiance = gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr;
@@ -94,9 +92,10 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     seeThrough.SetTargetPosition(WorldVec3(&region, box.centre));
     seeThrough.SetTransparencyFrustum(WorldFrustum(&region, frustum));
     // Marked sections begin to fade only at the next update, so the mesh instances in view (grid
-    // cells and actors) draw once more with every section at half opacity, as a fading wall
-    // draws (its material's transparent shader over the transparency mask); they are then put
-    // back as they were, marks included.
+    // cells and actors) draw twice more, each time half of them with every section at half
+    // opacity, as a fading wall draws (its material's transparent shader over the transparency
+    // mask) while the walls beside it draw into that mask; they are then put back as they were,
+    // marks included.
     mem::vector<GraphicsMeshInstance*> instances;
     if (const GridRegion* grid = level->GetGridRegion()) {
         mem::vector<GridCellMeshInstance*> cells;
@@ -112,11 +111,13 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     mem::vector<GraphicsMeshInstance::SectionState> saved;
     for (const GraphicsMeshInstance* instance : instances) saved.push_back(instance->GetSectionState());
     draw(&seeThrough);
-    for (GraphicsMeshInstance* instance : instances) {
-        for (int section = 0; section < instance->GetNumSections(); ++section)
-            instance->SetSectionOpacity(kSeeThroughOpacity, unsigned(section));
+    for (size_t half = 0; half < 2 && !instances.empty(); ++half) {
+        for (size_t i = 0; i < instances.size(); ++i) {
+            for (int section = 0; section < instances[i]->GetNumSections(); ++section)
+                instances[i]->SetSectionOpacity(i % 2 == half ? kSeeThroughOpacity : 1.0f, unsigned(section));
+        }
+        draw(&seeThrough);
     }
-    if (!instances.empty()) draw(&seeThrough);
     for (size_t i = 0; i < instances.size(); ++i) instances[i]->SetSectionState(std::move(saved[i]));
     canvas.SetWarmingUp(false);
     canvas.SetDefaultState();

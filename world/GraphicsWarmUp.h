@@ -2,14 +2,15 @@
 // GraphicsWarmUp: draws a region whose level has just come in once, whole and from above, into a
 // tiny offscreen target, through the portal renderer as a frame draws it (the regions around it
 // and behind its doorways, lit, shadowed, fogged, reflected, with a see-through pass over all of
-// it, and once more with the actors and grid cells in view at half opacity, as a wall draws while
-// it fades), so that the driver compiles the program variants its materials use in each pipeline
-// state (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
-// composite passes) while the level loads rather than at the first frame that shows them.
+// it, and twice more with half of the actors and grid cells in view at half opacity, as a wall
+// draws while it fades and those beside it draw its transparency mask), so that the driver
+// compiles the program variants its materials use in each pipeline state (meshes, ground and plug
+// passes, water and waves, noise passes, particles, the mask and composite passes) while the level
+// loads rather than at the first frame that shows them.
 //
 // Decisions:
 // - The target is RGBA with 24-bit depth, the primary surface's formats: drivers key their
-//   variants on the target's formats, not its size. Its sides are not powers of two, as a
+//   variants on the target's formats, not its size. Its side is not a power of two, as a
 //   screen's seldom are: passes that read the target back (the glow's copy) are compiled for
 //   how they address such a texture, which differs from a power-of-two one.
 // - The camera looks down at the middle of the level's box from above its corner, so the region
@@ -25,8 +26,7 @@ class Region;
 
 class GraphicsWarmUp {
 public:
-    static constexpr int kWidth = 20;
-    static constexpr int kHeight = 15;
+    static constexpr int kSize = 20;
 
     // Draws the region as above; nothing without a loaded level.
     static void DrawRegion(GraphicsCanvas& canvas, Region& region);

@@ -36,10 +36,6 @@ bool RegionLoader::GetHasFailed() const {
     });
 }
 
-bool RegionLoader::HasRegion(const Region* region) const {
-    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) { return entry.region == region; });
-}
-
 void RegionLoader::StartLoading() {
     for (const Entry& entry : entries_) entry.region->BackgroundLoadLevel(loadRenderData_);
 }

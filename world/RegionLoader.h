@@ -43,8 +43,6 @@ public:
     bool GetAreLevelsLoaded() const { return levelsLoaded_; }
     // Some region's level could not be read: the loader will not be done.
     bool GetHasFailed() const;
-    // Whether the region is one the loader reads (and draws once offscreen with warm-up on).
-    bool HasRegion(const Region* region) const;
 
     // Starts the loads on the first call; then follows them (see above).
     void Update(int elapsed);

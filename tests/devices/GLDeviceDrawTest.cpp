@@ -390,12 +390,19 @@ TEST_F(GLDeviceDrawTest, ThirtyTwoBitIndicesWithABaseVertexAndStrips) {
     const uint32_t strip[8] = {7, 7, 0, 1, 2, 3};  // two unused, then a strip
     std::memcpy(indices->Lock(), strip, sizeof(strip));
     indices->Unlock();
-    device_->SetVertexDeclaration(declaration_);
-    device_->SetStreamSource(0, buffer, 0, sizeof(Vertex));
-    device_->SetIndices(indices);
     RenderVertexBuffer* other = MakeVertices(vertices);
-    device_->DestroyVertexBuffer(other);  // another buffer going leaves the indices set
-    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);  // the second quad
+    device_->SetVertexDeclaration(declaration_);
+    device_->SetIndices(indices);
+    GLint arrays[2] = {};  // each buffer draws through a vertex array of its own, never re-pointed
+    for (RenderVertexBuffer* drawn : {other, buffer}) {
+        device_->SetStreamSource(0, drawn, 0, sizeof(Vertex));
+        device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);  // the second quad
+        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &arrays[drawn == buffer]);
+    }
+    ClearTo(Color(0, 0, 0, 1));
+    device_->DestroyVertexBuffer(other);  // another buffer going takes its array and leaves the indices set
+    EXPECT_TRUE(arrays[0] != arrays[1] && !glIsVertexArray(GLuint(arrays[0])) && glIsVertexArray(GLuint(arrays[1])));
+    device_->DrawIndexedPrimitive(RenderPrimitiveType::TriangleStrip, 4, 4, 2, 2, 0);
     EXPECT_EQ(std::pair(PrimaryPixel(50, 10), PrimaryPixel(4, 60)), std::pair(Rgba(0, 255, 0), Rgba(0, 0, 0)));
     device_->DestroyIndexBuffer(indices);
     device_->DestroyVertexBuffer(buffer);

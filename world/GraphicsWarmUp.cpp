@@ -78,24 +78,29 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     const Viewport savedViewport = canvas.GetViewport();
     canvas.SetTargetSurface(surface);
     canvas.SetWarmingUp(true);
-    const auto draw = [&](const GraphicsTransparencyManager* manager) {
+    // A see-through draw with the doorways fading: those behind the target (in the middle of the
+    // region) fade in what lies beyond them and clip the region at their planes, as frames near
+    // a doorway draw it; without, the target lies beyond their reach, as deep inside a room, and
+    // the region is drawn whole.
+    const auto draw = [&](const GraphicsTransparencyManager* manager, bool doorwaysFade) {
         canvas.SetViewport(viewport);
         canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
         GraphicsPortalRenderer renderer(canvas, &region, camera, viewport, region.IsUnderground());
         renderer.SetTransparencyManager(manager);
+        if (!doorwaysFade) renderer.SetFadeParameters(0.0f, 0.0f);
         if (ambiance) renderer.SetAmbiance(&*ambiance);
         renderer.Render();
     };
-    draw(nullptr);
+    draw(nullptr, true);
     // With everything in view see-through: the draw marks the sections that stand in the way.
     GraphicsTransparencyManager seeThrough;
     seeThrough.SetTargetPosition(WorldVec3(&region, box.centre));
     seeThrough.SetTransparencyFrustum(WorldFrustum(&region, frustum));
-    // Marked sections begin to fade only at the next update, so the mesh instances in view (grid
-    // cells and actors) draw twice more, each time half of them with every section at half
-    // opacity, as a fading wall draws (its material's transparent shader over the transparency
-    // mask) while the walls beside it draw into that mask; they are then put back as they were,
-    // marks included.
+    // Each see-through draw is made with the doorways fading and without. Marked sections begin
+    // to fade only at the next update, so the mesh instances in view (grid cells and actors) draw
+    // again, each time half of them with every section at half opacity, as a fading wall draws
+    // (its material's transparent shader over the transparency mask) while the walls beside it
+    // draw into that mask; they are then put back as they were, marks included.
     mem::vector<GraphicsMeshInstance*> instances;
     if (const GridRegion* grid = level->GetGridRegion()) {
         mem::vector<GridCellMeshInstance*> cells;
@@ -110,13 +115,13 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     }
     mem::vector<GraphicsMeshInstance::SectionState> saved;
     for (const GraphicsMeshInstance* instance : instances) saved.push_back(instance->GetSectionState());
-    draw(&seeThrough);
+    for (const bool doorwaysFade : {true, false}) draw(&seeThrough, doorwaysFade);
     for (size_t half = 0; half < 2 && !instances.empty(); ++half) {
         for (size_t i = 0; i < instances.size(); ++i) {
             for (int section = 0; section < instances[i]->GetNumSections(); ++section)
                 instances[i]->SetSectionOpacity(i % 2 == half ? kSeeThroughOpacity : 1.0f, unsigned(section));
         }
-        draw(&seeThrough);
+        for (const bool doorwaysFade : {true, false}) draw(&seeThrough, doorwaysFade);
     }
     for (size_t i = 0; i < instances.size(); ++i) instances[i]->SetSectionState(std::move(saved[i]));
     canvas.SetWarmingUp(false);

@@ -247,8 +247,22 @@ const GraphicsTexture* GraphicsMeshInstance::GetTexture(const PassParts& parts) 
     return nullptr;
 }
 
+GraphicsMeshInstance::PassMemo GraphicsMeshInstance::passMemos_[kMemoPasses];
+
 bool GraphicsMeshInstance::GetRenderPassInfo(int pass, const Name& style, RenderGenerationId, const GraphicsLight*,
                                              PassInfo& info) const {
+    // A collection asks for one style: the rest of the answer follows from the memo's key.
+    const uint32_t collection = pass >= 0 && pass < kMemoPasses ? GraphicsSceneRenderer::GetCollection() : 0;
+    PassMemo& memo = passMemos_[collection != 0 ? pass : 0];
+    if (collection != 0 && memo.collection == collection && memo.mesh == mesh_ &&
+        memo.overrideShader == overrideShader_ && memo.baseTexture == baseTexture_) {
+        const float opacity = SectionOpacity(memo.section, memo.fadeIn);
+        if ((opacity < 1.0f) == memo.transparent) {
+            info = memo.info;
+            info.opacity = opacity;
+            return true;
+        }
+    }
     const PassParts parts = GetPassParts(pass);
     info.opacity = GetOpacity(parts);
     info.shader = GetShader2(parts, info.opacity);
@@ -257,6 +271,12 @@ bool GraphicsMeshInstance::GetRenderPassInfo(int pass, const Name& style, Render
     if (info.styleIndex == GraphicsShader2::kNoStyle) return false;
     info.sortOrder = info.shader->GetSortOrder(info.styleIndex);
     info.texture = GetTexture(parts);
+    if (collection != 0 && parts.set != nullptr) {
+        memo = {collection,          mesh_,
+                overrideShader_,     baseTexture_,
+                parts.set->section,  parts.section != nullptr && *parts.section == kFadeIn,
+                info.opacity < 1.0f, info};
+    }
     return true;
 }
 

@@ -273,6 +273,22 @@ private:
         float nextOpacity = 1.0f;  // the opacity of the run's next draw
     };
     static OpenRun openRun_;
+    // What GetRenderPassInfo last worked out for a pass (by pass, for the first kMemoPasses), for
+    // the passes after it in the same collection of the scene renderer
+    // (GraphicsSceneRenderer::GetCollection) that draw the same face set of the same mesh with the
+    // same overrides and on the same side of opacity 1; main thread.
+    static constexpr int kMemoPasses = 8;
+    struct PassMemo {
+        uint32_t collection = 0;  // 0: none
+        const GraphicsMesh* mesh = nullptr;
+        const GraphicsShader2* overrideShader = nullptr;
+        const GraphicsTexture* baseTexture = nullptr;
+        uint32_t section = 0;  // the face set's
+        bool fadeIn = false;   // the section is named "FadeIn"
+        bool transparent = false;
+        PassInfo info;
+    };
+    static PassMemo passMemos_[kMemoPasses];
 
     PassParts GetPassParts(int pass) const;
     InstanceValues GetInstanceValues(float opacity) const;

@@ -24,6 +24,9 @@ bool IsFinite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) &
 
 }  // namespace
 
+uint32_t GraphicsSceneRenderer::collection_ = 0;
+uint32_t GraphicsSceneRenderer::collections_ = 0;
+
 const SceneStyleNames& SceneStyleNames::Get() {
     static const SceneStyleNames names{
         Name::Create("ambientLightStyle"),         Name::Create("depthOnlyStyle"),
@@ -173,6 +176,7 @@ void GraphicsSceneRenderer::GetViewSpaceExtents(Vec3& min, Vec3& max) const {
 void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, const Name& style, int minSortOrder,
                                           int maxSortOrder, const Sphere* lightSphere,
                                           const GraphicsLight* light) const {
+    collection_ = ++collections_ != 0 ? collections_ : ++collections_;
     passes.reserve(passes.size() + queue_.size());
     for (const QueueEntry& entry : queue_) {
         if (lightSphere != nullptr &&
@@ -204,6 +208,7 @@ void GraphicsSceneRenderer::CollectPasses(mem::vector<RenderablePass>& passes, c
             built.opacity = info.opacity;
         }
     }
+    collection_ = 0;
 }
 
 // Drawing calls into each pass's renderable in key order: thousands of renderables apart in memory

@@ -166,6 +166,10 @@ public:
     // While RenderPasses draws a pass: the pass it draws next when that one has the same shader and
     // style (its renderable may leave the shader's state in place for it); null otherwise.
     const RenderablePass* GetNextPassInStyle() const { return nextInStyle_; }
+    // While CollectPasses runs, a number no other call had (main thread); 0 otherwise. Nothing
+    // loads, unloads or reloads resources while passes are collected, so a renderable may answer a
+    // pass from what it worked out for an earlier pass of the same collection.
+    static uint32_t GetCollection() { return collection_; }
 
 protected:
     // Adds what the region shows; nothing in the base.
@@ -201,6 +205,8 @@ private:
     const Coords* lastRegionToScene_ = nullptr;
     bool lastRegionTurned_ = false;
     mutable const RenderablePass* nextInStyle_ = nullptr;
+    static uint32_t collection_;
+    static uint32_t collections_;
     RenderGenerationId generation_{};
     uint32_t flags_ = 127;
     bool shadows_ = false;

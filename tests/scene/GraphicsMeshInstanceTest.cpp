@@ -115,8 +115,7 @@ TEST_F(MeshInstanceTest, IceInflatesHoldsAndDeflatesThenTellsItsListenerOnceAndR
     auto* ice = new GMIEffectIcey(&instance, &listener, 7, 1.0f, 2.0f, 4.0f, "Textures/Ice.dds");
     instance.InstallGMIEffect(ice);
     instance.InstallGMIEffect(ice);  // the installed effect again: nothing changes
-    ASSERT_EQ(instance.GetGMIEffect(), ice);
-    ASSERT_NE(instance.GetOverrideShader(), nullptr);
+    ASSERT_TRUE(instance.GetGMIEffect() == ice && instance.GetOverrideShader() != nullptr);
     EXPECT_NE(instance.GetOverrideShader()->GetFileName().find("IceyStatic"), std::string::npos);
 
     Step(instance, 250);
@@ -135,9 +134,8 @@ TEST_F(MeshInstanceTest, IceInflatesHoldsAndDeflatesThenTellsItsListenerOnceAndR
     EXPECT_EQ(ice->GetState(), GMIEffectIcey::State::Deflating);
     EXPECT_FLOAT_EQ(ice->GetInflation(), 0.5f);
     Step(instance, 125);
-    EXPECT_EQ(listener.ids, std::vector<int>{7});
-    EXPECT_EQ(instance.GetGMIEffect(), nullptr);
-    EXPECT_EQ(instance.GetOverrideShader(), nullptr);
+    EXPECT_EQ(std::tuple(listener.ids, instance.GetGMIEffect(), instance.GetOverrideShader()),
+              std::tuple(std::vector<int>{7}, nullptr, nullptr));
     Step(instance, 100);
     EXPECT_EQ(listener.ids, std::vector<int>{7});
     EXPECT_EQ(Draw(instance), (Rect{62, 30, 66, 34}));
@@ -157,10 +155,9 @@ TEST_F(MeshInstanceTest, AFollowUpEffectInstalledByTheListenerKeepsItsShaderAndS
     Step(instance, 50);
     first->BeginFinishing();
     Step(instance, 50);
-    EXPECT_EQ(listener.ids, std::vector<int>{1});
     ASSERT_NE(instance.GetGMIEffect(), nullptr);
-    EXPECT_EQ(instance.GetGMIEffect()->GetId(), 8);
-    EXPECT_NE(instance.GetOverrideShader(), nullptr);
+    EXPECT_EQ(std::tuple(listener.ids, instance.GetGMIEffect()->GetId(), instance.GetOverrideShader() != nullptr),
+              std::tuple(std::vector<int>{1}, 8, true));
     Step(instance, 100);
     EXPECT_FLOAT_EQ(instance.GetScale().z, 3.0f);
 
@@ -260,8 +257,7 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     EXPECT_EQ(std::tuple(instance.GetSectionOpacity(0), instance.GetSectionOpacity(1)), std::tuple(0.5f, 1.0f));
     instance.SetTransparency(slab, nullptr, Color(), false);
     instance.UpdateSectionOpacities(750, 0.2f);
-    EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.2f);
-    EXPECT_FALSE(instance.IsSectionMarked(0));
+    EXPECT_EQ(std::tuple(instance.GetSectionOpacity(0), instance.IsSectionMarked(0)), std::tuple(0.2f, false));
     instance.UpdateSectionOpacities(300, 0.2f);
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(0), 0.6f);
     EXPECT_GE(instance.CalculateAllocatedMemory(), 3 * sizeof(float));
@@ -269,16 +265,29 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     EXPECT_FLOAT_EQ(instance.GetSectionOpacity(2), 0.0f);
     instance.SetSectionOpacity(0.25f, 2);
     EXPECT_EQ(std::tuple(instance.GetSectionOpacity(2), instance.GetOpacity(2, Name())), std::tuple(0.75f, 0.75f));
-    // The one query of a pass answers as the separate ones do, with and without an override shader.
-    for (const bool overridden : {false, true}) {
-        if (overridden) instance.SetOverrideShader("Shaders/StandardDissolveStatic.ssh");
+    // The one query of a pass answers as the separate ones do (with a base texture, an override shader, and
+    // collected after an instance of the mesh that answers otherwise); no collection keeps its answers.
+    GraphicsMeshInstance plain;
+    Load(plain, "Meshes/Walls.msh");
+    for (const int round : {0, 1, 2}) {
+        instance.SetBaseTexture(round == 1 ? "Textures/Ice.dds" : nullptr);
+        if (round == 2) instance.SetOverrideShader("Shaders/StandardDissolveStatic.ssh");
+        test::PlainSceneRenderer renderer;
+        for (auto* queued : {&plain, &instance}) renderer.AddRenderable(queued, reinterpret_cast<Region*>(&regionKey));
+        mem::vector<RenderablePass> passes;
+        for (const char* style : {"missing", "normal"}) renderer.CollectPasses(passes, Name::Create(style), -1, 9);
+        ASSERT_EQ(passes.size(), 6u);
         for (int pass = 0; pass < 3; ++pass) {
             GraphicsRenderable::PassInfo one, separate;
+            EXPECT_FALSE(instance.GetRenderPassInfo(pass, Name::Create("missing"), {}, nullptr, one));
             ASSERT_TRUE(instance.GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, one));
             ASSERT_TRUE(
                 instance.GraphicsRenderable::GetRenderPassInfo(pass, Name::Create("normal"), {}, nullptr, separate));
-            EXPECT_EQ(one, separate) << pass;
-            EXPECT_EQ(one.shader->GetFileName(), overridden  ? "Shaders/StandardDissolveStatic.ssh"
+            const RenderablePass& got = passes[size_t(3 + pass)];
+            const GraphicsRenderable::PassInfo collected{got.shader, got.styleIndex, got.sortOrder, got.texture,
+                                                         got.opacity};
+            EXPECT_EQ(std::tuple(one, collected), std::tuple(separate, separate)) << pass;
+            EXPECT_EQ(one.shader->GetFileName(), round == 2  ? "Shaders/StandardDissolveStatic.ssh"
                                                  : pass == 1 ? "Shaders/Standard.ssh"
                                                              : "Shaders/StandardT.ssh");
         }
@@ -395,22 +404,17 @@ TEST_F(MeshInstanceTest, CopiesHoldTheirOwnReferencesAndSkipTheAnimationState) {
         const ABBox objectBox = source->GetObjectSpaceBoundingBox();
         // The source goes, and with it its references: the copy's keep everything loaded.
         source.reset();
-        EXPECT_EQ(copy.GetMesh(), mesh);
-        EXPECT_EQ(copy.GetOverrideShader(), dissolve);
-        EXPECT_TRUE(copy.GetIsDissolving());
-        EXPECT_TRUE(copy.GetMesh()->GetIsLoaded(false));
-        EXPECT_EQ(copy.GetRegionSpaceABBox(), box);
-        EXPECT_EQ(copy.GetObjectSpaceBoundingBox(), objectBox);
-        EXPECT_EQ(copy.GetRegionSpaceOBBox().coords.origin, box.centre);
-        EXPECT_EQ(copy.GetScale(), Vec3(1.0f, 1.0f, 1.0f));
-        EXPECT_FALSE(copy.GetCastsShadows());
-        EXPECT_EQ(copy.GetDiffuseColor(), Color(0.5f, 0.25f, 1.0f, 1.0f));
-        EXPECT_FLOAT_EQ(copy.GetDissolveParam(), 0.25f);
-        EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.875f);
+        EXPECT_EQ(std::tuple(copy.GetMesh(), copy.GetOverrideShader(), copy.GetIsDissolving(), copy.GetCastsShadows()),
+                  std::tuple(mesh, dissolve, true, false));
+        EXPECT_TRUE(mesh->GetIsLoaded(false));
+        EXPECT_EQ(std::tuple(copy.GetRegionSpaceABBox(), copy.GetObjectSpaceBoundingBox(),
+                             copy.GetRegionSpaceOBBox().coords.origin, copy.GetScale()),
+                  std::tuple(box, objectBox, box.centre, Vec3(1.0f, 1.0f, 1.0f)));
+        EXPECT_EQ(std::tuple(copy.GetDiffuseColor(), copy.GetDissolveParam(), copy.GetFadeValue()),
+                  std::tuple(Color(0.5f, 0.25f, 1.0f, 1.0f), 0.25f, 0.875f));
         Step(copy, 750);  // at the source's paces
-        EXPECT_TRUE(copy.GetIsDissolved());
-        EXPECT_FALSE(copy.GetIsUnDissolving());
-        EXPECT_FLOAT_EQ(copy.GetFadeValue(), 0.5f);
+        EXPECT_EQ(std::tuple(copy.GetIsDissolved(), copy.GetIsUnDissolving(), copy.GetFadeValue()),
+                  std::tuple(true, false, 0.5f));
         EXPECT_EQ(Draw(copy), (Rect{58, 22, 62, 26}));  // placed as the source, at its own scale of 1
         copy.SetOverrideShader("Addon/Shaders/IceyStatic.ssh");
     }
@@ -445,12 +449,10 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     EXPECT_EQ(renderer.GetNumPassesWithStyle(Name::Create("normal")), 1);
     Intersection hit;
     ASSERT_TRUE(actor.GetIntersection(Ray(Vec3(3, 0, -5), Vec3(0, 0, 1)), hit, PhysicsSurface::Grass));
-    EXPECT_EQ(hit.entity, &actor);
-    EXPECT_FLOAT_EQ(hit.distance, 4.0f);
+    EXPECT_EQ(std::tuple(hit.entity, hit.distance), std::tuple(&actor, 4.0f));
     OBBox proxy;
     ASSERT_TRUE(actor.GetCollisionProxy(proxy));
-    EXPECT_FLOAT_EQ(proxy.coords.origin.x, 3.0f);
-    EXPECT_FLOAT_EQ(proxy.halfSize.z, 1.0f);
+    EXPECT_EQ(std::tuple(proxy.coords.origin.x, proxy.halfSize.z), std::tuple(3.0f, 1.0f));
     // Its pose is its instance's; an actor without a mesh has none, no proxy and less memory.
     SkeletalPose pose;
     pose.SetBoneCoords(Name::Create("Bone"), Coords::Translation(Vec3(0.0f, 1.0f, 0.0f)));
@@ -461,15 +463,13 @@ TEST_F(MeshInstanceTest, AnActorMadeFromItsRecordDrawsItsMeshWhereItStands) {
     Actor bare;
     bare.StopAnimations();  // none to stop
     bare.GetPose(pose);
-    EXPECT_TRUE(pose.IsEmpty());
-    EXPECT_FALSE(bare.GetCollisionProxy(proxy));
+    EXPECT_TRUE(pose.IsEmpty() && !bare.GetCollisionProxy(proxy));
     EXPECT_GE(actor.CalculateAllocatedMemory(), bare.CalculateAllocatedMemory() + sizeof(GraphicsMeshInstance));
     // Its saved state holds its instance's.
     BinaryWriter writer;
     actor.SaveState(writer);
     BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
-    EXPECT_TRUE(actor.RestoreState(reader));
-    EXPECT_TRUE(reader.IsAtEnd());
+    EXPECT_TRUE(actor.RestoreState(reader) && reader.IsAtEnd());
 
     // Nothing is added outside the frustum, without meshes, or hidden.
     Frustum aside;

@@ -252,9 +252,9 @@ GraphicsMeshInstance::PassMemo GraphicsMeshInstance::passMemos_[kMemoPasses];
 bool GraphicsMeshInstance::GetRenderPassInfo(int pass, const Name& style, RenderGenerationId, const GraphicsLight*,
                                              PassInfo& info) const {
     // A collection asks for one style: the rest of the answer follows from the memo's key.
-    const uint32_t collection = pass >= 0 && pass < kMemoPasses ? GraphicsSceneRenderer::GetCollection() : 0;
-    PassMemo& memo = passMemos_[collection != 0 ? pass : 0];
-    if (collection != 0 && memo.collection == collection && memo.mesh == mesh_ &&
+    const uint32_t collection = GraphicsSceneRenderer::GetCollection();
+    PassMemo& memo = passMemos_[uint32_t(pass) % kMemoPasses];
+    if (collection != 0 && memo.collection == collection && memo.mesh == mesh_ && memo.pass == pass &&
         memo.overrideShader == overrideShader_ && memo.baseTexture == baseTexture_) {
         const float opacity = SectionOpacity(memo.section, memo.fadeIn);
         if ((opacity < 1.0f) == memo.transparent) {
@@ -272,9 +272,8 @@ bool GraphicsMeshInstance::GetRenderPassInfo(int pass, const Name& style, Render
     info.sortOrder = info.shader->GetSortOrder(info.styleIndex);
     info.texture = GetTexture(parts);
     if (collection != 0 && parts.set != nullptr) {
-        memo = {collection,          mesh_,
-                overrideShader_,     baseTexture_,
-                parts.set->section,  parts.section != nullptr && *parts.section == kFadeIn,
+        const bool fadeIn = parts.section != nullptr && *parts.section == kFadeIn;
+        memo = {collection,          mesh_, pass, overrideShader_, baseTexture_, parts.set->section, fadeIn,
                 info.opacity < 1.0f, info};
     }
     return true;

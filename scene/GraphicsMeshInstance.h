@@ -273,14 +273,15 @@ private:
         float nextOpacity = 1.0f;  // the opacity of the run's next draw
     };
     static OpenRun openRun_;
-    // What GetRenderPassInfo last worked out for a pass (by pass, for the first kMemoPasses), for
-    // the passes after it in the same collection of the scene renderer
+    // What GetRenderPassInfo last worked out for a pass (in the slot of the pass modulo
+    // kMemoPasses), for the passes after it in the same collection of the scene renderer
     // (GraphicsSceneRenderer::GetCollection) that draw the same face set of the same mesh with the
     // same overrides and on the same side of opacity 1; main thread.
-    static constexpr int kMemoPasses = 8;
+    static constexpr uint32_t kMemoPasses = 8;
     struct PassMemo {
         uint32_t collection = 0;  // 0: none
         const GraphicsMesh* mesh = nullptr;
+        int pass = 0;
         const GraphicsShader2* overrideShader = nullptr;
         const GraphicsTexture* baseTexture = nullptr;
         uint32_t section = 0;  // the face set's

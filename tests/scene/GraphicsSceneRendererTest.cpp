@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "MeshInstanceTestData.h"
@@ -206,8 +207,7 @@ TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {
     mem::vector<RenderablePass> movedPasses;
     moved.CollectPasses(movedPasses, normal, 0, 0);
     ASSERT_EQ(movedPasses.size(), 1u);
-    EXPECT_EQ(movedPasses[0].sceneBox.centre, Vec3(6, 6, 7));
-    EXPECT_EQ(movedPasses[0].sceneBox.halfSize, Vec3(2, 1, 3));
+    EXPECT_EQ(movedPasses[0].sceneBox, ABBox(Vec3(6, 6, 7), Vec3(2, 1, 3)));
 
     // A light sphere keeps only the renderables it reaches, and travels with the pass.
     passes.clear();
@@ -328,8 +328,7 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     ASSERT_TRUE(table.Parse(text.data(), uint32_t(text.size())));
     Light light;
     ASSERT_TRUE(light.Load(table));
-    EXPECT_EQ(light.GetRadius(), 6.5f);
-    EXPECT_EQ(light.GetColor(), Color(0.5f, 0.25f, 0.0f, 1.0f));
+    EXPECT_EQ(std::tuple(light.GetRadius(), light.GetColor()), std::tuple(6.5f, Color(0.5f, 0.25f, 0.0f, 1.0f)));
     light.SetIntensity(1.5f);
     EXPECT_EQ(light.GetIntensity(), 1.0f);
     light.SetIntensity(0.5f);
@@ -338,10 +337,8 @@ TEST_F(SceneRendererTest, LightRecordReachesTheSceneAsAPointLight) {
     light.AddToScene(renderer, nullptr);
     ASSERT_EQ(renderer.GetLights().size(), 1u);
     const GraphicsLight& added = renderer.GetLights()[0];
-    EXPECT_EQ(added.GetType(), GraphicsLight::Type::Point);
-    EXPECT_EQ(added.GetColor(), Color(0.25f, 0.125f, 0.0f, 1.0f));
-    EXPECT_EQ(added.GetRadius(), 6.5f);
-    EXPECT_TRUE(added.GetCastsSpecular());
+    EXPECT_EQ(std::tuple(added.GetType(), added.GetColor(), added.GetRadius(), added.GetCastsSpecular()),
+              std::tuple(GraphicsLight::Type::Point, Color(0.25f, 0.125f, 0.0f, 1.0f), 6.5f, true));
     light.SetSimpleMode(true);  // neither specular nor shadows
     light.AddToScene(renderer, nullptr);
     EXPECT_FALSE(renderer.GetLights().back().GetCastsSpecular());

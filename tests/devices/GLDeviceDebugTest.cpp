@@ -53,7 +53,6 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     EXPECT_STREQ(device_->GetLastObjectName(), "Rock");
     device_->SetDebugCullPrimitives(false);
     device_->SetSourceBlendFactor(RenderBlendFactor::SourceAlpha);
-    device_->SetDepthWriteMode(RenderWriteMode::Off);
     device_->SetAlphaTestFunction(RenderTestFunction::Greater);
     device_->SetAlphaReference(0.25f);
     RenderTexture* texture = device_->CreateTextureFromPixels(1, 1, nullptr, 1, 0);
@@ -64,7 +63,7 @@ TEST_F(GLDeviceDebugTest, LabelsAndInfoLinesDescribeTheLastExecutedDraw) {
     std::snprintf(textures, sizeof(textures), "textures: 0=%p", static_cast<const void*>(texture));
     const std::string expected[] = {"draw: fan, primitive type 2, 1 primitives",
                                     "programs: vertex 0, pixel 0 (0: the device's own)", textures,
-                                    "blend 6/1, depth function 3 write off, alpha test 4 reference 0.250"};
+                                    "blend 6/1, depth function 3 write on, alpha test 4 reference 0.250"};
     for (uint32_t i = 0; i < std::size(expected); ++i) EXPECT_STREQ(device_->GetInfoLine(i), expected[i].c_str());
     EXPECT_TRUE(device_->GetNumInfoLines() == std::size(expected) && device_->GetInfoLine(4) == nullptr);
     device_->SetTexture(0, nullptr);

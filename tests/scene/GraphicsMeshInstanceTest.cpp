@@ -266,7 +266,7 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
     instance.SetSectionOpacity(0.25f, 2);
     EXPECT_EQ(std::tuple(instance.GetSectionOpacity(2), instance.GetOpacity(2, Name())), std::tuple(0.75f, 0.75f));
     // The one query of a pass answers as the separate ones do (with a base texture, an override shader, and
-    // collected after an instance of the mesh that answers otherwise); no collection keeps its answers.
+    // collected beside an instance of the mesh that answers otherwise); no collection keeps its answers.
     GraphicsMeshInstance plain, icy;  // icy: another mesh, whose one face set draws in another shader
     WriteMesh("Meshes/Icy.msh", Boxes({Vec3()}, false, {}, "Addon/Shaders/IceyStatic.ssh"));
     Load(plain, "Meshes/Walls.msh");
@@ -275,12 +275,12 @@ TEST_F(MeshInstanceTest, SectionsInTheFrustumFadeExceptNoTransparency) {
         instance.SetBaseTexture(round == 1 ? "Textures/Ice.dds" : nullptr);
         if (round == 2) instance.SetOverrideShader("Shaders/StandardDissolveStatic.ssh");
         test::PlainSceneRenderer renderer;
-        for (auto* queued : {&icy, &plain, &instance})
-            renderer.AddRenderable(queued, reinterpret_cast<Region*>(&regionKey));
+        for (auto* q : {&icy, &plain, &instance, &plain})
+            renderer.AddRenderable(q, reinterpret_cast<Region*>(&regionKey));
         mem::vector<RenderablePass> passes;
         for (const char* style : {"missing", "normal"}) renderer.CollectPasses(passes, Name::Create(style), -1, 9);
-        ASSERT_EQ(passes.size(), 7u);
-        EXPECT_EQ(passes[1].shader->GetFileName(), "Shaders/Standard.ssh");
+        ASSERT_EQ(passes.size(), 10u);
+        for (const size_t opaque : {1u, 7u}) EXPECT_EQ(passes[opaque].shader->GetFileName(), "Shaders/Standard.ssh");
         for (int pass = 0; pass < 3; ++pass) {
             GraphicsRenderable::PassInfo one, separate;
             EXPECT_FALSE(instance.GetRenderPassInfo(pass, Name::Create("missing"), {}, nullptr, one));

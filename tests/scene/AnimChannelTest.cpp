@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -79,14 +80,11 @@ protected:
 TEST_F(AnimChannelTest, PlaysSamplesAndTakesOutRootMotionAcrossLoops) {
     // 11 frames at 10 fps: the root walks 10 units a second, 10 units a cycle of 1 second.
     const GraphicsAnim* walk = MakeAnim("Anims/Walk.anm", 11, 10, Vec3(0, 3, 0));
-    EXPECT_FALSE(Step(10));
-    EXPECT_FALSE(channel.IsValid());
-    EXPECT_EQ(channel.GetCurrentAnimationName(), "(none)");
-    EXPECT_EQ(channel.GetBlendAmount(), 0.0f);
+    EXPECT_TRUE(!Step(10) && !channel.IsValid() && channel.GetCurrentAnimationName() == "(none)" &&
+                channel.GetBlendAmount() == 0.0f);
 
     channel.PlayAnimation(walk, true, 1.0f, 0);
-    EXPECT_TRUE(channel.IsValid());
-    EXPECT_EQ(channel.GetCurrentAnimationName(), "Anims/Walk.anm");
+    EXPECT_TRUE(channel.IsValid() && channel.GetCurrentAnimationName() == "Anims/Walk.anm");
     ASSERT_TRUE(Step(250));
     ExpectNear(velocity, Vec3(10, 0, 0));
     ExpectNear(pose.GetBone(kRoot).translation, Vec3());  // the root stays in place
@@ -107,10 +105,12 @@ TEST_F(AnimChannelTest, PlaysSamplesAndTakesOutRootMotionAcrossLoops) {
     channel.PlayAnimation(walk, true, 0.5f, 0);
     ASSERT_TRUE(Step(100));
     ExpectNear(velocity, Vec3(5, 0, 0));
+    channel.PlayAnimation(walk, true, std::numeric_limits<float>::quiet_NaN(), 0);
+    Step(10);
+    EXPECT_EQ(channel.GetCurrentFrame(), 0);  // a speed that is not a number leaves no frame but the first
 
     channel.StopAnimation();
-    EXPECT_FALSE(channel.IsValid());
-    EXPECT_FALSE(Step(10));
+    EXPECT_TRUE(!channel.IsValid() && !Step(10));
 }
 
 TEST_F(AnimChannelTest, PointsFireOncePerPassIncludingAcrossTheLoop) {

@@ -24,13 +24,13 @@ TEST(GraphicsReflectionManager, PlanesMergeWhenTheyLieInOnePlane) {
     int key = 0;
     GraphicsReflectionPlane a = Horizontal(FakeRegion(key), 10.0f, Vec3(), Vec3(1, 0, 1));
     GraphicsReflectionPlane b = Horizontal(FakeRegion(key), 10.2f, Vec3(5, 0, 0), Vec3(1, 0, 1));
-    GraphicsReflectionManager close;
-    close.AddReflectionPlane(a);
-    close.AddReflectionPlane(b);
-    ASSERT_EQ(close.GetNumGroups(), 1);
-    EXPECT_EQ(close.GetGroupPlanes(0), (mem::vector<GraphicsReflectionPlane*>{&a, &b}));
-
     GraphicsReflectionPlane c = Horizontal(FakeRegion(key), 10.3f, Vec3(), Vec3(1, 0, 1));
+    GraphicsReflectionManager close;
+    // c is too far above a alone, but near the middle of the group's box once b has grown it.
+    for (GraphicsReflectionPlane* plane : {&a, &b, &c}) close.AddReflectionPlane(*plane);
+    ASSERT_EQ(close.GetNumGroups(), 1);
+    EXPECT_EQ(close.GetGroupPlanes(0), (mem::vector<GraphicsReflectionPlane*>{&a, &b, &c}));
+
     GraphicsReflectionPlane tilted = Horizontal(FakeRegion(key), 10.0f, Vec3(), Vec3(1, 0, 1));
     tilted.plane.normal = Vec3(0.0f, 0.95f, std::sqrt(1.0f - 0.95f * 0.95f));  // dot exactly 0.95
     GraphicsReflectionPlane homeless = Horizontal(nullptr, 0.0f, Vec3(), Vec3(1, 0, 1));

@@ -93,8 +93,8 @@ protected:
 TEST_F(GLDeviceDrawTest, TexturedIndexedTrianglesThroughProgramsWithConstantRows) {
     RenderVertexShader* vertexShader = MakeVertexShader(kRowsVertexProgram);
     RenderPixelShader* pixelShader = MakePixelShader(R"(
-uniform sampler2D s0;
-void main() { o_color = texture(s0, v_uv0) * v_color * pc[2]; }
+uniform sampler2D s0, s8;  // s8 names no stage: left on unit 0, it reads what s0 reads
+void main() { o_color = min(texture(s0, v_uv0), texture(s8, v_uv0)) * v_color * pc[2]; }
 )");
     // Texels 0xAARRGGBB, top row first: red, green / blue, white.
     const uint32_t texels[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};

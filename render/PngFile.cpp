@@ -47,7 +47,9 @@ Image::Error DecodePng(png_structp png, png_infop info, Image& image, ImageFileC
     if (sizeError != Image::Error::None) return sizeError;
     const png_byte colourType = png_get_color_type(png, info);
     const png_byte depth = png_get_bit_depth(png, info);
-    report.fileBits = uint32_t(depth) * png_get_channels(png, info);
+    // 16-bit samples are read as 8-bit ones, so they count as 8 bits: a 16-bit RGB file is RGB
+    // to a caller who wants none in particular, and 16-bit grey with alpha is grey.
+    report.fileBits = uint32_t(depth == 16 ? 8 : depth) * png_get_channels(png, info);
 
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);

@@ -13,8 +13,8 @@ namespace GAME {
 class PngFile {
 public:
     // Decodes into image as luminance, RGB or RGBA (whichever holds the file's samples); the
-    // file bits reported are the file's bit depth times its samples per pixel (the depth of the
-    // index for a palettised file).
+    // file bits reported are the bit depth the samples are read at (16-bit ones at 8) times the
+    // samples per pixel (the depth of the index for a palettised file).
     static Image::Error Read(const uint8_t* data, uint32_t size, Image& image, ImageFileCheck::Report& report);
 };
 

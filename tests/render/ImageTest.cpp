@@ -333,6 +333,11 @@ TEST(ImageTest, FormatsFollowTheFileOrTheWish) {
         {MakePng(Converted(rgb, Image::Format::Luminance), {}), Image::Format::Luminance},
         {Jpeg(rgb), Image::Format::RGB},
         {Jpeg(Converted(rgb, Image::Format::Luminance)), Image::Format::Luminance},
+        // 16-bit samples are read at 8 bits, so they count as 8.
+        {MakePng(rgb, {.sixteenBits = true}), Image::Format::RGB},
+        {MakePng(rgba, {.sixteenBits = true}), Image::Format::RGBA},
+        {MakePng(rgba, {.greyAlpha = true}), Image::Format::Luminance},
+        {MakePng(rgba, {.greyAlpha = true, .sixteenBits = true}), Image::Format::Luminance},
     };
     for (const auto& file : files) {
         Image image;

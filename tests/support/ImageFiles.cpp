@@ -312,10 +312,11 @@ std::vector<uint8_t> MakePng(const Image& image, const PngForm& form) {
     png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png)) != 0) std::abort();
     png_set_write_fn(png, &out, AppendPngBytes, FlushPng);
-    const int colourType = form.palettised ? PNG_COLOR_TYPE_PALETTE
-                           : bytes == 1    ? PNG_COLOR_TYPE_GRAY
-                           : bytes == 3    ? PNG_COLOR_TYPE_RGB
-                                           : PNG_COLOR_TYPE_RGBA;
+    const int colourType = form.palettised  ? PNG_COLOR_TYPE_PALETTE
+                           : form.greyAlpha ? PNG_COLOR_TYPE_GRAY_ALPHA
+                           : bytes == 1     ? PNG_COLOR_TYPE_GRAY
+                           : bytes == 3     ? PNG_COLOR_TYPE_RGB
+                                            : PNG_COLOR_TYPE_RGBA;
     png_set_IHDR(png, info, width, height, form.sixteenBits ? 16 : 8, colourType,
                  form.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -339,7 +340,7 @@ std::vector<uint8_t> MakePng(const Image& image, const PngForm& form) {
                 rows[y].push_back(palette.indices[size_t(y) * width + x]);
                 continue;
             }
-            for (uint32_t c = 0; c < bytes; ++c) {
+            for (uint32_t c = 0; c < bytes; c += form.greyAlpha ? 3 : 1) {
                 rows[y].push_back(PixelAt(image, x, y)[c]);
                 if (form.sixteenBits) rows[y].push_back(PixelAt(image, x, y)[c]);
             }

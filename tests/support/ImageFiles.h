@@ -41,9 +41,10 @@ struct BmpForm {
 std::vector<uint8_t> MakeBmp(const Image& image, const BmpForm& form);
 
 // Luminance images become grey files, RGB and RGBA colour files or palettised ones (with a
-// transparency chunk for RGBA).
+// transparency chunk for RGBA), or RGBA grey with alpha (red as the grey).
 struct PngForm {
     bool palettised = false;
+    bool greyAlpha = false;
     bool sixteenBits = false;  // each sample v stored as v x 257
     bool interlaced = false;
 };

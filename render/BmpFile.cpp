@@ -237,22 +237,21 @@ Image::Error BmpFile::Read(const uint8_t* data, uint32_t size, Image& image, Ima
     }
     const bool runLength = header.compression == kRle8 || header.compression == kRle4;
     const uint64_t stride = (uint64_t(w) * bits + 31) / 32 * 4;
-    const uint64_t rowBytes = (uint64_t(w) * bits + 7) / 8;
-    // A run-length code sets at most 255 pixels in two bytes (see BmpFile.h).
-    constexpr uint64_t kMostPixelsOfACode = 255;
-    const uint64_t least =
-        runLength ? (uint64_t(w) * h + kMostPixelsOfACode - 1) / kMostPixelsOfACode * 2 : stride * (h - 1) + rowBytes;
-    const uint32_t available = header.pixelOffset <= size ? size - header.pixelOffset : 0;
-    error = ImageFileCheck::CheckPixelBytes(report, "BMP", w, h, least, available);
-    if (error != Image::Error::None) return error;
+    const uint32_t pixelStart = std::min(header.pixelOffset, size);
+    const uint32_t available = size - pixelStart;
+    // Run-length pictures are bounded by the size limit alone (see BmpFile.h).
+    if (!runLength) {
+        const uint64_t rowBytes = (uint64_t(w) * bits + 7) / 8;
+        error = ImageFileCheck::CheckPixelBytes(report, "BMP", w, h, stride * (h - 1) + rowBytes, available);
+        if (error != Image::Error::None) return error;
+    }
 
     // Palette indices, in the file's row order.
     std::vector<uint8_t> indices;
     if (palettised) {
         indices.assign(size_t(w) * h, 0);
         if (runLength) {
-            if (!DecodeRunLength(data + header.pixelOffset, size - header.pixelOffset, header.compression == kRle4, w,
-                                 h, indices)) {
+            if (!DecodeRunLength(data + pixelStart, available, header.compression == kRle4, w, h, indices)) {
                 return ImageFileCheck::Refuse(report, Image::Error::BadFileData,
                                               "the BMP %s pixels are cut short (no end code)",
                                               CompressionName(header.compression));

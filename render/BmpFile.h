@@ -11,11 +11,12 @@
 // Decisions: mask channels narrower than 8 bits are scaled to 0-255 and rounded (a 5-bit 31 is
 // 255, 16 is 132). 32-bit pixels without masks are B, G, R and a fourth byte that is alpha unless
 // every pixel leaves it 0 (then the picture is opaque). Pixels a run-length picture skips (with
-// its delta and end-of-line codes) take palette entry 0; runs past the picture's edge are cut at
-// it. An index outside the palette, a run-length picture without its end code, or a picture cut
-// short fails as bad data. So does a run-length picture smaller than two bytes for every 255 of
-// its pixels (the most a code sets), refused before its pixels are allocated: encoders set every
-// pixel, and a few bytes that skip the rest would otherwise claim a picture of many megabytes.
+// its delta and end-of-line codes) are left as the picture starts, at palette entry 0: the codes
+// only move on, giving those pixels no colour of their own; runs past the picture's edge are cut
+// at it. An index outside the palette, a run-length picture without its end code, or a picture
+// cut short fails as bad data. Uncompressed pixels are checked against the file's size before
+// they are allocated; a run-length picture is bounded by the largest size alone, since a few
+// bytes of legal codes may skip all but a few pixels of a picture of any size.
 
 #include "render/ImageFileCheck.h"
 

@@ -33,16 +33,17 @@ void InputCapture::SetEnabled(bool enabled) {
     enabled_ = enabled;
     keyboard_.clear();
     mouse_.clear();
-    cursorMoved_ = false;
+    wheelNotches_ = 0;
 }
 
-void InputCapture::Take(std::vector<InputRecord>& keyboard, std::vector<InputRecord>& mouse) {
+void InputCapture::Take(std::vector<InputRecord>& keyboard, std::vector<InputRecord>& mouse, int& wheelNotches) {
     if (watching_) SDL_PumpEvents();
     keyboard.clear();
     mouse.clear();
     const std::lock_guard<std::mutex> guard(lock_);
     keyboard.swap(keyboard_);
     mouse.swap(mouse_);
+    wheelNotches = std::exchange(wheelNotches_, 0);
 }
 
 bool InputCapture::TakeCursorPosition(float& x, float& y) {
@@ -82,6 +83,12 @@ void InputCapture::Record(const SDL_Event& event) {
     if (windowId != 0 && windowId != windowId_) return;
 
     const std::lock_guard<std::mutex> guard(lock_);
+    if (event.type == SDL_MOUSEMOTION) {
+        cursorX_ = static_cast<float>(event.motion.x);
+        cursorY_ = static_cast<float>(event.motion.y);
+        cursorMoved_ = true;
+        return;
+    }
     if (!enabled_) return;
     InputRecord record;
     switch (event.type) {
@@ -113,13 +120,10 @@ void InputCapture::Record(const SDL_Event& event) {
         case SDL_MOUSEWHEEL:
             record.type = InputRecord::Type::Wheel;
             record.wheel = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+            wheelNotches_ += record.wheel;
             Add(mouse_, mouseCapacity_, std::move(record));
             return;
-        default:  // motion
-            cursorX_ = static_cast<float>(event.motion.x);
-            cursorY_ = static_cast<float>(event.motion.y);
-            cursorMoved_ = true;
-            return;
+        default: return;
     }
 }
 

@@ -8,8 +8,11 @@
 //
 // Records go into two bounded lists, keyboard (keys and text) and mouse (buttons and wheel);
 // while a list is full, later records for it are dropped, as a full device buffer drops them.
-// Auto-repeated key presses are not recorded, nor the text they produce: the engine's widgets
-// time their own repeats. Pointer motion is not listed: the capture keeps its latest position.
+// The wheel's movement is also summed apart from the list, so that none of it is lost however
+// many records a frame brings. Auto-repeated key presses are not recorded, nor the text they
+// produce: the engine's widgets time their own repeats. Pointer motion is not listed: the capture
+// keeps its latest position, also while recording is disabled, so that the position is current
+// as soon as recording starts again.
 
 #include <cstddef>
 #include <cstdint>
@@ -46,15 +49,17 @@ public:
     // False when there is no window or the event system did not start.
     bool IsCapturing() const { return watching_; }
 
-    // Enables or disables recording; either way the records so far are thrown away.
+    // Enables or disables recording; either way the records and the wheel's movement so far are
+    // thrown away (the pointer's position is kept).
     void SetEnabled(bool enabled);
 
     // Delivers the system's pending events (main thread only), then moves the records out, oldest
-    // first, into the lists (which are cleared first).
-    void Take(std::vector<InputRecord>& keyboard, std::vector<InputRecord>& mouse);
+    // first, into the lists (which are cleared first), and gives the wheel notches moved since
+    // the last take, those of records that did not fit included.
+    void Take(std::vector<InputRecord>& keyboard, std::vector<InputRecord>& mouse, int& wheelNotches);
 
-    // The pointer's position in the window's client area at its latest movement; false (leaving
-    // x and y alone) when it has not moved since the last call.
+    // The pointer's position in the window's client area at its latest movement over the window;
+    // false (leaving x and y alone) when it has not moved since the last call.
     bool TakeCursorPosition(float& x, float& y);
 
     // The window is shown and not minimised.
@@ -80,6 +85,7 @@ private:
     size_t mouseCapacity_;
     std::vector<InputRecord> keyboard_;
     std::vector<InputRecord> mouse_;
+    int wheelNotches_ = 0;
     float cursorX_ = 0.0f;
     float cursorY_ = 0.0f;
     bool cursorMoved_ = false;

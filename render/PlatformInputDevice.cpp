@@ -35,7 +35,9 @@ bool PlatformInputDevice::Initialize(void* window, unsigned keyboardBufferSize, 
 
 void PlatformInputDevice::Update() {
     if (!active_ || !capture_) return;
-    capture_->Take(keyboardRecords_, mouseRecords_);
+    int wheelNotches = 0;
+    capture_->Take(keyboardRecords_, mouseRecords_, wheelNotches);
+    wheel_ += wheelNotches * kWheelDelta;
 
     for (const InputRecord& record : keyboardRecords_) {
         if (record.type == InputRecord::Type::Text) continue;
@@ -48,9 +50,6 @@ void PlatformInputDevice::Update() {
         x_ = x;
         y_ = y;
     }
-    for (const InputRecord& record : mouseRecords_)
-        if (record.type == InputRecord::Type::Wheel) wheel_ += record.wheel * kWheelDelta;
-
     const Modifiers modifiers = ReadModifiers();
     MakeMouseEvents(modifiers);
     MakeButtonEvents(modifiers);

@@ -13,8 +13,14 @@
 //
 // The cursor position follows the pointer's motion over the window, but only while the window is
 // shown and not minimised; the system moves it only for the window under the pointer or holding
-// the buttons, as the foreground test did elsewhere. Buttons are never swapped here: the system
-// reports them as the user configured them.
+// the buttons, as the foreground test did elsewhere. The motion is followed while the device is
+// inactive too, so after Activate the position is current at once. What the system cannot give:
+// it reports the pointer to a window only while the pointer is over it (or held by a button
+// pressed over it), so where the pointer is outside the window is not known, and the position
+// stays where it left. Buttons are never swapped here: the system reports them as the user
+// configured them.
+//
+// The wheel total counts every notch, those whose events the full mouse buffer dropped included.
 
 #include "render/InputDevice.h"
 

@@ -117,11 +117,12 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     PushKey(handle, ScancodeOf("D"), true);                            // beyond the capacity of 3
     for (int button : {1, 3, 2, 4}) PushButton(handle, button, true);  // 4, a side button: not recorded
     PushButton(handle, 1, false);
-    PushWheel(handle, 0, -2);  // beyond the capacity of 4
+    PushWheel(handle, 0, -2);  // beyond the capacity of 4, but summed
     PushMotion(handle, 7, 9);
     std::vector<InputRecord> keyboard, mouse;
-    capture.Take(keyboard, mouse);
-    ASSERT_EQ(keyboard.size(), 3u);
+    int wheel = 0;
+    capture.Take(keyboard, mouse, wheel);
+    ASSERT_EQ(std::pair(keyboard.size(), wheel), std::pair(size_t(3), -2));
     EXPECT_EQ(std::tuple(keyboard[0].type, keyboard[0].keyCode, keyboard[1].type, keyboard[1].text, keyboard[2].type,
                          keyboard[2].keyCode),
               std::tuple(InputRecord::Type::KeyDown, 30, InputRecord::Type::Text, "a", InputRecord::Type::KeyUp, 46));
@@ -137,15 +138,19 @@ TEST(InputCaptureTest, RecordsTheWindowsEventsWithinTheirCapacities) {
     EXPECT_FALSE(capture.TakeCursorPosition(x, y));  // not moved since
 
     PushWheel(handle, 0, 3);
-    capture.SetEnabled(false);  // what came before goes, and nothing is recorded
+    capture.SetEnabled(false);  // what came before goes, and nothing is recorded but the pointer
     PushKey(handle, ScancodeOf("E"), true);
-    capture.Take(keyboard, mouse);
-    EXPECT_TRUE(keyboard.empty() && mouse.empty());
+    PushWheel(handle, 0, 1);
+    PushMotion(handle, 11, 13);
+    capture.Take(keyboard, mouse, wheel);
+    EXPECT_TRUE(keyboard.empty() && mouse.empty() && wheel == 0);
     capture.SetEnabled(true);
+    ASSERT_TRUE(capture.TakeCursorPosition(x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(11.0f, 13.0f));
     PushWheel(handle, 0, 3);
-    capture.Take(keyboard, mouse);
+    capture.Take(keyboard, mouse, wheel);
     ASSERT_EQ(mouse.size(), 1u);
-    EXPECT_EQ(std::pair(mouse[0].type, mouse[0].wheel), std::pair(InputRecord::Type::Wheel, 3));
+    EXPECT_EQ(std::tuple(mouse[0].type, mouse[0].wheel, wheel), std::tuple(InputRecord::Type::Wheel, 3, 3));
     window.Show(true);
     EXPECT_TRUE(capture.IsWindowVisible());
     const InputCapture none(nullptr, 1, 1);

@@ -160,6 +160,11 @@ TEST_F(InputDeviceTest, MouseEventsOfAFrameFollowTheStateEvent) {
     EXPECT_EQ(device->GetMouseEvent(2).type, MouseEvent::MiddleUp);
     EXPECT_EQ(device->GetMouseEvent(3).wheel, -2 * InputDevice::kWheelDelta);
     EXPECT_EQ(device->GetMouseEvent(3).left + device->GetMouseEvent(3).middle, 0);
+    // More notches than the mouse buffer of 64 holds: the events stop there, the total does not.
+    for (int i = 0; i < 70; ++i) PushWheel(window.Get(), 0, 1);
+    Frame();
+    EXPECT_EQ(std::pair(device->GetNumMouseEvents(), device->GetMouseEvent(0).wheel),
+              std::pair(65u, 68 * InputDevice::kWheelDelta));
 }
 
 TEST(MouseEventTest, MiddleButtonAndWheelConvertToTheirKeyCodes) {
@@ -206,9 +211,10 @@ TEST_F(InputDeviceTest, KeyNamesAndOtherWindowsAndActivation) {
     device->Activate();  // already active: nothing changes
     EXPECT_TRUE(device->IsKeyDown(31));
 
-    // Inactive: nothing is read, and what happened meanwhile is lost.
+    // Inactive: nothing is read, and what happened meanwhile is lost, but where the pointer went.
     device->Deactivate();
     PushKey(window.Get(), ScancodeFromKeyCode(32), true);
+    PushMotion(window.Get(), 30, 40);
     device->Update();
     EXPECT_EQ(device->GetNumButtonEvents(), 0u);
     EXPECT_EQ(device->GetNumMouseEvents(), 0u);
@@ -216,6 +222,7 @@ TEST_F(InputDeviceTest, KeyNamesAndOtherWindowsAndActivation) {
     EXPECT_EQ(device->GetNumButtonEvents(), 0u);
     EXPECT_FALSE(device->IsKeyDown(31));
     ASSERT_EQ(device->GetNumMouseEvents(), 1u);
+    EXPECT_EQ(std::pair(device->GetMouseEvent(0).x, device->GetMouseEvent(0).y), std::pair(30.0f, 40.0f));
 }
 
 TEST(InputDeviceStartTest, NoWindowIsAnError) {

@@ -82,6 +82,7 @@ void WaterPath::Update() {
 void WaterPath::UpdateHeight(float height) {
     if (height == height_) return;
     height_ = height;
+    reflectionPlane_.box.centre.y = height;  // also with no segments to make the box from
     Update();
 }
 

@@ -137,6 +137,10 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         WaterPath path(0, tree, &device, nullptr);
         ASSERT_TRUE(path.Initialize("River", 5.0f, Point(0, 0, 8, 0, 3)));
         EXPECT_EQ(path.GetNumSegments(), 0u);
+        path.UpdateHeight(6.0f);  // no segments to make the plane's box from: it rises all the same
+        EXPECT_EQ(std::pair(path.GetReflectionPlane().plane.d, path.GetReflectionPlane().box.centre.y),
+                  std::pair(-6.0f, 6.0f));
+        path.UpdateHeight(5.0f);
         path.AddControlPoint(Point(30, 0, 8 * std::cos(turn), 8 * std::sin(turn), 4));
         ASSERT_EQ(path.GetNumSegments(), 1u);
         // A single stretch fades at both ends.
@@ -241,6 +245,8 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         EXPECT_EQ(tree.GetNumObjects(), 1u);
         EXPECT_EQ(alpha(0, n0), 0u);
         EXPECT_EQ(alpha(0, n0 - 1), 127u);
+        path.UpdateHeight(8.0f);  // the stretch is made again at the new height
+        EXPECT_EQ(path.GetSegment(0).GetVertices()[0].position.y, 8.0f);
     }
     EXPECT_EQ(tree.GetNumObjects(), 0u);
     EXPECT_EQ(device.GetNumLiveResources(), 0u);

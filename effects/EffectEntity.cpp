@@ -55,6 +55,7 @@ bool EffectEntity::Load(const LoadTable& table) {
     if (type.empty() || type == "Standard" || type == "BoneList" || type == "AllBones") {
         boneList_ = type == "BoneList" || type == "AllBones";
         allBones_ = type == "AllBones";
+        dynamicLines_ = false;
     }
     anchored_ = table.GetBool("Anchored", false);
     localOrientFix_ = table.GetBool("localOrientFix", false);
@@ -121,6 +122,7 @@ void EffectEntity::SetAnchored(bool anchored) {
 }
 
 void EffectEntity::SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags) {
+    dynamicLines_ = true;
     segments_.clear();
     for (size_t i = 0; i < segments.size(); ++i) {
         const Vec3 start = segments[i].start;

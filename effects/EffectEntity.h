@@ -79,8 +79,10 @@ public:
     void SetAnchored(bool anchored);
     void SetAnchor1(const WorldVec3& position) { anchor1_ = position; }
     void SetAnchor2(const WorldVec3& position) { anchor2_ = position; }
-    // Replaces the bone segments with the given ones (flags: whether each emits). A segment
-    // shorter than the emitter can draw along is lengthened to run toward (0.001, 0.001, 0.001).
+    // Replaces the bone segments with the given ones (flags: whether each emits) and marks the
+    // entity as emitting along lines given by code, until a record's known "emitterType" says
+    // otherwise. A segment shorter than the emitter can draw along is lengthened to run toward
+    // (0.001, 0.001, 0.001).
     void SetDynamicLines(const std::vector<Segment>& segments, const std::vector<bool>& flags);
     const std::vector<EmitterBone>& GetBoneSegments() const { return segments_; }
     // Appends a segment from each chosen bone of the parent actor's posed mesh to its parent bone
@@ -95,6 +97,7 @@ public:
     bool GetIsAnchored() const { return anchored_; }
     bool GetUsesBoneList() const { return boneList_; }
     bool GetUsesAllBones() const { return allBones_; }
+    bool GetUsesDynamicLines() const { return dynamicLines_; }
     bool GetLocalOrientFix() const { return localOrientFix_; }
     const std::vector<std::string>& GetBoneNames() const { return boneNames_; }
 
@@ -105,6 +108,7 @@ private:
     ABBox effectBox_{Vec3(), Vec3(1.0f, 1.0f, 1.0f)};
     std::vector<EmitterBone> segments_;
     std::vector<std::string> boneNames_;
+    bool dynamicLines_ = false;
     bool boneList_ = false;
     bool allBones_ = false;
     bool selfRemove_ = false;

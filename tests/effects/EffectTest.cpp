@@ -187,10 +187,13 @@ TEST_F(EffectTest, EntitiesReadTheirRecordKeys) {
     EXPECT_EQ(plain.GetRegionBoundingBox(false), ABBox(Vec3(), Vec3(1.0f, 1.0f, 1.0f)));
 
     EffectEntity bones;
+    bones.SetDynamicLines({}, {});  // lines given by code, until a record names a known emitter type
+    EXPECT_TRUE(bones.GetUsesDynamicLines());
     LoadTable table;
     const std::string text = "emitterType,AllBones,\nAnchored,1,\nboneList,spine;head,\n";
     ASSERT_TRUE(table.Parse(text.data(), static_cast<uint32_t>(text.size())) && bones.Load(table));
-    EXPECT_TRUE(bones.GetUsesBoneList() && bones.GetUsesAllBones() && bones.GetIsAnchored());
+    EXPECT_TRUE(bones.GetUsesBoneList() && bones.GetUsesAllBones() && bones.GetIsAnchored() &&
+                !bones.GetUsesDynamicLines());
     EXPECT_EQ(bones.GetBoneNames(), (std::vector<std::string>{"spine", "head"}));
 }
 

@@ -19,6 +19,7 @@
 #include "render/RenderDevice.h"
 #include "scene/RenderablePass.h"
 #include "terrain/TerrainBase.h"
+#include "terrain/TerrainRenderInterfaceBase.h"
 
 namespace GAME {
 
@@ -182,7 +183,7 @@ void TerrainPlug::CreateRenderData() {
     indexBuffer_ = device->CreateIndexBuffer(vertexCount_, RenderIndexFormat::Index16);
     auto* vertices = vertexBuffer_ != nullptr ? static_cast<float*>(vertexBuffer_->Lock()) : nullptr;
     auto* indices = indexBuffer_ != nullptr ? static_cast<uint16_t*>(indexBuffer_->Lock()) : nullptr;
-    if (vertices == nullptr || indices == nullptr) {
+    if (vertexDeclaration_ == nullptr || vertices == nullptr || indices == nullptr) {
         Log(LogPriority::Error, "TerrainPlug: couldn't make the render data of %u triangles", triangleCount_);
         if (vertices != nullptr) vertexBuffer_->Unlock();
         if (indices != nullptr) indexBuffer_->Unlock();
@@ -215,7 +216,11 @@ void TerrainPlug::PostDeviceReset() { CreateRenderData(); }
 
 void TerrainPlug::RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                              const GraphicsSceneRenderer& renderer) const {
-    if (!HasRenderData() || vertexDeclaration_ == nullptr || !BeginLayerPass(pass, style, renderer, Coords())) return;
+    const TerrainRenderInterfaceBase* ground = GetTerrain() != nullptr ? GetTerrain()->GetRenderInterface() : nullptr;
+    if (ground == nullptr || ground->GetGroundVertexDeclaration() == nullptr || !HasRenderData() ||
+        !BeginLayerPass(pass, style, renderer, Coords())) {
+        return;
+    }
     RenderDevice& device = canvas.GetRenderDevice();
     device.SetIndices(indexBuffer_);
     device.SetStreamSource(0, vertexBuffer_, 0, TerrainBase::kGroundVertexSize);

@@ -75,8 +75,9 @@ public:
     void FindBoundaryEdges();
     const mem::vector<Edge>& GetBoundaryEdges() const { return boundaryEdges_; }
     // (Re)makes the vertex buffer, its declaration and the index buffer from the triangles, with
-    // the running engine's render device (nothing without one); a plug without triangles has none
-    // and bounds of 0.1 around (0.1, 0.1, 0.1). Off the main thread it yields 1 ms after a build.
+    // the running engine's render device (nothing without one), all three or none (logged); a
+    // plug without triangles has none and bounds of 0.1 around (0.1, 0.1, 0.1). Off the main
+    // thread it yields 1 ms after a build.
     void CreateRenderData();
     bool HasRenderData() const { return vertexBuffer_ != nullptr && indexBuffer_ != nullptr; }
 
@@ -93,7 +94,9 @@ public:
     void AddToScene(GraphicsSceneRenderer& renderer, const TerrainBase& terrain) override;
 
     // GraphicsRenderable
-    // Draws the triangles in the pass's style ("TerrainPlug"), with the pass's layer.
+    // Draws the triangles in the pass's style ("TerrainPlug"), with the pass's layer; nothing
+    // while the terrain has no ground mesh declaration (its render data not made, or given back
+    // before a device reset), as the ground itself draws nothing then.
     void RenderPass(const RenderablePass& pass, const Name& style, GraphicsCanvas& canvas,
                     const GraphicsSceneRenderer& renderer) const override;
     void LogInfo() const override;

@@ -17,10 +17,10 @@ public:
     // The number of layers Blended or Opaque in each cell of the blocks in view, at
     // coords.xAxis x + coords.yAxis h + coords.zAxis z + coords.origin (h the sample's height).
     void DrawLayerCountLabels(DebugRenderManager& debug, const Coords& coords) const override;
+    const RenderVertexDeclaration* GetGroundVertexDeclaration() const override;
 
 private:
     const RenderVertexBuffer* GetGroundVertexBuffer() const override;
-    const RenderVertexDeclaration* GetGroundVertexDeclaration() const override;
     const RenderIndexBuffer* GetGrassIndexBuffer() const override;
     bool LayerShowsInCell(unsigned layer, unsigned x, unsigned z) const override;
 

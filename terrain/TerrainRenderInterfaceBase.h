@@ -99,6 +99,9 @@ public:
     // graphics engine's low-quality switch.
     void Update(const IntVec3& worldOffset, const mem::vector<TerrainObject*>& objects);
     const GraphicsShader2* GetLayerShader() const { return layerShader_; }
+    // The ground mesh's vertex declaration; null while the terrain has not made its ground mesh
+    // (or gave it back before a device reset), when nothing drawn in its layer shader is drawn.
+    virtual const RenderVertexDeclaration* GetGroundVertexDeclaration() const = 0;
     bool LowQuality() const { return lowQuality_; }
     const mem::vector<TerrainBlock*>& GetBlocks() const { return blocks_; }
 
@@ -141,7 +144,6 @@ protected:
 private:
     // What the two terrain kinds supply.
     virtual const RenderVertexBuffer* GetGroundVertexBuffer() const = 0;
-    virtual const RenderVertexDeclaration* GetGroundVertexDeclaration() const = 0;
     // The grass buffers' shared quad indices.
     virtual const RenderIndexBuffer* GetGrassIndexBuffer() const = 0;
     // Whether the layer shows (blended or opaque) in cell (x, z); x < X - 1 and z < Y - 1.

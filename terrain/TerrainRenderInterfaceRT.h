@@ -12,10 +12,10 @@ class TerrainRT;
 class TerrainRenderInterfaceRT final : public TerrainRenderInterfaceBase {
 public:
     explicit TerrainRenderInterfaceRT(const TerrainRT& terrain);
+    const RenderVertexDeclaration* GetGroundVertexDeclaration() const override;
 
 private:
     const RenderVertexBuffer* GetGroundVertexBuffer() const override;
-    const RenderVertexDeclaration* GetGroundVertexDeclaration() const override;
     const RenderIndexBuffer* GetGrassIndexBuffer() const override;
     bool LayerShowsInCell(unsigned layer, unsigned x, unsigned z) const override;
 

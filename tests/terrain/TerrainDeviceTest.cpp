@@ -412,9 +412,12 @@ TEST_F(TerrainDeviceTest, PlugsAndLayerCountsFollowTheEditorsSwitches) {
     const auto plugs = std::count_if(objects.begin(), objects.end(), isPlug);
     ASSERT_GT(plugs, 0);
     // A device reset takes the plugs' buffers and gives them back.
-    const auto* plug = static_cast<const TerrainPlug*>(*std::find_if(objects.begin(), objects.end(), isPlug));
+    auto* plug = static_cast<TerrainPlug*>(*std::find_if(objects.begin(), objects.end(), isPlug));
     ground.PreDeviceReset();
     EXPECT_FALSE(plug->HasRenderData());
+    plug->PostDeviceReset();  // back before the ground's mesh: not drawn without it, as the ground
+    DrawFrame(ABBox(Vec3(8, 0, 8), Vec3(20, 20, 20)));
+    EXPECT_TRUE(Device().GetCalls("DrawIndexedPrimitive").empty());
     ground.PostDeviceReset();
     EXPECT_TRUE(plug->HasRenderData());
     // Drawn, a plug's triangles start at its first vertex.

@@ -138,8 +138,7 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         ASSERT_TRUE(path.Initialize("River", 5.0f, Point(0, 0, 8, 0, 3)));
         EXPECT_EQ(path.GetNumSegments(), 0u);
         path.UpdateHeight(6.0f);  // no segments to make the plane's box from: it rises all the same
-        EXPECT_EQ(std::pair(path.GetReflectionPlane().plane.d, path.GetReflectionPlane().box.centre.y),
-                  std::pair(-6.0f, 6.0f));
+        EXPECT_TRUE(path.GetReflectionPlane().plane.d == -6.0f && path.GetReflectionPlane().box.centre.y == 6.0f);
         path.UpdateHeight(5.0f);
         path.AddControlPoint(Point(30, 0, 8 * std::cos(turn), 8 * std::sin(turn), 4));
         ASSERT_EQ(path.GetNumSegments(), 1u);
@@ -248,8 +247,7 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         path.UpdateHeight(8.0f);  // the stretch is made again at the new height
         EXPECT_EQ(path.GetSegment(0).GetVertices()[0].position.y, 8.0f);
     }
-    EXPECT_EQ(tree.GetNumObjects(), 0u);
-    EXPECT_EQ(device.GetNumLiveResources(), 0u);
+    EXPECT_TRUE(tree.GetNumObjects() == 0u && device.GetNumLiveResources() == 0u);
 }
 
 TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
@@ -261,10 +259,8 @@ TEST_F(WaterCurveTest, StepCountsAndStretchesWithoutSteps) {
     shortPath.Initialize("River", 0.0f, Point(0, 0, 0.5f, 0, 2));
     shortPath.AddControlPoint(Point(1.5f, 0, 0.5f, 0, 2));  // 1.5 units: no steps
     const WaterPathSegment& tiny = shortPath.GetSegment(0);
-    EXPECT_EQ(tiny.GetNumSteps(), 0u);
-    EXPECT_EQ(tiny.GetVertexBuffer(), nullptr);
-    EXPECT_EQ(tiny.GetNumPrimitives(), 0u);
-    EXPECT_TRUE(tiny.GetVertices().empty());
+    EXPECT_TRUE(tiny.GetNumSteps() == 0u && tiny.GetVertexBuffer() == nullptr && tiny.GetNumPrimitives() == 0u &&
+                tiny.GetVertices().empty());
     EXPECT_FALSE(shortPath.GetSegment(0).GetBoundingBox().halfSize.x == 0.0f);
     const size_t before = device.GetCalls("DrawIndexedPrimitive").size();
     tiny.Render(device, 0);

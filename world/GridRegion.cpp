@@ -308,11 +308,14 @@ void GridRegion::AddToScene(GraphicsSceneRenderer& renderer, const Frustum& frus
     }
 }
 
-void GridRegion::SetTransparency(const Frustum& frustum) {
+void GridRegion::SetTransparency(const Frustum& frustum) { MarkSeeThrough(frustum, Color(1.0f, 0.5f, 0.8f, 1.0f)); }
+
+void GridRegion::UpdateTransparency(const Frustum& frustum) { MarkSeeThrough(frustum, Color(0.9f, 0.3f, 0.5f, 1.0f)); }
+
+void GridRegion::MarkSeeThrough(const Frustum& frustum, const Color& color) {
     mem::vector<GridCellMeshInstance*> instances;
     GetMeshesInFrustum(instances, &frustum, 1);
-    for (GridCellMeshInstance* instance : instances)
-        instance->SetTransparency(frustum, region_, Color(1.0f, 0.5f, 0.8f, 1.0f), false);
+    for (GridCellMeshInstance* instance : instances) instance->SetTransparency(frustum, region_, color, false);
 }
 
 void GridRegion::PreLoad(int priority, const Frustum*, unsigned) {

@@ -161,6 +161,9 @@ public:
     // perpendicular pieces at its ends that stand between the two. Each post then takes the
     // smallest transparency around it. Nothing without a region.
     void UpdateTransparency(const WorldVec3& from, const WorldVec3& to, int elapsedMs);
+    // Marks the sections of the cells in the frustum (region space) that fade, as SetTransparency
+    // does, with the colour (0.9, 0.3, 0.5) (SetTransparency's is (1, 0.5, 0.8)).
+    void UpdateTransparency(const Frustum& frustum);
     void ClearTransparency() { transparency_.Fill(1.0f); }
     float GetWallTransparency(int i, int j, int k) const { return transparency_.At(i, j, k); }
 
@@ -217,6 +220,8 @@ private:
     bool ReadLattice(BinaryReader& reader);
     bool ReadPortalRecords(BinaryReader& reader);
     void MakePortal(int x, int y, int z);
+    // Hands the frustum and the colour to each cell instance in the frustum.
+    void MarkSeeThrough(const Frustum& frustum, const Color& color);
     // Fades the wall piece and spreads along and across its run (region space positions).
     void SpreadTransparency(const Vec3& from, const Vec3& to, int i, int j, int k, float amount);
 

@@ -519,26 +519,29 @@ TEST_F(PortalRendererTest, GridRoomShowsItsWallsAroundAnEmptyMiddle) {
     const Frustum view = camera.GetFrustum(kView);
     const WorldVec3 middle(region, Vec3(2.0f, 1.0f, 2.0f));
     grid->UpdateTransparency(WorldVec3(region, Vec3(-40.0f, 1.0f, -40.0f)), middle, 100);
+    grid->UpdateTransparency(view);  // and every section of the cell in view is marked to fade
+    for (int section = 0; section < instance.GetNumSections(); ++section)
+        EXPECT_TRUE(instance.IsSectionMarked(unsigned(section))) << section;
     grid->Update(&view, 1, 0);
     EXPECT_EQ(instance.GetWallTransparency(), (std::array<float, 4>{0.5f, 1.0f, 1.0f, 0.5f}));
     grid->ClearTransparency();
 
-    // Posts 1 and 2 and the wall between them alone: the one-wall piece, turned to stand on +x.
-    grid->SetLatticeValue(1, 0, 0, 0);
-    grid->SetLatticeValue(0, 0, 0, 0);
-    grid->SetLatticeValue(0, 0, 2, 0);
+    // Posts 0 and 1 and the wall between them alone: the one-wall piece (its wall on its -x side),
+    // turned three quarters to stand on -z.
+    for (const auto& [i, k] : {std::pair{0, 1}, std::pair{0, 2}, std::pair{1, 2}, std::pair{2, 2}, std::pair{2, 1}})
+        grid->SetLatticeValue(i, 0, k, 0);
     const GridRegion::Cell& cell = grid->GetCell(0, 0, 0);
     ASSERT_NE(cell.instance, nullptr);
     EXPECT_EQ(cell.instance->GetMesh()->GetFileName(), "Meshes/Grid/MidA.msh");
-    EXPECT_EQ(cell.rotation, 2);
-    EXPECT_NEAR(cell.box.GetMin().x, 3.8f, 1e-4f);
-    EXPECT_NEAR(cell.box.GetMax().z, 4.2f, 1e-4f);
-    EXPECT_NEAR(cell.box.GetMin().z, -0.2f, 1e-4f);
-    // Seen from far out on +x, that wall fades; the instance hands it on as the mesh's wall 3.
-    grid->UpdateTransparency(WorldVec3(region, Vec3(40.0f, 1.0f, 2.0f)), middle, 100);
+    EXPECT_EQ(cell.rotation, 3);
+    EXPECT_NEAR(cell.box.GetMax().z, 0.2f, 1e-4f);
+    EXPECT_NEAR(cell.box.GetMin().x, -0.2f, 1e-4f);
+    EXPECT_NEAR(cell.box.GetMax().x, 4.2f, 1e-4f);
+    // Seen from far out on -z, that wall fades; the instance hands it on as the mesh's wall 3.
+    grid->UpdateTransparency(WorldVec3(region, Vec3(2.0f, 1.0f, -40.0f)), middle, 100);
     grid->Update(&view, 1, 0);
     EXPECT_EQ(cell.instance->GetWallTransparency(), (std::array<float, 4>{1.0f, 1.0f, 1.0f, 0.5f}));
-    grid->SetLatticeValue(2, 0, 1, 0);  // the wall gone, the posts stay
+    grid->SetLatticeValue(1, 0, 0, 0);  // the wall gone, the posts stay
     EXPECT_EQ(cell.instance->GetMesh()->GetFileName(), "Meshes/Grid/MidG.msh");
 }
 

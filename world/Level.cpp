@@ -400,16 +400,16 @@ void Level::PostDeviceReset() {
 }
 
 void Level::Update(const Frustum* frusta, unsigned count, int elapsedMs) {
-    if (elapsedMs <= 0) return;
-    if (ground_) ground_->Update(frusta, count, elapsedMs);
-    if (water_) water_->Update(elapsedMs);
-    if (decals_) decals_->Update(uint32_t(elapsedMs));
+    const int elapsed = std::max(elapsedMs, 0);
+    if (ground_) ground_->Update(frusta, count, elapsed);
+    if (water_) water_->Update(elapsed);
+    if (decals_) decals_->Update(uint32_t(elapsed));
     if (pathMesh_.HasMesh() && Singleton<PathFinder>::HasInstantiated() &&
         Singleton<PathFinder>::Get()->IsDebuggingEnabled()) {
         DebugRenderLines lines(region_);
         pathMesh_.DebugRender(lines, Coords::Identity);
     }
-    if (!space_) return;
+    if (elapsedMs <= 0 || !space_) return;
     const float inflation = gEngine ? gEngine->GetEntityUpdateInflation() : 0.0f;
     mem::vector<Frustum> inflated;
     inflated.reserve(count);

@@ -267,9 +267,10 @@ public:
     // marked as seen.
     void PreLoad(int priority, const Frustum* frusta, unsigned count, bool immediate);
     // Updates the ground, the water, the decals and the entities inside the frusta pushed out by
-    // the engine's entity update inflation (nothing for a non-positive elapsed time). While the
-    // path finder's debugging is on, the navigation mesh's edges go to the frame's debug lines
-    // (DebugRenderManager) in the region, in kPathMeshColor.
+    // the engine's entity update inflation. While the path finder's debugging is on, the
+    // navigation mesh's edges go to the frame's debug lines (DebugRenderManager) in the region, in
+    // kPathMeshColor. With no time elapsed (0 or less) the entities are not updated; the rest is,
+    // a negative time counting as 0.
     void Update(const Frustum* frusta, unsigned count, int elapsedMs);
     // The ground's and the water's device resources go before a device reset and come back after
     // it, when every entity is placed again at its own coordinates so that its render state is

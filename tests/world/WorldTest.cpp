@@ -219,7 +219,7 @@ public:
     explicit RecordingGround(float size) : size_(size) {}
     bool Load(BinaryReader&, int) override { return true; }
     bool LoadRenderData() override { return true; }
-    void Update(const Frustum*, unsigned, int) override {}
+    void Update(const Frustum*, unsigned, int elapsed) override { updates.push_back(elapsed); }
     void Write(BinaryWriter&, bool) const override {}
     ABBox GetBoundingBox() const override { return ABBox(Vec3(), Vec3(size_, 10, size_)); }
     float GetHeightInterpolated(float, float) const override { return 0.0f; }
@@ -252,6 +252,7 @@ public:
 
     mem::vector<Disturbance> disturbances;
     mem::vector<PhysicsGrassWind> winds;
+    mem::vector<int> updates;  // the elapsed time of each
     int calms = 0, transparencies = 0, reloads = 0;
 
 private:
@@ -303,13 +304,14 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
 
-// Water met as a RecordingGround; it records ripples as disturbances of strength times the kind.
+// Water met (and updated) as a RecordingGround; it records ripples as disturbances of strength
+// times the kind.
 class RecordingWater final : public LevelWater {
 public:
     void Initialize(unsigned, unsigned, const LevelGround*, RenderDevice*) override {}
     bool Load(BinaryReader&) override { return true; }
     void Save(BinaryWriter&) override {}
-    void Update(int) override {}
+    void Update(int elapsed) override { surface.Update(nullptr, 0, elapsed); }
     bool GetIntersection(const Ray&, Intersection&, PhysicsSurface) const override { return false; }
     bool GetWaterPointInfo(const Vec3&, Vec3&, Vec3&) const override { return false; }
     int FindCollisions(const OBBox& box, CollisionContact* contacts, int max, PhysicsSurface s) const override {
@@ -326,7 +328,8 @@ public:
     mem::vector<RecordingGround::Disturbance> ripples;
 };
 
-// Decals that record where they were placed and how often they were added to a scene.
+// Decals that record where they were placed, how often they were added to a scene and (as a
+// RecordingGround) their updates.
 class RecordingDecals final : public LevelDecals {
 public:
     struct Placed {
@@ -338,9 +341,10 @@ public:
         placed.push_back({type, coords.origin, flags});
         return true;
     }
-    void Update(uint32_t) override {}
+    void Update(uint32_t elapsed) override { surface.Update(nullptr, 0, int(elapsed)); }
     void AddToScene(GraphicsSceneRenderer&, const Frustum*) override { ++scenes; }
 
+    RecordingGround surface{10};
     mem::vector<Placed> placed;
     int scenes = 0;
 };
@@ -379,6 +383,12 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     EXPECT_EQ(decals.scenes, 1);
     EXPECT_EQ(ground->transparencies, 1);
     EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
+    // With no time elapsed, or less, the ground, the water and the decals are updated all the same.
+    auto* water = new RecordingWater;
+    region->GetLevel()->SetWater(std::unique_ptr<LevelWater>(water));
+    for (const int elapsed : {-5, 0}) region->GetLevel()->Update(&seen, 1, elapsed);
+    const mem::vector<int> twice{0, 0};
+    EXPECT_EQ(std::tie(ground->updates, water->surface.updates, decals.surface.updates), std::tie(twice, twice, twice));
     world.UpdateRegionUsage();  // so is adding its reflections; a region without a level adds nothing
     GraphicsReflectionManager reflections;
     scene.AddReflectionPlanes(reflections, region, seen);

@@ -35,11 +35,13 @@
 //   23 sector layers (SectorLayers).
 // Every chunk is read through its own bounded reader, so a block reader that stops early or
 // reads too far cannot move the chunk walk. Chunks 5 and 20 are read after the walk, once the
-// entity tree exists. Data that ends between two chunks after the ground chunk loads the chunks
-// before the end. A file without a ground chunk (which every level writes, empty without a ground:
-// such a file was cut before it), a chunk cut short (its header or its payload runs past the data),
-// bad magic, an unsupported version or a damaged entity chunk fail the load: an error naming the
-// file (the region's) is logged and the level is left empty and unloaded, never half filled.
+// entity tree exists. Every level writes chunks 5, 20, 6 (empty without a ground) and 23; a file
+// without one that its version always holds (from version 14 on all four, before it chunk 6
+// alone) lost it, or was cut between two chunks, and fails to load, naming the chunk. So do a
+// chunk cut short (its header or its payload runs past the data), bad magic, an unsupported
+// version or a damaged entity chunk: an error naming the file (the region's) is logged and the
+// level is left empty and unloaded, never half filled. An older file that ends between two chunks
+// after its ground chunk loads the chunks before the end.
 //
 // Entity drop rules on loading: a server drops the entities that keep their own state when it
 // restores a region, a client drops the ones the server spawns, and a single player (not in

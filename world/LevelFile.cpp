@@ -26,6 +26,9 @@ namespace {
 constexpr uint32_t kEntryBaseSize = 4 + 12 * 4;
 constexpr int kFirstVersionWithUniqueIds = 12;
 constexpr int kFirstVersionWithGroundKind = 11;
+// From this version on a level file always holds its entity, entity data, ground and sector
+// layers chunks; before it, only its ground chunk.
+constexpr int kFirstVersionWithEveryChunk = 14;
 
 // Constant-initialised, so a maker installed while the library loads is never overwritten.
 Level::MissingRecordMaker gMissingRecordMaker = nullptr;
@@ -86,6 +89,7 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
     bool hasEntities = false;
     bool hasEntityData = false;
     bool hasGroundChunk = false;
+    bool hasSectorLayers = false;
     while (!reader.IsAtEnd()) {
         const uint32_t id = reader.ReadUInt32();
         const uint32_t length = reader.ReadUInt32();
@@ -130,16 +134,22 @@ bool Level::Load(const void* data, uint32_t size, bool restoring) {
             hasWater = true;
             break;
         case kChunkSectorLayers:
+            hasSectorLayers = true;
             if (!sectorLayers_.Load(chunk)) Log(LogPriority::Warning, "Level file: the sector layers were not read");
             break;
         default:
             break;
         }
     }
-    // Every level file has a ground chunk (empty without a ground): one without it ends early, cut
-    // between two chunks, and would load without its ground, water and sector layers.
-    if (!hasGroundChunk) {
-        Log(LogPriority::Error, "Level file %s is cut short: it ends before its ground chunk", fileName);
+    // A file without a chunk its version always holds lost it, or ends early (cut between two
+    // chunks), and would load without what it holds: its entities, ground, water or sector layers.
+    const bool everyChunk = version >= kFirstVersionWithEveryChunk;
+    for (const auto& [chunk, found] :
+         {std::pair{kChunkEntities, hasEntities || !everyChunk},
+          std::pair{kChunkEntityData, hasEntityData || !everyChunk}, std::pair{kChunkGround, hasGroundChunk},
+          std::pair{kChunkSectorLayers, hasSectorLayers || !everyChunk}}) {
+        if (found) continue;
+        Log(LogPriority::Error, "Level file %s is cut short or damaged: it has no chunk %u", fileName, chunk);
         DiscardLoad();
         return false;
     }

@@ -18,6 +18,7 @@
 #include "support/OffscreenDevice.h"
 #include "world/GridRegion.h"
 #include "world/Region.h"
+#include "world/SectorLayers.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +59,9 @@ struct Entry {
 };
 
 // A level file built field by field for a version: chunk 5 with the names and entries, chunk 20
-// with the extra records, and a chunk 6 holding the ground: an interior grid of one cell with a
-// floor where the file names the kind, else an editor block of one sample at height 2.5.
+// with the extra records, a chunk 6 holding the ground: an interior grid of one cell with a floor
+// where the file names the kind, else an editor block of one sample at height 2.5; and chunk 23
+// without sector layers.
 Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::vector<Entry>& entries,
                  const std::vector<std::pair<uint32_t, std::string>>& extra) {
     BinaryWriter writer;
@@ -99,6 +101,9 @@ Bytes BuildLevel(int version, const std::vector<std::string>& names, const std::
         writer.Write(bytes.GetPosition());
         writer.Write(bytes.GetBuffer(), bytes.GetPosition());
     }
+    writer.EndChunk();
+    writer.BeginChunk(Level::kChunkSectorLayers);
+    SectorLayers().Save(writer);
     writer.EndChunk();
     return Take(writer);
 }
@@ -299,7 +304,7 @@ TEST_F(LevelTest, InTheEditorAMissingRecordIsShownByAStandIn) {
     EXPECT_EQ(standIn->GetRegionBoundingBox(false).centre, Vec3(2, 1.5f, 2));
 }
 
-TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamagedFileLeavesTheLevelEmpty) {
+TEST_F(LevelTest, AFileLackingAChunkItAlwaysHoldsOrWithAChunkCutShortFailsAndADamagedFileLeavesTheLevelEmpty) {
     Level source(region_);
     source.NewSpace(Vec2(50, 50));
     for (int i = 0; i < 4; ++i) Add(source, i % 2 ? test::kStateRecord : test::kPlainRecord, Vec3(float(i), 0, 2))->extra = "data";
@@ -310,29 +315,40 @@ TEST_F(LevelTest, AFileEndingBetweenChunksKeepsThemAChunkCutShortFailsAndADamage
     const Bytes file = Take(writer);
     const int baseline = LevelRecords::Flush();
 
-    // Data that ends between chunks after the ground chunk (the third) loads the chunks before the
-    // end; the entities come first. Every level has a ground chunk: data that ends before it is cut.
-    std::vector<size_t> ends;
-    for (size_t at = 4; at + 8 <= file.size();) {
+    // Data cut where a chunk ends, or without one chunk: a version-14 file holds chunks 5, 20, 6
+    // and 23 always, an older one chunk 6 alone. Without one it must hold, the load fails, naming
+    // the file and the first such chunk it lacks (0: it loads), and keeps no entity.
+    std::vector<std::pair<size_t, size_t>> chunks;  // where each begins and ends, in the order written
+    for (size_t at = 4; at + 8 <= file.size(); at = chunks.back().second) {
         uint32_t length = 0;
         std::memcpy(&length, &file[at + 4], sizeof(length));
-        at += 8 + length;
-        ends.push_back(at);
+        chunks.emplace_back(at, at + 8 + length);
     }
-    ASSERT_GE(ends.size(), 4u);
-    ASSERT_EQ(ends.back(), file.size());
-    for (size_t i = 0; i < ends.size(); ++i) {
-        LogCapture log;
-        Level level(region_);
-        const bool whole = i >= 2;
-        EXPECT_EQ(level.Load(file.data(), uint32_t(ends[i]), false), whole) << i;
-        EXPECT_EQ(level.IsLoaded(), whole) << i;
-        EXPECT_EQ(level.GetNumEntities(), whole ? 4 : 0) << i;
-        EXPECT_EQ(log.Count(LogPriority::Error), whole ? 0u : 1u) << i;
-        EXPECT_EQ(log.Contains(LogPriority::Error, "Level file " + region_->GetName() +
-                                                       " is cut short: it ends before its ground chunk"),
-                  !whole)
-            << i;
+    ASSERT_EQ(chunks.size(), 4u);  // 5, 20, 6, 23
+    struct Case {
+        int version;
+        bool cut;             // after the chunk, or the chunk taken out
+        uint32_t lacking[4];  // by chunk
+    };
+    for (const Case& c : {Case{14, true, {20, 6, 23, 0}}, Case{14, false, {5, 20, 6, 23}}, Case{13, true, {6, 6, 0, 0}},
+                          Case{13, false, {0, 0, 6, 0}}}) {
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "version " << c.version << (c.cut ? " cut after " : " without ") << i);
+            Bytes damaged(file.begin(), file.begin() + ptrdiff_t(c.cut ? chunks[i].second : chunks[i].first));
+            if (!c.cut) damaged.insert(damaged.end(), file.begin() + ptrdiff_t(chunks[i].second), file.end());
+            damaged[3] = static_cast<unsigned char>(c.version);
+            LogCapture log;
+            Level level(region_);
+            const bool loads = c.lacking[i] == 0;
+            EXPECT_EQ(level.Load(damaged.data(), uint32_t(damaged.size()), false), loads);
+            EXPECT_EQ(level.IsLoaded(), loads);
+            EXPECT_EQ(level.GetNumEntities(), loads && (c.cut || i != 0) ? 4 : 0);
+            EXPECT_EQ(log.Count(LogPriority::Error), loads ? 0u : 1u);
+            EXPECT_EQ(log.Contains(LogPriority::Error, "Level file " + region_->GetName() +
+                                                           " is cut short or damaged: it has no chunk " +
+                                                           std::to_string(c.lacking[i])),
+                      !loads);
+        }
     }
     EXPECT_EQ(LevelRecords::Flush(), baseline);
 

@@ -11,8 +11,9 @@
 //   position), then from version 2: the group id, u32 child count m, m child ids.
 // A version-1 record keeps the group's own id and has no children; a record of a later version
 // is read as version 2 (its fields come first). Records carry no length, so the fields a later
-// version adds cannot be passed over: the manager refuses a block in which such fields are left
-// (InstanceGroupManager.h). A record of version 0, or one that is cut short, fails the load.
+// version adds cannot be passed over: the manager refuses a block in which such fields are left,
+// and warns of any record of a later version (InstanceGroupManager.h). A record of version 0, or
+// one that is cut short, fails the load.
 //
 // Decision: changing the type empties the members, ids and data together, so they stay paired.
 //

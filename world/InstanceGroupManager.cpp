@@ -1,7 +1,6 @@
 #include "world/InstanceGroupManager.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <mutex>
 
@@ -163,7 +162,7 @@ void InstanceGroupManager::Clear() {
     groups_.clear();
 }
 
-bool InstanceGroupManager::Load(BinaryReader& reader, bool append) {
+bool InstanceGroupManager::Load(BinaryReader& reader, bool append, const char* fileName) {
     CriticalSectionLock lock(lock_);
     reader.ReadUInt32();
     const uint32_t count = reader.ReadUInt32();
@@ -174,38 +173,32 @@ bool InstanceGroupManager::Load(BinaryReader& reader, bool append) {
     }
     const size_t before = groups_.size();
     uint32_t version = 0;  // of the last record read
-    // The first record of a version later than this engine writes: read as version 2, it may
-    // leave fields of its own behind, from which the records after it would be read.
-    uint32_t newer = 0;
-    uint32_t newerVersion = 0;
-    const auto newerNote = [&]() {
-        char note[160] = "";
-        if (newerVersion != 0) {
-            std::snprintf(note, sizeof(note),
-                          "; record %u is of version %u, read as version %u, and may hold fields "
-                          "this engine does not know",
-                          newer + 1, newerVersion, InstanceGroup::kVersion);
-        }
-        return std::string(note);
-    };
+    bool newer = false;    // a record of a later version was read
     for (uint32_t i = 0; i < count; ++i) {
         auto group = std::make_unique<InstanceGroup>("Temporary");
-        if (!group->Load(reader, version)) {
-            Log(LogPriority::Error, "Instance groups (chunk 17): record %u of %u (version %u) cannot be read%s", i + 1,
-                count, version, newerNote().c_str());
+        const bool read = group->Load(reader, version);
+        // Read as version 2, it may leave fields of its own behind, from which the records after
+        // it would be read, or take them from the next record: either may still end where the
+        // block ends.
+        if (version > InstanceGroup::kVersion && !newer) {
+            newer = true;
+            Log(LogPriority::Warning,
+                "Instance groups (chunk 17) of %s: record %u is of version %u, read as version %u; fields of its "
+                "version this engine does not know may be misread",
+                fileName, i + 1, version, InstanceGroup::kVersion);
+        }
+        if (!read) {
+            Log(LogPriority::Error, "Instance groups (chunk 17): record %u of %u (version %u) cannot be read", i + 1,
+                count, version);
             groups_.resize(before);
             return false;
-        }
-        if (version > InstanceGroup::kVersion && newerVersion == 0) {
-            newer = i;
-            newerVersion = version;
         }
         groups_.push_back(std::move(group));
     }
     // Records carry no length: only a chunk that ends where its last record ends was read whole.
     if (!reader.IsAtEnd()) {
-        Log(LogPriority::Error, "Instance groups (chunk 17): %u bytes are left after record %u of %u (version %u)%s",
-            reader.GetRemaining(), count, count, version, newerNote().c_str());
+        Log(LogPriority::Error, "Instance groups (chunk 17): %u bytes are left after record %u of %u (version %u)",
+            reader.GetRemaining(), count, count, version);
         groups_.resize(before);
         return false;
     }

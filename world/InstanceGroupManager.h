@@ -79,13 +79,16 @@ public:
 
     // InstanceGroupStore: chunk 17.
     void Save(BinaryWriter& writer) const override;
-    bool Load(BinaryReader& reader) override { return Load(reader, false); }
+    bool Load(BinaryReader& reader, const char* fileName) override { return Load(reader, false, fileName); }
     void Clear() override;
     // Reads the groups after the existing ones (append) or in their place. False, with an error
     // naming the record and its version, for a block that is cut short or damaged, or that does
     // not end where its last record ends (a record of a later version holding fields this engine
-    // cannot pass over); then none of the block's groups is kept.
-    bool Load(BinaryReader& reader, bool append);
+    // cannot pass over); then none of the block's groups is kept. A record of a later version
+    // read as version 2 may still be misread (its fields may happen to end where the block
+    // ends): the first one logs a warning naming the file (fileName), chunk 17, the record and
+    // its version.
+    bool Load(BinaryReader& reader, bool append, const char* fileName = "");
 
 private:
     InstanceGroupManager() = default;

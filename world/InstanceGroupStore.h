@@ -11,8 +11,9 @@ class BinaryWriter;
 
 class InstanceGroupStore {
 public:
-    // Reads the groups from the chunk's payload; false (logged) for a damaged stream.
-    virtual bool Load(BinaryReader& reader) = 0;
+    // Reads the groups from the chunk's payload (of the named file, which its messages name); false
+    // (logged) for a damaged stream.
+    virtual bool Load(BinaryReader& reader, const char* fileName) = 0;
     virtual void Save(BinaryWriter& writer) const = 0;
     // Forgets the groups (the world unloads).
     virtual void Clear() = 0;

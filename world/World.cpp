@@ -156,7 +156,7 @@ bool World::LoadWorldFile(File* file) {
 }
 
 bool World::LoadInstanceGroups(BinaryReader& reader) {
-    if (instanceGroups_) return instanceGroups_->Load(reader);
+    if (instanceGroups_) return instanceGroups_->Load(reader, fileName_.c_str());
     instanceData_.assign(reader.GetCursor(), reader.GetCursor() + reader.GetRemaining());
     return true;
 }

@@ -252,14 +252,20 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
         EXPECT_TRUE(log.Contains(LogPriority::Error, error)) << error;
     }
 
-    // A record of a later version begins with the fields of version 2, and reads as one.
+    // A record of a later version begins with the fields of version 2, and reads as one; as its
+    // fields may still be misread, a warning names the file, the chunk, the record and its version.
+    const std::string warning = "Instance groups (chunk 17) of worlds/a.wrl: record ";
+    const std::string misread = ", read as version 2; fields of its version this engine does not know may be misread";
     for (const uint32_t version : {3u, 9u}) {
         mem::vector<unsigned char> newer = whole;
         std::memcpy(newer.data() + 8, &version, 4);
         BinaryReader fromNewer(newer.data(), uint32_t(newer.size()));
-        ASSERT_TRUE(manager.Load(fromNewer, false)) << version;
+        test::LogCapture log;
+        ASSERT_TRUE(manager.Load(fromNewer, false, "worlds/a.wrl")) << version;
         ASSERT_EQ(std::pair(manager.GetNumGroups(), manager.GetGroup(0)->GetNumChildren()), std::pair(2, 1)) << version;
         EXPECT_EQ(manager.GetGroup(0)->GetChildId(0), manager.GetGroup(1)->GetGroupID());
+        EXPECT_TRUE(
+            log.Contains(LogPriority::Warning, warning + "1 is of version " + std::to_string(version) + misread));
     }
 
     // Records carry no length: fields a later version adds (or any bytes left in the chunk) make
@@ -267,12 +273,12 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
     struct Case {
         uint32_t version[2];
         uint32_t extra[2];  // bytes after each record
-        std::string error;  // how the line ends
+        std::string error;  // in the last line
+        std::string newer;  // the warning's record and version, if any
     };
-    const std::string unknownFields = ", read as version 2, and may hold fields this engine does not know";
-    for (const Case& c : {Case{{3, 2}, {4, 0}, "; record 1 is of version 3" + unknownFields},
-                          Case{{2, 9}, {0, 8}, "8 bytes are left after record 2 of 2 (version 9); record 2 is of version 9" + unknownFields},
-                          Case{{2, 2}, {0, 1}, "1 bytes are left after record 2 of 2 (version 2)"}}) {
+    for (const Case& c : {Case{{3, 2}, {4, 0}, "record 2 of 2 (version 117901063) cannot be read", "1 is of version 3"},
+                          Case{{2, 9}, {0, 8}, "8 bytes are left after record 2 of 2 (version 9)", "2 is of version 9"},
+                          Case{{2, 2}, {0, 1}, "1 bytes are left after record 2 of 2 (version 2)", ""}}) {
         mem::vector<unsigned char> chunk{0, 0, 0, 0, 2, 0, 0, 0};
         for (int i = 0; i < 2; ++i) {
             BinaryWriter record;
@@ -284,10 +290,11 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
         }
         test::LogCapture errors;
         BinaryReader chunkReader(chunk.data(), uint32_t(chunk.size()));
-        EXPECT_FALSE(manager.Load(chunkReader, true)) << c.error;
+        EXPECT_FALSE(manager.Load(chunkReader, true, "worlds/a.wrl")) << c.error;
         const std::string line = errors.Lines().empty() ? "" : errors.Lines().back().text;
-        EXPECT_EQ(line.rfind("Instance groups (chunk 17): ", 0), 0u) << line;
-        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), c.error.size())), c.error);
+        EXPECT_EQ(line, "Instance groups (chunk 17): " + c.error);
+        EXPECT_EQ(errors.Count(LogPriority::Warning), c.newer.empty() ? 0u : 1u) << c.error;
+        EXPECT_EQ(errors.Contains(LogPriority::Warning, warning + c.newer + misread), !c.newer.empty()) << c.error;
         EXPECT_EQ(manager.GetNumGroups(), 2);
     }
 }

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/AtomicFileSet.h"
 #include "core/Log.h"
 
 namespace GAME {
@@ -39,6 +40,11 @@ bool IsLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <
 }  // namespace
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {
+    if (!AtomicFileSet::FinishSetsWith(path_)) {
+        Log(LogPriority::Error, "Could not save %s: an earlier save of it with other files could not be finished",
+            path_.c_str());
+        return;
+    }
     RemoveStrays();
     // A sweep of another save may open the new temporary before it is locked, find it free and
     // remove it: then it is made again.

@@ -12,8 +12,11 @@
 //
 // A save killed half way leaves its temporary behind. The next save of the same file removes
 // such strays: only names of that form, which no one else makes (a user's "<name>.backup.tmp"
-// stays). A temporary is locked while its save runs (flock), which tells a stray from the
-// temporary of a save still running, in this process or another: that one is left alone.
+// stays). A temporary that the journal of a decided save of several files names is no stray: that
+// save is finished first (AtomicFileSet::FinishSetsWith), and when it cannot be, this save is not
+// made (IsOpen is false), so that the decided one is kept. A temporary is locked while its save
+// runs (flock), which tells a stray from the temporary of a save still running, in this process
+// or another: that one is left alone.
 
 #include <cstddef>
 #include <string>

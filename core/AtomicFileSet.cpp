@@ -1,5 +1,6 @@
 #include "core/AtomicFileSet.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@ namespace GAME {
 namespace {
 
 constexpr char kJournalSuffix[] = ".saving-set";
+constexpr size_t kJournalSuffixLength = sizeof(kJournalSuffix) - 1;
 constexpr char kJournalHeader[] = "save set 1\n";
 constexpr size_t kJournalHeaderLength = sizeof(kJournalHeader) - 1;
 // A journal names a few temporaries: a longer file is no journal of ours.
@@ -71,9 +73,11 @@ AtomicFileSet::AtomicFileSet(std::vector<std::string> paths) {
             return;
         }
     }
-    // Its strays would otherwise go with the sweeps of the new temporaries.
-    Finish(paths.front());
-    for (std::string& path : paths) files_.push_back(std::make_unique<AtomicFile>(std::move(path)));
+    // A file that cannot be saved (a decided set naming it was not finished) ends the set.
+    for (std::string& path : paths) {
+        files_.push_back(std::make_unique<AtomicFile>(std::move(path)));
+        if (!files_.back()->IsOpen()) return;
+    }
 }
 
 AtomicFileSet::~AtomicFileSet() = default;
@@ -169,6 +173,34 @@ bool AtomicFileSet::Finish(const std::string& firstPath, std::vector<std::string
             firstPath.c_str());
     }
     ::close(descriptor);
+    return finished;
+}
+
+bool AtomicFileSet::FinishSetsWith(const std::string& path) {
+    const std::string directoryPath = Split(path).first;
+    const std::string name = Split(path).second;
+    std::vector<std::string> firstPaths;  // of the journals that name a temporary of the file
+    if (DIR* directory = ::opendir(directoryPath.c_str())) {
+        while (const dirent* entry = ::readdir(directory)) {
+            const std::string journal = entry->d_name;
+            if (journal.size() <= kJournalSuffixLength || !journal.ends_with(kJournalSuffix)) continue;
+            const std::string journalPath = directoryPath + "/" + journal;
+            const int descriptor = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
+            if (descriptor < 0) continue;
+            std::string text;
+            std::vector<std::string> names;
+            if (ReadAll(descriptor, text) && ReadJournal(text, names) &&
+                std::any_of(names.begin(), names.end(), [&name](const std::string& temporary) {
+                    return AtomicFile::GetTargetOfTemporary(temporary) == name;
+                })) {
+                firstPaths.push_back(journalPath.substr(0, journalPath.size() - kJournalSuffixLength));
+            }
+            ::close(descriptor);
+        }
+        ::closedir(directory);
+    }
+    bool finished = true;
+    for (const std::string& first : firstPaths) finished = Finish(first) && finished;
     return finished;
 }
 

@@ -9,8 +9,10 @@
 // their files one by one and removes the journal. A save that stops before the journal is in place
 // leaves every file as it was (its temporaries are strays that the next save removes); one that
 // stops after it is finished by Finish, which the next load of the files calls (and the next save
-// of the set, before it removes strays): the temporaries the journal names that are still there
-// replace their files, then the journal goes.
+// of any of its files, alone or in a set, before it removes strays: FinishSetsWith): the
+// temporaries the journal names that are still there replace their files, then the journal goes.
+// A decided save is never swept: when it cannot be finished (a file cannot be replaced), it is
+// kept for the next try, and no save of its files is made until it is finished.
 //
 // Journal: the line "save set 1", then the name (without directory) of each temporary, each
 // ended by a NUL byte. Finish acts only on a journal of that form whose names are temporaries
@@ -35,8 +37,9 @@ public:
     // end the process there, as a kill would.
     using StepHook = void (*)(int step);
 
-    // Finishes a set left decided (above), then makes a temporary for each path; the paths lie
-    // in one directory, which must exist. IsOpen says whether it could (the reason is logged).
+    // Makes a temporary for each path (each first finishes the sets left decided that name it,
+    // above); the paths lie in one directory, which must exist. IsOpen says whether it could (the
+    // reason is logged): not after a decided set that could not be finished.
     explicit AtomicFileSet(std::vector<std::string> paths);
     ~AtomicFileSet();
     AtomicFileSet(const AtomicFileSet&) = delete;
@@ -56,6 +59,11 @@ public:
     // (logged) when a file cannot be put in place (the journal then stays for the next try).
     // placed receives the names (without directory) of the files put in place.
     static bool Finish(const std::string& firstPath, std::vector<std::string>* placed = nullptr);
+    // Finishes every set of the path's directory left decided whose journal names a temporary of
+    // the file at the path (a save of the file, alone or in another set, would sweep it as a stray,
+    // and the set's other files would then be put in place without it). False when one cannot be
+    // finished (logged by Finish): the file must not be saved before it is.
+    static bool FinishSetsWith(const std::string& path);
     // The journal of the set whose first file is the path.
     static std::string GetJournalPath(const std::string& firstPath);
     // For tests: the hook, or none (null).

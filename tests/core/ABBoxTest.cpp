@@ -59,11 +59,10 @@ TEST(ABBox, SlabTestGrazingCornersAndEdges) {
 TEST(ABBox, CornersAreNumberedByBits) {
     Vec3 corners[8];
     ABBox(Vec3(1, 2, 3), Vec3(0.5f, 1, 2)).GetCorners(corners);
-    EXPECT_EQ(corners[0], Vec3(0.5f, 1, 1));
-    EXPECT_EQ(corners[1], Vec3(1.5f, 1, 1));
-    EXPECT_EQ(corners[2], Vec3(0.5f, 3, 1));
-    EXPECT_EQ(corners[4], Vec3(0.5f, 1, 5));
-    EXPECT_EQ(corners[7], Vec3(1.5f, 3, 5));
+    for (const auto& [i, corner] :
+         {std::pair{0, Vec3(0.5f, 1, 1)}, std::pair{1, Vec3(1.5f, 1, 1)}, std::pair{2, Vec3(0.5f, 3, 1)},
+          std::pair{4, Vec3(0.5f, 1, 5)}, std::pair{7, Vec3(1.5f, 3, 5)}})
+        EXPECT_EQ(corners[i], corner) << i;
 }
 
 TEST(ABBox, UnionTranslateAndBounds) {

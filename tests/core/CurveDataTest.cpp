@@ -32,27 +32,21 @@ CurveData Ramp() {
 TEST(CurveData, DefaultIsAFlatLineOverOneSecond) {
     const CurveData curve;
     EXPECT_EQ(curve.GetPoints(), (Points{{0.0f, 0.0f}, {1.0f, 0.0f}}));
-    EXPECT_EQ(curve.GetDomain(), 1.0f);
-    EXPECT_EQ(curve.GetRange(), 1.0f);
-    EXPECT_FALSE(curve.GetLoop());
-    EXPECT_FALSE(curve.GetHalfGraph());
+    EXPECT_EQ(std::tuple(curve.GetDomain(), curve.GetRange(), curve.GetLoop(), curve.GetHalfGraph()),
+              std::tuple(1.0f, 1.0f, false, false));
     EXPECT_EQ(curve.GetColor(), PSColor::None);
     EXPECT_EQ(curve.GetYFast(0.5f), 0.0f);
 }
 
 TEST(CurveData, InterpolatesInsideAndClampsAtAndBeyondTheEnds) {
     const CurveData curve = Ramp();
-    EXPECT_FLOAT_EQ(curve.GetYFast(0.5f), 5.0f);
-    EXPECT_FLOAT_EQ(curve.GetYFast(1.0f), 10.0f);
-    EXPECT_FLOAT_EQ(curve.GetYFast(1.5f), 7.0f);
-    EXPECT_EQ(curve.GetYFast(0.0f), 0.0f);
-    EXPECT_EQ(curve.GetYFast(2.0f), 4.0f);
-    EXPECT_EQ(curve.GetYFast(-3.0f), 0.0f);
-    EXPECT_EQ(curve.GetYFast(2.5f), 4.0f);
-    EXPECT_EQ(curve.GetYFast(1e30f), 4.0f);
-    EXPECT_EQ(curve.GetYFast(kInf), 4.0f);
-    EXPECT_EQ(curve.GetYFast(-kInf), 0.0f);
-    EXPECT_EQ(curve.GetYFast(kNaN), 0.0f);
+    // Inside; at the ends and beyond them (infinities, and not a number, at the first end) exactly.
+    for (const auto& [x, y] : {std::pair{0.5f, 5.0f}, std::pair{1.0f, 10.0f}, std::pair{1.5f, 7.0f}})
+        EXPECT_FLOAT_EQ(curve.GetYFast(x), y) << x;
+    for (const auto& [x, y] :
+         {std::pair{0.0f, 0.0f}, std::pair{2.0f, 4.0f}, std::pair{-3.0f, 0.0f}, std::pair{2.5f, 4.0f},
+          std::pair{1e30f, 4.0f}, std::pair{kInf, 4.0f}, std::pair{-kInf, 0.0f}, std::pair{kNaN, 0.0f}})
+        EXPECT_EQ(curve.GetYFast(x), y) << x;
     EXPECT_EQ(curve.GetMaxY(), 10.0f);
     EXPECT_FALSE(curve.IsFlat());
 }

@@ -42,10 +42,9 @@ TEST(Event, WaitForAnyReportsTheLowestSignalledEvent) {
     EXPECT_EQ(Event::WaitForAny(events, 3, 0), 1);
     b.Reset();
     c.Reset();
-    EXPECT_EQ(Event::WaitForAny(events, 3, 5), -1);
-    EXPECT_EQ(Event::WaitForAny(events, 3, 0), -1);
-    EXPECT_EQ(Event::WaitForAny(events, 0, 0), -1);
-    EXPECT_EQ(Event::WaitForAny(nullptr, 3, 0), -1);
+    EXPECT_EQ(std::tuple(Event::WaitForAny(events, 3, 5), Event::WaitForAny(events, 3, 0),
+                         Event::WaitForAny(events, 0, 0), Event::WaitForAny(nullptr, 3, 0)),
+              std::tuple(-1, -1, -1, -1));
 }
 
 TEST(Event, WaitForAnyWakesWhenALaterEventIsSignalled) {

@@ -18,12 +18,9 @@ using test::ExpectNear;
 // The cube [-1, 1]³ as six inward-facing planes.
 Frustum BoxFrustum() {
     Frustum f;
-    f.AddPlane(Plane(Vec3(1, 0, 0), 1));
-    f.AddPlane(Plane(Vec3(-1, 0, 0), 1));
-    f.AddPlane(Plane(Vec3(0, 1, 0), 1));
-    f.AddPlane(Plane(Vec3(0, -1, 0), 1));
-    f.AddPlane(Plane(Vec3(0, 0, 1), 1));
-    f.AddPlane(Plane(Vec3(0, 0, -1), 1));
+    for (const Vec3& normal :
+         {Vec3(1, 0, 0), Vec3(-1, 0, 0), Vec3(0, 1, 0), Vec3(0, -1, 0), Vec3(0, 0, 1), Vec3(0, 0, -1)})
+        f.AddPlane(Plane(normal, 1));
     return f;
 }
 

@@ -53,13 +53,9 @@ TEST(Mat4, ProductMatchesCoordsComposition) {
 
 TEST(Mat4, ExplicitElementsAreRowByRow) {
     const Mat4 m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
-    EXPECT_EQ(m(0, 1), 2.0f);
-    EXPECT_EQ(m(2, 0), 9.0f);
-    EXPECT_EQ(m.GetData()[4], 5.0f);
+    EXPECT_EQ(std::tuple(m(0, 1), m(2, 0), m.GetData()[4]), std::tuple(2.0f, 9.0f, 5.0f));
     const Mat4 t = m.Transpose();
-    EXPECT_EQ(t(0, 1), 5.0f);
-    EXPECT_EQ(t(3, 2), 12.0f);
-    EXPECT_EQ(t(2, 2), 11.0f);
+    EXPECT_EQ(std::tuple(t(0, 1), t(3, 2), t(2, 2)), std::tuple(5.0f, 12.0f, 11.0f));
 }
 
 TEST(Mat4, DeterminantOfFrames) {

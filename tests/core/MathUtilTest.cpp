@@ -16,31 +16,21 @@ TEST(MathUtil, Constants) {
 }
 
 TEST(MathUtil, WrapToRangeWrapsNegativesFromTheTop) {
-    EXPECT_FLOAT_EQ(WrapToRange(-1.0f, 0.0f, 24.0f), 23.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(-24.0f, 0.0f, 24.0f), 0.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(-49.5f, 0.0f, 24.0f), 22.5f);
-    EXPECT_FLOAT_EQ(WrapToRange(24.0f, 0.0f, 24.0f), 0.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(25.0f, 0.0f, 24.0f), 1.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(12.0f, 0.0f, 24.0f), 12.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(5.0f, 10.0f, 20.0f), 15.0f);
-    EXPECT_FLOAT_EQ(WrapToRange(-15.0f, -10.0f, 10.0f), 5.0f);
+    // Value, range and the value wrapped into it.
+    const float cases[][4] = {{-1, 0, 24, 23}, {-24, 0, 24, 0}, {-49.5f, 0, 24, 22.5f}, {24, 0, 24, 0},
+                              {25, 0, 24, 1},  {12, 0, 24, 12}, {5, 10, 20, 15},        {-15, -10, 10, 5}};
+    for (const auto& c : cases) EXPECT_FLOAT_EQ(WrapToRange(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1];
     // A tiny negative value rounds to the top of the range; it must still come out below max.
     const float wrapped = WrapToRange(-1e-8f, 0.0f, 24.0f);
     EXPECT_GE(wrapped, 0.0f);
     EXPECT_LT(wrapped, 24.0f);
     // Empty and inverted ranges give min instead of NaN.
-    EXPECT_EQ(WrapToRange(3.0f, 5.0f, 5.0f), 5.0f);
-    EXPECT_EQ(WrapToRange(3.0f, 5.0f, 1.0f), 5.0f);
+    EXPECT_EQ(std::pair(WrapToRange(3.0f, 5.0f, 5.0f), WrapToRange(3.0f, 5.0f, 1.0f)), std::pair(5.0f, 5.0f));
 }
 
 TEST(MathUtil, IsPowerOfTwoAcceptsZero) {
-    EXPECT_TRUE(IsPowerOfTwo(0u));
-    EXPECT_TRUE(IsPowerOfTwo(1u));
-    EXPECT_TRUE(IsPowerOfTwo(64u));
-    EXPECT_TRUE(IsPowerOfTwo(0x80000000u));
-    EXPECT_FALSE(IsPowerOfTwo(3u));
-    EXPECT_FALSE(IsPowerOfTwo(96u));
-    EXPECT_FALSE(IsPowerOfTwo(0xFFFFFFFFu));
+    for (const uint32_t power : {0u, 1u, 64u, 0x80000000u}) EXPECT_TRUE(IsPowerOfTwo(power)) << power;
+    for (const uint32_t other : {3u, 96u, 0xFFFFFFFFu}) EXPECT_FALSE(IsPowerOfTwo(other)) << other;
 }
 
 TEST(MathUtil, IsInConeUsesTheFullAperture) {

@@ -13,10 +13,8 @@ namespace GAME {
 
 namespace {
 void ExpectWords(const Name& name, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
-    EXPECT_EQ(name.GetWord(0), w0);
-    EXPECT_EQ(name.GetWord(1), w1);
-    EXPECT_EQ(name.GetWord(2), w2);
-    EXPECT_EQ(name.GetWord(3), w3);
+    EXPECT_EQ(std::tuple(name.GetWord(0), name.GetWord(1), name.GetWord(2), name.GetWord(3)),
+              std::tuple(w0, w1, w2, w3));
 }
 }  // namespace
 

@@ -9,9 +9,7 @@ namespace GAME {
 TEST(Random, SequenceIsTheSeededLinearCongruentialOne) {
     SeedRand15(1);
     // seed = seed * 214013 + 2531011; value = seed >> 16 & 0x7FFF.
-    EXPECT_EQ(Rand15(), 41);
-    EXPECT_EQ(Rand15(), 18467);
-    EXPECT_EQ(Rand15(), 6334);
+    for (const int value : {41, 18467, 6334}) EXPECT_EQ(Rand15(), value);
 
     SeedRand15(12345);
     std::vector<int> first;

@@ -34,10 +34,8 @@ namespace GAME {
 namespace {
 UniqueId Make(uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
     UniqueId id;
-    id.SetPart(0, w0);
-    id.SetPart(1, w1);
-    id.SetPart(2, w2);
-    id.SetPart(3, w3);
+    const uint32_t words[] = {w0, w1, w2, w3};
+    for (int i = 0; i < 4; ++i) id.SetPart(i, words[i]);
     return id;
 }
 }  // namespace

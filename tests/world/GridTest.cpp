@@ -123,9 +123,7 @@ TEST_F(GridRegionTest, GrowingFloorsAddsThemBelowAndFourTurnsGiveTheGridBack) {
     EXPECT_EQ(grid.GetCellFeature(1, 1, 0), (GridRegion::FeatureCell{3, 3}));
     EXPECT_EQ(grid.GetCellFeature(1, 0, 0), (GridRegion::FeatureCell{0, 1}));  // every cell turns, on every floor
     EXPECT_EQ(grid.GetCellFloor(0, 1, 1), 1);
-    grid.Rotate();
-    grid.Rotate();
-    grid.Rotate();
+    for (int turn = 1; turn < 4; ++turn) grid.Rotate();
     // Four turns: the same lattice, and each feature a whole turn further.
     EXPECT_EQ(snapshot(grid), before);
 
@@ -179,10 +177,9 @@ TEST_F(GridRegionTest, TheGridComesBackThroughTheLevelFileWithItsPortalRecords) 
     const auto* loaded = dynamic_cast<const GridRegion*>(level->GetGround());
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->GetSystemFileName(), "Records/Grid/None.dbr");
-    EXPECT_EQ(loaded->GetYNumCells(), 2);
-    EXPECT_EQ(loaded->GetHighestVisibleFloor(), 1);
-    EXPECT_EQ(loaded->GetCellFloor(1, 1, 0), 1);
-    EXPECT_EQ(loaded->GetLatticeValue(5, 0, 2), 1);
+    EXPECT_EQ(std::tuple(loaded->GetYNumCells(), loaded->GetHighestVisibleFloor(), int(loaded->GetCellFloor(1, 1, 0)),
+                         int(loaded->GetLatticeValue(5, 0, 2))),
+              std::tuple(2, 1, 1, 1));
     EXPECT_EQ(loaded->GetCellFeature(2, 1, 1), (GridRegion::FeatureCell{3, 2}));
     // No mesh made a portal, so the records read are the ones kept and written again.
     ASSERT_EQ(loaded->GetPortalRecords().size(), 2u);
@@ -382,8 +379,7 @@ TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
                            "+-+-+-+-+ +", "|   | |   |", "+-+-+ +-+  "}),
               "###########\n# # # #   #\n#  ####  ##\n  #     # #\n--------- #\n"
               "-   - # # #\n-###-#### #\n#   # #   #\n##### ###  \n");
-    EXPECT_EQ(wide.GetArea().width, 10u);
-    EXPECT_EQ(wide.GetArea().depth, 12u);
+    EXPECT_EQ(std::pair(wide.GetArea().width, wide.GetArea().depth), std::pair(10u, 12u));
     // A quarter turn carries the field with the walls: lattice point (i, k) goes to (k, 10 - i).
     wide.Rotate();
     for (int k = 0; k < 9; ++k) {

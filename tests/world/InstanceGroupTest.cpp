@@ -205,9 +205,7 @@ TEST_F(InstanceGroupTest, OlderAppendedAndDamagedBlocks) {
     InstanceGroup& kept = *manager.CreateNewGroup();
     // A version-1 record: members, no group id, no children.
     BinaryWriter block;
-    block.Write(0u);
-    block.Write(1u);
-    block.Write(1u);
+    for (const uint32_t word : {0u, 1u, 1u}) block.Write(word);  // the block's first word, one group, its version
     block.Write(std::string("Old"));
     block.Write(std::string("Encounter"));
     block.Write(1u);

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -325,28 +326,25 @@ TEST_F(LevelTest, AFileLackingAChunkItAlwaysHoldsOrWithAChunkCutShortFailsAndADa
         chunks.emplace_back(at, at + 8 + length);
     }
     ASSERT_EQ(chunks.size(), 4u);  // 5, 20, 6, 23
-    struct Case {
-        int version;
-        bool cut;             // after the chunk, or the chunk taken out
-        uint32_t lacking[4];  // by chunk
-    };
-    for (const Case& c : {Case{14, true, {20, 6, 23, 0}}, Case{14, false, {5, 20, 6, 23}}, Case{13, true, {6, 6, 0, 0}},
-                          Case{13, false, {0, 0, 6, 0}}}) {
+    // Version, cut after the chunk (or the chunk taken out), and by chunk the chunk it lacks.
+    for (const auto& [version, cut, lacking] :
+         {std::tuple{14, true, std::array{20, 6, 23, 0}}, std::tuple{14, false, std::array{5, 20, 6, 23}},
+          std::tuple{13, true, std::array{6, 6, 0, 0}}, std::tuple{13, false, std::array{0, 0, 6, 0}}}) {
         for (size_t i = 0; i < chunks.size(); ++i) {
-            SCOPED_TRACE(testing::Message() << "version " << c.version << (c.cut ? " cut after " : " without ") << i);
-            Bytes damaged(file.begin(), file.begin() + ptrdiff_t(c.cut ? chunks[i].second : chunks[i].first));
-            if (!c.cut) damaged.insert(damaged.end(), file.begin() + ptrdiff_t(chunks[i].second), file.end());
-            damaged[3] = static_cast<unsigned char>(c.version);
+            SCOPED_TRACE(testing::Message() << "version " << version << (cut ? " cut after " : " without ") << i);
+            Bytes damaged(file.begin(), file.begin() + ptrdiff_t(cut ? chunks[i].second : chunks[i].first));
+            if (!cut) damaged.insert(damaged.end(), file.begin() + ptrdiff_t(chunks[i].second), file.end());
+            damaged[3] = static_cast<unsigned char>(version);
             LogCapture log;
             Level level(region_);
-            const bool loads = c.lacking[i] == 0;
+            const bool loads = lacking[i] == 0;
             EXPECT_EQ(level.Load(damaged.data(), uint32_t(damaged.size()), false), loads);
-            EXPECT_EQ(level.IsLoaded(), loads);
-            EXPECT_EQ(level.GetNumEntities(), loads && (c.cut || i != 0) ? 4 : 0);
+            EXPECT_EQ(std::pair(level.IsLoaded(), level.GetNumEntities()),
+                      std::pair(loads, loads && (cut || i) ? 4 : 0));
             EXPECT_EQ(log.Count(LogPriority::Error), loads ? 0u : 1u);
             EXPECT_EQ(log.Contains(LogPriority::Error, "Level file " + region_->GetName() +
                                                            " is cut short or damaged: it has no chunk " +
-                                                           std::to_string(c.lacking[i])),
+                                                           std::to_string(lacking[i])),
                       !loads);
         }
     }
@@ -414,10 +412,9 @@ TEST_F(LevelTest, ALevelWithoutContentAnswersEveryQueryWithNothing) {
     EXPECT_FALSE(level.GetIntersection(down, hit, PhysicsSurface::None, false));
     ABBox box;
     EXPECT_FALSE(level.GetEntityBoundingBox(box));
-    EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));
-    EXPECT_EQ(level.GetGroundHeight(3, 4), 0.0f);
-    EXPECT_TRUE(level.DestroyAllEntities(8));
-    EXPECT_TRUE(level.Unload(true));  // nothing to unload: done at the first step
+    EXPECT_EQ(std::pair(level.GetBoundingBox(), level.GetGroundHeight(3, 4)),
+              std::pair(ABBox(Vec3(), Vec3(100, 100, 100)), 0.0f));
+    EXPECT_TRUE(level.DestroyAllEntities(8) && level.Unload(true));  // nothing to unload: done at the first step
     level.PreLoad(0, &all, 1, true);
     level.Update(&all, 1, 16);
     level.PostDeviceReset();
@@ -520,9 +517,7 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     EXPECT_EQ(entities[0]->removed + entities[9]->removed, removedBefore + 2);
     EXPECT_FALSE(level.IsInNetworkList(entities[0]));
     EXPECT_TRUE(level.Unload(true));
-    EXPECT_FALSE(level.IsLoaded());
-    EXPECT_EQ(level.GetWater(), nullptr);
-    EXPECT_EQ(level.GetNumEntities(), 0);
+    EXPECT_EQ(std::tuple(level.IsLoaded(), level.GetWater(), level.GetNumEntities()), std::tuple(false, nullptr, 0));
     EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumDeletedObjects(), 10);
 
     level.NewSpace(Vec2(10, 10));
@@ -577,9 +572,7 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
     // The existing unique entity takes its state on the main thread, in post-load.
     EXPECT_EQ(unique->value, 0u);
     restored.PostLoad(false);
-    EXPECT_EQ(unique->value, 5u);
-    EXPECT_EQ(unique->GetRegion(), region_);
-    EXPECT_EQ(restored.GetNumEntities(), 3);
+    EXPECT_EQ(std::tuple(unique->value, unique->GetRegion(), restored.GetNumEntities()), std::tuple(5u, region_, 3));
     EXPECT_EQ(LevelRecords::Flush(), 3);  // the copy of the unique entity is gone
 }
 
@@ -592,12 +585,10 @@ TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEnti
     level.NewGrid(4, 1, 2);
     GridRegion* grid = level.GetGridRegion();
     ASSERT_NE(grid, nullptr);
-    EXPECT_TRUE(level.IsLoaded() && level.HasLoadedRenderData() && level.GetPostLoadCalled());
-    EXPECT_TRUE(level.IsUnderground());
+    EXPECT_TRUE(level.IsLoaded() && level.HasLoadedRenderData() && level.GetPostLoadCalled() && level.IsUnderground());
     // Without a grid system a cell is a unit: the level's box is the grid's own, not raised.
     EXPECT_EQ(level.GetBoundingBox(), grid->GetBoundingBox());
-    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 4u);
-    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 2u);
+    EXPECT_EQ(std::pair(level.GetSectorLayers().GetWidth(), level.GetSectorLayers().GetHeight()), std::pair(4u, 2u));
     LevelTestEntity* entity = Add(level, test::kPlainRecord, Vec3(3.5f, 0.25f, 1.5f));
     mem::vector<Entity*> found;
     level.GetEntitiesInBox(found, ABBox(Vec3(3.5f, 0, 1.5f), Vec3(0.1f, 1, 0.1f)), false);
@@ -616,10 +607,8 @@ TEST_F(LevelTest, ANewGridSizesTreeAndSectorLayersAndFloorsAddedBelowLiftTheEnti
     // Fewer floors and more cells: the entity stays, the layers follow the area.
     level.ResizeGrid(6, 2, 3);
     EXPECT_FLOAT_EQ(entity->GetCoords().GetOrigin().GetRegionPosition().y, 4.25f);
-    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 6u);
-    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 3u);
-    EXPECT_EQ(level.GetEditableTerrain(), nullptr);
-    EXPECT_EQ(level.GetTerrain(), nullptr);
+    EXPECT_EQ(std::pair(level.GetSectorLayers().GetWidth(), level.GetSectorLayers().GetHeight()), std::pair(6u, 3u));
+    EXPECT_TRUE(level.GetEditableTerrain() == nullptr && level.GetTerrain() == nullptr);
 }
 
 // The navigation mesh on the GL device, seen from above at four pixels a unit: each edge once, in

@@ -64,9 +64,8 @@ TEST(SectorLayers, LooksUpPaintedCellsClampedIntoTheGrid) {
     layers.Edit(3, 0, true);
     EXPECT_EQ(layers.GetTargetId(0, 4 + 5, 0), fog);
     EXPECT_TRUE(layers.GetTargetId(0, 4 + 5, 1).IsNull());
-    EXPECT_TRUE(layers.GetTargetId(0, 1, 2).IsNull());
-    EXPECT_TRUE(layers.GetTargetId(1, 0, 2).IsNull());
-    EXPECT_TRUE(layers.GetTargetId(6, 0, 2).IsNull());
+    for (const auto& [layer, x] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{6, 0}})
+        EXPECT_TRUE(layers.GetTargetId(layer, x, 2).IsNull()) << layer;
     layers.Edit(0, 2, false);
     EXPECT_TRUE(layers.GetTargetId(0, 0, 2).IsNull());
 

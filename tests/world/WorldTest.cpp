@@ -304,8 +304,7 @@ TEST_F(WorldTest, DisturbancesAndWindReachTheGroundOfEveryLoadedRegionInItsOwnSp
     EXPECT_NE(bare->GetLevel(), nullptr);
 }
 
-// Water met (and updated) as a RecordingGround; it records ripples as disturbances of strength
-// times the kind.
+// Water met as a RecordingGround; it records ripples as disturbances of strength times the kind.
 class RecordingWater final : public LevelWater {
 public:
     void Initialize(unsigned, unsigned, const LevelGround*, RenderDevice*) override {}
@@ -328,8 +327,7 @@ public:
     mem::vector<RecordingGround::Disturbance> ripples;
 };
 
-// Decals that record where they were placed, how often they were added to a scene and (as a
-// RecordingGround) their updates.
+// Decals that record where they were placed, how often added to a scene, and their updates.
 class RecordingDecals final : public LevelDecals {
 public:
     struct Placed {
@@ -463,10 +461,10 @@ TEST_F(WorldTest, PicksEntitiesPortalsAndGroundsAlongARay) {
     EXPECT_EQ(distance, Infinity);
 
     // Straight down, near's ground (region 0) is met before low's (2, 10 below); aside's (3) from above it.
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, -1, 0))), 0);
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, -3, 1)), Vec3(0, -1, 0))), 2);
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(310, 3, 1)), Vec3(0, -1, 0))), 3);
-    EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, Vec3(1, 3, 1)), Vec3(0, 1, 0))), -1);
+    for (const auto& [from, down, picked] :
+         {std::tuple{Vec3(1, 3, 1), -1.0f, 0}, std::tuple{Vec3(1, -3, 1), -1.0f, 2},
+          std::tuple{Vec3(310, 3, 1), -1.0f, 3}, std::tuple{Vec3(1, 3, 1), 1.0f, -1}})
+        EXPECT_EQ(world.PickRegion(WorldRay(WorldVec3(near, from), Vec3(0, down, 0))), picked) << from.x << " " << down;
     Intersection ground;
     EXPECT_TRUE(
         near->GetLevel()->GetIntersection(Ray(Vec3(1, 3, 1), Vec3(0, -1, 0)), ground, PhysicsSurface::None, true));

@@ -26,9 +26,7 @@ EffectData ThreeEmitters() {
     effect.AddEmitterData(std::make_unique<EmitterData>());
     effect.AddEmitterData(std::make_unique<EmitterData>(EditedEmitter(1)));
     effect.AddEmitterData(std::make_unique<EmitterData>(EditedEmitter(2)));
-    effect.SetName(0, "first");
-    effect.SetName(1, "second");
-    effect.SetName(2, "third");
+    for (const int i : {0, 1, 2}) effect.SetName(i, std::vector<const char*>{"first", "second", "third"}[size_t(i)]);
     return effect;
 }
 

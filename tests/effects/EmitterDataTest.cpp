@@ -46,11 +46,9 @@ TEST(EmitterData, DefaultsSurviveARoundTrip) {
     EXPECT_EQ(data.GetTextureName(), "Effects/Default/particletest.tex");
     EXPECT_EQ(data.GetShaderName(), "Shaders/Particle/ParticleAdditive.ssh");
     for (int i = 0; i < EmitterData::kNumBooleans; ++i) EXPECT_FALSE(data.GetBoolean(i)) << i;
-    EXPECT_EQ(data.GetInteger(EmitterData::Integer_Shape), EmitterData::Shape_SphereVolume);
-    EXPECT_EQ(data.GetInteger(EmitterData::Integer_FramesPerSecond), 0);
-    EXPECT_EQ(data.GetFloat(EmitterData::Float_Life), 10.0f);
-    EXPECT_TRUE(data.GetEnabled());
-    EXPECT_TRUE(data.GetDebugLines());
+    EXPECT_TRUE(data.GetInteger(EmitterData::Integer_Shape) == EmitterData::Shape_SphereVolume &&
+                data.GetInteger(EmitterData::Integer_FramesPerSecond) == 0 && data.GetFloat(EmitterData::Float_Life) == 10.0f);
+    EXPECT_TRUE(data.GetEnabled() && data.GetDebugLines());
     EXPECT_EQ(EmitterData().GetAllocatedSize(), 32 + 37 + 26 * 2 * sizeof(CurveData::Point));  // names; 2-point curves
 
     const float t = 0.37f;
@@ -74,9 +72,8 @@ TEST(EmitterData, DefaultsSurviveARoundTrip) {
         EXPECT_EQ(data.GetCurve(i)->GetHalfGraph(), centred.count(i) > 0) << i;
     for (int curve : centred) EXPECT_EQ(Centred(*data.GetCurve(curve), t), 0.0f) << curve;
     EXPECT_EQ(data.GetCurve(EmitterData::Curve_Spin)->GetRange(), 720.0f);
-    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Alpha)->GetColor(), PSColor::Alpha);
-    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Red)->GetColor(), PSColor::Red);
-    EXPECT_EQ(data.GetCurve(EmitterData::Curve_Drag)->GetColor(), PSColor::None);
+    for (const auto& [curve, colour] : {std::pair{E::Curve_Alpha, PSColor::Alpha}, {E::Curve_Red, PSColor::Red}, {E::Curve_Drag, PSColor::None}})
+        EXPECT_EQ(data.GetCurve(curve)->GetColor(), colour) << curve;
     EXPECT_EQ(*data.GetCurve(EmitterData::Curve_Unused12), CurveData());
 }
 
@@ -117,16 +114,12 @@ TEST(EmitterData, CopiesAreIndependentAndReapplyTheLoop) {
 
 TEST(EmitterData, SlotIndicesOutsideTheArraysAreHarmless) {
     EmitterData data;
-    for (int bad : {-1, 1000}) {
-        data.SetString(bad, "x");
-        data.SetBoolean(bad, true);
-        data.SetInteger(bad, 5);
-        data.SetFloat(bad, 5.0f);
+    for (int past : {-1000, 0, 1000}) {  // before the arrays, just past them, far past them
+        data.SetString(EmitterData::kNumStrings + past, "x");
+        data.SetBoolean(EmitterData::kNumBooleans + past, true);
+        data.SetInteger(EmitterData::kNumIntegers + past, 5);
+        data.SetFloat(EmitterData::kNumFloats + past, 5.0f);
     }
-    data.SetString(EmitterData::kNumStrings, "x");
-    data.SetBoolean(EmitterData::kNumBooleans, true);
-    data.SetInteger(EmitterData::kNumIntegers, 5);
-    data.SetFloat(EmitterData::kNumFloats, 5.0f);
     ExpectSameSlots(data, EmitterData());
     EXPECT_EQ(data.GetString(2), "");
     data.SetInteger(0, 1);  // not read as a bool past the bools
@@ -178,14 +171,10 @@ TEST(EmitterData, ShortCountsKeepTheDefaultsAndLongCountsAreSkipped) {
         test::WriteBlock(writer, edited, BlockCounts{1, 3, 1, 2, 5});
         const EmitterData data = ReadAll(writer);
         const EmitterData defaults;
-        EXPECT_EQ(data.GetTextureName(), edited.GetTextureName());
-        EXPECT_EQ(data.GetShaderName(), defaults.GetShaderName());
-        EXPECT_TRUE(data.GetBoolean(2));
-        EXPECT_FALSE(data.GetBoolean(3));
-        EXPECT_EQ(data.GetInteger(0), edited.GetInteger(0));
-        EXPECT_EQ(data.GetInteger(1), 0);
-        EXPECT_EQ(data.GetFloat(1), edited.GetFloat(1));
-        EXPECT_EQ(data.GetFloat(2), 0.0f);
+        EXPECT_TRUE(data.GetTextureName() == edited.GetTextureName() && data.GetShaderName() == defaults.GetShaderName());
+        EXPECT_TRUE(data.GetBoolean(2) && !data.GetBoolean(3));
+        EXPECT_TRUE(data.GetInteger(0) == edited.GetInteger(0) && data.GetInteger(1) == 0);
+        EXPECT_TRUE(data.GetFloat(1) == edited.GetFloat(1) && data.GetFloat(2) == 0.0f);
         EXPECT_EQ(*data.GetCurve(4), *edited.GetCurve(4));
         EXPECT_EQ(data.GetCurve(5)->GetPoints(), defaults.GetCurve(5)->GetPoints());
         // bool 0 was read as true, so the default emitter-time curves now loop.

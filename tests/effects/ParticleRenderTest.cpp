@@ -30,9 +30,14 @@
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/PlainSceneRenderer.h"
+#include "support/RecordingEngineTest.h"
+#include "support/RecordingResources.h"
 #include "support/TempDirectory.h"
 #include "files/FileSystem.h"
+#include "world/AmbianceManager.h"
+#include "world/Level.h"
 #include "world/Region.h"
+#include "world/World.h"
 
 namespace GAME {
 namespace {
@@ -365,6 +370,76 @@ TEST_F(ParticleRenderTest, LightsFadeInWithTheEmitterAndOutWithTheirEntity) {
     EXPECT_NEAR(lights[0].GetColor().r, 0.5f, 1e-4f);
     EXPECT_TRUE(lightAfter(5).empty());
     EXPECT_EQ(entity.GetLightMultiplier(), 0.0f);
+}
+
+// Each particle's four vertices carry what its shader turns and stretches its quad by: aligned to
+// its velocity, the velocity as axis and no turn whatever the spin; else straight up, turned by the
+// spin; the speed as length once the stretch passes a hundredth. The emitter's light shines at its
+// multiplier, scaled for a night light outside the editor by the outdoor night-light scale.
+class ParticleVertexTest : public test::RecordingEngineTest {};
+
+TEST_F(ParticleVertexTest, VerticesCarryTheAxisTurnAndLengthAndNightLightsDimByDay) {
+    FileSystem files;
+    ASSERT_TRUE(files.AddDirectory(directory.GetPath(), true));
+    for (const auto& [name, bytes] :
+         {std::pair{std::string(sample::ParticleShaderName(sample::ParticleBlend::Additive)),
+                    sample::MakeParticleShaderFile(sample::ParticleBlend::Additive)},
+          {std::string("Textures/Frames.tex"), test::MakeTexFile(0, {test::MakeDdsFile(4, 4)})}})
+        ASSERT_TRUE(files.SaveFile(name, bytes.data(), uint32_t(bytes.size())));
+    StartEngine();
+    Region* region = engine.GetWorld()->GetRegion(engine.GetWorld()->AddRegion("r", IntVec3(), ABBox(), RegionId()));
+    region->SetLevel(std::make_unique<Level>(region));
+    region->GetLevel()->NewSpace(Vec2(16.0f, 16.0f));
+    region->GetLevel()->PostLoad(false);
+    AmbianceManager& ambiance = *engine.GetAmbianceManager();
+    ambiance.SetTimeEnabled(false);
+    ambiance.SetTime(2.75f);  // before dawn: night lights shine at part strength outdoors
+    ambiance.SetTarget(WorldVec3(region, Vec3(8.0f, 0.0f, 8.0f)), WorldFrustum(region, Frustum()));
+    ambiance.Update(0);
+    const float night = ambiance.GetNightLightScale(SceneAmbiance::kOutdoor);
+    ASSERT_TRUE(night > 0.1f && night < 0.9f && ambiance.GetNightLightScale(SceneAmbiance::kUnderground) == 1.0f);
+
+    Entity parent;  // turned so the particles fly along -x, their spin turning at 90 degrees a second
+    parent.SetCoords(WorldCoords(region, Coords::RotationZ(0.5f * 3.1415927f)));
+    GraphicsCanvas& canvas = *engine.GetGraphicsEngine()->GetCanvas();
+    const auto& vertices = static_cast<const test::RecordingDynamicVertexBuffer&>(*canvas.GetDynamicVertexBuffer());
+    for (const auto& [aligned, stretch, nightLight, editor] :
+         {std::tuple{true, 0.5f, true, false}, {false, 0.5f, true, true}, {true, 0.005f, false, false},
+          {false, 0.02f, false, true}, {false, 0.0f, true, false}}) {
+        EmitterData data = RisingParticles();
+        data.SetBoolean(EmitterData::Bool_AlignToVelocity, aligned);
+        data.SetBoolean(EmitterData::Bool_Light, true);
+        data.SetBoolean(EmitterData::Bool_LightNightScale, nightLight);
+        SetConstant(data, EmitterData::Curve_Stretch, stretch);
+        SetConstant(data, EmitterData::Curve_Spin, 450.0f);
+        engine.editor = editor;
+        Emitter emitter(data);
+        emitter.SetParentEntity(&parent);
+        emitter.SetLightMultiplier(0.5f);
+        for (int step = 0; step < 3; ++step) {
+            GameClock::Get().AdvanceBy(120.0);
+            ABBox box;
+            emitter.Update(parent.GetCoords(), box, data, nullptr);
+            emitter.MarkDrawn();
+        }
+        test::PlainSceneRenderer renderer;
+        renderer.SetRegionToSceneCoords(region, Coords::Identity);
+        emitter.AddToScene(renderer, nullptr);
+        renderer.RenderStyle(canvas, Name::Create("emissiveStyle"));
+        EXPECT_FLOAT_EQ(emitter.GetLight()->GetIntensity(), nightLight && !editor ? 0.5f * night : 0.5f);
+        ASSERT_EQ(emitter.GetNumParticles(), 3);
+        const auto* v = reinterpret_cast<const ParticleVertex*>(vertices.GetData().data() + vertices.GetLockOffset());
+        for (int i = 0; i < 3 * 4; ++i) {
+            const Particle& p = emitter.GetParticles()[i / 4];
+            ASSERT_TRUE(p.velocity.x < -7.9f && p.spin > 1.0f);
+            const Vec3 axis = aligned ? p.velocity : Vec3(0.0f, 1.0f, 0.0f);
+            EXPECT_EQ(std::vector<float>(v[i].axis, v[i].axis + 4), (std::vector<float>{axis.x, axis.y, axis.z, stretch}));
+            EXPECT_FLOAT_EQ(v[i].shape[0], aligned ? 0.0f : p.spin * 3.1415927f * 0.0055555557f) << i;
+            EXPECT_EQ(std::vector<float>(v[i].shape + 1, v[i].shape + 4),
+                      (std::vector<float>{0.4f, stretch > 0.01f ? p.velocity.Length() : 0.0f, 0.0f}));
+        }
+    }
+    engine.UnloadWorld();
 }
 
 }  // namespace

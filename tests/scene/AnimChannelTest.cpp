@@ -256,20 +256,20 @@ TEST_F(AnimChannelTest, CrossFadeWeightsFollowTheElapsedTime) {
     ASSERT_TRUE(Step(500));
     EXPECT_FLOAT_EQ(channel.GetBlendAmount(), 1.0f);
 
-    // A cross-fade over 100 ms: the new pose weighs elapsed / 100.
-    channel.PlayAnimation(raised, true, 1.0f, 100);
+    // A cross-fade over 100 ms to twice the speed: the new pose and root motion weigh elapsed / 100.
+    channel.PlayAnimation(raised, true, 2.0f, 100);
     ASSERT_TRUE(Step(25));
     EXPECT_EQ(channel.GetBlendAmount(), 1.0f);
     ExpectNear(pose.GetBone(kArm).translation, Vec3(2, 0, 0));
     ASSERT_TRUE(Step(50));
     ExpectNear(pose.GetBone(kArm).translation, Vec3(6, 0, 0));
-    ExpectNear(velocity, Vec3(10, 0, 0), 1e-3f);  // both move alike: so does their blend
+    ExpectNear(velocity, Vec3(0.75f * 20 + 0.25f * 10, 0, 0), 1e-3f);
     ASSERT_TRUE(Step(25));  // elapsed 100 is not past the duration: still fading, fully raised
     ExpectNear(pose.GetBone(kArm).translation, Vec3(8, 0, 0));
     ASSERT_TRUE(Step(10));  // past it: the fade ends
     ExpectNear(pose.GetBone(kArm).translation, Vec3(8, 0, 0));
     EXPECT_EQ(channel.GetBlendAmount(), 1.0f);  // blend time 0 after a finished fade
-    ExpectNear(velocity, Vec3(10, 0, 0), 1e-3f);
+    ExpectNear(velocity, Vec3(20, 0, 0), 1e-3f);
 }
 
 TEST_F(AnimChannelTest, RequestsDuringAFadeWaitAndFadeInWithTheirOwnTime) {

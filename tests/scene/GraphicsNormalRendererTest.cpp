@@ -472,14 +472,15 @@ constexpr const char* kConstants[] = {"heightFogParams",      "cameraOrigin",   
                                       "alphaMaskFactor",      "screenTextureScale", "worldToShadowMatrix"};
 constexpr int kConstantFloats[] = {3, 3, 1, 3, 4, 3, 1, 4, 4, 4, 3, 1, 1, 3, 1, 4, 2, 16};
 
-// A shader with every style TracedRenderable draws, reading kConstants and the textures (bar the shadow map's).
-std::vector<uint8_t> TracedShaderFile(bool readsShadows = true) {
+// A shader with every style TracedRenderable draws, reading kConstants and the textures (bar the
+// shadow map's matrix and texture when not asked for).
+std::vector<uint8_t> TracedShaderFile(bool readsShadowMatrix = true, bool readsShadows = true) {
     ShaderFileSection section;
     section.generation = "GeForce6";
     std::vector<ShaderBinding> bindings;
     const ShaderValueType types[] = {ShaderValueType::Float, ShaderValueType::Float2, ShaderValueType::Float3,
                                      ShaderValueType::Float4, ShaderValueType::Float4x4};
-    for (uint32_t i = 0; i + (readsShadows ? 0 : 1) < std::size(kConstants); ++i) {
+    for (uint32_t i = 0; i + (readsShadowMatrix ? 0 : 1) < std::size(kConstants); ++i) {
         bindings.push_back({i, kConstantFloats[i] == 16 ? 4u : 1u, false, i});
         section.parameters.push_back(
             {kConstants[i], types[std::min(kConstantFloats[i], 5) - 1], 1, ShaderFileParameter::kNoDefault});
@@ -971,28 +972,31 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
 }
 
 // A shadow-casting light draws no map that no pass it lights reads: the sun's map is drawn only
-// when the box's shader takes the map's matrix and texture.
+// when a box's shader takes the map's matrix and texture, one box's being enough.
 TEST_F(NormalRendererEngineTest, LightsDrawNoShadowMapThatNoPassReads) {
-    const std::vector<uint8_t> bytes = TracedShaderFile(false);
-    ASSERT_TRUE(sample::WriteBytes(files, "Shaders/Unshadowed.ssh", bytes.data(), uint32_t(bytes.size())));
+    for (const auto& [name, bytes] : {std::pair{"Shaders/Unshadowed.ssh", TracedShaderFile(false, false)},
+                                      {"Shaders/TextureOnly.ssh", TracedShaderFile(false, true)}})
+        ASSERT_TRUE(sample::WriteBytes(files, name, bytes.data(), uint32_t(bytes.size())));
     const GraphicsShader2* unshadowed = Graphics().LoadShader2("Shaders/Unshadowed.ssh");
+    const GraphicsShader2* textureOnly = Graphics().LoadShader2("Shaders/TextureOnly.ssh");
     Region* const region = reinterpret_cast<Region*>(&files);  // any address will do
     GraphicsLight sun;
     sun.SetType(GraphicsLight::Type::Directional);
     sun.SetCastsShadows(true);  // shining along +z, as the camera looks
-    for (const GraphicsShader2* boxShader : {unshadowed, shader}) {
+    for (const GraphicsShader2* second : {unshadowed, shader, textureOnly}) {
         std::vector<std::string> trace;
-        TracedRenderable box(boxShader, {0}, trace);
-        box.castsShadows = true;
+        TracedRenderable box(unshadowed, {0}, trace), other(second, {0}, trace);
+        box.castsShadows = other.castsShadows = true;
         GraphicsNormalRenderer renderer;
-        const Camera camera;  // at the origin looking along +z, at the box
+        const Camera camera;  // at the origin looking along +z, at the boxes
         renderer.SetViewer(region, camera, Viewport(0, 0, 800, 600), camera.GetFrustum(Viewport(0, 0, 800, 600)));
         renderer.AddLight(sun);
         renderer.AddRenderable(&box, region);
+        renderer.AddRenderable(&other, region);
         renderer.Render(*Graphics().GetCanvas(), false, false);
-        EXPECT_EQ(std::ranges::count(trace, "shadow@0"), boxShader == shader ? 1 : 0);
+        EXPECT_EQ(std::ranges::count(trace, "shadow@0"), second != unshadowed ? 2 : 0);
     }
-    Graphics().UnloadShader2(unshadowed);
+    for (const GraphicsShader2* loaded : {unshadowed, textureOnly}) Graphics().UnloadShader2(loaded);
 }
 
 class ShadowPixelTest : public NormalRendererPixelTest {

@@ -160,16 +160,23 @@ TEST_F(SceneRendererTest, InstancesOfOneMeshDrawAsARunSendingOnlyWhatChanged) {
         box.SetObjectToRegionCoords(Coords::Translation(Vec3(float(&box - boxes), 0.0f, 0.0f)));
         renderer.AddRenderable(&box, FakeRegion(regionKey));
     }
+    boxes[1].SetShadowBias(0.25f);  // the middle one biased, faded and half opaque; the last red
+    boxes[1].SetGlobalBlendAlphaMultiplier(0.5f);
+    boxes[1].SetSectionOpacity(0.5f, 0);
     boxes[2].SetDiffuseColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
     renderer.RenderStyle(*bed.Graphics().GetCanvas(), normal);
-    std::vector<std::string> sent;  // matrices, colours, draws and ends of a depth ("SetD": a label cleared)
+    std::vector<std::string> sent;  // matrices, registers 4 to 7, draws and ends of a depth ("SetD": a label cleared)
     for (const std::string& call : bed.Device().GetCalls()) {
         if (call.starts_with("SetVertexShaderConstants(0")) sent.push_back("matrix");
-        if (call.starts_with("SetVertexShaderConstants(4")) sent.push_back(call.substr(28, call.find(']') - 27));
+        if (call.starts_with("SetVertexShaderConstants(") && call[25] >= '4' && call[25] <= '7' && call[26] == ',')
+            sent.push_back(call.substr(25, call.find(']') - 24));
         if (call.starts_with("Draw") || call.starts_with("SetDebugName(null")) sent.push_back(call.substr(0, 4));
     }
-    EXPECT_EQ(sent, (std::vector<std::string>{"matrix", "[0.5, 0.5, 0.5, 0]", "Draw", "matrix", "Draw", "matrix",
-                                              "[0.5, 0, 0, 0]", "Draw", "SetD", "SetD"}));
+    EXPECT_EQ(sent, (std::vector<std::string>{"matrix", "4, [0.5, 0.5, 0.5, 0]", "5, [0.01, 0, 0, 0]", "6, [1, 0, 0, 0]",
+                                              "7, [1, 1, 1, 1]", "Draw", "matrix", "5, [0.25, 0, 0, 0]", "6, [0.5, 0, 0, 0]",
+                                              "7, [0.00392157, 0.00392157, 0.5, 0.00392157]", "Draw", "matrix",
+                                              "4, [0.5, 0, 0, 0]", "5, [0.01, 0, 0, 0]", "6, [1, 0, 0, 0]",
+                                              "7, [1, 1, 1, 1]", "Draw", "SetD", "SetD"}));
 }
 
 TEST_F(SceneRendererTest, RegionsBoxesLightsAndFlags) {

@@ -16,7 +16,8 @@
 namespace GAME::test {
 
 // Positions through "objectToScreenMatrix" (vc[0..3]), optionally skinned rigidly by the first bone
-// slot's "boneMatrix" (vc[8 + 3 slot]); the colour is twice "diffuseColor" (vc[4]).
+// slot's "boneMatrix" (vc[8 + 3 slot]); the colour is twice "diffuseColor" (vc[4]). "shadowBias",
+// "blendedGlobalFadeFactor" and "transparencyValue" go to vc[5], vc[6] and vc[7], unread.
 inline const char* const kFlatVertexProgram = R"(
 void main() {
     vec4 p = vec4(a_position.xyz, 1.0);
@@ -42,13 +43,16 @@ void main() {
 inline std::vector<uint8_t> FlatShaderFile(bool skinned) {
     ShaderFileSection section;
     section.generation = "GeForce6";
-    std::vector<ShaderBinding> bindings = {{0, 4, false, 0}, {4, 1, false, 1}};
+    std::vector<ShaderBinding> bindings = {{0, 4, false, 0}, {4, 1, false, 1}, {5, 1, false, 3}, {6, 1, false, 4}, {7, 1, false, 5}};
     if (skinned) bindings.push_back({8, 12, false, 2});
     section.values = {ShaderFileValue::VertexProgram(skinned ? kSkinnedVertexProgram : kFlatVertexProgram, bindings),
                       ShaderFileValue::PixelProgram(kColorPixelProgram, {})};
     section.parameters = {{"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
                           {"diffuseColor", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault},
-                          {"boneMatrix", ShaderValueType::Float4x3, 4, ShaderFileParameter::kNoDefault}};
+                          {"boneMatrix", ShaderValueType::Float4x3, 4, ShaderFileParameter::kNoDefault},
+                          {"shadowBias", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault},
+                          {"blendedGlobalFadeFactor", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault},
+                          {"transparencyValue", ShaderValueType::Float4, 1, ShaderFileParameter::kNoDefault}};
     section.styles = {{"normal",
                        0,
                        {ShaderStateRecord{ShaderStateCode::VertexProgram, 0, true, 0},

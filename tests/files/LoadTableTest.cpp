@@ -73,14 +73,12 @@ TEST(LoadTable, ReadsScalarsWithDefaults) {
     EXPECT_FLOAT_EQ(t.GetFloat("notfinite", 0.5f), 0.5f);
     EXPECT_FLOAT_EQ(t.GetFloat("empty", 0.5f), 0.5f);
 
-    EXPECT_TRUE(t.GetBool("b1", false));
-    EXPECT_FALSE(t.GetBool("b0", true));
-    EXPECT_TRUE(t.GetBool("btext", false));
-    EXPECT_FALSE(t.GetBool("bfalse", true));
-    EXPECT_TRUE(t.GetBool("i", false));
-    EXPECT_TRUE(t.GetBool("nan", true));
-    EXPECT_FALSE(t.GetBool("nan", false));
-    EXPECT_FALSE(t.GetBool("missing", false));
+    // A bool reads as an integer, true when not 0 (negative too), or as the words; else the default.
+    for (const auto& [key, fallback, expected] :
+         {std::tuple{"b1", false, true}, {"b0", true, false}, {"btext", false, true}, {"bfalse", true, false},
+          {"i", false, true}, {"neg", false, true}, {"f", false, true}, {"nan", true, true}, {"nan", false, false},
+          {"missing", false, false}})
+        EXPECT_EQ(t.GetBool(key, fallback), expected) << key << " " << fallback;
 
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "line 17 has no comma"));
     // Without an engine no resource is loaded.

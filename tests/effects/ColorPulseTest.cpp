@@ -28,8 +28,7 @@ TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
     ColorPulse pulse(100, kA, kB);
     // No time left at first: the first update completes a rising half at B.
     ExpectColor(pulse.Update(16), kB);
-    EXPECT_EQ(pulse.GetCyclesDone(), 1);
-    EXPECT_FALSE(pulse.IsRising());
+    EXPECT_TRUE(pulse.GetCyclesDone() == 1 && !pulse.IsRising());
     // Down to A over one pulse time, then up again.
     ExpectColor(pulse.Update(25), Color::Lerp(kA, kB, 0.75f));
     ExpectColor(pulse.Update(50), Color::Lerp(kA, kB, 0.25f));
@@ -46,8 +45,7 @@ TEST(ColorPulseTest, SwingsBetweenItsColoursAndEndsWhereItIsTold) {
     ExpectColor(follower.Update(40), Color::Lerp(kA, kB, 0.4f));
     ExpectColor(pulse.Update(40), Color::Lerp(kA, kB, 0.4f));
     ExpectColor(pulse.Update(60), kB);
-    EXPECT_EQ(pulse.GetCyclesDone(), 2);
-    EXPECT_TRUE(pulse.IsPulsing());  // for ever
+    EXPECT_TRUE(pulse.GetCyclesDone() == 2 && pulse.IsPulsing());  // for ever
     // A pulse of one millisecond is a pulse too: with all of it left the falling half is at B.
     ColorPulse brief(1, kA, kB);
     brief.Update(0);
@@ -79,8 +77,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     // The record starts with a full half cycle: two whole cycles take four halves.
     for (ColorPulse* p : {&stop, &settle}) {
         for (int half = 0; half < 4; ++half) p->Update(100);
-        EXPECT_EQ(p->GetCyclesDone(), 2);
-        EXPECT_TRUE(p->IsPulsing());
+        EXPECT_TRUE(p->GetCyclesDone() == 2 && p->IsPulsing());
     }
     // The third rising half: to the default colour, or nowhere (the pulse stops where it was).
     ExpectColor(settle.Update(50), Color::Lerp(kA, Color(0.0f, 0.2f, 0.2f, 0.5f), 0.5f));
@@ -99,9 +96,7 @@ TEST(ColorPulseTest, CountedCyclesStopOrSettleOnTheDefault) {
     // No time: each update ends a half, alternately at B and at A; no colours: transparent black.
     ColorPulse blank("Blank.dbr");
     blank.SetColorB(kB);
-    ExpectColor(blank.Update(0), kB);
-    ExpectColor(blank.Update(0), Color());
-    ExpectColor(blank.Update(0), kB);
+    for (const Color& colour : {kB, Color(), kB}) ExpectColor(blank.Update(0), colour);
 
     // A missing record keeps the settings it has (logged).
     ColorPulse missing("Missing.dbr");

@@ -62,8 +62,7 @@ TEST_F(DecalSetTest, TypesAreSharedByCountUpToTheirLimit) {
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(first->GetWidth() == 2.0f && first->GetHeight() == 4.0f);
     // The same record, whatever the case and slashes: one type, two references.
-    EXPECT_EQ(types.LoadDecalType("records\\decals\\TYPE0.dbr"), first);
-    EXPECT_EQ(types.GetRefCount(first), 2u);
+    EXPECT_TRUE(types.LoadDecalType("records\\decals\\TYPE0.dbr") == first && types.GetRefCount(first) == 2u);
     EXPECT_TRUE(types.LoadDecalType("") == nullptr && types.LoadDecalType("Records/Decals/NotAType.dbr") == nullptr);
     EXPECT_EQ(log.Count(LogPriority::Error), 1u);
     types.UnloadDecalType(first);
@@ -76,8 +75,7 @@ TEST_F(DecalSetTest, TypesAreSharedByCountUpToTheirLimit) {
     types.UnloadDecalType(first);
     EXPECT_TRUE(types.GetRefCount(first) == 0u && Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1) == 1);
     EXPECT_TRUE(types.GetNumTypes() == 63u && types.GetRefCount(last) == 2u);
-    EXPECT_NE(Load(64), nullptr);
-    EXPECT_FALSE(types.ReferenceDecalType(first));
+    EXPECT_TRUE(Load(64) != nullptr && !types.ReferenceDecalType(first));
     types.UnloadDecalType(nullptr);
 }
 
@@ -92,8 +90,7 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
         ASSERT_TRUE(set.AddDecal(b, Coords::Translation(Vec3(float(i), 1, 0)), 0));
     }
     set.Update(16);
-    EXPECT_TRUE(set.GetNumDecals() == 300u && set.GetNumTypeSlotsUsed() == 2u);
-    EXPECT_EQ(set.GetTypeSlot(0).type, a);
+    EXPECT_TRUE(set.GetNumDecals() == 300u && set.GetNumTypeSlotsUsed() == 2u && set.GetTypeSlot(0).type == a);
     EXPECT_TRUE(set.GetTypeSlot(1).bucketStart == 150u && set.GetTypeSlot(1).bucketFill == 150u);
     // 300 of 512: the first record is 212 from being overwritten, the rest rise by one to 255.
     for (uint32_t j = 0; j < 300; ++j) EXPECT_EQ(Alpha(set, j), std::min(212u + j, 255u)) << j;
@@ -109,8 +106,8 @@ TEST_F(DecalSetTest, TheRingFadesItsOldestAndBucketsDecalsByType) {
     DecalSet::Vertex quad[4];
     DecalSet::PlacedDecal decal = set.GetDecal(1);
     DecalSet::MakeQuad(decal, 2.0f, 4.0f, quad);
-    EXPECT_TRUE(quad[0].position == decal.origin - Vec3(1, 0, 2) && quad[2].position == decal.origin + Vec3(1, 0, 2));
-    EXPECT_EQ(quad[1].u, 1.0f);
+    EXPECT_TRUE(quad[0].position == decal.origin - Vec3(1, 0, 2) && quad[2].position == decal.origin + Vec3(1, 0, 2) &&
+                quad[1].u == 1.0f);
     for (const auto& [flags, u0, u1] : {std::tuple{DecalSet::kFlagTwoVariants, 0.0f, 0.5f},
                                         {DecalSet::kFlagTwoVariants | DecalSet::kFlagRightVariant, 0.5f, 1.0f},
                                         {DecalSet::kFlagRightVariant, 0.5f, 1.5f}}) {

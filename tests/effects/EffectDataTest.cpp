@@ -69,8 +69,7 @@ TEST(EffectData, WrongVersionLeavesItEmpty) {
         EXPECT_EQ(effect.GetNumEmitters(), 0);
     }
     EffectData effect;
-    EXPECT_FALSE(effect.BufferLoad("\x65\x00", 2));
-    EXPECT_FALSE(effect.BufferLoad(nullptr, 0));
+    EXPECT_FALSE(effect.BufferLoad("\x65\x00", 2) || effect.BufferLoad(nullptr, 0));
     EXPECT_EQ(log.Count(LogPriority::Error), 5u);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "LOAD_EFFECT:Wrong Version or Incompatible File."));
 }
@@ -81,9 +80,8 @@ TEST(EffectData, NamedEmittersRoundTripInOrder) {
     EffectData back;
     ASSERT_TRUE(back.BufferLoad(bytes.data(), static_cast<uint32_t>(bytes.size())));
     ExpectSameEffect(back, source);
-    EXPECT_TRUE(back.GetLoop(1));
-    EXPECT_TRUE(back.GetEmitterData(1)->GetCurve(EmitterData::Curve_Radius)->GetLoop());
-    EXPECT_FALSE(back.GetEmitterData(0)->GetCurve(EmitterData::Curve_Radius)->GetLoop());
+    EXPECT_TRUE(back.GetLoop(1) && back.GetEmitterData(1)->GetCurve(EmitterData::Curve_Radius)->GetLoop() &&
+                !back.GetEmitterData(0)->GetCurve(EmitterData::Curve_Radius)->GetLoop());
     // Age curves keep their stored flag; the enabled and debug-lines flags are not stored.
     EXPECT_TRUE(back.GetEmitterData(1)->GetCurve(EmitterData::Curve_Alpha)->GetLoop());
     EXPECT_TRUE(back.GetEmitterData(1)->GetEnabled() && back.GetEmitterData(1)->GetDebugLines());
@@ -106,10 +104,8 @@ TEST(EffectData, ReadsOldRecordsAmongNewBlocks) {
     EffectData effect;
     ASSERT_TRUE(effect.BufferLoad(writer.GetBuffer(), writer.GetPosition()));
     ASSERT_EQ(effect.GetNumEmitters(), 2);
-    EXPECT_EQ(NameOf(effect, 0), "old");
+    EXPECT_TRUE(NameOf(effect, 0) == "old" && NameOf(effect, 1) == "new" && effect.GetFloat(0, EmitterData::Float_Life) == 2.5f);
     EXPECT_EQ(effect.GetString(0, EmitterData::String_Shader), "Shaders/Particle/ParticleCombine.ssh");
-    EXPECT_EQ(effect.GetFloat(0, EmitterData::Float_Life), 2.5f);
-    EXPECT_EQ(NameOf(effect, 1), "new");
     ExpectSameSlots(*effect.GetEmitterData(1), EditedEmitter());
 }
 
@@ -160,9 +156,7 @@ TEST(EffectData, AddAndRemoveKeepNamesWithTheirEmitters) {
     effect.AddEmitterData(std::move(removed));
     effect.AddEmitterData(nullptr);
     ASSERT_EQ(effect.GetNumEmitters(), 3);
-    EXPECT_EQ(NameOf(effect, 2), "New Emitter");
-    EXPECT_EQ(effect.GetEmitterData(3), nullptr);
-    EXPECT_EQ(NameOf(effect, 3), "<none>");
+    EXPECT_TRUE(NameOf(effect, 2) == "New Emitter" && effect.GetEmitterData(3) == nullptr && NameOf(effect, 3) == "<none>");
 }
 
 TEST(EffectData, CopiesOwnTheirOwnEmitters) {
@@ -182,8 +176,7 @@ TEST(EffectData, CopiesOwnTheirOwnEmitters) {
     ExpectSameEffect(assigned, source);
 
     EffectData moved(std::move(copy));
-    EXPECT_EQ(moved.GetFloat(1, EmitterData::Float_Life), 77.0f);
-    EXPECT_GT(moved.GetAllocatedSize(), 3 * sizeof(EmitterData));
+    EXPECT_TRUE(moved.GetFloat(1, EmitterData::Float_Life) == 77.0f && moved.GetAllocatedSize() > 3 * sizeof(EmitterData));
 }
 
 TEST(EffectData, EmitterIndicesOutOfRangeAreHarmless) {

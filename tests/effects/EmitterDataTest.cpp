@@ -145,12 +145,10 @@ TEST(EmitterData, BlockLayout) {
     std::string text;
     reader.ReadString(text);
     reader.ReadString(text);
-    EXPECT_EQ(reader.ReadUInt32(), 12u);
-    reader.Skip(12 * 4);
-    EXPECT_EQ(reader.ReadUInt32(), 2u);
-    reader.Skip(2 * 4);
-    EXPECT_EQ(reader.ReadUInt32(), 4u);
-    reader.Skip(4 * 4);
+    for (const uint32_t count : {12u, 2u, 4u}) {  // bools, integers and floats, four bytes each; then the curves
+        EXPECT_EQ(reader.ReadUInt32(), count);
+        reader.Skip(count * 4);
+    }
     EXPECT_EQ(reader.ReadUInt32(), 26u);
 }
 

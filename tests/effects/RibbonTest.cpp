@@ -166,10 +166,8 @@ TEST_F(RibbonPixelTest, ALineEffectCoversItsWindowTaperedAtBothEnds) {
     line.DoSetPauseAtTarget();  // its window reaches the end: the clock stops after this update
     for (int update = 0; update < 2; ++update) line.UpdateSelf(16);
     EXPECT_TRUE(line.IsPaused() && line.GetTime() == 16);
-    EXPECT_EQ(Draw(line), 2u);
-    EXPECT_LT(Column(-4.9f).first, 3);
-    EXPECT_EQ(Column(0.0f).first, 8);
-    EXPECT_EQ(Column(0.0f, true).first, 0);  // both of its points are ends
+    EXPECT_EQ(Draw(line), 2u);  // both of its points are ends
+    EXPECT_TRUE(Column(-4.9f).first < 3 && Column(0.0f).first == 8 && Column(0.0f, true).first == 0);
 }
 
 // The texture runs along the ribbon a repeat every texture length, each point's coordinate counting
@@ -389,8 +387,7 @@ TEST(TrailTest, WeaponTrailsSmoothTheirSegmentsIntoSplinePoints) {
     weapon.Update(16);
     ASSERT_EQ(trail.GetSegments().size(), 6u);
     EXPECT_EQ(trail.GetPoints().size(), 34u);
-    EXPECT_NEAR(trail.GetSegments().back().upper.y, 11.0f, 1e-5f);
-    EXPECT_NEAR(trail.GetSegments().back().lower.y, 12.0f, 1e-5f);
+    EXPECT_LT(std::fabs(trail.GetSegments().back().upper.y - 11.0f) + std::fabs(trail.GetSegments().back().lower.y - 12.0f), 1e-5f);
     trail.InitialUpdate();  // starting again takes the default pair until the next update
     EXPECT_TRUE(trail.GetAnchor1() == Vec3() && trail.GetAnchor2() == Vec3(0.0f, 0.0f, -1.0f));
     trail.SetPointSetIndex(0);  // one anchor at the region's origin is an anchor all the same

@@ -252,23 +252,18 @@ TEST_F(GraphicsAnimTest, TrailerKeepsCompletePointsAndPassesOverUnknownWords) {
     const GraphicsAnim* anim = LoadBytes("Anims/Trailer.anm", writer.GetBuffer(), writer.GetPosition());
     ASSERT_EQ(anim->GetInitResult(), InitResult::Success);
     ASSERT_EQ(anim->GetNumCallbackPoints(), 3);
-    EXPECT_EQ(anim->GetCallbackPoint(0).nameText, "Hit");
-    EXPECT_EQ(anim->GetCallbackPoint(0).frame, 0);
-    EXPECT_EQ(anim->GetCallbackPoint(1).nameText, "Step");
-    EXPECT_EQ(anim->GetCallbackPoint(1).frame, 12);
-    EXPECT_EQ(anim->GetCallbackPoint(2).nameText, "Open");
+    EXPECT_TRUE(anim->GetCallbackPoint(0).nameText == "Hit" && anim->GetCallbackPoint(0).frame == 0 &&
+                anim->GetCallbackPoint(1).nameText == "Step" && anim->GetCallbackPoint(1).frame == 12 &&
+                anim->GetCallbackPoint(2).nameText == "Open");
     ASSERT_EQ(anim->GetNumCreateEntity(), 2);
-    EXPECT_EQ(anim->GetCreateEntity(0).entity, "b.dbr");
-    EXPECT_EQ(anim->GetCreateEntity(0).attach, "");
-    EXPECT_EQ(anim->GetCreateEntity(1).entity, "c.dbr");
-    EXPECT_EQ(anim->GetCreateEntity(1).frame, 1u);
+    EXPECT_TRUE(anim->GetCreateEntity(0).entity == "b.dbr" && anim->GetCreateEntity(0).attach == "" &&
+                anim->GetCreateEntity(1).entity == "c.dbr" && anim->GetCreateEntity(1).frame == 1u);
     // An illegal rag-doll word is kept, with a warning naming the file.
     EXPECT_EQ(anim->GetRagDollDirection(), "Sideways");
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "animation - Anims/Trailer.anm - illegal ragDollDirection - Sideways"));
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "CallbackPoint frame '12.0' is not an integer; frame 12 is used"));
     EXPECT_TRUE(log.Contains(LogPriority::Warning, "CreateEntity frame 'twelve' is not a number; the point is dropped"));
-    EXPECT_EQ(log.Count(LogPriority::Warning), 4u);
-    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+    EXPECT_TRUE(log.Count(LogPriority::Warning) == 4u && log.Count(LogPriority::Error) == 0u);
 }
 
 TEST_F(GraphicsAnimTest, MalformedTrailersFailTheLoad) {

@@ -96,27 +96,17 @@ TEST(MeshDescriptionTest, FullTextFillsEveryList) {
     // The colon after rigidBody0 is passed over like "="; unknown names give the first value.
     ASSERT_EQ(description.joints.size(), 2u);
     const JointDescription& joint = description.joints[0];
-    EXPECT_EQ(joint.rigidBody0, 1);
-    EXPECT_EQ(joint.rigidBody1, 2);
-    EXPECT_EQ(joint.jointType, JointDescription::kHinge);
-    EXPECT_EQ(joint.jointConnection, 3);
-    EXPECT_EQ(joint.jointAxis0, JointDescription::kAxisZ);
-    EXPECT_FLOAT_EQ(joint.loStop0, -0.5f);
-    EXPECT_FLOAT_EQ(joint.hiStop0, 0.75f);
-    EXPECT_EQ(joint.jointAxis1, JointDescription::kAxisX);
-    EXPECT_FLOAT_EQ(joint.loStop1, -1.0f);
-    EXPECT_FLOAT_EQ(joint.hiStop1, 1.0f);
-    EXPECT_TRUE(joint.breakable);
-    EXPECT_EQ(joint.breakChance, 40);
+    EXPECT_TRUE(joint.rigidBody0 == 1 && joint.rigidBody1 == 2 && joint.jointType == JointDescription::kHinge &&
+                joint.jointConnection == 3 && joint.jointAxis0 == JointDescription::kAxisZ && joint.loStop0 == -0.5f &&
+                joint.hiStop0 == 0.75f && joint.jointAxis1 == JointDescription::kAxisX && joint.loStop1 == -1.0f &&
+                joint.hiStop1 == 1.0f && joint.breakable && joint.breakChance == 40);
     EXPECT_EQ(description.joints[1].jointType, JointDescription::kNone);
 
     // A second parse replaces everything.
     ASSERT_TRUE(Parse(description, "JointDescription { jointType = \"ball\" }"));
-    EXPECT_TRUE(description.rigidBodies.empty());
-    EXPECT_TRUE(description.creationEntities.empty());
+    EXPECT_TRUE(description.rigidBodies.empty() && description.creationEntities.empty() && description.attachPoints.IsEmpty());
     ASSERT_EQ(description.joints.size(), 1u);
     EXPECT_EQ(description.joints[0].jointType, JointDescription::kBall);
-    EXPECT_TRUE(description.attachPoints.IsEmpty());
     EXPECT_EQ(description.GetAllocatedSize(), description.joints.capacity() * sizeof(JointDescription));
 }
 

@@ -30,12 +30,8 @@ TEST(NameTable, ProbeSequenceFollowsTheFirstWord) {
 TEST(NameTable, KeysSharingAFirstWordTakeTheirProbesInTurn) {
     NameTable<int> table;
     const Name a(61500u, 1, 0, 0), b(61500u, 2, 0, 0), c(61500u, 3, 0, 0);
-    EXPECT_TRUE(table.Set(a, 10));
-    EXPECT_TRUE(table.Set(b, 20));
-    EXPECT_TRUE(table.Set(c, 30));
-    EXPECT_EQ(table.Find(a), 5);
-    EXPECT_EQ(table.Find(b), 6);
-    EXPECT_EQ(table.Find(c), 7);
+    EXPECT_TRUE(table.Set(a, 10) && table.Set(b, 20) && table.Set(c, 30));
+    EXPECT_TRUE(table.Find(a) == 5 && table.Find(b) == 6 && table.Find(c) == 7);
     EXPECT_EQ(*table.Get(b), 20);
     EXPECT_EQ(table.Get(Name(61500u, 4, 0, 0)), nullptr);
 

@@ -129,47 +129,33 @@ TEST(SceneModelNodeTest, EveryKindRoundTripsThroughOneStream) {
         EXPECT_TRUE(read.Read(whole)) << influences;
     }
 
-    EXPECT_EQ(dummy2.GetType(), SceneModelNode::kDummy);
-    EXPECT_EQ(dummy2.GetName(), "Helper");
-    EXPECT_EQ(dummy2.GetCoords(), dummy.GetCoords());
-    EXPECT_EQ(hitBox2.GetType(), SceneModelNode::kHitBox);
-    EXPECT_EQ(hitBox2.GetExtents(), Vec3(1, 2, 3));
-    EXPECT_EQ(hitBox2.GetCoords(), hitBox.GetCoords());
+    EXPECT_TRUE(dummy2.GetType() == SceneModelNode::kDummy && dummy2.GetName() == "Helper" && dummy2.GetCoords() == dummy.GetCoords());
+    EXPECT_TRUE(hitBox2.GetType() == SceneModelNode::kHitBox && hitBox2.GetExtents() == Vec3(1, 2, 3) &&
+                hitBox2.GetCoords() == hitBox.GetCoords());
 
-    EXPECT_EQ(mesh2.GetType(), SceneModelNode::kMesh);
-    EXPECT_EQ(mesh2.GetParentName(), "Root");
-    EXPECT_EQ(mesh2.GetUserData(), "lod=0");
+    EXPECT_TRUE(mesh2.GetType() == SceneModelNode::kMesh && mesh2.GetParentName() == "Root" && mesh2.GetUserData() == "lod=0");
     ASSERT_EQ(mesh2.GetNumFaces(), 2);
     EXPECT_EQ(0, std::memcmp(&mesh2.GetFace(0), &mesh.GetFace(0), sizeof(SceneMeshNode::Face)));
     EXPECT_EQ(mesh2.GetFace(1).material, SceneMeshNode::kNoMaterial);
-    EXPECT_EQ(mesh2.GetVertex(2), Vec3(1, 2, 3));
-    EXPECT_EQ(mesh2.GetNumNormals(), 1);
-    EXPECT_EQ(mesh2.GetTextureCoord(1).y, 0.25f);
+    EXPECT_TRUE(mesh2.GetVertex(2) == Vec3(1, 2, 3) && mesh2.GetNumNormals() == 1 && mesh2.GetTextureCoord(1).y == 0.25f);
     ASSERT_EQ(mesh2.GetNumInfluences(), 2);
     EXPECT_TRUE(mesh2.GetInfluences(0).empty());
     ASSERT_EQ(mesh2.GetInfluences(1).size(), 2u);
-    EXPECT_EQ(mesh2.GetInfluences(1)[1].bone, 5u);
-    EXPECT_EQ(mesh2.GetInfluences(1)[1].weight, 0.25f);
-    EXPECT_EQ(mesh2.GetColor(0), Color(1, 0.5f, 0, 1));
-    EXPECT_FALSE(mesh2.CheckConsistency(1));
-    EXPECT_TRUE(mesh2.CheckConsistency(2));
+    EXPECT_TRUE(mesh2.GetInfluences(1)[1].bone == 5u && mesh2.GetInfluences(1)[1].weight == 0.25f);
+    EXPECT_TRUE(mesh2.GetColor(0) == Color(1, 0.5f, 0, 1) && !mesh2.CheckConsistency(1) && mesh2.CheckConsistency(2));
 
     EXPECT_EQ(physics2.GetType(), SceneModelNode::kPhysics);
     ASSERT_EQ(physics2.GetNumFaces(), 3);
-    EXPECT_EQ(physics2.GetFace(2).surface, physics.GetFace(2).surface);
-    EXPECT_EQ(physics2.GetVertex(8), physics.GetVertex(8));
-    EXPECT_EQ(physics2.GetRootNode(), nullptr);
+    EXPECT_TRUE(physics2.GetFace(2).surface == physics.GetFace(2).surface && physics2.GetVertex(8) == physics.GetVertex(8) &&
+                physics2.GetRootNode() == nullptr);
 
     // 12 reads back as 9 and 13 as 11 with their floats; 14 keeps its type and has no payload.
     EXPECT_EQ(material2.GetShaderName(), "Shaders/Skin.ssh");
     ASSERT_EQ(material2.GetNumParameters(), 5);
-    EXPECT_EQ(material2.GetParameter(0).text, "Textures/Skin.tex");
-    EXPECT_TRUE(material2.GetParameter(1).boolean);
-    EXPECT_EQ(material2.GetParameter(2).type, 9u);
-    EXPECT_EQ(material2.GetParameter(2).floats[2], 0.125f);
-    EXPECT_EQ(material2.GetParameter(3).type, 14u);
-    EXPECT_EQ(material2.GetParameter(4).type, 11u);
-    EXPECT_EQ(material2.GetParameter(4).floats[3], 4.0f);
+    EXPECT_TRUE(material2.GetParameter(0).text == "Textures/Skin.tex" && material2.GetParameter(1).boolean);
+    EXPECT_TRUE(material2.GetParameter(2).type == 9u && material2.GetParameter(2).floats[2] == 0.125f &&
+                material2.GetParameter(3).type == 14u && material2.GetParameter(4).type == 11u &&
+                material2.GetParameter(4).floats[3] == 4.0f);
 
     // A stream cut anywhere fails the node it cuts.
     for (uint32_t cut = 0; cut < writer.GetPosition(); ++cut) {

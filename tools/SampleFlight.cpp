@@ -1,6 +1,7 @@
 #include "SampleFlight.h"
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "SampleAnimations.h"
@@ -168,23 +169,26 @@ const FlightPoint& SampleFlight::GetCurrentPoint() const {
     return kFlightPath[size_t(std::min(legs, nearest))];
 }
 
+FlightPoint ViewAlongLeg(const FlightPoint& from, const FlightPoint& to, float fraction) {
+    const float t = from.interior || to.interior ? (fraction < 0.5f ? 0.0f : 1.0f) : Ease(fraction);
+    // The turn from one yaw to the other, wrapped into [-180, 180).
+    const float turn = to.yaw - from.yaw - 360.0f * std::floor((to.yaw - from.yaw + 180.0f) / 360.0f);
+    const FlightPoint& nearer = fraction < 0.5f ? from : to;
+    return {nearer.name, Vec2(Mix(from.place.x, to.place.x, t), Mix(from.place.y, to.place.y, t)), from.yaw + turn * t,
+            Mix(from.pitch, to.pitch, t), Mix(from.distance, to.distance, t), nearer.interior};
+}
+
 void SampleFlight::PlaceCamera(int frame) {
     // Frame f of n lies at f * legs / (n - 1) along the path: the last frame at its end.
     const int legs = int(kFlightPath.size()) - 1;
     const float along = frames_ > 1 ? float(frame) * float(legs) / float(frames_ - 1) : float(legs);
     const int leg = std::min(int(along), legs - 1);
-    const FlightPoint& from = kFlightPath[size_t(leg)];
-    const FlightPoint& to = kFlightPath[size_t(leg) + 1];
-    // A cut to or from an interior comes half way along the leg.
-    const bool cut = from.interior || to.interior;
-    const float t = cut ? (along - float(leg) < 0.5f ? 0.0f : 1.0f) : Ease(along - float(leg));
-    const Vec2 place(Mix(from.place.x, to.place.x, t), Mix(from.place.y, to.place.y, t));
-    const bool inside = (t == 0.0f && from.interior) || (t == 1.0f && to.interior);
-    const float height = inside ? 0.0f : WorldGroundHeight(place.x, place.y);
-    camera_.SetTarget(Vec3(place.x, height, place.y));
-    camera_.SetCameraYaw(DegreesToRadians(Mix(from.yaw, to.yaw, t)));
-    camera_.SetCameraPitch(DegreesToRadians(Mix(from.pitch, to.pitch, t)));
-    camera_.SetCameraDistance(Mix(from.distance, to.distance, t));
+    const FlightPoint view = ViewAlongLeg(kFlightPath[size_t(leg)], kFlightPath[size_t(leg) + 1], along - float(leg));
+    const float height = view.interior ? 0.0f : WorldGroundHeight(view.place.x, view.place.y);
+    camera_.SetTarget(Vec3(view.place.x, height, view.place.y));
+    camera_.SetCameraYaw(DegreesToRadians(view.yaw));
+    camera_.SetCameraPitch(DegreesToRadians(view.pitch));
+    camera_.SetCameraDistance(view.distance);
     camera_.Update();
 }
 

@@ -7,9 +7,10 @@
 //
 // The path is a list of points, each a view of something the sample world holds (kFlightPath);
 // the camera flies from each point to the next in an equal share of the frames, easing in and out
-// (or, on a leg to or from an interior, cuts from one to the other half way), and arrives at the
-// last point on the last frame. A frame in which the camera arrives at a point is that point's
-// shot frame: the host saves its screenshot then (the first point only starts the flight).
+// and turning the shorter way round (or, on a leg to or from an interior, cuts from one to the
+// other half way; ViewAlongLeg), and arrives at the last point on the last frame. A frame in which
+// the camera arrives at a point is that point's shot frame: the host saves its screenshot then
+// (the first point only starts the flight).
 //
 // The flight plays the game's part for the fog of war too: the ground the camera looks at is
 // uncovered each frame, and the camera region's fog is shown as a small map in the top right corner
@@ -79,6 +80,12 @@ struct FlightPoint {
 // to the crypt's entrance in the first region and ends in the crypt (SampleOutdoors.h and
 // SampleGrid.h say where each lies).
 extern const std::array<FlightPoint, 8> kFlightPath;
+
+// The view a fraction (0 to 1) of the way along the leg from one point of the path to the next:
+// eased in and out from the one to the other, the yaw turning by at most half a turn (from 300 to
+// 20 degrees through 0, not back through 180); on a leg to or from an interior, the one point
+// before half way and the other from there. It takes the name and the inside of the nearer point.
+FlightPoint ViewAlongLeg(const FlightPoint& from, const FlightPoint& to, float fraction);
 
 // The frame-time percentiles and streaming counts of a flight.
 struct FlightSummary {

@@ -378,12 +378,12 @@ TEST_F(EngineBootTest, TheSampleTexturesParseAndTheFilterProgramsShadeThem) {
         const GraphicsTexture* texture = graphics->LoadTexture(draw.texture);
         ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
         ASSERT_TRUE(filter->Begin(filter->FindStyleByName(Name::Create(draw.style))));
-        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, texture->GetTexture()));
-        EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight0"), 0, 1.0f, 0.0f, 0.0f, 0.0f));
-        EXPECT_TRUE(filter->SetFloat4(Name::Create("sampleWeight1"), 0, 0.0f, 0.0f, 0.0f, 0.0f));
-        EXPECT_TRUE(filter->SetFloat4(Name::Create("extractConst"), 0, 0.5f, 0.5f, 0.5f, 1.0f));
-        EXPECT_TRUE(filter->SetFloat(Name::Create("saturation"), 0, 1.0f));
-        EXPECT_TRUE(filter->SetInt(Name::Create("blendDstFactor"), 0, static_cast<int>(RenderBlendFactor::Zero)));
+        EXPECT_TRUE(filter->SetTexture(Name::Create("texture"), 0, texture->GetTexture()) &&
+                    filter->SetFloat4(Name::Create("sampleWeight0"), 0, 1.0f, 0.0f, 0.0f, 0.0f) &&
+                    filter->SetFloat4(Name::Create("sampleWeight1"), 0, 0.0f, 0.0f, 0.0f, 0.0f) &&
+                    filter->SetFloat4(Name::Create("extractConst"), 0, 0.5f, 0.5f, 0.5f, 1.0f) &&
+                    filter->SetFloat(Name::Create("saturation"), 0, 1.0f) &&
+                    filter->SetInt(Name::Create("blendDstFactor"), 0, static_cast<int>(RenderBlendFactor::Zero)));
         filter->Render(draw.style);
         device->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, float(texture->GetWidth()), float(texture->GetHeight())),
                                  0xFFFFFFFFu, 0.0f);
@@ -415,8 +415,7 @@ TEST_F(EngineBootTest, TheSampleStylesDrawTextAndTheScreenshotKeepsIt) {
     GraphicsCanvas& canvas = *graphics->GetCanvas();
     const float width = canvas.RenderText(Rect(0.0f, 100.0f, float(kWidth), 0.0f), "Title", sample::kTitleStyle, 1.0f,
                                           XAlignment::Center, YAlignment::Top);
-    EXPECT_GT(width, 40.0f);
-    EXPECT_EQ(width, float(title.font->MeasureText("Title", 20, RenderFontStyle::Bold)));
+    EXPECT_TRUE(width > 40.0f && width == float(title.font->MeasureText("Title", 20, RenderFontStyle::Bold))) << width;
     // The title's colour shows inside its line, left of the centre; nothing is drawn above it.
     bool golden = false;
     for (int x = kWidth / 2 - int(width) / 2; x < kWidth / 2 && !golden; ++x) {
@@ -578,8 +577,7 @@ TEST_F(EngineBootTest, TheSampleMeshesDrawWithTheStandardShadersAsPlacedAndPosed
     creature.SetSkeletalPose(pose);
     creature.UpdatePose(nullptr, true);
     const std::vector<int> lifted = drawn(draw(creature));
-    EXPECT_GT(standing[3], standing[1]);
-    EXPECT_EQ(std::pair(lifted[1], lifted[3]), std::pair(standing[1] - 10, standing[3]));
+    EXPECT_TRUE(standing[3] > standing[1] && lifted[1] == standing[1] - 10 && lifted[3] == standing[3]);
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
 }
 
@@ -610,8 +608,7 @@ TEST_F(EngineBootTest, TheSampleCreatureActorNodsAsItsAnimationPlays) {
     actor.Update(250);  // frame 2.5: the head half a unit up, the root walking a unit a second
     const std::vector<int> second = draw();
     EXPECT_EQ(std::pair(second[1], second[3]), std::pair(first[1] - 5, first[3]));
-    EXPECT_NEAR(actor.GetAnimationMovement().z, 1.0f, 1e-3f);
-    EXPECT_EQ(actor.steps, 0);
+    EXPECT_TRUE(std::fabs(actor.GetAnimationMovement().z - 1.0f) < 1e-3f && actor.steps == 0) << actor.GetAnimationMovement().z;
     actor.Update(300);  // past frame 5, where the creature steps
     EXPECT_EQ(actor.steps, 1);
     actor.StopAnimations();
@@ -740,6 +737,30 @@ TEST_F(EngineBootTest, TheYardsCratesSettleOnTheGroundAndItsRagDollLiesOnIt) {
     const Vec3 rootEnd = body.GetMesh()->GetAbsCoords(body.GetSkeletalPose(), root).origin;
     EXPECT_TRUE(rootEnd.y > -2.0f && rootEnd.y < -1.5f) << rootEnd.y;
     EXPECT_EQ(log.Count(LogPriority::Error), 0u);
+}
+
+// Between two points of the flight the view eases from the one to the other, its yaw turning the
+// shorter way round (either way, and across 0); a leg to or from an interior cuts half way.
+TEST(SampleFlightLeg, TheViewEasesBetweenThePointsTurningTheShorterWayRound) {
+    for (const auto& [fromYaw, toYaw, turn] :
+         {std::tuple{300.0f, 20.0f, 80.0f}, {20.0f, 300.0f, -80.0f}, {10.0f, 100.0f, 90.0f}, {90.0f, -60.0f, -150.0f}}) {
+        const sample::FlightPoint from{"from", Vec2(0.0f, 10.0f), fromYaw, 40.0f, 20.0f};
+        const sample::FlightPoint to{"to", Vec2(8.0f, -6.0f), toYaw, 60.0f, 30.0f};
+        for (const auto& [fraction, eased] : {std::pair{0.0f, 0.0f}, {0.25f, 0.15625f}, {0.5f, 0.5f}, {1.0f, 1.0f}}) {
+            const sample::FlightPoint view = sample::ViewAlongLeg(from, to, fraction);
+            SCOPED_TRACE(std::to_string(fromYaw) + " to " + std::to_string(toYaw) + " at " + std::to_string(fraction));
+            EXPECT_NEAR(std::remainder(view.yaw - (fromYaw + turn * eased), 360.0f), 0.0f, 1e-3f) << view.yaw;
+            EXPECT_TRUE(view.place == Vec2(8.0f * eased, 10.0f - 16.0f * eased) && view.pitch == 40.0f + 20.0f * eased &&
+                        view.distance == 20.0f + 10.0f * eased && !view.interior);
+        }
+    }
+    const sample::FlightPoint out{"out", Vec2(0.0f, 0.0f), 0.0f, 30.0f, 20.0f}, in{"in", Vec2(4.0f, 4.0f), 90.0f, 60.0f, 10.0f, true};
+    for (const auto& [from, to, fraction, seen] : {std::tuple{&out, &in, 0.49f, &out}, {&out, &in, 0.5f, &in}, {&in, &out, 0.49f, &in}}) {
+        const sample::FlightPoint view = sample::ViewAlongLeg(*from, *to, fraction);
+        EXPECT_TRUE(view.name == seen->name && view.place == seen->place && view.yaw == seen->yaw &&
+                    view.pitch == seen->pitch && view.distance == seen->distance && view.interior == seen->interior)
+            << from->name << " " << fraction;
+    }
 }
 
 // The sample flight at 60 frames a second, twelve frames a leg as the host's test flies it: the

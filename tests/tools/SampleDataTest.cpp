@@ -81,12 +81,11 @@ TEST_F(SampleDataTest, TheOptionsAskForASmallWindowAtHighDetail) {
     Options options;
     ASSERT_TRUE(options.Load(directory.Join(sample::kOptionsFile)));
     EXPECT_EQ(options.GetInt2(Options::Int2Name::resolution), (Options::Int2{640, 480}));
-    EXPECT_FALSE(options.GetBool(Options::BoolName::fullscreen));
-    EXPECT_EQ(options.GetQuality(Options::QualityName::detailLevel), 2);
-    EXPECT_FALSE(options.GetBool(Options::BoolName::syncToRefresh));
-    EXPECT_EQ(options.GetQuality(Options::QualityName::textureQuality), 2);
-    EXPECT_EQ(options.GetQuality(Options::QualityName::shadowQuality), 1);
-    EXPECT_EQ(options.GetQuality(Options::QualityName::reflectionQuality), 2);
+    EXPECT_FALSE(options.GetBool(Options::BoolName::fullscreen) || options.GetBool(Options::BoolName::syncToRefresh));
+    using Q = Options::QualityName;
+    EXPECT_EQ((std::vector<int>{options.GetQuality(Q::detailLevel), options.GetQuality(Q::textureQuality),
+                                options.GetQuality(Q::shadowQuality), options.GetQuality(Q::reflectionQuality)}),
+              (std::vector<int>{2, 2, 1, 2}));
 }
 
 // What the generator writes, file by file, is the same on every run and in every build from the
@@ -248,10 +247,8 @@ TEST_F(SampleDataTest, TheTerrainTypesAreGrassAndStone) {
     objects.SetTableDepot(&depot);
     const TerrainType* grass = objects.CreateObjectFromFile<TerrainType>(sample::kGrassTerrainType);
     const TerrainType* rock = objects.CreateObjectFromFile<TerrainType>(sample::kRockTerrainType);
-    ASSERT_NE(grass, nullptr);
-    ASSERT_NE(rock, nullptr);
-    EXPECT_EQ(grass->GetSurface(), PhysicsSurface::Grass);
-    EXPECT_EQ(rock->GetSurface(), PhysicsSurface::Stone);
+    ASSERT_TRUE(grass != nullptr && rock != nullptr);
+    EXPECT_TRUE(grass->GetSurface() == PhysicsSurface::Grass && rock->GetSurface() == PhysicsSurface::Stone);
 }
 
 TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo) {
@@ -264,12 +261,10 @@ TEST_F(SampleDataTest, TheFontsHaveRegularAndBoldFacesAtTheSizesTheStylesComeTo)
         DeviceFontFile font;
         ASSERT_TRUE(font.Read(bytes.data(), uint32_t(bytes.size()), expected.file)) << expected.file;
         ASSERT_EQ(font.faces.size(), 2u);
-        EXPECT_EQ(font.faces[0].style, RenderFontStyle::Regular);
-        EXPECT_EQ(font.faces[1].style, RenderFontStyle::Bold);
+        EXPECT_TRUE(font.faces[0].style == RenderFontStyle::Regular && font.faces[1].style == RenderFontStyle::Bold);
         for (const DeviceFontFace& face : font.faces) {
             EXPECT_EQ(face.baseSize, expected.size);
-            EXPECT_GT(face.ascent, 0);
-            EXPECT_GT(face.descent, 0);
+            EXPECT_TRUE(face.ascent > 0 && face.descent > 0);
             const DeviceFontGlyph* h = face.FindGlyph('H');
             EXPECT_EQ(h->yOffset + h->height, face.ascent);  // on the baseline
             // The glyphs lie apart in the atlas, and nothing is drawn outside them.
@@ -330,9 +325,9 @@ TEST_F(SampleDataTest, TheSampleLevelLoadsItsEntitiesAndPaintsItsSectorStyles) {
         ASSERT_EQ(ground->GetTerainType(), TerrainBase::TerrainBaseType::RunTime);
         EXPECT_EQ(ground->GetNumXSamples(), 257u);
         ASSERT_EQ(ground->GetNumTextureLayers(), 2u);
-        EXPECT_EQ(ground->GetLayerTerrainType(0u)->GetSurface(), PhysicsSurface::Grass);
-        EXPECT_GT(ground->GetLayerTerrainType(0u)->GetNumBladeVariations(), 1u);
-        EXPECT_EQ(ground->GetLayerTerrainType(1u)->GetSurface(), PhysicsSurface::Stone);
+        EXPECT_TRUE(ground->GetLayerTerrainType(0u)->GetSurface() == PhysicsSurface::Grass &&
+                    ground->GetLayerTerrainType(0u)->GetNumBladeVariations() > 1u &&
+                    ground->GetLayerTerrainType(1u)->GetSurface() == PhysicsSurface::Stone);
         mem::vector<unsigned> shown;
         ground->GetLayersInBox(shown, ground->GetBoundingBox());
         EXPECT_EQ(shown, (mem::vector<unsigned>{0, 1}));
@@ -488,9 +483,8 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
         }
         // The crypt: an interior grid, its doorway cell joined to the entrance in the first region.
         Region* crypt = world.GetRegion(sample::kSampleWorldRegions);
-        EXPECT_EQ(crypt->GetName(), sample::kCryptLevel);
-        EXPECT_EQ(crypt->GetId(), sample::kCryptRegionId);
-        EXPECT_EQ(world.GetRegionContainingPoint(IntVec3(330, 1, 330)), crypt);
+        EXPECT_TRUE(crypt->GetName() == sample::kCryptLevel && crypt->GetId() == sample::kCryptRegionId &&
+                    world.GetRegionContainingPoint(IntVec3(330, 1, 330)) == crypt);
         Level level(crypt);
         ASSERT_TRUE(level.Load(map->Lock(crypt->GetLevelDataPosition(), crypt->GetLevelDataSize()), crypt->GetLevelDataSize(), false));
         map->Unlock();
@@ -504,9 +498,9 @@ TEST_F(SampleDataTest, TheSampleWorldMapHoldsSixConnectedRegionsAndTheCryptWithT
         for (const auto& [i, k, wall] : lattice) EXPECT_EQ(grid->GetLatticeValue(i, 0, k), wall) << i << " " << k;
         EXPECT_EQ(grid->GetCellFloor(4, 0, 4), 1);
         ASSERT_EQ(grid->GetPortalRecords().size(), 1u);
-        EXPECT_EQ(grid->GetPortalRecords()[0].id, sample::kCryptDoorPortal);
-        EXPECT_EQ(grid->GetPortalRecords()[0].connectedId, sample::kCryptEntrancePortal);
-        EXPECT_EQ(grid->GetPortalRecords()[0].connectedRegion, world.GetRegion(0)->GetId());
+        const auto& door = grid->GetPortalRecords()[0];
+        EXPECT_TRUE(door.id == sample::kCryptDoorPortal && door.connectedId == sample::kCryptEntrancePortal &&
+                    door.connectedRegion == world.GetRegion(0)->GetId());
         world.UnlockMapFile();
     }
     objects->DestroyPendingObjects(-1);

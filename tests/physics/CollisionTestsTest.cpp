@@ -52,8 +52,7 @@ TEST(CollideTriangleOBBox, BoxRestingOnItsFace) {
     for (const CollisionContact& c : contacts) {
         ExpectNear(c.normal, Vec3(0, 1, 0));
         EXPECT_NEAR(c.depth, 0.1f, kTolerance);
-        EXPECT_EQ(c.surface, PhysicsSurface::None);
-        EXPECT_EQ(c.entity, nullptr);
+        EXPECT_TRUE(c.surface == PhysicsSurface::None && c.entity == nullptr);
         EXPECT_NEAR(std::fabs(c.position.x), 1, kTolerance);
         EXPECT_NEAR(c.position.y, 0, kTolerance);
         EXPECT_NEAR(std::fabs(c.position.z), 1, kTolerance);
@@ -185,8 +184,7 @@ TEST(CollideTriangleOBBox, RandomContactsAreConsistent) {
             EXPECT_NEAR(c.normal.Length(), 1.0f, kTolerance) << "case " << i;
             EXPECT_GE(Dot(c.normal, n), -kTolerance) << "never pushed through to the back, case " << i;
             EXPECT_GE(c.depth, 0.0f) << "case " << i;
-            EXPECT_EQ(c.normal, contacts[0].normal);
-            EXPECT_EQ(c.depth, contacts[0].depth);
+            EXPECT_TRUE(c.normal == contacts[0].normal && c.depth == contacts[0].depth) << "case " << i;
             EXPECT_NEAR(Dot(n, c.position - triangle[0]), 0, 1e-3f) << "on the triangle's plane, case " << i;
             const Vec3 local = toBox.TransformPoint(c.position);
             EXPECT_LE(std::fabs(local.x), halfSize.x + 1e-3f) << "inside the box, case " << i;

@@ -389,6 +389,13 @@ TEST_F(PhysicsRagDollTest, JointsOtherThanBallsHoldTheirInitialAngle) {
         RagDollTestEntity* actor = Start(std::move(skeleton), Coords::Translation(Vec3(0, 50, 0)));
         PhysicsRagDoll& doll = *actor->GetRagDoll();
         ASSERT_EQ(doll.GetNumJoints(), 1);
+        if (test.type == JointDescription::kHinge) {  // it turns about its first body's y axis, as described
+            dVector3 along;
+            dJointGetHingeAxis(dBodyGetJoint(doll.GetRigidBodies()[0].body, 0), along);
+            Coords body;
+            PhysicsObject::GetBodyCoords(doll.GetRigidBodies()[0].body, body);
+            EXPECT_LT((Vec3(float(along[0]), float(along[1]), float(along[2])) - body.yAxis).Length(), 1e-4f);
+        }
         // Pulled away and spun about y and z (a push at a body's centre alone would turn the
         // pair as one).
         doll.SetLinearVelocity(1, Vec3(2, 0, 0));

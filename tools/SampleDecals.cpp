@@ -18,9 +18,15 @@ namespace {
 
 // After the opaque scene, before the particles.
 constexpr int kDecalSortOrder = 2000;
+// A decal's faces follow the ground under it only at the points of its grid: between them the
+// ground's own faces rise and fall past them by a little, and both stand at nearly the same depth.
+// The decal is drawn that much nearer (a constant part, in the depth range, and a part that grows
+// with the face's slope in depth), so the ground never shows through it in stripes.
+constexpr float kDecalDepthBias = -0.00005f;
+constexpr float kDecalSlopeDepthBias = -1.0f;
 
 ShaderFileSection MakeDecalSection() {
-    enum Value : uint32_t { kVertex, kPixel, kSourceAlpha, kInverseSourceAlpha, kOff, kNoCulling };
+    enum Value : uint32_t { kVertex, kPixel, kSourceAlpha, kInverseSourceAlpha, kOff, kNoCulling, kBias, kSlopeBias };
     enum Parameter : uint32_t { kObjectToScreen, kBaseTexture };
     ShaderFileSection section;
     section.values = {
@@ -30,6 +36,8 @@ ShaderFileSection MakeDecalSection() {
         ShaderFileValue::Int(int32_t(RenderBlendFactor::InverseSourceAlpha)),
         ShaderFileValue::Int(int32_t(RenderWriteMode::Off)),
         ShaderFileValue::Int(0),
+        ShaderFileValue::Float(kDecalDepthBias),
+        ShaderFileValue::Float(kDecalSlopeDepthBias),
     };
     section.parameters = {
         {"objectToScreenMatrix", ShaderValueType::Float4x4, 1, ShaderFileParameter::kNoDefault},
@@ -43,6 +51,8 @@ ShaderFileSection MakeDecalSection() {
                         {ShaderStateCode::DestinationBlend, 0, true, kInverseSourceAlpha},
                         {ShaderStateCode::DepthWrite, 0, true, kOff},
                         {ShaderStateCode::CullMode, 0, true, kNoCulling},
+                        {ShaderStateCode::DepthBias, 0, true, kBias},
+                        {ShaderStateCode::SlopeScaledDepthBias, 0, true, kSlopeBias},
                         {ShaderStateCode::Texture, 0, false, kBaseTexture}}}};
     return section;
 }

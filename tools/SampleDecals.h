@@ -1,7 +1,8 @@
 #pragma once
 // The sample data's marks and placeholders:
 //   Shaders/Effects/DecalCombine.ssh   what decals and decal sets are drawn with (style
-//       "emissiveStyle", after the opaque scene, depth tested without depth writes, both faces):
+//       "emissiveStyle", after the opaque scene, depth tested without depth writes, both faces,
+//       depth biased towards the camera so that it never fights the ground it lies on):
 //       positions through "objectToScreenMatrix", "baseTexture" times the vertex colour, blended
 //       over the scene by its alpha
 //   Textures/Decals/Scorch.tex         a dark round scorch mark fading out to its edge

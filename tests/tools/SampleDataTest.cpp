@@ -132,7 +132,7 @@ TEST_F(SampleDataTest, EachFolderHoldsTheBytesTheGeneratorWrites) {
     const std::map<std::string, uint32_t> expected = {
         {"Addon", 70944413u},      {"Anims", 4149373456u},   {"Effects", 3365693689u}, {"Interface", 2046922494u},
         {"Levels", 477679792u},    {"Meshes", 2702085062u},  {"Records", 627515543u},  {"Sandbox", 2412606491u},
-        {"Settings", 2312466983u}, {"Shaders", 2493006313u}, {"System", 1322852123u},  {"Text", 969949329u},
+        {"Settings", 2312466983u}, {"Shaders", 539612203u}, {"System", 1322852123u},  {"Text", 969949329u},
         {"Textures", 3107402807u}};
     EXPECT_EQ(digests, expected) << listing;
 }

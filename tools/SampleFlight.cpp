@@ -61,9 +61,9 @@ const std::array<FlightPoint, 8> kFlightPath = {{
     {"start", Vec2(24.0f, 24.0f), 225.0f, 60.0f, 50.0f},
     {"fire", kMarksCentre, 225.0f, 50.0f, 20.0f},
     {"lake", kLakeCentre, 250.0f, 50.0f, 50.0f},
-    {"hills", Vec2(160.0f, 40.0f), 300.0f, 45.0f, 45.0f},
+    {"hills", Vec2(176.0f, 64.0f), 270.0f, 14.0f, 60.0f},
     {"river", kRiverCourse[1], 20.0f, 60.0f, 28.0f},
-    {"west", Vec2(32.0f, 96.0f), 60.0f, 35.0f, 45.0f},
+    {"west", Vec2(36.0f, 100.0f), 90.0f, 15.0f, 60.0f},
     {"entrance", Vec2(kCryptEntrance.x, kCryptEntrance.z), 180.0f, 25.0f, 20.0f},
     {"crypt", kCryptCentre, 200.0f, 60.0f, 30.0f, true},
 }};
@@ -293,11 +293,21 @@ void SampleFlight::View::Render(GraphicsCanvas& canvas) const {
     const Viewport viewport(0, 0, canvas.GetWidth(), canvas.GetHeight());
     Region* region = camera.GetRegion();
     if (region != nullptr) {
-        GraphicsPortalRenderer world(canvas, region, camera.GetRegionCamera(), viewport, region->IsUnderground());
+        const bool underground = region->IsUnderground();
+        GraphicsPortalRenderer world(canvas, region, camera.GetRegionCamera(), viewport, underground);
         world.SetFrustum(camera.GetRegionFrustum(viewport));
         world.SetTransparencyManager(&flight_.transparency_);
         world.SetFadeParameters(kDoorwayFadeStart, kDoorwayFadeEnd);
         world.Render();
+        // The regions clear to black (the ground's layers blend over it): outdoors the sky fills
+        // what they left at the far plane.
+        if (!underground) {
+            canvas.SetDefaultState();
+            canvas.SetDepth(1.0f);
+            canvas.RenderRect(Rect(0.0f, 0.0f, float(canvas.GetWidth()), float(canvas.GetHeight())),
+                              RenderBlendFactor::One, RenderBlendFactor::Zero, kSkyColor);
+            canvas.SetDepth(0.0f);
+        }
     }
     canvas.SetDefaultState();
     // The fog of war of the camera's region, in the top right corner: white where nothing was seen.

@@ -76,9 +76,11 @@ struct FlightPoint {
 };
 
 // Starts high over the first region, comes down to the fire there (burning since the first frame),
-// looks down at the lake, the hills of the east, the river and the west of the world, comes back
-// to the crypt's entrance in the first region and ends in the crypt (SampleOutdoors.h and
-// SampleGrid.h say where each lies).
+// looks down at the lake, looks east across the hills of the east and down at the river, looks west
+// across the land of the west, comes back to the crypt's entrance in the first region and ends in
+// the crypt (SampleOutdoors.h and SampleGrid.h say where each lies). The views across the land
+// are low enough that the hills stand against the sky, and high enough that the ground shows
+// between the grass blades.
 extern const std::array<FlightPoint, 8> kFlightPath;
 
 // The view a fraction (0 to 1) of the way along the leg from one point of the path to the next:
@@ -161,7 +163,8 @@ public:
     FlightSummary Summarize() const;
 
 private:
-    // The flight's view: the world through the camera, then the caption.
+    // The flight's view: the world through the camera, outdoors under the sky (its colour where
+    // the regions drew nothing), then the caption.
     class View final : public DisplayWidget {
     public:
         explicit View(SampleFlight& flight) : flight_(flight) {}

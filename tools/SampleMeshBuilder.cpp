@@ -14,6 +14,8 @@ namespace {
 
 float& Component(Vec3& v, int axis) { return axis == 0 ? v.x : (axis == 1 ? v.y : v.z); }
 Vec3 Scale(const Vec3& a, const Vec3& b) { return Vec3(a.x * b.x, a.y * b.y, a.z * b.z); }
+// Units the texture spans on every face: a grid cell's floor shows it once.
+constexpr float kTextureSpan = 4.0f;
 
 }  // namespace
 
@@ -44,8 +46,8 @@ void MeshBuilder::AddBox(const Vec3& centre, const Vec3& half, uint8_t boneSlot)
             for (int corner = 0; corner < 4; ++corner) {
                 const float cu = (corner & 1) ? 1.0f : -1.0f;
                 const float cv = (corner & 2) ? 1.0f : -1.0f;
-                AddVertex(faceCentre + Scale(u, half) * cu + Scale(v, half) * cv, n, float(corner & 1),
-                          float(corner >> 1), boneSlot);
+                const Vec3 position = faceCentre + Scale(u, half) * cu + Scale(v, half) * cv;
+                AddVertex(position, n, Dot(position, u) / kTextureSpan, Dot(position, v) / kTextureSpan, boneSlot);
             }
             const uint16_t corners[6] = {0, 1, 2, 2, 1, 3};
             for (const uint16_t c : corners) contents_.indices.push_back(static_cast<uint16_t>(first + c));

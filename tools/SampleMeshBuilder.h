@@ -1,7 +1,10 @@
 #pragma once
 // MeshBuilder: a sample mesh put together from boxes, with the positions its collision mesh is
 // made of. Every mesh draws with the checker texture and the standard shader, static or skinned
-// (SampleMeshShaders.h). Triangles wind counter-clockwise seen from outside.
+// (SampleMeshShaders.h). Triangles wind counter-clockwise seen from outside. A face's texture
+// coordinates are its positions along its two axes over a fixed span, so every face shows the
+// checker at one scale: a thin face (a post's side, a wall's top) does not squeeze the whole
+// texture into its width, which no filtering keeps from shimmering.
 
 #include <cstdint>
 

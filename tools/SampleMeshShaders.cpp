@@ -229,7 +229,9 @@ enum Value : uint32_t {
     kOff,
     kCullBack,
     kCullNone,
-    kZero
+    kZero,
+    kAnisotropic,
+    kLinearMips,
 };
 
 // How a style draws.
@@ -312,6 +314,8 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
         ShaderFileValue::Int(1),  // clockwise on the target: the back faces
         ShaderFileValue::Int(0),  // no culling
         ShaderFileValue::Float(0),
+        ShaderFileValue::Int(2),  // anisotropic minification
+        ShaderFileValue::Int(2),  // linear between mip levels
     };
     const auto addValue = [&section](ShaderFileValue value) {
         section.values.push_back(std::move(value));
@@ -383,6 +387,10 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
             case Pass::LitAdded:
                 records.push_back(FromValue(ShaderStateCode::PixelProgram, litProgram));
                 records.push_back(FromParameter(ShaderStateCode::Texture, kBaseTexture, 0));
+                // Walls and floors seen far off or edge on: filtered across the texture's levels,
+                // and along the view as far as the device goes.
+                records.push_back(FromValue(ShaderStateCode::MinFilter, kAnisotropic));
+                records.push_back(FromValue(ShaderStateCode::MipFilter, kLinearMips));
                 if (kind == MeshShaderKind::Dissolve) {
                     records.push_back(FromParameter(ShaderStateCode::Texture, kDissolveTexture, 1));
                 }

@@ -188,6 +188,8 @@ ShaderFileSection MakeGroundSection() {
         kOn,
         kOff,
         kClamp,
+        kLinear,
+        kLinearMips,
         kSolidPixel,
         kFogPixel,
         kGroundPixel,
@@ -230,6 +232,8 @@ ShaderFileSection MakeGroundSection() {
         Code(RenderWriteMode::On),
         Code(RenderWriteMode::Off),
         ShaderFileValue::Int(1),  // clamp addressing
+        ShaderFileValue::Int(1),  // linear minification
+        ShaderFileValue::Int(2),  // linear between mip levels
         ShaderFileValue::PixelProgram(Program("", kSolidPixelProgram, false), {}),
         ShaderFileValue::PixelProgram(Program("#define FOG\n", kSolidPixelProgram, false), {}),
         ShaderFileValue::PixelProgram(Program("", kGroundPixelProgram, false), {}),
@@ -257,6 +261,10 @@ ShaderFileSection MakeGroundSection() {
         style.records.push_back(FromValue(ShaderStateCode::DestinationBlend, over ? kInverseSourceAlpha : kOne));
         style.records.push_back(FromValue(ShaderStateCode::DepthWrite, over ? kOn : kOff));
         style.records.push_back(FromParameter(ShaderStateCode::Texture, kBaseTexture, 0));
+        // Trilinear: the filters stay set for what is drawn next, and the ground covers much of
+        // the frame, too much to filter anisotropically on a software rasterizer.
+        style.records.push_back(FromValue(ShaderStateCode::MinFilter, kLinear));
+        style.records.push_back(FromValue(ShaderStateCode::MipFilter, kLinearMips));
         style.records.push_back(FromParameter(ShaderStateCode::Texture, kOpacityTexture, 1));
         style.records.push_back(FromValue(ShaderStateCode::AddressU, kClamp, 1));
         style.records.push_back(FromValue(ShaderStateCode::AddressV, kClamp, 1));
@@ -285,7 +293,7 @@ ShaderFileSection MakeGroundSection() {
 }
 
 ShaderFileSection MakeGrassSection() {
-    enum Value : uint32_t { kOne = kZero3 + 1, kGreater, kHalf, kOff, kPixel, kVertex };
+    enum Value : uint32_t { kOne = kZero3 + 1, kGreater, kHalf, kOff, kLinear, kLinearMips, kPixel, kVertex };
     enum Parameter : uint32_t { kTerrainOffset = 11, kBaseTexture };
     ShaderFileSection section;
     mem::vector<ShaderBinding> bindings;
@@ -301,6 +309,8 @@ ShaderFileSection MakeGrassSection() {
         Code(RenderTestFunction::Greater),
         ShaderFileValue::Float(0.5f),
         Code(RenderWriteMode::Off),
+        ShaderFileValue::Int(1),  // linear minification
+        ShaderFileValue::Int(2),  // linear between mip levels
         ShaderFileValue::PixelProgram(kGrassPixelProgram, {}),
     };
     for (const char* mode : kModes) {
@@ -308,12 +318,13 @@ ShaderFileSection MakeGrassSection() {
     }
     // Ambient styles draw the blades solid; light styles add over them.
     const auto style = [&](const char* name, uint32_t mode, bool additive) {
-        ShaderFileStyle result{name, 0,
-                               {FromValue(ShaderStateCode::VertexProgram, kVertex + mode),
-                                FromValue(ShaderStateCode::PixelProgram, kPixel),
-                                FromParameter(ShaderStateCode::Texture, kBaseTexture, 0),
-                                FromValue(ShaderStateCode::AlphaTest, kGreater),
-                                FromValue(ShaderStateCode::AlphaReference, kHalf)}};
+        ShaderFileStyle result{
+            name,
+            0,
+            {FromValue(ShaderStateCode::VertexProgram, kVertex + mode),
+             FromValue(ShaderStateCode::PixelProgram, kPixel), FromParameter(ShaderStateCode::Texture, kBaseTexture, 0),
+             FromValue(ShaderStateCode::MinFilter, kLinear), FromValue(ShaderStateCode::MipFilter, kLinearMips),
+             FromValue(ShaderStateCode::AlphaTest, kGreater), FromValue(ShaderStateCode::AlphaReference, kHalf)}};
         if (additive) {
             result.records.push_back(FromValue(ShaderStateCode::SourceBlend, kOne));
             result.records.push_back(FromValue(ShaderStateCode::DestinationBlend, kOne));

@@ -15,7 +15,9 @@
 // over the ground by "depthFogParams" from "cameraOrigin" and "heightFogParams" (start, 1 /
 // (end - start), amount each). The ground's programs take positions and normals into the region by
 // "objectToRegionMatrix" (a tile's placement; the identity for the ground and plugs) before they
-// shade them and lay the layers' textures and opacities on them.
+// shade them and lay the layers' textures and opacities on them. The layers' and the blades'
+// textures are filtered trilinearly (the filters stay set for the draws that follow: the ground
+// and the grass cover much of the frame, too much to filter anisotropically in software).
 //
 // Grass blades are alpha-tested "baseTexture" quads whose top edge (texture v = 0) moves by the
 // stream-1 displacement, in the same ambient and light styles.

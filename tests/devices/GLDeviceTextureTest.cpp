@@ -8,6 +8,7 @@
 #include "devices/GLDevice.h"
 #include "support/LogCapture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,15 +34,17 @@ protected:
         DeviceTest::TearDown();
     }
     // The texture drawn texel for texel (point sampling, no blending) into the top-left of a
-    // 16 x 16 surface cleared to transparent black, read back.
-    std::vector<uint32_t> Draw(RenderTexture* texture) {
+    // 16 x 16 surface cleared to transparent black, read back; or shrunk (at least a texel's
+    // width and height), read from the mip level of that size.
+    std::vector<uint32_t> Draw(RenderTexture* texture, float shrink = 1.0f) {
         device_->SetTargetSurface(0, target_);
         ClearTo(Color(0, 0, 0, 0));
         device_->SetTexture(0, texture);
         device_->SetSamplerState(0, RenderSamplerState::MagFilter, 0);
         device_->SetSamplerState(0, RenderSamplerState::MinFilter, 0);
-        device_->SetSamplerState(0, RenderSamplerState::MipFilter, 0);
-        device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, float(texture->GetWidth()), float(texture->GetHeight())),
+        device_->SetSamplerState(0, RenderSamplerState::MipFilter, shrink > 1.0f ? 1 : 0);
+        const auto size = [shrink](int texels) { return std::max(1.0f, float(texels) / shrink); };
+        device_->DrawTexturedRect(Rect(0, 0, 1, 1), Rect(0, 0, size(texture->GetWidth()), size(texture->GetHeight())),
                                   0xFFFFFFFF, 0.0f);
         return OffscreenDevice::Read(target_, 16, 16);
     }
@@ -138,6 +141,12 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
     const std::vector<uint32_t> drawn = Draw(texture);
     // Level 2 (4 x 1) holds bytes B, G, R = 255, 0, 0 and covers exactly its own texels.
     EXPECT_EQ(std::vector({drawn[3], drawn[4], drawn[16]}), std::vector({Rgba(0, 0, 255), 0u, 0u}));
+    // Drawn small, a texture reads its smaller levels: the reduced one's last (white, B, G, R =
+    // 255), the whole file's levels 1 to 3.
+    RenderTexture* whole = FromFile(file);
+    EXPECT_EQ(std::vector({Draw(texture, 2)[0], Draw(whole, 2)[0], Draw(whole, 4)[0], Draw(whole, 8)[0]}),
+              std::vector({Rgba(255, 255, 255), Rgba(0, 255, 0), Rgba(0, 0, 255), Rgba(255, 255, 255)}));
+    device_->DestroyTexture(whole);
     device_->DestroyTexture(texture);
     EXPECT_EQ(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)), nullptr);
     EXPECT_FALSE(device_->IsOutOfVideoMemory());

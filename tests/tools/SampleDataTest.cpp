@@ -71,9 +71,7 @@ TEST(GenerateSampleDataTest, FillsTheDirectoryItIsGiven) {
     const auto run = [](const std::string& arguments) {
         return WEXITSTATUS(std::system((std::string(GENERATE_SAMPLE_DATA) + arguments + " > /dev/null 2>&1").c_str()));
     };
-    EXPECT_EQ(run(""), 2);
-    EXPECT_EQ(run(" /proc/none"), 1);
-    EXPECT_EQ(run(" " + directory.Join("Data")), 0);
+    EXPECT_EQ(std::vector({run(""), run(" /proc/none"), run(" " + directory.Join("Data"))}), std::vector({2, 1, 0}));
     EXPECT_FALSE(directory.ReadFile(std::string("Data/") + sample::kSampleMap).empty());
 }
 
@@ -130,9 +128,9 @@ TEST_F(SampleDataTest, EachFolderHoldsTheBytesTheGeneratorWrites) {
     std::map<std::string, uint32_t> digests;
     for (const auto& [folder, bytes] : folders) digests[folder] = crc(bytes);
     const std::map<std::string, uint32_t> expected = {
-        {"Addon", 70944413u},      {"Anims", 4149373456u},   {"Effects", 3365693689u}, {"Interface", 2046922494u},
-        {"Levels", 477679792u},    {"Meshes", 2702085062u},  {"Records", 627515543u},  {"Sandbox", 2412606491u},
-        {"Settings", 2312466983u}, {"Shaders", 539612203u}, {"System", 1322852123u},  {"Text", 969949329u},
+        {"Addon", 559527233u},     {"Anims", 4149373456u},   {"Effects", 3365693689u}, {"Interface", 2046922494u},
+        {"Levels", 477679792u},    {"Meshes", 410801826u},   {"Records", 627515543u},  {"Sandbox", 2412606491u},
+        {"Settings", 2312466983u}, {"Shaders", 1029397364u}, {"System", 1322852123u},  {"Text", 969949329u},
         {"Textures", 3107402807u}};
     EXPECT_EQ(digests, expected) << listing;
 }
@@ -225,11 +223,10 @@ TEST_F(SampleDataTest, TheTexturesLoad) {
     GraphicsTestBed bed(directory.GetPath());
     ASSERT_TRUE(bed.Start());
     const GraphicsTexture* checker = bed.Graphics().LoadTexture("Textures/Checker.dds");
-    EXPECT_EQ(checker->GetNumFrames(), 1);
-    EXPECT_EQ(checker->GetInitResult(), Resource::InitResult::Success);
+    EXPECT_EQ(std::pair(checker->GetNumFrames(), checker->GetInitResult()),
+              std::pair(1, Resource::InitResult::Success));
     const GraphicsTexture* pulse = bed.Graphics().LoadTexture("Textures/Pulse.tex");
-    EXPECT_EQ(pulse->GetNumFrames(), 4);
-    EXPECT_EQ(pulse->GetFrameRate(), 10.0f);
+    EXPECT_EQ(std::pair(pulse->GetNumFrames(), pulse->GetFrameRate()), std::pair(4, 10.0f));
     bed.Graphics().UnloadTexture(checker);
     bed.Graphics().UnloadTexture(pulse);
     for (const char* ground : {"Textures/Terrain/Grass.dds", "Textures/Terrain/Rock.dds"}) {

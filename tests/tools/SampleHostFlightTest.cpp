@@ -170,8 +170,8 @@ TEST(SampleHostFlight, ExitsCleanlyWithRegionsStreamingOnTheirThreadAndEachShotS
         EXPECT_TRUE(shot.sky >= expected.minSky && shot.skylineRelief >= expected.minRelief)
             << shot.sky << " sky, skyline relief " << shot.skylineRelief;
         // The way flown over the camera's region is uncovered in its fog of war, the rest hidden.
-        EXPECT_GT(shot.fogUncovered, 200);
-        EXPECT_GE(shot.fogHidden, expected.minFogHidden);
+        EXPECT_TRUE(shot.fogUncovered > 200 && shot.fogHidden >= expected.minFogHidden)
+            << shot.fogUncovered << " uncovered, hidden " << shot.fogHidden;
     }
 }
 
@@ -190,8 +190,7 @@ TEST(SampleHostFlight, AWorldWithoutRegionsIsReportedAndFails) {
                                 " 2>&1";
     const int status = std::system(command.c_str());
     const std::string output = data.ReadFile("output.txt");
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(WEXITSTATUS(status), 1) << output;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << output;
     EXPECT_NE(output.find("has no regions to fly over"), std::string::npos) << output;
     EXPECT_NE(data.ReadFile("Logs/EngineLog.xml").find("has no regions to fly over"), std::string::npos);
 }

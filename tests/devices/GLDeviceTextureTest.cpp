@@ -33,9 +33,8 @@ protected:
         }
         DeviceTest::TearDown();
     }
-    // The texture drawn texel for texel (point sampling, no blending) into the top-left of a
-    // 16 x 16 surface cleared to transparent black, read back; or shrunk (at least a texel's
-    // width and height), read from the mip level of that size.
+    // The texture drawn texel for texel (point sampling, no blending) into the top-left of a 16 x 16
+    // surface cleared to transparent black, read back; or shrunk, from the mip level of that size.
     std::vector<uint32_t> Draw(RenderTexture* texture, float shrink = 1.0f) {
         device_->SetTargetSurface(0, target_);
         ClearTo(Color(0, 0, 0, 0));
@@ -141,8 +140,7 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
     const std::vector<uint32_t> drawn = Draw(texture);
     // Level 2 (4 x 1) holds bytes B, G, R = 255, 0, 0 and covers exactly its own texels.
     EXPECT_EQ(std::vector({drawn[3], drawn[4], drawn[16]}), std::vector({Rgba(0, 0, 255), 0u, 0u}));
-    // Drawn small, a texture reads its smaller levels: the reduced one's last (white, B, G, R =
-    // 255), the whole file's levels 1 to 3.
+    // Drawn small, a texture reads its smaller levels: the reduced one's last, the whole file's 1 to 3.
     RenderTexture* whole = FromFile(file);
     EXPECT_EQ(std::vector({Draw(texture, 2)[0], Draw(whole, 2)[0], Draw(whole, 4)[0], Draw(whole, 8)[0]}),
               std::vector({Rgba(255, 255, 255), Rgba(0, 255, 0), Rgba(0, 0, 255), Rgba(255, 255, 255)}));

@@ -82,9 +82,8 @@ constexpr int kHeight = 480;
 class EngineBootTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(window.Get(), nullptr);
-        ASSERT_TRUE(sample::WriteSampleData(data.GetPath()));
-        ASSERT_TRUE(files.AddDirectory(data.GetPath()));
+        ASSERT_TRUE(window.Get() != nullptr && sample::WriteSampleData(data.GetPath()) &&
+                    files.AddDirectory(data.GetPath()));
         engine.SetLogPath(user.Join("Logs"));
         engine.SetDefaultSettingsPath(data.Join(sample::kOptionsFile));
         engine.SetNormalSettingsPath(user.Join("Settings/Options.txt"));

@@ -227,8 +227,7 @@ TEST_F(SampleDataTest, TheTexturesLoad) {
               std::pair(1, Resource::InitResult::Success));
     const GraphicsTexture* pulse = bed.Graphics().LoadTexture("Textures/Pulse.tex");
     EXPECT_EQ(std::pair(pulse->GetNumFrames(), pulse->GetFrameRate()), std::pair(4, 10.0f));
-    bed.Graphics().UnloadTexture(checker);
-    bed.Graphics().UnloadTexture(pulse);
+    for (const GraphicsTexture* texture : {checker, pulse}) bed.Graphics().UnloadTexture(texture);
     for (const char* ground : {"Textures/Terrain/Grass.dds", "Textures/Terrain/Rock.dds"}) {
         const GraphicsTexture* texture = bed.Graphics().LoadTexture(ground);
         EXPECT_EQ(texture->GetInitResult(), Resource::InitResult::Success) << ground;

@@ -503,10 +503,10 @@ bool Engine::IsResetObjectRegistered(const ResetObject* object) const {
 
 void Engine::PreDeviceReset() {
     if (graphicsEngine_) graphicsEngine_->PreDeviceReset();
+    world_->PreDeviceReset();
     // Told one by one from a copy: an object may unregister (or delete) another while it is told.
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PreDeviceReset();
-    world_->PreDeviceReset();
     Singleton<ObjectManager>::Get()->DestroyPendingObjects(-1);
 }
 
@@ -515,9 +515,9 @@ void Engine::ReloadGenerationDependentData() {
 }
 
 void Engine::PostDeviceReset() {
-    world_->PostDeviceReset();
     for (ResetObject* object : GetResetObjects())
         if (IsResetObjectRegistered(object)) object->PostDeviceReset();
+    world_->PostDeviceReset();
     if (graphicsEngine_) graphicsEngine_->PostDeviceReset();
 }
 

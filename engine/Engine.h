@@ -272,10 +272,10 @@ public:
     // before the device goes, and forgets them.
     void RegisterResetObject(ResetObject* object);
     void UnregisterResetObject(ResetObject* object);
-    // Tells the graphics engine, then every registered object, then deletes every object pending
-    // destruction.
+    // Tells the graphics engine, then the world, then every registered object, then deletes every
+    // object pending destruction.
     void PreDeviceReset();
-    // Tells every registered object, then the graphics engine.
+    // Tells every registered object, then the world, then the graphics engine.
     void PostDeviceReset();
     // The graphics engine changed its generation (the detail level changed at run time): the
     // world rebuilds what depends on it.

@@ -25,6 +25,9 @@
 #include "scene/GraphicsMesh.h"
 #include "scene/GraphicsMeshInstance.h"
 #include "support/TempDirectory.h"
+#include "world/FogOfWar.h"
+#include "world/Region.h"
+#include "world/World.h"
 #include "world/WorldFrustum.h"
 
 namespace GAME::test {
@@ -68,25 +71,35 @@ TEST_F(EngineGraphicsTest, TheGraphicsEngineRunsFromStartUpToShutdown) {
     EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
 }
 
-// Notes whether the graphics engine had released its shared textures when it was told.
+// Notes, when it is told, whether the graphics engine's shared textures and a region's fog
+// texture are there.
 class ResetWitness : public ResetObject {
 public:
-    void PreDeviceReset() override { texturesAtPre = gEngine->GetGraphicsEngine()->GetDefaultTexture() != nullptr; }
-    void PostDeviceReset() override { texturesAtPost = gEngine->GetGraphicsEngine()->GetDefaultTexture() != nullptr; }
-    bool texturesAtPre = true;
-    bool texturesAtPost = true;
+    explicit ResetWitness(const FogOfWar& watched) : fog(watched) {}
+    std::pair<bool, bool> Textures() const {
+        return {gEngine->GetGraphicsEngine()->GetDefaultTexture() != nullptr, fog.GetTexture() != nullptr};
+    }
+    void PreDeviceReset() override { atPre = Textures(); }
+    void PostDeviceReset() override { atPost = Textures(); }
+    const FogOfWar& fog;
+    std::pair<bool, bool> atPre, atPost;
 };
 
-TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterIt) {
+// Before a reset the graphics engine, then the world, then the reset objects let go; after it
+// the reset objects, then the world, then the graphics engine make theirs again.
+TEST_F(EngineGraphicsTest, TheGraphicsEngineGoesFirstBeforeAResetAndLastAfterItTheWorldNextToIt) {
     ASSERT_TRUE(Start());
-    ResetWitness witness;
+    World& world = *engine.GetWorld();
+    const int plain = world.AddRegion("Plain", IntVec3(), ABBox(Vec3(64, 0, 64), Vec3(64, 10, 64)), RegionId());
+    ResetWitness witness(*world.GetRegion(plain)->GetFogOfWar(false));
     engine.RegisterResetObject(&witness);
     engine.PreDeviceReset();
     engine.PostDeviceReset();
     engine.UnregisterResetObject(&witness);
-    EXPECT_FALSE(witness.texturesAtPre);
-    EXPECT_FALSE(witness.texturesAtPost);
-    EXPECT_NE(engine.GetGraphicsEngine()->GetDefaultTexture(), nullptr);
+    const std::pair<bool, bool> none(false, false);
+    EXPECT_EQ(std::tuple(witness.atPre, witness.atPost, witness.Textures()),
+              std::tuple(none, none, std::pair(true, true)));
+    world.Unload();
 }
 
 // At shutdown a reset object gives its device resources back while the graphics engine is still

@@ -319,7 +319,7 @@ void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
     for (LightRecord& record : records_) {
         record.shadowSurface = gTargets.noShadow;
         const GraphicsLight& light = *record.light;
-        if (!light.GetCastsShadows() || !shadows_ || !IsShadowMapRead(light)) continue;
+        if (!light.GetCastsShadows() || !shadows_ || !IsShadowMapRead(record)) continue;
         const bool point = light.GetType() == GraphicsLight::Type::Point;
         RenderSurface* surface = nullptr;
         if (point && pointShadowsUsed_ < kPointShadowSurfaces) {
@@ -350,14 +350,22 @@ void GraphicsNormalRenderer::RenderShadowMaps(GraphicsCanvas& canvas) {
     canvas.SetTargetSurface(previousTarget);
 }
 
-bool GraphicsNormalRenderer::IsShadowMapRead(const GraphicsLight& light) const {
+bool GraphicsNormalRenderer::IsShadowMapRead(const LightRecord& record) const {
     if (GetGraphicsEngine() != nullptr && GetGraphicsEngine()->GetShadowDebugging()) return true;
     const ConstantNames& names = Constants();
     mem::vector<RenderablePass> passes;
     for (const bool withAmbient : {false, true}) {
-        if (const Name* style = GetLightStyle(light, withAmbient)) {
-            CollectPasses(passes, *style, kMinSortOrder, kMaxSortOrder, nullptr, &light);
+        if (const Name* style = GetLightStyle(*record.light, withAmbient)) {
+            CollectPasses(passes, *style, kMinSortOrder, kMaxSortOrder, nullptr, record.light);
         }
+    }
+    // The first record stays bound through the emissive and post-render passes and the depth step
+    // of the transparent passes, which draws with their shaders.
+    if (&record == &records_.front()) {
+        const SceneStyleNames& styles = SceneStyleNames::Get();
+        CollectPasses(passes, styles.emissive, kMinSortOrder, kMaxSortOrder);
+        CollectPasses(passes, styles.postRender, kMinSortOrder, kMaxSortOrder);
+        CollectPasses(passes, styles.ambientLight, kTransparentSortOrder, kTransparentSortOrder);
     }
     return std::any_of(passes.begin(), passes.end(), [&](const RenderablePass& pass) {
         return pass.shader != nullptr &&

@@ -21,7 +21,9 @@
 //   the perspective warp for the sun, the downward face for a point light). A record drawn
 //   without a surface (RenderLightStyle) samples the no-shadow surface. A light none of whose
 //   passes has a shader taking the map ("shadowTexture" or "worldToShadowMatrix") draws no map and
-//   takes no surface, unless shadows are being debugged (which shows the maps).
+//   takes no surface, unless shadows are being debugged (which shows the maps). The first record's
+//   map is bound for the emissive and post-render passes and the transparent passes' depth step
+//   too: their shaders count.
 // - Fog parameters store 1 / (end - start) as 0 when the range is empty (no division by zero).
 // - A transparent pass whose shader lacks the depth style is skipped for the depth step.
 // - The mask's "mask" passes are the portal mask: the portals of the portal regions drawn with
@@ -165,8 +167,10 @@ private:
     void PrepareLights(GraphicsCanvas& canvas);
     // The shadow step: gives every record its shadow surface and draws the shadow maps.
     void RenderShadowMaps(GraphicsCanvas& canvas);
-    // Whether a pass the light draws, with or without ambient, has a shader that takes its map.
-    bool IsShadowMapRead(const GraphicsLight& light) const;
+    // Whether a pass drawn with the record bound has a shader that takes its map: the passes its
+    // light draws, with or without ambient, and for the first record also the emissive,
+    // post-render and transparent passes.
+    bool IsShadowMapRead(const LightRecord& record) const;
     void RenderAllPasses(GraphicsCanvas& canvas, RenderSurface* target);
     // Every pass in the sort range once per light record (see the source); only is a list of
     // passes the lit passes keep to, in its order for equal keys (null: all, in queue order).

@@ -412,7 +412,10 @@ public:
     int GetRenderPassSortOrder(int pass, const Name&, RenderGenerationId) const override {
         return sortOrders_[size_t(pass)];
     }
-    const GraphicsShader2* GetShader2(int, const Name&) const override { return shader_; }
+    const GraphicsShader2* GetShader2(int, const Name& style) const override {
+        const auto found = shaders.find(StyleText(style));
+        return found != shaders.end() ? found->second : shader_;
+    }
     const Name& GetShaderStyle(int, const Name& style, RenderGenerationId, const GraphicsLight*) const override {
         return style;
     }
@@ -454,6 +457,7 @@ public:
     ABBox box{Vec3(0.0f, 0.0f, 10.0f), Vec3(1.0f, 1.0f, 1.0f)};
     std::vector<test::RecordingDeviceState>* states = nullptr;  // the device's at each draw, when set
     bool castsShadows = false;
+    std::map<std::string, const GraphicsShader2*> shaders;  // by style, in place of the box's shader
 
 private:
     const GraphicsShader2* shader_;
@@ -971,8 +975,9 @@ TEST_F(NormalRendererEngineTest, ShadowCastingLightsTakeTheShadowSurfacesInTurn)
     }
 }
 
-// A shadow-casting light draws no map that no pass it lights reads: the sun's map is drawn only
-// when a box's shader takes the map's matrix and texture, one box's being enough.
+// A shadow-casting light draws no map that no pass drawn with its record bound reads: the sun's
+// map is drawn only when a shader of a box's lit, emissive, post-render or transparent passes
+// takes the map's matrix and texture, or the texture alone, one box's being enough.
 TEST_F(NormalRendererEngineTest, LightsDrawNoShadowMapThatNoPassReads) {
     for (const auto& [name, bytes] : {std::pair{"Shaders/Unshadowed.ssh", TracedShaderFile(false, false)},
                                       {"Shaders/TextureOnly.ssh", TracedShaderFile(false, true)}})
@@ -983,18 +988,22 @@ TEST_F(NormalRendererEngineTest, LightsDrawNoShadowMapThatNoPassReads) {
     GraphicsLight sun;
     sun.SetType(GraphicsLight::Type::Directional);
     sun.SetCastsShadows(true);  // shining along +z, as the camera looks
+    // The second box's shader reads the map, or else only its shader of the style read ("" none).
     for (const GraphicsShader2* second : {unshadowed, shader, textureOnly}) {
-        std::vector<std::string> trace;
-        TracedRenderable box(unshadowed, {0}, trace), other(second, {0}, trace);
-        box.castsShadows = other.castsShadows = true;
-        GraphicsNormalRenderer renderer;
-        const Camera camera;  // at the origin looking along +z, at the boxes
-        renderer.SetViewer(region, camera, Viewport(0, 0, 800, 600), camera.GetFrustum(Viewport(0, 0, 800, 600)));
-        renderer.AddLight(sun);
-        renderer.AddRenderable(&box, region);
-        renderer.AddRenderable(&other, region);
-        renderer.Render(*Graphics().GetCanvas(), false, false);
-        EXPECT_EQ(std::ranges::count(trace, "shadow@0"), second != unshadowed ? 2 : 0);
+        for (const char* reading : {"", "emissiveStyle", "postRenderStyle", "ambientLightStyle"}) {
+            std::vector<std::string> trace;
+            TracedRenderable box(unshadowed, {0}, trace), other(second, {0, 10000}, trace);  // 10000: transparent
+            other.shaders[reading] = shader;
+            box.castsShadows = other.castsShadows = true;
+            GraphicsNormalRenderer renderer;
+            const Camera camera;  // at the origin looking along +z, at the boxes
+            renderer.SetViewer(region, camera, Viewport(0, 0, 800, 600), camera.GetFrustum(Viewport(0, 0, 800, 600)));
+            renderer.AddLight(sun);
+            renderer.AddRenderable(&box, region);
+            renderer.AddRenderable(&other, region);
+            renderer.Render(*Graphics().GetCanvas(), false, false);
+            EXPECT_EQ(std::ranges::count(trace, "shadow@0"), second != unshadowed || *reading ? 2 : 0) << reading;
+        }
     }
     for (const GraphicsShader2* loaded : {unshadowed, textureOnly}) Graphics().UnloadShader2(loaded);
 }

@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace GAME::test {
 namespace {
@@ -467,19 +468,22 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetPixelShaderConstants(224, registers, 0);  // none past the last: nothing to say
     EXPECT_EQ(log.Count(LogPriority::Error), 2u);
 
-    // A 2-D draw beyond the device's ring of a mebibyte is skipped, and said so.
+    // A 2-D draw beyond the device's ring of a mebibyte is skipped, and said so, once for the
+    // shared device's life: a second run of this test hears nothing.
+    static bool firstRun = true;
+    const bool said = std::exchange(firstRun, false);
     const std::vector<Vec2> fan(50000, Vec2(1.0f, 1.0f));
     device_->DrawTriangleFan(fan.data(), uint32_t(fan.size()), 0xFFFFFFFF);
-    EXPECT_TRUE(
-        log.Contains(LogPriority::Error, "a draw is skipped: a 2-D draw has too many vertices (reported once)"));
+    EXPECT_EQ(log.Contains(LogPriority::Error, "a draw is skipped: a 2-D draw has too many vertices (reported once)"),
+              said);
 
     // Without a target neither a clear nor a draw happens; the first says so, once.
     log.Clear();
     device_->SetTargetSurface(0, nullptr);
     ClearTo(Color(1, 0, 0, 1));
-    EXPECT_TRUE(log.Contains(LogPriority::Error, "a draw is skipped: there is no render target (reported once)"));
+    EXPECT_EQ(log.Contains(LogPriority::Error, "a draw is skipped: there is no render target (reported once)"), said);
     device_->DrawRect(Rect(0, 0, 8, 8), 0xFFFFFFFF, 0.0f);
-    EXPECT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines().size(), said ? 1u : 0u);
     device_->SetTargetSurface(0, primary_);
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
 }

@@ -440,13 +440,14 @@ TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
 }
 
 TEST_F(EngineTest, ShutdownDeletesTheInstalledCallbacksAndDestroysTheRegisteredManagersOnce) {
-    static int destroyed = 0;
+    static int destroyed;  // registered for good: every engine shut down from now on counts
     const Engine::ManagerDestroyFunction destroy = [] { ++destroyed; };
     Engine::RegisterManagerDestroyer(destroy);
     Engine::RegisterManagerDestroyer(destroy);
     int deleted = 0;
     ASSERT_TRUE(Start());
     EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
+    destroyed = 0;
     engine.Shutdown();
     EXPECT_EQ(deleted, 1);
     EXPECT_TRUE(engine.GetChunkCallbackMap().empty());

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "TestEngine.h"
@@ -77,12 +78,10 @@ protected:
 TEST_F(EngineTest, HundredFramesHeadless) {
     std::thread([] { Thread::SetMainThread(); }).join();
     ASSERT_TRUE(Start());
-    EXPECT_TRUE(engine.IsInitialized());
-    EXPECT_TRUE(Thread::IsMainThread());
-    EXPECT_EQ(engine.GetLogCategoryName(1), "Engine");
-    EXPECT_EQ(engine.GetLogCategoryName(2), "Graphics");
-    EXPECT_EQ(engine.GetLogCategoryName(0), "");
-    EXPECT_EQ(engine.GetLogCategoryName(3), "");
+    EXPECT_TRUE(engine.IsInitialized() && Thread::IsMainThread());
+    EXPECT_EQ(std::tuple(engine.GetLogCategoryName(0), engine.GetLogCategoryName(1), engine.GetLogCategoryName(2),
+                         engine.GetLogCategoryName(3)),
+              std::tuple("", "Engine", "Graphics", ""));
     char threadName[16] = {};
     pthread_getname_np(pthread_self(), threadName, sizeof(threadName));
     EXPECT_STREQ(threadName, Engine::kMainThreadName);
@@ -122,24 +121,19 @@ TEST_F(EngineTest, HundredFramesHeadless) {
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Info, "hello from a loading thread"));
 
     engine.Shutdown();
-    EXPECT_FALSE(engine.IsInitialized());
-    EXPECT_EQ(engine.GetResourceLoader(), nullptr);
-    EXPECT_EQ(engine.GetPhysicsEngine(), nullptr);
-    EXPECT_EQ(engine.GetEffectResourceManager(), nullptr);
+    EXPECT_TRUE(!engine.IsInitialized() && engine.GetResourceLoader() == nullptr &&
+                engine.GetPhysicsEngine() == nullptr && engine.GetEffectResourceManager() == nullptr);
     // The 98 actors were never destroyed; their unique ids went with the map before them.
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "98 objects were never destroyed"));
     EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Warning, "Object never destroyed: Actor 'records/test/actor/box.dbr'"));
     EXPECT_EQ(engine.GetLog().Count(LogPriority::Error), 0u);
-    EXPECT_FALSE(Singleton<UniqueIdMap>::HasInstantiated());
-    EXPECT_FALSE(Singleton<SoundManager>::HasInstantiated());
+    EXPECT_FALSE(Singleton<UniqueIdMap>::HasInstantiated() || Singleton<SoundManager>::HasInstantiated());
 
     const std::string html = user.ReadFile("Logs/EngineLog.html");
     const std::string xml = user.ReadFile("Logs/EngineLog.xml");
-    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
-    EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>") && html.ends_with("</html>\n"));
     EXPECT_NE(html.find("<td>hello from a loading thread</td>"), std::string::npos);
-    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n", 0), 0u);
-    EXPECT_EQ(xml.substr(xml.size() - 7), "</log>\n");
+    EXPECT_TRUE(xml.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<log>\n") && xml.ends_with("</log>\n"));
     EXPECT_NE(xml.find("priority=\"warning\" category=\"\">98 objects were never destroyed</entry>"), std::string::npos);
 }
 
@@ -212,10 +206,8 @@ TEST(EngineLogSinkTest, EveryMessageReachesTheEngineWhileItExists) {
         engine.Log(LogPriority::Info, "directly %d", 2);
         const std::vector<LogLines::Line> lines = engine.GetLog().Lines();
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[0].priority, LogPriority::Warning);
-        EXPECT_EQ(lines[0].category, 7u);
-        EXPECT_EQ(lines[0].text, "through the core log 1");
-        EXPECT_EQ(lines[1].text, "directly 2");
+        EXPECT_EQ(std::tuple(lines[0].priority, lines[0].category, lines[0].text, lines[1].text),
+                  std::tuple(LogPriority::Warning, 7u, "through the core log 1", "directly 2"));
         EXPECT_TRUE(before.Lines().empty());
     }
     EXPECT_EQ(gEngine, nullptr);
@@ -339,11 +331,8 @@ TEST_F(EngineTest, PhysicsStepsAroundTheMiddleOfTheViewersFrustum) {
 TEST_F(EngineTest, TheEngineStartsStandAloneAndForgetsItsClientsAtShutdown) {
     ASSERT_TRUE(Start());
     RunFrames(1);
-    EXPECT_FALSE(engine.IsNetworkServer());
-    EXPECT_FALSE(engine.IsNetworkClient());
-    EXPECT_FALSE(engine.IsNetworkEnabled());
-    EXPECT_EQ(engine.GetNetworkEntityList()->GetNumClients(), 0);
-    EXPECT_EQ(engine.GetNetworkController(), nullptr);
+    EXPECT_FALSE(engine.IsNetworkServer() || engine.IsNetworkClient() || engine.IsNetworkEnabled() ||
+                 engine.GetNetworkEntityList()->GetNumClients() != 0 || engine.GetNetworkController() != nullptr);
     Entity replicated;
     engine.GetNetworkEntityList()->AddEntityToClient(1, &replicated);
     engine.Shutdown();
@@ -390,18 +379,15 @@ TEST_F(EngineTest, TheEngineReadsInputEachFrameUnlessSuppressed) {
     PushButton(window.Get(), 1, true);
     RunFrames(1);
     ASSERT_EQ(input->GetNumButtonEvents(), 1u);
-    EXPECT_EQ(input->GetButtonEvent(0).keyCode, 1u);
-    EXPECT_EQ(input->GetNumMouseEvents(), 2u);
+    EXPECT_EQ(std::pair(input->GetButtonEvent(0).keyCode, input->GetNumMouseEvents()), std::pair(1u, 2u));
     EXPECT_EQ(widget.keys, std::vector<uint32_t>{1u});
     EXPECT_EQ(widget.mouseTypes, (std::vector<uint32_t>{InputDevice::MouseEvent::State, InputDevice::MouseEvent::LeftDown}));
     EXPECT_EQ(widget.updates, 1);
     display->RemoveWidget(&widget);
     RunFrames(1);
-    EXPECT_EQ(input->GetNumButtonEvents(), 0u);
-    EXPECT_TRUE(input->IsKeyDown(1));
+    EXPECT_TRUE(input->GetNumButtonEvents() == 0 && input->IsKeyDown(1));
     engine.Shutdown();
-    EXPECT_EQ(engine.GetInputDevice(), nullptr);
-    EXPECT_EQ(engine.GetDisplay(), nullptr);
+    EXPECT_TRUE(engine.GetInputDevice() == nullptr && engine.GetDisplay() == nullptr);
     DrainEvents();
 
     // Input asked for without a window: the engine runs without it.
@@ -426,10 +412,9 @@ TEST(EngineMapChunkTest, TheEngineOwnsInstalledCallbacksAndRefusesDuplicates) {
     auto refused = std::make_unique<CountedCallback>(7, deleted);
     {
         TestEngine engine;
-        EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
-        EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(9, deleted)));
-        EXPECT_FALSE(engine.InstallMapChunkCallback(refused.get()));
-        EXPECT_FALSE(engine.InstallMapChunkCallback(nullptr));
+        for (const unsigned id : {7u, 9u})
+            EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(id, deleted)));
+        EXPECT_FALSE(engine.InstallMapChunkCallback(refused.get()) || engine.InstallMapChunkCallback(nullptr));
         EXPECT_TRUE(engine.GetLog().Contains(LogPriority::Error, "Duplicate MapChunkCallback being installed for Id 7"));
         EXPECT_EQ(engine.GetChunkCallbackMap().size(), 2u);
         EXPECT_EQ(engine.GetChunkCallbackMap().at(7)->GetChunkId(), 7u);
@@ -449,9 +434,7 @@ TEST_F(EngineTest, ShutdownDeletesTheInstalledCallbacksAndDestroysTheRegisteredM
     EXPECT_TRUE(engine.InstallMapChunkCallback(new CountedCallback(7, deleted)));
     destroyed = 0;
     engine.Shutdown();
-    EXPECT_EQ(deleted, 1);
-    EXPECT_TRUE(engine.GetChunkCallbackMap().empty());
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(std::tuple(deleted, engine.GetChunkCallbackMap().size(), destroyed), std::tuple(1, 0u, 1));
 }
 
 // Writes what it is told into a journal, and can unregister another object while it is told.

@@ -280,11 +280,9 @@ TEST(EntityTest, EntityClassesAreCreatedByName) {
 
 TEST(EntityTest, StateDefaults) {
     Entity entity;
-    EXPECT_FALSE(entity.IsInWorld());
-    EXPECT_TRUE(entity.IsVisible());
-    EXPECT_FALSE(entity.IsActivated());
-    EXPECT_FALSE(entity.GetIsPartOfLevel());
-    EXPECT_EQ(entity.GetPhysicsType(), Entity::PhysicsType::None);
+    EXPECT_EQ(std::tuple(entity.IsInWorld(), entity.IsVisible(), entity.IsActivated(), entity.GetIsPartOfLevel(),
+                         entity.GetPhysicsType()),
+              std::tuple(false, true, false, false, Entity::PhysicsType::None));
     // What a plain entity answers to the level, the world, physics and saving.
     BinaryReader reader(nullptr, 0);
     Intersection hit;

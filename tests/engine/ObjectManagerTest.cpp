@@ -77,16 +77,14 @@ TEST_F(ObjectManagerTest, BadRecordsMakeNothingAndSaySo) {
         EXPECT_EQ(manager.CreateObjectFromFile(record), nullptr) << record;
         EXPECT_EQ(log.Count(LogPriority::Error), 1u) << record;
     }
-    EXPECT_EQ(manager.GetNumObjects(), 0);
-    EXPECT_EQ(manager.GetNumDeletedObjects(), 0);
+    EXPECT_EQ(std::pair(manager.GetNumObjects(), manager.GetNumDeletedObjects()), std::pair(0, 0));
 }
 
 TEST_F(ObjectManagerTest, TypedFormRefusesOtherClassesAndAcceptsDerivedOnes) {
     LogCapture log;
     EXPECT_EQ(manager.CreateObjectFromFile<Entity>(kNotEntityRecord), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "names the class TestPlainObject, which is not derived from Entity"));
-    EXPECT_EQ(manager.GetNumObjects(), 0);
-    EXPECT_EQ(manager.GetNumDeletedObjects(), 0);
+    EXPECT_EQ(std::pair(manager.GetNumObjects(), manager.GetNumDeletedObjects()), std::pair(0, 0));
     EXPECT_EQ(manager.CreateObjectFromFile<Entity>("Records/Test/Missing.dbr"), nullptr);
 
     Entity* entity = manager.CreateObjectFromFile<Entity>(kActorRecord);
@@ -117,8 +115,7 @@ TEST_F(ObjectManagerTest, AnObjectThatFailsToLoadIsQueuedForDestruction) {
     LogCapture log;
     EXPECT_EQ(manager.CreateObjectFromFile(kFailingLoadRecord), nullptr);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "failed to load"));
-    EXPECT_EQ(manager.GetNumObjects(), 0);
-    EXPECT_EQ(manager.GetNumDeletedObjects(), 1);
+    EXPECT_EQ(std::pair(manager.GetNumObjects(), manager.GetNumDeletedObjects()), std::pair(0, 1));
     EXPECT_EQ(manager.DestroyPendingObjects(-1), 1);
 }
 

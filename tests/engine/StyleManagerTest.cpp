@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/RecordingDevice.h"
@@ -74,32 +75,26 @@ protected:
 
 TEST_F(StyleManagerTest, MissingKeysTakeTheDefaults) {
     Start(768);
+    const auto fields = [](const FontStyle& style) {
+        return std::tuple(style.fontName, style.size, style.shadowDistance, style.color, style.dropShadow,
+                          style.attributes, style.filter);
+    };
     const FontStyle& partial = Style(kPartial);
-    EXPECT_EQ(partial.fontName, "Fonts/Albertus MT.fnt");
-    EXPECT_EQ(partial.size, 16);
-    EXPECT_EQ(partial.shadowDistance, 1);
-    EXPECT_EQ(partial.color, Color(1.0f, 0.5f, 1.0f, 1.0f));
-    EXPECT_FALSE(partial.dropShadow);
-    EXPECT_EQ(partial.attributes, RenderFontStyle::Regular);
-    EXPECT_FALSE(partial.filter);
+    EXPECT_EQ(fields(partial), std::tuple("Fonts/Albertus MT.fnt", 16, 1, Color(1.0f, 0.5f, 1.0f, 1.0f), false,
+                                          RenderFontStyle::Regular, false));
     ASSERT_NE(partial.font, nullptr);
     EXPECT_EQ(partial.font->GetFileName(), "Fonts/Albertus MT.fnt");
 
     const FontStyle& full = Style(kFull);
-    EXPECT_EQ(full.fontName, "Fonts/Body.fnt");
-    EXPECT_EQ(full.size, 20);
-    EXPECT_EQ(full.shadowDistance, 3);
-    EXPECT_EQ(full.color, Color(0.25f, 0.5f, 0.75f, 1.0f));
-    EXPECT_TRUE(full.dropShadow);
-    EXPECT_EQ(full.attributes, RenderFontStyle::BoldItalic);
-    EXPECT_TRUE(full.filter);
+    EXPECT_EQ(fields(full), std::tuple("Fonts/Body.fnt", 20, 3, Color(0.25f, 0.5f, 0.75f, 1.0f), true,
+                                       RenderFontStyle::BoldItalic, true));
     EXPECT_EQ(&Style(kFull), &full);
 
     // A missing record is all defaults; the record store reports it.
     LogCapture log;
     const FontStyle& missing = Style("Records/Styles/Missing.dbr");
-    EXPECT_EQ(missing.size, 16);
-    EXPECT_EQ(missing.fontName, "Fonts/Albertus MT.fnt");
+    EXPECT_EQ(fields(missing), std::tuple("Fonts/Albertus MT.fnt", 16, 1, Color(1.0f, 1.0f, 1.0f, 1.0f), false,
+                                          RenderFontStyle::Regular, false));
     EXPECT_EQ(missing.font, partial.font);
     EXPECT_EQ(log.Count(LogPriority::Error), 1u);
 }

@@ -4,7 +4,8 @@
 // registers, attributes and varyings, and does the device's part (depth range, y flip, clip
 // planes, alpha test) after the program's own main.
 //
-// Each shader has an id that is never reused, which keys the linked programs (GLProgramCache).
+// Each shader has an id that is never reused, which keys the linked programs (GLProgramCache);
+// pairs of the same source texts share a program.
 
 #include "devices/GLHeaders.h"
 #include "devices/GLObject.h"
@@ -32,6 +33,7 @@ public:
     GLShaderStage GetStage() const { return stage_; }
     uint32_t GetId() const { return id_; }
     size_t GetSourceSize() const { return source_.size(); }
+    const std::string& GetSource() const { return source_; }
     void Upload() override {}
 
 private:

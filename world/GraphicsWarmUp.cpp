@@ -9,12 +9,17 @@
 #include "engine/Engine.h"
 #include "render/Camera.h"
 #include "render/GraphicsCanvas.h"
+#include "render/GraphicsEngine.h"
 #include "scene/SceneAmbiance.h"
 #include "world/GraphicsPortalRenderer.h"
 #include "world/GraphicsTransparencyManager.h"
 #include "world/GridRegion.h"
 #include "world/Level.h"
 #include "world/Region.h"
+#include "world/SectorData.h"
+#include "world/SectorDataManager.h"
+#include "world/SectorLayers.h"
+#include "world/World.h"
 #include "world/WorldFrustum.h"
 
 namespace GAME {
@@ -26,16 +31,35 @@ constexpr float kNearPlane = 0.5f;
 constexpr float kMinReach = 8.0f;
 constexpr float kSeeThroughOpacity = 0.5f;
 
-// The engine's ambiance with everything a frame may switch on switched on: fog in both
-// environments, bloom, the night lights at full strength.
+// Whether a frame of the loaded regions can show fog: the engine draws fog and a loaded level's
+// fog layer names a style with a density (the ambiance fogs only where such a style is painted).
+bool LoadedRegionsCanFog() {
+    if (gEngine == nullptr) return false;
+    const GraphicsEngine* graphics = gEngine->GetGraphicsEngine();
+    const SectorDataManager* sectors = gEngine->GetSectorDataManager();
+    if (graphics == nullptr || !graphics->GetIsFogEnabled() || sectors == nullptr || gEngine->GetWorld() == nullptr)
+        return false;
+    for (const Region* region : gEngine->GetWorld()->GetLoadedRegions()) {
+        const Level* level = region->GetLevel();
+        if (level == nullptr) continue;
+        for (const SectorLayers::Entry& entry : level->GetSectorLayers().GetTable(SectorDataManager::kFog)) {
+            const auto* fog = static_cast<const FogSectorData*>(sectors->GetSectorData(SectorDataManager::kFog, entry.id));
+            if (fog != nullptr && (fog->values[0] > 0.0f || fog->values[1] > 0.0f)) return true;
+        }
+    }
+    return false;
+}
+
+// The engine's ambiance with everything a frame of the loaded regions may switch on switched on:
+// fog in both environments (when they can fog at all), bloom, the night lights at full strength.
 class WarmUpAmbiance final : public SceneAmbiance {
 public:
-    explicit WarmUpAmbiance(const SceneAmbiance& base) : base_(base) {}
+    WarmUpAmbiance(const SceneAmbiance& base, bool fog) : base_(base), fog_(fog) {}
     Color GetLightColor(Environment e) const override { return base_.GetLightColor(e); }
     Color GetSkyAmbientColor(Environment e) const override { return base_.GetSkyAmbientColor(e); }
     Color GetGroundAmbientColor(Environment e) const override { return base_.GetGroundAmbientColor(e); }
     const Vec3& GetLightDirection(Environment e) const override { return base_.GetLightDirection(e); }
-    bool GetIsFogEnabled(Environment) const override { return true; }
+    bool GetIsFogEnabled(Environment) const override { return fog_; }
     const Color& GetFogColor(Environment e) const override { return base_.GetFogColor(e); }
     const Vec3& GetDepthFog(Environment) const override { return kFog; }
     const Vec3& GetHeightFog(Environment) const override { return kFog; }
@@ -48,6 +72,7 @@ public:
 private:
     static constexpr Vec3 kFog{0.0f, 1.0f, 1.0f};
     const SceneAmbiance& base_;
+    const bool fog_;
 };
 
 }  // namespace
@@ -73,7 +98,7 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
 
     const SceneAmbiance* engineAmbiance = gEngine != nullptr ? gEngine->GetSceneAmbiance() : nullptr;
     std::optional<WarmUpAmbiance> ambiance;
-    if (engineAmbiance != nullptr) ambiance.emplace(*engineAmbiance);
+    if (engineAmbiance != nullptr) ambiance.emplace(*engineAmbiance, LoadedRegionsCanFog());
     RenderSurface* const savedTarget = canvas.GetTargetSurface();
     const Viewport savedViewport = canvas.GetViewport();
     canvas.SetTargetSurface(surface);

@@ -1,13 +1,15 @@
 #pragma once
 // GraphicsWarmUp: draws a region whose level has just come in once, whole and from above, into a
 // tiny offscreen target, through the portal renderer as a frame draws it (the regions around it
-// and behind its doorways, lit, shadowed, fogged, reflected, with a see-through pass over all of
-// it, and again with half of the actors and grid cells in view at half opacity, as a wall draws
-// while it fades and those beside it draw its transparency mask; each see-through draw with the
-// doorways fading, as near one, and without, as deep inside a room), so that the driver
-// compiles the program variants its materials use in each pipeline state (meshes, ground and plug
-// passes, water and waves, noise passes, particles, the mask and composite passes) while the level
-// loads rather than at the first frame that shows them.
+// and behind its doorways, lit, shadowed, reflected, fogged when a loaded level paints fog, with a
+// see-through pass over all of it, and again with half of the actors and grid cells in view at
+// half opacity, as a wall draws while it fades and those beside it draw its transparency mask;
+// each see-through draw with the doorways fading, as near one, and without, as deep inside a
+// room), so that the driver compiles the program variants its materials use in each pipeline
+// state (meshes, ground and plug passes, water and waves, noise passes, particles, the mask and
+// composite passes) while the level loads rather than at the first frame that shows them. The
+// device makes only the draws in a pipeline state no warm-up has drawn yet
+// (RenderDevice::SetWarmingUp), so a region drawing what its neighbours drew costs no driver work.
 //
 // Decisions:
 // - The target is RGBA with 24-bit depth, the primary surface's formats: drivers key their

@@ -1,6 +1,7 @@
 #include "devices/GLDevice.h"
 
 #include "core/Log.h"
+#include "core/MathUtil.h"
 #include "core/Plane.h"
 #include "core/Vec2.h"
 #include "devices/BuiltinFont.h"
@@ -1209,13 +1210,66 @@ void GLDevice::RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t p
     debug_.RecordExecuted(snapshot);
 }
 
-bool GLDevice::BindVertexInput(bool indexed, uint32_t& firstVertex) {
+bool GLDevice::IsWarm(GLenum mode, GLenum indexType, GLShader& vertexShader, GLShader& pixelShader,
+                      const GLVertexDeclaration& declaration,
+                      const GLStreamBinding (&streams)[GLVertexDeclaration::kMaxStreams]) {
+    if (!warmingUp_) {
+        return false;
+    }
+    std::string key;
+    const auto add = [&key](std::initializer_list<uint32_t> words) {
+        for (const uint32_t word : words) {
+            key.append(reinterpret_cast<const char*>(&word), sizeof(word));
+        }
+    };
+    const bool blend = debugAlpha_ && !(state_.sourceBlend == RenderBlendFactor::One &&
+                                        state_.destinationBlend == RenderBlendFactor::Zero);
+    add({mode, indexType, vertexShader.GetId(), pixelShader.GetId(), blend, uint32_t(state_.sourceBlend),
+         uint32_t(state_.destinationBlend), uint32_t(state_.depthFunction), state_.depthWrite, state_.colorWrite,
+         state_.alphaWrite, state_.cullMode, state_.wireframe, state_.depthBias != 0.0f || state_.slopeBias != 0.0f,
+         state_.clipPlanes, debugPixelShaders_});
+    const GLTexture* colorTexture = colorTarget_ != nullptr ? colorTarget_->GetColor() : nullptr;
+    const GLTexture* depthTexture = depthTarget_ != nullptr ? depthTarget_->GetDepth() : nullptr;
+    add({colorTexture != nullptr ? colorTexture->GetFormat().internalFormat : 0u,
+         depthTexture != nullptr ? depthTexture->GetFormat().internalFormat : 0u});
+    declaration.AppendLayout(key);
+    for (uint32_t s = 0; s < GLVertexDeclaration::kMaxStreams; ++s) {
+        if (!(declaration.GetStreamMask() & (1u << s))) {
+            continue;
+        }
+        const uint32_t stride = streams[s].stride != 0 ? streams[s].stride : declaration.GetStreamStride(s);
+        uint32_t shared = 0;  // the earlier streams read from the same buffer
+        for (uint32_t t = 0; t < s; ++t) {
+            shared |= uint32_t(streams[t].buffer == streams[s].buffer) << t;
+        }
+        add({stride, stride != 0 ? streams[s].offset % stride : streams[s].offset, shared});
+    }
+    const GLProgram& program = programs_.Get(vertexShader, pixelShader, glState_);
+    for (uint32_t stage = 0; stage < kMaxStages; ++stage) {
+        if (!(program.GetSamplerMask() & (1u << stage))) {
+            continue;
+        }
+        const GLTexture* texture = debugTextures_ ? greyTexture_.get() : state_.textures[stage];
+        if (texture == nullptr) {
+            texture = whiteTexture_.get();
+        }
+        const GLTextureFormat& format = texture->GetFormat();
+        const bool compare = (program.GetShadowMask() & (1u << stage)) != 0 && texture->IsDepth();
+        add({stage, format.internalFormat, uint32_t(format.swizzle[0]), uint32_t(format.swizzle[1]),
+             uint32_t(format.swizzle[2]), uint32_t(format.swizzle[3]), IsPowerOfTwo(unsigned(texture->GetWidth())),
+             IsPowerOfTwo(unsigned(texture->GetHeight())), texture->GetLevelCount() > 1,
+             state_.samplers[stage].GetKey(compare)});
+    }
+    return !warmStates_.insert(std::move(key)).second;
+}
+
+bool GLDevice::BindVertexInput(bool indexed, GLStreamBinding (&streams)[GLVertexDeclaration::kMaxStreams],
+                               uint32_t& firstVertex) {
     GLVertexDeclaration* declaration = input_.declaration;
     if (declaration == nullptr) {
         ReportDrawProblem(kNoDeclaration, "no vertex declaration is set");
         return false;
     }
-    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
     for (uint32_t s = 0; s < GLVertexDeclaration::kMaxStreams; ++s) {
         if (!(declaration->GetStreamMask() & (1u << s))) {
             continue;
@@ -1250,8 +1304,10 @@ void GLDevice::DrawIndexedPrimitive(RenderPrimitiveType type, int32_t baseVertex
     }
     GLShader& vertexShader = state_.vertexShader != nullptr ? *state_.vertexShader : *passThroughVertexShader_;
     GLShader& pixelShader = state_.pixelShader != nullptr ? *state_.pixelShader : *textureTimesColorShader_;
+    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
     uint32_t firstVertex = 0;
-    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(true, firstVertex)) {
+    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(true, streams, firstVertex) ||
+        IsWarm(mode, input_.indexType, vertexShader, pixelShader, *input_.declaration, streams)) {
         return;
     }
     const uint32_t indexSize = input_.indexType == GL_UNSIGNED_INT ? 4 : 2;
@@ -1269,8 +1325,10 @@ void GLDevice::DrawPrimitive(RenderPrimitiveType type, uint32_t startVertex, uin
     }
     GLShader& vertexShader = state_.vertexShader != nullptr ? *state_.vertexShader : *passThroughVertexShader_;
     GLShader& pixelShader = state_.pixelShader != nullptr ? *state_.pixelShader : *textureTimesColorShader_;
+    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
     uint32_t firstVertex = 0;
-    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(false, firstVertex)) {
+    if (!ApplyDrawState(vertexShader, pixelShader) || !BindVertexInput(false, streams, firstVertex) ||
+        IsWarm(mode, 0, vertexShader, pixelShader, *input_.declaration, streams)) {
         return;
     }
     glDrawArrays(mode, GLint(startVertex + firstVertex), GLsizei(vertices));
@@ -1287,7 +1345,11 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
         return;
     }
     GLShader& pixelShader = state_.pixelShader != nullptr ? *state_.pixelShader : *textureTimesColorShader_;
-    if (!ApplyDrawState(*passThroughVertexShader_, pixelShader)) {
+    // A warm-up keys the 2-D layout on the ring alone: where in it the vertices land changes no variant.
+    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
+    streams[0] = GLStreamBinding{ring2D_->GetName(), 0, uint32_t(sizeof(GLVertex2D))};
+    if (!ApplyDrawState(*passThroughVertexShader_, pixelShader) ||
+        IsWarm(mode, 0, *passThroughVertexShader_, pixelShader, *declaration2D_, streams)) {
         return;
     }
     // Target pixels to clip space through the viewport asked for (it may exceed the target).
@@ -1300,8 +1362,7 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
         mapped[i].y = 1.0f - (vertices[i].y - float(viewport_.y)) * scaleY;
     }
     ring2D_->Unlock();
-    GLStreamBinding streams[GLVertexDeclaration::kMaxStreams];
-    streams[0] = GLStreamBinding{ring2D_->GetName(), ring2D_->GetLockOffset(), uint32_t(sizeof(GLVertex2D))};
+    streams[0].offset = ring2D_->GetLockOffset();
     glDrawArrays(mode, GLint(declaration2D_->Bind(glState_, streams, 0)), GLsizei(count));
     RecordDraw(kind, mode == GL_TRIANGLE_FAN ? RenderPrimitiveType::TriangleFan
                      : mode == GL_TRIANGLE_STRIP ? RenderPrimitiveType::TriangleStrip

@@ -185,6 +185,8 @@ public:
     RenderGenerationId GetGenerationId() const override { return RenderGenerationId::GeForce6; }
     uint32_t GetDeviceId() const override { return kDeviceId; }
 
+    // In a warm-up a draw is made only in a pipeline state no warm-up has drawn yet (see IsWarm).
+    void SetWarmingUp(bool warmingUp) override { warmingUp_ = warmingUp; }
     bool ResetDevice(const RenderDeviceSettings& settings) override;
     bool ReadFrameBuffer(Pixel* pixels, int width, int height) const override;
 
@@ -288,8 +290,21 @@ private:
     void RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t primitives, const GLShader& vertexShader,
                     const GLShader& pixelShader);
     // Resolves the bound streams and the declaration for a draw; false (logged once) when incomplete.
-    // firstVertex is what the draw adds to its first vertex (GLVertexDeclaration::Bind).
-    bool BindVertexInput(bool indexed, uint32_t& firstVertex);
+    // streams receives the bound streams, each with its buffer's name. firstVertex is what the draw
+    // adds to its first vertex (GLVertexDeclaration::Bind).
+    bool BindVertexInput(bool indexed, GLStreamBinding (&streams)[GLVertexDeclaration::kMaxStreams],
+                         uint32_t& firstVertex);
+    // In a warm-up: true when a draw of this mode in the state just applied and bound was made
+    // in a warm-up before, so the driver has compiled its variants and the draw can be skipped;
+    // otherwise the state is noted as warm. The state is what the driver keys its variants on:
+    // the program pair, the vertex layout (the declaration's attributes, each stream's stride and
+    // offset within a vertex, which streams share a buffer), the blend, depth, colour-mask,
+    // cull, fill, bias and clip state, the target's formats, and for each stage the program
+    // samples, the texture's format, whether its sides are powers of two and it has mip levels,
+    // and the sampler state. Shaders are known by their ids, never reused, so a program made
+    // again is warmed again. Outside a warm-up, false at no cost.
+    bool IsWarm(GLenum mode, GLenum indexType, GLShader& vertexShader, GLShader& pixelShader,
+                const GLVertexDeclaration& declaration, const GLStreamBinding (&streams)[GLVertexDeclaration::kMaxStreams]);
     // Draws 2-D vertices given in target pixels through the device's vertex program.
     void Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, const char* kind, uint32_t primitives);
     // Logs a draw that could not be made, once per reason.
@@ -348,6 +363,9 @@ private:
     Rect scissor_;
     Color clearColor_;
     float gamma_[3] = {0.5f, 0.5f, 1.0f};  // brightness, contrast, gamma
+
+    bool warmingUp_ = false;
+    std::unordered_set<std::string> warmStates_;  // IsWarm's keys
 
     bool debugAlpha_ = true;
     bool debugPixelShaders_ = false;

@@ -59,6 +59,7 @@ public:
     Kind GetKind() const { return kind_; }
     const GLTextureFormat& GetFormat() const { return format_; }
     bool IsDepth() const { return format_.depth; }
+    uint32_t GetLevelCount() const { return levelCount_; }
     // True when the texture can be a framebuffer's colour attachment.
     bool IsColorRenderable() const;
     void Upload() override;

@@ -96,6 +96,14 @@ void GLVertexDeclaration::ForgetBuffer(GLuint buffer) {
     }
 }
 
+void GLVertexDeclaration::AppendLayout(std::string& key) const {
+    for (const Attribute& attribute : attributes_) {
+        const uint32_t words[] = {attribute.stream, attribute.location, uint32_t(attribute.size), attribute.type,
+                                  attribute.normalized, attribute.offset};
+        key.append(reinterpret_cast<const char*>(words), sizeof(words));
+    }
+}
+
 size_t GLVertexDeclaration::StreamsHash::operator()(const Streams& key) const {
     size_t hash = 0;
     for (const GLStreamBinding& stream : key.streams) {

@@ -19,6 +19,7 @@
 #include "render/RenderDevice.h"
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -60,6 +61,9 @@ public:
     // them to its first vertex (render thread). Streams whose stride is 0 take the declaration's
     // own stride for the stream.
     uint32_t Bind(GLStateCache& state, const GLStreamBinding (&streams)[kMaxStreams], GLuint indexBuffer);
+    // Appends the attributes' layout (location, size, type, normalization, stream and offset of
+    // each) to a key of bytes.
+    void AppendLayout(std::string& key) const;
     // Deletes the vertex arrays (they are made again at the next Bind).
     void ReleaseVertexArray();
     // Deletes the arrays that read the buffer object, which is being deleted, and forgets it as

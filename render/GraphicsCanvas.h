@@ -280,8 +280,11 @@ public:
     // Set while a loading warm-up draws (GraphicsEngine::WarmUp, GraphicsWarmUp): a renderable
     // with nothing to show then draws its pass all the same, as a quad of no size, so the driver
     // compiles that pass's program variant during the loading and not at the frame that first
-    // shows something of it.
-    void SetWarmingUp(bool warmingUp) { warmingUp_ = warmingUp; }
+    // shows something of it. The device is told too (RenderDevice::SetWarmingUp).
+    void SetWarmingUp(bool warmingUp) {
+        warmingUp_ = warmingUp;
+        device_.SetWarmingUp(warmingUp);
+    }
     bool IsWarmingUp() const { return warmingUp_; }
 
 private:

@@ -632,6 +632,10 @@ public:
     // Remakes the primary surface with new settings; true on success.
     virtual bool ResetDevice(const RenderDeviceSettings& /*settings*/) { return false; }
     virtual void SetResolution(int /*width*/, int /*height*/) {}
+    // Set while a loading warm-up draws offscreen to have the driver compile what later frames
+    // draw (GraphicsCanvas::SetWarmingUp): a device may skip a draw whose pipeline state it has
+    // already drawn in a warm-up, since nothing of it is ever shown.
+    virtual void SetWarmingUp(bool /*warmingUp*/) {}
     // Copies width x height pixels of the primary surface into pixels, rows from the bottom up;
     // true on success.
     virtual bool ReadFrameBuffer(Pixel* /*pixels*/, int /*width*/, int /*height*/) const { return false; }

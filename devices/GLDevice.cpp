@@ -1362,7 +1362,7 @@ void GLDevice::Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, c
         mapped[i].y = 1.0f - (vertices[i].y - float(viewport_.y)) * scaleY;
     }
     ring2D_->Unlock();
-    streams[0].offset = ring2D_->GetLockOffset();
+    streams[0] = GLStreamBinding{ring2D_->GetName(), ring2D_->GetLockOffset(), uint32_t(sizeof(GLVertex2D))};
     glDrawArrays(mode, GLint(declaration2D_->Bind(glState_, streams, 0)), GLsizei(count));
     RecordDraw(kind, mode == GL_TRIANGLE_FAN ? RenderPrimitiveType::TriangleFan
                      : mode == GL_TRIANGLE_STRIP ? RenderPrimitiveType::TriangleStrip

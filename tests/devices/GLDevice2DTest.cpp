@@ -145,8 +145,7 @@ TEST_F(GLDevice2DTest, BatchesNestAndStayBounded) {
     EXPECT_EQ(device_->GetNumDrawCalls(), before);  // the inner End leaves the batch open
     font->DrawText("I", 1, &at, 0, 0xFFFF0000, 8, RenderFontStyle::Regular, true);
     font->End();
-    EXPECT_EQ(device_->GetNumDrawCalls(), before + 1);
-    EXPECT_EQ(PrimaryPixel(6, 4), Rgba(255, 0, 0));
+    EXPECT_EQ(std::pair(device_->GetNumDrawCalls(), PrimaryPixel(6, 4)), std::pair(before + 1, Rgba(255, 0, 0)));
     font->End();  // an End too many changes nothing
     // A batch larger than the bound is drawn in parts.
     const std::string text(GLDeviceFont::kMaxBatchGlyphs + 10, 'I');
@@ -202,8 +201,7 @@ TEST_F(GLDevice2DTest, FontFilesDrawTheirGlyphsAndKerning) {
     EXPECT_EQ(font->DrawText("A", 0, &at, RenderFont::kCalculateRect, 0, 4, RenderFontStyle::Bold, false), 0);
     ClearTo(Color(0, 0, 0, 1));
     font->DrawText("AA", 2, &at, 0, 0xFFFFFFFF, 8, RenderFontStyle::BoldItalic, false);
-    EXPECT_EQ(LitBox(), (std::vector<int>{9, 24, 25, 31}));
-    EXPECT_EQ(PrimaryPixel(24, 31), Rgba(0, 0, 0));
+    EXPECT_EQ(std::pair(LitBox(), PrimaryPixel(24, 31)), std::pair(std::vector<int>{9, 24, 25, 31}, Rgba(0, 0, 0)));
     device_->DestroyDeviceFont(font);
 
     // Unreadable files and old-format files get the built-in face.

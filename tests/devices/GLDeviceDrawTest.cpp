@@ -102,10 +102,7 @@ void main() { o_color = min(texture(s0, v_uv0), texture(s8, v_uv0)) * v_color * 
     RenderTexture* texture = device_->CreateTextureFromPixels(2, 2, texels, 1, 0);
     // The unit square (x right, y down, v = y) onto the top-left quarter of the target. The
     // translation makes a row / column mix-up visible.
-    const Mat4 toClip(1, 0, 0, -1,
-                      0, -1, 0, 1,
-                      0, 0, 1, 0,
-                      0, 0, 0, 1);
+    const Mat4 toClip(1, 0, 0, -1, 0, -1, 0, 1, 0, 0, 1, 0, 0, 0, 0, 1);
     device_->SetVertexShaderConstants(0, toClip.GetData(), 4);
     const float tint[4] = {1.0f, 1.0f, 0.5f, 1.0f};
     device_->SetPixelShaderConstants(2, tint, 1);
@@ -428,18 +425,21 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     device_->SetVertexShader(nullptr);
     device_->DestroyVertexShader(broken);
 
-    // Other programs and declarations going leave the ones set in place; a stream's buffer going
-    // leaves the stream empty.
-    RenderVertexShader* kept =
-        MakeVertexShader("void main() { gl_Position = vec4(a_position.xy * 0.5, 0.5, 1.0); v_color = a_color; }\n");
-    device_->SetVertexShader(kept);
-    RenderVertexShader* otherShader = MakeVertexShader("void main() { gl_Position = a_position; }\n");
-    device_->DestroyVertexShader(otherShader);
+    // Other programs (a twin of the same text, whose program kept shares) and declarations going
+    // leave the ones set in place; a stream's buffer going leaves the stream empty.
+    const char* const half = "void main() { gl_Position = vec4(a_position.xy * 0.5, 0.5, 1.0); v_color = a_color; }\n";
+    RenderVertexShader* kept = MakeVertexShader(half);
+    RenderVertexShader* twin = MakeVertexShader(half);
     device_->SetVertexDeclaration(declaration_);
     RenderVertexDeclaration* otherDeclaration = device_->CreateVertexDeclaration(kLayout, 1);
     device_->DestroyVertexDeclaration(otherDeclaration);
     RenderVertexBuffer* quad = MakeVertices(Quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00));
     device_->SetStreamSource(0, quad, 0, 0);
+    device_->SetVertexShader(twin);
+    device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);  // links the program
+    device_->DestroyVertexShader(twin);
+    device_->SetVertexShader(kept);
+    ClearTo(Color(0, 0, 0, 1));
     device_->DrawPrimitive(RenderPrimitiveType::TriangleStrip, 0, 2);  // through kept: the middle half
     device_->SetVertexShader(nullptr);
     device_->SetVertexDeclaration(nullptr);
@@ -486,6 +486,21 @@ TEST_F(GLDeviceDrawTest, BrokenProgramsAndMissingInputSkipTheDraw) {
     EXPECT_EQ(log.Lines().size(), said ? 1u : 0u);
     device_->SetTargetSurface(0, primary_);
     EXPECT_EQ(PrimaryPixel(5, 5), Rgba(0, 0, 0));
+}
+
+TEST_F(GLDeviceDrawTest, AWarmUpDrawsEachPipelineStateOnce) {
+    RenderPixelShader* shaded = MakePixelShader("void main() { o_color = v_color; }\n");  // in no state warmed yet
+    device_->SetPixelShader(shaded);
+    device_->SetWarmingUp(true);
+    DrawStrip(Quad(-1, -1, 0, 1, 0.5f, 0xFFFF0000));  // left red
+    DrawStrip(Quad(0, -1, 1, 1, 0.5f, 0xFF00FF00));   // the same state: skipped
+    device_->SetDestinationBlendFactor(RenderBlendFactor::One);
+    DrawStrip(Quad(0, -1, 1, 1, 0.5f, 0xFF0000FF));  // blended: another state, right blue
+    EXPECT_EQ(std::pair(PrimaryPixel(5, 5), PrimaryPixel(60, 5)), std::pair(Rgba(255, 0, 0), Rgba(0, 0, 255)));
+    device_->SetWarmingUp(false);
+    DrawStrip(Quad(0, -1, 1, 1, 0.5f, 0xFF00FF00));  // outside a warm-up every draw is made: onto the blue
+    EXPECT_EQ(PrimaryPixel(60, 5), Rgba(0, 255, 255));
+    device_->DestroyPixelShader(shaded);
 }
 
 TEST_F(GLDeviceDrawTest, DepthBiasConstantColourWireframeAndAddressModes) {

@@ -273,11 +273,10 @@ TEST_F(GLDeviceSurfaceTest, RefusalsSayWhyAndLeaveTheTargetAlone) {
     RenderTexture* bytes = device_->CreateTexture(4, 4, nullptr, 0, 0);
     LogCapture log;
     const RenderTextureFormat none = RenderTextureFormat::None, rgba = RenderTextureFormat::RGBA;
-    EXPECT_EQ(device_->CreateRenderSurface(8, 8, none, none), nullptr);
-    EXPECT_EQ(device_->CreateRenderSurface(side + 1, 1, rgba, none), nullptr);
-    EXPECT_EQ(device_->CreateRenderSurface(1, side + 1, rgba, none), nullptr);
-    EXPECT_EQ(device_->CreateRenderSurface(8, 8, RenderTextureFormat::D16, none), nullptr);
-    EXPECT_EQ(device_->CreateRenderSurface(8, 8, rgba, rgba), nullptr);
+    for (const auto& [width, height, color, depth] : {std::tuple(8, 8, none, none), {side + 1, 1, rgba, none},
+                                                        {1, side + 1, rgba, none}, {8, 8, RenderTextureFormat::D16, none},
+                                                        {8, 8, rgba, rgba}})
+        EXPECT_EQ(device_->CreateRenderSurface(width, height, color, depth), nullptr) << width << " " << height;
     EXPECT_EQ(device_->CreateRenderSurface(8, 8, bytes, none), nullptr);
     EXPECT_EQ(device_->CreateTexture(4, 4, nullptr, 1, 0), nullptr);
     device_->SetTargetSurface(1, nullptr);

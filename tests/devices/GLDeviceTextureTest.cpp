@@ -146,8 +146,7 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
               std::vector({Rgba(255, 255, 255), Rgba(0, 255, 0), Rgba(0, 0, 255), Rgba(255, 255, 255)}));
     device_->DestroyTexture(whole);
     device_->DestroyTexture(texture);
-    EXPECT_EQ(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)), nullptr);
-    EXPECT_FALSE(device_->IsOutOfVideoMemory());
+    EXPECT_TRUE(FromFile(std::vector<uint8_t>(file.begin(), file.end() - 1)) == nullptr && !device_->IsOutOfVideoMemory());
 }
 
 TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
@@ -188,8 +187,8 @@ TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {
     const size_t before = device_->GetAvailableVideoMemory();
     RenderTexture* texture = device_->CreateTextureFromPixels(64, 64, nullptr, 1, 0);
     ASSERT_NE(texture, nullptr);
-    EXPECT_EQ(texture->GetVideoMemoryUsage(), 64u * 64u * 4u);
-    EXPECT_EQ(device_->GetAvailableVideoMemory(), before - 64 * 64 * 4);
+    EXPECT_EQ(std::pair(texture->GetVideoMemoryUsage(), device_->GetAvailableVideoMemory()),
+              std::pair(size_t(64 * 64 * 4), before - 64 * 64 * 4));
     gl.SetVideoMemoryTotal(total - before + 64 * 64 * 4 + 100);
     EXPECT_EQ(device_->CreateTextureFromPixels(64, 64, nullptr, 1, 0), nullptr);
     EXPECT_TRUE(device_->IsOutOfVideoMemory());

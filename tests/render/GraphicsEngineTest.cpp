@@ -62,9 +62,8 @@ TEST_F(GraphicsEngineTest, ADeviceWithoutASurfaceIsAskedAHundredTimesWithPauses)
     Device().Script().failCreates = true;
     LogCapture log;
     EXPECT_FALSE(bed.CreateDevice());
-    EXPECT_EQ(bed.Graphics().GetNumWaits(), 100);
-    EXPECT_EQ(bed.Graphics().GetWaitedMilliseconds(), 100 * 100);
-    EXPECT_EQ(Count("Initialize"), 101u);
+    EXPECT_EQ(std::tuple(bed.Graphics().GetNumWaits(), bed.Graphics().GetWaitedMilliseconds(), Count("Initialize")),
+              std::tuple(100, 100 * 100, size_t(101)));
     // Each attempt asks with the options, then with the hardware defaults.
     EXPECT_EQ(Count("CreatePrimarySurface"), 200u);
     EXPECT_TRUE(log.Contains(LogPriority::Error, "Couldn't create the primary rendering surface"));
@@ -177,15 +176,12 @@ TEST_F(GraphicsEngineTest, InitializeMakesTheSharedObjects) {
                                         "CreateTextureFromPixels(16, 16, data, 1, 0)"}));
     const auto* checker = static_cast<const test::RecordingTexture*>(Graphics().GetDefaultTexture());
     // Texel (8, 0) lies in an odd cell: bytes 255, 255, 0, 255; texel (0, 0) 0, 0, 255, 255.
-    EXPECT_EQ(checker->GetTexels()[0], 0);
-    EXPECT_EQ(checker->GetTexels()[2], 255);
-    EXPECT_EQ(checker->GetTexels()[8 * 4], 255);
-    EXPECT_EQ(checker->GetTexels()[8 * 4 + 2], 0);
+    const auto& texels = checker->GetTexels();
+    EXPECT_EQ(std::vector({texels[0], texels[2], texels[8 * 4], texels[8 * 4 + 2]}), std::vector<uint8_t>({0, 255, 255, 0}));
     EXPECT_EQ(Device().GetCalls("CreateVertexDeclaration"), std::vector<std::string>{"CreateVertexDeclaration([{0, 0, 2}, {0, 1, 2}, {0, 4, 1}, {0, 14, 4}], 4)"});
     EXPECT_EQ(Graphics().GetBasicVertexDeclaration()->GetStride(), 36u);
-    EXPECT_TRUE(log.Contains(LogPriority::Info, "Graphics engine initialized successfully"));
-    EXPECT_TRUE(Graphics().AreShadowsEnabled());
-    EXPECT_FALSE(Graphics().AreStatsEnabled());
+    EXPECT_TRUE(log.Contains(LogPriority::Info, "Graphics engine initialized successfully") &&
+                Graphics().AreShadowsEnabled() && !Graphics().AreStatsEnabled());
 }
 
 // -- Options -----------------------------------------------------------------------------------
@@ -212,9 +208,8 @@ TEST_F(GraphicsEngineTest, TheDetailLevelLowersTheGeneration) {
     // Back at detail 2 the shaders load again from their GeForce6 section.
     GetOptions().SetQuality(Quality::detailLevel, 2);
     Graphics().UpdateFromOptions();
-    EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce6);
-    EXPECT_EQ(shader->FindStyleByName(Name::Create("high")), 0u);
-    EXPECT_EQ(Graphics().GetMaxNumBones(), 27);
+    EXPECT_EQ(std::tuple(Graphics().GetGenerationId(), shader->FindStyleByName(Name::Create("high")), Graphics().GetMaxNumBones()),
+              std::tuple(RenderGenerationId::GeForce6, 0u, 27));
     Graphics().SetGeneration(RenderGenerationId::R200);  // by hand: it lasts until the detail level changes
     Graphics().UpdateFromOptions();
     EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::R200);
@@ -222,8 +217,7 @@ TEST_F(GraphicsEngineTest, TheDetailLevelLowersTheGeneration) {
     GetOptions().SetQuality(Quality::detailLevel, 0);
     Graphics().UpdateFromOptions();
     EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce3);
-    EXPECT_TRUE(Graphics().UseLowQualityTerrain());
-    EXPECT_TRUE(Graphics().UseLowQualityLighting());
+    EXPECT_TRUE(Graphics().UseLowQualityTerrain() && Graphics().UseLowQualityLighting());
 }
 
 TEST(GraphicsEngineGenerationTest, OtherCardsAtLowerDetailLevels) {
@@ -303,14 +297,13 @@ TEST_F(GraphicsEngineTest, HardwareDefaultsFollowGenerationMemoryAndCard) {
                                 options.GetBool(Bool::shadows), options.GetBool(Bool::detailObjects),
                                 options.GetBool(Bool::advancedEffects)};
     };
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 512, 0xFFFFFFFF), (std::vector<int>{2, 2, 2, 2, 1, 1, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 256, 0xFFFFFFFF), (std::vector<int>{2, 2, 1, 2, 1, 1, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 128, 0xFFFFFFFF), (std::vector<int>{2, 2, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce6, 64, 0xFFFFFFFF), (std::vector<int>{2, 2, 0, 0, 1, 1, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce3, 128, 0xFFFFFFFF), (std::vector<int>{0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce4, 256, 0xFFFFFFFF), (std::vector<int>{0, 0, 1, 0, 1, 0, 0}));
-    EXPECT_EQ(defaults(RenderGenerationId::GeForce5, 256, 0xFFFFFFFF), (std::vector<int>{1, 1, 1, 1, 1, 0, 1}));
-    EXPECT_EQ(defaults(RenderGenerationId::R200, 128, 0xFFFFFFFF), (std::vector<int>{0, 0, 0, 0, 1, 0, 0}));
+    using G = RenderGenerationId;
+    for (const auto& [generation, megabytes, expected] :
+         {std::tuple(G::GeForce6, 512, std::vector<int>{2, 2, 2, 2, 1, 1, 1}), {G::GeForce6, 256, {2, 2, 1, 2, 1, 1, 1}},
+          {G::GeForce6, 128, {2, 2, 1, 1, 1, 1, 1}}, {G::GeForce6, 64, {2, 2, 0, 0, 1, 1, 1}},
+          {G::GeForce3, 128, {0, 0, 0, 0, 0, 0, 0}}, {G::GeForce4, 256, {0, 0, 1, 0, 1, 0, 0}},
+          {G::GeForce5, 256, {1, 1, 1, 1, 1, 0, 1}}, {G::R200, 128, {0, 0, 0, 0, 1, 0, 0}}})
+        EXPECT_EQ(defaults(generation, megabytes, 0xFFFFFFFF), expected) << int(generation) << " " << megabytes;
     // The card table overrides the five it names: detail, reflections, textures, shadow quality, shadows.
     const std::pair<uint32_t, const char*> cards[] = {
         {0x80C, "01001"}, {0x808, "01001"}, {0x80A, "01001"}, {0x819, "01001"}, {0x809, "01101"}, {0x80B, "01101"},
@@ -439,9 +432,8 @@ TEST_F(GraphicsEngineTest, DeviceResetsReleaseAndRemakeTheSurfaceSharedTexturesA
     Graphics().PreDeviceReset();
     // The primary surface, the shared textures and the canvas's dynamic buffers.
     EXPECT_EQ(Device().GetNumLiveResources(), live - 5);
-    EXPECT_EQ(Graphics().GetDefaultTexture(), nullptr);
-    EXPECT_EQ(Graphics().GetCanvas()->GetPrimarySurface(), nullptr);
-    EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), nullptr);
+    EXPECT_TRUE(Graphics().GetDefaultTexture() == nullptr && Graphics().GetCanvas()->GetPrimarySurface() == nullptr &&
+                Graphics().GetCanvas()->GetTargetSurface() == nullptr);
     Graphics().PostDeviceReset();
     EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
     // The targets are made with the surface; the buffers come back when asked for.
@@ -478,18 +470,15 @@ TEST_F(GraphicsEngineTest, SurfacesAreReadBackAtTheirOwnSizeTopRowFirst) {
     Image image;
     // The primary surface comes from the frame buffer, bottom row first, and is turned over.
     ASSERT_TRUE(Graphics().ReadRenderSurface(Graphics().GetCanvas()->GetPrimarySurface(), image));
-    EXPECT_EQ(image.GetWidth(), 1024u);
-    EXPECT_EQ(image.GetHeight(), 768u);
-    EXPECT_EQ(image.GetFormat(), Image::Format::RGBA);
+    EXPECT_EQ(std::tuple(image.GetWidth(), image.GetHeight(), image.GetFormat()),
+              std::tuple(1024u, 768u, Image::Format::RGBA));
     // The recording pattern: pixel (x, y) is (x & 255, y & 255, 0, 255).
     const size_t pixel = (size_t(10) * 1024 + 3) * 4;
-    EXPECT_EQ(image.GetBuffer()[pixel], 3);
-    EXPECT_EQ(image.GetBuffer()[pixel + 1], 10);
+    EXPECT_EQ((std::pair(image.GetBuffer()[pixel], image.GetBuffer()[pixel + 1])), (std::pair<uint8_t, uint8_t>(3, 10)));
 
     RenderSurface* surface = Device().CreateRenderSurface(32, 16, RenderTextureFormat::RGBA, RenderTextureFormat::None);
     ASSERT_TRUE(Graphics().ReadRenderSurface(surface, image));
-    EXPECT_EQ(image.GetWidth(), 32u);
-    EXPECT_EQ(image.GetHeight(), 16u);
+    EXPECT_EQ(std::pair(image.GetWidth(), image.GetHeight()), std::pair(32u, 16u));
     EXPECT_EQ(image.GetBuffer()[(size_t(15) * 32 + 31) * 4 + 1], 15);
     Device().DestroyRenderSurface(surface);
 
@@ -504,9 +493,7 @@ TEST_F(GraphicsEngineTest, LayoutsScaleFromTenTwentyFourBySevenSixtyEight) {
     float x = 100.0f, w = 10.0f, y = 300.0f;
     Graphics().GetResAdjValuesX(&x, &w, nullptr);
     Graphics().GetResAdjValuesY(&y, nullptr);
-    EXPECT_EQ(x, 50.0f);
-    EXPECT_EQ(w, 5.0f);
-    EXPECT_EQ(y, 150.0f);
+    EXPECT_EQ(std::tuple(x, w, y), std::tuple(50.0f, 5.0f, 150.0f));
     Rect out;
     Graphics().GetResAdjRect(Rect(10.0f, 20.0f, 33.0f, 15.0f), out);
     EXPECT_EQ(out, Rect(5.0f, 10.0f, 17.0f, 8.0f));
@@ -585,11 +572,11 @@ TEST_F(GraphicsEngineTest, WarmUpDrawsTheDisplayIntoASurfaceOfItsOwnAndShowsNoth
     EXPECT_EQ(Device().GetCalls("SetTargetSurface"),
               (std::vector<std::string>{"SetTargetSurface(0, surface1)", "SetTargetSurface(0, primarySurface1)"}));
     EXPECT_EQ(Device().GetCalls("DrawRect"), std::vector<std::string>{"DrawRect((0, 0, 4, 4), 0xffffffff, 0)"});
-    EXPECT_EQ(Count("EndScene"), 1u);
-    EXPECT_EQ(Count("Present"), 0u);
+    EXPECT_EQ(std::pair(Count("EndScene"), Count("Present")), std::pair(size_t(1), size_t(0)));
     EXPECT_EQ(Graphics().GetCanvas()->GetTargetSurface(), Graphics().GetCanvas()->GetPrimarySurface());
-    EXPECT_TRUE(widget.warmingUp);  // the canvas says so while the warm-up draws, and only then
-    EXPECT_FALSE(Graphics().GetCanvas()->IsWarmingUp());
+    // The canvas and device are told so while the warm-up draws, and only then.
+    EXPECT_TRUE(widget.warmingUp && !Graphics().GetCanvas()->IsWarmingUp());
+    EXPECT_EQ(Device().GetCalls("SetWarmingUp"), (std::vector<std::string>{"SetWarmingUp(true)", "SetWarmingUp(false)"}));
 }
 
 }  // namespace

@@ -883,6 +883,8 @@ void RecordingDevice::SetResolution(int width, int height) {
     height_ = height;
 }
 
+void RecordingDevice::SetWarmingUp(bool warmingUp) { RecordCall("SetWarmingUp", warmingUp); }
+
 bool RecordingDevice::ReadFrameBuffer(Pixel* pixels, int width, int height) const {
     RecordCall("ReadFrameBuffer", Data(pixels), width, height);
     if (pixels == nullptr || width < 0 || height < 0) {

@@ -297,6 +297,7 @@ public:
     bool DeviceLost() const override;
     bool ResetDevice(const RenderDeviceSettings& settings) override;
     void SetResolution(int width, int height) override;
+    void SetWarmingUp(bool warmingUp) override;
     bool ReadFrameBuffer(Pixel* pixels, int width, int height) const override;
 
 private:

@@ -230,7 +230,6 @@ enum Value : uint32_t {
     kCullBack,
     kCullNone,
     kZero,
-    kAnisotropic,
     kLinearMips,
 };
 
@@ -314,7 +313,6 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
         ShaderFileValue::Int(1),  // clockwise on the target: the back faces
         ShaderFileValue::Int(0),  // no culling
         ShaderFileValue::Float(0),
-        ShaderFileValue::Int(2),  // anisotropic minification
         ShaderFileValue::Int(2),  // linear between mip levels
     };
     const auto addValue = [&section](ShaderFileValue value) {
@@ -387,9 +385,9 @@ ShaderFileSection MakeSection(MeshShaderKind kind, bool skinned) {
             case Pass::LitAdded:
                 records.push_back(FromValue(ShaderStateCode::PixelProgram, litProgram));
                 records.push_back(FromParameter(ShaderStateCode::Texture, kBaseTexture, 0));
-                // Walls and floors seen far off or edge on: filtered across the texture's levels,
-                // and along the view as far as the device goes.
-                records.push_back(FromValue(ShaderStateCode::MinFilter, kAnisotropic));
+                // Walls and floors seen far off or edge on: filtered across the texture's levels.
+                // Not anisotropically: filters stay set for the draws after it, and on a software
+                // rasterizer anisotropic filtering costs a large share of the frame.
                 records.push_back(FromValue(ShaderStateCode::MipFilter, kLinearMips));
                 if (kind == MeshShaderKind::Dissolve) {
                     records.push_back(FromParameter(ShaderStateCode::Texture, kDissolveTexture, 1));

@@ -19,8 +19,8 @@
 // "worldToShadowMatrix" (four taps "shadowBluriness" apart; a point light's shadow weighed by
 // "lightShadowIntensity"). Passes without ambient add their light; the others blend by alpha, which
 // is the section opacity ("transparencyValue".z) times "blendedGlobalFadeFactor". The base
-// texture is "baseTexture", minified anisotropically and linearly between its mip levels (walls
-// seen edge on or far off); the ambient colours default to white, so a mesh drawn without a
+// texture is "baseTexture", minified linearly within and between its mip levels (walls seen edge
+// on or far off); the ambient colours default to white, so a mesh drawn without a
 // renderer's constants shows its texture times its colour. Back faces are culled: the sample
 // meshes wind counter-clockwise seen from outside.
 //

@@ -863,7 +863,7 @@ void GLDevice::DestroyDeviceFont(RenderFont*& font) {
 }
 
 void GLDevice::BindTextureForUpload(GLuint texture) {
-    glState_.SetTexture(kUploadUnit, texture);
+    glState_.SetTextureForEdit(kUploadUnit, texture);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -169,6 +169,11 @@ void GLStateCache::SetTexture(uint32_t unit, GLuint texture) {
     }
 }
 
+void GLStateCache::SetTextureForEdit(uint32_t unit, GLuint texture) {
+    SetActiveUnit(unit);
+    SetTexture(unit, texture);
+}
+
 void GLStateCache::SetSampler(uint32_t unit, GLuint sampler) {
     if (sampler != samplers_[unit]) {
         samplers_[unit] = sampler;

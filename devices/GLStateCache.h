@@ -44,6 +44,9 @@ public:
     void SetVertexArray(GLuint vertexArray);
     void SetDrawFramebuffer(GLuint framebuffer);
     void SetTexture(uint32_t unit, GLuint texture);
+    // GL edits a texture (glTexImage, glTexParameter) through the active unit, so binding one for an
+    // edit also makes its unit the active one, even when the binding itself is unchanged.
+    void SetTextureForEdit(uint32_t unit, GLuint texture);
     void SetSampler(uint32_t unit, GLuint sampler);
     void SetUniformRange(uint32_t binding, GLuint buffer, uint32_t offset, uint32_t size);
 

@@ -150,16 +150,26 @@ TEST_F(GLDeviceTextureTest, ReductionKeepsTheSmallerLevels) {
 }
 
 TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
+    RenderTexture* dynamic = device_->CreateDynamicTexture(4, 2);
+    uint32_t pitch = 0;
+    uint32_t* pixels = dynamic == nullptr ? nullptr : static_cast<uint32_t*>(dynamic->Lock(pitch));
+    ASSERT_TRUE(pixels != nullptr && pitch == 16u);
+    for (int i = 0; i < 8; ++i) pixels[i] = i < 4 ? 0xFF00FF00 : 0x80FF0000;
+    dynamic->Unlock();
     const uint8_t texels[6] = {0x40, 0xC0, 0x20, 0x10, 0x30, 0x50};  // rows of three bytes, not padded
     RenderTexture* texture = device_->CreateTexture(3, 2, texels, 0, RenderDevice::kTextureUpdatable);
     ASSERT_NE(texture, nullptr);
     std::vector<uint32_t> drawn = Draw(texture);
     EXPECT_EQ(std::vector({drawn[0], drawn[1], drawn[16]}), std::vector({0x40404040u, 0xC0C0C0C0u, 0x10101010u}));
+    // Drawn since the texture's last upload, another unit is active: the update must not land there.
+    const std::vector<uint32_t> other = Draw(dynamic);
+    EXPECT_EQ(std::vector({other[3], other[16]}), std::vector({Rgba(0, 255, 0), Rgba(255, 0, 0, 0x80)}));
     const uint8_t next[6] = {0xFF, 0x00};
     texture->UpdatePixels(next);
     drawn = Draw(texture);
     EXPECT_EQ(std::vector({drawn[0], drawn[1]}), std::vector({0xFFFFFFFFu, 0u}));
-    uint32_t pitch = 0;
+    EXPECT_EQ(Draw(dynamic), other);
+    device_->DestroyTexture(dynamic);
     EXPECT_EQ(texture->Lock(pitch), nullptr);  // only dynamic textures lock
     device_->SetTexture(0, texture);
     device_->DestroyTexture(texture);  // set, and gone: draws see white
@@ -169,16 +179,6 @@ TEST_F(GLDeviceTextureTest, ByteTexturesAreGreyWithTheValueAsAlphaAndUpdate) {
     EXPECT_TRUE(device_->CreateTexture(2, 1, texels, 5, 0) == nullptr &&
                 device_->CreateTexture(0, 1, texels, 0, 0) == nullptr);
 
-    RenderTexture* dynamic = device_->CreateDynamicTexture(4, 2);
-    ASSERT_NE(dynamic, nullptr);
-    uint32_t* pixels = static_cast<uint32_t*>(dynamic->Lock(pitch));
-    ASSERT_NE(pixels, nullptr);
-    EXPECT_EQ(pitch, 16u);
-    for (int i = 0; i < 8; ++i) pixels[i] = i < 4 ? 0xFF00FF00 : 0x80FF0000;
-    dynamic->Unlock();
-    drawn = Draw(dynamic);
-    EXPECT_EQ(std::vector({drawn[3], drawn[16]}), std::vector({Rgba(0, 255, 0), Rgba(255, 0, 0, 0x80)}));
-    device_->DestroyTexture(dynamic);
 }
 
 TEST_F(GLDeviceTextureTest, VideoMemoryIsCountedAndItsLackReported) {

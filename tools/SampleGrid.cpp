@@ -33,19 +33,29 @@ void AddFloor(MeshBuilder& mesh) {
     mesh.AddBox(Vec3(0.0f, -kFloorHalfThickness, 0.0f), Vec3(kHalfCell, kFloorHalfThickness, kHalfCell));
 }
 
+// Neighbouring cells share their walls and posts, and each cell's mesh holds the ones around it:
+// a cell holds only the part inside its own square (a wall's half, a post's quarter), so two
+// cells' pieces never lie in one plane, where they would fight for depth - above all when one of
+// the two cells fades its walls and the other does not.
 void AddWall(MeshBuilder& mesh, int n) {
     const Vec3 middle = (Corner(n) + Corner((n + 1) % 4)) * 0.5f;
     const bool alongX = n % 2 == 0;
-    mesh.AddBox(middle + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f),
-                Vec3(alongX ? kHalfCell : kWallHalfThickness, 0.5f * kGridCellHeight, alongX ? kWallHalfThickness : kHalfCell));
+    const float half = 0.5f * kWallHalfThickness;
+    mesh.AddBox(middle * (1.0f - half / kHalfCell) + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f),
+                Vec3(alongX ? kHalfCell : half, 0.5f * kGridCellHeight, alongX ? half : kHalfCell));
+}
+
+void AddPost(MeshBuilder& mesh, int n) {
+    const float half = 0.5f * kPostHalf;
+    mesh.AddBox(Corner(n) * (1.0f - half / kHalfCell) + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f),
+                Vec3(half, 0.5f * kGridCellHeight, half));
 }
 
 // The posts, walls and floor a configuration key holds (bits 7..4 posts 0..3, 3..0 walls 0..3).
 MeshBuilder::Contents& BuildConfiguration(MeshBuilder& mesh, uint8_t key, bool floor) {
     if (floor) AddFloor(mesh);
     for (int n = 0; n < 4; ++n) {
-        if (key & (0x80 >> n))
-            mesh.AddBox(Corner(n) + Vec3(0.0f, 0.5f * kGridCellHeight, 0.0f), Vec3(kPostHalf, 0.5f * kGridCellHeight, kPostHalf));
+        if (key & (0x80 >> n)) AddPost(mesh, n);
         if (key & (0x08 >> n)) AddWall(mesh, n);
     }
     // An empty configuration still has a collision mesh of one face set: a sliver under the floor.

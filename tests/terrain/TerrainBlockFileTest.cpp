@@ -131,8 +131,8 @@ TEST_F(TerrainBlockFileTest, TheEditorBlockRoundTripsAndDropsOnlyTheHiddenFlags)
     const size_t names = 2 * 4 + std::strlen("records/terrain/grass.dbr") + std::strlen("records/terrain/stone.dbr");
     EXPECT_EQ(saved.size(), 12 + names + 32 * 32 + 20 * 33 * 33 + 4 * 32 * 32);
 
-    Terrain loaded(nullptr);
-    ASSERT_TRUE(Load(loaded, saved));
+    Terrain loaded(nullptr);  // read as the oldest version that holds the passability
+    ASSERT_TRUE(Load(loaded, saved, 13));
     EXPECT_EQ(loaded.GetNumTextureLayers(), 2u);
     EXPECT_EQ(loaded.GetLayerOpacity(1, 20, 3), 255);
     EXPECT_EQ(loaded.GetNumBlocksX(), 4u);

@@ -312,7 +312,7 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
 
     float phases[6];
     for (unsigned k = 0; k < 6; ++k) phases[k] = shortOne.GetPhase(k);
-    const WaterWaveSegment::Roller roller = shortOne.GetRoller(0);
+    WaterWaveSegment::Roller rollers[2] = {shortOne.GetRoller(0), shortOne.GetRoller(1)};
     waves.UpdateWaves(250);
     const float step = 0.25f * 0.333f;
     const float bandLength = shortOne.GetLength() / 6.0f;
@@ -332,21 +332,33 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
             EXPECT_EQ(corner.colour >> 24, uint32_t(fade * fade * fade * 255));
         }
     }
-    const float s = roller.position - (std::fabs(roller.position) + 0.5f) * 1.0f * 0.25f * 0.1f;
-    EXPECT_FLOAT_EQ(shortOne.GetRoller(0).position, s < -1 ? s + 2 : s);
-    // The roller's rows run along the stretch from its offset over its width, s x 3 (the banks'
-    // width) across it, four face columns across its middle, lifted by its fade, and two edge
-    // columns beyond them.
-    const WaterWaveSegment::Roller& moved = shortOne.GetRoller(0);
-    const float lift = (1 - (moved.position * 0.5f + 0.5f)) * 0.5f;
-    const WaterWaveSegment::Vertex* face = &shortOne.GetVertices()[6 * 4];
-    for (unsigned j = 0; j <= 8; ++j) {
-        const float x = 3 * (moved.offset + moved.width * float(j) / 8), z = -3 * moved.position;
-        const float across[6] = {-0.5f, -1 / 6.0f, 1 / 6.0f, 0.5f, 0.5f, 0.75f}, lifted[6] = {0, 1, 0.5f, 0, 0, 0};
-        for (unsigned c = 0; c < 6; ++c) {
-            const WaterWaveSegment::Vertex& v = c < 4 ? face[j * 4 + c] : face[9 * 4 + j * 2 + c - 4];
-            EXPECT_NEAR((v.position - Vec3(x, 2.1f + lift * lifted[c], z - across[c])).Length(), 0.0f, 1e-4f) << j << ": " << c;
-            EXPECT_EQ(v.colour >> 24, uint32_t((1 - std::pow(std::fabs(moved.position), 7.0f)) * 255));
+    // Each roller moves up the beach (30 times as fast, past it and back out to sea); its rows run
+    // along the stretch from its offset over its width, s x 3 (the banks' width) across it, four
+    // face columns across its middle, lifted by its fade, and two edge columns beyond them.
+    for (const float speed : {1.0f, 30.0f}) {
+        if (speed > 1.0f) {
+            rollers[0] = shortOne.GetRoller(0), rollers[1] = shortOne.GetRoller(1);
+            waves.GetWaveParams().rollerSpeed = speed;
+            waves.UpdateWaves(250);
+        }
+        for (unsigned i = 0; i < 2; ++i) {
+            const float s = rollers[i].position - (std::fabs(rollers[i].position) + 0.5f) * speed * 0.25f * 0.1f;
+            EXPECT_FLOAT_EQ(shortOne.GetRoller(int(i)).position, s < -1 ? s + 2 : s) << i;
+            const WaterWaveSegment::Roller& moved = shortOne.GetRoller(int(i));
+            EXPECT_EQ(moved.width != rollers[i].width, s < -1) << i;  // a new shape each time out at sea
+            const float lift = (1 - (moved.position * 0.5f + 0.5f)) * 0.5f;
+            const WaterWaveSegment::Vertex* face = &shortOne.GetVertices()[6 * 4 + i * 9 * 6];
+            for (unsigned j = 0; j <= 8; ++j) {
+                const float x = 3 * (moved.offset + moved.width * float(j) / 8), z = -3 * moved.position;
+                const float across[6] = {-0.5f, -1 / 6.0f, 1 / 6.0f, 0.5f, 0.5f, 0.75f},
+                            lifted[6] = {0, 1, 0.5f, 0, 0, 0};
+                for (unsigned c = 0; c < 6; ++c) {
+                    const WaterWaveSegment::Vertex& v = c < 4 ? face[j * 4 + c] : face[9 * 4 + j * 2 + c - 4];
+                    const Vec3 expected(x, 2.1f + lift * lifted[c], z - across[c]);
+                    EXPECT_NEAR((v.position - expected).Length(), 0.0f, 1e-4f) << i << ", " << j << ": " << c;
+                    EXPECT_EQ(v.colour >> 24, uint32_t((1 - std::pow(std::fabs(moved.position), 7.0f)) * 255));
+                }
+            }
         }
     }
 

@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "core/GameClock.h"
+#include "core/IntVec3.h"
 #include "core/Singleton.h"
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "files/Options.h"
+#include "render/GraphicsEngine.h"
 #include "render/GraphicsNoiseGen.h"
+#include "render/GraphicsShader2.h"
 #include "render/NoiseTexture.h"
+#include "render/ShaderFileWriter.h"
+#include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
+#include "support/RecordingDevice.h"
 #include "support/RecordingEngineTest.h"
 #include "terrain/WaterType.h"
 #include "terrain/WaterTypeManager.h"
@@ -120,6 +127,19 @@ class WaterTypeEngineTest : public test::RecordingEngineTest {
 protected:
     void SetUp() override {
         directory.WriteFile("Noise.dbr", "Class,NoiseTexture,\nsize,16,\nlevels,1;0;0;0,\n");
+        // A shader that puts "textureScale", "depthParams" and "textureOffset" in vertex registers 0-2.
+        ShaderFileSection section;
+        section.generation = "GeForce6";
+        section.values = {
+            ShaderFileValue::VertexProgram("vertex program", {{0, 1, false, 0}, {1, 1, false, 1}, {2, 1, false, 2}})};
+        for (const auto& [name, type] : {std::pair{"textureScale", ShaderValueType::Float2},
+                                         {"depthParams", ShaderValueType::Float4},
+                                         {"textureOffset", ShaderValueType::Float2}})
+            section.parameters.push_back({name, type, 1, ShaderFileParameter::kNoDefault});
+        section.styles = {{"normal", 0, {{ShaderStateCode::VertexProgram, 0, true, 0}}}};
+        const std::vector<uint8_t> shader = test::MakeShaderFile({section});
+        directory.WriteFile("Water.ssh", std::string(shader.begin(), shader.end()));
+        engine.GetOptions()->SetQuality(Options::QualityName::detailLevel, 2);  // the device's own generation
         StartEngine();
     }
 };
@@ -183,6 +203,20 @@ TEST_F(WaterTypeEngineTest, TheDriftFollowsGameTimeOncePerFrame) {
     GameClock::Get().AdvanceBy(4000.0);
     lake->Update();
     EXPECT_FLOAT_EQ(lake->GetTextureOffset(), -0.25f);  // -18 / 8: whole repeats dropped
+    // The shader reads the drift plus the fraction of a repeat where the water is drawn, in x and z.
+    const GraphicsShader2* shader = engine.GetGraphicsEngine()->LoadShader2("Water.ssh");
+    ASSERT_TRUE(shader->Begin(0));
+    lake->SetShaderParams(shader, IntVec3(20, 3, -6));
+    auto& device = *static_cast<test::RecordingDevice*>(engine.GetGraphicsEngine()->GetRenderDevice());
+    device.ClearCalls();
+    shader->Render("water");
+    // 20 / 8 and -6 / 4 repeats in: 0.5 - 0.25 and -0.5.
+    EXPECT_EQ(device.GetCalls("SetVertexShaderConstants"),
+              (std::vector<std::string>{"SetVertexShaderConstants(0, [0.125, 0.25, 0, 0], 1)",
+                                        "SetVertexShaderConstants(1, [2, 2.5, 0.1, 0.9], 1)",
+                                        "SetVertexShaderConstants(2, [0.25, -0.5, 0, 0], 1)"}));
+    shader->End();
+    engine.GetGraphicsEngine()->UnloadShader2(shader);
     WaterTypeManager::Get().ReleaseWaterType(lake);
 }
 

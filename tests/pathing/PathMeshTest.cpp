@@ -97,19 +97,25 @@ TEST(PathMesh, ObstaclesRemoveTheFacesTheyStandOn) {
     EXPECT_LT(mesh.FindTriangle(Vec3(1.2f, 0.0f, 0.8f)), 0);
 }
 
+// A flat floor under a ramp of cells 2 wide rising 1 + x / 2 + z / 4: a point takes the floor
+// nearer its height.
 TEST(PathMesh, FindTriangleTakesTheNearestFloor) {
-    mem::vector<PathFace> faces = test::GridFaces(2, 2, 0.0f);
-    const mem::vector<PathFace> upper = test::GridFaces(2, 2, 4.0f);
-    faces.insert(faces.end(), upper.begin(), upper.end());
+    mem::vector<PathFace> faces = test::GridFaces(4, 4, 0.0f), ramp = test::GridFaces(2, 2, 0.0f);
+    for (PathFace& face : ramp) {
+        for (Vec3& corner : face.corner) corner = Vec3(corner.x * 2, 1 + corner.x + corner.z * 0.5f, corner.z * 2);
+    }
+    faces.insert(faces.end(), ramp.begin(), ramp.end());
     PathMesh mesh;
     ASSERT_TRUE(mesh.Create(faces, {}));
-    const int32_t low = mesh.FindTriangle(Vec3(0.3f, 0.5f, 0.6f));
-    const int32_t high = mesh.FindTriangle(Vec3(0.3f, 3.5f, 0.6f));
-    ASSERT_TRUE(low >= 0 && high >= 0);
-    EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(low).vertex[0]).y, 0.0f);
-    EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(high).vertex[0]).y, 4.0f);
-    EXPECT_GE(mesh.FindTriangle(Vec3(2.0f, 0.0f, 2.0f)), 0);  // on the outer corner
-    EXPECT_LT(mesh.FindTriangle(Vec3(2.1f, 0.0f, 1.0f)), 0);
+    for (const auto& [x, z] : {std::pair{0.6f, 1.2f}, {1.8f, 0.4f}, {2.8f, 3.8f}, {3.6f, 1.4f}, {1.2f, 2.6f}}) {
+        for (const float share : {0.45f, 0.55f}) {  // of the ramp's height there
+            const int32_t t = mesh.FindTriangle(Vec3(x, share * (1.0f + x * 0.5f + z * 0.25f), z));
+            ASSERT_GE(t, 0);
+            EXPECT_EQ(mesh.GetVertex(mesh.GetTriangle(t).vertex[0]).y > 0.0f, share > 0.5f) << x << ", " << z;
+        }
+    }
+    EXPECT_GE(mesh.FindTriangle(Vec3(4.0f, 0.0f, 4.0f)), 0);  // on the outer corner
+    EXPECT_LT(mesh.FindTriangle(Vec3(4.1f, 0.0f, 1.0f)), 0);
     EXPECT_EQ(mesh.FindTriangle(Vec3(NAN, 0.0f, 1.0f)), -1);
 }
 

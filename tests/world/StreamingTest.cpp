@@ -175,7 +175,13 @@ TEST_F(Streaming, RegionsAheadLoadInTheBackgroundAndThoseLeftBehindComeBackAsThe
     EXPECT_TRUE(world_->GetRegion(kRegions - 2)->IsLevelLoaded());
     EXPECT_EQ(world_->GetLoadedRegions().size(), 2u);
 
-    // Back to the start: the level comes back with its state, each entity once.
+    // Back to the start: the level comes back with its state, each entity once; the state waits
+    // through a read that fails.
+    const std::string file = directory_.ReadFile("level0.lvl");
+    directory_.WriteFile("level0.lvl", "XYZ not a level");
+    EXPECT_EQ(world_->GuaranteedGetRegionLevel(0), nullptr);
+    directory_.WriteFile("level0.lvl", file);
+    EXPECT_NE(world_->GuaranteedGetRegionLevel(0), nullptr);
     Frame(Centre(0));
     ASSERT_TRUE(world_->GetRegion(0)->IsLevelLoaded());
     ASSERT_NE(StateEntity(0), nullptr);
@@ -428,12 +434,12 @@ TEST_F(Streaming, RegionLoadersFinishOnceTheLevelsAreInAndSayWhenOneCannotBe) {
     EXPECT_EQ(LevelLoadingThread::Get().GetLoadTimes().served, 0);
     world_->GetRegion(0)->BackgroundLoadLevel(false);  // read, waiting for its post-load: not asked again
     EXPECT_EQ(LevelLoadingThread::Get().GetNumQueued(), 0u);
-    // The post-load pass finishes a level a step a frame.
-    for (int frame = 0; frame < 8; ++frame) {
+    // The post-load pass finishes a level a step a frame, in five.
+    for (int frame = 1; frame <= 5; ++frame) {
         world_->PostLoadPass();
         background.Update(0);
+        EXPECT_EQ(world_->GetRegion(0)->IsLevelLoaded(), frame == 5) << frame;
     }
-    EXPECT_TRUE(world_->GetRegion(0)->IsLevelLoaded());
     EXPECT_FALSE(background.GetIsDone());
     EXPECT_FALSE(background.GetAreLevelsLoaded());
     EXPECT_TRUE(background.GetHasFailed());

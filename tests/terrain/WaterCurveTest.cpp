@@ -159,12 +159,9 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         const unsigned n0 = first.GetNumSteps(), n1 = second.GetNumSteps();
         ASSERT_GE(n0, 10u);
         ASSERT_GE(n1, 10u);
-        EXPECT_EQ(alpha(0, 0), 0u);
-        EXPECT_EQ(alpha(0, 1), 127u);
-        EXPECT_EQ(alpha(0, n0), 255u) << "adding a point rebuilt the first stretch without its end fade";
-        EXPECT_EQ(alpha(1, 0), 255u);
-        EXPECT_EQ(alpha(1, n1 - 1), 127u);
-        EXPECT_EQ(alpha(1, n1), 0u);
+        // Adding a point rebuilt the first stretch without its end fade.
+        EXPECT_EQ(std::vector({alpha(0, 0), alpha(0, 1), alpha(0, n0), alpha(1, 0), alpha(1, n1 - 1), alpha(1, n1)}),
+                  std::vector<uint32_t>({0, 127, 255, 255, 127, 0}));
 
         for (unsigned k = 0; k < WaterPathSegment::kAcross; ++k) {
             const Vec3 end = first.GetVertices()[n0 * WaterPathSegment::kAcross + k].position;
@@ -232,10 +229,9 @@ TEST_F(WaterCurveTest, PathStripsJoinWithoutGapsOrFoldsAndFadeAtTheEnds) {
         path.MirrorXZ();
         path.MirrorXZ();
         const ControlPoint after = path.GetControlPoint(2);
-        EXPECT_NEAR(after.x, before.x, 1e-4f);
-        EXPECT_NEAR(after.tangentZ, before.tangentZ, 1e-5f);
-        EXPECT_NEAR(after.normalX, before.normalX, 1e-5f);
-        EXPECT_NEAR(after.normalZ, before.normalZ, 1e-5f);
+        for (const auto& [got, was] : {std::pair{after.x, before.x}, {after.tangentZ, before.tangentZ},
+                                       {after.normalX, before.normalX}, {after.normalZ, before.normalZ}})
+            EXPECT_NEAR(got, was, 1e-4f);
         EXPECT_EQ(after.width, before.width);
 
         // Its last point taken away, the path ends with the first stretch again, which fades out.
@@ -410,11 +406,11 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
         WaterWaveSet loaded(2, tree, &device, nullptr);
         BinaryReader reader(writer.GetBuffer(), writer.GetPosition());
         ASSERT_TRUE(loaded.Load(reader, 2));
-        EXPECT_EQ(loaded.GetWaveParams().waveSpacing, held) << stored;
-        EXPECT_EQ(loaded.GetWaveParams().rollerSpeed, -400.0f);
-        EXPECT_EQ(loaded.GetWaveParams().rollerHeight, 0.75f);
-        EXPECT_EQ(loaded.GetWaveParams().drawFlags, 1u);
-        EXPECT_EQ(loaded.GetHeight(), 2.5f);
+        const WaveParams& params = loaded.GetWaveParams();
+        EXPECT_EQ(std::tuple(params.waveSpacing, params.rollerSpeed, params.rollerHeight, params.drawFlags,
+                             loaded.GetHeight()),
+                  std::tuple(held, -400.0f, 0.75f, 1u, 2.5f))
+            << stored;
         ASSERT_EQ(loaded.GetNumSegments(), 2u);
         EXPECT_EQ(std::memcmp(&loaded.GetControlPoint(2), &waves.GetControlPoint(2), sizeof(ControlPoint)), 0);
         EXPECT_EQ(loaded.GetSegment(1).GetLength(), waves.GetSegment(1).GetLength());
@@ -483,10 +479,8 @@ TEST_F(WaterCurveTest, TheEditorPicksMovesDrawsMirrorsAndDropsCurves) {
             const PrimitiveVertex* ends = &lines[p * 80];
             ExpectOnCircle(ends, 38, c, 0.5f);
             ExpectOnCircle(ends + 38, 38, c, 1.0f);
-            for (const auto& [k, end] : {std::pair{76, c - Vec3(0.5f, 0, 0)},
-                                         {77, c + Vec3(0.5f, 0, 0)},
-                                         {78, c - Vec3(0, 0, 0.5f)},
-                                         {79, c + Vec3(0, 0, 0.5f)}}) {
+            for (const auto& [k, end] : {std::pair{76, c - Vec3(0.5f, 0, 0)}, {77, c + Vec3(0.5f, 0, 0)},
+                                         {78, c - Vec3(0, 0, 0.5f)}, {79, c + Vec3(0, 0, 0.5f)}}) {
                 EXPECT_NEAR((ends[k].position - end).Length(), 0.0f, 1e-4f) << k;
             }
         }
@@ -524,12 +518,11 @@ TEST_F(WaterCurveTest, TheEditorPicksMovesDrawsMirrorsAndDropsCurves) {
     lake->UpdateArea(Vec3(10, 0, 40), 2.0f, true);
     water.Mirror(Vec3(32, 0, 24), true, false, true);
     const ControlPoint& mirrored = river->GetControlPoint(0);
-    EXPECT_FLOAT_EQ(mirrored.x, 44.0f);
-    EXPECT_FLOAT_EQ(mirrored.z, 10.0f);
-    EXPECT_FLOAT_EQ(mirrored.tangentX, -1.0f);
-    EXPECT_FLOAT_EQ(mirrored.tangentZ, 4.0f);
-    EXPECT_NEAR(mirrored.normalX, -4.0f / std::sqrt(17.0f), 1e-6f);
-    EXPECT_NEAR(mirrored.normalZ, -1.0f / std::sqrt(17.0f), 1e-6f);
+    const float root17 = std::sqrt(17.0f);
+    for (const auto& [got, expected] : {std::pair{mirrored.x, 44.0f}, {mirrored.z, 10.0f}, {mirrored.tangentX, -1.0f},
+                                        {mirrored.tangentZ, 4.0f}, {mirrored.normalX, -4 / root17},
+                                        {mirrored.normalZ, -1 / root17}})
+        EXPECT_NEAR(got, expected, 1e-5f);
     EXPECT_NEAR(path.GetSegment(0).GetVertices()[0].position.x, 44.0f + 2.0f * mirrored.normalX, 1e-4f);
     EXPECT_FLOAT_EQ(waves->GetControlPoint(0).x, 34.0f);
     EXPECT_FLOAT_EQ(waves->GetControlPoint(0).tangentX, -4.0f);

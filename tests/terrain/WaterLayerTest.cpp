@@ -182,12 +182,10 @@ TEST_F(WaterLayerTest, HasWaterAndSurfaceRaysAgreeWithTheBruteForce) {
 TEST_F(WaterLayerTest, DepthsPackWholeUnitsAndTheirFraction) {
     ground.flat = true;
     ground.level = -2.25f;
-    EXPECT_EQ(PackWaterDepth(Vec3(3, 0, 3), &ground), (2u << 8) | 63u);
-    EXPECT_EQ(PackWaterDepth(Vec3(3, 1.5f, 3), &ground), (3u << 8) | 191u);
-    EXPECT_EQ(PackWaterDepth(Vec3(3, 0.75f, 3), nullptr), 191u);
-    EXPECT_EQ(PackWaterDepth(Vec3(3, -3, 3), &ground), 0u);
-    EXPECT_EQ(PackWaterDepth(Vec3(3, 400, 3), &ground), 255u << 8);
-    EXPECT_EQ(PackWaterDepth(Vec3(3, NAN, 3), &ground), 0u);
+    for (const auto& [y, onGround, packed] : {std::tuple{0.0f, true, (2u << 8) | 63u}, {1.5f, true, (3u << 8) | 191u},
+                                              {0.75f, false, 191u}, {-3.0f, true, 0u}, {400.0f, true, 255u << 8},
+                                              {NAN, true, 0u}})
+        EXPECT_EQ(PackWaterDepth(Vec3(3, y, 3), onGround ? &ground : nullptr), packed) << y;
 }
 
 // A surface above 0 is met at its own height, from above and from below.

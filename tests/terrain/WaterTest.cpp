@@ -105,12 +105,8 @@ TEST_F(WaterTest, TheBlockRoundTripsAndKeepsItsLayout) {
     const mem::vector<unsigned char> bytes = Saved(*water);
     uint32_t header[6];
     std::memcpy(header, bytes.data(), sizeof header);
-    EXPECT_EQ(header[0], 0xFEEDCBA9u);
-    EXPECT_EQ(header[1], 2u);
-    EXPECT_EQ(header[2], 2u) << "one type record per layer and path";
-    EXPECT_EQ(header[3], 1u);
-    EXPECT_EQ(header[4], 1u);
-    EXPECT_EQ(header[5], 1u);
+    // The magic, the version, one type record per layer and path, and a layer, a path and a wave set.
+    EXPECT_EQ(std::vector<uint32_t>(header, header + 6), (std::vector<uint32_t>{0xFEEDCBA9u, 2, 2, 1, 1, 1}));
 
     auto loaded = Fresh();
     BinaryReader reader(bytes.data(), uint32_t(bytes.size()));
@@ -599,10 +595,9 @@ TEST_F(WaterTest, TheRenderInterfaceGathersTheElementsInViewGroupedByType) {
     for (const GraphicsReflectionPlane* plane : manager.GetGroupPlanes(0)) EXPECT_EQ(plane->region, &region);
     // Without reflections the emissive style maps to the plain water styles; others pass through.
     const Name& emissive = SceneStyleNames::Get().emissive;
-    EXPECT_EQ(view.GetShaderStyle(0, emissive, RenderGenerationId(), nullptr), Name::Create("waterBlockStyle"));
-    EXPECT_EQ(view.GetShaderStyle(1, emissive, RenderGenerationId(), nullptr), Name::Create("waterPathStyle"));
-    EXPECT_EQ(view.GetShaderStyle(3, emissive, RenderGenerationId(), nullptr), Name::Create("bumpStyle"));
-    EXPECT_EQ(view.GetShaderStyle(4, emissive, RenderGenerationId(), nullptr), Name::Create("blendStyle"));
+    for (const auto& [pass, style] :
+         {std::pair{0, "waterBlockStyle"}, {1, "waterPathStyle"}, {3, "bumpStyle"}, {4, "blendStyle"}})
+        EXPECT_EQ(view.GetShaderStyle(pass, emissive, RenderGenerationId(), nullptr), Name::Create(style)) << pass;
     EXPECT_EQ(view.GetShaderStyle(0, SceneStyleNames::Get().fog, RenderGenerationId(), nullptr), SceneStyleNames::Get().fog);
     // The waves sort after the surface: at one sort order the scene renderer would order the two
     // shaders by their addresses, and the surface would cover the waves half the time.
@@ -716,11 +711,10 @@ TEST_F(WaterDrawTest, SplashesRingAndPlayTheirKindsEffectAtTheSurface) {
         const WaterRippleSet::Ripple& ring = ripples.GetRipple(0);
         EXPECT_EQ(ring.active, splash.rings);
         if (splash.rings) {
-            EXPECT_NEAR(ring.position.x, splash.at.x, 0.2f);
-            EXPECT_NEAR(ring.position.z, splash.at.z, 0.2f);
             EXPECT_FLOAT_EQ(ring.position.y, 2.01f);
-            EXPECT_NEAR(ring.radius, 0.5f, 0.2f);
-            EXPECT_NEAR(ring.finalRadius, 6.0f, 0.2f);
+            for (const auto& [got, expected] : {std::pair{ring.position.x, splash.at.x}, {ring.position.z, splash.at.z},
+                                                {ring.radius, 0.5f}, {ring.finalRadius, 6.0f}})
+                EXPECT_NEAR(got, expected, 0.2f);
             surface.Update(100000);
             surface.Update(1);
         }

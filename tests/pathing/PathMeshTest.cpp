@@ -218,11 +218,11 @@ TEST(SnapGrid, FindsTheNearestPointWithinTheTolerance) {
     EXPECT_EQ(grid.FindOrAdd(Vec3(0, 3, 0)), 0u);
     EXPECT_EQ(grid.FindOrAdd(Vec3(-0.8f, 3, 0)), 1u);
     EXPECT_EQ(grid.FindOrAdd(Vec3(0.3f, 3.1f, 0)), 0u);
-    EXPECT_EQ(grid.Find(Vec3(-0.5f, 3, 0)), 1u);
-    EXPECT_EQ(grid.Find(Vec3(-0.4f, 3, 0)), 0u);  // 0.4 from both: the first, though met second
-    EXPECT_EQ(grid.Find(Vec3(0, 3.5f, 0)), 0u);
-    EXPECT_EQ(grid.Find(Vec3(0, 3.51f, 0)), SnapGrid::kNotFound);
-    EXPECT_EQ(grid.Find(Vec3(0, 3, -0.49f)), 0u);
+    // At (-0.4, 3, 0) 0.4 from both: the first, though met second.
+    for (const auto& [point, found] : {std::pair{Vec3(-0.5f, 3, 0), 1u}, {Vec3(-0.4f, 3, 0), 0u},
+                                       {Vec3(0, 3.5f, 0), 0u}, {Vec3(0, 3.51f, 0), SnapGrid::kNotFound},
+                                       {Vec3(0, 3, -0.49f), 0u}})
+        EXPECT_EQ(grid.Find(point), found) << point.x << ", " << point.y << ", " << point.z;
     EXPECT_EQ(grid.GetPoint(1), Vec3(-0.8f, 3, 0));
     grid.SetTolerance(std::nan(""));
     EXPECT_EQ(grid.GetTolerance(), 0.0);

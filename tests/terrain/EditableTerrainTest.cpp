@@ -27,10 +27,8 @@ namespace {
 TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
     Terrain terrain(nullptr);
     ASSERT_TRUE(terrain.New(64, 16));
-    EXPECT_EQ(terrain.GetNumXSamples(), 65u);
-    EXPECT_EQ(terrain.GetNumYSamples(), 17u);
-    EXPECT_EQ(terrain.GetNumBlocksX(), 8u);
-    EXPECT_EQ(terrain.GetNumBlocksY(), 2u);
+    EXPECT_EQ(std::tuple(terrain.GetNumXSamples(), terrain.GetNumYSamples(), terrain.GetNumBlocksX(),
+                         terrain.GetNumBlocksY()), std::tuple(65u, 17u, 8u, 2u));
     EXPECT_FALSE(terrain.IsImpassable(63, 15));
     EXPECT_TRUE(terrain.IsImpassable(64, 0));  // the last sample column has no cell
     // The geometry bus takes no faces from the ground and keeps those it has.
@@ -65,17 +63,12 @@ TEST(EditableTerrainTest, SizesAreCellCountsAndHostileOnesAreRefused) {
 TEST(EditableTerrainTest, ACountSetAloneWaitsForAnEmptyTerrain) {
     LogCapture log;
     Terrain terrain(nullptr);
-    EXPECT_TRUE(terrain.SetNumXSamples(17));
-    EXPECT_TRUE(terrain.SetNumYSamples(1));
-    EXPECT_FALSE(terrain.SetNumXSamples(6));
-    EXPECT_FALSE(terrain.SetNumYSamples(0));
-    EXPECT_EQ(terrain.GetNumXSamples(), 17u);
-    EXPECT_EQ(terrain.GetNumYSamples(), 1u);
+    EXPECT_TRUE(terrain.SetNumXSamples(17) && terrain.SetNumYSamples(1));
+    EXPECT_FALSE(terrain.SetNumXSamples(6) || terrain.SetNumYSamples(0));
+    EXPECT_EQ(std::pair(terrain.GetNumXSamples(), terrain.GetNumYSamples()), std::pair(17u, 1u));
     ASSERT_TRUE(terrain.New(8, 8));
-    EXPECT_FALSE(terrain.SetNumXSamples(17));
-    EXPECT_FALSE(terrain.SetNumYSamples(33));
-    EXPECT_EQ(terrain.GetNumXSamples(), 9u);
-    EXPECT_EQ(terrain.GetNumYSamples(), 9u);
+    EXPECT_FALSE(terrain.SetNumXSamples(17) || terrain.SetNumYSamples(33));
+    EXPECT_EQ(std::pair(terrain.GetNumXSamples(), terrain.GetNumYSamples()), std::pair(9u, 9u));
     EXPECT_EQ(log.Count(LogPriority::Error), 4u);
     terrain.Unload();
     EXPECT_TRUE(terrain.SetNumYSamples(33));

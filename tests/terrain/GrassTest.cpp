@@ -104,13 +104,10 @@ TEST_F(GrassTest, BladesGrowWhereTheDensityAllowsTheSameOnEveryRebuild) {
     const float angle = float(GrassHash(0)) * 0.017453292f;
     const float dx = std::cos(angle) * 0.5f, dz = std::sin(angle) * 0.5f;
     const BladeVertex& top = first[0];
-    EXPECT_FLOAT_EQ(top.position[0], -dx);
-    EXPECT_FLOAT_EQ(top.position[1], 2.0f);
-    EXPECT_FLOAT_EQ(top.position[2], -dz);
-    EXPECT_FLOAT_EQ(first[2].position[0], dx);
-    EXPECT_FLOAT_EQ(first[2].position[1], 0.0f);
-    EXPECT_EQ(first[1].uv[0], 1.0f);
-    EXPECT_EQ(first[3].uv[1], 1.0f);
+    for (const auto& [got, expected] : {std::pair{top.position[0], -dx}, {top.position[1], 2.0f},
+                                        {top.position[2], -dz}, {first[2].position[0], dx},
+                                        {first[2].position[1], 0.0f}, {first[1].uv[0], 1.0f}, {first[3].uv[1], 1.0f}})
+        EXPECT_FLOAT_EQ(got, expected);
     const Vec3 normal = terrain->GetNormalInterpolated(0, 0);
     EXPECT_EQ(Vec3(top.normal[0], top.normal[1], top.normal[2]), normal);
 
@@ -168,13 +165,9 @@ TEST_F(GrassTest, TheSpacingThinsTheGridByThePositionHash) {
 
 TEST_F(GrassTest, OpacityBeforeTheFirstCellExtrapolatesAndIsClamped) {
     Make([](unsigned x, unsigned) { return x == 0 ? uint8_t(200) : uint8_t(0); }, nullptr);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 0.5f, 3), 100);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, -0.25f, 3), 250);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, -0.5f, 3), 255);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, -40.0f, 3), 255);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 3.0f, 3), 0);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, 80.0f, 3), 0);
-    EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, NAN, 3), 0);
+    for (const auto& [x, opacity] :
+         {std::pair{0.5f, 100}, {-0.25f, 250}, {-0.5f, 255}, {-40.0f, 255}, {3.0f, 0}, {80.0f, 0}, {NAN, 0}})
+        EXPECT_EQ(terrain->GetLayerOpacityInterpolated(0, x, 3), opacity) << x;
     // Inside, the four cells around a point blend; the last row and column repeat themselves.
     const auto opacity = [](int x, int z) { return float((std::min(x, 15) * 37 + std::min(z, 15) * 11) % 256); };
     Make([&](unsigned x, unsigned z) { return uint8_t(opacity(int(x), int(z))); }, nullptr);

@@ -125,10 +125,9 @@ TEST_F(GridEntranceTest, DumpIdsEndsWithALineOfDashes) {
     entrance->DumpIds();
     const std::vector<LogCapture::Line> lines = log.Lines();
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[1].text, "^gPortal ID (1:2:3:4)");
-    EXPECT_EQ(lines[2].text, "^gConn Portal ID (5:6:7:8)");
-    EXPECT_EQ(lines[3].text, "^gConn Region ID (9:a:b:c)");
-    EXPECT_EQ(lines[4].text, "^b" + std::string(76, '-'));
+    EXPECT_EQ(std::vector<std::string>({lines[1].text, lines[2].text, lines[3].text, lines[4].text}),
+              std::vector<std::string>({"^gPortal ID (1:2:3:4)", "^gConn Portal ID (5:6:7:8)",
+                                        "^gConn Region ID (9:a:b:c)", "^b" + std::string(76, '-')}));
 }
 
 }  // namespace

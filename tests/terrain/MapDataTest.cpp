@@ -162,9 +162,9 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
     ASSERT_TRUE(region->RebuildMapData());
     EXPECT_EQ(bed.Graphics().GetTextureReduction(), reduction);
     EXPECT_EQ(bed.GetEngine().GetEntityRenderFilter(), nullptr);
-    EXPECT_FALSE(bed.GetEngine().IsMapRendering());
-    EXPECT_TRUE(test::MapBoxEntity::drawnForMap);
-    EXPECT_TRUE(bed.Graphics().AreReflectionsEnabled());  // off while the map is drawn, then back
+    // Reflections are off while the map is drawn, then back.
+    EXPECT_TRUE(!bed.GetEngine().IsMapRendering() && test::MapBoxEntity::drawnForMap &&
+                bed.Graphics().AreReflectionsEnabled());
     GraphicsStats stats;
     bed.Graphics().GetStats(stats);  // lit by the sun, which casts shadows
     EXPECT_EQ(std::pair(stats.lights, stats.shadowCastingLights), std::pair(1, 1));

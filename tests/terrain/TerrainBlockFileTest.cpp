@@ -184,11 +184,9 @@ TEST_F(TerrainBlockFileTest, EditorBlockLayersWithoutATypeAreDroppedAndTheRestRe
     ASSERT_TRUE(Load(loaded, Bytes(writer)));
     ASSERT_EQ(loaded.GetNumTextureLayers(), 2u);
     EXPECT_EQ(loaded.GetLayerTerrainType(0u)->GetObjectName(), "records/terrain/grass.dbr");
-    EXPECT_EQ(loaded.GetLayerOpacity(1, 1, 1), 0x66);
-    EXPECT_EQ(loaded.GetHeight(2, 2), 8.0f);
-    EXPECT_EQ(loaded.GetOffset()[4].blend, 0.5f);
-    EXPECT_TRUE(loaded.IsImpassable(0, 1));
-    EXPECT_FALSE(loaded.IsImpassable(1, 1));
+    EXPECT_EQ(std::tuple(loaded.GetLayerOpacity(1, 1, 1), loaded.GetHeight(2, 2), loaded.GetOffset()[4].blend),
+              std::tuple(0x66, 8.0f, 0.5f));
+    EXPECT_TRUE(loaded.IsImpassable(0, 1) && !loaded.IsImpassable(1, 1));
 }
 
 TEST_F(TerrainBlockFileTest, CutAndHostileBlocksFailCleanly) {
@@ -304,11 +302,10 @@ TEST_F(TerrainBlockFileTest, SampleMasksCarryTheShowingLayersAndTheVisibleBit) {
     ASSERT_TRUE(Load(runTime, Save(true)));
     ASSERT_EQ(runTime.GetMaskBytes(), 2u);
     ExpectMasksOf(editable);
-    EXPECT_EQ(runTime.GetMask(2, 2)[0], 0x00);  // opaque layer 7 above, hidden
-    EXPECT_EQ(runTime.GetMask(2, 2)[1], 0x01);
-    EXPECT_EQ(runTime.GetMask(3, 2)[0], 0x01);                     // visible
-    EXPECT_EQ(runTime.GetMask(12, 5)[0], 0x01 | 1 << 1 | 1 << 4);  // layer 0 and layer 3 over it
-    EXPECT_EQ(runTime.GetMask(12, 5)[1], 0x00);
+    // At (2, 2) opaque layer 7 above, hidden; (3, 2) visible; at (12, 5) layer 0 and layer 3 over it.
+    EXPECT_EQ(std::vector<int>({runTime.GetMask(2, 2)[0], runTime.GetMask(2, 2)[1], runTime.GetMask(3, 2)[0],
+                                runTime.GetMask(12, 5)[0], runTime.GetMask(12, 5)[1]}),
+              std::vector<int>({0x00, 0x01, 0x01, 0x01 | 1 << 1 | 1 << 4, 0x00}));
     // The last column repeats the cells before it.
     EXPECT_EQ(runTime.GetMask(16, 16)[0], runTime.GetMask(15, 15)[0]);
     mem::vector<unsigned> layers;

@@ -61,9 +61,8 @@ TEST(TerrainGrid, BlocksCoverEveryCellOnceOnGridsOfManyShapes) {
 TEST(TerrainGrid, A129SampleTerrainHas15By15BlocksAndTheTreesHeight) {
     TestTerrain terrain;
     ASSERT_TRUE(terrain.Make(129, 129, [](unsigned x, unsigned z) { return float(x % 7) - float(z % 5); }));
-    EXPECT_EQ(terrain.GetNumBlocksX(), 15u);
-    EXPECT_EQ(terrain.GetNumBlocksY(), 15u);
-    EXPECT_EQ(terrain.GetBlock(14, 14)->GetNumXSamples(), 3u);
+    EXPECT_EQ(std::tuple(terrain.GetNumBlocksX(), terrain.GetNumBlocksY(), terrain.GetBlock(14, 14)->GetNumXSamples()),
+              std::tuple(15u, 15u, 3u));
     EXPECT_FLOAT_EQ(terrain.GetBlock(14, 14)->GetBoundingBox().GetMin().x, 126.0f);
     // Vertically the bounds are the tree's, which holds the blocks (heights -4 to 6).
     ExpectNear(terrain.GetBoundingBox().centre, Vec3(64, 1, 64), 1e-4f);

@@ -96,12 +96,9 @@ TEST_F(TerrainLayersTest, PaintingShowsALayerWhereAndOnlyWhereItIsPainted) {
     terrain.SetLayerOpacity(0, 0, 0, 7);  // the base layer is not painted
     EXPECT_EQ(terrain.GetLayerOpacity(0, 0, 0), 255);
     EXPECT_EQ(terrain.GetLayerOpacity(1, 12, 12), 255);
-    EXPECT_EQ(Row(1, 8, 7, 15), "TTTTTTTTT");
-    EXPECT_EQ(Row(1, 9, 7, 15), "TTBBBBBTT");
-    EXPECT_EQ(Row(1, 11, 7, 15), "TTBBOBBTT");
-    EXPECT_EQ(Row(1, 13, 7, 15), "TTBBBBBTT");
-    EXPECT_EQ(Row(0, 11, 7, 15), "OOOOCOOOO");
-    EXPECT_EQ(Row(0, 10, 7, 15), "OOOOOOOOO");
+    for (const auto& [layer, z, row] : {std::tuple{1u, 8u, "TTTTTTTTT"}, {1u, 9u, "TTBBBBBTT"}, {1u, 11u, "TTBBOBBTT"},
+                                        {1u, 13u, "TTBBBBBTT"}, {0u, 11u, "OOOOCOOOO"}, {0u, 10u, "OOOOOOOOO"}})
+        EXPECT_EQ(Row(layer, z, 7, 15), row) << layer << ", " << z;
 
     // What the blocks (9 cells a side) and boxes see, and what a ray stands on.
     EXPECT_EQ(terrain.GetBlock(1, 1)->GetLayers(), (mem::vector<unsigned>{0, 1}));
@@ -110,10 +107,10 @@ TEST_F(TerrainLayersTest, PaintingShowsALayerWhereAndOnlyWhereItIsPainted) {
     EXPECT_EQ(LayersInBox(ABBox(Vec3(11.2f, 0, 11.2f), Vec3(0.1f, 1, 0.1f))), (mem::vector<unsigned>{1}));
     EXPECT_EQ(LayersInBox(ABBox(Vec3(20, 0, 20), Vec3(2, 1, 2))), (mem::vector<unsigned>{0}));
     EXPECT_EQ(LayersInBox(ABBox(Vec3(11, 0, 11), Vec3(3, 1, 3))), (mem::vector<unsigned>{0, 1}));
-    EXPECT_EQ(SurfaceAt(11.5f, 11.5f), PhysicsSurface::Stone);
-    EXPECT_EQ(SurfaceAt(10.2f, 12.9f), PhysicsSurface::Stone);
-    EXPECT_EQ(SurfaceAt(14.5f, 14.5f), PhysicsSurface::Grass);
-    EXPECT_EQ(SurfaceAt(2.5f, 2.5f), PhysicsSurface::Grass);
+    using enum PhysicsSurface;
+    for (const auto& [x, z, surface] :
+         {std::tuple{11.5f, 11.5f, Stone}, {10.2f, 12.9f, Stone}, {14.5f, 14.5f, Grass}, {2.5f, 2.5f, Grass}})
+        EXPECT_EQ(SurfaceAt(x, z), surface) << x << ", " << z;
     // Painted past half, the stone outweighs the grass, which takes what the stone leaves; short of
     // half the grass wins.
     Paint(1, 14, 14, 1, 1, 128);

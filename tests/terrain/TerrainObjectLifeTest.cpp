@@ -92,11 +92,8 @@ TEST_F(TerrainObjectLifeTest, UpdateAndPreLoadServeWhatTheFrustaSee) {
 
     Frames(11);
     terrain.Update(frusta, 2, 16);
-    EXPECT_EQ(ahead.updates, 1);
-    EXPECT_EQ(ahead.lastElapsedMs, 16);
-    EXPECT_EQ(aside.updates, 1);
-    EXPECT_EQ(away.updates, 0);
-    EXPECT_EQ(away.unloads, 1);
+    EXPECT_EQ(std::tuple(ahead.updates, ahead.lastElapsedMs, aside.updates, away.updates, away.unloads),
+              std::tuple(1, 16, 1, 0, 1));
     EXPECT_FALSE(terrain.IsObjectLoaded(&away));
 
     // The run-time terrain preloads what the first frustum sees, and loads what the others see.

@@ -138,11 +138,9 @@ TEST(TerrainPassabilityTest, RasterisedShapesMarkExactlyTheirCellsAndSamples) {
             if (terrain.IsInvisible(x, z)) hidden.emplace(x, z);
         }
     }
-    EXPECT_TRUE(hidden.count({19, 16}));
-    EXPECT_TRUE(hidden.count({24, 20}));
-    EXPECT_FALSE(hidden.count({26, 20}));
-    EXPECT_TRUE(hidden.count({28, 24}));
-    EXPECT_FALSE(hidden.count({20, 14}));
+    for (const auto& [x, z, isHidden] :
+         {std::tuple{19, 16, true}, {24, 20, true}, {26, 20, false}, {28, 24, true}, {20, 14, false}})
+        EXPECT_EQ(hidden.count({x, z}) != 0, isHidden) << x << ", " << z;
     for (const auto& [x, z] : hidden) {
         // Each hidden sample lies within a unit of the triangle x >= 20, z <= 24, x - 20 <= z - 16.
         EXPECT_TRUE(x >= 19 && z <= 25 && x - 20 <= z - 16 + 2) << x << ", " << z;

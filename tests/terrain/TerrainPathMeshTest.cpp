@@ -211,10 +211,9 @@ TEST(LevelTerrain, ANewTerrainIsTheLevelsGroundAndItsBoxReachesAboveAndBelow) {
     EXPECT_EQ(level.GetGridRegion(), nullptr);
     EXPECT_FALSE(level.IsUnderground());
     EXPECT_TRUE(level.IsLoaded() && level.HasLoadedRenderData() && level.GetPostLoadCalled());
-    EXPECT_EQ(terrain->GetNumXSamples(), 17u);
-    EXPECT_EQ(terrain->GetNumYSamples(), 9u);
-    EXPECT_EQ(level.GetSectorLayers().GetWidth(), 16u);
-    EXPECT_EQ(level.GetSectorLayers().GetHeight(), 8u);
+    EXPECT_EQ(std::tuple(terrain->GetNumXSamples(), terrain->GetNumYSamples(), level.GetSectorLayers().GetWidth(),
+                         level.GetSectorLayers().GetHeight()),
+              std::tuple(17u, 9u, 16u, 8u));
     const ABBox ground = terrain->GetBoundingBox();
     const ABBox box = level.GetBoundingBox();
     EXPECT_EQ(box.centre, ground.centre);

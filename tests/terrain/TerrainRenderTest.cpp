@@ -167,15 +167,16 @@ TEST_F(TerrainRenderTest, PlugsFillHolesInTheLayersAroundThem) {
     ASSERT_EQ(plug.GetLayers(), (mem::vector<unsigned>{0, 1}));
     const SceneStyleNames& styles = SceneStyleNames::Get();
     const Name reflection = Name::Create("reflectionStyle");
-    EXPECT_EQ(plug.GetNumRenderPasses(styles.ambientLight, RenderGenerationId{}), 3);
-    EXPECT_EQ(plug.GetNumRenderPasses(reflection, RenderGenerationId{}), 2);
-    EXPECT_EQ(plug.GetRenderPassSortOrder(0, styles.ambientLight, RenderGenerationId{}), -1);
-    EXPECT_EQ(plug.GetRenderPassSortOrder(2, styles.ambientLight, RenderGenerationId{}), 3);
-    EXPECT_EQ(plug.GetShaderStyle(0, styles.ambientLight, RenderGenerationId{}, nullptr), styles.depth);
-    EXPECT_EQ(plug.GetShaderStyle(1, styles.fog, RenderGenerationId{}, nullptr), Name::Create("None"));
-    EXPECT_EQ(plug.GetShaderStyle(0, styles.fog, RenderGenerationId{}, nullptr), styles.fog);
-    // Reflections draw layer 0 too.
-    EXPECT_EQ(plug.GetShaderStyle(0, reflection, RenderGenerationId{}, nullptr), reflection);
+    const RenderGenerationId any{};
+    EXPECT_EQ(std::tuple(plug.GetNumRenderPasses(styles.ambientLight, any), plug.GetNumRenderPasses(reflection, any),
+                         plug.GetRenderPassSortOrder(0, styles.ambientLight, any),
+                         plug.GetRenderPassSortOrder(2, styles.ambientLight, any)),
+              std::tuple(3, 2, -1, 3));
+    // Pass by pass, and reflections draw layer 0 too.
+    for (const auto& [pass, style, shown] : {std::tuple{0, styles.ambientLight, styles.depth},
+                                             {1, styles.fog, Name::Create("None")}, {0, styles.fog, styles.fog},
+                                             {0, reflection, reflection}})
+        EXPECT_EQ(plug.GetShaderStyle(pass, style, any, nullptr), shown) << pass;
 }
 
 // A tile is drawn where it stands in the layers painted there: the sample slab (6 x 6) over cells

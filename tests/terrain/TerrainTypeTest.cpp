@@ -127,15 +127,12 @@ TEST_F(TerrainTypeTest, AFullRecordSetsEveryField) {
     EXPECT_EQ(type->GetVariationProbabilities(), (mem::vector<int>{1, 0, 3}));
     EXPECT_EQ(type->GetVariationClumpiness(), (mem::vector<float>{0.5f, 0.25f, 1.0f}));
     EXPECT_EQ(type->GetNoiseScale(), (mem::vector<float>{2, 4, 8}));
-    EXPECT_EQ(type->GetMinimumBladeOpacity(), 127u);
-    EXPECT_EQ(type->GetBladeSpacing(), 4u);
-    EXPECT_EQ(type->GetNumBladeVariations(), 3u);
-    EXPECT_FLOAT_EQ(type->GetBladeWidth(), 0.75f);
-    EXPECT_FLOAT_EQ(type->GetBladeHeight(), 2.5f);
+    EXPECT_EQ(std::tuple(type->GetMinimumBladeOpacity(), type->GetBladeSpacing(), type->GetNumBladeVariations(),
+                         type->GetBladeWidth(), type->GetBladeHeight()),
+              std::tuple(127u, 4u, 3u, 0.75f, 2.5f));
     // Reading the record loads no texture.
-    EXPECT_EQ(type->GetNumTextures(), 0u);
-    EXPECT_EQ(type->GetNumBumpMapTextures(), 0u);
-    EXPECT_EQ(type->GetBladeTexture(), nullptr);
+    EXPECT_EQ(std::tuple(type->GetNumTextures(), type->GetNumBumpMapTextures(), type->GetBladeTexture()),
+              std::tuple(0u, 0u, nullptr));
 }
 
 TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaultsAndNegativeCountsReadAsZero) {

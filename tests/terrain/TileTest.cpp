@@ -333,9 +333,7 @@ TEST_F(TileTest, ATileOutlivesItsTerrainAndIsAnOrdinaryActorWithoutOne) {
 
     ASSERT_TRUE(TheLevel()->AddEntity(tile, Coords::Translation(Vec3(10, 0, 10))));
     EXPECT_EQ(tile->GetTerrainTile(), nullptr);
-    EXPECT_FALSE(tile->OccludesPathing());
-    EXPECT_TRUE(tile->IncludeInMinimap());
-    EXPECT_TRUE(tile->GetIsPartOfLevel());
+    EXPECT_TRUE(!tile->OccludesPathing() && tile->IncludeInMinimap() && tile->GetIsPartOfLevel());
     EXPECT_EQ(tile->GetPhysicsType(), Entity::PhysicsType::None);
 }
 

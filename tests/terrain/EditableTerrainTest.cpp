@@ -126,19 +126,16 @@ TEST(EditableTerrainTest, RectanglesBecomeBoxesBlocksAndMeetOutlines) {
         if (nearFirst) std::rotate(corners.begin(), corners.begin() + 2, corners.end());
         return SimplePolygon(corners);
     };
-    EXPECT_TRUE(Terrain::Overlap(set, outline(22, 22, 23, 23)));
-    EXPECT_TRUE(Terrain::Overlap(set, outline(10, 10, 19.6f, 19.6f)));  // rounded up to touch
-    EXPECT_FALSE(Terrain::Overlap(set, outline(10, 10, 18.4f, 18.4f)));
-    EXPECT_FALSE(Terrain::Overlap(set, outline(40, 40, 50, 50)));
-    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 10, 23, 18.6f)));  // each axis rounded up on its own
-    EXPECT_FALSE(Terrain::Overlap(set, outline(21, 10, 23, 18.4f)));
-    EXPECT_TRUE(Terrain::Overlap(set, outline(10, 21, 18.6f, 23)));
-    EXPECT_FALSE(Terrain::Overlap(set, outline(26, 21, 30, 23)));  // beyond on x only
-    EXPECT_FALSE(Terrain::Overlap(set, outline(21, 26, 23, 30)));  // beyond on z only
-    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 2, 23, 40)));     // across it
-    EXPECT_TRUE(Terrain::Overlap(set, outline(2, 21, 40, 23)));
-    EXPECT_TRUE(Terrain::Overlap(set, outline(21, 2, 23, 40, true)));
-    EXPECT_TRUE(Terrain::Overlap(set, outline(2, 21, 40, 23, true)));
+    // Rounded up to touch, each axis on its own; beyond on x only, on z only; across it.
+    for (const auto& [x0, z0, x1, z1, meets] :
+         {std::tuple{22.0f, 22.0f, 23.0f, 23.0f, true}, {10.0f, 10.0f, 19.6f, 19.6f, true},
+          {10.0f, 10.0f, 18.4f, 18.4f, false}, {40.0f, 40.0f, 50.0f, 50.0f, false}, {21.0f, 10.0f, 23.0f, 18.6f, true},
+          {21.0f, 10.0f, 23.0f, 18.4f, false}, {10.0f, 21.0f, 18.6f, 23.0f, true}, {26.0f, 21.0f, 30.0f, 23.0f, false},
+          {21.0f, 26.0f, 23.0f, 30.0f, false}, {21.0f, 2.0f, 23.0f, 40.0f, true}, {2.0f, 21.0f, 40.0f, 23.0f, true}}) {
+        for (const bool nearFirst : {false, true}) {
+            EXPECT_EQ(Terrain::Overlap(set, outline(x0, z0, x1, z1, nearFirst)), meets) << x0 << ", " << z0;
+        }
+    }
     // Far from the origin an outline spans only its own cells.
     DirtyRectSet origin;
     origin.AddRect(DirtyRect(0, 0, 2, 2));

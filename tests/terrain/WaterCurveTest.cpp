@@ -284,12 +284,9 @@ TEST_F(WaterCurveTest, WavesMoveAsTheirFormulasSay) {
     waves.AddControlPoint(Point(63, 0, 20, 0, 0.5f));  // length 60: 50 steps, 100 bands, no rollers
     const WaterWaveSegment& shortOne = waves.GetSegment(0);
     const WaterWaveSegment& longOne = waves.GetSegment(1);
-    EXPECT_EQ(shortOne.GetNumRollerSteps(), 8u);
-    EXPECT_EQ(shortOne.GetNumBands(), 6u);
-    EXPECT_TRUE(shortOne.HasRollers());
-    EXPECT_EQ(longOne.GetNumRollerSteps(), 50u);
-    EXPECT_EQ(longOne.GetNumBands(), 100u);
-    EXPECT_FALSE(longOne.HasRollers());
+    for (const auto& [one, steps, bands, rolls] : {std::tuple{&shortOne, 8u, 6u, true}, {&longOne, 50u, 100u, false}})
+        EXPECT_EQ(std::tuple(one->GetNumRollerSteps(), one->GetNumBands(), one->HasRollers()),
+                  std::tuple(steps, bands, rolls));
     // Four vertices a band, then two rollers of 9 rows of four face and two edge vertices.
     EXPECT_EQ(longOne.GetVertices().size(), 100u * 4);
     EXPECT_EQ(shortOne.GetVertices().size(), 6u * 4 + 2 * 9 * 6);

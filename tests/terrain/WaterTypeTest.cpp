@@ -54,16 +54,12 @@ TEST(WaterType, RecordReadsToItsValuesAndKeepsTheReadersAlpha) {
     ASSERT_TRUE(loaded.Load(reader));
     EXPECT_TRUE(reader.IsAtEnd());
     const WaterType::Settings& s = loaded.GetSettings();
-    EXPECT_EQ(loaded.GetTypeName(), "Lake");
-    EXPECT_EQ(s.MinDepthOpacity, 0.1f);
-    EXPECT_EQ(s.MaxDepth, 2.5f);
-    EXPECT_EQ(s.ScrollSpeed, -3.0f);
-    EXPECT_EQ(s.Direction, 90.0f);
-    EXPECT_EQ(s.TextureScale.y, 4.0f);
-    EXPECT_EQ(s.WaterColor.b, 0.4f);
+    EXPECT_EQ(std::tuple(loaded.GetTypeName(), s.SkyMapFilename, s.NoiseTextureName),
+              std::tuple("Lake", "Sky.tex", "Noise.dbr"));
+    EXPECT_EQ(std::vector({s.MinDepthOpacity, s.MaxDepth, s.ScrollSpeed, s.Direction, s.TextureScale.y,
+                           s.WaterColor.b}),
+              std::vector({0.1f, 2.5f, -3.0f, 90.0f, 4.0f, 0.4f}));
     EXPECT_EQ(s.WaterColor.a, 1.0f);  // not stored
-    EXPECT_EQ(s.SkyMapFilename, "Sky.tex");
-    EXPECT_EQ(s.NoiseTextureName, "Noise.dbr");
 
     // Cut inside the floats: the fields not reached keep their values, and a zero scale read
     // from a record cannot reach the divisions.

@@ -44,10 +44,8 @@ TEST(ImpassableData, OutsideTheGridAndBeforeLoadingIsImpassable) {
     EXPECT_FALSE(data.HasBeenLoadedOrPrimed());
     EXPECT_EQ(data.GetImpassable(0, 0), 1);
     data.Prime(2, 2);
-    EXPECT_EQ(data.GetImpassable(1, 1), 0);
-    EXPECT_EQ(data.GetImpassable(2, 0), 1);
-    EXPECT_EQ(data.GetImpassable(0, 2), 1);
-    EXPECT_EQ(data.GetImpassable(0xffffffffu, 0), 1);
+    EXPECT_EQ(std::vector({data.GetImpassable(1, 1), data.GetImpassable(2, 0), data.GetImpassable(0, 2),
+                           data.GetImpassable(0xffffffffu, 0)}), std::vector<uint8_t>({0, 1, 1, 1}));
 }
 
 TEST(ImpassableData, EveryTruncationFailsAndLogs) {

@@ -139,11 +139,11 @@ TEST_F(PathFinderTest, NoPathWhenTheGoalIsEnclosedOrOffTheMesh) {
     // A ring of missing cells around cell (5, 5).
     Build(mesh, kRegionA, 10, [](int x, int z) { return std::max(std::abs(x - 5), std::abs(z - 5)) != 1; });
     const WorldVec3 start(kRegionA, Vec3(0.5f, 0.0f, 0.5f));
-    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(5.5f, 0.0f, 5.5f))));
-    EXPECT_TRUE(Find(finder, start, WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 8.5f))));
-    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(20.0f, 0.0f, 0.5f))));  // off the mesh
-    EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionB, Vec3(8.5f, 0.0f, 8.5f))));   // no mesh there
-    EXPECT_FALSE(Find(finder, start, WorldVec3(nullptr, Vec3(8.5f, 0.0f, 8.5f))));    // outside the world
+    // Enclosed, open, off the mesh, in a region without one, outside the world.
+    for (const auto& [region, x, z, found] : {std::tuple{kRegionA, 5.5f, 5.5f, false}, {kRegionA, 8.5f, 8.5f, true},
+                                              {kRegionA, 20.0f, 0.5f, false}, {kRegionB, 8.5f, 8.5f, false},
+                                              {static_cast<Region*>(nullptr), 8.5f, 8.5f, false}})
+        EXPECT_EQ(bool(Find(finder, start, WorldVec3(region, Vec3(x, 0.0f, z)))), found) << x << ", " << z;
 
     finder.RemoveMesh(&mesh);
     EXPECT_FALSE(Find(finder, start, WorldVec3(kRegionA, Vec3(8.5f, 0.0f, 8.5f))));

@@ -98,10 +98,8 @@ TEST_F(TerrainObjectLifeTest, UpdateAndPreLoadServeWhatTheFrustaSee) {
 
     // The run-time terrain preloads what the first frustum sees, and loads what the others see.
     terrain.PreLoad(1, frusta, 2);
-    EXPECT_TRUE(ahead.IsLoaded(true));
-    EXPECT_TRUE(aside.IsLoaded(false));
-    EXPECT_FALSE(aside.IsLoaded(true));
-    EXPECT_FALSE(away.IsLoaded(false));
+    EXPECT_EQ(std::vector({ahead.IsLoaded(true), aside.IsLoaded(false), aside.IsLoaded(true), away.IsLoaded(false)}),
+              std::vector({true, true, false, false}));
 
     terrain.PreDeviceReset();
     terrain.PostDeviceReset();
@@ -122,10 +120,8 @@ TEST_F(TerrainObjectLifeTest, ALevelPreloadsWhatItsGroundShowsInTheFrusta) {
     const Frustum frusta[2] = {MakeViewFrustum(Vec3(16, 5, 10), Vec3(0, 0, 1), 0.5f, 40.0f),
                                MakeViewFrustum(Vec3(0, 5, 16), Vec3(-1, 0, 0), 0.5f, 40.0f)};
     level.PreLoad(1, frusta, 2, false);
-    EXPECT_TRUE(ahead.IsLoaded(true));
-    EXPECT_TRUE(aside.IsLoaded(false));
-    EXPECT_FALSE(aside.IsLoaded(true));
-    EXPECT_FALSE(away.IsLoaded(false));
+    EXPECT_EQ(std::vector({ahead.IsLoaded(true), aside.IsLoaded(false), aside.IsLoaded(true), away.IsLoaded(false)}),
+              std::vector({true, true, false, false}));
 }
 
 TEST_F(TerrainObjectLifeTest, UnloadEmptiesTheTerrainAndLeavesOtherObjectsOutOfAnyTree) {
@@ -136,9 +132,7 @@ TEST_F(TerrainObjectLifeTest, UnloadEmptiesTheTerrainAndLeavesOtherObjectsOutOfA
 
     terrain.Unload();
     EXPECT_EQ(terrain.GetNumXSamples() + terrain.GetNumYSamples() + terrain.GetNumBlocksX(), 0u);
-    EXPECT_EQ(terrain.GetBlock(0, 0), nullptr);
-    EXPECT_EQ(terrain.GetNumLoadedObjects(), 0u);
-    EXPECT_FALSE(tile.IsInSpace());
+    EXPECT_TRUE(terrain.GetBlock(0, 0) == nullptr && terrain.GetNumLoadedObjects() == 0 && !tile.IsInSpace());
     mem::vector<TerrainObject*> all;
     terrain.GetAllObjects(all);
     EXPECT_TRUE(all.empty());

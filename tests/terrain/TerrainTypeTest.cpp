@@ -143,11 +143,9 @@ TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaultsAndNegativeCountsReadAsZero) {
     EXPECT_EQ(bare->GetMiniMapColor(), Color(0, 0, 0, 1));
     EXPECT_TRUE(bare->GetVariationProbabilities().empty() && bare->GetVariationClumpiness().empty() &&
                 bare->GetNoiseScale().empty());
-    EXPECT_EQ(bare->GetMinimumBladeOpacity() + bare->GetBladeSpacing(), 0u);
-    EXPECT_EQ(bare->GetNumBladeVariations(), 1u);
-    EXPECT_FLOAT_EQ(bare->GetBladeWidth(), 1.0f);
-    EXPECT_FLOAT_EQ(bare->GetBladeHeight(), 1.5f);
-    EXPECT_EQ(bare->GetRandomTexture(12345), 0);
+    EXPECT_EQ(std::tuple(bare->GetMinimumBladeOpacity(), bare->GetBladeSpacing(), bare->GetNumBladeVariations(),
+                         bare->GetBladeWidth(), bare->GetBladeHeight(), bare->GetRandomTexture(12345)),
+              std::tuple(0u, 0u, 1u, 1.0f, 1.5f, 0));
 
     const TerrainType* odd = Create(kOdd);
     ASSERT_NE(odd, nullptr);

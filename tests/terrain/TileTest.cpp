@@ -130,10 +130,10 @@ TEST_F(TileTest, TheTileIsCutIntoTheGroundWhereItStandsAndPlugsCloseTheSeam) {
     // The ground next to the rim leans down to it: a sample on a contour point takes its height,
     // one 5 units or more from every point keeps its own.
     EXPECT_LT(DropHeight(*terrain, 12.5f, 16.5f), kGround - 0.1f);
-    EXPECT_FLOAT_EQ(terrain->GetHeight(9, 12), sunk);
-    EXPECT_FLOAT_EQ(terrain->GetOffset()[12 * 33 + 9].blend, 1.0f);
-    EXPECT_FLOAT_EQ(terrain->GetHeight(20, 12), kGround);
-    EXPECT_FLOAT_EQ(DropHeight(*terrain, 25.5f, 25.5f), kGround);
+    for (const auto& [got, expected] :
+         {std::pair{terrain->GetHeight(9, 12), sunk}, {terrain->GetOffset()[12 * 33 + 9].blend, 1.0f},
+          {terrain->GetHeight(20, 12), kGround}, {DropHeight(*terrain, 25.5f, 25.5f), kGround}})
+        EXPECT_FLOAT_EQ(got, expected);
     // The pull of the nearest contour point d away is c^4, c = (cos(d^2 / 25 x pi) + 1) / 2; the
     // height moves that far from its own to the rim's.
     const auto pull = [](float d) { return std::pow((std::cos(d * d / 25.0f * Pi) + 1.0f) * 0.5f, 4.0f); };

@@ -194,8 +194,8 @@ TEST_F(WaterLayerTest, RaysMeetARaisedSurfaceAtItsHeight) {
     ASSERT_TRUE(layer.Initialize("Lake", 2.5f, Vec2(64.0f, 64.0f)));
     layer.UpdateArea(Vec3(30, 2.5f, 30), 10.0f, true);
     ASSERT_TRUE(layer.IsPointInLayer(Vec3(30, 0, 30)));
-    EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, 10, 30), Vec3(0, -1, 0)), 50.0f), 7.5f);
-    EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, -4, 30), Vec3(0, 1, 0)), 50.0f), 6.5f);
+    for (const auto& [y, down, distance] : {std::tuple{10.0f, -1.0f, 7.5f}, {-4.0f, 1.0f, 6.5f}})
+        EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(30, y, 30), Vec3(0, down, 0)), 50.0f), distance);
     EXPECT_FLOAT_EQ(layer.RayIntersection(Ray(Vec3(26, 6.5f, 30), Vec3(1, -1, 0).Unit()), 50.0f), 4.0f * std::sqrt(2.0f));
     EXPECT_EQ(layer.RayIntersection(Ray(Vec3(30, 10, 30), Vec3(0, -1, 0)), 7.0f), Infinity);
     // The reflection plane is the surface over the blocks that hold water.

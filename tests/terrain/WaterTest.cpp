@@ -338,8 +338,7 @@ TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
     Fill(*water);
     Intersection hit;
     EXPECT_TRUE(water->GetIntersection(Ray{Vec3(24, 10, 24), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
-    EXPECT_FLOAT_EQ(hit.distance, 10.0f);
-    EXPECT_EQ(hit.surface, PhysicsSurface::Water);
+    EXPECT_EQ(std::pair(hit.distance, hit.surface), std::pair(10.0f, PhysicsSurface::Water));
     EXPECT_FALSE(water->GetIntersection(Ray{Vec3(24, 10, 24), Vec3(0, -1, 0)}, hit, PhysicsSurface::Water));
     EXPECT_FALSE(water->GetIntersection(Ray{Vec3(2, 10, 2), Vec3(0, -1, 0)}, hit, PhysicsSurface::None));
     // The river lies above the lake's height where they do not overlap.
@@ -349,9 +348,8 @@ TEST_F(WaterTest, TheSurfaceMeetsRaysBoxesPointsAndSplashes) {
     CollisionContact contacts[2];
     const OBBox oneUnder(Vec3(1, 2, 1), Coords::Translation(Vec3(24, 1, 24)));  // bottom at -1, height 4
     ASSERT_EQ(water->FindCollisions(oneUnder, contacts, 2, PhysicsSurface::None), 1);
-    EXPECT_FLOAT_EQ(contacts[0].depth, 1.0f);
-    EXPECT_EQ(contacts[0].normal, Vec3(0, 1, 0));
-    EXPECT_EQ(contacts[0].surface, PhysicsSurface::Water);
+    EXPECT_EQ(std::tuple(contacts[0].depth, contacts[0].normal, contacts[0].surface),
+              std::tuple(1.0f, Vec3(0, 1, 0), PhysicsSurface::Water));
     const OBBox deep(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -3, 24)));  // bottom 5 under
     EXPECT_EQ(water->FindCollisions(deep, contacts, 2, PhysicsSurface::None), 0);
     const OBBox threeUnder(Vec3(1, 2, 1), Coords::Translation(Vec3(24, -1, 24)));  // under, but less than its height

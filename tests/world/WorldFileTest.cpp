@@ -451,10 +451,14 @@ TEST_F(WorldFileTest, CutAndDamagedMapFilesFailCleanly) {
         EXPECT_FALSE(world.Load("worlds/damaged.map", true, false)) << error;
         EXPECT_TRUE(log.Contains(LogPriority::Error, std::string("Map file worlds/damaged.map: ") + error));
     }
-    // A map of no chunks is an empty world.
-    Write("worlds/empty.map", Bytes{'M', 'A', 'P', 6, 0, 0, 0, 0});
-    EXPECT_TRUE(world.Load("worlds/empty.map", false, true));
-    EXPECT_EQ(world.GetNumRegions(), 0);
+    // A map of no chunks, or of no regions, is an empty world.
+    BinaryWriter none;
+    MapFile::Write(none, MapFile::Contents{});
+    for (const Bytes& bytes : {Bytes{'M', 'A', 'P', 6, 0, 0, 0, 0}, Image(none)}) {
+        Write("worlds/empty.map", bytes);
+        EXPECT_TRUE(world.Load("worlds/empty.map", false, true));
+        EXPECT_EQ(world.GetNumRegions(), 0);
+    }
 }
 
 }  // namespace

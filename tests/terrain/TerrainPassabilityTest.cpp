@@ -76,8 +76,7 @@ TEST(TerrainPassabilityTest, SlopesHiddenCornersAndPaintedModes) {
     terrain.SetPassable(16, 0, 2);  // no such cell
     EXPECT_EQ(Impassable(terrain), (Cells{{0, 0}, {5, 4}, {4, 5}}));
     EXPECT_TRUE(terrain.IsImpassable(16, 0));
-    EXPECT_FALSE(terrain.IsInvisible(-1, 0));
-    EXPECT_FALSE(terrain.IsInvisible(17, 0));
+    EXPECT_FALSE(terrain.IsInvisible(-1, 0) || terrain.IsInvisible(17, 0));
 }
 
 TEST(TerrainPassabilityTest, ImpassableDataRoundTripsAndAForeignGridIsRefused) {

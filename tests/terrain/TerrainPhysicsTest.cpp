@@ -123,11 +123,8 @@ protected:
     // were told they met.
     static void ExpectStacked(const PhysicsCrate* lower, const PhysicsCrate* upper) {
         const Vec3 gap = Position(upper) - Position(lower);
-        EXPECT_GT(gap.y, 0.9f);
-        EXPECT_LT(gap.y, 1.3f);
-        EXPECT_LT(std::hypot(gap.x, gap.z), 0.6f);
-        EXPECT_GT(upper->withEntities, 0);
-        EXPECT_GT(lower->withEntities, 0);
+        EXPECT_TRUE(gap.y > 0.9f && gap.y < 1.3f && std::hypot(gap.x, gap.z) < 0.6f) << gap.x << ", " << gap.y;
+        EXPECT_TRUE(upper->withEntities > 0 && lower->withEntities > 0);
     }
 
     Engine engine;  // counts the frames the physics step reads

@@ -138,8 +138,7 @@ TEST_F(TerrainTypeTest, AFullRecordSetsEveryField) {
 TEST_F(TerrainTypeTest, MissingKeysGiveTheDefaultsAndNegativeCountsReadAsZero) {
     const TerrainType* bare = Create(kBare);
     ASSERT_NE(bare, nullptr);
-    EXPECT_EQ(bare->GetSurface(), PhysicsSurface::None);
-    EXPECT_EQ(bare->GetActorName(), "");
+    EXPECT_EQ(std::pair(bare->GetSurface(), bare->GetActorName()), std::pair(PhysicsSurface::None, std::string()));
     EXPECT_EQ(bare->GetMiniMapColor(), Color(0, 0, 0, 1));
     EXPECT_TRUE(bare->GetVariationProbabilities().empty() && bare->GetVariationClumpiness().empty() &&
                 bare->GetNoiseScale().empty());

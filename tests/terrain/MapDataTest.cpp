@@ -171,8 +171,7 @@ TEST_F(MapDataTest, TheRegionIsDrawnFromAboveWhereItsContentLies) {
 
     // Two pixels a unit; the icon is the picture.
     const RegionIcon& icon = region->GetIconData();
-    EXPECT_EQ(icon.width, 64u);
-    EXPECT_EQ(icon.height, 64u);
+    EXPECT_EQ(std::pair(icon.width, icon.height), std::pair(64u, 64u));
     EXPECT_NE(region->GetIcon(), nullptr);
     File* file = bed.Files().OpenFile("Levels/Lake.tga", FileMode::Read);
     ASSERT_NE(file, nullptr);

@@ -229,8 +229,7 @@ TEST_F(TerrainBlockFileTest, TheRunTimeTerrainAnswersAsTheTerrainItWasWrittenFro
     for (const uint32_t seed : {1u, 2u, 3u}) {
         MakeRandom(seed);
         ASSERT_TRUE(Load(runTime, Save(true)));
-        ASSERT_EQ(runTime.GetNumXSamples(), 33u);
-        ASSERT_EQ(runTime.GetNumTextureLayers(), 2u);
+        ASSERT_EQ(std::pair(runTime.GetNumXSamples(), runTime.GetNumTextureLayers()), std::pair(33u, 2u));
         EXPECT_EQ(runTime.GetLayerTerrainType(1u)->GetSurface(), PhysicsSurface::Stone);
         std::mt19937 random(seed);
         std::uniform_real_distribution<float> coordinate(-2.0f, 35.0f);

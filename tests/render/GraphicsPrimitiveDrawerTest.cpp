@@ -8,12 +8,15 @@
 #include "core/Coords.h"
 #include "core/MathUtil.h"
 #include "core/OBBox.h"
+#include "core/Sphere.h"
+#include "render/DebugRenderManager.h"
 #include "render/GraphicsCanvas.h"
 #include "render/GraphicsEngine.h"
 #include "support/GLEngineBed.h"
 #include "support/GraphicsTestBed.h"
 #include "support/LogCapture.h"
 #include "support/OffscreenDevice.h"
+#include "support/RecordingDevice.h"
 #include "support/RecordingResources.h"
 #include "world/Region.h"
 
@@ -351,24 +354,41 @@ TEST_F(GraphicsPrimitiveDrawerTest, AnArrowsHeadIsAFifthOfItsLength) {
     EXPECT_GE(rows(101), 7);       // the shaft's base, a unit wide
 }
 
-// Solid shapes are closed and wound alike, counter-clockwise seen from outside: every edge of a
-// triangle is met once the other way round by another, and the signed volume is the shape's. The
-// triangles are read from the recording device's buffer as the drawer stages them.
-TEST(PrimitiveShapesTest, SolidShapesAreClosedAndWoundAlike) {
-    GraphicsTestBed bed;
-    ASSERT_TRUE(bed.Start());
-    const auto volume = [&](const std::function<void(GraphicsPrimitiveDrawer&)>& shape, size_t count) {
-        GraphicsCanvas& canvas = *bed.Graphics().GetCanvas();
-        GraphicsPrimitiveDrawer drawer(canvas);
-        shape(drawer);
+// The positions a drawing leaves in the canvas's vertex buffer: without a graphics engine the
+// drawer has no shader, so its primitives wait in one batch (at most kMaxVertices).
+std::vector<Vec3> Staged(const std::function<void(GraphicsCanvas&)>& draw) {
+    RecordingDevice device;
+    RenderSurface* primary = device.CreatePrimarySurface(nullptr, RenderDeviceSettings());
+    std::vector<Vec3> points;
+    {
+        GraphicsCanvas canvas(device, primary);
+        draw(canvas);
         const auto& buffer = static_cast<const RecordingDynamicVertexBuffer&>(*canvas.GetDynamicVertexBuffer());
         const auto* v = reinterpret_cast<const PrimitiveVertex*>(buffer.GetData().data() + buffer.GetLockOffset());
-        const auto key = [](const PrimitiveVertex& p) { return std::tuple(p.position.x, p.position.y, p.position.z); };
+        for (size_t n = 0; n < GraphicsPrimitiveDrawer::kMaxVertices && v[n].color != 0; ++n)
+            points.push_back(v[n].position);
+    }
+    device.DestroyRenderSurface(primary);
+    return points;
+}
+
+std::function<void(GraphicsCanvas&)> Shape(const std::function<void(GraphicsPrimitiveDrawer&)>& shape) {
+    return [shape](GraphicsCanvas& canvas) {
+        GraphicsPrimitiveDrawer drawer(canvas);
+        shape(drawer);
+    };
+}
+
+// Solid shapes are closed and wound alike, counter-clockwise seen from outside: every edge of a
+// triangle is met once the other way round by another, and the signed volume is the shape's.
+TEST(PrimitiveShapesTest, SolidShapesAreClosedAndWoundAlike) {
+    const auto volume = [](const std::vector<Vec3>& v) {
+        const auto key = [](const Vec3& p) { return std::tuple(p.x, p.y, p.z); };
         std::map<std::pair<std::tuple<float, float, float>, std::tuple<float, float, float>>, int> edges;
         float signedVolume = 0.0f;
-        for (size_t t = 0; t < count; t += 3) {
+        for (size_t t = 0; t + 2 < v.size(); t += 3) {
             for (size_t i = 0; i < 3; ++i) ++edges[{key(v[t + i]), key(v[t + (i + 1) % 3])}];
-            signedVolume += Dot(v[t].position, Cross(v[t + 1].position, v[t + 2].position)) / 6.0f;
+            signedVolume += Dot(v[t], Cross(v[t + 1], v[t + 2])) / 6.0f;
         }
         for (const auto& [edge, times] : edges) {
             EXPECT_EQ(times, 1);
@@ -376,8 +396,51 @@ TEST(PrimitiveShapesTest, SolidShapesAreClosedAndWoundAlike) {
         }
         return signedVolume;
     };
-    EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidBox(d, ABBox(Vec3(1, 2, 3), Vec3(1, 2, 3))); }, 36), 48.0f);
-    EXPECT_FLOAT_EQ(volume([](auto& d) { DrawSolidTetrahedron(d, Vec3(1, 2, 3), 3.0f); }, 24), 36.0f);
+    const std::vector<Vec3> box = Staged(Shape([](auto& d) { DrawSolidBox(d, ABBox(Vec3(1, 2, 3), Vec3(1, 2, 3))); }));
+    EXPECT_EQ(box.size(), 36u);
+    EXPECT_FLOAT_EQ(volume(box), 48.0f);
+    const std::vector<Vec3> octahedron = Staged(Shape([](auto& d) { DrawSolidTetrahedron(d, Vec3(1, 2, 3), 3.0f); }));
+    EXPECT_EQ(octahedron.size(), 24u);
+    EXPECT_FLOAT_EQ(volume(octahedron), 36.0f);
+    // A disc of 9 points, radius 2: 8 triangles from the centre, each 2 sin(45 degrees) in area.
+    const std::vector<Vec3> disc = Staged(Shape([](auto& d) { DrawSolidCircle(d, Vec3(1, 2, 3), 2.0f, 9); }));
+    ASSERT_EQ(disc.size(), 24u);
+    float area = 0.0f;
+    for (size_t t = 0; t < disc.size(); t += 3) area += Cross(disc[t + 1] - disc[t], disc[t + 2] - disc[t]).Length() / 2;
+    EXPECT_NEAR(area, 16.0f * std::sin(Pi / 4.0f), 1e-4f);
+}
+
+// Circles close: every line end is met by the end of another line (no loose end), and every point
+// lies on the radius; so do the debug renderer's sphere and cone, drawn through the drawer.
+TEST(PrimitiveShapesTest, WireCirclesAndSpheresClose) {
+    const Vec3 centre(1.0f, 2.0f, 3.0f);
+    DebugRenderManager debug;
+    const auto flush = [&debug](GraphicsCanvas& canvas) { debug.Flush(canvas, nullptr, Camera(), kWhole); };
+    const struct {
+        const char* name;
+        std::function<void(GraphicsCanvas&)> draw;
+        size_t vertices;
+        bool onRadius;  // every point, else only the loose ends are checked (the cone's apex is not)
+    } shapes[] = {
+        {"circle", Shape([&](auto& d) { DrawWireframeCircle(d, centre, 2.0f, 9); }), 16, true},
+        {"axis sphere", Shape([&](auto& d) { DrawAxisSphere(d, centre, 2.0f, 7); }), 36, true},
+        // 15 of its 16 rings fit in the batch.
+        {"debug sphere", [&](auto& c) { debug.RenderSphere(nullptr, Sphere(centre, 2.0f), kWhite); flush(c); }, 960, true},
+        {"debug cone", [&](auto& c) { debug.RenderCone(nullptr, centre, centre + Vec3(0, 0, 2), 0.5f, kWhite); flush(c); },
+         60, false},
+    };
+    for (const auto& shape : shapes) {
+        const std::vector<Vec3> points = Staged(shape.draw);
+        EXPECT_EQ(points.size(), shape.vertices) << shape.name;
+        for (size_t i = 0; i < points.size(); ++i) {
+            if (shape.onRadius) {
+                EXPECT_NEAR((points[i] - centre).Length(), 2.0f, 1e-5f) << shape.name << " " << i;
+            }
+            size_t met = 0;
+            for (size_t j = 0; j < points.size(); ++j) met += j != i && (points[j] - points[i]).Length() < 1e-4f;
+            EXPECT_GT(met, 0u) << shape.name << " point " << i;
+        }
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/VideoDecoder.h"
 #include "platform/VideoFileWriter.h"
+#include "support/FileSizeLimit.h"
 #include "support/LogCapture.h"
 #include "support/TempDirectory.h"
 #include "support/TestVideo.h"
@@ -270,6 +271,17 @@ TEST_F(VideoDecoderTest, APictureOfOnePixelPlays) {
         EXPECT_EQ(log.Lines().at(0).text, "Video: cannot write \"" + dot + "\": no picture size or frame rate");
     }
     EXPECT_FALSE(WriteVideoFile(directory.Join("Missing/Dot.mkv"), {1, 1, 2, 1}, [](uint32_t, uint32_t*) {}));
+    // A write the disk refuses part way (past a file size limit) fails, and the video there stays.
+    const std::vector<char> before = ReadBytes();
+    for (const size_t limit : {0, 300, 5000, 60000}) {
+        log.Clear();
+        FileSizeLimit full(limit);
+        EXPECT_FALSE(WriteVideoFile(path, {kWidth, kHeight, 8, 24}, [](uint32_t frame, uint32_t* pixels) {
+            for (uint32_t i = 0; i < kWidth * kHeight; ++i) pixels[i] = (i + frame) * 2654435761u;  // noise
+        })) << limit;
+        EXPECT_TRUE(log.Contains(LogPriority::Error, "Video: cannot write \"" + path + "\"")) << limit;
+    }
+    EXPECT_EQ(ReadBytes(), before);
     ASSERT_TRUE(
         WriteVideoFile(dot, {1, 1, 2, 1}, [](uint32_t frame, uint32_t* pixels) { pixels[0] = TestVideoLeft(frame); }));
     auto video = VideoDecoder::Open(dot.c_str());

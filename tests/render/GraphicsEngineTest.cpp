@@ -27,6 +27,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <vector>
 
@@ -120,6 +121,14 @@ TEST_F(GraphicsEngineTest, TheOptionsMakeTheDeviceSettings) {
               std::vector<std::string>{"CreatePrimarySurface(null, 800, 600, 2, 8, 7, 1)"});
     EXPECT_TRUE(Graphics().IsFullscreen());
     EXPECT_EQ(Graphics().GetWidth(), 800);
+    // The bloom and shadow switches are stored in their options.
+    for (const bool on : {true, false}) {
+        Graphics().EnableBloom(on);
+        Graphics().EnableShadows(!on);
+        EXPECT_EQ(std::tuple(Graphics().IsBloomEnabled(), options.GetBool(Bool::advancedEffects),
+                             Graphics().AreShadowsEnabled(), options.GetBool(Bool::shadows)),
+                  std::tuple(on, on, !on, !on));
+    }
 }
 
 TEST_F(GraphicsEngineTest, AForcedWindowHasNeitherFullScreenNorVerticalSync) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace GAME {
 namespace {
@@ -30,18 +31,15 @@ Vec3 ToClip(const Mat4& m, const Vec3& p, float* w = nullptr) {
     const float y = m(1, 0) * p.x + m(1, 1) * p.y + m(1, 2) * p.z + m(1, 3);
     const float z = m(2, 0) * p.x + m(2, 1) * p.y + m(2, 2) * p.z + m(2, 3);
     const float cw = m(3, 0) * p.x + m(3, 1) * p.y + m(3, 2) * p.z + m(3, 3);
-    if (w != nullptr) {
-        *w = cw;
-    }
+    if (w != nullptr) *w = cw;
     return Vec3(x / cw, y / cw, z / cw);
 }
 
 // The smallest distance of the point inside the frustum's planes (negative: outside).
 float Inside(const Frustum& frustum, const Vec3& point) {
     float inside = Infinity;
-    for (uint32_t i = 0; i < frustum.GetNumPlanes(); ++i) {
+    for (uint32_t i = 0; i < frustum.GetNumPlanes(); ++i)
         inside = Min(inside, frustum.GetPlane(i).GetDistance(point));
-    }
     return inside;
 }
 
@@ -154,9 +152,8 @@ TEST(CameraTest, PickingRaysPassThroughPixelCentres) {
                 } else {
                     ExpectNear(ray.origin, camera.GetCoords().origin);
                 }
-                for (const float t : {1.0f, 6.0f, 25.0f}) {
+                for (const float t : {1.0f, 6.0f, 25.0f})
                     ExpectNear(camera.Project(ray.GetPoint(t), viewport), centre, 1e-3f);
-                }
             }
         }
     }
@@ -211,15 +208,13 @@ TEST(CameraTest, TheSubMatrixFillsTheTargetWithTheSubRectangle) {
     const auto at = [&](float u, float v, float z) {
         return Vec3((1.0f - 2.0f * u) * t * 1.5f * z, (1.0f - 2.0f * v) * t * z, z);
     };
-    const Vec3 first = ToClip(matrix, at(min.x, min.y, 3.0f));
-    EXPECT_NEAR(first.x, -1.0f, kTolerance);
-    EXPECT_NEAR(first.y, 1.0f, kTolerance);
-    const Vec3 corner = ToClip(matrix, at(max.x, max.y, 9.0f));
-    EXPECT_NEAR(corner.x, 1.0f, kTolerance);
-    EXPECT_NEAR(corner.y, -1.0f, kTolerance);
-    const Vec3 middle = ToClip(matrix, at(0.375f, 0.6875f, 5.0f));
-    EXPECT_NEAR(middle.x, 0.0f, kTolerance);
-    EXPECT_NEAR(middle.y, 0.0f, kTolerance);
+    // The sub-rectangle's first corner, its other corner and its middle, at different depths.
+    for (const auto& [u, v, z, clip] : {std::tuple(min.x, min.y, 3.0f, Vec2(-1.0f, 1.0f)),
+                                        std::tuple(max.x, max.y, 9.0f, Vec2(1.0f, -1.0f)),
+                                        std::tuple(0.375f, 0.6875f, 5.0f, Vec2(0.0f, 0.0f))}) {
+        const Vec3 p = ToClip(matrix, at(u, v, z));
+        ExpectNear(Vec2(p.x, p.y), clip);
+    }
 }
 
 TEST(CameraTest, TheFrustumHoldsExactlyWhatTheViewShows) {
@@ -236,9 +231,7 @@ TEST(CameraTest, TheFrustumHoldsExactlyWhatTheViewShows) {
                 for (float z = -20.0f; z <= 50.0f; z += 2.1f) {
                     const Vec3 world = camera.GetCoords().TransformPoint(Vec3(x, y, z));
                     const float inside = Inside(frustum, world);
-                    if (std::fabs(inside) < 1e-3f) {
-                        continue;  // on a plane: either answer is right
-                    }
+                    if (std::fabs(inside) < 1e-3f) continue;  // on a plane: either answer is right
                     const float depth = toCamera.TransformPoint(world).z;
                     const Vec2 image = camera.ProjectToImageSpace(world, viewport);
                     const bool shown = depth > (ortho ? camera.GetNearPlane() : 0.0f) &&
@@ -267,9 +260,7 @@ TEST(CameraTest, ASubFrustumHoldsExactlyItsPartOfTheImage) {
             for (const float z : {0.5f, 10.0f, 19.0f, 21.0f}) {
                 const Ray ray = camera.GetRayThroughImagePoint(Vec2(u, v), viewport);
                 const Vec3 world = ray.GetPoint(z / Dot(ray.direction, camera.GetCoords().zAxis));
-                if (std::fabs(Inside(frustum, world)) < 1e-3f) {
-                    continue;
-                }
+                if (std::fabs(Inside(frustum, world)) < 1e-3f) continue;
                 const bool shown = u > min.x && u < max.x && v > min.y && v < max.y && z < 20.0f;
                 EXPECT_EQ(Inside(frustum, world) > 0.0f, shown) << u << ", " << v << ", " << z;
                 EXPECT_NEAR(toCamera.TransformPoint(world).z, z, 1e-3f);
@@ -290,11 +281,10 @@ TEST(CameraTest, FarPlanesAndDegenerateSubRectangles) {
     // x coordinates (u 0.25..0.75 gives x -0.5..0.5), then planes through the eye for y.
     const Frustum flat = camera.GetSubFrustum(Vec2(0.25f, 0.5f), Vec2(0.75f, 0.5f), 10.0f, square);
     ASSERT_EQ(flat.GetNumPlanes(), 5u);
-    ExpectNear(flat.GetPlane(0), Plane(Vec3(-1.0f, 0.0f, 0.0f), 0.5f));
-    ExpectNear(flat.GetPlane(1), Plane(Vec3(1.0f, 0.0f, 0.0f), 0.5f));
-    ExpectNear(flat.GetPlane(2), Plane(Vec3(0.0f, -1.0f, 0.0f), 0.0f));
-    ExpectNear(flat.GetPlane(3), Plane(Vec3(0.0f, 1.0f, 0.0f), 0.0f));
-    ExpectNear(flat.GetPlane(4), Plane(Vec3(0.0f, 0.0f, -1.0f), 10.0f));
+    const Plane planes[] = {Plane(Vec3(-1.0f, 0.0f, 0.0f), 0.5f), Plane(Vec3(1.0f, 0.0f, 0.0f), 0.5f),
+                            Plane(Vec3(0.0f, -1.0f, 0.0f), 0.0f), Plane(Vec3(0.0f, 1.0f, 0.0f), 0.0f),
+                            Plane(Vec3(0.0f, 0.0f, -1.0f), 10.0f)};
+    for (uint32_t i = 0; i < 5; ++i) ExpectNear(flat.GetPlane(i), planes[i]);
     // And one of zero width the same with x and y exchanged.
     const Frustum thin = camera.GetSubFrustum(Vec2(0.5f, 0.0f), Vec2(0.5f, 1.0f), 10.0f, square);
     ExpectNear(thin.GetPlane(2), Plane(Vec3(0.0f, -1.0f, 0.0f), 1.0f));
@@ -320,9 +310,7 @@ TEST(CameraTest, MinFrustumEnclosesTheBoxesOrReportsNothingVisible) {
     for (const ABBox& box : boxes) {
         Vec3 corners[8];
         ABBox(box.centre + offset, box.halfSize).GetCorners(corners);
-        for (const Vec3& corner : corners) {
-            EXPECT_GT(Inside(out, corner), -1e-3f);
-        }
+        for (const Vec3& corner : corners) EXPECT_GT(Inside(out, corner), -1e-3f);
     }
     // Tight: the view's centre and its other side are outside.
     EXPECT_LT(Inside(out, c.TransformPoint(Vec3(0.0f, 0.0f, 10.0f))), 0.0f);
@@ -341,9 +329,7 @@ TEST(CameraTest, MinFrustumEnclosesTheBoxesOrReportsNothingVisible) {
     EXPECT_GT(Inside(out, shown), 0.0f);
     const Frustum whole = level.GetFrustum(viewport);
     ASSERT_EQ(out.GetNumPlanes(), whole.GetNumPlanes());
-    for (uint32_t i = 0; i < whole.GetNumPlanes(); ++i) {
-        ExpectNear(out.GetPlane(i), whole.GetPlane(i));
-    }
+    for (uint32_t i = 0; i < whole.GetNumPlanes(); ++i) ExpectNear(out.GetPlane(i), whole.GetPlane(i));
 }
 
 }  // namespace

@@ -176,49 +176,39 @@ TEST(RenderDebuggerSwitchesTest, EachKeyFlipsItsSwitch) {
         debugger.Render(canvas);
         return handled;
     };
+    // The switches alpha, pixel shaders, textures, cull pixels, cull primitives, as 0s and 1s.
+    const auto switches = [&] {
+        std::string text;
+        for (bool on : {state.debugAlpha, state.debugPixelShaders, state.debugTextures, state.debugCullPixels,
+                        state.debugCullPrimitives})
+            text += on ? '1' : '0';
+        return text;
+    };
     EXPECT_FALSE(press(RenderDebugger::kAlphaKey));  // hidden: not its keys
     debugger.SetVisible(true);
     debugger.Render(canvas);
-    EXPECT_FALSE(state.debugAlpha);
-    EXPECT_FALSE(state.debugPixelShaders);
-    EXPECT_FALSE(state.debugTextures);
-    EXPECT_FALSE(state.debugCullPixels);
-    EXPECT_FALSE(state.debugCullPrimitives);
-
-    EXPECT_TRUE(press(RenderDebugger::kAlphaKey));
-    EXPECT_TRUE(state.debugAlpha);
-    EXPECT_TRUE(press(RenderDebugger::kPixelShadersKey));
-    EXPECT_TRUE(state.debugPixelShaders);
-    EXPECT_TRUE(press(RenderDebugger::kTexturesKey));
-    EXPECT_TRUE(state.debugTextures);
-    EXPECT_TRUE(press(RenderDebugger::kCullPixelsKey));
-    EXPECT_TRUE(state.debugCullPixels);
-    EXPECT_FALSE(state.debugCullPrimitives);
-    EXPECT_TRUE(press(RenderDebugger::kCullPixelsKey));
-    EXPECT_FALSE(state.debugCullPixels);
-    EXPECT_TRUE(press(RenderDebugger::kCullPrimitivesKey));
-    EXPECT_TRUE(state.debugCullPixels);
-    EXPECT_TRUE(state.debugCullPrimitives);
-    // Pressed again, each goes back.
-    EXPECT_TRUE(press(RenderDebugger::kAlphaKey));
-    EXPECT_FALSE(state.debugAlpha);
-    EXPECT_TRUE(press(RenderDebugger::kPixelShadersKey));
-    EXPECT_FALSE(state.debugPixelShaders);
+    EXPECT_EQ(switches(), "00000");
+    // Each key flips its switch; pressed again, it goes back.
+    const std::pair<unsigned, const char*> presses[] = {
+        {RenderDebugger::kAlphaKey, "10000"},      {RenderDebugger::kPixelShadersKey, "11000"},
+        {RenderDebugger::kTexturesKey, "11100"},   {RenderDebugger::kCullPixelsKey, "11110"},
+        {RenderDebugger::kCullPixelsKey, "11100"}, {RenderDebugger::kCullPrimitivesKey, "11111"},
+        {RenderDebugger::kAlphaKey, "01111"},      {RenderDebugger::kPixelShadersKey, "00111"}};
+    for (const auto& [key, after] : presses) {
+        EXPECT_TRUE(press(key)) << key;
+        EXPECT_EQ(switches(), after) << key;
+    }
     // A key released, or another key, is not the debugger's.
     InputDevice::ButtonEvent released;
     released.keyCode = RenderDebugger::kTexturesKey;
     released.state = InputDevice::ButtonEvent::Released;
     EXPECT_FALSE(debugger.HandleKeyEvent(released));
     EXPECT_FALSE(press(RenderDebugger::kNextKey));
-    EXPECT_TRUE(state.debugTextures);
+    EXPECT_EQ(switches(), "00111");
 
     debugger.SetVisible(false);
     debugger.Render(canvas);
-    EXPECT_TRUE(state.debugAlpha);
-    EXPECT_FALSE(state.debugPixelShaders);
-    EXPECT_FALSE(state.debugCullPixels);
-    EXPECT_FALSE(state.debugCullPrimitives);
-    EXPECT_TRUE(state.debugTextures);
+    EXPECT_EQ(switches(), "10100");
     EXPECT_EQ(state.drawCallLimit, RenderDevice::kNoDrawCallLimit);
 }
 

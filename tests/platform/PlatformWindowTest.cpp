@@ -41,8 +41,8 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
     for (const auto& [frame, flags] : frames) {
         PlatformWindow framed;
         ASSERT_TRUE(framed.Create("Framed", 0, 0, 8, 8, frame, nullptr));
-        const uint32_t mask =
-            SDL_WINDOW_RESIZABLE | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+        const uint32_t mask = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_BORDERLESS |
+                              SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
         EXPECT_EQ(SDL_GetWindowFlags(static_cast<SDL_Window*>(framed.GetHandle())) & mask, flags) << int(frame);
     }
     window.Show(true);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace GAME::test {
 namespace {
 
@@ -28,20 +30,13 @@ DeviceFontFace MakeFace(RenderFontStyle style) {
 }
 
 void ExpectSameFace(const DeviceFontFace& a, const DeviceFontFace& b) {
-    EXPECT_EQ(a.style, b.style);
-    EXPECT_EQ(a.baseSize, b.baseSize);
-    EXPECT_EQ(a.ascent, b.ascent);
-    EXPECT_EQ(a.descent, b.descent);
-    EXPECT_EQ(a.lineHeight, b.lineHeight);
-    EXPECT_EQ(a.atlas, b.atlas);
+    EXPECT_EQ(std::tuple(a.style, a.baseSize, a.ascent, a.descent, a.lineHeight, a.atlasWidth, a.atlasHeight, a.atlas),
+              std::tuple(b.style, b.baseSize, b.ascent, b.descent, b.lineHeight, b.atlasWidth, b.atlasHeight, b.atlas));
+    const auto glyph = [](const DeviceFontGlyph& g) {
+        return std::tuple(g.code, g.x, g.y, g.width, g.height, g.xOffset, g.yOffset, g.advance);
+    };
     ASSERT_EQ(a.glyphs.size(), b.glyphs.size());
-    for (size_t i = 0; i < a.glyphs.size(); ++i) {
-        EXPECT_EQ(a.glyphs[i].code, b.glyphs[i].code);
-        EXPECT_EQ(a.glyphs[i].x, b.glyphs[i].x);
-        EXPECT_EQ(a.glyphs[i].xOffset, b.glyphs[i].xOffset);
-        EXPECT_EQ(a.glyphs[i].yOffset, b.glyphs[i].yOffset);
-        EXPECT_EQ(a.glyphs[i].advance, b.glyphs[i].advance);
-    }
+    for (size_t i = 0; i < a.glyphs.size(); ++i) EXPECT_EQ(glyph(a.glyphs[i]), glyph(b.glyphs[i])) << i;
     ASSERT_EQ(a.kerning.size(), b.kerning.size());
     EXPECT_EQ(a.kerning[0].amount, b.kerning[0].amount);
 }

@@ -83,10 +83,10 @@ TEST_F(GraphicsTextureTest, ShortOrUnknownFilesAreInvalidAndShowTheCheckerBoard)
 
 TEST_F(GraphicsTextureTest, AnEmptyTexContainerHasNoFrames) {
     const GraphicsTexture* texture = Load("Textures/Empty.tex", MakeTexFile(12, {}));
+    EXPECT_EQ(texture->GetFrameRate(), 12.0f);  // asking for it loads the file
     EXPECT_EQ(texture->GetInitResult(), Resource::InitResult::Success);
     EXPECT_EQ(texture->GetNumFrames(), 0);
     EXPECT_EQ(texture->GetTexture(), nullptr);
-    EXPECT_EQ(texture->GetFrameRate(), 12.0f);
     EXPECT_EQ(texture->GetWidth(), 0);
 }
 

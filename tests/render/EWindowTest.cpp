@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "render/EWindow.h"
@@ -78,11 +79,8 @@ TEST_F(EWindowTest, ThePumpTellsTheHandlerOfEachWindowAndClosesOnlyItsWindow) {
     PushWindowChange(second.GetSystemWindow(), WindowChange::Resized);
     PushWindowChange(second.GetSystemWindow(), WindowChange::Close);
     EXPECT_TRUE(first.ProcessMessages());  // serves the second window's messages too
-    EXPECT_EQ(firstHandler.altEnters, 1);
-    EXPECT_EQ(firstHandler.minimizes, 1);
-    EXPECT_EQ(firstHandler.restores, 1);
-    EXPECT_EQ(secondHandler.restores, 2);
-    EXPECT_EQ(secondHandler.altEnters + secondHandler.minimizes, 0);
+    EXPECT_EQ(std::tuple(firstHandler.altEnters, firstHandler.minimizes, firstHandler.restores), std::tuple(1, 1, 1));
+    EXPECT_EQ(std::tuple(secondHandler.altEnters, secondHandler.minimizes, secondHandler.restores), std::tuple(0, 0, 2));
     EXPECT_TRUE(second.IsClosed());
     EXPECT_FALSE(second.ProcessMessages());
     EXPECT_FALSE(first.IsClosed());

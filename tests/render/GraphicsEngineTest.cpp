@@ -27,8 +27,8 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace GAME {

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <vector>
 
 namespace GAME::test {
@@ -318,12 +319,10 @@ TEST_F(GraphicsPrimitiveDrawerTest, OrientedQuadTurnsItsTextureTowardsTheTarget)
     }
     // 40 pixels along the arrow (x 44..83), 20 across (y 22..41); the target's half is white
     // (sampled between texel rows, away from the filtered middle and the wrapped ends).
-    EXPECT_EQ(At(74, 32), Rgba(255, 255, 255));
-    EXPECT_EQ(At(74, 22), Rgba(255, 255, 255));
-    EXPECT_EQ(At(74, 41), Rgba(255, 255, 255));
-    EXPECT_EQ(At(74, 21), kBlack);
-    EXPECT_EQ(At(74, 42), kBlack);
-    EXPECT_EQ(At(54, 32), kBlack);
+    const uint32_t white = Rgba(255, 255, 255);
+    for (const auto& [x, y, color] : {std::tuple(74, 32, white), std::tuple(74, 22, white), std::tuple(74, 41, white),
+                                      std::tuple(74, 21, kBlack), std::tuple(74, 42, kBlack), std::tuple(54, 32, kBlack)})
+        EXPECT_EQ(At(x, y), color) << x << ", " << y;
     bed.Device().DestroyTexture(texture);
 }
 

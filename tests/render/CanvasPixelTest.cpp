@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace GAME::test {
@@ -23,6 +24,16 @@ namespace {
 constexpr int kSize = BlockFont::kBaseSize;
 constexpr uint32_t kBlack = Rgba(0, 0, 0);
 constexpr uint32_t kWhite = Rgba(255, 255, 255);
+
+// Red, green and blue within 2 of each other (alpha is what blending left in the frame buffer).
+::testing::AssertionResult Near(uint32_t actual, uint32_t expected) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(int((actual >> shift) & 255) - int((expected >> shift) & 255)) > 2) {
+            return ::testing::AssertionFailure() << std::hex << actual << " is not " << expected;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
 
 class CanvasPixelTest : public ::testing::Test {
 protected:
@@ -47,6 +58,10 @@ protected:
                                    RenderFontStyle::Regular, false);
     }
     uint32_t At(int x, int y) { return bed.ReadPixels()[size_t(y) * GLGraphicsBed::kWidth + x]; }
+    // Each pixel (x, y) near its colour.
+    void ExpectPixels(std::initializer_list<std::tuple<int, int, uint32_t>> pixels) {
+        for (const auto& [x, y, color] : pixels) EXPECT_TRUE(Near(At(x, y), color)) << x << ", " << y;
+    }
     GraphicsCanvas& Canvas() { return bed.Canvas(); }
 
     LogCapture log;
@@ -54,23 +69,12 @@ protected:
     const GraphicsFont* font = nullptr;
 };
 
-// Red, green and blue within 2 of each other (alpha is what blending left in the frame buffer).
-::testing::AssertionResult Near(uint32_t actual, uint32_t expected) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        if (std::abs(int((actual >> shift) & 255) - int((expected >> shift) & 255)) > 2) {
-            return ::testing::AssertionFailure() << std::hex << actual << " is not " << expected;
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 TEST_F(CanvasPixelTest, TextLandsWhereMeasuringSays) {
     const float width = Text(Rect(10.0f, 20.0f, 0.0f, 0.0f), "Hello", XAlignment::Left, YAlignment::Top);
     EXPECT_EQ(width, 25.0f);
     // The glyph blocks: one pixel below the pen, as wide as measured.
     EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{10, 21, 35, 27}));
-    EXPECT_EQ(At(10, 21), kWhite);
-    EXPECT_EQ(At(34, 26), kWhite);
+    ExpectPixels({{10, 21, kWhite}, {34, 26, kWhite}});
 }
 
 TEST_F(CanvasPixelTest, TextAlignsInItsRectangle) {
@@ -108,13 +112,9 @@ TEST_F(CanvasPixelTest, ShadowsFallDownAndRightInTranslucentBlack) {
     ClearTo(Color(0.5f, 0.5f, 0.5f, 1.0f));
     Text(Rect(10.0f, 20.0f, 0.0f, 0.0f), "A", XAlignment::Left, YAlignment::Top, true);
     // The glyph covers columns 10-14, rows 21-26; its shadow columns 12-16, rows 23-28.
-    EXPECT_EQ(At(10, 21), kWhite);
-    EXPECT_EQ(At(14, 26), kWhite);
-    const uint32_t shadow = Rgba(43, 43, 43);  // 128 x (1 - 0.66)
-    EXPECT_TRUE(Near(At(16, 28), shadow));
-    EXPECT_TRUE(Near(At(15, 23), shadow));
-    EXPECT_TRUE(Near(At(11, 28), Rgba(128, 128, 128)));
-    EXPECT_TRUE(Near(At(17, 24), Rgba(128, 128, 128)));
+    const uint32_t shadow = Rgba(43, 43, 43), grey = Rgba(128, 128, 128);  // the shadow: 128 x (1 - 0.66)
+    ExpectPixels(
+        {{10, 21, kWhite}, {14, 26, kWhite}, {16, 28, shadow}, {15, 23, shadow}, {11, 28, grey}, {17, 24, grey}});
 }
 
 TEST_F(CanvasPixelTest, ATextBoxEndsWhereItsTextEnds) {
@@ -123,10 +123,8 @@ TEST_F(CanvasPixelTest, ATextBoxEndsWhereItsTextEnds) {
     Canvas().RenderTextBox(20, 10, red, "Hi!", font, kSize, false, &green, false, 1, RenderFontStyle::Regular);
     // The box: the text's measured width and the size; the text inside it from the second row.
     EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{20, 10, 35, 18}));
-    EXPECT_EQ(At(20, 10), Rgba(255, 0, 0));
-    EXPECT_EQ(At(34, 17), Rgba(255, 0, 0));
-    EXPECT_EQ(At(20, 11), Rgba(0, 255, 0));
-    EXPECT_EQ(At(34, 16), Rgba(0, 255, 0));
+    const uint32_t boxRed = Rgba(255, 0, 0), textGreen = Rgba(0, 255, 0);
+    ExpectPixels({{20, 10, boxRed}, {34, 17, boxRed}, {20, 11, textGreen}, {34, 16, textGreen}});
     // Centred on the point.
     ClearTo(Color(0.0f, 0.0f, 0.0f, 1.0f));
     Canvas().RenderTextBox(64, 32, red, "abcd", font, kSize, true, nullptr, false, 1, RenderFontStyle::Regular);
@@ -139,10 +137,8 @@ TEST_F(CanvasPixelTest, ColourFillsBlendAndPutTheBlendingBack) {
     Canvas().RenderRect(Rect(8.0f, 8.0f, 16.0f, 16.0f), Color(1.0f, 0.0f, 0.0f, 0.5f));
     Canvas().RenderRect(Rect(16.0f, 16.0f, 16.0f, 16.0f), RenderBlendFactor::One, RenderBlendFactor::One,
                         Color(0.0f, 1.0f, 0.0f, 1.0f));
-    EXPECT_TRUE(Near(At(10, 10), Rgba(128, 0, 127)));
-    EXPECT_TRUE(Near(At(20, 20), Rgba(128, 255, 127)));
-    EXPECT_TRUE(Near(At(30, 30), Rgba(0, 255, 255)));
-    EXPECT_EQ(At(40, 40), Rgba(0, 0, 255));
+    ExpectPixels({{10, 10, Rgba(128, 0, 127)}, {20, 20, Rgba(128, 255, 127)}, {30, 30, Rgba(0, 255, 255)},
+                  {40, 40, Rgba(0, 0, 255)}});
     EXPECT_EQ(bed.Device().GetSourceBlendFactor(), RenderBlendFactor::One);
     EXPECT_EQ(bed.Device().GetDestinationBlendFactor(), RenderBlendFactor::Zero);
 }
@@ -154,10 +150,7 @@ TEST_F(CanvasPixelTest, TexturedRectanglesMapTheirTexels) {
     Canvas().RenderRect(Rect(40.0f, 8.0f, 32.0f, 32.0f), Rect(0.0f, 0.0f, 2.0f, 2.0f), texture,
                         RenderBlendFactor::SourceAlpha, RenderBlendFactor::InverseSourceAlpha,
                         Color(1.0f, 1.0f, 1.0f, 1.0f), false);
-    EXPECT_TRUE(Near(At(42, 10), Rgba(255, 0, 0)));
-    EXPECT_TRUE(Near(At(69, 10), Rgba(0, 255, 0)));
-    EXPECT_TRUE(Near(At(42, 37), Rgba(0, 0, 255)));
-    EXPECT_TRUE(Near(At(69, 37), Rgba(255, 255, 255)));
+    ExpectPixels({{42, 10, Rgba(255, 0, 0)}, {69, 10, Rgba(0, 255, 0)}, {42, 37, Rgba(0, 0, 255)}, {69, 37, kWhite}});
     EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{40, 8, 72, 40}));
     bed.Device().DestroyTexture(texture);
 }
@@ -166,10 +159,7 @@ TEST_F(CanvasPixelTest, AFanCoversItsPolygon) {
     // Three quarters of a square around (32, 32): the top-left quarter stays empty.
     const mem::vector<Vec2> fan = {{32, 32}, {32, 16}, {48, 16}, {48, 48}, {16, 48}, {16, 32}};
     Canvas().RenderTriFan(fan, Color(0.0f, 1.0f, 0.0f, 1.0f));
-    EXPECT_EQ(At(40, 20), Rgba(0, 255, 0));
-    EXPECT_EQ(At(20, 44), Rgba(0, 255, 0));
-    EXPECT_EQ(At(44, 44), Rgba(0, 255, 0));
-    EXPECT_EQ(At(20, 20), kBlack);
+    ExpectPixels({{40, 20, Rgba(0, 255, 0)}, {20, 44, Rgba(0, 255, 0)}, {44, 44, Rgba(0, 255, 0)}, {20, 20, kBlack}});
     EXPECT_EQ(bed.FindDrawn(kBlack), (std::vector<int>{16, 16, 48, 48}));
 }
 

@@ -34,18 +34,15 @@ protected:
 TEST_F(EWindowTest, TheClientAreaHasTheSizeAskedForAndIsCentred) {
     EWindow window;
     ASSERT_TRUE(window.Initialize("sized", 320, 200, nullptr, EWindow::Windowed));
-    EXPECT_EQ(window.GetClientWidth(), 320);
-    EXPECT_EQ(window.GetClientHeight(), 200);
+    EXPECT_EQ(std::tuple(window.GetClientWidth(), window.GetClientHeight()), std::tuple(320, 200));
     EXPECT_NE(window.GetSystemWindow(), nullptr);
 
     window.SetSize(800, 600, EWindow::Resizable);
     window.Center();
     int screenWidth = 0, screenHeight = 0;
     GetScreenSize(screenWidth, screenHeight);
-    EXPECT_EQ(window.GetClientWidth(), 800);
-    EXPECT_EQ(window.GetClientHeight(), 600);
-    EXPECT_EQ(window.GetX(), (screenWidth - 800) / 2);
-    EXPECT_EQ(window.GetY(), (screenHeight - 600) / 2);
+    EXPECT_EQ(std::tuple(window.GetClientWidth(), window.GetClientHeight(), window.GetX(), window.GetY()),
+              std::tuple(800, 600, (screenWidth - 800) / 2, (screenHeight - 600) / 2));
     EXPECT_EQ(window.GetStyle(), EWindow::Resizable);
 
     LogCapture log;
@@ -124,10 +121,8 @@ TEST_F(EWindowTest, AChildCoversItsParentAndInputDoesNotCloseIt) {
     EWindow parent, child;
     ASSERT_TRUE(parent.Initialize("parent", 200, 120, nullptr, EWindow::Windowed));
     ASSERT_TRUE(child.Initialize("child", 10, 10, nullptr, EWindow::Child, parent.GetSystemWindow()));
-    EXPECT_EQ(child.GetClientWidth(), 200);
-    EXPECT_EQ(child.GetClientHeight(), 120);
-    EXPECT_EQ(child.GetX(), parent.GetX());
-    EXPECT_EQ(child.GetY(), parent.GetY());
+    EXPECT_EQ(std::tuple(child.GetClientWidth(), child.GetClientHeight(), child.GetX(), child.GetY()),
+              std::tuple(200, 120, parent.GetX(), parent.GetY()));
     for (int i = 0; i < 2 * EWindow::kFullScreenMoveLimit; ++i) PushMotion(child.GetSystemWindow(), i, i);
     PushKey(child.GetSystemWindow(), ScancodeOf("A"), true);
     PushButton(child.GetSystemWindow(), 1, true);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace GAME::test {
@@ -91,14 +92,13 @@ TEST_F(GraphicsCanvasTest, AColourFillPutsTheBlendFactorsBackATexturedRectangleK
     device.ClearCalls();
     canvas->RenderRect(Rect(0, 0, 4, 4), Rect(8, 4, 16, 8), texture, RenderBlendFactor::SourceAlpha,
                        RenderBlendFactor::One, Color(1, 1, 1, 1), true);
-    EXPECT_EQ(device.GetState().sourceBlend, RenderBlendFactor::SourceAlpha);
-    EXPECT_EQ(device.GetState().destinationBlend, RenderBlendFactor::One);
-    EXPECT_EQ(device.GetState().pixelShader, shader);  // a bound program shades textured rectangles
-    EXPECT_EQ(device.GetState().textures[0], texture);
-    EXPECT_EQ(device.GetState().samplerStates[0][0], 1u);
-    EXPECT_EQ(device.GetState().samplerStates[0][1], 1u);
-    EXPECT_EQ(device.GetState().alphaTest, RenderTestFunction::Greater);
-    EXPECT_FLOAT_EQ(device.GetState().alphaReference, 0.05f);
+    const RecordingDeviceState& state = device.GetState();
+    EXPECT_EQ(std::tuple(state.sourceBlend, state.destinationBlend, state.textures[0], state.samplerStates[0][0],
+                         state.samplerStates[0][1], state.alphaTest),
+              std::tuple(RenderBlendFactor::SourceAlpha, RenderBlendFactor::One, texture, 1u, 1u,
+                         RenderTestFunction::Greater));
+    EXPECT_EQ(state.pixelShader, shader);  // a bound program shades textured rectangles
+    EXPECT_FLOAT_EQ(state.alphaReference, 0.05f);
     EXPECT_EQ(device.GetCalls("DrawTexturedRect"),
               std::vector<std::string>{"DrawTexturedRect((0.25, 0.25, 0.5, 0.5), (0, 0, 4, 4), 0xffffffff, 0)"});
     canvas->RenderRect(Rect(0, 0, 4, 4), Rect(0, 0, 1, 1), texture, RenderBlendFactor::SourceAlpha,

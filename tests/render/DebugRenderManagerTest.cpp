@@ -194,6 +194,12 @@ TEST_F(DebugRenderManagerTest, TextNeedsAFontAndAPlaceInFrontOfTheCamera) {
     Flush(&cameraRegion);
     EXPECT_EQ(bed.FindDrawn(kBlack),
               (std::vector<int>{72, 29, 72 + 2 * BlockFont::kGlyphWidth, 29 + BlockFont::kGlyphHeight}));
+    // In a viewport over part of the target, 2 pixels a unit from (16, 8): 4 right of and 2 above its centre.
+    bed.Clear();
+    manager.RenderText("ab", &labelRegion, Vec3(-2.0f, 1.0f, 15.0f), kRed);
+    manager.Flush(bed.Canvas(), &cameraRegion, camera, Viewport(16, 8, 64, 32));
+    EXPECT_EQ(bed.FindDrawn(kBlack),
+              (std::vector<int>{52, 23, 52 + 2 * BlockFont::kGlyphWidth, 23 + BlockFont::kGlyphHeight}));
     bed.Graphics().UnloadFont(font);
 }
 

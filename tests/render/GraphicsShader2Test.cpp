@@ -189,8 +189,11 @@ TEST_F(GraphicsShader2Test, RefusesIndicesCountsAndTypesThatDoNotFit) {
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.values.resize(1001, ShaderFileValue::Int(0)); }));
     EXPECT_TRUE(refused([](ShaderFileSection& s) { s.styles.resize(1001); }));
     EXPECT_EQ(log.Count(LogPriority::Error), 14u);
-    // A texture parameter may default to a texture file value; a chunk may hold 1000 of its kind.
+    // A texture parameter may default to a texture file value; a chunk may hold 1000 of its kind; a
+    // binding may end at the last register, or hold none just past it.
     EXPECT_FALSE(refused([](ShaderFileSection&) {}));
+    EXPECT_FALSE(refused([](ShaderFileSection& s) { s.values[0].bindings[0].firstRegister = 252; }));
+    EXPECT_FALSE(refused([](ShaderFileSection& s) { s.values[1].bindings[0] = {224, 0, false, kTintParameter}; }));
     EXPECT_FALSE(refused([](ShaderFileSection& s) {
         s.values.resize(1000, ShaderFileValue::Int(0));
         s.parameters.resize(1000, {"p", ShaderValueType::Float, 1, ShaderFileParameter::kNoDefault});

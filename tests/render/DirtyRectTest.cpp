@@ -43,10 +43,7 @@ TEST(DirtyRectTest, SetsCoverTheUnionOnceAndIgnoreEmptyRectangles) {
     set.AddRect(DirtyRect(2, 3, 4, 5));
     set.AddRect(DirtyRect(-1, 6, 2, 9));
     const DirtyRect bounds = set.GetBoundingRect();
-    EXPECT_EQ(bounds.left, -1);
-    EXPECT_EQ(bounds.top, 3);
-    EXPECT_EQ(bounds.Right(), 6);
-    EXPECT_EQ(bounds.Bottom(), 15);
+    EXPECT_EQ((std::array{bounds.left, bounds.top, bounds.Right(), bounds.Bottom()}), (std::array{-1, 3, 6, 15}));
 }
 
 TEST(DirtyRectTest, AnOverlappingRectangleIsCutAroundTheMemberItMeets) {
@@ -61,8 +58,7 @@ TEST(DirtyRectTest, AnOverlappingRectangleIsCutAroundTheMemberItMeets) {
     // A rectangle that only touches a member's edge is kept whole.
     set.AddRect(DirtyRect(15, 5, 3, 3));
     ASSERT_EQ(set.GetNumRects(), 4);
-    EXPECT_EQ(set.GetRect(3).left, 15);
-    EXPECT_EQ(set.GetRect(3).width, 3);
+    EXPECT_EQ((std::array{set.GetRect(3).left, set.GetRect(3).width}), (std::array{15, 3}));
 }
 
 }  // namespace

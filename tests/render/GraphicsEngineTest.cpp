@@ -200,8 +200,7 @@ TEST_F(GraphicsEngineTest, TheDetailLevelLowersTheGeneration) {
     ASSERT_TRUE(bed.Start());
     EXPECT_EQ(Graphics().GetGenerationId(), RenderGenerationId::GeForce4);
     EXPECT_STREQ(Graphics().GetGenerationName(), "GeForce4");
-    EXPECT_EQ(Graphics().GetPixelShaderVersion(), 3);
-    EXPECT_EQ(Graphics().GetMaxNumBones(), 24);
+    EXPECT_EQ(std::tuple(Graphics().GetPixelShaderVersion(), Graphics().GetMaxNumBones()), std::tuple(3, 24));
 
     // A GeForce6 at detail level 1 reads the GeForce4 section of its shaders.
     ShaderFileSection geForce4;

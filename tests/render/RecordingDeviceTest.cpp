@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 namespace GAME::test {
 namespace {
@@ -40,15 +41,13 @@ TEST(RecordingDeviceTest, RecordsCallsWithResourceNamesAndArguments) {
                             "DrawIndexedPrimitive(0, 0, 4, 2, 0, 0)", "SetTexture(1, null)"));
     EXPECT_THAT(device.GetCalls("SetTexture"), ElementsAre("SetTexture(1, texture1)", "SetTexture(2, surface1.depth)",
                                                            "SetTexture(1, null)"));
-    EXPECT_EQ(device.GetState().colorTargets[0], surface);
-    EXPECT_EQ(device.GetState().depthTarget, surface);
-    EXPECT_EQ(device.GetState().sourceBlend, RenderBlendFactor::SourceAlpha);
-    EXPECT_EQ(device.GetState().textures[2], surface->GetDepthTexture());
+    const RecordingDeviceState& state = device.GetState();
+    EXPECT_EQ(std::tuple(state.colorTargets[0], state.depthTarget, state.sourceBlend, state.textures[2]),
+              std::tuple(surface, surface, RenderBlendFactor::SourceAlpha, surface->GetDepthTexture()));
 
     device.DestroyTexture(texture);
     device.DestroyRenderSurface(surface);
-    EXPECT_EQ(texture, nullptr);
-    EXPECT_EQ(surface, nullptr);
+    EXPECT_TRUE(texture == nullptr && surface == nullptr);
     EXPECT_EQ(device.GetNumLiveResources(), 0u);
     EXPECT_TRUE(device.GetErrors().empty());
 }
@@ -97,8 +96,8 @@ TEST(RecordingDeviceTest, DynamicBuffersDrawTheirLockedRange) {
     ASSERT_NE(vertices->Lock(60), nullptr);
     ASSERT_NE(vertices->Lock(36), nullptr);  // fits behind the first range
     vertices->SetStreamSource(0, 12);
-    EXPECT_EQ(device.GetState().streams[0].dynamicBuffer, vertices);
-    EXPECT_EQ(device.GetState().streams[0].offset, 60u);
+    EXPECT_EQ(std::tuple(device.GetState().streams[0].dynamicBuffer, device.GetState().streams[0].offset),
+              std::tuple(vertices, 60u));
     ASSERT_NE(vertices->Lock(8), nullptr);  // does not fit: from the start again
     EXPECT_EQ(static_cast<RecordingDynamicVertexBuffer*>(vertices)->GetLockOffset(), 0u);
     EXPECT_EQ(vertices->Lock(101), nullptr);
@@ -107,23 +106,18 @@ TEST(RecordingDeviceTest, DynamicBuffersDrawTheirLockedRange) {
     ASSERT_NE(indices->Lock(4), nullptr);
     uint32_t* range = indices->Lock(6);
     ASSERT_NE(range, nullptr);
-    for (uint32_t i = 0; i < 6; ++i) {
-        range[i] = i;
-    }
+    for (uint32_t i = 0; i < 6; ++i) range[i] = i;
     indices->Unlock();
     indices->SetIndices();
-    EXPECT_EQ(device.GetState().dynamicIndexBuffer, indices);
-    EXPECT_EQ(device.GetState().firstIndex, 4u);
+    EXPECT_EQ(std::tuple(device.GetState().dynamicIndexBuffer, device.GetState().firstIndex), std::tuple(indices, 4u));
     EXPECT_EQ(static_cast<RecordingDynamicIndexBuffer*>(indices)->GetIndices()[9], 5u);
 
     // Positions are relative to the locked range: the base vertex is the draw offset (0) and a
     // prepared draw keeps the caller's start index.
     EXPECT_EQ(indices->GetDrawOffset(), 0);
     const RenderIndexedDraw draw = indices->PrepareDraw(4, 2, 0, 0);
-    EXPECT_EQ(draw.baseVertex, 0);
-    EXPECT_EQ(draw.vertexCount, 4u);
-    EXPECT_EQ(draw.primitiveCount, 2u);
-    EXPECT_EQ(draw.startIndex, 0u);
+    EXPECT_EQ(std::tuple(draw.baseVertex, draw.vertexCount, draw.primitiveCount, draw.startIndex),
+              std::tuple(0, 4u, 2u, 0u));
     device.DrawIndexedPrimitive(RenderPrimitiveType::TriangleList, draw.baseVertex, draw.vertexCount,
                                 draw.primitiveCount, draw.startIndex, draw.flags);
     EXPECT_THAT(device.GetCalls("DrawIndexedPrimitive"), ElementsAre("DrawIndexedPrimitive(0, 0, 4, 2, 0, 0)"));
@@ -149,9 +143,8 @@ TEST(RecordingDeviceTest, CountsDrawsPerFrameAndKeepsTheLastExecutedOne) {
     device.DrawTriangleFan(fan, 4, 0xffffffffu);
     device.SetDebugName(nullptr, nullptr, nullptr);
     device.DrawRect(Rect(), 0, 0.0f);  // past the limit: counted, not executed
-    EXPECT_EQ(device.GetNumDrawCalls(), 3u);
-    EXPECT_EQ(device.GetNumExecutedDrawCalls(), 2u);
-    EXPECT_EQ(device.GetNumFacesRendered(), 10u);
+    EXPECT_EQ(std::tuple(device.GetNumDrawCalls(), device.GetNumExecutedDrawCalls(), device.GetNumFacesRendered()),
+              std::tuple(3u, 2u, 10u));
     EXPECT_STREQ(device.GetLastShaderName(), "Shaders/B.ssh");
     EXPECT_STREQ(device.GetLastStyleName(), "Glow");
     EXPECT_STREQ(device.GetLastObjectName(), "lamp");

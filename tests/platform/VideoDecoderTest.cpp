@@ -394,7 +394,7 @@ TEST_F(VideoDecoderTest, DamagedClipsSayWhatIsWrongOnce) {
                                                        "\" ends early, after 8 frames and 1.60 s of the 2.00 s it "
                                                        "declares: the file is cut short or damaged"));
 
-    // A keyframe every 12 frames; cut at frame 7, then at 13 (no keyframe left).
+    // A keyframe every 12 frames; cut one frame before the second, then after it (no keyframe left).
     const std::string cut = directory.Join("Cut.mkv");
     for (const VideoCoding coding : {VideoCoding::Ffv1Rgb, VideoCoding::Mpeg4}) {
         SCOPED_TRACE(int(coding));
@@ -402,7 +402,7 @@ TEST_F(VideoDecoderTest, DamagedClipsSayWhatIsWrongOnce) {
         const std::vector<char> first = ReadBytes();  // no random identifier, no encoder version
         ASSERT_TRUE(WriteVideoFile(path, {16, 8, 24, 10, coding}, fill));
         EXPECT_TRUE(ReadBytes() == first && std::string(first.begin(), first.end()).find("Lavc") == std::string::npos);
-        CopyPacketsFrom(path, cut, 7);
+        CopyPacketsFrom(path, cut, 11);
         log.Clear();
         video = VideoDecoder::Open(cut.c_str());
         ASSERT_NE(video, nullptr);
@@ -410,7 +410,7 @@ TEST_F(VideoDecoderTest, DamagedClipsSayWhatIsWrongOnce) {
         EXPECT_NEAR(end, 1.2, 1e-9);
         ASSERT_EQ(log.Lines().size(), 1u);
         EXPECT_TRUE(log.Contains(LogPriority::Warning, "\"" + cut +
-                                                           "\" was cut where no keyframe begins: its first 5 frames "
+                                                           "\" was cut where no keyframe begins: its first 1 frames "
                                                            "need the pictures before them and are skipped"));
         // FFV1 keeps its picture format in its keyframes: without one, it does not open.
         CopyPacketsFrom(path, cut, 13);

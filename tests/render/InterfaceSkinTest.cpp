@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "files/BaseResourceManager.h"
 #include "render/GraphicsEngine.h"
@@ -49,10 +50,7 @@ TEST_F(InterfaceSkinTest, ReadsNamedAreasSkipsUnknownKeywordsAndKeepsTheFirstOfA
     ASSERT_NE(up->texture, nullptr);
     EXPECT_EQ(up->texture->GetFileName(), bed.Graphics().LoadTexture("Ui/Buttons.dds")->GetFileName());
     bed.Graphics().UnloadTexture(up->texture);
-    EXPECT_EQ(up->region.x, 1.5f);
-    EXPECT_EQ(up->region.y, 2.0f);
-    EXPECT_EQ(up->region.width, 30.0f);
-    EXPECT_EQ(up->region.height, -4.0f);
+    EXPECT_EQ(up->region, Rect(1.5f, 2.0f, 30.0f, -4.0f));
     const InterfaceSkin::Area* down = skin.GetArea("Down");
     ASSERT_NE(down, nullptr);
     EXPECT_EQ(down->texture, up->texture);  // one shared resource
@@ -61,9 +59,8 @@ TEST_F(InterfaceSkinTest, ReadsNamedAreasSkipsUnknownKeywordsAndKeepsTheFirstOfA
     EXPECT_EQ(skin.GetArea("}")->texture, nullptr);
     EXPECT_EQ(skin.GetArea("Missing"), nullptr);
     // The duplicate's and the nameless block's bitmap were never kept.
-    EXPECT_EQ(LiveTextures(), before + 1);
-    EXPECT_EQ(log.Count(LogPriority::Error), 0u);
-    EXPECT_EQ(log.Count(LogPriority::Warning), 2u);
+    EXPECT_EQ(std::tuple(LiveTextures(), log.Count(LogPriority::Error), log.Count(LogPriority::Warning)),
+              std::tuple(before + 1, 0u, 2u));
 }
 
 TEST_F(InterfaceSkinTest, CutMalformedAndHostileFilesKeepTheAreasReadBefore) {
@@ -94,8 +91,7 @@ TEST_F(InterfaceSkinTest, CutMalformedAndHostileFilesKeepTheAreasReadBefore) {
     const char noise[] = {'A', 'r', 'e', 'a', ' ', '{', '\xff', '(', '\0', ')', '"'};
     EXPECT_FALSE(skin.ReadUIS(noise, sizeof(noise), "Noise.uis"));
     EXPECT_TRUE(Read(skin, ""));
-    EXPECT_EQ(skin.GetNumAreas(), 0);
-    EXPECT_EQ(LiveTextures(), 0);
+    EXPECT_EQ(std::tuple(skin.GetNumAreas(), LiveTextures()), std::tuple(0, 0));
 }
 
 TEST_F(InterfaceSkinTest, CopiesHoldTheirOwnTextureReferences) {

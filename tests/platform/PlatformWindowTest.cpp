@@ -60,18 +60,12 @@ TEST(PlatformWindowTest, SizeFrameTitleVisibilityAndMessages) {
                                 WindowChange::Restored, WindowChange::Maximized, WindowChange::Resized})
         PushWindowChange(handle, change);
     PushQuit();
-    const std::tuple<Type, bool, bool, uint32_t> expected[] = {{Type::KeyDown, true, true, window.GetId()},
-                                                               {Type::KeyDown, true, false, window.GetId()},
-                                                               {Type::KeyDown, false, false, 0},
-                                                               {Type::ButtonDown, false, false, window.GetId()},
-                                                               {Type::Motion, false, false, window.GetId()},
-                                                               {Type::Close, false, false, window.GetId()},
-                                                               {Type::FocusLost, false, false, window.GetId()},
-                                                               {Type::Minimized, false, false, window.GetId()},
-                                                               {Type::Restored, false, false, window.GetId()},
-                                                               {Type::Resized, false, false, window.GetId()},
-                                                               {Type::Resized, false, false, window.GetId()},
-                                                               {Type::Quit, false, false, 0}};
+    const uint32_t own = window.GetId();
+    const std::tuple<Type, bool, bool, uint32_t> expected[] = {
+        {Type::KeyDown, true, true, own}, {Type::KeyDown, true, false, own}, {Type::KeyDown, false, false, 0},
+        {Type::ButtonDown, false, false, own}, {Type::Motion, false, false, own}, {Type::Close, false, false, own},
+        {Type::FocusLost, false, false, own}, {Type::Minimized, false, false, own}, {Type::Restored, false, false, own},
+        {Type::Resized, false, false, own}, {Type::Resized, false, false, own}, {Type::Quit, false, false, 0}};
     WindowMessage message;
     for (const auto& [type, enter, alt, id] : expected) {
         do ASSERT_TRUE(PollWindowMessage(message));

@@ -128,12 +128,8 @@ TEST(DXTDecoderTest, DecodesColourModesAndBothAlphaEncodings) {
     // DXT5, eight-value mode (alpha0 > alpha1) and six-value mode with 0 and 255.
     uint8_t dxt5[16] = {200, 60};
     uint64_t indices = 0;
-    for (int t = 0; t < 16; ++t) {
-        indices |= uint64_t(t % 8) << (3 * t);
-    }
-    for (int i = 0; i < 6; ++i) {
-        dxt5[2 + i] = uint8_t(indices >> (8 * i));
-    }
+    for (int t = 0; t < 16; ++t) indices |= uint64_t(t % 8) << (3 * t);
+    for (int i = 0; i < 6; ++i) dxt5[2 + i] = uint8_t(indices >> (8 * i));
     std::memcpy(dxt5 + 8, fourColour, 8);
     ASSERT_TRUE(DXTDecoder::Decode(DDSFormat::DXT5, 4, 4, dxt5, rgba));
     EXPECT_EQ(std::vector({rgba[3], rgba[1 * 4 + 3], rgba[2 * 4 + 3], rgba[7 * 4 + 3]}),

@@ -6,18 +6,14 @@ namespace GAME::test {
 
 void DeviceTest::SetUp() {
     offscreen_ = OffscreenDevice::Get();
-    if (offscreen_ == nullptr) {
-        GTEST_SKIP() << "no GL device on an offscreen window";
-    }
+    if (offscreen_ == nullptr) GTEST_SKIP() << "no GL device on an offscreen window";
     device_ = offscreen_->GetDevice();
     primary_ = offscreen_->GetPrimary();
     offscreen_->ResetState();
 }
 
 void DeviceTest::TearDown() {
-    if (offscreen_ != nullptr) {
-        offscreen_->ResetState();
-    }
+    if (offscreen_ != nullptr) offscreen_->ResetState();
 }
 
 void DeviceTest::ClearTo(const Color& color) {
@@ -44,9 +40,7 @@ RenderPixelShader* DeviceTest::MakePixelShader(const std::string& text) {
 
 bool Near(uint32_t a, uint32_t b, int tolerance) {
     for (int shift = 0; shift < 32; shift += 8) {
-        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) {
-            return false;
-        }
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
     }
     return true;
 }

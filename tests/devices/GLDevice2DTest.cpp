@@ -14,9 +14,7 @@ class GLDevice2DTest : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
-        if (device_ != nullptr) {
-            ClearTo(Color(0, 0, 0, 1));
-        }
+        if (device_ != nullptr) ClearTo(Color(0, 0, 0, 1));
     }
     // The bounding box of the pixels that are not black, as (x0, y0, x1, y1) inclusive; all -1
     // when every pixel is black.
@@ -25,9 +23,7 @@ protected:
         std::vector<int> box = {-1, -1, -1, -1};
         for (int y = 0; y < 64; ++y) {
             for (int x = 0; x < 64; ++x) {
-                if ((pixels[size_t(y) * 64 + x] & 0xFFFFFF) == 0) {
-                    continue;
-                }
+                if ((pixels[size_t(y) * 64 + x] & 0xFFFFFF) == 0) continue;
                 box = box[0] < 0 ? std::vector<int>{x, y, x, y}
                                  : std::vector<int>{std::min(box[0], x), std::min(box[1], y), std::max(box[2], x),
                                                     std::max(box[3], y)};

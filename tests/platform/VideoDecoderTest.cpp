@@ -478,15 +478,11 @@ TEST_F(VideoDecoderTest, CutAndGarbageFilesAreRefusedOrEndCleanly) {
     for (size_t length = 0; length < bytes.size(); length += 1 + length / 8) {
         for (const bool garbled : {false, true}) {
             std::vector<char> cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(length));
-            if (garbled) {
-                for (size_t i = length / 3; i < cut.size(); i += 7) cut[i] = static_cast<char>(random());
-            }
+            if (garbled) for (size_t i = length / 3; i < cut.size(); i += 7) cut[i] = static_cast<char>(random());
             const std::string name = directory.Join("Cut.mkv");
             std::ofstream(name, std::ios::binary).write(cut.data(), static_cast<std::streamsize>(cut.size()));
             auto video = VideoDecoder::Open(name.c_str());
-            if (video == nullptr) {
-                continue;
-            }
+            if (video == nullptr) continue;
             uint32_t decoded = 0;
             while (decoded <= kFrames && video->DecodeFrame()) {
                 video->NextFrame();

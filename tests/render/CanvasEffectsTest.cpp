@@ -124,9 +124,8 @@ TEST_F(CanvasEffectsTest, GlowBrightensOnlyAroundBrightParts) {
     // Beside the square the glow shows; far from it the frame is as it was.
     EXPECT_GT(red(after, 38, 24), red(before, 38, 24) + 20);
     EXPECT_GT(red(after, 58, 24), red(before, 58, 24) + 20);
-    for (const auto& [x, y] : {std::pair{5, 5}, {100, 50}, {120, 10}, {10, 60}}) {
+    for (const auto& [x, y] : {std::pair{5, 5}, {100, 50}, {120, 10}, {10, 60}})
         EXPECT_EQ(after[size_t(y) * kWidth + size_t(x)], before[size_t(y) * kWidth + size_t(x)]) << x << ", " << y;
-    }
 
     // Threshold 2 is threshold 1: everything above black glows, so the grey brightens too.
     Canvas().HotBlurFrameBuffer(kWidth, kHeight, 2.0f, 1.0f, 1.0f);

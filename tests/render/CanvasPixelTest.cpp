@@ -28,9 +28,8 @@ constexpr uint32_t kWhite = Rgba(255, 255, 255);
 // Red, green and blue within 2 of each other (alpha is what blending left in the frame buffer).
 ::testing::AssertionResult Near(uint32_t actual, uint32_t expected) {
     for (int shift = 0; shift < 24; shift += 8) {
-        if (std::abs(int((actual >> shift) & 255) - int((expected >> shift) & 255)) > 2) {
+        if (std::abs(int((actual >> shift) & 255) - int((expected >> shift) & 255)) > 2)
             return ::testing::AssertionFailure() << std::hex << actual << " is not " << expected;
-        }
     }
     return ::testing::AssertionSuccess();
 }
@@ -166,9 +165,8 @@ TEST_F(CanvasPixelTest, AFanCoversItsPolygon) {
 TEST_F(CanvasPixelTest, BatchedTextTakesOneDraw) {
     const uint32_t before = bed.Device().GetNumDrawCalls();
     font->BeginBatch();
-    for (int line = 0; line < 6; ++line) {
+    for (int line = 0; line < 6; ++line)
         Text(Rect(2.0f, float(line * 10), 0.0f, 0.0f), "line of text", XAlignment::Left, YAlignment::Top, true);
-    }
     font->EndBatch();
     EXPECT_EQ(bed.Device().GetNumDrawCalls() - before, 1u);
     EXPECT_EQ(At(2, 51), kWhite);

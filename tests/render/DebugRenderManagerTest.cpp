@@ -101,9 +101,8 @@ TEST_F(DebugRenderManagerTest, ShapesDrawOverTheSceneInTheCameraRegionsFrame) {
     // Only the outline: every face is a rectangle seen edge on or head on, nothing crosses it.
     const std::vector<uint32_t> pixels = bed.ReadPixels();
     int inside = 0;
-    for (int y = outline[1] + 2; y < outline[3] - 2; ++y) {
+    for (int y = outline[1] + 2; y < outline[3] - 2; ++y)
         for (int x = outline[0] + 2; x < outline[2] - 2; ++x) inside += pixels[size_t(y) * kWidth + x] != kBlack;
-    }
     EXPECT_EQ(inside, 0);
 
     // A sphere of radius 2 spans 16 pixels around its centre.
@@ -117,9 +116,8 @@ TEST_F(DebugRenderManagerTest, RequestsFromTwoThreadsAreEachDrawnOnceAndFreed) {
     Region region(nullptr, 0, "region", ABBox(), IntVec3(), RegionId(1, 0, 0, 0));
     constexpr int kRequests = 300;
     const auto request = [&](float y) {
-        for (int i = 0; i < kRequests; ++i) {
+        for (int i = 0; i < kRequests; ++i)
             manager.RenderLine(&region, Vec3(-1.0f, y, 0.0f), Vec3(1.0f, y, 0.0f), kRed, nullptr);
-        }
     };
     std::thread first(request, 1.0f);
     std::thread second(request, -1.0f);

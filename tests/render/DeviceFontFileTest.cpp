@@ -20,9 +20,7 @@ DeviceFontFace MakeFace(RenderFontStyle style) {
     face.atlasWidth = 16;
     face.atlasHeight = 8;
     face.atlas.resize(16 * 8);
-    for (size_t i = 0; i < face.atlas.size(); ++i) {
-        face.atlas[i] = uint8_t(i * 7);
-    }
+    for (size_t i = 0; i < face.atlas.size(); ++i) face.atlas[i] = uint8_t(i * 7);
     face.glyphs = {DeviceFontGlyph{'A', 0, 0, 5, 8, -1, 2, 6}, DeviceFontGlyph{'B', 5, 0, 5, 8, 0, -2, 7},
                    DeviceFontGlyph{0x263A, 10, 0, 6, 8, 1, 0, 8}};
     face.kerning = {DeviceFontKerning{'A', 'B', -1}, DeviceFontKerning{'B', 'A', 2}};
@@ -84,9 +82,7 @@ TEST(DeviceFontFileTest, TruncatedAndCorruptFilesAreRefused) {
     }
     auto corrupt = [&](size_t at, uint32_t value) {
         std::vector<uint8_t> bad = bytes;
-        for (int i = 0; i < 4; ++i) {
-            bad[at + size_t(i)] = uint8_t(value >> (8 * i));
-        }
+        for (int i = 0; i < 4; ++i) bad[at + size_t(i)] = uint8_t(value >> (8 * i));
         return !read.Read(bad.data(), uint32_t(bad.size()), "Bad");
     };
     EXPECT_TRUE(corrupt(4, 0));            // no faces

@@ -21,22 +21,19 @@ TEST(DirtyRectTest, SetsCoverTheUnionOnceAndIgnoreEmptyRectangles) {
         for (int i = 0; i < 12; ++i) {
             const DirtyRect rect(place(random), place(random), size(random), size(random));
             set.AddRect(rect);
-            for (int y = rect.top; y < rect.Bottom(); ++y) {
+            for (int y = rect.top; y < rect.Bottom(); ++y)
                 for (int x = rect.left; x < rect.Right(); ++x) expected[y + 4][x + 4] = 1;
-            }
         }
         int covered[64][64] = {};
         for (int i = 0; i < set.GetNumRects(); ++i) {
             const DirtyRect& rect = set.GetRect(i);
             ASSERT_GT(rect.width, 0);
             ASSERT_GT(rect.height, 0);
-            for (int y = rect.top; y < rect.Bottom(); ++y) {
+            for (int y = rect.top; y < rect.Bottom(); ++y)
                 for (int x = rect.left; x < rect.Right(); ++x) ++covered[y + 4][x + 4];
-            }
         }
-        for (int y = 0; y < 64; ++y) {
+        for (int y = 0; y < 64; ++y)
             for (int x = 0; x < 64; ++x) ASSERT_EQ(covered[y][x], expected[y][x]) << round << ": " << x << ", " << y;
-        }
     }
     DirtyRectSet set;
     EXPECT_EQ(set.GetBoundingRect().left, INT_MAX);

@@ -138,9 +138,8 @@ TEST_F(GraphicsCanvasTest, AFanDrawsItsPointsAsGivenOverTheDefaultState) {
         "SetSourceBlendFactor(0)",    "SetDestinationBlendFactor(1)", "SetRenderStateB(0)",      "SetRenderStateC(0)",
         "SetClearColor((0, 0, 0, 1))"};
     for (int stage = 0; stage < 8; ++stage) expected.push_back("SetTexture(" + std::to_string(stage) + ", null)");
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < 32; ++i)
         expected.push_back("SetSamplerState(" + std::to_string(i / 2) + ", " + std::to_string(i % 2) + ", 0)");
-    }
     expected.insert(expected.end(), {"SetRenderStateA(0)", "SetDepthTestFunction(7)", "SetSourceBlendFactor(6)",
                                      "SetDestinationBlendFactor(8)", "SetTexture(0, null)",
                                      "DrawTriangleFan([(10.5, 10.5), (20, 10), (20, 20), (10, 20)], 4, 0xff00ff00)"});

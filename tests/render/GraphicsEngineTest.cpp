@@ -410,9 +410,8 @@ TEST(GraphicsEngineBudgetTest, TheWaitFollowsTheFreeVideoMemory) {
         {24 * kMiB, 61, 261, true},     {24 * kMiB, 401, 601, false},     {24 * kMiB - 1, 60, 260, false},
         {24 * kMiB - 1, 59, 259, true}, {10 * kMiB, 27, 227, false},      {10 * kMiB, 26, 226, true},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(StaysLoaded(c.free, {c.first, c.second}), c.stays) << c.free << " free, frames " << c.first;
-    }
 }
 
 // -- Resets and output -------------------------------------------------------------------------

@@ -92,9 +92,8 @@ TEST_F(GraphicsPrimitiveDrawerTest, TwoDModeDrawsInViewportPixels) {
         // Two triangles covering pixels 10..29 x 10..19, in red.
         drawer.SetColor(Color(1.0f, 0.0f, 0.0f, 1.0f));
         drawer.Begin(Type::Triangles);
-        for (const Vec2& p : {Vec2(10, 10), Vec2(30, 10), Vec2(30, 20), Vec2(10, 10), Vec2(30, 20), Vec2(10, 20)}) {
+        for (const Vec2& p : {Vec2(10, 10), Vec2(30, 10), Vec2(30, 20), Vec2(10, 10), Vec2(30, 20), Vec2(10, 20)})
             drawer.SetVertex(p);
-        }
         drawer.End();
         drawer.Flush();
     }

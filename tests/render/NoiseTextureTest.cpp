@@ -195,9 +195,8 @@ TEST_F(NoiseGeneratorTest, DrawsTheLayersInOneOrTwoPassesAndConvertsNormalMaps) 
     const std::vector<int> single = Draw(*one);
     int mismatches = 0;
     for (int r = 0; r < 32; ++r) {
-        for (int c = 0; c < 32; ++c) {
+        for (int c = 0; c < 32; ++c)
             if (std::abs(single[size_t(r * 32 + c)] - int(base[size_t((31 - r) * 32 + c)])) > 1) ++mismatches;
-        }
     }
     EXPECT_EQ(mismatches, 0);
 

@@ -207,9 +207,7 @@ TEST(RecordingDeviceTest, ResourcesComeAndGoOnAnyThread) {
             }
         });
     }
-    for (std::thread& loader : loaders) {
-        loader.join();
-    }
+    for (std::thread& loader : loaders) loader.join();
     EXPECT_EQ(device.GetNumLiveResources(), 0u);
     EXPECT_EQ(device.CountCalls("UpdatePixels"), 200u);
     EXPECT_TRUE(device.GetErrors().empty());

@@ -22,9 +22,7 @@ std::string LibraryPath(const char* name) { return std::string(GAME_TEST_DEVICE_
 // True while the library is mapped into the process (asks without loading it).
 bool IsLoaded(const char* name) {
     void* handle = dlopen(LibraryPath(name).c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) {
-        return false;
-    }
+    if (handle == nullptr) return false;
     dlclose(handle);
     return true;
 }
@@ -37,18 +35,14 @@ protected:
         RenderDevice::UnloadLibraries();
     }
     void TearDown() override {
-        for (RenderDevice*& device : devices_) {
-            RenderDevice::Destroy(device);
-        }
+        for (RenderDevice*& device : devices_) RenderDevice::Destroy(device);
         RenderDevice::UnloadLibraries();
         RenderDevice::SetDeviceDirectory(nullptr);
     }
 
     RenderDevice* Create(const char* name) {
         RenderDevice* device = RenderDevice::Create(name);
-        if (device != nullptr) {
-            devices_.push_back(device);
-        }
+        if (device != nullptr) devices_.push_back(device);
         return device;
     }
 
@@ -102,9 +96,7 @@ TEST_F(RenderDeviceFactoryTest, TheThirtyThirdLibraryIsRefused) {
     EXPECT_EQ(RenderDevice::Create("RecordingDevice"), nullptr);
 
     // Destroyed devices keep their rows until the libraries are unloaded.
-    for (RenderDevice*& device : devices_) {
-        RenderDevice::Destroy(device);
-    }
+    for (RenderDevice*& device : devices_) RenderDevice::Destroy(device);
     EXPECT_EQ(RenderDevice::Create("RecordingDevice"), nullptr);
     RenderDevice::UnloadLibraries();
     EXPECT_NE(Create("RecordingDevice"), nullptr);

@@ -581,7 +581,9 @@ TEST(ImageTest, RefusalsNameTheFileWhatItHoldsAndWhatIsRead) {
     const std::pair<std::vector<uint8_t>, std::string> refusals[] = {
         {dds, "it is a DDS texture (textures load through the texture manager); the pictures read are"},
         {bmp, "24 bits per pixel, a JPEG picture inside (compression 4), is not read; the BMP forms read are"},
-        {tga, "12 bits per pixel is not read; the TGA forms read are"},
+        {tga, "12 bits per pixel is not read; the TGA forms read are colour-mapped (8-bit indices into 15, 16, 24 "
+              "or 32-bit colours), true-colour (15, 16, 24 or 32 bits) and grey (8 bits), uncompressed or run-length "
+              "encoded"},
         {{jpeg.begin(), jpeg.begin() + ptrdiff_t(jpeg.size() * 3 / 4)}, cutJpeg},  // cut in its scan
         {{jpeg.begin(), jpeg.begin() + 200}, cutJpeg},                             // and in its tables
         {png, "the PNG file is corrupt or cut short"},

@@ -676,8 +676,12 @@ TEST(ImageTest, FormatChanges) {
     ASSERT_TRUE(image.ChangeFormat(Image::Format::RGB));
     EXPECT_EQ(Pixel(image, 1, 1), (std::vector<uint8_t>{15, 15, 15}));
     EXPECT_EQ(Pixel(image, 0, 0), (std::vector<uint8_t>{0, 0, 0}));
-    Image empty;  // no pixels to grow
-    EXPECT_TRUE(empty.Create(0, 0, Image::Format::Luminance) && empty.ChangeFormat(Image::Format::RGB));
+    Image small;  // no pixels to grow, then one (grown too: a sanitizer sees a write past it)
+    EXPECT_TRUE(small.Create(0, 0, Image::Format::Luminance) && small.ChangeFormat(Image::Format::RGB));
+    ASSERT_TRUE(small.Create(1, 1, Image::Format::Luminance));
+    small.GetBuffer()[0] = 7;
+    ASSERT_TRUE(small.ChangeFormat(Image::Format::RGB));
+    EXPECT_EQ(Pixel(small, 0, 0), (std::vector<uint8_t>{7, 7, 7}));
 }
 
 TEST(ImageTest, CopiesAreDeepAndSelfAssignmentKeepsThePixels) {

@@ -394,6 +394,19 @@ TEST_F(VideoDecoderTest, DamagedClipsSayWhatIsWrongOnce) {
                                                        "\" ends early, after 8 frames and 1.60 s of the 2.00 s it "
                                                        "declares: the file is cut short or damaged"));
 
+    // An MPEG-4 packet made garbage mid-way loses its picture, said once; the frames after it play.
+    ASSERT_TRUE(WriteVideoFile(path, {16, 8, 10, 5, VideoCoding::Mpeg4}, fill));
+    const std::vector<int64_t> packets = PacketPositions(path);
+    std::vector<char> garbled = ReadBytes();
+    std::fill(garbled.begin() + packets.at(5) + 4, garbled.begin() + packets.at(6) - 2, char(0xFF));
+    std::ofstream(path, std::ios::binary).write(garbled.data(), std::streamsize(garbled.size()));
+    log.Clear();
+    video = VideoDecoder::Open(path.c_str());
+    ASSERT_NE(video, nullptr);
+    EXPECT_TRUE(FrameTimes(*video, end).size() == 9u && log.Lines().size() == 1u);
+    EXPECT_TRUE(log.Contains(LogPriority::Warning, "\"" + path + "\": a damaged packet before frame 6 (Invalid data "
+                                                                 "found when processing input)"));
+
     // A keyframe every 12 frames; cut one frame before the second, then after it (no keyframe left).
     const std::string cut = directory.Join("Cut.mkv");
     for (const VideoCoding coding : {VideoCoding::Ffv1Rgb, VideoCoding::Mpeg4}) {

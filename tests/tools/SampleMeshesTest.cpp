@@ -81,8 +81,8 @@ TEST_F(SampleMeshesTest, StaticMeshesCarryTheirBoxesCollisionAndPortal) {
     EXPECT_NEAR(above.distance, 4.875f, 1e-4f);
     // Each grid piece keeps within its cell's square: neighbours' walls never share a plane to fight in.
     for (char piece = 'A'; piece < 'A' + GridSystem::kNumConfigurations; ++piece) {
-        const ABBox box = Load(("Meshes/Grid/Base" + std::string(1, piece) + ".msh").c_str()).GetBoundingBox();
-        EXPECT_EQ(box.halfSize.x + box.halfSize.z, sample::kGridCellWidth) << piece;  // the floor's, no more
+        const ABBox bounds = Load(("Meshes/Grid/Base" + std::string(1, piece) + ".msh").c_str()).GetBoundingBox();
+        EXPECT_EQ(bounds.halfSize.x + bounds.halfSize.z, sample::kGridCellWidth) << piece;  // the floor's, no more
     }
 
     // The paving slab draws its sides; its top, blended, goes with the ground, and rays meet it.

@@ -649,7 +649,7 @@ void GLDevice::Clear(uint32_t flags, float depth) {
         glState_.SetDepth(ToGL(state_.depthFunction), true);
         glClearDepth(depth);
     }
-    if (bits == 0) {
+    if (bits == 0 || IsWarmClear(bits, x0 == 0 && y0 == 0 && x1 == targetWidth_ && y1 == targetHeight_)) {
         return;
     }
     glState_.SetScissor(true, GLRect{x0, y0, x1 - x0, y1 - y0});
@@ -1208,6 +1208,17 @@ void GLDevice::RecordDraw(const char* kind, RenderPrimitiveType type, uint32_t p
     snapshot.alphaFunction = static_cast<uint32_t>(state_.alphaFunction);
     snapshot.alphaReference = state_.alphaReference;
     debug_.RecordExecuted(snapshot);
+}
+
+bool GLDevice::IsWarmClear(GLbitfield bits, bool whole) {
+    if (!warmingUp_) {
+        return false;
+    }
+    const GLTexture* colorTexture = colorTarget_ != nullptr ? colorTarget_->GetColor() : nullptr;
+    const GLTexture* depthTexture = depthTarget_ != nullptr ? depthTarget_->GetDepth() : nullptr;
+    const uint32_t key[] = {bits, whole, colorTexture != nullptr ? colorTexture->GetFormat().internalFormat : 0u,
+                            depthTexture != nullptr ? depthTexture->GetFormat().internalFormat : 0u};
+    return !warmClears_.insert(std::string(reinterpret_cast<const char*>(key), sizeof(key))).second;
 }
 
 bool GLDevice::IsWarm(GLenum mode, GLenum indexType, GLShader& vertexShader, GLShader& pixelShader,

@@ -305,6 +305,10 @@ private:
     // again is warmed again. Outside a warm-up, false at no cost.
     bool IsWarm(GLenum mode, GLenum indexType, GLShader& vertexShader, GLShader& pixelShader,
                 const GLVertexDeclaration& declaration, const GLStreamBinding (&streams)[GLVertexDeclaration::kMaxStreams]);
+    // The same for a clear of these buffers, of the whole target or a part of it: a whole clear
+    // needs no program, a part the driver's clear program for the target's formats, so a warm-up
+    // clears once for each and skips the rest (the driver's memory writes, which compile nothing).
+    bool IsWarmClear(GLbitfield bits, bool whole);
     // Draws 2-D vertices given in target pixels through the device's vertex program.
     void Draw2D(const GLVertex2D* vertices, uint32_t count, GLenum mode, const char* kind, uint32_t primitives);
     // Logs a draw that could not be made, once per reason.
@@ -366,6 +370,7 @@ private:
 
     bool warmingUp_ = false;
     std::unordered_set<std::string> warmStates_;  // IsWarm's keys
+    std::unordered_set<std::string> warmClears_;  // IsWarmClear's keys
 
     bool debugAlpha_ = true;
     bool debugPixelShaders_ = false;

@@ -634,7 +634,8 @@ public:
     virtual void SetResolution(int /*width*/, int /*height*/) {}
     // Set while a loading warm-up draws offscreen to have the driver compile what later frames
     // draw (GraphicsCanvas::SetWarmingUp): a device may skip a draw whose pipeline state it has
-    // already drawn in a warm-up, since nothing of it is ever shown.
+    // already drawn in a warm-up, and a clear of a kind it has made, since nothing of it is ever
+    // shown and every frame clears what it draws into.
     virtual void SetWarmingUp(bool /*warmingUp*/) {}
     // Copies width x height pixels of the primary surface into pixels, rows from the bottom up;
     // true on success.

@@ -99,7 +99,7 @@ GraphicsCanvas::~GraphicsCanvas() {
 
 bool GraphicsCanvas::BeginFrame() {
     const bool began = device_.BeginScene();
-    for (TemporarySurface& record : temporarySurfaces_) record.inUse = false;
+    ReleaseTemporarySurfaces();
     return began;
 }
 
@@ -154,6 +154,10 @@ RenderSurface* GraphicsCanvas::CreateTemporaryTextureSurface(int width, int heig
     if (surface == nullptr) return nullptr;
     temporarySurfaces_.push_back(TemporarySurface{true, width, height, colorFormat, depthFormat, surface});
     return surface;
+}
+
+void GraphicsCanvas::ReleaseTemporarySurfaces() {
+    for (TemporarySurface& record : temporarySurfaces_) record.inUse = false;
 }
 
 void GraphicsCanvas::DestroyTemporarySurfaces() {

@@ -121,9 +121,14 @@ public:
     void DestroySurface(RenderSurface*& surface) { device_.DestroyRenderSurface(surface); }
     bool SupportsDepthRenderTargets() const { return device_.SupportsDepthRenderTargets(); }
     bool Supports16bitColorWithDepth() const { return device_.Supports16bitColorWithDepth(); }
-    // A pooled surface of the shape, valid until the next BeginFrame; null when none can be made.
+    // A pooled surface of the shape, valid until the next BeginFrame (or ReleaseTemporarySurfaces);
+    // null when none can be made.
     RenderSurface* CreateTemporaryTextureSurface(int width, int height, RenderTextureFormat colorFormat,
                                                  RenderTextureFormat depthFormat);
+    // Hands every pooled surface back, as BeginFrame does: for a caller that draws several
+    // frames' worth outside frames (a loading warm-up), so each draw reuses the surfaces the last
+    // one took rather than having new ones made.
+    void ReleaseTemporarySurfaces();
 
     // -- Clipping ---------------------------------------------------------------------------------
 

@@ -82,9 +82,15 @@ static_assert(!std::has_single_bit(unsigned(GraphicsWarmUp::kSize)), "the target
 void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     const Level* level = region.GetLevel();
     if (level == nullptr || !level->IsLoaded()) return;
-    RenderSurface* surface =
-        canvas.CreateTemporaryTextureSurface(kSize, kSize, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
-    if (surface == nullptr) return;
+    // Each draw takes the temporary surfaces a frame takes (the glow's and the reflections'
+    // targets): those the draw before took serve it, as they serve one frame after another,
+    // rather than new ones made and zeroed for every draw of every region. The target taken
+    // again is the same surface, the pool's first of its shape.
+    const auto takeTarget = [&canvas] {
+        canvas.ReleaseTemporarySurfaces();
+        return canvas.CreateTemporaryTextureSurface(kSize, kSize, RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    };
+    if (takeTarget() == nullptr) return;
 
     const ABBox box = level->GetBoundingBox();
     const float reach = std::max(box.halfSize.Length(), kMinReach);
@@ -101,13 +107,13 @@ void GraphicsWarmUp::DrawRegion(GraphicsCanvas& canvas, Region& region) {
     if (engineAmbiance != nullptr) ambiance.emplace(*engineAmbiance, LoadedRegionsCanFog());
     RenderSurface* const savedTarget = canvas.GetTargetSurface();
     const Viewport savedViewport = canvas.GetViewport();
-    canvas.SetTargetSurface(surface);
     canvas.SetWarmingUp(true);
     // A see-through draw with the doorways fading: those behind the target (in the middle of the
     // region) fade in what lies beyond them and clip the region at their planes, as frames near
     // a doorway draw it; without, the target lies beyond their reach, as deep inside a room, and
     // the region is drawn whole.
     const auto draw = [&](const GraphicsTransparencyManager* manager, bool doorwaysFade) {
+        canvas.SetTargetSurface(takeTarget());
         canvas.SetViewport(viewport);
         canvas.Clear(RenderDevice::kClearColor | RenderDevice::kClearDepth, 1.0f);
         GraphicsPortalRenderer renderer(canvas, &region, camera, viewport, region.IsUnderground());

@@ -18,6 +18,9 @@
 //   how they address such a texture, which differs from a power-of-two one.
 // - The camera looks down at the middle of the level's box from above its corner, so the region
 //   and what borders it lie in view; a level without a box is drawn from its origin.
+// - Each of its draws hands the canvas's temporary surfaces back first and reuses them, as frames
+//   do, so it is called between frames (the loaders call it from the engine's update), never
+//   while a frame holds one.
 // - Nothing of the warm-up reaches the screen: the canvas's target and viewport are put back and
 //   the temporary surface is the canvas's own. Nor does it leave a trace: the section opacities and
 //   fade marks of the actors and cells it fades are put back as they were.

@@ -320,20 +320,17 @@ TEST_F(PortalRendererTest, RegionBehindADoorwayFacingAwayBlendsByItsAmountAndThe
     };
     // Without a manager (no fade) the doorway facing away shows nothing of far.
     const std::vector<uint32_t> alone = Draw(nearRegion);
-    EXPECT_EQ(At(alone, door), kBlue);
-    EXPECT_EQ(At(alone, beside), kGreen);
+    EXPECT_EQ(std::pair(At(alone, door), At(alone, beside)), std::pair(kBlue, kGreen));
     // Far's amount, the target's z, what shows beside: at the doorway (fade 1) amount 0 is blend 0, far covers
     // near; 10.25 before it (fade 0.25) 1 is 1.75, near whole; beyond its reach (fade 0) far is not drawn.
     for (const auto& [amount, z, seen] :
          {std::tuple{0.0f, 9.0f, kRed}, {1.0f, 20.25f, kGreen}, {0.0f, 21.0f, kGreen}}) {
         const std::vector<uint32_t> pixels = draw(amount, z);
-        EXPECT_EQ(At(pixels, door), kBlue) << z;
-        EXPECT_EQ(At(pixels, beside), seen) << z;
+        EXPECT_EQ(std::pair(At(pixels, door), At(pixels, beside)), std::pair(kBlue, seen)) << z;
     }
     // Between (blend 0.75) the two mix.
     const uint32_t mixed = At(draw(0.0f, 20.25f), beside);
-    EXPECT_GT(mixed & 0xFF, 16u);
-    EXPECT_GT(mixed >> 8 & 0xFF, 16u);
+    EXPECT_GT(std::min(mixed & 0xFF, mixed >> 8 & 0xFF), 16u);
 }
 
 // A box two high on wide ground under the sun: its shadow reaches from x = 1 to 3. The world's
@@ -412,11 +409,17 @@ TEST_F(PortalRendererTest, WarmUpDrawsTheRegionAndWhatItsDoorwayShowsOffscreen) 
     Finish();
     bed.Canvas().ClearRenderSurface(nullptr, Color(0.0f, 0.0f, 1.0f, 1.0f), RenderDevice::kClearColor);
     GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
-    EXPECT_EQ(std::pair(inRoom->drawn, behind->drawn), std::pair(3, 3));
-    EXPECT_FLOAT_EQ(inRoom->box.GetSectionOpacity(0), 0.5f);
+    EXPECT_EQ(std::tuple(inRoom->drawn, behind->drawn, inRoom->box.GetSectionOpacity(0)), std::tuple(3, 3, 0.5f));
     for (const uint32_t pixel : bed.ReadPixels()) ASSERT_EQ(pixel | 0xFF000000u, 0xFFFF0000u);
-    EXPECT_EQ(bed.Canvas().GetTargetSurface(), bed.Canvas().GetPrimarySurface());
-    EXPECT_FALSE(bed.Canvas().IsWarmingUp());
+    // Its draws hand the canvas's temporary surfaces back first: one taken between two is free after.
+    const auto take = [this] {
+        return bed.Canvas().CreateTemporaryTextureSurface(GraphicsWarmUp::kSize, GraphicsWarmUp::kSize,
+                                                          RenderTextureFormat::RGBA, RenderTextureFormat::D24);
+    };
+    RenderSurface* const held = take();
+    GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
+    EXPECT_EQ(std::tuple(take(), bed.Canvas().GetTargetSurface(), bed.Canvas().IsWarmingUp()),
+              std::tuple(held, bed.Canvas().GetPrimarySurface(), false));
 }
 
 // The warm-up draws a grid's cells once more at half opacity (with their material's transparent
@@ -434,10 +437,8 @@ TEST_F(PortalRendererTest, WarmUpDrawsAGridSeeThroughAndLeavesItsSectionsAsTheyW
     loader.SetFrameCount(seeThrough->GetLastFrameUsed() + 3);
     GraphicsWarmUp::DrawRegion(bed.Canvas(), *room);
     EXPECT_EQ(seeThrough->GetLastFrameUsed(), loader.GetFrameCount());
-    for (int section = 0; section < cell.GetNumSections(); ++section) {
-        EXPECT_FLOAT_EQ(cell.GetSectionOpacity(uint32_t(section)), 1.0f);
-        EXPECT_FALSE(cell.IsSectionMarked(unsigned(section)));
-    }
+    for (int section = 0; section < cell.GetNumSections(); ++section)
+        EXPECT_TRUE(cell.GetSectionOpacity(uint32_t(section)) == 1.0f && !cell.IsSectionMarked(unsigned(section)));
     // The grid system's preload reaches through its meshes to their shaders.
     const GraphicsShader2* standard = bed.Graphics().LoadShader2(sample::kStandardShader);
     loader.SetFrameCount(loader.GetFrameCount() + 5);
@@ -568,9 +569,8 @@ TEST_F(PortalRendererTest, RayFromAYardPassesThroughTheEntranceAndTheDoorwayFeat
     EXPECT_EQ(grid->GetPortalRecords().size(), 1u);
     grid->PostLoad();
     const Portal* door = grid->GetCell(sample::kCryptDoorCell, 0, 0).portal;
-    EXPECT_EQ(door->GetId(), doorway);
-    EXPECT_EQ(door->GetConnectedPortalId(), entrance->GetPortal()->GetId());
-    EXPECT_EQ(door->GetConnectedRegionId(), yard->GetId());
+    EXPECT_EQ(std::tuple(door->GetId(), door->GetConnectedPortalId(), door->GetConnectedRegionId()),
+              std::tuple(doorway, entrance->GetPortal()->GetId(), yard->GetId()));
     Finish();
     EXPECT_NEAR(crypt->GetBoundingBox().GetMax().z, 20.0f, 1e-4f);  // no cell's pieces stand out of it
 

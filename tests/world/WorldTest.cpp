@@ -634,16 +634,18 @@ TEST_F(WorldTest, ConeQueryKeepsTheEntitiesInsideTheConeBestAlignedFirst) {
     EXPECT_EQ(found, inLine);
     world.RemoveEntity(further);
     Singleton<ObjectManager>::Get()->DestroyObjectEx(further, __FILE__, __LINE__);
-    // An angle of zero or less is a thin cone, not an empty one. A full turn keeps everything
-    // outside a thin cone pointing back. Half a turn is a cone just short of the half space: what
-    // stands across it reaches in, as it does a cone 0.04 narrower by the mean of its half sizes.
-    const std::pair<float, mem::vector<Entity*>> cones[] = {{-1.0f, {ahead}},
-                                                            {2.0f * Pi, {ahead, aside, across}},
-                                                            {Pi, {ahead, aside, across}},
-                                                            {Pi - 0.04f, {ahead, aside, across}},
-                                                            {Pi - 0.2f, {ahead, aside}}};
-    for (const auto& [angle, expected] : cones) {
-        world.GetEntitiesInCone(found, apex, Vec3(0, 0, 1), angle, 40.0f, false);
+    // An angle of zero or less is a thin cone, not an empty one (pointing back it reaches behind,
+    // which its mean half size alone does not). A full turn keeps everything outside a thin cone
+    // pointing back. Half a turn is a cone just short of the half space: what stands across it
+    // reaches in, as it does a cone 0.04 narrower by the mean of its half sizes.
+    const std::tuple<float, float, mem::vector<Entity*>> cones[] = {{0.0f, -1.0f, {behind}},
+                                                                    {-1.0f, 1.0f, {ahead}},
+                                                                    {2.0f * Pi, 1.0f, {ahead, aside, across}},
+                                                                    {Pi, 1.0f, {ahead, aside, across}},
+                                                                    {Pi - 0.04f, 1.0f, {ahead, aside, across}},
+                                                                    {Pi - 0.2f, 1.0f, {ahead, aside}}};
+    for (const auto& [angle, towards, expected] : cones) {
+        world.GetEntitiesInCone(found, apex, Vec3(0, 0, towards), angle, 40.0f, false);
         EXPECT_EQ(found, expected) << angle;
     }
 }

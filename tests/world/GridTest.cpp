@@ -315,11 +315,11 @@ TEST_F(GridTransparencyTest, WallsBetweenCameraAndFocusFadeToTheMinimumAndNoFurt
 }
 
 // The whole field after one fade, a character a lattice point (rows along k, '#' opaque, '-'
-// faded, ' ' nothing there), for a grid of spacing (2, 1, 3): a closed cell, runs meeting cross
-// walls, and the camera to the front left of the focus.
+// faded, ' ' nothing there), for a grid of spacing (2, 0, 3) (a height of 0 reads as the default):
+// a closed cell, runs meeting cross walls, and the camera to the front left of the focus.
 TEST_F(GridTransparencyTest, TheFadeFollowsTheRunsBetweenCameraAndFocus) {
     directory.WriteFile("records/grid/wide.dbr",
-                        "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,1,\n"
+                        "Class,GridSystem,\ncellSpacingX,2,\ncellSpacingY,0,\n"
                         "cellSpacingZ,3,\nminWallOpacity,0.3,\n");
     files.AddDirectory(directory.GetPath());
     const auto fade = [this](GridRegion& fading, const std::array<const char*, 9>& walls,

@@ -517,7 +517,8 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     EXPECT_EQ(entities[0]->removed + entities[9]->removed, removedBefore + 2);
     EXPECT_FALSE(level.IsInNetworkList(entities[0]));
     EXPECT_TRUE(level.Unload(true));
-    EXPECT_EQ(std::tuple(level.IsLoaded(), level.GetWater(), level.GetNumEntities()), std::tuple(false, nullptr, 0));
+    EXPECT_EQ(std::tuple(level.IsLoaded(), level.GetWater(), level.GetNumEntities(), level.GetBoundingBox().halfSize),
+              std::tuple(false, nullptr, 0, Vec3(100, 100, 100)));  // no tree left to give the box
     EXPECT_EQ(Singleton<ObjectManager>::Get()->GetNumDeletedObjects(), 10);
 
     level.NewSpace(Vec2(10, 10));

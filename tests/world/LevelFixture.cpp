@@ -3,6 +3,7 @@
 #include "engine/ObjectManager.h"
 #include "files/BinaryReader.h"
 #include "files/BinaryWriter.h"
+#include "files/LoadTable.h"
 #include "world/Level.h"
 #include "world/Region.h"
 
@@ -24,6 +25,11 @@ void SetNewLevel(Region* region, float size) {
     level->NewSpace(Vec2(size, size));
     level->PostLoad(false);
     region->SetLevel(std::move(level));
+}
+
+bool LevelTestEntity::Load(const LoadTable& table) {
+    extra = table.GetValue("extra", "");
+    return true;
 }
 
 bool LevelTestEntity::Read(BinaryReader& reader) {
@@ -65,7 +71,7 @@ bool LevelStateEntity::RestoreState(BinaryReader& reader) {
 
 LevelRecords::LevelRecords() {
     directory_.WriteFile(kPlainRecord, "Class,LevelTestEntity,\n");
-    directory_.WriteFile(kStateRecord, "Class,LevelStateEntity,\n");
+    directory_.WriteFile(kStateRecord, "Class,LevelStateEntity,\nextra,stated,\n");
     directory_.WriteFile(kServerRecord, "Class,LevelServerEntity,\n");
     directory_.WriteFile(kUniqueRecord, "Class,LevelUniqueEntity,\n");
     directory_.WriteFile(kTallGridRecord, "Class,GridSystem,\ncellSpacingX,1,\ncellSpacingY,2.25,\ncellSpacingZ,1,\n");

@@ -33,6 +33,7 @@ class LevelTestEntity : public Entity {
 public:
     static inline std::function<void()> readHook;
 
+    bool Load(const LoadTable& table) override;  // its record's "extra" comes first, then its data
     bool Read(BinaryReader& reader) override;
     void Write(BinaryWriter& writer) const override;
     void OnAddToLevel(Level*) override { ++added; }

@@ -170,7 +170,7 @@ TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
         // would come from the wrong bytes.
         const UniqueId expectedId = version >= 12 ? MakeId(1) : UniqueId();
         EXPECT_EQ(Summarize(level), (std::vector<Summary>{{test::kPlainRecord, 1, 2, 3, "hello", expectedId},
-                                                          {test::kStateRecord, 4, 0, 5, "", UniqueId()}}));
+                                                          {test::kStateRecord, 4, 0, 5, "stated", UniqueId()}}));
         // Entities made by a load enter their level in post-load.
         mem::vector<Entity*> near;
         level.GetEntitiesInSphere(near, Sphere(Vec3(1, 2, 3), 0.1f), false);
@@ -566,7 +566,8 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
         EXPECT_TRUE(entity->IsRestored());
         values.emplace_back(static_cast<LevelStateEntity*>(entity)->value,
                             entity->HasUniqueID() ? entity->GetUniqueID() : UniqueId());
-        EXPECT_EQ(entity->GetRegionBoundingBox(false).halfSize.y, 0.5f + float(values.back().first));
+        EXPECT_EQ(std::pair(entity->GetRegionBoundingBox(false).halfSize.y, static_cast<LevelStateEntity*>(entity)->extra),
+                  std::pair(0.5f + float(values.back().first), std::string("stated")));  // its record's data too
     }
     std::sort(values.begin(), values.end());
     EXPECT_EQ(values, (std::vector<std::pair<uint32_t, UniqueId>>{{7, MakeId(5)}, {11, UniqueId()}}));

@@ -184,8 +184,7 @@ TEST_F(LevelTest, ReadsEveryVersionTheFileHas) {
         Bytes file = BuildLevel(Level::kVersion, {}, {}, {});
         file[3] = static_cast<unsigned char>(version);
         Level level(region_);
-        EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false));
-        EXPECT_FALSE(level.IsLoaded());
+        EXPECT_FALSE(level.Load(file.data(), uint32_t(file.size()), false) || level.IsLoaded());
     }
     // A chunk cut short after the ground leaves neither ground nor tree behind (the box of a level
     // without content); nor is a file of another kind read.
@@ -225,8 +224,8 @@ TEST_F(LevelTest, SaveAndLoadKeepEntitiesTheirDataAndTheSectorLayers) {
     Level loaded(region_);
     ASSERT_TRUE(loaded.Load(file.data(), uint32_t(file.size()), false));
     EXPECT_EQ(Summarize(loaded), saved);
-    EXPECT_EQ(loaded.GetSectorLayers().GetTargetId(2, 3, 1), MakeId(3));
-    EXPECT_EQ(loaded.GetSectorLayers().GetWidth(), 4u);
+    EXPECT_EQ(std::pair(loaded.GetSectorLayers().GetTargetId(2, 3, 1), loaded.GetSectorLayers().GetWidth()),
+              std::pair(MakeId(3), 4u));
     ASSERT_EQ(loaded.GetPathMesh().GetNumTriangles(), 1u);
     EXPECT_EQ(loaded.GetPathMesh().GetVertex(2), Vec3(4, 0, 4));
 
@@ -252,8 +251,7 @@ TEST_F(LevelTest, EntitiesThatKeepTheirStateWaitForTheSavedStateOrTheServer) {
         {
             Level level(region_);
             ASSERT_TRUE(level.Load(file.data(), uint32_t(file.size()), c.restoring));
-            EXPECT_EQ(All(level).size(), c.expected);
-            EXPECT_EQ(level.GetNumEntities(), int(c.expected));
+            EXPECT_EQ(std::pair(All(level).size(), level.GetNumEntities()), std::pair(c.expected, int(c.expected)));
         }
         // Dropped entities are destroyed, not leaked.
         EXPECT_EQ(LevelRecords::Flush(), before);
@@ -358,8 +356,7 @@ TEST_F(LevelTest, AFileLackingAChunkItAlwaysHoldsOrWithAChunkCutShortFailsAndADa
         LogCapture log;
         Level level(region_);
         EXPECT_FALSE(level.Load(cut.data(), uint32_t(size), false));
-        EXPECT_FALSE(level.IsLoaded());
-        EXPECT_EQ(level.GetNumEntities(), 0);
+        EXPECT_EQ(std::pair(level.IsLoaded(), level.GetNumEntities()), std::pair(false, 0));
         EXPECT_FALSE(level.GetSectorLayers().IsInitialized()) << "the chunks before the cut are not kept";
         EXPECT_TRUE(log.Contains(LogPriority::Error, "Level file " + region_->GetName() + " is cut short in ")) << size;
         if (size == cut.size()) {
@@ -373,9 +370,8 @@ TEST_F(LevelTest, AFileLackingAChunkItAlwaysHoldsOrWithAChunkCutShortFailsAndADa
         {
             Level level(region_);
             if (!level.Load(bytes.data(), uint32_t(bytes.size()), false)) {
-                EXPECT_FALSE(level.IsLoaded());
-                EXPECT_EQ(level.GetNumEntities(), 0);
-                EXPECT_TRUE(All(level).empty());
+                EXPECT_EQ(std::tuple(level.IsLoaded(), level.GetNumEntities(), All(level).size()),
+                          std::tuple(false, 0, 0u));
                 EXPECT_EQ(level.GetBoundingBox(), ABBox(Vec3(), Vec3(100, 100, 100)));  // nor a tree
             } else {
                 EXPECT_EQ(size_t(level.GetNumEntities()), All(level).size());
@@ -441,8 +437,7 @@ TEST_F(LevelTest, EntitiesEnterLeaveAndAreFoundByListType) {
     level.Update(&all, 1, 16);
     LevelTestEntity* fresh = Add(level, test::kPlainRecord, Vec3(30, 0, 30));
     b->SetIsPartOfLevel(true);
-    EXPECT_EQ(All(level).size(), 3u);
-    EXPECT_EQ(All(level, Level::EntityListType::Updated).size(), 2u);
+    EXPECT_EQ(std::tuple(All(level).size(), All(level, Level::EntityListType::Updated).size()), std::tuple(3u, 2u));
     EXPECT_EQ(All(level, Level::EntityListType::UpdatedPartOfLevel), mem::vector<Entity*>{b});
     // What the list held stays; of what the sphere holds (b and fresh) only the updated b is added.
     mem::vector<Entity*> near{fresh};
@@ -455,9 +450,7 @@ TEST_F(LevelTest, EntitiesEnterLeaveAndAreFoundByListType) {
     EXPECT_EQ(near, mem::vector<Entity*>{fresh});
 
     level.RemoveEntity(a);
-    EXPECT_EQ(a->removed, 1);
-    EXPECT_EQ(a->GetRegion(), nullptr);
-    EXPECT_EQ(level.GetNumEntities(), 2);
+    EXPECT_EQ(std::tuple(a->removed, a->GetRegion(), level.GetNumEntities()), std::tuple(1, nullptr, 2));
     Singleton<ObjectManager>::Get()->DestroyObjectEx(a, __FILE__, __LINE__);
 }
 
@@ -503,8 +496,7 @@ TEST_F(LevelTest, PostLoadAndUnloadRunInSteps) {
     LogCapture log;  // only players are announced
     level.AddEntityToNetworkList(entities[0]);
     level.AddEntityToNetworkList(entities[0]);
-    EXPECT_TRUE(level.IsInNetworkList(entities[0]));
-    EXPECT_EQ(log.Count(LogPriority::Warning), 0u);
+    EXPECT_EQ(std::tuple(level.IsInNetworkList(entities[0]), log.Count(LogPriority::Warning)), std::tuple(true, 0u));
 
     for (int step = 0; step < 4; ++step) EXPECT_FALSE(level.PostLoad(true)) << step;
     EXPECT_TRUE(level.PostLoad(true));
@@ -566,8 +558,9 @@ TEST_F(LevelTest, SavedStateComesBackAroundARecordThatCannotBeMade) {
         EXPECT_TRUE(entity->IsRestored());
         values.emplace_back(static_cast<LevelStateEntity*>(entity)->value,
                             entity->HasUniqueID() ? entity->GetUniqueID() : UniqueId());
-        EXPECT_EQ(std::pair(entity->GetRegionBoundingBox(false).halfSize.y, static_cast<LevelStateEntity*>(entity)->extra),
-                  std::pair(0.5f + float(values.back().first), std::string("stated")));  // its record's data too
+        EXPECT_EQ(std::tuple(entity->GetRegionBoundingBox(false).halfSize.y,
+                             static_cast<LevelTestEntity*>(entity)->extra),  // its record's data too
+                  std::tuple(0.5f + float(values.back().first), "stated"));
     }
     std::sort(values.begin(), values.end());
     EXPECT_EQ(values, (std::vector<std::pair<uint32_t, UniqueId>>{{7, MakeId(5)}, {11, UniqueId()}}));
@@ -659,8 +652,7 @@ TEST(LevelPathMesh, TheNavigationMeshIsDrawnEdgeByEdge) {
     Singleton<DebugRenderManager>::Destroy();
     // Outside any world the mesh is built from the level alone: no ground here, so no mesh; nor
     // once the level is unloaded.
-    EXPECT_TRUE(level.CreatePathMesh());
-    EXPECT_FALSE(level.GetPathMesh().HasMesh());
+    EXPECT_TRUE(level.CreatePathMesh() && !level.GetPathMesh().HasMesh());
     EXPECT_TRUE(level.Unload(false));
     EXPECT_TRUE(level.CreatePathMesh());
     EXPECT_TRUE(level.RebuildPathMesh(quadFaces));  // unloaded, it waits for the next post-load
@@ -676,8 +668,7 @@ TEST(LevelRegion, AnEditorRegionHasItsLevelAtOnce) {
     EXPECT_FALSE(region.GetId().IsInvalid());
     LevelTestEntity* entity = LevelRecords::Make(test::kPlainRecord);
     ASSERT_TRUE(region.AddEntity(entity, WorldCoords(&region, Coords::Translation(Vec3(10, 0, 0))), false));
-    EXPECT_EQ(entity->added, 1);
-    EXPECT_EQ(region.GetLevel()->GetNumEntities(), 1);
+    EXPECT_EQ(std::pair(entity->added, region.GetLevel()->GetNumEntities()), std::pair(1, 1));
     // An interior's region is underground.
     EXPECT_FALSE(region.IsUnderground());
     test::LogCapture log;  // the default grid system's record is not there

@@ -378,9 +378,7 @@ TEST_F(WorldTest, DecalsGoToTheLoadedLevelOfTheirRegionOrOntoItsFloor) {
     world.UpdateRegionUsage();  // a frame unused; being drawn is a use
     const Frustum seen = Frustum::FromBox(ABBox(Vec3(), Vec3(1, 1, 1)));
     scene.AddRegionContents(renderer, region, Frustum(), region, &seen);
-    EXPECT_EQ(decals.scenes, 1);
-    EXPECT_EQ(ground->transparencies, 1);
-    EXPECT_EQ(region->GetFramesNotUpdated(), 0u);
+    EXPECT_EQ(std::tuple(decals.scenes, ground->transparencies, region->GetFramesNotUpdated()), std::tuple(1, 1, 0u));
     // With no time elapsed, or less, the ground, the water and the decals are updated all the same.
     auto* water = new RecordingWater;
     region->GetLevel()->SetWater(std::unique_ptr<LevelWater>(water));

@@ -185,9 +185,8 @@ TEST_F(Streaming, RegionsAheadLoadInTheBackgroundAndThoseLeftBehindComeBackAsThe
     Frame(Centre(0));
     ASSERT_TRUE(world_->GetRegion(0)->IsLevelLoaded());
     ASSERT_NE(StateEntity(0), nullptr);
-    EXPECT_EQ(StateEntity(0)->value, 42u);
-    EXPECT_EQ(LevelOf(0)->GetNumEntities(), 2);
-    EXPECT_FALSE(world_->GetRegion(0)->HasSavedState());
+    EXPECT_EQ(std::tuple(StateEntity(0)->value, LevelOf(0)->GetNumEntities(), world_->GetRegion(0)->HasSavedState()),
+              std::tuple(42u, 2, false));
 }
 
 // Letting go of the regions no one sees never sets a region's unused count back: asked at every
@@ -294,8 +293,7 @@ TEST_F(Streaming, EntitiesEnteringAnUnloadedRegionHaveItsLevelLoadedOrAreDestroy
     EXPECT_EQ(walker->GetRegion(), queued);
     EXPECT_TRUE(queued->IsLevelLoaded());
     EXPECT_FALSE(queued->IsLevelLoading() || queued->GetLevel()->HasLoadedRenderData());  // an entity needs none
-    EXPECT_EQ(queued->GetLevel()->GetNumEntities(), 3);
-    EXPECT_EQ(home->GetLevel()->GetNumEntities(), 2);
+    EXPECT_EQ(std::pair(queued->GetLevel()->GetNumEntities(), home->GetLevel()->GetNumEntities()), std::pair(3, 2));
 
     test::LevelTestEntity* added = LevelRecords::Make(test::kPlainRecord);
     ASSERT_TRUE(world_->AddEntity(added, at(idle), true));

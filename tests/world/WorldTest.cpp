@@ -715,13 +715,10 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     const RegionId cId = c->GetId();
     world.RemoveRegion(world.GetRegionIndex(b));
     world.RemoveRegion(2);  // none there
-    EXPECT_EQ(world.GetNumRegions(), 2);
-    EXPECT_EQ(world.GetRegion(1), c);
-    EXPECT_EQ(world.GetRegionById(bId), nullptr);
-    EXPECT_EQ(world.GetRegionIndex(cId), 1);
-    EXPECT_EQ(world.GetRegionById(cId), c);
-    EXPECT_EQ(c->GetIndex(), 1);
-    EXPECT_EQ(world.GetLevelRegion(c->GetLevel()), 1);
+    EXPECT_EQ(std::tuple(world.GetNumRegions(), world.GetRegion(1), world.GetRegionById(bId), world.GetRegionById(cId)),
+              std::tuple(2, c, nullptr, c));
+    EXPECT_EQ(std::tuple(world.GetRegionIndex(cId), c->GetIndex(), world.GetLevelRegion(c->GetLevel())),
+              std::tuple(1, 1, 1));
     EXPECT_EQ(world.GetNumLevelsLoaded(), 2u);
     mem::vector<Region*> there;
     world.GetRegionsInBox(there, a, ABBox(Vec3(100, 0, 0), Vec3(1, 1, 1)));
@@ -752,8 +749,7 @@ TEST_F(WorldTest, RemovingARegionKeepsTheOthersFoundByIdAndPoint) {
     const int editor = world.AddRegion(std::move(level), IntVec3(0, 0, 500));
     EXPECT_EQ(world.GetRegionName(editor), "Unnamed");
     EXPECT_EQ(world.GetRegion(editor)->GetBoundingBox(), box);
-    EXPECT_EQ(world.GetRegionLevel(editor), held);
-    EXPECT_EQ(world.GetLevelRegion(held), -1);
+    EXPECT_EQ(std::pair(world.GetRegionLevel(editor), world.GetLevelRegion(held)), std::pair(held, -1));
     EXPECT_EQ(world.GetRegion(world.AddRegion(std::unique_ptr<Level>(), IntVec3()))->GetBoundingBox(),
               ABBox(Vec3(), Vec3(100, 100, 100)));
     EXPECT_EQ(world.GetRegionIndex(RegionId(1, 1, 1, 1)), -1);

@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0x100000) return 0;
     GAME::InstanceGroupManager& groups = *GAME::InstanceGroupManager::Get();
     GAME::BinaryReader reader(data, static_cast<uint32_t>(size));
-    if (groups.Load(reader)) {
+    if (groups.Load(reader, "fuzz input")) {
         GAME::BinaryWriter first;
         groups.Save(first);
         GAME::BinaryReader again(first.GetBuffer(), first.GetPosition());
-        if (!groups.Load(again) || !again.IsAtEnd()) std::abort();
+        if (!groups.Load(again, "fuzz input") || !again.IsAtEnd()) std::abort();
         GAME::BinaryWriter second;
         groups.Save(second);
         if (second.GetPosition() != first.GetPosition() ||
